@@ -1,0 +1,66 @@
+# Helpers that declare the project's libraries.
+#
+# A "core" library holds logic and drawing on QImage surfaces and must never
+# link Qt Widgets, directly or through another library; "widgets" libraries
+# hold windows and dialogs. talq_check_core_targets() enforces the rule.
+
+set(TALQ_WARNINGS -Wall -Wextra)
+set_property(GLOBAL PROPERTY TALQ_CORE_TARGETS "")
+set_property(GLOBAL PROPERTY TALQ_WIDGETS_TARGETS "")
+
+function(talq_core_library name)
+    add_library(${name} STATIC ${ARGN})
+    target_compile_options(${name} PRIVATE ${TALQ_WARNINGS})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    set_property(GLOBAL APPEND PROPERTY TALQ_CORE_TARGETS ${name})
+endfunction()
+
+function(talq_widgets_library name)
+    add_library(${name} STATIC ${ARGN})
+    target_compile_options(${name} PRIVATE ${TALQ_WARNINGS})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC Qt6::Widgets)
+    set_property(GLOBAL APPEND PROPERTY TALQ_WIDGETS_TARGETS ${name})
+endfunction()
+
+function(talq_executable name)
+    add_executable(${name} ${ARGN})
+    target_compile_options(${name} PRIVATE ${TALQ_WARNINGS})
+endfunction()
+
+function(_talq_collect_links target out)
+    set(result "")
+    foreach(prop LINK_LIBRARIES INTERFACE_LINK_LIBRARIES)
+        get_target_property(libs ${target} ${prop})
+        if(libs)
+            foreach(lib IN LISTS libs)
+                if(NOT lib MATCHES "^\\$<")
+                    list(APPEND result ${lib})
+                endif()
+            endforeach()
+        endif()
+    endforeach()
+    set(${out} ${result} PARENT_SCOPE)
+endfunction()
+
+function(_talq_assert_no_widgets root target seen)
+    _talq_collect_links(${target} libs)
+    get_property(widget_targets GLOBAL PROPERTY TALQ_WIDGETS_TARGETS)
+    foreach(lib IN LISTS libs)
+        if(lib STREQUAL "Qt6::Widgets" OR lib STREQUAL "Qt::Widgets" OR lib IN_LIST widget_targets)
+            message(FATAL_ERROR "core library ${root} links ${lib} (through ${target}); "
+                                "move the widget code into a widgets library")
+        endif()
+        if(TARGET ${lib} AND NOT lib MATCHES "^Qt" AND NOT lib IN_LIST seen)
+            list(APPEND seen ${lib})
+            _talq_assert_no_widgets(${root} ${lib} "${seen}")
+        endif()
+    endforeach()
+endfunction()
+
+function(talq_check_core_targets)
+    get_property(core GLOBAL PROPERTY TALQ_CORE_TARGETS)
+    foreach(target IN LISTS core)
+        _talq_assert_no_widgets(${target} ${target} "")
+    endforeach()
+endfunction()

@@ -1,0 +1,44 @@
+#include "platform/prompts.h"
+
+namespace platform {
+namespace {
+
+// Answers without a person when nothing else was installed (a tool run
+// without a window): the first button of every box, Cancel for input.
+class SilentPrompts : public Prompts {
+public:
+    int MsgBox(const std::string&, int style, const std::string&) override {
+        switch (style & kButtonMask) {
+            case vbAbortRetryIgnore: return vbAbort;
+            case vbYesNoCancel:
+            case vbYesNo: return vbYes;
+            case vbRetryCancel: return vbRetry;
+            default: return vbOK;
+        }
+    }
+    std::string InputBox(const std::string&, const std::string&, const std::string&) override {
+        return "";
+    }
+    void Beep() override {}
+    int PickFromList(const std::string&, const std::vector<std::string>&, int) override {
+        return 0;
+    }
+};
+
+Prompts*& Installed() {
+    static SilentPrompts silent;
+    static Prompts* current = &silent;
+    return current;
+}
+
+}  // namespace
+
+Prompts& CurrentPrompts() { return *Installed(); }
+void InstallPrompts(Prompts& prompts) { Installed() = &prompts; }
+
+ScopedPrompts::ScopedPrompts(Prompts& prompts) : previous_(Installed()) {
+    Installed() = &prompts;
+}
+ScopedPrompts::~ScopedPrompts() { Installed() = previous_; }
+
+}  // namespace platform

@@ -1,0 +1,80 @@
+#pragma once
+// Every message box, input box, beep and modal pick of the program goes
+// through this interface. The Qt implementation lives in platform/widgets;
+// tests install a scripted one that answers from a queue.
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Buttons, icons and answers of a message box, with the numbers the rest of
+// the program passes and compares.
+enum MsgBoxStyle : int {
+    vbOKOnly = 0,
+    vbOKCancel = 1,
+    vbAbortRetryIgnore = 2,
+    vbYesNoCancel = 3,
+    vbYesNo = 4,
+    vbRetryCancel = 5,
+    vbCritical = 16,
+    vbQuestion = 32,
+    vbExclamation = 48,
+    vbInformation = 64,
+    vbDefaultButton2 = 256,
+    vbDefaultButton3 = 512,
+};
+
+enum MsgBoxResult : int {
+    vbOK = 1,
+    vbCancel = 2,
+    vbAbort = 3,
+    vbRetry = 4,
+    vbIgnore = 5,
+    vbYes = 6,
+    vbNo = 7,
+};
+
+inline constexpr int kButtonMask = 0x0F;
+inline constexpr int kIconMask = 0xF0;
+
+class Prompts {
+public:
+    virtual ~Prompts() = default;
+    // Returns the button pressed (MsgBoxResult).
+    virtual int MsgBox(const std::string& text, int style, const std::string& title) = 0;
+    // Returns the entered text; the empty text after Cancel.
+    virtual std::string InputBox(const std::string& prompt, const std::string& title,
+                                 const std::string& defaultText) = 0;
+    virtual void Beep() = 0;
+    // A modal choice from a list: the 1-based index chosen, 0 after Cancel.
+    virtual int PickFromList(const std::string& title, const std::vector<std::string>& items,
+                             int preselected) = 0;
+};
+
+Prompts& CurrentPrompts();
+
+class ScopedPrompts {
+public:
+    explicit ScopedPrompts(Prompts& prompts);
+    ~ScopedPrompts();
+    ScopedPrompts(const ScopedPrompts&) = delete;
+    ScopedPrompts& operator=(const ScopedPrompts&) = delete;
+
+private:
+    Prompts* previous_;
+};
+
+// Installs the prompts of the running program (the Qt implementation).
+void InstallPrompts(Prompts& prompts);
+
+inline int MsgBox(const std::string& text, int style = vbOKOnly, const std::string& title = "") {
+    return CurrentPrompts().MsgBox(text, style, title);
+}
+inline std::string InputBox(const std::string& prompt, const std::string& title = "",
+                            const std::string& defaultText = "") {
+    return CurrentPrompts().InputBox(prompt, title, defaultText);
+}
+inline void Beep() { CurrentPrompts().Beep(); }
+
+}  // namespace platform

@@ -1,0 +1,16 @@
+#pragma once
+// The per-user settings store: text values addressed by application,
+// section and key, kept in the per-user configuration folder.
+
+#include <string>
+
+namespace platform {
+
+std::string GetSetting(const std::string& application, const std::string& section,
+                       const std::string& key, const std::string& defaultValue = "");
+bool SaveSetting(const std::string& application, const std::string& section,
+                 const std::string& key, const std::string& value);
+bool DeleteSetting(const std::string& application, const std::string& section,
+                   const std::string& key);
+
+}  // namespace platform

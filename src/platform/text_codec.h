@@ -1,0 +1,15 @@
+#pragma once
+// Core code holds texts as byte strings in the Windows-1252 code page, one
+// byte per character. These two helpers convert at the widget edge.
+
+#include <QString>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+QString ToQString(std::string_view bytes);
+// Characters outside the code page become '?'.
+std::string FromQString(const QString& text);
+
+}  // namespace platform

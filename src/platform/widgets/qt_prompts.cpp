@@ -1,0 +1,91 @@
+#include "platform/widgets/qt_prompts.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+#include "platform/text_codec.h"
+
+namespace platform {
+namespace {
+
+QMessageBox::Icon IconOf(int style) {
+    switch (style & kIconMask) {
+        case vbCritical: return QMessageBox::Critical;
+        case vbQuestion: return QMessageBox::Question;
+        case vbExclamation: return QMessageBox::Warning;
+        case vbInformation: return QMessageBox::Information;
+        default: return QMessageBox::NoIcon;
+    }
+}
+
+struct Button {
+    QMessageBox::StandardButton qt;
+    int answer;
+};
+
+std::vector<Button> ButtonsOf(int style) {
+    switch (style & kButtonMask) {
+        case vbOKCancel: return {{QMessageBox::Ok, vbOK}, {QMessageBox::Cancel, vbCancel}};
+        case vbAbortRetryIgnore:
+            return {{QMessageBox::Abort, vbAbort},
+                    {QMessageBox::Retry, vbRetry},
+                    {QMessageBox::Ignore, vbIgnore}};
+        case vbYesNoCancel:
+            return {{QMessageBox::Yes, vbYes}, {QMessageBox::No, vbNo},
+                    {QMessageBox::Cancel, vbCancel}};
+        case vbYesNo: return {{QMessageBox::Yes, vbYes}, {QMessageBox::No, vbNo}};
+        case vbRetryCancel:
+            return {{QMessageBox::Retry, vbRetry}, {QMessageBox::Cancel, vbCancel}};
+        default: return {{QMessageBox::Ok, vbOK}};
+    }
+}
+
+}  // namespace
+
+int QtPrompts::MsgBox(const std::string& text, int style, const std::string& title) {
+    QMessageBox box(IconOf(style), ToQString(title), ToQString(text), QMessageBox::NoButton,
+                    QApplication::activeWindow());
+    std::vector<Button> buttons = ButtonsOf(style);
+    for (const Button& b : buttons) box.addButton(b.qt);
+    size_t def = (style & vbDefaultButton3) ? 2 : (style & vbDefaultButton2) ? 1 : 0;
+    if (def < buttons.size()) box.setDefaultButton(buttons[def].qt);
+    auto pressed = static_cast<QMessageBox::StandardButton>(box.exec());
+    for (const Button& b : buttons) {
+        if (b.qt == pressed) return b.answer;
+    }
+    // Closed by the window's close button: the cancelling answer when there is one.
+    for (const Button& b : buttons) {
+        if (b.answer == vbCancel) return vbCancel;
+    }
+    return buttons.back().answer;
+}
+
+std::string QtPrompts::InputBox(const std::string& prompt, const std::string& title,
+                                const std::string& defaultText) {
+    bool ok = false;
+    QString text = QInputDialog::getText(QApplication::activeWindow(), ToQString(title),
+                                         ToQString(prompt), QLineEdit::Normal,
+                                         ToQString(defaultText), &ok);
+    return ok ? FromQString(text) : std::string();
+}
+
+void QtPrompts::Beep() { QApplication::beep(); }
+
+int QtPrompts::PickFromList(const std::string& title, const std::vector<std::string>& items,
+                            int preselected) {
+    QStringList list;
+    for (const auto& item : items) list << ToQString(item);
+    bool ok = false;
+    int current = preselected >= 1 && preselected <= static_cast<int>(items.size())
+                      ? preselected - 1
+                      : 0;
+    QString chosen = QInputDialog::getItem(QApplication::activeWindow(), ToQString(title), QString(),
+                                           list, current, false, &ok);
+    if (!ok) return 0;
+    int index = static_cast<int>(list.indexOf(chosen));
+    return index < 0 ? 0 : index + 1;
+}
+
+}  // namespace platform
