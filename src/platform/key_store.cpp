@@ -1,6 +1,7 @@
 #include "platform/key_store.h"
 
 #include "platform/locked_file.h"
+#include "platform/percent_escape.h"
 
 namespace platform {
 namespace {
@@ -13,45 +14,13 @@ bool MustEscape(unsigned char c, bool inName) {
 }
 
 std::string Escape(const std::string& text, bool inName) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
+    return PercentEscape(text, [&](unsigned char c, size_t i) {
         bool edgeSpace = c == ' ' && (i == 0 || i + 1 == text.size());
-        if (MustEscape(c, inName) || edgeSpace) {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
+        return MustEscape(c, inName) || edgeSpace;
+    });
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
-std::optional<std::string> Unescape(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '%') {
-            out += text[i];
-            continue;
-        }
-        if (i + 2 >= text.size()) return std::nullopt;
-        int hi = HexDigit(text[i + 1]);
-        int lo = HexDigit(text[i + 2]);
-        if (hi < 0 || lo < 0) return std::nullopt;
-        out += static_cast<char>(hi * 16 + lo);
-        i += 2;
-    }
-    return out;
-}
+std::optional<std::string> Unescape(const std::string& text) { return PercentUnescape(text, true); }
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 
 #include "platform/key_store.h"
 #include "platform/locked_file.h"
+#include "platform/percent_escape.h"
 #include "platform/user_dirs.h"
 
 namespace platform {
@@ -19,43 +20,14 @@ std::string Trim(const std::string& text) {
 }
 
 std::string EscapeValue(const std::string& text) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
+    return PercentEscape(text, [&](unsigned char c, size_t i) {
         bool edge = (c == ' ' || c == '\t') && (i == 0 || i + 1 == text.size());
-        if (c < 0x20 || c == 0x7F || c == '%' || edge) {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
-}
-
-int Hex(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
+        return c < 0x20 || c == 0x7F || c == '%' || edge;
+    });
 }
 
 // A '%' not followed by two hex digits is taken as it stands.
-std::string UnescapeValue(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && Hex(text[i + 1]) >= 0 &&
-            Hex(text[i + 2]) >= 0) {
-            out += static_cast<char>(Hex(text[i + 1]) * 16 + Hex(text[i + 2]));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
+std::string UnescapeValue(const std::string& text) { return *PercentUnescape(text, false); }
 
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;

@@ -8,13 +8,7 @@ namespace {
 class SilentPrompts : public Prompts {
 public:
     int MsgBox(const std::string&, int style, const std::string&) override {
-        switch (style & kButtonMask) {
-            case vbAbortRetryIgnore: return vbAbort;
-            case vbYesNoCancel:
-            case vbYesNo: return vbYes;
-            case vbRetryCancel: return vbRetry;
-            default: return vbOK;
-        }
+        return FirstButtonAnswer(style);
     }
     std::string InputBox(const std::string&, const std::string&, const std::string&) override {
         return "";
@@ -32,6 +26,16 @@ Prompts*& Installed() {
 }
 
 }  // namespace
+
+int FirstButtonAnswer(int style) {
+    switch (style & kButtonMask) {
+        case vbAbortRetryIgnore: return vbAbort;
+        case vbYesNoCancel:
+        case vbYesNo: return vbYes;
+        case vbRetryCancel: return vbRetry;
+        default: return vbOK;
+    }
+}
 
 Prompts& CurrentPrompts() { return *Installed(); }
 void InstallPrompts(Prompts& prompts) { Installed() = &prompts; }

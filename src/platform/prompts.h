@@ -38,6 +38,9 @@ enum MsgBoxResult : int {
 inline constexpr int kButtonMask = 0x0F;
 inline constexpr int kIconMask = 0xF0;
 
+// The answer of a box's first button (what a box answers without a person).
+int FirstButtonAnswer(int style);
+
 class Prompts {
 public:
     virtual ~Prompts() = default;

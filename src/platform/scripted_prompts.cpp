@@ -9,13 +9,7 @@ int ScriptedPrompts::MsgBox(const std::string& text, int style, const std::strin
         answers_.pop_front();
         return answer;
     }
-    switch (style & kButtonMask) {
-        case vbAbortRetryIgnore: return vbAbort;
-        case vbYesNoCancel:
-        case vbYesNo: return vbYes;
-        case vbRetryCancel: return vbRetry;
-        default: return vbOK;
-    }
+    return FirstButtonAnswer(style);
 }
 
 std::string ScriptedPrompts::InputBox(const std::string& prompt, const std::string& title,
