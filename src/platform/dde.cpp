@@ -142,12 +142,19 @@ bool DdeServer::Listen(bool takeOver) {
 }
 
 void DdeServer::Close() {
-    for (auto& [socket, peer] : peers_) {
+    // A peer whose frame is being answered is dropped by that answer's caller.
+    for (auto it = peers_.begin(); it != peers_.end();) {
+        QLocalSocket* socket = it->first;
         socket->disconnect(this);
         socket->abort();
-        socket->deleteLater();
+        if (it->second->busy > 0) {
+            it->second->gone = true;
+            ++it;
+        } else {
+            socket->deleteLater();
+            it = peers_.erase(it);
+        }
     }
-    peers_.clear();
     if (server_) {
         server_->close();
         delete server_;
@@ -166,6 +173,9 @@ void DdeServer::OnNewConnection() {
             socket->deleteLater();
             continue;
         }
+        // Ours, not the listener's: closing the listener must not delete a
+        // socket whose frame is being answered.
+        socket->setParent(this);
         auto peer = std::make_unique<Peer>();
         peer->socket = socket;
         peers_[socket] = std::move(peer);
@@ -218,6 +228,7 @@ void DdeServer::Drop(QLocalSocket* socket) {
 
 bool DdeServer::Answer(Peer& peer, const DdeFrame& frame) {
     auto send = [&peer](const DdeFrame& reply) {
+        if (peer.gone) return;
         std::string bytes = EncodeDdeFrame(reply);
         peer.socket->write(bytes.data(), static_cast<qint64>(bytes.size()));
         peer.socket->flush();

@@ -1,16 +1,10 @@
 #include "viewer/parameter_file.h"
 
+#include "foundation/fields.h"
 #include "viewer/startup_command_line.h"
 
 namespace modView {
 namespace {
-
-std::string TrimBlanks(const std::string& text) {
-    size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos) return std::string();
-    size_t last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
-}
 
 // Lines end at CR LF, LF or CR, whichever program wrote the file.
 std::vector<std::string> SplitLines(const std::string& text) {
@@ -39,15 +33,15 @@ std::string AddressText(const ServerAddress& a) {
 ParameterFileValues ParseParameterFile(const std::string& text) {
     ParameterFileValues values;
     for (const std::string& raw : SplitLines(text)) {
-        const std::string line = TrimBlanks(UpperCaseText(raw));
+        const std::string line = mVBUtil::TrimSpaces(UpperCaseText(raw));
         if (line.empty()) continue;
         size_t eq = line.find('=');
         if (eq == std::string::npos) {
             (IsSendableKey(line) ? values.keys : values.refusedKeys).push_back(line);
             continue;
         }
-        const std::string name = TrimBlanks(line.substr(0, eq));
-        const std::string value = TrimBlanks(line.substr(eq + 1));
+        const std::string name = mVBUtil::TrimSpaces(line.substr(0, eq));
+        const std::string value = mVBUtil::TrimSpaces(line.substr(eq + 1));
         if (name == "DELETE") {
             if (value == "NO") values.keepFile = true;
             continue;

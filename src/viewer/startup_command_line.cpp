@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "foundation/fields.h"
+
 namespace modView {
 namespace {
 
@@ -22,13 +24,6 @@ std::vector<Token> SplitAtBlanks(const std::string& upper, const std::string& or
         start = blank + 1;
     }
     return tokens;
-}
-
-std::string TrimBlanks(const std::string& text) {
-    size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos) return std::string();
-    size_t last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
 }
 
 bool EndsWith(const std::string& text, const std::string& tail) {
@@ -90,7 +85,7 @@ CommandLineValues ParseCommandLine(const std::string& commandLine, CommandLineSo
     const bool startup = source == CommandLineSource::Startup;
     CommandLineValues values;
     std::string original = commandLine;
-    if (startup) original = StripEnclosingQuotes(TrimBlanks(original));
+    if (startup) original = StripEnclosingQuotes(mVBUtil::TrimSpaces(original));
     const std::string upper = UpperCaseText(original);
     if (upper.empty()) return values;
 

@@ -11,21 +11,14 @@
 #include "platform/dde.h"
 #include "platform/event_pump.h"
 #include "support/scoped_env.h"
+#include "support/wait_until.h"
 
 namespace {
 
+using testsupport::WaitUntil;
+
 QString Tool(const char* name) {
     return QCoreApplication::applicationDirPath() + "/" + name;
-}
-
-template <typename Pred>
-bool WaitUntil(Pred done, int ms = 15000) {
-    std::int64_t deadline = platform::CurrentClock().MonotonicMs() + ms;
-    while (!done()) {
-        if (platform::CurrentClock().MonotonicMs() >= deadline) return false;
-        platform::DoEvents();
-    }
-    return true;
 }
 
 class DdeProcesses : public ::testing::Test {

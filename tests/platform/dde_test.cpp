@@ -15,8 +15,11 @@
 #include "platform/event_pump.h"
 #include "platform/single_instance.h"
 #include "support/scoped_env.h"
+#include "support/wait_until.h"
 
 namespace {
+
+using testsupport::WaitUntil;
 
 using platform::DdeClient;
 using platform::DdeFrame;
@@ -28,16 +31,6 @@ using platform::DdeServer;
 std::string Length(std::uint32_t n) {
     return {static_cast<char>(n >> 24), static_cast<char>(n >> 16), static_cast<char>(n >> 8),
             static_cast<char>(n)};
-}
-
-template <typename Pred>
-bool WaitUntil(Pred done, int ms = 5000) {
-    std::int64_t deadline = platform::CurrentClock().MonotonicMs() + ms;
-    while (!done()) {
-        if (platform::CurrentClock().MonotonicMs() >= deadline) return false;
-        platform::DoEvents();
-    }
-    return true;
 }
 
 TEST(DdeFrameReader, FramesSplitAcrossReadsComeOutWhole) {
@@ -226,6 +219,22 @@ TEST_F(DdeLink, PeerThatHangsUpMidFrameIsForgotten) {
         raw.flush();
         ASSERT_TRUE(WaitUntil([&] { return server.PeerCount() == 1; }));
     }
+    EXPECT_TRUE(WaitUntil([&] { return server.PeerCount() == 0; }));
+}
+
+TEST_F(DdeLink, ServerClosedFromItsOwnHandlerDoesNotTouchFreedPeers) {
+    DdeServer server("talqvyn", "Level2Server");
+    server.SetExecuteHandler([&](const std::string&) {
+        server.Close();
+        return DdeResult::Success();
+    });
+    ASSERT_TRUE(server.Listen());
+    DdeClient client;
+    ASSERT_TRUE(client.Link("talqvyn|Level2Server", 2000).ok);
+    DdeResult result = client.Execute("EXIT", 2000);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.errorNumber, platform::kDdeConnectionLost);
+    EXPECT_FALSE(server.IsListening());
     EXPECT_TRUE(WaitUntil([&] { return server.PeerCount() == 0; }));
 }
 
