@@ -1,6 +1,5 @@
 #include "foundation/widgets/generic_dialogs.h"
 
-#include <QCloseEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -40,7 +39,7 @@ QHBoxLayout* ButtonRow(QPushButton* ok, QPushButton* cancel) {
 
 // ---------------------------------------------------------------- frmListBox
 
-frmListBox::frmListBox(QWidget* parent) : QDialog(parent) {
+frmListBox::frmListBox(QWidget* parent) : FormDialog(parent) {
     setWindowTitle("Please Select");
     setModal(true);
     List1 = new QListWidget(this);
@@ -56,9 +55,7 @@ frmListBox::frmListBox(QWidget* parent) : QDialog(parent) {
     connect(List1, &QListWidget::itemDoubleClicked, this, [this] { List1_DblClick(); });
 }
 
-void frmListBox::Load() {
-    if (loaded_) return;
-    loaded_ = true;
+void frmListBox::Form_Load() {
     if (!TitleText.empty()) setWindowTitle(platform::ToQString(TitleText));
     std::string preselect = UpperAscii(SelectedItem);
     int count = mVBUtil::CountFields(kSep, ItemList);
@@ -104,30 +101,9 @@ void frmListBox::cmdCancel_Click() {
     Unload(QDialog::Rejected);
 }
 
-void frmListBox::Unload(int result) {
-    unloaded_ = true;
-    NoSelect = 0;
-    done(result);
-}
-
-void frmListBox::setVisible(bool visible) {
-    if (visible) Load();
-    QDialog::setVisible(visible);
-}
-
-// Escape and the window's close button both mean Cancel.
-void frmListBox::reject() {
-    if (!unloaded_) cmdCancel_Click();
-}
-
-void frmListBox::closeEvent(QCloseEvent* event) {
-    if (!unloaded_) cmdCancel_Click();
-    event->accept();
-}
-
 // -------------------------------------------------------------------- SelBox
 
-SelBox::SelBox(QWidget* parent) : QDialog(parent) {
+SelBox::SelBox(QWidget* parent) : FormDialog(parent) {
     setWindowTitle("Select");
     setModal(true);
     Frame1 = new QGroupBox(this);
@@ -147,9 +123,7 @@ SelBox::SelBox(QWidget* parent) : QDialog(parent) {
     connect(cmd_cancel, &QPushButton::clicked, this, [this] { cmd_cancel_Click(); });
 }
 
-void SelBox::Load() {
-    if (loaded_) return;
-    loaded_ = true;
+void SelBox::Form_Load() {
     OptionCount = 0;
     if (OptionList.empty()) {
         cmd_ok->setEnabled(false);
@@ -192,30 +166,14 @@ void SelBox::cmd_cancel_Click() {
     Unload(QDialog::Rejected);
 }
 
-void SelBox::Unload(int result) {
-    unloaded_ = true;
+void SelBox::Form_Unload() {
     TitleText.clear();
     OptionList.clear();
-    done(result);
-}
-
-void SelBox::setVisible(bool visible) {
-    if (visible) Load();
-    QDialog::setVisible(visible);
-}
-
-void SelBox::reject() {
-    if (!unloaded_) cmd_cancel_Click();
-}
-
-void SelBox::closeEvent(QCloseEvent* event) {
-    if (!unloaded_) cmd_cancel_Click();
-    event->accept();
 }
 
 // ---------------------------------------------------------------- frmProcess
 
-frmProcess::frmProcess(QWidget* parent) : QDialog(parent) {
+frmProcess::frmProcess(QWidget* parent) : FormDialog(parent) {
     setWindowTitle("Printing");
     lblMsg = new QLabel("Processing", this);
     cmdCancel = new QPushButton("&Cancel", this);
@@ -229,39 +187,11 @@ frmProcess::frmProcess(QWidget* parent) : QDialog(parent) {
     connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
 }
 
-void frmProcess::Load() {
-    if (loaded_) return;
-    loaded_ = true;
+void frmProcess::Form_Load() {
     Cancel = 0;
     if (!CaptionText.empty()) setWindowTitle(platform::ToQString(CaptionText));
 }
 
 void frmProcess::cmdCancel_Click() {
     Cancel = 1;
-}
-
-void frmProcess::Unload() {
-    unloading_ = true;
-    CaptionText.clear();
-    close();
-}
-
-void frmProcess::setVisible(bool visible) {
-    if (visible) Load();
-    QDialog::setVisible(visible);
-}
-
-// Escape and the close button ask the caller's loop to stop; the window
-// stays until the caller unloads it.
-void frmProcess::reject() {
-    cmdCancel_Click();
-}
-
-void frmProcess::closeEvent(QCloseEvent* event) {
-    if (unloading_) {
-        event->accept();
-        return;
-    }
-    cmdCancel_Click();
-    event->ignore();
 }

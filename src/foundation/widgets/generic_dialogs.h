@@ -3,9 +3,10 @@
 // creates one (through DialogFactory), sets its public fields, runs it and
 // reads the fields afterwards. Lists are texts separated by character 30.
 
-#include <QDialog>
 #include <string>
 #include <vector>
+
+#include "foundation/widgets/form_dialog.h"
 
 class QGroupBox;
 class QLabel;
@@ -17,7 +18,7 @@ class QVBoxLayout;
 inline constexpr char kListSep = '\x1E';
 
 // Picks one line of a list; the result is the line's first Tab-separated field.
-class frmListBox : public QDialog {
+class frmListBox : public FormDialog {
     Q_OBJECT
   public:
     explicit frmListBox(QWidget* parent = nullptr);
@@ -32,26 +33,18 @@ class frmListBox : public QDialog {
     QPushButton* cmdOK;
     QPushButton* cmdCancel;
 
-    // Fills the window from the fields; runs once, at the latest when it shows.
-    void Load();
     void cmdOK_Click();
     void cmdCancel_Click();
     void List1_DblClick();
 
-    void setVisible(bool visible) override;
-    void reject() override;
-
   protected:
-    void closeEvent(QCloseEvent* event) override;
-
-  private:
-    void Unload(int result);
-    bool loaded_ = false;
-    bool unloaded_ = false;
+    void Form_Load() override;
+    void Form_Cancel() override { cmdCancel_Click(); }
+    void Form_Unload() override { NoSelect = 0; }
 };
 
 // Picks one of a few options built at run time; Selection is 1-based, 0 after Cancel.
-class SelBox : public QDialog {
+class SelBox : public FormDialog {
     Q_OBJECT
   public:
     explicit SelBox(QWidget* parent = nullptr);
@@ -66,26 +59,21 @@ class SelBox : public QDialog {
     QPushButton* cmd_ok;
     QPushButton* cmd_cancel;
 
-    void Load();
     void Option1_Click(int index);
     void cmd_ok_Click();
     void cmd_cancel_Click();
 
-    void setVisible(bool visible) override;
-    void reject() override;
-
   protected:
-    void closeEvent(QCloseEvent* event) override;
+    void Form_Load() override;
+    void Form_Cancel() override { cmd_cancel_Click(); }
+    void Form_Unload() override;
 
   private:
-    void Unload(int result);
     QVBoxLayout* options_;
-    bool loaded_ = false;
-    bool unloaded_ = false;
 };
 
 // Modeless progress window; the caller's loop yields and reads Cancel.
-class frmProcess : public QDialog {
+class frmProcess : public FormDialog {
     Q_OBJECT
   public:
     explicit frmProcess(QWidget* parent = nullptr);
@@ -96,18 +84,14 @@ class frmProcess : public QDialog {
     QLabel* lblMsg;
     QPushButton* cmdCancel;
 
-    void Load();
     void cmdCancel_Click();
     // Closes the window for the caller at the end of its loop.
-    void Unload();
-
-    void setVisible(bool visible) override;
-    void reject() override;
+    void Unload() { FormDialog::Unload(QDialog::Accepted); }
 
   protected:
-    void closeEvent(QCloseEvent* event) override;
-
-  private:
-    bool loaded_ = false;
-    bool unloading_ = false;
+    void Form_Load() override;
+    // The close button and Escape ask the caller's loop to stop; the window
+    // stays until the caller unloads it.
+    void Form_Cancel() override { cmdCancel_Click(); }
+    void Form_Unload() override { CaptionText.clear(); }
 };

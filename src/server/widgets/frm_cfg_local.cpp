@@ -22,7 +22,7 @@ std::string WithSeparator(const std::string& dir) {
 
 }  // namespace
 
-frmCfgLocal::frmCfgLocal(QWidget* parent) : QDialog(parent) {
+frmCfgLocal::frmCfgLocal(QWidget* parent) : FormDialog(parent) {
     setWindowTitle("Configure TALQ System Directory");
     setModal(true);
     Text1 = new QLineEdit(this);
@@ -51,9 +51,7 @@ frmCfgLocal::frmCfgLocal(QWidget* parent) : QDialog(parent) {
     connect(mnuHistory, &QAction::triggered, this, [this] { mnuHistory_Click(); });
 }
 
-void frmCfgLocal::Load() {
-    if (loaded_) return;
-    loaded_ = true;
+void frmCfgLocal::Form_Load() {
     modeName_ = mNetDefaults::ModeName(AccessMode);
     mnuHistory->setEnabled(mNetDefaults::HasHistory(mNetDefaults::SystemDirHistory(AccessMode)));
     Text1->setText(platform::ToQString(mNetDefaults::LoadSystemDir(AccessMode)));
@@ -65,7 +63,7 @@ void frmCfgLocal::cmdOK_Click() {
         mNetDefaults::SaveSystemDir(AccessMode, dir);
         mNetDefaults::AddToHistory(mNetDefaults::SystemDirHistory(AccessMode), dir);
     }
-    accept();
+    Unload(QDialog::Accepted);
 }
 
 // Nothing is stored; Escape and the close button do the same.
@@ -88,9 +86,4 @@ void frmCfgLocal::mnuHistory_Click() {
         PickHistoryEntry(this, "Select " + modeName_ + " System Directory", history);
     if (chosen.empty()) return;
     Text1->setText(platform::ToQString(chosen));
-}
-
-void frmCfgLocal::setVisible(bool visible) {
-    if (visible) Load();
-    QDialog::setVisible(visible);
 }

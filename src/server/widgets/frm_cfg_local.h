@@ -1,14 +1,15 @@
 #pragma once
 // Edits the system directory of a local access mode and stores it itself.
 
-#include <QDialog>
 #include <string>
+
+#include "foundation/widgets/form_dialog.h"
 
 class QAction;
 class QLineEdit;
 class QPushButton;
 
-class frmCfgLocal : public QDialog {
+class frmCfgLocal : public FormDialog {
     Q_OBJECT
   public:
     explicit frmCfgLocal(QWidget* parent = nullptr);
@@ -21,15 +22,14 @@ class frmCfgLocal : public QDialog {
     QPushButton* cmdBrowse;
     QAction* mnuHistory;
 
-    void Load();
     void cmdOK_Click();
     void cmdCancel_Click();
     void cmdBrowse_Click();
     void mnuHistory_Click();
 
-    void setVisible(bool visible) override;
+  protected:
+    void Form_Load() override;
 
   private:
     std::string modeName_;
-    bool loaded_ = false;
 };

@@ -1,6 +1,5 @@
 #include "server/widgets/frm_config.h"
 
-#include <QCloseEvent>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -31,7 +30,7 @@ QLineEdit* AddRow(QFormLayout* form, const char* label, const char* tip, QWidget
 
 }  // namespace
 
-frmConfig::frmConfig(QWidget* parent) : QDialog(parent) {
+frmConfig::frmConfig(QWidget* parent) : FormDialog(parent) {
     setWindowTitle("Configure IP Address and Domain");
     setModal(true);
     auto* required = new QGroupBox("Required Settings", this);
@@ -69,9 +68,7 @@ frmConfig::frmConfig(QWidget* parent) : QDialog(parent) {
     connect(mnuHistory, &QAction::triggered, this, [this] { mnuHistory_Click(); });
 }
 
-void frmConfig::Load() {
-    if (loaded_) return;
-    loaded_ = true;
+void frmConfig::Form_Load() {
     Cancelled = 0;
     txtIPAddress->setText(platform::ToQString(IPAddress));
     txtPort->setText(platform::ToQString(IPPort));
@@ -97,14 +94,12 @@ void frmConfig::cmdOK_Click() {
     LocalPort = std::to_string(mNetDefaults::NumericValue(TextOf(txtLocalPort)));
     NetworkCard = std::to_string(mNetDefaults::NumericValue(TextOf(txtNetworkCard)));
     mNetDefaults::AddToHistory(mNetDefaults::TcpIpHistory(), ip + "|" + port + "|" + domain);
-    unloaded_ = true;
-    accept();
+    Unload(QDialog::Accepted);
 }
 
 void frmConfig::cmdCancel_Click() {
     Cancelled = 1;
-    unloaded_ = true;
-    done(QDialog::Rejected);
+    Unload(QDialog::Rejected);
 }
 
 void frmConfig::mnuHistory_Click() {
@@ -114,21 +109,6 @@ void frmConfig::mnuHistory_Click() {
     txtIPAddress->setText(platform::ToQString(mVBUtil::GetField("|", chosen, 1)));
     txtPort->setText(platform::ToQString(mVBUtil::GetField("|", chosen, 2)));
     txtDomain->setText(platform::ToQString(mVBUtil::GetField("|", chosen, 3)));
-}
-
-void frmConfig::setVisible(bool visible) {
-    if (visible) Load();
-    QDialog::setVisible(visible);
-}
-
-// Escape and the window's close button mean Cancel.
-void frmConfig::reject() {
-    if (!unloaded_) cmdCancel_Click();
-}
-
-void frmConfig::closeEvent(QCloseEvent* event) {
-    if (!unloaded_) cmdCancel_Click();
-    event->accept();
 }
 
 std::string PickHistoryEntry(QWidget* parent, const std::string& title,

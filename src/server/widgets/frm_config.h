@@ -1,16 +1,16 @@
 #pragma once
 // Edits the five connection values of remote access.
 
-#include <QDialog>
 #include <string>
 
+#include "foundation/widgets/form_dialog.h"
 #include "server/net_defaults.h"
 
 class QAction;
 class QLineEdit;
 class QPushButton;
 
-class frmConfig : public QDialog {
+class frmConfig : public FormDialog {
     Q_OBJECT
   public:
     explicit frmConfig(QWidget* parent = nullptr);
@@ -31,22 +31,15 @@ class frmConfig : public QDialog {
     QPushButton* cmdCancel;
     QAction* mnuHistory;
 
-    void Load();
     // Checks, stores the fields and the history entry, and closes; a refused
     // value beeps, tells why and keeps the dialog open.
     void cmdOK_Click();
     void cmdCancel_Click();
     void mnuHistory_Click();
 
-    void setVisible(bool visible) override;
-    void reject() override;
-
   protected:
-    void closeEvent(QCloseEvent* event) override;
-
-  private:
-    bool loaded_ = false;
-    bool unloaded_ = false;
+    void Form_Load() override;
+    void Form_Cancel() override { cmdCancel_Click(); }
 };
 
 // Offers a history in the pick list; the chosen entry moves to the front at
