@@ -8,24 +8,6 @@ using namespace mComDlg;
 
 namespace {
 
-TEST(FontValues, DefaultsFillOnlyEmptyFaceAndZeroSize) {
-    std::string face;
-    int size = 0;
-    ApplyFontDefaults(face, size);
-    EXPECT_EQ(face, "Arial");
-    EXPECT_EQ(size, 14);
-    face = "Courier New";
-    size = 9;
-    ApplyFontDefaults(face, size);
-    EXPECT_EQ(face, "Courier New");
-    EXPECT_EQ(size, 9);
-}
-
-TEST(FontValues, LongFaceIsOfferedShortened) {
-    EXPECT_EQ(FaceOffered(std::string(40, 'F')), std::string(31, 'F'));
-    EXPECT_EQ(FaceOffered("Arial"), "Arial");
-}
-
 TEST(FontValues, OnlyWeight700CountsAsBold) {
     EXPECT_EQ(FontStyleBits(700, false, false), kFontBold);
     EXPECT_EQ(FontStyleBits(600, false, false), 0);
@@ -39,15 +21,6 @@ TEST(FontValues, HalfPointSizesRoundToEven) {
     EXPECT_EQ(PointSizeFromTenths(115), 12);
     EXPECT_EQ(PointSizeFromTenths(116), 12);
     EXPECT_EQ(PointSizeFromTenths(120), 12);
-}
-
-TEST(ColorValues, RedLivesInTheLowByte) {
-    EXPECT_EQ(RgbColor(255, 0, 0), 0x0000FFu);
-    EXPECT_EQ(RgbColor(0, 0, 255), 0xFF0000u);
-    std::uint32_t c = RgbColor(1, 2, 3);
-    EXPECT_EQ(RedOf(c), 1);
-    EXPECT_EQ(GreenOf(c), 2);
-    EXPECT_EQ(BlueOf(c), 3);
 }
 
 TEST(FileFilter, ParsesDescriptionPatternPairs) {
@@ -97,9 +70,6 @@ TEST(SplitFolder, KeepsLinuxAndWindowsSeparators) {
     SplitFolder("/TALQAUTH.SYS", folder, name);
     EXPECT_EQ(folder, "/");
     EXPECT_EQ(name, "TALQAUTH.SYS");
-    SplitFolder("keys.txt", folder, name);
-    EXPECT_EQ(folder, "");
-    EXPECT_EQ(name, "keys.txt");
     SplitFolder("/srv/sys/", folder, name);
     EXPECT_EQ(folder, "/srv/sys");
     EXPECT_EQ(name, "");

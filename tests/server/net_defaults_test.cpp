@@ -217,13 +217,6 @@ TEST(CheckTcpIpConfig, PortMustLieBetween1And65535) {
     }
 }
 
-TEST(NumericValue, ReadsTheLeadingNumber) {
-    EXPECT_EQ(NumericValue("12ab"), 12);
-    EXPECT_EQ(NumericValue(""), 0);
-    EXPECT_EQ(NumericValue("x12"), 0);
-    EXPECT_EQ(NumericValue("  -3"), -3);
-}
-
 // --------------------------------------------------------- system directory
 
 TEST(SystemDir, TrailingSeparatorIsKeptOrAdded) {
