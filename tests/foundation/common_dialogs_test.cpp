@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QFileDialog>
 #include <QFontDialog>
+#include <QTimer>
 
 #include "foundation/binary_files.h"
 #include "platform/scripted_prompts.h"
@@ -161,6 +164,36 @@ TEST_F(CommonDialogs, OpeningAnExistingFileAsksNothing) {
     ASSERT_TRUE(ShowFileDialog(nullptr, path, "Text Files|*.txt", 1, 0));
     EXPECT_TRUE(prompts.Records().empty());
     EXPECT_TRUE(mVBUtil::FileExists(existing));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(QtCommonDialogs, FileDialogHandsBackTheChosenFileAndFilter) {
+    testsupport::ScopedTempDir dir;
+    std::string file = dir.Path() + "/TALQAUTH.SYS";
+    testsupport::WriteFile(file, "x");
+    mComDlg::QtCommonDialogRunner runner;
+    mComDlg::FileRequest request;
+    request.title = "Open File";
+    request.folder = dir.Path();
+    request.fileName = "TALQAUTH.SYS";
+    request.filters = {{"Text Files", "*.txt"}, {"AuthFile", "*.sys"}};
+    request.filterIndex = 2;
+    QStringList offered;
+    QTimer::singleShot(0, [&offered] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) return;
+        offered = dialog->nameFilters();
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    std::optional<FileAnswer> answer = runner.RunFile(nullptr, request);
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(answer->path, file);
+    EXPECT_EQ(answer->filterIndex, 2);
+    ASSERT_EQ(offered.size(), 2);
+    EXPECT_EQ(offered[1], "AuthFile (*.[sS][yY][sS])");
 }
 
 }  // namespace

@@ -97,7 +97,14 @@ std::optional<FileAnswer> QtCommonDialogRunner::RunFile(QWidget* owner,
     }
     FileAnswer answer;
     answer.path = platform::FromQString(dialog.selectedFiles().first());
-    answer.filterIndex = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
+    // With the patterns hidden the dialog names the filter by its description.
+    QString used = dialog.selectedNameFilter();
+    for (int i = 0; i < filters.size(); ++i) {
+        if (used == filters[i] || used == platform::ToQString(request.filters[i].description)) {
+            answer.filterIndex = i + 1;
+            break;
+        }
+    }
     return answer;
 }
 
