@@ -1,10 +1,12 @@
 #include "server/net_defaults.h"
 
 #include <algorithm>
-#include <climits>
+#include <cmath>
+#include <cstdio>
 
 #include "foundation/fields.h"
 #include "foundation/mod_registry.h"
+#include "foundation/number_text.h"
 #include "foundation/text_match.h"
 #include "platform/profile.h"
 #include "platform/registry.h"
@@ -108,23 +110,21 @@ void SaveNetDefaults(const std::string& domain, const std::string& ipAddress,
     WriteBothRoots(kNetDefaultsKey, "DomainName", domain);
 }
 
-long long NumericValue(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        if (value < LLONG_MAX / 100) value = value * 10 + (text[i] - '0');
+std::string NumberText(const std::string& typed) {
+    double value = mVBUtil::Val(typed);
+    if (value == std::floor(value) && std::fabs(value) < 1e15) {
+        return std::to_string(static_cast<long long>(value));
     }
-    return negative ? -value : value;
+    char text[32];
+    std::snprintf(text, sizeof text, "%.15g", value);
+    return text;
 }
 
 std::string CheckTcpIpConfig(const std::string& ipAddress, const std::string& ipPort,
                              const std::string& domain) {
     if (mVBUtil::TrimSpaces(ipAddress).empty()) return "An IP Address is Required";
-    long long port = NumericValue(ipPort);
-    if (port < 1 || port > 65535) return "An IP Port Number is Required";
+    double port = mVBUtil::Val(ipPort);
+    if (!(port >= 1 && port <= 65535)) return "An IP Port Number is Required";
     if (domain.empty()) return "An TALQ Server Domain Name is Required";
     return "";
 }

@@ -32,9 +32,8 @@ void SaveNetDefaults(const std::string& domain, const std::string& ipAddress,
                      const std::string& ipPort, const std::string& localPort,
                      const std::string& networkCard);
 
-// The leading number of a text as typed ("12ab" -> 12, "x" -> 0), after
-// leading blanks and an optional sign; saturates far beyond any port.
-long long NumericValue(const std::string& text);
+// The decimal text of the number a box starts with: "12ab" -> "12", "" -> "0".
+std::string NumberText(const std::string& typed);
 
 // The first refusal of a TCP/IP configuration, or the empty text when it
 // can be stored. A port must lie in 1..65535.

@@ -209,12 +209,19 @@ TEST(CheckTcpIpConfig, RefusesInOrderAddressPortDomain) {
 }
 
 TEST(CheckTcpIpConfig, PortMustLieBetween1And65535) {
-    for (const char* bad : {"0", "", "abc", "-5", "65536", "99999999999999999999"}) {
+    for (const char* bad : {"0", "", "abc", "-5", "0.5", "65536", "1e999"}) {
         EXPECT_EQ(CheckTcpIpConfig("h", bad, "d"), "An IP Port Number is Required") << bad;
     }
     for (const char* good : {"1", "65535", "80abc", " 7000"}) {
         EXPECT_EQ(CheckTcpIpConfig("h", good, "d"), "") << good;
     }
+}
+
+TEST(NumberText, OptionalBoxesKeepOnlyTheirLeadingNumber) {
+    EXPECT_EQ(NumberText("12ab"), "12");
+    EXPECT_EQ(NumberText(""), "0");
+    EXPECT_EQ(NumberText("x3"), "0");
+    EXPECT_EQ(NumberText(" 2.5"), "2.5");
 }
 
 // --------------------------------------------------------- system directory

@@ -91,8 +91,8 @@ void frmConfig::cmdOK_Click() {
     IPAddress = ip;
     IPPort = port;
     DomainName = domain;
-    LocalPort = std::to_string(mNetDefaults::NumericValue(TextOf(txtLocalPort)));
-    NetworkCard = std::to_string(mNetDefaults::NumericValue(TextOf(txtNetworkCard)));
+    LocalPort = mNetDefaults::NumberText(TextOf(txtLocalPort));
+    NetworkCard = mNetDefaults::NumberText(TextOf(txtNetworkCard));
     mNetDefaults::AddToHistory(mNetDefaults::TcpIpHistory(), ip + "|" + port + "|" + domain);
     Unload(QDialog::Accepted);
 }
