@@ -1,0 +1,36 @@
+#include "foundation/widgets/form_dialog.h"
+
+#include <QCloseEvent>
+
+FormDialog::FormDialog(QWidget* parent) : QDialog(parent) {}
+
+void FormDialog::Load() {
+    if (loaded_) return;
+    loaded_ = true;
+    Form_Load();
+}
+
+void FormDialog::setVisible(bool visible) {
+    if (visible) Load();
+    QDialog::setVisible(visible);
+}
+
+void FormDialog::reject() {
+    if (!unloaded_) Form_Cancel();
+}
+
+void FormDialog::closeEvent(QCloseEvent* event) {
+    if (!unloaded_) Form_Cancel();
+    // A Form_Cancel that keeps the dialog open keeps the window too.
+    if (unloaded_) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void FormDialog::Unload(int result) {
+    Form_Unload();
+    unloaded_ = true;
+    done(result);
+}
