@@ -30,7 +30,9 @@ void ApplyDrawMode(QPainter& p, int drawMode) {
             p.setCompositionMode(QPainter::RasterOp_NotDestination);
             break;
         default:
-            p.setCompositionMode(QPainter::CompositionMode_Source);
+            // Colours are opaque: drawing over is copying, and the gaps of
+            // a hatch keep the page.
+            p.setCompositionMode(QPainter::CompositionMode_SourceOver);
             break;
     }
 }
@@ -130,7 +132,17 @@ void DrawSurface::Box(int x1, int y1, int x2, int y2, std::int32_t color, bool f
         return;
     }
     Qt::BrushStyle hatch = HatchFor(FillStyle);
-    if (hatch != Qt::NoBrush) p.fillRect(inside, QBrush(ToQColor(FillColor), hatch));
+    if (hatch == Qt::SolidPattern || (hatch != Qt::NoBrush && DrawMode == kDrawCopyPen)) {
+        p.fillRect(inside, QBrush(ToQColor(FillColor), hatch));
+    } else if (hatch != Qt::NoBrush) {
+        // Raster operations would treat the gaps of a hatch as black: apply
+        // the operation to the hatch's own pixels only.
+        p.end();
+        HatchWithRasterOp(inside, hatch);
+        p.begin(&image_);
+        p.setRenderHint(QPainter::Antialiasing, false);
+        ApplyDrawMode(p, DrawMode);
+    }
     QPen pen(ToQColor(color));
     pen.setWidth(DrawWidth < 1 ? 1 : DrawWidth);
     pen.setStyle(DrawStyle == kDrawDash ? Qt::DashLine : Qt::SolidLine);
@@ -145,6 +157,27 @@ void DrawSurface::Box(int x1, int y1, int x2, int y2, std::int32_t color, bool f
     QPolygon outline;
     outline << QPoint(l, t) << QPoint(r, t) << QPoint(r, b) << QPoint(l, b);
     p.drawPolygon(outline);
+}
+
+void DrawSurface::HatchWithRasterOp(const QRect& area, Qt::BrushStyle hatch) {
+    const QRect box = area.intersected(image_.rect());
+    if (box.isEmpty()) return;
+    QImage pattern(box.size(), QImage::Format_ARGB32);
+    pattern.fill(Qt::transparent);
+    {
+        QPainter pp(&pattern);
+        pp.setBrushOrigin(-box.topLeft());  // the hatch lines up with the page
+        pp.fillRect(pattern.rect(), QBrush(Qt::black, hatch));
+    }
+    const QRgb color = RgbFromColorRef(FillColor);
+    for (int y = 0; y < box.height(); ++y) {
+        const QRgb* from = reinterpret_cast<const QRgb*>(pattern.constScanLine(y));
+        QRgb* to = reinterpret_cast<QRgb*>(image_.scanLine(box.top() + y)) + box.left();
+        for (int x = 0; x < box.width(); ++x) {
+            if (qAlpha(from[x]) == 0) continue;
+            to[x] = DrawMode == kDrawInvert ? (~to[x] | 0xFF000000u) : (to[x] & (color | 0xFF000000u));
+        }
+    }
 }
 
 SurfaceFont DrawSurface::SelectFont(const SurfaceFont& font) {

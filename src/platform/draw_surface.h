@@ -98,6 +98,8 @@ public:
     void BitBlt(int x, int y, const QImage& source);
 
 private:
+    void HatchWithRasterOp(const QRect& area, Qt::BrushStyle hatch);
+
     QImage image_;
     SurfaceFont font_;
     TwipsPerPixel twips_ = ScreenTwipsPerPixel();
