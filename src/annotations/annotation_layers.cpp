@@ -20,7 +20,9 @@ int Bounded(int count, const AnnotationList& list) {
     return std::clamp<int>(count, 0, static_cast<int>(std::min<std::size_t>(list.size(), 32767)));
 }
 
-ImageRect BoxOf(const AnnotationRec& r) { return {r.Left, r.Top, r.Right, r.Bottom}; }
+ImageRect BoxOf(const AnnotationRec& r) {
+    return {r.Left, r.Top, r.Right, r.Bottom};
+}
 
 mGdi32::AnnotFont FontOf(const AnnotationRec& r) {
     return {r.FontName, r.FontSize, r.FontStyle, r.Color2};

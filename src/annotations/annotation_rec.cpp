@@ -9,12 +9,18 @@
 
 int MaxAnnotationsPerPage(AnnotationKind kind) {
     switch (kind) {
-        case kStickyNote: return 15;
-        case kClip: return 30;
-        case kRedaction: return 85;
-        case kHighlight: return 85;
-        case kTextNote: return 15;
-        case kMarkup: return 15;
+        case kStickyNote:
+            return 15;
+        case kClip:
+            return 30;
+        case kRedaction:
+            return 85;
+        case kHighlight:
+            return 85;
+        case kTextNote:
+            return 15;
+        case kMarkup:
+            return 15;
     }
     return 0;
 }

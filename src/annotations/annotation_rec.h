@@ -57,8 +57,7 @@ constexpr std::size_t kMaxAnnotationListText = 12002;
 constexpr int kMaxAnnotationListCount = 32767;
 
 // label, character 22, user id, character 22, "mm/dd/yyyy".
-std::string AnnotationStamp(const std::string& label, const std::string& userId,
-                            const QDate& date);
+std::string AnnotationStamp(const std::string& label, const std::string& userId, const QDate& date);
 // The label part of a stamp.
 std::string StampLabel(const std::string& stamp);
 

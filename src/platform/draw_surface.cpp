@@ -17,7 +17,9 @@ namespace {
 
 TwipsPerPixel g_testTwips{0.0, 0.0};
 
-QColor ToQColor(std::int32_t color) { return QColor(RgbFromColorRef(color)); }
+QColor ToQColor(std::int32_t color) {
+    return QColor(RgbFromColorRef(color));
+}
 
 // Pen colours under each draw mode: mask pen ANDs the colour into the page,
 // invert ignores the colour, copy pen replaces.
@@ -39,14 +41,22 @@ void ApplyDrawMode(QPainter& p, int drawMode) {
 
 Qt::BrushStyle HatchFor(int fillStyle) {
     switch (fillStyle) {
-        case kFillSolid: return Qt::SolidPattern;
-        case kFillUpwardDiagonal: return Qt::BDiagPattern;
-        case kFillDiagonalCross: return Qt::DiagCrossPattern;
-        case 2: return Qt::HorPattern;
-        case 3: return Qt::VerPattern;
-        case 5: return Qt::FDiagPattern;
-        case 6: return Qt::CrossPattern;
-        default: return Qt::NoBrush;
+        case kFillSolid:
+            return Qt::SolidPattern;
+        case kFillUpwardDiagonal:
+            return Qt::BDiagPattern;
+        case kFillDiagonalCross:
+            return Qt::DiagCrossPattern;
+        case 2:
+            return Qt::HorPattern;
+        case 3:
+            return Qt::VerPattern;
+        case 5:
+            return Qt::FDiagPattern;
+        case 6:
+            return Qt::CrossPattern;
+        default:
+            return Qt::NoBrush;
     }
 }
 
@@ -73,7 +83,9 @@ TwipsPerPixel ScreenTwipsPerPixel() {
     return {15.0, 15.0};
 }
 
-void SetScreenTwipsPerPixelForTest(TwipsPerPixel value) { g_testTwips = value; }
+void SetScreenTwipsPerPixelForTest(TwipsPerPixel value) {
+    g_testTwips = value;
+}
 
 DrawSurface::DrawSurface(int width, int height, std::int32_t backColor) : BackColor(backColor) {
     Resize(width, height);
@@ -175,7 +187,8 @@ void DrawSurface::HatchWithRasterOp(const QRect& area, Qt::BrushStyle hatch) {
         QRgb* to = reinterpret_cast<QRgb*>(image_.scanLine(box.top() + y)) + box.left();
         for (int x = 0; x < box.width(); ++x) {
             if (qAlpha(from[x]) == 0) continue;
-            to[x] = DrawMode == kDrawInvert ? (~to[x] | 0xFF000000u) : (to[x] & (color | 0xFF000000u));
+            to[x] =
+                DrawMode == kDrawInvert ? (~to[x] | 0xFF000000u) : (to[x] & (color | 0xFF000000u));
         }
     }
 }

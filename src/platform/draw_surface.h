@@ -49,7 +49,7 @@ struct SurfaceFont {
 };
 
 class DrawSurface {
-public:
+  public:
     DrawSurface() = default;
     DrawSurface(int width, int height, std::int32_t backColor = 0xFFFFFF);
 
@@ -97,7 +97,7 @@ public:
     // Copies a picture at its own size to (x, y) in pixels.
     void BitBlt(int x, int y, const QImage& source);
 
-private:
+  private:
     void HatchWithRasterOp(const QRect& area, Qt::BrushStyle hatch);
 
     QImage image_;

@@ -21,8 +21,12 @@ ScreenRect ToScreen(const ImageRect& r, ImageViewTransform& t) {
     return s;
 }
 
-int TwipsX(const platform::DrawSurface& p, std::int32_t x) { return RoundToInt(x * p.Twips().x); }
-int TwipsY(const platform::DrawSurface& p, std::int32_t y) { return RoundToInt(y * p.Twips().y); }
+int TwipsX(const platform::DrawSurface& p, std::int32_t x) {
+    return RoundToInt(x * p.Twips().x);
+}
+int TwipsY(const platform::DrawSurface& p, std::int32_t y) {
+    return RoundToInt(y * p.Twips().y);
+}
 
 void BoxInTwips(platform::DrawSurface& p, const ScreenRect& s, std::int32_t color, bool filled) {
     p.Box(TwipsX(p, s.left), TwipsY(p, s.top), TwipsX(p, s.right), TwipsY(p, s.bottom), color,

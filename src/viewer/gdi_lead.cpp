@@ -28,7 +28,9 @@ void GdiPlusShutdown() {
     if (g_startCount > 0) --g_startCount;
 }
 
-int StartCount() { return g_startCount; }
+int StartCount() {
+    return g_startCount;
+}
 
 }  // namespace mGdiPlus
 
@@ -60,9 +62,10 @@ int JpegBitsPerPixel(QFile& f) {
             f.seek(f.pos() - 3);
             continue;
         }
-        int length = (static_cast<unsigned char>(head[2]) << 8) | static_cast<unsigned char>(head[3]);
-        bool sof = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
-                   marker != 0xCC;
+        int length =
+            (static_cast<unsigned char>(head[2]) << 8) | static_cast<unsigned char>(head[3]);
+        bool sof =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
         if (sof) {
             QByteArray frame = f.read(6);
             if (frame.size() < 6) return 0;
@@ -88,12 +91,18 @@ int FileBitsPerPixel(const std::string& path) {
     if (head.size() >= 26 && head.startsWith("\x89PNG")) {
         int depth = byteAt(24);
         switch (byteAt(25)) {
-            case 0: return depth;
-            case 2: return depth * 3;
-            case 3: return depth;
-            case 4: return depth * 2;
-            case 6: return depth * 4;
-            default: return 0;
+            case 0:
+                return depth;
+            case 2:
+                return depth * 3;
+            case 3:
+                return depth;
+            case 4:
+                return depth * 2;
+            case 6:
+                return depth * 4;
+            default:
+                return 0;
         }
     }
     if (head.size() >= 30 && head.startsWith("BM")) return byteAt(28) | (byteAt(29) << 8);
@@ -106,7 +115,9 @@ QImage MakeDisplayCopy(const QImage& image) {
                                                          : QImage::Format_RGB32);
 }
 
-cGdiLead::cGdiLead() { started_ = mGdiPlus::GdiPlusStartup(); }
+cGdiLead::cGdiLead() {
+    started_ = mGdiPlus::GdiPlusStartup();
+}
 
 cGdiLead::~cGdiLead() {
     output_ = nullptr;
@@ -198,8 +209,8 @@ bool cGdiLead::DrawImageRect(std::int32_t xOffset, std::int32_t yOffset, std::in
         // Area-averaged scaling keeps the thin strokes of a bitonal scan;
         // the scaled copy serves every redraw at the same size.
         if (scaledFrom_ != &img || scaled_.size() != QSize(width, height)) {
-            scaled_ = img.display.scaled(width, height, Qt::IgnoreAspectRatio,
-                                         Qt::SmoothTransformation);
+            scaled_ =
+                img.display.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
             scaledFrom_ = &img;
         }
         p.drawImage(visible.topLeft(), scaled_,
@@ -213,11 +224,21 @@ bool cGdiLead::DrawImageRect(std::int32_t xOffset, std::int32_t yOffset, std::in
     return true;
 }
 
-std::int32_t cGdiLead::ImgWidth() const { return image_ ? image_->image.width() : 0; }
-std::int32_t cGdiLead::ImgHeight() const { return image_ ? image_->image.height() : 0; }
-std::int32_t cGdiLead::Xresolution() const { return image_ ? image_->xResolution : 0; }
-std::int32_t cGdiLead::Yresolution() const { return image_ ? image_->yResolution : 0; }
-std::int32_t cGdiLead::BitsPerPixel() const { return image_ ? image_->bitsPerPixel : 0; }
+std::int32_t cGdiLead::ImgWidth() const {
+    return image_ ? image_->image.width() : 0;
+}
+std::int32_t cGdiLead::ImgHeight() const {
+    return image_ ? image_->image.height() : 0;
+}
+std::int32_t cGdiLead::Xresolution() const {
+    return image_ ? image_->xResolution : 0;
+}
+std::int32_t cGdiLead::Yresolution() const {
+    return image_ ? image_->yResolution : 0;
+}
+std::int32_t cGdiLead::BitsPerPixel() const {
+    return image_ ? image_->bitsPerPixel : 0;
+}
 
 bool cGdiLead::RotateImage(std::int32_t rotation) {
     if (!ValidateGDI()) return false;
@@ -290,21 +311,34 @@ namespace {
 
 bool FormatForDepth(int bpp, QImage::Format& format) {
     switch (bpp) {
-        case 1: format = QImage::Format_Mono; return true;
+        case 1:
+            format = QImage::Format_Mono;
+            return true;
         case 4:
-        case 8: format = QImage::Format_Indexed8; return true;
-        case 16: format = QImage::Format_RGB555; return true;
-        case 24: format = QImage::Format_RGB888; return true;
-        case 32: format = QImage::Format_RGB32; return true;
-        case 64: format = QImage::Format_RGBA64; return true;
-        default: return false;
+        case 8:
+            format = QImage::Format_Indexed8;
+            return true;
+        case 16:
+            format = QImage::Format_RGB555;
+            return true;
+        case 24:
+            format = QImage::Format_RGB888;
+            return true;
+        case 32:
+            format = QImage::Format_RGB32;
+            return true;
+        case 64:
+            format = QImage::Format_RGBA64;
+            return true;
+        default:
+            return false;
     }
 }
 
 }  // namespace
 
-bool cGdiLead::CloneImageArea(cGdiLead& NewImg, std::int32_t x, std::int32_t y,
-                              std::int32_t width, std::int32_t height, std::int32_t Bpp) {
+bool cGdiLead::CloneImageArea(cGdiLead& NewImg, std::int32_t x, std::int32_t y, std::int32_t width,
+                              std::int32_t height, std::int32_t Bpp) {
     NewImg.FreeGraphics();
     NewImg.FreeImage();
     if (NewImg.UseLead() != UseLead()) {

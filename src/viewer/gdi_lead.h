@@ -35,7 +35,7 @@ int StartCount();
 }  // namespace mGdiPlus
 
 class cGdiLead {
-public:
+  public:
     cGdiLead();
     ~cGdiLead();
     cGdiLead(const cGdiLead&) = delete;
@@ -71,7 +71,7 @@ public:
     static constexpr std::int32_t kInterpolationBilinear = 3;
     static constexpr std::int32_t kInterpolationNearest = 5;
 
-private:
+  private:
     void DropScaledCopy();
 
     platform::DrawSurface* output_ = nullptr;

@@ -17,10 +17,18 @@ bool CreateFontForDC(platform::DrawSurface& dc, const std::string& face, std::in
     font.face = face.substr(0, 31);
     font.cellHeight = platform::RoundToInt(size * 1.65);
     switch (direction) {
-        case 1: font.escapement = 2700; break;
-        case 2: font.escapement = 1800; break;
-        case 3: font.escapement = 900; break;
-        default: font.escapement = 0; break;
+        case 1:
+            font.escapement = 2700;
+            break;
+        case 2:
+            font.escapement = 1800;
+            break;
+        case 3:
+            font.escapement = 900;
+            break;
+        default:
+            font.escapement = 0;
+            break;
     }
     font.bold = (style & kFontBold) != 0;
     font.italic = (style & kFontItalic) != 0;
@@ -63,10 +71,18 @@ void SpillToFit(const platform::DrawSurface& dc, std::string& text, std::string&
 
 void NextLine(int direction, int h, int& x, int& y) {
     switch (direction) {
-        case 1: x -= h; break;
-        case 2: y -= h; break;
-        case 3: x += h; break;
-        default: y += h; break;
+        case 1:
+            x -= h;
+            break;
+        case 2:
+            y -= h;
+            break;
+        case 3:
+            x += h;
+            break;
+        default:
+            y += h;
+            break;
     }
 }
 
@@ -81,10 +97,26 @@ void DrawTextWrapped(platform::DrawSurface& dc, const std::string& text, std::in
     const int top = std::min(y1, y2), bottom = std::max(y1, y2);
     int x = left, y = top, L = right - left, D = bottom - top;
     switch (direction) {
-        case 1: x = right; y = top; L = bottom - top; D = right - left; break;
-        case 2: x = right; y = bottom; L = right - left; D = bottom - top; break;
-        case 3: x = left; y = bottom; L = bottom - top; D = right - left; break;
-        default: break;
+        case 1:
+            x = right;
+            y = top;
+            L = bottom - top;
+            D = right - left;
+            break;
+        case 2:
+            x = right;
+            y = bottom;
+            L = right - left;
+            D = bottom - top;
+            break;
+        case 3:
+            x = left;
+            y = bottom;
+            L = bottom - top;
+            D = right - left;
+            break;
+        default:
+            break;
     }
     if (w <= L) {
         dc.TextOut(x, y, text);
@@ -143,7 +175,9 @@ void DrawTextWrapped(platform::DrawSurface& dc, const std::string& text, std::in
     }
 }
 
-bool IsPrinterStretchDib(const platform::DrawSurface& dc) { return (dc.RasterCaps & 0x800) != 0; }
+bool IsPrinterStretchDib(const platform::DrawSurface& dc) {
+    return (dc.RasterCaps & 0x800) != 0;
+}
 
 std::int32_t TextDirectionFor(std::int32_t directionBits, std::int32_t viewRotation) {
     std::int32_t fromBits = 0;

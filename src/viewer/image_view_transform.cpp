@@ -30,11 +30,24 @@ void ScreenToImage(std::int32_t& x, std::int32_t& y, ImageViewTransform& t) {
     std::int64_t sy = RoundToInt64(y / scale);
     std::int64_t rx = x, ry = y;
     switch (t.rotation) {
-        case 0: rx = sx + ox; ry = sy + oy; break;
-        case 1: rx = sy + oy; ry = t.width - (sx + ox); break;
-        case 2: rx = t.width - (sx + ox); ry = t.height - (sy + oy); break;
-        case 3: rx = t.height - (sy + oy); ry = sx + ox; break;
-        default: break;
+        case 0:
+            rx = sx + ox;
+            ry = sy + oy;
+            break;
+        case 1:
+            rx = sy + oy;
+            ry = t.width - (sx + ox);
+            break;
+        case 2:
+            rx = t.width - (sx + ox);
+            ry = t.height - (sy + oy);
+            break;
+        case 3:
+            rx = t.height - (sy + oy);
+            ry = sx + ox;
+            break;
+        default:
+            break;
     }
     x = RoundToInt(static_cast<double>(rx) / t.factor);
     y = RoundToInt(static_cast<double>(ry) / t.factor);
@@ -48,11 +61,24 @@ void ImageToScreen(std::int32_t& x, std::int32_t& y, ImageViewTransform& t) {
     std::int64_t oy = OffsetInImage(t.offsetY, t.scale);
     std::int64_t rx = fx, ry = fy;
     switch (t.rotation) {
-        case 0: rx = fx - ox; ry = fy - oy; break;
-        case 1: rx = t.width - fy - ox; ry = fx - oy; break;
-        case 2: rx = t.width - fx - ox; ry = t.height - fy - oy; break;
-        case 3: rx = fy - ox; ry = t.height - fx - oy; break;
-        default: break;
+        case 0:
+            rx = fx - ox;
+            ry = fy - oy;
+            break;
+        case 1:
+            rx = t.width - fy - ox;
+            ry = fx - oy;
+            break;
+        case 2:
+            rx = t.width - fx - ox;
+            ry = t.height - fy - oy;
+            break;
+        case 3:
+            rx = fy - ox;
+            ry = t.height - fx - oy;
+            break;
+        default:
+            break;
     }
     x = RoundToInt(static_cast<double>(t.scale) * static_cast<double>(rx));
     y = RoundToInt(static_cast<double>(t.scale) * static_cast<double>(ry));
@@ -73,7 +99,7 @@ void ImageToScreenPt(std::int32_t& x, std::int32_t& y, std::int32_t rotation, fl
 }
 
 ImageViewTransform TransformFor(const PageDrawInfo& info, float factor) {
-    ImageViewTransform t{info.rotation, info.scale, info.offsetX, info.offsetY,
+    ImageViewTransform t{info.rotation, info.scale,  info.offsetX, info.offsetY,
                          info.width,    info.height, factor};
     Normalise(t);
     return t;

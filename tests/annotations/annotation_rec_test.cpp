@@ -123,7 +123,9 @@ TEST(AnnotationListTest, StampAndTextAreTrimmedAndCutAtNul) {
     AnnotationList parsed;
     int count = 0;
     ParseAnnotationList(text, parsed, count);
-    EXPECT_EQ(parsed[0].Stamp, "lbl\x16u\x16" "01/02/2026");
+    EXPECT_EQ(parsed[0].Stamp,
+              "lbl\x16u\x16"
+              "01/02/2026");
     EXPECT_EQ(parsed[0].Text, "note");
 }
 
@@ -201,7 +203,9 @@ TEST(AnnotationListTest, AListBeyondTheServerLimitIsBuiltWhole) {
 
 TEST(AnnotationStampTest, LabelUserAndDateAsMonthDayYear) {
     std::string stamp = AnnotationStamp("PRIV", "jdoe", QDate(2026, 3, 7));
-    EXPECT_EQ(stamp, "PRIV\x16jdoe\x16" "03/07/2026");
+    EXPECT_EQ(stamp,
+              "PRIV\x16jdoe\x16"
+              "03/07/2026");
     EXPECT_EQ(StampLabel(stamp), "PRIV");
     EXPECT_EQ(StampLabel(AnnotationStamp("", "jdoe", QDate(2026, 3, 7))), "");
     EXPECT_EQ(MaxAnnotationsPerPage(kRedaction), 85);

@@ -27,7 +27,7 @@ TEST(DrawSurfaceTest, MaskPenAndsTheColourWithThePage) {
     s.Box(0, 0, 150, 300, 0x404040, true);  // dark strip, pixels 0..10 x 0..20
     s.DrawMode = platform::kDrawMaskPen;
     s.Box(0, 0, 19 * 15, 19 * 15, kYellow, true);
-    EXPECT_EQ(s.Point(15, 15), kYellow);          // white paper takes the colour
+    EXPECT_EQ(s.Point(15, 15), kYellow);           // white paper takes the colour
     EXPECT_EQ(s.Point(5, 5), 0x404040 & kYellow);  // dark print stays dark
 }
 

@@ -14,7 +14,9 @@ constexpr std::int32_t kYellow = 0x00FFFF;
 constexpr std::int32_t kRed = 0x0000FF;
 constexpr std::int32_t kBlue = 0xFF0000;
 
-ImageViewTransform Identity(int w = 200, int h = 200) { return {0, 1.0f, 0, 0, w, h, 1.0f}; }
+ImageViewTransform Identity(int w = 200, int h = 200) {
+    return {0, 1.0f, 0, 0, w, h, 1.0f};
+}
 
 int Count(const DrawSurface& s, std::int32_t colour, QRect area) {
     int n = 0;
@@ -74,7 +76,7 @@ TEST(FontTest, TextDirectionFollowsBitsAndPageRotation) {
 }
 
 class WrapTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         platform::SurfaceFont made, previous;
         ASSERT_TRUE(CreateFontForDC(s_, "Arial", 10, 0, 0, made, previous));  // 17 px lines
@@ -101,8 +103,8 @@ TEST_F(WrapTest, ALongWordBreaksBetweenCharactersAcrossLines) {
 }
 
 TEST_F(WrapTest, WordsWrapWithinTheBoxAndStopAtItsDepth) {
-    DrawTextWrapped(s_, "one two three four five six seven eight nine ten eleven twelve", 0, 10,
-                    10, 90, 60);
+    DrawTextWrapped(s_, "one two three four five six seven eight nine ten eleven twelve", 0, 10, 10,
+                    90, 60);
     QRect ink = Ink(s_);
     EXPECT_LE(ink.right(), 90);
     EXPECT_LE(ink.bottom(), 60 + 17);
@@ -123,7 +125,7 @@ TEST_F(WrapTest, TurnedTextStartsAtItsCorner) {
     ASSERT_TRUE(CreateFontForDC(s_, "Arial", 10, 1, 0, made, previous));
     DrawTextWrapped(s_, "down", 1, 20, 20, 120, 180);
     QRect ink = Ink(s_);
-    EXPECT_LE(ink.right(), 120);   // the cell hangs left of the right edge
+    EXPECT_LE(ink.right(), 120);  // the cell hangs left of the right edge
     EXPECT_GE(ink.left(), 120 - 18);
     EXPECT_GE(ink.top(), 20);
 }

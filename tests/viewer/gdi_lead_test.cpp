@@ -19,7 +19,7 @@ QImage MarkedPage(int w, int h, QImage::Format format) {
 }
 
 class EngineTest : public ::testing::Test {
-protected:
+  protected:
     std::string Path(const std::string& name) const { return dir_.Path() + "/" + name; }
     std::string WriteTiff(int w, int h, int dpi) {
         std::string path = Path("page.tif");
@@ -54,8 +54,8 @@ TEST_F(EngineTest, ReportsSizeResolutionAndDepthAsTheFileHoldsThem) {
     EXPECT_EQ(engine.BitsPerPixel(), 24);
     EXPECT_EQ(engine.ImgHeight(), 40);
 
-    ASSERT_TRUE(MarkedPage(8, 8, QImage::Format_ARGB32)
-                    .save(QString::fromStdString(Path("a.png")), "PNG"));
+    ASSERT_TRUE(
+        MarkedPage(8, 8, QImage::Format_ARGB32).save(QString::fromStdString(Path("a.png")), "PNG"));
     ASSERT_TRUE(engine.OpenImageFile(Path("a.png")));
     EXPECT_EQ(engine.BitsPerPixel(), 32);
 }
@@ -74,7 +74,9 @@ TEST_F(EngineTest, EveryQuarterTurnSwapsSizesKeepsDepthAndTurnsClockwise) {
         // The black block of the top-left corner moves clockwise.
         const QImage& img = engine.ImgHndl()->image;
         const int w = img.width(), h = img.height();
-        QPoint corner = r == 1 ? QPoint(w - 1, 0) : r == 2 ? QPoint(w - 1, h - 1) : QPoint(0, h - 1);
+        QPoint corner = r == 1   ? QPoint(w - 1, 0)
+                        : r == 2 ? QPoint(w - 1, h - 1)
+                                 : QPoint(0, h - 1);
         EXPECT_EQ(qGray(img.pixel(corner)), 0) << "rotation " << r;
         EXPECT_EQ(qGray(img.pixel(w / 2, h / 2)), 255);
         EXPECT_EQ(qGray(engine.ImgHndl()->display.pixel(corner)), 0);

@@ -72,10 +72,22 @@ TEST(TransformTest, EveryRotationRoundTripsWithScaleOffsetsAndFactor) {
             const int dx = ix / 2, dy = iy / 2;  // displayed pixels
             int ex = 0, ey = 0;
             switch (r) {
-                case 0: ex = dx; ey = dy; break;
-                case 1: ex = 1200 - dy; ey = dx; break;
-                case 2: ex = 1200 - dx; ey = 900 - dy; break;
-                case 3: ex = dy; ey = 900 - dx; break;
+                case 0:
+                    ex = dx;
+                    ey = dy;
+                    break;
+                case 1:
+                    ex = 1200 - dy;
+                    ey = dx;
+                    break;
+                case 2:
+                    ex = 1200 - dx;
+                    ey = 900 - dy;
+                    break;
+                case 3:
+                    ex = dy;
+                    ey = 900 - dx;
+                    break;
             }
             EXPECT_EQ(sx, 2 * (ex - 20)) << "rotation " << r;
             EXPECT_EQ(sy, 2 * (ey - 30)) << "rotation " << r;
