@@ -40,9 +40,8 @@ const char kNotInitialized[] = "GDIPlus Not Initialized";
 const char kInvalidHandle[] = "Invalid Image Handle";
 
 int TiffBitsPerPixel(const std::string& path) {
-    TIFFSetErrorHandler(nullptr);
-    TIFFSetWarningHandler(nullptr);
-    TIFF* tif = TIFFOpen(path.c_str(), "r");
+    const QByteArray name = QFile::encodeName(platform::ToQString(path));
+    TIFF* tif = TIFFOpen(name.constData(), "r");
     if (!tif) return 0;
     std::uint16_t bits = 1, samples = 1;
     TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
