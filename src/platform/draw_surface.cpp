@@ -109,16 +109,27 @@ std::int32_t DrawSurface::Point(int x, int y) const {
     return ColorRefFromRgb(image_.pixel(x, y));
 }
 
-void DrawSurface::Line(int x1, int y1, int x2, int y2, std::int32_t color) {
-    if (image_.isNull()) return;
-    QPainter p(&image_);
+void DrawSurface::BeginPainting(QPainter& p) {
+    p.begin(&image_);
     p.setRenderHint(QPainter::Antialiasing, false);
+    p.setBackgroundMode(Qt::TransparentMode);
     ApplyDrawMode(p, DrawMode);
+}
+
+QPen DrawSurface::PenFor(std::int32_t color) const {
     QPen pen(ToQColor(color));
     pen.setWidth(DrawWidth < 1 ? 1 : DrawWidth);
     pen.setStyle(DrawStyle == kDrawDash ? Qt::DashLine : Qt::SolidLine);
     pen.setCapStyle(Qt::SquareCap);
-    p.setPen(pen);
+    pen.setJoinStyle(Qt::MiterJoin);
+    return pen;
+}
+
+void DrawSurface::Line(int x1, int y1, int x2, int y2, std::int32_t color) {
+    if (image_.isNull()) return;
+    QPainter p;
+    BeginPainting(p);
+    p.setPen(PenFor(color));
     QPoint a(RoundToInt(x1 / twips_.x), RoundToInt(y1 / twips_.y));
     QPoint b(RoundToInt(x2 / twips_.x), RoundToInt(y2 / twips_.y));
     if (a == b) {
@@ -134,32 +145,23 @@ void DrawSurface::Box(int x1, int y1, int x2, int y2, std::int32_t color, bool f
     int t = RoundToInt(y1 / twips_.y), b = RoundToInt(y2 / twips_.y);
     if (l > r) std::swap(l, r);
     if (t > b) std::swap(t, b);
-    QRect inside(QPoint(l, t), QPoint(r, b));
-    QPainter p(&image_);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    p.setBackgroundMode(Qt::TransparentMode);
-    ApplyDrawMode(p, DrawMode);
+    const QRect inside(QPoint(l, t), QPoint(r, b));
+    const Qt::BrushStyle hatch = filled ? Qt::SolidPattern : HatchFor(FillStyle);
+    // Raster operations would treat the gaps of a hatch as black: apply the
+    // operation to the hatch's own pixels only.
+    const bool hatchByHand =
+        hatch != Qt::NoBrush && hatch != Qt::SolidPattern && DrawMode != kDrawCopyPen;
+    if (hatchByHand) HatchWithRasterOp(inside, hatch);
+    QPainter p;
+    BeginPainting(p);
     if (filled) {
         p.fillRect(inside, ToQColor(color));
         return;
     }
-    Qt::BrushStyle hatch = HatchFor(FillStyle);
-    if (hatch == Qt::SolidPattern || (hatch != Qt::NoBrush && DrawMode == kDrawCopyPen)) {
+    if (hatch != Qt::NoBrush && !hatchByHand) {
         p.fillRect(inside, QBrush(ToQColor(FillColor), hatch));
-    } else if (hatch != Qt::NoBrush) {
-        // Raster operations would treat the gaps of a hatch as black: apply
-        // the operation to the hatch's own pixels only.
-        p.end();
-        HatchWithRasterOp(inside, hatch);
-        p.begin(&image_);
-        p.setRenderHint(QPainter::Antialiasing, false);
-        ApplyDrawMode(p, DrawMode);
     }
-    QPen pen(ToQColor(color));
-    pen.setWidth(DrawWidth < 1 ? 1 : DrawWidth);
-    pen.setStyle(DrawStyle == kDrawDash ? Qt::DashLine : Qt::SolidLine);
-    pen.setJoinStyle(Qt::MiterJoin);
-    p.setPen(pen);
+    p.setPen(PenFor(color));
     p.setBrush(Qt::NoBrush);
     if (l == r || t == b) {
         p.drawLine(QPoint(l, t), QPoint(r, b));

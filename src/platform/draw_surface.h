@@ -8,6 +8,8 @@
 
 #include <QFont>
 #include <QImage>
+#include <QPainter>
+#include <QPen>
 
 #include <cstdint>
 #include <string>
@@ -98,6 +100,8 @@ class DrawSurface {
     void BitBlt(int x, int y, const QImage& source);
 
   private:
+    void BeginPainting(QPainter& p);
+    QPen PenFor(std::int32_t color) const;
     void HatchWithRasterOp(const QRect& area, Qt::BrushStyle hatch);
 
     QImage image_;
