@@ -1,0 +1,384 @@
+#include "viewer/gdi_lead.h"
+
+#include <QFile>
+#include <QImageReader>
+#include <QPainter>
+#include <QTransform>
+
+#include <tiffio.h>
+
+#include <algorithm>
+
+#include "platform/rounding.h"
+#include "platform/text_codec.h"
+
+namespace mGdiPlus {
+namespace {
+int g_startCount = 0;
+}
+
+bool GdiPlusStartup() {
+    // Qt's image library needs no start; the count keeps the contract that
+    // the library lives while any engine does.
+    ++g_startCount;
+    return true;
+}
+
+void GdiPlusShutdown() {
+    if (g_startCount > 0) --g_startCount;
+}
+
+int StartCount() {
+    return g_startCount;
+}
+
+}  // namespace mGdiPlus
+
+namespace {
+
+const char kNotInitialized[] = "GDIPlus Not Initialized";
+const char kInvalidHandle[] = "Invalid Image Handle";
+
+int TiffBitsPerPixel(const std::string& path) {
+    const QByteArray name = QFile::encodeName(platform::ToQString(path));
+    TIFF* tif = TIFFOpen(name.constData(), "r");
+    if (!tif) return 0;
+    std::uint16_t bits = 1, samples = 1;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFClose(tif);
+    return bits * samples;
+}
+
+int JpegBitsPerPixel(QFile& f) {
+    // Walk the marker segments to the first start-of-frame.
+    f.seek(2);
+    for (int guard = 0; guard < 1000; ++guard) {
+        QByteArray head = f.read(4);
+        if (head.size() < 4 || static_cast<unsigned char>(head[0]) != 0xFF) return 0;
+        unsigned marker = static_cast<unsigned char>(head[1]);
+        if (marker == 0xFF) {
+            f.seek(f.pos() - 3);
+            continue;
+        }
+        int length =
+            (static_cast<unsigned char>(head[2]) << 8) | static_cast<unsigned char>(head[3]);
+        bool sof =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (sof) {
+            QByteArray frame = f.read(6);
+            if (frame.size() < 6) return 0;
+            return static_cast<unsigned char>(frame[0]) * static_cast<unsigned char>(frame[5]);
+        }
+        if (length < 2 || !f.seek(f.pos() + length - 2)) return 0;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int FileBitsPerPixel(const std::string& path) {
+    QFile f(platform::ToQString(path));
+    if (!f.open(QIODevice::ReadOnly)) return 0;
+    QByteArray head = f.read(32);
+    auto byteAt = [&head](int i) { return static_cast<unsigned char>(head[i]); };
+    if (head.startsWith("II*") || head.startsWith("MM\0*")) {
+        f.close();
+        return TiffBitsPerPixel(path);
+    }
+    if (head.size() >= 3 && byteAt(0) == 0xFF && byteAt(1) == 0xD8) return JpegBitsPerPixel(f);
+    if (head.size() >= 26 && head.startsWith("\x89PNG")) {
+        int depth = byteAt(24);
+        switch (byteAt(25)) {
+            case 0:
+                return depth;
+            case 2:
+                return depth * 3;
+            case 3:
+                return depth;
+            case 4:
+                return depth * 2;
+            case 6:
+                return depth * 4;
+            default:
+                return 0;
+        }
+    }
+    if (head.size() >= 30 && head.startsWith("BM")) return byteAt(28) | (byteAt(29) << 8);
+    if (head.startsWith("GIF")) return 8;
+    return 0;
+}
+
+QImage MakeDisplayCopy(const QImage& image) {
+    return image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                         : QImage::Format_RGB32);
+}
+
+cGdiLead::cGdiLead() {
+    started_ = mGdiPlus::GdiPlusStartup();
+}
+
+cGdiLead::~cGdiLead() {
+    output_ = nullptr;
+    image_.reset();
+    if (started_) mGdiPlus::GdiPlusShutdown();
+}
+
+bool cGdiLead::ValidateGDI() {
+    if (!started_) {
+        lastError_ = kNotInitialized;
+        return false;
+    }
+    lastError_.clear();
+    return true;
+}
+
+bool cGdiLead::OpenImageFile(const std::string& szFname) {
+    if (!ValidateGDI()) return false;
+    FreeImage();
+    FreeGraphics();
+    QImageReader reader(platform::ToQString(szFname));
+    reader.setAutoTransform(false);
+    QImage decoded;
+    if (!reader.read(&decoded) || decoded.isNull()) {
+        lastError_ = "Unable to Open ImageFile: " + szFname;
+        return false;
+    }
+    auto loaded = std::make_shared<EngineImage>();
+    loaded->bitsPerPixel = FileBitsPerPixel(szFname);
+    if (loaded->bitsPerPixel <= 0) loaded->bitsPerPixel = decoded.depth();
+    loaded->xResolution = platform::RoundToInt(decoded.dotsPerMeterX() * 0.0254);
+    loaded->yResolution = platform::RoundToInt(decoded.dotsPerMeterY() * 0.0254);
+    loaded->display = MakeDisplayCopy(decoded);
+    loaded->image = std::move(decoded);
+    image_ = std::move(loaded);
+    return true;
+}
+
+bool cGdiLead::SetGraphicsOutput(platform::DrawSurface* lHdc) {
+    if (!ValidateGDI()) return false;
+    FreeGraphics();
+    if (lHdc == nullptr || !lHdc->IsValid()) {
+        // A failure that leaves no text would show an empty message.
+        lastError_ = "Graphics Output not set";
+        return false;
+    }
+    output_ = lHdc;
+    interpolation_ = kInterpolationBilinear;
+    return true;
+}
+
+bool cGdiLead::DrawImageRect(std::int32_t xOffset, std::int32_t yOffset, std::int32_t width,
+                             std::int32_t height, std::int32_t /*maxwidth*/,
+                             std::int32_t /*maxheight*/) {
+    if (!ValidateGDI()) return false;
+    if (width == 0 || height == 0) {
+        lastError_ = "Invalid Width/Height Paramter";
+        return false;
+    }
+    if (output_ == nullptr) {
+        lastError_ = "Graphics Output not set";
+        return false;
+    }
+    if (!image_) {
+        lastError_ = kInvalidHandle;
+        return false;
+    }
+    if (width < 0 || height < 0 || !output_->IsValid()) {
+        lastError_ = "Error Drawing Image";
+        return false;
+    }
+    QImage& target = output_->Image();
+    // 64-bit edges: far scroll offsets clip instead of wrapping.
+    const std::int64_t left = -static_cast<std::int64_t>(xOffset);
+    const std::int64_t top = -static_cast<std::int64_t>(yOffset);
+    const std::int64_t x0 = std::max<std::int64_t>(left, 0);
+    const std::int64_t y0 = std::max<std::int64_t>(top, 0);
+    const std::int64_t x1 = std::min<std::int64_t>(left + width, target.width());
+    const std::int64_t y1 = std::min<std::int64_t>(top + height, target.height());
+    if (x0 >= x1 || y0 >= y1) return true;
+    const QRect visible(static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1 - x0),
+                        static_cast<int>(y1 - y0));
+
+    const EngineImage& img = *image_;
+    QPainter p(&target);
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    const bool down = width <= img.display.width() && height <= img.display.height();
+    if (down && interpolation_ != kInterpolationNearest) {
+        // Area-averaged scaling keeps the thin strokes of a bitonal scan;
+        // the scaled copy serves every redraw at the same size.
+        if (scaledFrom_ != &img || scaled_.size() != QSize(width, height)) {
+            scaled_ =
+                img.display.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            scaledFrom_ = &img;
+        }
+        p.drawImage(visible.topLeft(), scaled_,
+                    visible.translated(static_cast<int>(-left), static_cast<int>(-top)));
+    } else {
+        p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        p.setClipRect(visible);
+        p.drawImage(QRectF(static_cast<double>(left), static_cast<double>(top), width, height),
+                    img.display);
+    }
+    return true;
+}
+
+std::int32_t cGdiLead::ImgWidth() const {
+    return image_ ? image_->image.width() : 0;
+}
+std::int32_t cGdiLead::ImgHeight() const {
+    return image_ ? image_->image.height() : 0;
+}
+std::int32_t cGdiLead::Xresolution() const {
+    return image_ ? image_->xResolution : 0;
+}
+std::int32_t cGdiLead::Yresolution() const {
+    return image_ ? image_->yResolution : 0;
+}
+std::int32_t cGdiLead::BitsPerPixel() const {
+    return image_ ? image_->bitsPerPixel : 0;
+}
+
+bool cGdiLead::RotateImage(std::int32_t rotation) {
+    if (!ValidateGDI()) return false;
+    if (rotation == 0) return true;
+    if (rotation < 0 || rotation > 3) {
+        lastError_ = "Invalid Parameter";
+        return false;
+    }
+    if (!image_) {
+        lastError_ = kInvalidHandle;
+        return false;
+    }
+    QTransform turn;
+    turn.rotate(90.0 * rotation);
+    // A new record: handles given out earlier keep the unturned image.
+    auto turned = std::make_shared<EngineImage>(*image_);
+    turned->image = image_->image.transformed(turn);
+    turned->display = image_->display.transformed(turn);
+    if (turned->image.isNull() || turned->display.isNull()) {
+        lastError_ = "Could Not Rotate Image";
+        return false;
+    }
+    image_ = std::move(turned);
+    DropScaledCopy();
+    return true;
+}
+
+void cGdiLead::FreeImage() {
+    if (!ValidateGDI()) return;
+    image_.reset();
+    DropScaledCopy();
+}
+
+void cGdiLead::FreeGraphics() {
+    if (!ValidateGDI()) return;
+    output_ = nullptr;
+    interpolation_ = 0;
+}
+
+std::int32_t cGdiLead::GetInterpolationMode() {
+    if (!ValidateGDI()) return 0;
+    return output_ ? interpolation_ : 0;
+}
+
+void cGdiLead::SetInterpolationMode(std::int32_t lMode) {
+    if (!ValidateGDI()) return;
+    if (output_) interpolation_ = lMode;
+}
+
+void cGdiLead::SetResolution(std::int32_t xdpi, std::int32_t ydpi) {
+    if (!image_) return;
+    auto changed = std::make_shared<EngineImage>(*image_);
+    changed->xResolution = xdpi;
+    changed->yResolution = ydpi;
+    changed->image.setDotsPerMeterX(platform::RoundToInt(xdpi / 0.0254));
+    changed->image.setDotsPerMeterY(platform::RoundToInt(ydpi / 0.0254));
+    image_ = std::move(changed);
+    DropScaledCopy();
+}
+
+bool cGdiLead::CopyImage(cGdiLead& ImgTo) {
+    if (ImgTo.UseLead() != UseLead()) {
+        lastError_ = "Incompatible Image Types";
+        return false;
+    }
+    return CloneImageArea(ImgTo, 0, 0, ImgWidth(), ImgHeight(), 0);
+}
+
+namespace {
+
+bool FormatForDepth(int bpp, QImage::Format& format) {
+    switch (bpp) {
+        case 1:
+            format = QImage::Format_Mono;
+            return true;
+        case 4:
+        case 8:
+            format = QImage::Format_Indexed8;
+            return true;
+        case 16:
+            format = QImage::Format_RGB555;
+            return true;
+        case 24:
+            format = QImage::Format_RGB888;
+            return true;
+        case 32:
+            format = QImage::Format_RGB32;
+            return true;
+        case 64:
+            format = QImage::Format_RGBA64;
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+bool cGdiLead::CloneImageArea(cGdiLead& NewImg, std::int32_t x, std::int32_t y, std::int32_t width,
+                              std::int32_t height, std::int32_t Bpp) {
+    NewImg.FreeGraphics();
+    NewImg.FreeImage();
+    if (NewImg.UseLead() != UseLead()) {
+        lastError_ = "Incompatible Image Types";
+        return false;
+    }
+    if (!ValidateGDI()) return false;
+    if (!IsImageValid()) {
+        lastError_ = kInvalidHandle;
+        return false;
+    }
+    const QRect area(x, y, width, height);
+    if (width <= 0 || height <= 0 || !image_->image.rect().contains(area)) {
+        lastError_ = "Unable to Clone Image Area";
+        return false;
+    }
+    auto clone = std::make_shared<EngineImage>();
+    clone->image = image_->image.copy(area);
+    clone->bitsPerPixel = image_->bitsPerPixel;
+    QImage::Format format;
+    if (Bpp != 0 && Bpp != image_->bitsPerPixel && FormatForDepth(Bpp, format)) {
+        clone->image = clone->image.convertToFormat(format, Qt::ThresholdDither);
+        clone->bitsPerPixel = Bpp;
+    }
+    if (clone->image.isNull()) {
+        lastError_ = "Unable to Clone Image Area";
+        return false;
+    }
+    clone->xResolution = image_->xResolution;
+    clone->yResolution = image_->yResolution;
+    clone->display = MakeDisplayCopy(clone->image);
+    NewImg.lvlInit(std::move(clone));
+    return true;
+}
+
+void cGdiLead::lvlInit(ImageHandle imgNew) {
+    image_ = std::move(imgNew);
+    DropScaledCopy();
+}
+
+void cGdiLead::DropScaledCopy() {
+    scaled_ = QImage();
+    scaledFrom_ = nullptr;
+}

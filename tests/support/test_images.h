@@ -1,0 +1,48 @@
+#pragma once
+// Page images written by tests and benchmarks: a bitonal CCITT Group 4 TIFF
+// through libtiff, other formats through Qt.
+
+#include <QImage>
+
+#include <tiffio.h>
+
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// Writes a 1-bit image (black = set pixels) as a G4 TIFF at the given dpi.
+inline bool WriteG4Tiff(const std::string& path, const QImage& page, int dpi) {
+    QImage mono = page.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
+    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    if (!tif) return false;
+    const int w = mono.width(), h = mono.height();
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, w);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, h);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+    TIFFSetField(tif, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, h);
+    TIFFSetField(tif, TIFFTAG_XRESOLUTION, static_cast<float>(dpi));
+    TIFFSetField(tif, TIFFTAG_YRESOLUTION, static_cast<float>(dpi));
+    TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    std::vector<unsigned char> row((w + 7) / 8);
+    // Qt's Format_Mono is MSB first; colour 0 of its table may be black or
+    // white, so read pixels rather than bytes.
+    for (int y = 0; y < h; ++y) {
+        std::fill(row.begin(), row.end(), 0);
+        for (int x = 0; x < w; ++x) {
+            if (qGray(mono.pixel(x, y)) < 128) row[x / 8] |= 0x80 >> (x % 8);
+        }
+        if (TIFFWriteScanline(tif, row.data(), y, 0) < 0) {
+            TIFFClose(tif);
+            return false;
+        }
+    }
+    TIFFClose(tif);
+    return true;
+}
+
+}  // namespace testsupport
