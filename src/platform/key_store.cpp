@@ -98,9 +98,14 @@ std::optional<KeyStoreData> ParseKeyStore(const std::string& text) {
 std::string SerializeKeyStore(const KeyStoreData& data) {
     std::string out = std::string(kHeader) + "\n";
     for (const auto& [folded, key] : data.keys) {
-        out += "[" + Escape(key.path, true) + "]\n";
+        out += '[';
+        out += Escape(key.path, true);
+        out += "]\n";
         for (const auto& [name, slot] : key.values) {
-            out += Escape(slot.first, true) + "=" + Escape(slot.second, false) + "\n";
+            out += Escape(slot.first, true);
+            out += '=';
+            out += Escape(slot.second, false);
+            out += '\n';
         }
     }
     return out;
