@@ -1,0 +1,35 @@
+#include "system_locator.h"
+
+#include "foundation/fields.h"
+#include "foundation/mod_registry.h"
+#include "platform/profile.h"
+
+namespace vornet {
+namespace {
+
+constexpr const char* kPathsKey = "Software\\TALQTech\\VYNSYS\\Paths";
+
+std::string FromRegistry(const std::string& name) {
+    std::string value = modRegistry::RegGetString(modRegistry::HKEY_CURRENT_USER, kPathsKey, name);
+    if (value.empty())
+        value = modRegistry::RegGetString(modRegistry::HKEY_LOCAL_MACHINE, kPathsKey, name);
+    return value;
+}
+
+std::string Clean(std::string dir) {
+    dir = mVBUtil::TrimSpaces(mVBUtil::TrimAtNull(dir));
+    while (dir.size() > 1 && (dir.back() == '/' || dir.back() == '\\')) dir.pop_back();
+    return dir;
+}
+
+}  // namespace
+
+std::string LocateSystemDir(int localMode) {
+    std::string dir = FromRegistry(localMode == 1 ? "Network" : "Local");
+    if (Clean(dir).empty()) dir = FromRegistry("System");
+    if (Clean(dir).empty())
+        dir = platform::GetPrivateProfileString("Config", "Sysdir5", "", 261, "vynsys.ini");
+    return Clean(dir);
+}
+
+}  // namespace vornet
