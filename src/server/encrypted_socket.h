@@ -52,6 +52,7 @@ public:
     static std::int32_t SOCK_GetLong(const std::string& frame, std::int32_t pos);
 
 private:
+    friend class EncryptedSocketTestPeer;
     std::string GetLocalIPAddress();
     void ReserveLocalPort();
     void ReleaseLocalPort();

@@ -31,9 +31,9 @@ void CollectKey(const std::string& frame, const int selectors[4],
 
 void PutLong(std::string& frame, int pos, std::int32_t value) {
     if (pos < 0 || static_cast<long long>(frame.size()) < static_cast<long long>(pos) + 4) return;
-    std::uint32_t v = value < 0 ? static_cast<std::uint32_t>(value) & 0x7FFFFFFFu
-                                : static_cast<std::uint32_t>(value);
-    Set(frame, pos, static_cast<int>((v >> 24) & 0xFF));
+    std::uint32_t v = static_cast<std::uint32_t>(value);
+    // The top byte of a negative value is not positive when masked: 0.
+    Set(frame, pos, value < 0 ? 0 : static_cast<int>((v >> 24) & 0xFF));
     Set(frame, pos + 1, static_cast<int>((v >> 16) & 0xFF));
     Set(frame, pos + 2, static_cast<int>((v >> 8) & 0xFF));
     Set(frame, pos + 3, static_cast<int>(v & 0xFF));
