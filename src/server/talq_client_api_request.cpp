@@ -125,11 +125,9 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
             socket_->Data.clear();
             socket_->DataLen = 0;
             socket_->Partial = 0;
-            platform::DoEvents();
-            if (sessionClosed_ != 0 || connectionClosing_ != 0) {
-                lastError_ = "Process Aborted";
-                return false;
-            }
+            // No yield before the send: the reply wait yields at once when
+            // nothing has come, and an idle yield would add its sleep to
+            // every request.
             if (socket_->SendData(frame) < 0) {
                 if (retry()) continue;
                 return false;
