@@ -39,7 +39,8 @@ BENCHMARK(BM_FrameScramble)->Arg(4096)->Arg(kLargeReply);
 
 void BM_FrameUnscramble(benchmark::State& state) {
     std::mt19937 random(1);
-    std::string frame = RequestFrame::Build(std::string(static_cast<std::size_t>(state.range(0)) - 200, 'x'), random);
+    std::string frame = RequestFrame::Build(
+        std::string(static_cast<std::size_t>(state.range(0)) - 200, 'x'), random);
     // Each pass unscrambles a fresh copy; BM_PlainCopy shows the copy's share.
     std::string work(frame.size(), '\0');
     for (auto _ : state) {
@@ -72,7 +73,8 @@ struct BenchSystem {
     BenchSystem() {
         char pattern[] = "/tmp/talq-bench-XXXXXX";
         root = ::mkdtemp(pattern);
-        for (const char* var : {"HOME", "XDG_CONFIG_HOME", "TALQ_MACHINE_CONFIG_DIR", "TALQ_INI_DIR"})
+        for (const char* var :
+             {"HOME", "XDG_CONFIG_HOME", "TALQ_MACHINE_CONFIG_DIR", "TALQ_INI_DIR"})
             ::setenv(var, root.c_str(), 1);
         sys = root + "/system";
         std::string error;
@@ -107,7 +109,8 @@ const char* CommandFor(int large) {
 void RoundTrip(benchmark::State& state, TalqClientAPI& api) {
     std::string reply;
     for (auto _ : state) {
-        if (!TalqClientApiTestPeer::Send(api, CommandFor(static_cast<int>(state.range(0))), reply)) {
+        if (!TalqClientApiTestPeer::Send(api, CommandFor(static_cast<int>(state.range(0))),
+                                         reply)) {
             state.SkipWithError(api.LastError().c_str());
             break;
         }
@@ -150,7 +153,8 @@ void BM_LoopbackEcho(benchmark::State& state) {
         int fd = ::accept(listener, nullptr, nullptr);
         char buffer[65536];
         ssize_t n;
-        while ((n = ::recv(fd, buffer, sizeof buffer, 0)) > 0) ::send(fd, buffer, static_cast<size_t>(n), 0);
+        while ((n = ::recv(fd, buffer, sizeof buffer, 0)) > 0)
+            ::send(fd, buffer, static_cast<size_t>(n), 0);
         ::close(fd);
     });
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -163,7 +167,8 @@ void BM_LoopbackEcho(benchmark::State& state) {
         std::size_t sent = 0, got = 0;
         while (got < size) {
             if (sent < size) {
-                ssize_t n = ::send(fd, out.data() + sent, std::min<std::size_t>(size - sent, 65536), MSG_DONTWAIT);
+                ssize_t n = ::send(fd, out.data() + sent, std::min<std::size_t>(size - sent, 65536),
+                                   MSG_DONTWAIT);
                 if (n > 0) sent += static_cast<std::size_t>(n);
             }
             ssize_t n = ::recv(fd, in.data() + got, size - got, MSG_DONTWAIT);

@@ -13,7 +13,7 @@ namespace docserver {
 
 // What the server remembers of one connection between its commands.
 struct ConnectionState {
-    std::string user;         // user of the last successful login; "" = none
+    std::string user;  // user of the last successful login; "" = none
     std::int64_t projectId = 0;
     std::string projectName;  // the current project; "" = none
     std::string session;      // names the connection in page locks
@@ -32,7 +32,7 @@ struct CommandText {
 };
 
 class CommandEngine {
-public:
+  public:
     // Opens the system directory's database; nullptr with error set when the
     // directory is not a system directory.
     static std::unique_ptr<CommandEngine> Open(const std::string& systemDir, std::string& error);
@@ -45,7 +45,7 @@ public:
     const std::string& SystemDir() const { return systemDir_; }
     SystemDb& Db() { return db_; }
 
-private:
+  private:
     CommandEngine() = default;
     std::string Dispatch(ConnectionState& state, const CommandText& command);
 

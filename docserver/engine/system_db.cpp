@@ -38,7 +38,9 @@ Statement::Statement(const SystemDb& db, const char* sql) {
     if (sqlite3_prepare_v2(db.Handle(), sql, -1, &stmt_, nullptr) != SQLITE_OK) stmt_ = nullptr;
 }
 
-Statement::~Statement() { sqlite3_finalize(stmt_); }
+Statement::~Statement() {
+    sqlite3_finalize(stmt_);
+}
 
 Statement& Statement::Bind(int index, const std::string& text) {
     if (stmt_ != nullptr)
@@ -73,8 +75,12 @@ std::string Statement::Text(int column) const {
                        static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)));
 }
 
-std::int64_t Statement::Int(int column) const { return sqlite3_column_int64(stmt_, column); }
+std::int64_t Statement::Int(int column) const {
+    return sqlite3_column_int64(stmt_, column);
+}
 
-const char* SchemaSql() { return kSchemaSql; }
+const char* SchemaSql() {
+    return kSchemaSql;
+}
 
 }  // namespace docserver

@@ -10,7 +10,7 @@ struct sqlite3_stmt;
 namespace docserver {
 
 class SystemDb {
-public:
+  public:
     SystemDb() = default;
     ~SystemDb();
     SystemDb(const SystemDb&) = delete;
@@ -21,13 +21,13 @@ public:
     bool Exec(const std::string& sql, std::string& error);
     sqlite3* Handle() const { return db_; }
 
-private:
+  private:
     sqlite3* db_ = nullptr;
 };
 
 // One prepared statement; binds count from 1, columns from 0.
 class Statement {
-public:
+  public:
     Statement(const SystemDb& db, const char* sql);
     ~Statement();
     Statement(const Statement&) = delete;
@@ -43,7 +43,7 @@ public:
     std::string Text(int column) const;
     std::int64_t Int(int column) const;
 
-private:
+  private:
     sqlite3_stmt* stmt_ = nullptr;
     bool failed_ = false;
 };

@@ -29,7 +29,9 @@ struct Client {
     bool closing = false;  // finish sending, then close
 };
 
-void SetNonBlocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL, 0) | O_NONBLOCK); }
+void SetNonBlocking(int fd) {
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL, 0) | O_NONBLOCK);
+}
 
 // The verb and the user of a command, never its password.
 std::string LogText(const std::string& command) {

@@ -11,7 +11,7 @@
 namespace docserver {
 
 class TcpServer {
-public:
+  public:
     explicit TcpServer(CommandEngine& engine) : engine_(engine) {}
     ~TcpServer();
     TcpServer(const TcpServer&) = delete;
@@ -25,7 +25,7 @@ public:
     // Serves until stopFd becomes readable.
     void Run(int stopFd);
 
-private:
+  private:
     CommandEngine& engine_;
     int listenFd_ = -1;
     int port_ = 0;

@@ -55,16 +55,15 @@ VORNET_EXPORT std::int32_t INET_ConnectLocal(std::int32_t mode, std::int32_t han
 }
 
 VORNET_EXPORT std::int32_t INET_ProcessCommand(std::int32_t handle, const char* command,
-                                               std::int32_t commandLength,
-                                               std::int32_t* messageRef,
+                                               std::int32_t commandLength, std::int32_t* messageRef,
                                                std::int32_t* messageLength) {
     std::lock_guard<std::mutex> lock(g_mutex);
     if (messageRef != nullptr) *messageRef = 0;
     if (messageLength != nullptr) *messageLength = 0;
     LocalConnection* c = Find(handle);
     if (c == nullptr || !c->engine || command == nullptr || commandLength < 0) return -1;
-    c->message = c->engine->Execute(c->state,
-                                    std::string(command, static_cast<std::size_t>(commandLength)));
+    c->message =
+        c->engine->Execute(c->state, std::string(command, static_cast<std::size_t>(commandLength)));
     if (messageRef != nullptr) *messageRef = handle;
     if (messageLength != nullptr) *messageLength = static_cast<std::int32_t>(c->message.size());
     return 0;

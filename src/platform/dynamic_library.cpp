@@ -6,7 +6,9 @@
 
 namespace platform {
 
-DynamicLibrary::~DynamicLibrary() { Unload(); }
+DynamicLibrary::~DynamicLibrary() {
+    Unload();
+}
 
 bool DynamicLibrary::Load(const std::string& fileName) {
     Unload();

@@ -7,7 +7,7 @@
 namespace platform {
 
 class DynamicLibrary {
-public:
+  public:
     DynamicLibrary() = default;
     ~DynamicLibrary();
     DynamicLibrary(const DynamicLibrary&) = delete;
@@ -21,7 +21,7 @@ public:
     const std::string& Error() const { return error_; }
     void Unload();
 
-private:
+  private:
     void* handle_ = nullptr;
     std::string error_;
 };

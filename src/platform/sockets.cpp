@@ -45,54 +45,92 @@ int Poll(SocketHandle s, short events, int timeoutMs) {
 
 }  // namespace
 
-int LastSocketError() { return g_lastError; }
-void SetLastSocketError(int code) { g_lastError = code; }
+int LastSocketError() {
+    return g_lastError;
+}
+void SetLastSocketError(int code) {
+    g_lastError = code;
+}
 
 int SocketErrorFromErrno(int err) {
     switch (err) {
-        case 0: return kSockOk;
-        case EINTR: return kSockInterrupted;
+        case 0:
+            return kSockOk;
+        case EINTR:
+            return kSockInterrupted;
         case EACCES:
-        case EPERM: return kSockAccess;
-        case EFAULT: return kSockFault;
-        case EINVAL: return kSockInvalid;
+        case EPERM:
+            return kSockAccess;
+        case EFAULT:
+            return kSockFault;
+        case EINVAL:
+            return kSockInvalid;
         case EMFILE:
-        case ENFILE: return kSockTooManyFiles;
+        case ENFILE:
+            return kSockTooManyFiles;
 #if EAGAIN != EWOULDBLOCK
         case EAGAIN:
 #endif
         case EWOULDBLOCK:
-        case EINPROGRESS: return kSockWouldBlock;  // a non-blocking connect under way
-        case EALREADY: return kSockAlready;
+        case EINPROGRESS:
+            return kSockWouldBlock;  // a non-blocking connect under way
+        case EALREADY:
+            return kSockAlready;
         case ENOTSOCK:
-        case EBADF: return kSockNotSocket;
-        case EDESTADDRREQ: return kSockDestAddrRequired;
-        case EMSGSIZE: return kSockMsgSize;
-        case EPROTOTYPE: return kSockProtoType;
-        case ENOPROTOOPT: return kSockNoProtoOpt;
-        case EPROTONOSUPPORT: return kSockProtoNoSupport;
-        case ESOCKTNOSUPPORT: return kSockSocketNoSupport;
-        case EOPNOTSUPP: return kSockOpNotSupported;
-        case EPFNOSUPPORT: return kSockPfNoSupport;
-        case EAFNOSUPPORT: return kSockAfNoSupport;
-        case EADDRINUSE: return kSockAddrInUse;
-        case EADDRNOTAVAIL: return kSockAddrNotAvail;
-        case ENETDOWN: return kSockNetDown;
-        case ENETUNREACH: return kSockNetUnreach;
-        case ENETRESET: return kSockNetReset;
-        case ECONNABORTED: return kSockConnAborted;
+        case EBADF:
+            return kSockNotSocket;
+        case EDESTADDRREQ:
+            return kSockDestAddrRequired;
+        case EMSGSIZE:
+            return kSockMsgSize;
+        case EPROTOTYPE:
+            return kSockProtoType;
+        case ENOPROTOOPT:
+            return kSockNoProtoOpt;
+        case EPROTONOSUPPORT:
+            return kSockProtoNoSupport;
+        case ESOCKTNOSUPPORT:
+            return kSockSocketNoSupport;
+        case EOPNOTSUPP:
+            return kSockOpNotSupported;
+        case EPFNOSUPPORT:
+            return kSockPfNoSupport;
+        case EAFNOSUPPORT:
+            return kSockAfNoSupport;
+        case EADDRINUSE:
+            return kSockAddrInUse;
+        case EADDRNOTAVAIL:
+            return kSockAddrNotAvail;
+        case ENETDOWN:
+            return kSockNetDown;
+        case ENETUNREACH:
+            return kSockNetUnreach;
+        case ENETRESET:
+            return kSockNetReset;
+        case ECONNABORTED:
+            return kSockConnAborted;
         case ECONNRESET:
-        case EPIPE: return kSockConnReset;
+        case EPIPE:
+            return kSockConnReset;
         case ENOBUFS:
-        case ENOMEM: return kSockNoBufs;
-        case EISCONN: return kSockIsConn;
-        case ENOTCONN: return kSockNotConn;
-        case ESHUTDOWN: return kSockShutdown;
-        case ETIMEDOUT: return kSockTimedOut;
-        case ECONNREFUSED: return kSockConnRefused;
-        case EHOSTDOWN: return kSockHostDown;
-        case EHOSTUNREACH: return kSockHostUnreach;
-        default: return kSockSysCallFailure;
+        case ENOMEM:
+            return kSockNoBufs;
+        case EISCONN:
+            return kSockIsConn;
+        case ENOTCONN:
+            return kSockNotConn;
+        case ESHUTDOWN:
+            return kSockShutdown;
+        case ETIMEDOUT:
+            return kSockTimedOut;
+        case ECONNREFUSED:
+            return kSockConnRefused;
+        case EHOSTDOWN:
+            return kSockHostDown;
+        case EHOSTUNREACH:
+            return kSockHostUnreach;
+        default:
+            return kSockSysCallFailure;
     }
 }
 
@@ -137,8 +175,12 @@ int ReceiveBytes(SocketHandle s, char* buffer, int capacity) {
     return static_cast<int>(n);
 }
 
-int PollReadable(SocketHandle s, int timeoutMs) { return Poll(s, POLLIN, timeoutMs); }
-int PollWritable(SocketHandle s, int timeoutMs) { return Poll(s, POLLOUT, timeoutMs); }
+int PollReadable(SocketHandle s, int timeoutMs) {
+    return Poll(s, POLLIN, timeoutMs);
+}
+int PollWritable(SocketHandle s, int timeoutMs) {
+    return Poll(s, POLLOUT, timeoutMs);
+}
 
 int SetReuseAddressOption(SocketHandle s, bool on) {
     int v = on ? 1 : 0;
@@ -221,6 +263,8 @@ std::string DottedText(std::uint32_t address) {
     return text;
 }
 
-bool IsLoopbackAddress(std::uint32_t address) { return (ntohl(address) >> 24) == 127; }
+bool IsLoopbackAddress(std::uint32_t address) {
+    return (ntohl(address) >> 24) == 127;
+}
 
 }  // namespace platform

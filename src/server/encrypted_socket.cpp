@@ -24,6 +24,16 @@ std::string PortText(int port) {
 
 }  // namespace
 
+std::string BindAddressFor(const std::string& localIP, const std::string& remoteHost) {
+    if (localIP.empty()) return "0.0.0.0";
+    std::int64_t local = modWinsockAPI::ResolveHostAddress(localIP);
+    std::int64_t remote = modWinsockAPI::ResolveHostAddress(remoteHost);
+    if (local != -1 && platform::IsLoopbackAddress(static_cast<std::uint32_t>(local)) &&
+        (remote == -1 || !platform::IsLoopbackAddress(static_cast<std::uint32_t>(remote))))
+        return "0.0.0.0";
+    return localIP;
+}
+
 EncryptedSocket::~EncryptedSocket() {
     if (Socket > 0) platform::CloseSocket(Socket);
     if (LocalPort > 0) ReleaseLocalPort();
@@ -106,15 +116,7 @@ std::int32_t EncryptedSocket::AttemptConnection() {
     platform::DoEvents();
     ReserveLocalPort();
 
-    // A name of this host that resolves to loopback cannot reach a server
-    // elsewhere: bind any address then, keeping the port.
-    std::string bindAddress = LocalIP.empty() ? "0.0.0.0" : LocalIP;
-    std::int64_t local = modWinsockAPI::ResolveHostAddress(bindAddress);
-    std::int64_t remote = modWinsockAPI::ResolveHostAddress(RemoteHost);
-    if (local != -1 && platform::IsLoopbackAddress(static_cast<std::uint32_t>(local)) &&
-        (remote == -1 || !platform::IsLoopbackAddress(static_cast<std::uint32_t>(remote))))
-        bindAddress = "0.0.0.0";
-
+    std::string bindAddress = BindAddressFor(LocalIP, RemoteHost);
     int bound = modWinsockAPI::BindToLocal(Socket, bindAddress, LocalPort);
     if (bound != 0) {
         if (modWinsockAPI::LastError() == platform::kSockAddrInUse &&
@@ -292,8 +294,8 @@ void EncryptedSocket::ReserveLocalPort() {
         }
         list += "|" + PortText(taken);
     }
-    modRegistry::RegSetVolatileString(modRegistry::HKEY_CURRENT_USER, kPortListKey,
-                                      kPortListValue, list);
+    modRegistry::RegSetVolatileString(modRegistry::HKEY_CURRENT_USER, kPortListKey, kPortListValue,
+                                      list);
     LocalPort = taken;
 }
 

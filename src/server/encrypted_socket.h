@@ -11,7 +11,7 @@
 #include "platform/sockets.h"
 
 class EncryptedSocket {
-public:
+  public:
     EncryptedSocket() = default;
     ~EncryptedSocket();
     EncryptedSocket(const EncryptedSocket&) = delete;
@@ -51,7 +51,7 @@ public:
     static void SOCK_PutLong(std::string& frame, std::int32_t pos, std::int32_t value);
     static std::int32_t SOCK_GetLong(const std::string& frame, std::int32_t pos);
 
-private:
+  private:
     friend class EncryptedSocketTestPeer;
     std::string GetLocalIPAddress();
     void ReserveLocalPort();
@@ -62,6 +62,11 @@ private:
     bool seeded_ = false;
     bool partlySent_ = false;
 };
+
+// The address to bind: LocalIP, or any address when LocalIP is empty or a
+// loopback address while the server is elsewhere (a loopback source cannot
+// reach it).
+std::string BindAddressFor(const std::string& localIP, const std::string& remoteHost);
 
 // Registry place of the local ports reserved by this user's clients.
 inline constexpr const char* kPortListKey = "Software\\TALQTech\\Settings";

@@ -13,8 +13,7 @@ using INET_AllocateConnectionHndl_t = std::int32_t (*)();
 using INET_ConnectLocal_t = std::int32_t (*)(std::int32_t mode, std::int32_t handle);
 // The command's length is passed too: later commands carry bytes.
 using INET_ProcessCommand_t = std::int32_t (*)(std::int32_t handle, const char* command,
-                                               std::int32_t commandLength,
-                                               std::int32_t* messageRef,
+                                               std::int32_t commandLength, std::int32_t* messageRef,
                                                std::int32_t* messageLength);
 using INET_CopyMsgData_t = std::int32_t (*)(std::int32_t messageRef, char* buffer,
                                             std::int32_t length, std::int32_t flags);
@@ -26,7 +25,7 @@ using INET_ValidateConnection_t = std::int32_t (*)(std::int32_t handle);
 inline constexpr const char* kLocalAccessLibraryName = "libvornet.so";
 
 class LocalAccessLibrary {
-public:
+  public:
     // False when the library or one of its entry points is missing.
     bool Load(const std::string& fileName = kLocalAccessLibraryName);
     bool IsLoaded() const { return loaded_; }
@@ -39,7 +38,7 @@ public:
     INET_FreeConnectionHndl_t FreeConnectionHndl = nullptr;
     INET_ValidateConnection_t ValidateConnection = nullptr;
 
-private:
+  private:
     platform::DynamicLibrary library_;
     bool loaded_ = false;
 };

@@ -62,7 +62,8 @@ void Scramble(std::string& frame, int length, std::mt19937& random) {
     CollectKey(frame, selectors, key);
     for (int p = 4; p < kHeadLength; ++p) Set(frame, p, Byte(frame, p) + kHeadCover[(p - 4) % 10]);
     for (int p = kHeadLength; p < length; ++p)
-        Set(frame, p, Byte(frame, p) + key[static_cast<std::size_t>((p - kHeadLength) % kKeyLength)]);
+        Set(frame, p,
+            Byte(frame, p) + key[static_cast<std::size_t>((p - kHeadLength) % kKeyLength)]);
 }
 
 bool Unscramble(std::string& frame, int length) {
@@ -76,7 +77,8 @@ bool Unscramble(std::string& frame, int length) {
     std::array<std::uint8_t, kKeyLength> key{};
     CollectKey(frame, selectors, key);
     for (int p = kHeadLength; p < length; ++p)
-        Set(frame, p, Byte(frame, p) - key[static_cast<std::size_t>((p - kHeadLength) % kKeyLength)]);
+        Set(frame, p,
+            Byte(frame, p) - key[static_cast<std::size_t>((p - kHeadLength) % kKeyLength)]);
     return true;
 }
 
@@ -97,9 +99,9 @@ std::string BuildRequest(const std::string& command, std::mt19937& random) {
 
 std::mt19937 SeededRandom() {
     std::random_device device;
-    std::seed_seq seed{device(), device(),
-                       static_cast<unsigned>(
-                           std::chrono::steady_clock::now().time_since_epoch().count())};
+    std::seed_seq seed{
+        device(), device(),
+        static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count())};
     return std::mt19937(seed);
 }
 

@@ -42,7 +42,7 @@ std::mt19937 SeededRandom();
 
 // Collects frames from a byte stream that arrives in pieces of any size.
 class FrameReader {
-public:
+  public:
     enum class Status { kNeedMore, kFrame, kBad };
     // Appends bytes; then call Next until it asks for more.
     void Feed(const char* data, std::size_t length) { buffer_.append(data, length); }
@@ -52,7 +52,7 @@ public:
     Status Next(std::string& payload);
     std::size_t Buffered() const { return buffer_.size() - start_; }
 
-private:
+  private:
     std::string buffer_;
     std::size_t start_ = 0;
 };

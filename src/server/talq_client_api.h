@@ -14,17 +14,16 @@ class EncryptedSocket;
 class LocalAccessLibrary;
 
 class TalqClientAPI {
-public:
+  public:
     TalqClientAPI();
     ~TalqClientAPI();
     TalqClientAPI(const TalqClientAPI&) = delete;
     TalqClientAPI& operator=(const TalqClientAPI&) = delete;
 
     // ---- Connection and transport (talq_client_api_connection.cpp) ----
-    bool OpenTalqConnection(std::int16_t accessMode, std::string domainName,
-                            std::string ipAddress, std::int32_t ipPort,
-                            std::int32_t localPortBase, std::int32_t networkCard,
-                            std::int32_t timeout);
+    bool OpenTalqConnection(std::int16_t accessMode, std::string domainName, std::string ipAddress,
+                            std::int32_t ipPort, std::int32_t localPortBase,
+                            std::int32_t networkCard, std::int32_t timeout);
     void CloseTalqConnection();
     void AbortRemoteOperation();
     void SetRequestLock();
@@ -47,7 +46,7 @@ public:
     // ---- Session state, login and project record ----
     // (filled by the session family)
 
-private:
+  private:
     friend class TalqClientApiTestPeer;
 
     // ---- Transport (talq_client_api_request.cpp) ----

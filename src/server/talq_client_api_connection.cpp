@@ -39,7 +39,9 @@ TalqClientAPI::~TalqClientAPI() {
     if (closeDeferred_) FinishClose(true);
 }
 
-std::int32_t TalqClientAPI::SystemFlags() const { return connection_ != 0 ? systemFlags_ : 0; }
+std::int32_t TalqClientAPI::SystemFlags() const {
+    return connection_ != 0 ? systemFlags_ : 0;
+}
 std::int32_t TalqClientAPI::ExtSystemFlags() const {
     return connection_ != 0 ? extSystemFlags_ : 0;
 }
@@ -51,8 +53,12 @@ void TalqClientAPI::timeout(std::int32_t seconds) {
     timeout_ = seconds;
 }
 
-void TalqClientAPI::AbortRemoteOperation() { abortRequested_ = 1; }
-void TalqClientAPI::SetRequestLock() { ++busyCount_; }
+void TalqClientAPI::AbortRemoteOperation() {
+    abortRequested_ = 1;
+}
+void TalqClientAPI::SetRequestLock() {
+    ++busyCount_;
+}
 void TalqClientAPI::ReleaseRequestLock() {
     if (--busyCount_ < 0) busyCount_ = 0;
 }

@@ -10,14 +10,43 @@
 #include "platform/sockets.h"
 
 // Protocol information of one socket; the layer reads the address family.
+// This platform reports family, type and protocol; the rest follows from a
+// stream or datagram socket.
 class CProtocol {
-public:
+  public:
     bool GetBySocketHandle(platform::SocketHandle socket);
 
     std::string ProtocolName;
+    std::int32_t MessageSize = 0;
+    std::int32_t SecurityScheme = 0;
+    std::int32_t NetworkByteOrder = 0;
+    std::int32_t ProtocolMaxOffset = 0;
     std::int32_t Protocol = 0;
     std::int32_t SocketType = 0;
+    std::int32_t MinSockAddr = 0;
+    std::int32_t MaxSockAddr = 0;
     std::int32_t AddressFamily = 0;
+    std::int32_t Version = 0;
+    std::int32_t CatalogEntryId = 0;
+    std::string ProviderId;
+    bool MatchesProtocolZero = false;
+    bool RecommendedProtoEntry = false;
+    bool MultipleProtoEntries = false;
+    bool PartialMessage = false;
+    bool IFSHandles = false;
+    bool UniRecv = false;
+    bool UniSend = false;
+    bool QoSSupport = false;
+    bool MultipointDataPlane = false;
+    bool MultipointControlPlane = false;
+    bool SupportMultipoint = false;
+    bool SupportBroadcast = false;
+    bool DisconnectData = false;
+    bool ConnectData = false;
+    bool ExpeditedData = false;
+    bool GracefulClose = false;
+    bool PseudoStream = false;
+    bool MessageOriented = false;
     bool GuaranteedOrder = false;
     bool GuaranteedDelivery = false;
     bool Connectionless = false;

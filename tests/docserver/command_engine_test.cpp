@@ -13,7 +13,7 @@ using docserver::CommandEngine;
 using docserver::ConnectionState;
 
 class EngineTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         testsupport::MakeTestSystem(dir_.Path() + "/sys");
         std::string error;
@@ -41,14 +41,18 @@ TEST_F(EngineTest, LoginStatusesAndTheConnectionsUser) {
     EXPECT_EQ(state_.user, "");
     EXPECT_EQ(Run("TALQRequiredLogin,nobody,SECRET,,DOM,1,8.6,1"), "0");
     EXPECT_EQ(Run("TALQRequiredLogin"), "2");
-    EXPECT_EQ(Run("TALQRequiredLogin,admin,SECRET,,DOM,1,8.6,1"), "1\x1e-1\x1e" "ADMIN");
+    EXPECT_EQ(Run("TALQRequiredLogin,admin,SECRET,,DOM,1,8.6,1"),
+              "1\x1e-1\x1e"
+              "ADMIN");
     EXPECT_EQ(state_.user, "ADMIN");
 }
 
 TEST_F(EngineTest, ProjectRecordInWireOrder) {
-    EXPECT_EQ(Run("TALQGetProjectInfo,ADMIN,SECRET,Demo Project"), testsupport::ExpectedDemoRecord());
+    EXPECT_EQ(Run("TALQGetProjectInfo,ADMIN,SECRET,Demo Project"),
+              testsupport::ExpectedDemoRecord());
     EXPECT_EQ(state_.projectName, "Demo Project");
-    EXPECT_EQ(Run("TALQGetProjectInfo,ADMIN,SECRET,demo project"), testsupport::ExpectedDemoRecord())
+    EXPECT_EQ(Run("TALQGetProjectInfo,ADMIN,SECRET,demo project"),
+              testsupport::ExpectedDemoRecord())
         << "names compare without case";
     EXPECT_EQ(Run("TALQCloseProject"), "OK");
     EXPECT_EQ(state_.projectName, "");

@@ -45,7 +45,7 @@ std::vector<Outcome> RunSequence(TalqClientAPI& api) {
 }
 
 class EndToEnd : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         sys_ = dir_.Path() + "/system";
         testsupport::MakeTestSystem(sys_);
@@ -139,7 +139,7 @@ TEST_F(EndToEnd, BadFramesEndOnlyTheirOwnConnection) {
     badSelectors[4] = static_cast<char>(200);
     std::string cutOff = RequestFrame::BuildRequest(std::string(5000, 'A'), random).substr(0, 3000);
     std::vector<std::string> attacks = {
-        std::string("\0\0\0\x64", 4) + std::string(96, 'x'),  // under 201
+        std::string("\0\0\0\x64", 4) + std::string(96, 'x'),         // under 201
         std::string("\x7F\xFF\xFF\xFF", 4) + std::string(500, 'x'),  // over the cap
         badSelectors,
     };

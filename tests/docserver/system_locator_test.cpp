@@ -13,8 +13,8 @@ constexpr const char* kPaths = "Software\\TALQTech\\VYNSYS\\Paths";
 TEST(SystemLocator, ModeNameThenSystemThenIniWithTrailingSeparators) {
     testsupport::ScopedUserStores stores;
     EXPECT_EQ(vornet::LocateSystemDir(2), "");
-    platform::WritePrivateProfileString("Config", std::string("Sysdir5"),
-                                        std::string("/srv/ini/"), "vynsys.ini");
+    platform::WritePrivateProfileString("Config", std::string("Sysdir5"), std::string("/srv/ini/"),
+                                        "vynsys.ini");
     EXPECT_EQ(vornet::LocateSystemDir(2), "/srv/ini");
     modRegistry::RegSetString(modRegistry::HKEY_LOCAL_MACHINE, kPaths, "System", "/srv/sys\\");
     EXPECT_EQ(vornet::LocateSystemDir(1), "/srv/sys");

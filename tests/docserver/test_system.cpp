@@ -29,10 +29,20 @@ void MakeTestSystem(const std::string& dir) {
 
 std::string ExpectedDemoRecord() {
     const char s = 25;
-    std::string fields[] = {"3", "1", "2", "3", "Document", "Folder", "Box", "doc.ico", "fld.ico",
-                            "box.ico", "2", "1", "0", "Author", "Pages", "255", "9", "2", "1",
-                            "x1", "68", "32", "66", "The demo", "doclink", "Confidential", "4",
-                            "x2"};
+    std::string fields[] = {"3",        "1",
+                            "2",        "3",
+                            "Document", "Folder",
+                            "Box",      "doc.ico",
+                            "fld.ico",  "box.ico",
+                            "2",        "1",
+                            "0",        "Author",
+                            "Pages",    "255",
+                            "9",        "2",
+                            "1",        "x1",
+                            "68",       "32",
+                            "66",       "The demo",
+                            "doclink",  "Confidential",
+                            "4",        "x2"};
     std::string record;
     for (const std::string& f : fields) {
         if (!record.empty()) record.push_back(s);

@@ -9,7 +9,7 @@
 #include "server/winsock_api.h"
 
 class EncryptedSocketTestPeer {
-public:
+  public:
     static void Reserve(EncryptedSocket& s) { s.ReserveLocalPort(); }
     static void Release(EncryptedSocket& s) { s.ReleaseLocalPort(); }
 };
@@ -26,7 +26,7 @@ void SetPortList(const std::string& list) {
 
 // The socket reads one end of a socket pair; the test writes the other.
 class QueryDataTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(modWinsockAPI::InitWinsock());
         ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair_), 0);
@@ -178,6 +178,13 @@ TEST(EncryptedSocketPorts, TenTakenPortsGiveBasePlusTenAndBaseZeroWritesNothing)
     EXPECT_EQ(b.LocalPort, 0);
     EXPECT_EQ(PortList(), list + "|6010");
     EncryptedSocketTestPeer::Release(a);
+}
+
+TEST(EncryptedSocketBind, LoopbackSourceForARemoteServerBindsAnyAddress) {
+    EXPECT_EQ(BindAddressFor("127.0.1.1", "192.0.2.10"), "0.0.0.0");
+    EXPECT_EQ(BindAddressFor("127.0.1.1", "127.0.0.1"), "127.0.1.1");
+    EXPECT_EQ(BindAddressFor("192.0.2.5", "192.0.2.10"), "192.0.2.5");
+    EXPECT_EQ(BindAddressFor("", "192.0.2.10"), "0.0.0.0");
 }
 
 TEST(EncryptedSocketState, RefusesToConnectUnlessOpen) {

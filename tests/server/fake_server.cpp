@@ -78,10 +78,11 @@ void FakeServer::Run() {
                 if (action.delayMs > 0)
                     std::this_thread::sleep_for(std::chrono::milliseconds(action.delayMs));
                 if (!action.silent) {
-                    std::string bytes =
-                        action.raw.empty() ? RequestFrame::Build(action.payload, random) : action.raw;
-                    std::size_t step = action.chunk > 0 ? static_cast<std::size_t>(action.chunk)
-                                                        : bytes.size();
+                    std::string bytes = action.raw.empty()
+                                            ? RequestFrame::Build(action.payload, random)
+                                            : action.raw;
+                    std::size_t step =
+                        action.chunk > 0 ? static_cast<std::size_t>(action.chunk) : bytes.size();
                     for (std::size_t pos = 0; pos < bytes.size(); pos += step) {
                         ::send(c.fd, bytes.data() + pos, std::min(step, bytes.size() - pos),
                                MSG_NOSIGNAL);

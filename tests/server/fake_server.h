@@ -27,7 +27,7 @@ struct FakeCommand {
 };
 
 class FakeServer {
-public:
+  public:
     using Handler = std::function<FakeAction(int connection, const std::string& command)>;
     explicit FakeServer(Handler handler);
     ~FakeServer();
@@ -36,7 +36,7 @@ public:
     std::vector<std::string> CommandsOn(int connection) const;
     int Connections() const { return connections_; }
 
-private:
+  private:
     void Run();
 
     Handler handler_;

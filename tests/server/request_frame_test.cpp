@@ -94,7 +94,8 @@ TEST(RequestFrame, PutLongAndGetLong) {
     EXPECT_EQ(RequestFrame::GetLong(frame, 0), 300);
     EXPECT_EQ(RequestFrame::GetLong(std::string(3, '\x01'), 0), 0);
     RequestFrame::PutLong(frame, 4, -1);
-    EXPECT_EQ(frame.substr(4), std::string("\0\xFF\xFF\xFF", 4)) << "a negative value writes 0 first";
+    EXPECT_EQ(frame.substr(4), std::string("\0\xFF\xFF\xFF", 4))
+        << "a negative value writes 0 first";
     std::string high("\x80\0\0\x01", 4);
     EXPECT_EQ(RequestFrame::GetLong(high, 0), 0);
     std::string shortFrame(5, '\0');
@@ -104,7 +105,8 @@ TEST(RequestFrame, PutLongAndGetLong) {
 
 TEST(FrameReader, ReassemblesFramesFedByteByByteAndBackToBack) {
     std::mt19937 random(11);
-    std::string stream = RequestFrame::Build("first", random) + RequestFrame::Build("second", random);
+    std::string stream =
+        RequestFrame::Build("first", random) + RequestFrame::Build("second", random);
     RequestFrame::FrameReader reader;
     std::vector<std::string> got;
     std::string payload;
@@ -119,8 +121,9 @@ TEST(FrameReader, ReassemblesFramesFedByteByByteAndBackToBack) {
 }
 
 TEST(FrameReader, RefusesLengthsOutsideTheFrameRange) {
-    for (std::uint32_t length : {0u, 4u, 200u, static_cast<std::uint32_t>(RequestFrame::kMaxFrameLength) + 1u,
-                                 0xFFFFFFFFu}) {
+    for (std::uint32_t length :
+         {0u, 4u, 200u, static_cast<std::uint32_t>(RequestFrame::kMaxFrameLength) + 1u,
+          0xFFFFFFFFu}) {
         std::string head = {static_cast<char>(length >> 24), static_cast<char>(length >> 16),
                             static_cast<char>(length >> 8), static_cast<char>(length)};
         RequestFrame::FrameReader reader;
@@ -156,8 +159,8 @@ TEST(FrameReader, SurvivesRandomStreams) {
         std::size_t pos = 0;
         bool bad = false;
         while (pos < stream.size() && !bad) {
-            std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(cut(random)),
-                                                  stream.size() - pos);
+            std::size_t n =
+                std::min<std::size_t>(static_cast<std::size_t>(cut(random)), stream.size() - pos);
             reader.Feed(stream.data() + pos, n);
             pos += n;
             std::string payload;

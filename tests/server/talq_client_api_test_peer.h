@@ -6,7 +6,7 @@
 #include "server/talq_client_api.h"
 
 class TalqClientApiTestPeer {
-public:
+  public:
     static bool Send(TalqClientAPI& api, const std::string& command, std::string& reply) {
         std::int32_t length = 0;
         return api.SendRequest(command, reply, length, false);

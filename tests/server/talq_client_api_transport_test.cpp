@@ -19,11 +19,21 @@ using Peer = TalqClientApiTestPeer;
 FakeServer::Handler WithSession(std::function<FakeAction(int, const std::string&)> other) {
     return [other](int connection, const std::string& command) {
         FakeAction a;
-        if (command.rfind("TALQGetSystemFlags", 0) == 0) a.payload = "5";
-        else if (command.rfind("TALQGetExtSystemFlags", 0) == 0) a.payload = "264";
-        else if (command.rfind("TALQRequiredLogin", 0) == 0) a.payload = "1\x1e" "7\x1e" "Full";
-        else if (command.rfind("TALQGetProjectInfo", 0) == 0) a.payload = "0\x19" "0";
-        else return other(connection, command);
+        if (command.rfind("TALQGetSystemFlags", 0) == 0)
+            a.payload = "5";
+        else if (command.rfind("TALQGetExtSystemFlags", 0) == 0)
+            a.payload = "264";
+        else if (command.rfind("TALQRequiredLogin", 0) == 0)
+            a.payload =
+                "1\x1e"
+                "7\x1e"
+                "Full";
+        else if (command.rfind("TALQGetProjectInfo", 0) == 0)
+            a.payload =
+                "0\x19"
+                "0";
+        else
+            return other(connection, command);
         return a;
     };
 }
@@ -77,14 +87,17 @@ TEST(Transport, RefusesParametersBeforeConnecting) {
     TalqClientAPI api;
     EXPECT_FALSE(api.OpenTalqConnection(0, "DO,M", "127.0.0.1", server.Port(), 0, 0, 5));
     EXPECT_EQ(api.LastError(), "Invalid Domain Name");
-    EXPECT_FALSE(api.OpenTalqConnection(0, std::string("D\x1e", 2), "127.0.0.1", server.Port(), 0, 0, 5));
+    EXPECT_FALSE(
+        api.OpenTalqConnection(0, std::string("D\x1e", 2), "127.0.0.1", server.Port(), 0, 0, 5));
     EXPECT_FALSE(api.OpenTalqConnection(0, "DOM", "", server.Port(), 0, 0, 5));
     EXPECT_EQ(api.LastError(), "Invalid IP Address");
     EXPECT_FALSE(api.OpenTalqConnection(0, "DOM", "127.0.0.1", 0, 0, 0, 5));
     EXPECT_EQ(api.LastError(), "Invalid IP Port");
     EXPECT_EQ(server.Connections(), 0) << "nothing reached the wire";
     EXPECT_TRUE(TalqClientAPI::HoldsFieldBreaker(std::string(1, '\0')));
-    EXPECT_TRUE(TalqClientAPI::HoldsFieldBreaker("a\x19" "b"));
+    EXPECT_TRUE(
+        TalqClientAPI::HoldsFieldBreaker("a\x19"
+                                         "b"));
     EXPECT_TRUE(TalqClientAPI::HoldsFieldBreaker("a\x1f"));
     EXPECT_FALSE(TalqClientAPI::HoldsFieldBreaker("plain text|with; marks"));
 }
@@ -186,8 +199,10 @@ TEST(Transport, CloseMidReplyFailsAtOnce) {
 TEST(Transport, BadSelectorsAndOversizedLengthFailTheReply) {
     FakeServer server(WithSession([](int, const std::string& command) {
         FakeAction a;
-        if (command == "BAD") a.raw = testsupport::BadSelectorFrame("scrambled text");
-        else a.raw = std::string("\x10\0\0\0", 4) + std::string(300, 'z');
+        if (command == "BAD")
+            a.raw = testsupport::BadSelectorFrame("scrambled text");
+        else
+            a.raw = std::string("\x10\0\0\0", 4) + std::string(300, 'z');
         return a;
     }));
     TalqClientAPI api;

@@ -1,13 +1,13 @@
 #pragma once
 // A talq-server child process on a loopback port chosen by the system.
 
-#include <string>
 #include <sys/types.h>
+#include <string>
 
 namespace testsupport {
 
 class ServerProcess {
-public:
+  public:
     // Starts the talq-server next to the running program; Port() is 0 when
     // it did not come up.
     explicit ServerProcess(const std::string& systemDir, bool log = false);
@@ -21,7 +21,7 @@ public:
     // What the server printed on its standard output.
     const std::string& Output() const { return output_; }
 
-private:
+  private:
     pid_t pid_ = -1;
     int out_ = -1;
     int port_ = 0;
