@@ -3,16 +3,17 @@
 #include "foundation/fields.h"
 #include "foundation/mod_registry.h"
 #include "platform/profile.h"
+#include "server/net_defaults.h"
 
 namespace vornet {
 namespace {
 
-constexpr const char* kPathsKey = "Software\\TALQTech\\VYNSYS\\Paths";
-
 std::string FromRegistry(const std::string& name) {
-    std::string value = modRegistry::RegGetString(modRegistry::HKEY_CURRENT_USER, kPathsKey, name);
+    std::string value =
+        modRegistry::RegGetString(modRegistry::HKEY_CURRENT_USER, mNetDefaults::kPathsKey, name);
     if (value.empty())
-        value = modRegistry::RegGetString(modRegistry::HKEY_LOCAL_MACHINE, kPathsKey, name);
+        value = modRegistry::RegGetString(modRegistry::HKEY_LOCAL_MACHINE, mNetDefaults::kPathsKey,
+                                          name);
     return value;
 }
 
@@ -25,7 +26,7 @@ std::string Clean(std::string dir) {
 }  // namespace
 
 std::string LocateSystemDir(int localMode) {
-    std::string dir = FromRegistry(localMode == 1 ? "Network" : "Local");
+    std::string dir = FromRegistry(mNetDefaults::ModeName(localMode));
     if (Clean(dir).empty()) dir = FromRegistry("System");
     if (Clean(dir).empty())
         dir = platform::GetPrivateProfileString("Config", "Sysdir5", "", 261, "vynsys.ini");

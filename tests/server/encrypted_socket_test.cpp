@@ -4,6 +4,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <thread>
+
 #include "foundation/mod_registry.h"
 #include "server/request_frame.h"
 #include "server/winsock_api.h"
@@ -146,6 +149,34 @@ TEST_F(QueryDataTest, RandomPiecesAlwaysReassemble) {
         ASSERT_EQ(r, 1) << round;
         ASSERT_TRUE(socket_.Data == payload) << round;
     }
+}
+
+TEST(EncryptedSocketSend, PartlyTakenFrameIsNeverSentAgainFromItsStart) {
+    ASSERT_TRUE(modWinsockAPI::InitWinsock());
+    int pair[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    int small = 4096;
+    ::setsockopt(pair[0], SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    platform::SetNonBlockingMode(pair[0], true);
+    std::thread reader([&] {
+        char buffer[10000];
+        std::size_t got = 0;
+        while (got < sizeof buffer) {
+            ssize_t n = ::recv(pair[1], buffer, sizeof buffer - got, 0);
+            if (n <= 0) break;
+            got += static_cast<std::size_t>(n);
+        }
+        ::close(pair[1]);
+    });
+    EncryptedSocket s;
+    s.Socket = pair[0];
+    s.State = 7;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(s.SendData(std::string(4 * 1024 * 1024, 'f')), -1);
+    reader.join();
+    EXPECT_TRUE(s.PartlySent());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900))
+        << "no waits for attempts that would corrupt the stream";
 }
 
 TEST(EncryptedSocketPorts, ReservesTheFirstFreePortAndReleasesOnlyItsOwn) {
