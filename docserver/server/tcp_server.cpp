@@ -29,6 +29,8 @@ struct Client {
     bool closing = false;  // finish sending, then close
 };
 
+constexpr std::size_t kMaxBacklog = 2u * RequestFrame::kMaxFrameLength;
+
 void SetNonBlocking(int fd) {
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL, 0) | O_NONBLOCK);
 }
@@ -139,6 +141,11 @@ void TcpServer::Run(int stopFd) {
                         std::fflush(log_);
                     }
                     c.out += RequestFrame::Build(reply, random);
+                    // A peer that sends without reading gets no unbounded backlog.
+                    if (c.out.size() - c.outStart > kMaxBacklog) {
+                        status = RequestFrame::FrameReader::Status::kBad;
+                        break;
+                    }
                 }
                 if (status == RequestFrame::FrameReader::Status::kBad) {
                     if (log_ != nullptr) std::fprintf(log_, "#%d bad frame\n", c.number);

@@ -95,6 +95,7 @@ std::int32_t EncryptedSocket::SocketClose() {
     PartialBuf.clear();
     PartialLen = 0;
     platform::DoEvents();
+    platform::DoEvents();
     return 0;
 }
 
