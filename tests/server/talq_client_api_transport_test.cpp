@@ -38,6 +38,15 @@ FakeServer::Handler WithSession(std::function<FakeAction(int, const std::string&
     };
 }
 
+// Opens normally, then never answers.
+FakeServer::Handler SilentAfterOpening() {
+    return WithSession([](int, const std::string&) {
+        FakeAction a;
+        a.silent = true;
+        return a;
+    });
+}
+
 bool Open(TalqClientAPI& api, const FakeServer& server, int timeout = 5) {
     return api.OpenTalqConnection(0, "DOM", "127.0.0.1", server.Port(), 0, 0, timeout);
 }
@@ -258,11 +267,7 @@ TEST(Transport, SecondLossInOneRequestFails) {
 }
 
 TEST(Transport, CloseDuringAWaitLetsTheRequestUnwindFirst) {
-    FakeServer server(WithSession([](int, const std::string&) {
-        FakeAction a;
-        a.silent = true;
-        return a;
-    }));
+    FakeServer server(SilentAfterOpening());
     TalqClientAPI api;
     ASSERT_TRUE(Open(api, server, 30));
     FastClock fast;
@@ -280,11 +285,7 @@ TEST(Transport, CloseDuringAWaitLetsTheRequestUnwindFirst) {
 }
 
 TEST(Transport, SecondRequestDuringAWaitIsRefusedAndAbortEndsTheWait) {
-    FakeServer server(WithSession([](int, const std::string&) {
-        FakeAction a;
-        a.silent = true;
-        return a;
-    }));
+    FakeServer server(SilentAfterOpening());
     TalqClientAPI api;
     ASSERT_TRUE(Open(api, server, 30));
     FastClock fast;
