@@ -1,0 +1,59 @@
+#include "path_confine.h"
+
+#include <climits>
+#include <cstdlib>
+#include <vector>
+
+namespace docserver {
+namespace {
+
+std::string RealPath(const std::string& path) {
+    char resolved[PATH_MAX];
+    if (::realpath(path.c_str(), resolved) == nullptr) return "";
+    return resolved;
+}
+
+}  // namespace
+
+bool ConfinePath(const std::string& systemDir, const std::string& name, std::string& fullPath) {
+    if (name.empty() || systemDir.empty()) return false;
+    std::string clean = name;
+    for (char& c : clean) {
+        if (c == '\\') c = '/';
+        if (c == '\0') return false;
+    }
+    if (clean[0] == '/' || (clean.size() > 1 && clean[1] == ':')) return false;
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= clean.size()) {
+        std::size_t slash = clean.find('/', start);
+        if (slash == std::string::npos) slash = clean.size();
+        std::string part = clean.substr(start, slash - start);
+        if (part == "..") return false;
+        if (!part.empty() && part != ".") parts.push_back(part);
+        start = slash + 1;
+    }
+    if (parts.empty()) return false;
+    std::string dir = systemDir;
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    std::string path = dir;
+    for (const std::string& part : parts) path += "/" + part;
+
+    // A link inside the directory must not lead out of it: check the
+    // deepest part of the path that exists.
+    std::string root = RealPath(dir);
+    if (root.empty()) return false;
+    std::string probe = path;
+    std::string real;
+    while (true) {
+        real = RealPath(probe);
+        if (!real.empty() || probe.size() <= dir.size()) break;
+        probe = probe.substr(0, probe.rfind('/'));
+    }
+    if (real.empty()) return false;
+    if (real != root && real.compare(0, root.size() + 1, root + "/") != 0) return false;
+    fullPath = path;
+    return true;
+}
+
+}  // namespace docserver

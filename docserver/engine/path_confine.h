@@ -1,0 +1,13 @@
+#pragma once
+// Every file name a command carries stays inside the system directory.
+
+#include <string>
+
+namespace docserver {
+
+// The full path of a name relative to the system directory, with "\" taken
+// as "/". False for an empty or absolute name, a ".." step, a character 0,
+// or a name that an existing symbolic link leads out of the directory.
+bool ConfinePath(const std::string& systemDir, const std::string& name, std::string& fullPath);
+
+}  // namespace docserver

@@ -1,0 +1,190 @@
+-- The document system's database (system.db in the system directory).
+--
+-- Names compare without case (keys, users, projects, tags), as the client
+-- compares them. Page images, original files, server temporary files and
+-- batch print files are plain files in the system directory; the database
+-- holds their names relative to that directory, never absolute paths.
+--
+--   images/      page images (TIFF, JPEG, ...)
+--   originals/   original native files of documents
+--   tmp/         server temporary files (query lists, search results, ...)
+--   batch/       batch print jobs, one folder per batch printer
+--
+-- Boundary units are not stored apart: a page starts a unit of every level
+-- up to its bndry_level, so a unit of level L runs from a page whose
+-- bndry_level >= L up to the page before the next such page.
+
+PRAGMA foreign_keys = ON;
+
+-- One row per setting: 'SystemFlags', 'ExtSystemFlags', 'Version',
+-- 'SchemaVersion', 'PasswordRules', ...
+CREATE TABLE IF NOT EXISTS system_settings (
+    name  TEXT PRIMARY KEY COLLATE NOCASE,
+    value TEXT NOT NULL DEFAULT ''
+);
+
+CREATE TABLE IF NOT EXISTS users (
+    user_id          TEXT PRIMARY KEY COLLATE NOCASE,
+    password         TEXT NOT NULL DEFAULT '',
+    full_name        TEXT NOT NULL DEFAULT '',
+    system_security  INTEGER NOT NULL DEFAULT 0,
+    password_changed TEXT NOT NULL DEFAULT '',  -- ISO date of the last change
+    disabled         INTEGER NOT NULL DEFAULT 0
+);
+
+CREATE TABLE IF NOT EXISTS projects (
+    project_id      INTEGER PRIMARY KEY,
+    name            TEXT NOT NULL UNIQUE COLLATE NOCASE,
+    description     TEXT NOT NULL DEFAULT '',
+    backward_link   TEXT NOT NULL DEFAULT '',  -- link field name of the database program
+    print_message   TEXT NOT NULL DEFAULT '',
+    restriction     INTEGER NOT NULL DEFAULT 0, -- project restriction bits
+    bndry_3rd_party INTEGER NOT NULL DEFAULT 0,
+    full_text       INTEGER NOT NULL DEFAULT 0,
+    record_skipped  TEXT NOT NULL DEFAULT '0',  -- the record's unread field
+    further_text1   TEXT NOT NULL DEFAULT '',
+    further_text2   TEXT NOT NULL DEFAULT '',
+    list_text       TEXT NOT NULL DEFAULT ''    -- extra text after a Tab in the project list
+);
+
+-- Boundary levels of a project, finest first (position 1..N).
+CREATE TABLE IF NOT EXISTS boundary_levels (
+    project_id  INTEGER NOT NULL REFERENCES projects(project_id) ON DELETE CASCADE,
+    position    INTEGER NOT NULL,
+    level       INTEGER NOT NULL,              -- the level number the client sends
+    description TEXT NOT NULL DEFAULT '',
+    icon        TEXT NOT NULL DEFAULT '',
+    flag_code   INTEGER NOT NULL DEFAULT 0,    -- character code of the level's flag
+    PRIMARY KEY (project_id, position),
+    UNIQUE (project_id, level)
+);
+
+-- Info fields of a project (position 1..M).
+CREATE TABLE IF NOT EXISTS info_fields (
+    project_id  INTEGER NOT NULL REFERENCES projects(project_id) ON DELETE CASCADE,
+    position    INTEGER NOT NULL,
+    value       INTEGER NOT NULL DEFAULT 0,    -- above 0: the page information carries it
+    description TEXT NOT NULL DEFAULT '',
+    PRIMARY KEY (project_id, position)
+);
+
+-- A user's rights in a project (project security bits); no row = no access.
+CREATE TABLE IF NOT EXISTS user_projects (
+    user_id    TEXT NOT NULL REFERENCES users(user_id) ON DELETE CASCADE COLLATE NOCASE,
+    project_id INTEGER NOT NULL REFERENCES projects(project_id) ON DELETE CASCADE,
+    security   INTEGER NOT NULL DEFAULT 0,
+    -- navigation range a restricted user may reach ('' = whole project)
+    first_key  TEXT NOT NULL DEFAULT '' COLLATE NOCASE,
+    last_key   TEXT NOT NULL DEFAULT '' COLLATE NOCASE,
+    PRIMARY KEY (user_id, project_id)
+);
+
+-- Pages in key order: seq grows with the key order of the project.
+CREATE TABLE IF NOT EXISTS pages (
+    project_id    INTEGER NOT NULL REFERENCES projects(project_id) ON DELETE CASCADE,
+    seq           INTEGER NOT NULL,
+    image_key     TEXT NOT NULL COLLATE NOCASE,
+    bndry_level   INTEGER NOT NULL DEFAULT 0,  -- highest level of the units this page starts
+    rotation      INTEGER NOT NULL DEFAULT 0,  -- quarter turns clockwise, 0..3
+    restricted    INTEGER NOT NULL DEFAULT 0,
+    placeholder   INTEGER NOT NULL DEFAULT 0,
+    image_file    TEXT NOT NULL DEFAULT '',    -- relative to the system directory
+    original_file TEXT NOT NULL DEFAULT '',    -- relative; '' when the page has none
+    doc_date      TEXT NOT NULL DEFAULT '',    -- document date, 'YYYYMMDD' or ''
+    ocr_text      TEXT NOT NULL DEFAULT '',
+    word_list     TEXT NOT NULL DEFAULT '',    -- the word list reply text as stored
+    PRIMARY KEY (project_id, seq),
+    UNIQUE (project_id, image_key)
+);
+CREATE INDEX IF NOT EXISTS pages_by_level ON pages(project_id, bndry_level, seq);
+
+-- Info values of a page, one per info field position.
+CREATE TABLE IF NOT EXISTS page_info (
+    project_id INTEGER NOT NULL,
+    seq        INTEGER NOT NULL,
+    position   INTEGER NOT NULL,
+    value      TEXT NOT NULL DEFAULT '',
+    PRIMARY KEY (project_id, seq, position),
+    FOREIGN KEY (project_id, seq) REFERENCES pages(project_id, seq) ON DELETE CASCADE
+);
+
+-- Description of the unit of a level that starts at a page.
+CREATE TABLE IF NOT EXISTS folder_descriptions (
+    project_id  INTEGER NOT NULL,
+    seq         INTEGER NOT NULL,              -- first page of the unit
+    level       INTEGER NOT NULL,
+    description TEXT NOT NULL DEFAULT '',
+    PRIMARY KEY (project_id, seq, level),
+    FOREIGN KEY (project_id, seq) REFERENCES pages(project_id, seq) ON DELETE CASCADE
+);
+
+-- Issue tags: the project's pool; palette_position orders the palette
+-- (NULL = in the pool only).
+CREATE TABLE IF NOT EXISTS tags (
+    project_id       INTEGER NOT NULL REFERENCES projects(project_id) ON DELETE CASCADE,
+    tag_id           INTEGER NOT NULL,
+    name             TEXT NOT NULL COLLATE NOCASE,
+    palette_position INTEGER,
+    is_collection    INTEGER NOT NULL DEFAULT 0, -- saved from a query list
+    PRIMARY KEY (project_id, tag_id),
+    UNIQUE (project_id, name)
+);
+
+CREATE TABLE IF NOT EXISTS page_tags (
+    project_id INTEGER NOT NULL,
+    seq        INTEGER NOT NULL,
+    tag_id     INTEGER NOT NULL,
+    PRIMARY KEY (project_id, seq, tag_id),
+    FOREIGN KEY (project_id, seq) REFERENCES pages(project_id, seq) ON DELETE CASCADE,
+    FOREIGN KEY (project_id, tag_id) REFERENCES tags(project_id, tag_id) ON DELETE CASCADE
+);
+CREATE INDEX IF NOT EXISTS page_tags_by_tag ON page_tags(project_id, tag_id, seq);
+
+-- Annotation list of a page per kind (1 sticky, 2 clip, 4 redaction,
+-- 8 highlight, 16 text note, 64 markup), stored as the client sent it.
+CREATE TABLE IF NOT EXISTS annotations (
+    project_id INTEGER NOT NULL,
+    seq        INTEGER NOT NULL,
+    kind       INTEGER NOT NULL,
+    list_text  TEXT NOT NULL DEFAULT '',
+    PRIMARY KEY (project_id, seq, kind),
+    FOREIGN KEY (project_id, seq) REFERENCES pages(project_id, seq) ON DELETE CASCADE
+);
+
+-- Page locks. session is the connection that holds the lock; a server
+-- (or library) removes the locks of its sessions when they end and those of
+-- dead owners when it starts.
+CREATE TABLE IF NOT EXISTS page_locks (
+    project_id INTEGER NOT NULL,
+    seq        INTEGER NOT NULL,
+    user_id    TEXT NOT NULL COLLATE NOCASE,
+    session    TEXT NOT NULL,                  -- "<pid>:<connection number>"
+    taken      TEXT NOT NULL DEFAULT '',
+    PRIMARY KEY (project_id, seq),
+    FOREIGN KEY (project_id, seq) REFERENCES pages(project_id, seq) ON DELETE CASCADE
+);
+
+-- Server temporary files (in tmp/), issued to a user.
+CREATE TABLE IF NOT EXISTS server_files (
+    name    TEXT PRIMARY KEY,                  -- file name inside tmp/, no separators
+    user_id TEXT NOT NULL DEFAULT '' COLLATE NOCASE,
+    purpose TEXT NOT NULL DEFAULT '',          -- 'query', 'search', 'sort', 'concept', ...
+    created TEXT NOT NULL DEFAULT ''
+);
+
+-- Batch printers of the system and the jobs issued for them.
+CREATE TABLE IF NOT EXISTS batch_printers (
+    name        TEXT PRIMARY KEY COLLATE NOCASE,
+    directory   TEXT NOT NULL,                 -- relative to the system directory
+    color       INTEGER NOT NULL DEFAULT 0,
+    description TEXT NOT NULL DEFAULT ''
+);
+
+CREATE TABLE IF NOT EXISTS batch_jobs (
+    job_id     INTEGER PRIMARY KEY,
+    printer    TEXT NOT NULL REFERENCES batch_printers(name) COLLATE NOCASE,
+    file_name  TEXT NOT NULL UNIQUE,           -- the name handed to the client
+    user_id    TEXT NOT NULL DEFAULT '' COLLATE NOCASE,
+    state      TEXT NOT NULL DEFAULT 'open',   -- 'open', 'closed'
+    created    TEXT NOT NULL DEFAULT ''
+);

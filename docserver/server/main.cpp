@@ -1,0 +1,100 @@
+// talq-server: the document server for the remote access mode.
+//
+//   talq-server --system DIR [--port N] [--address A] [--log]
+//   talq-server --init DIR [--user NAME] [--password TEXT]
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "engine/command_engine.h"
+#include "engine/system_init.h"
+#include "tcp_server.h"
+
+namespace {
+
+int g_stopPipe[2] = {-1, -1};
+
+void OnStop(int) {
+    char c = 1;
+    [[maybe_unused]] ssize_t n = ::write(g_stopPipe[1], &c, 1);
+}
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: talq-server --system DIR [--port N] [--address A] [--log]\n"
+                 "       talq-server --init DIR [--user NAME] [--password TEXT]\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string systemDir, initDir, address = "127.0.0.1", user = "ADMIN", password = "ADMIN";
+    int port = 7120;
+    bool log = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) return false;
+            out = argv[++i];
+            return true;
+        };
+        std::string text;
+        if (arg == "--system" && value(systemDir)) continue;
+        if (arg == "--init" && value(initDir)) continue;
+        if (arg == "--address" && value(address)) continue;
+        if (arg == "--user" && value(user)) continue;
+        if (arg == "--password" && value(password)) continue;
+        if (arg == "--port" && value(text)) {
+            char* end = nullptr;
+            long p = std::strtol(text.c_str(), &end, 10);
+            if (*end != '\0' || p < 0 || p > 65535) return Usage();
+            port = static_cast<int>(p);
+            continue;
+        }
+        if (arg == "--log") {
+            log = true;
+            continue;
+        }
+        return Usage();
+    }
+    std::string error;
+    if (!initDir.empty()) {
+        if (!docserver::InitSystem(initDir, user, password, error)) {
+            std::fprintf(stderr, "talq-server: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("created system %s with user %s\n", initDir.c_str(), user.c_str());
+        return 0;
+    }
+    if (systemDir.empty()) return Usage();
+    auto engine = docserver::CommandEngine::Open(systemDir, error);
+    if (!engine) {
+        std::fprintf(stderr, "talq-server: %s\n", error.c_str());
+        return 1;
+    }
+    docserver::TcpServer server(*engine);
+    if (!server.Listen(address, port, error)) {
+        std::fprintf(stderr, "talq-server: cannot listen on %s:%d: %s\n", address.c_str(), port,
+                     error.c_str());
+        return 1;
+    }
+    if (::pipe2(g_stopPipe, O_CLOEXEC) != 0) return 1;
+    struct sigaction action {};
+    action.sa_handler = OnStop;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+    if (log) server.SetLog(stderr);
+    std::printf("talq-server listening on %s:%d\n", address.c_str(), server.Port());
+    std::fflush(stdout);
+    server.Run(g_stopPipe[0]);
+    std::printf("talq-server stopped\n");
+    return 0;
+}

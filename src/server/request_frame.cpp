@@ -1,0 +1,134 @@
+#include "server/request_frame.h"
+
+#include <chrono>
+
+namespace RequestFrame {
+
+// Part of the protocol: the server and every client use these values.
+const std::array<std::uint8_t, 10> kHeadCover = {0x5B, 0xC4, 0x17, 0x8E, 0x33,
+                                                 0xF1, 0x6A, 0x29, 0xD7, 0x90};
+
+namespace {
+
+constexpr int kGroupLength = 6;
+
+std::uint8_t Byte(const std::string& s, int index) {
+    return static_cast<std::uint8_t>(s[static_cast<std::size_t>(index)]);
+}
+
+void Set(std::string& s, int index, int value) {
+    s[static_cast<std::size_t>(index)] = static_cast<char>(static_cast<std::uint8_t>(value));
+}
+
+// Key byte g sits in group g at the offset its selector names.
+void CollectKey(const std::string& frame, const int selectors[4],
+                std::array<std::uint8_t, kKeyLength>& key) {
+    for (int g = 0; g < kKeyLength; ++g)
+        key[static_cast<std::size_t>(g)] = Byte(frame, 8 + kGroupLength * g + selectors[g % 4]);
+}
+
+}  // namespace
+
+void PutLong(std::string& frame, int pos, std::int32_t value) {
+    if (pos < 0 || static_cast<long long>(frame.size()) < static_cast<long long>(pos) + 4) return;
+    std::uint32_t v = static_cast<std::uint32_t>(value);
+    // The top byte of a negative value is not positive when masked: 0.
+    Set(frame, pos, value < 0 ? 0 : static_cast<int>((v >> 24) & 0xFF));
+    Set(frame, pos + 1, static_cast<int>((v >> 16) & 0xFF));
+    Set(frame, pos + 2, static_cast<int>((v >> 8) & 0xFF));
+    Set(frame, pos + 3, static_cast<int>(v & 0xFF));
+}
+
+std::int32_t GetLong(const std::string& frame, int pos) {
+    if (pos < 0 || static_cast<long long>(frame.size()) < static_cast<long long>(pos) + 4) return 0;
+    if (Byte(frame, pos) >= 128) return 0;
+    return static_cast<std::int32_t>((static_cast<std::uint32_t>(Byte(frame, pos)) << 24) |
+                                     (static_cast<std::uint32_t>(Byte(frame, pos + 1)) << 16) |
+                                     (static_cast<std::uint32_t>(Byte(frame, pos + 2)) << 8) |
+                                     Byte(frame, pos + 3));
+}
+
+void Scramble(std::string& frame, int length, std::mt19937& random) {
+    if (length <= kHeadLength || static_cast<std::size_t>(length) > frame.size()) return;
+    std::uniform_int_distribution<int> selector(0, kGroupLength - 1);
+    std::uniform_int_distribution<int> byte(0, 255);
+    int selectors[4];
+    for (int i = 0; i < 4; ++i) {
+        selectors[i] = selector(random);
+        Set(frame, 4 + i, selectors[i]);
+    }
+    for (int p = 8; p < kHeadLength; ++p) Set(frame, p, byte(random));
+    std::array<std::uint8_t, kKeyLength> key{};
+    CollectKey(frame, selectors, key);
+    for (int p = 4; p < kHeadLength; ++p) Set(frame, p, Byte(frame, p) + kHeadCover[(p - 4) % 10]);
+    for (int p = kHeadLength; p < length; ++p)
+        Set(frame, p,
+            Byte(frame, p) + key[static_cast<std::size_t>((p - kHeadLength) % kKeyLength)]);
+}
+
+bool Unscramble(std::string& frame, int length) {
+    if (length <= kHeadLength || static_cast<std::size_t>(length) > frame.size()) return false;
+    for (int p = 4; p < kHeadLength; ++p) Set(frame, p, Byte(frame, p) - kHeadCover[(p - 4) % 10]);
+    int selectors[4];
+    for (int i = 0; i < 4; ++i) {
+        selectors[i] = Byte(frame, 4 + i);
+        if (selectors[i] >= kGroupLength) return false;
+    }
+    std::array<std::uint8_t, kKeyLength> key{};
+    CollectKey(frame, selectors, key);
+    for (int p = kHeadLength; p < length; ++p)
+        Set(frame, p,
+            Byte(frame, p) - key[static_cast<std::size_t>((p - kHeadLength) % kKeyLength)]);
+    return true;
+}
+
+std::string Build(const std::string& payload, std::mt19937& random) {
+    std::string frame(kHeadLength, '\0');
+    frame += payload;
+    int length = static_cast<int>(frame.size());
+    PutLong(frame, 0, length);
+    Scramble(frame, length, random);
+    return frame;
+}
+
+std::string BuildRequest(const std::string& command, std::mt19937& random) {
+    std::string payload = command;
+    payload.push_back('\0');
+    return Build(payload, random);
+}
+
+std::mt19937 SeededRandom() {
+    std::random_device device;
+    std::seed_seq seed{
+        device(), device(),
+        static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count())};
+    return std::mt19937(seed);
+}
+
+FrameReader::Status FrameReader::Next(std::string& payload) {
+    std::size_t available = buffer_.size() - start_;
+    if (available < 4) return Status::kNeedMore;
+    std::string lengthBytes = buffer_.substr(start_, 4);
+    std::uint32_t length = (static_cast<std::uint32_t>(Byte(lengthBytes, 0)) << 24) |
+                           (static_cast<std::uint32_t>(Byte(lengthBytes, 1)) << 16) |
+                           (static_cast<std::uint32_t>(Byte(lengthBytes, 2)) << 8) |
+                           Byte(lengthBytes, 3);
+    if (length <= static_cast<std::uint32_t>(kHeadLength) ||
+        length > static_cast<std::uint32_t>(kMaxFrameLength))
+        return Status::kBad;
+    if (available < length) return Status::kNeedMore;
+    std::string frame = buffer_.substr(start_, length);
+    start_ += length;
+    if (start_ == buffer_.size()) {
+        buffer_.clear();
+        start_ = 0;
+    } else if (start_ > (1u << 20)) {
+        buffer_.erase(0, start_);
+        start_ = 0;
+    }
+    if (!Unscramble(frame, static_cast<int>(length))) return Status::kBad;
+    payload.assign(frame, kHeadLength, std::string::npos);
+    return Status::kFrame;
+}
+
+}  // namespace RequestFrame

@@ -1,0 +1,60 @@
+#pragma once
+// The frame both ends of the wire exchange: four bytes of total length (most
+// significant first, never scrambled), a 196-byte head holding four
+// selectors and a 32-byte key among random filler, then the payload
+// scrambled with the key. The client and the document server share this
+// one definition.
+
+#include <array>
+#include <cstdint>
+#include <random>
+#include <string>
+
+namespace RequestFrame {
+
+inline constexpr int kHeadLength = 200;
+inline constexpr int kKeyLength = 32;
+// Longest frame either end accepts; a longer announced length is bad data.
+inline constexpr int kMaxFrameLength = 64 * 1024 * 1024;
+
+// Added to the head bytes (positions 5 to 200) before sending.
+extern const std::array<std::uint8_t, 10> kHeadCover;
+
+// Four bytes at 1-based positions pos+1..pos+4; nothing when the frame is
+// shorter. A negative value writes 0 as its first byte.
+void PutLong(std::string& frame, int pos, std::int32_t value);
+// 0 when the frame is too short or the first byte is 128 or more.
+std::int32_t GetLong(const std::string& frame, int pos);
+
+// Scrambles frame[0, length) in place; frames under 201 bytes stay as they are.
+void Scramble(std::string& frame, int length, std::mt19937& random);
+// Undoes Scramble. False when a selector is out of range: the head is then
+// uncovered and the payload left scrambled.
+bool Unscramble(std::string& frame, int length);
+
+// A whole scrambled frame around a payload (a request's payload is the
+// command and one NUL).
+std::string Build(const std::string& payload, std::mt19937& random);
+std::string BuildRequest(const std::string& command, std::mt19937& random);
+
+// A generator seeded from the system's entropy.
+std::mt19937 SeededRandom();
+
+// Collects frames from a byte stream that arrives in pieces of any size.
+class FrameReader {
+  public:
+    enum class Status { kNeedMore, kFrame, kBad };
+    // Appends bytes; then call Next until it asks for more.
+    void Feed(const char* data, std::size_t length) { buffer_.append(data, length); }
+    // kFrame: payload holds the unscrambled payload (bytes after the head).
+    // kBad: the stream cannot be read further (length out of range or
+    // selectors that do not decode); the connection should end.
+    Status Next(std::string& payload);
+    std::size_t Buffered() const { return buffer_.size() - start_; }
+
+  private:
+    std::string buffer_;
+    std::size_t start_ = 0;
+};
+
+}  // namespace RequestFrame

@@ -1,0 +1,285 @@
+#include "foundation/fields.h"
+#include "foundation/wait.h"
+#include "platform/clock.h"
+#include "platform/event_pump.h"
+#include "platform/sockets.h"
+#include "server/encrypted_socket.h"
+#include "server/local_access.h"
+#include "server/request_frame.h"
+#include "server/talq_client_api.h"
+#include "server/winsock_api.h"
+
+namespace {
+
+constexpr char kListSep = 30;
+// While nothing arrives, the reply wait watches the socket this long before
+// it yields, so a quick reply is taken at once.
+constexpr int kWatchMs = 5;
+
+bool StartsWithError(const std::string& reply) {
+    if (reply.size() < 5) return false;
+    static const char kWord[] = "ERROR";
+    for (int i = 0; i < 5; ++i) {
+        char c = reply[static_cast<std::size_t>(i)];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c != kWord[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void TalqClientAPI::EnterNesting() {
+    ++requestNestingCount_;
+    ++busyCount_;
+}
+
+void TalqClientAPI::LeaveNesting() {
+    if (--requestNestingCount_ < 0) requestNestingCount_ = 0;
+    if (--busyCount_ < 0) busyCount_ = 0;
+    if (requestNestingCount_ == 0 && closeDeferred_) FinishClose(true);
+}
+
+void TalqClientAPI::DropSocket() {
+    if (socket_) socket_->SocketClose();
+    socketConnected_ = 0;
+    reconnectPending_ = true;
+}
+
+bool TalqClientAPI::SendLocal(const std::string& command, std::string& reply,
+                              std::int32_t& replyLength) {
+    if (localLibrary_ == nullptr || localHandle_ == 0) return false;
+    std::int32_t messageRef = 0;
+    std::int32_t messageLength = 0;
+    localLibrary_->ProcessCommand(localHandle_, command.c_str(),
+                                  static_cast<std::int32_t>(command.size()), &messageRef,
+                                  &messageLength);
+    if (messageLength > 0) {
+        replyLength = messageLength;
+        reply.assign(static_cast<std::size_t>(messageLength), '\0');
+        localLibrary_->CopyMsgData(messageRef, reply.data(), messageLength, 0);
+    }
+    return true;
+}
+
+bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
+                                std::int32_t& replyLength, bool allowNested) {
+    reply.clear();
+    replyLength = 0;
+    abortRequested_ = 0;
+    if (remote_ > 0 && socketCreated_ == 0) {
+        lastError_ = "Socket Has Not Yet Been Intitialized";
+        return false;
+    }
+    if (requestNestingCount_ > 0 && !allowNested) {
+        lastError_ = "Request Currently In Process";
+        return false;
+    }
+    if (command.empty()) {
+        lastError_ = "Invalid Command String";
+        return false;
+    }
+    if (sessionClosed_ != 0) {
+        lastError_ = "Aborted";
+        return false;
+    }
+    EnterNesting();
+    struct Leave {
+        TalqClientAPI* api;
+        ~Leave() { api->LeaveNesting(); }
+    } leave{this};
+
+    if (remote_ == 0) {
+        SendLocal(command, reply, replyLength);
+    } else {
+        int retries = 0;
+        // A failed send or a lost socket reconnects, logs in again and sends
+        // a fresh frame, once per request.
+        auto retry = [&]() {
+            DropSocket();
+            if (++retries == 1 && !allowNested && ReconnectSession()) return true;
+            lastError_ = "Unable to Send Data Request";
+            return false;
+        };
+        for (;;) {
+            if (socketConnected_ == 0) {
+                bool connected;
+                if (reconnectPending_ && !allowNested && connection_ != 0) {
+                    ++retries;
+                    connected = ReconnectSession();
+                    if (!connected && lastError_ == "Could Not ReConnect Socket")
+                        lastError_ = "Error Connecting TCP/IP Socket";
+                } else {
+                    connected = ConnectSocket();
+                    if (!connected && lastError_ != "Aborted")
+                        lastError_ = "Error Connecting TCP/IP Socket";
+                }
+                if (!connected) return false;
+            }
+            std::string frame(RequestFrame::kHeadLength, '\0');
+            frame += command;
+            frame.push_back('\0');
+            std::int32_t length = static_cast<std::int32_t>(frame.size());
+            EncryptedSocket::SOCK_PutLong(frame, 0, length);
+            socket_->SOCK_EString(frame, length);
+            socket_->Data.clear();
+            socket_->DataLen = 0;
+            socket_->Partial = 0;
+            // No yield before the send: the reply wait yields at once when
+            // nothing has come, and an idle yield would add its sleep to
+            // every request.
+            if (socket_->SendData(frame) < 0) {
+                if (retry()) continue;
+                return false;
+            }
+
+            platform::Clock& clock = platform::CurrentClock();
+            std::string remembered = clock.TimeText();
+            int count = 0;
+            bool lost = false;
+            bool dropped = false;
+            for (;;) {
+                int polled = socket_->QueryData();
+                if (polled == 1 || polled == -1) {
+                    reply = socket_->Data;
+                    replyLength = socket_->DataLen;
+                }
+                if (polled == 2) count = 0;
+                if (polled == -1 && reply.empty() && replyLength == 0) {
+                    lost = true;
+                    break;
+                }
+                if (polled == -1) {
+                    // Bad data: the stream can no longer be trusted.
+                    DropSocket();
+                    dropped = true;
+                    break;
+                }
+                if (sessionClosed_ != 0 || connectionClosing_ != 0 || replyLength != 0) break;
+                if (polled == 2) continue;
+                if (platform::PollReadable(socket_->Socket, kWatchMs) == 0) platform::DoEvents();
+                if (sessionClosed_ != 0 || connectionClosing_ != 0) break;
+                std::string now = clock.TimeText();
+                if (now != remembered) {
+                    remembered = now;
+                    ++count;
+                }
+                if (count > timeout_ || abortRequested_ > 0) {
+                    // A late reply must never answer the next request.
+                    DropSocket();
+                    dropped = true;
+                    break;
+                }
+            }
+            if (lost) {
+                if (retry()) continue;
+                return false;
+            }
+            if (!dropped && (sessionClosed_ != 0 || connectionClosing_ != 0)) {
+                if (requestNestingCount_ <= 1) connectionClosing_ = 0;
+                lastError_ = "Process Aborted";
+                if (socket_) socket_->SocketClose();
+                socketConnected_ = 0;
+                reply.clear();
+                replyLength = 0;
+                return false;
+            }
+            break;
+        }
+    }
+
+    if (replyLength < 1) {
+        replyLength = 0;
+        reply.clear();
+        lastError_ = "ERROR: Invalid Data Returned";
+        return false;
+    }
+    if (StartsWithError(reply)) {
+        lastError_ = reply;
+        return false;
+    }
+    return true;
+}
+
+bool TalqClientAPI::ConnectSocket() {
+    if (sessionClosed_ != 0) {
+        lastError_ = "Aborted";
+        return false;
+    }
+    ++busyCount_;
+    struct GiveBack {
+        TalqClientAPI* api;
+        ~GiveBack() {
+            if (--api->busyCount_ < 0) api->busyCount_ = 0;
+        }
+    } giveBack{this};
+    socketConnected_ = 0;
+    if (!modWinsockAPI::WinsockStarted() && !modWinsockAPI::InitWinsock()) {
+        lastError_ = "Error Initializing WinSock DLL";
+        return false;
+    }
+    if (!socket_) {
+        lastError_ = "Error Loading WinSock DLL";
+        return false;
+    }
+    EncryptedSocket& s = *socket_;
+    s.RemoteHost.clear();
+    s.RemotePort = 0;
+    s.LocalPortBase = 0;
+    s.LocalAddressIndex = 0;
+    auto open = [&s]() { return s.Socket < 0 ? s.SocketOpen(1, 6) : s.ReopenSocket(1, 6); };
+    if (open() != 0) {
+        mVBUtil::WaitSeconds(1);
+        if (open() != 0) {
+            lastError_ = "Unable to Open WinSock Socket";
+            return false;
+        }
+    }
+    platform::DoEvents();
+    s.RemoteHost = ipAddress_;
+    s.RemotePort = ipPort_;
+    s.LocalPortBase = localPortBase_;
+    s.LocalAddressIndex = networkCard_;
+    if (s.AttemptConnection() != 0) {
+        lastError_ = "Unable to Establish Remote Connection";
+        s.SocketClose();
+        return false;
+    }
+    // State 7 means the connect was issued; the first send waits for it.
+    socketConnected_ = 1;
+    reconnectPending_ = false;
+    return true;
+}
+
+bool TalqClientAPI::ReconnectSession() {
+    if (connection_ == 0) return false;
+    if (!ConnectSocket()) {
+        lastError_ = "Could Not ReConnect Socket";
+        return false;
+    }
+    std::string reply;
+    std::int32_t replyLength = 0;
+    if (userValid_ == 1) {
+        std::string command = "TALQRequiredLogin," + userName_ + "," + userPswrd_ + ",," +
+                              domainName_ + "," + std::to_string(clientCode_) + ",8.6,1";
+        bool ok = SendRequest(command, reply, replyLength, true);
+        std::string status = ok ? mVBUtil::GetField(std::string(1, kListSep), reply, 1) : "";
+        if (!ok || status != "1") {
+            lastError_ = (!ok || status == "0") ? "Invalid Login" : "Invalid Login Parameters";
+            ShowError();
+            userValid_ = 0;
+            projectValid_ = 0;
+            return false;
+        }
+    }
+    if (projectValid_ == 1) {
+        std::string command =
+            "TALQGetProjectInfo," + userName_ + "," + userPswrd_ + "," + projectName_;
+        if (!SendRequest(command, reply, replyLength, true)) {
+            lastError_ = "Unable to Select Project " + projectName_;
+            projectValid_ = 0;
+            return false;
+        }
+    }
+    return true;
+}

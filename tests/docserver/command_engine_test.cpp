@@ -1,0 +1,109 @@
+#include "engine/command_engine.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "engine/system_init.h"
+#include "support/scoped_env.h"
+#include "test_system.h"
+
+namespace {
+
+using docserver::CommandEngine;
+using docserver::ConnectionState;
+
+class EngineTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        testsupport::MakeTestSystem(dir_.Path() + "/sys");
+        std::string error;
+        engine_ = CommandEngine::Open(dir_.Path() + "/sys/", error);
+        ASSERT_TRUE(engine_) << error;
+    }
+    std::string Run(const std::string& command) { return engine_->Execute(state_, command); }
+
+    testsupport::ScopedTempDir dir_;
+    std::unique_ptr<CommandEngine> engine_;
+    ConnectionState state_;
+};
+
+TEST_F(EngineTest, AnswersFlagsInBothFormsAndAVersionTheClientAccepts) {
+    EXPECT_EQ(Run("TALQGetSystemFlags"), "1025");
+    EXPECT_EQ(Run("TALQGetSystemFlags,DOMAIN"), "1025");
+    EXPECT_EQ(Run("TALQGetExtSystemFlags"), "136");
+    EXPECT_EQ(Run("TALQGetExtSystemFlags,DOMAIN"), "136");
+    std::string version = Run("TALQGetVersion");
+    EXPECT_EQ(version.rfind("8.6.", 0), 0u) << version;
+}
+
+TEST_F(EngineTest, LoginStatusesAndTheConnectionsUser) {
+    EXPECT_EQ(Run("TALQRequiredLogin,ADMIN,wrong,,DOM,1,8.6,1"), "0");
+    EXPECT_EQ(state_.user, "");
+    EXPECT_EQ(Run("TALQRequiredLogin,nobody,SECRET,,DOM,1,8.6,1"), "0");
+    EXPECT_EQ(Run("TALQRequiredLogin"), "2");
+    EXPECT_EQ(Run("TALQRequiredLogin,admin,SECRET,,DOM,1,8.6,1"),
+              "1\x1e-1\x1e"
+              "ADMIN");
+    EXPECT_EQ(state_.user, "ADMIN");
+}
+
+TEST_F(EngineTest, ProjectRecordInWireOrder) {
+    EXPECT_EQ(Run("TALQGetProjectInfo,ADMIN,SECRET,Demo Project"),
+              testsupport::ExpectedDemoRecord());
+    EXPECT_EQ(state_.projectName, "Demo Project");
+    EXPECT_EQ(Run("TALQGetProjectInfo,ADMIN,SECRET,demo project"),
+              testsupport::ExpectedDemoRecord())
+        << "names compare without case";
+    EXPECT_EQ(Run("TALQCloseProject"), "OK");
+    EXPECT_EQ(state_.projectName, "");
+}
+
+TEST_F(EngineTest, ProjectRecordRefusedWithoutRightsOrLogin) {
+    EXPECT_EQ(Run("TALQGetProjectInfo,ADMIN,bad,Demo Project").rfind("ERROR", 0), 0u);
+    EXPECT_EQ(Run("TALQGetProjectInfo,ADMIN,SECRET,Other").rfind("ERROR", 0), 0u);
+    EXPECT_EQ(Run("TALQGetProjectInfo,ADMIN,SECRET,").rfind("ERROR", 0), 0u);
+    EXPECT_EQ(state_.projectName, "");
+}
+
+TEST_F(EngineTest, UnknownOrMalformedCommandsGetAnErrorNeverAnEmptyReply) {
+    EXPECT_EQ(Run("TALQNoSuchVerb,a,b").rfind("ERROR", 0), 0u);
+    EXPECT_EQ(Run("").rfind("ERROR", 0), 0u);
+    EXPECT_EQ(Run(std::string("\0TALQGetVersion", 15)).rfind("ERROR", 0), 0u);
+    EXPECT_EQ(Run(std::string("TALQGetSystemFlags\0garbage", 26)), "1025")
+        << "the command ends at its NUL";
+    EXPECT_EQ(Run(",,,,").rfind("ERROR", 0), 0u);
+}
+
+TEST_F(EngineTest, ConnectionsKeepTheirOwnState) {
+    ConnectionState other;
+    Run("TALQGetProjectInfo,ADMIN,SECRET,Demo Project");
+    EXPECT_EQ(other.projectName, "");
+    engine_->Execute(other, "TALQCloseProject");
+    EXPECT_EQ(state_.projectName, "Demo Project");
+}
+
+TEST(EngineOpen, RefusesDirectoriesThatHoldNoSystem) {
+    testsupport::ScopedTempDir dir;
+    std::string error;
+    EXPECT_FALSE(CommandEngine::Open(dir.Path(), error));
+    EXPECT_FALSE(CommandEngine::Open(dir.Path() + "/missing", error));
+    testsupport::WriteFile(dir.Path() + "/system.db", "not a database at all, just some text....");
+    EXPECT_FALSE(CommandEngine::Open(dir.Path(), error));
+}
+
+TEST(EngineInit, CreatesFoldersAndRefusesAnExistingSystem) {
+    testsupport::ScopedTempDir dir;
+    std::string error;
+    std::string sys = dir.Path() + "/new";
+    ASSERT_TRUE(docserver::InitSystem(sys, "ONE", "pw", error)) << error;
+    for (const char* sub : {"images", "originals", "tmp", "batch"})
+        EXPECT_EQ(::access((sys + "/" + sub).c_str(), F_OK), 0) << sub;
+    EXPECT_FALSE(docserver::InitSystem(sys, "TWO", "pw", error));
+    auto engine = CommandEngine::Open(sys, error);
+    ASSERT_TRUE(engine);
+    ConnectionState state;
+    EXPECT_EQ(engine->Execute(state, "TALQRequiredLogin,ONE,pw,,D,1,8.6,1").substr(0, 1), "1");
+    EXPECT_EQ(engine->Execute(state, "TALQRequiredLogin,TWO,pw,,D,1,8.6,1"), "0");
+}
+
+}  // namespace

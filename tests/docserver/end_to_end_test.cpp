@@ -1,0 +1,164 @@
+// The same command sequence through the local-access library and through a
+// talq-server process gives the same replies.
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "foundation/mod_registry.h"
+#include "server/request_frame.h"
+#include "server/talq_client_api.h"
+#include "server/talq_client_api_test_peer.h"
+#include "support/scoped_env.h"
+#include "support/server_process.h"
+#include "test_system.h"
+
+namespace {
+
+using Peer = TalqClientApiTestPeer;
+
+struct Outcome {
+    bool ok;
+    std::string reply;
+    std::string error;
+    bool operator==(const Outcome& o) const {
+        return ok == o.ok && reply == o.reply && error == o.error;
+    }
+};
+
+std::vector<Outcome> RunSequence(TalqClientAPI& api) {
+    std::vector<Outcome> out;
+    for (const char* command :
+         {"TALQGetVersion", "TALQGetSystemFlags", "TALQGetExtSystemFlags,DOM",
+          "TALQRequiredLogin,ADMIN,bad,,DOM,1,8.6,1", "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1",
+          "TALQGetProjectInfo,ADMIN,SECRET,Demo Project", "TALQGetProjectInfo,ADMIN,SECRET,None",
+          "TALQCloseProject", "TALQNoSuchCommand,1,2"}) {
+        std::string reply;
+        bool ok = Peer::Send(api, command, reply);
+        out.push_back({ok, reply, api.LastError()});
+    }
+    return out;
+}
+
+class EndToEnd : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        sys_ = dir_.Path() + "/system";
+        testsupport::MakeTestSystem(sys_);
+        modRegistry::RegSetString(modRegistry::HKEY_CURRENT_USER,
+                                  "Software\\TALQTech\\VYNSYS\\Paths", "Local", sys_ + "/");
+    }
+    testsupport::ScopedUserStores stores_;
+    testsupport::ScopedTempDir dir_;
+    std::string sys_;
+};
+
+TEST_F(EndToEnd, LocalLibraryAndTcpServerGiveTheSameReplies) {
+    TalqClientAPI local;
+    ASSERT_TRUE(local.OpenTalqConnection(2, "", "", 0, 0, 0, 0)) << local.LastError();
+    EXPECT_FALSE(local.IsRemoteAccess());
+    EXPECT_EQ(local.SystemFlags(), 1025);
+    EXPECT_EQ(local.ExtSystemFlags(), 136);
+    std::vector<Outcome> viaLibrary = RunSequence(local);
+    local.CloseTalqConnection();
+
+    testsupport::ServerProcess server(sys_);
+    ASSERT_GT(server.Port(), 0) << server.Output();
+    TalqClientAPI remote;
+    ASSERT_TRUE(remote.OpenTalqConnection(0, "DOM", "127.0.0.1", server.Port(), 0, 0, 10))
+        << remote.LastError();
+    EXPECT_EQ(remote.SystemFlags(), 1025);
+    EXPECT_EQ(remote.ExtSystemFlags(), 136);
+    std::vector<Outcome> viaServer = RunSequence(remote);
+    remote.CloseTalqConnection();
+
+    ASSERT_EQ(viaLibrary.size(), viaServer.size());
+    for (std::size_t i = 0; i < viaLibrary.size(); ++i) {
+        EXPECT_EQ(viaLibrary[i].ok, viaServer[i].ok) << i;
+        EXPECT_EQ(viaLibrary[i].reply, viaServer[i].reply) << i;
+        EXPECT_EQ(viaLibrary[i].error, viaServer[i].error) << i;
+    }
+    EXPECT_EQ(viaServer[5].reply, testsupport::ExpectedDemoRecord());
+    EXPECT_FALSE(viaServer[8].ok);
+    EXPECT_EQ(viaServer[8].error.rfind("ERROR", 0), 0u);
+    EXPECT_EQ(server.Stop(SIGTERM), 0) << "clean stop";
+    EXPECT_NE(server.Output().find("stopped"), std::string::npos);
+}
+
+TEST_F(EndToEnd, LocalModeWithoutASystemDirectoryFails) {
+    modRegistry::RegSetString(modRegistry::HKEY_CURRENT_USER, "Software\\TALQTech\\VYNSYS\\Paths",
+                              "Network", dir_.Path() + "/nothing-here");
+    TalqClientAPI api;
+    EXPECT_FALSE(api.OpenTalqConnection(1, "", "", 0, 0, 0, 0));
+    EXPECT_EQ(api.LastError(), "Invalid TALQ System Directory");
+}
+
+// Raw connections to the server process.
+int Connect(int port) {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<std::uint16_t>(port));
+    a.sin_addr.s_addr = htonl(0x7F000001);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// The reply payload, or "CLOSED" when the server ended the connection.
+std::string Exchange(int fd, const std::string& bytes, bool expectReply = true) {
+    if (!bytes.empty()) ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    RequestFrame::FrameReader reader;
+    std::string payload;
+    pollfd p{fd, POLLIN, 0};
+    while (::poll(&p, 1, 5000) > 0) {
+        char buffer[4096];
+        ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0) return "CLOSED";
+        reader.Feed(buffer, static_cast<std::size_t>(n));
+        if (reader.Next(payload) == RequestFrame::FrameReader::Status::kFrame) return payload;
+    }
+    return expectReply ? "TIMEOUT" : "OPEN";
+}
+
+TEST_F(EndToEnd, BadFramesEndOnlyTheirOwnConnection) {
+    testsupport::ServerProcess server(sys_, true);
+    ASSERT_GT(server.Port(), 0) << server.Output();
+    std::mt19937 random(8);
+    int good = Connect(server.Port());
+    ASSERT_GE(good, 0);
+    EXPECT_EQ(Exchange(good, RequestFrame::BuildRequest("TALQGetSystemFlags", random)), "1025");
+
+    std::string badSelectors = RequestFrame::BuildRequest("TALQGetVersion", random);
+    badSelectors[4] = static_cast<char>(200);
+    std::string cutOff = RequestFrame::BuildRequest(std::string(5000, 'A'), random).substr(0, 3000);
+    std::vector<std::string> attacks = {
+        std::string("\0\0\0\x64", 4) + std::string(96, 'x'),         // under 201
+        std::string("\x7F\xFF\xFF\xFF", 4) + std::string(500, 'x'),  // over the cap
+        badSelectors,
+    };
+    for (const std::string& attack : attacks) {
+        int fd = Connect(server.Port());
+        ASSERT_GE(fd, 0);
+        EXPECT_EQ(Exchange(fd, attack), "CLOSED");
+        ::close(fd);
+    }
+    int cut = Connect(server.Port());
+    ::send(cut, cutOff.data(), cutOff.size(), MSG_NOSIGNAL);
+    ::close(cut);
+
+    EXPECT_EQ(Exchange(good, RequestFrame::BuildRequest("TALQGetVersion", random)).rfind("8.6.", 0),
+              0u);
+    std::string empty = RequestFrame::BuildRequest("", random);
+    EXPECT_EQ(Exchange(good, empty).rfind("ERROR", 0), 0u) << "malformed commands get ERROR";
+    ::close(good);
+    EXPECT_EQ(server.Stop(SIGINT), 0);
+}
+
+}  // namespace

@@ -1,0 +1,335 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "fake_server.h"
+#include "platform/clock.h"
+#include "platform/event_pump.h"
+#include "server/talq_client_api.h"
+#include "talq_client_api_test_peer.h"
+
+namespace {
+
+using testsupport::FakeAction;
+using testsupport::FakeServer;
+using Peer = TalqClientApiTestPeer;
+
+// Answers the two flag requests of every connection, a login and a project
+// selection; every other command goes to the test's own handler.
+FakeServer::Handler WithSession(std::function<FakeAction(int, const std::string&)> other) {
+    return [other](int connection, const std::string& command) {
+        FakeAction a;
+        if (command.rfind("TALQGetSystemFlags", 0) == 0)
+            a.payload = "5";
+        else if (command.rfind("TALQGetExtSystemFlags", 0) == 0)
+            a.payload = "264";
+        else if (command.rfind("TALQRequiredLogin", 0) == 0)
+            a.payload =
+                "1\x1e"
+                "7\x1e"
+                "Full";
+        else if (command.rfind("TALQGetProjectInfo", 0) == 0)
+            a.payload =
+                "0\x19"
+                "0";
+        else
+            return other(connection, command);
+        return a;
+    };
+}
+
+// Opens normally, then never answers.
+FakeServer::Handler SilentAfterOpening() {
+    return WithSession([](int, const std::string&) {
+        FakeAction a;
+        a.silent = true;
+        return a;
+    });
+}
+
+bool Open(TalqClientAPI& api, const FakeServer& server, int timeout = 5) {
+    return api.OpenTalqConnection(0, "DOM", "127.0.0.1", server.Port(), 0, 0, timeout);
+}
+
+// A clock that moves one second on every yield of a wait.
+struct FastClock {
+    platform::ManualClock clock;
+    platform::ScopedClock useClock{clock};
+    std::function<void()> onYield;
+    platform::CallbackEventPump pump{[this] {
+        clock.AdvanceSeconds(1);
+        if (onYield) onYield();
+    }};
+    platform::ScopedEventPump usePump{pump};
+};
+
+TEST(Transport, OpensRemoteAndReadsBothFlagReplies) {
+    FakeServer server(WithSession([](int, const std::string&) { return FakeAction{}; }));
+    TalqClientAPI api;
+    ASSERT_TRUE(Open(api, server)) << api.LastError();
+    EXPECT_EQ(api.SystemFlags(), 5);
+    EXPECT_EQ(api.ExtSystemFlags(), 264);
+    EXPECT_TRUE(api.IsRemoteAccess());
+    EXPECT_EQ(server.CommandsOn(1),
+              (std::vector<std::string>{"TALQGetSystemFlags,DOM", "TALQGetExtSystemFlags,DOM"}));
+    api.CloseTalqConnection();
+    EXPECT_EQ(api.SystemFlags(), 0);
+}
+
+TEST(Transport, OpenTimeoutRules) {
+    FakeServer server(WithSession([](int, const std::string&) { return FakeAction{}; }));
+    TalqClientAPI api;
+    ASSERT_TRUE(Open(api, server, 0));
+    EXPECT_EQ(api.timeout(), 30) << "0 keeps the earlier value, at least 30";
+    ASSERT_TRUE(Open(api, server, 1000));
+    EXPECT_EQ(api.timeout(), 300);
+    ASSERT_TRUE(Open(api, server, 3));
+    EXPECT_EQ(api.timeout(), 5);
+    api.timeout(0);
+    EXPECT_EQ(api.timeout(), 15);
+    api.timeout(-7);
+    EXPECT_EQ(api.timeout(), 5);
+}
+
+TEST(Transport, RefusesParametersBeforeConnecting) {
+    FakeServer server(WithSession([](int, const std::string&) { return FakeAction{}; }));
+    TalqClientAPI api;
+    EXPECT_FALSE(api.OpenTalqConnection(0, "DO,M", "127.0.0.1", server.Port(), 0, 0, 5));
+    EXPECT_EQ(api.LastError(), "Invalid Domain Name");
+    EXPECT_FALSE(
+        api.OpenTalqConnection(0, std::string("D\x1e", 2), "127.0.0.1", server.Port(), 0, 0, 5));
+    EXPECT_FALSE(api.OpenTalqConnection(0, "DOM", "", server.Port(), 0, 0, 5));
+    EXPECT_EQ(api.LastError(), "Invalid IP Address");
+    EXPECT_FALSE(api.OpenTalqConnection(0, "DOM", "127.0.0.1", 0, 0, 0, 5));
+    EXPECT_EQ(api.LastError(), "Invalid IP Port");
+    EXPECT_EQ(server.Connections(), 0) << "nothing reached the wire";
+    EXPECT_TRUE(TalqClientAPI::HoldsFieldBreaker(std::string(1, '\0')));
+    EXPECT_TRUE(
+        TalqClientAPI::HoldsFieldBreaker("a\x19"
+                                         "b"));
+    EXPECT_TRUE(TalqClientAPI::HoldsFieldBreaker("a\x1f"));
+    EXPECT_FALSE(TalqClientAPI::HoldsFieldBreaker("plain text|with; marks"));
+}
+
+TEST(Transport, RepliesInOneByteSegmentsAndSlowPieces) {
+    FakeServer server(WithSession([](int, const std::string& command) {
+        FakeAction a;
+        a.payload = "REPLY TO " + command;
+        a.chunk = command == "ONE" ? 1 : 64;
+        a.pauseMs = command == "ONE" ? 0 : 30;
+        return a;
+    }));
+    TalqClientAPI api;
+    ASSERT_TRUE(Open(api, server));
+    std::string reply;
+    EXPECT_TRUE(Peer::Send(api, "ONE", reply)) << api.LastError();
+    EXPECT_EQ(reply, "REPLY TO ONE");
+    EXPECT_TRUE(Peer::Send(api, "SLOW", reply)) << api.LastError();
+    EXPECT_EQ(reply, "REPLY TO SLOW");
+}
+
+TEST(Transport, ErrorRepliesInAnyCaseFailWithTheWholeReply) {
+    FakeServer server(WithSession([](int, const std::string& command) {
+        FakeAction a;
+        a.payload = command == "A" ? "eRrOrX went wrong" : " ERROR with a blank";
+        return a;
+    }));
+    TalqClientAPI api;
+    ASSERT_TRUE(Open(api, server));
+    std::string reply;
+    EXPECT_FALSE(Peer::Send(api, "A", reply));
+    EXPECT_EQ(api.LastError(), "eRrOrX went wrong");
+    EXPECT_EQ(reply, "eRrOrX went wrong");
+    EXPECT_TRUE(Peer::Send(api, "B", reply));
+}
+
+TEST(Transport, SilenceTimesOutClosesTheSocketAndTheNextRequestLogsInAgain) {
+    bool silent = true;
+    FakeServer server(WithSession([&silent](int, const std::string& command) {
+        FakeAction a;
+        a.silent = silent && command == "FIRST";
+        a.payload = "ANSWER " + command;
+        return a;
+    }));
+    TalqClientAPI api;
+    ASSERT_TRUE(Open(api, server));
+    Peer::LogIn(api, "USER", "PW", "PROJ");
+    FastClock fast;
+    std::string reply;
+    EXPECT_FALSE(Peer::Send(api, "FIRST", reply));
+    EXPECT_EQ(api.LastError(), "ERROR: Invalid Data Returned");
+    EXPECT_GE(fast.pump.Yields(), 6) << "waited out the time-out of 5";
+    EXPECT_LE(fast.pump.Yields(), 8);
+    EXPECT_FALSE(Peer::SocketConnected(api));
+    EXPECT_FALSE(api.IsRequestInProcess());
+    silent = false;
+    EXPECT_TRUE(Peer::Send(api, "SECOND", reply)) << api.LastError();
+    EXPECT_EQ(reply, "ANSWER SECOND");
+    EXPECT_EQ(server.CommandsOn(2),
+              (std::vector<std::string>{"TALQRequiredLogin,USER,PW,,DOM,1,8.6,1",
+                                        "TALQGetProjectInfo,USER,PW,PROJ", "SECOND"}));
+}
+
+TEST(Transport, LateReplyNeverAnswersTheNextRequest) {
+    FakeServer server(WithSession([](int, const std::string& command) {
+        FakeAction a;
+        a.payload = "ANSWER " + command;
+        if (command == "FIRST") a.delayMs = 400;
+        return a;
+    }));
+    TalqClientAPI api;
+    ASSERT_TRUE(Open(api, server));
+    std::string reply;
+    {
+        FastClock fast;
+        EXPECT_FALSE(Peer::Send(api, "FIRST", reply));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    EXPECT_TRUE(Peer::Send(api, "SECOND", reply)) << api.LastError();
+    EXPECT_EQ(reply, "ANSWER SECOND");
+}
+
+TEST(Transport, CloseMidReplyFailsAtOnce) {
+    FakeServer server(WithSession([](int, const std::string&) {
+        FakeAction a;
+        a.raw = testsupport::BadSelectorFrame(std::string(3000, 'x')).substr(0, 1000);
+        a.closeAfter = true;
+        return a;
+    }));
+    TalqClientAPI api;
+    ASSERT_TRUE(Open(api, server, 30));
+    FastClock fast;
+    std::string reply;
+    EXPECT_FALSE(Peer::Send(api, "CUT", reply));
+    EXPECT_EQ(api.LastError(), "ERROR: Invalid Data Returned");
+    EXPECT_LT(fast.pump.Yields(), 20) << "no waiting out the time-out";
+}
+
+TEST(Transport, BadSelectorsAndOversizedLengthFailTheReply) {
+    FakeServer server(WithSession([](int, const std::string& command) {
+        FakeAction a;
+        if (command == "BAD")
+            a.raw = testsupport::BadSelectorFrame("scrambled text");
+        else
+            a.raw = std::string("\x10\0\0\0", 4) + std::string(300, 'z');
+        return a;
+    }));
+    TalqClientAPI api;
+    ASSERT_TRUE(Open(api, server, 30));
+    FastClock fast;
+    std::string reply;
+    EXPECT_FALSE(Peer::Send(api, "BAD", reply));
+    EXPECT_EQ(api.LastError(), "ERROR: Invalid Data Returned");
+    EXPECT_EQ(reply, "") << "a scrambled text is never handed on";
+    int yields = fast.pump.Yields();
+    EXPECT_FALSE(Peer::Send(api, "HUGE", reply));
+    EXPECT_EQ(api.LastError(), "ERROR: Invalid Data Returned");
+    EXPECT_LT(yields, 20) << "no waiting out the time-out";
+    EXPECT_LT(fast.pump.Yields() - yields, 20);
+}
+
+TEST(Transport, LostSocketReconnectsLogsInAndReselectsExactlyOnce) {
+    FakeServer server(WithSession([](int, const std::string& command) {
+        FakeAction a;
+        a.payload = "ANSWER " + command;
+        a.closeAfter = command == "CMD1";
+        return a;
+    }));
+    TalqClientAPI api;
+    ASSERT_TRUE(Open(api, server));
+    Peer::LogIn(api, "USER", "PW", "PROJ");
+    std::string reply;
+    ASSERT_TRUE(Peer::Send(api, "CMD1", reply));
+    EXPECT_TRUE(Peer::Send(api, "CMD2", reply)) << api.LastError();
+    EXPECT_EQ(reply, "ANSWER CMD2");
+    EXPECT_EQ(server.Connections(), 2);
+    EXPECT_EQ(server.CommandsOn(2),
+              (std::vector<std::string>{"TALQRequiredLogin,USER,PW,,DOM,1,8.6,1",
+                                        "TALQGetProjectInfo,USER,PW,PROJ", "CMD2"}));
+}
+
+TEST(Transport, SecondLossInOneRequestFails) {
+    FakeServer server(WithSession([](int connection, const std::string& command) {
+        FakeAction a;
+        a.payload = "ANSWER " + command;
+        a.silent = connection > 1 || command == "CMD";
+        a.closeAfter = a.silent;
+        return a;
+    }));
+    TalqClientAPI api;
+    ASSERT_TRUE(Open(api, server));
+    Peer::LogIn(api, "USER", "PW", "");
+    std::string reply;
+    EXPECT_FALSE(Peer::Send(api, "CMD", reply));
+    EXPECT_EQ(api.LastError(), "Unable to Send Data Request");
+    EXPECT_EQ(server.Connections(), 2) << "one reconnection only";
+    EXPECT_EQ(server.CommandsOn(2).back(), "CMD");
+}
+
+TEST(Transport, CloseDuringAWaitLetsTheRequestUnwindFirst) {
+    FakeServer server(SilentAfterOpening());
+    TalqClientAPI api;
+    ASSERT_TRUE(Open(api, server, 30));
+    FastClock fast;
+    int yields = 0;
+    fast.onYield = [&] {
+        if (++yields == 2) api.CloseTalqConnection();
+    };
+    std::string reply;
+    EXPECT_FALSE(Peer::Send(api, "WAIT", reply));
+    EXPECT_EQ(api.LastError(), "Process Aborted");
+    EXPECT_LT(yields, 5) << "no fixed wait for the request";
+    EXPECT_FALSE(api.IsRequestInProcess());
+    EXPECT_FALSE(Peer::ConnectSocket(api));
+    EXPECT_EQ(api.LastError(), "Aborted");
+}
+
+TEST(Transport, SecondRequestDuringAWaitIsRefusedAndAbortEndsTheWait) {
+    FakeServer server(SilentAfterOpening());
+    TalqClientAPI api;
+    ASSERT_TRUE(Open(api, server, 30));
+    FastClock fast;
+    std::string nestedError;
+    bool nestedOk = true;
+    fast.onYield = [&] {
+        if (nestedError.empty()) {
+            std::string r;
+            nestedOk = Peer::Send(api, "NESTED", r);
+            nestedError = api.LastError();
+            EXPECT_TRUE(api.IsRequestInProcess());
+        } else {
+            api.AbortRemoteOperation();
+        }
+    };
+    std::string reply;
+    EXPECT_FALSE(Peer::Send(api, "WAIT", reply));
+    EXPECT_FALSE(nestedOk);
+    EXPECT_EQ(nestedError, "Request Currently In Process");
+    EXPECT_EQ(api.LastError(), "ERROR: Invalid Data Returned");
+    EXPECT_LT(fast.pump.Yields(), 5);
+    EXPECT_FALSE(Peer::SocketConnected(api)) << "an aborted stream is dropped";
+}
+
+TEST(Transport, RequestLockAndGuards) {
+    TalqClientAPI api;
+    api.ReleaseRequestLock();
+    EXPECT_FALSE(api.IsRequestInProcess());
+    api.SetRequestLock();
+    EXPECT_TRUE(api.IsRequestInProcess());
+    api.ReleaseRequestLock();
+    EXPECT_FALSE(api.IsRequestInProcess());
+    std::string reply;
+    EXPECT_FALSE(Peer::Send(api, "", reply));
+}
+
+TEST(Transport, MissingLocalLibraryIsLocalAccessNotSupported) {
+    TalqClientAPI api;
+    Peer::UseLibrary(api, "libtalq-no-such-library.so");
+    EXPECT_FALSE(api.OpenTalqConnection(1, "", "", 0, 0, 0, 0));
+    EXPECT_EQ(api.LastError(), "Local Access Not Supported");
+    EXPECT_EQ(Peer::LocalMode(api), 1);
+    EXPECT_FALSE(api.OpenTalqConnection(7, "", "", 0, 0, 0, 0));
+    EXPECT_EQ(Peer::LocalMode(api), 2);
+}
+
+}  // namespace

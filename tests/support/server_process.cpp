@@ -1,0 +1,83 @@
+#include "support/server_process.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <vector>
+
+#include "platform/dynamic_library.h"
+
+namespace testsupport {
+namespace {
+
+void ReadAvailable(int fd, std::string& out, int timeoutMs) {
+    pollfd p{fd, POLLIN, 0};
+    while (::poll(&p, 1, timeoutMs) > 0) {
+        char buffer[512];
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0) break;
+        out.append(buffer, static_cast<std::size_t>(n));
+        if (out.find('\n') != std::string::npos) break;
+    }
+}
+
+}  // namespace
+
+ServerProcess::ServerProcess(const std::string& systemDir, bool log) {
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) return;
+    std::string program = platform::ProgramDir() + "/talq-server";
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        ::dup2(pipeFds[1], 1);
+        ::close(pipeFds[0]);
+        ::close(pipeFds[1]);
+        std::vector<const char*> args{program.c_str(), "--system", systemDir.c_str(), "--port",
+                                      "0"};
+        if (log) args.push_back("--log");
+        args.push_back(nullptr);
+        ::execv(program.c_str(), const_cast<char* const*>(args.data()));
+        ::_exit(127);
+    }
+    ::close(pipeFds[1]);
+    out_ = pipeFds[0];
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (output_.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline)
+        ReadAvailable(out_, output_, 200);
+    auto colon = output_.rfind(':');
+    if (output_.find("listening") != std::string::npos && colon != std::string::npos)
+        port_ = std::atoi(output_.c_str() + colon + 1);
+}
+
+ServerProcess::~ServerProcess() {
+    if (pid_ > 0) Stop(SIGKILL);
+    if (out_ >= 0) ::close(out_);
+}
+
+int ServerProcess::Stop(int signal) {
+    if (pid_ <= 0) return -1;
+    ::kill(pid_, signal);
+    int status = 0;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    pid_t done = 0;
+    while ((done = ::waitpid(pid_, &status, WNOHANG)) == 0 &&
+           std::chrono::steady_clock::now() < deadline)
+        ::usleep(10000);
+    if (done == 0) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return -1;
+    }
+    pid_ = -1;
+    std::string rest;
+    ReadAvailable(out_, rest, 100);
+    output_ += rest;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace testsupport

@@ -1,0 +1,31 @@
+#pragma once
+// A talq-server child process on a loopback port chosen by the system.
+
+#include <sys/types.h>
+#include <string>
+
+namespace testsupport {
+
+class ServerProcess {
+  public:
+    // Starts the talq-server next to the running program; Port() is 0 when
+    // it did not come up.
+    explicit ServerProcess(const std::string& systemDir, bool log = false);
+    ~ServerProcess();
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
+
+    int Port() const { return port_; }
+    // Sends the signal and waits; the exit status, or -1 when it did not end.
+    int Stop(int signal);
+    // What the server printed on its standard output.
+    const std::string& Output() const { return output_; }
+
+  private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+    int port_ = 0;
+    std::string output_;
+};
+
+}  // namespace testsupport
