@@ -26,58 +26,75 @@ bool IsBitonal(const QImage& image) {
 
 }  // namespace
 
-QImage ResamplePage(const QImage& page, QSize target) {
-    const QImage source = page.convertToFormat(QImage::Format_RGB32);
+namespace {
+
+// Box filter over the exact source area of each target pixel (integer
+// bounds); Qt's smooth scaling samples too sparsely at a third of the size
+// and drops one-pixel lines. Channels are the bytes of one pixel.
+template <int Channels>
+void AreaAverage(const QImage& source, QImage& out) {
+    constexpr int kStride = Channels == 1 ? 1 : 4;  // RGB32 keeps a fourth byte
     const int sw = source.width();
     const int sh = source.height();
-    const int tw = std::max(1, target.width());
-    const int th = std::max(1, target.height());
-    QImage out(tw, th, QImage::Format_RGB32);
-    // Box filter over the exact source area of each target pixel (integer
-    // bounds); Qt's smooth scaling samples too sparsely at a third of the size
-    // and drops one-pixel lines.
+    const int tw = out.width();
+    const int th = out.height();
     std::vector<int> x0(tw + 1);
     for (int x = 0; x <= tw; ++x) x0[x] = static_cast<int>(static_cast<long long>(x) * sw / tw);
-    std::vector<long long> r(tw), g(tw), b(tw), n(tw);
+    std::vector<long long> sum(static_cast<std::size_t>(tw) * Channels);
     for (int y = 0; y < th; ++y) {
         const int ya = static_cast<int>(static_cast<long long>(y) * sh / th);
         const int yb = std::max(ya + 1, static_cast<int>(static_cast<long long>(y + 1) * sh / th));
-        std::fill(r.begin(), r.end(), 0);
-        std::fill(g.begin(), g.end(), 0);
-        std::fill(b.begin(), b.end(), 0);
-        std::fill(n.begin(), n.end(), 0);
+        std::fill(sum.begin(), sum.end(), 0);
         for (int sy = ya; sy < yb && sy < sh; ++sy) {
-            const auto* row = reinterpret_cast<const QRgb*>(source.constScanLine(sy));
+            const uchar* row = source.constScanLine(sy);
             for (int x = 0; x < tw; ++x) {
-                const int xb = std::max(x0[x] + 1, x0[x + 1]);
-                for (int sx = x0[x]; sx < xb && sx < sw; ++sx) {
-                    r[x] += qRed(row[sx]);
-                    g[x] += qGreen(row[sx]);
-                    b[x] += qBlue(row[sx]);
-                    ++n[x];
+                const int xb = std::min(sw, std::max(x0[x] + 1, x0[x + 1]));
+                for (int sx = x0[x]; sx < xb; ++sx) {
+                    for (int c = 0; c < Channels; ++c)
+                        sum[x * Channels + c] += row[sx * kStride + c];
                 }
             }
         }
-        auto* dest = reinterpret_cast<QRgb*>(out.scanLine(y));
+        uchar* dest = out.scanLine(y);
         for (int x = 0; x < tw; ++x) {
-            const long long count = std::max<long long>(1, n[x]);
-            dest[x] = qRgb(static_cast<int>(r[x] / count), static_cast<int>(g[x] / count),
-                           static_cast<int>(b[x] / count));
+            const int xb = std::min(sw, std::max(x0[x] + 1, x0[x + 1]));
+            const long long count = std::max<long long>(
+                1, static_cast<long long>(xb - x0[x]) * (std::min(yb, sh) - ya));
+            for (int c = 0; c < Channels; ++c) {
+                dest[x * kStride + c] = static_cast<uchar>(sum[x * Channels + c] / count);
+            }
+            if constexpr (Channels != 1) {
+                reinterpret_cast<QRgb*>(dest)[x] |= 0xff000000u;  // opaque, in any byte order
+            }
         }
     }
+}
+
+}  // namespace
+
+QImage ResamplePage(const QImage& page, QSize target) {
+    const QSize size(std::max(1, target.width()), std::max(1, target.height()));
+    if (!IsBitonal(page) && !page.isGrayscale()) {
+        const QImage source = page.convertToFormat(QImage::Format_RGB32);
+        QImage out(size, QImage::Format_RGB32);
+        AreaAverage<3>(source, out);
+        return out;
+    }
+    const QImage source = page.convertToFormat(QImage::Format_Grayscale8);
+    QImage out(size, QImage::Format_Grayscale8);
+    AreaAverage<1>(source, out);
     if (IsBitonal(page)) {
         // Darken the grey of partly covered pixels so a one-pixel stroke in a
         // three-pixel step still reads as ink.
-        QImage grey = out.convertToFormat(QImage::Format_Grayscale8);
-        for (int y = 0; y < grey.height(); ++y) {
-            uchar* row = grey.scanLine(y);
-            for (int x = 0; x < grey.width(); ++x) {
-                const double coverage = 1.0 - row[x] / 255.0;
-                row[x] =
-                    static_cast<uchar>(255 - platform::RoundToInt(255.0 * std::sqrt(coverage)));
-            }
+        uchar table[256];
+        for (int v = 0; v < 256; ++v) {
+            table[v] =
+                static_cast<uchar>(255 - platform::RoundToInt(255.0 * std::sqrt(1.0 - v / 255.0)));
         }
-        out = grey;
+        for (int y = 0; y < out.height(); ++y) {
+            uchar* row = out.scanLine(y);
+            for (int x = 0; x < out.width(); ++x) row[x] = table[row[x]];
+        }
     }
     return out;
 }
