@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <QDir>
+
 #include <stdexcept>
 
 #include "imaging/page_typesetter.h"
@@ -78,23 +80,25 @@ class Statement {
 
 void WriteProject(Database& db, long long id, const DemoProject& project) {
     Statement(db,
-              "INSERT INTO projects (project_id, name, description, restriction) "
-              "VALUES (?, ?, ?, ?)")
+              "INSERT INTO projects (project_id, name, description, restriction, bndry_3rd_party) "
+              "VALUES (?, ?, ?, ?, ?)")
         .Bind(1, id)
         .Bind(2, project.name)
         .Bind(3, project.description)
         .Bind(4, project.restriction)
+        .Bind(5, project.confinedLevel)
         .Run();
     Statement level(db,
                     "INSERT INTO boundary_levels (project_id, position, level, description, "
-                    "flag_code) VALUES (?, ?, ?, ?, ?)");
+                    "icon, flag_code) VALUES (?, ?, ?, ?, ?, ?)");
     for (std::size_t i = 0; i < project.levels.size(); ++i) {
         const auto& l = project.levels[i];
         level.Bind(1, id)
             .Bind(2, static_cast<long long>(i + 1))
             .Bind(3, l.level)
             .Bind(4, l.description)
-            .Bind(5, static_cast<unsigned char>(l.flag))
+            .Bind(5, std::to_string(l.icon))
+            .Bind(6, static_cast<unsigned char>(l.flag))
             .Run();
     }
     Statement field(db,
@@ -173,12 +177,22 @@ bool HaveDemoSchema() {
 }
 
 void WriteDemoSystem(const std::string& dir, const DemoSystem& demo) {
+    for (const char* folder : {"images", "originals", "tmp", "batch"}) {
+        if (!QDir().mkpath(QString::fromStdString(dir + "/" + folder))) {
+            throw std::runtime_error("cannot create " + dir + "/" + folder);
+        }
+    }
     Database db(dir + "/system.db");
 #ifdef TALQ_DEMO_HAVE_SCHEMA
     db.Exec(kDemoSchemaSql);
 #endif
     db.Exec("BEGIN");
     try {
+        // What a freshly initialised system holds; kept where already set.
+        db.Exec(
+            "INSERT OR IGNORE INTO system_settings (name, value) VALUES "
+            "('SchemaVersion', '1'), ('SystemFlags', '0'), ('ExtSystemFlags', '0'), "
+            "('Version', '8.6.0')");
         for (std::size_t i = 0; i < demo.projects.size(); ++i) {
             WriteProject(db, static_cast<long long>(i + 1), demo.projects[i]);
         }

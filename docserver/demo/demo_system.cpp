@@ -212,8 +212,10 @@ DemoProject BuildProject(DemoRandom& random, const std::string& dir, const Proje
     project.name = plan.name;
     project.description = plan.description;
     project.restriction = plan.restriction;
-    project.levels = {
-        {kDocumentLevel, "Document", 'D'}, {kFolderLevel, "Folder", 'F'}, {kBoxLevel, "Box", 'B'}};
+    project.levels = {{kBoxLevel, "Box", 'B', 1},
+                      {kFolderLevel, "Folder", 'F', 2},
+                      {kDocumentLevel, "Document", 'D', 3}};
+    project.confinedLevel = kBoxLevel;
     project.infoFields = plan.infoFields;
 
     project.tags = {"Responsive", "Privileged", "Hot", "Confidential", "Needs Review"};
@@ -347,12 +349,16 @@ DemoSystem GenerateDemoSystem(const std::string& dir, const DemoOptions& options
     system.users.push_back({"admin",
                             "admin",
                             "System Administrator",
-                            1,
-                            {{"ACME", 0x1, "", ""}, {"HARBOR", 0x1, "", ""}}});
-    // Sees redactions but may not change them, and reaches only the first
-    // half of the main project.
-    system.users.push_back(
-        {"reviewer", "review", "Contract Reviewer", 0, {{"ACME", 0x80, main.front().key, midKey}}});
+                            -1,
+                            {{"ACME", kSecurityAll, "", ""}, {"HARBOR", kSecurityAll, "", ""}}});
+    // Sees redactions but may not change them, stays inside one box at a
+    // time, and reaches only the first half of the main project.
+    system.users.push_back({"reviewer",
+                            "review",
+                            "Contract Reviewer",
+                            0,
+                            {{"ACME", kSecurityViewRedactions | kSecurityConfinedNavigation,
+                              main.front().key, midKey}}});
     return system;
 }
 

@@ -46,6 +46,7 @@ struct DemoLevel {
     int level = 0;
     std::string description;
     char flag = 0;
+    int icon = 0;
 };
 
 struct PageContent {
@@ -79,7 +80,9 @@ struct DemoProject {
     std::string name;
     std::string description;
     int restriction = 0;
-    std::vector<DemoLevel> levels;  // finest first
+    std::vector<DemoLevel> levels;  // coarsest first, the document level last
+    // The level a user with the confined-navigation right stays inside.
+    int confinedLevel = 0;
     std::vector<std::string> infoFields;
     std::vector<DemoPage> pages;  // in key order
     std::vector<DemoFolderDescription> descriptions;
@@ -93,7 +96,8 @@ struct DemoSystem {
     std::vector<DemoProject> projects;
 };
 
-// Levels of the demo projects.
+// Levels of the demo projects; a unit of a level holds whole units of the
+// lower ones.
 constexpr int kDocumentLevel = 1;
 constexpr int kFolderLevel = 2;
 constexpr int kBoxLevel = 3;
@@ -102,5 +106,14 @@ constexpr int kBoxLevel = 3;
 // (images/ and originals/). Throws std::runtime_error when a file cannot be
 // written.
 DemoSystem GenerateDemoSystem(const std::string& dir, const DemoOptions& options);
+
+}  // namespace docserver::demo
+
+namespace docserver::demo {
+
+// Project security bits the demo hands out.
+constexpr int kSecurityAll = 0x1;
+constexpr int kSecurityViewRedactions = 0x80;
+constexpr int kSecurityConfinedNavigation = 0x40000;
 
 }  // namespace docserver::demo

@@ -5,6 +5,7 @@
 
 #include <sqlite3.h>
 
+#include <QDir>
 #include <QImage>
 
 #include <map>
@@ -261,7 +262,11 @@ TEST(DemoDatabaseTest, SystemDatabaseHoldsEveryUserProjectAndPage) {
     EXPECT_EQ(Count(db, "SELECT COUNT(*) FROM users"), 2);
     EXPECT_EQ(Count(db, "SELECT COUNT(*) FROM projects"), 2);
     EXPECT_EQ(Count(db, "SELECT COUNT(*) FROM boundary_levels WHERE project_id = 1"), 3);
-    EXPECT_EQ(Count(db, "SELECT security FROM user_projects WHERE user_id = 'REVIEWER'"), 0x80);
+    EXPECT_EQ(Count(db, "SELECT security FROM user_projects WHERE user_id = 'REVIEWER'"),
+              kSecurityViewRedactions | kSecurityConfinedNavigation);
+    EXPECT_EQ(Count(db, "SELECT level FROM boundary_levels WHERE project_id = 1 AND position = 3"),
+              kDocumentLevel);
+    EXPECT_EQ(Count(db, "SELECT bndry_3rd_party FROM projects WHERE project_id = 1"), kBoxLevel);
     EXPECT_EQ(Count(db,
                     "SELECT COUNT(*) FROM pages WHERE placeholder = 1 AND image_file = '' "
                     "AND ocr_text <> ''"),
@@ -278,7 +283,11 @@ TEST(DemoDatabaseTest, SystemDatabaseHoldsEveryUserProjectAndPage) {
               0);
     EXPECT_GT(Count(db, "SELECT COUNT(*) FROM folder_descriptions"), 0);
     EXPECT_GT(Count(db, "SELECT COUNT(*) FROM page_info"), 0);
+    EXPECT_EQ(Count(db, "SELECT COUNT(*) FROM system_settings WHERE name = 'SchemaVersion'"), 1);
     sqlite3_close(db);
+    for (const char* folder : {"tmp", "batch"}) {
+        EXPECT_TRUE(QDir(QString::fromStdString(dir.Path() + "/" + folder)).exists()) << folder;
+    }
     // A second write into the same system fails as a whole rather than
     // doubling it.
     EXPECT_THROW(WriteDemoSystem(dir.Path(), demo), std::runtime_error);
