@@ -6,6 +6,7 @@
 #include <QImageReader>
 #include <QImageWriter>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -96,7 +97,18 @@ bool WritePage(TIFF* tif, const QImage& source, int pageNumber, int pageCount) {
     for (int y = 0; y < height; ++y) {
         std::fill(row.begin(), row.end(), 0);
         const uchar* pixels = page.constScanLine(y);
-        for (int x = 0; x < width; ++x) {
+        int x = 0;
+        // Paper is mostly blank: skip eight white pixels at a time.
+        for (; x + 8 <= width; x += 8) {
+            std::uint64_t eight;
+            std::memcpy(&eight, pixels + x, 8);
+            if (eight == ~std::uint64_t{0}) continue;
+            unsigned char bits = 0;
+            for (int i = 0; i < 8; ++i)
+                bits = static_cast<unsigned char>((bits << 1) | (pixels[x + i] < 128));
+            row[x >> 3] = bits;
+        }
+        for (; x < width; ++x) {
             if (pixels[x] < 128) row[x >> 3] |= static_cast<unsigned char>(0x80 >> (x & 7));
         }
         if (TIFFWriteScanline(tif, row.data(), static_cast<uint32_t>(y), 0) < 0) return false;
