@@ -31,7 +31,7 @@ void BM_GenerateDefaultDemoSystem(benchmark::State& state) {
     for (auto _ : state) {
         const std::string dir = FreshDir(run++);
         const auto demo = demo::GenerateDemoSystem(dir, demo::DemoOptions{});
-        if (demo::HaveDemoSchema()) demo::WriteDemoSystem(dir, demo);
+        demo::WriteDemoSystem(dir, demo);
         benchmark::DoNotOptimize(demo.projects.size());
         state.PauseTiming();
         QDir(QString::fromStdString(dir)).removeRecursively();

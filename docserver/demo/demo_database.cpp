@@ -2,16 +2,10 @@
 
 #include <sqlite3.h>
 
-#include <QDir>
-
 #include <stdexcept>
 
+#include "engine/system_init.h"
 #include "imaging/page_typesetter.h"
-
-#if __has_include("demo_schema_sql.h")
-#include "demo_schema_sql.h"
-#define TALQ_DEMO_HAVE_SCHEMA 1
-#endif
 
 namespace docserver::demo {
 
@@ -168,37 +162,25 @@ void WriteProject(Database& db, long long id, const DemoProject& project) {
 
 }  // namespace
 
-bool HaveDemoSchema() {
-#ifdef TALQ_DEMO_HAVE_SCHEMA
-    return true;
-#else
-    return false;
-#endif
-}
-
 void WriteDemoSystem(const std::string& dir, const DemoSystem& demo) {
-    for (const char* folder : {"images", "originals", "tmp", "batch"}) {
-        if (!QDir().mkpath(QString::fromStdString(dir + "/" + folder))) {
-            throw std::runtime_error("cannot create " + dir + "/" + folder);
-        }
+    if (demo.users.empty()) throw std::runtime_error("a demo system needs a user");
+    // The first user is the one a fresh system starts with.
+    const DemoUser& first = demo.users.front();
+    std::string error;
+    if (!docserver::InitSystem(dir, first.id, first.password, error)) {
+        throw std::runtime_error(error);
     }
     Database db(dir + "/system.db");
-#ifdef TALQ_DEMO_HAVE_SCHEMA
-    db.Exec(kDemoSchemaSql);
-#endif
+    db.Exec("PRAGMA foreign_keys = ON");
     db.Exec("BEGIN");
     try {
-        // What a freshly initialised system holds; kept where already set.
-        db.Exec(
-            "INSERT OR IGNORE INTO system_settings (name, value) VALUES "
-            "('SchemaVersion', '1'), ('SystemFlags', '0'), ('ExtSystemFlags', '0'), "
-            "('Version', '8.6.0')");
         for (std::size_t i = 0; i < demo.projects.size(); ++i) {
             WriteProject(db, static_cast<long long>(i + 1), demo.projects[i]);
         }
+        // INSERT OR REPLACE keeps the first user's row in step with the demo.
         Statement user(db,
-                       "INSERT INTO users (user_id, password, full_name, system_security) "
-                       "VALUES (?, ?, ?, ?)");
+                       "INSERT OR REPLACE INTO users (user_id, password, full_name, "
+                       "system_security) VALUES (?, ?, ?, ?)");
         Statement access(db,
                          "INSERT INTO user_projects (user_id, project_id, security, first_key, "
                          "last_key) VALUES (?, (SELECT project_id FROM projects WHERE name = ?), "

@@ -7,12 +7,9 @@
 
 namespace docserver::demo {
 
-// Creates (or extends) dir/system.db with the system's schema and fills it
-// with the demo's users, projects and pages. Throws std::runtime_error on a
-// database error; a half-written database is rolled back.
+// Initialises a new system in dir (which must not hold one yet) and fills its
+// database with the demo's users, projects and pages. Throws
+// std::runtime_error on failure; the demo rows are written all or none.
 void WriteDemoSystem(const std::string& dir, const DemoSystem& demo);
-
-// True when the schema was available at build time.
-bool HaveDemoSchema();
 
 }  // namespace docserver::demo

@@ -53,11 +53,7 @@ int main(int argc, char** argv) {
     }
     try {
         const auto demo = docserver::demo::GenerateDemoSystem(dir, options);
-        if (docserver::demo::HaveDemoSchema()) {
-            docserver::demo::WriteDemoSystem(dir, demo);
-        } else {
-            std::fprintf(stderr, "talq-demo: built without the system schema; no system.db\n");
-        }
+        docserver::demo::WriteDemoSystem(dir, demo);
         std::size_t pages = 0;
         for (const auto& p : demo.projects) pages += p.pages.size();
         std::printf("demo system in %s: %zu users, %zu projects, %zu pages\n", dir.c_str(),

@@ -13,6 +13,7 @@
 
 #include "demo/demo_database.h"
 #include "demo/demo_system.h"
+#include "engine/command_engine.h"
 #include "foundation/text_match.h"
 #include "imaging/original_files.h"
 #include "imaging/page_files.h"
@@ -250,7 +251,6 @@ int Count(sqlite3* db, const char* sql) {
 }
 
 TEST(DemoDatabaseTest, SystemDatabaseHoldsEveryUserProjectAndPage) {
-    if (!HaveDemoSchema()) GTEST_SKIP() << "the system schema is not part of this build";
     testsupport::ScopedTempDir dir;
     const DemoSystem demo = GenerateDemoSystem(dir.Path(), Small(3));
     WriteDemoSystem(dir.Path(), demo);
@@ -288,12 +288,32 @@ TEST(DemoDatabaseTest, SystemDatabaseHoldsEveryUserProjectAndPage) {
     for (const char* folder : {"tmp", "batch"}) {
         EXPECT_TRUE(QDir(QString::fromStdString(dir.Path() + "/" + folder)).exists()) << folder;
     }
-    // A second write into the same system fails as a whole rather than
-    // doubling it.
+    // A second write into the same system is refused rather than doubling it.
     EXPECT_THROW(WriteDemoSystem(dir.Path(), demo), std::runtime_error);
     ASSERT_EQ(sqlite3_open((dir.Path() + "/system.db").c_str(), &db), SQLITE_OK);
     EXPECT_EQ(Count(db, "SELECT COUNT(*) FROM pages"), pages);
     sqlite3_close(db);
+}
+
+TEST(DemoDatabaseTest, EngineLogsTheDemoUsersInAndOpensTheirProjects) {
+    testsupport::ScopedTempDir dir;
+    const DemoSystem demo = GenerateDemoSystem(dir.Path(), Small(5));
+    WriteDemoSystem(dir.Path(), demo);
+    std::string error;
+    const auto engine = docserver::CommandEngine::Open(dir.Path(), error);
+    ASSERT_TRUE(engine) << error;
+    docserver::ConnectionState state;
+    const std::string sep(1, docserver::kListSep);
+    EXPECT_EQ(engine->Execute(state, "TALQRequiredLogin,admin,admin,,DOM,1,8.6,1"),
+              "1" + sep + "-1" + sep + "System Administrator");
+    EXPECT_EQ(engine->Execute(state, "TALQRequiredLogin,reviewer,wrong,,DOM,1,8.6,1"), "0");
+    const std::string acme = engine->Execute(state, "TALQGetProjectInfo,admin,admin,ACME");
+    EXPECT_EQ(acme.rfind("ERROR", 0), std::string::npos) << acme;
+    const std::string section(1, docserver::kSectionSep);
+    // Levels go out coarsest first, the document level last.
+    EXPECT_NE(acme.find("Box" + section + "Folder" + section + "Document"), std::string::npos);
+    EXPECT_EQ(engine->Execute(state, "TALQGetProjectInfo,reviewer,review,HARBOR").rfind("ERROR", 0),
+              0u);  // the reviewer has no access there
 }
 
 }  // namespace
