@@ -1,0 +1,84 @@
+// Generating the demo system, and the page work the stand-in server does per
+// image request.
+
+#include <benchmark/benchmark.h>
+
+#include <QDir>
+#include <QGuiApplication>
+
+#include <cstdlib>
+
+#include "demo/demo_database.h"
+#include "demo/demo_system.h"
+#include "imaging/page_files.h"
+#include "imaging/page_quality.h"
+#include "imaging/page_typesetter.h"
+
+namespace {
+
+using namespace docserver;
+
+std::string FreshDir(int run) {
+    const QString path = QDir::temp().filePath(
+        QStringLiteral("talq-demo-bench-%1-%2").arg(QCoreApplication::applicationPid()).arg(run));
+    QDir(path).removeRecursively();
+    QDir().mkpath(path);
+    return path.toStdString();
+}
+
+void BM_GenerateDefaultDemoSystem(benchmark::State& state) {
+    int run = 0;
+    for (auto _ : state) {
+        const std::string dir = FreshDir(run++);
+        const auto demo = demo::GenerateDemoSystem(dir, demo::DemoOptions{});
+        demo::WriteDemoSystem(dir, demo);
+        benchmark::DoNotOptimize(demo.projects.size());
+        state.PauseTiming();
+        QDir(QString::fromStdString(dir)).removeRecursively();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_GenerateDefaultDemoSystem)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+imaging::PageText SampleText() {
+    imaging::PageText text;
+    text.heading = "Status Report on Freight Terms";
+    for (int i = 0; i < 6; ++i) {
+        text.paragraphs.push_back(
+            "The shipping clerk received the freight invoice after the meeting on Tuesday, and "
+            "accounts payable approved the revised contract subject to final approval.");
+    }
+    text.stamp = "ACM0000001";
+    return text;
+}
+
+void BM_TypesetAndStoreG4Page(benchmark::State& state) {
+    for (auto _ : state) {
+        const auto page = imaging::TypesetPage(SampleText(), imaging::PageSize::Letter,
+                                               imaging::PageColour::Bitonal);
+        benchmark::DoNotOptimize(imaging::EncodeG4Tiff({page.image}).size());
+    }
+}
+BENCHMARK(BM_TypesetAndStoreG4Page)->Unit(benchmark::kMillisecond);
+
+void BM_G4PageAtQuality(benchmark::State& state) {
+    const auto page =
+        imaging::TypesetPage(SampleText(), imaging::PageSize::Letter, imaging::PageColour::Bitonal);
+    const std::string stored = imaging::EncodeG4Tiff({page.image});
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            imaging::ImageForQuality(stored, static_cast<int>(state.range(0))).bytes.size());
+    }
+}
+BENCHMARK(BM_G4PageAtQuality)->Arg(100)->Arg(150)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

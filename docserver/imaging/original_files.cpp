@@ -1,0 +1,161 @@
+#include "imaging/original_files.h"
+
+#include <poppler-qt6.h>
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QPainter>
+#include <QPdfWriter>
+
+#include "imaging/page_files.h"
+#include "imaging/page_typesetter.h"
+#include "platform/rounding.h"
+
+namespace docserver::imaging {
+
+namespace {
+
+class PdfOriginal : public OriginalFile {
+  public:
+    explicit PdfOriginal(std::unique_ptr<Poppler::Document> doc) : doc_(std::move(doc)) {}
+    int PageCount() const override { return doc_->numPages(); }
+    QImage RenderPage(int page, int dpi) const override {
+        if (page < 1 || page > PageCount()) return {};
+        std::unique_ptr<Poppler::Page> p = doc_->page(page - 1);
+        if (!p) return {};
+        QImage image = p->renderToImage(dpi, dpi);
+        if (image.isNull()) return {};
+        // Poppler leaves unpainted areas transparent; pages are white paper.
+        QImage paper(image.size(), QImage::Format_RGB32);
+        paper.fill(Qt::white);
+        QPainter(&paper).drawImage(0, 0, image);
+        return paper;
+    }
+
+  private:
+    std::unique_ptr<Poppler::Document> doc_;
+};
+
+class TiffOriginal : public OriginalFile {
+  public:
+    TiffOriginal(std::string bytes, int count) : bytes_(std::move(bytes)), count_(count) {}
+    int PageCount() const override { return count_; }
+    QImage RenderPage(int page, int dpi) const override {
+        if (page < 1 || page > count_) return {};
+        QByteArray data =
+            QByteArray::fromRawData(bytes_.data(), static_cast<qsizetype>(bytes_.size()));
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer, "tiff");
+        if (!reader.jumpToImage(page - 1)) return {};
+        QImage image = reader.read();
+        if (image.isNull()) return {};
+        const double stored = image.dotsPerMeterX() > 0 ? image.dotsPerMeterX() * 0.0254 : 300.0;
+        if (stored <= dpi) return image.convertToFormat(QImage::Format_RGB32);
+        const double f = dpi / stored;
+        return image.convertToFormat(QImage::Format_RGB32)
+            .scaled(platform::RoundToInt(image.width() * f),
+                    platform::RoundToInt(image.height() * f), Qt::IgnoreAspectRatio,
+                    Qt::SmoothTransformation);
+    }
+
+  private:
+    std::string bytes_;
+    int count_;
+};
+
+class TextOriginal : public OriginalFile {
+  public:
+    explicit TextOriginal(std::string text) : text_(std::move(text)) {
+        // Counting pages means laying the text out; do it once at a fixed
+        // resolution so the count never depends on the one asked for.
+        count_ = static_cast<int>(TypesetPlainText(text_, 100).size());
+    }
+    int PageCount() const override { return count_; }
+    QImage RenderPage(int page, int dpi) const override {
+        if (page < 1 || page > count_) return {};
+        auto pages = TypesetPlainText(text_, 100);
+        if (page > static_cast<int>(pages.size())) return {};
+        QImage image = pages[page - 1].image;
+        if (dpi == 100) return image;
+        const double f = dpi / 100.0;
+        return image.scaled(platform::RoundToInt(image.width() * f),
+                            platform::RoundToInt(image.height() * f), Qt::IgnoreAspectRatio,
+                            Qt::SmoothTransformation);
+    }
+
+  private:
+    std::string text_;
+    int count_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<OriginalFile> OriginalFile::Open(const std::string& path) {
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes)) return nullptr;
+    if (bytes.rfind("%PDF", 0) == 0) {
+        auto doc = Poppler::Document::loadFromData(
+            QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+        if (!doc || doc->isLocked()) return nullptr;
+        return std::make_unique<PdfOriginal>(std::move(doc));
+    }
+    if (bytes.rfind("II*", 0) == 0 || bytes.rfind("MM", 0) == 0) {
+        QByteArray data =
+            QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer, "tiff");
+        const int count = reader.imageCount();
+        if (count <= 0) return nullptr;
+        return std::make_unique<TiffOriginal>(std::move(bytes), count);
+    }
+    return std::make_unique<TextOriginal>(std::move(bytes));
+}
+
+std::string RenderOriginalPage(const std::string& path, int page, int dpi) {
+    const auto file = OriginalFile::Open(path);
+    if (!file) return {};
+    const QImage image = file->RenderPage(page, dpi);
+    if (image.isNull()) return {};
+    return EncodePng(image);
+}
+
+bool WriteTextPdf(const std::vector<PageText>& pages, PageSize size, const std::string& path) {
+    if (pages.empty()) return false;
+    QPdfWriter writer(QString::fromStdString(path));
+    writer.setResolution(kStoredDpi);
+    writer.setCreator(QStringLiteral("talq-demo"));
+    const QSize pixels = PagePixels(size, kStoredDpi);
+    writer.setPageSize(
+        QPageSize(QSizeF(pixels.width() / double(kStoredDpi), pixels.height() / double(kStoredDpi)),
+                  QPageSize::Inch));
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    QPainter painter;
+    if (!painter.begin(&writer)) return false;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        if (i > 0 && !writer.newPage()) return false;
+        RenderedPage words;
+        PaintPage(painter, pages[i], pixels, kStoredDpi, PageColour::Bitonal, words);
+    }
+    return painter.end();
+}
+
+QImage RenderTextImage(const std::string& text, int dpi) {
+    auto pages = TypesetPlainText(text, dpi);
+    if (pages.size() == 1) return pages.front().image;
+    // Stack the pages into one tall sheet so the whole text shows at once.
+    const QSize size = pages.front().image.size();
+    QImage sheet(size.width(), size.height() * static_cast<int>(pages.size()),
+                 QImage::Format_RGB32);
+    sheet.fill(Qt::white);
+    sheet.setDotsPerMeterX(pages.front().image.dotsPerMeterX());
+    sheet.setDotsPerMeterY(pages.front().image.dotsPerMeterY());
+    QPainter painter(&sheet);
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        painter.drawImage(0, size.height() * static_cast<int>(i), pages[i].image);
+    }
+    return sheet;
+}
+
+}  // namespace docserver::imaging

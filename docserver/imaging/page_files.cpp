@@ -1,0 +1,191 @@
+#include "imaging/page_files.h"
+
+#include <tiffio.h>
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QImageWriter>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "platform/rounding.h"
+
+namespace docserver::imaging {
+
+bool IsInk(QRgb pixel) {
+    return qGray(pixel) < 128;
+}
+
+namespace {
+
+// libtiff writes through these callbacks into a growing byte string, so the
+// same encoder serves files and replies.
+struct MemoryTiff {
+    std::string bytes;
+    toff_t position = 0;
+};
+
+tsize_t MemRead(thandle_t h, tdata_t data, tsize_t size) {
+    auto* m = static_cast<MemoryTiff*>(h);
+    if (m->position >= m->bytes.size()) return 0;
+    const auto n = std::min<toff_t>(size, m->bytes.size() - m->position);
+    std::memcpy(data, m->bytes.data() + m->position, n);
+    m->position += n;
+    return static_cast<tsize_t>(n);
+}
+
+tsize_t MemWrite(thandle_t h, tdata_t data, tsize_t size) {
+    auto* m = static_cast<MemoryTiff*>(h);
+    const auto end = m->position + static_cast<toff_t>(size);
+    if (end > m->bytes.size()) m->bytes.resize(end);
+    std::memcpy(m->bytes.data() + m->position, data, static_cast<std::size_t>(size));
+    m->position = end;
+    return size;
+}
+
+toff_t MemSeek(thandle_t h, toff_t offset, int whence) {
+    auto* m = static_cast<MemoryTiff*>(h);
+    toff_t base = 0;
+    if (whence == SEEK_CUR) base = m->position;
+    if (whence == SEEK_END) base = m->bytes.size();
+    m->position = base + offset;
+    return m->position;
+}
+
+int MemClose(thandle_t) {
+    return 0;
+}
+toff_t MemSize(thandle_t h) {
+    return static_cast<MemoryTiff*>(h)->bytes.size();
+}
+int MemMap(thandle_t, tdata_t*, toff_t*) {
+    return 0;
+}
+void MemUnmap(thandle_t, tdata_t, toff_t) {}
+
+void SilentHandler(const char*, const char*, va_list) {}
+
+bool WritePage(TIFF* tif, const QImage& source, int pageNumber, int pageCount) {
+    const QImage page = source.convertToFormat(QImage::Format_Grayscale8);
+    const int width = page.width();
+    const int height = page.height();
+    const double dpiX = page.dotsPerMeterX() > 0 ? page.dotsPerMeterX() * 0.0254 : 300.0;
+    const double dpiY = page.dotsPerMeterY() > 0 ? page.dotsPerMeterY() * 0.0254 : 300.0;
+    TIFFSetField(tif, TIFFTAG_SUBFILETYPE, pageCount > 1 ? FILETYPE_PAGE : 0);
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(width));
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(height));
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+    TIFFSetField(tif, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(height));
+    TIFFSetField(tif, TIFFTAG_XRESOLUTION, static_cast<float>(dpiX));
+    TIFFSetField(tif, TIFFTAG_YRESOLUTION, static_cast<float>(dpiY));
+    TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    if (pageCount > 1) {
+        TIFFSetField(tif, TIFFTAG_PAGENUMBER, static_cast<uint16_t>(pageNumber),
+                     static_cast<uint16_t>(pageCount));
+    }
+    std::vector<unsigned char> row((width + 7) / 8);
+    for (int y = 0; y < height; ++y) {
+        std::fill(row.begin(), row.end(), 0);
+        const uchar* pixels = page.constScanLine(y);
+        int x = 0;
+        // Paper is mostly blank: skip eight white pixels at a time.
+        for (; x + 8 <= width; x += 8) {
+            std::uint64_t eight;
+            std::memcpy(&eight, pixels + x, 8);
+            if (eight == ~std::uint64_t{0}) continue;
+            unsigned char bits = 0;
+            for (int i = 0; i < 8; ++i)
+                bits = static_cast<unsigned char>((bits << 1) | (pixels[x + i] < 128));
+            row[x >> 3] = bits;
+        }
+        for (; x < width; ++x) {
+            if (pixels[x] < 128) row[x >> 3] |= static_cast<unsigned char>(0x80 >> (x & 7));
+        }
+        if (TIFFWriteScanline(tif, row.data(), static_cast<uint32_t>(y), 0) < 0) return false;
+    }
+    return TIFFWriteDirectory(tif) != 0;
+}
+
+}  // namespace
+
+std::string EncodeG4Tiff(const std::vector<QImage>& pages) {
+    if (pages.empty()) return {};
+    MemoryTiff memory;
+    TIFFSetErrorHandler(SilentHandler);
+    TIFFSetWarningHandler(SilentHandler);
+    TIFF* tif = TIFFClientOpen("page", "w", &memory, MemRead, MemWrite, MemSeek, MemClose, MemSize,
+                               MemMap, MemUnmap);
+    if (tif == nullptr) return {};
+    bool ok = true;
+    for (std::size_t i = 0; ok && i < pages.size(); ++i) {
+        ok = !pages[i].isNull() &&
+             WritePage(tif, pages[i], static_cast<int>(i), static_cast<int>(pages.size()));
+    }
+    TIFFClose(tif);
+    return ok ? memory.bytes : std::string();
+}
+
+bool WriteG4Tiff(const std::vector<QImage>& pages, const std::string& path) {
+    const std::string bytes = EncodeG4Tiff(pages);
+    return !bytes.empty() && WriteWholeFile(path, bytes);
+}
+
+namespace {
+
+std::string Encode(const QImage& image, const char* format, int quality) {
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    if (quality >= 0) writer.setQuality(quality);
+    if (!writer.write(image)) return {};
+    return std::string(out.constData(), static_cast<std::size_t>(out.size()));
+}
+
+}  // namespace
+
+std::string EncodeJpeg(const QImage& page, bool grey, int quality) {
+    QImage image = page.convertToFormat(grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+    image.setDotsPerMeterX(page.dotsPerMeterX());
+    image.setDotsPerMeterY(page.dotsPerMeterY());
+    return Encode(image, "jpeg", quality);
+}
+
+std::string EncodePng(const QImage& image) {
+    return Encode(image, "png", -1);
+}
+
+QImage DecodeImage(const std::string& bytes) {
+    QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    QImage image = reader.read();
+    return image;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out.flush());
+}
+
+}  // namespace docserver::imaging

@@ -1,0 +1,207 @@
+// Page typesetting, stored page files and the image qualities.
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include "imaging/page_files.h"
+#include "imaging/page_quality.h"
+#include "imaging/page_typesetter.h"
+#include "support/scoped_env.h"
+
+namespace {
+
+using namespace docserver::imaging;
+
+PageText SampleText() {
+    PageText text;
+    text.heading = "Quarterly Shipping Report";
+    text.paragraphs = {
+        "The warehouse received forty pallets of copper fittings on Monday, and the invoice "
+        "was matched against the purchase order before payment.",
+        "Questions about this memo go to the regional office."};
+    text.stamp = "ACM0000017";
+    return text;
+}
+
+bool BoxHasInk(const QImage& image, const WordBox& box) {
+    for (int y = box.y; y < box.y + box.height; ++y) {
+        for (int x = box.x; x < box.x + box.width; ++x) {
+            if (IsInk(image.pixel(x, y))) return true;
+        }
+    }
+    return false;
+}
+
+bool InsideSomeBox(const std::vector<WordBox>& words, int x, int y) {
+    for (const auto& w : words) {
+        if (x >= w.x && x < w.x + w.width && y >= w.y && y < w.y + w.height) return true;
+    }
+    return false;
+}
+
+TEST(PageTypesetterTest, WordBoxesCoverEveryInkPixelAndEachHoldsInk) {
+    for (const auto size : {PageSize::Letter, PageSize::Legal, PageSize::LetterLandscape}) {
+        const RenderedPage page = TypesetPage(SampleText(), size, PageColour::Bitonal);
+        ASSERT_EQ(page.image.size(), PagePixels(size));
+        ASSERT_GT(page.words.size(), 30u);
+        for (const auto& w : page.words) {
+            EXPECT_TRUE(BoxHasInk(page.image, w)) << w.word;
+            EXPECT_GE(w.x, 0);
+            EXPECT_LE(w.x + w.width, page.image.width());
+        }
+        int stray = 0;
+        const QImage rgb = page.image.convertToFormat(QImage::Format_RGB32);
+        for (int y = 0; y < rgb.height(); y += 1) {
+            const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+            for (int x = 0; x < rgb.width(); ++x) {
+                if (IsInk(row[x]) && !InsideSomeBox(page.words, x, y)) ++stray;
+            }
+        }
+        EXPECT_EQ(stray, 0);
+    }
+}
+
+TEST(PageTypesetterTest, BitonalPageHoldsOnlyBlackAndWhite) {
+    const RenderedPage page = TypesetPage(SampleText(), PageSize::Letter, PageColour::Bitonal);
+    for (int y = 0; y < page.image.height(); y += 7) {
+        for (int x = 0; x < page.image.width(); ++x) {
+            const QRgb p = page.image.pixel(x, y);
+            ASSERT_TRUE(p == qRgb(0, 0, 0) || p == qRgb(255, 255, 255)) << x << "," << y;
+        }
+    }
+}
+
+TEST(PageTypesetterTest, OcrTextAndWordListFollowTheDrawnWordsInOrder) {
+    const RenderedPage page = TypesetPage(SampleText(), PageSize::Letter, PageColour::Bitonal);
+    EXPECT_EQ(page.words.front().word, "Quarterly");
+    EXPECT_EQ(page.words.back().word, "ACM0000017");
+    EXPECT_EQ(page.ocrText.rfind("Quarterly Shipping Report\r\n", 0), 0u);
+    std::string joined;
+    for (const auto& w : page.words) joined += w.word;
+    std::string ocr = page.ocrText;
+    std::erase_if(ocr, [](char c) { return c == ' ' || c == '\r' || c == '\n'; });
+    EXPECT_EQ(joined, ocr);
+    // Later lines sit lower on the page.
+    EXPECT_LT(page.words.front().y, page.words[5].y);
+}
+
+TEST(PageTypesetterTest, TextBeyondThePageIsLeftOutOfTheWordList) {
+    PageText text;
+    text.paragraphs.assign(200, "filler words that repeat until the page runs out");
+    text.stamp = "END";
+    const RenderedPage page = TypesetPage(text, PageSize::Letter, PageColour::Bitonal);
+    const int height = page.image.height();
+    for (const auto& w : page.words) EXPECT_LE(w.y + w.height, height - 300 + 60);
+    EXPECT_EQ(page.words.back().word, "END");
+}
+
+TEST(PageTypesetterTest, WordListUsesCaretsAndBars) {
+    EXPECT_EQ(FormatWordList({{"a", 1, 2, 3, 4}, {"b", 5, 6, 7, 8}}), "a|1|2|3|4^b|5|6|7|8");
+    EXPECT_EQ(FormatWordList({}), "");
+}
+
+TEST(PageFilesTest, G4TiffReadsBackAsOneBitPageWithItsResolution) {
+    testsupport::ScopedTempDir dir;
+    const RenderedPage page = TypesetPage(SampleText(), PageSize::Legal, PageColour::Bitonal);
+    const std::string path = dir.Path() + "/page.tif";
+    ASSERT_TRUE(WriteG4Tiff({page.image}, path));
+    std::string bytes;
+    ASSERT_TRUE(ReadWholeFile(path, bytes));
+    EXPECT_LT(bytes.size(), 200000u);  // compressed, not raw bits
+    const QImage back = DecodeImage(bytes);
+    ASSERT_FALSE(back.isNull());
+    EXPECT_EQ(back.size(), QSize(2550, 4200));
+    EXPECT_EQ(back.depth(), 1);
+    EXPECT_NEAR(back.dotsPerMeterX() * 0.0254, 300.0, 0.5);
+    EXPECT_NEAR(back.dotsPerMeterY() * 0.0254, 300.0, 0.5);
+    // Ink stays ink: photometric interpretation and bit order are right.
+    for (const auto& w : page.words) {
+        ASSERT_TRUE(BoxHasInk(back.convertToFormat(QImage::Format_RGB32), w)) << w.word;
+        break;
+    }
+    const QImage rgb = back.convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(rgb.pixel(5, 5), qRgb(255, 255, 255));
+    int differing = 0;
+    for (int y = 0; y < rgb.height(); y += 3) {
+        for (int x = 0; x < rgb.width(); x += 3) {
+            if (IsInk(rgb.pixel(x, y)) != IsInk(page.image.pixel(x, y))) ++differing;
+        }
+    }
+    EXPECT_EQ(differing, 0);
+}
+
+TEST(PageFilesTest, EmptyOrNullPagesGiveNoTiff) {
+    EXPECT_TRUE(EncodeG4Tiff({}).empty());
+    EXPECT_TRUE(EncodeG4Tiff({QImage()}).empty());
+    testsupport::ScopedTempDir dir;
+    EXPECT_FALSE(WriteG4Tiff({QImage()}, dir.Path() + "/x.tif"));
+}
+
+TEST(PageFilesTest, JpegPagesKeepSizeResolutionAndGreyness) {
+    const RenderedPage page = TypesetPage(SampleText(), PageSize::Letter, PageColour::Grey);
+    const QImage grey = DecodeImage(EncodeJpeg(page.image, true));
+    ASSERT_FALSE(grey.isNull());
+    EXPECT_EQ(grey.size(), QSize(2550, 3300));
+    EXPECT_TRUE(grey.isGrayscale());
+    EXPECT_NEAR(grey.dotsPerMeterX() * 0.0254, 300.0, 0.5);
+    const RenderedPage colour = TypesetPage(SampleText(), PageSize::Letter, PageColour::Colour);
+    const QImage back = DecodeImage(EncodeJpeg(colour.image, false));
+    EXPECT_FALSE(back.isGrayscale());
+}
+
+TEST(PageQualityTest, QualitiesGiveTheResampledSizeAndMatchingScale) {
+    const RenderedPage page = TypesetPage(SampleText(), PageSize::Letter, PageColour::Bitonal);
+    const std::string stored = EncodeG4Tiff({page.image});
+    const QualityImage q0 = ImageForQuality(stored, 0);
+    EXPECT_EQ(q0.bytes, stored);
+    EXPECT_DOUBLE_EQ(q0.scale, 1.0);
+
+    const QualityImage q100 = ImageForQuality(stored, 100);
+    EXPECT_NEAR(q100.scale, 1.0 / 3.0, 1e-9);
+    const QImage i100 = DecodeImage(q100.bytes);
+    EXPECT_EQ(i100.size(), QSize(850, 1100));
+
+    const QualityImage q150 = ImageForQuality(stored, 150);
+    EXPECT_NEAR(q150.scale, 0.5, 1e-9);
+    EXPECT_EQ(DecodeImage(q150.bytes).size(), QSize(1275, 1650));
+
+    const RenderedPage landscape =
+        TypesetPage(SampleText(), PageSize::LetterLandscape, PageColour::Colour);
+    const QualityImage qc = ImageForQuality(EncodeJpeg(landscape.image, false), 100);
+    EXPECT_EQ(DecodeImage(qc.bytes).size(), QSize(1100, 850));
+}
+
+TEST(PageQualityTest, ThinStrokesSurviveResampling) {
+    QImage page(900, 900, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    for (int y = 0; y < 900; ++y) page.setPixel(451, y, qRgb(0, 0, 0));  // one-pixel line
+    page.setDotsPerMeterX(11811);
+    page.setDotsPerMeterY(11811);
+    const QImage small = DecodeImage(ImageForQuality(EncodeG4Tiff({page}), 100).bytes);
+    ASSERT_EQ(small.size(), QSize(300, 300));
+    int darkest = 255;
+    for (int x = 0; x < 300; ++x) darkest = std::min(darkest, qGray(small.pixel(x, 150)));
+    EXPECT_LT(darkest, 110);  // a third of a pixel of ink still reads dark
+}
+
+TEST(PageQualityTest, LowResolutionPagesAreSentAsStored) {
+    QImage page(200, 200, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    page.setDotsPerMeterX(3937);  // 100 dpi
+    page.setDotsPerMeterY(3937);
+    const std::string stored = EncodeJpeg(page, true);
+    const QualityImage q = ImageForQuality(stored, 150);
+    EXPECT_EQ(q.bytes, stored);
+    EXPECT_DOUBLE_EQ(q.scale, 1.0);
+    EXPECT_TRUE(ImageForQuality("not an image", 100).bytes.empty());
+}
+
+TEST(PageQualityTest, ScaleHeadIsEightCharactersPaddedWithNul) {
+    EXPECT_EQ(FormatScaleHead(1.0 / 3.0), "0.333333");
+    EXPECT_EQ(FormatScaleHead(0.5), std::string("0.5\0\0\0\0\0", 8));
+    EXPECT_EQ(FormatScaleHead(1.0).size(), 8u);
+    EXPECT_EQ(std::stod(FormatScaleHead(0.5)), 0.5);
+}
+
+}  // namespace
