@@ -36,6 +36,15 @@ class FrmViewRedisplayTest : public FrmViewTest {
         window->g_ValidImage = 1;
         window->szCurrentKey = "K0001";
     }
+    // A 400 x 300 page with a black redaction over (10,10)-(60,40) and a
+    // yellow highlight over (100,100)-(150,130).
+    void LoadMarkedPage() {
+        LoadPage(400, 300);
+        window->RedactList = {Box(10, 10, 60, 40, kBlack)};
+        window->RedactCount = 1;
+        window->HiLiteList = {Box(100, 100, 150, 130, kYellow)};
+        window->HiLiteCount = 1;
+    }
     // Draws at 100 %, unscrolled.
     void ShowAtFullSize() {
         window->g_ScaleFactor = 1.0f;
@@ -120,11 +129,7 @@ TEST_F(FrmViewRedisplayTest, NoPageOrAZeroSizeKeepsScaleAndMode) {
 }
 
 TEST_F(FrmViewRedisplayTest, BackBufferHoldsRedactionAndHighlightAndTheScreenItsCopy) {
-    LoadPage(400, 300);
-    window->RedactList = {Box(10, 10, 60, 40, kBlack)};
-    window->RedactCount = 1;
-    window->HiLiteList = {Box(100, 100, 150, 130, kYellow)};
-    window->HiLiteCount = 1;
+    LoadMarkedPage();
     ShowAtFullSize();
     EXPECT_EQ(Back(35, 25), kBlack);
     EXPECT_EQ(Back(125, 115), kYellow);
@@ -134,11 +139,7 @@ TEST_F(FrmViewRedisplayTest, BackBufferHoldsRedactionAndHighlightAndTheScreenIts
 }
 
 TEST_F(FrmViewRedisplayTest, RestrictedPageShowsItsRedactionsButNoOtherLayer) {
-    LoadPage(400, 300);
-    window->RedactList = {Box(10, 10, 60, 40, kBlack)};
-    window->RedactCount = 1;
-    window->HiLiteList = {Box(100, 100, 150, 130, kYellow)};
-    window->HiLiteCount = 1;
+    LoadMarkedPage();
     window->g_PageRestricted = 1;
     ShowAtFullSize();
     EXPECT_EQ(Back(35, 25), kBlack);
@@ -155,11 +156,7 @@ TEST_F(FrmViewRedisplayTest, RestrictedPageShowsItsRedactionsButNoOtherLayer) {
 }
 
 TEST_F(FrmViewRedisplayTest, HiddenAnnotationLevelAndBehaviourBitsSkipTheirLayers) {
-    LoadPage(400, 300);
-    window->RedactList = {Box(10, 10, 60, 40, kBlack)};
-    window->RedactCount = 1;
-    window->HiLiteList = {Box(100, 100, 150, 130, kYellow)};
-    window->HiLiteCount = 1;
+    LoadMarkedPage();
     window->g_RestrictAnnotations = 2;
     ShowAtFullSize();
     EXPECT_EQ(Back(35, 25), kBlack);

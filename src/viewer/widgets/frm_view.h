@@ -286,6 +286,8 @@ class frmView : public QMainWindow {
     void ToggleStatusBit(QAction* entry, std::int16_t bit);
     void ApplyLayout(const LayoutResult& r);
     void ClearPane(SurfacePane* pane);
+    // Closes the project tree, gives up the page lock and frees the page.
+    void CloseTreeAndPage();
     int PixelsX(int twips) const;
     int PixelsY(int twips) const;
 

@@ -84,20 +84,11 @@ void frmView::Form_Unload() {
     unloaded_ = true;
     ClearServerQuery();
     if (DDEForm != nullptr) {
-        delete DDEForm;
+        // Later, not now: unloading may run inside one of its handlers.
+        DDEForm->deleteLater();
         DDEForm = nullptr;
     }
-    if (dlgPrjVw != nullptr) {
-        dlgPrjVw->close();
-        dlgPrjVw->deleteLater();
-        dlgPrjVw = nullptr;
-    }
-    PrjView_Active = 0;
-    ReleasePageLock();
-    if (ImgObj) {
-        ImgObj->FreeGraphics();
-        ImgObj->FreeImage();
-    }
+    CloseTreeAndPage();
     TalqAPi.reset();
     ImgObj.reset();
     DeleteTempFile(szTempFname);

@@ -15,8 +15,8 @@
 
 namespace viewer {
 
-void frmView::ClearProjectViews() {
-    if (PrjView_Active != 0 && dlgPrjVw != nullptr) {
+void frmView::CloseTreeAndPage() {
+    if (dlgPrjVw != nullptr) {
         dlgPrjVw->close();
         dlgPrjVw->deleteLater();
         dlgPrjVw = nullptr;
@@ -27,6 +27,10 @@ void frmView::ClearProjectViews() {
         ImgObj->FreeGraphics();
         ImgObj->FreeImage();
     }
+}
+
+void frmView::ClearProjectViews() {
+    CloseTreeAndPage();
     ClearPane(picImage);
     lblStatus->clear();
     txtStatus->clear();
