@@ -21,6 +21,8 @@ struct FakeViewerSession : viewer::ViewerSession {
     std::int32_t extSystemFlags = 0;
     bool grantLocks = true;
     std::vector<std::string> locksSet, locksRemoved;
+    // Also told of removed locks, for tests that outlive the session.
+    std::vector<std::string>* removedSink = nullptr;
 
     void SetDisplayErrorMsgs(bool) override {}
     bool IsRequestInProcess() override { return busy; }
@@ -56,6 +58,7 @@ struct FakeViewerSession : viewer::ViewerSession {
     }
     bool RemovePageLock(const std::string& key) override {
         locksRemoved.push_back(key);
+        if (removedSink != nullptr) removedSink->push_back(key);
         return true;
     }
     bool LoginToServer(std::string&, std::string&, std::string&, std::string&,

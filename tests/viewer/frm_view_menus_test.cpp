@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
@@ -335,6 +336,83 @@ TEST_F(FrmViewMenusTest, BehaviourBitsDisableTheSessionMenus) {
     window->ResetBehavior(0);
     EXPECT_TRUE(window->mnuLogin->isEnabled());
     EXPECT_EQ(window->lBehaviorFlags, 0);
+}
+
+}  // namespace
+
+namespace {
+
+class FrmViewLifecycleTest : public FrmViewTest {
+  protected:
+    void SelectFirstProject() {
+        session->userValid = true;
+        session->projectList = "ALPHA";
+        session->selectable = {"ALPHA"};
+        session->firstKey = "K0001";
+        talq::DialogFactory<frmListBox>::Scoped pick(
+            testsupport::ScriptedMaker<frmListBox>([](frmListBox& d) {
+                d.List1->setCurrentRow(0);
+                d.cmdOK_Click();
+            }));
+        window->mnu_project_Click();
+    }
+};
+
+TEST_F(FrmViewLifecycleTest, SelectedProjectShowsItsFirstPageUnlessNavigationIsLimited) {
+    SelectFirstProject();
+    EXPECT_EQ(window->szCurrentKey, "K0001");
+    window->g_LimitNav = 1;
+    SelectFirstProject();  // the views are cleared first, so no key is left
+    EXPECT_EQ(window->szCurrentKey, "");
+}
+
+TEST_F(FrmViewLifecycleTest, UnloadWithoutConnectionCompletesSilentlyAndRemovesTempFiles) {
+    testsupport::ScopedTempDir dir;
+    window->szTempFname = dir.Path() + "/page.tmp";
+    window->szPrintTempFname = dir.Path() + "/print.tmp";
+    testsupport::WriteFile(window->szTempFname, "bytes");
+    window->g_TagPalInitialized = 1;
+    window->Form_Unload();
+    EXPECT_TRUE(prompts.Records().empty());
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.Path() + "/page.tmp")));
+    EXPECT_EQ(window->szTempFname, "");
+    EXPECT_EQ(window->szPrintTempFname, "");
+    EXPECT_EQ(window->g_TagPalInitialized, 0);
+    EXPECT_EQ(window->MainFormLoaded, 0);
+    EXPECT_FALSE(window->TalqAPi);
+    EXPECT_FALSE(window->ImgObj);
+    window->Form_Unload();  // a second unload finds nothing to do
+    EXPECT_EQ(window->MainFormLoaded, 0);
+}
+
+TEST_F(FrmViewLifecycleTest, UnloadGivesUpThePageLockBeforeTheSessionGoes) {
+    std::vector<std::string> removed;
+    session->removedSink = &removed;
+    session->projectValid = true;
+    window->SetPageLock("K7");
+    window->Form_Unload();
+    EXPECT_EQ(removed, std::vector<std::string>{"K7"});
+    EXPECT_EQ(window->g_szLockedKey, "");
+}
+
+TEST_F(FrmViewLifecycleTest, ClearingTheViewsForgetsThePageAndItsPanes) {
+    window->szCurrentKey = "K1";
+    window->g_szDocBkey = "K1";
+    window->g_ValidImage = 1;
+    window->TagPal_Active = 1;
+    window->Query_Active = 1;
+    window->RedactMode = 13;
+    window->bQuesterActive = true;
+    window->setWindowTitle("Project: X");
+    window->ClearProjectViews();
+    EXPECT_EQ(window->szCurrentKey, "");
+    EXPECT_EQ(window->g_szDocBkey, "");
+    EXPECT_EQ(window->g_ValidImage, 0);
+    EXPECT_FALSE(window->TagForm->isVisible());
+    EXPECT_FALSE(window->ScrollForm->isVisible());
+    EXPECT_EQ(window->RedactMode, 0);
+    EXPECT_FALSE(window->bQuesterActive);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Project Not Selected"));
 }
 
 }  // namespace
