@@ -105,9 +105,9 @@ TEST_F(FrmViewMenusTest, QualityChoiceChecksOneEntryAndRefetchesOnlyOnChange) {
     window->g_szLockedKey = "K0002";
     session->projectValid = true;
     window->mnuQualityLow_Click();  // same quality: the page stays
-    EXPECT_TRUE(session->locksRemoved.empty());
+    EXPECT_TRUE(session->locksSet.empty());
     window->mnuQualityMedium_Click();  // the page is fetched again
-    EXPECT_EQ(session->locksRemoved, std::vector<std::string>{"K0002"});
+    EXPECT_EQ(session->locksSet, std::vector<std::string>{"K0002"});
     EXPECT_EQ(window->szCurrentKey, "K0002");
 }
 

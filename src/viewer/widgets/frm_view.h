@@ -60,6 +60,7 @@ class frmView : public QMainWindow {
 
     // ---- Page display ----
     bool DisplayImage(const std::string& key);
+    static bool FileExist(const std::string& path);
     void SetPageLock(const std::string& key);
     void ReleasePageLock();
 
@@ -175,6 +176,8 @@ class frmView : public QMainWindow {
     std::int32_t g_PageReadOnly = 0, g_PageRestricted = 0, g_PageBndryLvl = 0;
     bool g_NativeBlocked = false;
     std::string g_szWordList;
+    std::string g_szPageInfo, g_szNativeFile, g_szDocFldrDesc, g_szPageList;
+    std::int16_t g_iDocFlags = 0;
     AnnotationList RedactList, HiLiteList, StickyList, TextNoteList, ClipList, MarkUpList;
     int RedactCount = 0, HiLiteCount = 0, StickyCount = 0, TextNoteCount = 0, ClipCount = 0,
         MarkUpCount = 0;
@@ -286,6 +289,14 @@ class frmView : public QMainWindow {
     void ToggleStatusBit(QAction* entry, std::int16_t bit);
     void ApplyLayout(const LayoutResult& r);
     void ClearPane(SurfacePane* pane);
+    // Gives a back buffer its pane's size, cleared.
+    static void ClearBackBuffer(platform::DrawSurface& buffer, const SurfacePane* pane);
+    // Ends a failed page display with its mark on the status line.
+    bool FailPage(std::string& status, const char* mark);
+    void WriteStatus(const std::string& status);
+    void ShowPageArea(bool picture);
+    void RefreshDocumentBounds(const std::string& key);
+    void AppendStatusDetails(const std::string& key, std::string& status);
     // Closes the project tree, gives up the page lock and frees the page.
     void CloseTreeAndPage();
     int PixelsX(int twips) const;

@@ -101,6 +101,15 @@ PageDrawInfo frmView::MainPageDrawInfo() const {
     return info;
 }
 
+void frmView::ClearBackBuffer(platform::DrawSurface& buffer, const SurfacePane* pane) {
+    const int w = std::max(pane->width(), 1), h = std::max(pane->height(), 1);
+    if (buffer.Width() != w || buffer.Height() != h) {
+        buffer.Resize(w, h);
+    } else {
+        buffer.Clear();
+    }
+}
+
 void frmView::ClearPane(SurfacePane* pane) {
     pane->ClearSurface();
     pane->update();
@@ -109,12 +118,8 @@ void frmView::ClearPane(SurfacePane* pane) {
 void frmView::RedisplayImage() {
     const std::int16_t style = g_RestrictRedactions == 1 ? 0 : RedactFill;
     MouseTrack = 0;
-    const int w = std::max(picImage->width(), 1), h = std::max(picImage->height(), 1);
-    if (picImage2.Width() != w || picImage2.Height() != h) {
-        picImage2.Resize(w, h);
-    } else {
-        picImage2.Clear();
-    }
+    ClearBackBuffer(picImage2, picImage);
+    const int w = picImage2.Width(), h = picImage2.Height();
     if (g_ValidImage == 0 || !ImgObj) {
         ClearPane(picImage);
         return;
@@ -164,12 +169,8 @@ void frmView::RedisplayImage() {
 
 void frmView::RedisplayZoomImage() {
     const std::int16_t style = g_RestrictRedactions == 1 ? 0 : RedactFill;
-    const int w = std::max(picZoom2->width(), 1), h = std::max(picZoom2->height(), 1);
-    if (picImage3.Width() != w || picImage3.Height() != h) {
-        picImage3.Resize(w, h);
-    } else {
-        picImage3.Clear();
-    }
+    ClearBackBuffer(picImage3, picZoom2);
+    const int w = picImage3.Width(), h = picImage3.Height();
     if (g_ValidImage == 0 || !ImgObj) {
         ClearPane(picZoom2);
         return;

@@ -29,6 +29,34 @@ class ViewerSession {
     // "|"-separated boundary levels of the selected project and their count.
     virtual int BndryNbr() = 0;
     virtual std::string BndryLvls() = 0;
+    virtual std::int32_t Bndry3rdParty() = 0;
+    virtual std::int32_t FullText() = 0;
+    virtual std::string InfoDescs() = 0;  // "|"-separated
+    virtual bool DisplayErrorMsgs() = 0;
+    virtual bool AreRedactionsOkToView() = 0;
+    // Page requests.
+    virtual bool GetImagePageInfo(const std::string& key, std::int32_t& bndryLevel,
+                                  std::int32_t& rotation, std::int32_t& restricted,
+                                  std::string& infoValues, std::string& nativeFile) = 0;
+    virtual bool IsPlaceHolderImage() = 0;
+    virtual bool GetPageOCR(const std::string& key, std::string& text) = 0;
+    virtual std::string GetTextImage(const std::string& text) = 0;
+    virtual std::string GetImage(const std::string& key, int quality) = 0;
+    virtual float ScaleFactor() = 0;
+    // The word list; the four numbers of the reply are not used by the window.
+    virtual bool GetWordList(const std::string& key, std::string& words) = 0;
+    // Redactions, highlights, sticky notes, text notes, clips, markups.
+    virtual bool GetAllAnnotations(const std::string& key, std::string (&lists)[6]) = 0;
+    virtual bool GetBndryBegEndKey(const std::string& key, std::int32_t level, std::string& begKey,
+                                   std::string& endKey) = 0;
+    virtual bool GetBndryScrollList(const std::string& key, std::int32_t level, std::string& list,
+                                    std::int16_t& marker, std::int32_t& count,
+                                    std::int32_t& index) = 0;
+    virtual std::string GetFolderDescription(const std::string& key, std::int32_t level) = 0;
+    virtual std::string GetPageDate(const std::string& key) = 0;
+    virtual std::int32_t GetImageTags(const std::string& key, std::string& list) = 0;
+    // A free local file name; the file is not created.
+    virtual std::string CreateLocalTempFile(std::int32_t kind) = 0;
     virtual bool SetPageLock(const std::string& key) = 0;
     virtual bool RemovePageLock(const std::string& key) = 0;
     // The interactive login with the connection fields, which it may change.
@@ -53,6 +81,33 @@ class DisconnectedSession : public ViewerSession {
     std::string BackWardLink() override { return {}; }
     int BndryNbr() override { return 0; }
     std::string BndryLvls() override { return {}; }
+    std::int32_t Bndry3rdParty() override { return 0; }
+    std::int32_t FullText() override { return 0; }
+    std::string InfoDescs() override { return {}; }
+    bool DisplayErrorMsgs() override { return false; }
+    bool AreRedactionsOkToView() override { return false; }
+    bool GetImagePageInfo(const std::string&, std::int32_t&, std::int32_t&, std::int32_t&,
+                          std::string&, std::string&) override {
+        return false;
+    }
+    bool IsPlaceHolderImage() override { return false; }
+    bool GetPageOCR(const std::string&, std::string&) override { return false; }
+    std::string GetTextImage(const std::string&) override { return {}; }
+    std::string GetImage(const std::string&, int) override { return {}; }
+    float ScaleFactor() override { return 1.0f; }
+    bool GetWordList(const std::string&, std::string&) override { return false; }
+    bool GetAllAnnotations(const std::string&, std::string (&)[6]) override { return false; }
+    bool GetBndryBegEndKey(const std::string&, std::int32_t, std::string&, std::string&) override {
+        return false;
+    }
+    bool GetBndryScrollList(const std::string&, std::int32_t, std::string&, std::int16_t&,
+                            std::int32_t&, std::int32_t&) override {
+        return false;
+    }
+    std::string GetFolderDescription(const std::string&, std::int32_t) override { return {}; }
+    std::string GetPageDate(const std::string&) override { return {}; }
+    std::int32_t GetImageTags(const std::string&, std::string&) override { return 0; }
+    std::string CreateLocalTempFile(std::int32_t) override { return {}; }
     bool SetPageLock(const std::string&) override { return false; }
     bool RemovePageLock(const std::string&) override { return false; }
     bool LoginToServer(std::string&, std::string&, std::string&, std::string&,
