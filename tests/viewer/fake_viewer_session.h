@@ -69,7 +69,17 @@ struct FakeViewerSession : viewer::ViewerSession {
     std::vector<std::array<std::string, 2>> documents;
     std::map<std::string, std::string> folderDescriptions;  // by first key
 
+    std::int32_t userProjectSecurity = 0;
+    bool annotationsRestricted = false, annotationsOkToModify = true;
+    bool tagsRestricted = false, tagsOkToModify = true, redactionsOkToModify = true;
     std::int32_t Bndry3rdParty() override { return bndry3rdParty; }
+    std::string BndryDescs() override { return "Document|Folder"; }
+    std::int32_t UserProjectSecurity() override { return userProjectSecurity; }
+    bool AreAnnotationsRestricted() override { return annotationsRestricted; }
+    bool AreAnnotationsOkToModify() override { return annotationsOkToModify; }
+    bool AreTagsRestricted() override { return tagsRestricted; }
+    bool AreTagsOkToModify() override { return tagsOkToModify; }
+    bool AreRedactionsOkToModify() override { return redactionsOkToModify; }
     std::int32_t FullText() override { return fullText; }
     std::string InfoDescs() override { return infoDescs; }
     bool DisplayErrorMsgs() override { return true; }

@@ -361,7 +361,7 @@ class FrmViewLifecycleTest : public FrmViewTest {
 TEST_F(FrmViewLifecycleTest, SelectedProjectShowsItsFirstPageUnlessNavigationIsLimited) {
     SelectFirstProject();
     EXPECT_EQ(window->szCurrentKey, "K0001");
-    window->g_LimitNav = 1;
+    session->userProjectSecurity = 0x40000;
     SelectFirstProject();  // the views are cleared first, so no key is left
     EXPECT_EQ(window->szCurrentKey, "");
 }
@@ -413,6 +413,77 @@ TEST_F(FrmViewLifecycleTest, ClearingTheViewsForgetsThePageAndItsPanes) {
     EXPECT_EQ(window->RedactMode, 0);
     EXPECT_FALSE(window->bQuesterActive);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Project Not Selected"));
+}
+
+}  // namespace
+
+namespace {
+
+class FrmViewProjectTest : public FrmViewTest {
+  protected:
+    FrmViewProjectTest() {
+        session->userValid = session->projectValid = true;
+        session->projectName = "ALPHA";
+    }
+};
+
+TEST_F(FrmViewProjectTest, AccessLevelsFollowRightsAndTheBehaviourMask) {
+    window->LoadProjectViews();
+    EXPECT_EQ(window->g_RestrictAnnotations, 0);
+    EXPECT_EQ(window->g_RestrictTags, 0);
+    EXPECT_EQ(window->g_RestrictRedactions, 0);
+
+    session->annotationsOkToModify = false;
+    session->tagsRestricted = true;
+    session->redactionsOkToModify = false;
+    session->redactionsOkToView = true;
+    window->LoadProjectViews();
+    EXPECT_EQ(window->g_RestrictAnnotations, 1);
+    EXPECT_EQ(window->g_RestrictTags, 2);
+    EXPECT_EQ(window->g_RestrictRedactions, 2);  // may see through them
+    session->redactionsOkToView = false;
+    window->LoadProjectViews();
+    EXPECT_EQ(window->g_RestrictRedactions, 1);
+
+    session->annotationsOkToModify = true;
+    session->redactionsOkToModify = true;
+    window->lBehaviorFlags = 0x10 | 0x20 | 0x40 | 0x80 | 0x100;
+    window->LoadProjectViews();
+    EXPECT_EQ(window->g_RestrictAnnotations, 2);
+    EXPECT_EQ(window->g_RestrictRedactions, 1);
+}
+
+TEST_F(FrmViewProjectTest, NavigationLimitAndButtonLevelsComeFromTheBoundaryLevels) {
+    session->bndryLvls = "3|5|7";
+    session->bndryNbr = 3;
+    window->LoadProjectViews();
+    EXPECT_EQ(window->g_LimitNav, 0);
+    EXPECT_EQ(window->g_iDocLvl, 7);
+    EXPECT_EQ(window->NavButtonLevel, (std::array<std::int32_t, 10>{0, 0, 7, 7, 5, 5, 3, 3, 0, 0}));
+
+    session->userProjectSecurity = 0x40000;
+    session->bndry3rdParty = 3;  // the first of three levels
+    window->LoadProjectViews();
+    EXPECT_EQ(window->g_LimitNav, 1);
+    EXPECT_EQ(window->g_iLimit3rdLvl, 3);
+    EXPECT_EQ(window->NavButtonLevel, (std::array<std::int32_t, 10>{0, 0, 7, 7, 5, 5, 0, 0, 0, 0}));
+
+    session->bndry3rdParty = 9;  // not a level of the project: page buttons only
+    window->LoadProjectViews();
+    EXPECT_EQ(window->g_iLimit3rdLvl, 0);
+    EXPECT_EQ(window->NavButtonLevel, (std::array<std::int32_t, 10>{}));
+}
+
+TEST_F(FrmViewProjectTest, DateEntryNeedsAProjectThatKeepsDates) {
+    window->LoadProjectViews();
+    EXPECT_FALSE(window->mnuStsDate->isEnabled());
+    session->fullText = 8;
+    window->LoadProjectViews();
+    EXPECT_TRUE(window->mnuStsDate->isEnabled());
+    session->backWardLink = "   ";
+    window->LoadProjectViews();
+    EXPECT_FALSE(window->g_bBackLink);
+    EXPECT_FALSE(window->mnuLink->isEnabled());
 }
 
 }  // namespace

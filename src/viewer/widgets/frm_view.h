@@ -151,6 +151,8 @@ class frmView : public QMainWindow {
     std::int32_t g_RestrictAnnotations = 0, g_RestrictTags = 0, g_RestrictRedactions = 0;
     std::int16_t g_LimitNav = 0;
     std::int32_t g_iLimit3rdLvl = 0;
+    // Boundary level stepped by each navigation button (0 and 1: pages).
+    std::array<std::int32_t, 10> NavButtonLevel{};
     std::string g_sz3rdBkey, g_sz3rdEkey;
     std::int16_t g_ValidImage = 0;
     std::int16_t Query_Active = 0;

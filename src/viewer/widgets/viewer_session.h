@@ -30,6 +30,14 @@ class ViewerSession {
     virtual int BndryNbr() = 0;
     virtual std::string BndryLvls() = 0;
     virtual std::int32_t Bndry3rdParty() = 0;
+    virtual std::string BndryDescs() = 0;  // "|"-separated, in level order
+    // Rights of the user in the selected project.
+    virtual std::int32_t UserProjectSecurity() = 0;
+    virtual bool AreAnnotationsRestricted() = 0;
+    virtual bool AreAnnotationsOkToModify() = 0;
+    virtual bool AreTagsRestricted() = 0;
+    virtual bool AreTagsOkToModify() = 0;
+    virtual bool AreRedactionsOkToModify() = 0;
     virtual std::int32_t FullText() = 0;
     virtual std::string InfoDescs() = 0;  // "|"-separated
     virtual bool DisplayErrorMsgs() = 0;
@@ -82,6 +90,13 @@ class DisconnectedSession : public ViewerSession {
     int BndryNbr() override { return 0; }
     std::string BndryLvls() override { return {}; }
     std::int32_t Bndry3rdParty() override { return 0; }
+    std::string BndryDescs() override { return {}; }
+    std::int32_t UserProjectSecurity() override { return 0; }
+    bool AreAnnotationsRestricted() override { return true; }
+    bool AreAnnotationsOkToModify() override { return false; }
+    bool AreTagsRestricted() override { return true; }
+    bool AreTagsOkToModify() override { return false; }
+    bool AreRedactionsOkToModify() override { return false; }
     std::int32_t FullText() override { return 0; }
     std::string InfoDescs() override { return {}; }
     bool DisplayErrorMsgs() override { return false; }
