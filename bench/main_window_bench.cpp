@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "support/annotation_box.h"
 #include "support/test_images.h"
 #include "viewer/widgets/frm_view.h"
 
@@ -34,13 +35,7 @@ const std::string& G4Page() {
 }
 
 AnnotationRec Box(int l, int t, int r, int b, std::int32_t colour) {
-    AnnotationRec rec;
-    rec.Left = l;
-    rec.Top = t;
-    rec.Right = r;
-    rec.Bottom = b;
-    rec.Color = colour;
-    return rec;
+    return testsupport::AnnotationBox(l, t, r, b, colour);
 }
 
 // A shown window with the page at 100 % and a few of each box layer.

@@ -2,6 +2,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 
+#include "support/annotation_box.h"
 #include "viewer/frm_view_fixture.h"
 
 namespace {
@@ -24,14 +25,9 @@ std::string PngBytes(int w, int h) {
 
 std::string ListOf(std::int32_t l, std::int32_t t, std::int32_t r, std::int32_t b,
                    std::int32_t colour) {
-    AnnotationRec rec;
-    rec.Left = l;
-    rec.Top = t;
-    rec.Right = r;
-    rec.Bottom = b;
-    rec.Color = colour;
     std::string text;
-    TalqClientAPI_Header::BuildAnnotationList(1, {rec}, text);
+    TalqClientAPI_Header::BuildAnnotationList(1, {testsupport::AnnotationBox(l, t, r, b, colour)},
+                                              text);
     return text;
 }
 

@@ -1,6 +1,7 @@
 #include <QComboBox>
 #include <QScrollBar>
 
+#include "support/annotation_box.h"
 #include "support/scoped_env.h"
 #include "viewer/frm_view_fixture.h"
 
@@ -13,13 +14,7 @@ constexpr std::int32_t kBlack = 0x000000;
 constexpr std::int32_t kYellow = 0x00FFFF;
 
 AnnotationRec Box(int l, int t, int r, int b, std::int32_t colour) {
-    AnnotationRec rec;
-    rec.Left = l;
-    rec.Top = t;
-    rec.Right = r;
-    rec.Bottom = b;
-    rec.Color = colour;
-    return rec;
+    return testsupport::AnnotationBox(l, t, r, b, colour);
 }
 
 class FrmViewRedisplayTest : public FrmViewTest {
