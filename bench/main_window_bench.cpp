@@ -1,0 +1,96 @@
+// The main window redrawing a letter page with its layers: after a scroll
+// step and after a zoom-window step, as the scroll bar and zoom buttons do.
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <cstdlib>
+#include <string>
+
+#include "support/annotation_box.h"
+#include "support/test_images.h"
+#include "viewer/widgets/frm_view.h"
+
+namespace {
+
+constexpr int kPageW = 2550, kPageH = 3300;  // letter at 300 dpi
+
+const std::string& G4Page() {
+    static const std::string path = [] {
+        QImage page(kPageW, kPageH, QImage::Format_RGB32);
+        page.fill(Qt::white);
+        QPainter p(&page);
+        p.setPen(Qt::black);
+        for (int y = 200; y < kPageH - 200; y += 50) p.drawLine(150, y, kPageW - 150, y);
+        p.end();
+        std::string file = QDir::tempPath().toStdString() + "/talq_bench_window_page.tif";
+        testsupport::WriteG4Tiff(file, page, 300);
+        return file;
+    }();
+    return path;
+}
+
+AnnotationRec Box(int l, int t, int r, int b, std::int32_t colour) {
+    return testsupport::AnnotationBox(l, t, r, b, colour);
+}
+
+// A shown window with the page at 100 % and a few of each box layer.
+struct ShownPage {
+    viewer::frmView window;
+    ShownPage() {
+        window.Form_Load();
+        window.resize(1200, 1000);
+        window.show();
+        QApplication::processEvents();
+        window.ImgObj->OpenImageFile(G4Page());
+        window.g_ImgWidth = window.ImgObj->ImgWidth();
+        window.g_ImgHeight = window.ImgObj->ImgHeight();
+        window.g_ValidImage = 1;
+        for (int i = 0; i < 20; ++i) {
+            window.RedactList.push_back(Box(200, 150 * i + 100, 900, 150 * i + 140, 0));
+            window.HiLiteList.push_back(Box(1000, 150 * i + 100, 1800, 150 * i + 140, 65535));
+        }
+        window.RedactCount = window.HiLiteCount = 20;
+        window.ZoomWin_Active = 1;
+        window.g_ScaleFactor = 1.0f;
+        window.g_ScaleMode = 2;
+        window.Form_Resize();
+    }
+};
+
+void BM_RedisplayAfterScroll(benchmark::State& state) {
+    ShownPage page;
+    QScrollBar* bar = page.window.VScroll1;
+    int value = 0;
+    for (auto _ : state) {
+        value = value >= bar->maximum() ? 0 : value + bar->singleStep();
+        bar->setValue(value);  // runs the change handler, which redraws
+    }
+}
+BENCHMARK(BM_RedisplayAfterScroll)->Unit(benchmark::kMillisecond);
+
+void BM_ZoomWindowStep(benchmark::State& state) {
+    ShownPage page;
+    page.window.ZoomWin_X = 600;
+    page.window.ZoomWin_Y = 600;
+    int step = 0;
+    for (auto _ : state) {
+        page.window.TBZoom_Click(step++ % 8 < 4 ? 1 : 0);
+    }
+}
+BENCHMARK(BM_ZoomWindowStep)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

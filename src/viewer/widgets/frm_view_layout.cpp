@@ -1,0 +1,215 @@
+// Placement of every pane from the window's size and the pane flags, and the
+// two side splitters.
+
+#include <QApplication>
+#include <QComboBox>
+#include <QEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QToolButton>
+
+#include "platform/rounding.h"
+#include "viewer/widgets/frm_view.h"
+
+namespace viewer {
+namespace {
+
+// Clears a flag when the scope ends, however it ends.
+class FlagGuard {
+  public:
+    explicit FlagGuard(std::int16_t& flag) : flag_(flag) { flag_ = 1; }
+    ~FlagGuard() { flag_ = 0; }
+    FlagGuard(const FlagGuard&) = delete;
+    FlagGuard& operator=(const FlagGuard&) = delete;
+
+  private:
+    std::int16_t& flag_;
+};
+
+}  // namespace
+
+int frmView::PixelsX(int twips) const {
+    return platform::RoundToInt(twips / platform::ScreenTwipsPerPixel().x);
+}
+
+int frmView::PixelsY(int twips) const {
+    return platform::RoundToInt(twips / platform::ScreenTwipsPerPixel().y);
+}
+
+void frmView::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmView::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) Form_Resize();
+}
+
+void frmView::Form_Resize() {
+    if (isMinimized()) {
+        if (PrjView_Active == 1 && dlgPrjVw != nullptr && dlgPrjVw->isWindow()) {
+            dlgPrjVw->showMinimized();
+        }
+        return;
+    }
+    if (PrjView_Active == 1 && dlgPrjVw != nullptr && dlgPrjVw->isMinimized()) {
+        dlgPrjVw->showNormal();
+    }
+    if (Paint_in_Process == 1) return;
+    const FlagGuard painting(Paint_in_Process);
+
+    if (g_ValidImage == 0) {
+        lblStatus->clear();
+        txtStatus->clear();
+        for (QScrollBar* bar : {VScroll1, HScroll1}) {
+            const QSignalBlocker quiet(bar);
+            bar->setValue(0);
+            bar->setEnabled(false);
+        }
+        g_Hscroll = g_Vscroll = 0;
+    }
+
+    const platform::TwipsPerPixel tpp = platform::ScreenTwipsPerPixel();
+    LayoutInput in;
+    in.innerWidth = platform::RoundToInt(client->width() * tpp.x);
+    in.innerHeight = platform::RoundToInt(client->height() * tpp.y);
+    in.chromeWidth = platform::RoundToInt((frameGeometry().width() - client->width()) * tpp.x);
+    in.chromeHeight = platform::RoundToInt((frameGeometry().height() - client->height()) * tpp.y);
+    in.statusLine = g_StatusLine;
+    in.tagPaletteOpen = TagPal_Active == 1;
+    in.queryActive = Query_Active;
+    in.projectTreeOpen = PrjView_Active == 1;
+    in.zoomWindowOpen = ZoomWin_Active != 0;
+    in.serverHidesQuerySort = Query_Active > 0 && (Session().ExtSystemFlags() & 0x40) != 0;
+
+    KeptPaneSizes kept{MarginBarPosn, TagFormWidth, ZoomBarRatio};
+    const LayoutResult r = ComputeMainWindowLayout(in, kept, design_);
+    MarginBarPosn = kept.marginBarPosn;
+    TagFormWidth = kept.tagFormWidth;
+    ZoomBarRatio = kept.zoomBarRatio;
+    MarginBar_Active = r.marginBarActive ? 1 : 0;
+    MarginBar2_Active = r.marginBar2Active ? 1 : 0;
+    MarginBar2Posn = r.marginBar2Posn;
+    if (in.zoomWindowOpen) ZoomBarPosn = r.zoomBarPosn;
+    if (r.clearQuesterHits) bQuesterActive = false;
+
+    // The window never gets smaller than the panes need.
+    const QSize chrome = frameGeometry().size() - client->size();
+    const QSize minimum(std::max(PixelsX(r.minOuterWidth) - chrome.width(), 0),
+                        std::max(PixelsY(r.minOuterHeight) - chrome.height(), 0));
+    client->setMinimumSize(minimum);
+
+    ApplyLayout(r);
+
+    if (g_ValidImage > 0) {
+        SetImageScale(g_ScaleMode);
+        RedisplayImage();
+        if (ZoomWin_Active != 0) RedisplayZoomImage();
+    }
+}
+
+void frmView::ApplyLayout(const LayoutResult& r) {
+    auto place = [this](QWidget* w, const TwipRect& t) {
+        w->setGeometry(PixelsX(t.left), PixelsY(t.top), PixelsX(t.width), PixelsY(t.height));
+    };
+    auto placeOrHide = [&](QWidget* w, const std::optional<TwipRect>& t) {
+        if (t) {
+            place(w, *t);
+            w->show();
+        } else {
+            w->hide();
+        }
+    };
+
+    place(TopToolBar, r.topToolBar);
+    place(picFooter, r.picFooter);
+    placeOrHide(lblStatus, r.lblStatus);
+    placeOrHide(txtStatus, r.txtStatus);
+
+    placeOrHide(Marginbar, r.marginbar);
+    placeOrHide(picPrjVw, r.picPrjVw);
+    if (r.picPrjVw && dlgPrjVw != nullptr) {
+        if (dlgPrjVw->parentWidget() != picPrjVw) dlgPrjVw->setParent(picPrjVw);
+        dlgPrjVw->setGeometry(0, 0, PixelsX(r.picPrjVw->width), PixelsY(r.picPrjVw->height));
+        dlgPrjVw->show();
+    }
+    placeOrHide(ScrollForm, r.scrollForm);
+    if (r.scrollForm) {
+        QueryCombo->setGeometry(PixelsX(60), PixelsY(60), PixelsX(r.queryComboWidth), PixelsY(315));
+        QueryLabel->setGeometry(PixelsX(60), PixelsY(420), PixelsX(r.queryLabelWidth),
+                                PixelsY(255));
+        QueryList->setGeometry(PixelsX(10), PixelsY(720), PixelsX(r.queryListWidth),
+                               PixelsY(r.queryListHeight));
+        const int buttonsTop = 720 + r.queryListHeight + 20;
+        for (int i = 0; i < 10; ++i) {
+            QToolButton* b = TBQuery[static_cast<size_t>(i)];
+            const int left = i == 7 ? r.queryButton7Left : 60 + i * 300;
+            b->setGeometry(PixelsX(left), PixelsY(buttonsTop), PixelsX(285), PixelsY(285));
+        }
+        TBQuery[6]->setVisible(r.queryButton6Visible);
+    }
+
+    placeOrHide(MarginBar2, r.marginBar2);
+    placeOrHide(TagForm, r.tagForm);
+    if (r.tagForm) {
+        TBTag[0]->setGeometry(PixelsX(60), PixelsY(60), PixelsX(300), PixelsY(300));
+        TBTag[1]->setGeometry(PixelsX(r.tagButton1Left), PixelsY(60), PixelsX(300), PixelsY(300));
+        ResizeTagPalette();
+    }
+
+    placeOrHide(ZoomBar, r.zoomBar);
+    placeOrHide(picZoom, r.picZoom);
+    if (r.picZoom) {
+        place(picZoom2, r.picZoom2);
+        const int row = r.picZoom2.height + 15;
+        TBZoom[0]->setGeometry(PixelsX(60), PixelsY(row), PixelsX(270), PixelsY(270));
+        TBZoom[1]->setGeometry(PixelsX(360), PixelsY(row), PixelsX(270), PixelsY(270));
+        cboZoom2->setGeometry(PixelsX(700), PixelsY(row), PixelsX(1000), PixelsY(270));
+        TBZoom[2]->setGeometry(PixelsX(r.zoomButton2Left), PixelsY(row), PixelsX(270),
+                               PixelsY(270));
+    }
+
+    place(txtImage, r.txtImage);
+    place(picImage, r.picImage);
+    place(VScroll1, r.vScroll);
+    place(HScroll1, r.hScroll);
+}
+
+void frmView::Marginbar_MouseDown(int x) {
+    QApplication::setOverrideCursor(Qt::SizeHorCursor);
+    MouseDownX = x;
+    MarginBar_Drag = 1;
+}
+
+void frmView::Marginbar_MouseUp(int x) {
+    if (MarginBar_Drag == 1) QApplication::restoreOverrideCursor();
+    MarginBar_Drag = 0;
+    const int W = platform::RoundToInt(client->width() * platform::ScreenTwipsPerPixel().x);
+    const int width = MarginBarDragWidth(MarginBarPosn, MouseDownX, x, W, TagPal_Active == 1);
+    if (width != MarginBarPosn) {
+        MarginBarPosn = width;
+        Form_Resize();
+    }
+}
+
+void frmView::MarginBar2_MouseDown(int x) {
+    QApplication::setOverrideCursor(Qt::SizeHorCursor);
+    MouseDownX = x;
+    MarginBar2_Drag = 1;
+}
+
+void frmView::MarginBar2_MouseUp(int x) {
+    if (MarginBar2_Drag == 1) QApplication::restoreOverrideCursor();
+    MarginBar2_Drag = 0;
+    const int width = MarginBar2DragWidth(TagFormWidth, MouseDownX, x);
+    if (width != TagFormWidth) {
+        TagFormWidth = width;
+        Form_Resize();
+    }
+}
+
+}  // namespace viewer

@@ -1,0 +1,224 @@
+// Construction, load and unload, the session menus and the input blocker.
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QLabel>
+#include <QMenuBar>
+#include <QVBoxLayout>
+
+#include "foundation/widgets/dialog_factory.h"
+#include "foundation/widgets/generic_dialogs.h"
+#include "platform/event_pump.h"
+#include "platform/prompts.h"
+#include "platform/text_codec.h"
+#include "viewer/widgets/frm_view.h"
+
+namespace viewer {
+namespace {
+
+constexpr const char* kZoomEntries[] = {"10%",  "20%",  "30%",  "40%",  "50%",  "75%", "100%",
+                                        "125%", "150%", "175%", "200%", "250%", "300%"};
+
+void FillZoomList(QComboBox* combo) {
+    combo->clear();
+    for (const char* entry : kZoomEntries) combo->addItem(QString::fromLatin1(entry));
+}
+
+void DeleteTempFile(std::string& name) {
+    if (name.empty()) return;
+    const QString path = platform::ToQString(name);
+    if (QFile::exists(path)) QFile::remove(path);
+    name.clear();
+}
+
+}  // namespace
+
+frmView::frmView(SessionFactory makeSession, QWidget* parent)
+    : QMainWindow(parent), makeSession_(std::move(makeSession)) {
+    setWindowTitle(QStringLiteral("Project Not Selected"));
+    BuildIcons();
+    BuildControls();
+    BuildMenus();
+}
+
+frmView::~frmView() {
+    if (MainFormLoaded == 1) Form_Unload();
+}
+
+ViewerSession& frmView::Session() {
+    return TalqAPi ? *TalqAPi : noSession_;
+}
+
+bool frmView::RequestInProcess() {
+    return Session().IsRequestInProcess();
+}
+
+bool frmView::RefuseWhileBusy() {
+    if (!RequestInProcess()) return false;
+    platform::Beep();
+    return true;
+}
+
+void frmView::Form_Load() {
+    unloaded_ = false;
+    TalqAPi = makeSession_ ? makeSession_() : nullptr;
+    if (!TalqAPi) TalqAPi = std::make_unique<DisconnectedSession>();
+    ImgObj = std::make_unique<cGdiLead>();
+    TalqAPi->SetDisplayErrorMsgs(true);
+    FillZoomList(cboZoom);
+    FillZoomList(cboZoom2);
+    ClearProjectViews();
+    LoadAnnotationDefaults();
+    picPrint = picSticky;
+    mnuStickyRotate->setChecked(StickyRotate);
+    mnuUseTextBox->setChecked(UseTextBox);
+    MainFormLoaded = 1;
+}
+
+void frmView::Form_Unload() {
+    if (unloaded_) return;
+    unloaded_ = true;
+    ClearServerQuery();
+    if (DDEForm != nullptr) {
+        // Later, not now: unloading may run inside one of its handlers.
+        DDEForm->deleteLater();
+        DDEForm = nullptr;
+    }
+    CloseTreeAndPage();
+    TalqAPi.reset();
+    ImgObj.reset();
+    DeleteTempFile(szTempFname);
+    DeleteTempFile(szPrintTempFname);
+    if (g_TagPalInitialized == 1) g_TagPalInitialized = 0;
+    SaveAnnotationDefaults();
+    MainFormLoaded = 0;
+}
+
+void frmView::closeEvent(QCloseEvent* event) {
+    // Closing tears the session down, which must not happen under a running request.
+    if (MainFormLoaded == 1 && RequestInProcess()) {
+        platform::Beep();
+        event->ignore();
+        return;
+    }
+    if (MainFormLoaded == 1) Form_Unload();
+    event->accept();
+}
+
+void frmView::BlockInput() {
+    if (inputBlockCount_++ == 0) {
+        client->setEnabled(false);
+        menuBar()->setEnabled(false);
+    }
+}
+
+void frmView::UnblockInput() {
+    if (inputBlockCount_ == 0) return;
+    if (--inputBlockCount_ == 0) {
+        client->setEnabled(true);
+        menuBar()->setEnabled(true);
+    }
+}
+
+bool frmView::DoLogin() {
+    if (RefuseWhileBusy()) return false;
+    ClearProjectViews();
+    BlockInput();
+    const bool ok =
+        Session().LoginToServer(szDomain, szIPAddress, szPort, szLocalPort, szNetworkCard);
+    UnblockInput();
+    if (!ok) return false;
+    szUserID = Session().UserName();
+    szPassword = Session().UserPswrd();
+    return true;
+}
+
+void frmView::mnuLogin_Click() {
+    if (DoLogin() && mnu_project->isEnabled()) mnu_project_Click();
+}
+
+void frmView::mnu_project_Click() {
+    if (RefuseWhileBusy()) return;
+    if (!Session().IsUserValid()) {
+        DoLogin();
+        if (!Session().IsUserValid()) return;
+        platform::DoEvents();
+    }
+    ClearProjectViews();
+
+    std::unique_ptr<frmListBox> list = talq::DialogFactory<frmListBox>::Create(this);
+    list->ItemList = Session().GetTalqProjectList(1);
+    list->TitleText = "Please Select a Project...";
+    list->SelectedItem = szProjectName;
+    list->exec();
+    if (list->Cancelled != 0) return;
+
+    BlockInput();
+    szProjectName.clear();
+    const std::string chosen = list->SelectedItem;
+    if (Session().SelectProject(chosen)) szProjectName = chosen;
+    list.reset();
+    LoadProjectViews();
+    if (Session().IsProjectValid() && g_LimitNav == 0) {
+        if (szCurrentKey.empty()) {
+            int level = 0;
+            std::string next;
+            if (Session().NextKey("", level, next)) szCurrentKey = next;
+        }
+        if (!szCurrentKey.empty()) DisplayImage(szCurrentKey);
+    }
+    UnblockInput();
+}
+
+void frmView::mnuExit_Click() {
+    if (RefuseWhileBusy()) return;
+    AbortNow = 1;
+    close();
+}
+
+void frmView::mnuAbout_Click() {
+    QDialog about(this);
+    about.setWindowTitle(QStringLiteral("About"));
+    auto* layout = new QVBoxLayout(&about);
+    layout->addWidget(new QLabel(QApplication::applicationName(), &about));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &about);
+    connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
+    layout->addWidget(buttons);
+    about.exec();
+}
+
+void frmView::EnableViews(bool iState) {
+    // Blocking, not disabling: a disabled main window would disable the
+    // dialogs that callers open while views are off.
+    if (iState) {
+        UnblockInput();
+        if (treeWasOpen_ && PrjView_Active == 0 && dlgPrjVw != nullptr) {
+            dlgPrjVw->show();
+            PrjView_Active = 1;
+            Form_Resize();
+        }
+        treeWasOpen_ = false;
+    } else {
+        BlockInput();
+        if (PrjView_Active != 0) {
+            PrjView_Active = 0;
+            treeWasOpen_ = true;
+            if (dlgPrjVw != nullptr) dlgPrjVw->hide();
+            Form_Resize();
+        }
+    }
+}
+
+void frmView::ResetBehavior(std::int32_t lFlags) {
+    lBehaviorFlags = lFlags;
+    mnuLogin->setEnabled((lFlags & (1 | 2)) == 0);
+    mnu_project->setEnabled((lFlags & (1 | 4)) == 0);
+    ClearProjectViews();
+    LoadProjectViews();
+}
+
+}  // namespace viewer

@@ -1,0 +1,147 @@
+// The window with and without a project, and the operations of its
+// neighbouring panes (tag palette, query pane, position text, printing),
+// which show nothing until those panes are built.
+
+#include <QAction>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QSignalBlocker>
+
+#include "foundation/fields.h"
+#include "foundation/number_text.h"
+#include "platform/text_codec.h"
+#include "viewer/widgets/frm_view.h"
+
+namespace viewer {
+
+void frmView::CloseTreeAndPage() {
+    if (dlgPrjVw != nullptr) {
+        dlgPrjVw->close();
+        dlgPrjVw->deleteLater();
+        dlgPrjVw = nullptr;
+    }
+    PrjView_Active = 0;
+    ReleasePageLock();
+    if (ImgObj) {
+        ImgObj->FreeGraphics();
+        ImgObj->FreeImage();
+    }
+}
+
+void frmView::ClearProjectViews() {
+    CloseTreeAndPage();
+    ClearPane(picImage);
+    lblStatus->clear();
+    txtStatus->clear();
+    for (QScrollBar* bar : {VScroll1, HScroll1}) {
+        const QSignalBlocker quiet(bar);
+        bar->setValue(0);
+    }
+    szCurrentKey.clear();
+    g_szDocBkey.clear();
+    g_szDocEkey.clear();
+    g_iDocLvl = 0;
+    g_iDocPsn = 0;
+    g_iDocCnt = 0;
+    g_Hscroll = g_Vscroll = 0;
+    g_ValidImage = 0;
+    TagPal_Active = 0;
+    Query_Active = 0;
+    RedactMode = 0;
+    bQuesterActive = false;
+    Form_Resize();
+    mnuStsDate->setEnabled(true);
+    setWindowTitle(QStringLiteral("Project Not Selected"));
+    ClearServerQuery();
+}
+
+namespace {
+
+std::int32_t LevelAt(const std::string& levels, int position) {
+    return static_cast<std::int32_t>(mVBUtil::Val(mVBUtil::GetField("|", levels, position)));
+}
+
+}  // namespace
+
+void frmView::LoadProjectViews() {
+    ViewerSession& session = Session();
+    const std::string levels = session.BndryLvls();
+    const int levelCount = session.BndryNbr();
+    g_iDocLvl = LevelAt(levels, levelCount);
+    g_szDocBkey.clear();
+    g_szDocEkey.clear();
+    g_sz3rdBkey.clear();
+    g_sz3rdEkey.clear();
+    g_szPageList.clear();
+    g_szDocFldrDesc.clear();
+    g_iDocPsn = 0;
+    g_iDocCnt = 0;
+    g_iLimit3rdLvl = 0;
+    bQuesterActive = false;
+    NavButtonLevel.fill(0);
+    RedactMode = 0;
+    if (!session.IsProjectValid()) return;
+
+    const std::int32_t mask = lBehaviorFlags;
+    g_RestrictAnnotations = session.AreAnnotationsRestricted()    ? 2
+                            : !session.AreAnnotationsOkToModify() ? 1
+                                                                  : 0;
+    if ((mask & 0x1F0) == 0x1F0) g_RestrictAnnotations = 2;
+    g_RestrictTags = session.AreTagsRestricted() ? 2 : !session.AreTagsOkToModify() ? 1 : 0;
+    if ((mask & 0x200) != 0) g_RestrictTags = 2;
+    g_RestrictRedactions = session.AreRedactionsOkToModify() ? 0
+                           : session.AreRedactionsOkToView() ? 2
+                                                             : 1;
+    if ((mask & 0x100) != 0) g_RestrictRedactions = 1;
+
+    g_LimitNav = ((session.UserProjectSecurity() & 0x40000) != 0 || (mask & 0x8) != 0) ? 1 : 0;
+    // Button pairs for the levels from the last position down to `lowest`.
+    int lowest = 1;
+    if (g_LimitNav == 1) {
+        const std::int32_t limit = session.Bndry3rdParty();
+        int p = levelCount;
+        for (int i = 1; i <= levelCount; ++i) {
+            if (LevelAt(levels, i) == limit) {
+                p = i;
+                break;
+            }
+        }
+        lowest = p + 1;
+        if (p < levelCount) g_iLimit3rdLvl = limit != 0 ? limit : LevelAt(levels, p + 1);
+    }
+    for (int i = levelCount, slot = 2; i >= lowest && slot <= 9; --i, slot += 2) {
+        NavButtonLevel[static_cast<size_t>(slot)] = LevelAt(levels, i);
+        NavButtonLevel[static_cast<size_t>(slot) + 1] = LevelAt(levels, i);
+    }
+
+    DDE_LINK = mVBUtil::TrimSpaces(session.BackWardLink());
+    g_bBackLink = !DDE_LINK.empty();
+    mnuLink->setEnabled(g_bBackLink);
+    mnuLink->setChecked(g_bBackLink);
+    mnuStsDate->setEnabled((session.FullText() & 8) != 0);
+    setWindowTitle(platform::ToQString("Project: " + session.ProjectName()));
+}
+
+void frmView::InitTagPalette() {
+    if (RequestInProcess() || !Session().IsProjectValid()) return;
+}
+
+void frmView::ResizeTagPalette() {
+    if (g_TagPalInitialized != 1) InitTagPalette();
+}
+
+void frmView::UpdateTagPalette(const std::string&) {}
+
+void frmView::BuildFullPositionText(const std::string&, const std::string&,
+                                    std::string& positionText) {
+    positionText.clear();
+}
+
+void frmView::LoadQueryList() {}
+
+void frmView::PrintSelection() {}
+
+void frmView::ClearServerQuery() {}
+
+}  // namespace viewer

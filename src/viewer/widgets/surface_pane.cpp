@@ -1,0 +1,53 @@
+#include "viewer/widgets/surface_pane.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "platform/rounding.h"
+
+namespace viewer {
+
+SurfacePane::SurfacePane(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void SurfacePane::ClearSurface() {
+    if (surface_.Width() != width() || surface_.Height() != height() || !surface_.IsValid()) {
+        surface_.Resize(std::max(width(), 1), std::max(height(), 1));
+    } else {
+        surface_.Clear();
+    }
+}
+
+void SurfacePane::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), Qt::white);
+    if (surface_.IsValid()) p.drawImage(0, 0, surface_.Image());
+}
+
+SplitterBar::SplitterBar(Qt::CursorShape cursor, QWidget* parent) : QWidget(parent) {
+    setCursor(cursor);
+    setAutoFillBackground(true);
+}
+
+void SplitterBar::mousePressEvent(QMouseEvent* event) {
+    Report(event, true);
+}
+void SplitterBar::mouseReleaseEvent(QMouseEvent* event) {
+    Report(event, false);
+}
+
+void SplitterBar::Report(QMouseEvent* event, bool press) {
+    if (event->button() != Qt::LeftButton) return;
+    const platform::TwipsPerPixel tpp = platform::ScreenTwipsPerPixel();
+    // Positions relative to the bar itself, as the bar's own mouse events give them.
+    const int x = platform::RoundToInt(event->position().x() * tpp.x);
+    const int y = platform::RoundToInt(event->position().y() * tpp.y);
+    if (press) {
+        emit pressed(x, y);
+    } else {
+        emit released(x, y);
+    }
+}
+
+}  // namespace viewer

@@ -1,0 +1,170 @@
+#pragma once
+// A session that answers as the server would, from fields a test sets.
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "viewer/widgets/viewer_session.h"
+
+namespace testsupport {
+
+struct FakeViewerSession : viewer::ViewerSession {
+    bool busy = false;
+    bool userValid = false;
+    bool projectValid = false;
+    bool loginSucceeds = false;
+    int logins = 0;
+    std::string projectName, projectList, firstKey, backWardLink;
+    std::vector<std::string> selectable;  // names SelectProject accepts
+    std::string bndryLvls = "1|2";
+    int bndryNbr = 2;
+    std::int32_t extSystemFlags = 0;
+    bool grantLocks = true;
+    std::vector<std::string> locksSet, locksRemoved;
+    // Also told of removed locks, for tests that outlive the session.
+    std::vector<std::string>* removedSink = nullptr;
+
+    void SetDisplayErrorMsgs(bool) override {}
+    bool IsRequestInProcess() override { return busy; }
+    bool IsUserValid() override { return userValid; }
+    bool IsProjectValid() override { return projectValid; }
+    std::string ProjectName() override { return projectValid ? projectName : ""; }
+    std::string UserName() override { return userValid ? "REVIEWER" : ""; }
+    std::string UserPswrd() override { return userValid ? "secret" : ""; }
+    std::int32_t SystemFlags() override { return 0; }
+    std::int32_t ExtSystemFlags() override { return extSystemFlags; }
+    std::string GetTalqProjectList(int) override { return projectList; }
+    bool SelectProject(const std::string& name) override {
+        projectValid = false;
+        for (const std::string& s : selectable) {
+            if (s == name) {
+                projectValid = true;
+                projectName = name;
+            }
+        }
+        return projectValid;
+    }
+    bool NextKey(const std::string& key, int&, std::string& next) override {
+        if (!key.empty() || firstKey.empty()) return false;
+        next = firstKey;
+        return true;
+    }
+    std::string BackWardLink() override { return backWardLink; }
+    int BndryNbr() override { return projectValid ? bndryNbr : 0; }
+    std::string BndryLvls() override { return projectValid ? bndryLvls : ""; }
+    // Pages: the image bytes and annotation lists by key.
+    std::map<std::string, std::string> images;
+    std::map<std::string, std::array<std::string, 6>> annotations;
+    bool pageInfoOk = true, annotationsOk = true, redactionsOkToView = true;
+    bool placeholder = false;
+    std::string ocrText;
+    std::int32_t restricted = 0, rotation = 0, fullText = 0, bndry3rdParty = 0;
+    std::string pageInfo, nativeFile, infoDescs, pageDate, tags, tempFile;
+    float scaleFactor = 1.0f;
+    // Documents: first and last key at the document level, and their pages.
+    std::vector<std::array<std::string, 2>> documents;
+    std::map<std::string, std::string> folderDescriptions;  // by first key
+
+    std::int32_t userProjectSecurity = 0;
+    bool annotationsRestricted = false, annotationsOkToModify = true;
+    bool tagsRestricted = false, tagsOkToModify = true, redactionsOkToModify = true;
+    std::int32_t Bndry3rdParty() override { return bndry3rdParty; }
+    std::string BndryDescs() override { return "Document|Folder"; }
+    std::int32_t UserProjectSecurity() override { return userProjectSecurity; }
+    bool AreAnnotationsRestricted() override { return annotationsRestricted; }
+    bool AreAnnotationsOkToModify() override { return annotationsOkToModify; }
+    bool AreTagsRestricted() override { return tagsRestricted; }
+    bool AreTagsOkToModify() override { return tagsOkToModify; }
+    bool AreRedactionsOkToModify() override { return redactionsOkToModify; }
+    std::int32_t FullText() override { return fullText; }
+    std::string InfoDescs() override { return infoDescs; }
+    bool DisplayErrorMsgs() override { return true; }
+    bool AreRedactionsOkToView() override { return redactionsOkToView; }
+    bool GetImagePageInfo(const std::string&, std::int32_t& level, std::int32_t& rot,
+                          std::int32_t& restr, std::string& info, std::string& native) override {
+        level = 0;
+        rot = rotation;
+        restr = restricted;
+        info = pageInfo;
+        native = nativeFile;
+        return pageInfoOk;
+    }
+    bool IsPlaceHolderImage() override { return placeholder; }
+    bool GetPageOCR(const std::string&, std::string& text) override {
+        text = ocrText;
+        return !ocrText.empty();
+    }
+    std::string GetTextImage(const std::string&) override { return images["TEXT"]; }
+    std::string GetImage(const std::string& key, int) override {
+        auto it = images.find(key);
+        return it == images.end() ? std::string() : it->second;
+    }
+    float ScaleFactor() override { return scaleFactor; }
+    bool GetWordList(const std::string&, std::string& words) override {
+        words.clear();
+        return true;
+    }
+    bool GetAllAnnotations(const std::string& key, std::string (&lists)[6]) override {
+        auto it = annotations.find(key);
+        for (int i = 0; i < 6; ++i) lists[i] = it == annotations.end() ? "" : it->second[i];
+        return annotationsOk;
+    }
+    bool GetBndryBegEndKey(const std::string& key, std::int32_t, std::string& b,
+                           std::string& e) override {
+        for (const auto& d : documents) {
+            if (key >= d[0] && key <= d[1]) {
+                b = d[0];
+                e = d[1];
+                return true;
+            }
+        }
+        return false;
+    }
+    // Keys are "K" and four digits; a document lists every key between its ends.
+    bool GetBndryScrollList(const std::string& key, std::int32_t, std::string& list,
+                            std::int16_t& marker, std::int32_t& count, std::int32_t&) override {
+        std::string b, e;
+        if (!GetBndryBegEndKey(key, 0, b, e)) return false;
+        list.clear();
+        count = 0;
+        for (int k = std::stoi(b.substr(1)); k <= std::stoi(e.substr(1)); ++k) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "K%04d", k);
+            list += (count++ ? "," : "") + std::string(buf);
+        }
+        marker = 0;
+        return true;
+    }
+    std::string GetFolderDescription(const std::string& key, std::int32_t) override {
+        return folderDescriptions[key];
+    }
+    std::string GetPageDate(const std::string&) override { return pageDate; }
+    std::int32_t GetImageTags(const std::string&, std::string& list) override {
+        list = tags;
+        return tags.empty()
+                   ? 0
+                   : static_cast<std::int32_t>(std::count(tags.begin(), tags.end(), ',') + 1);
+    }
+    std::string CreateLocalTempFile(std::int32_t) override { return tempFile; }
+    bool SetPageLock(const std::string& key) override {
+        locksSet.push_back(key);
+        return grantLocks;
+    }
+    bool RemovePageLock(const std::string& key) override {
+        locksRemoved.push_back(key);
+        if (removedSink != nullptr) removedSink->push_back(key);
+        return true;
+    }
+    bool LoginToServer(std::string&, std::string&, std::string&, std::string&,
+                       std::string&) override {
+        ++logins;
+        userValid = loginSucceeds;
+        return loginSucceeds;
+    }
+};
+
+}  // namespace testsupport

@@ -1,0 +1,196 @@
+#include <QBuffer>
+#include <QLabel>
+#include <QPlainTextEdit>
+
+#include "support/annotation_box.h"
+#include "viewer/frm_view_fixture.h"
+
+namespace {
+
+using testsupport::FrmViewTest;
+
+constexpr std::int32_t kWhite = 0xFFFFFF;
+constexpr std::int32_t kBlack = 0x000000;
+constexpr std::int32_t kYellow = 0x00FFFF;
+
+std::string PngBytes(int w, int h) {
+    QImage page(w, h, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    page.save(&buffer, "PNG");
+    return bytes.toStdString();
+}
+
+std::string ListOf(std::int32_t l, std::int32_t t, std::int32_t r, std::int32_t b,
+                   std::int32_t colour) {
+    std::string text;
+    TalqClientAPI_Header::BuildAnnotationList(1, {testsupport::AnnotationBox(l, t, r, b, colour)},
+                                              text);
+    return text;
+}
+
+class FrmViewDisplayTest : public FrmViewTest {
+  protected:
+    FrmViewDisplayTest() {
+        session->userValid = session->projectValid = true;
+        session->projectName = "ALPHA";
+        session->tempFile = dir_.Path() + "/page.img";
+        session->documents = {{"K0001", "K0003"}, {"K0004", "K0006"}};
+        for (const char* key : {"K0001", "K0002", "K0003", "K0004", "K0005"}) {
+            session->images[key] = PngBytes(400, 300);
+        }
+        // A black redaction over (10,10)-(60,40), a yellow highlight over (100,100)-(150,130).
+        session->annotations["K0002"] = {
+            ListOf(10, 10, 60, 40, kBlack), ListOf(100, 100, 150, 130, kYellow), "", "", "", ""};
+        window->g_iDocLvl = 1;
+        window->g_ScaleFactor = 1.0f;
+        window->g_ScaleMode = 2;
+    }
+    std::string Status() const { return window->lblStatus->text().toStdString(); }
+    std::int32_t Back(int x, int y) const { return window->picImage2.Point(x, y); }
+
+    testsupport::ScopedTempDir dir_;
+};
+
+TEST_F(FrmViewDisplayTest, PageShowsWithItsLayersPositionLockAndCaption) {
+    ASSERT_TRUE(window->DisplayImage("K0002"));
+    EXPECT_EQ(Status(), "K0002 (Page 2 of 3)");
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Project: ALPHA"));
+    EXPECT_EQ(window->g_ValidImage, 1);
+    EXPECT_EQ(window->g_szLockedKey, "K0002");
+    EXPECT_EQ(window->g_PageReadOnly, 0);
+    EXPECT_EQ(window->g_ImgWidth, 400);
+    EXPECT_EQ(Back(35, 25), kBlack);
+    EXPECT_EQ(Back(125, 115), kYellow);
+    EXPECT_EQ(window->picImage->Surface().Point(125, 115), kYellow);
+
+    window->g_iDocPsn = 3;  // a caller stepping within the document counts for itself
+    ASSERT_TRUE(window->DisplayImage("K0003"));  // next page: the old lock goes
+    EXPECT_EQ(session->locksRemoved, std::vector<std::string>{"K0002"});
+    EXPECT_EQ(Status(), "K0003 (Page 3 of 3)");
+    EXPECT_EQ(Back(35, 25), kWhite);
+}
+
+TEST_F(FrmViewDisplayTest, PositionIsCountedAfreshInEachNewDocument) {
+    ASSERT_TRUE(window->DisplayImage("K0003"));
+    window->g_iDocPsn = 3;  // kept up to date by a caller stepping in the document
+    ASSERT_TRUE(window->DisplayImage("K0005"));
+    EXPECT_EQ(Status(), "K0005 (Page 2 of 3)");
+    EXPECT_EQ(window->g_szDocBkey, "K0004");
+}
+
+TEST_F(FrmViewDisplayTest, RefusedLockShowsThePageReadOnly) {
+    session->grantLocks = false;
+    ASSERT_TRUE(window->DisplayImage("K0001"));
+    EXPECT_EQ(Status(), "K0001 [READ ONLY] (Page 1 of 3)");
+    EXPECT_EQ(window->g_PageReadOnly, 1);
+    EXPECT_EQ(window->g_szLockedKey, "");
+}
+
+TEST_F(FrmViewDisplayTest, RestrictedPageIsReadOnlyWithoutLockAndShowsOnlyItsRedactions) {
+    session->restricted = 1;
+    session->nativeFile = "orig.doc";
+    ASSERT_TRUE(window->DisplayImage("K0002"));
+    EXPECT_EQ(Status(), "K0002 (Page 2 of 3)");
+    EXPECT_EQ(window->g_PageReadOnly, 1);
+    EXPECT_EQ(window->g_szLockedKey, "");
+    EXPECT_TRUE(window->g_NativeBlocked);
+    EXPECT_EQ(window->g_szNativeFile, "");
+    EXPECT_EQ(Back(35, 25), kBlack);
+    EXPECT_EQ(Back(125, 115), kWhite);
+}
+
+TEST_F(FrmViewDisplayTest, MissingOrCorruptImageEndsWithItsMarkAndNoLock) {
+    EXPECT_FALSE(window->DisplayImage("K0009"));
+    EXPECT_EQ(Status(), "K0009 *** Bad Image ***");
+    EXPECT_EQ(window->g_szLockedKey, "");
+    EXPECT_EQ(window->g_ValidImage, 0);
+
+    session->images["K0001"] = "not an image at all";
+    EXPECT_FALSE(window->DisplayImage("K0001"));
+    EXPECT_EQ(Status(), "K0001 *** Error Opening Image ***");
+    EXPECT_EQ(window->g_szLockedKey, "");
+    EXPECT_EQ(prompts.Messages().size(), 1u);
+    EXPECT_EQ(prompts.Records().back().title, "Warning");
+}
+
+TEST_F(FrmViewDisplayTest, NoTemporaryFileIsReportedAndNothingShown) {
+    session->tempFile = dir_.Path() + "/missing-folder/page.img";
+    EXPECT_FALSE(window->DisplayImage("K0001"));
+    EXPECT_EQ(Status(), "K0001 *** Error Retrieving Image ***");
+    ASSERT_EQ(prompts.Messages().size(), 1u);
+    EXPECT_EQ(prompts.Messages()[0], "Cannot Create Temporary File\n" + session->tempFile);
+    EXPECT_EQ(window->g_szLockedKey, "");
+}
+
+TEST_F(FrmViewDisplayTest, UnreadableAnnotationsNeverShowAPageWithoutItsRedactions) {
+    session->annotationsOk = false;
+    ASSERT_TRUE(window->DisplayImage("K0001"));  // may see through: read-only page
+    EXPECT_EQ(window->g_PageReadOnly, 1);
+    EXPECT_TRUE(window->g_NativeBlocked);
+    EXPECT_EQ(window->g_szLockedKey, "");
+
+    session->redactionsOkToView = false;
+    EXPECT_FALSE(window->DisplayImage("K0001"));
+    EXPECT_EQ(Status(), "K0001 *** Error Retrieving Image ***");
+    EXPECT_EQ(window->g_ValidImage, 0);
+    EXPECT_EQ(window->picImage->Surface().Point(5, 5), kWhite);
+
+    session->annotationsOk = true;
+    session->pageInfoOk = false;
+    EXPECT_FALSE(window->DisplayImage("K0001"));
+}
+
+TEST_F(FrmViewDisplayTest, StatusLineCarriesDateFolderInfoAndTags) {
+    session->fullText = 8;
+    session->pageDate = "20240131";
+    session->folderDescriptions["K0001"] = "Correspondence";
+    session->infoDescs = "Author|Recipient|Type";
+    session->pageInfo = std::string("Smith") + '\x1E' + "" + '\x1E' + "Letter";
+    session->tags = "HOT,PRIV";
+    window->g_StatusLine = 1 | 2 | 4 | 8;
+    window->DateFormat = 1;
+    ASSERT_TRUE(window->DisplayImage("K0002"));
+    EXPECT_EQ(Status(),
+              "K0002 (Page 2 of 3)  DocDate: 01/31/2024\r\nCorrespondence\r\n"
+              "Author: Smith, Type: Letter\r\nHOT, PRIV");
+
+    session->pageDate = "2024-1-31";  // not 8 digits: shown as received
+    window->g_StatusLine = 8;
+    ASSERT_TRUE(window->DisplayImage("K0002"));
+    EXPECT_EQ(Status(), "K0002 (Page 2 of 3)  DocDate: 2024-1-31");
+    session->pageDate = "";
+    ASSERT_TRUE(window->DisplayImage("K0002"));
+    EXPECT_EQ(Status(), "K0002 (Page 2 of 3)  DocDate: None");
+}
+
+TEST_F(FrmViewDisplayTest, PlaceholderPageShowsItsTextInTheTextBoxWhenChosen) {
+    session->placeholder = true;
+    session->ocrText = "Page withheld";
+    session->images["TEXT"] = PngBytes(200, 100);
+    window->UseTextBox = true;
+    ASSERT_TRUE(window->DisplayImage("K0001"));
+    EXPECT_EQ(window->g_ValidImage, 2);
+    EXPECT_TRUE(window->txtImage->isVisible());
+    EXPECT_FALSE(window->picImage->isVisible());
+    EXPECT_EQ(window->txtImage->toPlainText(), QStringLiteral("Page withheld"));
+
+    window->UseTextBox = false;
+    ASSERT_TRUE(window->DisplayImage("K0001"));
+    EXPECT_TRUE(window->picImage->isVisible());
+    EXPECT_FALSE(window->txtImage->isVisible());
+    EXPECT_EQ(window->g_ImgWidth, 200);  // the rendered text, not the page's image
+    EXPECT_FLOAT_EQ(window->g_ViewScaleFactor, 1.0f);
+}
+
+TEST_F(FrmViewDisplayTest, StickyRotationTurnsEveryPage) {
+    window->StickyRotate = true;
+    window->g_StickyRotation = 1;
+    ASSERT_TRUE(window->DisplayImage("K0001"));
+    EXPECT_EQ(window->g_ImgWidth, 300);
+    EXPECT_EQ(window->g_ImgHeight, 400);
+}
+
+}  // namespace

@@ -1,0 +1,489 @@
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+
+#include "foundation/widgets/generic_dialogs.h"
+#include "platform/settings_store.h"
+#include "support/fake_dialog_runner.h"
+#include "support/scripted_dialog.h"
+#include "viewer/frm_view_fixture.h"
+
+namespace {
+
+using testsupport::FrmViewTest;
+
+void Store(const std::string& section, const std::string& key, const std::string& value) {
+    platform::SaveSetting("VYNClient", section, key, value);
+}
+
+std::string Stored(const std::string& section, const std::string& key) {
+    return platform::GetSetting("VYNClient", section, key, "<missing>");
+}
+
+class FrmViewMenusTest : public FrmViewTest {
+  protected:
+    // A fresh window over the present settings store (the old one, which
+    // saves on its way out, must be gone before the store is written).
+    void Reload() {
+        window = std::make_unique<viewer::frmView>([this] {
+            auto s = std::make_unique<testsupport::FakeViewerSession>();
+            session = s.get();
+            return s;
+        });
+        window->Form_Load();
+    }
+    int Checked(const std::array<QAction*, 4>& group) {
+        int n = 0, at = -1;
+        for (size_t i = 0; i < group.size(); ++i) {
+            if (group[i]->isChecked()) {
+                ++n;
+                at = static_cast<int>(i);
+            }
+        }
+        return n == 1 ? at : -1;
+    }
+};
+
+TEST_F(FrmViewMenusTest, FirstRunChecksTheBuiltInDefaults) {
+    EXPECT_TRUE(window->mnuQualityHigh->isChecked());
+    EXPECT_FALSE(window->mnuQualityLow->isChecked());
+    EXPECT_TRUE(window->mnuStsDocCnt->isChecked());
+    EXPECT_FALSE(window->mnuStsImgKey->isChecked());
+    EXPECT_TRUE(window->mnuRedStyle[0]->isChecked());
+    EXPECT_EQ(Checked(window->mnuDtFmt), 0);
+    EXPECT_FALSE(window->mnuStsDate->isChecked());
+    EXPECT_FALSE(window->cmdUseNative->isChecked());
+    EXPECT_EQ(window->DfltHiLiteColor, 65535);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Project Not Selected"));
+}
+
+TEST_F(FrmViewMenusTest, StoredSettingsSetTheirCheckMarksAndBadValuesAreRepaired) {
+    window.reset();
+    Store("AnnotDefaults", "RedactFont", "Courier");
+    Store("Settings", "ImageQuality", "2");
+    Store("Settings", "DateFormat", "9");
+    Store("Settings", "RedactFill", "7");
+    Store("Settings", "CalcDocPsn", "5");
+    Store("Settings", "StatusLine", "10");
+    Store("Settings", "NativeApp", "1");
+    Store("Settings", "UseTextBox", "1");
+    Store("Settings", "StickyRotate", "1,2");
+    Reload();
+    EXPECT_TRUE(window->mnuQualityMedium->isChecked());
+    EXPECT_FALSE(window->mnuQualityHigh->isChecked());
+    EXPECT_EQ(Checked(window->mnuDtFmt), 0);
+    EXPECT_TRUE(window->mnuRedStyle[0]->isChecked());
+    EXPECT_EQ(window->RedactFill, 0);
+    EXPECT_TRUE(window->mnuStsImgKey->isChecked());
+    EXPECT_FALSE(window->mnuStsDocCnt->isChecked());
+    EXPECT_EQ(window->g_CalcDocPsn, 0);
+    EXPECT_FALSE(window->mnuStsFldrDesc->isChecked());
+    EXPECT_TRUE(window->mnuStsTags->isChecked());
+    EXPECT_FALSE(window->mnuStsInfoOnly->isChecked());
+    EXPECT_TRUE(window->mnuStsDate->isChecked());
+    EXPECT_TRUE(window->cmdUseNative->isChecked());
+    EXPECT_TRUE(window->mnuUseTextBox->isChecked());
+    EXPECT_FALSE(window->mnuStickyRotate->isChecked());
+    EXPECT_FALSE(window->StickyRotate);
+
+    window->Form_Unload();
+    EXPECT_EQ(Stored("Settings", "RedactFill"), "0");
+    EXPECT_EQ(Stored("Settings", "CalcDocPsn"), "0");
+    EXPECT_EQ(Stored("Settings", "StickyRotate"), "0");
+    EXPECT_EQ(Stored("AnnotDefaults", "RedactFont"), "Courier");
+}
+
+TEST_F(FrmViewMenusTest, QualityChoiceChecksOneEntryAndRefetchesOnlyOnChange) {
+    window->mnuQualityLow_Click();
+    EXPECT_EQ(window->g_ViewQuality, 1);
+    EXPECT_TRUE(window->mnuQualityLow->isChecked());
+    EXPECT_FALSE(window->mnuQualityHigh->isChecked());
+    window->szCurrentKey = "K0002";
+    window->g_szLockedKey = "K0002";
+    session->projectValid = true;
+    window->mnuQualityLow_Click();  // same quality: the page stays
+    EXPECT_TRUE(session->locksSet.empty());
+    window->mnuQualityMedium_Click();  // the page is fetched again
+    EXPECT_EQ(session->locksSet, std::vector<std::string>{"K0002"});
+    EXPECT_EQ(window->szCurrentKey, "K0002");
+}
+
+TEST_F(FrmViewMenusTest, PageHandlersBeepAndChangeNothingWhileARequestRuns) {
+    session->busy = true;
+    window->mnuQualityLow_Click();
+    std::int16_t fill = 2;
+    window->mnuRedStyle_Click(fill);
+    window->mnuUseTextBox_Click();
+    window->mnuStsDate_Click();
+    EXPECT_EQ(window->g_ViewQuality, 0);
+    EXPECT_EQ(window->RedactFill, 0);
+    EXPECT_FALSE(window->UseTextBox);
+    EXPECT_EQ(window->g_StatusLine, 0);
+    EXPECT_TRUE(window->mnuQualityHigh->isChecked());
+    EXPECT_EQ(prompts.Beeps(), 4);
+}
+
+TEST_F(FrmViewMenusTest, StatusBitsToggleWithTheirMarksAndOnlyZeroCrossingsRelayTheFooter) {
+    ASSERT_TRUE(window->lblStatus->isVisible());
+    window->mnuStsDate_Click();
+    EXPECT_EQ(window->g_StatusLine, 8);
+    EXPECT_TRUE(window->mnuStsDate->isChecked());
+    EXPECT_TRUE(window->txtStatus->isVisible());
+    EXPECT_FALSE(window->lblStatus->isVisible());
+    window->mnuStsTags_Click();
+    EXPECT_EQ(window->g_StatusLine, 10);
+    window->mnuStsDate_Click();
+    EXPECT_EQ(window->g_StatusLine, 2);
+    EXPECT_TRUE(window->txtStatus->isVisible());
+    window->mnuStsTags_Click();
+    EXPECT_EQ(window->g_StatusLine, 0);
+    EXPECT_FALSE(window->mnuStsTags->isChecked());
+    EXPECT_TRUE(window->lblStatus->isVisible());
+}
+
+TEST_F(FrmViewMenusTest, PositionEntriesKeepTheDocumentBoundsAndMarkThemStale) {
+    window->g_szDocBkey = "K0001";
+    window->g_szDocEkey = "K0009";
+    window->mnuStsFullPos_Click();
+    EXPECT_EQ(window->g_CalcDocPsn, 2);
+    EXPECT_TRUE(window->mnuStsFullPos->isChecked());
+    EXPECT_FALSE(window->mnuStsDocCnt->isChecked());
+    EXPECT_FALSE(window->mnuStsImgKey->isChecked());
+    EXPECT_EQ(window->g_szDocBkey, "K0001");
+    EXPECT_EQ(window->g_szDocEkey, "K0009");
+    EXPECT_TRUE(window->g_DocBoundsStale);
+}
+
+TEST_F(FrmViewMenusTest, RedactionLabelPromptClearsWithASpaceAndDropsControlCharacters) {
+    prompts.QueueInput("  Priv\tileged\x01 ");
+    window->mnuRedactLabel_Click();
+    EXPECT_EQ(window->DfltRedactLabel, "Privileged");
+    ASSERT_EQ(prompts.Records().back().text, "Enter Redaction Label.");
+
+    prompts.QueueInput("");  // Cancel keeps the label
+    window->mnuRedactLabel_Click();
+    EXPECT_EQ(window->DfltRedactLabel, "Privileged");
+    EXPECT_EQ(prompts.Records().back().text,
+              "Enter Redaction Label.\nTo Delete Current Label, Enter a SPACE.");
+    EXPECT_EQ(prompts.Records().back().title, " ");
+    EXPECT_EQ(prompts.Records().back().defaultText, "Privileged");
+
+    prompts.QueueInput(" ");
+    window->mnuRedactLabel_Click();
+    EXPECT_EQ(window->DfltRedactLabel, "");
+}
+
+TEST_F(FrmViewMenusTest, ColourAndFontChoicesTakeEffectAndCancelKeepsThem) {
+    testsupport::FakeDialogRunner runner;
+    mComDlg::ScopedDialogRunner scoped(runner);
+    runner.colors.push_back(0x123456u);
+    window->mnuHilitColor_Click();
+    EXPECT_EQ(window->DfltHiLiteColor, 0x123456);
+    window->mnuMarkUpColor_Click();  // cancelled
+    EXPECT_EQ(window->DfltMarkUpColor, 255);
+    mComDlg::FontChoice font;
+    font.face = "Courier New";
+    font.pointTenths = 140;
+    font.weight = 700;
+    font.color = 0x0000FF;
+    runner.fonts.push_back(font);
+    window->mnuRedactFont_Click();
+    EXPECT_EQ(window->DfltRedactFont, "Courier New");
+    EXPECT_EQ(window->DfltRedactFontSize, 14);
+    EXPECT_EQ(window->DfltRedactFontStyle & 8, 8);
+    EXPECT_EQ(window->DfltRedactFontColor, 0x0000FF);
+}
+
+TEST_F(FrmViewMenusTest, ToggleEntriesFlipTheirFieldAndMark) {
+    window->g_Rotation = 1;
+    window->mnuStickyRotate_Click();
+    EXPECT_TRUE(window->StickyRotate);
+    EXPECT_EQ(window->g_StickyRotation, 1);
+    EXPECT_TRUE(window->mnuStickyRotate->isChecked());
+    window->cmdUseNative_Click();
+    EXPECT_EQ(window->g_UseNativeAppView, 1);
+    EXPECT_TRUE(window->cmdUseNative->isChecked());
+    window->cmdUseNative_Click();
+    EXPECT_EQ(window->g_UseNativeAppView, 0);
+    std::int16_t fmt = 3;
+    window->mnuDtFmt_Click(fmt);
+    EXPECT_EQ(window->DateFormat, 3);
+    EXPECT_EQ(Checked(window->mnuDtFmt), 3);
+
+    window->Form_Unload();
+    EXPECT_EQ(Stored("Settings", "StickyRotate"), "1,1");
+    EXPECT_EQ(Stored("Settings", "DateFormat"), "3");
+}
+
+TEST_F(FrmViewMenusTest, TriggeringAMenuEntryLeavesItsMarkToTheHandler) {
+    window->mnuStsDate->trigger();
+    EXPECT_TRUE(window->mnuStsDate->isChecked());
+    EXPECT_EQ(window->g_StatusLine, 8);
+    window->mnuRedStyle[2]->trigger();
+    EXPECT_EQ(window->RedactFill, 2);
+    EXPECT_TRUE(window->mnuRedStyle[2]->isChecked());
+    EXPECT_FALSE(window->mnuRedStyle[0]->isChecked());
+}
+
+TEST_F(FrmViewMenusTest, ExitAndCloseAreRefusedWhileARequestRuns) {
+    session->busy = true;
+    window->mnuExit_Click();
+    EXPECT_EQ(window->AbortNow, 0);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->close());
+    EXPECT_EQ(window->MainFormLoaded, 1);
+    EXPECT_EQ(prompts.Beeps(), 2);
+    session->busy = false;
+    window->mnuExit_Click();
+    EXPECT_EQ(window->AbortNow, 1);
+    EXPECT_EQ(window->MainFormLoaded, 0);
+    EXPECT_FALSE(window->TalqAPi);
+}
+
+TEST_F(FrmViewMenusTest, ProjectChoiceLogsInFirstSelectsAndTitlesTheWindow) {
+    session->loginSucceeds = true;
+    session->projectList = std::string("ALPHA") + kListSep + "BETA";
+    session->selectable = {"BETA"};
+    session->backWardLink = "  DOCID ";
+    talq::DialogFactory<frmListBox>::Scoped pick(
+        testsupport::ScriptedMaker<frmListBox>([&](frmListBox& d) {
+            EXPECT_FALSE(window->IsInputBlocked());  // the list itself must stay usable
+            d.List1->setCurrentRow(1);
+            d.cmdOK_Click();
+        }));
+    window->mnu_project_Click();
+    EXPECT_EQ(session->logins, 1);
+    EXPECT_EQ(window->szUserID, "REVIEWER");
+    EXPECT_EQ(window->szProjectName, "BETA");
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Project: BETA"));
+    EXPECT_EQ(window->DDE_LINK, "DOCID");
+    EXPECT_TRUE(window->g_bBackLink);
+    EXPECT_TRUE(window->mnuLink->isChecked());
+    EXPECT_EQ(window->g_iDocLvl, 2);
+    EXPECT_FALSE(window->IsInputBlocked());
+}
+
+TEST_F(FrmViewMenusTest, CancelledLoginOrListLeavesNoProject) {
+    session->loginSucceeds = false;
+    int runs = 0;
+    talq::DialogFactory<frmListBox>::Scoped pick(
+        testsupport::ScriptedMaker<frmListBox>([](frmListBox& d) { d.cmdCancel_Click(); }, &runs));
+    window->mnu_project_Click();
+    EXPECT_EQ(runs, 0);
+    session->loginSucceeds = true;
+    window->szProjectName = "OLD";
+    window->mnu_project_Click();
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Project Not Selected"));
+    EXPECT_FALSE(session->projectValid);
+}
+
+TEST_F(FrmViewMenusTest, FailedSelectionLeavesTheProjectNameEmpty) {
+    session->userValid = true;
+    session->projectList = "GAMMA";
+    talq::DialogFactory<frmListBox>::Scoped pick(
+        testsupport::ScriptedMaker<frmListBox>([](frmListBox& d) {
+            d.List1->setCurrentRow(0);
+            d.cmdOK_Click();
+        }));
+    window->szProjectName = "GAMMA";
+    window->mnu_project_Click();
+    EXPECT_EQ(window->szProjectName, "");
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Project Not Selected"));
+}
+
+TEST_F(FrmViewMenusTest, InputBlockNestsAndSparesTheWindowsDialogs) {
+    window->BlockInput();
+    window->EnableViews(false);
+    EXPECT_FALSE(window->client->isEnabled());
+    EXPECT_FALSE(window->menuBar()->isEnabled());
+    EXPECT_TRUE(window->isEnabled());
+    window->EnableViews(true);
+    EXPECT_FALSE(window->client->isEnabled());
+    window->UnblockInput();
+    EXPECT_TRUE(window->client->isEnabled());
+    EXPECT_TRUE(window->menuBar()->isEnabled());
+    window->UnblockInput();  // an extra release does not go below zero
+    window->BlockInput();
+    EXPECT_TRUE(window->IsInputBlocked());
+    window->UnblockInput();
+}
+
+TEST_F(FrmViewMenusTest, PageLockIsHeldOnceAndARefusalMakesThePageReadOnly) {
+    session->projectValid = true;
+    window->SetPageLock("K1");
+    window->SetPageLock("K2");
+    EXPECT_EQ(session->locksRemoved, std::vector<std::string>{"K1"});
+    EXPECT_EQ(window->g_szLockedKey, "K2");
+    session->grantLocks = false;
+    window->SetPageLock("K3");
+    EXPECT_EQ(window->g_PageReadOnly, 1);
+    EXPECT_EQ(window->g_szLockedKey, "");
+    window->ReleasePageLock();
+    EXPECT_EQ(session->locksRemoved.size(), 2u);
+}
+
+TEST_F(FrmViewMenusTest, BehaviourBitsDisableTheSessionMenus) {
+    window->ResetBehavior(2);
+    EXPECT_FALSE(window->mnuLogin->isEnabled());
+    EXPECT_TRUE(window->mnu_project->isEnabled());
+    window->ResetBehavior(4);
+    EXPECT_TRUE(window->mnuLogin->isEnabled());
+    EXPECT_FALSE(window->mnu_project->isEnabled());
+    window->ResetBehavior(0);
+    EXPECT_TRUE(window->mnuLogin->isEnabled());
+    EXPECT_EQ(window->lBehaviorFlags, 0);
+}
+
+}  // namespace
+
+namespace {
+
+class FrmViewLifecycleTest : public FrmViewTest {
+  protected:
+    void SelectFirstProject() {
+        session->userValid = true;
+        session->projectList = "ALPHA";
+        session->selectable = {"ALPHA"};
+        session->firstKey = "K0001";
+        talq::DialogFactory<frmListBox>::Scoped pick(
+            testsupport::ScriptedMaker<frmListBox>([](frmListBox& d) {
+                d.List1->setCurrentRow(0);
+                d.cmdOK_Click();
+            }));
+        window->mnu_project_Click();
+    }
+};
+
+TEST_F(FrmViewLifecycleTest, SelectedProjectShowsItsFirstPageUnlessNavigationIsLimited) {
+    SelectFirstProject();
+    EXPECT_EQ(window->szCurrentKey, "K0001");
+    session->userProjectSecurity = 0x40000;
+    SelectFirstProject();  // the views are cleared first, so no key is left
+    EXPECT_EQ(window->szCurrentKey, "");
+}
+
+TEST_F(FrmViewLifecycleTest, UnloadWithoutConnectionCompletesSilentlyAndRemovesTempFiles) {
+    testsupport::ScopedTempDir dir;
+    window->szTempFname = dir.Path() + "/page.tmp";
+    window->szPrintTempFname = dir.Path() + "/print.tmp";
+    testsupport::WriteFile(window->szTempFname, "bytes");
+    window->g_TagPalInitialized = 1;
+    window->Form_Unload();
+    EXPECT_TRUE(prompts.Records().empty());
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.Path() + "/page.tmp")));
+    EXPECT_EQ(window->szTempFname, "");
+    EXPECT_EQ(window->szPrintTempFname, "");
+    EXPECT_EQ(window->g_TagPalInitialized, 0);
+    EXPECT_EQ(window->MainFormLoaded, 0);
+    EXPECT_FALSE(window->TalqAPi);
+    EXPECT_FALSE(window->ImgObj);
+    window->Form_Unload();  // a second unload finds nothing to do
+    EXPECT_EQ(window->MainFormLoaded, 0);
+}
+
+TEST_F(FrmViewLifecycleTest, UnloadGivesUpThePageLockBeforeTheSessionGoes) {
+    std::vector<std::string> removed;
+    session->removedSink = &removed;
+    session->projectValid = true;
+    window->SetPageLock("K7");
+    window->Form_Unload();
+    EXPECT_EQ(removed, std::vector<std::string>{"K7"});
+    EXPECT_EQ(window->g_szLockedKey, "");
+}
+
+TEST_F(FrmViewLifecycleTest, ClearingTheViewsForgetsThePageAndItsPanes) {
+    window->szCurrentKey = "K1";
+    window->g_szDocBkey = "K1";
+    window->g_ValidImage = 1;
+    window->TagPal_Active = 1;
+    window->Query_Active = 1;
+    window->RedactMode = 13;
+    window->bQuesterActive = true;
+    window->setWindowTitle("Project: X");
+    window->ClearProjectViews();
+    EXPECT_EQ(window->szCurrentKey, "");
+    EXPECT_EQ(window->g_szDocBkey, "");
+    EXPECT_EQ(window->g_ValidImage, 0);
+    EXPECT_FALSE(window->TagForm->isVisible());
+    EXPECT_FALSE(window->ScrollForm->isVisible());
+    EXPECT_EQ(window->RedactMode, 0);
+    EXPECT_FALSE(window->bQuesterActive);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Project Not Selected"));
+}
+
+}  // namespace
+
+namespace {
+
+class FrmViewProjectTest : public FrmViewTest {
+  protected:
+    FrmViewProjectTest() {
+        session->userValid = session->projectValid = true;
+        session->projectName = "ALPHA";
+    }
+};
+
+TEST_F(FrmViewProjectTest, AccessLevelsFollowRightsAndTheBehaviourMask) {
+    window->LoadProjectViews();
+    EXPECT_EQ(window->g_RestrictAnnotations, 0);
+    EXPECT_EQ(window->g_RestrictTags, 0);
+    EXPECT_EQ(window->g_RestrictRedactions, 0);
+
+    session->annotationsOkToModify = false;
+    session->tagsRestricted = true;
+    session->redactionsOkToModify = false;
+    session->redactionsOkToView = true;
+    window->LoadProjectViews();
+    EXPECT_EQ(window->g_RestrictAnnotations, 1);
+    EXPECT_EQ(window->g_RestrictTags, 2);
+    EXPECT_EQ(window->g_RestrictRedactions, 2);  // may see through them
+    session->redactionsOkToView = false;
+    window->LoadProjectViews();
+    EXPECT_EQ(window->g_RestrictRedactions, 1);
+
+    session->annotationsOkToModify = true;
+    session->redactionsOkToModify = true;
+    window->lBehaviorFlags = 0x10 | 0x20 | 0x40 | 0x80 | 0x100;
+    window->LoadProjectViews();
+    EXPECT_EQ(window->g_RestrictAnnotations, 2);
+    EXPECT_EQ(window->g_RestrictRedactions, 1);
+}
+
+TEST_F(FrmViewProjectTest, NavigationLimitAndButtonLevelsComeFromTheBoundaryLevels) {
+    session->bndryLvls = "3|5|7";
+    session->bndryNbr = 3;
+    window->LoadProjectViews();
+    EXPECT_EQ(window->g_LimitNav, 0);
+    EXPECT_EQ(window->g_iDocLvl, 7);
+    EXPECT_EQ(window->NavButtonLevel, (std::array<std::int32_t, 10>{0, 0, 7, 7, 5, 5, 3, 3, 0, 0}));
+
+    session->userProjectSecurity = 0x40000;
+    session->bndry3rdParty = 3;  // the first of three levels
+    window->LoadProjectViews();
+    EXPECT_EQ(window->g_LimitNav, 1);
+    EXPECT_EQ(window->g_iLimit3rdLvl, 3);
+    EXPECT_EQ(window->NavButtonLevel, (std::array<std::int32_t, 10>{0, 0, 7, 7, 5, 5, 0, 0, 0, 0}));
+
+    session->bndry3rdParty = 9;  // not a level of the project: page buttons only
+    window->LoadProjectViews();
+    EXPECT_EQ(window->g_iLimit3rdLvl, 0);
+    EXPECT_EQ(window->NavButtonLevel, (std::array<std::int32_t, 10>{}));
+}
+
+TEST_F(FrmViewProjectTest, DateEntryNeedsAProjectThatKeepsDates) {
+    window->LoadProjectViews();
+    EXPECT_FALSE(window->mnuStsDate->isEnabled());
+    session->fullText = 8;
+    window->LoadProjectViews();
+    EXPECT_TRUE(window->mnuStsDate->isEnabled());
+    session->backWardLink = "   ";
+    window->LoadProjectViews();
+    EXPECT_FALSE(window->g_bBackLink);
+    EXPECT_FALSE(window->mnuLink->isEnabled());
+}
+
+}  // namespace
