@@ -79,15 +79,15 @@ int main(int argc, char** argv) {
         } else if (a == "--log" && hasValue) {
             logPath = argv[++i];
         } else if (a == "--refuse" && hasValue) {
-            std::string spec = Arg(argv[++i]);
-            size_t eq = spec.rfind('=');
-            size_t colon = eq == std::string::npos ? eq : spec.find(':', eq);
+            std::string rule = Arg(argv[++i]);
+            size_t eq = rule.rfind('=');
+            size_t colon = eq == std::string::npos ? eq : rule.find(':', eq);
             if (colon == std::string::npos) {
                 std::fputs(kUsage, stderr);
                 return 2;
             }
-            refusals.push_back({spec.substr(0, eq), std::atoi(spec.substr(eq + 1).c_str()),
-                                spec.substr(colon + 1)});
+            refusals.push_back({rule.substr(0, eq), std::atoi(rule.substr(eq + 1).c_str()),
+                                rule.substr(colon + 1)});
         } else if (a == "--single-instance") {
             singleInstance = true;
         } else if (a == "--help") {
