@@ -35,6 +35,38 @@ std::string CommandText::Rest(std::size_t index) const {
     return text.substr(pos);
 }
 
+std::string CommandText::Middle(std::size_t from, std::size_t fromEnd) const {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < from; ++i) {
+        start = text.find(',', start);
+        if (start == std::string::npos) return "";
+        ++start;
+    }
+    std::size_t end = text.size();
+    for (std::size_t i = 0; i < fromEnd; ++i) {
+        if (end == 0) return "";
+        end = text.rfind(',', end - 1);
+        if (end == std::string::npos || end < start) return "";
+    }
+    return text.substr(start, end - start);
+}
+
+bool SameText(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+const std::string& CommandText::FromEnd(std::size_t index) const {
+    static const std::string kEmpty;
+    return index < fields.size() ? fields[fields.size() - 1 - index] : kEmpty;
+}
+
 std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
                                                    std::string& error) {
     std::string dir = systemDir;
@@ -78,6 +110,26 @@ std::string CommandEngine::Dispatch(ConnectionState& state, const CommandText& c
     if (verb == "TALQRequiredLogin") return RequiredLogin(state, command);
     if (verb == "TALQGetProjectInfo") return GetProjectInfo(state, command);
     if (verb == "TALQCloseProject") return CloseProject(state, command);
+    if (verb == "TALQGetTalqPrjList") return GetProjectList(command);
+    if (verb == "TALQFindKey") return FindKey(command);
+    if (verb == "TALQNextKey") return StepKey(command, true);
+    if (verb == "TALQPrevKey") return StepKey(command, false);
+    if (verb == "TALQGetScroll") return GetScroll(command);
+    if (verb == "TALQGetBoundaryInfo") return GetBoundaryInfo(command);
+    if (verb == "TALQGetPageInfo") return GetPageInfo(command);
+    if (verb == "TALQPutPageInfo") return PutPageInfo(command);
+    if (verb == "TALQGetWordList") return GetWordList(command);
+    if (verb == "TALQGetPageWBuf") return GetPageWBuf(state, command);
+    if (verb == "TALQGetPageOcr") return GetPageOcr(state, command);
+    if (verb == "TALQSetPageLock") return SetPageLock(state, command);
+    if (verb == "TALQRemovePageLock") return RemovePageLock(state, command);
+    if (verb == "TALQDTGetDate") return GetPageDate(command);
+    if (verb == "TALQDTPutDate") return PutPageDate(command);
+    if (verb == "TALQGetFolderDescription") return GetFolderDescription(command);
+    if (verb == "TALQPutFolderDescription") return PutFolderDescription(command);
+    if (verb == "TALQSendClientImage") return SendClientImage(command);
+    if (verb == "TALQSendTextImage") return SendTextImage(state, command);
+    if (verb == "TALQSendStellantImage") return SendStellantImage(state, command);
     return "ERROR: Unknown Command " + verb.substr(0, 64);
 }
 

@@ -45,8 +45,7 @@ class TalqClientAPI {
     static bool HoldsFieldBreaker(const std::string& text);
 
     // ---- Session state, login and project record (talq_client_api_session.cpp) ----
-    bool TalqLogin(const std::string& userId, const std::string& password,
-                   std::int16_t clientCode);
+    bool TalqLogin(const std::string& userId, const std::string& password, std::int16_t clientCode);
     std::string GetTalqProjectList(std::int16_t clientCode);
     bool SelectProject(const std::string& projectName);
     void CloseProject();

@@ -78,15 +78,15 @@ std::string TalqClientAPI::ResolveLevel2Bndry(std::int32_t level) const {
 }
 
 bool TalqClientAPI::GetBndryScrollList(const std::string& key, std::int32_t level,
-                                       std::string& list, std::int16_t& marker,
-                                       std::int32_t& count, std::int32_t& index) {
+                                       std::string& list, std::int16_t& marker, std::int32_t& count,
+                                       std::int32_t& index) {
     list.clear();
     if (!ValidateSession(15)) return false;
     if (RefuseBreakers({&key}, "Image Key")) return false;
     std::string reply;
-    if (!Request("TALQGetScroll," + CommandPrefix() + "," + key + "," + std::to_string(level) +
-                     ",5000",
-                 reply)) {
+    if (!Request(
+            "TALQGetScroll," + CommandPrefix() + "," + key + "," + std::to_string(level) + ",5000",
+            reply)) {
         return false;
     }
     // A reply naming no marker means nothing was cut: never the caller's old value.
@@ -149,9 +149,9 @@ std::string TalqClientAPI::GetFolderDescription(const std::string& key, std::int
     if (!ValidateSession(15)) return "";
     if (RefuseBreakers({&key}, "Image Key")) return "";
     std::string reply;
-    if (!Request("TALQGetFolderDescription," + CommandPrefix() + "," + key + "," +
-                     std::to_string(level),
-                 reply) ||
+    if (!Request(
+            "TALQGetFolderDescription," + CommandPrefix() + "," + key + "," + std::to_string(level),
+            reply) ||
         Upper(reply) == "NONE") {
         return "";
     }

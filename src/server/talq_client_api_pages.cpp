@@ -73,9 +73,8 @@ std::string TalqClientAPI::GetImage(const std::string& key, std::int16_t quality
     return reply.size() > kScaleHead ? reply.substr(kScaleHead) : "";
 }
 
-bool TalqClientAPI::GetWordList(const std::string& key, std::int32_t& first,
-                                std::int32_t& second, std::int32_t& third,
-                                std::int32_t& fourth, std::string& words) {
+bool TalqClientAPI::GetWordList(const std::string& key, std::int32_t& first, std::int32_t& second,
+                                std::int32_t& third, std::int32_t& fourth, std::string& words) {
     words.clear();
     if (!ValidateSession(15)) return false;
     if (RefuseBreakers({&key}, "Image Key")) return false;
@@ -157,8 +156,7 @@ bool TalqClientAPI::SetImageRotation(const std::string& key, std::int32_t rotati
     if (!ValidateSession(15)) return false;
     if (RefuseBreakers({&key}, "Image Key")) return false;
     std::string reply;
-    if (Request("TALQPutPageInfo," + CommandPrefix() + "," + key + ",," +
-                    std::to_string(rotation),
+    if (Request("TALQPutPageInfo," + CommandPrefix() + "," + key + ",," + std::to_string(rotation),
                 reply)) {
         return true;
     }

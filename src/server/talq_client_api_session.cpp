@@ -73,9 +73,9 @@ bool TalqClientAPI::TalqLogin(const std::string& userId, const std::string& pass
     // A textual compare, as servers have always been checked: 8.10 is refused.
     if (mVBUtil::CompareTextNoCase(reply, "8.6.") < 0) {
         lastError_ = "Invalid Server Version";
-        platform::MsgBox("Server Version = " + reply + "\n" +
-                             "TALQ Server Version 8.6 or Higher is Required",
-                         platform::vbCritical, "Warning");
+        platform::MsgBox(
+            "Server Version = " + reply + "\n" + "TALQ Server Version 8.6 or Higher is Required",
+            platform::vbCritical, "Warning");
         return false;
     }
 
@@ -134,8 +134,7 @@ bool TalqClientAPI::SelectProject(const std::string& projectName) {
     }
     record_ = ProjectRecord{};
     std::string reply;
-    if (!Request("TALQGetProjectInfo," + userName_ + "," + userPswrd_ + "," + projectName,
-                 reply)) {
+    if (!Request("TALQGetProjectInfo," + userName_ + "," + userPswrd_ + "," + projectName, reply)) {
         lastError_ = "Unable to Select Project " + projectName;
         return false;
     }
