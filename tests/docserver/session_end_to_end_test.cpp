@@ -4,11 +4,13 @@
 
 #include <QImage>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
 #include "demo/demo_database.h"
 #include "demo/demo_system.h"
+#include "engine/command_engine.h"
 #include "engine/system_db.h"
 #include "foundation/mod_registry.h"
 #include "server/talq_client_api.h"
@@ -257,6 +259,63 @@ TEST_F(DemoSession, PlaceholdersAndOriginalFilesRenderPageByPage) {
     EXPECT_GT(pages, 0);
     EXPECT_EQ(api->GetStellantImage("system.db", 1, "1"), "");
     EXPECT_EQ(api->GetStellantImage("originals/../system.db", 1, "1"), "");
+}
+
+// The engine's reading of commands where the client cannot be made to send
+// the odd forms.
+class DemoEngine : public DemoSession {
+  protected:
+    void SetUp() override {
+        std::string error;
+        engine_ = docserver::CommandEngine::Open(Sys(), error);
+        ASSERT_TRUE(engine_) << error;
+        state_.session = "test:1";
+        ASSERT_EQ(Run("TALQRequiredLogin,admin,admin,,D,1,8.6,1").substr(0, 1), "1");
+        ASSERT_NE(Run("TALQGetProjectInfo,admin,admin,ACME").rfind("ERROR", 0), 0U);
+    }
+    std::string Run(const std::string& command) { return engine_->Execute(state_, command); }
+    std::unique_ptr<docserver::CommandEngine> engine_;
+    docserver::ConnectionState state_;
+};
+
+TEST_F(DemoEngine, ScrollWindowHoldsTheKeysUnitAndMarksWhatWasCut) {
+    const std::string& key = Pages()[Pages().size() / 2].key;
+    std::string all = Run("TALQGetScroll,admin,admin,ACME," + key + ",1,20000");
+    ASSERT_NE(all.rfind("ERROR", 0), 0U) << all;
+    std::string cut = Run("TALQGetScroll,admin,admin,ACME," + key + ",1,1");
+    EXPECT_EQ(cut.substr(0, cut.find(',')), "BOTH") << cut;
+    int boxes = 0;
+    for (const Page& p : Pages()) boxes += p.level >= 3 ? 1 : 0;
+    ASSERT_GT(boxes, 1);
+    EXPECT_EQ(Run("TALQGetScroll,admin,admin,ACME," + Pages().front().key + ",3,1"),
+              "MOREAFTER," + Pages().front().key);
+    std::string boxList = Run("TALQGetScroll,admin,admin,ACME," + Pages().front().key + ",3,5000");
+    EXPECT_EQ(boxList.substr(0, 4), "ALL,");
+    EXPECT_EQ(std::count(boxList.begin(), boxList.end(), ','), boxes);
+}
+
+TEST_F(DemoEngine, FreeTextFieldsKeepTheirCommasAndFixedFieldsReadFromTheEnd) {
+    const std::string& key = Pages()[2].key;
+    EXPECT_EQ(Run("TALQFindKey,admin,admin,ACME," + key), "4," + key);
+    EXPECT_EQ(Run("TALQFindKey,admin,admin,ACME," + key + ",x").substr(0, 2), "5,");
+    EXPECT_EQ(Run("TALQPutFolderDescription,admin,admin,ACME," + key + ",3,A, B, C"), "OK");
+    EXPECT_EQ(Run("TALQGetFolderDescription,admin,admin,ACME," + key + ",3"), "A, B, C");
+    EXPECT_EQ(Run("TALQNextKey,admin,admin,ACME,,0"), Pages().front().key);
+    EXPECT_EQ(Run("TALQPrevKey,admin,admin,ACME,,0"), Pages().back().key);
+    EXPECT_EQ(Run("TALQNextKey,admin,admin,ACME," + Pages().back().key + ",0"), "NONE");
+    EXPECT_EQ(Run("TALQGetPageOcr,,,," + key).empty(), false);
+    EXPECT_EQ(Run("TALQPutPageInfo,admin,admin,ACME," + key + ",,9").rfind("ERROR", 0), 0U);
+    EXPECT_EQ(Run("TALQDTPutDate,admin,admin,ACME," + key).rfind("ERROR", 0), 0U);
+}
+
+TEST_F(DemoEngine, CommandsWithoutAUserNeedALoggedInConnection) {
+    docserver::ConnectionState stranger;
+    const std::string& key = Pages()[2].key;
+    EXPECT_EQ(engine_->Execute(stranger, "TALQGetPageOcr,,,," + key).rfind("ERROR", 0), 0U);
+    EXPECT_EQ(engine_->Execute(stranger, "TALQSendTextImage,hello").rfind("ERROR", 0), 0U);
+    EXPECT_EQ(engine_->Execute(stranger, "TALQGetPageWBuf,,,," + key + ",0,9").rfind("ERROR", 0),
+              0U);
+    EXPECT_EQ(Run("TALQSendStellantImage,tmp/x.txt,1,1").rfind("ERROR", 0), 0U);
 }
 
 }  // namespace
