@@ -129,6 +129,8 @@ class CommandEngine {
 
 // Names compare as the client compares them: only 'a' to 'z' folded.
 bool SameText(const std::string& a, const std::string& b);
+// -1, 0 or 1 in the same folding; a proper prefix is smaller.
+int CompareText(const std::string& a, const std::string& b);
 
 inline constexpr char kRecordSep = 24;
 inline constexpr char kSectionSep = 25;

@@ -175,11 +175,23 @@ KeyPosition CommandEngine::Locate(const ProjectAccess& access, const std::string
         position.key = exact.Text(1);
         return position;
     }
-    Statement above(db_,
-                    "SELECT COALESCE(MIN(seq), (SELECT COALESCE(MAX(seq), 0) + 1 FROM pages "
-                    "WHERE project_id = ?1)) FROM pages WHERE project_id = ?1 AND image_key > ?2");
-    above.Bind(1, access.id).Bind(2, key);
-    position.seq = above.Step() ? above.Int(0) : 1;
+    // Binary search over seq with the client's compare: the database's own
+    // case folding orders "_" and "[" differently.
+    Statement last(db_, "SELECT COALESCE(MAX(seq), 0) FROM pages WHERE project_id = ?");
+    last.Bind(1, access.id);
+    std::int64_t lo = 1, hi = (last.Step() ? last.Int(0) : 0) + 1;
+    Statement at(db_,
+                 "SELECT image_key FROM pages WHERE project_id = ? AND seq >= ? ORDER BY seq "
+                 "LIMIT 1");
+    while (lo < hi) {
+        std::int64_t mid = lo + (hi - lo) / 2;
+        at.Reset().Bind(1, access.id).Bind(2, mid);
+        if (!at.Step() || CompareText(at.Text(0), key) > 0)
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    position.seq = lo;
     return position;
 }
 
