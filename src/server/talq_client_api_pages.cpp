@@ -92,7 +92,8 @@ bool TalqClientAPI::GetWordBuf(const std::string& key, const std::string& first,
                                const std::string& second, std::string& buffer) {
     buffer.clear();
     if (!ValidateSession(15)) return false;
-    if (RefuseBreakers({&key, &first, &second}, "Image Key")) return false;
+    if (RefuseBreakers({&key}, "Image Key") || RefuseBreakers({&first, &second}, "Word Range"))
+        return false;
     std::string reply;
     if (!Request("TALQGetPageWBuf,,,," + key + "," + first + "," + second, reply)) return false;
     if (reply != "NONE") buffer = reply;
@@ -187,7 +188,7 @@ bool TalqClientAPI::PutPageDate(const std::string& key, const std::string& date)
         lastError_ = "Invalid Image Key";
         return false;
     }
-    if (RefuseBreakers({&key, &date}, "Image Key or Date")) return false;
+    if (RefuseBreakers({&key}, "Image Key") || RefuseBreakers({&date}, "Date")) return false;
     std::string reply;
     if (Request("TALQDTPutDate," + CommandPrefix() + "," + key + "," + date, reply)) return true;
     // Without a reply the transport's own text says what went wrong.
