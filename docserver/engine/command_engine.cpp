@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 
@@ -33,6 +34,43 @@ std::string CommandText::Rest(std::size_t index) const {
         ++pos;
     }
     return text.substr(pos);
+}
+
+std::string CommandText::Middle(std::size_t from, std::size_t fromEnd) const {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < from; ++i) {
+        start = text.find(',', start);
+        if (start == std::string::npos) return "";
+        ++start;
+    }
+    std::size_t end = text.size();
+    for (std::size_t i = 0; i < fromEnd; ++i) {
+        if (end == 0) return "";
+        end = text.rfind(',', end - 1);
+        if (end == std::string::npos || end < start) return "";
+    }
+    return text.substr(start, end - start);
+}
+
+int CompareText(const std::string& a, const std::string& b) {
+    std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]);
+        unsigned char y = static_cast<unsigned char>(b[i]);
+        if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 'a' + 'A');
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+bool SameText(const std::string& a, const std::string& b) {
+    return CompareText(a, b) == 0;
+}
+
+const std::string& CommandText::FromEnd(std::size_t index) const {
+    static const std::string kEmpty;
+    return index < fields.size() ? fields[fields.size() - 1 - index] : kEmpty;
 }
 
 std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
@@ -78,6 +116,26 @@ std::string CommandEngine::Dispatch(ConnectionState& state, const CommandText& c
     if (verb == "TALQRequiredLogin") return RequiredLogin(state, command);
     if (verb == "TALQGetProjectInfo") return GetProjectInfo(state, command);
     if (verb == "TALQCloseProject") return CloseProject(state, command);
+    if (verb == "TALQGetTalqPrjList") return GetProjectList(command);
+    if (verb == "TALQFindKey") return FindKey(command);
+    if (verb == "TALQNextKey") return StepKey(command, true);
+    if (verb == "TALQPrevKey") return StepKey(command, false);
+    if (verb == "TALQGetScroll") return GetScroll(command);
+    if (verb == "TALQGetBoundaryInfo") return GetBoundaryInfo(command);
+    if (verb == "TALQGetPageInfo") return GetPageInfo(command);
+    if (verb == "TALQPutPageInfo") return PutPageInfo(command);
+    if (verb == "TALQGetWordList") return GetWordList(command);
+    if (verb == "TALQGetPageWBuf") return GetPageWBuf(state, command);
+    if (verb == "TALQGetPageOcr") return GetPageOcr(state, command);
+    if (verb == "TALQSetPageLock") return SetPageLock(state, command);
+    if (verb == "TALQRemovePageLock") return RemovePageLock(state, command);
+    if (verb == "TALQDTGetDate") return GetPageDate(command);
+    if (verb == "TALQDTPutDate") return PutPageDate(command);
+    if (verb == "TALQGetFolderDescription") return GetFolderDescription(command);
+    if (verb == "TALQPutFolderDescription") return PutFolderDescription(command);
+    if (verb == "TALQSendClientImage") return SendClientImage(command);
+    if (verb == "TALQSendTextImage") return SendTextImage(state, command);
+    if (verb == "TALQSendStellantImage") return SendStellantImage(state, command);
     return "ERROR: Unknown Command " + verb.substr(0, 64);
 }
 

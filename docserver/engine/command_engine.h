@@ -26,9 +26,30 @@ struct CommandText {
     // Everything after the first index commas (free text holding commas).
     std::string Rest(std::size_t index) const;
     std::size_t Count() const { return fields.size(); }
+    // The text between the first `from` commas and the last `fromEnd` ones:
+    // a free field followed by fixed fields, which are read from the end.
+    std::string Middle(std::size_t from, std::size_t fromEnd) const;
+    // Field counted from the end: 0 is the last.
+    const std::string& FromEnd(std::size_t index) const;
 
     std::string text;
     std::vector<std::string> fields;
+};
+
+// The project a command names, checked against the user's rights, and the
+// part of its pages (by seq) the user may reach.
+struct ProjectAccess {
+    std::int64_t id = 0;
+    std::string user;
+    std::int64_t firstSeq = 1;
+    std::int64_t lastSeq = 0;
+};
+
+// Where a key stands among a project's pages.
+struct KeyPosition {
+    std::int64_t seq = 0;  // the page's seq, or that of the first key above it
+    bool exact = false;
+    std::string key;  // the stored key when exact
 };
 
 class CommandEngine {
@@ -60,10 +81,56 @@ class CommandEngine {
     std::string RequiredLogin(ConnectionState& state, const CommandText& command);
     std::string GetProjectInfo(ConnectionState& state, const CommandText& command);
     std::string CloseProject(ConnectionState& state, const CommandText& command);
+    std::string GetProjectList(const CommandText& command);
+
+    // "" when the command's user, password and project (fields 1 to 3) open
+    // the project; else the error reply.
+    std::string OpenProject(const CommandText& command, ProjectAccess& access);
+    // The same for commands that carry no user: the connection's project.
+    std::string ConnectionProject(const ConnectionState& state, ProjectAccess& access);
+    void LimitRange(ProjectAccess& access, const std::string& firstKey, const std::string& lastKey);
+    KeyPosition Locate(const ProjectAccess& access, const std::string& key);
+    // The seq of the page with exactly this key inside the user's range; 0 when none.
+    std::int64_t PageSeq(const ProjectAccess& access, const std::string& key);
+
+    // Key navigation (commands_navigation.cpp).
+    std::string FindKey(const CommandText& command);
+    std::string StepKey(const CommandText& command, bool forward);
+    std::string GetScroll(const CommandText& command);
+    std::string GetBoundaryInfo(const CommandText& command);
+    // First seq of the unit of level holding seq (level 0: the page itself).
+    std::int64_t UnitStart(const ProjectAccess& access, std::int64_t seq, std::int64_t level);
+    // Last seq of the unit of level starting at or before seq.
+    std::int64_t UnitEnd(const ProjectAccess& access, std::int64_t seq, std::int64_t level);
+
+    // Page information, words, locks, dates, descriptions (commands_pages.cpp).
+    std::string GetPageInfo(const CommandText& command);
+    std::string PutPageInfo(const CommandText& command);
+    std::string GetWordList(const CommandText& command);
+    std::string GetPageWBuf(const ConnectionState& state, const CommandText& command);
+    std::string GetPageOcr(const ConnectionState& state, const CommandText& command);
+    std::string SetPageLock(ConnectionState& state, const CommandText& command);
+    std::string RemovePageLock(ConnectionState& state, const CommandText& command);
+    std::string GetPageDate(const CommandText& command);
+    std::string PutPageDate(const CommandText& command);
+    std::string GetFolderDescription(const CommandText& command);
+    std::string PutFolderDescription(const CommandText& command);
+
+    // Page images (commands_images.cpp).
+    std::string SendClientImage(const CommandText& command);
+    std::string SendTextImage(const ConnectionState& state, const CommandText& command);
+    std::string SendStellantImage(const ConnectionState& state, const CommandText& command);
+    // Size and resolution of a stored page image; zeros when it cannot be read.
+    void StoredImageSize(const std::string& file, int& width, int& height, int& dpiX, int& dpiY);
 
     std::string systemDir_;
     SystemDb db_;
 };
+
+// Names compare as the client compares them: only 'a' to 'z' folded.
+bool SameText(const std::string& a, const std::string& b);
+// -1, 0 or 1 in the same folding; a proper prefix is smaller.
+int CompareText(const std::string& a, const std::string& b);
 
 inline constexpr char kRecordSep = 24;
 inline constexpr char kSectionSep = 25;

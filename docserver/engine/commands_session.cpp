@@ -106,4 +106,100 @@ std::string CommandEngine::CloseProject(ConnectionState& state, const CommandTex
     return "OK";
 }
 
+// "TALQGetTalqPrjList," user "," password ",," clientCode: one entry per
+// project the user may open, the name and after a Tab the list text.
+std::string CommandEngine::GetProjectList(const CommandText& command) {
+    if (!CheckUser(command.Field(1), command.Field(2))) return "ERROR: Invalid Login";
+    Statement s(db_,
+                "SELECT p.name, p.list_text FROM projects p JOIN user_projects up "
+                "ON up.project_id = p.project_id WHERE up.user_id = ? ORDER BY p.name");
+    s.Bind(1, command.Field(1));
+    std::string reply;
+    while (s.Step()) {
+        if (!reply.empty()) reply.push_back(',');
+        reply += s.Text(0);
+        if (!s.Text(1).empty()) reply += "\t" + s.Text(1);
+    }
+    // No project: a lone separator, whose two empty entries the client skips.
+    return reply.empty() ? "," : reply;
+}
+
+std::string CommandEngine::OpenProject(const CommandText& command, ProjectAccess& access) {
+    if (!CheckUser(command.Field(1), command.Field(2))) return "ERROR: Invalid Login";
+    Statement p(db_,
+                "SELECT p.project_id, up.first_key, up.last_key FROM projects p "
+                "JOIN user_projects up ON up.project_id = p.project_id "
+                "WHERE p.name = ? AND up.user_id = ?");
+    p.Bind(1, command.Field(3)).Bind(2, command.Field(1));
+    if (!p.Step()) return "ERROR: Invalid Project " + command.Field(3);
+    access = ProjectAccess{};
+    access.id = p.Int(0);
+    access.user = command.Field(1);
+    LimitRange(access, p.Text(1), p.Text(2));
+    return "";
+}
+
+std::string CommandEngine::ConnectionProject(const ConnectionState& state, ProjectAccess& access) {
+    if (state.user.empty() || state.projectId == 0) return "ERROR: Project Not Selected";
+    Statement p(db_,
+                "SELECT up.first_key, up.last_key FROM user_projects up "
+                "WHERE up.project_id = ? AND up.user_id = ?");
+    p.Bind(1, state.projectId).Bind(2, state.user);
+    if (!p.Step()) return "ERROR: Project Not Selected";
+    access = ProjectAccess{};
+    access.id = state.projectId;
+    access.user = state.user;
+    LimitRange(access, p.Text(0), p.Text(1));
+    return "";
+}
+
+void CommandEngine::LimitRange(ProjectAccess& access, const std::string& firstKey,
+                               const std::string& lastKey) {
+    Statement last(db_, "SELECT COALESCE(MAX(seq), 0) FROM pages WHERE project_id = ?");
+    last.Bind(1, access.id);
+    access.lastSeq = last.Step() ? last.Int(0) : 0;
+    if (!firstKey.empty()) access.firstSeq = Locate(access, firstKey).seq;
+    if (!lastKey.empty()) {
+        KeyPosition end = Locate(access, lastKey);
+        access.lastSeq = end.exact ? end.seq : end.seq - 1;
+    }
+}
+
+KeyPosition CommandEngine::Locate(const ProjectAccess& access, const std::string& key) {
+    KeyPosition position;
+    Statement exact(db_, "SELECT seq, image_key FROM pages WHERE project_id = ? AND image_key = ?");
+    exact.Bind(1, access.id).Bind(2, key);
+    if (exact.Step()) {
+        position.seq = exact.Int(0);
+        position.exact = true;
+        position.key = exact.Text(1);
+        return position;
+    }
+    // Binary search over seq with the client's compare: the database's own
+    // case folding orders "_" and "[" differently.
+    Statement last(db_, "SELECT COALESCE(MAX(seq), 0) FROM pages WHERE project_id = ?");
+    last.Bind(1, access.id);
+    std::int64_t lo = 1, hi = (last.Step() ? last.Int(0) : 0) + 1;
+    Statement at(db_,
+                 "SELECT image_key FROM pages WHERE project_id = ? AND seq >= ? ORDER BY seq "
+                 "LIMIT 1");
+    while (lo < hi) {
+        std::int64_t mid = lo + (hi - lo) / 2;
+        at.Reset().Bind(1, access.id).Bind(2, mid);
+        if (!at.Step() || CompareText(at.Text(0), key) > 0)
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    position.seq = lo;
+    return position;
+}
+
+std::int64_t CommandEngine::PageSeq(const ProjectAccess& access, const std::string& key) {
+    KeyPosition position = Locate(access, key);
+    if (!position.exact || position.seq < access.firstSeq || position.seq > access.lastSeq)
+        return 0;
+    return position.seq;
+}
+
 }  // namespace docserver

@@ -42,6 +42,15 @@ Statement::~Statement() {
     sqlite3_finalize(stmt_);
 }
 
+Statement& Statement::Reset() {
+    if (stmt_ != nullptr) {
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+    }
+    failed_ = false;
+    return *this;
+}
+
 Statement& Statement::Bind(int index, const std::string& text) {
     if (stmt_ != nullptr)
         sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()),

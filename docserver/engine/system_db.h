@@ -34,6 +34,8 @@ class Statement {
     Statement& operator=(const Statement&) = delete;
 
     bool Ok() const { return stmt_ != nullptr; }
+    // Ready to bind and run again.
+    Statement& Reset();
     Statement& Bind(int index, const std::string& text);
     Statement& Bind(int index, std::int64_t value);
     // True while a row is ready.

@@ -3,6 +3,8 @@
 //   talq-server --system DIR [--port N] [--address A] [--log]
 //   talq-server --init DIR [--user NAME] [--password TEXT]
 
+#include <QGuiApplication>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -35,6 +37,9 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Rendering text and original files needs fonts, not a display.
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QGuiApplication app(argc, argv);
     std::string systemDir, initDir, address = "127.0.0.1", user = "ADMIN", password = "ADMIN";
     int port = 7120;
     bool log = false;

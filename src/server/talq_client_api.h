@@ -7,6 +7,7 @@
 // its own .cpp file (talq_client_api_<family>.cpp).
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -43,11 +44,105 @@ class TalqClientAPI {
     // or a character 0, 24, 25, 30 or 31.
     static bool HoldsFieldBreaker(const std::string& text);
 
-    // ---- Session state, login and project record ----
-    // (filled by the session family)
+    // ---- Session state, login and project record (talq_client_api_session.cpp) ----
+    bool TalqLogin(const std::string& userId, const std::string& password, std::int16_t clientCode);
+    std::string GetTalqProjectList(std::int16_t clientCode);
+    bool SelectProject(const std::string& projectName);
+    void CloseProject();
+
+    const std::string& BackWardLink() const { return record_.BackWardLink; }
+    std::int32_t UserProjectSecurity() const;
+    bool IsProjectValid() const { return projectValid_ == 1; }
+    bool IsUserValid() const { return userValid_ == 1; }
+    std::string ProjectName() const;
+    std::string UserName() const;
+    std::string UserPswrd() const;
+    std::string UserSystemSecurity() const;
+    std::string UserFullName() const;
+    std::string ProjectDescription() const;
+    std::string BndryLvls() const;
+    std::string BndryDescs() const;
+    std::string BndryIcons() const;
+    std::string BndryFlags() const;
+    std::string InfoDescs() const;
+    std::string InfoFields() const;
+    std::string PrintMessage() const;
+    std::int16_t BndryNbr() const;
+    std::int16_t Bndry3rdParty() const;
+    std::int16_t FullText() const;
+    std::int16_t InfoNbr() const;
+
+    // ---- Key navigation and page requests (talq_client_api_navigation.cpp,
+    //      talq_client_api_pages.cpp) ----
+    std::int16_t FindKey(const std::string& key, std::string& foundKey);
+    bool NextKey(const std::string& key, std::int16_t& level, std::string& nextKey);
+    bool PrevKey(const std::string& key, std::int16_t& level, std::string& prevKey);
+    bool GetImagePageInfo(const std::string& key, std::int32_t& first, std::int32_t& second,
+                          std::int32_t& third, std::string& infoValues, std::string& text);
+    bool IsPlaceHolderImage() const { return placeholder_; }
+    std::string GetImage(const std::string& key, std::int16_t quality);
+    float ScaleFactor() const;
+    bool GetWordList(const std::string& key, std::int32_t& first, std::int32_t& second,
+                     std::int32_t& third, std::int32_t& fourth, std::string& words);
+    bool GetWordBuf(const std::string& key, const std::string& first, const std::string& second,
+                    std::string& buffer);
+    bool GetPageOCR(const std::string& key, std::string& text);
+    std::string GetTextImage(const std::string& text);
+    std::string GetStellantImage(const std::string& file, std::int32_t page,
+                                 const std::string& mode);
+    bool SetPageLock(const std::string& key);
+    void RemovePageLock(const std::string& key);
+    bool SetImageRotation(const std::string& key, std::int32_t rotation);
+    bool SetImageBndryLevel(const std::string& key, std::int32_t level);
+    std::int16_t ResolveBndry2Level(const std::string& flag) const;
+    std::string ResolveLevel2Bndry(std::int32_t level) const;
+    bool GetBndryScrollList(const std::string& key, std::int32_t level, std::string& list,
+                            std::int16_t& marker, std::int32_t& count, std::int32_t& index);
+    bool GetBndryBegEndKey(const std::string& key, std::int32_t level, std::string& begKey,
+                           std::string& endKey);
+    std::string GetFolderDescription(const std::string& key, std::int32_t level);
+    bool PutFolderDescription(const std::string& key, std::int32_t level,
+                              const std::string& description);
+    std::string GetPageDate(const std::string& key);
+    bool PutPageDate(const std::string& key, const std::string& date);
+    bool RemotePassThrough(const std::string& command, std::string& reply,
+                           std::int32_t skipSessionCheck);
 
   private:
     friend class TalqClientApiTestPeer;
+
+    // The selected project's record; lists are "|"-joined, numbered from 1.
+    struct ProjectRecord {
+        std::string ProjectName;
+        std::int16_t BndryNbr = 0;
+        std::string BndryLvls;
+        std::string BndryDescs;
+        std::string BndryIcons;
+        std::string BndryFlags;
+        std::int16_t InfoNbr = 0;
+        std::string InfoFields;
+        std::string InfoDescs;
+        std::int32_t UserProjectSecurity = 0;
+        std::int16_t Bndry3rdParty = 0;
+        std::int16_t FullText = 0;
+        std::string ProjectDescription;
+        std::string BackWardLink;
+        std::string PrintMessage;
+        std::int32_t RestrictionBits = 0;
+        std::string FurtherText1;
+        std::string FurtherText2;
+    };
+
+    // ---- Session guard (talq_client_api_session.cpp) ----
+    bool ValidateSession(std::int16_t bits);
+    void ParseProjectRecord(const std::string& reply);
+    // The prefix user "," password "," project of most commands.
+    std::string CommandPrefix() const;
+    // True when one of the texts would break the command's fields; sets
+    // LastError then.
+    bool RefuseBreakers(std::initializer_list<const std::string*> texts, const char* what);
+    // One request whose failure leaves LastError as SendRequest set it.
+    bool Request(const std::string& command, std::string& reply);
 
     // ---- Transport (talq_client_api_request.cpp) ----
     bool SendRequest(const std::string& command, std::string& reply, std::int32_t& replyLength,
@@ -102,4 +197,9 @@ class TalqClientAPI {
     std::string userPswrd_;
     std::string projectName_;
     std::int16_t clientCode_ = 0;
+    std::int32_t userSystemSecurity_ = 0;
+    std::string userFullName_;
+    ProjectRecord record_;
+    double scaleFactor_ = 1.0;
+    bool placeholder_ = false;
 };

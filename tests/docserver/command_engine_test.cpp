@@ -107,3 +107,23 @@ TEST(EngineInit, CreatesFoldersAndRefusesAnExistingSystem) {
 }
 
 }  // namespace
+
+TEST_F(EngineTest, KeysMissingFromTheProjectAreOrderedAsTheClientComparesThem) {
+    docserver::SystemDb db;
+    std::string error;
+    ASSERT_TRUE(db.Open(dir_.Path() + "/sys/system.db", false, error));
+    // In the client's folding "1" < "B" < "_"; the database's own folding
+    // would put "_" before "b".
+    ASSERT_TRUE(
+        db.Exec("INSERT INTO pages(project_id, seq, image_key, bndry_level) VALUES "
+                "(1, 1, 'A1', 3), (1, 2, 'AB', 0), (1, 3, 'A_', 1)",
+                error))
+        << error;
+    ASSERT_EQ(Run("TALQRequiredLogin,ADMIN,SECRET,,D,1,8.6,1").substr(0, 1), "1");
+    EXPECT_EQ(Run("TALQFindKey,ADMIN,SECRET,Demo Project,ac"), "5,A_");
+    EXPECT_EQ(Run("TALQFindKey,ADMIN,SECRET,Demo Project,ab"), "4,AB");
+    EXPECT_EQ(Run("TALQNextKey,ADMIN,SECRET,Demo Project,AC,0"), "A_");
+    EXPECT_EQ(Run("TALQPrevKey,ADMIN,SECRET,Demo Project,AC,0"), "AB");
+    EXPECT_EQ(Run("TALQNextKey,ADMIN,SECRET,Demo Project,A1,1"), "A_");
+    EXPECT_EQ(Run("TALQNextKey,ADMIN,SECRET,Demo Project,A~,0"), "NONE");
+}

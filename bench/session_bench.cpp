@@ -1,0 +1,113 @@
+// Walking keys with NextKey through the local-access library and over
+// loopback TCP, and fetching and decoding one Group 4 page at each quality.
+
+#include <benchmark/benchmark.h>
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+
+#include <stdlib.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "demo/demo_database.h"
+#include "demo/demo_system.h"
+#include "foundation/mod_registry.h"
+#include "server/talq_client_api.h"
+#include "support/server_process.h"
+
+namespace {
+
+constexpr int kWalk = 10000;
+
+// One demo system of the walk's size for the whole run, with every user
+// store pointed inside it.
+struct BenchSystem {
+    std::string root;
+    std::unique_ptr<testsupport::ServerProcess> server;
+
+    BenchSystem() {
+        char pattern[] = "/tmp/talq-session-bench-XXXXXX";
+        root = ::mkdtemp(pattern);
+        for (const char* var :
+             {"HOME", "XDG_CONFIG_HOME", "TALQ_MACHINE_CONFIG_DIR", "TALQ_INI_DIR"})
+            ::setenv(var, root.c_str(), 1);
+        docserver::demo::DemoOptions options;
+        options.large = true;
+        options.pages = kWalk + 1;
+        std::string sys = root + "/system";
+        QDir().mkpath(QString::fromStdString(sys));
+        docserver::demo::WriteDemoSystem(sys, docserver::demo::GenerateDemoSystem(sys, options));
+        modRegistry::RegSetString(modRegistry::HKEY_CURRENT_USER,
+                                  "Software\\TALQTech\\VYNSYS\\Paths", "Local", sys + "/");
+        server = std::make_unique<testsupport::ServerProcess>(sys);
+    }
+    ~BenchSystem() {
+        server.reset();
+        QDir(QString::fromStdString(root)).removeRecursively();
+    }
+};
+
+BenchSystem* g_system = nullptr;
+
+bool OpenSession(TalqClientAPI& api, bool local) {
+    bool open =
+        local ? api.OpenTalqConnection(2, "", "", 0, 0, 0, 0)
+              : api.OpenTalqConnection(0, "DOM", "127.0.0.1", g_system->server->Port(), 0, 0, 60);
+    return open && api.TalqLogin("admin", "admin", 1) && api.SelectProject("ACME");
+}
+
+void BM_NextKeyWalk(benchmark::State& state) {
+    TalqClientAPI api;
+    if (!OpenSession(api, state.range(0) == 1)) {
+        state.SkipWithError(api.LastError().c_str());
+        return;
+    }
+    std::int16_t level = 0;
+    for (auto _ : state) {
+        std::string key, next;
+        int steps = 0;
+        while (steps < kWalk && api.NextKey(key, level, next)) {
+            key = next;
+            ++steps;
+        }
+        if (steps != kWalk) state.SkipWithError("walk ended early");
+    }
+    state.SetItemsProcessed(state.iterations() * kWalk);
+    state.SetLabel(state.range(0) == 1 ? "local" : "tcp");
+}
+BENCHMARK(BM_NextKeyWalk)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_FetchAndDecodePage(benchmark::State& state) {
+    TalqClientAPI api;
+    if (!OpenSession(api, false)) {
+        state.SkipWithError(api.LastError().c_str());
+        return;
+    }
+    std::string key, first;
+    std::int16_t level = 0;
+    api.NextKey(key, level, first);
+    for (auto _ : state) {
+        std::string bytes = api.GetImage(first, static_cast<std::int16_t>(state.range(0)));
+        QImage image = QImage::fromData(reinterpret_cast<const uchar*>(bytes.data()),
+                                        static_cast<int>(bytes.size()));
+        if (image.isNull()) state.SkipWithError("page did not decode");
+        benchmark::DoNotOptimize(image.bits());
+    }
+}
+BENCHMARK(BM_FetchAndDecodePage)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    BenchSystem system;
+    g_system = &system;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

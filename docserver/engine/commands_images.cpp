@@ -1,0 +1,102 @@
+// Page images at a quality, text rendered as a page, and the pages of a
+// document's original file.
+#include <QImageReader>
+#include <QString>
+
+#include "command_engine.h"
+#include "engine/path_confine.h"
+#include "imaging/original_files.h"
+#include "imaging/page_files.h"
+#include "imaging/page_quality.h"
+
+namespace docserver {
+namespace {
+
+constexpr int kOriginalDpi = 100;
+// Rendering costs time and memory; a text page past this is refused.
+constexpr std::size_t kMaxTextImage = 1 << 20;
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+}  // namespace
+
+void CommandEngine::StoredImageSize(const std::string& file, int& width, int& height, int& dpiX,
+                                    int& dpiY) {
+    width = height = dpiX = dpiY = 0;
+    std::string path;
+    if (file.empty() || !ConfinePath(systemDir_, file, path)) return;
+    QImageReader reader(QString::fromLocal8Bit(path.c_str()));
+    QSize size = reader.size();
+    if (!size.isValid()) return;
+    width = size.width();
+    height = size.height();
+    // The header's resolution needs the image; a page is stored at 300 dpi
+    // unless it says otherwise.
+    QImage image = reader.read();
+    dpiX = image.isNull() || image.dotsPerMeterX() <= 0
+               ? 300
+               : static_cast<int>(image.dotsPerMeterX() * 0.0254 + 0.5);
+    dpiY = image.isNull() || image.dotsPerMeterY() <= 0
+               ? 300
+               : static_cast<int>(image.dotsPerMeterY() * 0.0254 + 0.5);
+}
+
+// "TALQSendClientImage," P "," key "," quality: an 8-character scale head,
+// then the image file.
+std::string CommandEngine::SendClientImage(const CommandText& command) {
+    ProjectAccess access;
+    if (std::string error = OpenProject(command, access); !error.empty()) return error;
+    std::int64_t seq = PageSeq(access, command.Middle(4, 1));
+    if (seq == 0) return "ERROR: Invalid Image Key";
+    const std::string& quality = command.FromEnd(0);
+    if (quality != "0" && quality != "100" && quality != "150") return "ERROR: Invalid Quality";
+    Statement p(db_, "SELECT image_file FROM pages WHERE project_id = ? AND seq = ?");
+    p.Bind(1, access.id).Bind(2, seq);
+    std::string file = p.Step() ? p.Text(0) : "";
+    std::string path, bytes;
+    if (file.empty() || !ConfinePath(systemDir_, file, path) ||
+        !imaging::ReadWholeFile(path, bytes) || bytes.empty()) {
+        return "ERROR: No Image for Page";
+    }
+    if (quality == "0") return imaging::FormatScaleHead(1.0) + bytes;
+    imaging::QualityImage image = imaging::ImageForQuality(bytes, std::stoi(quality));
+    if (image.bytes.empty()) return "ERROR: Unable to Read Image";
+    return imaging::FormatScaleHead(image.scale) + image.bytes;
+}
+
+// "TALQSendTextImage," text: the text, commas included, as one page image.
+std::string CommandEngine::SendTextImage(const ConnectionState& state, const CommandText& command) {
+    if (state.user.empty()) return "ERROR: User Not Logged In";
+    std::string text = command.Rest(1);
+    if (text.size() > kMaxTextImage) return "ERROR: Text Too Long";
+    QImage image = imaging::RenderTextImage(text, kOriginalDpi);
+    std::string bytes = image.isNull() ? "" : imaging::EncodePng(image);
+    return bytes.empty() ? "ERROR: Unable to Render Text" : bytes;
+}
+
+// "TALQSendStellantImage," file "," page "," mode: the name may hold commas,
+// so page and mode are read from the end. Only original files are served.
+std::string CommandEngine::SendStellantImage(const ConnectionState& state,
+                                             const CommandText& command) {
+    if (state.user.empty()) return "ERROR: User Not Logged In";
+    if (command.Count() < 4) return "ERROR: Invalid Command";
+    std::string file = command.Middle(1, 2);
+    std::string path;
+    std::string normal = file;
+    for (char& c : normal)
+        if (c == '\\') c = '/';
+    if (!StartsWith(normal, "originals/") || !ConfinePath(systemDir_, normal, path))
+        return "ERROR: Invalid Original File";
+    char* end = nullptr;
+    long page = std::strtol(command.FromEnd(1).c_str(), &end, 10);
+    if (command.FromEnd(1).empty() || *end != '\0' || page < 1) return "ERROR: Invalid Page";
+    std::string bytes = imaging::RenderOriginalPage(path, static_cast<int>(page), kOriginalDpi);
+    if (!bytes.empty()) return bytes;
+    std::string probe;
+    if (!imaging::ReadWholeFile(path, probe)) return "ERROR: Invalid Original File";
+    return "EOF";
+}
+
+}  // namespace docserver

@@ -1,0 +1,235 @@
+// Page information, words and OCR text, locks, dates and unit descriptions.
+#include <algorithm>
+#include <ctime>
+
+#include "command_engine.h"
+
+namespace docserver {
+namespace {
+
+constexpr std::size_t kMaxFieldText = 4000;
+
+bool ParseNumber(const std::string& text, std::int64_t& value) {
+    if (text.empty() || text.size() > 18) return false;
+    std::size_t i = text[0] == '-' ? 1 : 0;
+    if (i == text.size()) return false;
+    for (std::size_t j = i; j < text.size(); ++j)
+        if (text[j] < '0' || text[j] > '9') return false;
+    value = std::stoll(text);
+    return true;
+}
+
+std::string Now() {
+    std::time_t t = std::time(nullptr);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", std::gmtime(&t));
+    return text;
+}
+
+}  // namespace
+
+// "TALQGetPageInfo," P "," key "," 315: level, rotation, 0, info values,
+// restriction mark, original file, "", "", placeholder mark (99).
+std::string CommandEngine::GetPageInfo(const CommandText& command) {
+    ProjectAccess access;
+    if (std::string error = OpenProject(command, access); !error.empty()) return error;
+    std::int64_t seq = PageSeq(access, command.Middle(4, 1));
+    if (seq == 0) return "ERROR: Invalid Image Key";
+    Statement p(db_,
+                "SELECT bndry_level, rotation, restricted, original_file, placeholder "
+                "FROM pages WHERE project_id = ? AND seq = ?");
+    p.Bind(1, access.id).Bind(2, seq);
+    if (!p.Step()) return "ERROR: Invalid Image Key";
+    Statement fields(db_,
+                     "SELECT f.position, COALESCE(i.value, '') FROM info_fields f LEFT JOIN "
+                     "page_info i ON i.project_id = f.project_id AND i.seq = ? AND "
+                     "i.position = f.position WHERE f.project_id = ? ORDER BY f.position");
+    fields.Bind(1, seq).Bind(2, access.id);
+    std::string values;
+    bool first = true;
+    while (fields.Step()) {
+        if (!first) values += ",";
+        first = false;
+        std::string value = fields.Text(1);
+        std::replace(value.begin(), value.end(), ',', ';');
+        values += value;
+    }
+    const std::string sep(1, kRecordSep);
+    return std::to_string(p.Int(0)) + sep + std::to_string(p.Int(1)) + sep + "0" + sep + values +
+           sep + std::to_string(p.Int(2) != 0 ? 1 : 0) + sep + p.Text(3) + sep + sep + sep +
+           (p.Int(4) != 0 ? "99" : "0");
+}
+
+// "TALQPutPageInfo," P "," key "," level, or P "," key ",," rotation.
+std::string CommandEngine::PutPageInfo(const CommandText& command) {
+    ProjectAccess access;
+    if (std::string error = OpenProject(command, access); !error.empty()) return error;
+    bool rotation = command.Count() >= 7 && command.FromEnd(1).empty();
+    std::string key = command.Middle(4, rotation ? 2 : 1);
+    std::int64_t seq = PageSeq(access, key);
+    if (seq == 0) return "ERROR: Invalid Image Key";
+    std::int64_t value = 0;
+    if (!ParseNumber(command.FromEnd(0), value)) return "ERROR: Invalid Value";
+    if (rotation) {
+        if (value < 0 || value > 3) return "ERROR: Invalid Rotation";
+        Statement u(db_, "UPDATE pages SET rotation = ? WHERE project_id = ? AND seq = ?");
+        return u.Bind(1, value).Bind(2, access.id).Bind(3, seq).Run() ? "OK"
+                                                                      : "ERROR: Update Failed";
+    }
+    if (value != 0) {
+        Statement known(db_, "SELECT 1 FROM boundary_levels WHERE project_id = ? AND level = ?");
+        known.Bind(1, access.id).Bind(2, value);
+        if (!known.Step()) return "ERROR: Invalid Boundary Level";
+    }
+    Statement u(db_, "UPDATE pages SET bndry_level = ? WHERE project_id = ? AND seq = ?");
+    return u.Bind(1, value).Bind(2, access.id).Bind(3, seq).Run() ? "OK" : "ERROR: Update Failed";
+}
+
+// "TALQGetWordList," P "," key: width, height and the two resolutions of the
+// stored image, then the words as "word|x|y|width|height" joined by "^".
+std::string CommandEngine::GetWordList(const CommandText& command) {
+    ProjectAccess access;
+    if (std::string error = OpenProject(command, access); !error.empty()) return error;
+    std::int64_t seq = PageSeq(access, command.Rest(4));
+    if (seq == 0) return "ERROR: Invalid Image Key";
+    Statement p(db_, "SELECT image_file, word_list FROM pages WHERE project_id = ? AND seq = ?");
+    p.Bind(1, access.id).Bind(2, seq);
+    if (!p.Step()) return "ERROR: Invalid Image Key";
+    int width = 0, height = 0, dpiX = 0, dpiY = 0;
+    StoredImageSize(p.Text(0), width, height, dpiX, dpiY);
+    return std::to_string(width) + "," + std::to_string(height) + "," + std::to_string(dpiX) + "," +
+           std::to_string(dpiY) + "," + p.Text(1);
+}
+
+// "TALQGetPageWBuf,,,," key "," start "," end: the OCR text's words between
+// the two character offsets, single blanks between them.
+std::string CommandEngine::GetPageWBuf(const ConnectionState& state, const CommandText& command) {
+    ProjectAccess access;
+    if (std::string error = ConnectionProject(state, access); !error.empty()) return error;
+    std::int64_t seq = PageSeq(access, command.Middle(4, 2));
+    if (seq == 0) return "ERROR: Invalid Image Key";
+    std::int64_t start = 0, end = 0;
+    if (!ParseNumber(command.FromEnd(1), start) || !ParseNumber(command.FromEnd(0), end))
+        return "ERROR: Invalid Range";
+    Statement p(db_, "SELECT ocr_text FROM pages WHERE project_id = ? AND seq = ?");
+    p.Bind(1, access.id).Bind(2, seq);
+    std::string text = p.Step() ? p.Text(0) : "";
+    auto size = static_cast<std::int64_t>(text.size());
+    start = std::clamp<std::int64_t>(start, 0, size);
+    end = std::clamp<std::int64_t>(end, start, size);
+    std::string words;
+    bool blank = false;
+    for (std::int64_t i = start; i < end; ++i) {
+        unsigned char c = static_cast<unsigned char>(text[static_cast<std::size_t>(i)]);
+        if (c <= ' ') {
+            blank = !words.empty();
+            continue;
+        }
+        if (blank) words.push_back(' ');
+        blank = false;
+        words.push_back(static_cast<char>(c));
+    }
+    return words.empty() ? "NONE" : words;
+}
+
+// "TALQGetPageOcr,,,," key
+std::string CommandEngine::GetPageOcr(const ConnectionState& state, const CommandText& command) {
+    ProjectAccess access;
+    if (std::string error = ConnectionProject(state, access); !error.empty()) return error;
+    std::int64_t seq = PageSeq(access, command.Rest(4));
+    if (seq == 0) return "ERROR: Invalid Image Key";
+    Statement p(db_, "SELECT ocr_text FROM pages WHERE project_id = ? AND seq = ?");
+    p.Bind(1, access.id).Bind(2, seq);
+    std::string text = p.Step() ? p.Text(0) : "";
+    return text.empty() ? "NONE" : text;
+}
+
+// A lock is the connection's; another user's lock is refused.
+std::string CommandEngine::SetPageLock(ConnectionState& state, const CommandText& command) {
+    ProjectAccess access;
+    if (std::string error = OpenProject(command, access); !error.empty()) return error;
+    std::int64_t seq = PageSeq(access, command.Rest(4));
+    if (seq == 0) return "ERROR: Invalid Image Key";
+    Statement held(db_, "SELECT user_id FROM page_locks WHERE project_id = ? AND seq = ?");
+    held.Bind(1, access.id).Bind(2, seq);
+    if (held.Step() && !SameText(held.Text(0), access.user))
+        return "ERROR: Page Locked by " + held.Text(0);
+    Statement take(db_,
+                   "INSERT OR REPLACE INTO page_locks(project_id, seq, user_id, session, taken) "
+                   "VALUES (?, ?, ?, ?, ?)");
+    take.Bind(1, access.id).Bind(2, seq).Bind(3, access.user).Bind(4, state.session).Bind(5, Now());
+    return take.Run() ? "OK" : "ERROR: Unable to Lock Page";
+}
+
+std::string CommandEngine::RemovePageLock(ConnectionState& state, const CommandText& command) {
+    ProjectAccess access;
+    if (std::string error = OpenProject(command, access); !error.empty()) return error;
+    std::int64_t seq = PageSeq(access, command.Rest(4));
+    if (seq == 0) return "ERROR: Invalid Image Key";
+    Statement drop(db_, "DELETE FROM page_locks WHERE project_id = ? AND seq = ? AND session = ?");
+    drop.Bind(1, access.id).Bind(2, seq).Bind(3, state.session);
+    return drop.Run() ? "OK" : "ERROR: Unable to Remove Lock";
+}
+
+std::string CommandEngine::GetPageDate(const CommandText& command) {
+    ProjectAccess access;
+    if (std::string error = OpenProject(command, access); !error.empty()) return error;
+    std::int64_t seq = PageSeq(access, command.Rest(4));
+    if (seq == 0) return "ERROR: Invalid Image Key";
+    Statement p(db_, "SELECT doc_date FROM pages WHERE project_id = ? AND seq = ?");
+    p.Bind(1, access.id).Bind(2, seq);
+    std::string date = p.Step() ? p.Text(0) : "";
+    return date.empty() ? "NONE" : date;
+}
+
+// "TALQDTPutDate," P "," key "," date
+std::string CommandEngine::PutPageDate(const CommandText& command) {
+    ProjectAccess access;
+    if (std::string error = OpenProject(command, access); !error.empty()) return error;
+    if (command.Count() < 6) return "ERROR: Invalid Date";
+    std::int64_t seq = PageSeq(access, command.Middle(4, 1));
+    if (seq == 0) return "ERROR: Invalid Image Key";
+    const std::string& date = command.FromEnd(0);
+    if (date.size() > 64) return "ERROR: Invalid Date";
+    Statement u(db_, "UPDATE pages SET doc_date = ? WHERE project_id = ? AND seq = ?");
+    return u.Bind(1, date).Bind(2, access.id).Bind(3, seq).Run() ? "OK" : "ERROR: Update Failed";
+}
+
+// "TALQGetFolderDescription," P "," key "," level: of the unit of the level
+// that holds the key.
+std::string CommandEngine::GetFolderDescription(const CommandText& command) {
+    ProjectAccess access;
+    if (std::string error = OpenProject(command, access); !error.empty()) return error;
+    std::int64_t seq = PageSeq(access, command.Middle(4, 1));
+    std::int64_t level = 0;
+    if (seq == 0 || !ParseNumber(command.FromEnd(0), level) || level <= 0) return "NONE";
+    Statement d(db_,
+                "SELECT description FROM folder_descriptions WHERE project_id = ? AND seq = ? "
+                "AND level = ?");
+    d.Bind(1, access.id).Bind(2, UnitStart(access, seq, level)).Bind(3, level);
+    std::string text = d.Step() ? d.Text(0) : "";
+    return text.empty() ? "NONE" : text;
+}
+
+// "TALQPutFolderDescription," P "," key "," level "," description, the
+// description being the rest of the command.
+std::string CommandEngine::PutFolderDescription(const CommandText& command) {
+    ProjectAccess access;
+    if (std::string error = OpenProject(command, access); !error.empty()) return error;
+    std::int64_t seq = PageSeq(access, command.Field(4));
+    if (seq == 0) return "ERROR: Invalid Image Key";
+    std::int64_t level = 0;
+    if (!ParseNumber(command.Field(5), level) || level <= 0) return "ERROR: Invalid Boundary Level";
+    Statement known(db_, "SELECT 1 FROM boundary_levels WHERE project_id = ? AND level = ?");
+    known.Bind(1, access.id).Bind(2, level);
+    if (!known.Step()) return "ERROR: Invalid Boundary Level";
+    std::string text = command.Rest(6);
+    if (text.size() > kMaxFieldText) return "ERROR: Description Too Long";
+    Statement put(db_,
+                  "INSERT OR REPLACE INTO folder_descriptions(project_id, seq, level, description) "
+                  "VALUES (?, ?, ?, ?)");
+    put.Bind(1, access.id).Bind(2, UnitStart(access, seq, level)).Bind(3, level).Bind(4, text);
+    return put.Run() ? "OK" : "ERROR: Update Failed";
+}
+
+}  // namespace docserver

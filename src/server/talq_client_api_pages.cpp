@@ -1,0 +1,197 @@
+// What the viewer fetches for one page: information, image bytes, words, OCR
+// text, rendered pages, the lock, rotation and date.
+#include <cmath>
+
+#include "foundation/fields.h"
+#include "foundation/number_text.h"
+#include "platform/prompts.h"
+#include "server/talq_client_api.h"
+#include "server/talq_number.h"
+
+namespace {
+
+const std::string kRecordSep(1, char(24));
+const std::string kListSep(1, char(30));
+const std::string kItemSep = "|";
+constexpr std::size_t kScaleHead = 8;
+
+}  // namespace
+
+float TalqClientAPI::ScaleFactor() const {
+    return scaleFactor_ == 0 ? 1.0F : static_cast<float>(scaleFactor_);
+}
+
+bool TalqClientAPI::GetImagePageInfo(const std::string& key, std::int32_t& first,
+                                     std::int32_t& second, std::int32_t& third,
+                                     std::string& infoValues, std::string& text) {
+    infoValues.clear();
+    first = 0;
+    second = 0;
+    placeholder_ = false;
+    if (!ValidateSession(15)) return false;
+    if (key.empty()) {
+        lastError_ = "Invalid Image Key";
+        return false;
+    }
+    std::string found;
+    if (FindKey(key, found) != 1) return false;
+    std::string reply;
+    // A page whose information did not come cannot be shown as unrestricted.
+    if (!Request("TALQGetPageInfo," + CommandPrefix() + "," + key + ",315", reply)) return false;
+    first = talqnumber::Long(mVBUtil::GetField(kRecordSep, reply, 1));
+    second = talqnumber::Long(mVBUtil::GetField(kRecordSep, reply, 2));
+    third = talqnumber::Long(mVBUtil::GetField(kRecordSep, reply, 5));
+    text = mVBUtil::GetField(kRecordSep, reply, 6);
+    std::string values = mVBUtil::GetField(kRecordSep, reply, 4);
+    std::string fields = InfoFields();
+    for (int i = 1; i <= InfoNbr(); ++i) {
+        std::string value = mVBUtil::GetField(",", values, i);
+        if (!value.empty() && talqnumber::Long(mVBUtil::GetField(kItemSep, fields, i)) > 0)
+            infoValues = mVBUtil::SetField(kListSep, infoValues, value, i);
+    }
+    if (mVBUtil::Val(mVBUtil::GetField(kRecordSep, reply, 9)) == 99) placeholder_ = true;
+    return true;
+}
+
+std::string TalqClientAPI::GetImage(const std::string& key, std::int16_t quality) {
+    if (!ValidateSession(15)) return "";
+    if (key.empty()) {
+        lastError_ = "Invalid Image Key";
+        return "";
+    }
+    std::string found;
+    if (FindKey(key, found) != 1) return "";
+    const char* q = quality == 1 ? "100" : quality == 2 ? "150" : "0";
+    std::string reply;
+    if (!Request("TALQSendClientImage," + CommandPrefix() + "," + key + "," + q, reply)) {
+        lastError_ = "Could Not Retrieve Image";
+        return "";
+    }
+    double scale = mVBUtil::Val(mVBUtil::TrimAtNull(reply.substr(0, kScaleHead)));
+    // A scale that cannot size a page would make it vanish or overflow.
+    scaleFactor_ = (std::isfinite(scale) && scale > 0) ? scale : 1.0;
+    return reply.size() > kScaleHead ? reply.substr(kScaleHead) : "";
+}
+
+bool TalqClientAPI::GetWordList(const std::string& key, std::int32_t& first, std::int32_t& second,
+                                std::int32_t& third, std::int32_t& fourth, std::string& words) {
+    words.clear();
+    if (!ValidateSession(15)) return false;
+    if (RefuseBreakers({&key}, "Image Key")) return false;
+    std::string reply;
+    if (!Request("TALQGetWordList," + CommandPrefix() + "," + key, reply)) return false;
+    first = talqnumber::Long(mVBUtil::GetField(",", reply, 1));
+    second = talqnumber::Long(mVBUtil::GetField(",", reply, 2));
+    third = talqnumber::Long(mVBUtil::GetField(",", reply, 3));
+    fourth = talqnumber::Long(mVBUtil::GetField(",", reply, 4));
+    words = mVBUtil::GetFieldRest(",", reply, 5);
+    return true;
+}
+
+bool TalqClientAPI::GetWordBuf(const std::string& key, const std::string& first,
+                               const std::string& second, std::string& buffer) {
+    buffer.clear();
+    if (!ValidateSession(15)) return false;
+    if (RefuseBreakers({&key}, "Image Key") || RefuseBreakers({&first, &second}, "Word Range"))
+        return false;
+    std::string reply;
+    if (!Request("TALQGetPageWBuf,,,," + key + "," + first + "," + second, reply)) return false;
+    if (reply != "NONE") buffer = reply;
+    return true;
+}
+
+bool TalqClientAPI::GetPageOCR(const std::string& key, std::string& text) {
+    text.clear();
+    if (!ValidateSession(15)) return false;
+    if (RefuseBreakers({&key}, "Image Key")) return false;
+    std::string reply;
+    if (!Request("TALQGetPageOcr,,,," + key, reply)) return false;
+    if (reply != "NONE") text = reply;
+    return !text.empty();
+}
+
+std::string TalqClientAPI::GetTextImage(const std::string& text) {
+    if (!ValidateSession(15)) return "";
+    std::string reply;
+    if (!Request("TALQSendTextImage," + text, reply)) {
+        lastError_ = "Could Not Retrieve Image";
+        return "";
+    }
+    scaleFactor_ = 1.0;
+    return reply;
+}
+
+std::string TalqClientAPI::GetStellantImage(const std::string& file, std::int32_t page,
+                                            const std::string& mode) {
+    if (!ValidateSession(15)) return "";
+    if (file.empty()) {
+        lastError_ = "Invalid Original File";
+        return "";
+    }
+    if (RefuseBreakers({&mode}, "Mode")) return "";
+    std::string reply;
+    if (!Request("TALQSendStellantImage," + file + "," + std::to_string(page) + "," + mode,
+                 reply)) {
+        lastError_ = "Could Not Retrieve Stellant Image";
+        return "";
+    }
+    scaleFactor_ = 1.0;
+    return reply;
+}
+
+bool TalqClientAPI::SetPageLock(const std::string& key) {
+    if (!ValidateSession(15)) return false;
+    if (RefuseBreakers({&key}, "Image Key")) return false;
+    std::string reply;
+    return Request("TALQSetPageLock," + CommandPrefix() + "," + key, reply);
+}
+
+void TalqClientAPI::RemovePageLock(const std::string& key) {
+    if (!ValidateSession(15)) return;
+    if (RefuseBreakers({&key}, "Image Key")) return;
+    std::string reply;
+    Request("TALQRemovePageLock," + CommandPrefix() + "," + key, reply);
+}
+
+bool TalqClientAPI::SetImageRotation(const std::string& key, std::int32_t rotation) {
+    if (!ValidateSession(15)) return false;
+    if (RefuseBreakers({&key}, "Image Key")) return false;
+    std::string reply;
+    if (Request("TALQPutPageInfo," + CommandPrefix() + "," + key + ",," + std::to_string(rotation),
+                reply)) {
+        return true;
+    }
+    lastError_ = "Unable to set Rotate Flag";
+    if (displayErrorMsgs_) {
+        platform::Beep();
+        ShowError();
+    }
+    return false;
+}
+
+std::string TalqClientAPI::GetPageDate(const std::string& key) {
+    if (!ValidateSession(15)) return "";
+    if (key.empty()) {
+        lastError_ = "Invalid Image Key";
+        return "";
+    }
+    if (RefuseBreakers({&key}, "Image Key")) return "";
+    std::string reply;
+    if (!Request("TALQDTGetDate," + CommandPrefix() + "," + key, reply) || reply == "NONE")
+        return "";
+    return reply;
+}
+
+bool TalqClientAPI::PutPageDate(const std::string& key, const std::string& date) {
+    if (!ValidateSession(15)) return false;
+    if (key.empty()) {
+        lastError_ = "Invalid Image Key";
+        return false;
+    }
+    if (RefuseBreakers({&key}, "Image Key") || RefuseBreakers({&date}, "Date")) return false;
+    std::string reply;
+    if (Request("TALQDTPutDate," + CommandPrefix() + "," + key + "," + date, reply)) return true;
+    // Without a reply the transport's own text says what went wrong.
+    if (!reply.empty()) lastError_ = reply;
+    return false;
+}
