@@ -337,7 +337,7 @@ DemoSystem GenerateDemoSystem(const std::string& dir, const DemoOptions& options
                                            options.large));
     system.projects.push_back(BuildProject(random, dir,
                                            {"HARBOR",
-                                            "Harbor Freight audit files",
+                                            "Harbor survey files",
                                             "HBR",
                                             0x2,
                                             std::max(12, pages / 12),
