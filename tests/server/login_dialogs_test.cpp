@@ -60,11 +60,16 @@ TEST_F(LoginDialogs, LoginShowsTheCallersLoginAndOffersTheLocalModes) {
 }
 
 TEST_F(LoginDialogs, WithoutTheLocalLibraryOnlyRemoteIsOfferedAndUsed) {
+    mLogin::SaveRememberedLogin(0, "remote", "rpw");
     for (int stored : {1, 2, 5}) {
         frmLogin dlg;
         dlg.LocalLibraryName = "libno-such-library.so";
         dlg.AccessMode = stored;
+        dlg.UserID = "local";
+        dlg.Password = "lpw";
         dlg.Load();
+        EXPECT_EQ(Text(dlg.txtUserID), "remote") << "the login of the mode in use is shown";
+        EXPECT_EQ(Text(dlg.txtPassword), "rpw");
         EXPECT_EQ(Items(dlg.Combo1), std::vector<std::string>{"Remote Server (TCP/IP)"});
         EXPECT_FALSE(dlg.Combo1->isEnabled());
         EXPECT_EQ(dlg.AccessMode, 0) << stored;

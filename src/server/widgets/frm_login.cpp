@@ -70,11 +70,18 @@ void frmLogin::Form_Load() {
     ChangePassword = 0;
     Check2->setChecked(false);
     Loading = 1;
+    int given = AccessMode;
     bool local = LocalAccessAvailable();
     if (!local) AccessMode = 0;
     Cancelled = 0;
     ConfigChanged = 0;
     if (AccessMode < 0 || AccessMode > 2) AccessMode = 0;
+    if (AccessMode != given) {
+        // The login given was remembered for a mode that cannot be used.
+        mLogin::RememberedLogin login = mLogin::LoadRememberedLogin(AccessMode);
+        UserID = login.userId;
+        Password = login.password;
+    }
     txtUserID->setText(platform::ToQString(UserID));
     txtPassword->setText(platform::ToQString(Password));
     int mode = AccessMode;
