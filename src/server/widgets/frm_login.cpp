@@ -115,8 +115,7 @@ void frmLogin::cmdOK_Click() {
     std::string refusal = mLogin::UserIdRefusal(user);
     if (refusal.empty()) refusal = mLogin::PasswordRefusal(password);
     if (!refusal.empty()) {
-        platform::Beep();
-        platform::MsgBox(refusal, platform::vbCritical, "Warning");
+        platform::BeepWarning(refusal);
         return;
     }
     UserID = user;

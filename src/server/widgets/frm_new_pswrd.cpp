@@ -58,8 +58,7 @@ void frmNewPswrd::cmdOK_Click() {
     std::string password = mVBUtil::TrimSpaces(platform::FromQString(Text1->text()));
     std::string repeat = mVBUtil::TrimSpaces(platform::FromQString(Text2->text()));
     auto refuse = [this](const std::string& message) {
-        platform::Beep();
-        platform::MsgBox(message, platform::vbCritical, "Warning");
+        platform::BeepWarning(message);
         Text1->clear();
         Text2->clear();
         Text1->setFocus();

@@ -129,8 +129,7 @@ bool ChangeUserPassword(TalqClientAPI& session, const std::string& userId, std::
     bool sent = session.RemotePassThrough(
         "TALQChangePassword," + userId + "," + password + "," + newPassword, reply, 1);
     if (!sent || reply != "OK") {
-        platform::Beep();
-        platform::MsgBox("Unable to Change Password", platform::vbCritical, "Warning");
+        platform::BeepWarning("Unable to Change Password");
         return false;
     }
     password = newPassword;
