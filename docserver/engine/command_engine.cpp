@@ -113,6 +113,7 @@ std::string CommandEngine::Dispatch(ConnectionState& state, const CommandText& c
     if (verb == "TALQGetSystemFlags") return GetSystemFlags(command);
     if (verb == "TALQGetExtSystemFlags") return GetExtSystemFlags(command);
     if (verb == "TALQGetVersion") return GetVersion(command);
+    if (verb == "TALQChangePassword") return ChangePassword(command);
     if (verb == "TALQRequiredLogin") return RequiredLogin(state, command);
     if (verb == "TALQGetProjectInfo") return GetProjectInfo(state, command);
     if (verb == "TALQCloseProject") return CloseProject(state, command);

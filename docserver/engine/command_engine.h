@@ -73,6 +73,8 @@ class CommandEngine {
     // Helpers of the command families.
     std::string Setting(const std::string& name, const std::string& fallback);
     bool CheckUser(const std::string& user, const std::string& password);
+    // Password changes under the server's policy (commands_login.cpp).
+    std::string ChangePassword(const CommandText& command);
 
     // System, login and project commands (commands_session.cpp).
     std::string GetSystemFlags(const CommandText& command);

@@ -79,5 +79,11 @@ inline std::string InputBox(const std::string& prompt, const std::string& title 
     return CurrentPrompts().InputBox(prompt, title, defaultText);
 }
 inline void Beep() { CurrentPrompts().Beep(); }
+// How a check refuses a value and how a failed operation is reported: a
+// beep, then the message with the critical icon under the title "Warning".
+inline void BeepWarning(const std::string& text) {
+    Beep();
+    MsgBox(text, vbCritical, "Warning");
+}
 
 }  // namespace platform

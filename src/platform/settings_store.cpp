@@ -1,12 +1,16 @@
 #include "platform/settings_store.h"
 
+#include <sys/stat.h>
+
 #include "platform/key_store.h"
 #include "platform/user_dirs.h"
 
 namespace platform {
 namespace {
 
-KeyStoreFile Store() { return KeyStoreFile(ConfigDir() + "/settings.txt"); }
+std::string StorePath() { return ConfigDir() + "/settings.txt"; }
+
+KeyStoreFile Store() { return KeyStoreFile(StorePath()); }
 
 std::string KeyPath(const std::string& application, const std::string& section) {
     return application + "\\" + section;
@@ -28,6 +32,10 @@ bool SaveSetting(const std::string& application, const std::string& section,
 bool DeleteSetting(const std::string& application, const std::string& section,
                    const std::string& key) {
     return Store().Remove(KeyPath(application, section), key);
+}
+
+bool KeepSettingsPrivate() {
+    return ::chmod(StorePath().c_str(), 0600) == 0;
 }
 
 }  // namespace platform

@@ -12,5 +12,8 @@ bool SaveSetting(const std::string& application, const std::string& section,
                  const std::string& key, const std::string& value);
 bool DeleteSetting(const std::string& application, const std::string& section,
                    const std::string& key);
+// Makes the settings file readable and writable by its owner only; it keeps
+// that mode through later changes.
+bool KeepSettingsPrivate();
 
 }  // namespace platform

@@ -72,6 +72,13 @@ class TalqClientAPI {
     std::int16_t FullText() const;
     std::int16_t InfoNbr() const;
 
+    // ---- After a password change or a refused weak password
+    //      (talq_client_api_login.cpp) ----
+    // Later commands, and a login again after a reconnect, carry this password.
+    void UserPswrd(const std::string& password);
+    // Forgets the user and project here; the server is not asked.
+    void DropUser();
+
     // ---- Key navigation and page requests (talq_client_api_navigation.cpp,
     //      talq_client_api_pages.cpp) ----
     std::int16_t FindKey(const std::string& key, std::string& foundKey);

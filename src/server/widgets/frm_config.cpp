@@ -84,8 +84,7 @@ void frmConfig::cmdOK_Click() {
     std::string domain = TextOf(txtDomain);
     std::string refusal = mNetDefaults::CheckTcpIpConfig(ip, port, domain);
     if (!refusal.empty()) {
-        platform::Beep();
-        platform::MsgBox(refusal, platform::vbCritical, "Warning");
+        platform::BeepWarning(refusal);
         return;
     }
     IPAddress = ip;
