@@ -200,6 +200,8 @@ void WriteDemoSystem(const std::string& dir, const DemoSystem& demo) {
                     .Run();
             }
         }
+        // The demo lets users remember their logins and change their passwords.
+        db.Exec("UPDATE system_settings SET value = '136' WHERE name = 'ExtSystemFlags'");
         db.Exec("COMMIT");
     } catch (...) {
         sqlite3_exec(db.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
