@@ -1,0 +1,279 @@
+// Rights over tags, annotations, redactions and images; the tag requests, a
+// page's restriction and its annotation lists.
+#include "foundation/fields.h"
+#include "foundation/number_text.h"
+#include "server/project_rights.h"
+#include "server/talq_client_api.h"
+#include "server/talq_number.h"
+
+namespace {
+
+const std::string kRecordSep(1, char(24));
+const std::string kSectionSep(1, char(25));
+
+// Tag names travel inside ","-lists and "|"-palettes.
+bool IsBadTagName(const std::string& name) {
+    if (name.empty()) return true;
+    for (unsigned char c : name)
+        if (c == ',' || c == '|' || c < 32) return true;
+    return false;
+}
+
+}  // namespace
+
+bool TalqClientAPI::AreTagsRestricted() {
+    return ValidateSession(15) &&
+           projectrights::TagsRestricted(record_.UserProjectSecurity, record_.RestrictionBits);
+}
+bool TalqClientAPI::AreTagsOkToModify() {
+    return ValidateSession(15) && projectrights::TagsOkToModify(record_.UserProjectSecurity);
+}
+bool TalqClientAPI::AreAnnotationsRestricted() {
+    return ValidateSession(15) && projectrights::AnnotationsRestricted(
+                                      record_.UserProjectSecurity, record_.RestrictionBits);
+}
+bool TalqClientAPI::AreAnnotationsOkToModify() {
+    return ValidateSession(15) &&
+           projectrights::AnnotationsOkToModify(record_.UserProjectSecurity);
+}
+bool TalqClientAPI::AreRedactionsOkToModify() {
+    return ValidateSession(15) && projectrights::RedactionsOkToModify(record_.UserProjectSecurity);
+}
+bool TalqClientAPI::AreRedactionsOkToView() {
+    return ValidateSession(15) && projectrights::RedactionsOkToView(record_.UserProjectSecurity);
+}
+bool TalqClientAPI::AreImagesRestricted() {
+    return ValidateSession(15) &&
+           projectrights::ImagesRestricted(record_.UserProjectSecurity, record_.RestrictionBits);
+}
+
+namespace {
+
+// A tag list reply: "NONE" is the empty list.
+std::int32_t TakeTagList(const std::string& reply, std::string& list) {
+    list = reply == "NONE" ? "" : reply;
+    return mVBUtil::CountFields(",", list);
+}
+
+}  // namespace
+
+std::int32_t TalqClientAPI::GetTagList(std::string& list) {
+    list.clear();
+    if (!ValidateSession(15)) return 0;
+    if (AreTagsRestricted()) {
+        lastError_ = "Tags Are Restricted";
+        return 0;
+    }
+    std::string reply;
+    if (!Request("TALQGetTagPoolList," + CommandPrefix(), reply)) return 0;
+    return TakeTagList(reply, list);
+}
+
+std::int32_t TalqClientAPI::GetTagPalette(std::string& list) {
+    list.clear();
+    if (!ValidateSession(15)) return 0;
+    if (AreTagsRestricted()) {
+        lastError_ = "Tags Are Restricted";
+        return 0;
+    }
+    std::string reply;
+    if (!Request("TALQGetTagPaletteList," + CommandPrefix(), reply)) return 0;
+    return TakeTagList(reply, list);
+}
+
+std::int32_t TalqClientAPI::GetImageTags(const std::string& key, std::string& list) {
+    list.clear();
+    if (!ValidateSession(15)) return 0;
+    if (AreTagsRestricted()) {
+        lastError_ = "Tags Are Restricted";
+        return 0;
+    }
+    if (key.empty()) {
+        lastError_ = "Invalid Image Key";
+        return 0;
+    }
+    std::string reply;
+    if (!Request("TALQGetImageTags," + CommandPrefix() + "," + key, reply)) return 0;
+    return TakeTagList(reply, list);
+}
+
+namespace {
+const char* TagSwitchFault(bool okToModify, const std::string& key, const std::string& tag) {
+    if (!okToModify) return "Insufficient Security Level";
+    if (key.empty()) return "Invalid Image Key";
+    if (tag.empty()) return "Invalid Tag Desc";
+    return nullptr;
+}
+}  // namespace
+
+bool TalqClientAPI::TurnTagOn(const std::string& key, const std::string& tag) {
+    if (!ValidateSession(15)) return false;
+    if (const char* fault = TagSwitchFault(AreTagsOkToModify(), key, tag)) {
+        lastError_ = fault;
+        return false;
+    }
+    std::string reply;
+    return Request("TALQTurnTagOn," + CommandPrefix() + "," + key + "," + tag, reply) &&
+           reply == "OK";
+}
+
+bool TalqClientAPI::TurnTagOff(const std::string& key, const std::string& tag) {
+    if (!ValidateSession(15)) return false;
+    if (const char* fault = TagSwitchFault(AreTagsOkToModify(), key, tag)) {
+        lastError_ = fault;
+        return false;
+    }
+    std::string reply;
+    return Request("TALQTurnTagOff," + CommandPrefix() + "," + key + "," + tag, reply) &&
+           reply == "OK";
+}
+
+bool TalqClientAPI::IsTagOn(const std::string& key, const std::string& tag) {
+    if (!ValidateSession(15)) return false;
+    const char* fault = nullptr;
+    if (AreTagsRestricted())
+        fault = "Tags Are Restricted";
+    else if (key.empty())
+        fault = "Invalid Image Key";
+    else if (tag.empty())
+        fault = "Invalid Tag Desc";
+    if (fault != nullptr) {
+        lastError_ = fault;
+        return false;
+    }
+    const std::string& r = kRecordSep;
+    std::string reply;
+    return Request("TALQIsDocTagged" + r + userName_ + r + userPswrd_ + r + projectName_ + r +
+                       tag + r + key + r + key,
+                   reply) &&
+           reply == "1";
+}
+
+bool TalqClientAPI::IsRangeTagged(const std::string& begKey, const std::string& endKey,
+                                  const std::string& tag) {
+    if (!ValidateSession(15)) return false;
+    const char* fault = nullptr;
+    if (AreTagsRestricted())
+        fault = "Tags Are Restricted";
+    else if (begKey.empty())
+        fault = "Invalid Image Key";
+    else if (tag.empty())
+        fault = "Invalid Tag Desc";
+    if (fault != nullptr) {
+        lastError_ = fault;
+        return false;
+    }
+    const std::string& last = endKey.empty() ? begKey : endKey;
+    std::string reply;
+    return Request("TALQIsDocTagged," + CommandPrefix() + "," + tag + "," + begKey + "," + last,
+                   reply) &&
+           reply == "1";
+}
+
+bool TalqClientAPI::NewTagDesc(const std::string& description) {
+    if (!ValidateSession(15)) return false;
+    if (IsBadTagName(description)) {
+        lastError_ = "Invalid Paramater";
+        return false;
+    }
+    if (AreTagsRestricted()) {
+        lastError_ = "Tags Are Restricted";
+        return false;
+    }
+    std::string reply;
+    return Request("TALQAddTag," + CommandPrefix() + "," + description, reply) && reply == "1";
+}
+
+bool TalqClientAPI::ModifyTagDesc(const std::string& oldDescription,
+                                  const std::string& newDescription) {
+    if (!ValidateSession(15)) return false;
+    if (IsBadTagName(newDescription)) {
+        lastError_ = "Invalid Paramater";
+        return false;
+    }
+    if (AreTagsRestricted()) {
+        lastError_ = "Tags Are Restricted";
+        return false;
+    }
+    std::string reply;
+    return Request("TALQUpdateTag," + CommandPrefix() + "," + oldDescription + "," +
+                       newDescription,
+                   reply) &&
+           reply == "1";
+}
+
+bool TalqClientAPI::DeleteTagDesc(const std::string& description) {
+    if (!ValidateSession(15)) return false;
+    if (description.empty()) {
+        lastError_ = "Invalid Paramater";
+        return false;
+    }
+    if (AreTagsRestricted()) {
+        lastError_ = "Tags Are Restricted";
+        return false;
+    }
+    std::string reply;
+    return Request("TALQDelTag," + CommandPrefix() + "," + description, reply);
+}
+
+bool TalqClientAPI::PutTagPalette(const std::string& list) {
+    if (!ValidateSession(15)) return false;
+    if (AreTagsRestricted()) {
+        lastError_ = "Tags Are Restricted";
+        return false;
+    }
+    std::string palette = list;
+    for (char& c : palette)
+        if (c == ',') c = '|';
+    std::string reply;
+    return Request("TALQPutPaletteList," + CommandPrefix() + "," + palette, reply);
+}
+
+bool TalqClientAPI::IsPageRestricted(const std::string& key) {
+    if (!ValidateSession(15)) return false;
+    std::string reply;
+    return Request("TALQIsPageRestricted," + CommandPrefix() + "," + key, reply) &&
+           talqnumber::Long(reply) != 0;
+}
+
+bool TalqClientAPI::GetAllAnnotations(const std::string& key, std::string& redactions,
+                                      std::string& highlights, std::string& stickies,
+                                      std::string& notes, std::string& clips,
+                                      std::string& markups) {
+    for (std::string* list : {&redactions, &highlights, &stickies, &notes, &clips, &markups})
+        list->clear();
+    if (!ValidateSession(15)) return false;
+    std::string reply;
+    if (!Request("TALQGetAnnotations," + CommandPrefix() + "," + key, reply)) return false;
+    int position = 1;
+    std::int64_t kind = 1;
+    while (position != -1) {
+        std::string section = mVBUtil::NextToken(kSectionSep, reply, position);
+        switch (kind) {
+            case 4: redactions = section; break;
+            case 8: highlights = section; break;
+            case 1: stickies = section; break;
+            case 16: notes = section; break;
+            case 2: clips = section; break;
+            case 64: markups = section; break;
+            default: break;  // kind 32 and the kinds above 64 are not ours
+        }
+        if (kind < (std::int64_t{1} << 40)) kind *= 2;
+    }
+    return true;
+}
+
+bool TalqClientAPI::PutAnnotationList(const std::string& key, std::int16_t kind,
+                                      const std::string& list) {
+    if (!ValidateSession(15)) return false;
+    std::string reply;
+    if (!Request("TALQPutAnnotations," + CommandPrefix() + "," + key + "," +
+                     std::to_string(kind) + "," + list,
+                 reply)) {
+        return false;
+    }
+    if (mVBUtil::Val(reply) == 1.0) return true;
+    lastError_ = reply.empty() ? "Error Saving Annotations" : reply;
+    ShowError();
+    return false;
+}
