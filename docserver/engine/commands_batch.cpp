@@ -6,25 +6,11 @@
 #include <fstream>
 
 #include "command_engine.h"
+#include "engine_text.h"
 #include "path_confine.h"
 
 namespace docserver {
 namespace {
-
-bool ParseCount(const std::string& text, std::int64_t& value) {
-    if (text.empty() || text.size() > 12) return false;
-    for (char c : text)
-        if (c < '0' || c > '9') return false;
-    value = std::stoll(text);
-    return true;
-}
-
-std::string Now() {
-    std::time_t t = std::time(nullptr);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", std::gmtime(&t));
-    return text;
-}
 
 // The issued name without its last three characters: the stem every
 // sibling (page file, watermark copy) shares.
@@ -75,7 +61,12 @@ std::string CommandEngine::GetNextBatch(const ConnectionState& state, const Comm
     Statement add(db_,
                   "INSERT INTO batch_jobs (job_id, printer, file_name, user_id, state, created) "
                   "VALUES (?, ?, ?, ?, 'open', ?)");
-    if (!add.Bind(1, next.Int(0)).Bind(2, p.Text(0)).Bind(3, name).Bind(4, state.user).Bind(5, Now()).Run())
+    if (!add.Bind(1, next.Int(0))
+             .Bind(2, p.Text(0))
+             .Bind(3, name)
+             .Bind(4, state.user)
+             .Bind(5, NowText())
+             .Run())
         return "ERROR: Unable to Create Batch File";
     return name;
 }
@@ -98,7 +89,9 @@ std::string CommandEngine::WriteFile(const CommandText& command) {
     const std::string& name = parts[0];
     std::string ending = name.size() >= 3 ? name.substr(name.size() - 3) : "";
     if (ending != "P__" && ending != "MRK") return "ERROR: Invalid Batch File";
-    Statement job(db_, "SELECT file_name FROM batch_jobs WHERE state = 'open' AND file_name LIKE ? ESCAPE '\\'");
+    Statement job(
+        db_,
+        "SELECT file_name FROM batch_jobs WHERE state = 'open' AND file_name LIKE ? ESCAPE '\\'");
     std::string like;
     for (char c : Stem(name)) {
         if (c == '%' || c == '_' || c == '\\') like.push_back('\\');

@@ -57,7 +57,10 @@ std::string CommandEngine::ConceptQuery(ConnectionState& state) {
         Statement pages(db_,
                         "SELECT seq, image_key, ocr_text FROM pages WHERE project_id = ? AND "
                         "seq > ? AND seq <= ? AND restricted = 0 ORDER BY seq LIMIT ?");
-        pages.Bind(1, access.id).Bind(2, search->nextSeq).Bind(3, access.lastSeq).Bind(4, kPagesPerPoll);
+        pages.Bind(1, access.id)
+            .Bind(2, search->nextSeq)
+            .Bind(3, access.lastSeq)
+            .Bind(4, kPagesPerPoll);
         int scanned = 0;
         while (pages.Step()) {
             search->nextSeq = pages.Int(0);

@@ -12,20 +12,13 @@
 #include <sqlite3.h>
 
 #include "command_engine.h"
+#include "engine_text.h"
 #include "path_confine.h"
 
 namespace docserver {
 namespace {
 
 constexpr std::int64_t kMaxPiece = 10000;
-
-bool ParseCount(const std::string& text, std::int64_t& value) {
-    if (text.empty() || text.size() > 12) return false;
-    for (char c : text)
-        if (c < '0' || c > '9') return false;
-    value = std::stoll(text);
-    return true;
-}
 
 bool IsRegularFile(const std::string& path, std::int64_t* size = nullptr) {
     struct stat info {};
@@ -44,13 +37,6 @@ bool Readable(const std::string& relative) {
     for (const char* folder : {"images/", "originals/", "tmp/"})
         if (relative.rfind(folder, 0) == 0) return true;
     return false;
-}
-
-std::string Now() {
-    std::time_t t = std::time(nullptr);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", std::gmtime(&t));
-    return text;
 }
 
 // Position just past the n-th comma of text; npos when there are fewer.
@@ -176,7 +162,7 @@ std::string CommandEngine::IssueTempName(const std::string& user, const std::str
         Statement add(db_,
                       "INSERT OR IGNORE INTO server_files (name, user_id, purpose, created) "
                       "VALUES (?, ?, ?, ?)");
-        add.Bind(1, name).Bind(2, user).Bind(3, purpose).Bind(4, Now()).Run();
+        add.Bind(1, name).Bind(2, user).Bind(3, purpose).Bind(4, NowText()).Run();
         if (sqlite3_changes(db_.Handle()) > 0 && !IsRegularFile(systemDir_ + "/tmp/" + name))
             return name;
     }
@@ -207,8 +193,8 @@ std::string CommandEngine::StoreImageFile(const CommandText& command) {
     if (bytes.rfind("%PDF", 0) == 0) ext = ".pdf";
     bool original = type == 7 || ext == ".pdf";
     std::string folder = original ? "originals" : "images";
-    std::string relative = folder + "/upload_" + std::to_string(access.id) + "_" +
-                           std::to_string(seq) + ext;
+    std::string relative =
+        folder + "/upload_" + std::to_string(access.id) + "_" + std::to_string(seq) + ext;
     ::mkdir((systemDir_ + "/" + folder).c_str(), 0755);
     std::string full;
     if (!ConfinePath(systemDir_, relative, full)) return "ERROR: Invalid File Name";
@@ -219,8 +205,9 @@ std::string CommandEngine::StoreImageFile(const CommandText& command) {
         if (!out) return "ERROR: Unable to Store Image";
     }
     if (::rename(partial.c_str(), full.c_str()) != 0) return "ERROR: Unable to Store Image";
-    Statement u(db_, original ? "UPDATE pages SET original_file = ? WHERE project_id = ? AND seq = ?"
-                              : "UPDATE pages SET image_file = ? WHERE project_id = ? AND seq = ?");
+    Statement u(db_, original
+                         ? "UPDATE pages SET original_file = ? WHERE project_id = ? AND seq = ?"
+                         : "UPDATE pages SET image_file = ? WHERE project_id = ? AND seq = ?");
     u.Bind(1, relative).Bind(2, access.id).Bind(3, seq).Run();
     if (level > 0) {
         Statement known(db_, "SELECT 1 FROM boundary_levels WHERE project_id = ? AND level = ?");

@@ -95,8 +95,9 @@ std::string CommandEngine::SwitchTag(const CommandText& command, bool on) {
     if (seq == 0) return "ERROR: Invalid Image Key";
     std::int64_t tag = TagId(db_, access.id, command.FromEnd(0));
     if (tag == 0) return "ERROR: Invalid Tag Desc";
-    Statement s(db_, on ? "INSERT OR IGNORE INTO page_tags (project_id, seq, tag_id) VALUES (?, ?, ?)"
-                        : "DELETE FROM page_tags WHERE project_id = ? AND seq = ? AND tag_id = ?");
+    Statement s(db_,
+                on ? "INSERT OR IGNORE INTO page_tags (project_id, seq, tag_id) VALUES (?, ?, ?)"
+                   : "DELETE FROM page_tags WHERE project_id = ? AND seq = ? AND tag_id = ?");
     return s.Bind(1, access.id).Bind(2, seq).Bind(3, tag).Run() ? "OK" : "ERROR: Update Failed";
 }
 
@@ -140,9 +141,10 @@ std::string CommandEngine::AddTag(const CommandText& command) {
     std::string name = command.Rest(4);
     if (!ValidTagName(name)) return "ERROR: Invalid Paramater";
     if (TagId(db_, access.id, name) != 0) return "ERROR: Tag Already Exists";
-    Statement s(db_,
-                "INSERT INTO tags (project_id, tag_id, name) VALUES (?, (SELECT COALESCE(MAX(tag_id), "
-                "0) + 1 FROM tags WHERE project_id = ?), ?)");
+    Statement s(
+        db_,
+        "INSERT INTO tags (project_id, tag_id, name) VALUES (?, (SELECT COALESCE(MAX(tag_id), "
+        "0) + 1 FROM tags WHERE project_id = ?), ?)");
     return s.Bind(1, access.id).Bind(2, access.id).Bind(3, name).Run() ? "1"
                                                                        : "ERROR: Update Failed";
 }

@@ -125,8 +125,7 @@ void ConceptSearch::AddPage(const std::string& key, const std::string& ocrText) 
     });
     int hits = 0;
     std::string row = ConceptHitRow(ocrText, terms_, hits);
-    if (!row.empty())
-        rows_.push_back({hits, static_cast<std::int64_t>(rows_.size()), key, row});
+    if (!row.empty()) rows_.push_back({hits, static_cast<std::int64_t>(rows_.size()), key, row});
 }
 
 std::string ConceptSearch::QueryFileText() const {

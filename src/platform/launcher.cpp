@@ -15,7 +15,7 @@ namespace platform {
 namespace {
 
 class DesktopLauncher : public Launcher {
-public:
+  public:
     bool OpenWithDesktop(const std::string& target) override {
         QString text = ToQString(target);
         QUrl url(text, QUrl::StrictMode);
@@ -41,17 +41,22 @@ std::string Lower(std::string text) {
 }
 
 bool EndsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 }  // namespace
 
-Launcher& CurrentLauncher() { return *Installed(); }
+Launcher& CurrentLauncher() {
+    return *Installed();
+}
 
 ScopedLauncher::ScopedLauncher(Launcher& launcher) : previous_(Installed()) {
     Installed() = &launcher;
 }
-ScopedLauncher::~ScopedLauncher() { Installed() = previous_; }
+ScopedLauncher::~ScopedLauncher() {
+    Installed() = previous_;
+}
 
 bool IsRunnableFile(const std::string& path) {
     struct stat info {};
@@ -59,16 +64,19 @@ bool IsRunnableFile(const std::string& path) {
     if (!S_ISREG(info.st_mode)) return true;  // only plain documents are opened
     if ((info.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0) return true;
     std::string name = Lower(path);
-    for (const char* end : {".desktop", ".exe", ".com", ".bat", ".cmd", ".msi", ".sh",
-                            ".appimage", ".run", ".jar", ".pif", ".scr", ".lnk"}) {
+    for (const char* end : {".desktop", ".exe", ".com", ".bat", ".cmd", ".msi", ".sh", ".appimage",
+                            ".run", ".jar", ".pif", ".scr", ".lnk"}) {
         if (EndsWith(name, end)) return true;
     }
     std::ifstream in(path, std::ios::binary);
     char head[16] = {};
     in.read(head, sizeof head);
     std::string start(head, static_cast<std::size_t>(in.gcount()));
-    if (start.rfind("\x7f" "ELF", 0) == 0 || start.rfind("#!", 0) == 0 ||
-        start.rfind("MZ", 0) == 0 || start.rfind("[Desktop Entry]", 0) == 0) {
+    if (start.rfind("\x7f"
+                    "ELF",
+                    0) == 0 ||
+        start.rfind("#!", 0) == 0 || start.rfind("MZ", 0) == 0 ||
+        start.rfind("[Desktop Entry]", 0) == 0) {
         return true;
     }
     return false;

@@ -8,7 +8,7 @@
 namespace platform {
 
 class Launcher {
-public:
+  public:
     virtual ~Launcher() = default;
     // A local file path, or a URL with a scheme (http, https).
     virtual bool OpenWithDesktop(const std::string& target) = 0;
@@ -18,13 +18,13 @@ public:
 Launcher& CurrentLauncher();
 
 class ScopedLauncher {
-public:
+  public:
     explicit ScopedLauncher(Launcher& launcher);
     ~ScopedLauncher();
     ScopedLauncher(const ScopedLauncher&) = delete;
     ScopedLauncher& operator=(const ScopedLauncher&) = delete;
 
-private:
+  private:
     Launcher* previous_;
 };
 

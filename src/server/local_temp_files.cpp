@@ -85,7 +85,8 @@ std::string LocalTempFiles::CreateName(bool kindS) {
 void LocalTempFiles::PurgeKind(char kind) {
     std::string prefix = std::string("TALQTEMP_") + kind + stamp_;
     for (const std::string& file : FilesOf(folder_)) {
-        bool ours = file.size() >= prefix.size() + 4 && file.compare(0, prefix.size(), prefix) == 0 &&
+        bool ours = file.size() >= prefix.size() + 4 &&
+                    file.compare(0, prefix.size(), prefix) == 0 &&
                     file.compare(file.size() - 4, 4, ".TMP") == 0;
         if (ours) ::unlink((folder_ + file).c_str());
     }

@@ -141,9 +141,9 @@ class TalqClientAPI {
     bool IsPageRestricted(const std::string& key);
     // False when the lists could not be read: a page must then not be shown
     // without its redactions.
-    bool GetAllAnnotations(const std::string& key, std::string& redactions,
-                           std::string& highlights, std::string& stickies, std::string& notes,
-                           std::string& clips, std::string& markups);
+    bool GetAllAnnotations(const std::string& key, std::string& redactions, std::string& highlights,
+                           std::string& stickies, std::string& notes, std::string& clips,
+                           std::string& markups);
     // kind: the annotation type code of the list (1, 2, 4, 8, 16 or 64).
     bool PutAnnotationList(const std::string& key, std::int16_t kind, const std::string& list);
 
@@ -277,6 +277,9 @@ class TalqClientAPI {
     bool placeholder_ = false;
 
     // Files, concept search and batch print state.
+    bool SwitchTag(const char* verb, const std::string& key, const std::string& tag);
+    bool AskTagged(const std::string& begKey, const std::string& endKey, const std::string& tag,
+                   bool recordForm);
     bool CopyResultFile(std::string& name);
     bool Launch(const std::string& file, const std::string& parameters);
     LocalTempFiles tempFiles_;

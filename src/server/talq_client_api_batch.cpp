@@ -11,8 +11,7 @@ const std::string kRecordSep(1, char(24));
 const std::string kListSep(1, char(30));
 constexpr int kWatermarkPiece = 1000;
 
-std::string WriteFileCommand(const std::string& name, std::int16_t color,
-                             const std::string& data) {
+std::string WriteFileCommand(const std::string& name, std::int16_t color, const std::string& data) {
     return "TALQWriteFile" + kRecordSep + name + kRecordSep + (color != 0 ? "1" : "0") +
            kRecordSep + std::to_string(data.size()) + kRecordSep + data;
 }
@@ -39,7 +38,8 @@ std::int16_t TalqClientAPI::GetBatchPrinters(std::string& list) {
     std::int16_t count = 0;
     int position = 1;
     while (position != -1) {
-        std::string name = mVBUtil::GetField("\t", mVBUtil::NextToken(kRecordSep, reply, position), 1);
+        std::string name =
+            mVBUtil::GetField("\t", mVBUtil::NextToken(kRecordSep, reply, position), 1);
         if (name.empty()) continue;
         if (count > 0) list += kListSep;
         list += name;

@@ -70,7 +70,8 @@ std::string TalqClientAPI::RetrieveFile(const std::string& serverFile, const std
     std::string local = CreateLocalTempFile(0);
     if (local.empty()) return "";
     std::string extension = PlainExtension(name);
-    if (!extension.empty() && local.size() > 4) local = local.substr(0, local.size() - 4) + extension;
+    if (!extension.empty() && local.size() > 4)
+        local = local.substr(0, local.size() - 4) + extension;
 
     int file = mVBUtil::CreateBinaryFile(local);
     if (file == 0) {

@@ -29,12 +29,11 @@ bool TalqClientAPI::AreTagsOkToModify() {
     return ValidateSession(15) && projectrights::TagsOkToModify(record_.UserProjectSecurity);
 }
 bool TalqClientAPI::AreAnnotationsRestricted() {
-    return ValidateSession(15) && projectrights::AnnotationsRestricted(
-                                      record_.UserProjectSecurity, record_.RestrictionBits);
+    return ValidateSession(15) && projectrights::AnnotationsRestricted(record_.UserProjectSecurity,
+                                                                       record_.RestrictionBits);
 }
 bool TalqClientAPI::AreAnnotationsOkToModify() {
-    return ValidateSession(15) &&
-           projectrights::AnnotationsOkToModify(record_.UserProjectSecurity);
+    return ValidateSession(15) && projectrights::AnnotationsOkToModify(record_.UserProjectSecurity);
 }
 bool TalqClientAPI::AreRedactionsOkToModify() {
     return ValidateSession(15) && projectrights::RedactionsOkToModify(record_.UserProjectSecurity);
@@ -98,76 +97,60 @@ std::int32_t TalqClientAPI::GetImageTags(const std::string& key, std::string& li
 }
 
 namespace {
-const char* TagSwitchFault(bool okToModify, const std::string& key, const std::string& tag) {
-    if (!okToModify) return "Insufficient Security Level";
+
+// The first failing check of a tag request, in the order they run.
+const char* TagFault(bool refused, const char* refusal, const std::string& key,
+                     const std::string& tag) {
+    if (refused) return refusal;
     if (key.empty()) return "Invalid Image Key";
     if (tag.empty()) return "Invalid Tag Desc";
     return nullptr;
 }
+
 }  // namespace
 
-bool TalqClientAPI::TurnTagOn(const std::string& key, const std::string& tag) {
+bool TalqClientAPI::SwitchTag(const char* verb, const std::string& key, const std::string& tag) {
     if (!ValidateSession(15)) return false;
-    if (const char* fault = TagSwitchFault(AreTagsOkToModify(), key, tag)) {
+    if (const char* fault =
+            TagFault(!AreTagsOkToModify(), "Insufficient Security Level", key, tag)) {
         lastError_ = fault;
         return false;
     }
     std::string reply;
-    return Request("TALQTurnTagOn," + CommandPrefix() + "," + key + "," + tag, reply) &&
-           reply == "OK";
+    return Request(verb + CommandPrefix() + "," + key + "," + tag, reply) && reply == "OK";
+}
+
+bool TalqClientAPI::TurnTagOn(const std::string& key, const std::string& tag) {
+    return SwitchTag("TALQTurnTagOn,", key, tag);
 }
 
 bool TalqClientAPI::TurnTagOff(const std::string& key, const std::string& tag) {
-    if (!ValidateSession(15)) return false;
-    if (const char* fault = TagSwitchFault(AreTagsOkToModify(), key, tag)) {
-        lastError_ = fault;
-        return false;
-    }
-    std::string reply;
-    return Request("TALQTurnTagOff," + CommandPrefix() + "," + key + "," + tag, reply) &&
-           reply == "OK";
+    return SwitchTag("TALQTurnTagOff,", key, tag);
 }
 
 bool TalqClientAPI::IsTagOn(const std::string& key, const std::string& tag) {
-    if (!ValidateSession(15)) return false;
-    const char* fault = nullptr;
-    if (AreTagsRestricted())
-        fault = "Tags Are Restricted";
-    else if (key.empty())
-        fault = "Invalid Image Key";
-    else if (tag.empty())
-        fault = "Invalid Tag Desc";
-    if (fault != nullptr) {
-        lastError_ = fault;
-        return false;
-    }
-    const std::string& r = kRecordSep;
-    std::string reply;
-    return Request("TALQIsDocTagged" + r + userName_ + r + userPswrd_ + r + projectName_ + r +
-                       tag + r + key + r + key,
-                   reply) &&
-           reply == "1";
+    return AskTagged(key, key, tag, true);
 }
 
 bool TalqClientAPI::IsRangeTagged(const std::string& begKey, const std::string& endKey,
                                   const std::string& tag) {
+    return AskTagged(begKey, endKey.empty() ? begKey : endKey, tag, false);
+}
+
+bool TalqClientAPI::AskTagged(const std::string& begKey, const std::string& endKey,
+                              const std::string& tag, bool recordForm) {
     if (!ValidateSession(15)) return false;
-    const char* fault = nullptr;
-    if (AreTagsRestricted())
-        fault = "Tags Are Restricted";
-    else if (begKey.empty())
-        fault = "Invalid Image Key";
-    else if (tag.empty())
-        fault = "Invalid Tag Desc";
-    if (fault != nullptr) {
+    if (const char* fault = TagFault(AreTagsRestricted(), "Tags Are Restricted", begKey, tag)) {
         lastError_ = fault;
         return false;
     }
-    const std::string& last = endKey.empty() ? begKey : endKey;
+    const std::string& r = kRecordSep;
+    std::string command =
+        recordForm ? "TALQIsDocTagged" + r + userName_ + r + userPswrd_ + r + projectName_ + r +
+                         tag + r + begKey + r + endKey
+                   : "TALQIsDocTagged," + CommandPrefix() + "," + tag + "," + begKey + "," + endKey;
     std::string reply;
-    return Request("TALQIsDocTagged," + CommandPrefix() + "," + tag + "," + begKey + "," + last,
-                   reply) &&
-           reply == "1";
+    return Request(command, reply) && reply == "1";
 }
 
 bool TalqClientAPI::NewTagDesc(const std::string& description) {
@@ -196,8 +179,7 @@ bool TalqClientAPI::ModifyTagDesc(const std::string& oldDescription,
         return false;
     }
     std::string reply;
-    return Request("TALQUpdateTag," + CommandPrefix() + "," + oldDescription + "," +
-                       newDescription,
+    return Request("TALQUpdateTag," + CommandPrefix() + "," + oldDescription + "," + newDescription,
                    reply) &&
            reply == "1";
 }
@@ -250,13 +232,26 @@ bool TalqClientAPI::GetAllAnnotations(const std::string& key, std::string& redac
     while (position != -1) {
         std::string section = mVBUtil::NextToken(kSectionSep, reply, position);
         switch (kind) {
-            case 4: redactions = section; break;
-            case 8: highlights = section; break;
-            case 1: stickies = section; break;
-            case 16: notes = section; break;
-            case 2: clips = section; break;
-            case 64: markups = section; break;
-            default: break;  // kind 32 and the kinds above 64 are not ours
+            case 4:
+                redactions = section;
+                break;
+            case 8:
+                highlights = section;
+                break;
+            case 1:
+                stickies = section;
+                break;
+            case 16:
+                notes = section;
+                break;
+            case 2:
+                clips = section;
+                break;
+            case 64:
+                markups = section;
+                break;
+            default:
+                break;  // kind 32 and the kinds above 64 are not ours
         }
         if (kind < (std::int64_t{1} << 40)) kind *= 2;
     }
@@ -267,8 +262,8 @@ bool TalqClientAPI::PutAnnotationList(const std::string& key, std::int16_t kind,
                                       const std::string& list) {
     if (!ValidateSession(15)) return false;
     std::string reply;
-    if (!Request("TALQPutAnnotations," + CommandPrefix() + "," + key + "," +
-                     std::to_string(kind) + "," + list,
+    if (!Request("TALQPutAnnotations," + CommandPrefix() + "," + key + "," + std::to_string(kind) +
+                     "," + list,
                  reply)) {
         return false;
     }

@@ -40,7 +40,7 @@ class ReviewServer : public ::testing::Test {
         dir_ = new testsupport::ScopedTempDir();
         docserver::demo::DemoOptions options;
         options.seed = 5;
-        options.pages = 200;
+        options.pages = 130;
         auto demo = docserver::demo::GenerateDemoSystem(Sys(), options);
         docserver::demo::WriteDemoSystem(Sys(), demo);
         docserver::SystemDb db;
@@ -56,7 +56,8 @@ class ReviewServer : public ::testing::Test {
         for (int size : {0, 10000, 20000, 25001}) {
             std::string bytes(static_cast<std::size_t>(size), '\0');
             for (int i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 7 % 256);
-            testsupport::WriteFile(Sys() + "/originals/size" + std::to_string(size) + ".bin", bytes);
+            testsupport::WriteFile(Sys() + "/originals/size" + std::to_string(size) + ".bin",
+                                   bytes);
         }
     }
     static void TearDownTestSuite() {
@@ -105,7 +106,8 @@ class ReviewServer : public ::testing::Test {
 TEST_F(ReviewServer, TagPoolPaletteAndPagesFollowRenamesAndDeletes) {
     const std::string p = "admin,admin,ACME";
     const std::string key = Pages()[3].key, other = Pages()[9].key;
-    EXPECT_EQ(Run("TALQGetTagPoolList," + p), "Confidential,Hot,Needs Review,Privileged,Responsive");
+    EXPECT_EQ(Run("TALQGetTagPoolList," + p),
+              "Confidential,Hot,Needs Review,Privileged,Responsive");
     EXPECT_EQ(Run("TALQGetTagPaletteList," + p), "Responsive,Privileged,Hot");
     EXPECT_EQ(Run("TALQPutPaletteList," + p + ",Hot|Unknown|Responsive|hot"), "OK");
     EXPECT_EQ(Run("TALQGetTagPaletteList," + p), "Hot,Responsive");
@@ -195,8 +197,9 @@ TEST_F(ReviewServer, UploadsAreReadByTheirLengthNulsAndCommasIncluded) {
     EXPECT_EQ(Run("TALQStoreImageFile,admin,admin,ACME," + key + ",4,0,0,10," + bytes +
                   std::string(1, '\0')),
               "OK");
-    EXPECT_EQ(Run("TALQStoreImageFile,admin,admin,ACME," + key + ",4,0,0,99,short").rfind("ERROR", 0),
-              0u);
+    EXPECT_EQ(
+        Run("TALQStoreImageFile,admin,admin,ACME," + key + ",4,0,0,99,short").rfind("ERROR", 0),
+        0u);
     EXPECT_EQ(Run("TALQImportLine,admin,admin,ACME,FT," + key + ",1,2,full, text line"), "OK");
     docserver::SystemDb db;
     std::string error;
@@ -249,7 +252,8 @@ TEST_F(ReviewServer, ConceptSearchTakesSeveralPollsAndItsRowsAgreeWithTheText) {
     ASSERT_FALSE(word.empty());
     std::string misspelt = word.substr(0, 2) + word.substr(3);
     EXPECT_EQ(Run("IDEX_IsSupported"), "YES");
-    EXPECT_EQ(Run("IDEX_StartSearch" + kRS + word + " " + misspelt + kRS + "500" + kRS + "0"), "OK");
+    EXPECT_EQ(Run("IDEX_StartSearch" + kRS + word + " " + misspelt + kRS + "500" + kRS + "0"),
+              "OK");
     int polls = 0;
     std::string reply;
     while ((reply = Run("IDEX_QuerySearch")) == "1" && polls < 100) ++polls;
@@ -273,7 +277,8 @@ TEST_F(ReviewServer, ConceptSearchTakesSeveralPollsAndItsRowsAgreeWithTheText) {
         std::size_t seg = row.find('[');
         while (seg != std::string::npos) {
             std::size_t next = row.find('[', seg + 1);
-            std::string segment = row.substr(seg + 1, next == std::string::npos ? next : next - seg - 1);
+            std::string segment =
+                row.substr(seg + 1, next == std::string::npos ? next : next - seg - 1);
             seg = next;
             int start = std::stoi(segment);
             int end = std::stoi(segment.substr(segment.find(',') + 1));
@@ -333,12 +338,12 @@ TEST_F(ReviewServer, SessionRoundTripsTagsAndEveryAnnotationKindOverTcp) {
         ASSERT_TRUE(api->PutAnnotationList(key, kind, "k" + std::to_string(kind) + ", a, b"))
             << api->LastError();
     std::string lists[6];
-    ASSERT_TRUE(api->GetAllAnnotations(key, lists[0], lists[1], lists[2], lists[3], lists[4],
-                                       lists[5]));
+    ASSERT_TRUE(
+        api->GetAllAnnotations(key, lists[0], lists[1], lists[2], lists[3], lists[4], lists[5]));
     for (int i = 0; i < 6; ++i) EXPECT_EQ(lists[i], "k" + std::to_string(kinds[i]) + ", a, b");
     ASSERT_TRUE(api->PutAnnotationList(key, 16, ""));
-    ASSERT_TRUE(api->GetAllAnnotations(key, lists[0], lists[1], lists[2], lists[3], lists[4],
-                                       lists[5]));
+    ASSERT_TRUE(
+        api->GetAllAnnotations(key, lists[0], lists[1], lists[2], lists[3], lists[4], lists[5]));
     EXPECT_EQ(lists[3], "") << "an empty list clears its kind";
     EXPECT_EQ(lists[0], "k4, a, b");
     EXPECT_FALSE(api->GetAllAnnotations("NOSUCHKEY", lists[0], lists[1], lists[2], lists[3],

@@ -93,8 +93,8 @@ TEST(SplitClipCommand, EveryRuleInItsOrder) {
     ExpectSplit("doc \"a\".pdf" + ls + "C:\\x.exe", "doc \"a\".pdf", "C:\\x.exe", 2);
     ExpectSplit("report.pdf" + ls, "report.pdf", "", 1);
     // Quoted program path with blanks splits at its closing quote.
-    ExpectSplit("\"C:\\Program Files\\View\\view.exe\" \"D:\\docs\\a b.pdf\"",
-                "D:\\docs\\a b.pdf", "C:\\Program Files\\View\\view.exe", 2);
+    ExpectSplit("\"C:\\Program Files\\View\\view.exe\" \"D:\\docs\\a b.pdf\"", "D:\\docs\\a b.pdf",
+                "C:\\Program Files\\View\\view.exe", 2);
     // One quoted path is a document alone.
     ExpectSplit("\"D:\\docs\\a b.pdf\"", "D:\\docs\\a b.pdf", "", 1);
     ExpectSplit("\"\"", "", "", 1);
@@ -286,7 +286,10 @@ TEST(Launcher, ExecutablesAndDesktopEntriesAreRefused) {
     EXPECT_TRUE(platform::IsRunnableFile(make("tool.pdf", "%PDF-1.4", 0700)));
     EXPECT_TRUE(platform::IsRunnableFile(make("a.DESKTOP", "x", 0600)));
     EXPECT_TRUE(platform::IsRunnableFile(make("doc.txt", "[Desktop Entry]\nExec=rm", 0600)));
-    EXPECT_TRUE(platform::IsRunnableFile(make("doc.dat", "\x7f" "ELF....", 0600)));
+    EXPECT_TRUE(platform::IsRunnableFile(make("doc.dat",
+                                              "\x7f"
+                                              "ELF....",
+                                              0600)));
     EXPECT_TRUE(platform::IsRunnableFile(make("run.txt", "#!/bin/sh\n", 0600)));
     EXPECT_TRUE(platform::IsRunnableFile(make("setup.exe", "MZ", 0600)));
     EXPECT_TRUE(platform::IsRunnableFile(dir.Path())) << "only plain files are opened";

@@ -25,9 +25,9 @@ const char kRS = 24, kSS = 25, kLS = 30;
 
 // A project record with one level and the given rights.
 std::string Record(std::int32_t security, std::int32_t restriction) {
-    std::vector<std::string> f{"1",         "1", "Doc", "icon", "0", std::to_string(security),
-                               "skipped",   "0", "0",   "",     "68", "Project",
-                               "",          "Print me",           std::to_string(restriction), ""};
+    std::vector<std::string> f{
+        "1", "1",  "Doc",     "icon", "0",        std::to_string(security),    "skipped", "0", "0",
+        "",  "68", "Project", "",     "Print me", std::to_string(restriction), ""};
     std::string out;
     for (std::size_t i = 0; i < f.size(); ++i) {
         if (i > 0) out.push_back(kSS);
@@ -54,7 +54,6 @@ using Handler = std::function<std::string(const std::string&)>;
 
 class Review : public ::testing::Test {
   protected:
-
     void SetUp() override {
         ASSERT_TRUE(api_.OpenTalqConnection(0, "DOM", "127.0.0.1", server_.Port(), 0, 0, 10))
             << api_.LastError();
@@ -99,7 +98,10 @@ class Review : public ::testing::Test {
         {"TALQGetSystemFlags", "1"},
         {"TALQGetExtSystemFlags", "0"},
         {"TALQGetVersion", "8.6.0"},
-        {"TALQRequiredLogin", "1\x1e" "7\x1e" "Ann"},
+        {"TALQRequiredLogin",
+         "1\x1e"
+         "7\x1e"
+         "Ann"},
         {"TALQGetProjectInfo", Record(0x1, 0)}};
     Handler handler_;
     std::size_t seen_ = 0;
@@ -143,16 +145,16 @@ TEST_F(Review, TagRequestsSendTheirTextsAndReadOnlyExactReplies) {
     EXPECT_TRUE(api_.PutTagPalette("Hot,Cold,Warm"));
     std::vector<std::string> sent = Sent();
     const std::string r(1, kRS);
-    EXPECT_EQ(sent[sent.size() - 3],
-              "TALQIsDocTagged" + r + "ann" + r + "pw" + r + "Alpha" + r + "Hot" + r + "K1" + r + "K1");
+    EXPECT_EQ(sent[sent.size() - 3], "TALQIsDocTagged" + r + "ann" + r + "pw" + r + "Alpha" + r +
+                                         "Hot" + r + "K1" + r + "K1");
     EXPECT_EQ(sent[sent.size() - 2], "TALQIsDocTagged,ann,pw,Alpha,Hot,K1,K1");
     EXPECT_EQ(sent.back(), "TALQPutPaletteList,ann,pw,Alpha,Hot|Cold|Warm");
 }
 
 TEST_F(Review, TagNamesThatWouldBreakListsAreRefusedBeforeSending) {
     Reply("TALQAddTag", "1");
-    for (const std::string& bad : {std::string(""), std::string("A,B"), std::string("A|B"),
-                                   std::string("Tab\there")}) {
+    for (const std::string& bad :
+         {std::string(""), std::string("A,B"), std::string("A|B"), std::string("Tab\there")}) {
         EXPECT_FALSE(api_.NewTagDesc(bad)) << bad;
         EXPECT_EQ(api_.LastError(), "Invalid Paramater");
         EXPECT_FALSE(api_.ModifyTagDesc("Hot", bad));
@@ -205,7 +207,8 @@ TEST_F(Review, AFailedAnnotationReadIsAFailureNotAnEmptyPage) {
 TEST_F(Review, SavingAListSendsItsKindAndNeedsTheReplyOne) {
     Reply("TALQPutAnnotations", "1.0");
     EXPECT_TRUE(api_.PutAnnotationList("K1", 16, "note, with comma"));
-    EXPECT_EQ(Sent(), std::vector<std::string>{"TALQPutAnnotations,ann,pw,Alpha,K1,16,note, with comma"});
+    EXPECT_EQ(Sent(),
+              std::vector<std::string>{"TALQPutAnnotations,ann,pw,Alpha,K1,16,note, with comma"});
     Reply("TALQPutAnnotations", "2");
     api_.DisplayErrorMsgs(true);
     EXPECT_FALSE(api_.PutAnnotationList("K1", 4, "x"));
@@ -395,7 +398,8 @@ TEST_F(Review, ConceptResultFilesComeDownAndAreDeletedOnTheServer) {
     }
     EXPECT_EQ(reads, 3);
     EXPECT_EQ(deletes, 2);
-    EXPECT_EQ(sent.front(), std::string("IDEX_StartSearch") + kRS + "contract" + kRS + "100" + kRS + "0");
+    EXPECT_EQ(sent.front(),
+              std::string("IDEX_StartSearch") + kRS + "contract" + kRS + "100" + kRS + "0");
 
     api_.QuesterClearSearch();
     EXPECT_FALSE(api_.IsQuesterActive());
@@ -485,8 +489,8 @@ TEST_F(Review, ChangingProjectClosesTheOpenBatchFileWithItsCount) {
 
 TEST_F(Review, BatchPrinterListsAndDirectories) {
     const std::string r(1, kRS);
-    Reply("TALQGetBatchDirs", "Laser A\tbatch/a" + r + "\tbatch/none" + r + "Laser B\tbatch/b" + r +
-                                  "Color\tbatch/c");
+    Reply("TALQGetBatchDirs",
+          "Laser A\tbatch/a" + r + "\tbatch/none" + r + "Laser B\tbatch/b" + r + "Color\tbatch/c");
     std::string list;
     EXPECT_EQ(api_.GetBatchPrinters(list), 3);
     EXPECT_EQ(list, "Laser A" + std::string(1, kLS) + "Laser B" + std::string(1, kLS) + "Color");
