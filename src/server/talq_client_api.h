@@ -277,6 +277,7 @@ class TalqClientAPI {
     bool placeholder_ = false;
 
     // Files, concept search and batch print state.
+    std::int32_t ReadTagList(const char* verb, std::string& list);
     bool SwitchTag(const char* verb, const std::string& key, const std::string& tag);
     bool AskTagged(const std::string& begKey, const std::string& endKey, const std::string& tag,
                    bool recordForm);

@@ -56,7 +56,7 @@ std::int32_t TakeTagList(const std::string& reply, std::string& list) {
 
 }  // namespace
 
-std::int32_t TalqClientAPI::GetTagList(std::string& list) {
+std::int32_t TalqClientAPI::ReadTagList(const char* verb, std::string& list) {
     list.clear();
     if (!ValidateSession(15)) return 0;
     if (AreTagsRestricted()) {
@@ -64,20 +64,16 @@ std::int32_t TalqClientAPI::GetTagList(std::string& list) {
         return 0;
     }
     std::string reply;
-    if (!Request("TALQGetTagPoolList," + CommandPrefix(), reply)) return 0;
+    if (!Request(verb + CommandPrefix(), reply)) return 0;
     return TakeTagList(reply, list);
 }
 
+std::int32_t TalqClientAPI::GetTagList(std::string& list) {
+    return ReadTagList("TALQGetTagPoolList,", list);
+}
+
 std::int32_t TalqClientAPI::GetTagPalette(std::string& list) {
-    list.clear();
-    if (!ValidateSession(15)) return 0;
-    if (AreTagsRestricted()) {
-        lastError_ = "Tags Are Restricted";
-        return 0;
-    }
-    std::string reply;
-    if (!Request("TALQGetTagPaletteList," + CommandPrefix(), reply)) return 0;
-    return TakeTagList(reply, list);
+    return ReadTagList("TALQGetTagPaletteList,", list);
 }
 
 std::int32_t TalqClientAPI::GetImageTags(const std::string& key, std::string& list) {
