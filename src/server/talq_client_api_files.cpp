@@ -63,7 +63,16 @@ std::string TalqClientAPI::RetrieveFile(const std::string& serverFile, const std
         if (!Request("TALQResolveFile," + key + "," + name, reply) || reply == "NONE") return "";
         name = reply;
     }
-    if (!IsRemoteAccess()) return mVBUtil::FileExists(name) ? name : "";
+    if (!IsRemoteAccess()) {
+        // The server's names are relative to its system directory; the
+        // library answers with the full path of a file that exists there.
+        if (!mVBUtil::FileExists(name) && !name.empty() && name[0] != '/' && name[0] != '@') {
+            if (!Request("TALQResolveFile," + key + ",@" + name, reply) || reply == "NONE")
+                return "";
+            name = reply;
+        }
+        return mVBUtil::FileExists(name) ? name : "";
+    }
 
     CleanUpTempFileList();
     if (!RemotePassThrough("TALQDoesFileExist," + name, reply, 0) || reply != "1") return "";

@@ -360,6 +360,12 @@ TEST_F(ReviewServer, SessionRetrievesFilesAndSearchesConceptsOverTcpAndLocally) 
                   testsupport::ReadFile(Sys() + "/originals/size20000.bin"));
         EXPECT_EQ(local.substr(local.size() - 4), ".bin");
         EXPECT_EQ(api->RetrieveFile("@../system.db", ""), "");
+        if (mode == 2) {
+            EXPECT_EQ(api->RetrieveFile("originals/size10000.bin", ""),
+                      Sys() + "/originals/size10000.bin")
+                << "the library names the file where it lies";
+            EXPECT_EQ(api->RetrieveFile("system.db", ""), "");
+        }
         std::string empty = api->RetrieveFile("@size0.bin", "");
         ASSERT_FALSE(empty.empty());
         EXPECT_EQ(testsupport::ReadFile(empty), "");
