@@ -350,7 +350,7 @@ TEST_F(ReviewServer, SessionRoundTripsTagsAndEveryAnnotationKindOverTcp) {
                                         lists[4], lists[5]));
 }
 
-TEST_F(ReviewServer, SessionRetrievesFilesAndSearchesConceptsOverTcpAndLocally) {
+TEST_F(ReviewServer, SessionRetrievesFilesUploadsBytesAndSearchesConceptsOverTcpAndLocally) {
     for (std::int16_t mode : {0, 2}) {
         SCOPED_TRACE(mode);
         auto api = Open(mode);
@@ -369,6 +369,23 @@ TEST_F(ReviewServer, SessionRetrievesFilesAndSearchesConceptsOverTcpAndLocally) 
         std::string empty = api->RetrieveFile("@size0.bin", "");
         ASSERT_FALSE(empty.empty());
         EXPECT_EQ(testsupport::ReadFile(empty), "");
+
+        // An upload keeps every byte, NULs and commas included.
+        std::string bytes("\x89PNG\r\n\0\0,x,", 12);
+        bytes += std::to_string(mode);
+        testsupport::WriteFile(tmp_.Path() + "/page.png", bytes);
+        const std::string& key = Pages()[20 + mode].key;
+        ASSERT_TRUE(api->UploadImage(tmp_.Path() + "/page.png", key, "", 0, 0)) << api->LastError();
+        {
+            docserver::SystemDb db;
+            std::string error;
+            ASSERT_TRUE(db.Open(Sys() + "/system.db", false, error));
+            docserver::Statement s(db, "SELECT image_file FROM pages WHERE image_key = ?");
+            s.Bind(1, key);
+            ASSERT_TRUE(s.Step());
+            EXPECT_EQ(testsupport::ReadFile(Sys() + "/" + s.Text(0)), bytes);
+        }
+        ASSERT_TRUE(api->PutWordList(key, 0, 0, 0, 0, "imported, line"));
 
         ASSERT_TRUE(api->QuesterIsSupported());
         ASSERT_TRUE(api->QuesterStartSearch("the", 50, 0)) << api->LastError();
