@@ -120,7 +120,9 @@ bool TalqClientAPI::Launch(const std::string& file, const std::string& parameter
     // Mode 1 passes the document in file; mode 2 passes the program in file
     // and the document in parameters.
     const std::string& document = parameters.empty() ? file : parameters;
-    bool web = parameters.empty() && Upper(file.substr(0, 4)) == "HTTP";
+    // Only a real web address skips the check for runnable files.
+    std::string head = Upper(file.substr(0, 8));
+    bool web = parameters.empty() && (head.rfind("HTTP://", 0) == 0 || head == "HTTPS://");
     if (!web) {
         if (platform::IsRunnableFile(document)) return false;
         tempFiles_.MarkLaunched(document);

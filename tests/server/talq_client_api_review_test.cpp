@@ -3,6 +3,9 @@
 // form leaves behind.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
 
 #include <functional>
 #include <mutex>
@@ -319,6 +322,18 @@ TEST_F(Review, ClipsOpenDocumentsAndUrlsWithoutAShellAndRefuseRunnables) {
     api_.ExecuteClipCommand(0, "\"/usr/bin/viewer\" docs/memo.pdf");
     EXPECT_EQ(launcher_.calls.back().rfind("start /usr/bin/viewer | " + tmp_.Path(), 0), 0u)
         << launcher_.calls.back();
+
+    // A text that only begins like a web address is still checked as a file.
+    testsupport::ScopedTempDir cwd;
+    testsupport::WriteFile(cwd.Path() + "/HTTPtool", "#!/bin/sh\n");
+    char* previous = ::getcwd(nullptr, 0);
+    ASSERT_EQ(::chdir(cwd.Path().c_str()), 0);
+    std::size_t calls = launcher_.calls.size();
+    api_.ExecuteClipCommand(1, "HTTPtool");
+    EXPECT_EQ(::chdir(previous), 0);
+    std::free(previous);
+    EXPECT_EQ(launcher_.calls.size(), calls);
+    EXPECT_EQ(prompts_.Messages().back(), "Error Executing Clip Command");
 
     Handle(FileServer("docs/run.desktop", "[Desktop Entry]\nExec=sh"));
     std::size_t before = launcher_.calls.size();
