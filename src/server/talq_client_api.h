@@ -278,6 +278,8 @@ class TalqClientAPI {
 
     // Files, concept search and batch print state.
     std::int32_t ReadTagList(const char* verb, std::string& list);
+    // The session check, then a refused name, then restricted tags.
+    bool TagEditAllowed(bool nameRefused);
     bool SwitchTag(const char* verb, const std::string& key, const std::string& tag);
     bool AskTagged(const std::string& begKey, const std::string& endKey, const std::string& tag,
                    bool recordForm);

@@ -149,9 +149,9 @@ bool TalqClientAPI::AskTagged(const std::string& begKey, const std::string& endK
     return Request(command, reply) && reply == "1";
 }
 
-bool TalqClientAPI::NewTagDesc(const std::string& description) {
+bool TalqClientAPI::TagEditAllowed(bool nameRefused) {
     if (!ValidateSession(15)) return false;
-    if (IsBadTagName(description)) {
+    if (nameRefused) {
         lastError_ = "Invalid Paramater";
         return false;
     }
@@ -159,21 +159,18 @@ bool TalqClientAPI::NewTagDesc(const std::string& description) {
         lastError_ = "Tags Are Restricted";
         return false;
     }
+    return true;
+}
+
+bool TalqClientAPI::NewTagDesc(const std::string& description) {
+    if (!TagEditAllowed(IsBadTagName(description))) return false;
     std::string reply;
     return Request("TALQAddTag," + CommandPrefix() + "," + description, reply) && reply == "1";
 }
 
 bool TalqClientAPI::ModifyTagDesc(const std::string& oldDescription,
                                   const std::string& newDescription) {
-    if (!ValidateSession(15)) return false;
-    if (IsBadTagName(newDescription)) {
-        lastError_ = "Invalid Paramater";
-        return false;
-    }
-    if (AreTagsRestricted()) {
-        lastError_ = "Tags Are Restricted";
-        return false;
-    }
+    if (!TagEditAllowed(IsBadTagName(newDescription))) return false;
     std::string reply;
     return Request("TALQUpdateTag," + CommandPrefix() + "," + oldDescription + "," + newDescription,
                    reply) &&
@@ -181,15 +178,7 @@ bool TalqClientAPI::ModifyTagDesc(const std::string& oldDescription,
 }
 
 bool TalqClientAPI::DeleteTagDesc(const std::string& description) {
-    if (!ValidateSession(15)) return false;
-    if (description.empty()) {
-        lastError_ = "Invalid Paramater";
-        return false;
-    }
-    if (AreTagsRestricted()) {
-        lastError_ = "Tags Are Restricted";
-        return false;
-    }
+    if (!TagEditAllowed(description.empty())) return false;
     std::string reply;
     return Request("TALQDelTag," + CommandPrefix() + "," + description, reply);
 }
