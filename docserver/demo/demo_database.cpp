@@ -174,6 +174,11 @@ void WriteDemoSystem(const std::string& dir, const DemoSystem& demo) {
     db.Exec("PRAGMA foreign_keys = ON");
     db.Exec("BEGIN");
     try {
+        // Two batch printers; their folders are made with the first job.
+        db.Exec(
+            "INSERT OR IGNORE INTO batch_printers (name, directory, color, description) VALUES "
+            "('Floor 2 Laser', 'batch/floor2', 0, 'Black and white, second floor'), "
+            "('Colour Copier', 'batch/colour', 1, 'Colour, copy room')");
         for (std::size_t i = 0; i < demo.projects.size(); ++i) {
             WriteProject(db, static_cast<long long>(i + 1), demo.projects[i]);
         }

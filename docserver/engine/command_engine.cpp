@@ -73,6 +73,19 @@ const std::string& CommandText::FromEnd(std::size_t index) const {
     return index < fields.size() ? fields[fields.size() - 1 - index] : kEmpty;
 }
 
+namespace {
+
+// Uploads carry bytes after their last field, NULs included; they are read
+// by the length the command states.
+bool CarriesBytes(const std::string& command) {
+    for (const char* verb : {"TALQStoreImageFile,", "TALQImportLine,", "TALQWriteFile\x18"}) {
+        if (command.rfind(verb, 0) == 0) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
                                                    std::string& error) {
     std::string dir = systemDir;
@@ -98,7 +111,7 @@ std::string CommandEngine::Execute(ConnectionState& state, const std::string& co
     std::string reply;
     try {
         // A request's payload ends with one NUL; anything after it is not command.
-        std::string text = command.substr(0, command.find('\0'));
+        std::string text = CarriesBytes(command) ? command : command.substr(0, command.find('\0'));
         if (text.empty()) return "ERROR: Invalid Command";
         reply = Dispatch(state, CommandText(text));
     } catch (const std::exception& e) {
@@ -137,6 +150,33 @@ std::string CommandEngine::Dispatch(ConnectionState& state, const CommandText& c
     if (verb == "TALQSendClientImage") return SendClientImage(command);
     if (verb == "TALQSendTextImage") return SendTextImage(state, command);
     if (verb == "TALQSendStellantImage") return SendStellantImage(state, command);
+    if (verb == "TALQGetTagPoolList") return GetTagPool(command);
+    if (verb == "TALQGetTagPaletteList") return GetTagPalette(command);
+    if (verb == "TALQGetImageTags") return GetImageTags(command);
+    if (verb == "TALQTurnTagOn") return SwitchTag(command, true);
+    if (verb == "TALQTurnTagOff") return SwitchTag(command, false);
+    if (verb.rfind("TALQIsDocTagged", 0) == 0) return IsDocTagged(command);
+    if (verb == "TALQAddTag") return AddTag(command);
+    if (verb == "TALQUpdateTag") return UpdateTag(command);
+    if (verb == "TALQDelTag") return DeleteTag(command);
+    if (verb == "TALQPutPaletteList") return PutPalette(command);
+    if (verb == "TALQIsPageRestricted") return IsPageRestricted(command);
+    if (verb == "TALQGetAnnotations") return GetAnnotations(command);
+    if (verb == "TALQPutAnnotations") return PutAnnotations(command);
+    if (verb == "TALQResolveFile") return ResolveFile(state, command);
+    if (verb == "TALQDoesFileExist") return DoesFileExist(command);
+    if (verb == "TALQReadFromFile") return ReadFromFile(command);
+    if (verb == "TALQDeleteFile") return DeleteFile(command);
+    if (verb == "TALQStoreImageFile") return StoreImageFile(command);
+    if (verb == "TALQImportLine") return ImportLine(command);
+    if (verb == "TALQGetBatchDirs") return GetBatchDirs(command);
+    if (verb == "TALQValidateBatchPrinter") return ValidateBatchPrinter(command);
+    if (verb == "TALQGetNextBatch") return GetNextBatch(state, command);
+    if (verb.rfind("TALQWriteFile\x18", 0) == 0) return WriteFile(command);
+    if (verb == "TALQCloseOutBatchFile") return CloseOutBatchFile(command);
+    if (verb == "IDEX_IsSupported") return "YES";
+    if (verb.rfind("IDEX_StartSearch", 0) == 0) return ConceptStart(state, command);
+    if (verb == "IDEX_QuerySearch") return ConceptQuery(state);
     return "ERROR: Unknown Command " + verb.substr(0, 64);
 }
 

@@ -11,12 +11,16 @@
 
 namespace docserver {
 
+class ConceptSearch;
+
 // What the server remembers of one connection between its commands.
 struct ConnectionState {
     std::string user;  // user of the last successful login; "" = none
     std::int64_t projectId = 0;
     std::string projectName;  // the current project; "" = none
     std::string session;      // names the connection in page locks
+    bool local = false;       // the local-access library: file names are full paths
+    std::shared_ptr<ConceptSearch> conceptSearch;  // the connection's concept search
 };
 
 // A command split at its commas: fields[0] is the verb ("TALQGetVersion").
@@ -124,6 +128,49 @@ class CommandEngine {
     std::string SendStellantImage(const ConnectionState& state, const CommandText& command);
     // Size and resolution of a stored page image; zeros when it cannot be read.
     void StoredImageSize(const std::string& file, int& width, int& height, int& dpiX, int& dpiY);
+
+    // Tags, annotation lists and page restriction (commands_tags.cpp).
+    std::string GetTagPool(const CommandText& command);
+    std::string GetTagPalette(const CommandText& command);
+    std::string GetImageTags(const CommandText& command);
+    std::string SwitchTag(const CommandText& command, bool on);
+    std::string IsDocTagged(const CommandText& command);
+    std::string AddTag(const CommandText& command);
+    std::string UpdateTag(const CommandText& command);
+    std::string DeleteTag(const CommandText& command);
+    std::string PutPalette(const CommandText& command);
+    std::string IsPageRestricted(const CommandText& command);
+    std::string GetAnnotations(const CommandText& command);
+    std::string PutAnnotations(const CommandText& command);
+    // The user's project security bits in the project.
+    std::int64_t ProjectSecurity(const ProjectAccess& access);
+
+    // Server files and uploads (commands_files.cpp). A name is relative to
+    // the system directory, a bare name lies in tmp/, and a full path must
+    // lie inside the directory.
+    bool ResolveName(const std::string& name, std::string& fullPath);
+    // The name a reply gives the connection for a path inside the directory.
+    std::string ReplyName(const ConnectionState& state, const std::string& relative);
+    std::string ResolveFile(const ConnectionState& state, const CommandText& command);
+    std::string DoesFileExist(const CommandText& command);
+    std::string ReadFromFile(const CommandText& command);
+    std::string DeleteFile(const CommandText& command);
+    std::string StoreImageFile(const CommandText& command);
+    std::string ImportLine(const CommandText& command);
+    // A fresh name in tmp/ registered for the user: prefix, number, suffix.
+    std::string IssueTempName(const std::string& user, const std::string& purpose,
+                              const std::string& prefix, const std::string& suffix);
+
+    // Batch printers and batch files (commands_batch.cpp).
+    std::string GetBatchDirs(const CommandText& command);
+    std::string ValidateBatchPrinter(const CommandText& command);
+    std::string GetNextBatch(const ConnectionState& state, const CommandText& command);
+    std::string WriteFile(const CommandText& command);
+    std::string CloseOutBatchFile(const CommandText& command);
+
+    // Concept search (commands_concept.cpp).
+    std::string ConceptStart(ConnectionState& state, const CommandText& command);
+    std::string ConceptQuery(ConnectionState& state);
 
     std::string systemDir_;
     SystemDb db_;

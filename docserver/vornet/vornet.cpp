@@ -51,6 +51,7 @@ VORNET_EXPORT std::int32_t INET_ConnectLocal(std::int32_t mode, std::int32_t han
     if (!c->engine) return -3;
     c->state = docserver::ConnectionState{};
     c->state.session = "local:" + std::to_string(handle);
+    c->state.local = true;
     return 0;
 }
 

@@ -11,6 +11,9 @@
 #include <memory>
 #include <string>
 
+#include "server/local_temp_files.h"
+
+class cGdiPrn;
 class EncryptedSocket;
 class LocalAccessLibrary;
 
@@ -115,6 +118,69 @@ class TalqClientAPI {
     bool RemotePassThrough(const std::string& command, std::string& reply,
                            std::int32_t skipSessionCheck);
 
+    // ---- Rights, tags and annotation lists (talq_client_api_tags.cpp) ----
+    bool AreTagsRestricted();
+    bool AreTagsOkToModify();
+    bool AreAnnotationsRestricted();
+    bool AreAnnotationsOkToModify();
+    bool AreRedactionsOkToModify();
+    bool AreRedactionsOkToView();
+    bool AreImagesRestricted();
+    std::int32_t GetTagList(std::string& list);
+    std::int32_t GetTagPalette(std::string& list);
+    std::int32_t GetImageTags(const std::string& key, std::string& list);
+    bool TurnTagOn(const std::string& key, const std::string& tag);
+    bool TurnTagOff(const std::string& key, const std::string& tag);
+    bool IsTagOn(const std::string& key, const std::string& tag);
+    bool IsRangeTagged(const std::string& begKey, const std::string& endKey,
+                       const std::string& tag);
+    bool NewTagDesc(const std::string& description);
+    bool ModifyTagDesc(const std::string& oldDescription, const std::string& newDescription);
+    bool DeleteTagDesc(const std::string& description);
+    bool PutTagPalette(const std::string& list);
+    bool IsPageRestricted(const std::string& key);
+    // False when the lists could not be read: a page must then not be shown
+    // without its redactions.
+    bool GetAllAnnotations(const std::string& key, std::string& redactions, std::string& highlights,
+                           std::string& stickies, std::string& notes, std::string& clips,
+                           std::string& markups);
+    // kind: the annotation type code of the list (1, 2, 4, 8, 16 or 64).
+    bool PutAnnotationList(const std::string& key, std::int16_t kind, const std::string& list);
+
+    // ---- Server files, temporary files and launches (talq_client_api_files.cpp) ----
+    std::string CreateLocalTempFile(std::int32_t kind);
+    void AddToTempFileList(const std::string& path);
+    void CleanUpTempFileList();
+    const std::string& TempFileList() const { return tempFiles_.List(); }
+    std::string RetrieveFile(const std::string& serverFile, const std::string& key);
+    void ExecuteClipCommand(std::int32_t mode, const std::string& clipText);
+    void ExecuteOriginalFile(const std::string& key, const std::string& fileInfo);
+    static bool HasBadChars(const std::string& name, std::int16_t showMessage);
+    bool UploadImage(const std::string& path, const std::string& key, const std::string& flag,
+                     std::int32_t value, std::int32_t type);
+    bool PutWordList(const std::string& key, std::int32_t first, std::int32_t second,
+                     std::int32_t third, std::int32_t fourth, const std::string& line);
+
+    // ---- Concept search requests (talq_client_api_concept.cpp) ----
+    bool QuesterStartSearch(const std::string& query, std::int32_t first, std::int32_t second);
+    bool QuesterCheckSearch();
+    void QuesterClearSearch();
+    bool QuesterIsSupported();
+    bool IsQuesterActive() const { return questerActive_; }
+    const std::string& QuesterQueryFile() const { return questerQueryFile_; }
+    const std::string& QuesterTermFile() const { return questerTermFile_; }
+    const std::string& QuesterSpellFile() const { return questerSpellFile_; }
+
+    // ---- Batch print file (talq_client_api_batch.cpp) ----
+    std::int16_t GetBatchPrinters(std::string& list);
+    std::string GetBatchPrintDir(const std::string& printer);
+    bool ValidateBatchPrinter(const std::string& printer);
+    bool OpenBatchPrintFile(const std::string& printer, const std::string& watermark,
+                            std::int32_t printFlags, const std::string& description,
+                            cGdiPrn& engine);
+    bool WriteBatchPrintFilePage(const std::string& line);
+    void CloseBatchPrintFile();
+
   private:
     friend class TalqClientApiTestPeer;
 
@@ -209,4 +275,22 @@ class TalqClientAPI {
     ProjectRecord record_;
     double scaleFactor_ = 1.0;
     bool placeholder_ = false;
+
+    // Files, concept search and batch print state.
+    std::int32_t ReadTagList(const char* verb, std::string& list);
+    // The session check, then a refused name, then restricted tags.
+    bool TagEditAllowed(bool nameRefused);
+    bool SwitchTag(const char* verb, const std::string& key, const std::string& tag);
+    bool AskTagged(const std::string& begKey, const std::string& endKey, const std::string& tag,
+                   bool recordForm);
+    bool CopyResultFile(std::string& name);
+    bool Launch(const std::string& file, const std::string& parameters);
+    LocalTempFiles tempFiles_;
+    bool questerActive_ = false;
+    std::string questerQueryFile_;
+    std::string questerTermFile_;
+    std::string questerSpellFile_;
+    std::string batchFileName_;
+    std::int32_t batchPageCount_ = 0;
+    std::int16_t batchColor_ = 0;
 };

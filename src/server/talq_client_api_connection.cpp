@@ -74,8 +74,6 @@ void TalqClientAPI::ShowError() {
     if (displayErrorMsgs_) platform::MsgBox(lastError_, platform::vbCritical, "Warning");
 }
 
-void TalqClientAPI::ReleaseSessionResources() {}
-
 bool TalqClientAPI::OpenTalqConnection(std::int16_t accessMode, std::string domainName,
                                        std::string ipAddress, std::int32_t ipPort,
                                        std::int32_t localPortBase, std::int32_t networkCard,

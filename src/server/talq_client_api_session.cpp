@@ -53,6 +53,7 @@ std::string TalqClientAPI::CommandPrefix() const {
 
 bool TalqClientAPI::TalqLogin(const std::string& userId, const std::string& password,
                               std::int16_t clientCode) {
+    CloseBatchPrintFile();
     userValid_ = 0;
     projectValid_ = 0;
     userName_.clear();
@@ -121,6 +122,8 @@ std::string TalqClientAPI::GetTalqProjectList(std::int16_t clientCode) {
 }
 
 bool TalqClientAPI::SelectProject(const std::string& projectName) {
+    CloseBatchPrintFile();
+    QuesterClearSearch();
     projectValid_ = 0;
     if (!ValidateSession(11)) return false;
     if (projectName.empty()) {
@@ -185,6 +188,8 @@ void TalqClientAPI::ParseProjectRecord(const std::string& reply) {
 }
 
 void TalqClientAPI::CloseProject() {
+    CloseBatchPrintFile();
+    QuesterClearSearch();
     projectValid_ = 0;
     if (!ValidateSession(1)) return;
     record_ = ProjectRecord{};

@@ -1,0 +1,132 @@
+// Batch printers of the system and the batch files the clients write.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <fstream>
+
+#include "command_engine.h"
+#include "engine_text.h"
+#include "path_confine.h"
+
+namespace docserver {
+namespace {
+
+// The issued name without its last three characters: the stem every
+// sibling (page file, watermark copy) shares.
+std::string Stem(const std::string& name) {
+    return name.size() >= 3 ? name.substr(0, name.size() - 3) : "";
+}
+
+}  // namespace
+
+// "TALQGetBatchDirs," user "," password "," domain
+std::string CommandEngine::GetBatchDirs(const CommandText& command) {
+    if (!CheckUser(command.Field(1), command.Field(2))) return "ERROR: Invalid Login";
+    Statement s(db_, "SELECT name, directory FROM batch_printers ORDER BY name");
+    std::string reply;
+    bool first = true;
+    while (s.Step()) {
+        if (!first) reply.push_back(kRecordSep);
+        first = false;
+        reply += s.Text(0) + "\t" + s.Text(1);
+    }
+    // No printer: one empty record, never a name the client would list.
+    return reply.empty() ? std::string(1, kRecordSep) : reply;
+}
+
+std::string CommandEngine::ValidateBatchPrinter(const CommandText& command) {
+    Statement s(db_, "SELECT 1 FROM batch_printers WHERE name = ?");
+    s.Bind(1, command.Rest(1));
+    return s.Step() ? "OK" : "ERROR: Invalid Batch Printer";
+}
+
+// "TALQGetNextBatch," printer: a new job; the client writes the page file
+// and the watermark copy as siblings of the name it is given.
+std::string CommandEngine::GetNextBatch(const ConnectionState& state, const CommandText& command) {
+    if (state.user.empty()) return "ERROR: User Not Logged In";
+    Statement p(db_, "SELECT name, directory FROM batch_printers WHERE name = ?");
+    p.Bind(1, command.Rest(1));
+    if (!p.Step()) return "ERROR: Invalid Batch Printer";
+    std::string directory = p.Text(1);
+    std::string full;
+    if (!ConfinePath(systemDir_, directory + "/x", full)) return "ERROR: Invalid Batch Directory";
+    ::mkdir((systemDir_ + "/batch").c_str(), 0755);
+    ::mkdir(full.substr(0, full.size() - 2).c_str(), 0755);
+    Statement next(db_, "SELECT COALESCE(MAX(job_id), 0) + 1 FROM batch_jobs");
+    if (!next.Step()) return "ERROR: Unable to Create Batch File";
+    std::string digits = std::to_string(next.Int(0));
+    digits.insert(0, digits.size() < 6 ? 6 - digits.size() : 0, '0');
+    std::string name = directory + "/JOB" + digits + ".BAT";
+    Statement add(db_,
+                  "INSERT INTO batch_jobs (job_id, printer, file_name, user_id, state, created) "
+                  "VALUES (?, ?, ?, ?, 'open', ?)");
+    if (!add.Bind(1, next.Int(0))
+             .Bind(2, p.Text(0))
+             .Bind(3, name)
+             .Bind(4, state.user)
+             .Bind(5, NowText())
+             .Run())
+        return "ERROR: Unable to Create Batch File";
+    return name;
+}
+
+// "TALQWriteFile" R name R colour R length R data: appended to the page
+// file ("P__") or the watermark copy ("MRK") of an open job.
+std::string CommandEngine::WriteFile(const CommandText& command) {
+    const std::string& text = command.text;
+    std::size_t pos = 14;  // past the verb and its separator
+    std::string parts[3];
+    for (std::string& part : parts) {
+        std::size_t sep = text.find(kRecordSep, pos);
+        if (sep == std::string::npos) return "ERROR: Invalid Write Request";
+        part = text.substr(pos, sep - pos);
+        pos = sep + 1;
+    }
+    std::int64_t length = 0;
+    if (!ParseCount(parts[2], length) || static_cast<std::int64_t>(text.size() - pos) < length)
+        return "ERROR: Invalid Write Request";
+    const std::string& name = parts[0];
+    std::string ending = name.size() >= 3 ? name.substr(name.size() - 3) : "";
+    if (ending != "P__" && ending != "MRK") return "ERROR: Invalid Batch File";
+    Statement job(
+        db_,
+        "SELECT file_name FROM batch_jobs WHERE state = 'open' AND file_name LIKE ? ESCAPE '\\'");
+    std::string like;
+    for (char c : Stem(name)) {
+        if (c == '%' || c == '_' || c == '\\') like.push_back('\\');
+        like.push_back(c);
+    }
+    job.Bind(1, like + "___");
+    bool issued = false;
+    while (job.Step()) issued = issued || Stem(job.Text(0)) == Stem(name);
+    if (!issued) return "ERROR: Invalid Batch File";
+    std::string full;
+    if (!ConfinePath(systemDir_, name, full)) return "ERROR: Invalid Batch File";
+    std::ofstream out(full, std::ios::binary | std::ios::app);
+    out.write(text.data() + pos, static_cast<std::streamsize>(length));
+    return out ? "OK" : "ERROR: Write Failed";
+}
+
+// "TALQCloseOutBatchFile," name "," colour "," pages: the page file becomes
+// the finished job ("JOB") next to it, for the printer to take.
+std::string CommandEngine::CloseOutBatchFile(const CommandText& command) {
+    if (command.Count() < 4) return "ERROR: Invalid Batch File";
+    std::string name = command.Middle(1, 2);
+    Statement job(db_, "SELECT job_id, file_name FROM batch_jobs WHERE state = 'open'");
+    std::int64_t id = 0;
+    while (job.Step())
+        if (Stem(job.Text(1)) == Stem(name) && name.size() >= 3) id = job.Int(0);
+    if (id == 0) return "ERROR: Invalid Batch File";
+    std::string pageFile, finished;
+    if (!ConfinePath(systemDir_, Stem(name) + "P__", pageFile) ||
+        !ConfinePath(systemDir_, Stem(name) + "JOB", finished)) {
+        return "ERROR: Invalid Batch File";
+    }
+    ::rename(pageFile.c_str(), finished.c_str());
+    Statement done(db_, "UPDATE batch_jobs SET state = 'closed' WHERE job_id = ?");
+    done.Bind(1, id).Run();
+    return "OK";
+}
+
+}  // namespace docserver

@@ -1,0 +1,240 @@
+// Server files: resolving "@" names, existence, reading in pieces, deleting
+// temporary files, and the two uploads (page image, full-text line).
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+
+#include <sqlite3.h>
+
+#include "command_engine.h"
+#include "engine_text.h"
+#include "path_confine.h"
+
+namespace docserver {
+namespace {
+
+constexpr std::int64_t kMaxPiece = 10000;
+
+bool IsRegularFile(const std::string& path, std::int64_t* size = nullptr) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    if (size != nullptr) *size = static_cast<std::int64_t>(info.st_size);
+    return true;
+}
+
+std::string RealDir(const std::string& dir) {
+    char resolved[PATH_MAX];
+    return ::realpath(dir.c_str(), resolved) != nullptr ? std::string(resolved) : std::string();
+}
+
+// The folders a client may read from; the database and settings stay out.
+bool Readable(const std::string& relative) {
+    for (const char* folder : {"images/", "originals/", "tmp/"})
+        if (relative.rfind(folder, 0) == 0) return true;
+    return false;
+}
+
+// Position just past the n-th comma of text; npos when there are fewer.
+std::size_t AfterComma(const std::string& text, int n) {
+    std::size_t pos = 0;
+    for (int i = 0; i < n; ++i) {
+        pos = text.find(',', pos);
+        if (pos == std::string::npos) return pos;
+        ++pos;
+    }
+    return pos;
+}
+
+}  // namespace
+
+bool CommandEngine::ResolveName(const std::string& name, std::string& fullPath) {
+    if (name.empty()) return false;
+    std::string relative = name;
+    for (char& c : relative)
+        if (c == '\\') c = '/';
+    if (relative[0] == '/') {
+        // A full path (the local-access library hands those out) must lie
+        // inside the system directory.
+        std::string root = RealDir(systemDir_);
+        std::string dir = systemDir_ + "/";
+        if (relative.rfind(dir, 0) == 0) {
+            relative = relative.substr(dir.size());
+        } else if (!root.empty() && relative.rfind(root + "/", 0) == 0) {
+            relative = relative.substr(root.size() + 1);
+        } else {
+            return false;
+        }
+    } else if (relative.find('/') == std::string::npos) {
+        relative = "tmp/" + relative;
+    }
+    std::string clean;
+    if (!ConfinePath(systemDir_, relative, clean)) return false;
+    std::string inside = clean.substr(systemDir_.size() + 1);
+    if (!Readable(inside)) return false;
+    fullPath = clean;
+    return true;
+}
+
+std::string CommandEngine::ReplyName(const ConnectionState& state, const std::string& relative) {
+    return state.local ? systemDir_ + "/" + relative : relative;
+}
+
+// "TALQResolveFile," key "," name. "@" alone is the page's original file;
+// "@" followed by a name is that file among the originals.
+std::string CommandEngine::ResolveFile(const ConnectionState& state, const CommandText& command) {
+    std::string name = command.Rest(2);
+    if (name.empty() || name[0] != '@') return "NONE";
+    std::string relative;
+    if (name.size() == 1) {
+        ProjectAccess access;
+        if (!ConnectionProject(state, access).empty()) return "NONE";
+        std::int64_t seq = PageSeq(access, command.Field(1));
+        if (seq == 0) return "NONE";
+        Statement p(db_, "SELECT original_file FROM pages WHERE project_id = ? AND seq = ?");
+        p.Bind(1, access.id).Bind(2, seq);
+        if (!p.Step() || p.Text(0).empty()) return "NONE";
+        relative = p.Text(0);
+    } else {
+        std::string rest = name.substr(1);
+        for (char& c : rest)
+            if (c == '\\') c = '/';
+        relative = rest.rfind("originals/", 0) == 0 ? rest : "originals/" + rest;
+    }
+    std::string full;
+    if (!ResolveName(relative, full) || !IsRegularFile(full)) return "NONE";
+    return ReplyName(state, relative);
+}
+
+std::string CommandEngine::DoesFileExist(const CommandText& command) {
+    std::string full;
+    return ResolveName(command.Rest(1), full) && IsRegularFile(full) ? "1" : "0";
+}
+
+// "TALQReadFromFile," name "," offset "," length: at most 10000 bytes, and
+// "EOF" once the offset reaches the end.
+std::string CommandEngine::ReadFromFile(const CommandText& command) {
+    std::string full;
+    std::int64_t offset = 0, length = 0, size = 0;
+    if (command.Count() < 4 || !ParseCount(command.FromEnd(1), offset) ||
+        !ParseCount(command.FromEnd(0), length) || length < 1) {
+        return "ERROR: Invalid Read Request";
+    }
+    if (!ResolveName(command.Middle(1, 2), full) || !IsRegularFile(full, &size))
+        return "ERROR: File Not Found";
+    if (offset >= size) return "EOF";
+    if (length > kMaxPiece) length = kMaxPiece;
+    if (length > size - offset) length = size - offset;
+    std::ifstream in(full, std::ios::binary);
+    in.seekg(offset);
+    std::string piece(static_cast<std::size_t>(length), '\0');
+    in.read(piece.data(), length);
+    piece.resize(static_cast<std::size_t>(in.gcount()));
+    if (piece.empty()) return "ERROR: Read Failed";
+    return piece;
+}
+
+// Only the server's temporary files can be deleted.
+std::string CommandEngine::DeleteFile(const CommandText& command) {
+    std::string full;
+    std::string name = command.Rest(1);
+    if (!ResolveName(name, full)) return "ERROR: Invalid File Name";
+    if (full.rfind(systemDir_ + "/tmp/", 0) != 0) return "ERROR: File Cannot Be Deleted";
+    ::unlink(full.c_str());
+    Statement s(db_, "DELETE FROM server_files WHERE name = ?");
+    s.Bind(1, full.substr(systemDir_.size() + 5)).Run();
+    return "OK";
+}
+
+std::string CommandEngine::IssueTempName(const std::string& user, const std::string& purpose,
+                                         const std::string& prefix, const std::string& suffix) {
+    ::mkdir((systemDir_ + "/tmp").c_str(), 0755);
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        Statement n(db_, "SELECT COUNT(*) FROM server_files");
+        std::int64_t number = (n.Step() ? n.Int(0) : 0) + 1 + attempt;
+        std::string digits = std::to_string(number % 1000000);
+        digits.insert(0, 6 - digits.size(), '0');
+        std::string name = prefix + digits + suffix;
+        Statement add(db_,
+                      "INSERT OR IGNORE INTO server_files (name, user_id, purpose, created) "
+                      "VALUES (?, ?, ?, ?)");
+        add.Bind(1, name).Bind(2, user).Bind(3, purpose).Bind(4, NowText()).Run();
+        if (sqlite3_changes(db_.Handle()) > 0 && !IsRegularFile(systemDir_ + "/tmp/" + name))
+            return name;
+    }
+    return "";
+}
+
+// "TALQStoreImageFile," P "," key "," type "," level "," value "," length
+// "," bytes: the page's image (or, for type 7, its original) is replaced.
+std::string CommandEngine::StoreImageFile(const CommandText& command) {
+    ProjectAccess access;
+    if (std::string error = OpenProject(command, access); !error.empty()) return error;
+    const std::string& text = command.text;
+    std::size_t data = AfterComma(text, 9);
+    std::int64_t type = 0, level = 0, length = 0;
+    if (data == std::string::npos || !ParseCount(command.Field(5), type) ||
+        !ParseCount(command.Field(6), level) || !ParseCount(command.Field(8), length) ||
+        static_cast<std::int64_t>(text.size() - data) < length || length < 1) {
+        return "ERROR: Invalid Image Data";
+    }
+    std::int64_t seq = PageSeq(access, command.Field(4));
+    if (seq == 0) return "ERROR: Invalid Image Key";
+    std::string bytes = text.substr(data, static_cast<std::size_t>(length));
+    std::string ext = ".tif";
+    if (bytes.rfind("\xff\xd8", 0) == 0) ext = ".jpg";
+    if (bytes.rfind("\x89PNG", 0) == 0) ext = ".png";
+    if (bytes.rfind("BM", 0) == 0) ext = ".bmp";
+    if (bytes.rfind("GIF8", 0) == 0) ext = ".gif";
+    if (bytes.rfind("%PDF", 0) == 0) ext = ".pdf";
+    bool original = type == 7 || ext == ".pdf";
+    std::string folder = original ? "originals" : "images";
+    std::string relative =
+        folder + "/upload_" + std::to_string(access.id) + "_" + std::to_string(seq) + ext;
+    ::mkdir((systemDir_ + "/" + folder).c_str(), 0755);
+    std::string full;
+    if (!ConfinePath(systemDir_, relative, full)) return "ERROR: Invalid File Name";
+    std::string partial = full + ".part";
+    {
+        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        if (!out) return "ERROR: Unable to Store Image";
+    }
+    if (::rename(partial.c_str(), full.c_str()) != 0) return "ERROR: Unable to Store Image";
+    Statement u(db_, original
+                         ? "UPDATE pages SET original_file = ? WHERE project_id = ? AND seq = ?"
+                         : "UPDATE pages SET image_file = ? WHERE project_id = ? AND seq = ?");
+    u.Bind(1, relative).Bind(2, access.id).Bind(3, seq).Run();
+    if (level > 0) {
+        Statement known(db_, "SELECT 1 FROM boundary_levels WHERE project_id = ? AND level = ?");
+        known.Bind(1, access.id).Bind(2, level);
+        if (known.Step()) {
+            Statement l(db_, "UPDATE pages SET bndry_level = ? WHERE project_id = ? AND seq = ?");
+            l.Bind(1, level).Bind(2, access.id).Bind(3, seq).Run();
+        }
+    }
+    return "OK";
+}
+
+// "TALQImportLine," P ",FT," key "," first "," second "," line: the line
+// becomes the page's full text.
+std::string CommandEngine::ImportLine(const CommandText& command) {
+    ProjectAccess access;
+    if (std::string error = OpenProject(command, access); !error.empty()) return error;
+    if (command.Field(4) != "FT") return "ERROR: Invalid Import Type";
+    std::int64_t seq = PageSeq(access, command.Field(5));
+    if (seq == 0) return "ERROR: Invalid Image Key";
+    std::size_t start = AfterComma(command.text, 8);
+    if (start == std::string::npos) return "ERROR: Invalid Import Line";
+    std::string line = command.text.substr(start);
+    // The request frame's one closing NUL is not text.
+    if (!line.empty() && line.back() == '\0') line.pop_back();
+    Statement u(db_, "UPDATE pages SET ocr_text = ? WHERE project_id = ? AND seq = ?");
+    return u.Bind(1, line).Bind(2, access.id).Bind(3, seq).Run() ? "OK" : "ERROR: Update Failed";
+}
+
+}  // namespace docserver

@@ -1,0 +1,266 @@
+// Issue tags of pages and projects, annotation lists and page restriction.
+#include <vector>
+
+#include "command_engine.h"
+
+namespace docserver {
+namespace {
+
+constexpr std::int64_t kTagModify = 0x13;
+constexpr std::int64_t kAnnotationModify = 0x23;
+constexpr std::int64_t kRedactionModify = 0x07;
+
+bool IsAnnotationKind(std::int64_t kind) {
+    return kind == 1 || kind == 2 || kind == 4 || kind == 8 || kind == 16 || kind == 64;
+}
+
+bool ValidTagName(const std::string& name) {
+    if (name.empty() || name.size() > 200) return false;
+    for (unsigned char c : name)
+        if (c == ',' || c == '|' || c < 32) return false;
+    return true;
+}
+
+std::string JoinOrNone(const std::vector<std::string>& items) {
+    if (items.empty()) return "NONE";
+    std::string text;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) text += ",";
+        text += items[i];
+    }
+    return text;
+}
+
+}  // namespace
+
+std::int64_t CommandEngine::ProjectSecurity(const ProjectAccess& access) {
+    Statement s(db_, "SELECT security FROM user_projects WHERE user_id = ? AND project_id = ?");
+    s.Bind(1, access.user).Bind(2, access.id);
+    return s.Step() ? s.Int(0) : 0;
+}
+
+namespace {
+
+std::int64_t TagId(const SystemDb& db, std::int64_t project, const std::string& name) {
+    Statement s(db, "SELECT tag_id FROM tags WHERE project_id = ? AND name = ?");
+    s.Bind(1, project).Bind(2, name);
+    return s.Step() ? s.Int(0) : 0;
+}
+
+}  // namespace
+
+std::string CommandEngine::GetTagPool(const CommandText& command) {
+    ProjectAccess access;
+    if (std::string error = OpenProject(command, access); !error.empty()) return error;
+    Statement s(db_, "SELECT name FROM tags WHERE project_id = ? ORDER BY name");
+    s.Bind(1, access.id);
+    std::vector<std::string> names;
+    while (s.Step()) names.push_back(s.Text(0));
+    return JoinOrNone(names);
+}
+
+std::string CommandEngine::GetTagPalette(const CommandText& command) {
+    ProjectAccess access;
+    if (std::string error = OpenProject(command, access); !error.empty()) return error;
+    Statement s(db_,
+                "SELECT name FROM tags WHERE project_id = ? AND palette_position IS NOT NULL "
+                "ORDER BY palette_position");
+    s.Bind(1, access.id);
+    std::vector<std::string> names;
+    while (s.Step()) names.push_back(s.Text(0));
+    return JoinOrNone(names);
+}
+
+// "TALQGetImageTags," P "," key
+std::string CommandEngine::GetImageTags(const CommandText& command) {
+    ProjectAccess access;
+    if (std::string error = OpenProject(command, access); !error.empty()) return error;
+    std::int64_t seq = PageSeq(access, command.Rest(4));
+    if (seq == 0) return "ERROR: Invalid Image Key";
+    Statement s(db_,
+                "SELECT t.name FROM page_tags pt JOIN tags t ON t.project_id = pt.project_id "
+                "AND t.tag_id = pt.tag_id WHERE pt.project_id = ? AND pt.seq = ? ORDER BY t.name");
+    s.Bind(1, access.id).Bind(2, seq);
+    std::vector<std::string> names;
+    while (s.Step()) names.push_back(s.Text(0));
+    return JoinOrNone(names);
+}
+
+// "TALQTurnTagOn," P "," key "," tag; switching twice changes nothing.
+std::string CommandEngine::SwitchTag(const CommandText& command, bool on) {
+    ProjectAccess access;
+    if (std::string error = OpenProject(command, access); !error.empty()) return error;
+    if ((ProjectSecurity(access) & kTagModify) == 0) return "ERROR: Insufficient Security Level";
+    std::int64_t seq = PageSeq(access, command.Middle(4, 1));
+    if (seq == 0) return "ERROR: Invalid Image Key";
+    std::int64_t tag = TagId(db_, access.id, command.FromEnd(0));
+    if (tag == 0) return "ERROR: Invalid Tag Desc";
+    Statement s(db_,
+                on ? "INSERT OR IGNORE INTO page_tags (project_id, seq, tag_id) VALUES (?, ?, ?)"
+                   : "DELETE FROM page_tags WHERE project_id = ? AND seq = ? AND tag_id = ?");
+    return s.Bind(1, access.id).Bind(2, seq).Bind(3, tag).Run() ? "OK" : "ERROR: Update Failed";
+}
+
+// Two forms: "TALQIsDocTagged" R user R password R project R tag R begKey R
+// endKey, and "TALQIsDocTagged," P "," tag "," begKey "," endKey.
+std::string CommandEngine::IsDocTagged(const CommandText& command) {
+    const std::string& text = command.text;
+    std::vector<std::string> fields;
+    if (text.size() > 15 && text[15] == kRecordSep) {
+        std::size_t start = 16;
+        while (true) {
+            std::size_t sep = text.find(kRecordSep, start);
+            fields.push_back(text.substr(start, sep == std::string::npos ? sep : sep - start));
+            if (sep == std::string::npos) break;
+            start = sep + 1;
+        }
+    } else {
+        for (std::size_t i = 1; i < command.Count(); ++i) fields.push_back(command.Field(i));
+    }
+    if (fields.size() != 6) return "ERROR: Invalid Command";
+    CommandText login("TALQIsDocTagged," + fields[0] + "," + fields[1] + "," + fields[2]);
+    ProjectAccess access;
+    if (std::string error = OpenProject(login, access); !error.empty()) return error;
+    std::int64_t first = PageSeq(access, fields[4]);
+    std::int64_t last = PageSeq(access, fields[5]);
+    if (first == 0 || last == 0) return "ERROR: Invalid Image Key";
+    if (last < first) std::swap(first, last);
+    std::int64_t tag = TagId(db_, access.id, fields[3]);
+    if (tag == 0) return "0";
+    Statement s(db_,
+                "SELECT 1 FROM page_tags WHERE project_id = ? AND tag_id = ? AND seq BETWEEN ? "
+                "AND ? LIMIT 1");
+    s.Bind(1, access.id).Bind(2, tag).Bind(3, first).Bind(4, last);
+    return s.Step() ? "1" : "0";
+}
+
+// "TALQAddTag," P "," description
+std::string CommandEngine::AddTag(const CommandText& command) {
+    ProjectAccess access;
+    if (std::string error = OpenProject(command, access); !error.empty()) return error;
+    std::string name = command.Rest(4);
+    if (!ValidTagName(name)) return "ERROR: Invalid Paramater";
+    if (TagId(db_, access.id, name) != 0) return "ERROR: Tag Already Exists";
+    Statement s(
+        db_,
+        "INSERT INTO tags (project_id, tag_id, name) VALUES (?, (SELECT COALESCE(MAX(tag_id), "
+        "0) + 1 FROM tags WHERE project_id = ?), ?)");
+    return s.Bind(1, access.id).Bind(2, access.id).Bind(3, name).Run() ? "1"
+                                                                       : "ERROR: Update Failed";
+}
+
+// "TALQUpdateTag," P "," old "," new: the palette and the pages keep the
+// tag under its new name.
+std::string CommandEngine::UpdateTag(const CommandText& command) {
+    ProjectAccess access;
+    if (std::string error = OpenProject(command, access); !error.empty()) return error;
+    if (command.Count() != 6) return "ERROR: Invalid Paramater";
+    const std::string& oldName = command.Field(4);
+    const std::string& newName = command.Field(5);
+    if (!ValidTagName(newName)) return "ERROR: Invalid Paramater";
+    std::int64_t tag = TagId(db_, access.id, oldName);
+    if (tag == 0) return "ERROR: Invalid Tag Desc";
+    std::int64_t other = TagId(db_, access.id, newName);
+    if (other != 0 && other != tag) return "ERROR: Tag Already Exists";
+    Statement s(db_, "UPDATE tags SET name = ? WHERE project_id = ? AND tag_id = ?");
+    return s.Bind(1, newName).Bind(2, access.id).Bind(3, tag).Run() ? "1" : "ERROR: Update Failed";
+}
+
+// "TALQDelTag," P "," description: gone from the pool, the palette and
+// every page.
+std::string CommandEngine::DeleteTag(const CommandText& command) {
+    ProjectAccess access;
+    if (std::string error = OpenProject(command, access); !error.empty()) return error;
+    std::int64_t tag = TagId(db_, access.id, command.Rest(4));
+    if (tag == 0) return "ERROR: Invalid Tag Desc";
+    Statement pages(db_, "DELETE FROM page_tags WHERE project_id = ? AND tag_id = ?");
+    pages.Bind(1, access.id).Bind(2, tag).Run();
+    Statement s(db_, "DELETE FROM tags WHERE project_id = ? AND tag_id = ?");
+    return s.Bind(1, access.id).Bind(2, tag).Run() ? "1" : "ERROR: Update Failed";
+}
+
+// "TALQPutPaletteList," P "," tags joined by "|"; names not in the pool
+// are passed over.
+std::string CommandEngine::PutPalette(const CommandText& command) {
+    ProjectAccess access;
+    if (std::string error = OpenProject(command, access); !error.empty()) return error;
+    std::string list = command.Rest(4);
+    Statement clear(db_, "UPDATE tags SET palette_position = NULL WHERE project_id = ?");
+    clear.Bind(1, access.id).Run();
+    std::int64_t position = 0;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        std::size_t bar = list.find('|', start);
+        if (bar == std::string::npos) bar = list.size();
+        std::string name = list.substr(start, bar - start);
+        start = bar + 1;
+        std::int64_t tag = name.empty() ? 0 : TagId(db_, access.id, name);
+        if (tag == 0) continue;
+        Statement set(db_,
+                      "UPDATE tags SET palette_position = ? WHERE project_id = ? AND tag_id = ? "
+                      "AND palette_position IS NULL");
+        set.Bind(1, ++position).Bind(2, access.id).Bind(3, tag).Run();
+    }
+    return "OK";
+}
+
+std::string CommandEngine::IsPageRestricted(const CommandText& command) {
+    ProjectAccess access;
+    if (std::string error = OpenProject(command, access); !error.empty()) return error;
+    std::int64_t seq = PageSeq(access, command.Rest(4));
+    if (seq == 0) return "ERROR: Invalid Image Key";
+    Statement s(db_, "SELECT restricted FROM pages WHERE project_id = ? AND seq = ?");
+    s.Bind(1, access.id).Bind(2, seq);
+    return s.Step() && s.Int(0) != 0 ? "1" : "0";
+}
+
+// Sections by kind 1, 2, 4, 8, 16, 32, 64, joined by character 25.
+std::string CommandEngine::GetAnnotations(const CommandText& command) {
+    ProjectAccess access;
+    if (std::string error = OpenProject(command, access); !error.empty()) return error;
+    std::int64_t seq = PageSeq(access, command.Rest(4));
+    if (seq == 0) return "ERROR: Invalid Image Key";
+    Statement s(db_, "SELECT kind, list_text FROM annotations WHERE project_id = ? AND seq = ?");
+    s.Bind(1, access.id).Bind(2, seq);
+    std::vector<std::string> sections(7);
+    while (s.Step()) {
+        for (std::size_t bit = 0; bit < sections.size(); ++bit)
+            if (s.Int(0) == (std::int64_t{1} << bit)) sections[bit] = s.Text(1);
+    }
+    std::string reply;
+    for (std::size_t i = 0; i < sections.size(); ++i) {
+        if (i > 0) reply.push_back(kSectionSep);
+        reply += sections[i];
+    }
+    return reply;
+}
+
+// "TALQPutAnnotations," P "," key "," kind "," list: the list of that kind
+// is replaced as sent, commas and all; an empty list clears it.
+std::string CommandEngine::PutAnnotations(const CommandText& command) {
+    ProjectAccess access;
+    if (std::string error = OpenProject(command, access); !error.empty()) return error;
+    std::int64_t seq = PageSeq(access, command.Field(4));
+    if (seq == 0) return "ERROR: Invalid Image Key";
+    const std::string& kindText = command.Field(5);
+    std::int64_t kind = 0;
+    bool digits = !kindText.empty() && kindText.size() <= 3;
+    for (char c : kindText) digits = digits && c >= '0' && c <= '9';
+    if (digits) kind = std::stoll(kindText);
+    if (!IsAnnotationKind(kind)) return "ERROR: Invalid Annotation Type";
+    std::int64_t needed = kind == 4 ? kRedactionModify : kAnnotationModify;
+    if ((ProjectSecurity(access) & needed) == 0) return "ERROR: Insufficient Security Level";
+    std::string list = command.Rest(6);
+    if (list.empty()) {
+        Statement d(db_, "DELETE FROM annotations WHERE project_id = ? AND seq = ? AND kind = ?");
+        return d.Bind(1, access.id).Bind(2, seq).Bind(3, kind).Run() ? "1" : "ERROR: Update Failed";
+    }
+    Statement s(db_,
+                "INSERT OR REPLACE INTO annotations (project_id, seq, kind, list_text) "
+                "VALUES (?, ?, ?, ?)");
+    return s.Bind(1, access.id).Bind(2, seq).Bind(3, kind).Bind(4, list).Run()
+               ? "1"
+               : "ERROR: Update Failed";
+}
+
+}  // namespace docserver

@@ -1,0 +1,183 @@
+#include "concept_search.h"
+
+#include <algorithm>
+
+namespace docserver {
+namespace {
+
+bool IsWordChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// Calls f(start, end) for each word of text, end exclusive.
+template <typename F>
+void ForEachWord(const std::string& text, std::size_t from, std::size_t to, F f) {
+    std::size_t i = from;
+    while (i < to) {
+        while (i < to && !IsWordChar(text[i])) ++i;
+        std::size_t start = i;
+        while (i < to && IsWordChar(text[i])) ++i;
+        if (i > start) f(start, i);
+    }
+}
+
+}  // namespace
+
+std::vector<ConceptTerm> ConceptTerms(const std::string& phrase) {
+    std::vector<ConceptTerm> terms;
+    ForEachWord(phrase, 0, phrase.size(), [&](std::size_t start, std::size_t end) {
+        std::string word = Lower(phrase.substr(start, end - start));
+        ConceptTerm term;
+        std::size_t digits = word.size();
+        while (digits > 0 && word[digits - 1] >= '0' && word[digits - 1] <= '9') --digits;
+        if (digits > 0 && digits < word.size() && word.size() - digits <= 2) {
+            term.choice = std::stoi(word.substr(digits));
+            word.resize(digits);
+        }
+        if (word.size() < 2) return;
+        term.word = word;
+        bool seen = std::any_of(terms.begin(), terms.end(),
+                                [&](const ConceptTerm& t) { return t.word == word; });
+        if (!seen) terms.push_back(term);
+    });
+    return terms;
+}
+
+bool MatchesTerm(const std::string& word, const ConceptTerm& term) {
+    const std::string& t = term.word;
+    if (word == t) return true;
+    if (term.choice == 1) return false;
+    for (const char* ending : {"s", "es", "ed", "ing", "er", "ers"})
+        if (word == t + ending) return true;
+    // A term given in a plural or with an "e" finds the plain forms too.
+    if (t.size() > 3 && t.back() == 's' && word == t.substr(0, t.size() - 1)) return true;
+    if (t.size() > 3 && t.back() == 'e') {
+        std::string stem = t.substr(0, t.size() - 1);
+        if (word == stem + "ed" || word == stem + "ing") return true;
+    }
+    return false;
+}
+
+std::string ConceptHitRow(const std::string& ocrText, const std::vector<ConceptTerm>& terms,
+                          int& hits) {
+    hits = 0;
+    std::string segments;
+    std::size_t lineStart = 0;
+    while (lineStart < ocrText.size()) {
+        std::size_t lineEnd = ocrText.find('\n', lineStart);
+        if (lineEnd == std::string::npos) lineEnd = ocrText.size();
+        std::size_t textEnd = lineEnd;
+        if (textEnd > lineStart && ocrText[textEnd - 1] == '\r') --textEnd;
+        std::string pairs;
+        ForEachWord(ocrText, lineStart, textEnd, [&](std::size_t start, std::size_t end) {
+            std::string word = Lower(ocrText.substr(start, end - start));
+            for (const ConceptTerm& term : terms) {
+                if (!MatchesTerm(word, term)) continue;
+                pairs += "," + std::to_string(start - lineStart) + ":" +
+                         std::to_string(end - 1 - lineStart);
+                ++hits;
+                break;
+            }
+        });
+        if (!pairs.empty()) {
+            segments += "[" + std::to_string(lineStart) + "," + std::to_string(textEnd - 1) + pairs;
+        }
+        lineStart = lineEnd + 1;
+    }
+    if (segments.empty()) return "";
+    return std::to_string(hits) + " hits" + segments;
+}
+
+int EditDistance(const std::string& a, const std::string& b, int limit) {
+    int n = static_cast<int>(a.size()), m = static_cast<int>(b.size());
+    if (std::abs(n - m) > limit) return limit + 1;
+    std::vector<int> previous(m + 1), current(m + 1);
+    for (int j = 0; j <= m; ++j) previous[j] = j;
+    for (int i = 1; i <= n; ++i) {
+        current[0] = i;
+        int best = current[0];
+        for (int j = 1; j <= m; ++j) {
+            int cost = a[i - 1] == b[j - 1] ? 0 : 1;
+            current[j] = std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + cost});
+            best = std::min(best, current[j]);
+        }
+        if (best > limit) return limit + 1;
+        std::swap(previous, current);
+    }
+    return previous[m];
+}
+
+ConceptSearch::ConceptSearch(std::string phrase, std::int64_t projectId, int maxItems)
+    : phrase_(std::move(phrase)), projectId_(projectId), maxItems_(maxItems) {
+    terms_ = ConceptTerms(phrase_);
+    if (maxItems_ < 1) maxItems_ = 1;
+}
+
+void ConceptSearch::AddPage(const std::string& key, const std::string& ocrText) {
+    ForEachWord(ocrText, 0, ocrText.size(), [&](std::size_t start, std::size_t end) {
+        ++vocabulary_[Lower(ocrText.substr(start, end - start))];
+    });
+    int hits = 0;
+    std::string row = ConceptHitRow(ocrText, terms_, hits);
+    if (!row.empty()) rows_.push_back({hits, static_cast<std::int64_t>(rows_.size()), key, row});
+}
+
+std::string ConceptSearch::QueryFileText() const {
+    std::vector<Row> rows = rows_;
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const Row& a, const Row& b) { return a.hits > b.hits; });
+    if (static_cast<int>(rows.size()) > maxItems_) rows.resize(static_cast<std::size_t>(maxItems_));
+    std::string text;
+    for (const Row& row : rows) text += row.key + "\t" + row.text + "\n";
+    return text;
+}
+
+std::string ConceptSearch::TermFileText() const {
+    std::string text;
+    for (const ConceptTerm& term : terms_) {
+        bool found = std::any_of(vocabulary_.begin(), vocabulary_.end(),
+                                 [&](const auto& entry) { return MatchesTerm(entry.first, term); });
+        if (!found) continue;
+        text += term.word + "^" + std::to_string(term.choice == 1 ? 1 : 2) + "^" + term.word +
+                " (this word only)~" + term.word + " and its word forms\n";
+    }
+    return text;
+}
+
+std::string ConceptSearch::SpellFileText() const {
+    std::string text;
+    for (const ConceptTerm& term : terms_) {
+        if (vocabulary_.count(term.word) > 0 || term.word.size() < 3) continue;
+        struct Candidate {
+            int distance;
+            int count;
+            std::string word;
+        };
+        std::vector<Candidate> candidates;
+        for (const auto& [word, count] : vocabulary_) {
+            if (word.size() < 3) continue;
+            int distance = EditDistance(term.word, word, 2);
+            if (distance <= 2) candidates.push_back({distance, count, word});
+        }
+        if (candidates.empty()) continue;
+        std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
+            if (a.distance != b.distance) return a.distance < b.distance;
+            if (a.count != b.count) return a.count > b.count;
+            return a.word < b.word;
+        });
+        if (candidates.size() > 5) candidates.resize(5);
+        text += term.word + "^";
+        for (std::size_t i = 0; i < candidates.size(); ++i)
+            text += (i > 0 ? "~" : "") + candidates[i].word;
+        text += "\n";
+    }
+    return text;
+}
+
+}  // namespace docserver

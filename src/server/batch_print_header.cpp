@@ -1,0 +1,80 @@
+#include "server/batch_print_header.h"
+
+#include "foundation/big_string.h"
+#include "platform/rounding.h"
+#include "printing/gdi_prn.h"
+
+namespace batchprint {
+namespace {
+
+std::string OneLine(std::string text) {
+    for (char& c : text)
+        if (c == '\r' || c == '\n') c = ' ';
+    return text;
+}
+
+const char* Flag(bool on) {
+    return on ? "1" : "0";
+}
+
+}  // namespace
+
+std::int32_t ClipPixels(std::int32_t value) {
+    if (value > 16) return value;
+    return platform::RoundToInt(value * 18.75);
+}
+
+std::string BuildHeader(const HeaderValues& values, cGdiPrn& engine) {
+    const std::int32_t flags = values.printFlags;
+    clsBigString header;
+    auto line = [&header](const std::string& name, const std::string& value) {
+        header.AddStr(name);
+        header.AddStr(OneLine(value));
+        header.AddStr("\n");
+    };
+    auto bit = [flags](std::int32_t mask) { return Flag((flags & mask) != 0); };
+    line("BatchPrint=", "1");
+    line("PrintImageKey=", bit(0x1));
+    if (!values.domain.empty()) line("DOMAIN=", values.domain);
+    line("PAGECOUNT=", "00000000");
+    line("IndicateBoundaries=", bit(0x100));
+    line("SeparatorPage=", bit(0x80));
+    line("PrintMarkups=", bit(0x40));
+    line("PrintNotes=", bit(0x20));
+    line("PrintHilites=", bit(0x10));
+    line("PrintRedactions=", bit(0x8));
+    const char* redactColor = "Default";
+    if ((flags & 0x200) != 0) redactColor = "Black";
+    if ((flags & 0x400) != 0) redactColor = "White";
+    line("PrintRedactColor=", redactColor);
+    line("PrintRedactLabel=", "Default");
+    if (!values.description.empty()) line("Description=", values.description);
+    line("PrintMessage=", "1");
+    line("PrintStickies=", bit(0x4));
+    line("PrintClipPaths=", bit(0x2));
+    line("SupportColor=", bit(0x4000));
+    line("Priority=", "5");
+    line("User=", values.user);
+    line("Project=", values.project);
+    line("Xscale=", Flag(engine.MaxHorzScale()));
+    line("Enlarge=", Flag(engine.EnlargeSmallImages()));
+    line("AllowLandscape=", Flag(engine.AllowLandscapeBatesMsg()));
+    line("KeyFontColor=", Flag(engine.KeyFontColor() != 0));
+    line("MsgFontColor=", Flag(engine.MsgFontColor() != 0));
+    line("BARCODE=", Flag(engine.UseBarCode()));
+    line("TOPCLIP=", std::to_string(ClipPixels(engine.TopClip())));
+    line("BOTTOMCLIP=", std::to_string(ClipPixels(engine.BottomClip())));
+    line("LEFTCLIP=", std::to_string(ClipPixels(engine.LeftClip())));
+    line("RIGHTCLIP=", std::to_string(ClipPixels(engine.RightClip())));
+    line("TOPMARGIN=", std::to_string(ClipPixels(engine.TopMargin())));
+    line("LEFTMARGIN=", std::to_string(ClipPixels(engine.LeftMargin())));
+    line("KEYFONT=", engine.KeyFontName());
+    line("FONT=", engine.MsgFontName());
+    line("KEYPOSITION=", std::to_string(engine.KeyPsn()));
+    line("MSGPOSITION=", std::to_string(engine.MsgPsn()));
+    line("TOGGLEPAPER=", std::to_string(engine.SupportedSizes()));
+    line("OCRTxtHilite=", "0");
+    return header.GetStr();
+}
+
+}  // namespace batchprint

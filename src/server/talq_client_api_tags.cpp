@@ -1,0 +1,259 @@
+// Rights over tags, annotations, redactions and images; the tag requests, a
+// page's restriction and its annotation lists.
+#include "foundation/fields.h"
+#include "foundation/number_text.h"
+#include "server/project_rights.h"
+#include "server/talq_client_api.h"
+#include "server/talq_number.h"
+
+namespace {
+
+const std::string kRecordSep(1, char(24));
+const std::string kSectionSep(1, char(25));
+
+// Tag names travel inside ","-lists and "|"-palettes.
+bool IsBadTagName(const std::string& name) {
+    if (name.empty()) return true;
+    for (unsigned char c : name)
+        if (c == ',' || c == '|' || c < 32) return true;
+    return false;
+}
+
+}  // namespace
+
+bool TalqClientAPI::AreTagsRestricted() {
+    return ValidateSession(15) &&
+           projectrights::TagsRestricted(record_.UserProjectSecurity, record_.RestrictionBits);
+}
+bool TalqClientAPI::AreTagsOkToModify() {
+    return ValidateSession(15) && projectrights::TagsOkToModify(record_.UserProjectSecurity);
+}
+bool TalqClientAPI::AreAnnotationsRestricted() {
+    return ValidateSession(15) && projectrights::AnnotationsRestricted(record_.UserProjectSecurity,
+                                                                       record_.RestrictionBits);
+}
+bool TalqClientAPI::AreAnnotationsOkToModify() {
+    return ValidateSession(15) && projectrights::AnnotationsOkToModify(record_.UserProjectSecurity);
+}
+bool TalqClientAPI::AreRedactionsOkToModify() {
+    return ValidateSession(15) && projectrights::RedactionsOkToModify(record_.UserProjectSecurity);
+}
+bool TalqClientAPI::AreRedactionsOkToView() {
+    return ValidateSession(15) && projectrights::RedactionsOkToView(record_.UserProjectSecurity);
+}
+bool TalqClientAPI::AreImagesRestricted() {
+    return ValidateSession(15) &&
+           projectrights::ImagesRestricted(record_.UserProjectSecurity, record_.RestrictionBits);
+}
+
+namespace {
+
+// A tag list reply: "NONE" is the empty list.
+std::int32_t TakeTagList(const std::string& reply, std::string& list) {
+    list = reply == "NONE" ? "" : reply;
+    return mVBUtil::CountFields(",", list);
+}
+
+}  // namespace
+
+std::int32_t TalqClientAPI::ReadTagList(const char* verb, std::string& list) {
+    list.clear();
+    if (!ValidateSession(15)) return 0;
+    if (AreTagsRestricted()) {
+        lastError_ = "Tags Are Restricted";
+        return 0;
+    }
+    std::string reply;
+    if (!Request(verb + CommandPrefix(), reply)) return 0;
+    return TakeTagList(reply, list);
+}
+
+std::int32_t TalqClientAPI::GetTagList(std::string& list) {
+    return ReadTagList("TALQGetTagPoolList,", list);
+}
+
+std::int32_t TalqClientAPI::GetTagPalette(std::string& list) {
+    return ReadTagList("TALQGetTagPaletteList,", list);
+}
+
+std::int32_t TalqClientAPI::GetImageTags(const std::string& key, std::string& list) {
+    list.clear();
+    if (!ValidateSession(15)) return 0;
+    if (AreTagsRestricted()) {
+        lastError_ = "Tags Are Restricted";
+        return 0;
+    }
+    if (key.empty()) {
+        lastError_ = "Invalid Image Key";
+        return 0;
+    }
+    std::string reply;
+    if (!Request("TALQGetImageTags," + CommandPrefix() + "," + key, reply)) return 0;
+    return TakeTagList(reply, list);
+}
+
+namespace {
+
+// The first failing check of a tag request, in the order they run.
+const char* TagFault(bool refused, const char* refusal, const std::string& key,
+                     const std::string& tag) {
+    if (refused) return refusal;
+    if (key.empty()) return "Invalid Image Key";
+    if (tag.empty()) return "Invalid Tag Desc";
+    return nullptr;
+}
+
+}  // namespace
+
+bool TalqClientAPI::SwitchTag(const char* verb, const std::string& key, const std::string& tag) {
+    if (!ValidateSession(15)) return false;
+    if (const char* fault =
+            TagFault(!AreTagsOkToModify(), "Insufficient Security Level", key, tag)) {
+        lastError_ = fault;
+        return false;
+    }
+    std::string reply;
+    return Request(verb + CommandPrefix() + "," + key + "," + tag, reply) && reply == "OK";
+}
+
+bool TalqClientAPI::TurnTagOn(const std::string& key, const std::string& tag) {
+    return SwitchTag("TALQTurnTagOn,", key, tag);
+}
+
+bool TalqClientAPI::TurnTagOff(const std::string& key, const std::string& tag) {
+    return SwitchTag("TALQTurnTagOff,", key, tag);
+}
+
+bool TalqClientAPI::IsTagOn(const std::string& key, const std::string& tag) {
+    return AskTagged(key, key, tag, true);
+}
+
+bool TalqClientAPI::IsRangeTagged(const std::string& begKey, const std::string& endKey,
+                                  const std::string& tag) {
+    return AskTagged(begKey, endKey.empty() ? begKey : endKey, tag, false);
+}
+
+bool TalqClientAPI::AskTagged(const std::string& begKey, const std::string& endKey,
+                              const std::string& tag, bool recordForm) {
+    if (!ValidateSession(15)) return false;
+    if (const char* fault = TagFault(AreTagsRestricted(), "Tags Are Restricted", begKey, tag)) {
+        lastError_ = fault;
+        return false;
+    }
+    const std::string& r = kRecordSep;
+    std::string command =
+        recordForm ? "TALQIsDocTagged" + r + userName_ + r + userPswrd_ + r + projectName_ + r +
+                         tag + r + begKey + r + endKey
+                   : "TALQIsDocTagged," + CommandPrefix() + "," + tag + "," + begKey + "," + endKey;
+    std::string reply;
+    return Request(command, reply) && reply == "1";
+}
+
+bool TalqClientAPI::TagEditAllowed(bool nameRefused) {
+    if (!ValidateSession(15)) return false;
+    if (nameRefused) {
+        lastError_ = "Invalid Paramater";
+        return false;
+    }
+    if (AreTagsRestricted()) {
+        lastError_ = "Tags Are Restricted";
+        return false;
+    }
+    return true;
+}
+
+bool TalqClientAPI::NewTagDesc(const std::string& description) {
+    if (!TagEditAllowed(IsBadTagName(description))) return false;
+    std::string reply;
+    return Request("TALQAddTag," + CommandPrefix() + "," + description, reply) && reply == "1";
+}
+
+bool TalqClientAPI::ModifyTagDesc(const std::string& oldDescription,
+                                  const std::string& newDescription) {
+    if (!TagEditAllowed(IsBadTagName(newDescription))) return false;
+    std::string reply;
+    return Request("TALQUpdateTag," + CommandPrefix() + "," + oldDescription + "," + newDescription,
+                   reply) &&
+           reply == "1";
+}
+
+bool TalqClientAPI::DeleteTagDesc(const std::string& description) {
+    if (!TagEditAllowed(description.empty())) return false;
+    std::string reply;
+    return Request("TALQDelTag," + CommandPrefix() + "," + description, reply);
+}
+
+bool TalqClientAPI::PutTagPalette(const std::string& list) {
+    if (!ValidateSession(15)) return false;
+    if (AreTagsRestricted()) {
+        lastError_ = "Tags Are Restricted";
+        return false;
+    }
+    std::string palette = list;
+    for (char& c : palette)
+        if (c == ',') c = '|';
+    std::string reply;
+    return Request("TALQPutPaletteList," + CommandPrefix() + "," + palette, reply);
+}
+
+bool TalqClientAPI::IsPageRestricted(const std::string& key) {
+    if (!ValidateSession(15)) return false;
+    std::string reply;
+    return Request("TALQIsPageRestricted," + CommandPrefix() + "," + key, reply) &&
+           talqnumber::Long(reply) != 0;
+}
+
+bool TalqClientAPI::GetAllAnnotations(const std::string& key, std::string& redactions,
+                                      std::string& highlights, std::string& stickies,
+                                      std::string& notes, std::string& clips,
+                                      std::string& markups) {
+    for (std::string* list : {&redactions, &highlights, &stickies, &notes, &clips, &markups})
+        list->clear();
+    if (!ValidateSession(15)) return false;
+    std::string reply;
+    if (!Request("TALQGetAnnotations," + CommandPrefix() + "," + key, reply)) return false;
+    int position = 1;
+    std::int64_t kind = 1;
+    while (position != -1) {
+        std::string section = mVBUtil::NextToken(kSectionSep, reply, position);
+        switch (kind) {
+            case 4:
+                redactions = section;
+                break;
+            case 8:
+                highlights = section;
+                break;
+            case 1:
+                stickies = section;
+                break;
+            case 16:
+                notes = section;
+                break;
+            case 2:
+                clips = section;
+                break;
+            case 64:
+                markups = section;
+                break;
+            default:
+                break;  // kind 32 and the kinds above 64 are not ours
+        }
+        if (kind < (std::int64_t{1} << 40)) kind *= 2;
+    }
+    return true;
+}
+
+bool TalqClientAPI::PutAnnotationList(const std::string& key, std::int16_t kind,
+                                      const std::string& list) {
+    if (!ValidateSession(15)) return false;
+    std::string reply;
+    if (!Request("TALQPutAnnotations," + CommandPrefix() + "," + key + "," + std::to_string(kind) +
+                     "," + list,
+                 reply)) {
+        return false;
+    }
+    if (mVBUtil::Val(reply) == 1.0) return true;
+    lastError_ = reply.empty() ? "Error Saving Annotations" : reply;
+    ShowError();
+    return false;
+}
