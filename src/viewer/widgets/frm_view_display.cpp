@@ -97,6 +97,8 @@ bool frmView::DisplayImage(const std::string& key) {
     g_PageRestricted = 0;
     RedactCount = HiLiteCount = StickyCount = TextNoteCount = ClipCount = MarkUpCount = 0;
     g_szWordList.clear();
+    g_WordListNums = {};
+    PageOcrText.clear();
     g_NativeBlocked = false;
     setWindowTitle(platform::ToQString("Project: " + session.ProjectName()));
 
@@ -168,7 +170,7 @@ bool frmView::DisplayImage(const std::string& key) {
         g_NativeBlocked = true;
     }
     if (g_Rotation != 0) ImgObj->RotateImage(g_Rotation);
-    session.GetWordList(key, g_szWordList);
+    session.GetWordList(key, g_szWordList, g_WordListNums);
 
     std::string lists[6];
     const bool listsOk = session.GetAllAnnotations(key, lists);
