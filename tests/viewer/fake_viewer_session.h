@@ -167,6 +167,8 @@ struct FakeViewerSession : viewer::ViewerSession {
         userValid = loginSucceeds;
         return loginSucceeds;
     }
+    void QuesterClearSearch() override {}
+    void CleanUpTempFileList() override {}
 };
 
 }  // namespace testsupport

@@ -1,5 +1,7 @@
 #include "viewer/widgets/talq_viewer_session.h"
 
+#include "server/widgets/login_procedure.h"
+
 namespace viewer {
 
 TalqViewerSession::TalqViewerSession(QWidget* dialogParent)
@@ -65,19 +67,19 @@ std::int32_t TalqViewerSession::UserProjectSecurity() {
     return api_->UserProjectSecurity();
 }
 bool TalqViewerSession::AreAnnotationsRestricted() {
-    return true;
+    return api_->AreAnnotationsRestricted();
 }
 bool TalqViewerSession::AreAnnotationsOkToModify() {
-    return false;
+    return api_->AreAnnotationsOkToModify();
 }
 bool TalqViewerSession::AreTagsRestricted() {
-    return true;
+    return api_->AreTagsRestricted();
 }
 bool TalqViewerSession::AreTagsOkToModify() {
-    return false;
+    return api_->AreTagsOkToModify();
 }
 bool TalqViewerSession::AreRedactionsOkToModify() {
-    return false;
+    return api_->AreRedactionsOkToModify();
 }
 std::int32_t TalqViewerSession::FullText() {
     return api_->FullText();
@@ -89,7 +91,7 @@ bool TalqViewerSession::DisplayErrorMsgs() {
     return api_->DisplayErrorMsgs();
 }
 bool TalqViewerSession::AreRedactionsOkToView() {
-    return false;
+    return api_->AreRedactionsOkToView();
 }
 bool TalqViewerSession::GetImagePageInfo(const std::string& key, std::int32_t& bndryLevel,
                                          std::int32_t& rotation, std::int32_t& restricted,
@@ -115,9 +117,9 @@ bool TalqViewerSession::GetWordList(const std::string& key, std::string& words,
                                     std::array<std::int32_t, 4>& numbers) {
     return api_->GetWordList(key, numbers[0], numbers[1], numbers[2], numbers[3], words);
 }
-bool TalqViewerSession::GetAllAnnotations(const std::string&, std::string (&lists)[6]) {
-    for (std::string& list : lists) list.clear();
-    return false;
+bool TalqViewerSession::GetAllAnnotations(const std::string& key, std::string (&lists)[6]) {
+    return api_->GetAllAnnotations(key, lists[0], lists[1], lists[2], lists[3], lists[4],
+                                   lists[5]);
 }
 bool TalqViewerSession::GetBndryBegEndKey(const std::string& key, std::int32_t level,
                                           std::string& begKey, std::string& endKey) {
@@ -134,12 +136,11 @@ std::string TalqViewerSession::GetFolderDescription(const std::string& key, std:
 std::string TalqViewerSession::GetPageDate(const std::string& key) {
     return api_->GetPageDate(key);
 }
-std::int32_t TalqViewerSession::GetImageTags(const std::string&, std::string& list) {
-    list.clear();
-    return 0;
+std::int32_t TalqViewerSession::GetImageTags(const std::string& key, std::string& list) {
+    return api_->GetImageTags(key, list);
 }
-std::string TalqViewerSession::CreateLocalTempFile(std::int32_t) {
-    return {};
+std::string TalqViewerSession::CreateLocalTempFile(std::int32_t kind) {
+    return api_->CreateLocalTempFile(kind);
 }
 bool TalqViewerSession::SetPageLock(const std::string& key) {
     return api_->SetPageLock(key);
@@ -148,9 +149,18 @@ bool TalqViewerSession::RemovePageLock(const std::string& key) {
     api_->RemovePageLock(key);
     return true;
 }
-bool TalqViewerSession::LoginToServer(std::string&, std::string&, std::string&, std::string&,
-                                      std::string&) {
-    return false;
+bool TalqViewerSession::LoginToServer(std::string& domain, std::string& ipAddress,
+                                      std::string& port, std::string& localPort,
+                                      std::string& networkCard) {
+    return mLogin::LoginToServer(*api_, domain, ipAddress, port, localPort, networkCard,
+                                 dialogParent_);
+}
+
+void TalqViewerSession::QuesterClearSearch() {
+    api_->QuesterClearSearch();
+}
+void TalqViewerSession::CleanUpTempFileList() {
+    api_->CleanUpTempFileList();
 }
 
 }  // namespace viewer

@@ -71,6 +71,8 @@ class TalqViewerSession : public ViewerSession {
     bool RemovePageLock(const std::string& key) override;
     bool LoginToServer(std::string& domain, std::string& ipAddress, std::string& port,
                        std::string& localPort, std::string& networkCard) override;
+    void QuesterClearSearch() override;
+    void CleanUpTempFileList() override;
 
   private:
     std::unique_ptr<TalqClientAPI> api_;

@@ -72,6 +72,10 @@ class ViewerSession {
     // The interactive login with the connection fields, which it may change.
     virtual bool LoginToServer(std::string& domain, std::string& ipAddress, std::string& port,
                                std::string& localPort, std::string& networkCard) = 0;
+
+    // ---- Leaving a project: the concept search and the local temporary files ----
+    virtual void QuesterClearSearch() = 0;
+    virtual void CleanUpTempFileList() = 0;
 };
 
 class DisconnectedSession : public ViewerSession {
@@ -133,6 +137,8 @@ class DisconnectedSession : public ViewerSession {
                        std::string&) override {
         return false;
     }
+    void QuesterClearSearch() override {}
+    void CleanUpTempFileList() override {}
 };
 
 }  // namespace viewer
