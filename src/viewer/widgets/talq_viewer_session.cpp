@@ -118,8 +118,7 @@ bool TalqViewerSession::GetWordList(const std::string& key, std::string& words,
     return api_->GetWordList(key, numbers[0], numbers[1], numbers[2], numbers[3], words);
 }
 bool TalqViewerSession::GetAllAnnotations(const std::string& key, std::string (&lists)[6]) {
-    return api_->GetAllAnnotations(key, lists[0], lists[1], lists[2], lists[3], lists[4],
-                                   lists[5]);
+    return api_->GetAllAnnotations(key, lists[0], lists[1], lists[2], lists[3], lists[4], lists[5]);
 }
 bool TalqViewerSession::GetBndryBegEndKey(const std::string& key, std::int32_t level,
                                           std::string& begKey, std::string& endKey) {
