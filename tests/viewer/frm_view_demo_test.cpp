@@ -114,6 +114,14 @@ class FrmViewDemoTest : public ::testing::Test {
         window->mnuLogin_Click();
     }
 
+    // A second session on ACME beside the window's, through the library.
+    static void OpenOther(TalqClientAPI& other, const std::string& user,
+                          const std::string& password) {
+        ASSERT_TRUE(other.OpenTalqConnection(kLocalMode, "", "", 0, 0, 0, 0)) << other.LastError();
+        ASSERT_TRUE(other.TalqLogin(user, password, 1)) << other.LastError();
+        ASSERT_TRUE(other.SelectProject("ACME")) << other.LastError();
+    }
+
     // Pixel of the back buffer over a point of the stored image.
     std::int32_t BackAt(int x, int y) {
         mGdi32::ImageViewTransform t =
@@ -194,9 +202,7 @@ TEST_F(FrmViewDemoTest, RedactionAndHighlightAreDrawnOverThePage) {
     {
         // Another session of the same system writes the page's lists.
         TalqClientAPI other;
-        ASSERT_TRUE(other.OpenTalqConnection(kLocalMode, "", "", 0, 0, 0, 0)) << other.LastError();
-        ASSERT_TRUE(other.TalqLogin("admin", "admin", 1));
-        ASSERT_TRUE(other.SelectProject("ACME"));
+        ASSERT_NO_FATAL_FAILURE(OpenOther(other, "admin", "admin"));
         AnnotationList red{testsupport::AnnotationBox(400, 1000, 1400, 1600, kRed)};
         AnnotationList hilite{testsupport::AnnotationBox(1600, 40, 2400, 140, kYellow)};
         std::string text;
@@ -221,9 +227,7 @@ TEST_F(FrmViewDemoTest, PageLockedByAnotherUserIsReadOnly) {
     ASSERT_GE(index, 0);
     const std::string key = Pages()[static_cast<size_t>(index)].key;
     TalqClientAPI other;
-    ASSERT_TRUE(other.OpenTalqConnection(kLocalMode, "", "", 0, 0, 0, 0)) << other.LastError();
-    ASSERT_TRUE(other.TalqLogin("reviewer", "review", 1));
-    ASSERT_TRUE(other.SelectProject("ACME"));
+    ASSERT_NO_FATAL_FAILURE(OpenOther(other, "reviewer", "review"));
     ASSERT_TRUE(other.SetPageLock(key));
 
     ASSERT_TRUE(window->DisplayImage(key)) << Status();
