@@ -167,8 +167,10 @@ struct FakeViewerSession : viewer::ViewerSession {
         userValid = loginSucceeds;
         return loginSucceeds;
     }
-    void QuesterClearSearch() override {}
-    void CleanUpTempFileList() override {}
+    void QuesterClearSearch() override { ++searchesCleared; }
+    void CleanUpTempFileList() override { ++tempCleanUps; }
+    int searchesCleared = 0;
+    int tempCleanUps = 0;
 };
 
 }  // namespace testsupport
