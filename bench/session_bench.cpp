@@ -12,51 +12,16 @@
 #include <cstdlib>
 #include <memory>
 
-#include "demo/demo_database.h"
-#include "demo/demo_system.h"
-#include "foundation/mod_registry.h"
-#include "server/talq_client_api.h"
-#include "support/server_process.h"
+#include "bench_demo_system.h"
 
 namespace {
 
 constexpr int kWalk = 10000;
 
-// One demo system of the walk's size for the whole run, with every user
-// store pointed inside it.
-struct BenchSystem {
-    std::string root;
-    std::unique_ptr<testsupport::ServerProcess> server;
-
-    BenchSystem() {
-        char pattern[] = "/tmp/talq-session-bench-XXXXXX";
-        root = ::mkdtemp(pattern);
-        for (const char* var :
-             {"HOME", "XDG_CONFIG_HOME", "TALQ_MACHINE_CONFIG_DIR", "TALQ_INI_DIR"})
-            ::setenv(var, root.c_str(), 1);
-        docserver::demo::DemoOptions options;
-        options.large = true;
-        options.pages = kWalk + 1;
-        std::string sys = root + "/system";
-        QDir().mkpath(QString::fromStdString(sys));
-        docserver::demo::WriteDemoSystem(sys, docserver::demo::GenerateDemoSystem(sys, options));
-        modRegistry::RegSetString(modRegistry::HKEY_CURRENT_USER,
-                                  "Software\\TALQTech\\VYNSYS\\Paths", "Local", sys + "/");
-        server = std::make_unique<testsupport::ServerProcess>(sys);
-    }
-    ~BenchSystem() {
-        server.reset();
-        QDir(QString::fromStdString(root)).removeRecursively();
-    }
-};
-
-BenchSystem* g_system = nullptr;
+benchsupport::BenchDemoSystem* g_system = nullptr;
 
 bool OpenSession(TalqClientAPI& api, bool local) {
-    bool open =
-        local ? api.OpenTalqConnection(2, "", "", 0, 0, 0, 0)
-              : api.OpenTalqConnection(0, "DOM", "127.0.0.1", g_system->server->Port(), 0, 0, 60);
-    return open && api.TalqLogin("admin", "admin", 1) && api.SelectProject("ACME");
+    return g_system->OpenSession(api, local);
 }
 
 void BM_NextKeyWalk(benchmark::State& state) {
@@ -105,7 +70,10 @@ int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QGuiApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
-    BenchSystem system;
+    docserver::demo::DemoOptions options;
+    options.large = true;
+    options.pages = kWalk + 1;
+    benchsupport::BenchDemoSystem system(options);
     g_system = &system;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

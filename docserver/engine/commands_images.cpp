@@ -52,9 +52,19 @@ std::string CommandEngine::SendClientImage(const CommandText& command) {
     if (seq == 0) return "ERROR: Invalid Image Key";
     const std::string& quality = command.FromEnd(0);
     if (quality != "0" && quality != "100" && quality != "150") return "ERROR: Invalid Quality";
-    Statement p(db_, "SELECT image_file FROM pages WHERE project_id = ? AND seq = ?");
+    Statement p(db_, "SELECT image_file, placeholder FROM pages WHERE project_id = ? AND seq = ?");
     p.Bind(1, access.id).Bind(2, seq);
-    std::string file = p.Step() ? p.Text(0) : "";
+    const bool found = p.Step();
+    std::string file = found ? p.Text(0) : "";
+    if (file.empty() && found && p.Int(1) != 0) {
+        // No scan was ever made: a slip sheet stands in for the page.
+        QImage sheet = imaging::RenderTextImage(
+            "PLACEHOLDER\r\n\r\nNo image is stored for " + command.Middle(4, 1) + ".",
+            kOriginalDpi);
+        std::string png = sheet.isNull() ? "" : imaging::EncodePng(sheet);
+        if (png.empty()) return "ERROR: Unable to Render Text";
+        return imaging::FormatScaleHead(1.0) + png;
+    }
     std::string path, bytes;
     if (file.empty() || !ConfinePath(systemDir_, file, path) ||
         !imaging::ReadWholeFile(path, bytes) || bytes.empty()) {

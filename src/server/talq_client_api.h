@@ -257,6 +257,7 @@ class TalqClientAPI {
     std::int16_t sessionClosed_ = 0;
     bool closeDeferred_ = false;
     bool reconnectPending_ = false;
+    bool hourglass_ = false;
     std::int32_t connection_ = 0;
     std::int32_t systemFlags_ = 0;
     std::int32_t extSystemFlags_ = 0;

@@ -1,3 +1,6 @@
+#include <QCursor>
+#include <QGuiApplication>
+
 #include "foundation/fields.h"
 #include "foundation/wait.h"
 #include "platform/clock.h"
@@ -27,16 +30,28 @@ bool StartsWithError(const std::string& reply) {
     return true;
 }
 
+// The hourglass over every window while the outermost request runs.
+bool HasScreen() {
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+}
+
 }  // namespace
 
 void TalqClientAPI::EnterNesting() {
-    ++requestNestingCount_;
+    if (requestNestingCount_++ == 0 && HasScreen()) {
+        QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+        hourglass_ = true;
+    }
     ++busyCount_;
 }
 
 void TalqClientAPI::LeaveNesting() {
     if (--requestNestingCount_ < 0) requestNestingCount_ = 0;
     if (--busyCount_ < 0) busyCount_ = 0;
+    if (requestNestingCount_ == 0 && hourglass_) {
+        hourglass_ = false;
+        if (HasScreen()) QGuiApplication::restoreOverrideCursor();
+    }
     if (requestNestingCount_ == 0 && closeDeferred_) FinishClose(true);
 }
 

@@ -104,8 +104,10 @@ struct FakeViewerSession : viewer::ViewerSession {
         return it == images.end() ? std::string() : it->second;
     }
     float ScaleFactor() override { return scaleFactor; }
-    bool GetWordList(const std::string&, std::string& words) override {
+    bool GetWordList(const std::string&, std::string& words,
+                     std::array<std::int32_t, 4>& numbers) override {
         words.clear();
+        numbers = {};
         return true;
     }
     bool GetAllAnnotations(const std::string& key, std::string (&lists)[6]) override {
@@ -165,6 +167,10 @@ struct FakeViewerSession : viewer::ViewerSession {
         userValid = loginSucceeds;
         return loginSucceeds;
     }
+    void QuesterClearSearch() override { ++searchesCleared; }
+    void CleanUpTempFileList() override { ++tempCleanUps; }
+    int searchesCleared = 0;
+    int tempCleanUps = 0;
 };
 
 }  // namespace testsupport

@@ -404,7 +404,11 @@ TEST_F(FrmViewLifecycleTest, ClearingTheViewsForgetsThePageAndItsPanes) {
     window->RedactMode = 13;
     window->bQuesterActive = true;
     window->setWindowTitle("Project: X");
+    session->searchesCleared = session->tempCleanUps = 0;
     window->ClearProjectViews();
+    // The concept search and the local files of the project go with it.
+    EXPECT_EQ(session->searchesCleared, 1);
+    EXPECT_EQ(session->tempCleanUps, 1);
     EXPECT_EQ(window->szCurrentKey, "");
     EXPECT_EQ(window->g_szDocBkey, "");
     EXPECT_EQ(window->g_ValidImage, 0);

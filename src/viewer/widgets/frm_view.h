@@ -37,8 +37,8 @@ class frmView : public QMainWindow {
   public:
     using SessionFactory = std::function<std::unique_ptr<ViewerSession>()>;
 
-    // The factory makes the session when the window loads; none gives a
-    // session that is never logged in.
+    // The factory makes the session when the window loads; none gives the
+    // session over the document server.
     explicit frmView(SessionFactory makeSession = {}, QWidget* parent = nullptr);
     ~frmView() override;
 
@@ -178,6 +178,8 @@ class frmView : public QMainWindow {
     std::int32_t g_PageReadOnly = 0, g_PageRestricted = 0, g_PageBndryLvl = 0;
     bool g_NativeBlocked = false;
     std::string g_szWordList;
+    // The four numbers of the word list's reply.
+    std::array<std::int32_t, 4> g_WordListNums{};
     std::string g_szPageInfo, g_szNativeFile, g_szDocFldrDesc, g_szPageList;
     std::int16_t g_iDocFlags = 0;
     AnnotationList RedactList, HiLiteList, StickyList, TextNoteList, ClipList, MarkUpList;
@@ -185,6 +187,8 @@ class frmView : public QMainWindow {
         MarkUpCount = 0;
     bool bQuesterActive = false;
     std::string g_QuesterLastKey, g_QuesterLastCoords, g_QuesterLastWordCoords;
+    // The page's OCR text as the concept-search highlighting fetched it.
+    std::string PageOcrText;
 
     // Scale and zoom.
     float g_ScaleFactor = 0.0f;

@@ -1,7 +1,9 @@
 // The one road by which a key reaches the screen, the page lock and the
 // status line.
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -46,6 +48,10 @@ std::string FormatPageDate(const std::string& d, int format) {
         default:
             return d;
     }
+}
+
+bool FolderExists(const std::string& path) {
+    return QFileInfo(platform::ToQString(path)).dir().exists();
 }
 
 void DeleteFileIfThere(const std::string& path) {
@@ -97,10 +103,15 @@ bool frmView::DisplayImage(const std::string& key) {
     g_PageRestricted = 0;
     RedactCount = HiLiteCount = StickyCount = TextNoteCount = ClipCount = MarkUpCount = 0;
     g_szWordList.clear();
+    g_WordListNums = {};
+    PageOcrText.clear();
     g_NativeBlocked = false;
     setWindowTitle(platform::ToQString("Project: " + session.ProjectName()));
 
-    if (szTempFname.empty()) szTempFname = session.CreateLocalTempFile(1);
+    // A new login empties the session's temporary folder, and this name with it.
+    if (szTempFname.empty() || !FolderExists(szTempFname)) {
+        szTempFname = session.CreateLocalTempFile(1);
+    }
     DeleteFileIfThere(szTempFname);
 
     if ((session.SystemFlags() & 0x400) == 0) {
@@ -168,7 +179,7 @@ bool frmView::DisplayImage(const std::string& key) {
         g_NativeBlocked = true;
     }
     if (g_Rotation != 0) ImgObj->RotateImage(g_Rotation);
-    session.GetWordList(key, g_szWordList);
+    session.GetWordList(key, g_szWordList, g_WordListNums);
 
     std::string lists[6];
     const bool listsOk = session.GetAllAnnotations(key, lists);

@@ -16,6 +16,7 @@
 #include "platform/prompts.h"
 #include "platform/text_codec.h"
 #include "viewer/widgets/frm_view.h"
+#include "viewer/widgets/talq_viewer_session.h"
 
 namespace viewer {
 namespace {
@@ -65,7 +66,11 @@ bool frmView::RefuseWhileBusy() {
 
 void frmView::Form_Load() {
     unloaded_ = false;
-    TalqAPi = makeSession_ ? makeSession_() : nullptr;
+    if (makeSession_) {
+        TalqAPi = makeSession_();
+    } else {
+        TalqAPi = std::make_unique<TalqViewerSession>(this);
+    }
     if (!TalqAPi) TalqAPi = std::make_unique<DisconnectedSession>();
     ImgObj = std::make_unique<cGdiLead>();
     TalqAPi->SetDisplayErrorMsgs(true);

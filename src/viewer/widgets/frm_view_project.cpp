@@ -49,11 +49,13 @@ void frmView::ClearProjectViews() {
     TagPal_Active = 0;
     Query_Active = 0;
     RedactMode = 0;
+    Session().QuesterClearSearch();
     bQuesterActive = false;
     Form_Resize();
     mnuStsDate->setEnabled(true);
     setWindowTitle(QStringLiteral("Project Not Selected"));
     ClearServerQuery();
+    Session().CleanUpTempFileList();
 }
 
 namespace {

@@ -3,6 +3,7 @@
 // over TalqClientAPI implements it; tests play the server's replies with a
 // fake. DisconnectedSession answers as a session that never logged in.
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -51,8 +52,9 @@ class ViewerSession {
     virtual std::string GetTextImage(const std::string& text) = 0;
     virtual std::string GetImage(const std::string& key, int quality) = 0;
     virtual float ScaleFactor() = 0;
-    // The word list; the four numbers of the reply are not used by the window.
-    virtual bool GetWordList(const std::string& key, std::string& words) = 0;
+    // The word list and the four numbers of its reply.
+    virtual bool GetWordList(const std::string& key, std::string& words,
+                             std::array<std::int32_t, 4>& numbers) = 0;
     // Redactions, highlights, sticky notes, text notes, clips, markups.
     virtual bool GetAllAnnotations(const std::string& key, std::string (&lists)[6]) = 0;
     virtual bool GetBndryBegEndKey(const std::string& key, std::int32_t level, std::string& begKey,
@@ -70,6 +72,10 @@ class ViewerSession {
     // The interactive login with the connection fields, which it may change.
     virtual bool LoginToServer(std::string& domain, std::string& ipAddress, std::string& port,
                                std::string& localPort, std::string& networkCard) = 0;
+
+    // ---- Leaving a project: the concept search and the local temporary files ----
+    virtual void QuesterClearSearch() = 0;
+    virtual void CleanUpTempFileList() = 0;
 };
 
 class DisconnectedSession : public ViewerSession {
@@ -110,7 +116,9 @@ class DisconnectedSession : public ViewerSession {
     std::string GetTextImage(const std::string&) override { return {}; }
     std::string GetImage(const std::string&, int) override { return {}; }
     float ScaleFactor() override { return 1.0f; }
-    bool GetWordList(const std::string&, std::string&) override { return false; }
+    bool GetWordList(const std::string&, std::string&, std::array<std::int32_t, 4>&) override {
+        return false;
+    }
     bool GetAllAnnotations(const std::string&, std::string (&)[6]) override { return false; }
     bool GetBndryBegEndKey(const std::string&, std::int32_t, std::string&, std::string&) override {
         return false;
@@ -129,6 +137,8 @@ class DisconnectedSession : public ViewerSession {
                        std::string&) override {
         return false;
     }
+    void QuesterClearSearch() override {}
+    void CleanUpTempFileList() override {}
 };
 
 }  // namespace viewer

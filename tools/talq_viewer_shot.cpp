@@ -1,0 +1,150 @@
+// Starts the viewer's main window, logs in and opens a project through its
+// own menus with the answers given on the command line, and writes a picture
+// of the window as the screen shows it. Used by scripts/demo where no person
+// sits at a display.
+//
+//   talq-viewer-shot --out FILE [--user ID] [--password PW] [--project NAME]
+//                    [--mode 0|1|2] [--size WxH]
+//
+// Exits 0 when a page is on display and the picture was written.
+
+#include <QApplication>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPixmap>
+#include <QScreen>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "foundation/widgets/dialog_factory.h"
+#include "foundation/widgets/generic_dialogs.h"
+#include "platform/event_pump.h"
+#include "platform/prompts.h"
+#include "platform/scripted_prompts.h"
+#include "server/widgets/frm_login.h"
+#include "viewer/widgets/frm_view.h"
+
+namespace {
+
+struct Options {
+    std::string out;
+    std::string user = "admin";
+    std::string password = "admin";
+    std::string project = "ACME";
+    int mode = 2;
+    int width = 1100;
+    int height = 850;
+};
+
+template <class Dialog>
+class Answered : public Dialog {
+  public:
+    Answered(QWidget* parent, std::function<void(Dialog&)> answer)
+        : Dialog(parent), answer_(std::move(answer)) {}
+    int exec() override {
+        this->Load();
+        answer_(*this);
+        return this->result();
+    }
+
+  private:
+    std::function<void(Dialog&)> answer_;
+};
+
+template <class Dialog>
+typename talq::DialogFactory<Dialog>::Maker AnswerWith(std::function<void(Dialog&)> answer) {
+    return [answer](QWidget* parent) -> std::unique_ptr<Dialog> {
+        return std::make_unique<Answered<Dialog>>(parent, answer);
+    };
+}
+
+bool Parse(int argc, char* argv[], Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (i + 1 >= argc) return false;
+        const std::string value = argv[++i];
+        if (arg == "--out") {
+            o.out = value;
+        } else if (arg == "--user") {
+            o.user = value;
+        } else if (arg == "--password") {
+            o.password = value;
+        } else if (arg == "--project") {
+            o.project = value;
+        } else if (arg == "--mode") {
+            o.mode = std::atoi(value.c_str());
+        } else if (arg == "--size") {
+            if (std::sscanf(value.c_str(), "%dx%d", &o.width, &o.height) != 2) return false;
+        } else {
+            return false;
+        }
+    }
+    return !o.out.empty() && o.mode >= 0 && o.mode <= 2 && o.width > 0 && o.height > 0;
+}
+
+// Lets the window reach the screen: events for a while, without spinning.
+void Settle(int milliseconds) {
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("talqvyn"));
+    Options o;
+    if (!Parse(argc, argv, o)) {
+        std::fprintf(stderr,
+                     "usage: talq-viewer-shot --out FILE [--user ID] [--password PW] "
+                     "[--project NAME] [--mode 0|1|2] [--size WxH]\n");
+        return 2;
+    }
+    // Nobody is there to answer a message: each is written out instead.
+    platform::ScriptedPrompts prompts;
+    platform::InstallPrompts(prompts);
+
+    talq::DialogFactory<frmLogin>::Scoped login(AnswerWith<frmLogin>([&o](frmLogin& dlg) {
+        dlg.Combo1->setCurrentIndex(o.mode);
+        dlg.txtUserID->setText(QString::fromStdString(o.user));
+        dlg.txtPassword->setText(QString::fromStdString(o.password));
+        dlg.cmdOK_Click();
+    }));
+    talq::DialogFactory<frmListBox>::Scoped pick(AnswerWith<frmListBox>([&o](frmListBox& d) {
+        const auto found = d.List1->findItems(QString::fromStdString(o.project), Qt::MatchExactly);
+        if (found.isEmpty()) {
+            d.cmdCancel_Click();
+            return;
+        }
+        d.List1->setCurrentItem(found.front());
+        d.cmdOK_Click();
+    }));
+
+    viewer::frmView window;
+    window.Form_Load();
+    window.resize(o.width, o.height);
+    window.show();
+    Settle(300);
+    window.mnuLogin_Click();
+    Settle(700);
+
+    const QPixmap shot = window.screen()->grabWindow(window.winId());
+    const bool saved = shot.save(QString::fromStdString(o.out), "PNG");
+    const bool shown = window.g_ValidImage != 0;
+    for (const std::string& message : prompts.Messages()) {
+        std::fprintf(stderr, "talq-viewer-shot: message: %s\n", message.c_str());
+    }
+    std::fprintf(stderr, "talq-viewer-shot: %s; %s\n",
+                 shown ? ("showing " + window.szCurrentKey).c_str() : "no page on display",
+                 saved ? ("picture in " + o.out).c_str() : "the picture could not be written");
+    window.close();
+    return shown && saved ? 0 : 1;
+}
