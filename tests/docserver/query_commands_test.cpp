@@ -32,8 +32,7 @@ std::vector<std::string> Split(const std::string& text, char sep) {
 }
 
 std::string Key(int n) {
-    std::string digits = std::to_string(n);
-    return "K" + std::string(5 - digits.size(), '0') + digits;
+    return testsupport::PageKey(n);
 }
 
 // A page reply taken apart.
@@ -68,31 +67,13 @@ class QueryEngineTest : public ::testing::Test {
   protected:
     void SetUp() override {
         sys_ = dir_.Path() + "/sys";
-        testsupport::MakeTestSystem(sys_);
+        testsupport::MakeQuerySystem(sys_, 100, 40);
         std::string error;
         docserver::SystemDb db;
         ASSERT_TRUE(db.Open(sys_ + "/system.db", false, error)) << error;
-        std::string sql = "BEGIN;";
-        for (int i = 1; i <= 100; ++i) {
-            int level = (i - 1) % 50 == 0 ? 3 : (i - 1) % 20 == 0 ? 2 : (i - 1) % 5 == 0 ? 1 : 0;
-            std::string date = i <= 10 ? "200001" + std::to_string(30 - i) : "";
-            std::string ocr = i == 7 ? "the quick brown fox" : i == 8 ? "a brown dog" : "";
-            sql +=
-                "INSERT INTO pages(project_id, seq, image_key, bndry_level, doc_date, ocr_text) "
-                "VALUES (1," +
-                std::to_string(i) + ",'" + Key(i) + "'," + std::to_string(level) + ",'" + date +
-                "','" + ocr + "');";
-        }
-        sql += "INSERT INTO tags(project_id, tag_id, name) VALUES (1,1,'Hot'),(1,2,'Even');";
-        for (int i = 1; i <= 100; ++i) {
-            if (i <= 40) sql += "INSERT INTO page_tags VALUES (1," + std::to_string(i) + ",1);";
-            if (i % 2 == 0) sql += "INSERT INTO page_tags VALUES (1," + std::to_string(i) + ",2);";
-        }
-        sql +=
-            "INSERT INTO annotations VALUES (1, 12, 16, 'Privileged memo text');"
-            "INSERT INTO folder_descriptions VALUES (1, 21, 2, 'Memo folder');"
-            "COMMIT;";
-        ASSERT_TRUE(db.Exec(sql, error)) << error;
+        ASSERT_TRUE(
+            db.Exec("INSERT INTO folder_descriptions VALUES (1, 21, 2, 'Memo folder');", error))
+            << error;
         engine_ = CommandEngine::Open(sys_, error);
         ASSERT_TRUE(engine_) << error;
         ASSERT_EQ(Run("TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1").substr(0, 1), "1");
