@@ -1,8 +1,9 @@
 #pragma once
 // What the query procedures need of the session object: its one request
-// routine for commands the session has no operation for, and the three
-// texts every query request starts with.
+// routine for commands the session has no operation for, the three texts
+// every query request starts with, and the project's tag collections.
 
+#include <cstdint>
 #include <string>
 
 namespace navigation {
@@ -16,11 +17,17 @@ class QueryApi {
     virtual std::string UserName() = 0;
     virtual std::string UserPswrd() = 0;
     virtual std::string ProjectName() = 0;
+    // The project's tag collections as a "," list in list; their count, 0
+    // when there are none or the request failed.
+    virtual std::int32_t GetTagList(std::string& list) = 0;
 };
 
 // User, password and project joined by ",", read at the time of the request.
 inline std::string RequestPrefix(QueryApi& api) {
     return api.UserName() + "," + api.UserPswrd() + "," + api.ProjectName();
 }
+
+// GetTagList through the pass-through request, for sessions without it.
+std::int32_t TagListByRequest(QueryApi& api, std::string& list);
 
 }  // namespace navigation

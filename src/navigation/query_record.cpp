@@ -13,6 +13,9 @@
 namespace TalqClientAPI_Header {
 namespace {
 
+using navigation::kRecordSep;
+using navigation::kSectionSep;
+
 const std::string kSS(1, kSectionSep);
 const std::string kRS(1, kRecordSep);
 

@@ -7,11 +7,16 @@
 
 #include "navigation/query_api.h"
 
-namespace TalqClientAPI_Header {
+namespace navigation {
 
+// Separators of the query requests and replies.
 inline constexpr char kSectionSep = 25;
 inline constexpr char kRecordSep = 24;
 inline constexpr char kListSep = 30;
+
+}  // namespace navigation
+
+namespace TalqClientAPI_Header {
 
 struct QueryRecord {
     std::string FirstKey;

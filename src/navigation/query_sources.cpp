@@ -19,8 +19,6 @@
 namespace navigation {
 namespace {
 
-using TalqClientAPI_Header::kRecordSep;
-using TalqClientAPI_Header::kSectionSep;
 
 std::vector<std::string_view> Items(const std::string& text) {
     std::vector<std::string_view> items;
@@ -54,6 +52,16 @@ std::int32_t Number(const std::string& text) {
 }
 
 }  // namespace
+
+std::int32_t TagListByRequest(QueryApi& api, std::string& list) {
+    list.clear();
+    std::string reply;
+    if (!api.RemotePassThrough("TALQGetTagPoolList," + RequestPrefix(api), reply, false))
+        return 0;
+    if (reply.empty() || reply == "NONE") return 0;
+    list = reply;
+    return mVBUtil::CountFields(",", list);
+}
 
 void MergeKeyLists(clsBigString& a, clsBigString& b, clsBigString& result, std::int16_t logic) {
     const std::string textA = a.GetStr();
@@ -129,7 +137,7 @@ void FetchTagKeys(QueryApi& api, const std::string& tag, clsBigString& list) {
 }
 
 std::string CombineTags(QueryApi& api, const std::string& names, int count, std::int16_t logic) {
-    const std::string sep(1, TalqClientAPI_Header::kListSep);
+    const std::string sep(1, kListSep);
     clsBigString a, b, result;
     for (int i = 1; i <= count; ++i) {
         std::string name = mVBUtil::GetField(sep, names, i);

@@ -19,6 +19,9 @@ class EngineQueryApi : public navigation::QueryApi {
     std::string UserName() override { return "ADMIN"; }
     std::string UserPswrd() override { return "SECRET"; }
     std::string ProjectName() override { return "Demo Project"; }
+    std::int32_t GetTagList(std::string& list) override {
+        return navigation::TagListByRequest(*this, list);
+    }
 
     int requests = 0;
     std::string lastCommand;

@@ -30,6 +30,9 @@ class FakeQueryApi : public navigation::QueryApi {
     std::string UserName() override { return "ANN"; }
     std::string UserPswrd() override { return "pw"; }
     std::string ProjectName() override { return "Proj"; }
+    std::int32_t GetTagList(std::string& list) override {
+        return navigation::TagListByRequest(*this, list);
+    }
 
     std::vector<std::string> sent;
 

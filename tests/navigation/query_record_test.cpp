@@ -9,6 +9,8 @@
 namespace {
 
 using namespace TalqClientAPI_Header;
+using navigation::kRecordSep;
+using navigation::kSectionSep;
 using testsupport::FakeQueryApi;
 
 const std::string SS(1, kSectionSep);

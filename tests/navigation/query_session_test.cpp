@@ -11,6 +11,8 @@
 namespace {
 
 using namespace TalqClientAPI_Header;
+using navigation::kRecordSep;
+using navigation::kSectionSep;
 using testsupport::PageKey;
 
 TEST(QueryOverSession, PagesAQueryUploadsAListAndSearchesThroughTheServer) {

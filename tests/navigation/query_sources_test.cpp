@@ -10,6 +10,8 @@
 namespace {
 
 using namespace TalqClientAPI_Header;
+using navigation::kRecordSep;
+using navigation::kSectionSep;
 using namespace navigation;
 using testsupport::FakeQueryApi;
 
