@@ -100,7 +100,7 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
     std::unique_ptr<CommandEngine> engine(new CommandEngine());
     engine->systemDir_ = dir;
     if (!engine->db_.Open(dir + "/system.db", false, error)) return nullptr;
-    engine->queries_ = std::make_shared<QueryCommands>(engine->db_, dir);
+    engine->queries_ = std::make_shared<QueryCommands>(*engine);
     // Refuse a database that is not ours.
     Statement probe(engine->db_, "SELECT COUNT(*) FROM users");
     if (!probe.Ok() || !probe.Step()) {

@@ -74,6 +74,7 @@ class CommandEngine {
     SystemDb& Db() { return db_; }
 
   private:
+    friend class QueryCommands;  // the query lists share the project checks
     CommandEngine() = default;
     std::string Dispatch(ConnectionState& state, const CommandText& command);
 

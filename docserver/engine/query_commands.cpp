@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <ctime>
 #include <fstream>
 #include <unordered_set>
 
@@ -42,13 +41,6 @@ std::vector<std::string> Split(const std::string& text, char sep) {
     }
 }
 
-std::string Now() {
-    std::time_t t = std::time(nullptr);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", std::gmtime(&t));
-    return text;
-}
-
 // A temporary file name carries no separators of any kind.
 bool IsBareName(const std::string& name) {
     if (name.empty() || name == "." || name == ".." || name.size() > 128) return false;
@@ -74,21 +66,12 @@ std::optional<std::string> QueryCommands::Dispatch(ConnectionState& state,
     return std::nullopt;
 }
 
+QueryCommands::QueryCommands(CommandEngine& engine)
+    : engine_(engine), db_(engine.Db()), systemDir_(engine.SystemDir()) {}
+
 std::string QueryCommands::OpenProject(const std::string& user, const std::string& password,
-                                       const std::string& project, std::int64_t& projectId,
-                                       std::int64_t& security) {
-    Statement u(db_, "SELECT password, disabled FROM users WHERE user_id = ?");
-    u.Bind(1, user);
-    if (user.empty() || !u.Step() || u.Int(1) != 0 || u.Text(0) != password)
-        return "ERROR: Invalid Login";
-    Statement p(db_,
-                "SELECT p.project_id, up.security FROM projects p JOIN user_projects up "
-                "ON up.project_id = p.project_id WHERE p.name = ? AND up.user_id = ?");
-    p.Bind(1, project).Bind(2, user);
-    if (project.empty() || !p.Step()) return "ERROR: Invalid Project " + project;
-    projectId = p.Int(0);
-    security = p.Int(1);
-    return "";
+                                       const std::string& project, ProjectAccess& access) {
+    return engine_.OpenProject(CommandText("Q," + user + "," + password + "," + project), access);
 }
 
 bool QueryCommands::TempPath(const std::string& given, std::string& path) const {
@@ -102,24 +85,15 @@ bool QueryCommands::TempPath(const std::string& given, std::string& path) const 
 }
 
 std::string QueryCommands::IssueTempName(const std::string& user, const std::string& purpose) {
-    ::mkdir((systemDir_ + "/tmp").c_str(), 0755);
-    Statement n(db_, "SELECT COUNT(*) FROM server_files");
-    std::int64_t base = n.Step() ? n.Int(0) : 0;
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        std::string digits = std::to_string((base + 1 + attempt) % 1000000);
-        digits.insert(0, 6 - digits.size(), '0');
-        std::string name = "Q" + digits + ".TMP";
-        std::string path = systemDir_ + "/tmp/" + name;
-        Statement add(db_,
-                      "INSERT OR IGNORE INTO server_files (name, user_id, purpose, created) "
-                      "VALUES (?, ?, ?, ?)");
-        add.Bind(1, name).Bind(2, user).Bind(3, purpose).Bind(4, Now()).Run();
-        if (sqlite3_changes(db_.Handle()) == 0) continue;
-        // Exclusive creation: a stray file of that name is never taken over.
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-        if (fd < 0) continue;
-        ::close(fd);
-        return name;
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        std::string name = engine_.IssueTempName(user, purpose, "Q", ".TMP");
+        if (name.empty()) return "";
+        // Created exclusively: a file of that name is never taken over.
+        int fd = ::open((systemDir_ + "/tmp/" + name).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        if (fd >= 0) {
+            ::close(fd);
+            return name;
+        }
     }
     return "";
 }
@@ -146,8 +120,9 @@ std::string QueryCommands::KeyOf(std::int64_t projectId, std::int64_t seq) {
     return s.Step() ? s.Text(0) : std::string();
 }
 
-bool QueryCommands::BuildRows(std::int64_t projectId, int kind, const std::string& source,
+bool QueryCommands::BuildRows(const ProjectAccess& access, int kind, const std::string& source,
                               int level, std::vector<QueryRow>& rows, std::string& error) {
+    const std::int64_t projectId = access.id;
     rows.clear();
     if (!LevelExists(projectId, level)) {
         error = "ERROR: Invalid Level";
@@ -158,7 +133,8 @@ bool QueryCommands::BuildRows(std::int64_t projectId, int kind, const std::strin
     {
         Statement version(db_, "PRAGMA data_version");
         std::int64_t dataVersion = version.Step() ? version.Int(0) : 0;
-        identity = std::to_string(projectId) + "|" + std::to_string(kind) + "|" +
+        identity = std::to_string(projectId) + "|" + std::to_string(access.firstSeq) + "|" +
+                   std::to_string(access.lastSeq) + "|" + std::to_string(kind) + "|" +
                    std::to_string(level) + "|" + std::to_string(dataVersion) + "|" +
                    std::to_string(sqlite3_total_changes(db_.Handle())) + "|" + source;
     }
@@ -191,7 +167,9 @@ bool QueryCommands::BuildRows(std::int64_t projectId, int kind, const std::strin
                     "JOIN pages p ON p.project_id = pt.project_id AND p.seq = pt.seq "
                     "WHERE t.project_id = ? AND t.name = ? ORDER BY p.seq");
         s.Bind(1, projectId).Bind(2, source);
-        while (s.Step()) pages.push_back(QueryRow{s.Text(1), "", s.Int(0)});
+        while (s.Step())
+            if (s.Int(0) >= access.firstSeq && s.Int(0) <= access.lastSeq)
+                pages.push_back(QueryRow{s.Text(1), "", s.Int(0)});
     } else {
         std::ifstream in(path, std::ios::binary);
         sqlite3_stmt* find = nullptr;
@@ -211,7 +189,9 @@ bool QueryCommands::BuildRows(std::int64_t projectId, int kind, const std::strin
                 sqlite3_bind_int64(find, 1, projectId);
                 sqlite3_bind_text(find, 2, row.key.data(), static_cast<int>(row.key.size()),
                                   SQLITE_TRANSIENT);
-                if (sqlite3_step(find) == SQLITE_ROW) {
+                if (sqlite3_step(find) == SQLITE_ROW &&
+                    sqlite3_column_int64(find, 0) >= access.firstSeq &&
+                    sqlite3_column_int64(find, 0) <= access.lastSeq) {
                     row.seq = sqlite3_column_int64(find, 0);
                     // The stored spelling of the key, as every other reply gives it.
                     row.key.assign(reinterpret_cast<const char*>(sqlite3_column_text(find, 1)),
@@ -270,9 +250,8 @@ std::string QueryCommands::QueryScroll(const CommandText& command) {
     if (head.Count() < 5) return "ERROR: Invalid Query Request";
     std::string project = head.text.substr(0, head.text.rfind(','));
     project = CommandText(project).Rest(3);
-    std::int64_t projectId = 0, security = 0;
-    if (std::string e = OpenProject(head.Field(1), head.Field(2), project, projectId, security);
-        !e.empty())
+    ProjectAccess access;
+    if (std::string e = OpenProject(head.Field(1), head.Field(2), project, access); !e.empty())
         return e;
     int kind = static_cast<int>(Number(head.fields.back()));
     const std::string& startKey = sections[1];
@@ -284,7 +263,7 @@ std::string QueryCommands::QueryScroll(const CommandText& command) {
 
     std::vector<QueryRow> rows;
     std::string error;
-    if (!BuildRows(projectId, kind, source, level, rows, error)) return error;
+    if (!BuildRows(access, kind, source, level, rows, error)) return error;
     std::int64_t total = static_cast<std::int64_t>(rows.size());
 
     std::int64_t offset = 0;
@@ -333,9 +312,8 @@ std::string QueryCommands::QueryScroll(const CommandText& command) {
 
 // "TALQCreateTempFile," user "," password "," project
 std::string QueryCommands::CreateTempFile(const CommandText& command) {
-    std::int64_t projectId = 0, security = 0;
-    if (std::string e =
-            OpenProject(command.Field(1), command.Field(2), command.Rest(3), projectId, security);
+    ProjectAccess access;
+    if (std::string e = OpenProject(command.Field(1), command.Field(2), command.Rest(3), access);
         !e.empty())
         return e;
     std::string name = IssueTempName(command.Field(1), "query");
@@ -347,9 +325,8 @@ std::string QueryCommands::CreateTempFile(const CommandText& command) {
 std::string QueryCommands::WriteTempFile(const CommandText& command) {
     if (command.Count() < 6) return "ERROR: Invalid Request";
     // Project names may hold no comma here: the file and data follow it.
-    std::int64_t projectId = 0, security = 0;
-    if (std::string e =
-            OpenProject(command.Field(1), command.Field(2), command.Field(3), projectId, security);
+    ProjectAccess access;
+    if (std::string e = OpenProject(command.Field(1), command.Field(2), command.Field(3), access);
         !e.empty())
         return e;
     std::string path;
@@ -372,7 +349,8 @@ std::string QueryCommands::WriteTempFile(const CommandText& command) {
 // "TALQStartQuerySort," kind "," source "," level "," order, for the
 // connection's project.
 std::string QueryCommands::StartSort(ConnectionState& state, const CommandText& command) {
-    if (state.projectId == 0 || state.user.empty()) return "ERROR: No Project Selected";
+    ProjectAccess access;
+    if (std::string e = engine_.ConnectionProject(state, access); !e.empty()) return e;
     if (command.Count() < 5) return "ERROR: Invalid Request";
     // The source (a tag name may hold commas) lies between the kind and the
     // last two fields.
@@ -384,11 +362,11 @@ std::string QueryCommands::StartSort(ConnectionState& state, const CommandText& 
     int level = static_cast<int>(Number(rest.substr(middle + 1, last - middle - 1)));
     auto job = std::make_shared<QuerySortJob>();
     std::string error;
-    if (!BuildRows(state.projectId, static_cast<int>(Number(command.Field(1))), source, level,
-                   job->rows, error))
+    if (!BuildRows(access, static_cast<int>(Number(command.Field(1))), source, level, job->rows,
+                   error))
         return error;
     job->order = Number(rest.substr(last + 1)) == 1 ? 1 : 0;
-    job->projectId = state.projectId;
+    job->projectId = access.id;
     job->user = state.user;
     job->dates.resize(job->rows.size());
     state.sortJob = job;
@@ -476,11 +454,11 @@ std::string QueryCommands::WriteResultFile(const std::string& user, const std::s
 // 0) joins the collection, which is created when it is new.
 std::string QueryCommands::ConvertToIssue(const CommandText& command) {
     if (command.Count() != 7) return "ERROR: Invalid Collection Name";
-    std::int64_t projectId = 0, security = 0;
-    if (std::string e =
-            OpenProject(command.Field(1), command.Field(2), command.Field(3), projectId, security);
+    ProjectAccess access;
+    if (std::string e = OpenProject(command.Field(1), command.Field(2), command.Field(3), access);
         !e.empty())
         return e;
+    const std::int64_t projectId = access.id;
     const std::string& name = command.Field(5);
     if (name.empty() || name.size() > 40) return "ERROR: Invalid Collection Name";
     for (unsigned char c : name)
@@ -488,7 +466,7 @@ std::string QueryCommands::ConvertToIssue(const CommandText& command) {
     int level = static_cast<int>(Number(command.Field(6)));
     std::vector<QueryRow> rows;
     std::string error;
-    if (!BuildRows(projectId, 1, command.Field(4), level, rows, error)) return error;
+    if (!BuildRows(access, 1, command.Field(4), level, rows, error)) return error;
 
     Statement find(db_, "SELECT tag_id FROM tags WHERE project_id = ? AND name = ?");
     find.Bind(1, projectId).Bind(2, name);
@@ -496,7 +474,7 @@ std::string QueryCommands::ConvertToIssue(const CommandText& command) {
     if (find.Step()) {
         tagId = find.Int(0);
     } else {
-        if (security == 0) return "ERROR: Insufficient Security Level";
+        if (engine_.ProjectSecurity(access) == 0) return "ERROR: Insufficient Security Level";
         Statement next(db_, "SELECT COALESCE(MAX(tag_id), 0) + 1 FROM tags WHERE project_id = ?");
         next.Bind(1, projectId);
         tagId = next.Step() ? next.Int(0) : 1;

@@ -14,8 +14,10 @@
 
 namespace docserver {
 
+class CommandEngine;
 struct ConnectionState;
 struct CommandText;
+struct ProjectAccess;
 
 // One row of a query at its level; seq 0 marks a key the project lacks.
 struct QueryRow {
@@ -36,15 +38,15 @@ struct QuerySortJob {
 
 class QueryCommands {
   public:
-    QueryCommands(SystemDb& db, std::string systemDir)
-        : db_(db), systemDir_(std::move(systemDir)) {}
+    explicit QueryCommands(CommandEngine& engine);
 
     // The reply, or nothing when the verb is not a query command.
     std::optional<std::string> Dispatch(ConnectionState& state, const CommandText& command);
 
     // Rows of a tag (kind 0) or a temporary file (kind 1) at a level; false
-    // with the error reply when the list cannot be built.
-    bool BuildRows(std::int64_t projectId, int kind, const std::string& source, int level,
+    // with the error reply when the list cannot be built. Pages outside the
+    // user's range are left out of a tag and invalid in a file.
+    bool BuildRows(const ProjectAccess& access, int kind, const std::string& source, int level,
                    std::vector<QueryRow>& rows, std::string& error);
 
     // Rows per slice of the sort's date lookup, so a large list takes polls.
@@ -63,8 +65,7 @@ class QueryCommands {
 
     // "" when user, password and project open the project; else the error.
     std::string OpenProject(const std::string& user, const std::string& password,
-                            const std::string& project, std::int64_t& projectId,
-                            std::int64_t& security);
+                            const std::string& project, ProjectAccess& access);
     // Full path of a bare temporary file name; false for anything else.
     bool TempPath(const std::string& name, std::string& path) const;
     std::string IssueTempName(const std::string& user, const std::string& purpose);
@@ -78,6 +79,7 @@ class QueryCommands {
     bool LevelExists(std::int64_t projectId, int level);
     std::string KeyOf(std::int64_t projectId, std::int64_t seq);
 
+    CommandEngine& engine_;
     SystemDb& db_;
     std::string systemDir_;
 

@@ -88,11 +88,11 @@ std::string QueryCommands::SearchReply(const std::string& user, const std::strin
 std::string QueryCommands::SearchNotes(const CommandText& command) {
     std::string words;
     if (!MiddleText(command, 4, 3, words)) return "ERROR: Invalid Search Request";
-    std::int64_t projectId = 0, security = 0;
-    if (std::string e =
-            OpenProject(command.Field(1), command.Field(2), command.Field(3), projectId, security);
+    ProjectAccess access;
+    if (std::string e = OpenProject(command.Field(1), command.Field(2), command.Field(3), access);
         !e.empty())
         return e;
+    const std::int64_t projectId = access.id;
     bool all = FieldFromEnd(command, 0) == "1";
     std::set<std::string> wanted = Words(words);
 
@@ -109,6 +109,7 @@ std::string QueryCommands::SearchNotes(const CommandText& command) {
     std::vector<QueryRow> hits;
     for (const auto& [seq, text] : texts) {
         if (hits.size() >= kMaxHits) break;
+        if (seq < access.firstSeq || seq > access.lastSeq) continue;
         if (Matches(Words(text), wanted, all))
             hits.push_back(QueryRow{KeyOf(projectId, seq), "", seq});
     }
@@ -119,11 +120,11 @@ std::string QueryCommands::SearchNotes(const CommandText& command) {
 std::string QueryCommands::SearchOcr(const CommandText& command) {
     std::string words;
     if (!MiddleText(command, 4, 2, words)) return "ERROR: Invalid Search Request";
-    std::int64_t projectId = 0, security = 0;
-    if (std::string e =
-            OpenProject(command.Field(1), command.Field(2), command.Field(3), projectId, security);
+    ProjectAccess access;
+    if (std::string e = OpenProject(command.Field(1), command.Field(2), command.Field(3), access);
         !e.empty())
         return e;
+    const std::int64_t projectId = access.id;
     bool all = FieldFromEnd(command, 1) == "1";
     std::set<std::string> wanted = Words(words);
     std::vector<QueryRow> hits;
@@ -132,7 +133,8 @@ std::string QueryCommands::SearchOcr(const CommandText& command) {
                 "AND ocr_text <> '' ORDER BY seq");
     p.Bind(1, projectId);
     while (p.Step() && hits.size() < kMaxHits)
-        if (Matches(Words(p.Text(2)), wanted, all))
+        if (p.Int(0) >= access.firstSeq && p.Int(0) <= access.lastSeq &&
+            Matches(Words(p.Text(2)), wanted, all))
             hits.push_back(QueryRow{p.Text(1), "", p.Int(0)});
     return SearchReply(command.Field(1), "search", hits);
 }
@@ -141,11 +143,11 @@ std::string QueryCommands::SearchOcr(const CommandText& command) {
 // 1 equal, 2 up to, 3 from, 4 between (both included), 5 pages without a date.
 std::string QueryCommands::SearchDate(const CommandText& command) {
     if (command.Count() != 7) return "ERROR: Invalid Search Request";
-    std::int64_t projectId = 0, security = 0;
-    if (std::string e =
-            OpenProject(command.Field(1), command.Field(2), command.Field(3), projectId, security);
+    ProjectAccess access;
+    if (std::string e = OpenProject(command.Field(1), command.Field(2), command.Field(3), access);
         !e.empty())
         return e;
+    const std::int64_t projectId = access.id;
     const std::string& criterion = command.Field(4);
     const std::string& first = command.Field(5);
     const std::string& second = command.Field(6);
@@ -158,12 +160,14 @@ std::string QueryCommands::SearchDate(const CommandText& command) {
     if (sql == nullptr) return "ERROR: Invalid Date Criterion";
     if (criterion != "5" && (!IsDate(first) || (criterion == "4" && !IsDate(second))))
         return "ERROR: Invalid Date";
-    std::string query = std::string("SELECT seq, image_key FROM pages WHERE project_id = ?3 AND ") +
+    std::string query = std::string(
+                            "SELECT seq, image_key FROM pages WHERE project_id = ?3 AND seq "
+                            "BETWEEN ?4 AND ?5 AND ") +
                         sql + " ORDER BY seq LIMIT " + std::to_string(kMaxHits);
     Statement s(db_, query.c_str());
     if (criterion != "5") s.Bind(1, first);
     if (criterion == "4") s.Bind(2, second);
-    s.Bind(3, projectId);
+    s.Bind(3, projectId).Bind(4, access.firstSeq).Bind(5, access.lastSeq);
     std::vector<QueryRow> hits;
     while (s.Step()) hits.push_back(QueryRow{s.Text(1), "", s.Int(0)});
     return SearchReply(command.Field(1), "search", hits);

@@ -271,4 +271,29 @@ TEST_F(QueryEngineTest, SearchesAnswerCountAndFileOnlyWithHits) {
     EXPECT_EQ(Run("TALQDTSearchDate," + kP + ",1,2000,").rfind("ERROR", 0), 0u);
 }
 
+TEST_F(QueryEngineTest, ARestrictedUserQueriesAndSearchesOnlyInsideTheRange) {
+    std::string error;
+    docserver::SystemDb db;
+    ASSERT_TRUE(db.Open(sys_ + "/system.db", false, error));
+    ASSERT_TRUE(
+        db.Exec("INSERT INTO users(user_id, password) VALUES ('LIM', 'pw');"
+                "INSERT INTO user_projects VALUES ('LIM', 1, 1, 'K00005', 'K00007');",
+                error))
+        << error;
+    ConnectionState limited;
+    const std::string p = "LIM,pw,Demo Project";
+    std::string s(1, kSS);
+    Set tag = ParseSet(engine_->Execute(limited, "TALQQueryScroll," + p + ",0" + s + s + s + "Hot" +
+                                                     s + "0" + s + "100" + s + "0"));
+    EXPECT_EQ(tag.keys, (std::vector<std::string>{Key(5), Key(6), Key(7)}));
+    EXPECT_EQ(engine_->Execute(limited, "TALQSearchImgText," + p + ",brown,0,32000").substr(0, 2),
+              "1,");
+    EXPECT_EQ(engine_->Execute(limited, "TALQDTSearchDate," + p + ",2,20001231,").substr(0, 2),
+              "3,");
+    std::string name = Upload({"K00006", "K00050"});
+    Set file = ParseSet(engine_->Execute(
+        limited, "TALQQueryScroll," + p + ",1" + s + s + s + name + s + "0" + s + "100" + s + "0"));
+    EXPECT_EQ(file.keys, (std::vector<std::string>{Key(6), "*K00050"}));
+}
+
 }  // namespace
