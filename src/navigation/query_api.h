@@ -27,7 +27,4 @@ inline std::string RequestPrefix(QueryApi& api) {
     return api.UserName() + "," + api.UserPswrd() + "," + api.ProjectName();
 }
 
-// GetTagList through the pass-through request, for sessions without it.
-std::int32_t TagListByRequest(QueryApi& api, std::string& list);
-
 }  // namespace navigation

@@ -53,16 +53,6 @@ std::int32_t Number(const std::string& text) {
 
 }  // namespace
 
-std::int32_t TagListByRequest(QueryApi& api, std::string& list) {
-    list.clear();
-    std::string reply;
-    if (!api.RemotePassThrough("TALQGetTagPoolList," + RequestPrefix(api), reply, false))
-        return 0;
-    if (reply.empty() || reply == "NONE") return 0;
-    list = reply;
-    return mVBUtil::CountFields(",", list);
-}
-
 void MergeKeyLists(clsBigString& a, clsBigString& b, clsBigString& result, std::int16_t logic) {
     const std::string textA = a.GetStr();
     const std::string textB = b.GetStr();

@@ -7,6 +7,7 @@
 
 #include "../docserver/test_system.h"
 #include "engine/command_engine.h"
+#include "fake_query_api.h"
 #include "navigation/query_api.h"
 
 namespace testsupport {
@@ -19,9 +20,7 @@ class EngineQueryApi : public navigation::QueryApi {
     std::string UserName() override { return "ADMIN"; }
     std::string UserPswrd() override { return "SECRET"; }
     std::string ProjectName() override { return "Demo Project"; }
-    std::int32_t GetTagList(std::string& list) override {
-        return navigation::TagListByRequest(*this, list);
-    }
+    std::int32_t GetTagList(std::string& list) override { return TagListByRequest(*this, list); }
 
     int requests = 0;
     std::string lastCommand;

@@ -1,6 +1,7 @@
 #pragma once
 // A session that records every request and answers from a script.
 
+#include <algorithm>
 #include <deque>
 #include <string>
 #include <vector>
@@ -8,6 +9,18 @@
 #include "navigation/query_api.h"
 
 namespace testsupport {
+
+// The tag pool through the pass-through request, as the session asks it.
+inline std::int32_t TagListByRequest(navigation::QueryApi& api, std::string& list) {
+    list.clear();
+    std::string reply;
+    if (!api.RemotePassThrough("TALQGetTagPoolList," + navigation::RequestPrefix(api), reply,
+                               false))
+        return 0;
+    if (reply.empty() || reply == "NONE") return 0;
+    list = reply;
+    return static_cast<std::int32_t>(std::count(list.begin(), list.end(), ',') + 1);
+}
 
 class FakeQueryApi : public navigation::QueryApi {
   public:
@@ -30,9 +43,7 @@ class FakeQueryApi : public navigation::QueryApi {
     std::string UserName() override { return "ANN"; }
     std::string UserPswrd() override { return "pw"; }
     std::string ProjectName() override { return "Proj"; }
-    std::int32_t GetTagList(std::string& list) override {
-        return navigation::TagListByRequest(*this, list);
-    }
+    std::int32_t GetTagList(std::string& list) override { return TagListByRequest(*this, list); }
 
     std::vector<std::string> sent;
 
