@@ -65,6 +65,29 @@ TEST_F(QueryEndToEnd, TagQueryPagesForwardAndBackAtPagesAndAtTheDocumentLevel) {
     EXPECT_EQ(Keys()[1], PageKey(6));
 }
 
+TEST_F(QueryEndToEnd, PagingAtTheDocumentLevelVisitsEveryUnitOnceBothWays) {
+    ASSERT_TRUE(OpenServerQuery(*api_, query_, 1, "Hot", 1, 100));
+    std::vector<std::string> forward;
+    int sets = 1;
+    while (true) {
+        for (const std::string& key : Keys()) forward.push_back(key);
+        if ((query_.MoreFlags & kMoreFollows) == 0) break;
+        ASSERT_TRUE(QueryScroll(*api_, query_, 1));
+        ++sets;
+    }
+    EXPECT_EQ(sets, 9);
+    ASSERT_EQ(forward.size(), 900u);
+    EXPECT_EQ(forward[899], PageKey(4496));
+    std::vector<std::string> back;
+    while (true) {
+        std::vector<std::string> keys = Keys();
+        back.insert(back.begin(), keys.begin(), keys.end());
+        if ((query_.MoreFlags & kMoreBefore) == 0) break;
+        ASSERT_TRUE(QueryScroll(*api_, query_, 2));
+    }
+    EXPECT_EQ(back, forward);
+}
+
 TEST_F(QueryEndToEnd, KeyListFileOfThousandsOfKeysUploadedAndOpened) {
     std::string text;
     for (int i = 3000; i >= 1; --i) text += PageKey(i) + "\r\n";
