@@ -19,7 +19,6 @@
 namespace navigation {
 namespace {
 
-
 std::vector<std::string_view> Items(const std::string& text) {
     std::vector<std::string_view> items;
     if (text.empty()) return items;
