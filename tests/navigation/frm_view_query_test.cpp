@@ -366,4 +366,17 @@ TEST_F(QueryPaneTest, SortByDatePollsToTheEndOrEndsAbortedAfterCancel) {
     EXPECT_EQ(session->passThroughSent.size(), sent);
 }
 
+TEST_F(QueryPaneTest, TheToolbarClosesTheOpenQueryBeforeAskingForANewOne) {
+    TextSearch(3, "brown");
+    const std::string file = window->CurrentQuery.ServerFile;
+    ASSERT_TRUE(ServerHas(file));
+    talq::DialogFactory<navigation::frmSelTag>::Scoped picker(ScriptedMaker<navigation::frmSelTag>(
+        [](navigation::frmSelTag& d) { d.cmdCancel_Click(); }));
+    window->Tbar_Click(3);
+    EXPECT_EQ(window->Query_Active, 0);
+    EXPECT_EQ(window->QuerySrchStr, "");
+    EXPECT_TRUE(window->ScrollForm->isHidden());
+    EXPECT_FALSE(ServerHas(file));
+}
+
 }  // namespace
