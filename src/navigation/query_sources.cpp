@@ -125,7 +125,8 @@ void FetchTagKeys(QueryApi& api, const std::string& tag, clsBigString& list) {
     }
 }
 
-std::string CombineTags(QueryApi& api, const std::string& names, int count, std::int16_t logic) {
+std::string CombineTags(QueryApi& api, const std::string& names, int count, std::int16_t logic,
+                        const MergeFunction& merge) {
     const std::string sep(1, kListSep);
     clsBigString a, b, result;
     for (int i = 1; i <= count; ++i) {
@@ -136,7 +137,7 @@ std::string CombineTags(QueryApi& api, const std::string& names, int count, std:
         }
         b.Reset();
         FetchTagKeys(api, name, b);
-        MergeKeyLists(a, b, result, logic);
+        merge(a, b, result, logic);
         a.CopyString(result);
         result.Reset();
     }

@@ -24,7 +24,11 @@ void MergeKeyLists(clsBigString& a, clsBigString& b, clsBigString& result, std::
 void FetchTagKeys(QueryApi& api, const std::string& tag, clsBigString& list);
 
 // The keys of several tags combined by logic; names are joined by character 30.
-std::string CombineTags(QueryApi& api, const std::string& names, int count, std::int16_t logic);
+// merge combines each further tag into the keys so far (MergeKeyLists).
+using MergeFunction =
+    std::function<void(clsBigString&, clsBigString&, clsBigString&, std::int16_t)>;
+std::string CombineTags(QueryApi& api, const std::string& names, int count, std::int16_t logic,
+                        const MergeFunction& merge = MergeKeyLists);
 
 // Creates a new file for a combined tag list in a private folder, never
 // taking over an existing one; "" when none could be made.

@@ -123,7 +123,10 @@ void frmView::OpenMultiTagQuery(const std::string& tags, std::int32_t count, std
         platform::MsgBox(folder, platform::vbCritical, "Unable to create Temporary File");
         return;
     }
-    std::string keys = navigation::CombineTags(Session(), tags, count, logic);
+    std::string keys =
+        navigation::CombineTags(Session(), tags, count, logic,
+                                [this](clsBigString& a, clsBigString& b, clsBigString& result,
+                                       std::int16_t how) { MergeKeyLists(a, b, result, how); });
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     int position = 1;
     while (position != -1 && !keys.empty())
