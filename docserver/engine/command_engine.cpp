@@ -6,6 +6,8 @@
 #include <cstring>
 #include <exception>
 
+#include "query_commands.h"
+
 namespace docserver {
 
 CommandText::CommandText(const std::string& command) : text(command) {
@@ -98,6 +100,7 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
     std::unique_ptr<CommandEngine> engine(new CommandEngine());
     engine->systemDir_ = dir;
     if (!engine->db_.Open(dir + "/system.db", false, error)) return nullptr;
+    engine->queries_ = std::make_shared<QueryCommands>(*engine);
     // Refuse a database that is not ours.
     Statement probe(engine->db_, "SELECT COUNT(*) FROM users");
     if (!probe.Ok() || !probe.Step()) {
@@ -177,6 +180,7 @@ std::string CommandEngine::Dispatch(ConnectionState& state, const CommandText& c
     if (verb == "IDEX_IsSupported") return "YES";
     if (verb.rfind("IDEX_StartSearch", 0) == 0) return ConceptStart(state, command);
     if (verb == "IDEX_QuerySearch") return ConceptQuery(state);
+    if (std::optional<std::string> reply = queries_->Dispatch(state, command)) return *reply;
     return "ERROR: Unknown Command " + verb.substr(0, 64);
 }
 

@@ -12,6 +12,8 @@
 namespace docserver {
 
 class ConceptSearch;
+class QueryCommands;
+struct QuerySortJob;
 
 // What the server remembers of one connection between its commands.
 struct ConnectionState {
@@ -21,6 +23,7 @@ struct ConnectionState {
     std::string session;      // names the connection in page locks
     bool local = false;       // the local-access library: file names are full paths
     std::shared_ptr<ConceptSearch> conceptSearch;  // the connection's concept search
+    std::shared_ptr<QuerySortJob> sortJob;  // the connection's sort by date
 };
 
 // A command split at its commas: fields[0] is the verb ("TALQGetVersion").
@@ -71,6 +74,7 @@ class CommandEngine {
     SystemDb& Db() { return db_; }
 
   private:
+    friend class QueryCommands;  // the query lists share the project checks
     CommandEngine() = default;
     std::string Dispatch(ConnectionState& state, const CommandText& command);
 
@@ -174,6 +178,7 @@ class CommandEngine {
 
     std::string systemDir_;
     SystemDb db_;
+    std::shared_ptr<QueryCommands> queries_;  // query lists and searches
 };
 
 // Names compare as the client compares them: only 'a' to 'z' folded.

@@ -51,4 +51,33 @@ std::string ExpectedDemoRecord() {
     return record;
 }
 
+std::string PageKey(int n) {
+    std::string digits = std::to_string(n);
+    return "K" + std::string(digits.size() < 5 ? 5 - digits.size() : 0, '0') + digits;
+}
+
+void MakeQuerySystem(const std::string& dir, int pages, int hotCount) {
+    MakeTestSystem(dir);
+    std::string error;
+    docserver::SystemDb db;
+    ASSERT_TRUE(db.Open(dir + "/system.db", false, error)) << error;
+    std::string sql =
+        "BEGIN;INSERT INTO tags(project_id, tag_id, name) VALUES (1,1,'Hot'),(1,2,'Even');";
+    for (int i = 1; i <= pages; ++i) {
+        int level = (i - 1) % 50 == 0 ? 3 : (i - 1) % 20 == 0 ? 2 : (i - 1) % 5 == 0 ? 1 : 0;
+        std::string date = i <= 10 ? "200001" + std::to_string(30 - i) : "";
+        std::string ocr = i == 7 ? "the quick brown fox" : i == 8 ? "a brown dog" : "";
+        std::string seq = std::to_string(i);
+        sql +=
+            "INSERT INTO pages(project_id, seq, image_key, bndry_level, doc_date, ocr_text) "
+            "VALUES (1," +
+            seq + ",'" + PageKey(i) + "'," + std::to_string(level) + ",'" + date + "','" + ocr +
+            "');";
+        if (i <= hotCount) sql += "INSERT INTO page_tags VALUES (1," + seq + ",1);";
+        if (i % 2 == 0) sql += "INSERT INTO page_tags VALUES (1," + seq + ",2);";
+    }
+    sql += "INSERT INTO annotations VALUES (1, 12, 16, 'Privileged memo text');COMMIT;";
+    ASSERT_TRUE(db.Exec(sql, error)) << error;
+}
+
 }  // namespace testsupport

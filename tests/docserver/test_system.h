@@ -12,4 +12,11 @@ void MakeTestSystem(const std::string& dir);
 // The ProjectRecord reply the engine gives for it.
 std::string ExpectedDemoRecord();
 
+// MakeTestSystem with pages K00001.. (a document every 5 pages, a folder
+// every 20, a box every 50), the tag "Hot" on the first hotCount pages and
+// "Even" on the even pages, dates descending on pages 1 to 10 (20000129
+// down), OCR text on pages 7 and 8, a note on page 12.
+void MakeQuerySystem(const std::string& dir, int pages, int hotCount);
+std::string PageKey(int n);
+
 }  // namespace testsupport

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -104,9 +105,10 @@ struct FakeViewerSession : viewer::ViewerSession {
         return it == images.end() ? std::string() : it->second;
     }
     float ScaleFactor() override { return scaleFactor; }
+    std::string wordList;  // the word list of every page
     bool GetWordList(const std::string&, std::string& words,
                      std::array<std::int32_t, 4>& numbers) override {
-        words.clear();
+        words = wordList;
         numbers = {};
         return true;
     }
@@ -171,6 +173,22 @@ struct FakeViewerSession : viewer::ViewerSession {
     void CleanUpTempFileList() override { ++tempCleanUps; }
     int searchesCleared = 0;
     int tempCleanUps = 0;
+    // Requests the query code sends; a test answers them through passThrough
+    // (the stand-in engine, or a script). Without one every request fails.
+    std::vector<std::string> passThroughSent;
+    std::function<bool(const std::string&, std::string&)> passThrough;
+    bool RemotePassThrough(const std::string& command, std::string& reply, bool) override {
+        passThroughSent.push_back(command);
+        reply.clear();
+        return passThrough ? passThrough(command, reply) : false;
+    }
+    std::string tagPool;  // the project's tag collections, a "," list
+    std::int32_t GetTagList(std::string& list) override {
+        list = tagPool;
+        return tagPool.empty()
+                   ? 0
+                   : static_cast<std::int32_t>(std::count(tagPool.begin(), tagPool.end(), ',') + 1);
+    }
 };
 
 }  // namespace testsupport

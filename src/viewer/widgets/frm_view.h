@@ -14,6 +14,8 @@
 #include <string>
 
 #include "annotations/annotation_rec.h"
+#include "foundation/big_string.h"
+#include "navigation/query_record.h"
 #include "platform/draw_surface.h"
 #include "viewer/gdi_lead.h"
 #include "viewer/image_view_transform.h"
@@ -124,9 +126,28 @@ class frmView : public QMainWindow {
     void UpdateTagPalette(const std::string& key);
     void BuildFullPositionText(const std::string& docBeginKey, const std::string& docEndKey,
                                std::string& positionText);
-    void LoadQueryList();
     void PrintSelection();
+
+    // ---- Query pane (frm_view_query.cpp) ----
+    void LoadQueryList();
+    // Closes the open query; a server temporary file is deleted.
     void ClearServerQuery();
+    void QueryCombo_Click();
+    void QueryList_Click();
+    void TBQuery_Click(int Index);
+    // Closes an open query and lays the window out without it.
+    void CloseQueryPane();
+
+    // ---- Query sources and saving (frm_view_query_sources.cpp) ----
+    void OpenTagQuery();
+    void OpenMultiTagQuery(const std::string& tags, std::int32_t count, std::int16_t logic);
+    void MergeKeyLists(clsBigString& listA, clsBigString& listB, clsBigString& result,
+                       std::int16_t logic);
+    void RunSearch();
+    void SaveQueryListToFile();
+    void SaveQueryToIssue();
+    void SortQueryByDate();
+    void OpenQueryFile(const std::string& file, bool& ok);
 
     // ---- Shared fields ----
     std::unique_ptr<ViewerSession> TalqAPi;
@@ -156,6 +177,13 @@ class frmView : public QMainWindow {
     std::string g_sz3rdBkey, g_sz3rdEkey;
     std::int16_t g_ValidImage = 0;
     std::int16_t Query_Active = 0;
+    TalqClientAPI_Header::QueryRecord CurrentQuery;
+    std::int16_t QueryListLoading = 0;
+    // The date search reopens with the last criterion and dates.
+    std::int16_t DateSearchCriterion = 0;
+    std::string DateSearchStart, DateSearchEnd;
+    // Folder of the combined tag list; the session's private folder when empty.
+    std::string MultiTagFolder;
     std::int16_t g_TagPalInitialized = 0;
     std::string QuerySrchStr;
     std::int16_t QuickScroll_Active = 0, QuickScrollMode = 0;
@@ -234,6 +262,8 @@ class frmView : public QMainWindow {
     QWidget* client = nullptr;
     QWidget* TopToolBar = nullptr;
     QToolButton* TbarPrint = nullptr;
+    QToolButton* TbarTagQuery = nullptr;
+    QToolButton* TbarSearch = nullptr;
     QComboBox* cboZoom = nullptr;
     QWidget* picFooter = nullptr;
     QLabel* lblStatus = nullptr;
@@ -305,6 +335,8 @@ class frmView : public QMainWindow {
     void AppendStatusDetails(const std::string& key, std::string& status);
     // Closes the project tree, gives up the page lock and frees the page.
     void CloseTreeAndPage();
+    // Hides the query pane when its query has been closed.
+    void HideClosedQuery();
     int PixelsX(int twips) const;
     int PixelsY(int twips) const;
 

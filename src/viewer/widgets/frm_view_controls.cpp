@@ -59,6 +59,12 @@ void frmView::BuildControls() {
     TbarPrint = MakeButton(TopToolBar, "Print", "Print");
     TbarPrint->setGeometry(4, 4, 48, 28);
     connect(TbarPrint, &QToolButton::clicked, this, [this] { Tbar_Click(1); });
+    TbarTagQuery = MakeButton(TopToolBar, "Issues", "Issue/Tag Query");
+    TbarTagQuery->setGeometry(146, 4, 48, 28);
+    connect(TbarTagQuery, &QToolButton::clicked, this, [this] { Tbar_Click(3); });
+    TbarSearch = MakeButton(TopToolBar, "Search", "Search");
+    TbarSearch->setGeometry(198, 4, 48, 28);
+    connect(TbarSearch, &QToolButton::clicked, this, [this] { Tbar_Click(4); });
     cboZoom = MakeZoomList(TopToolBar);
     cboZoom->setGeometry(60, 6, 80, 24);
     connect(cboZoom, &QComboBox::activated, this, [this] { cboZoom_Click(); });
@@ -78,10 +84,23 @@ void frmView::BuildControls() {
     QueryCombo = new QComboBox(ScrollForm);
     QueryLabel = new QLabel(QStringLiteral("Issue Name"), ScrollForm);
     QueryList = new QListWidget(ScrollForm);
+    static const char* const kQueryButtons[10][2] = {{"<", "Previous Item"},
+                                                     {">", "Next Item"},
+                                                     {"<<", "Previous Set"},
+                                                     {">>", "Next Set"},
+                                                     {"P", "Print Query/List"},
+                                                     {"Q", "Quick Scroll"},
+                                                     {"S", "Save Query/List to ASCII File"},
+                                                     {"X", "Close Window"},
+                                                     {"I", "Save Query to Issue Collection"},
+                                                     {"D", "Sort Query in Date Order"}};
     for (size_t i = 0; i < TBQuery.size(); ++i) {
-        TBQuery[i] = MakeButton(ScrollForm, "", "");
-        TBQuery[i]->setText(QString::number(i));
+        TBQuery[i] = MakeButton(ScrollForm, kQueryButtons[i][0], kQueryButtons[i][1]);
+        const int index = static_cast<int>(i);
+        connect(TBQuery[i], &QToolButton::clicked, this, [this, index] { TBQuery_Click(index); });
     }
+    connect(QueryCombo, &QComboBox::currentIndexChanged, this, [this] { QueryCombo_Click(); });
+    connect(QueryList, &QListWidget::currentRowChanged, this, [this] { QueryList_Click(); });
 
     MarginBar2 = new SplitterBar(Qt::SizeHorCursor, client);
     connect(MarginBar2, &SplitterBar::pressed, this,

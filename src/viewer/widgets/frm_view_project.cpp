@@ -140,10 +140,6 @@ void frmView::BuildFullPositionText(const std::string&, const std::string&,
     positionText.clear();
 }
 
-void frmView::LoadQueryList() {}
-
 void frmView::PrintSelection() {}
-
-void frmView::ClearServerQuery() {}
 
 }  // namespace viewer

@@ -162,4 +162,12 @@ void TalqViewerSession::CleanUpTempFileList() {
     api_->CleanUpTempFileList();
 }
 
+bool TalqViewerSession::RemotePassThrough(const std::string& command, std::string& reply,
+                                          bool skipSessionCheck) {
+    return api_->RemotePassThrough(command, reply, skipSessionCheck ? 1 : 0);
+}
+std::int32_t TalqViewerSession::GetTagList(std::string& list) {
+    return api_->GetTagList(list);
+}
+
 }  // namespace viewer

@@ -73,6 +73,9 @@ class TalqViewerSession : public ViewerSession {
                        std::string& localPort, std::string& networkCard) override;
     void QuesterClearSearch() override;
     void CleanUpTempFileList() override;
+    bool RemotePassThrough(const std::string& command, std::string& reply,
+                           bool skipSessionCheck) override;
+    std::int32_t GetTagList(std::string& list) override;
 
   private:
     std::unique_ptr<TalqClientAPI> api_;

@@ -7,12 +7,12 @@
 #include <cstdint>
 #include <string>
 
+#include "navigation/query_api.h"
+
 namespace viewer {
 
-class ViewerSession {
+class ViewerSession : public navigation::QueryApi {
   public:
-    virtual ~ViewerSession() = default;
-
     virtual void SetDisplayErrorMsgs(bool on) = 0;
     virtual bool IsRequestInProcess() = 0;
     virtual bool IsUserValid() = 0;
@@ -139,6 +139,14 @@ class DisconnectedSession : public ViewerSession {
     }
     void QuesterClearSearch() override {}
     void CleanUpTempFileList() override {}
+    bool RemotePassThrough(const std::string&, std::string& reply, bool) override {
+        reply.clear();
+        return false;
+    }
+    std::int32_t GetTagList(std::string& list) override {
+        list.clear();
+        return 0;
+    }
 };
 
 }  // namespace viewer

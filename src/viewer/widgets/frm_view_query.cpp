@@ -1,0 +1,171 @@
+// The query pane: one set of the open query list, its level, its rows and
+// the buttons that page through it and act on it.
+
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QSignalBlocker>
+#include <QToolButton>
+
+#include "foundation/fields.h"
+#include "foundation/number_text.h"
+#include "foundation/widgets/dialog_factory.h"
+#include "foundation/widgets/generic_dialogs.h"
+#include "platform/prompts.h"
+#include "platform/text_codec.h"
+#include "viewer/widgets/frm_view.h"
+
+namespace viewer {
+
+using TalqClientAPI_Header::kMoreBefore;
+using TalqClientAPI_Header::kMoreFollows;
+
+void frmView::ClearServerQuery() {
+    TalqClientAPI_Header::ClearServerQuery(Session(), CurrentQuery);
+}
+
+void frmView::CloseQueryPane() {
+    QuerySrchStr.clear();
+    Query_Active = 0;
+    bQuesterActive = false;
+    ClearServerQuery();
+    Form_Resize();
+}
+
+void frmView::LoadQueryList() {
+    QueryListLoading = 1;
+    {
+        const QSignalBlocker quiet(QueryCombo);
+        QueryCombo->clear();
+        const std::string descs = Session().BndryDescs();
+        const std::string levels = Session().BndryLvls();
+        const int count = Session().BndryNbr();
+        int selected = -1;
+        for (int i = 1; i <= count; ++i) {
+            QueryCombo->addItem(platform::ToQString(mVBUtil::GetField("|", descs, i)));
+            if (selected < 0 && static_cast<std::int32_t>(mVBUtil::Val(
+                                    mVBUtil::GetField("|", levels, i))) == CurrentQuery.Level)
+                selected = i - 1;
+        }
+        QueryCombo->addItem(QStringLiteral("Page"));
+        QueryCombo->setCurrentIndex(selected >= 0 ? selected : QueryCombo->count() - 1);
+    }
+
+    if (CurrentQuery.Kind == 1) {
+        QueryLabel->setText(platform::ToQString(CurrentQuery.ServerFile));
+        QueryLabel->setVisible(true);
+        TBQuery[8]->setVisible(false);
+    } else {
+        TBQuery[8]->setVisible(g_RestrictTags < 1);
+        QueryLabel->setVisible(false);
+    }
+    TBQuery[9]->setVisible((Session().FullText() & 8) != 0);
+    TBQuery[0]->setEnabled(CurrentQuery.RowCount != 0);
+    TBQuery[1]->setEnabled(CurrentQuery.RowCount != 0);
+    TBQuery[3]->setVisible((CurrentQuery.MoreFlags & kMoreFollows) != 0);
+    TBQuery[2]->setVisible((CurrentQuery.MoreFlags & kMoreBefore) != 0);
+
+    {
+        const QSignalBlocker quiet(QueryList);
+        QueryList->clear();
+        int position = 1;
+        for (std::int32_t i = 0; i < CurrentQuery.RowCount && position != -1; ++i)
+            QueryList->addItem(
+                platform::ToQString(mVBUtil::NextToken(",", CurrentQuery.KeyList, position)));
+    }
+    // The keys live in the list box from here on.
+    CurrentQuery.KeyList.clear();
+    QueryListLoading = 0;
+    if (CurrentQuery.RowCount < 1) {
+        QueryList->setEnabled(false);
+    } else {
+        QueryList->setEnabled(true);
+        if (CurrentQuery.CurrentRow > 0) QueryList->setCurrentRow(CurrentQuery.CurrentRow - 1);
+    }
+
+    if (!CurrentQuery.InvalidKeyList.empty()) {
+        platform::Beep();
+        std::unique_ptr<frmListBox> list = talq::DialogFactory<frmListBox>::Create(this);
+        list->TitleText = "** Invalid Image Keys Found in Query **";
+        std::string items = CurrentQuery.InvalidKeyList;
+        for (char& c : items)
+            if (c == ',') c = kListSep;
+        list->ItemList = items;
+        list->exec();
+    }
+}
+
+void frmView::QueryCombo_Click() {
+    if (QueryListLoading != 0) return;
+    if (!Session().IsProjectValid() || CurrentQuery.Kind == 0) return;
+    const int index = QueryCombo->currentIndex();
+    if (index < 0) return;
+    std::int16_t level = 0;
+    if (index < Session().BndryNbr())
+        level = static_cast<std::int16_t>(
+            mVBUtil::Val(mVBUtil::GetField("|", Session().BndryLvls(), index + 1)));
+    if (level == CurrentQuery.Level) return;
+    CurrentQuery.Level = level;
+    TalqClientAPI_Header::QueryScroll(Session(), CurrentQuery, 0);
+    LoadQueryList();
+}
+
+void frmView::QueryList_Click() {
+    if (QueryListLoading != 0) return;
+    if (RequestInProcess() || !Session().IsProjectValid()) return;
+    QListWidgetItem* item = QueryList->currentItem();
+    if (item == nullptr || !item->isSelected()) return;
+    g_iDocPsn = 0;
+    DisplayImage(platform::FromQString(item->text()));
+}
+
+void frmView::TBQuery_Click(int Index) {
+    if (RefuseWhileBusy()) return;
+    if (!Session().IsProjectValid()) return;
+    const int row = QueryList->currentRow();
+    const int count = QueryList->count();
+    switch (Index) {
+        case 0:
+            if (row <= 0) {
+                platform::Beep();
+            } else {
+                QueryList->setCurrentRow(row - 1);
+            }
+            break;
+        case 1:
+            if (row + 1 >= count) {
+                platform::Beep();
+            } else {
+                QueryList->setCurrentRow(row + 1);
+            }
+            break;
+        case 2:
+        case 3:
+            TalqClientAPI_Header::QueryScroll(Session(), CurrentQuery, Index == 3 ? 1 : 2);
+            LoadQueryList();
+            break;
+        case 4:
+            g_PrintMode = 1;
+            PrintSelection();
+            break;
+        case 5:
+            QuickScrollMode = 1;
+            break;
+        case 6:
+            SaveQueryListToFile();
+            break;
+        case 7:
+            CloseQueryPane();
+            break;
+        case 8:
+            SaveQueryToIssue();
+            break;
+        case 9:
+            SortQueryByDate();
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace viewer

@@ -1,0 +1,336 @@
+// Where the query pane's lists come from (tags, key-list files, searches)
+// and where they go (a text file, an issue collection, a sorted list).
+
+#include <QApplication>
+#include <QCursor>
+#include <QLabel>
+
+#include <fstream>
+
+#include <unistd.h>
+
+#include "foundation/fields.h"
+#include "foundation/wait.h"
+#include "foundation/widgets/common_dialogs.h"
+#include "foundation/widgets/dialog_factory.h"
+#include "foundation/widgets/generic_dialogs.h"
+#include "navigation/query_sources.h"
+#include "navigation/widgets/search_dialogs.h"
+#include "platform/event_pump.h"
+#include "platform/prompts.h"
+#include "platform/text_codec.h"
+#include "platform/user_dirs.h"
+#include "viewer/widgets/frm_view.h"
+
+namespace viewer {
+namespace {
+
+const char* const kTextFilter = "Text Files|*.txt|All Files|*.*";
+
+// The hourglass for the life of the object.
+class BusyPointer {
+  public:
+    BusyPointer() { QApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+    ~BusyPointer() { Restore(); }
+    void Restore() {
+        if (active_) QApplication::restoreOverrideCursor();
+        active_ = false;
+    }
+
+  private:
+    bool active_ = true;
+};
+
+// Runs a SelBox; the 1-based option chosen, 0 after Cancel.
+int ChooseOption(QWidget* owner, const std::string& title,
+                 const std::vector<std::string>& options) {
+    std::unique_ptr<SelBox> box = talq::DialogFactory<SelBox>::Create(owner);
+    box->TitleText = title;
+    for (const std::string& option : options) {
+        if (!box->OptionList.empty()) box->OptionList.push_back(kListSep);
+        box->OptionList += option;
+    }
+    box->Selection = 1;
+    box->exec();
+    return box->Selection;
+}
+
+}  // namespace
+
+void frmView::MergeKeyLists(clsBigString& listA, clsBigString& listB, clsBigString& result,
+                            std::int16_t logic) {
+    try {
+        navigation::MergeKeyLists(listA, listB, result, logic);
+    } catch (const std::bad_alloc&) {
+        // The combination is given up; the lists merged so far stay in result.
+        platform::MsgBox("Out of Memeory", platform::vbCritical, "Critical Error");
+    }
+}
+
+void frmView::HideClosedQuery() {
+    // The search closed the old query: a pane still showing it would be stale.
+    if (Query_Active == 0 || CurrentQuery.Kind != 0) return;
+    Query_Active = 0;
+    Form_Resize();
+}
+
+void frmView::OpenQueryFile(const std::string& file, bool& ok) {
+    const std::int16_t level = static_cast<std::int16_t>(Session().Bndry3rdParty());
+    bQuesterActive = false;
+    if (Query_Active > 0) {
+        Query_Active = 0;
+        ClearServerQuery();
+        Form_Resize();
+    }
+    ok = TalqClientAPI_Header::UploadKeyListFile(Session(), CurrentQuery, file, level);
+    if (!ok) return;
+    Query_Active = 2;
+    Form_Resize();
+    LoadQueryList();
+}
+
+void frmView::OpenTagQuery() {
+    if (RequestInProcess() || !Session().IsProjectValid()) return;
+    std::unique_ptr<navigation::frmSelTag> picker =
+        talq::DialogFactory<navigation::frmSelTag>::Create(this);
+    picker->ClientAPI = &Session();
+    picker->exec();
+    const std::int32_t count = picker->SelectedCount;
+    const std::string tags = picker->SelectedTags;
+    const std::int16_t logic = picker->TagLogic;
+    picker.reset();
+    if (count < 1) return;
+    bQuesterActive = false;
+    if (count == 1) {
+        if (TalqClientAPI_Header::OpenServerQuery(Session(), CurrentQuery, 1, tags, 0, 2000)) {
+            Query_Active = 1;
+            Form_Resize();
+            LoadQueryList();
+        }
+        return;
+    }
+    OpenMultiTagQuery(tags, count, logic);
+}
+
+void frmView::OpenMultiTagQuery(const std::string& tags, std::int32_t count, std::int16_t logic) {
+    BusyPointer pointer;
+    std::string folder = MultiTagFolder.empty() ? platform::RuntimeDir() : MultiTagFolder;
+    platform::MakeDirs(folder, 0700);
+    const std::string path = navigation::CreateMultiTagFile(folder);
+    if (path.empty()) {
+        pointer.Restore();
+        platform::Beep();
+        platform::MsgBox(folder, platform::vbCritical, "Unable to create Temporary File");
+        return;
+    }
+    std::string keys =
+        navigation::CombineTags(Session(), tags, count, logic,
+                                [this](clsBigString& a, clsBigString& b, clsBigString& result,
+                                       std::int16_t how) { MergeKeyLists(a, b, result, how); });
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    int position = 1;
+    while (position != -1 && !keys.empty())
+        out << mVBUtil::NextToken(",", keys, position) << "\r\n";
+    out.close();
+    if (!out) {
+        ::unlink(path.c_str());
+        pointer.Restore();
+        platform::Beep();
+        platform::MsgBox(path, platform::vbCritical, "Unable to create Temporary File");
+        return;
+    }
+    bool ok = false;
+    OpenQueryFile(path, ok);
+    ::unlink(path.c_str());
+}
+
+void frmView::RunSearch() {
+    if (RequestInProcess() || !Session().IsProjectValid()) return;
+    enum Choice { kFile, kNotes, kOcr, kDate };
+    std::vector<std::string> options{"Open ASCII File"};
+    std::vector<Choice> meaning{kFile};
+    const std::int32_t fullText = Session().FullText();
+    if ((fullText & 1) != 0) {
+        options.push_back("Search Annotations,Notes, and Folders");
+        meaning.push_back(kNotes);
+    }
+    if ((fullText & 4) != 0) {
+        options.push_back("Search OCR Text");
+        meaning.push_back(kOcr);
+    }
+    if ((fullText & 8) != 0) {
+        options.push_back("Search by Document Date");
+        meaning.push_back(kDate);
+    }
+    const int chosen = ChooseOption(this, "", options);
+    if (chosen < 1 || chosen > static_cast<int>(meaning.size())) return;
+    bQuesterActive = false;
+    const Choice choice = meaning[static_cast<size_t>(chosen - 1)];
+
+    bool found = false;
+    if (choice == kFile) {
+        std::string file;
+        if (!mComDlg::ShowFileDialog(this, file, kTextFilter, 1, 0)) return;
+        if (!TalqClientAPI_Header::UploadKeyListFile(Session(), CurrentQuery, file, 0)) {
+            HideClosedQuery();
+            return;
+        }
+        found = true;
+    } else if (choice == kNotes || choice == kOcr) {
+        std::unique_ptr<navigation::frmTxtSrch> dialog =
+            talq::DialogFactory<navigation::frmTxtSrch>::Create(this);
+        dialog->DialogCaption = choice == kOcr ? "Search OCR Text" : "Search Notes and Annotations";
+        dialog->Operator = 0;
+        dialog->SearchText.clear();
+        dialog->exec();
+        QuerySrchStr = dialog->SearchText;
+        const std::int16_t op = dialog->Operator;
+        dialog.reset();
+        if (QuerySrchStr.empty()) return;
+        found = TalqClientAPI_Header::SearchImageText(Session(), CurrentQuery,
+                                                      choice == kOcr ? 1 : 0, QuerySrchStr, op);
+        if (choice == kNotes) QuerySrchStr.clear();
+    } else {
+        std::unique_ptr<navigation::frmDtSrch> dialog =
+            talq::DialogFactory<navigation::frmDtSrch>::Create(this);
+        dialog->Criterion = DateSearchCriterion;
+        dialog->StartDate = DateSearchStart;
+        dialog->EndDate = DateSearchEnd;
+        dialog->exec();
+        if (dialog->Criterion == 0) return;
+        DateSearchCriterion = dialog->Criterion;
+        DateSearchStart = dialog->StartDate;
+        DateSearchEnd = dialog->EndDate;
+        dialog.reset();
+        found = TalqClientAPI_Header::SearchDocDate(Session(), CurrentQuery, DateSearchCriterion,
+                                                    DateSearchStart, DateSearchEnd);
+    }
+    if (!found) {
+        platform::MsgBox("No Items Found", platform::vbCritical, " ");
+        QuerySrchStr.clear();
+        HideClosedQuery();
+        return;
+    }
+    Query_Active = 2;
+    Form_Resize();
+    LoadQueryList();
+}
+
+void frmView::SaveQueryListToFile() {
+    std::string file;
+    if (!mComDlg::ShowFileDialog(this, file, kTextFilter, 1, 1)) return;
+    BusyPointer pointer;
+    std::int32_t count = 0;
+    const navigation::SaveKeysResult result =
+        navigation::SaveQueryKeys(Session(), CurrentQuery, file, count);
+    pointer.Restore();
+    switch (result) {
+        case navigation::SaveKeysResult::kOk:
+            platform::MsgBox(std::to_string(count) + " items written to file.", platform::vbOKOnly,
+                             "Process Complete");
+            break;
+        case navigation::SaveKeysResult::kCannotPosition:
+            platform::Beep();
+            platform::MsgBox("Error Positioning Query", platform::vbCritical, "Warning");
+            break;
+        case navigation::SaveKeysResult::kCannotCreate:
+        case navigation::SaveKeysResult::kWriteFailed:
+            platform::Beep();
+            platform::MsgBox(file, platform::vbCritical, "Cannot Create File");
+            break;
+    }
+}
+
+void frmView::SaveQueryToIssue() {
+    if (Query_Active == 0 || CurrentQuery.Kind != 2) return;
+    int choice = 1;
+    if (Session().UserProjectSecurity() != 0) {
+        choice = ChooseOption(this, "Save Query to Issue Collection",
+                              {"Select Existing Issue Collection", "Create New Issue Collection"});
+        if (choice < 1) return;
+    }
+    std::string name;
+    if (choice == 1) {
+        std::string list;
+        if (Session().GetTagList(list) < 1) {
+            platform::Beep();
+            platform::MsgBox("No Issue Tags as Defined");
+            return;
+        }
+        std::unique_ptr<frmListBox> picker = talq::DialogFactory<frmListBox>::Create(this);
+        picker->TitleText = "Select Issue/Tag Collection";
+        for (char& c : list)
+            if (c == ',') c = kListSep;
+        picker->ItemList = list;
+        picker->exec();
+        if (picker->Cancelled == 1) return;
+        name = picker->SelectedItem;
+    } else {
+        name = platform::InputBox("Enter Issue/Tag Collection Name", "Create New Issue Collection");
+        std::string reason;
+        if (!navigation::CheckCollectionName(name, reason)) {
+            if (!reason.empty()) {
+                platform::Beep();
+                platform::MsgBox(reason, platform::vbCritical, "Create New Issue Collection");
+            }
+            return;
+        }
+        if (name.size() > 40) {
+            platform::Beep();
+            name = mVBUtil::TrimSpaces(name.substr(0, 40));
+            const int answer = platform::MsgBox(
+                "Issue Collection Name truncated to:\n" + name + "\nOK to use truncated name?",
+                platform::vbQuestion | platform::vbYesNo, "Warning... Name Exceeded 40 Characters");
+            if (answer != platform::vbYes) return;
+        }
+    }
+    if (name.empty()) return;
+    BusyPointer pointer;
+    std::string reply;
+    const bool ok = Session().RemotePassThrough(
+        "TALQConvertQueryToIssue," + navigation::RequestPrefix(Session()) + "," +
+            CurrentQuery.ServerFile + "," + name + "," + std::to_string(CurrentQuery.Level),
+        reply, false);
+    pointer.Restore();
+    if (!ok) {
+        platform::Beep();
+        platform::MsgBox(reply, platform::vbCritical, "Error Saving Query to Issue");
+    }
+}
+
+void frmView::SortQueryByDate() {
+    const int order =
+        ChooseOption(this, "Sort Query by Date", {"Ascending Order", "Descending Order"});
+    if (order < 1) return;
+    if (!TalqClientAPI_Header::StartQuerySort(Session(), CurrentQuery,
+                                              static_cast<std::int16_t>(order - 1)))
+        return;
+    EnableViews(false);
+    std::unique_ptr<frmProcess> progress = talq::DialogFactory<frmProcess>::Create(this);
+    progress->CaptionText = "Sorting Query";
+    progress->Load();
+    progress->show();
+    navigation::SortLoopHooks hooks;
+    hooks.pump = [] { platform::DoEvents(); };
+    frmProcess* window = progress.get();
+    hooks.cancelled = [window] { return window->Cancel == 1; };
+    hooks.progress = [window](const std::string& text) {
+        window->lblMsg->setText(platform::ToQString(text));
+    };
+    hooks.wait = [] { mVBUtil::WaitSeconds(1); };
+    const bool sorted = navigation::PollQuerySort(Session(), CurrentQuery, hooks);
+    progress->Unload();
+    progress.reset();
+    if (!sorted) {
+        platform::Beep();
+        platform::MsgBox("Query Sort Aborted", platform::vbCritical, " ");
+    } else {
+        LoadQueryList();
+        Query_Active = 2;
+    }
+    EnableViews(true);
+    raise();
+    activateWindow();
+}
+
+}  // namespace viewer
