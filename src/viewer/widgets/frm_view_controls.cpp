@@ -59,10 +59,10 @@ void frmView::BuildControls() {
     TbarPrint = MakeButton(TopToolBar, "Print", "Print");
     TbarPrint->setGeometry(4, 4, 48, 28);
     connect(TbarPrint, &QToolButton::clicked, this, [this] { Tbar_Click(1); });
-    TbarTagQuery = MakeButton(TopToolBar, "Issues", "Issue/Tag Query");
+    TbarTagQuery = MakeButton(TopToolBar, "Issues", "Open Tag/Issue Query");
     TbarTagQuery->setGeometry(146, 4, 48, 28);
     connect(TbarTagQuery, &QToolButton::clicked, this, [this] { Tbar_Click(3); });
-    TbarSearch = MakeButton(TopToolBar, "Search", "Search");
+    TbarSearch = MakeButton(TopToolBar, "Search", "Search Sticky Notes");
     TbarSearch->setGeometry(198, 4, 48, 28);
     connect(TbarSearch, &QToolButton::clicked, this, [this] { Tbar_Click(4); });
     cboZoom = MakeZoomList(TopToolBar);
