@@ -29,6 +29,11 @@ int CompareRun(const std::string& text, int ts, const std::string& pattern, int 
 
 }  // namespace
 
+std::string UCase(std::string text) {
+    for (char& c : text) c = static_cast<char>(Fold(static_cast<unsigned char>(c)));
+    return text;
+}
+
 int CompareTextNoCase(const std::string& a, const std::string& b) {
     size_t n = a.size() < b.size() ? a.size() : b.size();
     for (size_t i = 0; i < n; ++i) {

@@ -5,6 +5,9 @@
 
 namespace mVBUtil {
 
+// Keys and names are compared after this upper-casing: only 'a' to 'z' change.
+std::string UCase(std::string text);
+
 // -1, 0 or 1; only 'a' to 'z' are folded (to 'A' to 'Z').
 int CompareTextNoCase(const std::string& a, const std::string& b);
 

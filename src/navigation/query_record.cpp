@@ -74,9 +74,7 @@ bool QueryScroll(navigation::QueryApi& api, QueryRecord& query, std::int16_t dir
     if (!api.RemotePassThrough(command, reply, false)) return false;
 
     query.Position = mVBUtil::GetField(kSS, reply, 2);
-    std::string marker = mVBUtil::GetField(kSS, reply, 3);
-    for (char& c : marker)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    std::string marker = mVBUtil::UCase(mVBUtil::GetField(kSS, reply, 3));
     // Some servers name the marker of more rows after "MOREAFTER".
     if (marker == "MOREFOLLOWS" || marker == "MOREAFTER") query.MoreFlags = kMoreFollows;
     if (marker == "MOREBEFORE") query.MoreFlags = kMoreBefore;

@@ -98,9 +98,7 @@ void FetchTagKeys(QueryApi& api, const std::string& tag, clsBigString& list) {
         std::string reply;
         if (!api.RemotePassThrough(command, reply, false)) return;
         position = mVBUtil::GetField(ss, reply, 2);
-        std::string marker = mVBUtil::GetField(ss, reply, 3);
-        for (char& c : marker)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+        std::string marker = mVBUtil::UCase(mVBUtil::GetField(ss, reply, 3));
         bool more = marker == "MOREFOLLOWS" || marker == "MOREAFTER" || marker == "BOTH";
         std::int32_t count = Number(mVBUtil::GetField(ss, reply, 4));
         std::string rows = mVBUtil::GetFieldRest(ss, reply, 5);

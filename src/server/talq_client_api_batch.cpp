@@ -1,6 +1,7 @@
 // Batch print jobs handed to the server, and what a closing session releases.
 #include "foundation/binary_files.h"
 #include "foundation/fields.h"
+#include "foundation/text_match.h"
 #include "printing/gdi_prn.h"
 #include "server/batch_print_header.h"
 #include "server/talq_client_api.h"
@@ -92,9 +93,7 @@ bool TalqClientAPI::OpenBatchPrintFile(const std::string& printer, const std::st
     lastError_ = kOpenFailed;
     std::string reply;
     if (!Request("TALQGetNextBatch," + printer, reply)) return false;
-    std::string head = reply.substr(0, 5);
-    for (char& c : head)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    std::string head = mVBUtil::UCase(reply.substr(0, 5));
     // Too short a name leaves nothing of the server's name to address.
     if (head == "ERROR" || reply.size() < 4) {
         lastError_ = kOpenFailed;

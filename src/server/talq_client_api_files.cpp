@@ -4,6 +4,7 @@
 
 #include "foundation/binary_files.h"
 #include "foundation/fields.h"
+#include "foundation/text_match.h"
 #include "platform/launcher.h"
 #include "platform/prompts.h"
 #include "server/talq_client_api.h"
@@ -13,12 +14,6 @@ namespace {
 
 const std::string kListSep(1, char(30));
 constexpr int kPieceSize = 10000;
-
-std::string Upper(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
 
 // The extension of the server file's last path component, with its ".", when
 // it is a plain one (letters and digits, at most 10); otherwise "".
@@ -121,7 +116,7 @@ bool TalqClientAPI::Launch(const std::string& file, const std::string& parameter
     // and the document in parameters.
     const std::string& document = parameters.empty() ? file : parameters;
     // Only a real web address skips the check for runnable files.
-    std::string head = Upper(file.substr(0, 8));
+    std::string head = mVBUtil::UCase(file.substr(0, 8));
     bool web = parameters.empty() && (head.rfind("HTTP://", 0) == 0 || head == "HTTPS://");
     if (!web) {
         if (platform::IsRunnableFile(document)) return false;
@@ -152,7 +147,7 @@ void TalqClientAPI::ExecuteClipCommand(std::int32_t mode, const std::string& cli
     if (mode == 1) {
         file = parameters;
         parameters.clear();
-        if (Upper(file.substr(0, 4)) != "HTTP") {
+        if (mVBUtil::UCase(file.substr(0, 4)) != "HTTP") {
             std::string local = RetrieveFile(file, "");
             if (local.empty()) {
                 platform::Beep();
@@ -180,7 +175,7 @@ void TalqClientAPI::ExecuteOriginalFile(const std::string& key, const std::strin
     CleanUpTempFileList();
     std::string local = RetrieveFile(mVBUtil::GetField(",", fileInfo, 1), key);
     if (!local.empty() && local != "NONE") {
-        if (Upper(local.substr(0, 4)) != "HTTP" && Launch(local, "")) return;
+        if (mVBUtil::UCase(local.substr(0, 4)) != "HTTP" && Launch(local, "")) return;
         platform::Beep();
         platform::MsgBox(local, platform::vbCritical, "Warning... Colud not Execute");
         return;
@@ -212,7 +207,7 @@ bool TalqClientAPI::UploadImage(const std::string& path, const std::string& key,
     lastError_ = "Unknown Error";
     std::int16_t level = flag.empty() ? 0 : ResolveBndry2Level(flag);
     if (type == 0) {
-        std::string ext = Upper(path.size() >= 3 ? path.substr(path.size() - 3) : path);
+        std::string ext = mVBUtil::UCase(path.size() >= 3 ? path.substr(path.size() - 3) : path);
         type = ext == "TIF" ? 2 : ext == "PDF" ? 7 : 4;
     }
     int file = mVBUtil::OpenBinaryFile(path, false);

@@ -4,18 +4,13 @@
 #include <cctype>
 
 #include "foundation/fields.h"
+#include "foundation/text_match.h"
 
 namespace TalqClientAPI_Header {
 namespace {
 
 std::string Trim(const std::string& text) {
     return mVBUtil::TrimSpaces(text);
-}
-
-std::string Upper(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
 }
 
 // A program without a document is itself the document to open.
@@ -62,7 +57,7 @@ void SplitClipCommand(const std::string& text, std::string& first, std::string& 
         SettleMode(first, second, mode);
         return;
     }
-    std::size_t exe = Upper(text).find(".EXE");
+    std::size_t exe = mVBUtil::UCase(text).find(".EXE");
     if (exe != std::string::npos) {
         second = text.substr(0, exe + 4);
         first = Trim(text.substr(exe + 4));

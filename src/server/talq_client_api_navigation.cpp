@@ -10,12 +10,6 @@ namespace {
 
 const std::string kItemSep = "|";
 
-std::string Upper(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
-
 }  // namespace
 
 std::int16_t TalqClientAPI::FindKey(const std::string& key, std::string& foundKey) {
@@ -98,7 +92,7 @@ bool TalqClientAPI::GetBndryScrollList(const std::string& key, std::int32_t leve
         std::string item = mVBUtil::NextToken(",", reply, position);
         ++token;
         if (token == 1) {
-            std::string upper = Upper(item);
+            std::string upper = mVBUtil::UCase(item);
             if (upper == "MOREAFTER") marker = 1;
             if (upper == "MOREBEFORE") marker = 2;
             if (upper == "BOTH") marker = 3;
@@ -152,7 +146,7 @@ std::string TalqClientAPI::GetFolderDescription(const std::string& key, std::int
     if (!Request(
             "TALQGetFolderDescription," + CommandPrefix() + "," + key + "," + std::to_string(level),
             reply) ||
-        Upper(reply) == "NONE") {
+        mVBUtil::UCase(reply) == "NONE") {
         return "";
     }
     return reply;

@@ -2,6 +2,7 @@
 #include <QGuiApplication>
 
 #include "foundation/fields.h"
+#include "foundation/text_match.h"
 #include "foundation/wait.h"
 #include "platform/clock.h"
 #include "platform/event_pump.h"
@@ -20,14 +21,7 @@ constexpr char kListSep = 30;
 constexpr int kWatchMs = 5;
 
 bool StartsWithError(const std::string& reply) {
-    if (reply.size() < 5) return false;
-    static const char kWord[] = "ERROR";
-    for (int i = 0; i < 5; ++i) {
-        char c = reply[static_cast<std::size_t>(i)];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != kWord[i]) return false;
-    }
-    return true;
+    return reply.size() >= 5 && mVBUtil::UCase(reply.substr(0, 5)) == "ERROR";
 }
 
 // The hourglass over every window while the outermost request runs.

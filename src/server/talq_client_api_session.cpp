@@ -178,9 +178,7 @@ void TalqClientAPI::ParseProjectRecord(const std::string& reply) {
     r.FurtherText1 = next();
     list(r.BndryFlags, n, true);
     r.ProjectDescription = next();
-    r.BackWardLink = next();
-    for (char& c : r.BackWardLink)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    r.BackWardLink = mVBUtil::UCase(next());
     r.PrintMessage = next();
     r.RestrictionBits = talqnumber::Long(next());
     r.FurtherText2 = next();

@@ -9,19 +9,13 @@
 #include <QVBoxLayout>
 
 #include "foundation/fields.h"
+#include "foundation/text_match.h"
 #include "platform/prompts.h"
 #include "platform/text_codec.h"
 
 namespace {
 
 const std::string kSep(1, kListSep);
-
-std::string UpperAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return text;
-}
 
 std::string FirstTabField(const std::string& line) {
     return mVBUtil::GetField("\t", line, 1);
@@ -57,14 +51,14 @@ frmListBox::frmListBox(QWidget* parent) : FormDialog(parent) {
 
 void frmListBox::Form_Load() {
     if (!TitleText.empty()) setWindowTitle(platform::ToQString(TitleText));
-    std::string preselect = UpperAscii(SelectedItem);
+    std::string preselect = mVBUtil::UCase(SelectedItem);
     int count = mVBUtil::CountFields(kSep, ItemList);
     int chosen = 0;
     int position = 1;
     for (int i = 1; i <= count && position != -1; ++i) {
         std::string line = mVBUtil::NextToken(kSep, ItemList, position);
         List1->addItem(platform::ToQString(line));
-        if (!preselect.empty() && UpperAscii(FirstTabField(line)) == preselect) chosen = i - 1;
+        if (!preselect.empty() && mVBUtil::UCase(FirstTabField(line)) == preselect) chosen = i - 1;
     }
     Cancelled = 0;
     TitleText.clear();
