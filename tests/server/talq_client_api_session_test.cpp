@@ -236,6 +236,20 @@ TEST_F(Session, ANumberTooLargeForItsFieldReadsZeroAndTheRestStillParses) {
     EXPECT_EQ(api_.PrintMessage(), "Printed in confidence");
 }
 
+TEST_F(Session, ALevelOrInfoCountPastTheRecordsFieldsIsHeldToThemNotWalkedForMinutes) {
+    ASSERT_TRUE(api_.TalqLogin("ann", "pw", 1));
+    server_.Reply("TALQGetProjectInfo", std::string("32767") + kSS + "10");
+    ASSERT_TRUE(api_.SelectProject("Alpha"));
+    EXPECT_EQ(api_.BndryNbr(), 2);
+    EXPECT_EQ(api_.BndryLvls(), "10|");
+    EXPECT_EQ(api_.InfoNbr(), 0);
+    EXPECT_EQ(api_.ResolveBndry2Level("D"), 0);
+    server_.Reply("TALQGetProjectInfo", std::string("0") + kSS + "32767");
+    ASSERT_TRUE(api_.SelectProject("Alpha"));
+    EXPECT_EQ(api_.InfoNbr(), 2);
+    EXPECT_EQ(api_.InfoFields(), "|");
+}
+
 TEST_F(Session, FailedOrEmptySelectionLeavesNoProjectAndCloseEmptiesTheRecord) {
     LogIn();
     EXPECT_FALSE(api_.SelectProject(""));
