@@ -61,6 +61,8 @@ class TalqClientApiTestPeer {
         api.userPswrd_ = "SECRET";
         api.clientCode_ = 1;
 
+        api.TalqLogin("ADMIN", "SECRET", 1);
+        api.userValid_ = 1;
         api.SelectProject("P");
         api.GetTalqProjectList(1);
         api.GetTalqProjectList(0);
@@ -81,6 +83,13 @@ class TalqClientApiTestPeer {
         api.ResolveLevel2Bndry(2);
         api.GetFolderDescription("K1", 1);
         api.GetPageDate("K1");
+        api.GetTagPalette(a);
+        api.IsRangeTagged("K1", "K9", "Hot");
+        api.GetWordBuf("K1", "1", "9", a);
+        api.GetPageOCR("K1", a);
+        api.GetBatchPrinters(a);
+        api.GetBatchPrintDir("LP");
+        api.QuesterIsSupported();
         api.CloseTalqConnection();
         api.localLibrary_ = nullptr;
     }
