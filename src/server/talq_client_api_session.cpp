@@ -156,23 +156,16 @@ void TalqClientAPI::ParseProjectRecord(const std::string& reply) {
     int position = 1;
     auto next = [&]() { return mVBUtil::NextToken(kSectionSep, reply, position); };
     auto list = [&](std::string& target, int count, bool flags = false) {
-        int separators = 0;  // in target
+        mVBUtil::FieldBuilder built(kItemSep[0]);
         for (int i = 1; i <= count; ++i) {
             std::string item = next();
             if (flags) {
                 std::int32_t code = talqnumber::Long(item);
                 item = (code >= 33 && code <= 126) ? std::string(1, static_cast<char>(code)) : "";
             }
-            if (i > 1 && separators < i - 1) {
-                // What SetField does here, without walking target again.
-                target.append(static_cast<std::size_t>(i - 1 - separators), kItemSep[0]);
-                target += item;
-                separators = i - 1 + static_cast<int>(std::count(item.begin(), item.end(), '|'));
-            } else {
-                target = mVBUtil::SetField(kItemSep, target, item, i);
-                separators = static_cast<int>(std::count(target.begin(), target.end(), '|'));
-            }
+            built.Set(i, item);
         }
+        target = built.Text();
     };
     // A count past the fields the record holds is bad data; held to them, a
     // bad reply cannot make every later walk over the levels take minutes.

@@ -248,6 +248,18 @@ TEST_F(Session, ALevelOrInfoCountPastTheRecordsFieldsIsHeldToThemNotWalkedForMin
     ASSERT_TRUE(api_.SelectProject("Alpha"));
     EXPECT_EQ(api_.InfoNbr(), 2);
     EXPECT_EQ(api_.InfoFields(), "|");
+    // An item holding the item separator spills onto the items after it.
+    std::vector<std::string> spill{"20000", std::string(20000, '|')};
+    spill.resize(20001);
+    server_.Reply("TALQGetProjectInfo", Join(kSS, spill));
+    ASSERT_TRUE(api_.SelectProject("Alpha"));
+    EXPECT_EQ(api_.BndryNbr(), 20000);
+    EXPECT_EQ(api_.BndryLvls(), std::string(20000, '|'));
+    EXPECT_EQ(api_.ResolveLevel2Bndry(7), "");
+    EXPECT_EQ(api_.ResolveBndry2Level("D"), 0);
+    std::string beg, end;
+    EXPECT_FALSE(api_.GetBndryBegEndKey("K1", 7, beg, end));
+    EXPECT_EQ(api_.LastError(), "Invalid Boundary Level");
 }
 
 TEST_F(Session, FailedOrEmptySelectionLeavesNoProjectAndCloseEmptiesTheRecord) {
