@@ -26,6 +26,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!delim.empty() && n >= 1 && n < 64 && pattern.find(delim) == std::string::npos &&
         delim.size() == 1 && mVBUtil::GetField(delim, changed, n) != pattern)
         abort();
+    if (delim.size() == 1) {
+        // Rising SetField calls, one per field of the pattern.
+        std::string built;
+        mVBUtil::FieldBuilder builder(delim[0]);
+        int at = 1;
+        for (int k = 1; at != -1; k += 1 + (k & 3)) {
+            std::string value = mVBUtil::NextToken(std::string(1, '\x01'), pattern, at);
+            built = mVBUtil::SetField(delim, built, value, k);
+            builder.Set(k, value);
+        }
+        if (builder.Text() != built) abort();
+    }
     int position = n;
     for (int steps = 0; position != -1 && steps <= static_cast<int>(text.size()) + 1; ++steps)
         mVBUtil::NextToken(delim, text, position);
