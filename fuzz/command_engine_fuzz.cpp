@@ -2,6 +2,7 @@
 // made once for the run.
 #include <QGuiApplication>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -22,6 +23,8 @@ docserver::CommandEngine* Engine() {
         char pattern[] = "/tmp/talq-fuzz-engine-XXXXXX";
         const char* root = mkdtemp(pattern);
         if (root == nullptr) abort();
+        static std::string made = root;
+        std::atexit([] { std::filesystem::remove_all(made); });
         std::string dir = std::string(root) + "/sys";
         std::string error;
         if (!docserver::InitSystem(dir, "ADMIN", "SECRET", error)) abort();

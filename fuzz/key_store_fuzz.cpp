@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -27,6 +28,8 @@ std::string IniPath() {
         char pattern[] = "/tmp/talq-fuzz-ini-XXXXXX";
         const char* dir = mkdtemp(pattern);
         if (dir == nullptr) abort();
+        static std::string made = dir;
+        std::atexit([] { std::filesystem::remove_all(made); });
         return std::string(dir) + "/fuzz.ini";
     }();
     return path;
