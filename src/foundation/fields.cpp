@@ -1,5 +1,7 @@
 #include "foundation/fields.h"
 
+#include <vector>
+
 namespace mVBUtil {
 
 int CountFields(const std::string& delim, const std::string& text) {
@@ -89,6 +91,43 @@ std::string NextToken(const std::string& delim, const std::string& text, int& po
     }
     position = static_cast<int>(hit + delim.size()) + 1;
     return text.substr(from, hit - from);
+}
+
+void FieldBuilder::Set(int n, const std::string& value) {
+    if (n <= set_) return;
+    // Fields between stay as they are, or empty where the text ends.
+    for (; set_ < n - 1; ++set_) {
+        if (set_ > 0) done_ += delim_;
+        if (!ahead_.empty()) {
+            done_ += ahead_.front();
+            ahead_.pop_front();
+        }
+    }
+    // Field n gives way to the value; a delimiter in the value makes more fields.
+    if (!ahead_.empty()) ahead_.pop_front();
+    std::size_t first = value.find(delim_);
+    if (first != std::string::npos) {
+        std::vector<std::string> pieces;
+        for (std::size_t from = first + 1;;) {
+            std::size_t hit = value.find(delim_, from);
+            pieces.push_back(value.substr(from, hit == std::string::npos ? hit : hit - from));
+            if (hit == std::string::npos) break;
+            from = hit + 1;
+        }
+        ahead_.insert(ahead_.begin(), pieces.begin(), pieces.end());
+    }
+    if (set_ > 0) done_ += delim_;
+    done_.append(value, 0, first);
+    set_ = n;
+}
+
+std::string FieldBuilder::Text() const {
+    std::string text = done_;
+    for (const std::string& rest : ahead_) {
+        text += delim_;
+        text += rest;
+    }
+    return text;
 }
 
 std::string TrimSpaces(const std::string& text) {

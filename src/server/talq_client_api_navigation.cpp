@@ -1,4 +1,6 @@
 // Moving through a project by image key and boundary level.
+#include <algorithm>
+
 #include "foundation/big_string.h"
 #include "foundation/fields.h"
 #include "foundation/text_match.h"
@@ -9,6 +11,16 @@
 namespace {
 
 const std::string kItemSep = "|";
+
+// The first i in 1..count whose item of list passes test, in one walk over
+// the list; count + 1 when none does.
+template <typename Test>
+int FindItem(const std::string& list, int count, Test test) {
+    int position = 1;
+    for (int i = 1; i <= count; ++i)
+        if (test(mVBUtil::NextToken(kItemSep, list, position))) return i;
+    return std::max(count, 0) + 1;
+}
 
 }  // namespace
 
@@ -56,18 +68,16 @@ bool TalqClientAPI::PrevKey(const std::string& key, std::int16_t& level, std::st
 std::int16_t TalqClientAPI::ResolveBndry2Level(const std::string& flag) const {
     std::int16_t n = BndryNbr();
     if (flag.empty() || n == 0) return 0;
-    std::string flags = BndryFlags();
-    int i = 1;
-    while (i < n && mVBUtil::GetField(kItemSep, flags, i) != flag) ++i;
+    // When none of the first n - 1 matches, the last level is taken.
+    int i = FindItem(BndryFlags(), n - 1, [&](const std::string& item) { return item == flag; });
     return talqnumber::Integer(mVBUtil::GetField(kItemSep, BndryLvls(), i));
 }
 
 std::string TalqClientAPI::ResolveLevel2Bndry(std::int32_t level) const {
     std::int16_t n = BndryNbr();
     if (level == 0 || n == 0) return "";
-    std::string levels = BndryLvls();
-    int i = 1;
-    while (i < n && mVBUtil::Val(mVBUtil::GetField(kItemSep, levels, i)) != level) ++i;
+    int i = FindItem(BndryLvls(), n - 1,
+                     [&](const std::string& item) { return mVBUtil::Val(item) == level; });
     return mVBUtil::GetField(kItemSep, BndryFlags(), i);
 }
 
@@ -114,9 +124,8 @@ bool TalqClientAPI::GetBndryBegEndKey(const std::string& key, std::int32_t level
     if (!ValidateSession(15)) return false;
     if (RefuseBreakers({&key}, "Image Key")) return false;
     std::int16_t n = BndryNbr();
-    std::string levels = BndryLvls();
-    int i = 1;
-    while (i <= n && mVBUtil::Val(mVBUtil::GetField(kItemSep, levels, i)) != level) ++i;
+    int i = FindItem(BndryLvls(), n,
+                     [&](const std::string& item) { return mVBUtil::Val(item) == level; });
     if (i > n) {
         lastError_ = "Invalid Boundary Level";
         if (displayErrorMsgs_) {

@@ -44,11 +44,15 @@ bool TalqClientAPI::GetImagePageInfo(const std::string& key, std::int32_t& first
     text = mVBUtil::GetField(kRecordSep, reply, 6);
     std::string values = mVBUtil::GetField(kRecordSep, reply, 4);
     std::string fields = InfoFields();
+    // One walk over both lists: a project may hold thousands of info fields.
+    int valueAt = 1, fieldAt = 1;
+    mVBUtil::FieldBuilder built(kListSep[0]);
     for (int i = 1; i <= InfoNbr(); ++i) {
-        std::string value = mVBUtil::GetField(",", values, i);
-        if (!value.empty() && talqnumber::Long(mVBUtil::GetField(kItemSep, fields, i)) > 0)
-            infoValues = mVBUtil::SetField(kListSep, infoValues, value, i);
+        std::string value = mVBUtil::NextToken(",", values, valueAt);
+        std::string field = mVBUtil::NextToken(kItemSep, fields, fieldAt);
+        if (!value.empty() && talqnumber::Long(field) > 0) built.Set(i, value);
     }
+    infoValues = built.Text();
     if (mVBUtil::Val(mVBUtil::GetField(kRecordSep, reply, 9)) == 99) placeholder_ = true;
     return true;
 }

@@ -1,5 +1,7 @@
 // Session state: the guard every request runs first, login, the project list
 // and the selected project's record.
+#include <algorithm>
+
 #include "foundation/big_string.h"
 #include "foundation/fields.h"
 #include "foundation/text_match.h"
@@ -150,24 +152,30 @@ bool TalqClientAPI::SelectProject(const std::string& projectName) {
 
 void TalqClientAPI::ParseProjectRecord(const std::string& reply) {
     ProjectRecord r;
-    int field = 1;
-    auto next = [&]() { return mVBUtil::GetField(kSectionSep, reply, field++); };
+    // One pass over the reply: a record may hold thousands of fields.
+    int position = 1;
+    auto next = [&]() { return mVBUtil::NextToken(kSectionSep, reply, position); };
     auto list = [&](std::string& target, int count, bool flags = false) {
+        mVBUtil::FieldBuilder built(kItemSep[0]);
         for (int i = 1; i <= count; ++i) {
             std::string item = next();
             if (flags) {
                 std::int32_t code = talqnumber::Long(item);
                 item = (code >= 33 && code <= 126) ? std::string(1, static_cast<char>(code)) : "";
             }
-            target = mVBUtil::SetField(kItemSep, target, item, i);
+            built.Set(i, item);
         }
+        target = built.Text();
     };
-    r.BndryNbr = talqnumber::Integer(next());
+    // A count past the fields the record holds is bad data; held to them, a
+    // bad reply cannot make every later walk over the levels take minutes.
+    const int fields = mVBUtil::CountFields(kSectionSep, reply);
+    r.BndryNbr = static_cast<std::int16_t>(std::min<int>(talqnumber::Integer(next()), fields));
     int n = r.BndryNbr > 0 ? r.BndryNbr : 0;
     list(r.BndryLvls, n);
     list(r.BndryDescs, n);
     list(r.BndryIcons, n);
-    r.InfoNbr = talqnumber::Integer(next());
+    r.InfoNbr = static_cast<std::int16_t>(std::min<int>(talqnumber::Integer(next()), fields));
     int m = r.InfoNbr > 0 ? r.InfoNbr : 0;
     list(r.InfoFields, m);
     list(r.InfoDescs, m);

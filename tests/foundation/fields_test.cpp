@@ -64,6 +64,26 @@ TEST(SetField, ReplacesCreatesAndPadsFields) {
     }
 }
 
+TEST(FieldBuilder, BuildsWhatSetFieldBuildsIncludingValuesThatSpillIntoLaterFields) {
+    const std::vector<std::vector<std::pair<int, std::string>>> runs = {
+        {},
+        {{1, "a"}, {2, "b"}, {3, "c"}},
+        {{2, "a"}, {5, ""}, {6, "b"}},
+        {{1, "a,b,c"}, {2, "X"}, {6, "Y"}},
+        {{1, ",,"}, {2, ""}, {3, "x,"}, {4, ""}},
+        {{3, ","}, {4, "a,b"}},
+    };
+    for (const auto& run : runs) {
+        std::string text;
+        FieldBuilder built(',');
+        for (const auto& [n, value] : run) {
+            text = SetField(",", text, value, n);
+            built.Set(n, value);
+            EXPECT_EQ(built.Text(), text) << n << " '" << value << "'";
+        }
+    }
+}
+
 TEST(NextToken, WalksEveryFieldOnceAndEndsAtMinusOne) {
     auto walk = [](const std::string& text) {
         std::vector<std::string> tokens;

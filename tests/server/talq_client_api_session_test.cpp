@@ -236,6 +236,32 @@ TEST_F(Session, ANumberTooLargeForItsFieldReadsZeroAndTheRestStillParses) {
     EXPECT_EQ(api_.PrintMessage(), "Printed in confidence");
 }
 
+TEST_F(Session, ALevelOrInfoCountPastTheRecordsFieldsIsHeldToThemNotWalkedForMinutes) {
+    ASSERT_TRUE(api_.TalqLogin("ann", "pw", 1));
+    server_.Reply("TALQGetProjectInfo", std::string("32767") + kSS + "10");
+    ASSERT_TRUE(api_.SelectProject("Alpha"));
+    EXPECT_EQ(api_.BndryNbr(), 2);
+    EXPECT_EQ(api_.BndryLvls(), "10|");
+    EXPECT_EQ(api_.InfoNbr(), 0);
+    EXPECT_EQ(api_.ResolveBndry2Level("D"), 0);
+    server_.Reply("TALQGetProjectInfo", std::string("0") + kSS + "32767");
+    ASSERT_TRUE(api_.SelectProject("Alpha"));
+    EXPECT_EQ(api_.InfoNbr(), 2);
+    EXPECT_EQ(api_.InfoFields(), "|");
+    // An item holding the item separator spills onto the items after it.
+    std::vector<std::string> spill{"20000", std::string(20000, '|')};
+    spill.resize(20001);
+    server_.Reply("TALQGetProjectInfo", Join(kSS, spill));
+    ASSERT_TRUE(api_.SelectProject("Alpha"));
+    EXPECT_EQ(api_.BndryNbr(), 20000);
+    EXPECT_EQ(api_.BndryLvls(), std::string(20000, '|'));
+    EXPECT_EQ(api_.ResolveLevel2Bndry(7), "");
+    EXPECT_EQ(api_.ResolveBndry2Level("D"), 0);
+    std::string beg, end;
+    EXPECT_FALSE(api_.GetBndryBegEndKey("K1", 7, beg, end));
+    EXPECT_EQ(api_.LastError(), "Invalid Boundary Level");
+}
+
 TEST_F(Session, FailedOrEmptySelectionLeavesNoProjectAndCloseEmptiesTheRecord) {
     LogIn();
     EXPECT_FALSE(api_.SelectProject(""));
