@@ -1,0 +1,107 @@
+#include "viewer/widgets/startup.h"
+
+#include <QFile>
+
+#include "platform/prompts.h"
+#include "platform/single_instance.h"
+#include "platform/text_codec.h"
+#include "server/net_defaults.h"
+#include "viewer/startup_command_line.h"
+#include "viewer/widgets/frm_dde.h"
+
+namespace modView {
+
+viewer::frmDDE* gDdeForm = nullptr;
+viewer::frmView* gViewerForm = nullptr;
+
+namespace {
+
+void EndDdeForm() {
+    delete gDdeForm;
+    gDdeForm = nullptr;
+}
+
+}  // namespace
+
+MainOutcome Main(const std::vector<std::string>& arguments,
+                 viewer::frmView::SessionFactory makeSession) {
+    gDdeForm = new viewer::frmDDE();
+    const std::string commandLine = platform::JoinCommandLine(arguments);
+    if (!gDdeForm->IsFirstInstance()) {
+        // The running viewer acts on it later; nothing here waits for that.
+        platform::HandOverToFirstInstance(viewer::kViewerApplication, viewer::kViewerTopic,
+                                          commandLine);
+        EndDdeForm();
+        return MainOutcome::HandedOver;
+    }
+    gDdeForm->Form_Load();
+
+    gViewerForm = new viewer::frmView(std::move(makeSession));
+    gViewerForm->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(gViewerForm, &QObject::destroyed, [] { gViewerForm = nullptr; });
+    gViewerForm->DDEForm = gDdeForm;
+    gViewerForm->Form_Load();
+    if (gViewerForm->MainFormLoaded == 0) {
+        platform::Beep();
+        platform::MsgBox("The gdiplus.dll component is not installed.", platform::vbCritical,
+                         "Unable to Load TALQ Viewer");
+        gViewerForm->DDEForm = nullptr;
+        delete gViewerForm;
+        EndDdeForm();
+        return MainOutcome::NotLoaded;
+    }
+    viewer::frmView& window = *gViewerForm;
+    mNetDefaults::LoadNetDefaults(window.szDomain, window.szIPAddress, window.szPort,
+                                  window.szLocalPort, window.szNetworkCard);
+    window.show();
+    gDdeForm->Viewer = &window;
+    CarryOutCommandLine(window, commandLine);
+    return MainOutcome::Running;
+}
+
+void CarryOutCommandLine(viewer::frmView& window, const std::string& commandLine) {
+    CommandLineValues v = ParseCommandLine(commandLine, CommandLineSource::Startup);
+    bool ownListFile = false;
+    if (!v.parameterFile.empty()) {
+        std::int16_t keyFlag = 0, listFlag = 0, projectFlag = 0, userFlag = 0;
+        window.Get_TLQ_Parameters(v.parameterFile, v.key, keyFlag, v.listFile, listFlag, v.project,
+                                  projectFlag, v.userId, userFlag, v.password, 1);
+        v.keyGiven = keyFlag != 0;
+        v.listGiven = listFlag != 0;
+        ownListFile = v.listGiven;
+        v.projectGiven = projectFlag != 0;
+        v.userGiven = userFlag != 0;
+    }
+    if (v.keywordsGiven) window.QuerySrchStr = v.keywords;
+    viewer::ViewerSession& session = *window.TalqAPi;
+
+    if (v.userGiven) window.CommandLineLogin(v.userId, v.password);
+    if (v.projectGiven) {
+        if (!session.IsUserValid()) window.mnuLogin_Click();
+        if (session.IsUserValid()) {
+            window.BlockInput();
+            window.szProjectName.clear();
+            if (session.SelectProject(v.project)) {
+                window.szProjectName = v.project;
+                window.LoadProjectViews();
+            }
+            window.UnblockInput();
+        }
+    }
+    if (v.keyGiven) {
+        if (!session.IsUserValid()) window.mnuLogin_Click();
+        if (!session.IsProjectValid()) window.mnu_project_Click();
+        if (session.IsProjectValid()) window.ShowHandedKey(v.key);
+    }
+    if (v.listGiven) {
+        if (session.IsProjectValid()) {
+            bool ok = false;
+            window.OpenQueryFile(v.listFile, ok);
+            QFile::remove(platform::ToQString(v.listFile));
+        } else if (ownListFile) {
+            QFile::remove(platform::ToQString(v.listFile));
+        }
+    }
+}
+
+}  // namespace modView
