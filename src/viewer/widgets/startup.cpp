@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <memory>
+
 #include "platform/prompts.h"
 #include "platform/single_instance.h"
 #include "platform/text_codec.h"
@@ -14,42 +16,34 @@ namespace modView {
 viewer::frmDDE* gDdeForm = nullptr;
 viewer::frmView* gViewerForm = nullptr;
 
-namespace {
-
-void EndDdeForm() {
-    delete gDdeForm;
-    gDdeForm = nullptr;
-}
-
-}  // namespace
-
 MainOutcome Main(const std::vector<std::string>& arguments,
                  viewer::frmView::SessionFactory makeSession) {
-    gDdeForm = new viewer::frmDDE();
+    auto dde = std::make_unique<viewer::frmDDE>();
     const std::string commandLine = platform::JoinCommandLine(arguments);
-    if (!gDdeForm->IsFirstInstance()) {
+    if (!dde->IsFirstInstance()) {
         // The running viewer acts on it later; nothing here waits for that.
         platform::HandOverToFirstInstance(viewer::kViewerApplication, viewer::kViewerTopic,
                                           commandLine);
-        EndDdeForm();
         return MainOutcome::HandedOver;
     }
-    gDdeForm->Form_Load();
+    dde->Form_Load();
 
-    gViewerForm = new viewer::frmView(std::move(makeSession));
-    gViewerForm->setAttribute(Qt::WA_DeleteOnClose);
-    QObject::connect(gViewerForm, &QObject::destroyed, [] { gViewerForm = nullptr; });
-    gViewerForm->DDEForm = gDdeForm;
-    gViewerForm->Form_Load();
-    if (gViewerForm->MainFormLoaded == 0) {
+    auto viewerForm = std::make_unique<viewer::frmView>(std::move(makeSession));
+    viewerForm->DDEForm = dde.get();
+    viewerForm->Form_Load();
+    if (viewerForm->MainFormLoaded == 0) {
         platform::Beep();
         platform::MsgBox("The gdiplus.dll component is not installed.", platform::vbCritical,
                          "Unable to Load TALQ Viewer");
-        gViewerForm->DDEForm = nullptr;
-        delete gViewerForm;
-        EndDdeForm();
+        viewerForm->DDEForm = nullptr;
         return MainOutcome::NotLoaded;
     }
+    // From here the window's unload releases the message window.
+    gDdeForm = dde.release();
+    gViewerForm = viewerForm.release();
+    gViewerForm->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(gViewerForm, &QObject::destroyed, [] { gViewerForm = nullptr; });
+    QObject::connect(gDdeForm, &QObject::destroyed, [] { gDdeForm = nullptr; });
     viewer::frmView& window = *gViewerForm;
     mNetDefaults::LoadNetDefaults(window.szDomain, window.szIPAddress, window.szPort,
                                   window.szLocalPort, window.szNetworkCard);
