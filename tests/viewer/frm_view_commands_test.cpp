@@ -8,6 +8,8 @@
 #include <QProcess>
 #include <QToolButton>
 
+#include "foundation/widgets/generic_dialogs.h"
+#include "support/scripted_dialog.h"
 #include "support/wait_until.h"
 #include "viewer/frm_view_fixture.h"
 #include "viewer/widgets/frm_dde.h"
@@ -65,6 +67,10 @@ class CommandMessagesTest : public FrmViewTest {
 
     testsupport::ScopedTempDir dir_;
     viewer::frmDDE dde_;
+    // The project list a message offers is cancelled and counted.
+    int projectLists_ = 0;
+    talq::DialogFactory<frmListBox>::Scoped noList_{testsupport::ScriptedMaker<frmListBox>(
+        [](frmListBox& d) { d.cmdCancel_Click(); }, &projectLists_)};
 };
 
 TEST_F(CommandMessagesTest, ExecutesAndPokesAreAnsweredQueuedAndCarriedOutInOrder) {
@@ -259,7 +265,9 @@ TEST_F(CommandMessagesTest, ParameterFilesShowOneKeyAndTurnSeveralIntoAKeyListOf
     Send("DDE,CMDLINE," + one);
     EXPECT_EQ(window->szIPAddress, "10.1.2.3");
     EXPECT_EQ(window->szPort, "7000");
-    EXPECT_EQ(window->szUserID, "");
+    // Another server: the session is closed, the login and the project asked for again.
+    EXPECT_EQ(session->logins, 1);
+    EXPECT_EQ(projectLists_, 1);
 
     Send("DDE,CMDLINE," + dir_.Path() + "/missing.TLQ");
     EXPECT_EQ(LastBox().title, "Unable to Open File");

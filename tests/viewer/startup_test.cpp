@@ -1,6 +1,8 @@
 // The start-up routine: one viewer per user and what its command line asks.
 #include <QCoreApplication>
 
+#include "foundation/widgets/generic_dialogs.h"
+#include "support/scripted_dialog.h"
 #include "viewer/frm_view_fixture.h"
 #include "viewer/widgets/frm_dde.h"
 #include "viewer/widgets/startup.h"
@@ -20,6 +22,9 @@ class StartupTest : public FrmViewTest {
     }
     void Start(const std::string& line) { modView::CarryOutCommandLine(*window, line); }
     testsupport::ScopedTempDir dir_;
+    int projectLists_ = 0;
+    talq::DialogFactory<frmListBox>::Scoped noList_{testsupport::ScriptedMaker<frmListBox>(
+        [](frmListBox& d) { d.cmdCancel_Click(); }, &projectLists_)};
 };
 
 TEST_F(StartupTest, SwitchesLogInInModeOneSelectTheProjectAndAskForTheKey) {
