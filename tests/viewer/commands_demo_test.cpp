@@ -159,6 +159,33 @@ TEST_F(CommandsDemoTest, ViewProjectAndProjViewSteerTheWindowAndMissingArguments
     EXPECT_EQ(window->QuerySrchStr, "THE AND");
 }
 
+TEST_F(CommandsDemoTest, KeyListsFromListCreateAndMultViewOpenAsTheQueryList) {
+    OpenViewer();
+    Execute("CmdLine,-Nadmin -Padmin ACME:" + Key(1));
+    // A path keeps its case though the message is upper-cased.
+    testsupport::ScopedTempDir handed;
+    const std::string list = handed.Path() + "/Review Keys.lst";
+    testsupport::WriteFile(list, Key(10) + "\r\n" + Key(12) + "\r\n" + Key(14) + "\r\n");
+    Execute("ListCreate," + list);
+    EXPECT_EQ(window->Query_Active, 2);
+    // Listed by the project's third-party level: the keys' box.
+    EXPECT_EQ(window->CurrentQuery.Kind, 2);
+    EXPECT_EQ(window->CurrentQuery.RowCount, 1);
+    const std::string firstFile = window->CurrentQuery.ServerFile;
+    EXPECT_FALSE(firstFile.empty());
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(list)));  // handed in to be opened
+
+    Execute("multview, " + Lower(Key(20)) + " ;nosuchkey;" + Key(21));
+    EXPECT_EQ(window->Query_Active, 2);
+    EXPECT_EQ(window->CurrentQuery.Kind, 2);
+    EXPECT_EQ(window->CurrentQuery.InvalidKeyList, "*NOSUCHKEY");  // upper-cased and sent
+    // The key list made for it is gone again.
+    const std::string sample = window->TalqAPi->CreateLocalTempFile(1);
+    const QDir folder(QString::fromStdString(sample.substr(0, sample.find_last_of('/'))));
+    EXPECT_TRUE(folder.entryList({"MV*"}, QDir::Files).isEmpty());
+    EXPECT_TRUE(Boxes().empty()) << Boxes().front();
+}
+
 TEST_F(CommandsDemoTest, ExitUnloadsTheViewerAndGivesUpItsPageLock) {
     OpenViewer();
     Execute("CmdLine,-Nadmin -Padmin acme:" + Key(2));
