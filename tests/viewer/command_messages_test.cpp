@@ -78,19 +78,6 @@ TEST(CommandMessageParse, ArgumentsAreUpperCasedButFilePathsKeepTheirCase) {
     EXPECT_EQ(multi.listKeys, (std::vector<std::string>{"K1", "K2"}));
 }
 
-TEST(CommandMessageParse, MissingArgumentsGiveTheirErrorCodes) {
-    EXPECT_EQ(ParseCommandMessage("DDE,VIEW,").errorCode, 1);
-    EXPECT_EQ(ParseCommandMessage("DDE,PRINTPAGE").errorCode, 1);
-    EXPECT_EQ(ParseCommandMessage("DDE,PRINTDOC,").errorCode, 1);
-    EXPECT_EQ(ParseCommandMessage("DDE,PROJVIEW,ACME;").errorCode, 2);
-    EXPECT_EQ(ParseCommandMessage("DDE,PROJVIEW,;K1").errorCode, 2);
-    EXPECT_EQ(ParseCommandMessage("DDE,PROJECT,").errorCode, 3);
-    EXPECT_EQ(ParseCommandMessage("DDE,LISTCREATE,").errorCode, 6);
-    EXPECT_EQ(ParseCommandMessage("DDE,MULTVIEW,").errorCode, 0);
-    EXPECT_EQ(ParseCommandMessage("DDE,OPEN,x").errorCode, 0);
-    EXPECT_EQ(ParseCommandMessage("DDE,PRINTDOC,K9").printFlag, 2);
-}
-
 TEST(CommandMessageParse, KeysHoldingWireSeparatorsAreRefused) {
     EXPECT_TRUE(ParseCommandMessage(std::string("DDE,VIEW,K1\x1EK2")).keyRefused);
     EXPECT_FALSE(ParseCommandMessage("DDE,VIEW,K1").keyRefused);

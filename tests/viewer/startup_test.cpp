@@ -1,15 +1,11 @@
 // The start-up routine: one viewer per user and what its command line asks.
-#include <QCoreApplication>
-
+#include "viewer/widgets/startup.h"
 #include "foundation/widgets/generic_dialogs.h"
 #include "support/scripted_dialog.h"
 #include "viewer/frm_view_fixture.h"
-#include "viewer/widgets/frm_dde.h"
-#include "viewer/widgets/startup.h"
 
 namespace {
 
-using testsupport::FakeViewerSession;
 using testsupport::FrmViewTest;
 
 class StartupTest : public FrmViewTest {
@@ -56,40 +52,6 @@ TEST_F(StartupTest, AQuotedParameterFileIsReadAndDeleted) {
     EXPECT_EQ(window->szProjectName, "ACME");
     EXPECT_EQ(session->locksSet, std::vector<std::string>{"K0002"});
     EXPECT_FALSE(window->FileExist(file));
-}
-
-TEST(StartupInstances, ASecondStartHandsItsCommandLineToTheFirstAndEnds) {
-    testsupport::ScopedUserStores stores;
-    platform::ScriptedPrompts prompts;
-    platform::ScopedPrompts scoped(prompts);
-    FakeViewerSession* session = nullptr;
-    auto factory = [&session] {
-        auto s = std::make_unique<FakeViewerSession>();
-        session = s.get();
-        return s;
-    };
-    ASSERT_EQ(modView::Main({}, factory), modView::MainOutcome::Running);
-    viewer::frmDDE* first = modView::gDdeForm;
-    ASSERT_NE(first, nullptr);
-    ASSERT_TRUE(first->Server().IsListening());
-
-    FakeViewerSession* secondSession = nullptr;
-    auto other = [&secondSession] {
-        auto s = std::make_unique<FakeViewerSession>();
-        secondSession = s.get();
-        return s;
-    };
-    EXPECT_EQ(modView::Main({"-Nann", "-Ppw", "Acme:k1"}, other), modView::MainOutcome::HandedOver);
-    EXPECT_EQ(secondSession, nullptr);  // no window of its own
-    EXPECT_EQ(modView::gDdeForm, first);
-    ASSERT_EQ(first->QueuedCount(), 1);
-    first->Timer1_Timer();
-    EXPECT_EQ(session->directLogins, std::vector<std::string>{"ANN|PW"});
-
-    delete modView::gViewerForm;
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(modView::gViewerForm, nullptr);
-    EXPECT_EQ(modView::gDdeForm, nullptr);
 }
 
 }  // namespace
