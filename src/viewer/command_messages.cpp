@@ -125,17 +125,7 @@ CommandMessage ParseCommandMessage(const std::string& message) {
         m.keywords = BarsToBlanks(argument);
         m.keywordsGiven = true;
     } else if (c == "CMDLINE") {
-        const CommandLineValues v = ParseCommandLine(original, CommandLineSource::Message);
-        m.parameterFile = v.parameterFile;
-        m.key = v.key;
-        m.keyGiven = v.keyGiven;
-        m.project = v.project;
-        m.projectGiven = v.projectGiven;
-        m.userId = v.userId;
-        m.userGiven = v.userGiven;
-        m.password = v.password;
-        m.listFile = v.listFile;
-        m.listGiven = v.listGiven;
+        static_cast<CommandLineValues&>(m) = ParseCommandLine(original, CommandLineSource::Message);
     }
     m.keyRefused = m.keyGiven && !IsSendableKey(m.key);
     return m;

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "viewer/startup_command_line.h"
+
 namespace modView {
 
 // Ten messages at most, oldest first.
@@ -40,25 +42,12 @@ std::vector<std::string> MessagesForExecute(const std::string& text);
 // have; message stays empty when the text is empty.
 bool MessageForPoke(const std::string& item, const std::string& text, std::string& message);
 
-struct CommandMessage {
+// What a message gathers: the values a command line gives (CMDLINE gives
+// exactly those), and more.
+struct CommandMessage : CommandLineValues {
     std::string command;
-    std::string key;
-    bool keyGiven = false;
-    // The key holds a separator of the server's wire: it is never sent.
-    bool keyRefused = false;
-    std::string project;
-    bool projectGiven = false;
-    std::string userId;
-    bool userGiven = false;
-    std::string password;
-    std::string listFile;  // original case
-    bool listGiven = false;
     // MULTVIEW: the keys the interpreter writes to a key-list file.
     std::vector<std::string> listKeys;
-    // CMDLINE naming a parameter file (original case).
-    std::string parameterFile;
-    std::string keywords;
-    bool keywordsGiven = false;
     int printFlag = 0;  // 1 current page, 2 current document
     // 1 key, 2 project and key, 3 project, 6 list file missing.
     int errorCode = 0;

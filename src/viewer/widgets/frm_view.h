@@ -158,6 +158,9 @@ class frmView : public QMainWindow {
                             std::int16_t& query_flag, std::string& PrjName,
                             std::int16_t& selprj_flag, std::string& usrid, std::int16_t& login_flag,
                             std::string& usrpwrd, std::int16_t delete_flag);
+    // Reads the parameter file that values names into them; true when it gave a
+    // key list the window made.
+    bool ReadParameterFile(modView::CommandLineValues& values);
     // The login a command line asks for: access mode 1, no dialogs.
     void CommandLineLogin(const std::string& userId, const std::string& password);
     // Shows a key handed in by another program; one holding a separator of

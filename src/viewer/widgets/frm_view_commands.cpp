@@ -138,6 +138,18 @@ void frmView::Get_TLQ_Parameters(const std::string& fileName, std::string& ImgKe
     }
 }
 
+bool frmView::ReadParameterFile(modView::CommandLineValues& values) {
+    std::int16_t keyFlag = 0, listFlag = 0, projectFlag = 0, userFlag = 0;
+    Get_TLQ_Parameters(values.parameterFile, values.key, keyFlag, values.listFile, listFlag,
+                       values.project, projectFlag, values.userId, userFlag, values.password, 1);
+    values.keyGiven = keyFlag != 0;
+    values.keyRefused = values.keyGiven && !modView::IsSendableKey(values.key);
+    values.listGiven = listFlag != 0;
+    values.projectGiven = projectFlag != 0;
+    values.userGiven = userFlag != 0;
+    return values.listGiven;
+}
+
 void frmView::GatherMessageFiles(modView::CommandMessage& m, bool& ownListFile) {
     ownListFile = false;
     if (m.command == "MULTVIEW") {
@@ -153,16 +165,7 @@ void frmView::GatherMessageFiles(modView::CommandMessage& m, bool& ownListFile) 
             ownListFile = true;
         }
     } else if (m.command == "CMDLINE" && !m.parameterFile.empty()) {
-        std::int16_t keyFlag = 0, listFlag = 0, projectFlag = 0, userFlag = 0;
-        Get_TLQ_Parameters(m.parameterFile, m.key, keyFlag, m.listFile, listFlag, m.project,
-                           projectFlag, m.userId, userFlag, m.password, 1);
-        m.keyGiven = keyFlag != 0;
-        m.listGiven = listFlag != 0;
-        // The key list a parameter file gives is one the window made.
-        ownListFile = m.listGiven;
-        m.projectGiven = projectFlag != 0;
-        m.userGiven = userFlag != 0;
-        m.keyRefused = m.keyGiven && !modView::IsSendableKey(m.key);
+        ownListFile = ReadParameterFile(m);
     }
     if (m.command == "KEYWORDS") QuerySrchStr = m.keywords;
 }

@@ -56,16 +56,7 @@ MainOutcome Main(const std::vector<std::string>& arguments,
 void CarryOutCommandLine(viewer::frmView& window, const std::string& commandLine) {
     CommandLineValues v = ParseCommandLine(commandLine, CommandLineSource::Startup);
     bool ownListFile = false;
-    if (!v.parameterFile.empty()) {
-        std::int16_t keyFlag = 0, listFlag = 0, projectFlag = 0, userFlag = 0;
-        window.Get_TLQ_Parameters(v.parameterFile, v.key, keyFlag, v.listFile, listFlag, v.project,
-                                  projectFlag, v.userId, userFlag, v.password, 1);
-        v.keyGiven = keyFlag != 0;
-        v.listGiven = listFlag != 0;
-        ownListFile = v.listGiven;
-        v.projectGiven = projectFlag != 0;
-        v.userGiven = userFlag != 0;
-    }
+    if (!v.parameterFile.empty()) ownListFile = window.ReadParameterFile(v);
     if (v.keywordsGiven) window.QuerySrchStr = v.keywords;
     viewer::ViewerSession& session = *window.TalqAPi;
 
