@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <exception>
 
@@ -202,7 +203,15 @@ bool CommandEngine::CheckUser(const std::string& user, const std::string& passwo
     if (user.empty()) return false;
     Statement s(db_, "SELECT password, disabled FROM users WHERE user_id = ?");
     s.Bind(1, user);
-    return s.Step() && s.Int(1) == 0 && s.Text(0) == password;
+    if (!s.Step() || s.Int(1) != 0) return false;
+    // Without regard to case: clients upper-case the password of a login
+    // from a command line or a parameter file.
+    const std::string stored = s.Text(0);
+    return stored.size() == password.size() &&
+           std::equal(stored.begin(), stored.end(), password.begin(), [](char a, char b) {
+               return std::toupper(static_cast<unsigned char>(a)) ==
+                      std::toupper(static_cast<unsigned char>(b));
+           });
 }
 
 }  // namespace docserver

@@ -1,10 +1,15 @@
-// The program's entry: creates the main window and runs it.
+// The program's entry: the start-up routine, then the event loop for as
+// long as the main window is up.
 
 #include <QApplication>
 
+#include <string>
+#include <vector>
+
 #include "platform/prompts.h"
+#include "platform/text_codec.h"
 #include "platform/widgets/qt_prompts.h"
-#include "viewer/widgets/frm_view.h"
+#include "viewer/widgets/startup.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -12,8 +17,21 @@ int main(int argc, char* argv[]) {
     platform::QtPrompts prompts;
     platform::InstallPrompts(prompts);
 
-    viewer::frmView window;
-    window.Form_Load();
-    window.show();
-    return QApplication::exec();
+    // What Qt leaves of the arguments, in the program's code page.
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments.push_back(platform::FromQString(QString::fromLocal8Bit(argv[i])));
+    }
+    switch (modView::Main(arguments)) {
+        case modView::MainOutcome::HandedOver:
+            return 0;
+        case modView::MainOutcome::NotLoaded:
+            return 1;
+        case modView::MainOutcome::Running:
+            break;
+    }
+    const int rc = QApplication::exec();
+    delete modView::gViewerForm;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return rc;
 }

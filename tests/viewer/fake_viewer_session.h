@@ -189,6 +189,26 @@ struct FakeViewerSession : viewer::ViewerSession {
                    ? 0
                    : static_cast<std::int32_t>(std::count(tagPool.begin(), tagPool.end(), ',') + 1);
     }
+
+    // The login without dialogs: "mode|timeout" per connection, "user|password" per login.
+    bool connectSucceeds = true;
+    std::vector<std::string> connections, directLogins;
+    std::int32_t requestTimeout = 0;
+    std::string printMessage;
+    bool OpenTalqConnection(std::int16_t mode, const std::string&, const std::string&, std::int32_t,
+                            std::int32_t, std::int32_t, std::int32_t timeout) override {
+        connections.push_back(std::to_string(mode) + "|" + std::to_string(timeout));
+        userValid = projectValid = false;
+        return connectSucceeds;
+    }
+    void SetTimeout(std::int32_t seconds) override { requestTimeout = seconds; }
+    bool TalqLogin(const std::string& user, const std::string& password, std::int16_t) override {
+        directLogins.push_back(user + "|" + password);
+        userValid = loginSucceeds;
+        return loginSucceeds;
+    }
+    void CloseTalqConnection() override { userValid = projectValid = false; }
+    std::string PrintMessage() override { return printMessage; }
 };
 
 }  // namespace testsupport

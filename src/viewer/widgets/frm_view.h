@@ -16,7 +16,9 @@
 #include "annotations/annotation_rec.h"
 #include "foundation/big_string.h"
 #include "navigation/query_record.h"
+#include "platform/dde.h"
 #include "platform/draw_surface.h"
+#include "viewer/command_messages.h"
 #include "viewer/gdi_lead.h"
 #include "viewer/image_view_transform.h"
 #include "viewer/main_window_layout.h"
@@ -149,6 +151,27 @@ class frmView : public QMainWindow {
     void SortQueryByDate();
     void OpenQueryFile(const std::string& file, bool& ok);
 
+    // ---- Command messages and parameter files ----
+    void Process_Message_String(const std::string& szMsg);
+    void Get_TLQ_Parameters(const std::string& fileName, std::string& ImgKey,
+                            std::int16_t& ikey_flag, std::string& filename,
+                            std::int16_t& query_flag, std::string& PrjName,
+                            std::int16_t& selprj_flag, std::string& usrid, std::int16_t& login_flag,
+                            std::string& usrpwrd, std::int16_t delete_flag);
+    // Reads the parameter file that values names into them; true when it gave a
+    // key list the window made.
+    bool ReadParameterFile(modView::CommandLineValues& values);
+    // The login a command line asks for: access mode 1, no dialogs.
+    void CommandLineLogin(const std::string& userId, const std::string& password);
+    // Shows a key handed in by another program; one holding a separator of
+    // the server's wire is answered as not found and never sent.
+    bool ShowHandedKey(const std::string& key);
+    bool IsRequestInProcess() { return RequestInProcess(); }
+
+    // ---- Link to the document database program ----
+    void mnuLink_Click();
+    void Img_ConDB_Click(int Index);
+
     // ---- Shared fields ----
     std::unique_ptr<ViewerSession> TalqAPi;
     std::unique_ptr<cGdiLead> ImgObj;
@@ -197,6 +220,7 @@ class frmView : public QMainWindow {
     std::int32_t Conc_Ctrls_Start = 0;
     std::string DDE_LINK;
     std::int16_t RedactMode = 0;
+    modView::MessageQueue MessageQueue;
 
     // Page on display.
     std::int32_t g_ImgWidth = 0, g_ImgHeight = 0, g_ImgBpp = 0, g_ImgDPI = 0;
@@ -287,6 +311,8 @@ class frmView : public QMainWindow {
     SurfacePane* picZoom2 = nullptr;
     QComboBox* cboZoom2 = nullptr;
     std::array<QToolButton*, 3> TBZoom{};
+    std::array<QToolButton*, 3> Img_ConDB{};
+    platform::DdeClient ddectl;
     // Back buffers of the page and of the zoom window.
     platform::DrawSurface picImage2, picImage3;
     QImage picSticky, picClip, picPrint;
@@ -315,6 +341,13 @@ class frmView : public QMainWindow {
     void BuildControls();
     void BuildMenus();
     void BuildIcons();
+    void BuildLinkButtons();
+    void PlaceLinkButtons();
+    // The interpreter's steps for one message.
+    void GatherMessageFiles(modView::CommandMessage& m, bool& ownListFile);
+    void CarryOutMessage(modView::CommandMessage& m, bool ownListFile);
+    // The folder of files the window makes for itself.
+    std::string PrivateFolder();
     ViewerSession& Session();
     bool RequestInProcess();
     // Beeps and answers true while a request runs.

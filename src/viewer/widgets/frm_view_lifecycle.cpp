@@ -44,6 +44,7 @@ frmView::frmView(SessionFactory makeSession, QWidget* parent)
     BuildIcons();
     BuildControls();
     BuildMenus();
+    BuildLinkButtons();
 }
 
 frmView::~frmView() {

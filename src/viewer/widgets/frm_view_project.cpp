@@ -10,6 +10,7 @@
 
 #include "foundation/fields.h"
 #include "foundation/number_text.h"
+#include "platform/prompts.h"
 #include "platform/text_codec.h"
 #include "viewer/widgets/frm_view.h"
 
@@ -60,6 +61,9 @@ void frmView::ClearProjectViews() {
 
 namespace {
 
+// Ten navigation buttons and two more of 360 twips each.
+constexpr std::int32_t kNavigationButtonsWidth = 12 * 360;
+
 std::int32_t LevelAt(const std::string& levels, int position) {
     return static_cast<std::int32_t>(mVBUtil::Val(mVBUtil::GetField("|", levels, position)));
 }
@@ -83,6 +87,13 @@ void frmView::LoadProjectViews() {
     bQuesterActive = false;
     NavButtonLevel.fill(0);
     RedactMode = 0;
+    DDE_LINK = session.IsProjectValid() ? mVBUtil::TrimSpaces(session.BackWardLink()) : "";
+    g_bBackLink = !DDE_LINK.empty();
+    mnuLink->setEnabled(g_bBackLink);
+    mnuLink->setChecked(g_bBackLink);
+    // The link's buttons stand right of the navigation buttons.
+    Conc_Ctrls_Start = kNavigationButtonsWidth;
+    PlaceLinkButtons();
     if (!session.IsProjectValid()) return;
 
     const std::int32_t mask = lBehaviorFlags;
@@ -117,10 +128,6 @@ void frmView::LoadProjectViews() {
         NavButtonLevel[static_cast<size_t>(slot) + 1] = LevelAt(levels, i);
     }
 
-    DDE_LINK = mVBUtil::TrimSpaces(session.BackWardLink());
-    g_bBackLink = !DDE_LINK.empty();
-    mnuLink->setEnabled(g_bBackLink);
-    mnuLink->setChecked(g_bBackLink);
     mnuStsDate->setEnabled((session.FullText() & 8) != 0);
     setWindowTitle(platform::ToQString("Project: " + session.ProjectName()));
 }
@@ -140,6 +147,9 @@ void frmView::BuildFullPositionText(const std::string&, const std::string&,
     positionText.clear();
 }
 
-void frmView::PrintSelection() {}
+void frmView::PrintSelection() {
+    platform::MsgBox("Printing is not available: nothing was printed.", platform::vbExclamation,
+                     "Warning");
+}
 
 }  // namespace viewer

@@ -169,5 +169,25 @@ bool TalqViewerSession::RemotePassThrough(const std::string& command, std::strin
 std::int32_t TalqViewerSession::GetTagList(std::string& list) {
     return api_->GetTagList(list);
 }
+bool TalqViewerSession::OpenTalqConnection(std::int16_t accessMode, const std::string& domain,
+                                           const std::string& ipAddress, std::int32_t ipPort,
+                                           std::int32_t localPortBase, std::int32_t networkCard,
+                                           std::int32_t timeout) {
+    return api_->OpenTalqConnection(accessMode, domain, ipAddress, ipPort, localPortBase,
+                                    networkCard, timeout);
+}
+void TalqViewerSession::SetTimeout(std::int32_t seconds) {
+    api_->timeout(seconds);
+}
+bool TalqViewerSession::TalqLogin(const std::string& userId, const std::string& password,
+                                  std::int16_t clientCode) {
+    return api_->TalqLogin(userId, password, clientCode);
+}
+void TalqViewerSession::CloseTalqConnection() {
+    api_->CloseTalqConnection();
+}
+std::string TalqViewerSession::PrintMessage() {
+    return api_->PrintMessage();
+}
 
 }  // namespace viewer

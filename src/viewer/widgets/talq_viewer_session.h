@@ -76,6 +76,15 @@ class TalqViewerSession : public ViewerSession {
     bool RemotePassThrough(const std::string& command, std::string& reply,
                            bool skipSessionCheck) override;
     std::int32_t GetTagList(std::string& list) override;
+    bool OpenTalqConnection(std::int16_t accessMode, const std::string& domain,
+                            const std::string& ipAddress, std::int32_t ipPort,
+                            std::int32_t localPortBase, std::int32_t networkCard,
+                            std::int32_t timeout) override;
+    void SetTimeout(std::int32_t seconds) override;
+    bool TalqLogin(const std::string& userId, const std::string& password,
+                   std::int16_t clientCode) override;
+    void CloseTalqConnection() override;
+    std::string PrintMessage() override;
 
   private:
     std::unique_ptr<TalqClientAPI> api_;

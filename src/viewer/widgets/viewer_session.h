@@ -76,6 +76,17 @@ class ViewerSession : public navigation::QueryApi {
     // ---- Leaving a project: the concept search and the local temporary files ----
     virtual void QuesterClearSearch() = 0;
     virtual void CleanUpTempFileList() = 0;
+
+    // ---- The login a command line asks for, without dialogs ----
+    virtual bool OpenTalqConnection(std::int16_t accessMode, const std::string& domain,
+                                    const std::string& ipAddress, std::int32_t ipPort,
+                                    std::int32_t localPortBase, std::int32_t networkCard,
+                                    std::int32_t timeout) = 0;
+    virtual void SetTimeout(std::int32_t seconds) = 0;
+    virtual bool TalqLogin(const std::string& userId, const std::string& password,
+                           std::int16_t clientCode) = 0;
+    virtual void CloseTalqConnection() = 0;
+    virtual std::string PrintMessage() = 0;
 };
 
 class DisconnectedSession : public ViewerSession {
@@ -147,6 +158,14 @@ class DisconnectedSession : public ViewerSession {
         list.clear();
         return 0;
     }
+    bool OpenTalqConnection(std::int16_t, const std::string&, const std::string&, std::int32_t,
+                            std::int32_t, std::int32_t, std::int32_t) override {
+        return false;
+    }
+    void SetTimeout(std::int32_t) override {}
+    bool TalqLogin(const std::string&, const std::string&, std::int16_t) override { return false; }
+    void CloseTalqConnection() override {}
+    std::string PrintMessage() override { return {}; }
 };
 
 }  // namespace viewer

@@ -1,0 +1,92 @@
+#include "viewer/widgets/frm_dde.h"
+
+#include <QApplication>
+#include <QWidget>
+
+#include "platform/prompts.h"
+#include "viewer/widgets/frm_view.h"
+
+namespace viewer {
+
+frmDDE::frmDDE(QObject* parent)
+    : QObject(parent), lock_(kViewerApplication), server_(kViewerApplication, kViewerTopic) {
+    setObjectName(QStringLiteral("DDE Messaging Form"));
+    Timer1.setInterval(100);
+    connect(&Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+    server_.SetExecuteHandler([this](const std::string& text) { return Form_LinkExecute(text); });
+    server_.SetPokeHandler([this](const std::string& item, const std::string& text) {
+        return Form_LinkPoke(item, text);
+    });
+    server_.SetFrontHandler([this] { return Form_LinkFront(); });
+}
+
+frmDDE::~frmDDE() {
+    server_.Close();
+}
+
+bool frmDDE::IsFirstInstance() {
+    return lock_.Acquire();
+}
+
+bool frmDDE::Form_Load() {
+    return server_.Listen(lock_.Held());
+}
+
+bool frmDDE::QueueDdeMessage(const std::string& message) {
+    if (!queue_.Append(message)) {
+        // Not from inside the handler: the sender waits for its answer.
+        QTimer::singleShot(0, this, [] { platform::MsgBox("DDE error: Too many messages"); });
+        return false;
+    }
+    Timer1.setInterval(100);
+    Timer1.start();
+    return true;
+}
+
+platform::DdeResult frmDDE::Form_LinkExecute(const std::string& CmdStr) {
+    for (const std::string& message : modView::MessagesForExecute(CmdStr)) {
+        if (!QueueDdeMessage(message)) {
+            return platform::DdeResult::Failure(platform::kDdeBusy, "Too many messages");
+        }
+    }
+    return platform::DdeResult::Success();
+}
+
+platform::DdeResult frmDDE::Form_LinkPoke(const std::string& item, const std::string& text) {
+    std::string message;
+    if (!modView::MessageForPoke(item, text, message)) {
+        return platform::DdeResult::Failure(platform::kDdeNotHandled, "No such item: " + item);
+    }
+    if (!message.empty() && !QueueDdeMessage(message)) {
+        return platform::DdeResult::Failure(platform::kDdeBusy, "Too many messages");
+    }
+    return platform::DdeResult::Success();
+}
+
+platform::DdeResult frmDDE::Form_LinkFront() {
+    if (Viewer) {
+        if (Viewer->isMinimized()) Viewer->showNormal();
+        Viewer->raise();
+        Viewer->activateWindow();
+    }
+    return platform::DdeResult::Success();
+}
+
+void frmDDE::Timer1_Timer() {
+    if (!Viewer) return;
+    if (Viewer->AbortNow != 0) {
+        Timer1.stop();
+        return;
+    }
+    if (Viewer->IsRequestInProcess()) return;
+    // A dialog the interpreter did not open may hold an edit of the page on
+    // display; the message waits until it closes.
+    if (QApplication::activeModalWidget() != nullptr && Viewer->MessageInProcess == 0) return;
+    if (queue_.Empty()) {
+        Timer1.stop();
+        return;
+    }
+    Viewer->Process_Message_String(queue_.TakeFirst());
+}
+
+}  // namespace viewer

@@ -1,0 +1,268 @@
+// The interpreter of command messages from other programs and the
+// parameter file reader.
+
+#include <QFile>
+#include <QMetaObject>
+#include <QRandomGenerator>
+#include <QTime>
+
+#include <exception>
+#include <fstream>
+#include <sstream>
+
+#include "foundation/number_text.h"
+#include "platform/prompts.h"
+#include "platform/rounding.h"
+#include "platform/text_codec.h"
+#include "platform/user_dirs.h"
+#include "viewer/parameter_file.h"
+#include "viewer/startup_command_line.h"
+#include "viewer/widgets/frm_view.h"
+
+namespace viewer {
+namespace {
+
+std::int32_t NumberOf(const std::string& text) {
+    return platform::RoundToInt(mVBUtil::Val(text));
+}
+
+void RemoveFile(const std::string& path) {
+    if (!path.empty()) QFile::remove(platform::ToQString(path));
+}
+
+bool ReadWholeFile(const std::string& path, std::string& text) {
+    std::ifstream in(platform::ToQString(path).toLocal8Bit().toStdString(), std::ios::binary);
+    if (!in) return false;
+    std::ostringstream all;
+    all << in.rdbuf();
+    text = all.str();
+    return !in.bad();
+}
+
+// The name of a file without its folder and its last extension.
+std::string FileStem(const std::string& path) {
+    const size_t slash = path.find_last_of("/\\");
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos) name.resize(dot);
+    return name.empty() ? "KEYS" : name;
+}
+
+}  // namespace
+
+std::string frmView::PrivateFolder() {
+    // The session's own folder goes with the session, and what lies in it.
+    const std::string sample = Session().CreateLocalTempFile(1);
+    const size_t slash = sample.find_last_of('/');
+    if (slash != std::string::npos && slash > 0) return sample.substr(0, slash);
+    return platform::RuntimeDir();
+}
+
+void frmView::CommandLineLogin(const std::string& userId, const std::string& password) {
+    ViewerSession& session = Session();
+    BlockInput();
+    if (session.OpenTalqConnection(1, szDomain, szIPAddress, NumberOf(szPort),
+                                   NumberOf(szLocalPort), NumberOf(szNetworkCard), 10)) {
+        session.SetTimeout(15);
+        szUserID = userId;
+        szPassword = password;
+        session.TalqLogin(szUserID, szPassword, 1);
+    }
+    UnblockInput();
+}
+
+bool frmView::ShowHandedKey(const std::string& key) {
+    if (!modView::IsSendableKey(key)) {
+        platform::Beep();
+        platform::MsgBox(key + " ImageKey not found.", platform::vbCritical, "Warning");
+        return false;
+    }
+    return DisplayImage(key);
+}
+
+void frmView::Get_TLQ_Parameters(const std::string& fileName, std::string& ImgKey,
+                                 std::int16_t& ikey_flag, std::string& filename,
+                                 std::int16_t& query_flag, std::string& PrjName,
+                                 std::int16_t& selprj_flag, std::string& usrid,
+                                 std::int16_t& login_flag, std::string& usrpwrd,
+                                 std::int16_t delete_flag) {
+    const std::string path = modView::StripEnclosingQuotes(fileName);
+    std::string text;
+    if (!ReadWholeFile(path, text)) {
+        platform::Beep();
+        platform::MsgBox(path, platform::vbCritical, "Unable to Open File");
+        return;
+    }
+    const modView::ParameterFileValues v = modView::ParseParameterFile(text);
+
+    // Several keys become a key list of our own, never a file beside the
+    // parameter file that may belong to someone else.
+    if (v.keys.size() >= 2) {
+        const std::string list = modView::CreateNewFile(PrivateFolder(), FileStem(path) + ".TMP",
+                                                        modView::KeyListText(v.keys));
+        if (list.empty()) {
+            platform::Beep();
+            platform::MsgBox(path, platform::vbCritical, "Unable to Create File");
+            return;
+        }
+        filename = list;
+        query_flag = 1;
+    } else if (v.keys.size() == 1) {
+        ImgKey = v.keys.front();
+        ikey_flag = 1;
+    }
+    if (v.projectGiven) {
+        PrjName = v.project;
+        selprj_flag = 1;
+    }
+    if (v.userGiven) {
+        usrid = v.userId;
+        login_flag = 1;
+    }
+    if (v.passwordGiven) usrpwrd = v.password;
+    if (v.keywordsGiven) QuerySrchStr = v.keywords;
+
+    if (delete_flag == 1 && !v.keepFile) RemoveFile(path);
+
+    modView::ServerAddress next;
+    if (modView::ParameterFileSwitchesServer(v, {szIPAddress, szPort, szDomain}, next)) {
+        szIPAddress = next.ip;
+        szPort = next.port;
+        szDomain = next.domain;
+        if (MainFormLoaded != 0) {
+            ClearProjectViews();
+            Session().CloseTalqConnection();
+        }
+        szUserID.clear();
+        szPassword.clear();
+    }
+}
+
+bool frmView::ReadParameterFile(modView::CommandLineValues& values) {
+    std::int16_t keyFlag = 0, listFlag = 0, projectFlag = 0, userFlag = 0;
+    Get_TLQ_Parameters(values.parameterFile, values.key, keyFlag, values.listFile, listFlag,
+                       values.project, projectFlag, values.userId, userFlag, values.password, 1);
+    values.keyGiven = keyFlag != 0;
+    values.keyRefused = values.keyGiven && !modView::IsSendableKey(values.key);
+    values.listGiven = listFlag != 0;
+    values.projectGiven = projectFlag != 0;
+    values.userGiven = userFlag != 0;
+    return values.listGiven;
+}
+
+void frmView::GatherMessageFiles(modView::CommandMessage& m, bool& ownListFile) {
+    ownListFile = false;
+    if (m.command == "MULTVIEW") {
+        const QTime now = QTime::currentTime();
+        const std::string name =
+            modView::MultViewFileName(static_cast<int>(QRandomGenerator::global()->bounded(10000)),
+                                      now.hour(), now.minute(), now.second());
+        const std::string list =
+            modView::CreateNewFile(PrivateFolder(), name, modView::KeyListText(m.listKeys));
+        if (!list.empty()) {
+            m.listFile = list;
+            m.listGiven = true;
+            ownListFile = true;
+        }
+    } else if (m.command == "CMDLINE" && !m.parameterFile.empty()) {
+        ownListFile = ReadParameterFile(m);
+    }
+    if (m.command == "KEYWORDS") QuerySrchStr = m.keywords;
+}
+
+void frmView::CarryOutMessage(modView::CommandMessage& m, bool ownListFile) {
+    if (m.userGiven && (modView::UpperCaseText(m.userId) != modView::UpperCaseText(szUserID) ||
+                        modView::UpperCaseText(m.password) != modView::UpperCaseText(szPassword))) {
+        BlockInput();
+        ClearProjectViews();
+        CommandLineLogin(m.userId, m.password);
+        UnblockInput();
+    }
+    if (!Session().IsUserValid()) DoLogin();
+    if (Session().IsUserValid()) {
+        if (m.projectGiven && Session().IsProjectValid() &&
+            modView::UpperCaseText(Session().ProjectName()) == m.project) {
+            m.projectGiven = false;
+        }
+        if (m.projectGiven) {
+            BlockInput();
+            ClearProjectViews();
+            szProjectName.clear();
+            if (Session().SelectProject(m.project)) {
+                szProjectName = m.project;
+                LoadProjectViews();
+            }
+            UnblockInput();
+        }
+        if (!Session().IsProjectValid()) mnu_project_Click();
+    }
+    const bool projectOpen = Session().IsUserValid() && Session().IsProjectValid();
+    if (projectOpen) {
+        if (m.keyGiven) ShowHandedKey(m.key);
+        if (m.listGiven) {
+            bool ok = false;
+            OpenQueryFile(m.listFile, ok);
+            RemoveFile(m.listFile);
+        }
+        if (m.printFlag > 0 && ShowHandedKey(m.key)) {
+            g_PrinterType = 0;
+            g_PrintMode = 0;
+            g_PrintRange = static_cast<std::int16_t>(m.printFlag - 1);
+            g_PrintFlags = 9;
+            const std::string message = Session().PrintMessage();
+            if (!message.empty()) {
+                g_szPrintMsg = message;
+                g_PrintFlags += 2048;
+            }
+            PrintSelection();
+        }
+        if (m.keywordsGiven && g_ValidImage == 1) RedisplayImage();
+    } else if (ownListFile) {
+        RemoveFile(m.listFile);
+    }
+}
+
+void frmView::Process_Message_String(const std::string& szMsg) {
+    if (!szMsg.empty() && !MessageQueue.Append(szMsg)) {
+        platform::MsgBox("Unable to process message");
+        return;
+    }
+    if (MessageInProcess != 0 || RequestInProcess() || AbortNow != 0 || MainFormLoaded == 0) {
+        return;
+    }
+    MessageInProcess = 1;
+    while (!MessageQueue.Empty() && AbortNow == 0 && MainFormLoaded != 0) {
+        modView::CommandMessage m = modView::ParseCommandMessage(MessageQueue.First());
+        if (m.command == "EXIT") {
+            MessageQueue.Clear();
+            MessageInProcess = 0;
+            AbortNow = 1;
+            // Closed once this call and its callers have returned.
+            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+            return;
+        }
+        bool ownListFile = false;
+        try {
+            GatherMessageFiles(m, ownListFile);
+        } catch (const std::exception&) {
+            m.errorCode = -1;
+        }
+        if (m.errorCode == 0 || m.errorCode == -1) {
+            try {
+                CarryOutMessage(m, ownListFile);
+            } catch (const std::exception&) {
+                m.errorCode = -1;
+            }
+        } else {
+            platform::Beep();
+            platform::MsgBox(
+                "Error #" + std::to_string(m.errorCode) + " in processing Clipboard Command",
+                platform::vbCritical, "Error");
+        }
+        MessageQueue.RemoveFirst();
+    }
+    MessageInProcess = 0;
+    if (isMinimized()) showNormal();
+}
+
+}  // namespace viewer
