@@ -1,5 +1,7 @@
 #include "path_confine.h"
 
+#include <sys/stat.h>
+
 #include <climits>
 #include <cstdlib>
 #include <vector>
@@ -51,6 +53,13 @@ bool ConfinePath(const std::string& systemDir, const std::string& name, std::str
         probe = probe.substr(0, probe.rfind('/'));
     }
     if (real.empty()) return false;
+    // The first missing part must be truly missing: a dangling link there
+    // would let a later write create its target outside the directory.
+    if (probe.size() < path.size()) {
+        std::size_t next = path.find('/', probe.size() + 1);
+        struct stat st{};
+        if (::lstat(path.substr(0, next).c_str(), &st) == 0) return false;
+    }
     if (real != root && real.compare(0, root.size() + 1, root + "/") != 0) return false;
     fullPath = path;
     return true;

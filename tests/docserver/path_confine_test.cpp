@@ -43,4 +43,14 @@ TEST(PathConfine, RefusesALinkThatLeadsOut) {
     EXPECT_TRUE(ConfinePath(dir.Path(), "in/new/file", path));
 }
 
+TEST(PathConfine, RefusesADanglingLinkWhoseTargetWouldBeCreatedOutside) {
+    testsupport::ScopedTempDir dir;
+    testsupport::ScopedTempDir outside;
+    std::string target = outside.Path() + "/planted";
+    ASSERT_EQ(::symlink(target.c_str(), (dir.Path() + "/tmp.TMP").c_str()), 0);
+    std::string path;
+    EXPECT_FALSE(ConfinePath(dir.Path(), "tmp.TMP", path));
+    EXPECT_FALSE(ConfinePath(dir.Path(), "tmp.TMP/below", path));
+}
+
 }  // namespace
