@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <vector>
 
 namespace docserver {
 
@@ -14,6 +15,21 @@ inline bool ParseCount(const std::string& text, std::int64_t& value) {
         if (c < '0' || c > '9') return false;
     value = std::stoll(text);
     return true;
+}
+
+// Every piece between separators, empty ones included.
+inline std::vector<std::string> Split(const std::string& text, char sep) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (true) {
+        std::size_t at = text.find(sep, start);
+        if (at == std::string::npos) {
+            parts.push_back(text.substr(start));
+            return parts;
+        }
+        parts.push_back(text.substr(start, at - start));
+        start = at + 1;
+    }
 }
 
 // The time stamp rows of the database carry (UTC).

@@ -12,6 +12,7 @@
 #include <sqlite3.h>
 
 #include "command_engine.h"
+#include "engine_text.h"
 
 namespace docserver {
 namespace {
@@ -25,20 +26,6 @@ std::int64_t Number(const std::string& text) {
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9' && value < 1000000000; ++i)
         value = value * 10 + (text[i] - '0');
     return negative ? -value : value;
-}
-
-std::vector<std::string> Split(const std::string& text, char sep) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    while (true) {
-        std::size_t at = text.find(sep, start);
-        if (at == std::string::npos) {
-            parts.push_back(text.substr(start));
-            return parts;
-        }
-        parts.push_back(text.substr(start, at - start));
-        start = at + 1;
-    }
 }
 
 // A temporary file name carries no separators of any kind.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/command_engine.h"
+#include "engine/engine_text.h"
 #include "engine/system_db.h"
 #include "support/scoped_env.h"
 #include "test_system.h"
@@ -12,24 +13,11 @@ namespace {
 
 using docserver::CommandEngine;
 using docserver::ConnectionState;
+using docserver::Split;
 
 constexpr char kSS = 25;
 constexpr char kRS = 24;
 const std::string kP = "ADMIN,SECRET,Demo Project";
-
-std::vector<std::string> Split(const std::string& text, char sep) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    while (true) {
-        std::size_t at = text.find(sep, start);
-        if (at == std::string::npos) {
-            parts.push_back(text.substr(start));
-            return parts;
-        }
-        parts.push_back(text.substr(start, at - start));
-        start = at + 1;
-    }
-}
 
 std::string Key(int n) {
     return testsupport::PageKey(n);

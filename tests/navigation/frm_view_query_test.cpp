@@ -17,22 +17,14 @@
 #include "platform/event_pump.h"
 #include "support/fake_dialog_runner.h"
 #include "support/scripted_dialog.h"
+#include "support/test_images.h"
 #include "viewer/frm_view_fixture.h"
 
 namespace {
 
 using testsupport::PageKey;
+using testsupport::PngBytes;
 using testsupport::ScriptedMaker;
-
-std::string PngBytes(int w, int h) {
-    QImage page(w, h, QImage::Format_RGB32);
-    page.fill(Qt::white);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    page.save(&buffer, "PNG");
-    return bytes.toStdString();
-}
 
 class QueryPaneTest : public testsupport::FrmViewTest {
   protected:

@@ -2,6 +2,8 @@
 // Page images written by tests and benchmarks: a bitonal CCITT Group 4 TIFF
 // through libtiff, other formats through Qt.
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QImage>
 
 #include <tiffio.h>
@@ -43,6 +45,17 @@ inline bool WriteG4Tiff(const std::string& path, const QImage& page, int dpi) {
     }
     TIFFClose(tif);
     return true;
+}
+
+// A white page of w by h pixels as PNG file bytes.
+inline std::string PngBytes(int w, int h) {
+    QImage page(w, h, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    page.save(&buffer, "PNG");
+    return bytes.toStdString();
 }
 
 }  // namespace testsupport

@@ -12,8 +12,6 @@
 #include <memory>
 #include <string>
 
-#include "demo/demo_database.h"
-#include "demo/demo_system.h"
 #include "engine/system_db.h"
 #include "foundation/mod_registry.h"
 #include "foundation/widgets/generic_dialogs.h"
@@ -24,6 +22,7 @@
 #include "support/scoped_env.h"
 #include "support/scripted_dialog.h"
 #include "support/wait_until.h"
+#include "viewer/demo_suite.h"
 #include "viewer/startup_command_line.h"
 #include "viewer/widgets/frm_dde.h"
 #include "viewer/widgets/frm_view.h"
@@ -32,22 +31,9 @@ namespace {
 
 using docserver::demo::DemoPage;
 
-class CommandsDemoTest : public ::testing::Test {
+class CommandsDemoTest : public testsupport::DemoSuiteTest<CommandsDemoTest> {
   protected:
-    static void SetUpTestSuite() {
-        dir_ = new testsupport::ScopedTempDir();
-        docserver::demo::DemoOptions options;
-        options.seed = 5;
-        options.pages = 60;
-        demo_ =
-            new docserver::demo::DemoSystem(docserver::demo::GenerateDemoSystem(Sys(), options));
-        docserver::demo::WriteDemoSystem(Sys(), *demo_);
-    }
-    static void TearDownTestSuite() {
-        delete demo_;
-        delete dir_;
-    }
-    static std::string Sys() { return dir_->Path() + "/demo"; }
+    static void SetUpTestSuite() { SetUpDemo(5, 60); }
     static const std::string& Key(int i) {
         return demo_->projects.front().pages[static_cast<size_t>(i)].key;
     }
@@ -101,8 +87,6 @@ class CommandsDemoTest : public ::testing::Test {
         return keys;
     }
 
-    static inline testsupport::ScopedTempDir* dir_ = nullptr;
-    static inline docserver::demo::DemoSystem* demo_ = nullptr;
     testsupport::ScopedUserStores stores_;
     platform::ScriptedPrompts prompts;
     platform::ScopedPrompts scoped_;

@@ -10,6 +10,7 @@
 
 #include "foundation/widgets/generic_dialogs.h"
 #include "support/scripted_dialog.h"
+#include "support/test_images.h"
 #include "support/wait_until.h"
 #include "viewer/frm_view_fixture.h"
 #include "viewer/widgets/frm_dde.h"
@@ -17,16 +18,6 @@
 namespace {
 
 using testsupport::FrmViewTest;
-
-std::string PngBytes() {
-    QImage page(40, 30, QImage::Format_RGB32);
-    page.fill(Qt::white);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    page.save(&buffer, "PNG");
-    return bytes.toStdString();
-}
 
 class CommandMessagesTest : public FrmViewTest {
   protected:
@@ -36,7 +27,7 @@ class CommandMessagesTest : public FrmViewTest {
         session->projectName = "ACME";
         session->selectable = {"ACME", "BETA"};
         session->tempFile = dir_.Path() + "/page.img";
-        for (int i = 1; i <= 12; ++i) session->images[Key(i)] = PngBytes();
+        for (int i = 1; i <= 12; ++i) session->images[Key(i)] = testsupport::PngBytes(40, 30);
         dde_.Viewer = window.get();
     }
     static std::string Key(int i) {

@@ -16,8 +16,6 @@
 #include <string>
 
 #include "annotations/annotation_rec.h"
-#include "demo/demo_database.h"
-#include "demo/demo_system.h"
 #include "foundation/mod_registry.h"
 #include "foundation/widgets/generic_dialogs.h"
 #include "platform/draw_surface.h"
@@ -28,6 +26,7 @@
 #include "support/scoped_env.h"
 #include "support/scripted_dialog.h"
 #include "support/server_process.h"
+#include "viewer/demo_suite.h"
 #include "viewer/image_view_transform.h"
 #include "viewer/widgets/frm_view.h"
 #include "viewer/widgets/talq_viewer_session.h"
@@ -41,22 +40,9 @@ constexpr std::int32_t kYellow = 0x00FFFF;
 constexpr int kLocalMode = 2;
 constexpr int kRemoteMode = 0;
 
-class FrmViewDemoTest : public ::testing::Test {
+class FrmViewDemoTest : public testsupport::DemoSuiteTest<FrmViewDemoTest> {
   protected:
-    static void SetUpTestSuite() {
-        dir_ = new testsupport::ScopedTempDir();
-        docserver::demo::DemoOptions options;
-        options.seed = 7;
-        options.pages = 90;
-        demo_ =
-            new docserver::demo::DemoSystem(docserver::demo::GenerateDemoSystem(Sys(), options));
-        docserver::demo::WriteDemoSystem(Sys(), *demo_);
-    }
-    static void TearDownTestSuite() {
-        delete demo_;
-        delete dir_;
-    }
-    static std::string Sys() { return dir_->Path() + "/demo"; }
+    static void SetUpTestSuite() { SetUpDemo(7, 90); }
     static const std::vector<DemoPage>& Pages() { return demo_->projects.front().pages; }
     // Index of the first page of the first half that passes the test.
     template <class Test>
@@ -133,8 +119,6 @@ class FrmViewDemoTest : public ::testing::Test {
 
     std::string Status() const { return window->lblStatus->text().toStdString(); }
 
-    static inline testsupport::ScopedTempDir* dir_ = nullptr;
-    static inline docserver::demo::DemoSystem* demo_ = nullptr;
     testsupport::ScopedUserStores stores_;
     platform::ScriptedPrompts prompts;
     platform::ScopedPrompts scoped_;

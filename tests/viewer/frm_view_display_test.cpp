@@ -3,25 +3,17 @@
 #include <QPlainTextEdit>
 
 #include "support/annotation_box.h"
+#include "support/test_images.h"
 #include "viewer/frm_view_fixture.h"
 
 namespace {
 
 using testsupport::FrmViewTest;
+using testsupport::PngBytes;
 
 constexpr std::int32_t kWhite = 0xFFFFFF;
 constexpr std::int32_t kBlack = 0x000000;
 constexpr std::int32_t kYellow = 0x00FFFF;
-
-std::string PngBytes(int w, int h) {
-    QImage page(w, h, QImage::Format_RGB32);
-    page.fill(Qt::white);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    page.save(&buffer, "PNG");
-    return bytes.toStdString();
-}
 
 std::string ListOf(std::int32_t l, std::int32_t t, std::int32_t r, std::int32_t b,
                    std::int32_t colour) {

@@ -1,6 +1,8 @@
 #include "foundation/widgets/form_dialog.h"
 
 #include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QPushButton>
 
 FormDialog::FormDialog(QWidget* parent) : QDialog(parent) {}
 
@@ -33,4 +35,12 @@ void FormDialog::Unload(int result) {
     Form_Unload();
     unloaded_ = true;
     done(result);
+}
+
+QHBoxLayout* FormDialog::ButtonRow(QPushButton* ok, QPushButton* cancel) {
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    return row;
 }

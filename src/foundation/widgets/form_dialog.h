@@ -5,6 +5,9 @@
 
 #include <QDialog>
 
+class QHBoxLayout;
+class QPushButton;
+
 class FormDialog : public QDialog {
     Q_OBJECT
   public:
@@ -25,6 +28,9 @@ class FormDialog : public QDialog {
     // Closes the dialog with the result.
     void Unload(int result);
     bool IsUnloaded() const { return unloaded_; }
+
+    // OK and Cancel side by side at the right, as every dialog lays them out.
+    static QHBoxLayout* ButtonRow(QPushButton* ok, QPushButton* cancel);
 
     void closeEvent(QCloseEvent* event) override;
 

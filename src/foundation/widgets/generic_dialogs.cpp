@@ -21,14 +21,6 @@ std::string FirstTabField(const std::string& line) {
     return mVBUtil::GetField("\t", line, 1);
 }
 
-QHBoxLayout* ButtonRow(QPushButton* ok, QPushButton* cancel) {
-    auto* row = new QHBoxLayout;
-    row->addStretch();
-    row->addWidget(ok);
-    row->addWidget(cancel);
-    return row;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- frmListBox

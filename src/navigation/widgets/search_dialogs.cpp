@@ -22,14 +22,6 @@ namespace {
 
 const std::string kListSepText(1, '\x1E');
 
-QHBoxLayout* ButtonColumn(QPushButton* ok, QPushButton* cancel) {
-    auto* row = new QHBoxLayout;
-    row->addStretch();
-    row->addWidget(ok);
-    row->addWidget(cancel);
-    return row;
-}
-
 }  // namespace
 
 // ----------------------------------------------------------------- frmSelTag
@@ -183,7 +175,7 @@ frmTxtSrch::frmTxtSrch(QWidget* parent) : FormDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Text1);
     layout->addWidget(Frame1);
-    layout->addLayout(ButtonColumn(cmdOK, cmdCancel));
+    layout->addLayout(ButtonRow(cmdOK, cmdCancel));
     connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
     connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
 }
@@ -235,7 +227,7 @@ frmDtSrch::frmDtSrch(QWidget* parent) : FormDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Frame1);
     layout->addWidget(Frame2);
-    layout->addLayout(ButtonColumn(cmdOK, cmdCancel));
+    layout->addLayout(ButtonRow(cmdOK, cmdCancel));
     connect(Combo1, &QComboBox::currentIndexChanged, this, [this] { Combo1_Click(); });
     connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
     connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });

@@ -53,10 +53,7 @@ frmConfig::frmConfig(QWidget* parent) : FormDialog(parent) {
     auto* menus = new QMenuBar(this);
     mnuHistory = menus->addAction("&History");
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cmdOK);
-    buttons->addWidget(cmdCancel);
+    auto* buttons = ButtonRow(cmdOK, cmdCancel);
     auto* layout = new QVBoxLayout(this);
     layout->setMenuBar(menus);
     layout->addWidget(required);

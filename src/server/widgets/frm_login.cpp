@@ -39,10 +39,7 @@ frmLogin::frmLogin(QWidget* parent) : FormDialog(parent) {
     auto* checks = new QHBoxLayout;
     checks->addWidget(Check1);
     checks->addWidget(Check2);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cmdOK);
-    buttons->addWidget(cmdCancel);
+    auto* buttons = ButtonRow(cmdOK, cmdCancel);
     auto* layout = new QVBoxLayout(this);
     layout->setMenuBar(menus);
     layout->addLayout(form);

@@ -34,10 +34,7 @@ frmNewPswrd::frmNewPswrd(QWidget* parent) : FormDialog(parent) {
     auto* form = new QFormLayout;
     form->addRow("New Password:", Text1);
     form->addRow("Repeat Password:", Text2);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cmdOK);
-    buttons->addWidget(cmdCancel);
+    auto* buttons = ButtonRow(cmdOK, cmdCancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addLayout(buttons);
