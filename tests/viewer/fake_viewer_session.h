@@ -49,11 +49,56 @@ struct FakeViewerSession : viewer::ViewerSession {
         }
         return projectValid;
     }
-    bool NextKey(const std::string& key, int&, std::string& next) override {
-        if (!key.empty() || firstKey.empty()) return false;
-        next = firstKey;
-        return true;
+    // The project's pages in key order; without them only the first key is known.
+    std::vector<std::string> pageKeys;
+    // Keys FindKey answers as found (1) or near (2, with the suggested key).
+    std::map<std::string, std::string> nearKeys;
+    bool NextKey(const std::string& key, int& level, std::string& next) override {
+        if (pageKeys.empty()) {
+            if (!key.empty() || firstKey.empty()) return false;
+            next = firstKey;
+            return true;
+        }
+        if (level != 0) return StepUnit(key, true, next);
+        for (const std::string& k : pageKeys) {
+            if (k > key) {
+                next = k;
+                return true;
+            }
+        }
+        return false;
     }
+    bool PrevKey(const std::string& key, int& level, std::string& prev) override {
+        if (level != 0) return StepUnit(key, false, prev);
+        for (auto it = pageKeys.rbegin(); it != pageKeys.rend(); ++it) {
+            if (key.empty() || *it < key) {
+                prev = *it;
+                return true;
+            }
+        }
+        return false;
+    }
+    // Units at every level other than 0 are the documents.
+    bool StepUnit(const std::string& key, bool forward, std::string& target) {
+        for (size_t i = 0; i < documents.size(); ++i) {
+            if (key < documents[i][0] || key > documents[i][1]) continue;
+            if (forward ? i + 1 >= documents.size() : i == 0) return false;
+            target = documents[forward ? i + 1 : i - 1][0];
+            return true;
+        }
+        return false;
+    }
+    std::int16_t FindKey(const std::string& key, std::string& found) override {
+        if (std::find(pageKeys.begin(), pageKeys.end(), key) != pageKeys.end()) {
+            found = key;
+            return 1;
+        }
+        auto it = nearKeys.find(key);
+        if (it == nearKeys.end()) return 0;
+        found = it->second;
+        return 2;
+    }
+    std::string BndryIcons() override { return "1|2"; }
     std::string BackWardLink() override { return backWardLink; }
     int BndryNbr() override { return projectValid ? bndryNbr : 0; }
     std::string BndryLvls() override { return projectValid ? bndryLvls : ""; }

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QToolButton>
 
 #include <memory>
 #include <string>
@@ -151,29 +152,29 @@ TEST_F(FrmViewDemoTest, LoginAndProjectShowTheFirstPageWithItsPositionAndCaption
     EXPECT_TRUE(prompts.Messages().empty());
 }
 
-TEST_F(FrmViewDemoTest, NextKeyWalksPagesAcrossDocumentsOverTcp) {
+TEST_F(FrmViewDemoTest, PageButtonsWalkPagesAcrossDocumentsAndBackOverTcp) {
     LogInAndOpen("admin", "admin", kRemoteMode);
     ASSERT_EQ(window->g_ValidImage, 1) << Status() << " " << Api().LastError();
+    ASSERT_FALSE(window->NavTBar[1]->isHidden());
     const int docLength = FirstDocumentLength(Pages());
-    std::string key = window->szCurrentKey;
     for (int i = 1; i <= docLength; ++i) {
-        int level = 0;
-        std::string next;
-        ASSERT_TRUE(window->TalqAPi->NextKey(key, level, next));
+        window->NavTBar[1]->click();
         const DemoPage& page = Pages()[static_cast<size_t>(i)];
-        ASSERT_EQ(next, page.key);
-        // As the page buttons do; past the document's end the count starts afresh.
-        ++window->g_iDocPsn;
-        EXPECT_TRUE(window->DisplayImage(next)) << Status();
-        key = next;
+        ASSERT_EQ(window->szCurrentKey, page.key) << Status();
         if (i < docLength) {
             EXPECT_NE(Status().find("(Page " + std::to_string(i + 1) + " of "), std::string::npos)
                 << Status();
         }
     }
     // The page after the first document starts the next one: counted afresh.
-    EXPECT_EQ(window->g_szDocBkey, key);
+    EXPECT_EQ(window->g_szDocBkey, Pages()[static_cast<size_t>(docLength)].key);
     EXPECT_NE(Status().find("(Page 1 of "), std::string::npos) << Status();
+
+    window->NavTBar[0]->click();
+    EXPECT_EQ(window->szCurrentKey, Pages()[static_cast<size_t>(docLength - 1)].key);
+    EXPECT_NE(Status().find("(Page " + std::to_string(docLength) + " of "), std::string::npos)
+        << Status();
+    EXPECT_EQ(prompts.Beeps(), 0);
 }
 
 TEST_F(FrmViewDemoTest, RedactionAndHighlightAreDrawnOverThePage) {

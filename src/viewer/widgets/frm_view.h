@@ -168,6 +168,17 @@ class frmView : public QMainWindow {
     bool ShowHandedKey(const std::string& key);
     bool IsRequestInProcess() { return RequestInProcess(); }
 
+    // ---- Navigation toolbar and key entry (frm_view_navigation.cpp) ----
+    void NavTBar_Click(int Index);
+    void NavTBar_MouseDown(int Index, Qt::MouseButton Button);
+    void NavTBar_MouseMove(int Index);
+    void NavTBar_MouseUp();
+    void picFooter_MouseMove();
+    void MiscTBar_Click(int Index);
+    void MiscTBar_MouseDown(int Index);
+    void MiscTBar_MouseMove(int Index);
+    void MiscTBar_MouseUp();
+
     // ---- Link to the document database program ----
     void mnuLink_Click();
     void Img_ConDB_Click(int Index);
@@ -312,6 +323,12 @@ class frmView : public QMainWindow {
     QComboBox* cboZoom2 = nullptr;
     std::array<QToolButton*, 3> TBZoom{};
     std::array<QToolButton*, 3> Img_ConDB{};
+    std::array<QToolButton*, 10> NavTBar{};
+    std::array<QToolButton*, 2> MiscTBar{};
+    // Set by a right button going down on NavTBar; the next click reads it.
+    std::int16_t NavRightButton = 0;
+    // Whether a frame is drawn and around which button, per toolbar.
+    std::int16_t NavFrameOn = 0, NavFrameButton = 0, MiscFrameOn = 0, MiscFrameButton = 0;
     platform::DdeClient ddectl;
     // Back buffers of the page and of the zoom window.
     platform::DrawSurface picImage2, picImage3;
@@ -342,6 +359,14 @@ class frmView : public QMainWindow {
     void BuildMenus();
     void BuildIcons();
     void BuildLinkButtons();
+    void BuildNavigationButtons();
+    // Places a footer button at a left position in twips and shows it.
+    void PlaceFooterButton(QToolButton* button, std::int32_t left);
+    void ResetToolbarButtons();
+    // Access levels and navigation buttons of a valid project; gives the
+    // left edge, in twips, where the link's buttons start.
+    std::int32_t LoadProjectLevels(ViewerSession& session, const std::string& levels,
+                                   int levelCount);
     void PlaceLinkButtons();
     // The interpreter's steps for one message.
     void GatherMessageFiles(modView::CommandMessage& m, bool& ownListFile);

@@ -45,6 +45,7 @@ frmView::frmView(SessionFactory makeSession, QWidget* parent)
     BuildControls();
     BuildMenus();
     BuildLinkButtons();
+    BuildNavigationButtons();
 }
 
 frmView::~frmView() {

@@ -6,7 +6,10 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QToolButton>
+
 #include <QSignalBlocker>
+#include <algorithm>
 
 #include "foundation/fields.h"
 #include "foundation/number_text.h"
@@ -47,6 +50,8 @@ void frmView::ClearProjectViews() {
     g_iDocCnt = 0;
     g_Hscroll = g_Vscroll = 0;
     g_ValidImage = 0;
+    for (QToolButton* b : NavTBar) b->hide();
+    for (QToolButton* b : MiscTBar) b->hide();
     TagPal_Active = 0;
     Query_Active = 0;
     RedactMode = 0;
@@ -60,9 +65,6 @@ void frmView::ClearProjectViews() {
 }
 
 namespace {
-
-// Ten navigation buttons and two more of 360 twips each.
-constexpr std::int32_t kNavigationButtonsWidth = 12 * 360;
 
 std::int32_t LevelAt(const std::string& levels, int position) {
     return static_cast<std::int32_t>(mVBUtil::Val(mVBUtil::GetField("|", levels, position)));
@@ -86,16 +88,28 @@ void frmView::LoadProjectViews() {
     g_iLimit3rdLvl = 0;
     bQuesterActive = false;
     NavButtonLevel.fill(0);
+    for (size_t i = 2; i < NavTBar.size(); ++i) NavTBar[i]->hide();
+    for (QToolButton* b : MiscTBar) b->hide();
+    PlaceFooterButton(NavTBar[0], 1080);
+    PlaceFooterButton(NavTBar[1], 1320);
     RedactMode = 0;
+    std::int32_t anchor = 1800;
+    if (session.IsProjectValid()) anchor = LoadProjectLevels(session, levels, levelCount);
+
     DDE_LINK = session.IsProjectValid() ? mVBUtil::TrimSpaces(session.BackWardLink()) : "";
     g_bBackLink = !DDE_LINK.empty();
     mnuLink->setEnabled(g_bBackLink);
     mnuLink->setChecked(g_bBackLink);
-    // The link's buttons stand right of the navigation buttons.
-    Conc_Ctrls_Start = kNavigationButtonsWidth;
+    Conc_Ctrls_Start = anchor;
     PlaceLinkButtons();
     if (!session.IsProjectValid()) return;
 
+    mnuStsDate->setEnabled((session.FullText() & 8) != 0);
+    setWindowTitle(platform::ToQString("Project: " + session.ProjectName()));
+}
+
+std::int32_t frmView::LoadProjectLevels(ViewerSession& session, const std::string& levels,
+                                        int levelCount) {
     const std::int32_t mask = lBehaviorFlags;
     g_RestrictAnnotations = session.AreAnnotationsRestricted()    ? 2
                             : !session.AreAnnotationsOkToModify() ? 1
@@ -111,6 +125,7 @@ void frmView::LoadProjectViews() {
     g_LimitNav = ((session.UserProjectSecurity() & 0x40000) != 0 || (mask & 0x8) != 0) ? 1 : 0;
     // Button pairs for the levels from the last position down to `lowest`.
     int lowest = 1;
+    std::int32_t x = 1020;
     if (g_LimitNav == 1) {
         const std::int32_t limit = session.Bndry3rdParty();
         int p = levelCount;
@@ -120,16 +135,42 @@ void frmView::LoadProjectViews() {
                 break;
             }
         }
+        if (p >= levelCount) {
+            PlaceFooterButton(NavTBar[0], 120);
+            PlaceFooterButton(NavTBar[1], 480);
+            return 900;
+        }
         lowest = p + 1;
-        if (p < levelCount) g_iLimit3rdLvl = limit != 0 ? limit : LevelAt(levels, p + 1);
+        g_iLimit3rdLvl = limit != 0 ? limit : LevelAt(levels, p + 1);
+        x = 120;
+    } else {
+        PlaceFooterButton(MiscTBar[0], 120);
+        PlaceFooterButton(MiscTBar[1], 480);
     }
-    for (int i = levelCount, slot = 2; i >= lowest && slot <= 9; --i, slot += 2) {
-        NavButtonLevel[static_cast<size_t>(slot)] = LevelAt(levels, i);
-        NavButtonLevel[static_cast<size_t>(slot) + 1] = LevelAt(levels, i);
+    const std::string descs = session.BndryDescs();
+    const std::string icons = session.BndryIcons();
+    int pairs = 0;
+    for (int i = levelCount, slot = 2; i >= lowest && slot <= 9; --i, slot += 2, ++pairs) {
+        const auto s = static_cast<size_t>(slot);
+        NavButtonLevel[s] = NavButtonLevel[s + 1] = LevelAt(levels, i);
+        const std::string desc = mVBUtil::GetField("|", descs, i);
+        const int icon =
+            std::clamp(static_cast<int>(mVBUtil::Val(mVBUtil::GetField("|", icons, i))), 0, 10);
+        NavTBar[s]->setToolTip(
+            platform::ToQString("Previous " + desc + " (Right Click = Goto First)"));
+        NavTBar[s + 1]->setToolTip(
+            platform::ToQString("Next " + desc + " (Right Click = Goto Last)"));
+        // No icon pictures: the caption carries the icon's number.
+        NavTBar[s]->setText(QStringLiteral("<%1").arg(icon));
+        NavTBar[s + 1]->setText(QStringLiteral("%1>").arg(icon));
     }
-
-    mnuStsDate->setEnabled((session.FullText() & 8) != 0);
-    setWindowTitle(platform::ToQString("Project: " + session.ProjectName()));
+    // The coarsest level's pair stands leftmost, the page pair rightmost.
+    for (int k = pairs; k >= 0; --k) {
+        PlaceFooterButton(NavTBar[static_cast<size_t>(2 * k)], x);
+        PlaceFooterButton(NavTBar[static_cast<size_t>(2 * k + 1)], x + 360);
+        x += 780;
+    }
+    return x;
 }
 
 void frmView::InitTagPalette() {

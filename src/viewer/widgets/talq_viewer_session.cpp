@@ -48,6 +48,18 @@ bool TalqViewerSession::NextKey(const std::string& key, int& level, std::string&
     level = narrow;
     return ok;
 }
+bool TalqViewerSession::PrevKey(const std::string& key, int& level, std::string& prevKey) {
+    auto narrow = static_cast<std::int16_t>(level);
+    const bool ok = api_->PrevKey(key, narrow, prevKey);
+    level = narrow;
+    return ok;
+}
+std::int16_t TalqViewerSession::FindKey(const std::string& key, std::string& foundKey) {
+    return api_->FindKey(key, foundKey);
+}
+std::string TalqViewerSession::BndryIcons() {
+    return api_->BndryIcons();
+}
 std::string TalqViewerSession::BackWardLink() {
     return api_->BackWardLink();
 }

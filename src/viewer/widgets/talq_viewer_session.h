@@ -32,6 +32,9 @@ class TalqViewerSession : public ViewerSession {
     std::string GetTalqProjectList(int clientCode) override;
     bool SelectProject(const std::string& projectName) override;
     bool NextKey(const std::string& key, int& level, std::string& nextKey) override;
+    bool PrevKey(const std::string& key, int& level, std::string& prevKey) override;
+    std::int16_t FindKey(const std::string& key, std::string& foundKey) override;
+    std::string BndryIcons() override;
     std::string BackWardLink() override;
     int BndryNbr() override;
     std::string BndryLvls() override;

@@ -26,6 +26,10 @@ class ViewerSession : public navigation::QueryApi {
     virtual std::string GetTalqProjectList(int clientCode) = 0;
     virtual bool SelectProject(const std::string& projectName) = 0;
     virtual bool NextKey(const std::string& key, int& level, std::string& nextKey) = 0;
+    virtual bool PrevKey(const std::string& key, int& level, std::string& prevKey) = 0;
+    // 0 not found, 1 found, 2 a near key found (in foundKey).
+    virtual std::int16_t FindKey(const std::string& key, std::string& foundKey) = 0;
+    virtual std::string BndryIcons() = 0;  // "|"-separated, in level order
     virtual std::string BackWardLink() = 0;
     // "|"-separated boundary levels of the selected project and their count.
     virtual int BndryNbr() = 0;
@@ -103,6 +107,12 @@ class DisconnectedSession : public ViewerSession {
     std::string GetTalqProjectList(int) override { return {}; }
     bool SelectProject(const std::string&) override { return false; }
     bool NextKey(const std::string&, int&, std::string&) override { return false; }
+    bool PrevKey(const std::string&, int&, std::string&) override { return false; }
+    std::int16_t FindKey(const std::string&, std::string& foundKey) override {
+        foundKey.clear();
+        return 0;
+    }
+    std::string BndryIcons() override { return {}; }
     std::string BackWardLink() override { return {}; }
     int BndryNbr() override { return 0; }
     std::string BndryLvls() override { return {}; }
