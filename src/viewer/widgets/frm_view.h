@@ -36,6 +36,9 @@ class QToolButton;
 
 namespace viewer {
 
+// Level number i (1-based) of a project's "|"-separated level list; 0 past its end.
+std::int32_t BoundaryLevelAt(const std::string& levels, int position);
+
 class frmView : public QMainWindow {
     Q_OBJECT
   public:

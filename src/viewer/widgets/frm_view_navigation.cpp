@@ -54,10 +54,6 @@ class FooterButton : public QToolButton {
     }
 };
 
-std::int32_t LevelAt(const std::string& levels, int position) {
-    return static_cast<std::int32_t>(mVBUtil::Val(mVBUtil::GetField("|", levels, position)));
-}
-
 bool After(const std::string& a, const std::string& b) {
     return mVBUtil::CompareTextNoCase(a, b) > 0;
 }
@@ -170,8 +166,8 @@ void frmView::NavTBar_Click(int Index) {
         const int count = session.BndryNbr();
         std::int32_t parent = level;
         for (int i = 1; i <= count; ++i) {
-            if (LevelAt(levels, i) == level) {
-                parent = i > 1 ? LevelAt(levels, i - 1) : 0;
+            if (BoundaryLevelAt(levels, i) == level) {
+                parent = i > 1 ? BoundaryLevelAt(levels, i - 1) : 0;
                 break;
             }
         }

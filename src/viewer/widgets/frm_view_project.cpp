@@ -16,6 +16,7 @@
 #include "platform/prompts.h"
 #include "platform/text_codec.h"
 #include "viewer/widgets/frm_view.h"
+#include "platform/rounding.h"
 
 namespace viewer {
 
@@ -64,19 +65,15 @@ void frmView::ClearProjectViews() {
     Session().CleanUpTempFileList();
 }
 
-namespace {
-
-std::int32_t LevelAt(const std::string& levels, int position) {
-    return static_cast<std::int32_t>(mVBUtil::Val(mVBUtil::GetField("|", levels, position)));
+std::int32_t BoundaryLevelAt(const std::string& levels, int position) {
+    return platform::RoundToInt(mVBUtil::Val(mVBUtil::GetField("|", levels, position)));
 }
-
-}  // namespace
 
 void frmView::LoadProjectViews() {
     ViewerSession& session = Session();
     const std::string levels = session.BndryLvls();
     const int levelCount = session.BndryNbr();
-    g_iDocLvl = LevelAt(levels, levelCount);
+    g_iDocLvl = BoundaryLevelAt(levels, levelCount);
     g_szDocBkey.clear();
     g_szDocEkey.clear();
     g_sz3rdBkey.clear();
@@ -130,7 +127,7 @@ std::int32_t frmView::LoadProjectLevels(ViewerSession& session, const std::strin
         const std::int32_t limit = session.Bndry3rdParty();
         int p = levelCount;
         for (int i = 1; i <= levelCount; ++i) {
-            if (LevelAt(levels, i) == limit) {
+            if (BoundaryLevelAt(levels, i) == limit) {
                 p = i;
                 break;
             }
@@ -141,7 +138,7 @@ std::int32_t frmView::LoadProjectLevels(ViewerSession& session, const std::strin
             return 900;
         }
         lowest = p + 1;
-        g_iLimit3rdLvl = limit != 0 ? limit : LevelAt(levels, p + 1);
+        g_iLimit3rdLvl = limit != 0 ? limit : BoundaryLevelAt(levels, p + 1);
         x = 120;
     } else {
         PlaceFooterButton(MiscTBar[0], 120);
@@ -152,7 +149,7 @@ std::int32_t frmView::LoadProjectLevels(ViewerSession& session, const std::strin
     int pairs = 0;
     for (int i = levelCount, slot = 2; i >= lowest && slot <= 9; --i, slot += 2, ++pairs) {
         const auto s = static_cast<size_t>(slot);
-        NavButtonLevel[s] = NavButtonLevel[s + 1] = LevelAt(levels, i);
+        NavButtonLevel[s] = NavButtonLevel[s + 1] = BoundaryLevelAt(levels, i);
         const std::string desc = mVBUtil::GetField("|", descs, i);
         const int icon =
             std::clamp(static_cast<int>(mVBUtil::Val(mVBUtil::GetField("|", icons, i))), 0, 10);
