@@ -264,8 +264,7 @@ void frmView::RefreshDocumentBounds(const std::string& key) {
     g_szDocFldrDesc.clear();
     const std::string levels = session.BndryLvls();
     for (int i = session.BndryNbr(); i >= 1; --i) {
-        const auto level =
-            static_cast<std::int32_t>(mVBUtil::Val(mVBUtil::GetField("|", levels, i)));
+        const std::int32_t level = BoundaryLevelAt(levels, i);
         if (level <= 0) continue;
         g_szDocFldrDesc = session.GetFolderDescription(g_szDocBkey, level);
         if (!g_szDocFldrDesc.empty()) break;

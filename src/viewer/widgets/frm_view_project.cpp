@@ -152,7 +152,7 @@ std::int32_t frmView::LoadProjectLevels(ViewerSession& session, const std::strin
         NavButtonLevel[s] = NavButtonLevel[s + 1] = BoundaryLevelAt(levels, i);
         const std::string desc = mVBUtil::GetField("|", descs, i);
         const int icon =
-            std::clamp(static_cast<int>(mVBUtil::Val(mVBUtil::GetField("|", icons, i))), 0, 10);
+            std::clamp(BoundaryLevelAt(icons, i), 0, 10);
         NavTBar[s]->setToolTip(
             platform::ToQString("Previous " + desc + " (Right Click = Goto First)"));
         NavTBar[s + 1]->setToolTip(

@@ -43,8 +43,7 @@ void frmView::LoadQueryList() {
         int selected = -1;
         for (int i = 1; i <= count; ++i) {
             QueryCombo->addItem(platform::ToQString(mVBUtil::GetField("|", descs, i)));
-            if (selected < 0 && static_cast<std::int32_t>(mVBUtil::Val(
-                                    mVBUtil::GetField("|", levels, i))) == CurrentQuery.Level)
+            if (selected < 0 && BoundaryLevelAt(levels, i) == CurrentQuery.Level)
                 selected = i - 1;
         }
         QueryCombo->addItem(QStringLiteral("Page"));
