@@ -16,7 +16,7 @@
 
 #include "bench_demo_system.h"
 #include "platform/draw_surface.h"
-#include "viewer/gdi_lead.h"
+#include "render/gdi_lead.h"
 #include "viewer/widgets/frm_view.h"
 #include "viewer/widgets/talq_viewer_session.h"
 

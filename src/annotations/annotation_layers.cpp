@@ -7,7 +7,7 @@
 #include "foundation/number_text.h"
 #include "foundation/text_match.h"
 #include "platform/rounding.h"
-#include "viewer/gdi32.h"
+#include "render/gdi32.h"
 
 namespace TalqClientAPI_Header {
 namespace {

@@ -11,7 +11,7 @@
 
 #include "annotations/annotation_rec.h"
 #include "platform/draw_surface.h"
-#include "viewer/image_view_transform.h"
+#include "render/image_view_transform.h"
 
 namespace TalqClientAPI_Header {
 

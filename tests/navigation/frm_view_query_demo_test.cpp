@@ -19,11 +19,11 @@
 #include "navigation/widgets/search_dialogs.h"
 #include "platform/draw_surface.h"
 #include "platform/scripted_prompts.h"
+#include "render/image_view_transform.h"
 #include "server/widgets/frm_login.h"
 #include "support/scoped_env.h"
 #include "support/scripted_dialog.h"
 #include "support/server_process.h"
-#include "viewer/image_view_transform.h"
 #include "viewer/widgets/frm_view.h"
 
 namespace {

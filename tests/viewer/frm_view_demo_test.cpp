@@ -21,6 +21,7 @@
 #include "foundation/widgets/generic_dialogs.h"
 #include "platform/draw_surface.h"
 #include "platform/scripted_prompts.h"
+#include "render/image_view_transform.h"
 #include "server/talq_client_api.h"
 #include "server/widgets/frm_login.h"
 #include "support/annotation_box.h"
@@ -28,7 +29,6 @@
 #include "support/scripted_dialog.h"
 #include "support/server_process.h"
 #include "viewer/demo_suite.h"
-#include "viewer/image_view_transform.h"
 #include "viewer/widgets/frm_view.h"
 #include "viewer/widgets/talq_viewer_session.h"
 

@@ -1,4 +1,4 @@
-#include "viewer/gdi_lead.h"
+#include "render/gdi_lead.h"
 
 #include <QFile>
 #include <QImageReader>
