@@ -13,7 +13,6 @@
 
 #include "server/local_temp_files.h"
 
-class cGdiPrn;
 class EncryptedSocket;
 class LocalAccessLibrary;
 
@@ -59,6 +58,7 @@ class TalqClientAPI {
     bool IsUserValid() const { return userValid_ == 1; }
     std::string ProjectName() const;
     std::string UserName() const;
+    const std::string& DomainName() const { return domainName_; }
     std::string UserPswrd() const;
     std::string UserSystemSecurity() const;
     std::string UserFullName() const;
@@ -175,9 +175,10 @@ class TalqClientAPI {
     std::int16_t GetBatchPrinters(std::string& list);
     std::string GetBatchPrintDir(const std::string& printer);
     bool ValidateBatchPrinter(const std::string& printer);
+    // The header is the job's options as the printer reads them
+    // (printing/batch_print_header.h).
     bool OpenBatchPrintFile(const std::string& printer, const std::string& watermark,
-                            std::int32_t printFlags, const std::string& description,
-                            cGdiPrn& engine);
+                            const std::string& header);
     bool WriteBatchPrintFilePage(const std::string& line);
     void CloseBatchPrintFile();
 

@@ -15,6 +15,7 @@
 #include "foundation/mod_registry.h"
 #include "platform/launcher.h"
 #include "platform/scripted_prompts.h"
+#include "printing/batch_print_header.h"
 #include "printing/gdi_prn.h"
 #include "server/talq_client_api.h"
 #include "support/scoped_env.h"
@@ -413,7 +414,8 @@ TEST_F(ReviewServer, SessionBatchJobEndsAsAFinishedFileWithHeaderAndPages) {
     ASSERT_TRUE(api->ValidateBatchPrinter("Floor 2 Laser"));
     cGdiPrn engine;
     engine.TopClip(2);
-    ASSERT_TRUE(api->OpenBatchPrintFile("Floor 2 Laser", "", 0x1 | 0x2000, "Review set", engine))
+    ASSERT_TRUE(api->OpenBatchPrintFile(
+        "Floor 2 Laser", "", batchprint::SessionHeader(*api, 0x1 | 0x2000, "Review set", engine)))
         << api->LastError();
     const std::string line1 = Pages()[0].key + "~0~ACME~Hot~~" + Pages()[0].key + "\n";
     const std::string line2 = Pages()[1].key + "*R~0~ACME~~Document~" + Pages()[1].key + "\n";

@@ -15,6 +15,7 @@
 #include "foundation/binary_files.h"
 #include "platform/launcher.h"
 #include "platform/scripted_prompts.h"
+#include "printing/batch_print_header.h"
 #include "printing/gdi_prn.h"
 #include "server/talq_client_api.h"
 #include "support/scoped_env.h"
@@ -446,7 +447,8 @@ TEST_F(Review, BatchJobSendsWatermarkHeaderPagesAndCloseWithTheCount) {
     std::string watermark = tmp_.Path() + "/mark.bmp";
     testsupport::WriteFile(watermark, std::string(2500, 'w'));
     cGdiPrn engine;
-    ASSERT_TRUE(api_.OpenBatchPrintFile("Floor 2", watermark, 0x1 | 0x8, "Box 1", engine))
+    ASSERT_TRUE(api_.OpenBatchPrintFile(
+        "Floor 2", watermark, batchprint::SessionHeader(api_, 0x1 | 0x8, "Box 1", engine)))
         << api_.LastError();
     EXPECT_TRUE(api_.WriteBatchPrintFilePage("K1~0~Alpha~~~K1\n"));
     Reply("TALQWriteFile", "ERROR: full");
@@ -473,13 +475,13 @@ TEST_F(Review, BatchJobSendsWatermarkHeaderPagesAndCloseWithTheCount) {
 TEST_F(Review, BatchOpenFailsCleanlyOnAShortNameOrAFailedHeader) {
     cGdiPrn engine;
     Reply("TALQGetNextBatch", "AB");
-    EXPECT_FALSE(api_.OpenBatchPrintFile("P", "", 0, "", engine));
+    EXPECT_FALSE(api_.OpenBatchPrintFile("P", "", batchprint::SessionHeader(api_, 0, "", engine)));
     EXPECT_EQ(api_.LastError(), "Unable to Open Batch Print File");
     Reply("TALQGetNextBatch", "error: no printer");
-    EXPECT_FALSE(api_.OpenBatchPrintFile("P", "", 0, "", engine));
+    EXPECT_FALSE(api_.OpenBatchPrintFile("P", "", batchprint::SessionHeader(api_, 0, "", engine)));
     Reply("TALQGetNextBatch", "batch/p/JOB000009.BAT");
     Reply("TALQWriteFile", "ERROR: disk full");
-    EXPECT_FALSE(api_.OpenBatchPrintFile("P", "", 0, "", engine));
+    EXPECT_FALSE(api_.OpenBatchPrintFile("P", "", batchprint::SessionHeader(api_, 0, "", engine)));
     EXPECT_EQ(api_.LastError(), "Unable to Open Batch Print File");
     EXPECT_FALSE(api_.WriteBatchPrintFilePage("K1\n"));
     EXPECT_EQ(api_.LastError(), "Invalid Batch Print File") << "nothing is left open";
@@ -491,9 +493,9 @@ TEST_F(Review, BatchOpenFailsCleanlyOnAShortNameOrAFailedHeader) {
 TEST_F(Review, ChangingProjectClosesTheOpenBatchFileWithItsCount) {
     cGdiPrn engine;
     Reply("TALQGetNextBatch", "b/JOB1.BAT");
-    ASSERT_TRUE(api_.OpenBatchPrintFile("P", "", 0, "", engine));
+    ASSERT_TRUE(api_.OpenBatchPrintFile("P", "", batchprint::SessionHeader(api_, 0, "", engine)));
     ASSERT_TRUE(api_.WriteBatchPrintFilePage("K1\n"));
-    ASSERT_TRUE(api_.OpenBatchPrintFile("P", "", 0, "", engine));
+    ASSERT_TRUE(api_.OpenBatchPrintFile("P", "", batchprint::SessionHeader(api_, 0, "", engine)));
     ASSERT_TRUE(api_.SelectProject("Alpha"));
     std::vector<std::string> closes;
     for (const std::string& c : Sent())
