@@ -2,12 +2,13 @@
 #include "foundation/binary_files.h"
 #include "foundation/fields.h"
 #include "foundation/text_match.h"
+#include "platform/wire_separators.h"
 #include "server/talq_client_api.h"
 
 namespace {
 
-const std::string kRecordSep(1, char(24));
-const std::string kListSep(1, char(30));
+const std::string kRecordSep(1, wire::kRecordSep);
+const std::string kListSep(1, wire::kListSep);
 constexpr int kWatermarkPiece = 1000;
 
 std::string WriteFileCommand(const std::string& name, std::int16_t color, const std::string& data) {

@@ -5,6 +5,7 @@
 #include "platform/event_pump.h"
 #include "platform/prompts.h"
 #include "platform/rounding.h"
+#include "platform/wire_separators.h"
 #include "server/encrypted_socket.h"
 #include "server/local_access.h"
 #include "server/talq_client_api.h"
@@ -65,7 +66,9 @@ void TalqClientAPI::ReleaseRequestLock() {
 
 bool TalqClientAPI::HoldsFieldBreaker(const std::string& text) {
     for (unsigned char c : text) {
-        if (c == ',' || c == 0 || c == 24 || c == 25 || c == 30 || c == 31) return true;
+        if (c == ',' || c == 0 || c == wire::kRecordSep || c == wire::kSectionSep ||
+            c == wire::kListSep || c == wire::kFieldSep)
+            return true;
     }
     return false;
 }

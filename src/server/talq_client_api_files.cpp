@@ -7,12 +7,13 @@
 #include "foundation/text_match.h"
 #include "platform/launcher.h"
 #include "platform/prompts.h"
+#include "platform/wire_separators.h"
 #include "server/talq_client_api.h"
 #include "server/talq_client_api_header.h"
 
 namespace {
 
-const std::string kListSep(1, char(30));
+const std::string kListSep(1, wire::kListSep);
 constexpr int kPieceSize = 10000;
 
 // The extension of the server file's last path component, with its ".", when

@@ -5,13 +5,14 @@
 #include "foundation/fields.h"
 #include "foundation/number_text.h"
 #include "platform/prompts.h"
+#include "platform/wire_separators.h"
 #include "server/talq_client_api.h"
 #include "server/talq_number.h"
 
 namespace {
 
-const std::string kRecordSep(1, char(24));
-const std::string kListSep(1, char(30));
+const std::string kRecordSep(1, wire::kRecordSep);
+const std::string kListSep(1, wire::kListSep);
 const std::string kItemSep = "|";
 constexpr std::size_t kScaleHead = 8;
 

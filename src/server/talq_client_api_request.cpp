@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "platform/event_pump.h"
 #include "platform/sockets.h"
+#include "platform/wire_separators.h"
 #include "server/encrypted_socket.h"
 #include "server/local_access.h"
 #include "server/request_frame.h"
@@ -15,7 +16,7 @@
 
 namespace {
 
-constexpr char kListSep = 30;
+using wire::kListSep;
 // While nothing arrives, the reply wait watches the socket this long before
 // it yields, so a quick reply is taken at once.
 constexpr int kWatchMs = 5;

@@ -2,14 +2,15 @@
 // page's restriction and its annotation lists.
 #include "foundation/fields.h"
 #include "foundation/number_text.h"
+#include "platform/wire_separators.h"
 #include "server/project_rights.h"
 #include "server/talq_client_api.h"
 #include "server/talq_number.h"
 
 namespace {
 
-const std::string kRecordSep(1, char(24));
-const std::string kSectionSep(1, char(25));
+const std::string kRecordSep(1, wire::kRecordSep);
+const std::string kSectionSep(1, wire::kSectionSep);
 
 // Tag names travel inside ","-lists and "|"-palettes.
 bool IsBadTagName(const std::string& name) {

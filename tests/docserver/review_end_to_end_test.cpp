@@ -15,6 +15,7 @@
 #include "foundation/mod_registry.h"
 #include "platform/launcher.h"
 #include "platform/scripted_prompts.h"
+#include "platform/wire_separators.h"
 #include "printing/batch_print_header.h"
 #include "printing/gdi_prn.h"
 #include "server/talq_client_api.h"
@@ -26,8 +27,8 @@ namespace {
 using docserver::CommandEngine;
 using docserver::ConnectionState;
 
-const std::string kRS(1, char(24));
-const std::string kSS(1, char(25));
+const std::string kRS(1, wire::kRecordSep);
+const std::string kSS(1, wire::kSectionSep);
 
 struct Page {
     std::string key;

@@ -15,6 +15,7 @@
 #include "foundation/binary_files.h"
 #include "platform/launcher.h"
 #include "platform/scripted_prompts.h"
+#include "platform/wire_separators.h"
 #include "printing/batch_print_header.h"
 #include "printing/gdi_prn.h"
 #include "server/talq_client_api.h"
@@ -25,7 +26,7 @@ namespace {
 using testsupport::FakeAction;
 using testsupport::FakeServer;
 
-const char kRS = 24, kSS = 25, kLS = 30;
+const char kRS = wire::kRecordSep, kSS = wire::kSectionSep, kLS = wire::kListSep;
 
 // A project record with one level and the given rights.
 std::string Record(std::int32_t security, std::int32_t restriction) {

@@ -8,6 +8,7 @@
 #include "fake_server.h"
 #include "platform/prompts.h"
 #include "platform/scripted_prompts.h"
+#include "platform/wire_separators.h"
 #include "server/talq_client_api.h"
 #include "talq_client_api_test_peer.h"
 
@@ -16,7 +17,7 @@ namespace {
 using testsupport::FakeAction;
 using testsupport::FakeServer;
 
-const char kRS = 24, kSS = 25, kLS = 30;
+const char kRS = wire::kRecordSep, kSS = wire::kSectionSep, kLS = wire::kListSep;
 
 std::string Join(char sep, const std::vector<std::string>& items) {
     std::string out;
