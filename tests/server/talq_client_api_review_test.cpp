@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include <functional>
@@ -87,6 +88,16 @@ class Review : public ::testing::Test {
         std::lock_guard<std::mutex> lock(mutex_);
         handler_ = std::move(handler);
     }
+    // Commands beginning with prefix are carried out, then the connection
+    // breaks before the answer; "" breaks nothing.
+    void DropAfter(const std::string& prefix) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        dropAfter_ = prefix;
+    }
+    bool Drops(const std::string& command) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return !dropAfter_.empty() && command.rfind(dropAfter_, 0) == 0;
+    }
     // Commands since the last call.
     std::vector<std::string> Sent() {
         auto all = server_.Commands();
@@ -107,6 +118,7 @@ class Review : public ::testing::Test {
          "Ann"},
         {"TALQGetProjectInfo", Record(0x1, 0)}};
     Handler handler_;
+    std::string dropAfter_;
     std::size_t seen_ = 0;
     testsupport::ScopedTempDir tmp_;
     testsupport::ScopedEnv tmpdir_{"TMPDIR", tmp_.Path()};
@@ -117,6 +129,7 @@ class Review : public ::testing::Test {
     FakeServer server_{[this](int, const std::string& command) {
         FakeAction a;
         a.payload = Answer(command);
+        a.silent = a.closeAfter = Drops(command);
         return a;
     }};
     TalqClientAPI api_;
@@ -468,6 +481,42 @@ TEST_F(Review, BatchJobSendsWatermarkHeaderPagesAndCloseWithTheCount) {
     EXPECT_NE(sent[4].find("BatchPrint=1\nPrintImageKey=1\nDOMAIN=DOM\n"), std::string::npos);
     EXPECT_NE(sent[4].find("Description=Box 1\n"), std::string::npos);
     EXPECT_EQ(sent[8], "TALQCloseOutBatchFile,batch/floor2/JOB000001.P__,1,2");
+}
+
+TEST_F(Review, RequestsCarriedOutBeforeTheConnectionBrokeAreNeverSentAgain) {
+    Reply("TALQGetNextBatch", "b/JOB1.BAT");
+    Reply("TALQAddTag", "1");
+    std::string image = tmp_.Path() + "/scan.tif";
+    testsupport::WriteFile(image, "II*");
+    cGdiPrn engine;
+    auto openBatch = [&] { ASSERT_TRUE(api_.OpenBatchPrintFile("P", "", 0, "", engine)); };
+    struct Case {
+        const char* command;
+        std::function<void()> prepare;
+        std::function<void()> run;
+    };
+    const Case cases[] = {
+        {"TALQWriteFile", openBatch, [&] { api_.WriteBatchPrintFilePage("K1\n"); }},
+        {"TALQCloseOutBatchFile", openBatch, [&] { api_.CloseBatchPrintFile(); }},
+        {"TALQAddTag", [] {}, [&] { api_.NewTagDesc("Hot"); }},
+        {"TALQStoreImageFile", [] {}, [&] { api_.UploadImage(image, "K1", "", 5, 0); }},
+        {"TALQImportLine", [] {}, [&] { api_.PutWordList("K1", 1, 2, 3, 4, "a line"); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        c.prepare();
+        Sent();
+        DropAfter(c.command);
+        c.run();
+        DropAfter("");
+        EXPECT_EQ(api_.LastError(), "ERROR: Invalid Data Returned");
+        std::vector<std::string> sent = Sent();
+        auto carried = [&](const std::string& s) { return s.rfind(c.command, 0) == 0; };
+        EXPECT_EQ(std::count_if(sent.begin(), sent.end(), carried), 1);
+        ASSERT_FALSE(sent.empty());
+        EXPECT_TRUE(carried(sent.back())) << "no login again after the send";
+    }
+    EXPECT_TRUE(api_.NewTagDesc("Cold")) << "the next request logs in again: " << api_.LastError();
 }
 
 TEST_F(Review, BatchOpenFailsCleanlyOnAShortNameOrAFailedHeader) {
