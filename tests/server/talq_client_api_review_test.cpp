@@ -180,6 +180,37 @@ TEST_F(Review, TagNamesThatWouldBreakListsAreRefusedBeforeSending) {
     EXPECT_EQ(Sent(), std::vector<std::string>{"TALQAddTag,ann,pw,Alpha,Very Hot"});
 }
 
+// A key is never the last field, so a separator in it would shift the fields
+// the server reads after it.
+TEST_F(Review, KeysHoldingSeparatorsAreRefusedUnsentByEveryKeyedRequest) {
+    std::string image = tmp_.Path() + "/scan.tif";
+    testsupport::WriteFile(image, "II*");
+    std::string a, b, c, d, e, f;
+    const std::function<void(const std::string&)> requests[] = {
+        [&](const std::string& key) { api_.GetImageTags(key, a); },
+        [&](const std::string& key) { api_.TurnTagOn(key, "Hot"); },
+        [&](const std::string& key) { api_.TurnTagOff(key, "Hot"); },
+        [&](const std::string& key) { api_.IsTagOn(key, "Hot"); },
+        [&](const std::string& key) { api_.IsRangeTagged(key, "", "Hot"); },
+        [&](const std::string& key) { api_.IsRangeTagged("K1", key, "Hot"); },
+        [&](const std::string& key) { api_.IsPageRestricted(key); },
+        [&](const std::string& key) { api_.GetAllAnnotations(key, a, b, c, d, e, f); },
+        [&](const std::string& key) { api_.PutAnnotationList(key, 4, "1,2,3"); },
+        [&](const std::string& key) { api_.PutWordList(key, 1, 2, 3, 4, "a line"); },
+        [&](const std::string& key) { api_.UploadImage(image, key, "", 5, 0); },
+        [&](const std::string& key) { api_.RetrieveFile("@original", key); },
+    };
+    for (const std::string& key : {std::string("K,1"), std::string("K\x18"), std::string("K\x19"),
+                                   std::string("K\x1e"), std::string("K\x1f"),
+                                   std::string("K\0", 2)}) {
+        for (std::size_t i = 0; i < std::size(requests); ++i) {
+            requests[i](key);
+            EXPECT_EQ(api_.LastError(), "Invalid Character in Image Key") << "request " << i;
+        }
+    }
+    EXPECT_TRUE(Sent().empty());
+}
+
 TEST_F(Review, ChangingTagsNeedsTheRightAndRestrictedTagsAreNotAskedFor) {
     Reply("TALQGetProjectInfo", Record(0x10000, 0x2));
     ASSERT_TRUE(api_.SelectProject("Alpha"));
