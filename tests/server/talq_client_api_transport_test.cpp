@@ -76,6 +76,26 @@ TEST(Transport, OpensRemoteAndReadsBothFlagReplies) {
     EXPECT_EQ(api.SystemFlags(), 0);
 }
 
+// The flags are bits: a text that only looks like a number must not set any.
+TEST(Transport, FlagRepliesReadOnlyTheirLeadingNumber) {
+    std::string flags;
+    FakeServer server([&flags](int, const std::string&) {
+        FakeAction a;
+        a.payload = flags;
+        return a;
+    });
+    const std::pair<const char*, std::int32_t> cases[] = {
+        {"4097", 4097}, {"0x1001", 0}, {"inf", 0}, {"nan", 0}, {" 12 bits", 12}, {"264.5", 264},
+    };
+    for (const auto& [reply, value] : cases) {
+        flags = reply;
+        TalqClientAPI api;
+        ASSERT_TRUE(Open(api, server)) << api.LastError();
+        EXPECT_EQ(api.SystemFlags(), value) << reply;
+        EXPECT_EQ(api.ExtSystemFlags(), value) << reply;
+    }
+}
+
 TEST(Transport, OpenTimeoutRules) {
     FakeServer server(WithSession([](int, const std::string&) { return FakeAction{}; }));
     TalqClientAPI api;
