@@ -200,9 +200,9 @@ TEST_F(Review, KeysHoldingSeparatorsAreRefusedUnsentByEveryKeyedRequest) {
         [&](const std::string& key) { api_.UploadImage(image, key, "", 5, 0); },
         [&](const std::string& key) { api_.RetrieveFile("@original", key); },
     };
-    for (const std::string& key : {std::string("K,1"), std::string("K\x18"), std::string("K\x19"),
-                                   std::string("K\x1e"), std::string("K\x1f"),
-                                   std::string("K\0", 2)}) {
+    for (const std::string& key :
+         {std::string("K,1"), std::string("K\x18"), std::string("K\x19"), std::string("K\x1e"),
+          std::string("K\x1f"), std::string("K\0", 2)}) {
         for (std::size_t i = 0; i < std::size(requests); ++i) {
             requests[i](key);
             EXPECT_EQ(api_.LastError(), "Invalid Character in Image Key") << "request " << i;

@@ -452,8 +452,8 @@ TEST_F(Session, ScrollListCountsNoKeyAfterAClosingComma) {
         const char* list;
         std::int32_t count;
     };
-    for (const Case& c :
-         {Case{"BOTH,A1,A5,", "A1,A5", 2}, Case{"BOTH,A1,,A5", "A1,,A5", 3}, Case{"MOREAFTER,", "", 0}}) {
+    for (const Case& c : {Case{"BOTH,A1,A5,", "A1,A5", 2}, Case{"BOTH,A1,,A5", "A1,,A5", 3},
+                          Case{"MOREAFTER,", "", 0}}) {
         server_.Reply("TALQGetScroll", c.reply);
         std::string list;
         std::int16_t marker = 0;
