@@ -3,6 +3,7 @@
 #include "foundation/wait.h"
 #include "platform/event_pump.h"
 #include "platform/prompts.h"
+#include "platform/rounding.h"
 #include "server/encrypted_socket.h"
 #include "server/local_access.h"
 #include "server/talq_client_api.h"
