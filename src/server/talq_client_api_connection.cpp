@@ -1,4 +1,3 @@
-#include <cstdlib>
 #include <map>
 
 #include "foundation/wait.h"
@@ -9,19 +8,10 @@
 #include "server/encrypted_socket.h"
 #include "server/local_access.h"
 #include "server/talq_client_api.h"
+#include "server/talq_number.h"
 #include "server/winsock_api.h"
 
 namespace {
-
-// The numeric value of a reply: its leading number, 0 when there is none.
-std::int32_t ReplyNumber(const std::string& text) {
-    const char* start = text.c_str();
-    while (*start == ' ' || *start == '\t') ++start;
-    char* end = nullptr;
-    double value = std::strtod(start, &end);
-    if (end == start) return 0;
-    return platform::RoundToInt(value);
-}
 
 // Libraries stay loaded for the life of the process: unloading one whose
 // code may still be referenced gains nothing.
@@ -118,12 +108,12 @@ bool TalqClientAPI::OpenTalqConnection(std::int16_t accessMode, std::string doma
             CloseTalqConnection();
             return fail("Unable to Establish an TALQ Connection");
         }
-        systemFlags_ = ReplyNumber(reply);
+        systemFlags_ = talqnumber::Long(reply);
         if (!SendRequest("TALQGetExtSystemFlags", reply, replyLength, false)) {
             CloseTalqConnection();
             return fail("Unable to Obtain Extended System Flags");
         }
-        extSystemFlags_ = ReplyNumber(reply);
+        extSystemFlags_ = talqnumber::Long(reply);
         connection_ = 1;
         return true;
     }
@@ -153,12 +143,12 @@ bool TalqClientAPI::OpenTalqConnection(std::int16_t accessMode, std::string doma
         CloseTalqConnection();
         return fail("Unable to Establish an TALQ Connection");
     }
-    systemFlags_ = ReplyNumber(reply);
+    systemFlags_ = talqnumber::Long(reply);
     if (!SendRequest("TALQGetExtSystemFlags," + domainName_, reply, replyLength, false)) {
         CloseTalqConnection();
         return fail("Unable to Obtain Extended System Flags");
     }
-    extSystemFlags_ = ReplyNumber(reply);
+    extSystemFlags_ = talqnumber::Long(reply);
 
     if (timeout != 0) timeout_ = timeout;
     if (timeout_ == 0) timeout_ = 30;

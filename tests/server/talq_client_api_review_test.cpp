@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include <functional>
@@ -89,6 +90,16 @@ class Review : public ::testing::Test {
         std::lock_guard<std::mutex> lock(mutex_);
         handler_ = std::move(handler);
     }
+    // Commands beginning with prefix are carried out, then the connection
+    // breaks before the answer; "" breaks nothing.
+    void DropAfter(const std::string& prefix) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        dropAfter_ = prefix;
+    }
+    bool Drops(const std::string& command) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return !dropAfter_.empty() && command.rfind(dropAfter_, 0) == 0;
+    }
     // Commands since the last call.
     std::vector<std::string> Sent() {
         auto all = server_.Commands();
@@ -109,6 +120,7 @@ class Review : public ::testing::Test {
          "Ann"},
         {"TALQGetProjectInfo", Record(0x1, 0)}};
     Handler handler_;
+    std::string dropAfter_;
     std::size_t seen_ = 0;
     testsupport::ScopedTempDir tmp_;
     testsupport::ScopedEnv tmpdir_{"TMPDIR", tmp_.Path()};
@@ -119,6 +131,7 @@ class Review : public ::testing::Test {
     FakeServer server_{[this](int, const std::string& command) {
         FakeAction a;
         a.payload = Answer(command);
+        a.silent = a.closeAfter = Drops(command);
         return a;
     }};
     TalqClientAPI api_;
@@ -167,6 +180,37 @@ TEST_F(Review, TagNamesThatWouldBreakListsAreRefusedBeforeSending) {
     EXPECT_TRUE(Sent().empty());
     EXPECT_TRUE(api_.NewTagDesc("Very Hot"));
     EXPECT_EQ(Sent(), std::vector<std::string>{"TALQAddTag,ann,pw,Alpha,Very Hot"});
+}
+
+// A key is never the last field, so a separator in it would shift the fields
+// the server reads after it.
+TEST_F(Review, KeysHoldingSeparatorsAreRefusedUnsentByEveryKeyedRequest) {
+    std::string image = tmp_.Path() + "/scan.tif";
+    testsupport::WriteFile(image, "II*");
+    std::string a, b, c, d, e, f;
+    const std::function<void(const std::string&)> requests[] = {
+        [&](const std::string& key) { api_.GetImageTags(key, a); },
+        [&](const std::string& key) { api_.TurnTagOn(key, "Hot"); },
+        [&](const std::string& key) { api_.TurnTagOff(key, "Hot"); },
+        [&](const std::string& key) { api_.IsTagOn(key, "Hot"); },
+        [&](const std::string& key) { api_.IsRangeTagged(key, "", "Hot"); },
+        [&](const std::string& key) { api_.IsRangeTagged("K1", key, "Hot"); },
+        [&](const std::string& key) { api_.IsPageRestricted(key); },
+        [&](const std::string& key) { api_.GetAllAnnotations(key, a, b, c, d, e, f); },
+        [&](const std::string& key) { api_.PutAnnotationList(key, 4, "1,2,3"); },
+        [&](const std::string& key) { api_.PutWordList(key, 1, 2, 3, 4, "a line"); },
+        [&](const std::string& key) { api_.UploadImage(image, key, "", 5, 0); },
+        [&](const std::string& key) { api_.RetrieveFile("@original", key); },
+    };
+    for (const std::string& key :
+         {std::string("K,1"), std::string("K\x18"), std::string("K\x19"), std::string("K\x1e"),
+          std::string("K\x1f"), std::string("K\0", 2)}) {
+        for (std::size_t i = 0; i < std::size(requests); ++i) {
+            requests[i](key);
+            EXPECT_EQ(api_.LastError(), "Invalid Character in Image Key") << "request " << i;
+        }
+    }
+    EXPECT_TRUE(Sent().empty());
 }
 
 TEST_F(Review, ChangingTagsNeedsTheRightAndRestrictedTagsAreNotAskedFor) {
@@ -471,6 +515,42 @@ TEST_F(Review, BatchJobSendsWatermarkHeaderPagesAndCloseWithTheCount) {
     EXPECT_NE(sent[4].find("BatchPrint=1\nPrintImageKey=1\nDOMAIN=DOM\n"), std::string::npos);
     EXPECT_NE(sent[4].find("Description=Box 1\n"), std::string::npos);
     EXPECT_EQ(sent[8], "TALQCloseOutBatchFile,batch/floor2/JOB000001.P__,1,2");
+}
+
+TEST_F(Review, RequestsCarriedOutBeforeTheConnectionBrokeAreNeverSentAgain) {
+    Reply("TALQGetNextBatch", "b/JOB1.BAT");
+    Reply("TALQAddTag", "1");
+    std::string image = tmp_.Path() + "/scan.tif";
+    testsupport::WriteFile(image, "II*");
+    cGdiPrn engine;
+    auto openBatch = [&] { ASSERT_TRUE(api_.OpenBatchPrintFile("P", "", 0, "", engine)); };
+    struct Case {
+        const char* command;
+        std::function<void()> prepare;
+        std::function<void()> run;
+    };
+    const Case cases[] = {
+        {"TALQWriteFile", openBatch, [&] { api_.WriteBatchPrintFilePage("K1\n"); }},
+        {"TALQCloseOutBatchFile", openBatch, [&] { api_.CloseBatchPrintFile(); }},
+        {"TALQAddTag", [] {}, [&] { api_.NewTagDesc("Hot"); }},
+        {"TALQStoreImageFile", [] {}, [&] { api_.UploadImage(image, "K1", "", 5, 0); }},
+        {"TALQImportLine", [] {}, [&] { api_.PutWordList("K1", 1, 2, 3, 4, "a line"); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        c.prepare();
+        Sent();
+        DropAfter(c.command);
+        c.run();
+        DropAfter("");
+        EXPECT_EQ(api_.LastError(), "ERROR: Invalid Data Returned");
+        std::vector<std::string> sent = Sent();
+        auto carried = [&](const std::string& s) { return s.rfind(c.command, 0) == 0; };
+        EXPECT_EQ(std::count_if(sent.begin(), sent.end(), carried), 1);
+        ASSERT_FALSE(sent.empty());
+        EXPECT_TRUE(carried(sent.back())) << "no login again after the send";
+    }
+    EXPECT_TRUE(api_.NewTagDesc("Cold")) << "the next request logs in again: " << api_.LastError();
 }
 
 TEST_F(Review, BatchOpenFailsCleanlyOnAShortNameOrAFailedHeader) {

@@ -446,6 +446,25 @@ TEST_F(Session, ScrollListFindsTheKeyAndResetsTheMarker) {
     EXPECT_EQ(count, 1);
 }
 
+TEST_F(Session, ScrollListCountsNoKeyAfterAClosingComma) {
+    LogIn();
+    struct Case {
+        const char* reply;
+        const char* list;
+        std::int32_t count;
+    };
+    for (const Case& c : {Case{"BOTH,A1,A5,", "A1,A5", 2}, Case{"BOTH,A1,,A5", "A1,,A5", 3},
+                          Case{"MOREAFTER,", "", 0}}) {
+        server_.Reply("TALQGetScroll", c.reply);
+        std::string list;
+        std::int16_t marker = 0;
+        std::int32_t count = -1, index = 0;
+        api_.GetBndryScrollList("A1", 20, list, marker, count, index);
+        EXPECT_EQ(list, c.list) << c.reply;
+        EXPECT_EQ(count, c.count) << c.reply;
+    }
+}
+
 TEST_F(Session, BoundaryBeginAndEndNeedAListedLevelAndTwoKeys) {
     LogIn();
     api_.DisplayErrorMsgs(true);
