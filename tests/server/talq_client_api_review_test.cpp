@@ -523,7 +523,10 @@ TEST_F(Review, RequestsCarriedOutBeforeTheConnectionBrokeAreNeverSentAgain) {
     std::string image = tmp_.Path() + "/scan.tif";
     testsupport::WriteFile(image, "II*");
     cGdiPrn engine;
-    auto openBatch = [&] { ASSERT_TRUE(api_.OpenBatchPrintFile("P", "", 0, "", engine)); };
+    auto openBatch = [&] {
+        ASSERT_TRUE(
+            api_.OpenBatchPrintFile("P", "", batchprint::SessionHeader(api_, 0, "", engine)));
+    };
     struct Case {
         const char* command;
         std::function<void()> prepare;
