@@ -62,20 +62,9 @@ class DiscardingPrinter : public platform::RecordingPrinter {
     }
 };
 
-class OnePrinter : public platform::PrinterCollection {
-  public:
-    explicit OnePrinter(std::shared_ptr<platform::Printer> p) : printer_(std::move(p)) {}
-    std::vector<std::string> Names() const override { return {printer_->DeviceName()}; }
-    std::string DefaultName() const override { return printer_->DeviceName(); }
-    std::shared_ptr<platform::Printer> Open(const std::string&) override { return printer_; }
-
-  private:
-    std::shared_ptr<platform::Printer> printer_;
-};
-
 void PrintPages(benchmark::State& state, std::shared_ptr<platform::Printer> printer) {
     const platform::DrawSurface& page = G4Page();
-    platform::InstallPrinterCollection(std::make_shared<OnePrinter>(printer));
+    platform::InstallPrinterCollection(std::make_shared<platform::SinglePrinterCollection>(printer));
     cGdiPrn engine;
     engine.UseBarCode(true);
     platform::DrawSurface out;

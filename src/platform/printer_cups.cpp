@@ -19,18 +19,6 @@ namespace {
 // of names and values.
 const auto kCupsOptionsKey = QPrintEngine::PrintEnginePropertyKey(0xfe00);
 
-QPageSize PageSizeFor(int code) {
-    switch (code) {
-        case kPaperLegal:
-            return QPageSize(QPageSize::Legal);
-        case kPaperTabloid:
-        case kPaper11x17:
-            return QPageSize(QPageSize::Tabloid);
-        default:
-            return QPageSize(QPageSize::Letter);
-    }
-}
-
 // What the printer offers, asked of CUPS once when it is opened.
 void QueryCapabilities(const std::string& name, std::vector<std::string>& mediaSources,
                        bool& canStaple) {

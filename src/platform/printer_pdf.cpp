@@ -6,8 +6,6 @@
 #include "platform/text_codec.h"
 
 namespace platform {
-namespace {
-
 QPageSize PageSizeFor(int code) {
     switch (code) {
         case kPaperLegal:
@@ -19,8 +17,6 @@ QPageSize PageSizeFor(int code) {
             return QPageSize(QPageSize::Letter);
     }
 }
-
-}  // namespace
 
 QImage CompactPageImage(const QImage& page) {
     bool blackWhite = true, gray = true;

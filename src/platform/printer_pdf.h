@@ -4,6 +4,7 @@
 // for pixel. Every bin is taken (a file has none); the paper sizes are
 // letter, legal and 11x17.
 
+#include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 
@@ -53,6 +54,9 @@ class PdfPrinter : public Printer {
     QPainter painter_;
     bool pagePending_ = false;
 };
+
+// The page of a paper size code; letter for codes it does not know.
+QPageSize PageSizeFor(int code);
 
 // The smallest image format that holds the page exactly: one bit for black
 // and white, grey levels, else colour.

@@ -80,4 +80,17 @@ class RecordingPrinterCollection : public PrinterCollection {
     std::map<std::string, std::shared_ptr<RecordingPrinter>> printers_;
 };
 
+// A machine with one given printer, handed out under any name.
+class SinglePrinterCollection : public PrinterCollection {
+  public:
+    explicit SinglePrinterCollection(std::shared_ptr<Printer> printer)
+        : printer_(std::move(printer)) {}
+    std::vector<std::string> Names() const override { return {printer_->DeviceName()}; }
+    std::string DefaultName() const override { return printer_->DeviceName(); }
+    std::shared_ptr<Printer> Open(const std::string&) override { return printer_; }
+
+  private:
+    std::shared_ptr<Printer> printer_;
+};
+
 }  // namespace platform

@@ -20,6 +20,12 @@ struct PaperFrames {
     std::int32_t LetterX = 2400, LetterY = 3128;
     std::int32_t LegalX = 2400, LegalY = 4000;
     std::int32_t OverSizeX = 3128, OverSizeY = 4936;
+
+    // The frame of a paper class (1 letter, 2 legal, 3 oversize).
+    void ForClass(std::int32_t paperClass, std::int32_t& x, std::int32_t& y) const {
+        x = paperClass == 2 ? LegalX : paperClass == 3 ? OverSizeX : LetterX;
+        y = paperClass == 2 ? LegalY : paperClass == 3 ? OverSizeY : LetterY;
+    }
 };
 
 class cGdiPrn {

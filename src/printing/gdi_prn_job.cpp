@@ -292,14 +292,7 @@ bool cGdiPrn::WinPrntImage(const platform::DrawSurface& picImage, std::int16_t i
     printer_->PrintText(" ");
 
     std::int32_t Wf = printer_->PageWidth(), Hf = printer_->PageHeight();
-    if (jobScaleMode_ == 4) {
-        Wf = paperClass == printing::kLegal      ? frames_.LegalX
-             : paperClass == printing::kOversize ? frames_.OverSizeX
-                                                 : frames_.LetterX;
-        Hf = paperClass == printing::kLegal      ? frames_.LegalY
-             : paperClass == printing::kOversize ? frames_.OverSizeY
-                                                 : frames_.LetterY;
-    }
+    if (jobScaleMode_ == 4) frames_.ForClass(paperClass, Wf, Hf);
     std::int32_t R = printing::RenderResolutionFor(Wf, paperClass);
     if (stretchSupport_ == 0) stretchSupport_ = printer_->StretchesBitmaps() ? 2 : 1;
     std::int32_t composeW = Wf, composeH = Hf;

@@ -145,12 +145,7 @@ bool cGdiPrn::TiffPrntImage(const platform::DrawSurface& picImage, std::int16_t 
                 printing::PaperClassFor(static_cast<float>(picImage.Width()) / d,
                                         static_cast<float>(picImage.Height()) / d,
                                         supportedSizes_);
-            Wf = paperClass == printing::kLegal      ? frames_.LegalX
-                 : paperClass == printing::kOversize ? frames_.OverSizeX
-                                                     : frames_.LetterX;
-            Hf = paperClass == printing::kLegal      ? frames_.LegalY
-                 : paperClass == printing::kOversize ? frames_.OverSizeY
-                                                     : frames_.LetterY;
+            frames_.ForClass(paperClass, Wf, Hf);
             R = printing::RenderResolutionFor(Wf, paperClass);
             border = 0;
             break;

@@ -24,6 +24,18 @@ std::int16_t FontSize(std::int32_t size) {
     return static_cast<std::int16_t>(size < 6 ? 6 : size > 300 ? 300 : size);
 }
 
+// FontFlags: 1 bold, 2 italic, 4 underline.
+void ReadFontFlags(const std::string& key, bool& bold, bool& italic, bool& underline) {
+    const std::int32_t flags = Number(key, "0");
+    bold = (flags & 1) != 0;
+    italic = (flags & 2) != 0;
+    underline = (flags & 4) != 0;
+}
+
+std::int32_t FontFlags(bool bold, bool italic, bool underline) {
+    return (bold ? 1 : 0) + (italic ? 2 : 0) + (underline ? 4 : 0);
+}
+
 void Save(const std::string& key, const std::string& value) {
     modRegistry::SaveAppSetting(kApp, kSection, key, value);
 }
@@ -52,19 +64,13 @@ void cGdiPrn::LoadUserPrintSettings() {
     keyFontSize_ = FontSize(Number("KeyFontSize", "14"));
     keyPsn_ = Number("KeyPsn", "6");
     if (keyPsn_ < 1 || keyPsn_ > 6) keyPsn_ = 6;
-    const std::int32_t keyFlags = Number("KeyFontFlags", "0");
-    keyFontBold_ = (keyFlags & 1) != 0;
-    keyFontItalic_ = (keyFlags & 2) != 0;
-    keyFontUnderline_ = (keyFlags & 4) != 0;
+    ReadFontFlags("KeyFontFlags", keyFontBold_, keyFontItalic_, keyFontUnderline_);
     msgFontName_ = Text("MsgFontName", "Arial");
     msgFontSize_ = FontSize(Number("MsgFontSize", "14"));
     // Every zone the placement dialog offers, a zone shared with the key too.
     msgPsn_ = Number("MsgPsn", "4");
     if (msgPsn_ < 1 || msgPsn_ > 6) msgPsn_ = 4;
-    const std::int32_t msgFlags = Number("MsgFontFlags", "0");
-    msgFontBold_ = (msgFlags & 1) != 0;
-    msgFontItalic_ = (msgFlags & 2) != 0;
-    msgFontUnderline_ = (msgFlags & 4) != 0;
+    ReadFontFlags("MsgFontFlags", msgFontBold_, msgFontItalic_, msgFontUnderline_);
     keyFontColor_ = Number("KeyFontColor", "0");
     msgFontColor_ = Number("MsgFontColor", "0");
     msgAboveKey_ = Number("MsgAboveKey", "0") != 0;
@@ -122,10 +128,8 @@ void cGdiPrn::SaveUserPrintSettings() {
     for (const auto& [key, value] : frames) {
         if (value > 0) Save(key, value);
     }
-    Save("KeyFontFlags", (keyFontBold_ ? 1 : 0) + (keyFontItalic_ ? 2 : 0) +
-                             (keyFontUnderline_ ? 4 : 0));
-    Save("MsgFontFlags", (msgFontBold_ ? 1 : 0) + (msgFontItalic_ ? 2 : 0) +
-                             (msgFontUnderline_ ? 4 : 0));
+    Save("KeyFontFlags", FontFlags(keyFontBold_, keyFontItalic_, keyFontUnderline_));
+    Save("MsgFontFlags", FontFlags(msgFontBold_, msgFontItalic_, msgFontUnderline_));
 }
 
 void cGdiPrn::SetPrinterOptionsObject(cPrntOptns& cObj) {

@@ -8,6 +8,7 @@
 #include <QStandardPaths>
 
 #include "platform/printer_pdf.h"
+#include "platform/printer_recording.h"
 #include "print_test_support.h"
 #include "printing/gdi_prn.h"
 #include "support/scoped_env.h"
@@ -25,23 +26,12 @@ class KeepingPdfPrinter : public platform::PdfPrinter {
     }
 };
 
-class OnePrinter : public platform::PrinterCollection {
-  public:
-    explicit OnePrinter(std::shared_ptr<KeepingPdfPrinter> p) : printer_(std::move(p)) {}
-    std::vector<std::string> Names() const override { return {printer_->DeviceName()}; }
-    std::string DefaultName() const override { return printer_->DeviceName(); }
-    std::shared_ptr<platform::Printer> Open(const std::string&) override { return printer_; }
-
-  private:
-    std::shared_ptr<KeepingPdfPrinter> printer_;
-};
-
 TEST(PdfOutput, PrintedPageRasterisesBackToTheComposedPage) {
     if (QStandardPaths::findExecutable("pdftoppm").isEmpty()) GTEST_SKIP() << "no pdftoppm";
     testsupport::ScopedTempDir dir;
     const std::string pdf = dir.Path() + "/page.pdf";
     auto printer = std::make_shared<KeepingPdfPrinter>("File", pdf, 100);
-    platform::InstallPrinterCollection(std::make_shared<OnePrinter>(printer));
+    platform::InstallPrinterCollection(std::make_shared<platform::SinglePrinterCollection>(printer));
 
     // A grey band for the watermark: it darkens only the image rectangle.
     QImage mark(200, 200, QImage::Format_RGB32);
