@@ -57,14 +57,13 @@ class DiscardingPrinter : public platform::RecordingPrinter {
     void NewPage() override {}
     bool Escape(const std::string&) override { return true; }
     bool DrawImage(int, int, const QImage& image) override { return !image.isNull(); }
-    bool StretchImage(int, int, int, int, const QImage& image) override {
-        return !image.isNull();
-    }
+    bool StretchImage(int, int, int, int, const QImage& image) override { return !image.isNull(); }
 };
 
 void PrintPages(benchmark::State& state, std::shared_ptr<platform::Printer> printer) {
     const platform::DrawSurface& page = G4Page();
-    platform::InstallPrinterCollection(std::make_shared<platform::SinglePrinterCollection>(printer));
+    platform::InstallPrinterCollection(
+        std::make_shared<platform::SinglePrinterCollection>(printer));
     cGdiPrn engine;
     engine.UseBarCode(true);
     platform::DrawSurface out;
@@ -73,8 +72,8 @@ void PrintPages(benchmark::State& state, std::shared_ptr<platform::Printer> prin
     int n = 0;
     for (auto _ : state) {
         const std::string key = "DOC" + std::to_string(100000 + n++);
-        if (!engine.WinPrntImage(page, 300, "Confidential - produced under protective order",
-                                 key, "", false, 0)) {
+        if (!engine.WinPrntImage(page, 300, "Confidential - produced under protective order", key,
+                                 "", false, 0)) {
             state.SkipWithError(engine.LastErrorMsg().c_str());
             break;
         }

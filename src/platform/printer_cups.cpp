@@ -134,7 +134,8 @@ bool CupsPrinter::SetPaperSize(int code) {
         return false;
     }
     const QPageSize wanted = PageSizeFor(code);
-    const QList<QPageSize> offered = QPrinterInfo::printerInfo(ToQString(name_)).supportedPageSizes();
+    const QList<QPageSize> offered =
+        QPrinterInfo::printerInfo(ToQString(name_)).supportedPageSizes();
     const bool known = std::any_of(offered.begin(), offered.end(),
                                    [&](const QPageSize& s) { return s.id() == wanted.id(); });
     if (!offered.isEmpty() && !known) return false;

@@ -20,8 +20,8 @@ QPageSize PageSizeFor(int code) {
 
 QImage CompactPageImage(const QImage& page) {
     bool blackWhite = true, gray = true;
-    const QImage rgb = page.format() == QImage::Format_RGB32 ? page
-                                                             : page.convertToFormat(QImage::Format_RGB32);
+    const QImage rgb =
+        page.format() == QImage::Format_RGB32 ? page : page.convertToFormat(QImage::Format_RGB32);
     for (int y = 0; y < rgb.height() && gray; ++y) {
         const QRgb* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
         for (int x = 0; x < rgb.width(); ++x) {

@@ -132,8 +132,8 @@ class cGdiPrn {
     std::int32_t TopMargin() const { return topMargin_; }
     void TopMargin(std::int32_t lPixels) { topMargin_ = lPixels; }
 
-    void SetCustomFrames(std::int32_t LtrX, std::int32_t LtrY, std::int32_t LglX,
-                         std::int32_t LglY, std::int32_t OvrX, std::int32_t OvrY);
+    void SetCustomFrames(std::int32_t LtrX, std::int32_t LtrY, std::int32_t LglX, std::int32_t LglY,
+                         std::int32_t OvrX, std::int32_t OvrY);
     void GetCustomFrames(std::int32_t& LtrX, std::int32_t& LtrY, std::int32_t& LglX,
                          std::int32_t& LglY, std::int32_t& OvrX, std::int32_t& OvrY) const;
     static void GetDefaultFrames(std::int32_t& LtrX, std::int32_t& LtrY, std::int32_t& LglX,
@@ -154,10 +154,10 @@ class cGdiPrn {
     void MsgFontUnderline(bool on) { msgFontUnderline_ = on; }
 
     // ---- Page composition, open to the tests of its rules ----
-    void WrapTextLines(platform::DrawSurface& surface, const std::string& text,
-                       std::int32_t width, std::string& result) const;
-    static void GetTextField(const std::string& separator, const std::string& text,
-                             std::int32_t n, std::string& result);
+    void WrapTextLines(platform::DrawSurface& surface, const std::string& text, std::int32_t width,
+                       std::string& result) const;
+    static void GetTextField(const std::string& separator, const std::string& text, std::int32_t n,
+                             std::string& result);
     static void CountTextFields(const std::string& separator, const std::string& text,
                                 std::int32_t& count);
     static void ClipToPixels(std::int32_t value, std::int32_t resolution, std::int32_t& pixels);
@@ -190,8 +190,8 @@ class cGdiPrn {
                    std::int32_t b, std::int32_t R, std::int32_t ml, std::int32_t mt,
                    const std::string& key, const std::string& bndry, bool landscape);
     void InitBarCodeTable();
-    void SendPrinterEscape(platform::Printer* printer, const std::string& data,
-                           std::int32_t count, bool& ok);
+    void SendPrinterEscape(platform::Printer* printer, const std::string& data, std::int32_t count,
+                           bool& ok);
     bool BeginPrintJob(bool iLoadUserPrintSettings, const std::string& szWaterMarkFname,
                        platform::DrawSurface& picOutPut, platform::DrawSurface* picWaterMark);
     void EndPrintJob();

@@ -13,7 +13,7 @@ struct cGdiPrn::Bands {
     std::int32_t klw = 0, klh = 0;  // the whole key line
     std::int32_t mlh = 0, mh = 0;   // message line height and height
     std::int32_t lines = 0;
-    std::string wrapped;            // message lines joined by "@"
+    std::string wrapped;  // message lines joined by "@"
     bool sideBySide = false;
     bool sameZone = false;
     std::int32_t top = 0, bottom = 0;

@@ -156,8 +156,8 @@ void cGdiPrn::DrawBarCode(platform::DrawSurface& surface, const std::string& key
                             static_cast<double>(resolution) / 100.0),
                  8);
     platform::SurfaceFont newFont, oldFont;
-    mGdi32::CreateFontForDC(surface, face.empty() ? "Arial" : face, textSize, rotation, 0,
-                            newFont, oldFont);
+    mGdi32::CreateFontForDC(surface, face.empty() ? "Arial" : face, textSize, rotation, 0, newFont,
+                            oldFont);
     const std::int32_t shift = z.cw + z.g;
     switch (rotation) {
         case 1:

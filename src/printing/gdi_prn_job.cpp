@@ -33,8 +33,7 @@ cGdiPrn::~cGdiPrn() {
 void cGdiPrn::SendPrinterEscape(platform::Printer* printer, const std::string& data,
                                 std::int32_t count, bool& ok) {
     ok = false;
-    if (!printer || count < 0 || count > 0xFFFF ||
-        static_cast<std::size_t>(count) > data.size()) {
+    if (!printer || count < 0 || count > 0xFFFF || static_cast<std::size_t>(count) > data.size()) {
         return;
     }
     std::string block;
@@ -46,8 +45,7 @@ void cGdiPrn::SendPrinterEscape(platform::Printer* printer, const std::string& d
 }
 
 bool cGdiPrn::BeginPrintJob(bool iLoadUserPrintSettings, const std::string& szWaterMarkFname,
-                            platform::DrawSurface& picOutPut,
-                            platform::DrawSurface* picWaterMark) {
+                            platform::DrawSurface& picOutPut, platform::DrawSurface* picWaterMark) {
     bool ok = true;
     if (jobOpen_) EndPrintJob();
     jobOpen_ = true;
@@ -181,8 +179,7 @@ void cGdiPrn::StopTIFFPrintJob() {
     if (jobOpen_) EndPrintJob();
 }
 
-bool cGdiPrn::WinPrntStartNewDocument(std::int16_t iDuplex,
-                                      const std::string& szPJLStapleCommand) {
+bool cGdiPrn::WinPrntStartNewDocument(std::int16_t iDuplex, const std::string& szPJLStapleCommand) {
     docFirstPaperClass_ = -1;
     sheetFrontPaperClass_ = -1;
     duplexOn_ = false;
@@ -317,8 +314,8 @@ bool cGdiPrn::WinPrntImage(const platform::DrawSurface& picImage, std::int16_t i
         return false;
     }
     const QImage& page = output_->Image();
-    const bool sent = stretched ? printer_->StretchImage(0, 0, Wf, Hf, page)
-                                : printer_->DrawImage(0, 0, page);
+    const bool sent =
+        stretched ? printer_->StretchImage(0, 0, Wf, Hf, page) : printer_->DrawImage(0, 0, page);
     if (!sent) {
         lastErrorMsg_ = "Unable to Submit Image to Printer";
         return false;

@@ -108,8 +108,7 @@ void cGdiPrn::RenderImagePage(const platform::DrawSurface& picImage, platform::D
         if (clipRight >= 1) whiteBox(x0 + aw - clipRight, y0, x0 + aw, y0 + ah);
     }
     if (waterMark_ && waterMark_->IsValid()) {
-        StretchInto(out, imageRect, waterMark_->Image(),
-                    QPainter::RasterOp_SourceAndDestination);
+        StretchInto(out, imageRect, waterMark_->Image(), QPainter::RasterOp_SourceAndDestination);
     }
 
     ok = true;
@@ -143,8 +142,7 @@ bool cGdiPrn::TiffPrntImage(const platform::DrawSurface& picImage, std::int16_t 
             const std::int32_t d = iImgDpi < 50 ? 50 : iImgDpi;
             const std::int32_t paperClass =
                 printing::PaperClassFor(static_cast<float>(picImage.Width()) / d,
-                                        static_cast<float>(picImage.Height()) / d,
-                                        supportedSizes_);
+                                        static_cast<float>(picImage.Height()) / d, supportedSizes_);
             frames_.ForClass(paperClass, Wf, Hf);
             R = printing::RenderResolutionFor(Wf, paperClass);
             border = 0;

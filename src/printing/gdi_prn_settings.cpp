@@ -122,8 +122,8 @@ void cGdiPrn::SaveUserPrintSettings() {
     Save("AllowableSizes", supportedSizes_);
     Save("SlipSheetTray", slipSheetPaperTray_);
     const std::pair<const char*, std::int32_t> frames[] = {
-        {"LetterX", frames_.LetterX}, {"LetterY", frames_.LetterY},
-        {"LegalX", frames_.LegalX},   {"LegalY", frames_.LegalY},
+        {"LetterX", frames_.LetterX},     {"LetterY", frames_.LetterY},
+        {"LegalX", frames_.LegalX},       {"LegalY", frames_.LegalY},
         {"OverSizeX", frames_.OverSizeX}, {"OverSizeY", frames_.OverSizeY}};
     for (const auto& [key, value] : frames) {
         if (value > 0) Save(key, value);

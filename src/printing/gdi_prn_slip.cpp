@@ -30,7 +30,7 @@ void cGdiPrn::SetPaperTray(std::int16_t bin) {
     const int wanted = bin == 0 ? static_cast<int>(platform::kBinAuto) : bin;
     if (printer_->SetPaperBin(wanted)) return;
     printer_->SetPaperBin(wanted == platform::kBinAuto ? static_cast<int>(platform::kBinUpper)
-                                                      : static_cast<int>(platform::kBinAuto));
+                                                       : static_cast<int>(platform::kBinAuto));
 }
 
 void cGdiPrn::SetPaperSize(std::int32_t paperClass) {
@@ -69,8 +69,7 @@ void cGdiPrn::RenderSlipSheet(platform::DrawSurface& out, std::int32_t pageW, st
                      std::int32_t startY, bool fromBottom, bool rightAligned,
                      std::int32_t& spacing) {
         platform::SurfaceFont newFont, oldFont;
-        mGdi32::CreateFontForDC(out, face, RoundToInt(points * R / 100.0), 0, 0, newFont,
-                                oldFont);
+        mGdi32::CreateFontForDC(out, face, RoundToInt(points * R / 100.0), 0, 0, newFont, oldFont);
         const std::int32_t h = LineHeight(out, wholeForHeight ? text : text.substr(0, 10));
         std::string wrapped;
         WrapTextLines(out, text, pageW - 2 * M, wrapped);
@@ -87,7 +86,7 @@ void cGdiPrn::RenderSlipSheet(platform::DrawSurface& out, std::int32_t pageW, st
                 continue;
             }
             const std::int32_t lw = LineWidth(out, line);
-            std::int32_t x = rightAligned        ? pageW - lw - M
+            std::int32_t x = rightAligned         ? pageW - lw - M
                              : lw < pageW - 2 * M ? RoundToInt((pageW - lw) / 2.0)
                                                   : M;
             mGdi32::DrawTextWrapped(out, line, 0, x, y, pageW, pageH);

@@ -93,10 +93,10 @@ void cGdiPrn::WrapTextLines(platform::DrawSurface& surface, const std::string& t
     result += rest;
 }
 
-void cGdiPrn::MeasureBands(platform::DrawSurface& out, Bands& bands, std::int32_t W,
-                           std::int32_t H, std::int32_t b, std::int32_t R, std::int32_t ml,
-                           std::int32_t mt, const std::string& msg, const std::string& key,
-                           const std::string& bndry, bool landscape) {
+void cGdiPrn::MeasureBands(platform::DrawSurface& out, Bands& bands, std::int32_t W, std::int32_t H,
+                           std::int32_t b, std::int32_t R, std::int32_t ml, std::int32_t mt,
+                           const std::string& msg, const std::string& key, const std::string& bndry,
+                           bool landscape) {
     bands = Bands{};
     if (msg.empty() && key.empty() && bndry.empty()) return;
     const std::int32_t across = landscape ? H : W;
@@ -104,8 +104,8 @@ void cGdiPrn::MeasureBands(platform::DrawSurface& out, Bands& bands, std::int32_
     out.Resize(across, 2 * R);
     const std::int32_t rotation = landscape ? 3 : 0;
     bands.sameZone = keyPsn_ == msgPsn_;
-    const bool sameBand = InBottomBand(keyPsn_) == InBottomBand(msgPsn_) && keyPsn_ >= 1 &&
-                          msgPsn_ >= 1;
+    const bool sameBand =
+        InBottomBand(keyPsn_) == InBottomBand(msgPsn_) && keyPsn_ >= 1 && msgPsn_ >= 1;
     bands.sideBySide = sameBand && !bands.sameZone;
 
     {
@@ -189,15 +189,15 @@ void cGdiPrn::DrawBands(platform::DrawSurface& out, const Bands& bands, std::int
             }
             if (!key.empty()) {
                 if (useBarCode_) {
-                    DrawBarCode(out, key, x1, y1, x2, y2, KeyFontName(), keyFontSize_, R,
-                                rotation, true);
+                    DrawBarCode(out, key, x1, y1, x2, y2, KeyFontName(), keyFontSize_, R, rotation,
+                                true);
                 } else {
                     mGdi32::DrawTextWrapped(out, key, rotation, x1, y1, x2, y2);
                 }
             }
             if (!bndry.empty()) {
-                mGdi32::DrawTextWrapped(out, bndry, rotation, textFrom[0], textFrom[1],
-                                        textFrom[2], textFrom[3]);
+                mGdi32::DrawTextWrapped(out, bndry, rotation, textFrom[0], textFrom[1], textFrom[2],
+                                        textFrom[3]);
             }
         }
         out.ForeColor = 0;

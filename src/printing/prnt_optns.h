@@ -41,8 +41,8 @@ class cPrntOptns {
     bool KeyFontBold = false, KeyFontItalic = false, KeyFontUnderline = false;
     bool MsgFontBold = false, MsgFontItalic = false, MsgFontUnderline = false;
 
-    void SetCustomFrames(std::int32_t LtrX, std::int32_t LtrY, std::int32_t LglX,
-                         std::int32_t LglY, std::int32_t OvrX, std::int32_t OvrY) {
+    void SetCustomFrames(std::int32_t LtrX, std::int32_t LtrY, std::int32_t LglX, std::int32_t LglY,
+                         std::int32_t OvrX, std::int32_t OvrY) {
         frames_ = PaperFrames{LtrX, LtrY, LglX, LglY, OvrX, OvrY};
     }
     const PaperFrames& GetCustomFrames() const { return frames_; }

@@ -70,9 +70,9 @@ TEST(Printers, PdfPrinterPagesFollowThePaperAndLandInTheFile) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
     EXPECT_TRUE(bytes.startsWith("%PDF"));
-    EXPECT_EQ(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") +
-                  bytes.count("/Type /Page "),
-              2);
+    EXPECT_EQ(
+        bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") + bytes.count("/Type /Page "),
+        2);
 }
 
 TEST(Printers, PageImagesAreKeptInTheSmallestExactFormat) {
@@ -98,9 +98,9 @@ TEST(Printers, BinNumbersNameTheirCupsMediaSources) {
         int bin;
         std::string first;
     };
-    const Case cases[] = {{platform::kBinUpper, "top"},   {platform::kBinLower, "bottom"},
+    const Case cases[] = {{platform::kBinUpper, "top"},     {platform::kBinLower, "bottom"},
                           {platform::kBinMiddle, "middle"}, {platform::kBinManual, "manual"},
-                          {platform::kBinAuto, "auto"},   {platform::kBinTractor, ""}};
+                          {platform::kBinAuto, "auto"},     {platform::kBinTractor, ""}};
     for (const Case& c : cases) {
         const std::vector<std::string> sources = platform::MediaSourcesForBin(c.bin);
         EXPECT_EQ(sources.empty() ? "" : sources.front(), c.first) << c.bin;

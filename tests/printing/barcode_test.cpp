@@ -3,54 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <vector>
 
+#include "print_test_support.h"
 #include "printing/gdi_prn.h"
 
 namespace {
-
-// Code 39 as published: bar, space, bar, ... for each character.
-const std::map<std::string, char>& Symbology() {
-    static const std::map<std::string, char> table = {
-        {"nnnwwnwnn", '0'}, {"wnnwnnnnw", '1'}, {"nnwwnnnnw", '2'}, {"wnwwnnnnn", '3'},
-        {"nnnwwnnnw", '4'}, {"wnnwwnnnn", '5'}, {"nnwwwnnnn", '6'}, {"nnnwnnwnw", '7'},
-        {"wnnwnnwnn", '8'}, {"nnwwnnwnn", '9'}, {"wnnnnwnnw", 'A'}, {"nnwnnwnnw", 'B'},
-        {"wnwnnwnnn", 'C'}, {"nnnnwwnnw", 'D'}, {"wnnnwwnnn", 'E'}, {"nnwnwwnnn", 'F'},
-        {"nnnnnwwnw", 'G'}, {"wnnnnwwnn", 'H'}, {"nnwnnwwnn", 'I'}, {"nnnnwwwnn", 'J'},
-        {"wnnnnnnww", 'K'}, {"nnwnnnnww", 'L'}, {"wnwnnnnwn", 'M'}, {"nnnnwnnww", 'N'},
-        {"wnnnwnnwn", 'O'}, {"nnwnwnnwn", 'P'}, {"nnnnnnwww", 'Q'}, {"wnnnnnwwn", 'R'},
-        {"nnwnnnwwn", 'S'}, {"nnnnwnwwn", 'T'}, {"wwnnnnnnw", 'U'}, {"nwwnnnnnw", 'V'},
-        {"wwwnnnnnn", 'W'}, {"nwnnwnnnw", 'X'}, {"wwnnwnnnn", 'Y'}, {"nwwnwnnnn", 'Z'},
-        {"nwnnnnwnw", '-'}, {"wwnnnnwnn", '.'}, {"nwwnnnwnn", ' '}, {"nwnwnwnnn", '$'},
-        {"nwnwnnnwn", '/'}, {"nwnnnwnwn", '+'}, {"nnnwnwnwn", '%'}, {"nwnnwnwnn", '*'},
-    };
-    return table;
-}
-
-// Reads the symbol from dark/light samples along the reading direction.
-std::string Decode(const std::vector<bool>& dark) {
-    std::vector<int> runs;
-    std::size_t i = 0;
-    while (i < dark.size() && !dark[i]) ++i;
-    while (i < dark.size()) {
-        const bool colour = dark[i];
-        int n = 0;
-        while (i < dark.size() && dark[i] == colour) ++n, ++i;
-        runs.push_back(n);
-    }
-    if (!runs.empty() && runs.size() % 2 == 0) runs.pop_back();  // trailing light
-    if (runs.empty()) return "";
-    const int narrow = *std::min_element(runs.begin(), runs.end());
-    std::string text;
-    for (std::size_t c = 0; c + 9 <= runs.size(); c += 10) {
-        std::string elements;
-        for (std::size_t k = c; k < c + 9; ++k) elements += runs[k] >= 2 * narrow ? 'w' : 'n';
-        auto it = Symbology().find(elements);
-        text += it == Symbology().end() ? '?' : it->second;
-    }
-    return text;
-}
 
 // The samples through the middle of the bar span, from the symbol's start.
 std::vector<bool> Scan(const QImage& img, const QRect& box, int rotation, int across) {
@@ -101,7 +59,8 @@ TEST(BarCode, SymbolReadsBackInEveryDirection) {
             engine.DrawBarCode(page, c.key, box.left(), box.top(), box.right(), box.bottom(),
                                "Liberation Mono", c.size, c.resolution, rotation, true);
             const int cw = h / 2, gap = std::max(2, (cw + 2) / 4);
-            const std::string read = Decode(Scan(page.Image(), box, rotation, gap + cw / 2));
+            const std::string read =
+                printtest::DecodeCode39(Scan(page.Image(), box, rotation, gap + cw / 2));
             EXPECT_EQ(read, c.expected) << c.key << " rotation " << rotation;
         }
     }
@@ -115,10 +74,10 @@ TEST(BarCode, SizesFollowFontSizeAndResolution) {
     // Character width cw and module m; the reservation covers the module gap
     // after every character: (length + 2) x (cw + m).
     const Case cases[] = {
-        {300, 14, 8, 10 * 48, 90},   // cw 45, m 3
-        {100, 8, 3, 5 * 16, 30},     // cw 15, m 1
-        {300, 200, 1, 3 * 320, 600}, // size taken as 100: cw 300, m 20
-        {300, 4, 2, 4 * 32, 60},     // size taken as 8: cw 30, m 2
+        {300, 14, 8, 10 * 48, 90},    // cw 45, m 3
+        {100, 8, 3, 5 * 16, 30},      // cw 15, m 1
+        {300, 200, 1, 3 * 320, 600},  // size taken as 100: cw 300, m 20
+        {300, 4, 2, 4 * 32, 60},      // size taken as 8: cw 30, m 2
     };
     cGdiPrn engine;
     for (const Case& c : cases) {

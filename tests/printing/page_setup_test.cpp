@@ -16,11 +16,11 @@ TEST(PageSetup, PaperClassFollowsImageInchesAndAllowedSizes) {
         std::int32_t sizes, expected;
     };
     const Case cases[] = {
-        {8.5f, 14.0f, 1, kLegal},    {8.5f, 14.0f, 2, kLegal},    {8.5f, 14.0f, 4, kLegal},
-        {8.5f, 14.0f, 0, kLetter},   {8.5f, 15.0f, 2, kLetter},   {11.0f, 17.0f, 2, kOversize},
+        {8.5f, 14.0f, 1, kLegal},     {8.5f, 14.0f, 2, kLegal},     {8.5f, 14.0f, 4, kLegal},
+        {8.5f, 14.0f, 0, kLetter},    {8.5f, 15.0f, 2, kLetter},    {11.0f, 17.0f, 2, kOversize},
         {11.0f, 17.0f, 4, kOversize}, {11.0f, 17.0f, 6, kOversize}, {11.0f, 17.0f, 1, kLetter},
-        {8.5f, 11.0f, 5, kOversize}, {8.5f, 11.0f, 3, kLegal},    {8.5f, 16.0f, 6, kOversize},
-        {8.5f, 14.0f, 6, kLetter},   {8.5f, 11.0f, 2, kLetter},
+        {8.5f, 11.0f, 5, kOversize},  {8.5f, 11.0f, 3, kLegal},     {8.5f, 16.0f, 6, kOversize},
+        {8.5f, 14.0f, 6, kLetter},    {8.5f, 11.0f, 2, kLetter},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(PaperClassFor(c.wi, c.hi, c.sizes), c.expected)
@@ -50,9 +50,9 @@ TEST(PageSetup, ClipsAreTakenAtTheRenderResolution) {
         std::int32_t value, resolution, expected;
     };
     const Case cases[] = {
-        {0, 300, 0},   {-3, 300, 0},  {1, 300, 19},  {3, 300, 56},  {8, 300, 150},
-        {16, 300, 300}, {16, 600, 600}, {8, 200, 100}, {17, 300, 17}, {17, 600, 34},
-        {300, 200, 200},
+        {0, 300, 0},   {-3, 300, 0},   {1, 300, 19},    {3, 300, 56},
+        {8, 300, 150}, {16, 300, 300}, {16, 600, 600},  {8, 200, 100},
+        {17, 300, 17}, {17, 600, 34},  {300, 200, 200},
     };
     for (const Case& c : cases) {
         std::int32_t pixels = -1;
@@ -71,18 +71,18 @@ TEST(PageSetup, FitPlacesTheImageOrRefusesAnEmptyArea) {
         std::int32_t expectW, expectH;
     };
     const Case cases[] = {
-        {"letter page, width limits", 2550, 3300, 300, false, false, false, 2000, 3000, true,
-         2000, 2588},
+        {"letter page, width limits", 2550, 3300, 300, false, false, false, 2000, 3000, true, 2000,
+         2588},
         {"tall image keeps its aspect", 1000, 3000, 300, false, false, false, 2000, 3000, true,
          1000, 3000},
         {"tall image filled across", 1000, 3000, 300, false, true, false, 2000, 3000, true, 2000,
          3000},
-        {"small image at natural size", 1500, 2100, 300, true, false, false, 2000, 3000, true,
-         1500, 2100},
-        {"small image grows without the option", 1500, 2100, 300, false, false, false, 2000,
-         3000, true, 2000, 2800},
-        {"7.5 inch wide is not small", 2250, 2100, 300, true, false, false, 2000, 3000, true,
-         2000, 1867},
+        {"small image at natural size", 1500, 2100, 300, true, false, false, 2000, 3000, true, 1500,
+         2100},
+        {"small image grows without the option", 1500, 2100, 300, false, false, false, 2000, 3000,
+         true, 2000, 2800},
+        {"7.5 inch wide is not small", 2250, 2100, 300, true, false, false, 2000, 3000, true, 2000,
+         1867},
         {"no free width", 2550, 3300, 300, false, false, false, 0, 3000, false, 0, 0},
         {"no free height", 2550, 3300, 300, false, false, false, 2000, -5, false, 0, 0},
         {"empty image", 0, 3300, 300, false, false, false, 2000, 3000, false, 0, 0},

@@ -7,11 +7,13 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include "demo/demo_system.h"
 #include "platform/printer_pdf.h"
 #include "platform/printer_recording.h"
 #include "print_test_support.h"
 #include "printing/gdi_prn.h"
 #include "support/scoped_env.h"
+#include "viewer/gdi_lead.h"
 
 namespace {
 
@@ -31,7 +33,8 @@ TEST(PdfOutput, PrintedPageRasterisesBackToTheComposedPage) {
     testsupport::ScopedTempDir dir;
     const std::string pdf = dir.Path() + "/page.pdf";
     auto printer = std::make_shared<KeepingPdfPrinter>("File", pdf, 100);
-    platform::InstallPrinterCollection(std::make_shared<platform::SinglePrinterCollection>(printer));
+    platform::InstallPrinterCollection(
+        std::make_shared<platform::SinglePrinterCollection>(printer));
 
     // A grey band for the watermark: it darkens only the image rectangle.
     QImage mark(200, 200, QImage::Format_RGB32);
@@ -62,8 +65,8 @@ TEST(PdfOutput, PrintedPageRasterisesBackToTheComposedPage) {
     ASSERT_TRUE(engine.WinPrntImage(page, 100, "Confidential", "DOC0001", "", false, 0))
         << engine.LastErrorMsg();
     const QImage composed = printer->last.convertToFormat(QImage::Format_Grayscale8);
-    const QRect placed(engine.ScaledImageLeft(), engine.ScaledImageTop(),
-                       engine.ScaledImageWidth(), engine.ScaledImageHeight());
+    const QRect placed(engine.ScaledImageLeft(), engine.ScaledImageTop(), engine.ScaledImageWidth(),
+                       engine.ScaledImageHeight());
     engine.StopWinPrintJob();
     platform::InstallPrinterCollection(nullptr);
 
@@ -110,6 +113,72 @@ TEST(PdfOutput, PrintedPageRasterisesBackToTheComposedPage) {
     const QRect below(0, placed.bottom() + 1, 850, 1100 - placed.bottom() - 1);
     EXPECT_FALSE(printtest::InkBox(back, QRect(0, below.top(), 425, below.height())).isEmpty());
     EXPECT_FALSE(printtest::InkBox(back, QRect(425, below.top(), 425, below.height())).isEmpty());
+}
+
+}  // namespace
+
+namespace {
+
+// A scanned page of the demo system printed to a PDF file: its key reads
+// back from the printed bar code and its message stands beside it.
+TEST(PdfOutput, DemoPagePrintsWithKeyMessageAndBarCode) {
+    if (QStandardPaths::findExecutable("pdftoppm").isEmpty()) GTEST_SKIP() << "no pdftoppm";
+    testsupport::ScopedTempDir dir;
+    docserver::demo::DemoOptions options;
+    options.seed = 3;
+    options.pages = 6;
+    const std::string sys = dir.Path() + "/demo";
+    const docserver::demo::DemoSystem demo = docserver::demo::GenerateDemoSystem(sys, options);
+    const docserver::demo::DemoPage* scan = nullptr;
+    for (const auto& p : demo.projects.front().pages) {
+        if (!p.placeholder && !p.imageFile.empty() &&
+            p.size == docserver::imaging::PageSize::Letter) {
+            scan = &p;
+            break;
+        }
+    }
+    ASSERT_NE(scan, nullptr);
+    cGdiLead image;
+    ASSERT_TRUE(image.OpenImageFile(sys + "/" + scan->imageFile)) << image.GetLastError();
+    platform::DrawSurface page(image.ImgWidth(), image.ImgHeight());
+    image.SetGraphicsOutput(&page);
+    image.DrawImageRect(0, 0, page.Width(), page.Height(), page.Width(), page.Height());
+    image.FreeGraphics();
+
+    const std::string pdf = dir.Path() + "/demo.pdf";
+    platform::InstallPrinterCollection(std::make_shared<platform::SinglePrinterCollection>(
+        std::make_shared<platform::PdfPrinter>("Demo PDF", pdf, 300)));
+    cGdiPrn engine;
+    engine.UseBarCode(true);
+    platform::DrawSurface out;
+    ASSERT_TRUE(engine.StartWinPrintJob(1, false, out, "", nullptr, "Demo PDF", 1));
+    ASSERT_TRUE(engine.WinPrntImage(page, static_cast<std::int16_t>(image.Xresolution()),
+                                    "Privileged and Confidential", scan->key, "", false, 0))
+        << engine.LastErrorMsg();
+    engine.StopWinPrintJob();
+    platform::InstallPrinterCollection(nullptr);
+
+    QProcess raster;
+    raster.start("pdftoppm", {"-r", "300", "-gray", "-singlefile", QString::fromStdString(pdf),
+                              QString::fromStdString(dir.Path() + "/demo")});
+    ASSERT_TRUE(raster.waitForFinished(20000));
+    const QImage back(QString::fromStdString(dir.Path() + "/demo.pgm"));
+    ASSERT_EQ(back.size(), QSize(2550, 3300));
+
+    std::string expected = "*";
+    for (char c : scan->key)
+        expected += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    expected += "*";
+    bool found = false;
+    for (int y = back.height() - 1; y > back.height() - 400 && !found; --y) {
+        std::vector<bool> dark;
+        for (int x = back.width() / 2; x < back.width(); ++x)
+            dark.push_back(qGray(back.pixel(x, y)) < 128);
+        found = printtest::DecodeCode39(dark) == expected;
+    }
+    EXPECT_TRUE(found) << "no scanline reads " << expected;
+    EXPECT_FALSE(
+        printtest::InkBox(back, QRect(0, back.height() - 200, back.width() / 2, 200)).isEmpty());
 }
 
 }  // namespace

@@ -241,15 +241,14 @@ TEST(PrintJob, FailuresAreReportedAndLeaveNoJobBehind) {
          "Unable to Start Print Job"},
         {"watermark without a surface",
          [](Bench& t) {
-             return t.engine.StartWinPrintJob(1, false, t.out, "/no/such.png", nullptr, "Laser",
-                                              0);
+             return t.engine.StartWinPrintJob(1, false, t.out, "/no/such.png", nullptr, "Laser", 0);
          },
          "Must Provide WaterMark Control to allow Watermarking."},
         {"watermark that cannot be read",
          [](Bench& t) {
              platform::DrawSurface mark;
-             const bool started = t.engine.StartWinPrintJob(1, false, t.out, "/no/such.png",
-                                                            &mark, "Laser", 0);
+             const bool started =
+                 t.engine.StartWinPrintJob(1, false, t.out, "/no/such.png", &mark, "Laser", 0);
              return started || t.Page(t.letter);
          },
          "Print Job Not Yet Started"},

@@ -48,8 +48,8 @@ TEST(TextZones, FieldsCountAndPickPiecesOfWrappedText) {
         std::int32_t count;
         std::string second;
     };
-    const Case cases[] = {{"", 0, ""}, {"a", 1, ""}, {"a@b@", 2, "b"}, {"a@@c", 3, ""},
-                          {"x@yz@w", 3, "yz"}};
+    const Case cases[] = {
+        {"", 0, ""}, {"a", 1, ""}, {"a@b@", 2, "b"}, {"a@@c", 3, ""}, {"x@yz@w", 3, "yz"}};
     for (const Case& c : cases) {
         std::int32_t n = -1;
         std::string piece = "?";
@@ -82,8 +82,7 @@ TEST(TextZones, BandsTakeTheirHeightFromKeyAndMessageZones) {
         {"stacked in one zone", 5, 5, "MSG", "KEY1", false, b, b, W - 2 * b, H - 2 * b - 2 * lh},
         {"key above, message below", 2, 5, "MSG", "KEY1", false, b + lh, b, W - 2 * b,
          H - 2 * b - 2 * lh},
-        {"landscape strips", 2, 5, "MSG", "KEY1", true, b, b + lh, W - 2 * b - 2 * lh,
-         H - 2 * b},
+        {"landscape strips", 2, 5, "MSG", "KEY1", true, b, b + lh, W - 2 * b - 2 * lh, H - 2 * b},
     };
     for (const Case& c : cases) {
         cGdiPrn engine;
@@ -95,8 +94,8 @@ TEST(TextZones, BandsTakeTheirHeightFromKeyAndMessageZones) {
         engine.AllowLandscapeBatesMsg(true);
         platform::DrawSurface out;
         bool ok = false;
-        engine.RenderImagePage(printtest::FramedPage(10, 5000), out, W, H, 100, R, b, c.msg,
-                               c.key, "", c.landscape, false, ok);
+        engine.RenderImagePage(printtest::FramedPage(10, 5000), out, W, H, 100, R, b, c.msg, c.key,
+                               "", c.landscape, false, ok);
         ASSERT_TRUE(ok) << c.what;
         EXPECT_EQ(engine.ScaledImageTop(), c.top) << c.what;
         EXPECT_EQ(engine.ScaledImageLeft(), c.left) << c.what;
@@ -116,8 +115,8 @@ TEST(TextZones, KeyAndMessageLandInTheirZonesAndLandscapeNeedsTheOption) {
     bool ok = false;
     // Boundary text alone, key zone 6: it starts where the line of width
     // "text + one character" starts at the right.
-    engine.RenderImagePage(printtest::FramedPage(10, 10), out, W, H, 100, R, b, "LEFT", "",
-                           "ABCD", false, false, ok);
+    engine.RenderImagePage(printtest::FramedPage(10, 10), out, W, H, 100, R, b, "LEFT", "", "ABCD",
+                           false, false, ok);
     ASSERT_TRUE(ok);
     const QRect band(0, H - b - lh, W, lh);
     const QRect key = printtest::InkBox(out.Image(), QRect(W / 2, band.top(), W / 2, lh));
@@ -131,8 +130,8 @@ TEST(TextZones, KeyAndMessageLandInTheirZonesAndLandscapeNeedsTheOption) {
     EXPECT_LT(msg.left(), b + 8 + cw);
 
     // Without the option a landscape page is laid out as a portrait one.
-    engine.RenderImagePage(printtest::FramedPage(10, 10), out, W, H, 100, R, b, "LEFT", "KEY",
-                           "", true, false, ok);
+    engine.RenderImagePage(printtest::FramedPage(10, 10), out, W, H, 100, R, b, "LEFT", "KEY", "",
+                           true, false, ok);
     ASSERT_TRUE(ok);
     EXPECT_FALSE(printtest::InkBox(out.Image(), band).isEmpty());
 }
