@@ -18,6 +18,7 @@
 #include "navigation/query_record.h"
 #include "platform/dde.h"
 #include "platform/draw_surface.h"
+#include "printing/gdi_prn.h"
 #include "render/gdi_lead.h"
 #include "render/image_view_transform.h"
 #include "viewer/command_messages.h"
@@ -189,6 +190,7 @@ class frmView : public QMainWindow {
     // ---- Shared fields ----
     std::unique_ptr<ViewerSession> TalqAPi;
     std::unique_ptr<cGdiLead> ImgObj;
+    std::unique_ptr<cGdiPrn> PrntObj;  // the one print engine
     QObject* DDEForm = nullptr;
     std::int16_t AbortNow = 0;
     std::int16_t MessageInProcess = 0;

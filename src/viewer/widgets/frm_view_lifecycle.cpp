@@ -75,6 +75,8 @@ void frmView::Form_Load() {
     }
     if (!TalqAPi) TalqAPi = std::make_unique<DisconnectedSession>();
     ImgObj = std::make_unique<cGdiLead>();
+    PrntObj = std::make_unique<cGdiPrn>();
+    PrntObj->LoadUserPrintSettings();
     TalqAPi->SetDisplayErrorMsgs(true);
     FillZoomList(cboZoom);
     FillZoomList(cboZoom2);
