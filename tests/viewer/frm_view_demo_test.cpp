@@ -257,7 +257,7 @@ TEST_F(FrmViewDemoTest, PlaceholderPageShowsItsTextAsAPage) {
     EXPECT_FLOAT_EQ(window->g_ViewScaleFactor, 1.0f);
     EXPECT_GT(window->g_ImgWidth, 0);
 
-    window->UseTextBox = true;
+    window->settings.UseTextBox = true;
     ASSERT_TRUE(window->DisplayImage(key)) << Status();
     EXPECT_TRUE(window->txtImage->isVisible());
     EXPECT_FALSE(window->picImage->isVisible());

@@ -142,15 +142,15 @@ TEST_F(FrmViewDisplayTest, StatusLineCarriesDateFolderInfoAndTags) {
     session->infoDescs = "Author|Recipient|Type";
     session->pageInfo = std::string("Smith") + '\x1E' + "" + '\x1E' + "Letter";
     session->tags = "HOT,PRIV";
-    window->g_StatusLine = 1 | 2 | 4 | 8;
-    window->DateFormat = 1;
+    window->settings.g_StatusLine = 1 | 2 | 4 | 8;
+    window->settings.DateFormat = 1;
     ASSERT_TRUE(window->DisplayImage("K0002"));
     EXPECT_EQ(Status(),
               "K0002 (Page 2 of 3)  DocDate: 01/31/2024\r\nCorrespondence\r\n"
               "Author: Smith, Type: Letter\r\nHOT, PRIV");
 
     session->pageDate = "2024-1-31";  // not 8 digits: shown as received
-    window->g_StatusLine = 8;
+    window->settings.g_StatusLine = 8;
     ASSERT_TRUE(window->DisplayImage("K0002"));
     EXPECT_EQ(Status(), "K0002 (Page 2 of 3)  DocDate: 2024-1-31");
     session->pageDate = "";
@@ -162,14 +162,14 @@ TEST_F(FrmViewDisplayTest, PlaceholderPageShowsItsTextInTheTextBoxWhenChosen) {
     session->placeholder = true;
     session->ocrText = "Page withheld";
     session->images["TEXT"] = PngBytes(200, 100);
-    window->UseTextBox = true;
+    window->settings.UseTextBox = true;
     ASSERT_TRUE(window->DisplayImage("K0001"));
     EXPECT_EQ(window->g_ValidImage, 2);
     EXPECT_TRUE(window->txtImage->isVisible());
     EXPECT_FALSE(window->picImage->isVisible());
     EXPECT_EQ(window->txtImage->toPlainText(), QStringLiteral("Page withheld"));
 
-    window->UseTextBox = false;
+    window->settings.UseTextBox = false;
     ASSERT_TRUE(window->DisplayImage("K0001"));
     EXPECT_TRUE(window->picImage->isVisible());
     EXPECT_FALSE(window->txtImage->isVisible());
@@ -178,8 +178,8 @@ TEST_F(FrmViewDisplayTest, PlaceholderPageShowsItsTextInTheTextBoxWhenChosen) {
 }
 
 TEST_F(FrmViewDisplayTest, StickyRotationTurnsEveryPage) {
-    window->StickyRotate = true;
-    window->g_StickyRotation = 1;
+    window->settings.StickyRotate = true;
+    window->settings.g_StickyRotation = 1;
     ASSERT_TRUE(window->DisplayImage("K0001"));
     EXPECT_EQ(window->g_ImgWidth, 300);
     EXPECT_EQ(window->g_ImgHeight, 400);

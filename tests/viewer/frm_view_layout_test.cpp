@@ -26,7 +26,7 @@ class FrmViewLayoutTest : public FrmViewTest {
         LayoutInput in;
         in.innerWidth = InnerW();
         in.innerHeight = InnerH();
-        in.statusLine = window->g_StatusLine;
+        in.statusLine = window->settings.g_StatusLine;
         in.tagPaletteOpen = window->TagPal_Active == 1;
         in.queryActive = window->Query_Active;
         in.projectTreeOpen = window->PrjView_Active == 1;
@@ -50,7 +50,7 @@ TEST_F(FrmViewLayoutTest, PanesLandWhereTheLayoutPutsThemForEachSizeAndPaneSet) 
         window->TagPal_Active = c.tags ? 1 : 0;
         window->Query_Active = static_cast<std::int16_t>(c.query);
         window->ZoomWin_Active = c.zoom ? 1 : 0;
-        window->g_StatusLine = static_cast<std::int16_t>(c.status);
+        window->settings.g_StatusLine = static_cast<std::int16_t>(c.status);
         Resize(c.w, c.h);
         const KeptPaneSizes before{window->MarginBarPosn, window->TagFormWidth,
                                    window->ZoomBarRatio};

@@ -56,7 +56,7 @@ TEST_F(FrmViewMenusTest, FirstRunChecksTheBuiltInDefaults) {
     EXPECT_EQ(Checked(window->mnuDtFmt), 0);
     EXPECT_FALSE(window->mnuStsDate->isChecked());
     EXPECT_FALSE(window->cmdUseNative->isChecked());
-    EXPECT_EQ(window->DfltHiLiteColor, 65535);
+    EXPECT_EQ(window->settings.DfltHiLiteColor, 65535);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Project Not Selected"));
 }
 
@@ -76,10 +76,10 @@ TEST_F(FrmViewMenusTest, StoredSettingsSetTheirCheckMarksAndBadValuesAreRepaired
     EXPECT_FALSE(window->mnuQualityHigh->isChecked());
     EXPECT_EQ(Checked(window->mnuDtFmt), 0);
     EXPECT_TRUE(window->mnuRedStyle[0]->isChecked());
-    EXPECT_EQ(window->RedactFill, 0);
+    EXPECT_EQ(window->settings.RedactFill, 0);
     EXPECT_TRUE(window->mnuStsImgKey->isChecked());
     EXPECT_FALSE(window->mnuStsDocCnt->isChecked());
-    EXPECT_EQ(window->g_CalcDocPsn, 0);
+    EXPECT_EQ(window->settings.g_CalcDocPsn, 0);
     EXPECT_FALSE(window->mnuStsFldrDesc->isChecked());
     EXPECT_TRUE(window->mnuStsTags->isChecked());
     EXPECT_FALSE(window->mnuStsInfoOnly->isChecked());
@@ -87,7 +87,7 @@ TEST_F(FrmViewMenusTest, StoredSettingsSetTheirCheckMarksAndBadValuesAreRepaired
     EXPECT_TRUE(window->cmdUseNative->isChecked());
     EXPECT_TRUE(window->mnuUseTextBox->isChecked());
     EXPECT_FALSE(window->mnuStickyRotate->isChecked());
-    EXPECT_FALSE(window->StickyRotate);
+    EXPECT_FALSE(window->settings.StickyRotate);
 
     window->Form_Unload();
     EXPECT_EQ(Stored("Settings", "RedactFill"), "0");
@@ -98,7 +98,7 @@ TEST_F(FrmViewMenusTest, StoredSettingsSetTheirCheckMarksAndBadValuesAreRepaired
 
 TEST_F(FrmViewMenusTest, QualityChoiceChecksOneEntryAndRefetchesOnlyOnChange) {
     window->mnuQualityLow_Click();
-    EXPECT_EQ(window->g_ViewQuality, 1);
+    EXPECT_EQ(window->settings.g_ViewQuality, 1);
     EXPECT_TRUE(window->mnuQualityLow->isChecked());
     EXPECT_FALSE(window->mnuQualityHigh->isChecked());
     window->szCurrentKey = "K0002";
@@ -118,10 +118,10 @@ TEST_F(FrmViewMenusTest, PageHandlersBeepAndChangeNothingWhileARequestRuns) {
     window->mnuRedStyle_Click(fill);
     window->mnuUseTextBox_Click();
     window->mnuStsDate_Click();
-    EXPECT_EQ(window->g_ViewQuality, 0);
-    EXPECT_EQ(window->RedactFill, 0);
-    EXPECT_FALSE(window->UseTextBox);
-    EXPECT_EQ(window->g_StatusLine, 0);
+    EXPECT_EQ(window->settings.g_ViewQuality, 0);
+    EXPECT_EQ(window->settings.RedactFill, 0);
+    EXPECT_FALSE(window->settings.UseTextBox);
+    EXPECT_EQ(window->settings.g_StatusLine, 0);
     EXPECT_TRUE(window->mnuQualityHigh->isChecked());
     EXPECT_EQ(prompts.Beeps(), 4);
 }
@@ -129,17 +129,17 @@ TEST_F(FrmViewMenusTest, PageHandlersBeepAndChangeNothingWhileARequestRuns) {
 TEST_F(FrmViewMenusTest, StatusBitsToggleWithTheirMarksAndOnlyZeroCrossingsRelayTheFooter) {
     ASSERT_TRUE(window->lblStatus->isVisible());
     window->mnuStsDate_Click();
-    EXPECT_EQ(window->g_StatusLine, 8);
+    EXPECT_EQ(window->settings.g_StatusLine, 8);
     EXPECT_TRUE(window->mnuStsDate->isChecked());
     EXPECT_TRUE(window->txtStatus->isVisible());
     EXPECT_FALSE(window->lblStatus->isVisible());
     window->mnuStsTags_Click();
-    EXPECT_EQ(window->g_StatusLine, 10);
+    EXPECT_EQ(window->settings.g_StatusLine, 10);
     window->mnuStsDate_Click();
-    EXPECT_EQ(window->g_StatusLine, 2);
+    EXPECT_EQ(window->settings.g_StatusLine, 2);
     EXPECT_TRUE(window->txtStatus->isVisible());
     window->mnuStsTags_Click();
-    EXPECT_EQ(window->g_StatusLine, 0);
+    EXPECT_EQ(window->settings.g_StatusLine, 0);
     EXPECT_FALSE(window->mnuStsTags->isChecked());
     EXPECT_TRUE(window->lblStatus->isVisible());
 }
@@ -148,7 +148,7 @@ TEST_F(FrmViewMenusTest, PositionEntriesKeepTheDocumentBoundsAndMarkThemStale) {
     window->g_szDocBkey = "K0001";
     window->g_szDocEkey = "K0009";
     window->mnuStsFullPos_Click();
-    EXPECT_EQ(window->g_CalcDocPsn, 2);
+    EXPECT_EQ(window->settings.g_CalcDocPsn, 2);
     EXPECT_TRUE(window->mnuStsFullPos->isChecked());
     EXPECT_FALSE(window->mnuStsDocCnt->isChecked());
     EXPECT_FALSE(window->mnuStsImgKey->isChecked());
@@ -160,12 +160,12 @@ TEST_F(FrmViewMenusTest, PositionEntriesKeepTheDocumentBoundsAndMarkThemStale) {
 TEST_F(FrmViewMenusTest, RedactionLabelPromptClearsWithASpaceAndDropsControlCharacters) {
     prompts.QueueInput("  Priv\tileged\x01 ");
     window->mnuRedactLabel_Click();
-    EXPECT_EQ(window->DfltRedactLabel, "Privileged");
+    EXPECT_EQ(window->settings.DfltRedactLabel, "Privileged");
     ASSERT_EQ(prompts.Records().back().text, "Enter Redaction Label.");
 
     prompts.QueueInput("");  // Cancel keeps the label
     window->mnuRedactLabel_Click();
-    EXPECT_EQ(window->DfltRedactLabel, "Privileged");
+    EXPECT_EQ(window->settings.DfltRedactLabel, "Privileged");
     EXPECT_EQ(prompts.Records().back().text,
               "Enter Redaction Label.\nTo Delete Current Label, Enter a SPACE.");
     EXPECT_EQ(prompts.Records().back().title, " ");
@@ -173,7 +173,7 @@ TEST_F(FrmViewMenusTest, RedactionLabelPromptClearsWithASpaceAndDropsControlChar
 
     prompts.QueueInput(" ");
     window->mnuRedactLabel_Click();
-    EXPECT_EQ(window->DfltRedactLabel, "");
+    EXPECT_EQ(window->settings.DfltRedactLabel, "");
 }
 
 TEST_F(FrmViewMenusTest, ColourAndFontChoicesTakeEffectAndCancelKeepsThem) {
@@ -181,9 +181,9 @@ TEST_F(FrmViewMenusTest, ColourAndFontChoicesTakeEffectAndCancelKeepsThem) {
     mComDlg::ScopedDialogRunner scoped(runner);
     runner.colors.push_back(0x123456u);
     window->mnuHilitColor_Click();
-    EXPECT_EQ(window->DfltHiLiteColor, 0x123456);
+    EXPECT_EQ(window->settings.DfltHiLiteColor, 0x123456);
     window->mnuMarkUpColor_Click();  // cancelled
-    EXPECT_EQ(window->DfltMarkUpColor, 255);
+    EXPECT_EQ(window->settings.DfltMarkUpColor, 255);
     mComDlg::FontChoice font;
     font.face = "Courier New";
     font.pointTenths = 140;
@@ -191,26 +191,26 @@ TEST_F(FrmViewMenusTest, ColourAndFontChoicesTakeEffectAndCancelKeepsThem) {
     font.color = 0x0000FF;
     runner.fonts.push_back(font);
     window->mnuRedactFont_Click();
-    EXPECT_EQ(window->DfltRedactFont, "Courier New");
-    EXPECT_EQ(window->DfltRedactFontSize, 14);
-    EXPECT_EQ(window->DfltRedactFontStyle & 8, 8);
-    EXPECT_EQ(window->DfltRedactFontColor, 0x0000FF);
+    EXPECT_EQ(window->settings.DfltRedactFont, "Courier New");
+    EXPECT_EQ(window->settings.DfltRedactFontSize, 14);
+    EXPECT_EQ(window->settings.DfltRedactFontStyle & 8, 8);
+    EXPECT_EQ(window->settings.DfltRedactFontColor, 0x0000FF);
 }
 
 TEST_F(FrmViewMenusTest, ToggleEntriesFlipTheirFieldAndMark) {
     window->g_Rotation = 1;
     window->mnuStickyRotate_Click();
-    EXPECT_TRUE(window->StickyRotate);
-    EXPECT_EQ(window->g_StickyRotation, 1);
+    EXPECT_TRUE(window->settings.StickyRotate);
+    EXPECT_EQ(window->settings.g_StickyRotation, 1);
     EXPECT_TRUE(window->mnuStickyRotate->isChecked());
     window->cmdUseNative_Click();
-    EXPECT_EQ(window->g_UseNativeAppView, 1);
+    EXPECT_EQ(window->settings.g_UseNativeAppView, 1);
     EXPECT_TRUE(window->cmdUseNative->isChecked());
     window->cmdUseNative_Click();
-    EXPECT_EQ(window->g_UseNativeAppView, 0);
+    EXPECT_EQ(window->settings.g_UseNativeAppView, 0);
     std::int16_t fmt = 3;
     window->mnuDtFmt_Click(fmt);
-    EXPECT_EQ(window->DateFormat, 3);
+    EXPECT_EQ(window->settings.DateFormat, 3);
     EXPECT_EQ(Checked(window->mnuDtFmt), 3);
 
     window->Form_Unload();
@@ -221,9 +221,9 @@ TEST_F(FrmViewMenusTest, ToggleEntriesFlipTheirFieldAndMark) {
 TEST_F(FrmViewMenusTest, TriggeringAMenuEntryLeavesItsMarkToTheHandler) {
     window->mnuStsDate->trigger();
     EXPECT_TRUE(window->mnuStsDate->isChecked());
-    EXPECT_EQ(window->g_StatusLine, 8);
+    EXPECT_EQ(window->settings.g_StatusLine, 8);
     window->mnuRedStyle[2]->trigger();
-    EXPECT_EQ(window->RedactFill, 2);
+    EXPECT_EQ(window->settings.RedactFill, 2);
     EXPECT_TRUE(window->mnuRedStyle[2]->isChecked());
     EXPECT_FALSE(window->mnuRedStyle[0]->isChecked());
 }

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "annotations/annotation_rec.h"
+#include "annotations/annotation_settings.h"
 #include "foundation/big_string.h"
 #include "navigation/query_record.h"
 #include "platform/dde.h"
@@ -279,22 +280,9 @@ class frmView : public QMainWindow {
     std::int16_t MarginBar_Drag = 0, MarginBar2_Drag = 0;
     int TagFormWidth = 2760;
 
-    // Display options and annotation defaults.
-    std::string DfltRedactFont = "Arial";
-    std::int32_t DfltRedactColor = 0, DfltRedactFontColor = 16777215, DfltRedactFontSize = 20,
-                 DfltRedactFontStyle = 0;
-    std::string DfltRedactLabel;
-    std::int32_t DfltMarkUpSize = 30, DfltMarkUpColor = 255, DfltHiLiteColor = 65535;
-    std::string DfltAnnotFont = "Arial";
-    std::int32_t DfltAnnotFontColor = 16711680, DfltAnnotFontSize = 40, DfltAnnotFontStyle = 0;
-    std::int16_t g_ViewQuality = 0, g_CalcDocPsn = 1, g_StatusLine = 0, DateFormat = 0,
-                 RedactFill = 0;
-    bool UseTextBox = false;
-    std::int16_t g_UseNativeAppView = 0;
-    bool StickyRotate = false;
-    std::int32_t g_StickyRotation = 0;
-    std::int32_t QuesterMaxItems = 1000;
-    bool SpellCheck = true;
+    // Display options and annotation defaults: the one value the settings
+    // store reads and writes.
+    annotations::AnnotationSettings settings;
 
     // ---- Controls ----
     QWidget* client = nullptr;

@@ -121,7 +121,7 @@ bool frmView::DisplayImage(const std::string& key) {
     const bool infoOk = session.GetImagePageInfo(key, g_PageBndryLvl, g_Rotation, g_PageRestricted,
                                                  g_szPageInfo, g_szNativeFile);
     if (!infoOk) g_szNativeFile.clear();
-    if (StickyRotate) g_Rotation = g_StickyRotation;
+    if (settings.StickyRotate) g_Rotation = settings.g_StickyRotation;
 
     const bool placeholder = session.IsPlaceHolderImage();
     bool fromTextBox = false, fromRenderedText = false;
@@ -130,7 +130,7 @@ bool frmView::DisplayImage(const std::string& key) {
         g_Rotation = 0;
         std::string ocr;
         if (g_PageRestricted == 0 && session.GetPageOCR(szCurrentKey, ocr)) {
-            if (UseTextBox) {
+            if (settings.UseTextBox) {
                 if (picImage->isVisible()) ShowPageArea(false);
                 txtImage->setPlainText(platform::ToQString(ocr));
                 fromTextBox = true;
@@ -143,7 +143,7 @@ bool frmView::DisplayImage(const std::string& key) {
     }
     if (!fromRenderedText) {
         if (!fromTextBox && picImage->isHidden()) ShowPageArea(true);
-        bytes = session.GetImage(key, g_ViewQuality);
+        bytes = session.GetImage(key, settings.g_ViewQuality);
         if (bytes.empty()) return FailPage(status, " *** Bad Image ***");
     }
     g_ViewScaleFactor = placeholder ? 1.0f : session.ScaleFactor();
@@ -253,7 +253,7 @@ void frmView::RefreshDocumentBounds(const std::string& key) {
     g_DocBoundsStale = false;
     // A new document: its position is counted afresh, never carried over.
     g_iDocPsn = 0;
-    if (g_CalcDocPsn < 1) {
+    if (settings.g_CalcDocPsn < 1) {
         g_szPageList.clear();
         g_iDocCnt = 0;
     } else {
@@ -291,16 +291,16 @@ void frmView::AppendStatusDetails(const std::string& key, std::string& status) {
         }
         status += " (Page " + std::to_string(g_iDocPsn) + " of " + std::to_string(g_iDocCnt) + ")";
     }
-    if (g_CalcDocPsn == 2) {
+    if (settings.g_CalcDocPsn == 2) {
         std::string position;
         BuildFullPositionText(g_szDocBkey, g_szDocEkey, position);
         status += "  " + position;
     }
-    if ((g_StatusLine & 8) != 0 && (session.FullText() & 8) != 0) {
-        status += "  DocDate: " + FormatPageDate(session.GetPageDate(szCurrentKey), DateFormat);
+    if ((settings.g_StatusLine & 8) != 0 && (session.FullText() & 8) != 0) {
+        status += "  DocDate: " + FormatPageDate(session.GetPageDate(szCurrentKey), settings.DateFormat);
     }
-    if (!g_szDocFldrDesc.empty() && (g_StatusLine & 1) != 0) status += kCrLf + g_szDocFldrDesc;
-    if ((g_StatusLine & 4) != 0 && !g_szPageInfo.empty()) {
+    if (!g_szDocFldrDesc.empty() && (settings.g_StatusLine & 1) != 0) status += kCrLf + g_szDocFldrDesc;
+    if ((settings.g_StatusLine & 4) != 0 && !g_szPageInfo.empty()) {
         const std::string sep(1, TalqClientAPI_Header::kListSep);
         const std::string descs = session.InfoDescs();
         clsBigString entries;
@@ -315,7 +315,7 @@ void frmView::AppendStatusDetails(const std::string& key, std::string& status) {
         }
         if (any) status += kCrLf + entries.GetStr();
     }
-    if ((g_StatusLine & 2) != 0) {
+    if ((settings.g_StatusLine & 2) != 0) {
         std::string list;
         const std::int32_t n = session.GetImageTags(key, list);
         std::string tags;

@@ -79,7 +79,7 @@ void frmView::Form_Resize() {
     in.innerHeight = platform::RoundToInt(client->height() * tpp.y);
     in.chromeWidth = platform::RoundToInt((frameGeometry().width() - client->width()) * tpp.x);
     in.chromeHeight = platform::RoundToInt((frameGeometry().height() - client->height()) * tpp.y);
-    in.statusLine = g_StatusLine;
+    in.statusLine = settings.g_StatusLine;
     in.tagPaletteOpen = TagPal_Active == 1;
     in.queryActive = Query_Active;
     in.projectTreeOpen = PrjView_Active == 1;

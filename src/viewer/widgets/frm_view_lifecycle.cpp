@@ -81,8 +81,8 @@ void frmView::Form_Load() {
     ClearProjectViews();
     LoadAnnotationDefaults();
     picPrint = picSticky;
-    mnuStickyRotate->setChecked(StickyRotate);
-    mnuUseTextBox->setChecked(UseTextBox);
+    mnuStickyRotate->setChecked(settings.StickyRotate);
+    mnuUseTextBox->setChecked(settings.UseTextBox);
     MainFormLoaded = 1;
 }
 

@@ -116,7 +116,7 @@ void frmView::ClearPane(SurfacePane* pane) {
 }
 
 void frmView::RedisplayImage() {
-    const std::int16_t style = g_RestrictRedactions == 1 ? 0 : RedactFill;
+    const std::int16_t style = g_RestrictRedactions == 1 ? 0 : settings.RedactFill;
     MouseTrack = 0;
     ClearBackBuffer(picImage2, picImage);
     const int w = picImage2.Width(), h = picImage2.Height();
@@ -168,7 +168,7 @@ void frmView::RedisplayImage() {
 }
 
 void frmView::RedisplayZoomImage() {
-    const std::int16_t style = g_RestrictRedactions == 1 ? 0 : RedactFill;
+    const std::int16_t style = g_RestrictRedactions == 1 ? 0 : settings.RedactFill;
     ClearBackBuffer(picImage3, picZoom2);
     const int w = picImage3.Width(), h = picImage3.Height();
     if (g_ValidImage == 0 || !ImgObj) {
