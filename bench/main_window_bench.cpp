@@ -47,9 +47,9 @@ struct ShownPage {
         window.show();
         QApplication::processEvents();
         window.ImgObj->OpenImageFile(G4Page());
-        window.g_ImgWidth = window.ImgObj->ImgWidth();
-        window.g_ImgHeight = window.ImgObj->ImgHeight();
-        window.g_ValidImage = 1;
+        window.page.g_ImgWidth = window.ImgObj->ImgWidth();
+        window.page.g_ImgHeight = window.ImgObj->ImgHeight();
+        window.page.g_ValidImage = 1;
         for (int i = 0; i < 20; ++i) {
             window.RedactList.push_back(Box(200, 150 * i + 100, 900, 150 * i + 140, 0));
             window.HiLiteList.push_back(Box(1000, 150 * i + 100, 1800, 150 * i + 140, 65535));

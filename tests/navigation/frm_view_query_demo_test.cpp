@@ -115,12 +115,12 @@ TEST(QueryDemo, OcrSearchFromTheMenuShowsItsHitsAndMarksTheWord) {
     const auto rows = window->QueryList->findItems(QString::fromStdString(key), Qt::MatchExactly);
     ASSERT_EQ(rows.size(), 1);
     window->QueryList->setCurrentItem(rows.front());
-    ASSERT_EQ(window->szCurrentKey, key);
+    ASSERT_EQ(window->page.szCurrentKey, key);
 
     // Red appears inside the word's box, and nowhere once the words are gone.
     auto redInBox = [&] {
         mGdi32::ImageViewTransform t =
-            mGdi32::TransformFor(window->MainPageDrawInfo(), window->g_ViewScaleFactor);
+            mGdi32::TransformFor(window->MainPageDrawInfo(), window->page.g_ViewScaleFactor);
         int red = 0;
         for (int y = wy; y < wy + wh; y += 2)
             for (int x = wx; x < wx + ww; x += 2) {

@@ -116,7 +116,7 @@ TEST_F(QueryPaneTest, TagQueryPagesSetBySetWithTheSetButtonsShownByTheMarker) {
     EXPECT_TRUE(Shown(3));
     EXPECT_FALSE(Shown(2));
     EXPECT_EQ(window->QueryList->currentRow(), 0);
-    EXPECT_EQ(window->szCurrentKey, PageKey(1));  // the current row's page is shown
+    EXPECT_EQ(window->page.szCurrentKey, PageKey(1));  // the current row's page is shown
 
     window->TBQuery_Click(3);
     EXPECT_TRUE(Shown(2));
@@ -150,7 +150,7 @@ TEST_F(QueryPaneTest, ItemButtonsStepTheRowsAndBeepAtTheEnds) {
     EXPECT_EQ(window->QueryList->currentRow(), 0);
     window->TBQuery_Click(1);
     EXPECT_EQ(window->QueryList->currentRow(), 1);
-    EXPECT_EQ(window->szCurrentKey, PageKey(2));
+    EXPECT_EQ(window->page.szCurrentKey, PageKey(2));
     window->QueryList->setCurrentRow(1999);
     window->TBQuery_Click(1);
     EXPECT_EQ(prompts.Beeps(), 2);

@@ -107,8 +107,8 @@ TEST_F(CommandsDemoTest, CommandLineMessageLogsInOpensTheProjectAndShowsTheKey) 
     EXPECT_EQ(window->szUserID, "ADMIN");
     EXPECT_EQ(window->szProjectName, "ACME");
     EXPECT_EQ(window->TalqAPi->ProjectName(), "ACME");
-    EXPECT_EQ(window->szCurrentKey, Key(4));
-    EXPECT_EQ(window->g_ValidImage, 1);
+    EXPECT_EQ(window->page.szCurrentKey, Key(4));
+    EXPECT_EQ(window->page.g_ValidImage, 1);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Project: ACME"));
     EXPECT_EQ(LockedKeys(), std::vector<std::string>{Key(4)});
     EXPECT_TRUE(Boxes().empty()) << Boxes().front();
@@ -118,26 +118,26 @@ TEST_F(CommandsDemoTest, ViewProjectAndProjViewSteerTheWindowAndMissingArguments
     OpenViewer();
     Execute("VIEW," + Key(1));  // no user: the login is asked for, and cancelled
     EXPECT_EQ(loginDialogs_, 1);
-    EXPECT_TRUE(window->szCurrentKey.empty());
+    EXPECT_TRUE(window->page.szCurrentKey.empty());
     Execute("CMDLINE,-NADMIN -PADMIN");  // no project: the list is offered
     EXPECT_EQ(projectLists_, 1);
     Execute("PROJECT,acme");
     EXPECT_EQ(window->TalqAPi->ProjectName(), "ACME");
     Execute("view," + Lower(Key(7)));
-    EXPECT_EQ(window->szCurrentKey, Key(7));
-    EXPECT_EQ(window->g_ValidImage, 1);
+    EXPECT_EQ(window->page.szCurrentKey, Key(7));
+    EXPECT_EQ(window->page.g_ValidImage, 1);
 
     const std::string harborFirst = demo_->projects[1].pages[2].key;
     Execute("PROJVIEW,harbor;" + harborFirst);
     EXPECT_EQ(window->TalqAPi->ProjectName(), "HARBOR");
-    EXPECT_EQ(window->szCurrentKey, harborFirst);
+    EXPECT_EQ(window->page.szCurrentKey, harborFirst);
     EXPECT_EQ(LockedKeys(), std::vector<std::string>{harborFirst});
 
     Execute("PROJVIEW,ACME;");
     Execute("VIEW,");
     EXPECT_EQ(Boxes(), (std::vector<std::string>{"Error #2 in processing Clipboard Command",
                                                  "Error #1 in processing Clipboard Command"}));
-    EXPECT_EQ(window->szCurrentKey, harborFirst);
+    EXPECT_EQ(window->page.szCurrentKey, harborFirst);
 
     Execute("KEYWORDS,the|and");
     EXPECT_EQ(window->QuerySrchStr, "THE AND");

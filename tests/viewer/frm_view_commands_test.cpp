@@ -76,7 +76,7 @@ TEST_F(CommandMessagesTest, ExecutesAndPokesAreAnsweredQueuedAndCarriedOutInOrde
     EXPECT_TRUE(dde_.Timer1.isActive());
     Drain();
     EXPECT_EQ(session->locksSet, (std::vector<std::string>{"K0001", "K0002", "K0003"}));
-    EXPECT_EQ(window->szCurrentKey, "K0003");
+    EXPECT_EQ(window->page.szCurrentKey, "K0003");
     dde_.Timer1_Timer();
     EXPECT_FALSE(dde_.Timer1.isActive());
     EXPECT_TRUE(prompts.Messages().empty());
@@ -95,7 +95,7 @@ TEST_F(CommandMessagesTest, EleventhMessageIsDroppedWithTheBoxAndAFailedAnswer) 
                                                             "DDE error: Too many messages"}));
     Drain();
     EXPECT_EQ(session->locksSet.size(), 10u);
-    EXPECT_EQ(window->szCurrentKey, Key(10));
+    EXPECT_EQ(window->page.szCurrentKey, Key(10));
 }
 
 TEST_F(CommandMessagesTest, TimerHoldsMessagesWhileARequestRunsADialogIsOpenOrAfterExit) {
@@ -111,10 +111,10 @@ TEST_F(CommandMessagesTest, TimerHoldsMessagesWhileARequestRunsADialogIsOpenOrAf
     edit.show();
     dde_.Timer1_Timer();
     EXPECT_EQ(dde_.QueuedCount(), 1);
-    EXPECT_TRUE(window->szCurrentKey.empty());
+    EXPECT_TRUE(window->page.szCurrentKey.empty());
     edit.close();
     dde_.Timer1_Timer();
-    EXPECT_EQ(window->szCurrentKey, "K0001");
+    EXPECT_EQ(window->page.szCurrentKey, "K0001");
 
     dde_.QueueDdeMessage("DDE,VIEW,K0002");
     window->AbortNow = 1;
@@ -137,7 +137,7 @@ TEST_F(CommandMessagesTest, MessagesArrivingDuringARunWaitInTheInterpretersQueue
     Send("");
     ASSERT_EQ(session->locksSet.size(), 10u);
     EXPECT_EQ(session->locksSet.front(), "K0001");
-    EXPECT_EQ(window->szCurrentKey, Key(10));
+    EXPECT_EQ(window->page.szCurrentKey, Key(10));
     EXPECT_EQ(window->MessageQueue.Count(), 0);
     EXPECT_EQ(window->MessageInProcess, 0);
 }
@@ -159,18 +159,18 @@ TEST_F(CommandMessagesTest, MissingArgumentsShowTheirErrorAndTheRunGoesOn) {
     EXPECT_EQ(LastBox().title, "Error");
     EXPECT_EQ(LastBox().style, platform::vbCritical);
     EXPECT_EQ(prompts.Beeps(), 5);
-    EXPECT_EQ(window->szCurrentKey, "K0005");
+    EXPECT_EQ(window->page.szCurrentKey, "K0005");
 }
 
 TEST_F(CommandMessagesTest, ProjectsAreSelectedOnlyWhenNotAlreadyOpen) {
     window->szProjectName = "ACME";
     ASSERT_TRUE(window->DisplayImage("K0001"));
     Send("DDE,PROJECT,acme");
-    EXPECT_EQ(window->szCurrentKey, "K0001");
+    EXPECT_EQ(window->page.szCurrentKey, "K0001");
     Send("DDE,projview,beta;k0002");
     EXPECT_EQ(window->szProjectName, "BETA");
     EXPECT_EQ(session->projectName, "BETA");
-    EXPECT_EQ(window->szCurrentKey, "K0002");
+    EXPECT_EQ(window->page.szCurrentKey, "K0002");
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Project: BETA"));
 }
 
@@ -182,12 +182,12 @@ TEST_F(CommandMessagesTest, AGivenUserLogsInInModeOneWithATenSecondTimeOutOnlyWh
     EXPECT_EQ(session->directLogins, std::vector<std::string>{"ANN|SECRET"});
     EXPECT_EQ(window->szUserID, "ANN");
     EXPECT_EQ(session->logins, 0);  // no dialog
-    EXPECT_EQ(window->szCurrentKey, "K0002");
+    EXPECT_EQ(window->page.szCurrentKey, "K0002");
     EXPECT_FALSE(window->IsInputBlocked());
 
     Send("DDE,CMDLINE,-NAnn -PSecret k0003");
     EXPECT_EQ(session->connections.size(), 1u);
-    EXPECT_EQ(window->szCurrentKey, "K0003");
+    EXPECT_EQ(window->page.szCurrentKey, "K0003");
 }
 
 TEST_F(CommandMessagesTest, KeywordsAskForTheLoginFirst) {
@@ -210,13 +210,13 @@ TEST_F(CommandMessagesTest, ExitClosesTheWindowOnlyAfterTheInterpreterHasReturne
     EXPECT_EQ(window->MessageQueue.Count(), 0);
     QCoreApplication::processEvents();
     EXPECT_EQ(window->MainFormLoaded, 0);
-    EXPECT_EQ(window->szCurrentKey, "K0001");
+    EXPECT_EQ(window->page.szCurrentKey, "K0001");
 }
 
 TEST_F(CommandMessagesTest, PrintCommandsShowTheKeySetThePrintFieldsAndPrint) {
     session->printMessage = "CONFIDENTIAL";
     Send("DDE,PRINTDOC,k0004");
-    EXPECT_EQ(window->szCurrentKey, "K0004");
+    EXPECT_EQ(window->page.szCurrentKey, "K0004");
     EXPECT_EQ(window->g_PrinterType, 0);
     EXPECT_EQ(window->g_PrintRange, 1);
     EXPECT_EQ(window->g_PrintFlags, 9 + 2048);
@@ -236,7 +236,7 @@ TEST_F(CommandMessagesTest, ParameterFilesShowOneKeyAndTurnSeveralIntoAKeyListOf
     testsupport::WriteFile(one, "project = beta\r\nk0006\r\n");
     Send("DDE,CMDLINE," + one);
     EXPECT_EQ(window->szProjectName, "BETA");
-    EXPECT_EQ(window->szCurrentKey, "K0006");
+    EXPECT_EQ(window->page.szCurrentKey, "K0006");
     EXPECT_FALSE(window->FileExist(one));
 
     // Someone else's file beside the parameter file is never touched.

@@ -50,10 +50,10 @@ TEST_F(FrmViewDisplayTest, PageShowsWithItsLayersPositionLockAndCaption) {
     ASSERT_TRUE(window->DisplayImage("K0002"));
     EXPECT_EQ(Status(), "K0002 (Page 2 of 3)");
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Project: ALPHA"));
-    EXPECT_EQ(window->g_ValidImage, 1);
-    EXPECT_EQ(window->g_szLockedKey, "K0002");
-    EXPECT_EQ(window->g_PageReadOnly, 0);
-    EXPECT_EQ(window->g_ImgWidth, 400);
+    EXPECT_EQ(window->page.g_ValidImage, 1);
+    EXPECT_EQ(window->page.g_szLockedKey, "K0002");
+    EXPECT_EQ(window->page.g_PageReadOnly, 0);
+    EXPECT_EQ(window->page.g_ImgWidth, 400);
     EXPECT_EQ(Back(35, 25), kBlack);
     EXPECT_EQ(Back(125, 115), kYellow);
     EXPECT_EQ(window->picImage->Surface().Point(125, 115), kYellow);
@@ -77,8 +77,8 @@ TEST_F(FrmViewDisplayTest, RefusedLockShowsThePageReadOnly) {
     session->grantLocks = false;
     ASSERT_TRUE(window->DisplayImage("K0001"));
     EXPECT_EQ(Status(), "K0001 [READ ONLY] (Page 1 of 3)");
-    EXPECT_EQ(window->g_PageReadOnly, 1);
-    EXPECT_EQ(window->g_szLockedKey, "");
+    EXPECT_EQ(window->page.g_PageReadOnly, 1);
+    EXPECT_EQ(window->page.g_szLockedKey, "");
 }
 
 TEST_F(FrmViewDisplayTest, RestrictedPageIsReadOnlyWithoutLockAndShowsOnlyItsRedactions) {
@@ -86,10 +86,10 @@ TEST_F(FrmViewDisplayTest, RestrictedPageIsReadOnlyWithoutLockAndShowsOnlyItsRed
     session->nativeFile = "orig.doc";
     ASSERT_TRUE(window->DisplayImage("K0002"));
     EXPECT_EQ(Status(), "K0002 (Page 2 of 3)");
-    EXPECT_EQ(window->g_PageReadOnly, 1);
-    EXPECT_EQ(window->g_szLockedKey, "");
-    EXPECT_TRUE(window->g_NativeBlocked);
-    EXPECT_EQ(window->g_szNativeFile, "");
+    EXPECT_EQ(window->page.g_PageReadOnly, 1);
+    EXPECT_EQ(window->page.g_szLockedKey, "");
+    EXPECT_TRUE(window->page.g_NativeBlocked);
+    EXPECT_EQ(window->page.g_szNativeFile, "");
     EXPECT_EQ(Back(35, 25), kBlack);
     EXPECT_EQ(Back(125, 115), kWhite);
 }
@@ -97,13 +97,13 @@ TEST_F(FrmViewDisplayTest, RestrictedPageIsReadOnlyWithoutLockAndShowsOnlyItsRed
 TEST_F(FrmViewDisplayTest, MissingOrCorruptImageEndsWithItsMarkAndNoLock) {
     EXPECT_FALSE(window->DisplayImage("K0009"));
     EXPECT_EQ(Status(), "K0009 *** Bad Image ***");
-    EXPECT_EQ(window->g_szLockedKey, "");
-    EXPECT_EQ(window->g_ValidImage, 0);
+    EXPECT_EQ(window->page.g_szLockedKey, "");
+    EXPECT_EQ(window->page.g_ValidImage, 0);
 
     session->images["K0001"] = "not an image at all";
     EXPECT_FALSE(window->DisplayImage("K0001"));
     EXPECT_EQ(Status(), "K0001 *** Error Opening Image ***");
-    EXPECT_EQ(window->g_szLockedKey, "");
+    EXPECT_EQ(window->page.g_szLockedKey, "");
     EXPECT_EQ(prompts.Messages().size(), 1u);
     EXPECT_EQ(prompts.Records().back().title, "Warning");
 }
@@ -114,20 +114,20 @@ TEST_F(FrmViewDisplayTest, NoTemporaryFileIsReportedAndNothingShown) {
     EXPECT_EQ(Status(), "K0001 *** Error Retrieving Image ***");
     ASSERT_EQ(prompts.Messages().size(), 1u);
     EXPECT_EQ(prompts.Messages()[0], "Cannot Create Temporary File\n" + session->tempFile);
-    EXPECT_EQ(window->g_szLockedKey, "");
+    EXPECT_EQ(window->page.g_szLockedKey, "");
 }
 
 TEST_F(FrmViewDisplayTest, UnreadableAnnotationsNeverShowAPageWithoutItsRedactions) {
     session->annotationsOk = false;
     ASSERT_TRUE(window->DisplayImage("K0001"));  // may see through: read-only page
-    EXPECT_EQ(window->g_PageReadOnly, 1);
-    EXPECT_TRUE(window->g_NativeBlocked);
-    EXPECT_EQ(window->g_szLockedKey, "");
+    EXPECT_EQ(window->page.g_PageReadOnly, 1);
+    EXPECT_TRUE(window->page.g_NativeBlocked);
+    EXPECT_EQ(window->page.g_szLockedKey, "");
 
     session->redactionsOkToView = false;
     EXPECT_FALSE(window->DisplayImage("K0001"));
     EXPECT_EQ(Status(), "K0001 *** Error Retrieving Image ***");
-    EXPECT_EQ(window->g_ValidImage, 0);
+    EXPECT_EQ(window->page.g_ValidImage, 0);
     EXPECT_EQ(window->picImage->Surface().Point(5, 5), kWhite);
 
     session->annotationsOk = true;
@@ -164,7 +164,7 @@ TEST_F(FrmViewDisplayTest, PlaceholderPageShowsItsTextInTheTextBoxWhenChosen) {
     session->images["TEXT"] = PngBytes(200, 100);
     window->settings.UseTextBox = true;
     ASSERT_TRUE(window->DisplayImage("K0001"));
-    EXPECT_EQ(window->g_ValidImage, 2);
+    EXPECT_EQ(window->page.g_ValidImage, 2);
     EXPECT_TRUE(window->txtImage->isVisible());
     EXPECT_FALSE(window->picImage->isVisible());
     EXPECT_EQ(window->txtImage->toPlainText(), QStringLiteral("Page withheld"));
@@ -173,16 +173,16 @@ TEST_F(FrmViewDisplayTest, PlaceholderPageShowsItsTextInTheTextBoxWhenChosen) {
     ASSERT_TRUE(window->DisplayImage("K0001"));
     EXPECT_TRUE(window->picImage->isVisible());
     EXPECT_FALSE(window->txtImage->isVisible());
-    EXPECT_EQ(window->g_ImgWidth, 200);  // the rendered text, not the page's image
-    EXPECT_FLOAT_EQ(window->g_ViewScaleFactor, 1.0f);
+    EXPECT_EQ(window->page.g_ImgWidth, 200);  // the rendered text, not the page's image
+    EXPECT_FLOAT_EQ(window->page.g_ViewScaleFactor, 1.0f);
 }
 
 TEST_F(FrmViewDisplayTest, StickyRotationTurnsEveryPage) {
     window->settings.StickyRotate = true;
     window->settings.g_StickyRotation = 1;
     ASSERT_TRUE(window->DisplayImage("K0001"));
-    EXPECT_EQ(window->g_ImgWidth, 300);
-    EXPECT_EQ(window->g_ImgHeight, 400);
+    EXPECT_EQ(window->page.g_ImgWidth, 300);
+    EXPECT_EQ(window->page.g_ImgHeight, 400);
 }
 
 }  // namespace

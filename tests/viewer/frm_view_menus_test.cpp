@@ -101,14 +101,14 @@ TEST_F(FrmViewMenusTest, QualityChoiceChecksOneEntryAndRefetchesOnlyOnChange) {
     EXPECT_EQ(window->settings.g_ViewQuality, 1);
     EXPECT_TRUE(window->mnuQualityLow->isChecked());
     EXPECT_FALSE(window->mnuQualityHigh->isChecked());
-    window->szCurrentKey = "K0002";
-    window->g_szLockedKey = "K0002";
+    window->page.szCurrentKey = "K0002";
+    window->page.g_szLockedKey = "K0002";
     session->projectValid = true;
     window->mnuQualityLow_Click();  // same quality: the page stays
     EXPECT_TRUE(session->locksSet.empty());
     window->mnuQualityMedium_Click();  // the page is fetched again
     EXPECT_EQ(session->locksSet, std::vector<std::string>{"K0002"});
-    EXPECT_EQ(window->szCurrentKey, "K0002");
+    EXPECT_EQ(window->page.szCurrentKey, "K0002");
 }
 
 TEST_F(FrmViewMenusTest, PageHandlersBeepAndChangeNothingWhileARequestRuns) {
@@ -198,7 +198,7 @@ TEST_F(FrmViewMenusTest, ColourAndFontChoicesTakeEffectAndCancelKeepsThem) {
 }
 
 TEST_F(FrmViewMenusTest, ToggleEntriesFlipTheirFieldAndMark) {
-    window->g_Rotation = 1;
+    window->page.g_Rotation = 1;
     window->mnuStickyRotate_Click();
     EXPECT_TRUE(window->settings.StickyRotate);
     EXPECT_EQ(window->settings.g_StickyRotation, 1);
@@ -317,11 +317,11 @@ TEST_F(FrmViewMenusTest, PageLockIsHeldOnceAndARefusalMakesThePageReadOnly) {
     window->SetPageLock("K1");
     window->SetPageLock("K2");
     EXPECT_EQ(session->locksRemoved, std::vector<std::string>{"K1"});
-    EXPECT_EQ(window->g_szLockedKey, "K2");
+    EXPECT_EQ(window->page.g_szLockedKey, "K2");
     session->grantLocks = false;
     window->SetPageLock("K3");
-    EXPECT_EQ(window->g_PageReadOnly, 1);
-    EXPECT_EQ(window->g_szLockedKey, "");
+    EXPECT_EQ(window->page.g_PageReadOnly, 1);
+    EXPECT_EQ(window->page.g_szLockedKey, "");
     window->ReleasePageLock();
     EXPECT_EQ(session->locksRemoved.size(), 2u);
 }
@@ -360,10 +360,10 @@ class FrmViewLifecycleTest : public FrmViewTest {
 
 TEST_F(FrmViewLifecycleTest, SelectedProjectShowsItsFirstPageUnlessNavigationIsLimited) {
     SelectFirstProject();
-    EXPECT_EQ(window->szCurrentKey, "K0001");
+    EXPECT_EQ(window->page.szCurrentKey, "K0001");
     session->userProjectSecurity = 0x40000;
     SelectFirstProject();  // the views are cleared first, so no key is left
-    EXPECT_EQ(window->szCurrentKey, "");
+    EXPECT_EQ(window->page.szCurrentKey, "");
 }
 
 TEST_F(FrmViewLifecycleTest, UnloadWithoutConnectionCompletesSilentlyAndRemovesTempFiles) {
@@ -392,13 +392,13 @@ TEST_F(FrmViewLifecycleTest, UnloadGivesUpThePageLockBeforeTheSessionGoes) {
     window->SetPageLock("K7");
     window->Form_Unload();
     EXPECT_EQ(removed, std::vector<std::string>{"K7"});
-    EXPECT_EQ(window->g_szLockedKey, "");
+    EXPECT_EQ(window->page.g_szLockedKey, "");
 }
 
 TEST_F(FrmViewLifecycleTest, ClearingTheViewsForgetsThePageAndItsPanes) {
-    window->szCurrentKey = "K1";
+    window->page.szCurrentKey = "K1";
     window->g_szDocBkey = "K1";
-    window->g_ValidImage = 1;
+    window->page.g_ValidImage = 1;
     window->TagPal_Active = 1;
     window->Query_Active = 1;
     window->RedactMode = 13;
@@ -409,9 +409,9 @@ TEST_F(FrmViewLifecycleTest, ClearingTheViewsForgetsThePageAndItsPanes) {
     // The concept search and the local files of the project go with it.
     EXPECT_EQ(session->searchesCleared, 1);
     EXPECT_EQ(session->tempCleanUps, 1);
-    EXPECT_EQ(window->szCurrentKey, "");
+    EXPECT_EQ(window->page.szCurrentKey, "");
     EXPECT_EQ(window->g_szDocBkey, "");
-    EXPECT_EQ(window->g_ValidImage, 0);
+    EXPECT_EQ(window->page.g_ValidImage, 0);
     EXPECT_FALSE(window->TagForm->isVisible());
     EXPECT_FALSE(window->ScrollForm->isVisible());
     EXPECT_EQ(window->RedactMode, 0);

@@ -26,10 +26,10 @@ class FrmViewRedisplayTest : public FrmViewTest {
         const std::string path = dir_.Path() + "/page.png";
         ASSERT_TRUE(page.save(QString::fromStdString(path)));
         ASSERT_TRUE(window->ImgObj->OpenImageFile(path));
-        window->g_ImgWidth = window->ImgObj->ImgWidth();
-        window->g_ImgHeight = window->ImgObj->ImgHeight();
-        window->g_ValidImage = 1;
-        window->szCurrentKey = "K0001";
+        window->page.g_ImgWidth = window->ImgObj->ImgWidth();
+        window->page.g_ImgHeight = window->ImgObj->ImgHeight();
+        window->page.g_ValidImage = 1;
+        window->page.szCurrentKey = "K0001";
     }
     // A 400 x 300 page with a black redaction over (10,10)-(60,40) and a
     // yellow highlight over (100,100)-(150,130).
@@ -54,15 +54,15 @@ class FrmViewRedisplayTest : public FrmViewTest {
 
 TEST_F(FrmViewRedisplayTest, FitPageTakesTheSmallerRatioAndFitWidthTheWidthRatio) {
     const int W = window->picImage->width(), H = window->picImage->height();
-    window->g_ValidImage = 1;
-    window->g_ImgWidth = W * 2;
-    window->g_ImgHeight = H;  // wider than the view: fitted by its width
+    window->page.g_ValidImage = 1;
+    window->page.g_ImgWidth = W * 2;
+    window->page.g_ImgHeight = H;  // wider than the view: fitted by its width
     window->SetImageScale(1);
     EXPECT_FLOAT_EQ(window->g_ScaleFactor, 0.5f);
     EXPECT_EQ(window->g_DspWidth, W);
     EXPECT_FALSE(window->HScroll1->isEnabled());
-    window->g_ImgWidth = W;
-    window->g_ImgHeight = H * 4;  // taller: fitted by its height
+    window->page.g_ImgWidth = W;
+    window->page.g_ImgHeight = H * 4;  // taller: fitted by its height
     window->SetImageScale(1);
     EXPECT_FLOAT_EQ(window->g_ScaleFactor, 0.25f);
     EXPECT_EQ(window->cboZoom->currentText(), QStringLiteral("25%"));
@@ -73,9 +73,9 @@ TEST_F(FrmViewRedisplayTest, FitPageTakesTheSmallerRatioAndFitWidthTheWidthRatio
 
 TEST_F(FrmViewRedisplayTest, VerticalBarRangeRoundsHalvesToEven) {
     const int W = window->picImage->width(), H = window->picImage->height();
-    window->g_ValidImage = 1;
-    window->g_ImgWidth = W;
-    window->g_ImgHeight = H + 1005;
+    window->page.g_ValidImage = 1;
+    window->page.g_ImgWidth = W;
+    window->page.g_ImgHeight = H + 1005;
     window->SetImageScale(0);
     EXPECT_TRUE(window->VScroll1->isEnabled());
     EXPECT_EQ(window->VScroll1->maximum(), 102);
@@ -98,9 +98,9 @@ TEST_F(FrmViewRedisplayTest, ScrollingToTheEndNeverShowsBeyondThePage) {
 
 TEST_F(FrmViewRedisplayTest, CustomScaleZeroFitsTheWidth) {
     const int W = window->picImage->width();
-    window->g_ValidImage = 1;
-    window->g_ImgWidth = W * 4;
-    window->g_ImgHeight = 100;
+    window->page.g_ValidImage = 1;
+    window->page.g_ImgWidth = W * 4;
+    window->page.g_ImgHeight = 100;
     window->g_ScaleFactor = 0.0f;
     window->SetImageScale(2);
     EXPECT_FLOAT_EQ(window->g_ScaleFactor, 0.25f);
@@ -110,14 +110,14 @@ TEST_F(FrmViewRedisplayTest, CustomScaleZeroFitsTheWidth) {
 TEST_F(FrmViewRedisplayTest, NoPageOrAZeroSizeKeepsScaleAndMode) {
     window->g_ScaleFactor = 0.75f;
     window->g_ScaleMode = 2;
-    window->g_ValidImage = 0;
-    window->g_ImgWidth = 100;
-    window->g_ImgHeight = 100;
+    window->page.g_ValidImage = 0;
+    window->page.g_ImgWidth = 100;
+    window->page.g_ImgHeight = 100;
     window->SetImageScale(1);
     EXPECT_EQ(window->g_ScaleMode, 2);
     EXPECT_FLOAT_EQ(window->g_ScaleFactor, 0.75f);
-    window->g_ValidImage = 1;
-    window->g_ImgHeight = 0;
+    window->page.g_ValidImage = 1;
+    window->page.g_ImgHeight = 0;
     window->SetImageScale(1);
     EXPECT_EQ(window->g_ScaleMode, 2);
     EXPECT_FLOAT_EQ(window->g_ScaleFactor, 0.75f);
@@ -135,7 +135,7 @@ TEST_F(FrmViewRedisplayTest, BackBufferHoldsRedactionAndHighlightAndTheScreenIts
 
 TEST_F(FrmViewRedisplayTest, RestrictedPageShowsItsRedactionsButNoOtherLayer) {
     LoadMarkedPage();
-    window->g_PageRestricted = 1;
+    window->page.g_PageRestricted = 1;
     ShowAtFullSize();
     EXPECT_EQ(Back(35, 25), kBlack);
     EXPECT_EQ(Back(125, 115), kWhite);
@@ -270,7 +270,7 @@ TEST_F(FrmViewRedisplayTest, NoPageClearsBothPanes) {
     window->RedactCount = 1;
     ShowAtFullSize();
     ASSERT_EQ(Screen(5, 5), kBlack);
-    window->g_ValidImage = 0;
+    window->page.g_ValidImage = 0;
     window->RedisplayImage();
     EXPECT_EQ(Screen(5, 5), kWhite);
     EXPECT_EQ(Back(5, 5), kWhite);

@@ -23,6 +23,7 @@
 #include "viewer/gdi_lead.h"
 #include "viewer/image_view_transform.h"
 #include "viewer/main_window_layout.h"
+#include "viewer/widgets/frm_view_state/page_on_display.h"
 #include "viewer/widgets/surface_pane.h"
 #include "viewer/widgets/viewer_session.h"
 
@@ -187,6 +188,9 @@ class frmView : public QMainWindow {
     void mnuLink_Click();
     void Img_ConDB_Click(int Index);
 
+    // ---- State in named groups (frm_view_state/) ----
+    PageOnDisplay page;
+
     // ---- Shared fields ----
     std::unique_ptr<ViewerSession> TalqAPi;
     std::unique_ptr<cGdiLead> ImgObj;
@@ -200,7 +204,6 @@ class frmView : public QMainWindow {
     std::string szLocalPort, szNetworkCard;
     std::int32_t lBehaviorFlags = 0;
     std::string szProjectName;
-    std::string szCurrentKey;
     std::string szTempFname;
     std::string szPrintTempFname;
     std::string g_szDocBkey, g_szDocEkey;
@@ -213,7 +216,6 @@ class frmView : public QMainWindow {
     // Boundary level stepped by each navigation button (0 and 1: pages).
     std::array<std::int32_t, 10> NavButtonLevel{};
     std::string g_sz3rdBkey, g_sz3rdEkey;
-    std::int16_t g_ValidImage = 0;
     std::int16_t Query_Active = 0;
     TalqClientAPI_Header::QueryRecord CurrentQuery;
     std::int16_t QueryListLoading = 0;
@@ -237,17 +239,10 @@ class frmView : public QMainWindow {
     std::int16_t RedactMode = 0;
     modView::MessageQueue MessageQueue;
 
-    // Page on display.
-    std::int32_t g_ImgWidth = 0, g_ImgHeight = 0, g_ImgBpp = 0, g_ImgDPI = 0;
-    std::int32_t g_Rotation = 0;
-    float g_ViewScaleFactor = 1.0f;
-    std::string g_szLockedKey;
-    std::int32_t g_PageReadOnly = 0, g_PageRestricted = 0, g_PageBndryLvl = 0;
-    bool g_NativeBlocked = false;
-    std::string g_szWordList;
+    std::int32_t g_PageBndryLvl = 0;
     // The four numbers of the word list's reply.
     std::array<std::int32_t, 4> g_WordListNums{};
-    std::string g_szPageInfo, g_szNativeFile, g_szDocFldrDesc, g_szPageList;
+    std::string g_szPageInfo;
     std::int16_t g_iDocFlags = 0;
     AnnotationList RedactList, HiLiteList, StickyList, TextNoteList, ClipList, MarkUpList;
     int RedactCount = 0, HiLiteCount = 0, StickyCount = 0, TextNoteCount = 0, ClipCount = 0,

@@ -216,7 +216,7 @@ void frmView::CarryOutMessage(modView::CommandMessage& m, bool ownListFile) {
             }
             PrintSelection();
         }
-        if (m.keywordsGiven && g_ValidImage == 1) RedisplayImage();
+        if (m.keywordsGiven && page.g_ValidImage == 1) RedisplayImage();
     } else if (ownListFile) {
         RemoveFile(m.listFile);
     }

@@ -89,7 +89,7 @@ bool frmView::FailPage(std::string& status, const char* mark) {
 bool frmView::DisplayImage(const std::string& key) {
     ViewerSession& session = Session();
     ReleasePageLock();
-    szCurrentKey = key;
+    page.szCurrentKey = key;
     std::string status = key;
     if (ImgObj) {
         ImgObj->FreeGraphics();
@@ -98,14 +98,14 @@ bool frmView::DisplayImage(const std::string& key) {
     ClearPane(picImage);
     ClearPane(picZoom2);
     g_Hscroll = g_Vscroll = 0;
-    g_ValidImage = 0;
-    g_PageReadOnly = 0;
-    g_PageRestricted = 0;
+    page.g_ValidImage = 0;
+    page.g_PageReadOnly = 0;
+    page.g_PageRestricted = 0;
     RedactCount = HiLiteCount = StickyCount = TextNoteCount = ClipCount = MarkUpCount = 0;
-    g_szWordList.clear();
+    page.g_szWordList.clear();
     g_WordListNums = {};
     PageOcrText.clear();
-    g_NativeBlocked = false;
+    page.g_NativeBlocked = false;
     setWindowTitle(platform::ToQString("Project: " + session.ProjectName()));
 
     // A new login empties the session's temporary folder, and this name with it.
@@ -116,20 +116,20 @@ bool frmView::DisplayImage(const std::string& key) {
 
     if ((session.SystemFlags() & 0x400) == 0) {
         SetPageLock(key);
-        if (g_PageReadOnly != 0) status += " [READ ONLY]";
+        if (page.g_PageReadOnly != 0) status += " [READ ONLY]";
     }
-    const bool infoOk = session.GetImagePageInfo(key, g_PageBndryLvl, g_Rotation, g_PageRestricted,
-                                                 g_szPageInfo, g_szNativeFile);
-    if (!infoOk) g_szNativeFile.clear();
-    if (settings.StickyRotate) g_Rotation = settings.g_StickyRotation;
+    const bool infoOk = session.GetImagePageInfo(key, g_PageBndryLvl, page.g_Rotation, page.g_PageRestricted,
+                                                 g_szPageInfo, page.g_szNativeFile);
+    if (!infoOk) page.g_szNativeFile.clear();
+    if (settings.StickyRotate) page.g_Rotation = settings.g_StickyRotation;
 
     const bool placeholder = session.IsPlaceHolderImage();
     bool fromTextBox = false, fromRenderedText = false;
     std::string bytes;
     if (placeholder) {
-        g_Rotation = 0;
+        page.g_Rotation = 0;
         std::string ocr;
-        if (g_PageRestricted == 0 && session.GetPageOCR(szCurrentKey, ocr)) {
+        if (page.g_PageRestricted == 0 && session.GetPageOCR(page.szCurrentKey, ocr)) {
             if (settings.UseTextBox) {
                 if (picImage->isVisible()) ShowPageArea(false);
                 txtImage->setPlainText(platform::ToQString(ocr));
@@ -146,7 +146,7 @@ bool frmView::DisplayImage(const std::string& key) {
         bytes = session.GetImage(key, settings.g_ViewQuality);
         if (bytes.empty()) return FailPage(status, " *** Bad Image ***");
     }
-    g_ViewScaleFactor = placeholder ? 1.0f : session.ScaleFactor();
+    page.g_ViewScaleFactor = placeholder ? 1.0f : session.ScaleFactor();
 
     {
         std::ofstream out;
@@ -173,13 +173,13 @@ bool frmView::DisplayImage(const std::string& key) {
         }
         return false;
     }
-    if (g_PageRestricted != 0) {
+    if (page.g_PageRestricted != 0) {
         ReleasePageLock();
-        g_PageReadOnly = 1;
-        g_NativeBlocked = true;
+        page.g_PageReadOnly = 1;
+        page.g_NativeBlocked = true;
     }
-    if (g_Rotation != 0) ImgObj->RotateImage(g_Rotation);
-    session.GetWordList(key, g_szWordList, g_WordListNums);
+    if (page.g_Rotation != 0) ImgObj->RotateImage(page.g_Rotation);
+    session.GetWordList(key, page.g_szWordList, g_WordListNums);
 
     std::string lists[6];
     const bool listsOk = session.GetAllAnnotations(key, lists);
@@ -197,18 +197,18 @@ bool frmView::DisplayImage(const std::string& key) {
         // Unknown redactions or restriction: nothing may be changed or
         // opened, and a user who may not see through redactions sees nothing.
         ReleasePageLock();
-        g_PageReadOnly = 1;
-        g_NativeBlocked = true;
+        page.g_PageReadOnly = 1;
+        page.g_NativeBlocked = true;
         if (!seesThroughRedactions) {
             ImgObj->FreeImage();
             return FailPage(status, " *** Error Retrieving Image ***");
         }
     }
-    if (RedactCount > 0 && !seesThroughRedactions) g_NativeBlocked = true;
-    g_ImgWidth = ImgObj->ImgWidth();
-    g_ImgHeight = ImgObj->ImgHeight();
-    g_ImgBpp = ImgObj->BitsPerPixel();
-    g_ImgDPI = ImgObj->Xresolution();
+    if (RedactCount > 0 && !seesThroughRedactions) page.g_NativeBlocked = true;
+    page.g_ImgWidth = ImgObj->ImgWidth();
+    page.g_ImgHeight = ImgObj->ImgHeight();
+    page.g_ImgBpp = ImgObj->BitsPerPixel();
+    page.g_ImgDPI = ImgObj->Xresolution();
 
     ClearBackBuffer(picImage2, picImage);
     if (!ImgObj->SetGraphicsOutput(&picImage2)) {
@@ -223,8 +223,8 @@ bool frmView::DisplayImage(const std::string& key) {
         ReleasePageLock();
         return false;
     }
-    if (g_NativeBlocked) g_szNativeFile.clear();
-    g_ValidImage = placeholder ? 2 : 1;
+    if (page.g_NativeBlocked) page.g_szNativeFile.clear();
+    page.g_ValidImage = placeholder ? 2 : 1;
 
     SetImageScale(g_ScaleMode);
     RedisplayImage();
@@ -254,20 +254,20 @@ void frmView::RefreshDocumentBounds(const std::string& key) {
     // A new document: its position is counted afresh, never carried over.
     g_iDocPsn = 0;
     if (settings.g_CalcDocPsn < 1) {
-        g_szPageList.clear();
+        page.g_szPageList.clear();
         g_iDocCnt = 0;
     } else {
-        session.GetBndryScrollList(key, 0, g_szPageList, g_iDocFlags, g_iDocCnt, g_iDocPsn);
+        session.GetBndryScrollList(key, 0, page.g_szPageList, g_iDocFlags, g_iDocCnt, g_iDocPsn);
         if (g_iDocFlags > 0) g_iDocCnt = 0;
     }
 
-    g_szDocFldrDesc.clear();
+    page.g_szDocFldrDesc.clear();
     const std::string levels = session.BndryLvls();
     for (int i = session.BndryNbr(); i >= 1; --i) {
         const std::int32_t level = BoundaryLevelAt(levels, i);
         if (level <= 0) continue;
-        g_szDocFldrDesc = session.GetFolderDescription(g_szDocBkey, level);
-        if (!g_szDocFldrDesc.empty()) break;
+        page.g_szDocFldrDesc = session.GetFolderDescription(g_szDocBkey, level);
+        if (!page.g_szDocFldrDesc.empty()) break;
     }
 
     std::int32_t third = g_iLimit3rdLvl != 0 ? g_iLimit3rdLvl : session.Bndry3rdParty();
@@ -284,7 +284,7 @@ void frmView::AppendStatusDetails(const std::string& key, std::string& status) {
         if (g_iDocPsn == 0) {
             int position = 1;
             for (int n = 0; n < g_iDocCnt && position != -1; ++n) {
-                const std::string token = mVBUtil::NextToken(",", g_szPageList, position);
+                const std::string token = mVBUtil::NextToken(",", page.g_szPageList, position);
                 ++g_iDocPsn;
                 if (mVBUtil::CompareTextNoCase(token, key) >= 0) break;
             }
@@ -297,9 +297,9 @@ void frmView::AppendStatusDetails(const std::string& key, std::string& status) {
         status += "  " + position;
     }
     if ((settings.g_StatusLine & 8) != 0 && (session.FullText() & 8) != 0) {
-        status += "  DocDate: " + FormatPageDate(session.GetPageDate(szCurrentKey), settings.DateFormat);
+        status += "  DocDate: " + FormatPageDate(session.GetPageDate(page.szCurrentKey), settings.DateFormat);
     }
-    if (!g_szDocFldrDesc.empty() && (settings.g_StatusLine & 1) != 0) status += kCrLf + g_szDocFldrDesc;
+    if (!page.g_szDocFldrDesc.empty() && (settings.g_StatusLine & 1) != 0) status += kCrLf + page.g_szDocFldrDesc;
     if ((settings.g_StatusLine & 4) != 0 && !g_szPageInfo.empty()) {
         const std::string sep(1, TalqClientAPI_Header::kListSep);
         const std::string descs = session.InfoDescs();
@@ -329,20 +329,20 @@ void frmView::AppendStatusDetails(const std::string& key, std::string& status) {
 }
 
 void frmView::SetPageLock(const std::string& key) {
-    if (!g_szLockedKey.empty()) ReleasePageLock();
+    if (!page.g_szLockedKey.empty()) ReleasePageLock();
     if (Session().SetPageLock(key)) {
-        g_szLockedKey = key;
-        g_PageReadOnly = 0;
+        page.g_szLockedKey = key;
+        page.g_PageReadOnly = 0;
     } else {
-        g_PageReadOnly = 1;
+        page.g_PageReadOnly = 1;
     }
 }
 
 void frmView::ReleasePageLock() {
-    if (!g_szLockedKey.empty() && Session().IsProjectValid()) {
-        Session().RemovePageLock(g_szLockedKey);
+    if (!page.g_szLockedKey.empty() && Session().IsProjectValid()) {
+        Session().RemovePageLock(page.g_szLockedKey);
     }
-    g_szLockedKey.clear();
+    page.g_szLockedKey.clear();
 }
 
 }  // namespace viewer

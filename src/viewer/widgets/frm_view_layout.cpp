@@ -62,7 +62,7 @@ void frmView::Form_Resize() {
     if (Paint_in_Process == 1) return;
     const FlagGuard painting(Paint_in_Process);
 
-    if (g_ValidImage == 0) {
+    if (page.g_ValidImage == 0) {
         lblStatus->clear();
         txtStatus->clear();
         for (QScrollBar* bar : {VScroll1, HScroll1}) {
@@ -105,7 +105,7 @@ void frmView::Form_Resize() {
 
     ApplyLayout(r);
 
-    if (g_ValidImage > 0) {
+    if (page.g_ValidImage > 0) {
         SetImageScale(g_ScaleMode);
         RedisplayImage();
         if (ZoomWin_Active != 0) RedisplayZoomImage();

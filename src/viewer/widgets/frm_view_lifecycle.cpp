@@ -171,12 +171,12 @@ void frmView::mnu_project_Click() {
     list.reset();
     LoadProjectViews();
     if (Session().IsProjectValid() && g_LimitNav == 0) {
-        if (szCurrentKey.empty()) {
+        if (page.szCurrentKey.empty()) {
             int level = 0;
             std::string next;
-            if (Session().NextKey("", level, next)) szCurrentKey = next;
+            if (Session().NextKey("", level, next)) page.szCurrentKey = next;
         }
-        if (!szCurrentKey.empty()) DisplayImage(szCurrentKey);
+        if (!page.szCurrentKey.empty()) DisplayImage(page.szCurrentKey);
     }
     UnblockInput();
 }

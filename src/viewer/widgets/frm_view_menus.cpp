@@ -141,7 +141,7 @@ void frmView::ChooseQuality(std::int16_t quality) {
     const bool changed = settings.g_ViewQuality != quality;
     settings.g_ViewQuality = quality;
     CheckQuality();
-    if (changed && !szCurrentKey.empty()) DisplayImage(szCurrentKey);
+    if (changed && !page.szCurrentKey.empty()) DisplayImage(page.szCurrentKey);
 }
 
 void frmView::mnuQualityHigh_Click() {
@@ -202,7 +202,7 @@ void frmView::mnuRedStyle_Click(std::int16_t& Index) {
     for (size_t i = 0; i < mnuRedStyle.size(); ++i) {
         mnuRedStyle[i]->setChecked(static_cast<int>(i) == Index);
     }
-    if (g_ValidImage != 0 && old != settings.RedactFill) RedisplayImage();
+    if (page.g_ValidImage != 0 && old != settings.RedactFill) RedisplayImage();
 }
 
 void frmView::mnuDtFmt_Click(std::int16_t& Index) {
@@ -262,14 +262,14 @@ void frmView::mnuStsDate_Click() {
 void frmView::mnuStickyRotate_Click() {
     settings.StickyRotate = !settings.StickyRotate;
     mnuStickyRotate->setChecked(settings.StickyRotate);
-    if (settings.StickyRotate) settings.g_StickyRotation = static_cast<std::int16_t>(g_Rotation);
+    if (settings.StickyRotate) settings.g_StickyRotation = static_cast<std::int16_t>(page.g_Rotation);
 }
 
 void frmView::mnuUseTextBox_Click() {
     if (RefuseWhileBusy()) return;
     settings.UseTextBox = !settings.UseTextBox;
     mnuUseTextBox->setChecked(settings.UseTextBox);
-    if (g_ValidImage > 0) DisplayImage(szCurrentKey);
+    if (page.g_ValidImage > 0) DisplayImage(page.szCurrentKey);
 }
 
 void frmView::cmdUseNative_Click() {

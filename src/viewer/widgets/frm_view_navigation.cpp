@@ -107,7 +107,7 @@ void frmView::NavTBar_Click(int Index) {
         mnu_project_Click();
         return;
     }
-    if (szCurrentKey.empty()) {
+    if (page.szCurrentKey.empty()) {
         if (g_LimitNav != 0) {
             platform::Beep();
             return;
@@ -115,13 +115,13 @@ void frmView::NavTBar_Click(int Index) {
         int level = 0;
         std::string first;
         if (session.NextKey("", level, first)) {
-            szCurrentKey = first;
+            page.szCurrentKey = first;
             DisplayImage(first);
             return;
         }
     }
 
-    const std::string current = szCurrentKey;
+    const std::string current = page.szCurrentKey;
     // A refused move leaves the page position as it was.
     const std::int32_t positionBefore = g_iDocPsn;
     auto refuse = [&] {
@@ -208,7 +208,7 @@ void frmView::MiscTBar_Click(int Index) {
         return;
     }
     if (Index != 0) return;
-    const std::string typed = platform::InputBox("Enter ImageKey", " ", szCurrentKey);
+    const std::string typed = platform::InputBox("Enter ImageKey", " ", page.szCurrentKey);
     if (typed.empty()) return;
     std::string found;
     // A key that would break the request line is never sent.

@@ -43,14 +43,14 @@ void frmView::ClearProjectViews() {
         const QSignalBlocker quiet(bar);
         bar->setValue(0);
     }
-    szCurrentKey.clear();
+    page.szCurrentKey.clear();
     g_szDocBkey.clear();
     g_szDocEkey.clear();
     g_iDocLvl = 0;
     g_iDocPsn = 0;
     g_iDocCnt = 0;
     g_Hscroll = g_Vscroll = 0;
-    g_ValidImage = 0;
+    page.g_ValidImage = 0;
     for (QToolButton* b : NavTBar) b->hide();
     for (QToolButton* b : MiscTBar) b->hide();
     TagPal_Active = 0;
@@ -78,8 +78,8 @@ void frmView::LoadProjectViews() {
     g_szDocEkey.clear();
     g_sz3rdBkey.clear();
     g_sz3rdEkey.clear();
-    g_szPageList.clear();
-    g_szDocFldrDesc.clear();
+    page.g_szPageList.clear();
+    page.g_szDocFldrDesc.clear();
     g_iDocPsn = 0;
     g_iDocCnt = 0;
     g_iLimit3rdLvl = 0;

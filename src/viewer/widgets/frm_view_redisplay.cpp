@@ -51,11 +51,11 @@ int ZoomPercentFromText(const std::string& text) {
 }
 
 void frmView::SetImageScale(int mode) {
-    if (g_ValidImage == 0) return;
+    if (page.g_ValidImage == 0) return;
     const int W = picImage->width(), H = picImage->height();
-    if (g_ImgWidth <= 0 || g_ImgHeight <= 0) return;
-    const float rw = static_cast<float>(W) / static_cast<float>(g_ImgWidth);
-    const float rh = static_cast<float>(H) / static_cast<float>(g_ImgHeight);
+    if (page.g_ImgWidth <= 0 || page.g_ImgHeight <= 0) return;
+    const float rw = static_cast<float>(W) / static_cast<float>(page.g_ImgWidth);
+    const float rh = static_cast<float>(H) / static_cast<float>(page.g_ImgHeight);
     float scale = rw;
     if (mode == 1) {
         scale = std::min(rw, rh);
@@ -69,35 +69,35 @@ void frmView::SetImageScale(int mode) {
     g_Hscroll = 0;
     g_Vscroll = 0;
     g_ScaleFactor = scale;
-    g_DspWidth = platform::RoundToInt(static_cast<double>(g_ScaleFactor) * g_ImgWidth);
-    g_DspHeight = platform::RoundToInt(static_cast<double>(g_ScaleFactor) * g_ImgHeight);
+    g_DspWidth = platform::RoundToInt(static_cast<double>(g_ScaleFactor) * page.g_ImgWidth);
+    g_DspHeight = platform::RoundToInt(static_cast<double>(g_ScaleFactor) * page.g_ImgHeight);
     SetScrollRange(VScroll1, g_DspHeight, H, g_Vscroll);
     SetScrollRange(HScroll1, g_DspWidth, W, g_Hscroll);
     cboZoom->setEditText(platform::ToQString(PercentText(g_ScaleFactor)));
 }
 
 void frmView::VScroll1_Change() {
-    if (g_ValidImage == 0) return;
+    if (page.g_ValidImage == 0) return;
     g_Vscroll = std::max(0, std::min(10 * VScroll1->value(), g_DspHeight - picImage->height()));
     RedisplayImage();
 }
 
 void frmView::HScroll1_Change() {
-    if (g_ValidImage == 0) return;
+    if (page.g_ValidImage == 0) return;
     g_Hscroll = std::max(0, std::min(10 * HScroll1->value(), g_DspWidth - picImage->width()));
     RedisplayImage();
 }
 
 PageDrawInfo frmView::MainPageDrawInfo() const {
     PageDrawInfo info;
-    info.width = g_ImgWidth;
-    info.height = g_ImgHeight;
-    info.bitsPerPixel = static_cast<std::int16_t>(g_ImgBpp);
-    info.resolution = static_cast<std::int16_t>(g_ImgDPI);
+    info.width = page.g_ImgWidth;
+    info.height = page.g_ImgHeight;
+    info.bitsPerPixel = static_cast<std::int16_t>(page.g_ImgBpp);
+    info.resolution = static_cast<std::int16_t>(page.g_ImgDPI);
     info.scale = g_ScaleFactor;
     info.offsetX = g_Hscroll;
     info.offsetY = g_Vscroll;
-    info.rotation = static_cast<std::int16_t>(g_Rotation);
+    info.rotation = static_cast<std::int16_t>(page.g_Rotation);
     return info;
 }
 
@@ -120,7 +120,7 @@ void frmView::RedisplayImage() {
     MouseTrack = 0;
     ClearBackBuffer(picImage2, picImage);
     const int w = picImage2.Width(), h = picImage2.Height();
-    if (g_ValidImage == 0 || !ImgObj) {
+    if (page.g_ValidImage == 0 || !ImgObj) {
         ClearPane(picImage);
         return;
     }
@@ -128,14 +128,14 @@ void frmView::RedisplayImage() {
     ImgObj->DrawImageRect(g_Hscroll, g_Vscroll, g_DspWidth, g_DspHeight, w, h);
 
     const PageDrawInfo info = MainPageDrawInfo();
-    const float factor = g_ViewScaleFactor;
+    const float factor = page.g_ViewScaleFactor;
     // A restricted page keeps its redactions: without them the server's image
     // of that page would show what they cover.
-    if (g_PageRestricted == 0 && !QuerySrchStr.empty()) {
-        DrawSearchHits(g_szWordList, QuerySrchStr, picImage2, info, 255, factor, 0);
+    if (page.g_PageRestricted == 0 && !QuerySrchStr.empty()) {
+        DrawSearchHits(page.g_szWordList, QuerySrchStr, picImage2, info, 255, factor, 0);
     }
     if (RedactCount > 0) DrawRedactions(RedactCount, RedactList, picImage2, info, 0, factor, style);
-    if (g_PageRestricted == 0 && g_RestrictAnnotations < 2) {
+    if (page.g_PageRestricted == 0 && g_RestrictAnnotations < 2) {
         if ((lBehaviorFlags & 0x80) == 0 && HiLiteCount > 0) {
             DrawHighlights(HiLiteCount, HiLiteList, picImage2, info, 0, factor);
         }
@@ -152,8 +152,8 @@ void frmView::RedisplayImage() {
             DrawIconAnnotations(ClipCount, ClipList, picImage2, info, picClip, factor);
         }
     }
-    if (g_PageRestricted == 0 && bQuesterActive && g_QuesterLastKey == szCurrentKey &&
-        !g_QuesterLastCoords.empty() && g_ValidImage == 1 && !g_NativeBlocked) {
+    if (page.g_PageRestricted == 0 && bQuesterActive && g_QuesterLastKey == page.szCurrentKey &&
+        !g_QuesterLastCoords.empty() && page.g_ValidImage == 1 && !page.g_NativeBlocked) {
         DrawQuesterHits(g_QuesterLastCoords, g_QuesterLastWordCoords, picImage2, info, 65535, 255,
                         factor);
     }
@@ -171,36 +171,36 @@ void frmView::RedisplayZoomImage() {
     const std::int16_t style = g_RestrictRedactions == 1 ? 0 : settings.RedactFill;
     ClearBackBuffer(picImage3, picZoom2);
     const int w = picImage3.Width(), h = picImage3.Height();
-    if (g_ValidImage == 0 || !ImgObj) {
+    if (page.g_ValidImage == 0 || !ImgObj) {
         ClearPane(picZoom2);
         return;
     }
     if (ZoomWin_Scale == 0.0f) ZoomWin_Scale = 1.0f;
     cboZoom2->setEditText(platform::ToQString(PercentText(ZoomWin_Scale)));
     // Without a main-view scale or an image there is no spot to enlarge.
-    if (g_ScaleFactor == 0.0f || g_ImgWidth <= 0 || g_ImgHeight <= 0) {
+    if (g_ScaleFactor == 0.0f || page.g_ImgWidth <= 0 || page.g_ImgHeight <= 0) {
         ClearPane(picZoom2);
         return;
     }
     ImgObj->SetGraphicsOutput(&picImage3);
     const double zs = ZoomWin_Scale;
-    const int zw = platform::RoundToInt(zs * g_ImgWidth);
-    const int zh = platform::RoundToInt(zs * g_ImgHeight);
+    const int zw = platform::RoundToInt(zs * page.g_ImgWidth);
+    const int zh = platform::RoundToInt(zs * page.g_ImgHeight);
     const int zx = platform::RoundToInt(ZoomWin_X / static_cast<double>(g_ScaleFactor) * zs);
     const int zy = platform::RoundToInt(ZoomWin_Y / static_cast<double>(g_ScaleFactor) * zs);
     ImgObj->DrawImageRect(zx, zy, zw, zh, w, h);
 
     if (RedactCount > 0) {
         PageDrawInfo info;
-        info.width = g_ImgWidth;
-        info.height = g_ImgHeight;
+        info.width = page.g_ImgWidth;
+        info.height = page.g_ImgHeight;
         info.bitsPerPixel = static_cast<std::int16_t>(ImgObj->BitsPerPixel());
         info.resolution = static_cast<std::int16_t>(ImgObj->Xresolution());
         info.scale = ZoomWin_Scale;
         info.offsetX = zx;
         info.offsetY = zy;
-        info.rotation = static_cast<std::int16_t>(g_Rotation);
-        DrawRedactions(RedactCount, RedactList, picImage3, info, 0, g_ViewScaleFactor, style);
+        info.rotation = static_cast<std::int16_t>(page.g_Rotation);
+        DrawRedactions(RedactCount, RedactList, picImage3, info, 0, page.g_ViewScaleFactor, style);
     }
     picZoom2->ClearSurface();
     picZoom2->Surface().BitBlt(0, 0, picImage3.Image());
