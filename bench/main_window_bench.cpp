@@ -51,10 +51,10 @@ struct ShownPage {
         window.page.g_ImgHeight = window.ImgObj->ImgHeight();
         window.page.g_ValidImage = 1;
         for (int i = 0; i < 20; ++i) {
-            window.RedactList.push_back(Box(200, 150 * i + 100, 900, 150 * i + 140, 0));
-            window.HiLiteList.push_back(Box(1000, 150 * i + 100, 1800, 150 * i + 140, 65535));
+            window.pageAnnotations.RedactList.push_back(Box(200, 150 * i + 100, 900, 150 * i + 140, 0));
+            window.pageAnnotations.HiLiteList.push_back(Box(1000, 150 * i + 100, 1800, 150 * i + 140, 65535));
         }
-        window.RedactCount = window.HiLiteCount = 20;
+        window.pageAnnotations.RedactCount = window.pageAnnotations.HiLiteCount = 20;
         window.ZoomWin_Active = 1;
         window.g_ScaleFactor = 1.0f;
         window.g_ScaleMode = 2;

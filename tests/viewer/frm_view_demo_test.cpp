@@ -197,8 +197,8 @@ TEST_F(FrmViewDemoTest, RedactionAndHighlightAreDrawnOverThePage) {
         ASSERT_TRUE(other.PutAnnotationList(key, 8, text)) << other.LastError();
     }
     ASSERT_TRUE(window->DisplayImage(key)) << Status();
-    EXPECT_EQ(window->RedactCount, 1);
-    EXPECT_EQ(window->HiLiteCount, 1);
+    EXPECT_EQ(window->pageAnnotations.RedactCount, 1);
+    EXPECT_EQ(window->pageAnnotations.HiLiteCount, 1);
     EXPECT_EQ(BackAt(900, 1300), kRed);
     // The top margin is white paper: the highlight shows in its colour.
     EXPECT_EQ(BackAt(2000, 90), kYellow);

@@ -189,6 +189,7 @@ class frmView : public QMainWindow {
     void Img_ConDB_Click(int Index);
 
     // ---- State in named groups (frm_view_state/) ----
+    PageAnnotations pageAnnotations;
     PageOnDisplay page;
 
     // ---- Shared fields ----
@@ -244,9 +245,6 @@ class frmView : public QMainWindow {
     std::array<std::int32_t, 4> g_WordListNums{};
     std::string g_szPageInfo;
     std::int16_t g_iDocFlags = 0;
-    AnnotationList RedactList, HiLiteList, StickyList, TextNoteList, ClipList, MarkUpList;
-    int RedactCount = 0, HiLiteCount = 0, StickyCount = 0, TextNoteCount = 0, ClipCount = 0,
-        MarkUpCount = 0;
     bool bQuesterActive = false;
     std::string g_QuesterLastKey, g_QuesterLastCoords, g_QuesterLastWordCoords;
     // The page's OCR text as the concept-search highlighting fetched it.

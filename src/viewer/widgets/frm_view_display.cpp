@@ -101,7 +101,7 @@ bool frmView::DisplayImage(const std::string& key) {
     page.g_ValidImage = 0;
     page.g_PageReadOnly = 0;
     page.g_PageRestricted = 0;
-    RedactCount = HiLiteCount = StickyCount = TextNoteCount = ClipCount = MarkUpCount = 0;
+    pageAnnotations.RedactCount = pageAnnotations.HiLiteCount = pageAnnotations.StickyCount = pageAnnotations.TextNoteCount = pageAnnotations.ClipCount = pageAnnotations.MarkUpCount = 0;
     page.g_szWordList.clear();
     g_WordListNums = {};
     PageOcrText.clear();
@@ -183,10 +183,10 @@ bool frmView::DisplayImage(const std::string& key) {
 
     std::string lists[6];
     const bool listsOk = session.GetAllAnnotations(key, lists);
-    AnnotationList* targets[6] = {&RedactList,   &HiLiteList, &StickyList,
-                                  &TextNoteList, &ClipList,   &MarkUpList};
-    int* counts[6] = {&RedactCount,   &HiLiteCount, &StickyCount,
-                      &TextNoteCount, &ClipCount,   &MarkUpCount};
+    AnnotationList* targets[6] = {&pageAnnotations.RedactList,   &pageAnnotations.HiLiteList, &pageAnnotations.StickyList,
+                                  &pageAnnotations.TextNoteList, &pageAnnotations.ClipList,   &pageAnnotations.MarkUpList};
+    int* counts[6] = {&pageAnnotations.RedactCount,   &pageAnnotations.HiLiteCount, &pageAnnotations.StickyCount,
+                      &pageAnnotations.TextNoteCount, &pageAnnotations.ClipCount,   &pageAnnotations.MarkUpCount};
     for (int i = 0; i < 6; ++i) {
         if (!lists[i].empty()) {
             TalqClientAPI_Header::ParseAnnotationList(lists[i], *targets[i], *counts[i]);
@@ -204,7 +204,7 @@ bool frmView::DisplayImage(const std::string& key) {
             return FailPage(status, " *** Error Retrieving Image ***");
         }
     }
-    if (RedactCount > 0 && !seesThroughRedactions) page.g_NativeBlocked = true;
+    if (pageAnnotations.RedactCount > 0 && !seesThroughRedactions) page.g_NativeBlocked = true;
     page.g_ImgWidth = ImgObj->ImgWidth();
     page.g_ImgHeight = ImgObj->ImgHeight();
     page.g_ImgBpp = ImgObj->BitsPerPixel();

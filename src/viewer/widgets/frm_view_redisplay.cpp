@@ -134,22 +134,22 @@ void frmView::RedisplayImage() {
     if (page.g_PageRestricted == 0 && !QuerySrchStr.empty()) {
         DrawSearchHits(page.g_szWordList, QuerySrchStr, picImage2, info, 255, factor, 0);
     }
-    if (RedactCount > 0) DrawRedactions(RedactCount, RedactList, picImage2, info, 0, factor, style);
+    if (pageAnnotations.RedactCount > 0) DrawRedactions(pageAnnotations.RedactCount, pageAnnotations.RedactList, picImage2, info, 0, factor, style);
     if (page.g_PageRestricted == 0 && g_RestrictAnnotations < 2) {
-        if ((lBehaviorFlags & 0x80) == 0 && HiLiteCount > 0) {
-            DrawHighlights(HiLiteCount, HiLiteList, picImage2, info, 0, factor);
+        if ((lBehaviorFlags & 0x80) == 0 && pageAnnotations.HiLiteCount > 0) {
+            DrawHighlights(pageAnnotations.HiLiteCount, pageAnnotations.HiLiteList, picImage2, info, 0, factor);
         }
-        if ((lBehaviorFlags & 0x40) == 0 && MarkUpCount > 0) {
-            DrawMarkups(MarkUpCount, MarkUpList, picImage2, info, 0, factor);
+        if ((lBehaviorFlags & 0x40) == 0 && pageAnnotations.MarkUpCount > 0) {
+            DrawMarkups(pageAnnotations.MarkUpCount, pageAnnotations.MarkUpList, picImage2, info, 0, factor);
         }
-        if ((lBehaviorFlags & 0x20) == 0 && TextNoteCount > 0) {
-            DrawTextNotes(TextNoteCount, TextNoteList, picImage2, info, 0, factor);
+        if ((lBehaviorFlags & 0x20) == 0 && pageAnnotations.TextNoteCount > 0) {
+            DrawTextNotes(pageAnnotations.TextNoteCount, pageAnnotations.TextNoteList, picImage2, info, 0, factor);
         }
-        if ((lBehaviorFlags & 0x10) == 0 && StickyCount > 0) {
-            DrawIconAnnotations(StickyCount, StickyList, picImage2, info, picSticky, factor);
+        if ((lBehaviorFlags & 0x10) == 0 && pageAnnotations.StickyCount > 0) {
+            DrawIconAnnotations(pageAnnotations.StickyCount, pageAnnotations.StickyList, picImage2, info, picSticky, factor);
         }
-        if ((lBehaviorFlags & 0x1000) == 0 && ClipCount > 0) {
-            DrawIconAnnotations(ClipCount, ClipList, picImage2, info, picClip, factor);
+        if ((lBehaviorFlags & 0x1000) == 0 && pageAnnotations.ClipCount > 0) {
+            DrawIconAnnotations(pageAnnotations.ClipCount, pageAnnotations.ClipList, picImage2, info, picClip, factor);
         }
     }
     if (page.g_PageRestricted == 0 && bQuesterActive && g_QuesterLastKey == page.szCurrentKey &&
@@ -190,7 +190,7 @@ void frmView::RedisplayZoomImage() {
     const int zy = platform::RoundToInt(ZoomWin_Y / static_cast<double>(g_ScaleFactor) * zs);
     ImgObj->DrawImageRect(zx, zy, zw, zh, w, h);
 
-    if (RedactCount > 0) {
+    if (pageAnnotations.RedactCount > 0) {
         PageDrawInfo info;
         info.width = page.g_ImgWidth;
         info.height = page.g_ImgHeight;
@@ -200,7 +200,7 @@ void frmView::RedisplayZoomImage() {
         info.offsetX = zx;
         info.offsetY = zy;
         info.rotation = static_cast<std::int16_t>(page.g_Rotation);
-        DrawRedactions(RedactCount, RedactList, picImage3, info, 0, page.g_ViewScaleFactor, style);
+        DrawRedactions(pageAnnotations.RedactCount, pageAnnotations.RedactList, picImage3, info, 0, page.g_ViewScaleFactor, style);
     }
     picZoom2->ClearSurface();
     picZoom2->Surface().BitBlt(0, 0, picImage3.Image());
