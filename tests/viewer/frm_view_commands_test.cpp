@@ -272,7 +272,7 @@ class DatabaseLinkTest : public CommandMessagesTest {
         session->backWardLink = " DOCID ";
         window->LoadProjectViews();
         session->documents = {{"K0001", "K0003"}};
-        window->g_iDocLvl = 1;
+        window->docPosition.g_iDocLvl = 1;
     }
     ~DatabaseLinkTest() override {
         if (peer_) {
@@ -297,7 +297,7 @@ class DatabaseLinkTest : public CommandMessagesTest {
 TEST_F(DatabaseLinkTest, ButtonsSendTheirCommandWithTheDocumentsFirstKeyThenRepaint) {
     StartPeer("DocDB");
     ASSERT_TRUE(window->DisplayImage("K0002"));
-    ASSERT_EQ(window->g_szDocBkey, "K0001");
+    ASSERT_EQ(window->docPosition.g_szDocBkey, "K0001");
     window->Img_ConDB_Click(2);
     window->Img_ConDB_Click(0);
     window->Img_ConDB_Click(1);

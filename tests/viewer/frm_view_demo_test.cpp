@@ -167,7 +167,7 @@ TEST_F(FrmViewDemoTest, PageButtonsWalkPagesAcrossDocumentsAndBackOverTcp) {
         }
     }
     // The page after the first document starts the next one: counted afresh.
-    EXPECT_EQ(window->g_szDocBkey, Pages()[static_cast<size_t>(docLength)].key);
+    EXPECT_EQ(window->docPosition.g_szDocBkey, Pages()[static_cast<size_t>(docLength)].key);
     EXPECT_NE(Status().find("(Page 1 of "), std::string::npos) << Status();
 
     window->NavTBar[0]->click();

@@ -36,7 +36,7 @@ class FrmViewDisplayTest : public FrmViewTest {
         // A black redaction over (10,10)-(60,40), a yellow highlight over (100,100)-(150,130).
         session->annotations["K0002"] = {
             ListOf(10, 10, 60, 40, kBlack), ListOf(100, 100, 150, 130, kYellow), "", "", "", ""};
-        window->g_iDocLvl = 1;
+        window->docPosition.g_iDocLvl = 1;
         window->g_ScaleFactor = 1.0f;
         window->g_ScaleMode = 2;
     }
@@ -58,7 +58,7 @@ TEST_F(FrmViewDisplayTest, PageShowsWithItsLayersPositionLockAndCaption) {
     EXPECT_EQ(Back(125, 115), kYellow);
     EXPECT_EQ(window->picImage->Surface().Point(125, 115), kYellow);
 
-    window->g_iDocPsn = 3;  // a caller stepping within the document counts for itself
+    window->docPosition.g_iDocPsn = 3;  // a caller stepping within the document counts for itself
     ASSERT_TRUE(window->DisplayImage("K0003"));  // next page: the old lock goes
     EXPECT_EQ(session->locksRemoved, std::vector<std::string>{"K0002"});
     EXPECT_EQ(Status(), "K0003 (Page 3 of 3)");
@@ -67,10 +67,10 @@ TEST_F(FrmViewDisplayTest, PageShowsWithItsLayersPositionLockAndCaption) {
 
 TEST_F(FrmViewDisplayTest, PositionIsCountedAfreshInEachNewDocument) {
     ASSERT_TRUE(window->DisplayImage("K0003"));
-    window->g_iDocPsn = 3;  // kept up to date by a caller stepping in the document
+    window->docPosition.g_iDocPsn = 3;  // kept up to date by a caller stepping in the document
     ASSERT_TRUE(window->DisplayImage("K0005"));
     EXPECT_EQ(Status(), "K0005 (Page 2 of 3)");
-    EXPECT_EQ(window->g_szDocBkey, "K0004");
+    EXPECT_EQ(window->docPosition.g_szDocBkey, "K0004");
 }
 
 TEST_F(FrmViewDisplayTest, RefusedLockShowsThePageReadOnly) {

@@ -145,16 +145,16 @@ TEST_F(FrmViewMenusTest, StatusBitsToggleWithTheirMarksAndOnlyZeroCrossingsRelay
 }
 
 TEST_F(FrmViewMenusTest, PositionEntriesKeepTheDocumentBoundsAndMarkThemStale) {
-    window->g_szDocBkey = "K0001";
-    window->g_szDocEkey = "K0009";
+    window->docPosition.g_szDocBkey = "K0001";
+    window->docPosition.g_szDocEkey = "K0009";
     window->mnuStsFullPos_Click();
     EXPECT_EQ(window->settings.g_CalcDocPsn, 2);
     EXPECT_TRUE(window->mnuStsFullPos->isChecked());
     EXPECT_FALSE(window->mnuStsDocCnt->isChecked());
     EXPECT_FALSE(window->mnuStsImgKey->isChecked());
-    EXPECT_EQ(window->g_szDocBkey, "K0001");
-    EXPECT_EQ(window->g_szDocEkey, "K0009");
-    EXPECT_TRUE(window->g_DocBoundsStale);
+    EXPECT_EQ(window->docPosition.g_szDocBkey, "K0001");
+    EXPECT_EQ(window->docPosition.g_szDocEkey, "K0009");
+    EXPECT_TRUE(window->docPosition.g_DocBoundsStale);
 }
 
 TEST_F(FrmViewMenusTest, RedactionLabelPromptClearsWithASpaceAndDropsControlCharacters) {
@@ -262,7 +262,7 @@ TEST_F(FrmViewMenusTest, ProjectChoiceLogsInFirstSelectsAndTitlesTheWindow) {
     EXPECT_EQ(window->DDE_LINK, "DOCID");
     EXPECT_TRUE(window->g_bBackLink);
     EXPECT_TRUE(window->mnuLink->isChecked());
-    EXPECT_EQ(window->g_iDocLvl, 2);
+    EXPECT_EQ(window->docPosition.g_iDocLvl, 2);
     EXPECT_FALSE(window->IsInputBlocked());
 }
 
@@ -397,7 +397,7 @@ TEST_F(FrmViewLifecycleTest, UnloadGivesUpThePageLockBeforeTheSessionGoes) {
 
 TEST_F(FrmViewLifecycleTest, ClearingTheViewsForgetsThePageAndItsPanes) {
     window->page.szCurrentKey = "K1";
-    window->g_szDocBkey = "K1";
+    window->docPosition.g_szDocBkey = "K1";
     window->page.g_ValidImage = 1;
     window->TagPal_Active = 1;
     window->Query_Active = 1;
@@ -410,7 +410,7 @@ TEST_F(FrmViewLifecycleTest, ClearingTheViewsForgetsThePageAndItsPanes) {
     EXPECT_EQ(session->searchesCleared, 1);
     EXPECT_EQ(session->tempCleanUps, 1);
     EXPECT_EQ(window->page.szCurrentKey, "");
-    EXPECT_EQ(window->g_szDocBkey, "");
+    EXPECT_EQ(window->docPosition.g_szDocBkey, "");
     EXPECT_EQ(window->page.g_ValidImage, 0);
     EXPECT_FALSE(window->TagForm->isVisible());
     EXPECT_FALSE(window->ScrollForm->isVisible());
@@ -462,7 +462,7 @@ TEST_F(FrmViewProjectTest, NavigationLimitAndButtonLevelsComeFromTheBoundaryLeve
     session->bndryNbr = 3;
     window->LoadProjectViews();
     EXPECT_EQ(window->g_LimitNav, 0);
-    EXPECT_EQ(window->g_iDocLvl, 7);
+    EXPECT_EQ(window->docPosition.g_iDocLvl, 7);
     EXPECT_EQ(window->NavButtonLevel, (std::array<std::int32_t, 10>{0, 0, 7, 7, 5, 5, 3, 3, 0, 0}));
 
     session->userProjectSecurity = 0x40000;

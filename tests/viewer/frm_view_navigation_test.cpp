@@ -67,10 +67,10 @@ TEST_F(FrmViewNavigationTest, AnyButtonWithNoPageOnDisplayShowsTheFirstPageUnles
 TEST_F(FrmViewNavigationTest, RefusedPageMovesBeepAndKeepThePageAndItsPosition) {
     Show("K0004");
     window->g_LimitNav = 1;
-    const std::int32_t position = window->g_iDocPsn;
+    const std::int32_t position = window->docPosition.g_iDocPsn;
     Click(0);  // the document's first page, navigation limited to it
     EXPECT_EQ(window->page.szCurrentKey, "K0004");
-    EXPECT_EQ(window->g_iDocPsn, position);
+    EXPECT_EQ(window->docPosition.g_iDocPsn, position);
     EXPECT_EQ(prompts.Beeps(), 1);
 
     window->g_LimitNav = 0;
@@ -79,19 +79,19 @@ TEST_F(FrmViewNavigationTest, RefusedPageMovesBeepAndKeepThePageAndItsPosition) 
     EXPECT_EQ(window->page.szCurrentKey, "K0006");
     Click(1);  // the project's last page
     EXPECT_EQ(window->page.szCurrentKey, "K0006");
-    EXPECT_EQ(window->g_iDocPsn, 3);
+    EXPECT_EQ(window->docPosition.g_iDocPsn, 3);
     EXPECT_EQ(prompts.Beeps(), 2);
 
     Click(0);
     EXPECT_EQ(window->page.szCurrentKey, "K0005");
-    EXPECT_EQ(window->g_iDocPsn, 2);
+    EXPECT_EQ(window->docPosition.g_iDocPsn, 2);
 }
 
 TEST_F(FrmViewNavigationTest, UnitMovesStayInsideTheNavigationRange) {
     Show("K0002");
     window->g_iLimit3rdLvl = 1;
-    window->g_sz3rdBkey = "K0001";
-    window->g_sz3rdEkey = "K0003";
+    window->docPosition.g_sz3rdBkey = "K0001";
+    window->docPosition.g_sz3rdEkey = "K0003";
     Click(5);  // the next folder starts beyond the range
     EXPECT_EQ(window->page.szCurrentKey, "K0002");
     EXPECT_EQ(prompts.Beeps(), 1);
@@ -109,7 +109,7 @@ TEST_F(FrmViewNavigationTest, RightClicksJumpToTheFirstOrLast) {
     Show("K0005");
     RightClick(0);
     EXPECT_EQ(window->page.szCurrentKey, "K0004");
-    EXPECT_EQ(window->g_iDocPsn, 1);
+    EXPECT_EQ(window->docPosition.g_iDocPsn, 1);
 
     Click(1);  // a left click after a right one steps again
     EXPECT_EQ(window->page.szCurrentKey, "K0005");

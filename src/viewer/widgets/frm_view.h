@@ -24,6 +24,7 @@
 #include "viewer/image_view_transform.h"
 #include "viewer/main_window_layout.h"
 #include "viewer/widgets/frm_view_state/page_on_display.h"
+#include "viewer/widgets/frm_view_state/document_position.h"
 #include "viewer/widgets/surface_pane.h"
 #include "viewer/widgets/viewer_session.h"
 
@@ -189,6 +190,7 @@ class frmView : public QMainWindow {
     void Img_ConDB_Click(int Index);
 
     // ---- State in named groups (frm_view_state/) ----
+    DocumentPosition docPosition;
     PageAnnotations pageAnnotations;
     PageOnDisplay page;
 
@@ -207,16 +209,11 @@ class frmView : public QMainWindow {
     std::string szProjectName;
     std::string szTempFname;
     std::string szPrintTempFname;
-    std::string g_szDocBkey, g_szDocEkey;
-    std::int32_t g_iDocPsn = 0, g_iDocCnt = 0, g_iDocLvl = 0;
-    // The document bounds must be computed afresh at the next page display.
-    bool g_DocBoundsStale = false;
     std::int32_t g_RestrictAnnotations = 0, g_RestrictTags = 0, g_RestrictRedactions = 0;
     std::int16_t g_LimitNav = 0;
     std::int32_t g_iLimit3rdLvl = 0;
     // Boundary level stepped by each navigation button (0 and 1: pages).
     std::array<std::int32_t, 10> NavButtonLevel{};
-    std::string g_sz3rdBkey, g_sz3rdEkey;
     std::int16_t Query_Active = 0;
     TalqClientAPI_Header::QueryRecord CurrentQuery;
     std::int16_t QueryListLoading = 0;

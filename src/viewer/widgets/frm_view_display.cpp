@@ -239,26 +239,26 @@ bool frmView::DisplayImage(const std::string& key) {
 
 void frmView::RefreshDocumentBounds(const std::string& key) {
     ViewerSession& session = Session();
-    if (g_iDocLvl < 1) {
-        g_szDocBkey = g_szDocEkey = g_sz3rdBkey = g_sz3rdEkey = key;
+    if (docPosition.g_iDocLvl < 1) {
+        docPosition.g_szDocBkey = docPosition.g_szDocEkey = docPosition.g_sz3rdBkey = docPosition.g_sz3rdEkey = key;
         return;
     }
-    const bool inside = !g_DocBoundsStale && mVBUtil::CompareTextNoCase(key, g_szDocBkey) >= 0 &&
-                        mVBUtil::CompareTextNoCase(key, g_szDocEkey) <= 0;
+    const bool inside = !docPosition.g_DocBoundsStale && mVBUtil::CompareTextNoCase(key, docPosition.g_szDocBkey) >= 0 &&
+                        mVBUtil::CompareTextNoCase(key, docPosition.g_szDocEkey) <= 0;
     if (inside) return;
     std::string begKey, endKey;
-    if (!session.GetBndryBegEndKey(key, g_iDocLvl, begKey, endKey)) return;
-    g_szDocBkey = begKey;
-    g_szDocEkey = endKey;
-    g_DocBoundsStale = false;
+    if (!session.GetBndryBegEndKey(key, docPosition.g_iDocLvl, begKey, endKey)) return;
+    docPosition.g_szDocBkey = begKey;
+    docPosition.g_szDocEkey = endKey;
+    docPosition.g_DocBoundsStale = false;
     // A new document: its position is counted afresh, never carried over.
-    g_iDocPsn = 0;
+    docPosition.g_iDocPsn = 0;
     if (settings.g_CalcDocPsn < 1) {
         page.g_szPageList.clear();
-        g_iDocCnt = 0;
+        docPosition.g_iDocCnt = 0;
     } else {
-        session.GetBndryScrollList(key, 0, page.g_szPageList, g_iDocFlags, g_iDocCnt, g_iDocPsn);
-        if (g_iDocFlags > 0) g_iDocCnt = 0;
+        session.GetBndryScrollList(key, 0, page.g_szPageList, g_iDocFlags, docPosition.g_iDocCnt, docPosition.g_iDocPsn);
+        if (g_iDocFlags > 0) docPosition.g_iDocCnt = 0;
     }
 
     page.g_szDocFldrDesc.clear();
@@ -266,34 +266,34 @@ void frmView::RefreshDocumentBounds(const std::string& key) {
     for (int i = session.BndryNbr(); i >= 1; --i) {
         const std::int32_t level = BoundaryLevelAt(levels, i);
         if (level <= 0) continue;
-        page.g_szDocFldrDesc = session.GetFolderDescription(g_szDocBkey, level);
+        page.g_szDocFldrDesc = session.GetFolderDescription(docPosition.g_szDocBkey, level);
         if (!page.g_szDocFldrDesc.empty()) break;
     }
 
     std::int32_t third = g_iLimit3rdLvl != 0 ? g_iLimit3rdLvl : session.Bndry3rdParty();
-    if (third == 0) third = g_iDocLvl;
-    if (third == g_iDocLvl || !session.GetBndryBegEndKey(key, third, g_sz3rdBkey, g_sz3rdEkey)) {
-        g_sz3rdBkey = g_szDocBkey;
-        g_sz3rdEkey = g_szDocEkey;
+    if (third == 0) third = docPosition.g_iDocLvl;
+    if (third == docPosition.g_iDocLvl || !session.GetBndryBegEndKey(key, third, docPosition.g_sz3rdBkey, docPosition.g_sz3rdEkey)) {
+        docPosition.g_sz3rdBkey = docPosition.g_szDocBkey;
+        docPosition.g_sz3rdEkey = docPosition.g_szDocEkey;
     }
 }
 
 void frmView::AppendStatusDetails(const std::string& key, std::string& status) {
     ViewerSession& session = Session();
-    if (g_iDocCnt > 0) {
-        if (g_iDocPsn == 0) {
+    if (docPosition.g_iDocCnt > 0) {
+        if (docPosition.g_iDocPsn == 0) {
             int position = 1;
-            for (int n = 0; n < g_iDocCnt && position != -1; ++n) {
+            for (int n = 0; n < docPosition.g_iDocCnt && position != -1; ++n) {
                 const std::string token = mVBUtil::NextToken(",", page.g_szPageList, position);
-                ++g_iDocPsn;
+                ++docPosition.g_iDocPsn;
                 if (mVBUtil::CompareTextNoCase(token, key) >= 0) break;
             }
         }
-        status += " (Page " + std::to_string(g_iDocPsn) + " of " + std::to_string(g_iDocCnt) + ")";
+        status += " (Page " + std::to_string(docPosition.g_iDocPsn) + " of " + std::to_string(docPosition.g_iDocCnt) + ")";
     }
     if (settings.g_CalcDocPsn == 2) {
         std::string position;
-        BuildFullPositionText(g_szDocBkey, g_szDocEkey, position);
+        BuildFullPositionText(docPosition.g_szDocBkey, docPosition.g_szDocEkey, position);
         status += "  " + position;
     }
     if ((settings.g_StatusLine & 8) != 0 && (session.FullText() & 8) != 0) {

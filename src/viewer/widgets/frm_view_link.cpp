@@ -53,7 +53,7 @@ void frmView::mnuLink_Click() {
 void frmView::Img_ConDB_Click(int Index) {
     if (Index < 0 || Index > 2) return;
     if (page.szCurrentKey.empty()) return;
-    const std::string key = g_szDocBkey;
+    const std::string key = docPosition.g_szDocBkey;
     if (DDE_LINK.empty()) {
         platform::Beep();
         ddectl.Close();

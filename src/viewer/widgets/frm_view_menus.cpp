@@ -220,7 +220,7 @@ void frmView::SetStatusPosition(std::int16_t mode) {
     mnuStsFullPos->setChecked(mode == 2);
     // The bounds stay (a limited user navigates by them); the next page
     // display computes them afresh.
-    g_DocBoundsStale = true;
+    docPosition.g_DocBoundsStale = true;
 }
 
 void frmView::mnuStsImgKey_Click() {

@@ -123,9 +123,9 @@ void frmView::NavTBar_Click(int Index) {
 
     const std::string current = page.szCurrentKey;
     // A refused move leaves the page position as it was.
-    const std::int32_t positionBefore = g_iDocPsn;
+    const std::int32_t positionBefore = docPosition.g_iDocPsn;
     auto refuse = [&] {
-        g_iDocPsn = positionBefore;
+        docPosition.g_iDocPsn = positionBefore;
         platform::Beep();
     };
     std::string target;
@@ -135,18 +135,18 @@ void frmView::NavTBar_Click(int Index) {
 
     if (!right) {
         if (Index == 0) {
-            if (g_LimitNav != 0 && (g_szDocBkey.empty() || !After(current, g_szDocBkey))) {
+            if (g_LimitNav != 0 && (docPosition.g_szDocBkey.empty() || !After(current, docPosition.g_szDocBkey))) {
                 refuse();
                 return;
             }
-            if (g_iDocCnt > 0 && g_iDocPsn > 1) --g_iDocPsn;
+            if (docPosition.g_iDocCnt > 0 && docPosition.g_iDocPsn > 1) --docPosition.g_iDocPsn;
             level = 0;
         } else if (Index == 1) {
-            if (g_LimitNav != 0 && !After(g_szDocEkey, current)) {
+            if (g_LimitNav != 0 && !After(docPosition.g_szDocEkey, current)) {
                 refuse();
                 return;
             }
-            if (g_iDocCnt > 0 && g_iDocPsn < g_iDocCnt) ++g_iDocPsn;
+            if (docPosition.g_iDocCnt > 0 && docPosition.g_iDocPsn < docPosition.g_iDocCnt) ++docPosition.g_iDocPsn;
             level = 0;
         }
         const bool ok = forward ? session.NextKey(current, level, target)
@@ -156,11 +156,11 @@ void frmView::NavTBar_Click(int Index) {
             return;
         }
     } else if (Index == 0) {
-        target = g_szDocBkey;
-        g_iDocPsn = 1;
+        target = docPosition.g_szDocBkey;
+        docPosition.g_iDocPsn = 1;
     } else if (Index == 1) {
-        target = g_szDocEkey;
-        g_iDocPsn = g_iDocCnt;
+        target = docPosition.g_szDocEkey;
+        docPosition.g_iDocPsn = docPosition.g_iDocCnt;
     } else {
         const std::string levels = session.BndryLvls();
         const int count = session.BndryNbr();
@@ -188,7 +188,7 @@ void frmView::NavTBar_Click(int Index) {
     }
 
     if (rangeTest && g_iLimit3rdLvl > 0 && !target.empty()) {
-        if (forward ? After(target, g_sz3rdEkey) : After(g_sz3rdBkey, target)) {
+        if (forward ? After(target, docPosition.g_sz3rdEkey) : After(docPosition.g_sz3rdBkey, target)) {
             refuse();
             return;
         }
@@ -215,14 +215,14 @@ void frmView::MiscTBar_Click(int Index) {
     const std::int16_t answer =
         modView::IsSendableKey(typed) ? Session().FindKey(typed, found) : std::int16_t{0};
     if (answer == 1) {
-        g_iDocPsn = 0;
+        docPosition.g_iDocPsn = 0;
         DisplayImage(typed);
     } else if (answer == 2) {
         platform::Beep();
         const std::string question = typed + " not found.\nUse " + found + " instead?";
         if (platform::MsgBox(question, platform::vbYesNo + platform::vbQuestion, " ") ==
             platform::vbYes) {
-            g_iDocPsn = 0;
+            docPosition.g_iDocPsn = 0;
             DisplayImage(found);
         }
     } else {

@@ -114,7 +114,7 @@ void frmView::QueryList_Click() {
     if (RequestInProcess() || !Session().IsProjectValid()) return;
     QListWidgetItem* item = QueryList->currentItem();
     if (item == nullptr || !item->isSelected()) return;
-    g_iDocPsn = 0;
+    docPosition.g_iDocPsn = 0;
     DisplayImage(platform::FromQString(item->text()));
 }
 
