@@ -55,9 +55,9 @@ struct ShownPage {
             window.pageAnnotations.HiLiteList.push_back(Box(1000, 150 * i + 100, 1800, 150 * i + 140, 65535));
         }
         window.pageAnnotations.RedactCount = window.pageAnnotations.HiLiteCount = 20;
-        window.ZoomWin_Active = 1;
-        window.g_ScaleFactor = 1.0f;
-        window.g_ScaleMode = 2;
+        window.zoom.ZoomWin_Active = 1;
+        window.zoom.g_ScaleFactor = 1.0f;
+        window.zoom.g_ScaleMode = 2;
         window.Form_Resize();
     }
 };
@@ -75,8 +75,8 @@ BENCHMARK(BM_RedisplayAfterScroll)->Unit(benchmark::kMillisecond);
 
 void BM_ZoomWindowStep(benchmark::State& state) {
     ShownPage page;
-    page.window.ZoomWin_X = 600;
-    page.window.ZoomWin_Y = 600;
+    page.window.zoom.ZoomWin_X = 600;
+    page.window.zoom.ZoomWin_Y = 600;
     int step = 0;
     for (auto _ : state) {
         page.window.TBZoom_Click(step++ % 8 < 4 ? 1 : 0);

@@ -204,7 +204,7 @@ TEST_F(QueryPaneTest, OcrSearchOpensItsHitsAndMarksTheWordsOnThePage) {
     EXPECT_EQ(Row(0), PageKey(7));
     EXPECT_EQ(session->passThroughSent[0],
               "TALQSearchImgText,REVIEWER,secret,Demo Project,brown,0,32000");
-    window->g_ScaleFactor = 1.0f;
+    window->zoom.g_ScaleFactor = 1.0f;
     window->SetImageScale(2);
     window->RedisplayImage();
     EXPECT_NE(window->picImage2.Point(130, 60), 0xFFFFFF);  // under "brown"

@@ -37,8 +37,8 @@ class FrmViewDisplayTest : public FrmViewTest {
         session->annotations["K0002"] = {
             ListOf(10, 10, 60, 40, kBlack), ListOf(100, 100, 150, 130, kYellow), "", "", "", ""};
         window->docPosition.g_iDocLvl = 1;
-        window->g_ScaleFactor = 1.0f;
-        window->g_ScaleMode = 2;
+        window->zoom.g_ScaleFactor = 1.0f;
+        window->zoom.g_ScaleMode = 2;
     }
     std::string Status() const { return window->lblStatus->text().toStdString(); }
     std::int32_t Back(int x, int y) const { return window->picImage2.Point(x, y); }

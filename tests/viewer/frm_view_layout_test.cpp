@@ -30,8 +30,8 @@ class FrmViewLayoutTest : public FrmViewTest {
         in.tagPaletteOpen = window->TagPal_Active == 1;
         in.queryActive = window->Query_Active;
         in.projectTreeOpen = window->PrjView_Active == 1;
-        in.zoomWindowOpen = window->ZoomWin_Active != 0;
-        KeptPaneSizes kept{window->MarginBarPosn, window->TagFormWidth, window->ZoomBarRatio};
+        in.zoomWindowOpen = window->zoom.ZoomWin_Active != 0;
+        KeptPaneSizes kept{window->MarginBarPosn, window->TagFormWidth, window->zoom.ZoomBarRatio};
         return ComputeMainWindowLayout(in, kept, window->Design());
     }
 };
@@ -49,11 +49,11 @@ TEST_F(FrmViewLayoutTest, PanesLandWhereTheLayoutPutsThemForEachSizeAndPaneSet) 
         SCOPED_TRACE(testing::Message() << c.w << "x" << c.h);
         window->TagPal_Active = c.tags ? 1 : 0;
         window->Query_Active = static_cast<std::int16_t>(c.query);
-        window->ZoomWin_Active = c.zoom ? 1 : 0;
+        window->zoom.ZoomWin_Active = c.zoom ? 1 : 0;
         window->settings.g_StatusLine = static_cast<std::int16_t>(c.status);
         Resize(c.w, c.h);
         const KeptPaneSizes before{window->MarginBarPosn, window->TagFormWidth,
-                                   window->ZoomBarRatio};
+                                   window->zoom.ZoomBarRatio};
         const LayoutResult r = Expected();
         EXPECT_EQ(window->picImage->geometry(), Pixels(r.picImage));
         EXPECT_EQ(window->VScroll1->geometry(), Pixels(r.vScroll));

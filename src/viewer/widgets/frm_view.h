@@ -25,6 +25,7 @@
 #include "viewer/main_window_layout.h"
 #include "viewer/widgets/frm_view_state/page_on_display.h"
 #include "viewer/widgets/frm_view_state/document_position.h"
+#include "viewer/widgets/frm_view_state/scale_zoom.h"
 #include "viewer/widgets/surface_pane.h"
 #include "viewer/widgets/viewer_session.h"
 
@@ -190,6 +191,7 @@ class frmView : public QMainWindow {
     void Img_ConDB_Click(int Index);
 
     // ---- State in named groups (frm_view_state/) ----
+    ScaleAndZoom zoom;
     DocumentPosition docPosition;
     PageAnnotations pageAnnotations;
     PageOnDisplay page;
@@ -247,16 +249,6 @@ class frmView : public QMainWindow {
     // The page's OCR text as the concept-search highlighting fetched it.
     std::string PageOcrText;
 
-    // Scale and zoom.
-    float g_ScaleFactor = 0.0f;
-    std::int16_t g_ScaleMode = 0;
-    std::int32_t g_DspWidth = 0, g_DspHeight = 0;
-    std::int32_t g_Hscroll = 0, g_Vscroll = 0;
-    std::int16_t ZoomWin_Active = 0;
-    float ZoomWin_Scale = 0.0f;
-    std::int32_t ZoomWin_X = 0, ZoomWin_Y = 0;
-    std::int32_t ZoomBarPosn = 0;
-    std::int16_t ZoomBar_Drag = 0;
     std::int32_t MouseDownY = 0;
     std::int16_t MouseTrack = 0;
 
@@ -265,7 +257,6 @@ class frmView : public QMainWindow {
     std::int16_t TagPal_Active = 0;
     std::int16_t MarginBar_Active = 0, MarginBar2_Active = 0;
     std::int32_t MarginBarPosn = 3000, MarginBar2Posn = 0;
-    float ZoomBarRatio = 0.0f;
     std::int32_t MouseDownX = 0;
     std::int16_t MarginBar_Drag = 0, MarginBar2_Drag = 0;
     int TagFormWidth = 2760;

@@ -97,7 +97,7 @@ bool frmView::DisplayImage(const std::string& key) {
     }
     ClearPane(picImage);
     ClearPane(picZoom2);
-    g_Hscroll = g_Vscroll = 0;
+    zoom.g_Hscroll = zoom.g_Vscroll = 0;
     page.g_ValidImage = 0;
     page.g_PageReadOnly = 0;
     page.g_PageRestricted = 0;
@@ -226,9 +226,9 @@ bool frmView::DisplayImage(const std::string& key) {
     if (page.g_NativeBlocked) page.g_szNativeFile.clear();
     page.g_ValidImage = placeholder ? 2 : 1;
 
-    SetImageScale(g_ScaleMode);
+    SetImageScale(zoom.g_ScaleMode);
     RedisplayImage();
-    if (ZoomWin_Active != 0) RedisplayZoomImage();
+    if (zoom.ZoomWin_Active != 0) RedisplayZoomImage();
 
     RefreshDocumentBounds(key);
     AppendStatusDetails(key, status);

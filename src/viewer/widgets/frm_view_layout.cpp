@@ -70,7 +70,7 @@ void frmView::Form_Resize() {
             bar->setValue(0);
             bar->setEnabled(false);
         }
-        g_Hscroll = g_Vscroll = 0;
+        zoom.g_Hscroll = zoom.g_Vscroll = 0;
     }
 
     const platform::TwipsPerPixel tpp = platform::ScreenTwipsPerPixel();
@@ -83,18 +83,18 @@ void frmView::Form_Resize() {
     in.tagPaletteOpen = TagPal_Active == 1;
     in.queryActive = Query_Active;
     in.projectTreeOpen = PrjView_Active == 1;
-    in.zoomWindowOpen = ZoomWin_Active != 0;
+    in.zoomWindowOpen = zoom.ZoomWin_Active != 0;
     in.serverHidesQuerySort = Query_Active > 0 && (Session().ExtSystemFlags() & 0x40) != 0;
 
-    KeptPaneSizes kept{MarginBarPosn, TagFormWidth, ZoomBarRatio};
+    KeptPaneSizes kept{MarginBarPosn, TagFormWidth, zoom.ZoomBarRatio};
     const LayoutResult r = ComputeMainWindowLayout(in, kept, design_);
     MarginBarPosn = kept.marginBarPosn;
     TagFormWidth = kept.tagFormWidth;
-    ZoomBarRatio = kept.zoomBarRatio;
+    zoom.ZoomBarRatio = kept.zoomBarRatio;
     MarginBar_Active = r.marginBarActive ? 1 : 0;
     MarginBar2_Active = r.marginBar2Active ? 1 : 0;
     MarginBar2Posn = r.marginBar2Posn;
-    if (in.zoomWindowOpen) ZoomBarPosn = r.zoomBarPosn;
+    if (in.zoomWindowOpen) zoom.ZoomBarPosn = r.zoomBarPosn;
     if (r.clearQuesterHits) bQuesterActive = false;
 
     // The window never gets smaller than the panes need.
@@ -106,9 +106,9 @@ void frmView::Form_Resize() {
     ApplyLayout(r);
 
     if (page.g_ValidImage > 0) {
-        SetImageScale(g_ScaleMode);
+        SetImageScale(zoom.g_ScaleMode);
         RedisplayImage();
-        if (ZoomWin_Active != 0) RedisplayZoomImage();
+        if (zoom.ZoomWin_Active != 0) RedisplayZoomImage();
     }
 }
 

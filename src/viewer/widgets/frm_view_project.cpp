@@ -49,7 +49,7 @@ void frmView::ClearProjectViews() {
     docPosition.g_iDocLvl = 0;
     docPosition.g_iDocPsn = 0;
     docPosition.g_iDocCnt = 0;
-    g_Hscroll = g_Vscroll = 0;
+    zoom.g_Hscroll = zoom.g_Vscroll = 0;
     page.g_ValidImage = 0;
     for (QToolButton* b : NavTBar) b->hide();
     for (QToolButton* b : MiscTBar) b->hide();

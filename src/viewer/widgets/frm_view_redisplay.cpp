@@ -60,31 +60,31 @@ void frmView::SetImageScale(int mode) {
     if (mode == 1) {
         scale = std::min(rw, rh);
     } else if (mode == 2) {
-        scale = g_ScaleFactor != 0.0f ? g_ScaleFactor : rw;
+        scale = zoom.g_ScaleFactor != 0.0f ? zoom.g_ScaleFactor : rw;
     }
     // A pane with no room yet gives no scale; the one in force stays.
     if (!(scale > 0.0f)) return;
 
-    g_ScaleMode = static_cast<std::int16_t>(mode);
-    g_Hscroll = 0;
-    g_Vscroll = 0;
-    g_ScaleFactor = scale;
-    g_DspWidth = platform::RoundToInt(static_cast<double>(g_ScaleFactor) * page.g_ImgWidth);
-    g_DspHeight = platform::RoundToInt(static_cast<double>(g_ScaleFactor) * page.g_ImgHeight);
-    SetScrollRange(VScroll1, g_DspHeight, H, g_Vscroll);
-    SetScrollRange(HScroll1, g_DspWidth, W, g_Hscroll);
-    cboZoom->setEditText(platform::ToQString(PercentText(g_ScaleFactor)));
+    zoom.g_ScaleMode = static_cast<std::int16_t>(mode);
+    zoom.g_Hscroll = 0;
+    zoom.g_Vscroll = 0;
+    zoom.g_ScaleFactor = scale;
+    zoom.g_DspWidth = platform::RoundToInt(static_cast<double>(zoom.g_ScaleFactor) * page.g_ImgWidth);
+    zoom.g_DspHeight = platform::RoundToInt(static_cast<double>(zoom.g_ScaleFactor) * page.g_ImgHeight);
+    SetScrollRange(VScroll1, zoom.g_DspHeight, H, zoom.g_Vscroll);
+    SetScrollRange(HScroll1, zoom.g_DspWidth, W, zoom.g_Hscroll);
+    cboZoom->setEditText(platform::ToQString(PercentText(zoom.g_ScaleFactor)));
 }
 
 void frmView::VScroll1_Change() {
     if (page.g_ValidImage == 0) return;
-    g_Vscroll = std::max(0, std::min(10 * VScroll1->value(), g_DspHeight - picImage->height()));
+    zoom.g_Vscroll = std::max(0, std::min(10 * VScroll1->value(), zoom.g_DspHeight - picImage->height()));
     RedisplayImage();
 }
 
 void frmView::HScroll1_Change() {
     if (page.g_ValidImage == 0) return;
-    g_Hscroll = std::max(0, std::min(10 * HScroll1->value(), g_DspWidth - picImage->width()));
+    zoom.g_Hscroll = std::max(0, std::min(10 * HScroll1->value(), zoom.g_DspWidth - picImage->width()));
     RedisplayImage();
 }
 
@@ -94,9 +94,9 @@ PageDrawInfo frmView::MainPageDrawInfo() const {
     info.height = page.g_ImgHeight;
     info.bitsPerPixel = static_cast<std::int16_t>(page.g_ImgBpp);
     info.resolution = static_cast<std::int16_t>(page.g_ImgDPI);
-    info.scale = g_ScaleFactor;
-    info.offsetX = g_Hscroll;
-    info.offsetY = g_Vscroll;
+    info.scale = zoom.g_ScaleFactor;
+    info.offsetX = zoom.g_Hscroll;
+    info.offsetY = zoom.g_Vscroll;
     info.rotation = static_cast<std::int16_t>(page.g_Rotation);
     return info;
 }
@@ -125,7 +125,7 @@ void frmView::RedisplayImage() {
         return;
     }
     ImgObj->SetGraphicsOutput(&picImage2);
-    ImgObj->DrawImageRect(g_Hscroll, g_Vscroll, g_DspWidth, g_DspHeight, w, h);
+    ImgObj->DrawImageRect(zoom.g_Hscroll, zoom.g_Vscroll, zoom.g_DspWidth, zoom.g_DspHeight, w, h);
 
     const PageDrawInfo info = MainPageDrawInfo();
     const float factor = page.g_ViewScaleFactor;
@@ -175,19 +175,19 @@ void frmView::RedisplayZoomImage() {
         ClearPane(picZoom2);
         return;
     }
-    if (ZoomWin_Scale == 0.0f) ZoomWin_Scale = 1.0f;
-    cboZoom2->setEditText(platform::ToQString(PercentText(ZoomWin_Scale)));
+    if (zoom.ZoomWin_Scale == 0.0f) zoom.ZoomWin_Scale = 1.0f;
+    cboZoom2->setEditText(platform::ToQString(PercentText(zoom.ZoomWin_Scale)));
     // Without a main-view scale or an image there is no spot to enlarge.
-    if (g_ScaleFactor == 0.0f || page.g_ImgWidth <= 0 || page.g_ImgHeight <= 0) {
+    if (zoom.g_ScaleFactor == 0.0f || page.g_ImgWidth <= 0 || page.g_ImgHeight <= 0) {
         ClearPane(picZoom2);
         return;
     }
     ImgObj->SetGraphicsOutput(&picImage3);
-    const double zs = ZoomWin_Scale;
+    const double zs = zoom.ZoomWin_Scale;
     const int zw = platform::RoundToInt(zs * page.g_ImgWidth);
     const int zh = platform::RoundToInt(zs * page.g_ImgHeight);
-    const int zx = platform::RoundToInt(ZoomWin_X / static_cast<double>(g_ScaleFactor) * zs);
-    const int zy = platform::RoundToInt(ZoomWin_Y / static_cast<double>(g_ScaleFactor) * zs);
+    const int zx = platform::RoundToInt(zoom.ZoomWin_X / static_cast<double>(zoom.g_ScaleFactor) * zs);
+    const int zy = platform::RoundToInt(zoom.ZoomWin_Y / static_cast<double>(zoom.g_ScaleFactor) * zs);
     ImgObj->DrawImageRect(zx, zy, zw, zh, w, h);
 
     if (pageAnnotations.RedactCount > 0) {
@@ -196,7 +196,7 @@ void frmView::RedisplayZoomImage() {
         info.height = page.g_ImgHeight;
         info.bitsPerPixel = static_cast<std::int16_t>(ImgObj->BitsPerPixel());
         info.resolution = static_cast<std::int16_t>(ImgObj->Xresolution());
-        info.scale = ZoomWin_Scale;
+        info.scale = zoom.ZoomWin_Scale;
         info.offsetX = zx;
         info.offsetY = zy;
         info.rotation = static_cast<std::int16_t>(page.g_Rotation);
@@ -208,31 +208,31 @@ void frmView::RedisplayZoomImage() {
 }
 
 void frmView::cboZoom_Click() {
-    g_ScaleFactor = ZoomPercentFromText(platform::FromQString(cboZoom->currentText())) / 100.0f;
+    zoom.g_ScaleFactor = ZoomPercentFromText(platform::FromQString(cboZoom->currentText())) / 100.0f;
     SetImageScale(2);
     RedisplayImage();
 }
 
 void frmView::cboZoom2_Click() {
-    ZoomWin_Scale = ZoomPercentFromText(platform::FromQString(cboZoom2->currentText())) / 100.0f;
+    zoom.ZoomWin_Scale = ZoomPercentFromText(platform::FromQString(cboZoom2->currentText())) / 100.0f;
     RedisplayZoomImage();
 }
 
 void frmView::TBZoom_Click(int Index) {
-    if (ZoomWin_Scale == 0.0f) ZoomWin_Scale = 1.0f;
+    if (zoom.ZoomWin_Scale == 0.0f) zoom.ZoomWin_Scale = 1.0f;
     switch (Index) {
         case 0:
-            ZoomWin_Scale -= ZoomWin_Scale > 1.0f ? 0.2f : 0.1f;
-            ZoomWin_Scale = std::max(ZoomWin_Scale, 0.1f);
+            zoom.ZoomWin_Scale -= zoom.ZoomWin_Scale > 1.0f ? 0.2f : 0.1f;
+            zoom.ZoomWin_Scale = std::max(zoom.ZoomWin_Scale, 0.1f);
             RedisplayZoomImage();
             break;
         case 1:
-            ZoomWin_Scale += ZoomWin_Scale >= 1.0f ? 0.2f : 0.1f;
-            ZoomWin_Scale = std::min(ZoomWin_Scale, 10.0f);
+            zoom.ZoomWin_Scale += zoom.ZoomWin_Scale >= 1.0f ? 0.2f : 0.1f;
+            zoom.ZoomWin_Scale = std::min(zoom.ZoomWin_Scale, 10.0f);
             RedisplayZoomImage();
             break;
         case 2:
-            ZoomWin_Active = 0;
+            zoom.ZoomWin_Active = 0;
             Form_Resize();
             break;
         default:
@@ -243,20 +243,20 @@ void frmView::TBZoom_Click(int Index) {
 void frmView::ZoomBar_MouseDown(int y) {
     QApplication::setOverrideCursor(Qt::SizeVerCursor);
     MouseDownY = y;
-    ZoomBar_Drag = 1;
+    zoom.ZoomBar_Drag = 1;
 }
 
 void frmView::ZoomBar_MouseUp(int y) {
-    if (ZoomBar_Drag == 1) QApplication::restoreOverrideCursor();
-    ZoomBar_Drag = 0;
-    if (ZoomBarRatio < 0.4f) ZoomBarRatio = 0.8f;
-    const int total = platform::RoundToInt(ZoomBarPosn / static_cast<double>(ZoomBarRatio));
+    if (zoom.ZoomBar_Drag == 1) QApplication::restoreOverrideCursor();
+    zoom.ZoomBar_Drag = 0;
+    if (zoom.ZoomBarRatio < 0.4f) zoom.ZoomBarRatio = 0.8f;
+    const int total = platform::RoundToInt(zoom.ZoomBarPosn / static_cast<double>(zoom.ZoomBarRatio));
     const int lowest = platform::RoundToInt(total * 0.5);
     const int highest = platform::RoundToInt(total * 0.9);
-    const int moved = std::clamp(ZoomBarPosn + (y - MouseDownY), lowest, std::max(lowest, highest));
-    if (moved != ZoomBarPosn && total > 0) {
-        ZoomBarPosn = moved;
-        ZoomBarRatio = static_cast<float>(moved) / static_cast<float>(total);
+    const int moved = std::clamp(zoom.ZoomBarPosn + (y - MouseDownY), lowest, std::max(lowest, highest));
+    if (moved != zoom.ZoomBarPosn && total > 0) {
+        zoom.ZoomBarPosn = moved;
+        zoom.ZoomBarRatio = static_cast<float>(moved) / static_cast<float>(total);
         Form_Resize();
     }
 }
