@@ -399,7 +399,7 @@ TEST_F(FrmViewLifecycleTest, ClearingTheViewsForgetsThePageAndItsPanes) {
     window->page.szCurrentKey = "K1";
     window->docPosition.g_szDocBkey = "K1";
     window->page.g_ValidImage = 1;
-    window->TagPal_Active = 1;
+    window->panes.TagPal_Active = 1;
     window->Query_Active = 1;
     window->RedactMode = 13;
     window->bQuesterActive = true;

@@ -26,6 +26,7 @@
 #include "viewer/widgets/frm_view_state/page_on_display.h"
 #include "viewer/widgets/frm_view_state/document_position.h"
 #include "viewer/widgets/frm_view_state/scale_zoom.h"
+#include "viewer/widgets/frm_view_state/pane_layout.h"
 #include "viewer/widgets/surface_pane.h"
 #include "viewer/widgets/viewer_session.h"
 
@@ -191,6 +192,7 @@ class frmView : public QMainWindow {
     void Img_ConDB_Click(int Index);
 
     // ---- State in named groups (frm_view_state/) ----
+    PaneLayout panes;
     ScaleAndZoom zoom;
     DocumentPosition docPosition;
     PageAnnotations pageAnnotations;
@@ -202,8 +204,6 @@ class frmView : public QMainWindow {
     QObject* DDEForm = nullptr;
     std::int16_t AbortNow = 0;
     std::int16_t MessageInProcess = 0;
-    QWidget* dlgPrjVw = nullptr;
-    std::int16_t PrjView_Active = 0;
     std::string szUserID, szPassword;
     std::string szIPAddress, szPort, szDomain;
     std::string szLocalPort, szNetworkCard;
@@ -252,14 +252,7 @@ class frmView : public QMainWindow {
     std::int32_t MouseDownY = 0;
     std::int16_t MouseTrack = 0;
 
-    // Layout.
-    std::int16_t Paint_in_Process = 0;
-    std::int16_t TagPal_Active = 0;
-    std::int16_t MarginBar_Active = 0, MarginBar2_Active = 0;
-    std::int32_t MarginBarPosn = 3000, MarginBar2Posn = 0;
     std::int32_t MouseDownX = 0;
-    std::int16_t MarginBar_Drag = 0, MarginBar2_Drag = 0;
-    int TagFormWidth = 2760;
 
     // Display options and annotation defaults: the one value the settings
     // store reads and writes.

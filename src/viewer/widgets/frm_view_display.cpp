@@ -82,7 +82,7 @@ bool frmView::FailPage(std::string& status, const char* mark) {
     status += mark;
     WriteStatus(status);
     ReleasePageLock();
-    if (TagPal_Active != 0) UpdateTagPalette("");
+    if (panes.TagPal_Active != 0) UpdateTagPalette("");
     return false;
 }
 
@@ -233,7 +233,7 @@ bool frmView::DisplayImage(const std::string& key) {
     RefreshDocumentBounds(key);
     AppendStatusDetails(key, status);
     WriteStatus(status);
-    if (TagPal_Active != 0) UpdateTagPalette(key);
+    if (panes.TagPal_Active != 0) UpdateTagPalette(key);
     return true;
 }
 

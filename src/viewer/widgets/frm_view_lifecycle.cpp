@@ -203,18 +203,18 @@ void frmView::EnableViews(bool iState) {
     // dialogs that callers open while views are off.
     if (iState) {
         UnblockInput();
-        if (treeWasOpen_ && PrjView_Active == 0 && dlgPrjVw != nullptr) {
-            dlgPrjVw->show();
-            PrjView_Active = 1;
+        if (treeWasOpen_ && panes.PrjView_Active == 0 && panes.dlgPrjVw != nullptr) {
+            panes.dlgPrjVw->show();
+            panes.PrjView_Active = 1;
             Form_Resize();
         }
         treeWasOpen_ = false;
     } else {
         BlockInput();
-        if (PrjView_Active != 0) {
-            PrjView_Active = 0;
+        if (panes.PrjView_Active != 0) {
+            panes.PrjView_Active = 0;
             treeWasOpen_ = true;
-            if (dlgPrjVw != nullptr) dlgPrjVw->hide();
+            if (panes.dlgPrjVw != nullptr) panes.dlgPrjVw->hide();
             Form_Resize();
         }
     }

@@ -21,12 +21,12 @@
 namespace viewer {
 
 void frmView::CloseTreeAndPage() {
-    if (dlgPrjVw != nullptr) {
-        dlgPrjVw->close();
-        dlgPrjVw->deleteLater();
-        dlgPrjVw = nullptr;
+    if (panes.dlgPrjVw != nullptr) {
+        panes.dlgPrjVw->close();
+        panes.dlgPrjVw->deleteLater();
+        panes.dlgPrjVw = nullptr;
     }
-    PrjView_Active = 0;
+    panes.PrjView_Active = 0;
     ReleasePageLock();
     if (ImgObj) {
         ImgObj->FreeGraphics();
@@ -53,7 +53,7 @@ void frmView::ClearProjectViews() {
     page.g_ValidImage = 0;
     for (QToolButton* b : NavTBar) b->hide();
     for (QToolButton* b : MiscTBar) b->hide();
-    TagPal_Active = 0;
+    panes.TagPal_Active = 0;
     Query_Active = 0;
     RedactMode = 0;
     Session().QuesterClearSearch();

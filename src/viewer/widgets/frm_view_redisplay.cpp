@@ -161,9 +161,9 @@ void frmView::RedisplayImage() {
     picImage->ClearSurface();
     picImage->Surface().BitBlt(0, 0, picImage2.Image());
     picImage->update();
-    if (PrjView_Active != 0 && dlgPrjVw != nullptr && dlgPrjVw->isVisible() &&
-        dlgPrjVw->isEnabled() && !dlgPrjVw->isMinimized()) {
-        dlgPrjVw->update();
+    if (panes.PrjView_Active != 0 && panes.dlgPrjVw != nullptr && panes.dlgPrjVw->isVisible() &&
+        panes.dlgPrjVw->isEnabled() && !panes.dlgPrjVw->isMinimized()) {
+        panes.dlgPrjVw->update();
     }
 }
 
