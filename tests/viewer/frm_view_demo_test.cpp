@@ -145,9 +145,9 @@ TEST_F(FrmViewDemoTest, LoginAndProjectShowTheFirstPageWithItsPositionAndCaption
     EXPECT_EQ(Status(),
               first.key + " (Page 1 of " + std::to_string(FirstDocumentLength(Pages())) + ")");
     EXPECT_EQ(window->page.g_szLockedKey, first.key);
-    EXPECT_EQ(window->g_RestrictAnnotations, 0);
-    EXPECT_EQ(window->g_RestrictRedactions, 0);
-    EXPECT_EQ(window->g_LimitNav, 0);
+    EXPECT_EQ(window->project.g_RestrictAnnotations, 0);
+    EXPECT_EQ(window->project.g_RestrictRedactions, 0);
+    EXPECT_EQ(window->project.g_LimitNav, 0);
     EXPECT_FALSE(window->IsInputBlocked());
     EXPECT_TRUE(prompts.Messages().empty());
 }
@@ -237,11 +237,11 @@ TEST_F(FrmViewDemoTest, RestrictedPageShowsReadOnlyWithoutLockOrOriginal) {
 TEST_F(FrmViewDemoTest, ConfinedReviewerGetsNoFirstPageButSeesPagesInsideTheRange) {
     LogInAndOpen("reviewer", "review");
     ASSERT_EQ(window->szProjectName, "ACME");
-    EXPECT_EQ(window->g_LimitNav, 1);
+    EXPECT_EQ(window->project.g_LimitNav, 1);
     EXPECT_EQ(window->page.g_ValidImage, 0);
     EXPECT_TRUE(window->page.szCurrentKey.empty());
     // May see through redactions but not change them.
-    EXPECT_EQ(window->g_RestrictRedactions, 2);
+    EXPECT_EQ(window->project.g_RestrictRedactions, 2);
     const std::string key = Pages()[1].key;
     ASSERT_TRUE(window->DisplayImage(key)) << Status();
     EXPECT_EQ(window->page.szCurrentKey, key);

@@ -371,13 +371,13 @@ TEST_F(FrmViewLifecycleTest, UnloadWithoutConnectionCompletesSilentlyAndRemovesT
     window->szTempFname = dir.Path() + "/page.tmp";
     window->szPrintTempFname = dir.Path() + "/print.tmp";
     testsupport::WriteFile(window->szTempFname, "bytes");
-    window->g_TagPalInitialized = 1;
+    window->project.g_TagPalInitialized = 1;
     window->Form_Unload();
     EXPECT_TRUE(prompts.Records().empty());
     EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.Path() + "/page.tmp")));
     EXPECT_EQ(window->szTempFname, "");
     EXPECT_EQ(window->szPrintTempFname, "");
-    EXPECT_EQ(window->g_TagPalInitialized, 0);
+    EXPECT_EQ(window->project.g_TagPalInitialized, 0);
     EXPECT_EQ(window->MainFormLoaded, 0);
     EXPECT_FALSE(window->TalqAPi);
     EXPECT_FALSE(window->ImgObj);
@@ -401,7 +401,7 @@ TEST_F(FrmViewLifecycleTest, ClearingTheViewsForgetsThePageAndItsPanes) {
     window->page.g_ValidImage = 1;
     window->panes.TagPal_Active = 1;
     window->Query_Active = 1;
-    window->RedactMode = 13;
+    window->project.RedactMode = 13;
     window->bQuesterActive = true;
     window->setWindowTitle("Project: X");
     session->searchesCleared = session->tempCleanUps = 0;
@@ -414,7 +414,7 @@ TEST_F(FrmViewLifecycleTest, ClearingTheViewsForgetsThePageAndItsPanes) {
     EXPECT_EQ(window->page.g_ValidImage, 0);
     EXPECT_FALSE(window->TagForm->isVisible());
     EXPECT_FALSE(window->ScrollForm->isVisible());
-    EXPECT_EQ(window->RedactMode, 0);
+    EXPECT_EQ(window->project.RedactMode, 0);
     EXPECT_FALSE(window->bQuesterActive);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Project Not Selected"));
 }
@@ -433,49 +433,49 @@ class FrmViewProjectTest : public FrmViewTest {
 
 TEST_F(FrmViewProjectTest, AccessLevelsFollowRightsAndTheBehaviourMask) {
     window->LoadProjectViews();
-    EXPECT_EQ(window->g_RestrictAnnotations, 0);
-    EXPECT_EQ(window->g_RestrictTags, 0);
-    EXPECT_EQ(window->g_RestrictRedactions, 0);
+    EXPECT_EQ(window->project.g_RestrictAnnotations, 0);
+    EXPECT_EQ(window->project.g_RestrictTags, 0);
+    EXPECT_EQ(window->project.g_RestrictRedactions, 0);
 
     session->annotationsOkToModify = false;
     session->tagsRestricted = true;
     session->redactionsOkToModify = false;
     session->redactionsOkToView = true;
     window->LoadProjectViews();
-    EXPECT_EQ(window->g_RestrictAnnotations, 1);
-    EXPECT_EQ(window->g_RestrictTags, 2);
-    EXPECT_EQ(window->g_RestrictRedactions, 2);  // may see through them
+    EXPECT_EQ(window->project.g_RestrictAnnotations, 1);
+    EXPECT_EQ(window->project.g_RestrictTags, 2);
+    EXPECT_EQ(window->project.g_RestrictRedactions, 2);  // may see through them
     session->redactionsOkToView = false;
     window->LoadProjectViews();
-    EXPECT_EQ(window->g_RestrictRedactions, 1);
+    EXPECT_EQ(window->project.g_RestrictRedactions, 1);
 
     session->annotationsOkToModify = true;
     session->redactionsOkToModify = true;
     window->lBehaviorFlags = 0x10 | 0x20 | 0x40 | 0x80 | 0x100;
     window->LoadProjectViews();
-    EXPECT_EQ(window->g_RestrictAnnotations, 2);
-    EXPECT_EQ(window->g_RestrictRedactions, 1);
+    EXPECT_EQ(window->project.g_RestrictAnnotations, 2);
+    EXPECT_EQ(window->project.g_RestrictRedactions, 1);
 }
 
 TEST_F(FrmViewProjectTest, NavigationLimitAndButtonLevelsComeFromTheBoundaryLevels) {
     session->bndryLvls = "3|5|7";
     session->bndryNbr = 3;
     window->LoadProjectViews();
-    EXPECT_EQ(window->g_LimitNav, 0);
+    EXPECT_EQ(window->project.g_LimitNav, 0);
     EXPECT_EQ(window->docPosition.g_iDocLvl, 7);
-    EXPECT_EQ(window->NavButtonLevel, (std::array<std::int32_t, 10>{0, 0, 7, 7, 5, 5, 3, 3, 0, 0}));
+    EXPECT_EQ(window->project.NavButtonLevel, (std::array<std::int32_t, 10>{0, 0, 7, 7, 5, 5, 3, 3, 0, 0}));
 
     session->userProjectSecurity = 0x40000;
     session->bndry3rdParty = 3;  // the first of three levels
     window->LoadProjectViews();
-    EXPECT_EQ(window->g_LimitNav, 1);
-    EXPECT_EQ(window->g_iLimit3rdLvl, 3);
-    EXPECT_EQ(window->NavButtonLevel, (std::array<std::int32_t, 10>{0, 0, 7, 7, 5, 5, 0, 0, 0, 0}));
+    EXPECT_EQ(window->project.g_LimitNav, 1);
+    EXPECT_EQ(window->project.g_iLimit3rdLvl, 3);
+    EXPECT_EQ(window->project.NavButtonLevel, (std::array<std::int32_t, 10>{0, 0, 7, 7, 5, 5, 0, 0, 0, 0}));
 
     session->bndry3rdParty = 9;  // not a level of the project: page buttons only
     window->LoadProjectViews();
-    EXPECT_EQ(window->g_iLimit3rdLvl, 0);
-    EXPECT_EQ(window->NavButtonLevel, (std::array<std::int32_t, 10>{}));
+    EXPECT_EQ(window->project.g_iLimit3rdLvl, 0);
+    EXPECT_EQ(window->project.NavButtonLevel, (std::array<std::int32_t, 10>{}));
 }
 
 TEST_F(FrmViewProjectTest, DateEntryNeedsAProjectThatKeepsDates) {

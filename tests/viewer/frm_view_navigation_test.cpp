@@ -54,26 +54,26 @@ TEST_F(FrmViewNavigationTest, ButtonsFollowTheProjectsLevelsAndGoWithIt) {
 }
 
 TEST_F(FrmViewNavigationTest, AnyButtonWithNoPageOnDisplayShowsTheFirstPageUnlessLimited) {
-    window->g_LimitNav = 1;
+    window->project.g_LimitNav = 1;
     Click(5);
     EXPECT_TRUE(window->page.szCurrentKey.empty());
     EXPECT_EQ(prompts.Beeps(), 1);
 
-    window->g_LimitNav = 0;
+    window->project.g_LimitNav = 0;
     Click(5);
     EXPECT_EQ(window->page.szCurrentKey, "K0001");
 }
 
 TEST_F(FrmViewNavigationTest, RefusedPageMovesBeepAndKeepThePageAndItsPosition) {
     Show("K0004");
-    window->g_LimitNav = 1;
+    window->project.g_LimitNav = 1;
     const std::int32_t position = window->docPosition.g_iDocPsn;
     Click(0);  // the document's first page, navigation limited to it
     EXPECT_EQ(window->page.szCurrentKey, "K0004");
     EXPECT_EQ(window->docPosition.g_iDocPsn, position);
     EXPECT_EQ(prompts.Beeps(), 1);
 
-    window->g_LimitNav = 0;
+    window->project.g_LimitNav = 0;
     Click(1);
     Click(1);
     EXPECT_EQ(window->page.szCurrentKey, "K0006");
@@ -89,13 +89,13 @@ TEST_F(FrmViewNavigationTest, RefusedPageMovesBeepAndKeepThePageAndItsPosition) 
 
 TEST_F(FrmViewNavigationTest, UnitMovesStayInsideTheNavigationRange) {
     Show("K0002");
-    window->g_iLimit3rdLvl = 1;
+    window->project.g_iLimit3rdLvl = 1;
     window->docPosition.g_sz3rdBkey = "K0001";
     window->docPosition.g_sz3rdEkey = "K0003";
     Click(5);  // the next folder starts beyond the range
     EXPECT_EQ(window->page.szCurrentKey, "K0002");
     EXPECT_EQ(prompts.Beeps(), 1);
-    window->g_iLimit3rdLvl = 0;
+    window->project.g_iLimit3rdLvl = 0;
     Click(5);
     EXPECT_EQ(window->page.szCurrentKey, "K0004");
 }

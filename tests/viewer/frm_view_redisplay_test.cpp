@@ -152,11 +152,11 @@ TEST_F(FrmViewRedisplayTest, RestrictedPageShowsItsRedactionsButNoOtherLayer) {
 
 TEST_F(FrmViewRedisplayTest, HiddenAnnotationLevelAndBehaviourBitsSkipTheirLayers) {
     LoadMarkedPage();
-    window->g_RestrictAnnotations = 2;
+    window->project.g_RestrictAnnotations = 2;
     ShowAtFullSize();
     EXPECT_EQ(Back(35, 25), kBlack);
     EXPECT_EQ(Back(125, 115), kWhite);
-    window->g_RestrictAnnotations = 0;
+    window->project.g_RestrictAnnotations = 0;
     window->lBehaviorFlags = 0x80;
     window->RedisplayImage();
     EXPECT_EQ(Back(125, 115), kWhite);

@@ -27,6 +27,7 @@
 #include "viewer/widgets/frm_view_state/document_position.h"
 #include "viewer/widgets/frm_view_state/scale_zoom.h"
 #include "viewer/widgets/frm_view_state/pane_layout.h"
+#include "viewer/widgets/frm_view_state/project_views.h"
 #include "viewer/widgets/surface_pane.h"
 #include "viewer/widgets/viewer_session.h"
 
@@ -192,6 +193,7 @@ class frmView : public QMainWindow {
     void Img_ConDB_Click(int Index);
 
     // ---- State in named groups (frm_view_state/) ----
+    ProjectViews project;
     PaneLayout panes;
     ScaleAndZoom zoom;
     DocumentPosition docPosition;
@@ -211,11 +213,6 @@ class frmView : public QMainWindow {
     std::string szProjectName;
     std::string szTempFname;
     std::string szPrintTempFname;
-    std::int32_t g_RestrictAnnotations = 0, g_RestrictTags = 0, g_RestrictRedactions = 0;
-    std::int16_t g_LimitNav = 0;
-    std::int32_t g_iLimit3rdLvl = 0;
-    // Boundary level stepped by each navigation button (0 and 1: pages).
-    std::array<std::int32_t, 10> NavButtonLevel{};
     std::int16_t Query_Active = 0;
     TalqClientAPI_Header::QueryRecord CurrentQuery;
     std::int16_t QueryListLoading = 0;
@@ -224,7 +221,6 @@ class frmView : public QMainWindow {
     std::string DateSearchStart, DateSearchEnd;
     // Folder of the combined tag list; the session's private folder when empty.
     std::string MultiTagFolder;
-    std::int16_t g_TagPalInitialized = 0;
     std::string QuerySrchStr;
     std::int16_t QuickScroll_Active = 0, QuickScrollMode = 0;
     std::int32_t QuickScrollInterval = 0;
@@ -236,7 +232,6 @@ class frmView : public QMainWindow {
     bool g_bBackLink = false;
     std::int32_t Conc_Ctrls_Start = 0;
     std::string DDE_LINK;
-    std::int16_t RedactMode = 0;
     modView::MessageQueue MessageQueue;
 
     std::int32_t g_PageBndryLvl = 0;

@@ -270,7 +270,7 @@ void frmView::RefreshDocumentBounds(const std::string& key) {
         if (!page.g_szDocFldrDesc.empty()) break;
     }
 
-    std::int32_t third = g_iLimit3rdLvl != 0 ? g_iLimit3rdLvl : session.Bndry3rdParty();
+    std::int32_t third = project.g_iLimit3rdLvl != 0 ? project.g_iLimit3rdLvl : session.Bndry3rdParty();
     if (third == 0) third = docPosition.g_iDocLvl;
     if (third == docPosition.g_iDocLvl || !session.GetBndryBegEndKey(key, third, docPosition.g_sz3rdBkey, docPosition.g_sz3rdEkey)) {
         docPosition.g_sz3rdBkey = docPosition.g_szDocBkey;

@@ -100,7 +100,7 @@ void frmView::Form_Unload() {
     ImgObj.reset();
     DeleteTempFile(szTempFname);
     DeleteTempFile(szPrintTempFname);
-    if (g_TagPalInitialized == 1) g_TagPalInitialized = 0;
+    if (project.g_TagPalInitialized == 1) project.g_TagPalInitialized = 0;
     SaveAnnotationDefaults();
     MainFormLoaded = 0;
 }
@@ -170,7 +170,7 @@ void frmView::mnu_project_Click() {
     if (Session().SelectProject(chosen)) szProjectName = chosen;
     list.reset();
     LoadProjectViews();
-    if (Session().IsProjectValid() && g_LimitNav == 0) {
+    if (Session().IsProjectValid() && project.g_LimitNav == 0) {
         if (page.szCurrentKey.empty()) {
             int level = 0;
             std::string next;

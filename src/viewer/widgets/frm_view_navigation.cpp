@@ -108,7 +108,7 @@ void frmView::NavTBar_Click(int Index) {
         return;
     }
     if (page.szCurrentKey.empty()) {
-        if (g_LimitNav != 0) {
+        if (project.g_LimitNav != 0) {
             platform::Beep();
             return;
         }
@@ -130,19 +130,19 @@ void frmView::NavTBar_Click(int Index) {
     };
     std::string target;
     const bool forward = Index % 2 == 1;
-    int level = NavButtonLevel[static_cast<size_t>(Index)];
+    int level = project.NavButtonLevel[static_cast<size_t>(Index)];
     bool rangeTest = Index > 1;
 
     if (!right) {
         if (Index == 0) {
-            if (g_LimitNav != 0 && (docPosition.g_szDocBkey.empty() || !After(current, docPosition.g_szDocBkey))) {
+            if (project.g_LimitNav != 0 && (docPosition.g_szDocBkey.empty() || !After(current, docPosition.g_szDocBkey))) {
                 refuse();
                 return;
             }
             if (docPosition.g_iDocCnt > 0 && docPosition.g_iDocPsn > 1) --docPosition.g_iDocPsn;
             level = 0;
         } else if (Index == 1) {
-            if (g_LimitNav != 0 && !After(docPosition.g_szDocEkey, current)) {
+            if (project.g_LimitNav != 0 && !After(docPosition.g_szDocEkey, current)) {
                 refuse();
                 return;
             }
@@ -187,7 +187,7 @@ void frmView::NavTBar_Click(int Index) {
         }
     }
 
-    if (rangeTest && g_iLimit3rdLvl > 0 && !target.empty()) {
+    if (rangeTest && project.g_iLimit3rdLvl > 0 && !target.empty()) {
         if (forward ? After(target, docPosition.g_sz3rdEkey) : After(docPosition.g_sz3rdBkey, target)) {
             refuse();
             return;

@@ -55,7 +55,7 @@ void frmView::ClearProjectViews() {
     for (QToolButton* b : MiscTBar) b->hide();
     panes.TagPal_Active = 0;
     Query_Active = 0;
-    RedactMode = 0;
+    project.RedactMode = 0;
     Session().QuesterClearSearch();
     bQuesterActive = false;
     Form_Resize();
@@ -82,14 +82,14 @@ void frmView::LoadProjectViews() {
     page.g_szDocFldrDesc.clear();
     docPosition.g_iDocPsn = 0;
     docPosition.g_iDocCnt = 0;
-    g_iLimit3rdLvl = 0;
+    project.g_iLimit3rdLvl = 0;
     bQuesterActive = false;
-    NavButtonLevel.fill(0);
+    project.NavButtonLevel.fill(0);
     for (size_t i = 2; i < NavTBar.size(); ++i) NavTBar[i]->hide();
     for (QToolButton* b : MiscTBar) b->hide();
     PlaceFooterButton(NavTBar[0], 1080);
     PlaceFooterButton(NavTBar[1], 1320);
-    RedactMode = 0;
+    project.RedactMode = 0;
     std::int32_t anchor = 1800;
     if (session.IsProjectValid()) anchor = LoadProjectLevels(session, levels, levelCount);
 
@@ -108,22 +108,22 @@ void frmView::LoadProjectViews() {
 std::int32_t frmView::LoadProjectLevels(ViewerSession& session, const std::string& levels,
                                         int levelCount) {
     const std::int32_t mask = lBehaviorFlags;
-    g_RestrictAnnotations = session.AreAnnotationsRestricted()    ? 2
+    project.g_RestrictAnnotations = session.AreAnnotationsRestricted()    ? 2
                             : !session.AreAnnotationsOkToModify() ? 1
                                                                   : 0;
-    if ((mask & 0x1F0) == 0x1F0) g_RestrictAnnotations = 2;
-    g_RestrictTags = session.AreTagsRestricted() ? 2 : !session.AreTagsOkToModify() ? 1 : 0;
-    if ((mask & 0x200) != 0) g_RestrictTags = 2;
-    g_RestrictRedactions = session.AreRedactionsOkToModify() ? 0
+    if ((mask & 0x1F0) == 0x1F0) project.g_RestrictAnnotations = 2;
+    project.g_RestrictTags = session.AreTagsRestricted() ? 2 : !session.AreTagsOkToModify() ? 1 : 0;
+    if ((mask & 0x200) != 0) project.g_RestrictTags = 2;
+    project.g_RestrictRedactions = session.AreRedactionsOkToModify() ? 0
                            : session.AreRedactionsOkToView() ? 2
                                                              : 1;
-    if ((mask & 0x100) != 0) g_RestrictRedactions = 1;
+    if ((mask & 0x100) != 0) project.g_RestrictRedactions = 1;
 
-    g_LimitNav = ((session.UserProjectSecurity() & 0x40000) != 0 || (mask & 0x8) != 0) ? 1 : 0;
+    project.g_LimitNav = ((session.UserProjectSecurity() & 0x40000) != 0 || (mask & 0x8) != 0) ? 1 : 0;
     // Button pairs for the levels from the last position down to `lowest`.
     int lowest = 1;
     std::int32_t x = 1020;
-    if (g_LimitNav == 1) {
+    if (project.g_LimitNav == 1) {
         const std::int32_t limit = session.Bndry3rdParty();
         int p = levelCount;
         for (int i = 1; i <= levelCount; ++i) {
@@ -138,7 +138,7 @@ std::int32_t frmView::LoadProjectLevels(ViewerSession& session, const std::strin
             return 900;
         }
         lowest = p + 1;
-        g_iLimit3rdLvl = limit != 0 ? limit : BoundaryLevelAt(levels, p + 1);
+        project.g_iLimit3rdLvl = limit != 0 ? limit : BoundaryLevelAt(levels, p + 1);
         x = 120;
     } else {
         PlaceFooterButton(MiscTBar[0], 120);
@@ -149,7 +149,7 @@ std::int32_t frmView::LoadProjectLevels(ViewerSession& session, const std::strin
     int pairs = 0;
     for (int i = levelCount, slot = 2; i >= lowest && slot <= 9; --i, slot += 2, ++pairs) {
         const auto s = static_cast<size_t>(slot);
-        NavButtonLevel[s] = NavButtonLevel[s + 1] = BoundaryLevelAt(levels, i);
+        project.NavButtonLevel[s] = project.NavButtonLevel[s + 1] = BoundaryLevelAt(levels, i);
         const std::string desc = mVBUtil::GetField("|", descs, i);
         const int icon =
             std::clamp(BoundaryLevelAt(icons, i), 0, 10);
@@ -175,7 +175,7 @@ void frmView::InitTagPalette() {
 }
 
 void frmView::ResizeTagPalette() {
-    if (g_TagPalInitialized != 1) InitTagPalette();
+    if (project.g_TagPalInitialized != 1) InitTagPalette();
 }
 
 void frmView::UpdateTagPalette(const std::string&) {}

@@ -55,7 +55,7 @@ void frmView::LoadQueryList() {
         QueryLabel->setVisible(true);
         TBQuery[8]->setVisible(false);
     } else {
-        TBQuery[8]->setVisible(g_RestrictTags < 1);
+        TBQuery[8]->setVisible(project.g_RestrictTags < 1);
         QueryLabel->setVisible(false);
     }
     TBQuery[9]->setVisible((Session().FullText() & 8) != 0);

@@ -116,7 +116,7 @@ void frmView::ClearPane(SurfacePane* pane) {
 }
 
 void frmView::RedisplayImage() {
-    const std::int16_t style = g_RestrictRedactions == 1 ? 0 : settings.RedactFill;
+    const std::int16_t style = project.g_RestrictRedactions == 1 ? 0 : settings.RedactFill;
     MouseTrack = 0;
     ClearBackBuffer(picImage2, picImage);
     const int w = picImage2.Width(), h = picImage2.Height();
@@ -135,7 +135,7 @@ void frmView::RedisplayImage() {
         DrawSearchHits(page.g_szWordList, QuerySrchStr, picImage2, info, 255, factor, 0);
     }
     if (pageAnnotations.RedactCount > 0) DrawRedactions(pageAnnotations.RedactCount, pageAnnotations.RedactList, picImage2, info, 0, factor, style);
-    if (page.g_PageRestricted == 0 && g_RestrictAnnotations < 2) {
+    if (page.g_PageRestricted == 0 && project.g_RestrictAnnotations < 2) {
         if ((lBehaviorFlags & 0x80) == 0 && pageAnnotations.HiLiteCount > 0) {
             DrawHighlights(pageAnnotations.HiLiteCount, pageAnnotations.HiLiteList, picImage2, info, 0, factor);
         }
@@ -168,7 +168,7 @@ void frmView::RedisplayImage() {
 }
 
 void frmView::RedisplayZoomImage() {
-    const std::int16_t style = g_RestrictRedactions == 1 ? 0 : settings.RedactFill;
+    const std::int16_t style = project.g_RestrictRedactions == 1 ? 0 : settings.RedactFill;
     ClearBackBuffer(picImage3, picZoom2);
     const int w = picImage3.Width(), h = picImage3.Height();
     if (page.g_ValidImage == 0 || !ImgObj) {
