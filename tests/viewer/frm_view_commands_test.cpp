@@ -335,13 +335,13 @@ TEST_F(DatabaseLinkTest, NoPageDoesNothingAndNoLinkFieldBeeps) {
     EXPECT_EQ(prompts.Beeps(), 0);
     EXPECT_TRUE(prompts.Messages().empty());
     ASSERT_TRUE(window->DisplayImage("K0001"));
-    window->DDE_LINK.clear();
+    window->link.DDE_LINK.clear();
     window->Img_ConDB_Click(2);
     EXPECT_EQ(prompts.Beeps(), 1);
 }
 
 TEST_F(DatabaseLinkTest, TurningTheLinkOffAndOnPlacesTheButtonsWhereTheyWere) {
-    ASSERT_TRUE(window->g_bBackLink);
+    ASSERT_TRUE(window->link.g_bBackLink);
     std::array<QRect, 3> before;
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_FALSE(window->Img_ConDB[i]->isHidden());

@@ -259,8 +259,8 @@ TEST_F(FrmViewMenusTest, ProjectChoiceLogsInFirstSelectsAndTitlesTheWindow) {
     EXPECT_EQ(window->szUserID, "REVIEWER");
     EXPECT_EQ(window->szProjectName, "BETA");
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Project: BETA"));
-    EXPECT_EQ(window->DDE_LINK, "DOCID");
-    EXPECT_TRUE(window->g_bBackLink);
+    EXPECT_EQ(window->link.DDE_LINK, "DOCID");
+    EXPECT_TRUE(window->link.g_bBackLink);
     EXPECT_TRUE(window->mnuLink->isChecked());
     EXPECT_EQ(window->docPosition.g_iDocLvl, 2);
     EXPECT_FALSE(window->IsInputBlocked());
@@ -486,7 +486,7 @@ TEST_F(FrmViewProjectTest, DateEntryNeedsAProjectThatKeepsDates) {
     EXPECT_TRUE(window->mnuStsDate->isEnabled());
     session->backWardLink = "   ";
     window->LoadProjectViews();
-    EXPECT_FALSE(window->g_bBackLink);
+    EXPECT_FALSE(window->link.g_bBackLink);
     EXPECT_FALSE(window->mnuLink->isEnabled());
 }
 

@@ -193,6 +193,7 @@ class frmView : public QMainWindow {
     void Img_ConDB_Click(int Index);
 
     // ---- State in named groups (frm_view_state/) ----
+    DatabaseLink link;
     ProjectViews project;
     PaneLayout panes;
     ScaleAndZoom zoom;
@@ -229,9 +230,6 @@ class frmView : public QMainWindow {
     std::int32_t g_PrintFlags = 0;
     std::string g_szPrintMsg;
     std::int16_t g_PrinterType = 0;
-    bool g_bBackLink = false;
-    std::int32_t Conc_Ctrls_Start = 0;
-    std::string DDE_LINK;
     modView::MessageQueue MessageQueue;
 
     std::int32_t g_PageBndryLvl = 0;

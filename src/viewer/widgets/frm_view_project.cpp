@@ -93,11 +93,11 @@ void frmView::LoadProjectViews() {
     std::int32_t anchor = 1800;
     if (session.IsProjectValid()) anchor = LoadProjectLevels(session, levels, levelCount);
 
-    DDE_LINK = session.IsProjectValid() ? mVBUtil::TrimSpaces(session.BackWardLink()) : "";
-    g_bBackLink = !DDE_LINK.empty();
-    mnuLink->setEnabled(g_bBackLink);
-    mnuLink->setChecked(g_bBackLink);
-    Conc_Ctrls_Start = anchor;
+    link.DDE_LINK = session.IsProjectValid() ? mVBUtil::TrimSpaces(session.BackWardLink()) : "";
+    link.g_bBackLink = !link.DDE_LINK.empty();
+    mnuLink->setEnabled(link.g_bBackLink);
+    mnuLink->setChecked(link.g_bBackLink);
+    link.Conc_Ctrls_Start = anchor;
     PlaceLinkButtons();
     if (!session.IsProjectValid()) return;
 
