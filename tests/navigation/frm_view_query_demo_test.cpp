@@ -110,8 +110,8 @@ TEST(QueryDemo, OcrSearchFromTheMenuShowsItsHitsAndMarksTheWord) {
             d.cmdOK_Click();
         }));
     window->Tbar_Click(4);
-    ASSERT_EQ(window->Query_Active, 2) << word;
-    EXPECT_EQ(window->QuerySrchStr, word);
+    ASSERT_EQ(window->query.Query_Active, 2) << word;
+    EXPECT_EQ(window->query.QuerySrchStr, word);
     const auto rows = window->QueryList->findItems(QString::fromStdString(key), Qt::MatchExactly);
     ASSERT_EQ(rows.size(), 1);
     window->QueryList->setCurrentItem(rows.front());
@@ -132,7 +132,7 @@ TEST(QueryDemo, OcrSearchFromTheMenuShowsItsHitsAndMarksTheWord) {
     };
     window->RedisplayImage();
     EXPECT_GT(redInBox(), 0);
-    window->QuerySrchStr.clear();
+    window->query.QuerySrchStr.clear();
     window->RedisplayImage();
     EXPECT_EQ(redInBox(), 0);
 

@@ -140,7 +140,7 @@ TEST_F(CommandsDemoTest, ViewProjectAndProjViewSteerTheWindowAndMissingArguments
     EXPECT_EQ(window->page.szCurrentKey, harborFirst);
 
     Execute("KEYWORDS,the|and");
-    EXPECT_EQ(window->QuerySrchStr, "THE AND");
+    EXPECT_EQ(window->query.QuerySrchStr, "THE AND");
 }
 
 TEST_F(CommandsDemoTest, KeyListsFromListCreateAndMultViewOpenAsTheQueryList) {
@@ -151,18 +151,18 @@ TEST_F(CommandsDemoTest, KeyListsFromListCreateAndMultViewOpenAsTheQueryList) {
     const std::string list = handed.Path() + "/Review Keys.lst";
     testsupport::WriteFile(list, Key(10) + "\r\n" + Key(12) + "\r\n" + Key(14) + "\r\n");
     Execute("ListCreate," + list);
-    EXPECT_EQ(window->Query_Active, 2);
+    EXPECT_EQ(window->query.Query_Active, 2);
     // Listed by the project's third-party level: the keys' box.
-    EXPECT_EQ(window->CurrentQuery.Kind, 2);
-    EXPECT_EQ(window->CurrentQuery.RowCount, 1);
-    const std::string firstFile = window->CurrentQuery.ServerFile;
+    EXPECT_EQ(window->query.CurrentQuery.Kind, 2);
+    EXPECT_EQ(window->query.CurrentQuery.RowCount, 1);
+    const std::string firstFile = window->query.CurrentQuery.ServerFile;
     EXPECT_FALSE(firstFile.empty());
     EXPECT_FALSE(QFile::exists(QString::fromStdString(list)));  // handed in to be opened
 
     Execute("multview, " + Lower(Key(20)) + " ;nosuchkey;" + Key(21));
-    EXPECT_EQ(window->Query_Active, 2);
-    EXPECT_EQ(window->CurrentQuery.Kind, 2);
-    EXPECT_EQ(window->CurrentQuery.InvalidKeyList, "*NOSUCHKEY");  // upper-cased and sent
+    EXPECT_EQ(window->query.Query_Active, 2);
+    EXPECT_EQ(window->query.CurrentQuery.Kind, 2);
+    EXPECT_EQ(window->query.CurrentQuery.InvalidKeyList, "*NOSUCHKEY");  // upper-cased and sent
     // The key list made for it is gone again.
     const std::string sample = window->TalqAPi->CreateLocalTempFile(1);
     const QDir folder(QString::fromStdString(sample.substr(0, sample.find_last_of('/'))));

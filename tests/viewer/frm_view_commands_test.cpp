@@ -195,7 +195,7 @@ TEST_F(CommandMessagesTest, KeywordsAskForTheLoginFirst) {
     session->loginSucceeds = false;
     Send("DDE,KEYWORDS,oil|gas");
     EXPECT_EQ(session->logins, 1);
-    EXPECT_EQ(window->QuerySrchStr, "OIL GAS");
+    EXPECT_EQ(window->query.QuerySrchStr, "OIL GAS");
 }
 
 TEST_F(CommandMessagesTest, ExitClosesTheWindowOnlyAfterTheInterpreterHasReturned) {
@@ -248,7 +248,7 @@ TEST_F(CommandMessagesTest, ParameterFilesShowOneKeyAndTurnSeveralIntoAKeyListOf
     EXPECT_TRUE(window->FileExist(kept));
     EXPECT_EQ(testsupport::ReadFile(dir_.Path() + "/Many.TMP"), "theirs");
     EXPECT_EQ(FilesIn(dir_.Path()), before);  // the key list made and removed again
-    EXPECT_EQ(window->QuerySrchStr, "A B");
+    EXPECT_EQ(window->query.QuerySrchStr, "A B");
     EXPECT_FALSE(session->passThroughSent.empty());  // the list went on to be uploaded
 
     testsupport::WriteFile(one, "IP=10.1.2.3\nPORT=7000\nK0001\n");

@@ -28,7 +28,7 @@ class FrmViewLayoutTest : public FrmViewTest {
         in.innerHeight = InnerH();
         in.statusLine = window->settings.g_StatusLine;
         in.tagPaletteOpen = window->panes.TagPal_Active == 1;
-        in.queryActive = window->Query_Active;
+        in.queryActive = window->query.Query_Active;
         in.projectTreeOpen = window->panes.PrjView_Active == 1;
         in.zoomWindowOpen = window->zoom.ZoomWin_Active != 0;
         KeptPaneSizes kept{window->panes.MarginBarPosn, window->panes.TagFormWidth, window->zoom.ZoomBarRatio};
@@ -48,7 +48,7 @@ TEST_F(FrmViewLayoutTest, PanesLandWhereTheLayoutPutsThemForEachSizeAndPaneSet) 
                           Case{700, 500, true, 0, false, 8}, Case{1000, 900, false, 2, true, 0}}) {
         SCOPED_TRACE(testing::Message() << c.w << "x" << c.h);
         window->panes.TagPal_Active = c.tags ? 1 : 0;
-        window->Query_Active = static_cast<std::int16_t>(c.query);
+        window->query.Query_Active = static_cast<std::int16_t>(c.query);
         window->zoom.ZoomWin_Active = c.zoom ? 1 : 0;
         window->settings.g_StatusLine = static_cast<std::int16_t>(c.status);
         Resize(c.w, c.h);
@@ -91,7 +91,7 @@ TEST_F(FrmViewLayoutTest, OpenPanesRaiseTheMinimumSizeOfTheClientArea) {
     const int bare = window->client->minimumWidth();
     EXPECT_EQ(bare, std::max(100 - chromeW, 0));
     window->panes.TagPal_Active = 1;
-    window->Query_Active = 1;
+    window->query.Query_Active = 1;
     window->Form_Resize();
     EXPECT_EQ(window->client->minimumWidth(),
               std::max(platform::RoundToInt(5500 / 15.0) - chromeW, 0));
@@ -111,17 +111,17 @@ TEST_F(FrmViewLayoutTest, ALayoutFoundRunningDoesNothingAndTheGuardIsAlwaysClear
 }
 
 TEST_F(FrmViewLayoutTest, ClosingTheQueryPaneClearsConceptHighlights) {
-    window->Query_Active = 1;
-    window->bQuesterActive = true;
+    window->query.Query_Active = 1;
+    window->query.bQuesterActive = true;
     window->Form_Resize();
-    EXPECT_TRUE(window->bQuesterActive);
-    window->Query_Active = 0;
+    EXPECT_TRUE(window->query.bQuesterActive);
+    window->query.Query_Active = 0;
     window->Form_Resize();
-    EXPECT_FALSE(window->bQuesterActive);
+    EXPECT_FALSE(window->query.bQuesterActive);
 }
 
 TEST_F(FrmViewLayoutTest, QuerySortButtonFollowsTheServersExtendedFlag) {
-    window->Query_Active = 1;
+    window->query.Query_Active = 1;
     session->extSystemFlags = 0x40;
     window->Form_Resize();
     EXPECT_FALSE(window->TBQuery[6]->isVisible());
@@ -131,7 +131,7 @@ TEST_F(FrmViewLayoutTest, QuerySortButtonFollowsTheServersExtendedFlag) {
 }
 
 TEST_F(FrmViewLayoutTest, LeftSplitterMovesByTheDragDistanceAndAClickKeepsTheWidth) {
-    window->Query_Active = 1;
+    window->query.Query_Active = 1;
     Resize(1200, 800);
     window->panes.MarginBarPosn = 3000;
     window->Form_Resize();

@@ -400,9 +400,9 @@ TEST_F(FrmViewLifecycleTest, ClearingTheViewsForgetsThePageAndItsPanes) {
     window->docPosition.g_szDocBkey = "K1";
     window->page.g_ValidImage = 1;
     window->panes.TagPal_Active = 1;
-    window->Query_Active = 1;
+    window->query.Query_Active = 1;
     window->project.RedactMode = 13;
-    window->bQuesterActive = true;
+    window->query.bQuesterActive = true;
     window->setWindowTitle("Project: X");
     session->searchesCleared = session->tempCleanUps = 0;
     window->ClearProjectViews();
@@ -415,7 +415,7 @@ TEST_F(FrmViewLifecycleTest, ClearingTheViewsForgetsThePageAndItsPanes) {
     EXPECT_FALSE(window->TagForm->isVisible());
     EXPECT_FALSE(window->ScrollForm->isVisible());
     EXPECT_EQ(window->project.RedactMode, 0);
-    EXPECT_FALSE(window->bQuesterActive);
+    EXPECT_FALSE(window->query.bQuesterActive);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Project Not Selected"));
 }
 

@@ -31,7 +31,7 @@ TEST_F(StartupTest, SwitchesLogInInModeOneSelectTheProjectAndAskForTheKey) {
     EXPECT_EQ(session->logins, 0);
     EXPECT_EQ(window->szProjectName, "ACME");
     EXPECT_EQ(session->locksSet, std::vector<std::string>{"K0002"});
-    EXPECT_EQ(window->QuerySrchStr, "FIRST SECOND");
+    EXPECT_EQ(window->query.QuerySrchStr, "FIRST SECOND");
     EXPECT_FALSE(window->IsInputBlocked());
 }
 

@@ -28,6 +28,7 @@
 #include "viewer/widgets/frm_view_state/scale_zoom.h"
 #include "viewer/widgets/frm_view_state/pane_layout.h"
 #include "viewer/widgets/frm_view_state/project_views.h"
+#include "viewer/widgets/frm_view_state/query_pane.h"
 #include "viewer/widgets/surface_pane.h"
 #include "viewer/widgets/viewer_session.h"
 
@@ -193,6 +194,7 @@ class frmView : public QMainWindow {
     void Img_ConDB_Click(int Index);
 
     // ---- State in named groups (frm_view_state/) ----
+    QueryPane query;
     DatabaseLink link;
     ProjectViews project;
     PaneLayout panes;
@@ -214,15 +216,9 @@ class frmView : public QMainWindow {
     std::string szProjectName;
     std::string szTempFname;
     std::string szPrintTempFname;
-    std::int16_t Query_Active = 0;
-    TalqClientAPI_Header::QueryRecord CurrentQuery;
     std::int16_t QueryListLoading = 0;
     // The date search reopens with the last criterion and dates.
     std::int16_t DateSearchCriterion = 0;
-    std::string DateSearchStart, DateSearchEnd;
-    // Folder of the combined tag list; the session's private folder when empty.
-    std::string MultiTagFolder;
-    std::string QuerySrchStr;
     std::int16_t QuickScroll_Active = 0, QuickScrollMode = 0;
     std::int32_t QuickScrollInterval = 0;
     std::int16_t MainFormLoaded = 0;
@@ -237,7 +233,6 @@ class frmView : public QMainWindow {
     std::array<std::int32_t, 4> g_WordListNums{};
     std::string g_szPageInfo;
     std::int16_t g_iDocFlags = 0;
-    bool bQuesterActive = false;
     std::string g_QuesterLastKey, g_QuesterLastCoords, g_QuesterLastWordCoords;
     // The page's OCR text as the concept-search highlighting fetched it.
     std::string PageOcrText;

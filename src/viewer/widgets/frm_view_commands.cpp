@@ -120,7 +120,7 @@ void frmView::Get_TLQ_Parameters(const std::string& fileName, std::string& ImgKe
         login_flag = 1;
     }
     if (v.passwordGiven) usrpwrd = v.password;
-    if (v.keywordsGiven) QuerySrchStr = v.keywords;
+    if (v.keywordsGiven) query.QuerySrchStr = v.keywords;
 
     if (delete_flag == 1 && !v.keepFile) RemoveFile(path);
 
@@ -167,7 +167,7 @@ void frmView::GatherMessageFiles(modView::CommandMessage& m, bool& ownListFile) 
     } else if (m.command == "CMDLINE" && !m.parameterFile.empty()) {
         ownListFile = ReadParameterFile(m);
     }
-    if (m.command == "KEYWORDS") QuerySrchStr = m.keywords;
+    if (m.command == "KEYWORDS") query.QuerySrchStr = m.keywords;
 }
 
 void frmView::CarryOutMessage(modView::CommandMessage& m, bool ownListFile) {

@@ -81,10 +81,10 @@ void frmView::Form_Resize() {
     in.chromeHeight = platform::RoundToInt((frameGeometry().height() - client->height()) * tpp.y);
     in.statusLine = settings.g_StatusLine;
     in.tagPaletteOpen = panes.TagPal_Active == 1;
-    in.queryActive = Query_Active;
+    in.queryActive = query.Query_Active;
     in.projectTreeOpen = panes.PrjView_Active == 1;
     in.zoomWindowOpen = zoom.ZoomWin_Active != 0;
-    in.serverHidesQuerySort = Query_Active > 0 && (Session().ExtSystemFlags() & 0x40) != 0;
+    in.serverHidesQuerySort = query.Query_Active > 0 && (Session().ExtSystemFlags() & 0x40) != 0;
 
     KeptPaneSizes kept{panes.MarginBarPosn, panes.TagFormWidth, zoom.ZoomBarRatio};
     const LayoutResult r = ComputeMainWindowLayout(in, kept, design_);
@@ -95,7 +95,7 @@ void frmView::Form_Resize() {
     panes.MarginBar2_Active = r.marginBar2Active ? 1 : 0;
     panes.MarginBar2Posn = r.marginBar2Posn;
     if (in.zoomWindowOpen) zoom.ZoomBarPosn = r.zoomBarPosn;
-    if (r.clearQuesterHits) bQuesterActive = false;
+    if (r.clearQuesterHits) query.bQuesterActive = false;
 
     // The window never gets smaller than the panes need.
     const QSize chrome = frameGeometry().size() - client->size();

@@ -54,10 +54,10 @@ void frmView::ClearProjectViews() {
     for (QToolButton* b : NavTBar) b->hide();
     for (QToolButton* b : MiscTBar) b->hide();
     panes.TagPal_Active = 0;
-    Query_Active = 0;
+    query.Query_Active = 0;
     project.RedactMode = 0;
     Session().QuesterClearSearch();
-    bQuesterActive = false;
+    query.bQuesterActive = false;
     Form_Resize();
     mnuStsDate->setEnabled(true);
     setWindowTitle(QStringLiteral("Project Not Selected"));
@@ -83,7 +83,7 @@ void frmView::LoadProjectViews() {
     docPosition.g_iDocPsn = 0;
     docPosition.g_iDocCnt = 0;
     project.g_iLimit3rdLvl = 0;
-    bQuesterActive = false;
+    query.bQuesterActive = false;
     project.NavButtonLevel.fill(0);
     for (size_t i = 2; i < NavTBar.size(); ++i) NavTBar[i]->hide();
     for (QToolButton* b : MiscTBar) b->hide();

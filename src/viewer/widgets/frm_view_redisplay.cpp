@@ -131,8 +131,8 @@ void frmView::RedisplayImage() {
     const float factor = page.g_ViewScaleFactor;
     // A restricted page keeps its redactions: without them the server's image
     // of that page would show what they cover.
-    if (page.g_PageRestricted == 0 && !QuerySrchStr.empty()) {
-        DrawSearchHits(page.g_szWordList, QuerySrchStr, picImage2, info, 255, factor, 0);
+    if (page.g_PageRestricted == 0 && !query.QuerySrchStr.empty()) {
+        DrawSearchHits(page.g_szWordList, query.QuerySrchStr, picImage2, info, 255, factor, 0);
     }
     if (pageAnnotations.RedactCount > 0) DrawRedactions(pageAnnotations.RedactCount, pageAnnotations.RedactList, picImage2, info, 0, factor, style);
     if (page.g_PageRestricted == 0 && project.g_RestrictAnnotations < 2) {
@@ -152,7 +152,7 @@ void frmView::RedisplayImage() {
             DrawIconAnnotations(pageAnnotations.ClipCount, pageAnnotations.ClipList, picImage2, info, picClip, factor);
         }
     }
-    if (page.g_PageRestricted == 0 && bQuesterActive && g_QuesterLastKey == page.szCurrentKey &&
+    if (page.g_PageRestricted == 0 && query.bQuesterActive && g_QuesterLastKey == page.szCurrentKey &&
         !g_QuesterLastCoords.empty() && page.g_ValidImage == 1 && !page.g_NativeBlocked) {
         DrawQuesterHits(g_QuesterLastCoords, g_QuesterLastWordCoords, picImage2, info, 65535, 255,
                         factor);
