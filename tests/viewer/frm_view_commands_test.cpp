@@ -217,10 +217,10 @@ TEST_F(CommandMessagesTest, PrintCommandsShowTheKeySetThePrintFieldsAndPrint) {
     session->printMessage = "CONFIDENTIAL";
     Send("DDE,PRINTDOC,k0004");
     EXPECT_EQ(window->page.szCurrentKey, "K0004");
-    EXPECT_EQ(window->g_PrinterType, 0);
-    EXPECT_EQ(window->g_PrintRange, 1);
-    EXPECT_EQ(window->g_PrintFlags, 9 + 2048);
-    EXPECT_EQ(window->g_szPrintMsg, "CONFIDENTIAL");
+    EXPECT_EQ(window->printRequest.g_PrinterType, 0);
+    EXPECT_EQ(window->printRequest.g_PrintRange, 1);
+    EXPECT_EQ(window->printRequest.g_PrintFlags, 9 + 2048);
+    EXPECT_EQ(window->printRequest.g_szPrintMsg, "CONFIDENTIAL");
     EXPECT_EQ(prompts.Messages(),
               std::vector<std::string>{"Printing is not available: nothing was printed."});
 }

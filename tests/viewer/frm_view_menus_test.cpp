@@ -369,14 +369,14 @@ TEST_F(FrmViewLifecycleTest, SelectedProjectShowsItsFirstPageUnlessNavigationIsL
 TEST_F(FrmViewLifecycleTest, UnloadWithoutConnectionCompletesSilentlyAndRemovesTempFiles) {
     testsupport::ScopedTempDir dir;
     window->szTempFname = dir.Path() + "/page.tmp";
-    window->szPrintTempFname = dir.Path() + "/print.tmp";
+    window->printRequest.szPrintTempFname = dir.Path() + "/print.tmp";
     testsupport::WriteFile(window->szTempFname, "bytes");
     window->project.g_TagPalInitialized = 1;
     window->Form_Unload();
     EXPECT_TRUE(prompts.Records().empty());
     EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.Path() + "/page.tmp")));
     EXPECT_EQ(window->szTempFname, "");
-    EXPECT_EQ(window->szPrintTempFname, "");
+    EXPECT_EQ(window->printRequest.szPrintTempFname, "");
     EXPECT_EQ(window->project.g_TagPalInitialized, 0);
     EXPECT_EQ(window->MainFormLoaded, 0);
     EXPECT_FALSE(window->TalqAPi);

@@ -29,6 +29,7 @@
 #include "viewer/widgets/frm_view_state/pane_layout.h"
 #include "viewer/widgets/frm_view_state/project_views.h"
 #include "viewer/widgets/frm_view_state/query_pane.h"
+#include "viewer/widgets/frm_view_state/print_request.h"
 #include "viewer/widgets/surface_pane.h"
 #include "viewer/widgets/viewer_session.h"
 
@@ -194,6 +195,7 @@ class frmView : public QMainWindow {
     void Img_ConDB_Click(int Index);
 
     // ---- State in named groups (frm_view_state/) ----
+    PrintRequest printRequest;
     QueryPane query;
     DatabaseLink link;
     ProjectViews project;
@@ -215,17 +217,12 @@ class frmView : public QMainWindow {
     std::int32_t lBehaviorFlags = 0;
     std::string szProjectName;
     std::string szTempFname;
-    std::string szPrintTempFname;
     std::int16_t QueryListLoading = 0;
     // The date search reopens with the last criterion and dates.
     std::int16_t DateSearchCriterion = 0;
     std::int16_t QuickScroll_Active = 0, QuickScrollMode = 0;
     std::int32_t QuickScrollInterval = 0;
     std::int16_t MainFormLoaded = 0;
-    std::int16_t g_PrintMode = 0, g_PrintRange = 0;
-    std::int32_t g_PrintFlags = 0;
-    std::string g_szPrintMsg;
-    std::int16_t g_PrinterType = 0;
     modView::MessageQueue MessageQueue;
 
     std::int32_t g_PageBndryLvl = 0;

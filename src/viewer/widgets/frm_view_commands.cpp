@@ -205,14 +205,14 @@ void frmView::CarryOutMessage(modView::CommandMessage& m, bool ownListFile) {
             RemoveFile(m.listFile);
         }
         if (m.printFlag > 0 && ShowHandedKey(m.key)) {
-            g_PrinterType = 0;
-            g_PrintMode = 0;
-            g_PrintRange = static_cast<std::int16_t>(m.printFlag - 1);
-            g_PrintFlags = 9;
+            printRequest.g_PrinterType = 0;
+            printRequest.g_PrintMode = 0;
+            printRequest.g_PrintRange = static_cast<std::int16_t>(m.printFlag - 1);
+            printRequest.g_PrintFlags = 9;
             const std::string message = Session().PrintMessage();
             if (!message.empty()) {
-                g_szPrintMsg = message;
-                g_PrintFlags += 2048;
+                printRequest.g_szPrintMsg = message;
+                printRequest.g_PrintFlags += 2048;
             }
             PrintSelection();
         }

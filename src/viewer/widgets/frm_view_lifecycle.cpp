@@ -99,7 +99,7 @@ void frmView::Form_Unload() {
     TalqAPi.reset();
     ImgObj.reset();
     DeleteTempFile(szTempFname);
-    DeleteTempFile(szPrintTempFname);
+    DeleteTempFile(printRequest.szPrintTempFname);
     if (project.g_TagPalInitialized == 1) project.g_TagPalInitialized = 0;
     SaveAnnotationDefaults();
     MainFormLoaded = 0;

@@ -144,7 +144,7 @@ void frmView::TBQuery_Click(int Index) {
             LoadQueryList();
             break;
         case 4:
-            g_PrintMode = 1;
+            printRequest.g_PrintMode = 1;
             PrintSelection();
             break;
         case 5:
