@@ -104,7 +104,7 @@ TEST_F(FrmViewNavigationTest, RightClicksJumpToTheFirstOrLast) {
     Show("K0002");
     RightClick(5);  // next unit at the top level: the project's last page
     EXPECT_EQ(window->page.szCurrentKey, "K0006");
-    EXPECT_EQ(window->NavRightButton, 0);
+    EXPECT_EQ(window->navBar.NavRightButton, 0);
 
     Show("K0005");
     RightClick(0);

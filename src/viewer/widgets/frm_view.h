@@ -30,6 +30,7 @@
 #include "viewer/widgets/frm_view_state/project_views.h"
 #include "viewer/widgets/frm_view_state/query_pane.h"
 #include "viewer/widgets/frm_view_state/print_request.h"
+#include "viewer/widgets/frm_view_state/navigation_bar.h"
 #include "viewer/widgets/surface_pane.h"
 #include "viewer/widgets/viewer_session.h"
 
@@ -195,6 +196,7 @@ class frmView : public QMainWindow {
     void Img_ConDB_Click(int Index);
 
     // ---- State in named groups (frm_view_state/) ----
+    NavigationBar navBar;
     PrintRequest printRequest;
     QueryPane query;
     DatabaseLink link;
@@ -220,8 +222,6 @@ class frmView : public QMainWindow {
     std::int16_t QueryListLoading = 0;
     // The date search reopens with the last criterion and dates.
     std::int16_t DateSearchCriterion = 0;
-    std::int16_t QuickScroll_Active = 0, QuickScrollMode = 0;
-    std::int32_t QuickScrollInterval = 0;
     std::int16_t MainFormLoaded = 0;
     modView::MessageQueue MessageQueue;
 
@@ -275,8 +275,6 @@ class frmView : public QMainWindow {
     std::array<QToolButton*, 3> Img_ConDB{};
     std::array<QToolButton*, 10> NavTBar{};
     std::array<QToolButton*, 2> MiscTBar{};
-    // Set by a right button going down on NavTBar; the next click reads it.
-    std::int16_t NavRightButton = 0;
     // Whether a frame is drawn and around which button, per toolbar.
     std::int16_t NavFrameOn = 0, NavFrameButton = 0, MiscFrameOn = 0, MiscFrameButton = 0;
     platform::DdeClient ddectl;

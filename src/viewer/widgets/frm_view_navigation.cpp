@@ -98,8 +98,8 @@ void frmView::PlaceFooterButton(QToolButton* button, std::int32_t left) {
 }
 
 void frmView::NavTBar_Click(int Index) {
-    const bool right = NavRightButton == 1;
-    NavRightButton = 0;
+    const bool right = navBar.NavRightButton == 1;
+    navBar.NavRightButton = 0;
     if (Index < 0 || Index > 9) return;
     if (RefuseWhileBusy()) return;
     ViewerSession& session = Session();
@@ -204,7 +204,7 @@ void frmView::MiscTBar_Click(int Index) {
     if (RequestInProcess() || !Session().IsProjectValid()) return;
     if (Index == 1) {
         // The quick-scroll window is not built: the mode is kept for it.
-        QuickScrollMode = 0;
+        navBar.QuickScrollMode = 0;
         return;
     }
     if (Index != 0) return;
@@ -234,7 +234,7 @@ void frmView::MiscTBar_Click(int Index) {
 // Frames are drawn plainly: the pressed button shows sunken, the hovered
 // one raised.
 void frmView::NavTBar_MouseDown(int Index, Qt::MouseButton Button) {
-    NavRightButton = Button == Qt::RightButton ? 1 : 0;
+    navBar.NavRightButton = Button == Qt::RightButton ? 1 : 0;
     NavFrameOn = 1;
     NavFrameButton = static_cast<std::int16_t>(Index);
     NavTBar[static_cast<size_t>(Index)]->setDown(true);

@@ -148,7 +148,7 @@ void frmView::TBQuery_Click(int Index) {
             PrintSelection();
             break;
         case 5:
-            QuickScrollMode = 1;
+            navBar.QuickScrollMode = 1;
             break;
         case 6:
             SaveQueryListToFile();
