@@ -78,9 +78,9 @@ TEST(QueryDemo, OcrSearchFromTheMenuShowsItsHitsAndMarksTheWord) {
     window->resize(900, 700);
     window->show();
     QApplication::processEvents();
-    window->szDomain = "DEMO";
-    window->szIPAddress = "127.0.0.1";
-    window->szPort = std::to_string(server.Port());
+    window->login.szDomain = "DEMO";
+    window->login.szIPAddress = "127.0.0.1";
+    window->login.szPort = std::to_string(server.Port());
     {
         talq::DialogFactory<frmLogin>::Scoped login(
             testsupport::ScriptedMaker<frmLogin>([](frmLogin& dlg) {

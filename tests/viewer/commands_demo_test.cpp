@@ -104,8 +104,8 @@ class CommandsDemoTest : public testsupport::DemoSuiteTest<CommandsDemoTest> {
 TEST_F(CommandsDemoTest, CommandLineMessageLogsInOpensTheProjectAndShowsTheKey) {
     OpenViewer();
     Execute("CmdLine,-Nadmin -Padmin acme:" + Lower(Key(4)));
-    EXPECT_EQ(window->szUserID, "ADMIN");
-    EXPECT_EQ(window->szProjectName, "ACME");
+    EXPECT_EQ(window->login.szUserID, "ADMIN");
+    EXPECT_EQ(window->login.szProjectName, "ACME");
     EXPECT_EQ(window->TalqAPi->ProjectName(), "ACME");
     EXPECT_EQ(window->page.szCurrentKey, Key(4));
     EXPECT_EQ(window->page.g_ValidImage, 1);

@@ -163,12 +163,12 @@ TEST_F(CommandMessagesTest, MissingArgumentsShowTheirErrorAndTheRunGoesOn) {
 }
 
 TEST_F(CommandMessagesTest, ProjectsAreSelectedOnlyWhenNotAlreadyOpen) {
-    window->szProjectName = "ACME";
+    window->login.szProjectName = "ACME";
     ASSERT_TRUE(window->DisplayImage("K0001"));
     Send("DDE,PROJECT,acme");
     EXPECT_EQ(window->page.szCurrentKey, "K0001");
     Send("DDE,projview,beta;k0002");
-    EXPECT_EQ(window->szProjectName, "BETA");
+    EXPECT_EQ(window->login.szProjectName, "BETA");
     EXPECT_EQ(session->projectName, "BETA");
     EXPECT_EQ(window->page.szCurrentKey, "K0002");
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Project: BETA"));
@@ -180,7 +180,7 @@ TEST_F(CommandMessagesTest, AGivenUserLogsInInModeOneWithATenSecondTimeOutOnlyWh
     EXPECT_EQ(session->connections, std::vector<std::string>{"1|10"});
     EXPECT_EQ(session->requestTimeout, 15);
     EXPECT_EQ(session->directLogins, std::vector<std::string>{"ANN|SECRET"});
-    EXPECT_EQ(window->szUserID, "ANN");
+    EXPECT_EQ(window->login.szUserID, "ANN");
     EXPECT_EQ(session->logins, 0);  // no dialog
     EXPECT_EQ(window->page.szCurrentKey, "K0002");
     EXPECT_FALSE(window->IsInputBlocked());
@@ -235,7 +235,7 @@ TEST_F(CommandMessagesTest, ParameterFilesShowOneKeyAndTurnSeveralIntoAKeyListOf
     const std::string one = dir_.Path() + "/One.tlq";
     testsupport::WriteFile(one, "project = beta\r\nk0006\r\n");
     Send("DDE,CMDLINE," + one);
-    EXPECT_EQ(window->szProjectName, "BETA");
+    EXPECT_EQ(window->login.szProjectName, "BETA");
     EXPECT_EQ(window->page.szCurrentKey, "K0006");
     EXPECT_FALSE(window->FileExist(one));
 
@@ -252,10 +252,10 @@ TEST_F(CommandMessagesTest, ParameterFilesShowOneKeyAndTurnSeveralIntoAKeyListOf
     EXPECT_FALSE(session->passThroughSent.empty());  // the list went on to be uploaded
 
     testsupport::WriteFile(one, "IP=10.1.2.3\nPORT=7000\nK0001\n");
-    window->szUserID = "ANN";
+    window->login.szUserID = "ANN";
     Send("DDE,CMDLINE," + one);
-    EXPECT_EQ(window->szIPAddress, "10.1.2.3");
-    EXPECT_EQ(window->szPort, "7000");
+    EXPECT_EQ(window->login.szIPAddress, "10.1.2.3");
+    EXPECT_EQ(window->login.szPort, "7000");
     // Another server: the session is closed, the login and the project asked for again.
     EXPECT_EQ(session->logins, 1);
     EXPECT_EQ(projectLists_, 1);

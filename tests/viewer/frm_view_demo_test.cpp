@@ -79,9 +79,9 @@ class FrmViewDemoTest : public testsupport::DemoSuiteTest<FrmViewDemoTest> {
         if (mode == kRemoteMode) {
             if (!server_) server_ = std::make_unique<testsupport::ServerProcess>(Sys());
             ASSERT_GT(server_->Port(), 0) << server_->Output();
-            window->szDomain = "DEMO";
-            window->szIPAddress = "127.0.0.1";
-            window->szPort = std::to_string(server_->Port());
+            window->login.szDomain = "DEMO";
+            window->login.szIPAddress = "127.0.0.1";
+            window->login.szPort = std::to_string(server_->Port());
         }
         talq::DialogFactory<frmLogin>::Scoped login(
             testsupport::ScriptedMaker<frmLogin>([&](frmLogin& dlg) {
@@ -136,8 +136,8 @@ int FirstDocumentLength(const std::vector<DemoPage>& pages) {
 
 TEST_F(FrmViewDemoTest, LoginAndProjectShowTheFirstPageWithItsPositionAndCaption) {
     LogInAndOpen("admin", "admin");
-    ASSERT_EQ(window->szProjectName, "ACME");
-    EXPECT_EQ(window->szUserID, "admin");
+    ASSERT_EQ(window->login.szProjectName, "ACME");
+    EXPECT_EQ(window->login.szUserID, "admin");
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Project: ACME"));
     const DemoPage& first = Pages().front();
     EXPECT_EQ(window->page.szCurrentKey, first.key);
@@ -236,7 +236,7 @@ TEST_F(FrmViewDemoTest, RestrictedPageShowsReadOnlyWithoutLockOrOriginal) {
 
 TEST_F(FrmViewDemoTest, ConfinedReviewerGetsNoFirstPageButSeesPagesInsideTheRange) {
     LogInAndOpen("reviewer", "review");
-    ASSERT_EQ(window->szProjectName, "ACME");
+    ASSERT_EQ(window->login.szProjectName, "ACME");
     EXPECT_EQ(window->project.g_LimitNav, 1);
     EXPECT_EQ(window->page.g_ValidImage, 0);
     EXPECT_TRUE(window->page.szCurrentKey.empty());

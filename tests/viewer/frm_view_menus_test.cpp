@@ -256,8 +256,8 @@ TEST_F(FrmViewMenusTest, ProjectChoiceLogsInFirstSelectsAndTitlesTheWindow) {
         }));
     window->mnu_project_Click();
     EXPECT_EQ(session->logins, 1);
-    EXPECT_EQ(window->szUserID, "REVIEWER");
-    EXPECT_EQ(window->szProjectName, "BETA");
+    EXPECT_EQ(window->login.szUserID, "REVIEWER");
+    EXPECT_EQ(window->login.szProjectName, "BETA");
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Project: BETA"));
     EXPECT_EQ(window->link.DDE_LINK, "DOCID");
     EXPECT_TRUE(window->link.g_bBackLink);
@@ -274,7 +274,7 @@ TEST_F(FrmViewMenusTest, CancelledLoginOrListLeavesNoProject) {
     window->mnu_project_Click();
     EXPECT_EQ(runs, 0);
     session->loginSucceeds = true;
-    window->szProjectName = "OLD";
+    window->login.szProjectName = "OLD";
     window->mnu_project_Click();
     EXPECT_EQ(runs, 1);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Project Not Selected"));
@@ -289,9 +289,9 @@ TEST_F(FrmViewMenusTest, FailedSelectionLeavesTheProjectNameEmpty) {
             d.List1->setCurrentRow(0);
             d.cmdOK_Click();
         }));
-    window->szProjectName = "GAMMA";
+    window->login.szProjectName = "GAMMA";
     window->mnu_project_Click();
-    EXPECT_EQ(window->szProjectName, "");
+    EXPECT_EQ(window->login.szProjectName, "");
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Project Not Selected"));
 }
 

@@ -31,6 +31,7 @@
 #include "viewer/widgets/frm_view_state/query_pane.h"
 #include "viewer/widgets/frm_view_state/print_request.h"
 #include "viewer/widgets/frm_view_state/navigation_bar.h"
+#include "viewer/widgets/frm_view_state/login.h"
 #include "viewer/widgets/surface_pane.h"
 #include "viewer/widgets/viewer_session.h"
 
@@ -196,6 +197,7 @@ class frmView : public QMainWindow {
     void Img_ConDB_Click(int Index);
 
     // ---- State in named groups (frm_view_state/) ----
+    LoginState login;
     NavigationBar navBar;
     PrintRequest printRequest;
     QueryPane query;
@@ -213,11 +215,7 @@ class frmView : public QMainWindow {
     QObject* DDEForm = nullptr;
     std::int16_t AbortNow = 0;
     std::int16_t MessageInProcess = 0;
-    std::string szUserID, szPassword;
-    std::string szIPAddress, szPort, szDomain;
-    std::string szLocalPort, szNetworkCard;
     std::int32_t lBehaviorFlags = 0;
-    std::string szProjectName;
     std::string szTempFname;
     std::int16_t QueryListLoading = 0;
     // The date search reopens with the last criterion and dates.

@@ -61,12 +61,12 @@ std::string frmView::PrivateFolder() {
 void frmView::CommandLineLogin(const std::string& userId, const std::string& password) {
     ViewerSession& session = Session();
     BlockInput();
-    if (session.OpenTalqConnection(1, szDomain, szIPAddress, NumberOf(szPort),
-                                   NumberOf(szLocalPort), NumberOf(szNetworkCard), 10)) {
+    if (session.OpenTalqConnection(1, login.szDomain, login.szIPAddress, NumberOf(login.szPort),
+                                   NumberOf(login.szLocalPort), NumberOf(login.szNetworkCard), 10)) {
         session.SetTimeout(15);
-        szUserID = userId;
-        szPassword = password;
-        session.TalqLogin(szUserID, szPassword, 1);
+        login.szUserID = userId;
+        login.szPassword = password;
+        session.TalqLogin(login.szUserID, login.szPassword, 1);
     }
     UnblockInput();
 }
@@ -125,16 +125,16 @@ void frmView::Get_TLQ_Parameters(const std::string& fileName, std::string& ImgKe
     if (delete_flag == 1 && !v.keepFile) RemoveFile(path);
 
     modView::ServerAddress next;
-    if (modView::ParameterFileSwitchesServer(v, {szIPAddress, szPort, szDomain}, next)) {
-        szIPAddress = next.ip;
-        szPort = next.port;
-        szDomain = next.domain;
+    if (modView::ParameterFileSwitchesServer(v, {login.szIPAddress, login.szPort, login.szDomain}, next)) {
+        login.szIPAddress = next.ip;
+        login.szPort = next.port;
+        login.szDomain = next.domain;
         if (MainFormLoaded != 0) {
             ClearProjectViews();
             Session().CloseTalqConnection();
         }
-        szUserID.clear();
-        szPassword.clear();
+        login.szUserID.clear();
+        login.szPassword.clear();
     }
 }
 
@@ -171,8 +171,8 @@ void frmView::GatherMessageFiles(modView::CommandMessage& m, bool& ownListFile) 
 }
 
 void frmView::CarryOutMessage(modView::CommandMessage& m, bool ownListFile) {
-    if (m.userGiven && (modView::UpperCaseText(m.userId) != modView::UpperCaseText(szUserID) ||
-                        modView::UpperCaseText(m.password) != modView::UpperCaseText(szPassword))) {
+    if (m.userGiven && (modView::UpperCaseText(m.userId) != modView::UpperCaseText(login.szUserID) ||
+                        modView::UpperCaseText(m.password) != modView::UpperCaseText(login.szPassword))) {
         BlockInput();
         ClearProjectViews();
         CommandLineLogin(m.userId, m.password);
@@ -187,9 +187,9 @@ void frmView::CarryOutMessage(modView::CommandMessage& m, bool ownListFile) {
         if (m.projectGiven) {
             BlockInput();
             ClearProjectViews();
-            szProjectName.clear();
+            login.szProjectName.clear();
             if (Session().SelectProject(m.project)) {
-                szProjectName = m.project;
+                login.szProjectName = m.project;
                 LoadProjectViews();
             }
             UnblockInput();

@@ -136,11 +136,11 @@ bool frmView::DoLogin() {
     ClearProjectViews();
     BlockInput();
     const bool ok =
-        Session().LoginToServer(szDomain, szIPAddress, szPort, szLocalPort, szNetworkCard);
+        Session().LoginToServer(login.szDomain, login.szIPAddress, login.szPort, login.szLocalPort, login.szNetworkCard);
     UnblockInput();
     if (!ok) return false;
-    szUserID = Session().UserName();
-    szPassword = Session().UserPswrd();
+    login.szUserID = Session().UserName();
+    login.szPassword = Session().UserPswrd();
     return true;
 }
 
@@ -160,14 +160,14 @@ void frmView::mnu_project_Click() {
     std::unique_ptr<frmListBox> list = talq::DialogFactory<frmListBox>::Create(this);
     list->ItemList = Session().GetTalqProjectList(1);
     list->TitleText = "Please Select a Project...";
-    list->SelectedItem = szProjectName;
+    list->SelectedItem = login.szProjectName;
     list->exec();
     if (list->Cancelled != 0) return;
 
     BlockInput();
-    szProjectName.clear();
+    login.szProjectName.clear();
     const std::string chosen = list->SelectedItem;
-    if (Session().SelectProject(chosen)) szProjectName = chosen;
+    if (Session().SelectProject(chosen)) login.szProjectName = chosen;
     list.reset();
     LoadProjectViews();
     if (Session().IsProjectValid() && project.g_LimitNav == 0) {

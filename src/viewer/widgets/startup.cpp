@@ -45,8 +45,8 @@ MainOutcome Main(const std::vector<std::string>& arguments,
     QObject::connect(gViewerForm, &QObject::destroyed, [] { gViewerForm = nullptr; });
     QObject::connect(gDdeForm, &QObject::destroyed, [] { gDdeForm = nullptr; });
     viewer::frmView& window = *gViewerForm;
-    mNetDefaults::LoadNetDefaults(window.szDomain, window.szIPAddress, window.szPort,
-                                  window.szLocalPort, window.szNetworkCard);
+    mNetDefaults::LoadNetDefaults(window.login.szDomain, window.login.szIPAddress, window.login.szPort,
+                                  window.login.szLocalPort, window.login.szNetworkCard);
     window.show();
     gDdeForm->Viewer = &window;
     CarryOutCommandLine(window, commandLine);
@@ -65,9 +65,9 @@ void CarryOutCommandLine(viewer::frmView& window, const std::string& commandLine
         if (!session.IsUserValid()) window.mnuLogin_Click();
         if (session.IsUserValid()) {
             window.BlockInput();
-            window.szProjectName.clear();
+            window.login.szProjectName.clear();
             if (session.SelectProject(v.project)) {
-                window.szProjectName = v.project;
+                window.login.szProjectName = v.project;
                 window.LoadProjectViews();
             }
             window.UnblockInput();
