@@ -175,9 +175,9 @@ TEST_F(CommandsDemoTest, ExitUnloadsTheViewerAndGivesUpItsPageLock) {
     Execute("CmdLine,-Nadmin -Padmin acme:" + Key(2));
     ASSERT_EQ(LockedKeys(), std::vector<std::string>{Key(2)});
     Execute("please EXIT now");
-    EXPECT_EQ(window->MainFormLoaded, 1);  // not under the timer's feet
+    EXPECT_EQ(window->run.MainFormLoaded, 1);  // not under the timer's feet
     QApplication::processEvents();
-    EXPECT_EQ(window->MainFormLoaded, 0);
+    EXPECT_EQ(window->run.MainFormLoaded, 0);
     EXPECT_TRUE(LockedKeys().empty());
 }
 

@@ -117,19 +117,19 @@ TEST_F(CommandMessagesTest, TimerHoldsMessagesWhileARequestRunsADialogIsOpenOrAf
     EXPECT_EQ(window->page.szCurrentKey, "K0001");
 
     dde_.QueueDdeMessage("DDE,VIEW,K0002");
-    window->AbortNow = 1;
+    window->run.AbortNow = 1;
     dde_.Timer1_Timer();
     EXPECT_FALSE(dde_.Timer1.isActive());
     EXPECT_EQ(dde_.QueuedCount(), 1);
 }
 
 TEST_F(CommandMessagesTest, MessagesArrivingDuringARunWaitInTheInterpretersQueueOfTen) {
-    window->MessageInProcess = 1;  // as while a dialog of the run is open
+    window->run.MessageInProcess = 1;  // as while a dialog of the run is open
     for (int i = 1; i <= 10; ++i) Send("DDE,VIEW," + Key(i));
     EXPECT_TRUE(session->locksSet.empty());
     Send("DDE,VIEW," + Key(11));
     EXPECT_EQ(prompts.Messages(), std::vector<std::string>{"Unable to process message"});
-    window->MessageInProcess = 0;
+    window->run.MessageInProcess = 0;
     session->busy = true;
     Send("");
     EXPECT_TRUE(session->locksSet.empty());
@@ -138,17 +138,17 @@ TEST_F(CommandMessagesTest, MessagesArrivingDuringARunWaitInTheInterpretersQueue
     ASSERT_EQ(session->locksSet.size(), 10u);
     EXPECT_EQ(session->locksSet.front(), "K0001");
     EXPECT_EQ(window->page.szCurrentKey, Key(10));
-    EXPECT_EQ(window->MessageQueue.Count(), 0);
-    EXPECT_EQ(window->MessageInProcess, 0);
+    EXPECT_EQ(window->run.MessageQueue.Count(), 0);
+    EXPECT_EQ(window->run.MessageInProcess, 0);
 }
 
 TEST_F(CommandMessagesTest, MissingArgumentsShowTheirErrorAndTheRunGoesOn) {
-    window->MessageInProcess = 1;
+    window->run.MessageInProcess = 1;
     for (const char* m : {"DDE,VIEW,", "DDE,PROJVIEW,ACME;", "DDE,PROJECT,", "DDE,LISTCREATE,",
                           "DDE,PRINTPAGE,", "DDE,VIEW,K0005"}) {
         Send(m);
     }
-    window->MessageInProcess = 0;
+    window->run.MessageInProcess = 0;
     Send("");
     EXPECT_EQ(
         prompts.Messages(),
@@ -200,16 +200,16 @@ TEST_F(CommandMessagesTest, KeywordsAskForTheLoginFirst) {
 
 TEST_F(CommandMessagesTest, ExitClosesTheWindowOnlyAfterTheInterpreterHasReturned) {
     Send("DDE,VIEW,K0001");
-    window->MessageInProcess = 1;
+    window->run.MessageInProcess = 1;
     Send("DDE,EXIT");
     Send("DDE,VIEW,K0002");
-    window->MessageInProcess = 0;
+    window->run.MessageInProcess = 0;
     Send("");
-    EXPECT_EQ(window->MainFormLoaded, 1);
-    EXPECT_EQ(window->AbortNow, 1);
-    EXPECT_EQ(window->MessageQueue.Count(), 0);
+    EXPECT_EQ(window->run.MainFormLoaded, 1);
+    EXPECT_EQ(window->run.AbortNow, 1);
+    EXPECT_EQ(window->run.MessageQueue.Count(), 0);
     QCoreApplication::processEvents();
-    EXPECT_EQ(window->MainFormLoaded, 0);
+    EXPECT_EQ(window->run.MainFormLoaded, 0);
     EXPECT_EQ(window->page.szCurrentKey, "K0001");
 }
 

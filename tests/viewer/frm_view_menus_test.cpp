@@ -231,15 +231,15 @@ TEST_F(FrmViewMenusTest, TriggeringAMenuEntryLeavesItsMarkToTheHandler) {
 TEST_F(FrmViewMenusTest, ExitAndCloseAreRefusedWhileARequestRuns) {
     session->busy = true;
     window->mnuExit_Click();
-    EXPECT_EQ(window->AbortNow, 0);
+    EXPECT_EQ(window->run.AbortNow, 0);
     EXPECT_TRUE(window->isVisible());
     EXPECT_FALSE(window->close());
-    EXPECT_EQ(window->MainFormLoaded, 1);
+    EXPECT_EQ(window->run.MainFormLoaded, 1);
     EXPECT_EQ(prompts.Beeps(), 2);
     session->busy = false;
     window->mnuExit_Click();
-    EXPECT_EQ(window->AbortNow, 1);
-    EXPECT_EQ(window->MainFormLoaded, 0);
+    EXPECT_EQ(window->run.AbortNow, 1);
+    EXPECT_EQ(window->run.MainFormLoaded, 0);
     EXPECT_FALSE(window->TalqAPi);
 }
 
@@ -335,7 +335,7 @@ TEST_F(FrmViewMenusTest, BehaviourBitsDisableTheSessionMenus) {
     EXPECT_FALSE(window->mnu_project->isEnabled());
     window->ResetBehavior(0);
     EXPECT_TRUE(window->mnuLogin->isEnabled());
-    EXPECT_EQ(window->lBehaviorFlags, 0);
+    EXPECT_EQ(window->run.lBehaviorFlags, 0);
 }
 
 }  // namespace
@@ -368,21 +368,21 @@ TEST_F(FrmViewLifecycleTest, SelectedProjectShowsItsFirstPageUnlessNavigationIsL
 
 TEST_F(FrmViewLifecycleTest, UnloadWithoutConnectionCompletesSilentlyAndRemovesTempFiles) {
     testsupport::ScopedTempDir dir;
-    window->szTempFname = dir.Path() + "/page.tmp";
+    window->run.szTempFname = dir.Path() + "/page.tmp";
     window->printRequest.szPrintTempFname = dir.Path() + "/print.tmp";
-    testsupport::WriteFile(window->szTempFname, "bytes");
+    testsupport::WriteFile(window->run.szTempFname, "bytes");
     window->project.g_TagPalInitialized = 1;
     window->Form_Unload();
     EXPECT_TRUE(prompts.Records().empty());
     EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.Path() + "/page.tmp")));
-    EXPECT_EQ(window->szTempFname, "");
+    EXPECT_EQ(window->run.szTempFname, "");
     EXPECT_EQ(window->printRequest.szPrintTempFname, "");
     EXPECT_EQ(window->project.g_TagPalInitialized, 0);
-    EXPECT_EQ(window->MainFormLoaded, 0);
+    EXPECT_EQ(window->run.MainFormLoaded, 0);
     EXPECT_FALSE(window->TalqAPi);
     EXPECT_FALSE(window->ImgObj);
     window->Form_Unload();  // a second unload finds nothing to do
-    EXPECT_EQ(window->MainFormLoaded, 0);
+    EXPECT_EQ(window->run.MainFormLoaded, 0);
 }
 
 TEST_F(FrmViewLifecycleTest, UnloadGivesUpThePageLockBeforeTheSessionGoes) {
@@ -451,7 +451,7 @@ TEST_F(FrmViewProjectTest, AccessLevelsFollowRightsAndTheBehaviourMask) {
 
     session->annotationsOkToModify = true;
     session->redactionsOkToModify = true;
-    window->lBehaviorFlags = 0x10 | 0x20 | 0x40 | 0x80 | 0x100;
+    window->run.lBehaviorFlags = 0x10 | 0x20 | 0x40 | 0x80 | 0x100;
     window->LoadProjectViews();
     EXPECT_EQ(window->project.g_RestrictAnnotations, 2);
     EXPECT_EQ(window->project.g_RestrictRedactions, 1);

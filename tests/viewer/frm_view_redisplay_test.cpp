@@ -157,10 +157,10 @@ TEST_F(FrmViewRedisplayTest, HiddenAnnotationLevelAndBehaviourBitsSkipTheirLayer
     EXPECT_EQ(Back(35, 25), kBlack);
     EXPECT_EQ(Back(125, 115), kWhite);
     window->project.g_RestrictAnnotations = 0;
-    window->lBehaviorFlags = 0x80;
+    window->run.lBehaviorFlags = 0x80;
     window->RedisplayImage();
     EXPECT_EQ(Back(125, 115), kWhite);
-    window->lBehaviorFlags = 0;
+    window->run.lBehaviorFlags = 0;
     window->RedisplayImage();
     EXPECT_EQ(Back(125, 115), kYellow);
 }

@@ -32,6 +32,7 @@
 #include "viewer/widgets/frm_view_state/print_request.h"
 #include "viewer/widgets/frm_view_state/navigation_bar.h"
 #include "viewer/widgets/frm_view_state/login.h"
+#include "viewer/widgets/frm_view_state/window_run.h"
 #include "viewer/widgets/surface_pane.h"
 #include "viewer/widgets/viewer_session.h"
 
@@ -197,6 +198,7 @@ class frmView : public QMainWindow {
     void Img_ConDB_Click(int Index);
 
     // ---- State in named groups (frm_view_state/) ----
+    WindowRun run;
     LoginState login;
     NavigationBar navBar;
     PrintRequest printRequest;
@@ -213,15 +215,9 @@ class frmView : public QMainWindow {
     std::unique_ptr<ViewerSession> TalqAPi;
     std::unique_ptr<cGdiLead> ImgObj;
     QObject* DDEForm = nullptr;
-    std::int16_t AbortNow = 0;
-    std::int16_t MessageInProcess = 0;
-    std::int32_t lBehaviorFlags = 0;
-    std::string szTempFname;
     std::int16_t QueryListLoading = 0;
     // The date search reopens with the last criterion and dates.
     std::int16_t DateSearchCriterion = 0;
-    std::int16_t MainFormLoaded = 0;
-    modView::MessageQueue MessageQueue;
 
     std::int32_t g_PageBndryLvl = 0;
     // The four numbers of the word list's reply.

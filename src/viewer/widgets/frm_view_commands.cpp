@@ -129,7 +129,7 @@ void frmView::Get_TLQ_Parameters(const std::string& fileName, std::string& ImgKe
         login.szIPAddress = next.ip;
         login.szPort = next.port;
         login.szDomain = next.domain;
-        if (MainFormLoaded != 0) {
+        if (run.MainFormLoaded != 0) {
             ClearProjectViews();
             Session().CloseTalqConnection();
         }
@@ -223,20 +223,20 @@ void frmView::CarryOutMessage(modView::CommandMessage& m, bool ownListFile) {
 }
 
 void frmView::Process_Message_String(const std::string& szMsg) {
-    if (!szMsg.empty() && !MessageQueue.Append(szMsg)) {
+    if (!szMsg.empty() && !run.MessageQueue.Append(szMsg)) {
         platform::MsgBox("Unable to process message");
         return;
     }
-    if (MessageInProcess != 0 || RequestInProcess() || AbortNow != 0 || MainFormLoaded == 0) {
+    if (run.MessageInProcess != 0 || RequestInProcess() || run.AbortNow != 0 || run.MainFormLoaded == 0) {
         return;
     }
-    MessageInProcess = 1;
-    while (!MessageQueue.Empty() && AbortNow == 0 && MainFormLoaded != 0) {
-        modView::CommandMessage m = modView::ParseCommandMessage(MessageQueue.First());
+    run.MessageInProcess = 1;
+    while (!run.MessageQueue.Empty() && run.AbortNow == 0 && run.MainFormLoaded != 0) {
+        modView::CommandMessage m = modView::ParseCommandMessage(run.MessageQueue.First());
         if (m.command == "EXIT") {
-            MessageQueue.Clear();
-            MessageInProcess = 0;
-            AbortNow = 1;
+            run.MessageQueue.Clear();
+            run.MessageInProcess = 0;
+            run.AbortNow = 1;
             // Closed once this call and its callers have returned.
             QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
             return;
@@ -259,9 +259,9 @@ void frmView::Process_Message_String(const std::string& szMsg) {
                 "Error #" + std::to_string(m.errorCode) + " in processing Clipboard Command",
                 platform::vbCritical, "Error");
         }
-        MessageQueue.RemoveFirst();
+        run.MessageQueue.RemoveFirst();
     }
-    MessageInProcess = 0;
+    run.MessageInProcess = 0;
     if (isMinimized()) showNormal();
 }
 

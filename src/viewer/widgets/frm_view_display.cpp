@@ -109,10 +109,10 @@ bool frmView::DisplayImage(const std::string& key) {
     setWindowTitle(platform::ToQString("Project: " + session.ProjectName()));
 
     // A new login empties the session's temporary folder, and this name with it.
-    if (szTempFname.empty() || !FolderExists(szTempFname)) {
-        szTempFname = session.CreateLocalTempFile(1);
+    if (run.szTempFname.empty() || !FolderExists(run.szTempFname)) {
+        run.szTempFname = session.CreateLocalTempFile(1);
     }
-    DeleteFileIfThere(szTempFname);
+    DeleteFileIfThere(run.szTempFname);
 
     if ((session.SystemFlags() & 0x400) == 0) {
         SetPageLock(key);
@@ -150,14 +150,14 @@ bool frmView::DisplayImage(const std::string& key) {
 
     {
         std::ofstream out;
-        if (!szTempFname.empty()) {
-            out.open(platform::ToQString(szTempFname).toLocal8Bit().toStdString(),
+        if (!run.szTempFname.empty()) {
+            out.open(platform::ToQString(run.szTempFname).toLocal8Bit().toStdString(),
                      std::ios::binary | std::ios::trunc);
         }
         if (!out) {
             FailPage(status, " *** Error Retrieving Image ***");
             platform::Beep();
-            platform::MsgBox("Cannot Create Temporary File\n" + szTempFname, platform::vbCritical,
+            platform::MsgBox("Cannot Create Temporary File\n" + run.szTempFname, platform::vbCritical,
                              "Error");
             return false;
         }
@@ -165,7 +165,7 @@ bool frmView::DisplayImage(const std::string& key) {
         bytes.clear();
     }
 
-    if (!ImgObj->OpenImageFile(szTempFname)) {
+    if (!ImgObj->OpenImageFile(run.szTempFname)) {
         FailPage(status, " *** Error Opening Image ***");
         if (session.DisplayErrorMsgs()) {
             platform::Beep();
@@ -219,7 +219,7 @@ bool frmView::DisplayImage(const std::string& key) {
             platform::MsgBox(ImgObj->GetLastError(), platform::vbCritical, "Warning");
         }
         ImgObj->FreeImage();
-        DeleteFileIfThere(szTempFname);
+        DeleteFileIfThere(run.szTempFname);
         ReleasePageLock();
         return false;
     }

@@ -49,7 +49,7 @@ frmView::frmView(SessionFactory makeSession, QWidget* parent)
 }
 
 frmView::~frmView() {
-    if (MainFormLoaded == 1) Form_Unload();
+    if (run.MainFormLoaded == 1) Form_Unload();
 }
 
 ViewerSession& frmView::Session() {
@@ -83,7 +83,7 @@ void frmView::Form_Load() {
     picPrint = picSticky;
     mnuStickyRotate->setChecked(settings.StickyRotate);
     mnuUseTextBox->setChecked(settings.UseTextBox);
-    MainFormLoaded = 1;
+    run.MainFormLoaded = 1;
 }
 
 void frmView::Form_Unload() {
@@ -98,21 +98,21 @@ void frmView::Form_Unload() {
     CloseTreeAndPage();
     TalqAPi.reset();
     ImgObj.reset();
-    DeleteTempFile(szTempFname);
+    DeleteTempFile(run.szTempFname);
     DeleteTempFile(printRequest.szPrintTempFname);
     if (project.g_TagPalInitialized == 1) project.g_TagPalInitialized = 0;
     SaveAnnotationDefaults();
-    MainFormLoaded = 0;
+    run.MainFormLoaded = 0;
 }
 
 void frmView::closeEvent(QCloseEvent* event) {
     // Closing tears the session down, which must not happen under a running request.
-    if (MainFormLoaded == 1 && RequestInProcess()) {
+    if (run.MainFormLoaded == 1 && RequestInProcess()) {
         platform::Beep();
         event->ignore();
         return;
     }
-    if (MainFormLoaded == 1) Form_Unload();
+    if (run.MainFormLoaded == 1) Form_Unload();
     event->accept();
 }
 
@@ -183,7 +183,7 @@ void frmView::mnu_project_Click() {
 
 void frmView::mnuExit_Click() {
     if (RefuseWhileBusy()) return;
-    AbortNow = 1;
+    run.AbortNow = 1;
     close();
 }
 
@@ -221,7 +221,7 @@ void frmView::EnableViews(bool iState) {
 }
 
 void frmView::ResetBehavior(std::int32_t lFlags) {
-    lBehaviorFlags = lFlags;
+    run.lBehaviorFlags = lFlags;
     mnuLogin->setEnabled((lFlags & (1 | 2)) == 0);
     mnu_project->setEnabled((lFlags & (1 | 4)) == 0);
     ClearProjectViews();

@@ -195,7 +195,7 @@ void frmView::mnuRedactLabel_Click() {
 }
 
 void frmView::mnuRedStyle_Click(std::int16_t& Index) {
-    if (MainFormLoaded == 1 && RefuseWhileBusy()) return;
+    if (run.MainFormLoaded == 1 && RefuseWhileBusy()) return;
     if (Index < 0 || Index > 2) Index = 0;
     const std::int16_t old = settings.RedactFill;
     settings.RedactFill = Index;

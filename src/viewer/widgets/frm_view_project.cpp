@@ -107,7 +107,7 @@ void frmView::LoadProjectViews() {
 
 std::int32_t frmView::LoadProjectLevels(ViewerSession& session, const std::string& levels,
                                         int levelCount) {
-    const std::int32_t mask = lBehaviorFlags;
+    const std::int32_t mask = run.lBehaviorFlags;
     project.g_RestrictAnnotations = session.AreAnnotationsRestricted()    ? 2
                             : !session.AreAnnotationsOkToModify() ? 1
                                                                   : 0;

@@ -136,19 +136,19 @@ void frmView::RedisplayImage() {
     }
     if (pageAnnotations.RedactCount > 0) DrawRedactions(pageAnnotations.RedactCount, pageAnnotations.RedactList, picImage2, info, 0, factor, style);
     if (page.g_PageRestricted == 0 && project.g_RestrictAnnotations < 2) {
-        if ((lBehaviorFlags & 0x80) == 0 && pageAnnotations.HiLiteCount > 0) {
+        if ((run.lBehaviorFlags & 0x80) == 0 && pageAnnotations.HiLiteCount > 0) {
             DrawHighlights(pageAnnotations.HiLiteCount, pageAnnotations.HiLiteList, picImage2, info, 0, factor);
         }
-        if ((lBehaviorFlags & 0x40) == 0 && pageAnnotations.MarkUpCount > 0) {
+        if ((run.lBehaviorFlags & 0x40) == 0 && pageAnnotations.MarkUpCount > 0) {
             DrawMarkups(pageAnnotations.MarkUpCount, pageAnnotations.MarkUpList, picImage2, info, 0, factor);
         }
-        if ((lBehaviorFlags & 0x20) == 0 && pageAnnotations.TextNoteCount > 0) {
+        if ((run.lBehaviorFlags & 0x20) == 0 && pageAnnotations.TextNoteCount > 0) {
             DrawTextNotes(pageAnnotations.TextNoteCount, pageAnnotations.TextNoteList, picImage2, info, 0, factor);
         }
-        if ((lBehaviorFlags & 0x10) == 0 && pageAnnotations.StickyCount > 0) {
+        if ((run.lBehaviorFlags & 0x10) == 0 && pageAnnotations.StickyCount > 0) {
             DrawIconAnnotations(pageAnnotations.StickyCount, pageAnnotations.StickyList, picImage2, info, picSticky, factor);
         }
-        if ((lBehaviorFlags & 0x1000) == 0 && pageAnnotations.ClipCount > 0) {
+        if ((run.lBehaviorFlags & 0x1000) == 0 && pageAnnotations.ClipCount > 0) {
             DrawIconAnnotations(pageAnnotations.ClipCount, pageAnnotations.ClipList, picImage2, info, picClip, factor);
         }
     }

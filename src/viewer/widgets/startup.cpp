@@ -31,7 +31,7 @@ MainOutcome Main(const std::vector<std::string>& arguments,
     auto viewerForm = std::make_unique<viewer::frmView>(std::move(makeSession));
     viewerForm->DDEForm = dde.get();
     viewerForm->Form_Load();
-    if (viewerForm->MainFormLoaded == 0) {
+    if (viewerForm->run.MainFormLoaded == 0) {
         platform::Beep();
         platform::MsgBox("The gdiplus.dll component is not installed.", platform::vbCritical,
                          "Unable to Load TALQ Viewer");
