@@ -31,7 +31,8 @@ class FrmViewLayoutTest : public FrmViewTest {
         in.queryActive = window->query.Query_Active;
         in.projectTreeOpen = window->panes.PrjView_Active == 1;
         in.zoomWindowOpen = window->zoom.ZoomWin_Active != 0;
-        KeptPaneSizes kept{window->panes.MarginBarPosn, window->panes.TagFormWidth, window->zoom.ZoomBarRatio};
+        KeptPaneSizes kept{window->panes.MarginBarPosn, window->panes.TagFormWidth,
+                           window->zoom.ZoomBarRatio};
         return ComputeMainWindowLayout(in, kept, window->Design());
     }
 };

@@ -463,14 +463,16 @@ TEST_F(FrmViewProjectTest, NavigationLimitAndButtonLevelsComeFromTheBoundaryLeve
     window->LoadProjectViews();
     EXPECT_EQ(window->project.g_LimitNav, 0);
     EXPECT_EQ(window->docPosition.g_iDocLvl, 7);
-    EXPECT_EQ(window->project.NavButtonLevel, (std::array<std::int32_t, 10>{0, 0, 7, 7, 5, 5, 3, 3, 0, 0}));
+    EXPECT_EQ(window->project.NavButtonLevel,
+              (std::array<std::int32_t, 10>{0, 0, 7, 7, 5, 5, 3, 3, 0, 0}));
 
     session->userProjectSecurity = 0x40000;
     session->bndry3rdParty = 3;  // the first of three levels
     window->LoadProjectViews();
     EXPECT_EQ(window->project.g_LimitNav, 1);
     EXPECT_EQ(window->project.g_iLimit3rdLvl, 3);
-    EXPECT_EQ(window->project.NavButtonLevel, (std::array<std::int32_t, 10>{0, 0, 7, 7, 5, 5, 0, 0, 0, 0}));
+    EXPECT_EQ(window->project.NavButtonLevel,
+              (std::array<std::int32_t, 10>{0, 0, 7, 7, 5, 5, 0, 0, 0, 0}));
 
     session->bndry3rdParty = 9;  // not a level of the project: page buttons only
     window->LoadProjectViews();

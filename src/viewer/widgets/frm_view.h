@@ -23,15 +23,15 @@
 #include "viewer/gdi_lead.h"
 #include "viewer/image_view_transform.h"
 #include "viewer/main_window_layout.h"
-#include "viewer/widgets/frm_view_state/page_on_display.h"
 #include "viewer/widgets/frm_view_state/document_position.h"
-#include "viewer/widgets/frm_view_state/scale_zoom.h"
+#include "viewer/widgets/frm_view_state/login.h"
+#include "viewer/widgets/frm_view_state/navigation_bar.h"
+#include "viewer/widgets/frm_view_state/page_on_display.h"
 #include "viewer/widgets/frm_view_state/pane_layout.h"
+#include "viewer/widgets/frm_view_state/print_request.h"
 #include "viewer/widgets/frm_view_state/project_views.h"
 #include "viewer/widgets/frm_view_state/query_pane.h"
-#include "viewer/widgets/frm_view_state/print_request.h"
-#include "viewer/widgets/frm_view_state/navigation_bar.h"
-#include "viewer/widgets/frm_view_state/login.h"
+#include "viewer/widgets/frm_view_state/scale_zoom.h"
 #include "viewer/widgets/frm_view_state/window_run.h"
 #include "viewer/widgets/surface_pane.h"
 #include "viewer/widgets/viewer_session.h"
@@ -197,45 +197,28 @@ class frmView : public QMainWindow {
     void mnuLink_Click();
     void Img_ConDB_Click(int Index);
 
-    // ---- State in named groups (frm_view_state/) ----
-    WindowRun run;
-    LoginState login;
-    NavigationBar navBar;
+    // ---- State, in named groups (one header each in frm_view_state/) ----
+    // A later feature adds a group of its own rather than loose members.
+    PageOnDisplay page;
+    PageAnnotations pageAnnotations;
+    DocumentPosition docPosition;
+    ScaleAndZoom zoom;
+    // Display options and annotation defaults: the one value the settings
+    // store reads and writes, defaults in its struct.
+    annotations::AnnotationSettings settings;
     PrintRequest printRequest;
     QueryPane query;
-    DatabaseLink link;
     ProjectViews project;
+    DatabaseLink link;
+    NavigationBar navBar;
     PaneLayout panes;
-    ScaleAndZoom zoom;
-    DocumentPosition docPosition;
-    PageAnnotations pageAnnotations;
-    PageOnDisplay page;
+    LoginState login;
+    WindowRun run;
 
-    // ---- Shared fields ----
+    // ---- Owned objects ----
     std::unique_ptr<ViewerSession> TalqAPi;
     std::unique_ptr<cGdiLead> ImgObj;
     QObject* DDEForm = nullptr;
-    std::int16_t QueryListLoading = 0;
-    // The date search reopens with the last criterion and dates.
-    std::int16_t DateSearchCriterion = 0;
-
-    std::int32_t g_PageBndryLvl = 0;
-    // The four numbers of the word list's reply.
-    std::array<std::int32_t, 4> g_WordListNums{};
-    std::string g_szPageInfo;
-    std::int16_t g_iDocFlags = 0;
-    std::string g_QuesterLastKey, g_QuesterLastCoords, g_QuesterLastWordCoords;
-    // The page's OCR text as the concept-search highlighting fetched it.
-    std::string PageOcrText;
-
-    std::int32_t MouseDownY = 0;
-    std::int16_t MouseTrack = 0;
-
-    std::int32_t MouseDownX = 0;
-
-    // Display options and annotation defaults: the one value the settings
-    // store reads and writes.
-    annotations::AnnotationSettings settings;
 
     // ---- Controls ----
     QWidget* client = nullptr;
@@ -269,8 +252,6 @@ class frmView : public QMainWindow {
     std::array<QToolButton*, 3> Img_ConDB{};
     std::array<QToolButton*, 10> NavTBar{};
     std::array<QToolButton*, 2> MiscTBar{};
-    // Whether a frame is drawn and around which button, per toolbar.
-    std::int16_t NavFrameOn = 0, NavFrameButton = 0, MiscFrameOn = 0, MiscFrameButton = 0;
     platform::DdeClient ddectl;
     // Back buffers of the page and of the zoom window.
     platform::DrawSurface picImage2, picImage3;
@@ -339,6 +320,30 @@ class frmView : public QMainWindow {
     void HideClosedQuery();
     int PixelsX(int twips) const;
     int PixelsY(int twips) const;
+
+    // Fields of one concern each, private to it.
+    // Page display (frm_view_display.cpp): the server's replies for the page.
+    std::int32_t g_PageBndryLvl = 0;
+    // The four numbers of the word list's reply.
+    std::array<std::int32_t, 4> g_WordListNums{};
+    std::string g_szPageInfo;
+    std::int16_t g_iDocFlags = 0;
+    // The page's OCR text as the concept-search highlighting fetched it.
+    std::string PageOcrText;
+    // Redisplay (frm_view_redisplay.cpp): the concept-search hits last drawn
+    // and the zoom bar's drag.
+    std::string g_QuesterLastKey, g_QuesterLastCoords, g_QuesterLastWordCoords;
+    std::int32_t MouseDownY = 0;
+    std::int16_t MouseTrack = 0;
+    // Layout (frm_view_layout.cpp): where a splitter drag started.
+    std::int32_t MouseDownX = 0;
+    // Query pane (frm_view_query.cpp, frm_view_query_sources.cpp).
+    std::int16_t QueryListLoading = 0;
+    // The date search reopens with the last criterion.
+    std::int16_t DateSearchCriterion = 0;
+    // Navigation toolbar (frm_view_navigation.cpp): whether a frame is drawn
+    // and around which button, per toolbar.
+    std::int16_t NavFrameOn = 0, NavFrameButton = 0, MiscFrameOn = 0, MiscFrameButton = 0;
 
     SessionFactory makeSession_;
     DisconnectedSession noSession_;

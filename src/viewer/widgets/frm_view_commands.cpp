@@ -62,7 +62,8 @@ void frmView::CommandLineLogin(const std::string& userId, const std::string& pas
     ViewerSession& session = Session();
     BlockInput();
     if (session.OpenTalqConnection(1, login.szDomain, login.szIPAddress, NumberOf(login.szPort),
-                                   NumberOf(login.szLocalPort), NumberOf(login.szNetworkCard), 10)) {
+                                   NumberOf(login.szLocalPort), NumberOf(login.szNetworkCard),
+                                   10)) {
         session.SetTimeout(15);
         login.szUserID = userId;
         login.szPassword = password;
@@ -125,7 +126,8 @@ void frmView::Get_TLQ_Parameters(const std::string& fileName, std::string& ImgKe
     if (delete_flag == 1 && !v.keepFile) RemoveFile(path);
 
     modView::ServerAddress next;
-    if (modView::ParameterFileSwitchesServer(v, {login.szIPAddress, login.szPort, login.szDomain}, next)) {
+    if (modView::ParameterFileSwitchesServer(v, {login.szIPAddress, login.szPort, login.szDomain},
+                                             next)) {
         login.szIPAddress = next.ip;
         login.szPort = next.port;
         login.szDomain = next.domain;
@@ -171,8 +173,9 @@ void frmView::GatherMessageFiles(modView::CommandMessage& m, bool& ownListFile) 
 }
 
 void frmView::CarryOutMessage(modView::CommandMessage& m, bool ownListFile) {
-    if (m.userGiven && (modView::UpperCaseText(m.userId) != modView::UpperCaseText(login.szUserID) ||
-                        modView::UpperCaseText(m.password) != modView::UpperCaseText(login.szPassword))) {
+    if (m.userGiven &&
+        (modView::UpperCaseText(m.userId) != modView::UpperCaseText(login.szUserID) ||
+         modView::UpperCaseText(m.password) != modView::UpperCaseText(login.szPassword))) {
         BlockInput();
         ClearProjectViews();
         CommandLineLogin(m.userId, m.password);
@@ -227,7 +230,8 @@ void frmView::Process_Message_String(const std::string& szMsg) {
         platform::MsgBox("Unable to process message");
         return;
     }
-    if (run.MessageInProcess != 0 || RequestInProcess() || run.AbortNow != 0 || run.MainFormLoaded == 0) {
+    if (run.MessageInProcess != 0 || RequestInProcess() || run.AbortNow != 0 ||
+        run.MainFormLoaded == 0) {
         return;
     }
     run.MessageInProcess = 1;

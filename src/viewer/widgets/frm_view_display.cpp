@@ -101,7 +101,8 @@ bool frmView::DisplayImage(const std::string& key) {
     page.g_ValidImage = 0;
     page.g_PageReadOnly = 0;
     page.g_PageRestricted = 0;
-    pageAnnotations.RedactCount = pageAnnotations.HiLiteCount = pageAnnotations.StickyCount = pageAnnotations.TextNoteCount = pageAnnotations.ClipCount = pageAnnotations.MarkUpCount = 0;
+    pageAnnotations.RedactCount = pageAnnotations.HiLiteCount = pageAnnotations.StickyCount =
+        pageAnnotations.TextNoteCount = pageAnnotations.ClipCount = pageAnnotations.MarkUpCount = 0;
     page.g_szWordList.clear();
     g_WordListNums = {};
     PageOcrText.clear();
@@ -118,8 +119,9 @@ bool frmView::DisplayImage(const std::string& key) {
         SetPageLock(key);
         if (page.g_PageReadOnly != 0) status += " [READ ONLY]";
     }
-    const bool infoOk = session.GetImagePageInfo(key, g_PageBndryLvl, page.g_Rotation, page.g_PageRestricted,
-                                                 g_szPageInfo, page.g_szNativeFile);
+    const bool infoOk =
+        session.GetImagePageInfo(key, g_PageBndryLvl, page.g_Rotation, page.g_PageRestricted,
+                                 g_szPageInfo, page.g_szNativeFile);
     if (!infoOk) page.g_szNativeFile.clear();
     if (settings.StickyRotate) page.g_Rotation = settings.g_StickyRotation;
 
@@ -157,8 +159,8 @@ bool frmView::DisplayImage(const std::string& key) {
         if (!out) {
             FailPage(status, " *** Error Retrieving Image ***");
             platform::Beep();
-            platform::MsgBox("Cannot Create Temporary File\n" + run.szTempFname, platform::vbCritical,
-                             "Error");
+            platform::MsgBox("Cannot Create Temporary File\n" + run.szTempFname,
+                             platform::vbCritical, "Error");
             return false;
         }
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -183,10 +185,12 @@ bool frmView::DisplayImage(const std::string& key) {
 
     std::string lists[6];
     const bool listsOk = session.GetAllAnnotations(key, lists);
-    AnnotationList* targets[6] = {&pageAnnotations.RedactList,   &pageAnnotations.HiLiteList, &pageAnnotations.StickyList,
-                                  &pageAnnotations.TextNoteList, &pageAnnotations.ClipList,   &pageAnnotations.MarkUpList};
-    int* counts[6] = {&pageAnnotations.RedactCount,   &pageAnnotations.HiLiteCount, &pageAnnotations.StickyCount,
-                      &pageAnnotations.TextNoteCount, &pageAnnotations.ClipCount,   &pageAnnotations.MarkUpCount};
+    AnnotationList* targets[6] = {&pageAnnotations.RedactList, &pageAnnotations.HiLiteList,
+                                  &pageAnnotations.StickyList, &pageAnnotations.TextNoteList,
+                                  &pageAnnotations.ClipList,   &pageAnnotations.MarkUpList};
+    int* counts[6] = {&pageAnnotations.RedactCount, &pageAnnotations.HiLiteCount,
+                      &pageAnnotations.StickyCount, &pageAnnotations.TextNoteCount,
+                      &pageAnnotations.ClipCount,   &pageAnnotations.MarkUpCount};
     for (int i = 0; i < 6; ++i) {
         if (!lists[i].empty()) {
             TalqClientAPI_Header::ParseAnnotationList(lists[i], *targets[i], *counts[i]);
@@ -240,10 +244,12 @@ bool frmView::DisplayImage(const std::string& key) {
 void frmView::RefreshDocumentBounds(const std::string& key) {
     ViewerSession& session = Session();
     if (docPosition.g_iDocLvl < 1) {
-        docPosition.g_szDocBkey = docPosition.g_szDocEkey = docPosition.g_sz3rdBkey = docPosition.g_sz3rdEkey = key;
+        docPosition.g_szDocBkey = docPosition.g_szDocEkey = docPosition.g_sz3rdBkey =
+            docPosition.g_sz3rdEkey = key;
         return;
     }
-    const bool inside = !docPosition.g_DocBoundsStale && mVBUtil::CompareTextNoCase(key, docPosition.g_szDocBkey) >= 0 &&
+    const bool inside = !docPosition.g_DocBoundsStale &&
+                        mVBUtil::CompareTextNoCase(key, docPosition.g_szDocBkey) >= 0 &&
                         mVBUtil::CompareTextNoCase(key, docPosition.g_szDocEkey) <= 0;
     if (inside) return;
     std::string begKey, endKey;
@@ -257,7 +263,8 @@ void frmView::RefreshDocumentBounds(const std::string& key) {
         page.g_szPageList.clear();
         docPosition.g_iDocCnt = 0;
     } else {
-        session.GetBndryScrollList(key, 0, page.g_szPageList, g_iDocFlags, docPosition.g_iDocCnt, docPosition.g_iDocPsn);
+        session.GetBndryScrollList(key, 0, page.g_szPageList, g_iDocFlags, docPosition.g_iDocCnt,
+                                   docPosition.g_iDocPsn);
         if (g_iDocFlags > 0) docPosition.g_iDocCnt = 0;
     }
 
@@ -270,9 +277,11 @@ void frmView::RefreshDocumentBounds(const std::string& key) {
         if (!page.g_szDocFldrDesc.empty()) break;
     }
 
-    std::int32_t third = project.g_iLimit3rdLvl != 0 ? project.g_iLimit3rdLvl : session.Bndry3rdParty();
+    std::int32_t third =
+        project.g_iLimit3rdLvl != 0 ? project.g_iLimit3rdLvl : session.Bndry3rdParty();
     if (third == 0) third = docPosition.g_iDocLvl;
-    if (third == docPosition.g_iDocLvl || !session.GetBndryBegEndKey(key, third, docPosition.g_sz3rdBkey, docPosition.g_sz3rdEkey)) {
+    if (third == docPosition.g_iDocLvl ||
+        !session.GetBndryBegEndKey(key, third, docPosition.g_sz3rdBkey, docPosition.g_sz3rdEkey)) {
         docPosition.g_sz3rdBkey = docPosition.g_szDocBkey;
         docPosition.g_sz3rdEkey = docPosition.g_szDocEkey;
     }
@@ -289,7 +298,8 @@ void frmView::AppendStatusDetails(const std::string& key, std::string& status) {
                 if (mVBUtil::CompareTextNoCase(token, key) >= 0) break;
             }
         }
-        status += " (Page " + std::to_string(docPosition.g_iDocPsn) + " of " + std::to_string(docPosition.g_iDocCnt) + ")";
+        status += " (Page " + std::to_string(docPosition.g_iDocPsn) + " of " +
+                  std::to_string(docPosition.g_iDocCnt) + ")";
     }
     if (settings.g_CalcDocPsn == 2) {
         std::string position;
@@ -297,9 +307,11 @@ void frmView::AppendStatusDetails(const std::string& key, std::string& status) {
         status += "  " + position;
     }
     if ((settings.g_StatusLine & 8) != 0 && (session.FullText() & 8) != 0) {
-        status += "  DocDate: " + FormatPageDate(session.GetPageDate(page.szCurrentKey), settings.DateFormat);
+        status += "  DocDate: " +
+                  FormatPageDate(session.GetPageDate(page.szCurrentKey), settings.DateFormat);
     }
-    if (!page.g_szDocFldrDesc.empty() && (settings.g_StatusLine & 1) != 0) status += kCrLf + page.g_szDocFldrDesc;
+    if (!page.g_szDocFldrDesc.empty() && (settings.g_StatusLine & 1) != 0)
+        status += kCrLf + page.g_szDocFldrDesc;
     if ((settings.g_StatusLine & 4) != 0 && !g_szPageInfo.empty()) {
         const std::string sep(1, TalqClientAPI_Header::kListSep);
         const std::string descs = session.InfoDescs();

@@ -189,7 +189,8 @@ void frmView::Marginbar_MouseUp(int x) {
     if (panes.MarginBar_Drag == 1) QApplication::restoreOverrideCursor();
     panes.MarginBar_Drag = 0;
     const int W = platform::RoundToInt(client->width() * platform::ScreenTwipsPerPixel().x);
-    const int width = MarginBarDragWidth(panes.MarginBarPosn, MouseDownX, x, W, panes.TagPal_Active == 1);
+    const int width =
+        MarginBarDragWidth(panes.MarginBarPosn, MouseDownX, x, W, panes.TagPal_Active == 1);
     if (width != panes.MarginBarPosn) {
         panes.MarginBarPosn = width;
         Form_Resize();

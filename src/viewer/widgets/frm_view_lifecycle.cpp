@@ -135,8 +135,8 @@ bool frmView::DoLogin() {
     if (RefuseWhileBusy()) return false;
     ClearProjectViews();
     BlockInput();
-    const bool ok =
-        Session().LoginToServer(login.szDomain, login.szIPAddress, login.szPort, login.szLocalPort, login.szNetworkCard);
+    const bool ok = Session().LoginToServer(login.szDomain, login.szIPAddress, login.szPort,
+                                            login.szLocalPort, login.szNetworkCard);
     UnblockInput();
     if (!ok) return false;
     login.szUserID = Session().UserName();

@@ -156,17 +156,20 @@ void frmView::mnuQualityMedium_Click() {
 
 void frmView::mnuHilitColor_Click() {
     auto color = static_cast<std::uint32_t>(settings.DfltHiLiteColor);
-    if (mComDlg::ShowColorDialog(this, color)) settings.DfltHiLiteColor = static_cast<std::int32_t>(color);
+    if (mComDlg::ShowColorDialog(this, color))
+        settings.DfltHiLiteColor = static_cast<std::int32_t>(color);
 }
 
 void frmView::mnuMarkUpColor_Click() {
     auto color = static_cast<std::uint32_t>(settings.DfltMarkUpColor);
-    if (mComDlg::ShowColorDialog(this, color)) settings.DfltMarkUpColor = static_cast<std::int32_t>(color);
+    if (mComDlg::ShowColorDialog(this, color))
+        settings.DfltMarkUpColor = static_cast<std::int32_t>(color);
 }
 
 void frmView::mnuRedactColor_Click() {
     auto color = static_cast<std::uint32_t>(settings.DfltRedactColor);
-    if (mComDlg::ShowColorDialog(this, color)) settings.DfltRedactColor = static_cast<std::int32_t>(color);
+    if (mComDlg::ShowColorDialog(this, color))
+        settings.DfltRedactColor = static_cast<std::int32_t>(color);
 }
 
 void frmView::mnuAnnotFont_Click() {
@@ -238,10 +241,12 @@ void frmView::ToggleStatusBit(QAction* entry, std::int16_t bit) {
     const std::int16_t old = settings.g_StatusLine;
     if (entry->isChecked()) {
         entry->setChecked(false);
-        if ((settings.g_StatusLine & bit) != 0) settings.g_StatusLine = static_cast<std::int16_t>(settings.g_StatusLine - bit);
+        if ((settings.g_StatusLine & bit) != 0)
+            settings.g_StatusLine = static_cast<std::int16_t>(settings.g_StatusLine - bit);
     } else {
         entry->setChecked(true);
-        if ((settings.g_StatusLine & bit) == 0) settings.g_StatusLine = static_cast<std::int16_t>(settings.g_StatusLine + bit);
+        if ((settings.g_StatusLine & bit) == 0)
+            settings.g_StatusLine = static_cast<std::int16_t>(settings.g_StatusLine + bit);
     }
     if ((old == 0) != (settings.g_StatusLine == 0)) Form_Resize();
 }
@@ -262,7 +267,8 @@ void frmView::mnuStsDate_Click() {
 void frmView::mnuStickyRotate_Click() {
     settings.StickyRotate = !settings.StickyRotate;
     mnuStickyRotate->setChecked(settings.StickyRotate);
-    if (settings.StickyRotate) settings.g_StickyRotation = static_cast<std::int16_t>(page.g_Rotation);
+    if (settings.StickyRotate)
+        settings.g_StickyRotation = static_cast<std::int16_t>(page.g_Rotation);
 }
 
 void frmView::mnuUseTextBox_Click() {

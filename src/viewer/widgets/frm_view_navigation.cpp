@@ -135,7 +135,8 @@ void frmView::NavTBar_Click(int Index) {
 
     if (!right) {
         if (Index == 0) {
-            if (project.g_LimitNav != 0 && (docPosition.g_szDocBkey.empty() || !After(current, docPosition.g_szDocBkey))) {
+            if (project.g_LimitNav != 0 &&
+                (docPosition.g_szDocBkey.empty() || !After(current, docPosition.g_szDocBkey))) {
                 refuse();
                 return;
             }
@@ -146,7 +147,8 @@ void frmView::NavTBar_Click(int Index) {
                 refuse();
                 return;
             }
-            if (docPosition.g_iDocCnt > 0 && docPosition.g_iDocPsn < docPosition.g_iDocCnt) ++docPosition.g_iDocPsn;
+            if (docPosition.g_iDocCnt > 0 && docPosition.g_iDocPsn < docPosition.g_iDocCnt)
+                ++docPosition.g_iDocPsn;
             level = 0;
         }
         const bool ok = forward ? session.NextKey(current, level, target)
@@ -188,7 +190,8 @@ void frmView::NavTBar_Click(int Index) {
     }
 
     if (rangeTest && project.g_iLimit3rdLvl > 0 && !target.empty()) {
-        if (forward ? After(target, docPosition.g_sz3rdEkey) : After(docPosition.g_sz3rdBkey, target)) {
+        if (forward ? After(target, docPosition.g_sz3rdEkey)
+                    : After(docPosition.g_sz3rdBkey, target)) {
             refuse();
             return;
         }

@@ -14,9 +14,9 @@
 #include "foundation/fields.h"
 #include "foundation/number_text.h"
 #include "platform/prompts.h"
+#include "platform/rounding.h"
 #include "platform/text_codec.h"
 #include "viewer/widgets/frm_view.h"
-#include "platform/rounding.h"
 
 namespace viewer {
 
@@ -109,17 +109,18 @@ std::int32_t frmView::LoadProjectLevels(ViewerSession& session, const std::strin
                                         int levelCount) {
     const std::int32_t mask = run.lBehaviorFlags;
     project.g_RestrictAnnotations = session.AreAnnotationsRestricted()    ? 2
-                            : !session.AreAnnotationsOkToModify() ? 1
-                                                                  : 0;
+                                    : !session.AreAnnotationsOkToModify() ? 1
+                                                                          : 0;
     if ((mask & 0x1F0) == 0x1F0) project.g_RestrictAnnotations = 2;
     project.g_RestrictTags = session.AreTagsRestricted() ? 2 : !session.AreTagsOkToModify() ? 1 : 0;
     if ((mask & 0x200) != 0) project.g_RestrictTags = 2;
     project.g_RestrictRedactions = session.AreRedactionsOkToModify() ? 0
-                           : session.AreRedactionsOkToView() ? 2
-                                                             : 1;
+                                   : session.AreRedactionsOkToView() ? 2
+                                                                     : 1;
     if ((mask & 0x100) != 0) project.g_RestrictRedactions = 1;
 
-    project.g_LimitNav = ((session.UserProjectSecurity() & 0x40000) != 0 || (mask & 0x8) != 0) ? 1 : 0;
+    project.g_LimitNav =
+        ((session.UserProjectSecurity() & 0x40000) != 0 || (mask & 0x8) != 0) ? 1 : 0;
     // Button pairs for the levels from the last position down to `lowest`.
     int lowest = 1;
     std::int32_t x = 1020;
@@ -151,8 +152,7 @@ std::int32_t frmView::LoadProjectLevels(ViewerSession& session, const std::strin
         const auto s = static_cast<size_t>(slot);
         project.NavButtonLevel[s] = project.NavButtonLevel[s + 1] = BoundaryLevelAt(levels, i);
         const std::string desc = mVBUtil::GetField("|", descs, i);
-        const int icon =
-            std::clamp(BoundaryLevelAt(icons, i), 0, 10);
+        const int icon = std::clamp(BoundaryLevelAt(icons, i), 0, 10);
         NavTBar[s]->setToolTip(
             platform::ToQString("Previous " + desc + " (Right Click = Goto First)"));
         NavTBar[s + 1]->setToolTip(

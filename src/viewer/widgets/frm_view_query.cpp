@@ -79,7 +79,8 @@ void frmView::LoadQueryList() {
         QueryList->setEnabled(false);
     } else {
         QueryList->setEnabled(true);
-        if (query.CurrentQuery.CurrentRow > 0) QueryList->setCurrentRow(query.CurrentQuery.CurrentRow - 1);
+        if (query.CurrentQuery.CurrentRow > 0)
+            QueryList->setCurrentRow(query.CurrentQuery.CurrentRow - 1);
     }
 
     if (!query.CurrentQuery.InvalidKeyList.empty()) {

@@ -102,7 +102,8 @@ void frmView::OpenTagQuery() {
     if (count < 1) return;
     query.bQuesterActive = false;
     if (count == 1) {
-        if (TalqClientAPI_Header::OpenServerQuery(Session(), query.CurrentQuery, 1, tags, 0, 2000)) {
+        if (TalqClientAPI_Header::OpenServerQuery(Session(), query.CurrentQuery, 1, tags, 0,
+                                                  2000)) {
             query.Query_Active = 1;
             Form_Resize();
             LoadQueryList();
@@ -114,7 +115,8 @@ void frmView::OpenTagQuery() {
 
 void frmView::OpenMultiTagQuery(const std::string& tags, std::int32_t count, std::int16_t logic) {
     BusyPointer pointer;
-    std::string folder = query.MultiTagFolder.empty() ? platform::RuntimeDir() : query.MultiTagFolder;
+    std::string folder =
+        query.MultiTagFolder.empty() ? platform::RuntimeDir() : query.MultiTagFolder;
     platform::MakeDirs(folder, 0700);
     const std::string path = navigation::CreateMultiTagFile(folder);
     if (path.empty()) {
@@ -187,8 +189,8 @@ void frmView::RunSearch() {
         const std::int16_t op = dialog->Operator;
         dialog.reset();
         if (query.QuerySrchStr.empty()) return;
-        found = TalqClientAPI_Header::SearchImageText(Session(), query.CurrentQuery,
-                                                      choice == kOcr ? 1 : 0, query.QuerySrchStr, op);
+        found = TalqClientAPI_Header::SearchImageText(
+            Session(), query.CurrentQuery, choice == kOcr ? 1 : 0, query.QuerySrchStr, op);
         if (choice == kNotes) query.QuerySrchStr.clear();
     } else {
         std::unique_ptr<navigation::frmDtSrch> dialog =
@@ -202,8 +204,9 @@ void frmView::RunSearch() {
         query.DateSearchStart = dialog->StartDate;
         query.DateSearchEnd = dialog->EndDate;
         dialog.reset();
-        found = TalqClientAPI_Header::SearchDocDate(Session(), query.CurrentQuery, DateSearchCriterion,
-                                                    query.DateSearchStart, query.DateSearchEnd);
+        found =
+            TalqClientAPI_Header::SearchDocDate(Session(), query.CurrentQuery, DateSearchCriterion,
+                                                query.DateSearchStart, query.DateSearchEnd);
     }
     if (!found) {
         platform::MsgBox("No Items Found", platform::vbCritical, " ");
@@ -287,10 +290,11 @@ void frmView::SaveQueryToIssue() {
     if (name.empty()) return;
     BusyPointer pointer;
     std::string reply;
-    const bool ok = Session().RemotePassThrough(
-        "TALQConvertQueryToIssue," + navigation::RequestPrefix(Session()) + "," +
-            query.CurrentQuery.ServerFile + "," + name + "," + std::to_string(query.CurrentQuery.Level),
-        reply, false);
+    const bool ok = Session().RemotePassThrough("TALQConvertQueryToIssue," +
+                                                    navigation::RequestPrefix(Session()) + "," +
+                                                    query.CurrentQuery.ServerFile + "," + name +
+                                                    "," + std::to_string(query.CurrentQuery.Level),
+                                                reply, false);
     pointer.Restore();
     if (!ok) {
         platform::Beep();

@@ -69,8 +69,10 @@ void frmView::SetImageScale(int mode) {
     zoom.g_Hscroll = 0;
     zoom.g_Vscroll = 0;
     zoom.g_ScaleFactor = scale;
-    zoom.g_DspWidth = platform::RoundToInt(static_cast<double>(zoom.g_ScaleFactor) * page.g_ImgWidth);
-    zoom.g_DspHeight = platform::RoundToInt(static_cast<double>(zoom.g_ScaleFactor) * page.g_ImgHeight);
+    zoom.g_DspWidth =
+        platform::RoundToInt(static_cast<double>(zoom.g_ScaleFactor) * page.g_ImgWidth);
+    zoom.g_DspHeight =
+        platform::RoundToInt(static_cast<double>(zoom.g_ScaleFactor) * page.g_ImgHeight);
     SetScrollRange(VScroll1, zoom.g_DspHeight, H, zoom.g_Vscroll);
     SetScrollRange(HScroll1, zoom.g_DspWidth, W, zoom.g_Hscroll);
     cboZoom->setEditText(platform::ToQString(PercentText(zoom.g_ScaleFactor)));
@@ -78,13 +80,15 @@ void frmView::SetImageScale(int mode) {
 
 void frmView::VScroll1_Change() {
     if (page.g_ValidImage == 0) return;
-    zoom.g_Vscroll = std::max(0, std::min(10 * VScroll1->value(), zoom.g_DspHeight - picImage->height()));
+    zoom.g_Vscroll =
+        std::max(0, std::min(10 * VScroll1->value(), zoom.g_DspHeight - picImage->height()));
     RedisplayImage();
 }
 
 void frmView::HScroll1_Change() {
     if (page.g_ValidImage == 0) return;
-    zoom.g_Hscroll = std::max(0, std::min(10 * HScroll1->value(), zoom.g_DspWidth - picImage->width()));
+    zoom.g_Hscroll =
+        std::max(0, std::min(10 * HScroll1->value(), zoom.g_DspWidth - picImage->width()));
     RedisplayImage();
 }
 
@@ -134,26 +138,34 @@ void frmView::RedisplayImage() {
     if (page.g_PageRestricted == 0 && !query.QuerySrchStr.empty()) {
         DrawSearchHits(page.g_szWordList, query.QuerySrchStr, picImage2, info, 255, factor, 0);
     }
-    if (pageAnnotations.RedactCount > 0) DrawRedactions(pageAnnotations.RedactCount, pageAnnotations.RedactList, picImage2, info, 0, factor, style);
+    if (pageAnnotations.RedactCount > 0)
+        DrawRedactions(pageAnnotations.RedactCount, pageAnnotations.RedactList, picImage2, info, 0,
+                       factor, style);
     if (page.g_PageRestricted == 0 && project.g_RestrictAnnotations < 2) {
         if ((run.lBehaviorFlags & 0x80) == 0 && pageAnnotations.HiLiteCount > 0) {
-            DrawHighlights(pageAnnotations.HiLiteCount, pageAnnotations.HiLiteList, picImage2, info, 0, factor);
+            DrawHighlights(pageAnnotations.HiLiteCount, pageAnnotations.HiLiteList, picImage2, info,
+                           0, factor);
         }
         if ((run.lBehaviorFlags & 0x40) == 0 && pageAnnotations.MarkUpCount > 0) {
-            DrawMarkups(pageAnnotations.MarkUpCount, pageAnnotations.MarkUpList, picImage2, info, 0, factor);
+            DrawMarkups(pageAnnotations.MarkUpCount, pageAnnotations.MarkUpList, picImage2, info, 0,
+                        factor);
         }
         if ((run.lBehaviorFlags & 0x20) == 0 && pageAnnotations.TextNoteCount > 0) {
-            DrawTextNotes(pageAnnotations.TextNoteCount, pageAnnotations.TextNoteList, picImage2, info, 0, factor);
+            DrawTextNotes(pageAnnotations.TextNoteCount, pageAnnotations.TextNoteList, picImage2,
+                          info, 0, factor);
         }
         if ((run.lBehaviorFlags & 0x10) == 0 && pageAnnotations.StickyCount > 0) {
-            DrawIconAnnotations(pageAnnotations.StickyCount, pageAnnotations.StickyList, picImage2, info, picSticky, factor);
+            DrawIconAnnotations(pageAnnotations.StickyCount, pageAnnotations.StickyList, picImage2,
+                                info, picSticky, factor);
         }
         if ((run.lBehaviorFlags & 0x1000) == 0 && pageAnnotations.ClipCount > 0) {
-            DrawIconAnnotations(pageAnnotations.ClipCount, pageAnnotations.ClipList, picImage2, info, picClip, factor);
+            DrawIconAnnotations(pageAnnotations.ClipCount, pageAnnotations.ClipList, picImage2,
+                                info, picClip, factor);
         }
     }
-    if (page.g_PageRestricted == 0 && query.bQuesterActive && g_QuesterLastKey == page.szCurrentKey &&
-        !g_QuesterLastCoords.empty() && page.g_ValidImage == 1 && !page.g_NativeBlocked) {
+    if (page.g_PageRestricted == 0 && query.bQuesterActive &&
+        g_QuesterLastKey == page.szCurrentKey && !g_QuesterLastCoords.empty() &&
+        page.g_ValidImage == 1 && !page.g_NativeBlocked) {
         DrawQuesterHits(g_QuesterLastCoords, g_QuesterLastWordCoords, picImage2, info, 65535, 255,
                         factor);
     }
@@ -186,8 +198,10 @@ void frmView::RedisplayZoomImage() {
     const double zs = zoom.ZoomWin_Scale;
     const int zw = platform::RoundToInt(zs * page.g_ImgWidth);
     const int zh = platform::RoundToInt(zs * page.g_ImgHeight);
-    const int zx = platform::RoundToInt(zoom.ZoomWin_X / static_cast<double>(zoom.g_ScaleFactor) * zs);
-    const int zy = platform::RoundToInt(zoom.ZoomWin_Y / static_cast<double>(zoom.g_ScaleFactor) * zs);
+    const int zx =
+        platform::RoundToInt(zoom.ZoomWin_X / static_cast<double>(zoom.g_ScaleFactor) * zs);
+    const int zy =
+        platform::RoundToInt(zoom.ZoomWin_Y / static_cast<double>(zoom.g_ScaleFactor) * zs);
     ImgObj->DrawImageRect(zx, zy, zw, zh, w, h);
 
     if (pageAnnotations.RedactCount > 0) {
@@ -200,7 +214,8 @@ void frmView::RedisplayZoomImage() {
         info.offsetX = zx;
         info.offsetY = zy;
         info.rotation = static_cast<std::int16_t>(page.g_Rotation);
-        DrawRedactions(pageAnnotations.RedactCount, pageAnnotations.RedactList, picImage3, info, 0, page.g_ViewScaleFactor, style);
+        DrawRedactions(pageAnnotations.RedactCount, pageAnnotations.RedactList, picImage3, info, 0,
+                       page.g_ViewScaleFactor, style);
     }
     picZoom2->ClearSurface();
     picZoom2->Surface().BitBlt(0, 0, picImage3.Image());
@@ -208,13 +223,15 @@ void frmView::RedisplayZoomImage() {
 }
 
 void frmView::cboZoom_Click() {
-    zoom.g_ScaleFactor = ZoomPercentFromText(platform::FromQString(cboZoom->currentText())) / 100.0f;
+    zoom.g_ScaleFactor =
+        ZoomPercentFromText(platform::FromQString(cboZoom->currentText())) / 100.0f;
     SetImageScale(2);
     RedisplayImage();
 }
 
 void frmView::cboZoom2_Click() {
-    zoom.ZoomWin_Scale = ZoomPercentFromText(platform::FromQString(cboZoom2->currentText())) / 100.0f;
+    zoom.ZoomWin_Scale =
+        ZoomPercentFromText(platform::FromQString(cboZoom2->currentText())) / 100.0f;
     RedisplayZoomImage();
 }
 
@@ -250,10 +267,12 @@ void frmView::ZoomBar_MouseUp(int y) {
     if (zoom.ZoomBar_Drag == 1) QApplication::restoreOverrideCursor();
     zoom.ZoomBar_Drag = 0;
     if (zoom.ZoomBarRatio < 0.4f) zoom.ZoomBarRatio = 0.8f;
-    const int total = platform::RoundToInt(zoom.ZoomBarPosn / static_cast<double>(zoom.ZoomBarRatio));
+    const int total =
+        platform::RoundToInt(zoom.ZoomBarPosn / static_cast<double>(zoom.ZoomBarRatio));
     const int lowest = platform::RoundToInt(total * 0.5);
     const int highest = platform::RoundToInt(total * 0.9);
-    const int moved = std::clamp(zoom.ZoomBarPosn + (y - MouseDownY), lowest, std::max(lowest, highest));
+    const int moved =
+        std::clamp(zoom.ZoomBarPosn + (y - MouseDownY), lowest, std::max(lowest, highest));
     if (moved != zoom.ZoomBarPosn && total > 0) {
         zoom.ZoomBarPosn = moved;
         zoom.ZoomBarRatio = static_cast<float>(moved) / static_cast<float>(total);

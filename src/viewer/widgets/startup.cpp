@@ -45,8 +45,9 @@ MainOutcome Main(const std::vector<std::string>& arguments,
     QObject::connect(gViewerForm, &QObject::destroyed, [] { gViewerForm = nullptr; });
     QObject::connect(gDdeForm, &QObject::destroyed, [] { gDdeForm = nullptr; });
     viewer::frmView& window = *gViewerForm;
-    mNetDefaults::LoadNetDefaults(window.login.szDomain, window.login.szIPAddress, window.login.szPort,
-                                  window.login.szLocalPort, window.login.szNetworkCard);
+    mNetDefaults::LoadNetDefaults(window.login.szDomain, window.login.szIPAddress,
+                                  window.login.szPort, window.login.szLocalPort,
+                                  window.login.szNetworkCard);
     window.show();
     gDdeForm->Viewer = &window;
     CarryOutCommandLine(window, commandLine);

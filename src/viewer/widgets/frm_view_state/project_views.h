@@ -11,7 +11,7 @@ namespace viewer {
 struct ProjectViews {
     // Elsewhere: AnnotAccessLevel, TagAccessLevel, RedactAccessLevel.
     std::int32_t g_RestrictAnnotations = 0, g_RestrictTags = 0, g_RestrictRedactions = 0;
-    std::int16_t g_LimitNav = 0;       // elsewhere: NavRestricted
+    std::int16_t g_LimitNav = 0;      // elsewhere: NavRestricted
     std::int32_t g_iLimit3rdLvl = 0;  // elsewhere: NavLimitLevel
     // Boundary level stepped by each navigation button (0 and 1: pages).
     std::array<std::int32_t, 10> NavButtonLevel{};
