@@ -1,7 +1,7 @@
 #pragma once
 // The one document window: owns the session and the image engine, holds the
-// state every other window reads through its public fields, and places,
-// draws and drives all of its panes. Its members live in one file per
+// state every other window reads, in named groups (frm_view_state/), and
+// places, draws and drives all of its panes. Its members live in one file per
 // concern: lifecycle, display, redisplay and zoom, layout, menus, settings
 // and project views.
 
