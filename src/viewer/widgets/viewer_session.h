@@ -30,7 +30,6 @@ class ViewerSession : public navigation::QueryApi {
     // The whole session object, for the windows that need more of it; only
     // valid when the session was made with one.
     TalqClientAPI& Api() { return *api_; }
-    bool HasApi() const { return api_ != nullptr; }
 
     virtual void SetDisplayErrorMsgs(bool on);
     virtual bool IsRequestInProcess();
