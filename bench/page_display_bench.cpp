@@ -42,7 +42,7 @@ struct OpenWindow {
         window.Form_Resize();
         auto& api = static_cast<viewer::TalqViewerSession&>(*window.TalqAPi).Api();
         ok = OpenSession(api, local);
-        window.szProjectName = "ACME";
+        window.login.szProjectName = "ACME";
         window.LoadProjectViews();
     }
 };

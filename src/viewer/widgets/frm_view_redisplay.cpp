@@ -51,53 +51,57 @@ int ZoomPercentFromText(const std::string& text) {
 }
 
 void frmView::SetImageScale(int mode) {
-    if (g_ValidImage == 0) return;
+    if (page.g_ValidImage == 0) return;
     const int W = picImage->width(), H = picImage->height();
-    if (g_ImgWidth <= 0 || g_ImgHeight <= 0) return;
-    const float rw = static_cast<float>(W) / static_cast<float>(g_ImgWidth);
-    const float rh = static_cast<float>(H) / static_cast<float>(g_ImgHeight);
+    if (page.g_ImgWidth <= 0 || page.g_ImgHeight <= 0) return;
+    const float rw = static_cast<float>(W) / static_cast<float>(page.g_ImgWidth);
+    const float rh = static_cast<float>(H) / static_cast<float>(page.g_ImgHeight);
     float scale = rw;
     if (mode == 1) {
         scale = std::min(rw, rh);
     } else if (mode == 2) {
-        scale = g_ScaleFactor != 0.0f ? g_ScaleFactor : rw;
+        scale = zoom.g_ScaleFactor != 0.0f ? zoom.g_ScaleFactor : rw;
     }
     // A pane with no room yet gives no scale; the one in force stays.
     if (!(scale > 0.0f)) return;
 
-    g_ScaleMode = static_cast<std::int16_t>(mode);
-    g_Hscroll = 0;
-    g_Vscroll = 0;
-    g_ScaleFactor = scale;
-    g_DspWidth = platform::RoundToInt(static_cast<double>(g_ScaleFactor) * g_ImgWidth);
-    g_DspHeight = platform::RoundToInt(static_cast<double>(g_ScaleFactor) * g_ImgHeight);
-    SetScrollRange(VScroll1, g_DspHeight, H, g_Vscroll);
-    SetScrollRange(HScroll1, g_DspWidth, W, g_Hscroll);
-    cboZoom->setEditText(platform::ToQString(PercentText(g_ScaleFactor)));
+    zoom.g_ScaleMode = static_cast<std::int16_t>(mode);
+    zoom.g_Hscroll = 0;
+    zoom.g_Vscroll = 0;
+    zoom.g_ScaleFactor = scale;
+    zoom.g_DspWidth =
+        platform::RoundToInt(static_cast<double>(zoom.g_ScaleFactor) * page.g_ImgWidth);
+    zoom.g_DspHeight =
+        platform::RoundToInt(static_cast<double>(zoom.g_ScaleFactor) * page.g_ImgHeight);
+    SetScrollRange(VScroll1, zoom.g_DspHeight, H, zoom.g_Vscroll);
+    SetScrollRange(HScroll1, zoom.g_DspWidth, W, zoom.g_Hscroll);
+    cboZoom->setEditText(platform::ToQString(PercentText(zoom.g_ScaleFactor)));
 }
 
 void frmView::VScroll1_Change() {
-    if (g_ValidImage == 0) return;
-    g_Vscroll = std::max(0, std::min(10 * VScroll1->value(), g_DspHeight - picImage->height()));
+    if (page.g_ValidImage == 0) return;
+    zoom.g_Vscroll =
+        std::max(0, std::min(10 * VScroll1->value(), zoom.g_DspHeight - picImage->height()));
     RedisplayImage();
 }
 
 void frmView::HScroll1_Change() {
-    if (g_ValidImage == 0) return;
-    g_Hscroll = std::max(0, std::min(10 * HScroll1->value(), g_DspWidth - picImage->width()));
+    if (page.g_ValidImage == 0) return;
+    zoom.g_Hscroll =
+        std::max(0, std::min(10 * HScroll1->value(), zoom.g_DspWidth - picImage->width()));
     RedisplayImage();
 }
 
 PageDrawInfo frmView::MainPageDrawInfo() const {
     PageDrawInfo info;
-    info.width = g_ImgWidth;
-    info.height = g_ImgHeight;
-    info.bitsPerPixel = static_cast<std::int16_t>(g_ImgBpp);
-    info.resolution = static_cast<std::int16_t>(g_ImgDPI);
-    info.scale = g_ScaleFactor;
-    info.offsetX = g_Hscroll;
-    info.offsetY = g_Vscroll;
-    info.rotation = static_cast<std::int16_t>(g_Rotation);
+    info.width = page.g_ImgWidth;
+    info.height = page.g_ImgHeight;
+    info.bitsPerPixel = static_cast<std::int16_t>(page.g_ImgBpp);
+    info.resolution = static_cast<std::int16_t>(page.g_ImgDPI);
+    info.scale = zoom.g_ScaleFactor;
+    info.offsetX = zoom.g_Hscroll;
+    info.offsetY = zoom.g_Vscroll;
+    info.rotation = static_cast<std::int16_t>(page.g_Rotation);
     return info;
 }
 
@@ -116,44 +120,52 @@ void frmView::ClearPane(SurfacePane* pane) {
 }
 
 void frmView::RedisplayImage() {
-    const std::int16_t style = g_RestrictRedactions == 1 ? 0 : RedactFill;
+    const std::int16_t style = project.g_RestrictRedactions == 1 ? 0 : settings.RedactFill;
     MouseTrack = 0;
     ClearBackBuffer(picImage2, picImage);
     const int w = picImage2.Width(), h = picImage2.Height();
-    if (g_ValidImage == 0 || !ImgObj) {
+    if (page.g_ValidImage == 0 || !ImgObj) {
         ClearPane(picImage);
         return;
     }
     ImgObj->SetGraphicsOutput(&picImage2);
-    ImgObj->DrawImageRect(g_Hscroll, g_Vscroll, g_DspWidth, g_DspHeight, w, h);
+    ImgObj->DrawImageRect(zoom.g_Hscroll, zoom.g_Vscroll, zoom.g_DspWidth, zoom.g_DspHeight, w, h);
 
     const PageDrawInfo info = MainPageDrawInfo();
-    const float factor = g_ViewScaleFactor;
+    const float factor = page.g_ViewScaleFactor;
     // A restricted page keeps its redactions: without them the server's image
     // of that page would show what they cover.
-    if (g_PageRestricted == 0 && !QuerySrchStr.empty()) {
-        DrawSearchHits(g_szWordList, QuerySrchStr, picImage2, info, 255, factor, 0);
+    if (page.g_PageRestricted == 0 && !query.QuerySrchStr.empty()) {
+        DrawSearchHits(page.g_szWordList, query.QuerySrchStr, picImage2, info, 255, factor, 0);
     }
-    if (RedactCount > 0) DrawRedactions(RedactCount, RedactList, picImage2, info, 0, factor, style);
-    if (g_PageRestricted == 0 && g_RestrictAnnotations < 2) {
-        if ((lBehaviorFlags & 0x80) == 0 && HiLiteCount > 0) {
-            DrawHighlights(HiLiteCount, HiLiteList, picImage2, info, 0, factor);
+    if (pageAnnotations.RedactCount > 0)
+        DrawRedactions(pageAnnotations.RedactCount, pageAnnotations.RedactList, picImage2, info, 0,
+                       factor, style);
+    if (page.g_PageRestricted == 0 && project.g_RestrictAnnotations < 2) {
+        if ((run.lBehaviorFlags & 0x80) == 0 && pageAnnotations.HiLiteCount > 0) {
+            DrawHighlights(pageAnnotations.HiLiteCount, pageAnnotations.HiLiteList, picImage2, info,
+                           0, factor);
         }
-        if ((lBehaviorFlags & 0x40) == 0 && MarkUpCount > 0) {
-            DrawMarkups(MarkUpCount, MarkUpList, picImage2, info, 0, factor);
+        if ((run.lBehaviorFlags & 0x40) == 0 && pageAnnotations.MarkUpCount > 0) {
+            DrawMarkups(pageAnnotations.MarkUpCount, pageAnnotations.MarkUpList, picImage2, info, 0,
+                        factor);
         }
-        if ((lBehaviorFlags & 0x20) == 0 && TextNoteCount > 0) {
-            DrawTextNotes(TextNoteCount, TextNoteList, picImage2, info, 0, factor);
+        if ((run.lBehaviorFlags & 0x20) == 0 && pageAnnotations.TextNoteCount > 0) {
+            DrawTextNotes(pageAnnotations.TextNoteCount, pageAnnotations.TextNoteList, picImage2,
+                          info, 0, factor);
         }
-        if ((lBehaviorFlags & 0x10) == 0 && StickyCount > 0) {
-            DrawIconAnnotations(StickyCount, StickyList, picImage2, info, picSticky, factor);
+        if ((run.lBehaviorFlags & 0x10) == 0 && pageAnnotations.StickyCount > 0) {
+            DrawIconAnnotations(pageAnnotations.StickyCount, pageAnnotations.StickyList, picImage2,
+                                info, picSticky, factor);
         }
-        if ((lBehaviorFlags & 0x1000) == 0 && ClipCount > 0) {
-            DrawIconAnnotations(ClipCount, ClipList, picImage2, info, picClip, factor);
+        if ((run.lBehaviorFlags & 0x1000) == 0 && pageAnnotations.ClipCount > 0) {
+            DrawIconAnnotations(pageAnnotations.ClipCount, pageAnnotations.ClipList, picImage2,
+                                info, picClip, factor);
         }
     }
-    if (g_PageRestricted == 0 && bQuesterActive && g_QuesterLastKey == szCurrentKey &&
-        !g_QuesterLastCoords.empty() && g_ValidImage == 1 && !g_NativeBlocked) {
+    if (page.g_PageRestricted == 0 && query.bQuesterActive &&
+        g_QuesterLastKey == page.szCurrentKey && !g_QuesterLastCoords.empty() &&
+        page.g_ValidImage == 1 && !page.g_NativeBlocked) {
         DrawQuesterHits(g_QuesterLastCoords, g_QuesterLastWordCoords, picImage2, info, 65535, 255,
                         factor);
     }
@@ -161,46 +173,49 @@ void frmView::RedisplayImage() {
     picImage->ClearSurface();
     picImage->Surface().BitBlt(0, 0, picImage2.Image());
     picImage->update();
-    if (PrjView_Active != 0 && dlgPrjVw != nullptr && dlgPrjVw->isVisible() &&
-        dlgPrjVw->isEnabled() && !dlgPrjVw->isMinimized()) {
-        dlgPrjVw->update();
+    if (panes.PrjView_Active != 0 && panes.dlgPrjVw != nullptr && panes.dlgPrjVw->isVisible() &&
+        panes.dlgPrjVw->isEnabled() && !panes.dlgPrjVw->isMinimized()) {
+        panes.dlgPrjVw->update();
     }
 }
 
 void frmView::RedisplayZoomImage() {
-    const std::int16_t style = g_RestrictRedactions == 1 ? 0 : RedactFill;
+    const std::int16_t style = project.g_RestrictRedactions == 1 ? 0 : settings.RedactFill;
     ClearBackBuffer(picImage3, picZoom2);
     const int w = picImage3.Width(), h = picImage3.Height();
-    if (g_ValidImage == 0 || !ImgObj) {
+    if (page.g_ValidImage == 0 || !ImgObj) {
         ClearPane(picZoom2);
         return;
     }
-    if (ZoomWin_Scale == 0.0f) ZoomWin_Scale = 1.0f;
-    cboZoom2->setEditText(platform::ToQString(PercentText(ZoomWin_Scale)));
+    if (zoom.ZoomWin_Scale == 0.0f) zoom.ZoomWin_Scale = 1.0f;
+    cboZoom2->setEditText(platform::ToQString(PercentText(zoom.ZoomWin_Scale)));
     // Without a main-view scale or an image there is no spot to enlarge.
-    if (g_ScaleFactor == 0.0f || g_ImgWidth <= 0 || g_ImgHeight <= 0) {
+    if (zoom.g_ScaleFactor == 0.0f || page.g_ImgWidth <= 0 || page.g_ImgHeight <= 0) {
         ClearPane(picZoom2);
         return;
     }
     ImgObj->SetGraphicsOutput(&picImage3);
-    const double zs = ZoomWin_Scale;
-    const int zw = platform::RoundToInt(zs * g_ImgWidth);
-    const int zh = platform::RoundToInt(zs * g_ImgHeight);
-    const int zx = platform::RoundToInt(ZoomWin_X / static_cast<double>(g_ScaleFactor) * zs);
-    const int zy = platform::RoundToInt(ZoomWin_Y / static_cast<double>(g_ScaleFactor) * zs);
+    const double zs = zoom.ZoomWin_Scale;
+    const int zw = platform::RoundToInt(zs * page.g_ImgWidth);
+    const int zh = platform::RoundToInt(zs * page.g_ImgHeight);
+    const int zx =
+        platform::RoundToInt(zoom.ZoomWin_X / static_cast<double>(zoom.g_ScaleFactor) * zs);
+    const int zy =
+        platform::RoundToInt(zoom.ZoomWin_Y / static_cast<double>(zoom.g_ScaleFactor) * zs);
     ImgObj->DrawImageRect(zx, zy, zw, zh, w, h);
 
-    if (RedactCount > 0) {
+    if (pageAnnotations.RedactCount > 0) {
         PageDrawInfo info;
-        info.width = g_ImgWidth;
-        info.height = g_ImgHeight;
+        info.width = page.g_ImgWidth;
+        info.height = page.g_ImgHeight;
         info.bitsPerPixel = static_cast<std::int16_t>(ImgObj->BitsPerPixel());
         info.resolution = static_cast<std::int16_t>(ImgObj->Xresolution());
-        info.scale = ZoomWin_Scale;
+        info.scale = zoom.ZoomWin_Scale;
         info.offsetX = zx;
         info.offsetY = zy;
-        info.rotation = static_cast<std::int16_t>(g_Rotation);
-        DrawRedactions(RedactCount, RedactList, picImage3, info, 0, g_ViewScaleFactor, style);
+        info.rotation = static_cast<std::int16_t>(page.g_Rotation);
+        DrawRedactions(pageAnnotations.RedactCount, pageAnnotations.RedactList, picImage3, info, 0,
+                       page.g_ViewScaleFactor, style);
     }
     picZoom2->ClearSurface();
     picZoom2->Surface().BitBlt(0, 0, picImage3.Image());
@@ -208,31 +223,33 @@ void frmView::RedisplayZoomImage() {
 }
 
 void frmView::cboZoom_Click() {
-    g_ScaleFactor = ZoomPercentFromText(platform::FromQString(cboZoom->currentText())) / 100.0f;
+    zoom.g_ScaleFactor =
+        ZoomPercentFromText(platform::FromQString(cboZoom->currentText())) / 100.0f;
     SetImageScale(2);
     RedisplayImage();
 }
 
 void frmView::cboZoom2_Click() {
-    ZoomWin_Scale = ZoomPercentFromText(platform::FromQString(cboZoom2->currentText())) / 100.0f;
+    zoom.ZoomWin_Scale =
+        ZoomPercentFromText(platform::FromQString(cboZoom2->currentText())) / 100.0f;
     RedisplayZoomImage();
 }
 
 void frmView::TBZoom_Click(int Index) {
-    if (ZoomWin_Scale == 0.0f) ZoomWin_Scale = 1.0f;
+    if (zoom.ZoomWin_Scale == 0.0f) zoom.ZoomWin_Scale = 1.0f;
     switch (Index) {
         case 0:
-            ZoomWin_Scale -= ZoomWin_Scale > 1.0f ? 0.2f : 0.1f;
-            ZoomWin_Scale = std::max(ZoomWin_Scale, 0.1f);
+            zoom.ZoomWin_Scale -= zoom.ZoomWin_Scale > 1.0f ? 0.2f : 0.1f;
+            zoom.ZoomWin_Scale = std::max(zoom.ZoomWin_Scale, 0.1f);
             RedisplayZoomImage();
             break;
         case 1:
-            ZoomWin_Scale += ZoomWin_Scale >= 1.0f ? 0.2f : 0.1f;
-            ZoomWin_Scale = std::min(ZoomWin_Scale, 10.0f);
+            zoom.ZoomWin_Scale += zoom.ZoomWin_Scale >= 1.0f ? 0.2f : 0.1f;
+            zoom.ZoomWin_Scale = std::min(zoom.ZoomWin_Scale, 10.0f);
             RedisplayZoomImage();
             break;
         case 2:
-            ZoomWin_Active = 0;
+            zoom.ZoomWin_Active = 0;
             Form_Resize();
             break;
         default:
@@ -243,20 +260,22 @@ void frmView::TBZoom_Click(int Index) {
 void frmView::ZoomBar_MouseDown(int y) {
     QApplication::setOverrideCursor(Qt::SizeVerCursor);
     MouseDownY = y;
-    ZoomBar_Drag = 1;
+    zoom.ZoomBar_Drag = 1;
 }
 
 void frmView::ZoomBar_MouseUp(int y) {
-    if (ZoomBar_Drag == 1) QApplication::restoreOverrideCursor();
-    ZoomBar_Drag = 0;
-    if (ZoomBarRatio < 0.4f) ZoomBarRatio = 0.8f;
-    const int total = platform::RoundToInt(ZoomBarPosn / static_cast<double>(ZoomBarRatio));
+    if (zoom.ZoomBar_Drag == 1) QApplication::restoreOverrideCursor();
+    zoom.ZoomBar_Drag = 0;
+    if (zoom.ZoomBarRatio < 0.4f) zoom.ZoomBarRatio = 0.8f;
+    const int total =
+        platform::RoundToInt(zoom.ZoomBarPosn / static_cast<double>(zoom.ZoomBarRatio));
     const int lowest = platform::RoundToInt(total * 0.5);
     const int highest = platform::RoundToInt(total * 0.9);
-    const int moved = std::clamp(ZoomBarPosn + (y - MouseDownY), lowest, std::max(lowest, highest));
-    if (moved != ZoomBarPosn && total > 0) {
-        ZoomBarPosn = moved;
-        ZoomBarRatio = static_cast<float>(moved) / static_cast<float>(total);
+    const int moved =
+        std::clamp(zoom.ZoomBarPosn + (y - MouseDownY), lowest, std::max(lowest, highest));
+    if (moved != zoom.ZoomBarPosn && total > 0) {
+        zoom.ZoomBarPosn = moved;
+        zoom.ZoomBarRatio = static_cast<float>(moved) / static_cast<float>(total);
         Form_Resize();
     }
 }
