@@ -1,5 +1,10 @@
 #include "viewer/bitonal_scale.h"
 
+#include <QSemaphore>
+#include <QThread>
+#include <QThreadPool>
+
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -71,22 +76,67 @@ bool IsBitonal(const QImage& image) {
     return true;
 }
 
-QImage ScaleDown(const QImage& page, int dw, int dh) {
-    const int w = page.width(), h = page.height();
-    if (!IsBitonal(page) || !ShrinksByAreaAverage(w, h, dw, dh)) return {};
-    QImage out(dw, dh, QImage::Format_RGB32);
-    if (out.isNull()) return {};
-    const std::vector<Span> xs = Spans(w, dw), ys = Spans(h, dh);
-    const int g0 = qRed(page.color(0)), g1 = qRed(page.color(1));
-    // A row's contribution at one output column depends only on the weight
-    // of its set pixels there; blank rows add the same to every column.
+namespace {
+
+// One source row's contribution to every output column, less a blank row's:
+// the row is copied with zero padding so that a window of 32 bits can be
+// read at any pixel. Returns false for a row with no set pixel.
+bool RowShades(const uchar* row, int w, const std::vector<Span>& xs, int g0, int g1,
+               std::vector<uchar>& padded, std::vector<int>& shades) {
+    const int bytes = (w + 7) / 8;
+    if (RowIsBlank(row, w)) return false;
+    std::copy(row, row + bytes, padded.begin());
+    if (w % 8 != 0) padded[static_cast<std::size_t>(bytes - 1)] &= static_cast<uchar>(0xFF << (8 - w % 8));
     const auto shade = [g0, g1](int setWeight) {
         return (g0 * (kOne - setWeight) + g1 * setWeight) >> 4;
     };
-    const std::int64_t blankShade = shade(0);
-    std::vector<std::int64_t> extra(static_cast<std::size_t>(dw));
+    const int blank = shade(0);
+    const uchar* p = padded.data();
+    for (std::size_t x = 0; x < xs.size(); ++x) {
+        const Span& sx = xs[x];
+        int set = 0;
+        if (sx.inner <= 23) {  // first, inner and last within 25 bits
+            const uchar* b = p + (sx.first >> 3);
+            std::uint32_t v = (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) |
+                              (std::uint32_t{b[2]} << 8) | b[3];
+            v <<= (sx.first & 7);
+            if (v == 0) {
+                shades[x] = 0;
+                continue;
+            }
+            set = static_cast<int>(v >> 31) * sx.firstWeight;
+            if (sx.inner > 0) {
+                set += __builtin_popcount((v << 1) >> (32 - sx.inner)) * sx.innerWeight;
+            }
+            set += static_cast<int>((v << (sx.inner + 1)) >> 31) * sx.lastWeight;
+        } else {
+            set = Bit(p, sx.first) * sx.firstWeight;
+            for (int i = 1; i <= sx.inner; ++i) set += Bit(p, sx.first + i) * sx.innerWeight;
+            set += Bit(p, sx.first + sx.inner + 1) * sx.lastWeight;
+        }
+        shades[x] = shade(set) - blank;
+    }
+    return true;
+}
 
-    for (int y = 0; y < dh; ++y) {
+// Output rows [y0, y1) of the scaled page.
+void ScaleBand(const QImage& page, const std::vector<Span>& xs, const std::vector<Span>& ys,
+               int y0, int y1, uchar* outBits, qsizetype outStride) {
+    const int w = page.width(), h = page.height(), dw = static_cast<int>(xs.size());
+    const int g0 = qRed(page.color(0)), g1 = qRed(page.color(1));
+    // A row's contribution at one column depends only on the weight of its
+    // set pixels there; sums are kept as the difference from blank rows.
+    const std::uint32_t blankShade = static_cast<std::uint32_t>((g0 * kOne) >> 4);
+    // The padding covers a 4-byte read at the last pixel and well past it.
+    std::vector<uchar> padded(static_cast<std::size_t>((w + 7) / 8 + 8), 0);
+    std::vector<int> shades(static_cast<std::size_t>(dw)), previous(shades.size());
+    int previousRow = -1;
+    bool previousInk = false;
+    // Qt's sums run in 32 bits and end below 2^32, so wrapping unsigned
+    // arithmetic gives the same final sums.
+    std::vector<std::uint32_t> extra(static_cast<std::size_t>(dw));
+
+    for (int y = y0; y < y1; ++y) {
         const Span& sy = ys[static_cast<std::size_t>(y)];
         std::fill(extra.begin(), extra.end(), 0);
         const int rows = sy.inner + 2;
@@ -94,30 +144,55 @@ QImage ScaleDown(const QImage& page, int dw, int dh) {
             const int wy = r == 0 ? sy.firstWeight : r <= sy.inner ? sy.innerWeight : sy.lastWeight;
             const int sr = sy.first + r;
             if (wy == 0 || sr >= h) continue;
-            const uchar* row = page.constScanLine(sr);
-            if (RowIsBlank(row, w)) continue;
-            for (int x = 0; x < dw; ++x) {
-                const Span& sx = xs[static_cast<std::size_t>(x)];
-                const int last = sx.first + sx.inner + 1;
-                const int lastByte = (last < w ? last : w - 1) >> 3;
-                bool any = false;
-                for (int b = sx.first >> 3; b <= lastByte; ++b) any = any || row[b] != 0;
-                if (!any) continue;
-                int set = Bit(row, sx.first) * sx.firstWeight;
-                for (int i = 1; i <= sx.inner; ++i) set += Bit(row, sx.first + i) * sx.innerWeight;
-                if (last < w) set += Bit(row, last) * sx.lastWeight;
-                extra[static_cast<std::size_t>(x)] +=
-                    static_cast<std::int64_t>(shade(set) - blankShade) * wy;
+            // Neighbouring output rows share the source row between them.
+            if (sr != previousRow) {
+                previousInk = RowShades(page.constScanLine(sr), w, xs, g0, g1, padded, shades);
+                previousRow = sr;
+                if (previousInk) previous.swap(shades);
+            }
+            if (!previousInk) continue;
+            const auto weight = static_cast<std::uint32_t>(wy);
+            for (std::size_t x = 0; x < extra.size(); ++x) {
+                extra[x] += static_cast<std::uint32_t>(previous[x]) * weight;
             }
         }
-        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        auto* line = reinterpret_cast<QRgb*>(outBits + y * outStride);
         for (int x = 0; x < dw; ++x) {
-            const auto sum =
-                static_cast<std::uint32_t>(blankShade * kOne + extra[static_cast<std::size_t>(x)]);
+            const std::uint32_t sum = blankShade * kOne + extra[static_cast<std::size_t>(x)];
             const int g = static_cast<int>((sum >> 24) & 0xff);
             line[x] = qRgb(g, g, g);
         }
     }
+}
+
+}  // namespace
+
+QImage ScaleDown(const QImage& page, int dw, int dh) {
+    const int w = page.width(), h = page.height();
+    if (!IsBitonal(page) || !ShrinksByAreaAverage(w, h, dw, dh)) return {};
+    QImage out(dw, dh, QImage::Format_RGB32);
+    if (out.isNull()) return {};
+    const std::vector<Span> xs = Spans(w, dw), ys = Spans(h, dh);
+    uchar* bits = out.bits();  // detached once, before any band runs
+    const qsizetype stride = out.bytesPerLine();
+    // Bands of rows in the pool's threads, as Qt's own smooth scaling runs;
+    // each band writes its own rows only.
+    QThreadPool* pool = QThreadPool::globalInstance();
+    const int bands = std::clamp(std::min(pool->maxThreadCount(), dh / 64), 1, 16);
+    if (bands == 1 || pool->contains(QThread::currentThread())) {
+        ScaleBand(page, xs, ys, 0, dh, bits, stride);
+        return out;
+    }
+    QSemaphore done;
+    for (int b = 1; b < bands; ++b) {
+        const int y0 = dh * b / bands, y1 = dh * (b + 1) / bands;
+        pool->start([&, y0, y1] {
+            ScaleBand(page, xs, ys, y0, y1, bits, stride);
+            done.release();
+        });
+    }
+    ScaleBand(page, xs, ys, 0, dh / bands, bits, stride);
+    done.acquire(bands - 1);
     return out;
 }
 
