@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "annotations/annotation_layers.h"
 #include "annotations/annotation_rec.h"
 #include "foundation/big_string.h"
 #include "navigation/query_record.h"
@@ -244,6 +245,7 @@ class frmView : public QMainWindow {
     std::int32_t g_PageReadOnly = 0, g_PageRestricted = 0, g_PageBndryLvl = 0;
     bool g_NativeBlocked = false;
     std::string g_szWordList;
+    TalqClientAPI_Header::WordBoxes g_WordBoxes;  // g_szWordList's boxes, read once per page
     // The four numbers of the word list's reply.
     std::array<std::int32_t, 4> g_WordListNums{};
     std::string g_szPageInfo, g_szNativeFile, g_szDocFldrDesc, g_szPageList;

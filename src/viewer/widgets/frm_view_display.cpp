@@ -103,6 +103,7 @@ bool frmView::DisplayImage(const std::string& key) {
     g_PageRestricted = 0;
     RedactCount = HiLiteCount = StickyCount = TextNoteCount = ClipCount = MarkUpCount = 0;
     g_szWordList.clear();
+    g_WordBoxes.clear();
     g_WordListNums = {};
     PageOcrText.clear();
     g_NativeBlocked = false;
@@ -123,10 +124,10 @@ bool frmView::DisplayImage(const std::string& key) {
     if (!infoOk) g_szNativeFile.clear();
     if (StickyRotate) g_Rotation = g_StickyRotation;
 
-    const bool placeholder = session.IsPlaceHolderImage();
+    PageImage page;
+    page.placeholder = session.IsPlaceHolderImage();
     bool fromTextBox = false, fromRenderedText = false;
-    std::string bytes;
-    if (placeholder) {
+    if (page.placeholder) {
         g_Rotation = 0;
         std::string ocr;
         if (g_PageRestricted == 0 && session.GetPageOCR(szCurrentKey, ocr)) {
@@ -136,17 +137,18 @@ bool frmView::DisplayImage(const std::string& key) {
                 fromTextBox = true;
             } else {
                 if (picImage->isHidden()) ShowPageArea(true);
-                bytes = session.GetTextImage(ocr);
-                fromRenderedText = !bytes.empty();
+                page.bytes = session.GetTextImage(ocr);
+                fromRenderedText = !page.bytes.empty();
             }
         }
     }
     if (!fromRenderedText) {
         if (!fromTextBox && picImage->isHidden()) ShowPageArea(true);
-        bytes = session.GetImage(key, g_ViewQuality);
-        if (bytes.empty()) return FailPage(status, " *** Bad Image ***");
+        page = session.GetImage(key, g_ViewQuality);
+        if (page.bytes.empty()) return FailPage(status, " *** Bad Image ***");
     }
-    g_ViewScaleFactor = placeholder ? 1.0f : session.ScaleFactor();
+    const bool placeholder = page.placeholder;
+    g_ViewScaleFactor = placeholder ? 1.0f : page.scale;
 
     {
         std::ofstream out;
@@ -161,8 +163,8 @@ bool frmView::DisplayImage(const std::string& key) {
                              "Error");
             return false;
         }
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        bytes.clear();
+        out.write(page.bytes.data(), static_cast<std::streamsize>(page.bytes.size()));
+        page.bytes.clear();
     }
 
     if (!ImgObj->OpenImageFile(szTempFname)) {
@@ -180,6 +182,7 @@ bool frmView::DisplayImage(const std::string& key) {
     }
     if (g_Rotation != 0) ImgObj->RotateImage(g_Rotation);
     session.GetWordList(key, g_szWordList, g_WordListNums);
+    g_WordBoxes = TalqClientAPI_Header::ParseWordBoxes(g_szWordList);
 
     std::string lists[6];
     const bool listsOk = session.GetAllAnnotations(key, lists);

@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "annotations/annotation_layers.h"
+#include "viewer/page_scene.h"
 #include "foundation/number_text.h"
 #include "platform/rounding.h"
 #include "platform/text_codec.h"
@@ -40,6 +41,21 @@ void SetScrollRange(QScrollBar* bar, int displayLength, int viewLength, std::int
 
 std::string PercentText(float scale) {
     return std::to_string(platform::RoundToInt(static_cast<double>(scale) * 100.0)) + "%";
+}
+
+// The page on display with the window's rights and modes; the layers are
+// each view's own.
+PageScene WindowScene(const frmView& w) {
+    PageScene scene;
+    scene.image = w.ImgObj.get();
+    scene.factor = w.g_ViewScaleFactor;
+    scene.restricted = w.g_PageRestricted != 0;
+    scene.annotationAccess = w.g_RestrictAnnotations;
+    scene.behaviorFlags = w.lBehaviorFlags;
+    scene.redactionFill = w.g_RestrictRedactions == 1 ? 0 : w.RedactFill;
+    scene.layers.redactions = &w.RedactList;
+    scene.layers.redactionCount = w.RedactCount;
+    return scene;
 }
 
 }  // namespace
@@ -116,50 +132,41 @@ void frmView::ClearPane(SurfacePane* pane) {
 }
 
 void frmView::RedisplayImage() {
-    const std::int16_t style = g_RestrictRedactions == 1 ? 0 : RedactFill;
     MouseTrack = 0;
     ClearBackBuffer(picImage2, picImage);
-    const int w = picImage2.Width(), h = picImage2.Height();
     if (g_ValidImage == 0 || !ImgObj) {
         ClearPane(picImage);
         return;
     }
-    ImgObj->SetGraphicsOutput(&picImage2);
-    ImgObj->DrawImageRect(g_Hscroll, g_Vscroll, g_DspWidth, g_DspHeight, w, h);
+    PageScene scene = WindowScene(*this);
+    scene.offsetX = g_Hscroll;
+    scene.offsetY = g_Vscroll;
+    scene.width = g_DspWidth;
+    scene.height = g_DspHeight;
+    scene.info = MainPageDrawInfo();
+    PageLayers& layers = scene.layers;
+    layers.words = &g_WordBoxes;
+    layers.searchKeywords = QuerySrchStr;
+    layers.highlights = &HiLiteList;
+    layers.highlightCount = HiLiteCount;
+    layers.markups = &MarkUpList;
+    layers.markupCount = MarkUpCount;
+    layers.textNotes = &TextNoteList;
+    layers.textNoteCount = TextNoteCount;
+    layers.stickies = &StickyList;
+    layers.stickyCount = StickyCount;
+    layers.stickyIcon = &picSticky;
+    layers.clips = &ClipList;
+    layers.clipCount = ClipCount;
+    layers.clipIcon = &picClip;
+    if (bQuesterActive && g_QuesterLastKey == szCurrentKey && g_ValidImage == 1 &&
+        !g_NativeBlocked) {
+        layers.questerHits = &g_QuesterLastCoords;
+        layers.questerWordHits = &g_QuesterLastWordCoords;
+    }
+    PaintPage(scene, picImage2);
 
-    const PageDrawInfo info = MainPageDrawInfo();
-    const float factor = g_ViewScaleFactor;
-    // A restricted page keeps its redactions: without them the server's image
-    // of that page would show what they cover.
-    if (g_PageRestricted == 0 && !QuerySrchStr.empty()) {
-        DrawSearchHits(g_szWordList, QuerySrchStr, picImage2, info, 255, factor, 0);
-    }
-    if (RedactCount > 0) DrawRedactions(RedactCount, RedactList, picImage2, info, 0, factor, style);
-    if (g_PageRestricted == 0 && g_RestrictAnnotations < 2) {
-        if ((lBehaviorFlags & 0x80) == 0 && HiLiteCount > 0) {
-            DrawHighlights(HiLiteCount, HiLiteList, picImage2, info, 0, factor);
-        }
-        if ((lBehaviorFlags & 0x40) == 0 && MarkUpCount > 0) {
-            DrawMarkups(MarkUpCount, MarkUpList, picImage2, info, 0, factor);
-        }
-        if ((lBehaviorFlags & 0x20) == 0 && TextNoteCount > 0) {
-            DrawTextNotes(TextNoteCount, TextNoteList, picImage2, info, 0, factor);
-        }
-        if ((lBehaviorFlags & 0x10) == 0 && StickyCount > 0) {
-            DrawIconAnnotations(StickyCount, StickyList, picImage2, info, picSticky, factor);
-        }
-        if ((lBehaviorFlags & 0x1000) == 0 && ClipCount > 0) {
-            DrawIconAnnotations(ClipCount, ClipList, picImage2, info, picClip, factor);
-        }
-    }
-    if (g_PageRestricted == 0 && bQuesterActive && g_QuesterLastKey == szCurrentKey &&
-        !g_QuesterLastCoords.empty() && g_ValidImage == 1 && !g_NativeBlocked) {
-        DrawQuesterHits(g_QuesterLastCoords, g_QuesterLastWordCoords, picImage2, info, 65535, 255,
-                        factor);
-    }
-
-    picImage->ClearSurface();
-    picImage->Surface().BitBlt(0, 0, picImage2.Image());
+    picImage->ShowSurface(&picImage2);
     picImage->update();
     if (PrjView_Active != 0 && dlgPrjVw != nullptr && dlgPrjVw->isVisible() &&
         dlgPrjVw->isEnabled() && !dlgPrjVw->isMinimized()) {
@@ -168,9 +175,7 @@ void frmView::RedisplayImage() {
 }
 
 void frmView::RedisplayZoomImage() {
-    const std::int16_t style = g_RestrictRedactions == 1 ? 0 : RedactFill;
     ClearBackBuffer(picImage3, picZoom2);
-    const int w = picImage3.Width(), h = picImage3.Height();
     if (g_ValidImage == 0 || !ImgObj) {
         ClearPane(picZoom2);
         return;
@@ -182,28 +187,25 @@ void frmView::RedisplayZoomImage() {
         ClearPane(picZoom2);
         return;
     }
-    ImgObj->SetGraphicsOutput(&picImage3);
+    // The zoom window shows the page and its redactions only.
+    PageScene scene = WindowScene(*this);
     const double zs = ZoomWin_Scale;
-    const int zw = platform::RoundToInt(zs * g_ImgWidth);
-    const int zh = platform::RoundToInt(zs * g_ImgHeight);
-    const int zx = platform::RoundToInt(ZoomWin_X / static_cast<double>(g_ScaleFactor) * zs);
-    const int zy = platform::RoundToInt(ZoomWin_Y / static_cast<double>(g_ScaleFactor) * zs);
-    ImgObj->DrawImageRect(zx, zy, zw, zh, w, h);
+    scene.width = platform::RoundToInt(zs * g_ImgWidth);
+    scene.height = platform::RoundToInt(zs * g_ImgHeight);
+    scene.offsetX = platform::RoundToInt(ZoomWin_X / static_cast<double>(g_ScaleFactor) * zs);
+    scene.offsetY = platform::RoundToInt(ZoomWin_Y / static_cast<double>(g_ScaleFactor) * zs);
+    PageDrawInfo& info = scene.info;
+    info.width = g_ImgWidth;
+    info.height = g_ImgHeight;
+    info.bitsPerPixel = static_cast<std::int16_t>(ImgObj->BitsPerPixel());
+    info.resolution = static_cast<std::int16_t>(ImgObj->Xresolution());
+    info.scale = ZoomWin_Scale;
+    info.offsetX = scene.offsetX;
+    info.offsetY = scene.offsetY;
+    info.rotation = static_cast<std::int16_t>(g_Rotation);
+    PaintPage(scene, picImage3);
 
-    if (RedactCount > 0) {
-        PageDrawInfo info;
-        info.width = g_ImgWidth;
-        info.height = g_ImgHeight;
-        info.bitsPerPixel = static_cast<std::int16_t>(ImgObj->BitsPerPixel());
-        info.resolution = static_cast<std::int16_t>(ImgObj->Xresolution());
-        info.scale = ZoomWin_Scale;
-        info.offsetX = zx;
-        info.offsetY = zy;
-        info.rotation = static_cast<std::int16_t>(g_Rotation);
-        DrawRedactions(RedactCount, RedactList, picImage3, info, 0, g_ViewScaleFactor, style);
-    }
-    picZoom2->ClearSurface();
-    picZoom2->Surface().BitBlt(0, 0, picImage3.Image());
+    picZoom2->ShowSurface(&picImage3);
     picZoom2->update();
 }
 

@@ -119,8 +119,8 @@ bool TalqViewerSession::GetPageOCR(const std::string& key, std::string& text) {
 std::string TalqViewerSession::GetTextImage(const std::string& text) {
     return api_->GetTextImage(text);
 }
-std::string TalqViewerSession::GetImage(const std::string& key, int quality) {
-    return api_->GetImage(key, static_cast<std::int16_t>(quality));
+PageImage TalqViewerSession::GetImage(const std::string& key, int quality) {
+    return api_->GetPageImage(key, static_cast<std::int16_t>(quality));
 }
 float TalqViewerSession::ScaleFactor() {
     return api_->ScaleFactor();

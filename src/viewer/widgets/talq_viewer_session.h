@@ -56,7 +56,7 @@ class TalqViewerSession : public ViewerSession {
     bool IsPlaceHolderImage() override;
     bool GetPageOCR(const std::string& key, std::string& text) override;
     std::string GetTextImage(const std::string& text) override;
-    std::string GetImage(const std::string& key, int quality) override;
+    PageImage GetImage(const std::string& key, int quality) override;
     float ScaleFactor() override;
     bool GetWordList(const std::string& key, std::string& words,
                      std::array<std::int32_t, 4>& numbers) override;

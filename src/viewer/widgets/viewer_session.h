@@ -8,6 +8,7 @@
 #include <string>
 
 #include "navigation/query_api.h"
+#include "server/page_image.h"
 
 namespace viewer {
 
@@ -54,7 +55,7 @@ class ViewerSession : public navigation::QueryApi {
     virtual bool IsPlaceHolderImage() = 0;
     virtual bool GetPageOCR(const std::string& key, std::string& text) = 0;
     virtual std::string GetTextImage(const std::string& text) = 0;
-    virtual std::string GetImage(const std::string& key, int quality) = 0;
+    virtual PageImage GetImage(const std::string& key, int quality) = 0;
     virtual float ScaleFactor() = 0;
     // The word list and the four numbers of its reply.
     virtual bool GetWordList(const std::string& key, std::string& words,
@@ -135,7 +136,7 @@ class DisconnectedSession : public ViewerSession {
     bool IsPlaceHolderImage() override { return false; }
     bool GetPageOCR(const std::string&, std::string&) override { return false; }
     std::string GetTextImage(const std::string&) override { return {}; }
-    std::string GetImage(const std::string&, int) override { return {}; }
+    PageImage GetImage(const std::string&, int) override { return {}; }
     float ScaleFactor() override { return 1.0f; }
     bool GetWordList(const std::string&, std::string&, std::array<std::int32_t, 4>&) override {
         return false;
