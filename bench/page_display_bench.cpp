@@ -141,18 +141,27 @@ const G4Pages& BitonalPages(TalqClientAPI& api) {
     return pages;
 }
 
-void BM_ShowNextG4Page(benchmark::State& state) {
-    OpenWindow shown(true);
+// The bitonal pages, or null with the benchmark marked as skipped.
+const G4Pages* BitonalPagesOf(OpenWindow& shown, benchmark::State& state) {
     if (!shown.ok) {
         state.SkipWithError("no session");
-        return;
+        return nullptr;
     }
-    viewer::frmView& w = shown.window;
-    const G4Pages& pages = BitonalPages(static_cast<viewer::TalqViewerSession&>(*w.TalqAPi).Api());
+    const G4Pages& pages =
+        BitonalPages(static_cast<viewer::TalqViewerSession&>(*shown.window.TalqAPi).Api());
     if (pages.keys.empty()) {
         state.SkipWithError("no G4 pages");
-        return;
+        return nullptr;
     }
+    return &pages;
+}
+
+void BM_ShowNextG4Page(benchmark::State& state) {
+    OpenWindow shown(true);
+    const G4Pages* found = BitonalPagesOf(shown, state);
+    if (found == nullptr) return;
+    const G4Pages& pages = *found;
+    viewer::frmView& w = shown.window;
     size_t i = 0;
     for (auto _ : state) {
         const size_t n = i++ % pages.keys.size();
@@ -174,13 +183,15 @@ void PlainAreaAverage(const std::vector<std::uint8_t>& bits, int w, int h, int d
     out.assign(static_cast<size_t>(dw) * dh, 0);
     for (int y = 0; y < dh; ++y) {
         const int y0 = static_cast<int>(static_cast<std::int64_t>(y) * h / dh);
-        const int y1 = std::max(y0 + 1, static_cast<int>(static_cast<std::int64_t>(y + 1) * h / dh));
+        const int y1 =
+            std::max(y0 + 1, static_cast<int>(static_cast<std::int64_t>(y + 1) * h / dh));
         std::fill(columnInk.begin(), columnInk.end(), 0);
         for (int sy = y0; sy < y1; ++sy) {
             const std::uint8_t* row = bits.data() + static_cast<size_t>(sy) * rowBytes;
             for (int b = 0; b < rowBytes; ++b) {
                 if (row[b] == 0) continue;
-                for (int k = 0; k < 8 && b * 8 + k < w; ++k) columnInk[b * 8 + k] += (row[b] >> (7 - k)) & 1;
+                for (int k = 0; k < 8 && b * 8 + k < w; ++k)
+                    columnInk[b * 8 + k] += (row[b] >> (7 - k)) & 1;
             }
         }
         for (int x = 0; x < dw; ++x) {
@@ -190,23 +201,18 @@ void PlainAreaAverage(const std::vector<std::uint8_t>& bits, int w, int h, int d
             std::uint32_t ink = 0;
             for (int sx = x0; sx < x1; ++sx) ink += columnInk[sx];
             const std::uint32_t area = static_cast<std::uint32_t>((x1 - x0) * (y1 - y0));
-            out[static_cast<size_t>(y) * dw + x] = static_cast<std::uint8_t>(255 - 255 * ink / area);
+            out[static_cast<size_t>(y) * dw + x] =
+                static_cast<std::uint8_t>(255 - 255 * ink / area);
         }
     }
 }
 
 void BM_TrueBaselineG4Page(benchmark::State& state) {
     OpenWindow shown(true);
-    if (!shown.ok) {
-        state.SkipWithError("no session");
-        return;
-    }
+    const G4Pages* found = BitonalPagesOf(shown, state);
+    if (found == nullptr) return;
+    const G4Pages& pages = *found;
     viewer::frmView& w = shown.window;
-    const G4Pages& pages = BitonalPages(static_cast<viewer::TalqViewerSession&>(*w.TalqAPi).Api());
-    if (pages.keys.empty()) {
-        state.SkipWithError("no G4 pages");
-        return;
-    }
     const int paneW = w.picImage->width();
     std::vector<std::uint8_t> bits, grey;
     size_t i = 0;

@@ -18,9 +18,9 @@ namespace {
 constexpr int kOne = 1 << 14;
 
 struct Span {
-    int first = 0;      // first source pixel
+    int first = 0;  // first source pixel
     int firstWeight = 0;
-    int inner = 0;      // whole pixels after it
+    int inner = 0;  // whole pixels after it
     int innerWeight = 0;
     int lastWeight = 0;  // of the pixel after the whole ones
 };
@@ -86,7 +86,8 @@ bool RowShades(const uchar* row, int w, const std::vector<Span>& xs, int g0, int
     const int bytes = (w + 7) / 8;
     if (RowIsBlank(row, w)) return false;
     std::copy(row, row + bytes, padded.begin());
-    if (w % 8 != 0) padded[static_cast<std::size_t>(bytes - 1)] &= static_cast<uchar>(0xFF << (8 - w % 8));
+    if (w % 8 != 0)
+        padded[static_cast<std::size_t>(bytes - 1)] &= static_cast<uchar>(0xFF << (8 - w % 8));
     const auto shade = [g0, g1](int setWeight) {
         return (g0 * (kOne - setWeight) + g1 * setWeight) >> 4;
     };
@@ -120,8 +121,8 @@ bool RowShades(const uchar* row, int w, const std::vector<Span>& xs, int g0, int
 }
 
 // Output rows [y0, y1) of the scaled page.
-void ScaleBand(const QImage& page, const std::vector<Span>& xs, const std::vector<Span>& ys,
-               int y0, int y1, uchar* outBits, qsizetype outStride) {
+void ScaleBand(const QImage& page, const std::vector<Span>& xs, const std::vector<Span>& ys, int y0,
+               int y1, uchar* outBits, qsizetype outStride) {
     const int w = page.width(), h = page.height(), dw = static_cast<int>(xs.size());
     const int g0 = qRed(page.color(0)), g1 = qRed(page.color(1));
     // A row's contribution at one column depends only on the weight of its

@@ -84,7 +84,9 @@ void SetTiffResolution(TIFF* tif, QImage& image) {
     float x = 0, y = 0;
     if (!TIFFGetField(tif, TIFFTAG_XRESOLUTION, &x) || !TIFFGetField(tif, TIFFTAG_YRESOLUTION, &y))
         return;
-    const double perMeter = unit == RESUNIT_CENTIMETER ? 100.0 : unit == RESUNIT_INCH ? 100 / 2.54 : 0;
+    const double perMeter = unit == RESUNIT_CENTIMETER ? 100.0
+                            : unit == RESUNIT_INCH     ? 100 / 2.54
+                                                       : 0;
     if (perMeter == 0) return;
     image.setDotsPerMeterX(platform::RoundToInt(x * perMeter));
     image.setDotsPerMeterY(platform::RoundToInt(y * perMeter));

@@ -9,8 +9,8 @@
 namespace pagedecode {
 
 struct DecodedPage {
-    QImage image;           // null when the bytes do not decode
-    int bitsPerPixel = 0;   // as the header states it, else the image's depth
+    QImage image;          // null when the bytes do not decode
+    int bitsPerPixel = 0;  // as the header states it, else the image's depth
 };
 
 DecodedPage Decode(const QByteArray& bytes);

@@ -37,8 +37,10 @@ TEST(BitonalScale, ShrinkingFromOneBitMatchesTheSmoothScaleOfTheFullCopy) {
     struct Case {
         int w, h;
         QRgb c0, c1;
-    } cases[] = {{400, 400, white, black}, {37, 53, white, black},
-                 {101, 99, black, white},  {641, 480, black, grey}};
+    } cases[] = {{400, 400, white, black},
+                 {37, 53, white, black},
+                 {101, 99, black, white},
+                 {641, 480, black, grey}};
     for (const Case& c : cases) {
         const QImage page = RandomBitonal(c.w, c.h, c.c0, c.c1, static_cast<unsigned>(c.w));
         for (int dw = 1; dw < c.w; dw += 7) {
