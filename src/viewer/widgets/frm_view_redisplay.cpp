@@ -10,10 +10,10 @@
 #include <cmath>
 
 #include "annotations/annotation_layers.h"
-#include "viewer/page_scene.h"
 #include "foundation/number_text.h"
 #include "platform/rounding.h"
 #include "platform/text_codec.h"
+#include "viewer/page_scene.h"
 #include "viewer/widgets/frm_view.h"
 
 namespace viewer {
