@@ -21,7 +21,10 @@ bool SystemDb::Open(const std::string& path, bool create, std::string& error) {
     }
     // Several processes (servers, local clients) may share one system.
     sqlite3_busy_timeout(db_, 5000);
-    return Exec("PRAGMA foreign_keys = ON", error);
+    // A write-ahead log syncs at checkpoints, not at every commit: a page
+    // lock taken and released per page shown would otherwise wait on the disk.
+    return Exec("PRAGMA journal_mode = WAL", error) && Exec("PRAGMA synchronous = NORMAL", error) &&
+           Exec("PRAGMA foreign_keys = ON", error);
 }
 
 bool SystemDb::Exec(const std::string& sql, std::string& error) {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "server/local_temp_files.h"
+#include "server/page_image.h"
 
 class EncryptedSocket;
 class LocalAccessLibrary;
@@ -91,6 +92,9 @@ class TalqClientAPI {
                           std::int32_t& third, std::string& infoValues, std::string& text);
     bool IsPlaceHolderImage() const { return placeholder_; }
     std::string GetImage(const std::string& key, std::int16_t quality);
+    // The image with its scale and the placeholder flag of the page
+    // information asked for last.
+    PageImage GetPageImage(const std::string& key, std::int16_t quality);
     float ScaleFactor() const;
     bool GetWordList(const std::string& key, std::int32_t& first, std::int32_t& second,
                      std::int32_t& third, std::int32_t& fourth, std::string& words);

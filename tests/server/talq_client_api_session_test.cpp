@@ -383,6 +383,12 @@ TEST_F(Session, PageInfoKeepsInfoPositionsAndAFailedRequestIsAFailure) {
     EXPECT_EQ(info, std::string("a") + kLS + kLS + "c");
     EXPECT_EQ(text, "orig.pdf,x");
     EXPECT_TRUE(api_.IsPlaceHolderImage());
+    // The image comes as one value with its scale and the page's flag.
+    server_.Reply("TALQSendClientImage", std::string("0.5     ") + "BYTES");
+    const PageImage page = api_.GetPageImage("K1", 0);
+    EXPECT_EQ(page.bytes, "BYTES");
+    EXPECT_FLOAT_EQ(page.scale, 0.5F);
+    EXPECT_TRUE(page.placeholder);
 
     server_.Reply("TALQGetPageInfo", "ERROR: locked out");
     EXPECT_FALSE(api_.GetImagePageInfo("K1", first, second, third, info, text));

@@ -144,9 +144,9 @@ struct FakeViewerSession : viewer::ViewerSession {
         return !ocrText.empty();
     }
     std::string GetTextImage(const std::string&) override { return images["TEXT"]; }
-    std::string GetImage(const std::string& key, int) override {
+    PageImage GetImage(const std::string& key, int) override {
         auto it = images.find(key);
-        return it == images.end() ? std::string() : it->second;
+        return {it == images.end() ? std::string() : it->second, scaleFactor, placeholder};
     }
     float ScaleFactor() override { return scaleFactor; }
     std::string wordList;  // the word list of every page

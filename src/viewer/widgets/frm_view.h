@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "annotations/annotation_layers.h"
 #include "annotations/annotation_rec.h"
 #include "annotations/annotation_settings.h"
 #include "foundation/big_string.h"

@@ -104,6 +104,7 @@ bool frmView::DisplayImage(const std::string& key) {
     pageAnnotations.RedactCount = pageAnnotations.HiLiteCount = pageAnnotations.StickyCount =
         pageAnnotations.TextNoteCount = pageAnnotations.ClipCount = pageAnnotations.MarkUpCount = 0;
     page.g_szWordList.clear();
+    page.g_WordBoxes.clear();
     g_WordListNums = {};
     PageOcrText.clear();
     page.g_NativeBlocked = false;
@@ -125,10 +126,10 @@ bool frmView::DisplayImage(const std::string& key) {
     if (!infoOk) page.g_szNativeFile.clear();
     if (settings.StickyRotate) page.g_Rotation = settings.g_StickyRotation;
 
-    const bool placeholder = session.IsPlaceHolderImage();
+    PageImage image;
+    image.placeholder = session.IsPlaceHolderImage();
     bool fromTextBox = false, fromRenderedText = false;
-    std::string bytes;
-    if (placeholder) {
+    if (image.placeholder) {
         page.g_Rotation = 0;
         std::string ocr;
         if (page.g_PageRestricted == 0 && session.GetPageOCR(page.szCurrentKey, ocr)) {
@@ -138,17 +139,18 @@ bool frmView::DisplayImage(const std::string& key) {
                 fromTextBox = true;
             } else {
                 if (picImage->isHidden()) ShowPageArea(true);
-                bytes = session.GetTextImage(ocr);
-                fromRenderedText = !bytes.empty();
+                image.bytes = session.GetTextImage(ocr);
+                fromRenderedText = !image.bytes.empty();
             }
         }
     }
     if (!fromRenderedText) {
         if (!fromTextBox && picImage->isHidden()) ShowPageArea(true);
-        bytes = session.GetImage(key, settings.g_ViewQuality);
-        if (bytes.empty()) return FailPage(status, " *** Bad Image ***");
+        image = session.GetImage(key, settings.g_ViewQuality);
+        if (image.bytes.empty()) return FailPage(status, " *** Bad Image ***");
     }
-    page.g_ViewScaleFactor = placeholder ? 1.0f : session.ScaleFactor();
+    const bool placeholder = image.placeholder;
+    page.g_ViewScaleFactor = placeholder ? 1.0f : image.scale;
 
     {
         std::ofstream out;
@@ -163,8 +165,8 @@ bool frmView::DisplayImage(const std::string& key) {
                              platform::vbCritical, "Error");
             return false;
         }
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        bytes.clear();
+        out.write(image.bytes.data(), static_cast<std::streamsize>(image.bytes.size()));
+        image.bytes.clear();
     }
 
     if (!ImgObj->OpenImageFile(run.szTempFname)) {
@@ -182,6 +184,7 @@ bool frmView::DisplayImage(const std::string& key) {
     }
     if (page.g_Rotation != 0) ImgObj->RotateImage(page.g_Rotation);
     session.GetWordList(key, page.g_szWordList, g_WordListNums);
+    page.g_WordBoxes = TalqClientAPI_Header::ParseWordBoxes(page.g_szWordList);
 
     std::string lists[6];
     const bool listsOk = session.GetAllAnnotations(key, lists);

@@ -13,6 +13,7 @@
 #include "foundation/number_text.h"
 #include "platform/rounding.h"
 #include "platform/text_codec.h"
+#include "viewer/page_scene.h"
 #include "viewer/widgets/frm_view.h"
 
 namespace viewer {
@@ -40,6 +41,21 @@ void SetScrollRange(QScrollBar* bar, int displayLength, int viewLength, std::int
 
 std::string PercentText(float scale) {
     return std::to_string(platform::RoundToInt(static_cast<double>(scale) * 100.0)) + "%";
+}
+
+// The page on display with the window's rights and modes; the layers are
+// each view's own.
+PageScene WindowScene(const frmView& w) {
+    PageScene scene;
+    scene.image = w.ImgObj.get();
+    scene.factor = w.page.g_ViewScaleFactor;
+    scene.restricted = w.page.g_PageRestricted != 0;
+    scene.annotationAccess = w.project.g_RestrictAnnotations;
+    scene.behaviorFlags = w.run.lBehaviorFlags;
+    scene.redactionFill = w.project.g_RestrictRedactions == 1 ? 0 : w.settings.RedactFill;
+    scene.layers.redactions = &w.pageAnnotations.RedactList;
+    scene.layers.redactionCount = w.pageAnnotations.RedactCount;
+    return scene;
 }
 
 }  // namespace
@@ -120,58 +136,41 @@ void frmView::ClearPane(SurfacePane* pane) {
 }
 
 void frmView::RedisplayImage() {
-    const std::int16_t style = project.g_RestrictRedactions == 1 ? 0 : settings.RedactFill;
     MouseTrack = 0;
     ClearBackBuffer(picImage2, picImage);
-    const int w = picImage2.Width(), h = picImage2.Height();
     if (page.g_ValidImage == 0 || !ImgObj) {
         ClearPane(picImage);
         return;
     }
-    ImgObj->SetGraphicsOutput(&picImage2);
-    ImgObj->DrawImageRect(zoom.g_Hscroll, zoom.g_Vscroll, zoom.g_DspWidth, zoom.g_DspHeight, w, h);
+    PageScene scene = WindowScene(*this);
+    scene.offsetX = zoom.g_Hscroll;
+    scene.offsetY = zoom.g_Vscroll;
+    scene.width = zoom.g_DspWidth;
+    scene.height = zoom.g_DspHeight;
+    scene.info = MainPageDrawInfo();
+    PageLayers& layers = scene.layers;
+    layers.words = &page.g_WordBoxes;
+    layers.searchKeywords = query.QuerySrchStr;
+    layers.highlights = &pageAnnotations.HiLiteList;
+    layers.highlightCount = pageAnnotations.HiLiteCount;
+    layers.markups = &pageAnnotations.MarkUpList;
+    layers.markupCount = pageAnnotations.MarkUpCount;
+    layers.textNotes = &pageAnnotations.TextNoteList;
+    layers.textNoteCount = pageAnnotations.TextNoteCount;
+    layers.stickies = &pageAnnotations.StickyList;
+    layers.stickyCount = pageAnnotations.StickyCount;
+    layers.stickyIcon = &picSticky;
+    layers.clips = &pageAnnotations.ClipList;
+    layers.clipCount = pageAnnotations.ClipCount;
+    layers.clipIcon = &picClip;
+    if (query.bQuesterActive && g_QuesterLastKey == page.szCurrentKey && page.g_ValidImage == 1 &&
+        !page.g_NativeBlocked) {
+        layers.questerHits = &g_QuesterLastCoords;
+        layers.questerWordHits = &g_QuesterLastWordCoords;
+    }
+    PaintPage(scene, picImage2);
 
-    const PageDrawInfo info = MainPageDrawInfo();
-    const float factor = page.g_ViewScaleFactor;
-    // A restricted page keeps its redactions: without them the server's image
-    // of that page would show what they cover.
-    if (page.g_PageRestricted == 0 && !query.QuerySrchStr.empty()) {
-        DrawSearchHits(page.g_szWordList, query.QuerySrchStr, picImage2, info, 255, factor, 0);
-    }
-    if (pageAnnotations.RedactCount > 0)
-        DrawRedactions(pageAnnotations.RedactCount, pageAnnotations.RedactList, picImage2, info, 0,
-                       factor, style);
-    if (page.g_PageRestricted == 0 && project.g_RestrictAnnotations < 2) {
-        if ((run.lBehaviorFlags & 0x80) == 0 && pageAnnotations.HiLiteCount > 0) {
-            DrawHighlights(pageAnnotations.HiLiteCount, pageAnnotations.HiLiteList, picImage2, info,
-                           0, factor);
-        }
-        if ((run.lBehaviorFlags & 0x40) == 0 && pageAnnotations.MarkUpCount > 0) {
-            DrawMarkups(pageAnnotations.MarkUpCount, pageAnnotations.MarkUpList, picImage2, info, 0,
-                        factor);
-        }
-        if ((run.lBehaviorFlags & 0x20) == 0 && pageAnnotations.TextNoteCount > 0) {
-            DrawTextNotes(pageAnnotations.TextNoteCount, pageAnnotations.TextNoteList, picImage2,
-                          info, 0, factor);
-        }
-        if ((run.lBehaviorFlags & 0x10) == 0 && pageAnnotations.StickyCount > 0) {
-            DrawIconAnnotations(pageAnnotations.StickyCount, pageAnnotations.StickyList, picImage2,
-                                info, picSticky, factor);
-        }
-        if ((run.lBehaviorFlags & 0x1000) == 0 && pageAnnotations.ClipCount > 0) {
-            DrawIconAnnotations(pageAnnotations.ClipCount, pageAnnotations.ClipList, picImage2,
-                                info, picClip, factor);
-        }
-    }
-    if (page.g_PageRestricted == 0 && query.bQuesterActive &&
-        g_QuesterLastKey == page.szCurrentKey && !g_QuesterLastCoords.empty() &&
-        page.g_ValidImage == 1 && !page.g_NativeBlocked) {
-        DrawQuesterHits(g_QuesterLastCoords, g_QuesterLastWordCoords, picImage2, info, 65535, 255,
-                        factor);
-    }
-
-    picImage->ClearSurface();
-    picImage->Surface().BitBlt(0, 0, picImage2.Image());
+    picImage->ShowSurface(&picImage2);
     picImage->update();
     if (panes.PrjView_Active != 0 && panes.dlgPrjVw != nullptr && panes.dlgPrjVw->isVisible() &&
         panes.dlgPrjVw->isEnabled() && !panes.dlgPrjVw->isMinimized()) {
@@ -180,9 +179,7 @@ void frmView::RedisplayImage() {
 }
 
 void frmView::RedisplayZoomImage() {
-    const std::int16_t style = project.g_RestrictRedactions == 1 ? 0 : settings.RedactFill;
     ClearBackBuffer(picImage3, picZoom2);
-    const int w = picImage3.Width(), h = picImage3.Height();
     if (page.g_ValidImage == 0 || !ImgObj) {
         ClearPane(picZoom2);
         return;
@@ -194,31 +191,25 @@ void frmView::RedisplayZoomImage() {
         ClearPane(picZoom2);
         return;
     }
-    ImgObj->SetGraphicsOutput(&picImage3);
+    // The zoom window shows the page and its redactions only.
+    PageScene scene = WindowScene(*this);
     const double zs = zoom.ZoomWin_Scale;
-    const int zw = platform::RoundToInt(zs * page.g_ImgWidth);
-    const int zh = platform::RoundToInt(zs * page.g_ImgHeight);
-    const int zx =
-        platform::RoundToInt(zoom.ZoomWin_X / static_cast<double>(zoom.g_ScaleFactor) * zs);
-    const int zy =
-        platform::RoundToInt(zoom.ZoomWin_Y / static_cast<double>(zoom.g_ScaleFactor) * zs);
-    ImgObj->DrawImageRect(zx, zy, zw, zh, w, h);
+    scene.width = platform::RoundToInt(zs * page.g_ImgWidth);
+    scene.height = platform::RoundToInt(zs * page.g_ImgHeight);
+    scene.offsetX = platform::RoundToInt(zoom.ZoomWin_X / static_cast<double>(zoom.g_ScaleFactor) * zs);
+    scene.offsetY = platform::RoundToInt(zoom.ZoomWin_Y / static_cast<double>(zoom.g_ScaleFactor) * zs);
+    PageDrawInfo& info = scene.info;
+    info.width = page.g_ImgWidth;
+    info.height = page.g_ImgHeight;
+    info.bitsPerPixel = static_cast<std::int16_t>(ImgObj->BitsPerPixel());
+    info.resolution = static_cast<std::int16_t>(ImgObj->Xresolution());
+    info.scale = zoom.ZoomWin_Scale;
+    info.offsetX = scene.offsetX;
+    info.offsetY = scene.offsetY;
+    info.rotation = static_cast<std::int16_t>(page.g_Rotation);
+    PaintPage(scene, picImage3);
 
-    if (pageAnnotations.RedactCount > 0) {
-        PageDrawInfo info;
-        info.width = page.g_ImgWidth;
-        info.height = page.g_ImgHeight;
-        info.bitsPerPixel = static_cast<std::int16_t>(ImgObj->BitsPerPixel());
-        info.resolution = static_cast<std::int16_t>(ImgObj->Xresolution());
-        info.scale = zoom.ZoomWin_Scale;
-        info.offsetX = zx;
-        info.offsetY = zy;
-        info.rotation = static_cast<std::int16_t>(page.g_Rotation);
-        DrawRedactions(pageAnnotations.RedactCount, pageAnnotations.RedactList, picImage3, info, 0,
-                       page.g_ViewScaleFactor, style);
-    }
-    picZoom2->ClearSurface();
-    picZoom2->Surface().BitBlt(0, 0, picImage3.Image());
+    picZoom2->ShowSurface(&picImage3);
     picZoom2->update();
 }
 

@@ -165,9 +165,9 @@ std::string ViewerSession::GetTextImage(const std::string& text) {
     if (!api_) return {};
     return api_->GetTextImage(text);
 }
-std::string ViewerSession::GetImage(const std::string& key, int quality) {
+PageImage ViewerSession::GetImage(const std::string& key, int quality) {
     if (!api_) return {};
-    return api_->GetImage(key, static_cast<std::int16_t>(quality));
+    return api_->GetPageImage(key, static_cast<std::int16_t>(quality));
 }
 float ViewerSession::ScaleFactor() {
     if (!api_) return 1.0f;

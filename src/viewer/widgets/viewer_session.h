@@ -11,6 +11,7 @@
 #include <string>
 
 #include "navigation/query_api.h"
+#include "server/page_image.h"
 
 class QWidget;
 class TalqClientAPI;
@@ -73,7 +74,7 @@ class ViewerSession : public navigation::QueryApi {
     virtual bool IsPlaceHolderImage();
     virtual bool GetPageOCR(const std::string& key, std::string& text);
     virtual std::string GetTextImage(const std::string& text);
-    virtual std::string GetImage(const std::string& key, int quality);
+    virtual PageImage GetImage(const std::string& key, int quality);
     virtual float ScaleFactor();
     // The word list and the four numbers of its reply.
     virtual bool GetWordList(const std::string& key, std::string& words,

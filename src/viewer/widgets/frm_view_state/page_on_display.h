@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "annotations/annotation_layers.h"
 #include "annotations/annotation_rec.h"
 
 namespace viewer {
@@ -21,6 +22,7 @@ struct PageOnDisplay {
     std::int32_t g_PageReadOnly = 0, g_PageRestricted = 0;
     bool g_NativeBlocked = false;
     std::string g_szWordList;
+    TalqClientAPI_Header::WordBoxes g_WordBoxes;  // g_szWordList's boxes, read once per page
     std::string g_szNativeFile, g_szDocFldrDesc, g_szPageList;
 };
 
