@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <vector>
+
 #include "annotations/tag_collections.h"
 #include "annotations/tag_palette.h"
 #include "foundation/fields.h"
@@ -26,6 +28,17 @@ QPushButton* MakeButton(QWidget* parent, const char* caption, const char* tip = 
 
 std::string Text(const QListWidgetItem* item) {
     return platform::FromQString(item->text());
+}
+
+// The non-empty names among the first count of a ","-list.
+std::vector<std::string> Names(const std::string& list, std::int32_t count) {
+    std::vector<std::string> names;
+    int position = 1;
+    for (std::int32_t i = 0; i < count; ++i) {
+        std::string name = mVBUtil::NextToken(",", list, position);
+        if (!name.empty()) names.push_back(std::move(name));
+    }
+    return names;
 }
 
 struct WaitPointer {
@@ -104,22 +117,14 @@ void frmTagPal::LoadAvailableTags() {
     List1->clear();
     std::string list;
     const std::int32_t count = ClientAPI != nullptr ? ClientAPI->GetTagList(list) : 0;
-    int position = 1;
-    for (std::int32_t i = 0; i < count; ++i) {
-        const std::string name = mVBUtil::NextToken(",", list, position);
-        if (!name.empty()) AddAvailable(name);
-    }
+    for (const std::string& name : Names(list, count)) AddAvailable(name);
 }
 
 void frmTagPal::LoadPaletteTags() {
     List2->clear();
     std::string list;
     const std::int32_t count = ClientAPI != nullptr ? ClientAPI->GetTagPalette(list) : 0;
-    int position = 1;
-    for (std::int32_t i = 0; i < count; ++i) {
-        const std::string name = mVBUtil::NextToken(",", list, position);
-        if (!name.empty()) List2->addItem(platform::ToQString(name));
-    }
+    for (const std::string& name : Names(list, count)) List2->addItem(platform::ToQString(name));
 }
 
 std::string frmTagPal::Selected(const QListWidget* list) {
