@@ -98,7 +98,7 @@ TEST(TagCollectionNames, AreTrimmedCutTo40AndRefusedWhenTheyWouldSplitTheLists) 
     EXPECT_EQ(annotations::CleanTagName(std::string(45, 'x')), std::string(40, 'x'));
     EXPECT_EQ(annotations::CleanTagName(std::string(39, 'x') + "  yz"), std::string(39, 'x'));
     EXPECT_EQ(annotations::TagNameFault("Attorney & Client"), "");
-    for (const std::string bad :
+    for (const std::string& bad :
          {std::string("A,B"), std::string("A|B"), std::string("A\tB"), std::string("A\nB")}) {
         const std::string why = annotations::TagNameFault(bad);
         EXPECT_NE(why, "") << bad;
