@@ -7,6 +7,8 @@ namespace docserver {
 namespace {
 
 constexpr std::int64_t kTagModify = 0x13;
+// Creating, renaming and deleting tag collections.
+constexpr std::int64_t kTagCollectionModify = 0x0B;
 constexpr std::int64_t kAnnotationModify = 0x23;
 constexpr std::int64_t kRedactionModify = 0x07;
 
@@ -138,6 +140,8 @@ std::string CommandEngine::IsDocTagged(const CommandText& command) {
 std::string CommandEngine::AddTag(const CommandText& command) {
     ProjectAccess access;
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
+    if ((ProjectSecurity(access) & kTagCollectionModify) == 0)
+        return "ERROR: Insufficient Security Level";
     std::string name = command.Rest(4);
     if (!ValidTagName(name)) return "ERROR: Invalid Paramater";
     if (TagId(db_, access.id, name) != 0) return "ERROR: Tag Already Exists";
@@ -154,6 +158,8 @@ std::string CommandEngine::AddTag(const CommandText& command) {
 std::string CommandEngine::UpdateTag(const CommandText& command) {
     ProjectAccess access;
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
+    if ((ProjectSecurity(access) & kTagCollectionModify) == 0)
+        return "ERROR: Insufficient Security Level";
     if (command.Count() != 6) return "ERROR: Invalid Paramater";
     const std::string& oldName = command.Field(4);
     const std::string& newName = command.Field(5);
@@ -171,6 +177,8 @@ std::string CommandEngine::UpdateTag(const CommandText& command) {
 std::string CommandEngine::DeleteTag(const CommandText& command) {
     ProjectAccess access;
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
+    if ((ProjectSecurity(access) & kTagCollectionModify) == 0)
+        return "ERROR: Insufficient Security Level";
     std::int64_t tag = TagId(db_, access.id, command.Rest(4));
     if (tag == 0) return "ERROR: Invalid Tag Desc";
     Statement pages(db_, "DELETE FROM page_tags WHERE project_id = ? AND tag_id = ?");

@@ -191,7 +191,9 @@ struct FakeViewerSession : viewer::ViewerSession {
         return folderDescriptions[key];
     }
     std::string GetPageDate(const std::string&) override { return pageDate; }
+    int tagReads = 0;  // page tag requests
     std::int32_t GetImageTags(const std::string&, std::string& list) override {
+        ++tagReads;
         list = tags;
         return tags.empty()
                    ? 0
@@ -232,6 +234,25 @@ struct FakeViewerSession : viewer::ViewerSession {
         return tagPool.empty()
                    ? 0
                    : static_cast<std::int32_t>(std::count(tagPool.begin(), tagPool.end(), ',') + 1);
+    }
+
+    // The tag palette: its list, and the tags turned on ("+") and off ("-").
+    std::string tagPalette;
+    bool tagChangesOk = true;
+    std::vector<std::string> tagChanges;
+    std::int32_t GetTagPalette(std::string& list) override {
+        list = tagPalette;
+        return tagPalette.empty() ? 0
+                                  : static_cast<std::int32_t>(
+                                        std::count(tagPalette.begin(), tagPalette.end(), ',') + 1);
+    }
+    bool TurnTagOn(const std::string&, const std::string& tag) override {
+        tagChanges.push_back("+" + tag);
+        return tagChangesOk;
+    }
+    bool TurnTagOff(const std::string&, const std::string& tag) override {
+        tagChanges.push_back("-" + tag);
+        return tagChangesOk;
     }
 
     // The login without dialogs: "mode|timeout" per connection, "user|password" per login.

@@ -34,6 +34,7 @@
 #include "viewer/widgets/frm_view_state/project_views.h"
 #include "viewer/widgets/frm_view_state/query_pane.h"
 #include "viewer/widgets/frm_view_state/scale_zoom.h"
+#include "viewer/widgets/frm_view_state/tag_palette.h"
 #include "viewer/widgets/frm_view_state/window_run.h"
 #include "viewer/widgets/surface_pane.h"
 #include "viewer/widgets/viewer_session.h"
@@ -46,6 +47,9 @@ class QMenu;
 class QPlainTextEdit;
 class QScrollBar;
 class QToolButton;
+namespace annotations {
+class TagPaletteRows;
+}
 
 namespace viewer {
 
@@ -139,12 +143,18 @@ class frmView : public QMainWindow {
     // ---- Project views and neighbours ----
     void ClearProjectViews();
     void LoadProjectViews();
-    void InitTagPalette();
-    void ResizeTagPalette();
-    void UpdateTagPalette(const std::string& key);
     void BuildFullPositionText(const std::string& docBeginKey, const std::string& docEndKey,
                                std::string& positionText);
     void PrintSelection();
+
+    // ---- Tag palette pane (frm_view_tag_palette.cpp) ----
+    void InitTagPalette();
+    void ResizeTagPalette();
+    void UpdateTagPalette(const std::string& key);
+    void Tag_BMP_Click(int Index);
+    void Tag_DESC_Click(int Index) { Tag_BMP_Click(Index); }
+    void VScroll2_Change();
+    void TBTag_Click(int Index);
 
     // ---- Query pane (frm_view_query.cpp) ----
     void LoadQueryList();
@@ -216,6 +226,7 @@ class frmView : public QMainWindow {
     PaneLayout panes;
     LoginState login;
     WindowRun run;
+    TagPaletteView tagPalette;
 
     // ---- Owned objects ----
     std::unique_ptr<ViewerSession> TalqAPi;
@@ -243,6 +254,7 @@ class frmView : public QMainWindow {
     SplitterBar* MarginBar2 = nullptr;
     QWidget* TagForm = nullptr;
     std::array<QToolButton*, 2> TBTag{};
+    annotations::TagPaletteRows* TagRows = nullptr;  // Tag_BMP, Tag_DESC, VScroll2
     QPlainTextEdit* txtImage = nullptr;
     SurfacePane* picImage = nullptr;
     QScrollBar* VScroll1 = nullptr;
@@ -289,6 +301,7 @@ class frmView : public QMainWindow {
     // Places a footer button at a left position in twips and shows it.
     void PlaceFooterButton(QToolButton* button, std::int32_t left);
     void ResetToolbarButtons();
+    void RemoveTagPaletteRows();
     // Access levels and navigation buttons of a valid project; gives the
     // left edge, in twips, where the link's buttons start.
     std::int32_t LoadProjectLevels(ViewerSession& session, const std::string& levels,

@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QToolButton>
 
+#include "annotations/widgets/tag_palette_rows.h"
 #include "viewer/widgets/frm_view.h"
 
 namespace viewer {
@@ -108,8 +109,15 @@ void frmView::BuildControls() {
     connect(MarginBar2, &SplitterBar::released, this,
             [this](int x, int) { MarginBar2_MouseUp(x); });
     TagForm = new QWidget(client);
-    TBTag[0] = MakeButton(TagForm, "E", "Edit Tag Palette");
+    TBTag[0] = MakeButton(TagForm, "E", "Configure Tag/Issue Palette");
     TBTag[1] = MakeButton(TagForm, "X", "Close Tag Palette");
+    for (int i = 0; i < 2; ++i)
+        connect(TBTag[static_cast<size_t>(i)], &QToolButton::clicked, this,
+                [this, i] { TBTag_Click(i); });
+    TagRows = new annotations::TagPaletteRows(TagForm);
+    connect(TagRows, &annotations::TagPaletteRows::rowClicked, this,
+            [this](int i) { Tag_BMP_Click(i); });
+    connect(TagRows, &annotations::TagPaletteRows::scrolled, this, [this] { VScroll2_Change(); });
 
     txtImage = new QPlainTextEdit(client);
     txtImage->setReadOnly(true);

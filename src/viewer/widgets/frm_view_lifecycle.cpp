@@ -102,7 +102,7 @@ void frmView::Form_Unload() {
     ImgObj.reset();
     DeleteTempFile(run.szTempFname);
     DeleteTempFile(printRequest.szPrintTempFname);
-    if (project.g_TagPalInitialized == 1) project.g_TagPalInitialized = 0;
+    RemoveTagPaletteRows();
     SaveAnnotationDefaults();
     run.MainFormLoaded = 0;
 }

@@ -170,16 +170,6 @@ std::int32_t frmView::LoadProjectLevels(ViewerSession& session, const std::strin
     return x;
 }
 
-void frmView::InitTagPalette() {
-    if (RequestInProcess() || !Session().IsProjectValid()) return;
-}
-
-void frmView::ResizeTagPalette() {
-    if (project.g_TagPalInitialized != 1) InitTagPalette();
-}
-
-void frmView::UpdateTagPalette(const std::string&) {}
-
 void frmView::BuildFullPositionText(const std::string&, const std::string&,
                                     std::string& positionText) {
     positionText.clear();

@@ -249,6 +249,37 @@ std::int32_t ViewerSession::GetTagList(std::string& list) {
     }
     return api_->GetTagList(list);
 }
+std::int32_t ViewerSession::GetTagPalette(std::string& list) {
+    if (!api_) {
+        list.clear();
+        return 0;
+    }
+    return api_->GetTagPalette(list);
+}
+bool ViewerSession::TurnTagOn(const std::string& key, const std::string& tag) {
+    if (!api_) return false;
+    return api_->TurnTagOn(key, tag);
+}
+bool ViewerSession::TurnTagOff(const std::string& key, const std::string& tag) {
+    if (!api_) return false;
+    return api_->TurnTagOff(key, tag);
+}
+bool ViewerSession::NewTagDesc(const std::string& name) {
+    if (!api_) return false;
+    return api_->NewTagDesc(name);
+}
+bool ViewerSession::ModifyTagDesc(const std::string& oldName, const std::string& newName) {
+    if (!api_) return false;
+    return api_->ModifyTagDesc(oldName, newName);
+}
+bool ViewerSession::DeleteTagDesc(const std::string& name) {
+    if (!api_) return false;
+    return api_->DeleteTagDesc(name);
+}
+bool ViewerSession::PutTagPalette(const std::string& list) {
+    if (!api_) return false;
+    return api_->PutTagPalette(list);
+}
 bool ViewerSession::OpenTalqConnection(std::int16_t accessMode, const std::string& domain,
                                        const std::string& ipAddress, std::int32_t ipPort,
                                        std::int32_t localPortBase, std::int32_t networkCard,

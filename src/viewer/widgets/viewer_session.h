@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "annotations/tag_api.h"
 #include "navigation/query_api.h"
 #include "server/page_image.h"
 
@@ -18,7 +19,7 @@ class TalqClientAPI;
 
 namespace viewer {
 
-class ViewerSession : public navigation::QueryApi {
+class ViewerSession : public navigation::QueryApi, public annotations::TagApi {
   public:
     // Without a session object every need answers as disconnected.
     ViewerSession();
@@ -35,7 +36,7 @@ class ViewerSession : public navigation::QueryApi {
     virtual void SetDisplayErrorMsgs(bool on);
     virtual bool IsRequestInProcess();
     virtual bool IsUserValid();
-    virtual bool IsProjectValid();
+    bool IsProjectValid() override;
     std::string ProjectName() override;
     std::string UserName() override;
     std::string UserPswrd() override;
@@ -57,7 +58,7 @@ class ViewerSession : public navigation::QueryApi {
     virtual std::string BndryDescs();  // "|"-separated, in level order
     // Rights of the user in the selected project; without a session every
     // right is withheld.
-    virtual std::int32_t UserProjectSecurity();
+    std::int32_t UserProjectSecurity() override;
     virtual bool AreAnnotationsRestricted();
     virtual bool AreAnnotationsOkToModify();
     virtual bool AreTagsRestricted();
@@ -87,7 +88,7 @@ class ViewerSession : public navigation::QueryApi {
                                     std::int16_t& marker, std::int32_t& count, std::int32_t& index);
     virtual std::string GetFolderDescription(const std::string& key, std::int32_t level);
     virtual std::string GetPageDate(const std::string& key);
-    virtual std::int32_t GetImageTags(const std::string& key, std::string& list);
+    std::int32_t GetImageTags(const std::string& key, std::string& list) override;
     // A free local file name; the file is not created.
     virtual std::string CreateLocalTempFile(std::int32_t kind);
     virtual bool SetPageLock(const std::string& key);
@@ -104,6 +105,15 @@ class ViewerSession : public navigation::QueryApi {
     bool RemotePassThrough(const std::string& command, std::string& reply,
                            bool skipSessionCheck) override;
     std::int32_t GetTagList(std::string& list) override;
+
+    // ---- The tag palette and its editor ----
+    std::int32_t GetTagPalette(std::string& list) override;
+    bool TurnTagOn(const std::string& key, const std::string& tag) override;
+    bool TurnTagOff(const std::string& key, const std::string& tag) override;
+    bool NewTagDesc(const std::string& name) override;
+    bool ModifyTagDesc(const std::string& oldName, const std::string& newName) override;
+    bool DeleteTagDesc(const std::string& name) override;
+    bool PutTagPalette(const std::string& list) override;
 
     // ---- The login a command line asks for, without dialogs ----
     virtual bool OpenTalqConnection(std::int16_t accessMode, const std::string& domain,

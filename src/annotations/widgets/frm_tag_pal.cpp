@@ -1,0 +1,285 @@
+#include "annotations/widgets/frm_tag_pal.h"
+
+#include <QApplication>
+#include <QGridLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
+
+#include <vector>
+
+#include "annotations/tag_collections.h"
+#include "annotations/tag_palette.h"
+#include "foundation/fields.h"
+#include "foundation/text_match.h"
+#include "platform/prompts.h"
+#include "platform/text_codec.h"
+
+namespace annotations {
+namespace {
+
+QPushButton* MakeButton(QWidget* parent, const char* caption, const char* tip = nullptr) {
+    auto* b = new QPushButton(QString::fromLatin1(caption), parent);
+    if (tip != nullptr) b->setToolTip(QString::fromLatin1(tip));
+    b->setAutoDefault(false);
+    return b;
+}
+
+std::string Text(const QListWidgetItem* item) {
+    return platform::FromQString(item->text());
+}
+
+// The non-empty names among the first count of a ","-list.
+std::vector<std::string> Names(const std::string& list, std::int32_t count) {
+    std::vector<std::string> names;
+    int position = 1;
+    for (std::int32_t i = 0; i < count; ++i) {
+        std::string name = mVBUtil::NextToken(",", list, position);
+        if (!name.empty()) names.push_back(std::move(name));
+    }
+    return names;
+}
+
+struct WaitPointer {
+    WaitPointer() { QApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+    ~WaitPointer() { QApplication::restoreOverrideCursor(); }
+};
+
+}  // namespace
+
+frmTagPal::frmTagPal(QWidget* parent) : FormDialog(parent) {
+    setWindowTitle("Tag Palette Setup");
+    setModal(true);
+    setFont(QFont("Tahoma", 8));
+    List1 = new QListWidget(this);
+    List2 = new QListWidget(this);
+    for (QListWidget* list : {List1, List2}) list->setMinimumSize(217, 173);
+    Cmd_New =
+        MakeButton(this, "C&reate New Tag Collection", "Create a New Issue Tag for the Collection");
+    cmd_modify =
+        MakeButton(this, "&Modify Tag Description", "Modify the Selected Tag's Description");
+    Cmd_Delete =
+        MakeButton(this, "De&lete Tag Collection", "Remove an Issue Tag from the Collection");
+    cmd_addall =
+        MakeButton(this, "Add All &Tags to Palette", "Add All Available Tags to the Tag Palette.");
+    Cmd_Up = MakeButton(this, "Move &Up");
+    Cmd_Down = MakeButton(this, "Move &Down");
+    Cmd_Done = MakeButton(this, "&All Done");
+    cmd_cancel = MakeButton(this, "&Cancel");
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(new QLabel("Available Tags", this), 0, 0);
+    grid->addWidget(new QLabel("Tags On Palette", this), 0, 1);
+    grid->addWidget(List1, 1, 0);
+    grid->addWidget(List2, 1, 1);
+    grid->addWidget(new QLabel("(Dbl Clk to Add to Palette)", this), 2, 0);
+    grid->addWidget(new QLabel("(Dbl Clk to Remove from Palette)", this), 2, 1);
+    grid->addWidget(Cmd_New, 3, 0);
+    grid->addWidget(cmd_modify, 4, 0);
+    grid->addWidget(Cmd_Delete, 5, 0);
+    grid->addWidget(cmd_addall, 6, 0);
+    auto* order = new QHBoxLayout;
+    order->addWidget(Cmd_Up);
+    order->addWidget(Cmd_Down);
+    grid->addLayout(order, 3, 1);
+    grid->addWidget(Cmd_Done, 4, 1);
+    grid->addWidget(cmd_cancel, 6, 1, Qt::AlignRight);
+
+    connect(Cmd_New, &QPushButton::clicked, this, [this] { Cmd_New_Click(); });
+    connect(cmd_modify, &QPushButton::clicked, this, [this] { cmd_modify_Click(); });
+    connect(Cmd_Delete, &QPushButton::clicked, this, [this] { Cmd_Delete_Click(); });
+    connect(cmd_addall, &QPushButton::clicked, this, [this] { cmd_addall_Click(); });
+    connect(Cmd_Up, &QPushButton::clicked, this, [this] { Cmd_Up_Click(); });
+    connect(Cmd_Down, &QPushButton::clicked, this, [this] { Cmd_Down_Click(); });
+    connect(Cmd_Done, &QPushButton::clicked, this, [this] { Cmd_Done_Click(); });
+    connect(cmd_cancel, &QPushButton::clicked, this, [this] { cmd_cancel_Click(); });
+    connect(List1, &QListWidget::itemDoubleClicked, this, [this] { List1_DblClick(); });
+    connect(List2, &QListWidget::itemDoubleClicked, this, [this] { List2_DblClick(); });
+}
+
+void frmTagPal::Form_Load() {
+    const std::int32_t security = ClientAPI != nullptr ? ClientAPI->UserProjectSecurity() : 0;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        const QSize size = sizeHint();
+        move(area.x() + (area.width() - size.width()) / 2,
+             area.y() + (area.height() - size.height()) / 2);
+    }
+    const bool mayChange = ClientAPI != nullptr && ClientAPI->IsProjectValid() &&
+                           (security & kTagCollectionRights) != 0;
+    for (QPushButton* b : {Cmd_New, Cmd_Delete, cmd_modify}) b->setEnabled(mayChange);
+    LoadAvailableTags();
+    LoadPaletteTags();
+}
+
+void frmTagPal::LoadAvailableTags() {
+    List1->clear();
+    std::string list;
+    const std::int32_t count = ClientAPI != nullptr ? ClientAPI->GetTagList(list) : 0;
+    for (const std::string& name : Names(list, count)) AddAvailable(name);
+}
+
+void frmTagPal::LoadPaletteTags() {
+    List2->clear();
+    std::string list;
+    const std::int32_t count = ClientAPI != nullptr ? ClientAPI->GetTagPalette(list) : 0;
+    for (const std::string& name : Names(list, count)) List2->addItem(platform::ToQString(name));
+}
+
+std::string frmTagPal::Selected(const QListWidget* list) {
+    const QListWidgetItem* item = list->currentItem();
+    return item != nullptr && item->isSelected() ? Text(item) : std::string();
+}
+
+int frmTagPal::FindExact(const QListWidget* list, const std::string& name) {
+    for (int i = 0; i < list->count(); ++i)
+        if (Text(list->item(i)) == name) return i;
+    return -1;
+}
+
+void frmTagPal::AddAvailable(const std::string& name) {
+    int row = 0;
+    while (row < List1->count() && mVBUtil::CompareTextNoCase(Text(List1->item(row)), name) <= 0)
+        ++row;
+    List1->insertItem(row, platform::ToQString(name));
+}
+
+bool frmTagPal::IsAvailable(const std::string& name) const {
+    for (int i = 0; i < List1->count(); ++i)
+        if (mVBUtil::CompareTextNoCase(Text(List1->item(i)), name) == 0) return true;
+    return false;
+}
+
+bool frmTagPal::RefuseName(const std::string& name) {
+    const std::string fault = TagNameFault(name);
+    if (fault.empty()) return false;
+    platform::Beep();
+    platform::MsgBox(fault, platform::vbCritical, "Error");
+    return true;
+}
+
+void frmTagPal::Cmd_New_Click() {
+    const std::string name =
+        CleanTagName(platform::InputBox("Enter Name of New TAG Collection", " ", ""));
+    if (name.empty() || RefuseName(name)) return;
+    if (IsAvailable(name)) {
+        platform::Beep();
+        platform::MsgBox("This TAG Collection Already Exists", platform::vbCritical, "Error");
+        return;
+    }
+    if (ClientAPI != nullptr && ClientAPI->NewTagDesc(name)) {
+        AddAvailable(name);
+        Cmd_Done->setFocus();
+    } else {
+        platform::Beep();
+        platform::MsgBox("Error Adding New Issue Tag", platform::vbCritical, "Error");
+    }
+}
+
+void frmTagPal::cmd_modify_Click() {
+    const std::string old = Selected(List1);
+    if (old.empty()) {
+        platform::Beep();
+        return;
+    }
+    const std::string name =
+        CleanTagName(platform::InputBox("Enter New TAG Collection Name", " ", old));
+    if (name.empty() || mVBUtil::CompareTextNoCase(name, old) == 0 || RefuseName(name)) return;
+    if (IsAvailable(name)) {
+        platform::Beep();
+        platform::MsgBox(name, platform::vbCritical, "This Tag Description Already Exists");
+        return;
+    }
+    if (ClientAPI == nullptr || !ClientAPI->ModifyTagDesc(old, name)) {
+        platform::Beep();
+        platform::MsgBox("Error Modifying Tag Description", platform::vbCritical, "Error");
+        return;
+    }
+    delete List1->takeItem(FindExact(List1, old));
+    AddAvailable(name);
+    if (const int onPalette = FindExact(List2, old); onPalette >= 0)
+        List2->item(onPalette)->setText(platform::ToQString(name));
+}
+
+void frmTagPal::Cmd_Delete_Click() {
+    const std::string name = Selected(List1);
+    if (name.empty()) return;
+    platform::Beep();
+    const int answer = platform::MsgBox(
+        "Are you SURE you want to delete ALL the TAGS for collection \n" + name + " ?",
+        platform::vbYesNo | platform::vbExclamation, "WARNING !!!");
+    if (answer != platform::vbYes) return;
+    // The lists follow the server: a refused deletion leaves the name in both.
+    if (ClientAPI == nullptr || !ClientAPI->DeleteTagDesc(name)) {
+        platform::Beep();
+        platform::MsgBox("An Error Ocurred while Removing the TAGS", platform::vbCritical,
+                         "Warning");
+        return;
+    }
+    delete List1->takeItem(FindExact(List1, name));
+    if (const int onPalette = FindExact(List2, name); onPalette >= 0)
+        delete List2->takeItem(onPalette);
+}
+
+void frmTagPal::cmd_addall_Click() {
+    if (List1->count() == 0) return;
+    const WaitPointer wait;
+    for (int i = 0; i < List1->count(); ++i) {
+        if (List2->count() >= kTagPaletteMaxRows) break;
+        const std::string name = Text(List1->item(i));
+        if (FindExact(List2, name) < 0) List2->addItem(platform::ToQString(name));
+    }
+}
+
+void frmTagPal::List1_DblClick() {
+    const std::string name = Selected(List1);
+    if (name.empty()) return;
+    if (FindExact(List2, name) < 0) List2->addItem(platform::ToQString(name));
+}
+
+void frmTagPal::List2_DblClick() {
+    const QListWidgetItem* item = List2->currentItem();
+    if (item == nullptr || !item->isSelected()) return;
+    delete List2->takeItem(List2->row(item));
+}
+
+void frmTagPal::Move(int step) {
+    const QListWidgetItem* item = List2->currentItem();
+    const int i = item != nullptr && item->isSelected() ? List2->row(item) : -1;
+    const int to = i + step;
+    if (i < 0 || to < 0 || to >= List2->count()) {
+        platform::Beep();
+        return;
+    }
+    QListWidgetItem* moving = List2->takeItem(i);
+    List2->insertItem(to, moving);
+    List2->setCurrentRow(to);
+}
+
+void frmTagPal::Cmd_Up_Click() {
+    Move(-1);
+}
+
+void frmTagPal::Cmd_Down_Click() {
+    Move(1);
+}
+
+void frmTagPal::Cmd_Done_Click() {
+    std::string list;
+    for (int i = 0; i < List2->count(); ++i) {
+        if (i > 0) list += "|";
+        list += Text(List2->item(i));
+    }
+    if (ClientAPI == nullptr || !ClientAPI->PutTagPalette(list)) {
+        platform::Beep();
+        platform::MsgBox("Error Saving Tag Palette", platform::vbCritical, "Error");
+    }
+    Unload(QDialog::Accepted);
+}
+
+void frmTagPal::cmd_cancel_Click() {
+    Unload(QDialog::Rejected);
+}
+
+}  // namespace annotations

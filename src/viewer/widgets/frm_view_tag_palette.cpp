@@ -1,0 +1,106 @@
+// The tag palette pane: its rows from the project's palette, each showing
+// whether its tag is on for the page on display, a click turning the tag on
+// or off on the server, and the buttons that open the editor or close the pane.
+
+#include <QScrollBar>
+#include <QToolButton>
+
+#include "annotations/widgets/frm_tag_pal.h"
+#include "annotations/widgets/tag_palette_rows.h"
+#include "foundation/widgets/dialog_factory.h"
+#include "platform/prompts.h"
+#include "viewer/widgets/frm_view.h"
+
+namespace viewer {
+
+void frmView::InitTagPalette() {
+    if (RequestInProcess() || !Session().IsProjectValid()) return;
+    if (project.g_TagPalInitialized != 1) {
+        TagRows->CreateRows();
+        project.g_TagPalInitialized = 1;
+    }
+    TagRows->VScroll2->hide();
+    std::string list;
+    const std::int32_t count = Session().GetTagPalette(list);
+    tagPalette.rows.Load(list, count);
+    TagRows->FillRows(tagPalette.rows);
+}
+
+void frmView::ResizeTagPalette() {
+    if (RequestInProcess() || !Session().IsProjectValid()) return;
+    if (project.g_TagPalInitialized != 1) InitTagPalette();
+    const annotations::TagPaletteLayout layout =
+        annotations::LayoutTagPalette(tagPalette.rows.Count(), TagRows->InnerWidth(),
+                                      TagRows->InnerHeight(), TagRows->BarWidth());
+    tagPalette.TagRowsFit = layout.rowsFit;
+    TagRows->PlaceRows(tagPalette.rows, layout);
+}
+
+void frmView::VScroll2_Change() {
+    TagRows->ScrollRows(tagPalette.rows);
+}
+
+void frmView::UpdateTagPalette(const std::string& key) {
+    if (RequestInProcess()) return;
+    std::string list;
+    std::int32_t n = 0;
+    if (Session().IsProjectValid() && page.g_ValidImage != 0 && project.g_RestrictTags != 2 &&
+        !key.empty()) {
+        n = Session().GetImageTags(key, list);
+    }
+    tagPalette.rows.MarkPageTags(list, n);
+    TagRows->ShowStates(tagPalette.rows);
+}
+
+void frmView::Tag_BMP_Click(int Index) {
+    if (RequestInProcess()) return;
+    if (!Session().IsProjectValid() || page.g_ValidImage == 0 || project.g_RestrictTags != 0 ||
+        page.g_PageRestricted != 0 || page.g_PageReadOnly != 0) {
+        return;
+    }
+    if (Index < 1 || Index > tagPalette.rows.Count()) return;
+    const std::string tag = tagPalette.rows.Caption(Index);
+    const bool turnOn = !tagPalette.rows.IsOn(Index);
+    const bool ok = turnOn ? Session().TurnTagOn(page.szCurrentKey, tag)
+                           : Session().TurnTagOff(page.szCurrentKey, tag);
+    if (!ok) {
+        platform::BeepWarning("Error Updating Issue Tag");
+        return;
+    }
+    // The palette may have been read again while the request ran.
+    if (Index > tagPalette.rows.Count() || tagPalette.rows.Caption(Index) != tag) return;
+    tagPalette.rows.SetOn(Index, turnOn);
+    TagRows->ShowStates(tagPalette.rows);
+}
+
+void frmView::TBTag_Click(int Index) {
+    if (RefuseWhileBusy()) return;
+    if (!Session().IsProjectValid()) {
+        mnu_project_Click();
+        return;
+    }
+    if (Index == 1) {
+        panes.TagPal_Active = 0;
+        Form_Resize();
+        return;
+    }
+    std::unique_ptr<annotations::frmTagPal> editor =
+        talq::DialogFactory<annotations::frmTagPal>::Create(this);
+    editor->ClientAPI = &Session();
+    editor->exec();
+    editor.reset();
+    // Read again whether the editor saved or not: collections may have changed.
+    InitTagPalette();
+    ResizeTagPalette();
+    UpdateTagPalette(page.g_ValidImage == 0 ? std::string() : page.szCurrentKey);
+}
+
+// The rows go with the window.
+void frmView::RemoveTagPaletteRows() {
+    if (project.g_TagPalInitialized != 1) return;
+    TagRows->RemoveRows();
+    tagPalette = TagPaletteView{};
+    project.g_TagPalInitialized = 0;
+}
+
+}  // namespace viewer

@@ -1,0 +1,218 @@
+// The tag palette and its editor against a demo system: a row click changes
+// the page's tags on the server, a user who may only view tags changes
+// nothing, and the editor's collections and palette reach the server.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "annotations/widgets/frm_tag_pal.h"
+#include "annotations/widgets/tag_palette_rows.h"
+#include "foundation/mod_registry.h"
+#include "platform/draw_surface.h"
+#include "platform/scripted_prompts.h"
+#include "server/talq_client_api.h"
+#include "support/scoped_env.h"
+#include "support/scripted_dialog.h"
+#include "viewer/demo_suite.h"
+#include "viewer/widgets/frm_view.h"
+
+namespace {
+
+class TagPaletteDemoTest : public testsupport::DemoSuiteTest<TagPaletteDemoTest> {
+  protected:
+    static void SetUpTestSuite() { SetUpDemo(11, 40); }
+    static const std::string& Key(int i) {
+        return demo_->projects.front().pages[static_cast<size_t>(i)].key;
+    }
+
+    TagPaletteDemoTest() : scoped_(prompts) {
+        platform::SetScreenTwipsPerPixelForTest({15.0, 15.0});
+        for (const char* mode : {"Network", "Local"}) {
+            modRegistry::RegSetString(modRegistry::HKEY_CURRENT_USER,
+                                      "Software\\TALQTech\\VYNSYS\\Paths", mode, Sys() + "/");
+        }
+        window = std::make_unique<viewer::frmView>();
+        window->Form_Load();
+        window->resize(900, 700);
+        window->show();
+        QApplication::processEvents();
+        EXPECT_TRUE(other.OpenTalqConnection(2, "", "", 0, 0, 0, 0)) << other.LastError();
+        EXPECT_TRUE(other.TalqLogin("admin", "admin", 1)) << other.LastError();
+        EXPECT_TRUE(other.SelectProject("ACME")) << other.LastError();
+    }
+    ~TagPaletteDemoTest() override {
+        window.reset();
+        platform::SetScreenTwipsPerPixelForTest({0.0, 0.0});
+    }
+
+    // Logs in, opens the project on its first page and opens the palette as
+    // the image toolbar does.
+    void OpenAs(const std::string& user, const std::string& password) {
+        window->CommandLineLogin(user, password);
+        ASSERT_TRUE(window->TalqAPi->SelectProject("ACME"));
+        window->LoadProjectViews();
+        ASSERT_TRUE(window->DisplayImage(Key(0)));
+        window->panes.TagPal_Active = 1;
+        window->InitTagPalette();
+        window->Form_Resize();
+        window->UpdateTagPalette(window->page.szCurrentKey);
+    }
+    int Row(const std::string& caption) const {
+        for (int i = 1; i <= window->tagPalette.rows.Count(); ++i)
+            if (window->tagPalette.rows.Caption(i) == caption) return i;
+        return 0;
+    }
+    std::string PageTags() {
+        std::string list;
+        other.GetImageTags(Key(0), list);
+        return list;
+    }
+    std::string Pool() {
+        std::string list;
+        other.GetTagList(list);
+        return list;
+    }
+    std::string Palette() {
+        std::string list;
+        other.GetTagPalette(list);
+        return list;
+    }
+    static std::string Entries(const QListWidget* list) {
+        std::string text;
+        for (int i = 0; i < list->count(); ++i)
+            text += (i > 0 ? "," : "") + list->item(i)->text().toStdString();
+        return text;
+    }
+    static void Select(QListWidget* list, const std::string& name) {
+        const auto found = list->findItems(QString::fromStdString(name), Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1) << name;
+        list->setCurrentItem(found.front());
+    }
+    // Runs the editor from the palette's configure button.
+    void Edit(std::function<void(annotations::frmTagPal&)> script) {
+        talq::DialogFactory<annotations::frmTagPal>::Scoped editor(
+            testsupport::ScriptedMaker<annotations::frmTagPal>(std::move(script)));
+        window->TBTag_Click(0);
+    }
+
+    testsupport::ScopedUserStores stores_;
+    platform::ScriptedPrompts prompts;
+    platform::ScopedPrompts scoped_;
+    std::unique_ptr<viewer::frmView> window;
+    TalqClientAPI other;  // a second session that reads what the server holds
+};
+
+TEST_F(TagPaletteDemoTest, ARowClickTurnsTheTagOnAndOffOnTheServer) {
+    OpenAs("admin", "admin");
+    const int row = Row("Hot");
+    ASSERT_GT(row, 0) << Palette();
+    const bool wasOn = window->tagPalette.rows.IsOn(row);
+    EXPECT_EQ(wasOn, PageTags().find("Hot") != std::string::npos);
+    for (int click = 0; click < 2; ++click) {
+        window->Tag_BMP_Click(row);
+        const bool on = window->tagPalette.rows.IsOn(row);
+        EXPECT_EQ(on, click == 0 ? !wasOn : wasOn);
+        EXPECT_EQ(other.IsTagOn(Key(0), "Hot"), on);
+        window->UpdateTagPalette(Key(0));  // the page's tags read again agree
+        EXPECT_EQ(window->tagPalette.rows.IsOn(row), on);
+    }
+    EXPECT_TRUE(prompts.Messages().empty());
+}
+
+TEST_F(TagPaletteDemoTest, AUserWhoMayOnlyViewTagsChangesNone) {
+    OpenAs("reviewer", "review");
+    ASSERT_GT(window->tagPalette.rows.Count(), 0);
+    const std::string tags = PageTags(), pool = Pool();
+    window->Tag_BMP_Click(1);
+    EXPECT_EQ(PageTags(), tags);
+    EXPECT_TRUE(prompts.Records().empty());
+    Edit([](annotations::frmTagPal& d) {
+        EXPECT_FALSE(d.Cmd_New->isEnabled());
+        EXPECT_FALSE(d.cmd_modify->isEnabled());
+        EXPECT_FALSE(d.Cmd_Delete->isEnabled());
+        d.cmd_cancel_Click();
+    });
+    // Nor does the server let such a user past the dialog.
+    TalqClientAPI& api = window->TalqAPi->Api();
+    api.DisplayErrorMsgs(false);
+    EXPECT_FALSE(api.NewTagDesc("Mine"));
+    EXPECT_FALSE(api.ModifyTagDesc("Hot", "Cold"));
+    EXPECT_FALSE(api.DeleteTagDesc("Hot"));
+    EXPECT_FALSE(api.TurnTagOn(Key(0), "Hot"));
+    EXPECT_EQ(Pool(), pool);
+    EXPECT_EQ(PageTags(), tags);
+}
+
+TEST_F(TagPaletteDemoTest, TheEditorChangesCollectionsAtOnceAndThePaletteWhenDone) {
+    OpenAs("admin", "admin");
+    const std::string palette = Palette();
+    std::string saved;
+    Edit([&](annotations::frmTagPal& d) {
+        EXPECT_EQ(Entries(d.List2), palette);
+        prompts.QueueInput("  Exhibit A  ");
+        d.Cmd_New_Click();
+        prompts.QueueInput("Bad, Name");
+        d.Cmd_New_Click();
+        EXPECT_EQ(Pool().find("Bad"), std::string::npos);
+        ASSERT_NE(prompts.Messages().back().find("comma"), std::string::npos);
+        Select(d.List1, "Exhibit A");
+        prompts.QueueInput("Exhibit B");
+        d.cmd_modify_Click();
+        EXPECT_NE(Pool().find("Exhibit B"), std::string::npos);
+        EXPECT_EQ(Pool().find("Exhibit A"), std::string::npos);
+        EXPECT_EQ(d.List1->findItems("Exhibit B", Qt::MatchExactly).size(), 1);
+
+        d.cmd_addall_Click();
+        EXPECT_EQ(d.List2->count(), d.List1->count());
+        EXPECT_EQ(Entries(d.List2).rfind(palette, 0), 0u) << "the palette's order comes first";
+        d.List2->setCurrentRow(d.List2->count() - 1);
+        const std::string last = d.List2->currentItem()->text().toStdString();
+        d.Cmd_Up_Click();
+        EXPECT_EQ(d.List2->item(d.List2->count() - 2)->text().toStdString(), last);
+        d.Cmd_Down_Click();
+        d.Cmd_Down_Click();             // already last
+        EXPECT_EQ(prompts.Beeps(), 2);  // the refused name, then the last Down
+
+        // A deletion the server refuses leaves both lists as they were.
+        d.List1->addItem("Ghost");
+        Select(d.List1, "Ghost");
+        prompts.QueueAnswer(platform::vbYes);
+        d.Cmd_Delete_Click();
+        EXPECT_EQ(d.List1->findItems("Ghost", Qt::MatchExactly).size(), 1);
+        Select(d.List1, "Exhibit B");
+        prompts.QueueAnswer(platform::vbYes);
+        d.Cmd_Delete_Click();
+        EXPECT_EQ(Pool().find("Exhibit B"), std::string::npos);
+        EXPECT_EQ(Entries(d.List2).find("Exhibit B"), std::string::npos);
+        saved = Entries(d.List2);
+        d.Cmd_Done_Click();
+    });
+    EXPECT_EQ(Palette(), saved);
+    ASSERT_EQ(window->tagPalette.rows.Count(),
+              static_cast<int>(std::count(saved.begin(), saved.end(), ',') + 1));
+    EXPECT_EQ(window->TagRows->Tag_DESC[1]->text().toStdString() + ",",
+              saved.substr(0, saved.find(',') + 1));
+}
+
+TEST_F(TagPaletteDemoTest, CancelLeavesTheServersPaletteAsItWas) {
+    OpenAs("admin", "admin");
+    const std::string palette = Palette();
+    Edit([](annotations::frmTagPal& d) {
+        d.cmd_addall_Click();
+        d.List2->setCurrentRow(0);
+        d.List2_DblClick();
+        d.cmd_cancel_Click();
+    });
+    EXPECT_EQ(Palette(), palette);
+}
+
+}  // namespace
