@@ -253,6 +253,17 @@ struct FakeViewerSession : viewer::ViewerSession {
     }
     void CloseTalqConnection() override { userValid = projectValid = false; }
     std::string PrintMessage() override { return printMessage; }
+
+    // The image toolbar's requests.
+    bool questerSupported = false;
+    std::string questerTermFile;
+    std::vector<std::string> rotationsSet;  // "key|rotation"
+    bool QuesterIsSupported() override { return questerSupported; }
+    std::string QuesterTermFile() override { return questerTermFile; }
+    bool SetImageRotation(const std::string& key, std::int32_t rotation) override {
+        rotationsSet.push_back(key + "|" + std::to_string(rotation));
+        return true;
+    }
 };
 
 }  // namespace testsupport
