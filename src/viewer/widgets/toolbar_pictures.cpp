@@ -68,17 +68,20 @@ struct Pen {
         Fill(fg);
         p.drawEllipse(QPointF(x + 2.5, y + 2.5), 1, 1);
     }
+    // Three quarters of a circle ending at its top, the arrowhead there
+    // pointing the way of the turn.
     void Turn(bool clockwise) {
         Stroke(kBlue, 1.8);
         QPainterPath arc;
-        arc.arcMoveTo(3, 3, 10, 10, clockwise ? 160 : 20);
-        arc.arcTo(3, 3, 10, 10, clockwise ? 160 : 20, clockwise ? -250 : 250);
+        const QRectF circle(3, 3, 10, 10);
+        arc.arcMoveTo(circle, clockwise ? 0 : 180);
+        arc.arcTo(circle, clockwise ? 0 : 180, clockwise ? -270 : 270);
         p.drawPath(arc);
         Fill(kBlue);
         if (clockwise) {
-            Polygon({{1, 5}, {7, 5}, {3.5, 10}});
+            Polygon({{11, 3}, {7, 0}, {7, 6}});
         } else {
-            Polygon({{15, 5}, {9, 5}, {12.5, 10}});
+            Polygon({{5, 3}, {9, 0}, {9, 6}});
         }
     }
     void Text(const QRectF& box, const QString& text, qreal size) {
