@@ -82,6 +82,15 @@ TEST_F(FrmViewDisplayTest, UnreadablePageListShowsNoCountOfThePreviousDocument) 
     EXPECT_EQ(window->docPosition.g_iDocCnt, 0);
 }
 
+TEST_F(FrmViewDisplayTest, OriginalFileButtonShowsOnlyForPagesWithAnOriginal) {
+    session->nativeFile = "orig/K0001.pdf";
+    ASSERT_TRUE(window->DisplayImage("K0001"));
+    EXPECT_FALSE(window->Tbar[20]->isHidden());
+    session->nativeFile.clear();
+    ASSERT_TRUE(window->DisplayImage("K0002"));
+    EXPECT_TRUE(window->Tbar[20]->isHidden());
+}
+
 TEST_F(FrmViewDisplayTest, LeavingTheProjectClearsThePlaceholdersTextBox) {
     session->placeholder = true;
     session->ocrText = "LAST PAGE TEXT";
