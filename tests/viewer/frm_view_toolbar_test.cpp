@@ -118,8 +118,7 @@ TEST_F(FrmViewToolbarTest, ButtonsFollowRightsNavigationLimitAndBehaviourBits) {
         {"restricted reviewer", false, false, false, false, false, 0x40000, 0, false, with({2})},
         {"free viewer", false, false, false, false, false, 0, 0, false, with({2, 3, 4, 18})},
         {"tags and notes hidden", true, false, true, false, false, 0, 0, false, with({18})},
-        {"every note tool off", false, true, false, true, true, 0, 0x1F0, false,
-         with({2, 3, 18})},
+        {"every note tool off", false, true, false, true, true, 0, 0x1F0, false, with({2, 3, 18})},
         {"clip and redaction off", false, true, false, true, true, 0, 0x1100, false,
          with({2, 3, 4, 11, 12, 14, 15, 18})},
         {"tags off and limited by bit", false, true, false, true, true, 0, 0x208, false,
@@ -228,15 +227,14 @@ TEST_F(FrmViewToolbarTest, FramesFollowHoverPressAndEveryResetOnAllToolbars) {
     EXPECT_EQ(FrameOf(window->TBQuery[2]), FrameHost::Frame::Raised);
     EXPECT_EQ(FrameOf(window->TBTag[1]), FrameHost::Frame::Pressed);
     window->MiscTBar_MouseUp();
-    for (QWidget* b : {t4, static_cast<QWidget*>(window->NavTBar[1]),
-                       static_cast<QWidget*>(window->MiscTBar[0]),
-                       static_cast<QWidget*>(window->TBQuery[2]),
-                       static_cast<QWidget*>(window->TBTag[1])}) {
+    for (QWidget* b :
+         {t4, static_cast<QWidget*>(window->NavTBar[1]), static_cast<QWidget*>(window->MiscTBar[0]),
+          static_cast<QWidget*>(window->TBQuery[2]), static_cast<QWidget*>(window->TBTag[1])}) {
         EXPECT_EQ(FrameOf(b), FrameHost::Frame::None);
     }
-    for (std::int16_t flag : {window->frames.TbarFrame, window->frames.NavTBarFrame,
-                              window->frames.MiscTBarFrame, window->frames.TBQueryFrame,
-                              window->frames.TBTagFrame}) {
+    for (std::int16_t flag :
+         {window->frames.TbarFrame, window->frames.NavTBarFrame, window->frames.MiscTBarFrame,
+          window->frames.TBQueryFrame, window->frames.TBTagFrame}) {
         EXPECT_EQ(flag, 0);
     }
     // The index stays when the frame goes.

@@ -10,12 +10,13 @@ TEST(ImageToolbarSteps, ZoomStepsAreFineUpTo100PercentAndStopAtBothLimits) {
         bool in;
         float to;
     };
-    for (const Case& c : {Case{1.0f, true, 1.05f}, Case{1.0f, false, 0.95f},
-                          Case{1.05f, true, 1.15f}, Case{1.05f, false, 0.95f},
-                          Case{0.1f, false, 0.05f}, Case{0.05f, false, 0.05f},
-                          Case{0.07f, false, 0.05f}, Case{3.95f, true, 4.0f},
-                          Case{4.0f, true, 4.0f}, Case{4.0f, false, 3.9f}}) {
-        EXPECT_FLOAT_EQ(viewer::ZoomedScale(c.from, c.in), c.to) << c.from << (c.in ? " in" : " out");
+    for (const Case& c :
+         {Case{1.0f, true, 1.05f}, Case{1.0f, false, 0.95f}, Case{1.05f, true, 1.15f},
+          Case{1.05f, false, 0.95f}, Case{0.1f, false, 0.05f}, Case{0.05f, false, 0.05f},
+          Case{0.07f, false, 0.05f}, Case{3.95f, true, 4.0f}, Case{4.0f, true, 4.0f},
+          Case{4.0f, false, 3.9f}}) {
+        EXPECT_FLOAT_EQ(viewer::ZoomedScale(c.from, c.in), c.to)
+            << c.from << (c.in ? " in" : " out");
     }
 }
 

@@ -1,12 +1,12 @@
 // The window's controls. They are placed by Form_Resize, never by Qt layouts.
 
 #include <QComboBox>
+#include <QEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QScrollBar>
-#include <QEvent>
 
 #include <functional>
 
@@ -20,7 +20,6 @@ struct ToolbarButton {
     Picture picture;
     const char* tip;
 };
-
 
 PictureButton* MakeButton(QWidget* parent, int index, Picture picture, const char* tip) {
     auto* b = new PictureButton(index, parent);
@@ -159,8 +158,9 @@ void frmView::BuildControls() {
     }
 
     for (QWidget* hidden :
-         {static_cast<QWidget*>(Marginbar), picPrjVw, static_cast<QWidget*>(ScrollForm), static_cast<QWidget*>(MarginBar2),
-          static_cast<QWidget*>(TagForm), static_cast<QWidget*>(ZoomBar), picZoom}) {
+         {static_cast<QWidget*>(Marginbar), picPrjVw, static_cast<QWidget*>(ScrollForm),
+          static_cast<QWidget*>(MarginBar2), static_cast<QWidget*>(TagForm),
+          static_cast<QWidget*>(ZoomBar), picZoom}) {
         hidden->hide();
     }
     // The text box lies under the page picture.

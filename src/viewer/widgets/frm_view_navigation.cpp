@@ -1,7 +1,6 @@
 // The footer's navigation toolbar (pages and units at the project's
 // boundary levels) and its key entry toolbar.
 
-
 #include "foundation/fields.h"
 #include "foundation/number_text.h"
 #include "foundation/text_match.h"
@@ -35,7 +34,8 @@ void frmView::BuildNavigationButtons() {
         b->SetRightClicks(true);
         connect(b, &PictureButton::MouseDown, this,
                 [this](int index, Qt::MouseButton button) { NavTBar_MouseDown(index, button); });
-        connect(b, &PictureButton::MouseMove, this, [this](int index) { NavTBar_MouseMove(index); });
+        connect(b, &PictureButton::MouseMove, this,
+                [this](int index) { NavTBar_MouseMove(index); });
         connect(b, &PictureButton::MouseUp, this, [this] { NavTBar_MouseUp(); });
         connect(b, &PictureButton::Click, this, [this](int index) { NavTBar_Click(index); });
         NavTBar[static_cast<size_t>(i)] = b;
@@ -45,8 +45,10 @@ void frmView::BuildNavigationButtons() {
     MiscTBar[0] = make(0, Picture::KeyEntry, "Go To Specific Image");
     MiscTBar[1] = make(1, Picture::QuickScroll, "Quick Scroll");
     for (PictureButton* b : MiscTBar) {
-        connect(b, &PictureButton::MouseDown, this, [this](int index) { MiscTBar_MouseDown(index); });
-        connect(b, &PictureButton::MouseMove, this, [this](int index) { MiscTBar_MouseMove(index); });
+        connect(b, &PictureButton::MouseDown, this,
+                [this](int index) { MiscTBar_MouseDown(index); });
+        connect(b, &PictureButton::MouseMove, this,
+                [this](int index) { MiscTBar_MouseMove(index); });
         connect(b, &PictureButton::MouseUp, this, [this] { MiscTBar_MouseUp(); });
         connect(b, &PictureButton::Click, this, [this](int index) { MiscTBar_Click(index); });
     }

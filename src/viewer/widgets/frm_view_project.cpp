@@ -144,8 +144,8 @@ std::int32_t frmView::LoadProjectLevels(ViewerSession& session, const std::strin
     }
     if (notesShown) Tbar[4]->show();
     // Behaviour bits that take single tools away.
-    constexpr std::pair<std::int32_t, int> kToolBits[] = {{0x10, 11},  {0x20, 12}, {0x40, 15},
-                                                          {0x80, 14},  {0x100, 13}, {0x1000, 16}};
+    constexpr std::pair<std::int32_t, int> kToolBits[] = {{0x10, 11}, {0x20, 12},  {0x40, 15},
+                                                          {0x80, 14}, {0x100, 13}, {0x1000, 16}};
     for (const auto& [bit, index] : kToolBits) {
         if ((mask & bit) != 0) Tbar[static_cast<size_t>(index)]->hide();
     }

@@ -297,8 +297,8 @@ void frmView::Tbar_MouseDown(int Index) {
 }
 
 void frmView::Tbar_MouseMove(int Index) {
-    DrawButtonRaised(Index, frames.TbarFrame, frames.TbarFrameIdx,
-                     Tbar[static_cast<size_t>(Index)], TopToolBar);
+    DrawButtonRaised(Index, frames.TbarFrame, frames.TbarFrameIdx, Tbar[static_cast<size_t>(Index)],
+                     TopToolBar);
 }
 
 void frmView::Tbar_MouseUp() {

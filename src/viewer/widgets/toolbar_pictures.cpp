@@ -39,7 +39,9 @@ struct Pen {
         p.setPen(pen);
         p.setBrush(fill);
     }
-    void Polygon(std::initializer_list<QPointF> points) { p.drawPolygon(points.begin(), int(points.size())); }
+    void Polygon(std::initializer_list<QPointF> points) {
+        p.drawPolygon(points.begin(), int(points.size()));
+    }
     void Triangle(bool right, qreal x, qreal y, qreal w, qreal h) {
         if (right) {
             Polygon({{x, y}, {x + w, y + h / 2}, {x, y + h}});
@@ -310,9 +312,9 @@ class DrawnIcon : public QIconEngine {
         painter->translate(rect.topLeft());
         painter->scale(rect.width() / 16.0, rect.height() / 16.0);
         const QPalette palette = QGuiApplication::palette();
-        Pen pen{*painter, palette.color(mode == QIcon::Disabled ? QPalette::Disabled
-                                                                : QPalette::Active,
-                                        QPalette::WindowText)};
+        Pen pen{*painter,
+                palette.color(mode == QIcon::Disabled ? QPalette::Disabled : QPalette::Active,
+                              QPalette::WindowText)};
         if (number_ >= 0) {
             DrawBoundary(pen);
         } else {
