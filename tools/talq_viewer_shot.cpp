@@ -4,7 +4,10 @@
 // sits at a display.
 //
 //   talq-viewer-shot --out FILE [--user ID] [--password PW] [--project NAME]
-//                    [--mode 0|1|2] [--size WxH]
+//                    [--mode 0|1|2] [--size WxH] [--panes]
+//
+// --panes opens the tag palette, the zoom window and an empty query pane too,
+// so that every toolbar is in the picture.
 //
 // Exits 0 when a page is on display and the picture was written.
 
@@ -38,6 +41,7 @@ struct Options {
     std::string user = "admin";
     std::string password = "admin";
     std::string project = "ACME";
+    bool panes = false;
     int mode = 2;
     int width = 1100;
     int height = 850;
@@ -68,6 +72,10 @@ typename talq::DialogFactory<Dialog>::Maker AnswerWith(std::function<void(Dialog
 bool Parse(int argc, char* argv[], Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--panes") {
+            o.panes = true;
+            continue;
+        }
         if (i + 1 >= argc) return false;
         const std::string value = argv[++i];
         if (arg == "--out") {
@@ -105,7 +113,7 @@ int main(int argc, char* argv[]) {
     if (!Parse(argc, argv, o)) {
         std::fprintf(stderr,
                      "usage: talq-viewer-shot --out FILE [--user ID] [--password PW] "
-                     "[--project NAME] [--mode 0|1|2] [--size WxH]\n");
+                     "[--project NAME] [--mode 0|1|2] [--size WxH] [--panes]\n");
         return 2;
     }
     // Nobody is there to answer a message: each is written out instead.
@@ -135,6 +143,13 @@ int main(int argc, char* argv[]) {
     Settle(300);
     window.mnuLogin_Click();
     Settle(700);
+    if (o.panes) {
+        window.Tbar_Click(2);
+        window.Tbar_Click(17);
+        window.query.Query_Active = 1;
+        window.Form_Resize();
+        Settle(500);
+    }
 
     const QPixmap shot = window.screen()->grabWindow(window.winId());
     const bool saved = shot.save(QString::fromStdString(o.out), "PNG");

@@ -29,7 +29,8 @@ LayoutResult ComputeMainWindowLayout(const LayoutInput& in, KeptPaneSizes& kept,
 
     const int footer = in.statusLine < 1 ? design.footerHeightLabel : design.footerHeightTextBox;
 
-    r.minOuterWidth = 1500 + (in.tagPaletteOpen ? 2000 : 0) + (leftPanel ? 2000 : 0);
+    r.minOuterWidth = std::max(1500 + (in.tagPaletteOpen ? 2000 : 0) + (leftPanel ? 2000 : 0),
+                               design.toolbarWidth + in.chromeWidth);
     r.minOuterHeight = 3000;
     r.marginBarActive = leftPanel;
     r.marginBar2Active = in.tagPaletteOpen;
@@ -63,10 +64,23 @@ LayoutResult ComputeMainWindowLayout(const LayoutInput& in, KeptPaneSizes& kept,
         }
         if (in.queryActive > 0) {
             r.queryListWidth = NonNegative(pw - 20);
-            r.queryListHeight = NonNegative(paneHeight - 1040);
+            // Left to right 0 to 6, 8, 9; the frames need 30 twips around each.
+            constexpr int kPitch = 300, kSize = 285;
+            const bool oneRow = pw >= 3120;
+            r.queryListHeight = NonNegative(paneHeight - 1040 - (oneRow ? 0 : kPitch));
             r.queryLabelWidth = NonNegative(pw - 120);
             r.queryComboWidth = NonNegative(pw - 1000);
             r.queryButton7Left = pw - 300;
+            const int firstRow = 720 + r.queryListHeight + 20;
+            const int order[9] = {0, 1, 2, 3, 4, 5, 6, 8, 9};
+            for (int slot = 0; slot < 9; ++slot) {
+                const int row = oneRow || slot < 5 ? 0 : 1;
+                const int column = row == 0 ? slot : slot - 5;
+                r.queryButtons[static_cast<size_t>(order[slot])] =
+                    Box(60 + column * kPitch, firstRow + row * kPitch, kSize, kSize);
+            }
+            r.queryButtons[7] =
+                Box(r.queryButton7Left, firstRow + (oneRow ? 0 : kPitch), kSize, kSize);
             r.queryButton6Visible = !in.serverHidesQuerySort;
             r.scrollForm = Box(0, paneTop, pw, paneHeight);
         }

@@ -3,6 +3,7 @@
 // window's inner size, the pane flags and the kept pane sizes. All sizes are
 // twips (15 to a pixel at 96 dots per inch).
 
+#include <array>
 #include <optional>
 
 namespace viewer {
@@ -23,6 +24,8 @@ struct LayoutDesign {
     int zoomBarHeight = 60;
     int vScrollWidth = 255;
     int hScrollHeight = 255;
+    // The widest toolbar's extent: the window is never narrower.
+    int toolbarWidth = 0;
 };
 
 // Pane sizes the window keeps between layouts, so a pane reopens at its last size.
@@ -60,6 +63,9 @@ struct LayoutResult {
     // Controls inside the panes.
     int queryListWidth = 0, queryListHeight = 0, queryLabelWidth = 0, queryComboWidth = 0;
     int queryButton7Left = 0;
+    // The ten query buttons: one row where they fit, else two, the list
+    // giving up a row; the close button always at the right.
+    std::array<TwipRect, 10> queryButtons{};
     bool queryButton6Visible = false;
     int tagButton1Left = 0;
     int zoomButton2Left = 0;

@@ -359,6 +359,7 @@ TEST_F(QueryPaneTest, SortByDatePollsToTheEndOrEndsAbortedAfterCancel) {
 }
 
 TEST_F(QueryPaneTest, TheToolbarClosesTheOpenQueryBeforeAskingForANewOne) {
+    window->LoadProjectViews();  // shows the toolbar's query buttons
     TextSearch(3, "brown");
     const std::string file = window->query.CurrentQuery.ServerFile;
     ASSERT_TRUE(ServerHas(file));

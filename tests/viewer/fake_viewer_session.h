@@ -113,6 +113,7 @@ struct FakeViewerSession : viewer::ViewerSession {
     // Documents: first and last key at the document level, and their pages.
     std::vector<std::array<std::string, 2>> documents;
     std::map<std::string, std::string> folderDescriptions;  // by first key
+    bool scrollListOk = true;  // the documents' page lists can be read
 
     std::int32_t userProjectSecurity = 0;
     bool annotationsRestricted = false, annotationsOkToModify = true;
@@ -175,6 +176,7 @@ struct FakeViewerSession : viewer::ViewerSession {
     // Keys are "K" and four digits; a document lists every key between its ends.
     bool GetBndryScrollList(const std::string& key, std::int32_t, std::string& list,
                             std::int16_t& marker, std::int32_t& count, std::int32_t&) override {
+        if (!scrollListOk) return false;
         std::string b, e;
         if (!GetBndryBegEndKey(key, 0, b, e)) return false;
         list.clear();
@@ -274,6 +276,17 @@ struct FakeViewerSession : viewer::ViewerSession {
     }
     void CloseTalqConnection() override { userValid = projectValid = false; }
     std::string PrintMessage() override { return printMessage; }
+
+    // The image toolbar's requests.
+    bool questerSupported = false;
+    std::string questerTermFile;
+    std::vector<std::string> rotationsSet;  // "key|rotation"
+    bool QuesterIsSupported() override { return questerSupported; }
+    std::string QuesterTermFile() override { return questerTermFile; }
+    bool SetImageRotation(const std::string& key, std::int32_t rotation) override {
+        rotationsSet.push_back(key + "|" + std::to_string(rotation));
+        return true;
+    }
 };
 
 }  // namespace testsupport

@@ -293,4 +293,93 @@ TEST_F(FrmViewDemoTest, SecondLoginStillShowsPages) {
     EXPECT_TRUE(prompts.Messages().empty());
 }
 
+TEST_F(FrmViewDemoTest, ToolbarFitsZoomsToItsLimitsAndRotatesWithTheServerKeepingIt) {
+    LogInAndOpen("admin", "admin");
+    ASSERT_EQ(window->page.g_ValidImage, 1) << Status();
+    ASSERT_EQ(window->page.g_PageReadOnly, 0);
+    const std::string key = window->page.szCurrentKey;
+    const int pane = window->picImage->width();
+
+    window->Tbar_Click(5);
+    EXPECT_EQ(window->zoom.g_ScaleMode, 0);
+    EXPECT_FLOAT_EQ(window->zoom.g_ScaleFactor,
+                    static_cast<float>(pane) / static_cast<float>(window->page.g_ImgWidth));
+    window->Tbar_Click(6);
+    EXPECT_EQ(window->zoom.g_ScaleMode, 1);
+    EXPECT_LE(window->zoom.g_DspHeight, window->picImage->height());
+
+    window->zoom.g_ScaleFactor = 3.95f;
+    window->Tbar_Click(10);
+    window->Tbar_Click(10);
+    EXPECT_FLOAT_EQ(window->zoom.g_ScaleFactor, 4.0f);
+    EXPECT_EQ(window->zoom.g_ScaleMode, 2);
+    EXPECT_EQ(window->cboZoom->currentText(), QStringLiteral("400%"));
+    window->zoom.g_ScaleFactor = 0.1f;
+    window->Tbar_Click(9);
+    window->Tbar_Click(9);
+    EXPECT_FLOAT_EQ(window->zoom.g_ScaleFactor, 0.05f);
+
+    // A quarter turn is kept on the server and carried to the next page.
+    const std::int32_t before = window->page.g_Rotation;
+    const std::int32_t w = window->page.g_ImgWidth, h = window->page.g_ImgHeight;
+    window->Tbar_Click(8);
+    const std::int32_t turned = (before + 1) % 4;
+    EXPECT_EQ(window->page.g_Rotation, turned);
+    EXPECT_EQ(window->page.g_ImgWidth, h);
+    EXPECT_EQ(window->page.g_ImgHeight, w);
+    EXPECT_EQ(window->settings.g_StickyRotation, turned);
+    auto stored = [&](const std::string& k) {
+        TalqClientAPI other;
+        OpenOther(other, "admin", "admin");
+        std::int32_t level = 0, rotation = -1, restricted = 0;
+        std::string info, native;
+        EXPECT_TRUE(other.GetImagePageInfo(k, level, rotation, restricted, info, native));
+        return rotation;
+    };
+    EXPECT_EQ(stored(key), turned);
+    window->mnuStickyRotate_Click();
+    window->NavTBar[1]->click();
+    ASSERT_NE(window->page.szCurrentKey, key);
+    EXPECT_EQ(window->page.g_Rotation, turned);
+    window->mnuStickyRotate_Click();
+
+    // Back to the first page and its stored turn undone, for the other tests.
+    window->NavTBar[0]->click();
+    ASSERT_EQ(window->page.szCurrentKey, key);
+    window->Tbar_Click(7);
+    EXPECT_EQ(stored(key), before);
+    EXPECT_EQ(prompts.Beeps(), 0);
+}
+
+TEST_F(FrmViewDemoTest, ZoomWindowButtonUnlatchesTheToolAndItsCrosshair) {
+    LogInAndOpen("admin", "admin");
+    ASSERT_EQ(window->page.g_ValidImage, 1) << Status();
+    window->Tbar_Click(14);
+    EXPECT_EQ(window->project.RedactMode, 14);
+    EXPECT_EQ(window->picImage->cursor().shape(), Qt::CrossCursor);
+    window->Tbar_Click(17);
+    EXPECT_EQ(window->project.RedactMode, 0);
+    EXPECT_EQ(window->picImage->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(window->zoom.ZoomWin_Active, 1);
+    EXPECT_TRUE(window->picZoom->isVisible());
+    window->Tbar_Click(17);
+    EXPECT_FALSE(window->picZoom->isVisible());
+}
+
+TEST_F(FrmViewDemoTest, AdminSeesEveryToolAndTheConfinedReviewerNeitherQueriesNorTools) {
+    auto shown = [&](std::initializer_list<int> indexes) {
+        std::string out;
+        for (int i : indexes) out += window->Tbar[static_cast<size_t>(i)]->isHidden() ? '-' : '+';
+        return out;
+    };
+    LogInAndOpen("admin", "admin");
+    EXPECT_EQ(shown({2, 3, 4, 11, 12, 13, 14, 15, 16, 18}), "++++++++++");
+    LogInAndOpen("reviewer", "review");
+    EXPECT_EQ(shown({2, 3, 4, 11, 12, 13, 14, 15, 16, 18}), "+---------");
+    // Reached another way, the hidden search does nothing.
+    window->Tbar_Click(4);
+    EXPECT_EQ(window->query.Query_Active, 0);
+    EXPECT_EQ(prompts.Beeps(), 0);
+}
+
 }  // namespace

@@ -73,6 +73,36 @@ TEST_F(FrmViewDisplayTest, PositionIsCountedAfreshInEachNewDocument) {
     EXPECT_EQ(window->docPosition.g_szDocBkey, "K0004");
 }
 
+TEST_F(FrmViewDisplayTest, UnreadablePageListShowsNoCountOfThePreviousDocument) {
+    ASSERT_TRUE(window->DisplayImage("K0002"));
+    ASSERT_EQ(Status(), "K0002 (Page 2 of 3)");
+    session->scrollListOk = false;
+    ASSERT_TRUE(window->DisplayImage("K0005"));
+    EXPECT_EQ(Status(), "K0005");
+    EXPECT_EQ(window->docPosition.g_iDocCnt, 0);
+}
+
+TEST_F(FrmViewDisplayTest, OriginalFileButtonShowsOnlyForPagesWithAnOriginal) {
+    session->nativeFile = "orig/K0001.pdf";
+    ASSERT_TRUE(window->DisplayImage("K0001"));
+    EXPECT_FALSE(window->Tbar[20]->isHidden());
+    session->nativeFile.clear();
+    ASSERT_TRUE(window->DisplayImage("K0002"));
+    EXPECT_TRUE(window->Tbar[20]->isHidden());
+}
+
+TEST_F(FrmViewDisplayTest, LeavingTheProjectClearsThePlaceholdersTextBox) {
+    session->placeholder = true;
+    session->ocrText = "LAST PAGE TEXT";
+    window->settings.UseTextBox = true;
+    ASSERT_TRUE(window->DisplayImage("K0001"));
+    ASSERT_FALSE(window->txtImage->isHidden());
+    window->ClearProjectViews();
+    EXPECT_TRUE(window->txtImage->toPlainText().isEmpty());
+    EXPECT_TRUE(window->txtImage->isHidden());
+    EXPECT_FALSE(window->picImage->isHidden());
+}
+
 TEST_F(FrmViewDisplayTest, RefusedLockShowsThePageReadOnly) {
     session->grantLocks = false;
     ASSERT_TRUE(window->DisplayImage("K0001"));

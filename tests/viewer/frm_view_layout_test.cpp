@@ -87,15 +87,19 @@ TEST_F(FrmViewLayoutTest, PanesLandWhereTheLayoutPutsThemForEachSizeAndPaneSet) 
     }
 }
 
-TEST_F(FrmViewLayoutTest, OpenPanesRaiseTheMinimumSizeOfTheClientArea) {
+TEST_F(FrmViewLayoutTest, OpenPanesAndTheToolbarsRaiseTheMinimumSizeOfTheClientArea) {
     const int chromeW = window->frameGeometry().width() - window->client->width();
+    // The image toolbar's row is the widest: the window never cuts it.
+    const int toolbar = platform::RoundToInt(window->Design().toolbarWidth / 15.0);
+    const QWidget* last = window->Tbar[20];
+    EXPECT_GE(toolbar, last->geometry().right() + 1);
     const int bare = window->client->minimumWidth();
-    EXPECT_EQ(bare, std::max(100 - chromeW, 0));
+    EXPECT_EQ(bare, std::max({100 - chromeW, toolbar, 0}));
     window->panes.TagPal_Active = 1;
     window->query.Query_Active = 1;
     window->Form_Resize();
     EXPECT_EQ(window->client->minimumWidth(),
-              std::max(platform::RoundToInt(5500 / 15.0) - chromeW, 0));
+              std::max({platform::RoundToInt(5500 / 15.0) - chromeW, toolbar, 0}));
     EXPECT_GE(window->client->minimumHeight(), 1);
 }
 

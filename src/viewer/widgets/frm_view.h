@@ -35,7 +35,9 @@
 #include "viewer/widgets/frm_view_state/query_pane.h"
 #include "viewer/widgets/frm_view_state/scale_zoom.h"
 #include "viewer/widgets/frm_view_state/tag_palette.h"
+#include "viewer/widgets/frm_view_state/toolbar_frames.h"
 #include "viewer/widgets/frm_view_state/window_run.h"
+#include "viewer/widgets/picture_button.h"
 #include "viewer/widgets/surface_pane.h"
 #include "viewer/widgets/viewer_session.h"
 
@@ -133,8 +135,21 @@ class frmView : public QMainWindow {
     void mnuUseTextBox_Click();
     void cmdUseNative_Click();
     void mnuPrint_Click();
-    // The image toolbar's action; only the print button (Index 1) exists yet.
+
+    // ---- Image toolbar and toolbar frames (frm_view_toolbar.cpp) ----
     void Tbar_Click(int Index);
+    void SetAnnotateMode(int Index);
+    void ClearRedactMode(int Index);
+    void Tbar_MouseDown(int Index);
+    void Tbar_MouseMove(int Index);
+    void Tbar_MouseUp();
+    void TopToolBar_MouseMove();
+    void DrawButtonPressed(int Index, std::int16_t& frame, std::int16_t& framed,
+                           QWidget* button, FrameHost* container);
+    void DrawButtonRaised(int Index, std::int16_t& frame, std::int16_t& framed,
+                          QWidget* button, FrameHost* container);
+    void EraseButtonFrame(QWidget* button, FrameHost* container);
+    void ResetToolbarButtons();
 
     // ---- Settings ----
     void LoadAnnotationDefaults();
@@ -146,6 +161,14 @@ class frmView : public QMainWindow {
     void BuildFullPositionText(const std::string& docBeginKey, const std::string& docEndKey,
                                std::string& positionText);
     void PrintSelection();
+    // Operations of panes still to come that the image toolbar calls.
+    bool RunPrintOptions();
+    void RunQuesterSearch(int mode);
+    bool LoadProjectTree();
+    void SyncTreeView(const std::string& key);
+    void ShowOriginalInWindow(const std::string& file);
+    void CloseOriginalWindow();
+    void CloseQuickScroll();
 
     // ---- Tag palette pane (frm_view_tag_palette.cpp) ----
     void InitTagPalette();
@@ -227,6 +250,7 @@ class frmView : public QMainWindow {
     LoginState login;
     WindowRun run;
     TagPaletteView tagPalette;
+    ToolbarFrames frames;
 
     // ---- Owned objects ----
     std::unique_ptr<ViewerSession> TalqAPi;
@@ -236,24 +260,22 @@ class frmView : public QMainWindow {
 
     // ---- Controls ----
     QWidget* client = nullptr;
-    QWidget* TopToolBar = nullptr;
-    QToolButton* TbarPrint = nullptr;
-    QToolButton* TbarTagQuery = nullptr;
-    QToolButton* TbarSearch = nullptr;
+    FrameHost* TopToolBar = nullptr;
+    std::array<PictureButton*, 21> Tbar{};
     QComboBox* cboZoom = nullptr;
-    QWidget* picFooter = nullptr;
+    FrameHost* picFooter = nullptr;
     QLabel* lblStatus = nullptr;
     QPlainTextEdit* txtStatus = nullptr;
     SplitterBar* Marginbar = nullptr;
     QWidget* picPrjVw = nullptr;
-    QWidget* ScrollForm = nullptr;
+    FrameHost* ScrollForm = nullptr;
     QComboBox* QueryCombo = nullptr;
     QLabel* QueryLabel = nullptr;
     QListWidget* QueryList = nullptr;
-    std::array<QToolButton*, 10> TBQuery{};
+    std::array<PictureButton*, 10> TBQuery{};
     SplitterBar* MarginBar2 = nullptr;
-    QWidget* TagForm = nullptr;
-    std::array<QToolButton*, 2> TBTag{};
+    FrameHost* TagForm = nullptr;
+    std::array<PictureButton*, 2> TBTag{};
     annotations::TagPaletteRows* TagRows = nullptr;  // Tag_BMP, Tag_DESC, VScroll2
     QPlainTextEdit* txtImage = nullptr;
     SurfacePane* picImage = nullptr;
@@ -263,10 +285,10 @@ class frmView : public QMainWindow {
     QWidget* picZoom = nullptr;
     SurfacePane* picZoom2 = nullptr;
     QComboBox* cboZoom2 = nullptr;
-    std::array<QToolButton*, 3> TBZoom{};
-    std::array<QToolButton*, 3> Img_ConDB{};
-    std::array<QToolButton*, 10> NavTBar{};
-    std::array<QToolButton*, 2> MiscTBar{};
+    std::array<PictureButton*, 3> TBZoom{};
+    std::array<PictureButton*, 3> Img_ConDB{};
+    std::array<PictureButton*, 10> NavTBar{};
+    std::array<PictureButton*, 2> MiscTBar{};
     platform::DdeClient ddectl;
     // Back buffers of the page and of the zoom window.
     platform::DrawSurface picImage2, picImage3;
@@ -298,9 +320,18 @@ class frmView : public QMainWindow {
     void BuildIcons();
     void BuildLinkButtons();
     void BuildNavigationButtons();
+    void BuildImageToolbar();
+    // Ties a button array's mouse to the frames of its toolbar.
+    void WireFrames(PictureButton* button, std::int16_t& frame, std::int16_t& framed,
+                    FrameHost* container);
+    // The image toolbar's steps.
+    void RotateStep(int Index);
+    void ZoomStep(bool in);
+    void ToggleProjectTree();
+    void ChooseConceptSearch();
+    void OpenOriginalFile();
     // Places a footer button at a left position in twips and shows it.
     void PlaceFooterButton(QToolButton* button, std::int32_t left);
-    void ResetToolbarButtons();
     void RemoveTagPaletteRows();
     // Access levels and navigation buttons of a valid project; gives the
     // left edge, in twips, where the link's buttons start.
@@ -357,9 +388,6 @@ class frmView : public QMainWindow {
     std::int16_t QueryListLoading = 0;
     // The date search reopens with the last criterion.
     std::int16_t DateSearchCriterion = 0;
-    // Navigation toolbar (frm_view_navigation.cpp): whether a frame is drawn
-    // and around which button, per toolbar.
-    std::int16_t NavFrameOn = 0, NavFrameButton = 0, MiscFrameOn = 0, MiscFrameButton = 0;
 
     SessionFactory makeSession_;
     DisconnectedSession noSession_;

@@ -1,26 +1,49 @@
 // The window's controls. They are placed by Form_Resize, never by Qt layouts.
 
 #include <QComboBox>
+#include <QEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QScrollBar>
-#include <QToolButton>
+
+#include <functional>
 
 #include "annotations/widgets/tag_palette_rows.h"
 #include "viewer/widgets/frm_view.h"
+#include "viewer/widgets/toolbar_pictures.h"
 
 namespace viewer {
 namespace {
 
-QToolButton* MakeButton(QWidget* parent, const char* text, const char* tip) {
-    auto* b = new QToolButton(parent);
-    b->setText(QString::fromLatin1(text));
+struct ToolbarButton {
+    Picture picture;
+    const char* tip;
+};
+
+PictureButton* MakeButton(QWidget* parent, int index, Picture picture, const char* tip) {
+    auto* b = new PictureButton(index, parent);
+    b->setIcon(ToolbarPicture(picture));
     b->setToolTip(QString::fromLatin1(tip));
-    b->setAutoRaise(true);
     return b;
 }
+
+// Reports mouse moves over a widget that is not a toolbar's container.
+class MoveWatcher : public QObject {
+  public:
+    MoveWatcher(QObject* parent, std::function<void()> moved)
+        : QObject(parent), moved_(std::move(moved)) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseMove) moved_();
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    std::function<void()> moved_;
+};
 
 QComboBox* MakeZoomList(QWidget* parent) {
     auto* combo = new QComboBox(parent);
@@ -56,23 +79,17 @@ void frmView::BuildControls() {
     client = new QWidget(this);
     setCentralWidget(client);
 
-    TopToolBar = new QWidget(client);
-    TbarPrint = MakeButton(TopToolBar, "Print", "Print");
-    TbarPrint->setGeometry(4, 4, 48, 28);
-    connect(TbarPrint, &QToolButton::clicked, this, [this] { Tbar_Click(1); });
-    TbarTagQuery = MakeButton(TopToolBar, "Issues", "Open Tag/Issue Query");
-    TbarTagQuery->setGeometry(146, 4, 48, 28);
-    connect(TbarTagQuery, &QToolButton::clicked, this, [this] { Tbar_Click(3); });
-    TbarSearch = MakeButton(TopToolBar, "Search", "Search Sticky Notes");
-    TbarSearch->setGeometry(198, 4, 48, 28);
-    connect(TbarSearch, &QToolButton::clicked, this, [this] { Tbar_Click(4); });
+    TopToolBar = new FrameHost(client);
     cboZoom = MakeZoomList(TopToolBar);
-    cboZoom->setGeometry(60, 6, 80, 24);
     connect(cboZoom, &QComboBox::activated, this, [this] { cboZoom_Click(); });
+    BuildImageToolbar();
 
-    picFooter = new QWidget(client);
+    picFooter = new FrameHost(client);
     lblStatus = new QLabel(picFooter);
     lblStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblStatus->setMouseTracking(true);
+    lblStatus->installEventFilter(new MoveWatcher(lblStatus, [this] { ResetToolbarButtons(); }));
+    connect(picFooter, &FrameHost::SurfaceMouseMove, this, [this] { picFooter_MouseMove(); });
     txtStatus = new QPlainTextEdit(picFooter);
     txtStatus->setReadOnly(true);
     txtStatus->hide();
@@ -81,24 +98,27 @@ void frmView::BuildControls() {
     connect(Marginbar, &SplitterBar::pressed, this, [this](int x, int) { Marginbar_MouseDown(x); });
     connect(Marginbar, &SplitterBar::released, this, [this](int x, int) { Marginbar_MouseUp(x); });
     picPrjVw = new QWidget(client);
-    ScrollForm = new QWidget(client);
+    ScrollForm = new FrameHost(client);
+    connect(ScrollForm, &FrameHost::SurfaceMouseMove, this, [this] { ResetToolbarButtons(); });
     QueryCombo = new QComboBox(ScrollForm);
     QueryLabel = new QLabel(QStringLiteral("Issue Name"), ScrollForm);
     QueryList = new QListWidget(ScrollForm);
-    static const char* const kQueryButtons[10][2] = {{"<", "Previous Item"},
-                                                     {">", "Next Item"},
-                                                     {"<<", "Previous Set"},
-                                                     {">>", "Next Set"},
-                                                     {"P", "Print Query/List"},
-                                                     {"Q", "Quick Scroll"},
-                                                     {"S", "Save Query/List to ASCII File"},
-                                                     {"X", "Close Window"},
-                                                     {"I", "Save Query to Issue Collection"},
-                                                     {"D", "Sort Query in Date Order"}};
+    static const ToolbarButton kQueryButtons[10] = {
+        {Picture::PreviousPage, "Previous Item"},
+        {Picture::NextPage, "Next Item"},
+        {Picture::PreviousSet, "Previous Set"},
+        {Picture::NextSet, "Next Set"},
+        {Picture::Print, "Print Query/List"},
+        {Picture::QuickScroll, "Quick Scroll"},
+        {Picture::SaveList, "Save Query/List to ASCII File"},
+        {Picture::Close, "Close Window"},
+        {Picture::SaveToIssue, "Save Query to Issue Collection"},
+        {Picture::SortByDate, "Sort Query in Date Order"}};
     for (size_t i = 0; i < TBQuery.size(); ++i) {
-        TBQuery[i] = MakeButton(ScrollForm, kQueryButtons[i][0], kQueryButtons[i][1]);
         const int index = static_cast<int>(i);
-        connect(TBQuery[i], &QToolButton::clicked, this, [this, index] { TBQuery_Click(index); });
+        TBQuery[i] = MakeButton(ScrollForm, index, kQueryButtons[i].picture, kQueryButtons[i].tip);
+        WireFrames(TBQuery[i], frames.TBQueryFrame, frames.TBQueryFrameIdx, ScrollForm);
+        connect(TBQuery[i], &PictureButton::Click, this, [this](int n) { TBQuery_Click(n); });
     }
     connect(QueryCombo, &QComboBox::currentIndexChanged, this, [this] { QueryCombo_Click(); });
     connect(QueryList, &QListWidget::currentRowChanged, this, [this] { QueryList_Click(); });
@@ -108,12 +128,14 @@ void frmView::BuildControls() {
             [this](int x, int) { MarginBar2_MouseDown(x); });
     connect(MarginBar2, &SplitterBar::released, this,
             [this](int x, int) { MarginBar2_MouseUp(x); });
-    TagForm = new QWidget(client);
-    TBTag[0] = MakeButton(TagForm, "E", "Configure Tag/Issue Palette");
-    TBTag[1] = MakeButton(TagForm, "X", "Close Tag Palette");
-    for (int i = 0; i < 2; ++i)
-        connect(TBTag[static_cast<size_t>(i)], &QToolButton::clicked, this,
-                [this, i] { TBTag_Click(i); });
+    TagForm = new FrameHost(client);
+    connect(TagForm, &FrameHost::SurfaceMouseMove, this, [this] { ResetToolbarButtons(); });
+    TBTag[0] = MakeButton(TagForm, 0, Picture::EditPalette, "Configure Tag/Issue Palette");
+    TBTag[1] = MakeButton(TagForm, 1, Picture::Close, "Close Tag Palette");
+    for (PictureButton* b : TBTag) {
+        WireFrames(b, frames.TBTagFrame, frames.TBTagFrameIdx, TagForm);
+        connect(b, &PictureButton::Click, this, [this](int n) { TBTag_Click(n); });
+    }
     TagRows = new annotations::TagPaletteRows(TagForm);
     connect(TagRows, &annotations::TagPaletteRows::rowClicked, this,
             [this](int i) { Tag_BMP_Click(i); });
@@ -136,17 +158,17 @@ void frmView::BuildControls() {
     picZoom2 = new SurfacePane(picZoom);
     cboZoom2 = MakeZoomList(picZoom);
     connect(cboZoom2, &QComboBox::activated, this, [this] { cboZoom2_Click(); });
-    TBZoom[0] = MakeButton(picZoom, "-", "Zoom Out");
-    TBZoom[1] = MakeButton(picZoom, "+", "Zoom In");
-    TBZoom[2] = MakeButton(picZoom, "X", "Close Zoom Window");
-    for (int i = 0; i < 3; ++i) {
-        connect(TBZoom[static_cast<size_t>(i)], &QToolButton::clicked, this,
-                [this, i] { TBZoom_Click(i); });
+    TBZoom[0] = MakeButton(picZoom, 0, Picture::ZoomOut, "Zoom Out");
+    TBZoom[1] = MakeButton(picZoom, 1, Picture::ZoomIn, "Zoom In");
+    TBZoom[2] = MakeButton(picZoom, 2, Picture::Close, "Close Zoom Window");
+    for (PictureButton* b : TBZoom) {
+        connect(b, &PictureButton::Click, this, [this](int n) { TBZoom_Click(n); });
     }
 
     for (QWidget* hidden :
-         {static_cast<QWidget*>(Marginbar), picPrjVw, ScrollForm, static_cast<QWidget*>(MarginBar2),
-          TagForm, static_cast<QWidget*>(ZoomBar), picZoom}) {
+         {static_cast<QWidget*>(Marginbar), picPrjVw, static_cast<QWidget*>(ScrollForm),
+          static_cast<QWidget*>(MarginBar2), static_cast<QWidget*>(TagForm),
+          static_cast<QWidget*>(ZoomBar), picZoom}) {
         hidden->hide();
     }
     // The text box lies under the page picture.

@@ -108,6 +108,7 @@ bool frmView::DisplayImage(const std::string& key) {
     g_WordListNums = {};
     PageOcrText.clear();
     page.g_NativeBlocked = false;
+    Tbar[20]->hide();
     setWindowTitle(platform::ToQString("Project: " + session.ProjectName()));
 
     // A new login empties the session's temporary folder, and this name with it.
@@ -241,6 +242,7 @@ bool frmView::DisplayImage(const std::string& key) {
     AppendStatusDetails(key, status);
     WriteStatus(status);
     if (panes.TagPal_Active != 0) UpdateTagPalette(key);
+    if (!page.g_szNativeFile.empty()) Tbar[20]->show();
     return true;
 }
 
@@ -261,14 +263,18 @@ void frmView::RefreshDocumentBounds(const std::string& key) {
     docPosition.g_szDocEkey = endKey;
     docPosition.g_DocBoundsStale = false;
     // A new document: its position is counted afresh, never carried over.
+    // A new document: its position and count are taken afresh, never carried
+    // over, also when its page list cannot be read.
     docPosition.g_iDocPsn = 0;
-    if (settings.g_CalcDocPsn < 1) {
-        page.g_szPageList.clear();
-        docPosition.g_iDocCnt = 0;
-    } else {
-        session.GetBndryScrollList(key, 0, page.g_szPageList, g_iDocFlags, docPosition.g_iDocCnt,
-                                   docPosition.g_iDocPsn);
-        if (g_iDocFlags > 0) docPosition.g_iDocCnt = 0;
+    docPosition.g_iDocCnt = 0;
+    page.g_szPageList.clear();
+    if (settings.g_CalcDocPsn >= 1) {
+        if (!session.GetBndryScrollList(key, 0, page.g_szPageList, g_iDocFlags,
+                                        docPosition.g_iDocCnt, docPosition.g_iDocPsn) ||
+            g_iDocFlags > 0) {
+            docPosition.g_iDocCnt = 0;
+            docPosition.g_iDocPsn = 0;
+        }
     }
 
     page.g_szDocFldrDesc.clear();

@@ -144,11 +144,10 @@ void frmView::ApplyLayout(const LayoutResult& r) {
                                 PixelsY(255));
         QueryList->setGeometry(PixelsX(10), PixelsY(720), PixelsX(r.queryListWidth),
                                PixelsY(r.queryListHeight));
-        const int buttonsTop = 720 + r.queryListHeight + 20;
-        for (int i = 0; i < 10; ++i) {
-            QToolButton* b = TBQuery[static_cast<size_t>(i)];
-            const int left = i == 7 ? r.queryButton7Left : 60 + i * 300;
-            b->setGeometry(PixelsX(left), PixelsY(buttonsTop), PixelsX(285), PixelsY(285));
+        for (size_t i = 0; i < TBQuery.size(); ++i) {
+            const TwipRect& t = r.queryButtons[i];
+            TBQuery[i]->setGeometry(PixelsX(t.left), PixelsY(t.top), PixelsX(t.width),
+                                    PixelsY(t.height));
         }
         TBQuery[6]->setVisible(r.queryButton6Visible);
     }

@@ -50,6 +50,9 @@ frmView::frmView(SessionFactory makeSession, QWidget* parent)
 
 frmView::~frmView() {
     if (run.MainFormLoaded == 1) Form_Unload();
+    // An edited zoom list reports itself when it loses the focus, which the
+    // children's teardown would deliver to a window already gone.
+    for (QComboBox* list : {cboZoom, cboZoom2}) list->blockSignals(true);
 }
 
 ViewerSession& frmView::Session() {

@@ -2,10 +2,10 @@
 // that program to the record of the document on display.
 
 #include <QAction>
-#include <QToolButton>
 
 #include "platform/prompts.h"
 #include "viewer/widgets/frm_view.h"
+#include "viewer/widgets/toolbar_pictures.h"
 
 namespace viewer {
 namespace {
@@ -17,16 +17,17 @@ constexpr const char* kLinkCommands[3] = {"pgup ", "pgdn ", "goto "};
 }  // namespace
 
 void frmView::BuildLinkButtons() {
-    const char* captions[3] = {"<", ">", "="};
-    const char* tips[3] = {"Database: Previous Record", "Database: Next Record",
-                           "Database: Go To Document"};
+    const Picture pictures[3] = {Picture::DatabasePrevious, Picture::DatabaseNext,
+                                 Picture::DatabaseShow};
+    const char* tips[3] = {"Go To Previous Document in Database",
+                           " Go To Next Document in Database",
+                           "Display Current Document in Database "};
     for (int i = 0; i < 3; ++i) {
-        auto* b = new QToolButton(picFooter);
-        b->setText(QString::fromLatin1(captions[i]));
+        auto* b = new PictureButton(i, picFooter);
+        b->setIcon(ToolbarPicture(pictures[i]));
         b->setToolTip(QString::fromLatin1(tips[i]));
-        b->setAutoRaise(true);
         b->hide();
-        connect(b, &QToolButton::clicked, this, [this, i] { Img_ConDB_Click(i); });
+        connect(b, &PictureButton::Click, this, [this](int index) { Img_ConDB_Click(index); });
         Img_ConDB[static_cast<size_t>(i)] = b;
     }
     connect(mnuLink, &QAction::triggered, this, [this] {
@@ -37,8 +38,8 @@ void frmView::BuildLinkButtons() {
 
 void frmView::PlaceLinkButtons() {
     for (int i = 0; i < 3; ++i) {
-        QToolButton* b = Img_ConDB[static_cast<size_t>(i)];
-        b->setGeometry(PixelsX(link.Conc_Ctrls_Start + kLinkButtonOffsets[i]), 0,
+        PictureButton* b = Img_ConDB[static_cast<size_t>(i)];
+        b->setGeometry(PixelsX(link.Conc_Ctrls_Start + kLinkButtonOffsets[i]), PixelsY(30),
                        PixelsX(kLinkButtonTwips), PixelsY(kLinkButtonTwips));
         b->setVisible(link.g_bBackLink);
     }

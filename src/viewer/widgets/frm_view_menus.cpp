@@ -287,14 +287,4 @@ void frmView::mnuPrint_Click() {
     Tbar_Click(1);
 }
 
-void frmView::Tbar_Click(int Index) {
-    if (RefuseWhileBusy()) return;
-    if (Index == 1) PrintSelection();
-    if (Index == 3 || Index == 4) {
-        if (query.Query_Active > 0) CloseQueryPane();
-        if (Index == 3) OpenTagQuery();
-        if (Index == 4) RunSearch();
-    }
-}
-
 }  // namespace viewer

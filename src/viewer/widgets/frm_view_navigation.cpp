@@ -1,58 +1,19 @@
 // The footer's navigation toolbar (pages and units at the project's
 // boundary levels) and its key entry toolbar.
 
-#include <QMouseEvent>
-#include <QToolButton>
-
-#include <functional>
-#include <utility>
-
 #include "foundation/fields.h"
 #include "foundation/number_text.h"
 #include "foundation/text_match.h"
 #include "platform/prompts.h"
 #include "viewer/startup_command_line.h"
 #include "viewer/widgets/frm_view.h"
+#include "viewer/widgets/toolbar_pictures.h"
 
 namespace viewer {
 namespace {
 
-constexpr std::int32_t kFooterButtonTwips = 330;
-
-// A footer button that reports its mouse to the window; a right click counts
-// as a click too, which a plain button would drop.
-class FooterButton : public QToolButton {
-  public:
-    std::function<void(Qt::MouseButton)> onDown;
-    std::function<void()> onMove, onUp, onLeave, onClick;
-
-    explicit FooterButton(QWidget* parent) : QToolButton(parent) {
-        setAutoRaise(true);
-        setMouseTracking(true);
-        connect(this, &QToolButton::clicked, this, [this] { onClick(); });
-    }
-
-  protected:
-    void mousePressEvent(QMouseEvent* e) override {
-        onDown(e->button());
-        QToolButton::mousePressEvent(e);
-    }
-    void mouseMoveEvent(QMouseEvent* e) override {
-        onMove();
-        QToolButton::mouseMoveEvent(e);
-    }
-    void mouseReleaseEvent(QMouseEvent* e) override {
-        const bool rightClick =
-            e->button() == Qt::RightButton && rect().contains(e->position().toPoint());
-        QToolButton::mouseReleaseEvent(e);
-        onUp();
-        if (rightClick) onClick();
-    }
-    void leaveEvent(QEvent* e) override {
-        onLeave();
-        QToolButton::leaveEvent(e);
-    }
-};
+// Clear of the footer's top edge, so that a frame shows whole.
+constexpr std::int32_t kFooterButtonTwips = 300, kFooterButtonTop = 30;
 
 bool After(const std::string& a, const std::string& b) {
     return mVBUtil::CompareTextNoCase(a, b) > 0;
@@ -61,39 +22,41 @@ bool After(const std::string& a, const std::string& b) {
 }  // namespace
 
 void frmView::BuildNavigationButtons() {
-    auto make = [this](int index, bool nav) {
-        auto* b = new FooterButton(picFooter);
-        if (nav) {
-            b->onDown = [this, index](Qt::MouseButton button) { NavTBar_MouseDown(index, button); };
-            b->onMove = [this, index] { NavTBar_MouseMove(index); };
-            b->onUp = [this] { NavTBar_MouseUp(); };
-            b->onClick = [this, index] { NavTBar_Click(index); };
-        } else {
-            b->onDown = [this, index](Qt::MouseButton) { MiscTBar_MouseDown(index); };
-            b->onMove = [this, index] { MiscTBar_MouseMove(index); };
-            b->onUp = [this] { MiscTBar_MouseUp(); };
-            b->onClick = [this, index] { MiscTBar_Click(index); };
-        }
-        b->onLeave = [this] { picFooter_MouseMove(); };
+    auto make = [this](int index, Picture picture, const char* tip) {
+        auto* b = new PictureButton(index, picFooter);
+        b->setIcon(ToolbarPicture(picture));
+        b->setToolTip(QString::fromLatin1(tip));
         b->hide();
         return b;
     };
     for (int i = 0; i < 10; ++i) {
-        NavTBar[static_cast<size_t>(i)] = make(i, true);
-        NavTBar[static_cast<size_t>(i)]->setText(QString::fromLatin1(i % 2 == 0 ? "<" : ">"));
+        PictureButton* b = make(i, i % 2 == 0 ? Picture::PreviousPage : Picture::NextPage, "");
+        b->SetRightClicks(true);
+        connect(b, &PictureButton::MouseDown, this,
+                [this](int index, Qt::MouseButton button) { NavTBar_MouseDown(index, button); });
+        connect(b, &PictureButton::MouseMove, this,
+                [this](int index) { NavTBar_MouseMove(index); });
+        connect(b, &PictureButton::MouseUp, this, [this] { NavTBar_MouseUp(); });
+        connect(b, &PictureButton::Click, this, [this](int index) { NavTBar_Click(index); });
+        NavTBar[static_cast<size_t>(i)] = b;
     }
     NavTBar[0]->setToolTip(QStringLiteral("Prev Page (Right Click = Goto First)"));
     NavTBar[1]->setToolTip(QStringLiteral("Next Page (Right Click = Goto Last)"));
-    const char* miscCaptions[2][2] = {{"K", "Go To Specific Image"}, {"Q", "Quick Scroll"}};
-    for (int i = 0; i < 2; ++i) {
-        MiscTBar[static_cast<size_t>(i)] = make(i, false);
-        MiscTBar[static_cast<size_t>(i)]->setText(QString::fromLatin1(miscCaptions[i][0]));
-        MiscTBar[static_cast<size_t>(i)]->setToolTip(QString::fromLatin1(miscCaptions[i][1]));
+    MiscTBar[0] = make(0, Picture::KeyEntry, "Go To Specific Image");
+    MiscTBar[1] = make(1, Picture::QuickScroll, "Quick Scroll");
+    for (PictureButton* b : MiscTBar) {
+        connect(b, &PictureButton::MouseDown, this,
+                [this](int index) { MiscTBar_MouseDown(index); });
+        connect(b, &PictureButton::MouseMove, this,
+                [this](int index) { MiscTBar_MouseMove(index); });
+        connect(b, &PictureButton::MouseUp, this, [this] { MiscTBar_MouseUp(); });
+        connect(b, &PictureButton::Click, this, [this](int index) { MiscTBar_Click(index); });
     }
 }
 
 void frmView::PlaceFooterButton(QToolButton* button, std::int32_t left) {
-    button->setGeometry(PixelsX(left), 0, PixelsX(kFooterButtonTwips), PixelsY(kFooterButtonTwips));
+    button->setGeometry(PixelsX(left), PixelsY(kFooterButtonTop), PixelsX(kFooterButtonTwips),
+                        PixelsY(kFooterButtonTwips));
     button->show();
 }
 
@@ -234,18 +197,15 @@ void frmView::MiscTBar_Click(int Index) {
     }
 }
 
-// Frames are drawn plainly: the pressed button shows sunken, the hovered
-// one raised.
 void frmView::NavTBar_MouseDown(int Index, Qt::MouseButton Button) {
     navBar.NavRightButton = Button == Qt::RightButton ? 1 : 0;
-    NavFrameOn = 1;
-    NavFrameButton = static_cast<std::int16_t>(Index);
-    NavTBar[static_cast<size_t>(Index)]->setDown(true);
+    DrawButtonPressed(Index, frames.NavTBarFrame, frames.NavTBarFrameIdx,
+                      NavTBar[static_cast<size_t>(Index)], picFooter);
 }
 
 void frmView::NavTBar_MouseMove(int Index) {
-    NavFrameOn = 1;
-    NavFrameButton = static_cast<std::int16_t>(Index);
+    DrawButtonRaised(Index, frames.NavTBarFrame, frames.NavTBarFrameIdx,
+                     NavTBar[static_cast<size_t>(Index)], picFooter);
 }
 
 void frmView::NavTBar_MouseUp() {
@@ -253,14 +213,13 @@ void frmView::NavTBar_MouseUp() {
 }
 
 void frmView::MiscTBar_MouseDown(int Index) {
-    MiscFrameOn = 1;
-    MiscFrameButton = static_cast<std::int16_t>(Index);
-    MiscTBar[static_cast<size_t>(Index)]->setDown(true);
+    DrawButtonPressed(Index, frames.MiscTBarFrame, frames.MiscTBarFrameIdx,
+                      MiscTBar[static_cast<size_t>(Index)], picFooter);
 }
 
 void frmView::MiscTBar_MouseMove(int Index) {
-    MiscFrameOn = 1;
-    MiscFrameButton = static_cast<std::int16_t>(Index);
+    DrawButtonRaised(Index, frames.MiscTBarFrame, frames.MiscTBarFrameIdx,
+                     MiscTBar[static_cast<size_t>(Index)], picFooter);
 }
 
 void frmView::MiscTBar_MouseUp() {
@@ -269,12 +228,6 @@ void frmView::MiscTBar_MouseUp() {
 
 void frmView::picFooter_MouseMove() {
     ResetToolbarButtons();
-}
-
-void frmView::ResetToolbarButtons() {
-    NavFrameOn = NavFrameButton = MiscFrameOn = MiscFrameButton = 0;
-    for (QToolButton* b : NavTBar) b->setDown(false);
-    for (QToolButton* b : MiscTBar) b->setDown(false);
 }
 
 }  // namespace viewer

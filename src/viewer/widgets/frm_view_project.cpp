@@ -17,6 +17,7 @@
 #include "platform/rounding.h"
 #include "platform/text_codec.h"
 #include "viewer/widgets/frm_view.h"
+#include "viewer/widgets/toolbar_pictures.h"
 
 namespace viewer {
 
@@ -35,8 +36,13 @@ void frmView::CloseTreeAndPage() {
 }
 
 void frmView::ClearProjectViews() {
+    CloseOriginalWindow();
+    CloseQuickScroll();
     CloseTreeAndPage();
     ClearPane(picImage);
+    // The placeholder's text goes with the picture.
+    txtImage->clear();
+    ShowPageArea(true);
     lblStatus->clear();
     txtStatus->clear();
     for (QScrollBar* bar : {VScroll1, HScroll1}) {
@@ -55,8 +61,11 @@ void frmView::ClearProjectViews() {
     for (QToolButton* b : MiscTBar) b->hide();
     panes.TagPal_Active = 0;
     query.Query_Active = 0;
-    project.RedactMode = 0;
+    if (project.RedactMode > 0) ClearRedactMode(project.RedactMode);
+    for (int i : {11, 12, 13, 14, 15, 16, 2, 3, 4}) Tbar[static_cast<size_t>(i)]->hide();
     Session().QuesterClearSearch();
+    Tbar[19]->hide();
+    Tbar[20]->hide();
     query.bQuesterActive = false;
     Form_Resize();
     mnuStsDate->setEnabled(true);
@@ -89,7 +98,10 @@ void frmView::LoadProjectViews() {
     for (QToolButton* b : MiscTBar) b->hide();
     PlaceFooterButton(NavTBar[0], 1080);
     PlaceFooterButton(NavTBar[1], 1320);
-    project.RedactMode = 0;
+    Tbar[19]->hide();
+    for (int i = 11; i <= 16; ++i) Tbar[static_cast<size_t>(i)]->hide();
+    if (project.RedactMode > 0) ClearRedactMode(project.RedactMode);
+    for (int i = 2; i <= 4; ++i) Tbar[static_cast<size_t>(i)]->hide();
     std::int32_t anchor = 1800;
     if (session.IsProjectValid()) anchor = LoadProjectLevels(session, levels, levelCount);
 
@@ -102,6 +114,7 @@ void frmView::LoadProjectViews() {
     if (!session.IsProjectValid()) return;
 
     mnuStsDate->setEnabled((session.FullText() & 8) != 0);
+    if (session.QuesterIsSupported()) Tbar[19]->show();
     setWindowTitle(platform::ToQString("Project: " + session.ProjectName()));
 }
 
@@ -119,6 +132,24 @@ std::int32_t frmView::LoadProjectLevels(ViewerSession& session, const std::strin
                                                                      : 1;
     if ((mask & 0x100) != 0) project.g_RestrictRedactions = 1;
 
+    const bool tagsShown = project.g_RestrictTags != 2;
+    const bool notesShown = project.g_RestrictAnnotations != 2;
+    if (tagsShown) {
+        Tbar[2]->show();
+        Tbar[3]->show();
+    }
+    if (project.g_RestrictRedactions == 0) Tbar[13]->show();
+    if (project.g_RestrictAnnotations == 0) {
+        for (int i : {4, 11, 12, 14, 15, 16}) Tbar[static_cast<size_t>(i)]->show();
+    }
+    if (notesShown) Tbar[4]->show();
+    // Behaviour bits that take single tools away.
+    constexpr std::pair<std::int32_t, int> kToolBits[] = {{0x10, 11}, {0x20, 12},  {0x40, 15},
+                                                          {0x80, 14}, {0x100, 13}, {0x1000, 16}};
+    for (const auto& [bit, index] : kToolBits) {
+        if ((mask & bit) != 0) Tbar[static_cast<size_t>(index)]->hide();
+    }
+
     project.g_LimitNav =
         ((session.UserProjectSecurity() & 0x40000) != 0 || (mask & 0x8) != 0) ? 1 : 0;
     // Button pairs for the levels from the last position down to `lowest`.
@@ -133,6 +164,11 @@ std::int32_t frmView::LoadProjectLevels(ViewerSession& session, const std::strin
                 break;
             }
         }
+        MiscTBar[0]->hide();
+        MiscTBar[1]->hide();
+        Tbar[3]->hide();
+        Tbar[4]->hide();
+        Tbar[18]->hide();
         if (p >= levelCount) {
             PlaceFooterButton(NavTBar[0], 120);
             PlaceFooterButton(NavTBar[1], 480);
@@ -142,8 +178,11 @@ std::int32_t frmView::LoadProjectLevels(ViewerSession& session, const std::strin
         project.g_iLimit3rdLvl = limit != 0 ? limit : BoundaryLevelAt(levels, p + 1);
         x = 120;
     } else {
+        Tbar[18]->show();
         PlaceFooterButton(MiscTBar[0], 120);
         PlaceFooterButton(MiscTBar[1], 480);
+        Tbar[3]->setVisible(tagsShown);
+        Tbar[4]->setVisible(notesShown);
     }
     const std::string descs = session.BndryDescs();
     const std::string icons = session.BndryIcons();
@@ -157,9 +196,8 @@ std::int32_t frmView::LoadProjectLevels(ViewerSession& session, const std::strin
             platform::ToQString("Previous " + desc + " (Right Click = Goto First)"));
         NavTBar[s + 1]->setToolTip(
             platform::ToQString("Next " + desc + " (Right Click = Goto Last)"));
-        // No icon pictures: the caption carries the icon's number.
-        NavTBar[s]->setText(QStringLiteral("<%1").arg(icon));
-        NavTBar[s + 1]->setText(QStringLiteral("%1>").arg(icon));
+        NavTBar[s]->setIcon(BoundaryPicture(false, icon));
+        NavTBar[s + 1]->setIcon(BoundaryPicture(true, icon));
     }
     // The coarsest level's pair stands leftmost, the page pair rightmost.
     for (int k = pairs; k >= 0; --k) {
@@ -174,6 +212,24 @@ void frmView::BuildFullPositionText(const std::string&, const std::string&,
                                     std::string& positionText) {
     positionText.clear();
 }
+
+bool frmView::RunPrintOptions() {
+    return true;
+}
+
+void frmView::RunQuesterSearch(int) {}
+
+bool frmView::LoadProjectTree() {
+    return false;
+}
+
+void frmView::SyncTreeView(const std::string&) {}
+
+void frmView::ShowOriginalInWindow(const std::string&) {}
+
+void frmView::CloseOriginalWindow() {}
+
+void frmView::CloseQuickScroll() {}
 
 void frmView::PrintSelection() {
     platform::MsgBox("Printing is not available: nothing was printed.", platform::vbExclamation,

@@ -225,6 +225,22 @@ bool ViewerSession::LoginToServer(std::string& domain, std::string& ipAddress, s
                                  dialogParent_);
 }
 
+bool ViewerSession::SetImageRotation(const std::string& key, std::int32_t rotation) {
+    if (!api_) return false;
+    return api_->SetImageRotation(key, rotation);
+}
+bool ViewerSession::QuesterIsSupported() {
+    if (!api_) return false;
+    return api_->QuesterIsSupported();
+}
+std::string ViewerSession::QuesterTermFile() {
+    if (!api_) return {};
+    return api_->QuesterTermFile();
+}
+void ViewerSession::ExecuteOriginalFile(const std::string& key, const std::string& fileInfo) {
+    if (!api_) return;
+    api_->ExecuteOriginalFile(key, fileInfo);
+}
 void ViewerSession::QuesterClearSearch() {
     if (!api_) return;
     api_->QuesterClearSearch();

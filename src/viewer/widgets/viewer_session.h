@@ -97,6 +97,12 @@ class ViewerSession : public navigation::QueryApi, public annotations::TagApi {
     virtual bool LoginToServer(std::string& domain, std::string& ipAddress, std::string& port,
                                std::string& localPort, std::string& networkCard);
 
+    // ---- The image toolbar: rotation kept on the server, concept search, originals ----
+    virtual bool SetImageRotation(const std::string& key, std::int32_t rotation);
+    virtual bool QuesterIsSupported();
+    virtual std::string QuesterTermFile();
+    virtual void ExecuteOriginalFile(const std::string& key, const std::string& fileInfo);
+
     // ---- Leaving a project: the concept search and the local temporary files ----
     virtual void QuesterClearSearch();
     virtual void CleanUpTempFileList();

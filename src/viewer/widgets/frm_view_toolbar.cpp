@@ -1,0 +1,354 @@
+// The image toolbar: its 21 buttons, the one dispatcher behind them, the
+// latched annotation tool, and the frames every toolbar of the window draws
+// around its buttons.
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+
+#include "foundation/widgets/dialog_factory.h"
+#include "foundation/widgets/generic_dialogs.h"
+#include "platform/prompts.h"
+#include "platform/wire_separators.h"
+#include "viewer/image_toolbar_steps.h"
+#include "viewer/widgets/frm_view.h"
+#include "viewer/widgets/toolbar_pictures.h"
+
+namespace viewer {
+namespace {
+
+struct ToolbarButton {
+    Picture picture;
+    const char* tip;
+};
+
+constexpr ToolbarButton kTbar[21] = {
+    {Picture::OpenProject, "Open Project"},
+    {Picture::Print, "Print"},
+    {Picture::TagPalette, "Tag Palette"},
+    {Picture::TagQuery, "Open Tag/Issue Query"},
+    {Picture::SearchNotes, "Search Sticky Notes"},
+    {Picture::FitWidth, "Fit Horizontal"},
+    {Picture::FitPage, "Fit Vertical"},
+    {Picture::RotateLeft, "Rotate Left 90"},
+    {Picture::RotateRight, "Rotate Right 90"},
+    {Picture::ZoomOut, "Zoom Out"},
+    {Picture::ZoomIn, "Zoom In"},
+    {Picture::StickyNote, "Add Sticky Note"},
+    {Picture::TextNote, "Annotate Image"},
+    {Picture::Redact, "Redact Image"},
+    {Picture::Highlight, "Highlight Image"},
+    {Picture::Markup, "Markup Image"},
+    {Picture::Clip, "Add Clip to Image"},
+    {Picture::ZoomWindow, "Zoom Window"},
+    {Picture::ProjectTree, "Project View Window"},
+    {Picture::ConceptSearch, "TALQ Precision Search"},
+    {Picture::OriginalFile, "Display Original File"},
+};
+
+// Sizes in pixels: buttons on a fixed pitch, a small gap between groups and
+// the zoom list after the zoom buttons.
+constexpr int kButton = 22, kPitch = 26, kGroupGap = 6, kTop = 8, kZoomListWidth = 76;
+constexpr int kPressedTwips = 30, kLatchTwips = 50;
+
+bool StartsGroup(int index) {
+    return index == 2 || index == 5 || index == 9 || index == 11 || index == 17;
+}
+
+// Enables the window again however an action ends.
+class InputBlock {
+  public:
+    explicit InputBlock(frmView& w) : w_(w) { w_.BlockInput(); }
+    ~InputBlock() { w_.UnblockInput(); }
+    InputBlock(const InputBlock&) = delete;
+    InputBlock& operator=(const InputBlock&) = delete;
+
+  private:
+    frmView& w_;
+};
+
+}  // namespace
+
+void frmView::BuildImageToolbar() {
+    int x = 4;
+    for (int i = 0; i < 21; ++i) {
+        if (StartsGroup(i)) x += kGroupGap;
+        auto* b = new PictureButton(i, TopToolBar);
+        b->setIcon(ToolbarPicture(kTbar[i].picture));
+        b->setIconSize(QSize(20, 20));
+        b->setToolTip(QString::fromLatin1(kTbar[i].tip));
+        b->setGeometry(x, kTop, kButton, kButton);
+        connect(b, &PictureButton::MouseDown, this, [this](int index) { Tbar_MouseDown(index); });
+        connect(b, &PictureButton::MouseMove, this, [this](int index) { Tbar_MouseMove(index); });
+        connect(b, &PictureButton::MouseUp, this, [this] { Tbar_MouseUp(); });
+        connect(b, &PictureButton::Click, this, [this](int index) { Tbar_Click(index); });
+        Tbar[static_cast<size_t>(i)] = b;
+        x += kPitch;
+        if (i == 10) {
+            cboZoom->setGeometry(x, kTop, kZoomListWidth, kButton);
+            x += kZoomListWidth + kGroupGap;
+        }
+    }
+    connect(TopToolBar, &FrameHost::SurfaceMouseMove, this, [this] { TopToolBar_MouseMove(); });
+    design_.toolbarWidth = (x + 4) * 15;
+}
+
+void frmView::WireFrames(PictureButton* button, std::int16_t& frame, std::int16_t& framed,
+                         FrameHost* container) {
+    connect(button, &PictureButton::MouseDown, this,
+            [this, button, &frame, &framed, container](int index) {
+                DrawButtonPressed(index, frame, framed, button, container);
+            });
+    connect(button, &PictureButton::MouseMove, this,
+            [this, button, &frame, &framed, container](int index) {
+                DrawButtonRaised(index, frame, framed, button, container);
+            });
+    connect(button, &PictureButton::MouseUp, this, [this] { ResetToolbarButtons(); });
+}
+
+void frmView::Tbar_Click(int Index) {
+    ViewerSession& session = Session();
+    if (session.IsRequestInProcess()) {
+        platform::Beep();
+        return;
+    }
+    if (Index > 0 && !session.IsProjectValid()) {
+        mnu_project_Click();
+        return;
+    }
+    const bool known = Index >= 0 && Index <= 20;
+    // A hidden button is reached only from the menu: it does nothing then.
+    if (Index > 0 && known && Tbar[static_cast<size_t>(Index)]->isHidden()) return;
+    if (page.g_ValidImage == 0 && (Index == 1 || (Index >= 5 && Index <= 16))) {
+        platform::Beep();
+        return;
+    }
+    const InputBlock blocked(*this);
+    switch (Index) {
+        case 0:
+            mnu_project_Click();
+            break;
+        case 1:
+            printRequest.g_PrintMode = 0;
+            if (RunPrintOptions()) PrintSelection();
+            break;
+        case 2:
+            if (panes.TagPal_Active == 0) {
+                panes.TagPal_Active = 1;
+                InitTagPalette();
+            } else {
+                panes.TagPal_Active = 0;
+            }
+            Form_Resize();
+            if (panes.TagPal_Active != 0) UpdateTagPalette(page.szCurrentKey);
+            break;
+        case 3:
+        case 4:
+            if (query.Query_Active > 0) CloseQueryPane();
+            if (Index == 3) {
+                OpenTagQuery();
+            } else {
+                RunSearch();
+            }
+            break;
+        case 5:
+        case 6:
+            SetImageScale(Index == 5 ? 0 : 1);
+            RedisplayImage();
+            break;
+        case 7:
+        case 8:
+            RotateStep(Index);
+            break;
+        case 9:
+        case 10:
+            ZoomStep(Index == 10);
+            break;
+        case 11:
+        case 12:
+        case 13:
+        case 14:
+        case 15:
+        case 16:
+            if (project.RedactMode != Index) {
+                ClearRedactMode(project.RedactMode);
+                SetAnnotateMode(Index);
+            } else {
+                ClearRedactMode(Index);
+            }
+            if (MouseTrack != 0) {
+                MouseTrack = 0;
+                if (page.g_ValidImage > 0) RedisplayImage();
+            }
+            break;
+        case 17:
+            if (project.RedactMode > 0) ClearRedactMode(project.RedactMode);
+            MouseTrack = 0;
+            zoom.ZoomWin_Active = zoom.ZoomWin_Active == 0 ? 1 : 0;
+            Form_Resize();
+            break;
+        case 18:
+            ToggleProjectTree();
+            break;
+        case 19:
+            ChooseConceptSearch();
+            break;
+        case 20:
+            OpenOriginalFile();
+            break;
+        default:
+            break;
+    }
+}
+
+void frmView::RotateStep(int Index) {
+    const bool right = Index == 8;
+    if (!ImgObj || !ImgObj->RotateImage(right ? 1 : 3)) return;
+    page.g_Rotation = TurnedRotation(page.g_Rotation, right);
+    if (page.g_PageReadOnly == 0 && page.g_ValidImage == 1) {
+        Session().SetImageRotation(page.szCurrentKey, page.g_Rotation);
+    }
+    std::swap(page.g_ImgWidth, page.g_ImgHeight);
+    SetImageScale(zoom.g_ScaleMode);
+    RedisplayImage();
+    if (zoom.ZoomWin_Active != 0) RedisplayZoomImage();
+    settings.g_StickyRotation = static_cast<std::int16_t>(page.g_Rotation);
+}
+
+void frmView::ZoomStep(bool in) {
+    if (zoom.g_ScaleFactor == 0.0f) {
+        platform::Beep();
+        return;
+    }
+    zoom.g_ScaleFactor = ZoomedScale(zoom.g_ScaleFactor, in);
+    SetImageScale(2);
+    RedisplayImage();
+}
+
+void frmView::ToggleProjectTree() {
+    if (panes.PrjView_Active != 0) {
+        panes.PrjView_Active = 0;
+        if (panes.dlgPrjVw != nullptr) {
+            panes.dlgPrjVw->close();
+            panes.dlgPrjVw->deleteLater();
+            panes.dlgPrjVw = nullptr;
+        }
+        Form_Resize();
+        return;
+    }
+    if (!LoadProjectTree() || panes.PrjView_Active == 0) {
+        platform::MsgBox("The MSCOMCTL.OCX Control could not be found.", platform::vbCritical,
+                         "Unable to load Project View Window");
+        return;
+    }
+    if (panes.dlgPrjVw != nullptr) panes.dlgPrjVw->setParent(picPrjVw);
+    SyncTreeView(page.szCurrentKey);
+    Form_Resize();
+}
+
+void frmView::ChooseConceptSearch() {
+    const std::string sep(1, wire::kListSep);
+    const bool alternates = !Session().QuesterTermFile().empty();
+    std::string options = "Perform Quester Concept Search";
+    if (alternates) options += sep + "Select Alternate Concepts";
+    options += sep + "Modify Maximum Return Results";
+    std::unique_ptr<SelBox> box = talq::DialogFactory<SelBox>::Create(this);
+    box->OptionList = options;
+    box->TitleText = "";
+    box->Selection = 1;
+    box->exec();
+    int selection = box->Selection;
+    box.reset();
+    if (selection <= 0) return;
+    if (selection == 2 && !alternates) selection = 3;
+    RunQuesterSearch(selection);
+}
+
+void frmView::OpenOriginalFile() {
+    if (page.g_szNativeFile.empty()) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (settings.g_UseNativeAppView != 0) {
+        CloseOriginalWindow();
+        Session().ExecuteOriginalFile(page.szCurrentKey, page.g_szNativeFile);
+    } else {
+        ShowOriginalInWindow(page.g_szNativeFile);
+    }
+    QApplication::restoreOverrideCursor();
+}
+
+void frmView::SetAnnotateMode(int Index) {
+    if (Index <= 0 || Index > 20) return;
+    TopToolBar->DrawFrame(Tbar[static_cast<size_t>(Index)], PixelsX(kLatchTwips),
+                          FrameHost::Frame::Pressed);
+    project.RedactMode = static_cast<std::int16_t>(Index);
+    picImage->setCursor(Qt::CrossCursor);
+}
+
+void frmView::ClearRedactMode(int Index) {
+    if (Index <= 0 || Index > 20) return;
+    TopToolBar->EraseFrame(Tbar[static_cast<size_t>(Index)], PixelsX(kLatchTwips));
+    project.RedactMode = 0;
+    picImage->unsetCursor();
+}
+
+void frmView::Tbar_MouseDown(int Index) {
+    DrawButtonPressed(Index, frames.TbarFrame, frames.TbarFrameIdx,
+                      Tbar[static_cast<size_t>(Index)], TopToolBar);
+}
+
+void frmView::Tbar_MouseMove(int Index) {
+    DrawButtonRaised(Index, frames.TbarFrame, frames.TbarFrameIdx, Tbar[static_cast<size_t>(Index)],
+                     TopToolBar);
+}
+
+void frmView::Tbar_MouseUp() {
+    ResetToolbarButtons();
+}
+
+void frmView::TopToolBar_MouseMove() {
+    ResetToolbarButtons();
+}
+
+void frmView::DrawButtonPressed(int Index, std::int16_t& frame, std::int16_t& framed,
+                                QWidget* button, FrameHost* container) {
+    if (frame == 1 && framed != Index) ResetToolbarButtons();
+    frame = 1;
+    framed = static_cast<std::int16_t>(Index);
+    container->DrawFrame(button, PixelsX(kPressedTwips), FrameHost::Frame::Pressed);
+}
+
+void frmView::DrawButtonRaised(int Index, std::int16_t& frame, std::int16_t& framed,
+                               QWidget* button, FrameHost* container) {
+    if (frame == 0) {
+        frame = 1;
+        framed = static_cast<std::int16_t>(Index);
+        container->DrawFrame(button, PixelsX(kPressedTwips), FrameHost::Frame::Raised);
+    } else if (framed != Index) {
+        // The next move over this button draws its frame.
+        ResetToolbarButtons();
+    }
+}
+
+void frmView::EraseButtonFrame(QWidget* button, FrameHost* container) {
+    container->EraseFrame(button, PixelsX(kPressedTwips));
+}
+
+void frmView::ResetToolbarButtons() {
+    // The pointer is left alone: splitter drags and the session's waits
+    // restore their own.
+    auto erase = [this](std::int16_t& frame, std::int16_t framed, auto& buttons,
+                        FrameHost* container) {
+        if (frame != 1) return;
+        if (framed >= 0 && static_cast<size_t>(framed) < buttons.size()) {
+            EraseButtonFrame(buttons[static_cast<size_t>(framed)], container);
+        }
+        frame = 0;
+    };
+    erase(frames.TbarFrame, frames.TbarFrameIdx, Tbar, TopToolBar);
+    erase(frames.NavTBarFrame, frames.NavTBarFrameIdx, NavTBar, picFooter);
+    erase(frames.MiscTBarFrame, frames.MiscTBarFrameIdx, MiscTBar, picFooter);
+    erase(frames.TBQueryFrame, frames.TBQueryFrameIdx, TBQuery, ScrollForm);
+    erase(frames.TBTagFrame, frames.TBTagFrameIdx, TBTag, TagForm);
+}
+
+}  // namespace viewer
