@@ -39,6 +39,7 @@
 
 class QAction;
 class QComboBox;
+class frmProcess;
 class QLabel;
 class QListWidget;
 class QMenu;
@@ -143,7 +144,22 @@ class frmView : public QMainWindow {
     void UpdateTagPalette(const std::string& key);
     void BuildFullPositionText(const std::string& docBeginKey, const std::string& docEndKey,
                                std::string& positionText);
+
+    // ---- Printing (frm_view_print.cpp) ----
+    // The print dialog, then the print it asks for: the image toolbar's print
+    // button and the File menu give 0, the query pane's print button 1.
+    void OpenPrintDialog(std::int16_t fromQuery = 0);
+    // Prints what printRequest asks for; a print already running refuses.
     void PrintSelection();
+    void StartPrintJob(std::int32_t flags, bool& ok);
+    void EndPrintJob();
+    void PrintDocumentPages(frmProcess& progress, const std::string& begKey,
+                            const std::string& endKey, std::int32_t flags);
+    void PrintQueryRows(frmProcess& progress, std::int16_t scope, std::int32_t flags);
+    void PrintImageLocal(const std::string& key, std::int32_t flags, bool& ok);
+    void PrintThisImageBatch(const std::string& key, std::int32_t flags, bool& ok);
+    void BuildPageTagText(const std::string& key, std::int32_t flags, std::string& text);
+    const PrintRun& CurrentPrint() const { return printRun_; }
 
     // ---- Query pane (frm_view_query.cpp) ----
     void LoadQueryList();
@@ -352,6 +368,11 @@ class frmView : public QMainWindow {
     LayoutDesign design_;
     int inputBlockCount_ = 0;
     bool treeWasOpen_ = false;
+    // Printing (frm_view_print.cpp).
+    PrintRun printRun_;
+    bool AskRangeKey(const char* prompt, std::string& key);
+    // Steps to the range a request means; false ends the request.
+    bool ChoosePrintRange();
     bool unloaded_ = false;
     Qt::CursorShape savedPointer_ = Qt::ArrowCursor;
 };

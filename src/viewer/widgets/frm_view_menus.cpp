@@ -289,7 +289,7 @@ void frmView::mnuPrint_Click() {
 
 void frmView::Tbar_Click(int Index) {
     if (RefuseWhileBusy()) return;
-    if (Index == 1) PrintSelection();
+    if (Index == 1) OpenPrintDialog();
     if (Index == 3 || Index == 4) {
         if (query.Query_Active > 0) CloseQueryPane();
         if (Index == 3) OpenTagQuery();

@@ -185,9 +185,4 @@ void frmView::BuildFullPositionText(const std::string&, const std::string&,
     positionText.clear();
 }
 
-void frmView::PrintSelection() {
-    platform::MsgBox("Printing is not available: nothing was printed.", platform::vbExclamation,
-                     "Warning");
-}
-
 }  // namespace viewer
