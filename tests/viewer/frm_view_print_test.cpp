@@ -13,6 +13,7 @@
 
 #include "foundation/widgets/generic_dialogs.h"
 #include "platform/printer_pdf.h"
+#include "platform/wire_separators.h"
 #include "platform/printer_recording.h"
 #include "printing/widgets/frm_prt_optn.h"
 #include "support/annotation_box.h"
@@ -305,6 +306,28 @@ TEST_F(FrmViewPrintTest, QueryRowsFromTheSelectedOnePrintEachRowsDocument) {
     window->PrintSelection();
     EXPECT_EQ(printer_->images.size(), 2u);
     EXPECT_EQ(window->printRequest.g_PrintMode, 0);
+}
+
+TEST_F(FrmViewPrintTest, EntireListPrintsEveryRowOfEverySetFromTheFirst) {
+    // The server positions on no row of either set: the record's current
+    // row is then each set's last.
+    const std::string ss(1, wire::kSectionSep), rs(1, wire::kRecordSep);
+    session->passThrough = [&](const std::string& command, std::string& reply) {
+        if (command.rfind("TALQQueryScroll,", 0) != 0) return true;
+        reply = command.back() == '1'
+                    ? "ZZZ" + ss + "p2" + ss + "MOREBEFORE" + ss + "2" + ss + "K0004" + rs + "K0005"
+                    : "ZZZ" + ss + "p1" + ss + "MOREFOLLOWS" + ss + "2" + ss + "K0001" + rs +
+                          "K0002";
+        return true;
+    };
+    window->query.CurrentQuery.Kind = 2;
+    window->QueryList->addItem("K0004");
+    Local(2, 0);
+    window->printRequest.g_PrintMode = 1;
+    window->PrintSelection();
+    EXPECT_EQ(printer_->images.size(), 4u);
+    EXPECT_EQ(Logs(), (std::vector<std::string>{"TALQUpdtPrintLog,1,0", "TALQUpdtPrintLog,1,0",
+                                                "TALQUpdtPrintLog,1,0", "TALQUpdtPrintLog,1,0"}));
 }
 
 TEST_F(FrmViewPrintTest, ThePrintButtonPrintsOnlyWhenTheDialogClosesWithOk) {
