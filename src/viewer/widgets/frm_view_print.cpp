@@ -2,9 +2,11 @@
 // filled, the pages meant, one job, and each page composed for the local
 // printer or written as a line of a batch job the server prints.
 
-#include <QListWidget>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
+#include <QListWidget>
 
 #include <cstdio>
 
@@ -307,7 +309,9 @@ void frmView::PrintImageLocal(const std::string& key, std::int32_t flags, bool& 
     ok = false;
     std::string& err = printRun_.PrintErrText;
     std::string& temp = printRequest.szPrintTempFname;
-    if (temp.empty()) temp = Session().CreateLocalTempFile(1);
+    // A new login empties the session's temporary folder, and this name with it.
+    if (temp.empty() || !QFileInfo(platform::ToQString(temp)).dir().exists())
+        temp = Session().CreateLocalTempFile(1);
     RemoveIfThere(temp);
 
     std::int32_t level = 0, rotation = 0, mark = 0;
