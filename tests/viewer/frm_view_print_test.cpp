@@ -253,7 +253,7 @@ TEST_F(FrmViewPrintTest, ANextKeyThatDoesNotSortAfterTheCurrentOneEndsTheWalk) {
     EXPECT_EQ(printer_->images.size(), 1u);
 }
 
-TEST_F(FrmViewPrintTest, CancelStopsAtTheNextPageAndASecondPrintCannotStartMeanwhile) {
+TEST_F(FrmViewPrintTest, CancelStopsAtTheNextPageAndNeitherASecondPrintNorACloseCanStartMeanwhile) {
     session->documents = {{"K0001", "K0005"}};
     Local(1, 0);
     bool refusedSecond = false;
@@ -265,7 +265,9 @@ TEST_F(FrmViewPrintTest, CancelStopsAtTheNextPageAndASecondPrintCannotStartMeanw
             if (progress->lblMsg->text() != "K0003") continue;
             const size_t before = printer_->images.size();
             window->PrintSelection();
-            refusedSecond = printer_->images.size() == before && window->CurrentPrint().active;
+            // Nor may the window close under the print.
+            refusedSecond = printer_->images.size() == before && window->CurrentPrint().active &&
+                            !window->close();
             progress->cmdCancel_Click();
         }
     });
