@@ -180,6 +180,16 @@ CREATE TABLE IF NOT EXISTS batch_printers (
     description TEXT NOT NULL DEFAULT ''
 );
 
+-- Pages each user printed in a project, one row per printed range.
+CREATE TABLE IF NOT EXISTS print_log (
+    log_id      INTEGER PRIMARY KEY,
+    user_id     TEXT NOT NULL COLLATE NOCASE,
+    project     TEXT NOT NULL DEFAULT '' COLLATE NOCASE,
+    local_pages INTEGER NOT NULL DEFAULT 0,
+    batch_pages INTEGER NOT NULL DEFAULT 0,
+    printed     TEXT NOT NULL DEFAULT ''
+);
+
 CREATE TABLE IF NOT EXISTS batch_jobs (
     job_id     INTEGER PRIMARY KEY,
     printer    TEXT NOT NULL REFERENCES batch_printers(name) COLLATE NOCASE,

@@ -180,6 +180,7 @@ std::string CommandEngine::Dispatch(ConnectionState& state, const CommandText& c
     if (verb == "TALQGetNextBatch") return GetNextBatch(state, command);
     if (verb.rfind(std::string("TALQWriteFile") + kRecordSep, 0) == 0) return WriteFile(command);
     if (verb == "TALQCloseOutBatchFile") return CloseOutBatchFile(command);
+    if (verb == "TALQUpdtPrintLog") return UpdatePrintLog(state, command);
     if (verb == "IDEX_IsSupported") return "YES";
     if (verb.rfind("IDEX_StartSearch", 0) == 0) return ConceptStart(state, command);
     if (verb == "IDEX_QuerySearch") return ConceptQuery(state);

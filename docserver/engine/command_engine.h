@@ -172,6 +172,7 @@ class CommandEngine {
     std::string GetNextBatch(const ConnectionState& state, const CommandText& command);
     std::string WriteFile(const CommandText& command);
     std::string CloseOutBatchFile(const CommandText& command);
+    std::string UpdatePrintLog(const ConnectionState& state, const CommandText& command);
 
     // Concept search (commands_concept.cpp).
     std::string ConceptStart(ConnectionState& state, const CommandText& command);

@@ -129,4 +129,25 @@ std::string CommandEngine::CloseOutBatchFile(const CommandText& command) {
     return "OK";
 }
 
+// "TALQUpdtPrintLog," local pages "," batch pages: the pages a range put
+// out, logged for the session's user and project.
+std::string CommandEngine::UpdatePrintLog(const ConnectionState& state,
+                                          const CommandText& command) {
+    if (state.user.empty()) return "ERROR: User Not Logged In";
+    std::int64_t local = 0, batch = 0;
+    if (!ParseCount(command.Field(1), local) || !ParseCount(command.Field(2), batch))
+        return "ERROR: Invalid Print Log";
+    Statement add(db_,
+                  "INSERT INTO print_log (user_id, project, local_pages, batch_pages, printed) "
+                  "VALUES (?, ?, ?, ?, ?)");
+    if (!add.Bind(1, state.user)
+             .Bind(2, state.projectName)
+             .Bind(3, local)
+             .Bind(4, batch)
+             .Bind(5, NowText())
+             .Run())
+        return "ERROR: Unable to Update Print Log";
+    return "OK";
+}
+
 }  // namespace docserver

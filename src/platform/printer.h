@@ -46,6 +46,12 @@ enum { kDuplexSimplex = 1, kDuplexLongEdge = 2 };
 inline constexpr const char* kPdfPrinterName = "Print to File (PDF)";
 bool IsPdfPrinterName(const std::string& name);
 
+// A paper bin as a printer names it, with the number the print options store.
+struct PaperBinInfo {
+    std::string name;
+    int number = 0;
+};
+
 class Printer {
   public:
     virtual ~Printer() = default;
@@ -65,6 +71,8 @@ class Printer {
     virtual int PageHeight() const = 0;
     virtual bool StretchesBitmaps() const = 0;
     virtual bool HasDeviceContext() const { return true; }
+    // The printer's paper bins in its own order; none when it cannot tell.
+    virtual std::vector<PaperBinInfo> PaperBins() const { return {}; }
 
     virtual void NewPage() = 0;
     virtual void EndDoc() = 0;

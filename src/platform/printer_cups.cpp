@@ -111,6 +111,22 @@ bool CupsPrinter::SetDuplex(int setting) {
     return true;
 }
 
+// Each media source the printer offers under the number of the first bin
+// that maps onto it; sources no bin names are left out.
+std::vector<PaperBinInfo> CupsPrinter::PaperBins() const {
+    std::vector<PaperBinInfo> bins;
+    for (const std::string& source : mediaSources_) {
+        for (int bin = kBinUpper; bin <= kBinFormSource; ++bin) {
+            const std::vector<std::string> names = MediaSourcesForBin(bin);
+            if (std::find(names.begin(), names.end(), source) != names.end()) {
+                bins.push_back({source, bin});
+                break;
+            }
+        }
+    }
+    return bins;
+}
+
 bool CupsPrinter::SetPaperBin(int bin) {
     std::string chosen;
     for (const std::string& source : MediaSourcesForBin(bin)) {

@@ -38,6 +38,7 @@ class CupsPrinter : public Printer {
     int PageWidth() const override;
     int PageHeight() const override;
     bool StretchesBitmaps() const override { return true; }
+    std::vector<PaperBinInfo> PaperBins() const override;
 
     void NewPage() override { pagePending_ = true; }
     void EndDoc() override;

@@ -31,6 +31,7 @@ class RecordingPrinter : public Printer {
     bool canStretch = false;
     bool hasDeviceContext = true;
     bool failImages = false;
+    std::vector<PaperBinInfo> bins;
     int bitsPerPixel = 24;
     int colorMode = kColorColor;
     int dpi = 300;
@@ -51,6 +52,7 @@ class RecordingPrinter : public Printer {
     int PageHeight() const override;
     bool StretchesBitmaps() const override { return canStretch; }
     bool HasDeviceContext() const override { return hasDeviceContext; }
+    std::vector<PaperBinInfo> PaperBins() const override { return bins; }
 
     void NewPage() override { calls.push_back("NewPage"); }
     void EndDoc() override { calls.push_back("EndDoc"); }

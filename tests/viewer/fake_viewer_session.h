@@ -130,11 +130,13 @@ struct FakeViewerSession : viewer::ViewerSession {
     std::string InfoDescs() override { return infoDescs; }
     bool DisplayErrorMsgs() override { return true; }
     bool AreRedactionsOkToView() override { return redactionsOkToView; }
-    bool GetImagePageInfo(const std::string&, std::int32_t& level, std::int32_t& rot,
+    // Printing: boundary level and mark of pages by key (else 0 and restricted).
+    std::map<std::string, std::int32_t> pageLevels, pageMarks;
+    bool GetImagePageInfo(const std::string& key, std::int32_t& level, std::int32_t& rot,
                           std::int32_t& restr, std::string& info, std::string& native) override {
-        level = 0;
+        level = pageLevels.count(key) != 0 ? pageLevels[key] : 0;
         rot = rotation;
-        restr = restricted;
+        restr = pageMarks.count(key) != 0 ? pageMarks[key] : restricted;
         info = pageInfo;
         native = nativeFile;
         return pageInfoOk;
@@ -287,6 +289,23 @@ struct FakeViewerSession : viewer::ViewerSession {
         rotationsSet.push_back(key + "|" + std::to_string(rotation));
         return true;
     }
+    // Batch print jobs: the lines written, opens and closes.
+    std::vector<std::string> batchLines;
+    int batchOpens = 0, batchCloses = 0;
+    bool batchOpenSucceeds = true;
+    std::string ResolveLevel2Bndry(std::int32_t level) override {
+        return level == 1 ? "F" : level == 2 ? "D" : "";
+    }
+    bool OpenBatchPrintFile(const std::string&, const std::string&, std::int32_t,
+                            const std::string&, cGdiPrn&) override {
+        ++batchOpens;
+        return batchOpenSucceeds;
+    }
+    bool WriteBatchPrintFilePage(const std::string& line) override {
+        batchLines.push_back(line);
+        return true;
+    }
+    void CloseBatchPrintFile() override { ++batchCloses; }
 };
 
 }  // namespace testsupport

@@ -9,6 +9,7 @@
 #include <QToolButton>
 
 #include "foundation/widgets/generic_dialogs.h"
+#include "platform/printer_recording.h"
 #include "support/scripted_dialog.h"
 #include "support/test_images.h"
 #include "support/wait_until.h"
@@ -214,6 +215,11 @@ TEST_F(CommandMessagesTest, ExitClosesTheWindowOnlyAfterTheInterpreterHasReturne
 }
 
 TEST_F(CommandMessagesTest, PrintCommandsShowTheKeySetThePrintFieldsAndPrint) {
+    auto machine = std::make_shared<platform::RecordingPrinterCollection>();
+    std::shared_ptr<platform::RecordingPrinter> printer = machine->Add("Rec");
+    platform::InstallPrinterCollection(machine);
+    session->documents = {{"K0003", "K0005"}};
+    session->pageKeys = {"K0003", "K0004", "K0005", "K0006"};
     session->printMessage = "CONFIDENTIAL";
     Send("DDE,PRINTDOC,k0004");
     EXPECT_EQ(window->page.szCurrentKey, "K0004");
@@ -221,8 +227,12 @@ TEST_F(CommandMessagesTest, PrintCommandsShowTheKeySetThePrintFieldsAndPrint) {
     EXPECT_EQ(window->printRequest.g_PrintRange, 1);
     EXPECT_EQ(window->printRequest.g_PrintFlags, 9 + 2048);
     EXPECT_EQ(window->printRequest.g_szPrintMsg, "CONFIDENTIAL");
-    EXPECT_EQ(prompts.Messages(),
-              std::vector<std::string>{"Printing is not available: nothing was printed."});
+    EXPECT_EQ(printer->images.size(), 3u);
+    Send("DDE,PRINTPAGE,K0006");
+    EXPECT_EQ(window->printRequest.g_PrintRange, 0);
+    EXPECT_EQ(printer->images.size(), 4u);
+    EXPECT_TRUE(prompts.Messages().empty());
+    platform::InstallPrinterCollection(nullptr);
 }
 
 TEST_F(CommandMessagesTest, KeysHoldingWireSeparatorsAreAnsweredAsNotFoundAndNeverSent) {

@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QRegularExpression>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +30,8 @@
 #include "support/scoped_env.h"
 #include "support/scripted_dialog.h"
 #include "support/server_process.h"
+#include "engine/system_db.h"
+#include "platform/text_codec.h"
 #include "viewer/demo_suite.h"
 #include "viewer/widgets/frm_view.h"
 #include "viewer/widgets/talq_viewer_session.h"
@@ -380,6 +384,58 @@ TEST_F(FrmViewDemoTest, AdminSeesEveryToolAndTheConfinedReviewerNeitherQueriesNo
     window->Tbar_Click(4);
     EXPECT_EQ(window->query.Query_Active, 0);
     EXPECT_EQ(prompts.Beeps(), 0);
+}
+
+// The first document of the project, printed by the reviewer on display.
+TEST_F(FrmViewDemoTest, ADocumentPrintsAsABatchJobLineByLineAndToPdfAndIsLogged) {
+    LogInAndOpen("admin", "admin");
+    ASSERT_EQ(window->page.g_ValidImage, 1) << Status();
+    const int length = FirstDocumentLength(Pages());
+    window->printRequest.g_PrinterType = 1;
+    window->printRequest.PrintBatchPrinter = "Floor 2 Laser";
+    window->printRequest.g_PrintRange = 1;
+    window->printRequest.g_PrintFlags = 1 | 2048;
+    window->printRequest.g_szPrintMsg = "Conf";
+    window->PrintSelection();
+    ASSERT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();
+
+    const QStringList jobs = QDir(QString::fromStdString(Sys() + "/batch/floor2"))
+                                 .entryList({"*.JOB"}, QDir::Files, QDir::Name);
+    ASSERT_EQ(jobs.size(), 1);
+    QFile job(QString::fromStdString(Sys() + "/batch/floor2/") + jobs.front());
+    ASSERT_TRUE(job.open(QIODevice::ReadOnly));
+    std::vector<std::string> lines;
+    for (const QByteArray& line : job.readAll().split('\n'))
+        if (line.contains("~0~")) lines.push_back(line.toStdString());
+    ASSERT_EQ(lines.size(), static_cast<size_t>(length));
+    for (int i = 0; i < length; ++i) {
+        const DemoPage& p = Pages()[static_cast<size_t>(i)];
+        const std::string code = p.level > 0 ? Api().ResolveLevel2Bndry(p.level) : "";
+        EXPECT_EQ(lines[static_cast<size_t>(i)],
+                  p.key + (p.restricted ? "*R" : "") + "~0~ACME~Conf~" + code + "~" + p.key);
+    }
+
+    const std::string pdf = stores_.Root() + "/document.pdf";
+    window->printRequest.g_PrinterType = 0;
+    window->printRequest.PrintLocalPrinter = pdf;
+    window->PrintSelection();
+    ASSERT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();
+    QFile out(QString::fromStdString(pdf));
+    ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromLatin1(out.readAll()).count(QRegularExpression("/Type\\s*/Page\\b(?!s)")),
+              length);
+
+    docserver::SystemDb db;
+    std::string error;
+    ASSERT_TRUE(db.Open(Sys() + "/system.db", false, error)) << error;
+    docserver::Statement log(db, "SELECT user_id, project, local_pages, batch_pages FROM print_log "
+                                 "ORDER BY log_id");
+    std::vector<std::string> rows;
+    while (log.Step())
+        rows.push_back(log.Text(0) + "|" + log.Text(1) + "|" + std::to_string(log.Int(2)) + "|" +
+                       std::to_string(log.Int(3)));
+    EXPECT_EQ(rows, (std::vector<std::string>{"admin|ACME|0|" + std::to_string(length),
+                                              "admin|ACME|" + std::to_string(length) + "|0"}));
 }
 
 }  // namespace

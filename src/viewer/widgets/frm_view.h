@@ -43,6 +43,7 @@
 
 class QAction;
 class QComboBox;
+class frmProcess;
 class QLabel;
 class QListWidget;
 class QMenu;
@@ -160,9 +161,14 @@ class frmView : public QMainWindow {
     void LoadProjectViews();
     void BuildFullPositionText(const std::string& docBeginKey, const std::string& docEndKey,
                                std::string& positionText);
+
+    // ---- Printing (frm_view_print.cpp) ----
+    // The print dialog, then the print it asks for: the image toolbar's print
+    // button and the File menu give 0, the query pane's print button 1.
+    void OpenPrintDialog(std::int16_t fromQuery = 0);
+    // Prints what printRequest asks for; a print already running refuses.
     void PrintSelection();
     // Operations of panes still to come that the image toolbar calls.
-    bool RunPrintOptions();
     void RunQuesterSearch(int mode);
     bool LoadProjectTree();
     void SyncTreeView(const std::string& key);
@@ -178,6 +184,15 @@ class frmView : public QMainWindow {
     void Tag_DESC_Click(int Index) { Tag_BMP_Click(Index); }
     void VScroll2_Change();
     void TBTag_Click(int Index);
+    void StartPrintJob(std::int32_t flags, bool& ok);
+    void EndPrintJob();
+    void PrintDocumentPages(frmProcess& progress, const std::string& begKey,
+                            const std::string& endKey, std::int32_t flags);
+    void PrintQueryRows(frmProcess& progress, std::int16_t scope, std::int32_t flags);
+    void PrintImageLocal(const std::string& key, std::int32_t flags, bool& ok);
+    void PrintThisImageBatch(const std::string& key, std::int32_t flags, bool& ok);
+    void BuildPageTagText(const std::string& key, std::int32_t flags, std::string& text);
+    const PrintRun& CurrentPrint() const { return printRun_; }
 
     // ---- Query pane (frm_view_query.cpp) ----
     void LoadQueryList();
@@ -394,6 +409,11 @@ class frmView : public QMainWindow {
     LayoutDesign design_;
     int inputBlockCount_ = 0;
     bool treeWasOpen_ = false;
+    // Printing (frm_view_print.cpp).
+    PrintRun printRun_;
+    bool AskRangeKey(const char* prompt, std::string& key);
+    // Steps to the range a request means; false ends the request.
+    bool ChoosePrintRange();
     bool unloaded_ = false;
     Qt::CursorShape savedPointer_ = Qt::ArrowCursor;
 };

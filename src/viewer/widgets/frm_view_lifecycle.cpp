@@ -111,8 +111,9 @@ void frmView::Form_Unload() {
 }
 
 void frmView::closeEvent(QCloseEvent* event) {
-    // Closing tears the session down, which must not happen under a running request.
-    if (run.MainFormLoaded == 1 && RequestInProcess()) {
+    // Closing tears the session down, which must not happen under a running
+    // request or print.
+    if (run.MainFormLoaded == 1 && (RequestInProcess() || printRun_.active)) {
         platform::Beep();
         event->ignore();
         return;

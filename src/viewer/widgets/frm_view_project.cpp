@@ -213,10 +213,6 @@ void frmView::BuildFullPositionText(const std::string&, const std::string&,
     positionText.clear();
 }
 
-bool frmView::RunPrintOptions() {
-    return true;
-}
-
 void frmView::RunQuesterSearch(int) {}
 
 bool frmView::LoadProjectTree() {
@@ -230,10 +226,5 @@ void frmView::ShowOriginalInWindow(const std::string&) {}
 void frmView::CloseOriginalWindow() {}
 
 void frmView::CloseQuickScroll() {}
-
-void frmView::PrintSelection() {
-    platform::MsgBox("Printing is not available: nothing was printed.", platform::vbExclamation,
-                     "Warning");
-}
 
 }  // namespace viewer

@@ -145,8 +145,7 @@ void frmView::TBQuery_Click(int Index) {
             LoadQueryList();
             break;
         case 4:
-            printRequest.g_PrintMode = 1;
-            PrintSelection();
+            OpenPrintDialog(1);
             break;
         case 5:
             navBar.QuickScrollMode = 1;

@@ -129,8 +129,7 @@ void frmView::Tbar_Click(int Index) {
             mnu_project_Click();
             break;
         case 1:
-            printRequest.g_PrintMode = 0;
-            if (RunPrintOptions()) PrintSelection();
+            OpenPrintDialog(0);
             break;
         case 2:
             if (panes.TagPal_Active == 0) {

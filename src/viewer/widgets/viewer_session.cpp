@@ -1,5 +1,6 @@
 #include "viewer/widgets/talq_viewer_session.h"
 
+#include "printing/batch_print_header.h"
 #include "server/talq_client_api.h"
 #include "server/widgets/login_procedure.h"
 
@@ -320,6 +321,35 @@ void ViewerSession::CloseTalqConnection() {
 std::string ViewerSession::PrintMessage() {
     if (!api_) return {};
     return api_->PrintMessage();
+}
+
+std::string ViewerSession::ResolveLevel2Bndry(std::int32_t level) {
+    if (!api_) return {};
+    return api_->ResolveLevel2Bndry(level);
+}
+std::int16_t ViewerSession::GetBatchPrinters(std::string& list) {
+    list.clear();
+    if (!api_) return 0;
+    return api_->GetBatchPrinters(list);
+}
+bool ViewerSession::ValidateBatchPrinter(const std::string& printer) {
+    if (!api_) return false;
+    return api_->ValidateBatchPrinter(printer);
+}
+bool ViewerSession::OpenBatchPrintFile(const std::string& printer, const std::string& watermark,
+                                       std::int32_t flags, const std::string& description,
+                                       cGdiPrn& engine) {
+    if (!api_) return false;
+    return api_->OpenBatchPrintFile(printer, watermark,
+                                    batchprint::SessionHeader(*api_, flags, description, engine));
+}
+bool ViewerSession::WriteBatchPrintFilePage(const std::string& line) {
+    if (!api_) return false;
+    return api_->WriteBatchPrintFilePage(line);
+}
+void ViewerSession::CloseBatchPrintFile() {
+    if (!api_) return;
+    api_->CloseBatchPrintFile();
 }
 
 }  // namespace viewer

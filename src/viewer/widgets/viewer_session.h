@@ -16,6 +16,7 @@
 
 class QWidget;
 class TalqClientAPI;
+class cGdiPrn;
 
 namespace viewer {
 
@@ -131,6 +132,18 @@ class ViewerSession : public navigation::QueryApi, public annotations::TagApi {
                            std::int16_t clientCode);
     virtual void CloseTalqConnection();
     virtual std::string PrintMessage();
+
+    // ---- Printing: boundary flag codes and batch print jobs ----
+    virtual std::string ResolveLevel2Bndry(std::int32_t level);
+    // Names joined by the list separator; the count, negative on failure.
+    virtual std::int16_t GetBatchPrinters(std::string& list);
+    virtual bool ValidateBatchPrinter(const std::string& printer);
+    // The file's header takes its option values from the engine.
+    virtual bool OpenBatchPrintFile(const std::string& printer, const std::string& watermark,
+                                    std::int32_t flags, const std::string& description,
+                                    cGdiPrn& engine);
+    virtual bool WriteBatchPrintFilePage(const std::string& line);
+    virtual void CloseBatchPrintFile();
 
   private:
     std::unique_ptr<TalqClientAPI> api_;

@@ -1,18 +1,30 @@
 #pragma once
-// The print a command message asked for.
+// The print request the dialog or a command message filled, and the local
+// file each printed page's image passes through.
 
-#include <cstdint>
 #include <string>
+
+#include "platform/draw_surface.h"
+#include "printing/print_choices.h"
 
 namespace viewer {
 
-struct PrintRequest {
-    std::int16_t g_PrintMode = 0;   // elsewhere: PrintMode
-    std::int16_t g_PrintRange = 0;  // elsewhere: PrintScope
-    std::int32_t g_PrintFlags = 0;  // elsewhere: PrintFlags
-    std::string g_szPrintMsg;
-    std::int16_t g_PrinterType = 0;
-    std::string szPrintTempFname;
+struct PrintRequest : printing::PrintChoices {
+    std::string szPrintTempFname;  // elsewhere: PrintTempFile
+};
+
+}  // namespace viewer
+
+namespace viewer {
+
+// The print the driver is running: the request as it started, the range and
+// the failure that stopped it, and the surfaces the job composes on (never
+// the screen's back buffer).
+struct PrintRun {
+    printing::PrintChoices request;
+    std::string PrintBegKey, PrintEndKey, PrintErrText;
+    platform::DrawSurface output, page;
+    bool active = false;
 };
 
 }  // namespace viewer

@@ -1,0 +1,387 @@
+// The print driver: from the request the print dialog or a command message
+// filled, the pages meant, one job, and each page composed for the local
+// printer or written as a line of a batch job the server prints.
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+
+#include <cstdio>
+
+#include "foundation/fields.h"
+#include "foundation/text_match.h"
+#include "foundation/widgets/dialog_factory.h"
+#include "foundation/widgets/generic_dialogs.h"
+#include "platform/event_pump.h"
+#include "platform/prompts.h"
+#include "platform/text_codec.h"
+#include "viewer/print_page_compose.h"
+#include "printing/print_page_rules.h"
+#include "printing/widgets/frm_prt_optn.h"
+#include "render/gdi_lead.h"
+#include "viewer/widgets/frm_view.h"
+
+namespace viewer {
+namespace {
+
+using printing::PrintChoices;
+
+void RemoveIfThere(const std::string& path) {
+    if (!path.empty()) std::remove(platform::ToQString(path).toLocal8Bit().constData());
+}
+
+bool WriteBytes(const std::string& path, const std::string& bytes) {
+    std::FILE* f = std::fopen(platform::ToQString(path).toLocal8Bit().constData(), "wb");
+    if (f == nullptr) return false;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+}  // namespace
+
+void frmView::OpenPrintDialog(std::int16_t fromQuery) {
+    if (printRun_.active) return;
+    printRequest.g_PrintMode = fromQuery;
+    std::unique_ptr<frmPrtOptn> dialog = talq::DialogFactory<frmPrtOptn>::Create(this);
+    dialog->Viewer.choices = &printRequest;
+    dialog->Viewer.engine = PrntObj.get();
+    dialog->Viewer.annotAccess = project.g_RestrictAnnotations;
+    dialog->Viewer.tagAccess = project.g_RestrictTags;
+    dialog->Viewer.redactAccess = project.g_RestrictRedactions;
+    dialog->Viewer.featureMask = run.lBehaviorFlags;
+    dialog->Viewer.projectMessage = Session().PrintMessage();
+    dialog->Viewer.projectSecurity = Session().UserProjectSecurity();
+    dialog->Viewer.getBatchPrinters = [this](std::string& list) {
+        return Session().GetBatchPrinters(list);
+    };
+    dialog->Viewer.validateBatchPrinter = [this](const std::string& printer) {
+        return Session().ValidateBatchPrinter(printer);
+    };
+    dialog->exec();
+    const int cancelled = dialog->Cancelled;
+    dialog.reset();
+    if (cancelled == 0) PrintSelection();
+}
+
+bool frmView::AskRangeKey(const char* prompt, std::string& key) {
+    for (;;) {
+        const std::string answer = platform::InputBox(prompt, "Printing Range", key);
+        if (answer.empty()) return false;
+        std::string found;
+        const std::int16_t result = Session().FindKey(answer, found);
+        if (result == 1) {
+            key = found;
+            return true;
+        }
+        platform::Beep();
+        if (result == 2) {
+            if (platform::MsgBox("OK to use: " + found + " ?", platform::vbYesNo,
+                                 "Warning... Key Not Found") == platform::vbYes) {
+                key = found;
+                return true;
+            }
+        } else {
+            platform::MsgBox("Invalid Image Key", platform::vbCritical, "Warning");
+        }
+    }
+}
+
+bool frmView::ChoosePrintRange() {
+    PrintChoices& req = printRun_.request;
+    const std::string onDisplay = page.g_ValidImage != 0 ? page.szCurrentKey : std::string();
+    printRun_.PrintBegKey = printRun_.PrintEndKey = onDisplay;
+    const std::int32_t docLevel = BoundaryLevelAt(Session().BndryLvls(), Session().BndryNbr());
+
+    if (req.g_PrintMode != 0) {
+        if (query.CurrentQuery.Kind == 0) return false;
+        if (req.g_PrintRange < 2 && QueryCombo->currentIndex() < 0) return false;
+        QListWidgetItem* row = QueryList->currentItem();
+        const std::string rowKey = row != nullptr ? platform::FromQString(row->text()) : "";
+        if (req.g_PrintRange == 0) {
+            req.g_PrintMode = printRequest.g_PrintMode = 0;
+            if (query.CurrentQuery.Level == 0) {
+                printRun_.PrintBegKey = printRun_.PrintEndKey = rowKey;
+            } else if (!Session().GetBndryBegEndKey(rowKey, query.CurrentQuery.Level,
+                                                    printRun_.PrintBegKey,
+                                                    printRun_.PrintEndKey)) {
+                platform::Beep();
+                return false;
+            }
+        } else {
+            printRun_.PrintBegKey = rowKey;
+            // Entire List starts from the list's first row, selected or not.
+            if (req.g_PrintRange == 2 && printRun_.PrintBegKey.empty() && QueryList->count() > 0)
+                printRun_.PrintBegKey = platform::FromQString(QueryList->item(0)->text());
+        }
+    } else if (req.g_PrintRange == 1 && !onDisplay.empty()) {
+        if (!Session().GetBndryBegEndKey(onDisplay, docLevel, printRun_.PrintBegKey,
+                                         printRun_.PrintEndKey)) {
+            platform::Beep();
+            return false;
+        }
+    } else if (req.g_PrintRange == 2) {
+        if (!AskRangeKey("Enter Beginning Image Key", printRun_.PrintBegKey)) return false;
+        if (!AskRangeKey("Enter Ending Image Key", printRun_.PrintEndKey)) return false;
+    }
+    if (printRun_.PrintBegKey.empty()) {
+        platform::Beep();
+        return false;
+    }
+    return true;
+}
+
+void frmView::PrintSelection() {
+    // A print under way lets window events run between pages: a second
+    // request then would start a job inside the job.
+    if (printRun_.active) return;
+    printRun_.active = true;
+    printRun_.request = printRequest;
+    printRun_.PrintErrText.clear();
+    EnableViews(false);
+    if (ChoosePrintRange()) {
+        std::unique_ptr<frmProcess> progress = talq::DialogFactory<frmProcess>::Create(this);
+        progress->CaptionText = "Printing";
+        progress->Load();
+        progress->setWindowModality(Qt::ApplicationModal);
+        progress->show();
+        platform::DoEvents();
+        const PrintChoices& req = printRun_.request;
+        bool ok = false;
+        StartPrintJob(req.g_PrintFlags, ok);
+        if (ok) {
+            if (req.g_PrintMode != 0) {
+                PrintQueryRows(*progress, req.g_PrintRange, req.g_PrintFlags);
+            } else {
+                PrintDocumentPages(*progress, printRun_.PrintBegKey, printRun_.PrintEndKey,
+                                   req.g_PrintFlags);
+            }
+            if (progress->Cancel > 0 || !printRun_.PrintErrText.empty()) {
+                if (progress->Cancel > 0)
+                    printRun_.PrintErrText = "Print Job Aborted at User Request";
+                platform::BeepWarning(printRun_.PrintErrText);
+            }
+            EndPrintJob();
+        }
+        progress->Unload();
+    }
+    EnableViews(true);
+    printRun_.active = false;
+}
+
+void frmView::StartPrintJob(std::int32_t flags, bool& ok) {
+    const PrintChoices& req = printRun_.request;
+    std::string failure;
+    if (req.g_PrinterType != 0) {
+        ok = Session().OpenBatchPrintFile(req.PrintBatchPrinter, "", flags, "", *PrntObj);
+        failure = "Unable to Start Batch Print Job";
+    } else {
+        const std::int16_t color = (flags & printing::kPrintSupportColor) != 0 ? 2 : 1;
+        ok = PrntObj->StartWinPrintJob(1, false, printRun_.output, "", nullptr,
+                                       req.PrintLocalPrinter, color);
+        failure = "Unable to Start Print Job";
+    }
+    if (!ok) {
+        printRun_.PrintErrText = failure;
+        platform::BeepWarning(failure);
+        return;
+    }
+    printRun_.PrintErrText.clear();
+}
+
+void frmView::EndPrintJob() {
+    if (printRun_.request.g_PrinterType != 0) {
+        Session().CloseBatchPrintFile();
+    } else {
+        PrntObj->StopWinPrintJob();
+    }
+}
+
+void frmView::PrintDocumentPages(frmProcess& progress, const std::string& begKey,
+                                 const std::string& endKey, std::int32_t flags) {
+    const PrintChoices& req = printRun_.request;
+    const bool batch = req.g_PrinterType != 0;
+    if (!batch && req.PrintEntireJob == 0) PrntObj->WinPrntStartNewDocument(0, "");
+    std::int32_t localPages = 0, batchPages = 0;
+    std::string key = begKey;
+    for (;;) {
+        if (mVBUtil::CompareTextNoCase(key, endKey) > 0) break;
+        progress.lblMsg->setText(platform::ToQString(key));
+        platform::DoEvents();
+        if (progress.Cancel != 0) break;
+        bool ok = false;
+        if (batch) {
+            PrintThisImageBatch(key, flags, ok);
+        } else {
+            PrintImageLocal(key, flags, ok);
+        }
+        if (!ok) break;
+        ++(batch ? batchPages : localPages);
+        int level = 0;
+        std::string next;
+        // A next key that does not sort after this one would print this
+        // page again and again.
+        if (!Session().NextKey(key, level, next) || next.empty() ||
+            mVBUtil::CompareTextNoCase(next, key) <= 0)
+            break;
+        key = next;
+    }
+    if (localPages + batchPages > 0) {
+        std::string reply;
+        Session().RemotePassThrough("TALQUpdtPrintLog," + std::to_string(localPages) + "," +
+                                        std::to_string(batchPages),
+                                    reply, false);
+    }
+}
+
+void frmView::PrintQueryRows(frmProcess& progress, std::int16_t scope, std::int32_t flags) {
+    TalqClientAPI_Header::QueryRecord copy = query.CurrentQuery;
+    if (scope == 1) {
+        const int from = std::max(QueryList->currentRow(), 0);
+        std::string keys;
+        int count = 0;
+        for (int i = from; i < QueryList->count(); ++i, ++count) {
+            if (count > 0) keys += ",";
+            keys += platform::FromQString(QueryList->item(i)->text());
+        }
+        if (count == 0) {
+            printRun_.PrintErrText = "Error Positioning Query";
+            return;
+        }
+        copy.KeyList = keys;
+        copy.RowCount = count;
+        copy.CurrentRow = 1;
+    } else if (!TalqClientAPI_Header::QueryScroll(Session(), copy, 0)) {
+        printRun_.PrintErrText = "Error Positioning Query";
+        return;
+    }
+    for (;;) {
+        // Every row of each set prints from its first: the row a scroll
+        // leaves current is not where a printout of the list begins.
+        int position = 1;
+        for (std::int32_t i = 1; i <= copy.RowCount; ++i) {
+            platform::DoEvents();
+            if (progress.Cancel != 0) return;
+            const std::string key = mVBUtil::NextToken(",", copy.KeyList, position);
+            std::string begKey = key, endKey = key;
+            if (copy.Level != 0 &&
+                !Session().GetBndryBegEndKey(key, copy.Level, begKey, endKey)) {
+                printRun_.PrintErrText = "Error Determining Beg/End Key for " + key;
+                return;
+            }
+            PrintDocumentPages(progress, begKey, endKey, flags);
+            if (!printRun_.PrintErrText.empty() || progress.Cancel != 0) return;
+        }
+        if ((copy.MoreFlags & TalqClientAPI_Header::kMoreFollows) == 0) return;
+        if (!TalqClientAPI_Header::QueryScroll(Session(), copy, 1)) return;
+    }
+}
+
+void frmView::BuildPageTagText(const std::string& key, std::int32_t flags, std::string& text) {
+    std::string tags;
+    if (printing::WantsTags(flags, project.g_RestrictTags)) Session().GetImageTags(key, tags);
+    text = printing::PageMessageText(flags, printRun_.request.g_szPrintMsg, project.g_RestrictTags,
+                                     tags);
+}
+
+void frmView::PrintThisImageBatch(const std::string& key, std::int32_t flags, bool& ok) {
+    ok = false;
+    std::int32_t level = 0, rotation = 0, mark = 0;
+    std::string info, native;
+    if (!Session().GetImagePageInfo(key, level, rotation, mark, info, native)) {
+        printRun_.PrintErrText = "Unable to Get Image Info " + key;
+        return;
+    }
+    std::string message;
+    BuildPageTagText(key, flags, message);
+    const std::string code = level > 0 ? Session().ResolveLevel2Bndry(level) : std::string();
+    const std::string line =
+        printing::BatchPageLine(key, mark != 0, Session().ProjectName(), message, code, flags);
+    if (!Session().WriteBatchPrintFilePage(line)) {
+        printRun_.PrintErrText = "Error Writing to Batch Print File";
+        return;
+    }
+    ok = true;
+}
+
+void frmView::PrintImageLocal(const std::string& key, std::int32_t flags, bool& ok) {
+    ok = false;
+    std::string& err = printRun_.PrintErrText;
+    std::string& temp = printRequest.szPrintTempFname;
+    // A new login empties the session's temporary folder, and this name with it.
+    if (temp.empty() || !QFileInfo(platform::ToQString(temp)).dir().exists())
+        temp = Session().CreateLocalTempFile(1);
+    RemoveIfThere(temp);
+
+    std::int32_t level = 0, rotation = 0, mark = 0;
+    std::string info, native;
+    // Without the page's mark its redactions cannot be honoured.
+    if (!Session().GetImagePageInfo(key, level, rotation, mark, info, native)) {
+        err = "Unable to Get Image Info " + key;
+        return;
+    }
+    std::string bytes;
+    if (Session().IsPlaceHolderImage()) {
+        rotation = 0;
+        std::string ocr;
+        if (mark == 0 && Session().GetPageOCR(key, ocr) && !ocr.empty())
+            bytes = Session().GetTextImage(ocr);
+    }
+    if (bytes.empty()) bytes = Session().GetImage(key, 0).bytes;
+    if (bytes.empty()) {
+        err = "Unable to Get Image " + key;
+        return;
+    }
+    cGdiLead image;
+    if (!WriteBytes(temp, bytes) || !image.OpenImageFile(temp)) {
+        RemoveIfThere(temp);
+        err = "Unable to Open Image File\n" + temp;
+        return;
+    }
+    std::int32_t dpi = image.Xresolution();
+    if (dpi < 50) dpi = 50;
+    const printing::PageOrientation turn =
+        printing::OrientPage(rotation, image.ImgWidth(), image.ImgHeight(), dpi);
+    if (turn.turn != 0) image.RotateImage(turn.turn);
+
+    std::string lists[6];
+    if (!Session().GetAllAnnotations(key, lists)) {
+        image.FreeImage();
+        RemoveIfThere(temp);
+        err = "Unable to Get Annotations " + key;
+        return;
+    }
+    PageAnnotationLists parsed;
+    parsed.Parse(lists);
+    const printing::PrintLayers layers =
+        printing::LayersFor(flags, mark != 0, project.g_RestrictRedactions,
+                            project.g_RestrictAnnotations, PrntObj->BlackAndWhite());
+    std::string composeError;
+    const bool composed = ComposePrintPage(
+        image, parsed, layers, static_cast<std::int16_t>(turn.layerRotation), printRun_.page,
+        composeError);
+    image.FreeImage();
+    RemoveIfThere(temp);
+    if (!composed) {
+        err = composeError + "\n" + key;
+        return;
+    }
+
+    const std::string keyText = (flags & printing::kPrintImageKey) != 0 ? key : "";
+    std::string bndryText;
+    if ((flags & printing::kPrintBoundaryFlag) != 0 && level > 0)
+        bndryText = "[" + Session().ResolveLevel2Bndry(level) + "]";
+    std::string message;
+    BuildPageTagText(key, flags, message);
+    if (printRun_.request.PrintEntireJob == 0 && level > 0)
+        PrntObj->WinPrntStartNewDocument(0, "");
+    if (!PrntObj->WinPrntImage(printRun_.page, static_cast<std::int16_t>(dpi), message, keyText,
+                               bndryText, turn.landscape, 0)) {
+        err = PrntObj->LastErrorMsg();
+        return;
+    }
+    ok = true;
+}
+
+}  // namespace viewer
