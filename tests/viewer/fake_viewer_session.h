@@ -149,6 +149,21 @@ struct FakeViewerSession : viewer::ViewerSession {
         return it == images.end() ? std::string() : it->second;
     }
     float ScaleFactor() override { return scaleFactor; }
+    // Original files: their rendered pages by name; "EOF" past the last.
+    // Each request is logged as "file|page|mode".
+    std::map<std::string, std::vector<std::string>> originals;
+    std::vector<std::string> originalRequests, originalsLaunched;
+    std::string GetStellantImage(const std::string& file, std::int32_t page,
+                                 const std::string& mode) override {
+        originalRequests.push_back(file + "|" + std::to_string(page) + "|" + mode);
+        auto it = originals.find(file);
+        if (it == originals.end()) return "";
+        if (page < 1 || static_cast<size_t>(page) > it->second.size()) return "EOF";
+        return it->second[static_cast<size_t>(page - 1)];
+    }
+    void ExecuteOriginalFile(const std::string& key, const std::string& file) override {
+        originalsLaunched.push_back(key + "|" + file);
+    }
     std::string wordList;  // the word list of every page
     bool GetWordList(const std::string&, std::string& words,
                      std::array<std::int32_t, 4>& numbers) override {

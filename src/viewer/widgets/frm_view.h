@@ -32,6 +32,7 @@
 #include "viewer/widgets/frm_view_state/print_request.h"
 #include "viewer/widgets/frm_view_state/project_views.h"
 #include "viewer/widgets/frm_view_state/query_pane.h"
+#include "viewer/widgets/frm_view_state/quick_scroll.h"
 #include "viewer/widgets/frm_view_state/scale_zoom.h"
 #include "viewer/widgets/frm_view_state/window_run.h"
 #include "viewer/widgets/surface_pane.h"
@@ -194,6 +195,14 @@ class frmView : public QMainWindow {
     void MiscTBar_MouseMove(int Index);
     void MiscTBar_MouseUp();
 
+    // ---- Original file and quick scroll ----
+    // The image toolbar's "Display Original File": the original-file window,
+    // or the desktop's program for the file when the option says so.
+    void DisplayOriginalFile();
+    // Opens the quick-scroll window over the query list (1) or the project (0).
+    void OpenQuickScroll(std::int16_t listMode);
+    void CloseQuickScroll();
+
     // ---- Link to the document database program ----
     void mnuLink_Click();
     void Img_ConDB_Click(int Index);
@@ -212,6 +221,7 @@ class frmView : public QMainWindow {
     ProjectViews project;
     DatabaseLink link;
     NavigationBar navBar;
+    QuickScroll quickScroll;
     PaneLayout panes;
     LoginState login;
     WindowRun run;

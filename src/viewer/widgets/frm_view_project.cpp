@@ -16,6 +16,7 @@
 #include "platform/prompts.h"
 #include "platform/rounding.h"
 #include "platform/text_codec.h"
+#include "viewer/widgets/frm_native.h"
 #include "viewer/widgets/frm_view.h"
 
 namespace viewer {
@@ -35,6 +36,8 @@ void frmView::CloseTreeAndPage() {
 }
 
 void frmView::ClearProjectViews() {
+    UnloadNativeForm();
+    CloseQuickScroll();
     CloseTreeAndPage();
     ClearPane(picImage);
     lblStatus->clear();

@@ -74,6 +74,11 @@ class ViewerSession : public navigation::QueryApi {
     virtual bool GetPageOCR(const std::string& key, std::string& text);
     virtual std::string GetTextImage(const std::string& text);
     virtual std::string GetImage(const std::string& key, int quality);
+    // One page of an original file rendered by the server; "" on failure.
+    virtual std::string GetStellantImage(const std::string& file, std::int32_t page,
+                                         const std::string& mode);
+    // Fetches the original file and opens it in the desktop's program for it.
+    virtual void ExecuteOriginalFile(const std::string& key, const std::string& fileInfo);
     virtual float ScaleFactor();
     // The word list and the four numbers of its reply.
     virtual bool GetWordList(const std::string& key, std::string& words,
