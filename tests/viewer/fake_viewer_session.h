@@ -144,7 +144,10 @@ struct FakeViewerSession : viewer::ViewerSession {
         return !ocrText.empty();
     }
     std::string GetTextImage(const std::string&) override { return images["TEXT"]; }
+    // Runs while an image is asked for, as events do inside the request's wait.
+    std::function<void()> duringGetImage;
     std::string GetImage(const std::string& key, int) override {
+        if (duringGetImage) duringGetImage();
         auto it = images.find(key);
         return it == images.end() ? std::string() : it->second;
     }
