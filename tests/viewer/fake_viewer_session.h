@@ -156,9 +156,11 @@ struct FakeViewerSession : viewer::ViewerSession {
     // Each request is logged as "file|page|mode".
     std::map<std::string, std::vector<std::string>> originals;
     std::vector<std::string> originalRequests, originalsLaunched;
+    std::function<void()> duringStellantImage;
     std::string GetStellantImage(const std::string& file, std::int32_t page,
                                  const std::string& mode) override {
         originalRequests.push_back(file + "|" + std::to_string(page) + "|" + mode);
+        if (duringStellantImage) duringStellantImage();
         auto it = originals.find(file);
         if (it == originals.end()) return "";
         if (page < 1 || static_cast<size_t>(page) > it->second.size()) return "EOF";

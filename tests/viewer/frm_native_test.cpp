@@ -267,6 +267,15 @@ TEST_F(FrmNativeTest, DesktopProgramOptionHandsTheFileOverAndClosesTheWindow) {
     EXPECT_FALSE(window->IsInputBlocked());
 }
 
+TEST_F(FrmNativeTest, ClosedWhileItsPageIsOnTheWayShowsNothingAndSurvives) {
+    viewer::frmNative& form = Open();
+    session->duringStellantImage = [] { viewer::UnloadNativeForm(); };
+    form.Tbar_Click(7);
+    EXPECT_EQ(gNativeForm, nullptr);
+    EXPECT_FALSE(form.ImageLoaded());
+    EXPECT_TRUE(prompts.Messages().empty());
+}
+
 TEST_F(FrmNativeTest, LeavingTheProjectOrClosingTheMainWindowClosesIt) {
     Open();
     window->ClearProjectViews();

@@ -94,6 +94,7 @@ void frmNative::BuildControls() {
     }
     cboZoom = new QComboBox(TopToolBar);
     cboZoom->setEditable(true);
+    cboZoom->setInsertPolicy(QComboBox::NoInsert);
     cboZoom->setGeometry(4 + 8 * 28 + 6, 3, 80, 24);
     connect(cboZoom, &QComboBox::activated, this, [this] { cboZoom_Click(); });
     lblMsg = new QLabel(TopToolBar);
@@ -157,10 +158,11 @@ void frmNative::Form_Unload() {
                            platform::RoundToInt(height() * tpp.y)};
         platform::SaveSetting(kApp, kSection, "StartPos", FormatStartPos(r));
     }
+    // The engine itself goes with the window: a display may still be
+    // waiting for its page inside a handler.
     if (ImgObj) {
         ImgObj->FreeGraphics();
         ImgObj->FreeImage();
-        ImgObj.reset();
     }
     m_ImageLoaded = 0;
     platform::SaveSetting(kApp, kSection, "ViewColor", std::to_string(m_ColorMode));
@@ -190,7 +192,7 @@ void frmNative::EndDisplay() {
 }
 
 void frmNative::DisplayImage(const std::string& file, std::int32_t page, std::int16_t newFile) {
-    if (MainForm == nullptr || !MainForm->TalqAPi || !ImgObj) return;
+    if (unloaded_ || MainForm == nullptr || !MainForm->TalqAPi || !ImgObj) return;
     ViewerSession& session = *MainForm->TalqAPi;
     centralWidget()->setEnabled(false);
     menuBar()->setEnabled(false);
@@ -211,6 +213,11 @@ void frmNative::DisplayImage(const std::string& file, std::int32_t page, std::in
     if (frmView::FileExist(temp)) QFile::remove(platform::ToQString(temp));
 
     std::string reply = session.GetStellantImage(file, page, std::to_string(m_ColorMode));
+    if (unloaded_) {
+        // Closed while the page was on its way.
+        EndDisplay();
+        return;
+    }
     if (reply.empty()) reply = "Error: Unable to Retrieve Original File";
 
     if (reply.size() >= 200) {
