@@ -131,6 +131,8 @@ class CommandEngine {
     std::string SendClientImage(const CommandText& command);
     std::string SendTextImage(const ConnectionState& state, const CommandText& command);
     std::string SendStellantImage(const ConnectionState& state, const CommandText& command);
+    // The user may see a page whose original is this file (relative name).
+    bool MayShowOriginal(const ConnectionState& state, const std::string& relative);
     // Size and resolution of a stored page image; zeros when it cannot be read.
     void StoredImageSize(const std::string& file, int& width, int& height, int& dpiX, int& dpiY);
 

@@ -87,7 +87,9 @@ std::string CommandEngine::SendTextImage(const ConnectionState& state, const Com
 }
 
 // "TALQSendStellantImage," file "," page "," mode: the name may hold commas,
-// so page and mode are read from the end. Only original files are served.
+// so page and mode are read from the end. Only original files are served,
+// each only to a user who may see a page that names it; mode "1" is colour,
+// any other black and white.
 std::string CommandEngine::SendStellantImage(const ConnectionState& state,
                                              const CommandText& command) {
     if (state.user.empty()) return "ERROR: User Not Logged In";
@@ -97,16 +99,42 @@ std::string CommandEngine::SendStellantImage(const ConnectionState& state,
     std::string normal = file;
     for (char& c : normal)
         if (c == '\\') c = '/';
-    if (!StartsWith(normal, "originals/") || !ConfinePath(systemDir_, normal, path))
+    if (!StartsWith(normal, "originals/") || !ConfinePath(systemDir_, normal, path) ||
+        !MayShowOriginal(state, normal))
         return "ERROR: Invalid Original File";
     char* end = nullptr;
     long page = std::strtol(command.FromEnd(1).c_str(), &end, 10);
-    if (command.FromEnd(1).empty() || *end != '\0' || page < 1) return "ERROR: Invalid Page";
-    std::string bytes = imaging::RenderOriginalPage(path, static_cast<int>(page), kOriginalDpi);
-    if (!bytes.empty()) return bytes;
-    std::string probe;
-    if (!imaging::ReadWholeFile(path, probe)) return "ERROR: Invalid Original File";
-    return "EOF";
+    if (command.FromEnd(1).empty() || *end != '\0' || page < 1 || page > 1000000)
+        return "ERROR: Invalid Page";
+    const bool colour = command.FromEnd(0) == "1";
+    imaging::RenderedOriginal rendered =
+        imaging::RenderOriginalPage(path, static_cast<int>(page), colour, kOriginalDpi);
+    switch (rendered.outcome) {
+        case imaging::RenderedOriginal::kPage:
+            return std::move(rendered.png);
+        case imaging::RenderedOriginal::kPastEnd:
+            return "EOF";
+        case imaging::RenderedOriginal::kFailed:
+            break;
+    }
+    return "ERROR: Unable to Render Original File";
+}
+
+// A page of the connection's project names the original, lies in the user's
+// range, is not restricted, and shows no redaction the user may not see
+// through.
+bool CommandEngine::MayShowOriginal(const ConnectionState& state, const std::string& relative) {
+    ProjectAccess access;
+    if (!ConnectionProject(state, access).empty()) return false;
+    const bool seesRedactions = (ProjectSecurity(access) & 0x87) != 0;
+    Statement s(db_,
+                "SELECT 1 FROM pages p WHERE p.project_id = ? AND p.seq BETWEEN ? AND ? AND "
+                "p.restricted = 0 AND REPLACE(p.original_file, '\\', '/') = ? AND (? OR NOT "
+                "EXISTS (SELECT 1 FROM annotations a WHERE a.project_id = p.project_id AND "
+                "a.seq = p.seq AND a.kind = 4 AND a.list_text <> '')) LIMIT 1");
+    s.Bind(1, access.id).Bind(2, access.firstSeq).Bind(3, access.lastSeq).Bind(4, relative);
+    s.Bind(5, std::int64_t{seesRedactions ? 1 : 0});
+    return s.Step();
 }
 
 }  // namespace docserver

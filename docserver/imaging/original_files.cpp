@@ -1,8 +1,13 @@
 #include "imaging/original_files.h"
 
+#include <algorithm>
+#include <mutex>
+
 #include <poppler-qt6.h>
 
 #include <QBuffer>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
 #include <QPdfWriter>
@@ -66,17 +71,15 @@ class TiffOriginal : public OriginalFile {
 
 class TextOriginal : public OriginalFile {
   public:
-    explicit TextOriginal(std::string text) : text_(std::move(text)) {
-        // Counting pages means laying the text out; do it once at a fixed
-        // resolution so the count never depends on the one asked for.
-        count_ = static_cast<int>(TypesetPlainText(text_, 100).size());
+    // The text is laid out once, at a fixed resolution, so the page count
+    // never depends on the one asked for.
+    explicit TextOriginal(const std::string& text) {
+        for (RenderedPage& page : TypesetPlainText(text, 100)) pages_.push_back(page.image);
     }
-    int PageCount() const override { return count_; }
+    int PageCount() const override { return static_cast<int>(pages_.size()); }
     QImage RenderPage(int page, int dpi) const override {
-        if (page < 1 || page > count_) return {};
-        auto pages = TypesetPlainText(text_, 100);
-        if (page > static_cast<int>(pages.size())) return {};
-        QImage image = pages[page - 1].image;
+        if (page < 1 || page > PageCount()) return {};
+        const QImage& image = pages_[static_cast<std::size_t>(page - 1)];
         if (dpi == 100) return image;
         const double f = dpi / 100.0;
         return image.scaled(platform::RoundToInt(image.width() * f),
@@ -85,9 +88,41 @@ class TextOriginal : public OriginalFile {
     }
 
   private:
-    std::string text_;
-    int count_ = 0;
+    std::vector<QImage> pages_;
 };
+
+// A PNG, JPEG, BMP or GIF original: one page per frame the file holds.
+class PictureOriginal : public OriginalFile {
+  public:
+    PictureOriginal(std::string bytes, int count) : bytes_(std::move(bytes)), count_(count) {}
+    int PageCount() const override { return count_; }
+    QImage RenderPage(int page, int) const override {
+        if (page < 1 || page > count_) return {};
+        QByteArray data =
+            QByteArray::fromRawData(bytes_.data(), static_cast<qsizetype>(bytes_.size()));
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer);
+        if (page > 1 && !reader.jumpToImage(page - 1)) return {};
+        const QImage image = reader.read();
+        return image.isNull() ? QImage() : image.convertToFormat(QImage::Format_RGB32);
+    }
+
+  private:
+    std::string bytes_;
+    int count_;
+};
+
+// Formats of a picture original, by what the bytes say they are.
+int PictureFrames(const std::string& bytes) {
+    QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QByteArray format = reader.format();
+    if (format != "png" && format != "jpeg" && format != "bmp" && format != "gif") return 0;
+    return std::max(reader.imageCount(), 1);
+}
 
 }  // namespace
 
@@ -110,15 +145,49 @@ std::unique_ptr<OriginalFile> OriginalFile::Open(const std::string& path) {
         if (count <= 0) return nullptr;
         return std::make_unique<TiffOriginal>(std::move(bytes), count);
     }
-    return std::make_unique<TextOriginal>(std::move(bytes));
+    if (const int frames = PictureFrames(bytes); frames > 0)
+        return std::make_unique<PictureOriginal>(std::move(bytes), frames);
+    return std::make_unique<TextOriginal>(bytes);
 }
 
-std::string RenderOriginalPage(const std::string& path, int page, int dpi) {
-    const auto file = OriginalFile::Open(path);
-    if (!file) return {};
-    const QImage image = file->RenderPage(page, dpi);
-    if (image.isNull()) return {};
-    return EncodePng(image);
+std::shared_ptr<const OriginalFile> OriginalFile::OpenShared(const std::string& path) {
+    struct Kept {
+        std::string path;
+        QDateTime modified;
+        qint64 size = -1;
+        std::shared_ptr<const OriginalFile> file;
+    };
+    static std::mutex lock;
+    static Kept kept;
+    const QFileInfo info(QString::fromLocal8Bit(path.c_str()));
+    const QDateTime modified = info.lastModified();
+    const qint64 size = info.size();
+    {
+        const std::lock_guard<std::mutex> hold(lock);
+        if (kept.file && kept.path == path && kept.modified == modified && kept.size == size)
+            return kept.file;
+    }
+    std::shared_ptr<const OriginalFile> file = Open(path);
+    if (!file) return nullptr;
+    const std::lock_guard<std::mutex> hold(lock);
+    kept = Kept{path, modified, size, file};
+    return file;
+}
+
+RenderedOriginal RenderOriginalPage(const std::string& path, int page, bool colour, int dpi) {
+    RenderedOriginal result;
+    const auto file = OriginalFile::OpenShared(path);
+    if (!file) return result;
+    if (page > file->PageCount()) {
+        result.outcome = RenderedOriginal::kPastEnd;
+        return result;
+    }
+    QImage image = file->RenderPage(page, dpi);
+    if (image.isNull()) return result;
+    if (!colour) image = image.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
+    result.png = EncodePng(image);
+    if (!result.png.empty()) result.outcome = RenderedOriginal::kPage;
+    return result;
 }
 
 bool WriteTextPdf(const std::vector<PageText>& pages, PageSize size, const std::string& path) {

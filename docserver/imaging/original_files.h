@@ -1,6 +1,6 @@
 #pragma once
-// Renders the pages of a document's original file (PDF, multi-page TIFF or
-// plain text) as images, one page at a time.
+// Renders the pages of a document's original file (PDF, multi-page TIFF,
+// another image format or plain text) as images, one page at a time.
 
 #include <QImage>
 
@@ -14,9 +14,13 @@ namespace docserver::imaging {
 
 class OriginalFile {
   public:
-    // Opens the file by its content (PDF and TIFF by their signatures,
-    // anything else as plain text). Null when it cannot be read.
+    // Opens the file by its content (PDF and TIFF by their signatures, other
+    // images by their format, anything else as plain text). Null when it
+    // cannot be read.
     static std::unique_ptr<OriginalFile> Open(const std::string& path);
+    // The same, but the file last opened is kept while it is unchanged, so
+    // paging through it reads and lays it out once.
+    static std::shared_ptr<const OriginalFile> OpenShared(const std::string& path);
     virtual ~OriginalFile() = default;
 
     virtual int PageCount() const = 0;
@@ -24,9 +28,13 @@ class OriginalFile {
     virtual QImage RenderPage(int page, int dpi) const = 0;
 };
 
-// The page as PNG bytes, or "" past the last page or when the file cannot be
-// read, so the caller can answer its end marker.
-std::string RenderOriginalPage(const std::string& path, int page, int dpi = 100);
+// One page as PNG bytes, in colour or as black and white.
+struct RenderedOriginal {
+    enum Outcome { kPage, kPastEnd, kFailed } outcome = kFailed;
+    std::string png;
+};
+RenderedOriginal RenderOriginalPage(const std::string& path, int page, bool colour,
+                                    int dpi = 100);
 
 // Typesets the pages as the text of a PDF (vector text, one size for all).
 bool WriteTextPdf(const std::vector<PageText>& pages, PageSize size, const std::string& path);

@@ -202,7 +202,9 @@ TEST_F(DemoSystemTest, OriginalFilesOpenWithOnePagePerDocumentPage) {
             EXPECT_EQ(file->PageCount(), count) << name;
         }
         EXPECT_GE(file->PageCount(), 1);
-        EXPECT_EQ(docserver::imaging::RenderOriginalPage(PathOf(name), file->PageCount() + 1), "");
+        EXPECT_EQ(
+            docserver::imaging::RenderOriginalPage(PathOf(name), file->PageCount() + 1, true).outcome,
+            docserver::imaging::RenderedOriginal::kPastEnd);
     }
     EXPECT_EQ(kinds, (std::set<std::string>{".pdf", ".tif", ".txt"}));
 }

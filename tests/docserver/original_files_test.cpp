@@ -32,22 +32,26 @@ bool HasInk(const QImage& image) {
     return false;
 }
 
-// Checks the page count, that every page renders with ink, and that the page
-// after the last one (and page 0) gives nothing.
+std::string Png(const std::string& path, int page, bool colour = true) {
+    return RenderOriginalPage(path, page, colour, 100).png;
+}
+
+// Checks the page count, that every page renders with ink, that the page
+// after the last one is past the end and that page 0 is no page.
 void ExpectPages(const std::string& path, int pages) {
     const auto file = OriginalFile::Open(path);
     ASSERT_TRUE(file);
     EXPECT_EQ(file->PageCount(), pages);
     for (int p = 1; p <= pages; ++p) {
-        const std::string png = RenderOriginalPage(path, p, 100);
+        const std::string png = Png(path, p);
         EXPECT_GE(png.size(), 200u) << p;
         const QImage image = DecodeImage(png);
         ASSERT_FALSE(image.isNull()) << p;
         EXPECT_TRUE(HasInk(image)) << p;
     }
-    EXPECT_EQ(RenderOriginalPage(path, pages + 1, 100), "");
-    EXPECT_EQ(RenderOriginalPage(path, 0, 100), "");
-    EXPECT_EQ(RenderOriginalPage(path, -3, 100), "");
+    EXPECT_EQ(RenderOriginalPage(path, pages + 1, true).outcome, RenderedOriginal::kPastEnd);
+    EXPECT_EQ(RenderOriginalPage(path, 0, true).outcome, RenderedOriginal::kFailed);
+    EXPECT_EQ(RenderOriginalPage(path, -3, true).outcome, RenderedOriginal::kFailed);
 }
 
 TEST(OriginalFilesTest, PdfPagesRenderUntilPastTheLast) {
@@ -57,7 +61,7 @@ TEST(OriginalFilesTest, PdfPagesRenderUntilPastTheLast) {
         WriteTextPdf({Page("First"), Page("Second"), Page("Third")}, PageSize::Letter, path));
     ExpectPages(path, 3);
     // Letter at 100 dpi, white paper rather than transparency.
-    const QImage first = DecodeImage(RenderOriginalPage(path, 1, 100));
+    const QImage first = DecodeImage(Png(path, 1));
     EXPECT_EQ(first.size(), QSize(850, 1100));
     EXPECT_EQ(first.convertToFormat(QImage::Format_RGB32).pixel(3, 3), qRgb(255, 255, 255));
 }
@@ -69,7 +73,7 @@ TEST(OriginalFilesTest, MultiPageTiffPagesRenderUntilPastTheLast) {
                              TypesetPage(Page("Two"), PageSize::Legal, PageColour::Bitonal).image},
                             path));
     ExpectPages(path, 2);
-    EXPECT_EQ(DecodeImage(RenderOriginalPage(path, 2, 100)).size(), QSize(850, 1400));
+    EXPECT_EQ(DecodeImage(Png(path, 2)).size(), QSize(850, 1400));
 }
 
 TEST(OriginalFilesTest, PlainTextIsTypesetIntoAsManyPagesAsItNeeds) {
@@ -86,6 +90,29 @@ TEST(OriginalFilesTest, PlainTextIsTypesetIntoAsManyPagesAsItNeeds) {
     const std::string shortPath = dir.Path() + "/short.txt";
     ASSERT_TRUE(WriteWholeFile(shortPath, "just one line"));
     ExpectPages(shortPath, 1);
+}
+
+TEST(OriginalFilesTest, PicturesAreOriginalsAndAChangedFileIsReadAgain) {
+    testsupport::ScopedTempDir dir;
+    const std::string path = dir.Path() + "/orig.png";
+    QImage picture(300, 200, QImage::Format_RGB32);
+    picture.fill(qRgb(200, 30, 30));
+    ASSERT_TRUE(picture.save(QString::fromStdString(path)));
+    const auto first = OriginalFile::OpenShared(path);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->PageCount(), 1);
+    EXPECT_EQ(OriginalFile::OpenShared(path), first);
+    EXPECT_EQ(DecodeImage(Png(path, 1)).pixel(5, 5), qRgb(200, 30, 30));
+    EXPECT_EQ(DecodeImage(Png(path, 1, false)).convertToFormat(QImage::Format_RGB32).pixel(5, 5),
+              qRgb(0, 0, 0));
+    EXPECT_EQ(RenderOriginalPage(path, 2, true).outcome, RenderedOriginal::kPastEnd);
+
+    std::string text;
+    for (int i = 0; i < 150; ++i) text += "Line " + std::to_string(i) + "\r\n";
+    ASSERT_TRUE(WriteWholeFile(path, text));
+    const auto changed = OriginalFile::OpenShared(path);
+    ASSERT_TRUE(changed);
+    EXPECT_GE(changed->PageCount(), 2);
 }
 
 TEST(OriginalFilesTest, PlainTextKeepsEveryLineAcrossPages) {
@@ -110,10 +137,11 @@ TEST(OriginalFilesTest, LongLinesWrapInsteadOfRunningOffThePage) {
 
 TEST(OriginalFilesTest, MissingOrDamagedFilesGiveNoPage) {
     testsupport::ScopedTempDir dir;
-    EXPECT_EQ(RenderOriginalPage(dir.Path() + "/absent.pdf", 1), "");
+    EXPECT_EQ(RenderOriginalPage(dir.Path() + "/absent.pdf", 1, true).outcome,
+              RenderedOriginal::kFailed);
     const std::string bad = dir.Path() + "/bad.pdf";
     ASSERT_TRUE(WriteWholeFile(bad, "%PDF-1.4 truncated"));
-    EXPECT_EQ(RenderOriginalPage(bad, 1), "");
+    EXPECT_EQ(RenderOriginalPage(bad, 1, true).outcome, RenderedOriginal::kFailed);
 }
 
 TEST(TextImageTest, LongTextsGrowTheSheetSoNoLineIsLost) {

@@ -238,7 +238,7 @@ TEST_F(DemoSession, PlaceholdersAndOriginalFilesRenderPageByPage) {
     docserver::Statement placeholder(db, "SELECT image_key FROM pages WHERE placeholder = 1");
     docserver::Statement original(db,
                                   "SELECT original_file FROM pages WHERE original_file <> '' "
-                                  "LIMIT 1");
+                                  "AND restricted = 0 LIMIT 1");
     auto api = Open("admin", "admin");
     if (placeholder.Step()) {
         std::int32_t a = 0, b = 0, c = 0;
@@ -259,6 +259,83 @@ TEST_F(DemoSession, PlaceholdersAndOriginalFilesRenderPageByPage) {
     EXPECT_GT(pages, 0);
     EXPECT_EQ(api->GetStellantImage("system.db", 1, "1"), "");
     EXPECT_EQ(api->GetStellantImage("originals/../system.db", 1, "1"), "");
+}
+
+// Every pixel of a page is black or white.
+bool BlackAndWhite(const QImage& image) {
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < rgb.height(); ++y) {
+        for (int x = 0; x < rgb.width(); ++x) {
+            const QRgb p = rgb.pixel(x, y);
+            if (p != qRgb(0, 0, 0) && p != qRgb(255, 255, 255)) return false;
+        }
+    }
+    return true;
+}
+
+QImage Decoded(const std::string& bytes) {
+    return QImage::fromData(reinterpret_cast<const uchar*>(bytes.data()),
+                            static_cast<int>(bytes.size()));
+}
+
+TEST_F(DemoSession, OriginalsComeInTheModeAskedAndEndOnlyPastTheLastPage) {
+    auto api = Open("admin", "admin");
+    docserver::SystemDb db;
+    std::string error;
+    ASSERT_TRUE(db.Open(Sys() + "/system.db", false, error));
+    for (const char* ext : {".pdf", ".tif", ".txt"}) {
+        docserver::Statement s(db,
+                               "SELECT original_file, COUNT(*) FROM pages WHERE restricted = 0 "
+                               "AND original_file LIKE ? GROUP BY original_file LIMIT 1");
+        s.Bind(1, std::string("%") + ext);
+        ASSERT_TRUE(s.Step()) << ext;
+        const std::string file = s.Text(0);
+        int pages = 0;
+        std::string bytes;
+        while ((bytes = api->GetStellantImage(file, pages + 1, "0")) != "EOF" && pages < 40) {
+            ASSERT_GE(bytes.size(), 200U) << file << " " << api->LastError();
+            EXPECT_TRUE(BlackAndWhite(Decoded(bytes))) << file;
+            ++pages;
+        }
+        EXPECT_EQ(bytes, "EOF") << file;
+        if (std::string(ext) != ".txt") EXPECT_EQ(pages, s.Int(1)) << file;
+        // Colour comes as more than one bit a pixel; going back works.
+        const QImage colour = Decoded(api->GetStellantImage(file, pages, "1"));
+        ASSERT_FALSE(colour.isNull()) << file;
+        EXPECT_GT(colour.depth(), 1) << file;
+        EXPECT_EQ(api->GetStellantImage(file, pages + 1, "1"), "EOF");
+    }
+}
+
+TEST_F(DemoSession, OriginalsAreWithheldFromUsersWhoMayNotSeeTheirPages) {
+    docserver::SystemDb db;
+    std::string error;
+    ASSERT_TRUE(db.Open(Sys() + "/system.db", false, error));
+    // The reviewer reaches the first half of ACME: an original of the last
+    // page lies outside, one of the first page inside.
+    docserver::Statement last(db,
+                              "SELECT original_file FROM pages WHERE original_file <> '' "
+                              "AND restricted = 0 ORDER BY seq DESC LIMIT 1");
+    docserver::Statement first(db,
+                               "SELECT original_file FROM pages WHERE original_file <> '' "
+                               "AND restricted = 0 ORDER BY seq LIMIT 1");
+    ASSERT_TRUE(last.Step());
+    ASSERT_TRUE(first.Step());
+    const std::string outside = last.Text(0), inside = first.Text(0);
+    auto reviewer = Open("reviewer", "review");
+    EXPECT_EQ(reviewer->GetStellantImage(outside, 1, "1"), "");
+    EXPECT_EQ(reviewer->LastError(), "Could Not Retrieve Stellant Image");
+    EXPECT_GE(reviewer->GetStellantImage(inside, 1, "1").size(), 200U);
+    auto admin = Open("admin", "admin");
+    EXPECT_GE(admin->GetStellantImage(outside, 1, "1").size(), 200U);
+
+    // Once every page naming it is restricted, nobody gets it.
+    docserver::Statement restrict(db, "UPDATE pages SET restricted = 1 WHERE original_file = ?");
+    ASSERT_TRUE(restrict.Bind(1, inside).Run());
+    EXPECT_EQ(reviewer->GetStellantImage(inside, 1, "1"), "");
+    EXPECT_EQ(admin->GetStellantImage(inside, 1, "1"), "");
+    docserver::Statement undo(db, "UPDATE pages SET restricted = 0 WHERE original_file = ?");
+    ASSERT_TRUE(undo.Bind(1, inside).Run());
 }
 
 // The engine's reading of commands where the client cannot be made to send
@@ -316,6 +393,18 @@ TEST_F(DemoEngine, CommandsWithoutAUserNeedALoggedInConnection) {
     EXPECT_EQ(engine_->Execute(stranger, "TALQGetPageWBuf,,,," + key + ",0,9").rfind("ERROR", 0),
               0U);
     EXPECT_EQ(Run("TALQSendStellantImage,tmp/x.txt,1,1").rfind("ERROR", 0), 0U);
+}
+
+TEST_F(DemoEngine, AnOriginalPageThatCannotBeRenderedIsAnErrorNotTheEnd) {
+    const std::string& key = Pages()[1].key;
+    testsupport::WriteFile(Sys() + "/originals/broken.pdf", "%PDF-1.4 cut short");
+    docserver::Statement s(engine_->Db(),
+                           "UPDATE pages SET original_file = ?, restricted = 0 WHERE image_key = ?");
+    ASSERT_TRUE(s.Bind(1, std::string("originals/broken.pdf")).Bind(2, key).Run());
+    EXPECT_EQ(Run("TALQSendStellantImage,originals/broken.pdf,1,1"),
+              "ERROR: Unable to Render Original File");
+    EXPECT_EQ(Run("TALQSendStellantImage,originals/broken.pdf,2,1"),
+              "ERROR: Unable to Render Original File");
 }
 
 }  // namespace

@@ -147,11 +147,31 @@ struct FakeViewerSession : viewer::ViewerSession {
         return !ocrText.empty();
     }
     std::string GetTextImage(const std::string&) override { return images["TEXT"]; }
+    // Runs while an image is asked for, as events do inside the request's wait.
+    std::function<void()> duringGetImage;
     PageImage GetImage(const std::string& key, int) override {
+        if (duringGetImage) duringGetImage();
         auto it = images.find(key);
         return {it == images.end() ? std::string() : it->second, scaleFactor, placeholder};
     }
     float ScaleFactor() override { return scaleFactor; }
+    // Original files: their rendered pages by name; "EOF" past the last.
+    // Each request is logged as "file|page|mode".
+    std::map<std::string, std::vector<std::string>> originals;
+    std::vector<std::string> originalRequests, originalsLaunched;
+    std::function<void()> duringStellantImage;
+    std::string GetStellantImage(const std::string& file, std::int32_t page,
+                                 const std::string& mode) override {
+        originalRequests.push_back(file + "|" + std::to_string(page) + "|" + mode);
+        if (duringStellantImage) duringStellantImage();
+        auto it = originals.find(file);
+        if (it == originals.end()) return "";
+        if (page < 1 || static_cast<size_t>(page) > it->second.size()) return "EOF";
+        return it->second[static_cast<size_t>(page - 1)];
+    }
+    void ExecuteOriginalFile(const std::string& key, const std::string& file) override {
+        originalsLaunched.push_back(key + "|" + file);
+    }
     std::string wordList;  // the word list of every page
     bool GetWordList(const std::string&, std::string& words,
                      std::array<std::int32_t, 4>& numbers) override {

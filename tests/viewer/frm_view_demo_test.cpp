@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QComboBox>
 #include <QDir>
 #include <QRegularExpression>
@@ -33,6 +34,8 @@
 #include "engine/system_db.h"
 #include "platform/text_codec.h"
 #include "viewer/demo_suite.h"
+#include "viewer/widgets/frm_native.h"
+#include "viewer/widgets/frm_q_scroll.h"
 #include "viewer/widgets/frm_view.h"
 #include "viewer/widgets/talq_viewer_session.h"
 
@@ -286,6 +289,71 @@ TEST_F(FrmViewDemoTest, CorruptImageEndsWithItsMarkAndNoLock) {
     EXPECT_EQ(window->page.g_ValidImage, 0);
     EXPECT_TRUE(window->page.g_szLockedKey.empty());
     ASSERT_EQ(prompts.Messages().size(), 1u);
+}
+
+TEST_F(FrmViewDemoTest, DocumentOriginalOpensInItsWindowAndPagesToItsEndOverTcp) {
+    LogInAndOpen("admin", "admin", kRemoteMode);
+    const int index = FirstPage(
+        [](const DemoPage& p) { return !p.restricted && !p.originalFile.empty(); });
+    ASSERT_GE(index, 0);
+    const DemoPage& page = Pages()[static_cast<size_t>(index)];
+    ASSERT_TRUE(window->DisplayImage(page.key)) << Status();
+    ASSERT_EQ(window->page.g_szNativeFile, page.originalFile);
+    window->DisplayOriginalFile();
+    ASSERT_NE(viewer::gNativeForm, nullptr);
+    viewer::frmNative& form = *viewer::gNativeForm;
+    ASSERT_TRUE(form.ImageLoaded()) << (prompts.Messages().empty() ? "" : prompts.Messages()[0]);
+    while (prompts.Beeps() == 0 && form.PageNbr() < 40) form.Tbar_Click(7);
+    EXPECT_TRUE(prompts.Messages().empty());
+    EXPECT_EQ(form.PageCount(), form.PageNbr());
+    EXPECT_TRUE(form.ImageLoaded());
+    form.mnuColor_Click();
+    EXPECT_TRUE(form.ImageLoaded());
+    window->ClearProjectViews();
+    EXPECT_EQ(viewer::gNativeForm, nullptr);
+}
+
+TEST_F(FrmViewDemoTest, OriginalOutsideTheReviewersRangeIsWithheld) {
+    LogInAndOpen("reviewer", "review");
+    std::string outside;
+    for (size_t i = Pages().size() - 1; i > Pages().size() / 2 && outside.empty(); --i) {
+        if (!Pages()[i].restricted) outside = Pages()[i].originalFile;
+    }
+    ASSERT_FALSE(outside.empty());
+    ASSERT_TRUE(window->DisplayImage(Pages()[1].key)) << Status();
+    window->page.g_szNativeFile = outside;
+    window->DisplayOriginalFile();
+    ASSERT_NE(viewer::gNativeForm, nullptr);
+    EXPECT_FALSE(viewer::gNativeForm->ImageLoaded());
+    EXPECT_EQ(prompts.Messages(),
+              (std::vector<std::string>{"Error: Unable to Retrieve Original File"}));
+}
+
+TEST_F(FrmViewDemoTest, QueryListQuickScrollsToItsLastRow) {
+    LogInAndOpen("admin", "admin");
+    testsupport::ScopedTempDir keys;
+    const std::string file = keys.Path() + "/keys.txt";
+    // A list of pages (level 0: one row a page) uploaded as a key-list file.
+    const std::vector<std::string> starts = {Pages()[3].key, Pages()[5].key, Pages()[8].key};
+    testsupport::WriteFile(file, starts[0] + "\r\n" + starts[1] + "\r\n" + starts[2] + "\r\n");
+    ASSERT_TRUE(TalqClientAPI_Header::UploadKeyListFile(*window->TalqAPi,
+                                                        window->query.CurrentQuery, file, 0));
+    window->query.Query_Active = 2;
+    window->Form_Resize();
+    window->LoadQueryList();
+    ASSERT_EQ(window->QueryList->count(), 3);
+    window->QueryList->setCurrentRow(0);
+    window->TBQuery_Click(5);
+    ASSERT_NE(window->quickScroll.form, nullptr);
+    for (int i = 0; i < 60; ++i) window->quickScroll.form->cmdInterval_Click(0);
+    QElapsedTimer clock;
+    clock.start();
+    while (window->quickScroll.form != nullptr && clock.elapsed() < 8000) {
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    EXPECT_EQ(window->quickScroll.form, nullptr);
+    EXPECT_EQ(window->page.szCurrentKey, starts[2]);
+    EXPECT_EQ(window->page.g_ValidImage, 1) << Status();
 }
 
 TEST_F(FrmViewDemoTest, SecondLoginStillShowsPages) {

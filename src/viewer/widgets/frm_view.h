@@ -33,6 +33,7 @@
 #include "viewer/widgets/frm_view_state/print_request.h"
 #include "viewer/widgets/frm_view_state/project_views.h"
 #include "viewer/widgets/frm_view_state/query_pane.h"
+#include "viewer/widgets/frm_view_state/quick_scroll.h"
 #include "viewer/widgets/frm_view_state/scale_zoom.h"
 #include "viewer/widgets/frm_view_state/tag_palette.h"
 #include "viewer/widgets/frm_view_state/toolbar_frames.h"
@@ -172,9 +173,6 @@ class frmView : public QMainWindow {
     void RunQuesterSearch(int mode);
     bool LoadProjectTree();
     void SyncTreeView(const std::string& key);
-    void ShowOriginalInWindow(const std::string& file);
-    void CloseOriginalWindow();
-    void CloseQuickScroll();
 
     // ---- Tag palette pane (frm_view_tag_palette.cpp) ----
     void InitTagPalette();
@@ -243,6 +241,14 @@ class frmView : public QMainWindow {
     void MiscTBar_MouseMove(int Index);
     void MiscTBar_MouseUp();
 
+    // ---- Original file and quick scroll ----
+    // The image toolbar's "Display Original File": the original-file window,
+    // or the desktop's program for the file when the option says so.
+    void DisplayOriginalFile();
+    // Opens the quick-scroll window over the query list (1) or the project (0).
+    void OpenQuickScroll(std::int16_t listMode);
+    void CloseQuickScroll();
+
     // ---- Link to the document database program ----
     void mnuLink_Click();
     void Img_ConDB_Click(int Index);
@@ -261,6 +267,7 @@ class frmView : public QMainWindow {
     ProjectViews project;
     DatabaseLink link;
     NavigationBar navBar;
+    QuickScroll quickScroll;
     PaneLayout panes;
     LoginState login;
     WindowRun run;
@@ -344,7 +351,6 @@ class frmView : public QMainWindow {
     void ZoomStep(bool in);
     void ToggleProjectTree();
     void ChooseConceptSearch();
-    void OpenOriginalFile();
     // Places a footer button at a left position in twips and shows it.
     void PlaceFooterButton(QToolButton* button, std::int32_t left);
     void RemoveTagPaletteRows();

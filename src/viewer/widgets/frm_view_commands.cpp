@@ -226,6 +226,7 @@ void frmView::CarryOutMessage(modView::CommandMessage& m, bool ownListFile) {
 }
 
 void frmView::Process_Message_String(const std::string& szMsg) {
+    CloseQuickScroll();
     if (!szMsg.empty() && !run.MessageQueue.Append(szMsg)) {
         platform::MsgBox("Unable to process message");
         return;

@@ -15,6 +15,7 @@
 #include "platform/event_pump.h"
 #include "platform/prompts.h"
 #include "platform/text_codec.h"
+#include "viewer/widgets/frm_native.h"
 #include "viewer/widgets/frm_view.h"
 #include "viewer/widgets/talq_viewer_session.h"
 
@@ -100,6 +101,8 @@ void frmView::Form_Unload() {
         DDEForm->deleteLater();
         DDEForm = nullptr;
     }
+    UnloadNativeForm();
+    CloseQuickScroll();
     CloseTreeAndPage();
     TalqAPi.reset();
     ImgObj.reset();

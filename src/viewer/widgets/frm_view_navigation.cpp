@@ -169,8 +169,7 @@ void frmView::NavTBar_Click(int Index) {
 void frmView::MiscTBar_Click(int Index) {
     if (RequestInProcess() || !Session().IsProjectValid()) return;
     if (Index == 1) {
-        // The quick-scroll window is not built: the mode is kept for it.
-        navBar.QuickScrollMode = 0;
+        OpenQuickScroll(0);
         return;
     }
     if (Index != 0) return;

@@ -16,6 +16,7 @@
 #include "platform/prompts.h"
 #include "platform/rounding.h"
 #include "platform/text_codec.h"
+#include "viewer/widgets/frm_native.h"
 #include "viewer/widgets/frm_view.h"
 #include "viewer/widgets/toolbar_pictures.h"
 
@@ -36,7 +37,7 @@ void frmView::CloseTreeAndPage() {
 }
 
 void frmView::ClearProjectViews() {
-    CloseOriginalWindow();
+    UnloadNativeForm();
     CloseQuickScroll();
     CloseTreeAndPage();
     ClearPane(picImage);
@@ -220,11 +221,5 @@ bool frmView::LoadProjectTree() {
 }
 
 void frmView::SyncTreeView(const std::string&) {}
-
-void frmView::ShowOriginalInWindow(const std::string&) {}
-
-void frmView::CloseOriginalWindow() {}
-
-void frmView::CloseQuickScroll() {}
 
 }  // namespace viewer

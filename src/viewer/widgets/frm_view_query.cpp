@@ -148,7 +148,7 @@ void frmView::TBQuery_Click(int Index) {
             OpenPrintDialog(1);
             break;
         case 5:
-            navBar.QuickScrollMode = 1;
+            OpenQuickScroll(1);
             break;
         case 6:
             SaveQueryListToFile();

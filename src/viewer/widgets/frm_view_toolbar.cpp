@@ -193,7 +193,7 @@ void frmView::Tbar_Click(int Index) {
             ChooseConceptSearch();
             break;
         case 20:
-            OpenOriginalFile();
+            DisplayOriginalFile();
             break;
         default:
             break;
@@ -261,18 +261,6 @@ void frmView::ChooseConceptSearch() {
     if (selection <= 0) return;
     if (selection == 2 && !alternates) selection = 3;
     RunQuesterSearch(selection);
-}
-
-void frmView::OpenOriginalFile() {
-    if (page.g_szNativeFile.empty()) return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    if (settings.g_UseNativeAppView != 0) {
-        CloseOriginalWindow();
-        Session().ExecuteOriginalFile(page.szCurrentKey, page.g_szNativeFile);
-    } else {
-        ShowOriginalInWindow(page.g_szNativeFile);
-    }
-    QApplication::restoreOverrideCursor();
 }
 
 void frmView::SetAnnotateMode(int Index) {

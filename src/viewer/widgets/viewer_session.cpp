@@ -206,6 +206,15 @@ std::int32_t ViewerSession::GetImageTags(const std::string& key, std::string& li
     if (!api_) return 0;
     return api_->GetImageTags(key, list);
 }
+std::string ViewerSession::GetStellantImage(const std::string& file, std::int32_t page,
+                                            const std::string& mode) {
+    if (!api_) return {};
+    return api_->GetStellantImage(file, page, mode);
+}
+void ViewerSession::ExecuteOriginalFile(const std::string& key, const std::string& fileInfo) {
+    if (!api_) return;
+    api_->ExecuteOriginalFile(key, fileInfo);
+}
 std::string ViewerSession::CreateLocalTempFile(std::int32_t kind) {
     if (!api_) return {};
     return api_->CreateLocalTempFile(kind);
@@ -237,10 +246,6 @@ bool ViewerSession::QuesterIsSupported() {
 std::string ViewerSession::QuesterTermFile() {
     if (!api_) return {};
     return api_->QuesterTermFile();
-}
-void ViewerSession::ExecuteOriginalFile(const std::string& key, const std::string& fileInfo) {
-    if (!api_) return;
-    api_->ExecuteOriginalFile(key, fileInfo);
 }
 void ViewerSession::QuesterClearSearch() {
     if (!api_) return;

@@ -77,6 +77,9 @@ class ViewerSession : public navigation::QueryApi, public annotations::TagApi {
     virtual bool GetPageOCR(const std::string& key, std::string& text);
     virtual std::string GetTextImage(const std::string& text);
     virtual PageImage GetImage(const std::string& key, int quality);
+    // One page of an original file rendered by the server; "" on failure.
+    virtual std::string GetStellantImage(const std::string& file, std::int32_t page,
+                                         const std::string& mode);
     virtual float ScaleFactor();
     // The word list and the four numbers of its reply.
     virtual bool GetWordList(const std::string& key, std::string& words,
