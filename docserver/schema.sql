@@ -25,6 +25,8 @@ CREATE TABLE IF NOT EXISTS system_settings (
 
 CREATE TABLE IF NOT EXISTS users (
     user_id          TEXT PRIMARY KEY COLLATE NOCASE,
+    -- salted hash of the upper-cased password; a row written in plain text
+    -- is hashed when a server opens the system
     password         TEXT NOT NULL DEFAULT '',
     full_name        TEXT NOT NULL DEFAULT '',
     system_security  INTEGER NOT NULL DEFAULT 0,
@@ -97,6 +99,9 @@ CREATE TABLE IF NOT EXISTS pages (
     UNIQUE (project_id, image_key)
 );
 CREATE INDEX IF NOT EXISTS pages_by_level ON pages(project_id, bndry_level, seq);
+-- Who may read a file is found from the pages that use it.
+CREATE INDEX IF NOT EXISTS pages_by_image ON pages(image_file);
+CREATE INDEX IF NOT EXISTS pages_by_original ON pages(original_file);
 
 -- Info values of a page, one per info field position.
 CREATE TABLE IF NOT EXISTS page_info (
@@ -158,7 +163,7 @@ CREATE TABLE IF NOT EXISTS page_locks (
     project_id INTEGER NOT NULL,
     seq        INTEGER NOT NULL,
     user_id    TEXT NOT NULL COLLATE NOCASE,
-    session    TEXT NOT NULL,                  -- "<pid>:<connection number>"
+    session    TEXT NOT NULL,                  -- "[<host>/]<pid>:<connection>"
     taken      TEXT NOT NULL DEFAULT '',
     PRIMARY KEY (project_id, seq),
     FOREIGN KEY (project_id, seq) REFERENCES pages(project_id, seq) ON DELETE CASCADE
@@ -185,6 +190,7 @@ CREATE TABLE IF NOT EXISTS batch_jobs (
     printer    TEXT NOT NULL REFERENCES batch_printers(name) COLLATE NOCASE,
     file_name  TEXT NOT NULL UNIQUE,           -- the name handed to the client
     user_id    TEXT NOT NULL DEFAULT '' COLLATE NOCASE,
-    state      TEXT NOT NULL DEFAULT 'open',   -- 'open', 'closed'
-    created    TEXT NOT NULL DEFAULT ''
+    state      TEXT NOT NULL DEFAULT 'open',   -- 'open', 'closed', 'abandoned'
+    created    TEXT NOT NULL DEFAULT '',
+    session    TEXT NOT NULL DEFAULT ''        -- the connection writing it, as in page_locks
 );

@@ -3,10 +3,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <exception>
 
+#include "command_rules.h"
+#include "login_throttle.h"
 #include "query_commands.h"
 
 namespace docserver {
@@ -102,13 +103,54 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
     engine->systemDir_ = dir;
     if (!engine->db_.Open(dir + "/system.db", false, error)) return nullptr;
     engine->queries_ = std::make_shared<QueryCommands>(*engine);
+    engine->throttle_ = std::make_shared<LoginThrottle>();
     // Refuse a database that is not ours.
-    Statement probe(engine->db_, "SELECT COUNT(*) FROM users");
-    if (!probe.Ok() || !probe.Step()) {
-        error = "system.db holds no system";
-        return nullptr;
+    {
+        Statement probe(engine->db_, "SELECT COUNT(*) FROM users");
+        if (!probe.Ok() || !probe.Step()) {
+            error = "system.db holds no system";
+            return nullptr;
+        }
     }
+    engine->Recover();
     return engine;
+}
+
+void CommandEngine::ShareLoginThrottle(std::shared_ptr<LoginThrottle> throttle) {
+    if (throttle) throttle_ = std::move(throttle);
+}
+
+namespace {
+
+// The command running on this thread, for the checks its handler makes
+// deep down (the project's rights, the page it names, the login's address).
+struct RunningCommand {
+    const CommandRule* rule = nullptr;
+    const ConnectionState* state = nullptr;
+};
+thread_local RunningCommand t_running;
+
+class RunningScope {
+  public:
+    RunningScope(const CommandRule* rule, const ConnectionState* state) : saved_(t_running) {
+        t_running = {rule, state};
+    }
+    ~RunningScope() { t_running = saved_; }
+    RunningScope(const RunningScope&) = delete;
+    RunningScope& operator=(const RunningScope&) = delete;
+
+  private:
+    RunningCommand saved_;
+};
+
+}  // namespace
+
+const CommandRule* CommandEngine::CurrentRule() {
+    return t_running.rule;
+}
+
+const ConnectionState* CommandEngine::CurrentConnection() {
+    return t_running.state;
 }
 
 std::string CommandEngine::Execute(ConnectionState& state, const std::string& command) {
@@ -127,6 +169,10 @@ std::string CommandEngine::Execute(ConnectionState& state, const std::string& co
 
 std::string CommandEngine::Dispatch(ConnectionState& state, const CommandText& command) {
     const std::string& verb = command.Field(0);
+    const CommandRule* rule = FindRule(verb);
+    if (rule == nullptr) return "ERROR: Unknown Command " + verb.substr(0, 64);
+    RunningScope running(rule, &state);
+    if (std::string refusal = Admit(state, *rule, command); !refusal.empty()) return refusal;
     if (verb == "TALQGetSystemFlags") return GetSystemFlags(command);
     if (verb == "TALQGetExtSystemFlags") return GetExtSystemFlags(command);
     if (verb == "TALQGetVersion") return GetVersion(command);
@@ -168,16 +214,16 @@ std::string CommandEngine::Dispatch(ConnectionState& state, const CommandText& c
     if (verb == "TALQGetAnnotations") return GetAnnotations(command);
     if (verb == "TALQPutAnnotations") return PutAnnotations(command);
     if (verb == "TALQResolveFile") return ResolveFile(state, command);
-    if (verb == "TALQDoesFileExist") return DoesFileExist(command);
-    if (verb == "TALQReadFromFile") return ReadFromFile(command);
-    if (verb == "TALQDeleteFile") return DeleteFile(command);
+    if (verb == "TALQDoesFileExist") return DoesFileExist(state, command);
+    if (verb == "TALQReadFromFile") return ReadFromFile(state, command);
+    if (verb == "TALQDeleteFile") return DeleteFile(state, command);
     if (verb == "TALQStoreImageFile") return StoreImageFile(command);
     if (verb == "TALQImportLine") return ImportLine(command);
     if (verb == "TALQGetBatchDirs") return GetBatchDirs(command);
     if (verb == "TALQValidateBatchPrinter") return ValidateBatchPrinter(command);
     if (verb == "TALQGetNextBatch") return GetNextBatch(state, command);
-    if (verb.rfind("TALQWriteFile\x18", 0) == 0) return WriteFile(command);
-    if (verb == "TALQCloseOutBatchFile") return CloseOutBatchFile(command);
+    if (verb.rfind("TALQWriteFile\x18", 0) == 0) return WriteFile(state, command);
+    if (verb == "TALQCloseOutBatchFile") return CloseOutBatchFile(state, command);
     if (verb == "IDEX_IsSupported") return "YES";
     if (verb.rfind("IDEX_StartSearch", 0) == 0) return ConceptStart(state, command);
     if (verb == "IDEX_QuerySearch") return ConceptQuery(state);
@@ -197,21 +243,6 @@ std::string CommandEngine::Setting(const std::string& name, const std::string& f
     Statement s(db_, "SELECT value FROM system_settings WHERE name = ?");
     s.Bind(1, name);
     return s.Step() ? s.Text(0) : fallback;
-}
-
-bool CommandEngine::CheckUser(const std::string& user, const std::string& password) {
-    if (user.empty()) return false;
-    Statement s(db_, "SELECT password, disabled FROM users WHERE user_id = ?");
-    s.Bind(1, user);
-    if (!s.Step() || s.Int(1) != 0) return false;
-    // Without regard to case: clients upper-case the password of a login
-    // from a command line or a parameter file.
-    const std::string stored = s.Text(0);
-    return stored.size() == password.size() &&
-           std::equal(stored.begin(), stored.end(), password.begin(), [](char a, char b) {
-               return std::toupper(static_cast<unsigned char>(a)) ==
-                      std::toupper(static_cast<unsigned char>(b));
-           });
 }
 
 }  // namespace docserver

@@ -13,6 +13,7 @@ constexpr int kPagesPerPoll = 40;
 bool WriteText(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << text;
+    out.close();  // a full disk shows when the buffer is written out
     return static_cast<bool>(out);
 }
 

@@ -4,7 +4,9 @@
 #include <QString>
 
 #include "command_engine.h"
+#include "command_rules.h"
 #include "engine/path_confine.h"
+#include "redaction_burn.h"
 #include "imaging/original_files.h"
 #include "imaging/page_files.h"
 #include "imaging/page_quality.h"
@@ -70,6 +72,18 @@ std::string CommandEngine::SendClientImage(const CommandText& command) {
         !imaging::ReadWholeFile(path, bytes) || bytes.empty()) {
         return "ERROR: No Image for Page";
     }
+    if (!MaySeeThroughRedactions(access.security)) {
+        Statement r(db_,
+                    "SELECT list_text FROM annotations WHERE project_id = ? AND seq = ? AND "
+                    "kind = 4");
+        r.Bind(1, access.id).Bind(2, seq);
+        std::vector<QRect> boxes = r.Step() ? RedactionBoxes(r.Text(0)) : std::vector<QRect>();
+        if (!boxes.empty()) {
+            std::string burned;
+            if (!BurnRedactions(bytes, boxes, burned)) return "ERROR: Unable to Read Image";
+            bytes = std::move(burned);
+        }
+    }
     if (quality == "0") return imaging::FormatScaleHead(1.0) + bytes;
     imaging::QualityImage image = imaging::ImageForQuality(bytes, std::stoi(quality));
     if (image.bytes.empty()) return "ERROR: Unable to Read Image";
@@ -97,7 +111,9 @@ std::string CommandEngine::SendStellantImage(const ConnectionState& state,
     std::string normal = file;
     for (char& c : normal)
         if (c == '\\') c = '/';
-    if (!StartsWith(normal, "originals/") || !ConfinePath(systemDir_, normal, path))
+    if (!StartsWith(normal, "originals/") || !ConfinePath(systemDir_, normal, path) ||
+        ResolvedInside(systemDir_, path).rfind("originals/", 0) != 0 ||
+        !MayReadFile(state.user, path.substr(systemDir_.size() + 1)))
         return "ERROR: Invalid Original File";
     char* end = nullptr;
     long page = std::strtol(command.FromEnd(1).c_str(), &end, 10);

@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "command_engine.h"
+#include "command_rules.h"
 
 namespace docserver {
 namespace {
@@ -72,10 +73,18 @@ std::string CommandEngine::PutPageInfo(const CommandText& command) {
     if (!ParseNumber(command.FromEnd(0), value)) return "ERROR: Invalid Value";
     if (rotation) {
         if (value < 0 || value > 3) return "ERROR: Invalid Rotation";
+        // Whoever may change the page turns it, unless another user holds it.
+        Statement held(db_, "SELECT user_id FROM page_locks WHERE project_id = ? AND seq = ?");
+        held.Bind(1, access.id).Bind(2, seq);
+        if (held.Step() && !SameText(held.Text(0), access.user))
+            return "ERROR: Page Locked by " + held.Text(0);
         Statement u(db_, "UPDATE pages SET rotation = ? WHERE project_id = ? AND seq = ?");
         return u.Bind(1, value).Bind(2, access.id).Bind(3, seq).Run() ? "OK"
                                                                       : "ERROR: Update Failed";
     }
+    if (const char* refusal = Refusal(Need::EditBoundaries, access.security, access.restriction);
+        *refusal != '\0')
+        return refusal;
     if (value != 0) {
         Statement known(db_, "SELECT 1 FROM boundary_levels WHERE project_id = ? AND level = ?");
         known.Bind(1, access.id).Bind(2, value);

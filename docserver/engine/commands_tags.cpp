@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "command_engine.h"
+#include "transaction.h"
 
 namespace docserver {
 namespace {
@@ -171,12 +172,14 @@ std::string CommandEngine::UpdateTag(const CommandText& command) {
 std::string CommandEngine::DeleteTag(const CommandText& command) {
     ProjectAccess access;
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
+    Transaction transaction(db_);
     std::int64_t tag = TagId(db_, access.id, command.Rest(4));
     if (tag == 0) return "ERROR: Invalid Tag Desc";
     Statement pages(db_, "DELETE FROM page_tags WHERE project_id = ? AND tag_id = ?");
-    pages.Bind(1, access.id).Bind(2, tag).Run();
     Statement s(db_, "DELETE FROM tags WHERE project_id = ? AND tag_id = ?");
-    return s.Bind(1, access.id).Bind(2, tag).Run() ? "1" : "ERROR: Update Failed";
+    bool ok = pages.Bind(1, access.id).Bind(2, tag).Run() &&
+              s.Bind(1, access.id).Bind(2, tag).Run() && transaction.Commit();
+    return ok ? "1" : "ERROR: Update Failed";
 }
 
 // "TALQPutPaletteList," P "," tags joined by "|"; names not in the pool
@@ -185,8 +188,9 @@ std::string CommandEngine::PutPalette(const CommandText& command) {
     ProjectAccess access;
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
     std::string list = command.Rest(4);
+    Transaction transaction(db_);
     Statement clear(db_, "UPDATE tags SET palette_position = NULL WHERE project_id = ?");
-    clear.Bind(1, access.id).Run();
+    bool ok = clear.Bind(1, access.id).Run();
     std::int64_t position = 0;
     std::size_t start = 0;
     while (start <= list.size()) {
@@ -199,9 +203,9 @@ std::string CommandEngine::PutPalette(const CommandText& command) {
         Statement set(db_,
                       "UPDATE tags SET palette_position = ? WHERE project_id = ? AND tag_id = ? "
                       "AND palette_position IS NULL");
-        set.Bind(1, ++position).Bind(2, access.id).Bind(3, tag).Run();
+        ok = ok && set.Bind(1, ++position).Bind(2, access.id).Bind(3, tag).Run();
     }
-    return "OK";
+    return ok && transaction.Commit() ? "OK" : "ERROR: Update Failed";
 }
 
 std::string CommandEngine::IsPageRestricted(const CommandText& command) {

@@ -114,6 +114,7 @@ void TcpServer::Run(int stopFd) {
                 char text[INET_ADDRSTRLEN] = {};
                 ::inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
                 c.peer = std::string(text) + ":" + std::to_string(ntohs(peer.sin_port));
+                c.state.address = text;
                 if (log_ != nullptr) std::fprintf(log_, "#%d from %s\n", c.number, c.peer.c_str());
             }
         }

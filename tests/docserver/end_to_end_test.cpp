@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "foundation/mod_registry.h"
+#include "raw_client.h"
 #include "server/request_frame.h"
 #include "server/talq_client_api.h"
 #include "server/talq_client_api_test_peer.h"
@@ -97,41 +98,14 @@ TEST_F(EndToEnd, LocalModeWithoutASystemDirectoryFails) {
     EXPECT_EQ(api.LastError(), "Invalid TALQ System Directory");
 }
 
-// Raw connections to the server process.
-int Connect(int port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    a.sin_addr.s_addr = htonl(0x7F000001);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-// The reply payload, or "CLOSED" when the server ended the connection.
-std::string Exchange(int fd, const std::string& bytes, bool expectReply = true) {
-    if (!bytes.empty()) ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    RequestFrame::FrameReader reader;
-    std::string payload;
-    pollfd p{fd, POLLIN, 0};
-    while (::poll(&p, 1, 5000) > 0) {
-        char buffer[4096];
-        ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-        if (n <= 0) return "CLOSED";
-        reader.Feed(buffer, static_cast<std::size_t>(n));
-        if (reader.Next(payload) == RequestFrame::FrameReader::Status::kFrame) return payload;
-    }
-    return expectReply ? "TIMEOUT" : "OPEN";
-}
+using testsupport::ConnectLoopback;
+using testsupport::Exchange;
 
 TEST_F(EndToEnd, BadFramesEndOnlyTheirOwnConnection) {
     testsupport::ServerProcess server(sys_, true);
     ASSERT_GT(server.Port(), 0) << server.Output();
     std::mt19937 random(8);
-    int good = Connect(server.Port());
+    int good = ConnectLoopback(server.Port());
     ASSERT_GE(good, 0);
     EXPECT_EQ(Exchange(good, RequestFrame::BuildRequest("TALQGetSystemFlags", random)), "1025");
 
@@ -144,12 +118,12 @@ TEST_F(EndToEnd, BadFramesEndOnlyTheirOwnConnection) {
         badSelectors,
     };
     for (const std::string& attack : attacks) {
-        int fd = Connect(server.Port());
+        int fd = ConnectLoopback(server.Port());
         ASSERT_GE(fd, 0);
         EXPECT_EQ(Exchange(fd, attack), "CLOSED");
         ::close(fd);
     }
-    int cut = Connect(server.Port());
+    int cut = ConnectLoopback(server.Port());
     ::send(cut, cutOff.data(), cutOff.size(), MSG_NOSIGNAL);
     ::close(cut);
 

@@ -1,0 +1,23 @@
+#pragma once
+// Page images for users who may not see through redactions: the boxes of
+// the page's redaction list burned into the pixels, opaque black, before the
+// image is reduced to any quality.
+
+#include <QRect>
+
+#include <string>
+#include <vector>
+
+namespace docserver {
+
+// The boxes of a redaction list as stored (records separated by character
+// 24, fields by character 31, starting left, top, right, bottom in pixels
+// of the stored image).
+std::vector<QRect> RedactionBoxes(const std::string& list);
+
+// The stored image with the boxes filled, in the stored image's kind
+// (bitonal pages stay Group 4 TIFF, JPEG pages stay JPEG, others PNG) and
+// resolution; false when the image cannot be read or written.
+bool BurnRedactions(const std::string& stored, const std::vector<QRect>& boxes, std::string& out);
+
+}  // namespace docserver
