@@ -199,6 +199,8 @@ class CommandEngine {
     // restricted, and without redactions unless the user sees through them.
     bool MaySeeOriginal(const ProjectAccess& access, std::int64_t seq);
     bool HasRedactions(std::int64_t projectId, std::int64_t seq);
+    // The page's redaction list as stored; "" when it has none.
+    std::string RedactionList(std::int64_t projectId, std::int64_t seq);
     // The access of the user to a project; false without rights there.
     bool UserAccess(const std::string& user, std::int64_t projectId, ProjectAccess& access);
 

@@ -74,8 +74,9 @@ constexpr std::array kRules{
     CommandRule{"TALQDoesFileExist", false, kLogin, Need::Nothing, kRead},
     CommandRule{"TALQReadFromFile", false, kLogin, Need::Nothing, kRead},
     CommandRule{"TALQDeleteFile", false, kLogin, Need::Nothing, kRead},
-    CommandRule{"TALQStoreImageFile", false, kCred, Need::StorePages, kWrite},
-    CommandRule{"TALQImportLine", false, kCred, Need::StorePages, kWrite},
+    // Loading pages is no viewer action: restricted pages are loaded too.
+    CommandRule{"TALQStoreImageFile", false, kCred, Need::StorePages, kRead},
+    CommandRule{"TALQImportLine", false, kCred, Need::StorePages, kRead},
 
     // Batch printing.
     CommandRule{"TALQGetBatchDirs", false, kCred, Need::Nothing, kRead},
@@ -105,6 +106,10 @@ bool Any(std::int64_t security, std::int64_t bits) {
 }
 
 }  // namespace
+
+std::span<const CommandRule> CommandRules() {
+    return kRules;
+}
 
 const CommandRule* FindRule(std::string_view verb) {
     for (const CommandRule& rule : kRules) {

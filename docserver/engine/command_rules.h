@@ -4,6 +4,7 @@
 // verb up here first; a verb without a rule is unknown.
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace docserver {
@@ -47,6 +48,8 @@ struct CommandRule {
 
 // The rule of a command's verb (its first field); nullptr when unknown.
 const CommandRule* FindRule(std::string_view verb);
+// Every rule, in the table's order.
+std::span<const CommandRule> CommandRules();
 
 // Project security bits.
 inline constexpr std::int64_t kRightEverything = 0x3;

@@ -38,7 +38,6 @@ std::string CommandEngine::GetBatchDirs(const CommandText& command) {
 }
 
 std::string CommandEngine::ValidateBatchPrinter(const CommandText& command) {
-    // The connection is logged in (the command's rule).
     Statement s(db_, "SELECT 1 FROM batch_printers WHERE name = ?");
     s.Bind(1, command.Rest(1));
     return s.Step() ? "OK" : "ERROR: Invalid Batch Printer";

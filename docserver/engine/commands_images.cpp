@@ -73,11 +73,7 @@ std::string CommandEngine::SendClientImage(const CommandText& command) {
         return "ERROR: No Image for Page";
     }
     if (!MaySeeThroughRedactions(access.security)) {
-        Statement r(db_,
-                    "SELECT list_text FROM annotations WHERE project_id = ? AND seq = ? AND "
-                    "kind = 4");
-        r.Bind(1, access.id).Bind(2, seq);
-        std::vector<QRect> boxes = r.Step() ? RedactionBoxes(r.Text(0)) : std::vector<QRect>();
+        std::vector<QRect> boxes = RedactionBoxes(RedactionList(access.id, seq));
         if (!boxes.empty()) {
             std::string burned;
             if (!BurnRedactions(bytes, boxes, burned)) return "ERROR: Unable to Read Image";

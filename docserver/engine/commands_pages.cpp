@@ -4,6 +4,7 @@
 
 #include "command_engine.h"
 #include "command_rules.h"
+#include "redaction_burn.h"
 
 namespace docserver {
 namespace {
@@ -106,8 +107,13 @@ std::string CommandEngine::GetWordList(const CommandText& command) {
     if (!p.Step()) return "ERROR: Invalid Image Key";
     int width = 0, height = 0, dpiX = 0, dpiY = 0;
     StoredImageSize(p.Text(0), width, height, dpiX, dpiY);
+    std::string words = p.Text(1);
+    if (!MaySeeThroughRedactions(access.security)) {
+        // What the burned-in image hides is not sent as words either.
+        words = WordsOutsideRedactions(words, RedactionBoxes(RedactionList(access.id, seq)));
+    }
     return std::to_string(width) + "," + std::to_string(height) + "," + std::to_string(dpiX) + "," +
-           std::to_string(dpiY) + "," + p.Text(1);
+           std::to_string(dpiY) + "," + words;
 }
 
 // "TALQGetPageWBuf,,,," key "," start "," end: the OCR text's words between

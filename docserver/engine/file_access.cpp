@@ -22,12 +22,14 @@ bool CommandEngine::UserAccess(const std::string& user, std::int64_t projectId,
     return true;
 }
 
-bool CommandEngine::HasRedactions(std::int64_t projectId, std::int64_t seq) {
-    Statement s(db_,
-                "SELECT 1 FROM annotations WHERE project_id = ? AND seq = ? AND kind = 4 "
-                "AND list_text <> ''");
+std::string CommandEngine::RedactionList(std::int64_t projectId, std::int64_t seq) {
+    Statement s(db_, "SELECT list_text FROM annotations WHERE project_id = ? AND seq = ? AND kind = 4");
     s.Bind(1, projectId).Bind(2, seq);
-    return s.Step();
+    return s.Step() ? s.Text(0) : "";
+}
+
+bool CommandEngine::HasRedactions(std::int64_t projectId, std::int64_t seq) {
+    return !RedactionList(projectId, seq).empty();
 }
 
 bool CommandEngine::MaySeeOriginal(const ProjectAccess& access, std::int64_t seq) {

@@ -63,4 +63,23 @@ bool BurnRedactions(const std::string& stored, const std::vector<QRect>& boxes, 
     return !out.empty();
 }
 
+std::string WordsOutsideRedactions(const std::string& words, const std::vector<QRect>& boxes) {
+    if (boxes.empty() || words.empty()) return words;
+    std::string kept;
+    for (const std::string& entry : Split(words, '^')) {
+        std::vector<std::string> f = Split(entry, '|');
+        bool covered = false;
+        if (f.size() >= 5) {
+            QRect word(Coordinate(f[1]), Coordinate(f[2]), std::max(1, Coordinate(f[3])),
+                       std::max(1, Coordinate(f[4])));
+            covered = std::any_of(boxes.begin(), boxes.end(),
+                                  [&word](const QRect& box) { return box.intersects(word); });
+        }
+        if (covered) continue;
+        if (!kept.empty()) kept.push_back('^');
+        kept += entry;
+    }
+    return kept;
+}
+
 }  // namespace docserver

@@ -20,4 +20,8 @@ std::vector<QRect> RedactionBoxes(const std::string& list);
 // resolution; false when the image cannot be read or written.
 bool BurnRedactions(const std::string& stored, const std::vector<QRect>& boxes, std::string& out);
 
+// A stored word list ("word|x|y|width|height" joined by "^") without the
+// words a box covers any part of, so no word under a redaction is sent.
+std::string WordsOutsideRedactions(const std::string& words, const std::vector<QRect>& boxes);
+
 }  // namespace docserver

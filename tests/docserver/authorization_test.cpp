@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/command_rules.h"
 #include "engine/system_db.h"
 #include "imaging/page_files.h"
 #include "raw_client.h"
@@ -76,8 +77,8 @@ class Authorization : public ::testing::Test {
             "INSERT INTO user_projects VALUES ('LIMITED', 1, 128, 'K00001', 'K00020'),"
             " ('OPAQUE', 1, 0, '', '');"
             "UPDATE pages SET image_file = 'images/p2.png' WHERE seq IN (2, 9);"
-            "UPDATE pages SET image_file = 'images/p3.jpg', original_file = 'originals/doc3.txt'"
-            " WHERE seq = 3;"
+            "UPDATE pages SET image_file = 'images/p3.jpg', original_file = 'originals/doc3.txt',"
+            " word_list = 'Hidden|200|140|30|10^Shown|400|300|40|10' WHERE seq = 3;"
             "UPDATE pages SET original_file = 'originals/doc4.txt' WHERE seq = 4;"
             "UPDATE pages SET original_file = 'originals/doc5.txt', restricted = 1 WHERE seq = 5;"
             "UPDATE pages SET image_file = 'images/p6.tif' WHERE seq = 6;"
@@ -180,6 +181,12 @@ TEST_F(Authorization, NoCommandButTheHandshakeAnswersBeforeLogin) {
         EXPECT_EQ(As("", command).rfind("ERROR: User Not Logged In", 0), 0u) << command;
         EXPECT_NE(As("ADMIN", command).rfind("ERROR", 0), 0u) << command;
     }
+    // Every other command of the table, whatever it carries.
+    for (const docserver::CommandRule& rule : docserver::CommandRules()) {
+        if (rule.gate == docserver::Gate::Open) continue;
+        const std::string command = std::string(rule.verb) + "," + kAdmin + ",K00002,1,1";
+        EXPECT_EQ(As("", command).rfind("ERROR: User Not Logged In", 0), 0u) << rule.verb;
+    }
     RawClient fresh(Port());
     EXPECT_EQ(fresh.Send("TALQGetSystemFlags"), "1025");
     EXPECT_EQ(fresh.Send("TALQGetVersion").rfind("8.6", 0), 0u);
@@ -279,7 +286,7 @@ TEST_F(Authorization, EachRuleRefusesWhatTheUserMayNotDo) {
     EXPECT_EQ(admin.Send("TALQDeleteFile," + list), "OK");
 }
 
-// The pixels under a redaction, at every quality.
+// The pixels under a redaction, at every quality, and the words there.
 TEST_F(Authorization, RedactionsAreBurnedIntoWhatAnOpaqueUserReceives) {
     ASSERT_GT(Port(), 0) << server_->Output();
     auto pixel = [](const std::string& user, const std::string& key, const char* quality, int x,
@@ -302,6 +309,12 @@ TEST_F(Authorization, RedactionsAreBurnedIntoWhatAnOpaqueUserReceives) {
         EXPECT_GT(pixel("LIMITED", "K00003", quality, 210, 150), 60) << "sees through";
         EXPECT_GT(pixel("ADMIN", "K00003", quality, 210, 150), 60) << "sees through";
     }
+    // Nor are the words under the box sent.
+    const std::string words = "TALQGetWordList," + std::string("OPAQUE,pw,Demo Project,K00003");
+    EXPECT_EQ(As("OPAQUE", words).find("Hidden"), std::string::npos);
+    EXPECT_NE(As("OPAQUE", words).find("Shown|400"), std::string::npos);
+    EXPECT_NE(As("ADMIN", "TALQGetWordList," + kAdmin + ",K00003").find("Hidden"),
+              std::string::npos);
     // Bitonal white page, box 60,60 to 360,240.
     for (const char* quality : {"0", "100"}) {
         EXPECT_LT(pixel("OPAQUE", "K00006", quality, 210, 150), 30) << quality;

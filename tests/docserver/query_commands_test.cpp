@@ -287,6 +287,13 @@ TEST_F(QueryEngineTest, ARestrictedUserQueriesAndSearchesOnlyInsideTheRange) {
     Set file = ParseSet(engine_->Execute(
         limited, "TALQQueryScroll," + p + ",1" + s + s + s + name + s + "0" + s + "100" + s + "0"));
     EXPECT_EQ(file.keys, (std::vector<std::string>{Key(6), "*K00050"}));
+    // Saved at the box level, the box of K00006 reaches far past the range;
+    // only the pages inside it join the collection.
+    EXPECT_EQ(engine_->Execute(limited, "TALQConvertQueryToIssue," + p + "," + name + ",Mine,3"),
+              "OK");
+    Set saved = ParseSet(Run("TALQQueryScroll," + kP + ",0" + s + s + s + "Mine" + s + "0" + s +
+                             "100" + s + "0"));
+    EXPECT_EQ(saved.keys, (std::vector<std::string>{Key(5), Key(6), Key(7)}));
 }
 
 }  // namespace
