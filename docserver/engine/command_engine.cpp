@@ -122,36 +122,24 @@ void CommandEngine::ShareLoginThrottle(std::shared_ptr<LoginThrottle> throttle) 
 
 namespace {
 
-// The command running on this thread, for the checks its handler makes
-// deep down (the project's rights, the page it names, the login's address).
-struct RunningCommand {
-    const CommandRule* rule = nullptr;
-    const ConnectionState* state = nullptr;
-};
-thread_local RunningCommand t_running;
-
+// Sets the running command for the length of a dispatch.
 class RunningScope {
   public:
-    RunningScope(const CommandRule* rule, const ConnectionState* state) : saved_(t_running) {
-        t_running = {rule, state};
+    RunningScope(CommandEngine::Running& running, const CommandRule* rule,
+                 const ConnectionState* state)
+        : running_(running), saved_(running) {
+        running_ = {rule, state};
     }
-    ~RunningScope() { t_running = saved_; }
+    ~RunningScope() { running_ = saved_; }
     RunningScope(const RunningScope&) = delete;
     RunningScope& operator=(const RunningScope&) = delete;
 
   private:
-    RunningCommand saved_;
+    CommandEngine::Running& running_;
+    CommandEngine::Running saved_;
 };
 
 }  // namespace
-
-const CommandRule* CommandEngine::CurrentRule() {
-    return t_running.rule;
-}
-
-const ConnectionState* CommandEngine::CurrentConnection() {
-    return t_running.state;
-}
 
 std::string CommandEngine::Execute(ConnectionState& state, const std::string& command) {
     std::string reply;
@@ -171,7 +159,7 @@ std::string CommandEngine::Dispatch(ConnectionState& state, const CommandText& c
     const std::string& verb = command.Field(0);
     const CommandRule* rule = FindRule(verb);
     if (rule == nullptr) return "ERROR: Unknown Command " + verb.substr(0, 64);
-    RunningScope running(rule, &state);
+    RunningScope running(running_, rule, &state);
     if (std::string refusal = Admit(state, *rule, command); !refusal.empty()) return refusal;
     if (verb == "TALQGetSystemFlags") return GetSystemFlags(command);
     if (verb == "TALQGetExtSystemFlags") return GetExtSystemFlags(command);

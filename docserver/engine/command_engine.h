@@ -72,6 +72,11 @@ class CommandEngine {
 
     // Never an empty reply: failures begin with "ERROR".
     std::string Execute(ConnectionState& state, const std::string& command);
+    struct Running {
+        const CommandRule* rule = nullptr;
+        const ConnectionState* state = nullptr;
+    };
+
     // The connection ended: its locks go.
     void EndConnection(ConnectionState& state);
 
@@ -90,9 +95,10 @@ class CommandEngine {
     // refusal (engine_admission.cpp).
     std::string Admit(const ConnectionState& state, const CommandRule& rule,
                       const CommandText& command);
-    // The rule and connection of the command running on this thread.
-    static const CommandRule* CurrentRule();
-    static const ConnectionState* CurrentConnection();
+    // The rule and connection of the command running, for the checks its
+    // handler makes deep down. An engine runs one command at a time.
+    const CommandRule* CurrentRule() const { return running_.rule; }
+    const ConnectionState* CurrentConnection() const { return running_.state; }
     // Rights of the user in the project; the current rule's refusal or "".
     std::string Authorize(ProjectAccess& access);
     // Opening: hashes plain passwords, clears what dead owners left behind.
@@ -144,6 +150,8 @@ class CommandEngine {
     std::string GetWordList(const CommandText& command);
     std::string GetPageWBuf(const ConnectionState& state, const CommandText& command);
     std::string GetPageOcr(const ConnectionState& state, const CommandText& command);
+    // The page's OCR text as the user may read it.
+    std::string PageText(const ProjectAccess& access, std::int64_t seq);
     std::string SetPageLock(ConnectionState& state, const CommandText& command);
     std::string RemovePageLock(ConnectionState& state, const CommandText& command);
     std::string GetPageDate(const CommandText& command);
@@ -219,6 +227,7 @@ class CommandEngine {
     SystemDb db_;
     std::shared_ptr<QueryCommands> queries_;  // query lists and searches
     std::shared_ptr<LoginThrottle> throttle_;
+    Running running_;
 };
 
 // Names compare as the client compares them: only 'a' to 'z' folded.

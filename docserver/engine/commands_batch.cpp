@@ -52,7 +52,8 @@ std::string CommandEngine::GetNextBatch(const ConnectionState& state, const Comm
     if (!p.Step()) return "ERROR: Invalid Batch Printer";
     std::string directory = p.Text(1);
     std::string full;
-    if (!ConfinePath(systemDir_, directory + "/x", full)) return "ERROR: Invalid Batch Directory";
+    if (!ConfinePath(systemDir_, directory + "/x", full) || !LeadsWhereNamed(systemDir_, full))
+        return "ERROR: Invalid Batch Directory";
     ::mkdir((systemDir_ + "/batch").c_str(), 0755);
     ::mkdir(full.substr(0, full.size() - 2).c_str(), 0755);
     // Numbering and recording the job is one write: two servers never
@@ -111,7 +112,8 @@ std::string CommandEngine::WriteFile(const ConnectionState& state, const Command
         issued = issued || (Stem(job.Text(0)) == Stem(name) && SameText(job.Text(1), state.user));
     if (!issued) return "ERROR: Invalid Batch File";
     std::string full;
-    if (!ConfinePath(systemDir_, name, full)) return "ERROR: Invalid Batch File";
+    if (!ConfinePath(systemDir_, name, full) || !LeadsWhereNamed(systemDir_, full))
+        return "ERROR: Invalid Batch File";
     struct stat before {};
     const off_t size = ::stat(full.c_str(), &before) == 0 ? before.st_size : 0;
     std::ofstream out(full, std::ios::binary | std::ios::app);
@@ -142,7 +144,8 @@ std::string CommandEngine::CloseOutBatchFile(const ConnectionState& state,
     if (id == 0) return "ERROR: Invalid Batch File";
     std::string pageFile, finished;
     if (!ConfinePath(systemDir_, Stem(name) + "P__", pageFile) ||
-        !ConfinePath(systemDir_, Stem(name) + "JOB", finished)) {
+        !ConfinePath(systemDir_, Stem(name) + "JOB", finished) ||
+        !LeadsWhereNamed(systemDir_, pageFile) || !LeadsWhereNamed(systemDir_, finished)) {
         return "ERROR: Invalid Batch File";
     }
     if (::rename(pageFile.c_str(), finished.c_str()) != 0) return "ERROR: Unable to Close Batch File";

@@ -223,7 +223,9 @@ std::string CommandEngine::StoreImageFile(const CommandText& command) {
         folder + "/upload_" + std::to_string(access.id) + "_" + std::to_string(seq) + ext;
     ::mkdir((systemDir_ + "/" + folder).c_str(), 0755);
     std::string full;
-    if (!ConfinePath(systemDir_, relative, full)) return "ERROR: Invalid File Name";
+    if (!ConfinePath(systemDir_, relative, full) || !LeadsWhereNamed(systemDir_, full) ||
+        !LeadsWhereNamed(systemDir_, full + ".part"))
+        return "ERROR: Invalid File Name";
     std::string partial = full + ".part";
     {
         std::ofstream out(partial, std::ios::binary | std::ios::trunc);

@@ -5,6 +5,7 @@
 #include "command_engine.h"
 #include "command_rules.h"
 #include "redaction_burn.h"
+#include "transaction.h"
 
 namespace docserver {
 namespace {
@@ -116,6 +117,15 @@ std::string CommandEngine::GetWordList(const CommandText& command) {
            std::to_string(dpiY) + "," + words;
 }
 
+std::string CommandEngine::PageText(const ProjectAccess& access, std::int64_t seq) {
+    // Plain text has no places to black out: a user who sees redactions
+    // opaque gets no text of a redacted page.
+    if (!MaySeeThroughRedactions(access.security) && HasRedactions(access.id, seq)) return "";
+    Statement p(db_, "SELECT ocr_text FROM pages WHERE project_id = ? AND seq = ?");
+    p.Bind(1, access.id).Bind(2, seq);
+    return p.Step() ? p.Text(0) : "";
+}
+
 // "TALQGetPageWBuf,,,," key "," start "," end: the OCR text's words between
 // the two character offsets, single blanks between them.
 std::string CommandEngine::GetPageWBuf(const ConnectionState& state, const CommandText& command) {
@@ -126,9 +136,7 @@ std::string CommandEngine::GetPageWBuf(const ConnectionState& state, const Comma
     std::int64_t start = 0, end = 0;
     if (!ParseNumber(command.FromEnd(1), start) || !ParseNumber(command.FromEnd(0), end))
         return "ERROR: Invalid Range";
-    Statement p(db_, "SELECT ocr_text FROM pages WHERE project_id = ? AND seq = ?");
-    p.Bind(1, access.id).Bind(2, seq);
-    std::string text = p.Step() ? p.Text(0) : "";
+    std::string text = PageText(access, seq);
     auto size = static_cast<std::int64_t>(text.size());
     start = std::clamp<std::int64_t>(start, 0, size);
     end = std::clamp<std::int64_t>(end, start, size);
@@ -153,9 +161,7 @@ std::string CommandEngine::GetPageOcr(const ConnectionState& state, const Comman
     if (std::string error = ConnectionProject(state, access); !error.empty()) return error;
     std::int64_t seq = PageSeq(access, command.Rest(4));
     if (seq == 0) return "ERROR: Invalid Image Key";
-    Statement p(db_, "SELECT ocr_text FROM pages WHERE project_id = ? AND seq = ?");
-    p.Bind(1, access.id).Bind(2, seq);
-    std::string text = p.Step() ? p.Text(0) : "";
+    std::string text = PageText(access, seq);
     return text.empty() ? "NONE" : text;
 }
 
@@ -165,6 +171,9 @@ std::string CommandEngine::SetPageLock(ConnectionState& state, const CommandText
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
     std::int64_t seq = PageSeq(access, command.Rest(4));
     if (seq == 0) return "ERROR: Invalid Image Key";
+    // The check and the taking are one write, so two users never both win.
+    Transaction transaction(db_);
+    if (!transaction.Ok()) return "ERROR: Unable to Lock Page";
     Statement held(db_, "SELECT user_id FROM page_locks WHERE project_id = ? AND seq = ?");
     held.Bind(1, access.id).Bind(2, seq);
     if (held.Step() && !SameText(held.Text(0), access.user))
@@ -173,7 +182,7 @@ std::string CommandEngine::SetPageLock(ConnectionState& state, const CommandText
                    "INSERT OR REPLACE INTO page_locks(project_id, seq, user_id, session, taken) "
                    "VALUES (?, ?, ?, ?, ?)");
     take.Bind(1, access.id).Bind(2, seq).Bind(3, access.user).Bind(4, state.session).Bind(5, Now());
-    return take.Run() ? "OK" : "ERROR: Unable to Lock Page";
+    return take.Run() && transaction.Commit() ? "OK" : "ERROR: Unable to Lock Page";
 }
 
 std::string CommandEngine::RemovePageLock(ConnectionState& state, const CommandText& command) {

@@ -173,6 +173,7 @@ std::string CommandEngine::DeleteTag(const CommandText& command) {
     ProjectAccess access;
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
     Transaction transaction(db_);
+    if (!transaction.Ok()) return "ERROR: Update Failed";
     std::int64_t tag = TagId(db_, access.id, command.Rest(4));
     if (tag == 0) return "ERROR: Invalid Tag Desc";
     Statement pages(db_, "DELETE FROM page_tags WHERE project_id = ? AND tag_id = ?");
@@ -189,6 +190,7 @@ std::string CommandEngine::PutPalette(const CommandText& command) {
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
     std::string list = command.Rest(4);
     Transaction transaction(db_);
+    if (!transaction.Ok()) return "ERROR: Update Failed";
     Statement clear(db_, "UPDATE tags SET palette_position = NULL WHERE project_id = ?");
     bool ok = clear.Bind(1, access.id).Run();
     std::int64_t position = 0;

@@ -2,7 +2,7 @@
 
 #include <QByteArray>
 #include <QCryptographicHash>
-#include <QPasswordDigestor>
+#include <QMessageAuthenticationCode>
 #include <QRandomGenerator>
 
 #include <algorithm>
@@ -26,12 +26,22 @@ std::string Upper(std::string text) {
     return text;
 }
 
+// PBKDF2 with HMAC-SHA-256 (RFC 8018), one block: the key is 32 bytes.
 QByteArray Derive(const std::string& password, const QByteArray& salt, int iterations) {
     const std::string upper = Upper(password);
-    return QPasswordDigestor::deriveKeyPbkdf2(
-        QCryptographicHash::Sha256,
-        QByteArray(upper.data(), static_cast<qsizetype>(upper.size())), salt, iterations,
-        kKeyBytes);
+    QMessageAuthenticationCode mac(QCryptographicHash::Sha256,
+                                   QByteArray(upper.data(), static_cast<qsizetype>(upper.size())));
+    mac.addData(salt);
+    mac.addData(QByteArray("\0\0\0\1", 4));
+    QByteArray block = mac.result();
+    QByteArray key = block;
+    for (int i = 1; i < iterations; ++i) {
+        mac.reset();
+        mac.addData(block);
+        block = mac.result();
+        for (qsizetype j = 0; j < key.size(); ++j) key[j] = static_cast<char>(key[j] ^ block[j]);
+    }
+    return key.left(kKeyBytes);
 }
 
 std::string Compose(int iterations, const QByteArray& salt, const QByteArray& key) {

@@ -87,4 +87,11 @@ std::string ResolvedInside(const std::string& systemDir, const std::string& full
     return real.substr(root.size() + 1);
 }
 
+bool LeadsWhereNamed(const std::string& systemDir, const std::string& fullPath) {
+    std::string dir = systemDir;
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    if (fullPath.compare(0, dir.size() + 1, dir + "/") != 0) return false;
+    return ResolvedInside(dir, fullPath) == fullPath.substr(dir.size() + 1);
+}
+
 }  // namespace docserver

@@ -15,4 +15,8 @@ bool ConfinePath(const std::string& systemDir, const std::string& name, std::str
 // outside or not at all. Missing trailing parts are kept as named.
 std::string ResolvedInside(const std::string& systemDir, const std::string& fullPath);
 
+// Whether a path inside the system directory (as ConfinePath gives it)
+// leads where it names, through no link: where the server writes.
+bool LeadsWhereNamed(const std::string& systemDir, const std::string& fullPath);
+
 }  // namespace docserver

@@ -78,7 +78,8 @@ class Authorization : public ::testing::Test {
             " ('OPAQUE', 1, 0, '', '');"
             "UPDATE pages SET image_file = 'images/p2.png' WHERE seq IN (2, 9);"
             "UPDATE pages SET image_file = 'images/p3.jpg', original_file = 'originals/doc3.txt',"
-            " word_list = 'Hidden|200|140|30|10^Shown|400|300|40|10' WHERE seq = 3;"
+            " word_list = 'Hidden|200|140|30|10^Shown|400|300|40|10', ocr_text = 'Hidden Shown'"
+            " WHERE seq = 3;"
             "UPDATE pages SET original_file = 'originals/doc4.txt' WHERE seq = 4;"
             "UPDATE pages SET original_file = 'originals/doc5.txt', restricted = 1 WHERE seq = 5;"
             "UPDATE pages SET image_file = 'images/p6.tif' WHERE seq = 6;"
@@ -205,6 +206,8 @@ TEST_F(Authorization, EachRuleRefusesWhatTheUserMayNotDo) {
     ASSERT_EQ(admin.Send("TALQWriteFile" + std::string(1, kRS) + stem + "P__" + kRS + "0" + kRS +
                          "5" + kRS + "pages"),
               "OK");
+    // The job's watermark copy is a link to the database.
+    ASSERT_EQ(::symlink("../../system.db", (Sys() + "/" + stem + "MRK").c_str()), 0);
 
     const std::string& l = kLimited;
     const std::string s(1, 25);
@@ -269,6 +272,10 @@ TEST_F(Authorization, EachRuleRefusesWhatTheUserMayNotDo) {
         {"other user's file", "LIMITED", "TALQCloseOutBatchFile," + job + ",0,1", "ERROR"},
         {"linked out of its folder", "ADMIN", "TALQReadFromFile,images/link.tif,0,100", "ERROR"},
         {"linked out of its folder", "ADMIN", "TALQReadFromFile,Q900000.TMP,0,100", "ERROR"},
+        {"linked out of its folder", "ADMIN",
+         "TALQWriteFile" + std::string(1, kRS) + stem + "MRK" + kRS + "0" + kRS + "4" + kRS +
+             "more",
+         "ERROR"},
     };
     for (const Row& row : rows) {
         const std::string reply = As(row.user, row.command);
@@ -315,6 +322,8 @@ TEST_F(Authorization, RedactionsAreBurnedIntoWhatAnOpaqueUserReceives) {
     EXPECT_NE(As("OPAQUE", words).find("Shown|400"), std::string::npos);
     EXPECT_NE(As("ADMIN", "TALQGetWordList," + kAdmin + ",K00003").find("Hidden"),
               std::string::npos);
+    EXPECT_EQ(As("OPAQUE", "TALQGetPageOcr,,,,K00003"), "NONE");
+    EXPECT_EQ(As("ADMIN", "TALQGetPageOcr,,,,K00003"), "Hidden Shown");
     // Bitonal white page, box 60,60 to 360,240.
     for (const char* quality : {"0", "100"}) {
         EXPECT_LT(pixel("OPAQUE", "K00006", quality, 210, 150), 30) << quality;
