@@ -163,7 +163,7 @@ CREATE TABLE IF NOT EXISTS page_locks (
     project_id INTEGER NOT NULL,
     seq        INTEGER NOT NULL,
     user_id    TEXT NOT NULL COLLATE NOCASE,
-    session    TEXT NOT NULL,                  -- "[<host>/]<pid>:<connection>"
+    session    TEXT NOT NULL,                  -- "<host>/<pid>:<connection>"
     taken      TEXT NOT NULL DEFAULT '',
     PRIMARY KEY (project_id, seq),
     FOREIGN KEY (project_id, seq) REFERENCES pages(project_id, seq) ON DELETE CASCADE

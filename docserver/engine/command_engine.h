@@ -230,6 +230,11 @@ class CommandEngine {
     Running running_;
 };
 
+// The name of a connection in page locks and batch jobs: host and process
+// name its owner, so a later opening can tell when it died holding them.
+std::string SessionName(const std::string& connection);
+std::string HostName();
+
 // Names compare as the client compares them: only 'a' to 'z' folded.
 bool SameText(const std::string& a, const std::string& b);
 // -1, 0 or 1 in the same folding; a proper prefix is smaller.

@@ -17,12 +17,6 @@
 namespace docserver {
 namespace {
 
-std::string HostName() {
-    char name[HOST_NAME_MAX + 1] = {};
-    if (::gethostname(name, sizeof name - 1) != 0) return "";
-    return name;
-}
-
 // Whether the owner of a session ("[host/]pid:connection") is gone for sure:
 // a process of this host that no longer runs. Owners on other hosts, and
 // names of another form, are left alone.
@@ -50,6 +44,16 @@ bool HasColumn(SystemDb& db, const char* table, const std::string& column) {
 }
 
 }  // namespace
+
+std::string HostName() {
+    char name[HOST_NAME_MAX + 1] = {};
+    if (::gethostname(name, sizeof name - 1) != 0) return "";
+    return name;
+}
+
+std::string SessionName(const std::string& connection) {
+    return HostName() + "/" + std::to_string(::getpid()) + ":" + connection;
+}
 
 void CommandEngine::Recover() {
     std::string error;

@@ -110,7 +110,7 @@ void TcpServer::Run(int stopFd) {
                 Client& c = clients.emplace_back();
                 c.fd = fd;
                 c.number = nextNumber++;
-                c.state.session = std::to_string(::getpid()) + ":" + std::to_string(c.number);
+                c.state.session = SessionName(std::to_string(c.number));
                 char text[INET_ADDRSTRLEN] = {};
                 ::inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
                 c.peer = std::string(text) + ":" + std::to_string(ntohs(peer.sin_port));

@@ -1,9 +1,6 @@
 // The local-access library: the command engine behind the C entry points
 // the client loads at run time.
 
-#include <unistd.h>
-
-#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -53,12 +50,7 @@ VORNET_EXPORT std::int32_t INET_ConnectLocal(std::int32_t mode, std::int32_t han
     c->engine = docserver::CommandEngine::Open(dir, error);
     if (!c->engine) return -3;
     c->state = docserver::ConnectionState{};
-    // Host and process name the owner, so a later opening can tell when it
-    // died holding page locks or a batch job.
-    char host[HOST_NAME_MAX + 1] = {};
-    ::gethostname(host, sizeof host - 1);
-    c->state.session = std::string(host) + "/" + std::to_string(::getpid()) + ":local:" +
-                       std::to_string(handle);
+    c->state.session = docserver::SessionName("local:" + std::to_string(handle));
     c->state.address = "local";
     c->state.local = true;
     return 0;
