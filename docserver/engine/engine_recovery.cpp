@@ -84,21 +84,27 @@ void CommandEngine::Recover() {
             if (OwnerIsDead(sessions.Text(0), host)) dead.insert(sessions.Text(0));
     }
     Statement unlock(db_, "DELETE FROM page_locks WHERE session = ?");
-    Statement jobs(db_, "SELECT job_id, file_name FROM batch_jobs WHERE state = 'open' AND session = ?");
+    std::vector<std::pair<std::int64_t, std::string>> cutOff;
+    {
+        Statement jobs(db_,
+                       "SELECT job_id, file_name FROM batch_jobs WHERE state = 'open' AND "
+                       "session = ?");
+        for (const std::string& session : dead) {
+            unlock.Reset().Bind(1, session).Run();
+            jobs.Reset().Bind(1, session);
+            while (jobs.Step()) cutOff.emplace_back(jobs.Int(0), jobs.Text(1));
+        }
+    }
     Statement abandon(db_, "UPDATE batch_jobs SET state = 'abandoned' WHERE job_id = ?");
-    for (const std::string& session : dead) {
-        unlock.Reset().Bind(1, session).Run();
-        jobs.Reset().Bind(1, session);
-        while (jobs.Step()) {
-            abandon.Reset().Bind(1, jobs.Int(0)).Run();
-            // The parts written so far never reach a printer.
-            std::string name = jobs.Text(1);
-            std::string stem = name.size() >= 3 ? name.substr(0, name.size() - 3) : "";
-            for (const char* ending : {"P__", "MRK"}) {
-                std::string path;
-                if (!stem.empty() && ConfinePath(systemDir_, stem + ending, path))
-                    ::unlink(path.c_str());
-            }
+    for (const auto& [id, name] : cutOff) {
+        abandon.Reset().Bind(1, id).Run();
+        // The parts written so far never reach a printer.
+        std::string stem = name.size() >= 3 ? name.substr(0, name.size() - 3) : "";
+        for (const char* ending : {"P__", "MRK"}) {
+            std::string path;
+            if (!stem.empty() && ConfinePath(systemDir_, stem + ending, path) &&
+                LeadsWhereNamed(systemDir_, path))
+                ::unlink(path.c_str());
         }
     }
     transaction.Commit();

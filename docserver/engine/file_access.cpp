@@ -1,5 +1,8 @@
 // Which files a user may read: the temporary files issued to the user, and
 // the images and originals of the pages the user may see.
+#include <map>
+#include <optional>
+
 #include "command_engine.h"
 #include "command_rules.h"
 
@@ -68,10 +71,18 @@ bool CommandEngine::MayReadFile(const std::string& user, const std::string& rela
                              : "SELECT project_id, seq FROM pages WHERE image_file = ?");
     pages.Bind(1, relative);
     bool used = false;
+    // Pages of a large project may share one file: each project's access
+    // is worked out once.
+    std::map<std::int64_t, std::optional<ProjectAccess>> projects;
     while (pages.Step()) {
         used = true;
-        ProjectAccess access;
-        if (!UserAccess(user, pages.Int(0), access)) continue;
+        auto [known, added] = projects.try_emplace(pages.Int(0));
+        if (added) {
+            ProjectAccess found;
+            if (UserAccess(user, pages.Int(0), found)) known->second = found;
+        }
+        if (!known->second) continue;
+        const ProjectAccess& access = *known->second;
         std::int64_t seq = pages.Int(1);
         if (original) {
             if (MaySeeOriginal(access, seq)) return true;
