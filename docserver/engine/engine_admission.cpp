@@ -56,7 +56,12 @@ std::string CommandEngine::LoginRefusal(const std::string& user, const std::stri
     if (user.empty()) return "ERROR: Invalid Login";
     const ConnectionState* connection = CurrentConnection();
     const std::string address = connection != nullptr ? connection->address : std::string();
-    if (throttle_->Held(user, address)) return "ERROR: Too Many Failed Logins, Try Again Later";
+    // A connection that logged in as the user before the hold keeps working:
+    // its commands carry the password it proved.
+    const bool provedEarlier = connection != nullptr && !connection->user.empty() &&
+                               SameText(connection->user, user);
+    if (!provedEarlier && throttle_->Held(user, address))
+        return "ERROR: Too Many Failed Logins, Try Again Later";
     Statement s(db_, "SELECT password, disabled FROM users WHERE user_id = ?");
     s.Bind(1, user);
     const bool known = s.Step();
@@ -65,7 +70,9 @@ std::string CommandEngine::LoginRefusal(const std::string& user, const std::stri
         throttle_->Failed(user, address);
         return "ERROR: Invalid Login";
     }
-    throttle_->Succeeded(user, address);
+    // Only a fresh proof clears the count: the commands of a session that
+    // proved the password earlier must not clear a guesser's.
+    if (!provedEarlier) throttle_->Succeeded(user, address);
     if (!IsPasswordHash(stored)) {
         // A row written in plain text since the system was opened.
         Statement u(db_, "UPDATE users SET password = ? WHERE user_id = ? AND password = ?");

@@ -79,6 +79,9 @@ TEST_F(LoginSecurity, RepeatedFailuresHoldBackThatUserFromThatAddressForAWhile) 
     guesser.address = "10.0.0.9";
     ConnectionState colleague;
     colleague.address = "10.0.0.7";
+    ConnectionState working;  // logged in before, from the same address
+    working.address = guesser.address;
+    ASSERT_EQ(Login(*engine, working, "ADMIN", "SECRET").substr(0, 1), "1");
 
     for (int i = 0; i < docserver::LoginThrottle::kFreeFailures; ++i)
         EXPECT_EQ(Login(*engine, guesser, "ADMIN", "guess" + std::to_string(i)), "0") << i;
@@ -89,6 +92,10 @@ TEST_F(LoginSecurity, RepeatedFailuresHoldBackThatUserFromThatAddressForAWhile) 
               0u);
     EXPECT_EQ(Login(*engine, colleague, "ADMIN", "SECRET").substr(0, 1), "1")
         << "another address logs in";
+    EXPECT_EQ(engine->Execute(working, "TALQGetProjectInfo,ADMIN,SECRET,Demo Project")
+                  .rfind("ERROR", 0),
+              std::string::npos)
+        << "a session that proved the password goes on";
 
     now += docserver::LoginThrottle::kFirstWaitMs;
     EXPECT_EQ(Login(*engine, guesser, "ADMIN", "wrong again"), "0");
