@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 
+#include "engine/stored_text.h"
 #include "engine/system_init.h"
 #include "imaging/page_typesetter.h"
 
@@ -53,8 +54,11 @@ class Statement {
         sqlite3_bind_int64(stmt_, i, value);
         return *this;
     }
+    // Demo texts are Windows-1252, the database's are UTF-8.
     Statement& Bind(int i, const std::string& value) {
-        sqlite3_bind_text(stmt_, i, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
+        const std::string stored = StoredFromWire(value);
+        sqlite3_bind_text(stmt_, i, stored.data(), static_cast<int>(stored.size()),
+                          SQLITE_TRANSIENT);
         return *this;
     }
     void Run() {

@@ -28,7 +28,8 @@ struct ConnectionState {
 
 // A command split at its commas: fields[0] is the verb ("TALQGetVersion").
 struct CommandText {
-    explicit CommandText(const std::string& text);
+    // At most maxFields fields: the last one then holds the rest, commas included.
+    explicit CommandText(const std::string& text, std::size_t maxFields = SIZE_MAX);
     const std::string& Field(std::size_t index) const;  // "" past the end
     // Everything after the first index commas (free text holding commas).
     std::string Rest(std::size_t index) const;
@@ -191,5 +192,7 @@ inline constexpr char kSectionSep = 25;
 inline constexpr char kListSep = 30;
 inline constexpr char kFieldSep = 31;
 inline constexpr const char* kServerVersion = "8.6.0";
+// The longest command that carries no upload bytes.
+inline constexpr std::size_t kMaxCommandText = 4u << 20;
 
 }  // namespace docserver

@@ -2,7 +2,10 @@
 #include <algorithm>
 #include <ctime>
 
+#include <sqlite3.h>
+
 #include "command_engine.h"
+#include "engine_text.h"
 
 namespace docserver {
 namespace {
@@ -17,13 +20,6 @@ bool ParseNumber(const std::string& text, std::int64_t& value) {
         if (text[j] < '0' || text[j] > '9') return false;
     value = std::stoll(text);
     return true;
-}
-
-std::string Now() {
-    std::time_t t = std::time(nullptr);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", std::gmtime(&t));
-    return text;
 }
 
 }  // namespace
@@ -150,15 +146,17 @@ std::string CommandEngine::SetPageLock(ConnectionState& state, const CommandText
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
     std::int64_t seq = PageSeq(access, command.Rest(4));
     if (seq == 0) return "ERROR: Invalid Image Key";
+    // One statement, so two connections taking the same page cannot both win.
+    Statement take(db_,
+                   "INSERT INTO page_locks(project_id, seq, user_id, session, taken) "
+                   "VALUES (?1, ?2, ?3, ?4, ?5) ON CONFLICT(project_id, seq) DO UPDATE SET "
+                   "session = ?4, taken = ?5 WHERE page_locks.user_id = ?3");
+    take.Bind(1, access.id).Bind(2, seq).Bind(3, access.user).Bind(4, state.session).Bind(5, NowText());
+    if (!take.Run()) return "ERROR: Unable to Lock Page";
+    if (sqlite3_changes(db_.Handle()) > 0) return "OK";
     Statement held(db_, "SELECT user_id FROM page_locks WHERE project_id = ? AND seq = ?");
     held.Bind(1, access.id).Bind(2, seq);
-    if (held.Step() && !SameText(held.Text(0), access.user))
-        return "ERROR: Page Locked by " + held.Text(0);
-    Statement take(db_,
-                   "INSERT OR REPLACE INTO page_locks(project_id, seq, user_id, session, taken) "
-                   "VALUES (?, ?, ?, ?, ?)");
-    take.Bind(1, access.id).Bind(2, seq).Bind(3, access.user).Bind(4, state.session).Bind(5, Now());
-    return take.Run() ? "OK" : "ERROR: Unable to Lock Page";
+    return "ERROR: Page Locked by " + (held.Step() ? held.Text(0) : std::string());
 }
 
 std::string CommandEngine::RemovePageLock(ConnectionState& state, const CommandText& command) {
