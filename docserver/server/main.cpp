@@ -1,6 +1,7 @@
 // talq-server: the document server for the remote access mode.
 //
-//   talq-server --system DIR [--port N] [--address A] [--log]
+//   talq-server --system DIR [--port N] [--address A] [--log] [--workers N]
+//               [--max-connections N] [--idle-timeout SECONDS]
 //   talq-server --init DIR [--user NAME] [--password TEXT]
 
 #include <QGuiApplication>
@@ -29,7 +30,8 @@ void OnStop(int) {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: talq-server --system DIR [--port N] [--address A] [--log]\n"
+                 "usage: talq-server --system DIR [--port N] [--address A] [--log] [--workers N]\n"
+                 "                   [--max-connections N] [--idle-timeout SECONDS]\n"
                  "       talq-server --init DIR [--user NAME] [--password TEXT]\n");
     return 2;
 }
@@ -43,6 +45,7 @@ int main(int argc, char** argv) {
     std::string systemDir, initDir, address = "127.0.0.1", user = "ADMIN", password = "ADMIN";
     int port = 7120;
     bool log = false;
+    docserver::ServerLimits limits;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         auto value = [&](std::string& out) {
@@ -56,11 +59,31 @@ int main(int argc, char** argv) {
         if (arg == "--address" && value(address)) continue;
         if (arg == "--user" && value(user)) continue;
         if (arg == "--password" && value(password)) continue;
-        if (arg == "--port" && value(text)) {
+        auto number = [&](long low, long high, long& out) {
+            if (!value(text)) return false;
             char* end = nullptr;
-            long p = std::strtol(text.c_str(), &end, 10);
-            if (*end != '\0' || p < 0 || p > 65535) return Usage();
-            port = static_cast<int>(p);
+            out = std::strtol(text.c_str(), &end, 10);
+            return !text.empty() && *end == '\0' && out >= low && out <= high;
+        };
+        long n = 0;
+        if (arg == "--port") {
+            if (!number(0, 65535, n)) return Usage();
+            port = static_cast<int>(n);
+            continue;
+        }
+        if (arg == "--workers") {
+            if (!number(1, 256, n)) return Usage();
+            limits.workers = static_cast<int>(n);
+            continue;
+        }
+        if (arg == "--max-connections") {
+            if (!number(1, 100000, n)) return Usage();
+            limits.maxConnections = static_cast<std::size_t>(n);
+            continue;
+        }
+        if (arg == "--idle-timeout") {
+            if (!number(1, 7 * 24 * 3600, n)) return Usage();
+            limits.idleSeconds = static_cast<int>(n);
             continue;
         }
         if (arg == "--log") {
@@ -84,7 +107,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "talq-server: %s\n", error.c_str());
         return 1;
     }
-    docserver::TcpServer server(*engine);
+    docserver::TcpServer server(*engine, limits);
     if (!server.Listen(address, port, error)) {
         std::fprintf(stderr, "talq-server: cannot listen on %s:%d: %s\n", address.c_str(), port,
                      error.c_str());
