@@ -131,6 +131,8 @@ class CommandEngine {
     std::string SendClientImage(const CommandText& command);
     std::string SendTextImage(const ConnectionState& state, const CommandText& command);
     std::string SendStellantImage(const ConnectionState& state, const CommandText& command);
+    // The reply for a reduced quality of the stored image at path.
+    std::string ReducedImage(const std::string& path, const std::string& bytes, int quality);
     // Size and resolution of a stored page image; zeros when it cannot be read.
     void StoredImageSize(const std::string& file, int& width, int& height, int& dpiX, int& dpiY);
 

@@ -3,6 +3,11 @@
 #include <QImageReader>
 #include <QString>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
 #include "command_engine.h"
 #include "engine/path_confine.h"
 #include "imaging/original_files.h"
@@ -18,6 +23,15 @@ constexpr std::size_t kMaxTextImage = 1 << 20;
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// FNV-1a: a stable short name for a path.
+std::string PathHash(const std::string& path) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (unsigned char c : path) h = (h ^ c) * 1099511628211ull;
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(h));
+    return text;
 }
 
 }  // namespace
@@ -41,6 +55,32 @@ void CommandEngine::StoredImageSize(const std::string& file, int& width, int& he
     dpiY = image.isNull() || image.dotsPerMeterY() <= 0
                ? 300
                : static_cast<int>(image.dotsPerMeterY() * 0.0254 + 0.5);
+}
+
+// A page resampled for a quality is kept in cache/, named for the stored
+// file's path, size and time, so it is resampled once per version.
+std::string CommandEngine::ReducedImage(const std::string& path, const std::string& bytes,
+                                        int quality) {
+    struct stat info {};
+    std::string cached;
+    if (::stat(path.c_str(), &info) == 0) {
+        cached = systemDir_ + "/cache/q" + std::to_string(quality) + "-" + PathHash(path) + "-" +
+                 std::to_string(info.st_size) + "-" + std::to_string(info.st_mtim.tv_sec) + "." +
+                 std::to_string(info.st_mtim.tv_nsec);
+        std::string reply;
+        if (imaging::ReadWholeFile(cached, reply) && reply.size() > 8) return reply;
+    }
+    imaging::QualityImage image = imaging::ImageForQuality(bytes, quality);
+    if (image.bytes.empty()) return "ERROR: Unable to Read Image";
+    std::string reply = imaging::FormatScaleHead(image.scale) + image.bytes;
+    if (!cached.empty()) {
+        // Written aside and renamed: a reader never sees half a file.
+        ::mkdir((systemDir_ + "/cache").c_str(), 0755);
+        std::string partial = cached + ".part" + std::to_string(::gettid());
+        if (imaging::WriteWholeFile(partial, reply)) ::rename(partial.c_str(), cached.c_str());
+        ::unlink(partial.c_str());
+    }
+    return reply;
 }
 
 // "TALQSendClientImage," P "," key "," quality: an 8-character scale head,
@@ -71,9 +111,7 @@ std::string CommandEngine::SendClientImage(const CommandText& command) {
         return "ERROR: No Image for Page";
     }
     if (quality == "0") return imaging::FormatScaleHead(1.0) + bytes;
-    imaging::QualityImage image = imaging::ImageForQuality(bytes, std::stoi(quality));
-    if (image.bytes.empty()) return "ERROR: Unable to Read Image";
-    return imaging::FormatScaleHead(image.scale) + image.bytes;
+    return ReducedImage(path, bytes, std::stoi(quality));
 }
 
 // "TALQSendTextImage," text: the text, commas included, as one page image.
