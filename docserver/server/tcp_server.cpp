@@ -249,7 +249,9 @@ void TcpServer::Run(int stopFd) {
                 }
                 acceptBackoff = std::chrono::milliseconds(0);
                 std::lock_guard<std::mutex> lock(mutex_);
-                if (clients.size() >= limits_.maxConnections) {
+                const auto open = std::count_if(clients.begin(), clients.end(),
+                                                [](const auto& c) { return c->fd >= 0; });
+                if (static_cast<std::size_t>(open) >= limits_.maxConnections) {
                     ::close(fd);
                     if (log_ != nullptr) std::fprintf(log_, "connection refused: too many\n");
                     continue;

@@ -3,6 +3,7 @@
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -159,6 +160,77 @@ TEST_F(EndToEnd, BadFramesEndOnlyTheirOwnConnection) {
     EXPECT_EQ(Exchange(good, empty).rfind("ERROR", 0), 0u) << "malformed commands get ERROR";
     ::close(good);
     EXPECT_EQ(server.Stop(SIGINT), 0);
+}
+
+// One connection's request waits on a database lock held elsewhere; the
+// other connection's requests are all answered meanwhile, and the waiting
+// one completes once the lock goes.
+TEST_F(EndToEnd, ARequestWaitingOnTheDatabaseHoldsUpNoOtherConnection) {
+    const std::string sys = dir_.Path() + "/pages";
+    testsupport::MakeQuerySystem(sys, 20, 0);
+    testsupport::ServerProcess server(sys);
+    ASSERT_GT(server.Port(), 0) << server.Output();
+    std::mt19937 random(3);
+    int slow = Connect(server.Port());
+    int fast = Connect(server.Port());
+    ASSERT_GE(slow, 0);
+    ASSERT_GE(fast, 0);
+    ASSERT_EQ(Exchange(slow, RequestFrame::BuildRequest("TALQGetVersion", random)).substr(0, 2),
+              "8.");
+
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open((sys + "/system.db").c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE; UPDATE pages SET doc_date = '' WHERE seq = 9",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    std::string write = RequestFrame::BuildRequest(
+        "TALQDTPutDate,ADMIN,SECRET,Demo Project,K00003,20200101", random);
+    ::send(slow, write.data(), write.size(), MSG_NOSIGNAL);
+    for (int i = 1; i <= 10; ++i) {
+        EXPECT_EQ(Exchange(fast, RequestFrame::BuildRequest(
+                                     "TALQFindKey,ADMIN,SECRET,Demo Project," +
+                                         testsupport::PageKey(i) + ",0",
+                                     random))
+                      .rfind("ERROR", 0),
+                  std::string::npos)
+            << i;
+    }
+    pollfd waiting{slow, POLLIN, 0};
+    EXPECT_EQ(::poll(&waiting, 1, 0), 0) << "the write is still waiting for the lock";
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_EQ(Exchange(slow, ""), "OK");
+    ::close(slow);
+    ::close(fast);
+    EXPECT_EQ(server.Stop(SIGTERM), 0);
+}
+
+TEST_F(EndToEnd, ConnectionsPastTheCapAndIdleOnesAreClosedOversizedCommandsRefused) {
+    testsupport::ServerProcess server(sys_, false,
+                                      {"--max-connections", "2", "--idle-timeout", "1"});
+    ASSERT_GT(server.Port(), 0) << server.Output();
+    std::mt19937 random(4);
+    const std::string flags = RequestFrame::BuildRequest("TALQGetSystemFlags", random);
+    int first = Connect(server.Port());
+    int second = Connect(server.Port());
+    EXPECT_EQ(Exchange(first, flags), "1025");
+    EXPECT_EQ(Exchange(second, flags), "1025");
+    int third = Connect(server.Port());
+    EXPECT_EQ(Exchange(third, flags), "CLOSED") << "past the cap";
+    ::close(third);
+
+    // A long text of commas, without a login, is refused before it is split.
+    EXPECT_EQ(Exchange(first, RequestFrame::BuildRequest(std::string(6 << 20, ','), random)),
+              "ERROR: Command Too Long");
+    // Both go quiet: the server closes them, which frees their places.
+    EXPECT_EQ(Exchange(first, ""), "CLOSED");
+    EXPECT_EQ(Exchange(second, ""), "CLOSED");
+    ::close(first);
+    ::close(second);
+    int later = Connect(server.Port());
+    EXPECT_EQ(Exchange(later, flags), "1025");
+    ::close(later);
+    EXPECT_EQ(server.Stop(SIGTERM), 0);
 }
 
 }  // namespace
