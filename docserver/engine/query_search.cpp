@@ -9,7 +9,7 @@
 #include "command_engine.h"
 #include "query_commands.h"
 #include "system_upgrade.h"
-#include "word_rule.h"
+#include "imaging/word_rule.h"
 
 namespace docserver {
 namespace {
@@ -22,7 +22,7 @@ std::string Phrase(const std::string& word) {
 // The distinct words of a search text.
 std::vector<std::string> SearchWords(const std::string& text) {
     std::vector<std::string> words;
-    for (std::string& word : TextWords(text)) {
+    for (std::string& word : imaging::TextWords(text)) {
         std::string folded = word;
         for (char& c : folded)
             if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
@@ -135,10 +135,16 @@ std::string QueryCommands::SearchOcr(const CommandText& command) {
     std::string match;
     for (const std::string& word : wanted)
         match += (match.empty() ? "" : all ? " AND " : " OR ") + Phrase(word);
-    for (std::int64_t seq : IndexedPages(db_, "ocr_index", match, access)) {
-        if (hits.size() >= kMaxHits) break;
-        hits.push_back(QueryRow{KeyOf(access.id, seq), "", seq});
-    }
+    Statement s(db_,
+                "SELECT seq, image_key FROM pages WHERE project_id = ?1 AND seq IN "
+                "(SELECT (rowid >> 8) & 4294967295 FROM ocr_index WHERE ocr_index MATCH ?2 "
+                "AND rowid BETWEEN ?3 AND ?4) ORDER BY seq LIMIT ?5");
+    s.Bind(1, access.id)
+        .Bind(2, match)
+        .Bind(3, TextRowId(access.id, access.firstSeq, 0))
+        .Bind(4, TextRowId(access.id, access.lastSeq, 255))
+        .Bind(5, static_cast<std::int64_t>(kMaxHits));
+    while (s.Step()) hits.push_back(QueryRow{s.Text(1), "", s.Int(0)});
     return SearchReply(command.Field(1), "search", hits);
 }
 

@@ -19,6 +19,17 @@ std::unordered_map<std::uint64_t, sqlite3*>& ThreadConnections() {
     return connections;
 }
 
+// Waits for another connection's lock in short steps: the server's own
+// workers hold locks for a millisecond or two, and the built-in wait
+// sleeps up to 100 ms at a time.
+int WaitForLock(void* timeout, int count) {
+    const int limit = static_cast<const std::atomic<int>*>(timeout)->load();
+    const int waited = count < 100 ? count : 100 + (count - 100) * 10;
+    if (waited >= limit) return 0;
+    sqlite3_sleep(count < 100 ? 1 : 10);
+    return 1;
+}
+
 bool IsBusy(int code) {
     code &= 0xff;
     return code == SQLITE_BUSY || code == SQLITE_LOCKED;
@@ -45,7 +56,7 @@ sqlite3* SystemDb::Connect(std::string& error) const {
     }
     // Several processes (servers, local clients) and the server's workers
     // share one system: a lock is waited for, then reported as busy.
-    sqlite3_busy_timeout(db, busyMs_);
+    sqlite3_busy_handler(db, WaitForLock, const_cast<std::atomic<int>*>(&busyMs_));
     // Readers never wait for a writer; a commit is durable at the WAL's sync.
     sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
     sqlite3_exec(db, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
@@ -82,9 +93,7 @@ sqlite3* SystemDb::Handle() const {
 }
 
 void SystemDb::SetBusyTimeout(int milliseconds) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    busyMs_ = milliseconds;
-    for (sqlite3* db : connections_) sqlite3_busy_timeout(db, milliseconds);
+    busyMs_ = milliseconds;  // the connections' busy handlers read it
 }
 
 bool SystemDb::Exec(const std::string& sql, std::string& error) {

@@ -4,6 +4,7 @@
 // server's workers read and write side by side. Texts are Windows-1252 in
 // the engine and UTF-8 in the database: Bind and Text convert.
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <stdexcept>
@@ -43,7 +44,7 @@ class SystemDb {
 
     std::string path_;
     bool create_ = false;
-    int busyMs_ = 5000;
+    std::atomic<int> busyMs_{5000};
     std::uint64_t id_;
     mutable std::mutex mutex_;
     mutable std::vector<sqlite3*> connections_;

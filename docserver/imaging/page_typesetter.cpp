@@ -10,6 +10,7 @@
 
 #include "platform/rounding.h"
 #include "platform/text_codec.h"
+#include "imaging/word_rule.h"
 
 namespace docserver::imaging {
 
@@ -318,9 +319,13 @@ std::vector<RenderedPage> TypesetPlainText(const std::string& text, int dpi, int
 std::string FormatWordList(const std::vector<WordBox>& words) {
     std::string out;
     for (const auto& w : words) {
-        if (!out.empty()) out += '^';
-        out += w.word + '|' + std::to_string(w.x) + '|' + std::to_string(w.y) + '|' +
-               std::to_string(w.width) + '|' + std::to_string(w.height);
+        // The words a search takes from what was drawn between blanks
+        // ("re-filed," gives "re" and "filed"), each with the drawn box.
+        for (const std::string& word : TextWords(w.word)) {
+            if (!out.empty()) out += '^';
+            out += word + '|' + std::to_string(w.x) + '|' + std::to_string(w.y) + '|' +
+                   std::to_string(w.width) + '|' + std::to_string(w.height);
+        }
     }
     return out;
 }

@@ -68,7 +68,8 @@ RenderedPage PaintPlainTextPage(const PlainTextLayout& layout, int index);
 std::vector<RenderedPage> TypesetPlainText(const std::string& text, int dpi,
                                            int maxPages = 1 << 30);
 
-// "word|x|y|width|height" entries joined by "^", the form the viewer reads.
+// "word|x|y|width|height" entries joined by "^", the form the viewer reads;
+// the words follow the one word rule (word_rule.h).
 std::string FormatWordList(const std::vector<WordBox>& words);
 
 }  // namespace docserver::imaging

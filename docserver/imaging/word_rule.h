@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-namespace docserver {
+namespace docserver::imaging {
 
 bool IsWordByte(unsigned char c);
 
 // The words of a text in order, as written.
 std::vector<std::string> TextWords(const std::string& text);
 
-}  // namespace docserver
+}  // namespace docserver::imaging

@@ -1,6 +1,6 @@
-#include "word_rule.h"
+#include "imaging/word_rule.h"
 
-namespace docserver {
+namespace docserver::imaging {
 
 bool IsWordByte(unsigned char c) {
     if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return true;
@@ -45,4 +45,4 @@ std::vector<std::string> TextWords(const std::string& text) {
     return words;
 }
 
-}  // namespace docserver
+}  // namespace docserver::imaging
