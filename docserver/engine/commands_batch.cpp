@@ -53,22 +53,26 @@ std::string CommandEngine::GetNextBatch(const ConnectionState& state, const Comm
     if (!ConfinePath(systemDir_, directory + "/x", full)) return "ERROR: Invalid Batch Directory";
     ::mkdir((systemDir_ + "/batch").c_str(), 0755);
     ::mkdir(full.substr(0, full.size() - 2).c_str(), 0755);
-    Statement next(db_, "SELECT COALESCE(MAX(job_id), 0) + 1 FROM batch_jobs");
-    if (!next.Step()) return "ERROR: Unable to Create Batch File";
-    std::string digits = std::to_string(next.Int(0));
-    digits.insert(0, digits.size() < 6 ? 6 - digits.size() : 0, '0');
-    std::string name = directory + "/JOB" + digits + ".BAT";
-    Statement add(db_,
-                  "INSERT INTO batch_jobs (job_id, printer, file_name, user_id, state, created) "
-                  "VALUES (?, ?, ?, ?, 'open', ?)");
-    if (!add.Bind(1, next.Int(0))
-             .Bind(2, p.Text(0))
-             .Bind(3, name)
-             .Bind(4, state.user)
-             .Bind(5, NowText())
-             .Run())
-        return "ERROR: Unable to Create Batch File";
-    return name;
+    // Another connection may take the same number at the same moment: the
+    // insert then fails and the next number is tried.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        Statement next(db_, "SELECT COALESCE(MAX(job_id), 0) + 1 FROM batch_jobs");
+        if (!next.Step()) return "ERROR: Unable to Create Batch File";
+        std::string digits = std::to_string(next.Int(0));
+        digits.insert(0, digits.size() < 6 ? 6 - digits.size() : 0, '0');
+        std::string name = directory + "/JOB" + digits + ".BAT";
+        Statement add(db_,
+                      "INSERT INTO batch_jobs (job_id, printer, file_name, user_id, state, created) "
+                      "VALUES (?, ?, ?, ?, 'open', ?)");
+        if (add.Bind(1, next.Int(0))
+                .Bind(2, p.Text(0))
+                .Bind(3, name)
+                .Bind(4, state.user)
+                .Bind(5, NowText())
+                .Run())
+            return name;
+    }
+    return "ERROR: Unable to Create Batch File";
 }
 
 // "TALQWriteFile" R name R colour R length R data: appended to the page

@@ -98,7 +98,7 @@ void SystemDb::SetBusyTimeout(int milliseconds) {
 
 bool SystemDb::Exec(const std::string& sql, std::string& error) {
     char* message = nullptr;
-    int code = sqlite3_exec(Handle(), sql.c_str(), nullptr, nullptr, &message);
+    int code = sqlite3_exec(Handle(), StoredFromWire(sql).c_str(), nullptr, nullptr, &message);
     if (code != SQLITE_OK) {
         error = message != nullptr ? message : "database error";
         sqlite3_free(message);

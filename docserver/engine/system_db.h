@@ -32,6 +32,7 @@ class SystemDb {
     // Opens an existing database (create = false) or creates it; the calling
     // thread's connection is opened at once so errors show here.
     bool Open(const std::string& path, bool create, std::string& error);
+    // The SQL's literals are Windows-1252 like every text of the engine.
     // Throws DatabaseBusy when the database stays locked.
     bool Exec(const std::string& sql, std::string& error);
     // The calling thread's connection; nullptr when it cannot be opened.
