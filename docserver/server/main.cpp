@@ -1,7 +1,7 @@
 // talq-server: the document server for the remote access mode.
 //
 //   talq-server --system DIR [--port N] [--address A] [--log] [--workers N]
-//               [--max-connections N] [--idle-timeout SECONDS]
+//               [--max-connections N] [--max-buffered-mb N] [--idle-timeout SECONDS]
 //   talq-server --init DIR [--user NAME] [--password TEXT]
 
 #include <QGuiApplication>
@@ -31,7 +31,8 @@ void OnStop(int) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: talq-server --system DIR [--port N] [--address A] [--log] [--workers N]\n"
-                 "                   [--max-connections N] [--idle-timeout SECONDS]\n"
+                 "                   [--max-connections N] [--max-buffered-mb N]\n"
+                 "                   [--idle-timeout SECONDS]\n"
                  "       talq-server --init DIR [--user NAME] [--password TEXT]\n");
     return 2;
 }
@@ -79,6 +80,11 @@ int main(int argc, char** argv) {
         if (arg == "--max-connections") {
             if (!number(1, 100000, n)) return Usage();
             limits.maxConnections = static_cast<std::size_t>(n);
+            continue;
+        }
+        if (arg == "--max-buffered-mb") {
+            if (!number(1, 1 << 20, n)) return Usage();
+            limits.maxBufferedBytes = static_cast<std::size_t>(n) << 20;
             continue;
         }
         if (arg == "--idle-timeout") {

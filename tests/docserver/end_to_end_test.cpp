@@ -206,8 +206,8 @@ TEST_F(EndToEnd, ARequestWaitingOnTheDatabaseHoldsUpNoOtherConnection) {
 }
 
 TEST_F(EndToEnd, ConnectionsPastTheCapAndIdleOnesAreClosedOversizedCommandsRefused) {
-    testsupport::ServerProcess server(sys_, false,
-                                      {"--max-connections", "2", "--idle-timeout", "1"});
+    testsupport::ServerProcess server(
+        sys_, false, {"--max-connections", "2", "--idle-timeout", "1", "--max-buffered-mb", "8"});
     ASSERT_GT(server.Port(), 0) << server.Output();
     std::mt19937 random(4);
     const std::string flags = RequestFrame::BuildRequest("TALQGetSystemFlags", random);
@@ -222,6 +222,14 @@ TEST_F(EndToEnd, ConnectionsPastTheCapAndIdleOnesAreClosedOversizedCommandsRefus
     // A long text of commas, without a login, is refused before it is split.
     EXPECT_EQ(Exchange(first, RequestFrame::BuildRequest(std::string(6 << 20, ','), random)),
               "ERROR: Command Too Long");
+    // Past what the server buffers for all connections, the one that sends
+    // goes; the others stay.
+    EXPECT_EQ(Exchange(second, RequestFrame::BuildRequest(std::string(9 << 20, ','), random)),
+              "CLOSED");
+    ::close(second);
+    second = Connect(server.Port());
+    EXPECT_EQ(Exchange(first, flags), "1025");
+    EXPECT_EQ(Exchange(second, flags), "1025");
     // Both go quiet: the server closes them, which frees their places.
     EXPECT_EQ(Exchange(first, ""), "CLOSED");
     EXPECT_EQ(Exchange(second, ""), "CLOSED");
