@@ -19,20 +19,12 @@ std::string Phrase(const std::string& word) {
     return "\"" + word + "\"";
 }
 
-// The distinct words of a search text.
+// The distinct words of a search text (the index folds case itself).
 std::vector<std::string> SearchWords(const std::string& text) {
     std::vector<std::string> words;
     for (std::string& word : imaging::TextWords(text)) {
-        std::string folded = word;
-        for (char& c : folded)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-        bool seen = false;
-        for (const std::string& w : words) {
-            std::string f = w;
-            for (char& c : f)
-                if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-            seen = seen || f == folded;
-        }
+        bool seen = std::any_of(words.begin(), words.end(),
+                                [&word](const std::string& w) { return SameText(w, word); });
         if (!seen) words.push_back(std::move(word));
     }
     return words;

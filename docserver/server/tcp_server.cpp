@@ -24,13 +24,13 @@ namespace docserver {
 using Clock = std::chrono::steady_clock;
 
 struct TcpServer::Client {
-    // The poll thread's own.
+    // The poll thread's own (fd changes only under the server's mutex).
     int fd = -1;
     int number = 0;
     std::string peer;
     RequestFrame::FrameReader reader;
-    Clock::time_point lastActive;
     // Shared with the workers, under the server's mutex.
+    Clock::time_point lastActive;
     std::size_t readerBytes = 0;  // counted in the server's buffered bytes
     std::deque<std::string> pending;
     std::string out;
@@ -139,6 +139,20 @@ void TcpServer::Work() {
             if (!c->hangup) {
                 buffered_ += frame.size();
                 c->out += frame;
+                c->lastActive = Clock::now();
+                // Most replies fit the socket at once: send without waiting
+                // for the poll thread; what is left it sends.
+                ssize_t n = c->fd >= 0 ? ::send(c->fd, c->out.data() + c->outStart, c->Unsent(),
+                                                MSG_NOSIGNAL | MSG_DONTWAIT)
+                                       : -1;
+                if (n > 0) {
+                    c->outStart += static_cast<std::size_t>(n);
+                    buffered_ -= static_cast<std::size_t>(n);
+                    if (c->Unsent() == 0) {
+                        c->out.clear();
+                        c->outStart = 0;
+                    }
+                }
             }
         }
         c->busy = false;
@@ -282,13 +296,11 @@ void TcpServer::Run(int stopFd) {
                     Schedule(polled[i]);
                     continue;
                 }
-                if (n > 0) {
-                    c.lastActive = Clock::now();
-                    c.reader.Feed(buffer.data(), static_cast<std::size_t>(n));
-                }
+                if (n > 0) c.reader.Feed(buffer.data(), static_cast<std::size_t>(n));
                 std::string payload;
                 RequestFrame::FrameReader::Status status;
                 std::lock_guard<std::mutex> lock(mutex_);
+                if (n > 0) c.lastActive = Clock::now();
                 while ((status = c.reader.Next(payload)) ==
                        RequestFrame::FrameReader::Status::kFrame) {
                     buffered_ += payload.size();
