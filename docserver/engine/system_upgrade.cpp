@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "engine_text.h"
+#include "imaging/word_rule.h"
 #include "stored_text.h"
 #include "system_db.h"
 
@@ -117,6 +119,25 @@ void HasHighByte(sqlite3_context* context, int, sqlite3_value** values) {
     sqlite3_result_int(context, high);
 }
 
+// A stored word list ("word|x|y|width|height" joined by "^") with its words
+// split by the word rule, as word lists are made now.
+void RuleWordList(sqlite3_context* context, int, sqlite3_value** values) {
+    const unsigned char* text = sqlite3_value_text(values[0]);
+    std::string list(text != nullptr ? reinterpret_cast<const char*>(text) : "",
+                     static_cast<std::size_t>(sqlite3_value_bytes(values[0])));
+    std::string out;
+    for (const std::string& entry : Split(list, '^')) {
+        std::size_t bar = entry.find('|');
+        if (bar == std::string::npos) continue;
+        // Stored texts are UTF-8 by now; the rule reads Windows-1252.
+        for (const std::string& word : imaging::TextWords(WireFromStored(entry.substr(0, bar)))) {
+            if (!out.empty()) out += '^';
+            out += StoredFromWire(word) + entry.substr(bar);
+        }
+    }
+    sqlite3_result_text(context, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
+}
+
 bool Exists(SystemDb& db, const char* type, const char* name) {
     Statement s(db, "SELECT 1 FROM sqlite_master WHERE type = ? AND name = ?");
     s.Bind(1, std::string(type)).Bind(2, std::string(name));
@@ -130,7 +151,8 @@ bool HasColumn(SystemDb& db, const char* table, const char* column) {
     return s.Step();
 }
 
-// Every text column of every table of ours, from Windows-1252 to UTF-8.
+// Every text column of every table of ours, from Windows-1252 to UTF-8, and
+// the word lists' words by the one word rule.
 bool ConvertTexts(SystemDb& db, std::string& error) {
     sqlite3_create_function(db.Handle(), "talq_to_utf8", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
                             nullptr, ToUtf8, nullptr, nullptr);
@@ -151,6 +173,13 @@ bool ConvertTexts(SystemDb& db, std::string& error) {
                           column + "\") WHERE talq_has_high(\"" + column + "\")";
         if (!db.Exec(sql, error)) return false;
     }
+    sqlite3_create_function(db.Handle(), "talq_rule_word_list", 1,
+                            SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, RuleWordList, nullptr,
+                            nullptr);
+    if (!db.Exec("UPDATE pages SET word_list = talq_rule_word_list(word_list) "
+                 "WHERE word_list <> ''",
+                 error))
+        return false;
     return db.Exec("INSERT OR REPLACE INTO system_settings(name, value) "
                    "VALUES ('TextEncoding', 'UTF-8')",
                    error);

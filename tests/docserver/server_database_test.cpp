@@ -113,10 +113,14 @@ TEST_F(ServerDatabaseTest, ASystemWrittenInTheCodePageIsConvertedAtOpen) {
     // As systems were stored before: Windows-1252 bytes and no marker.
     RawExec(db_, "DELETE FROM system_settings WHERE name = 'TextEncoding';"
                  "UPDATE pages SET ocr_text = CAST(x'" "e97465" "' AS TEXT) WHERE seq = 4;"
-                 "UPDATE annotations SET list_text = 'na\xefve' WHERE seq = 12;");
+                 "UPDATE annotations SET list_text = 'na\xefve' WHERE seq = 12;"
+                 "UPDATE pages SET word_list = '\x93\xe9te,\x94|1|2|3|4^\x96|5|6|7|8' "
+                 "WHERE seq = 4;");
     OpenEngine();
     EXPECT_EQ(RawText(db_, "SELECT ocr_text FROM pages WHERE seq = 4"), "\xc3\xa9te");
     EXPECT_EQ(RawText(db_, "SELECT list_text FROM annotations WHERE seq = 12"), "na\xc3\xafve");
+    EXPECT_EQ(RawText(db_, "SELECT word_list FROM pages WHERE seq = 4"), "\xc3\xa9te|1|2|3|4")
+        << "word lists follow the word rule";
     EXPECT_EQ(Found(Run("TALQSearchImgText," + kP + ",\xe9te,0,32000")), "K00004 ");
     EXPECT_EQ(Found(Run("TALQSearchResultsTempFile," + kP + ",na\xefve,0,32000,0")), "K00012 ");
     // Opening again converts nothing twice.
