@@ -6,6 +6,7 @@ bool IsWordByte(unsigned char c) {
     if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return true;
     switch (c) {
         case 0x83:  // f with hook
+        case 0x88:  // modifier circumflex, a letter to the indexes
         case 0x8A:  // S caron
         case 0x8C:  // OE
         case 0x8E:  // Z caron
