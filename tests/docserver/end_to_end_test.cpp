@@ -98,6 +98,13 @@ TEST_F(EndToEnd, LocalModeWithoutASystemDirectoryFails) {
     EXPECT_EQ(api.LastError(), "Invalid TALQ System Directory");
 }
 
+void RawExecOn(const std::string& sys, const std::string& sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((sys + "/system.db").c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+}
+
 // Raw connections to the server process.
 int Connect(int port) {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -238,6 +245,36 @@ TEST_F(EndToEnd, ConnectionsPastTheCapAndIdleOnesAreClosedOversizedCommandsRefus
     int later = Connect(server.Port());
     EXPECT_EQ(Exchange(later, flags), "1025");
     ::close(later);
+    EXPECT_EQ(server.Stop(SIGTERM), 0);
+}
+
+// Two users asking for the same page lock at the same moment: one gets it,
+// the other is told who holds it, page after page.
+TEST_F(EndToEnd, ConcurrentLockRequestsForOnePageHaveOneWinner) {
+    const std::string sys = dir_.Path() + "/pages";
+    testsupport::MakeQuerySystem(sys, 30, 0);
+    RawExecOn(sys, "INSERT INTO users(user_id, password) VALUES ('OTHER', 'pw');"
+                   "INSERT INTO user_projects(user_id, project_id, security) VALUES ('OTHER', 1, -1)");
+    testsupport::ServerProcess server(sys);
+    ASSERT_GT(server.Port(), 0) << server.Output();
+    std::mt19937 random(5);
+    int a = Connect(server.Port());
+    int b = Connect(server.Port());
+    for (int i = 1; i <= 30; ++i) {
+        const std::string key = testsupport::PageKey(i);
+        std::string first = RequestFrame::BuildRequest(
+            "TALQSetPageLock,ADMIN,SECRET,Demo Project," + key, random);
+        std::string second =
+            RequestFrame::BuildRequest("TALQSetPageLock,OTHER,pw,Demo Project," + key, random);
+        ::send(a, first.data(), first.size(), MSG_NOSIGNAL);
+        ::send(b, second.data(), second.size(), MSG_NOSIGNAL);
+        std::string ra = Exchange(a, ""), rb = Exchange(b, "");
+        EXPECT_EQ((ra == "OK") + (rb == "OK"), 1) << key << ": " << ra << " / " << rb;
+        EXPECT_TRUE(ra == "ERROR: Page Locked by OTHER" || rb == "ERROR: Page Locked by ADMIN")
+            << key << ": " << ra << " / " << rb;
+    }
+    ::close(a);
+    ::close(b);
     EXPECT_EQ(server.Stop(SIGTERM), 0);
 }
 
