@@ -1,4 +1,6 @@
 -- The document system's database (system.db in the system directory).
+-- The full-text indexes of OCR text and notes (ocr_index, note_index) and
+-- their triggers are made when the server opens it (system_upgrade.cpp).
 --
 -- Names compare without case (keys, users, projects, tags), as the client
 -- compares them. Page images, original files, server temporary files and
@@ -17,11 +19,14 @@
 PRAGMA foreign_keys = ON;
 
 -- One row per setting: 'SystemFlags', 'ExtSystemFlags', 'Version',
--- 'SchemaVersion', 'PasswordRules', ...
+-- 'SchemaVersion', 'PasswordRules', 'TextEncoding', ...
 CREATE TABLE IF NOT EXISTS system_settings (
     name  TEXT PRIMARY KEY COLLATE NOCASE,
     value TEXT NOT NULL DEFAULT ''
 );
+-- Texts are stored in UTF-8 (the wire carries Windows-1252); a system
+-- without this row is converted when the server opens it.
+INSERT OR IGNORE INTO system_settings(name, value) VALUES ('TextEncoding', 'UTF-8');
 
 CREATE TABLE IF NOT EXISTS users (
     user_id          TEXT PRIMARY KEY COLLATE NOCASE,
@@ -95,6 +100,11 @@ CREATE TABLE IF NOT EXISTS pages (
     doc_date      TEXT NOT NULL DEFAULT '',    -- document date, 'YYYYMMDD' or ''
     ocr_text      TEXT NOT NULL DEFAULT '',
     word_list     TEXT NOT NULL DEFAULT '',    -- the word list reply text as stored
+    -- size and resolution of the stored image; 0 until first read
+    image_width   INTEGER NOT NULL DEFAULT 0,
+    image_height  INTEGER NOT NULL DEFAULT 0,
+    image_dpi_x   INTEGER NOT NULL DEFAULT 0,
+    image_dpi_y   INTEGER NOT NULL DEFAULT 0,
     PRIMARY KEY (project_id, seq),
     UNIQUE (project_id, image_key)
 );

@@ -1,5 +1,6 @@
 #include "command_engine.h"
 
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -9,14 +10,15 @@
 #include "command_rules.h"
 #include "login_throttle.h"
 #include "query_commands.h"
+#include "system_upgrade.h"
 
 namespace docserver {
 
-CommandText::CommandText(const std::string& command) : text(command) {
+CommandText::CommandText(const std::string& command, std::size_t maxFields) : text(command) {
     std::size_t start = 0;
     while (true) {
         std::size_t comma = text.find(',', start);
-        if (comma == std::string::npos) {
+        if (comma == std::string::npos || fields.size() + 1 >= maxFields) {
             fields.push_back(text.substr(start));
             break;
         }
@@ -88,6 +90,9 @@ bool CarriesBytes(const std::string& command) {
     return false;
 }
 
+// Fields an upload's head has before its bytes; the bytes are never split.
+constexpr std::size_t kUploadHeadFields = 10;
+
 }  // namespace
 
 std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
@@ -104,13 +109,21 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
     if (!engine->db_.Open(dir + "/system.db", false, error)) return nullptr;
     engine->queries_ = std::make_shared<QueryCommands>(*engine);
     engine->throttle_ = std::make_shared<LoginThrottle>();
-    // Refuse a database that is not ours.
-    {
+    try {
+        // Refuse a database that is not ours.
         Statement probe(engine->db_, "SELECT COUNT(*) FROM users");
         if (!probe.Ok() || !probe.Step()) {
             error = "system.db holds no system";
             return nullptr;
         }
+        // Texts converted first: recovery hashes the passwords as read.
+        if (!UpgradeSystem(engine->db_, error)) {
+            error = "cannot upgrade system.db: " + error;
+            return nullptr;
+        }
+    } catch (const DatabaseBusy&) {
+        error = "system.db is locked by another program";
+        return nullptr;
     }
     engine->Recover();
     return engine;
@@ -145,11 +158,25 @@ std::string CommandEngine::Execute(ConnectionState& state, const std::string& co
     std::string reply;
     try {
         // A request's payload ends with one NUL; anything after it is not command.
-        std::string text = CarriesBytes(command) ? command : command.substr(0, command.find('\0'));
+        const bool upload = CarriesBytes(command);
+        std::string text = upload ? command : command.substr(0, command.find('\0'));
         if (text.empty()) return "ERROR: Invalid Command";
-        reply = Dispatch(state, CommandText(text));
+        // Checked before splitting: a huge text of commas would become
+        // millions of fields.
+        if (!upload && text.size() > kMaxCommandText) return "ERROR: Command Too Long";
+        reply = Dispatch(state, CommandText(text, upload ? kUploadHeadFields : SIZE_MAX));
+    } catch (const DatabaseBusy&) {
+        reply = "ERROR: Database Busy, Try Again";
     } catch (const std::exception& e) {
         reply = std::string("ERROR: Server Failure ") + e.what();
+    }
+    // A command cut short never leaves its transaction open for the next.
+    if (sqlite3* handle = db_.Handle(); handle != nullptr && !sqlite3_get_autocommit(handle)) {
+        std::string ignored;
+        try {
+            db_.Exec("ROLLBACK", ignored);
+        } catch (const DatabaseBusy&) {
+        }
     }
     if (reply.empty()) reply = "OK";
     return reply;
@@ -221,8 +248,12 @@ std::string CommandEngine::Dispatch(ConnectionState& state, const CommandText& c
 
 void CommandEngine::EndConnection(ConnectionState& state) {
     if (!state.session.empty()) {
-        Statement drop(db_, "DELETE FROM page_locks WHERE session = ?");
-        drop.Bind(1, state.session).Run();
+        try {
+            Statement drop(db_, "DELETE FROM page_locks WHERE session = ?");
+            drop.Bind(1, state.session).Run();
+        } catch (const DatabaseBusy&) {
+            // Left to the clearing of dead owners' locks.
+        }
     }
     state = ConnectionState{};
 }

@@ -31,7 +31,8 @@ struct ConnectionState {
 
 // A command split at its commas: fields[0] is the verb ("TALQGetVersion").
 struct CommandText {
-    explicit CommandText(const std::string& text);
+    // At most maxFields fields: the last one then holds the rest, commas included.
+    explicit CommandText(const std::string& text, std::size_t maxFields = SIZE_MAX);
     const std::string& Field(std::size_t index) const;  // "" past the end
     // Everything after the first index commas (free text holding commas).
     std::string Rest(std::size_t index) const;
@@ -83,6 +84,7 @@ class CommandEngine {
     // Servers with several engines share one count of failed logins.
     void ShareLoginThrottle(std::shared_ptr<LoginThrottle> throttle);
     LoginThrottle& Throttle() { return *throttle_; }
+    std::shared_ptr<LoginThrottle> SharedThrottle() const { return throttle_; }
 
     const std::string& SystemDir() const { return systemDir_; }
     SystemDb& Db() { return db_; }
@@ -103,6 +105,7 @@ class CommandEngine {
     std::string Authorize(ProjectAccess& access);
     // Opening: hashes plain passwords, clears what dead owners left behind.
     void Recover();
+    void RecoverHeld();
 
     // Helpers of the command families.
     std::string Setting(const std::string& name, const std::string& fallback);
@@ -163,6 +166,8 @@ class CommandEngine {
     std::string SendClientImage(const CommandText& command);
     std::string SendTextImage(const ConnectionState& state, const CommandText& command);
     std::string SendStellantImage(const ConnectionState& state, const CommandText& command);
+    // The reply for a reduced quality of the stored image at path.
+    std::string ReducedImage(const std::string& path, const std::string& bytes, int quality);
     // Size and resolution of a stored page image; zeros when it cannot be read.
     void StoredImageSize(const std::string& file, int& width, int& height, int& dpiX, int& dpiY);
 
@@ -245,5 +250,7 @@ inline constexpr char kSectionSep = 25;
 inline constexpr char kListSep = 30;
 inline constexpr char kFieldSep = 31;
 inline constexpr const char* kServerVersion = "8.6.0";
+// The longest command that carries no upload bytes.
+inline constexpr std::size_t kMaxCommandText = 4u << 20;
 
 }  // namespace docserver

@@ -4,6 +4,7 @@
 
 #include "command_engine.h"
 #include "command_rules.h"
+#include "engine_text.h"
 #include "redaction_burn.h"
 #include "transaction.h"
 
@@ -20,13 +21,6 @@ bool ParseNumber(const std::string& text, std::int64_t& value) {
         if (text[j] < '0' || text[j] > '9') return false;
     value = std::stoll(text);
     return true;
-}
-
-std::string Now() {
-    std::time_t t = std::time(nullptr);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", std::gmtime(&t));
-    return text;
 }
 
 }  // namespace
@@ -103,11 +97,29 @@ std::string CommandEngine::GetWordList(const CommandText& command) {
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
     std::int64_t seq = PageSeq(access, command.Rest(4));
     if (seq == 0) return "ERROR: Invalid Image Key";
-    Statement p(db_, "SELECT image_file, word_list FROM pages WHERE project_id = ? AND seq = ?");
+    Statement p(db_,
+                "SELECT image_file, word_list, image_width, image_height, image_dpi_x, "
+                "image_dpi_y FROM pages WHERE project_id = ? AND seq = ?");
     p.Bind(1, access.id).Bind(2, seq);
     if (!p.Step()) return "ERROR: Invalid Image Key";
-    int width = 0, height = 0, dpiX = 0, dpiY = 0;
-    StoredImageSize(p.Text(0), width, height, dpiX, dpiY);
+    int width = static_cast<int>(p.Int(2)), height = static_cast<int>(p.Int(3));
+    int dpiX = static_cast<int>(p.Int(4)), dpiY = static_cast<int>(p.Int(5));
+    if (width <= 0 || height <= 0 || dpiX <= 0 || dpiY <= 0) {
+        // Read once from the image, then kept with the page.
+        StoredImageSize(p.Text(0), width, height, dpiX, dpiY);
+        if (width > 0) {
+            try {
+                Statement keep(db_,
+                               "UPDATE pages SET image_width = ?, image_height = ?, "
+                               "image_dpi_x = ?, image_dpi_y = ? WHERE project_id = ? AND seq = ?");
+                keep.Bind(1, std::int64_t{width}).Bind(2, std::int64_t{height});
+                keep.Bind(3, std::int64_t{dpiX}).Bind(4, std::int64_t{dpiY});
+                keep.Bind(5, access.id).Bind(6, seq).Run();
+            } catch (const DatabaseBusy&) {
+                // Kept another time; the reply needs only the values.
+            }
+        }
+    }
     std::string words = p.Text(1);
     if (!MaySeeThroughRedactions(access.security)) {
         // What the burned-in image hides is not sent as words either.
@@ -181,7 +193,7 @@ std::string CommandEngine::SetPageLock(ConnectionState& state, const CommandText
     Statement take(db_,
                    "INSERT OR REPLACE INTO page_locks(project_id, seq, user_id, session, taken) "
                    "VALUES (?, ?, ?, ?, ?)");
-    take.Bind(1, access.id).Bind(2, seq).Bind(3, access.user).Bind(4, state.session).Bind(5, Now());
+    take.Bind(1, access.id).Bind(2, seq).Bind(3, access.user).Bind(4, state.session).Bind(5, NowText());
     return take.Run() && transaction.Commit() ? "OK" : "ERROR: Unable to Lock Page";
 }
 

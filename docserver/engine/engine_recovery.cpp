@@ -56,9 +56,17 @@ std::string SessionName(const std::string& connection) {
 }
 
 void CommandEngine::Recover() {
+    try {
+        RecoverHeld();
+    } catch (const DatabaseBusy&) {
+        // Another process holds the system; it recovers.
+    }
+}
+
+void CommandEngine::RecoverHeld() {
     std::string error;
     Transaction transaction(db_);
-    if (!transaction.Ok()) return;  // another process holds the system; it recovers
+    if (!transaction.Ok()) return;
     if (!HasColumn(db_, "batch_jobs", "session"))
         db_.Exec("ALTER TABLE batch_jobs ADD COLUMN session TEXT NOT NULL DEFAULT ''", error);
     db_.Exec("CREATE INDEX IF NOT EXISTS pages_by_image ON pages(image_file)", error);

@@ -156,9 +156,14 @@ bool QueryCommands::BuildRows(const ProjectAccess& access, int kind, const std::
         error = "ERROR: Invalid Query Type";
         return false;
     }
-    if (cache_ && cache_->identity == identity) {
-        rows = cache_->rows;
-        return true;
+    const void* connection = db_.Handle();
+    {
+        std::lock_guard<std::mutex> lock(cacheMutex_);
+        auto cached = cache_.find(connection);
+        if (cached != cache_.end() && cached->second.identity == identity) {
+            rows = cached->second.rows;
+            return true;
+        }
     }
 
     std::vector<QueryRow> pages;
@@ -174,10 +179,7 @@ bool QueryCommands::BuildRows(const ProjectAccess& access, int kind, const std::
                 pages.push_back(QueryRow{s.Text(1), "", s.Int(0)});
     } else {
         std::ifstream in(path, std::ios::binary);
-        sqlite3_stmt* find = nullptr;
-        sqlite3_prepare_v2(
-            db_.Handle(), "SELECT seq, image_key FROM pages WHERE project_id = ? AND image_key = ?",
-            -1, &find, nullptr);
+        Statement find(db_, "SELECT seq, image_key FROM pages WHERE project_id = ? AND image_key = ?");
         std::string line;
         while (std::getline(in, line)) {
             if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -186,24 +188,17 @@ bool QueryCommands::BuildRows(const ProjectAccess& access, int kind, const std::
             row.key = line.substr(0, tab);
             if (tab != std::string::npos) row.text = line.substr(tab + 1);
             if (row.key.empty()) continue;
-            if (row.key[0] != '*' && find != nullptr) {
-                sqlite3_reset(find);
-                sqlite3_bind_int64(find, 1, projectId);
-                sqlite3_bind_text(find, 2, row.key.data(), static_cast<int>(row.key.size()),
-                                  SQLITE_TRANSIENT);
-                if (sqlite3_step(find) == SQLITE_ROW &&
-                    sqlite3_column_int64(find, 0) >= access.firstSeq &&
-                    sqlite3_column_int64(find, 0) <= access.lastSeq) {
-                    row.seq = sqlite3_column_int64(find, 0);
+            if (row.key[0] != '*' && find.Ok()) {
+                find.Reset().Bind(1, projectId).Bind(2, row.key);
+                if (find.Step() && find.Int(0) >= access.firstSeq && find.Int(0) <= access.lastSeq) {
+                    row.seq = find.Int(0);
                     // The stored spelling of the key, as every other reply gives it.
-                    row.key.assign(reinterpret_cast<const char*>(sqlite3_column_text(find, 1)),
-                                   static_cast<std::size_t>(sqlite3_column_bytes(find, 1)));
+                    row.key = find.Text(1);
                 }
             }
             if (row.seq == 0 && row.key[0] != '*') row.key.insert(0, "*");
             pages.push_back(std::move(row));
         }
-        sqlite3_finalize(find);
     }
 
     if (level == 0) {
@@ -238,7 +233,8 @@ bool QueryCommands::BuildRows(const ProjectAccess& access, int kind, const std::
             rows.push_back(QueryRow{KeyOf(projectId, unit), text, unit});
         }
     }
-    cache_ = CacheEntry{identity, rows};
+    std::lock_guard<std::mutex> lock(cacheMutex_);
+    cache_[connection] = CacheEntry{identity, rows};
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 
 #include "command_engine.h"
 #include "engine_text.h"
@@ -33,6 +34,19 @@ std::vector<QRect> RedactionBoxes(const std::string& list) {
                               QPoint(std::max(left, right), std::max(top, bottom))));
     }
     return boxes;
+}
+
+std::vector<QRect> ScaledBoxes(const std::vector<QRect>& boxes, double scale) {
+    std::vector<QRect> scaled;
+    for (const QRect& box : boxes) {
+        // Outward, not rounded: no pixel holding part of a box may stay.
+        const int left = static_cast<int>(std::floor(box.left() * scale)) - 1;
+        const int top = static_cast<int>(std::floor(box.top() * scale)) - 1;
+        const int right = static_cast<int>(std::ceil((box.right() + 1) * scale));
+        const int bottom = static_cast<int>(std::ceil((box.bottom() + 1) * scale));
+        scaled.push_back(QRect(QPoint(left, top), QPoint(right, bottom)));
+    }
+    return scaled;
 }
 
 bool BurnRedactions(const std::string& stored, const std::vector<QRect>& boxes, std::string& out) {

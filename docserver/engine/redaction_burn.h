@@ -1,7 +1,7 @@
 #pragma once
 // Page images for users who may not see through redactions: the boxes of
-// the page's redaction list burned into the pixels, opaque black, before the
-// image is reduced to any quality.
+// the page's redaction list burned into the pixels, opaque black, in the
+// image at whatever quality it is sent.
 
 #include <QRect>
 
@@ -14,6 +14,10 @@ namespace docserver {
 // 24, fields by character 31, starting left, top, right, bottom in pixels
 // of the stored image).
 std::vector<QRect> RedactionBoxes(const std::string& list);
+
+// The boxes in the pixels of the image reduced by scale, grown outward to
+// whole pixels and by one more, which resampling may have blended in.
+std::vector<QRect> ScaledBoxes(const std::vector<QRect>& boxes, double scale);
 
 // The stored image with the boxes filled, in the stored image's kind
 // (bitonal pages stay Group 4 TIFF, JPEG pages stay JPEG, others PNG) and

@@ -2,6 +2,8 @@
 // A write of several statements as one: all of it or, after a failure or a
 // crash, none of it. Takes the write lock at once, so two writers never
 // deadlock upgrading their locks. Inside another transaction it adds nothing.
+// A database that stays locked throws DatabaseBusy, from the start as from
+// the commit, so the command reports it as busy.
 
 #include <sqlite3.h>
 
@@ -18,29 +20,31 @@ class Transaction {
         failed_ = !begun_;
     }
     ~Transaction() {
-        if (begun_) Finish("ROLLBACK");
+        if (!begun_) return;
+        std::string error;
+        try {
+            db_.Exec("ROLLBACK", error);
+        } catch (const DatabaseBusy&) {
+            // A rollback never waits for a lock; nothing is left to undo.
+        }
     }
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
 
-    // False when the transaction could not start (the database is busy).
+    // False when the transaction could not start.
     bool Ok() const { return !failed_; }
     // True when every statement is now stored.
     bool Commit() {
         if (failed_) return false;
         if (!begun_) return true;
-        return Finish("COMMIT");
+        std::string error;
+        // A commit that fails or throws leaves the rollback to the destructor.
+        if (!db_.Exec("COMMIT", error)) return false;
+        begun_ = false;
+        return true;
     }
 
   private:
-    bool Finish(const char* sql) {
-        begun_ = false;
-        std::string error;
-        if (db_.Exec(sql, error)) return true;
-        // A commit that failed leaves nothing half done behind.
-        if (sqlite3_get_autocommit(db_.Handle()) == 0) db_.Exec("ROLLBACK", error);
-        return false;
-    }
     SystemDb& db_;
     bool begun_ = false;
     bool failed_ = false;

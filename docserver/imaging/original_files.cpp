@@ -66,17 +66,13 @@ class TiffOriginal : public OriginalFile {
 
 class TextOriginal : public OriginalFile {
   public:
-    explicit TextOriginal(std::string text) : text_(std::move(text)) {
-        // Counting pages means laying the text out; do it once at a fixed
-        // resolution so the count never depends on the one asked for.
-        count_ = static_cast<int>(TypesetPlainText(text_, 100).size());
-    }
-    int PageCount() const override { return count_; }
+    // Laid out once at a fixed resolution, so the count never depends on the
+    // one asked for; a page is painted only when asked for.
+    explicit TextOriginal(const std::string& text) : layout_(LayOutPlainText(text, 100)) {}
+    int PageCount() const override { return layout_.PageCount(); }
     QImage RenderPage(int page, int dpi) const override {
-        if (page < 1 || page > count_) return {};
-        auto pages = TypesetPlainText(text_, 100);
-        if (page > static_cast<int>(pages.size())) return {};
-        QImage image = pages[page - 1].image;
+        if (page < 1 || page > PageCount()) return {};
+        QImage image = PaintPlainTextPage(layout_, page - 1).image;
         if (dpi == 100) return image;
         const double f = dpi / 100.0;
         return image.scaled(platform::RoundToInt(image.width() * f),
@@ -85,8 +81,7 @@ class TextOriginal : public OriginalFile {
     }
 
   private:
-    std::string text_;
-    int count_ = 0;
+    PlainTextLayout layout_;
 };
 
 }  // namespace
@@ -142,7 +137,7 @@ bool WriteTextPdf(const std::vector<PageText>& pages, PageSize size, const std::
 }
 
 QImage RenderTextImage(const std::string& text, int dpi) {
-    auto pages = TypesetPlainText(text, dpi);
+    auto pages = TypesetPlainText(text, dpi, kMaxTextImagePages);
     if (pages.size() == 1) return pages.front().image;
     // Stack the pages into one tall sheet so the whole text shows at once.
     const QSize size = pages.front().image.size();
