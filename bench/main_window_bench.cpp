@@ -47,17 +47,19 @@ struct ShownPage {
         window.show();
         QApplication::processEvents();
         window.ImgObj->OpenImageFile(G4Page());
-        window.g_ImgWidth = window.ImgObj->ImgWidth();
-        window.g_ImgHeight = window.ImgObj->ImgHeight();
-        window.g_ValidImage = 1;
+        window.page.g_ImgWidth = window.ImgObj->ImgWidth();
+        window.page.g_ImgHeight = window.ImgObj->ImgHeight();
+        window.page.g_ValidImage = 1;
         for (int i = 0; i < 20; ++i) {
-            window.RedactList.push_back(Box(200, 150 * i + 100, 900, 150 * i + 140, 0));
-            window.HiLiteList.push_back(Box(1000, 150 * i + 100, 1800, 150 * i + 140, 65535));
+            window.pageAnnotations.RedactList.push_back(
+                Box(200, 150 * i + 100, 900, 150 * i + 140, 0));
+            window.pageAnnotations.HiLiteList.push_back(
+                Box(1000, 150 * i + 100, 1800, 150 * i + 140, 65535));
         }
-        window.RedactCount = window.HiLiteCount = 20;
-        window.ZoomWin_Active = 1;
-        window.g_ScaleFactor = 1.0f;
-        window.g_ScaleMode = 2;
+        window.pageAnnotations.RedactCount = window.pageAnnotations.HiLiteCount = 20;
+        window.zoom.ZoomWin_Active = 1;
+        window.zoom.g_ScaleFactor = 1.0f;
+        window.zoom.g_ScaleMode = 2;
         window.Form_Resize();
     }
 };
@@ -75,8 +77,8 @@ BENCHMARK(BM_RedisplayAfterScroll)->Unit(benchmark::kMillisecond);
 
 void BM_ZoomWindowStep(benchmark::State& state) {
     ShownPage page;
-    page.window.ZoomWin_X = 600;
-    page.window.ZoomWin_Y = 600;
+    page.window.zoom.ZoomWin_X = 600;
+    page.window.zoom.ZoomWin_Y = 600;
     int step = 0;
     for (auto _ : state) {
         page.window.TBZoom_Click(step++ % 8 < 4 ? 1 : 0);

@@ -2,12 +2,16 @@
 // DisplayImage: lock, page information, image, word and annotation lists,
 // document bounds, decode, scale and draw) through the local-access library
 // and over loopback TCP, beside the bare decode and scale of the same pages.
+// For the 300 dpi letter G4 pages, the end-to-end next page runs beside the
+// true floor: libtiff's decode and a plain area average to the pane's width,
+// in one thread and without Qt.
 
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 
 #include <stdlib.h>
+#include <tiffio.h>
 
 #include <fstream>
 #include <memory>
@@ -16,7 +20,7 @@
 
 #include "bench_demo_system.h"
 #include "platform/draw_surface.h"
-#include "viewer/gdi_lead.h"
+#include "render/gdi_lead.h"
 #include "viewer/widgets/frm_view.h"
 #include "viewer/widgets/talq_viewer_session.h"
 
@@ -42,7 +46,7 @@ struct OpenWindow {
         window.Form_Resize();
         auto& api = static_cast<viewer::TalqViewerSession&>(*window.TalqAPi).Api();
         ok = OpenSession(api, local);
-        window.szProjectName = "ACME";
+        window.login.szProjectName = "ACME";
         window.LoadProjectViews();
     }
 };
@@ -112,6 +116,141 @@ void BM_DecodeAndScalePage(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_DecodeAndScalePage)->Unit(benchmark::kMillisecond);
+
+// The demo's bitonal letter pages at 300 dpi: each key with the key before
+// it and its file.
+struct G4Pages {
+    std::vector<std::string> before, keys, files;
+};
+
+bool IsLetterAt300Dpi(const std::string& file) {
+    TIFF* tif = TIFFOpen(file.c_str(), "r");
+    if (!tif) return false;
+    std::uint32_t w = 0, h = 0;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
+    TIFFClose(tif);
+    return w == 2550 && h == 3300;
+}
+
+const G4Pages& BitonalPages(TalqClientAPI& api) {
+    static G4Pages pages;
+    if (!pages.keys.empty()) return pages;
+    std::string key, next;
+    std::int16_t level = 0;
+    while (api.NextKey(key, level, next)) {
+        const std::string bytes = api.GetImage(next, 0);
+        if (bytes.rfind("II*", 0) == 0 || bytes.rfind(std::string("MM\0*", 4), 0) == 0) {
+            const std::string file =
+                g_system->root + "/g4page" + std::to_string(pages.files.size()) + ".tif";
+            std::ofstream(file, std::ios::binary) << bytes;
+            if (IsLetterAt300Dpi(file)) {
+                pages.before.push_back(key);
+                pages.keys.push_back(next);
+                pages.files.push_back(file);
+            }
+        }
+        key = next;
+    }
+    return pages;
+}
+
+// The bitonal pages, or null with the benchmark marked as skipped.
+const G4Pages* BitonalPagesOf(OpenWindow& shown, benchmark::State& state) {
+    if (!shown.ok) {
+        state.SkipWithError("no session");
+        return nullptr;
+    }
+    const G4Pages& pages =
+        BitonalPages(static_cast<viewer::TalqViewerSession&>(*shown.window.TalqAPi).Api());
+    if (pages.keys.empty()) {
+        state.SkipWithError("no G4 pages");
+        return nullptr;
+    }
+    return &pages;
+}
+
+void BM_ShowNextG4Page(benchmark::State& state) {
+    OpenWindow shown(true);
+    const G4Pages* found = BitonalPagesOf(shown, state);
+    if (found == nullptr) return;
+    const G4Pages& pages = *found;
+    viewer::frmView& w = shown.window;
+    size_t i = 0;
+    for (auto _ : state) {
+        const size_t n = i++ % pages.keys.size();
+        int level = 0;
+        std::string next;
+        w.TalqAPi->NextKey(pages.before[n], level, next);
+        if (!w.DisplayImage(next)) state.SkipWithError("a page was not shown");
+    }
+    state.SetLabel("local");
+}
+BENCHMARK(BM_ShowNextG4Page)->Unit(benchmark::kMillisecond);
+
+// A plain area average of 1-bit rows (set = black) to dw x dh grey pixels:
+// each output pixel is the mean of the source pixels its box covers.
+void PlainAreaAverage(const std::vector<std::uint8_t>& bits, int w, int h, int dw, int dh,
+                      std::vector<std::uint8_t>& out) {
+    const int rowBytes = (w + 7) / 8;
+    std::vector<std::uint32_t> columnInk(static_cast<size_t>(w));
+    out.assign(static_cast<size_t>(dw) * dh, 0);
+    for (int y = 0; y < dh; ++y) {
+        const int y0 = static_cast<int>(static_cast<std::int64_t>(y) * h / dh);
+        const int y1 =
+            std::max(y0 + 1, static_cast<int>(static_cast<std::int64_t>(y + 1) * h / dh));
+        std::fill(columnInk.begin(), columnInk.end(), 0);
+        for (int sy = y0; sy < y1; ++sy) {
+            const std::uint8_t* row = bits.data() + static_cast<size_t>(sy) * rowBytes;
+            for (int b = 0; b < rowBytes; ++b) {
+                if (row[b] == 0) continue;
+                for (int k = 0; k < 8 && b * 8 + k < w; ++k)
+                    columnInk[b * 8 + k] += (row[b] >> (7 - k)) & 1;
+            }
+        }
+        for (int x = 0; x < dw; ++x) {
+            const int x0 = static_cast<int>(static_cast<std::int64_t>(x) * w / dw);
+            const int x1 =
+                std::max(x0 + 1, static_cast<int>(static_cast<std::int64_t>(x + 1) * w / dw));
+            std::uint32_t ink = 0;
+            for (int sx = x0; sx < x1; ++sx) ink += columnInk[sx];
+            const std::uint32_t area = static_cast<std::uint32_t>((x1 - x0) * (y1 - y0));
+            out[static_cast<size_t>(y) * dw + x] =
+                static_cast<std::uint8_t>(255 - 255 * ink / area);
+        }
+    }
+}
+
+void BM_TrueBaselineG4Page(benchmark::State& state) {
+    OpenWindow shown(true);
+    const G4Pages* found = BitonalPagesOf(shown, state);
+    if (found == nullptr) return;
+    const G4Pages& pages = *found;
+    viewer::frmView& w = shown.window;
+    const int paneW = w.picImage->width();
+    std::vector<std::uint8_t> bits, grey;
+    size_t i = 0;
+    for (auto _ : state) {
+        TIFF* tif = TIFFOpen(pages.files[i++ % pages.files.size()].c_str(), "r");
+        if (!tif) {
+            state.SkipWithError("a page did not open");
+            break;
+        }
+        std::uint32_t pw = 0, ph = 0;
+        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &pw);
+        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &ph);
+        const int rowBytes = static_cast<int>((pw + 7) / 8);
+        bits.resize(static_cast<size_t>(rowBytes) * ph);
+        for (std::uint32_t y = 0; y < ph; ++y) {
+            TIFFReadScanline(tif, bits.data() + static_cast<size_t>(y) * rowBytes, y, 0);
+        }
+        TIFFClose(tif);
+        const int dh = static_cast<int>(static_cast<std::int64_t>(ph) * paneW / pw);
+        PlainAreaAverage(bits, static_cast<int>(pw), static_cast<int>(ph), paneW, dh, grey);
+        benchmark::DoNotOptimize(grey.data());
+    }
+}
+BENCHMARK(BM_TrueBaselineG4Page)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

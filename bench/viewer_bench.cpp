@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "annotations/annotation_layers.h"
+#include "render/gdi_lead.h"
 #include "support/test_images.h"
-#include "viewer/gdi_lead.h"
 
 namespace {
 

@@ -3,16 +3,38 @@
 # A "core" library holds logic and drawing on QImage surfaces and must never
 # link Qt Widgets, directly or through another library; "widgets" libraries
 # hold windows and dialogs. talq_check_core_targets() enforces the rule.
+#
+# Every library and program also belongs to the layer of its folder
+# (TalqLayers.cmake); talq_check_layers() fails the configuration when one
+# links a library of a layer it may not use.
+
+include(${CMAKE_CURRENT_LIST_DIR}/TalqLayers.cmake)
 
 set(TALQ_WARNINGS -Wall -Wextra)
 set_property(GLOBAL PROPERTY TALQ_CORE_TARGETS "")
 set_property(GLOBAL PROPERTY TALQ_WIDGETS_TARGETS "")
+set_property(GLOBAL PROPERTY TALQ_LAYERED_TARGETS "")
+
+# Puts a target in a layer; the folder's layer when none is given.
+function(talq_declare_layer name)
+    if(ARGC GREATER 1)
+        set(layer ${ARGV1})
+    else()
+        file(RELATIVE_PATH dir ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+        talq_layer_of_path("${dir}/" layer)
+    endif()
+    if(layer)
+        set_property(TARGET ${name} PROPERTY TALQ_LAYER ${layer})
+        set_property(GLOBAL APPEND PROPERTY TALQ_LAYERED_TARGETS ${name})
+    endif()
+endfunction()
 
 function(talq_core_library name)
     add_library(${name} STATIC ${ARGN})
     target_compile_options(${name} PRIVATE ${TALQ_WARNINGS})
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
     set_property(GLOBAL APPEND PROPERTY TALQ_CORE_TARGETS ${name})
+    talq_declare_layer(${name})
 endfunction()
 
 function(talq_widgets_library name)
@@ -21,11 +43,13 @@ function(talq_widgets_library name)
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
     target_link_libraries(${name} PUBLIC Qt6::Widgets)
     set_property(GLOBAL APPEND PROPERTY TALQ_WIDGETS_TARGETS ${name})
+    talq_declare_layer(${name})
 endfunction()
 
 function(talq_executable name)
     add_executable(${name} ${ARGN})
     target_compile_options(${name} PRIVATE ${TALQ_WARNINGS})
+    talq_declare_layer(${name})
 endfunction()
 
 function(_talq_collect_links target out)
@@ -62,5 +86,27 @@ function(talq_check_core_targets)
     get_property(core GLOBAL PROPERTY TALQ_CORE_TARGETS)
     foreach(target IN LISTS core)
         _talq_assert_no_widgets(${target} ${target} "")
+    endforeach()
+endfunction()
+
+function(talq_check_layers)
+    get_property(targets GLOBAL PROPERTY TALQ_LAYERED_TARGETS)
+    foreach(target IN LISTS targets)
+        get_target_property(from ${target} TALQ_LAYER)
+        _talq_collect_links(${target} libs)
+        foreach(lib IN LISTS libs)
+            if(NOT TARGET ${lib})
+                continue()
+            endif()
+            get_target_property(to ${lib} TALQ_LAYER)
+            if(NOT to)
+                continue()
+            endif()
+            talq_layer_allows(${from} ${to} ok)
+            if(NOT ok)
+                message(FATAL_ERROR "${target} (layer ${from}) links ${lib} (layer ${to}); "
+                                    "a layer may use only the layers below it (cmake/TalqLayers.cmake)")
+            endif()
+        endforeach()
     endforeach()
 endfunction()

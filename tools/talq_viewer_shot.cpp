@@ -138,12 +138,12 @@ int main(int argc, char* argv[]) {
 
     const QPixmap shot = window.screen()->grabWindow(window.winId());
     const bool saved = shot.save(QString::fromStdString(o.out), "PNG");
-    const bool shown = window.g_ValidImage != 0;
+    const bool shown = window.page.g_ValidImage != 0;
     for (const std::string& message : prompts.Messages()) {
         std::fprintf(stderr, "talq-viewer-shot: message: %s\n", message.c_str());
     }
     std::fprintf(stderr, "talq-viewer-shot: %s; %s\n",
-                 shown ? ("showing " + window.szCurrentKey).c_str() : "no page on display",
+                 shown ? ("showing " + window.page.szCurrentKey).c_str() : "no page on display",
                  saved ? ("picture in " + o.out).c_str() : "the picture could not be written");
     window.close();
     return shown && saved ? 0 : 1;

@@ -84,7 +84,9 @@ namespace {
 // Uploads carry bytes after their last field, NULs included; they are read
 // by the length the command states.
 bool CarriesBytes(const std::string& command) {
-    for (const char* verb : {"TALQStoreImageFile,", "TALQImportLine,", "TALQWriteFile\x18"}) {
+    const std::string writeFile = std::string("TALQWriteFile") + kRecordSep;
+    for (const std::string& verb :
+         {std::string("TALQStoreImageFile,"), std::string("TALQImportLine,"), writeFile}) {
         if (command.rfind(verb, 0) == 0) return true;
     }
     return false;
@@ -237,7 +239,8 @@ std::string CommandEngine::Dispatch(ConnectionState& state, const CommandText& c
     if (verb == "TALQGetBatchDirs") return GetBatchDirs(command);
     if (verb == "TALQValidateBatchPrinter") return ValidateBatchPrinter(command);
     if (verb == "TALQGetNextBatch") return GetNextBatch(state, command);
-    if (verb.rfind("TALQWriteFile\x18", 0) == 0) return WriteFile(state, command);
+    if (verb.rfind(std::string("TALQWriteFile") + kRecordSep, 0) == 0)
+        return WriteFile(state, command);
     if (verb == "TALQCloseOutBatchFile") return CloseOutBatchFile(state, command);
     if (verb == "IDEX_IsSupported") return "YES";
     if (verb.rfind("IDEX_StartSearch", 0) == 0) return ConceptStart(state, command);

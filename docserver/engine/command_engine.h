@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/wire_separators.h"
 #include "system_db.h"
 
 namespace docserver {
@@ -26,7 +27,7 @@ struct ConnectionState {
     std::string address;      // the peer's address; failed logins are counted by it
     bool local = false;       // the local-access library: file names are full paths
     std::shared_ptr<ConceptSearch> conceptSearch;  // the connection's concept search
-    std::shared_ptr<QuerySortJob> sortJob;  // the connection's sort by date
+    std::shared_ptr<QuerySortJob> sortJob;         // the connection's sort by date
 };
 
 // A command split at its commas: fields[0] is the verb ("TALQGetVersion").
@@ -245,10 +246,10 @@ bool SameText(const std::string& a, const std::string& b);
 // -1, 0 or 1 in the same folding; a proper prefix is smaller.
 int CompareText(const std::string& a, const std::string& b);
 
-inline constexpr char kRecordSep = 24;
-inline constexpr char kSectionSep = 25;
-inline constexpr char kListSep = 30;
-inline constexpr char kFieldSep = 31;
+using wire::kFieldSep;
+using wire::kListSep;
+using wire::kRecordSep;
+using wire::kSectionSep;
 inline constexpr const char* kServerVersion = "8.6.0";
 // The longest command that carries no upload bytes.
 inline constexpr std::size_t kMaxCommandText = 4u << 20;

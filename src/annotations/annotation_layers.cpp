@@ -7,7 +7,7 @@
 #include "foundation/number_text.h"
 #include "foundation/text_match.h"
 #include "platform/rounding.h"
-#include "viewer/gdi32.h"
+#include "render/gdi32.h"
 
 namespace TalqClientAPI_Header {
 namespace {
@@ -38,33 +38,46 @@ ImageRect RectText(const std::string& text) {
 
 }  // namespace
 
-void DrawSearchHits(const std::string& wordList, const std::string& keywords,
-                    platform::DrawSurface& picture, const PageDrawInfo& info, std::int32_t color,
-                    float factor, std::int16_t outline) {
-    if (mVBUtil::CountFields("^", wordList) == 0) return;
-    std::vector<std::string> words;
-    const int keywordCount = mVBUtil::CountFields(" ", keywords);
-    for (int i = 1; i <= keywordCount; ++i) {
-        std::string k = mVBUtil::GetField(" ", keywords, i);
-        if (!k.empty()) words.push_back(std::move(k));
-    }
-    if (words.empty()) return;
-    ImageViewTransform t = mGdi32::TransformFor(info, factor);
+WordBoxes ParseWordBoxes(const std::string& wordList) {
+    WordBoxes boxes;
+    if (mVBUtil::CountFields("^", wordList) == 0) return boxes;
     int pos = 1;
     while (pos != -1) {
         std::string entry = mVBUtil::NextToken("^", wordList, pos);
-        std::string word = mVBUtil::GetField("|", entry, 1);
-        for (const std::string& keyword : words) {
-            if (mVBUtil::WildcardMatch(word, keyword) != 0) continue;
-            double left = mVBUtil::Val(mVBUtil::GetField("|", entry, 2));
-            double top = mVBUtil::Val(mVBUtil::GetField("|", entry, 3));
-            double width = mVBUtil::Val(mVBUtil::GetField("|", entry, 4));
-            double height = mVBUtil::Val(mVBUtil::GetField("|", entry, 5));
-            ImageRect box{RoundToInt(left), RoundToInt(top), RoundToInt(left + width),
-                          RoundToInt(top + height)};
-            mGdi32::DrawAnnotBox(picture, color, box, t, outline);
+        const double left = mVBUtil::Val(mVBUtil::GetField("|", entry, 2));
+        const double top = mVBUtil::Val(mVBUtil::GetField("|", entry, 3));
+        const double width = mVBUtil::Val(mVBUtil::GetField("|", entry, 4));
+        const double height = mVBUtil::Val(mVBUtil::GetField("|", entry, 5));
+        boxes.push_back({mVBUtil::GetField("|", entry, 1), RoundToInt(left), RoundToInt(top),
+                         RoundToInt(left + width), RoundToInt(top + height)});
+    }
+    return boxes;
+}
+
+void DrawSearchHits(const WordBoxes& words, const std::string& keywords,
+                    platform::DrawSurface& picture, const PageDrawInfo& info, std::int32_t color,
+                    float factor, std::int16_t outline) {
+    if (words.empty()) return;
+    std::vector<std::string> wanted;
+    const int keywordCount = mVBUtil::CountFields(" ", keywords);
+    for (int i = 1; i <= keywordCount; ++i) {
+        std::string k = mVBUtil::GetField(" ", keywords, i);
+        if (!k.empty()) wanted.push_back(std::move(k));
+    }
+    if (wanted.empty()) return;
+    ImageViewTransform t = mGdi32::TransformFor(info, factor);
+    for (const WordBox& w : words) {
+        for (const std::string& keyword : wanted) {
+            if (mVBUtil::WildcardMatch(w.word, keyword) != 0) continue;
+            mGdi32::DrawAnnotBox(picture, color, {w.left, w.top, w.right, w.bottom}, t, outline);
         }
     }
+}
+
+void DrawSearchHits(const std::string& wordList, const std::string& keywords,
+                    platform::DrawSurface& picture, const PageDrawInfo& info, std::int32_t color,
+                    float factor, std::int16_t outline) {
+    DrawSearchHits(ParseWordBoxes(wordList), keywords, picture, info, color, factor, outline);
 }
 
 void DrawRedactions(int count, const AnnotationList& list, platform::DrawSurface& picture,

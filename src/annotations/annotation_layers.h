@@ -8,15 +8,29 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "annotations/annotation_rec.h"
 #include "platform/draw_surface.h"
-#include "viewer/image_view_transform.h"
+#include "render/image_view_transform.h"
 
 namespace TalqClientAPI_Header {
 
-// A box around every word of the word list ("word|x|y|w|h" entries joined
-// by "^") that matches one of the blank-separated keywords (wildcards).
+// A word of a page's word list and its box in image pixels.
+struct WordBox {
+    std::string word;
+    std::int32_t left = 0, top = 0, right = 0, bottom = 0;
+};
+using WordBoxes = std::vector<WordBox>;
+// The word list's "word|x|y|w|h" entries joined by "^", read once per page.
+WordBoxes ParseWordBoxes(const std::string& wordList);
+
+// A box around every word that matches one of the blank-separated keywords
+// (wildcards).
+void DrawSearchHits(const WordBoxes& words, const std::string& keywords,
+                    platform::DrawSurface& picture, const PageDrawInfo& info, std::int32_t color,
+                    float factor, std::int16_t outline);
+// The same from the word list's text.
 void DrawSearchHits(const std::string& wordList, const std::string& keywords,
                     platform::DrawSurface& picture, const PageDrawInfo& info, std::int32_t color,
                     float factor, std::int16_t outline);

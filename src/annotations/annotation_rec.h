@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/wire_separators.h"
+
 // Type codes sent with a saved list.
 enum AnnotationKind : std::int32_t {
     kStickyNote = 1,
@@ -45,10 +47,10 @@ using AnnotationList = std::vector<AnnotationRec>;
 
 namespace TalqClientAPI_Header {
 
-constexpr char kRecordSep = 24;
-constexpr char kCommaSub = 29;
-constexpr char kListSep = 30;
-constexpr char kFieldSep = 31;
+using wire::kCommaSub;
+using wire::kFieldSep;
+using wire::kListSep;
+using wire::kRecordSep;
 constexpr char kStampSep = 22;
 
 // The largest list text the server takes in one save.

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/printer_cups.h"
 #include "platform/prompts.h"
 #include "platform/text_codec.h"
 #include "platform/widgets/qt_prompts.h"
@@ -16,6 +17,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("talqvyn"));
     platform::QtPrompts prompts;
     platform::InstallPrompts(prompts);
+    platform::InstallPrinterCollection(std::make_shared<platform::CupsPrinterCollection>());
 
     // What Qt leaves of the arguments, in the program's code page.
     std::vector<std::string> arguments;

@@ -6,13 +6,14 @@
 #include <string>
 
 #include "navigation/query_api.h"
+#include "platform/wire_separators.h"
 
 namespace navigation {
 
 // Separators of the query requests and replies.
-inline constexpr char kSectionSep = 25;
-inline constexpr char kRecordSep = 24;
-inline constexpr char kListSep = 30;
+using wire::kListSep;
+using wire::kRecordSep;
+using wire::kSectionSep;
 
 }  // namespace navigation
 

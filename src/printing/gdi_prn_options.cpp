@@ -37,3 +37,27 @@ void cGdiPrn::KeyPsn(std::int32_t iKeyPsn) {
 void cGdiPrn::MsgPsn(std::int32_t iMsgPsn) {
     msgPsn_ = (iMsgPsn < 0 || iMsgPsn > 6) ? 4 : iMsgPsn;
 }
+
+void cGdiPrn::BlackAndWhite(bool on) {
+    if (printMode_ == kPrintTiff) blackAndWhite_ = on;
+}
+
+void cGdiPrn::SetCustomFrames(std::int32_t LtrX, std::int32_t LtrY, std::int32_t LglX,
+                              std::int32_t LglY, std::int32_t OvrX, std::int32_t OvrY) {
+    frames_ = PaperFrames{LtrX, LtrY, LglX, LglY, OvrX, OvrY};
+}
+
+void cGdiPrn::GetCustomFrames(std::int32_t& LtrX, std::int32_t& LtrY, std::int32_t& LglX,
+                              std::int32_t& LglY, std::int32_t& OvrX, std::int32_t& OvrY) const {
+    LtrX = frames_.LetterX, LtrY = frames_.LetterY;
+    LglX = frames_.LegalX, LglY = frames_.LegalY;
+    OvrX = frames_.OverSizeX, OvrY = frames_.OverSizeY;
+}
+
+void cGdiPrn::GetDefaultFrames(std::int32_t& LtrX, std::int32_t& LtrY, std::int32_t& LglX,
+                               std::int32_t& LglY, std::int32_t& OvrX, std::int32_t& OvrY) {
+    const PaperFrames defaults;
+    LtrX = defaults.LetterX, LtrY = defaults.LetterY;
+    LglX = defaults.LegalX, LglY = defaults.LegalY;
+    OvrX = defaults.OverSizeX, OvrY = defaults.OverSizeY;
+}

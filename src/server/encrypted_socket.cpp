@@ -9,7 +9,6 @@
 #include "foundation/wait.h"
 #include "platform/event_pump.h"
 #include "platform/prompts.h"
-#include "server/request_frame.h"
 #include "server/winsock_api.h"
 
 namespace {
@@ -92,8 +91,7 @@ std::int32_t EncryptedSocket::SocketClose() {
     Socket = -1;
     State = -1;
     Partial = 0;
-    PartialBuf.clear();
-    PartialLen = 0;
+    reader_.Reset();
     platform::DoEvents();
     platform::DoEvents();
     return 0;
@@ -181,20 +179,11 @@ std::string EncryptedSocket::Error(std::int32_t code) const {
     return modWinsockAPI::GetWinsockErrorText(code);
 }
 
-std::int32_t EncryptedSocket::FinishReply(std::string& frame) {
+// Bytes past a reply's frame, or past bad data, are not part of the next.
+std::int32_t EncryptedSocket::EndReply(std::int32_t result) {
     Partial = 0;
-    PartialLen = 0;
-    std::string whole = frame.substr(0, static_cast<std::size_t>(ExpectedLen));
-    frame.clear();
-    if (ExpectedLen <= RequestFrame::kHeadLength || !RequestFrame::Unscramble(whole, ExpectedLen)) {
-        Data.clear();
-        DataLen = -1;
-        return -1;
-    }
-    // Bytes past the announced length are not part of this reply.
-    Data = whole.substr(RequestFrame::kHeadLength);
-    DataLen = ExpectedLen - RequestFrame::kHeadLength;
-    return 1;
+    reader_.Reset();
+    return result;
 }
 
 std::int32_t EncryptedSocket::QueryData() {
@@ -205,40 +194,29 @@ std::int32_t EncryptedSocket::QueryData() {
     if (n <= 0) {
         // The peer closed or the connection failed: a reply cut off is bad
         // data; before any byte of it the socket is simply gone.
-        DataLen = (Partial == 1 && PartialLen > 0) ? -1 : 0;
+        DataLen = (Partial == 1 && reader_.Buffered() > 0) ? -1 : 0;
         Data.clear();
-        Partial = 0;
-        PartialLen = 0;
-        PartialBuf.clear();
-        return -1;
+        return EndReply(-1);
     }
     if (Partial != 1) {
-        PartialBuf.clear();
-        PartialLen = 0;
-        ExpectedLen = 0;
+        reader_.Reset();
         Partial = 1;
     }
-    PartialBuf += piece;
-    PartialLen += n;
-    if (ExpectedLen == 0 && PartialLen >= 4) {
-        std::uint32_t announced =
-            (static_cast<std::uint32_t>(static_cast<std::uint8_t>(PartialBuf[0])) << 24) |
-            (static_cast<std::uint32_t>(static_cast<std::uint8_t>(PartialBuf[1])) << 16) |
-            (static_cast<std::uint32_t>(static_cast<std::uint8_t>(PartialBuf[2])) << 8) |
-            static_cast<std::uint8_t>(PartialBuf[3]);
-        if (announced <= static_cast<std::uint32_t>(RequestFrame::kHeadLength) ||
-            announced > static_cast<std::uint32_t>(RequestFrame::kMaxFrameLength)) {
-            Partial = 0;
-            PartialLen = 0;
-            PartialBuf.clear();
-            Data.clear();
-            DataLen = -1;
-            return -1;
-        }
-        ExpectedLen = static_cast<std::int32_t>(announced);
+    reader_.Feed(piece.data(), piece.size());
+    std::string payload;
+    switch (reader_.Next(payload)) {
+        case RequestFrame::FrameReader::Status::kNeedMore:
+            return 2;
+        case RequestFrame::FrameReader::Status::kFrame:
+            Data = std::move(payload);
+            DataLen = static_cast<std::int32_t>(Data.size());
+            return EndReply(1);
+        case RequestFrame::FrameReader::Status::kBad:
+            break;
     }
-    if (ExpectedLen > 0 && PartialLen >= ExpectedLen) return FinishReply(PartialBuf);
-    return 2;
+    Data.clear();
+    DataLen = -1;
+    return EndReply(-1);
 }
 
 void EncryptedSocket::SOCK_EString(std::string& frame, std::int32_t length) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/sockets.h"
+#include "server/request_frame.h"
 
 class EncryptedSocket {
   public:
@@ -27,10 +28,7 @@ class EncryptedSocket {
     std::int32_t State = -1;  // -1 closed, 0 open, 7 connected or connecting
     std::string Data;
     std::int32_t DataLen = 0;
-    std::int32_t Partial = 0;
-    std::string PartialBuf;
-    std::int32_t PartialLen = 0;
-    std::int32_t ExpectedLen = 0;
+    std::int32_t Partial = 0;  // 1 while a reply is arriving; 0 starts the next afresh
 
     std::int32_t SocketOpen(std::int32_t type, std::int32_t protocol);
     std::int32_t ReopenSocket(std::int32_t type, std::int32_t protocol);
@@ -56,11 +54,12 @@ class EncryptedSocket {
     std::string GetLocalIPAddress();
     void ReserveLocalPort();
     void ReleaseLocalPort();
-    std::int32_t FinishReply(std::string& frame);
+    std::int32_t EndReply(std::int32_t result);
 
     std::mt19937 random_;
     bool seeded_ = false;
     bool partlySent_ = false;
+    RequestFrame::FrameReader reader_;
 };
 
 // The address to bind: LocalIP, or any address when LocalIP is empty or a

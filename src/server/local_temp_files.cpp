@@ -11,10 +11,11 @@
 #include "foundation/binary_files.h"
 #include "foundation/fields.h"
 #include "platform/clock.h"
+#include "platform/wire_separators.h"
 
 namespace {
 
-const std::string kListSep(1, char(30));
+const std::string kListSep(1, wire::kListSep);
 
 std::string TempBase() {
     for (const char* name : {"TMPDIR", "TEMP", "TMP"}) {

@@ -129,10 +129,6 @@ std::string CheckTcpIpConfig(const std::string& ipAddress, const std::string& ip
     return "";
 }
 
-std::string ModeName(int accessMode) {
-    return accessMode == 1 ? "Network" : "Local";
-}
-
 std::string NormalizeSystemDir(const std::string& typed) {
     std::string dir = mVBUtil::TrimSpaces(typed);
     if (dir.empty()) return dir;

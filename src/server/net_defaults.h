@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/system_paths.h"
+
 // String settings under HKEY_CURRENT_USER "Software\TALQTech\" + app + "\" + section.
 namespace RegEdit {
 
@@ -20,7 +22,6 @@ std::string GetRegSetting(const std::string& app, const std::string& section,
 namespace mNetDefaults {
 
 inline constexpr const char* kNetDefaultsKey = "Software\\TALQTech\\VYNSYS\\NetDefaults";
-inline constexpr const char* kPathsKey = "Software\\TALQTech\\VYNSYS\\Paths";
 inline constexpr int kHistorySize = 10;
 
 // Reads the registry (current user, then machine), the RegEdit store and
@@ -40,8 +41,6 @@ std::string NumberText(const std::string& typed);
 std::string CheckTcpIpConfig(const std::string& ipAddress, const std::string& ipPort,
                              const std::string& domain);
 
-// "Network" for access mode 1, "Local" for every other.
-std::string ModeName(int accessMode);
 // Trimmed; a text not ending in "/" or "\" gets "/" appended; empty stays empty.
 std::string NormalizeSystemDir(const std::string& typed);
 // The mode's directory from the current user's Paths, the machine's, or "vynrplct.ini".

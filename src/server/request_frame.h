@@ -51,6 +51,11 @@ class FrameReader {
     // selectors that do not decode); the connection should end.
     Status Next(std::string& payload);
     std::size_t Buffered() const { return buffer_.size() - start_; }
+    // Drops whatever is buffered.
+    void Reset() {
+        buffer_.clear();
+        start_ = 0;
+    }
 
   private:
     std::string buffer_;

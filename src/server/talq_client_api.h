@@ -12,8 +12,8 @@
 #include <string>
 
 #include "server/local_temp_files.h"
+#include "server/page_image.h"
 
-class cGdiPrn;
 class EncryptedSocket;
 class LocalAccessLibrary;
 
@@ -59,6 +59,7 @@ class TalqClientAPI {
     bool IsUserValid() const { return userValid_ == 1; }
     std::string ProjectName() const;
     std::string UserName() const;
+    const std::string& DomainName() const { return domainName_; }
     std::string UserPswrd() const;
     std::string UserSystemSecurity() const;
     std::string UserFullName() const;
@@ -91,6 +92,9 @@ class TalqClientAPI {
                           std::int32_t& third, std::string& infoValues, std::string& text);
     bool IsPlaceHolderImage() const { return placeholder_; }
     std::string GetImage(const std::string& key, std::int16_t quality);
+    // The image with its scale and the placeholder flag of the page
+    // information asked for last.
+    PageImage GetPageImage(const std::string& key, std::int16_t quality);
     float ScaleFactor() const;
     bool GetWordList(const std::string& key, std::int32_t& first, std::int32_t& second,
                      std::int32_t& third, std::int32_t& fourth, std::string& words);
@@ -175,9 +179,10 @@ class TalqClientAPI {
     std::int16_t GetBatchPrinters(std::string& list);
     std::string GetBatchPrintDir(const std::string& printer);
     bool ValidateBatchPrinter(const std::string& printer);
+    // The header is the job's options as the printer reads them
+    // (printing/batch_print_header.h).
     bool OpenBatchPrintFile(const std::string& printer, const std::string& watermark,
-                            std::int32_t printFlags, const std::string& description,
-                            cGdiPrn& engine);
+                            const std::string& header);
     bool WriteBatchPrintFilePage(const std::string& line);
     void CloseBatchPrintFile();
 

@@ -2,14 +2,13 @@
 #include "foundation/binary_files.h"
 #include "foundation/fields.h"
 #include "foundation/text_match.h"
-#include "printing/gdi_prn.h"
-#include "server/batch_print_header.h"
+#include "platform/wire_separators.h"
 #include "server/talq_client_api.h"
 
 namespace {
 
-const std::string kRecordSep(1, char(24));
-const std::string kListSep(1, char(30));
+const std::string kRecordSep(1, wire::kRecordSep);
+const std::string kListSep(1, wire::kListSep);
 constexpr int kWatermarkPiece = 1000;
 
 std::string WriteFileCommand(const std::string& name, std::int16_t color, const std::string& data) {
@@ -82,8 +81,7 @@ bool TalqClientAPI::ValidateBatchPrinter(const std::string& printer) {
 }
 
 bool TalqClientAPI::OpenBatchPrintFile(const std::string& printer, const std::string& watermark,
-                                       std::int32_t printFlags, const std::string& description,
-                                       cGdiPrn& engine) {
+                                       const std::string& header) {
     if (!batchFileName_.empty()) CloseBatchPrintFile();
     if (!ValidateSession(7)) return false;
     batchPageCount_ = 0;
@@ -122,14 +120,7 @@ bool TalqClientAPI::OpenBatchPrintFile(const std::string& printer, const std::st
         }
     }
 
-    batchprint::HeaderValues values;
-    values.printFlags = printFlags;
-    values.domain = domainName_;
-    values.description = description;
-    values.user = userName_;
-    values.project = projectName_;
-    if (!Request(WriteFileCommand(name, batchColor_, batchprint::BuildHeader(values, engine)),
-                 reply)) {
+    if (!Request(WriteFileCommand(name, batchColor_, header), reply)) {
         // A job without its header would print with unknown options.
         lastError_ = kOpenFailed;
         batchColor_ = 0;

@@ -4,11 +4,12 @@
 #include "foundation/binary_files.h"
 #include "foundation/fields.h"
 #include "foundation/number_text.h"
+#include "platform/wire_separators.h"
 #include "server/talq_client_api.h"
 #include "server/talq_number.h"
 
 namespace {
-const std::string kRecordSep(1, char(24));
+const std::string kRecordSep(1, wire::kRecordSep);
 constexpr int kPieceSize = 10000;
 }  // namespace
 

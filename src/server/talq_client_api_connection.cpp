@@ -1,26 +1,17 @@
-#include <cstdlib>
 #include <map>
 
 #include "foundation/wait.h"
 #include "platform/event_pump.h"
 #include "platform/prompts.h"
 #include "platform/rounding.h"
+#include "platform/wire_separators.h"
 #include "server/encrypted_socket.h"
 #include "server/local_access.h"
 #include "server/talq_client_api.h"
+#include "server/talq_number.h"
 #include "server/winsock_api.h"
 
 namespace {
-
-// The numeric value of a reply: its leading number, 0 when there is none.
-std::int32_t ReplyNumber(const std::string& text) {
-    const char* start = text.c_str();
-    while (*start == ' ' || *start == '\t') ++start;
-    char* end = nullptr;
-    double value = std::strtod(start, &end);
-    if (end == start) return 0;
-    return platform::RoundToInt(value);
-}
 
 // Libraries stay loaded for the life of the process: unloading one whose
 // code may still be referenced gains nothing.
@@ -65,7 +56,9 @@ void TalqClientAPI::ReleaseRequestLock() {
 
 bool TalqClientAPI::HoldsFieldBreaker(const std::string& text) {
     for (unsigned char c : text) {
-        if (c == ',' || c == 0 || c == 24 || c == 25 || c == 30 || c == 31) return true;
+        if (c == ',' || c == 0 || c == wire::kRecordSep || c == wire::kSectionSep ||
+            c == wire::kListSep || c == wire::kFieldSep)
+            return true;
     }
     return false;
 }
@@ -115,12 +108,12 @@ bool TalqClientAPI::OpenTalqConnection(std::int16_t accessMode, std::string doma
             CloseTalqConnection();
             return fail("Unable to Establish an TALQ Connection");
         }
-        systemFlags_ = ReplyNumber(reply);
+        systemFlags_ = talqnumber::Long(reply);
         if (!SendRequest("TALQGetExtSystemFlags", reply, replyLength, false)) {
             CloseTalqConnection();
             return fail("Unable to Obtain Extended System Flags");
         }
-        extSystemFlags_ = ReplyNumber(reply);
+        extSystemFlags_ = talqnumber::Long(reply);
         connection_ = 1;
         return true;
     }
@@ -150,12 +143,12 @@ bool TalqClientAPI::OpenTalqConnection(std::int16_t accessMode, std::string doma
         CloseTalqConnection();
         return fail("Unable to Establish an TALQ Connection");
     }
-    systemFlags_ = ReplyNumber(reply);
+    systemFlags_ = talqnumber::Long(reply);
     if (!SendRequest("TALQGetExtSystemFlags," + domainName_, reply, replyLength, false)) {
         CloseTalqConnection();
         return fail("Unable to Obtain Extended System Flags");
     }
-    extSystemFlags_ = ReplyNumber(reply);
+    extSystemFlags_ = talqnumber::Long(reply);
 
     if (timeout != 0) timeout_ = timeout;
     if (timeout_ == 0) timeout_ = 30;

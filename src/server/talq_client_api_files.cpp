@@ -7,12 +7,13 @@
 #include "foundation/text_match.h"
 #include "platform/launcher.h"
 #include "platform/prompts.h"
+#include "platform/wire_separators.h"
 #include "server/talq_client_api.h"
 #include "server/talq_client_api_header.h"
 
 namespace {
 
-const std::string kListSep(1, char(30));
+const std::string kListSep(1, wire::kListSep);
 constexpr int kPieceSize = 10000;
 
 // The extension of the server file's last path component, with its ".", when
@@ -46,6 +47,7 @@ void TalqClientAPI::CleanUpTempFileList() {
 }
 
 std::string TalqClientAPI::RetrieveFile(const std::string& serverFile, const std::string& key) {
+    if (RefuseBreakers({&key}, "Image Key")) return "";
     SetRequestLock();
     struct Release {
         TalqClientAPI* api;
@@ -204,6 +206,7 @@ bool TalqClientAPI::HasBadChars(const std::string& name, std::int16_t showMessag
 bool TalqClientAPI::UploadImage(const std::string& path, const std::string& key,
                                 const std::string& flag, std::int32_t value, std::int32_t type) {
     if (!ValidateSession(15)) return false;
+    if (RefuseBreakers({&key}, "Image Key")) return false;
     lastError_ = "Unknown Error";
     std::int16_t level = flag.empty() ? 0 : ResolveBndry2Level(flag);
     if (type == 0) {
@@ -230,6 +233,7 @@ bool TalqClientAPI::UploadImage(const std::string& path, const std::string& key,
 bool TalqClientAPI::PutWordList(const std::string& key, std::int32_t first, std::int32_t second,
                                 std::int32_t, std::int32_t, const std::string& line) {
     if (!ValidateSession(15)) return false;
+    if (RefuseBreakers({&key}, "Image Key")) return false;
     std::string reply;
     return Request("TALQImportLine," + CommandPrefix() + ",FT," + key + "," +
                        std::to_string(first) + "," + std::to_string(second) + "," + line,

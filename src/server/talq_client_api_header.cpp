@@ -5,6 +5,7 @@
 
 #include "foundation/fields.h"
 #include "foundation/text_match.h"
+#include "platform/wire_separators.h"
 
 namespace TalqClientAPI_Header {
 namespace {
@@ -31,7 +32,7 @@ void SplitClipCommand(const std::string& text, std::string& first, std::string& 
     mode = 1;
     first.clear();
     second.clear();
-    const std::string listSep(1, char(30));
+    const std::string listSep(1, wire::kListSep);
     if (text.find(listSep) != std::string::npos) {
         first = mVBUtil::GetField(listSep, text, 1);
         second = mVBUtil::GetField(listSep, text, 2);

@@ -100,6 +100,9 @@ bool TalqClientAPI::GetBndryScrollList(const std::string& key, std::int32_t leve
     int token = 0;
     while (position != -1) {
         std::string item = mVBUtil::NextToken(",", reply, position);
+        // A closing "," ends the last key; it starts no empty one.
+        if (position == -1 && token > 0 && item.empty() && !reply.empty() && reply.back() == ',')
+            break;
         ++token;
         if (token == 1) {
             std::string upper = mVBUtil::UCase(item);

@@ -5,13 +5,14 @@
 #include "foundation/fields.h"
 #include "foundation/number_text.h"
 #include "platform/prompts.h"
+#include "platform/wire_separators.h"
 #include "server/talq_client_api.h"
 #include "server/talq_number.h"
 
 namespace {
 
-const std::string kRecordSep(1, char(24));
-const std::string kListSep(1, char(30));
+const std::string kRecordSep(1, wire::kRecordSep);
+const std::string kListSep(1, wire::kListSep);
 const std::string kItemSep = "|";
 constexpr std::size_t kScaleHead = 8;
 
@@ -58,23 +59,31 @@ bool TalqClientAPI::GetImagePageInfo(const std::string& key, std::int32_t& first
 }
 
 std::string TalqClientAPI::GetImage(const std::string& key, std::int16_t quality) {
-    if (!ValidateSession(15)) return "";
+    return GetPageImage(key, quality).bytes;
+}
+
+PageImage TalqClientAPI::GetPageImage(const std::string& key, std::int16_t quality) {
+    PageImage page;
+    page.placeholder = placeholder_;
+    if (!ValidateSession(15)) return page;
     if (key.empty()) {
         lastError_ = "Invalid Image Key";
-        return "";
+        return page;
     }
     std::string found;
-    if (FindKey(key, found) != 1) return "";
+    if (FindKey(key, found) != 1) return page;
     const char* q = quality == 1 ? "100" : quality == 2 ? "150" : "0";
     std::string reply;
     if (!Request("TALQSendClientImage," + CommandPrefix() + "," + key + "," + q, reply)) {
         lastError_ = "Could Not Retrieve Image";
-        return "";
+        return page;
     }
     double scale = mVBUtil::Val(mVBUtil::TrimAtNull(reply.substr(0, kScaleHead)));
     // A scale that cannot size a page would make it vanish or overflow.
     scaleFactor_ = (std::isfinite(scale) && scale > 0) ? scale : 1.0;
-    return reply.size() > kScaleHead ? reply.substr(kScaleHead) : "";
+    page.scale = ScaleFactor();
+    if (reply.size() > kScaleHead) page.bytes = reply.substr(kScaleHead);
+    return page;
 }
 
 bool TalqClientAPI::GetWordList(const std::string& key, std::int32_t& first, std::int32_t& second,

@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "platform/event_pump.h"
 #include "platform/sockets.h"
+#include "platform/wire_separators.h"
 #include "server/encrypted_socket.h"
 #include "server/local_access.h"
 #include "server/request_frame.h"
@@ -15,7 +16,7 @@
 
 namespace {
 
-constexpr char kListSep = 30;
+using wire::kListSep;
 // While nothing arrives, the reply wait watches the socket this long before
 // it yields, so a quick reply is taken at once.
 constexpr int kWatchMs = 5;
@@ -102,8 +103,10 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
         SendLocal(command, reply, replyLength);
     } else {
         int retries = 0;
-        // A failed send or a lost socket reconnects, logs in again and sends
-        // a fresh frame, once per request.
+        // A connection found dead before the request left reconnects, logs
+        // in again and sends a fresh frame, once per request. Once the whole
+        // frame has left, the server may have carried the request out, so a
+        // lost connection fails the request and nothing is sent again.
         auto retry = [&]() {
             DropSocket();
             if (++retries == 1 && !allowNested && ReconnectSession()) return true;
@@ -111,6 +114,11 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
             return false;
         };
         for (;;) {
+            // Between requests the server sends nothing: an idle socket with
+            // something to read was closed or broken by the server.
+            if (socketConnected_ != 0 && retries == 0 &&
+                platform::PollReadable(socket_->Socket, 0) != 0)
+                DropSocket();
             if (socketConnected_ == 0) {
                 bool connected;
                 if (reconnectPending_ && !allowNested && connection_ != 0) {
@@ -145,7 +153,6 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
             platform::Clock& clock = platform::CurrentClock();
             std::string remembered = clock.TimeText();
             int count = 0;
-            bool lost = false;
             bool dropped = false;
             for (;;) {
                 int polled = socket_->QueryData();
@@ -154,12 +161,9 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
                     replyLength = socket_->DataLen;
                 }
                 if (polled == 2) count = 0;
-                if (polled == -1 && reply.empty() && replyLength == 0) {
-                    lost = true;
-                    break;
-                }
                 if (polled == -1) {
-                    // Bad data: the stream can no longer be trusted.
+                    // The connection went away after the send, or bad data
+                    // came: the stream can no longer be trusted.
                     DropSocket();
                     dropped = true;
                     break;
@@ -179,10 +183,6 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
                     dropped = true;
                     break;
                 }
-            }
-            if (lost) {
-                if (retry()) continue;
-                return false;
             }
             if (!dropped && (sessionClosed_ != 0 || connectionClosing_ != 0)) {
                 if (requestNestingCount_ <= 1) connectionClosing_ = 0;

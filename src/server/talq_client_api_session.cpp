@@ -6,13 +6,14 @@
 #include "foundation/fields.h"
 #include "foundation/text_match.h"
 #include "platform/prompts.h"
+#include "platform/wire_separators.h"
 #include "server/talq_client_api.h"
 #include "server/talq_number.h"
 
 namespace {
 
-const std::string kListSep(1, char(30));
-const std::string kSectionSep(1, char(25));
+const std::string kListSep(1, wire::kListSep);
+const std::string kSectionSep(1, wire::kSectionSep);
 const std::string kItemSep = "|";
 
 }  // namespace

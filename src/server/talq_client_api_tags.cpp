@@ -2,14 +2,15 @@
 // page's restriction and its annotation lists.
 #include "foundation/fields.h"
 #include "foundation/number_text.h"
+#include "platform/wire_separators.h"
 #include "server/project_rights.h"
 #include "server/talq_client_api.h"
 #include "server/talq_number.h"
 
 namespace {
 
-const std::string kRecordSep(1, char(24));
-const std::string kSectionSep(1, char(25));
+const std::string kRecordSep(1, wire::kRecordSep);
+const std::string kSectionSep(1, wire::kSectionSep);
 
 // Tag names travel inside ","-lists and "|"-palettes.
 bool IsBadTagName(const std::string& name) {
@@ -87,6 +88,7 @@ std::int32_t TalqClientAPI::GetImageTags(const std::string& key, std::string& li
         lastError_ = "Invalid Image Key";
         return 0;
     }
+    if (RefuseBreakers({&key}, "Image Key")) return 0;
     std::string reply;
     if (!Request("TALQGetImageTags," + CommandPrefix() + "," + key, reply)) return 0;
     return TakeTagList(reply, list);
@@ -112,6 +114,7 @@ bool TalqClientAPI::SwitchTag(const char* verb, const std::string& key, const st
         lastError_ = fault;
         return false;
     }
+    if (RefuseBreakers({&key}, "Image Key")) return false;
     std::string reply;
     return Request(verb + CommandPrefix() + "," + key + "," + tag, reply) && reply == "OK";
 }
@@ -140,6 +143,7 @@ bool TalqClientAPI::AskTagged(const std::string& begKey, const std::string& endK
         lastError_ = fault;
         return false;
     }
+    if (RefuseBreakers({&begKey, &endKey}, "Image Key")) return false;
     const std::string& r = kRecordSep;
     std::string command =
         recordForm ? "TALQIsDocTagged" + r + userName_ + r + userPswrd_ + r + projectName_ + r +
@@ -198,6 +202,7 @@ bool TalqClientAPI::PutTagPalette(const std::string& list) {
 
 bool TalqClientAPI::IsPageRestricted(const std::string& key) {
     if (!ValidateSession(15)) return false;
+    if (RefuseBreakers({&key}, "Image Key")) return false;
     std::string reply;
     return Request("TALQIsPageRestricted," + CommandPrefix() + "," + key, reply) &&
            talqnumber::Long(reply) != 0;
@@ -210,6 +215,7 @@ bool TalqClientAPI::GetAllAnnotations(const std::string& key, std::string& redac
     for (std::string* list : {&redactions, &highlights, &stickies, &notes, &clips, &markups})
         list->clear();
     if (!ValidateSession(15)) return false;
+    if (RefuseBreakers({&key}, "Image Key")) return false;
     std::string reply;
     if (!Request("TALQGetAnnotations," + CommandPrefix() + "," + key, reply)) return false;
     int position = 1;
@@ -246,6 +252,7 @@ bool TalqClientAPI::GetAllAnnotations(const std::string& key, std::string& redac
 bool TalqClientAPI::PutAnnotationList(const std::string& key, std::int16_t kind,
                                       const std::string& list) {
     if (!ValidateSession(15)) return false;
+    if (RefuseBreakers({&key}, "Image Key")) return false;
     std::string reply;
     if (!Request("TALQPutAnnotations," + CommandPrefix() + "," + key + "," + std::to_string(kind) +
                      "," + list,

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "foundation/fields.h"
+#include "platform/wire_separators.h"
 
 namespace modView {
 namespace {
@@ -61,11 +62,11 @@ bool IsSendableKey(const std::string& key) {
         switch (static_cast<unsigned char>(ch)) {
             case ',':
             case 0:
-            case 24:
-            case 25:
-            case 29:
-            case 30:
-            case 31:
+            case wire::kRecordSep:
+            case wire::kSectionSep:
+            case wire::kCommaSub:
+            case wire::kListSep:
+            case wire::kFieldSep:
                 return false;
             default:
                 break;

@@ -2,7 +2,7 @@
 
 #include "annotations/annotation_layers.h"
 #include "platform/rounding.h"
-#include "viewer/gdi32.h"
+#include "render/gdi32.h"
 
 namespace {
 

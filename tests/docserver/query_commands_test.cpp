@@ -6,6 +6,7 @@
 #include "engine/command_engine.h"
 #include "engine/engine_text.h"
 #include "engine/system_db.h"
+#include "platform/wire_separators.h"
 #include "support/scoped_env.h"
 #include "test_system.h"
 
@@ -16,7 +17,7 @@ using docserver::ConnectionState;
 using docserver::Split;
 
 constexpr char kSS = 25;
-constexpr char kRS = 24;
+constexpr char kRS = wire::kRecordSep;
 const std::string kP = "ADMIN,SECRET,Demo Project";
 
 std::string Key(int n) {

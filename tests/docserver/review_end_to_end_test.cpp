@@ -15,6 +15,8 @@
 #include "foundation/mod_registry.h"
 #include "platform/launcher.h"
 #include "platform/scripted_prompts.h"
+#include "platform/wire_separators.h"
+#include "printing/batch_print_header.h"
 #include "printing/gdi_prn.h"
 #include "server/talq_client_api.h"
 #include "support/scoped_env.h"
@@ -25,8 +27,8 @@ namespace {
 using docserver::CommandEngine;
 using docserver::ConnectionState;
 
-const std::string kRS(1, char(24));
-const std::string kSS(1, char(25));
+const std::string kRS(1, wire::kRecordSep);
+const std::string kSS(1, wire::kSectionSep);
 
 struct Page {
     std::string key;
@@ -413,7 +415,8 @@ TEST_F(ReviewServer, SessionBatchJobEndsAsAFinishedFileWithHeaderAndPages) {
     ASSERT_TRUE(api->ValidateBatchPrinter("Floor 2 Laser"));
     cGdiPrn engine;
     engine.TopClip(2);
-    ASSERT_TRUE(api->OpenBatchPrintFile("Floor 2 Laser", "", 0x1 | 0x2000, "Review set", engine))
+    ASSERT_TRUE(api->OpenBatchPrintFile(
+        "Floor 2 Laser", "", batchprint::SessionHeader(*api, 0x1 | 0x2000, "Review set", engine)))
         << api->LastError();
     const std::string line1 = Pages()[0].key + "~0~ACME~Hot~~" + Pages()[0].key + "\n";
     const std::string line2 = Pages()[1].key + "*R~0~ACME~~Document~" + Pages()[1].key + "\n";

@@ -19,11 +19,11 @@
 #include "navigation/widgets/search_dialogs.h"
 #include "platform/draw_surface.h"
 #include "platform/scripted_prompts.h"
+#include "render/image_view_transform.h"
 #include "server/widgets/frm_login.h"
 #include "support/scoped_env.h"
 #include "support/scripted_dialog.h"
 #include "support/server_process.h"
-#include "viewer/image_view_transform.h"
 #include "viewer/widgets/frm_view.h"
 
 namespace {
@@ -78,9 +78,9 @@ TEST(QueryDemo, OcrSearchFromTheMenuShowsItsHitsAndMarksTheWord) {
     window->resize(900, 700);
     window->show();
     QApplication::processEvents();
-    window->szDomain = "DEMO";
-    window->szIPAddress = "127.0.0.1";
-    window->szPort = std::to_string(server.Port());
+    window->login.szDomain = "DEMO";
+    window->login.szIPAddress = "127.0.0.1";
+    window->login.szPort = std::to_string(server.Port());
     {
         talq::DialogFactory<frmLogin>::Scoped login(
             testsupport::ScriptedMaker<frmLogin>([](frmLogin& dlg) {
@@ -110,17 +110,17 @@ TEST(QueryDemo, OcrSearchFromTheMenuShowsItsHitsAndMarksTheWord) {
             d.cmdOK_Click();
         }));
     window->Tbar_Click(4);
-    ASSERT_EQ(window->Query_Active, 2) << word;
-    EXPECT_EQ(window->QuerySrchStr, word);
+    ASSERT_EQ(window->query.Query_Active, 2) << word;
+    EXPECT_EQ(window->query.QuerySrchStr, word);
     const auto rows = window->QueryList->findItems(QString::fromStdString(key), Qt::MatchExactly);
     ASSERT_EQ(rows.size(), 1);
     window->QueryList->setCurrentItem(rows.front());
-    ASSERT_EQ(window->szCurrentKey, key);
+    ASSERT_EQ(window->page.szCurrentKey, key);
 
     // Red appears inside the word's box, and nowhere once the words are gone.
     auto redInBox = [&] {
         mGdi32::ImageViewTransform t =
-            mGdi32::TransformFor(window->MainPageDrawInfo(), window->g_ViewScaleFactor);
+            mGdi32::TransformFor(window->MainPageDrawInfo(), window->page.g_ViewScaleFactor);
         int red = 0;
         for (int y = wy; y < wy + wh; y += 2)
             for (int x = wx; x < wx + ww; x += 2) {
@@ -132,7 +132,7 @@ TEST(QueryDemo, OcrSearchFromTheMenuShowsItsHitsAndMarksTheWord) {
     };
     window->RedisplayImage();
     EXPECT_GT(redInBox(), 0);
-    window->QuerySrchStr.clear();
+    window->query.QuerySrchStr.clear();
     window->RedisplayImage();
     EXPECT_EQ(redInBox(), 0);
 

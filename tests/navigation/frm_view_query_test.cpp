@@ -106,7 +106,7 @@ class QueryPaneTest : public testsupport::FrmViewTest {
 
 TEST_F(QueryPaneTest, TagQueryPagesSetBySetWithTheSetButtonsShownByTheMarker) {
     PickTags({1});  // the pool is sorted by name: "Even", "Hot"
-    EXPECT_EQ(window->Query_Active, 1);
+    EXPECT_EQ(window->query.Query_Active, 1);
     EXPECT_FALSE(window->ScrollForm->isHidden());
     EXPECT_EQ(window->QueryList->count(), 2000);
     EXPECT_TRUE(window->QueryLabel->isVisible());
@@ -116,7 +116,7 @@ TEST_F(QueryPaneTest, TagQueryPagesSetBySetWithTheSetButtonsShownByTheMarker) {
     EXPECT_TRUE(Shown(3));
     EXPECT_FALSE(Shown(2));
     EXPECT_EQ(window->QueryList->currentRow(), 0);
-    EXPECT_EQ(window->szCurrentKey, PageKey(1));  // the current row's page is shown
+    EXPECT_EQ(window->page.szCurrentKey, PageKey(1));  // the current row's page is shown
 
     window->TBQuery_Click(3);
     EXPECT_TRUE(Shown(2));
@@ -136,7 +136,7 @@ TEST_F(QueryPaneTest, TagQueryPagesSetBySetWithTheSetButtonsShownByTheMarker) {
     window->QueryCombo->setCurrentIndex(2);  // the level already shown: no request
     EXPECT_EQ(session->passThroughSent.size(), sent);
     window->QueryCombo->setCurrentIndex(0);
-    EXPECT_EQ(window->CurrentQuery.Level, 1);
+    EXPECT_EQ(window->query.CurrentQuery.Level, 1);
     EXPECT_EQ(window->QueryList->count(), 900);
     EXPECT_FALSE(Shown(2));
     EXPECT_FALSE(Shown(3));
@@ -150,7 +150,7 @@ TEST_F(QueryPaneTest, ItemButtonsStepTheRowsAndBeepAtTheEnds) {
     EXPECT_EQ(window->QueryList->currentRow(), 0);
     window->TBQuery_Click(1);
     EXPECT_EQ(window->QueryList->currentRow(), 1);
-    EXPECT_EQ(window->szCurrentKey, PageKey(2));
+    EXPECT_EQ(window->page.szCurrentKey, PageKey(2));
     window->QueryList->setCurrentRow(1999);
     window->TBQuery_Click(1);
     EXPECT_EQ(prompts.Beeps(), 2);
@@ -162,16 +162,16 @@ TEST_F(QueryPaneTest, ItemButtonsStepTheRowsAndBeepAtTheEnds) {
 }
 
 TEST_F(QueryPaneTest, MultiTagQueryCombinesTagsAndLeavesNoTemporaryFile) {
-    window->MultiTagFolder = dir_.Path() + "/private";
+    window->query.MultiTagFolder = dir_.Path() + "/private";
     session->bndry3rdParty = 0;
     PickTags({1, 0}, 2);  // Hot NOT Even
-    EXPECT_EQ(window->Query_Active, 2);
+    EXPECT_EQ(window->query.Query_Active, 2);
     EXPECT_EQ(window->QueryList->count(), 2000);
     EXPECT_EQ(Row(0), PageKey(1));
     EXPECT_EQ(Row(1), PageKey(3));
     EXPECT_TRUE(Shown(3));
     EXPECT_TRUE(Shown(8));
-    QDir folder(QString::fromStdString(window->MultiTagFolder));
+    QDir folder(QString::fromStdString(window->query.MultiTagFolder));
     EXPECT_TRUE(folder.entryList(QDir::Files).isEmpty());
 }
 
@@ -198,13 +198,13 @@ TEST_F(QueryPaneTest, InvalidKeysAreListedAndAnAllInvalidSetIsEmptyAndDisabled) 
 TEST_F(QueryPaneTest, OcrSearchOpensItsHitsAndMarksTheWordsOnThePage) {
     session->wordList = "brown|100|50|60|20^dog|200|50|40|20";
     TextSearch(3, "brown");  // file, notes, OCR, date
-    EXPECT_EQ(window->Query_Active, 2);
-    EXPECT_EQ(window->QuerySrchStr, "brown");
+    EXPECT_EQ(window->query.Query_Active, 2);
+    EXPECT_EQ(window->query.QuerySrchStr, "brown");
     ASSERT_EQ(window->QueryList->count(), 2);
     EXPECT_EQ(Row(0), PageKey(7));
     EXPECT_EQ(session->passThroughSent[0],
               "TALQSearchImgText,REVIEWER,secret,Demo Project,brown,0,32000");
-    window->g_ScaleFactor = 1.0f;
+    window->zoom.g_ScaleFactor = 1.0f;
     window->SetImageScale(2);
     window->RedisplayImage();
     EXPECT_NE(window->picImage2.Point(130, 60), 0xFFFFFF);  // under "brown"
@@ -213,29 +213,29 @@ TEST_F(QueryPaneTest, OcrSearchOpensItsHitsAndMarksTheWordsOnThePage) {
 
     // A notes search keeps no words, even with hits.
     TextSearch(2, "memo");
-    EXPECT_EQ(window->QuerySrchStr, "");
+    EXPECT_EQ(window->query.QuerySrchStr, "");
     EXPECT_EQ(Row(0), PageKey(12));
 
     // Closing the pane deletes the result file and forgets the words.
-    std::string file = window->CurrentQuery.ServerFile;
+    std::string file = window->query.CurrentQuery.ServerFile;
     window->TBQuery_Click(7);
-    EXPECT_EQ(window->Query_Active, 0);
+    EXPECT_EQ(window->query.Query_Active, 0);
     EXPECT_TRUE(window->ScrollForm->isHidden());
     EXPECT_FALSE(ServerHas(file));
 }
 
 TEST_F(QueryPaneTest, SearchWithoutHitsSaysSoAndClosesTheOldQuery) {
     TextSearch(3, "brown");
-    std::string old = window->CurrentQuery.ServerFile;
+    std::string old = window->query.CurrentQuery.ServerFile;
     prompts.Clear();
     TextSearch(3, "zebra");
     ASSERT_EQ(prompts.Messages(), std::vector<std::string>{"No Items Found"});
     EXPECT_EQ(prompts.Records().back().title, " ");
     EXPECT_EQ(prompts.Beeps(), 0);
-    EXPECT_EQ(window->QuerySrchStr, "");
-    EXPECT_EQ(window->CurrentQuery.Kind, 0);
+    EXPECT_EQ(window->query.QuerySrchStr, "");
+    EXPECT_EQ(window->query.CurrentQuery.Kind, 0);
     EXPECT_FALSE(ServerHas(old));
-    EXPECT_EQ(window->Query_Active, 0);
+    EXPECT_EQ(window->query.Query_Active, 0);
 
     // Blanks only: no request, no message.
     std::size_t sent = session->passThroughSent.size();
@@ -255,13 +255,13 @@ TEST_F(QueryPaneTest, DateSearchRemembersItsCriterionAndDates) {
             d.cmdOK_Click();
         }));
     ChooseSearch(4);
-    EXPECT_EQ(window->Query_Active, 2);
+    EXPECT_EQ(window->query.Query_Active, 2);
     ASSERT_EQ(window->QueryList->count(), 2);
     EXPECT_EQ(Row(0), PageKey(9));
     ChooseSearch(4);
     EXPECT_EQ(offered, (std::vector<std::int16_t>{1, 4}));
-    EXPECT_EQ(window->DateSearchStart, "20000120");
-    EXPECT_EQ(window->DateSearchEnd, "20000121");
+    EXPECT_EQ(window->query.DateSearchStart, "20000120");
+    EXPECT_EQ(window->query.DateSearchEnd, "20000121");
 }
 
 TEST_F(QueryPaneTest, KeyListFileOpenedFromTheSearchMenuAndSavedBack) {
@@ -272,7 +272,7 @@ TEST_F(QueryPaneTest, KeyListFileOpenedFromTheSearchMenuAndSavedBack) {
     mComDlg::ScopedDialogRunner runner(files);
     files.files.push_back(mComDlg::FileAnswer{dir_.Path() + "/keys.txt", 1});
     ChooseSearch(1);
-    EXPECT_EQ(window->Query_Active, 2);
+    EXPECT_EQ(window->query.Query_Active, 2);
     EXPECT_EQ(Row(0), PageKey(2500));
     window->TBQuery_Click(3);  // the pane shows the second set; saving starts over
 
@@ -337,18 +337,18 @@ TEST_F(QueryPaneTest, SortByDatePollsToTheEndOrEndsAbortedAfterCancel) {
 
     PickTags({1});
     window->TBQuery_Click(9);
-    EXPECT_EQ(window->Query_Active, 2);
-    EXPECT_EQ(window->CurrentQuery.Kind, 2);
+    EXPECT_EQ(window->query.Query_Active, 2);
+    EXPECT_EQ(window->query.CurrentQuery.Kind, 2);
     EXPECT_EQ(Row(0), PageKey(10));  // the earliest date first
     EXPECT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();
 
     cancelOnYield = true;
     order = 2;
-    std::string file = window->CurrentQuery.ServerFile;
+    std::string file = window->query.CurrentQuery.ServerFile;
     window->TBQuery_Click(9);
     EXPECT_EQ(prompts.Messages().back(), "Query Sort Aborted");
     EXPECT_EQ(session->passThroughSent.back(), "BackGroundStatus,1");
-    EXPECT_EQ(window->CurrentQuery.ServerFile, file);
+    EXPECT_EQ(window->query.CurrentQuery.ServerFile, file);
 
     // Cancelling the order choice sends nothing.
     std::size_t sent = session->passThroughSent.size();
@@ -360,13 +360,13 @@ TEST_F(QueryPaneTest, SortByDatePollsToTheEndOrEndsAbortedAfterCancel) {
 
 TEST_F(QueryPaneTest, TheToolbarClosesTheOpenQueryBeforeAskingForANewOne) {
     TextSearch(3, "brown");
-    const std::string file = window->CurrentQuery.ServerFile;
+    const std::string file = window->query.CurrentQuery.ServerFile;
     ASSERT_TRUE(ServerHas(file));
     talq::DialogFactory<navigation::frmSelTag>::Scoped picker(ScriptedMaker<navigation::frmSelTag>(
         [](navigation::frmSelTag& d) { d.cmdCancel_Click(); }));
     window->Tbar_Click(3);
-    EXPECT_EQ(window->Query_Active, 0);
-    EXPECT_EQ(window->QuerySrchStr, "");
+    EXPECT_EQ(window->query.Query_Active, 0);
+    EXPECT_EQ(window->query.QuerySrchStr, "");
     EXPECT_TRUE(window->ScrollForm->isHidden());
     EXPECT_FALSE(ServerHas(file));
 }

@@ -44,6 +44,12 @@ std::vector<std::string> FakeServer::CommandsOn(int connection) const {
     return out;
 }
 
+bool FakeServer::WaitForClosed(int n) const {
+    for (int i = 0; i < 500 && closed_ < n; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return closed_ >= n;
+}
+
 void FakeServer::Run() {
     struct Conn {
         int fd;
@@ -94,6 +100,7 @@ void FakeServer::Run() {
             }
             if (close) {
                 ::close(c.fd);
+                ++closed_;
                 conns.erase(c.fd);
             }
         }

@@ -35,6 +35,8 @@ class FakeServer {
     std::vector<FakeCommand> Commands() const;
     std::vector<std::string> CommandsOn(int connection) const;
     int Connections() const { return connections_; }
+    // Waits until the server has closed n connections (its own or the client's).
+    bool WaitForClosed(int n) const;
 
   private:
     void Run();
@@ -44,6 +46,7 @@ class FakeServer {
     int port_ = 0;
     std::atomic<bool> stop_{false};
     std::atomic<int> connections_{0};
+    std::atomic<int> closed_{0};
     mutable std::mutex mutex_;
     std::vector<FakeCommand> commands_;
     std::thread thread_;

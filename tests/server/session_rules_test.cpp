@@ -10,8 +10,9 @@
 #include "platform/clock.h"
 #include "platform/launcher.h"
 #include "platform/scripted_prompts.h"
+#include "platform/wire_separators.h"
+#include "printing/batch_print_header.h"
 #include "printing/gdi_prn.h"
-#include "server/batch_print_header.h"
 #include "server/local_temp_files.h"
 #include "server/project_rights.h"
 #include "server/talq_client_api.h"
@@ -88,7 +89,7 @@ void ExpectSplit(const std::string& text, const std::string& first, const std::s
 }
 
 TEST(SplitClipCommand, EveryRuleInItsOrder) {
-    const std::string ls(1, char(30));
+    const std::string ls(1, wire::kListSep);
     // Stored list form wins over quotes and ".EXE".
     ExpectSplit("doc \"a\".pdf" + ls + "C:\\x.exe", "doc \"a\".pdf", "C:\\x.exe", 2);
     ExpectSplit("report.pdf" + ls, "report.pdf", "", 1);

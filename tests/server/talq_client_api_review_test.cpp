@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include <functional>
@@ -15,6 +16,8 @@
 #include "foundation/binary_files.h"
 #include "platform/launcher.h"
 #include "platform/scripted_prompts.h"
+#include "platform/wire_separators.h"
+#include "printing/batch_print_header.h"
 #include "printing/gdi_prn.h"
 #include "server/talq_client_api.h"
 #include "support/scoped_env.h"
@@ -24,7 +27,7 @@ namespace {
 using testsupport::FakeAction;
 using testsupport::FakeServer;
 
-const char kRS = 24, kSS = 25, kLS = 30;
+const char kRS = wire::kRecordSep, kSS = wire::kSectionSep, kLS = wire::kListSep;
 
 // A project record with one level and the given rights.
 std::string Record(std::int32_t security, std::int32_t restriction) {
@@ -87,6 +90,16 @@ class Review : public ::testing::Test {
         std::lock_guard<std::mutex> lock(mutex_);
         handler_ = std::move(handler);
     }
+    // Commands beginning with prefix are carried out, then the connection
+    // breaks before the answer; "" breaks nothing.
+    void DropAfter(const std::string& prefix) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        dropAfter_ = prefix;
+    }
+    bool Drops(const std::string& command) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return !dropAfter_.empty() && command.rfind(dropAfter_, 0) == 0;
+    }
     // Commands since the last call.
     std::vector<std::string> Sent() {
         auto all = server_.Commands();
@@ -107,6 +120,7 @@ class Review : public ::testing::Test {
          "Ann"},
         {"TALQGetProjectInfo", Record(0x1, 0)}};
     Handler handler_;
+    std::string dropAfter_;
     std::size_t seen_ = 0;
     testsupport::ScopedTempDir tmp_;
     testsupport::ScopedEnv tmpdir_{"TMPDIR", tmp_.Path()};
@@ -117,6 +131,7 @@ class Review : public ::testing::Test {
     FakeServer server_{[this](int, const std::string& command) {
         FakeAction a;
         a.payload = Answer(command);
+        a.silent = a.closeAfter = Drops(command);
         return a;
     }};
     TalqClientAPI api_;
@@ -165,6 +180,37 @@ TEST_F(Review, TagNamesThatWouldBreakListsAreRefusedBeforeSending) {
     EXPECT_TRUE(Sent().empty());
     EXPECT_TRUE(api_.NewTagDesc("Very Hot"));
     EXPECT_EQ(Sent(), std::vector<std::string>{"TALQAddTag,ann,pw,Alpha,Very Hot"});
+}
+
+// A key is never the last field, so a separator in it would shift the fields
+// the server reads after it.
+TEST_F(Review, KeysHoldingSeparatorsAreRefusedUnsentByEveryKeyedRequest) {
+    std::string image = tmp_.Path() + "/scan.tif";
+    testsupport::WriteFile(image, "II*");
+    std::string a, b, c, d, e, f;
+    const std::function<void(const std::string&)> requests[] = {
+        [&](const std::string& key) { api_.GetImageTags(key, a); },
+        [&](const std::string& key) { api_.TurnTagOn(key, "Hot"); },
+        [&](const std::string& key) { api_.TurnTagOff(key, "Hot"); },
+        [&](const std::string& key) { api_.IsTagOn(key, "Hot"); },
+        [&](const std::string& key) { api_.IsRangeTagged(key, "", "Hot"); },
+        [&](const std::string& key) { api_.IsRangeTagged("K1", key, "Hot"); },
+        [&](const std::string& key) { api_.IsPageRestricted(key); },
+        [&](const std::string& key) { api_.GetAllAnnotations(key, a, b, c, d, e, f); },
+        [&](const std::string& key) { api_.PutAnnotationList(key, 4, "1,2,3"); },
+        [&](const std::string& key) { api_.PutWordList(key, 1, 2, 3, 4, "a line"); },
+        [&](const std::string& key) { api_.UploadImage(image, key, "", 5, 0); },
+        [&](const std::string& key) { api_.RetrieveFile("@original", key); },
+    };
+    for (const std::string& key :
+         {std::string("K,1"), std::string("K\x18"), std::string("K\x19"), std::string("K\x1e"),
+          std::string("K\x1f"), std::string("K\0", 2)}) {
+        for (std::size_t i = 0; i < std::size(requests); ++i) {
+            requests[i](key);
+            EXPECT_EQ(api_.LastError(), "Invalid Character in Image Key") << "request " << i;
+        }
+    }
+    EXPECT_TRUE(Sent().empty());
 }
 
 TEST_F(Review, ChangingTagsNeedsTheRightAndRestrictedTagsAreNotAskedFor) {
@@ -446,7 +492,8 @@ TEST_F(Review, BatchJobSendsWatermarkHeaderPagesAndCloseWithTheCount) {
     std::string watermark = tmp_.Path() + "/mark.bmp";
     testsupport::WriteFile(watermark, std::string(2500, 'w'));
     cGdiPrn engine;
-    ASSERT_TRUE(api_.OpenBatchPrintFile("Floor 2", watermark, 0x1 | 0x8, "Box 1", engine))
+    ASSERT_TRUE(api_.OpenBatchPrintFile(
+        "Floor 2", watermark, batchprint::SessionHeader(api_, 0x1 | 0x8, "Box 1", engine)))
         << api_.LastError();
     EXPECT_TRUE(api_.WriteBatchPrintFilePage("K1~0~Alpha~~~K1\n"));
     Reply("TALQWriteFile", "ERROR: full");
@@ -470,16 +517,55 @@ TEST_F(Review, BatchJobSendsWatermarkHeaderPagesAndCloseWithTheCount) {
     EXPECT_EQ(sent[8], "TALQCloseOutBatchFile,batch/floor2/JOB000001.P__,1,2");
 }
 
+TEST_F(Review, RequestsCarriedOutBeforeTheConnectionBrokeAreNeverSentAgain) {
+    Reply("TALQGetNextBatch", "b/JOB1.BAT");
+    Reply("TALQAddTag", "1");
+    std::string image = tmp_.Path() + "/scan.tif";
+    testsupport::WriteFile(image, "II*");
+    cGdiPrn engine;
+    auto openBatch = [&] {
+        ASSERT_TRUE(
+            api_.OpenBatchPrintFile("P", "", batchprint::SessionHeader(api_, 0, "", engine)));
+    };
+    struct Case {
+        const char* command;
+        std::function<void()> prepare;
+        std::function<void()> run;
+    };
+    const Case cases[] = {
+        {"TALQWriteFile", openBatch, [&] { api_.WriteBatchPrintFilePage("K1\n"); }},
+        {"TALQCloseOutBatchFile", openBatch, [&] { api_.CloseBatchPrintFile(); }},
+        {"TALQAddTag", [] {}, [&] { api_.NewTagDesc("Hot"); }},
+        {"TALQStoreImageFile", [] {}, [&] { api_.UploadImage(image, "K1", "", 5, 0); }},
+        {"TALQImportLine", [] {}, [&] { api_.PutWordList("K1", 1, 2, 3, 4, "a line"); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        c.prepare();
+        Sent();
+        DropAfter(c.command);
+        c.run();
+        DropAfter("");
+        EXPECT_EQ(api_.LastError(), "ERROR: Invalid Data Returned");
+        std::vector<std::string> sent = Sent();
+        auto carried = [&](const std::string& s) { return s.rfind(c.command, 0) == 0; };
+        EXPECT_EQ(std::count_if(sent.begin(), sent.end(), carried), 1);
+        ASSERT_FALSE(sent.empty());
+        EXPECT_TRUE(carried(sent.back())) << "no login again after the send";
+    }
+    EXPECT_TRUE(api_.NewTagDesc("Cold")) << "the next request logs in again: " << api_.LastError();
+}
+
 TEST_F(Review, BatchOpenFailsCleanlyOnAShortNameOrAFailedHeader) {
     cGdiPrn engine;
     Reply("TALQGetNextBatch", "AB");
-    EXPECT_FALSE(api_.OpenBatchPrintFile("P", "", 0, "", engine));
+    EXPECT_FALSE(api_.OpenBatchPrintFile("P", "", batchprint::SessionHeader(api_, 0, "", engine)));
     EXPECT_EQ(api_.LastError(), "Unable to Open Batch Print File");
     Reply("TALQGetNextBatch", "error: no printer");
-    EXPECT_FALSE(api_.OpenBatchPrintFile("P", "", 0, "", engine));
+    EXPECT_FALSE(api_.OpenBatchPrintFile("P", "", batchprint::SessionHeader(api_, 0, "", engine)));
     Reply("TALQGetNextBatch", "batch/p/JOB000009.BAT");
     Reply("TALQWriteFile", "ERROR: disk full");
-    EXPECT_FALSE(api_.OpenBatchPrintFile("P", "", 0, "", engine));
+    EXPECT_FALSE(api_.OpenBatchPrintFile("P", "", batchprint::SessionHeader(api_, 0, "", engine)));
     EXPECT_EQ(api_.LastError(), "Unable to Open Batch Print File");
     EXPECT_FALSE(api_.WriteBatchPrintFilePage("K1\n"));
     EXPECT_EQ(api_.LastError(), "Invalid Batch Print File") << "nothing is left open";
@@ -491,9 +577,9 @@ TEST_F(Review, BatchOpenFailsCleanlyOnAShortNameOrAFailedHeader) {
 TEST_F(Review, ChangingProjectClosesTheOpenBatchFileWithItsCount) {
     cGdiPrn engine;
     Reply("TALQGetNextBatch", "b/JOB1.BAT");
-    ASSERT_TRUE(api_.OpenBatchPrintFile("P", "", 0, "", engine));
+    ASSERT_TRUE(api_.OpenBatchPrintFile("P", "", batchprint::SessionHeader(api_, 0, "", engine)));
     ASSERT_TRUE(api_.WriteBatchPrintFilePage("K1\n"));
-    ASSERT_TRUE(api_.OpenBatchPrintFile("P", "", 0, "", engine));
+    ASSERT_TRUE(api_.OpenBatchPrintFile("P", "", batchprint::SessionHeader(api_, 0, "", engine)));
     ASSERT_TRUE(api_.SelectProject("Alpha"));
     std::vector<std::string> closes;
     for (const std::string& c : Sent())

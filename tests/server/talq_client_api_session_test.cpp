@@ -8,6 +8,7 @@
 #include "fake_server.h"
 #include "platform/prompts.h"
 #include "platform/scripted_prompts.h"
+#include "platform/wire_separators.h"
 #include "server/talq_client_api.h"
 #include "talq_client_api_test_peer.h"
 
@@ -16,7 +17,7 @@ namespace {
 using testsupport::FakeAction;
 using testsupport::FakeServer;
 
-const char kRS = 24, kSS = 25, kLS = 30;
+const char kRS = wire::kRecordSep, kSS = wire::kSectionSep, kLS = wire::kListSep;
 
 std::string Join(char sep, const std::vector<std::string>& items) {
     std::string out;
@@ -382,6 +383,12 @@ TEST_F(Session, PageInfoKeepsInfoPositionsAndAFailedRequestIsAFailure) {
     EXPECT_EQ(info, std::string("a") + kLS + kLS + "c");
     EXPECT_EQ(text, "orig.pdf,x");
     EXPECT_TRUE(api_.IsPlaceHolderImage());
+    // The image comes as one value with its scale and the page's flag.
+    server_.Reply("TALQSendClientImage", std::string("0.5     ") + "BYTES");
+    const PageImage page = api_.GetPageImage("K1", 0);
+    EXPECT_EQ(page.bytes, "BYTES");
+    EXPECT_FLOAT_EQ(page.scale, 0.5F);
+    EXPECT_TRUE(page.placeholder);
 
     server_.Reply("TALQGetPageInfo", "ERROR: locked out");
     EXPECT_FALSE(api_.GetImagePageInfo("K1", first, second, third, info, text));
@@ -443,6 +450,25 @@ TEST_F(Session, ScrollListFindsTheKeyAndResetsTheMarker) {
     EXPECT_TRUE(api_.GetBndryScrollList("a1", 20, list, marker, count, index));
     EXPECT_EQ(marker, 0);
     EXPECT_EQ(count, 1);
+}
+
+TEST_F(Session, ScrollListCountsNoKeyAfterAClosingComma) {
+    LogIn();
+    struct Case {
+        const char* reply;
+        const char* list;
+        std::int32_t count;
+    };
+    for (const Case& c : {Case{"BOTH,A1,A5,", "A1,A5", 2}, Case{"BOTH,A1,,A5", "A1,,A5", 3},
+                          Case{"MOREAFTER,", "", 0}}) {
+        server_.Reply("TALQGetScroll", c.reply);
+        std::string list;
+        std::int16_t marker = 0;
+        std::int32_t count = -1, index = 0;
+        api_.GetBndryScrollList("A1", 20, list, marker, count, index);
+        EXPECT_EQ(list, c.list) << c.reply;
+        EXPECT_EQ(count, c.count) << c.reply;
+    }
 }
 
 TEST_F(Session, BoundaryBeginAndEndNeedAListedLevelAndTwoKeys) {

@@ -104,11 +104,11 @@ class CommandsDemoTest : public testsupport::DemoSuiteTest<CommandsDemoTest> {
 TEST_F(CommandsDemoTest, CommandLineMessageLogsInOpensTheProjectAndShowsTheKey) {
     OpenViewer();
     Execute("CmdLine,-Nadmin -Padmin acme:" + Lower(Key(4)));
-    EXPECT_EQ(window->szUserID, "ADMIN");
-    EXPECT_EQ(window->szProjectName, "ACME");
+    EXPECT_EQ(window->login.szUserID, "ADMIN");
+    EXPECT_EQ(window->login.szProjectName, "ACME");
     EXPECT_EQ(window->TalqAPi->ProjectName(), "ACME");
-    EXPECT_EQ(window->szCurrentKey, Key(4));
-    EXPECT_EQ(window->g_ValidImage, 1);
+    EXPECT_EQ(window->page.szCurrentKey, Key(4));
+    EXPECT_EQ(window->page.g_ValidImage, 1);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Project: ACME"));
     EXPECT_EQ(LockedKeys(), std::vector<std::string>{Key(4)});
     EXPECT_TRUE(Boxes().empty()) << Boxes().front();
@@ -118,29 +118,29 @@ TEST_F(CommandsDemoTest, ViewProjectAndProjViewSteerTheWindowAndMissingArguments
     OpenViewer();
     Execute("VIEW," + Key(1));  // no user: the login is asked for, and cancelled
     EXPECT_EQ(loginDialogs_, 1);
-    EXPECT_TRUE(window->szCurrentKey.empty());
+    EXPECT_TRUE(window->page.szCurrentKey.empty());
     Execute("CMDLINE,-NADMIN -PADMIN");  // no project: the list is offered
     EXPECT_EQ(projectLists_, 1);
     Execute("PROJECT,acme");
     EXPECT_EQ(window->TalqAPi->ProjectName(), "ACME");
     Execute("view," + Lower(Key(7)));
-    EXPECT_EQ(window->szCurrentKey, Key(7));
-    EXPECT_EQ(window->g_ValidImage, 1);
+    EXPECT_EQ(window->page.szCurrentKey, Key(7));
+    EXPECT_EQ(window->page.g_ValidImage, 1);
 
     const std::string harborFirst = demo_->projects[1].pages[2].key;
     Execute("PROJVIEW,harbor;" + harborFirst);
     EXPECT_EQ(window->TalqAPi->ProjectName(), "HARBOR");
-    EXPECT_EQ(window->szCurrentKey, harborFirst);
+    EXPECT_EQ(window->page.szCurrentKey, harborFirst);
     EXPECT_EQ(LockedKeys(), std::vector<std::string>{harborFirst});
 
     Execute("PROJVIEW,ACME;");
     Execute("VIEW,");
     EXPECT_EQ(Boxes(), (std::vector<std::string>{"Error #2 in processing Clipboard Command",
                                                  "Error #1 in processing Clipboard Command"}));
-    EXPECT_EQ(window->szCurrentKey, harborFirst);
+    EXPECT_EQ(window->page.szCurrentKey, harborFirst);
 
     Execute("KEYWORDS,the|and");
-    EXPECT_EQ(window->QuerySrchStr, "THE AND");
+    EXPECT_EQ(window->query.QuerySrchStr, "THE AND");
 }
 
 TEST_F(CommandsDemoTest, KeyListsFromListCreateAndMultViewOpenAsTheQueryList) {
@@ -151,18 +151,18 @@ TEST_F(CommandsDemoTest, KeyListsFromListCreateAndMultViewOpenAsTheQueryList) {
     const std::string list = handed.Path() + "/Review Keys.lst";
     testsupport::WriteFile(list, Key(10) + "\r\n" + Key(12) + "\r\n" + Key(14) + "\r\n");
     Execute("ListCreate," + list);
-    EXPECT_EQ(window->Query_Active, 2);
+    EXPECT_EQ(window->query.Query_Active, 2);
     // Listed by the project's third-party level: the keys' box.
-    EXPECT_EQ(window->CurrentQuery.Kind, 2);
-    EXPECT_EQ(window->CurrentQuery.RowCount, 1);
-    const std::string firstFile = window->CurrentQuery.ServerFile;
+    EXPECT_EQ(window->query.CurrentQuery.Kind, 2);
+    EXPECT_EQ(window->query.CurrentQuery.RowCount, 1);
+    const std::string firstFile = window->query.CurrentQuery.ServerFile;
     EXPECT_FALSE(firstFile.empty());
     EXPECT_FALSE(QFile::exists(QString::fromStdString(list)));  // handed in to be opened
 
     Execute("multview, " + Lower(Key(20)) + " ;nosuchkey;" + Key(21));
-    EXPECT_EQ(window->Query_Active, 2);
-    EXPECT_EQ(window->CurrentQuery.Kind, 2);
-    EXPECT_EQ(window->CurrentQuery.InvalidKeyList, "*NOSUCHKEY");  // upper-cased and sent
+    EXPECT_EQ(window->query.Query_Active, 2);
+    EXPECT_EQ(window->query.CurrentQuery.Kind, 2);
+    EXPECT_EQ(window->query.CurrentQuery.InvalidKeyList, "*NOSUCHKEY");  // upper-cased and sent
     // The key list made for it is gone again.
     const std::string sample = window->TalqAPi->CreateLocalTempFile(1);
     const QDir folder(QString::fromStdString(sample.substr(0, sample.find_last_of('/'))));
@@ -175,9 +175,9 @@ TEST_F(CommandsDemoTest, ExitUnloadsTheViewerAndGivesUpItsPageLock) {
     Execute("CmdLine,-Nadmin -Padmin acme:" + Key(2));
     ASSERT_EQ(LockedKeys(), std::vector<std::string>{Key(2)});
     Execute("please EXIT now");
-    EXPECT_EQ(window->MainFormLoaded, 1);  // not under the timer's feet
+    EXPECT_EQ(window->run.MainFormLoaded, 1);  // not under the timer's feet
     QApplication::processEvents();
-    EXPECT_EQ(window->MainFormLoaded, 0);
+    EXPECT_EQ(window->run.MainFormLoaded, 0);
     EXPECT_TRUE(LockedKeys().empty());
 }
 

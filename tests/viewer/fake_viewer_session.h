@@ -1,5 +1,6 @@
 #pragma once
-// A session that answers as the server would, from fields a test sets.
+// A session that answers as the server would, from fields a test sets;
+// what it does not override answers as a session that never logged in.
 
 #include <algorithm>
 #include <array>
@@ -29,14 +30,12 @@ struct FakeViewerSession : viewer::ViewerSession {
     // Also told of removed locks, for tests that outlive the session.
     std::vector<std::string>* removedSink = nullptr;
 
-    void SetDisplayErrorMsgs(bool) override {}
     bool IsRequestInProcess() override { return busy; }
     bool IsUserValid() override { return userValid; }
     bool IsProjectValid() override { return projectValid; }
     std::string ProjectName() override { return projectValid ? projectName : ""; }
     std::string UserName() override { return userValid ? "REVIEWER" : ""; }
     std::string UserPswrd() override { return userValid ? "secret" : ""; }
-    std::int32_t SystemFlags() override { return 0; }
     std::int32_t ExtSystemFlags() override { return extSystemFlags; }
     std::string GetTalqProjectList(int) override { return projectList; }
     bool SelectProject(const std::string& name) override {
@@ -145,9 +144,9 @@ struct FakeViewerSession : viewer::ViewerSession {
         return !ocrText.empty();
     }
     std::string GetTextImage(const std::string&) override { return images["TEXT"]; }
-    std::string GetImage(const std::string& key, int) override {
+    PageImage GetImage(const std::string& key, int) override {
         auto it = images.find(key);
-        return it == images.end() ? std::string() : it->second;
+        return {it == images.end() ? std::string() : it->second, scaleFactor, placeholder};
     }
     float ScaleFactor() override { return scaleFactor; }
     std::string wordList;  // the word list of every page

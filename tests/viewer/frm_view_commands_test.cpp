@@ -76,7 +76,7 @@ TEST_F(CommandMessagesTest, ExecutesAndPokesAreAnsweredQueuedAndCarriedOutInOrde
     EXPECT_TRUE(dde_.Timer1.isActive());
     Drain();
     EXPECT_EQ(session->locksSet, (std::vector<std::string>{"K0001", "K0002", "K0003"}));
-    EXPECT_EQ(window->szCurrentKey, "K0003");
+    EXPECT_EQ(window->page.szCurrentKey, "K0003");
     dde_.Timer1_Timer();
     EXPECT_FALSE(dde_.Timer1.isActive());
     EXPECT_TRUE(prompts.Messages().empty());
@@ -95,7 +95,7 @@ TEST_F(CommandMessagesTest, EleventhMessageIsDroppedWithTheBoxAndAFailedAnswer) 
                                                             "DDE error: Too many messages"}));
     Drain();
     EXPECT_EQ(session->locksSet.size(), 10u);
-    EXPECT_EQ(window->szCurrentKey, Key(10));
+    EXPECT_EQ(window->page.szCurrentKey, Key(10));
 }
 
 TEST_F(CommandMessagesTest, TimerHoldsMessagesWhileARequestRunsADialogIsOpenOrAfterExit) {
@@ -111,25 +111,25 @@ TEST_F(CommandMessagesTest, TimerHoldsMessagesWhileARequestRunsADialogIsOpenOrAf
     edit.show();
     dde_.Timer1_Timer();
     EXPECT_EQ(dde_.QueuedCount(), 1);
-    EXPECT_TRUE(window->szCurrentKey.empty());
+    EXPECT_TRUE(window->page.szCurrentKey.empty());
     edit.close();
     dde_.Timer1_Timer();
-    EXPECT_EQ(window->szCurrentKey, "K0001");
+    EXPECT_EQ(window->page.szCurrentKey, "K0001");
 
     dde_.QueueDdeMessage("DDE,VIEW,K0002");
-    window->AbortNow = 1;
+    window->run.AbortNow = 1;
     dde_.Timer1_Timer();
     EXPECT_FALSE(dde_.Timer1.isActive());
     EXPECT_EQ(dde_.QueuedCount(), 1);
 }
 
 TEST_F(CommandMessagesTest, MessagesArrivingDuringARunWaitInTheInterpretersQueueOfTen) {
-    window->MessageInProcess = 1;  // as while a dialog of the run is open
+    window->run.MessageInProcess = 1;  // as while a dialog of the run is open
     for (int i = 1; i <= 10; ++i) Send("DDE,VIEW," + Key(i));
     EXPECT_TRUE(session->locksSet.empty());
     Send("DDE,VIEW," + Key(11));
     EXPECT_EQ(prompts.Messages(), std::vector<std::string>{"Unable to process message"});
-    window->MessageInProcess = 0;
+    window->run.MessageInProcess = 0;
     session->busy = true;
     Send("");
     EXPECT_TRUE(session->locksSet.empty());
@@ -137,18 +137,18 @@ TEST_F(CommandMessagesTest, MessagesArrivingDuringARunWaitInTheInterpretersQueue
     Send("");
     ASSERT_EQ(session->locksSet.size(), 10u);
     EXPECT_EQ(session->locksSet.front(), "K0001");
-    EXPECT_EQ(window->szCurrentKey, Key(10));
-    EXPECT_EQ(window->MessageQueue.Count(), 0);
-    EXPECT_EQ(window->MessageInProcess, 0);
+    EXPECT_EQ(window->page.szCurrentKey, Key(10));
+    EXPECT_EQ(window->run.MessageQueue.Count(), 0);
+    EXPECT_EQ(window->run.MessageInProcess, 0);
 }
 
 TEST_F(CommandMessagesTest, MissingArgumentsShowTheirErrorAndTheRunGoesOn) {
-    window->MessageInProcess = 1;
+    window->run.MessageInProcess = 1;
     for (const char* m : {"DDE,VIEW,", "DDE,PROJVIEW,ACME;", "DDE,PROJECT,", "DDE,LISTCREATE,",
                           "DDE,PRINTPAGE,", "DDE,VIEW,K0005"}) {
         Send(m);
     }
-    window->MessageInProcess = 0;
+    window->run.MessageInProcess = 0;
     Send("");
     EXPECT_EQ(
         prompts.Messages(),
@@ -159,18 +159,18 @@ TEST_F(CommandMessagesTest, MissingArgumentsShowTheirErrorAndTheRunGoesOn) {
     EXPECT_EQ(LastBox().title, "Error");
     EXPECT_EQ(LastBox().style, platform::vbCritical);
     EXPECT_EQ(prompts.Beeps(), 5);
-    EXPECT_EQ(window->szCurrentKey, "K0005");
+    EXPECT_EQ(window->page.szCurrentKey, "K0005");
 }
 
 TEST_F(CommandMessagesTest, ProjectsAreSelectedOnlyWhenNotAlreadyOpen) {
-    window->szProjectName = "ACME";
+    window->login.szProjectName = "ACME";
     ASSERT_TRUE(window->DisplayImage("K0001"));
     Send("DDE,PROJECT,acme");
-    EXPECT_EQ(window->szCurrentKey, "K0001");
+    EXPECT_EQ(window->page.szCurrentKey, "K0001");
     Send("DDE,projview,beta;k0002");
-    EXPECT_EQ(window->szProjectName, "BETA");
+    EXPECT_EQ(window->login.szProjectName, "BETA");
     EXPECT_EQ(session->projectName, "BETA");
-    EXPECT_EQ(window->szCurrentKey, "K0002");
+    EXPECT_EQ(window->page.szCurrentKey, "K0002");
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Project: BETA"));
 }
 
@@ -180,14 +180,14 @@ TEST_F(CommandMessagesTest, AGivenUserLogsInInModeOneWithATenSecondTimeOutOnlyWh
     EXPECT_EQ(session->connections, std::vector<std::string>{"1|10"});
     EXPECT_EQ(session->requestTimeout, 15);
     EXPECT_EQ(session->directLogins, std::vector<std::string>{"ANN|SECRET"});
-    EXPECT_EQ(window->szUserID, "ANN");
+    EXPECT_EQ(window->login.szUserID, "ANN");
     EXPECT_EQ(session->logins, 0);  // no dialog
-    EXPECT_EQ(window->szCurrentKey, "K0002");
+    EXPECT_EQ(window->page.szCurrentKey, "K0002");
     EXPECT_FALSE(window->IsInputBlocked());
 
     Send("DDE,CMDLINE,-NAnn -PSecret k0003");
     EXPECT_EQ(session->connections.size(), 1u);
-    EXPECT_EQ(window->szCurrentKey, "K0003");
+    EXPECT_EQ(window->page.szCurrentKey, "K0003");
 }
 
 TEST_F(CommandMessagesTest, KeywordsAskForTheLoginFirst) {
@@ -195,32 +195,32 @@ TEST_F(CommandMessagesTest, KeywordsAskForTheLoginFirst) {
     session->loginSucceeds = false;
     Send("DDE,KEYWORDS,oil|gas");
     EXPECT_EQ(session->logins, 1);
-    EXPECT_EQ(window->QuerySrchStr, "OIL GAS");
+    EXPECT_EQ(window->query.QuerySrchStr, "OIL GAS");
 }
 
 TEST_F(CommandMessagesTest, ExitClosesTheWindowOnlyAfterTheInterpreterHasReturned) {
     Send("DDE,VIEW,K0001");
-    window->MessageInProcess = 1;
+    window->run.MessageInProcess = 1;
     Send("DDE,EXIT");
     Send("DDE,VIEW,K0002");
-    window->MessageInProcess = 0;
+    window->run.MessageInProcess = 0;
     Send("");
-    EXPECT_EQ(window->MainFormLoaded, 1);
-    EXPECT_EQ(window->AbortNow, 1);
-    EXPECT_EQ(window->MessageQueue.Count(), 0);
+    EXPECT_EQ(window->run.MainFormLoaded, 1);
+    EXPECT_EQ(window->run.AbortNow, 1);
+    EXPECT_EQ(window->run.MessageQueue.Count(), 0);
     QCoreApplication::processEvents();
-    EXPECT_EQ(window->MainFormLoaded, 0);
-    EXPECT_EQ(window->szCurrentKey, "K0001");
+    EXPECT_EQ(window->run.MainFormLoaded, 0);
+    EXPECT_EQ(window->page.szCurrentKey, "K0001");
 }
 
 TEST_F(CommandMessagesTest, PrintCommandsShowTheKeySetThePrintFieldsAndPrint) {
     session->printMessage = "CONFIDENTIAL";
     Send("DDE,PRINTDOC,k0004");
-    EXPECT_EQ(window->szCurrentKey, "K0004");
-    EXPECT_EQ(window->g_PrinterType, 0);
-    EXPECT_EQ(window->g_PrintRange, 1);
-    EXPECT_EQ(window->g_PrintFlags, 9 + 2048);
-    EXPECT_EQ(window->g_szPrintMsg, "CONFIDENTIAL");
+    EXPECT_EQ(window->page.szCurrentKey, "K0004");
+    EXPECT_EQ(window->printRequest.g_PrinterType, 0);
+    EXPECT_EQ(window->printRequest.g_PrintRange, 1);
+    EXPECT_EQ(window->printRequest.g_PrintFlags, 9 + 2048);
+    EXPECT_EQ(window->printRequest.g_szPrintMsg, "CONFIDENTIAL");
     EXPECT_EQ(prompts.Messages(),
               std::vector<std::string>{"Printing is not available: nothing was printed."});
 }
@@ -235,8 +235,8 @@ TEST_F(CommandMessagesTest, ParameterFilesShowOneKeyAndTurnSeveralIntoAKeyListOf
     const std::string one = dir_.Path() + "/One.tlq";
     testsupport::WriteFile(one, "project = beta\r\nk0006\r\n");
     Send("DDE,CMDLINE," + one);
-    EXPECT_EQ(window->szProjectName, "BETA");
-    EXPECT_EQ(window->szCurrentKey, "K0006");
+    EXPECT_EQ(window->login.szProjectName, "BETA");
+    EXPECT_EQ(window->page.szCurrentKey, "K0006");
     EXPECT_FALSE(window->FileExist(one));
 
     // Someone else's file beside the parameter file is never touched.
@@ -248,14 +248,14 @@ TEST_F(CommandMessagesTest, ParameterFilesShowOneKeyAndTurnSeveralIntoAKeyListOf
     EXPECT_TRUE(window->FileExist(kept));
     EXPECT_EQ(testsupport::ReadFile(dir_.Path() + "/Many.TMP"), "theirs");
     EXPECT_EQ(FilesIn(dir_.Path()), before);  // the key list made and removed again
-    EXPECT_EQ(window->QuerySrchStr, "A B");
+    EXPECT_EQ(window->query.QuerySrchStr, "A B");
     EXPECT_FALSE(session->passThroughSent.empty());  // the list went on to be uploaded
 
     testsupport::WriteFile(one, "IP=10.1.2.3\nPORT=7000\nK0001\n");
-    window->szUserID = "ANN";
+    window->login.szUserID = "ANN";
     Send("DDE,CMDLINE," + one);
-    EXPECT_EQ(window->szIPAddress, "10.1.2.3");
-    EXPECT_EQ(window->szPort, "7000");
+    EXPECT_EQ(window->login.szIPAddress, "10.1.2.3");
+    EXPECT_EQ(window->login.szPort, "7000");
     // Another server: the session is closed, the login and the project asked for again.
     EXPECT_EQ(session->logins, 1);
     EXPECT_EQ(projectLists_, 1);
@@ -272,7 +272,7 @@ class DatabaseLinkTest : public CommandMessagesTest {
         session->backWardLink = " DOCID ";
         window->LoadProjectViews();
         session->documents = {{"K0001", "K0003"}};
-        window->g_iDocLvl = 1;
+        window->docPosition.g_iDocLvl = 1;
     }
     ~DatabaseLinkTest() override {
         if (peer_) {
@@ -297,7 +297,7 @@ class DatabaseLinkTest : public CommandMessagesTest {
 TEST_F(DatabaseLinkTest, ButtonsSendTheirCommandWithTheDocumentsFirstKeyThenRepaint) {
     StartPeer("DocDB");
     ASSERT_TRUE(window->DisplayImage("K0002"));
-    ASSERT_EQ(window->g_szDocBkey, "K0001");
+    ASSERT_EQ(window->docPosition.g_szDocBkey, "K0001");
     window->Img_ConDB_Click(2);
     window->Img_ConDB_Click(0);
     window->Img_ConDB_Click(1);
@@ -335,13 +335,13 @@ TEST_F(DatabaseLinkTest, NoPageDoesNothingAndNoLinkFieldBeeps) {
     EXPECT_EQ(prompts.Beeps(), 0);
     EXPECT_TRUE(prompts.Messages().empty());
     ASSERT_TRUE(window->DisplayImage("K0001"));
-    window->DDE_LINK.clear();
+    window->link.DDE_LINK.clear();
     window->Img_ConDB_Click(2);
     EXPECT_EQ(prompts.Beeps(), 1);
 }
 
 TEST_F(DatabaseLinkTest, TurningTheLinkOffAndOnPlacesTheButtonsWhereTheyWere) {
-    ASSERT_TRUE(window->g_bBackLink);
+    ASSERT_TRUE(window->link.g_bBackLink);
     std::array<QRect, 3> before;
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_FALSE(window->Img_ConDB[i]->isHidden());

@@ -21,6 +21,7 @@
 #include "foundation/widgets/generic_dialogs.h"
 #include "platform/draw_surface.h"
 #include "platform/scripted_prompts.h"
+#include "render/image_view_transform.h"
 #include "server/talq_client_api.h"
 #include "server/widgets/frm_login.h"
 #include "support/annotation_box.h"
@@ -28,7 +29,6 @@
 #include "support/scripted_dialog.h"
 #include "support/server_process.h"
 #include "viewer/demo_suite.h"
-#include "viewer/image_view_transform.h"
 #include "viewer/widgets/frm_view.h"
 #include "viewer/widgets/talq_viewer_session.h"
 
@@ -79,9 +79,9 @@ class FrmViewDemoTest : public testsupport::DemoSuiteTest<FrmViewDemoTest> {
         if (mode == kRemoteMode) {
             if (!server_) server_ = std::make_unique<testsupport::ServerProcess>(Sys());
             ASSERT_GT(server_->Port(), 0) << server_->Output();
-            window->szDomain = "DEMO";
-            window->szIPAddress = "127.0.0.1";
-            window->szPort = std::to_string(server_->Port());
+            window->login.szDomain = "DEMO";
+            window->login.szIPAddress = "127.0.0.1";
+            window->login.szPort = std::to_string(server_->Port());
         }
         talq::DialogFactory<frmLogin>::Scoped login(
             testsupport::ScriptedMaker<frmLogin>([&](frmLogin& dlg) {
@@ -112,7 +112,7 @@ class FrmViewDemoTest : public testsupport::DemoSuiteTest<FrmViewDemoTest> {
     // Pixel of the back buffer over a point of the stored image.
     std::int32_t BackAt(int x, int y) {
         mGdi32::ImageViewTransform t =
-            mGdi32::TransformFor(window->MainPageDrawInfo(), window->g_ViewScaleFactor);
+            mGdi32::TransformFor(window->MainPageDrawInfo(), window->page.g_ViewScaleFactor);
         std::int32_t sx = x, sy = y;
         mGdi32::ImageToScreen(sx, sy, t);
         return window->picImage2.Point(sx, sy);
@@ -136,42 +136,42 @@ int FirstDocumentLength(const std::vector<DemoPage>& pages) {
 
 TEST_F(FrmViewDemoTest, LoginAndProjectShowTheFirstPageWithItsPositionAndCaption) {
     LogInAndOpen("admin", "admin");
-    ASSERT_EQ(window->szProjectName, "ACME");
-    EXPECT_EQ(window->szUserID, "admin");
+    ASSERT_EQ(window->login.szProjectName, "ACME");
+    EXPECT_EQ(window->login.szUserID, "admin");
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Project: ACME"));
     const DemoPage& first = Pages().front();
-    EXPECT_EQ(window->szCurrentKey, first.key);
-    EXPECT_EQ(window->g_ValidImage, 1);
+    EXPECT_EQ(window->page.szCurrentKey, first.key);
+    EXPECT_EQ(window->page.g_ValidImage, 1);
     EXPECT_EQ(Status(),
               first.key + " (Page 1 of " + std::to_string(FirstDocumentLength(Pages())) + ")");
-    EXPECT_EQ(window->g_szLockedKey, first.key);
-    EXPECT_EQ(window->g_RestrictAnnotations, 0);
-    EXPECT_EQ(window->g_RestrictRedactions, 0);
-    EXPECT_EQ(window->g_LimitNav, 0);
+    EXPECT_EQ(window->page.g_szLockedKey, first.key);
+    EXPECT_EQ(window->project.g_RestrictAnnotations, 0);
+    EXPECT_EQ(window->project.g_RestrictRedactions, 0);
+    EXPECT_EQ(window->project.g_LimitNav, 0);
     EXPECT_FALSE(window->IsInputBlocked());
     EXPECT_TRUE(prompts.Messages().empty());
 }
 
 TEST_F(FrmViewDemoTest, PageButtonsWalkPagesAcrossDocumentsAndBackOverTcp) {
     LogInAndOpen("admin", "admin", kRemoteMode);
-    ASSERT_EQ(window->g_ValidImage, 1) << Status() << " " << Api().LastError();
+    ASSERT_EQ(window->page.g_ValidImage, 1) << Status() << " " << Api().LastError();
     ASSERT_FALSE(window->NavTBar[1]->isHidden());
     const int docLength = FirstDocumentLength(Pages());
     for (int i = 1; i <= docLength; ++i) {
         window->NavTBar[1]->click();
         const DemoPage& page = Pages()[static_cast<size_t>(i)];
-        ASSERT_EQ(window->szCurrentKey, page.key) << Status();
+        ASSERT_EQ(window->page.szCurrentKey, page.key) << Status();
         if (i < docLength) {
             EXPECT_NE(Status().find("(Page " + std::to_string(i + 1) + " of "), std::string::npos)
                 << Status();
         }
     }
     // The page after the first document starts the next one: counted afresh.
-    EXPECT_EQ(window->g_szDocBkey, Pages()[static_cast<size_t>(docLength)].key);
+    EXPECT_EQ(window->docPosition.g_szDocBkey, Pages()[static_cast<size_t>(docLength)].key);
     EXPECT_NE(Status().find("(Page 1 of "), std::string::npos) << Status();
 
     window->NavTBar[0]->click();
-    EXPECT_EQ(window->szCurrentKey, Pages()[static_cast<size_t>(docLength - 1)].key);
+    EXPECT_EQ(window->page.szCurrentKey, Pages()[static_cast<size_t>(docLength - 1)].key);
     EXPECT_NE(Status().find("(Page " + std::to_string(docLength) + " of "), std::string::npos)
         << Status();
     EXPECT_EQ(prompts.Beeps(), 0);
@@ -197,8 +197,8 @@ TEST_F(FrmViewDemoTest, RedactionAndHighlightAreDrawnOverThePage) {
         ASSERT_TRUE(other.PutAnnotationList(key, 8, text)) << other.LastError();
     }
     ASSERT_TRUE(window->DisplayImage(key)) << Status();
-    EXPECT_EQ(window->RedactCount, 1);
-    EXPECT_EQ(window->HiLiteCount, 1);
+    EXPECT_EQ(window->pageAnnotations.RedactCount, 1);
+    EXPECT_EQ(window->pageAnnotations.HiLiteCount, 1);
     EXPECT_EQ(BackAt(900, 1300), kRed);
     // The top margin is white paper: the highlight shows in its colour.
     EXPECT_EQ(BackAt(2000, 90), kYellow);
@@ -217,8 +217,8 @@ TEST_F(FrmViewDemoTest, PageLockedByAnotherUserIsReadOnly) {
 
     ASSERT_TRUE(window->DisplayImage(key)) << Status();
     EXPECT_EQ(Status().rfind(key + " [READ ONLY]", 0), 0u) << Status();
-    EXPECT_EQ(window->g_PageReadOnly, 1);
-    EXPECT_TRUE(window->g_szLockedKey.empty());
+    EXPECT_EQ(window->page.g_PageReadOnly, 1);
+    EXPECT_TRUE(window->page.g_szLockedKey.empty());
 }
 
 TEST_F(FrmViewDemoTest, RestrictedPageShowsReadOnlyWithoutLockOrOriginal) {
@@ -227,24 +227,24 @@ TEST_F(FrmViewDemoTest, RestrictedPageShowsReadOnlyWithoutLockOrOriginal) {
     ASSERT_GE(index, 0);
     const std::string key = Pages()[static_cast<size_t>(index)].key;
     ASSERT_TRUE(window->DisplayImage(key)) << Status();
-    EXPECT_EQ(window->g_PageRestricted != 0, true);
-    EXPECT_EQ(window->g_PageReadOnly, 1);
-    EXPECT_TRUE(window->g_szLockedKey.empty());
-    EXPECT_TRUE(window->g_szNativeFile.empty());
+    EXPECT_EQ(window->page.g_PageRestricted != 0, true);
+    EXPECT_EQ(window->page.g_PageReadOnly, 1);
+    EXPECT_TRUE(window->page.g_szLockedKey.empty());
+    EXPECT_TRUE(window->page.g_szNativeFile.empty());
     EXPECT_EQ(Status().find("[READ ONLY]"), std::string::npos) << Status();
 }
 
 TEST_F(FrmViewDemoTest, ConfinedReviewerGetsNoFirstPageButSeesPagesInsideTheRange) {
     LogInAndOpen("reviewer", "review");
-    ASSERT_EQ(window->szProjectName, "ACME");
-    EXPECT_EQ(window->g_LimitNav, 1);
-    EXPECT_EQ(window->g_ValidImage, 0);
-    EXPECT_TRUE(window->szCurrentKey.empty());
+    ASSERT_EQ(window->login.szProjectName, "ACME");
+    EXPECT_EQ(window->project.g_LimitNav, 1);
+    EXPECT_EQ(window->page.g_ValidImage, 0);
+    EXPECT_TRUE(window->page.szCurrentKey.empty());
     // May see through redactions but not change them.
-    EXPECT_EQ(window->g_RestrictRedactions, 2);
+    EXPECT_EQ(window->project.g_RestrictRedactions, 2);
     const std::string key = Pages()[1].key;
     ASSERT_TRUE(window->DisplayImage(key)) << Status();
-    EXPECT_EQ(window->szCurrentKey, key);
+    EXPECT_EQ(window->page.szCurrentKey, key);
 }
 
 TEST_F(FrmViewDemoTest, PlaceholderPageShowsItsTextAsAPage) {
@@ -253,11 +253,11 @@ TEST_F(FrmViewDemoTest, PlaceholderPageShowsItsTextAsAPage) {
     ASSERT_GE(index, 0);
     const std::string key = Pages()[static_cast<size_t>(index)].key;
     ASSERT_TRUE(window->DisplayImage(key)) << Status();
-    EXPECT_EQ(window->g_ValidImage, 2);
-    EXPECT_FLOAT_EQ(window->g_ViewScaleFactor, 1.0f);
-    EXPECT_GT(window->g_ImgWidth, 0);
+    EXPECT_EQ(window->page.g_ValidImage, 2);
+    EXPECT_FLOAT_EQ(window->page.g_ViewScaleFactor, 1.0f);
+    EXPECT_GT(window->page.g_ImgWidth, 0);
 
-    window->UseTextBox = true;
+    window->settings.UseTextBox = true;
     ASSERT_TRUE(window->DisplayImage(key)) << Status();
     EXPECT_TRUE(window->txtImage->isVisible());
     EXPECT_FALSE(window->picImage->isVisible());
@@ -279,17 +279,17 @@ TEST_F(FrmViewDemoTest, CorruptImageEndsWithItsMarkAndNoLock) {
     testsupport::WriteFile(file, kept);
     EXPECT_FALSE(shown);
     EXPECT_EQ(Status(), page.key + " *** Error Opening Image ***");
-    EXPECT_EQ(window->g_ValidImage, 0);
-    EXPECT_TRUE(window->g_szLockedKey.empty());
+    EXPECT_EQ(window->page.g_ValidImage, 0);
+    EXPECT_TRUE(window->page.g_szLockedKey.empty());
     ASSERT_EQ(prompts.Messages().size(), 1u);
 }
 
 TEST_F(FrmViewDemoTest, SecondLoginStillShowsPages) {
     LogInAndOpen("admin", "admin");
-    ASSERT_EQ(window->g_ValidImage, 1) << Status();
+    ASSERT_EQ(window->page.g_ValidImage, 1) << Status();
     // A new login empties the session's temporary folder.
     LogInAndOpen("admin", "admin");
-    ASSERT_EQ(window->g_ValidImage, 1) << Status();
+    ASSERT_EQ(window->page.g_ValidImage, 1) << Status();
     EXPECT_TRUE(prompts.Messages().empty());
 }
 

@@ -36,9 +36,9 @@ class FrmViewDisplayTest : public FrmViewTest {
         // A black redaction over (10,10)-(60,40), a yellow highlight over (100,100)-(150,130).
         session->annotations["K0002"] = {
             ListOf(10, 10, 60, 40, kBlack), ListOf(100, 100, 150, 130, kYellow), "", "", "", ""};
-        window->g_iDocLvl = 1;
-        window->g_ScaleFactor = 1.0f;
-        window->g_ScaleMode = 2;
+        window->docPosition.g_iDocLvl = 1;
+        window->zoom.g_ScaleFactor = 1.0f;
+        window->zoom.g_ScaleMode = 2;
     }
     std::string Status() const { return window->lblStatus->text().toStdString(); }
     std::int32_t Back(int x, int y) const { return window->picImage2.Point(x, y); }
@@ -50,15 +50,15 @@ TEST_F(FrmViewDisplayTest, PageShowsWithItsLayersPositionLockAndCaption) {
     ASSERT_TRUE(window->DisplayImage("K0002"));
     EXPECT_EQ(Status(), "K0002 (Page 2 of 3)");
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Project: ALPHA"));
-    EXPECT_EQ(window->g_ValidImage, 1);
-    EXPECT_EQ(window->g_szLockedKey, "K0002");
-    EXPECT_EQ(window->g_PageReadOnly, 0);
-    EXPECT_EQ(window->g_ImgWidth, 400);
+    EXPECT_EQ(window->page.g_ValidImage, 1);
+    EXPECT_EQ(window->page.g_szLockedKey, "K0002");
+    EXPECT_EQ(window->page.g_PageReadOnly, 0);
+    EXPECT_EQ(window->page.g_ImgWidth, 400);
     EXPECT_EQ(Back(35, 25), kBlack);
     EXPECT_EQ(Back(125, 115), kYellow);
     EXPECT_EQ(window->picImage->Surface().Point(125, 115), kYellow);
 
-    window->g_iDocPsn = 3;  // a caller stepping within the document counts for itself
+    window->docPosition.g_iDocPsn = 3;  // a caller stepping within the document counts for itself
     ASSERT_TRUE(window->DisplayImage("K0003"));  // next page: the old lock goes
     EXPECT_EQ(session->locksRemoved, std::vector<std::string>{"K0002"});
     EXPECT_EQ(Status(), "K0003 (Page 3 of 3)");
@@ -67,18 +67,18 @@ TEST_F(FrmViewDisplayTest, PageShowsWithItsLayersPositionLockAndCaption) {
 
 TEST_F(FrmViewDisplayTest, PositionIsCountedAfreshInEachNewDocument) {
     ASSERT_TRUE(window->DisplayImage("K0003"));
-    window->g_iDocPsn = 3;  // kept up to date by a caller stepping in the document
+    window->docPosition.g_iDocPsn = 3;  // kept up to date by a caller stepping in the document
     ASSERT_TRUE(window->DisplayImage("K0005"));
     EXPECT_EQ(Status(), "K0005 (Page 2 of 3)");
-    EXPECT_EQ(window->g_szDocBkey, "K0004");
+    EXPECT_EQ(window->docPosition.g_szDocBkey, "K0004");
 }
 
 TEST_F(FrmViewDisplayTest, RefusedLockShowsThePageReadOnly) {
     session->grantLocks = false;
     ASSERT_TRUE(window->DisplayImage("K0001"));
     EXPECT_EQ(Status(), "K0001 [READ ONLY] (Page 1 of 3)");
-    EXPECT_EQ(window->g_PageReadOnly, 1);
-    EXPECT_EQ(window->g_szLockedKey, "");
+    EXPECT_EQ(window->page.g_PageReadOnly, 1);
+    EXPECT_EQ(window->page.g_szLockedKey, "");
 }
 
 TEST_F(FrmViewDisplayTest, RestrictedPageIsReadOnlyWithoutLockAndShowsOnlyItsRedactions) {
@@ -86,10 +86,10 @@ TEST_F(FrmViewDisplayTest, RestrictedPageIsReadOnlyWithoutLockAndShowsOnlyItsRed
     session->nativeFile = "orig.doc";
     ASSERT_TRUE(window->DisplayImage("K0002"));
     EXPECT_EQ(Status(), "K0002 (Page 2 of 3)");
-    EXPECT_EQ(window->g_PageReadOnly, 1);
-    EXPECT_EQ(window->g_szLockedKey, "");
-    EXPECT_TRUE(window->g_NativeBlocked);
-    EXPECT_EQ(window->g_szNativeFile, "");
+    EXPECT_EQ(window->page.g_PageReadOnly, 1);
+    EXPECT_EQ(window->page.g_szLockedKey, "");
+    EXPECT_TRUE(window->page.g_NativeBlocked);
+    EXPECT_EQ(window->page.g_szNativeFile, "");
     EXPECT_EQ(Back(35, 25), kBlack);
     EXPECT_EQ(Back(125, 115), kWhite);
 }
@@ -97,13 +97,13 @@ TEST_F(FrmViewDisplayTest, RestrictedPageIsReadOnlyWithoutLockAndShowsOnlyItsRed
 TEST_F(FrmViewDisplayTest, MissingOrCorruptImageEndsWithItsMarkAndNoLock) {
     EXPECT_FALSE(window->DisplayImage("K0009"));
     EXPECT_EQ(Status(), "K0009 *** Bad Image ***");
-    EXPECT_EQ(window->g_szLockedKey, "");
-    EXPECT_EQ(window->g_ValidImage, 0);
+    EXPECT_EQ(window->page.g_szLockedKey, "");
+    EXPECT_EQ(window->page.g_ValidImage, 0);
 
     session->images["K0001"] = "not an image at all";
     EXPECT_FALSE(window->DisplayImage("K0001"));
     EXPECT_EQ(Status(), "K0001 *** Error Opening Image ***");
-    EXPECT_EQ(window->g_szLockedKey, "");
+    EXPECT_EQ(window->page.g_szLockedKey, "");
     EXPECT_EQ(prompts.Messages().size(), 1u);
     EXPECT_EQ(prompts.Records().back().title, "Warning");
 }
@@ -114,20 +114,20 @@ TEST_F(FrmViewDisplayTest, NoTemporaryFileIsReportedAndNothingShown) {
     EXPECT_EQ(Status(), "K0001 *** Error Retrieving Image ***");
     ASSERT_EQ(prompts.Messages().size(), 1u);
     EXPECT_EQ(prompts.Messages()[0], "Cannot Create Temporary File\n" + session->tempFile);
-    EXPECT_EQ(window->g_szLockedKey, "");
+    EXPECT_EQ(window->page.g_szLockedKey, "");
 }
 
 TEST_F(FrmViewDisplayTest, UnreadableAnnotationsNeverShowAPageWithoutItsRedactions) {
     session->annotationsOk = false;
     ASSERT_TRUE(window->DisplayImage("K0001"));  // may see through: read-only page
-    EXPECT_EQ(window->g_PageReadOnly, 1);
-    EXPECT_TRUE(window->g_NativeBlocked);
-    EXPECT_EQ(window->g_szLockedKey, "");
+    EXPECT_EQ(window->page.g_PageReadOnly, 1);
+    EXPECT_TRUE(window->page.g_NativeBlocked);
+    EXPECT_EQ(window->page.g_szLockedKey, "");
 
     session->redactionsOkToView = false;
     EXPECT_FALSE(window->DisplayImage("K0001"));
     EXPECT_EQ(Status(), "K0001 *** Error Retrieving Image ***");
-    EXPECT_EQ(window->g_ValidImage, 0);
+    EXPECT_EQ(window->page.g_ValidImage, 0);
     EXPECT_EQ(window->picImage->Surface().Point(5, 5), kWhite);
 
     session->annotationsOk = true;
@@ -142,15 +142,15 @@ TEST_F(FrmViewDisplayTest, StatusLineCarriesDateFolderInfoAndTags) {
     session->infoDescs = "Author|Recipient|Type";
     session->pageInfo = std::string("Smith") + '\x1E' + "" + '\x1E' + "Letter";
     session->tags = "HOT,PRIV";
-    window->g_StatusLine = 1 | 2 | 4 | 8;
-    window->DateFormat = 1;
+    window->settings.g_StatusLine = 1 | 2 | 4 | 8;
+    window->settings.DateFormat = 1;
     ASSERT_TRUE(window->DisplayImage("K0002"));
     EXPECT_EQ(Status(),
               "K0002 (Page 2 of 3)  DocDate: 01/31/2024\r\nCorrespondence\r\n"
               "Author: Smith, Type: Letter\r\nHOT, PRIV");
 
     session->pageDate = "2024-1-31";  // not 8 digits: shown as received
-    window->g_StatusLine = 8;
+    window->settings.g_StatusLine = 8;
     ASSERT_TRUE(window->DisplayImage("K0002"));
     EXPECT_EQ(Status(), "K0002 (Page 2 of 3)  DocDate: 2024-1-31");
     session->pageDate = "";
@@ -162,27 +162,27 @@ TEST_F(FrmViewDisplayTest, PlaceholderPageShowsItsTextInTheTextBoxWhenChosen) {
     session->placeholder = true;
     session->ocrText = "Page withheld";
     session->images["TEXT"] = PngBytes(200, 100);
-    window->UseTextBox = true;
+    window->settings.UseTextBox = true;
     ASSERT_TRUE(window->DisplayImage("K0001"));
-    EXPECT_EQ(window->g_ValidImage, 2);
+    EXPECT_EQ(window->page.g_ValidImage, 2);
     EXPECT_TRUE(window->txtImage->isVisible());
     EXPECT_FALSE(window->picImage->isVisible());
     EXPECT_EQ(window->txtImage->toPlainText(), QStringLiteral("Page withheld"));
 
-    window->UseTextBox = false;
+    window->settings.UseTextBox = false;
     ASSERT_TRUE(window->DisplayImage("K0001"));
     EXPECT_TRUE(window->picImage->isVisible());
     EXPECT_FALSE(window->txtImage->isVisible());
-    EXPECT_EQ(window->g_ImgWidth, 200);  // the rendered text, not the page's image
-    EXPECT_FLOAT_EQ(window->g_ViewScaleFactor, 1.0f);
+    EXPECT_EQ(window->page.g_ImgWidth, 200);  // the rendered text, not the page's image
+    EXPECT_FLOAT_EQ(window->page.g_ViewScaleFactor, 1.0f);
 }
 
 TEST_F(FrmViewDisplayTest, StickyRotationTurnsEveryPage) {
-    window->StickyRotate = true;
-    window->g_StickyRotation = 1;
+    window->settings.StickyRotate = true;
+    window->settings.g_StickyRotation = 1;
     ASSERT_TRUE(window->DisplayImage("K0001"));
-    EXPECT_EQ(window->g_ImgWidth, 300);
-    EXPECT_EQ(window->g_ImgHeight, 400);
+    EXPECT_EQ(window->page.g_ImgWidth, 300);
+    EXPECT_EQ(window->page.g_ImgHeight, 400);
 }
 
 }  // namespace

@@ -26,12 +26,13 @@ class FrmViewLayoutTest : public FrmViewTest {
         LayoutInput in;
         in.innerWidth = InnerW();
         in.innerHeight = InnerH();
-        in.statusLine = window->g_StatusLine;
-        in.tagPaletteOpen = window->TagPal_Active == 1;
-        in.queryActive = window->Query_Active;
-        in.projectTreeOpen = window->PrjView_Active == 1;
-        in.zoomWindowOpen = window->ZoomWin_Active != 0;
-        KeptPaneSizes kept{window->MarginBarPosn, window->TagFormWidth, window->ZoomBarRatio};
+        in.statusLine = window->settings.g_StatusLine;
+        in.tagPaletteOpen = window->panes.TagPal_Active == 1;
+        in.queryActive = window->query.Query_Active;
+        in.projectTreeOpen = window->panes.PrjView_Active == 1;
+        in.zoomWindowOpen = window->zoom.ZoomWin_Active != 0;
+        KeptPaneSizes kept{window->panes.MarginBarPosn, window->panes.TagFormWidth,
+                           window->zoom.ZoomBarRatio};
         return ComputeMainWindowLayout(in, kept, window->Design());
     }
 };
@@ -47,13 +48,13 @@ TEST_F(FrmViewLayoutTest, PanesLandWhereTheLayoutPutsThemForEachSizeAndPaneSet) 
     for (const Case& c : {Case{900, 700, false, 0, false, 0}, Case{1200, 800, true, 1, true, 1},
                           Case{700, 500, true, 0, false, 8}, Case{1000, 900, false, 2, true, 0}}) {
         SCOPED_TRACE(testing::Message() << c.w << "x" << c.h);
-        window->TagPal_Active = c.tags ? 1 : 0;
-        window->Query_Active = static_cast<std::int16_t>(c.query);
-        window->ZoomWin_Active = c.zoom ? 1 : 0;
-        window->g_StatusLine = static_cast<std::int16_t>(c.status);
+        window->panes.TagPal_Active = c.tags ? 1 : 0;
+        window->query.Query_Active = static_cast<std::int16_t>(c.query);
+        window->zoom.ZoomWin_Active = c.zoom ? 1 : 0;
+        window->settings.g_StatusLine = static_cast<std::int16_t>(c.status);
         Resize(c.w, c.h);
-        const KeptPaneSizes before{window->MarginBarPosn, window->TagFormWidth,
-                                   window->ZoomBarRatio};
+        const KeptPaneSizes before{window->panes.MarginBarPosn, window->panes.TagFormWidth,
+                                   window->zoom.ZoomBarRatio};
         const LayoutResult r = Expected();
         EXPECT_EQ(window->picImage->geometry(), Pixels(r.picImage));
         EXPECT_EQ(window->VScroll1->geometry(), Pixels(r.vScroll));
@@ -76,13 +77,13 @@ TEST_F(FrmViewLayoutTest, PanesLandWhereTheLayoutPutsThemForEachSizeAndPaneSet) 
         }
         EXPECT_EQ(window->lblStatus->isVisible(), c.status < 1);
         EXPECT_EQ(window->txtStatus->isVisible(), c.status >= 1);
-        EXPECT_EQ(window->MarginBar_Active, c.query > 0 ? 1 : 0);
-        EXPECT_EQ(window->MarginBar2_Active, c.tags ? 1 : 0);
-        EXPECT_EQ(window->Paint_in_Process, 0);
+        EXPECT_EQ(window->panes.MarginBar_Active, c.query > 0 ? 1 : 0);
+        EXPECT_EQ(window->panes.MarginBar2_Active, c.tags ? 1 : 0);
+        EXPECT_EQ(window->panes.Paint_in_Process, 0);
         // A second layout of the same window changes nothing kept.
         window->Form_Resize();
-        EXPECT_EQ(window->MarginBarPosn, before.marginBarPosn);
-        EXPECT_EQ(window->TagFormWidth, before.tagFormWidth);
+        EXPECT_EQ(window->panes.MarginBarPosn, before.marginBarPosn);
+        EXPECT_EQ(window->panes.TagFormWidth, before.tagFormWidth);
     }
 }
 
@@ -90,8 +91,8 @@ TEST_F(FrmViewLayoutTest, OpenPanesRaiseTheMinimumSizeOfTheClientArea) {
     const int chromeW = window->frameGeometry().width() - window->client->width();
     const int bare = window->client->minimumWidth();
     EXPECT_EQ(bare, std::max(100 - chromeW, 0));
-    window->TagPal_Active = 1;
-    window->Query_Active = 1;
+    window->panes.TagPal_Active = 1;
+    window->query.Query_Active = 1;
     window->Form_Resize();
     EXPECT_EQ(window->client->minimumWidth(),
               std::max(platform::RoundToInt(5500 / 15.0) - chromeW, 0));
@@ -99,29 +100,29 @@ TEST_F(FrmViewLayoutTest, OpenPanesRaiseTheMinimumSizeOfTheClientArea) {
 }
 
 TEST_F(FrmViewLayoutTest, ALayoutFoundRunningDoesNothingAndTheGuardIsAlwaysCleared) {
-    window->Paint_in_Process = 1;
-    window->TagPal_Active = 1;
+    window->panes.Paint_in_Process = 1;
+    window->panes.TagPal_Active = 1;
     window->Form_Resize();
     EXPECT_FALSE(window->TagForm->isVisible());
-    EXPECT_EQ(window->Paint_in_Process, 1);
-    window->Paint_in_Process = 0;
+    EXPECT_EQ(window->panes.Paint_in_Process, 1);
+    window->panes.Paint_in_Process = 0;
     window->Form_Resize();
     EXPECT_TRUE(window->TagForm->isVisible());
-    EXPECT_EQ(window->Paint_in_Process, 0);
+    EXPECT_EQ(window->panes.Paint_in_Process, 0);
 }
 
 TEST_F(FrmViewLayoutTest, ClosingTheQueryPaneClearsConceptHighlights) {
-    window->Query_Active = 1;
-    window->bQuesterActive = true;
+    window->query.Query_Active = 1;
+    window->query.bQuesterActive = true;
     window->Form_Resize();
-    EXPECT_TRUE(window->bQuesterActive);
-    window->Query_Active = 0;
+    EXPECT_TRUE(window->query.bQuesterActive);
+    window->query.Query_Active = 0;
     window->Form_Resize();
-    EXPECT_FALSE(window->bQuesterActive);
+    EXPECT_FALSE(window->query.bQuesterActive);
 }
 
 TEST_F(FrmViewLayoutTest, QuerySortButtonFollowsTheServersExtendedFlag) {
-    window->Query_Active = 1;
+    window->query.Query_Active = 1;
     session->extSystemFlags = 0x40;
     window->Form_Resize();
     EXPECT_FALSE(window->TBQuery[6]->isVisible());
@@ -131,34 +132,34 @@ TEST_F(FrmViewLayoutTest, QuerySortButtonFollowsTheServersExtendedFlag) {
 }
 
 TEST_F(FrmViewLayoutTest, LeftSplitterMovesByTheDragDistanceAndAClickKeepsTheWidth) {
-    window->Query_Active = 1;
+    window->query.Query_Active = 1;
     Resize(1200, 800);
-    window->MarginBarPosn = 3000;
+    window->panes.MarginBarPosn = 3000;
     window->Form_Resize();
     window->Marginbar_MouseDown(30);
     window->Marginbar_MouseUp(30);
-    EXPECT_EQ(window->MarginBarPosn, 3000);
-    EXPECT_EQ(window->MarginBar_Drag, 0);
+    EXPECT_EQ(window->panes.MarginBarPosn, 3000);
+    EXPECT_EQ(window->panes.MarginBar_Drag, 0);
     window->Marginbar_MouseDown(30);
     window->Marginbar_MouseUp(630);
-    EXPECT_EQ(window->MarginBarPosn, 3600);
+    EXPECT_EQ(window->panes.MarginBarPosn, 3600);
     EXPECT_EQ(window->Marginbar->geometry().right() + 1, 3600 / 15);
     window->Marginbar_MouseDown(30);
     window->Marginbar_MouseUp(-30000);
-    EXPECT_EQ(window->MarginBarPosn, 2000);
+    EXPECT_EQ(window->panes.MarginBarPosn, 2000);
 }
 
 TEST_F(FrmViewLayoutTest, RightSplitterWidensThePaletteByTheDragToTheLeft) {
-    window->TagPal_Active = 1;
+    window->panes.TagPal_Active = 1;
     Resize(1200, 800);
-    const int width = window->TagFormWidth;
+    const int width = window->panes.TagFormWidth;
     window->MarginBar2_MouseDown(30);
     window->MarginBar2_MouseUp(-270);
-    EXPECT_EQ(window->TagFormWidth, width + 300);
+    EXPECT_EQ(window->panes.TagFormWidth, width + 300);
     window->MarginBar2_MouseDown(0);
     window->MarginBar2_MouseUp(100000);
     // 1600 wide, then the layout keeps the splitter 1600 from the right edge.
-    EXPECT_EQ(window->TagFormWidth, 1600 + 60);
+    EXPECT_EQ(window->panes.TagFormWidth, 1600 + 60);
 }
 
 }  // namespace

@@ -56,7 +56,7 @@ TEST_F(FrmViewMenusTest, FirstRunChecksTheBuiltInDefaults) {
     EXPECT_EQ(Checked(window->mnuDtFmt), 0);
     EXPECT_FALSE(window->mnuStsDate->isChecked());
     EXPECT_FALSE(window->cmdUseNative->isChecked());
-    EXPECT_EQ(window->DfltHiLiteColor, 65535);
+    EXPECT_EQ(window->settings.DfltHiLiteColor, 65535);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Project Not Selected"));
 }
 
@@ -76,10 +76,10 @@ TEST_F(FrmViewMenusTest, StoredSettingsSetTheirCheckMarksAndBadValuesAreRepaired
     EXPECT_FALSE(window->mnuQualityHigh->isChecked());
     EXPECT_EQ(Checked(window->mnuDtFmt), 0);
     EXPECT_TRUE(window->mnuRedStyle[0]->isChecked());
-    EXPECT_EQ(window->RedactFill, 0);
+    EXPECT_EQ(window->settings.RedactFill, 0);
     EXPECT_TRUE(window->mnuStsImgKey->isChecked());
     EXPECT_FALSE(window->mnuStsDocCnt->isChecked());
-    EXPECT_EQ(window->g_CalcDocPsn, 0);
+    EXPECT_EQ(window->settings.g_CalcDocPsn, 0);
     EXPECT_FALSE(window->mnuStsFldrDesc->isChecked());
     EXPECT_TRUE(window->mnuStsTags->isChecked());
     EXPECT_FALSE(window->mnuStsInfoOnly->isChecked());
@@ -87,7 +87,7 @@ TEST_F(FrmViewMenusTest, StoredSettingsSetTheirCheckMarksAndBadValuesAreRepaired
     EXPECT_TRUE(window->cmdUseNative->isChecked());
     EXPECT_TRUE(window->mnuUseTextBox->isChecked());
     EXPECT_FALSE(window->mnuStickyRotate->isChecked());
-    EXPECT_FALSE(window->StickyRotate);
+    EXPECT_FALSE(window->settings.StickyRotate);
 
     window->Form_Unload();
     EXPECT_EQ(Stored("Settings", "RedactFill"), "0");
@@ -98,17 +98,17 @@ TEST_F(FrmViewMenusTest, StoredSettingsSetTheirCheckMarksAndBadValuesAreRepaired
 
 TEST_F(FrmViewMenusTest, QualityChoiceChecksOneEntryAndRefetchesOnlyOnChange) {
     window->mnuQualityLow_Click();
-    EXPECT_EQ(window->g_ViewQuality, 1);
+    EXPECT_EQ(window->settings.g_ViewQuality, 1);
     EXPECT_TRUE(window->mnuQualityLow->isChecked());
     EXPECT_FALSE(window->mnuQualityHigh->isChecked());
-    window->szCurrentKey = "K0002";
-    window->g_szLockedKey = "K0002";
+    window->page.szCurrentKey = "K0002";
+    window->page.g_szLockedKey = "K0002";
     session->projectValid = true;
     window->mnuQualityLow_Click();  // same quality: the page stays
     EXPECT_TRUE(session->locksSet.empty());
     window->mnuQualityMedium_Click();  // the page is fetched again
     EXPECT_EQ(session->locksSet, std::vector<std::string>{"K0002"});
-    EXPECT_EQ(window->szCurrentKey, "K0002");
+    EXPECT_EQ(window->page.szCurrentKey, "K0002");
 }
 
 TEST_F(FrmViewMenusTest, PageHandlersBeepAndChangeNothingWhileARequestRuns) {
@@ -118,10 +118,10 @@ TEST_F(FrmViewMenusTest, PageHandlersBeepAndChangeNothingWhileARequestRuns) {
     window->mnuRedStyle_Click(fill);
     window->mnuUseTextBox_Click();
     window->mnuStsDate_Click();
-    EXPECT_EQ(window->g_ViewQuality, 0);
-    EXPECT_EQ(window->RedactFill, 0);
-    EXPECT_FALSE(window->UseTextBox);
-    EXPECT_EQ(window->g_StatusLine, 0);
+    EXPECT_EQ(window->settings.g_ViewQuality, 0);
+    EXPECT_EQ(window->settings.RedactFill, 0);
+    EXPECT_FALSE(window->settings.UseTextBox);
+    EXPECT_EQ(window->settings.g_StatusLine, 0);
     EXPECT_TRUE(window->mnuQualityHigh->isChecked());
     EXPECT_EQ(prompts.Beeps(), 4);
 }
@@ -129,43 +129,43 @@ TEST_F(FrmViewMenusTest, PageHandlersBeepAndChangeNothingWhileARequestRuns) {
 TEST_F(FrmViewMenusTest, StatusBitsToggleWithTheirMarksAndOnlyZeroCrossingsRelayTheFooter) {
     ASSERT_TRUE(window->lblStatus->isVisible());
     window->mnuStsDate_Click();
-    EXPECT_EQ(window->g_StatusLine, 8);
+    EXPECT_EQ(window->settings.g_StatusLine, 8);
     EXPECT_TRUE(window->mnuStsDate->isChecked());
     EXPECT_TRUE(window->txtStatus->isVisible());
     EXPECT_FALSE(window->lblStatus->isVisible());
     window->mnuStsTags_Click();
-    EXPECT_EQ(window->g_StatusLine, 10);
+    EXPECT_EQ(window->settings.g_StatusLine, 10);
     window->mnuStsDate_Click();
-    EXPECT_EQ(window->g_StatusLine, 2);
+    EXPECT_EQ(window->settings.g_StatusLine, 2);
     EXPECT_TRUE(window->txtStatus->isVisible());
     window->mnuStsTags_Click();
-    EXPECT_EQ(window->g_StatusLine, 0);
+    EXPECT_EQ(window->settings.g_StatusLine, 0);
     EXPECT_FALSE(window->mnuStsTags->isChecked());
     EXPECT_TRUE(window->lblStatus->isVisible());
 }
 
 TEST_F(FrmViewMenusTest, PositionEntriesKeepTheDocumentBoundsAndMarkThemStale) {
-    window->g_szDocBkey = "K0001";
-    window->g_szDocEkey = "K0009";
+    window->docPosition.g_szDocBkey = "K0001";
+    window->docPosition.g_szDocEkey = "K0009";
     window->mnuStsFullPos_Click();
-    EXPECT_EQ(window->g_CalcDocPsn, 2);
+    EXPECT_EQ(window->settings.g_CalcDocPsn, 2);
     EXPECT_TRUE(window->mnuStsFullPos->isChecked());
     EXPECT_FALSE(window->mnuStsDocCnt->isChecked());
     EXPECT_FALSE(window->mnuStsImgKey->isChecked());
-    EXPECT_EQ(window->g_szDocBkey, "K0001");
-    EXPECT_EQ(window->g_szDocEkey, "K0009");
-    EXPECT_TRUE(window->g_DocBoundsStale);
+    EXPECT_EQ(window->docPosition.g_szDocBkey, "K0001");
+    EXPECT_EQ(window->docPosition.g_szDocEkey, "K0009");
+    EXPECT_TRUE(window->docPosition.g_DocBoundsStale);
 }
 
 TEST_F(FrmViewMenusTest, RedactionLabelPromptClearsWithASpaceAndDropsControlCharacters) {
     prompts.QueueInput("  Priv\tileged\x01 ");
     window->mnuRedactLabel_Click();
-    EXPECT_EQ(window->DfltRedactLabel, "Privileged");
+    EXPECT_EQ(window->settings.DfltRedactLabel, "Privileged");
     ASSERT_EQ(prompts.Records().back().text, "Enter Redaction Label.");
 
     prompts.QueueInput("");  // Cancel keeps the label
     window->mnuRedactLabel_Click();
-    EXPECT_EQ(window->DfltRedactLabel, "Privileged");
+    EXPECT_EQ(window->settings.DfltRedactLabel, "Privileged");
     EXPECT_EQ(prompts.Records().back().text,
               "Enter Redaction Label.\nTo Delete Current Label, Enter a SPACE.");
     EXPECT_EQ(prompts.Records().back().title, " ");
@@ -173,7 +173,7 @@ TEST_F(FrmViewMenusTest, RedactionLabelPromptClearsWithASpaceAndDropsControlChar
 
     prompts.QueueInput(" ");
     window->mnuRedactLabel_Click();
-    EXPECT_EQ(window->DfltRedactLabel, "");
+    EXPECT_EQ(window->settings.DfltRedactLabel, "");
 }
 
 TEST_F(FrmViewMenusTest, ColourAndFontChoicesTakeEffectAndCancelKeepsThem) {
@@ -181,9 +181,9 @@ TEST_F(FrmViewMenusTest, ColourAndFontChoicesTakeEffectAndCancelKeepsThem) {
     mComDlg::ScopedDialogRunner scoped(runner);
     runner.colors.push_back(0x123456u);
     window->mnuHilitColor_Click();
-    EXPECT_EQ(window->DfltHiLiteColor, 0x123456);
+    EXPECT_EQ(window->settings.DfltHiLiteColor, 0x123456);
     window->mnuMarkUpColor_Click();  // cancelled
-    EXPECT_EQ(window->DfltMarkUpColor, 255);
+    EXPECT_EQ(window->settings.DfltMarkUpColor, 255);
     mComDlg::FontChoice font;
     font.face = "Courier New";
     font.pointTenths = 140;
@@ -191,26 +191,26 @@ TEST_F(FrmViewMenusTest, ColourAndFontChoicesTakeEffectAndCancelKeepsThem) {
     font.color = 0x0000FF;
     runner.fonts.push_back(font);
     window->mnuRedactFont_Click();
-    EXPECT_EQ(window->DfltRedactFont, "Courier New");
-    EXPECT_EQ(window->DfltRedactFontSize, 14);
-    EXPECT_EQ(window->DfltRedactFontStyle & 8, 8);
-    EXPECT_EQ(window->DfltRedactFontColor, 0x0000FF);
+    EXPECT_EQ(window->settings.DfltRedactFont, "Courier New");
+    EXPECT_EQ(window->settings.DfltRedactFontSize, 14);
+    EXPECT_EQ(window->settings.DfltRedactFontStyle & 8, 8);
+    EXPECT_EQ(window->settings.DfltRedactFontColor, 0x0000FF);
 }
 
 TEST_F(FrmViewMenusTest, ToggleEntriesFlipTheirFieldAndMark) {
-    window->g_Rotation = 1;
+    window->page.g_Rotation = 1;
     window->mnuStickyRotate_Click();
-    EXPECT_TRUE(window->StickyRotate);
-    EXPECT_EQ(window->g_StickyRotation, 1);
+    EXPECT_TRUE(window->settings.StickyRotate);
+    EXPECT_EQ(window->settings.g_StickyRotation, 1);
     EXPECT_TRUE(window->mnuStickyRotate->isChecked());
     window->cmdUseNative_Click();
-    EXPECT_EQ(window->g_UseNativeAppView, 1);
+    EXPECT_EQ(window->settings.g_UseNativeAppView, 1);
     EXPECT_TRUE(window->cmdUseNative->isChecked());
     window->cmdUseNative_Click();
-    EXPECT_EQ(window->g_UseNativeAppView, 0);
+    EXPECT_EQ(window->settings.g_UseNativeAppView, 0);
     std::int16_t fmt = 3;
     window->mnuDtFmt_Click(fmt);
-    EXPECT_EQ(window->DateFormat, 3);
+    EXPECT_EQ(window->settings.DateFormat, 3);
     EXPECT_EQ(Checked(window->mnuDtFmt), 3);
 
     window->Form_Unload();
@@ -221,9 +221,9 @@ TEST_F(FrmViewMenusTest, ToggleEntriesFlipTheirFieldAndMark) {
 TEST_F(FrmViewMenusTest, TriggeringAMenuEntryLeavesItsMarkToTheHandler) {
     window->mnuStsDate->trigger();
     EXPECT_TRUE(window->mnuStsDate->isChecked());
-    EXPECT_EQ(window->g_StatusLine, 8);
+    EXPECT_EQ(window->settings.g_StatusLine, 8);
     window->mnuRedStyle[2]->trigger();
-    EXPECT_EQ(window->RedactFill, 2);
+    EXPECT_EQ(window->settings.RedactFill, 2);
     EXPECT_TRUE(window->mnuRedStyle[2]->isChecked());
     EXPECT_FALSE(window->mnuRedStyle[0]->isChecked());
 }
@@ -231,15 +231,15 @@ TEST_F(FrmViewMenusTest, TriggeringAMenuEntryLeavesItsMarkToTheHandler) {
 TEST_F(FrmViewMenusTest, ExitAndCloseAreRefusedWhileARequestRuns) {
     session->busy = true;
     window->mnuExit_Click();
-    EXPECT_EQ(window->AbortNow, 0);
+    EXPECT_EQ(window->run.AbortNow, 0);
     EXPECT_TRUE(window->isVisible());
     EXPECT_FALSE(window->close());
-    EXPECT_EQ(window->MainFormLoaded, 1);
+    EXPECT_EQ(window->run.MainFormLoaded, 1);
     EXPECT_EQ(prompts.Beeps(), 2);
     session->busy = false;
     window->mnuExit_Click();
-    EXPECT_EQ(window->AbortNow, 1);
-    EXPECT_EQ(window->MainFormLoaded, 0);
+    EXPECT_EQ(window->run.AbortNow, 1);
+    EXPECT_EQ(window->run.MainFormLoaded, 0);
     EXPECT_FALSE(window->TalqAPi);
 }
 
@@ -256,13 +256,13 @@ TEST_F(FrmViewMenusTest, ProjectChoiceLogsInFirstSelectsAndTitlesTheWindow) {
         }));
     window->mnu_project_Click();
     EXPECT_EQ(session->logins, 1);
-    EXPECT_EQ(window->szUserID, "REVIEWER");
-    EXPECT_EQ(window->szProjectName, "BETA");
+    EXPECT_EQ(window->login.szUserID, "REVIEWER");
+    EXPECT_EQ(window->login.szProjectName, "BETA");
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Project: BETA"));
-    EXPECT_EQ(window->DDE_LINK, "DOCID");
-    EXPECT_TRUE(window->g_bBackLink);
+    EXPECT_EQ(window->link.DDE_LINK, "DOCID");
+    EXPECT_TRUE(window->link.g_bBackLink);
     EXPECT_TRUE(window->mnuLink->isChecked());
-    EXPECT_EQ(window->g_iDocLvl, 2);
+    EXPECT_EQ(window->docPosition.g_iDocLvl, 2);
     EXPECT_FALSE(window->IsInputBlocked());
 }
 
@@ -274,7 +274,7 @@ TEST_F(FrmViewMenusTest, CancelledLoginOrListLeavesNoProject) {
     window->mnu_project_Click();
     EXPECT_EQ(runs, 0);
     session->loginSucceeds = true;
-    window->szProjectName = "OLD";
+    window->login.szProjectName = "OLD";
     window->mnu_project_Click();
     EXPECT_EQ(runs, 1);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Project Not Selected"));
@@ -289,9 +289,9 @@ TEST_F(FrmViewMenusTest, FailedSelectionLeavesTheProjectNameEmpty) {
             d.List1->setCurrentRow(0);
             d.cmdOK_Click();
         }));
-    window->szProjectName = "GAMMA";
+    window->login.szProjectName = "GAMMA";
     window->mnu_project_Click();
-    EXPECT_EQ(window->szProjectName, "");
+    EXPECT_EQ(window->login.szProjectName, "");
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Project Not Selected"));
 }
 
@@ -317,11 +317,11 @@ TEST_F(FrmViewMenusTest, PageLockIsHeldOnceAndARefusalMakesThePageReadOnly) {
     window->SetPageLock("K1");
     window->SetPageLock("K2");
     EXPECT_EQ(session->locksRemoved, std::vector<std::string>{"K1"});
-    EXPECT_EQ(window->g_szLockedKey, "K2");
+    EXPECT_EQ(window->page.g_szLockedKey, "K2");
     session->grantLocks = false;
     window->SetPageLock("K3");
-    EXPECT_EQ(window->g_PageReadOnly, 1);
-    EXPECT_EQ(window->g_szLockedKey, "");
+    EXPECT_EQ(window->page.g_PageReadOnly, 1);
+    EXPECT_EQ(window->page.g_szLockedKey, "");
     window->ReleasePageLock();
     EXPECT_EQ(session->locksRemoved.size(), 2u);
 }
@@ -335,7 +335,7 @@ TEST_F(FrmViewMenusTest, BehaviourBitsDisableTheSessionMenus) {
     EXPECT_FALSE(window->mnu_project->isEnabled());
     window->ResetBehavior(0);
     EXPECT_TRUE(window->mnuLogin->isEnabled());
-    EXPECT_EQ(window->lBehaviorFlags, 0);
+    EXPECT_EQ(window->run.lBehaviorFlags, 0);
 }
 
 }  // namespace
@@ -360,29 +360,29 @@ class FrmViewLifecycleTest : public FrmViewTest {
 
 TEST_F(FrmViewLifecycleTest, SelectedProjectShowsItsFirstPageUnlessNavigationIsLimited) {
     SelectFirstProject();
-    EXPECT_EQ(window->szCurrentKey, "K0001");
+    EXPECT_EQ(window->page.szCurrentKey, "K0001");
     session->userProjectSecurity = 0x40000;
     SelectFirstProject();  // the views are cleared first, so no key is left
-    EXPECT_EQ(window->szCurrentKey, "");
+    EXPECT_EQ(window->page.szCurrentKey, "");
 }
 
 TEST_F(FrmViewLifecycleTest, UnloadWithoutConnectionCompletesSilentlyAndRemovesTempFiles) {
     testsupport::ScopedTempDir dir;
-    window->szTempFname = dir.Path() + "/page.tmp";
-    window->szPrintTempFname = dir.Path() + "/print.tmp";
-    testsupport::WriteFile(window->szTempFname, "bytes");
-    window->g_TagPalInitialized = 1;
+    window->run.szTempFname = dir.Path() + "/page.tmp";
+    window->printRequest.szPrintTempFname = dir.Path() + "/print.tmp";
+    testsupport::WriteFile(window->run.szTempFname, "bytes");
+    window->project.g_TagPalInitialized = 1;
     window->Form_Unload();
     EXPECT_TRUE(prompts.Records().empty());
     EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.Path() + "/page.tmp")));
-    EXPECT_EQ(window->szTempFname, "");
-    EXPECT_EQ(window->szPrintTempFname, "");
-    EXPECT_EQ(window->g_TagPalInitialized, 0);
-    EXPECT_EQ(window->MainFormLoaded, 0);
+    EXPECT_EQ(window->run.szTempFname, "");
+    EXPECT_EQ(window->printRequest.szPrintTempFname, "");
+    EXPECT_EQ(window->project.g_TagPalInitialized, 0);
+    EXPECT_EQ(window->run.MainFormLoaded, 0);
     EXPECT_FALSE(window->TalqAPi);
     EXPECT_FALSE(window->ImgObj);
     window->Form_Unload();  // a second unload finds nothing to do
-    EXPECT_EQ(window->MainFormLoaded, 0);
+    EXPECT_EQ(window->run.MainFormLoaded, 0);
 }
 
 TEST_F(FrmViewLifecycleTest, UnloadGivesUpThePageLockBeforeTheSessionGoes) {
@@ -392,30 +392,30 @@ TEST_F(FrmViewLifecycleTest, UnloadGivesUpThePageLockBeforeTheSessionGoes) {
     window->SetPageLock("K7");
     window->Form_Unload();
     EXPECT_EQ(removed, std::vector<std::string>{"K7"});
-    EXPECT_EQ(window->g_szLockedKey, "");
+    EXPECT_EQ(window->page.g_szLockedKey, "");
 }
 
 TEST_F(FrmViewLifecycleTest, ClearingTheViewsForgetsThePageAndItsPanes) {
-    window->szCurrentKey = "K1";
-    window->g_szDocBkey = "K1";
-    window->g_ValidImage = 1;
-    window->TagPal_Active = 1;
-    window->Query_Active = 1;
-    window->RedactMode = 13;
-    window->bQuesterActive = true;
+    window->page.szCurrentKey = "K1";
+    window->docPosition.g_szDocBkey = "K1";
+    window->page.g_ValidImage = 1;
+    window->panes.TagPal_Active = 1;
+    window->query.Query_Active = 1;
+    window->project.RedactMode = 13;
+    window->query.bQuesterActive = true;
     window->setWindowTitle("Project: X");
     session->searchesCleared = session->tempCleanUps = 0;
     window->ClearProjectViews();
     // The concept search and the local files of the project go with it.
     EXPECT_EQ(session->searchesCleared, 1);
     EXPECT_EQ(session->tempCleanUps, 1);
-    EXPECT_EQ(window->szCurrentKey, "");
-    EXPECT_EQ(window->g_szDocBkey, "");
-    EXPECT_EQ(window->g_ValidImage, 0);
+    EXPECT_EQ(window->page.szCurrentKey, "");
+    EXPECT_EQ(window->docPosition.g_szDocBkey, "");
+    EXPECT_EQ(window->page.g_ValidImage, 0);
     EXPECT_FALSE(window->TagForm->isVisible());
     EXPECT_FALSE(window->ScrollForm->isVisible());
-    EXPECT_EQ(window->RedactMode, 0);
-    EXPECT_FALSE(window->bQuesterActive);
+    EXPECT_EQ(window->project.RedactMode, 0);
+    EXPECT_FALSE(window->query.bQuesterActive);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Project Not Selected"));
 }
 
@@ -433,49 +433,51 @@ class FrmViewProjectTest : public FrmViewTest {
 
 TEST_F(FrmViewProjectTest, AccessLevelsFollowRightsAndTheBehaviourMask) {
     window->LoadProjectViews();
-    EXPECT_EQ(window->g_RestrictAnnotations, 0);
-    EXPECT_EQ(window->g_RestrictTags, 0);
-    EXPECT_EQ(window->g_RestrictRedactions, 0);
+    EXPECT_EQ(window->project.g_RestrictAnnotations, 0);
+    EXPECT_EQ(window->project.g_RestrictTags, 0);
+    EXPECT_EQ(window->project.g_RestrictRedactions, 0);
 
     session->annotationsOkToModify = false;
     session->tagsRestricted = true;
     session->redactionsOkToModify = false;
     session->redactionsOkToView = true;
     window->LoadProjectViews();
-    EXPECT_EQ(window->g_RestrictAnnotations, 1);
-    EXPECT_EQ(window->g_RestrictTags, 2);
-    EXPECT_EQ(window->g_RestrictRedactions, 2);  // may see through them
+    EXPECT_EQ(window->project.g_RestrictAnnotations, 1);
+    EXPECT_EQ(window->project.g_RestrictTags, 2);
+    EXPECT_EQ(window->project.g_RestrictRedactions, 2);  // may see through them
     session->redactionsOkToView = false;
     window->LoadProjectViews();
-    EXPECT_EQ(window->g_RestrictRedactions, 1);
+    EXPECT_EQ(window->project.g_RestrictRedactions, 1);
 
     session->annotationsOkToModify = true;
     session->redactionsOkToModify = true;
-    window->lBehaviorFlags = 0x10 | 0x20 | 0x40 | 0x80 | 0x100;
+    window->run.lBehaviorFlags = 0x10 | 0x20 | 0x40 | 0x80 | 0x100;
     window->LoadProjectViews();
-    EXPECT_EQ(window->g_RestrictAnnotations, 2);
-    EXPECT_EQ(window->g_RestrictRedactions, 1);
+    EXPECT_EQ(window->project.g_RestrictAnnotations, 2);
+    EXPECT_EQ(window->project.g_RestrictRedactions, 1);
 }
 
 TEST_F(FrmViewProjectTest, NavigationLimitAndButtonLevelsComeFromTheBoundaryLevels) {
     session->bndryLvls = "3|5|7";
     session->bndryNbr = 3;
     window->LoadProjectViews();
-    EXPECT_EQ(window->g_LimitNav, 0);
-    EXPECT_EQ(window->g_iDocLvl, 7);
-    EXPECT_EQ(window->NavButtonLevel, (std::array<std::int32_t, 10>{0, 0, 7, 7, 5, 5, 3, 3, 0, 0}));
+    EXPECT_EQ(window->project.g_LimitNav, 0);
+    EXPECT_EQ(window->docPosition.g_iDocLvl, 7);
+    EXPECT_EQ(window->project.NavButtonLevel,
+              (std::array<std::int32_t, 10>{0, 0, 7, 7, 5, 5, 3, 3, 0, 0}));
 
     session->userProjectSecurity = 0x40000;
     session->bndry3rdParty = 3;  // the first of three levels
     window->LoadProjectViews();
-    EXPECT_EQ(window->g_LimitNav, 1);
-    EXPECT_EQ(window->g_iLimit3rdLvl, 3);
-    EXPECT_EQ(window->NavButtonLevel, (std::array<std::int32_t, 10>{0, 0, 7, 7, 5, 5, 0, 0, 0, 0}));
+    EXPECT_EQ(window->project.g_LimitNav, 1);
+    EXPECT_EQ(window->project.g_iLimit3rdLvl, 3);
+    EXPECT_EQ(window->project.NavButtonLevel,
+              (std::array<std::int32_t, 10>{0, 0, 7, 7, 5, 5, 0, 0, 0, 0}));
 
     session->bndry3rdParty = 9;  // not a level of the project: page buttons only
     window->LoadProjectViews();
-    EXPECT_EQ(window->g_iLimit3rdLvl, 0);
-    EXPECT_EQ(window->NavButtonLevel, (std::array<std::int32_t, 10>{}));
+    EXPECT_EQ(window->project.g_iLimit3rdLvl, 0);
+    EXPECT_EQ(window->project.NavButtonLevel, (std::array<std::int32_t, 10>{}));
 }
 
 TEST_F(FrmViewProjectTest, DateEntryNeedsAProjectThatKeepsDates) {
@@ -486,7 +488,7 @@ TEST_F(FrmViewProjectTest, DateEntryNeedsAProjectThatKeepsDates) {
     EXPECT_TRUE(window->mnuStsDate->isEnabled());
     session->backWardLink = "   ";
     window->LoadProjectViews();
-    EXPECT_FALSE(window->g_bBackLink);
+    EXPECT_FALSE(window->link.g_bBackLink);
     EXPECT_FALSE(window->mnuLink->isEnabled());
 }
 

@@ -54,65 +54,65 @@ TEST_F(FrmViewNavigationTest, ButtonsFollowTheProjectsLevelsAndGoWithIt) {
 }
 
 TEST_F(FrmViewNavigationTest, AnyButtonWithNoPageOnDisplayShowsTheFirstPageUnlessLimited) {
-    window->g_LimitNav = 1;
+    window->project.g_LimitNav = 1;
     Click(5);
-    EXPECT_TRUE(window->szCurrentKey.empty());
+    EXPECT_TRUE(window->page.szCurrentKey.empty());
     EXPECT_EQ(prompts.Beeps(), 1);
 
-    window->g_LimitNav = 0;
+    window->project.g_LimitNav = 0;
     Click(5);
-    EXPECT_EQ(window->szCurrentKey, "K0001");
+    EXPECT_EQ(window->page.szCurrentKey, "K0001");
 }
 
 TEST_F(FrmViewNavigationTest, RefusedPageMovesBeepAndKeepThePageAndItsPosition) {
     Show("K0004");
-    window->g_LimitNav = 1;
-    const std::int32_t position = window->g_iDocPsn;
+    window->project.g_LimitNav = 1;
+    const std::int32_t position = window->docPosition.g_iDocPsn;
     Click(0);  // the document's first page, navigation limited to it
-    EXPECT_EQ(window->szCurrentKey, "K0004");
-    EXPECT_EQ(window->g_iDocPsn, position);
+    EXPECT_EQ(window->page.szCurrentKey, "K0004");
+    EXPECT_EQ(window->docPosition.g_iDocPsn, position);
     EXPECT_EQ(prompts.Beeps(), 1);
 
-    window->g_LimitNav = 0;
+    window->project.g_LimitNav = 0;
     Click(1);
     Click(1);
-    EXPECT_EQ(window->szCurrentKey, "K0006");
+    EXPECT_EQ(window->page.szCurrentKey, "K0006");
     Click(1);  // the project's last page
-    EXPECT_EQ(window->szCurrentKey, "K0006");
-    EXPECT_EQ(window->g_iDocPsn, 3);
+    EXPECT_EQ(window->page.szCurrentKey, "K0006");
+    EXPECT_EQ(window->docPosition.g_iDocPsn, 3);
     EXPECT_EQ(prompts.Beeps(), 2);
 
     Click(0);
-    EXPECT_EQ(window->szCurrentKey, "K0005");
-    EXPECT_EQ(window->g_iDocPsn, 2);
+    EXPECT_EQ(window->page.szCurrentKey, "K0005");
+    EXPECT_EQ(window->docPosition.g_iDocPsn, 2);
 }
 
 TEST_F(FrmViewNavigationTest, UnitMovesStayInsideTheNavigationRange) {
     Show("K0002");
-    window->g_iLimit3rdLvl = 1;
-    window->g_sz3rdBkey = "K0001";
-    window->g_sz3rdEkey = "K0003";
+    window->project.g_iLimit3rdLvl = 1;
+    window->docPosition.g_sz3rdBkey = "K0001";
+    window->docPosition.g_sz3rdEkey = "K0003";
     Click(5);  // the next folder starts beyond the range
-    EXPECT_EQ(window->szCurrentKey, "K0002");
+    EXPECT_EQ(window->page.szCurrentKey, "K0002");
     EXPECT_EQ(prompts.Beeps(), 1);
-    window->g_iLimit3rdLvl = 0;
+    window->project.g_iLimit3rdLvl = 0;
     Click(5);
-    EXPECT_EQ(window->szCurrentKey, "K0004");
+    EXPECT_EQ(window->page.szCurrentKey, "K0004");
 }
 
 TEST_F(FrmViewNavigationTest, RightClicksJumpToTheFirstOrLast) {
     Show("K0002");
     RightClick(5);  // next unit at the top level: the project's last page
-    EXPECT_EQ(window->szCurrentKey, "K0006");
-    EXPECT_EQ(window->NavRightButton, 0);
+    EXPECT_EQ(window->page.szCurrentKey, "K0006");
+    EXPECT_EQ(window->navBar.NavRightButton, 0);
 
     Show("K0005");
     RightClick(0);
-    EXPECT_EQ(window->szCurrentKey, "K0004");
-    EXPECT_EQ(window->g_iDocPsn, 1);
+    EXPECT_EQ(window->page.szCurrentKey, "K0004");
+    EXPECT_EQ(window->docPosition.g_iDocPsn, 1);
 
     Click(1);  // a left click after a right one steps again
-    EXPECT_EQ(window->szCurrentKey, "K0005");
+    EXPECT_EQ(window->page.szCurrentKey, "K0005");
 }
 
 TEST_F(FrmViewNavigationTest, KeyEntryShowsFoundKeysAndAsksBeforeANearOne) {
@@ -120,7 +120,7 @@ TEST_F(FrmViewNavigationTest, KeyEntryShowsFoundKeysAndAsksBeforeANearOne) {
     prompts.QueueInput("K0009");
     prompts.QueueAnswer(platform::vbNo);
     window->MiscTBar[0]->click();
-    EXPECT_TRUE(window->szCurrentKey.empty());
+    EXPECT_TRUE(window->page.szCurrentKey.empty());
     ASSERT_EQ(prompts.Messages().size(), 1u);
     EXPECT_EQ(prompts.Messages()[0], "K0009 not found.\nUse K0005 instead?");
     EXPECT_EQ(prompts.Records().back().style, platform::vbYesNo + platform::vbQuestion);
@@ -129,16 +129,16 @@ TEST_F(FrmViewNavigationTest, KeyEntryShowsFoundKeysAndAsksBeforeANearOne) {
     prompts.QueueInput("K0009");
     prompts.QueueAnswer(platform::vbYes);
     window->MiscTBar_Click(0);
-    EXPECT_EQ(window->szCurrentKey, "K0005");
+    EXPECT_EQ(window->page.szCurrentKey, "K0005");
 
     prompts.QueueInput("K0003");
     window->MiscTBar_Click(0);
-    EXPECT_EQ(window->szCurrentKey, "K0003");
+    EXPECT_EQ(window->page.szCurrentKey, "K0003");
 
     // A key that would break the request line is not found, never sent.
     prompts.QueueInput("K0003,X");
     window->MiscTBar_Click(0);
-    EXPECT_EQ(window->szCurrentKey, "K0003");
+    EXPECT_EQ(window->page.szCurrentKey, "K0003");
     EXPECT_EQ(prompts.Messages().back(), "K0003,X ImageKey not found.");
     EXPECT_EQ(prompts.Records().back().title, "Warning");
 }

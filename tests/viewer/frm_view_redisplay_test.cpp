@@ -26,23 +26,23 @@ class FrmViewRedisplayTest : public FrmViewTest {
         const std::string path = dir_.Path() + "/page.png";
         ASSERT_TRUE(page.save(QString::fromStdString(path)));
         ASSERT_TRUE(window->ImgObj->OpenImageFile(path));
-        window->g_ImgWidth = window->ImgObj->ImgWidth();
-        window->g_ImgHeight = window->ImgObj->ImgHeight();
-        window->g_ValidImage = 1;
-        window->szCurrentKey = "K0001";
+        window->page.g_ImgWidth = window->ImgObj->ImgWidth();
+        window->page.g_ImgHeight = window->ImgObj->ImgHeight();
+        window->page.g_ValidImage = 1;
+        window->page.szCurrentKey = "K0001";
     }
     // A 400 x 300 page with a black redaction over (10,10)-(60,40) and a
     // yellow highlight over (100,100)-(150,130).
     void LoadMarkedPage() {
         LoadPage(400, 300);
-        window->RedactList = {Box(10, 10, 60, 40, kBlack)};
-        window->RedactCount = 1;
-        window->HiLiteList = {Box(100, 100, 150, 130, kYellow)};
-        window->HiLiteCount = 1;
+        window->pageAnnotations.RedactList = {Box(10, 10, 60, 40, kBlack)};
+        window->pageAnnotations.RedactCount = 1;
+        window->pageAnnotations.HiLiteList = {Box(100, 100, 150, 130, kYellow)};
+        window->pageAnnotations.HiLiteCount = 1;
     }
     // Draws at 100 %, unscrolled.
     void ShowAtFullSize() {
-        window->g_ScaleFactor = 1.0f;
+        window->zoom.g_ScaleFactor = 1.0f;
         window->SetImageScale(2);
         window->RedisplayImage();
     }
@@ -54,28 +54,28 @@ class FrmViewRedisplayTest : public FrmViewTest {
 
 TEST_F(FrmViewRedisplayTest, FitPageTakesTheSmallerRatioAndFitWidthTheWidthRatio) {
     const int W = window->picImage->width(), H = window->picImage->height();
-    window->g_ValidImage = 1;
-    window->g_ImgWidth = W * 2;
-    window->g_ImgHeight = H;  // wider than the view: fitted by its width
+    window->page.g_ValidImage = 1;
+    window->page.g_ImgWidth = W * 2;
+    window->page.g_ImgHeight = H;  // wider than the view: fitted by its width
     window->SetImageScale(1);
-    EXPECT_FLOAT_EQ(window->g_ScaleFactor, 0.5f);
-    EXPECT_EQ(window->g_DspWidth, W);
+    EXPECT_FLOAT_EQ(window->zoom.g_ScaleFactor, 0.5f);
+    EXPECT_EQ(window->zoom.g_DspWidth, W);
     EXPECT_FALSE(window->HScroll1->isEnabled());
-    window->g_ImgWidth = W;
-    window->g_ImgHeight = H * 4;  // taller: fitted by its height
+    window->page.g_ImgWidth = W;
+    window->page.g_ImgHeight = H * 4;  // taller: fitted by its height
     window->SetImageScale(1);
-    EXPECT_FLOAT_EQ(window->g_ScaleFactor, 0.25f);
+    EXPECT_FLOAT_EQ(window->zoom.g_ScaleFactor, 0.25f);
     EXPECT_EQ(window->cboZoom->currentText(), QStringLiteral("25%"));
     window->SetImageScale(0);
-    EXPECT_FLOAT_EQ(window->g_ScaleFactor, 1.0f);
-    EXPECT_EQ(window->g_ScaleMode, 0);
+    EXPECT_FLOAT_EQ(window->zoom.g_ScaleFactor, 1.0f);
+    EXPECT_EQ(window->zoom.g_ScaleMode, 0);
 }
 
 TEST_F(FrmViewRedisplayTest, VerticalBarRangeRoundsHalvesToEven) {
     const int W = window->picImage->width(), H = window->picImage->height();
-    window->g_ValidImage = 1;
-    window->g_ImgWidth = W;
-    window->g_ImgHeight = H + 1005;
+    window->page.g_ValidImage = 1;
+    window->page.g_ImgWidth = W;
+    window->page.g_ImgHeight = H + 1005;
     window->SetImageScale(0);
     EXPECT_TRUE(window->VScroll1->isEnabled());
     EXPECT_EQ(window->VScroll1->maximum(), 102);
@@ -83,7 +83,7 @@ TEST_F(FrmViewRedisplayTest, VerticalBarRangeRoundsHalvesToEven) {
     EXPECT_EQ(window->VScroll1->pageStep(), 52);
     EXPECT_EQ(window->VScroll1->value(), 0);
     EXPECT_FALSE(window->HScroll1->isEnabled());
-    EXPECT_EQ(window->g_Vscroll, 0);
+    EXPECT_EQ(window->zoom.g_Vscroll, 0);
 }
 
 TEST_F(FrmViewRedisplayTest, ScrollingToTheEndNeverShowsBeyondThePage) {
@@ -91,36 +91,36 @@ TEST_F(FrmViewRedisplayTest, ScrollingToTheEndNeverShowsBeyondThePage) {
     LoadPage(window->picImage->width(), H + 1005);
     window->SetImageScale(0);
     window->VScroll1->setValue(window->VScroll1->maximum());
-    EXPECT_EQ(window->g_Vscroll, 1005);
+    EXPECT_EQ(window->zoom.g_Vscroll, 1005);
     window->VScroll1->setValue(3);
-    EXPECT_EQ(window->g_Vscroll, 30);
+    EXPECT_EQ(window->zoom.g_Vscroll, 30);
 }
 
 TEST_F(FrmViewRedisplayTest, CustomScaleZeroFitsTheWidth) {
     const int W = window->picImage->width();
-    window->g_ValidImage = 1;
-    window->g_ImgWidth = W * 4;
-    window->g_ImgHeight = 100;
-    window->g_ScaleFactor = 0.0f;
+    window->page.g_ValidImage = 1;
+    window->page.g_ImgWidth = W * 4;
+    window->page.g_ImgHeight = 100;
+    window->zoom.g_ScaleFactor = 0.0f;
     window->SetImageScale(2);
-    EXPECT_FLOAT_EQ(window->g_ScaleFactor, 0.25f);
-    EXPECT_EQ(window->g_ScaleMode, 2);
+    EXPECT_FLOAT_EQ(window->zoom.g_ScaleFactor, 0.25f);
+    EXPECT_EQ(window->zoom.g_ScaleMode, 2);
 }
 
 TEST_F(FrmViewRedisplayTest, NoPageOrAZeroSizeKeepsScaleAndMode) {
-    window->g_ScaleFactor = 0.75f;
-    window->g_ScaleMode = 2;
-    window->g_ValidImage = 0;
-    window->g_ImgWidth = 100;
-    window->g_ImgHeight = 100;
+    window->zoom.g_ScaleFactor = 0.75f;
+    window->zoom.g_ScaleMode = 2;
+    window->page.g_ValidImage = 0;
+    window->page.g_ImgWidth = 100;
+    window->page.g_ImgHeight = 100;
     window->SetImageScale(1);
-    EXPECT_EQ(window->g_ScaleMode, 2);
-    EXPECT_FLOAT_EQ(window->g_ScaleFactor, 0.75f);
-    window->g_ValidImage = 1;
-    window->g_ImgHeight = 0;
+    EXPECT_EQ(window->zoom.g_ScaleMode, 2);
+    EXPECT_FLOAT_EQ(window->zoom.g_ScaleFactor, 0.75f);
+    window->page.g_ValidImage = 1;
+    window->page.g_ImgHeight = 0;
     window->SetImageScale(1);
-    EXPECT_EQ(window->g_ScaleMode, 2);
-    EXPECT_FLOAT_EQ(window->g_ScaleFactor, 0.75f);
+    EXPECT_EQ(window->zoom.g_ScaleMode, 2);
+    EXPECT_FLOAT_EQ(window->zoom.g_ScaleFactor, 0.75f);
 }
 
 TEST_F(FrmViewRedisplayTest, BackBufferHoldsRedactionAndHighlightAndTheScreenItsCopy) {
@@ -135,16 +135,16 @@ TEST_F(FrmViewRedisplayTest, BackBufferHoldsRedactionAndHighlightAndTheScreenIts
 
 TEST_F(FrmViewRedisplayTest, RestrictedPageShowsItsRedactionsButNoOtherLayer) {
     LoadMarkedPage();
-    window->g_PageRestricted = 1;
+    window->page.g_PageRestricted = 1;
     ShowAtFullSize();
     EXPECT_EQ(Back(35, 25), kBlack);
     EXPECT_EQ(Back(125, 115), kWhite);
 
-    window->ZoomWin_Active = 1;
+    window->zoom.ZoomWin_Active = 1;
     window->Form_Resize();
-    window->ZoomWin_Scale = 2.0f;
-    window->ZoomWin_X = 0;
-    window->ZoomWin_Y = 0;
+    window->zoom.ZoomWin_Scale = 2.0f;
+    window->zoom.ZoomWin_X = 0;
+    window->zoom.ZoomWin_Y = 0;
     window->RedisplayZoomImage();
     EXPECT_EQ(window->picImage3.Point(70, 50), kBlack);
     EXPECT_EQ(window->picZoom2->Surface().Point(70, 50), kBlack);
@@ -152,23 +152,23 @@ TEST_F(FrmViewRedisplayTest, RestrictedPageShowsItsRedactionsButNoOtherLayer) {
 
 TEST_F(FrmViewRedisplayTest, HiddenAnnotationLevelAndBehaviourBitsSkipTheirLayers) {
     LoadMarkedPage();
-    window->g_RestrictAnnotations = 2;
+    window->project.g_RestrictAnnotations = 2;
     ShowAtFullSize();
     EXPECT_EQ(Back(35, 25), kBlack);
     EXPECT_EQ(Back(125, 115), kWhite);
-    window->g_RestrictAnnotations = 0;
-    window->lBehaviorFlags = 0x80;
+    window->project.g_RestrictAnnotations = 0;
+    window->run.lBehaviorFlags = 0x80;
     window->RedisplayImage();
     EXPECT_EQ(Back(125, 115), kWhite);
-    window->lBehaviorFlags = 0;
+    window->run.lBehaviorFlags = 0;
     window->RedisplayImage();
     EXPECT_EQ(Back(125, 115), kYellow);
 }
 
 TEST_F(FrmViewRedisplayTest, ScrolledPageMovesItsLayersWithIt) {
     LoadPage(window->picImage->width(), window->picImage->height() + 400);
-    window->HiLiteList = {Box(100, 300, 150, 330, kYellow)};
-    window->HiLiteCount = 1;
+    window->pageAnnotations.HiLiteList = {Box(100, 300, 150, 330, kYellow)};
+    window->pageAnnotations.HiLiteCount = 1;
     ShowAtFullSize();
     EXPECT_EQ(Back(125, 315), kYellow);
     window->VScroll1->setValue(20);  // 200 display pixels
@@ -178,14 +178,14 @@ TEST_F(FrmViewRedisplayTest, ScrolledPageMovesItsLayersWithIt) {
 
 TEST_F(FrmViewRedisplayTest, ZoomWindowEnlargesTheSpotAtItsCorner) {
     LoadPage(400, 300);
-    window->RedactList = {Box(100, 100, 120, 110, kBlack)};
-    window->RedactCount = 1;
-    window->ZoomWin_Active = 1;
+    window->pageAnnotations.RedactList = {Box(100, 100, 120, 110, kBlack)};
+    window->pageAnnotations.RedactCount = 1;
+    window->zoom.ZoomWin_Active = 1;
     window->Form_Resize();
     ShowAtFullSize();
-    window->ZoomWin_Scale = 2.0f;
-    window->ZoomWin_X = 90;  // display pixels of the main view at 100 %
-    window->ZoomWin_Y = 90;
+    window->zoom.ZoomWin_Scale = 2.0f;
+    window->zoom.ZoomWin_X = 90;  // display pixels of the main view at 100 %
+    window->zoom.ZoomWin_Y = 90;
     window->RedisplayZoomImage();
     // Image (100,100)-(120,110) lands at (20,20)-(60,40) in the zoom pane.
     EXPECT_EQ(window->picImage3.Point(40, 30), kBlack);
@@ -195,41 +195,41 @@ TEST_F(FrmViewRedisplayTest, ZoomWindowEnlargesTheSpotAtItsCorner) {
 
 TEST_F(FrmViewRedisplayTest, ZoomWithoutMainScaleDrawsNothingAndKeepsItsScale) {
     LoadPage(400, 300);
-    window->RedactList = {Box(0, 0, 400, 300, kBlack)};
-    window->RedactCount = 1;
-    window->ZoomWin_Active = 1;
+    window->pageAnnotations.RedactList = {Box(0, 0, 400, 300, kBlack)};
+    window->pageAnnotations.RedactCount = 1;
+    window->zoom.ZoomWin_Active = 1;
     window->Form_Resize();
-    window->g_ScaleFactor = 0.0f;
-    window->ZoomWin_Scale = 3.0f;
+    window->zoom.g_ScaleFactor = 0.0f;
+    window->zoom.ZoomWin_Scale = 3.0f;
     window->RedisplayZoomImage();
-    EXPECT_FLOAT_EQ(window->ZoomWin_Scale, 3.0f);
+    EXPECT_FLOAT_EQ(window->zoom.ZoomWin_Scale, 3.0f);
     EXPECT_EQ(window->picZoom2->Surface().Point(5, 5), kWhite);
 }
 
 TEST_F(FrmViewRedisplayTest, ZoomButtonsStepAndStayInRangeAndCloseLaysOut) {
-    window->ZoomWin_Scale = 0.95f;
+    window->zoom.ZoomWin_Scale = 0.95f;
     window->TBZoom_Click(1);
-    EXPECT_NEAR(window->ZoomWin_Scale, 1.05f, 1e-5);
+    EXPECT_NEAR(window->zoom.ZoomWin_Scale, 1.05f, 1e-5);
     window->TBZoom_Click(1);
-    EXPECT_NEAR(window->ZoomWin_Scale, 1.25f, 1e-5);
-    window->ZoomWin_Scale = 1.0f;
+    EXPECT_NEAR(window->zoom.ZoomWin_Scale, 1.25f, 1e-5);
+    window->zoom.ZoomWin_Scale = 1.0f;
     window->TBZoom_Click(0);
-    EXPECT_NEAR(window->ZoomWin_Scale, 0.9f, 1e-5);
-    window->ZoomWin_Scale = 0.15f;
+    EXPECT_NEAR(window->zoom.ZoomWin_Scale, 0.9f, 1e-5);
+    window->zoom.ZoomWin_Scale = 0.15f;
     window->TBZoom_Click(0);
-    EXPECT_NEAR(window->ZoomWin_Scale, 0.1f, 1e-5);
-    window->ZoomWin_Scale = 9.9f;
+    EXPECT_NEAR(window->zoom.ZoomWin_Scale, 0.1f, 1e-5);
+    window->zoom.ZoomWin_Scale = 9.9f;
     window->TBZoom_Click(1);
-    EXPECT_NEAR(window->ZoomWin_Scale, 10.0f, 1e-5);
-    window->ZoomWin_Scale = 0.0f;
+    EXPECT_NEAR(window->zoom.ZoomWin_Scale, 10.0f, 1e-5);
+    window->zoom.ZoomWin_Scale = 0.0f;
     window->TBZoom_Click(1);
-    EXPECT_NEAR(window->ZoomWin_Scale, 1.2f, 1e-5);
+    EXPECT_NEAR(window->zoom.ZoomWin_Scale, 1.2f, 1e-5);
 
-    window->ZoomWin_Active = 1;
+    window->zoom.ZoomWin_Active = 1;
     window->Form_Resize();
     ASSERT_TRUE(window->picZoom->isVisible());
     window->TBZoom_Click(2);
-    EXPECT_EQ(window->ZoomWin_Active, 0);
+    EXPECT_EQ(window->zoom.ZoomWin_Active, 0);
     EXPECT_FALSE(window->picZoom->isVisible());
 }
 
@@ -242,35 +242,35 @@ TEST_F(FrmViewRedisplayTest, ZoomListsHoldTheirEntriesAndTheChoiceSetsTheScale) 
     LoadPage(400, 300);
     window->cboZoom->setCurrentIndex(7);
     window->cboZoom_Click();
-    EXPECT_FLOAT_EQ(window->g_ScaleFactor, 1.25f);
-    EXPECT_EQ(window->g_DspWidth, 500);
-    EXPECT_EQ(window->g_ScaleMode, 2);
+    EXPECT_FLOAT_EQ(window->zoom.g_ScaleFactor, 1.25f);
+    EXPECT_EQ(window->zoom.g_DspWidth, 500);
+    EXPECT_EQ(window->zoom.g_ScaleMode, 2);
     EXPECT_EQ(viewer::ZoomPercentFromText("62.5%"), 62);
     EXPECT_EQ(viewer::ZoomPercentFromText("abc"), 0);
 }
 
 TEST_F(FrmViewRedisplayTest, ZoomSplitterMovesWithinHalfToNineTenths) {
-    window->ZoomWin_Active = 1;
+    window->zoom.ZoomWin_Active = 1;
     window->Form_Resize();
-    const int posn = window->ZoomBarPosn;
-    const float ratio = window->ZoomBarRatio;
+    const int posn = window->zoom.ZoomBarPosn;
+    const float ratio = window->zoom.ZoomBarRatio;
     const int total = platform::RoundToInt(posn / static_cast<double>(ratio));
     window->ZoomBar_MouseDown(10);
     window->ZoomBar_MouseUp(10 - 300);
-    EXPECT_EQ(window->ZoomBar_Drag, 0);
-    EXPECT_NEAR(window->ZoomBarRatio, static_cast<float>(posn - 300) / total, 0.01);
+    EXPECT_EQ(window->zoom.ZoomBar_Drag, 0);
+    EXPECT_NEAR(window->zoom.ZoomBarRatio, static_cast<float>(posn - 300) / total, 0.01);
     window->ZoomBar_MouseDown(0);
     window->ZoomBar_MouseUp(100000);
-    EXPECT_NEAR(window->ZoomBarRatio, 0.9f, 0.01);
+    EXPECT_NEAR(window->zoom.ZoomBarRatio, 0.9f, 0.01);
 }
 
 TEST_F(FrmViewRedisplayTest, NoPageClearsBothPanes) {
     LoadPage(400, 300);
-    window->RedactList = {Box(0, 0, 400, 300, kBlack)};
-    window->RedactCount = 1;
+    window->pageAnnotations.RedactList = {Box(0, 0, 400, 300, kBlack)};
+    window->pageAnnotations.RedactCount = 1;
     ShowAtFullSize();
     ASSERT_EQ(Screen(5, 5), kBlack);
-    window->g_ValidImage = 0;
+    window->page.g_ValidImage = 0;
     window->RedisplayImage();
     EXPECT_EQ(Screen(5, 5), kWhite);
     EXPECT_EQ(Back(5, 5), kWhite);

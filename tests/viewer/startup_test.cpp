@@ -29,9 +29,9 @@ TEST_F(StartupTest, SwitchesLogInInModeOneSelectTheProjectAndAskForTheKey) {
     EXPECT_EQ(session->requestTimeout, 15);
     EXPECT_EQ(session->directLogins, std::vector<std::string>{"ANN|SECRET"});
     EXPECT_EQ(session->logins, 0);
-    EXPECT_EQ(window->szProjectName, "ACME");
+    EXPECT_EQ(window->login.szProjectName, "ACME");
     EXPECT_EQ(session->locksSet, std::vector<std::string>{"K0002"});
-    EXPECT_EQ(window->QuerySrchStr, "FIRST SECOND");
+    EXPECT_EQ(window->query.QuerySrchStr, "FIRST SECOND");
     EXPECT_FALSE(window->IsInputBlocked());
 }
 
@@ -49,7 +49,7 @@ TEST_F(StartupTest, AQuotedParameterFileIsReadAndDeleted) {
     testsupport::WriteFile(file, "USERID=ann\nPASSWORD=pw\nPROJECT=acme\nK0002\n");
     Start("\"" + file + "\"");
     EXPECT_EQ(session->directLogins, std::vector<std::string>{"ANN|PW"});
-    EXPECT_EQ(window->szProjectName, "ACME");
+    EXPECT_EQ(window->login.szProjectName, "ACME");
     EXPECT_EQ(session->locksSet, std::vector<std::string>{"K0002"});
     EXPECT_FALSE(window->FileExist(file));
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "foundation/widgets/form_dialog.h"
+#include "platform/wire_separators.h"
 
 class QGroupBox;
 class QLabel;
@@ -15,7 +16,7 @@ class QPushButton;
 class QRadioButton;
 class QVBoxLayout;
 
-inline constexpr char kListSep = '\x1E';
+using wire::kListSep;
 
 // Picks one line of a list; the result is the line's first Tab-separated field.
 class frmListBox : public FormDialog {

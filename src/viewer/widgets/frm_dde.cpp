@@ -74,14 +74,14 @@ platform::DdeResult frmDDE::Form_LinkFront() {
 
 void frmDDE::Timer1_Timer() {
     if (!Viewer) return;
-    if (Viewer->AbortNow != 0) {
+    if (Viewer->run.AbortNow != 0) {
         Timer1.stop();
         return;
     }
     if (Viewer->IsRequestInProcess()) return;
     // A dialog the interpreter did not open may hold an edit of the page on
     // display; the message waits until it closes.
-    if (QApplication::activeModalWidget() != nullptr && Viewer->MessageInProcess == 0) return;
+    if (QApplication::activeModalWidget() != nullptr && Viewer->run.MessageInProcess == 0) return;
     if (queue_.Empty()) {
         Timer1.stop();
         return;

@@ -1,7 +1,7 @@
 #pragma once
 // The one document window: owns the session and the image engine, holds the
-// state every other window reads through its public fields, and places,
-// draws and drives all of its panes. Its members live in one file per
+// state every other window reads, in named groups (frm_view_state/), and
+// places, draws and drives all of its panes. Its members live in one file per
 // concern: lifecycle, display, redisplay and zoom, layout, menus, settings
 // and project views.
 
@@ -13,15 +13,28 @@
 #include <memory>
 #include <string>
 
+#include "annotations/annotation_layers.h"
 #include "annotations/annotation_rec.h"
+#include "annotations/annotation_settings.h"
 #include "foundation/big_string.h"
 #include "navigation/query_record.h"
 #include "platform/dde.h"
 #include "platform/draw_surface.h"
+#include "printing/gdi_prn.h"
+#include "render/gdi_lead.h"
+#include "render/image_view_transform.h"
 #include "viewer/command_messages.h"
-#include "viewer/gdi_lead.h"
-#include "viewer/image_view_transform.h"
 #include "viewer/main_window_layout.h"
+#include "viewer/widgets/frm_view_state/document_position.h"
+#include "viewer/widgets/frm_view_state/login.h"
+#include "viewer/widgets/frm_view_state/navigation_bar.h"
+#include "viewer/widgets/frm_view_state/page_on_display.h"
+#include "viewer/widgets/frm_view_state/pane_layout.h"
+#include "viewer/widgets/frm_view_state/print_request.h"
+#include "viewer/widgets/frm_view_state/project_views.h"
+#include "viewer/widgets/frm_view_state/query_pane.h"
+#include "viewer/widgets/frm_view_state/scale_zoom.h"
+#include "viewer/widgets/frm_view_state/window_run.h"
 #include "viewer/widgets/surface_pane.h"
 #include "viewer/widgets/viewer_session.h"
 
@@ -186,115 +199,29 @@ class frmView : public QMainWindow {
     void mnuLink_Click();
     void Img_ConDB_Click(int Index);
 
-    // ---- Shared fields ----
+    // ---- State, in named groups (one header each in frm_view_state/) ----
+    // A later feature adds a group of its own rather than loose members.
+    PageOnDisplay page;
+    PageAnnotations pageAnnotations;
+    DocumentPosition docPosition;
+    ScaleAndZoom zoom;
+    // Display options and annotation defaults: the one value the settings
+    // store reads and writes, defaults in its struct.
+    annotations::AnnotationSettings settings;
+    PrintRequest printRequest;
+    QueryPane query;
+    ProjectViews project;
+    DatabaseLink link;
+    NavigationBar navBar;
+    PaneLayout panes;
+    LoginState login;
+    WindowRun run;
+
+    // ---- Owned objects ----
     std::unique_ptr<ViewerSession> TalqAPi;
     std::unique_ptr<cGdiLead> ImgObj;
+    std::unique_ptr<cGdiPrn> PrntObj;  // the one print engine
     QObject* DDEForm = nullptr;
-    std::int16_t AbortNow = 0;
-    std::int16_t MessageInProcess = 0;
-    QWidget* dlgPrjVw = nullptr;
-    std::int16_t PrjView_Active = 0;
-    std::string szUserID, szPassword;
-    std::string szIPAddress, szPort, szDomain;
-    std::string szLocalPort, szNetworkCard;
-    std::int32_t lBehaviorFlags = 0;
-    std::string szProjectName;
-    std::string szCurrentKey;
-    std::string szTempFname;
-    std::string szPrintTempFname;
-    std::string g_szDocBkey, g_szDocEkey;
-    std::int32_t g_iDocPsn = 0, g_iDocCnt = 0, g_iDocLvl = 0;
-    // The document bounds must be computed afresh at the next page display.
-    bool g_DocBoundsStale = false;
-    std::int32_t g_RestrictAnnotations = 0, g_RestrictTags = 0, g_RestrictRedactions = 0;
-    std::int16_t g_LimitNav = 0;
-    std::int32_t g_iLimit3rdLvl = 0;
-    // Boundary level stepped by each navigation button (0 and 1: pages).
-    std::array<std::int32_t, 10> NavButtonLevel{};
-    std::string g_sz3rdBkey, g_sz3rdEkey;
-    std::int16_t g_ValidImage = 0;
-    std::int16_t Query_Active = 0;
-    TalqClientAPI_Header::QueryRecord CurrentQuery;
-    std::int16_t QueryListLoading = 0;
-    // The date search reopens with the last criterion and dates.
-    std::int16_t DateSearchCriterion = 0;
-    std::string DateSearchStart, DateSearchEnd;
-    // Folder of the combined tag list; the session's private folder when empty.
-    std::string MultiTagFolder;
-    std::int16_t g_TagPalInitialized = 0;
-    std::string QuerySrchStr;
-    std::int16_t QuickScroll_Active = 0, QuickScrollMode = 0;
-    std::int32_t QuickScrollInterval = 0;
-    std::int16_t MainFormLoaded = 0;
-    std::int16_t g_PrintMode = 0, g_PrintRange = 0;
-    std::int32_t g_PrintFlags = 0;
-    std::string g_szPrintMsg;
-    std::int16_t g_PrinterType = 0;
-    bool g_bBackLink = false;
-    std::int32_t Conc_Ctrls_Start = 0;
-    std::string DDE_LINK;
-    std::int16_t RedactMode = 0;
-    modView::MessageQueue MessageQueue;
-
-    // Page on display.
-    std::int32_t g_ImgWidth = 0, g_ImgHeight = 0, g_ImgBpp = 0, g_ImgDPI = 0;
-    std::int32_t g_Rotation = 0;
-    float g_ViewScaleFactor = 1.0f;
-    std::string g_szLockedKey;
-    std::int32_t g_PageReadOnly = 0, g_PageRestricted = 0, g_PageBndryLvl = 0;
-    bool g_NativeBlocked = false;
-    std::string g_szWordList;
-    // The four numbers of the word list's reply.
-    std::array<std::int32_t, 4> g_WordListNums{};
-    std::string g_szPageInfo, g_szNativeFile, g_szDocFldrDesc, g_szPageList;
-    std::int16_t g_iDocFlags = 0;
-    AnnotationList RedactList, HiLiteList, StickyList, TextNoteList, ClipList, MarkUpList;
-    int RedactCount = 0, HiLiteCount = 0, StickyCount = 0, TextNoteCount = 0, ClipCount = 0,
-        MarkUpCount = 0;
-    bool bQuesterActive = false;
-    std::string g_QuesterLastKey, g_QuesterLastCoords, g_QuesterLastWordCoords;
-    // The page's OCR text as the concept-search highlighting fetched it.
-    std::string PageOcrText;
-
-    // Scale and zoom.
-    float g_ScaleFactor = 0.0f;
-    std::int16_t g_ScaleMode = 0;
-    std::int32_t g_DspWidth = 0, g_DspHeight = 0;
-    std::int32_t g_Hscroll = 0, g_Vscroll = 0;
-    std::int16_t ZoomWin_Active = 0;
-    float ZoomWin_Scale = 0.0f;
-    std::int32_t ZoomWin_X = 0, ZoomWin_Y = 0;
-    std::int32_t ZoomBarPosn = 0;
-    std::int16_t ZoomBar_Drag = 0;
-    std::int32_t MouseDownY = 0;
-    std::int16_t MouseTrack = 0;
-
-    // Layout.
-    std::int16_t Paint_in_Process = 0;
-    std::int16_t TagPal_Active = 0;
-    std::int16_t MarginBar_Active = 0, MarginBar2_Active = 0;
-    std::int32_t MarginBarPosn = 3000, MarginBar2Posn = 0;
-    float ZoomBarRatio = 0.0f;
-    std::int32_t MouseDownX = 0;
-    std::int16_t MarginBar_Drag = 0, MarginBar2_Drag = 0;
-    int TagFormWidth = 2760;
-
-    // Display options and annotation defaults.
-    std::string DfltRedactFont = "Arial";
-    std::int32_t DfltRedactColor = 0, DfltRedactFontColor = 16777215, DfltRedactFontSize = 20,
-                 DfltRedactFontStyle = 0;
-    std::string DfltRedactLabel;
-    std::int32_t DfltMarkUpSize = 30, DfltMarkUpColor = 255, DfltHiLiteColor = 65535;
-    std::string DfltAnnotFont = "Arial";
-    std::int32_t DfltAnnotFontColor = 16711680, DfltAnnotFontSize = 40, DfltAnnotFontStyle = 0;
-    std::int16_t g_ViewQuality = 0, g_CalcDocPsn = 1, g_StatusLine = 0, DateFormat = 0,
-                 RedactFill = 0;
-    bool UseTextBox = false;
-    std::int16_t g_UseNativeAppView = 0;
-    bool StickyRotate = false;
-    std::int32_t g_StickyRotation = 0;
-    std::int32_t QuesterMaxItems = 1000;
-    bool SpellCheck = true;
 
     // ---- Controls ----
     QWidget* client = nullptr;
@@ -328,10 +255,6 @@ class frmView : public QMainWindow {
     std::array<QToolButton*, 3> Img_ConDB{};
     std::array<QToolButton*, 10> NavTBar{};
     std::array<QToolButton*, 2> MiscTBar{};
-    // Set by a right button going down on NavTBar; the next click reads it.
-    std::int16_t NavRightButton = 0;
-    // Whether a frame is drawn and around which button, per toolbar.
-    std::int16_t NavFrameOn = 0, NavFrameButton = 0, MiscFrameOn = 0, MiscFrameButton = 0;
     platform::DdeClient ddectl;
     // Back buffers of the page and of the zoom window.
     platform::DrawSurface picImage2, picImage3;
@@ -400,6 +323,30 @@ class frmView : public QMainWindow {
     void HideClosedQuery();
     int PixelsX(int twips) const;
     int PixelsY(int twips) const;
+
+    // Fields of one concern each, private to it.
+    // Page display (frm_view_display.cpp): the server's replies for the page.
+    std::int32_t g_PageBndryLvl = 0;
+    // The four numbers of the word list's reply.
+    std::array<std::int32_t, 4> g_WordListNums{};
+    std::string g_szPageInfo;
+    std::int16_t g_iDocFlags = 0;
+    // The page's OCR text as the concept-search highlighting fetched it.
+    std::string PageOcrText;
+    // Redisplay (frm_view_redisplay.cpp): the concept-search hits last drawn
+    // and the zoom bar's drag.
+    std::string g_QuesterLastKey, g_QuesterLastCoords, g_QuesterLastWordCoords;
+    std::int32_t MouseDownY = 0;
+    std::int16_t MouseTrack = 0;
+    // Layout (frm_view_layout.cpp): where a splitter drag started.
+    std::int32_t MouseDownX = 0;
+    // Query pane (frm_view_query.cpp, frm_view_query_sources.cpp).
+    std::int16_t QueryListLoading = 0;
+    // The date search reopens with the last criterion.
+    std::int16_t DateSearchCriterion = 0;
+    // Navigation toolbar (frm_view_navigation.cpp): whether a frame is drawn
+    // and around which button, per toolbar.
+    std::int16_t NavFrameOn = 0, NavFrameButton = 0, MiscFrameOn = 0, MiscFrameButton = 0;
 
     SessionFactory makeSession_;
     DisconnectedSession noSession_;

@@ -61,12 +61,13 @@ std::string frmView::PrivateFolder() {
 void frmView::CommandLineLogin(const std::string& userId, const std::string& password) {
     ViewerSession& session = Session();
     BlockInput();
-    if (session.OpenTalqConnection(1, szDomain, szIPAddress, NumberOf(szPort),
-                                   NumberOf(szLocalPort), NumberOf(szNetworkCard), 10)) {
+    if (session.OpenTalqConnection(1, login.szDomain, login.szIPAddress, NumberOf(login.szPort),
+                                   NumberOf(login.szLocalPort), NumberOf(login.szNetworkCard),
+                                   10)) {
         session.SetTimeout(15);
-        szUserID = userId;
-        szPassword = password;
-        session.TalqLogin(szUserID, szPassword, 1);
+        login.szUserID = userId;
+        login.szPassword = password;
+        session.TalqLogin(login.szUserID, login.szPassword, 1);
     }
     UnblockInput();
 }
@@ -120,21 +121,22 @@ void frmView::Get_TLQ_Parameters(const std::string& fileName, std::string& ImgKe
         login_flag = 1;
     }
     if (v.passwordGiven) usrpwrd = v.password;
-    if (v.keywordsGiven) QuerySrchStr = v.keywords;
+    if (v.keywordsGiven) query.QuerySrchStr = v.keywords;
 
     if (delete_flag == 1 && !v.keepFile) RemoveFile(path);
 
     modView::ServerAddress next;
-    if (modView::ParameterFileSwitchesServer(v, {szIPAddress, szPort, szDomain}, next)) {
-        szIPAddress = next.ip;
-        szPort = next.port;
-        szDomain = next.domain;
-        if (MainFormLoaded != 0) {
+    if (modView::ParameterFileSwitchesServer(v, {login.szIPAddress, login.szPort, login.szDomain},
+                                             next)) {
+        login.szIPAddress = next.ip;
+        login.szPort = next.port;
+        login.szDomain = next.domain;
+        if (run.MainFormLoaded != 0) {
             ClearProjectViews();
             Session().CloseTalqConnection();
         }
-        szUserID.clear();
-        szPassword.clear();
+        login.szUserID.clear();
+        login.szPassword.clear();
     }
 }
 
@@ -167,12 +169,13 @@ void frmView::GatherMessageFiles(modView::CommandMessage& m, bool& ownListFile) 
     } else if (m.command == "CMDLINE" && !m.parameterFile.empty()) {
         ownListFile = ReadParameterFile(m);
     }
-    if (m.command == "KEYWORDS") QuerySrchStr = m.keywords;
+    if (m.command == "KEYWORDS") query.QuerySrchStr = m.keywords;
 }
 
 void frmView::CarryOutMessage(modView::CommandMessage& m, bool ownListFile) {
-    if (m.userGiven && (modView::UpperCaseText(m.userId) != modView::UpperCaseText(szUserID) ||
-                        modView::UpperCaseText(m.password) != modView::UpperCaseText(szPassword))) {
+    if (m.userGiven &&
+        (modView::UpperCaseText(m.userId) != modView::UpperCaseText(login.szUserID) ||
+         modView::UpperCaseText(m.password) != modView::UpperCaseText(login.szPassword))) {
         BlockInput();
         ClearProjectViews();
         CommandLineLogin(m.userId, m.password);
@@ -187,9 +190,9 @@ void frmView::CarryOutMessage(modView::CommandMessage& m, bool ownListFile) {
         if (m.projectGiven) {
             BlockInput();
             ClearProjectViews();
-            szProjectName.clear();
+            login.szProjectName.clear();
             if (Session().SelectProject(m.project)) {
-                szProjectName = m.project;
+                login.szProjectName = m.project;
                 LoadProjectViews();
             }
             UnblockInput();
@@ -205,38 +208,39 @@ void frmView::CarryOutMessage(modView::CommandMessage& m, bool ownListFile) {
             RemoveFile(m.listFile);
         }
         if (m.printFlag > 0 && ShowHandedKey(m.key)) {
-            g_PrinterType = 0;
-            g_PrintMode = 0;
-            g_PrintRange = static_cast<std::int16_t>(m.printFlag - 1);
-            g_PrintFlags = 9;
+            printRequest.g_PrinterType = 0;
+            printRequest.g_PrintMode = 0;
+            printRequest.g_PrintRange = static_cast<std::int16_t>(m.printFlag - 1);
+            printRequest.g_PrintFlags = 9;
             const std::string message = Session().PrintMessage();
             if (!message.empty()) {
-                g_szPrintMsg = message;
-                g_PrintFlags += 2048;
+                printRequest.g_szPrintMsg = message;
+                printRequest.g_PrintFlags += 2048;
             }
             PrintSelection();
         }
-        if (m.keywordsGiven && g_ValidImage == 1) RedisplayImage();
+        if (m.keywordsGiven && page.g_ValidImage == 1) RedisplayImage();
     } else if (ownListFile) {
         RemoveFile(m.listFile);
     }
 }
 
 void frmView::Process_Message_String(const std::string& szMsg) {
-    if (!szMsg.empty() && !MessageQueue.Append(szMsg)) {
+    if (!szMsg.empty() && !run.MessageQueue.Append(szMsg)) {
         platform::MsgBox("Unable to process message");
         return;
     }
-    if (MessageInProcess != 0 || RequestInProcess() || AbortNow != 0 || MainFormLoaded == 0) {
+    if (run.MessageInProcess != 0 || RequestInProcess() || run.AbortNow != 0 ||
+        run.MainFormLoaded == 0) {
         return;
     }
-    MessageInProcess = 1;
-    while (!MessageQueue.Empty() && AbortNow == 0 && MainFormLoaded != 0) {
-        modView::CommandMessage m = modView::ParseCommandMessage(MessageQueue.First());
+    run.MessageInProcess = 1;
+    while (!run.MessageQueue.Empty() && run.AbortNow == 0 && run.MainFormLoaded != 0) {
+        modView::CommandMessage m = modView::ParseCommandMessage(run.MessageQueue.First());
         if (m.command == "EXIT") {
-            MessageQueue.Clear();
-            MessageInProcess = 0;
-            AbortNow = 1;
+            run.MessageQueue.Clear();
+            run.MessageInProcess = 0;
+            run.AbortNow = 1;
             // Closed once this call and its callers have returned.
             QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
             return;
@@ -259,9 +263,9 @@ void frmView::Process_Message_String(const std::string& szMsg) {
                 "Error #" + std::to_string(m.errorCode) + " in processing Clipboard Command",
                 platform::vbCritical, "Error");
         }
-        MessageQueue.RemoveFirst();
+        run.MessageQueue.RemoveFirst();
     }
-    MessageInProcess = 0;
+    run.MessageInProcess = 0;
     if (isMinimized()) showNormal();
 }
 

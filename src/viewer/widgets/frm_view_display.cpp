@@ -82,14 +82,14 @@ bool frmView::FailPage(std::string& status, const char* mark) {
     status += mark;
     WriteStatus(status);
     ReleasePageLock();
-    if (TagPal_Active != 0) UpdateTagPalette("");
+    if (panes.TagPal_Active != 0) UpdateTagPalette("");
     return false;
 }
 
 bool frmView::DisplayImage(const std::string& key) {
     ViewerSession& session = Session();
     ReleasePageLock();
-    szCurrentKey = key;
+    page.szCurrentKey = key;
     std::string status = key;
     if (ImgObj) {
         ImgObj->FreeGraphics();
@@ -97,75 +97,79 @@ bool frmView::DisplayImage(const std::string& key) {
     }
     ClearPane(picImage);
     ClearPane(picZoom2);
-    g_Hscroll = g_Vscroll = 0;
-    g_ValidImage = 0;
-    g_PageReadOnly = 0;
-    g_PageRestricted = 0;
-    RedactCount = HiLiteCount = StickyCount = TextNoteCount = ClipCount = MarkUpCount = 0;
-    g_szWordList.clear();
+    zoom.g_Hscroll = zoom.g_Vscroll = 0;
+    page.g_ValidImage = 0;
+    page.g_PageReadOnly = 0;
+    page.g_PageRestricted = 0;
+    pageAnnotations.RedactCount = pageAnnotations.HiLiteCount = pageAnnotations.StickyCount =
+        pageAnnotations.TextNoteCount = pageAnnotations.ClipCount = pageAnnotations.MarkUpCount = 0;
+    page.g_szWordList.clear();
+    page.g_WordBoxes.clear();
     g_WordListNums = {};
     PageOcrText.clear();
-    g_NativeBlocked = false;
+    page.g_NativeBlocked = false;
     setWindowTitle(platform::ToQString("Project: " + session.ProjectName()));
 
     // A new login empties the session's temporary folder, and this name with it.
-    if (szTempFname.empty() || !FolderExists(szTempFname)) {
-        szTempFname = session.CreateLocalTempFile(1);
+    if (run.szTempFname.empty() || !FolderExists(run.szTempFname)) {
+        run.szTempFname = session.CreateLocalTempFile(1);
     }
-    DeleteFileIfThere(szTempFname);
+    DeleteFileIfThere(run.szTempFname);
 
     if ((session.SystemFlags() & 0x400) == 0) {
         SetPageLock(key);
-        if (g_PageReadOnly != 0) status += " [READ ONLY]";
+        if (page.g_PageReadOnly != 0) status += " [READ ONLY]";
     }
-    const bool infoOk = session.GetImagePageInfo(key, g_PageBndryLvl, g_Rotation, g_PageRestricted,
-                                                 g_szPageInfo, g_szNativeFile);
-    if (!infoOk) g_szNativeFile.clear();
-    if (StickyRotate) g_Rotation = g_StickyRotation;
+    const bool infoOk =
+        session.GetImagePageInfo(key, g_PageBndryLvl, page.g_Rotation, page.g_PageRestricted,
+                                 g_szPageInfo, page.g_szNativeFile);
+    if (!infoOk) page.g_szNativeFile.clear();
+    if (settings.StickyRotate) page.g_Rotation = settings.g_StickyRotation;
 
-    const bool placeholder = session.IsPlaceHolderImage();
+    PageImage image;
+    image.placeholder = session.IsPlaceHolderImage();
     bool fromTextBox = false, fromRenderedText = false;
-    std::string bytes;
-    if (placeholder) {
-        g_Rotation = 0;
+    if (image.placeholder) {
+        page.g_Rotation = 0;
         std::string ocr;
-        if (g_PageRestricted == 0 && session.GetPageOCR(szCurrentKey, ocr)) {
-            if (UseTextBox) {
+        if (page.g_PageRestricted == 0 && session.GetPageOCR(page.szCurrentKey, ocr)) {
+            if (settings.UseTextBox) {
                 if (picImage->isVisible()) ShowPageArea(false);
                 txtImage->setPlainText(platform::ToQString(ocr));
                 fromTextBox = true;
             } else {
                 if (picImage->isHidden()) ShowPageArea(true);
-                bytes = session.GetTextImage(ocr);
-                fromRenderedText = !bytes.empty();
+                image.bytes = session.GetTextImage(ocr);
+                fromRenderedText = !image.bytes.empty();
             }
         }
     }
     if (!fromRenderedText) {
         if (!fromTextBox && picImage->isHidden()) ShowPageArea(true);
-        bytes = session.GetImage(key, g_ViewQuality);
-        if (bytes.empty()) return FailPage(status, " *** Bad Image ***");
+        image = session.GetImage(key, settings.g_ViewQuality);
+        if (image.bytes.empty()) return FailPage(status, " *** Bad Image ***");
     }
-    g_ViewScaleFactor = placeholder ? 1.0f : session.ScaleFactor();
+    const bool placeholder = image.placeholder;
+    page.g_ViewScaleFactor = placeholder ? 1.0f : image.scale;
 
     {
         std::ofstream out;
-        if (!szTempFname.empty()) {
-            out.open(platform::ToQString(szTempFname).toLocal8Bit().toStdString(),
+        if (!run.szTempFname.empty()) {
+            out.open(platform::ToQString(run.szTempFname).toLocal8Bit().toStdString(),
                      std::ios::binary | std::ios::trunc);
         }
         if (!out) {
             FailPage(status, " *** Error Retrieving Image ***");
             platform::Beep();
-            platform::MsgBox("Cannot Create Temporary File\n" + szTempFname, platform::vbCritical,
-                             "Error");
+            platform::MsgBox("Cannot Create Temporary File\n" + run.szTempFname,
+                             platform::vbCritical, "Error");
             return false;
         }
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        bytes.clear();
+        out.write(image.bytes.data(), static_cast<std::streamsize>(image.bytes.size()));
+        image.bytes.clear();
     }
 
-    if (!ImgObj->OpenImageFile(szTempFname)) {
+    if (!ImgObj->OpenImageFile(run.szTempFname)) {
         FailPage(status, " *** Error Opening Image ***");
         if (session.DisplayErrorMsgs()) {
             platform::Beep();
@@ -173,20 +177,23 @@ bool frmView::DisplayImage(const std::string& key) {
         }
         return false;
     }
-    if (g_PageRestricted != 0) {
+    if (page.g_PageRestricted != 0) {
         ReleasePageLock();
-        g_PageReadOnly = 1;
-        g_NativeBlocked = true;
+        page.g_PageReadOnly = 1;
+        page.g_NativeBlocked = true;
     }
-    if (g_Rotation != 0) ImgObj->RotateImage(g_Rotation);
-    session.GetWordList(key, g_szWordList, g_WordListNums);
+    if (page.g_Rotation != 0) ImgObj->RotateImage(page.g_Rotation);
+    session.GetWordList(key, page.g_szWordList, g_WordListNums);
+    page.g_WordBoxes = TalqClientAPI_Header::ParseWordBoxes(page.g_szWordList);
 
     std::string lists[6];
     const bool listsOk = session.GetAllAnnotations(key, lists);
-    AnnotationList* targets[6] = {&RedactList,   &HiLiteList, &StickyList,
-                                  &TextNoteList, &ClipList,   &MarkUpList};
-    int* counts[6] = {&RedactCount,   &HiLiteCount, &StickyCount,
-                      &TextNoteCount, &ClipCount,   &MarkUpCount};
+    AnnotationList* targets[6] = {&pageAnnotations.RedactList, &pageAnnotations.HiLiteList,
+                                  &pageAnnotations.StickyList, &pageAnnotations.TextNoteList,
+                                  &pageAnnotations.ClipList,   &pageAnnotations.MarkUpList};
+    int* counts[6] = {&pageAnnotations.RedactCount, &pageAnnotations.HiLiteCount,
+                      &pageAnnotations.StickyCount, &pageAnnotations.TextNoteCount,
+                      &pageAnnotations.ClipCount,   &pageAnnotations.MarkUpCount};
     for (int i = 0; i < 6; ++i) {
         if (!lists[i].empty()) {
             TalqClientAPI_Header::ParseAnnotationList(lists[i], *targets[i], *counts[i]);
@@ -197,18 +204,18 @@ bool frmView::DisplayImage(const std::string& key) {
         // Unknown redactions or restriction: nothing may be changed or
         // opened, and a user who may not see through redactions sees nothing.
         ReleasePageLock();
-        g_PageReadOnly = 1;
-        g_NativeBlocked = true;
+        page.g_PageReadOnly = 1;
+        page.g_NativeBlocked = true;
         if (!seesThroughRedactions) {
             ImgObj->FreeImage();
             return FailPage(status, " *** Error Retrieving Image ***");
         }
     }
-    if (RedactCount > 0 && !seesThroughRedactions) g_NativeBlocked = true;
-    g_ImgWidth = ImgObj->ImgWidth();
-    g_ImgHeight = ImgObj->ImgHeight();
-    g_ImgBpp = ImgObj->BitsPerPixel();
-    g_ImgDPI = ImgObj->Xresolution();
+    if (pageAnnotations.RedactCount > 0 && !seesThroughRedactions) page.g_NativeBlocked = true;
+    page.g_ImgWidth = ImgObj->ImgWidth();
+    page.g_ImgHeight = ImgObj->ImgHeight();
+    page.g_ImgBpp = ImgObj->BitsPerPixel();
+    page.g_ImgDPI = ImgObj->Xresolution();
 
     ClearBackBuffer(picImage2, picImage);
     if (!ImgObj->SetGraphicsOutput(&picImage2)) {
@@ -219,88 +226,96 @@ bool frmView::DisplayImage(const std::string& key) {
             platform::MsgBox(ImgObj->GetLastError(), platform::vbCritical, "Warning");
         }
         ImgObj->FreeImage();
-        DeleteFileIfThere(szTempFname);
+        DeleteFileIfThere(run.szTempFname);
         ReleasePageLock();
         return false;
     }
-    if (g_NativeBlocked) g_szNativeFile.clear();
-    g_ValidImage = placeholder ? 2 : 1;
+    if (page.g_NativeBlocked) page.g_szNativeFile.clear();
+    page.g_ValidImage = placeholder ? 2 : 1;
 
-    SetImageScale(g_ScaleMode);
+    SetImageScale(zoom.g_ScaleMode);
     RedisplayImage();
-    if (ZoomWin_Active != 0) RedisplayZoomImage();
+    if (zoom.ZoomWin_Active != 0) RedisplayZoomImage();
 
     RefreshDocumentBounds(key);
     AppendStatusDetails(key, status);
     WriteStatus(status);
-    if (TagPal_Active != 0) UpdateTagPalette(key);
+    if (panes.TagPal_Active != 0) UpdateTagPalette(key);
     return true;
 }
 
 void frmView::RefreshDocumentBounds(const std::string& key) {
     ViewerSession& session = Session();
-    if (g_iDocLvl < 1) {
-        g_szDocBkey = g_szDocEkey = g_sz3rdBkey = g_sz3rdEkey = key;
+    if (docPosition.g_iDocLvl < 1) {
+        docPosition.g_szDocBkey = docPosition.g_szDocEkey = docPosition.g_sz3rdBkey =
+            docPosition.g_sz3rdEkey = key;
         return;
     }
-    const bool inside = !g_DocBoundsStale && mVBUtil::CompareTextNoCase(key, g_szDocBkey) >= 0 &&
-                        mVBUtil::CompareTextNoCase(key, g_szDocEkey) <= 0;
+    const bool inside = !docPosition.g_DocBoundsStale &&
+                        mVBUtil::CompareTextNoCase(key, docPosition.g_szDocBkey) >= 0 &&
+                        mVBUtil::CompareTextNoCase(key, docPosition.g_szDocEkey) <= 0;
     if (inside) return;
     std::string begKey, endKey;
-    if (!session.GetBndryBegEndKey(key, g_iDocLvl, begKey, endKey)) return;
-    g_szDocBkey = begKey;
-    g_szDocEkey = endKey;
-    g_DocBoundsStale = false;
+    if (!session.GetBndryBegEndKey(key, docPosition.g_iDocLvl, begKey, endKey)) return;
+    docPosition.g_szDocBkey = begKey;
+    docPosition.g_szDocEkey = endKey;
+    docPosition.g_DocBoundsStale = false;
     // A new document: its position is counted afresh, never carried over.
-    g_iDocPsn = 0;
-    if (g_CalcDocPsn < 1) {
-        g_szPageList.clear();
-        g_iDocCnt = 0;
+    docPosition.g_iDocPsn = 0;
+    if (settings.g_CalcDocPsn < 1) {
+        page.g_szPageList.clear();
+        docPosition.g_iDocCnt = 0;
     } else {
-        session.GetBndryScrollList(key, 0, g_szPageList, g_iDocFlags, g_iDocCnt, g_iDocPsn);
-        if (g_iDocFlags > 0) g_iDocCnt = 0;
+        session.GetBndryScrollList(key, 0, page.g_szPageList, g_iDocFlags, docPosition.g_iDocCnt,
+                                   docPosition.g_iDocPsn);
+        if (g_iDocFlags > 0) docPosition.g_iDocCnt = 0;
     }
 
-    g_szDocFldrDesc.clear();
+    page.g_szDocFldrDesc.clear();
     const std::string levels = session.BndryLvls();
     for (int i = session.BndryNbr(); i >= 1; --i) {
         const std::int32_t level = BoundaryLevelAt(levels, i);
         if (level <= 0) continue;
-        g_szDocFldrDesc = session.GetFolderDescription(g_szDocBkey, level);
-        if (!g_szDocFldrDesc.empty()) break;
+        page.g_szDocFldrDesc = session.GetFolderDescription(docPosition.g_szDocBkey, level);
+        if (!page.g_szDocFldrDesc.empty()) break;
     }
 
-    std::int32_t third = g_iLimit3rdLvl != 0 ? g_iLimit3rdLvl : session.Bndry3rdParty();
-    if (third == 0) third = g_iDocLvl;
-    if (third == g_iDocLvl || !session.GetBndryBegEndKey(key, third, g_sz3rdBkey, g_sz3rdEkey)) {
-        g_sz3rdBkey = g_szDocBkey;
-        g_sz3rdEkey = g_szDocEkey;
+    std::int32_t third =
+        project.g_iLimit3rdLvl != 0 ? project.g_iLimit3rdLvl : session.Bndry3rdParty();
+    if (third == 0) third = docPosition.g_iDocLvl;
+    if (third == docPosition.g_iDocLvl ||
+        !session.GetBndryBegEndKey(key, third, docPosition.g_sz3rdBkey, docPosition.g_sz3rdEkey)) {
+        docPosition.g_sz3rdBkey = docPosition.g_szDocBkey;
+        docPosition.g_sz3rdEkey = docPosition.g_szDocEkey;
     }
 }
 
 void frmView::AppendStatusDetails(const std::string& key, std::string& status) {
     ViewerSession& session = Session();
-    if (g_iDocCnt > 0) {
-        if (g_iDocPsn == 0) {
+    if (docPosition.g_iDocCnt > 0) {
+        if (docPosition.g_iDocPsn == 0) {
             int position = 1;
-            for (int n = 0; n < g_iDocCnt && position != -1; ++n) {
-                const std::string token = mVBUtil::NextToken(",", g_szPageList, position);
-                ++g_iDocPsn;
+            for (int n = 0; n < docPosition.g_iDocCnt && position != -1; ++n) {
+                const std::string token = mVBUtil::NextToken(",", page.g_szPageList, position);
+                ++docPosition.g_iDocPsn;
                 if (mVBUtil::CompareTextNoCase(token, key) >= 0) break;
             }
         }
-        status += " (Page " + std::to_string(g_iDocPsn) + " of " + std::to_string(g_iDocCnt) + ")";
+        status += " (Page " + std::to_string(docPosition.g_iDocPsn) + " of " +
+                  std::to_string(docPosition.g_iDocCnt) + ")";
     }
-    if (g_CalcDocPsn == 2) {
+    if (settings.g_CalcDocPsn == 2) {
         std::string position;
-        BuildFullPositionText(g_szDocBkey, g_szDocEkey, position);
+        BuildFullPositionText(docPosition.g_szDocBkey, docPosition.g_szDocEkey, position);
         status += "  " + position;
     }
-    if ((g_StatusLine & 8) != 0 && (session.FullText() & 8) != 0) {
-        status += "  DocDate: " + FormatPageDate(session.GetPageDate(szCurrentKey), DateFormat);
+    if ((settings.g_StatusLine & 8) != 0 && (session.FullText() & 8) != 0) {
+        status += "  DocDate: " +
+                  FormatPageDate(session.GetPageDate(page.szCurrentKey), settings.DateFormat);
     }
-    if (!g_szDocFldrDesc.empty() && (g_StatusLine & 1) != 0) status += kCrLf + g_szDocFldrDesc;
-    if ((g_StatusLine & 4) != 0 && !g_szPageInfo.empty()) {
+    if (!page.g_szDocFldrDesc.empty() && (settings.g_StatusLine & 1) != 0)
+        status += kCrLf + page.g_szDocFldrDesc;
+    if ((settings.g_StatusLine & 4) != 0 && !g_szPageInfo.empty()) {
         const std::string sep(1, TalqClientAPI_Header::kListSep);
         const std::string descs = session.InfoDescs();
         clsBigString entries;
@@ -315,7 +330,7 @@ void frmView::AppendStatusDetails(const std::string& key, std::string& status) {
         }
         if (any) status += kCrLf + entries.GetStr();
     }
-    if ((g_StatusLine & 2) != 0) {
+    if ((settings.g_StatusLine & 2) != 0) {
         std::string list;
         const std::int32_t n = session.GetImageTags(key, list);
         std::string tags;
@@ -329,20 +344,20 @@ void frmView::AppendStatusDetails(const std::string& key, std::string& status) {
 }
 
 void frmView::SetPageLock(const std::string& key) {
-    if (!g_szLockedKey.empty()) ReleasePageLock();
+    if (!page.g_szLockedKey.empty()) ReleasePageLock();
     if (Session().SetPageLock(key)) {
-        g_szLockedKey = key;
-        g_PageReadOnly = 0;
+        page.g_szLockedKey = key;
+        page.g_PageReadOnly = 0;
     } else {
-        g_PageReadOnly = 1;
+        page.g_PageReadOnly = 1;
     }
 }
 
 void frmView::ReleasePageLock() {
-    if (!g_szLockedKey.empty() && Session().IsProjectValid()) {
-        Session().RemovePageLock(g_szLockedKey);
+    if (!page.g_szLockedKey.empty() && Session().IsProjectValid()) {
+        Session().RemovePageLock(page.g_szLockedKey);
     }
-    g_szLockedKey.clear();
+    page.g_szLockedKey.clear();
 }
 
 }  // namespace viewer

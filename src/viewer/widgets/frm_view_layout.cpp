@@ -51,18 +51,18 @@ void frmView::changeEvent(QEvent* event) {
 
 void frmView::Form_Resize() {
     if (isMinimized()) {
-        if (PrjView_Active == 1 && dlgPrjVw != nullptr && dlgPrjVw->isWindow()) {
-            dlgPrjVw->showMinimized();
+        if (panes.PrjView_Active == 1 && panes.dlgPrjVw != nullptr && panes.dlgPrjVw->isWindow()) {
+            panes.dlgPrjVw->showMinimized();
         }
         return;
     }
-    if (PrjView_Active == 1 && dlgPrjVw != nullptr && dlgPrjVw->isMinimized()) {
-        dlgPrjVw->showNormal();
+    if (panes.PrjView_Active == 1 && panes.dlgPrjVw != nullptr && panes.dlgPrjVw->isMinimized()) {
+        panes.dlgPrjVw->showNormal();
     }
-    if (Paint_in_Process == 1) return;
-    const FlagGuard painting(Paint_in_Process);
+    if (panes.Paint_in_Process == 1) return;
+    const FlagGuard painting(panes.Paint_in_Process);
 
-    if (g_ValidImage == 0) {
+    if (page.g_ValidImage == 0) {
         lblStatus->clear();
         txtStatus->clear();
         for (QScrollBar* bar : {VScroll1, HScroll1}) {
@@ -70,7 +70,7 @@ void frmView::Form_Resize() {
             bar->setValue(0);
             bar->setEnabled(false);
         }
-        g_Hscroll = g_Vscroll = 0;
+        zoom.g_Hscroll = zoom.g_Vscroll = 0;
     }
 
     const platform::TwipsPerPixel tpp = platform::ScreenTwipsPerPixel();
@@ -79,23 +79,23 @@ void frmView::Form_Resize() {
     in.innerHeight = platform::RoundToInt(client->height() * tpp.y);
     in.chromeWidth = platform::RoundToInt((frameGeometry().width() - client->width()) * tpp.x);
     in.chromeHeight = platform::RoundToInt((frameGeometry().height() - client->height()) * tpp.y);
-    in.statusLine = g_StatusLine;
-    in.tagPaletteOpen = TagPal_Active == 1;
-    in.queryActive = Query_Active;
-    in.projectTreeOpen = PrjView_Active == 1;
-    in.zoomWindowOpen = ZoomWin_Active != 0;
-    in.serverHidesQuerySort = Query_Active > 0 && (Session().ExtSystemFlags() & 0x40) != 0;
+    in.statusLine = settings.g_StatusLine;
+    in.tagPaletteOpen = panes.TagPal_Active == 1;
+    in.queryActive = query.Query_Active;
+    in.projectTreeOpen = panes.PrjView_Active == 1;
+    in.zoomWindowOpen = zoom.ZoomWin_Active != 0;
+    in.serverHidesQuerySort = query.Query_Active > 0 && (Session().ExtSystemFlags() & 0x40) != 0;
 
-    KeptPaneSizes kept{MarginBarPosn, TagFormWidth, ZoomBarRatio};
+    KeptPaneSizes kept{panes.MarginBarPosn, panes.TagFormWidth, zoom.ZoomBarRatio};
     const LayoutResult r = ComputeMainWindowLayout(in, kept, design_);
-    MarginBarPosn = kept.marginBarPosn;
-    TagFormWidth = kept.tagFormWidth;
-    ZoomBarRatio = kept.zoomBarRatio;
-    MarginBar_Active = r.marginBarActive ? 1 : 0;
-    MarginBar2_Active = r.marginBar2Active ? 1 : 0;
-    MarginBar2Posn = r.marginBar2Posn;
-    if (in.zoomWindowOpen) ZoomBarPosn = r.zoomBarPosn;
-    if (r.clearQuesterHits) bQuesterActive = false;
+    panes.MarginBarPosn = kept.marginBarPosn;
+    panes.TagFormWidth = kept.tagFormWidth;
+    zoom.ZoomBarRatio = kept.zoomBarRatio;
+    panes.MarginBar_Active = r.marginBarActive ? 1 : 0;
+    panes.MarginBar2_Active = r.marginBar2Active ? 1 : 0;
+    panes.MarginBar2Posn = r.marginBar2Posn;
+    if (in.zoomWindowOpen) zoom.ZoomBarPosn = r.zoomBarPosn;
+    if (r.clearQuesterHits) query.bQuesterActive = false;
 
     // The window never gets smaller than the panes need.
     const QSize chrome = frameGeometry().size() - client->size();
@@ -105,10 +105,10 @@ void frmView::Form_Resize() {
 
     ApplyLayout(r);
 
-    if (g_ValidImage > 0) {
-        SetImageScale(g_ScaleMode);
+    if (page.g_ValidImage > 0) {
+        SetImageScale(zoom.g_ScaleMode);
         RedisplayImage();
-        if (ZoomWin_Active != 0) RedisplayZoomImage();
+        if (zoom.ZoomWin_Active != 0) RedisplayZoomImage();
     }
 }
 
@@ -132,10 +132,10 @@ void frmView::ApplyLayout(const LayoutResult& r) {
 
     placeOrHide(Marginbar, r.marginbar);
     placeOrHide(picPrjVw, r.picPrjVw);
-    if (r.picPrjVw && dlgPrjVw != nullptr) {
-        if (dlgPrjVw->parentWidget() != picPrjVw) dlgPrjVw->setParent(picPrjVw);
-        dlgPrjVw->setGeometry(0, 0, PixelsX(r.picPrjVw->width), PixelsY(r.picPrjVw->height));
-        dlgPrjVw->show();
+    if (r.picPrjVw && panes.dlgPrjVw != nullptr) {
+        if (panes.dlgPrjVw->parentWidget() != picPrjVw) panes.dlgPrjVw->setParent(picPrjVw);
+        panes.dlgPrjVw->setGeometry(0, 0, PixelsX(r.picPrjVw->width), PixelsY(r.picPrjVw->height));
+        panes.dlgPrjVw->show();
     }
     placeOrHide(ScrollForm, r.scrollForm);
     if (r.scrollForm) {
@@ -182,16 +182,17 @@ void frmView::ApplyLayout(const LayoutResult& r) {
 void frmView::Marginbar_MouseDown(int x) {
     QApplication::setOverrideCursor(Qt::SizeHorCursor);
     MouseDownX = x;
-    MarginBar_Drag = 1;
+    panes.MarginBar_Drag = 1;
 }
 
 void frmView::Marginbar_MouseUp(int x) {
-    if (MarginBar_Drag == 1) QApplication::restoreOverrideCursor();
-    MarginBar_Drag = 0;
+    if (panes.MarginBar_Drag == 1) QApplication::restoreOverrideCursor();
+    panes.MarginBar_Drag = 0;
     const int W = platform::RoundToInt(client->width() * platform::ScreenTwipsPerPixel().x);
-    const int width = MarginBarDragWidth(MarginBarPosn, MouseDownX, x, W, TagPal_Active == 1);
-    if (width != MarginBarPosn) {
-        MarginBarPosn = width;
+    const int width =
+        MarginBarDragWidth(panes.MarginBarPosn, MouseDownX, x, W, panes.TagPal_Active == 1);
+    if (width != panes.MarginBarPosn) {
+        panes.MarginBarPosn = width;
         Form_Resize();
     }
 }
@@ -199,15 +200,15 @@ void frmView::Marginbar_MouseUp(int x) {
 void frmView::MarginBar2_MouseDown(int x) {
     QApplication::setOverrideCursor(Qt::SizeHorCursor);
     MouseDownX = x;
-    MarginBar2_Drag = 1;
+    panes.MarginBar2_Drag = 1;
 }
 
 void frmView::MarginBar2_MouseUp(int x) {
-    if (MarginBar2_Drag == 1) QApplication::restoreOverrideCursor();
-    MarginBar2_Drag = 0;
-    const int width = MarginBar2DragWidth(TagFormWidth, MouseDownX, x);
-    if (width != TagFormWidth) {
-        TagFormWidth = width;
+    if (panes.MarginBar2_Drag == 1) QApplication::restoreOverrideCursor();
+    panes.MarginBar2_Drag = 0;
+    const int width = MarginBar2DragWidth(panes.TagFormWidth, MouseDownX, x);
+    if (width != panes.TagFormWidth) {
+        panes.TagFormWidth = width;
         Form_Resize();
     }
 }

@@ -49,7 +49,7 @@ frmView::frmView(SessionFactory makeSession, QWidget* parent)
 }
 
 frmView::~frmView() {
-    if (MainFormLoaded == 1) Form_Unload();
+    if (run.MainFormLoaded == 1) Form_Unload();
 }
 
 ViewerSession& frmView::Session() {
@@ -75,15 +75,17 @@ void frmView::Form_Load() {
     }
     if (!TalqAPi) TalqAPi = std::make_unique<DisconnectedSession>();
     ImgObj = std::make_unique<cGdiLead>();
+    PrntObj = std::make_unique<cGdiPrn>();
+    PrntObj->LoadUserPrintSettings();
     TalqAPi->SetDisplayErrorMsgs(true);
     FillZoomList(cboZoom);
     FillZoomList(cboZoom2);
     ClearProjectViews();
     LoadAnnotationDefaults();
     picPrint = picSticky;
-    mnuStickyRotate->setChecked(StickyRotate);
-    mnuUseTextBox->setChecked(UseTextBox);
-    MainFormLoaded = 1;
+    mnuStickyRotate->setChecked(settings.StickyRotate);
+    mnuUseTextBox->setChecked(settings.UseTextBox);
+    run.MainFormLoaded = 1;
 }
 
 void frmView::Form_Unload() {
@@ -98,21 +100,21 @@ void frmView::Form_Unload() {
     CloseTreeAndPage();
     TalqAPi.reset();
     ImgObj.reset();
-    DeleteTempFile(szTempFname);
-    DeleteTempFile(szPrintTempFname);
-    if (g_TagPalInitialized == 1) g_TagPalInitialized = 0;
+    DeleteTempFile(run.szTempFname);
+    DeleteTempFile(printRequest.szPrintTempFname);
+    if (project.g_TagPalInitialized == 1) project.g_TagPalInitialized = 0;
     SaveAnnotationDefaults();
-    MainFormLoaded = 0;
+    run.MainFormLoaded = 0;
 }
 
 void frmView::closeEvent(QCloseEvent* event) {
     // Closing tears the session down, which must not happen under a running request.
-    if (MainFormLoaded == 1 && RequestInProcess()) {
+    if (run.MainFormLoaded == 1 && RequestInProcess()) {
         platform::Beep();
         event->ignore();
         return;
     }
-    if (MainFormLoaded == 1) Form_Unload();
+    if (run.MainFormLoaded == 1) Form_Unload();
     event->accept();
 }
 
@@ -135,12 +137,12 @@ bool frmView::DoLogin() {
     if (RefuseWhileBusy()) return false;
     ClearProjectViews();
     BlockInput();
-    const bool ok =
-        Session().LoginToServer(szDomain, szIPAddress, szPort, szLocalPort, szNetworkCard);
+    const bool ok = Session().LoginToServer(login.szDomain, login.szIPAddress, login.szPort,
+                                            login.szLocalPort, login.szNetworkCard);
     UnblockInput();
     if (!ok) return false;
-    szUserID = Session().UserName();
-    szPassword = Session().UserPswrd();
+    login.szUserID = Session().UserName();
+    login.szPassword = Session().UserPswrd();
     return true;
 }
 
@@ -160,30 +162,30 @@ void frmView::mnu_project_Click() {
     std::unique_ptr<frmListBox> list = talq::DialogFactory<frmListBox>::Create(this);
     list->ItemList = Session().GetTalqProjectList(1);
     list->TitleText = "Please Select a Project...";
-    list->SelectedItem = szProjectName;
+    list->SelectedItem = login.szProjectName;
     list->exec();
     if (list->Cancelled != 0) return;
 
     BlockInput();
-    szProjectName.clear();
+    login.szProjectName.clear();
     const std::string chosen = list->SelectedItem;
-    if (Session().SelectProject(chosen)) szProjectName = chosen;
+    if (Session().SelectProject(chosen)) login.szProjectName = chosen;
     list.reset();
     LoadProjectViews();
-    if (Session().IsProjectValid() && g_LimitNav == 0) {
-        if (szCurrentKey.empty()) {
+    if (Session().IsProjectValid() && project.g_LimitNav == 0) {
+        if (page.szCurrentKey.empty()) {
             int level = 0;
             std::string next;
-            if (Session().NextKey("", level, next)) szCurrentKey = next;
+            if (Session().NextKey("", level, next)) page.szCurrentKey = next;
         }
-        if (!szCurrentKey.empty()) DisplayImage(szCurrentKey);
+        if (!page.szCurrentKey.empty()) DisplayImage(page.szCurrentKey);
     }
     UnblockInput();
 }
 
 void frmView::mnuExit_Click() {
     if (RefuseWhileBusy()) return;
-    AbortNow = 1;
+    run.AbortNow = 1;
     close();
 }
 
@@ -203,25 +205,25 @@ void frmView::EnableViews(bool iState) {
     // dialogs that callers open while views are off.
     if (iState) {
         UnblockInput();
-        if (treeWasOpen_ && PrjView_Active == 0 && dlgPrjVw != nullptr) {
-            dlgPrjVw->show();
-            PrjView_Active = 1;
+        if (treeWasOpen_ && panes.PrjView_Active == 0 && panes.dlgPrjVw != nullptr) {
+            panes.dlgPrjVw->show();
+            panes.PrjView_Active = 1;
             Form_Resize();
         }
         treeWasOpen_ = false;
     } else {
         BlockInput();
-        if (PrjView_Active != 0) {
-            PrjView_Active = 0;
+        if (panes.PrjView_Active != 0) {
+            panes.PrjView_Active = 0;
             treeWasOpen_ = true;
-            if (dlgPrjVw != nullptr) dlgPrjVw->hide();
+            if (panes.dlgPrjVw != nullptr) panes.dlgPrjVw->hide();
             Form_Resize();
         }
     }
 }
 
 void frmView::ResetBehavior(std::int32_t lFlags) {
-    lBehaviorFlags = lFlags;
+    run.lBehaviorFlags = lFlags;
     mnuLogin->setEnabled((lFlags & (1 | 2)) == 0);
     mnu_project->setEnabled((lFlags & (1 | 4)) == 0);
     ClearProjectViews();

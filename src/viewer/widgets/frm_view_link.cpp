@@ -38,23 +38,23 @@ void frmView::BuildLinkButtons() {
 void frmView::PlaceLinkButtons() {
     for (int i = 0; i < 3; ++i) {
         QToolButton* b = Img_ConDB[static_cast<size_t>(i)];
-        b->setGeometry(PixelsX(Conc_Ctrls_Start + kLinkButtonOffsets[i]), 0,
+        b->setGeometry(PixelsX(link.Conc_Ctrls_Start + kLinkButtonOffsets[i]), 0,
                        PixelsX(kLinkButtonTwips), PixelsY(kLinkButtonTwips));
-        b->setVisible(g_bBackLink);
+        b->setVisible(link.g_bBackLink);
     }
 }
 
 void frmView::mnuLink_Click() {
-    g_bBackLink = !g_bBackLink;
-    mnuLink->setChecked(g_bBackLink);
+    link.g_bBackLink = !link.g_bBackLink;
+    mnuLink->setChecked(link.g_bBackLink);
     PlaceLinkButtons();
 }
 
 void frmView::Img_ConDB_Click(int Index) {
     if (Index < 0 || Index > 2) return;
-    if (szCurrentKey.empty()) return;
-    const std::string key = g_szDocBkey;
-    if (DDE_LINK.empty()) {
+    if (page.szCurrentKey.empty()) return;
+    const std::string key = docPosition.g_szDocBkey;
+    if (link.DDE_LINK.empty()) {
         platform::Beep();
         ddectl.Close();
         return;
@@ -66,7 +66,7 @@ void frmView::Img_ConDB_Click(int Index) {
                          platform::vbInformation);
         return;
     }
-    std::string command = kLinkCommands[Index] + DDE_LINK + " = " + key;
+    std::string command = kLinkCommands[Index] + link.DDE_LINK + " = " + key;
     command.push_back('\0');
     if (!ddectl.Execute(command).ok) {
         platform::MsgBox("Could not find key in Database: " + key, platform::vbInformation);

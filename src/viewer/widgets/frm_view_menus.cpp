@@ -131,17 +131,17 @@ void frmView::BuildMenus() {
 }
 
 void frmView::CheckQuality() {
-    mnuQualityLow->setChecked(g_ViewQuality == 1);
-    mnuQualityMedium->setChecked(g_ViewQuality == 2);
-    mnuQualityHigh->setChecked(g_ViewQuality != 1 && g_ViewQuality != 2);
+    mnuQualityLow->setChecked(settings.g_ViewQuality == 1);
+    mnuQualityMedium->setChecked(settings.g_ViewQuality == 2);
+    mnuQualityHigh->setChecked(settings.g_ViewQuality != 1 && settings.g_ViewQuality != 2);
 }
 
 void frmView::ChooseQuality(std::int16_t quality) {
     if (RefuseWhileBusy()) return;
-    const bool changed = g_ViewQuality != quality;
-    g_ViewQuality = quality;
+    const bool changed = settings.g_ViewQuality != quality;
+    settings.g_ViewQuality = quality;
     CheckQuality();
-    if (changed && !szCurrentKey.empty()) DisplayImage(szCurrentKey);
+    if (changed && !page.szCurrentKey.empty()) DisplayImage(page.szCurrentKey);
 }
 
 void frmView::mnuQualityHigh_Click() {
@@ -155,72 +155,75 @@ void frmView::mnuQualityMedium_Click() {
 }
 
 void frmView::mnuHilitColor_Click() {
-    auto color = static_cast<std::uint32_t>(DfltHiLiteColor);
-    if (mComDlg::ShowColorDialog(this, color)) DfltHiLiteColor = static_cast<std::int32_t>(color);
+    auto color = static_cast<std::uint32_t>(settings.DfltHiLiteColor);
+    if (mComDlg::ShowColorDialog(this, color))
+        settings.DfltHiLiteColor = static_cast<std::int32_t>(color);
 }
 
 void frmView::mnuMarkUpColor_Click() {
-    auto color = static_cast<std::uint32_t>(DfltMarkUpColor);
-    if (mComDlg::ShowColorDialog(this, color)) DfltMarkUpColor = static_cast<std::int32_t>(color);
+    auto color = static_cast<std::uint32_t>(settings.DfltMarkUpColor);
+    if (mComDlg::ShowColorDialog(this, color))
+        settings.DfltMarkUpColor = static_cast<std::int32_t>(color);
 }
 
 void frmView::mnuRedactColor_Click() {
-    auto color = static_cast<std::uint32_t>(DfltRedactColor);
-    if (mComDlg::ShowColorDialog(this, color)) DfltRedactColor = static_cast<std::int32_t>(color);
+    auto color = static_cast<std::uint32_t>(settings.DfltRedactColor);
+    if (mComDlg::ShowColorDialog(this, color))
+        settings.DfltRedactColor = static_cast<std::int32_t>(color);
 }
 
 void frmView::mnuAnnotFont_Click() {
-    int size = DfltAnnotFontSize, style = DfltAnnotFontStyle;
-    auto color = static_cast<std::uint32_t>(DfltAnnotFontColor);
-    mComDlg::ShowFontDialog(this, DfltAnnotFont, size, style, color);
-    DfltAnnotFontSize = size;
-    DfltAnnotFontStyle = style;
-    DfltAnnotFontColor = static_cast<std::int32_t>(color);
+    int size = settings.DfltAnnotFontSize, style = settings.DfltAnnotFontStyle;
+    auto color = static_cast<std::uint32_t>(settings.DfltAnnotFontColor);
+    mComDlg::ShowFontDialog(this, settings.DfltAnnotFont, size, style, color);
+    settings.DfltAnnotFontSize = size;
+    settings.DfltAnnotFontStyle = style;
+    settings.DfltAnnotFontColor = static_cast<std::int32_t>(color);
 }
 
 void frmView::mnuRedactFont_Click() {
-    int size = DfltRedactFontSize, style = DfltRedactFontStyle;
-    auto color = static_cast<std::uint32_t>(DfltRedactFontColor);
-    mComDlg::ShowFontDialog(this, DfltRedactFont, size, style, color);
-    DfltRedactFontSize = size;
-    DfltRedactFontStyle = style;
-    DfltRedactFontColor = static_cast<std::int32_t>(color);
+    int size = settings.DfltRedactFontSize, style = settings.DfltRedactFontStyle;
+    auto color = static_cast<std::uint32_t>(settings.DfltRedactFontColor);
+    mComDlg::ShowFontDialog(this, settings.DfltRedactFont, size, style, color);
+    settings.DfltRedactFontSize = size;
+    settings.DfltRedactFontStyle = style;
+    settings.DfltRedactFontColor = static_cast<std::int32_t>(color);
 }
 
 void frmView::mnuRedactLabel_Click() {
     std::string prompt = "Enter Redaction Label.";
-    if (!DfltRedactLabel.empty()) prompt += "\nTo Delete Current Label, Enter a SPACE.";
-    const std::string answer = platform::InputBox(prompt, " ", DfltRedactLabel);
-    if (!answer.empty()) DfltRedactLabel = CleanRedactionLabel(answer);
+    if (!settings.DfltRedactLabel.empty()) prompt += "\nTo Delete Current Label, Enter a SPACE.";
+    const std::string answer = platform::InputBox(prompt, " ", settings.DfltRedactLabel);
+    if (!answer.empty()) settings.DfltRedactLabel = CleanRedactionLabel(answer);
 }
 
 void frmView::mnuRedStyle_Click(std::int16_t& Index) {
-    if (MainFormLoaded == 1 && RefuseWhileBusy()) return;
+    if (run.MainFormLoaded == 1 && RefuseWhileBusy()) return;
     if (Index < 0 || Index > 2) Index = 0;
-    const std::int16_t old = RedactFill;
-    RedactFill = Index;
+    const std::int16_t old = settings.RedactFill;
+    settings.RedactFill = Index;
     for (size_t i = 0; i < mnuRedStyle.size(); ++i) {
         mnuRedStyle[i]->setChecked(static_cast<int>(i) == Index);
     }
-    if (g_ValidImage != 0 && old != RedactFill) RedisplayImage();
+    if (page.g_ValidImage != 0 && old != settings.RedactFill) RedisplayImage();
 }
 
 void frmView::mnuDtFmt_Click(std::int16_t& Index) {
     if (Index < 0 || Index > 3) Index = 0;
-    DateFormat = Index;
+    settings.DateFormat = Index;
     for (size_t i = 0; i < mnuDtFmt.size(); ++i) {
         mnuDtFmt[i]->setChecked(static_cast<int>(i) == Index);
     }
 }
 
 void frmView::SetStatusPosition(std::int16_t mode) {
-    g_CalcDocPsn = mode;
+    settings.g_CalcDocPsn = mode;
     mnuStsImgKey->setChecked(mode == 0);
     mnuStsDocCnt->setChecked(mode == 1);
     mnuStsFullPos->setChecked(mode == 2);
     // The bounds stay (a limited user navigates by them); the next page
     // display computes them afresh.
-    g_DocBoundsStale = true;
+    docPosition.g_DocBoundsStale = true;
 }
 
 void frmView::mnuStsImgKey_Click() {
@@ -235,15 +238,17 @@ void frmView::mnuStsFullPos_Click() {
 
 void frmView::ToggleStatusBit(QAction* entry, std::int16_t bit) {
     if (RefuseWhileBusy()) return;
-    const std::int16_t old = g_StatusLine;
+    const std::int16_t old = settings.g_StatusLine;
     if (entry->isChecked()) {
         entry->setChecked(false);
-        if ((g_StatusLine & bit) != 0) g_StatusLine = static_cast<std::int16_t>(g_StatusLine - bit);
+        if ((settings.g_StatusLine & bit) != 0)
+            settings.g_StatusLine = static_cast<std::int16_t>(settings.g_StatusLine - bit);
     } else {
         entry->setChecked(true);
-        if ((g_StatusLine & bit) == 0) g_StatusLine = static_cast<std::int16_t>(g_StatusLine + bit);
+        if ((settings.g_StatusLine & bit) == 0)
+            settings.g_StatusLine = static_cast<std::int16_t>(settings.g_StatusLine + bit);
     }
-    if ((old == 0) != (g_StatusLine == 0)) Form_Resize();
+    if ((old == 0) != (settings.g_StatusLine == 0)) Form_Resize();
 }
 
 void frmView::mnuStsFldrDesc_Click() {
@@ -260,21 +265,22 @@ void frmView::mnuStsDate_Click() {
 }
 
 void frmView::mnuStickyRotate_Click() {
-    StickyRotate = !StickyRotate;
-    mnuStickyRotate->setChecked(StickyRotate);
-    if (StickyRotate) g_StickyRotation = g_Rotation;
+    settings.StickyRotate = !settings.StickyRotate;
+    mnuStickyRotate->setChecked(settings.StickyRotate);
+    if (settings.StickyRotate)
+        settings.g_StickyRotation = static_cast<std::int16_t>(page.g_Rotation);
 }
 
 void frmView::mnuUseTextBox_Click() {
     if (RefuseWhileBusy()) return;
-    UseTextBox = !UseTextBox;
-    mnuUseTextBox->setChecked(UseTextBox);
-    if (g_ValidImage > 0) DisplayImage(szCurrentKey);
+    settings.UseTextBox = !settings.UseTextBox;
+    mnuUseTextBox->setChecked(settings.UseTextBox);
+    if (page.g_ValidImage > 0) DisplayImage(page.szCurrentKey);
 }
 
 void frmView::cmdUseNative_Click() {
-    g_UseNativeAppView = g_UseNativeAppView != 0 ? 0 : 1;
-    cmdUseNative->setChecked(g_UseNativeAppView != 0);
+    settings.g_UseNativeAppView = settings.g_UseNativeAppView != 0 ? 0 : 1;
+    cmdUseNative->setChecked(settings.g_UseNativeAppView != 0);
 }
 
 void frmView::mnuPrint_Click() {
@@ -285,7 +291,7 @@ void frmView::Tbar_Click(int Index) {
     if (RefuseWhileBusy()) return;
     if (Index == 1) PrintSelection();
     if (Index == 3 || Index == 4) {
-        if (Query_Active > 0) CloseQueryPane();
+        if (query.Query_Active > 0) CloseQueryPane();
         if (Index == 3) OpenTagQuery();
         if (Index == 4) RunSearch();
     }

@@ -98,8 +98,8 @@ void frmView::PlaceFooterButton(QToolButton* button, std::int32_t left) {
 }
 
 void frmView::NavTBar_Click(int Index) {
-    const bool right = NavRightButton == 1;
-    NavRightButton = 0;
+    const bool right = navBar.NavRightButton == 1;
+    navBar.NavRightButton = 0;
     if (Index < 0 || Index > 9) return;
     if (RefuseWhileBusy()) return;
     ViewerSession& session = Session();
@@ -107,46 +107,48 @@ void frmView::NavTBar_Click(int Index) {
         mnu_project_Click();
         return;
     }
-    if (szCurrentKey.empty()) {
-        if (g_LimitNav != 0) {
+    if (page.szCurrentKey.empty()) {
+        if (project.g_LimitNav != 0) {
             platform::Beep();
             return;
         }
         int level = 0;
         std::string first;
         if (session.NextKey("", level, first)) {
-            szCurrentKey = first;
+            page.szCurrentKey = first;
             DisplayImage(first);
             return;
         }
     }
 
-    const std::string current = szCurrentKey;
+    const std::string current = page.szCurrentKey;
     // A refused move leaves the page position as it was.
-    const std::int32_t positionBefore = g_iDocPsn;
+    const std::int32_t positionBefore = docPosition.g_iDocPsn;
     auto refuse = [&] {
-        g_iDocPsn = positionBefore;
+        docPosition.g_iDocPsn = positionBefore;
         platform::Beep();
     };
     std::string target;
     const bool forward = Index % 2 == 1;
-    int level = NavButtonLevel[static_cast<size_t>(Index)];
+    int level = project.NavButtonLevel[static_cast<size_t>(Index)];
     bool rangeTest = Index > 1;
 
     if (!right) {
         if (Index == 0) {
-            if (g_LimitNav != 0 && (g_szDocBkey.empty() || !After(current, g_szDocBkey))) {
+            if (project.g_LimitNav != 0 &&
+                (docPosition.g_szDocBkey.empty() || !After(current, docPosition.g_szDocBkey))) {
                 refuse();
                 return;
             }
-            if (g_iDocCnt > 0 && g_iDocPsn > 1) --g_iDocPsn;
+            if (docPosition.g_iDocCnt > 0 && docPosition.g_iDocPsn > 1) --docPosition.g_iDocPsn;
             level = 0;
         } else if (Index == 1) {
-            if (g_LimitNav != 0 && !After(g_szDocEkey, current)) {
+            if (project.g_LimitNav != 0 && !After(docPosition.g_szDocEkey, current)) {
                 refuse();
                 return;
             }
-            if (g_iDocCnt > 0 && g_iDocPsn < g_iDocCnt) ++g_iDocPsn;
+            if (docPosition.g_iDocCnt > 0 && docPosition.g_iDocPsn < docPosition.g_iDocCnt)
+                ++docPosition.g_iDocPsn;
             level = 0;
         }
         const bool ok = forward ? session.NextKey(current, level, target)
@@ -156,11 +158,11 @@ void frmView::NavTBar_Click(int Index) {
             return;
         }
     } else if (Index == 0) {
-        target = g_szDocBkey;
-        g_iDocPsn = 1;
+        target = docPosition.g_szDocBkey;
+        docPosition.g_iDocPsn = 1;
     } else if (Index == 1) {
-        target = g_szDocEkey;
-        g_iDocPsn = g_iDocCnt;
+        target = docPosition.g_szDocEkey;
+        docPosition.g_iDocPsn = docPosition.g_iDocCnt;
     } else {
         const std::string levels = session.BndryLvls();
         const int count = session.BndryNbr();
@@ -187,8 +189,9 @@ void frmView::NavTBar_Click(int Index) {
         }
     }
 
-    if (rangeTest && g_iLimit3rdLvl > 0 && !target.empty()) {
-        if (forward ? After(target, g_sz3rdEkey) : After(g_sz3rdBkey, target)) {
+    if (rangeTest && project.g_iLimit3rdLvl > 0 && !target.empty()) {
+        if (forward ? After(target, docPosition.g_sz3rdEkey)
+                    : After(docPosition.g_sz3rdBkey, target)) {
             refuse();
             return;
         }
@@ -204,25 +207,25 @@ void frmView::MiscTBar_Click(int Index) {
     if (RequestInProcess() || !Session().IsProjectValid()) return;
     if (Index == 1) {
         // The quick-scroll window is not built: the mode is kept for it.
-        QuickScrollMode = 0;
+        navBar.QuickScrollMode = 0;
         return;
     }
     if (Index != 0) return;
-    const std::string typed = platform::InputBox("Enter ImageKey", " ", szCurrentKey);
+    const std::string typed = platform::InputBox("Enter ImageKey", " ", page.szCurrentKey);
     if (typed.empty()) return;
     std::string found;
     // A key that would break the request line is never sent.
     const std::int16_t answer =
         modView::IsSendableKey(typed) ? Session().FindKey(typed, found) : std::int16_t{0};
     if (answer == 1) {
-        g_iDocPsn = 0;
+        docPosition.g_iDocPsn = 0;
         DisplayImage(typed);
     } else if (answer == 2) {
         platform::Beep();
         const std::string question = typed + " not found.\nUse " + found + " instead?";
         if (platform::MsgBox(question, platform::vbYesNo + platform::vbQuestion, " ") ==
             platform::vbYes) {
-            g_iDocPsn = 0;
+            docPosition.g_iDocPsn = 0;
             DisplayImage(found);
         }
     } else {
@@ -234,7 +237,7 @@ void frmView::MiscTBar_Click(int Index) {
 // Frames are drawn plainly: the pressed button shows sunken, the hovered
 // one raised.
 void frmView::NavTBar_MouseDown(int Index, Qt::MouseButton Button) {
-    NavRightButton = Button == Qt::RightButton ? 1 : 0;
+    navBar.NavRightButton = Button == Qt::RightButton ? 1 : 0;
     NavFrameOn = 1;
     NavFrameButton = static_cast<std::int16_t>(Index);
     NavTBar[static_cast<size_t>(Index)]->setDown(true);

@@ -14,19 +14,19 @@
 #include "foundation/fields.h"
 #include "foundation/number_text.h"
 #include "platform/prompts.h"
+#include "platform/rounding.h"
 #include "platform/text_codec.h"
 #include "viewer/widgets/frm_view.h"
-#include "platform/rounding.h"
 
 namespace viewer {
 
 void frmView::CloseTreeAndPage() {
-    if (dlgPrjVw != nullptr) {
-        dlgPrjVw->close();
-        dlgPrjVw->deleteLater();
-        dlgPrjVw = nullptr;
+    if (panes.dlgPrjVw != nullptr) {
+        panes.dlgPrjVw->close();
+        panes.dlgPrjVw->deleteLater();
+        panes.dlgPrjVw = nullptr;
     }
-    PrjView_Active = 0;
+    panes.PrjView_Active = 0;
     ReleasePageLock();
     if (ImgObj) {
         ImgObj->FreeGraphics();
@@ -43,21 +43,21 @@ void frmView::ClearProjectViews() {
         const QSignalBlocker quiet(bar);
         bar->setValue(0);
     }
-    szCurrentKey.clear();
-    g_szDocBkey.clear();
-    g_szDocEkey.clear();
-    g_iDocLvl = 0;
-    g_iDocPsn = 0;
-    g_iDocCnt = 0;
-    g_Hscroll = g_Vscroll = 0;
-    g_ValidImage = 0;
+    page.szCurrentKey.clear();
+    docPosition.g_szDocBkey.clear();
+    docPosition.g_szDocEkey.clear();
+    docPosition.g_iDocLvl = 0;
+    docPosition.g_iDocPsn = 0;
+    docPosition.g_iDocCnt = 0;
+    zoom.g_Hscroll = zoom.g_Vscroll = 0;
+    page.g_ValidImage = 0;
     for (QToolButton* b : NavTBar) b->hide();
     for (QToolButton* b : MiscTBar) b->hide();
-    TagPal_Active = 0;
-    Query_Active = 0;
-    RedactMode = 0;
+    panes.TagPal_Active = 0;
+    query.Query_Active = 0;
+    project.RedactMode = 0;
     Session().QuesterClearSearch();
-    bQuesterActive = false;
+    query.bQuesterActive = false;
     Form_Resize();
     mnuStsDate->setEnabled(true);
     setWindowTitle(QStringLiteral("Project Not Selected"));
@@ -73,31 +73,31 @@ void frmView::LoadProjectViews() {
     ViewerSession& session = Session();
     const std::string levels = session.BndryLvls();
     const int levelCount = session.BndryNbr();
-    g_iDocLvl = BoundaryLevelAt(levels, levelCount);
-    g_szDocBkey.clear();
-    g_szDocEkey.clear();
-    g_sz3rdBkey.clear();
-    g_sz3rdEkey.clear();
-    g_szPageList.clear();
-    g_szDocFldrDesc.clear();
-    g_iDocPsn = 0;
-    g_iDocCnt = 0;
-    g_iLimit3rdLvl = 0;
-    bQuesterActive = false;
-    NavButtonLevel.fill(0);
+    docPosition.g_iDocLvl = BoundaryLevelAt(levels, levelCount);
+    docPosition.g_szDocBkey.clear();
+    docPosition.g_szDocEkey.clear();
+    docPosition.g_sz3rdBkey.clear();
+    docPosition.g_sz3rdEkey.clear();
+    page.g_szPageList.clear();
+    page.g_szDocFldrDesc.clear();
+    docPosition.g_iDocPsn = 0;
+    docPosition.g_iDocCnt = 0;
+    project.g_iLimit3rdLvl = 0;
+    query.bQuesterActive = false;
+    project.NavButtonLevel.fill(0);
     for (size_t i = 2; i < NavTBar.size(); ++i) NavTBar[i]->hide();
     for (QToolButton* b : MiscTBar) b->hide();
     PlaceFooterButton(NavTBar[0], 1080);
     PlaceFooterButton(NavTBar[1], 1320);
-    RedactMode = 0;
+    project.RedactMode = 0;
     std::int32_t anchor = 1800;
     if (session.IsProjectValid()) anchor = LoadProjectLevels(session, levels, levelCount);
 
-    DDE_LINK = session.IsProjectValid() ? mVBUtil::TrimSpaces(session.BackWardLink()) : "";
-    g_bBackLink = !DDE_LINK.empty();
-    mnuLink->setEnabled(g_bBackLink);
-    mnuLink->setChecked(g_bBackLink);
-    Conc_Ctrls_Start = anchor;
+    link.DDE_LINK = session.IsProjectValid() ? mVBUtil::TrimSpaces(session.BackWardLink()) : "";
+    link.g_bBackLink = !link.DDE_LINK.empty();
+    mnuLink->setEnabled(link.g_bBackLink);
+    mnuLink->setChecked(link.g_bBackLink);
+    link.Conc_Ctrls_Start = anchor;
     PlaceLinkButtons();
     if (!session.IsProjectValid()) return;
 
@@ -107,23 +107,24 @@ void frmView::LoadProjectViews() {
 
 std::int32_t frmView::LoadProjectLevels(ViewerSession& session, const std::string& levels,
                                         int levelCount) {
-    const std::int32_t mask = lBehaviorFlags;
-    g_RestrictAnnotations = session.AreAnnotationsRestricted()    ? 2
-                            : !session.AreAnnotationsOkToModify() ? 1
-                                                                  : 0;
-    if ((mask & 0x1F0) == 0x1F0) g_RestrictAnnotations = 2;
-    g_RestrictTags = session.AreTagsRestricted() ? 2 : !session.AreTagsOkToModify() ? 1 : 0;
-    if ((mask & 0x200) != 0) g_RestrictTags = 2;
-    g_RestrictRedactions = session.AreRedactionsOkToModify() ? 0
-                           : session.AreRedactionsOkToView() ? 2
-                                                             : 1;
-    if ((mask & 0x100) != 0) g_RestrictRedactions = 1;
+    const std::int32_t mask = run.lBehaviorFlags;
+    project.g_RestrictAnnotations = session.AreAnnotationsRestricted()    ? 2
+                                    : !session.AreAnnotationsOkToModify() ? 1
+                                                                          : 0;
+    if ((mask & 0x1F0) == 0x1F0) project.g_RestrictAnnotations = 2;
+    project.g_RestrictTags = session.AreTagsRestricted() ? 2 : !session.AreTagsOkToModify() ? 1 : 0;
+    if ((mask & 0x200) != 0) project.g_RestrictTags = 2;
+    project.g_RestrictRedactions = session.AreRedactionsOkToModify() ? 0
+                                   : session.AreRedactionsOkToView() ? 2
+                                                                     : 1;
+    if ((mask & 0x100) != 0) project.g_RestrictRedactions = 1;
 
-    g_LimitNav = ((session.UserProjectSecurity() & 0x40000) != 0 || (mask & 0x8) != 0) ? 1 : 0;
+    project.g_LimitNav =
+        ((session.UserProjectSecurity() & 0x40000) != 0 || (mask & 0x8) != 0) ? 1 : 0;
     // Button pairs for the levels from the last position down to `lowest`.
     int lowest = 1;
     std::int32_t x = 1020;
-    if (g_LimitNav == 1) {
+    if (project.g_LimitNav == 1) {
         const std::int32_t limit = session.Bndry3rdParty();
         int p = levelCount;
         for (int i = 1; i <= levelCount; ++i) {
@@ -138,7 +139,7 @@ std::int32_t frmView::LoadProjectLevels(ViewerSession& session, const std::strin
             return 900;
         }
         lowest = p + 1;
-        g_iLimit3rdLvl = limit != 0 ? limit : BoundaryLevelAt(levels, p + 1);
+        project.g_iLimit3rdLvl = limit != 0 ? limit : BoundaryLevelAt(levels, p + 1);
         x = 120;
     } else {
         PlaceFooterButton(MiscTBar[0], 120);
@@ -149,10 +150,9 @@ std::int32_t frmView::LoadProjectLevels(ViewerSession& session, const std::strin
     int pairs = 0;
     for (int i = levelCount, slot = 2; i >= lowest && slot <= 9; --i, slot += 2, ++pairs) {
         const auto s = static_cast<size_t>(slot);
-        NavButtonLevel[s] = NavButtonLevel[s + 1] = BoundaryLevelAt(levels, i);
+        project.NavButtonLevel[s] = project.NavButtonLevel[s + 1] = BoundaryLevelAt(levels, i);
         const std::string desc = mVBUtil::GetField("|", descs, i);
-        const int icon =
-            std::clamp(BoundaryLevelAt(icons, i), 0, 10);
+        const int icon = std::clamp(BoundaryLevelAt(icons, i), 0, 10);
         NavTBar[s]->setToolTip(
             platform::ToQString("Previous " + desc + " (Right Click = Goto First)"));
         NavTBar[s + 1]->setToolTip(
@@ -175,7 +175,7 @@ void frmView::InitTagPalette() {
 }
 
 void frmView::ResizeTagPalette() {
-    if (g_TagPalInitialized != 1) InitTagPalette();
+    if (project.g_TagPalInitialized != 1) InitTagPalette();
 }
 
 void frmView::UpdateTagPalette(const std::string&) {}

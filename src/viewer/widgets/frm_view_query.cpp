@@ -21,13 +21,13 @@ using TalqClientAPI_Header::kMoreBefore;
 using TalqClientAPI_Header::kMoreFollows;
 
 void frmView::ClearServerQuery() {
-    TalqClientAPI_Header::ClearServerQuery(Session(), CurrentQuery);
+    TalqClientAPI_Header::ClearServerQuery(Session(), query.CurrentQuery);
 }
 
 void frmView::CloseQueryPane() {
-    QuerySrchStr.clear();
-    Query_Active = 0;
-    bQuesterActive = false;
+    query.QuerySrchStr.clear();
+    query.Query_Active = 0;
+    query.bQuesterActive = false;
     ClearServerQuery();
     Form_Resize();
 }
@@ -43,50 +43,51 @@ void frmView::LoadQueryList() {
         int selected = -1;
         for (int i = 1; i <= count; ++i) {
             QueryCombo->addItem(platform::ToQString(mVBUtil::GetField("|", descs, i)));
-            if (selected < 0 && BoundaryLevelAt(levels, i) == CurrentQuery.Level)
+            if (selected < 0 && BoundaryLevelAt(levels, i) == query.CurrentQuery.Level)
                 selected = i - 1;
         }
         QueryCombo->addItem(QStringLiteral("Page"));
         QueryCombo->setCurrentIndex(selected >= 0 ? selected : QueryCombo->count() - 1);
     }
 
-    if (CurrentQuery.Kind == 1) {
-        QueryLabel->setText(platform::ToQString(CurrentQuery.ServerFile));
+    if (query.CurrentQuery.Kind == 1) {
+        QueryLabel->setText(platform::ToQString(query.CurrentQuery.ServerFile));
         QueryLabel->setVisible(true);
         TBQuery[8]->setVisible(false);
     } else {
-        TBQuery[8]->setVisible(g_RestrictTags < 1);
+        TBQuery[8]->setVisible(project.g_RestrictTags < 1);
         QueryLabel->setVisible(false);
     }
     TBQuery[9]->setVisible((Session().FullText() & 8) != 0);
-    TBQuery[0]->setEnabled(CurrentQuery.RowCount != 0);
-    TBQuery[1]->setEnabled(CurrentQuery.RowCount != 0);
-    TBQuery[3]->setVisible((CurrentQuery.MoreFlags & kMoreFollows) != 0);
-    TBQuery[2]->setVisible((CurrentQuery.MoreFlags & kMoreBefore) != 0);
+    TBQuery[0]->setEnabled(query.CurrentQuery.RowCount != 0);
+    TBQuery[1]->setEnabled(query.CurrentQuery.RowCount != 0);
+    TBQuery[3]->setVisible((query.CurrentQuery.MoreFlags & kMoreFollows) != 0);
+    TBQuery[2]->setVisible((query.CurrentQuery.MoreFlags & kMoreBefore) != 0);
 
     {
         const QSignalBlocker quiet(QueryList);
         QueryList->clear();
         int position = 1;
-        for (std::int32_t i = 0; i < CurrentQuery.RowCount && position != -1; ++i)
+        for (std::int32_t i = 0; i < query.CurrentQuery.RowCount && position != -1; ++i)
             QueryList->addItem(
-                platform::ToQString(mVBUtil::NextToken(",", CurrentQuery.KeyList, position)));
+                platform::ToQString(mVBUtil::NextToken(",", query.CurrentQuery.KeyList, position)));
     }
     // The keys live in the list box from here on.
-    CurrentQuery.KeyList.clear();
+    query.CurrentQuery.KeyList.clear();
     QueryListLoading = 0;
-    if (CurrentQuery.RowCount < 1) {
+    if (query.CurrentQuery.RowCount < 1) {
         QueryList->setEnabled(false);
     } else {
         QueryList->setEnabled(true);
-        if (CurrentQuery.CurrentRow > 0) QueryList->setCurrentRow(CurrentQuery.CurrentRow - 1);
+        if (query.CurrentQuery.CurrentRow > 0)
+            QueryList->setCurrentRow(query.CurrentQuery.CurrentRow - 1);
     }
 
-    if (!CurrentQuery.InvalidKeyList.empty()) {
+    if (!query.CurrentQuery.InvalidKeyList.empty()) {
         platform::Beep();
         std::unique_ptr<frmListBox> list = talq::DialogFactory<frmListBox>::Create(this);
         list->TitleText = "** Invalid Image Keys Found in Query **";
-        std::string items = CurrentQuery.InvalidKeyList;
+        std::string items = query.CurrentQuery.InvalidKeyList;
         for (char& c : items)
             if (c == ',') c = kListSep;
         list->ItemList = items;
@@ -96,16 +97,16 @@ void frmView::LoadQueryList() {
 
 void frmView::QueryCombo_Click() {
     if (QueryListLoading != 0) return;
-    if (!Session().IsProjectValid() || CurrentQuery.Kind == 0) return;
+    if (!Session().IsProjectValid() || query.CurrentQuery.Kind == 0) return;
     const int index = QueryCombo->currentIndex();
     if (index < 0) return;
     std::int16_t level = 0;
     if (index < Session().BndryNbr())
         level = static_cast<std::int16_t>(
             mVBUtil::Val(mVBUtil::GetField("|", Session().BndryLvls(), index + 1)));
-    if (level == CurrentQuery.Level) return;
-    CurrentQuery.Level = level;
-    TalqClientAPI_Header::QueryScroll(Session(), CurrentQuery, 0);
+    if (level == query.CurrentQuery.Level) return;
+    query.CurrentQuery.Level = level;
+    TalqClientAPI_Header::QueryScroll(Session(), query.CurrentQuery, 0);
     LoadQueryList();
 }
 
@@ -114,7 +115,7 @@ void frmView::QueryList_Click() {
     if (RequestInProcess() || !Session().IsProjectValid()) return;
     QListWidgetItem* item = QueryList->currentItem();
     if (item == nullptr || !item->isSelected()) return;
-    g_iDocPsn = 0;
+    docPosition.g_iDocPsn = 0;
     DisplayImage(platform::FromQString(item->text()));
 }
 
@@ -140,15 +141,15 @@ void frmView::TBQuery_Click(int Index) {
             break;
         case 2:
         case 3:
-            TalqClientAPI_Header::QueryScroll(Session(), CurrentQuery, Index == 3 ? 1 : 2);
+            TalqClientAPI_Header::QueryScroll(Session(), query.CurrentQuery, Index == 3 ? 1 : 2);
             LoadQueryList();
             break;
         case 4:
-            g_PrintMode = 1;
+            printRequest.g_PrintMode = 1;
             PrintSelection();
             break;
         case 5:
-            QuickScrollMode = 1;
+            navBar.QuickScrollMode = 1;
             break;
         case 6:
             SaveQueryListToFile();

@@ -69,22 +69,22 @@ void frmView::MergeKeyLists(clsBigString& listA, clsBigString& listB, clsBigStri
 
 void frmView::HideClosedQuery() {
     // The search closed the old query: a pane still showing it would be stale.
-    if (Query_Active == 0 || CurrentQuery.Kind != 0) return;
-    Query_Active = 0;
+    if (query.Query_Active == 0 || query.CurrentQuery.Kind != 0) return;
+    query.Query_Active = 0;
     Form_Resize();
 }
 
 void frmView::OpenQueryFile(const std::string& file, bool& ok) {
     const std::int16_t level = static_cast<std::int16_t>(Session().Bndry3rdParty());
-    bQuesterActive = false;
-    if (Query_Active > 0) {
-        Query_Active = 0;
+    query.bQuesterActive = false;
+    if (query.Query_Active > 0) {
+        query.Query_Active = 0;
         ClearServerQuery();
         Form_Resize();
     }
-    ok = TalqClientAPI_Header::UploadKeyListFile(Session(), CurrentQuery, file, level);
+    ok = TalqClientAPI_Header::UploadKeyListFile(Session(), query.CurrentQuery, file, level);
     if (!ok) return;
-    Query_Active = 2;
+    query.Query_Active = 2;
     Form_Resize();
     LoadQueryList();
 }
@@ -100,10 +100,11 @@ void frmView::OpenTagQuery() {
     const std::int16_t logic = picker->TagLogic;
     picker.reset();
     if (count < 1) return;
-    bQuesterActive = false;
+    query.bQuesterActive = false;
     if (count == 1) {
-        if (TalqClientAPI_Header::OpenServerQuery(Session(), CurrentQuery, 1, tags, 0, 2000)) {
-            Query_Active = 1;
+        if (TalqClientAPI_Header::OpenServerQuery(Session(), query.CurrentQuery, 1, tags, 0,
+                                                  2000)) {
+            query.Query_Active = 1;
             Form_Resize();
             LoadQueryList();
         }
@@ -114,7 +115,8 @@ void frmView::OpenTagQuery() {
 
 void frmView::OpenMultiTagQuery(const std::string& tags, std::int32_t count, std::int16_t logic) {
     BusyPointer pointer;
-    std::string folder = MultiTagFolder.empty() ? platform::RuntimeDir() : MultiTagFolder;
+    std::string folder =
+        query.MultiTagFolder.empty() ? platform::RuntimeDir() : query.MultiTagFolder;
     platform::MakeDirs(folder, 0700);
     const std::string path = navigation::CreateMultiTagFile(folder);
     if (path.empty()) {
@@ -164,14 +166,14 @@ void frmView::RunSearch() {
     }
     const int chosen = ChooseOption(this, "", options);
     if (chosen < 1 || chosen > static_cast<int>(meaning.size())) return;
-    bQuesterActive = false;
+    query.bQuesterActive = false;
     const Choice choice = meaning[static_cast<size_t>(chosen - 1)];
 
     bool found = false;
     if (choice == kFile) {
         std::string file;
         if (!mComDlg::ShowFileDialog(this, file, kTextFilter, 1, 0)) return;
-        if (!TalqClientAPI_Header::UploadKeyListFile(Session(), CurrentQuery, file, 0)) {
+        if (!TalqClientAPI_Header::UploadKeyListFile(Session(), query.CurrentQuery, file, 0)) {
             HideClosedQuery();
             return;
         }
@@ -183,35 +185,36 @@ void frmView::RunSearch() {
         dialog->Operator = 0;
         dialog->SearchText.clear();
         dialog->exec();
-        QuerySrchStr = dialog->SearchText;
+        query.QuerySrchStr = dialog->SearchText;
         const std::int16_t op = dialog->Operator;
         dialog.reset();
-        if (QuerySrchStr.empty()) return;
-        found = TalqClientAPI_Header::SearchImageText(Session(), CurrentQuery,
-                                                      choice == kOcr ? 1 : 0, QuerySrchStr, op);
-        if (choice == kNotes) QuerySrchStr.clear();
+        if (query.QuerySrchStr.empty()) return;
+        found = TalqClientAPI_Header::SearchImageText(
+            Session(), query.CurrentQuery, choice == kOcr ? 1 : 0, query.QuerySrchStr, op);
+        if (choice == kNotes) query.QuerySrchStr.clear();
     } else {
         std::unique_ptr<navigation::frmDtSrch> dialog =
             talq::DialogFactory<navigation::frmDtSrch>::Create(this);
         dialog->Criterion = DateSearchCriterion;
-        dialog->StartDate = DateSearchStart;
-        dialog->EndDate = DateSearchEnd;
+        dialog->StartDate = query.DateSearchStart;
+        dialog->EndDate = query.DateSearchEnd;
         dialog->exec();
         if (dialog->Criterion == 0) return;
         DateSearchCriterion = dialog->Criterion;
-        DateSearchStart = dialog->StartDate;
-        DateSearchEnd = dialog->EndDate;
+        query.DateSearchStart = dialog->StartDate;
+        query.DateSearchEnd = dialog->EndDate;
         dialog.reset();
-        found = TalqClientAPI_Header::SearchDocDate(Session(), CurrentQuery, DateSearchCriterion,
-                                                    DateSearchStart, DateSearchEnd);
+        found =
+            TalqClientAPI_Header::SearchDocDate(Session(), query.CurrentQuery, DateSearchCriterion,
+                                                query.DateSearchStart, query.DateSearchEnd);
     }
     if (!found) {
         platform::MsgBox("No Items Found", platform::vbCritical, " ");
-        QuerySrchStr.clear();
+        query.QuerySrchStr.clear();
         HideClosedQuery();
         return;
     }
-    Query_Active = 2;
+    query.Query_Active = 2;
     Form_Resize();
     LoadQueryList();
 }
@@ -222,7 +225,7 @@ void frmView::SaveQueryListToFile() {
     BusyPointer pointer;
     std::int32_t count = 0;
     const navigation::SaveKeysResult result =
-        navigation::SaveQueryKeys(Session(), CurrentQuery, file, count);
+        navigation::SaveQueryKeys(Session(), query.CurrentQuery, file, count);
     pointer.Restore();
     switch (result) {
         case navigation::SaveKeysResult::kOk:
@@ -242,7 +245,7 @@ void frmView::SaveQueryListToFile() {
 }
 
 void frmView::SaveQueryToIssue() {
-    if (Query_Active == 0 || CurrentQuery.Kind != 2) return;
+    if (query.Query_Active == 0 || query.CurrentQuery.Kind != 2) return;
     int choice = 1;
     if (Session().UserProjectSecurity() != 0) {
         choice = ChooseOption(this, "Save Query to Issue Collection",
@@ -287,10 +290,11 @@ void frmView::SaveQueryToIssue() {
     if (name.empty()) return;
     BusyPointer pointer;
     std::string reply;
-    const bool ok = Session().RemotePassThrough(
-        "TALQConvertQueryToIssue," + navigation::RequestPrefix(Session()) + "," +
-            CurrentQuery.ServerFile + "," + name + "," + std::to_string(CurrentQuery.Level),
-        reply, false);
+    const bool ok = Session().RemotePassThrough("TALQConvertQueryToIssue," +
+                                                    navigation::RequestPrefix(Session()) + "," +
+                                                    query.CurrentQuery.ServerFile + "," + name +
+                                                    "," + std::to_string(query.CurrentQuery.Level),
+                                                reply, false);
     pointer.Restore();
     if (!ok) {
         platform::Beep();
@@ -302,7 +306,7 @@ void frmView::SortQueryByDate() {
     const int order =
         ChooseOption(this, "Sort Query by Date", {"Ascending Order", "Descending Order"});
     if (order < 1) return;
-    if (!TalqClientAPI_Header::StartQuerySort(Session(), CurrentQuery,
+    if (!TalqClientAPI_Header::StartQuerySort(Session(), query.CurrentQuery,
                                               static_cast<std::int16_t>(order - 1)))
         return;
     EnableViews(false);
@@ -318,7 +322,7 @@ void frmView::SortQueryByDate() {
         window->lblMsg->setText(platform::ToQString(text));
     };
     hooks.wait = [] { mVBUtil::WaitSeconds(1); };
-    const bool sorted = navigation::PollQuerySort(Session(), CurrentQuery, hooks);
+    const bool sorted = navigation::PollQuerySort(Session(), query.CurrentQuery, hooks);
     progress->Unload();
     progress.reset();
     if (!sorted) {
@@ -326,7 +330,7 @@ void frmView::SortQueryByDate() {
         platform::MsgBox("Query Sort Aborted", platform::vbCritical, " ");
     } else {
         LoadQueryList();
-        Query_Active = 2;
+        query.Query_Active = 2;
     }
     EnableViews(true);
     raise();

@@ -13,6 +13,7 @@
 #include "foundation/number_text.h"
 #include "platform/rounding.h"
 #include "platform/text_codec.h"
+#include "viewer/page_scene.h"
 #include "viewer/widgets/frm_view.h"
 
 namespace viewer {
@@ -42,6 +43,21 @@ std::string PercentText(float scale) {
     return std::to_string(platform::RoundToInt(static_cast<double>(scale) * 100.0)) + "%";
 }
 
+// The page on display with the window's rights and modes; the layers are
+// each view's own.
+PageScene WindowScene(const frmView& w) {
+    PageScene scene;
+    scene.image = w.ImgObj.get();
+    scene.factor = w.page.g_ViewScaleFactor;
+    scene.restricted = w.page.g_PageRestricted != 0;
+    scene.annotationAccess = w.project.g_RestrictAnnotations;
+    scene.behaviorFlags = w.run.lBehaviorFlags;
+    scene.redactionFill = w.project.g_RestrictRedactions == 1 ? 0 : w.settings.RedactFill;
+    scene.layers.redactions = &w.pageAnnotations.RedactList;
+    scene.layers.redactionCount = w.pageAnnotations.RedactCount;
+    return scene;
+}
+
 }  // namespace
 
 int ZoomPercentFromText(const std::string& text) {
@@ -51,53 +67,57 @@ int ZoomPercentFromText(const std::string& text) {
 }
 
 void frmView::SetImageScale(int mode) {
-    if (g_ValidImage == 0) return;
+    if (page.g_ValidImage == 0) return;
     const int W = picImage->width(), H = picImage->height();
-    if (g_ImgWidth <= 0 || g_ImgHeight <= 0) return;
-    const float rw = static_cast<float>(W) / static_cast<float>(g_ImgWidth);
-    const float rh = static_cast<float>(H) / static_cast<float>(g_ImgHeight);
+    if (page.g_ImgWidth <= 0 || page.g_ImgHeight <= 0) return;
+    const float rw = static_cast<float>(W) / static_cast<float>(page.g_ImgWidth);
+    const float rh = static_cast<float>(H) / static_cast<float>(page.g_ImgHeight);
     float scale = rw;
     if (mode == 1) {
         scale = std::min(rw, rh);
     } else if (mode == 2) {
-        scale = g_ScaleFactor != 0.0f ? g_ScaleFactor : rw;
+        scale = zoom.g_ScaleFactor != 0.0f ? zoom.g_ScaleFactor : rw;
     }
     // A pane with no room yet gives no scale; the one in force stays.
     if (!(scale > 0.0f)) return;
 
-    g_ScaleMode = static_cast<std::int16_t>(mode);
-    g_Hscroll = 0;
-    g_Vscroll = 0;
-    g_ScaleFactor = scale;
-    g_DspWidth = platform::RoundToInt(static_cast<double>(g_ScaleFactor) * g_ImgWidth);
-    g_DspHeight = platform::RoundToInt(static_cast<double>(g_ScaleFactor) * g_ImgHeight);
-    SetScrollRange(VScroll1, g_DspHeight, H, g_Vscroll);
-    SetScrollRange(HScroll1, g_DspWidth, W, g_Hscroll);
-    cboZoom->setEditText(platform::ToQString(PercentText(g_ScaleFactor)));
+    zoom.g_ScaleMode = static_cast<std::int16_t>(mode);
+    zoom.g_Hscroll = 0;
+    zoom.g_Vscroll = 0;
+    zoom.g_ScaleFactor = scale;
+    zoom.g_DspWidth =
+        platform::RoundToInt(static_cast<double>(zoom.g_ScaleFactor) * page.g_ImgWidth);
+    zoom.g_DspHeight =
+        platform::RoundToInt(static_cast<double>(zoom.g_ScaleFactor) * page.g_ImgHeight);
+    SetScrollRange(VScroll1, zoom.g_DspHeight, H, zoom.g_Vscroll);
+    SetScrollRange(HScroll1, zoom.g_DspWidth, W, zoom.g_Hscroll);
+    cboZoom->setEditText(platform::ToQString(PercentText(zoom.g_ScaleFactor)));
 }
 
 void frmView::VScroll1_Change() {
-    if (g_ValidImage == 0) return;
-    g_Vscroll = std::max(0, std::min(10 * VScroll1->value(), g_DspHeight - picImage->height()));
+    if (page.g_ValidImage == 0) return;
+    zoom.g_Vscroll =
+        std::max(0, std::min(10 * VScroll1->value(), zoom.g_DspHeight - picImage->height()));
     RedisplayImage();
 }
 
 void frmView::HScroll1_Change() {
-    if (g_ValidImage == 0) return;
-    g_Hscroll = std::max(0, std::min(10 * HScroll1->value(), g_DspWidth - picImage->width()));
+    if (page.g_ValidImage == 0) return;
+    zoom.g_Hscroll =
+        std::max(0, std::min(10 * HScroll1->value(), zoom.g_DspWidth - picImage->width()));
     RedisplayImage();
 }
 
 PageDrawInfo frmView::MainPageDrawInfo() const {
     PageDrawInfo info;
-    info.width = g_ImgWidth;
-    info.height = g_ImgHeight;
-    info.bitsPerPixel = static_cast<std::int16_t>(g_ImgBpp);
-    info.resolution = static_cast<std::int16_t>(g_ImgDPI);
-    info.scale = g_ScaleFactor;
-    info.offsetX = g_Hscroll;
-    info.offsetY = g_Vscroll;
-    info.rotation = static_cast<std::int16_t>(g_Rotation);
+    info.width = page.g_ImgWidth;
+    info.height = page.g_ImgHeight;
+    info.bitsPerPixel = static_cast<std::int16_t>(page.g_ImgBpp);
+    info.resolution = static_cast<std::int16_t>(page.g_ImgDPI);
+    info.scale = zoom.g_ScaleFactor;
+    info.offsetX = zoom.g_Hscroll;
+    info.offsetY = zoom.g_Vscroll;
+    info.rotation = static_cast<std::int16_t>(page.g_Rotation);
     return info;
 }
 
@@ -116,123 +136,111 @@ void frmView::ClearPane(SurfacePane* pane) {
 }
 
 void frmView::RedisplayImage() {
-    const std::int16_t style = g_RestrictRedactions == 1 ? 0 : RedactFill;
     MouseTrack = 0;
     ClearBackBuffer(picImage2, picImage);
-    const int w = picImage2.Width(), h = picImage2.Height();
-    if (g_ValidImage == 0 || !ImgObj) {
+    if (page.g_ValidImage == 0 || !ImgObj) {
         ClearPane(picImage);
         return;
     }
-    ImgObj->SetGraphicsOutput(&picImage2);
-    ImgObj->DrawImageRect(g_Hscroll, g_Vscroll, g_DspWidth, g_DspHeight, w, h);
+    PageScene scene = WindowScene(*this);
+    scene.offsetX = zoom.g_Hscroll;
+    scene.offsetY = zoom.g_Vscroll;
+    scene.width = zoom.g_DspWidth;
+    scene.height = zoom.g_DspHeight;
+    scene.info = MainPageDrawInfo();
+    PageLayers& layers = scene.layers;
+    layers.words = &page.g_WordBoxes;
+    layers.searchKeywords = query.QuerySrchStr;
+    layers.highlights = &pageAnnotations.HiLiteList;
+    layers.highlightCount = pageAnnotations.HiLiteCount;
+    layers.markups = &pageAnnotations.MarkUpList;
+    layers.markupCount = pageAnnotations.MarkUpCount;
+    layers.textNotes = &pageAnnotations.TextNoteList;
+    layers.textNoteCount = pageAnnotations.TextNoteCount;
+    layers.stickies = &pageAnnotations.StickyList;
+    layers.stickyCount = pageAnnotations.StickyCount;
+    layers.stickyIcon = &picSticky;
+    layers.clips = &pageAnnotations.ClipList;
+    layers.clipCount = pageAnnotations.ClipCount;
+    layers.clipIcon = &picClip;
+    if (query.bQuesterActive && g_QuesterLastKey == page.szCurrentKey && page.g_ValidImage == 1 &&
+        !page.g_NativeBlocked) {
+        layers.questerHits = &g_QuesterLastCoords;
+        layers.questerWordHits = &g_QuesterLastWordCoords;
+    }
+    PaintPage(scene, picImage2);
 
-    const PageDrawInfo info = MainPageDrawInfo();
-    const float factor = g_ViewScaleFactor;
-    // A restricted page keeps its redactions: without them the server's image
-    // of that page would show what they cover.
-    if (g_PageRestricted == 0 && !QuerySrchStr.empty()) {
-        DrawSearchHits(g_szWordList, QuerySrchStr, picImage2, info, 255, factor, 0);
-    }
-    if (RedactCount > 0) DrawRedactions(RedactCount, RedactList, picImage2, info, 0, factor, style);
-    if (g_PageRestricted == 0 && g_RestrictAnnotations < 2) {
-        if ((lBehaviorFlags & 0x80) == 0 && HiLiteCount > 0) {
-            DrawHighlights(HiLiteCount, HiLiteList, picImage2, info, 0, factor);
-        }
-        if ((lBehaviorFlags & 0x40) == 0 && MarkUpCount > 0) {
-            DrawMarkups(MarkUpCount, MarkUpList, picImage2, info, 0, factor);
-        }
-        if ((lBehaviorFlags & 0x20) == 0 && TextNoteCount > 0) {
-            DrawTextNotes(TextNoteCount, TextNoteList, picImage2, info, 0, factor);
-        }
-        if ((lBehaviorFlags & 0x10) == 0 && StickyCount > 0) {
-            DrawIconAnnotations(StickyCount, StickyList, picImage2, info, picSticky, factor);
-        }
-        if ((lBehaviorFlags & 0x1000) == 0 && ClipCount > 0) {
-            DrawIconAnnotations(ClipCount, ClipList, picImage2, info, picClip, factor);
-        }
-    }
-    if (g_PageRestricted == 0 && bQuesterActive && g_QuesterLastKey == szCurrentKey &&
-        !g_QuesterLastCoords.empty() && g_ValidImage == 1 && !g_NativeBlocked) {
-        DrawQuesterHits(g_QuesterLastCoords, g_QuesterLastWordCoords, picImage2, info, 65535, 255,
-                        factor);
-    }
-
-    picImage->ClearSurface();
-    picImage->Surface().BitBlt(0, 0, picImage2.Image());
+    picImage->ShowSurface(&picImage2);
     picImage->update();
-    if (PrjView_Active != 0 && dlgPrjVw != nullptr && dlgPrjVw->isVisible() &&
-        dlgPrjVw->isEnabled() && !dlgPrjVw->isMinimized()) {
-        dlgPrjVw->update();
+    if (panes.PrjView_Active != 0 && panes.dlgPrjVw != nullptr && panes.dlgPrjVw->isVisible() &&
+        panes.dlgPrjVw->isEnabled() && !panes.dlgPrjVw->isMinimized()) {
+        panes.dlgPrjVw->update();
     }
 }
 
 void frmView::RedisplayZoomImage() {
-    const std::int16_t style = g_RestrictRedactions == 1 ? 0 : RedactFill;
     ClearBackBuffer(picImage3, picZoom2);
-    const int w = picImage3.Width(), h = picImage3.Height();
-    if (g_ValidImage == 0 || !ImgObj) {
+    if (page.g_ValidImage == 0 || !ImgObj) {
         ClearPane(picZoom2);
         return;
     }
-    if (ZoomWin_Scale == 0.0f) ZoomWin_Scale = 1.0f;
-    cboZoom2->setEditText(platform::ToQString(PercentText(ZoomWin_Scale)));
+    if (zoom.ZoomWin_Scale == 0.0f) zoom.ZoomWin_Scale = 1.0f;
+    cboZoom2->setEditText(platform::ToQString(PercentText(zoom.ZoomWin_Scale)));
     // Without a main-view scale or an image there is no spot to enlarge.
-    if (g_ScaleFactor == 0.0f || g_ImgWidth <= 0 || g_ImgHeight <= 0) {
+    if (zoom.g_ScaleFactor == 0.0f || page.g_ImgWidth <= 0 || page.g_ImgHeight <= 0) {
         ClearPane(picZoom2);
         return;
     }
-    ImgObj->SetGraphicsOutput(&picImage3);
-    const double zs = ZoomWin_Scale;
-    const int zw = platform::RoundToInt(zs * g_ImgWidth);
-    const int zh = platform::RoundToInt(zs * g_ImgHeight);
-    const int zx = platform::RoundToInt(ZoomWin_X / static_cast<double>(g_ScaleFactor) * zs);
-    const int zy = platform::RoundToInt(ZoomWin_Y / static_cast<double>(g_ScaleFactor) * zs);
-    ImgObj->DrawImageRect(zx, zy, zw, zh, w, h);
+    // The zoom window shows the page and its redactions only.
+    PageScene scene = WindowScene(*this);
+    const double zs = zoom.ZoomWin_Scale;
+    scene.width = platform::RoundToInt(zs * page.g_ImgWidth);
+    scene.height = platform::RoundToInt(zs * page.g_ImgHeight);
+    scene.offsetX = platform::RoundToInt(zoom.ZoomWin_X / static_cast<double>(zoom.g_ScaleFactor) * zs);
+    scene.offsetY = platform::RoundToInt(zoom.ZoomWin_Y / static_cast<double>(zoom.g_ScaleFactor) * zs);
+    PageDrawInfo& info = scene.info;
+    info.width = page.g_ImgWidth;
+    info.height = page.g_ImgHeight;
+    info.bitsPerPixel = static_cast<std::int16_t>(ImgObj->BitsPerPixel());
+    info.resolution = static_cast<std::int16_t>(ImgObj->Xresolution());
+    info.scale = zoom.ZoomWin_Scale;
+    info.offsetX = scene.offsetX;
+    info.offsetY = scene.offsetY;
+    info.rotation = static_cast<std::int16_t>(page.g_Rotation);
+    PaintPage(scene, picImage3);
 
-    if (RedactCount > 0) {
-        PageDrawInfo info;
-        info.width = g_ImgWidth;
-        info.height = g_ImgHeight;
-        info.bitsPerPixel = static_cast<std::int16_t>(ImgObj->BitsPerPixel());
-        info.resolution = static_cast<std::int16_t>(ImgObj->Xresolution());
-        info.scale = ZoomWin_Scale;
-        info.offsetX = zx;
-        info.offsetY = zy;
-        info.rotation = static_cast<std::int16_t>(g_Rotation);
-        DrawRedactions(RedactCount, RedactList, picImage3, info, 0, g_ViewScaleFactor, style);
-    }
-    picZoom2->ClearSurface();
-    picZoom2->Surface().BitBlt(0, 0, picImage3.Image());
+    picZoom2->ShowSurface(&picImage3);
     picZoom2->update();
 }
 
 void frmView::cboZoom_Click() {
-    g_ScaleFactor = ZoomPercentFromText(platform::FromQString(cboZoom->currentText())) / 100.0f;
+    zoom.g_ScaleFactor =
+        ZoomPercentFromText(platform::FromQString(cboZoom->currentText())) / 100.0f;
     SetImageScale(2);
     RedisplayImage();
 }
 
 void frmView::cboZoom2_Click() {
-    ZoomWin_Scale = ZoomPercentFromText(platform::FromQString(cboZoom2->currentText())) / 100.0f;
+    zoom.ZoomWin_Scale =
+        ZoomPercentFromText(platform::FromQString(cboZoom2->currentText())) / 100.0f;
     RedisplayZoomImage();
 }
 
 void frmView::TBZoom_Click(int Index) {
-    if (ZoomWin_Scale == 0.0f) ZoomWin_Scale = 1.0f;
+    if (zoom.ZoomWin_Scale == 0.0f) zoom.ZoomWin_Scale = 1.0f;
     switch (Index) {
         case 0:
-            ZoomWin_Scale -= ZoomWin_Scale > 1.0f ? 0.2f : 0.1f;
-            ZoomWin_Scale = std::max(ZoomWin_Scale, 0.1f);
+            zoom.ZoomWin_Scale -= zoom.ZoomWin_Scale > 1.0f ? 0.2f : 0.1f;
+            zoom.ZoomWin_Scale = std::max(zoom.ZoomWin_Scale, 0.1f);
             RedisplayZoomImage();
             break;
         case 1:
-            ZoomWin_Scale += ZoomWin_Scale >= 1.0f ? 0.2f : 0.1f;
-            ZoomWin_Scale = std::min(ZoomWin_Scale, 10.0f);
+            zoom.ZoomWin_Scale += zoom.ZoomWin_Scale >= 1.0f ? 0.2f : 0.1f;
+            zoom.ZoomWin_Scale = std::min(zoom.ZoomWin_Scale, 10.0f);
             RedisplayZoomImage();
             break;
         case 2:
-            ZoomWin_Active = 0;
+            zoom.ZoomWin_Active = 0;
             Form_Resize();
             break;
         default:
@@ -243,20 +251,22 @@ void frmView::TBZoom_Click(int Index) {
 void frmView::ZoomBar_MouseDown(int y) {
     QApplication::setOverrideCursor(Qt::SizeVerCursor);
     MouseDownY = y;
-    ZoomBar_Drag = 1;
+    zoom.ZoomBar_Drag = 1;
 }
 
 void frmView::ZoomBar_MouseUp(int y) {
-    if (ZoomBar_Drag == 1) QApplication::restoreOverrideCursor();
-    ZoomBar_Drag = 0;
-    if (ZoomBarRatio < 0.4f) ZoomBarRatio = 0.8f;
-    const int total = platform::RoundToInt(ZoomBarPosn / static_cast<double>(ZoomBarRatio));
+    if (zoom.ZoomBar_Drag == 1) QApplication::restoreOverrideCursor();
+    zoom.ZoomBar_Drag = 0;
+    if (zoom.ZoomBarRatio < 0.4f) zoom.ZoomBarRatio = 0.8f;
+    const int total =
+        platform::RoundToInt(zoom.ZoomBarPosn / static_cast<double>(zoom.ZoomBarRatio));
     const int lowest = platform::RoundToInt(total * 0.5);
     const int highest = platform::RoundToInt(total * 0.9);
-    const int moved = std::clamp(ZoomBarPosn + (y - MouseDownY), lowest, std::max(lowest, highest));
-    if (moved != ZoomBarPosn && total > 0) {
-        ZoomBarPosn = moved;
-        ZoomBarRatio = static_cast<float>(moved) / static_cast<float>(total);
+    const int moved =
+        std::clamp(zoom.ZoomBarPosn + (y - MouseDownY), lowest, std::max(lowest, highest));
+    if (moved != zoom.ZoomBarPosn && total > 0) {
+        zoom.ZoomBarPosn = moved;
+        zoom.ZoomBarRatio = static_cast<float>(moved) / static_cast<float>(total);
         Form_Resize();
     }
 }

@@ -31,7 +31,7 @@ MainOutcome Main(const std::vector<std::string>& arguments,
     auto viewerForm = std::make_unique<viewer::frmView>(std::move(makeSession));
     viewerForm->DDEForm = dde.get();
     viewerForm->Form_Load();
-    if (viewerForm->MainFormLoaded == 0) {
+    if (viewerForm->run.MainFormLoaded == 0) {
         platform::Beep();
         platform::MsgBox("The gdiplus.dll component is not installed.", platform::vbCritical,
                          "Unable to Load TALQ Viewer");
@@ -45,8 +45,9 @@ MainOutcome Main(const std::vector<std::string>& arguments,
     QObject::connect(gViewerForm, &QObject::destroyed, [] { gViewerForm = nullptr; });
     QObject::connect(gDdeForm, &QObject::destroyed, [] { gDdeForm = nullptr; });
     viewer::frmView& window = *gViewerForm;
-    mNetDefaults::LoadNetDefaults(window.szDomain, window.szIPAddress, window.szPort,
-                                  window.szLocalPort, window.szNetworkCard);
+    mNetDefaults::LoadNetDefaults(window.login.szDomain, window.login.szIPAddress,
+                                  window.login.szPort, window.login.szLocalPort,
+                                  window.login.szNetworkCard);
     window.show();
     gDdeForm->Viewer = &window;
     CarryOutCommandLine(window, commandLine);
@@ -57,7 +58,7 @@ void CarryOutCommandLine(viewer::frmView& window, const std::string& commandLine
     CommandLineValues v = ParseCommandLine(commandLine, CommandLineSource::Startup);
     bool ownListFile = false;
     if (!v.parameterFile.empty()) ownListFile = window.ReadParameterFile(v);
-    if (v.keywordsGiven) window.QuerySrchStr = v.keywords;
+    if (v.keywordsGiven) window.query.QuerySrchStr = v.keywords;
     viewer::ViewerSession& session = *window.TalqAPi;
 
     if (v.userGiven) window.CommandLineLogin(v.userId, v.password);
@@ -65,9 +66,9 @@ void CarryOutCommandLine(viewer::frmView& window, const std::string& commandLine
         if (!session.IsUserValid()) window.mnuLogin_Click();
         if (session.IsUserValid()) {
             window.BlockInput();
-            window.szProjectName.clear();
+            window.login.szProjectName.clear();
             if (session.SelectProject(v.project)) {
-                window.szProjectName = v.project;
+                window.login.szProjectName = v.project;
                 window.LoadProjectViews();
             }
             window.UnblockInput();

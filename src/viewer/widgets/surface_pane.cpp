@@ -12,6 +12,7 @@ SurfacePane::SurfacePane(QWidget* parent) : QWidget(parent) {
 }
 
 void SurfacePane::ClearSurface() {
+    shown_ = nullptr;
     if (surface_.Width() != width() || surface_.Height() != height() || !surface_.IsValid()) {
         surface_.Resize(std::max(width(), 1), std::max(height(), 1));
     } else {
@@ -22,7 +23,8 @@ void SurfacePane::ClearSurface() {
 void SurfacePane::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), Qt::white);
-    if (surface_.IsValid()) p.drawImage(0, 0, surface_.Image());
+    const platform::DrawSurface& shown = Surface();
+    if (shown.IsValid()) p.drawImage(0, 0, shown.Image());
 }
 
 SplitterBar::SplitterBar(Qt::CursorShape cursor, QWidget* parent) : QWidget(parent) {

@@ -1,6 +1,6 @@
 #pragma once
-// A pane that shows a drawing surface: the redisplay copies the finished back
-// buffer into it and the paint event only puts that copy on the screen.
+// A pane that shows a drawing surface: the finished back buffer it is pointed
+// at, else its own blank one. The paint event only puts it on the screen.
 
 #include <QWidget>
 
@@ -13,9 +13,10 @@ class SurfacePane : public QWidget {
   public:
     explicit SurfacePane(QWidget* parent = nullptr);
 
-    platform::DrawSurface& Surface() { return surface_; }
-    const platform::DrawSurface& Surface() const { return surface_; }
-    // Clears to white at the pane's own size.
+    const platform::DrawSurface& Surface() const { return shown_ ? *shown_ : surface_; }
+    // Shows the buffer, which must outlive the pane or be replaced first.
+    void ShowSurface(const platform::DrawSurface* buffer) { shown_ = buffer; }
+    // Shows its own surface, cleared to white at the pane's size.
     void ClearSurface();
 
   protected:
@@ -23,6 +24,7 @@ class SurfacePane : public QWidget {
 
   private:
     platform::DrawSurface surface_;
+    const platform::DrawSurface* shown_ = nullptr;
 };
 
 // A thin bar the user drags; reports press and release in twips of the

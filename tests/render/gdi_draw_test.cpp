@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-#include "viewer/gdi32.h"
+#include "render/gdi32.h"
 
 namespace {
 

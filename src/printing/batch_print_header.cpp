@@ -1,8 +1,9 @@
-#include "server/batch_print_header.h"
+#include "printing/batch_print_header.h"
 
 #include "foundation/big_string.h"
 #include "platform/rounding.h"
 #include "printing/gdi_prn.h"
+#include "server/talq_client_api.h"
 
 namespace batchprint {
 namespace {
@@ -75,6 +76,17 @@ std::string BuildHeader(const HeaderValues& values, cGdiPrn& engine) {
     line("TOGGLEPAPER=", std::to_string(engine.SupportedSizes()));
     line("OCRTxtHilite=", "0");
     return header.GetStr();
+}
+
+std::string SessionHeader(const TalqClientAPI& session, std::int32_t printFlags,
+                          const std::string& description, cGdiPrn& engine) {
+    HeaderValues values;
+    values.printFlags = printFlags;
+    values.domain = session.DomainName();
+    values.description = description;
+    values.user = session.UserName();
+    values.project = session.ProjectName();
+    return BuildHeader(values, engine);
 }
 
 }  // namespace batchprint

@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "viewer/image_view_transform.h"
+#include "render/image_view_transform.h"
 
 namespace {
 

@@ -17,7 +17,8 @@
 #include "platform/draw_surface.h"
 
 // A loaded image as engines hand it to each other: the decoded image, the
-// display copy in a fast format and the depth and resolution of the file.
+// display copy in a fast format (a bitonal page's is the 1-bit image itself)
+// and the depth and resolution of the file.
 struct EngineImage {
     QImage image;
     QImage display;
@@ -73,6 +74,8 @@ class cGdiLead {
 
   private:
     void DropScaledCopy();
+    // The display copy in 32 bits: a bitonal page's is made on first need.
+    const QImage& FullColourCopy();
 
     platform::DrawSurface* output_ = nullptr;
     ImageHandle image_;
@@ -82,6 +85,8 @@ class cGdiLead {
     // The display copy scaled down to the last drawn size.
     QImage scaled_;
     const EngineImage* scaledFrom_ = nullptr;
+    QImage full_;
+    const EngineImage* fullFrom_ = nullptr;
 };
 
 // Depth of an image file as its header states it (0 when unknown).

@@ -3,7 +3,7 @@
 #include "foundation/fields.h"
 #include "foundation/number_text.h"
 #include "platform/rounding.h"
-#include "viewer/gdi32.h"
+#include "render/gdi32.h"
 
 namespace mGdi32 {
 namespace {

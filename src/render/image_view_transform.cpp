@@ -1,4 +1,4 @@
-#include "viewer/image_view_transform.h"
+#include "render/image_view_transform.h"
 
 #include "platform/rounding.h"
 

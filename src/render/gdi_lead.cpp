@@ -1,16 +1,15 @@
-#include "viewer/gdi_lead.h"
+#include "render/gdi_lead.h"
 
 #include <QFile>
-#include <QImageReader>
 #include <QPainter>
 #include <QTransform>
-
-#include <tiffio.h>
 
 #include <algorithm>
 
 #include "platform/rounding.h"
 #include "platform/text_codec.h"
+#include "render/bitonal_scale.h"
+#include "render/page_decode.h"
 
 namespace mGdiPlus {
 namespace {
@@ -39,77 +38,18 @@ namespace {
 const char kNotInitialized[] = "GDIPlus Not Initialized";
 const char kInvalidHandle[] = "Invalid Image Handle";
 
-int TiffBitsPerPixel(const std::string& path) {
-    const QByteArray name = QFile::encodeName(platform::ToQString(path));
-    TIFF* tif = TIFFOpen(name.constData(), "r");
-    if (!tif) return 0;
-    std::uint16_t bits = 1, samples = 1;
-    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
-    TIFFClose(tif);
-    return bits * samples;
-}
-
-int JpegBitsPerPixel(QFile& f) {
-    // Walk the marker segments to the first start-of-frame.
-    f.seek(2);
-    for (int guard = 0; guard < 1000; ++guard) {
-        QByteArray head = f.read(4);
-        if (head.size() < 4 || static_cast<unsigned char>(head[0]) != 0xFF) return 0;
-        unsigned marker = static_cast<unsigned char>(head[1]);
-        if (marker == 0xFF) {
-            f.seek(f.pos() - 3);
-            continue;
-        }
-        int length =
-            (static_cast<unsigned char>(head[2]) << 8) | static_cast<unsigned char>(head[3]);
-        bool sof =
-            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-        if (sof) {
-            QByteArray frame = f.read(6);
-            if (frame.size() < 6) return 0;
-            return static_cast<unsigned char>(frame[0]) * static_cast<unsigned char>(frame[5]);
-        }
-        if (length < 2 || !f.seek(f.pos() + length - 2)) return 0;
-    }
-    return 0;
-}
-
 }  // namespace
 
 int FileBitsPerPixel(const std::string& path) {
     QFile f(platform::ToQString(path));
     if (!f.open(QIODevice::ReadOnly)) return 0;
-    QByteArray head = f.read(32);
-    auto byteAt = [&head](int i) { return static_cast<unsigned char>(head[i]); };
-    if (head.startsWith("II*") || head.startsWith("MM\0*")) {
-        f.close();
-        return TiffBitsPerPixel(path);
-    }
-    if (head.size() >= 3 && byteAt(0) == 0xFF && byteAt(1) == 0xD8) return JpegBitsPerPixel(f);
-    if (head.size() >= 26 && head.startsWith("\x89PNG")) {
-        int depth = byteAt(24);
-        switch (byteAt(25)) {
-            case 0:
-                return depth;
-            case 2:
-                return depth * 3;
-            case 3:
-                return depth;
-            case 4:
-                return depth * 2;
-            case 6:
-                return depth * 4;
-            default:
-                return 0;
-        }
-    }
-    if (head.size() >= 30 && head.startsWith("BM")) return byteAt(28) | (byteAt(29) << 8);
-    if (head.startsWith("GIF")) return 8;
-    return 0;
+    return pagedecode::HeaderBitsPerPixel(f.readAll());
 }
 
 QImage MakeDisplayCopy(const QImage& image) {
+    // A bitonal page is drawn from its 1-bit form; a 32-bit copy of it is
+    // made only for a size the 1-bit scaler does not serve.
+    if (bitonal::IsBitonal(image)) return image;
     return image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
                                                          : QImage::Format_RGB32);
 }
@@ -137,16 +77,17 @@ bool cGdiLead::OpenImageFile(const std::string& szFname) {
     if (!ValidateGDI()) return false;
     FreeImage();
     FreeGraphics();
-    QImageReader reader(platform::ToQString(szFname));
-    reader.setAutoTransform(false);
-    QImage decoded;
-    if (!reader.read(&decoded) || decoded.isNull()) {
+    // The file is read once; depth and picture come from the same bytes.
+    QFile file(platform::ToQString(szFname));
+    pagedecode::DecodedPage page;
+    if (file.open(QIODevice::ReadOnly)) page = pagedecode::Decode(file.readAll());
+    QImage decoded = std::move(page.image);
+    if (decoded.isNull()) {
         lastError_ = "Unable to Open ImageFile: " + szFname;
         return false;
     }
     auto loaded = std::make_shared<EngineImage>();
-    loaded->bitsPerPixel = FileBitsPerPixel(szFname);
-    if (loaded->bitsPerPixel <= 0) loaded->bitsPerPixel = decoded.depth();
+    loaded->bitsPerPixel = page.bitsPerPixel;
     loaded->xResolution = platform::RoundToInt(decoded.dotsPerMeterX() * 0.0254);
     loaded->yResolution = platform::RoundToInt(decoded.dotsPerMeterY() * 0.0254);
     loaded->display = MakeDisplayCopy(decoded);
@@ -208,8 +149,11 @@ bool cGdiLead::DrawImageRect(std::int32_t xOffset, std::int32_t yOffset, std::in
         // Area-averaged scaling keeps the thin strokes of a bitonal scan;
         // the scaled copy serves every redraw at the same size.
         if (scaledFrom_ != &img || scaled_.size() != QSize(width, height)) {
-            scaled_ =
-                img.display.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            scaled_ = bitonal::ScaleDown(img.display, width, height);
+            if (scaled_.isNull()) {
+                scaled_ = FullColourCopy().scaled(width, height, Qt::IgnoreAspectRatio,
+                                                  Qt::SmoothTransformation);
+            }
             scaledFrom_ = &img;
         }
         p.drawImage(visible.topLeft(), scaled_,
@@ -218,7 +162,7 @@ bool cGdiLead::DrawImageRect(std::int32_t xOffset, std::int32_t yOffset, std::in
         p.setRenderHint(QPainter::SmoothPixmapTransform, false);
         p.setClipRect(visible);
         p.drawImage(QRectF(static_cast<double>(left), static_cast<double>(top), width, height),
-                    img.display);
+                    FullColourCopy());
     }
     return true;
 }
@@ -255,7 +199,7 @@ bool cGdiLead::RotateImage(std::int32_t rotation) {
     // A new record: handles given out earlier keep the unturned image.
     auto turned = std::make_shared<EngineImage>(*image_);
     turned->image = image_->image.transformed(turn);
-    turned->display = image_->display.transformed(turn);
+    turned->display = MakeDisplayCopy(turned->image);
     if (turned->image.isNull() || turned->display.isNull()) {
         lastError_ = "Could Not Rotate Image";
         return false;
@@ -381,4 +325,15 @@ void cGdiLead::lvlInit(ImageHandle imgNew) {
 void cGdiLead::DropScaledCopy() {
     scaled_ = QImage();
     scaledFrom_ = nullptr;
+    full_ = QImage();
+    fullFrom_ = nullptr;
+}
+
+const QImage& cGdiLead::FullColourCopy() {
+    if (!bitonal::IsBitonal(image_->display)) return image_->display;
+    if (fullFrom_ != image_.get()) {
+        full_ = image_->display.convertToFormat(QImage::Format_RGB32);
+        fullFrom_ = image_.get();
+    }
+    return full_;
 }

@@ -2,9 +2,9 @@
 
 #include <QPainter>
 
+#include "render/gdi_lead.h"
 #include "support/scoped_env.h"
 #include "support/test_images.h"
-#include "viewer/gdi_lead.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/draw_surface.h"
-#include "viewer/image_view_transform.h"
+#include "render/image_view_transform.h"
 
 namespace mGdi32 {
 

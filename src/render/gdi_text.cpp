@@ -2,7 +2,7 @@
 
 #include "foundation/fields.h"
 #include "platform/rounding.h"
-#include "viewer/gdi32.h"
+#include "render/gdi32.h"
 
 namespace mGdi32 {
 

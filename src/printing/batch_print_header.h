@@ -5,6 +5,7 @@
 #include <string>
 
 class cGdiPrn;
+class TalqClientAPI;
 
 namespace batchprint {
 
@@ -23,5 +24,10 @@ std::int32_t ClipPixels(std::int32_t value);
 // Every header line ends with LF; a value holding CR or LF would start a
 // line of its own, so those become blanks.
 std::string BuildHeader(const HeaderValues& values, cGdiPrn& engine);
+
+// The header of a job opened on the session as it stands: its domain, user
+// and project.
+std::string SessionHeader(const TalqClientAPI& session, std::int32_t printFlags,
+                          const std::string& description, cGdiPrn& engine);
 
 }  // namespace batchprint

@@ -1,0 +1,22 @@
+#pragma once
+// Where the page on display stands: its document and its place in it, and
+// the unit a restricted user may not leave.
+
+#include <cstdint>
+#include <string>
+
+namespace viewer {
+
+struct DocumentPosition {
+    // Elsewhere: DocBeginKey, DocEndKey.
+    std::string g_szDocBkey, g_szDocEkey;
+    // Page position, page count and level of a document (elsewhere:
+    // DocPagePos, DocPageCount, DocLevel).
+    std::int32_t g_iDocPsn = 0, g_iDocCnt = 0, g_iDocLvl = 0;
+    // The document bounds must be computed afresh at the next page display.
+    bool g_DocBoundsStale = false;
+    // The confining unit's first and last key (elsewhere: NavLimitBegKey, NavLimitEndKey).
+    std::string g_sz3rdBkey, g_sz3rdEkey;
+};
+
+}  // namespace viewer

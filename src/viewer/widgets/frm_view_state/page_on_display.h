@@ -1,0 +1,36 @@
+#pragma once
+// The page on display: its key, what the engine made of it, what the server
+// said of it, and its annotation layers.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "annotations/annotation_layers.h"
+#include "annotations/annotation_rec.h"
+
+namespace viewer {
+
+struct PageOnDisplay {
+    std::string szCurrentKey;  // elsewhere: CurrentImageKey
+    // 0 no page, 1 a page, 2 a placeholder (elsewhere: ImageDisplayState).
+    std::int16_t g_ValidImage = 0;
+    std::int32_t g_ImgWidth = 0, g_ImgHeight = 0, g_ImgBpp = 0, g_ImgDPI = 0;
+    std::int32_t g_Rotation = 0;
+    float g_ViewScaleFactor = 1.0f;
+    std::string g_szLockedKey;
+    std::int32_t g_PageReadOnly = 0, g_PageRestricted = 0;
+    bool g_NativeBlocked = false;
+    std::string g_szWordList;
+    TalqClientAPI_Header::WordBoxes g_WordBoxes;  // g_szWordList's boxes, read once per page
+    std::string g_szNativeFile, g_szDocFldrDesc, g_szPageList;
+};
+
+// The page's six annotation lists, each with its count.
+struct PageAnnotations {
+    AnnotationList RedactList, HiLiteList, StickyList, TextNoteList, ClipList, MarkUpList;
+    int RedactCount = 0, HiLiteCount = 0, StickyCount = 0, TextNoteCount = 0, ClipCount = 0,
+        MarkUpCount = 0;
+};
+
+}  // namespace viewer

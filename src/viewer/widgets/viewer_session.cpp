@@ -1,0 +1,278 @@
+#include "viewer/widgets/talq_viewer_session.h"
+
+#include "server/talq_client_api.h"
+#include "server/widgets/login_procedure.h"
+
+namespace viewer {
+
+ViewerSession::ViewerSession() : dialogParent_(nullptr) {}
+
+ViewerSession::ViewerSession(std::unique_ptr<TalqClientAPI> api, QWidget* dialogParent)
+    : api_(std::move(api)), dialogParent_(dialogParent) {}
+
+ViewerSession::~ViewerSession() = default;
+
+TalqViewerSession::TalqViewerSession(QWidget* dialogParent)
+    : ViewerSession(std::make_unique<TalqClientAPI>(), dialogParent) {}
+
+// Each need below answers as a session that never logged in when there is no
+// session object: nothing valid, every right withheld, every request failed.
+
+void ViewerSession::SetDisplayErrorMsgs(bool on) {
+    if (!api_) return;
+    api_->DisplayErrorMsgs(on);
+}
+bool ViewerSession::IsRequestInProcess() {
+    if (!api_) return false;
+    return api_->IsRequestInProcess();
+}
+bool ViewerSession::IsUserValid() {
+    if (!api_) return false;
+    return api_->IsUserValid();
+}
+bool ViewerSession::IsProjectValid() {
+    if (!api_) return false;
+    return api_->IsProjectValid();
+}
+std::string ViewerSession::ProjectName() {
+    if (!api_) return {};
+    return api_->ProjectName();
+}
+std::string ViewerSession::UserName() {
+    if (!api_) return {};
+    return api_->UserName();
+}
+std::string ViewerSession::UserPswrd() {
+    if (!api_) return {};
+    return api_->UserPswrd();
+}
+std::int32_t ViewerSession::SystemFlags() {
+    if (!api_) return 0;
+    return api_->SystemFlags();
+}
+std::int32_t ViewerSession::ExtSystemFlags() {
+    if (!api_) return 0;
+    return api_->ExtSystemFlags();
+}
+std::string ViewerSession::GetTalqProjectList(int clientCode) {
+    if (!api_) return {};
+    return api_->GetTalqProjectList(static_cast<std::int16_t>(clientCode));
+}
+bool ViewerSession::SelectProject(const std::string& projectName) {
+    if (!api_) return false;
+    return api_->SelectProject(projectName);
+}
+bool ViewerSession::NextKey(const std::string& key, int& level, std::string& nextKey) {
+    if (!api_) return false;
+    auto narrow = static_cast<std::int16_t>(level);
+    const bool ok = api_->NextKey(key, narrow, nextKey);
+    level = narrow;
+    return ok;
+}
+bool ViewerSession::PrevKey(const std::string& key, int& level, std::string& prevKey) {
+    if (!api_) return false;
+    auto narrow = static_cast<std::int16_t>(level);
+    const bool ok = api_->PrevKey(key, narrow, prevKey);
+    level = narrow;
+    return ok;
+}
+std::int16_t ViewerSession::FindKey(const std::string& key, std::string& foundKey) {
+    if (!api_) {
+        foundKey.clear();
+        return 0;
+    }
+    return api_->FindKey(key, foundKey);
+}
+std::string ViewerSession::BndryIcons() {
+    if (!api_) return {};
+    return api_->BndryIcons();
+}
+std::string ViewerSession::BackWardLink() {
+    if (!api_) return {};
+    return api_->BackWardLink();
+}
+int ViewerSession::BndryNbr() {
+    if (!api_) return 0;
+    return api_->BndryNbr();
+}
+std::string ViewerSession::BndryLvls() {
+    if (!api_) return {};
+    return api_->BndryLvls();
+}
+std::int32_t ViewerSession::Bndry3rdParty() {
+    if (!api_) return 0;
+    return api_->Bndry3rdParty();
+}
+std::string ViewerSession::BndryDescs() {
+    if (!api_) return {};
+    return api_->BndryDescs();
+}
+std::int32_t ViewerSession::UserProjectSecurity() {
+    if (!api_) return 0;
+    return api_->UserProjectSecurity();
+}
+bool ViewerSession::AreAnnotationsRestricted() {
+    if (!api_) return true;
+    return api_->AreAnnotationsRestricted();
+}
+bool ViewerSession::AreAnnotationsOkToModify() {
+    if (!api_) return false;
+    return api_->AreAnnotationsOkToModify();
+}
+bool ViewerSession::AreTagsRestricted() {
+    if (!api_) return true;
+    return api_->AreTagsRestricted();
+}
+bool ViewerSession::AreTagsOkToModify() {
+    if (!api_) return false;
+    return api_->AreTagsOkToModify();
+}
+bool ViewerSession::AreRedactionsOkToModify() {
+    if (!api_) return false;
+    return api_->AreRedactionsOkToModify();
+}
+std::int32_t ViewerSession::FullText() {
+    if (!api_) return 0;
+    return api_->FullText();
+}
+std::string ViewerSession::InfoDescs() {
+    if (!api_) return {};
+    return api_->InfoDescs();
+}
+bool ViewerSession::DisplayErrorMsgs() {
+    if (!api_) return false;
+    return api_->DisplayErrorMsgs();
+}
+bool ViewerSession::AreRedactionsOkToView() {
+    if (!api_) return false;
+    return api_->AreRedactionsOkToView();
+}
+bool ViewerSession::GetImagePageInfo(const std::string& key, std::int32_t& bndryLevel,
+                                     std::int32_t& rotation, std::int32_t& restricted,
+                                     std::string& infoValues, std::string& nativeFile) {
+    if (!api_) return false;
+    return api_->GetImagePageInfo(key, bndryLevel, rotation, restricted, infoValues, nativeFile);
+}
+bool ViewerSession::IsPlaceHolderImage() {
+    if (!api_) return false;
+    return api_->IsPlaceHolderImage();
+}
+bool ViewerSession::GetPageOCR(const std::string& key, std::string& text) {
+    if (!api_) return false;
+    return api_->GetPageOCR(key, text);
+}
+std::string ViewerSession::GetTextImage(const std::string& text) {
+    if (!api_) return {};
+    return api_->GetTextImage(text);
+}
+PageImage ViewerSession::GetImage(const std::string& key, int quality) {
+    if (!api_) return {};
+    return api_->GetPageImage(key, static_cast<std::int16_t>(quality));
+}
+float ViewerSession::ScaleFactor() {
+    if (!api_) return 1.0f;
+    return api_->ScaleFactor();
+}
+bool ViewerSession::GetWordList(const std::string& key, std::string& words,
+                                std::array<std::int32_t, 4>& numbers) {
+    if (!api_) return false;
+    return api_->GetWordList(key, numbers[0], numbers[1], numbers[2], numbers[3], words);
+}
+bool ViewerSession::GetAllAnnotations(const std::string& key, std::string (&lists)[6]) {
+    if (!api_) return false;
+    return api_->GetAllAnnotations(key, lists[0], lists[1], lists[2], lists[3], lists[4], lists[5]);
+}
+bool ViewerSession::GetBndryBegEndKey(const std::string& key, std::int32_t level,
+                                      std::string& begKey, std::string& endKey) {
+    if (!api_) return false;
+    return api_->GetBndryBegEndKey(key, level, begKey, endKey);
+}
+bool ViewerSession::GetBndryScrollList(const std::string& key, std::int32_t level,
+                                       std::string& list, std::int16_t& marker, std::int32_t& count,
+                                       std::int32_t& index) {
+    if (!api_) return false;
+    return api_->GetBndryScrollList(key, level, list, marker, count, index);
+}
+std::string ViewerSession::GetFolderDescription(const std::string& key, std::int32_t level) {
+    if (!api_) return {};
+    return api_->GetFolderDescription(key, level);
+}
+std::string ViewerSession::GetPageDate(const std::string& key) {
+    if (!api_) return {};
+    return api_->GetPageDate(key);
+}
+std::int32_t ViewerSession::GetImageTags(const std::string& key, std::string& list) {
+    if (!api_) return 0;
+    return api_->GetImageTags(key, list);
+}
+std::string ViewerSession::CreateLocalTempFile(std::int32_t kind) {
+    if (!api_) return {};
+    return api_->CreateLocalTempFile(kind);
+}
+bool ViewerSession::SetPageLock(const std::string& key) {
+    if (!api_) return false;
+    return api_->SetPageLock(key);
+}
+bool ViewerSession::RemovePageLock(const std::string& key) {
+    if (!api_) return false;
+    api_->RemovePageLock(key);
+    return true;
+}
+bool ViewerSession::LoginToServer(std::string& domain, std::string& ipAddress, std::string& port,
+                                  std::string& localPort, std::string& networkCard) {
+    if (!api_) return false;
+    return mLogin::LoginToServer(*api_, domain, ipAddress, port, localPort, networkCard,
+                                 dialogParent_);
+}
+
+void ViewerSession::QuesterClearSearch() {
+    if (!api_) return;
+    api_->QuesterClearSearch();
+}
+void ViewerSession::CleanUpTempFileList() {
+    if (!api_) return;
+    api_->CleanUpTempFileList();
+}
+
+bool ViewerSession::RemotePassThrough(const std::string& command, std::string& reply,
+                                      bool skipSessionCheck) {
+    if (!api_) {
+        reply.clear();
+        return false;
+    }
+    return api_->RemotePassThrough(command, reply, skipSessionCheck ? 1 : 0);
+}
+std::int32_t ViewerSession::GetTagList(std::string& list) {
+    if (!api_) {
+        list.clear();
+        return 0;
+    }
+    return api_->GetTagList(list);
+}
+bool ViewerSession::OpenTalqConnection(std::int16_t accessMode, const std::string& domain,
+                                       const std::string& ipAddress, std::int32_t ipPort,
+                                       std::int32_t localPortBase, std::int32_t networkCard,
+                                       std::int32_t timeout) {
+    if (!api_) return false;
+    return api_->OpenTalqConnection(accessMode, domain, ipAddress, ipPort, localPortBase,
+                                    networkCard, timeout);
+}
+void ViewerSession::SetTimeout(std::int32_t seconds) {
+    if (!api_) return;
+    api_->timeout(seconds);
+}
+bool ViewerSession::TalqLogin(const std::string& userId, const std::string& password,
+                              std::int16_t clientCode) {
+    if (!api_) return false;
+    return api_->TalqLogin(userId, password, clientCode);
+}
+void ViewerSession::CloseTalqConnection() {
+    if (!api_) return;
+    api_->CloseTalqConnection();
+}
+std::string ViewerSession::PrintMessage() {
+    if (!api_) return {};
+    return api_->PrintMessage();
+}
+
+}  // namespace viewer
