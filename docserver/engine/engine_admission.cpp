@@ -62,6 +62,8 @@ std::string CommandEngine::LoginRefusal(const std::string& user, const std::stri
                                SameText(connection->user, user);
     if (!provedEarlier && throttle_->Held(user, address))
         return "ERROR: Too Many Failed Logins, Try Again Later";
+    // A busy database throws from here, before anything is counted: the
+    // login is answered as busy, never as a wrong password.
     Statement s(db_, "SELECT password, disabled FROM users WHERE user_id = ?");
     s.Bind(1, user);
     const bool known = s.Step();
@@ -74,9 +76,13 @@ std::string CommandEngine::LoginRefusal(const std::string& user, const std::stri
     // proved the password earlier must not clear a guesser's.
     if (!provedEarlier) throttle_->Succeeded(user, address);
     if (!IsPasswordHash(stored)) {
-        // A row written in plain text since the system was opened.
-        Statement u(db_, "UPDATE users SET password = ? WHERE user_id = ? AND password = ?");
-        u.Bind(1, HashPassword(password)).Bind(2, user).Bind(3, stored).Run();
+        // A row written in plain text since the system was opened; a busy
+        // database leaves it to a later login, the password was right.
+        try {
+            Statement u(db_, "UPDATE users SET password = ? WHERE user_id = ? AND password = ?");
+            u.Bind(1, HashPassword(password)).Bind(2, user).Bind(3, stored).Run();
+        } catch (const DatabaseBusy&) {
+        }
     }
     return "";
 }

@@ -7,6 +7,8 @@
 #include <iterator>
 
 #include "command_engine.h"
+#include "command_rules.h"
+#include "redaction_burn.h"
 #include "query_commands.h"
 #include "system_upgrade.h"
 #include "imaging/word_rule.h"
@@ -105,8 +107,10 @@ std::string QueryCommands::SearchNotes(const CommandText& command) {
         pages.swap(both);
     }
     std::vector<QueryRow> hits;
+    const bool seeThrough = MaySeeThroughRedactions(access.security);
     for (std::int64_t seq : pages) {
         if (hits.size() >= kMaxHits) break;
+        if (!seeThrough && engine_.HasRedactions(access.id, seq)) continue;
         hits.push_back(QueryRow{KeyOf(access.id, seq), "", seq});
     }
     return SearchReply(command.Field(1), "search", hits);
@@ -127,15 +131,18 @@ std::string QueryCommands::SearchOcr(const CommandText& command) {
     std::string match;
     for (const std::string& word : wanted)
         match += (match.empty() ? "" : all ? " AND " : " OR ") + Phrase(word);
-    Statement s(db_,
-                "SELECT seq, image_key FROM pages WHERE project_id = ?1 AND seq IN "
-                "(SELECT (rowid >> 8) & 4294967295 FROM ocr_index WHERE ocr_index MATCH ?2 "
-                "AND rowid BETWEEN ?3 AND ?4) ORDER BY seq LIMIT ?5");
+    const std::string sql =
+        "SELECT seq, image_key FROM pages WHERE project_id = ?1 AND seq IN "
+        "(SELECT (rowid >> 8) & 4294967295 FROM ocr_index WHERE ocr_index MATCH ?2 "
+        "AND rowid BETWEEN ?3 AND ?4) AND " +
+        SearchableTextSql(6) + " ORDER BY seq LIMIT ?5";
+    Statement s(db_, sql.c_str());
     s.Bind(1, access.id)
         .Bind(2, match)
         .Bind(3, TextRowId(access.id, access.firstSeq, 0))
         .Bind(4, TextRowId(access.id, access.lastSeq, 255))
-        .Bind(5, static_cast<std::int64_t>(kMaxHits));
+        .Bind(5, static_cast<std::int64_t>(kMaxHits))
+        .Bind(6, std::int64_t{MaySeeThroughRedactions(access.security) ? 1 : 0});
     while (s.Step()) hits.push_back(QueryRow{s.Text(1), "", s.Int(0)});
     return SearchReply(command.Field(1), "search", hits);
 }

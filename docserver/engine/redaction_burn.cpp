@@ -77,6 +77,12 @@ bool BurnRedactions(const std::string& stored, const std::vector<QRect>& boxes, 
     return !out.empty();
 }
 
+std::string SearchableTextSql(int param) {
+    return "(?" + std::to_string(param) +
+           " OR NOT EXISTS (SELECT 1 FROM annotations r WHERE r.project_id = pages.project_id "
+           "AND r.seq = pages.seq AND r.kind = 4 AND r.list_text <> ''))";
+}
+
 std::string WordsOutsideRedactions(const std::string& words, const std::vector<QRect>& boxes) {
     if (boxes.empty() || words.empty()) return words;
     std::string kept;

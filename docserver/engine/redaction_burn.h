@@ -24,6 +24,11 @@ std::vector<QRect> ScaledBoxes(const std::vector<QRect>& boxes, double scale);
 // resolution; false when the image cannot be read or written.
 bool BurnRedactions(const std::string& stored, const std::vector<QRect>& boxes, std::string& out);
 
+// SQL condition on a row of pages: the page's text may be searched by the
+// user. Parameter ?param is 1 for a user who sees through redactions; for
+// the others a page with redactions is left out, as its OCR text is.
+std::string SearchableTextSql(int param);
+
 // A stored word list ("word|x|y|width|height" joined by "^") without the
 // words a box covers any part of, so no word under a redaction is sent.
 std::string WordsOutsideRedactions(const std::string& words, const std::vector<QRect>& boxes);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/command_rules.h"
+#include "engine/engine_text.h"
 #include "engine/system_db.h"
 #include "imaging/page_files.h"
 #include "raw_client.h"
@@ -71,11 +72,13 @@ class Authorization : public ::testing::Test {
         std::string error;
         ASSERT_TRUE(db.Open(sys + "/system.db", false, error)) << error;
         // LIMITED sees through redactions but changes nothing and reaches
-        // the first 20 pages; OPAQUE has no right at all.
+        // the first 20 pages; OPAQUE has no right at all; READER sees images
+        // and annotations (0x8000, 0x20000) but redactions opaque.
         ASSERT_TRUE(db.Exec(
-            "INSERT INTO users(user_id, password) VALUES ('LIMITED', 'pw'), ('OPAQUE', 'pw');"
+            "INSERT INTO users(user_id, password) VALUES ('LIMITED', 'pw'), ('OPAQUE', 'pw'),"
+            " ('READER', 'pw');"
             "INSERT INTO user_projects VALUES ('LIMITED', 1, 128, 'K00001', 'K00020'),"
-            " ('OPAQUE', 1, 0, '', '');"
+            " ('OPAQUE', 1, 0, '', ''), ('READER', 1, 163840, '', '');"
             "UPDATE pages SET image_file = 'images/p2.png' WHERE seq IN (2, 9);"
             "UPDATE pages SET image_file = 'images/p3.jpg', original_file = 'originals/doc3.txt',"
             " word_list = 'Hidden|200|140|30|10^Shown|400|300|40|10', ocr_text = 'Hidden Shown'"
@@ -93,6 +96,9 @@ class Authorization : public ::testing::Test {
         docserver::Statement redact(db, "INSERT INTO annotations VALUES (1, ?, 4, ?)");
         ASSERT_TRUE(redact.Bind(1, std::int64_t{3}).Bind(2, Redaction(150, 100, 270, 200)).Run());
         ASSERT_TRUE(redact.Reset().Bind(1, std::int64_t{6}).Bind(2, Redaction(60, 60, 360, 240)).Run());
+        // A note on the redacted page, found by the notes search.
+        ASSERT_TRUE(db.Exec("INSERT INTO annotations VALUES (1, 3, 1, 'Hidden note')", error))
+            << error;
         server_ = new testsupport::ServerProcess(sys);
     }
     static void TearDownTestSuite() {
@@ -321,3 +327,44 @@ TEST_F(Authorization, RedactionsAreBurnedIntoWhatAnOpaqueUserReceives) {
 }
 
 }  // namespace
+
+// No search finds a page by text an opaque user is not sent: its OCR text,
+// its notes and its words in a concept search.
+TEST_F(Authorization, SearchesFindNoTextOfARedactedPageForAnOpaqueUser) {
+    ASSERT_GT(Port(), 0) << server_->Output();
+    // The result file a search names holds the page's key, or not.
+    auto finds = [](const std::string& user, const std::string& kind) {
+        RawClient client(Port());
+        const std::string password = user == "ADMIN" ? "SECRET" : "pw";
+        EXPECT_TRUE(client.LogIn(user, password, "Demo Project")) << user;
+        const std::string p = user + "," + password + ",Demo Project";
+        std::string reply;
+        if (kind == "ocr") {
+            reply = client.Send("TALQSearchImgText," + p + ",hidden,0,32000");
+        } else if (kind == "notes") {
+            reply = client.Send("TALQSearchResultsTempFile," + p + ",hidden,0,32000,0");
+        } else {
+            client.Send(std::string("IDEX_StartSearch") + kRS + "hidden" + kRS + "100" + kRS + "0");
+            for (int polls = 0; polls < 50 && (reply = client.Send("IDEX_QuerySearch")) == "1";)
+                ++polls;
+        }
+        // A search answers count "," name; a concept search "0," name "," bits.
+        EXPECT_NE(reply.rfind("ERROR", 0), 0u) << user << " " << kind << ": " << reply;
+        std::vector<std::string> f = docserver::Split(reply, ',');
+        const std::string name = f.size() >= 2 ? f[1] : "";
+        std::string rows;
+        if (!name.empty()) docserver::imaging::ReadWholeFile(Sys() + "/tmp/" + name, rows);
+        return rows.find("K00003") != std::string::npos;
+    };
+    const struct {
+        const char* user;
+        const char* kind;
+        bool found;
+    } cases[] = {
+        {"OPAQUE", "ocr", false},     {"READER", "ocr", false},     {"LIMITED", "ocr", true},
+        {"ADMIN", "ocr", true},       {"READER", "notes", false},   {"ADMIN", "notes", true},
+        {"OPAQUE", "concept", false}, {"READER", "concept", false}, {"LIMITED", "concept", true},
+        {"ADMIN", "concept", true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(finds(c.user, c.kind), c.found) << c.user << " " << c.kind;
+}

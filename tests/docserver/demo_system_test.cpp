@@ -326,6 +326,7 @@ TEST(DemoDatabaseTest, StoredImageSizesAreThoseOfTheImages) {
     const auto engine = docserver::CommandEngine::Open(dir.Path(), error);
     ASSERT_TRUE(engine) << error;
     docserver::ConnectionState state;
+    ASSERT_EQ(engine->Execute(state, "TALQRequiredLogin,admin,admin,,DOM,1,8.6,1").substr(0, 1), "1");
     std::set<int> colours;
     for (const DemoPage& page : demo.projects[0].pages) {
         if (page.imageFile.empty() || !colours.insert(static_cast<int>(page.colour)).second)

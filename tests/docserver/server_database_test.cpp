@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "engine/command_engine.h"
@@ -115,8 +116,15 @@ TEST_F(ServerDatabaseTest, ASystemWrittenInTheCodePageIsConvertedAtOpen) {
                  "UPDATE pages SET ocr_text = CAST(x'" "e97465" "' AS TEXT) WHERE seq = 4;"
                  "UPDATE annotations SET list_text = 'na\xefve' WHERE seq = 12;"
                  "UPDATE pages SET word_list = '\x93\xe9te,\x94|1|2|3|4^\x96|5|6|7|8' "
-                 "WHERE seq = 4;");
+                 "WHERE seq = 4;"
+                 "INSERT INTO users(user_id, password) VALUES ('OLD', 'caf\xe9');");
     OpenEngine();
+    // The plain password is hashed as the user types it, and stored in ASCII.
+    const std::string hash = RawText(db_, "SELECT password FROM users WHERE user_id = 'OLD'");
+    EXPECT_EQ(hash.rfind("$pbkdf2", 0), 0u) << hash;
+    EXPECT_TRUE(std::all_of(hash.begin(), hash.end(), [](char c) { return c > 32 && c < 127; }));
+    ConnectionState old;
+    EXPECT_EQ(engine_->Execute(old, "TALQRequiredLogin,OLD,caf\xe9,,DOM,1,8.6,1").substr(0, 1), "1");
     Run("TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1");
     EXPECT_EQ(RawText(db_, "SELECT ocr_text FROM pages WHERE seq = 4"), "\xc3\xa9te");
     EXPECT_EQ(RawText(db_, "SELECT list_text FROM annotations WHERE seq = 12"), "na\xc3\xafve");
