@@ -1,4 +1,6 @@
 -- The document system's database (system.db in the system directory).
+-- The full-text indexes of OCR text and notes (ocr_index, note_index) and
+-- their triggers are made when the server opens it (system_upgrade.cpp).
 --
 -- Names compare without case (keys, users, projects, tags), as the client
 -- compares them. Page images, original files, server temporary files and
@@ -17,14 +19,19 @@
 PRAGMA foreign_keys = ON;
 
 -- One row per setting: 'SystemFlags', 'ExtSystemFlags', 'Version',
--- 'SchemaVersion', 'PasswordRules', ...
+-- 'SchemaVersion', 'PasswordRules', 'TextEncoding', ...
 CREATE TABLE IF NOT EXISTS system_settings (
     name  TEXT PRIMARY KEY COLLATE NOCASE,
     value TEXT NOT NULL DEFAULT ''
 );
+-- Texts are stored in UTF-8 (the wire carries Windows-1252); a system
+-- without this row is converted when the server opens it.
+INSERT OR IGNORE INTO system_settings(name, value) VALUES ('TextEncoding', 'UTF-8');
 
 CREATE TABLE IF NOT EXISTS users (
     user_id          TEXT PRIMARY KEY COLLATE NOCASE,
+    -- salted hash of the upper-cased password; a row written in plain text
+    -- is hashed when a server opens the system
     password         TEXT NOT NULL DEFAULT '',
     full_name        TEXT NOT NULL DEFAULT '',
     system_security  INTEGER NOT NULL DEFAULT 0,
@@ -93,10 +100,18 @@ CREATE TABLE IF NOT EXISTS pages (
     doc_date      TEXT NOT NULL DEFAULT '',    -- document date, 'YYYYMMDD' or ''
     ocr_text      TEXT NOT NULL DEFAULT '',
     word_list     TEXT NOT NULL DEFAULT '',    -- the word list reply text as stored
+    -- size and resolution of the stored image; 0 until first read
+    image_width   INTEGER NOT NULL DEFAULT 0,
+    image_height  INTEGER NOT NULL DEFAULT 0,
+    image_dpi_x   INTEGER NOT NULL DEFAULT 0,
+    image_dpi_y   INTEGER NOT NULL DEFAULT 0,
     PRIMARY KEY (project_id, seq),
     UNIQUE (project_id, image_key)
 );
 CREATE INDEX IF NOT EXISTS pages_by_level ON pages(project_id, bndry_level, seq);
+-- Who may read a file is found from the pages that use it.
+CREATE INDEX IF NOT EXISTS pages_by_image ON pages(image_file);
+CREATE INDEX IF NOT EXISTS pages_by_original ON pages(original_file);
 
 -- Info values of a page, one per info field position.
 CREATE TABLE IF NOT EXISTS page_info (
@@ -158,7 +173,7 @@ CREATE TABLE IF NOT EXISTS page_locks (
     project_id INTEGER NOT NULL,
     seq        INTEGER NOT NULL,
     user_id    TEXT NOT NULL COLLATE NOCASE,
-    session    TEXT NOT NULL,                  -- "<pid>:<connection number>"
+    session    TEXT NOT NULL,                  -- "<host>/<pid>:<connection>"
     taken      TEXT NOT NULL DEFAULT '',
     PRIMARY KEY (project_id, seq),
     FOREIGN KEY (project_id, seq) REFERENCES pages(project_id, seq) ON DELETE CASCADE
@@ -195,6 +210,7 @@ CREATE TABLE IF NOT EXISTS batch_jobs (
     printer    TEXT NOT NULL REFERENCES batch_printers(name) COLLATE NOCASE,
     file_name  TEXT NOT NULL UNIQUE,           -- the name handed to the client
     user_id    TEXT NOT NULL DEFAULT '' COLLATE NOCASE,
-    state      TEXT NOT NULL DEFAULT 'open',   -- 'open', 'closed'
-    created    TEXT NOT NULL DEFAULT ''
+    state      TEXT NOT NULL DEFAULT 'open',   -- 'open', 'closed', 'abandoned'
+    created    TEXT NOT NULL DEFAULT '',
+    session    TEXT NOT NULL DEFAULT ''        -- the connection writing it, as in page_locks
 );

@@ -1,5 +1,5 @@
 // Command texts, one a line, against an engine over a small system directory
-// made once for the run.
+// made once for the run, on a connection logged in with the project open.
 #include <QGuiApplication>
 #include <cstdlib>
 #include <filesystem>
@@ -62,7 +62,18 @@ docserver::CommandEngine* Engine() {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > 4096) return 0;
     docserver::CommandEngine* engine = Engine();
-    docserver::ConnectionState state;
+    // Logged in with the project open, once: most commands are refused
+    // before their handler otherwise.
+    static const docserver::ConnectionState loggedIn = [engine] {
+        docserver::ConnectionState first;
+        first.session = "fuzz";
+        const std::string login = "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1";
+        if (engine->Execute(first, login).rfind("1", 0) != 0 ||
+            engine->Execute(first, "TALQGetProjectInfo,ADMIN,SECRET,P").rfind("ERROR", 0) == 0)
+            abort();
+        return first;
+    }();
+    docserver::ConnectionState state = loggedIn;
     std::string text(reinterpret_cast<const char*>(data), size);
     std::size_t pos = 0;
     int commands = 0;

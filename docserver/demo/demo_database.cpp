@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 
+#include "engine/stored_text.h"
 #include "engine/system_init.h"
 #include "imaging/page_typesetter.h"
 
@@ -53,8 +54,11 @@ class Statement {
         sqlite3_bind_int64(stmt_, i, value);
         return *this;
     }
+    // Demo texts are Windows-1252, the database's are UTF-8.
     Statement& Bind(int i, const std::string& value) {
-        sqlite3_bind_text(stmt_, i, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
+        const std::string stored = StoredFromWire(value);
+        sqlite3_bind_text(stmt_, i, stored.data(), static_cast<int>(stored.size()),
+                          SQLITE_TRANSIENT);
         return *this;
     }
     void Run() {
@@ -106,8 +110,9 @@ void WriteProject(Database& db, long long id, const DemoProject& project) {
     }
     Statement page(db,
                    "INSERT INTO pages (project_id, seq, image_key, bndry_level, restricted, "
-                   "placeholder, image_file, original_file, doc_date, ocr_text, word_list) "
-                   "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                   "placeholder, image_file, original_file, doc_date, ocr_text, word_list, "
+                   "image_width, image_height, image_dpi_x, image_dpi_y) "
+                   "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     Statement info(db,
                    "INSERT INTO page_info (project_id, seq, position, value) VALUES (?, ?, ?, ?)");
     for (std::size_t i = 0; i < project.pages.size(); ++i) {
@@ -124,6 +129,12 @@ void WriteProject(Database& db, long long id, const DemoProject& project) {
             .Bind(9, p.date)
             .Bind(10, p.content ? p.content->ocrText : std::string())
             .Bind(11, p.content ? imaging::FormatWordList(p.content->words) : std::string())
+            // Images are made at the stored resolution; the server need not
+            // decode one to learn its size.
+            .Bind(12, p.imageFile.empty() ? 0 : imaging::PagePixels(p.size).width())
+            .Bind(13, p.imageFile.empty() ? 0 : imaging::PagePixels(p.size).height())
+            .Bind(14, p.imageFile.empty() ? 0 : imaging::kStoredDpi)
+            .Bind(15, p.imageFile.empty() ? 0 : imaging::kStoredDpi)
             .Run();
         for (std::size_t f = 0; f < p.info.size(); ++f) {
             info.Bind(1, id)

@@ -1,21 +1,24 @@
 #include "command_engine.h"
 
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <exception>
 
+#include "command_rules.h"
+#include "login_throttle.h"
 #include "query_commands.h"
+#include "system_upgrade.h"
 
 namespace docserver {
 
-CommandText::CommandText(const std::string& command) : text(command) {
+CommandText::CommandText(const std::string& command, std::size_t maxFields) : text(command) {
     std::size_t start = 0;
     while (true) {
         std::size_t comma = text.find(',', start);
-        if (comma == std::string::npos) {
+        if (comma == std::string::npos || fields.size() + 1 >= maxFields) {
             fields.push_back(text.substr(start));
             break;
         }
@@ -89,6 +92,9 @@ bool CarriesBytes(const std::string& command) {
     return false;
 }
 
+// Fields an upload's head has before its bytes; the bytes are never split.
+constexpr std::size_t kUploadHeadFields = 10;
+
 }  // namespace
 
 std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
@@ -104,24 +110,75 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
     engine->systemDir_ = dir;
     if (!engine->db_.Open(dir + "/system.db", false, error)) return nullptr;
     engine->queries_ = std::make_shared<QueryCommands>(*engine);
-    // Refuse a database that is not ours.
-    Statement probe(engine->db_, "SELECT COUNT(*) FROM users");
-    if (!probe.Ok() || !probe.Step()) {
-        error = "system.db holds no system";
+    engine->throttle_ = std::make_shared<LoginThrottle>();
+    try {
+        // Refuse a database that is not ours.
+        Statement probe(engine->db_, "SELECT COUNT(*) FROM users");
+        if (!probe.Ok() || !probe.Step()) {
+            error = "system.db holds no system";
+            return nullptr;
+        }
+        // Texts converted first: recovery hashes the passwords as read.
+        if (!UpgradeSystem(engine->db_, error)) {
+            error = "cannot upgrade system.db: " + error;
+            return nullptr;
+        }
+    } catch (const DatabaseBusy&) {
+        error = "system.db is locked by another program";
         return nullptr;
     }
+    engine->Recover();
     return engine;
 }
+
+void CommandEngine::ShareLoginThrottle(std::shared_ptr<LoginThrottle> throttle) {
+    if (throttle) throttle_ = std::move(throttle);
+}
+
+namespace {
+
+// Sets the running command for the length of a dispatch.
+class RunningScope {
+  public:
+    RunningScope(CommandEngine::Running& running, const CommandRule* rule,
+                 const ConnectionState* state)
+        : running_(running), saved_(running) {
+        running_ = {rule, state};
+    }
+    ~RunningScope() { running_ = saved_; }
+    RunningScope(const RunningScope&) = delete;
+    RunningScope& operator=(const RunningScope&) = delete;
+
+  private:
+    CommandEngine::Running& running_;
+    CommandEngine::Running saved_;
+};
+
+}  // namespace
 
 std::string CommandEngine::Execute(ConnectionState& state, const std::string& command) {
     std::string reply;
     try {
         // A request's payload ends with one NUL; anything after it is not command.
-        std::string text = CarriesBytes(command) ? command : command.substr(0, command.find('\0'));
+        const bool upload = CarriesBytes(command);
+        std::string text = upload ? command : command.substr(0, command.find('\0'));
         if (text.empty()) return "ERROR: Invalid Command";
-        reply = Dispatch(state, CommandText(text));
+        // Checked before splitting: a huge text of commas would become
+        // millions of fields.
+        if (!upload && text.size() > kMaxCommandText) return "ERROR: Command Too Long";
+        reply = Dispatch(state, CommandText(text, upload ? kUploadHeadFields : SIZE_MAX));
+    } catch (const DatabaseBusy&) {
+        reply = "ERROR: Database Busy, Try Again";
     } catch (const std::exception& e) {
         reply = std::string("ERROR: Server Failure ") + e.what();
+    }
+    // A command cut short never leaves its transaction open for the next.
+    if (sqlite3* handle = db_.Handle(); handle != nullptr && !sqlite3_get_autocommit(handle)) {
+        std::string ignored;
+        try {
+            db_.Exec("ROLLBACK", ignored);
+        } catch (const DatabaseBusy&) {
+        }
     }
     if (reply.empty()) reply = "OK";
     return reply;
@@ -129,6 +186,10 @@ std::string CommandEngine::Execute(ConnectionState& state, const std::string& co
 
 std::string CommandEngine::Dispatch(ConnectionState& state, const CommandText& command) {
     const std::string& verb = command.Field(0);
+    const CommandRule* rule = FindRule(verb);
+    if (rule == nullptr) return "ERROR: Unknown Command " + verb.substr(0, 64);
+    RunningScope running(running_, rule, &state);
+    if (std::string refusal = Admit(state, *rule, command); !refusal.empty()) return refusal;
     if (verb == "TALQGetSystemFlags") return GetSystemFlags(command);
     if (verb == "TALQGetExtSystemFlags") return GetExtSystemFlags(command);
     if (verb == "TALQGetVersion") return GetVersion(command);
@@ -170,16 +231,17 @@ std::string CommandEngine::Dispatch(ConnectionState& state, const CommandText& c
     if (verb == "TALQGetAnnotations") return GetAnnotations(command);
     if (verb == "TALQPutAnnotations") return PutAnnotations(command);
     if (verb == "TALQResolveFile") return ResolveFile(state, command);
-    if (verb == "TALQDoesFileExist") return DoesFileExist(command);
-    if (verb == "TALQReadFromFile") return ReadFromFile(command);
-    if (verb == "TALQDeleteFile") return DeleteFile(command);
+    if (verb == "TALQDoesFileExist") return DoesFileExist(state, command);
+    if (verb == "TALQReadFromFile") return ReadFromFile(state, command);
+    if (verb == "TALQDeleteFile") return DeleteFile(state, command);
     if (verb == "TALQStoreImageFile") return StoreImageFile(command);
     if (verb == "TALQImportLine") return ImportLine(command);
     if (verb == "TALQGetBatchDirs") return GetBatchDirs(command);
     if (verb == "TALQValidateBatchPrinter") return ValidateBatchPrinter(command);
     if (verb == "TALQGetNextBatch") return GetNextBatch(state, command);
-    if (verb.rfind(std::string("TALQWriteFile") + kRecordSep, 0) == 0) return WriteFile(command);
-    if (verb == "TALQCloseOutBatchFile") return CloseOutBatchFile(command);
+    if (verb.rfind(std::string("TALQWriteFile") + kRecordSep, 0) == 0)
+        return WriteFile(state, command);
+    if (verb == "TALQCloseOutBatchFile") return CloseOutBatchFile(state, command);
     if (verb == "TALQUpdtPrintLog") return UpdatePrintLog(state, command);
     if (verb == "IDEX_IsSupported") return "YES";
     if (verb.rfind("IDEX_StartSearch", 0) == 0) return ConceptStart(state, command);
@@ -190,8 +252,12 @@ std::string CommandEngine::Dispatch(ConnectionState& state, const CommandText& c
 
 void CommandEngine::EndConnection(ConnectionState& state) {
     if (!state.session.empty()) {
-        Statement drop(db_, "DELETE FROM page_locks WHERE session = ?");
-        drop.Bind(1, state.session).Run();
+        try {
+            Statement drop(db_, "DELETE FROM page_locks WHERE session = ?");
+            drop.Bind(1, state.session).Run();
+        } catch (const DatabaseBusy&) {
+            // Left to the clearing of dead owners' locks.
+        }
     }
     state = ConnectionState{};
 }
@@ -200,21 +266,6 @@ std::string CommandEngine::Setting(const std::string& name, const std::string& f
     Statement s(db_, "SELECT value FROM system_settings WHERE name = ?");
     s.Bind(1, name);
     return s.Step() ? s.Text(0) : fallback;
-}
-
-bool CommandEngine::CheckUser(const std::string& user, const std::string& password) {
-    if (user.empty()) return false;
-    Statement s(db_, "SELECT password, disabled FROM users WHERE user_id = ?");
-    s.Bind(1, user);
-    if (!s.Step() || s.Int(1) != 0) return false;
-    // Without regard to case: clients upper-case the password of a login
-    // from a command line or a parameter file.
-    const std::string stored = s.Text(0);
-    return stored.size() == password.size() &&
-           std::equal(stored.begin(), stored.end(), password.begin(), [](char a, char b) {
-               return std::toupper(static_cast<unsigned char>(a)) ==
-                      std::toupper(static_cast<unsigned char>(b));
-           });
 }
 
 }  // namespace docserver

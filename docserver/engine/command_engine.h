@@ -13,6 +13,8 @@
 namespace docserver {
 
 class ConceptSearch;
+class LoginThrottle;
+struct CommandRule;
 class QueryCommands;
 struct QuerySortJob;
 
@@ -21,7 +23,8 @@ struct ConnectionState {
     std::string user;  // user of the last successful login; "" = none
     std::int64_t projectId = 0;
     std::string projectName;  // the current project; "" = none
-    std::string session;      // names the connection in page locks
+    std::string session;      // names the connection in page locks and batch jobs
+    std::string address;      // the peer's address; failed logins are counted by it
     bool local = false;       // the local-access library: file names are full paths
     std::shared_ptr<ConceptSearch> conceptSearch;  // the connection's concept search
     std::shared_ptr<QuerySortJob> sortJob;         // the connection's sort by date
@@ -29,7 +32,8 @@ struct ConnectionState {
 
 // A command split at its commas: fields[0] is the verb ("TALQGetVersion").
 struct CommandText {
-    explicit CommandText(const std::string& text);
+    // At most maxFields fields: the last one then holds the rest, commas included.
+    explicit CommandText(const std::string& text, std::size_t maxFields = SIZE_MAX);
     const std::string& Field(std::size_t index) const;  // "" past the end
     // Everything after the first index commas (free text holding commas).
     std::string Rest(std::size_t index) const;
@@ -51,6 +55,8 @@ struct ProjectAccess {
     std::string user;
     std::int64_t firstSeq = 1;
     std::int64_t lastSeq = 0;
+    std::int64_t security = 0;     // the user's project security bits
+    std::int64_t restriction = 0;  // the project's restriction bits
 };
 
 // Where a key stands among a project's pages.
@@ -68,8 +74,18 @@ class CommandEngine {
 
     // Never an empty reply: failures begin with "ERROR".
     std::string Execute(ConnectionState& state, const std::string& command);
+    struct Running {
+        const CommandRule* rule = nullptr;
+        const ConnectionState* state = nullptr;
+    };
+
     // The connection ended: its locks go.
     void EndConnection(ConnectionState& state);
+
+    // Servers with several engines share one count of failed logins.
+    void ShareLoginThrottle(std::shared_ptr<LoginThrottle> throttle);
+    LoginThrottle& Throttle() { return *throttle_; }
+    std::shared_ptr<LoginThrottle> SharedThrottle() const { return throttle_; }
 
     const std::string& SystemDir() const { return systemDir_; }
     SystemDb& Db() { return db_; }
@@ -78,10 +94,28 @@ class CommandEngine {
     friend class QueryCommands;  // the query lists share the project checks
     CommandEngine() = default;
     std::string Dispatch(ConnectionState& state, const CommandText& command);
+    // "" when the connection may run the command under its rule, else the
+    // refusal (engine_admission.cpp).
+    std::string Admit(const ConnectionState& state, const CommandRule& rule,
+                      const CommandText& command);
+    // The rule and connection of the command running, for the checks its
+    // handler makes deep down. An engine runs one command at a time.
+    const CommandRule* CurrentRule() const { return running_.rule; }
+    const ConnectionState* CurrentConnection() const { return running_.state; }
+    // Rights of the user in the project; the current rule's refusal or "".
+    std::string Authorize(ProjectAccess& access);
+    // Opening: hashes plain passwords, clears what dead owners left behind.
+    void Recover();
+    void RecoverHeld();
 
     // Helpers of the command families.
     std::string Setting(const std::string& name, const std::string& fallback);
-    bool CheckUser(const std::string& user, const std::string& password);
+    // "" when the password is the user's; else the refusal, which holds
+    // back users with too many recent failures unchecked.
+    std::string LoginRefusal(const std::string& user, const std::string& password);
+    bool CheckUser(const std::string& user, const std::string& password) {
+        return LoginRefusal(user, password).empty();
+    }
     // Password changes under the server's policy (commands_login.cpp).
     std::string ChangePassword(const CommandText& command);
 
@@ -120,6 +154,8 @@ class CommandEngine {
     std::string GetWordList(const CommandText& command);
     std::string GetPageWBuf(const ConnectionState& state, const CommandText& command);
     std::string GetPageOcr(const ConnectionState& state, const CommandText& command);
+    // The page's OCR text as the user may read it.
+    std::string PageText(const ProjectAccess& access, std::int64_t seq);
     std::string SetPageLock(ConnectionState& state, const CommandText& command);
     std::string RemovePageLock(ConnectionState& state, const CommandText& command);
     std::string GetPageDate(const CommandText& command);
@@ -133,6 +169,8 @@ class CommandEngine {
     std::string SendStellantImage(const ConnectionState& state, const CommandText& command);
     // The user may see a page whose original is this file (relative name).
     bool MayShowOriginal(const ConnectionState& state, const std::string& relative);
+    // The reply for a reduced quality of the stored image at path.
+    std::string ReducedImage(const std::string& path, const std::string& bytes, int quality);
     // Size and resolution of a stored page image; zeros when it cannot be read.
     void StoredImageSize(const std::string& file, int& width, int& height, int& dpiX, int& dpiY);
 
@@ -159,21 +197,35 @@ class CommandEngine {
     // The name a reply gives the connection for a path inside the directory.
     std::string ReplyName(const ConnectionState& state, const std::string& relative);
     std::string ResolveFile(const ConnectionState& state, const CommandText& command);
-    std::string DoesFileExist(const CommandText& command);
-    std::string ReadFromFile(const CommandText& command);
-    std::string DeleteFile(const CommandText& command);
+    std::string DoesFileExist(const ConnectionState& state, const CommandText& command);
+    std::string ReadFromFile(const ConnectionState& state, const CommandText& command);
+    std::string DeleteFile(const ConnectionState& state, const CommandText& command);
     std::string StoreImageFile(const CommandText& command);
     std::string ImportLine(const CommandText& command);
     // A fresh name in tmp/ registered for the user: prefix, number, suffix.
     std::string IssueTempName(const std::string& user, const std::string& purpose,
                               const std::string& prefix, const std::string& suffix);
 
+    // Who may read which file (file_access.cpp). A temporary file is its
+    // owner's; a page image or original is read by those who may see one of
+    // the pages that use it.
+    std::string TempFileOwner(const std::string& name);
+    bool MayReadFile(const std::string& user, const std::string& relative);
+    // Whether the user sees the page's original: a page in range, not
+    // restricted, and without redactions unless the user sees through them.
+    bool MaySeeOriginal(const ProjectAccess& access, std::int64_t seq);
+    bool HasRedactions(std::int64_t projectId, std::int64_t seq);
+    // The page's redaction list as stored; "" when it has none.
+    std::string RedactionList(std::int64_t projectId, std::int64_t seq);
+    // The access of the user to a project; false without rights there.
+    bool UserAccess(const std::string& user, std::int64_t projectId, ProjectAccess& access);
+
     // Batch printers and batch files (commands_batch.cpp).
     std::string GetBatchDirs(const CommandText& command);
     std::string ValidateBatchPrinter(const CommandText& command);
     std::string GetNextBatch(const ConnectionState& state, const CommandText& command);
-    std::string WriteFile(const CommandText& command);
-    std::string CloseOutBatchFile(const CommandText& command);
+    std::string WriteFile(const ConnectionState& state, const CommandText& command);
+    std::string CloseOutBatchFile(const ConnectionState& state, const CommandText& command);
     std::string UpdatePrintLog(const ConnectionState& state, const CommandText& command);
 
     // Concept search (commands_concept.cpp).
@@ -183,7 +235,14 @@ class CommandEngine {
     std::string systemDir_;
     SystemDb db_;
     std::shared_ptr<QueryCommands> queries_;  // query lists and searches
+    std::shared_ptr<LoginThrottle> throttle_;
+    Running running_;
 };
+
+// The name of a connection in page locks and batch jobs: host and process
+// name its owner, so a later opening can tell when it died holding them.
+std::string SessionName(const std::string& connection);
+std::string HostName();
 
 // Names compare as the client compares them: only 'a' to 'z' folded.
 bool SameText(const std::string& a, const std::string& b);
@@ -195,5 +254,7 @@ using wire::kListSep;
 using wire::kRecordSep;
 using wire::kSectionSep;
 inline constexpr const char* kServerVersion = "8.6.0";
+// The longest command that carries no upload bytes.
+inline constexpr std::size_t kMaxCommandText = 4u << 20;
 
 }  // namespace docserver

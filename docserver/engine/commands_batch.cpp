@@ -8,6 +8,7 @@
 #include "command_engine.h"
 #include "engine_text.h"
 #include "path_confine.h"
+#include "transaction.h"
 
 namespace docserver {
 namespace {
@@ -22,7 +23,8 @@ std::string Stem(const std::string& name) {
 
 // "TALQGetBatchDirs," user "," password "," domain
 std::string CommandEngine::GetBatchDirs(const CommandText& command) {
-    if (!CheckUser(command.Field(1), command.Field(2))) return "ERROR: Invalid Login";
+    if (std::string refusal = LoginRefusal(command.Field(1), command.Field(2)); !refusal.empty())
+        return refusal;
     Statement s(db_, "SELECT name, directory FROM batch_printers ORDER BY name");
     std::string reply;
     bool first = true;
@@ -50,30 +52,36 @@ std::string CommandEngine::GetNextBatch(const ConnectionState& state, const Comm
     if (!p.Step()) return "ERROR: Invalid Batch Printer";
     std::string directory = p.Text(1);
     std::string full;
-    if (!ConfinePath(systemDir_, directory + "/x", full)) return "ERROR: Invalid Batch Directory";
+    if (!ConfinePath(systemDir_, directory + "/x", full) || !LeadsWhereNamed(systemDir_, full))
+        return "ERROR: Invalid Batch Directory";
     ::mkdir((systemDir_ + "/batch").c_str(), 0755);
     ::mkdir(full.substr(0, full.size() - 2).c_str(), 0755);
+    // Numbering and recording the job is one write: two servers never
+    // hand out the same number.
+    Transaction transaction(db_);
     Statement next(db_, "SELECT COALESCE(MAX(job_id), 0) + 1 FROM batch_jobs");
-    if (!next.Step()) return "ERROR: Unable to Create Batch File";
+    if (!transaction.Ok() || !next.Step()) return "ERROR: Unable to Create Batch File";
     std::string digits = std::to_string(next.Int(0));
     digits.insert(0, digits.size() < 6 ? 6 - digits.size() : 0, '0');
     std::string name = directory + "/JOB" + digits + ".BAT";
     Statement add(db_,
-                  "INSERT INTO batch_jobs (job_id, printer, file_name, user_id, state, created) "
-                  "VALUES (?, ?, ?, ?, 'open', ?)");
+                  "INSERT INTO batch_jobs (job_id, printer, file_name, user_id, state, created, "
+                  "session) VALUES (?, ?, ?, ?, 'open', ?, ?)");
     if (!add.Bind(1, next.Int(0))
              .Bind(2, p.Text(0))
              .Bind(3, name)
              .Bind(4, state.user)
              .Bind(5, NowText())
-             .Run())
+             .Bind(6, state.session)
+             .Run() ||
+        !transaction.Commit())
         return "ERROR: Unable to Create Batch File";
     return name;
 }
 
 // "TALQWriteFile" R name R colour R length R data: appended to the page
 // file ("P__") or the watermark copy ("MRK") of an open job.
-std::string CommandEngine::WriteFile(const CommandText& command) {
+std::string CommandEngine::WriteFile(const ConnectionState& state, const CommandText& command) {
     const std::string& text = command.text;
     std::size_t pos = 14;  // past the verb and its separator
     std::string parts[3];
@@ -89,9 +97,9 @@ std::string CommandEngine::WriteFile(const CommandText& command) {
     const std::string& name = parts[0];
     std::string ending = name.size() >= 3 ? name.substr(name.size() - 3) : "";
     if (ending != "P__" && ending != "MRK") return "ERROR: Invalid Batch File";
-    Statement job(
-        db_,
-        "SELECT file_name FROM batch_jobs WHERE state = 'open' AND file_name LIKE ? ESCAPE '\\'");
+    Statement job(db_,
+                  "SELECT file_name, user_id FROM batch_jobs WHERE state = 'open' AND file_name "
+                  "LIKE ? ESCAPE '\\'");
     std::string like;
     for (char c : Stem(name)) {
         if (c == '%' || c == '_' || c == '\\') like.push_back('\\');
@@ -99,33 +107,50 @@ std::string CommandEngine::WriteFile(const CommandText& command) {
     }
     job.Bind(1, like + "___");
     bool issued = false;
-    while (job.Step()) issued = issued || Stem(job.Text(0)) == Stem(name);
+    // Only the user the job was issued to writes to it.
+    while (job.Step())
+        issued = issued || (Stem(job.Text(0)) == Stem(name) && SameText(job.Text(1), state.user));
     if (!issued) return "ERROR: Invalid Batch File";
     std::string full;
-    if (!ConfinePath(systemDir_, name, full)) return "ERROR: Invalid Batch File";
+    if (!ConfinePath(systemDir_, name, full) || !LeadsWhereNamed(systemDir_, full))
+        return "ERROR: Invalid Batch File";
+    struct stat before {};
+    const off_t size = ::stat(full.c_str(), &before) == 0 ? before.st_size : 0;
     std::ofstream out(full, std::ios::binary | std::ios::app);
     out.write(text.data() + pos, static_cast<std::streamsize>(length));
-    return out ? "OK" : "ERROR: Write Failed";
+    // A full disk shows when the buffer is written out; a piece that did
+    // not fit whole is taken back, so the job never holds half a piece.
+    out.close();
+    if (!out) {
+        int undone = ::truncate(full.c_str(), size);
+        (void)undone;
+        return "ERROR: Write Failed";
+    }
+    return "OK";
 }
 
 // "TALQCloseOutBatchFile," name "," colour "," pages: the page file becomes
 // the finished job ("JOB") next to it, for the printer to take.
-std::string CommandEngine::CloseOutBatchFile(const CommandText& command) {
+std::string CommandEngine::CloseOutBatchFile(const ConnectionState& state,
+                                             const CommandText& command) {
     if (command.Count() < 4) return "ERROR: Invalid Batch File";
     std::string name = command.Middle(1, 2);
-    Statement job(db_, "SELECT job_id, file_name FROM batch_jobs WHERE state = 'open'");
+    Statement job(db_,
+                  "SELECT job_id, file_name FROM batch_jobs WHERE state = 'open' AND user_id = ?");
+    job.Bind(1, state.user);
     std::int64_t id = 0;
     while (job.Step())
         if (Stem(job.Text(1)) == Stem(name) && name.size() >= 3) id = job.Int(0);
     if (id == 0) return "ERROR: Invalid Batch File";
     std::string pageFile, finished;
     if (!ConfinePath(systemDir_, Stem(name) + "P__", pageFile) ||
-        !ConfinePath(systemDir_, Stem(name) + "JOB", finished)) {
+        !ConfinePath(systemDir_, Stem(name) + "JOB", finished) ||
+        !LeadsWhereNamed(systemDir_, pageFile) || !LeadsWhereNamed(systemDir_, finished)) {
         return "ERROR: Invalid Batch File";
     }
-    ::rename(pageFile.c_str(), finished.c_str());
+    if (::rename(pageFile.c_str(), finished.c_str()) != 0) return "ERROR: Unable to Close Batch File";
     Statement done(db_, "UPDATE batch_jobs SET state = 'closed' WHERE job_id = ?");
-    done.Bind(1, id).Run();
+    if (!done.Bind(1, id).Run()) return "ERROR: Unable to Close Batch File";
     return "OK";
 }
 

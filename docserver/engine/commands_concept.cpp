@@ -3,7 +3,9 @@
 #include <memory>
 
 #include "command_engine.h"
+#include "command_rules.h"
 #include "concept_search.h"
+#include "redaction_burn.h"
 
 namespace docserver {
 namespace {
@@ -13,6 +15,7 @@ constexpr int kPagesPerPoll = 40;
 bool WriteText(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << text;
+    out.close();  // a full disk shows when the buffer is written out
     return static_cast<bool>(out);
 }
 
@@ -54,13 +57,17 @@ std::string CommandEngine::ConceptQuery(ConnectionState& state) {
         return "-1,Project Not Selected,0";
     }
     if (!search->finished) {
-        Statement pages(db_,
-                        "SELECT seq, image_key, ocr_text FROM pages WHERE project_id = ? AND "
-                        "seq > ? AND seq <= ? AND restricted = 0 ORDER BY seq LIMIT ?");
+        // A page left out still counts towards the poll, so a poll stays short.
+        const std::string sql =
+            "SELECT seq, image_key, CASE WHEN " + SearchableTextSql(5) +
+            " THEN ocr_text ELSE '' END FROM pages WHERE project_id = ?1 AND seq > ?2 AND "
+            "seq <= ?3 AND restricted = 0 ORDER BY seq LIMIT ?4";
+        Statement pages(db_, sql.c_str());
         pages.Bind(1, access.id)
             .Bind(2, search->nextSeq)
             .Bind(3, access.lastSeq)
-            .Bind(4, kPagesPerPoll);
+            .Bind(4, kPagesPerPoll)
+            .Bind(5, std::int64_t{MaySeeThroughRedactions(access.security) ? 1 : 0});
         int scanned = 0;
         while (pages.Step()) {
             search->nextSeq = pages.Int(0);

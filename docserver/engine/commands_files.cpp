@@ -12,8 +12,10 @@
 #include <sqlite3.h>
 
 #include "command_engine.h"
+#include "command_rules.h"
 #include "engine_text.h"
 #include "path_confine.h"
+#include "transaction.h"
 
 namespace docserver {
 namespace {
@@ -37,6 +39,15 @@ bool Readable(const std::string& relative) {
     for (const char* folder : {"images/", "originals/", "tmp/"})
         if (relative.rfind(folder, 0) == 0) return true;
     return false;
+}
+
+// Written through to the disk, so an acknowledged upload survives a crash.
+bool SyncFile(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
 }
 
 // Position just past the n-th comma of text; npos when there are fewer.
@@ -75,7 +86,12 @@ bool CommandEngine::ResolveName(const std::string& name, std::string& fullPath) 
     std::string clean;
     if (!ConfinePath(systemDir_, relative, clean)) return false;
     std::string inside = clean.substr(systemDir_.size() + 1);
-    if (!Readable(inside)) return false;
+    // The folder counts where the path leads: a link in images/ to the
+    // database is no image.
+    std::string resolved = ResolvedInside(systemDir_, clean);
+    if (!Readable(inside) || !Readable(resolved) ||
+        inside.substr(0, inside.find('/')) != resolved.substr(0, resolved.find('/')))
+        return false;
     fullPath = clean;
     return true;
 }
@@ -94,7 +110,7 @@ std::string CommandEngine::ResolveFile(const ConnectionState& state, const Comma
         ProjectAccess access;
         if (!ConnectionProject(state, access).empty()) return "NONE";
         std::int64_t seq = PageSeq(access, command.Field(1));
-        if (seq == 0) return "NONE";
+        if (seq == 0 || !MaySeeOriginal(access, seq)) return "NONE";
         Statement p(db_, "SELECT original_file FROM pages WHERE project_id = ? AND seq = ?");
         p.Bind(1, access.id).Bind(2, seq);
         if (!p.Step() || p.Text(0).empty()) return "NONE";
@@ -107,24 +123,30 @@ std::string CommandEngine::ResolveFile(const ConnectionState& state, const Comma
     }
     std::string full;
     if (!ResolveName(relative, full) || !IsRegularFile(full)) return "NONE";
+    if (name.size() > 1 && !MayReadFile(state.user, full.substr(systemDir_.size() + 1)))
+        return "NONE";
     return ReplyName(state, relative);
 }
 
-std::string CommandEngine::DoesFileExist(const CommandText& command) {
+std::string CommandEngine::DoesFileExist(const ConnectionState& state, const CommandText& command) {
     std::string full;
-    return ResolveName(command.Rest(1), full) && IsRegularFile(full) ? "1" : "0";
+    return ResolveName(command.Rest(1), full) && IsRegularFile(full) &&
+                   MayReadFile(state.user, full.substr(systemDir_.size() + 1))
+               ? "1"
+               : "0";
 }
 
 // "TALQReadFromFile," name "," offset "," length: at most 10000 bytes, and
 // "EOF" once the offset reaches the end.
-std::string CommandEngine::ReadFromFile(const CommandText& command) {
+std::string CommandEngine::ReadFromFile(const ConnectionState& state, const CommandText& command) {
     std::string full;
     std::int64_t offset = 0, length = 0, size = 0;
     if (command.Count() < 4 || !ParseCount(command.FromEnd(1), offset) ||
         !ParseCount(command.FromEnd(0), length) || length < 1) {
         return "ERROR: Invalid Read Request";
     }
-    if (!ResolveName(command.Middle(1, 2), full) || !IsRegularFile(full, &size))
+    if (!ResolveName(command.Middle(1, 2), full) || !IsRegularFile(full, &size) ||
+        !MayReadFile(state.user, full.substr(systemDir_.size() + 1)))
         return "ERROR: File Not Found";
     if (offset >= size) return "EOF";
     if (length > kMaxPiece) length = kMaxPiece;
@@ -138,12 +160,14 @@ std::string CommandEngine::ReadFromFile(const CommandText& command) {
     return piece;
 }
 
-// Only the server's temporary files can be deleted.
-std::string CommandEngine::DeleteFile(const CommandText& command) {
+// Only the server's temporary files can be deleted, each by its owner.
+std::string CommandEngine::DeleteFile(const ConnectionState& state, const CommandText& command) {
     std::string full;
     std::string name = command.Rest(1);
     if (!ResolveName(name, full)) return "ERROR: Invalid File Name";
     if (full.rfind(systemDir_ + "/tmp/", 0) != 0) return "ERROR: File Cannot Be Deleted";
+    if (!MayReadFile(state.user, full.substr(systemDir_.size() + 1)))
+        return "ERROR: File Cannot Be Deleted";
     ::unlink(full.c_str());
     Statement s(db_, "DELETE FROM server_files WHERE name = ?");
     s.Bind(1, full.substr(systemDir_.size() + 5)).Run();
@@ -153,6 +177,8 @@ std::string CommandEngine::DeleteFile(const CommandText& command) {
 std::string CommandEngine::IssueTempName(const std::string& user, const std::string& purpose,
                                          const std::string& prefix, const std::string& suffix) {
     ::mkdir((systemDir_ + "/tmp").c_str(), 0755);
+    // The folder itself may not lead elsewhere.
+    if (ResolvedInside(systemDir_, systemDir_ + "/tmp") != "tmp") return "";
     for (int attempt = 0; attempt < 1000; ++attempt) {
         Statement n(db_, "SELECT COUNT(*) FROM server_files");
         std::int64_t number = (n.Step() ? n.Int(0) : 0) + 1 + attempt;
@@ -197,26 +223,40 @@ std::string CommandEngine::StoreImageFile(const CommandText& command) {
         folder + "/upload_" + std::to_string(access.id) + "_" + std::to_string(seq) + ext;
     ::mkdir((systemDir_ + "/" + folder).c_str(), 0755);
     std::string full;
-    if (!ConfinePath(systemDir_, relative, full)) return "ERROR: Invalid File Name";
+    if (!ConfinePath(systemDir_, relative, full) || !LeadsWhereNamed(systemDir_, full) ||
+        !LeadsWhereNamed(systemDir_, full + ".part"))
+        return "ERROR: Invalid File Name";
     std::string partial = full + ".part";
     {
         std::ofstream out(partial, std::ios::binary | std::ios::trunc);
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        if (!out) return "ERROR: Unable to Store Image";
+        // A full disk shows when the buffer is written out.
+        out.close();
+        if (!out || !SyncFile(partial)) {
+            ::unlink(partial.c_str());
+            return "ERROR: Unable to Store Image";
+        }
     }
-    if (::rename(partial.c_str(), full.c_str()) != 0) return "ERROR: Unable to Store Image";
+    Transaction transaction(db_);
     Statement u(db_, original
                          ? "UPDATE pages SET original_file = ? WHERE project_id = ? AND seq = ?"
                          : "UPDATE pages SET image_file = ? WHERE project_id = ? AND seq = ?");
-    u.Bind(1, relative).Bind(2, access.id).Bind(3, seq).Run();
-    if (level > 0) {
+    bool ok = transaction.Ok() && u.Bind(1, relative).Bind(2, access.id).Bind(3, seq).Run();
+    if (ok && level > 0) {
         Statement known(db_, "SELECT 1 FROM boundary_levels WHERE project_id = ? AND level = ?");
         known.Bind(1, access.id).Bind(2, level);
         if (known.Step()) {
             Statement l(db_, "UPDATE pages SET bndry_level = ? WHERE project_id = ? AND seq = ?");
-            l.Bind(1, level).Bind(2, access.id).Bind(3, seq).Run();
+            ok = l.Bind(1, level).Bind(2, access.id).Bind(3, seq).Run();
         }
     }
+    // The file takes its place only once the database names it, within
+    // the same transaction, so a failure on either side leaves the old page.
+    if (!ok || ::rename(partial.c_str(), full.c_str()) != 0) {
+        ::unlink(partial.c_str());
+        return "ERROR: Unable to Store Image";
+    }
+    if (!transaction.Commit()) return "ERROR: Unable to Store Image";
     return "OK";
 }
 

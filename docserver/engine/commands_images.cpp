@@ -1,10 +1,18 @@
 // Page images at a quality, text rendered as a page, and the pages of a
 // document's original file.
+#include <QByteArray>
 #include <QImageReader>
 #include <QString>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
 #include "command_engine.h"
+#include "command_rules.h"
 #include "engine/path_confine.h"
+#include "redaction_burn.h"
 #include "imaging/original_files.h"
 #include "imaging/page_files.h"
 #include "imaging/page_quality.h"
@@ -18,6 +26,15 @@ constexpr std::size_t kMaxTextImage = 1 << 20;
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// FNV-1a: a stable short name for a path.
+std::string PathHash(const std::string& path) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (unsigned char c : path) h = (h ^ c) * 1099511628211ull;
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(h));
+    return text;
 }
 
 }  // namespace
@@ -41,6 +58,32 @@ void CommandEngine::StoredImageSize(const std::string& file, int& width, int& he
     dpiY = image.isNull() || image.dotsPerMeterY() <= 0
                ? 300
                : static_cast<int>(image.dotsPerMeterY() * 0.0254 + 0.5);
+}
+
+// A page resampled for a quality is kept in cache/, named for the stored
+// file's path, size and time, so it is resampled once per version.
+std::string CommandEngine::ReducedImage(const std::string& path, const std::string& bytes,
+                                        int quality) {
+    struct stat info {};
+    std::string cached;
+    if (::stat(path.c_str(), &info) == 0) {
+        cached = systemDir_ + "/cache/q" + std::to_string(quality) + "-" + PathHash(path) + "-" +
+                 std::to_string(info.st_size) + "-" + std::to_string(info.st_mtim.tv_sec) + "." +
+                 std::to_string(info.st_mtim.tv_nsec);
+        std::string reply;
+        if (imaging::ReadWholeFile(cached, reply) && reply.size() > 8) return reply;
+    }
+    imaging::QualityImage image = imaging::ImageForQuality(bytes, quality);
+    if (image.bytes.empty()) return "ERROR: Unable to Read Image";
+    std::string reply = imaging::FormatScaleHead(image.scale) + image.bytes;
+    if (!cached.empty()) {
+        // Written aside and renamed: a reader never sees half a file.
+        ::mkdir((systemDir_ + "/cache").c_str(), 0755);
+        std::string partial = cached + ".part" + std::to_string(::gettid());
+        if (imaging::WriteWholeFile(partial, reply)) ::rename(partial.c_str(), cached.c_str());
+        ::unlink(partial.c_str());
+    }
+    return reply;
 }
 
 // "TALQSendClientImage," P "," key "," quality: an 8-character scale head,
@@ -70,10 +113,20 @@ std::string CommandEngine::SendClientImage(const CommandText& command) {
         !imaging::ReadWholeFile(path, bytes) || bytes.empty()) {
         return "ERROR: No Image for Page";
     }
-    if (quality == "0") return imaging::FormatScaleHead(1.0) + bytes;
-    imaging::QualityImage image = imaging::ImageForQuality(bytes, std::stoi(quality));
-    if (image.bytes.empty()) return "ERROR: Unable to Read Image";
-    return imaging::FormatScaleHead(image.scale) + image.bytes;
+    // The cache holds reductions of the stored image as it is: the boxes are
+    // burned into what this user receives, at its scale, after it.
+    std::vector<QRect> boxes;
+    if (!MaySeeThroughRedactions(access.security))
+        boxes = RedactionBoxes(RedactionList(access.id, seq));
+    std::string reply = quality == "0" ? imaging::FormatScaleHead(1.0) + bytes
+                                       : ReducedImage(path, bytes, std::stoi(quality));
+    if (boxes.empty() || reply.rfind("ERROR", 0) == 0) return reply;
+    std::string head = reply.substr(0, 8);
+    const double scale = QByteArray::fromStdString(head.substr(0, head.find('\0'))).toDouble();
+    std::string burned;
+    if (scale <= 0 || !BurnRedactions(reply.substr(8), scale == 1.0 ? boxes : ScaledBoxes(boxes, scale), burned))
+        return "ERROR: Unable to Read Image";
+    return reply.substr(0, 8) + burned;
 }
 
 // "TALQSendTextImage," text: the text, commas included, as one page image.
@@ -100,6 +153,8 @@ std::string CommandEngine::SendStellantImage(const ConnectionState& state,
     for (char& c : normal)
         if (c == '\\') c = '/';
     if (!StartsWith(normal, "originals/") || !ConfinePath(systemDir_, normal, path) ||
+        ResolvedInside(systemDir_, path).rfind("originals/", 0) != 0 ||
+        !MayReadFile(state.user, path.substr(systemDir_.size() + 1)) ||
         !MayShowOriginal(state, normal))
         return "ERROR: Invalid Original File";
     char* end = nullptr;

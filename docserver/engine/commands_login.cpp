@@ -2,6 +2,7 @@
 #include <cstdlib>
 
 #include "command_engine.h"
+#include "passwords.h"
 
 namespace docserver {
 namespace {
@@ -34,14 +35,15 @@ std::string CommandEngine::ChangePassword(const CommandText& command) {
     if (command.Count() != 4) return "ERROR: Invalid Parameters";
     const std::string& user = command.Field(1);
     const std::string& password = command.Field(3);
-    if (!CheckUser(user, command.Field(2))) return "ERROR: Invalid Login";
+    if (std::string refusal = LoginRefusal(user, command.Field(2)); !refusal.empty())
+        return refusal;
     for (unsigned char c : password) {
         if (c < 32) return "ERROR: Invalid Password";
     }
     if ((flags & kStrongPasswordsRequired) != 0 && !IsStrong(password))
         return "ERROR: Password Not Strong Enough";
     Statement s(db_, "UPDATE users SET password = ? WHERE user_id = ?");
-    s.Bind(1, password).Bind(2, user);
+    s.Bind(1, HashPassword(password)).Bind(2, user);
     if (!s.Run()) return "ERROR: Unable to Change Password";
     return "OK";
 }

@@ -3,6 +3,10 @@
 #include <ctime>
 
 #include "command_engine.h"
+#include "command_rules.h"
+#include "engine_text.h"
+#include "redaction_burn.h"
+#include "transaction.h"
 
 namespace docserver {
 namespace {
@@ -17,13 +21,6 @@ bool ParseNumber(const std::string& text, std::int64_t& value) {
         if (text[j] < '0' || text[j] > '9') return false;
     value = std::stoll(text);
     return true;
-}
-
-std::string Now() {
-    std::time_t t = std::time(nullptr);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", std::gmtime(&t));
-    return text;
 }
 
 }  // namespace
@@ -72,10 +69,18 @@ std::string CommandEngine::PutPageInfo(const CommandText& command) {
     if (!ParseNumber(command.FromEnd(0), value)) return "ERROR: Invalid Value";
     if (rotation) {
         if (value < 0 || value > 3) return "ERROR: Invalid Rotation";
+        // Whoever may change the page turns it, unless another user holds it.
+        Statement held(db_, "SELECT user_id FROM page_locks WHERE project_id = ? AND seq = ?");
+        held.Bind(1, access.id).Bind(2, seq);
+        if (held.Step() && !SameText(held.Text(0), access.user))
+            return "ERROR: Page Locked by " + held.Text(0);
         Statement u(db_, "UPDATE pages SET rotation = ? WHERE project_id = ? AND seq = ?");
         return u.Bind(1, value).Bind(2, access.id).Bind(3, seq).Run() ? "OK"
                                                                       : "ERROR: Update Failed";
     }
+    if (const char* refusal = Refusal(Need::EditBoundaries, access.security, access.restriction);
+        *refusal != '\0')
+        return refusal;
     if (value != 0) {
         Statement known(db_, "SELECT 1 FROM boundary_levels WHERE project_id = ? AND level = ?");
         known.Bind(1, access.id).Bind(2, value);
@@ -92,13 +97,45 @@ std::string CommandEngine::GetWordList(const CommandText& command) {
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
     std::int64_t seq = PageSeq(access, command.Rest(4));
     if (seq == 0) return "ERROR: Invalid Image Key";
-    Statement p(db_, "SELECT image_file, word_list FROM pages WHERE project_id = ? AND seq = ?");
+    Statement p(db_,
+                "SELECT image_file, word_list, image_width, image_height, image_dpi_x, "
+                "image_dpi_y FROM pages WHERE project_id = ? AND seq = ?");
     p.Bind(1, access.id).Bind(2, seq);
     if (!p.Step()) return "ERROR: Invalid Image Key";
-    int width = 0, height = 0, dpiX = 0, dpiY = 0;
-    StoredImageSize(p.Text(0), width, height, dpiX, dpiY);
+    int width = static_cast<int>(p.Int(2)), height = static_cast<int>(p.Int(3));
+    int dpiX = static_cast<int>(p.Int(4)), dpiY = static_cast<int>(p.Int(5));
+    if (width <= 0 || height <= 0 || dpiX <= 0 || dpiY <= 0) {
+        // Read once from the image, then kept with the page.
+        StoredImageSize(p.Text(0), width, height, dpiX, dpiY);
+        if (width > 0) {
+            try {
+                Statement keep(db_,
+                               "UPDATE pages SET image_width = ?, image_height = ?, "
+                               "image_dpi_x = ?, image_dpi_y = ? WHERE project_id = ? AND seq = ?");
+                keep.Bind(1, std::int64_t{width}).Bind(2, std::int64_t{height});
+                keep.Bind(3, std::int64_t{dpiX}).Bind(4, std::int64_t{dpiY});
+                keep.Bind(5, access.id).Bind(6, seq).Run();
+            } catch (const DatabaseBusy&) {
+                // Kept another time; the reply needs only the values.
+            }
+        }
+    }
+    std::string words = p.Text(1);
+    if (!MaySeeThroughRedactions(access.security)) {
+        // What the burned-in image hides is not sent as words either.
+        words = WordsOutsideRedactions(words, RedactionBoxes(RedactionList(access.id, seq)));
+    }
     return std::to_string(width) + "," + std::to_string(height) + "," + std::to_string(dpiX) + "," +
-           std::to_string(dpiY) + "," + p.Text(1);
+           std::to_string(dpiY) + "," + words;
+}
+
+std::string CommandEngine::PageText(const ProjectAccess& access, std::int64_t seq) {
+    // Plain text has no places to black out: a user who sees redactions
+    // opaque gets no text of a redacted page.
+    if (!MaySeeThroughRedactions(access.security) && HasRedactions(access.id, seq)) return "";
+    Statement p(db_, "SELECT ocr_text FROM pages WHERE project_id = ? AND seq = ?");
+    p.Bind(1, access.id).Bind(2, seq);
+    return p.Step() ? p.Text(0) : "";
 }
 
 // "TALQGetPageWBuf,,,," key "," start "," end: the OCR text's words between
@@ -111,9 +148,7 @@ std::string CommandEngine::GetPageWBuf(const ConnectionState& state, const Comma
     std::int64_t start = 0, end = 0;
     if (!ParseNumber(command.FromEnd(1), start) || !ParseNumber(command.FromEnd(0), end))
         return "ERROR: Invalid Range";
-    Statement p(db_, "SELECT ocr_text FROM pages WHERE project_id = ? AND seq = ?");
-    p.Bind(1, access.id).Bind(2, seq);
-    std::string text = p.Step() ? p.Text(0) : "";
+    std::string text = PageText(access, seq);
     auto size = static_cast<std::int64_t>(text.size());
     start = std::clamp<std::int64_t>(start, 0, size);
     end = std::clamp<std::int64_t>(end, start, size);
@@ -138,9 +173,7 @@ std::string CommandEngine::GetPageOcr(const ConnectionState& state, const Comman
     if (std::string error = ConnectionProject(state, access); !error.empty()) return error;
     std::int64_t seq = PageSeq(access, command.Rest(4));
     if (seq == 0) return "ERROR: Invalid Image Key";
-    Statement p(db_, "SELECT ocr_text FROM pages WHERE project_id = ? AND seq = ?");
-    p.Bind(1, access.id).Bind(2, seq);
-    std::string text = p.Step() ? p.Text(0) : "";
+    std::string text = PageText(access, seq);
     return text.empty() ? "NONE" : text;
 }
 
@@ -150,6 +183,9 @@ std::string CommandEngine::SetPageLock(ConnectionState& state, const CommandText
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
     std::int64_t seq = PageSeq(access, command.Rest(4));
     if (seq == 0) return "ERROR: Invalid Image Key";
+    // The check and the taking are one write, so two users never both win.
+    Transaction transaction(db_);
+    if (!transaction.Ok()) return "ERROR: Unable to Lock Page";
     Statement held(db_, "SELECT user_id FROM page_locks WHERE project_id = ? AND seq = ?");
     held.Bind(1, access.id).Bind(2, seq);
     if (held.Step() && !SameText(held.Text(0), access.user))
@@ -157,8 +193,8 @@ std::string CommandEngine::SetPageLock(ConnectionState& state, const CommandText
     Statement take(db_,
                    "INSERT OR REPLACE INTO page_locks(project_id, seq, user_id, session, taken) "
                    "VALUES (?, ?, ?, ?, ?)");
-    take.Bind(1, access.id).Bind(2, seq).Bind(3, access.user).Bind(4, state.session).Bind(5, Now());
-    return take.Run() ? "OK" : "ERROR: Unable to Lock Page";
+    take.Bind(1, access.id).Bind(2, seq).Bind(3, access.user).Bind(4, state.session).Bind(5, NowText());
+    return take.Run() && transaction.Commit() ? "OK" : "ERROR: Unable to Lock Page";
 }
 
 std::string CommandEngine::RemovePageLock(ConnectionState& state, const CommandText& command) {

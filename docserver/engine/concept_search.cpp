@@ -2,11 +2,13 @@
 
 #include <algorithm>
 
+#include "imaging/word_rule.h"
+
 namespace docserver {
 namespace {
 
 bool IsWordChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    return imaging::IsWordByte(static_cast<unsigned char>(c));
 }
 
 std::string Lower(std::string text) {

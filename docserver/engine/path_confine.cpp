@@ -65,4 +65,33 @@ bool ConfinePath(const std::string& systemDir, const std::string& name, std::str
     return true;
 }
 
+std::string ResolvedInside(const std::string& systemDir, const std::string& fullPath) {
+    std::string root = RealPath(systemDir);
+    if (root.empty() || fullPath.empty()) return "";
+    std::string probe = fullPath;
+    std::string missing;
+    std::string real;
+    while (true) {
+        real = RealPath(probe);
+        if (!real.empty()) break;
+        std::size_t slash = probe.rfind('/');
+        if (slash == std::string::npos || slash == 0) return "";
+        // A dangling link resolves nowhere.
+        struct stat st{};
+        if (::lstat(probe.c_str(), &st) == 0) return "";
+        missing = probe.substr(slash) + missing;
+        probe = probe.substr(0, slash);
+    }
+    real += missing;
+    if (real.compare(0, root.size() + 1, root + "/") != 0) return "";
+    return real.substr(root.size() + 1);
+}
+
+bool LeadsWhereNamed(const std::string& systemDir, const std::string& fullPath) {
+    std::string dir = systemDir;
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    if (fullPath.compare(0, dir.size() + 1, dir + "/") != 0) return false;
+    return ResolvedInside(dir, fullPath) == fullPath.substr(dir.size() + 1);
+}
+
 }  // namespace docserver

@@ -12,7 +12,10 @@
 #include <sqlite3.h>
 
 #include "command_engine.h"
+#include "command_rules.h"
 #include "engine_text.h"
+#include "path_confine.h"
+#include "transaction.h"
 
 namespace docserver {
 namespace {
@@ -68,7 +71,8 @@ bool QueryCommands::TempPath(const std::string& given, std::string& path) const 
         if (name.rfind(folder, 0) == 0) name = name.substr(folder.size());
     if (!IsBareName(name)) return false;
     path = systemDir_ + "/tmp/" + name;
-    return true;
+    // Where the name leads, links followed, must be that file of tmp/.
+    return ResolvedInside(systemDir_, path) == "tmp/" + name;
 }
 
 std::string QueryCommands::IssueTempName(const std::string& user, const std::string& purpose) {
@@ -125,9 +129,20 @@ bool QueryCommands::BuildRows(const ProjectAccess& access, int kind, const std::
                    std::to_string(level) + "|" + std::to_string(dataVersion) + "|" +
                    std::to_string(sqlite3_total_changes(db_.Handle())) + "|" + source;
     }
+    if (kind == 0) {
+        if (const char* refusal = Refusal(Need::SeeTags, access.security, access.restriction);
+            *refusal != '\0') {
+            error = refusal;
+            return false;
+        }
+    }
     if (kind == 1) {
         if (!TempPath(source, path)) {
             error = "ERROR: Invalid File Name";
+            return false;
+        }
+        if (!SameText(engine_.TempFileOwner(path.substr(path.rfind('/') + 1)), access.user)) {
+            error = "ERROR: Query File Not Found";
             return false;
         }
         struct stat info {};
@@ -141,9 +156,14 @@ bool QueryCommands::BuildRows(const ProjectAccess& access, int kind, const std::
         error = "ERROR: Invalid Query Type";
         return false;
     }
-    if (cache_ && cache_->identity == identity) {
-        rows = cache_->rows;
-        return true;
+    const void* connection = db_.Handle();
+    {
+        std::lock_guard<std::mutex> lock(cacheMutex_);
+        auto cached = cache_.find(connection);
+        if (cached != cache_.end() && cached->second.identity == identity) {
+            rows = cached->second.rows;
+            return true;
+        }
     }
 
     std::vector<QueryRow> pages;
@@ -159,10 +179,7 @@ bool QueryCommands::BuildRows(const ProjectAccess& access, int kind, const std::
                 pages.push_back(QueryRow{s.Text(1), "", s.Int(0)});
     } else {
         std::ifstream in(path, std::ios::binary);
-        sqlite3_stmt* find = nullptr;
-        sqlite3_prepare_v2(
-            db_.Handle(), "SELECT seq, image_key FROM pages WHERE project_id = ? AND image_key = ?",
-            -1, &find, nullptr);
+        Statement find(db_, "SELECT seq, image_key FROM pages WHERE project_id = ? AND image_key = ?");
         std::string line;
         while (std::getline(in, line)) {
             if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -171,24 +188,17 @@ bool QueryCommands::BuildRows(const ProjectAccess& access, int kind, const std::
             row.key = line.substr(0, tab);
             if (tab != std::string::npos) row.text = line.substr(tab + 1);
             if (row.key.empty()) continue;
-            if (row.key[0] != '*' && find != nullptr) {
-                sqlite3_reset(find);
-                sqlite3_bind_int64(find, 1, projectId);
-                sqlite3_bind_text(find, 2, row.key.data(), static_cast<int>(row.key.size()),
-                                  SQLITE_TRANSIENT);
-                if (sqlite3_step(find) == SQLITE_ROW &&
-                    sqlite3_column_int64(find, 0) >= access.firstSeq &&
-                    sqlite3_column_int64(find, 0) <= access.lastSeq) {
-                    row.seq = sqlite3_column_int64(find, 0);
+            if (row.key[0] != '*' && find.Ok()) {
+                find.Reset().Bind(1, projectId).Bind(2, row.key);
+                if (find.Step() && find.Int(0) >= access.firstSeq && find.Int(0) <= access.lastSeq) {
+                    row.seq = find.Int(0);
                     // The stored spelling of the key, as every other reply gives it.
-                    row.key.assign(reinterpret_cast<const char*>(sqlite3_column_text(find, 1)),
-                                   static_cast<std::size_t>(sqlite3_column_bytes(find, 1)));
+                    row.key = find.Text(1);
                 }
             }
             if (row.seq == 0 && row.key[0] != '*') row.key.insert(0, "*");
             pages.push_back(std::move(row));
         }
-        sqlite3_finalize(find);
     }
 
     if (level == 0) {
@@ -223,7 +233,8 @@ bool QueryCommands::BuildRows(const ProjectAccess& access, int kind, const std::
             rows.push_back(QueryRow{KeyOf(projectId, unit), text, unit});
         }
     }
-    cache_ = CacheEntry{identity, rows};
+    std::lock_guard<std::mutex> lock(cacheMutex_);
+    cache_[connection] = CacheEntry{identity, rows};
     return true;
 }
 
@@ -318,10 +329,9 @@ std::string QueryCommands::WriteTempFile(const CommandText& command) {
         return e;
     std::string path;
     if (!TempPath(command.Field(4), path)) return "ERROR: Invalid File Name";
-    Statement known(db_, "SELECT 1 FROM server_files WHERE name = ?");
-    known.Bind(1, command.Field(4));
     struct stat info {};
-    if (!known.Step() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (!SameText(engine_.TempFileOwner(path.substr(path.rfind('/') + 1)), access.user) ||
+        ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
         return "ERROR: File Not Found";
     std::string data = command.Rest(5);
     for (char& c : data)
@@ -455,13 +465,15 @@ std::string QueryCommands::ConvertToIssue(const CommandText& command) {
     std::string error;
     if (!BuildRows(access, 1, command.Field(4), level, rows, error)) return error;
 
+    // The collection and its pages are saved as one.
+    Transaction transaction(db_);
+    if (!transaction.Ok()) return "ERROR: Unable to Save Collection";
     Statement find(db_, "SELECT tag_id FROM tags WHERE project_id = ? AND name = ?");
     find.Bind(1, projectId).Bind(2, name);
     std::int64_t tagId = 0;
     if (find.Step()) {
         tagId = find.Int(0);
     } else {
-        if (engine_.ProjectSecurity(access) == 0) return "ERROR: Insufficient Security Level";
         Statement next(db_, "SELECT COALESCE(MAX(tag_id), 0) + 1 FROM tags WHERE project_id = ?");
         next.Bind(1, projectId);
         tagId = next.Step() ? next.Int(0) : 1;
@@ -473,11 +485,6 @@ std::string QueryCommands::ConvertToIssue(const CommandText& command) {
     }
     std::vector<std::int64_t> starts =
         level > 0 ? UnitStarts(projectId, level) : std::vector<std::int64_t>();
-    Statement lastPage(db_, "SELECT COALESCE(MAX(seq), 0) FROM pages WHERE project_id = ?");
-    lastPage.Bind(1, projectId);
-    std::int64_t maxSeq = lastPage.Step() ? lastPage.Int(0) : 0;
-    std::string err;
-    db_.Exec("BEGIN", err);
     sqlite3_stmt* tag = nullptr;
     sqlite3_prepare_v2(db_.Handle(),
                        "INSERT OR IGNORE INTO page_tags (project_id, seq, tag_id) "
@@ -490,17 +497,19 @@ std::string QueryCommands::ConvertToIssue(const CommandText& command) {
         std::int64_t last = row.seq;
         if (level > 0) {
             auto it = std::upper_bound(starts.begin(), starts.end(), row.seq);
-            last = it == starts.end() ? maxSeq : *it - 1;
+            last = it == starts.end() ? access.lastSeq : *it - 1;
         }
+        // A unit reaching past the user's range is tagged only inside it.
+        last = std::min(last, access.lastSeq);
         sqlite3_reset(tag);
         sqlite3_bind_int64(tag, 1, tagId);
         sqlite3_bind_int64(tag, 2, projectId);
-        sqlite3_bind_int64(tag, 3, row.seq);
+        sqlite3_bind_int64(tag, 3, std::max(row.seq, access.firstSeq));
         sqlite3_bind_int64(tag, 4, last);
         ok = sqlite3_step(tag) == SQLITE_DONE;
     }
     sqlite3_finalize(tag);
-    db_.Exec(ok ? "COMMIT" : "ROLLBACK", err);
+    ok = ok && transaction.Commit();
     return ok ? "OK" : "ERROR: Unable to Save Collection";
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -83,12 +84,14 @@ class QueryCommands {
     SystemDb& db_;
     std::string systemDir_;
 
-    // The rows last built, kept while the database and the file are unchanged.
+    // The rows last built on each database connection (workers each have
+    // one), kept while the database and the file are unchanged.
     struct CacheEntry {
         std::string identity;
         std::vector<QueryRow> rows;
     };
-    std::optional<CacheEntry> cache_;
+    std::mutex cacheMutex_;
+    std::map<const void*, CacheEntry> cache_;
 };
 
 }  // namespace docserver

@@ -4,49 +4,47 @@
 #include <map>
 #include <set>
 
+#include <iterator>
+
 #include "command_engine.h"
+#include "command_rules.h"
+#include "redaction_burn.h"
 #include "query_commands.h"
+#include "system_upgrade.h"
+#include "imaging/word_rule.h"
 
 namespace docserver {
 namespace {
 
-std::string Fold(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    return text;
+// A full-text query for one word: quoted, so it is taken as it is.
+std::string Phrase(const std::string& word) {
+    return "\"" + word + "\"";
 }
 
-bool IsWordChar(unsigned char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 128 ||
-           c == '\'' || c == '-';
-}
-
-// The words of a text, folded, as a set.
-std::set<std::string> Words(const std::string& text) {
-    std::set<std::string> words;
-    std::string word;
-    for (unsigned char c : text) {
-        if (IsWordChar(c)) {
-            word.push_back(static_cast<char>(c));
-        } else if (!word.empty()) {
-            words.insert(Fold(word));
-            word.clear();
-        }
+// The distinct words of a search text (the index folds case itself).
+std::vector<std::string> SearchWords(const std::string& text) {
+    std::vector<std::string> words;
+    for (std::string& word : imaging::TextWords(text)) {
+        bool seen = std::any_of(words.begin(), words.end(),
+                                [&word](const std::string& w) { return SameText(w, word); });
+        if (!seen) words.push_back(std::move(word));
     }
-    if (!word.empty()) words.insert(Fold(word));
     return words;
 }
 
-// Any word (operator 0) or all of them (1) occur in the text's words.
-bool Matches(const std::set<std::string>& textWords, const std::set<std::string>& wanted,
-             bool all) {
-    if (wanted.empty()) return false;
-    for (const std::string& w : wanted) {
-        bool found = textWords.count(w) > 0;
-        if (found && !all) return true;
-        if (!found && all) return false;
-    }
-    return all;
+// Pages (seqs, ascending) of the project inside [firstSeq, lastSeq] whose
+// text in the index matches the query.
+std::set<std::int64_t> IndexedPages(SystemDb& db, const char* index, const std::string& match,
+                                    const ProjectAccess& access) {
+    std::string sql = std::string("SELECT rowid FROM ") + index + " WHERE " + index +
+                      " MATCH ? AND rowid BETWEEN ? AND ?";
+    Statement s(db, sql.c_str());
+    s.Bind(1, match)
+        .Bind(2, TextRowId(access.id, access.firstSeq, 0))
+        .Bind(3, TextRowId(access.id, access.lastSeq, 255));
+    std::set<std::int64_t> seqs;
+    while (s.Step()) seqs.insert(SeqOfTextRow(s.Int(0)));
+    return seqs;
 }
 
 // The free text between the first `from` commas and the last `fromEnd` ones.
@@ -85,6 +83,8 @@ std::string QueryCommands::SearchReply(const std::string& user, const std::strin
 }
 
 // "TALQSearchResultsTempFile," user "," password "," project "," words ",0,32000," operator
+// A page is found by its annotation lists and the descriptions of the units
+// that start at it, taken together.
 std::string QueryCommands::SearchNotes(const CommandText& command) {
     std::string words;
     if (!MiddleText(command, 4, 3, words)) return "ERROR: Invalid Search Request";
@@ -92,26 +92,26 @@ std::string QueryCommands::SearchNotes(const CommandText& command) {
     if (std::string e = OpenProject(command.Field(1), command.Field(2), command.Field(3), access);
         !e.empty())
         return e;
-    const std::int64_t projectId = access.id;
     bool all = FieldFromEnd(command, 0) == "1";
-    std::set<std::string> wanted = Words(words);
-
-    // Texts per page: annotation lists and the descriptions of the units
-    // that start at the page.
-    std::map<std::int64_t, std::string> texts;
-    Statement a(db_, "SELECT seq, list_text FROM annotations WHERE project_id = ?");
-    a.Bind(1, projectId);
-    while (a.Step()) texts[a.Int(0)] += " " + a.Text(1);
-    Statement f(db_, "SELECT seq, description FROM folder_descriptions WHERE project_id = ?");
-    f.Bind(1, projectId);
-    while (f.Step()) texts[f.Int(0)] += " " + f.Text(1);
-
+    std::vector<std::string> wanted = SearchWords(words);
+    std::set<std::int64_t> pages;
+    for (std::size_t i = 0; i < wanted.size(); ++i) {
+        std::set<std::int64_t> found = IndexedPages(db_, "note_index", Phrase(wanted[i]), access);
+        if (!all || i == 0) {
+            pages.insert(found.begin(), found.end());
+            continue;
+        }
+        std::set<std::int64_t> both;
+        std::set_intersection(pages.begin(), pages.end(), found.begin(), found.end(),
+                              std::inserter(both, both.end()));
+        pages.swap(both);
+    }
     std::vector<QueryRow> hits;
-    for (const auto& [seq, text] : texts) {
+    const bool seeThrough = MaySeeThroughRedactions(access.security);
+    for (std::int64_t seq : pages) {
         if (hits.size() >= kMaxHits) break;
-        if (seq < access.firstSeq || seq > access.lastSeq) continue;
-        if (Matches(Words(text), wanted, all))
-            hits.push_back(QueryRow{KeyOf(projectId, seq), "", seq});
+        if (!seeThrough && engine_.HasRedactions(access.id, seq)) continue;
+        hits.push_back(QueryRow{KeyOf(access.id, seq), "", seq});
     }
     return SearchReply(command.Field(1), "search", hits);
 }
@@ -124,18 +124,26 @@ std::string QueryCommands::SearchOcr(const CommandText& command) {
     if (std::string e = OpenProject(command.Field(1), command.Field(2), command.Field(3), access);
         !e.empty())
         return e;
-    const std::int64_t projectId = access.id;
     bool all = FieldFromEnd(command, 1) == "1";
-    std::set<std::string> wanted = Words(words);
+    std::vector<std::string> wanted = SearchWords(words);
     std::vector<QueryRow> hits;
-    Statement p(db_,
-                "SELECT seq, image_key, ocr_text FROM pages WHERE project_id = ? "
-                "AND ocr_text <> '' ORDER BY seq");
-    p.Bind(1, projectId);
-    while (p.Step() && hits.size() < kMaxHits)
-        if (p.Int(0) >= access.firstSeq && p.Int(0) <= access.lastSeq &&
-            Matches(Words(p.Text(2)), wanted, all))
-            hits.push_back(QueryRow{p.Text(1), "", p.Int(0)});
+    if (wanted.empty()) return SearchReply(command.Field(1), "search", hits);
+    std::string match;
+    for (const std::string& word : wanted)
+        match += (match.empty() ? "" : all ? " AND " : " OR ") + Phrase(word);
+    const std::string sql =
+        "SELECT seq, image_key FROM pages WHERE project_id = ?1 AND seq IN "
+        "(SELECT (rowid >> 8) & 4294967295 FROM ocr_index WHERE ocr_index MATCH ?2 "
+        "AND rowid BETWEEN ?3 AND ?4) AND " +
+        SearchableTextSql(6) + " ORDER BY seq LIMIT ?5";
+    Statement s(db_, sql.c_str());
+    s.Bind(1, access.id)
+        .Bind(2, match)
+        .Bind(3, TextRowId(access.id, access.firstSeq, 0))
+        .Bind(4, TextRowId(access.id, access.lastSeq, 255))
+        .Bind(5, static_cast<std::int64_t>(kMaxHits))
+        .Bind(6, std::int64_t{MaySeeThroughRedactions(access.security) ? 1 : 0});
+    while (s.Step()) hits.push_back(QueryRow{s.Text(1), "", s.Int(0)});
     return SearchReply(command.Field(1), "search", hits);
 }
 

@@ -2,43 +2,121 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
+#include <unordered_map>
+
 #include "schema_sql.h"
+#include "stored_text.h"
 
 namespace docserver {
+namespace {
+
+std::atomic<std::uint64_t> g_nextDbId{1};
+
+// The calling thread's connection per database (by id: an id is never reused).
+std::unordered_map<std::uint64_t, sqlite3*>& ThreadConnections() {
+    thread_local std::unordered_map<std::uint64_t, sqlite3*> connections;
+    return connections;
+}
+
+// Waits for another connection's lock in short steps: the server's own
+// workers hold locks for a millisecond or two, and the built-in wait
+// sleeps up to 100 ms at a time.
+int WaitForLock(void* timeout, int count) {
+    const int limit = static_cast<const std::atomic<int>*>(timeout)->load();
+    const int waited = count < 100 ? count : 100 + (count - 100) * 10;
+    if (waited >= limit) return 0;
+    sqlite3_sleep(count < 100 ? 1 : 10);
+    return 1;
+}
+
+bool IsBusy(int code) {
+    code &= 0xff;
+    return code == SQLITE_BUSY || code == SQLITE_LOCKED;
+}
+
+}  // namespace
+
+SystemDb::SystemDb() : id_(g_nextDbId++) {}
 
 SystemDb::~SystemDb() {
-    if (db_ != nullptr) sqlite3_close(db_);
+    ThreadConnections().erase(id_);
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (sqlite3* db : connections_) sqlite3_close_v2(db);
+}
+
+sqlite3* SystemDb::Connect(std::string& error) const {
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
+    if (create_) flags |= SQLITE_OPEN_CREATE;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path_.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+        error = db != nullptr ? sqlite3_errmsg(db) : "cannot open " + path_;
+        if (db != nullptr) sqlite3_close(db);
+        return nullptr;
+    }
+    // Several processes (servers, local clients) and the server's workers
+    // share one system: a lock is waited for, then reported as busy.
+    sqlite3_busy_handler(db, WaitForLock, const_cast<std::atomic<int>*>(&busyMs_));
+    // Readers never wait for a writer; a commit is durable at the WAL's sync.
+    sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
+    if (sqlite3_exec(db, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        error = sqlite3_errmsg(db);
+        sqlite3_close(db);
+        return nullptr;
+    }
+    return db;
 }
 
 bool SystemDb::Open(const std::string& path, bool create, std::string& error) {
-    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX;
-    if (create) flags |= SQLITE_OPEN_CREATE;
-    if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
-        error = db_ != nullptr ? sqlite3_errmsg(db_) : "cannot open " + path;
-        if (db_ != nullptr) sqlite3_close(db_);
-        db_ = nullptr;
-        return false;
-    }
-    // Several processes (servers, local clients) may share one system.
-    sqlite3_busy_timeout(db_, 5000);
-    // A write-ahead log syncs at checkpoints, not at every commit: a page
-    // lock taken and released per page shown would otherwise wait on the disk.
-    return Exec("PRAGMA journal_mode = WAL", error) && Exec("PRAGMA synchronous = NORMAL", error) &&
-           Exec("PRAGMA foreign_keys = ON", error);
+    path_ = path;
+    create_ = create;
+    sqlite3* db = Connect(error);
+    if (db == nullptr) return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    connections_.push_back(db);
+    ThreadConnections()[id_] = db;
+    return true;
+}
+
+sqlite3* SystemDb::Handle() const {
+    auto& mine = ThreadConnections();
+    if (auto it = mine.find(id_); it != mine.end()) return it->second;
+    if (path_.empty()) return nullptr;
+    std::string error;
+    sqlite3* db = Connect(error);
+    if (db == nullptr) return nullptr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    connections_.push_back(db);
+    mine[id_] = db;
+    return db;
+}
+
+void SystemDb::SetBusyTimeout(int milliseconds) {
+    busyMs_ = milliseconds;  // the connections' busy handlers read it
 }
 
 bool SystemDb::Exec(const std::string& sql, std::string& error) {
     char* message = nullptr;
-    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+    int code = sqlite3_exec(Handle(), StoredFromWire(sql).c_str(), nullptr, nullptr, &message);
+    if (code != SQLITE_OK) {
         error = message != nullptr ? message : "database error";
         sqlite3_free(message);
+        if (IsBusy(code)) throw DatabaseBusy();
         return false;
     }
     return true;
 }
 
 Statement::Statement(const SystemDb& db, const char* sql) {
-    if (sqlite3_prepare_v2(db.Handle(), sql, -1, &stmt_, nullptr) != SQLITE_OK) stmt_ = nullptr;
+    sqlite3* handle = db.Handle();
+    if (handle == nullptr) return;
+    int code = sqlite3_prepare_v2(handle, sql, -1, &stmt_, nullptr);
+    if (code != SQLITE_OK) {
+        stmt_ = nullptr;
+        // Preparing reads the schema, which a locked database can refuse.
+        if (IsBusy(code)) throw DatabaseBusy();
+    }
 }
 
 Statement::~Statement() {
@@ -55,9 +133,11 @@ Statement& Statement::Reset() {
 }
 
 Statement& Statement::Bind(int index, const std::string& text) {
-    if (stmt_ != nullptr)
-        sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()),
+    if (stmt_ != nullptr) {
+        std::string stored = StoredFromWire(text);
+        sqlite3_bind_text(stmt_, index, stored.data(), static_cast<int>(stored.size()),
                           SQLITE_TRANSIENT);
+    }
     return *this;
 }
 
@@ -70,7 +150,13 @@ bool Statement::Step() {
     if (stmt_ == nullptr || failed_) return false;
     int r = sqlite3_step(stmt_);
     if (r == SQLITE_ROW) return true;
-    if (r != SQLITE_DONE) failed_ = true;
+    if (r != SQLITE_DONE) {
+        failed_ = true;
+        if (IsBusy(r)) {
+            sqlite3_reset(stmt_);
+            throw DatabaseBusy();
+        }
+    }
     return false;
 }
 
@@ -83,8 +169,8 @@ bool Statement::Run() {
 std::string Statement::Text(int column) const {
     const unsigned char* text = sqlite3_column_text(stmt_, column);
     if (text == nullptr) return "";
-    return std::string(reinterpret_cast<const char*>(text),
-                       static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)));
+    return WireFromStored(std::string_view(reinterpret_cast<const char*>(text),
+                                           static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))));
 }
 
 std::int64_t Statement::Int(int column) const {

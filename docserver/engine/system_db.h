@@ -1,31 +1,58 @@
 #pragma once
-// The system directory's SQLite database.
+// The system directory's SQLite database. Every thread that uses a SystemDb
+// gets a connection of its own (opened on first use, in WAL mode), so the
+// server's workers read and write side by side. Texts are Windows-1252 in
+// the engine and UTF-8 in the database: Bind and Text convert.
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
 
 namespace docserver {
 
+// The database stayed locked by another connection past the busy time-out.
+class DatabaseBusy : public std::runtime_error {
+  public:
+    DatabaseBusy() : std::runtime_error("database busy") {}
+};
+
 class SystemDb {
   public:
-    SystemDb() = default;
+    SystemDb();
     ~SystemDb();
     SystemDb(const SystemDb&) = delete;
     SystemDb& operator=(const SystemDb&) = delete;
 
-    // Opens an existing database (create = false) or creates it.
+    // Opens an existing database (create = false) or creates it; the calling
+    // thread's connection is opened at once so errors show here.
     bool Open(const std::string& path, bool create, std::string& error);
+    // The SQL's literals are Windows-1252 like every text of the engine.
+    // Throws DatabaseBusy when the database stays locked.
     bool Exec(const std::string& sql, std::string& error);
-    sqlite3* Handle() const { return db_; }
+    // The calling thread's connection; nullptr when it cannot be opened.
+    sqlite3* Handle() const;
+    // How long a statement waits for another connection's lock.
+    void SetBusyTimeout(int milliseconds);
 
   private:
-    sqlite3* db_ = nullptr;
+    sqlite3* Connect(std::string& error) const;
+
+    std::string path_;
+    bool create_ = false;
+    std::atomic<int> busyMs_{5000};
+    std::uint64_t id_;
+    mutable std::mutex mutex_;
+    mutable std::vector<sqlite3*> connections_;
 };
 
-// One prepared statement; binds count from 1, columns from 0.
+// One prepared statement; binds count from 1, columns from 0. A statement
+// that finds the database locked past the time-out throws DatabaseBusy.
 class Statement {
   public:
     Statement(const SystemDb& db, const char* sql);
@@ -36,12 +63,14 @@ class Statement {
     bool Ok() const { return stmt_ != nullptr; }
     // Ready to bind and run again.
     Statement& Reset();
+    // Windows-1252 text, stored as UTF-8.
     Statement& Bind(int index, const std::string& text);
     Statement& Bind(int index, std::int64_t value);
     // True while a row is ready.
     bool Step();
     // Runs to the end; true when it finished without error.
     bool Run();
+    // The column's UTF-8 text in Windows-1252.
     std::string Text(int column) const;
     std::int64_t Int(int column) const;
 

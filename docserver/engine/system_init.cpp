@@ -5,6 +5,7 @@
 
 #include <cerrno>
 
+#include "passwords.h"
 #include "system_db.h"
 
 namespace docserver {
@@ -45,7 +46,7 @@ bool InitSystem(const std::string& dir, const std::string& user, const std::stri
     Statement addUser(db,
                       "INSERT INTO users(user_id, password, full_name, system_security) "
                       "VALUES (?, ?, ?, -1)");
-    addUser.Bind(1, user).Bind(2, password).Bind(3, user);
+    addUser.Bind(1, user).Bind(2, HashPassword(password)).Bind(3, user);
     if (!settings.Run() || !addUser.Run()) {
         error = "cannot fill the new database";
         return false;

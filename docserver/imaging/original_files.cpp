@@ -71,15 +71,13 @@ class TiffOriginal : public OriginalFile {
 
 class TextOriginal : public OriginalFile {
   public:
-    // The text is laid out once, at a fixed resolution, so the page count
-    // never depends on the one asked for.
-    explicit TextOriginal(const std::string& text) {
-        for (RenderedPage& page : TypesetPlainText(text, 100)) pages_.push_back(page.image);
-    }
-    int PageCount() const override { return static_cast<int>(pages_.size()); }
+    // Laid out once at a fixed resolution, so the count never depends on the
+    // one asked for; a page is painted only when asked for.
+    explicit TextOriginal(const std::string& text) : layout_(LayOutPlainText(text, 100)) {}
+    int PageCount() const override { return layout_.PageCount(); }
     QImage RenderPage(int page, int dpi) const override {
         if (page < 1 || page > PageCount()) return {};
-        const QImage& image = pages_[static_cast<std::size_t>(page - 1)];
+        QImage image = PaintPlainTextPage(layout_, page - 1).image;
         if (dpi == 100) return image;
         const double f = dpi / 100.0;
         return image.scaled(platform::RoundToInt(image.width() * f),
@@ -88,7 +86,7 @@ class TextOriginal : public OriginalFile {
     }
 
   private:
-    std::vector<QImage> pages_;
+    PlainTextLayout layout_;
 };
 
 // A PNG, JPEG, BMP or GIF original: one page per frame the file holds.
@@ -211,7 +209,7 @@ bool WriteTextPdf(const std::vector<PageText>& pages, PageSize size, const std::
 }
 
 QImage RenderTextImage(const std::string& text, int dpi) {
-    auto pages = TypesetPlainText(text, dpi);
+    auto pages = TypesetPlainText(text, dpi, kMaxTextImagePages);
     if (pages.size() == 1) return pages.front().image;
     // Stack the pages into one tall sheet so the whole text shows at once.
     const QSize size = pages.front().image.size();

@@ -39,7 +39,9 @@ RenderedOriginal RenderOriginalPage(const std::string& path, int page, bool colo
 // Typesets the pages as the text of a PDF (vector text, one size for all).
 bool WriteTextPdf(const std::vector<PageText>& pages, PageSize size, const std::string& path);
 
-// A text as one page image sized to hold every line (at least a letter page).
+// A text as one page image sized to hold every line (at least a letter page),
+// up to this many pages; lines past them are left out.
+constexpr int kMaxTextImagePages = 12;
 QImage RenderTextImage(const std::string& text, int dpi = 100);
 
 }  // namespace docserver::imaging

@@ -10,6 +10,7 @@
 
 #include "platform/rounding.h"
 #include "platform/text_codec.h"
+#include "imaging/word_rule.h"
 
 namespace docserver::imaging {
 
@@ -210,73 +211,121 @@ void PaintPage(QPainter& painter, const PageText& text, QSize pixels, int dpi, P
 
 namespace {
 
-// Lines of a plain text, long lines wrapped at word boundaries (or cut when
-// one word is wider than the page).
-std::vector<std::string> PlainLines(const std::string& text, const QFontMetrics& metrics,
-                                    int width) {
+QFont PlainTextFont(int dpi) {
+    return PageFont("Liberation Mono", PointsToPixels(10, dpi), false, true);
+}
+
+// Lines of a plain text, long lines wrapped at the last blank that fits (or
+// cut when one word is wider than the page). Each byte's advance is measured
+// once, so the wrap takes time in proportion to the text.
+std::vector<std::string> PlainLines(const std::string& text, const QFontMetricsF& metrics,
+                                    double width) {
+    double advance[256];
+    for (int c = 0; c < 256; ++c) {
+        const char byte = static_cast<char>(c);
+        advance[c] = metrics.horizontalAdvance(platform::ToQString(std::string_view(&byte, 1)));
+    }
+    auto widthOf = [&advance](const std::string& raw, std::size_t from, std::size_t to) {
+        double w = 0;
+        for (std::size_t i = from; i < to; ++i) w += advance[static_cast<unsigned char>(raw[i])];
+        return w;
+    };
     std::vector<std::string> lines;
-    std::string rest;
-    std::istringstream in(text);
-    std::string raw;
-    while (std::getline(in, raw)) {
+    std::size_t lineStart = 0;
+    while (lineStart <= text.size()) {
+        std::size_t lineEnd = text.find('\n', lineStart);
+        if (lineEnd == std::string::npos) {
+            if (lineStart == text.size() && !text.empty()) break;
+            lineEnd = text.size();
+        }
+        std::string raw = text.substr(lineStart, lineEnd - lineStart);
+        lineStart = lineEnd + 1;
         if (!raw.empty() && raw.back() == '\r') raw.pop_back();
         std::replace(raw.begin(), raw.end(), '\t', ' ');
-        while (metrics.horizontalAdvance(platform::ToQString(raw)) > width) {
-            std::size_t cut = raw.size();
-            while (cut > 1 &&
-                   metrics.horizontalAdvance(platform::ToQString(raw.substr(0, cut))) > width) {
-                const std::size_t space = raw.rfind(' ', cut - 1);
-                cut = (space != std::string::npos && space > 0) ? space : cut - 1;
-            }
-            lines.push_back(raw.substr(0, cut));
-            raw.erase(0, cut);
-            while (!raw.empty() && raw.front() == ' ') raw.erase(0, 1);
+        std::size_t start = 0;
+        std::size_t lastSpace = std::string::npos;
+        double used = 0;
+        for (std::size_t i = 0; i < raw.size(); ++i) {
+            if (raw[i] == ' ') lastSpace = i;
+            used += advance[static_cast<unsigned char>(raw[i])];
+            if (used <= width || i == start) continue;
+            // raw[start, i] is too wide: end the line at its last blank, or
+            // before this character when there is none.
+            std::size_t cut = lastSpace != std::string::npos && lastSpace > start ? lastSpace : i;
+            lines.push_back(raw.substr(start, cut - start));
+            start = cut;
+            while (start < raw.size() && raw[start] == ' ') ++start;
+            lastSpace = std::string::npos;
+            for (std::size_t j = start; j <= i && j < raw.size(); ++j)
+                if (raw[j] == ' ') lastSpace = j;
+            used = widthOf(raw, start, std::max(start, i + 1));
+            if (start > i) i = start - 1;
         }
-        lines.push_back(raw);
+        lines.push_back(raw.substr(std::min(start, raw.size())));
     }
     return lines;
 }
 
 }  // namespace
 
-std::vector<RenderedPage> TypesetPlainText(const std::string& text, int dpi) {
-    const QSize size = PagePixels(PageSize::Letter, dpi);
-    const QFont font = PageFont("Liberation Mono", PointsToPixels(10, dpi), false, true);
+PlainTextLayout LayOutPlainText(const std::string& text, int dpi) {
+    PlainTextLayout layout;
+    layout.dpi = dpi;
+    layout.size = PagePixels(PageSize::Letter, dpi);
+    const QFont font = PlainTextFont(dpi);
     const QFontMetrics metrics(font);
     const int margin = dpi * 3 / 4;
-    const auto lines = PlainLines(text, metrics, size.width() - 2 * margin);
-    const int perPage = std::max(1, (size.height() - 2 * margin) / metrics.lineSpacing());
+    layout.lines = PlainLines(text, QFontMetricsF(font), layout.size.width() - 2 * margin);
+    layout.perPage = std::max(1, (layout.size.height() - 2 * margin) / metrics.lineSpacing());
+    return layout;
+}
 
+int PlainTextLayout::PageCount() const {
+    return std::max<int>(1, static_cast<int>((lines.size() + perPage - 1) / perPage));
+}
+
+RenderedPage PaintPlainTextPage(const PlainTextLayout& layout, int index) {
+    const QFont font = PlainTextFont(layout.dpi);
+    const QFontMetrics metrics(font);
+    const int margin = layout.dpi * 3 / 4;
+    RenderedPage page;
+    page.image = QImage(layout.size, QImage::Format_RGB32);
+    page.image.fill(Qt::white);
+    const int dpm = platform::RoundToInt(layout.dpi / 0.0254);
+    page.image.setDotsPerMeterX(dpm);
+    page.image.setDotsPerMeterY(dpm);
+    QPainter painter(&page.image);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    WordPen pen(painter, page);
+    pen.Use(font, Qt::black);
+    int baseline = margin;
+    std::size_t next = static_cast<std::size_t>(index) * static_cast<std::size_t>(layout.perPage);
+    for (int row = 0; row < layout.perPage && next < layout.lines.size(); ++row, ++next) {
+        baseline += metrics.lineSpacing();
+        pen.DrawLine(SplitWords(layout.lines[next]), margin, baseline);
+    }
+    painter.end();
+    return page;
+}
+
+std::vector<RenderedPage> TypesetPlainText(const std::string& text, int dpi, int maxPages) {
+    const PlainTextLayout layout = LayOutPlainText(text, dpi);
     std::vector<RenderedPage> pages;
-    std::size_t next = 0;
-    do {
-        RenderedPage page;
-        page.image = QImage(size, QImage::Format_RGB32);
-        page.image.fill(Qt::white);
-        const int dpm = platform::RoundToInt(dpi / 0.0254);
-        page.image.setDotsPerMeterX(dpm);
-        page.image.setDotsPerMeterY(dpm);
-        QPainter painter(&page.image);
-        painter.setRenderHint(QPainter::TextAntialiasing, true);
-        WordPen pen(painter, page);
-        pen.Use(font, Qt::black);
-        int baseline = margin;
-        for (int row = 0; row < perPage && next < lines.size(); ++row, ++next) {
-            baseline += metrics.lineSpacing();
-            pen.DrawLine(SplitWords(lines[next]), margin, baseline);
-        }
-        painter.end();
-        pages.push_back(std::move(page));
-    } while (next < lines.size());
+    const int count = std::min(layout.PageCount(), std::max(1, maxPages));
+    for (int i = 0; i < count; ++i) pages.push_back(PaintPlainTextPage(layout, i));
     return pages;
 }
 
 std::string FormatWordList(const std::vector<WordBox>& words) {
     std::string out;
     for (const auto& w : words) {
-        if (!out.empty()) out += '^';
-        out += w.word + '|' + std::to_string(w.x) + '|' + std::to_string(w.y) + '|' +
-               std::to_string(w.width) + '|' + std::to_string(w.height);
+        // The words a search takes from what was drawn between blanks
+        // ("re-filed," gives "re" and "filed"), each with the drawn box.
+        for (const std::string& word : TextWords(w.word)) {
+            if (!out.empty()) out += '^';
+            out += word + '|' + std::to_string(w.x) + '|' + std::to_string(w.y) + '|' +
+                   std::to_string(w.width) + '|' + std::to_string(w.height);
+        }
     }
     return out;
 }

@@ -51,11 +51,25 @@ RenderedPage TypesetPage(const PageText& text, PageSize size, PageColour colour)
 void PaintPage(QPainter& painter, const PageText& text, QSize pixels, int dpi, PageColour colour,
                RenderedPage& page);
 
-// A text laid out as plain lines on as many letter pages as it needs, at the
-// given resolution; every page is returned. Blank lines are kept.
-std::vector<RenderedPage> TypesetPlainText(const std::string& text, int dpi);
+// A text laid out as plain lines on letter pages at a resolution, long lines
+// wrapped. Blank lines are kept.
+struct PlainTextLayout {
+    QSize size;
+    int dpi = 100;
+    std::vector<std::string> lines;
+    int perPage = 1;
+    int PageCount() const;  // at least 1
+};
+PlainTextLayout LayOutPlainText(const std::string& text, int dpi);
+// Page index (from 0) of the layout.
+RenderedPage PaintPlainTextPage(const PlainTextLayout& layout, int index);
 
-// "word|x|y|width|height" entries joined by "^", the form the viewer reads.
+// The first maxPages pages of the layout.
+std::vector<RenderedPage> TypesetPlainText(const std::string& text, int dpi,
+                                           int maxPages = 1 << 30);
+
+// "word|x|y|width|height" entries joined by "^", the form the viewer reads;
+// the words follow the one word rule (word_rule.h).
 std::string FormatWordList(const std::vector<WordBox>& words);
 
 }  // namespace docserver::imaging

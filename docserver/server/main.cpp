@@ -1,6 +1,7 @@
 // talq-server: the document server for the remote access mode.
 //
-//   talq-server --system DIR [--port N] [--address A] [--log]
+//   talq-server --system DIR [--port N] [--address A] [--log] [--workers N]
+//               [--max-connections N] [--max-buffered-mb N] [--idle-timeout SECONDS]
 //   talq-server --init DIR [--user NAME] [--password TEXT]
 
 #include <QGuiApplication>
@@ -12,7 +13,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/command_engine.h"
 #include "engine/system_init.h"
@@ -29,7 +32,9 @@ void OnStop(int) {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: talq-server --system DIR [--port N] [--address A] [--log]\n"
+                 "usage: talq-server --system DIR [--port N] [--address A] [--log] [--workers N]\n"
+                 "                   [--max-connections N] [--max-buffered-mb N]\n"
+                 "                   [--idle-timeout SECONDS]\n"
                  "       talq-server --init DIR [--user NAME] [--password TEXT]\n");
     return 2;
 }
@@ -43,6 +48,7 @@ int main(int argc, char** argv) {
     std::string systemDir, initDir, address = "127.0.0.1", user = "ADMIN", password = "ADMIN";
     int port = 7120;
     bool log = false;
+    docserver::ServerLimits limits;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         auto value = [&](std::string& out) {
@@ -56,11 +62,36 @@ int main(int argc, char** argv) {
         if (arg == "--address" && value(address)) continue;
         if (arg == "--user" && value(user)) continue;
         if (arg == "--password" && value(password)) continue;
-        if (arg == "--port" && value(text)) {
+        auto number = [&](long low, long high, long& out) {
+            if (!value(text)) return false;
             char* end = nullptr;
-            long p = std::strtol(text.c_str(), &end, 10);
-            if (*end != '\0' || p < 0 || p > 65535) return Usage();
-            port = static_cast<int>(p);
+            out = std::strtol(text.c_str(), &end, 10);
+            return !text.empty() && *end == '\0' && out >= low && out <= high;
+        };
+        long n = 0;
+        if (arg == "--port") {
+            if (!number(0, 65535, n)) return Usage();
+            port = static_cast<int>(n);
+            continue;
+        }
+        if (arg == "--workers") {
+            if (!number(1, 256, n)) return Usage();
+            limits.workers = static_cast<int>(n);
+            continue;
+        }
+        if (arg == "--max-connections") {
+            if (!number(1, 100000, n)) return Usage();
+            limits.maxConnections = static_cast<std::size_t>(n);
+            continue;
+        }
+        if (arg == "--max-buffered-mb") {
+            if (!number(1, 1 << 20, n)) return Usage();
+            limits.maxBufferedBytes = static_cast<std::size_t>(n) << 20;
+            continue;
+        }
+        if (arg == "--idle-timeout") {
+            if (!number(1, 7 * 24 * 3600, n)) return Usage();
+            limits.idleSeconds = static_cast<int>(n);
             continue;
         }
         if (arg == "--log") {
@@ -79,12 +110,19 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (systemDir.empty()) return Usage();
-    auto engine = docserver::CommandEngine::Open(systemDir, error);
-    if (!engine) {
-        std::fprintf(stderr, "talq-server: %s\n", error.c_str());
-        return 1;
+    // One engine per worker; failed logins count across all of them.
+    std::vector<std::unique_ptr<docserver::CommandEngine>> engines;
+    std::vector<docserver::CommandEngine*> pool;
+    for (int i = 0; i < docserver::WorkerCount(limits); ++i) {
+        engines.push_back(docserver::CommandEngine::Open(systemDir, error));
+        if (!engines.back()) {
+            std::fprintf(stderr, "talq-server: %s\n", error.c_str());
+            return 1;
+        }
+        if (i > 0) engines.back()->ShareLoginThrottle(engines.front()->SharedThrottle());
+        pool.push_back(engines.back().get());
     }
-    docserver::TcpServer server(*engine);
+    docserver::TcpServer server(pool, limits);
     if (!server.Listen(address, port, error)) {
         std::fprintf(stderr, "talq-server: cannot listen on %s:%d: %s\n", address.c_str(), port,
                      error.c_str());

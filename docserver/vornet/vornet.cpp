@@ -50,7 +50,8 @@ VORNET_EXPORT std::int32_t INET_ConnectLocal(std::int32_t mode, std::int32_t han
     c->engine = docserver::CommandEngine::Open(dir, error);
     if (!c->engine) return -3;
     c->state = docserver::ConnectionState{};
-    c->state.session = "local:" + std::to_string(handle);
+    c->state.session = docserver::SessionName("local:" + std::to_string(handle));
+    c->state.address = "local";
     c->state.local = true;
     return 0;
 }

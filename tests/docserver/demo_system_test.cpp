@@ -318,4 +318,32 @@ TEST(DemoDatabaseTest, EngineLogsTheDemoUsersInAndOpensTheirProjects) {
               0u);  // the reviewer has no access there
 }
 
+// The word list request answers the image's size and resolution from the
+// page row; they must be those of the stored image, whatever its colour.
+TEST(DemoDatabaseTest, StoredImageSizesAreThoseOfTheImages) {
+    testsupport::ScopedTempDir dir;
+    const DemoSystem demo = GenerateDemoSystem(dir.Path(), Small(5));
+    WriteDemoSystem(dir.Path(), demo);
+    std::string error;
+    const auto engine = docserver::CommandEngine::Open(dir.Path(), error);
+    ASSERT_TRUE(engine) << error;
+    docserver::ConnectionState state;
+    ASSERT_EQ(engine->Execute(state, "TALQRequiredLogin,admin,admin,,DOM,1,8.6,1").substr(0, 1), "1");
+    std::set<int> colours;
+    for (const DemoPage& page : demo.projects[0].pages) {
+        if (page.imageFile.empty() || !colours.insert(static_cast<int>(page.colour)).second)
+            continue;
+        const QImage image(QString::fromStdString(dir.Path() + "/" + page.imageFile));
+        ASSERT_FALSE(image.isNull()) << page.imageFile;
+        const std::string expected =
+            std::to_string(image.width()) + "," + std::to_string(image.height()) + "," +
+            std::to_string(qRound(image.dotsPerMeterX() * 0.0254)) + "," +
+            std::to_string(qRound(image.dotsPerMeterY() * 0.0254)) + ",";
+        const std::string reply =
+            engine->Execute(state, "TALQGetWordList,admin,admin,ACME," + page.key);
+        EXPECT_EQ(reply.substr(0, expected.size()), expected) << page.imageFile;
+    }
+    EXPECT_EQ(colours.size(), 3u) << "bitonal, grey and colour pages";
+}
+
 }  // namespace

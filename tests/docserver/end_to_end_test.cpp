@@ -3,6 +3,7 @@
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include "foundation/mod_registry.h"
+#include "raw_client.h"
 #include "server/request_frame.h"
 #include "server/talq_client_api.h"
 #include "server/talq_client_api_test_peer.h"
@@ -97,41 +99,21 @@ TEST_F(EndToEnd, LocalModeWithoutASystemDirectoryFails) {
     EXPECT_EQ(api.LastError(), "Invalid TALQ System Directory");
 }
 
-// Raw connections to the server process.
-int Connect(int port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    a.sin_addr.s_addr = htonl(0x7F000001);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
+void RawExecOn(const std::string& sys, const std::string& sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((sys + "/system.db").c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
 }
 
-// The reply payload, or "CLOSED" when the server ended the connection.
-std::string Exchange(int fd, const std::string& bytes, bool expectReply = true) {
-    if (!bytes.empty()) ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    RequestFrame::FrameReader reader;
-    std::string payload;
-    pollfd p{fd, POLLIN, 0};
-    while (::poll(&p, 1, 5000) > 0) {
-        char buffer[4096];
-        ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-        if (n <= 0) return "CLOSED";
-        reader.Feed(buffer, static_cast<std::size_t>(n));
-        if (reader.Next(payload) == RequestFrame::FrameReader::Status::kFrame) return payload;
-    }
-    return expectReply ? "TIMEOUT" : "OPEN";
-}
+using testsupport::ConnectLoopback;
+using testsupport::Exchange;
 
 TEST_F(EndToEnd, BadFramesEndOnlyTheirOwnConnection) {
     testsupport::ServerProcess server(sys_, true);
     ASSERT_GT(server.Port(), 0) << server.Output();
     std::mt19937 random(8);
-    int good = Connect(server.Port());
+    int good = ConnectLoopback(server.Port());
     ASSERT_GE(good, 0);
     EXPECT_EQ(Exchange(good, RequestFrame::BuildRequest("TALQGetSystemFlags", random)), "1025");
 
@@ -144,12 +126,12 @@ TEST_F(EndToEnd, BadFramesEndOnlyTheirOwnConnection) {
         badSelectors,
     };
     for (const std::string& attack : attacks) {
-        int fd = Connect(server.Port());
+        int fd = ConnectLoopback(server.Port());
         ASSERT_GE(fd, 0);
         EXPECT_EQ(Exchange(fd, attack), "CLOSED");
         ::close(fd);
     }
-    int cut = Connect(server.Port());
+    int cut = ConnectLoopback(server.Port());
     ::send(cut, cutOff.data(), cutOff.size(), MSG_NOSIGNAL);
     ::close(cut);
 
@@ -159,6 +141,125 @@ TEST_F(EndToEnd, BadFramesEndOnlyTheirOwnConnection) {
     EXPECT_EQ(Exchange(good, empty).rfind("ERROR", 0), 0u) << "malformed commands get ERROR";
     ::close(good);
     EXPECT_EQ(server.Stop(SIGINT), 0);
+}
+
+// One connection's request waits on a database lock held elsewhere; the
+// other connection's requests are all answered meanwhile, and the waiting
+// one completes once the lock goes.
+TEST_F(EndToEnd, ARequestWaitingOnTheDatabaseHoldsUpNoOtherConnection) {
+    const std::string sys = dir_.Path() + "/pages";
+    testsupport::MakeQuerySystem(sys, 20, 0);
+    testsupport::ServerProcess server(sys);
+    ASSERT_GT(server.Port(), 0) << server.Output();
+    std::mt19937 random(3);
+    int slow = ConnectLoopback(server.Port());
+    int fast = ConnectLoopback(server.Port());
+    ASSERT_GE(slow, 0);
+    ASSERT_GE(fast, 0);
+    const std::string login =
+        RequestFrame::BuildRequest("TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1", random);
+    ASSERT_EQ(Exchange(slow, login).substr(0, 1), "1");
+    ASSERT_EQ(Exchange(fast, login).substr(0, 1), "1");
+
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open((sys + "/system.db").c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE; UPDATE pages SET doc_date = '' WHERE seq = 9",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    std::string write = RequestFrame::BuildRequest(
+        "TALQDTPutDate,ADMIN,SECRET,Demo Project,K00003,20200101", random);
+    ::send(slow, write.data(), write.size(), MSG_NOSIGNAL);
+    for (int i = 1; i <= 10; ++i) {
+        EXPECT_EQ(Exchange(fast, RequestFrame::BuildRequest(
+                                     "TALQFindKey,ADMIN,SECRET,Demo Project," +
+                                         testsupport::PageKey(i) + ",0",
+                                     random))
+                      .rfind("ERROR", 0),
+                  std::string::npos)
+            << i;
+    }
+    pollfd waiting{slow, POLLIN, 0};
+    EXPECT_EQ(::poll(&waiting, 1, 0), 0) << "the write is still waiting for the lock";
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_EQ(Exchange(slow, ""), "OK");
+    ::close(slow);
+    ::close(fast);
+    EXPECT_EQ(server.Stop(SIGTERM), 0);
+}
+
+TEST_F(EndToEnd, ConnectionsPastTheCapAndIdleOnesAreClosedOversizedCommandsRefused) {
+    testsupport::ServerProcess server(
+        sys_, false, {"--max-connections", "2", "--idle-timeout", "1", "--max-buffered-mb", "8"});
+    ASSERT_GT(server.Port(), 0) << server.Output();
+    std::mt19937 random(4);
+    const std::string flags = RequestFrame::BuildRequest("TALQGetSystemFlags", random);
+    int first = ConnectLoopback(server.Port());
+    int second = ConnectLoopback(server.Port());
+    EXPECT_EQ(Exchange(first, flags), "1025");
+    EXPECT_EQ(Exchange(second, flags), "1025");
+    int third = ConnectLoopback(server.Port());
+    EXPECT_EQ(Exchange(third, flags), "CLOSED") << "past the cap";
+    ::close(third);
+
+    // A long text of commas, without a login, is refused before it is split.
+    EXPECT_EQ(Exchange(first, RequestFrame::BuildRequest(std::string(6 << 20, ','), random)),
+              "ERROR: Command Too Long");
+    // Past what the server buffers for all connections, the one that sends
+    // goes; the others stay.
+    EXPECT_EQ(Exchange(second, RequestFrame::BuildRequest(std::string(9 << 20, ','), random)),
+              "CLOSED");
+    ::close(second);
+    second = ConnectLoopback(server.Port());
+    EXPECT_EQ(Exchange(first, flags), "1025");
+    EXPECT_EQ(Exchange(second, flags), "1025");
+    // Both go quiet: the server closes them, which frees their places.
+    EXPECT_EQ(Exchange(first, ""), "CLOSED");
+    EXPECT_EQ(Exchange(second, ""), "CLOSED");
+    ::close(first);
+    ::close(second);
+    int later = ConnectLoopback(server.Port());
+    EXPECT_EQ(Exchange(later, flags), "1025");
+    ::close(later);
+    EXPECT_EQ(server.Stop(SIGTERM), 0);
+}
+
+// Two users asking for the same page lock at the same moment: one gets it,
+// the other is told who holds it, page after page.
+TEST_F(EndToEnd, ConcurrentLockRequestsForOnePageHaveOneWinner) {
+    const std::string sys = dir_.Path() + "/pages";
+    testsupport::MakeQuerySystem(sys, 30, 0);
+    RawExecOn(sys, "INSERT INTO users(user_id, password) VALUES ('OTHER', 'pw');"
+                   "INSERT INTO user_projects(user_id, project_id, security) VALUES ('OTHER', 1, -1)");
+    testsupport::ServerProcess server(sys);
+    ASSERT_GT(server.Port(), 0) << server.Output();
+    std::mt19937 random(5);
+    int a = ConnectLoopback(server.Port());
+    int b = ConnectLoopback(server.Port());
+    ASSERT_EQ(Exchange(a, RequestFrame::BuildRequest("TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1",
+                                                     random))
+                  .substr(0, 1),
+              "1");
+    ASSERT_EQ(
+        Exchange(b, RequestFrame::BuildRequest("TALQRequiredLogin,OTHER,pw,,DOM,1,8.6,1", random))
+            .substr(0, 1),
+        "1");
+    for (int i = 1; i <= 30; ++i) {
+        const std::string key = testsupport::PageKey(i);
+        std::string first = RequestFrame::BuildRequest(
+            "TALQSetPageLock,ADMIN,SECRET,Demo Project," + key, random);
+        std::string second =
+            RequestFrame::BuildRequest("TALQSetPageLock,OTHER,pw,Demo Project," + key, random);
+        ::send(a, first.data(), first.size(), MSG_NOSIGNAL);
+        ::send(b, second.data(), second.size(), MSG_NOSIGNAL);
+        std::string ra = Exchange(a, ""), rb = Exchange(b, "");
+        EXPECT_EQ((ra == "OK") + (rb == "OK"), 1) << key << ": " << ra << " / " << rb;
+        EXPECT_TRUE(ra == "ERROR: Page Locked by OTHER" || rb == "ERROR: Page Locked by ADMIN")
+            << key << ": " << ra << " / " << rb;
+    }
+    ::close(a);
+    ::close(b);
+    EXPECT_EQ(server.Stop(SIGTERM), 0);
 }
 
 }  // namespace

@@ -101,6 +101,21 @@ TEST(PageTypesetterTest, WordListUsesCaretsAndBars) {
     EXPECT_EQ(FormatWordList({}), "");
 }
 
+// A search for a word must find its entry whatever quotes or punctuation
+// were drawn with it.
+TEST(PageTypesetterTest, WordListEntriesAreTheWordsASearchTakes) {
+    struct Case {
+        const char* drawn;
+        std::string entries;
+    } cases[] = {
+        {"\x93Privileged\x94,", "Privileged|1|2|3|4"},
+        {"re-filed.", "re|1|2|3|4^filed|1|2|3|4"},
+        {"caf\xe9's", "caf\xe9|1|2|3|4^s|1|2|3|4"},
+        {"\x96", ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(FormatWordList({{c.drawn, 1, 2, 3, 4}}), c.entries);
+}
+
 TEST(PageFilesTest, G4TiffReadsBackAsOneBitPageWithItsResolution) {
     testsupport::ScopedTempDir dir;
     const RenderedPage page = TypesetPage(SampleText(), PageSize::Legal, PageColour::Bitonal);

@@ -154,6 +154,10 @@ TEST(TextImageTest, LongTextsGrowTheSheetSoNoLineIsLost) {
     EXPECT_EQ(tall.width(), 850);
     EXPECT_GT(tall.height(), 1100);
     EXPECT_TRUE(RenderTextImage("").width() > 0);
+    // The sheet stops at its page limit however long the text.
+    std::string endless;
+    for (int i = 0; i < 20000; ++i) endless += "line\n";
+    EXPECT_EQ(RenderTextImage(endless).height(), 1100 * kMaxTextImagePages);
 }
 
 }  // namespace

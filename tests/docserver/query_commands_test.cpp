@@ -270,6 +270,7 @@ TEST_F(QueryEngineTest, ARestrictedUserQueriesAndSearchesOnlyInsideTheRange) {
                 error))
         << error;
     ConnectionState limited;
+    ASSERT_EQ(engine_->Execute(limited, "TALQRequiredLogin,LIM,pw,,DOM,1,8.6,1").substr(0, 1), "1");
     const std::string p = "LIM,pw,Demo Project";
     std::string s(1, kSS);
     Set tag = ParseSet(engine_->Execute(limited, "TALQQueryScroll," + p + ",0" + s + s + s + "Hot" +
@@ -279,10 +280,21 @@ TEST_F(QueryEngineTest, ARestrictedUserQueriesAndSearchesOnlyInsideTheRange) {
               "1,");
     EXPECT_EQ(engine_->Execute(limited, "TALQDTSearchDate," + p + ",2,20001231,").substr(0, 2),
               "3,");
-    std::string name = Upload({"K00006", "K00050"});
+    // The list is the limited user's own: another user's list is not read.
+    std::string name = engine_->Execute(limited, "TALQCreateTempFile," + p);
+    ASSERT_EQ(engine_->Execute(limited, "TALQWriteTempFile," + p + "," + name + ",K00006" +
+                                            std::string(1, kRS) + "K00050"),
+              "OK");
     Set file = ParseSet(engine_->Execute(
         limited, "TALQQueryScroll," + p + ",1" + s + s + s + name + s + "0" + s + "100" + s + "0"));
     EXPECT_EQ(file.keys, (std::vector<std::string>{Key(6), "*K00050"}));
+    // Saved at the box level, the box of K00006 reaches far past the range;
+    // only the pages inside it join the collection.
+    EXPECT_EQ(engine_->Execute(limited, "TALQConvertQueryToIssue," + p + "," + name + ",Mine,3"),
+              "OK");
+    Set saved = ParseSet(Run("TALQQueryScroll," + kP + ",0" + s + s + s + "Mine" + s + "0" + s +
+                             "100" + s + "0"));
+    EXPECT_EQ(saved.keys, (std::vector<std::string>{Key(5), Key(6), Key(7)}));
 }
 
 }  // namespace

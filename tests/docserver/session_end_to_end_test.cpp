@@ -313,15 +313,21 @@ TEST_F(DemoSession, OriginalsAreWithheldFromUsersWhoMayNotSeeTheirPages) {
     ASSERT_TRUE(db.Open(Sys() + "/system.db", false, error));
     // The reviewer reaches the first half of ACME: an original of the last
     // page lies outside, one of the first page inside.
-    docserver::Statement last(db,
-                              "SELECT original_file FROM pages WHERE original_file <> '' "
-                              "AND restricted = 0 ORDER BY seq DESC LIMIT 1");
-    docserver::Statement first(db,
-                               "SELECT original_file FROM pages WHERE original_file <> '' "
-                               "AND restricted = 0 ORDER BY seq LIMIT 1");
-    ASSERT_TRUE(last.Step());
-    ASSERT_TRUE(first.Step());
-    const std::string outside = last.Text(0), inside = first.Text(0);
+    // The reads end before the writes below: a reader's old snapshot could not
+    // be turned into a write once the server has written since.
+    std::string outside, inside;
+    {
+        docserver::Statement last(db,
+                                  "SELECT original_file FROM pages WHERE original_file <> '' "
+                                  "AND restricted = 0 ORDER BY seq DESC LIMIT 1");
+        docserver::Statement first(db,
+                                   "SELECT original_file FROM pages WHERE original_file <> '' "
+                                   "AND restricted = 0 ORDER BY seq LIMIT 1");
+        ASSERT_TRUE(last.Step());
+        ASSERT_TRUE(first.Step());
+        outside = last.Text(0);
+        inside = first.Text(0);
+    }
     auto reviewer = Open("reviewer", "review");
     EXPECT_EQ(reviewer->GetStellantImage(outside, 1, "1"), "");
     EXPECT_EQ(reviewer->LastError(), "Could Not Retrieve Stellant Image");
@@ -398,8 +404,8 @@ TEST_F(DemoEngine, CommandsWithoutAUserNeedALoggedInConnection) {
 TEST_F(DemoEngine, AnOriginalPageThatCannotBeRenderedIsAnErrorNotTheEnd) {
     const std::string& key = Pages()[1].key;
     testsupport::WriteFile(Sys() + "/originals/broken.pdf", "%PDF-1.4 cut short");
-    docserver::Statement s(engine_->Db(),
-                           "UPDATE pages SET original_file = ?, restricted = 0 WHERE image_key = ?");
+    docserver::Statement s(
+        engine_->Db(), "UPDATE pages SET original_file = ?, restricted = 0 WHERE image_key = ?");
     ASSERT_TRUE(s.Bind(1, std::string("originals/broken.pdf")).Bind(2, key).Run());
     EXPECT_EQ(Run("TALQSendStellantImage,originals/broken.pdf,1,1"),
               "ERROR: Unable to Render Original File");

@@ -27,7 +27,8 @@ void ReadAvailable(int fd, std::string& out, int timeoutMs) {
 
 }  // namespace
 
-ServerProcess::ServerProcess(const std::string& systemDir, bool log) {
+ServerProcess::ServerProcess(const std::string& systemDir, bool log,
+                             const std::vector<std::string>& options) {
     int pipeFds[2];
     if (::pipe(pipeFds) != 0) return;
     std::string program = platform::ProgramDir() + "/talq-server";
@@ -39,6 +40,7 @@ ServerProcess::ServerProcess(const std::string& systemDir, bool log) {
         std::vector<const char*> args{program.c_str(), "--system", systemDir.c_str(), "--port",
                                       "0"};
         if (log) args.push_back("--log");
+        for (const std::string& option : options) args.push_back(option.c_str());
         args.push_back(nullptr);
         ::execv(program.c_str(), const_cast<char* const*>(args.data()));
         ::_exit(127);

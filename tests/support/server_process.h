@@ -3,14 +3,16 @@
 
 #include <sys/types.h>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
 class ServerProcess {
   public:
-    // Starts the talq-server next to the running program; Port() is 0 when
-    // it did not come up.
-    explicit ServerProcess(const std::string& systemDir, bool log = false);
+    // Starts the talq-server next to the running program, with more command
+    // line options if given; Port() is 0 when it did not come up.
+    explicit ServerProcess(const std::string& systemDir, bool log = false,
+                           const std::vector<std::string>& options = {});
     ~ServerProcess();
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;

@@ -1,0 +1,259 @@
+// The stand-in server under load: requests per second and the 99th
+// percentile latency of a reviewer's mix of requests from 1, 8 and 32
+// clients at once over loopback TCP; and an OCR search of the large demo
+// project through the full-text index beside the same search done by
+// reading every page's text, as the server once did.
+
+#include <arpa/inet.h>
+#include <benchmark/benchmark.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QGuiApplication>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "bench_demo_system.h"
+#include "engine/command_engine.h"
+#include "engine/system_db.h"
+#include "server/request_frame.h"
+
+namespace {
+
+benchsupport::BenchDemoSystem* g_system = nullptr;
+std::vector<std::string> g_keys;
+const std::string kP = "admin,admin,ACME";
+constexpr int kRequestsPerClient = 120;
+
+class RawClient {
+  public:
+    explicit RawClient(int port) : random_(port) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(static_cast<std::uint16_t>(port));
+        a.sin_addr.s_addr = htonl(0x7F000001);
+        if (::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+        int on = 1;
+        ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    }
+    ~RawClient() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    bool Ok() const { return fd_ >= 0; }
+    std::string Ask(const std::string& command) {
+        std::string frame = RequestFrame::BuildRequest(command, random_);
+        if (::send(fd_, frame.data(), frame.size(), MSG_NOSIGNAL) < 0) return "";
+        std::string payload;
+        char buffer[65536];
+        while (reader_.Next(payload) != RequestFrame::FrameReader::Status::kFrame) {
+            ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+            if (n <= 0) return "";
+            reader_.Feed(buffer, static_cast<std::size_t>(n));
+        }
+        return payload;
+    }
+
+  private:
+    int fd_ = -1;
+    std::mt19937 random_;
+    RequestFrame::FrameReader reader_;
+};
+
+// What a reviewer's client asks while paging through documents: mostly page
+// information, tags, notes and words, a page image now and then (full or
+// reduced quality), and a search once in a while.
+std::string MixRequest(int client, int i) {
+    const std::string& key = g_keys[static_cast<std::size_t>(client * 997 + i * 13) % g_keys.size()];
+    if (i % 40 == 39) return "TALQSearchImgText," + kP + ",freight invoice,1,32000";
+    switch (i % 20) {
+        case 0: return "TALQSendClientImage," + kP + "," + key + ",0";
+        case 1: return "TALQSendClientImage," + kP + "," + key + ",100";
+        case 2: return "TALQGetWordList," + kP + "," + key;
+        case 3: case 11: return "TALQNextKey," + kP + "," + key + ",0";
+        case 4: case 12: return "TALQGetImageTags," + kP + "," + key;
+        case 5: case 13: return "TALQGetAnnotations," + kP + "," + key;
+        case 6: return "TALQGetBoundaryInfo," + kP + "," + key;
+        case 7: return "TALQGetFolderDescription," + kP + "," + key + ",3";
+        case 8: return "TALQDTGetDate," + kP + "," + key;
+        case 9: return "TALQIsPageRestricted," + kP + "," + key;
+        case 10: return "TALQGetTagPaletteList," + kP;
+        case 14: return "TALQGetScroll," + kP + "," + key + ",1,20";
+        case 15: return "TALQGetPageOcr,,,," + key;
+        default: return "TALQGetPageInfo," + kP + "," + key + ",315";
+    }
+}
+
+void BM_ServerRequestMix(benchmark::State& state) {
+    const int clients = static_cast<int>(state.range(0));
+    std::vector<double> latencies;
+    double seconds = 0;
+    std::atomic<int> failures{0};
+    for (auto _ : state) {
+        std::vector<std::vector<double>> each(static_cast<std::size_t>(clients));
+        auto start = std::chrono::steady_clock::now();
+        std::vector<std::thread> threads;
+        for (int c = 0; c < clients; ++c) {
+            threads.emplace_back([c, &each, &failures] {
+                RawClient client(g_system->server->Port());
+                if (!client.Ok() ||
+                    client.Ask("TALQRequiredLogin,admin,admin,,DOM,1,8.6,1").rfind("1", 0) != 0 ||
+                    client.Ask("TALQGetProjectInfo," + kP).rfind("ERROR", 0) == 0) {
+                    ++failures;
+                    return;
+                }
+                for (int i = 0; i < kRequestsPerClient; ++i) {
+                    auto t0 = std::chrono::steady_clock::now();
+                    std::string reply = client.Ask(MixRequest(c, i));
+                    each[static_cast<std::size_t>(c)].push_back(
+                        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
+                                                                  t0)
+                            .count());
+                    if (reply.empty()) ++failures;
+                }
+            });
+        }
+        for (std::thread& t : threads) t.join();
+        double elapsed =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        state.SetIterationTime(elapsed);
+        seconds += elapsed;
+        for (const auto& e : each) latencies.insert(latencies.end(), e.begin(), e.end());
+    }
+    if (failures > 0) state.SkipWithError("requests failed");
+    std::sort(latencies.begin(), latencies.end());
+    const double p99 =
+        latencies.empty() ? 0 : latencies[std::min(latencies.size() - 1, latencies.size() * 99 / 100)];
+    state.counters["req_per_s"] = static_cast<double>(latencies.size()) / seconds;
+    state.counters["p99_ms"] = p99;
+    state.counters["median_ms"] = latencies.empty() ? 0 : latencies[latencies.size() / 2];
+}
+BENCHMARK(BM_ServerRequestMix)
+    ->Arg(1)->Arg(8)->Arg(32)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+// The words of a text as the server once took them: runs of letters,
+// digits, bytes of 128 and up, "'" and "-", folded to upper case.
+std::set<std::string> OldWords(const std::string& text) {
+    std::set<std::string> words;
+    std::string word;
+    auto flush = [&] {
+        if (!word.empty()) words.insert(word);
+        word.clear();
+    };
+    for (unsigned char c : text) {
+        bool part = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                    c >= 128 || c == '\'' || c == '-';
+        if (!part) {
+            flush();
+            continue;
+        }
+        word.push_back(static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c));
+    }
+    flush();
+    return words;
+}
+
+std::unique_ptr<docserver::CommandEngine> OpenEngine() {
+    std::string error;
+    return docserver::CommandEngine::Open(g_system->root + "/system", error);
+}
+
+// A connection of the admin user, logged in.
+docserver::ConnectionState LoggedIn(docserver::CommandEngine& engine) {
+    docserver::ConnectionState connection;
+    engine.Execute(connection, "TALQRequiredLogin,admin,admin,,DOM,1,8.6,1");
+    return connection;
+}
+
+void BM_OcrSearchIndexed(benchmark::State& state) {
+    auto engine = OpenEngine();
+    docserver::ConnectionState connection = LoggedIn(*engine);
+    std::string reply;
+    for (auto _ : state) {
+        reply = engine->Execute(connection, "TALQSearchImgText," + kP + ",freight invoice,1,32000");
+        if (reply.rfind("ERROR", 0) == 0) state.SkipWithError(reply.c_str());
+    }
+    state.SetLabel("hits " + reply.substr(0, reply.find(',')));
+}
+BENCHMARK(BM_OcrSearchIndexed)->Unit(benchmark::kMillisecond);
+
+void BM_OcrSearchByReadingEveryPage(benchmark::State& state) {
+    auto engine = OpenEngine();
+    std::size_t hits = 0;
+    const std::set<std::string> wanted = {"FREIGHT", "INVOICE"};
+    for (auto _ : state) {
+        hits = 0;
+        docserver::Statement p(engine->Db(),
+                               "SELECT seq, image_key, ocr_text FROM pages WHERE project_id = "
+                               "(SELECT project_id FROM projects WHERE name = 'ACME') "
+                               "AND ocr_text <> '' ORDER BY seq");
+        while (p.Step()) {
+            std::set<std::string> words = OldWords(p.Text(2));
+            bool all = std::all_of(wanted.begin(), wanted.end(),
+                                   [&](const std::string& w) { return words.count(w) > 0; });
+            hits += all ? 1 : 0;
+        }
+    }
+    state.SetLabel("hits " + std::to_string(hits));
+}
+BENCHMARK(BM_OcrSearchByReadingEveryPage)->Unit(benchmark::kMillisecond);
+
+// A text page from one 8,000-character line.
+void BM_TextImageOfOneLongLine(benchmark::State& state) {
+    auto engine = OpenEngine();
+    docserver::ConnectionState connection = LoggedIn(*engine);
+    std::string line;
+    while (line.size() < 8000) line += "freight invoice ";
+    for (auto _ : state) {
+        std::string reply = engine->Execute(connection, "TALQSendTextImage," + line);
+        if (reply.rfind("ERROR", 0) == 0) state.SkipWithError(reply.c_str());
+    }
+}
+BENCHMARK(BM_TextImageOfOneLongLine)->Unit(benchmark::kMillisecond);
+
+// A reduced page image: the first request resamples, later ones are kept.
+void BM_ReducedPageImage(benchmark::State& state) {
+    auto engine = OpenEngine();
+    docserver::ConnectionState connection = LoggedIn(*engine);
+    const std::string command = "TALQSendClientImage," + kP + "," + g_keys[1] + "," +
+                                std::to_string(state.range(0));
+    engine->Execute(connection, command);
+    for (auto _ : state) benchmark::DoNotOptimize(engine->Execute(connection, command).size());
+}
+BENCHMARK(BM_ReducedPageImage)->Arg(100)->Arg(150)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    docserver::demo::DemoOptions options;
+    options.large = true;
+    benchsupport::BenchDemoSystem system(options);
+    g_system = &system;
+    {
+        auto engine = OpenEngine();
+        docserver::Statement keys(engine->Db(),
+                                  "SELECT image_key FROM pages p JOIN projects j ON "
+                                  "j.project_id = p.project_id WHERE j.name = 'ACME' ORDER BY seq");
+        while (keys.Step()) g_keys.push_back(keys.Text(0));
+    }
+    if (g_keys.size() < 2) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,90 @@
+// Who may run a command: the connection's login, the user a command names,
+// the password it carries and the rights of the user in the project.
+#include "command_engine.h"
+#include "command_rules.h"
+#include "engine_text.h"
+#include "login_throttle.h"
+#include "passwords.h"
+
+namespace docserver {
+namespace {
+
+// The user a credentials command names: its first field, or the first
+// after the verb in the form separated by character 24.
+std::string NamedUser(const CommandText& command) {
+    const std::string& head = command.Field(0);
+    std::size_t sep = head.find(kRecordSep);
+    if (sep == std::string::npos) return command.Field(1);
+    std::vector<std::string> fields = Split(head, kRecordSep);
+    return fields.size() > 1 ? fields[1] : std::string();
+}
+
+}  // namespace
+
+std::string CommandEngine::Admit(const ConnectionState& state, const CommandRule& rule,
+                                 const CommandText& command) {
+    switch (rule.gate) {
+        case Gate::Open:
+            return "";
+        case Gate::Credentials:
+            if (state.user.empty()) return "ERROR: User Not Logged In";
+            // The password is checked where the project is opened.
+            if (!SameText(NamedUser(command), state.user)) return "ERROR: Invalid Login";
+            return "";
+        case Gate::Login:
+            return state.user.empty() ? "ERROR: User Not Logged In" : "";
+        case Gate::Project:
+            if (state.user.empty()) return "ERROR: User Not Logged In";
+            return state.projectId == 0 ? "ERROR: Project Not Selected" : "";
+    }
+    return "ERROR: Invalid Command";
+}
+
+std::string CommandEngine::Authorize(ProjectAccess& access) {
+    Statement s(db_,
+                "SELECT up.security, p.restriction FROM user_projects up JOIN projects p "
+                "ON p.project_id = up.project_id WHERE up.user_id = ? AND up.project_id = ?");
+    s.Bind(1, access.user).Bind(2, access.id);
+    if (!s.Step()) return "ERROR: Invalid Project";
+    access.security = s.Int(0);
+    access.restriction = s.Int(1);
+    const CommandRule* rule = CurrentRule();
+    return rule == nullptr ? "" : Refusal(rule->need, access.security, access.restriction);
+}
+
+std::string CommandEngine::LoginRefusal(const std::string& user, const std::string& password) {
+    if (user.empty()) return "ERROR: Invalid Login";
+    const ConnectionState* connection = CurrentConnection();
+    const std::string address = connection != nullptr ? connection->address : std::string();
+    // A connection that logged in as the user before the hold keeps working:
+    // its commands carry the password it proved.
+    const bool provedEarlier = connection != nullptr && !connection->user.empty() &&
+                               SameText(connection->user, user);
+    if (!provedEarlier && throttle_->Held(user, address))
+        return "ERROR: Too Many Failed Logins, Try Again Later";
+    // A busy database throws from here, before anything is counted: the
+    // login is answered as busy, never as a wrong password.
+    Statement s(db_, "SELECT password, disabled FROM users WHERE user_id = ?");
+    s.Bind(1, user);
+    const bool known = s.Step();
+    const std::string stored = known ? s.Text(0) : std::string();
+    if (!known || s.Int(1) != 0 || !PasswordMatches(stored, password)) {
+        throttle_->Failed(user, address);
+        return "ERROR: Invalid Login";
+    }
+    // Only a fresh proof clears the count: the commands of a session that
+    // proved the password earlier must not clear a guesser's.
+    if (!provedEarlier) throttle_->Succeeded(user, address);
+    if (!IsPasswordHash(stored)) {
+        // A row written in plain text since the system was opened; a busy
+        // database leaves it to a later login, the password was right.
+        try {
+            Statement u(db_, "UPDATE users SET password = ? WHERE user_id = ? AND password = ?");
+            u.Bind(1, HashPassword(password)).Bind(2, user).Bind(3, stored).Run();
+        } catch (const DatabaseBusy&) {
+        }
+    }
+    return "";
+}
+
+}  // namespace docserver

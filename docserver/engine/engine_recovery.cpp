@@ -1,0 +1,121 @@
+// What opening a system puts right: older tables brought up to date, plain
+// passwords hashed, and the page locks and batch jobs of owners that died
+// (a server or library killed mid-session) released.
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <set>
+#include <vector>
+
+#include "command_engine.h"
+#include "passwords.h"
+#include "path_confine.h"
+#include "transaction.h"
+
+namespace docserver {
+namespace {
+
+// Whether the owner of a session ("[host/]pid:connection") is gone for sure:
+// a process of this host that no longer runs. Owners on other hosts, and
+// names of another form, are left alone.
+bool OwnerIsDead(const std::string& session, const std::string& host) {
+    std::string rest = session;
+    std::size_t slash = rest.find('/');
+    if (slash != std::string::npos) {
+        if (rest.substr(0, slash) != host) return false;
+        rest = rest.substr(slash + 1);
+    }
+    std::size_t colon = rest.find(':');
+    if (colon == 0 || colon == std::string::npos || colon > 9) return false;
+    for (std::size_t i = 0; i < colon; ++i)
+        if (rest[i] < '0' || rest[i] > '9') return false;
+    pid_t pid = static_cast<pid_t>(std::stol(rest.substr(0, colon)));
+    if (pid <= 0) return false;
+    return ::kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+bool HasColumn(SystemDb& db, const char* table, const std::string& column) {
+    Statement s(db, (std::string("PRAGMA table_info(") + table + ")").c_str());
+    while (s.Step())
+        if (s.Text(1) == column) return true;
+    return false;
+}
+
+}  // namespace
+
+std::string HostName() {
+    char name[HOST_NAME_MAX + 1] = {};
+    if (::gethostname(name, sizeof name - 1) != 0) return "";
+    return name;
+}
+
+std::string SessionName(const std::string& connection) {
+    return HostName() + "/" + std::to_string(::getpid()) + ":" + connection;
+}
+
+void CommandEngine::Recover() {
+    try {
+        RecoverHeld();
+    } catch (const DatabaseBusy&) {
+        // Another process holds the system; it recovers.
+    }
+}
+
+void CommandEngine::RecoverHeld() {
+    std::string error;
+    Transaction transaction(db_);
+    if (!transaction.Ok()) return;
+    if (!HasColumn(db_, "batch_jobs", "session"))
+        db_.Exec("ALTER TABLE batch_jobs ADD COLUMN session TEXT NOT NULL DEFAULT ''", error);
+    db_.Exec("CREATE INDEX IF NOT EXISTS pages_by_image ON pages(image_file)", error);
+    db_.Exec("CREATE INDEX IF NOT EXISTS pages_by_original ON pages(original_file)", error);
+
+    {
+        std::vector<std::pair<std::string, std::string>> plain;
+        Statement users(db_, "SELECT user_id, password FROM users");
+        while (users.Step())
+            if (!IsPasswordHash(users.Text(1))) plain.emplace_back(users.Text(0), users.Text(1));
+        Statement hash(db_, "UPDATE users SET password = ? WHERE user_id = ?");
+        for (const auto& [user, password] : plain)
+            hash.Reset().Bind(1, HashPassword(password)).Bind(2, user).Run();
+    }
+
+    const std::string host = HostName();
+    std::set<std::string> dead;
+    {
+        Statement sessions(db_,
+                           "SELECT DISTINCT session FROM page_locks UNION SELECT DISTINCT "
+                           "session FROM batch_jobs WHERE state = 'open'");
+        while (sessions.Step())
+            if (OwnerIsDead(sessions.Text(0), host)) dead.insert(sessions.Text(0));
+    }
+    Statement unlock(db_, "DELETE FROM page_locks WHERE session = ?");
+    std::vector<std::pair<std::int64_t, std::string>> cutOff;
+    {
+        Statement jobs(db_,
+                       "SELECT job_id, file_name FROM batch_jobs WHERE state = 'open' AND "
+                       "session = ?");
+        for (const std::string& session : dead) {
+            unlock.Reset().Bind(1, session).Run();
+            jobs.Reset().Bind(1, session);
+            while (jobs.Step()) cutOff.emplace_back(jobs.Int(0), jobs.Text(1));
+        }
+    }
+    Statement abandon(db_, "UPDATE batch_jobs SET state = 'abandoned' WHERE job_id = ?");
+    for (const auto& [id, name] : cutOff) {
+        abandon.Reset().Bind(1, id).Run();
+        // The parts written so far never reach a printer.
+        std::string stem = name.size() >= 3 ? name.substr(0, name.size() - 3) : "";
+        for (const char* ending : {"P__", "MRK"}) {
+            std::string path;
+            if (!stem.empty() && ConfinePath(systemDir_, stem + ending, path) &&
+                LeadsWhereNamed(systemDir_, path))
+                ::unlink(path.c_str());
+        }
+    }
+    transaction.Commit();
+}
+
+}  // namespace docserver

@@ -1,0 +1,213 @@
+#include "system_upgrade.h"
+
+#include <sqlite3.h>
+
+#include <vector>
+
+#include "engine_text.h"
+#include "imaging/word_rule.h"
+#include "stored_text.h"
+#include "system_db.h"
+
+namespace docserver {
+namespace {
+
+// Both indexes keep no copy of the texts (the tables hold them); the
+// triggers hand the old text back when a row changes. Words are runs of
+// letters and digits; quotes, dashes and punctuation separate them.
+constexpr const char* kIndexSql = R"SQL(
+CREATE VIRTUAL TABLE IF NOT EXISTS ocr_index USING fts5(
+    body, content = '', tokenize = 'unicode61 remove_diacritics 0');
+CREATE VIRTUAL TABLE IF NOT EXISTS note_index USING fts5(
+    body, content = '', tokenize = 'unicode61 remove_diacritics 0');
+
+CREATE TRIGGER IF NOT EXISTS pages_ocr_insert AFTER INSERT ON pages
+WHEN NEW.ocr_text <> '' BEGIN
+    INSERT INTO ocr_index(rowid, body)
+    VALUES ((NEW.project_id << 40) | (NEW.seq << 8), NEW.ocr_text);
+END;
+CREATE TRIGGER IF NOT EXISTS pages_ocr_delete AFTER DELETE ON pages
+WHEN OLD.ocr_text <> '' BEGIN
+    INSERT INTO ocr_index(ocr_index, rowid, body)
+    VALUES ('delete', (OLD.project_id << 40) | (OLD.seq << 8), OLD.ocr_text);
+END;
+CREATE TRIGGER IF NOT EXISTS pages_ocr_update AFTER UPDATE OF project_id, seq, ocr_text ON pages
+BEGIN
+    INSERT INTO ocr_index(ocr_index, rowid, body)
+    SELECT 'delete', (OLD.project_id << 40) | (OLD.seq << 8), OLD.ocr_text
+    WHERE OLD.ocr_text <> '';
+    INSERT INTO ocr_index(rowid, body)
+    SELECT (NEW.project_id << 40) | (NEW.seq << 8), NEW.ocr_text WHERE NEW.ocr_text <> '';
+END;
+CREATE TRIGGER IF NOT EXISTS pages_image_changed AFTER UPDATE OF image_file ON pages
+BEGIN
+    UPDATE pages SET image_width = 0, image_height = 0, image_dpi_x = 0, image_dpi_y = 0
+    WHERE project_id = NEW.project_id AND seq = NEW.seq;
+END;
+
+CREATE TRIGGER IF NOT EXISTS annotations_index_insert AFTER INSERT ON annotations
+WHEN NEW.kind BETWEEN 1 AND 127 BEGIN
+    INSERT INTO note_index(rowid, body)
+    VALUES ((NEW.project_id << 40) | (NEW.seq << 8) | NEW.kind, NEW.list_text);
+END;
+CREATE TRIGGER IF NOT EXISTS annotations_index_delete AFTER DELETE ON annotations
+WHEN OLD.kind BETWEEN 1 AND 127 BEGIN
+    INSERT INTO note_index(note_index, rowid, body)
+    VALUES ('delete', (OLD.project_id << 40) | (OLD.seq << 8) | OLD.kind, OLD.list_text);
+END;
+CREATE TRIGGER IF NOT EXISTS annotations_index_update AFTER UPDATE ON annotations
+BEGIN
+    INSERT INTO note_index(note_index, rowid, body)
+    SELECT 'delete', (OLD.project_id << 40) | (OLD.seq << 8) | OLD.kind, OLD.list_text
+    WHERE OLD.kind BETWEEN 1 AND 127;
+    INSERT INTO note_index(rowid, body)
+    SELECT (NEW.project_id << 40) | (NEW.seq << 8) | NEW.kind, NEW.list_text
+    WHERE NEW.kind BETWEEN 1 AND 127;
+END;
+
+CREATE TRIGGER IF NOT EXISTS descriptions_index_insert AFTER INSERT ON folder_descriptions
+WHEN NEW.level BETWEEN 0 AND 127 BEGIN
+    INSERT INTO note_index(rowid, body)
+    VALUES ((NEW.project_id << 40) | (NEW.seq << 8) | (128 + NEW.level), NEW.description);
+END;
+CREATE TRIGGER IF NOT EXISTS descriptions_index_delete AFTER DELETE ON folder_descriptions
+WHEN OLD.level BETWEEN 0 AND 127 BEGIN
+    INSERT INTO note_index(note_index, rowid, body)
+    VALUES ('delete', (OLD.project_id << 40) | (OLD.seq << 8) | (128 + OLD.level),
+            OLD.description);
+END;
+CREATE TRIGGER IF NOT EXISTS descriptions_index_update AFTER UPDATE ON folder_descriptions
+BEGIN
+    INSERT INTO note_index(note_index, rowid, body)
+    SELECT 'delete', (OLD.project_id << 40) | (OLD.seq << 8) | (128 + OLD.level),
+           OLD.description
+    WHERE OLD.level BETWEEN 0 AND 127;
+    INSERT INTO note_index(rowid, body)
+    SELECT (NEW.project_id << 40) | (NEW.seq << 8) | (128 + NEW.level), NEW.description
+    WHERE NEW.level BETWEEN 0 AND 127;
+END;
+)SQL";
+
+constexpr const char* kFillIndexSql = R"SQL(
+INSERT INTO ocr_index(rowid, body)
+SELECT (project_id << 40) | (seq << 8), ocr_text FROM pages WHERE ocr_text <> '';
+INSERT INTO note_index(rowid, body)
+SELECT (project_id << 40) | (seq << 8) | kind, list_text FROM annotations
+WHERE kind BETWEEN 1 AND 127;
+INSERT INTO note_index(rowid, body)
+SELECT (project_id << 40) | (seq << 8) | (128 + level), description FROM folder_descriptions
+WHERE level BETWEEN 0 AND 127;
+)SQL";
+
+void ToUtf8(sqlite3_context* context, int, sqlite3_value** values) {
+    const unsigned char* text = sqlite3_value_text(values[0]);
+    if (text == nullptr) {
+        sqlite3_result_value(context, values[0]);
+        return;
+    }
+    std::string converted = StoredFromWire(std::string_view(
+        reinterpret_cast<const char*>(text), static_cast<std::size_t>(sqlite3_value_bytes(values[0]))));
+    sqlite3_result_text(context, converted.data(), static_cast<int>(converted.size()),
+                        SQLITE_TRANSIENT);
+}
+
+void HasHighByte(sqlite3_context* context, int, sqlite3_value** values) {
+    const unsigned char* text = sqlite3_value_text(values[0]);
+    int size = sqlite3_value_bytes(values[0]);
+    int high = 0;
+    for (int i = 0; text != nullptr && i < size && high == 0; ++i) high = text[i] >= 0x80;
+    sqlite3_result_int(context, high);
+}
+
+// A stored word list ("word|x|y|width|height" joined by "^") with its words
+// split by the word rule, as word lists are made now.
+void RuleWordList(sqlite3_context* context, int, sqlite3_value** values) {
+    const unsigned char* text = sqlite3_value_text(values[0]);
+    std::string list(text != nullptr ? reinterpret_cast<const char*>(text) : "",
+                     static_cast<std::size_t>(sqlite3_value_bytes(values[0])));
+    std::string out;
+    for (const std::string& entry : Split(list, '^')) {
+        std::size_t bar = entry.find('|');
+        if (bar == std::string::npos) continue;
+        // Stored texts are UTF-8 by now; the rule reads Windows-1252.
+        for (const std::string& word : imaging::TextWords(WireFromStored(entry.substr(0, bar)))) {
+            if (!out.empty()) out += '^';
+            out += StoredFromWire(word) + entry.substr(bar);
+        }
+    }
+    sqlite3_result_text(context, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
+}
+
+bool Exists(SystemDb& db, const char* type, const char* name) {
+    Statement s(db, "SELECT 1 FROM sqlite_master WHERE type = ? AND name = ?");
+    s.Bind(1, std::string(type)).Bind(2, std::string(name));
+    return s.Step();
+}
+
+bool HasColumn(SystemDb& db, const char* table, const char* column) {
+    Statement s(db, (std::string("SELECT 1 FROM pragma_table_info('") + table +
+                     "') WHERE name = ?").c_str());
+    s.Bind(1, std::string(column));
+    return s.Step();
+}
+
+// Every text column of every table of ours, from Windows-1252 to UTF-8, and
+// the word lists' words by the one word rule.
+bool ConvertTexts(SystemDb& db, std::string& error) {
+    sqlite3_create_function(db.Handle(), "talq_to_utf8", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                            nullptr, ToUtf8, nullptr, nullptr);
+    sqlite3_create_function(db.Handle(), "talq_has_high", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                            nullptr, HasHighByte, nullptr, nullptr);
+    std::vector<std::pair<std::string, std::string>> columns;
+    {
+        Statement tables(db,
+                         "SELECT m.name, c.name FROM sqlite_master m, pragma_table_info(m.name) c "
+                         "WHERE m.type = 'table' AND m.sql NOT LIKE 'CREATE VIRTUAL%' AND "
+                         "m.name NOT GLOB 'sqlite_*' AND m.name NOT GLOB '*_index_*' AND "
+                         "upper(c.type) = 'TEXT'");
+        while (tables.Step()) columns.emplace_back(tables.Text(0), tables.Text(1));
+    }
+    for (const auto& [table, column] : columns) {
+        // Only values with a byte of 128 or more change.
+        std::string sql = "UPDATE \"" + table + "\" SET \"" + column + "\" = talq_to_utf8(\"" +
+                          column + "\") WHERE talq_has_high(\"" + column + "\")";
+        if (!db.Exec(sql, error)) return false;
+    }
+    sqlite3_create_function(db.Handle(), "talq_rule_word_list", 1,
+                            SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, RuleWordList, nullptr,
+                            nullptr);
+    if (!db.Exec("UPDATE pages SET word_list = talq_rule_word_list(word_list) "
+                 "WHERE word_list <> ''",
+                 error))
+        return false;
+    return db.Exec("INSERT OR REPLACE INTO system_settings(name, value) "
+                   "VALUES ('TextEncoding', 'UTF-8')",
+                   error);
+}
+
+}  // namespace
+
+bool UpgradeSystem(SystemDb& db, std::string& error) {
+    Statement encoding(db, "SELECT value FROM system_settings WHERE name = 'TextEncoding'");
+    const bool utf8 = encoding.Step() && encoding.Text(0) == "UTF-8";
+    const bool indexed = Exists(db, "table", "ocr_index");
+    const bool sized = HasColumn(db, "pages", "image_width");
+    if (utf8 && indexed && sized && Exists(db, "trigger", "descriptions_index_update")) return true;
+
+    if (!db.Exec("BEGIN IMMEDIATE", error)) return false;
+    bool ok = utf8 || ConvertTexts(db, error);
+    if (ok && !sized) {
+        for (const char* column : {"image_width", "image_height", "image_dpi_x", "image_dpi_y"}) {
+            ok = ok && db.Exec(std::string("ALTER TABLE pages ADD COLUMN ") + column +
+                                   " INTEGER NOT NULL DEFAULT 0",
+                               error);
+        }
+    }
+    ok = ok && db.Exec(kIndexSql, error);
+    if (ok && !indexed) ok = db.Exec(kFillIndexSql, error);
+    std::string ignored;
+    db.Exec(ok ? "COMMIT" : "ROLLBACK", ignored);
+    return ok;
+}
+
+}  // namespace docserver

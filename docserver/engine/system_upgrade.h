@@ -1,0 +1,25 @@
+#pragma once
+// Brings a system's database up to what this server expects, at open:
+// texts converted to UTF-8 (systems written before kept Windows-1252
+// bytes), the full-text indexes of OCR text and notes with the triggers that
+// keep them, and the stored size of each page image.
+
+#include <cstdint>
+#include <string>
+
+namespace docserver {
+
+class SystemDb;
+
+bool UpgradeSystem(SystemDb& db, std::string& error);
+
+// Row ids of the full-text indexes: project, page and which text of the
+// page (0 the OCR text, an annotation kind, or 128 + a description's level).
+constexpr std::int64_t TextRowId(std::int64_t projectId, std::int64_t seq, std::int64_t slot) {
+    return (projectId << 40) | (seq << 8) | slot;
+}
+constexpr std::int64_t SeqOfTextRow(std::int64_t rowId) {
+    return (rowId >> 8) & 0xffffffff;
+}
+
+}  // namespace docserver

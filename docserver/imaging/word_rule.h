@@ -1,0 +1,17 @@
+#pragma once
+// What a word is, for indexing, searching and the word lists alike: a run of
+// the letters and digits of Windows-1252, accented letters included. Quotes,
+// apostrophes, dashes and punctuation separate words. The full-text
+// indexes split UTF-8 text by the same rule (letters and numbers of Unicode).
+
+#include <string>
+#include <vector>
+
+namespace docserver::imaging {
+
+bool IsWordByte(unsigned char c);
+
+// The words of a text in order, as written.
+std::vector<std::string> TextWords(const std::string& text);
+
+}  // namespace docserver::imaging

@@ -1,0 +1,112 @@
+// Passwords are kept salted and hashed, and repeated failed logins are held
+// back per user and address, on an injected clock.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "engine/command_engine.h"
+#include "engine/login_throttle.h"
+#include "engine/system_db.h"
+#include "support/scoped_env.h"
+#include "test_system.h"
+
+namespace {
+
+using docserver::CommandEngine;
+using docserver::ConnectionState;
+
+class LoginSecurity : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        sys_ = dir_.Path() + "/sys";
+        testsupport::MakeTestSystem(sys_);
+    }
+    std::string StoredPassword(const std::string& user) {
+        docserver::SystemDb db;
+        std::string error;
+        EXPECT_TRUE(db.Open(sys_ + "/system.db", false, error)) << error;
+        docserver::Statement s(db, "SELECT password FROM users WHERE user_id = ?");
+        s.Bind(1, user);
+        return s.Step() ? s.Text(0) : "";
+    }
+    static std::string Login(CommandEngine& engine, ConnectionState& state,
+                             const std::string& user, const std::string& password) {
+        return engine.Execute(state, "TALQRequiredLogin," + user + "," + password +
+                                         ",,DOM,1,8.6,1");
+    }
+
+    testsupport::ScopedTempDir dir_;
+    std::string sys_;
+};
+
+TEST_F(LoginSecurity, PasswordsAreStoredHashedAndPlainRowsAreHashedAtOpen) {
+    const std::string created = StoredPassword("ADMIN");
+    EXPECT_EQ(created.find("SECRET"), std::string::npos) << created;
+    {
+        docserver::SystemDb db;
+        std::string error;
+        ASSERT_TRUE(db.Open(sys_ + "/system.db", false, error));
+        ASSERT_TRUE(db.Exec("INSERT INTO users(user_id, password) VALUES ('OLD', 'Plain1')", error));
+    }
+    std::string error;
+    auto engine = CommandEngine::Open(sys_, error);
+    ASSERT_TRUE(engine) << error;
+    const std::string migrated = StoredPassword("OLD");
+    EXPECT_EQ(migrated.find("Plain1"), std::string::npos) << migrated;
+    EXPECT_NE(migrated, StoredPassword("ADMIN"));
+
+    // Compared without regard to case, as before.
+    ConnectionState state;
+    EXPECT_EQ(Login(*engine, state, "OLD", "PLAIN1").substr(0, 1), "1");
+    EXPECT_EQ(Login(*engine, state, "admin", "secret").substr(0, 1), "1");
+    EXPECT_EQ(Login(*engine, state, "OLD", "Plain2"), "0");
+
+    engine->Db().Exec("UPDATE system_settings SET value = '128' WHERE name = 'ExtSystemFlags'",
+                      error);
+    EXPECT_EQ(engine->Execute(state, "TALQChangePassword,OLD,plain1,Fresh2"), "OK");
+    EXPECT_EQ(StoredPassword("OLD").find("Fresh2"), std::string::npos);
+    EXPECT_EQ(Login(*engine, state, "OLD", "FRESH2").substr(0, 1), "1");
+}
+
+TEST_F(LoginSecurity, RepeatedFailuresHoldBackThatUserFromThatAddressForAWhile) {
+    std::string error;
+    auto engine = CommandEngine::Open(sys_, error);
+    ASSERT_TRUE(engine) << error;
+    std::int64_t now = 0;
+    engine->ShareLoginThrottle(
+        std::make_shared<docserver::LoginThrottle>([&now] { return now; }));
+    ConnectionState guesser;
+    guesser.address = "10.0.0.9";
+    ConnectionState colleague;
+    colleague.address = "10.0.0.7";
+    ConnectionState working;  // logged in before, from the same address
+    working.address = guesser.address;
+    ASSERT_EQ(Login(*engine, working, "ADMIN", "SECRET").substr(0, 1), "1");
+
+    for (int i = 0; i < docserver::LoginThrottle::kFreeFailures; ++i)
+        EXPECT_EQ(Login(*engine, guesser, "ADMIN", "guess" + std::to_string(i)), "0") << i;
+    // Held back, even with the right password; the reason is told apart.
+    EXPECT_EQ(Login(*engine, guesser, "ADMIN", "SECRET").rfind("ERROR: Too Many", 0), 0u);
+    EXPECT_EQ(engine->Execute(guesser, "TALQGetProjectInfo,ADMIN,SECRET,Demo Project")
+                  .rfind("ERROR: Too Many", 0),
+              0u);
+    EXPECT_EQ(Login(*engine, colleague, "ADMIN", "SECRET").substr(0, 1), "1")
+        << "another address logs in";
+    EXPECT_EQ(engine->Execute(working, "TALQGetProjectInfo,ADMIN,SECRET,Demo Project")
+                  .rfind("ERROR", 0),
+              std::string::npos)
+        << "a session that proved the password goes on";
+
+    now += docserver::LoginThrottle::kFirstWaitMs;
+    EXPECT_EQ(Login(*engine, guesser, "ADMIN", "wrong again"), "0");
+    // Each further failure doubles the wait.
+    now += docserver::LoginThrottle::kFirstWaitMs;
+    EXPECT_EQ(Login(*engine, guesser, "ADMIN", "SECRET").rfind("ERROR: Too Many", 0), 0u);
+    now += docserver::LoginThrottle::kFirstWaitMs;
+    EXPECT_EQ(Login(*engine, guesser, "ADMIN", "SECRET").substr(0, 1), "1");
+    // A success starts the count again.
+    EXPECT_EQ(Login(*engine, guesser, "ADMIN", "wrong"), "0");
+    EXPECT_EQ(Login(*engine, guesser, "ADMIN", "SECRET").substr(0, 1), "1");
+}
+
+}  // namespace

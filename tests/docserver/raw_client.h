@@ -1,0 +1,37 @@
+#pragma once
+// A raw wire client of a talq-server process: frames built by hand, no
+// session object in between, as a hostile client would send them.
+
+#include <random>
+#include <string>
+
+namespace testsupport {
+
+// A loopback connection to the port; -1 when it cannot be made.
+int ConnectLoopback(int port);
+
+// Sends bytes and waits for one reply frame: its payload, "CLOSED" when the
+// server ended the connection, and "TIMEOUT" (or "OPEN" when no reply was
+// expected) after five seconds.
+std::string Exchange(int fd, const std::string& bytes, bool expectReply = true);
+
+class RawClient {
+  public:
+    explicit RawClient(int port);
+    ~RawClient();
+    RawClient(const RawClient&) = delete;
+    RawClient& operator=(const RawClient&) = delete;
+
+    bool Connected() const { return fd_ >= 0; }
+    // One command as a request frame; the reply payload.
+    std::string Send(const std::string& command);
+    // Logs in and, when project is not empty, selects it; false when refused.
+    bool LogIn(const std::string& user, const std::string& password,
+               const std::string& project = "");
+
+  private:
+    int fd_ = -1;
+    std::mt19937 random_{7};
+};
+
+}  // namespace testsupport

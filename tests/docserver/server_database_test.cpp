@@ -1,0 +1,159 @@
+// The server's database: texts stored in UTF-8 and found by any of their
+// words, older systems converted at open, and a database locked by another
+// program told apart from a wrong password.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "engine/command_engine.h"
+#include "engine/engine_text.h"
+#include "engine/system_db.h"
+#include "support/scoped_env.h"
+#include "test_system.h"
+
+namespace {
+
+using docserver::CommandEngine;
+using docserver::ConnectionState;
+
+const std::string kP = "ADMIN,SECRET,Demo Project";
+
+// The bytes a column holds, read past the engine's conversion.
+std::string RawText(const std::string& dbPath, const std::string& sql) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(dbPath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr);
+    std::string text;
+    if (s != nullptr && sqlite3_step(s) == SQLITE_ROW && sqlite3_column_text(s, 0) != nullptr)
+        text.assign(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)),
+                    static_cast<std::size_t>(sqlite3_column_bytes(s, 0)));
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+    return text;
+}
+
+void RawExec(const std::string& dbPath, const std::string& sql) {
+    sqlite3* db = nullptr;
+    sqlite3_open(dbPath.c_str(), &db);
+    char* error = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
+        << (error != nullptr ? error : "");
+    sqlite3_free(error);
+    sqlite3_close(db);
+}
+
+class ServerDatabaseTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        sys_ = dir_.Path() + "/sys";
+        testsupport::MakeQuerySystem(sys_, 30, 0);
+        db_ = sys_ + "/system.db";
+    }
+    void OpenEngine() {
+        std::string error;
+        engine_ = CommandEngine::Open(sys_, error);
+        ASSERT_TRUE(engine_) << error;
+    }
+    std::string Run(const std::string& command) { return engine_->Execute(state_, command); }
+    // Keys of a search reply's result file.
+    std::string Found(const std::string& reply) {
+        std::vector<std::string> f = docserver::Split(reply, ',');
+        if (f.size() != 2 || f[1].empty()) return reply;
+        std::string keys;
+        std::string text;
+        std::ifstream in(sys_ + "/tmp/" + f[1]);
+        while (std::getline(in, text)) keys += text.substr(0, text.find_first_of("\r\t")) + " ";
+        return keys;
+    }
+
+    testsupport::ScopedTempDir dir_;
+    std::string sys_, db_;
+    std::unique_ptr<CommandEngine> engine_;
+    ConnectionState state_;
+};
+
+// Windows-1252: curly quotes 0x93/0x94, e acute 0xE9, en dash 0x96.
+const std::string kOcr = "The \x93Privileged\x94 memo \x96 caf\xe9 re-filed";
+const std::string kOcrUtf8 = "The \xe2\x80\x9cPrivileged\xe2\x80\x9d memo \xe2\x80\x93 caf\xc3\xa9 re-filed";
+
+TEST_F(ServerDatabaseTest, TextsAreStoredInUtf8AndFoundByEachOfTheirWords) {
+    OpenEngine();
+    Run("TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1");
+    ASSERT_EQ(Run("TALQImportLine," + kP + ",FT,K00003,1,2," + kOcr), "OK");
+    ASSERT_EQ(Run("TALQPutFolderDescription," + kP + ",K00006,1,Box \x93" "Alpha\x94"), "OK");
+    EXPECT_EQ(RawText(db_, "SELECT ocr_text FROM pages WHERE seq = 3"), kOcrUtf8);
+    EXPECT_EQ(RawText(db_, "SELECT description FROM folder_descriptions WHERE seq = 6"),
+              "Box \xe2\x80\x9c" "Alpha\xe2\x80\x9d");
+    Run("TALQGetProjectInfo," + kP);
+    EXPECT_EQ(Run("TALQGetPageOcr,,,,K00003"), kOcr) << "the wire stays in Windows-1252";
+
+    struct Case {
+        const char* words;
+        const char* all;
+        std::string found;
+    } ocr[] = {
+        {"privileged", "0", "K00003 "},        // inside curly quotes
+        {"caf\xe9", "0", "K00003 "},           // accented letters belong to the word
+        {"cafe", "0", "0,"},                   // and are not dropped
+        {"filed memo", "1", "K00003 "},        // a dash separates words
+        {"\x93privileged\x94 fox", "1", "0,"}, // all words: the fox is elsewhere
+        {"quick memo", "0", "K00003 K00007 "},
+    };
+    for (const Case& c : ocr)
+        EXPECT_EQ(Found(Run("TALQSearchImgText," + kP + "," + c.words + "," + c.all + ",32000")),
+                  c.found)
+            << c.words;
+    EXPECT_EQ(Found(Run("TALQSearchResultsTempFile," + kP + ",alpha,0,32000,0")), "K00006 ");
+    EXPECT_EQ(Found(Run("TALQSearchResultsTempFile," + kP + ",alpha memo,0,32000,1")), "0,");
+}
+
+TEST_F(ServerDatabaseTest, ASystemWrittenInTheCodePageIsConvertedAtOpen) {
+    // As systems were stored before: Windows-1252 bytes and no marker.
+    RawExec(db_, "DELETE FROM system_settings WHERE name = 'TextEncoding';"
+                 "UPDATE pages SET ocr_text = CAST(x'" "e97465" "' AS TEXT) WHERE seq = 4;"
+                 "UPDATE annotations SET list_text = 'na\xefve' WHERE seq = 12;"
+                 "UPDATE pages SET word_list = '\x93\xe9te,\x94|1|2|3|4^\x96|5|6|7|8' "
+                 "WHERE seq = 4;"
+                 "INSERT INTO users(user_id, password) VALUES ('OLD', 'caf\xe9');");
+    OpenEngine();
+    // The plain password is hashed as the user types it, and stored in ASCII.
+    const std::string hash = RawText(db_, "SELECT password FROM users WHERE user_id = 'OLD'");
+    EXPECT_EQ(hash.rfind("$pbkdf2", 0), 0u) << hash;
+    EXPECT_TRUE(std::all_of(hash.begin(), hash.end(), [](char c) { return c > 32 && c < 127; }));
+    ConnectionState old;
+    EXPECT_EQ(engine_->Execute(old, "TALQRequiredLogin,OLD,caf\xe9,,DOM,1,8.6,1").substr(0, 1), "1");
+    Run("TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1");
+    EXPECT_EQ(RawText(db_, "SELECT ocr_text FROM pages WHERE seq = 4"), "\xc3\xa9te");
+    EXPECT_EQ(RawText(db_, "SELECT list_text FROM annotations WHERE seq = 12"), "na\xc3\xafve");
+    EXPECT_EQ(RawText(db_, "SELECT word_list FROM pages WHERE seq = 4"), "\xc3\xa9te|1|2|3|4")
+        << "word lists follow the word rule";
+    EXPECT_EQ(Found(Run("TALQSearchImgText," + kP + ",\xe9te,0,32000")), "K00004 ");
+    EXPECT_EQ(Found(Run("TALQSearchResultsTempFile," + kP + ",na\xefve,0,32000,0")), "K00012 ");
+    // Opening again converts nothing twice.
+    engine_.reset();
+    OpenEngine();
+    EXPECT_EQ(RawText(db_, "SELECT ocr_text FROM pages WHERE seq = 4"), "\xc3\xa9te");
+}
+
+TEST_F(ServerDatabaseTest, AWriterElsewhereLeavesLoginsWorkingAndWritesBusyNotFailed) {
+    OpenEngine();
+    engine_->Db().SetBusyTimeout(100);
+    const std::string login = "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1";
+    const std::string write = "TALQDTPutDate," + kP + ",K00002,20200101";
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(db_.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE; UPDATE pages SET doc_date = '' WHERE seq = 30",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    EXPECT_EQ(Run(login).substr(0, 1), "1") << "the right password is never taken for a wrong one";
+    EXPECT_EQ(Run(write), "ERROR: Database Busy, Try Again");
+    EXPECT_EQ(Run("TALQGetVersion").substr(0, 4), "8.6.") << "no transaction was left open";
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_EQ(Run(write), "OK");
+}
+
+}  // namespace
