@@ -76,6 +76,7 @@ std::string CommandEngine::PutPageInfo(const CommandText& command) {
         return u.Bind(1, value).Bind(2, access.id).Bind(3, seq).Run() ? "OK"
                                                                       : "ERROR: Update Failed";
     }
+    if (std::string error = RequireBoundaryEdit(access); !error.empty()) return error;
     if (value != 0) {
         Statement known(db_, "SELECT 1 FROM boundary_levels WHERE project_id = ? AND level = ?");
         known.Bind(1, access.id).Bind(2, value);
@@ -187,6 +188,7 @@ std::string CommandEngine::PutPageDate(const CommandText& command) {
     ProjectAccess access;
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
     if (command.Count() < 6) return "ERROR: Invalid Date";
+    if (std::string error = RequireBoundaryEdit(access); !error.empty()) return error;
     std::int64_t seq = PageSeq(access, command.Middle(4, 1));
     if (seq == 0) return "ERROR: Invalid Image Key";
     const std::string& date = command.FromEnd(0);
@@ -216,6 +218,7 @@ std::string CommandEngine::GetFolderDescription(const CommandText& command) {
 std::string CommandEngine::PutFolderDescription(const CommandText& command) {
     ProjectAccess access;
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
+    if (std::string error = RequireBoundaryEdit(access); !error.empty()) return error;
     std::int64_t seq = PageSeq(access, command.Field(4));
     if (seq == 0) return "ERROR: Invalid Image Key";
     std::int64_t level = 0;
