@@ -30,6 +30,7 @@
 #include "viewer/widgets/frm_view_state/page_on_display.h"
 #include "viewer/widgets/frm_view_state/pane_layout.h"
 #include "viewer/widgets/frm_view_state/print_request.h"
+#include "viewer/widgets/frm_view_state/project_tree.h"
 #include "viewer/widgets/frm_view_state/project_views.h"
 #include "viewer/widgets/frm_view_state/query_pane.h"
 #include "viewer/widgets/frm_view_state/scale_zoom.h"
@@ -45,6 +46,9 @@ class QMenu;
 class QPlainTextEdit;
 class QScrollBar;
 class QToolButton;
+namespace navigation {
+class frmPrjVw;
+}
 
 namespace viewer {
 
@@ -194,6 +198,18 @@ class frmView : public QMainWindow {
     void MiscTBar_MouseMove(int Index);
     void MiscTBar_MouseUp();
 
+    // ---- Boundary level, project tree and position text (frm_view_boundary.cpp,
+    // frm_view_project_tree.cpp, frm_view_position_text.cpp) ----
+    // The page's boundary level and document date through "Modify Boundary".
+    void ModifyBoundaryLevel();
+    // The image toolbar's project tree button: closes an open tree, else
+    // opens it docked and synchronised with the page on display.
+    void ToggleProjectView();
+    // The tree window while it is open; null otherwise.
+    navigation::frmPrjVw* ProjectTree() const;
+    // The tree when it is open, not minimised, visible and enabled.
+    navigation::frmPrjVw* ShownProjectTree() const;
+
     // ---- Link to the document database program ----
     void mnuLink_Click();
     void Img_ConDB_Click(int Index);
@@ -215,6 +231,7 @@ class frmView : public QMainWindow {
     PaneLayout panes;
     LoginState login;
     WindowRun run;
+    ProjectTreePane projectTree;
 
     // ---- Owned objects ----
     std::unique_ptr<ViewerSession> TalqAPi;
