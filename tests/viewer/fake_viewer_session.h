@@ -131,7 +131,7 @@ struct FakeViewerSession : viewer::ViewerSession {
     bool AreRedactionsOkToView() override { return redactionsOkToView; }
     bool GetImagePageInfo(const std::string&, std::int32_t& level, std::int32_t& rot,
                           std::int32_t& restr, std::string& info, std::string& native) override {
-        level = 0;
+        level = pageLevel;
         rot = rotation;
         restr = restricted;
         info = pageInfo;
@@ -191,6 +191,23 @@ struct FakeViewerSession : viewer::ViewerSession {
         return folderDescriptions[key];
     }
     std::string GetPageDate(const std::string&) override { return pageDate; }
+    // Boundary edits, as "level KEY n", "date KEY d" and "description KEY n text".
+    std::int32_t pageLevel = 0;
+    std::vector<std::string> boundaryEdits;
+    bool boundaryEditsOk = true;
+    bool SetImageBndryLevel(const std::string& key, std::int32_t level) override {
+        boundaryEdits.push_back("level " + key + " " + std::to_string(level));
+        return boundaryEditsOk;
+    }
+    bool PutPageDate(const std::string& key, const std::string& date) override {
+        boundaryEdits.push_back("date " + key + " " + date);
+        return boundaryEditsOk;
+    }
+    bool PutFolderDescription(const std::string& key, std::int32_t level,
+                              const std::string& text) override {
+        boundaryEdits.push_back("description " + key + " " + std::to_string(level) + " " + text);
+        return boundaryEditsOk;
+    }
     std::int32_t GetImageTags(const std::string&, std::string& list) override {
         list = tags;
         return tags.empty()
