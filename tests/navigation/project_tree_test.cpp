@@ -25,15 +25,15 @@ namespace {
 using navigation::frmPrjVw;
 using testsupport::PageKey;
 
-constexpr int kPages = 30000;
-// Two boxes of 15,000 pages, folders of 50 pages, documents of 5, and one
-// long document K22501..K23000 alone in its folder.
-int LevelOf(int page) {
-    if ((page - 1) % 15000 == 0) return 3;
-    if (page > 22500 && page <= 23000) return page == 22501 ? 2 : 0;
-    if ((page - 1) % 50 == 0) return 2;
-    return (page - 1) % 5 == 0 ? 1 : 0;
-}
+// 30,000 pages: two boxes of 15,000 pages, folders of 50 pages, documents
+// of 5, and one long document K22501..K23000 alone in its folder.
+const char* const kPagesSql =
+    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 30000) "
+    "INSERT INTO pages(project_id, seq, image_key, bndry_level) "
+    "SELECT 1, i, 'K' || substr('0000' || i, -5, 5), "
+    "CASE WHEN (i - 1) % 15000 = 0 THEN 3 "
+    "WHEN i > 22500 AND i <= 23000 THEN (CASE WHEN i = 22501 THEN 2 ELSE 0 END) "
+    "WHEN (i - 1) % 50 = 0 THEN 2 WHEN (i - 1) % 5 = 0 THEN 1 ELSE 0 END FROM n;";
 
 // The main window as the tree sees it, answered by the engine.
 class EngineTreeHost : public navigation::ProjectTreeHost {
@@ -114,12 +114,7 @@ class ProjectTree : public ::testing::Test {
             "INSERT INTO boundary_levels(project_id, position, level, description) VALUES "
             "(1, 1, 3, 'Box'), (1, 2, 2, 'Folder'), (1, 3, 1, 'Document');"
             "INSERT INTO user_projects(user_id, project_id, security) VALUES ('ADMIN', 1, 1);";
-        for (int i = 1; i <= kPages; ++i) {
-            sql += "INSERT INTO pages(project_id, seq, image_key, bndry_level) VALUES (1," +
-                   std::to_string(i) + ",'" + PageKey(i) + "'," + std::to_string(LevelOf(i)) +
-                   ");";
-        }
-        ASSERT_TRUE(db.Exec(sql + "COMMIT;", error)) << error;
+        ASSERT_TRUE(db.Exec(sql + kPagesSql + "COMMIT;", error)) << error;
     }
     static void TearDownTestSuite() {
         delete dir_;
