@@ -92,10 +92,10 @@ void BM_TreeRequestsAlone(benchmark::State& state) {
         for (int p = 0; p <= api.BndryNbr(); ++p) {
             const auto level = navigation::ProjectTreeLevelAt(levels, icons, api.BndryNbr(), p);
             std::string reply;
-            query.RemotePassThrough(navigation::ProjectTreeRequest(
-                                        query, navigation::ScrollDirection::Around, g_deepKey,
-                                        level.level),
-                                    reply, false);
+            query.RemotePassThrough(
+                navigation::ProjectTreeRequest(query, navigation::ScrollDirection::Around,
+                                               g_deepKey, level.level),
+                reply, false);
             benchmark::DoNotOptimize(reply.data());
         }
     }
@@ -137,8 +137,8 @@ void BM_FullPositionTextWithinStoredLists(benchmark::State& state) {
     std::size_t i = 0;
     for (auto _ : state) {
         const auto& d = documents[i++ % documents.size()];
-        benchmark::DoNotOptimize(text.BuildFullPositionText(
-            query, api.BndryNbr(), api.BndryLvls(), api.BndryDescs(), d.first, d.second));
+        benchmark::DoNotOptimize(text.BuildFullPositionText(query, api.BndryNbr(), api.BndryLvls(),
+                                                            api.BndryDescs(), d.first, d.second));
     }
 }
 BENCHMARK(BM_FullPositionTextWithinStoredLists)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);

@@ -22,9 +22,9 @@ void DocumentPositionText::Clear() {
 bool DocumentPositionText::ReadLevel(QueryApi& api, const std::string& level,
                                      const std::string& docBeginKey, LevelRecord& record) {
     std::string reply;
-    if (!api.RemotePassThrough("TALQGetScroll," + RequestPrefix(api) + "," + docBeginKey + "," +
-                                   level + ",20000",
-                               reply, false))
+    if (!api.RemotePassThrough(
+            "TALQGetScroll," + RequestPrefix(api) + "," + docBeginKey + "," + level + ",20000",
+            reply, false))
         return false;
     record = LevelRecord{};
     record.docKey = docBeginKey;

@@ -22,11 +22,12 @@ class ProjectTreeCommands : public ::testing::Test {
         std::string error;
         docserver::SystemDb db;
         ASSERT_TRUE(db.Open(sys_ + "/system.db", false, error)) << error;
-        ASSERT_TRUE(db.Exec("INSERT INTO users(user_id, password) VALUES ('U01','p'),('U02','p'),"
-                            "('U40','p'),('U80','p');"
-                            "INSERT INTO user_projects(user_id, project_id, security) VALUES "
-                            "('U01',1,1),('U02',1,2),('U40',1,64),('U80',1,128);",
-                            error))
+        ASSERT_TRUE(
+            db.Exec("INSERT INTO users(user_id, password) VALUES ('U01','p'),('U02','p'),"
+                    "('U40','p'),('U80','p');"
+                    "INSERT INTO user_projects(user_id, project_id, security) VALUES "
+                    "('U01',1,1),('U02',1,2),('U40',1,64),('U80',1,128);",
+                    error))
             << error;
         engine_ = docserver::CommandEngine::Open(sys_, error);
         ASSERT_TRUE(engine_) << error;
@@ -93,8 +94,8 @@ TEST_F(ProjectTreeCommands, BoundaryDateAndDescriptionChangesNeedABoundaryRight)
                       .substr(0, 1),
                   "1");
         for (const std::string& command :
-             {"TALQPutPageInfo," + p + "," + key + ",2", "TALQDTPutDate," + p + "," + key +
-                                                             ",19990101",
+             {"TALQPutPageInfo," + p + "," + key + ",2",
+              "TALQDTPutDate," + p + "," + key + ",19990101",
               "TALQPutFolderDescription," + p + "," + key + ",1,Described"}) {
             const std::string reply = Run(state, command);
             if (who.allowed) {

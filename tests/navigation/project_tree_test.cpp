@@ -48,8 +48,9 @@ class EngineTreeHost : public navigation::ProjectTreeHost {
         // Verb and level: "TALQGetScroll 2".
         const std::string verb = command.substr(0, command.find(','));
         const auto end = command.rfind(",200,1");
-        ++requests[verb + " " + command.substr(command.rfind(',', end - 1) + 1,
-                                                end - command.rfind(',', end - 1) - 1)];
+        ++requests[verb + " " +
+                   command.substr(command.rfind(',', end - 1) + 1,
+                                  end - command.rfind(',', end - 1) - 1)];
         if (script && script(command, reply)) return reply.rfind("ERROR", 0) != 0;
         reply = engine_->Execute(state_, command);
         return reply.rfind("ERROR", 0) != 0;
@@ -68,9 +69,9 @@ class EngineTreeHost : public navigation::ProjectTreeHost {
     }
     std::string GetFolderDescription(const std::string& key, std::int32_t level) override {
         descriptionsRead.push_back(key);
-        const std::string text = engine_->Execute(
-            state_, "TALQGetFolderDescription,ADMIN,SECRET,Big," + key + "," +
-                        std::to_string(level));
+        const std::string text =
+            engine_->Execute(state_, "TALQGetFolderDescription,ADMIN,SECRET,Big," + key + "," +
+                                         std::to_string(level));
         return text == "NONE" ? "" : text;
     }
     bool PutFolderDescription(const std::string& key, std::int32_t level,
@@ -177,11 +178,10 @@ class ProjectTree : public ::testing::Test {
 TEST_F(ProjectTree, BuildsOnlyThePathToAKeyWithOneRequestPerLevel) {
     EXPECT_TRUE(host.open);
     tree.SyncTreeView(PageKey(22750));
-    EXPECT_EQ(host.requests,
-              (std::map<std::string, int>{{"TALQGetScroll 3", 1},
-                                          {"TALQGetScroll 2", 1},
-                                          {"TALQGetScroll 1", 1},
-                                          {"TALQGetScroll 0", 1}}));
+    EXPECT_EQ(host.requests, (std::map<std::string, int>{{"TALQGetScroll 3", 1},
+                                                         {"TALQGetScroll 2", 1},
+                                                         {"TALQGetScroll 1", 1},
+                                                         {"TALQGetScroll 0", 1}}));
     EXPECT_EQ(Selected(), PageKey(22750));
     // Two boxes; 200 of the second box's 300 folders with paging nodes at
     // both ends; the long document's one folder; 200 of its 500 pages.

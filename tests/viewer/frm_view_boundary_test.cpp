@@ -54,8 +54,8 @@ TEST(BoundaryDialog, ADateIsStoredOnlyWhenEmptyOrEightDigitsOfAPlausibleYear) {
         const char* typed;
         bool stored;
     } cases[] = {
-        {"", true},          {"20270101", true},  {"18000101", true},  {"00001301", true},
-        {"1234567", false},  {"17991231", false}, {"20280101", false}, {"ABCD0101", false},
+        {"", true},          {"20270101", true},   {"18000101", true},  {"00001301", true},
+        {"1234567", false},  {"17991231", false},  {"20280101", false}, {"ABCD0101", false},
         {"2020-1-1", false}, {"199901011", false},
     };
     for (const Case& c : cases) {
@@ -72,8 +72,8 @@ TEST(BoundaryDialog, ADateIsStoredOnlyWhenEmptyOrEightDigitsOfAPlausibleYear) {
         prompts.Clear();
         dialog.cmdOK_Click();
         if (c.stored) {
-            EXPECT_EQ(session.boundaryEdits, std::vector<std::string>{"date K0001 " +
-                                                                      std::string(c.typed)});
+            EXPECT_EQ(session.boundaryEdits,
+                      std::vector<std::string>{"date K0001 " + std::string(c.typed)});
             EXPECT_EQ(dialog.result(), QDialog::Accepted) << c.typed;
         } else {
             EXPECT_TRUE(session.boundaryEdits.empty()) << c.typed;
@@ -130,8 +130,9 @@ class FrmViewBoundaryTest : public FrmViewTest {
                 for (int k = std::stoi(d[0].substr(1)); k <= std::stoi(d[1].substr(1)); ++k)
                     reply += ",K000" + std::to_string(k);
             } else {
-                reply = folders ? "ALL,K0001" : "ALL," + session->documents[0][0] + "," +
-                                                    session->documents[1][0];
+                reply = folders
+                            ? "ALL,K0001"
+                            : "ALL," + session->documents[0][0] + "," + session->documents[1][0];
             }
             return true;
         };
@@ -141,20 +142,19 @@ class FrmViewBoundaryTest : public FrmViewTest {
     }
     std::string Status() const { return window->lblStatus->text().toStdString(); }
     int Sent(const std::string& part) const {
-        return static_cast<int>(std::count_if(
-            session->passThroughSent.begin(), session->passThroughSent.end(),
-            [&](const std::string& c) { return c.find(part) != std::string::npos; }));
+        return static_cast<int>(
+            std::count_if(session->passThroughSent.begin(), session->passThroughSent.end(),
+                          [&](const std::string& c) { return c.find(part) != std::string::npos; }));
     }
     // Each boundary dialog answers with the option and OK, or Cancel.
     talq::DialogFactory<frmModBndry>::Scoped Answer(int option, bool cancel = false) {
-        return talq::DialogFactory<frmModBndry>::Scoped(
-            testsupport::ScriptedMaker<frmModBndry>(
-                [this, option, cancel](frmModBndry& d) {
-                    if (cancel) return d.cmdCancel_Click();
-                    d.Option1_Click(option);
-                    d.cmdOK_Click();
-                },
-                &dialogs_));
+        return talq::DialogFactory<frmModBndry>::Scoped(testsupport::ScriptedMaker<frmModBndry>(
+            [this, option, cancel](frmModBndry& d) {
+                if (cancel) return d.cmdCancel_Click();
+                d.Option1_Click(option);
+                d.cmdOK_Click();
+            },
+            &dialogs_));
     }
 
     testsupport::ScopedTempDir dir_;

@@ -188,7 +188,8 @@ QTreeWidgetItem* frmPrjVw::AddNode(QTreeWidgetItem* parent, const std::string& t
     if (!nodeKey.empty() && nodes_.count(folded) != 0) return nullptr;
     auto* node = new QTreeWidgetItem();
     node->setText(0, platform::ToQString(text));
-    node->setIcon(0, pictures_[static_cast<std::size_t>(picture >= 1 && picture <= 12 ? picture - 1 : 0)]);
+    node->setIcon(
+        0, pictures_[static_cast<std::size_t>(picture >= 1 && picture <= 12 ? picture - 1 : 0)]);
     if (!nodeKey.empty()) {
         node->setData(0, kKeyRole, QByteArray::fromStdString(nodeKey));
         node->setData(0, kTagRole, tag);
@@ -336,8 +337,8 @@ void frmPrjVw::LoadScrollPage(int direction) {
     QTreeWidgetItem* paging = TView1->currentItem();
     if (paging == nullptr) return;
     QTreeWidgetItem* parent = paging->parent();
-    const int index = parent != nullptr ? parent->indexOfChild(paging)
-                                        : TView1->indexOfTopLevelItem(paging);
+    const int index =
+        parent != nullptr ? parent->indexOfChild(paging) : TView1->indexOfTopLevelItem(paging);
     const int at = direction == 1 ? index - 1 : index + 1;
     QTreeWidgetItem* neighbour = parent != nullptr ? parent->child(at) : TView1->topLevelItem(at);
     // Only an entry tells where the next page starts.
@@ -427,9 +428,10 @@ void frmPrjVw::EditFolderDescription(QTreeWidgetItem* node, std::int32_t level) 
     if (answer.empty() || answer == current) return;
     if (!IsStorableDescription(answer)) {
         platform::Beep();
-        platform::MsgBox("A folder description may not hold tabs, line breaks or other control "
-                         "characters.",
-                         platform::vbExclamation, "Warning");
+        platform::MsgBox(
+            "A folder description may not hold tabs, line breaks or other control "
+            "characters.",
+            platform::vbExclamation, "Warning");
         return;
     }
     const std::string described = mVBUtil::TrimSpaces(answer);
