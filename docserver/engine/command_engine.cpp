@@ -201,7 +201,9 @@ std::string CommandEngine::Dispatch(ConnectionState& state, const CommandText& c
     if (verb == "TALQFindKey") return FindKey(command);
     if (verb == "TALQNextKey") return StepKey(command, true);
     if (verb == "TALQPrevKey") return StepKey(command, false);
-    if (verb == "TALQGetScroll") return GetScroll(command);
+    if (verb == "TALQGetScroll") return GetScroll(command, ScrollWindow::Around);
+    if (verb == "TALQGetNextScroll") return GetScroll(command, ScrollWindow::After);
+    if (verb == "TALQGetPrevScroll") return GetScroll(command, ScrollWindow::Before);
     if (verb == "TALQGetBoundaryInfo") return GetBoundaryInfo(command);
     if (verb == "TALQGetPageInfo") return GetPageInfo(command);
     if (verb == "TALQPutPageInfo") return PutPageInfo(command);

@@ -141,7 +141,8 @@ class CommandEngine {
     // Key navigation (commands_navigation.cpp).
     std::string FindKey(const CommandText& command);
     std::string StepKey(const CommandText& command, bool forward);
-    std::string GetScroll(const CommandText& command);
+    enum class ScrollWindow { Around, After, Before };
+    std::string GetScroll(const CommandText& command, ScrollWindow window);
     std::string GetBoundaryInfo(const CommandText& command);
     // First seq of the unit of level holding seq (level 0: the page itself).
     std::int64_t UnitStart(const ProjectAccess& access, std::int64_t seq, std::int64_t level);
@@ -162,6 +163,9 @@ class CommandEngine {
     std::string PutPageDate(const CommandText& command);
     std::string GetFolderDescription(const CommandText& command);
     std::string PutFolderDescription(const CommandText& command);
+    // "" when the user may change boundaries, dates and folder descriptions
+    // in the project; else the error reply.
+    std::string RequireBoundaryEdit(const ProjectAccess& access);
 
     // Page images (commands_images.cpp).
     std::string SendClientImage(const CommandText& command);
@@ -243,6 +247,8 @@ class CommandEngine {
 // name its owner, so a later opening can tell when it died holding them.
 std::string SessionName(const std::string& connection);
 std::string HostName();
+// A folder description as a scroll entry's text.
+std::string ScrollEntryText(std::string text);
 
 // Names compare as the client compares them: only 'a' to 'z' folded.
 bool SameText(const std::string& a, const std::string& b);

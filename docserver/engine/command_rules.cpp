@@ -32,6 +32,8 @@ constexpr std::array kRules{
     CommandRule{"TALQNextKey", false, kCred, Need::Nothing, kRead},
     CommandRule{"TALQPrevKey", false, kCred, Need::Nothing, kRead},
     CommandRule{"TALQGetScroll", false, kCred, Need::Nothing, kRead},
+    CommandRule{"TALQGetNextScroll", false, kCred, Need::Nothing, kRead},
+    CommandRule{"TALQGetPrevScroll", false, kCred, Need::Nothing, kRead},
     CommandRule{"TALQGetBoundaryInfo", false, kCred, Need::Nothing, kRead},
 
     // Pages. A rotation needs no right, only a page that may change; a

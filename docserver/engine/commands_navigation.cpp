@@ -16,6 +16,16 @@ std::int64_t Number(const std::string& text) {
 
 }  // namespace
 
+// An entry's text keeps the reply's separators out: "," becomes ";", and a
+// tab or line break a blank.
+std::string ScrollEntryText(std::string text) {
+    for (char& ch : text) {
+        if (ch == ',') ch = ';';
+        if (ch == '\t' || ch == '\r' || ch == '\n') ch = ' ';
+    }
+    return text;
+}
+
 std::int64_t CommandEngine::UnitStart(const ProjectAccess& access, std::int64_t seq,
                                       std::int64_t level) {
     if (level <= 0) return seq;
@@ -76,8 +86,10 @@ std::string CommandEngine::StepKey(const CommandText& command, bool forward) {
 }
 
 // "TALQGetScroll," P "," key "," level "," count [",1"]: the units of the
-// level inside the unit of the next coarser level that holds the key.
-std::string CommandEngine::GetScroll(const CommandText& command) {
+// level inside the unit of the next coarser level that holds the key, a
+// window of count around the key's unit. "TALQGetNextScroll" and
+// "TALQGetPrevScroll" answer the count units strictly after or before it.
+std::string CommandEngine::GetScroll(const CommandText& command, ScrollWindow window) {
     ProjectAccess access;
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
     if (access.firstSeq > access.lastSeq) return "ERROR: No Pages";
@@ -115,10 +127,19 @@ std::string CommandEngine::GetScroll(const CommandText& command) {
         entries.push_back({s.Int(0), s.Text(1)});
     }
     std::size_t n = entries.size();
-    std::size_t window = static_cast<std::size_t>(count);
-    std::size_t begin = at > window / 2 ? at - window / 2 : 0;
-    std::size_t end = std::min(n, begin + window);
-    begin = end > window ? std::min(begin, end - window) : 0;
+    std::size_t size = static_cast<std::size_t>(count);
+    std::size_t begin = 0, end = 0;
+    if (window == ScrollWindow::After) {
+        begin = std::min(n, at + 1);
+        end = std::min(n, begin + size);
+    } else if (window == ScrollWindow::Before) {
+        end = at;
+        begin = end > size ? end - size : 0;
+    } else {
+        begin = at > size / 2 ? at - size / 2 : 0;
+        end = std::min(n, begin + size);
+        begin = end > size ? std::min(begin, end - size) : 0;
+    }
 
     bool before = begin > 0, after = end < n;
     std::string reply = before && after ? "BOTH"
@@ -132,11 +153,7 @@ std::string CommandEngine::GetScroll(const CommandText& command) {
         reply += "," + entries[i].key;
         if (!texts) continue;
         d.Reset().Bind(1, access.id).Bind(2, entries[i].seq).Bind(3, level);
-        if (d.Step()) {
-            std::string text = d.Text(0);
-            std::replace(text.begin(), text.end(), ',', ';');
-            reply += "\t" + text;
-        }
+        if (d.Step()) reply += "\t" + ScrollEntryText(d.Text(0));
     }
     return reply;
 }

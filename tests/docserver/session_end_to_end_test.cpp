@@ -344,6 +344,20 @@ TEST_F(DemoSession, OriginalsAreWithheldFromUsersWhoMayNotSeeTheirPages) {
     ASSERT_TRUE(undo.Bind(1, inside).Run());
 }
 
+TEST_F(DemoSession, OnlyAUserWithABoundaryRightChangesLevelsDatesAndDescriptions) {
+    const std::string key = Pages()[Pages().size() / 4].key;
+    auto reviewer = Open("reviewer", "review");
+    EXPECT_FALSE(reviewer->SetImageBndryLevel(key, 1));
+    EXPECT_FALSE(reviewer->PutPageDate(key, "19990101"));
+    EXPECT_EQ(reviewer->LastError(), "ERROR: Insufficient Security Level");
+    EXPECT_FALSE(reviewer->PutFolderDescription(key, 2, "Theirs"));
+    auto admin = Open("admin", "admin");
+    EXPECT_TRUE(admin->PutPageDate(key, "19990101"));
+    EXPECT_TRUE(admin->PutFolderDescription(key, 2, "Ours"));
+    EXPECT_EQ(reviewer->GetFolderDescription(key, 2), "Ours");
+    EXPECT_EQ(reviewer->GetPageDate(key), "19990101");
+}
+
 // The engine's reading of commands where the client cannot be made to send
 // the odd forms.
 class DemoEngine : public DemoSession {

@@ -134,7 +134,7 @@ struct FakeViewerSession : viewer::ViewerSession {
     std::map<std::string, std::int32_t> pageLevels, pageMarks;
     bool GetImagePageInfo(const std::string& key, std::int32_t& level, std::int32_t& rot,
                           std::int32_t& restr, std::string& info, std::string& native) override {
-        level = pageLevels.count(key) != 0 ? pageLevels[key] : 0;
+        level = pageLevels.count(key) != 0 ? pageLevels[key] : pageLevel;
         rot = rotation;
         restr = pageMarks.count(key) != 0 ? pageMarks[key] : restricted;
         info = pageInfo;
@@ -216,6 +216,23 @@ struct FakeViewerSession : viewer::ViewerSession {
     }
     std::string GetPageDate(const std::string&) override { return pageDate; }
     int tagReads = 0;  // page tag requests
+    // Boundary edits, as "level KEY n", "date KEY d" and "description KEY n text".
+    std::int32_t pageLevel = 0;
+    std::vector<std::string> boundaryEdits;
+    bool boundaryEditsOk = true;
+    bool SetImageBndryLevel(const std::string& key, std::int32_t level) override {
+        boundaryEdits.push_back("level " + key + " " + std::to_string(level));
+        return boundaryEditsOk;
+    }
+    bool PutPageDate(const std::string& key, const std::string& date) override {
+        boundaryEdits.push_back("date " + key + " " + date);
+        return boundaryEditsOk;
+    }
+    bool PutFolderDescription(const std::string& key, std::int32_t level,
+                              const std::string& text) override {
+        boundaryEdits.push_back("description " + key + " " + std::to_string(level) + " " + text);
+        return boundaryEditsOk;
+    }
     std::int32_t GetImageTags(const std::string&, std::string& list) override {
         ++tagReads;
         list = tags;

@@ -9,6 +9,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QRegularExpression>
+#include <QKeyEvent>
+#include <QTreeWidget>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +24,7 @@
 #include "annotations/annotation_rec.h"
 #include "foundation/mod_registry.h"
 #include "foundation/widgets/generic_dialogs.h"
+#include "navigation/widgets/frm_prj_vw.h"
 #include "platform/draw_surface.h"
 #include "platform/scripted_prompts.h"
 #include "render/image_view_transform.h"
@@ -504,6 +507,50 @@ TEST_F(FrmViewDemoTest, ADocumentPrintsAsABatchJobLineByLineAndToPdfAndIsLogged)
                        std::to_string(log.Int(3)));
     EXPECT_EQ(rows, (std::vector<std::string>{"admin|ACME|0|" + std::to_string(length),
                                               "admin|ACME|" + std::to_string(length) + "|0"}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FrmViewDemoTest, ProjectTreeAndFullPositionNavigateTheDemoProjectOverTcp) {
+    LogInAndOpen("admin", "admin", kRemoteMode);
+    ASSERT_EQ(window->page.szCurrentKey, Pages().front().key);
+    window->ToggleProjectView();
+    navigation::frmPrjVw* tree = window->ProjectTree();
+    ASSERT_NE(tree, nullptr);
+    int boxes = 0;
+    for (const DemoPage& p : Pages()) boxes += p.level >= docserver::demo::kBoxLevel ? 1 : 0;
+    EXPECT_EQ(tree->TView1->topLevelItemCount(), boxes);
+    EXPECT_EQ(navigation::frmPrjVw::NodeKey(tree->TView1->currentItem()).substr(1),
+              Pages().front().key);
+
+    // A click on the second folder's node shows its first page; opening it
+    // reads its documents and selects the first.
+    int second = 1, folders = 0;
+    for (const DemoPage& p : Pages()) folders += p.level >= docserver::demo::kFolderLevel ? 1 : 0;
+    while (second < static_cast<int>(Pages().size()) &&
+           Pages()[static_cast<size_t>(second)].level < docserver::demo::kFolderLevel)
+        ++second;
+    ASSERT_LT(second, static_cast<int>(Pages().size()));
+    const std::string folderKey = Pages()[static_cast<size_t>(second)].key;
+    QTreeWidgetItem* folder = tree->FindNode(std::string(1, '\1') + folderKey);
+    ASSERT_NE(folder, nullptr);
+    tree->TView1->setCurrentItem(folder);
+    tree->TView1_NodeClick(folder);
+    EXPECT_EQ(window->page.szCurrentKey, folderKey);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(tree->TView1, &enter);
+    EXPECT_GT(folder->childCount(), 0);
+    EXPECT_EQ(navigation::frmPrjVw::NodeKey(tree->TView1->currentItem()).substr(1), folderKey);
+
+    window->settings.g_CalcDocPsn = 2;
+    ASSERT_TRUE(window->DisplayImage(folderKey));
+    ASSERT_EQ(boxes, 1);
+    EXPECT_NE(Status().find("Box: 1 of 1  Folder: 2 of " + std::to_string(folders) +
+                            "  Document: "),
+              std::string::npos)
+        << Status();
 }
 
 }  // namespace

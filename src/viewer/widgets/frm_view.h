@@ -31,6 +31,7 @@
 #include "viewer/widgets/frm_view_state/page_on_display.h"
 #include "viewer/widgets/frm_view_state/pane_layout.h"
 #include "viewer/widgets/frm_view_state/print_request.h"
+#include "viewer/widgets/frm_view_state/project_tree.h"
 #include "viewer/widgets/frm_view_state/project_views.h"
 #include "viewer/widgets/frm_view_state/query_pane.h"
 #include "viewer/widgets/frm_view_state/quick_scroll.h"
@@ -53,6 +54,9 @@ class QScrollBar;
 class QToolButton;
 namespace annotations {
 class TagPaletteRows;
+}
+namespace navigation {
+class frmPrjVw;
 }
 
 namespace viewer {
@@ -171,8 +175,6 @@ class frmView : public QMainWindow {
     void PrintSelection();
     // Operations of panes still to come that the image toolbar calls.
     void RunQuesterSearch(int mode);
-    bool LoadProjectTree();
-    void SyncTreeView(const std::string& key);
 
     // ---- Tag palette pane (frm_view_tag_palette.cpp) ----
     void InitTagPalette();
@@ -248,6 +250,17 @@ class frmView : public QMainWindow {
     // Opens the quick-scroll window over the query list (1) or the project (0).
     void OpenQuickScroll(std::int16_t listMode);
     void CloseQuickScroll();
+    // ---- Boundary level, project tree and position text (frm_view_boundary.cpp,
+    // frm_view_project_tree.cpp, frm_view_position_text.cpp) ----
+    // The page's boundary level and document date through "Modify Boundary".
+    void ModifyBoundaryLevel();
+    // The image toolbar's project tree button: closes an open tree, else
+    // opens it docked and synchronised with the page on display.
+    void ToggleProjectView();
+    // The tree window while it is open; null otherwise.
+    navigation::frmPrjVw* ProjectTree() const;
+    // The tree when it is open, not minimised, visible and enabled.
+    navigation::frmPrjVw* ShownProjectTree() const;
 
     // ---- Link to the document database program ----
     void mnuLink_Click();
@@ -273,6 +286,7 @@ class frmView : public QMainWindow {
     WindowRun run;
     TagPaletteView tagPalette;
     ToolbarFrames frames;
+    ProjectTreePane projectTree;
 
     // ---- Owned objects ----
     std::unique_ptr<ViewerSession> TalqAPi;
@@ -349,7 +363,6 @@ class frmView : public QMainWindow {
     // The image toolbar's steps.
     void RotateStep(int Index);
     void ZoomStep(bool in);
-    void ToggleProjectTree();
     void ChooseConceptSearch();
     // Places a footer button at a left position in twips and shows it.
     void PlaceFooterButton(QToolButton* button, std::int32_t left);

@@ -16,6 +16,7 @@
 #include "foundation/fields.h"
 #include "foundation/number_text.h"
 #include "foundation/text_match.h"
+#include "navigation/widgets/frm_prj_vw.h"
 #include "platform/prompts.h"
 #include "platform/text_codec.h"
 #include "viewer/widgets/frm_view.h"
@@ -243,6 +244,7 @@ bool frmView::DisplayImage(const std::string& key) {
     WriteStatus(status);
     if (panes.TagPal_Active != 0) UpdateTagPalette(key);
     if (!page.g_szNativeFile.empty()) Tbar[20]->show();
+    if (navigation::frmPrjVw* tree = ShownProjectTree()) tree->FocusTreeView(key);
     return true;
 }
 

@@ -1,6 +1,6 @@
 // The window with and without a project, and the operations of its
-// neighbouring panes (tag palette, query pane, position text, printing),
-// which show nothing until those panes are built.
+// neighbouring panes (tag palette, query pane, printing), which show nothing
+// until those panes are built.
 
 #include <QAction>
 #include <QLabel>
@@ -58,6 +58,7 @@ void frmView::ClearProjectViews() {
     docPosition.g_iDocCnt = 0;
     zoom.g_Hscroll = zoom.g_Vscroll = 0;
     page.g_ValidImage = 0;
+    projectTree.positionText.Clear();
     for (QToolButton* b : NavTBar) b->hide();
     for (QToolButton* b : MiscTBar) b->hide();
     panes.TagPal_Active = 0;
@@ -92,6 +93,7 @@ void frmView::LoadProjectViews() {
     page.g_szDocFldrDesc.clear();
     docPosition.g_iDocPsn = 0;
     docPosition.g_iDocCnt = 0;
+    projectTree.positionText.Clear();
     project.g_iLimit3rdLvl = 0;
     query.bQuesterActive = false;
     project.NavButtonLevel.fill(0);
@@ -209,17 +211,6 @@ std::int32_t frmView::LoadProjectLevels(ViewerSession& session, const std::strin
     return x;
 }
 
-void frmView::BuildFullPositionText(const std::string&, const std::string&,
-                                    std::string& positionText) {
-    positionText.clear();
-}
-
 void frmView::RunQuesterSearch(int) {}
-
-bool frmView::LoadProjectTree() {
-    return false;
-}
-
-void frmView::SyncTreeView(const std::string&) {}
 
 }  // namespace viewer

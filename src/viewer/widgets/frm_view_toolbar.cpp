@@ -187,7 +187,7 @@ void frmView::Tbar_Click(int Index) {
             Form_Resize();
             break;
         case 18:
-            ToggleProjectTree();
+            ToggleProjectView();
             break;
         case 19:
             ChooseConceptSearch();
@@ -222,27 +222,6 @@ void frmView::ZoomStep(bool in) {
     zoom.g_ScaleFactor = ZoomedScale(zoom.g_ScaleFactor, in);
     SetImageScale(2);
     RedisplayImage();
-}
-
-void frmView::ToggleProjectTree() {
-    if (panes.PrjView_Active != 0) {
-        panes.PrjView_Active = 0;
-        if (panes.dlgPrjVw != nullptr) {
-            panes.dlgPrjVw->close();
-            panes.dlgPrjVw->deleteLater();
-            panes.dlgPrjVw = nullptr;
-        }
-        Form_Resize();
-        return;
-    }
-    if (!LoadProjectTree() || panes.PrjView_Active == 0) {
-        platform::MsgBox("The MSCOMCTL.OCX Control could not be found.", platform::vbCritical,
-                         "Unable to load Project View Window");
-        return;
-    }
-    if (panes.dlgPrjVw != nullptr) panes.dlgPrjVw->setParent(picPrjVw);
-    SyncTreeView(page.szCurrentKey);
-    Form_Resize();
 }
 
 void frmView::ChooseConceptSearch() {

@@ -202,6 +202,16 @@ std::string ViewerSession::GetPageDate(const std::string& key) {
     if (!api_) return {};
     return api_->GetPageDate(key);
 }
+bool ViewerSession::SetImageBndryLevel(const std::string& key, std::int32_t level) {
+    return api_ && api_->SetImageBndryLevel(key, level);
+}
+bool ViewerSession::PutPageDate(const std::string& key, const std::string& date) {
+    return api_ && api_->PutPageDate(key, date);
+}
+bool ViewerSession::PutFolderDescription(const std::string& key, std::int32_t level,
+                                         const std::string& description) {
+    return api_ && api_->PutFolderDescription(key, level, description);
+}
 std::int32_t ViewerSession::GetImageTags(const std::string& key, std::string& list) {
     if (!api_) return 0;
     return api_->GetImageTags(key, list);

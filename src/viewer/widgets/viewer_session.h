@@ -93,6 +93,11 @@ class ViewerSession : public navigation::QueryApi, public annotations::TagApi {
     virtual std::string GetFolderDescription(const std::string& key, std::int32_t level);
     virtual std::string GetPageDate(const std::string& key);
     std::int32_t GetImageTags(const std::string& key, std::string& list) override;
+    // Boundary edits: the page's level, its document date, a unit's description.
+    virtual bool SetImageBndryLevel(const std::string& key, std::int32_t level);
+    virtual bool PutPageDate(const std::string& key, const std::string& date);
+    virtual bool PutFolderDescription(const std::string& key, std::int32_t level,
+                                      const std::string& description);
     // A free local file name; the file is not created.
     virtual std::string CreateLocalTempFile(std::int32_t kind);
     virtual bool SetPageLock(const std::string& key);

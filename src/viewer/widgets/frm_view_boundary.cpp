@@ -1,0 +1,43 @@
+// The boundary level the page on display starts, and its document date.
+
+#include "foundation/widgets/dialog_factory.h"
+#include "navigation/widgets/frm_prj_vw.h"
+#include "viewer/widgets/frm_mod_bndry.h"
+#include "viewer/widgets/frm_view.h"
+
+namespace viewer {
+
+void frmView::ModifyBoundaryLevel() {
+    if (page.g_ValidImage == 0) return;
+    ViewerSession& session = Session();
+    auto dialog = talq::DialogFactory<frmModBndry>::Create(this);
+    dialog->BoundaryLevel = static_cast<std::int16_t>(g_PageBndryLvl);
+    dialog->LevelDescs = session.BndryDescs();
+    dialog->LevelNumbers = session.BndryLvls();
+    dialog->LevelCount = static_cast<std::int16_t>(session.BndryNbr());
+    dialog->ImageKey = page.szCurrentKey;
+    dialog->ClientAPI = &session;
+    dialog->exec();
+    if (dialog->Cancelled != 0) return;
+    const std::int32_t level = dialog->BoundaryLevel;
+    dialog.reset();
+    if (level == g_PageBndryLvl) return;
+
+    session.SetImageBndryLevel(page.szCurrentKey, level);
+    // Units have moved: the document, its place, the confining unit and the
+    // stored position lists are all worked out again.
+    docPosition.g_szDocBkey.clear();
+    docPosition.g_szDocEkey.clear();
+    docPosition.g_sz3rdBkey.clear();
+    docPosition.g_sz3rdEkey.clear();
+    docPosition.g_iDocPsn = 0;
+    docPosition.g_iDocCnt = 0;
+    docPosition.g_DocBoundsStale = true;
+    page.g_szPageList.clear();
+    projectTree.positionText.Clear();
+    const std::string key = page.szCurrentKey;
+    DisplayImage(key);
+    if (navigation::frmPrjVw* tree = ShownProjectTree()) tree->SyncTreeView(key);
+}
+
+}  // namespace viewer
