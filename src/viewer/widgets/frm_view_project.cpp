@@ -190,4 +190,7 @@ void frmView::PrintSelection() {
                      "Warning");
 }
 
+// Placeholder: the boundary-level dialog comes with its own change.
+void frmView::ModifyBoundaryLevel() {}
+
 }  // namespace viewer

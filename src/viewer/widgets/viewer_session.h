@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "annotations/clip_rules.h"
 #include "navigation/query_api.h"
 #include "server/page_image.h"
 
@@ -18,7 +19,7 @@ class TalqClientAPI;
 
 namespace viewer {
 
-class ViewerSession : public navigation::QueryApi {
+class ViewerSession : public navigation::QueryApi, public annotations::ClipClientApi {
   public:
     // Without a session object every need answers as disconnected.
     ViewerSession();
@@ -91,6 +92,11 @@ class ViewerSession : public navigation::QueryApi {
     // A free local file name; the file is not created.
     virtual std::string CreateLocalTempFile(std::int32_t kind);
     virtual bool SetPageLock(const std::string& key);
+    // Annotations made and changed with the mouse.
+    virtual bool PutAnnotationList(const std::string& key, std::int16_t kind,
+                                   const std::string& list);
+    bool IsRemoteAccess() override;
+    virtual void ExecuteClipCommand(std::int32_t mode, const std::string& clipText);
     virtual bool RemovePageLock(const std::string& key);
     // The interactive login with the connection fields, which it may change.
     virtual bool LoginToServer(std::string& domain, std::string& ipAddress, std::string& port,
