@@ -14,6 +14,7 @@
 #include "annotations/widgets/note_dialogs.h"
 #include "platform/launcher.h"
 #include "platform/scripted_prompts.h"
+#include "support/recording_launcher.h"
 #include "support/scoped_env.h"
 
 namespace {
@@ -21,18 +22,7 @@ namespace {
 using annotations::frmAnnot;
 using annotations::frmClip;
 
-class RecordingLauncher : public platform::Launcher {
-  public:
-    bool OpenWithDesktop(const std::string& target) override {
-        calls.push_back("open " + target);
-        return true;
-    }
-    bool StartProgramWith(const std::string& program, const std::string& document) override {
-        calls.push_back("start " + program + " | " + document);
-        return true;
-    }
-    std::vector<std::string> calls;
-};
+using testsupport::RecordingLauncher;
 
 struct Remote : annotations::ClipClientApi {
     bool remote = false;

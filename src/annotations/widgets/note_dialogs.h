@@ -22,7 +22,7 @@ namespace annotations {
 
 // Longest note text the box takes, so that a page's list stays within what
 // the server takes in ordinary use.
-constexpr int kMaxNoteText = 2000;
+constexpr int kMaxNoteText = 600;
 
 class frmAnnot : public FormDialog {
     Q_OBJECT

@@ -345,6 +345,8 @@ class frmView : public QMainWindow {
     MousePoint PagePoint(int x, int y);
     mGdi32::ImageViewTransform PageTransform() const;
     bool MouseDragging();
+    // Beeps while busy or without a page, and chooses a project when none is open.
+    bool PageTakesClicks();
     annotations::PageListRefs ListOf(std::int32_t kind);
     // Saves a kind's whole list; one message on failure. A text too long for
     // the server is never sent; tooLong then reports it.

@@ -70,20 +70,26 @@ bool frmView::MouseDragging() {
     return !session.IsRequestInProcess() && session.IsProjectValid() && page.g_ValidImage != 0;
 }
 
-void frmView::picImage_MouseDown(int Button, int, int x, int y) {
+bool frmView::PageTakesClicks() {
     ViewerSession& session = Session();
     if (session.IsRequestInProcess()) {
         platform::Beep();
-        return;
+        return false;
     }
     if (!session.IsProjectValid()) {
         mnu_project_Click();
-        return;
+        return false;
     }
     if (page.g_ValidImage == 0) {
         platform::Beep();
-        return;
+        return false;
     }
+    return true;
+}
+
+void frmView::picImage_MouseDown(int Button, int, int x, int y) {
+    if (!PageTakesClicks()) return;
+    ViewerSession& session = Session();
     mouse.RightButtonDown = Button == 2 ? 1 : 0;
     if (MouseTrack != 0 || mouse.tool) {
         mouse.tool.reset();
@@ -229,19 +235,7 @@ void frmView::FinishShape(int tool, AnnotationRec rec) {
 }
 
 void frmView::picImage_DblClick() {
-    ViewerSession& session = Session();
-    if (session.IsRequestInProcess()) {
-        platform::Beep();
-        return;
-    }
-    if (!session.IsProjectValid()) {
-        mnu_project_Click();
-        return;
-    }
-    if (page.g_ValidImage == 0) {
-        platform::Beep();
-        return;
-    }
+    if (!PageTakesClicks()) return;
     if (mouse.RightButtonDown != 0) return;
     if (MouseTrack != 0 || mouse.tool) {
         mouse.tool.reset();
