@@ -1,7 +1,7 @@
 // The page pane's mouse: annotation tools, the zoom window's spot, the right
 // click that edits and the double click that opens a sticky note or a clip.
 
-#include <QApplication>
+#include <QDate>
 
 #include "annotations/annotation_edit.h"
 #include "annotations/clip_rules.h"
@@ -9,7 +9,6 @@
 #include "foundation/widgets/dialog_factory.h"
 #include "platform/prompts.h"
 #include "platform/rounding.h"
-#include "platform/text_codec.h"
 #include "viewer/widgets/frm_view.h"
 
 namespace viewer {
