@@ -231,7 +231,11 @@ std::string CommandEngine::Dispatch(ConnectionState& state, const CommandText& c
     if (verb == "TALQPutPaletteList") return PutPalette(command);
     if (verb == "TALQIsPageRestricted") return IsPageRestricted(command);
     if (verb == "TALQGetAnnotations") return GetAnnotations(command);
-    if (verb == "TALQPutAnnotations") return PutAnnotations(command);
+    if (verb == "TALQPutAnnotations") {
+        if (std::string refused = RefuseRemoteClipList(state, command); !refused.empty())
+            return refused;
+        return PutAnnotations(command);
+    }
     if (verb == "TALQResolveFile") return ResolveFile(state, command);
     if (verb == "TALQDoesFileExist") return DoesFileExist(state, command);
     if (verb == "TALQReadFromFile") return ReadFromFile(state, command);

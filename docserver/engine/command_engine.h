@@ -190,6 +190,9 @@ class CommandEngine {
     std::string PutPalette(const CommandText& command);
     std::string IsPageRestricted(const CommandText& command);
     std::string GetAnnotations(const CommandText& command);
+    // Clips are made only in local access: a clip list over TCP is refused.
+    static std::string RefuseRemoteClipList(const ConnectionState& state,
+                                            const CommandText& command);
     std::string PutAnnotations(const CommandText& command);
     // The user's project security bits in the project.
     std::int64_t ProjectSecurity(const ProjectAccess& access);

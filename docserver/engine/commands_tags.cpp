@@ -242,6 +242,15 @@ std::string CommandEngine::GetAnnotations(const CommandText& command) {
     return reply;
 }
 
+std::string CommandEngine::RefuseRemoteClipList(const ConnectionState& state,
+                                                const CommandText& command) {
+    const std::string& kind = command.Field(5);
+    const bool digits = !kind.empty() && kind.size() <= 3 &&
+                        kind.find_first_not_of("0123456789") == std::string::npos;
+    if (state.local || !digits || std::stoi(kind) != 2) return "";
+    return "ERROR: Clips can only be changed in Local Access Mode";
+}
+
 // "TALQPutAnnotations," P "," key "," kind "," list: the list of that kind
 // is replaced as sent, commas and all; an empty list clears it.
 std::string CommandEngine::PutAnnotations(const CommandText& command) {

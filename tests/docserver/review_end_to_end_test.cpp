@@ -145,6 +145,10 @@ TEST_F(ReviewServer, TagPoolPaletteAndPagesFollowRenamesAndDeletes) {
 TEST_F(ReviewServer, AnnotationListsAreStoredPerKindAsSent) {
     const std::string p = "admin,admin,ACME";
     const std::string key = Pages()[4].key;
+    // Over TCP a clip list is refused: clips are made in local access only.
+    EXPECT_EQ(Run("TALQPutAnnotations," + p + "," + key + ",2,x"),
+              "ERROR: Clips can only be changed in Local Access Mode");
+    state_.local = true;
     for (int kind : {1, 2, 4, 8, 16, 64})
         ASSERT_EQ(Run("TALQPutAnnotations," + p + "," + key + "," + std::to_string(kind) +
                       ",list " + std::to_string(kind) + ", with, commas"),
@@ -336,13 +340,16 @@ TEST_F(ReviewServer, SessionRoundTripsTagsAndEveryAnnotationKindOverTcp) {
     ASSERT_TRUE(api->PutTagPalette("Responsive,Privileged,Hot"));
 
     const std::int16_t kinds[] = {4, 8, 1, 16, 2, 64};
+    // Clips (kind 2) are made only in local access; over TCP they are refused.
     for (std::int16_t kind : kinds)
-        ASSERT_TRUE(api->PutAnnotationList(key, kind, "k" + std::to_string(kind) + ", a, b"))
+        ASSERT_EQ(api->PutAnnotationList(key, kind, "k" + std::to_string(kind) + ", a, b"),
+                  kind != 2)
             << api->LastError();
     std::string lists[6];
     ASSERT_TRUE(
         api->GetAllAnnotations(key, lists[0], lists[1], lists[2], lists[3], lists[4], lists[5]));
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(lists[i], "k" + std::to_string(kinds[i]) + ", a, b");
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(lists[i], kinds[i] == 2 ? "" : "k" + std::to_string(kinds[i]) + ", a, b");
     ASSERT_TRUE(api->PutAnnotationList(key, 16, ""));
     ASSERT_TRUE(
         api->GetAllAnnotations(key, lists[0], lists[1], lists[2], lists[3], lists[4], lists[5]));

@@ -20,6 +20,7 @@
 #include "printing/batch_print_header.h"
 #include "printing/gdi_prn.h"
 #include "server/talq_client_api.h"
+#include "support/recording_launcher.h"
 #include "support/scoped_env.h"
 
 namespace {
@@ -42,19 +43,7 @@ std::string Record(std::int32_t security, std::int32_t restriction) {
     return out;
 }
 
-class RecordingLauncher : public platform::Launcher {
-  public:
-    bool OpenWithDesktop(const std::string& target) override {
-        calls.push_back("open " + target);
-        return ok;
-    }
-    bool StartProgramWith(const std::string& program, const std::string& document) override {
-        calls.push_back("start " + program + " | " + document);
-        return ok;
-    }
-    std::vector<std::string> calls;
-    bool ok = true;
-};
+using testsupport::RecordingLauncher;
 
 using Handler = std::function<std::string(const std::string&)>;
 

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "viewer/widgets/viewer_session.h"
@@ -29,6 +30,29 @@ struct FakeViewerSession : viewer::ViewerSession {
     std::vector<std::string> locksSet, locksRemoved;
     // Also told of removed locks, for tests that outlive the session.
     std::vector<std::string>* removedSink = nullptr;
+
+    // Annotation saves, in order: key, kind, list text.
+    struct Put {
+        std::string key;
+        int kind;
+        std::string text;
+    };
+    std::vector<Put> puts;
+    bool putSucceeds = true, remote = false, errorMsgs = true;
+    // Error messages the session itself showed (only while they were on).
+    int sessionErrorBoxes = 0;
+    std::vector<std::pair<std::int32_t, std::string>> clipsRun;
+    bool PutAnnotationList(const std::string& key, std::int16_t kind,
+                           const std::string& list) override {
+        puts.push_back({key, kind, list});
+        if (!putSucceeds && errorMsgs) ++sessionErrorBoxes;
+        return putSucceeds;
+    }
+    bool IsRemoteAccess() override { return remote; }
+    void ExecuteClipCommand(std::int32_t mode, const std::string& text) override {
+        clipsRun.emplace_back(mode, text);
+    }
+    void SetDisplayErrorMsgs(bool on) override { errorMsgs = on; }
 
     bool IsRequestInProcess() override { return busy; }
     bool IsUserValid() override { return userValid; }
@@ -128,7 +152,7 @@ struct FakeViewerSession : viewer::ViewerSession {
     bool AreRedactionsOkToModify() override { return redactionsOkToModify; }
     std::int32_t FullText() override { return fullText; }
     std::string InfoDescs() override { return infoDescs; }
-    bool DisplayErrorMsgs() override { return true; }
+    bool DisplayErrorMsgs() override { return errorMsgs; }
     bool AreRedactionsOkToView() override { return redactionsOkToView; }
     // Printing: boundary level and mark of pages by key (else 0 and restricted).
     std::map<std::string, std::int32_t> pageLevels, pageMarks;

@@ -215,6 +215,46 @@ TEST_F(FrmViewDemoTest, RedactionAndHighlightAreDrawnOverThePage) {
     EXPECT_EQ(BackAt(2000, 300), 0xFFFFFF);
 }
 
+TEST_F(FrmViewDemoTest, ShapesDrawnWithTheMouseAreKeptByTheServerAndDeletedAgain) {
+    LogInAndOpen("admin", "admin");
+    const int index = FirstPage([](const DemoPage& p) { return !p.placeholder && !p.restricted; },
+                                2);
+    ASSERT_GE(index, 0);
+    const std::string key = Pages()[static_cast<size_t>(index)].key;
+    ASSERT_TRUE(window->DisplayImage(key)) << Status();
+    const int highlights = window->pageAnnotations.HiLiteCount;
+    const int markups = window->pageAnnotations.MarkUpCount;
+    auto drag = [this](int tool, int x1, int y1, int x2, int y2) {
+        window->project.RedactMode = static_cast<std::int16_t>(tool);
+        window->picImage_MouseDown(1, 0, x1 * 15, y1 * 15);
+        window->picImage_MouseMove(1, 0, x2 * 15, y2 * 15);
+        window->picImage_MouseUp(1, 0, x2 * 15, y2 * 15);
+    };
+    drag(14, 40, 40, 200, 90);
+    drag(15, 60, 200, 200, 240);
+    EXPECT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();
+
+    // Shown again, the page has what was drawn, as the server keeps it.
+    ASSERT_TRUE(window->DisplayImage(key)) << Status();
+    ASSERT_EQ(window->pageAnnotations.HiLiteCount, highlights + 1);
+    EXPECT_EQ(window->pageAnnotations.MarkUpCount, markups + 1);
+    const AnnotationRec& made = window->pageAnnotations.HiLiteList.back();
+    EXPECT_LT(made.Left, made.Right);
+    EXPECT_EQ(TalqClientAPI_Header::StampLabel(made.Stamp), "");
+
+    // A right click in the highlight deletes it from the server's list.
+    talq::DialogFactory<SelBox>::Scoped pick(
+        testsupport::ScriptedMaker<SelBox>([](SelBox& d) { d.Selection = 2; }));
+    window->project.RedactMode = 0;
+    mGdi32::ImageViewTransform t =
+        mGdi32::TransformFor(window->MainPageDrawInfo(), window->page.g_ViewScaleFactor);
+    std::int32_t sx = (made.Left + made.Right) / 2, sy = (made.Top + made.Bottom) / 2;
+    mGdi32::ImageToScreen(sx, sy, t);
+    window->picImage_MouseDown(2, 0, sx * 15, sy * 15);
+    ASSERT_TRUE(window->DisplayImage(key)) << Status();
+    EXPECT_EQ(window->pageAnnotations.HiLiteCount, highlights);
+}
+
 TEST_F(FrmViewDemoTest, PageLockedByAnotherUserIsReadOnly) {
     LogInAndOpen("admin", "admin");
     const int index =

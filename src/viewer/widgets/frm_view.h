@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "annotations/annotation_edit.h"
 #include "annotations/annotation_layers.h"
 #include "annotations/annotation_rec.h"
 #include "annotations/annotation_settings.h"
@@ -27,6 +28,7 @@
 #include "viewer/main_window_layout.h"
 #include "viewer/widgets/frm_view_state/document_position.h"
 #include "viewer/widgets/frm_view_state/login.h"
+#include "viewer/widgets/frm_view_state/mouse_drawing.h"
 #include "viewer/widgets/frm_view_state/navigation_bar.h"
 #include "viewer/widgets/frm_view_state/page_on_display.h"
 #include "viewer/widgets/frm_view_state/pane_layout.h"
@@ -261,6 +263,19 @@ class frmView : public QMainWindow {
     navigation::frmPrjVw* ProjectTree() const;
     // The tree when it is open, not minimised, visible and enabled.
     navigation::frmPrjVw* ShownProjectTree() const;
+    // ---- Annotations with the mouse (frm_view_mouse.cpp, frm_view_annotation_edit.cpp) ----
+    // Button 1 left, 2 right; positions in twips of the page pane.
+    void picImage_MouseDown(int Button, int Shift, int x, int y);
+    void picImage_MouseMove(int Button, int Shift, int x, int y);
+    void picImage_MouseUp(int Button, int Shift, int x, int y);
+    void picImage_DblClick();
+    // What lies under an image point is offered for change; changed is true
+    // when the page must be drawn again.
+    void ModifyAnnotations(std::int32_t x, std::int32_t y, bool& changed);
+    void DisplaySticky(std::int32_t x, std::int32_t y, bool& found);
+    void DisplayClip(std::int32_t x, std::int32_t y, bool& found);
+    // Page displays so far; an edit begun on one page is abandoned when it changed.
+    std::uint32_t DisplayCount() const { return displayCount_; }
 
     // ---- Link to the document database program ----
     void mnuLink_Click();
@@ -287,6 +302,7 @@ class frmView : public QMainWindow {
     TagPaletteView tagPalette;
     ToolbarFrames frames;
     ProjectTreePane projectTree;
+    MouseDrawing mouse;
 
     // ---- Owned objects ----
     std::unique_ptr<ViewerSession> TalqAPi;
@@ -399,6 +415,32 @@ class frmView : public QMainWindow {
     void CloseTreeAndPage();
     // Hides the query pane when its query has been closed.
     void HideClosedQuery();
+    // Annotations with the mouse.
+    void WirePageMouse();
+    MousePoint PagePoint(int x, int y);
+    mGdi32::ImageViewTransform PageTransform() const;
+    bool MouseDragging();
+    // Beeps while busy or without a page, and chooses a project when none is open.
+    bool PageTakesClicks();
+    annotations::PageListRefs ListOf(std::int32_t kind);
+    // Saves a kind's whole list; one message on failure. A text too long for
+    // the server is never sent; tooLong then reports it.
+    bool SaveAnnotationList(std::int32_t kind, const char* failure, bool sendEmpty,
+                            bool* tooLong = nullptr);
+    void FinishShape(int tool, AnnotationRec rec);
+    std::string NewStamp(const std::string& label);
+    // True while the page a dialog was opened for is still on display.
+    struct PageMark {
+        std::string key;
+        std::uint32_t count;
+    };
+    PageMark MarkPage() const { return {page.szCurrentKey, displayCount_}; }
+    bool SamePage(const PageMark& m) const {
+        return m.key == page.szCurrentKey && m.count == displayCount_;
+    }
+    bool EditColor(AnnotationRec& rec, std::int32_t& defaultColor);
+    bool EditRedaction(AnnotationRec& rec, int choice, const PageMark& mark);
+    int ChooseEdit(const std::string& options);
     int PixelsX(int twips) const;
     int PixelsY(int twips) const;
 
@@ -427,6 +469,7 @@ class frmView : public QMainWindow {
     DisconnectedSession noSession_;
     LayoutDesign design_;
     int inputBlockCount_ = 0;
+    std::uint32_t displayCount_ = 0;
     bool treeWasOpen_ = false;
     // Printing (frm_view_print.cpp).
     PrintRun printRun_;

@@ -144,6 +144,7 @@ void frmView::BuildControls() {
     txtImage = new QPlainTextEdit(client);
     txtImage->setReadOnly(true);
     picImage = new SurfacePane(client);
+    WirePageMouse();
     VScroll1 = new QScrollBar(Qt::Vertical, client);
     HScroll1 = new QScrollBar(Qt::Horizontal, client);
     VScroll1->setEnabled(false);

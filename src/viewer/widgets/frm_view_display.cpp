@@ -89,6 +89,7 @@ bool frmView::FailPage(std::string& status, const char* mark) {
 
 bool frmView::DisplayImage(const std::string& key) {
     ViewerSession& session = Session();
+    ++displayCount_;
     ReleasePageLock();
     page.szCurrentKey = key;
     std::string status = key;

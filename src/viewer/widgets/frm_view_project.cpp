@@ -213,4 +213,5 @@ std::int32_t frmView::LoadProjectLevels(ViewerSession& session, const std::strin
 
 void frmView::RunQuesterSearch(int) {}
 
+// Placeholder: the boundary-level dialog comes with its own change.
 }  // namespace viewer

@@ -27,6 +27,40 @@ void SurfacePane::paintEvent(QPaintEvent*) {
     if (shown.IsValid()) p.drawImage(0, 0, shown.Image());
 }
 
+namespace {
+
+int ButtonBits(Qt::MouseButtons b) {
+    return (b & Qt::LeftButton ? 1 : 0) | (b & Qt::RightButton ? 2 : 0) |
+           (b & Qt::MiddleButton ? 4 : 0);
+}
+
+int ShiftBits(Qt::KeyboardModifiers m) {
+    return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) |
+           (m & Qt::AltModifier ? 4 : 0);
+}
+
+int TwipsX(const QMouseEvent* e) {
+    return platform::RoundToInt(e->position().x() * platform::ScreenTwipsPerPixel().x);
+}
+int TwipsY(const QMouseEvent* e) {
+    return platform::RoundToInt(e->position().y() * platform::ScreenTwipsPerPixel().y);
+}
+
+}  // namespace
+
+void SurfacePane::mousePressEvent(QMouseEvent* e) {
+    emit mouseDown(ButtonBits(e->button()), ShiftBits(e->modifiers()), TwipsX(e), TwipsY(e));
+}
+void SurfacePane::mouseMoveEvent(QMouseEvent* e) {
+    emit mouseMove(ButtonBits(e->buttons()), ShiftBits(e->modifiers()), TwipsX(e), TwipsY(e));
+}
+void SurfacePane::mouseReleaseEvent(QMouseEvent* e) {
+    emit mouseUp(ButtonBits(e->button()), ShiftBits(e->modifiers()), TwipsX(e), TwipsY(e));
+}
+void SurfacePane::mouseDoubleClickEvent(QMouseEvent*) {
+    emit doubleClicked();
+}
+
 SplitterBar::SplitterBar(Qt::CursorShape cursor, QWidget* parent) : QWidget(parent) {
     setCursor(cursor);
     setAutoFillBackground(true);

@@ -19,8 +19,19 @@ class SurfacePane : public QWidget {
     // Shows its own surface, cleared to white at the pane's size.
     void ClearSurface();
 
+  signals:
+    // Mouse events in twips of the pane; button 1 left, 2 right, 4 middle.
+    void mouseDown(int button, int shift, int xTwips, int yTwips);
+    void mouseMove(int button, int shift, int xTwips, int yTwips);
+    void mouseUp(int button, int shift, int xTwips, int yTwips);
+    void doubleClicked();
+
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
   private:
     platform::DrawSurface surface_;

@@ -154,6 +154,22 @@ bool ViewerSession::GetImagePageInfo(const std::string& key, std::int32_t& bndry
     if (!api_) return false;
     return api_->GetImagePageInfo(key, bndryLevel, rotation, restricted, infoValues, nativeFile);
 }
+bool ViewerSession::PutAnnotationList(const std::string& key, std::int16_t kind,
+                                      const std::string& list) {
+    if (!api_) return false;
+    return api_->PutAnnotationList(key, kind, list);
+}
+
+bool ViewerSession::IsRemoteAccess() {
+    if (!api_) return false;
+    return api_->IsRemoteAccess();
+}
+
+void ViewerSession::ExecuteClipCommand(std::int32_t mode, const std::string& clipText) {
+    if (!api_) return;
+    api_->ExecuteClipCommand(mode, clipText);
+}
+
 bool ViewerSession::IsPlaceHolderImage() {
     if (!api_) return false;
     return api_->IsPlaceHolderImage();

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "annotations/tag_api.h"
+#include "annotations/clip_rules.h"
 #include "navigation/query_api.h"
 #include "server/page_image.h"
 
@@ -20,7 +21,8 @@ class cGdiPrn;
 
 namespace viewer {
 
-class ViewerSession : public navigation::QueryApi, public annotations::TagApi {
+class ViewerSession : public navigation::QueryApi, public annotations::TagApi,
+                      public annotations::ClipClientApi {
   public:
     // Without a session object every need answers as disconnected.
     ViewerSession();
@@ -101,6 +103,11 @@ class ViewerSession : public navigation::QueryApi, public annotations::TagApi {
     // A free local file name; the file is not created.
     virtual std::string CreateLocalTempFile(std::int32_t kind);
     virtual bool SetPageLock(const std::string& key);
+    // Annotations made and changed with the mouse.
+    virtual bool PutAnnotationList(const std::string& key, std::int16_t kind,
+                                   const std::string& list);
+    bool IsRemoteAccess() override;
+    virtual void ExecuteClipCommand(std::int32_t mode, const std::string& clipText);
     virtual bool RemovePageLock(const std::string& key);
     // The interactive login with the connection fields, which it may change.
     virtual bool LoginToServer(std::string& domain, std::string& ipAddress, std::string& port,

@@ -1,0 +1,138 @@
+#include "annotations/annotation_edit.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/rounding.h"
+
+namespace annotations {
+
+std::int32_t ToolKind(int tool) {
+    switch (tool) {
+        case kToolSticky: return kStickyNote;
+        case kToolTextNote: return kTextNote;
+        case kToolRedaction: return kRedaction;
+        case kToolHighlight: return kHighlight;
+        case kToolMarkup: return kMarkup;
+        case kToolClip: return kClip;
+        default: return 0;
+    }
+}
+
+std::string CleanUserText(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 32 && c != '\r' && c != '\n' && c != '\t') continue;
+        if (u == 127) continue;
+        out.push_back(c);
+    }
+    return out;
+}
+
+std::int32_t IconSizeInImage(std::int32_t iconPixels, float scale, float factor) {
+    if (factor == 0.0f) factor = 1.0f;
+    if (!(scale > 0.0f)) return 0;
+    return platform::RoundToInt(static_cast<double>(iconPixels) / scale / factor);
+}
+
+bool BoxHit(const AnnotationRec& r, std::int32_t x, std::int32_t y) {
+    return r.Left < x && x < r.Right && r.Top < y && y < r.Bottom;
+}
+
+bool IconHit(const AnnotationRec& r, std::int32_t x, std::int32_t y, std::int32_t size) {
+    const std::int64_t right = std::int64_t{r.Left} + size, bottom = std::int64_t{r.Top} + size;
+    return r.Left < x && x < right && r.Top < y && y < bottom;
+}
+
+bool MarkupHit(const AnnotationRec& r, std::int32_t x, std::int32_t y) {
+    std::int64_t left = std::int64_t{r.Left} - kMarkupHitMargin;
+    std::int64_t right = std::int64_t{r.Left} + kMarkupHitMargin;
+    std::int64_t top = std::int64_t{r.Top} - kMarkupHitMargin;
+    std::int64_t bottom = std::int64_t{r.Top} + kMarkupHitMargin;
+    std::size_t at = 0;
+    const std::string& t = r.Text;
+    while (at < t.size()) {
+        std::size_t end = t.find(';', at);
+        if (end == std::string::npos) end = t.size();
+        const std::string pair = t.substr(at, end - at);
+        const std::size_t comma = pair.find(',');
+        if (comma != std::string::npos) {
+            const std::int64_t px = std::atoll(pair.substr(0, comma).c_str());
+            const std::int64_t py = std::atoll(pair.substr(comma + 1).c_str());
+            left = std::min(left, px);
+            right = std::max(right, px);
+            top = std::min(top, py);
+            bottom = std::max(bottom, py);
+        }
+        at = end + 1;
+    }
+    return left < x && x < right && top < y && y < bottom;
+}
+
+AnnotationHit FindAnnotationAt(const HitLists& l, std::int32_t x, std::int32_t y,
+                               std::int32_t stickySize, std::int32_t clipSize) {
+    auto box = [x, y](const AnnotationRec& r) { return BoxHit(r, x, y); };
+    int i = -1;
+    if (l.highlights && (i = FirstHit(*l.highlights, l.highlightCount, box)) >= 0)
+        return {kHighlight, i};
+    if (l.redactions && (i = FirstHit(*l.redactions, l.redactionCount, box)) >= 0)
+        return {kRedaction, i};
+    if (l.textNotes && (i = FirstHit(*l.textNotes, l.textNoteCount, box)) >= 0)
+        return {kTextNote, i};
+    auto icon = [x, y](std::int32_t size) {
+        return [x, y, size](const AnnotationRec& r) { return IconHit(r, x, y, size); };
+    };
+    if (l.stickies && (i = FirstHit(*l.stickies, l.stickyCount, icon(stickySize))) >= 0)
+        return {kStickyNote, i};
+    if (l.clips && (i = FirstHit(*l.clips, l.clipCount, icon(clipSize))) >= 0) return {kClip, i};
+    auto markup = [x, y](const AnnotationRec& r) { return MarkupHit(r, x, y); };
+    if (l.markups && (i = FirstHit(*l.markups, l.markupCount, markup)) >= 0) return {kMarkup, i};
+    return {};
+}
+
+void AppendRecord(PageListRefs ref, const AnnotationRec& rec) {
+    AnnotationList& list = *ref.list;
+    int& count = *ref.count;
+    count = std::clamp(count, 0, static_cast<int>(list.size()));
+    list.resize(static_cast<std::size_t>(count));
+    list.push_back(rec);
+    ++count;
+}
+
+void RemoveRecord(PageListRefs ref, int index) {
+    AnnotationList& list = *ref.list;
+    int& count = *ref.count;
+    if (index < 0 || index >= count || index >= static_cast<int>(list.size())) return;
+    list.erase(list.begin() + index);
+    --count;
+}
+
+std::string MarkupPointText(const std::vector<std::pair<std::int32_t, std::int32_t>>& points) {
+    std::string text;
+    for (const auto& [x, y] : points) {
+        if (!text.empty()) text.push_back(';');
+        text += std::to_string(x) + "," + std::to_string(y);
+    }
+    return text;
+}
+
+bool BuildListForSave(int count, const AnnotationList& list, std::string& text) {
+    TalqClientAPI_Header::BuildAnnotationList(count, list, text);
+    return text.size() <= TalqClientAPI_Header::kMaxAnnotationListText;
+}
+
+std::int32_t FeatureBit(std::int32_t kind) {
+    switch (kind) {
+        case kHighlight: return 0x80;
+        case kRedaction: return 0x100;
+        case kTextNote: return 0x20;
+        case kStickyNote: return 0x10;
+        case kClip: return 0x1000;
+        case kMarkup: return 0x40;
+        default: return 0;
+    }
+}
+
+}  // namespace annotations

@@ -1,0 +1,100 @@
+#pragma once
+// The note dialog (text notes and sticky notes) and the clip dialog. Each is
+// created by its caller, given its input fields, run modally and read
+// afterwards; the window's close button is Cancel.
+
+#include <cstdint>
+#include <string>
+
+#include "annotations/clip_rules.h"
+#include "foundation/widgets/form_dialog.h"
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenuBar;
+class QAction;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace annotations {
+
+// Longest note text the box takes, so that a page's list stays within what
+// the server takes in ordinary use.
+constexpr int kMaxNoteText = 600;
+
+class frmAnnot : public FormDialog {
+    Q_OBJECT
+  public:
+    explicit frmAnnot(QWidget* parent = nullptr);
+
+    // 0 text note, 1 enter or change a sticky note, 2 show a sticky note.
+    std::int16_t Mode = 0;
+    std::string NoteText;
+    std::int16_t Result = 0;  // 0 OK, 1 Cancel, 2 Delete
+    std::string FontName;
+    int FontSize = 0;
+    int FontStyle = 0;
+    std::int32_t FontColor = 0;
+
+    QPlainTextEdit* Text1;
+    QPushButton* cmdOK;
+    QPushButton* cmdCancel;
+    QMenuBar* menuBar;
+    QAction* mnuDelete;
+    QAction* mnuFont;
+
+    void cmdOK_Click();
+    void cmdCancel_Click();
+    void mnuDelete_Click();
+    void mnuFont_Click();
+
+  protected:
+    void Form_Load() override;
+    void Form_Cancel() override { cmdCancel_Click(); }
+    void Form_Unload() override { Mode = 0; }
+};
+
+class frmClip : public FormDialog {
+    Q_OBJECT
+  public:
+    explicit frmClip(QWidget* parent = nullptr);
+
+    std::int16_t Result = 0;  // 1 after Cancel
+    std::int32_t ClipMode = 1;
+    std::string ClipText;
+    std::int16_t Changed = 0;
+    ClipClientApi* ClientAPI = nullptr;
+
+    QGroupBox* Frame1;
+    QLineEdit* txtFile;
+    QPushButton* cmdBrowseFile;
+    QCheckBox* Check1;
+    QLineEdit* txtProgram;
+    QPushButton* cmdBrowsePrg;
+    QPushButton* cmdTest;
+    QPushButton* cmdOK;
+    QPushButton* cmdCancel;
+    QPushButton* cmdDelete;
+    QLabel* lblWarning;
+
+    void Check1_Click();
+    void cmdBrowseFile_Click();
+    void cmdBrowsePrg_Click();
+    void cmdTest_Click();
+    void cmdOK_Click();
+    void cmdCancel_Click();
+    void cmdDelete_Click();
+
+  protected:
+    void Form_Load() override;
+    void Form_Cancel() override { cmdCancel_Click(); }
+
+  private:
+    // The boxes' file and program with the mode; false after a message.
+    bool ReadFields(ClipTarget& target);
+    bool loading_ = false;
+};
+
+}  // namespace annotations

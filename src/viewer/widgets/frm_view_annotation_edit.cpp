@@ -1,0 +1,237 @@
+// The right click on the page: the annotation under the point is offered for
+// change or removal and its whole list saved; a click on none goes on to the
+// page's boundary level.
+
+#include <QApplication>
+
+#include "annotations/annotation_edit.h"
+#include "annotations/widgets/note_dialogs.h"
+#include "foundation/widgets/common_dialogs.h"
+#include "foundation/widgets/dialog_factory.h"
+#include "foundation/widgets/generic_dialogs.h"
+#include "platform/prompts.h"
+#include "platform/text_codec.h"
+#include "platform/wire_separators.h"
+#include "viewer/widgets/frm_view.h"
+
+namespace viewer {
+namespace {
+
+using TalqClientAPI_Header::StampLabel;
+
+std::string Options(std::initializer_list<const char*> items) {
+    std::string list;
+    for (const char* item : items) {
+        if (!list.empty()) list.push_back(wire::kListSep);
+        list += item;
+    }
+    return list;
+}
+
+}  // namespace
+
+annotations::PageListRefs frmView::ListOf(std::int32_t kind) {
+    PageAnnotations& a = pageAnnotations;
+    switch (kind) {
+        case kStickyNote: return {&a.StickyList, &a.StickyCount};
+        case kClip: return {&a.ClipList, &a.ClipCount};
+        case kRedaction: return {&a.RedactList, &a.RedactCount};
+        case kHighlight: return {&a.HiLiteList, &a.HiLiteCount};
+        case kTextNote: return {&a.TextNoteList, &a.TextNoteCount};
+        default: return {&a.MarkUpList, &a.MarkUpCount};
+    }
+}
+
+bool frmView::SaveAnnotationList(std::int32_t kind, const char* failure, bool sendEmpty,
+                                 bool* tooLong) {
+    ViewerSession& session = Session();
+    const annotations::PageListRefs ref = ListOf(kind);
+    std::string text;
+    bool ok = false;
+    if (!annotations::BuildListForSave(*ref.count, *ref.list, text)) {
+        if (tooLong != nullptr) *tooLong = true;
+    } else if (text.empty() && !sendEmpty) {
+        return true;
+    } else {
+        // The handler shows the one message of a failed save, not the session.
+        const bool showing = session.DisplayErrorMsgs();
+        session.SetDisplayErrorMsgs(false);
+        ok = session.PutAnnotationList(page.szCurrentKey, static_cast<std::int16_t>(kind), text);
+        session.SetDisplayErrorMsgs(showing);
+    }
+    if (ok) return true;
+    platform::Beep();
+    platform::MsgBox(failure, platform::vbOKOnly,
+                     platform::FromQString(QApplication::applicationName()));
+    return false;
+}
+
+int frmView::ChooseEdit(const std::string& options) {
+    std::unique_ptr<SelBox> box = talq::DialogFactory<SelBox>::Create(this);
+    box->OptionList = options;
+    box->Selection = 1;
+    box->exec();
+    return box->Selection;
+}
+
+bool frmView::EditColor(AnnotationRec& rec, std::int32_t& defaultColor) {
+    auto color = static_cast<std::uint32_t>(rec.Color);
+    if (!mComDlg::ShowColorDialog(this, color)) return false;
+    if (static_cast<std::int32_t>(color) == rec.Color) return false;
+    rec.Color = static_cast<std::int32_t>(color);
+    defaultColor = rec.Color;
+    return true;
+}
+
+bool frmView::EditRedaction(AnnotationRec& rec, int choice, const PageMark& mark) {
+    annotations::AnnotationSettings& d = settings;
+    const std::string label = StampLabel(rec.Stamp);
+    if (choice == 1) return EditColor(rec, d.DfltRedactColor) && SamePage(mark);
+    if (choice == 2) {
+        std::string face = rec.FontName;
+        int size = rec.FontSize, style = rec.FontStyle;
+        auto color = static_cast<std::uint32_t>(rec.Color2);
+        if (!mComDlg::ShowFontDialog(this, face, size, style, color) || !SamePage(mark))
+            return false;
+        rec.FontName = d.DfltRedactFont = face;
+        rec.FontSize = d.DfltRedactFontSize = size;
+        rec.FontStyle = d.DfltRedactFontStyle = style;
+        rec.Color2 = d.DfltRedactFontColor = static_cast<std::int32_t>(color);
+        return true;
+    }
+    std::string prompt = "Enter Redaction Label.";
+    if (!label.empty()) prompt += "\nTo Delete Current Label, Enter a SPACE.";
+    const std::string reply = platform::InputBox(prompt, " ", label);
+    if (reply.empty() || !SamePage(mark)) return false;
+    const std::string typed = CleanRedactionLabel(reply);
+    if (typed == label) return false;
+    d.DfltRedactLabel = typed;
+    rec.Stamp = NewStamp(typed);
+    return true;
+}
+
+void frmView::ModifyAnnotations(std::int32_t x, std::int32_t y, bool& changed) {
+    changed = false;
+    ViewerSession& session = Session();
+    PageAnnotations& a = pageAnnotations;
+    const annotations::HitLists lists{&a.HiLiteList,   &a.RedactList,   &a.TextNoteList,
+                                      &a.StickyList,   &a.ClipList,     &a.MarkUpList,
+                                      a.HiLiteCount,   a.RedactCount,   a.TextNoteCount,
+                                      a.StickyCount,   a.ClipCount,     a.MarkUpCount};
+    const float factor = page.g_ViewScaleFactor;
+    const annotations::AnnotationHit hit = annotations::FindAnnotationAt(
+        lists, x, y,
+        annotations::IconSizeInImage(picSticky.width(), zoom.g_ScaleFactor, factor),
+        annotations::IconSizeInImage(picClip.width(), zoom.g_ScaleFactor, factor));
+    if (hit.kind == 0) {
+        if ((session.UserProjectSecurity() & (0x01 | 0x02 | 0x40)) != 0 &&
+            (run.lBehaviorFlags & 0x400) == 0) {
+            ModifyBoundaryLevel();
+        }
+        return;
+    }
+    const std::int32_t access =
+        hit.kind == kRedaction ? project.g_RestrictRedactions : project.g_RestrictAnnotations;
+    if ((run.lBehaviorFlags & annotations::FeatureBit(hit.kind)) != 0 || access != 0) return;
+
+    const annotations::PageListRefs ref = ListOf(hit.kind);
+    // Kept whole, so that a list the server could not take is put back.
+    const AnnotationList before = *ref.list;
+    const int countBefore = *ref.count;
+    const PageMark mark = MarkPage();
+    AnnotationRec rec = (*ref.list)[static_cast<std::size_t>(hit.index)];
+    bool remove = false, edited = false;
+    annotations::AnnotationSettings& d = settings;
+
+    switch (hit.kind) {
+        case kHighlight:
+        case kMarkup: {
+            const bool hl = hit.kind == kHighlight;
+            const int choice = ChooseEdit(hl ? Options({"Modify Hilight Color", "Delete Hilight"})
+                                             : Options({"Modify Markup Color", "Delete Markup"}));
+            if (choice == 1) {
+                edited = EditColor(rec, hl ? d.DfltHiLiteColor : d.DfltMarkUpColor);
+            } else if (choice == 2) {
+                remove = true;
+            }
+            break;
+        }
+        case kRedaction: {
+            const int choice =
+                ChooseEdit(Options({"Modify Redaction Color", "Modify Redaction Font",
+                                    "Modify Redaction Label", "Delete Redaction"}));
+            if (!SamePage(mark)) return;
+            if (choice == 4) {
+                remove = true;
+            } else if (choice >= 1 && choice <= 3) {
+                edited = EditRedaction(rec, choice, mark);
+            }
+            break;
+        }
+        case kTextNote:
+        case kStickyNote: {
+            std::unique_ptr<annotations::frmAnnot> box =
+                talq::DialogFactory<annotations::frmAnnot>::Create(this);
+            const bool note = hit.kind == kTextNote;
+            box->Mode = note ? 0 : 1;
+            box->NoteText = rec.Text;
+            box->FontColor = rec.Color;
+            box->FontName = rec.FontName;
+            box->FontSize = rec.FontSize;
+            box->FontStyle = rec.FontStyle;
+            box->exec();
+            if (!SamePage(mark) || box->Result == 1) return;
+            if (box->Result == 2 || box->NoteText.empty()) {
+                remove = true;
+                break;
+            }
+            rec.Text = box->NoteText;
+            if (note) {
+                rec.FontName = box->FontName;
+                rec.FontSize = box->FontSize;
+                rec.FontStyle = box->FontStyle;
+                rec.Color = rec.Color2 = box->FontColor;
+            }
+            edited = true;
+            break;
+        }
+        case kClip: {
+            std::unique_ptr<annotations::frmClip> box =
+                talq::DialogFactory<annotations::frmClip>::Create(this);
+            box->ClientAPI = &session;
+            box->ClipMode = rec.Color2;
+            box->ClipText = rec.Text;
+            box->exec();
+            if (!SamePage(mark) || box->Result == 1) return;
+            if (box->ClipText.empty()) {
+                remove = true;
+                break;
+            }
+            rec.Text = box->ClipText;
+            rec.Color2 = box->ClipMode;
+            edited = true;
+            break;
+        }
+        default:
+            return;
+    }
+    if (!SamePage(mark) || (!remove && !edited)) return;
+    if (remove) {
+        annotations::RemoveRecord(ref, hit.index);
+        changed = true;
+    } else {
+        rec.Stamp = NewStamp(hit.kind == kRedaction ? StampLabel(rec.Stamp) : "");
+        (*ref.list)[static_cast<std::size_t>(hit.index)] = rec;
+        // Sticky notes and clips keep their icon: nothing to draw again.
+        changed = hit.kind != kStickyNote && hit.kind != kClip;
+    }
+    bool tooLong = false;
+    SaveAnnotationList(hit.kind, "Unable to Save/Modify Annotations", true, &tooLong);
+    if (tooLong) {
+        *ref.list = before;
+        *ref.count = countBefore;
+        changed = false;
+    }
+}
+
+}  // namespace viewer

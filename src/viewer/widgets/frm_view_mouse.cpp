@@ -1,0 +1,281 @@
+// The page pane's mouse: annotation tools, the zoom window's spot, the right
+// click that edits and the double click that opens a sticky note or a clip.
+
+#include <QDate>
+
+#include "annotations/annotation_edit.h"
+#include "annotations/clip_rules.h"
+#include "annotations/widgets/note_dialogs.h"
+#include "foundation/widgets/dialog_factory.h"
+#include "platform/prompts.h"
+#include "platform/rounding.h"
+#include "viewer/widgets/frm_view.h"
+
+namespace viewer {
+namespace {
+
+using annotations::ToolKind;
+
+// Clears the drag however a handler ends.
+struct DragEnd {
+    std::int16_t& track;
+    ~DragEnd() { track = 0; }
+};
+
+}  // namespace
+
+void frmView::WirePageMouse() {
+    connect(picImage, &SurfacePane::mouseDown, this,
+            [this](int b, int s, int x, int y) { picImage_MouseDown(b, s, x, y); });
+    connect(picImage, &SurfacePane::mouseMove, this,
+            [this](int b, int s, int x, int y) { picImage_MouseMove(b, s, x, y); });
+    connect(picImage, &SurfacePane::mouseUp, this,
+            [this](int b, int s, int x, int y) { picImage_MouseUp(b, s, x, y); });
+    connect(picImage, &SurfacePane::doubleClicked, this, [this] { picImage_DblClick(); });
+}
+
+mGdi32::ImageViewTransform frmView::PageTransform() const {
+    return mGdi32::TransformFor(MainPageDrawInfo(), page.g_ViewScaleFactor);
+}
+
+MousePoint frmView::PagePoint(int x, int y) {
+    const platform::TwipsPerPixel tpp = platform::ScreenTwipsPerPixel();
+    MousePoint p;
+    p.twipsX = x;
+    p.twipsY = y;
+    const std::int32_t px = platform::RoundToInt(x / tpp.x);
+    const std::int32_t py = platform::RoundToInt(y / tpp.y);
+    p.displayX = px + zoom.g_Hscroll;
+    p.displayY = py + zoom.g_Vscroll;
+    p.imageX = px;
+    p.imageY = py;
+    mGdi32::ImageViewTransform t = PageTransform();
+    mGdi32::ScreenToImage(p.imageX, p.imageY, t);
+    return p;
+}
+
+std::string frmView::NewStamp(const std::string& label) {
+    return TalqClientAPI_Header::AnnotationStamp(label, login.szUserID, QDate::currentDate());
+}
+
+bool frmView::MouseDragging() {
+    // A redisplay clears MouseTrack, which abandons the drag.
+    if (MouseTrack == 0 || !mouse.tool || mouse.tool->Tool() != MouseTrack) {
+        mouse.tool.reset();
+        MouseTrack = 0;
+        return false;
+    }
+    ViewerSession& session = Session();
+    return !session.IsRequestInProcess() && session.IsProjectValid() && page.g_ValidImage != 0;
+}
+
+bool frmView::PageTakesClicks() {
+    ViewerSession& session = Session();
+    if (session.IsRequestInProcess()) {
+        platform::Beep();
+        return false;
+    }
+    if (!session.IsProjectValid()) {
+        mnu_project_Click();
+        return false;
+    }
+    if (page.g_ValidImage == 0) {
+        platform::Beep();
+        return false;
+    }
+    return true;
+}
+
+void frmView::picImage_MouseDown(int Button, int, int x, int y) {
+    if (!PageTakesClicks()) return;
+    ViewerSession& session = Session();
+    mouse.RightButtonDown = Button == 2 ? 1 : 0;
+    if (MouseTrack != 0 || mouse.tool) {
+        mouse.tool.reset();
+        MouseTrack = 0;
+        RedisplayImage();
+        return;
+    }
+    const MousePoint p = PagePoint(x, y);
+    mouse.BandStartX = p.imageX;
+    mouse.BandStartY = p.imageY;
+    const int tool = project.RedactMode;
+    if (tool == 0 && Button != 2) {
+        if (zoom.ZoomWin_Active == 0) return;
+        mouse.tool = std::make_unique<ZoomPositionTool>([this](std::int32_t dx, std::int32_t dy) {
+            zoom.ZoomWin_X = dx;
+            zoom.ZoomWin_Y = dy;
+            RedisplayZoomImage();
+        });
+        mouse.tool->Begin(p);
+        MouseTrack = 1;
+        return;
+    }
+    if (page.g_PageReadOnly != 0) return;
+    if (Button == 2) {
+        bool changed = false;
+        ModifyAnnotations(p.imageX, p.imageY, changed);
+        if (changed) RedisplayImage();
+        return;
+    }
+    if (Button != 1) return;
+    const std::int32_t kind = ToolKind(tool);
+    if (kind == 0) return;
+    if (kind == kRedaction) {
+        if (project.g_RestrictRedactions >= 1 || page.g_ValidImage == 2 ||
+            session.IsPlaceHolderImage()) {
+            return;
+        }
+    } else if (project.g_RestrictAnnotations != 0) {
+        return;
+    }
+    if (*ListOf(kind).count >= MaxAnnotationsPerPage(static_cast<AnnotationKind>(kind))) {
+        platform::Beep();
+        platform::MsgBox("You have exceeded the maximum annotations\nallowed for a single image.",
+                         platform::vbCritical, "Warning");
+        return;
+    }
+    const float factor = page.g_ViewScaleFactor == 0.0f ? 1.0f : page.g_ViewScaleFactor;
+    const std::int32_t pen = std::max(
+        1, platform::RoundToInt(static_cast<double>(settings.DfltMarkUpSize) *
+                                zoom.g_ScaleFactor * factor));
+    mouse.tool = MakeAnnotationTool(tool, settings.DfltMarkUpColor, pen, settings.DfltMarkUpSize);
+    mouse.tool->Begin(p);
+    mouse.LastMouseX = x;
+    mouse.LastMouseY = y;
+    MouseTrack = static_cast<std::int16_t>(tool);
+}
+
+void frmView::picImage_MouseMove(int, int, int x, int y) {
+    if (!MouseDragging()) return;
+    mGdi32::ImageViewTransform t = PageTransform();
+    mouse.tool->Move(PagePoint(x, y), picImage2, t);
+    picImage->update();
+}
+
+void frmView::picImage_MouseUp(int, int, int x, int y) {
+    if (!MouseDragging()) return;
+    DragEnd end{MouseTrack};
+    std::unique_ptr<MouseTool> tool = std::move(mouse.tool);
+    mGdi32::ImageViewTransform t = PageTransform();
+    const bool made = tool->Finish(PagePoint(x, y), picImage2, t);
+    picImage->update();
+    if (!made || tool->Tool() == 1) return;
+    FinishShape(tool->Tool(), tool->Record());
+}
+
+void frmView::FinishShape(int tool, AnnotationRec rec) {
+    ViewerSession& session = Session();
+    const std::int32_t kind = ToolKind(tool);
+    annotations::AnnotationSettings& d = settings;
+    if (kind != kMarkup) rec.Rotation = page.g_Rotation;
+    rec.Stamp = NewStamp("");
+    const PageMark mark = MarkPage();
+    if (kind == kStickyNote || kind == kTextNote) {
+        std::unique_ptr<annotations::frmAnnot> box =
+            talq::DialogFactory<annotations::frmAnnot>::Create(this);
+        box->Mode = kind == kStickyNote ? 1 : 0;
+        box->FontName = d.DfltAnnotFont;
+        box->FontSize = d.DfltAnnotFontSize;
+        box->FontStyle = d.DfltAnnotFontStyle;
+        box->FontColor = d.DfltAnnotFontColor;
+        box->exec();
+        if (!SamePage(mark) || box->Result != 0 || box->NoteText.empty()) return;
+        rec.Text = box->NoteText;
+        d.DfltAnnotFont = box->FontName;
+        d.DfltAnnotFontSize = box->FontSize;
+        d.DfltAnnotFontStyle = box->FontStyle;
+        d.DfltAnnotFontColor = box->FontColor;
+        if (kind == kTextNote) {
+            rec.Color = rec.Color2 = box->FontColor;
+            rec.FontSize = box->FontSize;
+            rec.FontStyle = box->FontStyle;
+            rec.FontName = box->FontName;
+        }
+    } else if (kind == kRedaction) {
+        rec.Color = d.DfltRedactColor;
+        rec.Color2 = d.DfltRedactFontColor;
+        rec.FontSize = d.DfltRedactFontSize;
+        rec.FontStyle = d.DfltRedactFontStyle;
+        rec.FontName = d.DfltRedactFont;
+        rec.Stamp = NewStamp(d.DfltRedactLabel);
+        rec.LabelFlag = d.DfltRedactLabel.empty() ? 0 : 1;
+    } else if (kind == kHighlight) {
+        rec.Color = rec.Color2 = d.DfltHiLiteColor;
+    } else if (kind == kClip) {
+        if (session.IsRemoteAccess()) {
+            platform::Beep();
+            platform::MsgBox("Clips can only be added in Local Access Mode",
+                             platform::vbInformation, "Warning");
+            return;
+        }
+        std::unique_ptr<annotations::frmClip> box =
+            talq::DialogFactory<annotations::frmClip>::Create(this);
+        box->ClientAPI = &session;
+        box->ClipMode = mouse.LastClipMode;
+        box->ClipText = mouse.LastClipText;
+        box->exec();
+        if (!SamePage(mark) || box->Result == 1 || box->ClipText.empty()) return;
+        rec.Text = box->ClipText;
+        rec.Color2 = box->ClipMode;
+        mouse.LastClipText = box->ClipText;
+        mouse.LastClipMode = box->ClipMode;
+    }
+    annotations::AppendRecord(ListOf(kind), rec);
+    bool tooLong = false;
+    const char* failure = kind == kMarkup ? "Unable to Save MarkUp" : "Unable to Save Annotations";
+    const bool saved = SaveAnnotationList(kind, failure, false, &tooLong);
+    if (tooLong) {
+        annotations::PageListRefs ref = ListOf(kind);
+        annotations::RemoveRecord(ref, *ref.count - 1);
+    }
+    // A saved markup keeps the line drawn while it was captured.
+    if (saved && kind != kMarkup) RedisplayImage();
+}
+
+void frmView::picImage_DblClick() {
+    if (!PageTakesClicks()) return;
+    if (mouse.RightButtonDown != 0) return;
+    if (MouseTrack != 0 || mouse.tool) {
+        mouse.tool.reset();
+        MouseTrack = 0;
+        RedisplayImage();
+    }
+    if (project.g_RestrictAnnotations == 2) return;
+    bool found = false;
+    DisplaySticky(mouse.BandStartX, mouse.BandStartY, found);
+    if (!found) DisplayClip(mouse.BandStartX, mouse.BandStartY, found);
+}
+
+void frmView::DisplaySticky(std::int32_t x, std::int32_t y, bool& found) {
+    const std::int32_t w =
+        annotations::IconSizeInImage(picSticky.width(), zoom.g_ScaleFactor, page.g_ViewScaleFactor);
+    const int i = annotations::FirstHit(
+        pageAnnotations.StickyList, pageAnnotations.StickyCount,
+        [&](const AnnotationRec& r) { return annotations::IconHit(r, x, y, w); });
+    found = i >= 0;
+    if (!found) return;
+    std::unique_ptr<annotations::frmAnnot> box =
+        talq::DialogFactory<annotations::frmAnnot>::Create(this);
+    box->NoteText = pageAnnotations.StickyList[static_cast<std::size_t>(i)].Text;
+    box->Mode = 2;
+    box->exec();
+}
+
+void frmView::DisplayClip(std::int32_t x, std::int32_t y, bool& found) {
+    const std::int32_t w =
+        annotations::IconSizeInImage(picClip.width(), zoom.g_ScaleFactor, page.g_ViewScaleFactor);
+    const int i = annotations::FirstHit(
+        pageAnnotations.ClipList, pageAnnotations.ClipCount,
+        [&](const AnnotationRec& r) { return annotations::IconHit(r, x, y, w); });
+    found = i >= 0;
+    if (!found) return;
+    const AnnotationRec clip = pageAnnotations.ClipList[static_cast<std::size_t>(i)];
+    const annotations::ClipTarget target = annotations::ReadStoredClip(clip.Color2, clip.Text);
+    // A clip is data from the server: it starts a program only when agreed.
+    if (target.mode == 2 && !target.program.empty() && !annotations::ConfirmClipProgram(target))
+        return;
+    Session().ExecuteClipCommand(clip.Color2, clip.Text);
+}
+
+}  // namespace viewer

@@ -1,0 +1,361 @@
+#include <QImage>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+#include <algorithm>
+
+#include "annotations/widgets/note_dialogs.h"
+#include "foundation/widgets/generic_dialogs.h"
+#include "support/annotation_box.h"
+#include "support/fake_dialog_runner.h"
+#include "support/scoped_env.h"
+#include "support/scripted_dialog.h"
+#include "viewer/frm_view_fixture.h"
+
+namespace {
+
+using annotations::frmAnnot;
+using annotations::frmClip;
+using testsupport::ScriptedMaker;
+using TalqClientAPI_Header::kFieldSep;
+
+constexpr int kLeft = 1, kRight = 2;
+const std::string kLimitMessage =
+    "You have exceeded the maximum annotations\nallowed for a single image.";
+
+class FrmViewMouseTest : public testsupport::FrmViewTest {
+  protected:
+    FrmViewMouseTest() : runner_(dialogs) {
+        QImage white(800, 600, QImage::Format_RGB32);
+        white.fill(Qt::white);
+        const std::string path = dir_.Path() + "/page.png";
+        white.save(QString::fromStdString(path));
+        window->ImgObj->OpenImageFile(path);
+        window->page.g_ImgWidth = 800;
+        window->page.g_ImgHeight = 600;
+        window->page.g_ValidImage = 1;
+        window->page.szCurrentKey = "K0001";
+        window->login.szUserID = "ANN";
+        session->projectValid = true;
+        window->zoom.g_ScaleFactor = 1.0f;  // image pixels are screen pixels
+        window->SetImageScale(2);
+        window->RedisplayImage();
+    }
+    // Mouse positions in screen pixels, sent in twips.
+    void Down(int x, int y, int button = kLeft) {
+        window->picImage_MouseDown(button, 0, x * 15, y * 15);
+    }
+    void Move(int x, int y) { window->picImage_MouseMove(kLeft, 0, x * 15, y * 15); }
+    void Up(int x, int y, int button = kLeft) {
+        window->picImage_MouseUp(button, 0, x * 15, y * 15);
+    }
+    void Drag(int tool, int x1, int y1, int x2, int y2) {
+        window->project.RedactMode = static_cast<std::int16_t>(tool);
+        Down(x1, y1);
+        Move(x2, y2);
+        Up(x2, y2);
+    }
+    // The tokens of the last record of the last list saved.
+    std::vector<std::string> LastSavedTokens() {
+        std::vector<std::string> tokens;
+        if (session->puts.empty()) return tokens;
+        const std::string& text = session->puts.back().text;
+        const std::string record = text.substr(text.rfind('\x18') + 1);
+        std::size_t at = 0;
+        while (tokens.size() < 13) {
+            const std::size_t end = std::min(record.find(kFieldSep, at), record.size());
+            tokens.push_back(at <= record.size() ? record.substr(at, end - at) : "");
+            at = end + 1;
+        }
+        return tokens;
+    }
+    int Messages(const std::string& text) {
+        int n = 0;
+        for (const std::string& m : prompts.Messages()) n += m == text;
+        return n;
+    }
+
+    testsupport::ScopedTempDir dir_;
+    testsupport::FakeDialogRunner dialogs;
+    mComDlg::ScopedDialogRunner runner_;
+};
+
+TEST_F(FrmViewMouseTest, EachBoxToolSavesItsKindNormalisedWhateverTheDragDirection) {
+    talq::DialogFactory<frmAnnot>::Scoped notes(ScriptedMaker<frmAnnot>([](frmAnnot& d) {
+        d.Text1->setPlainText("a, note");
+        d.cmdOK_Click();
+    }));
+    talq::DialogFactory<frmClip>::Scoped clips(ScriptedMaker<frmClip>([](frmClip& d) {
+        d.txtFile->setText("/docs/a.pdf");
+        d.cmdOK_Click();
+    }));
+    window->settings.DfltRedactLabel = "";
+    struct Case {
+        int tool, kind;
+        int x1, y1, x2, y2;
+        std::string color, color2, text;
+    } cases[] = {
+        {14, 8, 100, 100, 300, 200, "65535", "65535", ""},
+        {13, 4, 300, 200, 100, 100, "0", "16777215", ""},  // dragged up and left
+        {12, 16, 300, 100, 100, 200, "16711680", "16711680", "a\x1D note"},
+        {11, 1, 100, 200, 300, 100, "0", "0", "a\x1D note"},
+        {16, 2, 100, 100, 300, 200, "0", "1", "/docs/a.pdf"},
+    };
+    for (const Case& c : cases) {
+        session->puts.clear();
+        Drag(c.tool, c.x1, c.y1, c.x2, c.y2);
+        ASSERT_EQ(session->puts.size(), 1u) << c.tool;
+        EXPECT_EQ(session->puts[0].kind, c.kind);
+        EXPECT_EQ(session->puts[0].key, "K0001");
+        const std::vector<std::string> t = LastSavedTokens();
+        EXPECT_EQ(t[0] + "," + t[1] + "," + t[2] + "," + t[3], "100,100,300,200") << c.tool;
+        EXPECT_EQ(t[8], c.color) << c.tool;
+        EXPECT_EQ(t[10], c.color2) << c.tool;
+        EXPECT_EQ(t[11].substr(0, 5), std::string("\x16" "ANN\x16")) << c.tool;
+        EXPECT_EQ(t[12], c.text) << c.tool;
+    }
+    EXPECT_EQ(window->mouse.LastClipText, "/docs/a.pdf");
+}
+
+TEST_F(FrmViewMouseTest, AClickUnderTheThresholdMakesNothing) {
+    for (int tool : {11, 12, 13, 14, 15, 16}) {
+        Drag(tool, 100, 100, 113, 113);  // 195 twips both ways
+        EXPECT_TRUE(session->puts.empty()) << tool;
+    }
+}
+
+TEST_F(FrmViewMouseTest, EachKindStopsAtItsLimitWithTheMessage) {
+    struct Case {
+        int tool;
+        AnnotationList* list;
+        int* count;
+        int limit;
+    } cases[] = {
+        {11, &window->pageAnnotations.StickyList, &window->pageAnnotations.StickyCount, 15},
+        {12, &window->pageAnnotations.TextNoteList, &window->pageAnnotations.TextNoteCount, 15},
+        {13, &window->pageAnnotations.RedactList, &window->pageAnnotations.RedactCount, 85},
+        {14, &window->pageAnnotations.HiLiteList, &window->pageAnnotations.HiLiteCount, 85},
+        {15, &window->pageAnnotations.MarkUpList, &window->pageAnnotations.MarkUpCount, 15},
+        {16, &window->pageAnnotations.ClipList, &window->pageAnnotations.ClipCount, 30},
+    };
+    talq::DialogFactory<frmAnnot>::Scoped notes(ScriptedMaker<frmAnnot>([](frmAnnot& d) {
+        d.Text1->setPlainText("n");
+        d.cmdOK_Click();
+    }));
+    talq::DialogFactory<frmClip>::Scoped clips(ScriptedMaker<frmClip>([](frmClip& d) {
+        d.txtFile->setText("/f");
+        d.cmdOK_Click();
+    }));
+    for (const Case& c : cases) {
+        *c.list = AnnotationList(static_cast<std::size_t>(c.limit - 1));
+        *c.count = c.limit - 1;
+        prompts.Clear();
+        Drag(c.tool, 500, 400, 600, 500);
+        EXPECT_EQ(*c.count, c.limit) << c.tool << ": the last one allowed is made";
+        Drag(c.tool, 500, 400, 600, 500);
+        EXPECT_EQ(*c.count, c.limit) << c.tool;
+        EXPECT_EQ(Messages(kLimitMessage), 1) << c.tool;
+        *c.list = {};
+        *c.count = 0;
+    }
+}
+
+TEST_F(FrmViewMouseTest, AMarkupTakesAPointPerLongMoveAndStopsAtFifty) {
+    window->project.RedactMode = 15;
+    Down(10, 10);
+    Move(24, 10);  // one long move: the mouse-down point and this one
+    Up(24, 10);
+    ASSERT_EQ(session->puts.size(), 1u);
+    EXPECT_EQ(session->puts[0].kind, 64);
+    EXPECT_EQ(LastSavedTokens()[12], "10\x1D" "10;24\x1D" "10") << "commas travel as character 29";
+
+    window->RedisplayImage();
+    window->pageAnnotations.MarkUpCount = 0;
+    window->pageAnnotations.MarkUpList.clear();
+    Down(10, 10);
+    for (int i = 1; i <= 60; ++i) Move(10 + 14 * i, 10 + (i % 2) * 14);
+    Up(10 + 14 * 61, 10);
+    const std::string points = LastSavedTokens()[12];
+    EXPECT_EQ(std::count(points.begin(), points.end(), ';'), 49) << "50 points and no more";
+}
+
+TEST_F(FrmViewMouseTest, RightClickEditsWhatLiesUnderItAndSavesTheWholeList) {
+    window->pageAnnotations.HiLiteList = {testsupport::AnnotationBox(100, 100, 200, 200, 65535)};
+    window->pageAnnotations.HiLiteCount = 1;
+    AnnotationRec red = testsupport::AnnotationBox(300, 300, 400, 400, 0);
+    red.Stamp = std::string("SECRET\x16OLD\x16") + "01/01/2020";
+    window->pageAnnotations.RedactList = {red};
+    window->pageAnnotations.RedactCount = 1;
+    int choice = 0;
+    talq::DialogFactory<SelBox>::Scoped picks(
+        ScriptedMaker<SelBox>([&choice](SelBox& d) { d.Selection = choice; }));
+
+    // Highlight: a new colour becomes the default for new highlights.
+    choice = 1;
+    dialogs.colors.push_back(255u);
+    Down(150, 150, kRight);
+    ASSERT_EQ(session->puts.size(), 1u);
+    EXPECT_EQ(window->pageAnnotations.HiLiteList[0].Color, 255);
+    EXPECT_EQ(window->settings.DfltHiLiteColor, 255);
+    // The border is no hit: nothing is offered there.
+    Down(100, 150, kRight);
+    EXPECT_EQ(session->puts.size(), 1u);
+
+    // Redaction label: a single blank clears it, colour and font stay.
+    choice = 3;
+    prompts.QueueInput(" ");
+    Down(350, 350, kRight);
+    ASSERT_EQ(session->puts.size(), 2u);
+    EXPECT_EQ(window->pageAnnotations.RedactList[0].Stamp.substr(0, 5), "\x16" "ANN\x16");
+    EXPECT_EQ(prompts.Records().back().text,
+              "Enter Redaction Label.\nTo Delete Current Label, Enter a SPACE.");
+
+    // Deleting the only redaction sends an empty list.
+    choice = 4;
+    Down(350, 350, kRight);
+    ASSERT_EQ(session->puts.size(), 3u);
+    EXPECT_EQ(session->puts.back().kind, 4);
+    EXPECT_EQ(session->puts.back().text, "");
+    EXPECT_EQ(window->pageAnnotations.RedactCount, 0);
+
+    // Without the right to change highlights nothing at all happens.
+    window->project.g_RestrictAnnotations = 1;
+    Down(150, 150, kRight);
+    EXPECT_EQ(session->puts.size(), 3u);
+}
+
+TEST_F(FrmViewMouseTest, AStickyNoteEditIsSavedWithoutRedrawingAndDeleteRemovesIt) {
+    AnnotationRec note;
+    note.Left = 100;
+    note.Top = 100;
+    note.Text = "old";
+    window->pageAnnotations.StickyList = {note};
+    window->pageAnnotations.StickyCount = 1;
+    std::string typed = "new text";
+    talq::DialogFactory<frmAnnot>::Scoped notes(ScriptedMaker<frmAnnot>([&typed](frmAnnot& d) {
+        EXPECT_EQ(d.Mode, 1);
+        d.Text1->setPlainText(QString::fromStdString(typed));
+        d.cmdOK_Click();
+    }));
+    bool changed = true;
+    window->ModifyAnnotations(105, 105, changed);
+    EXPECT_FALSE(changed);
+    ASSERT_EQ(session->puts.size(), 1u);
+    EXPECT_EQ(window->pageAnnotations.StickyList[0].Text, "new text");
+    typed = "  ";
+    window->ModifyAnnotations(105, 105, changed);
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(window->pageAnnotations.StickyCount, 0);
+    EXPECT_EQ(session->puts.back().text, "");
+}
+
+TEST_F(FrmViewMouseTest, AFailedSaveShowsOneMessageAndATooLongListIsNeverSent) {
+    session->putSucceeds = false;
+    Drag(14, 100, 100, 300, 200);
+    EXPECT_EQ(Messages("Unable to Save Annotations"), 1);
+    EXPECT_EQ(session->sessionErrorBoxes, 0) << "the session's own box stays shut";
+    EXPECT_TRUE(session->errorMsgs) << "and is open again afterwards";
+    EXPECT_EQ(window->pageAnnotations.HiLiteCount, 1) << "the record stays for the next save";
+
+    session->putSucceeds = true;
+    session->puts.clear();
+    AnnotationRec big = testsupport::AnnotationBox(0, 0, 10, 10, 0);
+    big.Text = std::string(11990, 'x');
+    window->pageAnnotations.TextNoteList = {big};
+    window->pageAnnotations.TextNoteCount = 1;
+    talq::DialogFactory<frmAnnot>::Scoped notes(ScriptedMaker<frmAnnot>([](frmAnnot& d) {
+        d.Text1->setPlainText("one more note that no longer fits");
+        d.cmdOK_Click();
+    }));
+    Drag(12, 100, 100, 300, 200);
+    EXPECT_TRUE(session->puts.empty());
+    EXPECT_EQ(window->pageAnnotations.TextNoteCount, 1) << "the new note is rolled back";
+    EXPECT_EQ(Messages("Unable to Save Annotations"), 2);
+}
+
+TEST_F(FrmViewMouseTest, AnEditIsAbandonedWhenThePageChangesWhileItsDialogIsOpen) {
+    AnnotationRec note = testsupport::AnnotationBox(100, 100, 300, 300, 0);
+    note.Text = "old";
+    window->pageAnnotations.TextNoteList = {note};
+    window->pageAnnotations.TextNoteCount = 1;
+    session->images["K0002"] = "";
+    talq::DialogFactory<frmAnnot>::Scoped notes(ScriptedMaker<frmAnnot>([this](frmAnnot& d) {
+        window->DisplayImage("K0002");  // a command message moves the page
+        d.Text1->setPlainText("changed");
+        d.cmdOK_Click();
+    }));
+    bool changed = true;
+    window->ModifyAnnotations(150, 150, changed);
+    EXPECT_FALSE(changed);
+    EXPECT_TRUE(session->puts.empty());
+}
+
+TEST_F(FrmViewMouseTest, ClipsAreMadeOnlyLocallyAndAProgramClipAsksBeforeItRuns) {
+    session->remote = true;
+    int runs = 0;
+    talq::DialogFactory<frmClip>::Scoped clips(ScriptedMaker<frmClip>([](frmClip&) {}, &runs));
+    Drag(16, 100, 100, 300, 200);
+    EXPECT_EQ(Messages("Clips can only be added in Local Access Mode"), 1);
+    EXPECT_EQ(runs, 0);
+    EXPECT_TRUE(session->puts.empty());
+
+    AnnotationRec clip;
+    clip.Left = clip.Top = 100;
+    clip.Color2 = 2;
+    clip.Text = std::string("/docs/a.txt\x1E/usr/bin/tool");
+    window->pageAnnotations.ClipList = {clip};
+    window->pageAnnotations.ClipCount = 1;
+    window->project.RedactMode = 0;
+    for (int answer : {platform::vbNo, platform::vbYes}) {
+        prompts.Clear();
+        prompts.QueueAnswer(answer);
+        Down(105, 105);
+        window->picImage_DblClick();
+        ASSERT_EQ(prompts.Records().size(), 1u);
+        EXPECT_NE(prompts.Records()[0].text.find("/usr/bin/tool"), std::string::npos);
+        EXPECT_NE(prompts.Records()[0].style & platform::vbDefaultButton2, 0);
+    }
+    ASSERT_EQ(session->clipsRun.size(), 1u) << "only after Yes";
+    EXPECT_EQ(session->clipsRun[0].first, 2);
+}
+
+TEST_F(FrmViewMouseTest, IconHitsFollowTheViewScaleAndScaleZeroHitsNothing) {
+    AnnotationRec note;
+    note.Left = note.Top = 100;
+    note.Text = "shown";
+    window->pageAnnotations.StickyList = {note};
+    window->pageAnnotations.StickyCount = 1;
+    int shown = 0;
+    talq::DialogFactory<frmAnnot>::Scoped notes(ScriptedMaker<frmAnnot>(
+        [](frmAnnot& d) { EXPECT_EQ(d.Mode, 2); }, &shown));
+    const int w = window->picSticky.width();
+    struct Case {
+        float scale;
+        int x;
+        bool hit;
+    } cases[] = {
+        {1.0f, 100 + w - 1, true}, {1.0f, 100 + w, false},
+        {0.5f, 100 + 2 * w - 1, true}, {0.0f, 101, false},
+    };
+    for (const Case& c : cases) {
+        window->zoom.g_ScaleFactor = c.scale;
+        bool found = false;
+        window->DisplaySticky(c.x, 101, found);
+        EXPECT_EQ(found, c.hit) << c.scale << " " << c.x;
+    }
+    EXPECT_EQ(shown, 2);
+}
+
+TEST_F(FrmViewMouseTest, ADragWithoutAToolPositionsTheZoomWindow) {
+    window->zoom.ZoomWin_Active = 1;
+    window->project.RedactMode = 0;
+    Down(200, 150);
+    EXPECT_EQ(window->zoom.ZoomWin_X, 200);
+    Move(250, 170);
+    Up(260, 180);
+    EXPECT_EQ(window->zoom.ZoomWin_X, 260);
+    EXPECT_EQ(window->zoom.ZoomWin_Y, 180);
+    EXPECT_TRUE(session->puts.empty());
+}
+
+}  // namespace
