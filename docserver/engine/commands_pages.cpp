@@ -101,8 +101,8 @@ std::string CommandEngine::GetWordList(const CommandText& command) {
            std::to_string(dpiY) + "," + p.Text(1);
 }
 
-// "TALQGetPageWBuf,,,," key "," start "," end: the OCR text's words between
-// the two character offsets, single blanks between them.
+// "TALQGetPageWBuf,,,," key "," start "," end: the OCR text's words from the
+// start to the end offset (both inclusive), single blanks between them.
 std::string CommandEngine::GetPageWBuf(const ConnectionState& state, const CommandText& command) {
     ProjectAccess access;
     if (std::string error = ConnectionProject(state, access); !error.empty()) return error;
@@ -115,11 +115,12 @@ std::string CommandEngine::GetPageWBuf(const ConnectionState& state, const Comma
     p.Bind(1, access.id).Bind(2, seq);
     std::string text = p.Step() ? p.Text(0) : "";
     auto size = static_cast<std::int64_t>(text.size());
-    start = std::clamp<std::int64_t>(start, 0, size);
-    end = std::clamp<std::int64_t>(end, start, size);
+    // Both ends are inclusive, as the concept search's hit rows give them.
+    start = std::max<std::int64_t>(start, 0);
+    end = std::min<std::int64_t>(end, size - 1);
     std::string words;
     bool blank = false;
-    for (std::int64_t i = start; i < end; ++i) {
+    for (std::int64_t i = start; i <= end; ++i) {
         unsigned char c = static_cast<unsigned char>(text[static_cast<std::size_t>(i)]);
         if (c <= ' ') {
             blank = !words.empty();

@@ -163,12 +163,19 @@ class frmView : public QMainWindow {
     void PrintSelection();
     // Operations of panes still to come that the image toolbar calls.
     bool RunPrintOptions();
-    void RunQuesterSearch(int mode);
     bool LoadProjectTree();
     void SyncTreeView(const std::string& key);
     void ShowOriginalInWindow(const std::string& file);
     void CloseOriginalWindow();
     void CloseQuickScroll();
+
+    // ---- Concept search (frm_view_concept_search.cpp) ----
+    // 1 new search, 2 with alternate concepts, 3 change the most items.
+    void RunQuesterSearch(int mode);
+    // The hit rectangles of the page on display from a concept row's text.
+    void CreateQuesterHilites(const std::string& rowText);
+    void ShowQuesterSpelling(std::string& phrase, bool& chosen);
+    void ShowQuesterConcepts(std::string& phrase, bool& chosen);
 
     // ---- Tag palette pane (frm_view_tag_palette.cpp) ----
     void InitTagPalette();

@@ -217,8 +217,6 @@ bool frmView::RunPrintOptions() {
     return true;
 }
 
-void frmView::RunQuesterSearch(int) {}
-
 bool frmView::LoadProjectTree() {
     return false;
 }
