@@ -87,7 +87,7 @@ std::string ConceptHitRow(const std::string& ocrText, const std::vector<ConceptT
                 // page's word list gives it ("payment," not "payment").
                 while (start > lineStart && static_cast<unsigned char>(ocrText[start - 1]) > ' ')
                     --start;
-                while (end < textEnd && static_cast<unsigned char>(ocrText[end]) > ' ') ++end;
+                while (end<textEnd&& static_cast<unsigned char>(ocrText[end])> ' ') ++end;
                 if (start == lastToken) break;
                 lastToken = start;
                 pairs += "," + std::to_string(start - lineStart) + ":" +

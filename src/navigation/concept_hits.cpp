@@ -34,8 +34,7 @@ std::vector<PageWord> ReadWordList(const std::string& wordList) {
     return words;
 }
 
-std::string RectText(std::int64_t left, std::int64_t top, std::int64_t right,
-                     std::int64_t bottom) {
+std::string RectText(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom) {
     return std::to_string(left) + "," + std::to_string(top) + "," + std::to_string(right) + "," +
            std::to_string(bottom);
 }
@@ -111,9 +110,8 @@ std::string BuildQuesterHitRects(const std::string& wordList, const std::string&
 
     Run best, current;
     auto judge = [&](const Run& run) {
-        if (run.length > best.length ||
-            (run.length == best.length && run.length > 0 &&
-             run.end - run.start < best.end - best.start))
+        if (run.length > best.length || (run.length == best.length && run.length > 0 &&
+                                         run.end - run.start < best.end - best.start))
             best = run;
     };
     int previous = 0;
@@ -190,8 +188,7 @@ ConceptHits BuildConceptHits(const std::string& rowText, const std::string& word
     ConceptHits hits;
     const bool ocrKnown = ocrText.size() > 1;
     // Without the OCR text the range cannot be checked against it.
-    const std::int64_t ocrLength =
-        ocrKnown ? static_cast<std::int64_t>(ocrText.size()) : INT64_MAX;
+    const std::int64_t ocrLength = ocrKnown ? static_cast<std::int64_t>(ocrText.size()) : INT64_MAX;
     const int segments = mVBUtil::CountFields("[", rowText);
     for (int i = 2; i <= segments; ++i) {
         const std::string segment = mVBUtil::GetField("[", rowText, i);
@@ -248,7 +245,8 @@ bool ReadQuesterRows(const std::string& path, bool termFile, std::vector<Quester
         QuesterRow row;
         row.word = mVBUtil::GetField("^", line, 1);
         const std::string choices = mVBUtil::GetField("^", line, termFile ? 3 : 2);
-        if (termFile) row.selected = platform::RoundToInt(mVBUtil::Val(mVBUtil::GetField("^", line, 2)));
+        if (termFile)
+            row.selected = platform::RoundToInt(mVBUtil::Val(mVBUtil::GetField("^", line, 2)));
         int position = choices.empty() ? -1 : 1;
         while (position != -1) row.choices.push_back(mVBUtil::NextToken("~", choices, position));
         rows.push_back(std::move(row));

@@ -53,7 +53,8 @@ TEST(QuesterHitRects, ThePassageIsBoxedWhereItsWordsRunOnThePage) {
         {"repeated words: the longest run wins",
          Line({"the", "cat", "sat.", "the", "cat", "sat", "on", "the", "mat."}),
          "the cat sat on the mat.", "80,0,170,10"},
-        {"punctuation and case", Line({"He", "SIGNED,", "the", "deal"}), "signed, THE", "20,0,50,10"},
+        {"punctuation and case", Line({"He", "SIGNED,", "the", "deal"}), "signed, THE",
+         "20,0,50,10"},
         {"a plural's singular right after it is skipped", Line({"Cats", "Cat", "dog"}), "cat dog",
          "40,0,50,10"},
         {"the stem compares exactly", Line({"cats", "Cat", "dog"}), "cat dog", "20,0,50,10"},
@@ -111,8 +112,8 @@ TEST(ConceptHits, PositionsOutsideTheTextOrReversedAreClampedOrSkipped) {
     // A negative start and a reversed range send nothing; an end past the
     // text is cut to it; reversed, negative and overlong term pairs neither
     // crash nor mark words.
-    auto hits = BuildConceptHits("x[-3,10,0:2[12,5[0,999,4:8,30:2,-1:3,21:500[1e3x,2", kWords,
-                                 kOcr, std::ref(buf));
+    auto hits = BuildConceptHits("x[-3,10,0:2[12,5[0,999,4:8,30:2,-1:3,21:500[1e3x,2", kWords, kOcr,
+                                 std::ref(buf));
     EXPECT_EQ(buf.requests, (std::vector<std::string>{"0,49"}));
     EXPECT_EQ(hits.hitRects, "0,0,300,30");
     EXPECT_EQ(hits.wordRects, "40,0,90,10");
@@ -130,8 +131,8 @@ TEST(ConceptSearchInputs, MaxItemsAndWholeWordReplacement) {
     struct {
         const char* answer;
         int items;
-    } answers[] = {{"5", 10}, {"0", 10}, {"abc", 10}, {"250000", 99999}, {"250 items", 250},
-                   {"", 777}};
+    } answers[] = {{"5", 10},         {"0", 10},          {"abc", 10},
+                   {"250000", 99999}, {"250 items", 250}, {"", 777}};
     for (const auto& a : answers)
         EXPECT_EQ(navigation::MaxItemsFromAnswer(a.answer, 777), a.items) << a.answer;
 

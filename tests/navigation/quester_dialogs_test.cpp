@@ -133,15 +133,22 @@ TEST_F(QuesterDialogTest, SpellingChoicesReplaceTheirWordsWholeAndExactCase) {
         std::vector<int> picks;  // per row, -1 none
         const char* result;
     } cases[] = {
-        {"one row", "recieve payment", {Row("recieve", {"receive", "relieve"})}, {0},
+        {"one row",
+         "recieve payment",
+         {Row("recieve", {"receive", "relieve"})},
+         {0},
          "receive payment"},
-        {"only the second row chosen", "recieve paymnet",
-         {Row("recieve", {"receive"}), Row("paymnet", {"payment"})}, {-1, 0},
+        {"only the second row chosen",
+         "recieve paymnet",
+         {Row("recieve", {"receive"}), Row("paymnet", {"payment"})},
+         {-1, 0},
          "recieve payment"},
-        {"twice, but not another case", "form Form form", {Row("form", {"from"})}, {0},
+        {"twice, but not another case",
+         "form Form form",
+         {Row("form", {"from"})},
+         {0},
          "from Form from"},
-        {"not inside a longer word", "form formal", {Row("form", {"from"})}, {0},
-         "from formal"},
+        {"not inside a longer word", "form formal", {Row("form", {"from"})}, {0}, "from formal"},
     };
     for (const Case& c : cases) {
         frmIDexSpell dialog;

@@ -56,7 +56,9 @@ void frmQuesterSearch::cmdCancel_Click() {
     Unload(QDialog::Rejected);
 }
 
-void frmQuesterSearch::Form_Unload() { SpellCheck = Check1->isChecked(); }
+void frmQuesterSearch::Form_Unload() {
+    SpellCheck = Check1->isChecked();
+}
 
 // ---------------------------------------------------------- frmQuesterCancel
 
@@ -79,7 +81,9 @@ void frmQuesterCancel::Form_Load() {
     Timer1->start();
 }
 
-void frmQuesterCancel::Form_Unload() { Timer1->stop(); }
+void frmQuesterCancel::Form_Unload() {
+    Timer1->stop();
+}
 
 void frmQuesterCancel::Timer1_Timer() {
     if (IsUnloaded()) return;
@@ -100,10 +104,9 @@ void frmQuesterCancel::Timer1_Timer() {
 void frmQuesterCancel::cmdCancel_Click() {
     if (Status != 0 || IsUnloaded()) return;
     platform::Beep();
-    const int answer = platform::MsgBox("Are you sure you want to Cancel this process?",
-                                        platform::vbYesNo | platform::vbQuestion |
-                                            platform::vbDefaultButton2,
-                                        "Warning");
+    const int answer = platform::MsgBox(
+        "Are you sure you want to Cancel this process?",
+        platform::vbYesNo | platform::vbQuestion | platform::vbDefaultButton2, "Warning");
     if (answer == platform::vbYes) Status = 1;
 }
 
@@ -164,9 +167,13 @@ frmIDexSpell::frmIDexSpell(QWidget* parent)
     lblPhrase->show();
 }
 
-void frmIDexSpell::ShowPhrase() { lblPhrase->setText(platform::ToQString(Phrase)); }
+void frmIDexSpell::ShowPhrase() {
+    lblPhrase->setText(platform::ToQString(Phrase));
+}
 
-void frmIDexSpell::Definitions_Click(int) { cmdSearch->setEnabled(true); }
+void frmIDexSpell::Definitions_Click(int) {
+    cmdSearch->setEnabled(true);
+}
 
 void frmIDexSpell::Definitions_DblClick(int row) {
     QListWidgetItem* item = Definitions[static_cast<size_t>(row)]->currentItem();
@@ -217,7 +224,8 @@ void frmMMSearchConcepts::cmdSearch_Click() {
         Selection.clear();
         for (size_t r = 0; r < Word.size(); ++r) {
             std::string item = platform::FromQString(Word[r]->text());
-            if (Definitions[r]->count() >= 2) item += std::to_string(Definitions[r]->currentRow() + 1);
+            if (Definitions[r]->count() >= 2)
+                item += std::to_string(Definitions[r]->currentRow() + 1);
             Selection += (r > 0 ? "," : "") + item;
         }
     }

@@ -25,6 +25,7 @@
 #include "render/image_view_transform.h"
 #include "viewer/command_messages.h"
 #include "viewer/main_window_layout.h"
+#include "viewer/widgets/frm_view_state/concept_hits.h"
 #include "viewer/widgets/frm_view_state/document_position.h"
 #include "viewer/widgets/frm_view_state/login.h"
 #include "viewer/widgets/frm_view_state/navigation_bar.h"
@@ -258,6 +259,7 @@ class frmView : public QMainWindow {
     WindowRun run;
     TagPaletteView tagPalette;
     ToolbarFrames frames;
+    ConceptHitState conceptHits;
 
     // ---- Owned objects ----
     std::unique_ptr<ViewerSession> TalqAPi;
@@ -384,9 +386,7 @@ class frmView : public QMainWindow {
     std::int16_t g_iDocFlags = 0;
     // The page's OCR text as the concept-search highlighting fetched it.
     std::string PageOcrText;
-    // Redisplay (frm_view_redisplay.cpp): the concept-search hits last drawn
-    // and the zoom bar's drag.
-    std::string g_QuesterLastKey, g_QuesterLastCoords, g_QuesterLastWordCoords;
+    // Redisplay (frm_view_redisplay.cpp): the zoom bar's drag.
     std::int32_t MouseDownY = 0;
     std::int16_t MouseTrack = 0;
     // Layout (frm_view_layout.cpp): where a splitter drag started.

@@ -67,7 +67,7 @@ void frmView::RunQuesterSearch(int mode) {
     ViewerSession& session = Session();
     while (true) {
         query.QuerySrchStr.clear();
-        g_QuesterLastKey.clear();
+        conceptHits.g_QuesterLastKey.clear();
         if (!session.QuesterStartSearch(phrase, settings.QuesterMaxItems, 0)) {
             ShowFailure(session.LastError(), "Unable to Initiate Search");
             return;
@@ -115,9 +115,9 @@ void frmView::CreateQuesterHilites(const std::string& rowText) {
     if (page.g_szWordList.empty()) return;
     QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
     const std::string key = page.szCurrentKey;
-    g_QuesterLastKey = key;
-    g_QuesterLastCoords.clear();
-    g_QuesterLastWordCoords.clear();
+    conceptHits.g_QuesterLastKey = key;
+    conceptHits.g_QuesterLastCoords.clear();
+    conceptHits.g_QuesterLastWordCoords.clear();
     ViewerSession& session = Session();
     if (PageOcrText.empty()) {
         // A blank marks a page without OCR text, so it is asked once.
@@ -128,8 +128,8 @@ void frmView::CreateQuesterHilites(const std::string& rowText) {
         [&](const std::string& start, const std::string& end, std::string& words) {
             return session.GetWordBuf(key, start, end, words);
         });
-    g_QuesterLastCoords = hits.hitRects;
-    g_QuesterLastWordCoords = hits.wordRects;
+    conceptHits.g_QuesterLastCoords = hits.hitRects;
+    conceptHits.g_QuesterLastWordCoords = hits.wordRects;
     QApplication::restoreOverrideCursor();
 }
 

@@ -163,10 +163,10 @@ void frmView::RedisplayImage() {
     layers.clips = &pageAnnotations.ClipList;
     layers.clipCount = pageAnnotations.ClipCount;
     layers.clipIcon = &picClip;
-    if (query.bQuesterActive && g_QuesterLastKey == page.szCurrentKey && page.g_ValidImage == 1 &&
-        !page.g_NativeBlocked) {
-        layers.questerHits = &g_QuesterLastCoords;
-        layers.questerWordHits = &g_QuesterLastWordCoords;
+    if (query.bQuesterActive && conceptHits.g_QuesterLastKey == page.szCurrentKey &&
+        page.g_ValidImage == 1 && !page.g_NativeBlocked) {
+        layers.questerHits = &conceptHits.g_QuesterLastCoords;
+        layers.questerWordHits = &conceptHits.g_QuesterLastWordCoords;
     }
     PaintPage(scene, picImage2);
 
@@ -196,8 +196,10 @@ void frmView::RedisplayZoomImage() {
     const double zs = zoom.ZoomWin_Scale;
     scene.width = platform::RoundToInt(zs * page.g_ImgWidth);
     scene.height = platform::RoundToInt(zs * page.g_ImgHeight);
-    scene.offsetX = platform::RoundToInt(zoom.ZoomWin_X / static_cast<double>(zoom.g_ScaleFactor) * zs);
-    scene.offsetY = platform::RoundToInt(zoom.ZoomWin_Y / static_cast<double>(zoom.g_ScaleFactor) * zs);
+    scene.offsetX =
+        platform::RoundToInt(zoom.ZoomWin_X / static_cast<double>(zoom.g_ScaleFactor) * zs);
+    scene.offsetY =
+        platform::RoundToInt(zoom.ZoomWin_Y / static_cast<double>(zoom.g_ScaleFactor) * zs);
     PageDrawInfo& info = scene.info;
     info.width = page.g_ImgWidth;
     info.height = page.g_ImgHeight;
