@@ -138,8 +138,8 @@ std::string CommandEngine::PageText(const ProjectAccess& access, std::int64_t se
     return p.Step() ? p.Text(0) : "";
 }
 
-// "TALQGetPageWBuf,,,," key "," start "," end: the OCR text's words between
-// the two character offsets, single blanks between them.
+// "TALQGetPageWBuf,,,," key "," start "," end: the OCR text's words from the
+// start to the end offset (both inclusive), single blanks between them.
 std::string CommandEngine::GetPageWBuf(const ConnectionState& state, const CommandText& command) {
     ProjectAccess access;
     if (std::string error = ConnectionProject(state, access); !error.empty()) return error;
@@ -150,11 +150,12 @@ std::string CommandEngine::GetPageWBuf(const ConnectionState& state, const Comma
         return "ERROR: Invalid Range";
     std::string text = PageText(access, seq);
     auto size = static_cast<std::int64_t>(text.size());
-    start = std::clamp<std::int64_t>(start, 0, size);
-    end = std::clamp<std::int64_t>(end, start, size);
+    // Both ends are inclusive, as the concept search's hit rows give them.
+    start = std::max<std::int64_t>(start, 0);
+    end = std::min<std::int64_t>(end, size - 1);
     std::string words;
     bool blank = false;
-    for (std::int64_t i = start; i < end; ++i) {
+    for (std::int64_t i = start; i <= end; ++i) {
         unsigned char c = static_cast<unsigned char>(text[static_cast<std::size_t>(i)]);
         if (c <= ' ') {
             blank = !words.empty();

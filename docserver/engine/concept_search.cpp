@@ -34,16 +34,18 @@ void ForEachWord(const std::string& text, std::size_t from, std::size_t to, F f)
 std::vector<ConceptTerm> ConceptTerms(const std::string& phrase) {
     std::vector<ConceptTerm> terms;
     ForEachWord(phrase, 0, phrase.size(), [&](std::size_t start, std::size_t end) {
-        std::string word = Lower(phrase.substr(start, end - start));
+        std::string typed = phrase.substr(start, end - start);
         ConceptTerm term;
-        std::size_t digits = word.size();
-        while (digits > 0 && word[digits - 1] >= '0' && word[digits - 1] <= '9') --digits;
-        if (digits > 0 && digits < word.size() && word.size() - digits <= 2) {
-            term.choice = std::stoi(word.substr(digits));
-            word.resize(digits);
+        std::size_t digits = typed.size();
+        while (digits > 0 && typed[digits - 1] >= '0' && typed[digits - 1] <= '9') --digits;
+        if (digits > 0 && digits < typed.size() && typed.size() - digits <= 2) {
+            term.choice = std::stoi(typed.substr(digits));
+            typed.resize(digits);
         }
+        std::string word = Lower(typed);
         if (word.size() < 2) return;
         term.word = word;
+        term.typed = typed;
         bool seen = std::any_of(terms.begin(), terms.end(),
                                 [&](const ConceptTerm& t) { return t.word == word; });
         if (!seen) terms.push_back(term);
@@ -77,13 +79,21 @@ std::string ConceptHitRow(const std::string& ocrText, const std::vector<ConceptT
         std::size_t textEnd = lineEnd;
         if (textEnd > lineStart && ocrText[textEnd - 1] == '\r') --textEnd;
         std::string pairs;
+        std::size_t lastToken = std::string::npos;
         ForEachWord(ocrText, lineStart, textEnd, [&](std::size_t start, std::size_t end) {
             std::string word = Lower(ocrText.substr(start, end - start));
             for (const ConceptTerm& term : terms) {
                 if (!MatchesTerm(word, term)) continue;
+                ++hits;
+                // The term covers its whole blank-separated token, as the
+                // page's word list gives it ("payment," not "payment").
+                while (start > lineStart && static_cast<unsigned char>(ocrText[start - 1]) > ' ')
+                    --start;
+                while (end<textEnd&& static_cast<unsigned char>(ocrText[end])> ' ') ++end;
+                if (start == lastToken) break;
+                lastToken = start;
                 pairs += "," + std::to_string(start - lineStart) + ":" +
                          std::to_string(end - 1 - lineStart);
-                ++hits;
                 break;
             }
         });
@@ -174,7 +184,7 @@ std::string ConceptSearch::SpellFileText() const {
             return a.word < b.word;
         });
         if (candidates.size() > 5) candidates.resize(5);
-        text += term.word + "^";
+        text += term.typed + "^";
         for (std::size_t i = 0; i < candidates.size(); ++i)
             text += (i > 0 ? "~" : "") + candidates[i].word;
         text += "\n";

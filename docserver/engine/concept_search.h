@@ -8,9 +8,10 @@
 //               "[" start "," end, then "," s ":" e per matched term, where
 //               start and end are positions in the page's OCR text and s, e
 //               positions within the passage (all from 0, inclusive). A
-//               passage is one line of the OCR text.
+//               passage is one line of the OCR text; a term covers its whole
+//               blank-separated token, as the word list gives it.
 //   term file   term "^" selected definition "^" definitions joined by "~"
-//   spell file  word "^" suggestions joined by "~"
+//   spell file  word as typed "^" suggestions joined by "~"
 
 #include <cstdint>
 #include <map>
@@ -20,7 +21,8 @@
 namespace docserver {
 
 struct ConceptTerm {
-    std::string word;  // lower case
+    std::string word;   // lower case
+    std::string typed;  // as the phrase gives it
     int choice = 0;    // 1 the exact word, 2 (or 0) the word and its forms
 };
 

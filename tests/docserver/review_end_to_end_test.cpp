@@ -290,6 +290,10 @@ TEST_F(ReviewServer, ConceptSearchTakesSeveralPollsAndItsRowsAgreeWithTheText) {
             int end = std::stoi(segment.substr(segment.find(',') + 1));
             std::string passage = page->ocr.substr(start, end - start + 1);
             EXPECT_EQ(passage.find('\n'), std::string::npos);
+            EXPECT_EQ(Run("TALQGetPageWBuf,,,," + key + "," + std::to_string(start) + "," +
+                          std::to_string(end)),
+                      passage)
+                << "the word buffer ends where the passage does";
             std::size_t pair = segment.find(',', segment.find(',') + 1);
             while (pair != std::string::npos) {
                 std::size_t colon = segment.find(':', pair);
@@ -309,10 +313,9 @@ TEST_F(ReviewServer, ConceptSearchTakesSeveralPollsAndItsRowsAgreeWithTheText) {
     EXPECT_GT(checked, 0);
     std::string stem = name.substr(0, name.size() - 1);
     std::string spelling = testsupport::ReadFile(Sys() + "/tmp/S" + stem);
-    std::string lowerWord, lowerMiss;
+    std::string lowerWord;
     for (char c : word) lowerWord.push_back(static_cast<char>(std::tolower(c)));
-    for (char c : misspelt) lowerMiss.push_back(static_cast<char>(std::tolower(c)));
-    EXPECT_EQ(spelling.rfind(lowerMiss + "^", 0), 0u) << spelling;
+    EXPECT_EQ(spelling.rfind(misspelt + "^", 0), 0u) << "the word as typed: " << spelling;
     EXPECT_NE(spelling.find(lowerWord), std::string::npos) << spelling;
     EXPECT_EQ(Run("IDEX_QuerySearch").rfind("-1,", 0), 0u) << "the result was handed out once";
 }
@@ -463,6 +466,8 @@ TEST(ConceptTerms, WordsFormsAndChoices) {
     EXPECT_EQ(docserver::ConceptHitRow("No match\r\nThe bank paid.\r\n", terms, hits),
               "1 hits[10,23,4:7");
     EXPECT_EQ(hits, 1);
+    EXPECT_EQ(docserver::ConceptHitRow("To the (payment), then\n", terms, hits), "1 hits[0,21,7:16")
+        << "a term spans its token as the word list gives it";
     EXPECT_EQ(docserver::EditDistance("recieve", "receive", 2), 2);
 }
 

@@ -26,6 +26,7 @@
 #include "render/image_view_transform.h"
 #include "viewer/command_messages.h"
 #include "viewer/main_window_layout.h"
+#include "viewer/widgets/frm_view_state/concept_hits.h"
 #include "viewer/widgets/frm_view_state/document_position.h"
 #include "viewer/widgets/frm_view_state/login.h"
 #include "viewer/widgets/frm_view_state/mouse_drawing.h"
@@ -176,7 +177,14 @@ class frmView : public QMainWindow {
     // Prints what printRequest asks for; a print already running refuses.
     void PrintSelection();
     // Operations of panes still to come that the image toolbar calls.
+
+    // ---- Concept search (frm_view_concept_search.cpp) ----
+    // 1 new search, 2 with alternate concepts, 3 change the most items.
     void RunQuesterSearch(int mode);
+    // The hit rectangles of the page on display from a concept row's text.
+    void CreateQuesterHilites(const std::string& rowText);
+    void ShowQuesterSpelling(std::string& phrase, bool& chosen);
+    void ShowQuesterConcepts(std::string& phrase, bool& chosen);
 
     // ---- Tag palette pane (frm_view_tag_palette.cpp) ----
     void InitTagPalette();
@@ -303,6 +311,7 @@ class frmView : public QMainWindow {
     ToolbarFrames frames;
     ProjectTreePane projectTree;
     MouseDrawing mouse;
+    ConceptHitState conceptHits;
 
     // ---- Owned objects ----
     std::unique_ptr<ViewerSession> TalqAPi;
@@ -453,9 +462,7 @@ class frmView : public QMainWindow {
     std::int16_t g_iDocFlags = 0;
     // The page's OCR text as the concept-search highlighting fetched it.
     std::string PageOcrText;
-    // Redisplay (frm_view_redisplay.cpp): the concept-search hits last drawn
-    // and the zoom bar's drag.
-    std::string g_QuesterLastKey, g_QuesterLastCoords, g_QuesterLastWordCoords;
+    // Redisplay (frm_view_redisplay.cpp): the zoom bar's drag.
     std::int32_t MouseDownY = 0;
     std::int16_t MouseTrack = 0;
     // Layout (frm_view_layout.cpp): where a splitter drag started.

@@ -211,7 +211,4 @@ std::int32_t frmView::LoadProjectLevels(ViewerSession& session, const std::strin
     return x;
 }
 
-void frmView::RunQuesterSearch(int) {}
-
-// Placeholder: the boundary-level dialog comes with its own change.
 }  // namespace viewer

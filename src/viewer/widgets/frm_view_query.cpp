@@ -117,6 +117,11 @@ void frmView::QueryList_Click() {
     if (item == nullptr || !item->isSelected()) return;
     docPosition.g_iDocPsn = 0;
     DisplayImage(platform::FromQString(item->text()));
+    if (query.bQuesterActive && page.szCurrentKey != conceptHits.g_QuesterLastKey) {
+        CreateQuesterHilites(
+            mVBUtil::GetField("|", query.CurrentQuery.RowTextList, QueryList->row(item) + 1));
+        RedisplayImage();
+    }
 }
 
 void frmView::TBQuery_Click(int Index) {

@@ -163,10 +163,10 @@ void frmView::RedisplayImage() {
     layers.clips = &pageAnnotations.ClipList;
     layers.clipCount = pageAnnotations.ClipCount;
     layers.clipIcon = &picClip;
-    if (query.bQuesterActive && g_QuesterLastKey == page.szCurrentKey && page.g_ValidImage == 1 &&
-        !page.g_NativeBlocked) {
-        layers.questerHits = &g_QuesterLastCoords;
-        layers.questerWordHits = &g_QuesterLastWordCoords;
+    if (query.bQuesterActive && conceptHits.g_QuesterLastKey == page.szCurrentKey &&
+        page.g_ValidImage == 1 && !page.g_NativeBlocked) {
+        layers.questerHits = &conceptHits.g_QuesterLastCoords;
+        layers.questerWordHits = &conceptHits.g_QuesterLastWordCoords;
     }
     PaintPage(scene, picImage2);
 

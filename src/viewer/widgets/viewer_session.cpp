@@ -273,6 +273,37 @@ std::string ViewerSession::QuesterTermFile() {
     if (!api_) return {};
     return api_->QuesterTermFile();
 }
+bool ViewerSession::QuesterStartSearch(const std::string& phrase, std::int32_t maxItems,
+                                       std::int32_t third) {
+    if (!api_) return false;
+    return api_->QuesterStartSearch(phrase, maxItems, third);
+}
+bool ViewerSession::QuesterCheckSearch() {
+    if (!api_) return false;
+    return api_->QuesterCheckSearch();
+}
+bool ViewerSession::IsQuesterActive() {
+    if (!api_) return false;
+    return api_->IsQuesterActive();
+}
+std::string ViewerSession::QuesterQueryFile() {
+    if (!api_) return {};
+    return api_->QuesterQueryFile();
+}
+std::string ViewerSession::QuesterSpellFile() {
+    if (!api_) return {};
+    return api_->QuesterSpellFile();
+}
+std::string ViewerSession::LastError() {
+    if (!api_) return {};
+    return api_->LastError();
+}
+bool ViewerSession::GetWordBuf(const std::string& key, const std::string& start,
+                               const std::string& end, std::string& words) {
+    words.clear();
+    if (!api_) return false;
+    return api_->GetWordBuf(key, start, end, words);
+}
 void ViewerSession::QuesterClearSearch() {
     if (!api_) return;
     api_->QuesterClearSearch();

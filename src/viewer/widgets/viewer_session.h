@@ -13,6 +13,7 @@
 #include "annotations/tag_api.h"
 #include "annotations/clip_rules.h"
 #include "navigation/query_api.h"
+#include "navigation/quester_api.h"
 #include "server/page_image.h"
 
 class QWidget;
@@ -21,8 +22,10 @@ class cGdiPrn;
 
 namespace viewer {
 
-class ViewerSession : public navigation::QueryApi, public annotations::TagApi,
-                      public annotations::ClipClientApi {
+class ViewerSession : public navigation::QueryApi,
+                      public annotations::TagApi,
+                      public annotations::ClipClientApi,
+                      public navigation::QuesterApi {
   public:
     // Without a session object every need answers as disconnected.
     ViewerSession();
@@ -118,6 +121,18 @@ class ViewerSession : public navigation::QueryApi, public annotations::TagApi,
     virtual bool QuesterIsSupported();
     virtual std::string QuesterTermFile();
     virtual void ExecuteOriginalFile(const std::string& key, const std::string& fileInfo);
+
+    // ---- The concept search ----
+    virtual bool QuesterStartSearch(const std::string& phrase, std::int32_t maxItems,
+                                    std::int32_t third);
+    bool QuesterCheckSearch() override;
+    bool IsQuesterActive() override;
+    virtual std::string QuesterQueryFile();
+    virtual std::string QuesterSpellFile();
+    virtual std::string LastError();
+    // The words of a passage of the page's OCR text, blank-separated.
+    virtual bool GetWordBuf(const std::string& key, const std::string& start,
+                            const std::string& end, std::string& words);
 
     // ---- Leaving a project: the concept search and the local temporary files ----
     virtual void QuesterClearSearch();
