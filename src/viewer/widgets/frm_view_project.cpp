@@ -55,6 +55,7 @@ void frmView::ClearProjectViews() {
     for (QToolButton* b : MiscTBar) b->hide();
     panes.TagPal_Active = 0;
     query.Query_Active = 0;
+    if (!query.QuerySrchPending) query.QuerySrchStr.clear();
     project.RedactMode = 0;
     Session().QuesterClearSearch();
     query.bQuesterActive = false;
@@ -101,6 +102,7 @@ void frmView::LoadProjectViews() {
     PlaceLinkButtons();
     if (!session.IsProjectValid()) return;
 
+    query.SettleKeywords(true);
     mnuStsDate->setEnabled((session.FullText() & 8) != 0);
     setWindowTitle(platform::ToQString("Project: " + session.ProjectName()));
 }
