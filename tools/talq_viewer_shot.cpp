@@ -4,7 +4,7 @@
 // sits at a display.
 //
 //   talq-viewer-shot --out FILE [--user ID] [--password PW] [--project NAME]
-//                    [--mode 0|1|2] [--size WxH]
+//                    [--mode 0|1|2] [--size WxH] [--key KEY]
 //
 // Exits 0 when a page is on display and the picture was written.
 
@@ -39,6 +39,7 @@ struct Options {
     std::string password = "admin";
     std::string project = "ACME";
     int mode = 2;
+    std::string key;  // shown after the project's first page
     int width = 1100;
     int height = 850;
 };
@@ -78,6 +79,8 @@ bool Parse(int argc, char* argv[], Options& o) {
             o.password = value;
         } else if (arg == "--project") {
             o.project = value;
+        } else if (arg == "--key") {
+            o.key = value;
         } else if (arg == "--mode") {
             o.mode = std::atoi(value.c_str());
         } else if (arg == "--size") {
@@ -105,7 +108,7 @@ int main(int argc, char* argv[]) {
     if (!Parse(argc, argv, o)) {
         std::fprintf(stderr,
                      "usage: talq-viewer-shot --out FILE [--user ID] [--password PW] "
-                     "[--project NAME] [--mode 0|1|2] [--size WxH]\n");
+                     "[--project NAME] [--mode 0|1|2] [--size WxH] [--key KEY]\n");
         return 2;
     }
     // Nobody is there to answer a message: each is written out instead.
@@ -135,6 +138,10 @@ int main(int argc, char* argv[]) {
     Settle(300);
     window.mnuLogin_Click();
     Settle(700);
+    if (!o.key.empty() && window.page.g_ValidImage != 0) {
+        window.ShowHandedKey(o.key);
+        Settle(300);
+    }
 
     const QPixmap shot = window.screen()->grabWindow(window.winId());
     const bool saved = shot.save(QString::fromStdString(o.out), "PNG");

@@ -74,13 +74,14 @@ class Statement {
 
 void WriteProject(Database& db, long long id, const DemoProject& project) {
     Statement(db,
-              "INSERT INTO projects (project_id, name, description, restriction, bndry_3rd_party) "
-              "VALUES (?, ?, ?, ?, ?)")
+              "INSERT INTO projects (project_id, name, description, restriction, bndry_3rd_party, "
+              "full_text) VALUES (?, ?, ?, ?, ?, ?)")
         .Bind(1, id)
         .Bind(2, project.name)
         .Bind(3, project.description)
         .Bind(4, project.restriction)
         .Bind(5, project.confinedLevel)
+        .Bind(6, project.fullText)
         .Run();
     Statement level(db,
                     "INSERT INTO boundary_levels (project_id, position, level, description, "
@@ -106,8 +107,8 @@ void WriteProject(Database& db, long long id, const DemoProject& project) {
     }
     Statement page(db,
                    "INSERT INTO pages (project_id, seq, image_key, bndry_level, restricted, "
-                   "placeholder, image_file, original_file, doc_date, ocr_text, word_list) "
-                   "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                   "placeholder, image_file, original_file, doc_date, ocr_text, word_list, "
+                   "rotation) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     Statement info(db,
                    "INSERT INTO page_info (project_id, seq, position, value) VALUES (?, ?, ?, ?)");
     for (std::size_t i = 0; i < project.pages.size(); ++i) {
@@ -124,6 +125,7 @@ void WriteProject(Database& db, long long id, const DemoProject& project) {
             .Bind(9, p.date)
             .Bind(10, p.content ? p.content->ocrText : std::string())
             .Bind(11, p.content ? imaging::FormatWordList(p.content->words) : std::string())
+            .Bind(12, p.rotation)
             .Run();
         for (std::size_t f = 0; f < p.info.size(); ++f) {
             info.Bind(1, id)
@@ -156,6 +158,15 @@ void WriteProject(Database& db, long long id, const DemoProject& project) {
         tagged.Bind(1, id)
             .Bind(2, static_cast<long long>(pageIndex + 1))
             .Bind(3, static_cast<long long>(tagIndex + 1))
+            .Run();
+    }
+    Statement annotations(
+        db, "INSERT INTO annotations (project_id, seq, kind, list_text) VALUES (?, ?, ?, ?)");
+    for (const auto& a : project.annotations) {
+        annotations.Bind(1, id)
+            .Bind(2, static_cast<long long>(a.page + 1))
+            .Bind(3, a.kind)
+            .Bind(4, a.listText)
             .Run();
     }
 }
