@@ -138,7 +138,7 @@ int main(int argc, char* argv[]) {
     Settle(300);
     window.mnuLogin_Click();
     Settle(700);
-    if (!o.key.empty() && window.page.g_ValidImage != 0) {
+    if (!o.key.empty()) {
         window.ShowHandedKey(o.key);
         Settle(300);
     }

@@ -86,12 +86,12 @@ void MarkUpProject(DemoProject& project, const std::string& dir) {
         return project.pages[static_cast<std::size_t>(page)].content->words;
     };
 
-    // A highlighted heading and a sticky note beside it.
+    // A highlighted heading and a sticky note above it.
     const int a = readable[0];
     const Box heading = Around(words(a), 0, 2);
     Add(project, a, kHighlight, {{heading, "", 0, kYellow, 0, kYellow, "", ""}});
     Add(project, a, kStickyNote,
-        {{{heading.right + 40, heading.top, heading.right + 112, heading.top + 72},
+        {{{heading.left, heading.top - 160, heading.left + 72, heading.top - 88},
           "",
           0,
           0,
@@ -103,11 +103,11 @@ void MarkUpProject(DemoProject& project, const std::string& dir) {
     // A labelled redaction over a line, and a typed note below the heading.
     const int b = readable[1];
     Add(project, b, kRedaction,
-        {{Around(words(b), 12, 17), Font(12, "Arial"), 1, kBlack, 0, kWhite, "PRIVILEGED", ""}});
+        {{Around(words(b), 12, 17), Font(28, "Arial"), 1, kBlack, 0, kWhite, "PRIVILEGED", ""}});
     const Box title = Around(words(b), 0, 0);
     Add(project, b, kTextNote,
-        {{{title.left, title.bottom + 20, title.left + 900, title.bottom + 110},
-          Font(14, "Arial"),
+        {{{title.left, title.bottom + 8, title.left + 1400, title.bottom + 70},
+          Font(36, "Arial"),
           0,
           kBlue,
           0,
