@@ -4,10 +4,10 @@
 // sits at a display.
 //
 //   talq-viewer-shot --out FILE [--user ID] [--password PW] [--project NAME]
-//                    [--mode 0|1|2] [--size WxH] [--panes]
+//                    [--mode 0|1|2] [--size WxH] [--panes] [--key KEY]
 //
 // --panes opens the tag palette, the zoom window and an empty query pane too,
-// so that every toolbar is in the picture.
+// so that every toolbar is in the picture; --key shows that key afterwards.
 //
 // Exits 0 when a page is on display and the picture was written.
 
@@ -43,6 +43,7 @@ struct Options {
     std::string project = "ACME";
     bool panes = false;
     int mode = 2;
+    std::string key;  // shown after the project's first page
     int width = 1100;
     int height = 850;
 };
@@ -86,6 +87,8 @@ bool Parse(int argc, char* argv[], Options& o) {
             o.password = value;
         } else if (arg == "--project") {
             o.project = value;
+        } else if (arg == "--key") {
+            o.key = value;
         } else if (arg == "--mode") {
             o.mode = std::atoi(value.c_str());
         } else if (arg == "--size") {
@@ -113,7 +116,7 @@ int main(int argc, char* argv[]) {
     if (!Parse(argc, argv, o)) {
         std::fprintf(stderr,
                      "usage: talq-viewer-shot --out FILE [--user ID] [--password PW] "
-                     "[--project NAME] [--mode 0|1|2] [--size WxH] [--panes]\n");
+                     "[--project NAME] [--mode 0|1|2] [--size WxH] [--panes] [--key KEY]\n");
         return 2;
     }
     // Nobody is there to answer a message: each is written out instead.
@@ -149,6 +152,10 @@ int main(int argc, char* argv[]) {
         window.query.Query_Active = 1;
         window.Form_Resize();
         Settle(500);
+    }
+    if (!o.key.empty()) {
+        window.ShowHandedKey(o.key);
+        Settle(300);
     }
 
     const QPixmap shot = window.screen()->grabWindow(window.winId());

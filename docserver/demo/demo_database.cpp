@@ -78,13 +78,14 @@ class Statement {
 
 void WriteProject(Database& db, long long id, const DemoProject& project) {
     Statement(db,
-              "INSERT INTO projects (project_id, name, description, restriction, bndry_3rd_party) "
-              "VALUES (?, ?, ?, ?, ?)")
+              "INSERT INTO projects (project_id, name, description, restriction, bndry_3rd_party, "
+              "full_text) VALUES (?, ?, ?, ?, ?, ?)")
         .Bind(1, id)
         .Bind(2, project.name)
         .Bind(3, project.description)
         .Bind(4, project.restriction)
         .Bind(5, project.confinedLevel)
+        .Bind(6, project.fullText)
         .Run();
     Statement level(db,
                     "INSERT INTO boundary_levels (project_id, position, level, description, "
@@ -111,8 +112,8 @@ void WriteProject(Database& db, long long id, const DemoProject& project) {
     Statement page(db,
                    "INSERT INTO pages (project_id, seq, image_key, bndry_level, restricted, "
                    "placeholder, image_file, original_file, doc_date, ocr_text, word_list, "
-                   "image_width, image_height, image_dpi_x, image_dpi_y) "
-                   "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                   "image_width, image_height, image_dpi_x, image_dpi_y, rotation) "
+                   "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     Statement info(db,
                    "INSERT INTO page_info (project_id, seq, position, value) VALUES (?, ?, ?, ?)");
     for (std::size_t i = 0; i < project.pages.size(); ++i) {
@@ -135,6 +136,7 @@ void WriteProject(Database& db, long long id, const DemoProject& project) {
             .Bind(13, p.imageFile.empty() ? 0 : imaging::PagePixels(p.size).height())
             .Bind(14, p.imageFile.empty() ? 0 : imaging::kStoredDpi)
             .Bind(15, p.imageFile.empty() ? 0 : imaging::kStoredDpi)
+            .Bind(16, p.rotation)
             .Run();
         for (std::size_t f = 0; f < p.info.size(); ++f) {
             info.Bind(1, id)
@@ -167,6 +169,15 @@ void WriteProject(Database& db, long long id, const DemoProject& project) {
         tagged.Bind(1, id)
             .Bind(2, static_cast<long long>(pageIndex + 1))
             .Bind(3, static_cast<long long>(tagIndex + 1))
+            .Run();
+    }
+    Statement annotations(
+        db, "INSERT INTO annotations (project_id, seq, kind, list_text) VALUES (?, ?, ?, ?)");
+    for (const auto& a : project.annotations) {
+        annotations.Bind(1, id)
+            .Bind(2, static_cast<long long>(a.page + 1))
+            .Bind(3, a.kind)
+            .Bind(4, a.listText)
             .Run();
     }
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "demo/demo_annotations.h"
 #include "demo/demo_text.h"
 #include "imaging/original_files.h"
 #include "imaging/page_files.h"
@@ -215,7 +216,8 @@ DemoProject BuildProject(DemoRandom& random, const std::string& dir, const Proje
     project.levels = {{kBoxLevel, "Box", 'B', 1},
                       {kFolderLevel, "Folder", 'F', 2},
                       {kDocumentLevel, "Document", 'D', 3}};
-    project.confinedLevel = kBoxLevel;
+    // A page list handed in from outside (MULTVIEW) is a set of documents.
+    project.confinedLevel = kDocumentLevel;
     project.infoFields = plan.infoFields;
 
     project.tags = {"Responsive", "Privileged", "Hot", "Confidential", "Needs Review"};
@@ -335,6 +337,10 @@ DemoSystem GenerateDemoSystem(const std::string& dir, const DemoOptions& options
                                             pages,
                                             {"Doc Type", "Author", "Department"}},
                                            options.large));
+    // The main project searches its notes, OCR text and dates and carries a
+    // reviewer's marks; the second keeps neither, so both paths show.
+    system.projects.front().fullText = 1 | 4 | 8;
+    MarkUpProject(system.projects.front(), dir);
     system.projects.push_back(BuildProject(random, dir,
                                            {"HARBOR",
                                             "Harbor survey files",
@@ -351,8 +357,8 @@ DemoSystem GenerateDemoSystem(const std::string& dir, const DemoOptions& options
                             "System Administrator",
                             -1,
                             {{"ACME", kSecurityAll, "", ""}, {"HARBOR", kSecurityAll, "", ""}}});
-    // Sees redactions but may not change them, stays inside one box at a
-    // time, and reaches only the first half of the main project.
+    // Sees redactions but may not change them, stays inside one document at
+    // a time, and reaches only the first half of the main project.
     system.users.push_back({"reviewer",
                             "review",
                             "Contract Reviewer",

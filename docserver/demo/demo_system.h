@@ -62,6 +62,7 @@ struct DemoPage {
     std::string imageFile;     // relative to the system directory
     std::string originalFile;  // relative; the document's original, if any
     std::string date;          // of the document, YYYYMMDD
+    int rotation = 0;          // quarter turns clockwise the viewer applies
     imaging::PageSize size = imaging::PageSize::Letter;
     imaging::PageColour colour = imaging::PageColour::Bitonal;
     std::vector<std::string> info;  // one value per info field
@@ -76,12 +77,24 @@ struct DemoFolderDescription {
     std::string description;
 };
 
+// An annotation list of one kind on one page, in the list text the viewer
+// saves (kind 1 sticky notes, 2 clips, 4 redactions, 8 highlights, 16 text
+// notes, 64 markups).
+struct DemoAnnotations {
+    int page = 0;  // index in the project's pages
+    int kind = 0;
+    std::string listText;
+};
+
 struct DemoProject {
     std::string name;
     std::string description;
     int restriction = 0;
+    // Full-text bits: 1 notes and annotations, 4 OCR text, 8 document dates.
+    int fullText = 0;
     std::vector<DemoLevel> levels;  // coarsest first, the document level last
-    // The level a user with the confined-navigation right stays inside.
+    // The level a user with the confined-navigation right stays inside (the
+    // third-party level).
     int confinedLevel = 0;
     std::vector<std::string> infoFields;
     std::vector<DemoPage> pages;  // in key order
@@ -89,6 +102,7 @@ struct DemoProject {
     std::vector<std::string> tags;  // the pool; the first paletteSize form the palette
     int paletteSize = 0;
     std::vector<std::pair<int, int>> pageTags;  // page index, tag index
+    std::vector<DemoAnnotations> annotations;
 };
 
 struct DemoSystem {

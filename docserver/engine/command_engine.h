@@ -163,9 +163,6 @@ class CommandEngine {
     std::string PutPageDate(const CommandText& command);
     std::string GetFolderDescription(const CommandText& command);
     std::string PutFolderDescription(const CommandText& command);
-    // "" when the user may change boundaries, dates and folder descriptions
-    // in the project; else the error reply.
-    std::string RequireBoundaryEdit(const ProjectAccess& access);
 
     // Page images (commands_images.cpp).
     std::string SendClientImage(const CommandText& command);

@@ -224,7 +224,6 @@ std::string CommandEngine::PutPageDate(const CommandText& command) {
     ProjectAccess access;
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
     if (command.Count() < 6) return "ERROR: Invalid Date";
-    if (std::string error = RequireBoundaryEdit(access); !error.empty()) return error;
     std::int64_t seq = PageSeq(access, command.Middle(4, 1));
     if (seq == 0) return "ERROR: Invalid Image Key";
     const std::string& date = command.FromEnd(0);
@@ -254,7 +253,6 @@ std::string CommandEngine::GetFolderDescription(const CommandText& command) {
 std::string CommandEngine::PutFolderDescription(const CommandText& command) {
     ProjectAccess access;
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
-    if (std::string error = RequireBoundaryEdit(access); !error.empty()) return error;
     std::int64_t seq = PageSeq(access, command.Field(4));
     if (seq == 0) return "ERROR: Invalid Image Key";
     std::int64_t level = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "annotations/word_rule.h"
 #include "foundation/fields.h"
 #include "foundation/number_text.h"
 #include "foundation/text_match.h"
@@ -67,8 +68,17 @@ void DrawSearchHits(const WordBoxes& words, const std::string& keywords,
     if (wanted.empty()) return;
     ImageViewTransform t = mGdi32::TransformFor(info, factor);
     for (const WordBox& w : words) {
+        // OCR entries carry the punctuation beside a word ("libraries,"); the
+        // server's search finds the words inside, and so does the mark.
+        const std::vector<std::string> inside = EntryWords(w.word);
+        const auto matches = [&](const std::string& keyword) {
+            if (mVBUtil::WildcardMatch(w.word, keyword) == 0) return true;
+            return std::any_of(inside.begin(), inside.end(), [&](const std::string& word) {
+                return mVBUtil::WildcardMatch(word, keyword) == 0;
+            });
+        };
         for (const std::string& keyword : wanted) {
-            if (mVBUtil::WildcardMatch(w.word, keyword) != 0) continue;
+            if (!matches(keyword)) continue;
             mGdi32::DrawAnnotBox(picture, color, {w.left, w.top, w.right, w.bottom}, t, outline);
         }
     }

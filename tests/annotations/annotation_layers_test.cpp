@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "annotations/annotation_layers.h"
 #include "platform/rounding.h"
 #include "render/gdi32.h"
@@ -126,6 +129,34 @@ TEST(LayersTest, SearchHitsBoxOnlyMatchingWordsWithWildcards) {
     DrawSurface one(200, 100);
     DrawSearchHits("beta|60|20|30|20", "BETA", one, info, kRed, 1.0f, 0);
     EXPECT_EQ(one.Point(75, 30), kRed);  // a list without "^" is one word
+}
+
+TEST(LayersTest, SearchHitsFindWordsInsideThePunctuationOfOcrEntries) {
+    struct Case {
+        std::string entry, keyword;
+        bool hit;
+    };
+    const std::vector<Case> cases = {
+        {"libraries,", "libraries", true},
+        {"(Acme)", "acme", true},
+        {"\"quoted\"", "quoted", true},
+        {"end.", "en*", true},
+        {"e-mail", "mail", true},
+        {"Caf\xE9;", "caf\xE9", true},       // accented letters belong to the word
+        {"\x8Auma,", "\x8Auma", true},       // so do the letters of 128..159
+        {"Caf\xE9;", "caf", false},
+        {"librarian,", "libraries", false},
+        {"U.S.", "U.S.", true},               // a whole entry still matches as before
+        {"x\xD7y", "x\xD7y", true},
+        {"x\xD7y", "y", true},                // the multiplication sign separates
+        {"'94", "94", true},
+    };
+    for (const Case& c : cases) {
+        PageDrawInfo info = Page(0, 1.0f);
+        DrawSurface s(200, 100);
+        DrawSearchHits(c.entry + "|10|20|30|20", c.keyword, s, info, kRed, 1.0f, 0);
+        EXPECT_EQ(s.Point(25, 30) == kRed, c.hit) << c.entry << " / " << c.keyword;
+    }
 }
 
 TEST(LayersTest, CountsBeyondTheListAndEmptyNotesDrawSafely) {

@@ -10,6 +10,7 @@
 
 #include <map>
 #include <set>
+#include <vector>
 
 #include "demo/demo_database.h"
 #include "demo/demo_system.h"
@@ -268,7 +269,8 @@ TEST(DemoDatabaseTest, SystemDatabaseHoldsEveryUserProjectAndPage) {
               kSecurityViewRedactions | kSecurityConfinedNavigation);
     EXPECT_EQ(Count(db, "SELECT level FROM boundary_levels WHERE project_id = 1 AND position = 3"),
               kDocumentLevel);
-    EXPECT_EQ(Count(db, "SELECT bndry_3rd_party FROM projects WHERE project_id = 1"), kBoxLevel);
+    EXPECT_EQ(Count(db, "SELECT bndry_3rd_party FROM projects WHERE project_id = 1"),
+              kDocumentLevel);
     EXPECT_EQ(Count(db,
                     "SELECT COUNT(*) FROM pages WHERE placeholder = 1 AND image_file = '' "
                     "AND ocr_text <> ''"),
@@ -294,6 +296,38 @@ TEST(DemoDatabaseTest, SystemDatabaseHoldsEveryUserProjectAndPage) {
     EXPECT_THROW(WriteDemoSystem(dir.Path(), demo), std::runtime_error);
     ASSERT_EQ(sqlite3_open((dir.Path() + "/system.db").c_str(), &db), SQLITE_OK);
     EXPECT_EQ(Count(db, "SELECT COUNT(*) FROM pages"), pages);
+    sqlite3_close(db);
+}
+
+TEST(DemoDatabaseTest, MainProjectShowsEveryBuiltFeatureAndTheSecondKeepsThePlainPaths) {
+    testsupport::ScopedTempDir dir;
+    const DemoSystem demo = GenerateDemoSystem(dir.Path(), Small(3));
+    WriteDemoSystem(dir.Path(), demo);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((dir.Path() + "/system.db").c_str(), &db), SQLITE_OK);
+    struct Case {
+        const char* what;
+        const char* sql;
+        int expected;
+    };
+    const std::vector<Case> cases = {
+        {"ACME searches notes, OCR text and dates",
+         "SELECT full_text FROM projects WHERE name = 'ACME'", 13},
+        {"HARBOR searches nothing", "SELECT full_text FROM projects WHERE name = 'HARBOR'", 0},
+        {"every kind of annotation",
+         "SELECT COUNT(DISTINCT kind) FROM annotations WHERE project_id = 1", 6},
+        {"a labelled redaction",
+         "SELECT COUNT(*) FROM annotations WHERE project_id = 1 AND kind = 4 AND "
+         "instr(list_text, 'PRIVILEGED') > 0",
+         1},
+        {"a turned page", "SELECT COUNT(*) FROM pages WHERE project_id = 1 AND rotation = 1", 1},
+        {"the marks on pages the reviewer reaches",
+         "SELECT COUNT(*) FROM annotations a JOIN pages p ON p.project_id = a.project_id AND "
+         "p.seq = a.seq WHERE p.restricted = 0 AND p.placeholder = 0 AND p.seq <= 24",
+         6},
+        {"none on HARBOR", "SELECT COUNT(*) FROM annotations WHERE project_id = 2", 0},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Count(db, c.sql), c.expected) << c.what;
     sqlite3_close(db);
 }
 

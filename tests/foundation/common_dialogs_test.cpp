@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QKeyEvent>
 #include <QTimer>
 
 #include "foundation/binary_files.h"
@@ -94,6 +95,36 @@ TEST_F(CommonDialogs, FontColorDialogKeepsStyleSizeAndColor) {
     EXPECT_EQ(back.pointTenths, 180);
     EXPECT_EQ(FontStyleBits(back.weight, back.italic, back.underline), 28);
     EXPECT_EQ(back.color, start.color);
+}
+
+TEST_F(CommonDialogs, FontDialogEnterAndEscapeCloseTheWholeDialogAndKeepTheFace) {
+    struct Case {
+        Qt::Key key;
+        int result;
+    };
+    for (const Case c : {Case{Qt::Key_Return, QDialog::Accepted},
+                         Case{Qt::Key_Enter, QDialog::Accepted},
+                         Case{Qt::Key_Escape, QDialog::Rejected}}) {
+        FontColorDialog dialog;
+        FontChoice start;
+        start.face = "Arial";  // a face this machine may well lack
+        start.pointTenths = 120;
+        dialog.SetChoice(start);
+        bool stillOpen = true;
+        QTimer::singleShot(0, &dialog, [&] {
+            QWidget* target = QApplication::focusWidget();
+            if (target == nullptr || !dialog.fontPicker->isAncestorOf(target))
+                target = dialog.fontPicker;
+            QKeyEvent press(QEvent::KeyPress, c.key, Qt::NoModifier);
+            QApplication::sendEvent(target, &press);
+            stillOpen = dialog.isVisible();
+            if (stillOpen) dialog.done(-1);
+        });
+        EXPECT_EQ(dialog.exec(), c.result) << c.key;
+        EXPECT_FALSE(stillOpen) << c.key;
+        EXPECT_EQ(dialog.Choice().face, "Arial") << c.key;
+        EXPECT_EQ(dialog.Choice().pointTenths, 120) << c.key;
+    }
 }
 
 TEST_F(CommonDialogs, OpenStartsInTheFolderOfThePath) {

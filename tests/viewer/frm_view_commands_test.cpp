@@ -8,6 +8,9 @@
 #include <QProcess>
 #include <QToolButton>
 
+#include <functional>
+#include <vector>
+
 #include "foundation/widgets/generic_dialogs.h"
 #include "platform/printer_recording.h"
 #include "support/scripted_dialog.h"
@@ -197,6 +200,48 @@ TEST_F(CommandMessagesTest, KeywordsAskForTheLoginFirst) {
     Send("DDE,KEYWORDS,oil|gas");
     EXPECT_EQ(session->logins, 1);
     EXPECT_EQ(window->query.QuerySrchStr, "OIL GAS");
+}
+
+TEST_F(CommandMessagesTest, KeywordsEndWithTheProjectAndUserTheyCameWith) {
+    const std::string file = dir_.Path() + "/Words.tlq";
+    struct Case {
+        const char* how;
+        std::function<void()> after;
+        std::string words;  // left to highlight
+    };
+    const std::vector<Case> cases = {
+        {"project change", [&] { Send("DDE,PROJECT,BETA"); }, ""},
+        {"new login", [&] { window->mnuLogin_Click(); }, ""},
+        {"another user's login", [&] { Send("DDE,CMDLINE,-Nann -Psecret k0003"); }, ""},
+        {"a search's words, project change",
+         [&] {
+             window->query.QuerySrchStr = "PUMP";
+             Send("DDE,PROJECT,BETA");
+         },
+         ""},
+        {"words sent with their project",
+         [&] {
+             testsupport::WriteFile(file, "PROJECT=BETA\nKEYWORDS=a|b\nK0006\n");
+             Send("DDE,CMDLINE," + file);
+         },
+         "A B"},
+        {"those words, the next project change",
+         [&] {
+             testsupport::WriteFile(file, "PROJECT=BETA\nKEYWORDS=a|b\nK0006\n");
+             Send("DDE,CMDLINE," + file);
+             Send("DDE,PROJECT,ACME");
+         },
+         ""},
+    };
+    for (const Case& c : cases) {
+        session->userValid = session->projectValid = true;
+        session->projectName = "ACME";
+        window->LoadProjectViews();
+        Send("DDE,KEYWORDS,oil|gas");
+        ASSERT_EQ(window->query.QuerySrchStr, "OIL GAS") << c.how;
+        c.after();
+        EXPECT_EQ(window->query.QuerySrchStr, c.words) << c.how;
+    }
 }
 
 TEST_F(CommandMessagesTest, ExitClosesTheWindowOnlyAfterTheInterpreterHasReturned) {

@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -85,6 +86,18 @@ TEST_F(FrmViewLayoutTest, PanesLandWhereTheLayoutPutsThemForEachSizeAndPaneSet) 
         EXPECT_EQ(window->panes.MarginBarPosn, before.marginBarPosn);
         EXPECT_EQ(window->panes.TagFormWidth, before.tagFormWidth);
     }
+}
+
+TEST_F(FrmViewLayoutTest, TallerStatusBoxShowsAllItsLinesWithoutScrolling) {
+    window->settings.g_StatusLine = 1 | 2 | 4;
+    window->Form_Resize();
+    window->txtStatus->setPlainText(QStringLiteral(
+        "ACM0000012 (Page 2 of 5)\nBox 1: Legal records\nAuthor: Ann Lee\nResponsive, Hot"));
+    QApplication::processEvents();
+    ASSERT_TRUE(window->txtStatus->isVisible());
+    EXPECT_EQ(window->txtStatus->verticalScrollBar()->maximum(), 0);
+    EXPECT_GE(window->txtStatus->viewport()->height(),
+              4 * window->txtStatus->fontMetrics().lineSpacing());
 }
 
 TEST_F(FrmViewLayoutTest, OpenPanesAndTheToolbarsRaiseTheMinimumSizeOfTheClientArea) {

@@ -4,6 +4,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QToolButton>
 
 #include "foundation/widgets/generic_dialogs.h"
 #include "platform/settings_store.h"
@@ -281,6 +282,23 @@ TEST_F(FrmViewMenusTest, CancelledLoginOrListLeavesNoProject) {
     EXPECT_FALSE(session->projectValid);
 }
 
+TEST_F(FrmViewMenusTest, CancelledListKeepsTheProjectInForceWithItsViews) {
+    session->userValid = session->projectValid = true;
+    session->projectName = "ALPHA";
+    session->projectList = std::string("ALPHA") + kListSep + "BETA";
+    window->login.szProjectName = "ALPHA";
+    window->LoadProjectViews();
+    ASSERT_FALSE(window->NavTBar[0]->isHidden());
+    talq::DialogFactory<frmListBox>::Scoped pick(
+        testsupport::ScriptedMaker<frmListBox>([](frmListBox& d) { d.cmdCancel_Click(); }));
+    window->mnu_project_Click();
+    EXPECT_TRUE(session->projectValid);
+    EXPECT_EQ(window->login.szProjectName, "ALPHA");
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Project: ALPHA"));
+    EXPECT_FALSE(window->NavTBar[0]->isHidden());  // the footer navigation stays
+    EXPECT_EQ(window->docPosition.g_iDocLvl, 2);
+}
+
 TEST_F(FrmViewMenusTest, FailedSelectionLeavesTheProjectNameEmpty) {
     session->userValid = true;
     session->projectList = "GAMMA";
@@ -310,6 +328,31 @@ TEST_F(FrmViewMenusTest, InputBlockNestsAndSparesTheWindowsDialogs) {
     window->BlockInput();
     EXPECT_TRUE(window->IsInputBlocked());
     window->UnblockInput();
+}
+
+TEST_F(FrmViewMenusTest, EnableViewsSetsTheStateOfItsLastCallWhateverCameBefore) {
+    struct Case {
+        std::vector<bool> calls;
+        bool blocked;
+    };
+    const std::vector<Case> cases = {
+        {{false}, true},
+        {{false, false, true}, false},
+        {{true, true, false}, true},
+        {{true, false, true}, false},
+    };
+    for (const Case& c : cases) {
+        window->EnableViews(true);
+        for (bool on : c.calls) window->EnableViews(on);
+        EXPECT_EQ(window->IsInputBlocked(), c.blocked) << c.calls.size();
+        EXPECT_EQ(window->client->isEnabled(), !c.blocked) << c.calls.size();
+        // The window's own dialogs keep their nesting apart from it.
+        window->BlockInput();
+        window->EnableViews(true);
+        EXPECT_TRUE(window->IsInputBlocked());
+        window->UnblockInput();
+        EXPECT_FALSE(window->IsInputBlocked());
+    }
 }
 
 TEST_F(FrmViewMenusTest, PageLockIsHeldOnceAndARefusalMakesThePageReadOnly) {

@@ -1,6 +1,11 @@
 #include <QApplication>
+#include <QLabel>
+#include <QListWidget>
 #include <QMouseEvent>
 #include <QToolButton>
+
+#include <functional>
+#include <vector>
 
 #include "support/test_images.h"
 #include "viewer/frm_view_fixture.h"
@@ -141,6 +146,38 @@ TEST_F(FrmViewNavigationTest, KeyEntryShowsFoundKeysAndAsksBeforeANearOne) {
     EXPECT_EQ(window->page.szCurrentKey, "K0003");
     EXPECT_EQ(prompts.Messages().back(), "K0003,X ImageKey not found.");
     EXPECT_EQ(prompts.Records().back().title, "Warning");
+}
+
+TEST_F(FrmViewNavigationTest, JumpsWithinTheDocumentCountThePagePositionAfresh) {
+    struct Case {
+        const char* how;
+        std::function<void()> jump;
+    };
+    const std::vector<Case> cases = {
+        {"command message", [&] { window->Process_Message_String("DDE,VIEW,K0006"); }},
+        {"typed key",
+         [&] {
+             prompts.QueueInput("K0006");
+             window->MiscTBar_Click(0);
+         }},
+        {"query list",
+         [&] {
+             window->QueryList->clear();
+             window->QueryList->addItem(QStringLiteral("K0006"));
+             window->QueryList->setCurrentRow(0);
+             window->QueryList_Click();
+         }},
+    };
+    for (const Case& c : cases) {
+        window->docPosition.g_iDocPsn = 0;
+        Show("K0004");
+        ASSERT_NE(window->lblStatus->text().indexOf(QStringLiteral("(Page 1 of 3)")), -1);
+        c.jump();
+        EXPECT_EQ(window->page.szCurrentKey, "K0006") << c.how;
+        EXPECT_EQ(window->docPosition.g_iDocPsn, 3) << c.how;
+        EXPECT_NE(window->lblStatus->text().indexOf(QStringLiteral("(Page 3 of 3)")), -1)
+            << c.how << ": " << window->lblStatus->text().toStdString();
+    }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
+#include <QApplication>
 #include <QComboBox>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 #include "support/annotation_box.h"
 #include "support/scoped_env.h"
@@ -247,6 +249,46 @@ TEST_F(FrmViewRedisplayTest, ZoomListsHoldTheirEntriesAndTheChoiceSetsTheScale) 
     EXPECT_EQ(window->zoom.g_ScaleMode, 2);
     EXPECT_EQ(viewer::ZoomPercentFromText("62.5%"), 62);
     EXPECT_EQ(viewer::ZoomPercentFromText("abc"), 0);
+}
+
+TEST_F(FrmViewRedisplayTest, TypedNegativeZoomIsRefusedAndKeepsTheScale) {
+    LoadPage(400, 300);
+    window->cboZoom->setCurrentIndex(7);
+    window->cboZoom_Click();
+    window->cboZoom2->setCurrentIndex(7);
+    window->cboZoom2_Click();
+    for (const char* typed : {"-50%", "-1", "-300"}) {
+        window->cboZoom->setEditText(QString::fromLatin1(typed));
+        window->cboZoom_Click();
+        EXPECT_FLOAT_EQ(window->zoom.g_ScaleFactor, 1.25f) << typed;
+        EXPECT_EQ(window->zoom.g_DspWidth, 500) << typed;
+        window->cboZoom2->setEditText(QString::fromLatin1(typed));
+        window->cboZoom2_Click();
+        EXPECT_FLOAT_EQ(window->zoom.ZoomWin_Scale, 1.25f) << typed;
+    }
+}
+
+TEST_F(FrmViewRedisplayTest, MouseWheelOverThePageScrollsIt) {
+    LoadPage(4000, 6000);
+    ShowAtFullSize();
+    struct Case {
+        QPoint turn;
+        Qt::KeyboardModifiers modifiers;
+        bool down, across;
+    };
+    for (const Case& c : {Case{{0, -120}, Qt::NoModifier, true, false},
+                          Case{{-120, 0}, Qt::NoModifier, false, true},
+                          Case{{0, -120}, Qt::AltModifier, false, true}}) {
+        window->VScroll1->setValue(0);
+        window->HScroll1->setValue(0);
+        const QPointF at(20, 20);
+        QWheelEvent wheel(at, window->picImage->mapToGlobal(at), QPoint(), c.turn, Qt::NoButton,
+                          c.modifiers, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(window->picImage, &wheel);
+        EXPECT_EQ(window->VScroll1->value() > 0, c.down) << c.turn.x() << "," << c.turn.y();
+        EXPECT_EQ(window->HScroll1->value() > 0, c.across) << c.turn.x() << "," << c.turn.y();
+        EXPECT_EQ(window->zoom.g_Vscroll > 0, c.down);
+    }
 }
 
 TEST_F(FrmViewRedisplayTest, ZoomSplitterMovesWithinHalfToNineTenths) {

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <cstdio>
@@ -127,6 +128,25 @@ FontColorDialog::FontColorDialog(QWidget* parent) : QDialog(parent) {
     connect(cmdColor, &QPushButton::clicked, this, [this] { ChooseColor(); });
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    // The chooser is a dialog of its own: Enter and Escape would close it
+    // alone and leave this one empty. They act on the whole dialog.
+    fontPicker->installEventFilter(this);
+    connect(fontPicker, &QDialog::finished, this, &QDialog::done);
+}
+
+bool FontColorDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == fontPicker && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            accept();
+            return true;
+        }
+        if (key == Qt::Key_Escape) {
+            reject();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void FontColorDialog::SetChoice(const FontChoice& choice) {
@@ -136,6 +156,9 @@ void FontColorDialog::SetChoice(const FontChoice& choice) {
     font.setItalic(choice.italic);
     font.setUnderline(choice.underline);
     fontPicker->setCurrentFont(font);
+    // A face this machine lacks is shown as a stand-in; untouched, it stays.
+    startFace_ = choice.face;
+    shownFace_ = fontPicker->currentFont().family();
     SetColor(choice.color);
 }
 
@@ -149,7 +172,7 @@ void FontColorDialog::SetColor(std::uint32_t color) {
 FontChoice FontColorDialog::Choice() const {
     QFont font = fontPicker->currentFont();
     FontChoice choice;
-    choice.face = platform::FromQString(font.family());
+    choice.face = font.family() == shownFace_ ? startFace_ : platform::FromQString(font.family());
     choice.pointTenths = platform::RoundToInt(font.pointSizeF() * 10.0);
     choice.weight = font.weight();
     choice.italic = font.italic();

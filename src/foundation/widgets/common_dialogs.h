@@ -90,9 +90,14 @@ class FontColorDialog : public QDialog {
     QFontDialog* fontPicker;
     QPushButton* cmdColor;
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     void ChooseColor();
     std::uint32_t color_ = 0;
+    std::string startFace_;
+    QString shownFace_;
 };
 
 }  // namespace mComDlg

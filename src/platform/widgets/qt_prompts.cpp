@@ -1,8 +1,11 @@
 #include "platform/widgets/qt_prompts.h"
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <QStringList>
 
 #include "platform/text_codec.h"
@@ -42,6 +45,22 @@ std::vector<Button> ButtonsOf(int style) {
     }
 }
 
+// Room the title bar takes beside its text: the window's icon and buttons on
+// both sides, as the text is centred on many desktops.
+constexpr int kTitleBarRoom = 200;
+
+// Qt sizes a message box for its text; the title is drawn by the desktop in
+// a heavier font, so a short text cut it. A spacer keeps the box wide enough.
+void FitTitle(QMessageBox& box, const QString& title) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (grid == nullptr || title.isEmpty()) return;
+    QFont font = QApplication::font("QMdiSubWindowTitleBar");
+    font.setBold(true);
+    const int width = QFontMetrics(font).horizontalAdvance(title) + kTitleBarRoom;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
+
 }  // namespace
 
 int QtPrompts::MsgBox(const std::string& text, int style, const std::string& title) {
@@ -51,6 +70,7 @@ int QtPrompts::MsgBox(const std::string& text, int style, const std::string& tit
     for (const Button& b : buttons) box.addButton(b.qt);
     size_t def = (style & vbDefaultButton3) ? 2 : (style & vbDefaultButton2) ? 1 : 0;
     if (def < buttons.size()) box.setDefaultButton(buttons[def].qt);
+    FitTitle(box, ToQString(title));
     auto pressed = static_cast<QMessageBox::StandardButton>(box.exec());
     for (const Button& b : buttons) {
         if (b.qt == pressed) return b.answer;

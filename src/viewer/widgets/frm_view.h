@@ -88,10 +88,10 @@ class frmView : public QMainWindow {
     void EnableViews(bool iState);
     void ResetBehavior(std::int32_t lFlags);
     // Blocks user input to the window's own controls and menus while its
-    // dialogs stay usable; calls nest.
+    // dialogs stay usable; calls nest, apart from the state EnableViews sets.
     void BlockInput();
     void UnblockInput();
-    bool IsInputBlocked() const { return inputBlockCount_ > 0; }
+    bool IsInputBlocked() const { return inputBlockCount_ > 0 || viewsOff_; }
 
     // ---- Page display ----
     bool DisplayImage(const std::string& key);
@@ -409,6 +409,7 @@ class frmView : public QMainWindow {
     void CheckQuality();
     void ChooseQuality(std::int16_t quality);
     void SetStatusPosition(std::int16_t mode);
+    void ApplyInputBlock();
     void ToggleStatusBit(QAction* entry, std::int16_t bit);
     void ApplyLayout(const LayoutResult& r);
     void ClearPane(SurfacePane* pane);
@@ -477,6 +478,7 @@ class frmView : public QMainWindow {
     LayoutDesign design_;
     int inputBlockCount_ = 0;
     std::uint32_t displayCount_ = 0;
+    bool viewsOff_ = false;  // EnableViews(false) in force
     bool treeWasOpen_ = false;
     // Printing (frm_view_print.cpp).
     PrintRun printRun_;

@@ -78,6 +78,7 @@ bool frmView::ShowHandedKey(const std::string& key) {
         platform::MsgBox(key + " ImageKey not found.", platform::vbCritical, "Warning");
         return false;
     }
+    docPosition.g_iDocPsn = 0;
     return DisplayImage(key);
 }
 
@@ -121,7 +122,7 @@ void frmView::Get_TLQ_Parameters(const std::string& fileName, std::string& ImgKe
         login_flag = 1;
     }
     if (v.passwordGiven) usrpwrd = v.password;
-    if (v.keywordsGiven) query.QuerySrchStr = v.keywords;
+    if (v.keywordsGiven) query.HandKeywords(v.keywords);
 
     if (delete_flag == 1 && !v.keepFile) RemoveFile(path);
 
@@ -169,7 +170,7 @@ void frmView::GatherMessageFiles(modView::CommandMessage& m, bool& ownListFile) 
     } else if (m.command == "CMDLINE" && !m.parameterFile.empty()) {
         ownListFile = ReadParameterFile(m);
     }
-    if (m.command == "KEYWORDS") query.QuerySrchStr = m.keywords;
+    if (m.command == "KEYWORDS") query.HandKeywords(m.keywords);
 }
 
 void frmView::CarryOutMessage(modView::CommandMessage& m, bool ownListFile) {
@@ -264,6 +265,7 @@ void frmView::Process_Message_String(const std::string& szMsg) {
                 "Error #" + std::to_string(m.errorCode) + " in processing Clipboard Command",
                 platform::vbCritical, "Error");
         }
+        query.SettleKeywords(Session().IsUserValid() && Session().IsProjectValid());
         run.MessageQueue.RemoveFirst();
     }
     run.MessageInProcess = 0;

@@ -7,10 +7,15 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QTextDocument>
+#include <QToolButton>
 
+#include <algorithm>
 #include <functional>
 
 #include "annotations/widgets/tag_palette_rows.h"
+#include "platform/draw_surface.h"
+#include "platform/rounding.h"
 #include "viewer/widgets/frm_view.h"
 #include "viewer/widgets/toolbar_pictures.h"
 
@@ -93,6 +98,16 @@ void frmView::BuildControls() {
     txtStatus = new QPlainTextEdit(picFooter);
     txtStatus->setReadOnly(true);
     txtStatus->hide();
+    {
+        // The taller box shows all its lines (status, folder description,
+        // info fields, tags) in this platform's font without scrolling.
+        const int pixels = 4 * txtStatus->fontMetrics().lineSpacing() +
+                           2 * txtStatus->frameWidth() +
+                           2 * platform::RoundToInt(txtStatus->document()->documentMargin()) + 2;
+        const int twips = platform::RoundToInt(pixels * platform::ScreenTwipsPerPixel().y);
+        design_.footerHeightTextBox =
+            std::max(design_.footerHeightTextBox, design_.statusTop + twips);
+    }
 
     Marginbar = new SplitterBar(Qt::SizeHorCursor, client);
     connect(Marginbar, &SplitterBar::pressed, this, [this](int x, int) { Marginbar_MouseDown(x); });
@@ -149,6 +164,7 @@ void frmView::BuildControls() {
     HScroll1 = new QScrollBar(Qt::Horizontal, client);
     VScroll1->setEnabled(false);
     HScroll1->setEnabled(false);
+    picImage->ScrollWith(VScroll1, HScroll1);
     connect(VScroll1, &QScrollBar::valueChanged, this, [this] { VScroll1_Change(); });
     connect(HScroll1, &QScrollBar::valueChanged, this, [this] { HScroll1_Change(); });
 

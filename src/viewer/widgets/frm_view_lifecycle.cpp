@@ -126,18 +126,20 @@ void frmView::closeEvent(QCloseEvent* event) {
 }
 
 void frmView::BlockInput() {
-    if (inputBlockCount_++ == 0) {
-        client->setEnabled(false);
-        menuBar()->setEnabled(false);
-    }
+    ++inputBlockCount_;
+    ApplyInputBlock();
 }
 
 void frmView::UnblockInput() {
     if (inputBlockCount_ == 0) return;
-    if (--inputBlockCount_ == 0) {
-        client->setEnabled(true);
-        menuBar()->setEnabled(true);
-    }
+    --inputBlockCount_;
+    ApplyInputBlock();
+}
+
+void frmView::ApplyInputBlock() {
+    const bool enabled = !IsInputBlocked();
+    client->setEnabled(enabled);
+    menuBar()->setEnabled(enabled);
 }
 
 bool frmView::DoLogin() {
@@ -164,15 +166,16 @@ void frmView::mnu_project_Click() {
         if (!Session().IsUserValid()) return;
         platform::DoEvents();
     }
-    ClearProjectViews();
 
     std::unique_ptr<frmListBox> list = talq::DialogFactory<frmListBox>::Create(this);
     list->ItemList = Session().GetTalqProjectList(1);
     list->TitleText = "Please Select a Project...";
     list->SelectedItem = login.szProjectName;
     list->exec();
+    // Cancelled, the project in force stays with all its views.
     if (list->Cancelled != 0) return;
 
+    ClearProjectViews();
     BlockInput();
     login.szProjectName.clear();
     const std::string chosen = list->SelectedItem;
@@ -210,8 +213,9 @@ void frmView::mnuAbout_Click() {
 void frmView::EnableViews(bool iState) {
     // Blocking, not disabling: a disabled main window would disable the
     // dialogs that callers open while views are off.
+    viewsOff_ = !iState;
+    ApplyInputBlock();
     if (iState) {
-        UnblockInput();
         if (treeWasOpen_ && panes.PrjView_Active == 0 && panes.dlgPrjVw != nullptr) {
             panes.dlgPrjVw->show();
             panes.PrjView_Active = 1;
@@ -219,7 +223,6 @@ void frmView::EnableViews(bool iState) {
         }
         treeWasOpen_ = false;
     } else {
-        BlockInput();
         if (panes.PrjView_Active != 0) {
             panes.PrjView_Active = 0;
             treeWasOpen_ = true;

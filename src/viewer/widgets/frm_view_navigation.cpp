@@ -79,6 +79,7 @@ void frmView::NavTBar_Click(int Index) {
         std::string first;
         if (session.NextKey("", level, first)) {
             page.szCurrentKey = first;
+            docPosition.g_iDocPsn = 0;
             DisplayImage(first);
             return;
         }
@@ -163,6 +164,9 @@ void frmView::NavTBar_Click(int Index) {
         refuse();
         return;
     }
+    // Only the page steps keep the position themselves; the display counts it
+    // after any other jump, which may land in the same document.
+    if (Index > 1) docPosition.g_iDocPsn = 0;
     DisplayImage(target);
 }
 

@@ -63,6 +63,7 @@ void frmView::ClearProjectViews() {
     for (QToolButton* b : MiscTBar) b->hide();
     panes.TagPal_Active = 0;
     query.Query_Active = 0;
+    if (!query.QuerySrchPending) query.QuerySrchStr.clear();
     if (project.RedactMode > 0) ClearRedactMode(project.RedactMode);
     for (int i : {11, 12, 13, 14, 15, 16, 2, 3, 4}) Tbar[static_cast<size_t>(i)]->hide();
     Session().QuesterClearSearch();
@@ -116,6 +117,7 @@ void frmView::LoadProjectViews() {
     PlaceLinkButtons();
     if (!session.IsProjectValid()) return;
 
+    query.SettleKeywords(true);
     mnuStsDate->setEnabled((session.FullText() & 8) != 0);
     if (session.QuesterIsSupported()) Tbar[19]->show();
     setWindowTitle(platform::ToQString("Project: " + session.ProjectName()));

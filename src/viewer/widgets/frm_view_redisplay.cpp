@@ -11,6 +11,7 @@
 
 #include "annotations/annotation_layers.h"
 #include "foundation/number_text.h"
+#include "platform/prompts.h"
 #include "platform/rounding.h"
 #include "platform/text_codec.h"
 #include "viewer/page_scene.h"
@@ -214,15 +215,24 @@ void frmView::RedisplayZoomImage() {
 }
 
 void frmView::cboZoom_Click() {
-    zoom.g_ScaleFactor =
-        ZoomPercentFromText(platform::FromQString(cboZoom->currentText())) / 100.0f;
+    const int percent = ZoomPercentFromText(platform::FromQString(cboZoom->currentText()));
+    // A negative percentage is no scale: the one in force stays.
+    if (percent < 0) {
+        platform::Beep();
+        return;
+    }
+    zoom.g_ScaleFactor = percent / 100.0f;
     SetImageScale(2);
     RedisplayImage();
 }
 
 void frmView::cboZoom2_Click() {
-    zoom.ZoomWin_Scale =
-        ZoomPercentFromText(platform::FromQString(cboZoom2->currentText())) / 100.0f;
+    const int percent = ZoomPercentFromText(platform::FromQString(cboZoom2->currentText()));
+    if (percent < 0) {
+        platform::Beep();
+        return;
+    }
+    zoom.ZoomWin_Scale = percent / 100.0f;
     RedisplayZoomImage();
 }
 

@@ -58,7 +58,7 @@ void CarryOutCommandLine(viewer::frmView& window, const std::string& commandLine
     CommandLineValues v = ParseCommandLine(commandLine, CommandLineSource::Startup);
     bool ownListFile = false;
     if (!v.parameterFile.empty()) ownListFile = window.ReadParameterFile(v);
-    if (v.keywordsGiven) window.query.QuerySrchStr = v.keywords;
+    if (v.keywordsGiven) window.query.HandKeywords(v.keywords);
     viewer::ViewerSession& session = *window.TalqAPi;
 
     if (v.userGiven) window.CommandLineLogin(v.userId, v.password);
@@ -88,6 +88,7 @@ void CarryOutCommandLine(viewer::frmView& window, const std::string& commandLine
             QFile::remove(platform::ToQString(v.listFile));
         }
     }
+    window.query.SettleKeywords(session.IsUserValid() && session.IsProjectValid());
 }
 
 }  // namespace modView

@@ -1,6 +1,11 @@
 #include "viewer/widgets/surface_pane.h"
 
+#include <QApplication>
 #include <QMouseEvent>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include <cstdlib>
 #include <QPainter>
 
 #include "platform/rounding.h"
@@ -59,6 +64,19 @@ void SurfacePane::mouseReleaseEvent(QMouseEvent* e) {
 }
 void SurfacePane::mouseDoubleClickEvent(QMouseEvent*) {
     emit doubleClicked();
+}
+
+void SurfacePane::wheelEvent(QWheelEvent* event) {
+    // A sideways turn, or Alt held, moves the page across; else up and down.
+    const QPoint turn = event->angleDelta();
+    const bool across = std::abs(turn.x()) > std::abs(turn.y()) ||
+                        (event->modifiers() & Qt::AltModifier) != 0;
+    QScrollBar* bar = across ? horizontal_ : vertical_;
+    if (bar == nullptr || !bar->isVisible() || !bar->isEnabled()) {
+        event->ignore();
+        return;
+    }
+    QApplication::sendEvent(bar, event);
 }
 
 SplitterBar::SplitterBar(Qt::CursorShape cursor, QWidget* parent) : QWidget(parent) {

@@ -6,6 +6,8 @@
 
 #include "platform/draw_surface.h"
 
+class QScrollBar;
+
 namespace viewer {
 
 class SurfacePane : public QWidget {
@@ -18,6 +20,11 @@ class SurfacePane : public QWidget {
     void ShowSurface(const platform::DrawSurface* buffer) { shown_ = buffer; }
     // Shows its own surface, cleared to white at the pane's size.
     void ClearSurface();
+    // The bars the mouse wheel over the pane scrolls, as over a scrolled view.
+    void ScrollWith(QScrollBar* vertical, QScrollBar* horizontal) {
+        vertical_ = vertical;
+        horizontal_ = horizontal;
+    }
 
   signals:
     // Mouse events in twips of the pane; button 1 left, 2 right, 4 middle.
@@ -32,10 +39,13 @@ class SurfacePane : public QWidget {
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
   private:
     platform::DrawSurface surface_;
     const platform::DrawSurface* shown_ = nullptr;
+    QScrollBar* vertical_ = nullptr;
+    QScrollBar* horizontal_ = nullptr;
 };
 
 // A thin bar the user drags; reports press and release in twips of the
