@@ -30,8 +30,8 @@ void PaintPage(const PageScene& scene, platform::DrawSurface& surface) {
         DrawSearchHits(*l.words, l.searchKeywords, surface, info, 255, factor, 0);
     }
     if (l.redactions != nullptr && l.redactionCount > 0) {
-        DrawRedactions(l.redactionCount, *l.redactions, surface, info, 0, factor,
-                       scene.redactionFill);
+        DrawRedactions(l.redactionCount, *l.redactions, surface, info, scene.redactionColorMode,
+                       factor, scene.redactionFill);
     }
     if (!scene.restricted && scene.annotationAccess < 2) {
         const std::int32_t flags = scene.behaviorFlags;

@@ -1,8 +1,8 @@
 #pragma once
 // One page as a view shows it: the page image and where it is drawn, the
 // layers in force, and the rights and modes that gate them. Every view of a
-// page (the page pane, the zoom window, later printing and the original-file
-// window) paints it with PaintPage onto its own surface.
+// page (the page pane, the zoom window and printing) paints it with PaintPage
+// onto its own surface.
 
 #include <QImage>
 
@@ -48,9 +48,10 @@ struct PageScene {
     // A restricted page shows its image and redactions only: without them
     // the server's image of it would show what they cover.
     bool restricted = false;
-    std::int32_t annotationAccess = 0;  // 2 and above hides the annotations
-    std::int32_t behaviorFlags = 0;     // bits that hide single annotation layers
-    std::int16_t redactionFill = 0;     // fill style of redactions
+    std::int32_t annotationAccess = 0;    // 2 and above hides the annotations
+    std::int32_t behaviorFlags = 0;       // bits that hide single annotation layers
+    std::int16_t redactionFill = 0;       // fill style of redactions
+    std::int16_t redactionColorMode = 0;  // 0 as marked, 1 black, 2 white (printing)
 };
 
 // The page image, then search hits, redactions, highlights, markups, text

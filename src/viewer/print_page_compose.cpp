@@ -3,6 +3,7 @@
 #include "annotations/annotation_layers.h"
 #include "render/gdi_lead.h"
 #include "render/image_view_transform.h"
+#include "viewer/page_scene.h"
 
 namespace viewer {
 
@@ -15,8 +16,9 @@ void PageAnnotationLists::Parse(const std::string (&lists)[6]) {
     if (!lists[5].empty()) ParseAnnotationList(lists[5], markups, markupCount);
 }
 
-bool ComposePrintPage(cGdiLead& image, const PageAnnotationLists& lists, const printing::PrintLayers& layers,
-                      std::int16_t layerRotation, platform::DrawSurface& out, std::string& error) {
+bool ComposePrintPage(cGdiLead& image, const PageAnnotationLists& lists,
+                      const printing::PrintLayers& layers, std::int16_t layerRotation,
+                      platform::DrawSurface& out, std::string& error) {
     using namespace TalqClientAPI_Header;
     const int w = image.ImgWidth(), h = image.ImgHeight();
     if (w <= 0 || h <= 0) {
@@ -32,25 +34,28 @@ bool ComposePrintPage(cGdiLead& image, const PageAnnotationLists& lists, const p
         error = "Unable to Initialize Graphics Output";
         return false;
     }
-    image.DrawImageRect(0, 0, w, h, w, h);
+    // The page at full size, with the layers the print asks for, painted as
+    // every view paints a page.
+    PageScene scene;
+    scene.image = &image;
+    scene.width = w;
+    scene.height = h;
+    scene.info.width = w;
+    scene.info.height = h;
+    scene.info.bitsPerPixel = static_cast<std::int16_t>(image.BitsPerPixel());
+    scene.info.resolution = static_cast<std::int16_t>(image.Xresolution());
+    scene.info.scale = 1.0f;
+    scene.info.rotation = layerRotation;
+    scene.redactionColorMode = layers.redactColorMode;
+    PageLayers& l = scene.layers;
+    if (layers.redactions)
+        l.redactions = &lists.redactions, l.redactionCount = lists.redactionCount;
+    if (layers.highlights)
+        l.highlights = &lists.highlights, l.highlightCount = lists.highlightCount;
+    if (layers.markups) l.markups = &lists.markups, l.markupCount = lists.markupCount;
+    if (layers.notes) l.textNotes = &lists.notes, l.textNoteCount = lists.noteCount;
+    PaintPage(scene, out);
     image.FreeGraphics();
-
-    PageDrawInfo info;
-    info.width = w;
-    info.height = h;
-    info.bitsPerPixel = static_cast<std::int16_t>(image.BitsPerPixel());
-    info.resolution = static_cast<std::int16_t>(image.Xresolution());
-    info.scale = 1.0f;
-    info.rotation = layerRotation;
-    if (layers.redactions && lists.redactionCount > 0)
-        DrawRedactions(lists.redactionCount, lists.redactions, out, info, layers.redactColorMode,
-                       0.0f, 0);
-    if (layers.highlights && lists.highlightCount > 0)
-        DrawHighlights(lists.highlightCount, lists.highlights, out, info, 0, 1.0f);
-    if (layers.markups && lists.markupCount > 0)
-        DrawMarkups(lists.markupCount, lists.markups, out, info, 0, 1.0f);
-    if (layers.notes && lists.noteCount > 0)
-        DrawTextNotes(lists.noteCount, lists.notes, out, info, 0, 1.0f);
     return true;
 }
 
