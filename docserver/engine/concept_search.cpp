@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
-#include "imaging/word_rule.h"
+#include "platform/word_rule.h"
 
 namespace docserver {
 namespace {
 
 bool IsWordChar(char c) {
-    return imaging::IsWordByte(static_cast<unsigned char>(c));
+    return platform::IsWordByte(static_cast<unsigned char>(c));
 }
 
 std::string Lower(std::string text) {

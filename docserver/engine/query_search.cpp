@@ -11,7 +11,7 @@
 #include "redaction_burn.h"
 #include "query_commands.h"
 #include "system_upgrade.h"
-#include "imaging/word_rule.h"
+#include "platform/word_rule.h"
 
 namespace docserver {
 namespace {
@@ -24,7 +24,7 @@ std::string Phrase(const std::string& word) {
 // The distinct words of a search text (the index folds case itself).
 std::vector<std::string> SearchWords(const std::string& text) {
     std::vector<std::string> words;
-    for (std::string& word : imaging::TextWords(text)) {
+    for (std::string& word : platform::TextWords(text)) {
         bool seen = std::any_of(words.begin(), words.end(),
                                 [&word](const std::string& w) { return SameText(w, word); });
         if (!seen) words.push_back(std::move(word));

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "engine_text.h"
-#include "imaging/word_rule.h"
+#include "platform/word_rule.h"
 #include "stored_text.h"
 #include "system_db.h"
 
@@ -130,7 +130,7 @@ void RuleWordList(sqlite3_context* context, int, sqlite3_value** values) {
         std::size_t bar = entry.find('|');
         if (bar == std::string::npos) continue;
         // Stored texts are UTF-8 by now; the rule reads Windows-1252.
-        for (const std::string& word : imaging::TextWords(WireFromStored(entry.substr(0, bar)))) {
+        for (const std::string& word : platform::TextWords(WireFromStored(entry.substr(0, bar)))) {
             if (!out.empty()) out += '^';
             out += StoredFromWire(word) + entry.substr(bar);
         }

@@ -10,7 +10,7 @@
 
 #include "platform/rounding.h"
 #include "platform/text_codec.h"
-#include "imaging/word_rule.h"
+#include "platform/word_rule.h"
 
 namespace docserver::imaging {
 
@@ -321,7 +321,7 @@ std::string FormatWordList(const std::vector<WordBox>& words) {
     for (const auto& w : words) {
         // The words a search takes from what was drawn between blanks
         // ("re-filed," gives "re" and "filed"), each with the drawn box.
-        for (const std::string& word : TextWords(w.word)) {
+        for (const std::string& word : platform::TextWords(w.word)) {
             if (!out.empty()) out += '^';
             out += word + '|' + std::to_string(w.x) + '|' + std::to_string(w.y) + '|' +
                    std::to_string(w.width) + '|' + std::to_string(w.height);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "annotations/word_rule.h"
+#include "platform/word_rule.h"
 #include "foundation/fields.h"
 #include "foundation/number_text.h"
 #include "foundation/text_match.h"
@@ -70,7 +70,7 @@ void DrawSearchHits(const WordBoxes& words, const std::string& keywords,
     for (const WordBox& w : words) {
         // OCR entries carry the punctuation beside a word ("libraries,"); the
         // server's search finds the words inside, and so does the mark.
-        const std::vector<std::string> inside = EntryWords(w.word);
+        const std::vector<std::string> inside = platform::TextWords(w.word);
         const auto matches = [&](const std::string& keyword) {
             if (mVBUtil::WildcardMatch(w.word, keyword) == 0) return true;
             return std::any_of(inside.begin(), inside.end(), [&](const std::string& word) {
