@@ -26,12 +26,7 @@ void frmView::ModifyBoundaryLevel() {
     session.SetImageBndryLevel(page.szCurrentKey, level);
     // Units have moved: the document, its place, the confining unit and the
     // stored position lists are all worked out again.
-    docPosition.g_szDocBkey.clear();
-    docPosition.g_szDocEkey.clear();
-    docPosition.g_sz3rdBkey.clear();
-    docPosition.g_sz3rdEkey.clear();
-    docPosition.g_iDocPsn = 0;
-    docPosition.g_iDocCnt = 0;
+    docPosition.ForgetBounds();
     docPosition.g_DocBoundsStale = true;
     page.g_szPageList.clear();
     projectTree.positionText.Clear();

@@ -86,14 +86,9 @@ void frmView::LoadProjectViews() {
     const std::string levels = session.BndryLvls();
     const int levelCount = session.BndryNbr();
     docPosition.g_iDocLvl = BoundaryLevelAt(levels, levelCount);
-    docPosition.g_szDocBkey.clear();
-    docPosition.g_szDocEkey.clear();
-    docPosition.g_sz3rdBkey.clear();
-    docPosition.g_sz3rdEkey.clear();
+    docPosition.ForgetBounds();
     page.g_szPageList.clear();
     page.g_szDocFldrDesc.clear();
-    docPosition.g_iDocPsn = 0;
-    docPosition.g_iDocCnt = 0;
     projectTree.positionText.Clear();
     project.g_iLimit3rdLvl = 0;
     query.bQuesterActive = false;

@@ -17,6 +17,17 @@ struct DocumentPosition {
     bool g_DocBoundsStale = false;
     // The confining unit's first and last key (elsewhere: NavLimitBegKey, NavLimitEndKey).
     std::string g_sz3rdBkey, g_sz3rdEkey;
+
+    // Forgets the document, the place in it and the confining unit, to be
+    // worked out again; the level stays.
+    void ForgetBounds() {
+        g_szDocBkey.clear();
+        g_szDocEkey.clear();
+        g_sz3rdBkey.clear();
+        g_sz3rdEkey.clear();
+        g_iDocPsn = 0;
+        g_iDocCnt = 0;
+    }
 };
 
 }  // namespace viewer
