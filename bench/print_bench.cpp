@@ -14,8 +14,8 @@
 #include "platform/printer_pdf.h"
 #include "platform/printer_recording.h"
 #include "printing/gdi_prn.h"
-#include "support/test_images.h"
 #include "render/gdi_lead.h"
+#include "support/test_images.h"
 
 namespace {
 

@@ -74,23 +74,41 @@ class RawClient {
 // information, tags, notes and words, a page image now and then (full or
 // reduced quality), and a search once in a while.
 std::string MixRequest(int client, int i) {
-    const std::string& key = g_keys[static_cast<std::size_t>(client * 997 + i * 13) % g_keys.size()];
+    const std::string& key =
+        g_keys[static_cast<std::size_t>(client * 997 + i * 13) % g_keys.size()];
     if (i % 40 == 39) return "TALQSearchImgText," + kP + ",freight invoice,1,32000";
     switch (i % 20) {
-        case 0: return "TALQSendClientImage," + kP + "," + key + ",0";
-        case 1: return "TALQSendClientImage," + kP + "," + key + ",100";
-        case 2: return "TALQGetWordList," + kP + "," + key;
-        case 3: case 11: return "TALQNextKey," + kP + "," + key + ",0";
-        case 4: case 12: return "TALQGetImageTags," + kP + "," + key;
-        case 5: case 13: return "TALQGetAnnotations," + kP + "," + key;
-        case 6: return "TALQGetBoundaryInfo," + kP + "," + key;
-        case 7: return "TALQGetFolderDescription," + kP + "," + key + ",3";
-        case 8: return "TALQDTGetDate," + kP + "," + key;
-        case 9: return "TALQIsPageRestricted," + kP + "," + key;
-        case 10: return "TALQGetTagPaletteList," + kP;
-        case 14: return "TALQGetScroll," + kP + "," + key + ",1,20";
-        case 15: return "TALQGetPageOcr,,,," + key;
-        default: return "TALQGetPageInfo," + kP + "," + key + ",315";
+        case 0:
+            return "TALQSendClientImage," + kP + "," + key + ",0";
+        case 1:
+            return "TALQSendClientImage," + kP + "," + key + ",100";
+        case 2:
+            return "TALQGetWordList," + kP + "," + key;
+        case 3:
+        case 11:
+            return "TALQNextKey," + kP + "," + key + ",0";
+        case 4:
+        case 12:
+            return "TALQGetImageTags," + kP + "," + key;
+        case 5:
+        case 13:
+            return "TALQGetAnnotations," + kP + "," + key;
+        case 6:
+            return "TALQGetBoundaryInfo," + kP + "," + key;
+        case 7:
+            return "TALQGetFolderDescription," + kP + "," + key + ",3";
+        case 8:
+            return "TALQDTGetDate," + kP + "," + key;
+        case 9:
+            return "TALQIsPageRestricted," + kP + "," + key;
+        case 10:
+            return "TALQGetTagPaletteList," + kP;
+        case 14:
+            return "TALQGetScroll," + kP + "," + key + ",1,20";
+        case 15:
+            return "TALQGetPageOcr,,,," + key;
+        default:
+            return "TALQGetPageInfo," + kP + "," + key + ",315";
     }
 }
 
@@ -132,14 +150,17 @@ void BM_ServerRequestMix(benchmark::State& state) {
     }
     if (failures > 0) state.SkipWithError("requests failed");
     std::sort(latencies.begin(), latencies.end());
-    const double p99 =
-        latencies.empty() ? 0 : latencies[std::min(latencies.size() - 1, latencies.size() * 99 / 100)];
+    const double p99 = latencies.empty()
+                           ? 0
+                           : latencies[std::min(latencies.size() - 1, latencies.size() * 99 / 100)];
     state.counters["req_per_s"] = static_cast<double>(latencies.size()) / seconds;
     state.counters["p99_ms"] = p99;
     state.counters["median_ms"] = latencies.empty() ? 0 : latencies[latencies.size() / 2];
 }
 BENCHMARK(BM_ServerRequestMix)
-    ->Arg(1)->Arg(8)->Arg(32)
+    ->Arg(1)
+    ->Arg(8)
+    ->Arg(32)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
@@ -228,8 +249,8 @@ BENCHMARK(BM_TextImageOfOneLongLine)->Unit(benchmark::kMillisecond);
 void BM_ReducedPageImage(benchmark::State& state) {
     auto engine = OpenEngine();
     docserver::ConnectionState connection = LoggedIn(*engine);
-    const std::string command = "TALQSendClientImage," + kP + "," + g_keys[1] + "," +
-                                std::to_string(state.range(0));
+    const std::string command =
+        "TALQSendClientImage," + kP + "," + g_keys[1] + "," + std::to_string(state.range(0));
     engine->Execute(connection, command);
     for (auto _ : state) benchmark::DoNotOptimize(engine->Execute(connection, command).size());
 }

@@ -128,8 +128,8 @@ void MarkUpProject(DemoProject& project, const std::string& dir) {
           0,
           "",
           std::to_string(phrase.left) + "," + std::to_string(y) + ";" +
-              std::to_string((phrase.left + phrase.right) / 2) + "," + std::to_string(y + 8) +
-              ";" + std::to_string(phrase.right) + "," + std::to_string(y)}});
+              std::to_string((phrase.left + phrase.right) / 2) + "," + std::to_string(y + 8) + ";" +
+              std::to_string(phrase.right) + "," + std::to_string(y)}});
     std::string original;
     for (const DemoPage& p : project.pages) {
         if (!p.originalFile.empty()) {

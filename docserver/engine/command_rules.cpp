@@ -139,14 +139,13 @@ const char* Refusal(Need need, std::int64_t security, std::int64_t restriction) 
             return Any(security, kRightEverything | 0x08) ? "" : kInsufficient;
         case Need::SeeAnnotations:
             return (restriction & kAnnotationsRestricted) != 0 &&
-                           !Any(security, kRightEverything | kRightAnnotations |
-                                              kRightSeeAnnotations)
+                           !Any(security,
+                                kRightEverything | kRightAnnotations | kRightSeeAnnotations)
                        ? "ERROR: Annotations Are Restricted"
                        : "";
         case Need::EditAnnotations:
-            return MayChangeAnnotations(security) || MayChangeRedactions(security)
-                       ? ""
-                       : kInsufficient;
+            return MayChangeAnnotations(security) || MayChangeRedactions(security) ? ""
+                                                                                   : kInsufficient;
         case Need::EditBoundaries:
             return Any(security, kRightEverything | kRightBoundaries) ? "" : kInsufficient;
         case Need::SeeImages:

@@ -21,14 +21,14 @@ enum class Gate {
 // project's restriction bits, as the client decides it.
 enum class Need {
     Nothing,
-    SeeTags,            // tags not restricted for the user
-    SwitchTags,         // turn tags on and off
-    EditTagPool,        // create, rename and delete tag collections
-    SeeAnnotations,     // annotations not restricted for the user
-    EditAnnotations,    // annotations or redactions; the kind decides which
-    EditBoundaries,     // boundary levels, document dates, unit descriptions
-    SeeImages,          // images not restricted for the user
-    StorePages,         // replace page images and full text
+    SeeTags,          // tags not restricted for the user
+    SwitchTags,       // turn tags on and off
+    EditTagPool,      // create, rename and delete tag collections
+    SeeAnnotations,   // annotations not restricted for the user
+    EditAnnotations,  // annotations or redactions; the kind decides which
+    EditBoundaries,   // boundary levels, document dates, unit descriptions
+    SeeImages,        // images not restricted for the user
+    StorePages,       // replace page images and full text
 };
 
 // What the page a command names must allow, beyond lying in the user's

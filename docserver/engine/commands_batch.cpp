@@ -148,7 +148,8 @@ std::string CommandEngine::CloseOutBatchFile(const ConnectionState& state,
         !LeadsWhereNamed(systemDir_, pageFile) || !LeadsWhereNamed(systemDir_, finished)) {
         return "ERROR: Invalid Batch File";
     }
-    if (::rename(pageFile.c_str(), finished.c_str()) != 0) return "ERROR: Unable to Close Batch File";
+    if (::rename(pageFile.c_str(), finished.c_str()) != 0)
+        return "ERROR: Unable to Close Batch File";
     Statement done(db_, "UPDATE batch_jobs SET state = 'closed' WHERE job_id = ?");
     if (!done.Bind(1, id).Run()) return "ERROR: Unable to Close Batch File";
     return "OK";

@@ -12,10 +12,10 @@
 #include "command_engine.h"
 #include "command_rules.h"
 #include "engine/path_confine.h"
-#include "redaction_burn.h"
 #include "imaging/original_files.h"
 #include "imaging/page_files.h"
 #include "imaging/page_quality.h"
+#include "redaction_burn.h"
 
 namespace docserver {
 namespace {
@@ -124,7 +124,8 @@ std::string CommandEngine::SendClientImage(const CommandText& command) {
     std::string head = reply.substr(0, 8);
     const double scale = QByteArray::fromStdString(head.substr(0, head.find('\0'))).toDouble();
     std::string burned;
-    if (scale <= 0 || !BurnRedactions(reply.substr(8), scale == 1.0 ? boxes : ScaledBoxes(boxes, scale), burned))
+    if (scale <= 0 ||
+        !BurnRedactions(reply.substr(8), scale == 1.0 ? boxes : ScaledBoxes(boxes, scale), burned))
         return "ERROR: Unable to Read Image";
     return reply.substr(0, 8) + burned;
 }

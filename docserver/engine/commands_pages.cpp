@@ -194,7 +194,11 @@ std::string CommandEngine::SetPageLock(ConnectionState& state, const CommandText
     Statement take(db_,
                    "INSERT OR REPLACE INTO page_locks(project_id, seq, user_id, session, taken) "
                    "VALUES (?, ?, ?, ?, ?)");
-    take.Bind(1, access.id).Bind(2, seq).Bind(3, access.user).Bind(4, state.session).Bind(5, NowText());
+    take.Bind(1, access.id)
+        .Bind(2, seq)
+        .Bind(3, access.user)
+        .Bind(4, state.session)
+        .Bind(5, NowText());
     return take.Run() && transaction.Commit() ? "OK" : "ERROR: Unable to Lock Page";
 }
 

@@ -23,7 +23,7 @@ namespace docserver {
 struct ConceptTerm {
     std::string word;   // lower case
     std::string typed;  // as the phrase gives it
-    int choice = 0;    // 1 the exact word, 2 (or 0) the word and its forms
+    int choice = 0;     // 1 the exact word, 2 (or 0) the word and its forms
 };
 
 // Words of the phrase (letters and digits), lower case; a trailing number is

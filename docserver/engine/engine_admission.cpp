@@ -58,8 +58,8 @@ std::string CommandEngine::LoginRefusal(const std::string& user, const std::stri
     const std::string address = connection != nullptr ? connection->address : std::string();
     // A connection that logged in as the user before the hold keeps working:
     // its commands carry the password it proved.
-    const bool provedEarlier = connection != nullptr && !connection->user.empty() &&
-                               SameText(connection->user, user);
+    const bool provedEarlier =
+        connection != nullptr && !connection->user.empty() && SameText(connection->user, user);
     if (!provedEarlier && throttle_->Held(user, address))
         return "ERROR: Too Many Failed Logins, Try Again Later";
     // A busy database throws from here, before anything is counted: the

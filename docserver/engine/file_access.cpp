@@ -26,7 +26,8 @@ bool CommandEngine::UserAccess(const std::string& user, std::int64_t projectId,
 }
 
 std::string CommandEngine::RedactionList(std::int64_t projectId, std::int64_t seq) {
-    Statement s(db_, "SELECT list_text FROM annotations WHERE project_id = ? AND seq = ? AND kind = 4");
+    Statement s(db_,
+                "SELECT list_text FROM annotations WHERE project_id = ? AND seq = ? AND kind = 4");
     s.Bind(1, projectId).Bind(2, seq);
     return s.Step() ? s.Text(0) : "";
 }
@@ -66,9 +67,8 @@ bool CommandEngine::MayReadFile(const std::string& user, const std::string& rela
     }
     const bool original = relative.rfind("originals/", 0) == 0;
     if (!original && relative.rfind("images/", 0) != 0) return false;
-    Statement pages(db_, original
-                             ? "SELECT project_id, seq FROM pages WHERE original_file = ?"
-                             : "SELECT project_id, seq FROM pages WHERE image_file = ?");
+    Statement pages(db_, original ? "SELECT project_id, seq FROM pages WHERE original_file = ?"
+                                  : "SELECT project_id, seq FROM pages WHERE image_file = ?");
     pages.Bind(1, relative);
     bool used = false;
     // Pages of a large project may share one file: each project's access

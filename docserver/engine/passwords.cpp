@@ -76,8 +76,7 @@ VerifiedPairs& Verified() {
 bool SameBytes(const QByteArray& a, const QByteArray& b) {
     if (a.size() != b.size()) return false;
     unsigned char diff = 0;
-    for (qsizetype i = 0; i < a.size(); ++i)
-        diff |= static_cast<unsigned char>(a[i] ^ b[i]);
+    for (qsizetype i = 0; i < a.size(); ++i) diff |= static_cast<unsigned char>(a[i] ^ b[i]);
     return diff == 0;
 }
 
@@ -104,7 +103,8 @@ bool PasswordMatches(const std::string& stored, const std::string& password) {
     if (b == std::string::npos) return false;
     const std::string countText = rest.substr(0, a);
     if (countText.empty() || countText.size() > 7 ||
-        !std::all_of(countText.begin(), countText.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        !std::all_of(countText.begin(), countText.end(),
+                     [](char c) { return c >= '0' && c <= '9'; }))
         return false;
     int iterations = std::stoi(countText);
     QByteArray salt = QByteArray::fromHex(QByteArray::fromStdString(rest.substr(a + 1, b - a - 1)));

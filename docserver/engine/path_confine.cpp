@@ -57,7 +57,7 @@ bool ConfinePath(const std::string& systemDir, const std::string& name, std::str
     // would let a later write create its target outside the directory.
     if (probe.size() < path.size()) {
         std::size_t next = path.find('/', probe.size() + 1);
-        struct stat st{};
+        struct stat st {};
         if (::lstat(path.substr(0, next).c_str(), &st) == 0) return false;
     }
     if (real != root && real.compare(0, root.size() + 1, root + "/") != 0) return false;
@@ -77,7 +77,7 @@ std::string ResolvedInside(const std::string& systemDir, const std::string& full
         std::size_t slash = probe.rfind('/');
         if (slash == std::string::npos || slash == 0) return "";
         // A dangling link resolves nowhere.
-        struct stat st{};
+        struct stat st {};
         if (::lstat(probe.c_str(), &st) == 0) return "";
         missing = probe.substr(slash) + missing;
         probe = probe.substr(0, slash);

@@ -179,7 +179,8 @@ bool QueryCommands::BuildRows(const ProjectAccess& access, int kind, const std::
                 pages.push_back(QueryRow{s.Text(1), "", s.Int(0)});
     } else {
         std::ifstream in(path, std::ios::binary);
-        Statement find(db_, "SELECT seq, image_key FROM pages WHERE project_id = ? AND image_key = ?");
+        Statement find(db_,
+                       "SELECT seq, image_key FROM pages WHERE project_id = ? AND image_key = ?");
         std::string line;
         while (std::getline(in, line)) {
             if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -190,7 +191,8 @@ bool QueryCommands::BuildRows(const ProjectAccess& access, int kind, const std::
             if (row.key.empty()) continue;
             if (row.key[0] != '*' && find.Ok()) {
                 find.Reset().Bind(1, projectId).Bind(2, row.key);
-                if (find.Step() && find.Int(0) >= access.firstSeq && find.Int(0) <= access.lastSeq) {
+                if (find.Step() && find.Int(0) >= access.firstSeq &&
+                    find.Int(0) <= access.lastSeq) {
                     row.seq = find.Int(0);
                     // The stored spelling of the key, as every other reply gives it.
                     row.key = find.Text(1);

@@ -8,10 +8,10 @@
 
 #include "command_engine.h"
 #include "command_rules.h"
-#include "redaction_burn.h"
-#include "query_commands.h"
-#include "system_upgrade.h"
 #include "platform/word_rule.h"
+#include "query_commands.h"
+#include "redaction_burn.h"
+#include "system_upgrade.h"
 
 namespace docserver {
 namespace {

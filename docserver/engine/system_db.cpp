@@ -169,8 +169,9 @@ bool Statement::Run() {
 std::string Statement::Text(int column) const {
     const unsigned char* text = sqlite3_column_text(stmt_, column);
     if (text == nullptr) return "";
-    return WireFromStored(std::string_view(reinterpret_cast<const char*>(text),
-                                           static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))));
+    return WireFromStored(
+        std::string_view(reinterpret_cast<const char*>(text),
+                         static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))));
 }
 
 std::int64_t Statement::Int(int column) const {

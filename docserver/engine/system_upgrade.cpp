@@ -105,8 +105,9 @@ void ToUtf8(sqlite3_context* context, int, sqlite3_value** values) {
         sqlite3_result_value(context, values[0]);
         return;
     }
-    std::string converted = StoredFromWire(std::string_view(
-        reinterpret_cast<const char*>(text), static_cast<std::size_t>(sqlite3_value_bytes(values[0]))));
+    std::string converted =
+        StoredFromWire(std::string_view(reinterpret_cast<const char*>(text),
+                                        static_cast<std::size_t>(sqlite3_value_bytes(values[0]))));
     sqlite3_result_text(context, converted.data(), static_cast<int>(converted.size()),
                         SQLITE_TRANSIENT);
 }
@@ -145,8 +146,9 @@ bool Exists(SystemDb& db, const char* type, const char* name) {
 }
 
 bool HasColumn(SystemDb& db, const char* table, const char* column) {
-    Statement s(db, (std::string("SELECT 1 FROM pragma_table_info('") + table +
-                     "') WHERE name = ?").c_str());
+    Statement s(
+        db,
+        (std::string("SELECT 1 FROM pragma_table_info('") + table + "') WHERE name = ?").c_str());
     s.Bind(1, std::string(column));
     return s.Step();
 }
@@ -180,9 +182,10 @@ bool ConvertTexts(SystemDb& db, std::string& error) {
                  "WHERE word_list <> ''",
                  error))
         return false;
-    return db.Exec("INSERT OR REPLACE INTO system_settings(name, value) "
-                   "VALUES ('TextEncoding', 'UTF-8')",
-                   error);
+    return db.Exec(
+        "INSERT OR REPLACE INTO system_settings(name, value) "
+        "VALUES ('TextEncoding', 'UTF-8')",
+        error);
 }
 
 }  // namespace

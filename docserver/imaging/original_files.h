@@ -33,8 +33,7 @@ struct RenderedOriginal {
     enum Outcome { kPage, kPastEnd, kFailed } outcome = kFailed;
     std::string png;
 };
-RenderedOriginal RenderOriginalPage(const std::string& path, int page, bool colour,
-                                    int dpi = 100);
+RenderedOriginal RenderOriginalPage(const std::string& path, int page, bool colour, int dpi = 100);
 
 // Typesets the pages as the text of a PDF (vector text, one size for all).
 bool WriteTextPdf(const std::vector<PageText>& pages, PageSize size, const std::string& path);

@@ -181,7 +181,7 @@ void TcpServer::Run(int stopFd) {
     std::list<std::shared_ptr<Client>> clients;
     int nextNumber = 1;
     std::vector<char> buffer(64 * 1024);
-    Clock::time_point acceptPause{};   // no accepts before this
+    Clock::time_point acceptPause{};  // no accepts before this
     auto acceptBackoff = std::chrono::milliseconds(0);
     const auto idle = std::chrono::seconds(std::max(1, limits_.idleSeconds));
 
@@ -254,9 +254,9 @@ void TcpServer::Run(int stopFd) {
                     if (OutOfDescriptors(errno)) {
                         // Nothing to accept with: wait before trying again,
                         // longer each time, rather than spin.
-                        acceptBackoff = std::min(std::chrono::milliseconds(1000),
-                                                 std::max(std::chrono::milliseconds(50),
-                                                          acceptBackoff * 2));
+                        acceptBackoff =
+                            std::min(std::chrono::milliseconds(1000),
+                                     std::max(std::chrono::milliseconds(50), acceptBackoff * 2));
                         acceptPause = Clock::now() + acceptBackoff;
                         if (log_ != nullptr)
                             std::fprintf(log_, "accept paused: %s\n", std::strerror(errno));
@@ -283,7 +283,8 @@ void TcpServer::Run(int stopFd) {
                 ::inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
                 c->peer = std::string(text) + ":" + std::to_string(ntohs(peer.sin_port));
                 c->state.address = text;
-                if (log_ != nullptr) std::fprintf(log_, "#%d from %s\n", c->number, c->peer.c_str());
+                if (log_ != nullptr)
+                    std::fprintf(log_, "#%d from %s\n", c->number, c->peer.c_str());
                 clients.push_back(std::move(c));
             }
         }

@@ -9,13 +9,20 @@ namespace annotations {
 
 std::int32_t ToolKind(int tool) {
     switch (tool) {
-        case kToolSticky: return kStickyNote;
-        case kToolTextNote: return kTextNote;
-        case kToolRedaction: return kRedaction;
-        case kToolHighlight: return kHighlight;
-        case kToolMarkup: return kMarkup;
-        case kToolClip: return kClip;
-        default: return 0;
+        case kToolSticky:
+            return kStickyNote;
+        case kToolTextNote:
+            return kTextNote;
+        case kToolRedaction:
+            return kRedaction;
+        case kToolHighlight:
+            return kHighlight;
+        case kToolMarkup:
+            return kMarkup;
+        case kToolClip:
+            return kClip;
+        default:
+            return 0;
     }
 }
 
@@ -125,13 +132,20 @@ bool BuildListForSave(int count, const AnnotationList& list, std::string& text) 
 
 std::int32_t FeatureBit(std::int32_t kind) {
     switch (kind) {
-        case kHighlight: return 0x80;
-        case kRedaction: return 0x100;
-        case kTextNote: return 0x20;
-        case kStickyNote: return 0x10;
-        case kClip: return 0x1000;
-        case kMarkup: return 0x40;
-        default: return 0;
+        case kHighlight:
+            return 0x80;
+        case kRedaction:
+            return 0x100;
+        case kTextNote:
+            return 0x20;
+        case kStickyNote:
+            return 0x10;
+        case kClip:
+            return 0x1000;
+        case kMarkup:
+            return 0x40;
+        default:
+            return 0;
     }
 }
 

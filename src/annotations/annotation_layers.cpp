@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform/word_rule.h"
 #include "foundation/fields.h"
 #include "foundation/number_text.h"
 #include "foundation/text_match.h"
 #include "platform/rounding.h"
+#include "platform/word_rule.h"
 #include "render/gdi32.h"
 
 namespace TalqClientAPI_Header {

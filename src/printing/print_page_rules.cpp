@@ -68,8 +68,8 @@ bool WantsTags(std::int32_t flags, std::int32_t tagAccess) {
     return tagAccess != 2 && (flags & kPrintIssueTags) != 0;
 }
 
-std::string PageMessageText(std::int32_t flags, const std::string& message,
-                            std::int32_t tagAccess, const std::string& tagList) {
+std::string PageMessageText(std::int32_t flags, const std::string& message, std::int32_t tagAccess,
+                            const std::string& tagList) {
     std::string text;
     if ((flags & kPrintMessage) != 0) text = message;
     if (!WantsTags(flags, tagAccess)) return text;

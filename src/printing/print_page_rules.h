@@ -45,7 +45,7 @@ PrintLayers LayersFor(std::int32_t flags, bool marked, std::int32_t redactAccess
 bool WantsTags(std::int32_t flags, std::int32_t tagAccess);
 // The message printed with a page: the print message when it prints, then
 // (unless tags are hidden) "@" and the page's ","-listed tags joined by ", ".
-std::string PageMessageText(std::int32_t flags, const std::string& message,
-                            std::int32_t tagAccess, const std::string& tagList);
+std::string PageMessageText(std::int32_t flags, const std::string& message, std::int32_t tagAccess,
+                            const std::string& tagList);
 
 }  // namespace printing

@@ -14,7 +14,9 @@ int LimitLeftPanel(int posn, int width, bool tagPaletteOpen) {
     return std::max(posn, kMinLeftPanel);
 }
 
-int NonNegative(int v) { return std::max(v, 0); }
+int NonNegative(int v) {
+    return std::max(v, 0);
+}
 
 TwipRect Box(int left, int top, int width, int height) {
     return {left, top, NonNegative(width), NonNegative(height)};
@@ -132,8 +134,7 @@ LayoutResult ComputeMainWindowLayout(const LayoutInput& in, KeptPaneSizes& kept,
     return r;
 }
 
-int MarginBarDragWidth(int marginBarPosn, int downX, int upX, int innerWidth,
-                       bool tagPaletteOpen) {
+int MarginBarDragWidth(int marginBarPosn, int downX, int upX, int innerWidth, bool tagPaletteOpen) {
     return LimitLeftPanel(marginBarPosn + (upX - downX), innerWidth, tagPaletteOpen);
 }
 

@@ -36,14 +36,14 @@ struct KeptPaneSizes {
 };
 
 struct LayoutInput {
-    int innerWidth = 0, innerHeight = 0;  // W and H
+    int innerWidth = 0, innerHeight = 0;    // W and H
     int chromeWidth = 0, chromeHeight = 0;  // outer size minus inner size
-    int statusLine = 0;                   // g_StatusLine
-    bool tagPaletteOpen = false;          // TagPal_Active
-    int queryActive = 0;                  // Query_Active
-    bool projectTreeOpen = false;         // PrjView_Active
-    bool zoomWindowOpen = false;          // ZoomWin_Active
-    bool serverHidesQuerySort = false;    // extended system flag 0x40
+    int statusLine = 0;                     // g_StatusLine
+    bool tagPaletteOpen = false;            // TagPal_Active
+    int queryActive = 0;                    // Query_Active
+    bool projectTreeOpen = false;           // PrjView_Active
+    bool zoomWindowOpen = false;            // ZoomWin_Active
+    bool serverHidesQuerySort = false;      // extended system flag 0x40
 };
 
 struct LayoutResult {
@@ -78,8 +78,7 @@ LayoutResult ComputeMainWindowLayout(const LayoutInput& in, KeptPaneSizes& kept,
 
 // The left panel's width after a drag of its splitter from downX to upX:
 // moved by the drag distance, then limited as the layout limits it.
-int MarginBarDragWidth(int marginBarPosn, int downX, int upX, int innerWidth,
-                       bool tagPaletteOpen);
+int MarginBarDragWidth(int marginBarPosn, int downX, int upX, int innerWidth, bool tagPaletteOpen);
 // The tag palette's width after a drag of its splitter (at least 1600).
 int MarginBar2DragWidth(int tagFormWidth, int downX, int upX);
 

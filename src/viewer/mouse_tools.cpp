@@ -99,12 +99,15 @@ std::unique_ptr<MouseTool> MakeAnnotationTool(int tool, std::int32_t markupColor
     switch (tool) {
         case annotations::kToolTextNote:
         case annotations::kToolRedaction:
-        case annotations::kToolHighlight: return std::make_unique<RubberBandTool>(tool);
+        case annotations::kToolHighlight:
+            return std::make_unique<RubberBandTool>(tool);
         case annotations::kToolSticky:
-        case annotations::kToolClip: return std::make_unique<IconPlacementTool>(tool);
+        case annotations::kToolClip:
+            return std::make_unique<IconPlacementTool>(tool);
         case annotations::kToolMarkup:
             return std::make_unique<MarkupTool>(tool, markupColor, markupPenPixels, markupPenSize);
-        default: return nullptr;
+        default:
+            return nullptr;
     }
 }
 

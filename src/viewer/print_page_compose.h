@@ -25,7 +25,8 @@ struct PageAnnotationLists {
 // Draws the image of the engine and its layers onto out, sized to the image
 // in pixels; layerRotation is the rotation the layers' coordinates need.
 // False, with the error text, when the surface cannot take the image.
-bool ComposePrintPage(cGdiLead& image, const PageAnnotationLists& lists, const printing::PrintLayers& layers,
-                      std::int16_t layerRotation, platform::DrawSurface& out, std::string& error);
+bool ComposePrintPage(cGdiLead& image, const PageAnnotationLists& lists,
+                      const printing::PrintLayers& layers, std::int16_t layerRotation,
+                      platform::DrawSurface& out, std::string& error);
 
 }  // namespace viewer

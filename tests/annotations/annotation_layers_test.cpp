@@ -142,13 +142,13 @@ TEST(LayersTest, SearchHitsFindWordsInsideThePunctuationOfOcrEntries) {
         {"\"quoted\"", "quoted", true},
         {"end.", "en*", true},
         {"e-mail", "mail", true},
-        {"Caf\xE9;", "caf\xE9", true},       // accented letters belong to the word
-        {"\x8Auma,", "\x8Auma", true},       // so do the letters of 128..159
+        {"Caf\xE9;", "caf\xE9", true},  // accented letters belong to the word
+        {"\x8Auma,", "\x8Auma", true},  // so do the letters of 128..159
         {"Caf\xE9;", "caf", false},
         {"librarian,", "libraries", false},
-        {"U.S.", "U.S.", true},               // a whole entry still matches as before
+        {"U.S.", "U.S.", true},  // a whole entry still matches as before
         {"x\xD7y", "x\xD7y", true},
-        {"x\xD7y", "y", true},                // the multiplication sign separates
+        {"x\xD7y", "y", true},  // the multiplication sign separates
         {"'94", "94", true},
     };
     for (const Case& c : cases) {

@@ -73,7 +73,9 @@ TEST_F(NoteDialogsTest, NoteDialogModesOfferOnlyWhatTheyAllow) {
 TEST_F(NoteDialogsTest, NoteOkTrimsAndDropsSeparatorsCancelAndCloseAreCancel) {
     frmAnnot d;
     d.Load();
-    d.Text1->setPlainText(QString::fromLatin1("  a\x1E" "b\nc  "));
+    d.Text1->setPlainText(
+        QString::fromLatin1("  a\x1E"
+                            "b\nc  "));
     d.cmdOK_Click();
     EXPECT_EQ(d.Result, 0);
     EXPECT_EQ(d.NoteText, "ab\r\nc");
@@ -135,9 +137,9 @@ TEST_F(NoteDialogsTest, ClipDialogLoadsModesAndInRemoteAccessOnlyCancelRemains) 
     remote.ClipText = "/docs/a.pdf";
     remote.Load();
     EXPECT_FALSE(remote.lblWarning->isHidden());
-    for (QWidget* w : {static_cast<QWidget*>(remote.txtFile), static_cast<QWidget*>(remote.cmdOK),
-                       static_cast<QWidget*>(remote.cmdDelete),
-                       static_cast<QWidget*>(remote.cmdTest)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(remote.txtFile), static_cast<QWidget*>(remote.cmdOK),
+          static_cast<QWidget*>(remote.cmdDelete), static_cast<QWidget*>(remote.cmdTest)})
         EXPECT_FALSE(w->isEnabled());
     EXPECT_TRUE(remote.cmdCancel->isEnabled());
     remote.cmdDelete_Click();

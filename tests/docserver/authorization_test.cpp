@@ -95,7 +95,8 @@ class Authorization : public ::testing::Test {
             << error;
         docserver::Statement redact(db, "INSERT INTO annotations VALUES (1, ?, 4, ?)");
         ASSERT_TRUE(redact.Bind(1, std::int64_t{3}).Bind(2, Redaction(150, 100, 270, 200)).Run());
-        ASSERT_TRUE(redact.Reset().Bind(1, std::int64_t{6}).Bind(2, Redaction(60, 60, 360, 240)).Run());
+        ASSERT_TRUE(
+            redact.Reset().Bind(1, std::int64_t{6}).Bind(2, Redaction(60, 60, 360, 240)).Run());
         // A note on the redacted page, found by the notes search.
         ASSERT_TRUE(db.Exec("INSERT INTO annotations VALUES (1, 3, 1, 'Hidden note')", error))
             << error;
@@ -293,8 +294,7 @@ TEST_F(Authorization, RedactionsAreBurnedIntoWhatAnOpaqueUserReceives) {
     auto pixel = [](const std::string& user, const std::string& key, const char* quality, int x,
                     int y) {
         const std::string p = user == "ADMIN" ? kAdmin : user + ",pw,Demo Project";
-        std::string reply =
-            As(user, "TALQSendClientImage," + p + "," + key + "," + quality);
+        std::string reply = As(user, "TALQSendClientImage," + p + "," + key + "," + quality);
         EXPECT_GT(reply.size(), 8u) << reply.substr(0, 80);
         if (reply.size() <= 8) return -1;
         const double scale = std::stod(reply.substr(0, reply.find('\0')));
@@ -366,5 +366,6 @@ TEST_F(Authorization, SearchesFindNoTextOfARedactedPageForAnOpaqueUser) {
         {"OPAQUE", "concept", false}, {"READER", "concept", false}, {"LIMITED", "concept", true},
         {"ADMIN", "concept", true},
     };
-    for (const auto& c : cases) EXPECT_EQ(finds(c.user, c.kind), c.found) << c.user << " " << c.kind;
+    for (const auto& c : cases)
+        EXPECT_EQ(finds(c.user, c.kind), c.found) << c.user << " " << c.kind;
 }

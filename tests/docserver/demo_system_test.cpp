@@ -203,9 +203,9 @@ TEST_F(DemoSystemTest, OriginalFilesOpenWithOnePagePerDocumentPage) {
             EXPECT_EQ(file->PageCount(), count) << name;
         }
         EXPECT_GE(file->PageCount(), 1);
-        EXPECT_EQ(
-            docserver::imaging::RenderOriginalPage(PathOf(name), file->PageCount() + 1, true).outcome,
-            docserver::imaging::RenderedOriginal::kPastEnd);
+        EXPECT_EQ(docserver::imaging::RenderOriginalPage(PathOf(name), file->PageCount() + 1, true)
+                      .outcome,
+                  docserver::imaging::RenderedOriginal::kPastEnd);
     }
     EXPECT_EQ(kinds, (std::set<std::string>{".pdf", ".tif", ".txt"}));
 }
@@ -362,17 +362,18 @@ TEST(DemoDatabaseTest, StoredImageSizesAreThoseOfTheImages) {
     const auto engine = docserver::CommandEngine::Open(dir.Path(), error);
     ASSERT_TRUE(engine) << error;
     docserver::ConnectionState state;
-    ASSERT_EQ(engine->Execute(state, "TALQRequiredLogin,admin,admin,,DOM,1,8.6,1").substr(0, 1), "1");
+    ASSERT_EQ(engine->Execute(state, "TALQRequiredLogin,admin,admin,,DOM,1,8.6,1").substr(0, 1),
+              "1");
     std::set<int> colours;
     for (const DemoPage& page : demo.projects[0].pages) {
         if (page.imageFile.empty() || !colours.insert(static_cast<int>(page.colour)).second)
             continue;
         const QImage image(QString::fromStdString(dir.Path() + "/" + page.imageFile));
         ASSERT_FALSE(image.isNull()) << page.imageFile;
-        const std::string expected =
-            std::to_string(image.width()) + "," + std::to_string(image.height()) + "," +
-            std::to_string(qRound(image.dotsPerMeterX() * 0.0254)) + "," +
-            std::to_string(qRound(image.dotsPerMeterY() * 0.0254)) + ",";
+        const std::string expected = std::to_string(image.width()) + "," +
+                                     std::to_string(image.height()) + "," +
+                                     std::to_string(qRound(image.dotsPerMeterX() * 0.0254)) + "," +
+                                     std::to_string(qRound(image.dotsPerMeterY() * 0.0254)) + ",";
         const std::string reply =
             engine->Execute(state, "TALQGetWordList,admin,admin,ACME," + page.key);
         EXPECT_EQ(reply.substr(0, expected.size()), expected) << page.imageFile;

@@ -34,11 +34,12 @@ class Durability : public ::testing::Test {
         docserver::SystemDb db;
         std::string error;
         ASSERT_TRUE(db.Open(sys_ + "/system.db", false, error)) << error;
-        ASSERT_TRUE(db.Exec("INSERT INTO batch_printers(name, directory) VALUES ('Floor', "
-                            "'batch/floor');"
-                            "INSERT INTO users(user_id, password) VALUES ('OTHER', 'pw');"
-                            "INSERT INTO user_projects VALUES ('OTHER', 1, 255, '', '');",
-                            error))
+        ASSERT_TRUE(
+            db.Exec("INSERT INTO batch_printers(name, directory) VALUES ('Floor', "
+                    "'batch/floor');"
+                    "INSERT INTO users(user_id, password) VALUES ('OTHER', 'pw');"
+                    "INSERT INTO user_projects VALUES ('OTHER', 1, 255, '', '');",
+                    error))
             << error;
     }
     std::string Query(const std::string& sql) {
@@ -131,9 +132,9 @@ TEST_F(Durability, LocksAndJobsOfAKilledServerAreReleasedWhenTheNextStarts) {
     EXPECT_EQ(FileSize(pages), -1) << "the cut-off job never reaches the printer";
     RawClient admin(second.Port());
     ASSERT_TRUE(admin.LogIn("ADMIN", "SECRET", "Demo Project"));
-    EXPECT_EQ(admin.Send(WriteCommand(job.substr(0, job.size() - 3) + "P__", "more")).rfind(
-                  "ERROR", 0),
-              0u);
+    EXPECT_EQ(
+        admin.Send(WriteCommand(job.substr(0, job.size() - 3) + "P__", "more")).rfind("ERROR", 0),
+        0u);
     // A live server's locks stay.
     EXPECT_EQ(other.Send("TALQSetPageLock,OTHER,pw,Demo Project,K00006"), "OK");
     testsupport::ServerProcess third(sys_);

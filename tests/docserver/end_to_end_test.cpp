@@ -3,10 +3,10 @@
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -170,12 +170,12 @@ TEST_F(EndToEnd, ARequestWaitingOnTheDatabaseHoldsUpNoOtherConnection) {
         "TALQDTPutDate,ADMIN,SECRET,Demo Project,K00003,20200101", random);
     ::send(slow, write.data(), write.size(), MSG_NOSIGNAL);
     for (int i = 1; i <= 10; ++i) {
-        EXPECT_EQ(Exchange(fast, RequestFrame::BuildRequest(
-                                     "TALQFindKey,ADMIN,SECRET,Demo Project," +
-                                         testsupport::PageKey(i) + ",0",
-                                     random))
-                      .rfind("ERROR", 0),
-                  std::string::npos)
+        EXPECT_EQ(
+            Exchange(fast, RequestFrame::BuildRequest("TALQFindKey,ADMIN,SECRET,Demo Project," +
+                                                          testsupport::PageKey(i) + ",0",
+                                                      random))
+                .rfind("ERROR", 0),
+            std::string::npos)
             << i;
     }
     pollfd waiting{slow, POLLIN, 0};
@@ -229,8 +229,9 @@ TEST_F(EndToEnd, ConnectionsPastTheCapAndIdleOnesAreClosedOversizedCommandsRefus
 TEST_F(EndToEnd, ConcurrentLockRequestsForOnePageHaveOneWinner) {
     const std::string sys = dir_.Path() + "/pages";
     testsupport::MakeQuerySystem(sys, 30, 0);
-    RawExecOn(sys, "INSERT INTO users(user_id, password) VALUES ('OTHER', 'pw');"
-                   "INSERT INTO user_projects(user_id, project_id, security) VALUES ('OTHER', 1, -1)");
+    RawExecOn(sys,
+              "INSERT INTO users(user_id, password) VALUES ('OTHER', 'pw');"
+              "INSERT INTO user_projects(user_id, project_id, security) VALUES ('OTHER', 1, -1)");
     testsupport::ServerProcess server(sys);
     ASSERT_GT(server.Port(), 0) << server.Output();
     std::mt19937 random(5);
@@ -246,8 +247,8 @@ TEST_F(EndToEnd, ConcurrentLockRequestsForOnePageHaveOneWinner) {
         "1");
     for (int i = 1; i <= 30; ++i) {
         const std::string key = testsupport::PageKey(i);
-        std::string first = RequestFrame::BuildRequest(
-            "TALQSetPageLock,ADMIN,SECRET,Demo Project," + key, random);
+        std::string first =
+            RequestFrame::BuildRequest("TALQSetPageLock,ADMIN,SECRET,Demo Project," + key, random);
         std::string second =
             RequestFrame::BuildRequest("TALQSetPageLock,OTHER,pw,Demo Project," + key, random);
         ::send(a, first.data(), first.size(), MSG_NOSIGNAL);

@@ -29,10 +29,10 @@ class LoginSecurity : public ::testing::Test {
         s.Bind(1, user);
         return s.Step() ? s.Text(0) : "";
     }
-    static std::string Login(CommandEngine& engine, ConnectionState& state,
-                             const std::string& user, const std::string& password) {
-        return engine.Execute(state, "TALQRequiredLogin," + user + "," + password +
-                                         ",,DOM,1,8.6,1");
+    static std::string Login(CommandEngine& engine, ConnectionState& state, const std::string& user,
+                             const std::string& password) {
+        return engine.Execute(state,
+                              "TALQRequiredLogin," + user + "," + password + ",,DOM,1,8.6,1");
     }
 
     testsupport::ScopedTempDir dir_;
@@ -46,7 +46,8 @@ TEST_F(LoginSecurity, PasswordsAreStoredHashedAndPlainRowsAreHashedAtOpen) {
         docserver::SystemDb db;
         std::string error;
         ASSERT_TRUE(db.Open(sys_ + "/system.db", false, error));
-        ASSERT_TRUE(db.Exec("INSERT INTO users(user_id, password) VALUES ('OLD', 'Plain1')", error));
+        ASSERT_TRUE(
+            db.Exec("INSERT INTO users(user_id, password) VALUES ('OLD', 'Plain1')", error));
     }
     std::string error;
     auto engine = CommandEngine::Open(sys_, error);
@@ -73,8 +74,7 @@ TEST_F(LoginSecurity, RepeatedFailuresHoldBackThatUserFromThatAddressForAWhile) 
     auto engine = CommandEngine::Open(sys_, error);
     ASSERT_TRUE(engine) << error;
     std::int64_t now = 0;
-    engine->ShareLoginThrottle(
-        std::make_shared<docserver::LoginThrottle>([&now] { return now; }));
+    engine->ShareLoginThrottle(std::make_shared<docserver::LoginThrottle>([&now] { return now; }));
     ConnectionState guesser;
     guesser.address = "10.0.0.9";
     ConnectionState colleague;
@@ -92,9 +92,9 @@ TEST_F(LoginSecurity, RepeatedFailuresHoldBackThatUserFromThatAddressForAWhile) 
               0u);
     EXPECT_EQ(Login(*engine, colleague, "ADMIN", "SECRET").substr(0, 1), "1")
         << "another address logs in";
-    EXPECT_EQ(engine->Execute(working, "TALQGetProjectInfo,ADMIN,SECRET,Demo Project")
-                  .rfind("ERROR", 0),
-              std::string::npos)
+    EXPECT_EQ(
+        engine->Execute(working, "TALQGetProjectInfo,ADMIN,SECRET,Demo Project").rfind("ERROR", 0),
+        std::string::npos)
         << "a session that proved the password goes on";
 
     now += docserver::LoginThrottle::kFirstWaitMs;

@@ -292,8 +292,8 @@ TEST_F(QueryEngineTest, ARestrictedUserQueriesAndSearchesOnlyInsideTheRange) {
     // only the pages inside it join the collection.
     EXPECT_EQ(engine_->Execute(limited, "TALQConvertQueryToIssue," + p + "," + name + ",Mine,3"),
               "OK");
-    Set saved = ParseSet(Run("TALQQueryScroll," + kP + ",0" + s + s + s + "Mine" + s + "0" + s +
-                             "100" + s + "0"));
+    Set saved = ParseSet(
+        Run("TALQQueryScroll," + kP + ",0" + s + s + s + "Mine" + s + "0" + s + "100" + s + "0"));
     EXPECT_EQ(saved.keys, (std::vector<std::string>{Key(5), Key(6), Key(7)}));
 }
 

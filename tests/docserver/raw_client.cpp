@@ -53,7 +53,8 @@ bool RawClient::LogIn(const std::string& user, const std::string& password,
     if (Send("TALQRequiredLogin," + user + "," + password + ",,DOM,1,8.6,1").rfind("1", 0) != 0)
         return false;
     return project.empty() ||
-           Send("TALQGetProjectInfo," + user + "," + password + "," + project).rfind("ERROR", 0) != 0;
+           Send("TALQGetProjectInfo," + user + "," + password + "," + project).rfind("ERROR", 0) !=
+               0;
 }
 
 }  // namespace testsupport

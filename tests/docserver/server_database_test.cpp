@@ -77,16 +77,21 @@ class ServerDatabaseTest : public ::testing::Test {
 
 // Windows-1252: curly quotes 0x93/0x94, e acute 0xE9, en dash 0x96.
 const std::string kOcr = "The \x93Privileged\x94 memo \x96 caf\xe9 re-filed";
-const std::string kOcrUtf8 = "The \xe2\x80\x9cPrivileged\xe2\x80\x9d memo \xe2\x80\x93 caf\xc3\xa9 re-filed";
+const std::string kOcrUtf8 =
+    "The \xe2\x80\x9cPrivileged\xe2\x80\x9d memo \xe2\x80\x93 caf\xc3\xa9 re-filed";
 
 TEST_F(ServerDatabaseTest, TextsAreStoredInUtf8AndFoundByEachOfTheirWords) {
     OpenEngine();
     Run("TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1");
     ASSERT_EQ(Run("TALQImportLine," + kP + ",FT,K00003,1,2," + kOcr), "OK");
-    ASSERT_EQ(Run("TALQPutFolderDescription," + kP + ",K00006,1,Box \x93" "Alpha\x94"), "OK");
+    ASSERT_EQ(Run("TALQPutFolderDescription," + kP +
+                  ",K00006,1,Box \x93"
+                  "Alpha\x94"),
+              "OK");
     EXPECT_EQ(RawText(db_, "SELECT ocr_text FROM pages WHERE seq = 3"), kOcrUtf8);
     EXPECT_EQ(RawText(db_, "SELECT description FROM folder_descriptions WHERE seq = 6"),
-              "Box \xe2\x80\x9c" "Alpha\xe2\x80\x9d");
+              "Box \xe2\x80\x9c"
+              "Alpha\xe2\x80\x9d");
     Run("TALQGetProjectInfo," + kP);
     EXPECT_EQ(Run("TALQGetPageOcr,,,,K00003"), kOcr) << "the wire stays in Windows-1252";
 
@@ -95,11 +100,11 @@ TEST_F(ServerDatabaseTest, TextsAreStoredInUtf8AndFoundByEachOfTheirWords) {
         const char* all;
         std::string found;
     } ocr[] = {
-        {"privileged", "0", "K00003 "},        // inside curly quotes
-        {"caf\xe9", "0", "K00003 "},           // accented letters belong to the word
-        {"cafe", "0", "0,"},                   // and are not dropped
-        {"filed memo", "1", "K00003 "},        // a dash separates words
-        {"\x93privileged\x94 fox", "1", "0,"}, // all words: the fox is elsewhere
+        {"privileged", "0", "K00003 "},         // inside curly quotes
+        {"caf\xe9", "0", "K00003 "},            // accented letters belong to the word
+        {"cafe", "0", "0,"},                    // and are not dropped
+        {"filed memo", "1", "K00003 "},         // a dash separates words
+        {"\x93privileged\x94 fox", "1", "0,"},  // all words: the fox is elsewhere
         {"quick memo", "0", "K00003 K00007 "},
     };
     for (const Case& c : ocr)
@@ -112,19 +117,23 @@ TEST_F(ServerDatabaseTest, TextsAreStoredInUtf8AndFoundByEachOfTheirWords) {
 
 TEST_F(ServerDatabaseTest, ASystemWrittenInTheCodePageIsConvertedAtOpen) {
     // As systems were stored before: Windows-1252 bytes and no marker.
-    RawExec(db_, "DELETE FROM system_settings WHERE name = 'TextEncoding';"
-                 "UPDATE pages SET ocr_text = CAST(x'" "e97465" "' AS TEXT) WHERE seq = 4;"
-                 "UPDATE annotations SET list_text = 'na\xefve' WHERE seq = 12;"
-                 "UPDATE pages SET word_list = '\x93\xe9te,\x94|1|2|3|4^\x96|5|6|7|8' "
-                 "WHERE seq = 4;"
-                 "INSERT INTO users(user_id, password) VALUES ('OLD', 'caf\xe9');");
+    RawExec(db_,
+            "DELETE FROM system_settings WHERE name = 'TextEncoding';"
+            "UPDATE pages SET ocr_text = CAST(x'"
+            "e97465"
+            "' AS TEXT) WHERE seq = 4;"
+            "UPDATE annotations SET list_text = 'na\xefve' WHERE seq = 12;"
+            "UPDATE pages SET word_list = '\x93\xe9te,\x94|1|2|3|4^\x96|5|6|7|8' "
+            "WHERE seq = 4;"
+            "INSERT INTO users(user_id, password) VALUES ('OLD', 'caf\xe9');");
     OpenEngine();
     // The plain password is hashed as the user types it, and stored in ASCII.
     const std::string hash = RawText(db_, "SELECT password FROM users WHERE user_id = 'OLD'");
     EXPECT_EQ(hash.rfind("$pbkdf2", 0), 0u) << hash;
     EXPECT_TRUE(std::all_of(hash.begin(), hash.end(), [](char c) { return c > 32 && c < 127; }));
     ConnectionState old;
-    EXPECT_EQ(engine_->Execute(old, "TALQRequiredLogin,OLD,caf\xe9,,DOM,1,8.6,1").substr(0, 1), "1");
+    EXPECT_EQ(engine_->Execute(old, "TALQRequiredLogin,OLD,caf\xe9,,DOM,1,8.6,1").substr(0, 1),
+              "1");
     Run("TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1");
     EXPECT_EQ(RawText(db_, "SELECT ocr_text FROM pages WHERE seq = 4"), "\xc3\xa9te");
     EXPECT_EQ(RawText(db_, "SELECT list_text FROM annotations WHERE seq = 12"), "na\xc3\xafve");

@@ -102,9 +102,9 @@ TEST_F(CommonDialogs, FontDialogEnterAndEscapeCloseTheWholeDialogAndKeepTheFace)
         Qt::Key key;
         int result;
     };
-    for (const Case c : {Case{Qt::Key_Return, QDialog::Accepted},
-                         Case{Qt::Key_Enter, QDialog::Accepted},
-                         Case{Qt::Key_Escape, QDialog::Rejected}}) {
+    for (const Case c :
+         {Case{Qt::Key_Return, QDialog::Accepted}, Case{Qt::Key_Enter, QDialog::Accepted},
+          Case{Qt::Key_Escape, QDialog::Rejected}}) {
         FontColorDialog dialog;
         FontChoice start;
         start.face = "Arial";  // a face this machine may well lack

@@ -12,8 +12,8 @@
 #include "platform/printer_recording.h"
 #include "print_test_support.h"
 #include "printing/gdi_prn.h"
-#include "support/scoped_env.h"
 #include "render/gdi_lead.h"
+#include "support/scoped_env.h"
 
 namespace {
 

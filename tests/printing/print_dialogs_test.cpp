@@ -184,11 +184,11 @@ TEST_F(PrintDialogsTest, PrintDialogLoadsStoredChoicesAndOkSavesOnlyWhatItShows)
         std::string savedFlags, savedType;
     };
     const Case cases[] = {
-        {"4", "2", 0, 0, 0, 0, "0", "0"},        // bit 4 has no box; type 2 is local
-        {"0", "0", 1, 0, 0, 0, "8", "0"},        // opaque redactions always print
-        {"112", "0", 0, 2, 0, 0, "0", "0"},      // annotations hidden
-        {"8304", "0", 0, 0, 2, 0x80, "96", "0"}, // tags and highlights hidden
-        {"1801", "0", 0, 0, 0, 0, "777", "0"},   // black and white stored: black shows
+        {"4", "2", 0, 0, 0, 0, "0", "0"},         // bit 4 has no box; type 2 is local
+        {"0", "0", 1, 0, 0, 0, "8", "0"},         // opaque redactions always print
+        {"112", "0", 0, 2, 0, 0, "0", "0"},       // annotations hidden
+        {"8304", "0", 0, 0, 2, 0x80, "96", "0"},  // tags and highlights hidden
+        {"1801", "0", 0, 0, 0, 0, "777", "0"},    // black and white stored: black shows
     };
     for (const Case& c : cases) {
         platform::SaveSetting("VYNClient", "Print Options", "Flags", c.flags);
@@ -230,8 +230,8 @@ TEST_F(PrintDialogsTest, PrinterChoicesCheckTheServerAndLoadEachPrintersSlipTray
     platform::SaveSetting("VYNClient", "SlipSheetTray", "Second", "3");
     auto d = Options();
     {
-        talq::DialogFactory<frmListBox>::Scoped pick(testsupport::ScriptedMaker<frmListBox>(
-            [](frmListBox& l) {
+        talq::DialogFactory<frmListBox>::Scoped pick(
+            testsupport::ScriptedMaker<frmListBox>([](frmListBox& l) {
                 l.List1->setCurrentRow(1);
                 l.cmdOK_Click();
             }));

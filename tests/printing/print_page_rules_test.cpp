@@ -37,9 +37,9 @@ TEST(PrintPageRules, PagesTurnAndGoLandscapeByRotationAndShape) {
         {0, 3300, 2550, 300, 3, 3, true},   // 11.0 x 8.5 in
         {0, 2400, 1800, 300, 0, 0, false},  // 8.0 x 6.0 in
         {0, 500, 400, 0, 3, 3, true},       // no resolution counts as 50 dpi
-        {1, 100, 200, 300, 0, 0, true},     {1, 200, 100, 300, 1, 1, false},
-        {2, 200, 100, 300, 2, 2, false},    {3, 100, 200, 300, 2, 2, true},
-        {3, 200, 100, 300, 3, 3, false},    {7, 200, 100, 300, 0, 5, false},
+        {1, 100, 200, 300, 0, 0, true},    {1, 200, 100, 300, 1, 1, false},
+        {2, 200, 100, 300, 2, 2, false},   {3, 100, 200, 300, 2, 2, true},
+        {3, 200, 100, 300, 3, 3, false},   {7, 200, 100, 300, 0, 5, false},
     };
     for (const Case& c : cases) {
         const PageOrientation o = OrientPage(c.rotation, c.w, c.h, c.dpi, 5);
@@ -55,8 +55,11 @@ TEST(PrintPageRules, RedactionColourFollowsTheEngineThenBlackThenWhite) {
         bool blackAndWhite;
         std::int16_t mode;
     };
-    const Case cases[] = {{8, false, 0}, {8, true, 1}, {8 | 512, false, 1},
-                          {8 | 1024, true, 2}, {8 | 512 | 1024, false, 2}};
+    const Case cases[] = {{8, false, 0},
+                          {8, true, 1},
+                          {8 | 512, false, 1},
+                          {8 | 1024, true, 2},
+                          {8 | 512 | 1024, false, 2}};
     for (const Case& c : cases)
         EXPECT_EQ(LayersFor(c.flags, false, 0, 0, c.blackAndWhite).redactColorMode, c.mode)
             << c.flags;

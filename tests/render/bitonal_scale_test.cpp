@@ -4,10 +4,10 @@
 
 #include <random>
 
-#include "support/scoped_env.h"
-#include "support/test_images.h"
 #include "render/bitonal_scale.h"
 #include "render/gdi_lead.h"
+#include "support/scoped_env.h"
+#include "support/test_images.h"
 
 namespace {
 

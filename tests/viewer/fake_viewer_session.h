@@ -137,7 +137,7 @@ struct FakeViewerSession : viewer::ViewerSession {
     // Documents: first and last key at the document level, and their pages.
     std::vector<std::array<std::string, 2>> documents;
     std::map<std::string, std::string> folderDescriptions;  // by first key
-    bool scrollListOk = true;  // the documents' page lists can be read
+    bool scrollListOk = true;                               // the documents' page lists can be read
 
     std::int32_t userProjectSecurity = 0;
     bool annotationsRestricted = false, annotationsOkToModify = true;

@@ -1,12 +1,12 @@
 // The original-file window, opened from the main window, against a scripted
 // session that renders original pages.
 
+#include <QAction>
 #include <QBuffer>
 #include <QComboBox>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QAction>
 #include <QScreen>
 #include <QToolButton>
 
@@ -151,8 +151,8 @@ TEST_F(FrmNativeTest, DraggingARectangleZoomsOntoIt) {
     form.picImage_MouseDown(100, 200);
     form.picImage_MouseMove(110, 300);
     form.picImage_MouseUp(120, 500);
-    const float expected = std::min(2.0f, std::min(form.picImage->width() / 20.0f,
-                                                   form.picImage->height() / 300.0f));
+    const float expected =
+        std::min(2.0f, std::min(form.picImage->width() / 20.0f, form.picImage->height() / 300.0f));
     EXPECT_FLOAT_EQ(form.ScaleFactor(), expected);
     EXPECT_EQ(form.ScaleMode(), 2);
     // The anchor comes to the top-left corner as far as the range allows.

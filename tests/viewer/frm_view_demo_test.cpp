@@ -5,28 +5,30 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QComboBox>
 #include <QDir>
-#include <QRegularExpression>
-#include <QKeyEvent>
-#include <QTreeWidget>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QToolButton>
+#include <QTreeWidget>
 
 #include <memory>
 #include <string>
 
 #include "annotations/annotation_rec.h"
+#include "engine/system_db.h"
 #include "foundation/mod_registry.h"
 #include "foundation/widgets/generic_dialogs.h"
 #include "navigation/widgets/frm_prj_vw.h"
 #include "platform/draw_surface.h"
 #include "platform/scripted_prompts.h"
+#include "platform/text_codec.h"
 #include "render/image_view_transform.h"
 #include "server/talq_client_api.h"
 #include "server/widgets/frm_login.h"
@@ -34,8 +36,6 @@
 #include "support/scoped_env.h"
 #include "support/scripted_dialog.h"
 #include "support/server_process.h"
-#include "engine/system_db.h"
-#include "platform/text_codec.h"
 #include "viewer/demo_suite.h"
 #include "viewer/widgets/frm_native.h"
 #include "viewer/widgets/frm_q_scroll.h"
@@ -217,8 +217,8 @@ TEST_F(FrmViewDemoTest, RedactionAndHighlightAreDrawnOverThePage) {
 
 TEST_F(FrmViewDemoTest, ShapesDrawnWithTheMouseAreKeptByTheServerAndDeletedAgain) {
     LogInAndOpen("admin", "admin");
-    const int index = FirstPage([](const DemoPage& p) { return !p.placeholder && !p.restricted; },
-                                2);
+    const int index =
+        FirstPage([](const DemoPage& p) { return !p.placeholder && !p.restricted; }, 2);
     ASSERT_GE(index, 0);
     const std::string key = Pages()[static_cast<size_t>(index)].key;
     ASSERT_TRUE(window->DisplayImage(key)) << Status();
@@ -336,8 +336,8 @@ TEST_F(FrmViewDemoTest, CorruptImageEndsWithItsMarkAndNoLock) {
 
 TEST_F(FrmViewDemoTest, DocumentOriginalOpensInItsWindowAndPagesToItsEndOverTcp) {
     LogInAndOpen("admin", "admin", kRemoteMode);
-    const int index = FirstPage(
-        [](const DemoPage& p) { return !p.restricted && !p.originalFile.empty(); });
+    const int index =
+        FirstPage([](const DemoPage& p) { return !p.restricted && !p.originalFile.empty(); });
     ASSERT_GE(index, 0);
     const DemoPage& page = Pages()[static_cast<size_t>(index)];
     ASSERT_TRUE(window->DisplayImage(page.key)) << Status();
@@ -533,14 +533,16 @@ TEST_F(FrmViewDemoTest, ADocumentPrintsAsABatchJobLineByLineAndToPdfAndIsLogged)
     ASSERT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();
     QFile out(QString::fromStdString(pdf));
     ASSERT_TRUE(out.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromLatin1(out.readAll()).count(QRegularExpression("/Type\\s*/Page\\b(?!s)")),
-              length);
+    EXPECT_EQ(
+        QString::fromLatin1(out.readAll()).count(QRegularExpression("/Type\\s*/Page\\b(?!s)")),
+        length);
 
     docserver::SystemDb db;
     std::string error;
     ASSERT_TRUE(db.Open(Sys() + "/system.db", false, error)) << error;
-    docserver::Statement log(db, "SELECT user_id, project, local_pages, batch_pages FROM print_log "
-                                 "ORDER BY log_id");
+    docserver::Statement log(db,
+                             "SELECT user_id, project, local_pages, batch_pages FROM print_log "
+                             "ORDER BY log_id");
     std::vector<std::string> rows;
     while (log.Step())
         rows.push_back(log.Text(0) + "|" + log.Text(1) + "|" + std::to_string(log.Int(2)) + "|" +
@@ -587,9 +589,9 @@ TEST_F(FrmViewDemoTest, ProjectTreeAndFullPositionNavigateTheDemoProjectOverTcp)
     window->settings.g_CalcDocPsn = 2;
     ASSERT_TRUE(window->DisplayImage(folderKey));
     ASSERT_EQ(boxes, 1);
-    EXPECT_NE(Status().find("Box: 1 of 1  Folder: 2 of " + std::to_string(folders) +
-                            "  Document: "),
-              std::string::npos)
+    EXPECT_NE(
+        Status().find("Box: 1 of 1  Folder: 2 of " + std::to_string(folders) + "  Document: "),
+        std::string::npos)
         << Status();
 }
 

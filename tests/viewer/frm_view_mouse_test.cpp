@@ -16,8 +16,8 @@ namespace {
 
 using annotations::frmAnnot;
 using annotations::frmClip;
-using testsupport::ScriptedMaker;
 using TalqClientAPI_Header::kFieldSep;
+using testsupport::ScriptedMaker;
 
 constexpr int kLeft = 1, kRight = 2;
 const std::string kLimitMessage =
@@ -111,7 +111,9 @@ TEST_F(FrmViewMouseTest, EachBoxToolSavesItsKindNormalisedWhateverTheDragDirecti
         EXPECT_EQ(t[0] + "," + t[1] + "," + t[2] + "," + t[3], "100,100,300,200") << c.tool;
         EXPECT_EQ(t[8], c.color) << c.tool;
         EXPECT_EQ(t[10], c.color2) << c.tool;
-        EXPECT_EQ(t[11].substr(0, 5), std::string("\x16" "ANN\x16")) << c.tool;
+        EXPECT_EQ(t[11].substr(0, 5), std::string("\x16"
+                                                  "ANN\x16"))
+            << c.tool;
         EXPECT_EQ(t[12], c.text) << c.tool;
     }
     EXPECT_EQ(window->mouse.LastClipText, "/docs/a.pdf");
@@ -167,7 +169,11 @@ TEST_F(FrmViewMouseTest, AMarkupTakesAPointPerLongMoveAndStopsAtFifty) {
     Up(24, 10);
     ASSERT_EQ(session->puts.size(), 1u);
     EXPECT_EQ(session->puts[0].kind, 64);
-    EXPECT_EQ(LastSavedTokens()[12], "10\x1D" "10;24\x1D" "10") << "commas travel as character 29";
+    EXPECT_EQ(LastSavedTokens()[12],
+              "10\x1D"
+              "10;24\x1D"
+              "10")
+        << "commas travel as character 29";
 
     window->RedisplayImage();
     window->pageAnnotations.MarkUpCount = 0;
@@ -206,7 +212,9 @@ TEST_F(FrmViewMouseTest, RightClickEditsWhatLiesUnderItAndSavesTheWholeList) {
     prompts.QueueInput(" ");
     Down(350, 350, kRight);
     ASSERT_EQ(session->puts.size(), 2u);
-    EXPECT_EQ(window->pageAnnotations.RedactList[0].Stamp.substr(0, 5), "\x16" "ANN\x16");
+    EXPECT_EQ(window->pageAnnotations.RedactList[0].Stamp.substr(0, 5),
+              "\x16"
+              "ANN\x16");
     EXPECT_EQ(prompts.Records().back().text,
               "Enter Redaction Label.\nTo Delete Current Label, Enter a SPACE.");
 
@@ -326,16 +334,18 @@ TEST_F(FrmViewMouseTest, IconHitsFollowTheViewScaleAndScaleZeroHitsNothing) {
     window->pageAnnotations.StickyList = {note};
     window->pageAnnotations.StickyCount = 1;
     int shown = 0;
-    talq::DialogFactory<frmAnnot>::Scoped notes(ScriptedMaker<frmAnnot>(
-        [](frmAnnot& d) { EXPECT_EQ(d.Mode, 2); }, &shown));
+    talq::DialogFactory<frmAnnot>::Scoped notes(
+        ScriptedMaker<frmAnnot>([](frmAnnot& d) { EXPECT_EQ(d.Mode, 2); }, &shown));
     const int w = window->picSticky.width();
     struct Case {
         float scale;
         int x;
         bool hit;
     } cases[] = {
-        {1.0f, 100 + w - 1, true}, {1.0f, 100 + w, false},
-        {0.5f, 100 + 2 * w - 1, true}, {0.0f, 101, false},
+        {1.0f, 100 + w - 1, true},
+        {1.0f, 100 + w, false},
+        {0.5f, 100 + 2 * w - 1, true},
+        {0.0f, 101, false},
     };
     for (const Case& c : cases) {
         window->zoom.g_ScaleFactor = c.scale;

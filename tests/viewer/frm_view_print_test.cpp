@@ -3,18 +3,18 @@
 // dialog's road, on a recording printer and to a PDF file.
 
 #include <QBuffer>
-#include <QImage>
-#include <QListWidget>
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
+#include <QListWidget>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTimer>
 
 #include "foundation/widgets/generic_dialogs.h"
 #include "platform/printer_pdf.h"
-#include "platform/wire_separators.h"
 #include "platform/printer_recording.h"
+#include "platform/wire_separators.h"
 #include "printing/widgets/frm_prt_optn.h"
 #include "support/annotation_box.h"
 #include "support/scoped_env.h"
@@ -68,7 +68,8 @@ class FrmViewPrintTest : public FrmViewTest {
         for (const std::string& k : session->pageKeys) session->images[k] = PagePng();
         // A redaction over most of every page and a highlight in its corner.
         for (const std::string& k : session->pageKeys) {
-            session->annotations[k][0] = Text({testsupport::AnnotationBox(50, 50, 800, 900, kBlack)});
+            session->annotations[k][0] =
+                Text({testsupport::AnnotationBox(50, 50, 800, 900, kBlack)});
             session->annotations[k][1] =
                 Text({testsupport::AnnotationBox(50, 950, 800, 1050, kYellow)});
         }
@@ -198,9 +199,9 @@ TEST_F(FrmViewPrintTest, AnOpaqueRedactionUserPrintsBlackUnderTheRedactionInTheP
     window->PrintSelection();
     ASSERT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();
     QProcess raster;
-    raster.start("pdftoppm", {"-r", "30", "-gray", "-f", "2", "-l", "2", "-singlefile",
-                              QString::fromStdString(pdf),
-                              QString::fromStdString(dir_.Path() + "/back")});
+    raster.start("pdftoppm",
+                 {"-r", "30", "-gray", "-f", "2", "-l", "2", "-singlefile",
+                  QString::fromStdString(pdf), QString::fromStdString(dir_.Path() + "/back")});
     ASSERT_TRUE(raster.waitForFinished(20000));
     const QImage back(QString::fromStdString(dir_.Path() + "/back.pgm"));
     ASSERT_FALSE(back.isNull());
@@ -316,10 +317,10 @@ TEST_F(FrmViewPrintTest, EntireListPrintsEveryRowOfEverySetFromTheFirst) {
     const std::string ss(1, wire::kSectionSep), rs(1, wire::kRecordSep);
     session->passThrough = [&](const std::string& command, std::string& reply) {
         if (command.rfind("TALQQueryScroll,", 0) != 0) return true;
-        reply = command.back() == '1'
-                    ? "ZZZ" + ss + "p2" + ss + "MOREBEFORE" + ss + "2" + ss + "K0004" + rs + "K0005"
-                    : "ZZZ" + ss + "p1" + ss + "MOREFOLLOWS" + ss + "2" + ss + "K0001" + rs +
-                          "K0002";
+        reply =
+            command.back() == '1'
+                ? "ZZZ" + ss + "p2" + ss + "MOREBEFORE" + ss + "2" + ss + "K0004" + rs + "K0005"
+                : "ZZZ" + ss + "p1" + ss + "MOREFOLLOWS" + ss + "2" + ss + "K0001" + rs + "K0002";
         return true;
     };
     window->query.CurrentQuery.Kind = 2;
@@ -334,10 +335,8 @@ TEST_F(FrmViewPrintTest, EntireListPrintsEveryRowOfEverySetFromTheFirst) {
 
 TEST_F(FrmViewPrintTest, ThePrintButtonPrintsOnlyWhenTheDialogClosesWithOk) {
     for (bool ok : {false, true}) {
-        talq::DialogFactory<frmPrtOptn>::Scoped dialog(
-            testsupport::ScriptedMaker<frmPrtOptn>([ok](frmPrtOptn& d) {
-                ok ? d.cmdOK_Click() : d.cmdCancel_Click();
-            }));
+        talq::DialogFactory<frmPrtOptn>::Scoped dialog(testsupport::ScriptedMaker<frmPrtOptn>(
+            [ok](frmPrtOptn& d) { ok ? d.cmdOK_Click() : d.cmdCancel_Click(); }));
         printer_->images.clear();
         window->Tbar_Click(1);
         EXPECT_EQ(printer_->images.size(), ok ? 1u : 0u);

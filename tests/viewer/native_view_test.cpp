@@ -19,12 +19,12 @@ TEST(NativeViewTest, ScaleModesFitWidthFitPageOrKeepTheScale) {
     };
     // An 800 x 600 view.
     const Case cases[] = {
-        {0, 0.0f, 1600, 1200, 0.5f, 800, 600},  // fit width
-        {1, 0.0f, 800, 1200, 0.5f, 400, 600},   // fit page: the smaller ratio
-        {0, 0.0f, 800, 1200, 1.0f, 800, 1200},  // fit width of a tall page
-        {2, 1.25f, 800, 600, 1.25f, 1000, 750}, // custom keeps its scale
-        {2, 0.0f, 400, 300, 2.0f, 800, 600},    // custom without a scale fits the width
-        {1, 0.0f, 1200, 1600, 0.375f, 450, 600}, // fit page of a tall page
+        {0, 0.0f, 1600, 1200, 0.5f, 800, 600},    // fit width
+        {1, 0.0f, 800, 1200, 0.5f, 400, 600},     // fit page: the smaller ratio
+        {0, 0.0f, 800, 1200, 1.0f, 800, 1200},    // fit width of a tall page
+        {2, 1.25f, 800, 600, 1.25f, 1000, 750},   // custom keeps its scale
+        {2, 0.0f, 400, 300, 2.0f, 800, 600},      // custom without a scale fits the width
+        {1, 0.0f, 1200, 1600, 0.375f, 450, 600},  // fit page of a tall page
     };
     for (const Case& c : cases) {
         const auto v = ScaleFor(c.mode, c.current, c.imgW, c.imgH, 800, 600);
@@ -68,8 +68,8 @@ TEST(NativeViewTest, ZoomStepsAreSmallerBelowFullSizeAndStayInRange) {
         bool in;
         float to;
     };
-    const Case cases[] = {{1.0f, true, 1.05f},  {1.05f, true, 1.15f}, {1.0f, false, 0.95f},
-                          {3.95f, true, 4.0f},  {4.0f, true, 4.0f},   {0.1f, false, 0.05f},
+    const Case cases[] = {{1.0f, true, 1.05f},   {1.05f, true, 1.15f}, {1.0f, false, 0.95f},
+                          {3.95f, true, 4.0f},   {4.0f, true, 4.0f},   {0.1f, false, 0.05f},
                           {0.05f, false, 0.05f}, {1.3f, false, 1.2f}};
     for (const Case& c : cases) {
         const auto s = ZoomStep(c.from, c.in);
@@ -81,10 +81,10 @@ TEST(NativeViewTest, ZoomStepsAreSmallerBelowFullSizeAndStayInRange) {
 }
 
 TEST(NativeViewTest, DragZoomNeedsMoreThan25PixelsAndNeverPasses2) {
-    EXPECT_FALSE(DragZoom(10, 10, 30, 30, 800, 600));    // 20 x 20
-    EXPECT_FALSE(DragZoom(30, 30, 5, 5, 800, 600));      // 25 x 25, corners swapped
-    EXPECT_FLOAT_EQ(*DragZoom(10, 10, 30, 40, 800, 600), 2.0f);  // 20 x 30, capped
-    EXPECT_FLOAT_EQ(*DragZoom(0, 0, 400, 1200, 800, 600), 0.5f); // the smaller ratio
+    EXPECT_FALSE(DragZoom(10, 10, 30, 30, 800, 600));             // 20 x 20
+    EXPECT_FALSE(DragZoom(30, 30, 5, 5, 800, 600));               // 25 x 25, corners swapped
+    EXPECT_FLOAT_EQ(*DragZoom(10, 10, 30, 40, 800, 600), 2.0f);   // 20 x 30, capped
+    EXPECT_FLOAT_EQ(*DragZoom(0, 0, 400, 1200, 800, 600), 0.5f);  // the smaller ratio
     EXPECT_FLOAT_EQ(*DragZoom(400, 1200, 0, 0, 800, 600), 0.5f);
     // One side of no length: the other side's ratio.
     EXPECT_FLOAT_EQ(*DragZoom(50, 0, 50, 1200, 800, 600), 0.5f);

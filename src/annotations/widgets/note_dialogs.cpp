@@ -80,8 +80,10 @@ void frmAnnot::cmdOK_Click() {
     // Lines end in CR LF, as stored notes have them.
     std::string stored;
     for (char c : text) {
-        if (c == '\n') stored += "\r\n";
-        else if (c != '\r') stored.push_back(c);
+        if (c == '\n')
+            stored += "\r\n";
+        else if (c != '\r')
+            stored.push_back(c);
     }
     NoteText = Trimmed(stored);
     Unload(QDialog::Accepted);
@@ -96,7 +98,8 @@ void frmAnnot::mnuDelete_Click() {
     if (!mnuDelete->isEnabled()) return;
     const std::string text =
         Mode == 1 ? "OK to Delete This Sticky Note?" : "OK to Delete This Annotation?";
-    if (platform::MsgBox(text, platform::vbYesNo | platform::vbQuestion | platform::vbDefaultButton2,
+    if (platform::MsgBox(text,
+                         platform::vbYesNo | platform::vbQuestion | platform::vbDefaultButton2,
                          "Warning") != platform::vbYes) {
         return;
     }
@@ -193,9 +196,9 @@ void frmClip::Form_Load() {
     cmdBrowsePrg->setEnabled(!program.empty());
     const bool remote = ClientAPI != nullptr && ClientAPI->IsRemoteAccess();
     if (remote) {
-        for (QWidget* w : std::initializer_list<QWidget*>{txtFile, txtProgram, cmdBrowseFile,
-                                                          cmdBrowsePrg, Check1, cmdTest,
-                                                          cmdDelete, cmdOK}) {
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{txtFile, txtProgram, cmdBrowseFile, cmdBrowsePrg,
+                                             Check1, cmdTest, cmdDelete, cmdOK}) {
             w->setEnabled(false);
         }
     }
@@ -231,8 +234,10 @@ bool frmClip::ReadFields(ClipTarget& target) {
     target.mode = Check1->isChecked() ? 2 : 1;
     ClipMode = target.mode;
     const char* missing = nullptr;
-    if (target.mode == 2 && target.program.empty()) missing = "Missing Program to Open File with.";
-    else if (target.file.empty()) missing = "Missing File Item";
+    if (target.mode == 2 && target.program.empty())
+        missing = "Missing Program to Open File with.";
+    else if (target.file.empty())
+        missing = "Missing File Item";
     if (missing == nullptr) return true;
     platform::Beep();
     platform::MsgBox(missing, platform::vbInformation, "Warning");

@@ -15,11 +15,16 @@ namespace {
 
 QMessageBox::Icon IconOf(int style) {
     switch (style & kIconMask) {
-        case vbCritical: return QMessageBox::Critical;
-        case vbQuestion: return QMessageBox::Question;
-        case vbExclamation: return QMessageBox::Warning;
-        case vbInformation: return QMessageBox::Information;
-        default: return QMessageBox::NoIcon;
+        case vbCritical:
+            return QMessageBox::Critical;
+        case vbQuestion:
+            return QMessageBox::Question;
+        case vbExclamation:
+            return QMessageBox::Warning;
+        case vbInformation:
+            return QMessageBox::Information;
+        default:
+            return QMessageBox::NoIcon;
     }
 }
 
@@ -30,18 +35,22 @@ struct Button {
 
 std::vector<Button> ButtonsOf(int style) {
     switch (style & kButtonMask) {
-        case vbOKCancel: return {{QMessageBox::Ok, vbOK}, {QMessageBox::Cancel, vbCancel}};
+        case vbOKCancel:
+            return {{QMessageBox::Ok, vbOK}, {QMessageBox::Cancel, vbCancel}};
         case vbAbortRetryIgnore:
             return {{QMessageBox::Abort, vbAbort},
                     {QMessageBox::Retry, vbRetry},
                     {QMessageBox::Ignore, vbIgnore}};
         case vbYesNoCancel:
-            return {{QMessageBox::Yes, vbYes}, {QMessageBox::No, vbNo},
+            return {{QMessageBox::Yes, vbYes},
+                    {QMessageBox::No, vbNo},
                     {QMessageBox::Cancel, vbCancel}};
-        case vbYesNo: return {{QMessageBox::Yes, vbYes}, {QMessageBox::No, vbNo}};
+        case vbYesNo:
+            return {{QMessageBox::Yes, vbYes}, {QMessageBox::No, vbNo}};
         case vbRetryCancel:
             return {{QMessageBox::Retry, vbRetry}, {QMessageBox::Cancel, vbCancel}};
-        default: return {{QMessageBox::Ok, vbOK}};
+        default:
+            return {{QMessageBox::Ok, vbOK}};
     }
 }
 
@@ -85,24 +94,25 @@ int QtPrompts::MsgBox(const std::string& text, int style, const std::string& tit
 std::string QtPrompts::InputBox(const std::string& prompt, const std::string& title,
                                 const std::string& defaultText) {
     bool ok = false;
-    QString text = QInputDialog::getText(QApplication::activeWindow(), ToQString(title),
-                                         ToQString(prompt), QLineEdit::Normal,
-                                         ToQString(defaultText), &ok);
+    QString text =
+        QInputDialog::getText(QApplication::activeWindow(), ToQString(title), ToQString(prompt),
+                              QLineEdit::Normal, ToQString(defaultText), &ok);
     return ok ? FromQString(text) : std::string();
 }
 
-void QtPrompts::Beep() { QApplication::beep(); }
+void QtPrompts::Beep() {
+    QApplication::beep();
+}
 
 int QtPrompts::PickFromList(const std::string& title, const std::vector<std::string>& items,
                             int preselected) {
     QStringList list;
     for (const auto& item : items) list << ToQString(item);
     bool ok = false;
-    int current = preselected >= 1 && preselected <= static_cast<int>(items.size())
-                      ? preselected - 1
-                      : 0;
-    QString chosen = QInputDialog::getItem(QApplication::activeWindow(), ToQString(title), QString(),
-                                           list, current, false, &ok);
+    int current =
+        preselected >= 1 && preselected <= static_cast<int>(items.size()) ? preselected - 1 : 0;
+    QString chosen = QInputDialog::getItem(QApplication::activeWindow(), ToQString(title),
+                                           QString(), list, current, false, &ok);
     if (!ok) return 0;
     int index = static_cast<int>(list.indexOf(chosen));
     return index < 0 ? 0 : index + 1;

@@ -25,7 +25,9 @@ namespace {
 const char* const kApp = "VYNClient";
 const char* const kSection = "Print Options";
 
-std::string Setting(const char* key) { return platform::GetSetting(kApp, kSection, key, ""); }
+std::string Setting(const char* key) {
+    return platform::GetSetting(kApp, kSection, key, "");
+}
 std::int32_t NumberSetting(const char* key) {
     return static_cast<std::int32_t>(mVBUtil::Val(Setting(key)));
 }
@@ -187,7 +189,8 @@ void frmPrtOptn::optRange_Click(int Index) {
 void frmPrtOptn::optPrinter_Click(int Index) {
     printing::PrintChoices& c = *Viewer.choices;
     c.g_PrinterType = static_cast<std::int16_t>(Index);
-    lblPrinter->setText(platform::ToQString(Index == 1 ? c.PrintBatchPrinter : c.PrintLocalPrinter));
+    lblPrinter->setText(
+        platform::ToQString(Index == 1 ? c.PrintBatchPrinter : c.PrintLocalPrinter));
     chkJob->setEnabled(Index == 0);
 }
 
@@ -224,7 +227,8 @@ void frmPrtOptn::cmdPrinter_Click() {
             return;
         }
         std::string list;
-        for (const std::string& n : names) list += (list.empty() ? "" : std::string(1, kListSep)) + n;
+        for (const std::string& n : names)
+            list += (list.empty() ? "" : std::string(1, kListSep)) + n;
         pick = talq::DialogFactory<frmListBox>::Create(this);
         pick->TitleText = "Please Select a Printer...";
         pick->ItemList = list;

@@ -30,11 +30,13 @@
 namespace {
 
 const std::string kSep(1, wire::kListSep);
-const char* const kClipEntries[17] = {"NONE", "1/16",  "1/8",  "3/16",  "1/4", "5/16",
-                                      "3/8",  "7/16",  "1/2",  "9/16",  "5/8", "11/16",
-                                      "3/4",  "13/16", "7/8",  "15/16", "1 \""};
+const char* const kClipEntries[17] = {"NONE", "1/16",  "1/8", "3/16",  "1/4", "5/16",
+                                      "3/8",  "7/16",  "1/2", "9/16",  "5/8", "11/16",
+                                      "3/4",  "13/16", "7/8", "15/16", "1 \""};
 
-int FontSize(std::int32_t size) { return std::clamp<std::int32_t>(size, 6, 48); }
+int FontSize(std::int32_t size) {
+    return std::clamp<std::int32_t>(size, 6, 48);
+}
 
 }  // namespace
 
@@ -155,8 +157,8 @@ void frmPrtSetup::Form_Load() {
         fraSlip->setEnabled(false);
         return;
     }
-    binCount_ = TalqClientAPI_Header::GetPrinterBinList(c.PrintLocalPrinter, binNames_,
-                                                        binNumbers_);
+    binCount_ =
+        TalqClientAPI_Header::GetPrinterBinList(c.PrintLocalPrinter, binNames_, binNumbers_);
     if (binCount_ <= 0) {
         fraSlip->setEnabled(false);
         e.SlipSheetPaperTray(0);
@@ -222,8 +224,7 @@ void frmPrtSetup::cmdTestPage_Click() {
     cGdiPrn& e = *Viewer.engine;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     platform::DrawSurface surface;
-    if (!e.StartWinPrintJob(1, false, surface, "", nullptr, Viewer.choices->PrintLocalPrinter,
-                            0)) {
+    if (!e.StartWinPrintJob(1, false, surface, "", nullptr, Viewer.choices->PrintLocalPrinter, 0)) {
         QApplication::restoreOverrideCursor();
         platform::Beep();
         platform::MsgBox("Unable to Initialize Printer", platform::vbCritical, "Error");
@@ -257,10 +258,10 @@ void frmPrtSetup::cmdOK_Click() {
     const std::string msgFace = platform::FromQString(lblMsgFont->text());
     e.KeyFontName(keyFace.empty() ? "Arial" : keyFace);
     e.MsgFontName(msgFace.empty() ? "Arial" : msgFace);
-    e.KeyFontSize(static_cast<std::int16_t>(
-        FontSize(static_cast<std::int32_t>(mVBUtil::Val(platform::FromQString(lblKeySize->text()))))));
-    e.MsgFontSize(static_cast<std::int16_t>(
-        FontSize(static_cast<std::int32_t>(mVBUtil::Val(platform::FromQString(lblMsgSize->text()))))));
+    e.KeyFontSize(static_cast<std::int16_t>(FontSize(
+        static_cast<std::int32_t>(mVBUtil::Val(platform::FromQString(lblKeySize->text()))))));
+    e.MsgFontSize(static_cast<std::int16_t>(FontSize(
+        static_cast<std::int32_t>(mVBUtil::Val(platform::FromQString(lblMsgSize->text()))))));
     if (fraSlip->isEnabled()) {
         e.SlipSheetPaperTray(ChosenSlipBin());
         const std::string& printer = Viewer.choices->PrintLocalPrinter;
@@ -272,4 +273,6 @@ void frmPrtSetup::cmdOK_Click() {
     Unload(QDialog::Accepted);
 }
 
-void frmPrtSetup::cmdCancel_Click() { Unload(QDialog::Rejected); }
+void frmPrtSetup::cmdCancel_Click() {
+    Unload(QDialog::Rejected);
+}

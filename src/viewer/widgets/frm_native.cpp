@@ -50,9 +50,9 @@ constexpr const char* kApp = "VYNClient";
 constexpr const char* kSection = "NativeView";
 constexpr int kToolBarHeight = 30;
 
-constexpr std::array<const char*, 8> kTips = {"Fit Horizontal", "Fit Vertical", "Rotate Left 90",
-                                              "Rotate Right 90", "Zoom Out",   "Zoom In",
-                                              "Previous Page",  "Next Page"};
+constexpr std::array<const char*, 8> kTips = {"Fit Horizontal",  "Fit Vertical", "Rotate Left 90",
+                                              "Rotate Right 90", "Zoom Out",     "Zoom In",
+                                              "Previous Page",   "Next Page"};
 constexpr std::array<const char*, 8> kCaptions = {"W", "P", "<R", "R>", "-", "+", "<<", ">>"};
 
 // The folder of a file name still exists (a new login empties the session's).
@@ -239,8 +239,7 @@ void frmNative::DisplayImage(const std::string& file, std::int32_t page, std::in
             return;
         }
         // An image without size is no image.
-        if (!ImgObj->OpenImageFile(temp) || ImgObj->ImgWidth() <= 0 ||
-            ImgObj->ImgHeight() <= 0) {
+        if (!ImgObj->OpenImageFile(temp) || ImgObj->ImgWidth() <= 0 || ImgObj->ImgHeight() <= 0) {
             const std::string error = ImgObj->GetLastError();
             ImgObj->FreeImage();
             ShowPageButtons(m_PageNbr);
@@ -310,7 +309,8 @@ void frmNative::SetImageScale(std::int32_t mode) {
     if (m_ImageLoaded == 0) return;
     ++m_ResizeDepth;
     m_ScaleMode = mode;
-    const auto v = ScaleFor(mode, m_ScaleFactor, m_ImgWidth, m_ImgHeight, ViewWidth(), ViewHeight());
+    const auto v =
+        ScaleFor(mode, m_ScaleFactor, m_ImgWidth, m_ImgHeight, ViewWidth(), ViewHeight());
     if (v) {
         m_ScaleFactor = v->scale;
         m_DspWidth = v->dspWidth;

@@ -153,10 +153,10 @@ class frmView : public QMainWindow {
     void Tbar_MouseMove(int Index);
     void Tbar_MouseUp();
     void TopToolBar_MouseMove();
-    void DrawButtonPressed(int Index, std::int16_t& frame, std::int16_t& framed,
-                           QWidget* button, FrameHost* container);
-    void DrawButtonRaised(int Index, std::int16_t& frame, std::int16_t& framed,
-                          QWidget* button, FrameHost* container);
+    void DrawButtonPressed(int Index, std::int16_t& frame, std::int16_t& framed, QWidget* button,
+                           FrameHost* container);
+    void DrawButtonRaised(int Index, std::int16_t& frame, std::int16_t& framed, QWidget* button,
+                          FrameHost* container);
     void EraseButtonFrame(QWidget* button, FrameHost* container);
     void ResetToolbarButtons();
 

@@ -33,12 +33,18 @@ std::string Options(std::initializer_list<const char*> items) {
 annotations::PageListRefs frmView::ListOf(std::int32_t kind) {
     PageAnnotations& a = pageAnnotations;
     switch (kind) {
-        case kStickyNote: return {&a.StickyList, &a.StickyCount};
-        case kClip: return {&a.ClipList, &a.ClipCount};
-        case kRedaction: return {&a.RedactList, &a.RedactCount};
-        case kHighlight: return {&a.HiLiteList, &a.HiLiteCount};
-        case kTextNote: return {&a.TextNoteList, &a.TextNoteCount};
-        default: return {&a.MarkUpList, &a.MarkUpCount};
+        case kStickyNote:
+            return {&a.StickyList, &a.StickyCount};
+        case kClip:
+            return {&a.ClipList, &a.ClipCount};
+        case kRedaction:
+            return {&a.RedactList, &a.RedactCount};
+        case kHighlight:
+            return {&a.HiLiteList, &a.HiLiteCount};
+        case kTextNote:
+            return {&a.TextNoteList, &a.TextNoteCount};
+        default:
+            return {&a.MarkUpList, &a.MarkUpCount};
     }
 }
 
@@ -114,14 +120,12 @@ void frmView::ModifyAnnotations(std::int32_t x, std::int32_t y, bool& changed) {
     changed = false;
     ViewerSession& session = Session();
     PageAnnotations& a = pageAnnotations;
-    const annotations::HitLists lists{&a.HiLiteList,   &a.RedactList,   &a.TextNoteList,
-                                      &a.StickyList,   &a.ClipList,     &a.MarkUpList,
-                                      a.HiLiteCount,   a.RedactCount,   a.TextNoteCount,
-                                      a.StickyCount,   a.ClipCount,     a.MarkUpCount};
+    const annotations::HitLists lists{
+        &a.HiLiteList, &a.RedactList, &a.TextNoteList, &a.StickyList, &a.ClipList, &a.MarkUpList,
+        a.HiLiteCount, a.RedactCount, a.TextNoteCount, a.StickyCount, a.ClipCount, a.MarkUpCount};
     const float factor = page.g_ViewScaleFactor;
     const annotations::AnnotationHit hit = annotations::FindAnnotationAt(
-        lists, x, y,
-        annotations::IconSizeInImage(picSticky.width(), zoom.g_ScaleFactor, factor),
+        lists, x, y, annotations::IconSizeInImage(picSticky.width(), zoom.g_ScaleFactor, factor),
         annotations::IconSizeInImage(picClip.width(), zoom.g_ScaleFactor, factor));
     if (hit.kind == 0) {
         if ((session.UserProjectSecurity() & (0x01 | 0x02 | 0x40)) != 0 &&

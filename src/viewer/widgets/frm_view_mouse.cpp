@@ -136,9 +136,9 @@ void frmView::picImage_MouseDown(int Button, int, int x, int y) {
         return;
     }
     const float factor = page.g_ViewScaleFactor == 0.0f ? 1.0f : page.g_ViewScaleFactor;
-    const std::int32_t pen = std::max(
-        1, platform::RoundToInt(static_cast<double>(settings.DfltMarkUpSize) *
-                                zoom.g_ScaleFactor * factor));
+    const std::int32_t pen =
+        std::max(1, platform::RoundToInt(static_cast<double>(settings.DfltMarkUpSize) *
+                                         zoom.g_ScaleFactor * factor));
     mouse.tool = MakeAnnotationTool(tool, settings.DfltMarkUpColor, pen, settings.DfltMarkUpSize);
     mouse.tool->Begin(p);
     mouse.LastMouseX = x;

@@ -17,10 +17,10 @@
 #include "platform/event_pump.h"
 #include "platform/prompts.h"
 #include "platform/text_codec.h"
-#include "viewer/print_page_compose.h"
 #include "printing/print_page_rules.h"
 #include "printing/widgets/frm_prt_optn.h"
 #include "render/gdi_lead.h"
+#include "viewer/print_page_compose.h"
 #include "viewer/widgets/frm_view.h"
 
 namespace viewer {
@@ -104,8 +104,7 @@ bool frmView::ChoosePrintRange() {
             if (query.CurrentQuery.Level == 0) {
                 printRun_.PrintBegKey = printRun_.PrintEndKey = rowKey;
             } else if (!Session().GetBndryBegEndKey(rowKey, query.CurrentQuery.Level,
-                                                    printRun_.PrintBegKey,
-                                                    printRun_.PrintEndKey)) {
+                                                    printRun_.PrintBegKey, printRun_.PrintEndKey)) {
                 platform::Beep();
                 return false;
             }
@@ -229,9 +228,9 @@ void frmView::PrintDocumentPages(frmProcess& progress, const std::string& begKey
     }
     if (localPages + batchPages > 0) {
         std::string reply;
-        Session().RemotePassThrough("TALQUpdtPrintLog," + std::to_string(localPages) + "," +
-                                        std::to_string(batchPages),
-                                    reply, false);
+        Session().RemotePassThrough(
+            "TALQUpdtPrintLog," + std::to_string(localPages) + "," + std::to_string(batchPages),
+            reply, false);
     }
 }
 
@@ -265,8 +264,7 @@ void frmView::PrintQueryRows(frmProcess& progress, std::int16_t scope, std::int3
             if (progress.Cancel != 0) return;
             const std::string key = mVBUtil::NextToken(",", copy.KeyList, position);
             std::string begKey = key, endKey = key;
-            if (copy.Level != 0 &&
-                !Session().GetBndryBegEndKey(key, copy.Level, begKey, endKey)) {
+            if (copy.Level != 0 && !Session().GetBndryBegEndKey(key, copy.Level, begKey, endKey)) {
                 printRun_.PrintErrText = "Error Determining Beg/End Key for " + key;
                 return;
             }
@@ -358,9 +356,9 @@ void frmView::PrintImageLocal(const std::string& key, std::int32_t flags, bool& 
         printing::LayersFor(flags, mark != 0, project.g_RestrictRedactions,
                             project.g_RestrictAnnotations, PrntObj->BlackAndWhite());
     std::string composeError;
-    const bool composed = ComposePrintPage(
-        image, parsed, layers, static_cast<std::int16_t>(turn.layerRotation), printRun_.page,
-        composeError);
+    const bool composed =
+        ComposePrintPage(image, parsed, layers, static_cast<std::int16_t>(turn.layerRotation),
+                         printRun_.page, composeError);
     image.FreeImage();
     RemoveIfThere(temp);
     if (!composed) {
@@ -374,8 +372,7 @@ void frmView::PrintImageLocal(const std::string& key, std::int32_t flags, bool& 
         bndryText = "[" + Session().ResolveLevel2Bndry(level) + "]";
     std::string message;
     BuildPageTagText(key, flags, message);
-    if (printRun_.request.PrintEntireJob == 0 && level > 0)
-        PrntObj->WinPrntStartNewDocument(0, "");
+    if (printRun_.request.PrintEntireJob == 0 && level > 0) PrntObj->WinPrntStartNewDocument(0, "");
     if (!PrntObj->WinPrntImage(printRun_.page, static_cast<std::int16_t>(dpi), message, keyText,
                                bndryText, turn.landscape, 0)) {
         err = PrntObj->LastErrorMsg();

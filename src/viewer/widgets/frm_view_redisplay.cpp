@@ -197,8 +197,10 @@ void frmView::RedisplayZoomImage() {
     const double zs = zoom.ZoomWin_Scale;
     scene.width = platform::RoundToInt(zs * page.g_ImgWidth);
     scene.height = platform::RoundToInt(zs * page.g_ImgHeight);
-    scene.offsetX = platform::RoundToInt(zoom.ZoomWin_X / static_cast<double>(zoom.g_ScaleFactor) * zs);
-    scene.offsetY = platform::RoundToInt(zoom.ZoomWin_Y / static_cast<double>(zoom.g_ScaleFactor) * zs);
+    scene.offsetX =
+        platform::RoundToInt(zoom.ZoomWin_X / static_cast<double>(zoom.g_ScaleFactor) * zs);
+    scene.offsetY =
+        platform::RoundToInt(zoom.ZoomWin_Y / static_cast<double>(zoom.g_ScaleFactor) * zs);
     PageDrawInfo& info = scene.info;
     info.width = page.g_ImgWidth;
     info.height = page.g_ImgHeight;

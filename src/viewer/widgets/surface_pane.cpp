@@ -5,8 +5,8 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
-#include <cstdlib>
 #include <QPainter>
+#include <cstdlib>
 
 #include "platform/rounding.h"
 
@@ -69,8 +69,8 @@ void SurfacePane::mouseDoubleClickEvent(QMouseEvent*) {
 void SurfacePane::wheelEvent(QWheelEvent* event) {
     // A sideways turn, or Alt held, moves the page across; else up and down.
     const QPoint turn = event->angleDelta();
-    const bool across = std::abs(turn.x()) > std::abs(turn.y()) ||
-                        (event->modifiers() & Qt::AltModifier) != 0;
+    const bool across =
+        std::abs(turn.x()) > std::abs(turn.y()) || (event->modifiers() & Qt::AltModifier) != 0;
     QScrollBar* bar = across ? horizontal_ : vertical_;
     if (bar == nullptr || !bar->isVisible() || !bar->isEnabled()) {
         event->ignore();

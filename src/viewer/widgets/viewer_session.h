@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 
-#include "annotations/tag_api.h"
 #include "annotations/clip_rules.h"
+#include "annotations/tag_api.h"
 #include "navigation/query_api.h"
 #include "navigation/quester_api.h"
 #include "server/page_image.h"
