@@ -68,7 +68,11 @@ std::string CommandEngine::LoginRefusal(const std::string& user, const std::stri
     s.Bind(1, user);
     const bool known = s.Step();
     const std::string stored = known ? s.Text(0) : std::string();
-    if (!known || s.Int(1) != 0 || !PasswordMatches(stored, password)) {
+    // An unknown user costs the same hash as a known one, so the time of the
+    // answer does not tell whether the user exists.
+    static const std::string decoy = HashPassword("decoy");
+    const bool matches = PasswordMatches(known ? stored : decoy, password);
+    if (!known || s.Int(1) != 0 || !matches) {
         throttle_->Failed(user, address);
         return "ERROR: Invalid Login";
     }

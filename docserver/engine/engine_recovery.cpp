@@ -71,6 +71,12 @@ void CommandEngine::RecoverHeld() {
         db_.Exec("ALTER TABLE batch_jobs ADD COLUMN session TEXT NOT NULL DEFAULT ''", error);
     db_.Exec("CREATE INDEX IF NOT EXISTS pages_by_image ON pages(image_file)", error);
     db_.Exec("CREATE INDEX IF NOT EXISTS pages_by_original ON pages(original_file)", error);
+    // Systems made before printed ranges were logged.
+    db_.Exec(
+        "CREATE TABLE IF NOT EXISTS print_log (log_id INTEGER PRIMARY KEY, user_id TEXT NOT NULL "
+        "COLLATE NOCASE, project TEXT NOT NULL DEFAULT '' COLLATE NOCASE, local_pages INTEGER NOT "
+        "NULL DEFAULT 0, batch_pages INTEGER NOT NULL DEFAULT 0, printed TEXT NOT NULL DEFAULT '')",
+        error);
 
     {
         std::vector<std::pair<std::string, std::string>> plain;

@@ -47,6 +47,22 @@ TEST_F(EngineTest, LoginStatusesAndTheConnectionsUser) {
     EXPECT_EQ(state_.user, "ADMIN");
 }
 
+TEST_F(EngineTest, ASystemMadeBeforeThePrintLogLogsPrintedRanges) {
+    std::string error;
+    engine_.reset();
+    {
+        docserver::SystemDb db;
+        ASSERT_TRUE(db.Open(dir_.Path() + "/sys/system.db", false, error)) << error;
+        ASSERT_TRUE(db.Exec("DROP TABLE print_log", error)) << error;
+    }
+    engine_ = CommandEngine::Open(dir_.Path() + "/sys/", error);
+    ASSERT_TRUE(engine_) << error;
+    ASSERT_EQ(Run("TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1").substr(0, 1), "1");
+    Run("TALQGetProjectInfo,ADMIN,SECRET,Demo Project");
+    ASSERT_EQ(state_.projectName, "Demo Project");
+    EXPECT_EQ(Run("TALQUpdtPrintLog,3,0"), "OK");
+}
+
 TEST_F(EngineTest, ProjectRecordInWireOrder) {
     EXPECT_EQ(Run("TALQGetProjectInfo,ADMIN,SECRET,Demo Project"),
               testsupport::ExpectedDemoRecord());
