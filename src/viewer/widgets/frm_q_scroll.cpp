@@ -52,10 +52,7 @@ void frmQScroll::Form_Load() {
     MainView->BlockInput();
     inputBlocked_ = true;
     if (MainView->panes.PrjView_Active != 0 && MainView->panes.dlgPrjVw != nullptr) {
-        MainView->panes.dlgPrjVw->close();
-        MainView->panes.dlgPrjVw->deleteLater();
-        MainView->panes.dlgPrjVw = nullptr;
-        MainView->panes.PrjView_Active = 0;
+        MainView->CloseProjectTree();
         MainView->Form_Resize();
     }
 }

@@ -267,6 +267,8 @@ class frmView : public QMainWindow {
     // The image toolbar's project tree button: closes an open tree, else
     // opens it docked and synchronised with the page on display.
     void ToggleProjectView();
+    // Closes the tree window, docked or not.
+    void CloseProjectTree();
     // The tree window while it is open; null otherwise.
     navigation::frmPrjVw* ProjectTree() const;
     // The tree when it is open, not minimised, visible and enabled.

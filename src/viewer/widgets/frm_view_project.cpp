@@ -23,12 +23,7 @@
 namespace viewer {
 
 void frmView::CloseTreeAndPage() {
-    if (panes.dlgPrjVw != nullptr) {
-        panes.dlgPrjVw->close();
-        panes.dlgPrjVw->deleteLater();
-        panes.dlgPrjVw = nullptr;
-    }
-    panes.PrjView_Active = 0;
+    CloseProjectTree();
     ReleasePageLock();
     if (ImgObj) {
         ImgObj->FreeGraphics();

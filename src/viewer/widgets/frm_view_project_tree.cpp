@@ -61,14 +61,18 @@ navigation::frmPrjVw* frmView::ShownProjectTree() const {
     return tree;
 }
 
+void frmView::CloseProjectTree() {
+    if (panes.dlgPrjVw != nullptr) {
+        panes.dlgPrjVw->close();
+        panes.dlgPrjVw->deleteLater();
+        panes.dlgPrjVw = nullptr;
+    }
+    panes.PrjView_Active = 0;
+}
+
 void frmView::ToggleProjectView() {
     if (panes.PrjView_Active != 0) {
-        panes.PrjView_Active = 0;
-        if (panes.dlgPrjVw != nullptr) {
-            panes.dlgPrjVw->close();
-            panes.dlgPrjVw->deleteLater();
-            panes.dlgPrjVw = nullptr;
-        }
+        CloseProjectTree();
         Form_Resize();
         return;
     }
