@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QToolButton>
 
+#include "platform/rounding.h"
 #include "platform/settings_store.h"
 #include "viewer/frm_view_fixture.h"
 #include "viewer/widgets/frm_native.h"
@@ -284,6 +285,28 @@ TEST_F(FrmNativeTest, LeavingTheProjectOrClosingTheMainWindowClosesIt) {
     Open();
     window->Form_Unload();
     EXPECT_EQ(gNativeForm, nullptr);
+}
+
+// Hover frames one button raised, a press sinks it and the release wipes it.
+TEST_F(FrmNativeTest, ToolbarFramesFollowTheMouseOneButtonAtATime) {
+    viewer::frmNative& form = Open();
+    using Frame = viewer::FrameHost::Frame;
+    auto frameOf = [&](int i) {
+        const int d = platform::RoundToInt(30 / platform::ScreenTwipsPerPixel().x);
+        return form.TopToolBar->FrameAround(form.Tbar[static_cast<size_t>(i)], d);
+    };
+    emit form.Tbar[0]->MouseMove(0);
+    EXPECT_EQ(frameOf(0), Frame::Raised);
+    emit form.Tbar[1]->MouseMove(1);
+    EXPECT_EQ(frameOf(0), Frame::None);
+    EXPECT_EQ(frameOf(1), Frame::Raised);
+    emit form.Tbar[1]->MouseDown(1, Qt::LeftButton);
+    EXPECT_EQ(frameOf(1), Frame::Pressed);
+    emit form.Tbar[1]->MouseMove(1);
+    EXPECT_EQ(frameOf(1), Frame::Pressed) << "a hover never covers the press";
+    emit form.Tbar[1]->MouseUp(1, Qt::LeftButton);
+    EXPECT_EQ(frameOf(1), Frame::None);
+    EXPECT_FALSE(form.Tbar[4]->icon().isNull());
 }
 
 }  // namespace

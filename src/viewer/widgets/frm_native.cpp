@@ -14,7 +14,6 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
-#include <QToolButton>
 
 #include <fstream>
 
@@ -28,6 +27,7 @@
 #include "viewer/native_view.h"
 #include "viewer/widgets/frm_view.h"
 #include "viewer/widgets/surface_pane.h"
+#include "viewer/widgets/toolbar_pictures.h"
 
 namespace viewer {
 
@@ -53,7 +53,11 @@ constexpr int kToolBarHeight = 30;
 constexpr std::array<const char*, 8> kTips = {"Fit Horizontal",  "Fit Vertical", "Rotate Left 90",
                                               "Rotate Right 90", "Zoom Out",     "Zoom In",
                                               "Previous Page",   "Next Page"};
-constexpr std::array<const char*, 8> kCaptions = {"W", "P", "<R", "R>", "-", "+", "<<", ">>"};
+constexpr std::array<Picture, 8> kPictures = {
+    Picture::FitWidth, Picture::FitPage, Picture::RotateLeft,   Picture::RotateRight,
+    Picture::ZoomOut,  Picture::ZoomIn,  Picture::PreviousPage, Picture::NextPage};
+// Frames stand this far outside a button, as on the main window's toolbars.
+constexpr int kFrameTwips = 30;
 
 // The folder of a file name still exists (a new login empties the session's).
 bool FolderExists(const std::string& path) {
@@ -83,13 +87,17 @@ frmNative::~frmNative() {
 void frmNative::BuildControls() {
     auto* client = new QWidget(this);
     setCentralWidget(client);
-    TopToolBar = new QWidget(client);
+    TopToolBar = new FrameHost(client);
+    connect(TopToolBar, &FrameHost::SurfaceMouseMove, this, [this] { EraseButtonFrame(); });
     for (int i = 0; i < 8; ++i) {
-        auto* b = new QToolButton(TopToolBar);
-        b->setText(QString::fromLatin1(kCaptions[static_cast<std::size_t>(i)]));
+        auto* b = new PictureButton(i, TopToolBar);
+        b->setIcon(ToolbarPicture(kPictures[static_cast<std::size_t>(i)]));
         b->setToolTip(QString::fromLatin1(kTips[static_cast<std::size_t>(i)]));
         b->setGeometry(4 + i * 28, 3, 26, 24);
-        connect(b, &QToolButton::clicked, this, [this, i] { Tbar_Click(i); });
+        connect(b, &PictureButton::Click, this, [this](int n) { Tbar_Click(n); });
+        connect(b, &PictureButton::MouseDown, this, [this, b] { FrameButton(b, true); });
+        connect(b, &PictureButton::MouseMove, this, [this, b] { FrameButton(b, false); });
+        connect(b, &PictureButton::MouseUp, this, [this] { EraseButtonFrame(); });
         Tbar[static_cast<std::size_t>(i)] = b;
     }
     cboZoom = new QComboBox(TopToolBar);
@@ -378,6 +386,21 @@ void frmNative::cboZoom_Click() {
     m_ScaleFactor = static_cast<float>(platform::RoundToInt(value) / 100.0);
     SetImageScale(2);
     PaintImage();
+}
+
+void frmNative::FrameButton(PictureButton* button, bool pressed) {
+    const int distance = platform::RoundToInt(kFrameTwips / platform::ScreenTwipsPerPixel().x);
+    const FrameHost::Frame frame = pressed ? FrameHost::Frame::Pressed : FrameHost::Frame::Raised;
+    const FrameHost::Frame shown = TopToolBar->FrameAround(button, distance);
+    // A hover never covers the pressed frame; one button is framed at a time.
+    if (shown == frame || (!pressed && shown == FrameHost::Frame::Pressed)) return;
+    EraseButtonFrame();
+    TopToolBar->DrawFrame(button, distance, frame);
+}
+
+void frmNative::EraseButtonFrame() {
+    const int distance = platform::RoundToInt(kFrameTwips / platform::ScreenTwipsPerPixel().x);
+    for (PictureButton* b : Tbar) TopToolBar->EraseFrame(b, distance);
 }
 
 void frmNative::Tbar_Click(int Index) {

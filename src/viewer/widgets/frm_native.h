@@ -13,6 +13,7 @@
 
 #include "platform/draw_surface.h"
 #include "render/gdi_lead.h"
+#include "viewer/widgets/picture_button.h"
 
 class QAction;
 class QComboBox;
@@ -77,8 +78,8 @@ class frmNative : public QMainWindow {
     std::int32_t ImgHeight() const { return m_ImgHeight; }
 
     // Controls.
-    QWidget* TopToolBar = nullptr;
-    std::array<QToolButton*, 8> Tbar{};
+    FrameHost* TopToolBar = nullptr;
+    std::array<PictureButton*, 8> Tbar{};
     QComboBox* cboZoom = nullptr;
     QLabel* lblMsg = nullptr;
     SurfacePane* picImage = nullptr;
@@ -106,6 +107,9 @@ class frmNative : public QMainWindow {
     // Image pixel under a point of the pane.
     void PaneToImage(std::int32_t& x, std::int32_t& y) const;
     void DrawZoomBand();
+    // The hover and pressed frames of the toolbar, as the main window's.
+    void FrameButton(PictureButton* button, bool pressed);
+    void EraseButtonFrame();
     // Ends a display: the window takes input again and the pointer returns.
     void EndDisplay();
     void SetColorMode(std::int32_t mode);
