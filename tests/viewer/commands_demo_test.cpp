@@ -23,6 +23,7 @@
 #include "support/scripted_dialog.h"
 #include "support/wait_until.h"
 #include "viewer/demo_suite.h"
+#include "viewer/demo_window.h"
 #include "viewer/startup_command_line.h"
 #include "viewer/widgets/frm_dde.h"
 #include "viewer/widgets/frm_view.h"
@@ -57,11 +58,7 @@ class CommandsDemoTest : public testsupport::DemoSuiteTest<CommandsDemoTest> {
 
     // The viewer's two windows in this process, serving the topic.
     void OpenViewer() {
-        window = std::make_unique<viewer::frmView>();
-        window->Form_Load();
-        window->resize(900, 700);
-        window->show();
-        QApplication::processEvents();
+        window = testsupport::ShownMainWindow();
         dde_ = std::make_unique<viewer::frmDDE>();
         ASSERT_TRUE(dde_->Form_Load()) << dde_->Server().LastError();
         dde_->Viewer = window.get();

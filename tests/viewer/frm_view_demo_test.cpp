@@ -37,6 +37,7 @@
 #include "support/scripted_dialog.h"
 #include "support/server_process.h"
 #include "viewer/demo_suite.h"
+#include "viewer/demo_window.h"
 #include "viewer/widgets/frm_native.h"
 #include "viewer/widgets/frm_q_scroll.h"
 #include "viewer/widgets/frm_view.h"
@@ -66,13 +67,8 @@ class FrmViewDemoTest : public testsupport::DemoSuiteTest<FrmViewDemoTest> {
 
     FrmViewDemoTest() : scoped_(prompts) {
         platform::SetScreenTwipsPerPixelForTest({15.0, 15.0});
-        modRegistry::RegSetString(modRegistry::HKEY_CURRENT_USER,
-                                  "Software\\TALQTech\\VYNSYS\\Paths", "Local", Sys() + "/");
-        window = std::make_unique<viewer::frmView>();
-        window->Form_Load();
-        window->resize(900, 700);
-        window->show();
-        QApplication::processEvents();
+        testsupport::PointLocalModesAt(Sys());
+        window = testsupport::ShownMainWindow();
         window->Form_Resize();
     }
     ~FrmViewDemoTest() override {

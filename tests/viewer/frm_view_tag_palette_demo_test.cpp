@@ -23,6 +23,7 @@
 #include "support/scoped_env.h"
 #include "support/scripted_dialog.h"
 #include "viewer/demo_suite.h"
+#include "viewer/demo_window.h"
 #include "viewer/widgets/frm_view.h"
 
 namespace {
@@ -36,15 +37,8 @@ class TagPaletteDemoTest : public testsupport::DemoSuiteTest<TagPaletteDemoTest>
 
     TagPaletteDemoTest() : scoped_(prompts) {
         platform::SetScreenTwipsPerPixelForTest({15.0, 15.0});
-        for (const char* mode : {"Network", "Local"}) {
-            modRegistry::RegSetString(modRegistry::HKEY_CURRENT_USER,
-                                      "Software\\TALQTech\\VYNSYS\\Paths", mode, Sys() + "/");
-        }
-        window = std::make_unique<viewer::frmView>();
-        window->Form_Load();
-        window->resize(900, 700);
-        window->show();
-        QApplication::processEvents();
+        testsupport::PointLocalModesAt(Sys());
+        window = testsupport::ShownMainWindow();
         EXPECT_TRUE(other.OpenTalqConnection(2, "", "", 0, 0, 0, 0)) << other.LastError();
         EXPECT_TRUE(other.TalqLogin("admin", "admin", 1)) << other.LastError();
         EXPECT_TRUE(other.SelectProject("ACME")) << other.LastError();
