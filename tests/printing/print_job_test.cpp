@@ -185,6 +185,16 @@ TEST(PrintJob, PrinterSeesDocumentsPagesBinsAndSizesInOrder) {
          },
          {"Stretch", "Image"},
          {"Stretch 0,0 2550x3300 from 850x1100"}},
+        {"a slip sheet for a 1200 dpi printer is composed at the pages' 300",
+         [](Bench& t) {
+             t.laser->canStretch = true;
+             t.laser->dpi = 1200;
+             t.Start();
+             bool ok = false;
+             t.engine.WinPrntSlipSheet("Title", "", "", ok);
+         },
+         {"Stretch", "Image"},
+         {"Stretch 0,0 10200x13200 from 2550x3300"}},
     };
     for (const Case& c : cases) {
         Bench t;
