@@ -295,7 +295,7 @@ bool cGdiPrn::WinPrntImage(const platform::DrawSurface& picImage, std::int16_t i
     std::int32_t composeW = Wf, composeH = Hf;
     bool stretched = false;
     if (stretchSupport_ == 2) {
-        if (R > 300 && d > 300) d = 300;
+        if (R > kStretchedPageDpi && d > kStretchedPageDpi) d = kStretchedPageDpi;
         if (d < R && w < Wf) {
             const float ratio = static_cast<float>(d) / static_cast<float>(R);
             composeW = RoundToInt(ratio * Wf);

@@ -177,6 +177,19 @@ TEST_F(PrintDialogsTest, PrintDialogOpensOnTheCurrentPrinterWithNothingChecked) 
     EXPECT_FALSE(d->chkJob->isEnabled());
 }
 
+TEST_F(PrintDialogsTest, DocSlipSheetsAreOfferedOnlyForBatchPrinters) {
+    platform::SaveSetting("VYNClient", "Print Options", "Flags", "128");
+    auto d = Options();
+    EXPECT_TRUE(d->chkAnnot[2]->isChecked());
+    EXPECT_FALSE(d->chkAnnot[2]->isEnabled());
+    d->optPrinter_Click(1);
+    EXPECT_TRUE(d->chkAnnot[2]->isEnabled());
+    d->optPrinter_Click(0);
+    EXPECT_FALSE(d->chkAnnot[2]->isEnabled());
+    d->cmdOK_Click();
+    EXPECT_EQ(Option("Flags"), "128");
+}
+
 TEST_F(PrintDialogsTest, PrintDialogLoadsStoredChoicesAndOkSavesOnlyWhatItShows) {
     struct Case {
         std::string flags, type;
