@@ -50,8 +50,7 @@ class LoginThrottle {
     using Entries = std::map<std::string, Entry>;
     static std::string UserKey(const std::string& user);
     static bool HeldIn(const Entries& entries, const std::string& key, std::int64_t now);
-    static void Count(Entries& entries, const std::string& key, int freeFailures,
-                      std::int64_t now);
+    static void Count(Entries& entries, const std::string& key, int freeFailures, std::int64_t now);
     static void Uncount(Entries& entries, const std::string& key, int freeFailures);
     bool HeldLocked(const std::string& user, const std::string& address, std::int64_t now);
     void CountLocked(const std::string& user, const std::string& address);

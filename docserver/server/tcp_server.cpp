@@ -2,10 +2,10 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <linux/sockios.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <linux/sockios.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -33,25 +33,31 @@ struct TcpServer::Client {
     RequestFrame::FrameReader reader;
     Clock::time_point frameStart;  // when the frame in the reader began
     // Shared with the workers, under the server's mutex.
-    Clock::time_point lastActive;  // a request completed or a reply taken
+    Clock::time_point lastActive;  // a request arrived whole, a reply was made or sent
     std::size_t readerBytes = 0;   // counted in the server's buffered bytes
     std::size_t pendingBytes = 0;
     std::deque<std::string> pending;
     std::string out;
     std::size_t outStart = 0;
-    bool busy = false;    // queued for or held by a worker
-    bool hangup = false;  // gone: a worker ends its session
-    bool ended = false;   // its session ended; the poll thread forgets it
-    // A worker's while busy.
-    ConnectionState state;
-
+    Clock::time_point resumeAt;  // its next request waits until then
+    bool busy = false;           // queued for or held by a worker
+    bool hangup = false;         // gone: a worker ends its session
+    bool ended = false;          // its session ended; the poll thread forgets it
     // Bytes handed to the socket, and how many of them the peer had taken
     // when last looked at.
     std::uint64_t handed = 0;
     std::uint64_t taken = 0;
     Clock::time_point lastTaken;  // when the peer last took some, or all was taken
+    // A worker's while busy.
+    ConnectionState state;
 
     std::size_t Unsent() const { return out.size() - outStart; }
+    // What the socket holds that the peer has not taken.
+    std::size_t InSocket() const {
+        int queued = 0;
+        if (fd < 0 || ::ioctl(fd, SIOCOUTQ, &queued) != 0) return 0;
+        return static_cast<std::size_t>(queued);
+    }
     // What the connection holds of the server's buffers.
     std::size_t Charge() const { return readerBytes + pendingBytes + Unsent(); }
     // Sends what it can; false when the peer is gone.
@@ -75,8 +81,15 @@ struct TcpServer::Client {
 namespace {
 
 // Requests of a connection wait while this much of its replies is unread,
-// so one that asks without reading stops costing work early.
-constexpr std::size_t kMaxUnsent = 1u << 20;
+// here or in its socket, so one that asks without reading soon stops
+// costing work.
+constexpr std::size_t kMaxUnread = 256u << 10;
+
+// A connection told its logins are held waits this long before its next
+// request runs: refused guesses come back cheap, and must not come back
+// fast enough to crowd out the others.
+constexpr char kLoginsHeld[] = "ERROR: Too Many Failed Logins";
+constexpr auto kHeldPause = std::chrono::seconds(1);
 
 void SetNonBlocking(int fd) {
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL, 0) | O_NONBLOCK);
@@ -137,9 +150,16 @@ void TcpServer::Wake() {
 
 void TcpServer::Schedule(const std::shared_ptr<Client>& client) {
     if (client->busy || client->ended) return;
-    if (!client->hangup && (client->pending.empty() || client->Unsent() > kMaxUnsent)) return;
+    if (!client->hangup &&
+        (client->pending.empty() || client->Unsent() + client->InSocket() > kMaxUnread ||
+         Clock::now() < client->resumeAt))
+        return;
     client->busy = true;
-    queue_.push_back(client);
+    // Addresses take turns, so many connections from a few cannot crowd out
+    // one from another.
+    auto& queued = queued_[client->address];
+    if (queued.empty()) turns_.push_back(client->address);
+    queued.push_back(client);
     ready_.notify_one();
 }
 
@@ -166,9 +186,8 @@ void TcpServer::ShedLargest(const std::vector<std::shared_ptr<Client>>& clients)
     while (buffered_ > limits_.maxBufferedBytes) {
         // Past the limit the largest holds more than an even share, so a
         // connection that keeps to little is never the one to go.
-        auto largest = std::max_element(clients.begin(), clients.end(), [](auto& a, auto& b) {
-            return a->Charge() < b->Charge();
-        });
+        auto largest = std::max_element(clients.begin(), clients.end(),
+                                        [](auto& a, auto& b) { return a->Charge() < b->Charge(); });
         if (largest == clients.end() || (*largest)->Charge() == 0) return;
         HangUp(*largest, "holds the most of the server's buffers, closed");
     }
@@ -178,10 +197,17 @@ void TcpServer::Work(CommandEngine& engine) {
     std::mt19937 random = RequestFrame::SeededRandom();
     std::unique_lock<std::mutex> lock(mutex_);
     while (true) {
-        ready_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-        if (queue_.empty()) return;
-        std::shared_ptr<Client> c = queue_.front();
-        queue_.pop_front();
+        ready_.wait(lock, [this] { return stopping_ || !turns_.empty(); });
+        if (turns_.empty()) return;
+        const std::string address = std::move(turns_.front());
+        turns_.pop_front();
+        auto queued = queued_.find(address);
+        std::shared_ptr<Client> c = std::move(queued->second.front());
+        queued->second.pop_front();
+        if (queued->second.empty())
+            queued_.erase(queued);
+        else
+            turns_.push_back(address);
         if (!c->hangup) {
             // One request, then the connection queues again behind the others.
             std::string payload = std::move(c->pending.front());
@@ -201,6 +227,7 @@ void TcpServer::Work(CommandEngine& engine) {
                 buffered_ += frame.size();
                 c->out += frame;
                 c->lastActive = Clock::now();
+                if (reply.rfind(kLoginsHeld, 0) == 0) c->resumeAt = c->lastActive + kHeldPause;
                 // Most replies fit the socket at once: send without waiting
                 // for the poll thread; what is left, or a lost peer, it sees to.
                 c->SendSome(buffered_);
@@ -266,19 +293,21 @@ void TcpServer::CloseExpired() {
         if (c->fd < 0) continue;
         // What the socket still holds the peer has not taken; replies the
         // kernel buffers are not replies read.
-        int queued = 0;
-        if (::ioctl(c->fd, SIOCOUTQ, &queued) != 0) queued = 0;
-        const std::uint64_t taken = c->handed - static_cast<std::uint64_t>(queued);
+        const std::size_t queued = c->InSocket();
+        const std::uint64_t taken = c->handed - queued;
         if (taken > c->taken || (queued == 0 && c->Unsent() == 0)) c->lastTaken = now;
         c->taken = taken;
         // Unread replies and bytes of a frame do not count as activity, or a
-        // peer could hold its place and its buffers for ever.
+        // peer could hold its place and its buffers for ever. A frame's time
+        // runs only while its bytes are being read.
         if (!c->busy && now - c->lastActive >= idle)
             HangUp(c, "idle, closed");
         else if (now - c->lastTaken >= idle)
             HangUp(c, "not reading its replies, closed");
-        else if (c->readerBytes > 0 && now - c->frameStart >= frame)
+        else if (c->readerBytes > 0 && c->pending.empty() && now - c->frameStart >= frame)
             HangUp(c, "frame not completed in time, closed");
+        else
+            Schedule(c);  // its socket may have drained, which raises no event
     }
 }
 
@@ -298,7 +327,7 @@ void TcpServer::Run(int stopFd) {
         fds.push_back({stopFd, POLLIN, 0});
         fds.push_back({wakeFd_, POLLIN, 0});
         fds.push_back({now >= acceptPause ? listenFd_ : -1, POLLIN, 0});
-        int timeout = 1000;
+        int timeout = 250;  // the time-outs and sockets drained are looked at between
         {
             std::lock_guard<std::mutex> lock(mutex_);
             std::erase_if(clients_, [](const auto& c) { return c->ended; });

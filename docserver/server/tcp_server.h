@@ -4,12 +4,13 @@
 // its own (an engine runs one command at a time) on its own database
 // connection, so a slow request holds up only its own connection. A
 // connection's requests run one at a time, in the order they came, on
-// whichever worker is free.
+// whichever worker is free; waiting connections take turns by address.
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -87,7 +88,9 @@ class TcpServer {
 
     std::mutex mutex_;
     std::condition_variable ready_;
-    std::deque<std::shared_ptr<Client>> queue_;
+    // Connections waiting for a worker, by address, and the addresses in turn.
+    std::map<std::string, std::deque<std::shared_ptr<Client>>> queued_;
+    std::deque<std::string> turns_;
     std::size_t buffered_ = 0;  // pending input and unsent output of all clients
     // The poll thread's.
     std::vector<std::shared_ptr<Client>> clients_;
