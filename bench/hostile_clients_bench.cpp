@@ -41,10 +41,10 @@ std::string HostileAddress(int i) {
 
 enum Kind { kNone, kLargeFrames, kUnreadReplies, kIdle, kFailedLogins };
 
-// Keeps kHostiles connections of one kind busy until stop is set; ready
-// once they are all in place.
 std::atomic<long> g_hostileRequests{0};
 
+// Keeps kHostiles connections of one kind busy until stop is set; ready
+// once they are all in place.
 void Hostiles(Kind kind, std::atomic<bool>& ready, const std::atomic<bool>& stop) {
     std::vector<std::unique_ptr<Client>> clients;
     for (int i = 0; i < kHostiles && kind != kNone; ++i)
