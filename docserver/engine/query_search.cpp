@@ -106,6 +106,7 @@ std::string QueryCommands::SearchNotes(const CommandText& command) {
     if (!SearchWords(words, wanted)) return kTooManyWords;
     std::set<std::int64_t> pages;
     for (std::size_t i = 0; i < wanted.size(); ++i) {
+        if (all && i > 0 && pages.empty()) break;
         std::set<std::int64_t> found = IndexedPages(db_, "note_index", Phrase(wanted[i]), access);
         if (!all || i == 0) {
             pages.insert(found.begin(), found.end());
