@@ -192,6 +192,40 @@ void BM_OcrSearchByReadingEveryPage(benchmark::State& state) {
 }
 BENCHMARK(BM_OcrSearchByReadingEveryPage)->Unit(benchmark::kMillisecond);
 
+// A search of many distinct words that find nothing, OCR text (0) or notes
+// (1): the time per word stays flat as the words grow.
+void BM_SearchOfManyWords(benchmark::State& state) {
+    auto engine = OpenEngine();
+    docserver::ConnectionState connection = LoggedIn(*engine);
+    std::string words;
+    for (int i = 0; i < state.range(0); ++i) words += " zq" + std::to_string(i);
+    const std::string command =
+        state.range(1) == 0 ? "TALQSearchImgText," + kP + "," + words + ",0,32000"
+                            : "TALQSearchResultsTempFile," + kP + "," + words + ",0,32000,0";
+    for (auto _ : state) {
+        std::string reply = engine->Execute(connection, command);
+        if (reply.rfind("ERROR", 0) == 0) state.SkipWithError(reply.c_str());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    state.SetLabel(state.range(1) == 0 ? "ocr" : "notes");
+}
+BENCHMARK(BM_SearchOfManyWords)
+    ->ArgsProduct({{125, 250, 500, 1000}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
+
+// 80,000 distinct words in one search: refused after reading them once.
+void BM_SearchPastTheWordCap(benchmark::State& state) {
+    auto engine = OpenEngine();
+    docserver::ConnectionState connection = LoggedIn(*engine);
+    std::string words;
+    for (int i = 0; i < 80000; ++i) words += " zq" + std::to_string(i);
+    std::string reply;
+    for (auto _ : state)
+        reply = engine->Execute(connection, "TALQSearchImgText," + kP + "," + words + ",0,32000");
+    state.SetLabel(reply.substr(0, 40));
+}
+BENCHMARK(BM_SearchPastTheWordCap)->Unit(benchmark::kMillisecond)->Iterations(1);
+
 // A text page from one 8,000-character line.
 void BM_TextImageOfOneLongLine(benchmark::State& state) {
     auto engine = OpenEngine();
