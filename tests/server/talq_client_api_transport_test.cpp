@@ -269,6 +269,31 @@ TEST(Transport, IdleSocketClosedByTheServerIsReopenedAndTheRequestSentOnce) {
                                         "TALQGetProjectInfo,USER,PW,PROJ", "CMD2"}));
 }
 
+TEST(Transport, ReconnectionWhoseLoginIsRefusedFailsAsUnableToSend) {
+    const FakeServer::Handler session = WithSession([](int, const std::string& command) {
+        FakeAction a;
+        a.payload = "ANSWER " + command;
+        a.closeAfter = command == "CMD1";
+        return a;
+    });
+    FakeServer server([&session](int connection, const std::string& command) {
+        if (connection < 2 || command.rfind("TALQRequiredLogin", 0) != 0)
+            return session(connection, command);
+        FakeAction refused;
+        refused.payload = "0";
+        return refused;
+    });
+    TalqClientAPI api;
+    ASSERT_TRUE(Open(api, server));
+    Peer::LogIn(api, "USER", "PW", "PROJ");
+    std::string reply;
+    ASSERT_TRUE(Peer::Send(api, "CMD1", reply));
+    ASSERT_TRUE(server.WaitForClosed(1));
+    EXPECT_FALSE(Peer::Send(api, "CMD2", reply));
+    EXPECT_EQ(api.LastError(), "Unable to Send Data Request");
+    EXPECT_FALSE(api.IsUserValid());
+}
+
 // The server may have carried out a request whose answer was lost: sending
 // it again would write a page line or create a tag twice.
 TEST(Transport, ConnectionLostAfterTheSendFailsTheRequestWithoutResending) {
