@@ -16,6 +16,7 @@
 #include "annotations/widgets/note_dialogs.h"
 #include "platform/launcher.h"
 #include "platform/scripted_prompts.h"
+#include "support/enter_button.h"
 #include "support/recording_launcher.h"
 #include "support/scoped_env.h"
 
@@ -179,6 +180,13 @@ TEST_F(NoteDialogsTest, ClipDialogLoadsModesAndInRemoteAccessOnlyCancelRemains) 
     EXPECT_TRUE(remote.cmdCancel->isEnabled());
     remote.cmdDelete_Click();
     EXPECT_EQ(remote.ClipText, "/docs/a.pdf");
+}
+
+TEST_F(NoteDialogsTest, EnterInTheClipDialogPressesOkNotBrowse) {
+    frmClip d;
+    Remote local;
+    d.ClientAPI = &local;
+    EXPECT_EQ(testsupport::EnterButton(d), d.cmdOK);
 }
 
 TEST_F(NoteDialogsTest, ClipOkNeedsAFileAndAProgramWhenOpenWithIsTicked) {

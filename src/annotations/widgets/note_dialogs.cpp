@@ -157,6 +157,7 @@ frmClip::frmClip(QWidget* parent) : FormDialog(parent) {
     lblWarning = new QLabel("Warning! Clips can only be modified in Local Access Mode.", this);
     cmdTest = new QPushButton("&Test", this);
     cmdOK = new QPushButton("&OK", this);
+    cmdOK->setDefault(true);
     cmdCancel = new QPushButton("&Cancel", this);
     cmdDelete = new QPushButton("&Delete", this);
     auto* buttons = new QHBoxLayout;
