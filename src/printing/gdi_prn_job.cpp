@@ -238,11 +238,7 @@ bool cGdiPrn::WinPrntImage(const platform::DrawSurface& picImage, std::int16_t i
                            const std::string& szBndryText, bool bLandscape,
                            std::int16_t DuplexSide) {
     if (output_) output_->Clear();
-    if (!jobOpen_) {
-        lastErrorMsg_ = "Print Job Not Yet Started";
-        return false;
-    }
-    if (printMode_ != kPrintWin || !printer_ || !output_) {
+    if (!jobOpen_ || printMode_ != kPrintWin || !printer_ || !output_) {
         lastErrorMsg_ = "Invalid Print Mode";
         return false;
     }

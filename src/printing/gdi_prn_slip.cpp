@@ -121,7 +121,7 @@ void cGdiPrn::WinPrntSlipSheet(const std::string& szTitle, const std::string& sz
                                const std::string& szFooter, bool& ok) {
     ok = false;
     if (!jobOpen_ || printMode_ != kPrintWin || !printer_ || !output_) {
-        lastErrorMsg_ = jobOpen_ ? "Invalid Print Mode" : "Print Job Not Yet Started";
+        lastErrorMsg_ = "Invalid Print Mode";
         return;
     }
     if (docPages_ > 0) printer_->NewPage();

@@ -243,8 +243,14 @@ TEST(PrintJob, FailuresAreReportedAndLeaveNoJobBehind) {
         std::string error;
     };
     const std::vector<Case> cases = {
-        {"page before any job", [](Bench& t) { return t.Page(t.letter); },
-         "Print Job Not Yet Started"},
+        {"page before any job", [](Bench& t) { return t.Page(t.letter); }, "Invalid Print Mode"},
+        {"slip sheet before any job",
+         [](Bench& t) {
+             bool ok = true;
+             t.engine.WinPrntSlipSheet("Title", "Message", "Footer", ok);
+             return ok;
+         },
+         "Invalid Print Mode"},
         {"document before any job",
          [](Bench& t) { return t.engine.WinPrntStartNewDocument(0, ""); },
          "Print Job Not Yet Started"},
@@ -262,7 +268,7 @@ TEST(PrintJob, FailuresAreReportedAndLeaveNoJobBehind) {
                  t.engine.StartWinPrintJob(1, false, t.out, "/no/such.png", &mark, "Laser", 0);
              return started || t.Page(t.letter);
          },
-         "Print Job Not Yet Started"},
+         "Invalid Print Mode"},
         {"image page in a composing-only job",
          [](Bench& t) {
              t.engine.StartTIFFPrintJob(1, false, t.out, "", nullptr, 0);
