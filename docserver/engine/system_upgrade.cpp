@@ -188,14 +188,29 @@ bool ConvertTexts(SystemDb& db, std::string& error) {
         error);
 }
 
+// Lists stored before the server gave texts their commas back hold
+// CommaSub: markups lost their points and notes showed a box.
+constexpr const char* kAnnotationCommasSql = R"SQL(
+UPDATE annotations SET list_text = replace(list_text, char(29), ',')
+WHERE instr(list_text, char(29)) > 0;
+INSERT OR REPLACE INTO system_settings(name, value) VALUES ('AnnotationCommas', 'Restored');
+)SQL";
+
+bool Setting(SystemDb& db, const char* name, const char* value) {
+    Statement s(db, "SELECT value FROM system_settings WHERE name = ?");
+    s.Bind(1, std::string(name));
+    return s.Step() && s.Text(0) == value;
+}
+
 }  // namespace
 
 bool UpgradeSystem(SystemDb& db, std::string& error) {
-    Statement encoding(db, "SELECT value FROM system_settings WHERE name = 'TextEncoding'");
-    const bool utf8 = encoding.Step() && encoding.Text(0) == "UTF-8";
+    const bool utf8 = Setting(db, "TextEncoding", "UTF-8");
+    const bool commas = Setting(db, "AnnotationCommas", "Restored");
     const bool indexed = Exists(db, "table", "ocr_index");
     const bool sized = HasColumn(db, "pages", "image_width");
-    if (utf8 && indexed && sized && Exists(db, "trigger", "descriptions_index_update")) return true;
+    if (utf8 && commas && indexed && sized && Exists(db, "trigger", "descriptions_index_update"))
+        return true;
 
     if (!db.Exec("BEGIN IMMEDIATE", error)) return false;
     bool ok = utf8 || ConvertTexts(db, error);
@@ -208,6 +223,8 @@ bool UpgradeSystem(SystemDb& db, std::string& error) {
     }
     ok = ok && db.Exec(kIndexSql, error);
     if (ok && !indexed) ok = db.Exec(kFillIndexSql, error);
+    // After the index: its triggers follow the texts that change.
+    if (ok && !commas) ok = db.Exec(kAnnotationCommasSql, error);
     std::string ignored;
     db.Exec(ok ? "COMMIT" : "ROLLBACK", ignored);
     return ok;

@@ -85,26 +85,9 @@ class FrmViewDemoTest : public testsupport::DemoSuiteTest<FrmViewDemoTest> {
         if (mode == kRemoteMode) {
             if (!server_) server_ = std::make_unique<testsupport::ServerProcess>(Sys());
             ASSERT_GT(server_->Port(), 0) << server_->Output();
-            window->login.szDomain = "DEMO";
-            window->login.szIPAddress = "127.0.0.1";
-            window->login.szPort = std::to_string(server_->Port());
         }
-        talq::DialogFactory<frmLogin>::Scoped login(
-            testsupport::ScriptedMaker<frmLogin>([&](frmLogin& dlg) {
-                dlg.Combo1->setCurrentIndex(mode);
-                dlg.txtUserID->setText(QString::fromStdString(user));
-                dlg.txtPassword->setText(QString::fromStdString(password));
-                dlg.cmdOK_Click();
-            }));
-        talq::DialogFactory<frmListBox>::Scoped pick(
-            testsupport::ScriptedMaker<frmListBox>([&](frmListBox& d) {
-                const auto found =
-                    d.List1->findItems(QString::fromStdString(project), Qt::MatchExactly);
-                ASSERT_EQ(found.size(), 1);
-                d.List1->setCurrentItem(found.front());
-                d.cmdOK_Click();
-            }));
-        window->mnuLogin_Click();
+        testsupport::LogInThroughDialogs(*window, user, password, mode, project,
+                                         server_ ? server_->Port() : 0);
     }
 
     // A second session on ACME beside the window's, through the library.
