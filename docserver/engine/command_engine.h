@@ -16,6 +16,7 @@ class ConceptSearch;
 class LoginThrottle;
 struct CommandRule;
 class QueryCommands;
+struct QueryCache;
 struct QuerySortJob;
 
 // What the server remembers of one connection between its commands.
@@ -28,6 +29,7 @@ struct ConnectionState {
     bool local = false;       // the local-access library: file names are full paths
     std::shared_ptr<ConceptSearch> conceptSearch;  // the connection's concept search
     std::shared_ptr<QuerySortJob> sortJob;         // the connection's sort by date
+    std::shared_ptr<const QueryCache> queryCache;  // the query rows it last built
 };
 
 // A command split at its commas: fields[0] is the verb ("TALQGetVersion").
