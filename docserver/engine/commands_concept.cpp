@@ -12,8 +12,10 @@ namespace docserver {
 namespace {
 
 // A poll waits this long for the end, so a client that polls without pause
-// does not spin; the viewer polls once a second.
+// does not spin; the viewer polls once a second. The local-access library
+// runs in the viewer's one thread, so its polls wait less.
 constexpr std::chrono::milliseconds kPollWait{100};
+constexpr std::chrono::milliseconds kLocalPollWait{20};
 
 bool WriteText(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -62,7 +64,7 @@ std::string CommandEngine::ConceptQuery(ConnectionState& state) {
         state.conceptSearch.reset();
         return "-1,Project Not Selected,0";
     }
-    if (!job->WaitFinished(kPollWait)) return "1";
+    if (!job->WaitFinished(state.local ? kLocalPollWait : kPollWait)) return "1";
     state.conceptSearch.reset();
     if (!job->Error().empty()) return "-1," + job->Error() + ",0";
     const ConceptSearch& search = job->Search();
