@@ -1,6 +1,7 @@
 // A concept search over the large demo project through the local-access
 // library: the time until its first hit row is in hand and until every row
-// has been paged, beside a plain OCR text search of the same word.
+// has been paged, beside a plain OCR text search of the same word; and the
+// search for a misspelling of the word, until its spellings are offered.
 
 #include <benchmark/benchmark.h>
 
@@ -40,8 +41,8 @@ std::string FirstLongWord() {
 }
 
 // Runs the search to its end, polling without pause; the hit list's name.
-std::string ConceptSearch(TalqClientAPI& api) {
-    if (!api.QuesterStartSearch(g_word, 99999, 0)) return "";
+std::string ConceptSearch(TalqClientAPI& api, const std::string& word = g_word) {
+    if (!api.QuesterStartSearch(word, 99999, 0)) return "";
     while (api.QuesterCheckSearch()) {
     }
     return api.QuesterQueryFile();
@@ -91,6 +92,18 @@ void BM_OcrTextSearch(benchmark::State& state) {
     state.counters["rows"] = static_cast<double>(rows);
 }
 BENCHMARK(BM_OcrTextSearch)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void BM_ConceptSpellingOffer(benchmark::State& state) {
+    TalqClientAPI api;
+    if (!g_system->OpenSession(api, true)) return state.SkipWithError("no session");
+    const std::string misspelt = g_word.substr(0, 2) + g_word.substr(3);
+    for (auto _ : state) {
+        ConceptSearch(api, misspelt);
+        if (api.QuesterSpellFile().empty()) return state.SkipWithError("no spellings offered");
+        api.QuesterClearSearch();
+    }
+}
+BENCHMARK(BM_ConceptSpellingOffer)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

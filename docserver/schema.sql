@@ -27,6 +27,9 @@ CREATE TABLE IF NOT EXISTS system_settings (
 -- Texts are stored in UTF-8 (the wire carries Windows-1252); a system
 -- without this row is converted when the server opens it.
 INSERT OR IGNORE INTO system_settings(name, value) VALUES ('TextEncoding', 'UTF-8');
+-- Annotation texts hold their commas; a system without this row has its
+-- lists' CommaSub characters turned back into commas when the server opens it.
+INSERT OR IGNORE INTO system_settings(name, value) VALUES ('AnnotationCommas', 'Restored');
 
 CREATE TABLE IF NOT EXISTS users (
     user_id          TEXT PRIMARY KEY COLLATE NOCASE,

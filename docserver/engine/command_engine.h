@@ -15,10 +15,11 @@ namespace imaging {
 class ReducedCache;
 }
 
-class ConceptSearch;
+class ConceptJob;
 class LoginThrottle;
 struct CommandRule;
 class QueryCommands;
+struct QueryCache;
 struct QuerySortJob;
 
 // What the server remembers of one connection between its commands.
@@ -29,8 +30,9 @@ struct ConnectionState {
     std::string session;      // names the connection in page locks and batch jobs
     std::string address;      // the peer's address; failed logins are counted by it
     bool local = false;       // the local-access library: file names are full paths
-    std::shared_ptr<ConceptSearch> conceptSearch;  // the connection's concept search
+    std::shared_ptr<ConceptJob> conceptSearch;     // the connection's concept search
     std::shared_ptr<QuerySortJob> sortJob;         // the connection's sort by date
+    std::shared_ptr<const QueryCache> queryCache;  // the query rows it last built
 };
 
 // A command split at its commas: fields[0] is the verb ("TALQGetVersion").

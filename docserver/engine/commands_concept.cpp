@@ -1,16 +1,21 @@
-// The concept search commands: a search runs a slice of pages per poll.
+// The concept search commands: the start sets the search going in the
+// background and each poll reports on it.
+#include <chrono>
 #include <fstream>
 #include <memory>
 
 #include "command_engine.h"
 #include "command_rules.h"
-#include "concept_search.h"
-#include "redaction_burn.h"
+#include "concept_job.h"
 
 namespace docserver {
 namespace {
 
-constexpr int kPagesPerPoll = 40;
+// A poll waits this long for the end, so a client that polls without pause
+// does not spin; the viewer polls once a second. The local-access library
+// runs in the viewer's one thread, so its polls wait less.
+constexpr std::chrono::milliseconds kPollWait{100};
+constexpr std::chrono::milliseconds kLocalPollWait{20};
 
 bool WriteText(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -40,48 +45,32 @@ std::string CommandEngine::ConceptStart(ConnectionState& state, const CommandTex
         fields[2].find_first_not_of("0123456789") == std::string::npos) {
         maxItems = std::stoi(fields[2]);
     }
-    auto search = std::make_shared<ConceptSearch>(fields[1], access.id, maxItems);
-    if (search->Terms().empty()) return "ERROR: Invalid Search String";
-    search->nextSeq = access.firstSeq - 1;
-    state.conceptSearch = search;
+    ConceptSearch search(fields[1], maxItems);
+    if (search.Terms().empty()) return "ERROR: Invalid Search String";
+    ConceptScope scope{access.id, access.firstSeq, access.lastSeq,
+                       MaySeeThroughRedactions(access.security)};
+    state.conceptSearch.reset();  // an earlier search stops first
+    state.conceptSearch =
+        std::make_shared<ConceptJob>(systemDir_ + "/system.db", scope, std::move(search));
     return "OK";
 }
 
 std::string CommandEngine::ConceptQuery(ConnectionState& state) {
-    std::shared_ptr<ConceptSearch> search = state.conceptSearch;
-    if (!search) return "-1,No Search Started,0";
+    std::shared_ptr<ConceptJob> job = state.conceptSearch;
+    if (!job) return "-1,No Search Started,0";
     ProjectAccess access;
     if (std::string error = ConnectionProject(state, access);
-        !error.empty() || access.id != search->ProjectId()) {
+        !error.empty() || access.id != job->ProjectId()) {
         state.conceptSearch.reset();
         return "-1,Project Not Selected,0";
     }
-    if (!search->finished) {
-        // A page left out still counts towards the poll, so a poll stays short.
-        const std::string sql =
-            "SELECT seq, image_key, CASE WHEN " + SearchableTextSql(5) +
-            " THEN ocr_text ELSE '' END FROM pages WHERE project_id = ?1 AND seq > ?2 AND "
-            "seq <= ?3 AND restricted = 0 ORDER BY seq LIMIT ?4";
-        Statement pages(db_, sql.c_str());
-        pages.Bind(1, access.id)
-            .Bind(2, search->nextSeq)
-            .Bind(3, access.lastSeq)
-            .Bind(4, kPagesPerPoll)
-            .Bind(5, std::int64_t{MaySeeThroughRedactions(access.security) ? 1 : 0});
-        int scanned = 0;
-        while (pages.Step()) {
-            search->nextSeq = pages.Int(0);
-            search->AddPage(pages.Text(1), pages.Text(2));
-            ++scanned;
-        }
-        if (scanned == kPagesPerPoll) return "1";
-        search->finished = true;
-        return "1";
-    }
+    if (!job->WaitFinished(state.local ? kLocalPollWait : kPollWait)) return "1";
     state.conceptSearch.reset();
-    std::string rows = search->QueryFileText();
-    std::string terms = search->TermFileText();
-    std::string spelling = search->SpellFileText();
+    if (!job->Error().empty()) return "-1," + job->Error() + ",0";
+    const ConceptSearch& search = job->Search();
+    std::string rows = search.QueryFileText();
+    std::string terms = search.TermFileText();
+    std::string spelling = search.SpellFileText();
     int bits = (rows.empty() ? 0 : 1) | (terms.empty() ? 0 : 2) | (spelling.empty() ? 0 : 4);
     if (bits == 0) return "0,,0";
     std::string name = IssueTempName(state.user, "concept", "Q", "X");

@@ -1,4 +1,5 @@
 // Issue tags of pages and projects, annotation lists and page restriction.
+#include <algorithm>
 #include <set>
 #include <vector>
 
@@ -262,7 +263,8 @@ std::string CommandEngine::RefuseRemoteClipList(const ConnectionState& state,
 }
 
 // "TALQPutAnnotations," P "," key "," kind "," list: the list of that kind
-// is replaced as sent, commas and all; an empty list clears it.
+// is replaced; an empty list clears it. Clients send the commas of texts as
+// CommaSub and read them back as commas (markup points are "x,y" pairs).
 std::string CommandEngine::PutAnnotations(const CommandText& command) {
     ProjectAccess access;
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
@@ -277,6 +279,7 @@ std::string CommandEngine::PutAnnotations(const CommandText& command) {
     std::int64_t needed = kind == 4 ? kRedactionModify : kAnnotationModify;
     if ((ProjectSecurity(access) & needed) == 0) return "ERROR: Insufficient Security Level";
     std::string list = command.Rest(6);
+    std::replace(list.begin(), list.end(), wire::kCommaSub, ',');
     if (list.empty()) {
         Statement d(db_, "DELETE FROM annotations WHERE project_id = ? AND seq = ? AND kind = ?");
         return d.Bind(1, access.id).Bind(2, seq).Bind(3, kind).Run() ? "1" : "ERROR: Update Failed";

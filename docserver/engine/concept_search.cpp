@@ -1,6 +1,8 @@
 #include "concept_search.h"
 
 #include <algorithm>
+#include <initializer_list>
+#include <string_view>
 
 #include "platform/word_rule.h"
 
@@ -53,19 +55,20 @@ std::vector<ConceptTerm> ConceptTerms(const std::string& phrase) {
     return terms;
 }
 
+// Checked without building the forms: this runs for every word of a page.
 bool MatchesTerm(const std::string& word, const ConceptTerm& term) {
-    const std::string& t = term.word;
-    if (word == t) return true;
+    const std::string_view w(word), t(term.word);
+    if (w == t) return true;
     if (term.choice == 1) return false;
-    for (const char* ending : {"s", "es", "ed", "ing", "er", "ers"})
-        if (word == t + ending) return true;
+    auto endsAs = [&w](std::string_view stem, std::initializer_list<std::string_view> endings) {
+        if (w.size() <= stem.size() || w.substr(0, stem.size()) != stem) return false;
+        const std::string_view rest = w.substr(stem.size());
+        return std::find(endings.begin(), endings.end(), rest) != endings.end();
+    };
+    if (endsAs(t, {"s", "es", "ed", "ing", "er", "ers"})) return true;
     // A term given in a plural or with an "e" finds the plain forms too.
-    if (t.size() > 3 && t.back() == 's' && word == t.substr(0, t.size() - 1)) return true;
-    if (t.size() > 3 && t.back() == 'e') {
-        std::string stem = t.substr(0, t.size() - 1);
-        if (word == stem + "ed" || word == stem + "ing") return true;
-    }
-    return false;
+    if (t.size() > 3 && t.back() == 's' && w == t.substr(0, t.size() - 1)) return true;
+    return t.size() > 3 && t.back() == 'e' && endsAs(t.substr(0, t.size() - 1), {"ed", "ing"});
 }
 
 std::string ConceptHitRow(const std::string& ocrText, const std::vector<ConceptTerm>& terms,
@@ -125,19 +128,39 @@ int EditDistance(const std::string& a, const std::string& b, int limit) {
     return previous[m];
 }
 
-ConceptSearch::ConceptSearch(std::string phrase, std::int64_t projectId, int maxItems)
-    : phrase_(std::move(phrase)), projectId_(projectId), maxItems_(maxItems) {
+ConceptSearch::ConceptSearch(std::string phrase, int maxItems)
+    : phrase_(std::move(phrase)), maxItems_(maxItems) {
     terms_ = ConceptTerms(phrase_);
+    found_.assign(terms_.size(), false);
+    seen_.assign(terms_.size(), false);
     if (maxItems_ < 1) maxItems_ = 1;
 }
 
 void ConceptSearch::AddPage(const std::string& key, const std::string& ocrText) {
-    ForEachWord(ocrText, 0, ocrText.size(), [&](std::size_t start, std::size_t end) {
-        ++vocabulary_[Lower(ocrText.substr(start, end - start))];
-    });
+    const bool known = std::find(found_.begin(), found_.end(), false) == found_.end() &&
+                       std::find(seen_.begin(), seen_.end(), false) == seen_.end();
+    if (!known)
+        ForEachWord(ocrText, 0, ocrText.size(), [&](std::size_t start, std::size_t end) {
+            const std::string word = Lower(ocrText.substr(start, end - start));
+            for (std::size_t i = 0; i < terms_.size(); ++i) {
+                if (word == terms_[i].word) seen_[i] = true;
+                if (!found_[i] && MatchesTerm(word, terms_[i])) found_[i] = true;
+            }
+        });
     int hits = 0;
     std::string row = ConceptHitRow(ocrText, terms_, hits);
     if (!row.empty()) rows_.push_back({hits, static_cast<std::int64_t>(rows_.size()), key, row});
+}
+
+std::vector<std::string> ConceptSearch::UnseenWords() const {
+    std::vector<std::string> words;
+    for (std::size_t i = 0; i < terms_.size(); ++i)
+        if (!seen_[i] && terms_[i].word.size() >= 3) words.push_back(terms_[i].word);
+    return words;
+}
+
+void ConceptSearch::AddNearWord(const std::string& word, int count) {
+    nearWords_[word] += count;
 }
 
 std::string ConceptSearch::QueryFileText() const {
@@ -152,10 +175,9 @@ std::string ConceptSearch::QueryFileText() const {
 
 std::string ConceptSearch::TermFileText() const {
     std::string text;
-    for (const ConceptTerm& term : terms_) {
-        bool found = std::any_of(vocabulary_.begin(), vocabulary_.end(),
-                                 [&](const auto& entry) { return MatchesTerm(entry.first, term); });
-        if (!found) continue;
+    for (std::size_t i = 0; i < terms_.size(); ++i) {
+        if (!found_[i]) continue;
+        const ConceptTerm& term = terms_[i];
         text += term.word + "^" + std::to_string(term.choice == 1 ? 1 : 2) + "^" + term.word +
                 " (this word only)~" + term.word + " and its word forms\n";
     }
@@ -164,15 +186,16 @@ std::string ConceptSearch::TermFileText() const {
 
 std::string ConceptSearch::SpellFileText() const {
     std::string text;
-    for (const ConceptTerm& term : terms_) {
-        if (vocabulary_.count(term.word) > 0 || term.word.size() < 3) continue;
+    for (std::size_t i = 0; i < terms_.size(); ++i) {
+        const ConceptTerm& term = terms_[i];
+        if (seen_[i] || term.word.size() < 3) continue;
         struct Candidate {
             int distance;
             int count;
             std::string word;
         };
         std::vector<Candidate> candidates;
-        for (const auto& [word, count] : vocabulary_) {
+        for (const auto& [word, count] : nearWords_) {
             if (word.size() < 3) continue;
             int distance = EditDistance(term.word, word, 2);
             if (distance <= 2) candidates.push_back({distance, count, word});

@@ -1,6 +1,6 @@
 #pragma once
 // The stand-in's concept search: the words of a phrase and their close
-// forms, looked up in the pages' OCR text a slice at a time.
+// forms, looked up in the pages' OCR text.
 //
 // Result files (plain text, lines ended by LF):
 //   query file  one row per page: key, Tab, row text. The row text is the
@@ -40,17 +40,23 @@ std::string ConceptHitRow(const std::string& ocrText, const std::vector<ConceptT
 // Edit distance, stopping early above limit.
 int EditDistance(const std::string& a, const std::string& b, int limit);
 
+// The rows and offers of one search, from the pages that may hold a term
+// and the project's words close to a term that no page holds.
 class ConceptSearch {
   public:
-    ConceptSearch(std::string phrase, std::int64_t projectId, int maxItems);
+    ConceptSearch(std::string phrase, int maxItems);
 
-    // One page of the project.
+    // A page of the project that may hold a term (every page that does
+    // must be added).
     void AddPage(const std::string& key, const std::string& ocrText);
+    // Terms of three or more letters that no added page holds as they stand:
+    // the words spelling is offered for.
+    std::vector<std::string> UnseenWords() const;
+    // A word of the project within two edits of an unseen word, with its
+    // occurrences in the pages the search may read.
+    void AddNearWord(const std::string& word, int count);
 
     const std::vector<ConceptTerm>& Terms() const { return terms_; }
-    std::int64_t ProjectId() const { return projectId_; }
-    std::int64_t nextSeq = 0;  // the last seq scanned
-    bool finished = false;
 
     std::string QueryFileText() const;
     std::string TermFileText() const;
@@ -64,11 +70,12 @@ class ConceptSearch {
         std::string text;
     };
     std::string phrase_;
-    std::int64_t projectId_;
     int maxItems_;
     std::vector<ConceptTerm> terms_;
     std::vector<Row> rows_;
-    std::map<std::string, int> vocabulary_;  // word -> occurrences
+    std::vector<bool> found_;               // by term: some word matches it
+    std::vector<bool> seen_;                // by term: its word itself occurs
+    std::map<std::string, int> nearWords_;  // word -> occurrences
 };
 
 }  // namespace docserver

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <unordered_set>
 
 #include <sqlite3.h>
@@ -44,20 +46,56 @@ bool IsBareName(const std::string& name) {
 std::optional<std::string> QueryCommands::Dispatch(ConnectionState& state,
                                                    const CommandText& command) {
     const std::string& verb = command.Field(0);
-    if (verb.rfind("TALQQueryScroll", 0) == 0) return QueryScroll(command);
+    if (verb.rfind("TALQQueryScroll", 0) == 0) return QueryScroll(state, command);
     if (verb == "TALQCreateTempFile") return CreateTempFile(command);
     if (verb == "TALQWriteTempFile") return WriteTempFile(command);
     if (verb == "TALQStartQuerySort") return StartSort(state, command);
     if (verb == "BackGroundStatus") return BackgroundStatus(state, command);
-    if (verb == "TALQConvertQueryToIssue") return ConvertToIssue(command);
+    if (verb == "TALQConvertQueryToIssue") return ConvertToIssue(state, command);
     if (verb == "TALQSearchResultsTempFile") return SearchNotes(command);
     if (verb == "TALQSearchImgText") return SearchOcr(command);
     if (verb == "TALQDTSearchDate") return SearchDate(command);
     return std::nullopt;
 }
 
+namespace {
+
+// One count per system for the whole process, so that every engine on it
+// (the server's workers) can tell rows built elsewhere still hold.
+std::shared_ptr<std::atomic<std::uint64_t>> GenerationOf(const std::string& systemDir) {
+    static std::mutex mutex;
+    static std::map<std::string, std::weak_ptr<std::atomic<std::uint64_t>>> counts;
+    std::lock_guard<std::mutex> lock(mutex);
+    std::shared_ptr<std::atomic<std::uint64_t>> count = counts[systemDir].lock();
+    if (!count) {
+        count = std::make_shared<std::atomic<std::uint64_t>>(0);
+        counts[systemDir] = count;
+    }
+    return count;
+}
+
+}  // namespace
+
 QueryCommands::QueryCommands(CommandEngine& engine)
-    : engine_(engine), db_(engine.Db()), systemDir_(engine.SystemDir()) {}
+    : engine_(engine),
+      db_(engine.Db()),
+      systemDir_(engine.SystemDir()),
+      generation_(GenerationOf(engine.SystemDir())) {}
+
+// A change anywhere shows on this connection as a new data version (other
+// connections) or more changes (its own). Whichever engine sees it first
+// bumps the count, before any rows are built from the changed database.
+std::uint64_t QueryCommands::Generation() {
+    Statement version(db_, "PRAGMA data_version");
+    const std::int64_t dataVersion = version.Step() ? version.Int(0) : -1;
+    const std::int64_t changes = sqlite3_total_changes(db_.Handle());
+    if (dataVersion < 0 || dataVersion != seenDataVersion_ || changes != seenChanges_) {
+        seenDataVersion_ = dataVersion;
+        seenChanges_ = changes;
+        return ++*generation_;
+    }
+    return generation_->load();
+}
 
 std::string QueryCommands::OpenProject(const std::string& user, const std::string& password,
                                        const std::string& project, ProjectAccess& access) {
@@ -111,24 +149,20 @@ std::string QueryCommands::KeyOf(std::int64_t projectId, std::int64_t seq) {
     return s.Step() ? s.Text(0) : std::string();
 }
 
-bool QueryCommands::BuildRows(const ProjectAccess& access, int kind, const std::string& source,
-                              int level, std::vector<QueryRow>& rows, std::string& error) {
+bool QueryCommands::BuildRows(ConnectionState& state, const ProjectAccess& access, int kind,
+                              const std::string& source, int level, QueryRows& rows,
+                              std::string& error) {
     const std::int64_t projectId = access.id;
-    rows.clear();
+    rows.reset();
     if (!LevelExists(projectId, level)) {
         error = "ERROR: Invalid Level";
         return false;
     }
     std::string path;
-    std::string identity;
-    {
-        Statement version(db_, "PRAGMA data_version");
-        std::int64_t dataVersion = version.Step() ? version.Int(0) : 0;
-        identity = std::to_string(projectId) + "|" + std::to_string(access.firstSeq) + "|" +
-                   std::to_string(access.lastSeq) + "|" + std::to_string(kind) + "|" +
-                   std::to_string(level) + "|" + std::to_string(dataVersion) + "|" +
-                   std::to_string(sqlite3_total_changes(db_.Handle())) + "|" + source;
-    }
+    const std::uint64_t generation = Generation();
+    std::string identity = std::to_string(projectId) + "|" + std::to_string(access.firstSeq) + "|" +
+                           std::to_string(access.lastSeq) + "|" + std::to_string(kind) + "|" +
+                           std::to_string(level) + "|" + source;
     if (kind == 0) {
         if (const char* refusal = Refusal(Need::SeeTags, access.security, access.restriction);
             *refusal != '\0') {
@@ -156,14 +190,11 @@ bool QueryCommands::BuildRows(const ProjectAccess& access, int kind, const std::
         error = "ERROR: Invalid Query Type";
         return false;
     }
-    const void* connection = db_.Handle();
-    {
-        std::lock_guard<std::mutex> lock(cacheMutex_);
-        auto cached = cache_.find(connection);
-        if (cached != cache_.end() && cached->second.identity == identity) {
-            rows = cached->second.rows;
-            return true;
-        }
+    if (const auto& cached = state.queryCache; cached && cached->counter == generation_.get() &&
+                                               cached->generation == generation &&
+                                               cached->identity == identity) {
+        rows = cached->rows;
+        return true;
     }
 
     std::vector<QueryRow> pages;
@@ -203,8 +234,9 @@ bool QueryCommands::BuildRows(const ProjectAccess& access, int kind, const std::
         }
     }
 
+    std::vector<QueryRow> built;
     if (level == 0) {
-        rows = std::move(pages);
+        built = std::move(pages);
     } else {
         // One row per unit, at the unit's first page, in the order the units
         // are first met; a description of the unit is its row text.
@@ -218,7 +250,7 @@ bool QueryCommands::BuildRows(const ProjectAccess& access, int kind, const std::
         while (desc.Step()) descriptions[desc.Int(0)] = desc.Text(1);
         for (QueryRow& row : pages) {
             if (row.seq == 0) {
-                rows.push_back(std::move(row));
+                built.push_back(std::move(row));
                 continue;
             }
             auto it = std::upper_bound(starts.begin(), starts.end(), row.seq);
@@ -232,18 +264,19 @@ bool QueryCommands::BuildRows(const ProjectAccess& access, int kind, const std::
             }
             auto d = descriptions.find(unit);
             std::string text = d != descriptions.end() && !d->second.empty() ? d->second : row.text;
-            rows.push_back(QueryRow{KeyOf(projectId, unit), text, unit});
+            built.push_back(QueryRow{KeyOf(projectId, unit), text, unit});
         }
     }
-    std::lock_guard<std::mutex> lock(cacheMutex_);
-    cache_[connection] = CacheEntry{identity, rows};
+    rows = std::make_shared<const std::vector<QueryRow>>(std::move(built));
+    state.queryCache = std::make_shared<const QueryCache>(
+        QueryCache{identity, generation_.get(), generation, rows});
     return true;
 }
 
 // "TALQQueryScroll," user "," password "," project "," kind SS start SS
 // position SS source SS level SS size SS direction. The position token is
 // the offset of the set's first row, so a copied record pages on its own.
-std::string QueryCommands::QueryScroll(const CommandText& command) {
+std::string QueryCommands::QueryScroll(ConnectionState& state, const CommandText& command) {
     std::vector<std::string> sections = Split(command.text, kSectionSep);
     if (sections.size() != 7) return "ERROR: Invalid Query Request";
     CommandText head(sections[0]);
@@ -261,9 +294,10 @@ std::string QueryCommands::QueryScroll(const CommandText& command) {
     std::int64_t size = std::clamp<std::int64_t>(Number(sections[5]), 1, 100000);
     std::int64_t direction = Number(sections[6]);
 
-    std::vector<QueryRow> rows;
+    QueryRows built;
     std::string error;
-    if (!BuildRows(access, kind, source, level, rows, error)) return error;
+    if (!BuildRows(state, access, kind, source, level, built, error)) return error;
+    const std::vector<QueryRow>& rows = *built;
     std::int64_t total = static_cast<std::int64_t>(rows.size());
 
     std::int64_t offset = 0;
@@ -361,9 +395,11 @@ std::string QueryCommands::StartSort(ConnectionState& state, const CommandText& 
     int level = static_cast<int>(Number(rest.substr(middle + 1, last - middle - 1)));
     auto job = std::make_shared<QuerySortJob>();
     std::string error;
-    if (!BuildRows(access, static_cast<int>(Number(command.Field(1))), source, level, job->rows,
+    QueryRows rows;
+    if (!BuildRows(state, access, static_cast<int>(Number(command.Field(1))), source, level, rows,
                    error))
         return error;
+    job->rows = *rows;
     job->order = Number(rest.substr(last + 1)) == 1 ? 1 : 0;
     job->projectId = access.id;
     job->user = state.user;
@@ -451,7 +487,7 @@ std::string QueryCommands::WriteResultFile(const std::string& user, const std::s
 // "TALQConvertQueryToIssue," user "," password "," project "," file ","
 // name "," level: every page of the listed keys (of their units above level
 // 0) joins the collection, which is created when it is new.
-std::string QueryCommands::ConvertToIssue(const CommandText& command) {
+std::string QueryCommands::ConvertToIssue(ConnectionState& state, const CommandText& command) {
     if (command.Count() != 7) return "ERROR: Invalid Collection Name";
     ProjectAccess access;
     if (std::string e = OpenProject(command.Field(1), command.Field(2), command.Field(3), access);
@@ -463,9 +499,10 @@ std::string QueryCommands::ConvertToIssue(const CommandText& command) {
     for (unsigned char c : name)
         if (c < 32 || c == '|' || c == ',') return "ERROR: Invalid Collection Name";
     int level = static_cast<int>(Number(command.Field(6)));
-    std::vector<QueryRow> rows;
+    QueryRows built;
     std::string error;
-    if (!BuildRows(access, 1, command.Field(4), level, rows, error)) return error;
+    if (!BuildRows(state, access, 1, command.Field(4), level, built, error)) return error;
+    const std::vector<QueryRow>& rows = *built;
 
     // The collection and its pages are saved as one.
     Transaction transaction(db_);

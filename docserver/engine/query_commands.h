@@ -4,9 +4,9 @@
 // document date as a background job, saving a list as an issue collection,
 // and the three searches that produce result files.
 
+#include <atomic>
 #include <cstdint>
-#include <map>
-#include <mutex>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +25,18 @@ struct QueryRow {
     std::string key;
     std::string text;
     std::int64_t seq = 0;
+};
+
+// A built query list; the cache and the replies paging it share one copy.
+using QueryRows = std::shared_ptr<const std::vector<QueryRow>>;
+
+// The rows a connection last built, kept while nothing changed: the server's
+// workers each page it, whichever takes the connection's next request.
+struct QueryCache {
+    std::string identity;           // what the rows were built from
+    const void* counter = nullptr;  // the change count generation belongs to
+    std::uint64_t generation = 0;
+    QueryRows rows;
 };
 
 // The sort of one connection, advanced a slice at a time by its polls.
@@ -47,19 +59,19 @@ class QueryCommands {
     // Rows of a tag (kind 0) or a temporary file (kind 1) at a level; false
     // with the error reply when the list cannot be built. Pages outside the
     // user's range are left out of a tag and invalid in a file.
-    bool BuildRows(const ProjectAccess& access, int kind, const std::string& source, int level,
-                   std::vector<QueryRow>& rows, std::string& error);
+    bool BuildRows(ConnectionState& state, const ProjectAccess& access, int kind,
+                   const std::string& source, int level, QueryRows& rows, std::string& error);
 
     // Rows per slice of the sort's date lookup, so a large list takes polls.
     static constexpr std::size_t kSortSlice = 20000;
 
   private:
-    std::string QueryScroll(const CommandText& command);
+    std::string QueryScroll(ConnectionState& state, const CommandText& command);
     std::string CreateTempFile(const CommandText& command);
     std::string WriteTempFile(const CommandText& command);
     std::string StartSort(ConnectionState& state, const CommandText& command);
     std::string BackgroundStatus(ConnectionState& state, const CommandText& command);
-    std::string ConvertToIssue(const CommandText& command);
+    std::string ConvertToIssue(ConnectionState& state, const CommandText& command);
     std::string SearchNotes(const CommandText& command);
     std::string SearchOcr(const CommandText& command);
     std::string SearchDate(const CommandText& command);
@@ -80,18 +92,16 @@ class QueryCommands {
     bool LevelExists(std::int64_t projectId, int level);
     std::string KeyOf(std::int64_t projectId, std::int64_t seq);
 
+    // The count of database changes that engines of this process on this
+    // system have seen, bumped when this engine's connection sees one.
+    std::uint64_t Generation();
+
     CommandEngine& engine_;
     SystemDb& db_;
     std::string systemDir_;
-
-    // The rows last built on each database connection (workers each have
-    // one), kept while the database and the file are unchanged.
-    struct CacheEntry {
-        std::string identity;
-        std::vector<QueryRow> rows;
-    };
-    std::mutex cacheMutex_;
-    std::map<const void*, CacheEntry> cache_;
+    std::shared_ptr<std::atomic<std::uint64_t>> generation_;
+    std::int64_t seenDataVersion_ = -1;
+    std::int64_t seenChanges_ = -1;
 };
 
 }  // namespace docserver

@@ -201,15 +201,29 @@ bool ConvertTexts(SystemDb& db, std::string& error) {
         error);
 }
 
+// Lists stored before the server gave texts their commas back hold
+// CommaSub: markups lost their points and notes showed a box.
+constexpr const char* kAnnotationCommasSql = R"SQL(
+UPDATE annotations SET list_text = replace(list_text, char(29), ',')
+WHERE instr(list_text, char(29)) > 0;
+INSERT OR REPLACE INTO system_settings(name, value) VALUES ('AnnotationCommas', 'Restored');
+)SQL";
+
+bool Setting(SystemDb& db, const char* name, const char* value) {
+    Statement s(db, "SELECT value FROM system_settings WHERE name = ?");
+    s.Bind(1, std::string(name));
+    return s.Step() && s.Text(0) == value;
+}
+
 }  // namespace
 
 bool UpgradeSystem(SystemDb& db, std::string& error) {
-    Statement encoding(db, "SELECT value FROM system_settings WHERE name = 'TextEncoding'");
-    const bool utf8 = encoding.Step() && encoding.Text(0) == "UTF-8";
+    const bool utf8 = Setting(db, "TextEncoding", "UTF-8");
+    const bool commas = Setting(db, "AnnotationCommas", "Restored");
     const bool indexed = Exists(db, "table", "ocr_index");
     const bool sized = HasColumn(db, "pages", "image_width");
     const bool notesWritten = Exists(db, "trigger", "annotations_note_update");
-    if (utf8 && indexed && sized && notesWritten &&
+    if (utf8 && commas && indexed && sized && notesWritten &&
         Exists(db, "trigger", "descriptions_index_update") &&
         Exists(db, "table", "user_palette_tags"))
         return true;
@@ -228,6 +242,8 @@ bool UpgradeSystem(SystemDb& db, std::string& error) {
     ok = ok && db.Exec(kIndexSql, error);
     if (ok && !indexed) ok = db.Exec(kFillOcrIndexSql, error);
     if (ok && !notesWritten) ok = db.Exec(kFillNoteIndexSql, error);
+    // After the indexes: their triggers follow the texts that change.
+    if (ok && !commas) ok = db.Exec(kAnnotationCommasSql, error);
     std::string ignored;
     db.Exec(ok ? "COMMIT" : "ROLLBACK", ignored);
     return ok;

@@ -91,7 +91,7 @@ class Authorization : public ::testing::Test {
             "UPDATE pages SET original_file = 'originals/doc5.txt', restricted = 1 WHERE seq = 5;"
             "UPDATE pages SET image_file = 'images/p6.tif' WHERE seq = 6;"
             "UPDATE pages SET image_file = 'images/p30.png', original_file = "
-            "'originals/doc30.txt' WHERE seq = 30;"
+            "'originals/doc30.txt', ocr_text = 'Outside' WHERE seq = 30;"
             "INSERT INTO server_files(name, user_id, purpose) VALUES ('Q900000.TMP', 'ADMIN', "
             "'query');"
             "INSERT INTO batch_printers(name, directory) VALUES ('Floor', 'batch/floor');"
@@ -397,7 +397,8 @@ TEST_F(Authorization, RedactionsAreBurnedIntoWhatAnOpaqueUserReceives) {
 }  // namespace
 
 // No search finds a page by text an opaque user is not sent: its OCR text,
-// its notes and its words in a concept search.
+// its notes and its words in a concept search, nor offers them as spellings;
+// nor does a word outside the user's range come up as a spelling.
 TEST_F(Authorization, SearchesFindNoTextOfARedactedPageForAnOpaqueUser) {
     ASSERT_GT(Port(), 0) << server_->Output();
     // The result file a search names holds the page's key, or not.
@@ -412,7 +413,11 @@ TEST_F(Authorization, SearchesFindNoTextOfARedactedPageForAnOpaqueUser) {
         } else if (kind == "notes") {
             reply = client.Send("TALQSearchResultsTempFile," + p + ",hidden,0,32000,0");
         } else {
-            client.Send(std::string("IDEX_StartSearch") + kRS + "hidden" + kRS + "100" + kRS + "0");
+            // Misspelt, the word is looked for among the spellings offered.
+            const std::string typed = kind == "concept"    ? "hidden"
+                                      : kind == "spelling" ? "hiddn"
+                                                           : "outsde";
+            client.Send(std::string("IDEX_StartSearch") + kRS + typed + kRS + "100" + kRS + "0");
             for (int polls = 0; polls < 50 && (reply = client.Send("IDEX_QuerySearch")) == "1";)
                 ++polls;
         }
@@ -421,6 +426,12 @@ TEST_F(Authorization, SearchesFindNoTextOfARedactedPageForAnOpaqueUser) {
         std::vector<std::string> f = docserver::Split(reply, ',');
         const std::string name = f.size() >= 2 ? f[1] : "";
         std::string rows;
+        if (kind == "spelling" || kind == "far spelling") {
+            if (!name.empty())
+                docserver::imaging::ReadWholeFile(
+                    Sys() + "/tmp/S" + name.substr(0, name.size() - 1), rows);
+            return rows.find(kind == "spelling" ? "^hidden" : "^outside") != std::string::npos;
+        }
         if (!name.empty()) docserver::imaging::ReadWholeFile(Sys() + "/tmp/" + name, rows);
         return rows.find("K00003") != std::string::npos;
     };
@@ -429,10 +440,14 @@ TEST_F(Authorization, SearchesFindNoTextOfARedactedPageForAnOpaqueUser) {
         const char* kind;
         bool found;
     } cases[] = {
-        {"OPAQUE", "ocr", false},     {"READER", "ocr", false},     {"LIMITED", "ocr", true},
-        {"ADMIN", "ocr", true},       {"READER", "notes", false},   {"ADMIN", "notes", true},
-        {"OPAQUE", "concept", false}, {"READER", "concept", false}, {"LIMITED", "concept", true},
-        {"ADMIN", "concept", true},
+        {"OPAQUE", "ocr", false},        {"READER", "ocr", false},
+        {"LIMITED", "ocr", true},        {"ADMIN", "ocr", true},
+        {"READER", "notes", false},      {"ADMIN", "notes", true},
+        {"OPAQUE", "concept", false},    {"READER", "concept", false},
+        {"LIMITED", "concept", true},    {"ADMIN", "concept", true},
+        {"OPAQUE", "spelling", false},   {"READER", "spelling", false},
+        {"ADMIN", "spelling", true},     {"LIMITED", "far spelling", false},
+        {"ADMIN", "far spelling", true},
     };
     for (const auto& c : cases)
         EXPECT_EQ(finds(c.user, c.kind), c.found) << c.user << " " << c.kind;

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include "engine/command_engine.h"
 #include "engine/engine_text.h"
@@ -258,6 +259,43 @@ TEST_F(QueryEngineTest, SearchesAnswerCountAndFileOnlyWithHits) {
               (std::vector<std::string>{Key(7), Key(8)}));
     EXPECT_EQ(Run("TALQDTSearchDate," + kP + ",5,,").substr(0, 3), "90,");
     EXPECT_EQ(Run("TALQDTSearchDate," + kP + ",1,2000,").rfind("ERROR", 0), 0u);
+}
+
+// The server's workers are engines of their own, each with its own
+// connection: a connection's rows, built on one, page on another only while
+// no change was made anywhere since.
+TEST_F(QueryEngineTest, RowsKeptForAConnectionFollowChangesMadeThroughAnyEngine) {
+    std::string error;
+    std::unique_ptr<CommandEngine> worker = CommandEngine::Open(sys_, error);
+    ASSERT_TRUE(worker) << error;
+    std::unique_ptr<CommandEngine> writer = CommandEngine::Open(sys_, error);
+    ASSERT_TRUE(writer) << error;
+    ConnectionState other;
+    ASSERT_EQ(writer->Execute(other, "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1").substr(0, 1),
+              "1");
+    const std::vector<std::string> before = ParseSet(Scroll(0, "Hot", 0, 1000, 0)).keys;
+    std::string untagged;
+    for (int n = 1; n <= 100 && untagged.empty(); ++n)
+        if (std::find(before.begin(), before.end(), Key(n)) == before.end()) untagged = Key(n);
+    ASSERT_FALSE(untagged.empty());
+    auto scrollOn = [&](CommandEngine& engine) {
+        std::string s(1, kSS);
+        return ParseSet(engine.Execute(state_, "TALQQueryScroll," + kP + ",0" + s + s + s + "Hot" +
+                                                   s + "0" + s + "1000" + s + "0"))
+            .keys;
+    };
+    EXPECT_EQ(scrollOn(*worker), before);
+    ASSERT_EQ(writer->Execute(other, "TALQTurnTagOn," + kP + "," + untagged + ",Hot"), "OK");
+    for (CommandEngine* engine : {engine_.get(), worker.get()}) {
+        const std::vector<std::string> after = scrollOn(*engine);
+        EXPECT_EQ(after.size(), before.size() + 1);
+        EXPECT_NE(std::find(after.begin(), after.end(), untagged), after.end());
+    }
+    // A writer outside the server's engines.
+    docserver::SystemDb db;
+    ASSERT_TRUE(db.Open(sys_ + "/system.db", false, error)) << error;
+    ASSERT_TRUE(db.Exec("DELETE FROM page_tags", error)) << error;
+    EXPECT_TRUE(scrollOn(*worker).empty());
 }
 
 TEST_F(QueryEngineTest, ARestrictedUserQueriesAndSearchesOnlyInsideTheRange) {

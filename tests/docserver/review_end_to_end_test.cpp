@@ -241,7 +241,7 @@ TEST_F(ReviewServer, BatchFilesAreWrittenOnlyAsSiblingsOfIssuedNames) {
     EXPECT_EQ(write(stem + "P__", "late").rfind("ERROR", 0), 0u) << "a closed job takes nothing";
 }
 
-TEST_F(ReviewServer, ConceptSearchTakesSeveralPollsAndItsRowsAgreeWithTheText) {
+TEST_F(ReviewServer, ConceptSearchRowsAgreeWithTheTextAndItsSpellingsAreOffered) {
     // A word that occurs in the text, and a misspelling of another.
     const std::string& text = Pages()[10].ocr;
     std::string word;
@@ -263,7 +263,6 @@ TEST_F(ReviewServer, ConceptSearchTakesSeveralPollsAndItsRowsAgreeWithTheText) {
     int polls = 0;
     std::string reply;
     while ((reply = Run("IDEX_QuerySearch")) == "1" && polls < 100) ++polls;
-    EXPECT_GE(polls, 3) << "a search spans several polls";
     ASSERT_EQ(reply.rfind("0,Q", 0), 0u) << reply;
     std::string name = reply.substr(2, reply.find(',', 2) - 2);
     EXPECT_EQ(reply.substr(reply.rfind(',') + 1), "7");
@@ -403,7 +402,7 @@ TEST_F(ReviewServer, SessionRetrievesFilesUploadsBytesAndSearchesConceptsOverTcp
         ASSERT_TRUE(api->QuesterStartSearch("the", 50, 0)) << api->LastError();
         int polls = 0;
         while (api->QuesterCheckSearch() && polls < 100) ++polls;
-        EXPECT_GE(polls, 3);
+        EXPECT_LT(polls, 100) << "the search ends";
         ASSERT_TRUE(api->IsQuesterActive()) << api->LastError();
         EXPECT_FALSE(api->QuesterQueryFile().empty());
         std::string term = api->QuesterTermFile();

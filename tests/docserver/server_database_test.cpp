@@ -115,6 +115,31 @@ TEST_F(ServerDatabaseTest, TextsAreStoredInUtf8AndFoundByEachOfTheirWords) {
     EXPECT_EQ(Found(Run("TALQSearchResultsTempFile," + kP + ",alpha memo,0,32000,1")), "0,");
 }
 
+TEST_F(ServerDatabaseTest, ConceptSearchFindsEveryFormItTakesThroughTheIndex) {
+    OpenEngine();
+    Run("TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1");
+    ASSERT_EQ(Run("TALQImportLine," + kP + ",FT,K00003,1,2,Payments were computing; banks listed"),
+              "OK");
+    Run("TALQGetProjectInfo," + kP);
+    const std::string rs(1, wire::kRecordSep);
+    const struct {
+        const char* phrase;
+        bool found;
+    } cases[] = {
+        {"payment", true}, {"payments", true}, {"compute", true},
+        {"bank", true},    {"bank1", false},   {"list", true},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(Run("IDEX_StartSearch" + rs + c.phrase + rs + "100" + rs + "0"), "OK");
+        std::string reply;
+        for (int polls = 0; polls < 100 && (reply = Run("IDEX_QuerySearch")) == "1";) ++polls;
+        std::vector<std::string> f = docserver::Split(reply, ',');
+        std::string rows;
+        if (f.size() == 3 && !f[1].empty()) rows = testsupport::ReadFile(sys_ + "/tmp/" + f[1]);
+        EXPECT_EQ(rows.find("K00003\t") != std::string::npos, c.found) << c.phrase << " " << reply;
+    }
+}
+
 TEST_F(ServerDatabaseTest, ASystemWrittenInTheCodePageIsConvertedAtOpen) {
     // As systems were stored before: Windows-1252 bytes and no marker.
     RawExec(db_,
@@ -207,6 +232,36 @@ TEST_F(ServerDatabaseTest, ASearchTakesAThousandDistinctWordsAndRefusesMore) {
               "ERROR: Too Many Search Words");
     EXPECT_EQ(Run("TALQSearchResultsTempFile," + kP + "," + more + ",0,32000,0"),
               "ERROR: Too Many Search Words");
+}
+
+TEST_F(ServerDatabaseTest, AnnotationTextsComeBackWithTheirCommas) {
+    // As systems were stored before: lists kept as sent, CommaSub and all.
+    RawExec(db_,
+            "DELETE FROM system_settings WHERE name = 'AnnotationCommas';"
+            "UPDATE annotations SET list_text = 'memo' || char(29) || ' text' WHERE seq = 12;");
+    OpenEngine();
+    Run("TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1");
+    Run("TALQGetProjectInfo," + kP);
+    // A markup's points, "x,y" pairs, as the client sends them.
+    ASSERT_EQ(Run("TALQPutAnnotations," + kP +
+                  ",K00011,64,1\x1d"
+                  "2;30\x1d"
+                  "40"),
+              "1");
+    struct Case {
+        const char* key;
+        std::size_t section;
+        std::string list;
+    } cases[] = {
+        {"K00012", 4, "memo, text"},  // converted at open
+        {"K00011", 6, "1,2;30,40"},   // stored
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> sections =
+            docserver::Split(Run("TALQGetAnnotations," + kP + "," + c.key), wire::kSectionSep);
+        ASSERT_GT(sections.size(), c.section) << c.key;
+        EXPECT_EQ(sections[c.section], c.list) << c.key;
+    }
 }
 
 TEST_F(ServerDatabaseTest, AWriterElsewhereLeavesLoginsWorkingAndWritesBusyNotFailed) {

@@ -195,7 +195,7 @@ TEST_F(CommandsDemoTest, FastSenderIsServedEveryTickAndToldOfEachRefusal) {
     for (int mode : {1, 2}) {
         SCOPED_TRACE("access mode " + std::to_string(mode));
         OpenViewer();
-        testsupport::LogInFromTheMenu(*window, "admin", "admin", mode, "ACME");
+        testsupport::LogInThroughDialogs(*window, "admin", "admin", mode, "ACME");
         ASSERT_EQ(window->TalqAPi->ProjectName(), "ACME");
         int taken = 0;
         bool lastTaken = false;

@@ -37,24 +37,28 @@ inline std::unique_ptr<viewer::frmView> ShownMainWindow() {
     return window;
 }
 
-// Logs in from the menu with the answers a person would type, then picks
-// the project from the list.
-inline void LogInFromTheMenu(viewer::frmView& window, const std::string& user,
-                             const std::string& password, int mode, const std::string& project) {
-    talq::DialogFactory<frmLogin>::Scoped login(
-        ScriptedMaker<frmLogin>([&](frmLogin& dlg) {
-            dlg.Combo1->setCurrentIndex(mode);
-            dlg.txtUserID->setText(QString::fromStdString(user));
-            dlg.txtPassword->setText(QString::fromStdString(password));
-            dlg.cmdOK_Click();
-        }));
-    talq::DialogFactory<frmListBox>::Scoped pick(
-        ScriptedMaker<frmListBox>([&](frmListBox& d) {
-            const auto found = d.List1->findItems(QString::fromStdString(project), Qt::MatchExactly);
-            ASSERT_EQ(found.size(), 1);
-            d.List1->setCurrentItem(found.front());
-            d.cmdOK_Click();
-        }));
+// Logs in from the menu with the answers a person would type (mode 0 goes
+// over TCP to port), then picks the project from the list.
+inline void LogInThroughDialogs(viewer::frmView& window, const std::string& user,
+                                const std::string& password, int mode, const std::string& project,
+                                int port = 0) {
+    if (mode == 0) {
+        window.login.szDomain = "DEMO";
+        window.login.szIPAddress = "127.0.0.1";
+        window.login.szPort = std::to_string(port);
+    }
+    talq::DialogFactory<frmLogin>::Scoped login(ScriptedMaker<frmLogin>([&](frmLogin& dlg) {
+        dlg.Combo1->setCurrentIndex(mode);
+        dlg.txtUserID->setText(QString::fromStdString(user));
+        dlg.txtPassword->setText(QString::fromStdString(password));
+        dlg.cmdOK_Click();
+    }));
+    talq::DialogFactory<frmListBox>::Scoped pick(ScriptedMaker<frmListBox>([&](frmListBox& d) {
+        const auto found = d.List1->findItems(QString::fromStdString(project), Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1);
+        d.List1->setCurrentItem(found.front());
+        d.cmdOK_Click();
+    }));
     window.mnuLogin_Click();
 }
 

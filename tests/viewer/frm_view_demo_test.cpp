@@ -84,11 +84,9 @@ class FrmViewDemoTest : public testsupport::DemoSuiteTest<FrmViewDemoTest> {
         if (mode == kRemoteMode) {
             if (!server_) server_ = std::make_unique<testsupport::ServerProcess>(Sys());
             ASSERT_GT(server_->Port(), 0) << server_->Output();
-            window->login.szDomain = "DEMO";
-            window->login.szIPAddress = "127.0.0.1";
-            window->login.szPort = std::to_string(server_->Port());
         }
-        testsupport::LogInFromTheMenu(*window, user, password, mode, project);
+        testsupport::LogInThroughDialogs(*window, user, password, mode, project,
+                                         server_ ? server_->Port() : 0);
     }
 
     // A second session on ACME beside the window's, through the library.

@@ -1,0 +1,209 @@
+// Annotations saved by the viewer come back from the stand-in server as they
+// were saved: read back, shown again and printed, over TCP and through the
+// local-access library.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "annotations/annotation_rec.h"
+#include "platform/draw_surface.h"
+#include "platform/printer_recording.h"
+#include "platform/scripted_prompts.h"
+#include "render/image_view_transform.h"
+#include "support/annotation_box.h"
+#include "support/scoped_env.h"
+#include "support/server_process.h"
+#include "viewer/demo_suite.h"
+#include "viewer/demo_window.h"
+#include "viewer/widgets/frm_view.h"
+
+namespace {
+
+using docserver::demo::DemoPage;
+
+constexpr std::int32_t kBlue = 0xFF0000;
+constexpr std::int32_t kYellow = 0x00FFFF;
+constexpr std::int32_t kPrintAllLayers = 16384 | 8 | 16 | 32 | 64;
+
+// Every field, so a difference shows which.
+std::string Fields(const AnnotationRec& r) {
+    return std::to_string(r.Left) + " " + std::to_string(r.Top) + " " + std::to_string(r.Right) +
+           " " + std::to_string(r.Bottom) + " " + std::to_string(r.Reserved4) + " font " +
+           std::to_string(r.FontSize) + " " + std::to_string(r.FontStyle) + " " +
+           std::to_string(r.Font7) + " " + std::to_string(r.Font8) + " " + r.FontName + " | " +
+           std::to_string(r.LabelFlag) + " " + std::to_string(r.Field11) + " " +
+           std::to_string(r.Color) + " " + std::to_string(r.Rotation) + " " +
+           std::to_string(r.Color2) + " | " + r.Stamp + " | " + r.Text;
+}
+
+std::string Stamp(const std::string& label) {
+    return TalqClientAPI_Header::AnnotationStamp(label, "admin", QDate(2026, 3, 4));
+}
+
+AnnotationRec Icon(int x, int y, const std::string& text) {
+    AnnotationRec r = testsupport::AnnotationBox(x, y, x + 40, y + 40, 0);
+    r.Stamp = Stamp("");
+    r.Text = text;
+    return r;
+}
+
+// One record of each kind, in the order the server returns the lists:
+// redactions, highlights, sticky notes, text notes, clips, markups.
+struct KindCase {
+    AnnotationKind kind;
+    AnnotationRec rec;
+};
+std::vector<KindCase> EveryKind() {
+    AnnotationRec redaction = testsupport::AnnotationBox(300, 700, 900, 900, 0);
+    redaction.FontSize = 20;
+    redaction.FontStyle = 8;
+    redaction.FontName = "Arial";
+    redaction.LabelFlag = 1;
+    redaction.Color2 = 16777215;
+    redaction.Stamp = Stamp("PRIVILEGED, ATTY");
+    AnnotationRec highlight = testsupport::AnnotationBox(1000, 40, 1800, 140, kYellow);
+    highlight.Color2 = kYellow;
+    highlight.Stamp = Stamp("");
+    // Long enough to need most of a list, commas throughout.
+    std::string longNote;
+    while (longNote.size() < 2000) longNote += "Item " + std::to_string(longNote.size()) + ", ";
+    longNote.resize(1999);
+    longNote += ".";
+    AnnotationRec textNote = testsupport::AnnotationBox(300, 1000, 1500, 1400, 255);
+    textNote.FontSize = 12;
+    textNote.FontName = "Arial";
+    textNote.Stamp = Stamp("");
+    textNote.Text = longNote;
+    AnnotationRec clip = Icon(200, 1500, "C:\\Cases\\Smith, J\\brief.doc");
+    clip.Color2 = 1;
+    // Across the white top margin, so the pen shows on screen and paper.
+    AnnotationRec markup = testsupport::AnnotationBox(100, 60, 100, 60, kBlue);
+    markup.Rotation = 8;
+    markup.Stamp = Stamp("");
+    markup.Text = "100,60;900,60;900,100;1400,110";
+    return {{kRedaction, redaction},
+            {kHighlight, highlight},
+            {kStickyNote, Icon(1200, 1500, "Call Bob, then Ann, by Friday")},
+            {kTextNote, textNote},
+            {kClip, clip},
+            {kMarkup, markup}};
+}
+
+// Whether some pixel is near the colour (BGR), allowing for the print's scaling.
+bool HasColour(const QImage& img, std::int32_t colour) {
+    const int r = colour & 0xFF, g = (colour >> 8) & 0xFF, b = (colour >> 16) & 0xFF;
+    for (int y = 0; y < img.height(); y += 2)
+        for (int x = 0; x < img.width(); x += 2) {
+            const QRgb p = img.pixel(x, y);
+            if (std::abs(qRed(p) - r) < 60 && std::abs(qGreen(p) - g) < 60 &&
+                std::abs(qBlue(p) - b) < 60)
+                return true;
+        }
+    return false;
+}
+
+class AnnotationRoundTripTest : public testsupport::DemoSuiteTest<AnnotationRoundTripTest> {
+  protected:
+    static void SetUpTestSuite() { SetUpDemo(23, 40); }
+
+    AnnotationRoundTripTest() : scoped_(prompts) {
+        platform::SetScreenTwipsPerPixelForTest({15.0, 15.0});
+        testsupport::PointLocalModesAt(Sys());
+        machine_ = std::make_shared<platform::RecordingPrinterCollection>();
+        printer_ = machine_->Add("Rec");
+        platform::InstallPrinterCollection(machine_);
+    }
+    ~AnnotationRoundTripTest() override {
+        platform::InstallPrinterCollection(nullptr);
+        platform::SetScreenTwipsPerPixelForTest({0.0, 0.0});
+    }
+
+    // Bitonal letter pages of the first half, which every mode may change.
+    std::vector<std::string> PlainPages() const {
+        std::vector<std::string> keys;
+        const auto& pages = demo_->projects.front().pages;
+        for (std::size_t i = 1; i < pages.size() / 2; ++i) {
+            const DemoPage& p = pages[i];
+            if (!p.placeholder && !p.restricted && p.rotation == 0 &&
+                p.size == docserver::imaging::PageSize::Letter &&
+                p.colour == docserver::imaging::PageColour::Bitonal)
+                keys.push_back(p.key);
+        }
+        return keys;
+    }
+
+    testsupport::ScopedUserStores stores_;
+    platform::ScriptedPrompts prompts;
+    platform::ScopedPrompts scoped_;
+    std::shared_ptr<platform::RecordingPrinterCollection> machine_;
+    std::shared_ptr<platform::RecordingPrinter> printer_;
+};
+
+TEST_F(AnnotationRoundTripTest, EveryKindComesBackShownAndPrintedAsSavedInEveryAccessMode) {
+    testsupport::ServerProcess server(Sys());
+    ASSERT_GT(server.Port(), 0) << server.Output();
+    const std::vector<std::string> keys = PlainPages();
+    ASSERT_GE(keys.size(), 3u);
+    const std::vector<KindCase> kinds = EveryKind();
+    for (int mode : {0, 1, 2}) {
+        SCOPED_TRACE("access mode " + std::to_string(mode));
+        auto window = testsupport::ShownMainWindow();
+        testsupport::LogInThroughDialogs(*window, "admin", "admin", mode, "ACME", server.Port());
+        ASSERT_EQ(window->login.szProjectName, "ACME");
+        const std::string& key = keys[static_cast<std::size_t>(mode)];
+        for (const KindCase& c : kinds) {
+            // Over TCP the server takes no clips: they name files on the client.
+            if (c.kind == kClip && mode == 0) continue;
+            std::string text;
+            TalqClientAPI_Header::BuildAnnotationList(1, {c.rec}, text);
+            ASSERT_TRUE(
+                window->TalqAPi->PutAnnotationList(key, static_cast<std::int16_t>(c.kind), text))
+                << c.kind;
+        }
+
+        std::string lists[6];
+        ASSERT_TRUE(window->TalqAPi->GetAllAnnotations(key, lists));
+        ASSERT_TRUE(window->DisplayImage(key));
+        const viewer::PageAnnotations& shown = window->pageAnnotations;
+        const AnnotationList* onScreen[6] = {&shown.RedactList, &shown.HiLiteList,
+                                             &shown.StickyList, &shown.TextNoteList,
+                                             &shown.ClipList,   &shown.MarkUpList};
+        for (std::size_t i = 0; i < kinds.size(); ++i) {
+            if (kinds[i].kind == kClip && mode == 0) continue;
+            AnnotationList read;
+            int count = 0;
+            TalqClientAPI_Header::ParseAnnotationList(lists[i], read, count);
+            ASSERT_EQ(count, 1) << kinds[i].kind;
+            EXPECT_EQ(Fields(read.front()), Fields(kinds[i].rec)) << "read back";
+            ASSERT_EQ(onScreen[i]->size(), 1u) << kinds[i].kind;
+            EXPECT_EQ(Fields(onScreen[i]->front()), Fields(kinds[i].rec)) << "shown";
+        }
+        // The markup's pen is drawn over the page on screen.
+        mGdi32::ImageViewTransform t =
+            mGdi32::TransformFor(window->MainPageDrawInfo(), window->page.g_ViewScaleFactor);
+        std::int32_t sx = 500, sy = 60;
+        mGdi32::ImageToScreen(sx, sy, t);
+        EXPECT_EQ(window->picImage2.Point(sx, sy), kBlue);
+
+        printer_->images.clear();
+        window->printRequest.g_PrinterType = 0;
+        window->printRequest.PrintLocalPrinter = "Rec";
+        window->printRequest.g_PrintMode = 0;
+        window->printRequest.g_PrintRange = 0;
+        window->printRequest.g_PrintFlags = kPrintAllLayers;
+        window->printRequest.PrintEntireJob = 1;
+        window->PrintSelection();
+        ASSERT_EQ(printer_->images.size(), 1u);
+        EXPECT_TRUE(HasColour(printer_->images.front(), kBlue)) << "the markup prints";
+        EXPECT_TRUE(HasColour(printer_->images.front(), kYellow)) << "the highlight prints";
+        EXPECT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();
+    }
+}
+
+}  // namespace
