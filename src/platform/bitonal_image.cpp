@@ -1,0 +1,136 @@
+#include "platform/bitonal_image.h"
+
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace platform {
+namespace {
+
+constexpr quint32 kRgbMask = 0xFFFFFF;
+
+// The byte of eight pixels, 1 for black; false when one is grey or colour.
+bool PackEight(const quint32* px, int count, unsigned char& byte) {
+    quint32 all = kRgbMask;
+    for (int i = 0; i < count; ++i) all &= px[i];
+    byte = 0;
+    if ((all & kRgbMask) == kRgbMask) return true;  // the usual case: paper
+    for (int i = 0; i < count; ++i) {
+        const quint32 p = px[i] & kRgbMask;
+        if (p != 0 && p != kRgbMask) return false;
+        if (p == 0) byte |= static_cast<unsigned char>(0x80u >> i);
+    }
+    return true;
+}
+
+// A growing in-memory file for libtiff.
+struct MemoryFile {
+    std::vector<unsigned char> bytes;
+    toff_t pos = 0;
+};
+
+tsize_t MemRead(thandle_t h, tdata_t data, tsize_t size) {
+    auto* f = static_cast<MemoryFile*>(h);
+    const toff_t n = std::min<toff_t>(static_cast<toff_t>(size),
+                                      f->bytes.size() - std::min<toff_t>(f->pos, f->bytes.size()));
+    if (n > 0) std::memcpy(data, f->bytes.data() + f->pos, n);
+    f->pos += n;
+    return static_cast<tsize_t>(n);
+}
+
+tsize_t MemWrite(thandle_t h, tdata_t data, tsize_t size) {
+    auto* f = static_cast<MemoryFile*>(h);
+    const toff_t end = f->pos + static_cast<toff_t>(size);
+    if (end > f->bytes.size()) f->bytes.resize(end);
+    std::memcpy(f->bytes.data() + f->pos, data, static_cast<size_t>(size));
+    f->pos = end;
+    return size;
+}
+
+toff_t MemSeek(thandle_t h, toff_t off, int whence) {
+    auto* f = static_cast<MemoryFile*>(h);
+    if (whence == SEEK_CUR) off += f->pos;
+    if (whence == SEEK_END) off += f->bytes.size();
+    f->pos = off;
+    return off;
+}
+
+int MemClose(thandle_t) {
+    return 0;
+}
+toff_t MemSize(thandle_t h) {
+    return static_cast<MemoryFile*>(h)->bytes.size();
+}
+int MemMap(thandle_t, tdata_t*, toff_t*) {
+    return 0;
+}
+void MemUnmap(thandle_t, tdata_t, toff_t) {}
+
+}  // namespace
+
+bool IsBitonal(const QImage& page) {
+    const QImage rgb =
+        page.format() == QImage::Format_RGB32 ? page : page.convertToFormat(QImage::Format_RGB32);
+    unsigned char unused = 0;
+    for (int y = 0; y < rgb.height(); ++y) {
+        const auto* line = reinterpret_cast<const quint32*>(rgb.constScanLine(y));
+        for (int x = 0; x < rgb.width(); x += 8) {
+            if (!PackEight(line + x, std::min(8, rgb.width() - x), unused)) return false;
+        }
+    }
+    return true;
+}
+
+bool PackBitonal(const QImage& page, BitonalRows& rows) {
+    const QImage rgb =
+        page.format() == QImage::Format_RGB32 ? page : page.convertToFormat(QImage::Format_RGB32);
+    rows.width = rgb.width();
+    rows.height = rgb.height();
+    rows.bytesPerRow = (rows.width + 7) / 8;
+    rows.bits.assign(static_cast<size_t>(rows.bytesPerRow) * static_cast<size_t>(rows.height),
+                     '\0');
+    auto* out = reinterpret_cast<unsigned char*>(rows.bits.data());
+    for (int y = 0; y < rows.height; ++y, out += rows.bytesPerRow) {
+        const auto* line = reinterpret_cast<const quint32*>(rgb.constScanLine(y));
+        for (int x = 0, i = 0; x < rows.width; x += 8, ++i) {
+            if (!PackEight(line + x, std::min(8, rows.width - x), out[i])) return false;
+        }
+    }
+    return true;
+}
+
+std::string EncodeG4(const BitonalRows& rows) {
+    if (rows.width <= 0 || rows.height <= 0) return {};
+    MemoryFile file;
+    TIFF* tif = TIFFClientOpen("g4", "w", &file, MemRead, MemWrite, MemSeek, MemClose, MemSize,
+                               MemMap, MemUnmap);
+    if (tif == nullptr) return {};
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(rows.width));
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(rows.height));
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+    TIFFSetField(tif, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(rows.height));
+    std::string strip;
+    // libtiff may change the buffer it encodes from.
+    std::string bits = rows.bits;
+    if (TIFFWriteEncodedStrip(tif, 0, bits.data(), static_cast<tmsize_t>(bits.size())) >= 0 &&
+        TIFFFlushData(tif) == 1) {
+        uint64_t* offsets = nullptr;
+        uint64_t* counts = nullptr;
+        if (TIFFGetField(tif, TIFFTAG_STRIPOFFSETS, &offsets) == 1 &&
+            TIFFGetField(tif, TIFFTAG_STRIPBYTECOUNTS, &counts) == 1 && offsets && counts &&
+            offsets[0] + counts[0] <= file.bytes.size()) {
+            strip.assign(reinterpret_cast<const char*>(file.bytes.data() + offsets[0]),
+                         static_cast<size_t>(counts[0]));
+        }
+    }
+    TIFFClose(tif);
+    return strip;
+}
+
+}  // namespace platform
