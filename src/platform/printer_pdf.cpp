@@ -12,7 +12,6 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
-#include <vector>
 
 #include "platform/bitonal_image.h"
 #include "platform/text_codec.h"
@@ -62,11 +61,12 @@ bool OpenNewFile(const QString& wanted, QFile& file, std::string& reason) {
     return false;
 }
 
-// An image surface that carries the page's encoded data: cairo writes the
-// data and never reads the surface's (untouched, zero) pixels.
-cairo_surface_t* EncodedSurface(int w, int h, const char* mime, const std::string& data,
+// An image surface of one pixel that carries the page's encoded data:
+// cairo writes the data and never reads the pixel, and one pixel is all it
+// copies when it keeps a snapshot of the surface.
+cairo_surface_t* EncodedSurface(const char* mime, const std::string& data,
                                 const char* paramsMime = nullptr, const std::string& params = {}) {
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1);
     auto attach = [s](const char* type, const std::string& bytes) {
         auto* held = new std::string(bytes);
         cairo_surface_set_mime_data(
@@ -87,8 +87,7 @@ cairo_surface_t* PageSurface(const QImage& page, bool monochrome) {
         if (g4.empty()) return nullptr;
         const std::string params = "Columns=" + std::to_string(rows.width) +
                                    " Rows=" + std::to_string(rows.height) + " K=-1";
-        return EncodedSurface(rows.width, rows.height, CAIRO_MIME_TYPE_CCITT_FAX, g4,
-                              CAIRO_MIME_TYPE_CCITT_FAX_PARAMS, params);
+        return EncodedSurface(CAIRO_MIME_TYPE_CCITT_FAX, g4, CAIRO_MIME_TYPE_CCITT_FAX_PARAMS, params);
     }
     QImage rgb =
         page.format() == QImage::Format_RGB32 ? page : page.convertToFormat(QImage::Format_RGB32);
@@ -99,18 +98,16 @@ cairo_surface_t* PageSurface(const QImage& page, bool monochrome) {
     QImageWriter writer(&buffer, "jpeg");
     writer.setQuality(kJpegQuality);
     if (!writer.write(rgb)) return nullptr;
-    return EncodedSurface(rgb.width(), rgb.height(), CAIRO_MIME_TYPE_JPEG, jpeg.toStdString());
+    return EncodedSurface(CAIRO_MIME_TYPE_JPEG, jpeg.toStdString());
 }
 
 }  // namespace
 
-// One job's file, the cairo document writing into it, and the page images
-// cairo still refers to until their page is written.
+// One job's file and the cairo document writing into it.
 struct PdfPrinter::Document {
     QFile file;
     cairo_surface_t* surface = nullptr;
     cairo_t* cr = nullptr;
-    std::vector<cairo_surface_t*> images;
     std::string writeError;
 
     static cairo_status_t Write(void* closure, const unsigned char* data, unsigned int length) {
@@ -122,14 +119,6 @@ struct PdfPrinter::Document {
         if (doc->writeError.empty()) doc->writeError = FromQString(doc->file.errorString());
         return CAIRO_STATUS_WRITE_ERROR;
     }
-    void ReleaseImages() {
-        for (cairo_surface_t* s : images) cairo_surface_destroy(s);
-        images.clear();
-    }
-    void EndPage() {
-        cairo_show_page(cr);
-        ReleaseImages();
-    }
     // Empty when all is well.
     std::string Trouble() const {
         if (!writeError.empty()) return writeError;
@@ -138,7 +127,7 @@ struct PdfPrinter::Document {
         return {};
     }
     std::string Finish() {
-        EndPage();
+        cairo_show_page(cr);
         cairo_destroy(cr);
         cr = nullptr;
         cairo_surface_finish(surface);
@@ -239,7 +228,7 @@ bool PdfPrinter::BeginOutput() {
         doc_ = std::move(doc);
         pagePending_ = false;
     } else if (pagePending_) {
-        doc_->EndPage();
+        cairo_show_page(doc_->cr);
         cairo_pdf_surface_set_size(doc_->surface, w, h);
         pagePending_ = false;
     }
@@ -268,19 +257,18 @@ bool PdfPrinter::StretchImage(int x, int y, int w, int h, const QImage& image) {
     if (image.isNull() || w <= 0 || h <= 0 || !BeginOutput()) return false;
     cairo_surface_t* source = PageSurface(image, colorMode_ == kColorMonochrome);
     if (source == nullptr) return Fail("the page image cannot be encoded");
-    // Released once its page is written: cairo refers to it until then.
-    doc_->images.push_back(source);
     cairo_t* cr = doc_->cr;
     cairo_save(cr);
     cairo_scale(cr, 72.0 / dpi_, 72.0 / dpi_);
     cairo_translate(cr, x, y);
-    cairo_scale(cr, static_cast<double>(w) / image.width(),
-                static_cast<double>(h) / image.height());
+    // The source is one pixel standing for the whole encoded image.
+    cairo_scale(cr, w, h);
     cairo_set_source_surface(cr, source, 0, 0);
     // Scanned pixels stay sharp: no smoothing when the page is shown.
     cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_FAST);
     cairo_paint(cr);
     cairo_restore(cr);
+    cairo_surface_destroy(source);
     const std::string trouble = doc_->Trouble();
     return trouble.empty() || Fail(trouble);
 }
