@@ -11,18 +11,19 @@ namespace {
 
 constexpr quint32 kRgbMask = 0xFFFFFF;
 
-// The byte of eight pixels, 1 for black; false when one is grey or colour.
-bool PackEight(const quint32* px, int count, unsigned char& byte) {
-    quint32 all = kRgbMask;
-    for (int i = 0; i < count; ++i) all &= px[i];
-    byte = 0;
-    if ((all & kRgbMask) == kRgbMask) return true;  // the usual case: paper
-    for (int i = 0; i < count; ++i) {
-        const quint32 p = px[i] & kRgbMask;
-        if (p != 0 && p != kRgbMask) return false;
-        if (p == 0) byte |= static_cast<unsigned char>(0x80u >> i);
+// Pure black and pure white are the colours one above which is 0 or 1;
+// two pixels are tested at a time.
+bool RowIsBitonal(const quint32* line, int width) {
+    constexpr quint64 kMask2 = 0x00FFFFFF00FFFFFFull, kOne2 = 0x0000000100000001ull;
+    quint64 off = 0;
+    int x = 0;
+    for (; x + 2 <= width; x += 2) {
+        quint64 two;
+        std::memcpy(&two, line + x, sizeof two);
+        off |= ((two & kMask2) + kOne2) & kMask2;
     }
-    return true;
+    if (x < width) off |= ((line[x] & kRgbMask) + 1) & kRgbMask;
+    return (off & ~kOne2) == 0;
 }
 
 // A growing in-memory file for libtiff.
@@ -73,12 +74,9 @@ void MemUnmap(thandle_t, tdata_t, toff_t) {}
 bool IsBitonal(const QImage& page) {
     const QImage rgb =
         page.format() == QImage::Format_RGB32 ? page : page.convertToFormat(QImage::Format_RGB32);
-    unsigned char unused = 0;
-    for (int y = 0; y < rgb.height(); ++y) {
-        const auto* line = reinterpret_cast<const quint32*>(rgb.constScanLine(y));
-        for (int x = 0; x < rgb.width(); x += 8) {
-            if (!PackEight(line + x, std::min(8, rgb.width() - x), unused)) return false;
-        }
+    const int w = rgb.width(), h = rgb.height();
+    for (int y = 0; y < h; ++y) {
+        if (!RowIsBitonal(reinterpret_cast<const quint32*>(rgb.constScanLine(y)), w)) return false;
     }
     return true;
 }
@@ -86,16 +84,24 @@ bool IsBitonal(const QImage& page) {
 bool PackBitonal(const QImage& page, BitonalRows& rows) {
     const QImage rgb =
         page.format() == QImage::Format_RGB32 ? page : page.convertToFormat(QImage::Format_RGB32);
-    rows.width = rgb.width();
+    const int w = rows.width = rgb.width();
     rows.height = rgb.height();
-    rows.bytesPerRow = (rows.width + 7) / 8;
+    rows.bytesPerRow = (w + 7) / 8;
     rows.bits.assign(static_cast<size_t>(rows.bytesPerRow) * static_cast<size_t>(rows.height),
                      '\0');
     auto* out = reinterpret_cast<unsigned char*>(rows.bits.data());
     for (int y = 0; y < rows.height; ++y, out += rows.bytesPerRow) {
         const auto* line = reinterpret_cast<const quint32*>(rgb.constScanLine(y));
-        for (int x = 0, i = 0; x < rows.width; x += 8, ++i) {
-            if (!PackEight(line + x, std::min(8, rows.width - x), out[i])) return false;
+        if (!RowIsBitonal(line, w)) return false;
+        // Black is the one with its lowest bit clear; most of a page is paper.
+        for (int x0 = 0; x0 < w; x0 += 8) {
+            const int n = std::min(8, w - x0);
+            quint32 all = ~0u;
+            for (int i = 0; i < n; ++i) all &= line[x0 + i];
+            if ((all & 1u) != 0) continue;
+            unsigned byte = 0;
+            for (int i = 0; i < n; ++i) byte |= (~line[x0 + i] & 1u) << (7 - i);
+            out[x0 >> 3] = static_cast<unsigned char>(byte);
         }
     }
     return true;

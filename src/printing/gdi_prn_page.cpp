@@ -21,7 +21,8 @@ void BackToBitonal(QImage& image, const QRect& area) {
     for (int y = r.top(); y <= r.bottom(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = r.left(); x <= r.right(); ++x) {
-            line[x] = qGray(line[x]) < kBitonalThreshold ? 0xFF000000u : 0xFFFFFFFFu;
+            // Black and white averaged stay grey: blue alone tells the level.
+            line[x] = (line[x] & 0xFFu) < kBitonalThreshold ? 0xFF000000u : 0xFFFFFFFFu;
         }
     }
 }
