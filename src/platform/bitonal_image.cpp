@@ -1,10 +1,9 @@
 #include "platform/bitonal_image.h"
 
-#include <tiffio.h>
+#include "platform/memory_tiff.h"
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
 
 namespace platform {
 namespace {
@@ -25,49 +24,6 @@ bool RowIsBitonal(const quint32* line, int width) {
     if (x < width) off |= ((line[x] & kRgbMask) + 1) & kRgbMask;
     return (off & ~kOne2) == 0;
 }
-
-// A growing in-memory file for libtiff.
-struct MemoryFile {
-    std::vector<unsigned char> bytes;
-    toff_t pos = 0;
-};
-
-tsize_t MemRead(thandle_t h, tdata_t data, tsize_t size) {
-    auto* f = static_cast<MemoryFile*>(h);
-    const toff_t n = std::min<toff_t>(static_cast<toff_t>(size),
-                                      f->bytes.size() - std::min<toff_t>(f->pos, f->bytes.size()));
-    if (n > 0) std::memcpy(data, f->bytes.data() + f->pos, n);
-    f->pos += n;
-    return static_cast<tsize_t>(n);
-}
-
-tsize_t MemWrite(thandle_t h, tdata_t data, tsize_t size) {
-    auto* f = static_cast<MemoryFile*>(h);
-    const toff_t end = f->pos + static_cast<toff_t>(size);
-    if (end > f->bytes.size()) f->bytes.resize(end);
-    std::memcpy(f->bytes.data() + f->pos, data, static_cast<size_t>(size));
-    f->pos = end;
-    return size;
-}
-
-toff_t MemSeek(thandle_t h, toff_t off, int whence) {
-    auto* f = static_cast<MemoryFile*>(h);
-    if (whence == SEEK_CUR) off += f->pos;
-    if (whence == SEEK_END) off += f->bytes.size();
-    f->pos = off;
-    return off;
-}
-
-int MemClose(thandle_t) {
-    return 0;
-}
-toff_t MemSize(thandle_t h) {
-    return static_cast<MemoryFile*>(h)->bytes.size();
-}
-int MemMap(thandle_t, tdata_t*, toff_t*) {
-    return 0;
-}
-void MemUnmap(thandle_t, tdata_t, toff_t) {}
 
 }  // namespace
 
@@ -109,9 +65,8 @@ bool PackBitonal(const QImage& page, BitonalRows& rows) {
 
 std::string EncodeG4(const BitonalRows& rows) {
     if (rows.width <= 0 || rows.height <= 0) return {};
-    MemoryFile file;
-    TIFF* tif = TIFFClientOpen("g4", "w", &file, MemRead, MemWrite, MemSeek, MemClose, MemSize,
-                               MemMap, MemUnmap);
+    MemoryTiff file;
+    TIFF* tif = OpenMemoryTiff(file, "w");
     if (tif == nullptr) return {};
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(rows.width));
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(rows.height));
