@@ -22,9 +22,10 @@ namespace {
 constexpr int kJpegQuality = 90;
 
 bool IsGreyPage(const QImage& rgb) {
-    for (int y = 0; y < rgb.height(); ++y) {
+    const int w = rgb.width(), h = rgb.height();
+    for (int y = 0; y < h; ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
-        for (int x = 0; x < rgb.width(); ++x) {
+        for (int x = 0; x < w; ++x) {
             const QRgb p = line[x];
             if (qRed(p) != qGreen(p) || qGreen(p) != qBlue(p)) return false;
         }
@@ -87,7 +88,8 @@ cairo_surface_t* PageSurface(const QImage& page, bool monochrome) {
         if (g4.empty()) return nullptr;
         const std::string params = "Columns=" + std::to_string(rows.width) +
                                    " Rows=" + std::to_string(rows.height) + " K=-1";
-        return EncodedSurface(CAIRO_MIME_TYPE_CCITT_FAX, g4, CAIRO_MIME_TYPE_CCITT_FAX_PARAMS, params);
+        return EncodedSurface(CAIRO_MIME_TYPE_CCITT_FAX, g4, CAIRO_MIME_TYPE_CCITT_FAX_PARAMS,
+                              params);
     }
     QImage rgb =
         page.format() == QImage::Format_RGB32 ? page : page.convertToFormat(QImage::Format_RGB32);
