@@ -110,8 +110,11 @@ void BM_ComposeAndWritePdf(benchmark::State& state) {
     if (!PrintPages(state, printer)) return;
     const double bytes = FileBytes(printer->WrittenPath());
     QFile::remove(QString::fromStdString(printer->WrittenPath()));
-    state.counters["pdf_bytes_per_page"] = bytes / static_cast<double>(state.iterations());
-    state.counters["g4_source_bytes"] = FileBytes(TempFile("talq_print_bench.tif"));
+    const double perPage = bytes / static_cast<double>(state.iterations());
+    const double source = FileBytes(TempFile("talq_print_bench.tif"));
+    state.counters["pdf_bytes_per_page"] = perPage;
+    state.counters["g4_source_bytes"] = source;
+    state.counters["pdf_over_g4"] = source > 0 ? perPage / source : 0;
 }
 BENCHMARK(BM_ComposeAndWritePdf)->Unit(benchmark::kMillisecond);
 

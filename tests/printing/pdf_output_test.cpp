@@ -202,40 +202,43 @@ TEST(PdfOutput, DemoPagePrintsWithKeyMessageAndBarCode) {
 }
 
 TEST(PdfOutput, AShrunkBlackAndWhiteScanStaysBlackAndWhiteAndKeepsItsThinStrokes) {
-    auto printer = std::make_shared<platform::RecordingPrinter>("Rec");
-    platform::InstallPrinterCollection(
-        std::make_shared<platform::SinglePrinterCollection>(printer));
-    cGdiPrn engine;
-    engine.UseBarCode(true);
-    engine.KeyFontName(printtest::kMono);
-    engine.MsgFontName(printtest::kMono);
-    platform::DrawSurface out;
-    ASSERT_TRUE(engine.StartWinPrintJob(1, false, out, "", nullptr, "Rec", 1));
     // A letter scan with hair lines across it, shrunk into the area the
-    // border and the bands leave.
+    // border and the bands leave; the bands run across or, turned, along.
     platform::DrawSurface page(2550, 3300);
     std::vector<int> lines;
     for (int y = 10; y < 3300; y += 41) {
         lines.push_back(y);
         for (int x = 0; x < 2550; ++x) page.Image().setPixel(x, y, qRgb(0, 0, 0));
     }
-    ASSERT_TRUE(engine.WinPrntImage(page, 300, "Confidential", "DOC0001", "", false, 0))
-        << engine.LastErrorMsg();
-    engine.StopWinPrintJob();
-    platform::InstallPrinterCollection(nullptr);
-    ASSERT_EQ(printer->images.size(), 1u);
-    const QImage& printed = printer->images.front();
-    EXPECT_TRUE(platform::IsBitonal(printed));
-    ASSERT_LT(engine.ScaledImageHeight(), 3300);
-    const int x = engine.ScaledImageLeft() + engine.ScaledImageWidth() / 2;
-    int kept = 0;
-    for (int y : lines) {
-        const int at = engine.ScaledImageTop() + y * engine.ScaledImageHeight() / 3300;
-        bool black = false;
-        for (int dy = -1; dy <= 1; ++dy) black |= qGray(printed.pixel(x, at + dy)) < 128;
-        kept += black;
+    for (bool landscape : {false, true}) {
+        auto printer = std::make_shared<platform::RecordingPrinter>("Rec");
+        platform::InstallPrinterCollection(
+            std::make_shared<platform::SinglePrinterCollection>(printer));
+        cGdiPrn engine;
+        engine.UseBarCode(true);
+        engine.AllowLandscapeBatesMsg(true);
+        engine.KeyFontName(printtest::kMono);
+        engine.MsgFontName(printtest::kMono);
+        platform::DrawSurface out;
+        ASSERT_TRUE(engine.StartWinPrintJob(1, false, out, "", nullptr, "Rec", 1));
+        ASSERT_TRUE(engine.WinPrntImage(page, 300, "Confidential", "DOC0001", "", landscape, 0))
+            << engine.LastErrorMsg();
+        engine.StopWinPrintJob();
+        platform::InstallPrinterCollection(nullptr);
+        ASSERT_EQ(printer->images.size(), 1u);
+        const QImage& printed = printer->images.front();
+        EXPECT_TRUE(platform::IsBitonal(printed)) << landscape;
+        ASSERT_LT(engine.ScaledImageHeight(), 3300);
+        const int x = engine.ScaledImageLeft() + engine.ScaledImageWidth() / 2;
+        int kept = 0;
+        for (int y : lines) {
+            const int at = engine.ScaledImageTop() + y * engine.ScaledImageHeight() / 3300;
+            bool black = false;
+            for (int dy = -1; dy <= 1; ++dy) black |= qGray(printed.pixel(x, at + dy)) < 128;
+            kept += black;
+        }
+        EXPECT_EQ(kept, static_cast<int>(lines.size())) << landscape;
     }
-    EXPECT_EQ(kept, static_cast<int>(lines.size()));
 }
 
 TEST(PdfOutput, APdfPageThatCannotBeWrittenNamesTheFileAndTheReason) {
