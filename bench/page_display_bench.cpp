@@ -1,10 +1,11 @@
 // Showing the next page in the main window end to end (NextKey, then
 // DisplayImage: lock, page information, image, word and annotation lists,
-// document bounds, decode, scale and draw) through the local-access library
-// and over loopback TCP, beside the bare decode and scale of the same pages.
-// For the 300 dpi letter G4 pages, the end-to-end next page runs beside the
-// true floor: libtiff's decode and a plain area average to the pane's width,
-// in one thread and without Qt.
+// document bounds, decode, scale and draw, and the paint it asks for)
+// through the local-access library and over loopback TCP, beside the bare
+// decode and scale of the same pages. For the 300 dpi letter G4 pages, the
+// end-to-end next page runs beside the true floor: libtiff's decode and a
+// plain area average to the pane's width, in one thread and without Qt. For
+// the colour JPEG pages, beside Qt's full-size decode and smooth scale.
 
 #include <benchmark/benchmark.h>
 
@@ -14,12 +15,14 @@
 #include <tiffio.h>
 
 #include <fstream>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "bench_demo_system.h"
 #include "platform/draw_surface.h"
+#include "render/page_decode.h"
 #include "render/gdi_lead.h"
 #include "viewer/widgets/frm_view.h"
 #include "viewer/widgets/talq_viewer_session.h"
@@ -68,6 +71,7 @@ void BM_ShowNextPage(benchmark::State& state) {
             w.TalqAPi->NextKey(key, level, next);
         }
         if (!w.DisplayImage(next)) state.SkipWithError("a page was not shown");
+        QApplication::processEvents();  // the repaint the display asked for
         key = next;
     }
     state.SetLabel(local ? "local" : "tcp");
@@ -117,9 +121,9 @@ void BM_DecodeAndScalePage(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeAndScalePage)->Unit(benchmark::kMillisecond);
 
-// The demo's bitonal letter pages at 300 dpi: each key with the key before
-// it and its file.
-struct G4Pages {
+// Pages of one kind in the demo: each key with the key before it and its
+// file.
+struct KindOfPages {
     std::vector<std::string> before, keys, files;
 };
 
@@ -133,48 +137,60 @@ bool IsLetterAt300Dpi(const std::string& file) {
     return w == 2550 && h == 3300;
 }
 
-const G4Pages& BitonalPages(TalqClientAPI& api) {
-    static G4Pages pages;
+bool IsG4Letter(const std::string& bytes, const std::string& file) {
+    const bool tiff = bytes.rfind("II*", 0) == 0 || bytes.rfind(std::string("MM\0*", 4), 0) == 0;
+    return tiff && IsLetterAt300Dpi(file);
+}
+
+bool IsColourJpeg(const std::string& bytes, const std::string&) {
+    const QByteArray head = QByteArray::fromStdString(bytes.substr(0, 64 * 1024));
+    return bytes.rfind("\xFF\xD8", 0) == 0 && pagedecode::HeaderBitsPerPixel(head) == 24;
+}
+
+const KindOfPages& PagesOf(TalqClientAPI& api, bool (*kind)(const std::string&, const std::string&)) {
+    static std::map<decltype(kind), KindOfPages> found;
+    KindOfPages& pages = found[kind];
     if (!pages.keys.empty()) return pages;
     std::string key, next;
     std::int16_t level = 0;
     while (api.NextKey(key, level, next)) {
         const std::string bytes = api.GetImage(next, 0);
-        if (bytes.rfind("II*", 0) == 0 || bytes.rfind(std::string("MM\0*", 4), 0) == 0) {
-            const std::string file =
-                g_system->root + "/g4page" + std::to_string(pages.files.size()) + ".tif";
-            std::ofstream(file, std::ios::binary) << bytes;
-            if (IsLetterAt300Dpi(file)) {
-                pages.before.push_back(key);
-                pages.keys.push_back(next);
-                pages.files.push_back(file);
-            }
+        const std::string file =
+            g_system->root + "/kind" + std::to_string(found.size()) + "-" + next + ".img";
+        std::ofstream(file, std::ios::binary) << bytes;
+        if (!bytes.empty() && kind(bytes, file)) {
+            pages.before.push_back(key);
+            pages.keys.push_back(next);
+            pages.files.push_back(file);
         }
         key = next;
     }
     return pages;
 }
 
-// The bitonal pages, or null with the benchmark marked as skipped.
-const G4Pages* BitonalPagesOf(OpenWindow& shown, benchmark::State& state) {
+// The pages of a kind, or null with the benchmark marked as skipped.
+const KindOfPages* PagesFor(OpenWindow& shown, benchmark::State& state,
+                            bool (*kind)(const std::string&, const std::string&)) {
     if (!shown.ok) {
         state.SkipWithError("no session");
         return nullptr;
     }
-    const G4Pages& pages =
-        BitonalPages(static_cast<viewer::TalqViewerSession&>(*shown.window.TalqAPi).Api());
+    const KindOfPages& pages =
+        PagesOf(static_cast<viewer::TalqViewerSession&>(*shown.window.TalqAPi).Api(), kind);
     if (pages.keys.empty()) {
-        state.SkipWithError("no G4 pages");
+        state.SkipWithError("no pages of the kind");
         return nullptr;
     }
     return &pages;
 }
 
-void BM_ShowNextG4Page(benchmark::State& state) {
+// Each page of the kind in turn, shown as the next page and painted.
+void ShowNextPageOf(benchmark::State& state,
+                    bool (*kind)(const std::string&, const std::string&)) {
     OpenWindow shown(true);
-    const G4Pages* found = BitonalPagesOf(shown, state);
+    const KindOfPages* found = PagesFor(shown, state, kind);
     if (found == nullptr) return;
-    const G4Pages& pages = *found;
+    const KindOfPages& pages = *found;
     viewer::frmView& w = shown.window;
     size_t i = 0;
     for (auto _ : state) {
@@ -183,10 +199,37 @@ void BM_ShowNextG4Page(benchmark::State& state) {
         std::string next;
         w.TalqAPi->NextKey(pages.before[n], level, next);
         if (!w.DisplayImage(next)) state.SkipWithError("a page was not shown");
+        QApplication::processEvents();  // the repaint the display asked for
     }
-    state.SetLabel("local");
+    state.SetLabel("local, " + std::to_string(pages.keys.size()) + " pages");
+}
+
+void BM_ShowNextG4Page(benchmark::State& state) {
+    ShowNextPageOf(state, IsG4Letter);
 }
 BENCHMARK(BM_ShowNextG4Page)->Unit(benchmark::kMillisecond);
+
+void BM_ShowNextColourPage(benchmark::State& state) {
+    ShowNextPageOf(state, IsColourJpeg);
+}
+BENCHMARK(BM_ShowNextColourPage)->Unit(benchmark::kMillisecond);
+
+// Qt alone on the same colour pages: the full-size decode and a smooth scale
+// to the pane's width.
+void BM_QtDecodeAndScaleColourPage(benchmark::State& state) {
+    OpenWindow shown(true);
+    const KindOfPages* found = PagesFor(shown, state, IsColourJpeg);
+    if (found == nullptr) return;
+    const int paneW = shown.window.picImage->width();
+    size_t i = 0;
+    for (auto _ : state) {
+        QImage page(QString::fromStdString(found->files[i++ % found->files.size()]));
+        const QImage shownPage = page.convertToFormat(QImage::Format_RGB32)
+                                     .scaledToWidth(paneW, Qt::SmoothTransformation);
+        benchmark::DoNotOptimize(shownPage.constBits());
+    }
+}
+BENCHMARK(BM_QtDecodeAndScaleColourPage)->Unit(benchmark::kMillisecond);
 
 // A plain area average of 1-bit rows (set = black) to dw x dh grey pixels:
 // each output pixel is the mean of the source pixels its box covers.
@@ -223,9 +266,9 @@ void PlainAreaAverage(const std::vector<std::uint8_t>& bits, int w, int h, int d
 
 void BM_TrueBaselineG4Page(benchmark::State& state) {
     OpenWindow shown(true);
-    const G4Pages* found = BitonalPagesOf(shown, state);
+    const KindOfPages* found = PagesFor(shown, state, IsG4Letter);
     if (found == nullptr) return;
-    const G4Pages& pages = *found;
+    const KindOfPages& pages = *found;
     viewer::frmView& w = shown.window;
     const int paneW = w.picImage->width();
     std::vector<std::uint8_t> bits, grey;

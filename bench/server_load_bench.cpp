@@ -4,12 +4,7 @@
 // project through the full-text index beside the same search done by
 // reading every page's text, as the server once did.
 
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <QGuiApplication>
 
@@ -20,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_client.h"
 #include "bench_demo_system.h"
 #include "engine/command_engine.h"
 #include "engine/system_db.h"
@@ -32,43 +28,7 @@ std::vector<std::string> g_keys;
 const std::string kP = "admin,admin,ACME";
 constexpr int kRequestsPerClient = 120;
 
-class RawClient {
-  public:
-    explicit RawClient(int port) : random_(port) {
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(static_cast<std::uint16_t>(port));
-        a.sin_addr.s_addr = htonl(0x7F000001);
-        if (::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-        int on = 1;
-        ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    }
-    ~RawClient() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    bool Ok() const { return fd_ >= 0; }
-    std::string Ask(const std::string& command) {
-        std::string frame = RequestFrame::BuildRequest(command, random_);
-        if (::send(fd_, frame.data(), frame.size(), MSG_NOSIGNAL) < 0) return "";
-        std::string payload;
-        char buffer[65536];
-        while (reader_.Next(payload) != RequestFrame::FrameReader::Status::kFrame) {
-            ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
-            if (n <= 0) return "";
-            reader_.Feed(buffer, static_cast<std::size_t>(n));
-        }
-        return payload;
-    }
-
-  private:
-    int fd_ = -1;
-    std::mt19937 random_;
-    RequestFrame::FrameReader reader_;
-};
+using RawClient = benchsupport::BenchClient;
 
 // What a reviewer's client asks while paging through documents: mostly page
 // information, tags, notes and words, a page image now and then (full or
@@ -231,6 +191,40 @@ void BM_OcrSearchByReadingEveryPage(benchmark::State& state) {
     state.SetLabel("hits " + std::to_string(hits));
 }
 BENCHMARK(BM_OcrSearchByReadingEveryPage)->Unit(benchmark::kMillisecond);
+
+// A search of many distinct words that find nothing, OCR text (0) or notes
+// (1): the time per word stays flat as the words grow.
+void BM_SearchOfManyWords(benchmark::State& state) {
+    auto engine = OpenEngine();
+    docserver::ConnectionState connection = LoggedIn(*engine);
+    std::string words;
+    for (int i = 0; i < state.range(0); ++i) words += " zq" + std::to_string(i);
+    const std::string command =
+        state.range(1) == 0 ? "TALQSearchImgText," + kP + "," + words + ",0,32000"
+                            : "TALQSearchResultsTempFile," + kP + "," + words + ",0,32000,0";
+    for (auto _ : state) {
+        std::string reply = engine->Execute(connection, command);
+        if (reply.rfind("ERROR", 0) == 0) state.SkipWithError(reply.c_str());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    state.SetLabel(state.range(1) == 0 ? "ocr" : "notes");
+}
+BENCHMARK(BM_SearchOfManyWords)
+    ->ArgsProduct({{125, 250, 500, 1000}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
+
+// 80,000 distinct words in one search: refused after reading them once.
+void BM_SearchPastTheWordCap(benchmark::State& state) {
+    auto engine = OpenEngine();
+    docserver::ConnectionState connection = LoggedIn(*engine);
+    std::string words;
+    for (int i = 0; i < 80000; ++i) words += " zq" + std::to_string(i);
+    std::string reply;
+    for (auto _ : state)
+        reply = engine->Execute(connection, "TALQSearchImgText," + kP + "," + words + ",0,32000");
+    state.SetLabel(reply.substr(0, 40));
+}
+BENCHMARK(BM_SearchPastTheWordCap)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // A text page from one 8,000-character line.
 void BM_TextImageOfOneLongLine(benchmark::State& state) {

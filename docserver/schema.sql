@@ -145,6 +145,25 @@ CREATE TABLE IF NOT EXISTS tags (
     UNIQUE (project_id, name)
 );
 
+-- Users who arranged a project's palette for themselves; every other user
+-- sees the project's (palette_position above).
+CREATE TABLE IF NOT EXISTS user_palettes (
+    project_id INTEGER NOT NULL REFERENCES projects(project_id) ON DELETE CASCADE,
+    user_id    TEXT NOT NULL COLLATE NOCASE,
+    PRIMARY KEY (project_id, user_id)
+);
+-- The tags on such a user's palette, in its order.
+CREATE TABLE IF NOT EXISTS user_palette_tags (
+    project_id INTEGER NOT NULL,
+    user_id    TEXT NOT NULL COLLATE NOCASE,
+    position   INTEGER NOT NULL,
+    tag_id     INTEGER NOT NULL,
+    PRIMARY KEY (project_id, user_id, position),
+    FOREIGN KEY (project_id, user_id) REFERENCES user_palettes(project_id, user_id)
+        ON DELETE CASCADE,
+    FOREIGN KEY (project_id, tag_id) REFERENCES tags(project_id, tag_id) ON DELETE CASCADE
+);
+
 CREATE TABLE IF NOT EXISTS page_tags (
     project_id INTEGER NOT NULL,
     seq        INTEGER NOT NULL,

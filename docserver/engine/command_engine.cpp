@@ -8,6 +8,8 @@
 #include <exception>
 
 #include "command_rules.h"
+#include "engine_text.h"
+#include "imaging/reduced_cache.h"
 #include "login_throttle.h"
 #include "query_commands.h"
 #include "system_upgrade.h"
@@ -97,6 +99,16 @@ constexpr std::size_t kUploadHeadFields = 10;
 
 }  // namespace
 
+namespace {
+
+// The bound of cache/ unless the system's settings name another.
+constexpr std::int64_t kReducedCacheBytes = std::int64_t{1} << 30;
+
+}  // namespace
+
+CommandEngine::CommandEngine() = default;
+CommandEngine::~CommandEngine() = default;
+
 std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
                                                    std::string& error) {
     std::string dir = systemDir;
@@ -128,6 +140,9 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
         return nullptr;
     }
     engine->Recover();
+    std::int64_t bound = kReducedCacheBytes;
+    if (!ParseCount(engine->Setting("ReducedCacheBytes", ""), bound)) bound = kReducedCacheBytes;
+    engine->reduced_ = std::make_unique<imaging::ReducedCache>(dir + "/cache", bound);
     return engine;
 }
 

@@ -11,6 +11,9 @@
 #include "system_db.h"
 
 namespace docserver {
+namespace imaging {
+class ReducedCache;
+}
 
 class ConceptSearch;
 class LoginThrottle;
@@ -71,6 +74,7 @@ class CommandEngine {
     // Opens the system directory's database; nullptr with error set when the
     // directory is not a system directory.
     static std::unique_ptr<CommandEngine> Open(const std::string& systemDir, std::string& error);
+    ~CommandEngine();
 
     // Never an empty reply: failures begin with "ERROR".
     std::string Execute(ConnectionState& state, const std::string& command);
@@ -92,7 +96,7 @@ class CommandEngine {
 
   private:
     friend class QueryCommands;  // the query lists share the project checks
-    CommandEngine() = default;
+    CommandEngine();
     std::string Dispatch(ConnectionState& state, const CommandText& command);
     // "" when the connection may run the command under its rule, else the
     // refusal (engine_admission.cpp).
@@ -137,6 +141,9 @@ class CommandEngine {
     KeyPosition Locate(const ProjectAccess& access, const std::string& key);
     // The seq of the page with exactly this key inside the user's range; 0 when none.
     std::int64_t PageSeq(const ProjectAccess& access, const std::string& key);
+    // The reply when PageSeq found no page for the key: a page in range was
+    // refused because it may not be changed.
+    std::string MissingPage(const ProjectAccess& access, const std::string& key);
 
     // Key navigation (commands_navigation.cpp).
     std::string FindKey(const CommandText& command);
@@ -170,8 +177,13 @@ class CommandEngine {
     std::string SendStellantImage(const ConnectionState& state, const CommandText& command);
     // The user may see a page whose original is this file (relative name).
     bool MayShowOriginal(const ConnectionState& state, const std::string& relative);
-    // The reply for a reduced quality of the stored image at path.
-    std::string ReducedImage(const std::string& path, const std::string& bytes, int quality);
+    // The reply for a quality of the stored image at path, with the boxes
+    // of the redaction list burned in ("" for none).
+    std::string PreparedImage(const std::string& path, int quality, const std::string& redactions);
+    // The cache entry of such a reply; "" when the file cannot be found.
+    std::string ReducedName(const std::string& path, int quality, const std::string& redactions);
+    // The cache entries of the stored image at path go.
+    void DropReduced(const std::string& path);
     // Size and resolution of a stored page image; zeros when it cannot be read.
     void StoredImageSize(const std::string& file, int& width, int& height, int& dpiX, int& dpiY);
 
@@ -211,10 +223,13 @@ class CommandEngine {
                               const std::string& prefix, const std::string& suffix);
 
     // Who may read which file (file_access.cpp). A temporary file is its
-    // owner's; a page image or original is read by those who may see one of
-    // the pages that use it.
+    // owner's; a page image is read by those who may see one of the pages
+    // that use it, an original by those who may see all of them.
     std::string TempFileOwner(const std::string& name);
     bool MayReadFile(const std::string& user, const std::string& relative);
+    bool MayReadOriginal(const std::string& user, const std::string& relative);
+    // Projects an original no page names belongs to.
+    std::vector<std::int64_t> OwnersOfUnnamedOriginal(const std::string& relative);
     // Whether the user sees the page's original: a page in range, not
     // restricted, and without redactions unless the user sees through them.
     bool MaySeeOriginal(const ProjectAccess& access, std::int64_t seq);
@@ -238,7 +253,8 @@ class CommandEngine {
 
     std::string systemDir_;
     SystemDb db_;
-    std::shared_ptr<QueryCommands> queries_;  // query lists and searches
+    std::unique_ptr<imaging::ReducedCache> reduced_;  // cache/
+    std::shared_ptr<QueryCommands> queries_;          // query lists and searches
     std::shared_ptr<LoginThrottle> throttle_;
     Running running_;
 };

@@ -123,8 +123,7 @@ std::string CommandEngine::ResolveFile(const ConnectionState& state, const Comma
     }
     std::string full;
     if (!ResolveName(relative, full) || !IsRegularFile(full)) return "NONE";
-    if (name.size() > 1 && !MayReadFile(state.user, full.substr(systemDir_.size() + 1)))
-        return "NONE";
+    if (!MayReadFile(state.user, full.substr(systemDir_.size() + 1))) return "NONE";
     return ReplyName(state, relative);
 }
 
@@ -237,6 +236,12 @@ std::string CommandEngine::StoreImageFile(const CommandText& command) {
             return "ERROR: Unable to Store Image";
         }
     }
+    std::string replaced;
+    if (!original) {
+        Statement old(db_, "SELECT image_file FROM pages WHERE project_id = ? AND seq = ?");
+        old.Bind(1, access.id).Bind(2, seq);
+        if (old.Step() && !old.Text(0).empty()) ConfinePath(systemDir_, old.Text(0), replaced);
+    }
     Transaction transaction(db_);
     Statement u(db_, original
                          ? "UPDATE pages SET original_file = ? WHERE project_id = ? AND seq = ?"
@@ -257,6 +262,11 @@ std::string CommandEngine::StoreImageFile(const CommandText& command) {
         return "ERROR: Unable to Store Image";
     }
     if (!transaction.Commit()) return "ERROR: Unable to Store Image";
+    // What was prepared from the image replaced, under either name, is stale.
+    if (!original) {
+        DropReduced(full);
+        if (!replaced.empty()) DropReduced(replaced);
+    }
     return "OK";
 }
 

@@ -1,6 +1,7 @@
 // Page images at a quality, text rendered as a page, and the pages of a
 // document's original file.
 #include <QByteArray>
+#include <QCryptographicHash>
 #include <QImageReader>
 #include <QString>
 
@@ -15,6 +16,7 @@
 #include "imaging/original_files.h"
 #include "imaging/page_files.h"
 #include "imaging/page_quality.h"
+#include "imaging/reduced_cache.h"
 #include "redaction_burn.h"
 
 namespace docserver {
@@ -60,30 +62,64 @@ void CommandEngine::StoredImageSize(const std::string& file, int& width, int& he
                : static_cast<int>(image.dotsPerMeterY() * 0.0254 + 0.5);
 }
 
-// A page resampled for a quality is kept in cache/, named for the stored
-// file's path, size and time, so it is resampled once per version.
-std::string CommandEngine::ReducedImage(const std::string& path, const std::string& bytes,
-                                        int quality) {
+// A stored image's entries in cache/ begin with the hash of its path, so
+// they go when it is replaced; the rest names the file's version, the
+// quality and, for a burned image, the redaction list whole, so a burn is
+// only ever sent for the very boxes it was made with, and never to a user
+// who sees through them.
+std::string CommandEngine::ReducedName(const std::string& path, int quality,
+                                       const std::string& redactions) {
     struct stat info {};
-    std::string cached;
-    if (::stat(path.c_str(), &info) == 0) {
-        cached = systemDir_ + "/cache/q" + std::to_string(quality) + "-" + PathHash(path) + "-" +
-                 std::to_string(info.st_size) + "-" + std::to_string(info.st_mtim.tv_sec) + "." +
-                 std::to_string(info.st_mtim.tv_nsec);
-        std::string reply;
-        if (imaging::ReadWholeFile(cached, reply) && reply.size() > 8) return reply;
+    if (::stat(path.c_str(), &info) != 0) return "";
+    QCryptographicHash digest(QCryptographicHash::Sha256);
+    const std::string version = path + '\0' + std::to_string(info.st_size) + '-' +
+                                std::to_string(info.st_mtim.tv_sec) + '.' +
+                                std::to_string(info.st_mtim.tv_nsec) + '-' +
+                                std::to_string(quality) + (redactions.empty() ? "U" : "B");
+    digest.addData(QByteArrayView(version.data(), static_cast<qsizetype>(version.size())));
+    digest.addData(QByteArrayView(redactions.data(), static_cast<qsizetype>(redactions.size())));
+    return PathHash(path) + "-" + digest.result().toHex().left(40).toStdString();
+}
+
+void CommandEngine::DropReduced(const std::string& path) {
+    reduced_->DropPrefix(PathHash(path) + "-");
+}
+
+// The reply for a quality of the stored image at path, the boxes burned in
+// when there are any. Reductions and burns are kept in cache/; a reduction
+// that is the stored file itself is kept as its scale head alone.
+std::string CommandEngine::PreparedImage(const std::string& path, int quality,
+                                         const std::string& redactions) {
+    const std::vector<QRect> boxes = RedactionBoxes(redactions);
+    const std::string list = boxes.empty() ? std::string() : redactions;
+    if (quality == 0 && list.empty()) {
+        std::string bytes;
+        if (!imaging::ReadWholeFile(path, bytes) || bytes.empty())
+            return "ERROR: No Image for Page";
+        return imaging::FormatScaleHead(1.0) + bytes;
     }
+    const std::string name = ReducedName(path, quality, list);
+    std::string reply;
+    if (!name.empty() && reduced_->Read(name, reply) && reply.size() >= 8) {
+        if (reply.size() > 8) return reply;
+        std::string bytes;
+        if (imaging::ReadWholeFile(path, bytes) && !bytes.empty()) return reply + bytes;
+    }
+    std::string bytes;
+    if (!imaging::ReadWholeFile(path, bytes) || bytes.empty()) return "ERROR: No Image for Page";
     imaging::QualityImage image = imaging::ImageForQuality(bytes, quality);
     if (image.bytes.empty()) return "ERROR: Unable to Read Image";
-    std::string reply = imaging::FormatScaleHead(image.scale) + image.bytes;
-    if (!cached.empty()) {
-        // Written aside and renamed: a reader never sees half a file.
-        ::mkdir((systemDir_ + "/cache").c_str(), 0755);
-        std::string partial = cached + ".part" + std::to_string(::gettid());
-        if (imaging::WriteWholeFile(partial, reply)) ::rename(partial.c_str(), cached.c_str());
-        ::unlink(partial.c_str());
+    if (!list.empty()) {
+        std::string burned;
+        if (!BurnRedactions(image.bytes,
+                            image.scale == 1.0 ? boxes : ScaledBoxes(boxes, image.scale), burned))
+            return "ERROR: Unable to Read Image";
+        image.bytes = std::move(burned);
     }
-    return reply;
+    const std::string head = imaging::FormatScaleHead(image.scale);
+    if (!name.empty())
+        reduced_->Write(name, list.empty() && image.bytes == bytes ? head : head + image.bytes);
+    return head + image.bytes;
 }
 
 // "TALQSendClientImage," P "," key "," quality: an 8-character scale head,
@@ -108,26 +144,11 @@ std::string CommandEngine::SendClientImage(const CommandText& command) {
         if (png.empty()) return "ERROR: Unable to Render Text";
         return imaging::FormatScaleHead(1.0) + png;
     }
-    std::string path, bytes;
-    if (file.empty() || !ConfinePath(systemDir_, file, path) ||
-        !imaging::ReadWholeFile(path, bytes) || bytes.empty()) {
-        return "ERROR: No Image for Page";
-    }
-    // The cache holds reductions of the stored image as it is: the boxes are
-    // burned into what this user receives, at its scale, after it.
-    std::vector<QRect> boxes;
-    if (!MaySeeThroughRedactions(access.security))
-        boxes = RedactionBoxes(RedactionList(access.id, seq));
-    std::string reply = quality == "0" ? imaging::FormatScaleHead(1.0) + bytes
-                                       : ReducedImage(path, bytes, std::stoi(quality));
-    if (boxes.empty() || reply.rfind("ERROR", 0) == 0) return reply;
-    std::string head = reply.substr(0, 8);
-    const double scale = QByteArray::fromStdString(head.substr(0, head.find('\0'))).toDouble();
-    std::string burned;
-    if (scale <= 0 ||
-        !BurnRedactions(reply.substr(8), scale == 1.0 ? boxes : ScaledBoxes(boxes, scale), burned))
-        return "ERROR: Unable to Read Image";
-    return reply.substr(0, 8) + burned;
+    std::string path;
+    if (file.empty() || !ConfinePath(systemDir_, file, path)) return "ERROR: No Image for Page";
+    return PreparedImage(
+        path, std::stoi(quality),
+        MaySeeThroughRedactions(access.security) ? std::string() : RedactionList(access.id, seq));
 }
 
 // "TALQSendTextImage," text: the text, commas included, as one page image.

@@ -64,7 +64,7 @@ std::string CommandEngine::PutPageInfo(const CommandText& command) {
     bool rotation = command.Count() >= 7 && command.FromEnd(1).empty();
     std::string key = command.Middle(4, rotation ? 2 : 1);
     std::int64_t seq = PageSeq(access, key);
-    if (seq == 0) return "ERROR: Invalid Image Key";
+    if (seq == 0) return MissingPage(access, key);
     std::int64_t value = 0;
     if (!ParseNumber(command.FromEnd(0), value)) return "ERROR: Invalid Value";
     if (rotation) {
@@ -229,7 +229,7 @@ std::string CommandEngine::PutPageDate(const CommandText& command) {
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
     if (command.Count() < 6) return "ERROR: Invalid Date";
     std::int64_t seq = PageSeq(access, command.Middle(4, 1));
-    if (seq == 0) return "ERROR: Invalid Image Key";
+    if (seq == 0) return MissingPage(access, command.Middle(4, 1));
     const std::string& date = command.FromEnd(0);
     if (date.size() > 64) return "ERROR: Invalid Date";
     Statement u(db_, "UPDATE pages SET doc_date = ? WHERE project_id = ? AND seq = ?");

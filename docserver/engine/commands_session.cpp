@@ -214,4 +214,11 @@ std::int64_t CommandEngine::PageSeq(const ProjectAccess& access, const std::stri
     return position.seq;
 }
 
+std::string CommandEngine::MissingPage(const ProjectAccess& access, const std::string& key) {
+    KeyPosition position = Locate(access, key);
+    const bool reachable =
+        position.exact && position.seq >= access.firstSeq && position.seq <= access.lastSeq;
+    return reachable ? "ERROR: Insufficient Security Level" : "ERROR: Invalid Image Key";
+}
+
 }  // namespace docserver

@@ -1,7 +1,9 @@
 // Issue tags of pages and projects, annotation lists and page restriction.
+#include <set>
 #include <vector>
 
 #include "command_engine.h"
+#include "engine_text.h"
 #include "transaction.h"
 
 namespace docserver {
@@ -61,13 +63,20 @@ std::string CommandEngine::GetTagPool(const CommandText& command) {
     return JoinOrNone(names);
 }
 
+// The user's own palette once the user saved one, else the project's.
 std::string CommandEngine::GetTagPalette(const CommandText& command) {
     ProjectAccess access;
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
-    Statement s(db_,
-                "SELECT name FROM tags WHERE project_id = ? AND palette_position IS NOT NULL "
-                "ORDER BY palette_position");
+    Statement own(db_, "SELECT 1 FROM user_palettes WHERE project_id = ? AND user_id = ?");
+    own.Bind(1, access.id).Bind(2, access.user);
+    const bool saved = own.Step();
+    Statement s(db_, saved ? "SELECT t.name FROM user_palette_tags u JOIN tags t ON t.project_id "
+                             "= u.project_id AND t.tag_id = u.tag_id WHERE u.project_id = ?1 "
+                             "AND u.user_id = ?2 ORDER BY u.position"
+                           : "SELECT name FROM tags WHERE project_id = ?1 AND palette_position "
+                             "IS NOT NULL ORDER BY palette_position");
     s.Bind(1, access.id);
+    if (saved) s.Bind(2, access.user);
     std::vector<std::string> names;
     while (s.Step()) names.push_back(s.Text(0));
     return JoinOrNone(names);
@@ -94,7 +103,7 @@ std::string CommandEngine::SwitchTag(const CommandText& command, bool on) {
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
     if ((ProjectSecurity(access) & kTagModify) == 0) return "ERROR: Insufficient Security Level";
     std::int64_t seq = PageSeq(access, command.Middle(4, 1));
-    if (seq == 0) return "ERROR: Invalid Image Key";
+    if (seq == 0) return MissingPage(access, command.Middle(4, 1));
     std::int64_t tag = TagId(db_, access.id, command.FromEnd(0));
     if (tag == 0) return "ERROR: Invalid Tag Desc";
     Statement s(db_,
@@ -184,29 +193,30 @@ std::string CommandEngine::DeleteTag(const CommandText& command) {
     return ok ? "1" : "ERROR: Update Failed";
 }
 
-// "TALQPutPaletteList," P "," tags joined by "|"; names not in the pool
-// are passed over.
+// "TALQPutPaletteList," P "," tags joined by "|": the user's own palette,
+// which changes nothing others see; names not in the pool are passed over.
 std::string CommandEngine::PutPalette(const CommandText& command) {
     ProjectAccess access;
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
     std::string list = command.Rest(4);
     Transaction transaction(db_);
     if (!transaction.Ok()) return "ERROR: Update Failed";
-    Statement clear(db_, "UPDATE tags SET palette_position = NULL WHERE project_id = ?");
-    bool ok = clear.Bind(1, access.id).Run();
-    std::int64_t position = 0;
-    std::size_t start = 0;
-    while (start <= list.size()) {
-        std::size_t bar = list.find('|', start);
-        if (bar == std::string::npos) bar = list.size();
-        std::string name = list.substr(start, bar - start);
-        start = bar + 1;
+    Statement clear(db_, "DELETE FROM user_palettes WHERE project_id = ? AND user_id = ?");
+    Statement mine(db_, "INSERT INTO user_palettes (project_id, user_id) VALUES (?, ?)");
+    bool ok = clear.Bind(1, access.id).Bind(2, access.user).Run() &&
+              mine.Bind(1, access.id).Bind(2, access.user).Run();
+    std::set<std::int64_t> placed;
+    for (const std::string& name : Split(list, '|')) {
         std::int64_t tag = name.empty() ? 0 : TagId(db_, access.id, name);
-        if (tag == 0) continue;
+        if (tag == 0 || !placed.insert(tag).second) continue;
         Statement set(db_,
-                      "UPDATE tags SET palette_position = ? WHERE project_id = ? AND tag_id = ? "
-                      "AND palette_position IS NULL");
-        ok = ok && set.Bind(1, ++position).Bind(2, access.id).Bind(3, tag).Run();
+                      "INSERT INTO user_palette_tags (project_id, user_id, position, tag_id) "
+                      "VALUES (?, ?, ?, ?)");
+        ok = ok && set.Bind(1, access.id)
+                       .Bind(2, access.user)
+                       .Bind(3, static_cast<std::int64_t>(placed.size()))
+                       .Bind(4, tag)
+                       .Run();
     }
     return ok && transaction.Commit() ? "OK" : "ERROR: Update Failed";
 }
@@ -257,7 +267,7 @@ std::string CommandEngine::PutAnnotations(const CommandText& command) {
     ProjectAccess access;
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
     std::int64_t seq = PageSeq(access, command.Field(4));
-    if (seq == 0) return "ERROR: Invalid Image Key";
+    if (seq == 0) return MissingPage(access, command.Field(4));
     const std::string& kindText = command.Field(5);
     std::int64_t kind = 0;
     bool digits = !kindText.empty() && kindText.size() <= 3;

@@ -60,20 +60,21 @@ std::string CommandEngine::LoginRefusal(const std::string& user, const std::stri
     // its commands carry the password it proved.
     const bool provedEarlier =
         connection != nullptr && !connection->user.empty() && SameText(connection->user, user);
-    if (!provedEarlier && throttle_->Held(user, address))
-        return "ERROR: Too Many Failed Logins, Try Again Later";
     // A busy database throws from here, before anything is counted: the
     // login is answered as busy, never as a wrong password.
     Statement s(db_, "SELECT password, disabled FROM users WHERE user_id = ?");
     s.Bind(1, user);
     const bool known = s.Step();
     const std::string stored = known ? s.Text(0) : std::string();
+    // Counted before the hash, so checks running at once cannot pass the count.
+    if (!provedEarlier && !throttle_->Begin(user, address))
+        return "ERROR: Too Many Failed Logins, Try Again Later";
     // An unknown user costs the same hash as a known one, so the time of the
     // answer does not tell whether the user exists.
     static const std::string decoy = HashPassword("decoy");
     const bool matches = PasswordMatches(known ? stored : decoy, password);
     if (!known || s.Int(1) != 0 || !matches) {
-        throttle_->Failed(user, address);
+        if (provedEarlier) throttle_->Failed(user, address);
         return "ERROR: Invalid Login";
     }
     // Only a fresh proof clears the count: the commands of a session that

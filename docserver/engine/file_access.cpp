@@ -1,12 +1,34 @@
 // Which files a user may read: the temporary files issued to the user, and
 // the images and originals of the pages the user may see.
+#include <algorithm>
 #include <map>
 #include <optional>
 
 #include "command_engine.h"
 #include "command_rules.h"
+#include "engine_text.h"
 
 namespace docserver {
+namespace {
+
+// Whether a clip's text (the file path, then the program after character
+// 30) names the original: the same name inside originals/, whether given
+// as "@name", relative or as a path ending in it.
+bool ClipNames(std::string text, const std::string& relative) {
+    text = text.substr(0, text.find(kListSep));
+    for (char& c : text) {
+        if (c == '\\') c = '/';
+        if (c == wire::kCommaSub) c = ',';
+    }
+    if (!text.empty() && text[0] == '@') text.erase(0, 1);
+    const std::string inside = relative.substr(std::string("originals/").size());
+    if (text == inside || text == relative) return true;
+    return text.size() > relative.size() &&
+           text.compare(text.size() - relative.size(), relative.size(), relative) == 0 &&
+           text[text.size() - relative.size() - 1] == '/';
+}
+
+}  // namespace
 
 bool CommandEngine::UserAccess(const std::string& user, std::int64_t projectId,
                                ProjectAccess& access) {
@@ -65,17 +87,14 @@ bool CommandEngine::MayReadFile(const std::string& user, const std::string& rela
         std::string owner = TempFileOwner(relative.substr(4));
         return !owner.empty() && SameText(owner, user);
     }
-    const bool original = relative.rfind("originals/", 0) == 0;
-    if (!original && relative.rfind("images/", 0) != 0) return false;
-    Statement pages(db_, original ? "SELECT project_id, seq FROM pages WHERE original_file = ?"
-                                  : "SELECT project_id, seq FROM pages WHERE image_file = ?");
+    if (relative.rfind("originals/", 0) == 0) return MayReadOriginal(user, relative);
+    if (relative.rfind("images/", 0) != 0) return false;
+    Statement pages(db_, "SELECT project_id, seq FROM pages WHERE image_file = ?");
     pages.Bind(1, relative);
-    bool used = false;
     // Pages of a large project may share one file: each project's access
     // is worked out once.
     std::map<std::int64_t, std::optional<ProjectAccess>> projects;
     while (pages.Step()) {
-        used = true;
         auto [known, added] = projects.try_emplace(pages.Int(0));
         if (added) {
             ProjectAccess found;
@@ -84,17 +103,72 @@ bool CommandEngine::MayReadFile(const std::string& user, const std::string& rela
         if (!known->second) continue;
         const ProjectAccess& access = *known->second;
         std::int64_t seq = pages.Int(1);
-        if (original) {
-            if (MaySeeOriginal(access, seq)) return true;
-        } else if (seq >= access.firstSeq && seq <= access.lastSeq &&
-                   !ImagesRestricted(access.security, access.restriction) &&
-                   (MaySeeThroughRedactions(access.security) || !HasRedactions(access.id, seq))) {
+        if (seq >= access.firstSeq && seq <= access.lastSeq &&
+            !ImagesRestricted(access.security, access.restriction) &&
+            (MaySeeThroughRedactions(access.security) || !HasRedactions(access.id, seq))) {
             // The stored image has no redactions burned in.
             return true;
         }
     }
-    // An original of no page is a file clips attach, open to every user.
-    return original && !used;
+    return false;
+}
+
+// An original holds the text of every page that names it, so every one of
+// them must be open to the user.
+bool CommandEngine::MayReadOriginal(const std::string& user, const std::string& relative) {
+    std::string backslashed = relative;
+    std::replace(backslashed.begin(), backslashed.end(), '/', '\\');
+    Statement pages(db_,
+                    "SELECT project_id, MIN(seq), MAX(seq), MAX(restricted), MAX(EXISTS (SELECT 1 "
+                    "FROM annotations a WHERE a.project_id = pages.project_id AND a.seq = "
+                    "pages.seq AND a.kind = 4 AND a.list_text <> '')) FROM pages WHERE "
+                    "original_file IN (?, ?) GROUP BY project_id");
+    pages.Bind(1, relative).Bind(2, backslashed);
+    bool named = false;
+    while (pages.Step()) {
+        named = true;
+        ProjectAccess access;
+        if (!UserAccess(user, pages.Int(0), access) || pages.Int(1) < access.firstSeq ||
+            pages.Int(2) > access.lastSeq || pages.Int(3) != 0 ||
+            ImagesRestricted(access.security, access.restriction) ||
+            (pages.Int(4) != 0 && !MaySeeThroughRedactions(access.security)))
+            return false;
+    }
+    if (named) return true;
+    // A file no page names (a clip's) is its project's: the project whose
+    // folder holds it or whose clips name it.
+    for (std::int64_t project : OwnersOfUnnamedOriginal(relative)) {
+        ProjectAccess access;
+        if (UserAccess(user, project, access) &&
+            !ImagesRestricted(access.security, access.restriction))
+            return true;
+    }
+    return false;
+}
+
+std::vector<std::int64_t> CommandEngine::OwnersOfUnnamedOriginal(const std::string& relative) {
+    std::vector<std::int64_t> owners;
+    const std::string inside = relative.substr(std::string("originals/").size());
+    if (std::size_t slash = inside.find('/'); slash != std::string::npos) {
+        Statement folder(db_, "SELECT project_id FROM projects WHERE name = ?");
+        folder.Bind(1, inside.substr(0, slash));
+        if (folder.Step()) owners.push_back(folder.Int(0));
+    }
+    const std::string base = inside.substr(inside.rfind('/') + 1);
+    Statement clips(db_,
+                    "SELECT project_id, list_text FROM annotations WHERE kind = 2 AND "
+                    "instr(list_text, ?) > 0");
+    clips.Bind(1, base);
+    while (clips.Step()) {
+        for (const std::string& record : Split(clips.Text(1), kRecordSep)) {
+            std::vector<std::string> fields = Split(record, kFieldSep);
+            if (fields.size() > 12 && ClipNames(fields[12], relative)) {
+                owners.push_back(clips.Int(0));
+                break;
+            }
+        }
+    }
+    return owners;
 }
 
 }  // namespace docserver

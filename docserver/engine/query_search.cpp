@@ -21,15 +21,24 @@ std::string Phrase(const std::string& word) {
     return "\"" + word + "\"";
 }
 
-// The distinct words of a search text (the index folds case itself).
-std::vector<std::string> SearchWords(const std::string& text) {
-    std::vector<std::string> words;
+// More distinct words than anyone types: a search of them is refused
+// rather than left to tie up the server.
+constexpr std::size_t kMaxSearchWords = 1000;
+constexpr const char* kTooManyWords = "ERROR: Too Many Search Words";
+
+// The distinct words of a search text in their order (the index folds case
+// itself); false when there are more than kMaxSearchWords.
+bool SearchWords(const std::string& text, std::vector<std::string>& words) {
+    std::set<std::string> seen;
     for (std::string& word : platform::TextWords(text)) {
-        bool seen = std::any_of(words.begin(), words.end(),
-                                [&word](const std::string& w) { return SameText(w, word); });
-        if (!seen) words.push_back(std::move(word));
+        std::string folded = word;
+        for (char& c : folded)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (!seen.insert(std::move(folded)).second) continue;
+        if (words.size() == kMaxSearchWords) return false;
+        words.push_back(std::move(word));
     }
-    return words;
+    return true;
 }
 
 // Pages (seqs, ascending) of the project inside [firstSeq, lastSeq] whose
@@ -93,9 +102,11 @@ std::string QueryCommands::SearchNotes(const CommandText& command) {
         !e.empty())
         return e;
     bool all = FieldFromEnd(command, 0) == "1";
-    std::vector<std::string> wanted = SearchWords(words);
+    std::vector<std::string> wanted;
+    if (!SearchWords(words, wanted)) return kTooManyWords;
     std::set<std::int64_t> pages;
     for (std::size_t i = 0; i < wanted.size(); ++i) {
+        if (all && i > 0 && pages.empty()) break;
         std::set<std::int64_t> found = IndexedPages(db_, "note_index", Phrase(wanted[i]), access);
         if (!all || i == 0) {
             pages.insert(found.begin(), found.end());
@@ -125,7 +136,8 @@ std::string QueryCommands::SearchOcr(const CommandText& command) {
         !e.empty())
         return e;
     bool all = FieldFromEnd(command, 1) == "1";
-    std::vector<std::string> wanted = SearchWords(words);
+    std::vector<std::string> wanted;
+    if (!SearchWords(words, wanted)) return kTooManyWords;
     std::vector<QueryRow> hits;
     if (wanted.empty()) return SearchReply(command.Field(1), "search", hits);
     std::string match;

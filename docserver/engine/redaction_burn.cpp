@@ -9,15 +9,15 @@
 #include "command_engine.h"
 #include "engine_text.h"
 #include "imaging/page_files.h"
+#include "platform/leading_number.h"
 
 namespace docserver {
 namespace {
 
-// A field as a whole number; 0 when it holds none.
+// A field as the viewer reads it, so what is burned is what is drawn;
+// bounded so that growing a box cannot overflow.
 int Coordinate(const std::string& text) {
-    char* end = nullptr;
-    long value = std::strtol(text.c_str(), &end, 10);
-    return static_cast<int>(std::clamp<long>(value, -1000000000L, 1000000000L));
+    return std::clamp(platform::LeadingInteger(text), -1000000000, 1000000000);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "schema_sql.h"
 #include "stored_text.h"
+#include "written_texts.h"
 
 namespace docserver {
 namespace {
@@ -60,7 +61,8 @@ sqlite3* SystemDb::Connect(std::string& error) const {
     // Readers never wait for a writer; a commit is durable at the WAL's sync.
     sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
     sqlite3_exec(db, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
-    if (sqlite3_exec(db, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    if (sqlite3_exec(db, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr) != SQLITE_OK ||
+        !RegisterWrittenTexts(db)) {
         error = sqlite3_errmsg(db);
         sqlite3_close(db);
         return nullptr;

@@ -45,24 +45,28 @@ BEGIN
     WHERE project_id = NEW.project_id AND seq = NEW.seq;
 END;
 
-CREATE TRIGGER IF NOT EXISTS annotations_index_insert AFTER INSERT ON annotations
-WHEN NEW.kind BETWEEN 1 AND 127 BEGIN
+CREATE TRIGGER IF NOT EXISTS annotations_note_insert AFTER INSERT ON annotations
+WHEN NEW.kind IN (1, 4, 16) BEGIN
     INSERT INTO note_index(rowid, body)
-    VALUES ((NEW.project_id << 40) | (NEW.seq << 8) | NEW.kind, NEW.list_text);
+    VALUES ((NEW.project_id << 40) | (NEW.seq << 8) | NEW.kind,
+            talq_written_texts(NEW.kind, NEW.list_text));
 END;
-CREATE TRIGGER IF NOT EXISTS annotations_index_delete AFTER DELETE ON annotations
-WHEN OLD.kind BETWEEN 1 AND 127 BEGIN
+CREATE TRIGGER IF NOT EXISTS annotations_note_delete AFTER DELETE ON annotations
+WHEN OLD.kind IN (1, 4, 16) BEGIN
     INSERT INTO note_index(note_index, rowid, body)
-    VALUES ('delete', (OLD.project_id << 40) | (OLD.seq << 8) | OLD.kind, OLD.list_text);
+    VALUES ('delete', (OLD.project_id << 40) | (OLD.seq << 8) | OLD.kind,
+            talq_written_texts(OLD.kind, OLD.list_text));
 END;
-CREATE TRIGGER IF NOT EXISTS annotations_index_update AFTER UPDATE ON annotations
+CREATE TRIGGER IF NOT EXISTS annotations_note_update AFTER UPDATE ON annotations
 BEGIN
     INSERT INTO note_index(note_index, rowid, body)
-    SELECT 'delete', (OLD.project_id << 40) | (OLD.seq << 8) | OLD.kind, OLD.list_text
-    WHERE OLD.kind BETWEEN 1 AND 127;
+    SELECT 'delete', (OLD.project_id << 40) | (OLD.seq << 8) | OLD.kind,
+           talq_written_texts(OLD.kind, OLD.list_text)
+    WHERE OLD.kind IN (1, 4, 16);
     INSERT INTO note_index(rowid, body)
-    SELECT (NEW.project_id << 40) | (NEW.seq << 8) | NEW.kind, NEW.list_text
-    WHERE NEW.kind BETWEEN 1 AND 127;
+    SELECT (NEW.project_id << 40) | (NEW.seq << 8) | NEW.kind,
+           talq_written_texts(NEW.kind, NEW.list_text)
+    WHERE NEW.kind IN (1, 4, 16);
 END;
 
 CREATE TRIGGER IF NOT EXISTS descriptions_index_insert AFTER INSERT ON folder_descriptions
@@ -88,12 +92,21 @@ BEGIN
 END;
 )SQL";
 
-constexpr const char* kFillIndexSql = R"SQL(
+constexpr const char* kFillOcrIndexSql = R"SQL(
 INSERT INTO ocr_index(rowid, body)
 SELECT (project_id << 40) | (seq << 8), ocr_text FROM pages WHERE ocr_text <> '';
+)SQL";
+
+// Older systems indexed whole annotation records, colours and fonts
+// included: their note index is made again from the texts users wrote.
+constexpr const char* kFillNoteIndexSql = R"SQL(
+DROP TRIGGER IF EXISTS annotations_index_insert;
+DROP TRIGGER IF EXISTS annotations_index_delete;
+DROP TRIGGER IF EXISTS annotations_index_update;
+INSERT INTO note_index(note_index) VALUES ('delete-all');
 INSERT INTO note_index(rowid, body)
-SELECT (project_id << 40) | (seq << 8) | kind, list_text FROM annotations
-WHERE kind BETWEEN 1 AND 127;
+SELECT (project_id << 40) | (seq << 8) | kind, talq_written_texts(kind, list_text)
+FROM annotations WHERE kind IN (1, 4, 16);
 INSERT INTO note_index(rowid, body)
 SELECT (project_id << 40) | (seq << 8) | (128 + level), description FROM folder_descriptions
 WHERE level BETWEEN 0 AND 127;
@@ -195,7 +208,11 @@ bool UpgradeSystem(SystemDb& db, std::string& error) {
     const bool utf8 = encoding.Step() && encoding.Text(0) == "UTF-8";
     const bool indexed = Exists(db, "table", "ocr_index");
     const bool sized = HasColumn(db, "pages", "image_width");
-    if (utf8 && indexed && sized && Exists(db, "trigger", "descriptions_index_update")) return true;
+    const bool notesWritten = Exists(db, "trigger", "annotations_note_update");
+    if (utf8 && indexed && sized && notesWritten &&
+        Exists(db, "trigger", "descriptions_index_update") &&
+        Exists(db, "table", "user_palette_tags"))
+        return true;
 
     if (!db.Exec("BEGIN IMMEDIATE", error)) return false;
     bool ok = utf8 || ConvertTexts(db, error);
@@ -206,8 +223,11 @@ bool UpgradeSystem(SystemDb& db, std::string& error) {
                                error);
         }
     }
+    // Tables added since the system was made.
+    ok = ok && db.Exec(SchemaSql(), error);
     ok = ok && db.Exec(kIndexSql, error);
-    if (ok && !indexed) ok = db.Exec(kFillIndexSql, error);
+    if (ok && !indexed) ok = db.Exec(kFillOcrIndexSql, error);
+    if (ok && !notesWritten) ok = db.Exec(kFillNoteIndexSql, error);
     std::string ignored;
     db.Exec(ok ? "COMMIT" : "ROLLBACK", ignored);
     return ok;

@@ -116,10 +116,20 @@ QualityImage ImageForQuality(const std::string& stored, int dpi) {
     const QSize target(platform::RoundToInt(page.width() * result.scale),
                        platform::RoundToInt(page.height() * result.scale));
     QImage small = ResamplePage(page, target);
+    if (IsBitonal(page)) {
+        // Black and white stays 1-bit Group 4; the darkened grey of
+        // ResamplePage keeps thin strokes black at the threshold.
+        small = small.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither | Qt::MonoOnly);
+    }
     const int dpm = platform::RoundToInt(dpi / 0.0254);
     small.setDotsPerMeterX(dpm);
     small.setDotsPerMeterY(dpm);
-    result.bytes = IsBitonal(page) ? EncodePng(small) : EncodeJpeg(small, page.isGrayscale());
+    result.bytes = IsBitonal(page) ? EncodeG4Tiff({small}) : EncodeJpeg(small, page.isGrayscale());
+    // A reduction is for fewer bytes: one that would take more is not sent.
+    if (result.bytes.empty() || result.bytes.size() >= stored.size()) {
+        result.scale = 1.0;
+        result.bytes = stored;
+    }
     return result;
 }
 

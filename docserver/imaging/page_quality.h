@@ -13,9 +13,10 @@ struct QualityImage {
     std::string bytes;
 };
 
-// 0 keeps the stored file; 100 and 150 resample to that many dots per inch.
-// A page already at or below that resolution is sent as stored, scale 1.
-// Empty bytes when the stored file cannot be read.
+// 0 keeps the stored file; 100 and 150 resample to that many dots per inch,
+// a black-and-white page to 1-bit Group 4. A page already at or below that
+// resolution, or whose reduction would take more bytes, is sent as stored,
+// scale 1. Empty bytes when the stored file cannot be read.
 QualityImage ImageForQuality(const std::string& stored, int dpi);
 
 // Area-averages a page down to the target size. Bitonal pages become grey so

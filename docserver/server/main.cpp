@@ -1,7 +1,8 @@
 // talq-server: the document server for the remote access mode.
 //
 //   talq-server --system DIR [--port N] [--address A] [--log] [--workers N]
-//               [--max-connections N] [--max-buffered-mb N] [--idle-timeout SECONDS]
+//               [--max-connections N] [--max-per-address N] [--max-buffered-mb N]
+//               [--idle-timeout SECONDS] [--frame-timeout SECONDS]
 //   talq-server --init DIR [--user NAME] [--password TEXT]
 
 #include <QGuiApplication>
@@ -33,8 +34,9 @@ void OnStop(int) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: talq-server --system DIR [--port N] [--address A] [--log] [--workers N]\n"
-                 "                   [--max-connections N] [--max-buffered-mb N]\n"
-                 "                   [--idle-timeout SECONDS]\n"
+                 "                   [--max-connections N] [--max-per-address N]\n"
+                 "                   [--max-buffered-mb N] [--idle-timeout SECONDS]\n"
+                 "                   [--frame-timeout SECONDS]\n"
                  "       talq-server --init DIR [--user NAME] [--password TEXT]\n");
     return 2;
 }
@@ -82,6 +84,16 @@ int main(int argc, char** argv) {
         if (arg == "--max-connections") {
             if (!number(1, 100000, n)) return Usage();
             limits.maxConnections = static_cast<std::size_t>(n);
+            continue;
+        }
+        if (arg == "--max-per-address") {
+            if (!number(1, 100000, n)) return Usage();
+            limits.maxPerAddress = static_cast<std::size_t>(n);
+            continue;
+        }
+        if (arg == "--frame-timeout") {
+            if (!number(1, 24 * 3600, n)) return Usage();
+            limits.frameSeconds = static_cast<int>(n);
             continue;
         }
         if (arg == "--max-buffered-mb") {

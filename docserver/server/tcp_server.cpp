@@ -2,10 +2,12 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <linux/sockios.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,7 +15,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <list>
 #include <thread>
 #include <vector>
 
@@ -28,31 +29,67 @@ struct TcpServer::Client {
     int fd = -1;
     int number = 0;
     std::string peer;
+    std::string address;
     RequestFrame::FrameReader reader;
+    Clock::time_point frameStart;  // when the frame in the reader began
     // Shared with the workers, under the server's mutex.
-    Clock::time_point lastActive;
-    std::size_t readerBytes = 0;  // counted in the server's buffered bytes
+    Clock::time_point lastActive;  // a request arrived whole, a reply was made or sent
+    std::size_t readerBytes = 0;   // counted in the server's buffered bytes
+    std::size_t pendingBytes = 0;
     std::deque<std::string> pending;
     std::string out;
     std::size_t outStart = 0;
-    bool busy = false;    // queued for or held by a worker
-    bool hangup = false;  // gone: a worker ends its session
-    bool ended = false;   // its session ended; the poll thread forgets it
+    Clock::time_point resumeAt;  // its next request waits until then
+    bool busy = false;           // queued for or held by a worker
+    bool hangup = false;         // gone: a worker ends its session
+    bool ended = false;          // its session ended; the poll thread forgets it
+    // Bytes handed to the socket, and how many of them the peer had taken
+    // when last looked at.
+    std::uint64_t handed = 0;
+    std::uint64_t taken = 0;
+    Clock::time_point lastTaken;  // when the peer last took some, or all was taken
     // A worker's while busy.
     ConnectionState state;
 
     std::size_t Unsent() const { return out.size() - outStart; }
-    std::size_t Pending() const {
-        std::size_t n = 0;
-        for (const std::string& p : pending) n += p.size();
-        return n;
+    // What the socket holds that the peer has not taken.
+    std::size_t InSocket() const {
+        int queued = 0;
+        if (fd < 0 || ::ioctl(fd, SIOCOUTQ, &queued) != 0) return 0;
+        return static_cast<std::size_t>(queued);
+    }
+    // What the connection holds of the server's buffers.
+    std::size_t Charge() const { return readerBytes + pendingBytes + Unsent(); }
+    // Sends what it can; false when the peer is gone.
+    bool SendSome(std::size_t& buffered) {
+        while (fd >= 0 && Unsent() > 0) {
+            ssize_t n = ::send(fd, out.data() + outStart, Unsent(), MSG_NOSIGNAL);
+            if (n < 0) return errno == EAGAIN || errno == EINTR;
+            outStart += static_cast<std::size_t>(n);
+            buffered -= static_cast<std::size_t>(n);
+            handed += static_cast<std::uint64_t>(n);
+        }
+        if (Unsent() == 0) {
+            if (!out.empty()) lastActive = Clock::now();
+            out.clear();
+            outStart = 0;
+        }
+        return true;
     }
 };
 
 namespace {
 
-// Requests of a connection wait while this much of its replies is unread.
-constexpr std::size_t kMaxUnsent = 8u << 20;
+// Requests of a connection wait while this much of its replies is unread,
+// here or in its socket, so one that asks without reading soon stops
+// costing work.
+constexpr std::size_t kMaxUnread = 256u << 10;
+
+// A connection told its logins are held waits this long before its next
+// request runs: refused guesses come back cheap, and must not come back
+// fast enough to crowd out the others.
+constexpr char kLoginsHeld[] = "ERROR: Too Many Failed Logins";
+constexpr auto kHeldPause = std::chrono::seconds(1);
 
 void SetNonBlocking(int fd) {
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL, 0) | O_NONBLOCK);
@@ -113,24 +150,69 @@ void TcpServer::Wake() {
 
 void TcpServer::Schedule(const std::shared_ptr<Client>& client) {
     if (client->busy || client->ended) return;
-    if (!client->hangup && (client->pending.empty() || client->Unsent() > kMaxUnsent)) return;
+    if (!client->hangup &&
+        (client->pending.empty() || client->Unsent() + client->InSocket() > kMaxUnread ||
+         Clock::now() < client->resumeAt))
+        return;
     client->busy = true;
-    queue_.push_back(client);
+    // Addresses take turns, so many connections from a few cannot crowd out
+    // one from another.
+    auto& queued = queued_[client->address];
+    if (queued.empty()) turns_.push_back(client->address);
+    queued.push_back(client);
     ready_.notify_one();
+}
+
+void TcpServer::HangUp(const std::shared_ptr<Client>& client, const char* why) {
+    Client& c = *client;
+    if (c.fd >= 0) {
+        ::close(c.fd);
+        c.fd = -1;
+        if (log_ != nullptr) std::fprintf(log_, "#%d %s\n", c.number, why);
+    }
+    if (!c.hangup) {
+        c.hangup = true;
+        buffered_ -= c.Charge();
+        c.readerBytes = 0;
+        c.pendingBytes = 0;
+        c.pending.clear();
+        c.out.clear();
+        c.outStart = 0;
+    }
+    Schedule(client);
+}
+
+void TcpServer::ShedLargest(const std::vector<std::shared_ptr<Client>>& clients) {
+    while (buffered_ > limits_.maxBufferedBytes) {
+        // Past the limit the largest holds more than an even share, so a
+        // connection that keeps to little is never the one to go.
+        auto largest = std::max_element(clients.begin(), clients.end(),
+                                        [](auto& a, auto& b) { return a->Charge() < b->Charge(); });
+        if (largest == clients.end() || (*largest)->Charge() == 0) return;
+        HangUp(*largest, "holds the most of the server's buffers, closed");
+    }
 }
 
 void TcpServer::Work(CommandEngine& engine) {
     std::mt19937 random = RequestFrame::SeededRandom();
     std::unique_lock<std::mutex> lock(mutex_);
     while (true) {
-        ready_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-        if (queue_.empty()) return;
-        std::shared_ptr<Client> c = queue_.front();
-        queue_.pop_front();
+        ready_.wait(lock, [this] { return stopping_ || !turns_.empty(); });
+        if (turns_.empty()) return;
+        const std::string address = std::move(turns_.front());
+        turns_.pop_front();
+        auto queued = queued_.find(address);
+        std::shared_ptr<Client> c = std::move(queued->second.front());
+        queued->second.pop_front();
+        if (queued->second.empty())
+            queued_.erase(queued);
+        else
+            turns_.push_back(address);
         if (!c->hangup) {
             // One request, then the connection queues again behind the others.
             std::string payload = std::move(c->pending.front());
             c->pending.pop_front();
+            c->pendingBytes -= payload.size();
             buffered_ -= payload.size();
             lock.unlock();
             std::string reply = engine.Execute(c->state, payload);
@@ -145,19 +227,10 @@ void TcpServer::Work(CommandEngine& engine) {
                 buffered_ += frame.size();
                 c->out += frame;
                 c->lastActive = Clock::now();
+                if (reply.rfind(kLoginsHeld, 0) == 0) c->resumeAt = c->lastActive + kHeldPause;
                 // Most replies fit the socket at once: send without waiting
-                // for the poll thread; what is left it sends.
-                ssize_t n = c->fd >= 0 ? ::send(c->fd, c->out.data() + c->outStart, c->Unsent(),
-                                                MSG_NOSIGNAL | MSG_DONTWAIT)
-                                       : -1;
-                if (n > 0) {
-                    c->outStart += static_cast<std::size_t>(n);
-                    buffered_ -= static_cast<std::size_t>(n);
-                    if (c->Unsent() == 0) {
-                        c->out.clear();
-                        c->outStart = 0;
-                    }
-                }
+                // for the poll thread; what is left, or a lost peer, it sees to.
+                c->SendSome(buffered_);
             }
         }
         c->busy = false;
@@ -173,33 +246,79 @@ void TcpServer::Work(CommandEngine& engine) {
     }
 }
 
+void TcpServer::Admit(int fd, const sockaddr_in& peer) {
+    char text[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
+    const std::string address = text;
+    std::size_t open = 0, fromAddress = 0;
+    for (const auto& c : clients_) {
+        if (c->fd < 0) continue;
+        ++open;
+        if (c->address == address) ++fromAddress;
+    }
+    const char* refusal = open >= limits_.maxConnections ? "ERROR: Too Many Connections"
+                          : fromAddress >= limits_.maxPerAddress
+                              ? "ERROR: Too Many Connections From This Address"
+                              : nullptr;
+    if (refusal != nullptr) {
+        // The first reply the client reads says why; the kernel sends it.
+        std::string frame = RequestFrame::Build(refusal, random_);
+        [[maybe_unused]] ssize_t n = ::send(fd, frame.data(), frame.size(), MSG_NOSIGNAL);
+        ::shutdown(fd, SHUT_WR);
+        ::close(fd);
+        if (log_ != nullptr) std::fprintf(log_, "%s refused: %s\n", text, refusal);
+        return;
+    }
+    int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    auto c = std::make_shared<Client>();
+    c->fd = fd;
+    c->number = nextNumber_++;
+    c->lastActive = c->lastTaken = Clock::now();
+    c->state.session = SessionName(std::to_string(c->number));
+    c->address = address;
+    c->peer = address + ":" + std::to_string(ntohs(peer.sin_port));
+    c->state.address = address;
+    if (log_ != nullptr) std::fprintf(log_, "#%d from %s\n", c->number, c->peer.c_str());
+    clients_.push_back(std::move(c));
+}
+
+void TcpServer::CloseExpired() {
+    const Clock::time_point now = Clock::now();
+    if (now < nextExpiry_) return;
+    nextExpiry_ = now + std::chrono::milliseconds(200);
+    const auto idle = std::chrono::seconds(std::max(1, limits_.idleSeconds));
+    const auto frame = std::chrono::seconds(std::max(1, limits_.frameSeconds));
+    for (const auto& c : clients_) {
+        if (c->fd < 0) continue;
+        // What the socket still holds the peer has not taken; replies the
+        // kernel buffers are not replies read.
+        const std::size_t queued = c->InSocket();
+        const std::uint64_t taken = c->handed - queued;
+        if (taken > c->taken || (queued == 0 && c->Unsent() == 0)) c->lastTaken = now;
+        c->taken = taken;
+        // Unread replies and bytes of a frame do not count as activity, or a
+        // peer could hold its place and its buffers for ever. A frame's time
+        // runs only while its bytes are being read.
+        if (!c->busy && now - c->lastActive >= idle)
+            HangUp(c, "idle, closed");
+        else if (now - c->lastTaken >= idle)
+            HangUp(c, "not reading its replies, closed");
+        else if (c->readerBytes > 0 && c->pending.empty() && now - c->frameStart >= frame)
+            HangUp(c, "frame not completed in time, closed");
+        else
+            Schedule(c);  // its socket may have drained, which raises no event
+    }
+}
+
 void TcpServer::Run(int stopFd) {
     wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     std::vector<std::thread> pool;
     for (CommandEngine* engine : engines_) pool.emplace_back([this, engine] { Work(*engine); });
 
-    std::list<std::shared_ptr<Client>> clients;
-    int nextNumber = 1;
     std::vector<char> buffer(64 * 1024);
     Clock::time_point acceptPause{};  // no accepts before this
     auto acceptBackoff = std::chrono::milliseconds(0);
-    const auto idle = std::chrono::seconds(std::max(1, limits_.idleSeconds));
-
-    // With mutex_ held: the peer is gone; a worker ends its session.
-    auto hangUp = [this](Client& c, const char* why) {
-        if (c.fd >= 0) {
-            ::close(c.fd);
-            c.fd = -1;
-            if (log_ != nullptr) std::fprintf(log_, "#%d %s\n", c.number, why);
-        }
-        if (c.hangup) return;
-        c.hangup = true;
-        buffered_ -= c.readerBytes + c.Pending() + c.Unsent();
-        c.readerBytes = 0;
-        c.pending.clear();
-        c.out.clear();
-        c.outStart = 0;
-    };
 
     while (true) {
         const Clock::time_point now = Clock::now();
@@ -208,27 +327,20 @@ void TcpServer::Run(int stopFd) {
         fds.push_back({stopFd, POLLIN, 0});
         fds.push_back({wakeFd_, POLLIN, 0});
         fds.push_back({now >= acceptPause ? listenFd_ : -1, POLLIN, 0});
-        int timeout = 1000;
+        int timeout = 250;  // the time-outs and sockets drained are looked at between
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            for (auto it = clients.begin(); it != clients.end();) {
-                Client& c = **it;
-                if (c.ended) {
-                    it = clients.erase(it);
-                    continue;
-                }
-                if (!c.hangup && !c.busy && c.pending.empty() && c.Unsent() == 0 &&
-                    now - c.lastActive >= idle) {
-                    hangUp(c, "idle, closed");
-                    Schedule(*it);
-                }
-                if (c.fd >= 0) {
-                    short events = POLLIN;
-                    if (c.Unsent() > 0) events |= POLLOUT;
-                    fds.push_back({c.fd, events, 0});
-                    polled.push_back(*it);
-                }
-                ++it;
+            std::erase_if(clients_, [](const auto& c) { return c->ended; });
+            ShedLargest(clients_);
+            CloseExpired();
+            for (const auto& c : clients_) {
+                if (c->fd < 0) continue;
+                // A connection's next requests stay with its peer until the
+                // ones read are run: it holds no more than one read's worth.
+                short events = c->pending.empty() ? POLLIN : 0;
+                if (c->Unsent() > 0) events |= POLLOUT;
+                fds.push_back({c->fd, events, 0});
+                polled.push_back(c);
             }
         }
         if (now < acceptPause) {
@@ -265,93 +377,64 @@ void TcpServer::Run(int stopFd) {
                 }
                 acceptBackoff = std::chrono::milliseconds(0);
                 std::lock_guard<std::mutex> lock(mutex_);
-                const auto open = std::count_if(clients.begin(), clients.end(),
-                                                [](const auto& c) { return c->fd >= 0; });
-                if (static_cast<std::size_t>(open) >= limits_.maxConnections) {
-                    ::close(fd);
-                    if (log_ != nullptr) std::fprintf(log_, "connection refused: too many\n");
-                    continue;
-                }
-                int on = 1;
-                ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-                auto c = std::make_shared<Client>();
-                c->fd = fd;
-                c->number = nextNumber++;
-                c->lastActive = Clock::now();
-                c->state.session = SessionName(std::to_string(c->number));
-                char text[INET_ADDRSTRLEN] = {};
-                ::inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
-                c->peer = std::string(text) + ":" + std::to_string(ntohs(peer.sin_port));
-                c->state.address = text;
-                if (log_ != nullptr)
-                    std::fprintf(log_, "#%d from %s\n", c->number, c->peer.c_str());
-                clients.push_back(std::move(c));
+                Admit(fd, peer);
             }
         }
         for (std::size_t i = 0; i < polled.size(); ++i) {
-            short revents = fds[i + 3].revents;
-            Client& c = *polled[i];
+            const short revents = fds[i + 3].revents;
+            const std::shared_ptr<Client>& client = polled[i];
+            Client& c = *client;
             if (revents == 0 || c.fd < 0) continue;
             if (revents & (POLLIN | POLLHUP | POLLERR)) {
                 ssize_t n = ::recv(c.fd, buffer.data(), buffer.size(), 0);
+                std::lock_guard<std::mutex> lock(mutex_);
                 if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
-                    std::lock_guard<std::mutex> lock(mutex_);
-                    hangUp(c, "closed");
-                    Schedule(polled[i]);
+                    HangUp(client, "closed");
                     continue;
                 }
-                if (n > 0) c.reader.Feed(buffer.data(), static_cast<std::size_t>(n));
-                std::string payload;
-                RequestFrame::FrameReader::Status status;
-                std::lock_guard<std::mutex> lock(mutex_);
-                if (n > 0) c.lastActive = Clock::now();
-                while ((status = c.reader.Next(payload)) ==
-                       RequestFrame::FrameReader::Status::kFrame) {
-                    buffered_ += payload.size();
-                    c.pending.push_back(std::move(payload));
-                }
-                buffered_ = buffered_ - c.readerBytes + c.reader.Buffered();
-                c.readerBytes = c.reader.Buffered();
-                if (status == RequestFrame::FrameReader::Status::kBad) {
-                    hangUp(c, "bad frame, closed");
-                } else if (buffered_ > limits_.maxBufferedBytes) {
-                    // The server's memory is shared: the connection that
-                    // would take more than is left goes.
-                    hangUp(c, "over the server's buffer limit, closed");
-                }
-                Schedule(polled[i]);
+                if (n > 0) Receive(client, buffer.data(), static_cast<std::size_t>(n));
                 if (c.fd < 0) continue;
             }
             std::lock_guard<std::mutex> lock(mutex_);
-            while (c.fd >= 0 && c.Unsent() > 0) {
-                ssize_t n = ::send(c.fd, c.out.data() + c.outStart, c.Unsent(), MSG_NOSIGNAL);
-                if (n < 0) {
-                    if (errno != EAGAIN && errno != EINTR) hangUp(c, "closed");
-                    break;
-                }
-                c.outStart += static_cast<std::size_t>(n);
-                buffered_ -= static_cast<std::size_t>(n);
-                c.lastActive = Clock::now();
-            }
-            if (c.Unsent() == 0) {
-                c.out.clear();
-                c.outStart = 0;
-            }
-            Schedule(polled[i]);
+            if (!c.SendSome(buffered_)) HangUp(client, "closed");
+            Schedule(client);
         }
     }
 
     // Stop: every connection ends once its running request is done.
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        for (auto& c : clients) {
-            hangUp(*c, "closed");
-            Schedule(c);
-        }
+        for (const auto& c : clients_) HangUp(c, "closed");
         stopping_ = true;
         ready_.notify_all();
     }
     for (std::thread& t : pool) t.join();
+}
+
+void TcpServer::Receive(const std::shared_ptr<Client>& client, const char* data, std::size_t size) {
+    Client& c = *client;
+    const bool wasEmpty = c.readerBytes == 0;
+    c.reader.Feed(data, size);
+    std::string payload;
+    RequestFrame::FrameReader::Status status;
+    bool completed = false;
+    while ((status = c.reader.Next(payload)) == RequestFrame::FrameReader::Status::kFrame) {
+        buffered_ += payload.size();
+        c.pendingBytes += payload.size();
+        c.pending.push_back(std::move(payload));
+        completed = true;
+    }
+    buffered_ = buffered_ - c.readerBytes + c.reader.Buffered();
+    c.readerBytes = c.reader.Buffered();
+    const Clock::time_point now = Clock::now();
+    if (completed) c.lastActive = now;
+    if ((wasEmpty || completed) && c.readerBytes > 0) c.frameStart = now;
+    if (status == RequestFrame::FrameReader::Status::kBad) {
+        HangUp(client, "bad frame, closed");
+        return;
+    }
+    ShedLargest(clients_);
+    Schedule(client);
 }
 
 }  // namespace docserver

@@ -4,28 +4,39 @@
 // its own (an engine runs one command at a time) on its own database
 // connection, so a slow request holds up only its own connection. A
 // connection's requests run one at a time, in the order they came, on
-// whichever worker is free.
+// whichever worker is free; waiting connections take turns by address.
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "engine/command_engine.h"
+#include "server/request_frame.h"
+
+struct sockaddr_in;
 
 namespace docserver {
 
 struct ServerLimits {
     int workers = 0;  // 0: one per processor, at least two (see WorkerCount)
     std::size_t maxConnections = 256;
+    // Below maxConnections, so that one address cannot take every place.
+    std::size_t maxPerAddress = 32;
     // Input waiting to be run and replies waiting to be sent, all
-    // connections together; the connection that goes past it is dropped.
+    // connections together; past it the connection that holds the most is
+    // dropped.
     std::size_t maxBufferedBytes = 256u << 20;
-    // A connection that runs nothing and sends nothing this long is closed.
+    // A connection that completes no request and takes no reply this long
+    // is closed, whatever it holds.
     int idleSeconds = 900;
+    // A request frame begun must be complete within this.
+    int frameSeconds = 120;
 };
 
 // The workers the limits ask for.
@@ -56,6 +67,17 @@ class TcpServer {
     // (called with mutex_ held).
     void Schedule(const std::shared_ptr<Client>& client);
     void Wake();
+    // With mutex_ held: the peer is gone or dropped; a worker ends its session.
+    void HangUp(const std::shared_ptr<Client>& client, const char* why);
+    // With mutex_ held: while past the buffer limit, drops the connection
+    // holding the most.
+    void ShedLargest(const std::vector<std::shared_ptr<Client>>& clients);
+    // Takes a new connection or refuses it with a reply saying why.
+    void Admit(int fd, const sockaddr_in& peer);
+    // With mutex_ held: closes what has been idle or sending a frame too long.
+    void CloseExpired();
+    // With mutex_ held: bytes read from the client.
+    void Receive(const std::shared_ptr<Client>& client, const char* data, std::size_t size);
 
     std::vector<CommandEngine*> engines_;
     ServerLimits limits_;
@@ -66,8 +88,15 @@ class TcpServer {
 
     std::mutex mutex_;
     std::condition_variable ready_;
-    std::deque<std::shared_ptr<Client>> queue_;
+    // Connections waiting for a worker, by address, and the addresses in turn.
+    std::map<std::string, std::deque<std::shared_ptr<Client>>> queued_;
+    std::deque<std::string> turns_;
     std::size_t buffered_ = 0;  // pending input and unsent output of all clients
+    // The poll thread's.
+    std::vector<std::shared_ptr<Client>> clients_;
+    int nextNumber_ = 1;
+    std::chrono::steady_clock::time_point nextExpiry_{};
+    std::mt19937 random_ = RequestFrame::SeededRandom();
     bool stopping_ = false;
 };
 

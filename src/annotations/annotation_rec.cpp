@@ -4,8 +4,7 @@
 
 #include "foundation/big_string.h"
 #include "foundation/fields.h"
-#include "foundation/number_text.h"
-#include "platform/rounding.h"
+#include "platform/leading_number.h"
 
 int MaxAnnotationsPerPage(AnnotationKind kind) {
     switch (kind) {
@@ -29,7 +28,7 @@ namespace TalqClientAPI_Header {
 namespace {
 
 std::int32_t Number(const std::string& token) {
-    return platform::RoundToInt(mVBUtil::Val(token));
+    return platform::LeadingInteger(token);
 }
 
 void AddNumber(std::string& out, std::int32_t value) {

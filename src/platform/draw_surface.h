@@ -12,6 +12,7 @@
 #include <QPen>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace platform {
@@ -99,7 +100,22 @@ class DrawSurface {
     // Copies a picture at its own size to (x, y) in pixels.
     void BitBlt(int x, int y, const QImage& source);
 
+    // Expires when this surface is destroyed, so a holder of a pointer to
+    // a surface it does not own can tell whether it may still use it.
+    std::weak_ptr<const void> Lifetime() const { return life_.token; }
+
   private:
+    // Every object its own token: a copy or an assignment never takes over
+    // another surface's.
+    struct LifeToken {
+        std::shared_ptr<const char> token = std::make_shared<const char>('\0');
+        LifeToken() = default;
+        LifeToken(const LifeToken&) : LifeToken() {}
+        LifeToken(LifeToken&&) : LifeToken() {}
+        LifeToken& operator=(const LifeToken&) { return *this; }
+        LifeToken& operator=(LifeToken&&) { return *this; }
+    };
+
     void BeginPainting(QPainter& p);
     QPen PenFor(std::int32_t color) const;
     void HatchWithRasterOp(const QRect& area, Qt::BrushStyle hatch);
@@ -107,6 +123,25 @@ class DrawSurface {
     QImage image_;
     SurfaceFont font_;
     TwipsPerPixel twips_ = ScreenTwipsPerPixel();
+    LifeToken life_;
+};
+
+// A surface someone else owns: reads as null once that surface is gone,
+// whatever order its owner destroys things in.
+class SurfaceRef {
+  public:
+    SurfaceRef() = default;
+    SurfaceRef(DrawSurface* surface)  // NOLINT: as a plain pointer is set
+        : surface_(surface), life_(surface ? surface->Lifetime() : std::weak_ptr<const void>()) {}
+
+    DrawSurface* get() const { return life_.expired() ? nullptr : surface_; }
+    explicit operator bool() const { return get() != nullptr; }
+    DrawSurface* operator->() const { return get(); }
+    DrawSurface& operator*() const { return *get(); }
+
+  private:
+    DrawSurface* surface_ = nullptr;
+    std::weak_ptr<const void> life_;
 };
 
 // The Qt font whose ascent plus descent equals the font's cell height.

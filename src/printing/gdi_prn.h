@@ -31,6 +31,9 @@ struct PaperFrames {
 class cGdiPrn {
   public:
     enum PrintModeValue { kPrintWin = 0, kPrintTiff = 1 };
+    // The highest resolution a page is composed at for a printer that
+    // stretches bitmaps itself.
+    static constexpr std::int32_t kStretchedPageDpi = 300;
 
     cGdiPrn();
     ~cGdiPrn();
@@ -244,8 +247,9 @@ class cGdiPrn {
     std::int32_t sheetFrontPaperClass_ = -1;
     int stretchSupport_ = 0;
     std::string lastErrorMsg_;
-    platform::DrawSurface* output_ = nullptr;
-    platform::DrawSurface* waterMark_ = nullptr;
+    // The caller owns both and may destroy them before ending the job.
+    platform::SurfaceRef output_;
+    platform::SurfaceRef waterMark_;
     std::shared_ptr<platform::Printer> printer_;
 
     std::int32_t scaledImageTop_ = 0;

@@ -238,11 +238,7 @@ bool cGdiPrn::WinPrntImage(const platform::DrawSurface& picImage, std::int16_t i
                            const std::string& szBndryText, bool bLandscape,
                            std::int16_t DuplexSide) {
     if (output_) output_->Clear();
-    if (!jobOpen_) {
-        lastErrorMsg_ = "Print Job Not Yet Started";
-        return false;
-    }
-    if (printMode_ != kPrintWin || !printer_ || !output_) {
+    if (!jobOpen_ || printMode_ != kPrintWin || !printer_ || !output_) {
         lastErrorMsg_ = "Invalid Print Mode";
         return false;
     }
@@ -295,7 +291,7 @@ bool cGdiPrn::WinPrntImage(const platform::DrawSurface& picImage, std::int16_t i
     std::int32_t composeW = Wf, composeH = Hf;
     bool stretched = false;
     if (stretchSupport_ == 2) {
-        if (R > 300 && d > 300) d = 300;
+        if (R > kStretchedPageDpi && d > kStretchedPageDpi) d = kStretchedPageDpi;
         if (d < R && w < Wf) {
             const float ratio = static_cast<float>(d) / static_cast<float>(R);
             composeW = RoundToInt(ratio * Wf);

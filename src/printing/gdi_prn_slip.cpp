@@ -121,7 +121,7 @@ void cGdiPrn::WinPrntSlipSheet(const std::string& szTitle, const std::string& sz
                                const std::string& szFooter, bool& ok) {
     ok = false;
     if (!jobOpen_ || printMode_ != kPrintWin || !printer_ || !output_) {
-        lastErrorMsg_ = jobOpen_ ? "Invalid Print Mode" : "Print Job Not Yet Started";
+        lastErrorMsg_ = "Invalid Print Mode";
         return;
     }
     if (docPages_ > 0) printer_->NewPage();
@@ -154,9 +154,20 @@ void cGdiPrn::WinPrntSlipSheet(const std::string& szTitle, const std::string& sz
 
     std::int32_t W = printer_->PageWidth(), H = printer_->PageHeight();
     if (jobScaleMode_ == 4) W = frames_.LetterX, H = frames_.LetterY;
-    const std::int32_t R = printing::RenderResolutionFor(W, printing::kLetter);
+    std::int32_t R = printing::RenderResolutionFor(W, printing::kLetter);
+    // Text needs no more than image pages get: a 1200 dpi letter page
+    // composed whole would take half a gigabyte.
+    if (stretchSupport_ == 0) stretchSupport_ = printer_->StretchesBitmaps() ? 2 : 1;
+    std::int32_t composeW = W, composeH = H;
+    if (stretchSupport_ == 2 && R > kStretchedPageDpi) {
+        const double ratio = static_cast<double>(kStretchedPageDpi) / R;
+        composeW = RoundToInt(ratio * W);
+        composeH = RoundToInt(ratio * H);
+        R = kStretchedPageDpi;
+    }
     bool made = false;
-    RenderSlipSheet(*output_, W, H, R, RoundToInt(R / 12.0), szTitle, szMsg, szFooter, made);
+    RenderSlipSheet(*output_, composeW, composeH, R, RoundToInt(R / 12.0), szTitle, szMsg,
+                    szFooter, made);
     if (!made) {
         lastErrorMsg_ = "Unable to Create SlipSheet";
         return;

@@ -79,8 +79,21 @@ bool cGdiLead::OpenImageFile(const std::string& szFname) {
     FreeGraphics();
     // The file is read once; depth and picture come from the same bytes.
     QFile file(platform::ToQString(szFname));
-    pagedecode::DecodedPage page;
-    if (file.open(QIODevice::ReadOnly)) page = pagedecode::Decode(file.readAll());
+    QByteArray bytes;
+    if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
+    pagedecode::PageHeader header;
+    if (pagedecode::ReadJpegHeader(bytes, header)) {
+        auto loaded = std::make_shared<EngineImage>();
+        loaded->bitsPerPixel = header.bitsPerPixel;
+        loaded->xResolution = platform::RoundToInt(header.dotsPerMeterX * 0.0254);
+        loaded->yResolution = platform::RoundToInt(header.dotsPerMeterY * 0.0254);
+        image_ = std::move(loaded);
+        jpeg_ = std::move(bytes);
+        jpegSize_ = header.size;
+        jpegName_ = szFname;
+        return true;
+    }
+    pagedecode::DecodedPage page = pagedecode::Decode(bytes);
     QImage decoded = std::move(page.image);
     if (decoded.isNull()) {
         lastError_ = "Unable to Open ImageFile: " + szFname;
@@ -141,21 +154,13 @@ bool cGdiLead::DrawImageRect(std::int32_t xOffset, std::int32_t yOffset, std::in
     const QRect visible(static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1 - x0),
                         static_cast<int>(y1 - y0));
 
-    const EngineImage& img = *image_;
+    const QSize size = ImageSize();
+    const bool down = width <= size.width() && height <= size.height() &&
+                      interpolation_ != kInterpolationNearest;
+    if (down ? !ScaleTo(width, height) : !DecodeInFull()) return false;
     QPainter p(&target);
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    const bool down = width <= img.display.width() && height <= img.display.height();
-    if (down && interpolation_ != kInterpolationNearest) {
-        // Area-averaged scaling keeps the thin strokes of a bitonal scan;
-        // the scaled copy serves every redraw at the same size.
-        if (scaledFrom_ != &img || scaled_.size() != QSize(width, height)) {
-            scaled_ = bitonal::ScaleDown(img.display, width, height);
-            if (scaled_.isNull()) {
-                scaled_ = FullColourCopy().scaled(width, height, Qt::IgnoreAspectRatio,
-                                                  Qt::SmoothTransformation);
-            }
-            scaledFrom_ = &img;
-        }
+    if (down) {
         p.drawImage(visible.topLeft(), scaled_,
                     visible.translated(static_cast<int>(-left), static_cast<int>(-top)));
     } else {
@@ -167,11 +172,21 @@ bool cGdiLead::DrawImageRect(std::int32_t xOffset, std::int32_t yOffset, std::in
     return true;
 }
 
+QSize cGdiLead::ImageSize() const {
+    if (!image_) return {0, 0};
+    return jpeg_.isEmpty() ? image_->image.size() : jpegSize_;
+}
+
 std::int32_t cGdiLead::ImgWidth() const {
-    return image_ ? image_->image.width() : 0;
+    return ImageSize().width();
 }
 std::int32_t cGdiLead::ImgHeight() const {
-    return image_ ? image_->image.height() : 0;
+    return ImageSize().height();
+}
+
+ImageHandle cGdiLead::ImgHndl() {
+    DecodeInFull();
+    return image_;
 }
 std::int32_t cGdiLead::Xresolution() const {
     return image_ ? image_->xResolution : 0;
@@ -194,6 +209,7 @@ bool cGdiLead::RotateImage(std::int32_t rotation) {
         lastError_ = kInvalidHandle;
         return false;
     }
+    if (!DecodeInFull()) return false;
     QTransform turn;
     turn.rotate(90.0 * rotation);
     // A new record: handles given out earlier keep the unturned image.
@@ -212,6 +228,7 @@ bool cGdiLead::RotateImage(std::int32_t rotation) {
 void cGdiLead::FreeImage() {
     if (!ValidateGDI()) return;
     image_.reset();
+    jpeg_.clear();
     DropScaledCopy();
 }
 
@@ -232,7 +249,7 @@ void cGdiLead::SetInterpolationMode(std::int32_t lMode) {
 }
 
 void cGdiLead::SetResolution(std::int32_t xdpi, std::int32_t ydpi) {
-    if (!image_) return;
+    if (!image_ || !DecodeInFull()) return;
     auto changed = std::make_shared<EngineImage>(*image_);
     changed->xResolution = xdpi;
     changed->yResolution = ydpi;
@@ -293,6 +310,7 @@ bool cGdiLead::CloneImageArea(cGdiLead& NewImg, std::int32_t x, std::int32_t y, 
         lastError_ = kInvalidHandle;
         return false;
     }
+    if (!DecodeInFull()) return false;
     const QRect area(x, y, width, height);
     if (width <= 0 || height <= 0 || !image_->image.rect().contains(area)) {
         lastError_ = "Unable to Clone Image Area";
@@ -319,6 +337,7 @@ bool cGdiLead::CloneImageArea(cGdiLead& NewImg, std::int32_t x, std::int32_t y, 
 
 void cGdiLead::lvlInit(ImageHandle imgNew) {
     image_ = std::move(imgNew);
+    jpeg_.clear();
     DropScaledCopy();
 }
 
@@ -327,6 +346,45 @@ void cGdiLead::DropScaledCopy() {
     scaledFrom_ = nullptr;
     full_ = QImage();
     fullFrom_ = nullptr;
+}
+
+bool cGdiLead::DecodeInFull() {
+    if (jpeg_.isEmpty()) return true;
+    QImage decoded = pagedecode::Decode(jpeg_).image;
+    jpeg_.clear();
+    if (decoded.isNull()) {
+        image_.reset();
+        lastError_ = "Unable to Open ImageFile: " + jpegName_;
+        return false;
+    }
+    image_->display = MakeDisplayCopy(decoded);
+    image_->image = std::move(decoded);
+    return true;
+}
+
+bool cGdiLead::ScaleTo(int width, int height) {
+    const QSize size(width, height);
+    if (scaledFrom_ == image_.get() && scaled_.size() == size) return true;
+    QImage scaled;
+    if (!jpeg_.isEmpty()) {
+        const QImage reduced = pagedecode::DecodeJpegReduced(jpeg_, jpegSize_, size);
+        if (!reduced.isNull()) {
+            scaled = MakeDisplayCopy(reduced).scaled(size, Qt::IgnoreAspectRatio,
+                                                     Qt::SmoothTransformation);
+        }
+    }
+    if (scaled.isNull()) {
+        if (!DecodeInFull()) return false;
+        // Area-averaged scaling keeps the thin strokes of a bitonal scan.
+        scaled = bitonal::ScaleDown(image_->display, width, height);
+        if (scaled.isNull()) {
+            scaled = FullColourCopy().scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        }
+    }
+    // The scaled copy serves every redraw at the same size.
+    scaled_ = std::move(scaled);
+    scaledFrom_ = image_.get();
+    return true;
 }
 
 const QImage& cGdiLead::FullColourCopy() {

@@ -8,6 +8,7 @@
 // The back end is Qt's image library. The second back end of the original
 // (a third-party imaging control) does not exist here: UseLead is always 0.
 
+#include <QByteArray>
 #include <QImage>
 
 #include <cstdint>
@@ -50,7 +51,8 @@ class cGdiLead {
     bool DrawImageRect(std::int32_t xOffset, std::int32_t yOffset, std::int32_t width,
                        std::int32_t height, std::int32_t maxwidth, std::int32_t maxheight);
     std::int32_t ImgWidth() const;
-    ImageHandle ImgHndl() const { return image_; }
+    // Decodes a JPEG page still waiting for its size.
+    ImageHandle ImgHndl();
     std::int16_t UseLead() const { return 0; }
     std::int32_t ImgHeight() const;
     std::int32_t Xresolution() const;
@@ -73,7 +75,14 @@ class cGdiLead {
     static constexpr std::int32_t kInterpolationNearest = 5;
 
   private:
+    QSize ImageSize() const;
     void DropScaledCopy();
+    // A JPEG page is opened from its header and decoded at the size its
+    // first draw needs; whatever needs the page's own pixels (a zoom past
+    // full size, a turn, a clone) decodes it in full. False when it does
+    // not decode.
+    bool DecodeInFull();
+    bool ScaleTo(int width, int height);
     // The display copy in 32 bits: a bitonal page's is made on first need.
     const QImage& FullColourCopy();
 
@@ -87,6 +96,10 @@ class cGdiLead {
     const EngineImage* scaledFrom_ = nullptr;
     QImage full_;
     const EngineImage* fullFrom_ = nullptr;
+    // The bytes of an open JPEG page not yet decoded in full.
+    QByteArray jpeg_;
+    QSize jpegSize_;
+    std::string jpegName_;
 };
 
 // Depth of an image file as its header states it (0 when unknown).

@@ -144,6 +144,28 @@ int JpegBitsPerPixel(const QByteArray& bytes) {
     return 0;
 }
 
+bool IsJpeg(const QByteArray& bytes) {
+    return bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+           static_cast<unsigned char>(bytes[1]) == 0xD8;
+}
+
+// Qt's reader over bytes in memory, taking the file as it is.
+class MemoryReader {
+  public:
+    explicit MemoryReader(const QByteArray& bytes) : data_(bytes), buffer_(&data_) {
+        buffer_.open(QIODevice::ReadOnly);
+        reader_.setDevice(&buffer_);
+        reader_.setAutoTransform(false);
+    }
+    QImageReader& operator*() { return reader_; }
+    QImageReader* operator->() { return &reader_; }
+
+  private:
+    QByteArray data_;  // shared, not copied
+    QBuffer buffer_;
+    QImageReader reader_;
+};
+
 }  // namespace
 
 int HeaderBitsPerPixel(const QByteArray& bytes) {
@@ -153,7 +175,7 @@ int HeaderBitsPerPixel(const QByteArray& bytes) {
         Tiff tif(bytes);
         return tif.get() ? TiffBitsPerPixel(tif.get()) : 0;
     }
-    if (head.size() >= 3 && byteAt(0) == 0xFF && byteAt(1) == 0xD8) return JpegBitsPerPixel(bytes);
+    if (IsJpeg(head)) return JpegBitsPerPixel(bytes);
     if (head.size() >= 26 && head.startsWith("\x89PNG")) {
         int depth = byteAt(24);
         switch (byteAt(25)) {
@@ -188,15 +210,41 @@ DecodedPage Decode(const QByteArray& bytes) {
         page.bitsPerPixel = HeaderBitsPerPixel(bytes);
     }
     if (page.image.isNull()) {
-        QByteArray data = bytes;  // shared, not copied
-        QBuffer buffer(&data);
-        buffer.open(QIODevice::ReadOnly);
-        QImageReader reader(&buffer);
-        reader.setAutoTransform(false);
-        if (!reader.read(&page.image)) page.image = QImage();
+        MemoryReader reader(bytes);
+        if (!reader->read(&page.image)) page.image = QImage();
     }
     if (page.bitsPerPixel <= 0 && !page.image.isNull()) page.bitsPerPixel = page.image.depth();
     return page;
+}
+
+bool ReadJpegHeader(const QByteArray& bytes, PageHeader& header) {
+    if (!IsJpeg(bytes)) return false;
+    MemoryReader reader(bytes);
+    header.size = reader->size();
+    // The resolution comes as the full decode sets it: from one pixel.
+    reader->setClipRect(QRect(0, 0, 1, 1));
+    QImage corner;
+    if (!header.size.isValid() || !reader->read(&corner)) return false;
+    header.dotsPerMeterX = corner.dotsPerMeterX();
+    header.dotsPerMeterY = corner.dotsPerMeterY();
+    header.bitsPerPixel = JpegBitsPerPixel(bytes);
+    if (header.bitsPerPixel <= 0) header.bitsPerPixel = corner.depth();
+    return true;
+}
+
+QImage DecodeJpegReduced(const QByteArray& bytes, const QSize& pageSize, const QSize& size) {
+    for (int denominator : {8, 4, 2}) {
+        // libjpeg rounds a reduced size up.
+        const QSize reduced((pageSize.width() + denominator - 1) / denominator,
+                            (pageSize.height() + denominator - 1) / denominator);
+        if (reduced.width() < size.width() || reduced.height() < size.height()) continue;
+        MemoryReader reader(bytes);
+        reader->setScaledSize(reduced);
+        QImage image;
+        if (!reader->read(&image) || image.size() != reduced) return {};
+        return image;
+    }
+    return {};
 }
 
 }  // namespace pagedecode

@@ -124,8 +124,12 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
                 if (reconnectPending_ && !allowNested && connection_ != 0) {
                     ++retries;
                     connected = ReconnectSession();
-                    if (!connected && lastError_ == "Could Not ReConnect Socket")
-                        lastError_ = "Error Connecting TCP/IP Socket";
+                    // A refused login or project ends as a failed send, as on
+                    // any other reconnection.
+                    if (!connected)
+                        lastError_ = lastError_ == "Could Not ReConnect Socket"
+                                         ? "Error Connecting TCP/IP Socket"
+                                         : "Unable to Send Data Request";
                 } else {
                     connected = ConnectSocket();
                     if (!connected && lastError_ != "Aborted")

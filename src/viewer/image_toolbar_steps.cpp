@@ -1,14 +1,15 @@
 #include "viewer/image_toolbar_steps.h"
 
+#include <algorithm>
+
 namespace viewer {
 
 float ZoomedScale(float scale, bool zoomIn) {
     const double s = scale;
     const double step = s > 1.0 ? 0.1 : 0.05;
-    double next = zoomIn ? s + step : s - step;
-    if (next < 0.05) next = 0.05;
-    if (next > 4.0) next = 4.0;
-    return static_cast<float>(next);
+    // Each limit bounds only its own direction: a fitted scale beyond one
+    // still steps from where it is.
+    return static_cast<float>(zoomIn ? std::min(s + step, 4.0) : std::max(s - step, 0.05));
 }
 
 std::int32_t TurnedRotation(std::int32_t rotation, bool right) {

@@ -6,6 +6,7 @@
 
 #include "foundation/fields.h"
 #include "platform/rounding.h"
+#include "viewer/image_toolbar_steps.h"
 
 namespace viewer::nativeview {
 
@@ -58,10 +59,7 @@ std::int32_t OffsetForPoint(float scale, std::int32_t imagePos, std::int32_t dis
 
 std::optional<float> ZoomStep(float scale, bool zoomIn) {
     if (scale == 0.0f) return std::nullopt;
-    const double s = scale;
-    const double step = s > 1.0 ? 0.1 : 0.05;
-    if (zoomIn) return static_cast<float>(std::min(s + step, 4.0));
-    return static_cast<float>(std::max(s - step, 0.05));
+    return ZoomedScale(scale, zoomIn);
 }
 
 std::optional<float> DragZoom(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,

@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextCursor>
+#include <QTextDocument>
 
 #include <sys/stat.h>
 
@@ -14,6 +16,7 @@
 #include "annotations/widgets/note_dialogs.h"
 #include "platform/launcher.h"
 #include "platform/scripted_prompts.h"
+#include "support/enter_button.h"
 #include "support/recording_launcher.h"
 #include "support/scoped_env.h"
 
@@ -94,6 +97,39 @@ TEST_F(NoteDialogsTest, NoteOkTrimsAndDropsSeparatorsCancelAndCloseAreCancel) {
     EXPECT_EQ(closed.Mode, 0) << "the mode goes back to 0 when the window goes";
 }
 
+TEST_F(NoteDialogsTest, OpeningANoteNeverShortensItOnlyTypingIsLimited) {
+    const std::string stored = std::string(1990, 'a') + "0123456789";
+    for (std::int16_t mode : {0, 1, 2}) {
+        frmAnnot d;
+        d.Mode = mode;
+        d.NoteText = stored;
+        d.Load();
+        EXPECT_EQ(d.Text1->toPlainText().size(), 2000) << mode;
+        d.cmdOK_Click();
+        EXPECT_EQ(d.NoteText, stored) << mode;
+    }
+    struct Case {
+        std::string stored;
+        int at;
+        int typed;
+        std::string kept;
+    } cases[] = {
+        {"", 0, 700, std::string(600, 'x')},
+        {stored, 10, 5, stored},
+        {std::string(594, 'a') + "end", 5, 4, "aaaaaxxx" + std::string(589, 'a') + "end"},
+    };
+    for (const Case& c : cases) {
+        frmAnnot d;
+        d.NoteText = c.stored;
+        d.Load();
+        QTextCursor cursor(d.Text1->document());
+        cursor.setPosition(c.at);
+        cursor.insertText(QString(c.typed, 'x'));
+        d.cmdOK_Click();
+        EXPECT_EQ(d.NoteText, c.kept) << c.at;
+    }
+}
+
 TEST_F(NoteDialogsTest, NoteDeleteAsksWithNoAsDefault) {
     for (int answer : {platform::vbNo, platform::vbYes}) {
         frmAnnot d;
@@ -144,6 +180,13 @@ TEST_F(NoteDialogsTest, ClipDialogLoadsModesAndInRemoteAccessOnlyCancelRemains) 
     EXPECT_TRUE(remote.cmdCancel->isEnabled());
     remote.cmdDelete_Click();
     EXPECT_EQ(remote.ClipText, "/docs/a.pdf");
+}
+
+TEST_F(NoteDialogsTest, EnterInTheClipDialogPressesOkNotBrowse) {
+    frmClip d;
+    Remote local;
+    d.ClientAPI = &local;
+    EXPECT_EQ(testsupport::EnterButton(d), d.cmdOK);
 }
 
 TEST_F(NoteDialogsTest, ClipOkNeedsAFileAndAProgramWhenOpenWithIsTicked) {

@@ -5,6 +5,7 @@
 // through them.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QImage>
@@ -62,7 +63,10 @@ class Authorization : public ::testing::Test {
         ASSERT_TRUE(docserver::imaging::WriteG4Tiff(
             {Page(600, 400, Qt::white, QImage::Format_Mono)}, sys + "/images/p6.tif"));
         ASSERT_TRUE(WriteWholeFile(sys + "/images/p30.png", EncodePng(Page(60, 40, Qt::white))));
-        for (const char* name : {"doc3", "doc4", "doc5", "doc30"})
+        ::mkdir((sys + "/originals/Demo Project").c_str(), 0755);
+        ::mkdir((sys + "/originals/Other").c_str(), 0755);
+        for (const char* name : {"doc3", "doc4", "doc5", "doc30", "shared", "loose", "stray",
+                                 "Demo Project/held", "Other/minutes"})
             ASSERT_TRUE(WriteWholeFile(sys + "/originals/" + name + ".txt", "an original"));
         // Links that lead out of their folders, to the database.
         ASSERT_EQ(::symlink("../system.db", (sys + "/images/link.tif").c_str()), 0);
@@ -90,15 +94,28 @@ class Authorization : public ::testing::Test {
             "'originals/doc30.txt' WHERE seq = 30;"
             "INSERT INTO server_files(name, user_id, purpose) VALUES ('Q900000.TMP', 'ADMIN', "
             "'query');"
-            "INSERT INTO batch_printers(name, directory) VALUES ('Floor', 'batch/floor');",
+            "INSERT INTO batch_printers(name, directory) VALUES ('Floor', 'batch/floor');"
+            // One original of two pages, the second redacted; a second
+            // project with a user of its own.
+            "UPDATE pages SET original_file = 'originals/shared.txt' WHERE seq IN (13, 14);"
+            "INSERT INTO projects(project_id, name) VALUES (2, 'Other');"
+            "INSERT INTO users(user_id, password) VALUES ('OUTSIDER', 'pw');"
+            "INSERT INTO user_projects VALUES ('OUTSIDER', 2, 255, '', '');"
+            "UPDATE tags SET palette_position = 1 WHERE name = 'Hot';",
             error))
             << error;
         docserver::Statement redact(db, "INSERT INTO annotations VALUES (1, ?, 4, ?)");
         ASSERT_TRUE(redact.Bind(1, std::int64_t{3}).Bind(2, Redaction(150, 100, 270, 200)).Run());
         ASSERT_TRUE(
             redact.Reset().Bind(1, std::int64_t{6}).Bind(2, Redaction(60, 60, 360, 240)).Run());
+        ASSERT_TRUE(
+            redact.Reset().Bind(1, std::int64_t{14}).Bind(2, Redaction(10, 10, 20, 20)).Run());
+        docserver::Statement clip(db, "INSERT INTO annotations VALUES (1, 2, 2, ?)");
+        ASSERT_TRUE(clip.Bind(1, testsupport::AnnotationRecord("@loose.txt")).Run());
         // A note on the redacted page, found by the notes search.
-        ASSERT_TRUE(db.Exec("INSERT INTO annotations VALUES (1, 3, 1, 'Hidden note')", error))
+        ASSERT_TRUE(db.Exec("INSERT INTO annotations VALUES (1, 3, 1, '" +
+                                testsupport::AnnotationRecord("Hidden note") + "')",
+                            error))
             << error;
         server_ = new testsupport::ServerProcess(sys);
     }
@@ -245,9 +262,10 @@ TEST_F(Authorization, EachRuleRefusesWhatTheUserMayNotDo) {
         {"outside the range", "LIMITED", "TALQReadFromFile,originals/doc30.txt,0,100", "ERROR"},
         {"outside the range", "LIMITED", "TALQDoesFileExist,originals/doc30.txt", "0"},
         {"outside the range", "LIMITED", "TALQSendStellantImage,originals/doc30.txt,1,0", "ERROR"},
-        {"restricted page", "ADMIN", "TALQTurnTagOn," + kAdmin + ",K00005,Hot", "ERROR"},
-        {"restricted page", "ADMIN", "TALQPutAnnotations," + kAdmin + ",K00005,8,x", "ERROR"},
-        {"restricted page", "ADMIN", "TALQPutPageInfo," + kAdmin + ",K00005,,1", "ERROR"},
+        {"restricted page", "ADMIN", "TALQTurnTagOn," + kAdmin + ",K00005,Hot", insufficient},
+        {"restricted page", "ADMIN", "TALQPutAnnotations," + kAdmin + ",K00005,8,x", insufficient},
+        {"restricted page", "ADMIN", "TALQPutPageInfo," + kAdmin + ",K00005,,1", insufficient},
+        {"restricted page", "ADMIN", "TALQDTPutDate," + kAdmin + ",K00005,20010101", insufficient},
         {"restricted page", "ADMIN", "TALQResolveFile,K00005,@", "NONE"},
         {"restricted page", "ADMIN", "TALQReadFromFile,originals/doc5.txt,0,100", "ERROR"},
         {"opaque redactions", "OPAQUE", "TALQResolveFile,K00003,@", "NONE"},
@@ -286,6 +304,56 @@ TEST_F(Authorization, EachRuleRefusesWhatTheUserMayNotDo) {
     EXPECT_EQ(admin.Send("TALQGetTagPoolList," + kAdmin).find("Cold"), std::string::npos);
     EXPECT_EQ(admin.Send("TALQCloseOutBatchFile," + job + ",0,1"), "OK");
     EXPECT_EQ(admin.Send("TALQDeleteFile," + list), "OK");
+}
+
+// An original holds the text of every page naming it; a file no page names
+// is its project's, by its folder or by a clip naming it.
+TEST_F(Authorization, OriginalsReachOnlyUsersWhoMaySeeAllItsPagesAndItsProject) {
+    ASSERT_GT(Port(), 0) << server_->Output();
+    const struct {
+        const char* user;
+        const char* file;
+        bool readable;
+    } cases[] = {
+        {"ADMIN", "originals/shared.txt", true},
+        {"READER", "originals/shared.txt", false},
+        {"READER", "originals/Demo Project/held.txt", true},
+        {"OUTSIDER", "originals/Demo Project/held.txt", false},
+        {"OUTSIDER", "originals/Other/minutes.txt", true},
+        {"ADMIN", "originals/Other/minutes.txt", false},
+        {"LIMITED", "originals/loose.txt", true},
+        {"OUTSIDER", "originals/loose.txt", false},
+        {"ADMIN", "originals/stray.txt", false},
+    };
+    for (const auto& c : cases) {
+        RawClient client(Port());
+        const std::string project = c.user == std::string("OUTSIDER") ? "Other" : "Demo Project";
+        ASSERT_TRUE(
+            client.LogIn(c.user, c.user == std::string("ADMIN") ? "SECRET" : "pw", project));
+        const std::string file = c.file;
+        EXPECT_EQ(client.Send("TALQDoesFileExist," + file), c.readable ? "1" : "0")
+            << c.user << " " << file;
+        EXPECT_EQ(client.Send("TALQReadFromFile," + file + ",0,100") == "an original", c.readable)
+            << c.user << " " << file;
+        EXPECT_EQ(client.Send("TALQResolveFile,,@" + file.substr(10)) != "NONE", c.readable)
+            << c.user << " " << file;
+    }
+    EXPECT_EQ(As("READER", "TALQResolveFile,K00013,@"), "NONE");
+    EXPECT_EQ(As("ADMIN", "TALQResolveFile,K00013,@"), "originals/shared.txt");
+}
+
+// Any user arranges the palette, but only for that user: the project's
+// stays what the others see.
+TEST_F(Authorization, AUsersSavedPaletteIsThatUsersOwn) {
+    ASSERT_GT(Port(), 0) << server_->Output();
+    const std::string limited = "TALQGetTagPaletteList," + kLimited;
+    const std::string reader = "TALQGetTagPaletteList,READER,pw,Demo Project";
+    ASSERT_EQ(As("LIMITED", "TALQPutPaletteList," + kLimited + ",Even|Nothing|Hot|Even"), "OK");
+    EXPECT_EQ(As("LIMITED", limited), "Even,Hot");
+    EXPECT_EQ(As("READER", reader), "Hot");
+    ASSERT_EQ(As("LIMITED", "TALQPutPaletteList," + kLimited + ","), "OK");
+    EXPECT_EQ(As("LIMITED", limited), "NONE");
+    EXPECT_EQ(As("READER", reader), "Hot");
 }
 
 // The pixels under a redaction, at every quality, and the words there.

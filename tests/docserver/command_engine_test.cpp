@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "engine/redaction_burn.h"
 #include "engine/system_init.h"
 #include "support/scoped_env.h"
 #include "test_system.h"
@@ -170,8 +171,6 @@ TEST_F(PasswordChange, StrongPasswordsNeedSixCharactersALetterAndADigit) {
     EXPECT_TRUE(LogsIn("abc123"));
 }
 
-}  // namespace
-
 TEST_F(EngineTest, KeysMissingFromTheProjectAreOrderedAsTheClientComparesThem) {
     docserver::SystemDb db;
     std::string error;
@@ -191,3 +190,28 @@ TEST_F(EngineTest, KeysMissingFromTheProjectAreOrderedAsTheClientComparesThem) {
     EXPECT_EQ(Run("TALQNextKey,ADMIN,SECRET,Demo Project,A1,1"), "A_");
     EXPECT_EQ(Run("TALQNextKey,ADMIN,SECRET,Demo Project,A~,0"), "NONE");
 }
+
+// The box the server burns is the box the viewer draws from the same text:
+// numbers by their leading value, taken to the nearest integer.
+TEST(RedactionBoxes, ReadNumbersAsTheViewerDoes) {
+    const struct {
+        const char* left;
+        const char* top;
+        const char* right;
+        const char* bottom;
+        QRect box;
+    } cases[] = {
+        {"4E2", "6E2", "1.4E3", "9E2", QRect(QPoint(400, 600), QPoint(1400, 900))},
+        {"399.6", "10", "500", "20.5", QRect(QPoint(400, 10), QPoint(500, 20))},
+        {" 7x", "", "-2.5", "3.5", QRect(QPoint(-2, 0), QPoint(7, 4))},
+    };
+    for (const auto& c : cases) {
+        const std::string f(1, docserver::kFieldSep);
+        const std::string list = std::string(c.left) + f + c.top + f + c.right + f + c.bottom + f;
+        const std::vector<QRect> boxes = docserver::RedactionBoxes(list);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0], c.box) << c.left << " " << c.top << " " << c.right << " " << c.bottom;
+    }
+}
+
+}  // namespace

@@ -4,9 +4,12 @@
 
 #include <QImage>
 
+#include <unistd.h>
+
 #include "imaging/page_files.h"
 #include "imaging/page_quality.h"
 #include "imaging/page_typesetter.h"
+#include "imaging/reduced_cache.h"
 #include "support/scoped_env.h"
 
 namespace {
@@ -210,6 +213,39 @@ TEST(PageQualityTest, LowResolutionPagesAreSentAsStored) {
     EXPECT_EQ(q.bytes, stored);
     EXPECT_DOUBLE_EQ(q.scale, 1.0);
     EXPECT_TRUE(ImageForQuality("not an image", 100).bytes.empty());
+}
+
+TEST(PageQualityTest, BlackAndWhiteReductionsStayOneBitAndTakeFewerBytes) {
+    const RenderedPage page = TypesetPage(SampleText(), PageSize::Letter, PageColour::Bitonal);
+    const std::string stored = EncodeG4Tiff({page.image});
+    for (int dpi : {100, 150}) {
+        const QualityImage q = ImageForQuality(stored, dpi);
+        EXPECT_LT(q.bytes.size(), stored.size()) << dpi;
+        EXPECT_EQ(DecodeImage(q.bytes).depth(), 1) << dpi;
+    }
+}
+
+// Entries used least recently go first once the folder passes its bound.
+TEST(ReducedCacheTest, KeepsItsBoundDroppingTheLeastRecentlyUsed) {
+    testsupport::ScopedTempDir dir;
+    ReducedCache cache(dir.Path() + "/cache", 350);
+    const std::string entry(100, 'x');
+    std::string bytes;
+    auto pause = [] { ::usleep(20000); };  // file times are coarser than calls
+    for (const char* name : {"a", "b", "c"}) {
+        cache.Write(name, entry);
+        pause();
+    }
+    ASSERT_TRUE(cache.Read("a", bytes));
+    pause();
+    cache.Write("d", entry);
+    EXPECT_TRUE(cache.Read("a", bytes)) << "used again, so kept";
+    EXPECT_FALSE(cache.Read("b", bytes)) << "the least recently used";
+    EXPECT_TRUE(cache.Read("c", bytes));
+    EXPECT_TRUE(cache.Read("d", bytes));
+    cache.DropPrefix("c");
+    EXPECT_FALSE(cache.Read("c", bytes));
+    EXPECT_TRUE(cache.Read("d", bytes));
 }
 
 TEST(PageQualityTest, ScaleHeadIsEightCharactersPaddedWithNul) {

@@ -109,4 +109,37 @@ TEST_F(LoginSecurity, RepeatedFailuresHoldBackThatUserFromThatAddressForAWhile) 
     EXPECT_EQ(Login(*engine, guesser, "ADMIN", "SECRET").substr(0, 1), "1");
 }
 
+// A guesser may change the name or the address, never both for free: the
+// checks an address or a user can cost are bounded, and the user still logs
+// in from where that user logged in before.
+TEST(LoginThrottle, FailuresAreHeldPerAddressWhateverTheNameAndPerUserWhateverTheAddress) {
+    using docserver::LoginThrottle;
+    std::int64_t now = 0;
+    LoginThrottle throttle([&now] { return now; });
+    throttle.Begin("ADMIN", "10.0.0.5");
+    throttle.Succeeded("ADMIN", "10.0.0.5");
+
+    int checked = 0;  // attempts that got as far as the hash
+    for (int i = 0; i < 50; ++i)
+        if (throttle.Begin("NAME" + std::to_string(i), "10.0.0.9")) ++checked;
+    EXPECT_EQ(checked, LoginThrottle::kFreeAddressFailures) << "one address, ever new names";
+    EXPECT_TRUE(throttle.Begin("ADMIN", "10.0.0.8")) << "another address is not held";
+    throttle.Succeeded("ADMIN", "10.0.0.8");
+
+    checked = 0;
+    for (int i = 0; i < 50; ++i)
+        if (throttle.Begin("ADMIN", "10.1.0." + std::to_string(i))) ++checked;
+    EXPECT_EQ(checked, LoginThrottle::kFreeUserFailures) << "one user, ever new addresses";
+    EXPECT_TRUE(throttle.Held("ADMIN", "10.2.0.1"));
+    for (const char* known : {"10.0.0.5", "10.0.0.8"}) {
+        EXPECT_TRUE(throttle.Begin("ADMIN", known)) << known;
+        throttle.Succeeded("ADMIN", known);
+    }
+    EXPECT_TRUE(throttle.Held("ADMIN", "10.2.0.1")) << "the user's own login lifts no hold";
+
+    now += LoginThrottle::kLongestWaitMs;
+    EXPECT_TRUE(throttle.Begin("ADMIN", "10.2.0.1")) << "the hold ends";
+    EXPECT_FALSE(throttle.Begin("ADMIN", "10.2.0.2")) << "and one more failure starts it again";
+}
+
 }  // namespace

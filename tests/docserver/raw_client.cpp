@@ -10,9 +10,16 @@
 
 namespace testsupport {
 
-int ConnectLoopback(int port) {
+int ConnectLoopback(int port, const std::string& from) {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a{};
+    a.sin_family = AF_INET;
+    if (!from.empty() && (::inet_pton(AF_INET, from.c_str(), &a.sin_addr) != 1 ||
+                          ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)) {
+        ::close(fd);
+        return -1;
+    }
+    a = {};
     a.sin_family = AF_INET;
     a.sin_port = htons(static_cast<std::uint16_t>(port));
     a.sin_addr.s_addr = htonl(0x7F000001);

@@ -7,8 +7,9 @@
 
 namespace testsupport {
 
-// A loopback connection to the port; -1 when it cannot be made.
-int ConnectLoopback(int port);
+// A loopback connection to the port, from another loopback address
+// (127.0.0.x) when given; -1 when it cannot be made.
+int ConnectLoopback(int port, const std::string& from = "");
 
 // Sends bytes and waits for one reply frame: its payload, "CLOSED" when the
 // server ended the connection, and "TIMEOUT" (or "OPEN" when no reply was

@@ -54,11 +54,11 @@ class ReviewServer : public ::testing::Test {
                                "ORDER BY seq");
         pages_ = new std::vector<Page>();
         while (s.Step()) pages_->push_back({s.Text(0), s.Text(1), s.Text(2)});
-        // Files of sizes at the piece boundaries.
+        // Files of sizes at the piece boundaries, in the main project's folder.
         for (int size : {0, 10000, 20000, 25001}) {
             std::string bytes(static_cast<std::size_t>(size), '\0');
             for (int i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 7 % 256);
-            testsupport::WriteFile(Sys() + "/originals/size" + std::to_string(size) + ".bin",
+            testsupport::WriteFile(Sys() + "/originals/ACME/size" + std::to_string(size) + ".bin",
                                    bytes);
         }
     }
@@ -168,13 +168,13 @@ TEST_F(ReviewServer, FilesAreReadInPiecesOfTenThousandAndNamesStayInside) {
     auto read = [&](const std::string& name, int offset) {
         return Run("TALQReadFromFile," + name + "," + std::to_string(offset) + ",10000");
     };
-    EXPECT_EQ(read("originals/size0.bin", 0), "EOF");
-    EXPECT_EQ(read("originals/size20000.bin", 0).size(), 10000u);
-    EXPECT_EQ(read("originals/size20000.bin", 10000).size(), 10000u);
-    EXPECT_EQ(read("originals/size20000.bin", 20000), "EOF");
-    EXPECT_EQ(read("originals/size25001.bin", 20000).size(), 5001u);
-    EXPECT_EQ(Run("TALQReadFromFile,originals/size25001.bin,0,99999").size(), 10000u);
-    EXPECT_EQ(Run("TALQDoesFileExist,originals/size0.bin"), "1");
+    EXPECT_EQ(read("originals/ACME/size0.bin", 0), "EOF");
+    EXPECT_EQ(read("originals/ACME/size20000.bin", 0).size(), 10000u);
+    EXPECT_EQ(read("originals/ACME/size20000.bin", 10000).size(), 10000u);
+    EXPECT_EQ(read("originals/ACME/size20000.bin", 20000), "EOF");
+    EXPECT_EQ(read("originals/ACME/size25001.bin", 20000).size(), 5001u);
+    EXPECT_EQ(Run("TALQReadFromFile,originals/ACME/size25001.bin,0,99999").size(), 10000u);
+    EXPECT_EQ(Run("TALQDoesFileExist,originals/ACME/size0.bin"), "1");
     for (const std::string& hostile :
          {std::string("system.db"), std::string("../demo/system.db"), std::string("/etc/passwd"),
           std::string("originals/../system.db"), std::string("originals\\..\\system.db"),
@@ -185,7 +185,7 @@ TEST_F(ReviewServer, FilesAreReadInPiecesOfTenThousandAndNamesStayInside) {
         Run("TALQDeleteFile," + hostile);
     }
     EXPECT_TRUE(mVBUtil::FileExists(Sys() + "/system.db"));
-    EXPECT_EQ(Run("TALQDeleteFile,originals/size0.bin").rfind("ERROR", 0), 0u)
+    EXPECT_EQ(Run("TALQDeleteFile,originals/ACME/size0.bin").rfind("ERROR", 0), 0u)
         << "only temporary files are deleted";
     // "@" names: the page's own original, or a named original.
     for (const Page& page : Pages()) {
@@ -193,7 +193,7 @@ TEST_F(ReviewServer, FilesAreReadInPiecesOfTenThousandAndNamesStayInside) {
         EXPECT_EQ(Run("TALQResolveFile," + page.key + ",@"), page.original);
         break;
     }
-    EXPECT_EQ(Run("TALQResolveFile,X,@size10000.bin"), "originals/size10000.bin");
+    EXPECT_EQ(Run("TALQResolveFile,X,@ACME/size10000.bin"), "originals/ACME/size10000.bin");
     EXPECT_EQ(Run("TALQResolveFile,X,@missing.bin"), "NONE");
 }
 
@@ -366,19 +366,19 @@ TEST_F(ReviewServer, SessionRetrievesFilesUploadsBytesAndSearchesConceptsOverTcp
     for (std::int16_t mode : {0, 2}) {
         SCOPED_TRACE(mode);
         auto api = Open(mode);
-        std::string local = api->RetrieveFile("@size20000.bin", "");
+        std::string local = api->RetrieveFile("@ACME/size20000.bin", "");
         ASSERT_FALSE(local.empty()) << api->LastError();
         EXPECT_EQ(testsupport::ReadFile(local),
-                  testsupport::ReadFile(Sys() + "/originals/size20000.bin"));
+                  testsupport::ReadFile(Sys() + "/originals/ACME/size20000.bin"));
         EXPECT_EQ(local.substr(local.size() - 4), ".bin");
         EXPECT_EQ(api->RetrieveFile("@../system.db", ""), "");
         if (mode == 2) {
-            EXPECT_EQ(api->RetrieveFile("originals/size10000.bin", ""),
-                      Sys() + "/originals/size10000.bin")
+            EXPECT_EQ(api->RetrieveFile("originals/ACME/size10000.bin", ""),
+                      Sys() + "/originals/ACME/size10000.bin")
                 << "the library names the file where it lies";
             EXPECT_EQ(api->RetrieveFile("system.db", ""), "");
         }
-        std::string empty = api->RetrieveFile("@size0.bin", "");
+        std::string empty = api->RetrieveFile("@ACME/size0.bin", "");
         ASSERT_FALSE(empty.empty());
         EXPECT_EQ(testsupport::ReadFile(empty), "");
 

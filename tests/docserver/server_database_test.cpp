@@ -122,7 +122,8 @@ TEST_F(ServerDatabaseTest, ASystemWrittenInTheCodePageIsConvertedAtOpen) {
             "UPDATE pages SET ocr_text = CAST(x'"
             "e97465"
             "' AS TEXT) WHERE seq = 4;"
-            "UPDATE annotations SET list_text = 'na\xefve' WHERE seq = 12;"
+            "UPDATE annotations SET list_text = replace(list_text, 'Privileged memo text', "
+            "'na\xefve') WHERE seq = 12;"
             "UPDATE pages SET word_list = '\x93\xe9te,\x94|1|2|3|4^\x96|5|6|7|8' "
             "WHERE seq = 4;"
             "INSERT INTO users(user_id, password) VALUES ('OLD', 'caf\xe9');");
@@ -136,7 +137,8 @@ TEST_F(ServerDatabaseTest, ASystemWrittenInTheCodePageIsConvertedAtOpen) {
               "1");
     Run("TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1");
     EXPECT_EQ(RawText(db_, "SELECT ocr_text FROM pages WHERE seq = 4"), "\xc3\xa9te");
-    EXPECT_EQ(RawText(db_, "SELECT list_text FROM annotations WHERE seq = 12"), "na\xc3\xafve");
+    EXPECT_EQ(RawText(db_, "SELECT list_text FROM annotations WHERE seq = 12"),
+              testsupport::AnnotationRecord("na\xc3\xafve"));
     EXPECT_EQ(RawText(db_, "SELECT word_list FROM pages WHERE seq = 4"), "\xc3\xa9te|1|2|3|4")
         << "word lists follow the word rule";
     EXPECT_EQ(Found(Run("TALQSearchImgText," + kP + ",\xe9te,0,32000")), "K00004 ");
@@ -145,6 +147,66 @@ TEST_F(ServerDatabaseTest, ASystemWrittenInTheCodePageIsConvertedAtOpen) {
     engine_.reset();
     OpenEngine();
     EXPECT_EQ(RawText(db_, "SELECT ocr_text FROM pages WHERE seq = 4"), "\xc3\xa9te");
+}
+
+// The notes search finds what users wrote (note texts, a redaction's label),
+// never the places, colours, fonts, stamps or clip paths around them, also
+// in a system whose index was made before.
+TEST_F(ServerDatabaseTest, TheNotesSearchFindsOnlyWhatUsersWrote) {
+    OpenEngine();
+    Run("TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1");
+    const std::string f(1, 31), s(1, 22), l(1, 30);
+    auto record = [&](const std::string& stamp, const std::string& text) {
+        return "100" + f + "200" + f + "300" + f + "400" + f + "0" + f + "20" + l + "8" + l + "0" +
+               l + "0" + l + "Arial" + f + "1" + f + "0" + f + "16777215" + f + "0" + f + "65535" +
+               f + stamp + s + "ADMIN" + s + "01/02/2020" + f + text;
+    };
+    ASSERT_EQ(Run("TALQPutAnnotations," + kP + ",K00002,1," + record("", "call counsel")), "1");
+    ASSERT_EQ(Run("TALQPutAnnotations," + kP + ",K00003,4," + record("WITHHELD", "")), "1");
+    ASSERT_EQ(Run("TALQPutAnnotations," + kP + ",K00005,16," + record("", "typed remark")), "1");
+    std::string error;
+    ASSERT_TRUE(engine_->Db().Exec("INSERT INTO annotations VALUES (1, 4, 2, '" +
+                                       record("", "/sys/originals/board.txt") + "')",
+                                   error))
+        << error;
+    auto search = [&](const std::string& word) {
+        return Found(Run("TALQSearchResultsTempFile," + kP + "," + word + ",0,32000,0"));
+    };
+    const struct {
+        const char* word;
+        const char* found;
+    } cases[] = {
+        {"counsel", "K00002 "}, {"withheld", "K00003 "}, {"remark", "K00005 "},
+        {"admin", "0,"},        {"16777215", "0,"},      {"arial", "0,"},
+        {"board", "0,"},        {"originals", "0,"},     {"2020", "0,"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(search(c.word), c.found) << c.word;
+
+    // An index made before held whole records.
+    engine_.reset();
+    RawExec(db_,
+            "DROP TRIGGER annotations_note_update;"
+            "INSERT INTO note_index(rowid, body) VALUES ((1 << 40) | (4 << 8) | 2, 'stale');");
+    OpenEngine();
+    Run("TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1");
+    EXPECT_EQ(search("stale"), "0,");
+    EXPECT_EQ(search("counsel"), "K00002 ");
+}
+
+// Repeated words count once; past a thousand distinct words a search is
+// refused, whichever text it searches.
+TEST_F(ServerDatabaseTest, ASearchTakesAThousandDistinctWordsAndRefusesMore) {
+    OpenEngine();
+    Run("TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1");
+    std::string words = "brown";
+    for (int i = 1; i < 1000; ++i) words += " w" + std::to_string(i) + " W" + std::to_string(i);
+    const std::string more = words + " w1000";
+    EXPECT_EQ(Found(Run("TALQSearchImgText," + kP + "," + words + ",0,32000")), "K00007 K00008 ");
+    EXPECT_EQ(Found(Run("TALQSearchResultsTempFile," + kP + "," + words + ",0,32000,0")), "0,");
+    EXPECT_EQ(Run("TALQSearchImgText," + kP + "," + more + ",0,32000"),
+              "ERROR: Too Many Search Words");
+    EXPECT_EQ(Run("TALQSearchResultsTempFile," + kP + "," + more + ",0,32000,0"),
+              "ERROR: Too Many Search Words");
 }
 
 TEST_F(ServerDatabaseTest, AWriterElsewhereLeavesLoginsWorkingAndWritesBusyNotFailed) {

@@ -56,6 +56,12 @@ std::string PageKey(int n) {
     return "K" + std::string(digits.size() < 5 ? 5 - digits.size() : 0, '0') + digits;
 }
 
+std::string AnnotationRecord(const std::string& text, const std::string& stamp) {
+    const std::string f(1, 31);
+    return "10" + f + "10" + f + "40" + f + "40" + f + "0" + f + f + "0" + f + "0" + f + "0" + f +
+           "0" + f + "1" + f + stamp + f + text;
+}
+
 void MakeQuerySystem(const std::string& dir, int pages, int hotCount) {
     MakeTestSystem(dir);
     std::string error;
@@ -76,7 +82,8 @@ void MakeQuerySystem(const std::string& dir, int pages, int hotCount) {
         if (i <= hotCount) sql += "INSERT INTO page_tags VALUES (1," + seq + ",1);";
         if (i % 2 == 0) sql += "INSERT INTO page_tags VALUES (1," + seq + ",2);";
     }
-    sql += "INSERT INTO annotations VALUES (1, 12, 16, 'Privileged memo text');COMMIT;";
+    sql += "INSERT INTO annotations VALUES (1, 12, 16, '" +
+           AnnotationRecord("Privileged memo text") + "');COMMIT;";
     ASSERT_TRUE(db.Exec(sql, error)) << error;
 }
 

@@ -19,4 +19,8 @@ std::string ExpectedDemoRecord();
 void MakeQuerySystem(const std::string& dir, int pages, int hotCount);
 std::string PageKey(int n);
 
+// One annotation record as the viewer writes it, with the given stamp and
+// text; its other fields are numbers.
+std::string AnnotationRecord(const std::string& text, const std::string& stamp = "");
+
 }  // namespace testsupport

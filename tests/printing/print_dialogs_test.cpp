@@ -20,6 +20,7 @@
 #include "printing/widgets/frm_prt_key.h"
 #include "printing/widgets/frm_prt_optn.h"
 #include "printing/widgets/frm_prt_setup.h"
+#include "support/enter_button.h"
 #include "support/scoped_env.h"
 #include "support/scripted_dialog.h"
 
@@ -94,6 +95,16 @@ TEST_F(PrintDialogsTest, PlacementStartsInRangeAndShowsBothLabelsOfASharedZone) 
     cancelled.PageZone_Click(0);
     cancelled.cmd_cancel_Click();
     EXPECT_EQ(cancelled.Cancelled, 1);
+}
+
+TEST_F(PrintDialogsTest, EnterPressesOkNotTheFirstSideButton) {
+    const std::unique_ptr<frmPrtOptn> options = Options();
+    EXPECT_EQ(testsupport::EnterButton(*options), options->cmdOK) << "not the printer list";
+    frmPrtSetup setup;
+    setup.Viewer = viewer_;
+    EXPECT_EQ(testsupport::EnterButton(setup), setup.cmdOK);
+    frmPrtKey placement;
+    EXPECT_EQ(testsupport::EnterButton(placement), placement.cmd_ok);
 }
 
 TEST_F(PrintDialogsTest, SettingsShowClipsInSixteenthsAndOkStoresWhatIsShown) {
@@ -175,6 +186,19 @@ TEST_F(PrintDialogsTest, PrintDialogOpensOnTheCurrentPrinterWithNothingChecked) 
     EXPECT_EQ(choices_.g_PrintRange, 2);
     d->optPrinter_Click(1);
     EXPECT_FALSE(d->chkJob->isEnabled());
+}
+
+TEST_F(PrintDialogsTest, DocSlipSheetsAreOfferedOnlyForBatchPrinters) {
+    platform::SaveSetting("VYNClient", "Print Options", "Flags", "128");
+    auto d = Options();
+    EXPECT_TRUE(d->chkAnnot[2]->isChecked());
+    EXPECT_FALSE(d->chkAnnot[2]->isEnabled());
+    d->optPrinter_Click(1);
+    EXPECT_TRUE(d->chkAnnot[2]->isEnabled());
+    d->optPrinter_Click(0);
+    EXPECT_FALSE(d->chkAnnot[2]->isEnabled());
+    d->cmdOK_Click();
+    EXPECT_EQ(Option("Flags"), "128");
 }
 
 TEST_F(PrintDialogsTest, PrintDialogLoadsStoredChoicesAndOkSavesOnlyWhatItShows) {

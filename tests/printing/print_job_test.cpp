@@ -11,6 +11,7 @@
 #include "platform/printer_recording.h"
 #include "print_test_support.h"
 #include "printing/gdi_prn.h"
+#include "support/scoped_env.h"
 
 namespace {
 
@@ -22,8 +23,8 @@ struct Bench {
         std::make_shared<platform::RecordingPrinterCollection>();
     std::shared_ptr<RecordingPrinter> laser = machine->Add("Laser");
     std::shared_ptr<RecordingPrinter> other = machine->Add("Other");
+    platform::DrawSurface out;  // before the engine: a job may outlive a test's last step
     cGdiPrn engine;
-    platform::DrawSurface out;
     platform::DrawSurface letter = printtest::FramedPage(850, 1100);
     platform::DrawSurface legal = printtest::FramedPage(850, 1400);
     platform::DrawSurface tabloid = printtest::FramedPage(1100, 1700);
@@ -184,6 +185,16 @@ TEST(PrintJob, PrinterSeesDocumentsPagesBinsAndSizesInOrder) {
          },
          {"Stretch", "Image"},
          {"Stretch 0,0 2550x3300 from 850x1100"}},
+        {"a slip sheet for a 1200 dpi printer is composed at the pages' 300",
+         [](Bench& t) {
+             t.laser->canStretch = true;
+             t.laser->dpi = 1200;
+             t.Start();
+             bool ok = false;
+             t.engine.WinPrntSlipSheet("Title", "", "", ok);
+         },
+         {"Stretch", "Image"},
+         {"Stretch 0,0 10200x13200 from 2550x3300"}},
     };
     for (const Case& c : cases) {
         Bench t;
@@ -232,8 +243,14 @@ TEST(PrintJob, FailuresAreReportedAndLeaveNoJobBehind) {
         std::string error;
     };
     const std::vector<Case> cases = {
-        {"page before any job", [](Bench& t) { return t.Page(t.letter); },
-         "Print Job Not Yet Started"},
+        {"page before any job", [](Bench& t) { return t.Page(t.letter); }, "Invalid Print Mode"},
+        {"slip sheet before any job",
+         [](Bench& t) {
+             bool ok = true;
+             t.engine.WinPrntSlipSheet("Title", "Message", "Footer", ok);
+             return ok;
+         },
+         "Invalid Print Mode"},
         {"document before any job",
          [](Bench& t) { return t.engine.WinPrntStartNewDocument(0, ""); },
          "Print Job Not Yet Started"},
@@ -251,7 +268,7 @@ TEST(PrintJob, FailuresAreReportedAndLeaveNoJobBehind) {
                  t.engine.StartWinPrintJob(1, false, t.out, "/no/such.png", &mark, "Laser", 0);
              return started || t.Page(t.letter);
          },
-         "Print Job Not Yet Started"},
+         "Invalid Print Mode"},
         {"image page in a composing-only job",
          [](Bench& t) {
              t.engine.StartTIFFPrintJob(1, false, t.out, "", nullptr, 0);
@@ -314,6 +331,45 @@ TEST(PrintJob, CountersAndColourFollowTheJob) {
     t.engine.StopWinPrintJob();
     EXPECT_EQ(t.engine.TotalPages(), 0);
     EXPECT_FALSE(t.engine.DocStarted());
+}
+
+// The owner may destroy the surfaces a job composes on before the engine
+// ends the job; the job then ends without touching them.
+TEST(PrintJob, JobEndsSafelyWhenItsSurfacesDieFirst) {
+    testsupport::ScopedTempDir dir;
+    const std::string markFile = dir.Path() + "/mark.png";
+    QImage mark(20, 20, QImage::Format_RGB32);
+    mark.fill(Qt::gray);
+    ASSERT_TRUE(mark.save(QString::fromStdString(markFile)));
+    struct Case {
+        const char* what;
+        std::function<void(cGdiPrn&, Bench&)> end;
+    };
+    const std::vector<Case> cases = {
+        {"engine destroyed", [](cGdiPrn&, Bench&) {}},
+        {"job stopped", [](cGdiPrn& e, Bench&) { e.StopWinPrintJob(); }},
+        {"page printed", [](cGdiPrn& e, Bench& t) {
+             EXPECT_FALSE(e.WinPrntImage(t.letter, 100, "", "", "", false, 0));
+             EXPECT_EQ(e.LastErrorMsg(), "Invalid Print Mode");
+             bool ok = true;
+             e.WinPrntSlipSheet("T", "", "", ok);
+             EXPECT_FALSE(ok);
+         }},
+    };
+    for (const Case& c : cases) {
+        Bench t;
+        auto engine = std::make_unique<cGdiPrn>();
+        auto out = std::make_unique<platform::DrawSurface>();
+        auto watermark = std::make_unique<platform::DrawSurface>();
+        ASSERT_TRUE(engine->StartWinPrintJob(1, false, *out, markFile, watermark.get(), "Laser", 0));
+        ASSERT_TRUE(engine->WinPrntImage(t.letter, 100, "", "", "", false, 0)) << c.what;
+        out.reset();
+        watermark.reset();
+        c.end(*engine, t);
+        engine.reset();
+        EXPECT_EQ(t.Calls({"EndDoc", "EndJob"}), (std::vector<std::string>{"EndDoc", "EndJob"}))
+            << c.what;
+    }
 }
 
 TEST(PrintJob, SlipSheetFooterSitsRightAlignedAboveTheBottomMargin) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QLinearGradient>
 #include <QPainter>
 
 #include "render/gdi_lead.h"
@@ -16,6 +17,40 @@ QImage MarkedPage(int w, int h, QImage::Format format) {
     QPainter p(&page);
     p.fillRect(0, 0, 4, 2, Qt::black);
     return page;
+}
+
+// A colour scan: a photograph's smooth colours above, text in several
+// colours below.
+QImage ColourScan(int w, int h) {
+    QImage page(w, h, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    QPainter p(&page);
+    QLinearGradient photo(0, 0, w, h / 2);
+    photo.setColorAt(0, QColor(30, 90, 200));
+    photo.setColorAt(0.5, QColor(240, 200, 40));
+    photo.setColorAt(1, QColor(160, 20, 60));
+    p.fillRect(0, 0, w, h / 2, photo);
+    QFont font;
+    font.setPixelSize(h / 60);
+    p.setFont(font);
+    for (int y = h / 2 + h / 30; y < h; y += h / 30) {
+        p.setPen(QColor::fromHsv((y * 7) % 360, 200, 110));
+        p.drawText(w / 12, y, QStringLiteral("Quarterly figures 0123456789, reviewed and signed"));
+    }
+    return page;
+}
+
+// Mean difference of two pictures of one size, over every channel.
+double MeanDifference(const QImage& a, const QImage& b) {
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
+                   std::abs(qBlue(p) - qBlue(q));
+        }
+    }
+    return sum / (3.0 * a.width() * a.height());
 }
 
 class EngineTest : public ::testing::Test {
@@ -217,6 +252,52 @@ TEST_F(EngineTest, ResolutionCanBeSetAndSurvivesATurn) {
     ASSERT_TRUE(engine.RotateImage(1));
     EXPECT_EQ(engine.Xresolution(), 150);
     EXPECT_EQ(engine.Yresolution(), 75);
+}
+
+TEST_F(EngineTest, JpegPagesShownSmallerMatchTheFullDecodeScaledDown) {
+    const QImage scan = ColourScan(1275, 1650);
+    for (bool grey : {false, true}) {
+        SCOPED_TRACE(grey ? "grey" : "colour");
+        const QString file = QString::fromStdString(Path("scan.jpg"));
+        ASSERT_TRUE((grey ? scan.convertToFormat(QImage::Format_Grayscale8) : scan)
+                        .save(file, "JPEG", 85));
+        const QImage full = QImage(file).convertToFormat(QImage::Format_RGB32);
+        for (QSize size : {QSize(300, 388), QSize(637, 825), QSize(1000, 1294)}) {
+            cGdiLead engine;
+            ASSERT_TRUE(engine.OpenImageFile(file.toStdString()));
+            platform::DrawSurface surface(size.width(), size.height());
+            ASSERT_TRUE(engine.SetGraphicsOutput(&surface));
+            ASSERT_TRUE(engine.DrawImageRect(0, 0, size.width(), size.height(), 0, 0));
+            const QImage expected =
+                full.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            EXPECT_LT(MeanDifference(surface.Image(), expected), 3.0) << size.width();
+        }
+    }
+}
+
+TEST_F(EngineTest, JpegPagesAtOrAboveFullSizeAreDrawnFromTheFullDecode) {
+    const QString file = QString::fromStdString(Path("scan.jpg"));
+    ASSERT_TRUE(ColourScan(600, 800).save(file, "JPEG", 85));
+    const QImage full = QImage(file).convertToFormat(QImage::Format_RGB32);
+    struct View {
+        int zoom, interpolation;
+    };
+    for (View v : {View{1, cGdiLead::kInterpolationBilinear}, View{3, cGdiLead::kInterpolationBilinear},
+                   View{1, cGdiLead::kInterpolationNearest}}) {
+        SCOPED_TRACE(v.zoom);
+        const int w = 600 * v.zoom, h = 800 * v.zoom;
+        cGdiLead engine;
+        ASSERT_TRUE(engine.OpenImageFile(file.toStdString()));
+        EXPECT_EQ(engine.ImgWidth(), 600);
+        platform::DrawSurface surface(500, 400);
+        ASSERT_TRUE(engine.SetGraphicsOutput(&surface));
+        engine.SetInterpolationMode(v.interpolation);
+        ASSERT_TRUE(engine.DrawImageRect(70, 90, w, h, 0, 0));
+        QImage expected(500, 400, surface.Image().format());
+        expected.fill(Qt::white);
+        QPainter(&expected).drawImage(QRectF(-70, -90, w, h), full);
+        EXPECT_EQ(surface.Image(), expected);
+    }
 }
 
 }  // namespace

@@ -248,25 +248,54 @@ TEST(Transport, BadSelectorsAndOversizedLengthFailTheReply) {
     EXPECT_LT(fast.pump.Yields() - yields, 20);
 }
 
-TEST(Transport, IdleSocketClosedByTheServerIsReopenedAndTheRequestSentOnce) {
-    FakeServer server(WithSession([](int, const std::string& command) {
+// Answers every command, closes the connection after CMD1, and answers a
+// login on a later connection with the status given.
+FakeServer::Handler ClosesAfterCmd1(const std::string& reloginStatus) {
+    const FakeServer::Handler session = WithSession([](int, const std::string& command) {
         FakeAction a;
         a.payload = "ANSWER " + command;
         a.closeAfter = command == "CMD1";
         return a;
-    }));
-    TalqClientAPI api;
+    });
+    return [session, reloginStatus](int connection, const std::string& command) {
+        if (connection < 2 || command.rfind("TALQRequiredLogin", 0) != 0)
+            return session(connection, command);
+        FakeAction login;
+        login.payload = reloginStatus + "\x1e" + "7";
+        return login;
+    };
+}
+
+// Logs in, sends CMD1 and waits until the server has closed the connection.
+void LoseTheIdleConnection(TalqClientAPI& api, const FakeServer& server) {
     ASSERT_TRUE(Open(api, server));
     Peer::LogIn(api, "USER", "PW", "PROJ");
     std::string reply;
     ASSERT_TRUE(Peer::Send(api, "CMD1", reply));
     ASSERT_TRUE(server.WaitForClosed(1));
+}
+
+TEST(Transport, IdleSocketClosedByTheServerIsReopenedAndTheRequestSentOnce) {
+    FakeServer server(ClosesAfterCmd1("1"));
+    TalqClientAPI api;
+    LoseTheIdleConnection(api, server);
+    std::string reply;
     EXPECT_TRUE(Peer::Send(api, "CMD2", reply)) << api.LastError();
     EXPECT_EQ(reply, "ANSWER CMD2");
     EXPECT_EQ(server.Connections(), 2);
     EXPECT_EQ(server.CommandsOn(2),
               (std::vector<std::string>{"TALQRequiredLogin,USER,PW,,DOM,1,8.6,1",
                                         "TALQGetProjectInfo,USER,PW,PROJ", "CMD2"}));
+}
+
+TEST(Transport, ReconnectionWhoseLoginIsRefusedFailsAsUnableToSend) {
+    FakeServer server(ClosesAfterCmd1("0"));
+    TalqClientAPI api;
+    LoseTheIdleConnection(api, server);
+    std::string reply;
+    EXPECT_FALSE(Peer::Send(api, "CMD2", reply));
+    EXPECT_EQ(api.LastError(), "Unable to Send Data Request");
+    EXPECT_FALSE(api.IsUserValid());
 }
 
 // The server may have carried out a request whose answer was lost: sending

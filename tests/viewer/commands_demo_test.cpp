@@ -15,6 +15,7 @@
 #include "engine/system_db.h"
 #include "foundation/mod_registry.h"
 #include "foundation/widgets/generic_dialogs.h"
+#include "platform/clock.h"
 #include "platform/dde.h"
 #include "platform/draw_surface.h"
 #include "platform/scripted_prompts.h"
@@ -66,6 +67,9 @@ class CommandsDemoTest : public testsupport::DemoSuiteTest<CommandsDemoTest> {
     }
     // Sends an execute string and lets the timer carry out what it queued.
     void Execute(const std::string& text) {
+        // Queuing starts the timer afresh, so its own tick does not come
+        // before the answer.
+        dde_->Timer1.stop();
         EXPECT_TRUE(client_.Execute(text).ok) << text;
         for (int i = 0; i < 20 && dde_->QueuedCount() > 0; ++i) dde_->Timer1_Timer();
     }
@@ -176,6 +180,55 @@ TEST_F(CommandsDemoTest, ExitUnloadsTheViewerAndGivesUpItsPageLock) {
     QApplication::processEvents();
     EXPECT_EQ(window->run.MainFormLoaded, 0);
     EXPECT_TRUE(LockedKeys().empty());
+}
+
+// A program stepping through rows faster than the window's tick: the window
+// keeps serving during the flood, each refusal is the sender's answer, and
+// the last row ends on screen with no box left behind.
+TEST_F(CommandsDemoTest, FastSenderIsServedEveryTickAndToldOfEachRefusal) {
+    testsupport::PointLocalModesAt(Sys());
+    std::vector<std::string> keys;
+    for (const DemoPage& p : demo_->projects.front().pages) {
+        if (!p.placeholder) keys.push_back(p.key);
+    }
+    const auto now = [] { return platform::CurrentClock().MonotonicMs(); };
+    for (int mode : {1, 2}) {
+        SCOPED_TRACE("access mode " + std::to_string(mode));
+        OpenViewer();
+        testsupport::LogInFromTheMenu(*window, "admin", "admin", mode, "ACME");
+        ASSERT_EQ(window->TalqAPi->ProjectName(), "ACME");
+        int taken = 0;
+        bool lastTaken = false;
+        std::string last;
+        const std::int64_t start = now();
+        for (int i = 0; i < 100; ++i) {
+            testsupport::WaitUntil([&] { return now() >= start + 20 * i; });
+            last = keys[static_cast<size_t>(i) % keys.size()];
+            const platform::DdeResult sent = client_.Execute("VIEW," + last);
+            lastTaken = sent.ok;
+            if (sent.ok) {
+                ++taken;
+            } else {
+                EXPECT_EQ(sent.errorNumber, platform::kDdeBusy);
+                EXPECT_EQ(sent.description, "Too many messages");
+            }
+        }
+        EXPECT_GT(taken, modView::MessageQueue::kSlots);
+        // Told the window is busy, the sender tries its last row again.
+        if (!lastTaken) {
+            EXPECT_TRUE(testsupport::WaitUntil([&] { return client_.Execute("VIEW," + last).ok; }));
+        }
+        EXPECT_TRUE(testsupport::WaitUntil([&] {
+            return dde_->QueuedCount() == 0 && window->run.MessageQueue.Empty() &&
+                   window->page.szCurrentKey == last;
+        })) << window->page.szCurrentKey << " for " << last;
+        EXPECT_EQ(window->page.g_ValidImage, 1);
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+        EXPECT_TRUE(Boxes().empty()) << Boxes().front();
+        client_.Close();
+        dde_.reset();
+        window.reset();
+    }
 }
 
 TEST_F(CommandsDemoTest, ASecondViewerHandsItsCommandLineToTheFirstAcrossProcesses) {

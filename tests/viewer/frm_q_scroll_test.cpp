@@ -72,6 +72,16 @@ TEST_F(FrmQScrollTest, ProjectWalkRunsToTheLastPageAtTheFastestPaceThenStops) {
     EXPECT_EQ(window->quickScroll.QuickScrollMode, 0);
 }
 
+TEST_F(FrmQScrollTest, OpensOverTheMainWindowNotAtTheScreensCorner) {
+    window->move(60, 40);
+    QApplication::processEvents();
+    ASSERT_TRUE(window->DisplayImage("K0001"));
+    window->MiscTBar_Click(1);
+    ASSERT_NE(Form(), nullptr);
+    const QPoint off = Form()->geometry().center() - window->geometry().center();
+    EXPECT_LE(off.manhattanLength(), 40) << off.x() << "," << off.y();
+}
+
 TEST_F(FrmQScrollTest, ListWalkShowsEachRowAndStopsAfterTheLast) {
     for (const char* key : {"K0002", "K0004", "K0003"}) window->QueryList->addItem(key);
     window->QueryList->setCurrentRow(0);

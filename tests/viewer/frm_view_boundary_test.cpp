@@ -212,4 +212,16 @@ TEST_F(FrmViewBoundaryTest, ABoundaryChangeIsStoredAndTheDocumentTreeAndPosition
     EXPECT_EQ(window->page.szCurrentKey, "K0006");  // closing the tree keeps the page
 }
 
+TEST_F(FrmViewBoundaryTest, TreeJumpWithinTheDocumentCountsThePositionAfresh) {
+    ASSERT_TRUE(window->DisplayImage("K0005"));
+    ASSERT_EQ(Status(), "K0005 (Page 2 of 3)");
+    window->ToggleProjectView();
+    navigation::frmPrjVw* tree = window->ProjectTree();
+    ASSERT_NE(tree, nullptr);
+    QTreeWidgetItem* page = tree->FindNode(std::string(1, '\2') + "K0004");
+    ASSERT_NE(page, nullptr);
+    tree->TView1_NodeClick(page);
+    EXPECT_EQ(Status(), "K0004 (Page 1 of 3)");
+}
+
 }  // namespace

@@ -78,8 +78,7 @@ class FrmViewDemoTest : public testsupport::DemoSuiteTest<FrmViewDemoTest> {
 
     TalqClientAPI& Api() { return static_cast<viewer::TalqViewerSession&>(*window->TalqAPi).Api(); }
 
-    // Logs in from the menu with the answers a person would type, then picks
-    // the project from the list.
+    // The remote mode reaches a talq-server of the demo over loopback TCP.
     void LogInAndOpen(const std::string& user, const std::string& password, int mode = kLocalMode,
                       const std::string& project = "ACME") {
         if (mode == kRemoteMode) {
@@ -89,22 +88,7 @@ class FrmViewDemoTest : public testsupport::DemoSuiteTest<FrmViewDemoTest> {
             window->login.szIPAddress = "127.0.0.1";
             window->login.szPort = std::to_string(server_->Port());
         }
-        talq::DialogFactory<frmLogin>::Scoped login(
-            testsupport::ScriptedMaker<frmLogin>([&](frmLogin& dlg) {
-                dlg.Combo1->setCurrentIndex(mode);
-                dlg.txtUserID->setText(QString::fromStdString(user));
-                dlg.txtPassword->setText(QString::fromStdString(password));
-                dlg.cmdOK_Click();
-            }));
-        talq::DialogFactory<frmListBox>::Scoped pick(
-            testsupport::ScriptedMaker<frmListBox>([&](frmListBox& d) {
-                const auto found =
-                    d.List1->findItems(QString::fromStdString(project), Qt::MatchExactly);
-                ASSERT_EQ(found.size(), 1);
-                d.List1->setCurrentItem(found.front());
-                d.cmdOK_Click();
-            }));
-        window->mnuLogin_Click();
+        testsupport::LogInFromTheMenu(*window, user, password, mode, project);
     }
 
     // A second session on ACME beside the window's, through the library.

@@ -8,7 +8,12 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <climits>
 
 #include "annotations/annotation_edit.h"
 #include "foundation/fields.h"
@@ -48,11 +53,9 @@ frmAnnot::frmAnnot(QWidget* parent) : FormDialog(parent) {
     layout->setMenuBar(menuBar);
     layout->addWidget(Text1);
     layout->addLayout(ButtonRow(cmdOK, cmdCancel));
-    connect(Text1, &QPlainTextEdit::textChanged, this, [this] {
-        // The box takes no more than the limit, as a typed text would stop there.
-        const QString t = Text1->toPlainText();
-        if (t.size() > kMaxNoteText) Text1->setPlainText(t.left(kMaxNoteText));
-    });
+    connect(Text1->document(), &QTextDocument::contentsChange, this,
+            [this](int position, int, int added) { lastInsertEnd_ = position + added; });
+    connect(Text1, &QPlainTextEdit::textChanged, this, [this] { DropTypedOverflow(); });
     connect(mnuDelete, &QAction::triggered, this, [this] { mnuDelete_Click(); });
     connect(mnuFont, &QAction::triggered, this, [this] { mnuFont_Click(); });
     connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
@@ -71,7 +74,21 @@ void frmAnnot::Form_Load() {
         cmdOK->setEnabled(false);
         Text1->setReadOnly(true);
     }
+    // A stored note may be longer than a typed one may grow; it is shown whole.
+    limit_ = INT_MAX;
     Text1->setPlainText(platform::ToQString(NoteText));
+    limit_ = std::max<int>(kMaxNoteText, Text1->toPlainText().size());
+}
+
+void frmAnnot::DropTypedOverflow() {
+    const int overflow = static_cast<int>(Text1->toPlainText().size()) - limit_;
+    if (overflow <= 0) return;
+    // Only the tail of what was just typed or pasted goes, never the stored text.
+    const int end = std::min<int>(lastInsertEnd_, Text1->toPlainText().size());
+    QTextCursor cut(Text1->document());
+    cut.setPosition(std::max(0, end - overflow));
+    cut.setPosition(end, QTextCursor::KeepAnchor);
+    cut.removeSelectedText();
 }
 
 void frmAnnot::cmdOK_Click() {
@@ -140,6 +157,7 @@ frmClip::frmClip(QWidget* parent) : FormDialog(parent) {
     lblWarning = new QLabel("Warning! Clips can only be modified in Local Access Mode.", this);
     cmdTest = new QPushButton("&Test", this);
     cmdOK = new QPushButton("&OK", this);
+    cmdOK->setDefault(true);
     cmdCancel = new QPushButton("&Cancel", this);
     cmdDelete = new QPushButton("&Delete", this);
     auto* buttons = new QHBoxLayout;

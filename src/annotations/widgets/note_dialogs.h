@@ -20,8 +20,8 @@ class QPushButton;
 
 namespace annotations {
 
-// Longest note text the box takes, so that a page's list stays within what
-// the server takes in ordinary use.
+// Longest note text that typing makes, so that a page's list stays within
+// what the server takes in ordinary use; a longer stored note stays whole.
 constexpr int kMaxNoteText = 600;
 
 class frmAnnot : public FormDialog {
@@ -54,6 +54,11 @@ class frmAnnot : public FormDialog {
     void Form_Load() override;
     void Form_Cancel() override { cmdCancel_Click(); }
     void Form_Unload() override { Mode = 0; }
+
+  private:
+    void DropTypedOverflow();
+    int limit_ = kMaxNoteText;
+    int lastInsertEnd_ = 0;
 };
 
 class frmClip : public FormDialog {

@@ -38,6 +38,9 @@ void FormDialog::Unload(int result) {
 }
 
 QHBoxLayout* FormDialog::ButtonRow(QPushButton* ok, QPushButton* cancel) {
+    // Left to itself Qt makes the first button in the tab order the default,
+    // often a side button such as a browse or list button.
+    ok->setDefault(true);
     auto* row = new QHBoxLayout;
     row->addStretch();
     row->addWidget(ok);

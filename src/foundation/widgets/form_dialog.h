@@ -29,7 +29,8 @@ class FormDialog : public QDialog {
     void Unload(int result);
     bool IsUnloaded() const { return unloaded_; }
 
-    // OK and Cancel side by side at the right, as every dialog lays them out.
+    // OK and Cancel side by side at the right, as every dialog lays them out;
+    // Enter presses OK.
     static QHBoxLayout* ButtonRow(QPushButton* ok, QPushButton* cancel);
 
     void closeEvent(QCloseEvent* event) override;

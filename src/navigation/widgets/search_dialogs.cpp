@@ -43,6 +43,7 @@ frmSelTag::frmSelTag(QWidget* parent) : FormDialog(parent) {
         });
     }
     cmdOK = new QPushButton("&OK", this);
+    cmdOK->setDefault(true);
     cmdCancel = new QPushButton("&Cancel", this);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(Frame1);

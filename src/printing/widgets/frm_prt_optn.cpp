@@ -192,6 +192,9 @@ void frmPrtOptn::optPrinter_Click(int Index) {
     lblPrinter->setText(
         platform::ToQString(Index == 1 ? c.PrintBatchPrinter : c.PrintLocalPrinter));
     chkJob->setEnabled(Index == 0);
+    // Only a batch printer puts slip sheets between documents; the bit
+    // stays as checked for the next batch print.
+    chkAnnot[2]->setEnabled(Index == 1);
 }
 
 void frmPrtOptn::chkJob_Click() {

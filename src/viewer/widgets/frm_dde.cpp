@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QWidget>
 
-#include "platform/prompts.h"
 #include "viewer/widgets/frm_view.h"
 
 namespace viewer {
@@ -33,13 +32,13 @@ bool frmDDE::Form_Load() {
 }
 
 bool frmDDE::QueueDdeMessage(const std::string& message) {
-    if (!queue_.Append(message)) {
-        // Not from inside the handler: the sender waits for its answer.
-        QTimer::singleShot(0, this, [] { platform::MsgBox("DDE error: Too many messages"); });
-        return false;
-    }
-    Timer1.setInterval(100);
-    Timer1.start();
+    // A refused message goes back to its sender as a failed answer. A box
+    // per refusal would stack up under a fast sender and, being modal, would
+    // hold the very queue it complains about.
+    if (!queue_.Append(message)) return false;
+    // A running timer is left alone: a steady sender must not push back the
+    // tick that serves the oldest message.
+    if (!Timer1.isActive()) Timer1.start(100);
     return true;
 }
 
@@ -82,6 +81,9 @@ void frmDDE::Timer1_Timer() {
     // A dialog the interpreter did not open may hold an edit of the page on
     // display; the message waits until it closes.
     if (QApplication::activeModalWidget() != nullptr && Viewer->run.MessageInProcess == 0) return;
+    // While a run waits on its dialog with a full queue, further messages
+    // wait here, where a full queue refuses them to their senders.
+    if (Viewer->run.MessageQueue.Count() >= modView::MessageQueue::kSlots) return;
     if (queue_.Empty()) {
         Timer1.stop();
         return;

@@ -319,6 +319,9 @@ class frmView : public QMainWindow {
     // ---- Owned objects ----
     std::unique_ptr<ViewerSession> TalqAPi;
     std::unique_ptr<cGdiLead> ImgObj;
+    // The print run holds the surfaces the engine's job composes on, so it
+    // is declared first and outlives the engine.
+    PrintRun printRun_;
     std::unique_ptr<cGdiPrn> PrntObj;  // the one print engine
     QObject* DDEForm = nullptr;
 
@@ -483,8 +486,7 @@ class frmView : public QMainWindow {
     std::uint32_t displayCount_ = 0;
     bool viewsOff_ = false;  // EnableViews(false) in force
     bool treeWasOpen_ = false;
-    // Printing (frm_view_print.cpp).
-    PrintRun printRun_;
+    // Printing (frm_view_print.cpp); the run is declared with the engine.
     bool AskRangeKey(const char* prompt, std::string& key);
     // Steps to the range a request means; false ends the request.
     bool ChoosePrintRange();

@@ -38,7 +38,11 @@ class TreeHost : public navigation::ProjectTreeHost {
     std::string CurrentImageKey() override { return view_.page.szCurrentKey; }
     std::int32_t AnnotFeatureMask() override { return view_.run.lBehaviorFlags; }
     void SetProjectViewOpen(bool open) override { view_.panes.PrjView_Active = open ? 1 : 0; }
-    bool DisplayImage(const std::string& key) override { return view_.DisplayImage(key); }
+    bool DisplayImage(const std::string& key) override {
+        // A jump may land anywhere in the document: the position is counted again.
+        view_.docPosition.g_iDocPsn = 0;
+        return view_.DisplayImage(key);
+    }
 
   private:
     // The window's session, made when the window loaded.

@@ -1,10 +1,12 @@
-#include "foundation/number_text.h"
+#include "platform/leading_number.h"
 
 #include <cstdlib>
 
-namespace mVBUtil {
+#include "platform/rounding.h"
 
-double Val(const std::string& text) {
+namespace platform {
+
+double LeadingNumber(const std::string& text) {
     size_t i = text.find_first_not_of(" \t\r\n");
     if (i == std::string::npos) return 0;
     size_t start = i;
@@ -27,4 +29,8 @@ double Val(const std::string& text) {
     return std::strtod(text.substr(start, i - start).c_str(), nullptr);
 }
 
-}  // namespace mVBUtil
+std::int32_t LeadingInteger(const std::string& text) {
+    return RoundToInt(LeadingNumber(text));
+}
+
+}  // namespace platform

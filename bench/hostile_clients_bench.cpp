@@ -1,0 +1,144 @@
+// A reviewer's requests per second against the real server while 200
+// hostile connections, spread over eight other loopback addresses, do one
+// of: hold most of a large frame, pipeline page images and never read,
+// sit idle, or fail logins under ever new names. Measured from three
+// seconds after they are in place: the reviewer should keep at least half
+// of its rate alone, and no request of it may fail.
+
+#include <benchmark/benchmark.h>
+
+#include <QGuiApplication>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "bench_client.h"
+#include "bench_demo_system.h"
+#include "engine/command_engine.h"
+#include "engine/system_db.h"
+#include "server/request_frame.h"
+
+namespace {
+
+benchsupport::BenchDemoSystem* g_system = nullptr;
+std::vector<std::string> g_keys;
+const std::string kP = "admin,admin,ACME";
+const std::string kLogin = "TALQRequiredLogin,admin,admin,,DOM,1,8.6,1";
+constexpr int kHostiles = 200;
+constexpr int kReviewerRequests = 3000;
+
+// A client of the server from a loopback address.
+class Client : public benchsupport::BenchClient {
+  public:
+    explicit Client(const std::string& from) : BenchClient(g_system->server->Port(), from) {}
+};
+
+std::string HostileAddress(int i) {
+    return "127.0.0." + std::to_string(10 + i % 8);
+}
+
+enum Kind { kNone, kLargeFrames, kUnreadReplies, kIdle, kFailedLogins };
+
+std::atomic<long> g_hostileRequests{0};
+
+// Keeps kHostiles connections of one kind busy until stop is set; ready
+// once they are all in place.
+void Hostiles(Kind kind, std::atomic<bool>& ready, const std::atomic<bool>& stop) {
+    std::vector<std::unique_ptr<Client>> clients;
+    for (int i = 0; i < kHostiles && kind != kNone; ++i)
+        clients.push_back(std::make_unique<Client>(HostileAddress(i)));
+    if (kind == kLargeFrames) {
+        std::mt19937 random(3);
+        const std::string frame =
+            RequestFrame::BuildRequest(std::string(60u << 20, ','), random).substr(0, 4u << 20);
+        for (auto& c : clients) ::send(c->Fd(), frame.data(), frame.size(), MSG_NOSIGNAL);
+    } else if (kind == kUnreadReplies) {
+        for (auto& c : clients) {
+            c->Ask(kLogin);
+            for (int i = 0; i < 200; ++i)
+                c->Send("TALQSendClientImage," + kP + "," + g_keys[i % g_keys.size()] + ",0",
+                        MSG_DONTWAIT);
+        }
+    }
+    ready = true;
+    int n = 0;
+    while (!stop) {
+        if (kind != kFailedLogins) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            continue;
+        }
+        for (auto& c : clients)
+            c->Send("TALQRequiredLogin,guess" + std::to_string(n++) + ",x,,DOM,1,8.6,1");
+        for (auto& c : clients) c->Read();
+        g_hostileRequests += kHostiles;
+    }
+}
+
+void BM_ReviewerBesideHostileConnections(benchmark::State& state) {
+    const Kind kind = static_cast<Kind>(state.range(0));
+    int failures = 0;
+    double seconds = 0;
+    for (auto _ : state) {
+        std::atomic<bool> ready{false}, stop{false};
+        std::thread hostile(Hostiles, kind, std::ref(ready), std::cref(stop));
+        while (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        Client reviewer("127.0.0.1");
+        if (reviewer.Ask(kLogin).rfind("1", 0) != 0 ||
+            reviewer.Ask("TALQGetProjectInfo," + kP).rfind("ERROR", 0) == 0)
+            ++failures;
+        auto start = std::chrono::steady_clock::now();
+        g_hostileRequests = 0;
+        for (int i = 0; i < kReviewerRequests && failures == 0; ++i) {
+            const std::string& key = g_keys[static_cast<std::size_t>(i * 7) % g_keys.size()];
+            const char* verbs[] = {"TALQGetPageInfo", "TALQGetImageTags", "TALQGetAnnotations",
+                                   "TALQSendClientImage"};
+            std::string command = std::string(verbs[i % 4]) + "," + kP + "," + key;
+            if (i % 4 == 0) command += ",315";
+            if (i % 4 == 3) command += ",0";
+            std::string reply = reviewer.Ask(command);
+            if (reply.empty() || reply.rfind("ERROR", 0) == 0) ++failures;
+        }
+        double elapsed =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        state.SetIterationTime(elapsed);
+        seconds += elapsed;
+        state.counters["hostile_per_s"] = static_cast<double>(g_hostileRequests) / elapsed;
+        stop = true;
+        hostile.join();
+    }
+    if (failures > 0) state.SkipWithError("reviewer requests failed");
+    state.counters["req_per_s"] =
+        static_cast<double>(kReviewerRequests) * static_cast<double>(state.iterations()) / seconds;
+}
+BENCHMARK(BM_ReviewerBesideHostileConnections)
+    ->ArgName("kind")
+    ->DenseRange(kNone, kFailedLogins)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchsupport::BenchDemoSystem system(docserver::demo::DemoOptions{});
+    g_system = &system;
+    {
+        std::string error;
+        auto engine = docserver::CommandEngine::Open(system.root + "/system", error);
+        if (!engine) return 1;
+        docserver::Statement keys(engine->Db(),
+                                  "SELECT image_key FROM pages p JOIN projects j ON "
+                                  "j.project_id = p.project_id WHERE j.name = 'ACME' ORDER BY seq");
+        while (keys.Step()) g_keys.push_back(keys.Text(0));
+    }
+    if (g_keys.empty()) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

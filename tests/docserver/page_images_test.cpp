@@ -1,0 +1,125 @@
+// What the server prepares from stored page images and keeps in cache/:
+// gone when the image is replaced, and burns kept apart by redaction list so
+// none reaches a user it was not made for.
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include "engine/command_engine.h"
+#include "engine/system_db.h"
+#include "imaging/page_files.h"
+#include "support/scoped_env.h"
+#include "test_system.h"
+
+namespace {
+
+using docserver::CommandEngine;
+using docserver::ConnectionState;
+
+const std::string kAdmin = "ADMIN,SECRET,Demo Project";
+const std::string kOpaque = "OPAQUE,pw,Demo Project";
+
+// A white bitonal page at 300 dpi.
+std::string WhitePage(int width, int height, int mark) {
+    QImage page(width, height, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    page.setPixel(mark, mark, qRgb(0, 0, 0));
+    page.setDotsPerMeterX(11811);
+    page.setDotsPerMeterY(11811);
+    return docserver::imaging::EncodeG4Tiff({page.convertToFormat(QImage::Format_Mono)});
+}
+
+std::string Redaction(int left, int top, int right, int bottom) {
+    const std::string f(1, 31);
+    return std::to_string(left) + f + std::to_string(top) + f + std::to_string(right) + f +
+           std::to_string(bottom) + f + "0" + f + f + "0" + f + "0" + f + "0" + f + "0" + f + "0" +
+           f + f;
+}
+
+class PageImages : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        sys_ = dir_.Path() + "/sys";
+        testsupport::MakeQuerySystem(sys_, 12, 0);
+        ASSERT_TRUE(
+            docserver::imaging::WriteWholeFile(sys_ + "/images/p1.tif", WhitePage(900, 600, 1)));
+        std::string error;
+        engine_ = CommandEngine::Open(sys_, error);
+        ASSERT_TRUE(engine_) << error;
+        ASSERT_TRUE(
+            engine_->Db().Exec("UPDATE pages SET image_file = 'images/p1.tif' WHERE seq = 1;"
+                               "INSERT INTO users(user_id, password) VALUES ('OPAQUE', 'pw');"
+                               "INSERT INTO user_projects VALUES ('OPAQUE', 1, 32768, '', '');",
+                               error))
+            << error;
+        ASSERT_EQ(Run(admin_, "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1").substr(0, 1), "1");
+        ASSERT_EQ(Run(opaque_, "TALQRequiredLogin,OPAQUE,pw,,DOM,1,8.6,1").substr(0, 1), "1");
+    }
+    std::string Run(ConnectionState& state, const std::string& command) {
+        return engine_->Execute(state, command);
+    }
+    std::vector<std::string> CacheEntries() {
+        std::vector<std::string> names;
+        if (DIR* d = ::opendir((sys_ + "/cache").c_str())) {
+            while (const dirent* e = ::readdir(d))
+                if (e->d_name[0] != '.') names.push_back(e->d_name);
+            ::closedir(d);
+        }
+        return names;
+    }
+    // Grey of a pixel of the page as the user receives it.
+    int Pixel(ConnectionState& state, const std::string& p, const char* quality, int x, int y) {
+        const std::string reply = Run(state, "TALQSendClientImage," + p + ",K00001," + quality);
+        if (reply.size() <= 8) return -1;
+        const double scale = std::stod(reply.substr(0, reply.find('\0')));
+        const QImage image = docserver::imaging::DecodeImage(reply.substr(8));
+        if (image.isNull()) return -1;
+        return qGray(image.pixel(static_cast<int>(x * scale), static_cast<int>(y * scale)));
+    }
+
+    testsupport::ScopedTempDir dir_;
+    std::string sys_;
+    std::unique_ptr<CommandEngine> engine_;
+    ConnectionState admin_, opaque_;
+};
+
+TEST_F(PageImages, ReplacingAPageImageDropsWhatWasPreparedFromIt) {
+    ASSERT_NE(Pixel(admin_, kAdmin, "100", 10, 10), -1);
+    ASSERT_EQ(CacheEntries().size(), 1u);
+    for (int mark = 2; mark < 5; ++mark) {
+        const std::string tiff = WhitePage(900, 600, mark);
+        ASSERT_EQ(Run(admin_, "TALQStoreImageFile," + kAdmin + ",K00001,2,0,0," +
+                                  std::to_string(tiff.size()) + "," + tiff),
+                  "OK");
+        ASSERT_NE(Pixel(admin_, kAdmin, "100", 10, 10), -1);
+        EXPECT_EQ(CacheEntries().size(), 1u) << "replacement " << mark;
+    }
+}
+
+// A burn is kept too, at every quality, but only ever sent for the list it
+// was made with and never to a user who sees through it.
+TEST_F(PageImages, BurnedPagesAreKeptPerRedactionListAndUser) {
+    std::string error;
+    auto redact = [&](int left, int top, int right, int bottom) {
+        ASSERT_EQ(Run(admin_, "TALQPutAnnotations," + kAdmin + ",K00001,4," +
+                                  Redaction(left, top, right, bottom)),
+                  "1");
+    };
+    redact(100, 100, 300, 300);
+    for (const char* quality : {"0", "100"}) {
+        const size_t before = CacheEntries().size();
+        EXPECT_LT(Pixel(opaque_, kOpaque, quality, 200, 200), 30) << quality;
+        EXPECT_EQ(CacheEntries().size(), before + 1) << quality << ": the burn is kept";
+        EXPECT_LT(Pixel(opaque_, kOpaque, quality, 200, 200), 30) << quality << " again";
+        EXPECT_GT(Pixel(admin_, kAdmin, quality, 200, 200), 200) << quality << " sees through";
+    }
+    redact(500, 300, 700, 500);
+    for (const char* quality : {"0", "100"}) {
+        EXPECT_GT(Pixel(opaque_, kOpaque, quality, 200, 200), 200) << quality << " old box";
+        EXPECT_LT(Pixel(opaque_, kOpaque, quality, 600, 400), 30) << quality << " new box";
+        EXPECT_GT(Pixel(admin_, kAdmin, quality, 600, 400), 200) << quality << " sees through";
+    }
+}
+
+}  // namespace
