@@ -198,15 +198,15 @@ BENCHMARK(BM_Writer_CairoOwn1Bit)->Unit(benchmark::kMillisecond);
 // libharu's 1-bit image, which it encodes G4 itself.
 void BM_Writer_Haru1Bit(benchmark::State& state) {
     WriterBench(state, [](const QImage& page, const std::string& path) {
-        platform::BitonalRows rows;
-        platform::PackBitonal(page, rows);
+        const QImage mono = platform::ToMono(page);
         HPDF_Doc doc = HPDF_New(nullptr, nullptr);
         HPDF_Page pdfPage = HPDF_AddPage(doc);
         HPDF_Page_SetWidth(pdfPage, 612);
         HPDF_Page_SetHeight(pdfPage, 792);
         HPDF_Image image = HPDF_Image_LoadRaw1BitImageFromMem(
-            doc, reinterpret_cast<const HPDF_BYTE*>(rows.bits.data()), rows.width, rows.height,
-            rows.bytesPerRow, HPDF_TRUE, HPDF_TRUE);
+            doc, mono.constBits(), static_cast<HPDF_UINT>(mono.width()),
+            static_cast<HPDF_UINT>(mono.height()), static_cast<HPDF_UINT>(mono.bytesPerLine()),
+            HPDF_TRUE, HPDF_TRUE);
         HPDF_Page_DrawImage(pdfPage, image, 0, 0, 612, 792);
         HPDF_SaveToFile(doc, path.c_str());
         HPDF_Free(doc);

@@ -37,18 +37,17 @@ bool IsBitonal(const QImage& page) {
     return true;
 }
 
-bool PackBitonal(const QImage& page, BitonalRows& rows) {
+QImage ToMono(const QImage& page) {
     const QImage rgb =
         page.format() == QImage::Format_RGB32 ? page : page.convertToFormat(QImage::Format_RGB32);
-    const int w = rows.width = rgb.width();
-    rows.height = rgb.height();
-    rows.bytesPerRow = (w + 7) / 8;
-    rows.bits.assign(static_cast<size_t>(rows.bytesPerRow) * static_cast<size_t>(rows.height),
-                     '\0');
-    auto* out = reinterpret_cast<unsigned char*>(rows.bits.data());
-    for (int y = 0; y < rows.height; ++y, out += rows.bytesPerRow) {
+    const int w = rgb.width(), h = rgb.height();
+    QImage mono(w, h, QImage::Format_Mono);
+    mono.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    mono.fill(0);
+    for (int y = 0; y < h; ++y) {
         const auto* line = reinterpret_cast<const quint32*>(rgb.constScanLine(y));
-        if (!RowIsBitonal(line, w)) return false;
+        if (!RowIsBitonal(line, w)) return QImage();
+        uchar* out = mono.scanLine(y);
         // Black is the one with its lowest bit clear; most of a page is paper.
         for (int x0 = 0; x0 < w; x0 += 8) {
             const int n = std::min(8, w - x0);
@@ -57,28 +56,33 @@ bool PackBitonal(const QImage& page, BitonalRows& rows) {
             if ((all & 1u) != 0) continue;
             unsigned byte = 0;
             for (int i = 0; i < n; ++i) byte |= (~line[x0 + i] & 1u) << (7 - i);
-            out[x0 >> 3] = static_cast<unsigned char>(byte);
+            out[x0 >> 3] = static_cast<uchar>(byte);
         }
     }
-    return true;
+    return mono;
 }
 
-std::string EncodeG4(const BitonalRows& rows) {
-    if (rows.width <= 0 || rows.height <= 0) return {};
+std::string EncodeG4(const QImage& mono) {
+    const int w = mono.width(), h = mono.height();
+    if (mono.format() != QImage::Format_Mono || w <= 0 || h <= 0) return {};
     MemoryTiff file;
     TIFF* tif = OpenMemoryTiff(file, "w");
     if (tif == nullptr) return {};
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(rows.width));
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(rows.height));
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(w));
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(h));
     TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
     TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
     TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
     TIFFSetField(tif, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
-    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(rows.height));
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(h));
     std::string strip;
-    // libtiff may change the buffer it encodes from.
-    std::string bits = rows.bits;
+    // One strip of whole bytes a row; libtiff may change the buffer too.
+    const size_t bytesPerRow = static_cast<size_t>(w + 7) / 8;
+    std::string bits(bytesPerRow * static_cast<size_t>(h), '\0');
+    for (int y = 0; y < h; ++y)
+        std::memcpy(bits.data() + bytesPerRow * static_cast<size_t>(y), mono.constScanLine(y),
+                    bytesPerRow);
     if (TIFFWriteEncodedStrip(tif, 0, bits.data(), static_cast<tmsize_t>(bits.size())) >= 0 &&
         TIFFFlushData(tif) == 1) {
         uint64_t* offsets = nullptr;

@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QImageWriter>
 
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -82,24 +81,22 @@ cairo_surface_t* EncodedSurface(const char* mime, const std::string& data,
 // Black and white as 1-bit G4, anything else as JPEG (grey when it has no
 // colour or the printer prints without).
 cairo_surface_t* PageSurface(const QImage& page, bool monochrome) {
-    BitonalRows rows;
-    if (PackBitonal(page, rows)) {
-        const std::string g4 = EncodeG4(rows);
+    QImage compact = CompactPageImage(page);
+    if (compact.format() == QImage::Format_Mono) {
+        const std::string g4 = EncodeG4(compact);
         if (g4.empty()) return nullptr;
-        const std::string params = "Columns=" + std::to_string(rows.width) +
-                                   " Rows=" + std::to_string(rows.height) + " K=-1";
+        const std::string params = "Columns=" + std::to_string(compact.width()) +
+                                   " Rows=" + std::to_string(compact.height()) + " K=-1";
         return EncodedSurface(CAIRO_MIME_TYPE_CCITT_FAX, g4, CAIRO_MIME_TYPE_CCITT_FAX_PARAMS,
                               params);
     }
-    QImage rgb =
-        page.format() == QImage::Format_RGB32 ? page : page.convertToFormat(QImage::Format_RGB32);
-    if (monochrome || IsGreyPage(rgb)) rgb = rgb.convertToFormat(QImage::Format_Grayscale8);
+    if (monochrome) compact = compact.convertToFormat(QImage::Format_Grayscale8);
     QByteArray jpeg;
     QBuffer buffer(&jpeg);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "jpeg");
     writer.setQuality(kJpegQuality);
-    if (!writer.write(rgb)) return nullptr;
+    if (!writer.write(compact)) return nullptr;
     return EncodedSurface(CAIRO_MIME_TYPE_JPEG, jpeg.toStdString());
 }
 
@@ -161,17 +158,8 @@ QPageSize PageSizeFor(int code) {
 }
 
 QImage CompactPageImage(const QImage& page) {
-    BitonalRows rows;
-    if (PackBitonal(page, rows)) {
-        QImage mono(rows.width, rows.height, QImage::Format_Mono);
-        mono.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
-        for (int y = 0; y < rows.height; ++y) {
-            std::memcpy(mono.scanLine(y),
-                        rows.bits.data() + static_cast<size_t>(y) * rows.bytesPerRow,
-                        static_cast<size_t>(rows.bytesPerRow));
-        }
-        return mono;
-    }
+    QImage mono = ToMono(page);
+    if (!mono.isNull()) return mono;
     const QImage rgb =
         page.format() == QImage::Format_RGB32 ? page : page.convertToFormat(QImage::Format_RGB32);
     if (IsGreyPage(rgb)) return rgb.convertToFormat(QImage::Format_Grayscale8);
