@@ -33,15 +33,8 @@ bool WritePage(TIFF* tif, const QImage& source, int pageNumber, int pageCount) {
     const double dpiX = page.dotsPerMeterX() > 0 ? page.dotsPerMeterX() * 0.0254 : 300.0;
     const double dpiY = page.dotsPerMeterY() > 0 ? page.dotsPerMeterY() * 0.0254 : 300.0;
     TIFFSetField(tif, TIFFTAG_SUBFILETYPE, pageCount > 1 ? FILETYPE_PAGE : 0);
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(width));
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(height));
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
-    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-    TIFFSetField(tif, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
+    platform::SetG4PageTags(tif, width, height);
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(height));
     TIFFSetField(tif, TIFFTAG_XRESOLUTION, static_cast<float>(dpiX));
     TIFFSetField(tif, TIFFTAG_YRESOLUTION, static_cast<float>(dpiY));
     TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);

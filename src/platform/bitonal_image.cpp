@@ -68,14 +68,7 @@ std::string EncodeG4(const QImage& mono) {
     MemoryTiff file;
     TIFF* tif = OpenMemoryTiff(file, "w");
     if (tif == nullptr) return {};
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(w));
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(h));
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
-    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-    TIFFSetField(tif, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
-    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(h));
+    SetG4PageTags(tif, w, h);
     std::string strip;
     // One strip of whole bytes a row; libtiff may change the buffer too.
     const size_t bytesPerRow = static_cast<size_t>(w + 7) / 8;
