@@ -13,6 +13,7 @@
 #include <iterator>
 #include <memory>
 
+#include "platform/memory_tiff.h"
 #include "platform/rounding.h"
 
 namespace docserver::imaging {
@@ -23,51 +24,6 @@ bool IsInk(QRgb pixel) {
 
 namespace {
 
-// libtiff writes through these callbacks into a growing byte string, so the
-// same encoder serves files and replies.
-struct MemoryTiff {
-    std::string bytes;
-    toff_t position = 0;
-};
-
-tsize_t MemRead(thandle_t h, tdata_t data, tsize_t size) {
-    auto* m = static_cast<MemoryTiff*>(h);
-    if (m->position >= m->bytes.size()) return 0;
-    const auto n = std::min<toff_t>(size, m->bytes.size() - m->position);
-    std::memcpy(data, m->bytes.data() + m->position, n);
-    m->position += n;
-    return static_cast<tsize_t>(n);
-}
-
-tsize_t MemWrite(thandle_t h, tdata_t data, tsize_t size) {
-    auto* m = static_cast<MemoryTiff*>(h);
-    const auto end = m->position + static_cast<toff_t>(size);
-    if (end > m->bytes.size()) m->bytes.resize(end);
-    std::memcpy(m->bytes.data() + m->position, data, static_cast<std::size_t>(size));
-    m->position = end;
-    return size;
-}
-
-toff_t MemSeek(thandle_t h, toff_t offset, int whence) {
-    auto* m = static_cast<MemoryTiff*>(h);
-    toff_t base = 0;
-    if (whence == SEEK_CUR) base = m->position;
-    if (whence == SEEK_END) base = m->bytes.size();
-    m->position = base + offset;
-    return m->position;
-}
-
-int MemClose(thandle_t) {
-    return 0;
-}
-toff_t MemSize(thandle_t h) {
-    return static_cast<MemoryTiff*>(h)->bytes.size();
-}
-int MemMap(thandle_t, tdata_t*, toff_t*) {
-    return 0;
-}
-void MemUnmap(thandle_t, tdata_t, toff_t) {}
-
 void SilentHandler(const char*, const char*, va_list) {}
 
 bool WritePage(TIFF* tif, const QImage& source, int pageNumber, int pageCount) {
@@ -77,15 +33,8 @@ bool WritePage(TIFF* tif, const QImage& source, int pageNumber, int pageCount) {
     const double dpiX = page.dotsPerMeterX() > 0 ? page.dotsPerMeterX() * 0.0254 : 300.0;
     const double dpiY = page.dotsPerMeterY() > 0 ? page.dotsPerMeterY() * 0.0254 : 300.0;
     TIFFSetField(tif, TIFFTAG_SUBFILETYPE, pageCount > 1 ? FILETYPE_PAGE : 0);
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(width));
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(height));
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
-    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-    TIFFSetField(tif, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
+    platform::SetG4PageTags(tif, width, height);
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(height));
     TIFFSetField(tif, TIFFTAG_XRESOLUTION, static_cast<float>(dpiX));
     TIFFSetField(tif, TIFFTAG_YRESOLUTION, static_cast<float>(dpiY));
     TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
@@ -120,11 +69,10 @@ bool WritePage(TIFF* tif, const QImage& source, int pageNumber, int pageCount) {
 
 std::string EncodeG4Tiff(const std::vector<QImage>& pages) {
     if (pages.empty()) return {};
-    MemoryTiff memory;
+    platform::MemoryTiff memory;
     TIFFSetErrorHandler(SilentHandler);
     TIFFSetWarningHandler(SilentHandler);
-    TIFF* tif = TIFFClientOpen("page", "w", &memory, MemRead, MemWrite, MemSeek, MemClose, MemSize,
-                               MemMap, MemUnmap);
+    TIFF* tif = platform::OpenMemoryTiff(memory, "w");
     if (tif == nullptr) return {};
     bool ok = true;
     for (std::size_t i = 0; ok && i < pages.size(); ++i) {

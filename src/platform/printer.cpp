@@ -7,6 +7,7 @@
 #include <cctype>
 
 #include "platform/printer_pdf.h"
+#include "platform/text_codec.h"
 
 namespace platform {
 namespace {
@@ -20,12 +21,21 @@ std::string Upper(std::string text) {
 }
 
 std::string DefaultPdfFile() {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (dir.isEmpty()) dir = QDir::homePath();
-    return (dir + QStringLiteral("/talq-print.pdf")).toStdString();
+    return PdfPrintFolder() + "/talq-print.pdf";
 }
 
 }  // namespace
+
+std::string WithFailureReason(const std::string& message, const Printer& printer) {
+    const std::string reason = printer.FailureReason();
+    return reason.empty() ? message : message + "\n" + reason;
+}
+
+std::string PdfPrintFolder() {
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (dir.isEmpty()) dir = QDir::homePath();
+    return FromQString(dir);
+}
 
 bool IsPdfPrinterName(const std::string& name) {
     const std::string up = Upper(name);

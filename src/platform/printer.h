@@ -41,10 +41,14 @@ enum PaperCode { kPaperLetter = 1, kPaperTabloid = 3, kPaperLegal = 5, kPaper11x
 enum { kColorMonochrome = 1, kColorColor = 2 };
 enum { kDuplexSimplex = 1, kDuplexLongEdge = 2 };
 
-// The printer name that writes a PDF file into the user's documents folder;
-// a name ending in ".pdf" writes that file.
+// The printer name that writes a new PDF file into the user's documents
+// folder at each job; a name ending in ".pdf" writes that file, or a
+// numbered one beside it when it exists.
 inline constexpr const char* kPdfPrinterName = "Print to File (PDF)";
 bool IsPdfPrinterName(const std::string& name);
+// Where PDF prints go unless the user names another folder: the documents
+// folder, else the home folder.
+std::string PdfPrintFolder();
 
 // A paper bin as a printer names it, with the number the print options store.
 struct PaperBinInfo {
@@ -73,6 +77,9 @@ class Printer {
     virtual bool HasDeviceContext() const { return true; }
     // The printer's paper bins in its own order; none when it cannot tell.
     virtual std::vector<PaperBinInfo> PaperBins() const { return {}; }
+    // Why the last output failed, naming the file or device; empty when
+    // the printer cannot tell.
+    virtual std::string FailureReason() const { return {}; }
 
     virtual void NewPage() = 0;
     virtual void EndDoc() = 0;
@@ -84,6 +91,9 @@ class Printer {
     virtual bool DrawImage(int x, int y, const QImage& image) = 0;
     virtual bool StretchImage(int x, int y, int w, int h, const QImage& image) = 0;
 };
+
+// The message, with the printer's reason for its failure on a line below.
+std::string WithFailureReason(const std::string& message, const Printer& printer);
 
 // The printers a machine offers, besides the PDF printer every machine has.
 class PrinterCollection {

@@ -1,11 +1,150 @@
 #include "platform/printer_pdf.h"
 
-#include <QPageLayout>
-#include <QPageSize>
+#include <cairo-pdf.h>
+#include <cairo.h>
 
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageWriter>
+
+#include <filesystem>
+#include <system_error>
+
+#include "platform/bitonal_image.h"
 #include "platform/text_codec.h"
 
 namespace platform {
+namespace {
+
+constexpr int kJpegQuality = 90;
+
+bool IsGreyPage(const QImage& rgb) {
+    const int w = rgb.width(), h = rgb.height();
+    for (int y = 0; y < h; ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+        for (int x = 0; x < w; ++x) {
+            const QRgb p = line[x];
+            if (qRed(p) != qGreen(p) || qGreen(p) != qBlue(p)) return false;
+        }
+    }
+    return true;
+}
+
+// The folder is made when missing; a taken name is never opened, the next
+// numbered one is tried instead.
+bool OpenNewFile(const QString& wanted, QFile& file, std::string& reason) {
+    const QFileInfo info(wanted);
+    std::error_code ec;
+    std::filesystem::create_directories(QFile::encodeName(info.absolutePath()).toStdString(), ec);
+    if (ec) {
+        reason =
+            "the folder " + FromQString(info.absolutePath()) + " cannot be made: " + ec.message();
+        return false;
+    }
+    const QString suffix = info.suffix().isEmpty() ? QString() : "." + info.suffix();
+    for (int n = 1; n < 10000; ++n) {
+        const QString candidate = n == 1
+                                      ? info.absoluteFilePath()
+                                      : info.absoluteDir().filePath(info.completeBaseName() + "-" +
+                                                                    QString::number(n) + suffix);
+        file.setFileName(candidate);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return true;
+        const QFileInfo taken(candidate);
+        if (!taken.exists() && !taken.isSymLink()) {
+            reason = FromQString(file.errorString());
+            return false;
+        }
+    }
+    reason = "no free file name is left beside it";
+    return false;
+}
+
+// An image surface of one pixel that carries the page's encoded data:
+// cairo writes the data and never reads the pixel, and one pixel is all it
+// copies when it keeps a snapshot of the surface.
+cairo_surface_t* EncodedSurface(const char* mime, const std::string& data,
+                                const char* paramsMime = nullptr, const std::string& params = {}) {
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1);
+    auto attach = [s](const char* type, const std::string& bytes) {
+        auto* held = new std::string(bytes);
+        cairo_surface_set_mime_data(
+            s, type, reinterpret_cast<const unsigned char*>(held->data()), held->size(),
+            [](void* p) { delete static_cast<std::string*>(p); }, held);
+    };
+    attach(mime, data);
+    if (paramsMime != nullptr) attach(paramsMime, params);
+    return s;
+}
+
+// Black and white as 1-bit G4, anything else as JPEG (grey when it has no
+// colour or the printer prints without).
+cairo_surface_t* PageSurface(const QImage& page, bool monochrome) {
+    QImage compact = CompactPageImage(page);
+    if (compact.format() == QImage::Format_Mono) {
+        const std::string g4 = EncodeG4(compact);
+        if (g4.empty()) return nullptr;
+        const std::string params = "Columns=" + std::to_string(compact.width()) +
+                                   " Rows=" + std::to_string(compact.height()) + " K=-1";
+        return EncodedSurface(CAIRO_MIME_TYPE_CCITT_FAX, g4, CAIRO_MIME_TYPE_CCITT_FAX_PARAMS,
+                              params);
+    }
+    if (monochrome) compact = compact.convertToFormat(QImage::Format_Grayscale8);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(kJpegQuality);
+    if (!writer.write(compact)) return nullptr;
+    return EncodedSurface(CAIRO_MIME_TYPE_JPEG, jpeg.toStdString());
+}
+
+}  // namespace
+
+// One job's file and the cairo document writing into it.
+struct PdfPrinter::Document {
+    QFile file;
+    cairo_surface_t* surface = nullptr;
+    cairo_t* cr = nullptr;
+    std::string writeError;
+
+    static cairo_status_t Write(void* closure, const unsigned char* data, unsigned int length) {
+        auto* doc = static_cast<Document*>(closure);
+        if (doc->file.write(reinterpret_cast<const char*>(data), length) ==
+            static_cast<qint64>(length)) {
+            return CAIRO_STATUS_SUCCESS;
+        }
+        if (doc->writeError.empty()) doc->writeError = FromQString(doc->file.errorString());
+        return CAIRO_STATUS_WRITE_ERROR;
+    }
+    // Empty when all is well.
+    std::string Trouble() const {
+        if (!writeError.empty()) return writeError;
+        if (cairo_status(cr) != CAIRO_STATUS_SUCCESS)
+            return cairo_status_to_string(cairo_status(cr));
+        return {};
+    }
+    std::string Finish() {
+        cairo_show_page(cr);
+        cairo_destroy(cr);
+        cr = nullptr;
+        cairo_surface_finish(surface);
+        const cairo_status_t status = cairo_surface_status(surface);
+        cairo_surface_destroy(surface);
+        surface = nullptr;
+        std::string trouble = writeError;
+        if (trouble.empty() && status != CAIRO_STATUS_SUCCESS)
+            trouble = cairo_status_to_string(status);
+        if (!file.flush() && trouble.empty()) trouble = FromQString(file.errorString());
+        file.close();
+        return trouble;
+    }
+    ~Document() {
+        if (cr != nullptr) Finish();
+    }
+};
+
 QPageSize PageSizeFor(int code) {
     switch (code) {
         case kPaperLegal:
@@ -19,23 +158,11 @@ QPageSize PageSizeFor(int code) {
 }
 
 QImage CompactPageImage(const QImage& page) {
-    bool blackWhite = true, gray = true;
+    QImage mono = ToMono(page);
+    if (!mono.isNull()) return mono;
     const QImage rgb =
         page.format() == QImage::Format_RGB32 ? page : page.convertToFormat(QImage::Format_RGB32);
-    for (int y = 0; y < rgb.height() && gray; ++y) {
-        const QRgb* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
-        for (int x = 0; x < rgb.width(); ++x) {
-            const QRgb p = line[x] & 0xFFFFFF;
-            if (p == 0 || p == 0xFFFFFF) continue;
-            blackWhite = false;
-            if (qRed(p) != qGreen(p) || qGreen(p) != qBlue(p)) {
-                gray = false;
-                break;
-            }
-        }
-    }
-    if (blackWhite) return rgb.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
-    if (gray) return rgb.convertToFormat(QImage::Format_Grayscale8);
+    if (IsGreyPage(rgb)) return rgb.convertToFormat(QImage::Format_Grayscale8);
     return rgb;
 }
 
@@ -69,34 +196,42 @@ int PdfPrinter::PageHeight() const {
     return PageSizeFor(paper_).sizePixels(dpi_).height();
 }
 
-// Opens the file at the first output and starts a page when one is due,
-// each page at the paper size set when it begins.
+bool PdfPrinter::Fail(const std::string& reason) {
+    failure_ = (written_.empty() ? path_ : written_) + ": " + reason;
+    return false;
+}
+
+// Opens a new file at the job's first output and starts a page when one is
+// due, each page at the paper size set when it begins.
 bool PdfPrinter::BeginOutput() {
-    if (!writer_) {
-        writer_ = std::make_unique<QPdfWriter>(ToQString(path_));
-        writer_->setResolution(dpi_);
-        writer_->setCreator(QStringLiteral("talq"));
-        writer_->setPageLayout(
-            QPageLayout(PageSizeFor(paper_), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
-        if (!painter_.begin(writer_.get())) {
-            writer_.reset();
-            return false;
-        }
+    const double w = PageWidth() * 72.0 / dpi_, h = PageHeight() * 72.0 / dpi_;
+    if (!doc_) {
+        failure_.clear();
+        written_.clear();
+        auto doc = std::make_unique<Document>();
+        std::string reason;
+        if (!OpenNewFile(ToQString(path_), doc->file, reason)) return Fail(reason);
+        written_ = FromQString(doc->file.fileName());
+        doc->surface = cairo_pdf_surface_create_for_stream(&Document::Write, doc.get(), w, h);
+        cairo_pdf_surface_set_metadata(doc->surface, CAIRO_PDF_METADATA_CREATOR, "talq");
+        doc->cr = cairo_create(doc->surface);
+        doc_ = std::move(doc);
         pagePending_ = false;
-        return true;
-    }
-    if (pagePending_) {
-        writer_->setPageLayout(
-            QPageLayout(PageSizeFor(paper_), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
-        if (!writer_->newPage()) return false;
+    } else if (pagePending_) {
+        cairo_show_page(doc_->cr);
+        cairo_pdf_surface_set_size(doc_->surface, w, h);
         pagePending_ = false;
     }
-    return true;
+    const std::string trouble = doc_->Trouble();
+    return trouble.empty() || Fail(trouble);
 }
 
 void PdfPrinter::EndJob() {
-    if (painter_.isActive()) painter_.end();
-    writer_.reset();
+    if (doc_) {
+        const std::string trouble = doc_->Finish();
+        if (!trouble.empty()) Fail(trouble);
+        doc_.reset();
+    }
     pagePending_ = false;
 }
 
@@ -110,12 +245,22 @@ bool PdfPrinter::DrawImage(int x, int y, const QImage& image) {
 
 bool PdfPrinter::StretchImage(int x, int y, int w, int h, const QImage& image) {
     if (image.isNull() || w <= 0 || h <= 0 || !BeginOutput()) return false;
-    QImage page = CompactPageImage(image);
-    if (colorMode_ == kColorMonochrome && !page.isGrayscale()) {
-        page = page.convertToFormat(QImage::Format_Grayscale8);
-    }
-    painter_.drawImage(QRect(x, y, w, h), page);
-    return true;
+    cairo_surface_t* source = PageSurface(image, colorMode_ == kColorMonochrome);
+    if (source == nullptr) return Fail("the page image cannot be encoded");
+    cairo_t* cr = doc_->cr;
+    cairo_save(cr);
+    cairo_scale(cr, 72.0 / dpi_, 72.0 / dpi_);
+    cairo_translate(cr, x, y);
+    // The source is one pixel standing for the whole encoded image.
+    cairo_scale(cr, w, h);
+    cairo_set_source_surface(cr, source, 0, 0);
+    // Scanned pixels stay sharp: no smoothing when the page is shown.
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_FAST);
+    cairo_paint(cr);
+    cairo_restore(cr);
+    cairo_surface_destroy(source);
+    const std::string trouble = doc_->Trouble();
+    return trouble.empty() || Fail(trouble);
 }
 
 }  // namespace platform

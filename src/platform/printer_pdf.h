@@ -1,12 +1,13 @@
 #pragma once
-// A printer that writes its pages into one PDF file per job, at a fixed
+// A printer that writes each job's pages into a new PDF file, at a fixed
 // device resolution, so a page composed at that resolution is placed pixel
-// for pixel. Every bin is taken (a file has none); the paper sizes are
-// letter, legal and 11x17.
+// for pixel. A file that exists is never replaced: the job takes the first
+// free name of "name.pdf", "name-2.pdf", "name-3.pdf" ..., and makes the
+// folder when it is missing. Black-and-white pages are stored as 1-bit
+// CCITT group 4 images, lossless; grey and colour pages as JPEG. Every bin
+// is taken (a file has none); the paper sizes are letter, legal and 11x17.
 
 #include <QPageSize>
-#include <QPainter>
-#include <QPdfWriter>
 
 #include <memory>
 #include <string>
@@ -20,7 +21,10 @@ class PdfPrinter : public Printer {
     PdfPrinter(std::string name, std::string path, int dpi = 300);
     ~PdfPrinter() override;
 
+    // The file asked for, and the file the open or last job wrote.
     const std::string& Path() const { return path_; }
+    const std::string& WrittenPath() const { return written_; }
+    std::string FailureReason() const override { return failure_; }
 
     std::string DeviceName() const override { return name_; }
     int ColorMode() const override { return colorMode_; }
@@ -43,15 +47,18 @@ class PdfPrinter : public Printer {
     bool StretchImage(int x, int y, int w, int h, const QImage& image) override;
 
   private:
+    struct Document;
     bool BeginOutput();
+    bool Fail(const std::string& reason);
 
     std::string name_;
     std::string path_;
+    std::string written_;
+    std::string failure_;
     int dpi_;
     int paper_ = kPaperLetter;
     int colorMode_ = kColorColor;
-    std::unique_ptr<QPdfWriter> writer_;
-    QPainter painter_;
+    std::unique_ptr<Document> doc_;
     bool pagePending_ = false;
 };
 

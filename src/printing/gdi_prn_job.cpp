@@ -313,7 +313,7 @@ bool cGdiPrn::WinPrntImage(const platform::DrawSurface& picImage, std::int16_t i
     const bool sent =
         stretched ? printer_->StretchImage(0, 0, Wf, Hf, page) : printer_->DrawImage(0, 0, page);
     if (!sent) {
-        lastErrorMsg_ = "Unable to Submit Image to Printer";
+        lastErrorMsg_ = platform::WithFailureReason("Unable to Submit Image to Printer", *printer_);
         return false;
     }
     ++totalPages_;

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include "platform/bitonal_image.h"
 #include "platform/rounding.h"
 #include "printing/gdi_prn.h"
 #include "printing/gdi_prn_bands.h"
@@ -11,8 +12,23 @@ namespace {
 
 using platform::RoundToInt;
 
+// A pixel a stroke covers a third or more of turns black, so thin strokes
+// of a shrunk black-and-white page survive and nothing grey is left.
+constexpr int kBitonalThreshold = 170;
+
+void BackToBitonal(QImage& image, const QRect& area) {
+    const QRect r = area.intersected(image.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = r.left(); x <= r.right(); ++x) {
+            // Black and white averaged stay grey: blue alone tells the level.
+            line[x] = (line[x] & 0xFFu) < kBitonalThreshold ? 0xFF000000u : 0xFFFFFFFFu;
+        }
+    }
+}
+
 // The whole source stretched into a rectangle; a shrunk page keeps thin
-// strokes as grey instead of losing them.
+// strokes as grey instead of losing them, a black-and-white one as black.
 bool StretchInto(platform::DrawSurface& out, const QRect& target, const QImage& source,
                  QPainter::CompositionMode mode) {
     if (source.isNull() || target.isEmpty() || !out.IsValid()) return false;
@@ -21,6 +37,10 @@ bool StretchInto(platform::DrawSurface& out, const QRect& target, const QImage& 
     const bool shrinking = target.width() < source.width() || target.height() < source.height();
     p.setRenderHint(QPainter::SmoothPixmapTransform, shrinking);
     p.drawImage(target, source);
+    p.end();
+    if (shrinking && mode == QPainter::CompositionMode_Source && platform::IsBitonal(source)) {
+        BackToBitonal(out.Image(), target);
+    }
     return true;
 }
 

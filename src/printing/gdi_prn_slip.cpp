@@ -177,7 +177,8 @@ void cGdiPrn::WinPrntSlipSheet(const std::string& szTitle, const std::string& sz
                           ? printer_->DrawImage(0, 0, page)
                           : printer_->StretchImage(0, 0, W, H, page);
     if (!sent) {
-        lastErrorMsg_ = "Unable to Submit SlipSheet to Printer";
+        lastErrorMsg_ =
+            platform::WithFailureReason("Unable to Submit SlipSheet to Printer", *printer_);
         return;
     }
     ok = true;

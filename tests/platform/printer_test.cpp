@@ -3,11 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+
+#include <cstdlib>
 
 #include "platform/printer_cups.h"
 #include "platform/printer_pdf.h"
 #include "platform/printer_recording.h"
+#include "support/pdf_images.h"
 #include "support/scoped_env.h"
 
 namespace {
@@ -73,6 +77,106 @@ TEST(Printers, PdfPrinterPagesFollowThePaperAndLandInTheFile) {
     EXPECT_EQ(
         bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") + bytes.count("/Type /Page "),
         2);
+}
+
+TEST(Printers, PdfJobsNeverReplaceAFileAndMakeTheirFolder) {
+    testsupport::ScopedTempDir dir;
+    const std::string folder = dir.Path() + "/fresh/Documents";
+    testsupport::WriteFile(dir.Path() + "/keep.pdf", "kept");
+    struct Case {
+        std::string asked, written;
+    };
+    const Case cases[] = {{folder + "/out.pdf", folder + "/out.pdf"},
+                          {folder + "/out.pdf", folder + "/out-2.pdf"},
+                          {dir.Path() + "/keep.pdf", dir.Path() + "/keep-2.pdf"}};
+    QImage page(20, 20, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    platform::PdfPrinter same("File", folder + "/out.pdf", 300);
+    for (const Case& c : cases) {
+        platform::PdfPrinter other("File", c.asked, 300);
+        // The same printer runs a second job, as a second print to it does.
+        platform::PdfPrinter& pdf = c.asked == same.Path() ? same : other;
+        ASSERT_TRUE(pdf.DrawImage(0, 0, page)) << pdf.FailureReason();
+        pdf.EndJob();
+        EXPECT_EQ(pdf.WrittenPath(), c.written);
+        EXPECT_TRUE(testsupport::ReadFile(c.written).rfind("%PDF", 0) == 0) << c.written;
+    }
+    EXPECT_EQ(testsupport::ReadFile(dir.Path() + "/keep.pdf"), "kept");
+}
+
+TEST(Printers, APdfFileThatCannotBeMadeNamesTheFileAndTheReason) {
+    testsupport::ScopedTempDir dir;
+    testsupport::WriteFile(dir.Path() + "/plain", "a file, not a folder");
+    const std::string path = dir.Path() + "/plain/out.pdf";
+    platform::PdfPrinter pdf("File", path, 300);
+    QImage page(20, 20, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    EXPECT_FALSE(pdf.DrawImage(0, 0, page));
+    EXPECT_EQ(pdf.FailureReason().rfind(path + ": ", 0), 0u) << pdf.FailureReason();
+    EXPECT_NE(pdf.FailureReason().find("Not a directory"), std::string::npos)
+        << pdf.FailureReason();
+}
+
+TEST(Printers, PdfPagesKeepBlackAndWhiteLosslessIn1BitAndTheRestAsJpeg) {
+    if (!testsupport::HavePopplerTools()) GTEST_SKIP() << "no poppler tools";
+    testsupport::ScopedTempDir dir;
+    const std::string path = dir.Path() + "/kinds.pdf";
+    // Black strokes one pixel wide at odd places: lossless or not shows.
+    QImage bitonal(601, 401, QImage::Format_RGB32);
+    bitonal.fill(Qt::white);
+    for (int y = 3; y < 401; y += 7)
+        for (int x = (y * 13) % 17; x < 601; x += 5) bitonal.setPixel(x, y, qRgb(0, 0, 0));
+    QImage grey = bitonal.copy();
+    grey.setPixel(1, 1, qRgb(90, 90, 90));
+    QImage colour = bitonal.copy();
+    colour.setPixel(1, 1, qRgb(200, 0, 0));
+    struct Case {
+        const QImage* page;
+        int mode;
+        std::string kind;
+    };
+    const Case cases[] = {{&bitonal, platform::kColorColor, "gray 1 ccitt"},
+                          {&grey, platform::kColorColor, "gray 8 jpeg"},
+                          {&colour, platform::kColorColor, "rgb 8 jpeg"},
+                          {&colour, platform::kColorMonochrome, "gray 8 jpeg"}};
+    {
+        platform::PdfPrinter pdf("File", path, 300);
+        for (const Case& c : cases) {
+            pdf.SetColorMode(c.mode);
+            ASSERT_TRUE(pdf.DrawImage(100, 200, *c.page)) << pdf.FailureReason();
+            pdf.NewPage();
+        }
+    }
+    std::vector<std::string> expected;
+    for (const Case& c : cases) expected.push_back(c.kind);
+    EXPECT_EQ(testsupport::PdfImageKinds(path), expected);
+
+    const QImage stored = testsupport::ExtractPdfImage(path, 1, dir.Path() + "/stored");
+    ASSERT_EQ(stored.size(), bitonal.size());
+    long differing = 0;
+    for (int y = 0; y < stored.height(); ++y) {
+        for (int x = 0; x < stored.width(); ++x)
+            differing +=
+                (stored.constScanLine(y)[x] < 128) != (bitonal.pixel(x, y) == qRgb(0, 0, 0));
+    }
+    EXPECT_EQ(differing, 0);
+    // Placed where it was drawn, at its size.
+    const QImage back = testsupport::RasterisePdfPage(path, 1, 300, dir.Path() + "/back");
+    ASSERT_EQ(back.size(), QSize(2550, 3300));
+    QRect ink, drawn;
+    for (int y = 0; y < back.height(); ++y) {
+        for (int x = 0; x < back.width(); ++x) {
+            if (back.constScanLine(y)[x] < 128) ink |= QRect(x, y, 1, 1);
+            const QPoint at(x - 100, y - 200);
+            if (bitonal.rect().contains(at) && bitonal.pixel(at) == qRgb(0, 0, 0))
+                drawn |= QRect(x, y, 1, 1);
+        }
+    }
+    for (int edge = 0; edge < 4; ++edge) {
+        const int got[4] = {ink.left(), ink.top(), ink.right(), ink.bottom()};
+        const int want[4] = {drawn.left(), drawn.top(), drawn.right(), drawn.bottom()};
+        EXPECT_LE(std::abs(got[edge] - want[edge]), 1) << "edge " << edge;
+    }
 }
 
 TEST(Printers, PageImagesAreKeptInTheSmallestExactFormat) {

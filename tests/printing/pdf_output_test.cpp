@@ -8,11 +8,13 @@
 #include <QStandardPaths>
 
 #include "demo/demo_system.h"
+#include "platform/bitonal_image.h"
 #include "platform/printer_pdf.h"
 #include "platform/printer_recording.h"
 #include "print_test_support.h"
 #include "printing/gdi_prn.h"
 #include "render/gdi_lead.h"
+#include "support/pdf_images.h"
 #include "support/scoped_env.h"
 
 namespace {
@@ -146,8 +148,9 @@ TEST(PdfOutput, DemoPagePrintsWithKeyMessageAndBarCode) {
     image.FreeGraphics();
 
     const std::string pdf = dir.Path() + "/demo.pdf";
-    platform::InstallPrinterCollection(std::make_shared<platform::SinglePrinterCollection>(
-        std::make_shared<platform::PdfPrinter>("Demo PDF", pdf, 300)));
+    auto printer = std::make_shared<KeepingPdfPrinter>("Demo PDF", pdf, 300);
+    platform::InstallPrinterCollection(
+        std::make_shared<platform::SinglePrinterCollection>(printer));
     cGdiPrn engine;
     engine.UseBarCode(true);
     platform::DrawSurface out;
@@ -179,6 +182,79 @@ TEST(PdfOutput, DemoPagePrintsWithKeyMessageAndBarCode) {
     EXPECT_TRUE(found) << "no scanline reads " << expected;
     EXPECT_FALSE(
         printtest::InkBox(back, QRect(0, back.height() - 200, back.width() / 2, 200)).isEmpty());
+
+    // A black-and-white scan stays so with its key, message and bar code,
+    // stored 1-bit without loss.
+    ASSERT_TRUE(platform::IsBitonal(page.Image()));
+    ASSERT_TRUE(platform::IsBitonal(printer->last));
+    if (QStandardPaths::findExecutable("pdfimages").isEmpty()) return;
+    EXPECT_EQ(testsupport::PdfImageKinds(pdf), std::vector<std::string>{"gray 1 ccitt"});
+    const QImage stored = testsupport::ExtractPdfImage(pdf, 1, dir.Path() + "/stored");
+    ASSERT_EQ(stored.size(), printer->last.size());
+    long differing = 0;
+    for (int y = 0; y < stored.height(); ++y) {
+        for (int x = 0; x < stored.width(); ++x) {
+            differing +=
+                (stored.constScanLine(y)[x] < 128) != (qGray(printer->last.pixel(x, y)) < 128);
+        }
+    }
+    EXPECT_EQ(differing, 0);
+}
+
+TEST(PdfOutput, AShrunkBlackAndWhiteScanStaysBlackAndWhiteAndKeepsItsThinStrokes) {
+    // A letter scan with hair lines across it, shrunk into the area the
+    // border and the bands leave; the bands run across or, turned, along.
+    platform::DrawSurface page(2550, 3300);
+    std::vector<int> lines;
+    for (int y = 10; y < 3300; y += 41) {
+        lines.push_back(y);
+        for (int x = 0; x < 2550; ++x) page.Image().setPixel(x, y, qRgb(0, 0, 0));
+    }
+    for (bool landscape : {false, true}) {
+        auto printer = std::make_shared<platform::RecordingPrinter>("Rec");
+        platform::InstallPrinterCollection(
+            std::make_shared<platform::SinglePrinterCollection>(printer));
+        cGdiPrn engine;
+        engine.UseBarCode(true);
+        engine.AllowLandscapeBatesMsg(true);
+        engine.KeyFontName(printtest::kMono);
+        engine.MsgFontName(printtest::kMono);
+        platform::DrawSurface out;
+        ASSERT_TRUE(engine.StartWinPrintJob(1, false, out, "", nullptr, "Rec", 1));
+        ASSERT_TRUE(engine.WinPrntImage(page, 300, "Confidential", "DOC0001", "", landscape, 0))
+            << engine.LastErrorMsg();
+        engine.StopWinPrintJob();
+        platform::InstallPrinterCollection(nullptr);
+        ASSERT_EQ(printer->images.size(), 1u);
+        const QImage& printed = printer->images.front();
+        EXPECT_TRUE(platform::IsBitonal(printed)) << landscape;
+        ASSERT_LT(engine.ScaledImageHeight(), 3300);
+        const int x = engine.ScaledImageLeft() + engine.ScaledImageWidth() / 2;
+        int kept = 0;
+        for (int y : lines) {
+            const int at = engine.ScaledImageTop() + y * engine.ScaledImageHeight() / 3300;
+            bool black = false;
+            for (int dy = -1; dy <= 1; ++dy) black |= qGray(printed.pixel(x, at + dy)) < 128;
+            kept += black;
+        }
+        EXPECT_EQ(kept, static_cast<int>(lines.size())) << landscape;
+    }
+}
+
+TEST(PdfOutput, APdfPageThatCannotBeWrittenNamesTheFileAndTheReason) {
+    testsupport::ScopedTempDir dir;
+    testsupport::WriteFile(dir.Path() + "/plain", "a file, not a folder");
+    const std::string pdf = dir.Path() + "/plain/out.pdf";
+    platform::InstallPrinterCollection(nullptr);
+    cGdiPrn engine;
+    platform::DrawSurface out;
+    ASSERT_TRUE(engine.StartWinPrintJob(1, false, out, "", nullptr, pdf, 1));
+    EXPECT_FALSE(
+        engine.WinPrntImage(printtest::FramedPage(850, 1100), 100, "", "K1", "", false, 0));
+    EXPECT_EQ(engine.LastErrorMsg().rfind("Unable to Submit Image to Printer\n" + pdf + ": ", 0),
+              0u)
+        << engine.LastErrorMsg();
+    engine.StopWinPrintJob();
 }
 
 }  // namespace

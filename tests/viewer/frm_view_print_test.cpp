@@ -4,6 +4,8 @@
 
 #include <QBuffer>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
@@ -17,6 +19,7 @@
 #include "platform/wire_separators.h"
 #include "printing/widgets/frm_prt_optn.h"
 #include "support/annotation_box.h"
+#include "support/fake_dialog_runner.h"
 #include "support/scoped_env.h"
 #include "support/scripted_dialog.h"
 #include "viewer/frm_view_fixture.h"
@@ -342,6 +345,47 @@ TEST_F(FrmViewPrintTest, ThePrintButtonPrintsOnlyWhenTheDialogClosesWithOk) {
         EXPECT_EQ(printer_->images.size(), ok ? 1u : 0u);
         EXPECT_EQ(window->printRequest.g_PrintMode, 0);
     }
+}
+
+TEST_F(FrmViewPrintTest, ThePdfPrinterOfTheDialogWritesTheFileTheUserNamesAndElseANewOneEachTime) {
+    testsupport::ScopedTempDir home;
+    testsupport::ScopedEnv homeEnv("HOME", home.Path());
+    const std::string documents = home.Path() + "/Documents";
+    const std::string chosen = dir_.Path() + "/chosen.pdf";
+    struct Case {
+        bool fromDialog;
+        std::optional<std::string> answer;  // the save dialog's; none: Cancel
+        std::string written;                // empty: nothing printed
+    };
+    const Case cases[] = {
+        {true, std::nullopt, ""},
+        {true, chosen, chosen},
+        {false, std::nullopt, documents + "/talq-print.pdf"},
+        {false, std::nullopt, documents + "/talq-print-2.pdf"},
+    };
+    platform::InstallPrinterCollection(nullptr);
+    for (const Case& c : cases) {
+        testsupport::FakeDialogRunner runner;
+        mComDlg::ScopedDialogRunner scoped(runner);
+        if (c.answer) runner.files.push_back(mComDlg::FileAnswer{*c.answer, 1});
+        Local(0, 0);
+        window->printRequest.PrintLocalPrinter = platform::kPdfPrinterName;
+        window->PrintSelection(c.fromDialog);
+        ASSERT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();
+        if (c.fromDialog) {
+            ASSERT_EQ(runner.fileRequests.size(), 1u);
+            EXPECT_TRUE(runner.fileRequests[0].save);
+            EXPECT_EQ(runner.fileRequests[0].folder, documents);
+            EXPECT_EQ(runner.fileRequests[0].fileName, "K0002.pdf");
+        } else {
+            EXPECT_TRUE(runner.fileRequests.empty());
+        }
+        if (!c.written.empty()) {
+            EXPECT_TRUE(testsupport::ReadFile(c.written).rfind("%PDF", 0) == 0) << c.written;
+        }
+    }
+    EXPECT_EQ(QDir(QString::fromStdString(documents)).entryList(QDir::Files).size(), 2);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(documents + "/K0002.pdf")));
 }
 
 }  // namespace

@@ -175,7 +175,8 @@ class frmView : public QMainWindow {
     // button and the File menu give 0, the query pane's print button 1.
     void OpenPrintDialog(std::int16_t fromQuery = 0);
     // Prints what printRequest asks for; a print already running refuses.
-    void PrintSelection();
+    // With chooseFile the PDF printer first asks for the file to write.
+    void PrintSelection(bool chooseFile = false);
     // Operations of panes still to come that the image toolbar calls.
 
     // ---- Concept search (frm_view_concept_search.cpp) ----
@@ -489,6 +490,8 @@ class frmView : public QMainWindow {
     bool AskRangeKey(const char* prompt, std::string& key);
     // Steps to the range a request means; false ends the request.
     bool ChoosePrintRange();
+    // The save dialog for the PDF printer's file; false ends the request.
+    bool ChoosePdfFile();
     bool unloaded_ = false;
     Qt::CursorShape savedPointer_ = Qt::ArrowCursor;
 };

@@ -9,12 +9,15 @@
 #include <QListWidget>
 
 #include <cstdio>
+#include <cstring>
 
 #include "foundation/fields.h"
 #include "foundation/text_match.h"
+#include "foundation/widgets/common_dialogs.h"
 #include "foundation/widgets/dialog_factory.h"
 #include "foundation/widgets/generic_dialogs.h"
 #include "platform/event_pump.h"
+#include "platform/printer.h"
 #include "platform/prompts.h"
 #include "platform/text_codec.h"
 #include "printing/print_page_rules.h"
@@ -62,7 +65,7 @@ void frmView::OpenPrintDialog(std::int16_t fromQuery) {
     dialog->exec();
     const int cancelled = dialog->Cancelled;
     dialog.reset();
-    if (cancelled == 0) PrintSelection();
+    if (cancelled == 0) PrintSelection(true);
 }
 
 bool frmView::AskRangeKey(const char* prompt, std::string& key) {
@@ -131,15 +134,34 @@ bool frmView::ChoosePrintRange() {
     return true;
 }
 
-void frmView::PrintSelection() {
+bool frmView::ChoosePdfFile() {
+    std::string name = printRun_.PrintBegKey;
+    for (char& c : name) {
+        if (std::strchr("/\\:*?\"<>|", c) != nullptr || static_cast<unsigned char>(c) < 32) c = '_';
+    }
+    const std::string folder = platform::PdfPrintFolder();
+    QDir().mkpath(platform::ToQString(folder));
+    std::string path = folder + "/" + name + ".pdf";
+    if (!mComDlg::ShowFileDialog(this, path, "PDF Files (*.pdf)|*.pdf", 1, 1)) return false;
+    if (!platform::IsPdfPrinterName(path)) path += ".pdf";
+    printRun_.pdfFile = path;
+    return true;
+}
+
+void frmView::PrintSelection(bool chooseFile) {
     // A print under way lets window events run between pages: a second
     // request then would start a job inside the job.
     if (printRun_.active) return;
     printRun_.active = true;
     printRun_.request = printRequest;
     printRun_.PrintErrText.clear();
+    printRun_.pdfFile.clear();
+    const PrintChoices& asked = printRun_.request;
+    chooseFile =
+        chooseFile && asked.g_PrinterType == 0 &&
+        mVBUtil::CompareTextNoCase(asked.PrintLocalPrinter, platform::kPdfPrinterName) == 0;
     EnableViews(false);
-    if (ChoosePrintRange()) {
+    if (ChoosePrintRange() && (!chooseFile || ChoosePdfFile())) {
         std::unique_ptr<frmProcess> progress = talq::DialogFactory<frmProcess>::Create(this);
         progress->CaptionText = "Printing";
         progress->Load();
@@ -177,8 +199,9 @@ void frmView::StartPrintJob(std::int32_t flags, bool& ok) {
         failure = "Unable to Start Batch Print Job";
     } else {
         const std::int16_t color = (flags & printing::kPrintSupportColor) != 0 ? 2 : 1;
-        ok = PrntObj->StartWinPrintJob(1, false, printRun_.output, "", nullptr,
-                                       req.PrintLocalPrinter, color);
+        const std::string& printer =
+            printRun_.pdfFile.empty() ? req.PrintLocalPrinter : printRun_.pdfFile;
+        ok = PrntObj->StartWinPrintJob(1, false, printRun_.output, "", nullptr, printer, color);
         failure = "Unable to Start Print Job";
     }
     if (!ok) {

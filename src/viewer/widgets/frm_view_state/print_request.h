@@ -23,6 +23,8 @@ namespace viewer {
 struct PrintRun {
     printing::PrintChoices request;
     std::string PrintBegKey, PrintEndKey, PrintErrText;
+    // The file the user named for the PDF printer; empty: the printer's own.
+    std::string pdfFile;
     platform::DrawSurface output, page;
     bool active = false;
 };
