@@ -184,6 +184,10 @@ CREATE TABLE IF NOT EXISTS annotations (
     PRIMARY KEY (project_id, seq, kind),
     FOREIGN KEY (project_id, seq) REFERENCES pages(project_id, seq) ON DELETE CASCADE
 );
+-- A search leaves out the pages sharing an image with a redacted page: the
+-- few redacted pages are found without reading every annotation.
+CREATE INDEX IF NOT EXISTS annotations_redacted ON annotations(project_id, seq)
+    WHERE kind = 4 AND list_text <> '';
 
 -- Page locks. session is the connection that holds the lock; a server
 -- (or library) removes the locks of its sessions when they end and those of

@@ -67,7 +67,7 @@ std::string CommandEngine::ConceptQuery(ConnectionState& state) {
             .Bind(2, search->nextSeq)
             .Bind(3, access.lastSeq)
             .Bind(4, kPagesPerPoll)
-            .Bind(5, std::int64_t{MaySeeThroughRedactions(access.security) ? 1 : 0});
+            .Bind(5, access.user);
         int scanned = 0;
         while (pages.Step()) {
             search->nextSeq = pages.Int(0);

@@ -71,6 +71,9 @@ void CommandEngine::RecoverHeld() {
         db_.Exec("ALTER TABLE batch_jobs ADD COLUMN session TEXT NOT NULL DEFAULT ''", error);
     db_.Exec("CREATE INDEX IF NOT EXISTS pages_by_image ON pages(image_file)", error);
     db_.Exec("CREATE INDEX IF NOT EXISTS pages_by_original ON pages(original_file)", error);
+    db_.Exec("CREATE INDEX IF NOT EXISTS annotations_redacted ON annotations(project_id, seq) "
+             "WHERE kind = 4 AND list_text <> ''",
+             error);
     // Systems made before printed ranges were logged.
     db_.Exec(
         "CREATE TABLE IF NOT EXISTS print_log (log_id INTEGER PRIMARY KEY, user_id TEXT NOT NULL "
