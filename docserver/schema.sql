@@ -109,8 +109,9 @@ CREATE TABLE IF NOT EXISTS pages (
     UNIQUE (project_id, image_key)
 );
 CREATE INDEX IF NOT EXISTS pages_by_level ON pages(project_id, bndry_level, seq);
--- Who may read a file is found from the pages that use it.
-CREATE INDEX IF NOT EXISTS pages_by_image ON pages(image_file);
+-- Who may read a file is found from the pages that use it; a page's
+-- redactions are those of every page showing its image.
+CREATE INDEX IF NOT EXISTS pages_by_image ON pages(image_file, project_id, seq);
 CREATE INDEX IF NOT EXISTS pages_by_original ON pages(original_file);
 
 -- Info values of a page, one per info field position.

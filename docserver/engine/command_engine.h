@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -238,8 +239,10 @@ class CommandEngine {
     std::string RedactionList(std::int64_t projectId, std::int64_t seq);
     // The redaction lists the user may not see through of every page
     // showing the stored image file (relative name), in a stable order and
-    // joined as one list; "" when there are none.
-    std::string HiddenRedactions(const std::string& user, const std::string& file);
+    // joined as one list; "" when there are none. seenThrough names a
+    // project whose redactions the user is known to see through.
+    std::string HiddenRedactions(const std::string& user, const std::string& file,
+                                 std::optional<std::int64_t> seenThrough);
     // The same for the page, whose stored image is file ("" for none).
     std::string HiddenRedactions(const ProjectAccess& access, std::int64_t seq,
                                  const std::string& file);

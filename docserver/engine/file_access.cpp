@@ -61,28 +61,44 @@ bool CommandEngine::HasRedactions(std::int64_t projectId, std::int64_t seq) {
 
 // Pages may share one stored image: a box on any of them covers the same
 // pixels on all of them.
-std::string CommandEngine::HiddenRedactions(const std::string& user, const std::string& file) {
+std::string CommandEngine::HiddenRedactions(const std::string& user, const std::string& file,
+                                            std::optional<std::int64_t> seenThrough) {
     std::string slashed = file, backslashed = file;
     std::replace(slashed.begin(), slashed.end(), '\\', '/');
     std::replace(backslashed.begin(), backslashed.end(), '/', '\\');
-    Statement s(db_, ("SELECT r.list_text FROM pages p JOIN annotations r ON r.project_id = "
-                      "p.project_id AND r.seq = p.seq AND r.kind = 4 WHERE p.image_file IN "
-                      "(?1, ?2, ?3) AND r.list_text <> '' AND " +
-                      OpaqueToUserSql(4) + " ORDER BY p.project_id, p.seq")
-                         .c_str());
-    s.Bind(1, file).Bind(2, slashed).Bind(3, backslashed).Bind(4, user);
+    // A large project may show one image on many pages: those of the
+    // project seen through are passed over in the index, their annotations
+    // never read.
+    Statement s(db_,
+                "SELECT p.project_id, r.list_text FROM pages p JOIN annotations r ON "
+                "r.project_id = p.project_id AND r.seq = p.seq AND r.kind = 4 WHERE "
+                "p.image_file IN (?1, ?2, ?3) AND p.project_id IS NOT ?4 AND r.list_text <> '' "
+                "ORDER BY p.project_id, p.seq");
+    s.Bind(1, file).Bind(2, slashed).Bind(3, backslashed);
+    if (seenThrough) s.Bind(4, *seenThrough);
+    std::map<std::int64_t, bool> opaque;
     std::string lists;
     while (s.Step()) {
+        auto [known, added] = opaque.try_emplace(s.Int(0), true);
+        if (added) {
+            ProjectAccess access;
+            known->second = !UserAccess(user, s.Int(0), access) ||
+                            !MaySeeThroughRedactions(access.security);
+        }
+        if (!known->second) continue;
         if (!lists.empty()) lists.push_back(kRecordSep);
-        lists += s.Text(0);
+        lists += s.Text(1);
     }
     return lists;
 }
 
 std::string CommandEngine::HiddenRedactions(const ProjectAccess& access, std::int64_t seq,
                                             const std::string& file) {
-    if (!file.empty()) return HiddenRedactions(access.user, file);
-    return MaySeeThroughRedactions(access.security) ? "" : RedactionList(access.id, seq);
+    const bool seesThrough = MaySeeThroughRedactions(access.security);
+    if (!file.empty())
+        return HiddenRedactions(access.user, file,
+                                seesThrough ? std::optional(access.id) : std::nullopt);
+    return seesThrough ? "" : RedactionList(access.id, seq);
 }
 
 bool CommandEngine::MaySeeOriginal(const ProjectAccess& access, std::int64_t seq) {
@@ -117,7 +133,7 @@ bool CommandEngine::MayReadFile(const std::string& user, const std::string& rela
     if (relative.rfind("originals/", 0) == 0) return MayReadOriginal(user, relative);
     if (relative.rfind("images/", 0) != 0) return false;
     // The stored image has no redactions burned in.
-    if (!HiddenRedactions(user, relative).empty()) return false;
+    if (!HiddenRedactions(user, relative, std::nullopt).empty()) return false;
     Statement pages(db_, "SELECT project_id, seq FROM pages WHERE image_file = ?");
     pages.Bind(1, relative);
     // Pages of a large project may share one file: each project's access

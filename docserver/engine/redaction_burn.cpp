@@ -86,13 +86,19 @@ std::string OpaqueToUserSql(int userParam) {
 
 std::string HiddenRedactionsSql(const std::string& row, int userParam) {
     const std::string opaque = OpaqueToUserSql(userParam);
-    return "(EXISTS (SELECT 1 FROM annotations r WHERE r.project_id = " + row +
-           ".project_id AND r.seq = " + row + ".seq AND r.kind = 4 AND r.list_text <> '' AND " +
-           opaque + ") OR (" + row + ".image_file <> '' AND REPLACE(" + row +
-           ".image_file, '\\', '/') IN (SELECT REPLACE(s.image_file, '\\', '/') FROM "
-           "annotations r JOIN pages s ON s.project_id = r.project_id AND s.seq = r.seq WHERE "
-           "r.kind = 4 AND r.list_text <> '' AND s.image_file <> '' AND " +
-           opaque + ")))";
+    // A name is matched as a page names it and with either separator, as
+    // HiddenRedactions matches it.
+    const std::string redacted =
+        " FROM annotations r JOIN pages s ON s.project_id = r.project_id AND s.seq = r.seq "
+        "WHERE r.kind = 4 AND r.list_text <> '' AND s.image_file <> '' AND " +
+        opaque;
+    return "(CASE WHEN " + row +
+           ".image_file = '' THEN EXISTS (SELECT 1 FROM annotations r WHERE r.project_id = " +
+           row + ".project_id AND r.seq = " + row +
+           ".seq AND r.kind = 4 AND r.list_text <> '' AND " + opaque + ") ELSE " + row +
+           ".image_file IN (SELECT s.image_file" + redacted +
+           " UNION SELECT REPLACE(s.image_file, '\\', '/')" + redacted +
+           " UNION SELECT REPLACE(s.image_file, '/', '\\')" + redacted + ") END)";
 }
 
 std::string SearchableTextSql(int userParam) {
