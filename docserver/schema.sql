@@ -112,8 +112,9 @@ CREATE TABLE IF NOT EXISTS pages (
     UNIQUE (project_id, image_key)
 );
 CREATE INDEX IF NOT EXISTS pages_by_level ON pages(project_id, bndry_level, seq);
--- Who may read a file is found from the pages that use it.
-CREATE INDEX IF NOT EXISTS pages_by_image ON pages(image_file);
+-- Who may read a file is found from the pages that use it; a page's
+-- redactions are those of every page showing its image.
+CREATE INDEX IF NOT EXISTS pages_by_image ON pages(image_file, project_id, seq);
 CREATE INDEX IF NOT EXISTS pages_by_original ON pages(original_file);
 
 -- Info values of a page, one per info field position.
@@ -187,6 +188,10 @@ CREATE TABLE IF NOT EXISTS annotations (
     PRIMARY KEY (project_id, seq, kind),
     FOREIGN KEY (project_id, seq) REFERENCES pages(project_id, seq) ON DELETE CASCADE
 );
+-- A search leaves out the pages sharing an image with a redacted page: the
+-- few redacted pages are found without reading every annotation.
+CREATE INDEX IF NOT EXISTS annotations_redacted ON annotations(project_id, seq)
+    WHERE kind = 4 AND list_text <> '';
 
 -- Page locks. session is the connection that holds the lock; a server
 -- (or library) removes the locks of its sessions when they end and those of

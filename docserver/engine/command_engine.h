@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -233,11 +234,20 @@ class CommandEngine {
     // Projects an original no page names belongs to.
     std::vector<std::int64_t> OwnersOfUnnamedOriginal(const std::string& relative);
     // Whether the user sees the page's original: a page in range, not
-    // restricted, and without redactions unless the user sees through them.
+    // restricted, and showing no redactions the user may not see through.
     bool MaySeeOriginal(const ProjectAccess& access, std::int64_t seq);
     bool HasRedactions(std::int64_t projectId, std::int64_t seq);
     // The page's redaction list as stored; "" when it has none.
     std::string RedactionList(std::int64_t projectId, std::int64_t seq);
+    // The redaction lists the user may not see through of every page
+    // showing the stored image file (relative name), in a stable order and
+    // joined as one list; "" when there are none. seenThrough names a
+    // project whose redactions the user is known to see through.
+    std::string HiddenRedactions(const std::string& user, const std::string& file,
+                                 std::optional<std::int64_t> seenThrough);
+    // The same for the page, whose stored image is file ("" for none).
+    std::string HiddenRedactions(const ProjectAccess& access, std::int64_t seq,
+                                 const std::string& file);
     // The access of the user to a project; false without rights there.
     bool UserAccess(const std::string& user, std::int64_t projectId, ProjectAccess& access);
 

@@ -77,8 +77,10 @@ inline bool MayChangeRedactions(std::int64_t security) {
 }
 // Without this the user sees redactions opaque: page images come with them
 // burned in and originals of redacted pages are withheld.
+inline constexpr std::int64_t kRightsSeeThroughRedactions =
+    kRightEverything | kRightRedactions | kRightViewRedactions;
 inline bool MaySeeThroughRedactions(std::int64_t security) {
-    return (security & (kRightEverything | kRightRedactions | kRightViewRedactions)) != 0;
+    return (security & kRightsSeeThroughRedactions) != 0;
 }
 inline bool ImagesRestricted(std::int64_t security, std::int64_t restriction) {
     return (restriction & kImagesRestricted) != 0 &&

@@ -47,8 +47,7 @@ std::string CommandEngine::ConceptStart(ConnectionState& state, const CommandTex
     }
     ConceptSearch search(fields[1], maxItems);
     if (search.Terms().empty()) return "ERROR: Invalid Search String";
-    ConceptScope scope{access.id, access.firstSeq, access.lastSeq,
-                       MaySeeThroughRedactions(access.security)};
+    ConceptScope scope{access.id, access.firstSeq, access.lastSeq, access.user};
     state.conceptSearch.reset();  // an earlier search stops first
     state.conceptSearch =
         std::make_shared<ConceptJob>(systemDir_ + "/system.db", scope, std::move(search));

@@ -146,9 +146,7 @@ std::string CommandEngine::SendClientImage(const CommandText& command) {
     }
     std::string path;
     if (file.empty() || !ConfinePath(systemDir_, file, path)) return "ERROR: No Image for Page";
-    return PreparedImage(
-        path, std::stoi(quality),
-        MaySeeThroughRedactions(access.security) ? std::string() : RedactionList(access.id, seq));
+    return PreparedImage(path, std::stoi(quality), HiddenRedactions(access, seq, file));
 }
 
 // "TALQSendTextImage," text: the text, commas included, as one page image.
@@ -203,14 +201,13 @@ std::string CommandEngine::SendStellantImage(const ConnectionState& state,
 bool CommandEngine::MayShowOriginal(const ConnectionState& state, const std::string& relative) {
     ProjectAccess access;
     if (!ConnectionProject(state, access).empty()) return false;
-    const bool seesRedactions = (ProjectSecurity(access) & 0x87) != 0;
-    Statement s(db_,
-                "SELECT 1 FROM pages p WHERE p.project_id = ? AND p.seq BETWEEN ? AND ? AND "
-                "p.restricted = 0 AND REPLACE(p.original_file, '\\', '/') = ? AND (? OR NOT "
-                "EXISTS (SELECT 1 FROM annotations a WHERE a.project_id = p.project_id AND "
-                "a.seq = p.seq AND a.kind = 4 AND a.list_text <> '')) LIMIT 1");
+    Statement s(db_, ("SELECT 1 FROM pages p WHERE p.project_id = ?1 AND p.seq BETWEEN ?2 AND ?3 "
+                      "AND p.restricted = 0 AND REPLACE(p.original_file, '\\', '/') = ?4 AND "
+                      "NOT " +
+                      HiddenRedactionsSql("p", 5) + " LIMIT 1")
+                         .c_str());
     s.Bind(1, access.id).Bind(2, access.firstSeq).Bind(3, access.lastSeq).Bind(4, relative);
-    s.Bind(5, std::int64_t{seesRedactions ? 1 : 0});
+    s.Bind(5, access.user);
     return s.Step();
 }
 

@@ -120,11 +120,9 @@ std::string CommandEngine::GetWordList(const CommandText& command) {
             }
         }
     }
-    std::string words = p.Text(1);
-    if (!MaySeeThroughRedactions(access.security)) {
-        // What the burned-in image hides is not sent as words either.
-        words = WordsOutsideRedactions(words, RedactionBoxes(RedactionList(access.id, seq)));
-    }
+    // What the burned-in image hides is not sent as words either.
+    const std::string words =
+        WordsOutsideRedactions(p.Text(1), RedactionBoxes(HiddenRedactions(access, seq, p.Text(0))));
     return std::to_string(width) + "," + std::to_string(height) + "," + std::to_string(dpiX) + "," +
            std::to_string(dpiY) + "," + words;
 }
@@ -132,10 +130,10 @@ std::string CommandEngine::GetWordList(const CommandText& command) {
 std::string CommandEngine::PageText(const ProjectAccess& access, std::int64_t seq) {
     // Plain text has no places to black out: a user who sees redactions
     // opaque gets no text of a redacted page.
-    if (!MaySeeThroughRedactions(access.security) && HasRedactions(access.id, seq)) return "";
-    Statement p(db_, "SELECT ocr_text FROM pages WHERE project_id = ? AND seq = ?");
+    Statement p(db_, "SELECT ocr_text, image_file FROM pages WHERE project_id = ? AND seq = ?");
     p.Bind(1, access.id).Bind(2, seq);
-    return p.Step() ? p.Text(0) : "";
+    if (!p.Step() || !HiddenRedactions(access, seq, p.Text(1)).empty()) return "";
+    return p.Text(0);
 }
 
 // "TALQGetPageWBuf,,,," key "," start "," end: the OCR text's words from the

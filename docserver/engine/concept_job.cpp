@@ -72,7 +72,7 @@ void ConceptJob::AddCandidatePages(SystemDb& db) {
         .Bind(2, CandidateMatch(search_.Terms()))
         .Bind(3, TextRowId(scope_.projectId, scope_.firstSeq, 0))
         .Bind(4, TextRowId(scope_.projectId, scope_.lastSeq, 255))
-        .Bind(5, std::int64_t{scope_.seeThrough ? 1 : 0});
+        .Bind(5, scope_.user);
     while (!stop_ && pages.Step()) search_.AddPage(pages.Text(0), pages.Text(1));
 }
 
@@ -117,7 +117,7 @@ void ConceptJob::AddNearWords(SystemDb& db) {
     pages.Bind(1, scope_.projectId)
         .Bind(2, scope_.firstSeq)
         .Bind(3, scope_.lastSeq)
-        .Bind(4, std::int64_t{scope_.seeThrough ? 1 : 0});
+        .Bind(4, scope_.user);
     while (!stop_ && pages.Step()) readable.insert(pages.Int(0));
 
     const std::int64_t first = TextRowId(scope_.projectId, scope_.firstSeq, 0);

@@ -18,13 +18,13 @@ namespace docserver {
 
 class SystemDb;
 
-// The pages a search may read: the project, the user's range, and whether
-// redacted pages' text is left out.
+// The pages a search may read: the project, the user's range, and the user,
+// whose redactions that are not seen through leave their pages' text out.
 struct ConceptScope {
     std::int64_t projectId = 0;
     std::int64_t firstSeq = 1;
     std::int64_t lastSeq = 0;
-    bool seeThrough = false;
+    std::string user;
 };
 
 class ConceptJob {

@@ -69,8 +69,19 @@ void CommandEngine::RecoverHeld() {
     if (!transaction.Ok()) return;
     if (!HasColumn(db_, "batch_jobs", "session"))
         db_.Exec("ALTER TABLE batch_jobs ADD COLUMN session TEXT NOT NULL DEFAULT ''", error);
-    db_.Exec("CREATE INDEX IF NOT EXISTS pages_by_image ON pages(image_file)", error);
+    std::int64_t imageIndexColumns = 0;
+    {
+        Statement columns(db_, "SELECT COUNT(*) FROM pragma_index_info('pages_by_image')");
+        if (columns.Step()) imageIndexColumns = columns.Int(0);
+    }
+    // Older systems indexed the image file alone.
+    if (imageIndexColumns == 1) db_.Exec("DROP INDEX pages_by_image", error);
+    db_.Exec("CREATE INDEX IF NOT EXISTS pages_by_image ON pages(image_file, project_id, seq)",
+             error);
     db_.Exec("CREATE INDEX IF NOT EXISTS pages_by_original ON pages(original_file)", error);
+    db_.Exec("CREATE INDEX IF NOT EXISTS annotations_redacted ON annotations(project_id, seq) "
+             "WHERE kind = 4 AND list_text <> ''",
+             error);
     // Systems made before printed ranges were logged.
     db_.Exec(
         "CREATE TABLE IF NOT EXISTS print_log (log_id INTEGER PRIMARY KEY, user_id TEXT NOT NULL "

@@ -7,6 +7,7 @@
 #include "command_engine.h"
 #include "command_rules.h"
 #include "engine_text.h"
+#include "redaction_burn.h"
 
 namespace docserver {
 namespace {
@@ -58,13 +59,55 @@ bool CommandEngine::HasRedactions(std::int64_t projectId, std::int64_t seq) {
     return !RedactionList(projectId, seq).empty();
 }
 
+// Pages may share one stored image: a box on any of them covers the same
+// pixels on all of them.
+std::string CommandEngine::HiddenRedactions(const std::string& user, const std::string& file,
+                                            std::optional<std::int64_t> seenThrough) {
+    std::string slashed = file, backslashed = file;
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    std::replace(backslashed.begin(), backslashed.end(), '/', '\\');
+    // A large project may show one image on many pages: those of the
+    // project seen through are passed over in the index, their annotations
+    // never read.
+    Statement s(db_,
+                "SELECT p.project_id, r.list_text FROM pages p JOIN annotations r ON "
+                "r.project_id = p.project_id AND r.seq = p.seq AND r.kind = 4 WHERE "
+                "p.image_file IN (?1, ?2, ?3) AND p.project_id IS NOT ?4 AND r.list_text <> '' "
+                "ORDER BY p.project_id, p.seq");
+    s.Bind(1, file).Bind(2, slashed).Bind(3, backslashed);
+    if (seenThrough) s.Bind(4, *seenThrough);
+    std::map<std::int64_t, bool> opaque;
+    std::string lists;
+    while (s.Step()) {
+        auto [known, added] = opaque.try_emplace(s.Int(0), true);
+        if (added) {
+            ProjectAccess access;
+            known->second = !UserAccess(user, s.Int(0), access) ||
+                            !MaySeeThroughRedactions(access.security);
+        }
+        if (!known->second) continue;
+        if (!lists.empty()) lists.push_back(kRecordSep);
+        lists += s.Text(1);
+    }
+    return lists;
+}
+
+std::string CommandEngine::HiddenRedactions(const ProjectAccess& access, std::int64_t seq,
+                                            const std::string& file) {
+    const bool seesThrough = MaySeeThroughRedactions(access.security);
+    if (!file.empty())
+        return HiddenRedactions(access.user, file,
+                                seesThrough ? std::optional(access.id) : std::nullopt);
+    return seesThrough ? "" : RedactionList(access.id, seq);
+}
+
 bool CommandEngine::MaySeeOriginal(const ProjectAccess& access, std::int64_t seq) {
     if (seq < access.firstSeq || seq > access.lastSeq) return false;
     if (ImagesRestricted(access.security, access.restriction)) return false;
-    Statement p(db_, "SELECT restricted FROM pages WHERE project_id = ? AND seq = ?");
+    Statement p(db_, "SELECT restricted, image_file FROM pages WHERE project_id = ? AND seq = ?");
     p.Bind(1, access.id).Bind(2, seq);
     if (!p.Step() || p.Int(0) != 0) return false;
-    return MaySeeThroughRedactions(access.security) || !HasRedactions(access.id, seq);
+    return HiddenRedactions(access, seq, p.Text(1)).empty();
 }
 
 std::string CommandEngine::TempFileOwner(const std::string& name) {
@@ -89,6 +132,8 @@ bool CommandEngine::MayReadFile(const std::string& user, const std::string& rela
     }
     if (relative.rfind("originals/", 0) == 0) return MayReadOriginal(user, relative);
     if (relative.rfind("images/", 0) != 0) return false;
+    // The stored image has no redactions burned in.
+    if (!HiddenRedactions(user, relative, std::nullopt).empty()) return false;
     Statement pages(db_, "SELECT project_id, seq FROM pages WHERE image_file = ?");
     pages.Bind(1, relative);
     // Pages of a large project may share one file: each project's access
@@ -104,11 +149,8 @@ bool CommandEngine::MayReadFile(const std::string& user, const std::string& rela
         const ProjectAccess& access = *known->second;
         std::int64_t seq = pages.Int(1);
         if (seq >= access.firstSeq && seq <= access.lastSeq &&
-            !ImagesRestricted(access.security, access.restriction) &&
-            (MaySeeThroughRedactions(access.security) || !HasRedactions(access.id, seq))) {
-            // The stored image has no redactions burned in.
+            !ImagesRestricted(access.security, access.restriction))
             return true;
-        }
     }
     return false;
 }
@@ -118,20 +160,18 @@ bool CommandEngine::MayReadFile(const std::string& user, const std::string& rela
 bool CommandEngine::MayReadOriginal(const std::string& user, const std::string& relative) {
     std::string backslashed = relative;
     std::replace(backslashed.begin(), backslashed.end(), '/', '\\');
-    Statement pages(db_,
-                    "SELECT project_id, MIN(seq), MAX(seq), MAX(restricted), MAX(EXISTS (SELECT 1 "
-                    "FROM annotations a WHERE a.project_id = pages.project_id AND a.seq = "
-                    "pages.seq AND a.kind = 4 AND a.list_text <> '')) FROM pages WHERE "
-                    "original_file IN (?, ?) GROUP BY project_id");
-    pages.Bind(1, relative).Bind(2, backslashed);
+    Statement pages(db_, ("SELECT project_id, MIN(seq), MAX(seq), MAX(restricted), MAX(" +
+                          HiddenRedactionsSql("pages", 3) +
+                          ") FROM pages WHERE original_file IN (?1, ?2) GROUP BY project_id")
+                             .c_str());
+    pages.Bind(1, relative).Bind(2, backslashed).Bind(3, user);
     bool named = false;
     while (pages.Step()) {
         named = true;
         ProjectAccess access;
         if (!UserAccess(user, pages.Int(0), access) || pages.Int(1) < access.firstSeq ||
             pages.Int(2) > access.lastSeq || pages.Int(3) != 0 ||
-            ImagesRestricted(access.security, access.restriction) ||
-            (pages.Int(4) != 0 && !MaySeeThroughRedactions(access.security)))
+            ImagesRestricted(access.security, access.restriction) || pages.Int(4) != 0)
             return false;
     }
     if (named) return true;

@@ -154,7 +154,7 @@ std::string QueryCommands::SearchOcr(const CommandText& command) {
         .Bind(3, TextRowId(access.id, access.firstSeq, 0))
         .Bind(4, TextRowId(access.id, access.lastSeq, 255))
         .Bind(5, static_cast<std::int64_t>(kMaxHits))
-        .Bind(6, std::int64_t{MaySeeThroughRedactions(access.security) ? 1 : 0});
+        .Bind(6, access.user);
     while (s.Step()) hits.push_back(QueryRow{s.Text(1), "", s.Int(0)});
     return SearchReply(command.Field(1), "search", hits);
 }

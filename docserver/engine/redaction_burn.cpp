@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "command_engine.h"
+#include "command_rules.h"
 #include "engine_text.h"
 #include "imaging/page_files.h"
 #include "platform/leading_number.h"
@@ -77,10 +78,31 @@ bool BurnRedactions(const std::string& stored, const std::vector<QRect>& boxes, 
     return !out.empty();
 }
 
-std::string SearchableTextSql(int param) {
-    return "(?" + std::to_string(param) +
-           " OR NOT EXISTS (SELECT 1 FROM annotations r WHERE r.project_id = pages.project_id "
-           "AND r.seq = pages.seq AND r.kind = 4 AND r.list_text <> ''))";
+std::string OpaqueToUserSql(int userParam) {
+    return "NOT EXISTS (SELECT 1 FROM user_projects u WHERE u.user_id = ?" +
+           std::to_string(userParam) + " AND u.project_id = r.project_id AND (u.security & " +
+           std::to_string(kRightsSeeThroughRedactions) + ") <> 0)";
+}
+
+std::string HiddenRedactionsSql(const std::string& row, int userParam) {
+    const std::string opaque = OpaqueToUserSql(userParam);
+    // A name is matched as a page names it and with either separator, as
+    // HiddenRedactions matches it.
+    const std::string redacted =
+        " FROM annotations r JOIN pages s ON s.project_id = r.project_id AND s.seq = r.seq "
+        "WHERE r.kind = 4 AND r.list_text <> '' AND s.image_file <> '' AND " +
+        opaque;
+    return "(CASE WHEN " + row +
+           ".image_file = '' THEN EXISTS (SELECT 1 FROM annotations r WHERE r.project_id = " +
+           row + ".project_id AND r.seq = " + row +
+           ".seq AND r.kind = 4 AND r.list_text <> '' AND " + opaque + ") ELSE " + row +
+           ".image_file IN (SELECT s.image_file" + redacted +
+           " UNION SELECT REPLACE(s.image_file, '\\', '/')" + redacted +
+           " UNION SELECT REPLACE(s.image_file, '/', '\\')" + redacted + ") END)";
+}
+
+std::string SearchableTextSql(int userParam) {
+    return "NOT " + HiddenRedactionsSql("pages", userParam);
 }
 
 std::string WordsOutsideRedactions(const std::string& words, const std::vector<QRect>& boxes) {

@@ -24,10 +24,21 @@ std::vector<QRect> ScaledBoxes(const std::vector<QRect>& boxes, double scale);
 // resolution; false when the image cannot be read or written.
 bool BurnRedactions(const std::string& stored, const std::vector<QRect>& boxes, std::string& out);
 
+// SQL condition on a row r of annotations: the user (parameter ?userParam)
+// may not see through redactions in r's project.
+std::string OpaqueToUserSql(int userParam);
+
+// SQL condition on a row of pages named row: the page, or another page
+// showing the same stored image, has redactions the user (parameter
+// ?userParam) may not see through in that page's project. Each hides the
+// same pixels, so the page's text and words are held back alike. The pages
+// with such redactions are found once per statement, not once per row.
+std::string HiddenRedactionsSql(const std::string& row, int userParam);
+
 // SQL condition on a row of pages: the page's text may be searched by the
-// user. Parameter ?param is 1 for a user who sees through redactions; for
-// the others a page with redactions is left out, as its OCR text is.
-std::string SearchableTextSql(int param);
+// user (parameter ?userParam); a page showing redactions the user may not
+// see through is left out, as its OCR text is.
+std::string SearchableTextSql(int userParam);
 
 // A stored word list ("word|x|y|width|height" joined by "^") without the
 // words a box covers any part of, so no word under a redaction is sent.

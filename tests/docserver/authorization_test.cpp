@@ -101,7 +101,12 @@ class Authorization : public ::testing::Test {
             "INSERT INTO projects(project_id, name) VALUES (2, 'Other');"
             "INSERT INTO users(user_id, password) VALUES ('OUTSIDER', 'pw');"
             "INSERT INTO user_projects VALUES ('OUTSIDER', 2, 255, '', '');"
-            "UPDATE tags SET palette_position = 1 WHERE name = 'Hot';",
+            "UPDATE tags SET palette_position = 1 WHERE name = 'Hot';"
+            // Page 3's image and text again, under a key of each project.
+            "UPDATE pages SET image_file = 'images/p3.jpg', word_list = 'Hidden|200|140|30|10',"
+            " ocr_text = 'Hidden Shown' WHERE seq = 15;"
+            "INSERT INTO pages(project_id, seq, image_key, image_file, word_list, ocr_text)"
+            " VALUES (2, 1, 'O00001', 'images/p3.jpg', 'Hidden|200|140|30|10', 'Hidden Shown');",
             error))
             << error;
         docserver::Statement redact(db, "INSERT INTO annotations VALUES (1, ?, 4, ?)");
@@ -127,13 +132,33 @@ class Authorization : public ::testing::Test {
     static int Port() { return server_->Port(); }
 
     // The reply to one command on a fresh connection of the user ("" = none).
-    static std::string As(const std::string& user, const std::string& command) {
+    static std::string As(const std::string& user, const std::string& command,
+                          const std::string& project = "Demo Project") {
         RawClient client(Port());
         if (!user.empty()) {
             const std::string password = user == "ADMIN" ? "SECRET" : "pw";
-            EXPECT_TRUE(client.LogIn(user, password, "Demo Project")) << user;
+            EXPECT_TRUE(client.LogIn(user, password, project)) << user;
         }
         return client.Send(command);
+    }
+    // The user's login and the project, as commands carry them.
+    static std::string Login(const std::string& user, const std::string& project) {
+        return user + "," + (user == "ADMIN" ? "SECRET" : "pw") + "," + project;
+    }
+    // The grey of a pixel (in stored image pixels) of the page image the
+    // user receives; -1 when none comes.
+    static int Pixel(const std::string& user, const std::string& key, const char* quality, int x,
+                     int y, const std::string& project = "Demo Project") {
+        std::string reply = As(
+            user, "TALQSendClientImage," + Login(user, project) + "," + key + "," + quality,
+            project);
+        EXPECT_GT(reply.size(), 8u) << reply.substr(0, 80);
+        if (reply.size() <= 8) return -1;
+        const double scale = std::stod(reply.substr(0, reply.find('\0')));
+        QImage image = docserver::imaging::DecodeImage(reply.substr(8));
+        EXPECT_FALSE(image.isNull());
+        if (image.isNull()) return -1;
+        return qGray(image.pixel(static_cast<int>(x * scale), static_cast<int>(y * scale)));
     }
 
     static inline testsupport::ScopedTempDir* dir_ = nullptr;
@@ -360,17 +385,7 @@ TEST_F(Authorization, AUsersSavedPaletteIsThatUsersOwn) {
 TEST_F(Authorization, RedactionsAreBurnedIntoWhatAnOpaqueUserReceives) {
     ASSERT_GT(Port(), 0) << server_->Output();
     auto pixel = [](const std::string& user, const std::string& key, const char* quality, int x,
-                    int y) {
-        const std::string p = user == "ADMIN" ? kAdmin : user + ",pw,Demo Project";
-        std::string reply = As(user, "TALQSendClientImage," + p + "," + key + "," + quality);
-        EXPECT_GT(reply.size(), 8u) << reply.substr(0, 80);
-        if (reply.size() <= 8) return -1;
-        const double scale = std::stod(reply.substr(0, reply.find('\0')));
-        QImage image = docserver::imaging::DecodeImage(reply.substr(8));
-        EXPECT_FALSE(image.isNull());
-        if (image.isNull()) return -1;
-        return qGray(image.pixel(static_cast<int>(x * scale), static_cast<int>(y * scale)));
-    };
+                    int y) { return Pixel(user, key, quality, x, y); };
     // Colour page, box 150,100 to 270,200; the page is red (grey about 80).
     for (const char* quality : {"0", "100", "150"}) {
         EXPECT_LT(pixel("OPAQUE", "K00003", quality, 210, 150), 30) << quality;
@@ -391,6 +406,49 @@ TEST_F(Authorization, RedactionsAreBurnedIntoWhatAnOpaqueUserReceives) {
         EXPECT_LT(pixel("OPAQUE", "K00006", quality, 210, 150), 30) << quality;
         EXPECT_GT(pixel("OPAQUE", "K00006", quality, 500, 300), 200) << quality;
         EXPECT_GT(pixel("ADMIN", "K00006", quality, 210, 150), 200) << quality;
+    }
+}
+
+// A page showing the image of a redacted page, in its project or another,
+// hides what the redaction hides: pixels, words, text and the stored file.
+TEST_F(Authorization, APageSharingARedactedPagesImageHidesWhatTheRedactionHides) {
+    ASSERT_GT(Port(), 0) << server_->Output();
+    const struct {
+        const char* user;
+        const char* project;
+        const char* key;
+        bool hidden;
+    } cases[] = {
+        {"OPAQUE", "Demo Project", "K00015", true},
+        {"READER", "Demo Project", "K00015", true},
+        {"OUTSIDER", "Other", "O00001", true},  // sees through only its own project's
+        {"LIMITED", "Demo Project", "K00015", false},
+        {"ADMIN", "Demo Project", "K00015", false},
+    };
+    for (const auto& c : cases) {
+        const std::string who = std::string(c.user) + " " + c.key;
+        const std::string p = Login(c.user, c.project) + "," + c.key;
+        for (const char* quality : {"0", "100"})
+            EXPECT_EQ(Pixel(c.user, c.key, quality, 210, 150, c.project) < 30, c.hidden)
+                << who << " at " << quality;
+        EXPECT_EQ(As(c.user, "TALQGetWordList," + p, c.project).find("Hidden") ==
+                      std::string::npos,
+                  c.hidden)
+            << who;
+        EXPECT_EQ(As(c.user, "TALQGetPageOcr,,,," + std::string(c.key), c.project) == "NONE",
+                  c.hidden)
+            << who;
+        const std::string search = As(
+            c.user, "TALQSearchImgText," + Login(c.user, c.project) + ",hidden,0,32000", c.project);
+        std::vector<std::string> f = docserver::Split(search, ',');
+        std::string rows;
+        if (f.size() >= 2 && !f[1].empty())
+            docserver::imaging::ReadWholeFile(Sys() + "/tmp/" + f[1], rows);
+        EXPECT_EQ(rows.find(c.key) == std::string::npos, c.hidden) << who << ": " << search;
+        EXPECT_EQ(
+            As(c.user, "TALQReadFromFile,images/p3.jpg,0,4", c.project).rfind("ERROR", 0) == 0,
+            c.hidden)
+            << who;
     }
 }
 
