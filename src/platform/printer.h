@@ -83,7 +83,9 @@ class Printer {
 
     virtual void NewPage() = 0;
     virtual void EndDoc() = 0;
-    virtual void EndJob() {}
+    // Finishes the job's output and hands it over; false when that failed,
+    // FailureReason telling why.
+    virtual bool EndJob() { return true; }
     virtual void PrintText(const std::string& text) = 0;
     // Raw bytes for the device; false when nothing took them.
     virtual bool Escape(const std::string& bytes) = 0;

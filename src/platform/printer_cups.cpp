@@ -309,18 +309,21 @@ void CupsPrinter::EndDoc() {
     pagePending_ = frontWanted_ = true;
 }
 
-void CupsPrinter::EndJob() {
+bool CupsPrinter::EndJob() {
+    bool ok = true;
     if (stream_) {
         if (pageOpen_) cairo_show_page(stream_->cr);
         stream_->Finish();
-        Submit();
+        ok = Submit();
     }
     stream_.reset();
     pageOpen_ = pagePending_ = onBackSide_ = frontWanted_ = false;
     staple_ = false;
+    return ok;
 }
 
-void CupsPrinter::Submit() {
+bool CupsPrinter::Submit() {
+    failure_.clear();
     cups_option_t* options = nullptr;
     int count = 0;
     if (staple_ && canStaple_) {
@@ -331,18 +334,23 @@ void CupsPrinter::Submit() {
     }
     const int id = cupsCreateJob(CUPS_HTTP_DEFAULT, name_.c_str(), "talq", count, options);
     cupsFreeOptions(count, options);
-    if (id <= 0) return;
+    if (id <= 0) {
+        failure_ = name_ + ": " + cupsLastErrorString();
+        return false;
+    }
     const std::string& data = stream_->data;
     bool sent = cupsStartDocument(CUPS_HTTP_DEFAULT, name_.c_str(), id, "talq",
                                   CUPS_FORMAT_POSTSCRIPT, 1) == HTTP_STATUS_CONTINUE;
     sent = sent && cupsWriteRequestData(CUPS_HTTP_DEFAULT, data.data(), data.size()) ==
                        HTTP_STATUS_CONTINUE;
     sent = cupsFinishDocument(CUPS_HTTP_DEFAULT, name_.c_str()) == IPP_STATUS_OK && sent;
-    if (sent) {
-        lastJobId_ = id;
-    } else {
+    if (!sent) {
+        failure_ = name_ + ": " + cupsLastErrorString();
         cupsCancelJob2(CUPS_HTTP_DEFAULT, name_.c_str(), id, 0);
+        return false;
     }
+    lastJobId_ = id;
+    return true;
 }
 
 void CupsPrinter::PrintText(const std::string&) {

@@ -44,10 +44,11 @@ class CupsPrinter : public Printer {
     int PageHeight() const override;
     bool StretchesBitmaps() const override { return true; }
     std::vector<PaperBinInfo> PaperBins() const override;
+    std::string FailureReason() const override { return failure_; }
 
     void NewPage() override { pagePending_ = true; }
     void EndDoc() override;
-    void EndJob() override;
+    bool EndJob() override;
     void PrintText(const std::string& text) override;
     bool Escape(const std::string& bytes) override;
     bool DrawImage(int x, int y, const QImage& image) override;
@@ -62,7 +63,7 @@ class CupsPrinter : public Printer {
     };
     bool BeginOutput();
     void StartPage(const PageSetup& page);
-    void Submit();
+    bool Submit();
 
     std::string name_;
     // What the printer offers, asked of CUPS when it is opened.
@@ -86,6 +87,7 @@ class CupsPrinter : public Printer {
     bool pagePending_ = false;
     bool onBackSide_ = false;  // the open page is a sheet's back
     int lastJobId_ = 0;
+    std::string failure_;
     std::vector<std::string> escapes_;
 };
 

@@ -226,13 +226,15 @@ bool PdfPrinter::BeginOutput() {
     return trouble.empty() || Fail(trouble);
 }
 
-void PdfPrinter::EndJob() {
+bool PdfPrinter::EndJob() {
+    bool ok = true;
     if (doc_) {
         const std::string trouble = doc_->Finish();
-        if (!trouble.empty()) Fail(trouble);
+        if (!trouble.empty()) ok = Fail(trouble);
         doc_.reset();
     }
     pagePending_ = false;
+    return ok;
 }
 
 void PdfPrinter::PrintText(const std::string&) {

@@ -40,7 +40,7 @@ class PdfPrinter : public Printer {
 
     void NewPage() override { pagePending_ = true; }
     void EndDoc() override { pagePending_ = true; }
-    void EndJob() override;
+    bool EndJob() override;
     void PrintText(const std::string& text) override;
     bool Escape(const std::string&) override { return false; }
     bool DrawImage(int x, int y, const QImage& image) override;

@@ -31,6 +31,7 @@ class RecordingPrinter : public Printer {
     bool canStretch = false;
     bool hasDeviceContext = true;
     bool failImages = false;
+    bool failEnd = false;
     std::vector<PaperBinInfo> bins;
     int bitsPerPixel = 24;
     int colorMode = kColorColor;
@@ -56,7 +57,11 @@ class RecordingPrinter : public Printer {
 
     void NewPage() override { calls.push_back("NewPage"); }
     void EndDoc() override { calls.push_back("EndDoc"); }
-    void EndJob() override { calls.push_back("EndJob"); }
+    bool EndJob() override {
+        calls.push_back("EndJob");
+        return !failEnd;
+    }
+    std::string FailureReason() const override { return failEnd ? name_ + ": not handed over" : ""; }
     void PrintText(const std::string& text) override { calls.push_back("Text " + text); }
     bool Escape(const std::string& bytes) override;
     bool DrawImage(int x, int y, const QImage& image) override;

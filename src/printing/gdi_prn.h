@@ -53,7 +53,9 @@ class cGdiPrn {
     bool StartTIFFPrintJob(std::int32_t iScaleMode, bool iLoadUserPrintSettings,
                            platform::DrawSurface& picOutPut, const std::string& szWaterMarkFname,
                            platform::DrawSurface* picWaterMark, std::int16_t iForceBlackAndWhite);
-    void StopWinPrintJob();
+    // False when the printer could not finish or hand over the job's
+    // output; LastErrorMsg tells why.
+    bool StopWinPrintJob();
     void StopTIFFPrintJob();
     bool WinPrntStartNewDocument(std::int16_t iDuplex, const std::string& szPJLStapleCommand);
     // DuplexSide: 0 alternate, 1 front, 2 back.
@@ -197,7 +199,7 @@ class cGdiPrn {
                            bool& ok);
     bool BeginPrintJob(bool iLoadUserPrintSettings, const std::string& szWaterMarkFname,
                        platform::DrawSurface& picOutPut, platform::DrawSurface* picWaterMark);
-    void EndPrintJob();
+    bool EndPrintJob();
     void SetPaperTray(std::int16_t bin);
     void SetPaperSize(std::int32_t paperClass);
     void ApplyClassLocks(std::int32_t& paperClass);

@@ -79,7 +79,7 @@ bool cGdiPrn::BeginPrintJob(bool iLoadUserPrintSettings, const std::string& szWa
     return ok;
 }
 
-void cGdiPrn::EndPrintJob() {
+bool cGdiPrn::EndPrintJob() {
     if (jobOpen_ && printMode_ == kPrintWin && docState_ > 1 && printer_) printer_->EndDoc();
     docPages_ = 0;
     docState_ = 0;
@@ -89,8 +89,13 @@ void cGdiPrn::EndPrintJob() {
     if (waterMark_) waterMark_->Clear();
     output_ = nullptr;
     waterMark_ = nullptr;
-    if (printer_) printer_->EndJob();
+    bool ended = true;
+    if (printer_ && !printer_->EndJob()) {
+        ended = false;
+        lastErrorMsg_ = platform::WithFailureReason("Unable to Submit Image to Printer", *printer_);
+    }
     printer_.reset();
+    return ended;
 }
 
 bool cGdiPrn::StartWinPrintJob(std::int32_t iScaleMode, bool iLoadUserPrintSettings,
@@ -166,13 +171,13 @@ bool cGdiPrn::StartTIFFPrintJob(std::int32_t iScaleMode, bool iLoadUserPrintSett
     return true;
 }
 
-void cGdiPrn::StopWinPrintJob() {
-    if (!jobOpen_) return;
+bool cGdiPrn::StopWinPrintJob() {
+    if (!jobOpen_) return true;
     if (docState_ > 1 && printer_) printer_->EndDoc();
     docPages_ = 0;
     docState_ = 0;
     jobOpen_ = false;
-    EndPrintJob();
+    return EndPrintJob();
 }
 
 void cGdiPrn::StopTIFFPrintJob() {

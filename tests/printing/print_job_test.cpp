@@ -303,6 +303,14 @@ TEST(PrintJob, FailuresAreReportedAndLeaveNoJobBehind) {
              return t.Page(t.letter);
          },
          "Unable to Submit Image to Printer"},
+        // Pages that never reached the file or queue are no print.
+        {"printer cannot hand the job over",
+         [](Bench& t) {
+             t.laser->failEnd = true;
+             t.Start();
+             return t.Page(t.letter) && t.engine.StopWinPrintJob();
+         },
+         "Unable to Submit Image to Printer\nLaser: not handed over"},
     };
     for (const Case& c : cases) {
         Bench t;

@@ -347,6 +347,14 @@ TEST_F(FrmViewPrintTest, ThePrintButtonPrintsOnlyWhenTheDialogClosesWithOk) {
     }
 }
 
+TEST_F(FrmViewPrintTest, AJobThePrinterCouldNotHandOverIsReportedNotPassedAsPrinted) {
+    printer_->failEnd = true;
+    window->PrintSelection();
+    EXPECT_EQ(printer_->images.size(), 1u);
+    EXPECT_EQ(prompts.Messages(),
+              std::vector<std::string>{"Unable to Submit Image to Printer\nRec: not handed over"});
+}
+
 TEST_F(FrmViewPrintTest, ThePdfPrinterOfTheDialogWritesTheFileTheUserNamesAndElseANewOneEachTime) {
     testsupport::ScopedTempDir home;
     testsupport::ScopedEnv homeEnv("HOME", home.Path());

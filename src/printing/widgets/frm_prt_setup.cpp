@@ -235,7 +235,7 @@ void frmPrtSetup::cmdTestPage_Click() {
     const std::string entry =
         cboSlip->currentIndex() < 0 ? "" : platform::FromQString(cboSlip->currentText());
     e.WinPrntSlipSheet("*** Test Slip Sheet ***", entry, "", ok);
-    e.StopWinPrintJob();
+    ok = e.StopWinPrintJob() && ok;
     QApplication::restoreOverrideCursor();
     if (!ok) platform::BeepWarning("Error Encountered Printing SlipSheet");
 }

@@ -196,7 +196,7 @@ class frmView : public QMainWindow {
     void VScroll2_Change();
     void TBTag_Click(int Index);
     void StartPrintJob(std::int32_t flags, bool& ok);
-    void EndPrintJob();
+    bool EndPrintJob();
     void PrintDocumentPages(frmProcess& progress, const std::string& begKey,
                             const std::string& endKey, std::int32_t flags);
     void PrintQueryRows(frmProcess& progress, std::int16_t scope, std::int32_t flags);

@@ -183,7 +183,11 @@ void frmView::PrintSelection(bool chooseFile) {
                     printRun_.PrintErrText = "Print Job Aborted at User Request";
                 platform::BeepWarning(printRun_.PrintErrText);
             }
-            EndPrintJob();
+            // Output that never reached its file or queue is not a print.
+            if (!EndPrintJob() && printRun_.PrintErrText.empty()) {
+                printRun_.PrintErrText = PrntObj->LastErrorMsg();
+                platform::BeepWarning(printRun_.PrintErrText);
+            }
         }
         progress->Unload();
     }
@@ -212,12 +216,12 @@ void frmView::StartPrintJob(std::int32_t flags, bool& ok) {
     printRun_.PrintErrText.clear();
 }
 
-void frmView::EndPrintJob() {
+bool frmView::EndPrintJob() {
     if (printRun_.request.g_PrinterType != 0) {
         Session().CloseBatchPrintFile();
-    } else {
-        PrntObj->StopWinPrintJob();
+        return true;
     }
+    return PrntObj->StopWinPrintJob();
 }
 
 void frmView::PrintDocumentPages(frmProcess& progress, const std::string& begKey,
