@@ -78,7 +78,7 @@ void MarkUpProject(DemoProject& project, const std::string& dir) {
     for (std::size_t i = 0; i < project.pages.size() && readable.size() < 4; ++i) {
         const DemoPage& p = project.pages[i];
         if (!p.placeholder && !p.restricted && p.content && p.content->words.size() > 40 &&
-            p.size == imaging::PageSize::Letter && (readable.empty() || i > readable.back() + 1))
+            p.size == imaging::PageSize::Letter && (readable.empty() || i > static_cast<std::size_t>(readable.back()) + 1))
             readable.push_back(static_cast<int>(i));
     }
     if (readable.size() < 4) return;

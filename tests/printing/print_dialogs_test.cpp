@@ -222,7 +222,9 @@ TEST_F(PrintDialogsTest, PrintDialogLoadsStoredChoicesAndOkSavesOnlyWhatItShows)
         viewer_.tagAccess = c.tagAccess;
         viewer_.featureMask = c.mask;
         auto d = Options();
-        if (c.redactAccess == 1) EXPECT_FALSE(d->chkAnnot[4]->isEnabled());
+        if (c.redactAccess == 1) {
+            EXPECT_FALSE(d->chkAnnot[4]->isEnabled());
+        }
         d->cmdOK_Click();
         EXPECT_EQ(Option("Flags"), c.savedFlags) << c.flags;
         EXPECT_EQ(Option("Type"), c.savedType) << c.flags;
