@@ -63,9 +63,8 @@ void ConceptJob::Run() {
 
 void ConceptJob::AddCandidatePages(SystemDb& db) {
     const std::string sql =
-        "SELECT image_key, ocr_text FROM pages WHERE project_id = ?1 AND seq IN "
-        "(SELECT (rowid >> 8) & 4294967295 FROM ocr_index WHERE ocr_index MATCH ?2 "
-        "AND rowid BETWEEN ?3 AND ?4) AND restricted = 0 AND " +
+        std::string("SELECT image_key, ocr_text FROM pages WHERE project_id = ?1 AND ") +
+        kOcrIndexMatchSql + " AND restricted = 0 AND " +
         SearchableTextSql(5) + " ORDER BY seq";
     Statement pages(db, sql.c_str());
     pages.Bind(1, scope_.projectId)

@@ -144,9 +144,8 @@ std::string QueryCommands::SearchOcr(const CommandText& command) {
     for (const std::string& word : wanted)
         match += (match.empty() ? "" : all ? " AND " : " OR ") + Phrase(word);
     const std::string sql =
-        "SELECT seq, image_key FROM pages WHERE project_id = ?1 AND seq IN "
-        "(SELECT (rowid >> 8) & 4294967295 FROM ocr_index WHERE ocr_index MATCH ?2 "
-        "AND rowid BETWEEN ?3 AND ?4) AND " +
+        std::string("SELECT seq, image_key FROM pages WHERE project_id = ?1 AND ") +
+        kOcrIndexMatchSql + " AND " +
         SearchableTextSql(6) + " ORDER BY seq LIMIT ?5";
     Statement s(db_, sql.c_str());
     s.Bind(1, access.id)

@@ -23,4 +23,10 @@ constexpr std::int64_t SeqOfTextRow(std::int64_t rowId) {
     return (rowId >> 8) & 0xffffffff;
 }
 
+// SQL condition on a row of pages of one project: its OCR text matches the
+// index query ?2 and its row id lies between ?3 and ?4 (TextRowId bounds).
+inline constexpr const char* kOcrIndexMatchSql =
+    "seq IN (SELECT (rowid >> 8) & 4294967295 FROM ocr_index WHERE ocr_index MATCH ?2 "
+    "AND rowid BETWEEN ?3 AND ?4)";
+
 }  // namespace docserver
