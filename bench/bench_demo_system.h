@@ -6,9 +6,11 @@
 
 #include <stdlib.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "bench_main.h"
 #include "demo/demo_database.h"
 #include "demo/demo_system.h"
 #include "foundation/mod_registry.h"
@@ -47,5 +49,19 @@ struct BenchDemoSystem {
         return open && api.TalqLogin("admin", "admin", 1) && api.SelectProject("ACME");
     }
 };
+
+// The benchmarks of a program run on one demo system made with options,
+// which they reach through slot; setUp reads what they need from it first.
+template <class App>
+int RunBenchmarksOnDemo(int argc, char** argv, const docserver::demo::DemoOptions& options,
+                        BenchDemoSystem*& slot,
+                        const std::function<bool(BenchDemoSystem&)>& setUp = {}) {
+    std::unique_ptr<BenchDemoSystem> system;
+    return RunBenchmarks<App>(argc, argv, [&] {
+        system = std::make_unique<BenchDemoSystem>(options);
+        slot = system.get();
+        return !setUp || setUp(*system);
+    });
+}
 
 }  // namespace benchsupport

@@ -17,7 +17,7 @@
 
 namespace {
 
-const benchsupport::BenchDemoSystem* g_system = nullptr;
+benchsupport::BenchDemoSystem* g_system = nullptr;
 std::string g_word;
 
 // A word of letters only, 7 or more long, of the project's first page.
@@ -108,15 +108,11 @@ BENCHMARK(BM_ConceptSpellingOffer)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
     docserver::demo::DemoOptions options;
     options.large = true;
-    benchsupport::BenchDemoSystem system(options);
-    g_system = &system;
-    g_word = FirstLongWord();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchsupport::RunBenchmarksOnDemo<QGuiApplication>(argc, argv, options, g_system,
+                                                              [](benchsupport::BenchDemoSystem&) {
+                                                                  g_word = FirstLongWord();
+                                                                  return true;
+                                                              });
 }

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 
+#include "bench_main.h"
 #include "demo/demo_database.h"
 #include "demo/demo_system.h"
 #include "imaging/page_files.h"
@@ -79,10 +80,5 @@ BENCHMARK(BM_G4PageAtQuality)->Arg(100)->Arg(150)->Unit(benchmark::kMillisecond)
 }  // namespace
 
 int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchsupport::RunBenchmarks<QGuiApplication>(argc, argv);
 }

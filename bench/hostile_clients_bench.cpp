@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_acme_keys.h"
 #include "bench_client.h"
 #include "bench_demo_system.h"
 #include "engine/command_engine.h"
@@ -123,22 +124,10 @@ BENCHMARK(BM_ReviewerBesideHostileConnections)
 }  // namespace
 
 int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchsupport::BenchDemoSystem system(docserver::demo::DemoOptions{});
-    g_system = &system;
-    {
-        std::string error;
-        auto engine = docserver::CommandEngine::Open(system.root + "/system", error);
-        if (!engine) return 1;
-        docserver::Statement keys(engine->Db(),
-                                  "SELECT image_key FROM pages p JOIN projects j ON "
-                                  "j.project_id = p.project_id WHERE j.name = 'ACME' ORDER BY seq");
-        while (keys.Step()) g_keys.push_back(keys.Text(0));
-    }
-    if (g_keys.empty()) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchsupport::RunBenchmarksOnDemo<QGuiApplication>(
+        argc, argv, docserver::demo::DemoOptions{}, g_system,
+        [](benchsupport::BenchDemoSystem& system) {
+            g_keys = benchsupport::AcmeKeys(system);
+            return !g_keys.empty();
+        });
 }

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "bench_main.h"
 #include "support/annotation_box.h"
 #include "support/test_images.h"
 #include "viewer/widgets/frm_view.h"
@@ -89,10 +90,5 @@ BENCHMARK(BM_ZoomWindowStep)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchsupport::RunBenchmarks<QApplication>(argc, argv);
 }

@@ -22,8 +22,8 @@
 
 #include "bench_demo_system.h"
 #include "platform/draw_surface.h"
-#include "render/page_decode.h"
 #include "render/gdi_lead.h"
+#include "render/page_decode.h"
 #include "viewer/widgets/frm_view.h"
 #include "viewer/widgets/talq_viewer_session.h"
 
@@ -147,7 +147,8 @@ bool IsColourJpeg(const std::string& bytes, const std::string&) {
     return bytes.rfind("\xFF\xD8", 0) == 0 && pagedecode::HeaderBitsPerPixel(head) == 24;
 }
 
-const KindOfPages& PagesOf(TalqClientAPI& api, bool (*kind)(const std::string&, const std::string&)) {
+const KindOfPages& PagesOf(TalqClientAPI& api,
+                           bool (*kind)(const std::string&, const std::string&)) {
     static std::map<decltype(kind), KindOfPages> found;
     KindOfPages& pages = found[kind];
     if (!pages.keys.empty()) return pages;
@@ -185,8 +186,7 @@ const KindOfPages* PagesFor(OpenWindow& shown, benchmark::State& state,
 }
 
 // Each page of the kind in turn, shown as the next page and painted.
-void ShowNextPageOf(benchmark::State& state,
-                    bool (*kind)(const std::string&, const std::string&)) {
+void ShowNextPageOf(benchmark::State& state, bool (*kind)(const std::string&, const std::string&)) {
     OpenWindow shown(true);
     const KindOfPages* found = PagesFor(shown, state, kind);
     if (found == nullptr) return;
@@ -298,14 +298,7 @@ BENCHMARK(BM_TrueBaselineG4Page)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
     docserver::demo::DemoOptions options;
     options.pages = kPages;
-    benchsupport::BenchDemoSystem system(options);
-    g_system = &system;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchsupport::RunBenchmarksOnDemo<QApplication>(argc, argv, options, g_system);
 }

@@ -19,6 +19,7 @@
 #include <memory>
 #include <string>
 
+#include "bench_main.h"
 #include "platform/bitonal_image.h"
 #include "platform/printer_pdf.h"
 #include "platform/printer_recording.h"
@@ -230,10 +231,5 @@ BENCHMARK(BM_Writer_Qt1Bit)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchsupport::RunBenchmarks<QGuiApplication>(argc, argv);
 }

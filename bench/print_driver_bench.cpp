@@ -119,14 +119,7 @@ BENCHMARK(BM_ComposePagesAlone)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
     docserver::demo::DemoOptions options;
     options.pages = kPages + 10;
-    benchsupport::BenchDemoSystem system(options);
-    g_system = &system;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchsupport::RunBenchmarksOnDemo<QApplication>(argc, argv, options, g_system);
 }

@@ -165,30 +165,24 @@ BENCHMARK(BM_PositionRequestsAlone)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecon
 }  // namespace
 
 int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
     docserver::demo::DemoOptions options;
     options.large = true;
-    benchsupport::BenchDemoSystem system(options);
-    g_system = &system;
-    {
-        TalqClientAPI api;
-        if (!system.OpenSession(api, true)) return 1;
-        // A page three quarters into the project.
-        std::string first;
-        std::int16_t level = 0;
-        api.NextKey("", level, first);
-        std::string last;
-        api.PrevKey("", level, last);
-        const std::string prefix = first.substr(0, first.find_first_of("0123456789"));
-        const int lastNumber = std::stoi(last.substr(prefix.size()));
-        char digits[16];
-        std::snprintf(digits, sizeof digits, "%07d", lastNumber * 3 / 4);
-        api.FindKey(prefix + digits, g_deepKey);
-        if (g_deepKey.empty()) g_deepKey = last;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchsupport::RunBenchmarksOnDemo<QApplication>(
+        argc, argv, options, g_system, [](benchsupport::BenchDemoSystem& system) {
+            TalqClientAPI api;
+            if (!system.OpenSession(api, true)) return false;
+            // A page three quarters into the project.
+            std::string first;
+            std::int16_t level = 0;
+            api.NextKey("", level, first);
+            std::string last;
+            api.PrevKey("", level, last);
+            const std::string prefix = first.substr(0, first.find_first_of("0123456789"));
+            const int lastNumber = std::stoi(last.substr(prefix.size()));
+            char digits[16];
+            std::snprintf(digits, sizeof digits, "%07d", lastNumber * 3 / 4);
+            api.FindKey(prefix + digits, g_deepKey);
+            if (g_deepKey.empty()) g_deepKey = last;
+            return true;
+        });
 }

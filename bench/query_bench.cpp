@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_main.h"
 #include "engine/system_db.h"
 #include "engine/system_init.h"
 #include "foundation/mod_registry.h"
@@ -159,12 +160,10 @@ BENCHMARK(BM_MergeKeyLists)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecon
 }  // namespace
 
 int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    BenchSystem system;
-    g_system = &system;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    std::unique_ptr<BenchSystem> system;
+    return benchsupport::RunBenchmarks<QGuiApplication>(argc, argv, [&] {
+        system = std::make_unique<BenchSystem>();
+        g_system = system.get();
+        return true;
+    });
 }

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_acme_keys.h"
 #include "bench_client.h"
 #include "bench_demo_system.h"
 #include "engine/command_engine.h"
@@ -253,22 +254,11 @@ BENCHMARK(BM_ReducedPageImage)->Arg(100)->Arg(150)->Unit(benchmark::kMillisecond
 }  // namespace
 
 int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
     docserver::demo::DemoOptions options;
     options.large = true;
-    benchsupport::BenchDemoSystem system(options);
-    g_system = &system;
-    {
-        auto engine = OpenEngine();
-        docserver::Statement keys(engine->Db(),
-                                  "SELECT image_key FROM pages p JOIN projects j ON "
-                                  "j.project_id = p.project_id WHERE j.name = 'ACME' ORDER BY seq");
-        while (keys.Step()) g_keys.push_back(keys.Text(0));
-    }
-    if (g_keys.size() < 2) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchsupport::RunBenchmarksOnDemo<QGuiApplication>(
+        argc, argv, options, g_system, [](benchsupport::BenchDemoSystem& system) {
+            g_keys = benchsupport::AcmeKeys(system);
+            return g_keys.size() >= 2;
+        });
 }

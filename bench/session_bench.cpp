@@ -67,15 +67,8 @@ BENCHMARK(BM_FetchAndDecodePage)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMilli
 }  // namespace
 
 int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
     docserver::demo::DemoOptions options;
     options.large = true;
     options.pages = kWalk + 1;
-    benchsupport::BenchDemoSystem system(options);
-    g_system = &system;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchsupport::RunBenchmarksOnDemo<QGuiApplication>(argc, argv, options, g_system);
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "annotations/annotation_layers.h"
+#include "bench_main.h"
 #include "render/gdi_lead.h"
 #include "support/test_images.h"
 
@@ -145,10 +146,5 @@ BENCHMARK(BM_DrawSixLayersAtTheirLimits)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchsupport::RunBenchmarks<QGuiApplication>(argc, argv);
 }
