@@ -58,4 +58,17 @@ inline std::string PngBytes(int w, int h) {
     return bytes.toStdString();
 }
 
+// A noisy JPEG whose header is whole and whose body does not decode.
+inline std::string DamagedJpeg() {
+    QImage image(600, 800, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) image.setPixel(x, y, qRgb(x, y, x * y));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPG", 80);
+    for (qsizetype i = 2000; i < bytes.size() - 2; i += 97) bytes[i] = '\xFF';
+    return bytes.toStdString();
+}
+
 }  // namespace testsupport

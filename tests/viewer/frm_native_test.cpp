@@ -12,6 +12,7 @@
 
 #include "platform/rounding.h"
 #include "platform/settings_store.h"
+#include "support/test_images.h"
 #include "viewer/frm_view_fixture.h"
 #include "viewer/widgets/frm_native.h"
 
@@ -227,6 +228,13 @@ TEST_F(FrmNativeTest, FailedNewFileLeavesThePreviousFileWhole) {
     EXPECT_EQ(form.lblMsg->text(), QString());
     form.Tbar_Click(7);  // no image: a beep and no request
     EXPECT_EQ(session->originalRequests.back(), "originals/bad.pdf|1|0");
+
+    // So does a JPEG whose body does not decode, found at its first draw.
+    session->originals["originals/broken.jpg"] = {testsupport::DamagedJpeg()};
+    window->page.g_szNativeFile = "originals/broken.jpg";
+    window->DisplayOriginalFile();
+    EXPECT_FALSE(form.ImageLoaded());
+    EXPECT_EQ(prompts.Messages().size(), 3u);
 }
 
 TEST_F(FrmNativeTest, PageFileIsWrittenWholeEachTime) {

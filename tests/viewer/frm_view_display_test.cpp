@@ -8,6 +8,7 @@
 
 namespace {
 
+using testsupport::DamagedJpeg;
 using testsupport::FrmViewTest;
 using testsupport::PngBytes;
 
@@ -136,6 +137,14 @@ TEST_F(FrmViewDisplayTest, MissingOrCorruptImageEndsWithItsMarkAndNoLock) {
     EXPECT_EQ(window->page.g_szLockedKey, "");
     EXPECT_EQ(prompts.Messages().size(), 1u);
     EXPECT_EQ(prompts.Records().back().title, "Warning");
+
+    // A JPEG whose header reads but whose body does not decode is no blank page.
+    session->images["K0002"] = DamagedJpeg();
+    EXPECT_FALSE(window->DisplayImage("K0002"));
+    EXPECT_EQ(Status(), "K0002 *** Error Opening Image ***");
+    EXPECT_EQ(window->page.g_ValidImage, 0);
+    EXPECT_EQ(window->page.g_szLockedKey, "");
+    EXPECT_EQ(prompts.Messages().size(), 2u);
 }
 
 TEST_F(FrmViewDisplayTest, NoTemporaryFileIsReportedAndNothingShown) {

@@ -246,16 +246,19 @@ void frmNative::DisplayImage(const std::string& file, std::int32_t page, std::in
                              "Error");
             return;
         }
-        // An image without size is no image.
-        if (!ImgObj->OpenImageFile(temp) || ImgObj->ImgWidth() <= 0 || ImgObj->ImgHeight() <= 0) {
+        const auto fail = [&] {
             const std::string error = ImgObj->GetLastError();
             ImgObj->FreeImage();
+            m_ImageLoaded = 0;
             ShowPageButtons(m_PageNbr);
             EndDisplay();
             platform::Beep();
             platform::MsgBox(error.empty() ? "Error: Unable to Retrieve Original File" : error,
                              platform::vbCritical, "Warning");
-            return;
+        };
+        // An image without size is no image.
+        if (!ImgObj->OpenImageFile(temp) || ImgObj->ImgWidth() <= 0 || ImgObj->ImgHeight() <= 0) {
+            return fail();
         }
         if (rotation > 0) ImgObj->RotateImage(rotation);
         m_FileName = file;
@@ -267,6 +270,12 @@ void frmNative::DisplayImage(const std::string& file, std::int32_t page, std::in
         m_ImageLoaded = 1;
         SetImageScale(scaleMode);
         PaintImage();
+        // A JPEG decodes at its first draw; a body that does not decode
+        // leaves no image behind.
+        if (ImgObj->ImgWidth() == 0) {
+            ClearImage();
+            return fail();
+        }
         ShowPageButtons(page);
         EndDisplay();
         lblMsg->setText(QStringLiteral("Page: %1").arg(page));

@@ -238,6 +238,20 @@ bool frmView::DisplayImage(const std::string& key) {
 
     SetImageScale(zoom.g_ScaleMode);
     RedisplayImage();
+    // A JPEG page is decoded at its first draw: one whose body does not
+    // decode leaves the engine without an image and fails like any file
+    // that does not open, never as a blank page.
+    if (ImgObj->ImgWidth() == 0) {
+        page.g_ValidImage = 0;
+        ClearPane(picImage);
+        FailPage(status, " *** Error Opening Image ***");
+        if (session.DisplayErrorMsgs()) {
+            platform::Beep();
+            platform::MsgBox(ImgObj->GetLastError(), platform::vbCritical, "Warning");
+        }
+        DeleteFileIfThere(run.szTempFname);
+        return false;
+    }
     if (zoom.ZoomWin_Active != 0) RedisplayZoomImage();
 
     RefreshDocumentBounds(key);
