@@ -31,7 +31,6 @@ frmListBox::frmListBox(QWidget* parent) : FormDialog(parent) {
     List1 = new QListWidget(this);
     cmdOK = new QPushButton("&OK", this);
     cmdCancel = new QPushButton("&Cancel", this);
-    cmdOK->setDefault(true);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(List1);
     layout->addLayout(ButtonRow(cmdOK, cmdCancel));
@@ -98,7 +97,6 @@ SelBox::SelBox(QWidget* parent) : FormDialog(parent) {
     options_->addWidget(Option1[0]);
     cmd_ok = new QPushButton("&OK", this);
     cmd_cancel = new QPushButton("&Cancel", this);
-    cmd_ok->setDefault(true);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Frame1);
     layout->addLayout(ButtonRow(cmd_ok, cmd_cancel));

@@ -26,7 +26,6 @@ frmQuesterSearch::frmQuesterSearch(QWidget* parent) : FormDialog(parent) {
     Check1 = new QCheckBox("Perform Spell Check", this);
     cmdSearch = new QPushButton("&Search", this);
     cmdCancel = new QPushButton("&Cancel", this);
-    cmdSearch->setDefault(true);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(label);
     layout->addWidget(Text1);

@@ -172,7 +172,6 @@ frmTxtSrch::frmTxtSrch(QWidget* parent) : FormDialog(parent) {
     }
     cmdOK = new QPushButton("&OK", this);
     cmdCancel = new QPushButton("&Cancel", this);
-    cmdOK->setDefault(true);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Text1);
     layout->addWidget(Frame1);
@@ -224,7 +223,6 @@ frmDtSrch::frmDtSrch(QWidget* parent) : FormDialog(parent) {
     }
     cmdOK = new QPushButton("&OK", this);
     cmdCancel = new QPushButton("&Cancel", this);
-    cmdOK->setDefault(true);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Frame1);
     layout->addWidget(Frame2);

@@ -49,7 +49,6 @@ frmConfig::frmConfig(QWidget* parent) : FormDialog(parent) {
                "Zero or Empty for Default.  1 - 9 to specify a specific Network Card.", optional);
     cmdOK = new QPushButton("&OK", this);
     cmdCancel = new QPushButton("&Cancel", this);
-    cmdOK->setDefault(true);
     auto* menus = new QMenuBar(this);
     mnuHistory = menus->addAction("&History");
 

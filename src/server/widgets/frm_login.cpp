@@ -28,7 +28,6 @@ frmLogin::frmLogin(QWidget* parent) : FormDialog(parent) {
     Check2 = new QCheckBox("Change Password", this);
     cmdOK = new QPushButton("&OK", this);
     cmdCancel = new QPushButton("&Cancel", this);
-    cmdOK->setDefault(true);
     auto* menus = new QMenuBar(this);
     mnu_config = menus->addAction("Con&figure");
     cmdClear = menus->addAction("Clear &User ID");

@@ -29,7 +29,6 @@ frmNewPswrd::frmNewPswrd(QWidget* parent) : FormDialog(parent) {
     Text2 = PasswordBox(this);
     cmdOK = new QPushButton("&OK", this);
     cmdCancel = new QPushButton("&Cancel", this);
-    cmdOK->setDefault(true);
 
     auto* form = new QFormLayout;
     form->addRow("New Password:", Text1);

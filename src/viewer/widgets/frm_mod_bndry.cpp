@@ -27,7 +27,6 @@ frmModBndry::frmModBndry(QWidget* parent) : FormDialog(parent) {
     txtDate->setMaxLength(64);
     cmdOK = new QPushButton(QStringLiteral("&OK"), this);
     cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    cmdOK->setDefault(true);
     auto* layout = new QVBoxLayout(this);
     options_ = new QVBoxLayout();
     options_->addWidget(Option1[0]);
