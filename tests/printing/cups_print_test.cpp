@@ -9,6 +9,9 @@
 #include <regex>
 #include <sstream>
 
+#include <QDir>
+#include <QProcess>
+
 #include "platform/printer_cups.h"
 #include "print_test_support.h"
 #include "printing/gdi_prn.h"
@@ -56,6 +59,25 @@ std::vector<ArrivedPage> PagesOf(const std::string& ps) {
     return pages;
 }
 
+// The Code 39 symbol of each page of a PostScript file, as a standard
+// reader decodes it from the page rendered at 300 dpi ("" where none reads).
+std::vector<std::string> BarCodesOf(const std::string& ps, const std::string& dir) {
+    QProcess render;
+    render.start("gs", {"-q", "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=pnggray", "-r300",
+                        QString::fromStdString("-sOutputFile=" + dir + "/page-%03d.png"),
+                        QString::fromStdString(ps)});
+    render.waitForFinished(120000);
+    std::vector<std::string> codes;
+    for (const QString& page : QDir(QString::fromStdString(dir)).entryList({"page-*.png"})) {
+        QProcess read;
+        read.start("zbarimg", {"-q", "--raw", "-Scode39.enable",
+                               QDir(QString::fromStdString(dir)).filePath(page)});
+        read.waitForFinished(60000);
+        codes.push_back(read.readAllStandardOutput().trimmed().toStdString());
+    }
+    return codes;
+}
+
 TEST(CupsPrint, OneJobCarriesEveryPageWithItsOwnTraySizeAndSide) {
     const char* queue = std::getenv("TALQ_TEST_CUPS_QUEUE");
     const char* output = std::getenv("TALQ_TEST_CUPS_OUTPUT");
@@ -69,11 +91,16 @@ TEST(CupsPrint, OneJobCarriesEveryPageWithItsOwnTraySizeAndSide) {
     platform::DrawSurface out;
     {
         cGdiPrn engine;
+        engine.UseBarCode(true);
+        engine.KeyFontName(printtest::kMono);
+        engine.MsgFontName(printtest::kMono);
         engine.SupportedSizes(1);
         engine.SlipSheetPaperTray(platform::kBinLower);
         ASSERT_TRUE(engine.StartWinPrintJob(1, false, out, "", nullptr, queue, 0));
+        int keys = 0;
         auto page = [&](const platform::DrawSurface& image) {
-            EXPECT_TRUE(engine.WinPrntImage(image, 100, "", "KEY0001", "", false, 0))
+            const std::string key = "KEY000" + std::to_string(++keys);
+            EXPECT_TRUE(engine.WinPrntImage(image, 100, "", key, "", false, 0))
                 << engine.LastErrorMsg();
         };
         auto slip = [&](const std::string& title) {
@@ -111,18 +138,22 @@ TEST(CupsPrint, OneJobCarriesEveryPageWithItsOwnTraySizeAndSide) {
     const std::string d = "DuplexNoTumble";
     const std::vector<ArrivedPage> expected = {
         {"Lower", "Letter", d, false},  // slip sheet on its own sheet
-        {"Lower", "Letter", d, true},
-        {"Auto", "Letter", d, false},   // front
-        {"Auto", "Legal", d, false},    // back
+        {"Lower", "Letter", d, true},      {"Auto", "Letter", d, false},  // front
+        {"Auto", "Legal", d, false},                                      // back
         {"Lower", "Letter", d, false},  // the next document's slip sheet
-        {"Lower", "Letter", d, true},
-        {"Auto", "Legal", d, false},
-        {"Auto", "Legal", d, true},         // a one-sided document starts a sheet
+        {"Lower", "Letter", d, true},      {"Auto", "Legal", d, false},
+        {"Auto", "Legal", d, true},  // a one-sided document starts a sheet
         {"Auto", "Letter", "None", false},
     };
     const std::vector<ArrivedPage> arrived = PagesOf(testsupport::ReadFile(output));
     EXPECT_EQ(arrived, expected);
     EXPECT_EQ(std::stoi(total[1]), static_cast<int>(expected.size()));
+
+    // Each page's key reads back from its bar code; slip sheets and backs carry none.
+    testsupport::ScopedTempDir pages;
+    const std::vector<std::string> codes = {"", "",        "KEY0001", "KEY0002", "",
+                                            "", "KEY0003", "",        "KEY0004"};
+    EXPECT_EQ(BarCodesOf(output, pages.Path()), codes);
 }
 
 }  // namespace
