@@ -61,7 +61,7 @@ void BM_PrintRangeToPdf(benchmark::State& state) {
     }
     platform::ScriptedPrompts prompts;
     platform::ScopedPrompts scoped(prompts);
-    viewer::PrintRequest& r = shown.window.printRequest;
+    viewer::PrintRequest& r = shown.window.printDriver.printRequest;
     r.g_PrintRange = 2;
     r.g_PrintFlags = 1 | 8 | 16 | 2048;
     r.g_szPrintMsg = "Confidential";

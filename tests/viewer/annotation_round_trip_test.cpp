@@ -192,12 +192,12 @@ TEST_F(AnnotationRoundTripTest, EveryKindComesBackShownAndPrintedAsSavedInEveryA
         EXPECT_EQ(window->picImage2.Point(sx, sy), kBlue);
 
         printer_->images.clear();
-        window->printRequest.g_PrinterType = 0;
-        window->printRequest.PrintLocalPrinter = "Rec";
-        window->printRequest.g_PrintMode = 0;
-        window->printRequest.g_PrintRange = 0;
-        window->printRequest.g_PrintFlags = kPrintAllLayers;
-        window->printRequest.PrintEntireJob = 1;
+        window->printDriver.printRequest.g_PrinterType = 0;
+        window->printDriver.printRequest.PrintLocalPrinter = "Rec";
+        window->printDriver.printRequest.g_PrintMode = 0;
+        window->printDriver.printRequest.g_PrintRange = 0;
+        window->printDriver.printRequest.g_PrintFlags = kPrintAllLayers;
+        window->printDriver.printRequest.PrintEntireJob = 1;
         window->PrintSelection();
         ASSERT_EQ(printer_->images.size(), 1u);
         EXPECT_TRUE(HasColour(printer_->images.front(), kBlue)) << "the markup prints";

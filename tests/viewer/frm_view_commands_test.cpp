@@ -286,13 +286,13 @@ TEST_F(CommandMessagesTest, PrintCommandsShowTheKeySetThePrintFieldsAndPrint) {
     session->printMessage = "CONFIDENTIAL";
     Send("DDE,PRINTDOC,k0004");
     EXPECT_EQ(window->page.szCurrentKey, "K0004");
-    EXPECT_EQ(window->printRequest.g_PrinterType, 0);
-    EXPECT_EQ(window->printRequest.g_PrintRange, 1);
-    EXPECT_EQ(window->printRequest.g_PrintFlags, 9 + 2048);
-    EXPECT_EQ(window->printRequest.g_szPrintMsg, "CONFIDENTIAL");
+    EXPECT_EQ(window->printDriver.printRequest.g_PrinterType, 0);
+    EXPECT_EQ(window->printDriver.printRequest.g_PrintRange, 1);
+    EXPECT_EQ(window->printDriver.printRequest.g_PrintFlags, 9 + 2048);
+    EXPECT_EQ(window->printDriver.printRequest.g_szPrintMsg, "CONFIDENTIAL");
     EXPECT_EQ(printer->images.size(), 3u);
     Send("DDE,PRINTPAGE,K0006");
-    EXPECT_EQ(window->printRequest.g_PrintRange, 0);
+    EXPECT_EQ(window->printDriver.printRequest.g_PrintRange, 0);
     EXPECT_EQ(printer->images.size(), 4u);
     EXPECT_TRUE(prompts.Messages().empty());
     platform::InstallPrinterCollection(nullptr);

@@ -480,11 +480,11 @@ TEST_F(FrmViewDemoTest, ADocumentPrintsAsABatchJobLineByLineAndToPdfAndIsLogged)
     LogInAndOpen("admin", "admin");
     ASSERT_EQ(window->page.g_ValidImage, 1) << Status();
     const int length = FirstDocumentLength(Pages());
-    window->printRequest.g_PrinterType = 1;
-    window->printRequest.PrintBatchPrinter = "Floor 2 Laser";
-    window->printRequest.g_PrintRange = 1;
-    window->printRequest.g_PrintFlags = 1 | 2048;
-    window->printRequest.g_szPrintMsg = "Conf";
+    window->printDriver.printRequest.g_PrinterType = 1;
+    window->printDriver.printRequest.PrintBatchPrinter = "Floor 2 Laser";
+    window->printDriver.printRequest.g_PrintRange = 1;
+    window->printDriver.printRequest.g_PrintFlags = 1 | 2048;
+    window->printDriver.printRequest.g_szPrintMsg = "Conf";
     window->PrintSelection();
     ASSERT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();
 
@@ -505,8 +505,8 @@ TEST_F(FrmViewDemoTest, ADocumentPrintsAsABatchJobLineByLineAndToPdfAndIsLogged)
     }
 
     const std::string pdf = stores_.Root() + "/document.pdf";
-    window->printRequest.g_PrinterType = 0;
-    window->printRequest.PrintLocalPrinter = pdf;
+    window->printDriver.printRequest.g_PrinterType = 0;
+    window->printDriver.printRequest.PrintLocalPrinter = pdf;
     window->PrintSelection();
     ASSERT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();
     QFile out(QString::fromStdString(pdf));

@@ -412,14 +412,14 @@ TEST_F(FrmViewLifecycleTest, SelectedProjectShowsItsFirstPageUnlessNavigationIsL
 TEST_F(FrmViewLifecycleTest, UnloadWithoutConnectionCompletesSilentlyAndRemovesTempFiles) {
     testsupport::ScopedTempDir dir;
     window->run.szTempFname = dir.Path() + "/page.tmp";
-    window->printRequest.szPrintTempFname = dir.Path() + "/print.tmp";
+    window->printDriver.printRequest.szPrintTempFname = dir.Path() + "/print.tmp";
     testsupport::WriteFile(window->run.szTempFname, "bytes");
     window->project.g_TagPalInitialized = 1;
     window->Form_Unload();
     EXPECT_TRUE(prompts.Records().empty());
     EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.Path() + "/page.tmp")));
     EXPECT_EQ(window->run.szTempFname, "");
-    EXPECT_EQ(window->printRequest.szPrintTempFname, "");
+    EXPECT_EQ(window->printDriver.printRequest.szPrintTempFname, "");
     EXPECT_EQ(window->project.g_TagPalInitialized, 0);
     EXPECT_EQ(window->run.MainFormLoaded, 0);
     EXPECT_FALSE(window->TalqAPi);

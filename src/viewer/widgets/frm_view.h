@@ -21,11 +21,11 @@
 #include "navigation/query_record.h"
 #include "platform/dde.h"
 #include "platform/draw_surface.h"
-#include "printing/gdi_prn.h"
 #include "render/gdi_lead.h"
 #include "render/image_view_transform.h"
 #include "viewer/command_messages.h"
 #include "viewer/main_window_layout.h"
+#include "viewer/widgets/boundary_levels.h"
 #include "viewer/widgets/frm_view_state/concept_hits.h"
 #include "viewer/widgets/frm_view_state/document_position.h"
 #include "viewer/widgets/frm_view_state/login.h"
@@ -33,7 +33,6 @@
 #include "viewer/widgets/frm_view_state/navigation_bar.h"
 #include "viewer/widgets/frm_view_state/page_on_display.h"
 #include "viewer/widgets/frm_view_state/pane_layout.h"
-#include "viewer/widgets/frm_view_state/print_request.h"
 #include "viewer/widgets/frm_view_state/project_tree.h"
 #include "viewer/widgets/frm_view_state/project_views.h"
 #include "viewer/widgets/frm_view_state/query_pane.h"
@@ -43,6 +42,7 @@
 #include "viewer/widgets/frm_view_state/toolbar_frames.h"
 #include "viewer/widgets/frm_view_state/window_run.h"
 #include "viewer/widgets/picture_button.h"
+#include "viewer/widgets/print_driver.h"
 #include "viewer/widgets/surface_pane.h"
 #include "viewer/widgets/viewer_session.h"
 
@@ -64,10 +64,7 @@ class frmPrjVw;
 
 namespace viewer {
 
-// Level number i (1-based) of a project's "|"-separated level list; 0 past its end.
-std::int32_t BoundaryLevelAt(const std::string& levels, int position);
-
-class frmView : public QMainWindow {
+class frmView : public QMainWindow, private PrintHost {
     Q_OBJECT
   public:
     using SessionFactory = std::function<std::unique_ptr<ViewerSession>()>;
@@ -85,7 +82,7 @@ class frmView : public QMainWindow {
     void mnu_project_Click();
     void mnuExit_Click();
     void mnuAbout_Click();
-    void EnableViews(bool iState);
+    void EnableViews(bool iState) override;
     void ResetBehavior(std::int32_t lFlags);
     // Blocks user input to the window's own controls and menus while its
     // dialogs stay usable; calls nest, apart from the state EnableViews sets.
@@ -170,14 +167,9 @@ class frmView : public QMainWindow {
     void BuildFullPositionText(const std::string& docBeginKey, const std::string& docEndKey,
                                std::string& positionText);
 
-    // ---- Printing (frm_view_print.cpp) ----
-    // The print dialog, then the print it asks for: the image toolbar's print
-    // button and the File menu give 0, the query pane's print button 1.
-    void OpenPrintDialog(std::int16_t fromQuery = 0);
-    // Prints what printRequest asks for; a print already running refuses.
-    // With chooseFile the PDF printer first asks for the file to write.
-    void PrintSelection(bool chooseFile = false);
-    // Operations of panes still to come that the image toolbar calls.
+    // ---- Printing (frm_view_print_host.cpp): the driver's, as the window asks ----
+    void OpenPrintDialog(std::int16_t fromQuery = 0) { printDriver.OpenPrintDialog(fromQuery); }
+    void PrintSelection(bool chooseFile = false) { printDriver.PrintSelection(chooseFile); }
 
     // ---- Concept search (frm_view_concept_search.cpp) ----
     // 1 new search, 2 with alternate concepts, 3 change the most items.
@@ -195,15 +187,6 @@ class frmView : public QMainWindow {
     void Tag_DESC_Click(int Index) { Tag_BMP_Click(Index); }
     void VScroll2_Change();
     void TBTag_Click(int Index);
-    void StartPrintJob(std::int32_t flags, bool& ok);
-    bool EndPrintJob();
-    void PrintDocumentPages(frmProcess& progress, const std::string& begKey,
-                            const std::string& endKey, std::int32_t flags);
-    void PrintQueryRows(frmProcess& progress, std::int16_t scope, std::int32_t flags);
-    void PrintImageLocal(const std::string& key, std::int32_t flags, bool& ok);
-    void PrintThisImageBatch(const std::string& key, std::int32_t flags, bool& ok);
-    void BuildPageTagText(const std::string& key, std::int32_t flags, std::string& text);
-    const PrintRun& CurrentPrint() const { return printRun_; }
 
     // ---- Query pane (frm_view_query.cpp) ----
     void LoadQueryList();
@@ -301,7 +284,6 @@ class frmView : public QMainWindow {
     // Display options and annotation defaults: the one value the settings
     // store reads and writes, defaults in its struct.
     annotations::AnnotationSettings settings;
-    PrintRequest printRequest;
     QueryPane query;
     ProjectViews project;
     DatabaseLink link;
@@ -319,10 +301,7 @@ class frmView : public QMainWindow {
     // ---- Owned objects ----
     std::unique_ptr<ViewerSession> TalqAPi;
     std::unique_ptr<cGdiLead> ImgObj;
-    // The print run holds the surfaces the engine's job composes on, so it
-    // is declared first and outlives the engine.
-    PrintRun printRun_;
-    std::unique_ptr<cGdiPrn> PrntObj;  // the one print engine
+    PrintDriver printDriver{*this};
     QObject* DDEForm = nullptr;
 
     // ---- Controls ----
@@ -359,7 +338,7 @@ class frmView : public QMainWindow {
     platform::DdeClient ddectl;
     // Back buffers of the page and of the zoom window.
     platform::DrawSurface picImage2, picImage3;
-    QImage picSticky, picClip, picPrint;
+    QImage picSticky, picClip;
 
     // Menus.
     QMenu* mnuFile = nullptr;
@@ -408,7 +387,12 @@ class frmView : public QMainWindow {
     void CarryOutMessage(modView::CommandMessage& m, bool ownListFile);
     // The folder of files the window makes for itself.
     std::string PrivateFolder();
-    ViewerSession& Session();
+    ViewerSession& Session() override;
+    // What the print driver reads of the window.
+    PrintRestrictions Restrictions() override;
+    std::string KeyOnDisplay() override;
+    ShownQuery QueryRows() override;
+    QWidget* DialogParent() override { return this; }
     bool RequestInProcess();
     // Beeps and answers true while a request runs.
     bool RefuseWhileBusy();
@@ -486,12 +470,6 @@ class frmView : public QMainWindow {
     std::uint32_t displayCount_ = 0;
     bool viewsOff_ = false;  // EnableViews(false) in force
     bool treeWasOpen_ = false;
-    // Printing (frm_view_print.cpp); the run is declared with the engine.
-    bool AskRangeKey(const char* prompt, std::string& key);
-    // Steps to the range a request means; false ends the request.
-    bool ChoosePrintRange();
-    // The save dialog for the PDF printer's file; false ends the request.
-    bool ChoosePdfFile();
     bool unloaded_ = false;
     Qt::CursorShape savedPointer_ = Qt::ArrowCursor;
 };

@@ -209,6 +209,7 @@ void frmView::CarryOutMessage(modView::CommandMessage& m, bool ownListFile) {
             RemoveFile(m.listFile);
         }
         if (m.printFlag > 0 && ShowHandedKey(m.key)) {
+            PrintRequest& printRequest = printDriver.printRequest;
             printRequest.g_PrinterType = 0;
             printRequest.g_PrintMode = 0;
             printRequest.g_PrintRange = static_cast<std::int16_t>(m.printFlag - 1);

@@ -79,14 +79,13 @@ void frmView::Form_Load() {
     }
     if (!TalqAPi) TalqAPi = std::make_unique<DisconnectedSession>();
     ImgObj = std::make_unique<cGdiLead>();
-    PrntObj = std::make_unique<cGdiPrn>();
-    PrntObj->LoadUserPrintSettings();
+    printDriver.Load();
     TalqAPi->SetDisplayErrorMsgs(true);
     FillZoomList(cboZoom);
     FillZoomList(cboZoom2);
     ClearProjectViews();
     LoadAnnotationDefaults();
-    picPrint = picSticky;
+    printDriver.picPrint = picSticky;
     mnuStickyRotate->setChecked(settings.StickyRotate);
     mnuUseTextBox->setChecked(settings.UseTextBox);
     run.MainFormLoaded = 1;
@@ -107,7 +106,7 @@ void frmView::Form_Unload() {
     TalqAPi.reset();
     ImgObj.reset();
     DeleteTempFile(run.szTempFname);
-    DeleteTempFile(printRequest.szPrintTempFname);
+    DeleteTempFile(printDriver.printRequest.szPrintTempFname);
     RemoveTagPaletteRows();
     SaveAnnotationDefaults();
     run.MainFormLoaded = 0;
@@ -116,7 +115,7 @@ void frmView::Form_Unload() {
 void frmView::closeEvent(QCloseEvent* event) {
     // Closing tears the session down, which must not happen under a running
     // request or print.
-    if (run.MainFormLoaded == 1 && (RequestInProcess() || printRun_.active)) {
+    if (run.MainFormLoaded == 1 && (RequestInProcess() || printDriver.CurrentPrint().active)) {
         platform::Beep();
         event->ignore();
         return;

@@ -2,12 +2,11 @@
 // filled, the pages meant, one job, and each page composed for the local
 // printer or written as a line of a batch job the server prints.
 
-#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
-#include <QListWidget>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -24,7 +23,8 @@
 #include "printing/widgets/frm_prt_optn.h"
 #include "render/gdi_lead.h"
 #include "viewer/print_page_compose.h"
-#include "viewer/widgets/frm_view.h"
+#include "viewer/widgets/boundary_levels.h"
+#include "viewer/widgets/print_driver.h"
 
 namespace viewer {
 namespace {
@@ -44,16 +44,23 @@ bool WriteBytes(const std::string& path, const std::string& bytes) {
 
 }  // namespace
 
-void frmView::OpenPrintDialog(std::int16_t fromQuery) {
+void PrintDriver::Load() {
+    PrntObj = std::make_unique<cGdiPrn>();
+    PrntObj->LoadUserPrintSettings();
+}
+
+void PrintDriver::OpenPrintDialog(std::int16_t fromQuery) {
     if (printRun_.active) return;
     printRequest.g_PrintMode = fromQuery;
-    std::unique_ptr<frmPrtOptn> dialog = talq::DialogFactory<frmPrtOptn>::Create(this);
+    const PrintRestrictions project = host_.Restrictions();
+    std::unique_ptr<frmPrtOptn> dialog =
+        talq::DialogFactory<frmPrtOptn>::Create(host_.DialogParent());
     dialog->Viewer.choices = &printRequest;
     dialog->Viewer.engine = PrntObj.get();
     dialog->Viewer.annotAccess = project.g_RestrictAnnotations;
     dialog->Viewer.tagAccess = project.g_RestrictTags;
     dialog->Viewer.redactAccess = project.g_RestrictRedactions;
-    dialog->Viewer.featureMask = run.lBehaviorFlags;
+    dialog->Viewer.featureMask = project.lBehaviorFlags;
     dialog->Viewer.projectMessage = Session().PrintMessage();
     dialog->Viewer.projectSecurity = Session().UserProjectSecurity();
     dialog->Viewer.getBatchPrinters = [this](std::string& list) {
@@ -68,7 +75,7 @@ void frmView::OpenPrintDialog(std::int16_t fromQuery) {
     if (cancelled == 0) PrintSelection(true);
 }
 
-bool frmView::AskRangeKey(const char* prompt, std::string& key) {
+bool PrintDriver::AskRangeKey(const char* prompt, std::string& key) {
     for (;;) {
         const std::string answer = platform::InputBox(prompt, "Printing Range", key);
         if (answer.empty()) return false;
@@ -91,17 +98,19 @@ bool frmView::AskRangeKey(const char* prompt, std::string& key) {
     }
 }
 
-bool frmView::ChoosePrintRange() {
+bool PrintDriver::ChoosePrintRange() {
     PrintChoices& req = printRun_.request;
-    const std::string onDisplay = page.g_ValidImage != 0 ? page.szCurrentKey : std::string();
+    const std::string onDisplay = host_.KeyOnDisplay();
     printRun_.PrintBegKey = printRun_.PrintEndKey = onDisplay;
     const std::int32_t docLevel = BoundaryLevelAt(Session().BndryLvls(), Session().BndryNbr());
 
     if (req.g_PrintMode != 0) {
+        const ShownQuery query = host_.QueryRows();
         if (query.CurrentQuery.Kind == 0) return false;
-        if (req.g_PrintRange < 2 && QueryCombo->currentIndex() < 0) return false;
-        QListWidgetItem* row = QueryList->currentItem();
-        const std::string rowKey = row != nullptr ? platform::FromQString(row->text()) : "";
+        if (req.g_PrintRange < 2 && !query.levelChosen) return false;
+        const bool selected =
+            query.currentRow >= 0 && query.currentRow < static_cast<int>(query.rows.size());
+        const std::string rowKey = selected ? query.rows[query.currentRow] : "";
         if (req.g_PrintRange == 0) {
             req.g_PrintMode = printRequest.g_PrintMode = 0;
             if (query.CurrentQuery.Level == 0) {
@@ -114,8 +123,8 @@ bool frmView::ChoosePrintRange() {
         } else {
             printRun_.PrintBegKey = rowKey;
             // Entire List starts from the list's first row, selected or not.
-            if (req.g_PrintRange == 2 && printRun_.PrintBegKey.empty() && QueryList->count() > 0)
-                printRun_.PrintBegKey = platform::FromQString(QueryList->item(0)->text());
+            if (req.g_PrintRange == 2 && printRun_.PrintBegKey.empty() && !query.rows.empty())
+                printRun_.PrintBegKey = query.rows.front();
         }
     } else if (req.g_PrintRange == 1 && !onDisplay.empty()) {
         if (!Session().GetBndryBegEndKey(onDisplay, docLevel, printRun_.PrintBegKey,
@@ -134,7 +143,7 @@ bool frmView::ChoosePrintRange() {
     return true;
 }
 
-bool frmView::ChoosePdfFile() {
+bool PrintDriver::ChoosePdfFile() {
     std::string name = printRun_.PrintBegKey;
     for (char& c : name) {
         if (std::strchr("/\\:*?\"<>|", c) != nullptr || static_cast<unsigned char>(c) < 32) c = '_';
@@ -142,13 +151,14 @@ bool frmView::ChoosePdfFile() {
     const std::string folder = platform::PdfPrintFolder();
     QDir().mkpath(platform::ToQString(folder));
     std::string path = folder + "/" + name + ".pdf";
-    if (!mComDlg::ShowFileDialog(this, path, "PDF Files (*.pdf)|*.pdf", 1, 1)) return false;
+    if (!mComDlg::ShowFileDialog(host_.DialogParent(), path, "PDF Files (*.pdf)|*.pdf", 1, 1))
+        return false;
     if (!platform::IsPdfPrinterName(path)) path += ".pdf";
     printRun_.pdfFile = path;
     return true;
 }
 
-void frmView::PrintSelection(bool chooseFile) {
+void PrintDriver::PrintSelection(bool chooseFile) {
     // A print under way lets window events run between pages: a second
     // request then would start a job inside the job.
     if (printRun_.active) return;
@@ -160,9 +170,10 @@ void frmView::PrintSelection(bool chooseFile) {
     chooseFile =
         chooseFile && asked.g_PrinterType == 0 &&
         mVBUtil::CompareTextNoCase(asked.PrintLocalPrinter, platform::kPdfPrinterName) == 0;
-    EnableViews(false);
+    host_.EnableViews(false);
     if (ChoosePrintRange() && (!chooseFile || ChoosePdfFile())) {
-        std::unique_ptr<frmProcess> progress = talq::DialogFactory<frmProcess>::Create(this);
+        std::unique_ptr<frmProcess> progress =
+            talq::DialogFactory<frmProcess>::Create(host_.DialogParent());
         progress->CaptionText = "Printing";
         progress->Load();
         progress->setWindowModality(Qt::ApplicationModal);
@@ -191,11 +202,11 @@ void frmView::PrintSelection(bool chooseFile) {
         }
         progress->Unload();
     }
-    EnableViews(true);
+    host_.EnableViews(true);
     printRun_.active = false;
 }
 
-void frmView::StartPrintJob(std::int32_t flags, bool& ok) {
+void PrintDriver::StartPrintJob(std::int32_t flags, bool& ok) {
     const PrintChoices& req = printRun_.request;
     std::string failure;
     if (req.g_PrinterType != 0) {
@@ -216,7 +227,7 @@ void frmView::StartPrintJob(std::int32_t flags, bool& ok) {
     printRun_.PrintErrText.clear();
 }
 
-bool frmView::EndPrintJob() {
+bool PrintDriver::EndPrintJob() {
     if (printRun_.request.g_PrinterType != 0) {
         Session().CloseBatchPrintFile();
         return true;
@@ -224,8 +235,8 @@ bool frmView::EndPrintJob() {
     return PrntObj->StopWinPrintJob();
 }
 
-void frmView::PrintDocumentPages(frmProcess& progress, const std::string& begKey,
-                                 const std::string& endKey, std::int32_t flags) {
+void PrintDriver::PrintDocumentPages(frmProcess& progress, const std::string& begKey,
+                                     const std::string& endKey, std::int32_t flags) {
     const PrintChoices& req = printRun_.request;
     const bool batch = req.g_PrinterType != 0;
     if (!batch && req.PrintEntireJob == 0) PrntObj->WinPrntStartNewDocument(0, "");
@@ -261,15 +272,16 @@ void frmView::PrintDocumentPages(frmProcess& progress, const std::string& begKey
     }
 }
 
-void frmView::PrintQueryRows(frmProcess& progress, std::int16_t scope, std::int32_t flags) {
+void PrintDriver::PrintQueryRows(frmProcess& progress, std::int16_t scope, std::int32_t flags) {
+    const ShownQuery query = host_.QueryRows();
     TalqClientAPI_Header::QueryRecord copy = query.CurrentQuery;
     if (scope == 1) {
-        const int from = std::max(QueryList->currentRow(), 0);
+        const int from = std::max(query.currentRow, 0);
         std::string keys;
         int count = 0;
-        for (int i = from; i < QueryList->count(); ++i, ++count) {
+        for (int i = from; i < static_cast<int>(query.rows.size()); ++i, ++count) {
             if (count > 0) keys += ",";
-            keys += platform::FromQString(QueryList->item(i)->text());
+            keys += query.rows[i];
         }
         if (count == 0) {
             printRun_.PrintErrText = "Error Positioning Query";
@@ -303,14 +315,15 @@ void frmView::PrintQueryRows(frmProcess& progress, std::int16_t scope, std::int3
     }
 }
 
-void frmView::BuildPageTagText(const std::string& key, std::int32_t flags, std::string& text) {
+void PrintDriver::BuildPageTagText(const std::string& key, std::int32_t flags, std::string& text) {
+    const PrintRestrictions project = host_.Restrictions();
     std::string tags;
     if (printing::WantsTags(flags, project.g_RestrictTags)) Session().GetImageTags(key, tags);
     text = printing::PageMessageText(flags, printRun_.request.g_szPrintMsg, project.g_RestrictTags,
                                      tags);
 }
 
-void frmView::PrintThisImageBatch(const std::string& key, std::int32_t flags, bool& ok) {
+void PrintDriver::PrintThisImageBatch(const std::string& key, std::int32_t flags, bool& ok) {
     ok = false;
     std::int32_t level = 0, rotation = 0, mark = 0;
     std::string info, native;
@@ -330,10 +343,11 @@ void frmView::PrintThisImageBatch(const std::string& key, std::int32_t flags, bo
     ok = true;
 }
 
-void frmView::PrintImageLocal(const std::string& key, std::int32_t flags, bool& ok) {
+void PrintDriver::PrintImageLocal(const std::string& key, std::int32_t flags, bool& ok) {
     ok = false;
     std::string& err = printRun_.PrintErrText;
     std::string& temp = printRequest.szPrintTempFname;
+    const PrintRestrictions project = host_.Restrictions();
     // A new login empties the session's temporary folder, and this name with it.
     if (temp.empty() || !QFileInfo(platform::ToQString(temp)).dir().exists())
         temp = Session().CreateLocalTempFile(1);

@@ -1,0 +1,280 @@
+// The print driver without a window: the pages each scope means, the layers
+// a printed page carries, batch lines, the print log and the query list's
+// sets, on a recording printer and to a PDF file.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <optional>
+
+#include "foundation/widgets/common_dialogs.h"
+#include "foundation/widgets/generic_dialogs.h"
+#include "platform/printer_pdf.h"
+#include "platform/scripted_prompts.h"
+#include "platform/wire_separators.h"
+#include "support/fake_dialog_runner.h"
+#include "viewer/print_scene.h"
+
+namespace {
+
+using testsupport::PrintScene;
+
+// The window as the driver reads it, set by each test.
+struct FakePrintHost : viewer::PrintHost {
+    viewer::ViewerSession& Session() override { return session; }
+    viewer::PrintRestrictions Restrictions() override { return restrictions; }
+    std::string KeyOnDisplay() override { return keyOnDisplay; }
+    viewer::ShownQuery QueryRows() override { return query; }
+    void EnableViews(bool on) override { viewsOn = on; }
+    QWidget* DialogParent() override { return nullptr; }
+
+    testsupport::FakeViewerSession session;
+    viewer::PrintRestrictions restrictions;
+    std::string keyOnDisplay = "K0002";
+    viewer::ShownQuery query;
+    bool viewsOn = true;
+};
+
+class PrintDriverTest : public ::testing::Test {
+  protected:
+    PrintDriverTest() : scoped_(prompts), scene_(host.session) {
+        driver.Load();
+        Local(0, 0);
+    }
+
+    void Local(std::int16_t range, std::int32_t flags) {
+        PrintScene::Local(driver.printRequest, range, flags);
+    }
+    std::vector<std::string> Logs() const { return scene_.Logs(); }
+    const std::string& Dir() const { return scene_.dir.Path(); }
+    platform::RecordingPrinter& Printer() { return *scene_.printer; }
+
+    testsupport::ScopedUserStores stores_;
+    platform::ScriptedPrompts prompts;
+    platform::ScopedPrompts scoped_;
+    FakePrintHost host;
+    PrintScene scene_;
+    viewer::PrintDriver driver{host};
+};
+
+TEST_F(PrintDriverTest, EachScopePrintsItsPagesAndLogsEachRange) {
+    struct Case {
+        std::int16_t range;
+        std::vector<std::string> inputs;
+        size_t pages;
+        std::vector<std::string> logs;
+    };
+    const Case cases[] = {
+        {0, {}, 1, {"TALQUpdtPrintLog,1,0"}},
+        {1, {}, 3, {"TALQUpdtPrintLog,3,0"}},
+        {2, {"K0002", "K0004"}, 3, {"TALQUpdtPrintLog,3,0"}},
+        // A key offered in place of one not found is taken on Yes.
+        {2, {"K0004", "K0099"}, 2, {"TALQUpdtPrintLog,2,0"}},
+        // Beginning after the end: nothing printed, nothing logged.
+        {2, {"K0004", "K0002"}, 0, {}},
+        // A cancelled prompt ends the request.
+        {2, {""}, 0, {}},
+    };
+    host.session.nearKeys["K0099"] = "K0005";
+    for (const Case& c : cases) {
+        Printer().images.clear();
+        host.session.passThroughSent.clear();
+        for (const std::string& in : c.inputs) prompts.QueueInput(in);
+        if (c.inputs.size() == 2 && c.inputs[1] == "K0099") prompts.QueueAnswer(platform::vbYes);
+        Local(c.range, 0);
+        driver.PrintSelection();
+        EXPECT_EQ(Printer().images.size(), c.pages) << "range " << c.range;
+        EXPECT_EQ(Logs(), c.logs) << "range " << c.range;
+    }
+    EXPECT_TRUE(host.viewsOn);
+
+    // An ending key in lower case still includes its page.
+    Printer().images.clear();
+    frmProcess progress;
+    bool ok = false;
+    driver.PrintSelection();  // takes the request as the driver's own
+    Printer().images.clear();
+    driver.StartPrintJob(0, ok);
+    ASSERT_TRUE(ok);
+    driver.PrintDocumentPages(progress, "K0002", "k0004", 0);
+    driver.EndPrintJob();
+    EXPECT_EQ(Printer().images.size(), 3u);
+}
+
+TEST_F(PrintDriverTest, RedactionsPrintWheneverThePageOrTheUserRequiresThem) {
+    struct Case {
+        std::int32_t flags;
+        std::int32_t mark, redactAccess, annotAccess;
+        bool redaction, highlight;
+    };
+    const std::int32_t color = 16384;
+    const Case cases[] = {
+        {color, 0, 0, 0, false, false},
+        {color | 8, 0, 0, 0, true, false},
+        {color | 16, 0, 0, 0, false, true},
+        {color | 8 | 16, 0, 0, 0, true, true},
+        // Highlights hidden from the user never print.
+        {color | 8 | 16, 0, 0, 2, true, false},
+        // A user whose redactions are opaque prints them unasked.
+        {color, 0, 1, 0, true, false},
+        // A marked page keeps its redactions and prints no other layer.
+        {color | 16, 1, 2, 0, true, false},
+        {color, 1, 0, 0, true, false},
+    };
+    for (const Case& c : cases) {
+        Printer().images.clear();
+        host.session.restricted = c.mark;
+        host.restrictions.g_RestrictRedactions = c.redactAccess;
+        host.restrictions.g_RestrictAnnotations = c.annotAccess;
+        Local(0, c.flags);
+        driver.PrintSelection();
+        ASSERT_EQ(Printer().images.size(), 1u) << prompts.Messages().back();
+        const QImage& page = Printer().images.front();
+        EXPECT_EQ(testsupport::DarkShare(page) > 0.3, c.redaction)
+            << "flags " << c.flags << " mark " << c.mark;
+        EXPECT_EQ(testsupport::HasYellow(page), c.highlight)
+            << "flags " << c.flags << " mark " << c.mark;
+    }
+}
+
+TEST_F(PrintDriverTest, AnOpaqueRedactionUserPrintsBlackUnderTheRedactionInThePdf) {
+    if (QStandardPaths::findExecutable("pdftoppm").isEmpty()) GTEST_SKIP() << "no pdftoppm";
+    const std::string pdf = Dir() + "/out.pdf";
+    platform::InstallPrinterCollection(nullptr);
+    host.restrictions.g_RestrictRedactions = 1;
+    Local(1, 0);
+    driver.printRequest.PrintLocalPrinter = pdf;
+    driver.PrintSelection();
+    ASSERT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();
+    QProcess raster;
+    raster.start("pdftoppm",
+                 {"-r", "30", "-gray", "-f", "2", "-l", "2", "-singlefile",
+                  QString::fromStdString(pdf), QString::fromStdString(Dir() + "/back")});
+    ASSERT_TRUE(raster.waitForFinished(20000));
+    const QImage back(QString::fromStdString(Dir() + "/back.pgm"));
+    ASSERT_FALSE(back.isNull());
+    // The redaction covers the middle of the page; the image's foot is white.
+    EXPECT_LT(qGray(back.pixel(back.width() / 2, back.height() / 2)), 64);
+    EXPECT_GT(testsupport::DarkShare(back), 0.3);
+}
+
+TEST_F(PrintDriverTest, BatchLinesCarryMarkLevelAndCleanedMessageAndTheJobIsClosed) {
+    host.session.pageLevels["K0002"] = 2;
+    host.session.pageMarks["K0002"] = 1;
+    host.session.tags = "Hot,Later";
+    driver.printRequest.g_PrinterType = 1;
+    driver.printRequest.g_PrintRange = 1;
+    driver.printRequest.g_PrintFlags = 1 | 2048 | 8192;
+    driver.printRequest.g_szPrintMsg = "Conf~1\r\nnext";
+    driver.PrintSelection();
+    EXPECT_EQ(host.session.batchOpens, 1);
+    EXPECT_EQ(host.session.batchCloses, 1);
+    EXPECT_EQ(host.session.batchLines,
+              (std::vector<std::string>{"K0001~0~ACME~Conf-1@@next@Hot, Later~~K0001\n",
+                                        "K0002*R~0~ACME~Conf-1@@next@Hot, Later~D~K0002\n",
+                                        "K0003~0~ACME~Conf-1@@next@Hot, Later~~K0003\n"}));
+    EXPECT_EQ(Logs(), std::vector<std::string>{"TALQUpdtPrintLog,0,3"});
+    EXPECT_TRUE(Printer().images.empty());
+}
+
+TEST_F(PrintDriverTest, APageWhoseListsOrInfoCannotBeReadIsNotPrinted) {
+    host.session.annotationsOk = false;
+    Local(1, 8);
+    driver.PrintSelection();
+    EXPECT_TRUE(Printer().images.empty());
+    EXPECT_EQ(prompts.Messages(), std::vector<std::string>{"Unable to Get Annotations K0001"});
+    EXPECT_TRUE(Logs().empty());
+    host.session.annotationsOk = true;
+    host.session.pageInfoOk = false;
+    prompts.Clear();
+    driver.PrintSelection();
+    EXPECT_TRUE(Printer().images.empty());
+    EXPECT_EQ(prompts.Messages(), std::vector<std::string>{"Unable to Get Image Info K0001"});
+}
+
+TEST_F(PrintDriverTest, ANextKeyThatDoesNotSortAfterTheCurrentOneEndsTheWalk) {
+    host.session.pageKeys = {"K0001", "K0002", "k0002", "K0003"};
+    host.session.images["k0002"] = testsupport::PagePng();
+    prompts.QueueInput("K0002");
+    prompts.QueueInput("K0003");
+    Local(2, 0);
+    driver.PrintSelection();
+    EXPECT_EQ(Printer().images.size(), 1u);
+}
+
+TEST_F(PrintDriverTest, EntireListPrintsEveryRowOfEverySetFromTheFirst) {
+    // The server positions on no row of either set: the record's current
+    // row is then each set's last.
+    const std::string ss(1, wire::kSectionSep), rs(1, wire::kRecordSep);
+    host.session.passThrough = [&](const std::string& command, std::string& reply) {
+        if (command.rfind("TALQQueryScroll,", 0) != 0) return true;
+        reply =
+            command.back() == '1'
+                ? "ZZZ" + ss + "p2" + ss + "MOREBEFORE" + ss + "2" + ss + "K0004" + rs + "K0005"
+                : "ZZZ" + ss + "p1" + ss + "MOREFOLLOWS" + ss + "2" + ss + "K0001" + rs + "K0002";
+        return true;
+    };
+    host.query.CurrentQuery.Kind = 2;
+    host.query.rows = {"K0004"};
+    Local(2, 0);
+    driver.printRequest.g_PrintMode = 1;
+    driver.PrintSelection();
+    EXPECT_EQ(Printer().images.size(), 4u);
+    EXPECT_EQ(Logs(), (std::vector<std::string>{"TALQUpdtPrintLog,1,0", "TALQUpdtPrintLog,1,0",
+                                                "TALQUpdtPrintLog,1,0", "TALQUpdtPrintLog,1,0"}));
+}
+
+TEST_F(PrintDriverTest, AJobThePrinterCouldNotHandOverIsReportedNotPassedAsPrinted) {
+    Printer().failEnd = true;
+    driver.PrintSelection();
+    EXPECT_EQ(Printer().images.size(), 1u);
+    EXPECT_EQ(prompts.Messages(),
+              std::vector<std::string>{"Unable to Submit Image to Printer\nRec: not handed over"});
+}
+
+TEST_F(PrintDriverTest, ThePdfPrinterOfTheDialogWritesTheFileTheUserNamesAndElseANewOneEachTime) {
+    testsupport::ScopedTempDir home;
+    testsupport::ScopedEnv homeEnv("HOME", home.Path());
+    const std::string documents = home.Path() + "/Documents";
+    const std::string chosen = Dir() + "/chosen.pdf";
+    struct Case {
+        bool fromDialog;
+        std::optional<std::string> answer;  // the save dialog's; none: Cancel
+        std::string written;                // empty: nothing printed
+    };
+    const Case cases[] = {
+        {true, std::nullopt, ""},
+        {true, chosen, chosen},
+        {false, std::nullopt, documents + "/talq-print.pdf"},
+        {false, std::nullopt, documents + "/talq-print-2.pdf"},
+    };
+    platform::InstallPrinterCollection(nullptr);
+    for (const Case& c : cases) {
+        testsupport::FakeDialogRunner runner;
+        mComDlg::ScopedDialogRunner scoped(runner);
+        if (c.answer) runner.files.push_back(mComDlg::FileAnswer{*c.answer, 1});
+        Local(0, 0);
+        driver.printRequest.PrintLocalPrinter = platform::kPdfPrinterName;
+        driver.PrintSelection(c.fromDialog);
+        ASSERT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();
+        if (c.fromDialog) {
+            ASSERT_EQ(runner.fileRequests.size(), 1u);
+            EXPECT_TRUE(runner.fileRequests[0].save);
+            EXPECT_EQ(runner.fileRequests[0].folder, documents);
+            EXPECT_EQ(runner.fileRequests[0].fileName, "K0002.pdf");
+        } else {
+            EXPECT_TRUE(runner.fileRequests.empty());
+        }
+        if (!c.written.empty()) {
+            EXPECT_TRUE(testsupport::ReadFile(c.written).rfind("%PDF", 0) == 0) << c.written;
+        }
+    }
+    EXPECT_EQ(QDir(QString::fromStdString(documents)).entryList(QDir::Files).size(), 2);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(documents + "/K0002.pdf")));
+}
+
+}  // namespace
