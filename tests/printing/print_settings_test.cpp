@@ -118,13 +118,13 @@ TEST(PrintSettings, HolderTakesTheEngineOptionsButNotColours) {
     engine.SetCustomFrames(1, 2, 3, 4, 5, 6);
     cPrntOptns holder;
     engine.SetPrinterOptionsObject(holder);
-    EXPECT_TRUE(holder.MsgFontItalic);
-    EXPECT_FALSE(holder.KeyFontItalic);
+    EXPECT_TRUE(holder.MsgFontItalic());
+    EXPECT_FALSE(holder.KeyFontItalic());
     EXPECT_EQ(holder.KeyFontName(), "Arial");
     EXPECT_EQ(holder.KeyFontColor(), 0);
     EXPECT_EQ(holder.MsgPsn(), 5);
-    EXPECT_EQ(holder.TopClip, 20);
-    EXPECT_EQ(holder.GetCustomFrames().OverSizeY, 6);
+    EXPECT_EQ(holder.TopClip(), 20);
+    EXPECT_EQ(holder.Frames().OverSizeY, 6);
 }
 
 }  // namespace
