@@ -71,10 +71,6 @@ std::int32_t Number(const std::string& key, std::int32_t defaultValue) {
     return platform::RoundToInt(mVBUtil::Val(Text(key, std::to_string(defaultValue))));
 }
 
-std::int16_t FontSize(std::int32_t size) {
-    return static_cast<std::int16_t>(size < 6 ? 6 : size > 300 ? 300 : size);
-}
-
 std::int32_t FontFlags(const FontStyle& style) {
     return (style.bold ? 1 : 0) + (style.italic ? 2 : 0) + (style.underline ? 4 : 0);
 }
@@ -93,7 +89,7 @@ struct Loader {
     void operator()(const char* key, Stored kind, std::int16_t& value) const {
         value = kind == Stored::Tray
                     ? platform::RoundToInt16(mVBUtil::Val(Text(key, std::to_string(value))))
-                    : FontSize(Number(key, value));
+                    : cPrntOptns::FontSizeInRange(Number(key, value));
     }
     void operator()(const char* key, Stored kind, std::int32_t& value) const {
         const std::int32_t defaultValue = value;

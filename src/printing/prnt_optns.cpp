@@ -2,13 +2,18 @@
 
 namespace {
 
-std::int16_t FontSizeInRange(std::int16_t size) {
-    if (size < 6) return 6;
-    if (size > 300) return 300;
-    return size;
+void Unpack(const PaperFrames& f, std::int32_t& LtrX, std::int32_t& LtrY, std::int32_t& LglX,
+            std::int32_t& LglY, std::int32_t& OvrX, std::int32_t& OvrY) {
+    LtrX = f.LetterX, LtrY = f.LetterY;
+    LglX = f.LegalX, LglY = f.LegalY;
+    OvrX = f.OverSizeX, OvrY = f.OverSizeY;
 }
 
 }  // namespace
+
+std::int16_t cPrntOptns::FontSizeInRange(std::int32_t size) {
+    return static_cast<std::int16_t>(size < 6 ? 6 : size > 300 ? 300 : size);
+}
 
 const std::string& cPrntOptns::KeyFontName() {
     if (options_.keyFontName.empty()) options_.keyFontName = "Arial";
@@ -44,16 +49,10 @@ void cPrntOptns::SetCustomFrames(std::int32_t LtrX, std::int32_t LtrY, std::int3
 
 void cPrntOptns::GetCustomFrames(std::int32_t& LtrX, std::int32_t& LtrY, std::int32_t& LglX,
                                  std::int32_t& LglY, std::int32_t& OvrX, std::int32_t& OvrY) const {
-    const PaperFrames& f = options_.frames;
-    LtrX = f.LetterX, LtrY = f.LetterY;
-    LglX = f.LegalX, LglY = f.LegalY;
-    OvrX = f.OverSizeX, OvrY = f.OverSizeY;
+    Unpack(options_.frames, LtrX, LtrY, LglX, LglY, OvrX, OvrY);
 }
 
 void cPrntOptns::GetDefaultFrames(std::int32_t& LtrX, std::int32_t& LtrY, std::int32_t& LglX,
                                   std::int32_t& LglY, std::int32_t& OvrX, std::int32_t& OvrY) {
-    const PaperFrames defaults;
-    LtrX = defaults.LetterX, LtrY = defaults.LetterY;
-    LglX = defaults.LegalX, LglY = defaults.LegalY;
-    OvrX = defaults.OverSizeX, OvrY = defaults.OverSizeY;
+    Unpack(PaperFrames{}, LtrX, LtrY, LglX, LglY, OvrX, OvrY);
 }

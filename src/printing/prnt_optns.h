@@ -87,6 +87,9 @@ class cPrntOptns {
     bool MsgFontUnderline() const { return options_.msgStyle.underline; }
     void MsgFontUnderline(bool on) { options_.msgStyle.underline = on; }
 
+    // Font sizes run from 6 to 300 points.
+    static std::int16_t FontSizeInRange(std::int32_t size);
+
   protected:
     PrintOptionSet options_;
 };
