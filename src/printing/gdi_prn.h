@@ -68,7 +68,7 @@ class cGdiPrn : public cPrntOptns {
     // The printer of the open job (null without one).
     platform::Printer* JobPrinter() const { return printer_.get(); }
 
-    // ---- Options (the holder's properties), and two set per job ----
+    // ---- Set per job; the options are the holder's properties ----
     // A bin above 0 serves the next page only.
     void OverridePaperTray(std::int16_t iTray) { overridePaperTray_ = iTray; }
     // Set by the job start; taken from callers only after a TIFF job started.
