@@ -9,7 +9,6 @@ namespace docserver::demo {
 
 namespace {
 
-constexpr char kStampSep = 22;
 constexpr int kStickyNote = 1, kClip = 2, kRedaction = 4, kHighlight = 8, kTextNote = 16,
               kMarkup = 64;
 // Colours as the viewer keeps them: red in the low byte.
@@ -49,7 +48,7 @@ std::string ListText(const std::vector<Record>& records) {
         for (int n : {r.labelFlag, 0, r.color, r.rotation, r.color2}) {
             text += std::to_string(n) + sep;
         }
-        text += r.label + kStampSep + "ADMIN" + kStampSep + "03/02/2026" + sep + r.text;
+        text += r.label + wire::kStampSep + "ADMIN" + wire::kStampSep + "03/02/2026" + sep + r.text;
     }
     return text;
 }

@@ -483,7 +483,7 @@ TEST_F(FrmViewDemoTest, ADocumentPrintsAsABatchJobLineByLineAndToPdfAndIsLogged)
     window->printDriver.printRequest.g_PrinterType = 1;
     window->printDriver.printRequest.PrintBatchPrinter = "Floor 2 Laser";
     window->printDriver.printRequest.g_PrintRange = 1;
-    window->printDriver.printRequest.g_PrintFlags = 1 | 2048;
+    window->printDriver.printRequest.g_PrintFlags = printing::kPrintImageKey | printing::kPrintMessage;
     window->printDriver.printRequest.g_szPrintMsg = "Conf";
     window->PrintSelection();
     ASSERT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();
