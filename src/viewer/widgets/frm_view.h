@@ -167,7 +167,8 @@ class frmView : public QMainWindow, private PrintHost {
     void BuildFullPositionText(const std::string& docBeginKey, const std::string& docEndKey,
                                std::string& positionText);
 
-    // ---- Printing (frm_view_print_host.cpp): the driver's, as the window asks ----
+    // ---- Printing: the driver's (print_driver.h), the window its host
+    // (frm_view_print_host.cpp) ----
     void OpenPrintDialog(std::int16_t fromQuery = 0) { printDriver.OpenPrintDialog(fromQuery); }
     void PrintSelection(bool chooseFile = false) { printDriver.PrintSelection(chooseFile); }
 
