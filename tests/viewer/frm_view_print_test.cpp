@@ -71,9 +71,9 @@ class FrmViewPrintTest : public FrmViewTest {
         for (const std::string& k : session->pageKeys) session->images[k] = PagePng();
         // A redaction over most of every page and a highlight in its corner.
         for (const std::string& k : session->pageKeys) {
-            session->annotations[k][0] =
+            session->annotations[k][kRedaction] =
                 Text({testsupport::AnnotationBox(50, 50, 800, 900, kBlack)});
-            session->annotations[k][1] =
+            session->annotations[k][kHighlight] =
                 Text({testsupport::AnnotationBox(50, 950, 800, 1050, kYellow)});
         }
         session->passThrough = [](const std::string&, std::string& reply) {
