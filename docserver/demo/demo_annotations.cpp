@@ -10,7 +10,6 @@ namespace docserver::demo {
 
 namespace {
 
-constexpr char kStampSep = 22;
 // Colours as the viewer keeps them: red in the low byte.
 constexpr int kBlack = 0x000000, kWhite = 0xFFFFFF, kYellow = 0x00FFFF, kRed = 0x0000FF,
               kBlue = 0xFF0000;
@@ -48,7 +47,7 @@ std::string ListText(const std::vector<Record>& records) {
         for (int n : {r.labelFlag, 0, r.color, r.rotation, r.color2}) {
             text += std::to_string(n) + sep;
         }
-        text += r.label + kStampSep + "ADMIN" + kStampSep + "03/02/2026" + sep + r.text;
+        text += r.label + wire::kStampSep + "ADMIN" + wire::kStampSep + "03/02/2026" + sep + r.text;
     }
     return text;
 }

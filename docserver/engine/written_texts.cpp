@@ -10,7 +10,6 @@ namespace docserver {
 namespace {
 
 constexpr std::size_t kStampToken = 11, kTextToken = 12;
-constexpr char kStampSep = 22;
 
 void WrittenTextsFunction(sqlite3_context* context, int, sqlite3_value** values) {
     const unsigned char* text = sqlite3_value_text(values[1]);
@@ -29,7 +28,7 @@ std::string WrittenTexts(std::int64_t kind, const std::string& list) {
         std::vector<std::string> tokens = Split(record, wire::kFieldSep);
         std::string written;
         if (kind == kRedaction && tokens.size() > kStampToken)
-            written = tokens[kStampToken].substr(0, tokens[kStampToken].find(kStampSep));
+            written = tokens[kStampToken].substr(0, tokens[kStampToken].find(wire::kStampSep));
         else if (kind != kRedaction && tokens.size() > kTextToken)
             written = tokens[kTextToken];
         if (written.empty()) continue;

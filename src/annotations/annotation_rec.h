@@ -50,7 +50,7 @@ using wire::kCommaSub;
 using wire::kFieldSep;
 using wire::kListSep;
 using wire::kRecordSep;
-constexpr char kStampSep = 22;
+using wire::kStampSep;
 
 // The largest list text the server takes in one save.
 constexpr std::size_t kMaxAnnotationListText = 12002;

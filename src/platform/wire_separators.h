@@ -4,6 +4,8 @@
 
 namespace wire {
 
+inline constexpr char kStampSep = 22;    // between the label, user and day of a stamp
+
 inline constexpr char kRecordSep = 24;   // between the fields of a record
 inline constexpr char kSectionSep = 25;  // between the sections of a reply
 inline constexpr char kCommaSub = 29;    // stands for a comma inside a field

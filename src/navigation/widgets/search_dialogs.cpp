@@ -16,11 +16,12 @@
 #include "navigation/query_sources.h"
 #include "platform/prompts.h"
 #include "platform/text_codec.h"
+#include "platform/wire_separators.h"
 
 namespace navigation {
 namespace {
 
-const std::string kListSepText(1, '\x1E');
+const std::string kListSepText(1, wire::kListSep);
 
 }  // namespace
 
