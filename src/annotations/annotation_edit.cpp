@@ -8,22 +8,9 @@
 namespace annotations {
 
 std::int32_t ToolKind(int tool) {
-    switch (tool) {
-        case kToolSticky:
-            return kStickyNote;
-        case kToolTextNote:
-            return kTextNote;
-        case kToolRedaction:
-            return kRedaction;
-        case kToolHighlight:
-            return kHighlight;
-        case kToolMarkup:
-            return kMarkup;
-        case kToolClip:
-            return kClip;
-        default:
-            return 0;
-    }
+    for (const KindTool& k : kKindTools)
+        if (k.tool == tool) return k.kind;
+    return 0;
 }
 
 std::string CleanUserText(const std::string& text) {

@@ -15,6 +15,14 @@ namespace annotations {
 // Latched tools are the indexes of their toolbar buttons.
 constexpr int kToolSticky = 11, kToolTextNote = 12, kToolRedaction = 13, kToolHighlight = 14,
               kToolMarkup = 15, kToolClip = 16;
+// The tool that creates each kind.
+struct KindTool {
+    AnnotationKind kind;
+    int tool;
+};
+constexpr KindTool kKindTools[] = {{kStickyNote, kToolSticky},   {kTextNote, kToolTextNote},
+                                   {kRedaction, kToolRedaction}, {kHighlight, kToolHighlight},
+                                   {kMarkup, kToolMarkup},       {kClip, kToolClip}};
 // The kind a tool creates; 0 for anything that is not a tool.
 std::int32_t ToolKind(int tool);
 
