@@ -63,7 +63,8 @@ void BM_PrintRangeToPdf(benchmark::State& state) {
     platform::ScopedPrompts scoped(prompts);
     viewer::PrintRequest& r = shown.window.printRequest;
     r.g_PrintRange = 2;
-    r.g_PrintFlags = 1 | 8 | 16 | 2048;
+    r.g_PrintFlags = printing::kPrintImageKey | printing::kPrintRedactions |
+                     printing::kPrintHighlights | printing::kPrintMessage;
     r.g_szPrintMsg = "Confidential";
     r.PrintLocalPrinter = g_system->root + "/range.pdf";
     for (auto _ : state) {

@@ -3,6 +3,7 @@
 #include "foundation/big_string.h"
 #include "platform/rounding.h"
 #include "printing/gdi_prn.h"
+#include "printing/print_choices.h"
 #include "server/talq_client_api.h"
 
 namespace batchprint {
@@ -35,25 +36,25 @@ std::string BuildHeader(const HeaderValues& values, cGdiPrn& engine) {
     };
     auto bit = [flags](std::int32_t mask) { return Flag((flags & mask) != 0); };
     line("BatchPrint=", "1");
-    line("PrintImageKey=", bit(0x1));
+    line("PrintImageKey=", bit(printing::kPrintImageKey));
     if (!values.domain.empty()) line("DOMAIN=", values.domain);
     line("PAGECOUNT=", "00000000");
-    line("IndicateBoundaries=", bit(0x100));
-    line("SeparatorPage=", bit(0x80));
-    line("PrintMarkups=", bit(0x40));
-    line("PrintNotes=", bit(0x20));
-    line("PrintHilites=", bit(0x10));
-    line("PrintRedactions=", bit(0x8));
+    line("IndicateBoundaries=", bit(printing::kPrintBoundaryFlag));
+    line("SeparatorPage=", bit(printing::kPrintSlipSheets));
+    line("PrintMarkups=", bit(printing::kPrintMarkups));
+    line("PrintNotes=", bit(printing::kPrintNotes));
+    line("PrintHilites=", bit(printing::kPrintHighlights));
+    line("PrintRedactions=", bit(printing::kPrintRedactions));
     const char* redactColor = "Default";
-    if ((flags & 0x200) != 0) redactColor = "Black";
-    if ((flags & 0x400) != 0) redactColor = "White";
+    if ((flags & printing::kPrintRedactBlack) != 0) redactColor = "Black";
+    if ((flags & printing::kPrintRedactWhite) != 0) redactColor = "White";
     line("PrintRedactColor=", redactColor);
     line("PrintRedactLabel=", "Default");
     if (!values.description.empty()) line("Description=", values.description);
     line("PrintMessage=", "1");
-    line("PrintStickies=", bit(0x4));
-    line("PrintClipPaths=", bit(0x2));
-    line("SupportColor=", bit(0x4000));
+    line("PrintStickies=", bit(printing::kPrintStickies));
+    line("PrintClipPaths=", bit(printing::kPrintClipPaths));
+    line("SupportColor=", bit(printing::kPrintSupportColor));
     line("Priority=", "5");
     line("User=", values.user);
     line("Project=", values.project);

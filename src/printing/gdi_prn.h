@@ -1,7 +1,8 @@
 #pragma once
-// The print engine. It carries the option set (how the image key and the
-// message are lettered and placed, the bar code, scaling, clips, margins,
-// paper sizes, trays and frames) and the job: pages are composed on an
+// The print engine. It is the print options holder (printing/prnt_optns.h:
+// how the image key and the message are lettered and placed, the bar code,
+// scaling, clips, margins, paper frames and the slip sheet tray) and runs
+// the job: pages are composed on an
 // off-screen surface at a render resolution and handed whole to the
 // printer (platform/printer.h). The batch print file reads the options too.
 
@@ -12,23 +13,9 @@
 
 #include "platform/draw_surface.h"
 #include "platform/printer.h"
+#include "printing/prnt_optns.h"
 
-class cPrntOptns;
-
-// The frame table: page sizes of the three paper classes in pixels.
-struct PaperFrames {
-    std::int32_t LetterX = 2400, LetterY = 3128;
-    std::int32_t LegalX = 2400, LegalY = 4000;
-    std::int32_t OverSizeX = 3128, OverSizeY = 4936;
-
-    // The frame of a paper class (1 letter, 2 legal, 3 oversize).
-    void ForClass(std::int32_t paperClass, std::int32_t& x, std::int32_t& y) const {
-        x = paperClass == 2 ? LegalX : paperClass == 3 ? OverSizeX : LetterX;
-        y = paperClass == 2 ? LegalY : paperClass == 3 ? OverSizeY : LetterY;
-    }
-};
-
-class cGdiPrn {
+class cGdiPrn : public cPrntOptns {
   public:
     enum PrintModeValue { kPrintWin = 0, kPrintTiff = 1 };
     // The highest resolution a page is composed at for a printer that
@@ -81,82 +68,12 @@ class cGdiPrn {
     // The printer of the open job (null without one).
     platform::Printer* JobPrinter() const { return printer_.get(); }
 
-    // ---- Options ----
-    std::int16_t SlipSheetPaperTray() const { return slipSheetPaperTray_; }
-    void SlipSheetPaperTray(std::int16_t iTray) { slipSheetPaperTray_ = iTray; }
+    // ---- Set per job; the options are the holder's properties ----
     // A bin above 0 serves the next page only.
     void OverridePaperTray(std::int16_t iTray) { overridePaperTray_ = iTray; }
-
-    const std::string& KeyFontName();
-    void KeyFontName(const std::string& szKeyFontName);
-    const std::string& MsgFontName();
-    void MsgFontName(const std::string& szMsgFontName);
-    std::int16_t KeyFontSize() const { return keyFontSize_; }
-    void KeyFontSize(std::int16_t iFontSize);
-    std::int16_t MsgFontSize() const { return msgFontSize_; }
-    void MsgFontSize(std::int16_t iFontSize);
-    std::int32_t KeyPsn() const { return keyPsn_; }
-    void KeyPsn(std::int32_t iKeyPsn);
-    std::int32_t MsgPsn() const { return msgPsn_; }
-    void MsgPsn(std::int32_t iMsgPsn);
-    std::int32_t KeyFontColor() const { return keyFontColor_; }
-    void KeyFontColor(std::int32_t iColor) { keyFontColor_ = iColor; }
-    std::int32_t MsgFontColor() const { return msgFontColor_; }
-    void MsgFontColor(std::int32_t iColor) { msgFontColor_ = iColor; }
-
-    bool MsgAboveKey() const { return msgAboveKey_; }
-    void MsgAboveKey(bool on) { msgAboveKey_ = on; }
-    bool UseBarCode() const { return useBarCode_; }
-    void UseBarCode(bool on) { useBarCode_ = on; }
-    bool MaxHorzScale() const { return maxHorzScale_; }
-    void MaxHorzScale(bool on) { maxHorzScale_ = on; }
-    bool EnlargeSmallImages() const { return enlargeSmallImages_; }
-    void EnlargeSmallImages(bool on) { enlargeSmallImages_ = on; }
-    bool ResizeStaple() const { return resizeStaple_; }
-    void ResizeStaple(bool on) { resizeStaple_ = on; }
-    bool ResizeDuplex() const { return resizeDuplex_; }
-    void ResizeDuplex(bool on) { resizeDuplex_ = on; }
-    bool AllowLandscapeBatesMsg() const { return allowLandscapeBatesMsg_; }
-    void AllowLandscapeBatesMsg(bool on) { allowLandscapeBatesMsg_ = on; }
-    std::int32_t SupportedSizes() const { return supportedSizes_; }
-    void SupportedSizes(std::int32_t iImageSizeOption) { supportedSizes_ = iImageSizeOption; }
     // Set by the job start; taken from callers only after a TIFF job started.
     bool BlackAndWhite() const { return blackAndWhite_; }
     void BlackAndWhite(bool on);
-
-    std::int32_t TopClip() const { return topClip_; }
-    void TopClip(std::int32_t lPixels) { topClip_ = lPixels; }
-    std::int32_t LeftClip() const { return leftClip_; }
-    void LeftClip(std::int32_t lPixels) { leftClip_ = lPixels; }
-    std::int32_t RightClip() const { return rightClip_; }
-    void RightClip(std::int32_t lPixels) { rightClip_ = lPixels; }
-    std::int32_t BottomClip() const { return bottomClip_; }
-    void BottomClip(std::int32_t lPixels) { bottomClip_ = lPixels; }
-    std::int32_t LeftMargin() const { return leftMargin_; }
-    void LeftMargin(std::int32_t lPixels) { leftMargin_ = lPixels; }
-    std::int32_t TopMargin() const { return topMargin_; }
-    void TopMargin(std::int32_t lPixels) { topMargin_ = lPixels; }
-
-    void SetCustomFrames(std::int32_t LtrX, std::int32_t LtrY, std::int32_t LglX, std::int32_t LglY,
-                         std::int32_t OvrX, std::int32_t OvrY);
-    void GetCustomFrames(std::int32_t& LtrX, std::int32_t& LtrY, std::int32_t& LglX,
-                         std::int32_t& LglY, std::int32_t& OvrX, std::int32_t& OvrY) const;
-    static void GetDefaultFrames(std::int32_t& LtrX, std::int32_t& LtrY, std::int32_t& LglX,
-                                 std::int32_t& LglY, std::int32_t& OvrX, std::int32_t& OvrY);
-    const PaperFrames& Frames() const { return frames_; }
-
-    bool KeyFontBold() const { return keyFontBold_; }
-    void KeyFontBold(bool on) { keyFontBold_ = on; }
-    bool KeyFontItalic() const { return keyFontItalic_; }
-    void KeyFontItalic(bool on) { keyFontItalic_ = on; }
-    bool KeyFontUnderline() const { return keyFontUnderline_; }
-    void KeyFontUnderline(bool on) { keyFontUnderline_ = on; }
-    bool MsgFontBold() const { return msgFontBold_; }
-    void MsgFontBold(bool on) { msgFontBold_ = on; }
-    bool MsgFontItalic() const { return msgFontItalic_; }
-    void MsgFontItalic(bool on) { msgFontItalic_ = on; }
-    bool MsgFontUnderline() const { return msgFontUnderline_; }
-    void MsgFontUnderline(bool on) { msgFontUnderline_ = on; }
 
     // ---- Page composition, open to the tests of its rules ----
     void WrapTextLines(platform::DrawSurface& surface, const std::string& text, std::int32_t width,
@@ -204,37 +121,9 @@ class cGdiPrn {
     void SetPaperSize(std::int32_t paperClass);
     void ApplyClassLocks(std::int32_t& paperClass);
 
-    // Options.
-    std::int16_t slipSheetPaperTray_ = 0;
-    std::int16_t overridePaperTray_ = 0;
-    std::string keyFontName_ = "Arial";
-    std::string msgFontName_ = "Arial";
-    std::int16_t keyFontSize_ = 14;
-    std::int16_t msgFontSize_ = 14;
-    std::int32_t keyPsn_ = 6;
-    std::int32_t msgPsn_ = 4;
-    std::int32_t keyFontColor_ = 0;
-    std::int32_t msgFontColor_ = 0;
-    bool msgAboveKey_ = false;
-    bool useBarCode_ = false;
-    bool maxHorzScale_ = false;
-    bool enlargeSmallImages_ = false;
-    bool resizeStaple_ = false;
-    bool resizeDuplex_ = false;
-    bool allowLandscapeBatesMsg_ = false;
-    std::int32_t supportedSizes_ = 0;
-    bool blackAndWhite_ = false;
-    std::int32_t topClip_ = 0;
-    std::int32_t leftClip_ = 0;
-    std::int32_t rightClip_ = 0;
-    std::int32_t bottomClip_ = 0;
-    std::int32_t leftMargin_ = 0;
-    std::int32_t topMargin_ = 0;
-    PaperFrames frames_;
-    bool keyFontBold_ = false, keyFontItalic_ = false, keyFontUnderline_ = false;
-    bool msgFontBold_ = false, msgFontItalic_ = false, msgFontUnderline_ = false;
-
     // Job state.
+    std::int16_t overridePaperTray_ = 0;
+    bool blackAndWhite_ = false;
     bool jobOpen_ = false;
     int printMode_ = kPrintWin;
     std::int32_t jobScaleMode_ = 0;

@@ -171,6 +171,10 @@ bool cGdiPrn::StartTIFFPrintJob(std::int32_t iScaleMode, bool iLoadUserPrintSett
     return true;
 }
 
+void cGdiPrn::BlackAndWhite(bool on) {
+    if (printMode_ == kPrintTiff) blackAndWhite_ = on;
+}
+
 bool cGdiPrn::StopWinPrintJob() {
     if (!jobOpen_) return true;
     if (docState_ > 1 && printer_) printer_->EndDoc();
@@ -222,14 +226,14 @@ bool cGdiPrn::WinPrntStartNewDocument(std::int16_t iDuplex, const std::string& s
 
 // A held class wins; with none held, the page's own class is held.
 void cGdiPrn::ApplyClassLocks(std::int32_t& paperClass) {
-    if (resizeDuplex_) {
+    if (options_.resizeDuplex) {
         if (sheetFrontPaperClass_ == -1) {
             sheetFrontPaperClass_ = paperClass;
         } else {
             paperClass = sheetFrontPaperClass_;
         }
     }
-    if (resizeStaple_) {
+    if (options_.resizeStaple) {
         if (docFirstPaperClass_ == -1) {
             docFirstPaperClass_ = paperClass;
         } else {
@@ -254,8 +258,8 @@ bool cGdiPrn::WinPrntImage(const platform::DrawSurface& picImage, std::int16_t i
     const bool back = duplexOn_ && (DuplexSide == 2 || (DuplexSide == 0 && nextSideIsBack_));
     const std::int32_t w = picImage.Width(), h = picImage.Height();
     std::int32_t d = iImgDpi < 50 ? 50 : iImgDpi;
-    std::int32_t paperClass = printing::PaperClassFor(static_cast<float>(w) / d,
-                                                      static_cast<float>(h) / d, supportedSizes_);
+    std::int32_t paperClass = printing::PaperClassFor(
+        static_cast<float>(w) / d, static_cast<float>(h) / d, options_.supportedSizes);
 
     std::int16_t bin = 0;
     if (overridePaperTray_ > 0) {
@@ -290,7 +294,7 @@ bool cGdiPrn::WinPrntImage(const platform::DrawSurface& picImage, std::int16_t i
     printer_->PrintText(" ");
 
     std::int32_t Wf = printer_->PageWidth(), Hf = printer_->PageHeight();
-    if (jobScaleMode_ == 4) frames_.ForClass(paperClass, Wf, Hf);
+    if (jobScaleMode_ == 4) options_.frames.ForClass(paperClass, Wf, Hf);
     std::int32_t R = printing::RenderResolutionFor(Wf, paperClass);
     if (stretchSupport_ == 0) stretchSupport_ = printer_->StretchesBitmaps() ? 2 : 1;
     std::int32_t composeW = Wf, composeH = Hf;

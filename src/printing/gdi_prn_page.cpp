@@ -64,18 +64,18 @@ void cGdiPrn::RenderImagePage(const platform::DrawSurface& picImage, platform::D
                               const std::string& key, const std::string& bndry, bool landscape,
                               bool grow, bool& ok) {
     ok = false;
-    if (!allowLandscapeBatesMsg_) landscape = false;
+    if (!options_.allowLandscapeBatesMsg) landscape = false;
     scaledImageTop_ = scaledImageLeft_ = scaledImageWidth_ = scaledImageHeight_ = 0;
     out.ForeColor = 0;
     out.BackColor = 0xFFFFFF;
 
     std::int32_t clipLeft, clipRight, clipBottom, clipTop, ml, mt;
-    ClipToPixels(leftClip_, R, clipLeft);
-    ClipToPixels(rightClip_, R, clipRight);
-    ClipToPixels(bottomClip_, R, clipBottom);
-    ClipToPixels(topClip_, R, clipTop);
-    ClipToPixels(leftMargin_, R, ml);
-    ClipToPixels(topMargin_, R, mt);
+    ClipToPixels(options_.leftClip, R, clipLeft);
+    ClipToPixels(options_.rightClip, R, clipRight);
+    ClipToPixels(options_.bottomClip, R, clipBottom);
+    ClipToPixels(options_.topClip, R, clipTop);
+    ClipToPixels(options_.leftMargin, R, ml);
+    ClipToPixels(options_.topMargin, R, mt);
 
     const std::int32_t w = picImage.Width(), h = picImage.Height();
     const std::int32_t d = imgDpi < 50 ? 50 : imgDpi;
@@ -85,8 +85,8 @@ void cGdiPrn::RenderImagePage(const platform::DrawSurface& picImage, platform::D
     fit.wi = static_cast<float>(w) / d;
     fit.hi = static_cast<float>(h) / d;
     fit.resolution = R;
-    fit.enlargeSmall = enlargeSmallImages_;
-    fit.maxHorzScale = maxHorzScale_;
+    fit.enlargeSmall = options_.enlargeSmallImages;
+    fit.maxHorzScale = options_.maxHorzScale;
     fit.landscape = landscape;
 
     Bands bands;
@@ -160,10 +160,10 @@ bool cGdiPrn::TiffPrntImage(const platform::DrawSurface& picImage, std::int16_t 
         case 4: {
             // The local job's class rule: one rule for every page of the engine.
             const std::int32_t d = iImgDpi < 50 ? 50 : iImgDpi;
-            const std::int32_t paperClass =
-                printing::PaperClassFor(static_cast<float>(picImage.Width()) / d,
-                                        static_cast<float>(picImage.Height()) / d, supportedSizes_);
-            frames_.ForClass(paperClass, Wf, Hf);
+            const std::int32_t paperClass = printing::PaperClassFor(
+                static_cast<float>(picImage.Width()) / d, static_cast<float>(picImage.Height()) / d,
+                options_.supportedSizes);
+            options_.frames.ForClass(paperClass, Wf, Hf);
             R = printing::RenderResolutionFor(Wf, paperClass);
             border = 0;
             break;

@@ -62,7 +62,7 @@ void cGdiPrn::RenderSlipSheet(platform::DrawSurface& out, std::int32_t pageW, st
     out.FillStyle = platform::kFillSolid;
     out.Resize(pageW, pageH);
     if (!out.IsValid()) return;
-    const std::string face = msgFontName_.empty() ? "Arial" : msgFontName_;
+    const std::string face = options_.msgFontName.empty() ? "Arial" : options_.msgFontName;
 
     // One block of text lines; returns the y after its last line.
     auto block = [&](const std::string& text, std::int32_t points, bool wholeForHeight,
@@ -132,8 +132,8 @@ void cGdiPrn::WinPrntSlipSheet(const std::string& szTitle, const std::string& sz
     if (overridePaperTray_ >= 1) {
         bin = overridePaperTray_;
         overridePaperTray_ = 0;
-    } else if (slipSheetPaperTray_ > 0) {
-        bin = slipSheetPaperTray_;
+    } else if (options_.slipSheetPaperTray > 0) {
+        bin = options_.slipSheetPaperTray;
     }
     if (bin != currentTray_) {
         currentTray_ = bin;
@@ -153,7 +153,7 @@ void cGdiPrn::WinPrntSlipSheet(const std::string& szTitle, const std::string& sz
     printer_->PrintText(" ");
 
     std::int32_t W = printer_->PageWidth(), H = printer_->PageHeight();
-    if (jobScaleMode_ == 4) W = frames_.LetterX, H = frames_.LetterY;
+    if (jobScaleMode_ == 4) W = options_.frames.LetterX, H = options_.frames.LetterY;
     std::int32_t R = printing::RenderResolutionFor(W, printing::kLetter);
     // Text needs no more than image pages get: a 1200 dpi letter page
     // composed whole would take half a gigabyte.
@@ -166,8 +166,8 @@ void cGdiPrn::WinPrntSlipSheet(const std::string& szTitle, const std::string& sz
         R = kStretchedPageDpi;
     }
     bool made = false;
-    RenderSlipSheet(*output_, composeW, composeH, R, RoundToInt(R / 12.0), szTitle, szMsg,
-                    szFooter, made);
+    RenderSlipSheet(*output_, composeW, composeH, R, RoundToInt(R / 12.0), szTitle, szMsg, szFooter,
+                    made);
     if (!made) {
         lastErrorMsg_ = "Unable to Create SlipSheet";
         return;
@@ -201,7 +201,7 @@ void cGdiPrn::TiffPrntSlipSheet(const std::string& szTitle, const std::string& s
             W = 2544, H = 3296, margin = 38;
             break;
         case 4:
-            W = frames_.LetterX, H = frames_.LetterY;
+            W = options_.frames.LetterX, H = options_.frames.LetterY;
             R = printing::RenderResolutionFor(W, printing::kLetter);
             margin = 0;
             break;

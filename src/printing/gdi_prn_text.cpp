@@ -20,9 +20,9 @@ std::int32_t WidthOf(const platform::DrawSurface& dc, const std::string& text) {
     return w;
 }
 
-int StyleBits(bool bold, bool italic, bool underline) {
-    return (bold ? mGdi32::kFontBold : 0) | (italic ? mGdi32::kFontItalic : 0) |
-           (underline ? mGdi32::kFontUnderline : 0);
+int StyleBits(const FontStyle& style) {
+    return (style.bold ? mGdi32::kFontBold : 0) | (style.italic ? mGdi32::kFontItalic : 0) |
+           (style.underline ? mGdi32::kFontUnderline : 0);
 }
 
 bool InBottomBand(std::int32_t zone) {
@@ -103,18 +103,18 @@ void cGdiPrn::MeasureBands(platform::DrawSurface& out, Bands& bands, std::int32_
     const std::int32_t margin = landscape ? mt : ml;
     out.Resize(across, 2 * R);
     const std::int32_t rotation = landscape ? 3 : 0;
-    bands.sameZone = keyPsn_ == msgPsn_;
-    const bool sameBand =
-        InBottomBand(keyPsn_) == InBottomBand(msgPsn_) && keyPsn_ >= 1 && msgPsn_ >= 1;
+    bands.sameZone = options_.keyPsn == options_.msgPsn;
+    const bool sameBand = InBottomBand(options_.keyPsn) == InBottomBand(options_.msgPsn) &&
+                          options_.keyPsn >= 1 && options_.msgPsn >= 1;
     bands.sideBySide = sameBand && !bands.sameZone;
 
     {
-        ScopedFont font(out, KeyFontName(), keyFontSize_, R, rotation,
-                        StyleBits(keyFontBold_, keyFontItalic_, keyFontUnderline_));
+        ScopedFont font(out, KeyFontName(), options_.keyFontSize, R, rotation,
+                        StyleBits(options_.keyStyle));
         if (!key.empty()) {
-            if (useBarCode_) {
-                BarCodeWidth(key, R, keyFontSize_, bands.kw);
-                BarCodeHeight(key, R, keyFontSize_, bands.kh);
+            if (options_.useBarCode) {
+                BarCodeWidth(key, R, options_.keyFontSize, bands.kw);
+                BarCodeHeight(key, R, options_.keyFontSize, bands.kh);
             } else {
                 mGdi32::GetTextWidth(out, key, bands.kw, bands.kh);
             }
@@ -127,23 +127,25 @@ void cGdiPrn::MeasureBands(platform::DrawSurface& out, Bands& bands, std::int32_
     }
     bands.klw = bands.kw + bands.bw;
     bands.klh = std::max(bands.kh, bands.bh);
-    (InBottomBand(keyPsn_) ? bands.bottom : bands.top) = bands.klh;
+    (InBottomBand(options_.keyPsn) ? bands.bottom : bands.top) = bands.klh;
 
     if (msg.empty()) return;
-    ScopedFont font(out, MsgFontName(), msgFontSize_, R, rotation,
-                    StyleBits(msgFontBold_, msgFontItalic_, msgFontUnderline_));
+    ScopedFont font(out, MsgFontName(), options_.msgFontSize, R, rotation,
+                    StyleBits(options_.msgStyle));
     std::int32_t aw = 0;
     mGdi32::GetTextWidth(out, "A", aw, bands.mlh);
     const double free = across - margin - 2.0 * b - R / 4.0;
     double width = free;
-    if (bands.sideBySide) width = IsCentreZone(keyPsn_) ? (free - bands.klw) / 2 : free - bands.klw;
+    if (bands.sideBySide)
+        width = IsCentreZone(options_.keyPsn) ? (free - bands.klw) / 2 : free - bands.klw;
     WrapTextLines(out, msg, RoundToInt(width), bands.wrapped);
     CountTextFields("@", bands.wrapped, bands.lines);
     bands.mh = bands.lines * bands.mlh;
     if (bands.sideBySide) {
-        if (bands.mh > bands.klh) (InBottomBand(keyPsn_) ? bands.bottom : bands.top) = bands.mh;
+        if (bands.mh > bands.klh)
+            (InBottomBand(options_.keyPsn) ? bands.bottom : bands.top) = bands.mh;
     } else {
-        (InBottomBand(msgPsn_) ? bands.bottom : bands.top) += bands.mh;
+        (InBottomBand(options_.msgPsn) ? bands.bottom : bands.top) += bands.mh;
     }
 }
 
@@ -154,33 +156,33 @@ void cGdiPrn::DrawBands(platform::DrawSurface& out, const Bands& bands, std::int
     if (bands.mh < 1 && bands.klh < 1) return;
     const double twelfth = R / 12.0;
     const std::int32_t rotation = landscape ? 3 : 0;
-    const std::int32_t keyColor = blackAndWhite_ ? 0 : keyFontColor_;
-    const std::int32_t msgColor = blackAndWhite_ ? 0 : msgFontColor_;
+    const std::int32_t keyColor = blackAndWhite_ ? 0 : options_.keyFontColor;
+    const std::int32_t msgColor = blackAndWhite_ ? 0 : options_.msgFontColor;
     const std::int32_t klw = bands.klw, klh = bands.klh;
 
     if (klh >= 1) {
         out.ForeColor = keyColor;
         {
-            ScopedFont font(out, KeyFontName(), keyFontSize_, R, rotation,
-                            StyleBits(keyFontBold_, keyFontItalic_, keyFontUnderline_));
+            ScopedFont font(out, KeyFontName(), options_.keyFontSize, R, rotation,
+                            StyleBits(options_.keyStyle));
             std::int32_t x1, y1, x2, y2, textFrom[4];
             if (!landscape) {
-                double x = IsLeftZone(keyPsn_)     ? ml + b + twelfth
-                           : IsCentreZone(keyPsn_) ? (W - ml - b - klw) / 2.0 + ml + b
-                                                   : W - klw - b - twelfth;
-                double y = InBottomBand(keyPsn_) ? H - b - bands.bottom : mt + b;
-                if (bands.sameZone && msgAboveKey_) y += bands.mh;
+                double x = IsLeftZone(options_.keyPsn)     ? ml + b + twelfth
+                           : IsCentreZone(options_.keyPsn) ? (W - ml - b - klw) / 2.0 + ml + b
+                                                           : W - klw - b - twelfth;
+                double y = InBottomBand(options_.keyPsn) ? H - b - bands.bottom : mt + b;
+                if (bands.sameZone && options_.msgAboveKey) y += bands.mh;
                 x1 = RoundToInt(x);
                 y1 = RoundToInt(y);
                 x2 = x1 + klw;
                 y2 = y1 + klh;
                 textFrom[0] = x1 + bands.kw, textFrom[1] = y1, textFrom[2] = x2, textFrom[3] = y2;
             } else {
-                double x = InBottomBand(keyPsn_) ? W - b - bands.bottom : ml + b + twelfth;
-                double y = IsLeftZone(keyPsn_)     ? H - b - twelfth
-                           : IsCentreZone(keyPsn_) ? (H - klw - b - mt) / 2.0 + mt + b
-                                                   : mt + b + klw + twelfth;
-                if (bands.sameZone && msgAboveKey_) x += bands.mh;
+                double x = InBottomBand(options_.keyPsn) ? W - b - bands.bottom : ml + b + twelfth;
+                double y = IsLeftZone(options_.keyPsn)     ? H - b - twelfth
+                           : IsCentreZone(options_.keyPsn) ? (H - klw - b - mt) / 2.0 + mt + b
+                                                           : mt + b + klw + twelfth;
+                if (bands.sameZone && options_.msgAboveKey) x += bands.mh;
                 x1 = RoundToInt(x);
                 y2 = RoundToInt(y);
                 x2 = x1 + klh;
@@ -188,9 +190,9 @@ void cGdiPrn::DrawBands(platform::DrawSurface& out, const Bands& bands, std::int
                 textFrom[0] = x1, textFrom[1] = y1, textFrom[2] = x2, textFrom[3] = y2 - bands.kw;
             }
             if (!key.empty()) {
-                if (useBarCode_) {
-                    DrawBarCode(out, key, x1, y1, x2, y2, KeyFontName(), keyFontSize_, R, rotation,
-                                true);
+                if (options_.useBarCode) {
+                    DrawBarCode(out, key, x1, y1, x2, y2, KeyFontName(), options_.keyFontSize, R,
+                                rotation, true);
                 } else {
                     mGdi32::DrawTextWrapped(out, key, rotation, x1, y1, x2, y2);
                 }
@@ -206,29 +208,29 @@ void cGdiPrn::DrawBands(platform::DrawSurface& out, const Bands& bands, std::int
     if (bands.mh <= 0) return;
     out.ForeColor = msgColor;
     {
-        ScopedFont font(out, MsgFontName(), msgFontSize_, R, rotation,
-                        StyleBits(msgFontBold_, msgFontItalic_, msgFontUnderline_));
+        ScopedFont font(out, MsgFontName(), options_.msgFontSize, R, rotation,
+                        StyleBits(options_.msgStyle));
         const std::int32_t mlh = bands.mlh;
-        double across = InBottomBand(msgPsn_)
+        double across = InBottomBand(options_.msgPsn)
                             ? (landscape ? W - b - bands.bottom : H - b - bands.bottom)
                             : (landscape ? ml + b + twelfth : mt + b);
-        if (bands.sameZone && !msgAboveKey_) across += klh;
+        if (bands.sameZone && !options_.msgAboveKey) across += klh;
         for (std::int32_t i = 1; i <= bands.lines; ++i, across += mlh) {
             std::string line;
             GetTextField("@", bands.wrapped, i, line);
             if (line.empty()) continue;
             const std::int32_t lw = WidthOf(out, line);
             if (!landscape) {
-                double x = IsLeftZone(msgPsn_) ? ml + b + twelfth
-                           : IsCentreZone(msgPsn_)
+                double x = IsLeftZone(options_.msgPsn) ? ml + b + twelfth
+                           : IsCentreZone(options_.msgPsn)
                                ? (bands.sideBySide ? (W - ml - lw - klw) / 2.0 + ml
                                                    : (W - ml - lw) / 2.0 + ml)
                                : W - lw - b - twelfth;
                 const std::int32_t x1 = RoundToInt(x), y1 = RoundToInt(across);
                 mGdi32::DrawTextWrapped(out, line, 0, x1, y1, x1 + lw, y1 + mlh);
             } else {
-                double y = IsLeftZone(msgPsn_) ? H - b - twelfth
-                           : IsCentreZone(msgPsn_)
+                double y = IsLeftZone(options_.msgPsn) ? H - b - twelfth
+                           : IsCentreZone(options_.msgPsn)
                                ? (bands.sideBySide ? (H - klw - lw - b - mt) / 2.0 + mt + b
                                                    : (H - lw - b - mt) / 2.0 + mt + b)
                                : mt + b + lw + twelfth;

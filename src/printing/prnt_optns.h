@@ -1,58 +1,95 @@
 #pragma once
-// A plain copy of the print engine's options for dialogs to hold: the same
-// defaults and setter rules, no trays, colours or job state.
+// The print options holder: the option set behind its properties and their
+// setter rules. The print engine is one; dialogs may hold a plain copy
+// (cGdiPrn::SetPrinterOptionsObject), which takes no trays or colours.
 
 #include <cstdint>
 #include <string>
 
-#include "printing/gdi_prn.h"
+#include "printing/gdi_prn_options.h"
 
 class cPrntOptns {
   public:
-    std::int32_t SupportedSizes = 0;
-    const std::string& KeyFontName() const { return keyFontName_; }
-    void KeyFontName(const std::string& name) { keyFontName_ = name.empty() ? "Arial" : name; }
-    std::int16_t KeyFontSize() const { return keyFontSize_; }
-    void KeyFontSize(std::int16_t size);
-    std::int16_t KeyPsn() const { return keyPsn_; }
-    void KeyPsn(std::int32_t zone) {
-        keyPsn_ = static_cast<std::int16_t>(zone < 0 || zone > 6 ? 6 : zone);
-    }
-    const std::string& MsgFontName() const { return msgFontName_; }
-    void MsgFontName(const std::string& name) { msgFontName_ = name.empty() ? "Arial" : name; }
-    std::int16_t MsgFontSize() const { return msgFontSize_; }
-    void MsgFontSize(std::int16_t size);
-    std::int16_t MsgPsn() const { return msgPsn_; }
-    void MsgPsn(std::int32_t zone) {
-        msgPsn_ = static_cast<std::int16_t>(zone < 0 || zone > 6 ? 4 : zone);
-    }
-    std::int32_t KeyFontColor() const { return 0; }
-    std::int32_t MsgFontColor() const { return 0; }
+    const PrintOptionSet& Options() const { return options_; }
+    void Options(const PrintOptionSet& options) { options_ = options; }
 
-    bool MsgAboveKey = false;
-    bool UseBarCode = false;
-    bool MaxHorzScale = false;
-    bool EnlargeSmallImages = false;
-    bool ResizeStaple = false;
-    bool ResizeDuplex = false;
-    bool AllowLandscapeBatesMsg = false;
-    std::int32_t TopClip = 0, LeftClip = 0, RightClip = 0, BottomClip = 0;
-    std::int32_t LeftMargin = 0, TopMargin = 0;
-    bool KeyFontBold = false, KeyFontItalic = false, KeyFontUnderline = false;
-    bool MsgFontBold = false, MsgFontItalic = false, MsgFontUnderline = false;
+    std::int16_t SlipSheetPaperTray() const { return options_.slipSheetPaperTray; }
+    void SlipSheetPaperTray(std::int16_t iTray) { options_.slipSheetPaperTray = iTray; }
+
+    // A face is never empty when read.
+    const std::string& KeyFontName();
+    void KeyFontName(const std::string& szKeyFontName);
+    const std::string& MsgFontName();
+    void MsgFontName(const std::string& szMsgFontName);
+    std::int16_t KeyFontSize() const { return options_.keyFontSize; }
+    void KeyFontSize(std::int16_t iFontSize);
+    std::int16_t MsgFontSize() const { return options_.msgFontSize; }
+    void MsgFontSize(std::int16_t iFontSize);
+    std::int32_t KeyPsn() const { return options_.keyPsn; }
+    void KeyPsn(std::int32_t iKeyPsn);
+    std::int32_t MsgPsn() const { return options_.msgPsn; }
+    void MsgPsn(std::int32_t iMsgPsn);
+    std::int32_t KeyFontColor() const { return options_.keyFontColor; }
+    void KeyFontColor(std::int32_t iColor) { options_.keyFontColor = iColor; }
+    std::int32_t MsgFontColor() const { return options_.msgFontColor; }
+    void MsgFontColor(std::int32_t iColor) { options_.msgFontColor = iColor; }
+
+    bool MsgAboveKey() const { return options_.msgAboveKey; }
+    void MsgAboveKey(bool on) { options_.msgAboveKey = on; }
+    bool UseBarCode() const { return options_.useBarCode; }
+    void UseBarCode(bool on) { options_.useBarCode = on; }
+    bool MaxHorzScale() const { return options_.maxHorzScale; }
+    void MaxHorzScale(bool on) { options_.maxHorzScale = on; }
+    bool EnlargeSmallImages() const { return options_.enlargeSmallImages; }
+    void EnlargeSmallImages(bool on) { options_.enlargeSmallImages = on; }
+    bool ResizeStaple() const { return options_.resizeStaple; }
+    void ResizeStaple(bool on) { options_.resizeStaple = on; }
+    bool ResizeDuplex() const { return options_.resizeDuplex; }
+    void ResizeDuplex(bool on) { options_.resizeDuplex = on; }
+    bool AllowLandscapeBatesMsg() const { return options_.allowLandscapeBatesMsg; }
+    void AllowLandscapeBatesMsg(bool on) { options_.allowLandscapeBatesMsg = on; }
+    std::int32_t SupportedSizes() const { return options_.supportedSizes; }
+    void SupportedSizes(std::int32_t iImageSizeOption) {
+        options_.supportedSizes = iImageSizeOption;
+    }
+
+    std::int32_t TopClip() const { return options_.topClip; }
+    void TopClip(std::int32_t lPixels) { options_.topClip = lPixels; }
+    std::int32_t LeftClip() const { return options_.leftClip; }
+    void LeftClip(std::int32_t lPixels) { options_.leftClip = lPixels; }
+    std::int32_t RightClip() const { return options_.rightClip; }
+    void RightClip(std::int32_t lPixels) { options_.rightClip = lPixels; }
+    std::int32_t BottomClip() const { return options_.bottomClip; }
+    void BottomClip(std::int32_t lPixels) { options_.bottomClip = lPixels; }
+    std::int32_t LeftMargin() const { return options_.leftMargin; }
+    void LeftMargin(std::int32_t lPixels) { options_.leftMargin = lPixels; }
+    std::int32_t TopMargin() const { return options_.topMargin; }
+    void TopMargin(std::int32_t lPixels) { options_.topMargin = lPixels; }
 
     void SetCustomFrames(std::int32_t LtrX, std::int32_t LtrY, std::int32_t LglX, std::int32_t LglY,
-                         std::int32_t OvrX, std::int32_t OvrY) {
-        frames_ = PaperFrames{LtrX, LtrY, LglX, LglY, OvrX, OvrY};
-    }
-    const PaperFrames& GetCustomFrames() const { return frames_; }
+                         std::int32_t OvrX, std::int32_t OvrY);
+    void GetCustomFrames(std::int32_t& LtrX, std::int32_t& LtrY, std::int32_t& LglX,
+                         std::int32_t& LglY, std::int32_t& OvrX, std::int32_t& OvrY) const;
+    static void GetDefaultFrames(std::int32_t& LtrX, std::int32_t& LtrY, std::int32_t& LglX,
+                                 std::int32_t& LglY, std::int32_t& OvrX, std::int32_t& OvrY);
+    const PaperFrames& Frames() const { return options_.frames; }
 
-  private:
-    std::string keyFontName_ = "Arial";
-    std::string msgFontName_ = "Arial";
-    std::int16_t keyFontSize_ = 14;
-    std::int16_t msgFontSize_ = 14;
-    std::int16_t keyPsn_ = 6;
-    std::int16_t msgPsn_ = 4;
-    PaperFrames frames_;
+    bool KeyFontBold() const { return options_.keyStyle.bold; }
+    void KeyFontBold(bool on) { options_.keyStyle.bold = on; }
+    bool KeyFontItalic() const { return options_.keyStyle.italic; }
+    void KeyFontItalic(bool on) { options_.keyStyle.italic = on; }
+    bool KeyFontUnderline() const { return options_.keyStyle.underline; }
+    void KeyFontUnderline(bool on) { options_.keyStyle.underline = on; }
+    bool MsgFontBold() const { return options_.msgStyle.bold; }
+    void MsgFontBold(bool on) { options_.msgStyle.bold = on; }
+    bool MsgFontItalic() const { return options_.msgStyle.italic; }
+    void MsgFontItalic(bool on) { options_.msgStyle.italic = on; }
+    bool MsgFontUnderline() const { return options_.msgStyle.underline; }
+    void MsgFontUnderline(bool on) { options_.msgStyle.underline = on; }
+
+    // Font sizes run from 6 to 300 points.
+    static std::int16_t FontSizeInRange(std::int32_t size);
+
+  protected:
+    PrintOptionSet options_;
 };

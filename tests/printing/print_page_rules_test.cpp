@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "printing/print_choices.h"
 #include "printing/print_page_rules.h"
 
 namespace {
@@ -18,10 +19,10 @@ TEST(PrintPageRules, BatchLinesHoldSixFieldsWhateverTheMessageHolds) {
         std::string line;
     };
     const Case cases[] = {
-        {"KEY", true, "Conf", "D", 1 | 2048, "KEY*R~0~P~Conf~D~KEY\n"},
+        {"KEY", true, "Conf", "D", kPrintImageKey | kPrintMessage, "KEY*R~0~P~Conf~D~KEY\n"},
         {"KEY", false, "", "", 0, "KEY~0~P~~~\n"},
         // A line break or "~" in a field would break the line or its fields.
-        {"KEY", false, "a~b\r\nc", "F\n", 1, "KEY~0~P~a-b@@c~F@~KEY\n"},
+        {"KEY", false, "a~b\r\nc", "F\n", kPrintImageKey, "KEY~0~P~a-b@@c~F@~KEY\n"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(BatchPageLine(c.key, c.marked, "P", c.message, c.code, c.flags), c.line);
@@ -55,11 +56,12 @@ TEST(PrintPageRules, RedactionColourFollowsTheEngineThenBlackThenWhite) {
         bool blackAndWhite;
         std::int16_t mode;
     };
-    const Case cases[] = {{8, false, 0},
-                          {8, true, 1},
-                          {8 | 512, false, 1},
-                          {8 | 1024, true, 2},
-                          {8 | 512 | 1024, false, 2}};
+    const std::int32_t red = kPrintRedactions;
+    const Case cases[] = {{red, false, 0},
+                          {red, true, 1},
+                          {red | kPrintRedactBlack, false, 1},
+                          {red | kPrintRedactWhite, true, 2},
+                          {red | kPrintRedactBlack | kPrintRedactWhite, false, 2}};
     for (const Case& c : cases)
         EXPECT_EQ(LayersFor(c.flags, false, 0, 0, c.blackAndWhite).redactColorMode, c.mode)
             << c.flags;
@@ -71,16 +73,17 @@ TEST(PrintPageRules, PageMessageJoinsMessageAndTagsUnlessTagsAreHidden) {
         std::string tags, text;
     };
     const Case cases[] = {
-        {2048 | 8192, 0, "", "Conf@"},  // no tags still gives the separator
-        {2048 | 8192, 0, "A,B", "Conf@A, B"},
-        {8192, 0, "A,B", "A, B"},
-        {2048 | 8192, 2, "A,B", "Conf"},
-        {8192, 1, "A", "A"},
+        {kPrintMessage | kPrintIssueTags, 0, "", "Conf@"},  // no tags still gives the separator
+        {kPrintMessage | kPrintIssueTags, 0, "A,B", "Conf@A, B"},
+        {kPrintIssueTags, 0, "A,B", "A, B"},
+        {kPrintMessage | kPrintIssueTags, 2, "A,B", "Conf"},
+        {kPrintIssueTags, 1, "A", "A"},
         {0, 0, "A", ""},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(PageMessageText(c.flags, "Conf", c.tagAccess, c.tags), c.text) << c.flags;
-        EXPECT_EQ(WantsTags(c.flags, c.tagAccess), (c.flags & 8192) != 0 && c.tagAccess != 2);
+        EXPECT_EQ(WantsTags(c.flags, c.tagAccess),
+                  (c.flags & kPrintIssueTags) != 0 && c.tagAccess != 2);
     }
 }
 

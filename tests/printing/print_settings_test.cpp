@@ -108,6 +108,80 @@ TEST(PrintSettings, SaveWritesFlagsAsMinusOneAndKeepsStoredFramesForZero) {
     EXPECT_EQ(loaded.Frames().LetterY, 3300);
 }
 
+// Each option stored alone under the name older versions used: it loads, a
+// save writes it back as stored, and the holder's copy keeps it (trays and
+// colours aside). Nothing stored loads the defaults.
+TEST(PrintSettings, EveryOptionKeepsItsStoredNameThroughLoadSaveAndCopy) {
+    struct Case {
+        std::string key, stored;
+    };
+    const Case cases[] = {
+        {"KeyFontName", "Courier"},
+        {"KeyFontSize", "20"},
+        {"KeyPsn", "2"},
+        {"KeyFontFlags", "5"},
+        {"KeyFontColor", "255"},
+        {"MsgFontName", "Times"},
+        {"MsgFontSize", "9"},
+        {"MsgPsn", "5"},
+        {"MsgFontFlags", "2"},
+        {"MsgFontColor", "65280"},
+        {"MsgAboveKey", "-1"},
+        {"UseBarCode", "-1"},
+        {"MaxHorzScale", "-1"},
+        {"EnlargeSmall", "-1"},
+        {"ResizeStaple", "-1"},
+        {"ResizeDuplex", "-1"},
+        {"AllowLandscapeBatesMsg", "-1"},
+        {"AllowableSizes", "3"},
+        {"TopClip", "10"},
+        {"LeftClip", "11"},
+        {"RightClip", "12"},
+        {"BottomClip", "13"},
+        {"LeftMargin", "14"},
+        {"TopMargin", "15"},
+        {"SlipSheetTray", "7"},
+        {"LetterX", "2550"},
+        {"LetterY", "3300"},
+        {"LegalX", "2551"},
+        {"LegalY", "4200"},
+        {"OverSizeX", "3300"},
+        {"OverSizeY", "5100"},
+    };
+    {
+        testsupport::ScopedUserStores stores;
+        cGdiPrn engine;
+        engine.UseBarCode(true);
+        engine.LoadUserPrintSettings();
+        EXPECT_EQ(engine.Options(), PrintOptionSet{});
+    }
+    for (const Case& c : cases) {
+        PrintOptionSet loaded;
+        {
+            testsupport::ScopedUserStores stores;
+            Store(c.key, c.stored);
+            cGdiPrn engine;
+            engine.LoadUserPrintSettings();
+            loaded = engine.Options();
+            EXPECT_NE(loaded, PrintOptionSet{}) << c.key;
+            cPrntOptns holder;
+            engine.SetPrinterOptionsObject(holder);
+            PrintOptionSet expected = loaded;
+            expected.keyFontColor = expected.msgFontColor = 0;
+            expected.slipSheetPaperTray = 0;
+            EXPECT_EQ(holder.Options(), expected) << c.key;
+        }
+        testsupport::ScopedUserStores stores;
+        cGdiPrn engine;
+        engine.Options(loaded);
+        engine.SaveUserPrintSettings();
+        EXPECT_EQ(Stored(c.key), c.stored);
+        cGdiPrn reloaded;
+        reloaded.LoadUserPrintSettings();
+        EXPECT_EQ(reloaded.Options(), loaded) << c.key;
+    }
+}
+
 TEST(PrintSettings, HolderTakesTheEngineOptionsButNotColours) {
     cGdiPrn engine;
     engine.MsgFontItalic(true);
@@ -118,13 +192,13 @@ TEST(PrintSettings, HolderTakesTheEngineOptionsButNotColours) {
     engine.SetCustomFrames(1, 2, 3, 4, 5, 6);
     cPrntOptns holder;
     engine.SetPrinterOptionsObject(holder);
-    EXPECT_TRUE(holder.MsgFontItalic);
-    EXPECT_FALSE(holder.KeyFontItalic);
+    EXPECT_TRUE(holder.MsgFontItalic());
+    EXPECT_FALSE(holder.KeyFontItalic());
     EXPECT_EQ(holder.KeyFontName(), "Arial");
     EXPECT_EQ(holder.KeyFontColor(), 0);
     EXPECT_EQ(holder.MsgPsn(), 5);
-    EXPECT_EQ(holder.TopClip, 20);
-    EXPECT_EQ(holder.GetCustomFrames().OverSizeY, 6);
+    EXPECT_EQ(holder.TopClip(), 20);
+    EXPECT_EQ(holder.Frames().OverSizeY, 6);
 }
 
 }  // namespace

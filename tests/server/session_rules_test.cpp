@@ -13,6 +13,7 @@
 #include "platform/wire_separators.h"
 #include "printing/batch_print_header.h"
 #include "printing/gdi_prn.h"
+#include "printing/print_choices.h"
 #include "server/local_temp_files.h"
 #include "server/project_rights.h"
 #include "server/talq_client_api.h"
@@ -173,7 +174,9 @@ TEST(BatchHeader, LinesInOrderWithFlagsAndEngineOptions) {
     engine.KeyFontName("Courier New");
     engine.SupportedSizes(2);
     batchprint::HeaderValues values;
-    values.printFlags = 0x1 | 0x8 | 0x200 | 0x400 | 0x4000;
+    values.printFlags = printing::kPrintImageKey | printing::kPrintRedactions |
+                        printing::kPrintRedactBlack | printing::kPrintRedactWhite |
+                        printing::kPrintSupportColor;
     values.domain = "";
     values.description = "Box 7\r\nsecond line";
     values.user = "admin";
@@ -191,7 +194,7 @@ TEST(BatchHeader, LinesInOrderWithFlagsAndEngineOptions) {
 
     values.domain = "CORP";
     values.description.clear();
-    values.printFlags = 0x200;
+    values.printFlags = printing::kPrintRedactBlack;
     std::string header = batchprint::BuildHeader(values, engine);
     EXPECT_NE(header.find("PrintImageKey=0\nDOMAIN=CORP\nPAGECOUNT=00000000\n"), std::string::npos);
     EXPECT_NE(header.find("PrintRedactColor=Black\n"), std::string::npos);

@@ -15,6 +15,7 @@
 #include "platform/draw_surface.h"
 #include "platform/printer_recording.h"
 #include "platform/scripted_prompts.h"
+#include "printing/print_choices.h"
 #include "render/image_view_transform.h"
 #include "support/annotation_box.h"
 #include "support/scoped_env.h"
@@ -29,7 +30,9 @@ using docserver::demo::DemoPage;
 
 constexpr std::int32_t kBlue = 0xFF0000;
 constexpr std::int32_t kYellow = 0x00FFFF;
-constexpr std::int32_t kPrintAllLayers = 16384 | 8 | 16 | 32 | 64;
+constexpr std::int32_t kPrintAllLayers = printing::kPrintSupportColor | printing::kPrintRedactions |
+                                         printing::kPrintHighlights | printing::kPrintNotes |
+                                         printing::kPrintMarkups;
 
 // Every field, so a difference shows which.
 std::string Fields(const AnnotationRec& r) {

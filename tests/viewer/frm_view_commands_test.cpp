@@ -288,7 +288,8 @@ TEST_F(CommandMessagesTest, PrintCommandsShowTheKeySetThePrintFieldsAndPrint) {
     EXPECT_EQ(window->page.szCurrentKey, "K0004");
     EXPECT_EQ(window->printRequest.g_PrinterType, 0);
     EXPECT_EQ(window->printRequest.g_PrintRange, 1);
-    EXPECT_EQ(window->printRequest.g_PrintFlags, 9 + 2048);
+    EXPECT_EQ(window->printRequest.g_PrintFlags,
+              printing::kPrintImageKey | printing::kPrintRedactions | printing::kPrintMessage);
     EXPECT_EQ(window->printRequest.g_szPrintMsg, "CONFIDENTIAL");
     EXPECT_EQ(printer->images.size(), 3u);
     Send("DDE,PRINTPAGE,K0006");

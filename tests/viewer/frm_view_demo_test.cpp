@@ -483,7 +483,7 @@ TEST_F(FrmViewDemoTest, ADocumentPrintsAsABatchJobLineByLineAndToPdfAndIsLogged)
     window->printRequest.g_PrinterType = 1;
     window->printRequest.PrintBatchPrinter = "Floor 2 Laser";
     window->printRequest.g_PrintRange = 1;
-    window->printRequest.g_PrintFlags = 1 | 2048;
+    window->printRequest.g_PrintFlags = printing::kPrintImageKey | printing::kPrintMessage;
     window->printRequest.g_szPrintMsg = "Conf";
     window->PrintSelection();
     ASSERT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();

@@ -139,7 +139,7 @@ void frmPrtOptn::Form_Load() {
     const bool imposed = !Viewer.projectMessage.empty() && (Viewer.projectSecurity & 1) == 0;
     if (imposed) {
         c.g_szPrintMsg = Viewer.projectMessage;
-        c.g_PrintFlags |= 2048;
+        c.g_PrintFlags |= printing::kPrintMessage;
         chkAnnot[3]->setEnabled(false);
     } else if (!Viewer.projectMessage.empty() && c.g_szPrintMsg.empty()) {
         c.g_szPrintMsg = Viewer.projectMessage;
@@ -149,37 +149,38 @@ void frmPrtOptn::Form_Load() {
     txtMsg->setReadOnly(imposed);
 
     const std::int32_t flags = c.g_PrintFlags;
-    chkAnnot[0]->setChecked((flags & 1) != 0);
-    chkAnnot[1]->setChecked((flags & 256) != 0);
-    chkAnnot[2]->setChecked((flags & 128) != 0);
-    chkAnnot[3]->setChecked((flags & 2048) != 0);
+    for (size_t i = 0; i < 4; ++i) chkAnnot[i]->setChecked((flags & kAnnotBits[i]) != 0);
     txtMsg->setEnabled(chkAnnot[3]->isChecked());
 
     if (Viewer.redactAccess == 1) {
         chkAnnot[4]->setChecked(true);
         chkAnnot[4]->setEnabled(false);
     } else {
-        chkAnnot[4]->setChecked((flags & 8) != 0);
+        chkAnnot[4]->setChecked((flags & kAnnotBits[4]) != 0);
     }
     for (QRadioButton* b : optColor) b->setEnabled(chkAnnot[4]->isChecked());
 
     const std::int32_t masks[3] = {0x80, 0x20, 0x40};
-    const std::int32_t bits[3] = {16, 32, 64};
     for (int i = 0; i < 3; ++i) {
-        QCheckBox* box = chkAnnot[static_cast<size_t>(5 + i)];
+        const auto index = static_cast<size_t>(5 + i);
+        QCheckBox* box = chkAnnot[index];
         if (Viewer.annotAccess == 2 || (Viewer.featureMask & masks[i]) != 0) {
             box->setEnabled(false);
         } else {
-            box->setChecked((flags & bits[i]) != 0);
+            box->setChecked((flags & kAnnotBits[index]) != 0);
         }
     }
     if (Viewer.tagAccess == 2) {
         chkAnnot[8]->setEnabled(false);
     } else {
-        chkAnnot[8]->setChecked((flags & 8192) != 0);
+        chkAnnot[8]->setChecked((flags & kAnnotBits[8]) != 0);
     }
-    optColor[(flags & 512) != 0 ? 1 : (flags & 1024) != 0 ? 2 : 0]->setChecked(true);
-    chkColor->setChecked((flags & 16384) != 0);
+    using namespace printing;
+    optColor[(flags & kPrintRedactBlack) != 0   ? 1
+             : (flags & kPrintRedactWhite) != 0 ? 2
+                                                : 0]
+        ->setChecked(true);
+    chkColor->setChecked((flags & kPrintSupportColor) != 0);
 }
 
 void frmPrtOptn::optRange_Click(int Index) {
@@ -277,14 +278,15 @@ void frmPrtOptn::cmdOK_Click() {
         if (chkAnnot[i]->isChecked()) flags += kAnnotBits[i];
     }
     // Layers hidden from the user never print, whatever was stored before.
-    if (Viewer.annotAccess == 2) flags &= ~(16 | 32 | 64);
-    if ((Viewer.featureMask & 0x80) != 0) flags &= ~16;
-    if ((Viewer.featureMask & 0x20) != 0) flags &= ~32;
-    if ((Viewer.featureMask & 0x40) != 0) flags &= ~64;
-    if (Viewer.tagAccess == 2) flags &= ~8192;
-    if (optColor[1]->isChecked()) flags += 512;
-    if (optColor[2]->isChecked()) flags += 1024;
-    if (chkColor->isChecked()) flags += 16384;
+    using namespace printing;
+    if (Viewer.annotAccess == 2) flags &= ~(kPrintHighlights | kPrintNotes | kPrintMarkups);
+    if ((Viewer.featureMask & 0x80) != 0) flags &= ~kPrintHighlights;
+    if ((Viewer.featureMask & 0x20) != 0) flags &= ~kPrintNotes;
+    if ((Viewer.featureMask & 0x40) != 0) flags &= ~kPrintMarkups;
+    if (Viewer.tagAccess == 2) flags &= ~kPrintIssueTags;
+    if (optColor[1]->isChecked()) flags += kPrintRedactBlack;
+    if (optColor[2]->isChecked()) flags += kPrintRedactWhite;
+    if (chkColor->isChecked()) flags += kPrintSupportColor;
     c.g_PrintFlags = flags;
     platform::SaveSetting(kApp, kSection, "Flags", std::to_string(flags));
     if (!c.PrintLocalPrinter.empty())

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "foundation/widgets/form_dialog.h"
+#include "printing/print_choices.h"
 #include "printing/widgets/print_viewer.h"
 
 class QCheckBox;
@@ -51,8 +52,10 @@ class frmPrtOptn : public FormDialog {
     void cmdCancel_Click();
 
     // The flag bit of each chkAnnot box.
-    static constexpr std::array<std::int32_t, 9> kAnnotBits = {1,  256, 128, 2048, 8,
-                                                               16, 32,  64,  8192};
+    static constexpr std::array<std::int32_t, 9> kAnnotBits = {
+        printing::kPrintImageKey, printing::kPrintBoundaryFlag, printing::kPrintSlipSheets,
+        printing::kPrintMessage,  printing::kPrintRedactions,   printing::kPrintHighlights,
+        printing::kPrintNotes,    printing::kPrintMarkups,      printing::kPrintIssueTags};
 
   protected:
     void Form_Load() override;

@@ -15,6 +15,7 @@
 #include "platform/rounding.h"
 #include "platform/text_codec.h"
 #include "platform/user_dirs.h"
+#include "printing/print_choices.h"
 #include "viewer/parameter_file.h"
 #include "viewer/startup_command_line.h"
 #include "viewer/widgets/frm_view.h"
@@ -212,11 +213,11 @@ void frmView::CarryOutMessage(modView::CommandMessage& m, bool ownListFile) {
             printRequest.g_PrinterType = 0;
             printRequest.g_PrintMode = 0;
             printRequest.g_PrintRange = static_cast<std::int16_t>(m.printFlag - 1);
-            printRequest.g_PrintFlags = 9;
+            printRequest.g_PrintFlags = printing::kPrintImageKey | printing::kPrintRedactions;
             const std::string message = Session().PrintMessage();
             if (!message.empty()) {
                 printRequest.g_szPrintMsg = message;
-                printRequest.g_PrintFlags += 2048;
+                printRequest.g_PrintFlags += printing::kPrintMessage;
             }
             PrintSelection();
         }
