@@ -52,12 +52,12 @@ struct ShownPage {
         window.page.g_ImgHeight = window.ImgObj->ImgHeight();
         window.page.g_ValidImage = 1;
         for (int i = 0; i < 20; ++i) {
-            window.pageAnnotations.RedactList.push_back(
+            window.pageAnnotations[kRedaction].list.push_back(
                 Box(200, 150 * i + 100, 900, 150 * i + 140, 0));
-            window.pageAnnotations.HiLiteList.push_back(
+            window.pageAnnotations[kHighlight].list.push_back(
                 Box(1000, 150 * i + 100, 1800, 150 * i + 140, 65535));
         }
-        window.pageAnnotations.RedactCount = window.pageAnnotations.HiLiteCount = 20;
+        window.pageAnnotations[kRedaction].count = window.pageAnnotations[kHighlight].count = 20;
         window.zoom.ZoomWin_Active = 1;
         window.zoom.g_ScaleFactor = 1.0f;
         window.zoom.g_ScaleMode = 2;

@@ -97,9 +97,9 @@ void BM_ComposePagesAlone(benchmark::State& state) {
         if (bytes.empty()) continue;
         files.push_back(g_system->root + "/page" + std::to_string(files.size()) + ".img");
         std::ofstream(files.back(), std::ios::binary) << bytes;
-        std::string six[6];
-        shown.window.TalqAPi->GetAllAnnotations(key, six);
-        lists.emplace_back().Parse(six);
+        AnnotationTexts texts;
+        shown.window.TalqAPi->GetAllAnnotations(key, texts);
+        lists.emplace_back().Parse(texts);
     }
     const printing::PrintLayers layers = printing::LayersFor(8 | 16, false, 0, 0, false);
     platform::DrawSurface page;

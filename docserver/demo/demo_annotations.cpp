@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/annotation_kinds.h"
 #include "platform/wire_separators.h"
 
 namespace docserver::demo {
 
 namespace {
 
-constexpr int kStickyNote = 1, kClip = 2, kRedaction = 4, kHighlight = 8, kTextNote = 16,
-              kMarkup = 64;
 // Colours as the viewer keeps them: red in the low byte.
 constexpr int kBlack = 0x000000, kWhite = 0xFFFFFF, kYellow = 0x00FFFF, kRed = 0x0000FF,
               kBlue = 0xFF0000;

@@ -5,6 +5,7 @@
 
 #include "command_engine.h"
 #include "engine_text.h"
+#include "platform/annotation_kinds.h"
 #include "transaction.h"
 
 namespace docserver {
@@ -14,10 +15,6 @@ constexpr std::int64_t kTagModify = 0x13;
 // Creating, renaming and deleting tag collections.
 constexpr std::int64_t kAnnotationModify = 0x23;
 constexpr std::int64_t kRedactionModify = 0x07;
-
-bool IsAnnotationKind(std::int64_t kind) {
-    return kind == 1 || kind == 2 || kind == 4 || kind == 8 || kind == 16 || kind == 64;
-}
 
 bool ValidTagName(const std::string& name) {
     if (name.empty() || name.size() > 200) return false;
@@ -258,7 +255,7 @@ std::string CommandEngine::RefuseRemoteClipList(const ConnectionState& state,
     const std::string& kind = command.Field(5);
     const bool digits = !kind.empty() && kind.size() <= 3 &&
                         kind.find_first_not_of("0123456789") == std::string::npos;
-    if (state.local || !digits || std::stoi(kind) != 2) return "";
+    if (state.local || !digits || std::stoi(kind) != kClip) return "";
     return "ERROR: Clips can only be changed in Local Access Mode";
 }
 
@@ -276,7 +273,7 @@ std::string CommandEngine::PutAnnotations(const CommandText& command) {
     for (char c : kindText) digits = digits && c >= '0' && c <= '9';
     if (digits) kind = std::stoll(kindText);
     if (!IsAnnotationKind(kind)) return "ERROR: Invalid Annotation Type";
-    std::int64_t needed = kind == 4 ? kRedactionModify : kAnnotationModify;
+    std::int64_t needed = kind == kRedaction ? kRedactionModify : kAnnotationModify;
     if ((ProjectSecurity(access) & needed) == 0) return "ERROR: Insufficient Security Level";
     std::string list = command.Rest(6);
     std::replace(list.begin(), list.end(), wire::kCommaSub, ',');

@@ -3,12 +3,12 @@
 #include <sqlite3.h>
 
 #include "engine_text.h"
+#include "platform/annotation_kinds.h"
 #include "platform/wire_separators.h"
 
 namespace docserver {
 namespace {
 
-constexpr std::int64_t kStickyNote = 1, kRedaction = 4, kTextNote = 16;
 constexpr std::size_t kStampToken = 11, kTextToken = 12;
 
 void WrittenTextsFunction(sqlite3_context* context, int, sqlite3_value** values) {

@@ -8,22 +8,9 @@
 namespace annotations {
 
 std::int32_t ToolKind(int tool) {
-    switch (tool) {
-        case kToolSticky:
-            return kStickyNote;
-        case kToolTextNote:
-            return kTextNote;
-        case kToolRedaction:
-            return kRedaction;
-        case kToolHighlight:
-            return kHighlight;
-        case kToolMarkup:
-            return kMarkup;
-        case kToolClip:
-            return kClip;
-        default:
-            return 0;
-    }
+    for (const KindTool& k : kKindTools)
+        if (k.tool == tool) return k.kind;
+    return 0;
 }
 
 std::string CleanUserText(const std::string& text) {
@@ -78,39 +65,41 @@ bool MarkupHit(const AnnotationRec& r, std::int32_t x, std::int32_t y) {
     return left < x && x < right && top < y && y < bottom;
 }
 
-AnnotationHit FindAnnotationAt(const HitLists& l, std::int32_t x, std::int32_t y,
+AnnotationHit FindAnnotationAt(const PageLists& lists, std::int32_t x, std::int32_t y,
                                std::int32_t stickySize, std::int32_t clipSize) {
-    auto box = [x, y](const AnnotationRec& r) { return BoxHit(r, x, y); };
-    int i = -1;
-    if (l.highlights && (i = FirstHit(*l.highlights, l.highlightCount, box)) >= 0)
-        return {kHighlight, i};
-    if (l.redactions && (i = FirstHit(*l.redactions, l.redactionCount, box)) >= 0)
-        return {kRedaction, i};
-    if (l.textNotes && (i = FirstHit(*l.textNotes, l.textNoteCount, box)) >= 0)
-        return {kTextNote, i};
-    auto icon = [x, y](std::int32_t size) {
-        return [x, y, size](const AnnotationRec& r) { return IconHit(r, x, y, size); };
+    auto hitsAt = [&](AnnotationKind kind, const AnnotationRec& r) {
+        switch (kind) {
+            case kStickyNote:
+                return IconHit(r, x, y, stickySize);
+            case kClip:
+                return IconHit(r, x, y, clipSize);
+            case kMarkup:
+                return MarkupHit(r, x, y);
+            default:
+                return BoxHit(r, x, y);
+        }
     };
-    if (l.stickies && (i = FirstHit(*l.stickies, l.stickyCount, icon(stickySize))) >= 0)
-        return {kStickyNote, i};
-    if (l.clips && (i = FirstHit(*l.clips, l.clipCount, icon(clipSize))) >= 0) return {kClip, i};
-    auto markup = [x, y](const AnnotationRec& r) { return MarkupHit(r, x, y); };
-    if (l.markups && (i = FirstHit(*l.markups, l.markupCount, markup)) >= 0) return {kMarkup, i};
+    for (AnnotationKind kind : {kHighlight, kRedaction, kTextNote, kStickyNote, kClip, kMarkup}) {
+        const KindList& k = lists[kind];
+        const int i =
+            FirstHit(k.list, k.count, [&](const AnnotationRec& r) { return hitsAt(kind, r); });
+        if (i >= 0) return {kind, i};
+    }
     return {};
 }
 
-void AppendRecord(PageListRefs ref, const AnnotationRec& rec) {
-    AnnotationList& list = *ref.list;
-    int& count = *ref.count;
+void AppendRecord(KindList& ref, const AnnotationRec& rec) {
+    AnnotationList& list = ref.list;
+    int& count = ref.count;
     count = std::clamp(count, 0, static_cast<int>(list.size()));
     list.resize(static_cast<std::size_t>(count));
     list.push_back(rec);
     ++count;
 }
 
-void RemoveRecord(PageListRefs ref, int index) {
-    AnnotationList& list = *ref.list;
-    int& count = *ref.count;
+void RemoveRecord(KindList& ref, int index) {
+    AnnotationList& list = ref.list;
+    int& count = ref.count;
     if (index < 0 || index >= count || index >= static_cast<int>(list.size())) return;
     list.erase(list.begin() + index);
     --count;
@@ -131,22 +120,7 @@ bool BuildListForSave(int count, const AnnotationList& list, std::string& text) 
 }
 
 std::int32_t FeatureBit(std::int32_t kind) {
-    switch (kind) {
-        case kHighlight:
-            return 0x80;
-        case kRedaction:
-            return 0x100;
-        case kTextNote:
-            return 0x20;
-        case kStickyNote:
-            return 0x10;
-        case kClip:
-            return 0x1000;
-        case kMarkup:
-            return 0x40;
-        default:
-            return 0;
-    }
+    return KindFacts(kind).featureBit;
 }
 
 }  // namespace annotations

@@ -12,15 +12,17 @@
 
 namespace annotations {
 
-// The six lists of a page, each with its count.
-struct PageListRefs {
-    AnnotationList* list = nullptr;
-    int* count = nullptr;
-};
-
 // Latched tools are the indexes of their toolbar buttons.
 constexpr int kToolSticky = 11, kToolTextNote = 12, kToolRedaction = 13, kToolHighlight = 14,
               kToolMarkup = 15, kToolClip = 16;
+// The tool that creates each kind.
+struct KindTool {
+    AnnotationKind kind;
+    int tool;
+};
+constexpr KindTool kKindTools[] = {{kStickyNote, kToolSticky},   {kTextNote, kToolTextNote},
+                                   {kRedaction, kToolRedaction}, {kHighlight, kToolHighlight},
+                                   {kMarkup, kToolMarkup},       {kClip, kToolClip}};
 // The kind a tool creates; 0 for anything that is not a tool.
 std::int32_t ToolKind(int tool);
 
@@ -60,16 +62,12 @@ struct AnnotationHit {
     std::int32_t kind = 0;  // AnnotationKind; 0 none
     int index = -1;         // 0-based in its list
 };
-struct HitLists {
-    const AnnotationList *highlights, *redactions, *textNotes, *stickies, *clips, *markups;
-    int highlightCount, redactionCount, textNoteCount, stickyCount, clipCount, markupCount;
-};
-AnnotationHit FindAnnotationAt(const HitLists& lists, std::int32_t x, std::int32_t y,
+AnnotationHit FindAnnotationAt(const PageLists& lists, std::int32_t x, std::int32_t y,
                                std::int32_t stickySize, std::int32_t clipSize);
 
 // Appends a record as the list's last; removes one, moving the later ones up.
-void AppendRecord(PageListRefs ref, const AnnotationRec& rec);
-void RemoveRecord(PageListRefs ref, int index);
+void AppendRecord(KindList& ref, const AnnotationRec& rec);
+void RemoveRecord(KindList& ref, int index);
 
 // "x,y;x,y;..." of markup points in image pixels.
 std::string MarkupPointText(const std::vector<std::pair<std::int32_t, std::int32_t>>& points);

@@ -7,21 +7,7 @@
 #include "platform/leading_number.h"
 
 int MaxAnnotationsPerPage(AnnotationKind kind) {
-    switch (kind) {
-        case kStickyNote:
-            return 15;
-        case kClip:
-            return 30;
-        case kRedaction:
-            return 85;
-        case kHighlight:
-            return 85;
-        case kTextNote:
-            return 15;
-        case kMarkup:
-            return 15;
-    }
-    return 0;
+    return KindFacts(kind).maxPerPage;
 }
 
 namespace TalqClientAPI_Header {
@@ -82,6 +68,10 @@ void ParseAnnotationList(const std::string& text, AnnotationList& list, int& cou
         list.push_back(std::move(r));
     }
     count = static_cast<int>(list.size());
+}
+
+void ParseKindList(const std::string& text, KindList& into) {
+    if (!text.empty()) ParseAnnotationList(text, into.list, into.count);
 }
 
 void BuildAnnotationList(int count, const AnnotationList& list, std::string& text) {

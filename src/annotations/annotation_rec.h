@@ -7,17 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/annotation_kinds.h"
 #include "platform/wire_separators.h"
-
-// Type codes sent with a saved list.
-enum AnnotationKind : std::int32_t {
-    kStickyNote = 1,
-    kClip = 2,
-    kRedaction = 4,
-    kHighlight = 8,
-    kTextNote = 16,
-    kMarkup = 64,
-};
 
 // Most records of a kind on one page, enforced when one is created.
 int MaxAnnotationsPerPage(AnnotationKind kind);
@@ -45,6 +36,14 @@ struct AnnotationRec {
 // Record i of a page list is list[i - 1]; a count travels beside the list.
 using AnnotationList = std::vector<AnnotationRec>;
 
+// The records of one kind on a page.
+struct KindList {
+    AnnotationList list;
+    int count = 0;
+};
+// A page's lists, one per kind.
+using PageLists = PerKind<KindList>;
+
 namespace TalqClientAPI_Header {
 
 using wire::kCommaSub;
@@ -65,6 +64,8 @@ std::string StampLabel(const std::string& stamp);
 
 // Replaces list with the records of text; count is the number stored.
 void ParseAnnotationList(const std::string& text, AnnotationList& list, int& count);
+// The same for a kind's list; an empty text leaves the list as it was.
+void ParseKindList(const std::string& text, KindList& into);
 // The list text of the first count records (never more than list holds),
 // built whole whatever its length; callers that save it check the length.
 void BuildAnnotationList(int count, const AnnotationList& list, std::string& text);

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/annotation_kinds.h"
 #include "server/local_temp_files.h"
 #include "server/page_image.h"
 
@@ -148,7 +149,8 @@ class TalqClientAPI {
     bool GetAllAnnotations(const std::string& key, std::string& redactions, std::string& highlights,
                            std::string& stickies, std::string& notes, std::string& clips,
                            std::string& markups);
-    // kind: the annotation type code of the list (1, 2, 4, 8, 16 or 64).
+    bool GetAllAnnotations(const std::string& key, AnnotationTexts& lists);
+    // kind: an annotation type code.
     bool PutAnnotationList(const std::string& key, std::int16_t kind, const std::string& list);
 
     // ---- Server files, temporary files and launches (talq_client_api_files.cpp) ----

@@ -212,8 +212,19 @@ bool TalqClientAPI::GetAllAnnotations(const std::string& key, std::string& redac
                                       std::string& highlights, std::string& stickies,
                                       std::string& notes, std::string& clips,
                                       std::string& markups) {
-    for (std::string* list : {&redactions, &highlights, &stickies, &notes, &clips, &markups})
-        list->clear();
+    AnnotationTexts lists;
+    const bool ok = GetAllAnnotations(key, lists);
+    redactions = std::move(lists[kRedaction]);
+    highlights = std::move(lists[kHighlight]);
+    stickies = std::move(lists[kStickyNote]);
+    notes = std::move(lists[kTextNote]);
+    clips = std::move(lists[kClip]);
+    markups = std::move(lists[kMarkup]);
+    return ok;
+}
+
+bool TalqClientAPI::GetAllAnnotations(const std::string& key, AnnotationTexts& lists) {
+    lists = {};
     if (!ValidateSession(15)) return false;
     if (RefuseBreakers({&key}, "Image Key")) return false;
     std::string reply;
@@ -222,28 +233,8 @@ bool TalqClientAPI::GetAllAnnotations(const std::string& key, std::string& redac
     std::int64_t kind = 1;
     while (position != -1) {
         std::string section = mVBUtil::NextToken(kSectionSep, reply, position);
-        switch (kind) {
-            case 4:
-                redactions = section;
-                break;
-            case 8:
-                highlights = section;
-                break;
-            case 1:
-                stickies = section;
-                break;
-            case 16:
-                notes = section;
-                break;
-            case 2:
-                clips = section;
-                break;
-            case 64:
-                markups = section;
-                break;
-            default:
-                break;  // kind 32 and the kinds above 64 are not ours
-        }
+        // Places of bits that name no kind are not ours.
+        if (IsAnnotationKind(kind)) lists[static_cast<AnnotationKind>(kind)] = std::move(section);
         if (kind < (std::int64_t{1} << 40)) kind *= 2;
     }
     return true;

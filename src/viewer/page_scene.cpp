@@ -4,15 +4,31 @@ using namespace TalqClientAPI_Header;
 
 namespace {
 
-// Behaviour flags that hide one annotation layer each.
-constexpr std::int32_t kHideHighlights = 0x80;
-constexpr std::int32_t kHideMarkups = 0x40;
-constexpr std::int32_t kHideTextNotes = 0x20;
-constexpr std::int32_t kHideStickies = 0x10;
-constexpr std::int32_t kHideClips = 0x1000;
+// A kind's feature bit among the behaviour flags hides its layer.
+bool Shows(const KindList* layer, AnnotationKind kind, std::int32_t flags) {
+    return layer != nullptr && layer->count > 0 && (flags & KindFacts(kind).featureBit) == 0;
+}
 
-bool Shows(const AnnotationList* list, int count, std::int32_t flags, std::int32_t hideBit) {
-    return list != nullptr && count > 0 && (flags & hideBit) == 0;
+void DrawLayer(AnnotationKind kind, const KindList& k, const PageLayers& l,
+               platform::DrawSurface& surface, const PageDrawInfo& info, float factor) {
+    switch (kind) {
+        case kHighlight:
+            DrawHighlights(k.count, k.list, surface, info, 0, factor);
+            break;
+        case kMarkup:
+            DrawMarkups(k.count, k.list, surface, info, 0, factor);
+            break;
+        case kTextNote:
+            DrawTextNotes(k.count, k.list, surface, info, 0, factor);
+            break;
+        case kStickyNote:
+        case kClip:
+            if (const QImage* icon = kind == kClip ? l.clipIcon : l.stickyIcon)
+                DrawIconAnnotations(k.count, k.list, surface, info, *icon, factor);
+            break;
+        default:
+            break;
+    }
 }
 
 }  // namespace
@@ -29,26 +45,16 @@ void PaintPage(const PageScene& scene, platform::DrawSurface& surface) {
     if (!scene.restricted && l.words != nullptr && !l.searchKeywords.empty()) {
         DrawSearchHits(*l.words, l.searchKeywords, surface, info, 255, factor, 0);
     }
-    if (l.redactions != nullptr && l.redactionCount > 0) {
-        DrawRedactions(l.redactionCount, *l.redactions, surface, info, scene.redactionColorMode,
-                       factor, scene.redactionFill);
+    // Redactions are no layer a flag hides, and a restricted page keeps them.
+    if (const KindList* red = l.annotations[kRedaction]; red != nullptr && red->count > 0) {
+        DrawRedactions(red->count, red->list, surface, info, scene.redactionColorMode, factor,
+                       scene.redactionFill);
     }
     if (!scene.restricted && scene.annotationAccess < 2) {
-        const std::int32_t flags = scene.behaviorFlags;
-        if (Shows(l.highlights, l.highlightCount, flags, kHideHighlights)) {
-            DrawHighlights(l.highlightCount, *l.highlights, surface, info, 0, factor);
-        }
-        if (Shows(l.markups, l.markupCount, flags, kHideMarkups)) {
-            DrawMarkups(l.markupCount, *l.markups, surface, info, 0, factor);
-        }
-        if (Shows(l.textNotes, l.textNoteCount, flags, kHideTextNotes)) {
-            DrawTextNotes(l.textNoteCount, *l.textNotes, surface, info, 0, factor);
-        }
-        if (Shows(l.stickies, l.stickyCount, flags, kHideStickies) && l.stickyIcon != nullptr) {
-            DrawIconAnnotations(l.stickyCount, *l.stickies, surface, info, *l.stickyIcon, factor);
-        }
-        if (Shows(l.clips, l.clipCount, flags, kHideClips) && l.clipIcon != nullptr) {
-            DrawIconAnnotations(l.clipCount, *l.clips, surface, info, *l.clipIcon, factor);
+        for (AnnotationKind kind : {kHighlight, kMarkup, kTextNote, kStickyNote, kClip}) {
+            const KindList* layer = l.annotations[kind];
+            if (Shows(layer, kind, scene.behaviorFlags))
+                DrawLayer(kind, *layer, l, surface, info, factor);
         }
     }
     if (!scene.restricted && l.questerHits != nullptr && !l.questerHits->empty()) {

@@ -19,19 +19,8 @@
 struct PageLayers {
     const TalqClientAPI_Header::WordBoxes* words = nullptr;
     std::string searchKeywords;  // blank-separated; none draws no search hits
-    const AnnotationList* redactions = nullptr;
-    int redactionCount = 0;
-    const AnnotationList* highlights = nullptr;
-    int highlightCount = 0;
-    const AnnotationList* markups = nullptr;
-    int markupCount = 0;
-    const AnnotationList* textNotes = nullptr;
-    int textNoteCount = 0;
-    const AnnotationList* stickies = nullptr;
-    int stickyCount = 0;
+    PerKind<const KindList*> annotations{};
     const QImage* stickyIcon = nullptr;
-    const AnnotationList* clips = nullptr;
-    int clipCount = 0;
     const QImage* clipIcon = nullptr;
     // Concept-search hits: the hit boxes and the word boxes within them.
     const std::string* questerHits = nullptr;

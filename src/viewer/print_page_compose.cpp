@@ -7,13 +7,32 @@
 
 namespace viewer {
 
-void PageAnnotationLists::Parse(const std::string (&lists)[6]) {
+namespace {
+
+constexpr AnnotationKind kPrintedKinds[] = {kRedaction, kHighlight, kTextNote, kMarkup};
+
+// Whether the print asks for the layer of a kind that prints.
+bool Prints(const printing::PrintLayers& layers, AnnotationKind kind) {
+    switch (kind) {
+        case kRedaction:
+            return layers.redactions;
+        case kHighlight:
+            return layers.highlights;
+        case kTextNote:
+            return layers.notes;
+        case kMarkup:
+            return layers.markups;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+void PageAnnotationLists::Parse(const AnnotationTexts& lists) {
     *this = {};
-    using TalqClientAPI_Header::ParseAnnotationList;
-    if (!lists[0].empty()) ParseAnnotationList(lists[0], redactions, redactionCount);
-    if (!lists[1].empty()) ParseAnnotationList(lists[1], highlights, highlightCount);
-    if (!lists[3].empty()) ParseAnnotationList(lists[3], notes, noteCount);
-    if (!lists[5].empty()) ParseAnnotationList(lists[5], markups, markupCount);
+    for (AnnotationKind kind : kPrintedKinds)
+        TalqClientAPI_Header::ParseKindList(lists[kind], (*this)[kind]);
 }
 
 bool ComposePrintPage(cGdiLead& image, const PageAnnotationLists& lists,
@@ -47,13 +66,8 @@ bool ComposePrintPage(cGdiLead& image, const PageAnnotationLists& lists,
     scene.info.scale = 1.0f;
     scene.info.rotation = layerRotation;
     scene.redactionColorMode = layers.redactColorMode;
-    PageLayers& l = scene.layers;
-    if (layers.redactions)
-        l.redactions = &lists.redactions, l.redactionCount = lists.redactionCount;
-    if (layers.highlights)
-        l.highlights = &lists.highlights, l.highlightCount = lists.highlightCount;
-    if (layers.markups) l.markups = &lists.markups, l.markupCount = lists.markupCount;
-    if (layers.notes) l.textNotes = &lists.notes, l.textNoteCount = lists.noteCount;
+    for (AnnotationKind kind : kPrintedKinds)
+        if (Prints(layers, kind)) scene.layers.annotations[kind] = &lists[kind];
     PaintPage(scene, out);
     image.FreeGraphics();
     return true;

@@ -14,12 +14,9 @@ class cGdiLead;
 namespace viewer {
 
 // The six annotation lists of a page parsed; sticky notes and clips never print.
-struct PageAnnotationLists {
-    AnnotationList redactions, highlights, notes, markups;
-    int redactionCount = 0, highlightCount = 0, noteCount = 0, markupCount = 0;
-    // Parses the server's lists (redactions, highlights, sticky notes, text
-    // notes, clips, markups).
-    void Parse(const std::string (&lists)[6]);
+struct PageAnnotationLists : PageLists {
+    // Parses the server's lists of the kinds that print.
+    void Parse(const AnnotationTexts& lists);
 };
 
 // Draws the image of the engine and its layers onto out, sized to the image

@@ -59,10 +59,12 @@ TEST(AnnotationHitTest, IconSizeFollowsScaleAndFactorAndScaleZeroHitsNothing) {
 }
 
 TEST(AnnotationHitTest, KindsAreTriedInOrderAndTheFirstRecordWins) {
-    AnnotationList hl = {Rec(0, 0, 100, 100)}, red = {Rec(0, 0, 100, 100), Rec(0, 0, 200, 200)},
-                   notes, stickies = {Rec(150, 150, 0, 0)}, clips = {Rec(150, 150, 0, 0)},
-                   markups = {Rec(300, 300, 300, 300, "300,300")};
-    HitLists l{&hl, &red, &notes, &stickies, &clips, &markups, 1, 2, 0, 1, 1, 1};
+    PageLists l;
+    l[kHighlight] = {{Rec(0, 0, 100, 100)}, 1};
+    l[kRedaction] = {{Rec(0, 0, 100, 100), Rec(0, 0, 200, 200)}, 2};
+    l[kStickyNote] = {{Rec(150, 150, 0, 0)}, 1};
+    l[kClip] = {{Rec(150, 150, 0, 0)}, 1};
+    l[kMarkup] = {{Rec(300, 300, 300, 300, "300,300")}, 1};
     struct Case {
         int x, y;
         std::int32_t kind;
@@ -78,24 +80,23 @@ TEST(AnnotationHitTest, KindsAreTriedInOrderAndTheFirstRecordWins) {
         EXPECT_EQ(hit.kind, c.kind) << c.x;
         EXPECT_EQ(hit.index, c.index) << c.x;
     }
-    l.redactionCount = 0;  // records past the count are not on the page
+    l[kRedaction].count = 0;  // records past the count are not on the page
     EXPECT_EQ(FindAnnotationAt(l, 160, 160, 24, 24).kind, kStickyNote);
-    l.stickyCount = 0;
+    l[kStickyNote].count = 0;
     EXPECT_EQ(FindAnnotationAt(l, 160, 160, 24, 24).kind, kClip);
 }
 
 TEST(AnnotationListEdit, RemovingMovesLaterRecordsUpAndAppendingGoesLast) {
-    AnnotationList list = {Rec(1, 0, 0, 0), Rec(2, 0, 0, 0), Rec(3, 0, 0, 0)};
-    int count = 3;
-    RemoveRecord({&list, &count}, 0);
-    ASSERT_EQ(count, 2);
-    EXPECT_EQ(list[0].Left, 2);
-    EXPECT_EQ(list[1].Left, 3);
-    RemoveRecord({&list, &count}, 5);  // nothing there
-    EXPECT_EQ(count, 2);
-    AppendRecord({&list, &count}, Rec(9, 0, 0, 0));
-    EXPECT_EQ(count, 3);
-    EXPECT_EQ(list[2].Left, 9);
+    KindList k{{Rec(1, 0, 0, 0), Rec(2, 0, 0, 0), Rec(3, 0, 0, 0)}, 3};
+    RemoveRecord(k, 0);
+    ASSERT_EQ(k.count, 2);
+    EXPECT_EQ(k.list[0].Left, 2);
+    EXPECT_EQ(k.list[1].Left, 3);
+    RemoveRecord(k, 5);  // nothing there
+    EXPECT_EQ(k.count, 2);
+    AppendRecord(k, Rec(9, 0, 0, 0));
+    EXPECT_EQ(k.count, 3);
+    EXPECT_EQ(k.list[2].Left, 9);
 }
 
 TEST(AnnotationListEdit, AListTooLongForTheServerIsNeverBuiltForASave) {

@@ -170,22 +170,21 @@ TEST_F(AnnotationRoundTripTest, EveryKindComesBackShownAndPrintedAsSavedInEveryA
                 << c.kind;
         }
 
-        std::string lists[6];
+        AnnotationTexts lists;
         ASSERT_TRUE(window->TalqAPi->GetAllAnnotations(key, lists));
         ASSERT_TRUE(window->DisplayImage(key));
         const viewer::PageAnnotations& shown = window->pageAnnotations;
-        const AnnotationList* onScreen[6] = {&shown.RedactList, &shown.HiLiteList,
-                                             &shown.StickyList, &shown.TextNoteList,
-                                             &shown.ClipList,   &shown.MarkUpList};
         for (std::size_t i = 0; i < kinds.size(); ++i) {
             if (kinds[i].kind == kClip && mode == 0) continue;
+            const AnnotationKind kind = kinds[i].kind;
+            const AnnotationList* onScreen = &shown[kind].list;
             AnnotationList read;
             int count = 0;
-            TalqClientAPI_Header::ParseAnnotationList(lists[i], read, count);
+            TalqClientAPI_Header::ParseAnnotationList(lists[kind], read, count);
             ASSERT_EQ(count, 1) << kinds[i].kind;
             EXPECT_EQ(Fields(read.front()), Fields(kinds[i].rec)) << "read back";
-            ASSERT_EQ(onScreen[i]->size(), 1u) << kinds[i].kind;
-            EXPECT_EQ(Fields(onScreen[i]->front()), Fields(kinds[i].rec)) << "shown";
+            ASSERT_EQ(onScreen->size(), 1u) << kinds[i].kind;
+            EXPECT_EQ(Fields(onScreen->front()), Fields(kinds[i].rec)) << "shown";
         }
         // The markup's pen is drawn over the page on screen.
         mGdi32::ImageViewTransform t =

@@ -127,7 +127,7 @@ struct FakeViewerSession : viewer::ViewerSession {
     std::string BndryLvls() override { return projectValid ? bndryLvls : ""; }
     // Pages: the image bytes and annotation lists by key.
     std::map<std::string, std::string> images;
-    std::map<std::string, std::array<std::string, 6>> annotations;
+    std::map<std::string, AnnotationTexts> annotations;
     bool pageInfoOk = true, annotationsOk = true, redactionsOkToView = true;
     bool placeholder = false;
     std::string ocrText;
@@ -203,9 +203,9 @@ struct FakeViewerSession : viewer::ViewerSession {
         numbers = {};
         return true;
     }
-    bool GetAllAnnotations(const std::string& key, std::string (&lists)[6]) override {
+    bool GetAllAnnotations(const std::string& key, AnnotationTexts& lists) override {
         auto it = annotations.find(key);
-        for (int i = 0; i < 6; ++i) lists[i] = it == annotations.end() ? "" : it->second[i];
+        lists = it == annotations.end() ? AnnotationTexts{} : it->second;
         return annotationsOk;
     }
     bool GetBndryBegEndKey(const std::string& key, std::int32_t, std::string& b,

@@ -115,8 +115,8 @@ TEST_F(ConceptSearchDemoTest, TheHitListOpensAndItsPageIsBoxedWhereTheWordsAre) 
     // Drawn at full size: the term words red (yellow masked with red), the
     // rest of the passage yellow, the page elsewhere as it was.
     // The demo's own highlights and notes are left off, so only hits are yellow.
-    window->pageAnnotations.HiLiteCount = window->pageAnnotations.MarkUpCount = 0;
-    window->pageAnnotations.TextNoteCount = window->pageAnnotations.StickyCount = 0;
+    window->pageAnnotations[kHighlight].count = window->pageAnnotations[kMarkup].count = 0;
+    window->pageAnnotations[kTextNote].count = window->pageAnnotations[kStickyNote].count = 0;
     window->zoom.g_ScaleFactor = 1.0f;
     window->SetImageScale(2);
     window->RedisplayImage();

@@ -185,8 +185,8 @@ TEST_F(FrmViewDemoTest, RedactionAndHighlightAreDrawnOverThePage) {
         ASSERT_TRUE(other.PutAnnotationList(key, 8, text)) << other.LastError();
     }
     ASSERT_TRUE(window->DisplayImage(key)) << Status();
-    EXPECT_EQ(window->pageAnnotations.RedactCount, 1);
-    EXPECT_EQ(window->pageAnnotations.HiLiteCount, 1);
+    EXPECT_EQ(window->pageAnnotations[kRedaction].count, 1);
+    EXPECT_EQ(window->pageAnnotations[kHighlight].count, 1);
     EXPECT_EQ(BackAt(900, 1300), kRed);
     // The top margin is white paper: the highlight shows in its colour.
     EXPECT_EQ(BackAt(2000, 90), kYellow);
@@ -200,8 +200,8 @@ TEST_F(FrmViewDemoTest, ShapesDrawnWithTheMouseAreKeptByTheServerAndDeletedAgain
     ASSERT_GE(index, 0);
     const std::string key = Pages()[static_cast<size_t>(index)].key;
     ASSERT_TRUE(window->DisplayImage(key)) << Status();
-    const int highlights = window->pageAnnotations.HiLiteCount;
-    const int markups = window->pageAnnotations.MarkUpCount;
+    const int highlights = window->pageAnnotations[kHighlight].count;
+    const int markups = window->pageAnnotations[kMarkup].count;
     auto drag = [this](int tool, int x1, int y1, int x2, int y2) {
         window->project.RedactMode = static_cast<std::int16_t>(tool);
         window->picImage_MouseDown(1, 0, x1 * 15, y1 * 15);
@@ -214,9 +214,9 @@ TEST_F(FrmViewDemoTest, ShapesDrawnWithTheMouseAreKeptByTheServerAndDeletedAgain
 
     // Shown again, the page has what was drawn, as the server keeps it.
     ASSERT_TRUE(window->DisplayImage(key)) << Status();
-    ASSERT_EQ(window->pageAnnotations.HiLiteCount, highlights + 1);
-    EXPECT_EQ(window->pageAnnotations.MarkUpCount, markups + 1);
-    const AnnotationRec& made = window->pageAnnotations.HiLiteList.back();
+    ASSERT_EQ(window->pageAnnotations[kHighlight].count, highlights + 1);
+    EXPECT_EQ(window->pageAnnotations[kMarkup].count, markups + 1);
+    const AnnotationRec& made = window->pageAnnotations[kHighlight].list.back();
     EXPECT_LT(made.Left, made.Right);
     EXPECT_EQ(TalqClientAPI_Header::StampLabel(made.Stamp), "");
 
@@ -230,7 +230,7 @@ TEST_F(FrmViewDemoTest, ShapesDrawnWithTheMouseAreKeptByTheServerAndDeletedAgain
     mGdi32::ImageToScreen(sx, sy, t);
     window->picImage_MouseDown(2, 0, sx * 15, sy * 15);
     ASSERT_TRUE(window->DisplayImage(key)) << Status();
-    EXPECT_EQ(window->pageAnnotations.HiLiteCount, highlights);
+    EXPECT_EQ(window->pageAnnotations[kHighlight].count, highlights);
 }
 
 TEST_F(FrmViewDemoTest, PageLockedByAnotherUserIsReadOnly) {

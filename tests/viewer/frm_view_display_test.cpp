@@ -35,8 +35,8 @@ class FrmViewDisplayTest : public FrmViewTest {
             session->images[key] = PngBytes(400, 300);
         }
         // A black redaction over (10,10)-(60,40), a yellow highlight over (100,100)-(150,130).
-        session->annotations["K0002"] = {
-            ListOf(10, 10, 60, 40, kBlack), ListOf(100, 100, 150, 130, kYellow), "", "", "", ""};
+        session->annotations["K0002"][kRedaction] = ListOf(10, 10, 60, 40, kBlack);
+        session->annotations["K0002"][kHighlight] = ListOf(100, 100, 150, 130, kYellow);
         window->docPosition.g_iDocLvl = 1;
         window->zoom.g_ScaleFactor = 1.0f;
         window->zoom.g_ScaleMode = 2;

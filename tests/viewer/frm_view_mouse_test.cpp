@@ -129,16 +129,11 @@ TEST_F(FrmViewMouseTest, AClickUnderTheThresholdMakesNothing) {
 TEST_F(FrmViewMouseTest, EachKindStopsAtItsLimitWithTheMessage) {
     struct Case {
         int tool;
-        AnnotationList* list;
-        int* count;
+        AnnotationKind kind;
         int limit;
     } cases[] = {
-        {11, &window->pageAnnotations.StickyList, &window->pageAnnotations.StickyCount, 15},
-        {12, &window->pageAnnotations.TextNoteList, &window->pageAnnotations.TextNoteCount, 15},
-        {13, &window->pageAnnotations.RedactList, &window->pageAnnotations.RedactCount, 85},
-        {14, &window->pageAnnotations.HiLiteList, &window->pageAnnotations.HiLiteCount, 85},
-        {15, &window->pageAnnotations.MarkUpList, &window->pageAnnotations.MarkUpCount, 15},
-        {16, &window->pageAnnotations.ClipList, &window->pageAnnotations.ClipCount, 30},
+        {11, kStickyNote, 15}, {12, kTextNote, 15}, {13, kRedaction, 85},
+        {14, kHighlight, 85},  {15, kMarkup, 15},   {16, kClip, 30},
     };
     talq::DialogFactory<frmAnnot>::Scoped notes(ScriptedMaker<frmAnnot>([](frmAnnot& d) {
         d.Text1->setPlainText("n");
@@ -149,16 +144,16 @@ TEST_F(FrmViewMouseTest, EachKindStopsAtItsLimitWithTheMessage) {
         d.cmdOK_Click();
     }));
     for (const Case& c : cases) {
-        *c.list = AnnotationList(static_cast<std::size_t>(c.limit - 1));
-        *c.count = c.limit - 1;
+        KindList& k = window->pageAnnotations[c.kind];
+        k.list = AnnotationList(static_cast<std::size_t>(c.limit - 1));
+        k.count = c.limit - 1;
         prompts.Clear();
         Drag(c.tool, 500, 400, 600, 500);
-        EXPECT_EQ(*c.count, c.limit) << c.tool << ": the last one allowed is made";
+        EXPECT_EQ(k.count, c.limit) << c.tool << ": the last one allowed is made";
         Drag(c.tool, 500, 400, 600, 500);
-        EXPECT_EQ(*c.count, c.limit) << c.tool;
+        EXPECT_EQ(k.count, c.limit) << c.tool;
         EXPECT_EQ(Messages(kLimitMessage), 1) << c.tool;
-        *c.list = {};
-        *c.count = 0;
+        k = {};
     }
 }
 
@@ -176,8 +171,8 @@ TEST_F(FrmViewMouseTest, AMarkupTakesAPointPerLongMoveAndStopsAtFifty) {
         << "commas travel as character 29";
 
     window->RedisplayImage();
-    window->pageAnnotations.MarkUpCount = 0;
-    window->pageAnnotations.MarkUpList.clear();
+    window->pageAnnotations[kMarkup].count = 0;
+    window->pageAnnotations[kMarkup].list.clear();
     Down(10, 10);
     for (int i = 1; i <= 60; ++i) Move(10 + 14 * i, 10 + (i % 2) * 14);
     Up(10 + 14 * 61, 10);
@@ -186,12 +181,13 @@ TEST_F(FrmViewMouseTest, AMarkupTakesAPointPerLongMoveAndStopsAtFifty) {
 }
 
 TEST_F(FrmViewMouseTest, RightClickEditsWhatLiesUnderItAndSavesTheWholeList) {
-    window->pageAnnotations.HiLiteList = {testsupport::AnnotationBox(100, 100, 200, 200, 65535)};
-    window->pageAnnotations.HiLiteCount = 1;
+    window->pageAnnotations[kHighlight].list = {
+        testsupport::AnnotationBox(100, 100, 200, 200, 65535)};
+    window->pageAnnotations[kHighlight].count = 1;
     AnnotationRec red = testsupport::AnnotationBox(300, 300, 400, 400, 0);
     red.Stamp = std::string("SECRET\x16OLD\x16") + "01/01/2020";
-    window->pageAnnotations.RedactList = {red};
-    window->pageAnnotations.RedactCount = 1;
+    window->pageAnnotations[kRedaction].list = {red};
+    window->pageAnnotations[kRedaction].count = 1;
     int choice = 0;
     talq::DialogFactory<SelBox>::Scoped picks(
         ScriptedMaker<SelBox>([&choice](SelBox& d) { d.Selection = choice; }));
@@ -201,7 +197,7 @@ TEST_F(FrmViewMouseTest, RightClickEditsWhatLiesUnderItAndSavesTheWholeList) {
     dialogs.colors.push_back(255u);
     Down(150, 150, kRight);
     ASSERT_EQ(session->puts.size(), 1u);
-    EXPECT_EQ(window->pageAnnotations.HiLiteList[0].Color, 255);
+    EXPECT_EQ(window->pageAnnotations[kHighlight].list[0].Color, 255);
     EXPECT_EQ(window->settings.DfltHiLiteColor, 255);
     // The border is no hit: nothing is offered there.
     Down(100, 150, kRight);
@@ -212,7 +208,7 @@ TEST_F(FrmViewMouseTest, RightClickEditsWhatLiesUnderItAndSavesTheWholeList) {
     prompts.QueueInput(" ");
     Down(350, 350, kRight);
     ASSERT_EQ(session->puts.size(), 2u);
-    EXPECT_EQ(window->pageAnnotations.RedactList[0].Stamp.substr(0, 5),
+    EXPECT_EQ(window->pageAnnotations[kRedaction].list[0].Stamp.substr(0, 5),
               "\x16"
               "ANN\x16");
     EXPECT_EQ(prompts.Records().back().text,
@@ -224,7 +220,7 @@ TEST_F(FrmViewMouseTest, RightClickEditsWhatLiesUnderItAndSavesTheWholeList) {
     ASSERT_EQ(session->puts.size(), 3u);
     EXPECT_EQ(session->puts.back().kind, 4);
     EXPECT_EQ(session->puts.back().text, "");
-    EXPECT_EQ(window->pageAnnotations.RedactCount, 0);
+    EXPECT_EQ(window->pageAnnotations[kRedaction].count, 0);
 
     // Without the right to change highlights nothing at all happens.
     window->project.g_RestrictAnnotations = 1;
@@ -237,8 +233,8 @@ TEST_F(FrmViewMouseTest, AStickyNoteEditIsSavedWithoutRedrawingAndDeleteRemovesI
     note.Left = 100;
     note.Top = 100;
     note.Text = "old";
-    window->pageAnnotations.StickyList = {note};
-    window->pageAnnotations.StickyCount = 1;
+    window->pageAnnotations[kStickyNote].list = {note};
+    window->pageAnnotations[kStickyNote].count = 1;
     std::string typed = "new text";
     talq::DialogFactory<frmAnnot>::Scoped notes(ScriptedMaker<frmAnnot>([&typed](frmAnnot& d) {
         EXPECT_EQ(d.Mode, 1);
@@ -249,11 +245,11 @@ TEST_F(FrmViewMouseTest, AStickyNoteEditIsSavedWithoutRedrawingAndDeleteRemovesI
     window->ModifyAnnotations(105, 105, changed);
     EXPECT_FALSE(changed);
     ASSERT_EQ(session->puts.size(), 1u);
-    EXPECT_EQ(window->pageAnnotations.StickyList[0].Text, "new text");
+    EXPECT_EQ(window->pageAnnotations[kStickyNote].list[0].Text, "new text");
     typed = "  ";
     window->ModifyAnnotations(105, 105, changed);
     EXPECT_TRUE(changed);
-    EXPECT_EQ(window->pageAnnotations.StickyCount, 0);
+    EXPECT_EQ(window->pageAnnotations[kStickyNote].count, 0);
     EXPECT_EQ(session->puts.back().text, "");
 }
 
@@ -263,29 +259,29 @@ TEST_F(FrmViewMouseTest, AFailedSaveShowsOneMessageAndATooLongListIsNeverSent) {
     EXPECT_EQ(Messages("Unable to Save Annotations"), 1);
     EXPECT_EQ(session->sessionErrorBoxes, 0) << "the session's own box stays shut";
     EXPECT_TRUE(session->errorMsgs) << "and is open again afterwards";
-    EXPECT_EQ(window->pageAnnotations.HiLiteCount, 1) << "the record stays for the next save";
+    EXPECT_EQ(window->pageAnnotations[kHighlight].count, 1) << "the record stays for the next save";
 
     session->putSucceeds = true;
     session->puts.clear();
     AnnotationRec big = testsupport::AnnotationBox(0, 0, 10, 10, 0);
     big.Text = std::string(11990, 'x');
-    window->pageAnnotations.TextNoteList = {big};
-    window->pageAnnotations.TextNoteCount = 1;
+    window->pageAnnotations[kTextNote].list = {big};
+    window->pageAnnotations[kTextNote].count = 1;
     talq::DialogFactory<frmAnnot>::Scoped notes(ScriptedMaker<frmAnnot>([](frmAnnot& d) {
         d.Text1->setPlainText("one more note that no longer fits");
         d.cmdOK_Click();
     }));
     Drag(12, 100, 100, 300, 200);
     EXPECT_TRUE(session->puts.empty());
-    EXPECT_EQ(window->pageAnnotations.TextNoteCount, 1) << "the new note is rolled back";
+    EXPECT_EQ(window->pageAnnotations[kTextNote].count, 1) << "the new note is rolled back";
     EXPECT_EQ(Messages("Unable to Save Annotations"), 2);
 }
 
 TEST_F(FrmViewMouseTest, AnEditIsAbandonedWhenThePageChangesWhileItsDialogIsOpen) {
     AnnotationRec note = testsupport::AnnotationBox(100, 100, 300, 300, 0);
     note.Text = "old";
-    window->pageAnnotations.TextNoteList = {note};
-    window->pageAnnotations.TextNoteCount = 1;
+    window->pageAnnotations[kTextNote].list = {note};
+    window->pageAnnotations[kTextNote].count = 1;
     session->images["K0002"] = "";
     talq::DialogFactory<frmAnnot>::Scoped notes(ScriptedMaker<frmAnnot>([this](frmAnnot& d) {
         window->DisplayImage("K0002");  // a command message moves the page
@@ -311,8 +307,8 @@ TEST_F(FrmViewMouseTest, ClipsAreMadeOnlyLocallyAndAProgramClipAsksBeforeItRuns)
     clip.Left = clip.Top = 100;
     clip.Color2 = 2;
     clip.Text = std::string("/docs/a.txt\x1E/usr/bin/tool");
-    window->pageAnnotations.ClipList = {clip};
-    window->pageAnnotations.ClipCount = 1;
+    window->pageAnnotations[kClip].list = {clip};
+    window->pageAnnotations[kClip].count = 1;
     window->project.RedactMode = 0;
     for (int answer : {platform::vbNo, platform::vbYes}) {
         prompts.Clear();
@@ -331,8 +327,8 @@ TEST_F(FrmViewMouseTest, IconHitsFollowTheViewScaleAndScaleZeroHitsNothing) {
     AnnotationRec note;
     note.Left = note.Top = 100;
     note.Text = "shown";
-    window->pageAnnotations.StickyList = {note};
-    window->pageAnnotations.StickyCount = 1;
+    window->pageAnnotations[kStickyNote].list = {note};
+    window->pageAnnotations[kStickyNote].count = 1;
     int shown = 0;
     talq::DialogFactory<frmAnnot>::Scoped notes(
         ScriptedMaker<frmAnnot>([](frmAnnot& d) { EXPECT_EQ(d.Mode, 2); }, &shown));

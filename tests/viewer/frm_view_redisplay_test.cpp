@@ -37,10 +37,10 @@ class FrmViewRedisplayTest : public FrmViewTest {
     // yellow highlight over (100,100)-(150,130).
     void LoadMarkedPage() {
         LoadPage(400, 300);
-        window->pageAnnotations.RedactList = {Box(10, 10, 60, 40, kBlack)};
-        window->pageAnnotations.RedactCount = 1;
-        window->pageAnnotations.HiLiteList = {Box(100, 100, 150, 130, kYellow)};
-        window->pageAnnotations.HiLiteCount = 1;
+        window->pageAnnotations[kRedaction].list = {Box(10, 10, 60, 40, kBlack)};
+        window->pageAnnotations[kRedaction].count = 1;
+        window->pageAnnotations[kHighlight].list = {Box(100, 100, 150, 130, kYellow)};
+        window->pageAnnotations[kHighlight].count = 1;
     }
     // Draws at 100 %, unscrolled.
     void ShowAtFullSize() {
@@ -169,8 +169,8 @@ TEST_F(FrmViewRedisplayTest, HiddenAnnotationLevelAndBehaviourBitsSkipTheirLayer
 
 TEST_F(FrmViewRedisplayTest, ScrolledPageMovesItsLayersWithIt) {
     LoadPage(window->picImage->width(), window->picImage->height() + 400);
-    window->pageAnnotations.HiLiteList = {Box(100, 300, 150, 330, kYellow)};
-    window->pageAnnotations.HiLiteCount = 1;
+    window->pageAnnotations[kHighlight].list = {Box(100, 300, 150, 330, kYellow)};
+    window->pageAnnotations[kHighlight].count = 1;
     ShowAtFullSize();
     EXPECT_EQ(Back(125, 315), kYellow);
     window->VScroll1->setValue(20);  // 200 display pixels
@@ -180,8 +180,8 @@ TEST_F(FrmViewRedisplayTest, ScrolledPageMovesItsLayersWithIt) {
 
 TEST_F(FrmViewRedisplayTest, ZoomWindowEnlargesTheSpotAtItsCorner) {
     LoadPage(400, 300);
-    window->pageAnnotations.RedactList = {Box(100, 100, 120, 110, kBlack)};
-    window->pageAnnotations.RedactCount = 1;
+    window->pageAnnotations[kRedaction].list = {Box(100, 100, 120, 110, kBlack)};
+    window->pageAnnotations[kRedaction].count = 1;
     window->zoom.ZoomWin_Active = 1;
     window->Form_Resize();
     ShowAtFullSize();
@@ -197,8 +197,8 @@ TEST_F(FrmViewRedisplayTest, ZoomWindowEnlargesTheSpotAtItsCorner) {
 
 TEST_F(FrmViewRedisplayTest, ZoomWithoutMainScaleDrawsNothingAndKeepsItsScale) {
     LoadPage(400, 300);
-    window->pageAnnotations.RedactList = {Box(0, 0, 400, 300, kBlack)};
-    window->pageAnnotations.RedactCount = 1;
+    window->pageAnnotations[kRedaction].list = {Box(0, 0, 400, 300, kBlack)};
+    window->pageAnnotations[kRedaction].count = 1;
     window->zoom.ZoomWin_Active = 1;
     window->Form_Resize();
     window->zoom.g_ScaleFactor = 0.0f;
@@ -308,8 +308,8 @@ TEST_F(FrmViewRedisplayTest, ZoomSplitterMovesWithinHalfToNineTenths) {
 
 TEST_F(FrmViewRedisplayTest, NoPageClearsBothPanes) {
     LoadPage(400, 300);
-    window->pageAnnotations.RedactList = {Box(0, 0, 400, 300, kBlack)};
-    window->pageAnnotations.RedactCount = 1;
+    window->pageAnnotations[kRedaction].list = {Box(0, 0, 400, 300, kBlack)};
+    window->pageAnnotations[kRedaction].count = 1;
     ShowAtFullSize();
     ASSERT_EQ(Screen(5, 5), kBlack);
     window->page.g_ValidImage = 0;

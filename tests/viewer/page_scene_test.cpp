@@ -24,8 +24,8 @@ TEST(PageScene, APagePaintedWithoutAWindowShowsEachLayerAsItsRightsAllow) {
 
     const TalqClientAPI_Header::WordBoxes words =
         TalqClientAPI_Header::ParseWordBoxes("fox|10|10|20|10^dog|100|10|20|10");
-    const AnnotationList redactions = {testsupport::AnnotationBox(10, 50, 40, 80, kBlack)};
-    const AnnotationList highlights = {testsupport::AnnotationBox(100, 50, 140, 80, kYellow)};
+    const KindList redactions{{testsupport::AnnotationBox(10, 50, 40, 80, kBlack)}, 1};
+    const KindList highlights{{testsupport::AnnotationBox(100, 50, 140, 80, kYellow)}, 1};
 
     struct Case {
         bool restricted;
@@ -49,10 +49,8 @@ TEST(PageScene, APagePaintedWithoutAWindowShowsEachLayerAsItsRightsAllow) {
         scene.behaviorFlags = c.flags;
         scene.layers.words = &words;
         scene.layers.searchKeywords = "f?x";
-        scene.layers.redactions = &redactions;
-        scene.layers.redactionCount = 1;
-        scene.layers.highlights = &highlights;
-        scene.layers.highlightCount = 1;
+        scene.layers.annotations[kRedaction] = &redactions;
+        scene.layers.annotations[kHighlight] = &highlights;
         platform::DrawSurface surface(200, 100);
         PaintPage(scene, surface);
         const std::string what = "restricted " + std::to_string(c.restricted) + " access " +

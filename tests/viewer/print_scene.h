@@ -59,8 +59,8 @@ class PrintScene {
         session.documents = {{"K0001", "K0003"}, {"K0004", "K0005"}};
         for (const std::string& k : session.pageKeys) {
             session.images[k] = PagePng();
-            session.annotations[k][0] = Text({AnnotationBox(50, 50, 800, 900, kBlack)});
-            session.annotations[k][1] = Text({AnnotationBox(50, 950, 800, 1050, kYellow)});
+            session.annotations[k][kRedaction] = Text({AnnotationBox(50, 50, 800, 900, kBlack)});
+            session.annotations[k][kHighlight] = Text({AnnotationBox(50, 950, 800, 1050, kYellow)});
         }
         session.passThrough = [](const std::string&, std::string& reply) {
             reply = "OK";

@@ -423,7 +423,7 @@ class frmView : public QMainWindow, private PrintHost {
     bool MouseDragging();
     // Beeps while busy or without a page, and chooses a project when none is open.
     bool PageTakesClicks();
-    annotations::PageListRefs ListOf(std::int32_t kind);
+    KindList& ListOf(std::int32_t kind);
     // Saves a kind's whole list; one message on failure. A text too long for
     // the server is never sent; tooLong then reports it.
     bool SaveAnnotationList(std::int32_t kind, const char* failure, bool sendEmpty,

@@ -30,31 +30,17 @@ std::string Options(std::initializer_list<const char*> items) {
 
 }  // namespace
 
-annotations::PageListRefs frmView::ListOf(std::int32_t kind) {
-    PageAnnotations& a = pageAnnotations;
-    switch (kind) {
-        case kStickyNote:
-            return {&a.StickyList, &a.StickyCount};
-        case kClip:
-            return {&a.ClipList, &a.ClipCount};
-        case kRedaction:
-            return {&a.RedactList, &a.RedactCount};
-        case kHighlight:
-            return {&a.HiLiteList, &a.HiLiteCount};
-        case kTextNote:
-            return {&a.TextNoteList, &a.TextNoteCount};
-        default:
-            return {&a.MarkUpList, &a.MarkUpCount};
-    }
+KindList& frmView::ListOf(std::int32_t kind) {
+    return pageAnnotations[IsAnnotationKind(kind) ? static_cast<AnnotationKind>(kind) : kMarkup];
 }
 
 bool frmView::SaveAnnotationList(std::int32_t kind, const char* failure, bool sendEmpty,
                                  bool* tooLong) {
     ViewerSession& session = Session();
-    const annotations::PageListRefs ref = ListOf(kind);
+    const KindList& ref = ListOf(kind);
     std::string text;
     bool ok = false;
-    if (!annotations::BuildListForSave(*ref.count, *ref.list, text)) {
+    if (!annotations::BuildListForSave(ref.count, ref.list, text)) {
         if (tooLong != nullptr) *tooLong = true;
     } else if (text.empty() && !sendEmpty) {
         return true;
@@ -119,13 +105,10 @@ bool frmView::EditRedaction(AnnotationRec& rec, int choice, const PageMark& mark
 void frmView::ModifyAnnotations(std::int32_t x, std::int32_t y, bool& changed) {
     changed = false;
     ViewerSession& session = Session();
-    PageAnnotations& a = pageAnnotations;
-    const annotations::HitLists lists{
-        &a.HiLiteList, &a.RedactList, &a.TextNoteList, &a.StickyList, &a.ClipList, &a.MarkUpList,
-        a.HiLiteCount, a.RedactCount, a.TextNoteCount, a.StickyCount, a.ClipCount, a.MarkUpCount};
     const float factor = page.g_ViewScaleFactor;
     const annotations::AnnotationHit hit = annotations::FindAnnotationAt(
-        lists, x, y, annotations::IconSizeInImage(picSticky.width(), zoom.g_ScaleFactor, factor),
+        pageAnnotations, x, y,
+        annotations::IconSizeInImage(picSticky.width(), zoom.g_ScaleFactor, factor),
         annotations::IconSizeInImage(picClip.width(), zoom.g_ScaleFactor, factor));
     if (hit.kind == 0) {
         if ((session.UserProjectSecurity() & (0x01 | 0x02 | 0x40)) != 0 &&
@@ -138,12 +121,11 @@ void frmView::ModifyAnnotations(std::int32_t x, std::int32_t y, bool& changed) {
         hit.kind == kRedaction ? project.g_RestrictRedactions : project.g_RestrictAnnotations;
     if ((run.lBehaviorFlags & annotations::FeatureBit(hit.kind)) != 0 || access != 0) return;
 
-    const annotations::PageListRefs ref = ListOf(hit.kind);
+    KindList& ref = ListOf(hit.kind);
     // Kept whole, so that a list the server could not take is put back.
-    const AnnotationList before = *ref.list;
-    const int countBefore = *ref.count;
+    const KindList before = ref;
     const PageMark mark = MarkPage();
-    AnnotationRec rec = (*ref.list)[static_cast<std::size_t>(hit.index)];
+    AnnotationRec rec = ref.list[static_cast<std::size_t>(hit.index)];
     bool remove = false, edited = false;
     annotations::AnnotationSettings& d = settings;
 
@@ -225,15 +207,14 @@ void frmView::ModifyAnnotations(std::int32_t x, std::int32_t y, bool& changed) {
         changed = true;
     } else {
         rec.Stamp = NewStamp(hit.kind == kRedaction ? StampLabel(rec.Stamp) : "");
-        (*ref.list)[static_cast<std::size_t>(hit.index)] = rec;
+        ref.list[static_cast<std::size_t>(hit.index)] = rec;
         // Sticky notes and clips keep their icon: nothing to draw again.
         changed = hit.kind != kStickyNote && hit.kind != kClip;
     }
     bool tooLong = false;
     SaveAnnotationList(hit.kind, "Unable to Save/Modify Annotations", true, &tooLong);
     if (tooLong) {
-        *ref.list = before;
-        *ref.count = countBefore;
+        ref = before;
         changed = false;
     }
 }

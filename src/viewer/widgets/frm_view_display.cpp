@@ -103,8 +103,7 @@ bool frmView::DisplayImage(const std::string& key) {
     page.g_ValidImage = 0;
     page.g_PageReadOnly = 0;
     page.g_PageRestricted = 0;
-    pageAnnotations.RedactCount = pageAnnotations.HiLiteCount = pageAnnotations.StickyCount =
-        pageAnnotations.TextNoteCount = pageAnnotations.ClipCount = pageAnnotations.MarkUpCount = 0;
+    for (KindList& k : pageAnnotations) k.count = 0;
     page.g_szWordList.clear();
     page.g_WordBoxes.clear();
     g_WordListNums = {};
@@ -189,19 +188,10 @@ bool frmView::DisplayImage(const std::string& key) {
     session.GetWordList(key, page.g_szWordList, g_WordListNums);
     page.g_WordBoxes = TalqClientAPI_Header::ParseWordBoxes(page.g_szWordList);
 
-    std::string lists[6];
+    AnnotationTexts lists;
     const bool listsOk = session.GetAllAnnotations(key, lists);
-    AnnotationList* targets[6] = {&pageAnnotations.RedactList, &pageAnnotations.HiLiteList,
-                                  &pageAnnotations.StickyList, &pageAnnotations.TextNoteList,
-                                  &pageAnnotations.ClipList,   &pageAnnotations.MarkUpList};
-    int* counts[6] = {&pageAnnotations.RedactCount, &pageAnnotations.HiLiteCount,
-                      &pageAnnotations.StickyCount, &pageAnnotations.TextNoteCount,
-                      &pageAnnotations.ClipCount,   &pageAnnotations.MarkUpCount};
-    for (int i = 0; i < 6; ++i) {
-        if (!lists[i].empty()) {
-            TalqClientAPI_Header::ParseAnnotationList(lists[i], *targets[i], *counts[i]);
-        }
-    }
+    for (const AnnotationKindFacts& k : kAnnotationKinds)
+        TalqClientAPI_Header::ParseKindList(lists[k.kind], pageAnnotations[k.kind]);
     const bool seesThroughRedactions = session.AreRedactionsOkToView();
     if (!listsOk || !infoOk) {
         // Unknown redactions or restriction: nothing may be changed or
@@ -214,7 +204,8 @@ bool frmView::DisplayImage(const std::string& key) {
             return FailPage(status, " *** Error Retrieving Image ***");
         }
     }
-    if (pageAnnotations.RedactCount > 0 && !seesThroughRedactions) page.g_NativeBlocked = true;
+    if (pageAnnotations[kRedaction].count > 0 && !seesThroughRedactions)
+        page.g_NativeBlocked = true;
     page.g_ImgWidth = ImgObj->ImgWidth();
     page.g_ImgHeight = ImgObj->ImgHeight();
     page.g_ImgBpp = ImgObj->BitsPerPixel();

@@ -129,7 +129,7 @@ void frmView::picImage_MouseDown(int Button, int, int x, int y) {
     } else if (project.g_RestrictAnnotations != 0) {
         return;
     }
-    if (*ListOf(kind).count >= MaxAnnotationsPerPage(static_cast<AnnotationKind>(kind))) {
+    if (ListOf(kind).count >= MaxAnnotationsPerPage(static_cast<AnnotationKind>(kind))) {
         platform::Beep();
         platform::MsgBox("You have exceeded the maximum annotations\nallowed for a single image.",
                          platform::vbCritical, "Warning");
@@ -226,8 +226,8 @@ void frmView::FinishShape(int tool, AnnotationRec rec) {
     const char* failure = kind == kMarkup ? "Unable to Save MarkUp" : "Unable to Save Annotations";
     const bool saved = SaveAnnotationList(kind, failure, false, &tooLong);
     if (tooLong) {
-        annotations::PageListRefs ref = ListOf(kind);
-        annotations::RemoveRecord(ref, *ref.count - 1);
+        KindList& ref = ListOf(kind);
+        annotations::RemoveRecord(ref, ref.count - 1);
     }
     // A saved markup keeps the line drawn while it was captured.
     if (saved && kind != kMarkup) RedisplayImage();
@@ -251,13 +251,13 @@ void frmView::DisplaySticky(std::int32_t x, std::int32_t y, bool& found) {
     const std::int32_t w =
         annotations::IconSizeInImage(picSticky.width(), zoom.g_ScaleFactor, page.g_ViewScaleFactor);
     const int i = annotations::FirstHit(
-        pageAnnotations.StickyList, pageAnnotations.StickyCount,
+        pageAnnotations[kStickyNote].list, pageAnnotations[kStickyNote].count,
         [&](const AnnotationRec& r) { return annotations::IconHit(r, x, y, w); });
     found = i >= 0;
     if (!found) return;
     std::unique_ptr<annotations::frmAnnot> box =
         talq::DialogFactory<annotations::frmAnnot>::Create(this);
-    box->NoteText = pageAnnotations.StickyList[static_cast<std::size_t>(i)].Text;
+    box->NoteText = pageAnnotations[kStickyNote].list[static_cast<std::size_t>(i)].Text;
     box->Mode = 2;
     box->exec();
 }
@@ -266,11 +266,11 @@ void frmView::DisplayClip(std::int32_t x, std::int32_t y, bool& found) {
     const std::int32_t w =
         annotations::IconSizeInImage(picClip.width(), zoom.g_ScaleFactor, page.g_ViewScaleFactor);
     const int i = annotations::FirstHit(
-        pageAnnotations.ClipList, pageAnnotations.ClipCount,
+        pageAnnotations[kClip].list, pageAnnotations[kClip].count,
         [&](const AnnotationRec& r) { return annotations::IconHit(r, x, y, w); });
     found = i >= 0;
     if (!found) return;
-    const AnnotationRec clip = pageAnnotations.ClipList[static_cast<std::size_t>(i)];
+    const AnnotationRec clip = pageAnnotations[kClip].list[static_cast<std::size_t>(i)];
     const annotations::ClipTarget target = annotations::ReadStoredClip(clip.Color2, clip.Text);
     // A clip is data from the server: it starts a program only when agreed.
     if (target.mode == 2 && !target.program.empty() && !annotations::ConfirmClipProgram(target))

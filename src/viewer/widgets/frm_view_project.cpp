@@ -11,6 +11,7 @@
 #include <QSignalBlocker>
 #include <algorithm>
 
+#include "annotations/annotation_edit.h"
 #include "foundation/fields.h"
 #include "foundation/number_text.h"
 #include "platform/prompts.h"
@@ -138,11 +139,9 @@ std::int32_t frmView::LoadProjectLevels(ViewerSession& session, const std::strin
         for (int i : {4, 11, 12, 14, 15, 16}) Tbar[static_cast<size_t>(i)]->show();
     }
     if (notesShown) Tbar[4]->show();
-    // Behaviour bits that take single tools away.
-    constexpr std::pair<std::int32_t, int> kToolBits[] = {{0x10, 11}, {0x20, 12},  {0x40, 15},
-                                                          {0x80, 14}, {0x100, 13}, {0x1000, 16}};
-    for (const auto& [bit, index] : kToolBits) {
-        if ((mask & bit) != 0) Tbar[static_cast<size_t>(index)]->hide();
+    // A kind's feature bit takes its tool away.
+    for (const annotations::KindTool& k : annotations::kKindTools) {
+        if ((mask & KindFacts(k.kind).featureBit) != 0) Tbar[static_cast<size_t>(k.tool)]->hide();
     }
 
     project.g_LimitNav =

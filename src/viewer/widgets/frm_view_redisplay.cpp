@@ -54,8 +54,7 @@ PageScene WindowScene(const frmView& w) {
     scene.annotationAccess = w.project.g_RestrictAnnotations;
     scene.behaviorFlags = w.run.lBehaviorFlags;
     scene.redactionFill = w.project.g_RestrictRedactions == 1 ? 0 : w.settings.RedactFill;
-    scene.layers.redactions = &w.pageAnnotations.RedactList;
-    scene.layers.redactionCount = w.pageAnnotations.RedactCount;
+    scene.layers.annotations[kRedaction] = &w.pageAnnotations[kRedaction];
     return scene;
 }
 
@@ -152,17 +151,9 @@ void frmView::RedisplayImage() {
     PageLayers& layers = scene.layers;
     layers.words = &page.g_WordBoxes;
     layers.searchKeywords = query.QuerySrchStr;
-    layers.highlights = &pageAnnotations.HiLiteList;
-    layers.highlightCount = pageAnnotations.HiLiteCount;
-    layers.markups = &pageAnnotations.MarkUpList;
-    layers.markupCount = pageAnnotations.MarkUpCount;
-    layers.textNotes = &pageAnnotations.TextNoteList;
-    layers.textNoteCount = pageAnnotations.TextNoteCount;
-    layers.stickies = &pageAnnotations.StickyList;
-    layers.stickyCount = pageAnnotations.StickyCount;
+    for (const AnnotationKindFacts& k : kAnnotationKinds)
+        layers.annotations[k.kind] = &pageAnnotations[k.kind];
     layers.stickyIcon = &picSticky;
-    layers.clips = &pageAnnotations.ClipList;
-    layers.clipCount = pageAnnotations.ClipCount;
     layers.clipIcon = &picClip;
     if (query.bQuesterActive && conceptHits.g_QuesterLastKey == page.szCurrentKey &&
         page.g_ValidImage == 1 && !page.g_NativeBlocked) {

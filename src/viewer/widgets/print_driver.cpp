@@ -271,7 +271,7 @@ void PrintDriver::PrintImageLocal(const std::string& key, std::int32_t flags, bo
         printing::OrientPage(rotation, image.ImgWidth(), image.ImgHeight(), dpi);
     if (turn.turn != 0) image.RotateImage(turn.turn);
 
-    std::string lists[6];
+    AnnotationTexts lists;
     if (!Session().GetAllAnnotations(key, lists)) {
         image.FreeImage();
         RemoveIfThere(temp);

@@ -195,9 +195,9 @@ bool ViewerSession::GetWordList(const std::string& key, std::string& words,
     if (!api_) return false;
     return api_->GetWordList(key, numbers[0], numbers[1], numbers[2], numbers[3], words);
 }
-bool ViewerSession::GetAllAnnotations(const std::string& key, std::string (&lists)[6]) {
+bool ViewerSession::GetAllAnnotations(const std::string& key, AnnotationTexts& lists) {
     if (!api_) return false;
-    return api_->GetAllAnnotations(key, lists[0], lists[1], lists[2], lists[3], lists[4], lists[5]);
+    return api_->GetAllAnnotations(key, lists);
 }
 bool ViewerSession::GetBndryBegEndKey(const std::string& key, std::int32_t level,
                                       std::string& begKey, std::string& endKey) {

@@ -14,6 +14,7 @@
 #include "annotations/tag_api.h"
 #include "navigation/query_api.h"
 #include "navigation/quester_api.h"
+#include "platform/annotation_kinds.h"
 #include "server/page_image.h"
 
 class QWidget;
@@ -89,8 +90,7 @@ class ViewerSession : public navigation::QueryApi,
     // The word list and the four numbers of its reply.
     virtual bool GetWordList(const std::string& key, std::string& words,
                              std::array<std::int32_t, 4>& numbers);
-    // Redactions, highlights, sticky notes, text notes, clips, markups.
-    virtual bool GetAllAnnotations(const std::string& key, std::string (&lists)[6]);
+    virtual bool GetAllAnnotations(const std::string& key, AnnotationTexts& lists);
     virtual bool GetBndryBegEndKey(const std::string& key, std::int32_t level, std::string& begKey,
                                    std::string& endKey);
     virtual bool GetBndryScrollList(const std::string& key, std::int32_t level, std::string& list,

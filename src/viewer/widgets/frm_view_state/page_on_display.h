@@ -26,11 +26,7 @@ struct PageOnDisplay {
     std::string g_szNativeFile, g_szDocFldrDesc, g_szPageList;
 };
 
-// The page's six annotation lists, each with its count.
-struct PageAnnotations {
-    AnnotationList RedactList, HiLiteList, StickyList, TextNoteList, ClipList, MarkUpList;
-    int RedactCount = 0, HiLiteCount = 0, StickyCount = 0, TextNoteCount = 0, ClipCount = 0,
-        MarkUpCount = 0;
-};
+// The page's annotation lists, one per kind.
+using PageAnnotations = PageLists;
 
 }  // namespace viewer
