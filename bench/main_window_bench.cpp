@@ -67,7 +67,7 @@ struct ShownPage {
 
 void BM_RedisplayAfterScroll(benchmark::State& state) {
     ShownPage page;
-    QScrollBar* bar = page.window.VScroll1;
+    QScrollBar* bar = page.window.ui.VScroll1;
     int value = 0;
     for (auto _ : state) {
         value = value >= bar->maximum() ? 0 : value + bar->singleStep();

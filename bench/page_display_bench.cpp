@@ -102,7 +102,7 @@ void BM_DecodeAndScalePage(benchmark::State& state) {
         state.SkipWithError("no page images");
         return;
     }
-    const int paneW = w.picImage->width(), paneH = w.picImage->height();
+    const int paneW = w.ui.picImage->width(), paneH = w.ui.picImage->height();
     platform::DrawSurface back;
     back.Resize(paneW, paneH);
     cGdiLead engine;
@@ -220,7 +220,7 @@ void BM_QtDecodeAndScaleColourPage(benchmark::State& state) {
     OpenWindow shown(true);
     const KindOfPages* found = PagesFor(shown, state, IsColourJpeg);
     if (found == nullptr) return;
-    const int paneW = shown.window.picImage->width();
+    const int paneW = shown.window.ui.picImage->width();
     size_t i = 0;
     for (auto _ : state) {
         QImage page(QString::fromStdString(found->files[i++ % found->files.size()]));
@@ -270,7 +270,7 @@ void BM_TrueBaselineG4Page(benchmark::State& state) {
     if (found == nullptr) return;
     const KindOfPages& pages = *found;
     viewer::frmView& w = shown.window;
-    const int paneW = w.picImage->width();
+    const int paneW = w.ui.picImage->width();
     std::vector<std::uint8_t> bits, grey;
     size_t i = 0;
     for (auto _ : state) {

@@ -112,9 +112,10 @@ TEST(QueryDemo, OcrSearchFromTheMenuShowsItsHitsAndMarksTheWord) {
     window->Tbar_Click(4);
     ASSERT_EQ(window->query.Query_Active, 2) << word;
     EXPECT_EQ(window->query.QuerySrchStr, word);
-    const auto rows = window->QueryList->findItems(QString::fromStdString(key), Qt::MatchExactly);
+    const auto rows =
+        window->ui.QueryList->findItems(QString::fromStdString(key), Qt::MatchExactly);
     ASSERT_EQ(rows.size(), 1);
-    window->QueryList->setCurrentItem(rows.front());
+    window->ui.QueryList->setCurrentItem(rows.front());
     ASSERT_EQ(window->page.szCurrentKey, key);
 
     // Red appears inside the word's box, and nowhere once the words are gone.
@@ -126,7 +127,7 @@ TEST(QueryDemo, OcrSearchFromTheMenuShowsItsHitsAndMarksTheWord) {
             for (int x = wx; x < wx + ww; x += 2) {
                 std::int32_t sx = x, sy = y;
                 mGdi32::ImageToScreen(sx, sy, t);
-                if (window->picImage2.Point(sx, sy) == kRed) ++red;
+                if (window->ui.picImage2.Point(sx, sy) == kRed) ++red;
             }
         return red;
     };

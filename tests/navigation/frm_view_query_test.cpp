@@ -88,9 +88,9 @@ class QueryPaneTest : public testsupport::FrmViewTest {
         ChooseSearch(option);
     }
     bool Shown(int button) const {
-        return !window->TBQuery[static_cast<size_t>(button)]->isHidden();
+        return !window->ui.TBQuery[static_cast<size_t>(button)]->isHidden();
     }
-    std::string Row(int i) const { return window->QueryList->item(i)->text().toStdString(); }
+    std::string Row(int i) const { return window->ui.QueryList->item(i)->text().toStdString(); }
     bool ServerHas(const std::string& file) {
         std::string s(1, '\x19');
         return engine_
@@ -107,15 +107,15 @@ class QueryPaneTest : public testsupport::FrmViewTest {
 TEST_F(QueryPaneTest, TagQueryPagesSetBySetWithTheSetButtonsShownByTheMarker) {
     PickTags({1});  // the pool is sorted by name: "Even", "Hot"
     EXPECT_EQ(window->query.Query_Active, 1);
-    EXPECT_FALSE(window->ScrollForm->isHidden());
-    EXPECT_EQ(window->QueryList->count(), 2000);
-    EXPECT_TRUE(window->QueryLabel->isVisible());
-    EXPECT_EQ(window->QueryLabel->text(), QStringLiteral("Hot"));
+    EXPECT_FALSE(window->ui.ScrollForm->isHidden());
+    EXPECT_EQ(window->ui.QueryList->count(), 2000);
+    EXPECT_TRUE(window->ui.QueryLabel->isVisible());
+    EXPECT_EQ(window->ui.QueryLabel->text(), QStringLiteral("Hot"));
     EXPECT_FALSE(Shown(8));  // no saving a tag query as a collection
     EXPECT_TRUE(Shown(9));
     EXPECT_TRUE(Shown(3));
     EXPECT_FALSE(Shown(2));
-    EXPECT_EQ(window->QueryList->currentRow(), 0);
+    EXPECT_EQ(window->ui.QueryList->currentRow(), 0);
     EXPECT_EQ(window->page.szCurrentKey, PageKey(1));  // the current row's page is shown
 
     window->TBQuery_Click(3);
@@ -125,19 +125,19 @@ TEST_F(QueryPaneTest, TagQueryPagesSetBySetWithTheSetButtonsShownByTheMarker) {
     window->TBQuery_Click(3);
     EXPECT_TRUE(Shown(2));
     EXPECT_FALSE(Shown(3));
-    EXPECT_EQ(window->QueryList->count(), 500);
+    EXPECT_EQ(window->ui.QueryList->count(), 500);
     window->TBQuery_Click(2);
     EXPECT_EQ(Row(0), PageKey(2001));
 
     // The combo lists the levels and "Page"; the document level has 900 rows.
-    ASSERT_EQ(window->QueryCombo->count(), 3);
-    EXPECT_EQ(window->QueryCombo->currentText(), QStringLiteral("Page"));
+    ASSERT_EQ(window->ui.QueryCombo->count(), 3);
+    EXPECT_EQ(window->ui.QueryCombo->currentText(), QStringLiteral("Page"));
     std::size_t sent = session->passThroughSent.size();
-    window->QueryCombo->setCurrentIndex(2);  // the level already shown: no request
+    window->ui.QueryCombo->setCurrentIndex(2);  // the level already shown: no request
     EXPECT_EQ(session->passThroughSent.size(), sent);
-    window->QueryCombo->setCurrentIndex(0);
+    window->ui.QueryCombo->setCurrentIndex(0);
     EXPECT_EQ(window->query.CurrentQuery.Level, 1);
-    EXPECT_EQ(window->QueryList->count(), 900);
+    EXPECT_EQ(window->ui.QueryList->count(), 900);
     EXPECT_FALSE(Shown(2));
     EXPECT_FALSE(Shown(3));
     EXPECT_EQ(Row(1), PageKey(6));
@@ -147,18 +147,18 @@ TEST_F(QueryPaneTest, ItemButtonsStepTheRowsAndBeepAtTheEnds) {
     PickTags({1});
     window->TBQuery_Click(0);
     EXPECT_EQ(prompts.Beeps(), 1);
-    EXPECT_EQ(window->QueryList->currentRow(), 0);
+    EXPECT_EQ(window->ui.QueryList->currentRow(), 0);
     window->TBQuery_Click(1);
-    EXPECT_EQ(window->QueryList->currentRow(), 1);
+    EXPECT_EQ(window->ui.QueryList->currentRow(), 1);
     EXPECT_EQ(window->page.szCurrentKey, PageKey(2));
-    window->QueryList->setCurrentRow(1999);
+    window->ui.QueryList->setCurrentRow(1999);
     window->TBQuery_Click(1);
     EXPECT_EQ(prompts.Beeps(), 2);
-    EXPECT_EQ(window->QueryList->currentRow(), 1999);
+    EXPECT_EQ(window->ui.QueryList->currentRow(), 1999);
     session->busy = true;
     window->TBQuery_Click(0);
     EXPECT_EQ(prompts.Beeps(), 3);
-    EXPECT_EQ(window->QueryList->currentRow(), 1999);
+    EXPECT_EQ(window->ui.QueryList->currentRow(), 1999);
 }
 
 TEST_F(QueryPaneTest, MultiTagQueryCombinesTagsAndLeavesNoTemporaryFile) {
@@ -166,7 +166,7 @@ TEST_F(QueryPaneTest, MultiTagQueryCombinesTagsAndLeavesNoTemporaryFile) {
     session->bndry3rdParty = 0;
     PickTags({1, 0}, 2);  // Hot NOT Even
     EXPECT_EQ(window->query.Query_Active, 2);
-    EXPECT_EQ(window->QueryList->count(), 2000);
+    EXPECT_EQ(window->ui.QueryList->count(), 2000);
     EXPECT_EQ(Row(0), PageKey(1));
     EXPECT_EQ(Row(1), PageKey(3));
     EXPECT_TRUE(Shown(3));
@@ -190,9 +190,9 @@ TEST_F(QueryPaneTest, InvalidKeysAreListedAndAnAllInvalidSetIsEmptyAndDisabled) 
     ASSERT_TRUE(ok);
     EXPECT_EQ(lists, 1);
     EXPECT_EQ(items, "*NOPE1");
-    EXPECT_EQ(window->QueryList->count(), 0);
-    EXPECT_FALSE(window->QueryList->isEnabled());
-    EXPECT_FALSE(window->TBQuery[0]->isEnabled());
+    EXPECT_EQ(window->ui.QueryList->count(), 0);
+    EXPECT_FALSE(window->ui.QueryList->isEnabled());
+    EXPECT_FALSE(window->ui.TBQuery[0]->isEnabled());
 }
 
 TEST_F(QueryPaneTest, OcrSearchOpensItsHitsAndMarksTheWordsOnThePage) {
@@ -200,16 +200,16 @@ TEST_F(QueryPaneTest, OcrSearchOpensItsHitsAndMarksTheWordsOnThePage) {
     TextSearch(3, "brown");  // file, notes, OCR, date
     EXPECT_EQ(window->query.Query_Active, 2);
     EXPECT_EQ(window->query.QuerySrchStr, "brown");
-    ASSERT_EQ(window->QueryList->count(), 2);
+    ASSERT_EQ(window->ui.QueryList->count(), 2);
     EXPECT_EQ(Row(0), PageKey(7));
     EXPECT_EQ(session->passThroughSent[0],
               "TALQSearchImgText,REVIEWER,secret,Demo Project,brown,0,32000");
     window->zoom.g_ScaleFactor = 1.0f;
     window->SetImageScale(2);
     window->RedisplayImage();
-    EXPECT_NE(window->picImage2.Point(130, 60), 0xFFFFFF);  // under "brown"
-    EXPECT_EQ(window->picImage2.Point(220, 60), 0xFFFFFF);  // "dog" is not searched
-    EXPECT_EQ(window->picImage2.Point(130, 150), 0xFFFFFF);
+    EXPECT_NE(window->ui.picImage2.Point(130, 60), 0xFFFFFF);  // under "brown"
+    EXPECT_EQ(window->ui.picImage2.Point(220, 60), 0xFFFFFF);  // "dog" is not searched
+    EXPECT_EQ(window->ui.picImage2.Point(130, 150), 0xFFFFFF);
 
     // A notes search keeps no words, even with hits.
     TextSearch(2, "memo");
@@ -220,7 +220,7 @@ TEST_F(QueryPaneTest, OcrSearchOpensItsHitsAndMarksTheWordsOnThePage) {
     std::string file = window->query.CurrentQuery.ServerFile;
     window->TBQuery_Click(7);
     EXPECT_EQ(window->query.Query_Active, 0);
-    EXPECT_TRUE(window->ScrollForm->isHidden());
+    EXPECT_TRUE(window->ui.ScrollForm->isHidden());
     EXPECT_FALSE(ServerHas(file));
 }
 
@@ -256,7 +256,7 @@ TEST_F(QueryPaneTest, DateSearchRemembersItsCriterionAndDates) {
         }));
     ChooseSearch(4);
     EXPECT_EQ(window->query.Query_Active, 2);
-    ASSERT_EQ(window->QueryList->count(), 2);
+    ASSERT_EQ(window->ui.QueryList->count(), 2);
     EXPECT_EQ(Row(0), PageKey(9));
     ChooseSearch(4);
     EXPECT_EQ(offered, (std::vector<std::int16_t>{1, 4}));
@@ -368,7 +368,7 @@ TEST_F(QueryPaneTest, TheToolbarClosesTheOpenQueryBeforeAskingForANewOne) {
     window->Tbar_Click(3);
     EXPECT_EQ(window->query.Query_Active, 0);
     EXPECT_EQ(window->query.QuerySrchStr, "");
-    EXPECT_TRUE(window->ScrollForm->isHidden());
+    EXPECT_TRUE(window->ui.ScrollForm->isHidden());
     EXPECT_FALSE(ServerHas(file));
 }
 

@@ -191,7 +191,7 @@ TEST_F(AnnotationRoundTripTest, EveryKindComesBackShownAndPrintedAsSavedInEveryA
             mGdi32::TransformFor(window->MainPageDrawInfo(), window->page.g_ViewScaleFactor);
         std::int32_t sx = 500, sy = 60;
         mGdi32::ImageToScreen(sx, sy, t);
-        EXPECT_EQ(window->picImage2.Point(sx, sy), kBlue);
+        EXPECT_EQ(window->ui.picImage2.Point(sx, sy), kBlue);
 
         printer_->images.clear();
         window->printDriver.printRequest.g_PrinterType = 0;

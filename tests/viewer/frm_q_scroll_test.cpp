@@ -83,8 +83,8 @@ TEST_F(FrmQScrollTest, OpensOverTheMainWindowNotAtTheScreensCorner) {
 }
 
 TEST_F(FrmQScrollTest, ListWalkShowsEachRowAndStopsAfterTheLast) {
-    for (const char* key : {"K0002", "K0004", "K0003"}) window->QueryList->addItem(key);
-    window->QueryList->setCurrentRow(0);
+    for (const char* key : {"K0002", "K0004", "K0003"}) window->ui.QueryList->addItem(key);
+    window->ui.QueryList->setCurrentRow(0);
     window->TBQuery_Click(5);
     ASSERT_NE(Form(), nullptr);
     EXPECT_EQ(Form()->windowTitle(), QStringLiteral("QuickScroll Query List"));
@@ -93,7 +93,7 @@ TEST_F(FrmQScrollTest, ListWalkShowsEachRowAndStopsAfterTheLast) {
     RunUntilClosed();
     EXPECT_EQ(Form(), nullptr);
     EXPECT_EQ(shown, (std::vector<std::string>{"K0004", "K0003"}));
-    EXPECT_EQ(window->QueryList->currentRow(), 2);
+    EXPECT_EQ(window->ui.QueryList->currentRow(), 2);
     EXPECT_EQ(prompts.Beeps(), 1);
     EXPECT_EQ(window->quickScroll.QuickScrollMode, 0);
 }

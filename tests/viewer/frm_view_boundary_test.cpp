@@ -140,7 +140,7 @@ class FrmViewBoundaryTest : public FrmViewTest {
         window->zoom.g_ScaleFactor = 1.0f;
         window->zoom.g_ScaleMode = 2;
     }
-    std::string Status() const { return window->lblStatus->text().toStdString(); }
+    std::string Status() const { return window->ui.lblStatus->text().toStdString(); }
     int Sent(const std::string& part) const {
         return static_cast<int>(
             std::count_if(session->passThroughSent.begin(), session->passThroughSent.end(),
@@ -173,7 +173,7 @@ TEST_F(FrmViewBoundaryTest, ABoundaryChangeIsStoredAndTheDocumentTreeAndPosition
     window->ToggleProjectView();
     navigation::frmPrjVw* tree = window->ProjectTree();
     ASSERT_NE(tree, nullptr);
-    EXPECT_EQ(tree->parentWidget(), window->picPrjVw);
+    EXPECT_EQ(tree->parentWidget(), window->ui.picPrjVw);
     EXPECT_EQ(navigation::frmPrjVw::NodeKey(tree->TView1->currentItem()).substr(1), "K0005");
     const int sent = static_cast<int>(session->passThroughSent.size());
     // Another page of the document: the tree selects it and nothing is asked.

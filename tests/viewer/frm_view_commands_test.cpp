@@ -379,7 +379,7 @@ TEST_F(DatabaseLinkTest, ButtonsSendTheirCommandWithTheDocumentsFirstKeyThenRepa
               "READY\nLINK\nEXECUTE goto DOCID = K0001%00\nEXECUTE repaint\n"
               "LINK\nEXECUTE pgup DOCID = K0001%00\nEXECUTE repaint\n"
               "LINK\nEXECUTE pgdn DOCID = K0001%00\nEXECUTE repaint\n");
-    EXPECT_FALSE(window->ddectl.IsLinked());
+    EXPECT_FALSE(window->ui.ddectl.IsLinked());
     EXPECT_TRUE(prompts.Messages().empty());
 }
 
@@ -418,16 +418,16 @@ TEST_F(DatabaseLinkTest, TurningTheLinkOffAndOnPlacesTheButtonsWhereTheyWere) {
     ASSERT_TRUE(window->link.g_bBackLink);
     std::array<QRect, 3> before;
     for (size_t i = 0; i < 3; ++i) {
-        EXPECT_FALSE(window->Img_ConDB[i]->isHidden());
-        before[i] = window->Img_ConDB[i]->geometry();
+        EXPECT_FALSE(window->ui.Img_ConDB[i]->isHidden());
+        before[i] = window->ui.Img_ConDB[i]->geometry();
     }
     EXPECT_EQ(before[1].x() - before[0].x(), 20);  // 300 twips at 15 a pixel
     window->mnuLink_Click();
-    EXPECT_FALSE(window->mnuLink->isChecked());
-    EXPECT_TRUE(window->Img_ConDB[0]->isHidden());
+    EXPECT_FALSE(window->ui.mnuLink->isChecked());
+    EXPECT_TRUE(window->ui.Img_ConDB[0]->isHidden());
     window->mnuLink_Click();
-    EXPECT_TRUE(window->mnuLink->isChecked());
-    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(window->Img_ConDB[i]->geometry(), before[i]);
+    EXPECT_TRUE(window->ui.mnuLink->isChecked());
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(window->ui.Img_ConDB[i]->geometry(), before[i]);
 }
 
 }  // namespace

@@ -107,10 +107,10 @@ TEST_F(ConceptSearchDemoTest, TheHitListOpensAndItsPageIsBoxedWhereTheWordsAre) 
     EXPECT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();
     ASSERT_TRUE(window->query.bQuesterActive);
     EXPECT_EQ(window->query.Query_Active, 2);
-    ASSERT_GT(window->QueryList->count(), 0);
+    ASSERT_GT(window->ui.QueryList->count(), 0);
     // The first row is on display with its hits.
     const std::string key = window->page.szCurrentKey;
-    EXPECT_EQ(key, window->QueryList->item(0)->text().toStdString());
+    EXPECT_EQ(key, window->ui.QueryList->item(0)->text().toStdString());
 
     // Drawn at full size: the term words red (yellow masked with red), the
     // rest of the passage yellow, the page elsewhere as it was.
@@ -120,7 +120,7 @@ TEST_F(ConceptSearchDemoTest, TheHitListOpensAndItsPageIsBoxedWhereTheWordsAre) 
     window->zoom.g_ScaleFactor = 1.0f;
     window->SetImageScale(2);
     window->RedisplayImage();
-    const platform::DrawSurface& back = window->picImage2;
+    const platform::DrawSurface& back = window->ui.picImage2;
     auto count = [&](int l, int t, int r, int b, auto wanted) {
         int n = 0;
         for (int y = t; y < b; ++y)
@@ -217,7 +217,7 @@ TEST_F(ConceptSearchDemoTest, TheSpellingOfferCorrectsTheWordAsTypedAndSearchesA
     EXPECT_EQ(progressWindows, 2) << "searched again with the corrected word";
     EXPECT_TRUE(prompts.Messages().empty());
     EXPECT_TRUE(window->query.bQuesterActive);
-    EXPECT_GT(window->QueryList->count(), 0);
+    EXPECT_GT(window->ui.QueryList->count(), 0);
     EXPECT_TRUE(window->settings.SpellCheck);
 }
 
@@ -245,7 +245,7 @@ TEST_F(ConceptSearchDemoTest, ChosenConceptsRebuildThePhrase) {
     EXPECT_EQ(progressWindows, 2);
     EXPECT_TRUE(prompts.Messages().empty());
     EXPECT_TRUE(window->query.bQuesterActive);
-    EXPECT_GT(window->QueryList->count(), 0);
+    EXPECT_GT(window->ui.QueryList->count(), 0);
 }
 
 }  // namespace

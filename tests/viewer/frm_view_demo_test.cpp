@@ -103,10 +103,10 @@ class FrmViewDemoTest : public testsupport::DemoSuiteTest<FrmViewDemoTest> {
             mGdi32::TransformFor(window->MainPageDrawInfo(), window->page.g_ViewScaleFactor);
         std::int32_t sx = x, sy = y;
         mGdi32::ImageToScreen(sx, sy, t);
-        return window->picImage2.Point(sx, sy);
+        return window->ui.picImage2.Point(sx, sy);
     }
 
-    std::string Status() const { return window->lblStatus->text().toStdString(); }
+    std::string Status() const { return window->ui.lblStatus->text().toStdString(); }
 
     testsupport::ScopedUserStores stores_;
     platform::ScriptedPrompts prompts;
@@ -143,10 +143,10 @@ TEST_F(FrmViewDemoTest, LoginAndProjectShowTheFirstPageWithItsPositionAndCaption
 TEST_F(FrmViewDemoTest, PageButtonsWalkPagesAcrossDocumentsAndBackOverTcp) {
     LogInAndOpen("admin", "admin", kRemoteMode);
     ASSERT_EQ(window->page.g_ValidImage, 1) << Status() << " " << Api().LastError();
-    ASSERT_FALSE(window->NavTBar[1]->isHidden());
+    ASSERT_FALSE(window->ui.NavTBar[1]->isHidden());
     const int docLength = FirstDocumentLength(Pages());
     for (int i = 1; i <= docLength; ++i) {
-        window->NavTBar[1]->click();
+        window->ui.NavTBar[1]->click();
         const DemoPage& page = Pages()[static_cast<size_t>(i)];
         ASSERT_EQ(window->page.szCurrentKey, page.key) << Status();
         if (i < docLength) {
@@ -158,7 +158,7 @@ TEST_F(FrmViewDemoTest, PageButtonsWalkPagesAcrossDocumentsAndBackOverTcp) {
     EXPECT_EQ(window->docPosition.g_szDocBkey, Pages()[static_cast<size_t>(docLength)].key);
     EXPECT_NE(Status().find("(Page 1 of "), std::string::npos) << Status();
 
-    window->NavTBar[0]->click();
+    window->ui.NavTBar[0]->click();
     EXPECT_EQ(window->page.szCurrentKey, Pages()[static_cast<size_t>(docLength - 1)].key);
     EXPECT_NE(Status().find("(Page " + std::to_string(docLength) + " of "), std::string::npos)
         << Status();
@@ -287,9 +287,9 @@ TEST_F(FrmViewDemoTest, PlaceholderPageShowsItsTextAsAPage) {
 
     window->settings.UseTextBox = true;
     ASSERT_TRUE(window->DisplayImage(key)) << Status();
-    EXPECT_TRUE(window->txtImage->isVisible());
-    EXPECT_FALSE(window->picImage->isVisible());
-    EXPECT_FALSE(window->txtImage->toPlainText().isEmpty());
+    EXPECT_TRUE(window->ui.txtImage->isVisible());
+    EXPECT_FALSE(window->ui.picImage->isVisible());
+    EXPECT_FALSE(window->ui.txtImage->toPlainText().isEmpty());
 }
 
 TEST_F(FrmViewDemoTest, CorruptImageEndsWithItsMarkAndNoLock) {
@@ -362,8 +362,8 @@ TEST_F(FrmViewDemoTest, QueryListQuickScrollsToItsLastRow) {
     window->query.Query_Active = 2;
     window->Form_Resize();
     window->LoadQueryList();
-    ASSERT_EQ(window->QueryList->count(), 3);
-    window->QueryList->setCurrentRow(0);
+    ASSERT_EQ(window->ui.QueryList->count(), 3);
+    window->ui.QueryList->setCurrentRow(0);
     window->TBQuery_Click(5);
     ASSERT_NE(window->quickScroll.form, nullptr);
     for (int i = 0; i < 60; ++i) window->quickScroll.form->cmdInterval_Click(0);
@@ -391,7 +391,7 @@ TEST_F(FrmViewDemoTest, ToolbarFitsZoomsToItsLimitsAndRotatesWithTheServerKeepin
     ASSERT_EQ(window->page.g_ValidImage, 1) << Status();
     ASSERT_EQ(window->page.g_PageReadOnly, 0);
     const std::string key = window->page.szCurrentKey;
-    const int pane = window->picImage->width();
+    const int pane = window->ui.picImage->width();
 
     window->Tbar_Click(5);
     EXPECT_EQ(window->zoom.g_ScaleMode, 0);
@@ -399,14 +399,14 @@ TEST_F(FrmViewDemoTest, ToolbarFitsZoomsToItsLimitsAndRotatesWithTheServerKeepin
                     static_cast<float>(pane) / static_cast<float>(window->page.g_ImgWidth));
     window->Tbar_Click(6);
     EXPECT_EQ(window->zoom.g_ScaleMode, 1);
-    EXPECT_LE(window->zoom.g_DspHeight, window->picImage->height());
+    EXPECT_LE(window->zoom.g_DspHeight, window->ui.picImage->height());
 
     window->zoom.g_ScaleFactor = 3.95f;
     window->Tbar_Click(10);
     window->Tbar_Click(10);
     EXPECT_FLOAT_EQ(window->zoom.g_ScaleFactor, 4.0f);
     EXPECT_EQ(window->zoom.g_ScaleMode, 2);
-    EXPECT_EQ(window->cboZoom->currentText(), QStringLiteral("400%"));
+    EXPECT_EQ(window->ui.cboZoom->currentText(), QStringLiteral("400%"));
     window->zoom.g_ScaleFactor = 0.1f;
     window->Tbar_Click(9);
     window->Tbar_Click(9);
@@ -431,13 +431,13 @@ TEST_F(FrmViewDemoTest, ToolbarFitsZoomsToItsLimitsAndRotatesWithTheServerKeepin
     };
     EXPECT_EQ(stored(key), turned);
     window->mnuStickyRotate_Click();
-    window->NavTBar[1]->click();
+    window->ui.NavTBar[1]->click();
     ASSERT_NE(window->page.szCurrentKey, key);
     EXPECT_EQ(window->page.g_Rotation, turned);
     window->mnuStickyRotate_Click();
 
     // Back to the first page and its stored turn undone, for the other tests.
-    window->NavTBar[0]->click();
+    window->ui.NavTBar[0]->click();
     ASSERT_EQ(window->page.szCurrentKey, key);
     window->Tbar_Click(7);
     EXPECT_EQ(stored(key), before);
@@ -449,20 +449,21 @@ TEST_F(FrmViewDemoTest, ZoomWindowButtonUnlatchesTheToolAndItsCrosshair) {
     ASSERT_EQ(window->page.g_ValidImage, 1) << Status();
     window->Tbar_Click(14);
     EXPECT_EQ(window->project.RedactMode, 14);
-    EXPECT_EQ(window->picImage->cursor().shape(), Qt::CrossCursor);
+    EXPECT_EQ(window->ui.picImage->cursor().shape(), Qt::CrossCursor);
     window->Tbar_Click(17);
     EXPECT_EQ(window->project.RedactMode, 0);
-    EXPECT_EQ(window->picImage->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(window->ui.picImage->cursor().shape(), Qt::ArrowCursor);
     EXPECT_EQ(window->zoom.ZoomWin_Active, 1);
-    EXPECT_TRUE(window->picZoom->isVisible());
+    EXPECT_TRUE(window->ui.picZoom->isVisible());
     window->Tbar_Click(17);
-    EXPECT_FALSE(window->picZoom->isVisible());
+    EXPECT_FALSE(window->ui.picZoom->isVisible());
 }
 
 TEST_F(FrmViewDemoTest, AdminSeesEveryToolAndTheConfinedReviewerNeitherQueriesNorTools) {
     auto shown = [&](std::initializer_list<int> indexes) {
         std::string out;
-        for (int i : indexes) out += window->Tbar[static_cast<size_t>(i)]->isHidden() ? '-' : '+';
+        for (int i : indexes)
+            out += window->ui.Tbar[static_cast<size_t>(i)]->isHidden() ? '-' : '+';
         return out;
     };
     LogInAndOpen("admin", "admin");
@@ -483,7 +484,8 @@ TEST_F(FrmViewDemoTest, ADocumentPrintsAsABatchJobLineByLineAndToPdfAndIsLogged)
     window->printDriver.printRequest.g_PrinterType = 1;
     window->printDriver.printRequest.PrintBatchPrinter = "Floor 2 Laser";
     window->printDriver.printRequest.g_PrintRange = 1;
-    window->printDriver.printRequest.g_PrintFlags = printing::kPrintImageKey | printing::kPrintMessage;
+    window->printDriver.printRequest.g_PrintFlags =
+        printing::kPrintImageKey | printing::kPrintMessage;
     window->printDriver.printRequest.g_szPrintMsg = "Conf";
     window->PrintSelection();
     ASSERT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();

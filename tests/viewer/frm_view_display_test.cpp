@@ -41,8 +41,8 @@ class FrmViewDisplayTest : public FrmViewTest {
         window->zoom.g_ScaleFactor = 1.0f;
         window->zoom.g_ScaleMode = 2;
     }
-    std::string Status() const { return window->lblStatus->text().toStdString(); }
-    std::int32_t Back(int x, int y) const { return window->picImage2.Point(x, y); }
+    std::string Status() const { return window->ui.lblStatus->text().toStdString(); }
+    std::int32_t Back(int x, int y) const { return window->ui.picImage2.Point(x, y); }
 
     testsupport::ScopedTempDir dir_;
 };
@@ -57,7 +57,7 @@ TEST_F(FrmViewDisplayTest, PageShowsWithItsLayersPositionLockAndCaption) {
     EXPECT_EQ(window->page.g_ImgWidth, 400);
     EXPECT_EQ(Back(35, 25), kBlack);
     EXPECT_EQ(Back(125, 115), kYellow);
-    EXPECT_EQ(window->picImage->Surface().Point(125, 115), kYellow);
+    EXPECT_EQ(window->ui.picImage->Surface().Point(125, 115), kYellow);
 
     window->docPosition.g_iDocPsn = 3;  // a caller stepping within the document counts for itself
     ASSERT_TRUE(window->DisplayImage("K0003"));  // next page: the old lock goes
@@ -86,10 +86,10 @@ TEST_F(FrmViewDisplayTest, UnreadablePageListShowsNoCountOfThePreviousDocument) 
 TEST_F(FrmViewDisplayTest, OriginalFileButtonShowsOnlyForPagesWithAnOriginal) {
     session->nativeFile = "orig/K0001.pdf";
     ASSERT_TRUE(window->DisplayImage("K0001"));
-    EXPECT_FALSE(window->Tbar[20]->isHidden());
+    EXPECT_FALSE(window->ui.Tbar[20]->isHidden());
     session->nativeFile.clear();
     ASSERT_TRUE(window->DisplayImage("K0002"));
-    EXPECT_TRUE(window->Tbar[20]->isHidden());
+    EXPECT_TRUE(window->ui.Tbar[20]->isHidden());
 }
 
 TEST_F(FrmViewDisplayTest, LeavingTheProjectClearsThePlaceholdersTextBox) {
@@ -97,11 +97,11 @@ TEST_F(FrmViewDisplayTest, LeavingTheProjectClearsThePlaceholdersTextBox) {
     session->ocrText = "LAST PAGE TEXT";
     window->settings.UseTextBox = true;
     ASSERT_TRUE(window->DisplayImage("K0001"));
-    ASSERT_FALSE(window->txtImage->isHidden());
+    ASSERT_FALSE(window->ui.txtImage->isHidden());
     window->ClearProjectViews();
-    EXPECT_TRUE(window->txtImage->toPlainText().isEmpty());
-    EXPECT_TRUE(window->txtImage->isHidden());
-    EXPECT_FALSE(window->picImage->isHidden());
+    EXPECT_TRUE(window->ui.txtImage->toPlainText().isEmpty());
+    EXPECT_TRUE(window->ui.txtImage->isHidden());
+    EXPECT_FALSE(window->ui.picImage->isHidden());
 }
 
 TEST_F(FrmViewDisplayTest, RefusedLockShowsThePageReadOnly) {
@@ -167,7 +167,7 @@ TEST_F(FrmViewDisplayTest, UnreadableAnnotationsNeverShowAPageWithoutItsRedactio
     EXPECT_FALSE(window->DisplayImage("K0001"));
     EXPECT_EQ(Status(), "K0001 *** Error Retrieving Image ***");
     EXPECT_EQ(window->page.g_ValidImage, 0);
-    EXPECT_EQ(window->picImage->Surface().Point(5, 5), kWhite);
+    EXPECT_EQ(window->ui.picImage->Surface().Point(5, 5), kWhite);
 
     session->annotationsOk = true;
     session->pageInfoOk = false;
@@ -204,14 +204,14 @@ TEST_F(FrmViewDisplayTest, PlaceholderPageShowsItsTextInTheTextBoxWhenChosen) {
     window->settings.UseTextBox = true;
     ASSERT_TRUE(window->DisplayImage("K0001"));
     EXPECT_EQ(window->page.g_ValidImage, 2);
-    EXPECT_TRUE(window->txtImage->isVisible());
-    EXPECT_FALSE(window->picImage->isVisible());
-    EXPECT_EQ(window->txtImage->toPlainText(), QStringLiteral("Page withheld"));
+    EXPECT_TRUE(window->ui.txtImage->isVisible());
+    EXPECT_FALSE(window->ui.picImage->isVisible());
+    EXPECT_EQ(window->ui.txtImage->toPlainText(), QStringLiteral("Page withheld"));
 
     window->settings.UseTextBox = false;
     ASSERT_TRUE(window->DisplayImage("K0001"));
-    EXPECT_TRUE(window->picImage->isVisible());
-    EXPECT_FALSE(window->txtImage->isVisible());
+    EXPECT_TRUE(window->ui.picImage->isVisible());
+    EXPECT_FALSE(window->ui.txtImage->isVisible());
     EXPECT_EQ(window->page.g_ImgWidth, 200);  // the rendered text, not the page's image
     EXPECT_FLOAT_EQ(window->page.g_ViewScaleFactor, 1.0f);
 }

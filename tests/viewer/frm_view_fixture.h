@@ -41,8 +41,8 @@ class FrmViewTest : public ::testing::Test {
         window->Form_Resize();
     }
     // The client area in twips.
-    int InnerW() const { return window->client->width() * 15; }
-    int InnerH() const { return window->client->height() * 15; }
+    int InnerW() const { return window->ui.client->width() * 15; }
+    int InnerH() const { return window->ui.client->height() * 15; }
 
     // Every window saves its settings when it goes; each test starts afresh.
     ScopedUserStores stores_;

@@ -57,27 +57,27 @@ TEST_F(FrmViewLayoutTest, PanesLandWhereTheLayoutPutsThemForEachSizeAndPaneSet) 
         const KeptPaneSizes before{window->panes.MarginBarPosn, window->panes.TagFormWidth,
                                    window->zoom.ZoomBarRatio};
         const LayoutResult r = Expected();
-        EXPECT_EQ(window->picImage->geometry(), Pixels(r.picImage));
-        EXPECT_EQ(window->VScroll1->geometry(), Pixels(r.vScroll));
-        EXPECT_EQ(window->HScroll1->geometry(), Pixels(r.hScroll));
-        EXPECT_EQ(window->picFooter->geometry(), Pixels(r.picFooter));
-        EXPECT_EQ(window->TagForm->isVisible(), c.tags);
-        EXPECT_EQ(window->MarginBar2->isVisible(), c.tags);
+        EXPECT_EQ(window->ui.picImage->geometry(), Pixels(r.picImage));
+        EXPECT_EQ(window->ui.VScroll1->geometry(), Pixels(r.vScroll));
+        EXPECT_EQ(window->ui.HScroll1->geometry(), Pixels(r.hScroll));
+        EXPECT_EQ(window->ui.picFooter->geometry(), Pixels(r.picFooter));
+        EXPECT_EQ(window->ui.TagForm->isVisible(), c.tags);
+        EXPECT_EQ(window->ui.MarginBar2->isVisible(), c.tags);
         if (c.tags) {
-            EXPECT_EQ(window->TagForm->geometry(), Pixels(*r.tagForm));
+            EXPECT_EQ(window->ui.TagForm->geometry(), Pixels(*r.tagForm));
         }
-        EXPECT_EQ(window->ScrollForm->isVisible(), c.query > 0);
-        EXPECT_EQ(window->Marginbar->isVisible(), c.query > 0);
+        EXPECT_EQ(window->ui.ScrollForm->isVisible(), c.query > 0);
+        EXPECT_EQ(window->ui.Marginbar->isVisible(), c.query > 0);
         if (c.query > 0) {
-            EXPECT_EQ(window->ScrollForm->geometry(), Pixels(*r.scrollForm));
+            EXPECT_EQ(window->ui.ScrollForm->geometry(), Pixels(*r.scrollForm));
         }
-        EXPECT_EQ(window->picZoom->isVisible(), c.zoom);
+        EXPECT_EQ(window->ui.picZoom->isVisible(), c.zoom);
         if (c.zoom) {
-            EXPECT_EQ(window->picZoom->geometry(), Pixels(*r.picZoom));
-            EXPECT_EQ(window->picZoom2->geometry(), Pixels(r.picZoom2));
+            EXPECT_EQ(window->ui.picZoom->geometry(), Pixels(*r.picZoom));
+            EXPECT_EQ(window->ui.picZoom2->geometry(), Pixels(r.picZoom2));
         }
-        EXPECT_EQ(window->lblStatus->isVisible(), c.status < 1);
-        EXPECT_EQ(window->txtStatus->isVisible(), c.status >= 1);
+        EXPECT_EQ(window->ui.lblStatus->isVisible(), c.status < 1);
+        EXPECT_EQ(window->ui.txtStatus->isVisible(), c.status >= 1);
         EXPECT_EQ(window->panes.MarginBar_Active, c.query > 0 ? 1 : 0);
         EXPECT_EQ(window->panes.MarginBar2_Active, c.tags ? 1 : 0);
         EXPECT_EQ(window->panes.Paint_in_Process, 0);
@@ -91,40 +91,40 @@ TEST_F(FrmViewLayoutTest, PanesLandWhereTheLayoutPutsThemForEachSizeAndPaneSet) 
 TEST_F(FrmViewLayoutTest, TallerStatusBoxShowsAllItsLinesWithoutScrolling) {
     window->settings.g_StatusLine = 1 | 2 | 4;
     window->Form_Resize();
-    window->txtStatus->setPlainText(QStringLiteral(
+    window->ui.txtStatus->setPlainText(QStringLiteral(
         "ACM0000012 (Page 2 of 5)\nBox 1: Legal records\nAuthor: Ann Lee\nResponsive, Hot"));
     QApplication::processEvents();
-    ASSERT_TRUE(window->txtStatus->isVisible());
-    EXPECT_EQ(window->txtStatus->verticalScrollBar()->maximum(), 0);
-    EXPECT_GE(window->txtStatus->viewport()->height(),
-              4 * window->txtStatus->fontMetrics().lineSpacing());
+    ASSERT_TRUE(window->ui.txtStatus->isVisible());
+    EXPECT_EQ(window->ui.txtStatus->verticalScrollBar()->maximum(), 0);
+    EXPECT_GE(window->ui.txtStatus->viewport()->height(),
+              4 * window->ui.txtStatus->fontMetrics().lineSpacing());
 }
 
 TEST_F(FrmViewLayoutTest, OpenPanesAndTheToolbarsRaiseTheMinimumSizeOfTheClientArea) {
-    const int chromeW = window->frameGeometry().width() - window->client->width();
+    const int chromeW = window->frameGeometry().width() - window->ui.client->width();
     // The image toolbar's row is the widest: the window never cuts it.
     const int toolbar = platform::RoundToInt(window->Design().toolbarWidth / 15.0);
-    const QWidget* last = window->Tbar[20];
+    const QWidget* last = window->ui.Tbar[20];
     EXPECT_GE(toolbar, last->geometry().right() + 1);
-    const int bare = window->client->minimumWidth();
+    const int bare = window->ui.client->minimumWidth();
     EXPECT_EQ(bare, std::max({100 - chromeW, toolbar, 0}));
     window->panes.TagPal_Active = 1;
     window->query.Query_Active = 1;
     window->Form_Resize();
-    EXPECT_EQ(window->client->minimumWidth(),
+    EXPECT_EQ(window->ui.client->minimumWidth(),
               std::max({platform::RoundToInt(5500 / 15.0) - chromeW, toolbar, 0}));
-    EXPECT_GE(window->client->minimumHeight(), 1);
+    EXPECT_GE(window->ui.client->minimumHeight(), 1);
 }
 
 TEST_F(FrmViewLayoutTest, ALayoutFoundRunningDoesNothingAndTheGuardIsAlwaysCleared) {
     window->panes.Paint_in_Process = 1;
     window->panes.TagPal_Active = 1;
     window->Form_Resize();
-    EXPECT_FALSE(window->TagForm->isVisible());
+    EXPECT_FALSE(window->ui.TagForm->isVisible());
     EXPECT_EQ(window->panes.Paint_in_Process, 1);
     window->panes.Paint_in_Process = 0;
     window->Form_Resize();
-    EXPECT_TRUE(window->TagForm->isVisible());
+    EXPECT_TRUE(window->ui.TagForm->isVisible());
     EXPECT_EQ(window->panes.Paint_in_Process, 0);
 }
 
@@ -142,10 +142,10 @@ TEST_F(FrmViewLayoutTest, QuerySortButtonFollowsTheServersExtendedFlag) {
     window->query.Query_Active = 1;
     session->extSystemFlags = 0x40;
     window->Form_Resize();
-    EXPECT_FALSE(window->TBQuery[6]->isVisible());
+    EXPECT_FALSE(window->ui.TBQuery[6]->isVisible());
     session->extSystemFlags = 0;
     window->Form_Resize();
-    EXPECT_TRUE(window->TBQuery[6]->isVisible());
+    EXPECT_TRUE(window->ui.TBQuery[6]->isVisible());
 }
 
 TEST_F(FrmViewLayoutTest, LeftSplitterMovesByTheDragDistanceAndAClickKeepsTheWidth) {
@@ -160,7 +160,7 @@ TEST_F(FrmViewLayoutTest, LeftSplitterMovesByTheDragDistanceAndAClickKeepsTheWid
     window->Marginbar_MouseDown(30);
     window->Marginbar_MouseUp(630);
     EXPECT_EQ(window->panes.MarginBarPosn, 3600);
-    EXPECT_EQ(window->Marginbar->geometry().right() + 1, 3600 / 15);
+    EXPECT_EQ(window->ui.Marginbar->geometry().right() + 1, 3600 / 15);
     window->Marginbar_MouseDown(30);
     window->Marginbar_MouseUp(-30000);
     EXPECT_EQ(window->panes.MarginBarPosn, 2000);

@@ -49,14 +49,14 @@ class FrmViewMenusTest : public FrmViewTest {
 };
 
 TEST_F(FrmViewMenusTest, FirstRunChecksTheBuiltInDefaults) {
-    EXPECT_TRUE(window->mnuQualityHigh->isChecked());
-    EXPECT_FALSE(window->mnuQualityLow->isChecked());
-    EXPECT_TRUE(window->mnuStsDocCnt->isChecked());
-    EXPECT_FALSE(window->mnuStsImgKey->isChecked());
-    EXPECT_TRUE(window->mnuRedStyle[0]->isChecked());
-    EXPECT_EQ(Checked(window->mnuDtFmt), 0);
-    EXPECT_FALSE(window->mnuStsDate->isChecked());
-    EXPECT_FALSE(window->cmdUseNative->isChecked());
+    EXPECT_TRUE(window->ui.mnuQualityHigh->isChecked());
+    EXPECT_FALSE(window->ui.mnuQualityLow->isChecked());
+    EXPECT_TRUE(window->ui.mnuStsDocCnt->isChecked());
+    EXPECT_FALSE(window->ui.mnuStsImgKey->isChecked());
+    EXPECT_TRUE(window->ui.mnuRedStyle[0]->isChecked());
+    EXPECT_EQ(Checked(window->ui.mnuDtFmt), 0);
+    EXPECT_FALSE(window->ui.mnuStsDate->isChecked());
+    EXPECT_FALSE(window->ui.cmdUseNative->isChecked());
     EXPECT_EQ(window->settings.DfltHiLiteColor, 65535);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Project Not Selected"));
 }
@@ -73,21 +73,21 @@ TEST_F(FrmViewMenusTest, StoredSettingsSetTheirCheckMarksAndBadValuesAreRepaired
     Store("Settings", "UseTextBox", "1");
     Store("Settings", "StickyRotate", "1,2");
     Reload();
-    EXPECT_TRUE(window->mnuQualityMedium->isChecked());
-    EXPECT_FALSE(window->mnuQualityHigh->isChecked());
-    EXPECT_EQ(Checked(window->mnuDtFmt), 0);
-    EXPECT_TRUE(window->mnuRedStyle[0]->isChecked());
+    EXPECT_TRUE(window->ui.mnuQualityMedium->isChecked());
+    EXPECT_FALSE(window->ui.mnuQualityHigh->isChecked());
+    EXPECT_EQ(Checked(window->ui.mnuDtFmt), 0);
+    EXPECT_TRUE(window->ui.mnuRedStyle[0]->isChecked());
     EXPECT_EQ(window->settings.RedactFill, 0);
-    EXPECT_TRUE(window->mnuStsImgKey->isChecked());
-    EXPECT_FALSE(window->mnuStsDocCnt->isChecked());
+    EXPECT_TRUE(window->ui.mnuStsImgKey->isChecked());
+    EXPECT_FALSE(window->ui.mnuStsDocCnt->isChecked());
     EXPECT_EQ(window->settings.g_CalcDocPsn, 0);
-    EXPECT_FALSE(window->mnuStsFldrDesc->isChecked());
-    EXPECT_TRUE(window->mnuStsTags->isChecked());
-    EXPECT_FALSE(window->mnuStsInfoOnly->isChecked());
-    EXPECT_TRUE(window->mnuStsDate->isChecked());
-    EXPECT_TRUE(window->cmdUseNative->isChecked());
-    EXPECT_TRUE(window->mnuUseTextBox->isChecked());
-    EXPECT_FALSE(window->mnuStickyRotate->isChecked());
+    EXPECT_FALSE(window->ui.mnuStsFldrDesc->isChecked());
+    EXPECT_TRUE(window->ui.mnuStsTags->isChecked());
+    EXPECT_FALSE(window->ui.mnuStsInfoOnly->isChecked());
+    EXPECT_TRUE(window->ui.mnuStsDate->isChecked());
+    EXPECT_TRUE(window->ui.cmdUseNative->isChecked());
+    EXPECT_TRUE(window->ui.mnuUseTextBox->isChecked());
+    EXPECT_FALSE(window->ui.mnuStickyRotate->isChecked());
     EXPECT_FALSE(window->settings.StickyRotate);
 
     window->Form_Unload();
@@ -100,8 +100,8 @@ TEST_F(FrmViewMenusTest, StoredSettingsSetTheirCheckMarksAndBadValuesAreRepaired
 TEST_F(FrmViewMenusTest, QualityChoiceChecksOneEntryAndRefetchesOnlyOnChange) {
     window->mnuQualityLow_Click();
     EXPECT_EQ(window->settings.g_ViewQuality, 1);
-    EXPECT_TRUE(window->mnuQualityLow->isChecked());
-    EXPECT_FALSE(window->mnuQualityHigh->isChecked());
+    EXPECT_TRUE(window->ui.mnuQualityLow->isChecked());
+    EXPECT_FALSE(window->ui.mnuQualityHigh->isChecked());
     window->page.szCurrentKey = "K0002";
     window->page.g_szLockedKey = "K0002";
     session->projectValid = true;
@@ -123,26 +123,26 @@ TEST_F(FrmViewMenusTest, PageHandlersBeepAndChangeNothingWhileARequestRuns) {
     EXPECT_EQ(window->settings.RedactFill, 0);
     EXPECT_FALSE(window->settings.UseTextBox);
     EXPECT_EQ(window->settings.g_StatusLine, 0);
-    EXPECT_TRUE(window->mnuQualityHigh->isChecked());
+    EXPECT_TRUE(window->ui.mnuQualityHigh->isChecked());
     EXPECT_EQ(prompts.Beeps(), 4);
 }
 
 TEST_F(FrmViewMenusTest, StatusBitsToggleWithTheirMarksAndOnlyZeroCrossingsRelayTheFooter) {
-    ASSERT_TRUE(window->lblStatus->isVisible());
+    ASSERT_TRUE(window->ui.lblStatus->isVisible());
     window->mnuStsDate_Click();
     EXPECT_EQ(window->settings.g_StatusLine, 8);
-    EXPECT_TRUE(window->mnuStsDate->isChecked());
-    EXPECT_TRUE(window->txtStatus->isVisible());
-    EXPECT_FALSE(window->lblStatus->isVisible());
+    EXPECT_TRUE(window->ui.mnuStsDate->isChecked());
+    EXPECT_TRUE(window->ui.txtStatus->isVisible());
+    EXPECT_FALSE(window->ui.lblStatus->isVisible());
     window->mnuStsTags_Click();
     EXPECT_EQ(window->settings.g_StatusLine, 10);
     window->mnuStsDate_Click();
     EXPECT_EQ(window->settings.g_StatusLine, 2);
-    EXPECT_TRUE(window->txtStatus->isVisible());
+    EXPECT_TRUE(window->ui.txtStatus->isVisible());
     window->mnuStsTags_Click();
     EXPECT_EQ(window->settings.g_StatusLine, 0);
-    EXPECT_FALSE(window->mnuStsTags->isChecked());
-    EXPECT_TRUE(window->lblStatus->isVisible());
+    EXPECT_FALSE(window->ui.mnuStsTags->isChecked());
+    EXPECT_TRUE(window->ui.lblStatus->isVisible());
 }
 
 TEST_F(FrmViewMenusTest, PositionEntriesKeepTheDocumentBoundsAndMarkThemStale) {
@@ -150,9 +150,9 @@ TEST_F(FrmViewMenusTest, PositionEntriesKeepTheDocumentBoundsAndMarkThemStale) {
     window->docPosition.g_szDocEkey = "K0009";
     window->mnuStsFullPos_Click();
     EXPECT_EQ(window->settings.g_CalcDocPsn, 2);
-    EXPECT_TRUE(window->mnuStsFullPos->isChecked());
-    EXPECT_FALSE(window->mnuStsDocCnt->isChecked());
-    EXPECT_FALSE(window->mnuStsImgKey->isChecked());
+    EXPECT_TRUE(window->ui.mnuStsFullPos->isChecked());
+    EXPECT_FALSE(window->ui.mnuStsDocCnt->isChecked());
+    EXPECT_FALSE(window->ui.mnuStsImgKey->isChecked());
     EXPECT_EQ(window->docPosition.g_szDocBkey, "K0001");
     EXPECT_EQ(window->docPosition.g_szDocEkey, "K0009");
     EXPECT_TRUE(window->docPosition.g_DocBoundsStale);
@@ -203,16 +203,16 @@ TEST_F(FrmViewMenusTest, ToggleEntriesFlipTheirFieldAndMark) {
     window->mnuStickyRotate_Click();
     EXPECT_TRUE(window->settings.StickyRotate);
     EXPECT_EQ(window->settings.g_StickyRotation, 1);
-    EXPECT_TRUE(window->mnuStickyRotate->isChecked());
+    EXPECT_TRUE(window->ui.mnuStickyRotate->isChecked());
     window->cmdUseNative_Click();
     EXPECT_EQ(window->settings.g_UseNativeAppView, 1);
-    EXPECT_TRUE(window->cmdUseNative->isChecked());
+    EXPECT_TRUE(window->ui.cmdUseNative->isChecked());
     window->cmdUseNative_Click();
     EXPECT_EQ(window->settings.g_UseNativeAppView, 0);
     std::int16_t fmt = 3;
     window->mnuDtFmt_Click(fmt);
     EXPECT_EQ(window->settings.DateFormat, 3);
-    EXPECT_EQ(Checked(window->mnuDtFmt), 3);
+    EXPECT_EQ(Checked(window->ui.mnuDtFmt), 3);
 
     window->Form_Unload();
     EXPECT_EQ(Stored("Settings", "StickyRotate"), "1,1");
@@ -220,13 +220,13 @@ TEST_F(FrmViewMenusTest, ToggleEntriesFlipTheirFieldAndMark) {
 }
 
 TEST_F(FrmViewMenusTest, TriggeringAMenuEntryLeavesItsMarkToTheHandler) {
-    window->mnuStsDate->trigger();
-    EXPECT_TRUE(window->mnuStsDate->isChecked());
+    window->ui.mnuStsDate->trigger();
+    EXPECT_TRUE(window->ui.mnuStsDate->isChecked());
     EXPECT_EQ(window->settings.g_StatusLine, 8);
-    window->mnuRedStyle[2]->trigger();
+    window->ui.mnuRedStyle[2]->trigger();
     EXPECT_EQ(window->settings.RedactFill, 2);
-    EXPECT_TRUE(window->mnuRedStyle[2]->isChecked());
-    EXPECT_FALSE(window->mnuRedStyle[0]->isChecked());
+    EXPECT_TRUE(window->ui.mnuRedStyle[2]->isChecked());
+    EXPECT_FALSE(window->ui.mnuRedStyle[0]->isChecked());
 }
 
 TEST_F(FrmViewMenusTest, ExitAndCloseAreRefusedWhileARequestRuns) {
@@ -262,7 +262,7 @@ TEST_F(FrmViewMenusTest, ProjectChoiceLogsInFirstSelectsAndTitlesTheWindow) {
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Project: BETA"));
     EXPECT_EQ(window->link.DDE_LINK, "DOCID");
     EXPECT_TRUE(window->link.g_bBackLink);
-    EXPECT_TRUE(window->mnuLink->isChecked());
+    EXPECT_TRUE(window->ui.mnuLink->isChecked());
     EXPECT_EQ(window->docPosition.g_iDocLvl, 2);
     EXPECT_FALSE(window->IsInputBlocked());
 }
@@ -288,14 +288,14 @@ TEST_F(FrmViewMenusTest, CancelledListKeepsTheProjectInForceWithItsViews) {
     session->projectList = std::string("ALPHA") + kListSep + "BETA";
     window->login.szProjectName = "ALPHA";
     window->LoadProjectViews();
-    ASSERT_FALSE(window->NavTBar[0]->isHidden());
+    ASSERT_FALSE(window->ui.NavTBar[0]->isHidden());
     talq::DialogFactory<frmListBox>::Scoped pick(
         testsupport::ScriptedMaker<frmListBox>([](frmListBox& d) { d.cmdCancel_Click(); }));
     window->mnu_project_Click();
     EXPECT_TRUE(session->projectValid);
     EXPECT_EQ(window->login.szProjectName, "ALPHA");
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Project: ALPHA"));
-    EXPECT_FALSE(window->NavTBar[0]->isHidden());  // the footer navigation stays
+    EXPECT_FALSE(window->ui.NavTBar[0]->isHidden());  // the footer navigation stays
     EXPECT_EQ(window->docPosition.g_iDocLvl, 2);
 }
 
@@ -316,13 +316,13 @@ TEST_F(FrmViewMenusTest, FailedSelectionLeavesTheProjectNameEmpty) {
 TEST_F(FrmViewMenusTest, InputBlockNestsAndSparesTheWindowsDialogs) {
     window->BlockInput();
     window->EnableViews(false);
-    EXPECT_FALSE(window->client->isEnabled());
+    EXPECT_FALSE(window->ui.client->isEnabled());
     EXPECT_FALSE(window->menuBar()->isEnabled());
     EXPECT_TRUE(window->isEnabled());
     window->EnableViews(true);
-    EXPECT_FALSE(window->client->isEnabled());
+    EXPECT_FALSE(window->ui.client->isEnabled());
     window->UnblockInput();
-    EXPECT_TRUE(window->client->isEnabled());
+    EXPECT_TRUE(window->ui.client->isEnabled());
     EXPECT_TRUE(window->menuBar()->isEnabled());
     window->UnblockInput();  // an extra release does not go below zero
     window->BlockInput();
@@ -345,7 +345,7 @@ TEST_F(FrmViewMenusTest, EnableViewsSetsTheStateOfItsLastCallWhateverCameBefore)
         window->EnableViews(true);
         for (bool on : c.calls) window->EnableViews(on);
         EXPECT_EQ(window->IsInputBlocked(), c.blocked) << c.calls.size();
-        EXPECT_EQ(window->client->isEnabled(), !c.blocked) << c.calls.size();
+        EXPECT_EQ(window->ui.client->isEnabled(), !c.blocked) << c.calls.size();
         // The window's own dialogs keep their nesting apart from it.
         window->BlockInput();
         window->EnableViews(true);
@@ -371,13 +371,13 @@ TEST_F(FrmViewMenusTest, PageLockIsHeldOnceAndARefusalMakesThePageReadOnly) {
 
 TEST_F(FrmViewMenusTest, BehaviourBitsDisableTheSessionMenus) {
     window->ResetBehavior(2);
-    EXPECT_FALSE(window->mnuLogin->isEnabled());
-    EXPECT_TRUE(window->mnu_project->isEnabled());
+    EXPECT_FALSE(window->ui.mnuLogin->isEnabled());
+    EXPECT_TRUE(window->ui.mnu_project->isEnabled());
     window->ResetBehavior(4);
-    EXPECT_TRUE(window->mnuLogin->isEnabled());
-    EXPECT_FALSE(window->mnu_project->isEnabled());
+    EXPECT_TRUE(window->ui.mnuLogin->isEnabled());
+    EXPECT_FALSE(window->ui.mnu_project->isEnabled());
     window->ResetBehavior(0);
-    EXPECT_TRUE(window->mnuLogin->isEnabled());
+    EXPECT_TRUE(window->ui.mnuLogin->isEnabled());
     EXPECT_EQ(window->run.lBehaviorFlags, 0);
 }
 
@@ -455,8 +455,8 @@ TEST_F(FrmViewLifecycleTest, ClearingTheViewsForgetsThePageAndItsPanes) {
     EXPECT_EQ(window->page.szCurrentKey, "");
     EXPECT_EQ(window->docPosition.g_szDocBkey, "");
     EXPECT_EQ(window->page.g_ValidImage, 0);
-    EXPECT_FALSE(window->TagForm->isVisible());
-    EXPECT_FALSE(window->ScrollForm->isVisible());
+    EXPECT_FALSE(window->ui.TagForm->isVisible());
+    EXPECT_FALSE(window->ui.ScrollForm->isVisible());
     EXPECT_EQ(window->project.RedactMode, 0);
     EXPECT_FALSE(window->query.bQuesterActive);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Project Not Selected"));
@@ -525,14 +525,14 @@ TEST_F(FrmViewProjectTest, NavigationLimitAndButtonLevelsComeFromTheBoundaryLeve
 
 TEST_F(FrmViewProjectTest, DateEntryNeedsAProjectThatKeepsDates) {
     window->LoadProjectViews();
-    EXPECT_FALSE(window->mnuStsDate->isEnabled());
+    EXPECT_FALSE(window->ui.mnuStsDate->isEnabled());
     session->fullText = 8;
     window->LoadProjectViews();
-    EXPECT_TRUE(window->mnuStsDate->isEnabled());
+    EXPECT_TRUE(window->ui.mnuStsDate->isEnabled());
     session->backWardLink = "   ";
     window->LoadProjectViews();
     EXPECT_FALSE(window->link.g_bBackLink);
-    EXPECT_FALSE(window->mnuLink->isEnabled());
+    EXPECT_FALSE(window->ui.mnuLink->isEnabled());
 }
 
 }  // namespace

@@ -332,7 +332,7 @@ TEST_F(FrmViewMouseTest, IconHitsFollowTheViewScaleAndScaleZeroHitsNothing) {
     int shown = 0;
     talq::DialogFactory<frmAnnot>::Scoped notes(
         ScriptedMaker<frmAnnot>([](frmAnnot& d) { EXPECT_EQ(d.Mode, 2); }, &shown));
-    const int w = window->picSticky.width();
+    const int w = window->ui.picSticky.width();
     struct Case {
         float scale;
         int x;

@@ -30,7 +30,7 @@ class FrmViewNavigationTest : public FrmViewTest {
     }
     void Show(const std::string& key) { ASSERT_TRUE(window->DisplayImage(key)); }
     void RightClick(int index) {
-        QToolButton* b = window->NavTBar[static_cast<size_t>(index)];
+        QToolButton* b = window->ui.NavTBar[static_cast<size_t>(index)];
         const QPointF at(b->width() / 2.0, b->height() / 2.0);
         QMouseEvent press(QEvent::MouseButtonPress, at, b->mapToGlobal(at), Qt::RightButton,
                           Qt::RightButton, Qt::NoModifier);
@@ -39,23 +39,24 @@ class FrmViewNavigationTest : public FrmViewTest {
         QApplication::sendEvent(b, &press);
         QApplication::sendEvent(b, &release);
     }
-    void Click(int index) { window->NavTBar[static_cast<size_t>(index)]->click(); }
+    void Click(int index) { window->ui.NavTBar[static_cast<size_t>(index)]->click(); }
 
     testsupport::ScopedTempDir dir_;
 };
 
 TEST_F(FrmViewNavigationTest, ButtonsFollowTheProjectsLevelsAndGoWithIt) {
     // Coarsest pair leftmost, the page pair rightmost; two levels, two pairs.
-    EXPECT_EQ(window->NavTBar[4]->x(), 1020 / 15);
-    EXPECT_EQ(window->NavTBar[2]->x(), 1800 / 15);
-    EXPECT_EQ(window->NavTBar[0]->x(), 2580 / 15);
-    EXPECT_EQ(window->NavTBar[3]->toolTip().toStdString(), "Next Folder (Right Click = Goto Last)");
-    for (size_t i = 0; i < 10; ++i) EXPECT_EQ(window->NavTBar[i]->isHidden(), i >= 6) << i;
-    EXPECT_FALSE(window->MiscTBar[0]->isHidden());
+    EXPECT_EQ(window->ui.NavTBar[4]->x(), 1020 / 15);
+    EXPECT_EQ(window->ui.NavTBar[2]->x(), 1800 / 15);
+    EXPECT_EQ(window->ui.NavTBar[0]->x(), 2580 / 15);
+    EXPECT_EQ(window->ui.NavTBar[3]->toolTip().toStdString(),
+              "Next Folder (Right Click = Goto Last)");
+    for (size_t i = 0; i < 10; ++i) EXPECT_EQ(window->ui.NavTBar[i]->isHidden(), i >= 6) << i;
+    EXPECT_FALSE(window->ui.MiscTBar[0]->isHidden());
 
     window->ClearProjectViews();
-    for (QToolButton* b : window->NavTBar) EXPECT_TRUE(b->isHidden());
-    for (QToolButton* b : window->MiscTBar) EXPECT_TRUE(b->isHidden());
+    for (QToolButton* b : window->ui.NavTBar) EXPECT_TRUE(b->isHidden());
+    for (QToolButton* b : window->ui.MiscTBar) EXPECT_TRUE(b->isHidden());
 }
 
 TEST_F(FrmViewNavigationTest, AnyButtonWithNoPageOnDisplayShowsTheFirstPageUnlessLimited) {
@@ -124,7 +125,7 @@ TEST_F(FrmViewNavigationTest, KeyEntryShowsFoundKeysAndAsksBeforeANearOne) {
     session->nearKeys["K0009"] = "K0005";
     prompts.QueueInput("K0009");
     prompts.QueueAnswer(platform::vbNo);
-    window->MiscTBar[0]->click();
+    window->ui.MiscTBar[0]->click();
     EXPECT_TRUE(window->page.szCurrentKey.empty());
     ASSERT_EQ(prompts.Messages().size(), 1u);
     EXPECT_EQ(prompts.Messages()[0], "K0009 not found.\nUse K0005 instead?");
@@ -162,21 +163,21 @@ TEST_F(FrmViewNavigationTest, JumpsWithinTheDocumentCountThePagePositionAfresh) 
          }},
         {"query list",
          [&] {
-             window->QueryList->clear();
-             window->QueryList->addItem(QStringLiteral("K0006"));
-             window->QueryList->setCurrentRow(0);
+             window->ui.QueryList->clear();
+             window->ui.QueryList->addItem(QStringLiteral("K0006"));
+             window->ui.QueryList->setCurrentRow(0);
              window->QueryList_Click();
          }},
     };
     for (const Case& c : cases) {
         window->docPosition.g_iDocPsn = 0;
         Show("K0004");
-        ASSERT_NE(window->lblStatus->text().indexOf(QStringLiteral("(Page 1 of 3)")), -1);
+        ASSERT_NE(window->ui.lblStatus->text().indexOf(QStringLiteral("(Page 1 of 3)")), -1);
         c.jump();
         EXPECT_EQ(window->page.szCurrentKey, "K0006") << c.how;
         EXPECT_EQ(window->docPosition.g_iDocPsn, 3) << c.how;
-        EXPECT_NE(window->lblStatus->text().indexOf(QStringLiteral("(Page 3 of 3)")), -1)
-            << c.how << ": " << window->lblStatus->text().toStdString();
+        EXPECT_NE(window->ui.lblStatus->text().indexOf(QStringLiteral("(Page 3 of 3)")), -1)
+            << c.how << ": " << window->ui.lblStatus->text().toStdString();
     }
 }
 

@@ -63,23 +63,23 @@ TEST_F(FrmViewPrintTest, CancelStopsAtTheNextPageAndNeitherASecondPrintNorAClose
 }
 
 TEST_F(FrmViewPrintTest, PrintingLeavesTheScreensBackBufferAlone) {
-    window->picImage2.Resize(64, 48);
-    window->picImage2.Image().fill(qRgb(10, 20, 30));
-    Local(1, 8);
+    window->ui.picImage2.Resize(64, 48);
+    window->ui.picImage2.Image().fill(qRgb(10, 20, 30));
+    Local(1, printing::kPrintRedactions);
     window->PrintSelection();
     EXPECT_EQ(printer_->images.size(), 3u);
-    EXPECT_EQ(window->picImage2.Width(), 64);
-    EXPECT_EQ(window->picImage2.Image().pixel(5, 5), qRgb(10, 20, 30));
+    EXPECT_EQ(window->ui.picImage2.Width(), 64);
+    EXPECT_EQ(window->ui.picImage2.Image().pixel(5, 5), qRgb(10, 20, 30));
 }
 
 TEST_F(FrmViewPrintTest, QueryRowsFromTheSelectedOnePrintEachRowsDocument) {
     window->query.CurrentQuery.Kind = 2;
     window->query.CurrentQuery.Level = 2;
-    window->QueryCombo->addItem("Document");
-    window->QueryCombo->setCurrentIndex(0);
-    window->QueryList->addItem("K0001");
-    window->QueryList->addItem("K0004");
-    window->QueryList->setCurrentRow(1);
+    window->ui.QueryCombo->addItem("Document");
+    window->ui.QueryCombo->setCurrentIndex(0);
+    window->ui.QueryList->addItem("K0001");
+    window->ui.QueryList->addItem("K0004");
+    window->ui.QueryList->setCurrentRow(1);
     Local(1, 0);
     window->printDriver.printRequest.g_PrintMode = 1;
     window->PrintSelection();

@@ -48,58 +48,58 @@ class FrmViewRedisplayTest : public FrmViewTest {
         window->SetImageScale(2);
         window->RedisplayImage();
     }
-    std::int32_t Back(int x, int y) const { return window->picImage2.Point(x, y); }
-    std::int32_t Screen(int x, int y) const { return window->picImage->Surface().Point(x, y); }
+    std::int32_t Back(int x, int y) const { return window->ui.picImage2.Point(x, y); }
+    std::int32_t Screen(int x, int y) const { return window->ui.picImage->Surface().Point(x, y); }
 
     testsupport::ScopedTempDir dir_;
 };
 
 TEST_F(FrmViewRedisplayTest, FitPageTakesTheSmallerRatioAndFitWidthTheWidthRatio) {
-    const int W = window->picImage->width(), H = window->picImage->height();
+    const int W = window->ui.picImage->width(), H = window->ui.picImage->height();
     window->page.g_ValidImage = 1;
     window->page.g_ImgWidth = W * 2;
     window->page.g_ImgHeight = H;  // wider than the view: fitted by its width
     window->SetImageScale(1);
     EXPECT_FLOAT_EQ(window->zoom.g_ScaleFactor, 0.5f);
     EXPECT_EQ(window->zoom.g_DspWidth, W);
-    EXPECT_FALSE(window->HScroll1->isEnabled());
+    EXPECT_FALSE(window->ui.HScroll1->isEnabled());
     window->page.g_ImgWidth = W;
     window->page.g_ImgHeight = H * 4;  // taller: fitted by its height
     window->SetImageScale(1);
     EXPECT_FLOAT_EQ(window->zoom.g_ScaleFactor, 0.25f);
-    EXPECT_EQ(window->cboZoom->currentText(), QStringLiteral("25%"));
+    EXPECT_EQ(window->ui.cboZoom->currentText(), QStringLiteral("25%"));
     window->SetImageScale(0);
     EXPECT_FLOAT_EQ(window->zoom.g_ScaleFactor, 1.0f);
     EXPECT_EQ(window->zoom.g_ScaleMode, 0);
 }
 
 TEST_F(FrmViewRedisplayTest, VerticalBarRangeRoundsHalvesToEven) {
-    const int W = window->picImage->width(), H = window->picImage->height();
+    const int W = window->ui.picImage->width(), H = window->ui.picImage->height();
     window->page.g_ValidImage = 1;
     window->page.g_ImgWidth = W;
     window->page.g_ImgHeight = H + 1005;
     window->SetImageScale(0);
-    EXPECT_TRUE(window->VScroll1->isEnabled());
-    EXPECT_EQ(window->VScroll1->maximum(), 102);
-    EXPECT_EQ(window->VScroll1->singleStep(), 6);
-    EXPECT_EQ(window->VScroll1->pageStep(), 52);
-    EXPECT_EQ(window->VScroll1->value(), 0);
-    EXPECT_FALSE(window->HScroll1->isEnabled());
+    EXPECT_TRUE(window->ui.VScroll1->isEnabled());
+    EXPECT_EQ(window->ui.VScroll1->maximum(), 102);
+    EXPECT_EQ(window->ui.VScroll1->singleStep(), 6);
+    EXPECT_EQ(window->ui.VScroll1->pageStep(), 52);
+    EXPECT_EQ(window->ui.VScroll1->value(), 0);
+    EXPECT_FALSE(window->ui.HScroll1->isEnabled());
     EXPECT_EQ(window->zoom.g_Vscroll, 0);
 }
 
 TEST_F(FrmViewRedisplayTest, ScrollingToTheEndNeverShowsBeyondThePage) {
-    const int H = window->picImage->height();
-    LoadPage(window->picImage->width(), H + 1005);
+    const int H = window->ui.picImage->height();
+    LoadPage(window->ui.picImage->width(), H + 1005);
     window->SetImageScale(0);
-    window->VScroll1->setValue(window->VScroll1->maximum());
+    window->ui.VScroll1->setValue(window->ui.VScroll1->maximum());
     EXPECT_EQ(window->zoom.g_Vscroll, 1005);
-    window->VScroll1->setValue(3);
+    window->ui.VScroll1->setValue(3);
     EXPECT_EQ(window->zoom.g_Vscroll, 30);
 }
 
 TEST_F(FrmViewRedisplayTest, CustomScaleZeroFitsTheWidth) {
-    const int W = window->picImage->width();
+    const int W = window->ui.picImage->width();
     window->page.g_ValidImage = 1;
     window->page.g_ImgWidth = W * 4;
     window->page.g_ImgHeight = 100;
@@ -148,8 +148,8 @@ TEST_F(FrmViewRedisplayTest, RestrictedPageShowsItsRedactionsButNoOtherLayer) {
     window->zoom.ZoomWin_X = 0;
     window->zoom.ZoomWin_Y = 0;
     window->RedisplayZoomImage();
-    EXPECT_EQ(window->picImage3.Point(70, 50), kBlack);
-    EXPECT_EQ(window->picZoom2->Surface().Point(70, 50), kBlack);
+    EXPECT_EQ(window->ui.picImage3.Point(70, 50), kBlack);
+    EXPECT_EQ(window->ui.picZoom2->Surface().Point(70, 50), kBlack);
 }
 
 TEST_F(FrmViewRedisplayTest, HiddenAnnotationLevelAndBehaviourBitsSkipTheirLayers) {
@@ -168,12 +168,12 @@ TEST_F(FrmViewRedisplayTest, HiddenAnnotationLevelAndBehaviourBitsSkipTheirLayer
 }
 
 TEST_F(FrmViewRedisplayTest, ScrolledPageMovesItsLayersWithIt) {
-    LoadPage(window->picImage->width(), window->picImage->height() + 400);
+    LoadPage(window->ui.picImage->width(), window->ui.picImage->height() + 400);
     window->pageAnnotations[kHighlight].list = {Box(100, 300, 150, 330, kYellow)};
     window->pageAnnotations[kHighlight].count = 1;
     ShowAtFullSize();
     EXPECT_EQ(Back(125, 315), kYellow);
-    window->VScroll1->setValue(20);  // 200 display pixels
+    window->ui.VScroll1->setValue(20);  // 200 display pixels
     EXPECT_EQ(Back(125, 115), kYellow);
     EXPECT_EQ(Back(125, 315), kWhite);
 }
@@ -190,9 +190,9 @@ TEST_F(FrmViewRedisplayTest, ZoomWindowEnlargesTheSpotAtItsCorner) {
     window->zoom.ZoomWin_Y = 90;
     window->RedisplayZoomImage();
     // Image (100,100)-(120,110) lands at (20,20)-(60,40) in the zoom pane.
-    EXPECT_EQ(window->picImage3.Point(40, 30), kBlack);
-    EXPECT_EQ(window->picImage3.Point(70, 30), kWhite);
-    EXPECT_EQ(window->cboZoom2->currentText(), QStringLiteral("200%"));
+    EXPECT_EQ(window->ui.picImage3.Point(40, 30), kBlack);
+    EXPECT_EQ(window->ui.picImage3.Point(70, 30), kWhite);
+    EXPECT_EQ(window->ui.cboZoom2->currentText(), QStringLiteral("200%"));
 }
 
 TEST_F(FrmViewRedisplayTest, ZoomWithoutMainScaleDrawsNothingAndKeepsItsScale) {
@@ -205,7 +205,7 @@ TEST_F(FrmViewRedisplayTest, ZoomWithoutMainScaleDrawsNothingAndKeepsItsScale) {
     window->zoom.ZoomWin_Scale = 3.0f;
     window->RedisplayZoomImage();
     EXPECT_FLOAT_EQ(window->zoom.ZoomWin_Scale, 3.0f);
-    EXPECT_EQ(window->picZoom2->Surface().Point(5, 5), kWhite);
+    EXPECT_EQ(window->ui.picZoom2->Surface().Point(5, 5), kWhite);
 }
 
 TEST_F(FrmViewRedisplayTest, ZoomButtonsStepAndStayInRangeAndCloseLaysOut) {
@@ -229,20 +229,20 @@ TEST_F(FrmViewRedisplayTest, ZoomButtonsStepAndStayInRangeAndCloseLaysOut) {
 
     window->zoom.ZoomWin_Active = 1;
     window->Form_Resize();
-    ASSERT_TRUE(window->picZoom->isVisible());
+    ASSERT_TRUE(window->ui.picZoom->isVisible());
     window->TBZoom_Click(2);
     EXPECT_EQ(window->zoom.ZoomWin_Active, 0);
-    EXPECT_FALSE(window->picZoom->isVisible());
+    EXPECT_FALSE(window->ui.picZoom->isVisible());
 }
 
 TEST_F(FrmViewRedisplayTest, ZoomListsHoldTheirEntriesAndTheChoiceSetsTheScale) {
-    ASSERT_EQ(window->cboZoom->count(), 13);
-    ASSERT_EQ(window->cboZoom2->count(), 13);
-    EXPECT_EQ(window->cboZoom->itemText(0), QStringLiteral("10%"));
-    EXPECT_EQ(window->cboZoom->itemText(5), QStringLiteral("75%"));
-    EXPECT_EQ(window->cboZoom2->itemText(12), QStringLiteral("300%"));
+    ASSERT_EQ(window->ui.cboZoom->count(), 13);
+    ASSERT_EQ(window->ui.cboZoom2->count(), 13);
+    EXPECT_EQ(window->ui.cboZoom->itemText(0), QStringLiteral("10%"));
+    EXPECT_EQ(window->ui.cboZoom->itemText(5), QStringLiteral("75%"));
+    EXPECT_EQ(window->ui.cboZoom2->itemText(12), QStringLiteral("300%"));
     LoadPage(400, 300);
-    window->cboZoom->setCurrentIndex(7);
+    window->ui.cboZoom->setCurrentIndex(7);
     window->cboZoom_Click();
     EXPECT_FLOAT_EQ(window->zoom.g_ScaleFactor, 1.25f);
     EXPECT_EQ(window->zoom.g_DspWidth, 500);
@@ -253,16 +253,16 @@ TEST_F(FrmViewRedisplayTest, ZoomListsHoldTheirEntriesAndTheChoiceSetsTheScale) 
 
 TEST_F(FrmViewRedisplayTest, TypedNegativeZoomIsRefusedAndKeepsTheScale) {
     LoadPage(400, 300);
-    window->cboZoom->setCurrentIndex(7);
+    window->ui.cboZoom->setCurrentIndex(7);
     window->cboZoom_Click();
-    window->cboZoom2->setCurrentIndex(7);
+    window->ui.cboZoom2->setCurrentIndex(7);
     window->cboZoom2_Click();
     for (const char* typed : {"-50%", "-1", "-300"}) {
-        window->cboZoom->setEditText(QString::fromLatin1(typed));
+        window->ui.cboZoom->setEditText(QString::fromLatin1(typed));
         window->cboZoom_Click();
         EXPECT_FLOAT_EQ(window->zoom.g_ScaleFactor, 1.25f) << typed;
         EXPECT_EQ(window->zoom.g_DspWidth, 500) << typed;
-        window->cboZoom2->setEditText(QString::fromLatin1(typed));
+        window->ui.cboZoom2->setEditText(QString::fromLatin1(typed));
         window->cboZoom2_Click();
         EXPECT_FLOAT_EQ(window->zoom.ZoomWin_Scale, 1.25f) << typed;
     }
@@ -279,14 +279,14 @@ TEST_F(FrmViewRedisplayTest, MouseWheelOverThePageScrollsIt) {
     for (const Case& c : {Case{{0, -120}, Qt::NoModifier, true, false},
                           Case{{-120, 0}, Qt::NoModifier, false, true},
                           Case{{0, -120}, Qt::AltModifier, false, true}}) {
-        window->VScroll1->setValue(0);
-        window->HScroll1->setValue(0);
+        window->ui.VScroll1->setValue(0);
+        window->ui.HScroll1->setValue(0);
         const QPointF at(20, 20);
-        QWheelEvent wheel(at, window->picImage->mapToGlobal(at), QPoint(), c.turn, Qt::NoButton,
+        QWheelEvent wheel(at, window->ui.picImage->mapToGlobal(at), QPoint(), c.turn, Qt::NoButton,
                           c.modifiers, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(window->picImage, &wheel);
-        EXPECT_EQ(window->VScroll1->value() > 0, c.down) << c.turn.x() << "," << c.turn.y();
-        EXPECT_EQ(window->HScroll1->value() > 0, c.across) << c.turn.x() << "," << c.turn.y();
+        QApplication::sendEvent(window->ui.picImage, &wheel);
+        EXPECT_EQ(window->ui.VScroll1->value() > 0, c.down) << c.turn.x() << "," << c.turn.y();
+        EXPECT_EQ(window->ui.HScroll1->value() > 0, c.across) << c.turn.x() << "," << c.turn.y();
         EXPECT_EQ(window->zoom.g_Vscroll > 0, c.down);
     }
 }

@@ -193,7 +193,7 @@ TEST_F(TagPaletteDemoTest, TheEditorChangesCollectionsAtOnceAndThePaletteWhenDon
     EXPECT_EQ(Palette(), saved);
     ASSERT_EQ(window->tagPalette.rows.Count(),
               static_cast<int>(std::count(saved.begin(), saved.end(), ',') + 1));
-    EXPECT_EQ(window->TagRows->Tag_DESC[1]->text().toStdString() + ",",
+    EXPECT_EQ(window->ui.TagRows->Tag_DESC[1]->text().toStdString() + ",",
               saved.substr(0, saved.find(',') + 1));
 }
 

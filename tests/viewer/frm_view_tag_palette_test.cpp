@@ -29,16 +29,16 @@ class FrmViewTagPaletteTest : public FrmViewTest {
         window->Form_Resize();
         window->UpdateTagPalette(window->page.szCurrentKey);
     }
-    QLabel* Label(int i) const { return window->TagRows->Tag_DESC[static_cast<size_t>(i)]; }
-    QLabel* Picture(int i) const { return window->TagRows->Tag_BMP[static_cast<size_t>(i)]; }
+    QLabel* Label(int i) const { return window->ui.TagRows->Tag_DESC[static_cast<size_t>(i)]; }
+    QLabel* Picture(int i) const { return window->ui.TagRows->Tag_BMP[static_cast<size_t>(i)]; }
     bool ShowsOn(int i) const {
-        return Picture(i)->pixmap().toImage() == window->TagRows->Tag_ON.toImage();
+        return Picture(i)->pixmap().toImage() == window->ui.TagRows->Tag_ON.toImage();
     }
 };
 
 TEST_F(FrmViewTagPaletteTest, OpeningShowsThePaletteWithThePagesTagsOn) {
     OpenPalette();
-    EXPECT_TRUE(window->TagForm->isVisible());
+    EXPECT_TRUE(window->ui.TagForm->isVisible());
     EXPECT_EQ(window->tagPalette.rows.Count(), 3);
     EXPECT_EQ(Label(3)->text(), QStringLiteral("A&B"));
     EXPECT_EQ(Label(3)->textFormat(), Qt::PlainText) << "an ampersand is no access key";
@@ -46,7 +46,7 @@ TEST_F(FrmViewTagPaletteTest, OpeningShowsThePaletteWithThePagesTagsOn) {
     EXPECT_FALSE(Label(4)->isVisible());
     EXPECT_FALSE(ShowsOn(1));
     EXPECT_TRUE(ShowsOn(2)) << "names match without regard to case";
-    EXPECT_FALSE(window->TagRows->VScroll2->isVisible());
+    EXPECT_FALSE(window->ui.TagRows->VScroll2->isVisible());
     EXPECT_EQ(Label(2)->geometry().top(), (460 + 320) / 15);
 }
 
@@ -55,7 +55,7 @@ TEST_F(FrmViewTagPaletteTest, ALongPaletteScrollsAndRowsAboveThePaneHide) {
     for (int i = 1; i <= 250; ++i) list += (i > 1 ? "," : "") + ("T" + std::to_string(i));
     session->tagPalette = list;
     OpenPalette();
-    QScrollBar* bar = window->TagRows->VScroll2;
+    QScrollBar* bar = window->ui.TagRows->VScroll2;
     ASSERT_EQ(window->tagPalette.rows.Count(), 200);
     ASSERT_TRUE(bar->isVisible());
     const int fit = window->tagPalette.TagRowsFit;
@@ -151,14 +151,14 @@ TEST_F(FrmViewTagPaletteTest, ButtonsCloseThePaneAndReadThePaletteAgainAfterTheE
 
     window->TBTag_Click(1);
     EXPECT_EQ(window->panes.TagPal_Active, 0);
-    EXPECT_FALSE(window->TagForm->isVisible());
+    EXPECT_FALSE(window->ui.TagForm->isVisible());
 }
 
 TEST_F(FrmViewTagPaletteTest, UnloadRemovesTheRows) {
     OpenPalette();
     window->Form_Unload();
     EXPECT_EQ(window->project.g_TagPalInitialized, 0);
-    EXPECT_EQ(window->TagRows->Tag_BMP[1], nullptr);
+    EXPECT_EQ(window->ui.TagRows->Tag_BMP[1], nullptr);
     EXPECT_EQ(window->tagPalette.rows.Count(), 0);
 }
 

@@ -35,7 +35,7 @@ class FrmViewToolbarTest : public FrmViewTest {
     std::set<int> Shown() const {
         std::set<int> shown;
         for (int i = 0; i < 21; ++i) {
-            if (!window->Tbar[static_cast<size_t>(i)]->isHidden()) shown.insert(i);
+            if (!window->ui.Tbar[static_cast<size_t>(i)]->isHidden()) shown.insert(i);
         }
         return shown;
     }
@@ -83,7 +83,7 @@ TEST_F(FrmViewToolbarTest, GuardsRunInOrderBusyThenProjectThenHiddenThenImage) {
         window->zoom.ZoomWin_Active = 0;
         window->zoom.g_ScaleFactor = 1.0f;
         window->page.g_ValidImage = c.image ? 1 : 0;
-        if (c.hideButton) window->Tbar[static_cast<size_t>(c.index)]->hide();
+        if (c.hideButton) window->ui.Tbar[static_cast<size_t>(c.index)]->hide();
         const int beeps = prompts.Beeps(), logins = session->logins;
         window->Tbar_Click(c.index);
         EXPECT_EQ(prompts.Beeps() - beeps, c.beeps);
@@ -93,7 +93,7 @@ TEST_F(FrmViewToolbarTest, GuardsRunInOrderBusyThenProjectThenHiddenThenImage) {
                                           : window->zoom.ZoomWin_Active != 0;
         EXPECT_EQ(acted, c.acted);
         EXPECT_FALSE(window->IsInputBlocked());
-        if (c.hideButton) window->Tbar[static_cast<size_t>(c.index)]->show();
+        if (c.hideButton) window->ui.Tbar[static_cast<size_t>(c.index)]->show();
     }
 }
 
@@ -155,32 +155,34 @@ TEST_F(FrmViewToolbarTest, ButtonsFollowRightsNavigationLimitAndBehaviourBits) {
 TEST_F(FrmViewToolbarTest, OneToolLatchesAtATimeWithItsFrameAndTheCrosshair) {
     OpenProject();
     ASSERT_TRUE(window->DisplayImage("K0001"));
-    auto latched = [&](int index) { return FrameOf(window->Tbar[static_cast<size_t>(index)], 3); };
+    auto latched = [&](int index) {
+        return FrameOf(window->ui.Tbar[static_cast<size_t>(index)], 3);
+    };
 
     window->Tbar_Click(13);
     EXPECT_EQ(window->project.RedactMode, 13);
     EXPECT_EQ(latched(13), FrameHost::Frame::Pressed);
-    EXPECT_EQ(window->picImage->cursor().shape(), Qt::CrossCursor);
+    EXPECT_EQ(window->ui.picImage->cursor().shape(), Qt::CrossCursor);
 
     window->Tbar_Click(14);
     EXPECT_EQ(window->project.RedactMode, 14);
     EXPECT_EQ(latched(13), FrameHost::Frame::None);
     EXPECT_EQ(latched(14), FrameHost::Frame::Pressed);
-    EXPECT_EQ(window->picImage->cursor().shape(), Qt::CrossCursor);
+    EXPECT_EQ(window->ui.picImage->cursor().shape(), Qt::CrossCursor);
 
     window->Tbar_Click(14);
     EXPECT_EQ(window->project.RedactMode, 0);
     EXPECT_EQ(latched(14), FrameHost::Frame::None);
-    EXPECT_EQ(window->picImage->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(window->ui.picImage->cursor().shape(), Qt::ArrowCursor);
 
     // The zoom window unlatches before it opens; a repaint keeps the latch.
     window->Tbar_Click(12);
-    window->TopToolBar->repaint();
+    window->ui.TopToolBar->repaint();
     EXPECT_EQ(latched(12), FrameHost::Frame::Pressed);
     window->Tbar_Click(17);
     EXPECT_EQ(window->project.RedactMode, 0);
     EXPECT_EQ(window->zoom.ZoomWin_Active, 1);
-    EXPECT_FALSE(window->picZoom->isHidden());
+    EXPECT_FALSE(window->ui.picZoom->isHidden());
     window->Tbar_Click(17);
     EXPECT_EQ(window->zoom.ZoomWin_Active, 0);
 
@@ -189,7 +191,7 @@ TEST_F(FrmViewToolbarTest, OneToolLatchesAtATimeWithItsFrameAndTheCrosshair) {
     window->ClearProjectViews();
     EXPECT_EQ(window->project.RedactMode, 0);
     EXPECT_EQ(latched(11), FrameHost::Frame::None);
-    EXPECT_EQ(window->picImage->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(window->ui.picImage->cursor().shape(), Qt::ArrowCursor);
 }
 
 TEST_F(FrmViewToolbarTest, FramesFollowHoverPressAndEveryResetOnAllToolbars) {
@@ -197,8 +199,8 @@ TEST_F(FrmViewToolbarTest, FramesFollowHoverPressAndEveryResetOnAllToolbars) {
     window->query.Query_Active = 1;
     window->panes.TagPal_Active = 1;
     window->Form_Resize();
-    QWidget* t3 = window->Tbar[3];
-    QWidget* t4 = window->Tbar[4];
+    QWidget* t3 = window->ui.Tbar[3];
+    QWidget* t4 = window->ui.Tbar[4];
 
     // Moving from 3 to 4: the first move over 4 wipes 3's frame, the second draws 4's.
     window->Tbar_MouseMove(3);
@@ -219,17 +221,18 @@ TEST_F(FrmViewToolbarTest, FramesFollowHoverPressAndEveryResetOnAllToolbars) {
     window->NavTBar_MouseDown(1, Qt::LeftButton);
     window->MiscTBar_MouseMove(0);
     window->DrawButtonRaised(2, window->frames.TBQueryFrame, window->frames.TBQueryFrameIdx,
-                             window->TBQuery[2], window->ScrollForm);
+                             window->ui.TBQuery[2], window->ui.ScrollForm);
     window->DrawButtonPressed(1, window->frames.TBTagFrame, window->frames.TBTagFrameIdx,
-                              window->TBTag[1], window->TagForm);
-    EXPECT_EQ(FrameOf(window->NavTBar[1]), FrameHost::Frame::Pressed);
-    EXPECT_EQ(FrameOf(window->MiscTBar[0]), FrameHost::Frame::Raised);
-    EXPECT_EQ(FrameOf(window->TBQuery[2]), FrameHost::Frame::Raised);
-    EXPECT_EQ(FrameOf(window->TBTag[1]), FrameHost::Frame::Pressed);
+                              window->ui.TBTag[1], window->ui.TagForm);
+    EXPECT_EQ(FrameOf(window->ui.NavTBar[1]), FrameHost::Frame::Pressed);
+    EXPECT_EQ(FrameOf(window->ui.MiscTBar[0]), FrameHost::Frame::Raised);
+    EXPECT_EQ(FrameOf(window->ui.TBQuery[2]), FrameHost::Frame::Raised);
+    EXPECT_EQ(FrameOf(window->ui.TBTag[1]), FrameHost::Frame::Pressed);
     window->MiscTBar_MouseUp();
-    for (QWidget* b :
-         {t4, static_cast<QWidget*>(window->NavTBar[1]), static_cast<QWidget*>(window->MiscTBar[0]),
-          static_cast<QWidget*>(window->TBQuery[2]), static_cast<QWidget*>(window->TBTag[1])}) {
+    for (QWidget* b : {t4, static_cast<QWidget*>(window->ui.NavTBar[1]),
+                       static_cast<QWidget*>(window->ui.MiscTBar[0]),
+                       static_cast<QWidget*>(window->ui.TBQuery[2]),
+                       static_cast<QWidget*>(window->ui.TBTag[1])}) {
         EXPECT_EQ(FrameOf(b), FrameHost::Frame::None);
     }
     for (std::int16_t flag :
@@ -242,13 +245,13 @@ TEST_F(FrmViewToolbarTest, FramesFollowHoverPressAndEveryResetOnAllToolbars) {
 
     // Moving over a container's surface wipes the frames as well.
     window->Tbar_MouseMove(5);
-    Mouse(window->picFooter, QEvent::MouseMove, Qt::NoButton, QPointF(1, 1));
-    EXPECT_EQ(FrameOf(window->Tbar[5]), FrameHost::Frame::None);
+    Mouse(window->ui.picFooter, QEvent::MouseMove, Qt::NoButton, QPointF(1, 1));
+    EXPECT_EQ(FrameOf(window->ui.Tbar[5]), FrameHost::Frame::None);
 }
 
 TEST_F(FrmViewToolbarTest, ButtonsReportDownUpThenAClickOnlyWhenReleasedInside) {
     OpenProject();
-    auto* b = window->Tbar[17];
+    auto* b = window->ui.Tbar[17];
     std::vector<std::string> seen;
     QObject::connect(b, &viewer::PictureButton::MouseDown, b, [&] { seen.push_back("down"); });
     QObject::connect(b, &viewer::PictureButton::MouseUp, b, [&] { seen.push_back("up"); });
@@ -283,14 +286,14 @@ TEST_F(FrmViewToolbarTest, NoButtonOverlapsAnotherAtTheSmallestWindow) {
     window->LoadProjectViews();
     Resize(200, 200);  // the window stops at its minimum
     std::vector<std::vector<QWidget*>> bars(4);
-    for (QWidget* b : window->Tbar) bars[0].push_back(b);
-    bars[0].push_back(window->cboZoom);
-    for (QWidget* b : window->NavTBar) bars[1].push_back(b);
-    for (QWidget* b : window->MiscTBar) bars[1].push_back(b);
-    for (QWidget* b : window->Img_ConDB) bars[1].push_back(b);
-    for (QWidget* b : window->TBQuery) bars[2].push_back(b);
-    for (QWidget* b : window->TBZoom) bars[3].push_back(b);
-    bars[3].push_back(window->cboZoom2);
+    for (QWidget* b : window->ui.Tbar) bars[0].push_back(b);
+    bars[0].push_back(window->ui.cboZoom);
+    for (QWidget* b : window->ui.NavTBar) bars[1].push_back(b);
+    for (QWidget* b : window->ui.MiscTBar) bars[1].push_back(b);
+    for (QWidget* b : window->ui.Img_ConDB) bars[1].push_back(b);
+    for (QWidget* b : window->ui.TBQuery) bars[2].push_back(b);
+    for (QWidget* b : window->ui.TBZoom) bars[3].push_back(b);
+    bars[3].push_back(window->ui.cboZoom2);
     for (size_t n = 0; n < bars.size(); ++n) {
         const auto& bar = bars[n];
         for (QWidget* a : bar) {

@@ -22,6 +22,7 @@
 namespace {
 
 using testsupport::PrintScene;
+using namespace printing;
 
 // The window as the driver reads it, set by each test.
 struct FakePrintHost : viewer::PrintHost {
@@ -111,18 +112,18 @@ TEST_F(PrintDriverTest, RedactionsPrintWheneverThePageOrTheUserRequiresThem) {
         std::int32_t mark, redactAccess, annotAccess;
         bool redaction, highlight;
     };
-    const std::int32_t color = 16384;
+    const std::int32_t color = kPrintSupportColor;
     const Case cases[] = {
         {color, 0, 0, 0, false, false},
-        {color | 8, 0, 0, 0, true, false},
-        {color | 16, 0, 0, 0, false, true},
-        {color | 8 | 16, 0, 0, 0, true, true},
+        {color | kPrintRedactions, 0, 0, 0, true, false},
+        {color | kPrintHighlights, 0, 0, 0, false, true},
+        {color | kPrintRedactions | kPrintHighlights, 0, 0, 0, true, true},
         // Highlights hidden from the user never print.
-        {color | 8 | 16, 0, 0, 2, true, false},
+        {color | kPrintRedactions | kPrintHighlights, 0, 0, 2, true, false},
         // A user whose redactions are opaque prints them unasked.
         {color, 0, 1, 0, true, false},
         // A marked page keeps its redactions and prints no other layer.
-        {color | 16, 1, 2, 0, true, false},
+        {color | kPrintHighlights, 1, 2, 0, true, false},
         {color, 1, 0, 0, true, false},
     };
     for (const Case& c : cases) {
@@ -168,7 +169,7 @@ TEST_F(PrintDriverTest, BatchLinesCarryMarkLevelAndCleanedMessageAndTheJobIsClos
     host.session.tags = "Hot,Later";
     driver.printRequest.g_PrinterType = 1;
     driver.printRequest.g_PrintRange = 1;
-    driver.printRequest.g_PrintFlags = 1 | 2048 | 8192;
+    driver.printRequest.g_PrintFlags = kPrintImageKey | kPrintMessage | kPrintIssueTags;
     driver.printRequest.g_szPrintMsg = "Conf~1\r\nnext";
     driver.PrintSelection();
     EXPECT_EQ(host.session.batchOpens, 1);
@@ -183,7 +184,7 @@ TEST_F(PrintDriverTest, BatchLinesCarryMarkLevelAndCleanedMessageAndTheJobIsClos
 
 TEST_F(PrintDriverTest, APageWhoseListsOrInfoCannotBeReadIsNotPrinted) {
     host.session.annotationsOk = false;
-    Local(1, 8);
+    Local(1, kPrintRedactions);
     driver.PrintSelection();
     EXPECT_TRUE(Printer().images.empty());
     EXPECT_EQ(prompts.Messages(), std::vector<std::string>{"Unable to Get Annotations K0001"});

@@ -110,7 +110,7 @@ void frmQScroll::Timer1_Timer() {
 }
 
 void frmQScroll::StepList() {
-    QListWidget* list = MainView->QueryList;
+    QListWidget* list = MainView->ui.QueryList;
     if (list->currentRow() >= list->count() - 1) {
         platform::Beep();
         Unload();

@@ -1,9 +1,9 @@
 #pragma once
 // The one document window: owns the session and the image engine, holds the
-// state every other window reads, in named groups (frm_view_state/), and
-// places, draws and drives all of its panes. Its members live in one file per
-// concern: lifecycle, display, redisplay and zoom, layout, menus, settings
-// and project views.
+// state every other window reads, in named groups (frm_view_state/), its
+// controls in `ui` (frm_view_ui.h), and places, draws and drives all of its
+// panes. Its members live in one file per concern: lifecycle, display,
+// redisplay and zoom, layout, menus, settings and project views.
 
 #include <QMainWindow>
 
@@ -19,7 +19,6 @@
 #include "annotations/annotation_settings.h"
 #include "foundation/big_string.h"
 #include "navigation/query_record.h"
-#include "platform/dde.h"
 #include "platform/draw_surface.h"
 #include "render/gdi_lead.h"
 #include "render/image_view_transform.h"
@@ -32,32 +31,26 @@
 #include "viewer/widgets/frm_view_state/mouse_drawing.h"
 #include "viewer/widgets/frm_view_state/navigation_bar.h"
 #include "viewer/widgets/frm_view_state/page_on_display.h"
+#include "viewer/widgets/frm_view_state/page_replies.h"
 #include "viewer/widgets/frm_view_state/pane_layout.h"
 #include "viewer/widgets/frm_view_state/project_tree.h"
 #include "viewer/widgets/frm_view_state/project_views.h"
 #include "viewer/widgets/frm_view_state/query_pane.h"
 #include "viewer/widgets/frm_view_state/quick_scroll.h"
 #include "viewer/widgets/frm_view_state/scale_zoom.h"
+#include "viewer/widgets/frm_view_state/splitter_drags.h"
 #include "viewer/widgets/frm_view_state/tag_palette.h"
 #include "viewer/widgets/frm_view_state/toolbar_frames.h"
 #include "viewer/widgets/frm_view_state/window_run.h"
+#include "viewer/widgets/frm_view_ui.h"
 #include "viewer/widgets/picture_button.h"
 #include "viewer/widgets/print_driver.h"
 #include "viewer/widgets/surface_pane.h"
 #include "viewer/widgets/viewer_session.h"
 
-class QAction;
-class QComboBox;
 class frmProcess;
-class QLabel;
-class QListWidget;
-class QMenu;
-class QPlainTextEdit;
-class QScrollBar;
+class QAction;
 class QToolButton;
-namespace annotations {
-class TagPaletteRows;
-}
 namespace navigation {
 class frmPrjVw;
 }
@@ -277,7 +270,8 @@ class frmView : public QMainWindow, private PrintHost {
     void Img_ConDB_Click(int Index);
 
     // ---- State, in named groups (one header each in frm_view_state/) ----
-    // A later feature adds a group of its own rather than loose members.
+    // Groups hold state that several concerns share; a feature with behaviour
+    // of its own is an object the window owns.
     PageOnDisplay page;
     PageAnnotations pageAnnotations;
     DocumentPosition docPosition;
@@ -305,56 +299,8 @@ class frmView : public QMainWindow, private PrintHost {
     PrintDriver printDriver{*this};
     QObject* DDEForm = nullptr;
 
-    // ---- Controls ----
-    QWidget* client = nullptr;
-    FrameHost* TopToolBar = nullptr;
-    std::array<PictureButton*, 21> Tbar{};
-    QComboBox* cboZoom = nullptr;
-    FrameHost* picFooter = nullptr;
-    QLabel* lblStatus = nullptr;
-    QPlainTextEdit* txtStatus = nullptr;
-    SplitterBar* Marginbar = nullptr;
-    QWidget* picPrjVw = nullptr;
-    FrameHost* ScrollForm = nullptr;
-    QComboBox* QueryCombo = nullptr;
-    QLabel* QueryLabel = nullptr;
-    QListWidget* QueryList = nullptr;
-    std::array<PictureButton*, 10> TBQuery{};
-    SplitterBar* MarginBar2 = nullptr;
-    FrameHost* TagForm = nullptr;
-    std::array<PictureButton*, 2> TBTag{};
-    annotations::TagPaletteRows* TagRows = nullptr;  // Tag_BMP, Tag_DESC, VScroll2
-    QPlainTextEdit* txtImage = nullptr;
-    SurfacePane* picImage = nullptr;
-    QScrollBar* VScroll1 = nullptr;
-    QScrollBar* HScroll1 = nullptr;
-    SplitterBar* ZoomBar = nullptr;
-    QWidget* picZoom = nullptr;
-    SurfacePane* picZoom2 = nullptr;
-    QComboBox* cboZoom2 = nullptr;
-    std::array<PictureButton*, 3> TBZoom{};
-    std::array<PictureButton*, 3> Img_ConDB{};
-    std::array<PictureButton*, 10> NavTBar{};
-    std::array<PictureButton*, 2> MiscTBar{};
-    platform::DdeClient ddectl;
-    // Back buffers of the page and of the zoom window.
-    platform::DrawSurface picImage2, picImage3;
-    QImage picSticky, picClip;
-
-    // Menus.
-    QMenu* mnuFile = nullptr;
-    QAction *mnuLogin = nullptr, *mnu_project = nullptr;
-    QAction *mnuQualityLow = nullptr, *mnuQualityMedium = nullptr, *mnuQualityHigh = nullptr;
-    QAction *mnuHilitColor = nullptr, *mnuMarkUpColor = nullptr, *mnuAnnotFont = nullptr,
-            *mnuRedactColor = nullptr, *mnuRedactFont = nullptr, *mnuRedactLabel = nullptr;
-    std::array<QAction*, 3> mnuRedStyle{};
-    QAction *mnuStsImgKey = nullptr, *mnuStsDocCnt = nullptr, *mnuStsFullPos = nullptr;
-    QAction *mnuStsFldrDesc = nullptr, *mnuStsTags = nullptr, *mnuStsInfoOnly = nullptr,
-            *mnuStsDate = nullptr;
-    std::array<QAction*, 4> mnuDtFmt{};
-    QAction *mnuStickyRotate = nullptr, *mnuUseTextBox = nullptr, *cmdUseNative = nullptr,
-            *mnuLink = nullptr;
-    QAction *mnuPrint = nullptr, *mnuAbout = nullptr, *mnuExit = nullptr;
+    // ---- Controls, hidden pictures and menus ----
+    frmViewUi ui;
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -445,24 +391,9 @@ class frmView : public QMainWindow, private PrintHost {
     int PixelsX(int twips) const;
     int PixelsY(int twips) const;
 
-    // Fields of one concern each, private to it.
-    // Page display (frm_view_display.cpp): the server's replies for the page.
-    std::int32_t g_PageBndryLvl = 0;
-    // The four numbers of the word list's reply.
-    std::array<std::int32_t, 4> g_WordListNums{};
-    std::string g_szPageInfo;
-    std::int16_t g_iDocFlags = 0;
-    // The page's OCR text as the concept-search highlighting fetched it.
-    std::string PageOcrText;
-    // Redisplay (frm_view_redisplay.cpp): the zoom bar's drag.
-    std::int32_t MouseDownY = 0;
-    std::int16_t MouseTrack = 0;
-    // Layout (frm_view_layout.cpp): where a splitter drag started.
-    std::int32_t MouseDownX = 0;
-    // Query pane (frm_view_query.cpp, frm_view_query_sources.cpp).
-    std::int16_t QueryListLoading = 0;
-    // The date search reopens with the last criterion.
-    std::int16_t DateSearchCriterion = 0;
+    // Groups private to one concern each.
+    PageReplies replies;  // page display (frm_view_display.cpp)
+    SplitterDrags drags;  // layout and the zoom bar
 
     SessionFactory makeSession_;
     DisconnectedSession noSession_;
@@ -472,7 +403,6 @@ class frmView : public QMainWindow, private PrintHost {
     bool viewsOff_ = false;  // EnableViews(false) in force
     bool treeWasOpen_ = false;
     bool unloaded_ = false;
-    Qt::CursorShape savedPointer_ = Qt::ArrowCursor;
 };
 
 // Whole percentage read from the start of a zoom list's text ("125%" -> 125).

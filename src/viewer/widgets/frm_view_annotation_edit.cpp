@@ -108,8 +108,8 @@ void frmView::ModifyAnnotations(std::int32_t x, std::int32_t y, bool& changed) {
     const float factor = page.g_ViewScaleFactor;
     const annotations::AnnotationHit hit = annotations::FindAnnotationAt(
         pageAnnotations, x, y,
-        annotations::IconSizeInImage(picSticky.width(), zoom.g_ScaleFactor, factor),
-        annotations::IconSizeInImage(picClip.width(), zoom.g_ScaleFactor, factor));
+        annotations::IconSizeInImage(ui.picSticky.width(), zoom.g_ScaleFactor, factor),
+        annotations::IconSizeInImage(ui.picClip.width(), zoom.g_ScaleFactor, factor));
     if (hit.kind == 0) {
         if ((session.UserProjectSecurity() & (0x01 | 0x02 | 0x40)) != 0 &&
             (run.lBehaviorFlags & 0x400) == 0) {

@@ -11,7 +11,7 @@ void frmView::ModifyBoundaryLevel() {
     if (page.g_ValidImage == 0) return;
     ViewerSession& session = Session();
     auto dialog = talq::DialogFactory<frmModBndry>::Create(this);
-    dialog->BoundaryLevel = static_cast<std::int16_t>(g_PageBndryLvl);
+    dialog->BoundaryLevel = static_cast<std::int16_t>(replies.g_PageBndryLvl);
     dialog->LevelDescs = session.BndryDescs();
     dialog->LevelNumbers = session.BndryLvls();
     dialog->LevelCount = static_cast<std::int16_t>(session.BndryNbr());
@@ -21,7 +21,7 @@ void frmView::ModifyBoundaryLevel() {
     if (dialog->Cancelled != 0) return;
     const std::int32_t level = dialog->BoundaryLevel;
     dialog.reset();
-    if (level == g_PageBndryLvl) return;
+    if (level == replies.g_PageBndryLvl) return;
 
     session.SetImageBndryLevel(page.szCurrentKey, level);
     // Units have moved: the document, its place, the confining unit and the

@@ -119,12 +119,13 @@ void frmView::CreateQuesterHilites(const std::string& rowText) {
     conceptHits.g_QuesterLastCoords.clear();
     conceptHits.g_QuesterLastWordCoords.clear();
     ViewerSession& session = Session();
-    if (PageOcrText.empty()) {
+    if (replies.PageOcrText.empty()) {
         // A blank marks a page without OCR text, so it is asked once.
-        if (!session.GetPageOCR(key, PageOcrText) || PageOcrText.empty()) PageOcrText = " ";
+        if (!session.GetPageOCR(key, replies.PageOcrText) || replies.PageOcrText.empty())
+            replies.PageOcrText = " ";
     }
     const navigation::ConceptHits hits = navigation::BuildConceptHits(
-        rowText, page.g_szWordList, PageOcrText,
+        rowText, page.g_szWordList, replies.PageOcrText,
         [&](const std::string& start, const std::string& end, std::string& words) {
             return session.GetWordBuf(key, start, end, words);
         });

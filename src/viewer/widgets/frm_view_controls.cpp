@@ -61,19 +61,19 @@ QComboBox* MakeZoomList(QWidget* parent) {
 
 void frmView::BuildIcons() {
     // Sticky note: a yellow sheet with a folded corner; clip: a paper clip outline.
-    picSticky = QImage(16, 16, QImage::Format_RGB32);
-    picSticky.fill(Qt::white);
+    ui.picSticky = QImage(16, 16, QImage::Format_RGB32);
+    ui.picSticky.fill(Qt::white);
     {
-        QPainter p(&picSticky);
+        QPainter p(&ui.picSticky);
         p.fillRect(1, 1, 14, 14, QColor(255, 255, 0));
         p.setPen(Qt::black);
         p.drawRect(1, 1, 13, 13);
         p.drawLine(10, 14, 14, 10);
     }
-    picClip = QImage(16, 16, QImage::Format_RGB32);
-    picClip.fill(Qt::white);
+    ui.picClip = QImage(16, 16, QImage::Format_RGB32);
+    ui.picClip.fill(Qt::white);
     {
-        QPainter p(&picClip);
+        QPainter p(&ui.picClip);
         p.setPen(QPen(Qt::black, 1));
         p.drawRoundedRect(4, 1, 7, 14, 3, 3);
         p.drawLine(7, 4, 7, 11);
@@ -81,43 +81,46 @@ void frmView::BuildIcons() {
 }
 
 void frmView::BuildControls() {
-    client = new QWidget(this);
-    setCentralWidget(client);
+    ui.client = new QWidget(this);
+    setCentralWidget(ui.client);
 
-    TopToolBar = new FrameHost(client);
-    cboZoom = MakeZoomList(TopToolBar);
-    connect(cboZoom, &QComboBox::activated, this, [this] { cboZoom_Click(); });
+    ui.TopToolBar = new FrameHost(ui.client);
+    ui.cboZoom = MakeZoomList(ui.TopToolBar);
+    connect(ui.cboZoom, &QComboBox::activated, this, [this] { cboZoom_Click(); });
     BuildImageToolbar();
 
-    picFooter = new FrameHost(client);
-    lblStatus = new QLabel(picFooter);
-    lblStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    lblStatus->setMouseTracking(true);
-    lblStatus->installEventFilter(new MoveWatcher(lblStatus, [this] { ResetToolbarButtons(); }));
-    connect(picFooter, &FrameHost::SurfaceMouseMove, this, [this] { picFooter_MouseMove(); });
-    txtStatus = new QPlainTextEdit(picFooter);
-    txtStatus->setReadOnly(true);
-    txtStatus->hide();
+    ui.picFooter = new FrameHost(ui.client);
+    ui.lblStatus = new QLabel(ui.picFooter);
+    ui.lblStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    ui.lblStatus->setMouseTracking(true);
+    ui.lblStatus->installEventFilter(
+        new MoveWatcher(ui.lblStatus, [this] { ResetToolbarButtons(); }));
+    connect(ui.picFooter, &FrameHost::SurfaceMouseMove, this, [this] { picFooter_MouseMove(); });
+    ui.txtStatus = new QPlainTextEdit(ui.picFooter);
+    ui.txtStatus->setReadOnly(true);
+    ui.txtStatus->hide();
     {
         // The taller box shows all its lines (status, folder description,
         // info fields, tags) in this platform's font without scrolling.
-        const int pixels = 4 * txtStatus->fontMetrics().lineSpacing() +
-                           2 * txtStatus->frameWidth() +
-                           2 * platform::RoundToInt(txtStatus->document()->documentMargin()) + 2;
+        const int pixels = 4 * ui.txtStatus->fontMetrics().lineSpacing() +
+                           2 * ui.txtStatus->frameWidth() +
+                           2 * platform::RoundToInt(ui.txtStatus->document()->documentMargin()) + 2;
         const int twips = platform::RoundToInt(pixels * platform::ScreenTwipsPerPixel().y);
         design_.footerHeightTextBox =
             std::max(design_.footerHeightTextBox, design_.statusTop + twips);
     }
 
-    Marginbar = new SplitterBar(Qt::SizeHorCursor, client);
-    connect(Marginbar, &SplitterBar::pressed, this, [this](int x, int) { Marginbar_MouseDown(x); });
-    connect(Marginbar, &SplitterBar::released, this, [this](int x, int) { Marginbar_MouseUp(x); });
-    picPrjVw = new QWidget(client);
-    ScrollForm = new FrameHost(client);
-    connect(ScrollForm, &FrameHost::SurfaceMouseMove, this, [this] { ResetToolbarButtons(); });
-    QueryCombo = new QComboBox(ScrollForm);
-    QueryLabel = new QLabel(QStringLiteral("Issue Name"), ScrollForm);
-    QueryList = new QListWidget(ScrollForm);
+    ui.Marginbar = new SplitterBar(Qt::SizeHorCursor, ui.client);
+    connect(ui.Marginbar, &SplitterBar::pressed, this,
+            [this](int x, int) { Marginbar_MouseDown(x); });
+    connect(ui.Marginbar, &SplitterBar::released, this,
+            [this](int x, int) { Marginbar_MouseUp(x); });
+    ui.picPrjVw = new QWidget(ui.client);
+    ui.ScrollForm = new FrameHost(ui.client);
+    connect(ui.ScrollForm, &FrameHost::SurfaceMouseMove, this, [this] { ResetToolbarButtons(); });
+    ui.QueryCombo = new QComboBox(ui.ScrollForm);
+    ui.QueryLabel = new QLabel(QStringLiteral("Issue Name"), ui.ScrollForm);
+    ui.QueryList = new QListWidget(ui.ScrollForm);
     static const ToolbarButton kQueryButtons[10] = {
         {Picture::PreviousPage, "Previous Item"},
         {Picture::NextPage, "Next Item"},
@@ -129,67 +132,69 @@ void frmView::BuildControls() {
         {Picture::Close, "Close Window"},
         {Picture::SaveToIssue, "Save Query to Issue Collection"},
         {Picture::SortByDate, "Sort Query in Date Order"}};
-    for (size_t i = 0; i < TBQuery.size(); ++i) {
+    for (size_t i = 0; i < ui.TBQuery.size(); ++i) {
         const int index = static_cast<int>(i);
-        TBQuery[i] = MakeButton(ScrollForm, index, kQueryButtons[i].picture, kQueryButtons[i].tip);
-        WireFrames(TBQuery[i], frames.TBQueryFrame, frames.TBQueryFrameIdx, ScrollForm);
-        connect(TBQuery[i], &PictureButton::Click, this, [this](int n) { TBQuery_Click(n); });
+        ui.TBQuery[i] =
+            MakeButton(ui.ScrollForm, index, kQueryButtons[i].picture, kQueryButtons[i].tip);
+        WireFrames(ui.TBQuery[i], frames.TBQueryFrame, frames.TBQueryFrameIdx, ui.ScrollForm);
+        connect(ui.TBQuery[i], &PictureButton::Click, this, [this](int n) { TBQuery_Click(n); });
     }
-    connect(QueryCombo, &QComboBox::currentIndexChanged, this, [this] { QueryCombo_Click(); });
-    connect(QueryList, &QListWidget::currentRowChanged, this, [this] { QueryList_Click(); });
+    connect(ui.QueryCombo, &QComboBox::currentIndexChanged, this, [this] { QueryCombo_Click(); });
+    connect(ui.QueryList, &QListWidget::currentRowChanged, this, [this] { QueryList_Click(); });
 
-    MarginBar2 = new SplitterBar(Qt::SizeHorCursor, client);
-    connect(MarginBar2, &SplitterBar::pressed, this,
+    ui.MarginBar2 = new SplitterBar(Qt::SizeHorCursor, ui.client);
+    connect(ui.MarginBar2, &SplitterBar::pressed, this,
             [this](int x, int) { MarginBar2_MouseDown(x); });
-    connect(MarginBar2, &SplitterBar::released, this,
+    connect(ui.MarginBar2, &SplitterBar::released, this,
             [this](int x, int) { MarginBar2_MouseUp(x); });
-    TagForm = new FrameHost(client);
-    connect(TagForm, &FrameHost::SurfaceMouseMove, this, [this] { ResetToolbarButtons(); });
-    TBTag[0] = MakeButton(TagForm, 0, Picture::EditPalette, "Configure Tag/Issue Palette");
-    TBTag[1] = MakeButton(TagForm, 1, Picture::Close, "Close Tag Palette");
-    for (PictureButton* b : TBTag) {
-        WireFrames(b, frames.TBTagFrame, frames.TBTagFrameIdx, TagForm);
+    ui.TagForm = new FrameHost(ui.client);
+    connect(ui.TagForm, &FrameHost::SurfaceMouseMove, this, [this] { ResetToolbarButtons(); });
+    ui.TBTag[0] = MakeButton(ui.TagForm, 0, Picture::EditPalette, "Configure Tag/Issue Palette");
+    ui.TBTag[1] = MakeButton(ui.TagForm, 1, Picture::Close, "Close Tag Palette");
+    for (PictureButton* b : ui.TBTag) {
+        WireFrames(b, frames.TBTagFrame, frames.TBTagFrameIdx, ui.TagForm);
         connect(b, &PictureButton::Click, this, [this](int n) { TBTag_Click(n); });
     }
-    TagRows = new annotations::TagPaletteRows(TagForm);
-    connect(TagRows, &annotations::TagPaletteRows::rowClicked, this,
+    ui.TagRows = new annotations::TagPaletteRows(ui.TagForm);
+    connect(ui.TagRows, &annotations::TagPaletteRows::rowClicked, this,
             [this](int i) { Tag_BMP_Click(i); });
-    connect(TagRows, &annotations::TagPaletteRows::scrolled, this, [this] { VScroll2_Change(); });
+    connect(ui.TagRows, &annotations::TagPaletteRows::scrolled, this,
+            [this] { VScroll2_Change(); });
 
-    txtImage = new QPlainTextEdit(client);
-    txtImage->setReadOnly(true);
-    picImage = new SurfacePane(client);
+    ui.txtImage = new QPlainTextEdit(ui.client);
+    ui.txtImage->setReadOnly(true);
+    ui.picImage = new SurfacePane(ui.client);
     WirePageMouse();
-    VScroll1 = new QScrollBar(Qt::Vertical, client);
-    HScroll1 = new QScrollBar(Qt::Horizontal, client);
-    VScroll1->setEnabled(false);
-    HScroll1->setEnabled(false);
-    picImage->ScrollWith(VScroll1, HScroll1);
-    connect(VScroll1, &QScrollBar::valueChanged, this, [this] { VScroll1_Change(); });
-    connect(HScroll1, &QScrollBar::valueChanged, this, [this] { HScroll1_Change(); });
+    ui.VScroll1 = new QScrollBar(Qt::Vertical, ui.client);
+    ui.HScroll1 = new QScrollBar(Qt::Horizontal, ui.client);
+    ui.VScroll1->setEnabled(false);
+    ui.HScroll1->setEnabled(false);
+    ui.picImage->ScrollWith(ui.VScroll1, ui.HScroll1);
+    connect(ui.VScroll1, &QScrollBar::valueChanged, this, [this] { VScroll1_Change(); });
+    connect(ui.HScroll1, &QScrollBar::valueChanged, this, [this] { HScroll1_Change(); });
 
-    ZoomBar = new SplitterBar(Qt::SizeVerCursor, client);
-    connect(ZoomBar, &SplitterBar::pressed, this, [this](int, int y) { ZoomBar_MouseDown(y); });
-    connect(ZoomBar, &SplitterBar::released, this, [this](int, int y) { ZoomBar_MouseUp(y); });
-    picZoom = new QWidget(client);
-    picZoom2 = new SurfacePane(picZoom);
-    cboZoom2 = MakeZoomList(picZoom);
-    connect(cboZoom2, &QComboBox::activated, this, [this] { cboZoom2_Click(); });
-    TBZoom[0] = MakeButton(picZoom, 0, Picture::ZoomOut, "Zoom Out");
-    TBZoom[1] = MakeButton(picZoom, 1, Picture::ZoomIn, "Zoom In");
-    TBZoom[2] = MakeButton(picZoom, 2, Picture::Close, "Close Zoom Window");
-    for (PictureButton* b : TBZoom) {
+    ui.ZoomBar = new SplitterBar(Qt::SizeVerCursor, ui.client);
+    connect(ui.ZoomBar, &SplitterBar::pressed, this, [this](int, int y) { ZoomBar_MouseDown(y); });
+    connect(ui.ZoomBar, &SplitterBar::released, this, [this](int, int y) { ZoomBar_MouseUp(y); });
+    ui.picZoom = new QWidget(ui.client);
+    ui.picZoom2 = new SurfacePane(ui.picZoom);
+    ui.cboZoom2 = MakeZoomList(ui.picZoom);
+    connect(ui.cboZoom2, &QComboBox::activated, this, [this] { cboZoom2_Click(); });
+    ui.TBZoom[0] = MakeButton(ui.picZoom, 0, Picture::ZoomOut, "Zoom Out");
+    ui.TBZoom[1] = MakeButton(ui.picZoom, 1, Picture::ZoomIn, "Zoom In");
+    ui.TBZoom[2] = MakeButton(ui.picZoom, 2, Picture::Close, "Close Zoom Window");
+    for (PictureButton* b : ui.TBZoom) {
         connect(b, &PictureButton::Click, this, [this](int n) { TBZoom_Click(n); });
     }
 
     for (QWidget* hidden :
-         {static_cast<QWidget*>(Marginbar), picPrjVw, static_cast<QWidget*>(ScrollForm),
-          static_cast<QWidget*>(MarginBar2), static_cast<QWidget*>(TagForm),
-          static_cast<QWidget*>(ZoomBar), picZoom}) {
+         {static_cast<QWidget*>(ui.Marginbar), ui.picPrjVw, static_cast<QWidget*>(ui.ScrollForm),
+          static_cast<QWidget*>(ui.MarginBar2), static_cast<QWidget*>(ui.TagForm),
+          static_cast<QWidget*>(ui.ZoomBar), ui.picZoom}) {
         hidden->hide();
     }
     // The text box lies under the page picture.
-    txtImage->lower();
+    ui.txtImage->lower();
     resize(800, 600);
 }
 

@@ -67,16 +67,16 @@ bool frmView::FileExist(const std::string& path) {
 
 void frmView::WriteStatus(const std::string& status) {
     const QString text = platform::ToQString(status);
-    txtStatus->setPlainText(text);
-    lblStatus->setText(text);
+    ui.txtStatus->setPlainText(text);
+    ui.lblStatus->setText(text);
 }
 
 void frmView::ShowPageArea(bool picture) {
-    picImage->setVisible(picture);
-    VScroll1->setVisible(picture);
-    HScroll1->setVisible(picture);
-    txtImage->setVisible(!picture);
-    if (picture) txtImage->clear();
+    ui.picImage->setVisible(picture);
+    ui.VScroll1->setVisible(picture);
+    ui.HScroll1->setVisible(picture);
+    ui.txtImage->setVisible(!picture);
+    if (picture) ui.txtImage->clear();
 }
 
 bool frmView::FailPage(std::string& status, const char* mark) {
@@ -97,8 +97,8 @@ bool frmView::DisplayImage(const std::string& key) {
         ImgObj->FreeGraphics();
         ImgObj->FreeImage();
     }
-    ClearPane(picImage);
-    ClearPane(picZoom2);
+    ClearPane(ui.picImage);
+    ClearPane(ui.picZoom2);
     zoom.g_Hscroll = zoom.g_Vscroll = 0;
     page.g_ValidImage = 0;
     page.g_PageReadOnly = 0;
@@ -106,10 +106,10 @@ bool frmView::DisplayImage(const std::string& key) {
     for (KindList& k : pageAnnotations) k.count = 0;
     page.g_szWordList.clear();
     page.g_WordBoxes.clear();
-    g_WordListNums = {};
-    PageOcrText.clear();
+    replies.g_WordListNums = {};
+    replies.PageOcrText.clear();
     page.g_NativeBlocked = false;
-    Tbar[20]->hide();
+    ui.Tbar[20]->hide();
     setWindowTitle(platform::ToQString("Project: " + session.ProjectName()));
 
     // A new login empties the session's temporary folder, and this name with it.
@@ -123,8 +123,8 @@ bool frmView::DisplayImage(const std::string& key) {
         if (page.g_PageReadOnly != 0) status += " [READ ONLY]";
     }
     const bool infoOk =
-        session.GetImagePageInfo(key, g_PageBndryLvl, page.g_Rotation, page.g_PageRestricted,
-                                 g_szPageInfo, page.g_szNativeFile);
+        session.GetImagePageInfo(key, replies.g_PageBndryLvl, page.g_Rotation,
+                                 page.g_PageRestricted, replies.g_szPageInfo, page.g_szNativeFile);
     if (!infoOk) page.g_szNativeFile.clear();
     if (settings.StickyRotate) page.g_Rotation = settings.g_StickyRotation;
 
@@ -136,18 +136,18 @@ bool frmView::DisplayImage(const std::string& key) {
         std::string ocr;
         if (page.g_PageRestricted == 0 && session.GetPageOCR(page.szCurrentKey, ocr)) {
             if (settings.UseTextBox) {
-                if (picImage->isVisible()) ShowPageArea(false);
-                txtImage->setPlainText(platform::ToQString(ocr));
+                if (ui.picImage->isVisible()) ShowPageArea(false);
+                ui.txtImage->setPlainText(platform::ToQString(ocr));
                 fromTextBox = true;
             } else {
-                if (picImage->isHidden()) ShowPageArea(true);
+                if (ui.picImage->isHidden()) ShowPageArea(true);
                 image.bytes = session.GetTextImage(ocr);
                 fromRenderedText = !image.bytes.empty();
             }
         }
     }
     if (!fromRenderedText) {
-        if (!fromTextBox && picImage->isHidden()) ShowPageArea(true);
+        if (!fromTextBox && ui.picImage->isHidden()) ShowPageArea(true);
         image = session.GetImage(key, settings.g_ViewQuality);
         if (image.bytes.empty()) return FailPage(status, " *** Bad Image ***");
     }
@@ -185,7 +185,7 @@ bool frmView::DisplayImage(const std::string& key) {
         page.g_NativeBlocked = true;
     }
     if (page.g_Rotation != 0) ImgObj->RotateImage(page.g_Rotation);
-    session.GetWordList(key, page.g_szWordList, g_WordListNums);
+    session.GetWordList(key, page.g_szWordList, replies.g_WordListNums);
     page.g_WordBoxes = TalqClientAPI_Header::ParseWordBoxes(page.g_szWordList);
 
     AnnotationTexts lists;
@@ -211,8 +211,8 @@ bool frmView::DisplayImage(const std::string& key) {
     page.g_ImgBpp = ImgObj->BitsPerPixel();
     page.g_ImgDPI = ImgObj->Xresolution();
 
-    ClearBackBuffer(picImage2, picImage);
-    if (!ImgObj->SetGraphicsOutput(&picImage2)) {
+    ClearBackBuffer(ui.picImage2, ui.picImage);
+    if (!ImgObj->SetGraphicsOutput(&ui.picImage2)) {
         status += " *** Error Displaying Image ***";
         setWindowTitle(platform::ToQString(status));
         if (session.DisplayErrorMsgs()) {
@@ -234,7 +234,7 @@ bool frmView::DisplayImage(const std::string& key) {
     // that does not open, never as a blank page.
     if (ImgObj->ImgWidth() == 0) {
         page.g_ValidImage = 0;
-        ClearPane(picImage);
+        ClearPane(ui.picImage);
         FailPage(status, " *** Error Opening Image ***");
         if (session.DisplayErrorMsgs()) {
             platform::Beep();
@@ -249,7 +249,7 @@ bool frmView::DisplayImage(const std::string& key) {
     AppendStatusDetails(key, status);
     WriteStatus(status);
     if (panes.TagPal_Active != 0) UpdateTagPalette(key);
-    if (!page.g_szNativeFile.empty()) Tbar[20]->show();
+    if (!page.g_szNativeFile.empty()) ui.Tbar[20]->show();
     if (navigation::frmPrjVw* tree = ShownProjectTree()) tree->FocusTreeView(key);
     return true;
 }
@@ -277,9 +277,9 @@ void frmView::RefreshDocumentBounds(const std::string& key) {
     docPosition.g_iDocCnt = 0;
     page.g_szPageList.clear();
     if (settings.g_CalcDocPsn >= 1) {
-        if (!session.GetBndryScrollList(key, 0, page.g_szPageList, g_iDocFlags,
+        if (!session.GetBndryScrollList(key, 0, page.g_szPageList, replies.g_iDocFlags,
                                         docPosition.g_iDocCnt, docPosition.g_iDocPsn) ||
-            g_iDocFlags > 0) {
+            replies.g_iDocFlags > 0) {
             docPosition.g_iDocCnt = 0;
             docPosition.g_iDocPsn = 0;
         }
@@ -329,14 +329,14 @@ void frmView::AppendStatusDetails(const std::string& key, std::string& status) {
     }
     if (!page.g_szDocFldrDesc.empty() && (settings.g_StatusLine & 1) != 0)
         status += kCrLf + page.g_szDocFldrDesc;
-    if ((settings.g_StatusLine & 4) != 0 && !g_szPageInfo.empty()) {
+    if ((settings.g_StatusLine & 4) != 0 && !replies.g_szPageInfo.empty()) {
         const std::string sep(1, TalqClientAPI_Header::kListSep);
         const std::string descs = session.InfoDescs();
         clsBigString entries;
         bool any = false;
-        const int n = mVBUtil::CountFields(sep, g_szPageInfo);
+        const int n = mVBUtil::CountFields(sep, replies.g_szPageInfo);
         for (int i = 1; i <= n; ++i) {
-            const std::string value = mVBUtil::GetField(sep, g_szPageInfo, i);
+            const std::string value = mVBUtil::GetField(sep, replies.g_szPageInfo, i);
             if (value.empty()) continue;
             if (any) entries.AddStr(", ");
             entries.AddStr(mVBUtil::GetField("|", descs, i) + ": " + value);

@@ -63,9 +63,9 @@ void frmView::Form_Resize() {
     const FlagGuard painting(panes.Paint_in_Process);
 
     if (page.g_ValidImage == 0) {
-        lblStatus->clear();
-        txtStatus->clear();
-        for (QScrollBar* bar : {VScroll1, HScroll1}) {
+        ui.lblStatus->clear();
+        ui.txtStatus->clear();
+        for (QScrollBar* bar : {ui.VScroll1, ui.HScroll1}) {
             const QSignalBlocker quiet(bar);
             bar->setValue(0);
             bar->setEnabled(false);
@@ -75,10 +75,11 @@ void frmView::Form_Resize() {
 
     const platform::TwipsPerPixel tpp = platform::ScreenTwipsPerPixel();
     LayoutInput in;
-    in.innerWidth = platform::RoundToInt(client->width() * tpp.x);
-    in.innerHeight = platform::RoundToInt(client->height() * tpp.y);
-    in.chromeWidth = platform::RoundToInt((frameGeometry().width() - client->width()) * tpp.x);
-    in.chromeHeight = platform::RoundToInt((frameGeometry().height() - client->height()) * tpp.y);
+    in.innerWidth = platform::RoundToInt(ui.client->width() * tpp.x);
+    in.innerHeight = platform::RoundToInt(ui.client->height() * tpp.y);
+    in.chromeWidth = platform::RoundToInt((frameGeometry().width() - ui.client->width()) * tpp.x);
+    in.chromeHeight =
+        platform::RoundToInt((frameGeometry().height() - ui.client->height()) * tpp.y);
     in.statusLine = settings.g_StatusLine;
     in.tagPaletteOpen = panes.TagPal_Active == 1;
     in.queryActive = query.Query_Active;
@@ -98,10 +99,10 @@ void frmView::Form_Resize() {
     if (r.clearQuesterHits) query.bQuesterActive = false;
 
     // The window never gets smaller than the panes need.
-    const QSize chrome = frameGeometry().size() - client->size();
+    const QSize chrome = frameGeometry().size() - ui.client->size();
     const QSize minimum(std::max(PixelsX(r.minOuterWidth) - chrome.width(), 0),
                         std::max(PixelsY(r.minOuterHeight) - chrome.height(), 0));
-    client->setMinimumSize(minimum);
+    ui.client->setMinimumSize(minimum);
 
     ApplyLayout(r);
 
@@ -125,71 +126,73 @@ void frmView::ApplyLayout(const LayoutResult& r) {
         }
     };
 
-    place(TopToolBar, r.topToolBar);
-    place(picFooter, r.picFooter);
-    placeOrHide(lblStatus, r.lblStatus);
-    placeOrHide(txtStatus, r.txtStatus);
+    place(ui.TopToolBar, r.topToolBar);
+    place(ui.picFooter, r.picFooter);
+    placeOrHide(ui.lblStatus, r.lblStatus);
+    placeOrHide(ui.txtStatus, r.txtStatus);
 
-    placeOrHide(Marginbar, r.marginbar);
-    placeOrHide(picPrjVw, r.picPrjVw);
+    placeOrHide(ui.Marginbar, r.marginbar);
+    placeOrHide(ui.picPrjVw, r.picPrjVw);
     if (r.picPrjVw && panes.dlgPrjVw != nullptr) {
-        if (panes.dlgPrjVw->parentWidget() != picPrjVw) panes.dlgPrjVw->setParent(picPrjVw);
+        if (panes.dlgPrjVw->parentWidget() != ui.picPrjVw) panes.dlgPrjVw->setParent(ui.picPrjVw);
         panes.dlgPrjVw->setGeometry(0, 0, PixelsX(r.picPrjVw->width), PixelsY(r.picPrjVw->height));
         panes.dlgPrjVw->show();
     }
-    placeOrHide(ScrollForm, r.scrollForm);
+    placeOrHide(ui.ScrollForm, r.scrollForm);
     if (r.scrollForm) {
-        QueryCombo->setGeometry(PixelsX(60), PixelsY(60), PixelsX(r.queryComboWidth), PixelsY(315));
-        QueryLabel->setGeometry(PixelsX(60), PixelsY(420), PixelsX(r.queryLabelWidth),
-                                PixelsY(255));
-        QueryList->setGeometry(PixelsX(10), PixelsY(720), PixelsX(r.queryListWidth),
-                               PixelsY(r.queryListHeight));
-        for (size_t i = 0; i < TBQuery.size(); ++i) {
+        ui.QueryCombo->setGeometry(PixelsX(60), PixelsY(60), PixelsX(r.queryComboWidth),
+                                   PixelsY(315));
+        ui.QueryLabel->setGeometry(PixelsX(60), PixelsY(420), PixelsX(r.queryLabelWidth),
+                                   PixelsY(255));
+        ui.QueryList->setGeometry(PixelsX(10), PixelsY(720), PixelsX(r.queryListWidth),
+                                  PixelsY(r.queryListHeight));
+        for (size_t i = 0; i < ui.TBQuery.size(); ++i) {
             const TwipRect& t = r.queryButtons[i];
-            TBQuery[i]->setGeometry(PixelsX(t.left), PixelsY(t.top), PixelsX(t.width),
-                                    PixelsY(t.height));
+            ui.TBQuery[i]->setGeometry(PixelsX(t.left), PixelsY(t.top), PixelsX(t.width),
+                                       PixelsY(t.height));
         }
-        TBQuery[6]->setVisible(r.queryButton6Visible);
+        ui.TBQuery[6]->setVisible(r.queryButton6Visible);
     }
 
-    placeOrHide(MarginBar2, r.marginBar2);
-    placeOrHide(TagForm, r.tagForm);
+    placeOrHide(ui.MarginBar2, r.marginBar2);
+    placeOrHide(ui.TagForm, r.tagForm);
     if (r.tagForm) {
-        TBTag[0]->setGeometry(PixelsX(60), PixelsY(60), PixelsX(300), PixelsY(300));
-        TBTag[1]->setGeometry(PixelsX(r.tagButton1Left), PixelsY(60), PixelsX(300), PixelsY(300));
+        ui.TBTag[0]->setGeometry(PixelsX(60), PixelsY(60), PixelsX(300), PixelsY(300));
+        ui.TBTag[1]->setGeometry(PixelsX(r.tagButton1Left), PixelsY(60), PixelsX(300),
+                                 PixelsY(300));
         ResizeTagPalette();
     }
 
-    placeOrHide(ZoomBar, r.zoomBar);
-    placeOrHide(picZoom, r.picZoom);
+    placeOrHide(ui.ZoomBar, r.zoomBar);
+    placeOrHide(ui.picZoom, r.picZoom);
     if (r.picZoom) {
-        place(picZoom2, r.picZoom2);
+        place(ui.picZoom2, r.picZoom2);
         const int row = r.picZoom2.height + 15;
-        TBZoom[0]->setGeometry(PixelsX(60), PixelsY(row), PixelsX(270), PixelsY(270));
-        TBZoom[1]->setGeometry(PixelsX(360), PixelsY(row), PixelsX(270), PixelsY(270));
-        cboZoom2->setGeometry(PixelsX(700), PixelsY(row), PixelsX(1000), PixelsY(270));
-        TBZoom[2]->setGeometry(PixelsX(r.zoomButton2Left), PixelsY(row), PixelsX(270),
-                               PixelsY(270));
+        ui.TBZoom[0]->setGeometry(PixelsX(60), PixelsY(row), PixelsX(270), PixelsY(270));
+        ui.TBZoom[1]->setGeometry(PixelsX(360), PixelsY(row), PixelsX(270), PixelsY(270));
+        ui.cboZoom2->setGeometry(PixelsX(700), PixelsY(row), PixelsX(1000), PixelsY(270));
+        ui.TBZoom[2]->setGeometry(PixelsX(r.zoomButton2Left), PixelsY(row), PixelsX(270),
+                                  PixelsY(270));
     }
 
-    place(txtImage, r.txtImage);
-    place(picImage, r.picImage);
-    place(VScroll1, r.vScroll);
-    place(HScroll1, r.hScroll);
+    place(ui.txtImage, r.txtImage);
+    place(ui.picImage, r.picImage);
+    place(ui.VScroll1, r.vScroll);
+    place(ui.HScroll1, r.hScroll);
 }
 
 void frmView::Marginbar_MouseDown(int x) {
     QApplication::setOverrideCursor(Qt::SizeHorCursor);
-    MouseDownX = x;
+    drags.MouseDownX = x;
     panes.MarginBar_Drag = 1;
 }
 
 void frmView::Marginbar_MouseUp(int x) {
     if (panes.MarginBar_Drag == 1) QApplication::restoreOverrideCursor();
     panes.MarginBar_Drag = 0;
-    const int W = platform::RoundToInt(client->width() * platform::ScreenTwipsPerPixel().x);
+    const int W = platform::RoundToInt(ui.client->width() * platform::ScreenTwipsPerPixel().x);
     const int width =
-        MarginBarDragWidth(panes.MarginBarPosn, MouseDownX, x, W, panes.TagPal_Active == 1);
+        MarginBarDragWidth(panes.MarginBarPosn, drags.MouseDownX, x, W, panes.TagPal_Active == 1);
     if (width != panes.MarginBarPosn) {
         panes.MarginBarPosn = width;
         Form_Resize();
@@ -198,14 +201,14 @@ void frmView::Marginbar_MouseUp(int x) {
 
 void frmView::MarginBar2_MouseDown(int x) {
     QApplication::setOverrideCursor(Qt::SizeHorCursor);
-    MouseDownX = x;
+    drags.MouseDownX = x;
     panes.MarginBar2_Drag = 1;
 }
 
 void frmView::MarginBar2_MouseUp(int x) {
     if (panes.MarginBar2_Drag == 1) QApplication::restoreOverrideCursor();
     panes.MarginBar2_Drag = 0;
-    const int width = MarginBar2DragWidth(panes.TagFormWidth, MouseDownX, x);
+    const int width = MarginBar2DragWidth(panes.TagFormWidth, drags.MouseDownX, x);
     if (width != panes.TagFormWidth) {
         panes.TagFormWidth = width;
         Form_Resize();

@@ -53,7 +53,7 @@ frmView::~frmView() {
     if (run.MainFormLoaded == 1) Form_Unload();
     // An edited zoom list reports itself when it loses the focus, which the
     // children's teardown would deliver to a window already gone.
-    for (QComboBox* list : {cboZoom, cboZoom2}) list->blockSignals(true);
+    for (QComboBox* list : {ui.cboZoom, ui.cboZoom2}) list->blockSignals(true);
 }
 
 ViewerSession& frmView::Session() {
@@ -81,13 +81,13 @@ void frmView::Form_Load() {
     ImgObj = std::make_unique<cGdiLead>();
     printDriver.Load();
     TalqAPi->SetDisplayErrorMsgs(true);
-    FillZoomList(cboZoom);
-    FillZoomList(cboZoom2);
+    FillZoomList(ui.cboZoom);
+    FillZoomList(ui.cboZoom2);
     ClearProjectViews();
     LoadAnnotationDefaults();
-    printDriver.picPrint = picSticky;
-    mnuStickyRotate->setChecked(settings.StickyRotate);
-    mnuUseTextBox->setChecked(settings.UseTextBox);
+    printDriver.picPrint = ui.picSticky;
+    ui.mnuStickyRotate->setChecked(settings.StickyRotate);
+    ui.mnuUseTextBox->setChecked(settings.UseTextBox);
     run.MainFormLoaded = 1;
 }
 
@@ -137,7 +137,7 @@ void frmView::UnblockInput() {
 
 void frmView::ApplyInputBlock() {
     const bool enabled = !IsInputBlocked();
-    client->setEnabled(enabled);
+    ui.client->setEnabled(enabled);
     menuBar()->setEnabled(enabled);
 }
 
@@ -155,7 +155,7 @@ bool frmView::DoLogin() {
 }
 
 void frmView::mnuLogin_Click() {
-    if (DoLogin() && mnu_project->isEnabled()) mnu_project_Click();
+    if (DoLogin() && ui.mnu_project->isEnabled()) mnu_project_Click();
 }
 
 void frmView::mnu_project_Click() {
@@ -233,8 +233,8 @@ void frmView::EnableViews(bool iState) {
 
 void frmView::ResetBehavior(std::int32_t lFlags) {
     run.lBehaviorFlags = lFlags;
-    mnuLogin->setEnabled((lFlags & (1 | 2)) == 0);
-    mnu_project->setEnabled((lFlags & (1 | 4)) == 0);
+    ui.mnuLogin->setEnabled((lFlags & (1 | 2)) == 0);
+    ui.mnu_project->setEnabled((lFlags & (1 | 4)) == 0);
     ClearProjectViews();
     LoadProjectViews();
 }

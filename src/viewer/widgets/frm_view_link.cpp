@@ -23,22 +23,22 @@ void frmView::BuildLinkButtons() {
                            " Go To Next Document in Database",
                            "Display Current Document in Database "};
     for (int i = 0; i < 3; ++i) {
-        auto* b = new PictureButton(i, picFooter);
+        auto* b = new PictureButton(i, ui.picFooter);
         b->setIcon(ToolbarPicture(pictures[i]));
         b->setToolTip(QString::fromLatin1(tips[i]));
         b->hide();
         connect(b, &PictureButton::Click, this, [this](int index) { Img_ConDB_Click(index); });
-        Img_ConDB[static_cast<size_t>(i)] = b;
+        ui.Img_ConDB[static_cast<size_t>(i)] = b;
     }
-    connect(mnuLink, &QAction::triggered, this, [this] {
-        mnuLink->setChecked(!mnuLink->isChecked());
+    connect(ui.mnuLink, &QAction::triggered, this, [this] {
+        ui.mnuLink->setChecked(!ui.mnuLink->isChecked());
         mnuLink_Click();
     });
 }
 
 void frmView::PlaceLinkButtons() {
     for (int i = 0; i < 3; ++i) {
-        PictureButton* b = Img_ConDB[static_cast<size_t>(i)];
+        PictureButton* b = ui.Img_ConDB[static_cast<size_t>(i)];
         b->setGeometry(PixelsX(link.Conc_Ctrls_Start + kLinkButtonOffsets[i]), PixelsY(30),
                        PixelsX(kLinkButtonTwips), PixelsY(kLinkButtonTwips));
         b->setVisible(link.g_bBackLink);
@@ -47,7 +47,7 @@ void frmView::PlaceLinkButtons() {
 
 void frmView::mnuLink_Click() {
     link.g_bBackLink = !link.g_bBackLink;
-    mnuLink->setChecked(link.g_bBackLink);
+    ui.mnuLink->setChecked(link.g_bBackLink);
     PlaceLinkButtons();
 }
 
@@ -57,11 +57,11 @@ void frmView::Img_ConDB_Click(int Index) {
     const std::string key = docPosition.g_szDocBkey;
     if (link.DDE_LINK.empty()) {
         platform::Beep();
-        ddectl.Close();
+        ui.ddectl.Close();
         return;
     }
-    platform::DdeResult linked = ddectl.Link("DocDB|*");
-    if (!linked.ok) linked = ddectl.Link("DocDB Reviewer|*");
+    platform::DdeResult linked = ui.ddectl.Link("DocDB|*");
+    if (!linked.ok) linked = ui.ddectl.Link("DocDB Reviewer|*");
     if (!linked.ok) {
         platform::MsgBox("Please Activate Database Link - Error = " + linked.description,
                          platform::vbInformation);
@@ -69,12 +69,12 @@ void frmView::Img_ConDB_Click(int Index) {
     }
     std::string command = kLinkCommands[Index] + link.DDE_LINK + " = " + key;
     command.push_back('\0');
-    if (!ddectl.Execute(command).ok) {
+    if (!ui.ddectl.Execute(command).ok) {
         platform::MsgBox("Could not find key in Database: " + key, platform::vbInformation);
     } else {
-        ddectl.Execute("repaint");
+        ui.ddectl.Execute("repaint");
     }
-    ddectl.Close();
+    ui.ddectl.Close();
 }
 
 }  // namespace viewer

@@ -39,41 +39,41 @@ void frmView::BuildMenus() {
         });
     };
 
-    mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
-    mnuLogin = Entry(mnuFile, "&Login ...");
-    on(mnuLogin, &frmView::mnuLogin_Click);
-    mnu_project = Entry(mnuFile, "&Select Project ...");
-    on(mnu_project, &frmView::mnu_project_Click);
-    mnuFile->addSeparator();
+    ui.mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    ui.mnuLogin = Entry(ui.mnuFile, "&Login ...");
+    on(ui.mnuLogin, &frmView::mnuLogin_Click);
+    ui.mnu_project = Entry(ui.mnuFile, "&Select Project ...");
+    on(ui.mnu_project, &frmView::mnu_project_Click);
+    ui.mnuFile->addSeparator();
 
-    QMenu* mnuDefaults = mnuFile->addMenu(QStringLiteral("P&references"));
+    QMenu* mnuDefaults = ui.mnuFile->addMenu(QStringLiteral("P&references"));
     QMenu* mnuquality = mnuDefaults->addMenu(QStringLiteral("&Image View Quality"));
-    mnuQualityLow = Entry(mnuquality, "&Low Quality", true);
-    on(mnuQualityLow, &frmView::mnuQualityLow_Click);
-    mnuQualityMedium = Entry(mnuquality, "&Medium Quality", true);
-    on(mnuQualityMedium, &frmView::mnuQualityMedium_Click);
-    mnuQualityHigh = Entry(mnuquality, "&High Quality", true);
-    on(mnuQualityHigh, &frmView::mnuQualityHigh_Click);
+    ui.mnuQualityLow = Entry(mnuquality, "&Low Quality", true);
+    on(ui.mnuQualityLow, &frmView::mnuQualityLow_Click);
+    ui.mnuQualityMedium = Entry(mnuquality, "&Medium Quality", true);
+    on(ui.mnuQualityMedium, &frmView::mnuQualityMedium_Click);
+    ui.mnuQualityHigh = Entry(mnuquality, "&High Quality", true);
+    on(ui.mnuQualityHigh, &frmView::mnuQualityHigh_Click);
 
     QMenu* mnuFonts = mnuDefaults->addMenu(QStringLiteral("&Annotation Fonts/Colors"));
-    mnuHilitColor = Entry(mnuFonts, "&Hilight Color");
-    on(mnuHilitColor, &frmView::mnuHilitColor_Click);
-    mnuMarkUpColor = Entry(mnuFonts, "&MarkUp Color");
-    on(mnuMarkUpColor, &frmView::mnuMarkUpColor_Click);
-    mnuAnnotFont = Entry(mnuFonts, "&Annotation Font");
-    on(mnuAnnotFont, &frmView::mnuAnnotFont_Click);
-    mnuRedactColor = Entry(mnuFonts, "&Redaction Color");
-    on(mnuRedactColor, &frmView::mnuRedactColor_Click);
-    mnuRedactFont = Entry(mnuFonts, "Redaction &Font");
-    on(mnuRedactFont, &frmView::mnuRedactFont_Click);
-    mnuRedactLabel = Entry(mnuFonts, "Redaction &Label");
-    on(mnuRedactLabel, &frmView::mnuRedactLabel_Click);
+    ui.mnuHilitColor = Entry(mnuFonts, "&Hilight Color");
+    on(ui.mnuHilitColor, &frmView::mnuHilitColor_Click);
+    ui.mnuMarkUpColor = Entry(mnuFonts, "&MarkUp Color");
+    on(ui.mnuMarkUpColor, &frmView::mnuMarkUpColor_Click);
+    ui.mnuAnnotFont = Entry(mnuFonts, "&Annotation Font");
+    on(ui.mnuAnnotFont, &frmView::mnuAnnotFont_Click);
+    ui.mnuRedactColor = Entry(mnuFonts, "&Redaction Color");
+    on(ui.mnuRedactColor, &frmView::mnuRedactColor_Click);
+    ui.mnuRedactFont = Entry(mnuFonts, "Redaction &Font");
+    on(ui.mnuRedactFont, &frmView::mnuRedactFont_Click);
+    ui.mnuRedactLabel = Entry(mnuFonts, "Redaction &Label");
+    on(ui.mnuRedactLabel, &frmView::mnuRedactLabel_Click);
     mnuFonts->addSeparator();
     QMenu* mnuRedFillStyle = mnuFonts->addMenu(QStringLiteral("Redaction Fill &Style"));
     const char* fills[] = {"&Solid", "&Transparent", "&CrossHatch"};
     for (std::int16_t i = 0; i < 3; ++i) {
         QAction* a = Entry(mnuRedFillStyle, fills[i], true);
-        mnuRedStyle[static_cast<size_t>(i)] = a;
+        ui.mnuRedStyle[static_cast<size_t>(i)] = a;
         connect(a, &QAction::triggered, this, [this, a, i] {
             a->setChecked(!a->isChecked());
             std::int16_t index = i;
@@ -82,27 +82,27 @@ void frmView::BuildMenus() {
     }
 
     QMenu* mnuStatus = mnuDefaults->addMenu(QStringLiteral("&Status Line"));
-    mnuStsImgKey = Entry(mnuStatus, "Display Image &Key Only", true);
-    on(mnuStsImgKey, &frmView::mnuStsImgKey_Click);
-    mnuStsDocCnt = Entry(mnuStatus, "Display &Document Page Count", true);
-    on(mnuStsDocCnt, &frmView::mnuStsDocCnt_Click);
-    mnuStsFullPos = Entry(mnuStatus, "Display Full &Boundary Position", true);
-    on(mnuStsFullPos, &frmView::mnuStsFullPos_Click);
+    ui.mnuStsImgKey = Entry(mnuStatus, "Display Image &Key Only", true);
+    on(ui.mnuStsImgKey, &frmView::mnuStsImgKey_Click);
+    ui.mnuStsDocCnt = Entry(mnuStatus, "Display &Document Page Count", true);
+    on(ui.mnuStsDocCnt, &frmView::mnuStsDocCnt_Click);
+    ui.mnuStsFullPos = Entry(mnuStatus, "Display Full &Boundary Position", true);
+    on(ui.mnuStsFullPos, &frmView::mnuStsFullPos_Click);
     mnuStatus->addSeparator();
-    mnuStsFldrDesc = Entry(mnuStatus, "Display &Folder Descriptions", true);
-    on(mnuStsFldrDesc, &frmView::mnuStsFldrDesc_Click);
-    mnuStsTags = Entry(mnuStatus, "Display Issue &Tags", true);
-    on(mnuStsTags, &frmView::mnuStsTags_Click);
-    mnuStsInfoOnly = Entry(mnuStatus, "Display &Info Only", true);
-    on(mnuStsInfoOnly, &frmView::mnuStsInfoOnly_Click);
-    mnuStsDate = Entry(mnuStatus, "Display Doc D&ate", true);
-    on(mnuStsDate, &frmView::mnuStsDate_Click);
+    ui.mnuStsFldrDesc = Entry(mnuStatus, "Display &Folder Descriptions", true);
+    on(ui.mnuStsFldrDesc, &frmView::mnuStsFldrDesc_Click);
+    ui.mnuStsTags = Entry(mnuStatus, "Display Issue &Tags", true);
+    on(ui.mnuStsTags, &frmView::mnuStsTags_Click);
+    ui.mnuStsInfoOnly = Entry(mnuStatus, "Display &Info Only", true);
+    on(ui.mnuStsInfoOnly, &frmView::mnuStsInfoOnly_Click);
+    ui.mnuStsDate = Entry(mnuStatus, "Display Doc D&ate", true);
+    on(ui.mnuStsDate, &frmView::mnuStsDate_Click);
     mnuStatus->addSeparator();
     QMenu* mnudt = mnuStatus->addMenu(QStringLiteral("Date Display For&mat"));
     const char* formats[] = {"yyyymmdd", "mm/dd/yyyy", "yyyy/mm/dd", "dd/mm/yyyy"};
     for (std::int16_t i = 0; i < 4; ++i) {
         QAction* a = Entry(mnudt, formats[i], true);
-        mnuDtFmt[static_cast<size_t>(i)] = a;
+        ui.mnuDtFmt[static_cast<size_t>(i)] = a;
         connect(a, &QAction::triggered, this, [this, a, i] {
             a->setChecked(!a->isChecked());
             std::int16_t index = i;
@@ -110,30 +110,30 @@ void frmView::BuildMenus() {
         });
     }
 
-    mnuStickyRotate = Entry(mnuDefaults, "Sticky &Rotate", true);
-    on(mnuStickyRotate, &frmView::mnuStickyRotate_Click);
-    mnuUseTextBox = Entry(mnuDefaults, "&Use Textbox for Placeholder Images", true);
-    on(mnuUseTextBox, &frmView::mnuUseTextBox_Click);
-    cmdUseNative = Entry(mnuDefaults, "Use &Native Application for Original File View", true);
-    on(cmdUseNative, &frmView::cmdUseNative_Click);
-    mnuLink = Entry(mnuDefaults, "&Database Link", true);
-    mnuLink->setEnabled(false);
+    ui.mnuStickyRotate = Entry(mnuDefaults, "Sticky &Rotate", true);
+    on(ui.mnuStickyRotate, &frmView::mnuStickyRotate_Click);
+    ui.mnuUseTextBox = Entry(mnuDefaults, "&Use Textbox for Placeholder Images", true);
+    on(ui.mnuUseTextBox, &frmView::mnuUseTextBox_Click);
+    ui.cmdUseNative = Entry(mnuDefaults, "Use &Native Application for Original File View", true);
+    on(ui.cmdUseNative, &frmView::cmdUseNative_Click);
+    ui.mnuLink = Entry(mnuDefaults, "&Database Link", true);
+    ui.mnuLink->setEnabled(false);
 
-    mnuFile->addSeparator();
-    mnuPrint = Entry(mnuFile, "&Print ...");
-    on(mnuPrint, &frmView::mnuPrint_Click);
-    mnuFile->addSeparator();
-    mnuAbout = Entry(mnuFile, "&About ...");
-    on(mnuAbout, &frmView::mnuAbout_Click);
-    mnuFile->addSeparator();
-    mnuExit = Entry(mnuFile, "E&xit");
-    on(mnuExit, &frmView::mnuExit_Click);
+    ui.mnuFile->addSeparator();
+    ui.mnuPrint = Entry(ui.mnuFile, "&Print ...");
+    on(ui.mnuPrint, &frmView::mnuPrint_Click);
+    ui.mnuFile->addSeparator();
+    ui.mnuAbout = Entry(ui.mnuFile, "&About ...");
+    on(ui.mnuAbout, &frmView::mnuAbout_Click);
+    ui.mnuFile->addSeparator();
+    ui.mnuExit = Entry(ui.mnuFile, "E&xit");
+    on(ui.mnuExit, &frmView::mnuExit_Click);
 }
 
 void frmView::CheckQuality() {
-    mnuQualityLow->setChecked(settings.g_ViewQuality == 1);
-    mnuQualityMedium->setChecked(settings.g_ViewQuality == 2);
-    mnuQualityHigh->setChecked(settings.g_ViewQuality != 1 && settings.g_ViewQuality != 2);
+    ui.mnuQualityLow->setChecked(settings.g_ViewQuality == 1);
+    ui.mnuQualityMedium->setChecked(settings.g_ViewQuality == 2);
+    ui.mnuQualityHigh->setChecked(settings.g_ViewQuality != 1 && settings.g_ViewQuality != 2);
 }
 
 void frmView::ChooseQuality(std::int16_t quality) {
@@ -202,8 +202,8 @@ void frmView::mnuRedStyle_Click(std::int16_t& Index) {
     if (Index < 0 || Index > 2) Index = 0;
     const std::int16_t old = settings.RedactFill;
     settings.RedactFill = Index;
-    for (size_t i = 0; i < mnuRedStyle.size(); ++i) {
-        mnuRedStyle[i]->setChecked(static_cast<int>(i) == Index);
+    for (size_t i = 0; i < ui.mnuRedStyle.size(); ++i) {
+        ui.mnuRedStyle[i]->setChecked(static_cast<int>(i) == Index);
     }
     if (page.g_ValidImage != 0 && old != settings.RedactFill) RedisplayImage();
 }
@@ -211,16 +211,16 @@ void frmView::mnuRedStyle_Click(std::int16_t& Index) {
 void frmView::mnuDtFmt_Click(std::int16_t& Index) {
     if (Index < 0 || Index > 3) Index = 0;
     settings.DateFormat = Index;
-    for (size_t i = 0; i < mnuDtFmt.size(); ++i) {
-        mnuDtFmt[i]->setChecked(static_cast<int>(i) == Index);
+    for (size_t i = 0; i < ui.mnuDtFmt.size(); ++i) {
+        ui.mnuDtFmt[i]->setChecked(static_cast<int>(i) == Index);
     }
 }
 
 void frmView::SetStatusPosition(std::int16_t mode) {
     settings.g_CalcDocPsn = mode;
-    mnuStsImgKey->setChecked(mode == 0);
-    mnuStsDocCnt->setChecked(mode == 1);
-    mnuStsFullPos->setChecked(mode == 2);
+    ui.mnuStsImgKey->setChecked(mode == 0);
+    ui.mnuStsDocCnt->setChecked(mode == 1);
+    ui.mnuStsFullPos->setChecked(mode == 2);
     // The bounds stay (a limited user navigates by them); the next page
     // display computes them afresh.
     docPosition.g_DocBoundsStale = true;
@@ -252,21 +252,21 @@ void frmView::ToggleStatusBit(QAction* entry, std::int16_t bit) {
 }
 
 void frmView::mnuStsFldrDesc_Click() {
-    ToggleStatusBit(mnuStsFldrDesc, 1);
+    ToggleStatusBit(ui.mnuStsFldrDesc, 1);
 }
 void frmView::mnuStsTags_Click() {
-    ToggleStatusBit(mnuStsTags, 2);
+    ToggleStatusBit(ui.mnuStsTags, 2);
 }
 void frmView::mnuStsInfoOnly_Click() {
-    ToggleStatusBit(mnuStsInfoOnly, 4);
+    ToggleStatusBit(ui.mnuStsInfoOnly, 4);
 }
 void frmView::mnuStsDate_Click() {
-    ToggleStatusBit(mnuStsDate, 8);
+    ToggleStatusBit(ui.mnuStsDate, 8);
 }
 
 void frmView::mnuStickyRotate_Click() {
     settings.StickyRotate = !settings.StickyRotate;
-    mnuStickyRotate->setChecked(settings.StickyRotate);
+    ui.mnuStickyRotate->setChecked(settings.StickyRotate);
     if (settings.StickyRotate)
         settings.g_StickyRotation = static_cast<std::int16_t>(page.g_Rotation);
 }
@@ -274,13 +274,13 @@ void frmView::mnuStickyRotate_Click() {
 void frmView::mnuUseTextBox_Click() {
     if (RefuseWhileBusy()) return;
     settings.UseTextBox = !settings.UseTextBox;
-    mnuUseTextBox->setChecked(settings.UseTextBox);
+    ui.mnuUseTextBox->setChecked(settings.UseTextBox);
     if (page.g_ValidImage > 0) DisplayImage(page.szCurrentKey);
 }
 
 void frmView::cmdUseNative_Click() {
     settings.g_UseNativeAppView = settings.g_UseNativeAppView != 0 ? 0 : 1;
-    cmdUseNative->setChecked(settings.g_UseNativeAppView != 0);
+    ui.cmdUseNative->setChecked(settings.g_UseNativeAppView != 0);
 }
 
 void frmView::mnuPrint_Click() {

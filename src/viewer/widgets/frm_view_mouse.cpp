@@ -25,13 +25,13 @@ struct DragEnd {
 }  // namespace
 
 void frmView::WirePageMouse() {
-    connect(picImage, &SurfacePane::mouseDown, this,
+    connect(ui.picImage, &SurfacePane::mouseDown, this,
             [this](int b, int s, int x, int y) { picImage_MouseDown(b, s, x, y); });
-    connect(picImage, &SurfacePane::mouseMove, this,
+    connect(ui.picImage, &SurfacePane::mouseMove, this,
             [this](int b, int s, int x, int y) { picImage_MouseMove(b, s, x, y); });
-    connect(picImage, &SurfacePane::mouseUp, this,
+    connect(ui.picImage, &SurfacePane::mouseUp, this,
             [this](int b, int s, int x, int y) { picImage_MouseUp(b, s, x, y); });
-    connect(picImage, &SurfacePane::doubleClicked, this, [this] { picImage_DblClick(); });
+    connect(ui.picImage, &SurfacePane::doubleClicked, this, [this] { picImage_DblClick(); });
 }
 
 mGdi32::ImageViewTransform frmView::PageTransform() const {
@@ -60,9 +60,9 @@ std::string frmView::NewStamp(const std::string& label) {
 
 bool frmView::MouseDragging() {
     // A redisplay clears MouseTrack, which abandons the drag.
-    if (MouseTrack == 0 || !mouse.tool || mouse.tool->Tool() != MouseTrack) {
+    if (mouse.MouseTrack == 0 || !mouse.tool || mouse.tool->Tool() != mouse.MouseTrack) {
         mouse.tool.reset();
-        MouseTrack = 0;
+        mouse.MouseTrack = 0;
         return false;
     }
     ViewerSession& session = Session();
@@ -90,9 +90,9 @@ void frmView::picImage_MouseDown(int Button, int, int x, int y) {
     if (!PageTakesClicks()) return;
     ViewerSession& session = Session();
     mouse.RightButtonDown = Button == 2 ? 1 : 0;
-    if (MouseTrack != 0 || mouse.tool) {
+    if (mouse.MouseTrack != 0 || mouse.tool) {
         mouse.tool.reset();
-        MouseTrack = 0;
+        mouse.MouseTrack = 0;
         RedisplayImage();
         return;
     }
@@ -108,7 +108,7 @@ void frmView::picImage_MouseDown(int Button, int, int x, int y) {
             RedisplayZoomImage();
         });
         mouse.tool->Begin(p);
-        MouseTrack = 1;
+        mouse.MouseTrack = 1;
         return;
     }
     if (page.g_PageReadOnly != 0) return;
@@ -143,23 +143,23 @@ void frmView::picImage_MouseDown(int Button, int, int x, int y) {
     mouse.tool->Begin(p);
     mouse.LastMouseX = x;
     mouse.LastMouseY = y;
-    MouseTrack = static_cast<std::int16_t>(tool);
+    mouse.MouseTrack = static_cast<std::int16_t>(tool);
 }
 
 void frmView::picImage_MouseMove(int, int, int x, int y) {
     if (!MouseDragging()) return;
     mGdi32::ImageViewTransform t = PageTransform();
-    mouse.tool->Move(PagePoint(x, y), picImage2, t);
-    picImage->update();
+    mouse.tool->Move(PagePoint(x, y), ui.picImage2, t);
+    ui.picImage->update();
 }
 
 void frmView::picImage_MouseUp(int, int, int x, int y) {
     if (!MouseDragging()) return;
-    DragEnd end{MouseTrack};
+    DragEnd end{mouse.MouseTrack};
     std::unique_ptr<MouseTool> tool = std::move(mouse.tool);
     mGdi32::ImageViewTransform t = PageTransform();
-    const bool made = tool->Finish(PagePoint(x, y), picImage2, t);
-    picImage->update();
+    const bool made = tool->Finish(PagePoint(x, y), ui.picImage2, t);
+    ui.picImage->update();
     if (!made || tool->Tool() == 1) return;
     FinishShape(tool->Tool(), tool->Record());
 }
@@ -236,9 +236,9 @@ void frmView::FinishShape(int tool, AnnotationRec rec) {
 void frmView::picImage_DblClick() {
     if (!PageTakesClicks()) return;
     if (mouse.RightButtonDown != 0) return;
-    if (MouseTrack != 0 || mouse.tool) {
+    if (mouse.MouseTrack != 0 || mouse.tool) {
         mouse.tool.reset();
-        MouseTrack = 0;
+        mouse.MouseTrack = 0;
         RedisplayImage();
     }
     if (project.g_RestrictAnnotations == 2) return;
@@ -248,8 +248,8 @@ void frmView::picImage_DblClick() {
 }
 
 void frmView::DisplaySticky(std::int32_t x, std::int32_t y, bool& found) {
-    const std::int32_t w =
-        annotations::IconSizeInImage(picSticky.width(), zoom.g_ScaleFactor, page.g_ViewScaleFactor);
+    const std::int32_t w = annotations::IconSizeInImage(ui.picSticky.width(), zoom.g_ScaleFactor,
+                                                        page.g_ViewScaleFactor);
     const int i = annotations::FirstHit(
         pageAnnotations[kStickyNote].list, pageAnnotations[kStickyNote].count,
         [&](const AnnotationRec& r) { return annotations::IconHit(r, x, y, w); });
@@ -263,8 +263,8 @@ void frmView::DisplaySticky(std::int32_t x, std::int32_t y, bool& found) {
 }
 
 void frmView::DisplayClip(std::int32_t x, std::int32_t y, bool& found) {
-    const std::int32_t w =
-        annotations::IconSizeInImage(picClip.width(), zoom.g_ScaleFactor, page.g_ViewScaleFactor);
+    const std::int32_t w = annotations::IconSizeInImage(ui.picClip.width(), zoom.g_ScaleFactor,
+                                                        page.g_ViewScaleFactor);
     const int i = annotations::FirstHit(
         pageAnnotations[kClip].list, pageAnnotations[kClip].count,
         [&](const AnnotationRec& r) { return annotations::IconHit(r, x, y, w); });

@@ -23,7 +23,7 @@ bool After(const std::string& a, const std::string& b) {
 
 void frmView::BuildNavigationButtons() {
     auto make = [this](int index, Picture picture, const char* tip) {
-        auto* b = new PictureButton(index, picFooter);
+        auto* b = new PictureButton(index, ui.picFooter);
         b->setIcon(ToolbarPicture(picture));
         b->setToolTip(QString::fromLatin1(tip));
         b->hide();
@@ -38,13 +38,13 @@ void frmView::BuildNavigationButtons() {
                 [this](int index) { NavTBar_MouseMove(index); });
         connect(b, &PictureButton::MouseUp, this, [this] { NavTBar_MouseUp(); });
         connect(b, &PictureButton::Click, this, [this](int index) { NavTBar_Click(index); });
-        NavTBar[static_cast<size_t>(i)] = b;
+        ui.NavTBar[static_cast<size_t>(i)] = b;
     }
-    NavTBar[0]->setToolTip(QStringLiteral("Prev Page (Right Click = Goto First)"));
-    NavTBar[1]->setToolTip(QStringLiteral("Next Page (Right Click = Goto Last)"));
-    MiscTBar[0] = make(0, Picture::KeyEntry, "Go To Specific Image");
-    MiscTBar[1] = make(1, Picture::QuickScroll, "Quick Scroll");
-    for (PictureButton* b : MiscTBar) {
+    ui.NavTBar[0]->setToolTip(QStringLiteral("Prev Page (Right Click = Goto First)"));
+    ui.NavTBar[1]->setToolTip(QStringLiteral("Next Page (Right Click = Goto Last)"));
+    ui.MiscTBar[0] = make(0, Picture::KeyEntry, "Go To Specific Image");
+    ui.MiscTBar[1] = make(1, Picture::QuickScroll, "Quick Scroll");
+    for (PictureButton* b : ui.MiscTBar) {
         connect(b, &PictureButton::MouseDown, this,
                 [this](int index) { MiscTBar_MouseDown(index); });
         connect(b, &PictureButton::MouseMove, this,
@@ -203,12 +203,12 @@ void frmView::MiscTBar_Click(int Index) {
 void frmView::NavTBar_MouseDown(int Index, Qt::MouseButton Button) {
     navBar.NavRightButton = Button == Qt::RightButton ? 1 : 0;
     DrawButtonPressed(Index, frames.NavTBarFrame, frames.NavTBarFrameIdx,
-                      NavTBar[static_cast<size_t>(Index)], picFooter);
+                      ui.NavTBar[static_cast<size_t>(Index)], ui.picFooter);
 }
 
 void frmView::NavTBar_MouseMove(int Index) {
     DrawButtonRaised(Index, frames.NavTBarFrame, frames.NavTBarFrameIdx,
-                     NavTBar[static_cast<size_t>(Index)], picFooter);
+                     ui.NavTBar[static_cast<size_t>(Index)], ui.picFooter);
 }
 
 void frmView::NavTBar_MouseUp() {
@@ -217,12 +217,12 @@ void frmView::NavTBar_MouseUp() {
 
 void frmView::MiscTBar_MouseDown(int Index) {
     DrawButtonPressed(Index, frames.MiscTBarFrame, frames.MiscTBarFrameIdx,
-                      MiscTBar[static_cast<size_t>(Index)], picFooter);
+                      ui.MiscTBar[static_cast<size_t>(Index)], ui.picFooter);
 }
 
 void frmView::MiscTBar_MouseMove(int Index) {
     DrawButtonRaised(Index, frames.MiscTBarFrame, frames.MiscTBarFrameIdx,
-                     MiscTBar[static_cast<size_t>(Index)], picFooter);
+                     ui.MiscTBar[static_cast<size_t>(Index)], ui.picFooter);
 }
 
 void frmView::MiscTBar_MouseUp() {

@@ -21,11 +21,11 @@ std::string frmView::KeyOnDisplay() {
 ShownQuery frmView::QueryRows() {
     ShownQuery shown;
     shown.CurrentQuery = query.CurrentQuery;
-    shown.levelChosen = QueryCombo->currentIndex() >= 0;
-    shown.rows.reserve(static_cast<size_t>(QueryList->count()));
-    for (int i = 0; i < QueryList->count(); ++i)
-        shown.rows.push_back(platform::FromQString(QueryList->item(i)->text()));
-    shown.currentRow = QueryList->currentRow();
+    shown.levelChosen = ui.QueryCombo->currentIndex() >= 0;
+    shown.rows.reserve(static_cast<size_t>(ui.QueryList->count()));
+    for (int i = 0; i < ui.QueryList->count(); ++i)
+        shown.rows.push_back(platform::FromQString(ui.QueryList->item(i)->text()));
+    shown.currentRow = ui.QueryList->currentRow();
     return shown;
 }
 

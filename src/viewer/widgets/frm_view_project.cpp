@@ -36,13 +36,13 @@ void frmView::ClearProjectViews() {
     UnloadNativeForm();
     CloseQuickScroll();
     CloseTreeAndPage();
-    ClearPane(picImage);
+    ClearPane(ui.picImage);
     // The placeholder's text goes with the picture.
-    txtImage->clear();
+    ui.txtImage->clear();
     ShowPageArea(true);
-    lblStatus->clear();
-    txtStatus->clear();
-    for (QScrollBar* bar : {VScroll1, HScroll1}) {
+    ui.lblStatus->clear();
+    ui.txtStatus->clear();
+    for (QScrollBar* bar : {ui.VScroll1, ui.HScroll1}) {
         const QSignalBlocker quiet(bar);
         bar->setValue(0);
     }
@@ -55,19 +55,19 @@ void frmView::ClearProjectViews() {
     zoom.g_Hscroll = zoom.g_Vscroll = 0;
     page.g_ValidImage = 0;
     projectTree.positionText.Clear();
-    for (QToolButton* b : NavTBar) b->hide();
-    for (QToolButton* b : MiscTBar) b->hide();
+    for (QToolButton* b : ui.NavTBar) b->hide();
+    for (QToolButton* b : ui.MiscTBar) b->hide();
     panes.TagPal_Active = 0;
     query.Query_Active = 0;
     if (!query.QuerySrchPending) query.QuerySrchStr.clear();
     if (project.RedactMode > 0) ClearRedactMode(project.RedactMode);
-    for (int i : {11, 12, 13, 14, 15, 16, 2, 3, 4}) Tbar[static_cast<size_t>(i)]->hide();
+    for (int i : {11, 12, 13, 14, 15, 16, 2, 3, 4}) ui.Tbar[static_cast<size_t>(i)]->hide();
     Session().QuesterClearSearch();
-    Tbar[19]->hide();
-    Tbar[20]->hide();
+    ui.Tbar[19]->hide();
+    ui.Tbar[20]->hide();
     query.bQuesterActive = false;
     Form_Resize();
-    mnuStsDate->setEnabled(true);
+    ui.mnuStsDate->setEnabled(true);
     setWindowTitle(QStringLiteral("Project Not Selected"));
     ClearServerQuery();
     Session().CleanUpTempFileList();
@@ -89,28 +89,28 @@ void frmView::LoadProjectViews() {
     project.g_iLimit3rdLvl = 0;
     query.bQuesterActive = false;
     project.NavButtonLevel.fill(0);
-    for (size_t i = 2; i < NavTBar.size(); ++i) NavTBar[i]->hide();
-    for (QToolButton* b : MiscTBar) b->hide();
-    PlaceFooterButton(NavTBar[0], 1080);
-    PlaceFooterButton(NavTBar[1], 1320);
-    Tbar[19]->hide();
-    for (int i = 11; i <= 16; ++i) Tbar[static_cast<size_t>(i)]->hide();
+    for (size_t i = 2; i < ui.NavTBar.size(); ++i) ui.NavTBar[i]->hide();
+    for (QToolButton* b : ui.MiscTBar) b->hide();
+    PlaceFooterButton(ui.NavTBar[0], 1080);
+    PlaceFooterButton(ui.NavTBar[1], 1320);
+    ui.Tbar[19]->hide();
+    for (int i = 11; i <= 16; ++i) ui.Tbar[static_cast<size_t>(i)]->hide();
     if (project.RedactMode > 0) ClearRedactMode(project.RedactMode);
-    for (int i = 2; i <= 4; ++i) Tbar[static_cast<size_t>(i)]->hide();
+    for (int i = 2; i <= 4; ++i) ui.Tbar[static_cast<size_t>(i)]->hide();
     std::int32_t anchor = 1800;
     if (session.IsProjectValid()) anchor = LoadProjectLevels(session, levels, levelCount);
 
     link.DDE_LINK = session.IsProjectValid() ? mVBUtil::TrimSpaces(session.BackWardLink()) : "";
     link.g_bBackLink = !link.DDE_LINK.empty();
-    mnuLink->setEnabled(link.g_bBackLink);
-    mnuLink->setChecked(link.g_bBackLink);
+    ui.mnuLink->setEnabled(link.g_bBackLink);
+    ui.mnuLink->setChecked(link.g_bBackLink);
     link.Conc_Ctrls_Start = anchor;
     PlaceLinkButtons();
     if (!session.IsProjectValid()) return;
 
     query.SettleKeywords(true);
-    mnuStsDate->setEnabled((session.FullText() & 8) != 0);
-    if (session.QuesterIsSupported()) Tbar[19]->show();
+    ui.mnuStsDate->setEnabled((session.FullText() & 8) != 0);
+    if (session.QuesterIsSupported()) ui.Tbar[19]->show();
     setWindowTitle(platform::ToQString("Project: " + session.ProjectName()));
 }
 
@@ -131,17 +131,18 @@ std::int32_t frmView::LoadProjectLevels(ViewerSession& session, const std::strin
     const bool tagsShown = project.g_RestrictTags != 2;
     const bool notesShown = project.g_RestrictAnnotations != 2;
     if (tagsShown) {
-        Tbar[2]->show();
-        Tbar[3]->show();
+        ui.Tbar[2]->show();
+        ui.Tbar[3]->show();
     }
-    if (project.g_RestrictRedactions == 0) Tbar[13]->show();
+    if (project.g_RestrictRedactions == 0) ui.Tbar[13]->show();
     if (project.g_RestrictAnnotations == 0) {
-        for (int i : {4, 11, 12, 14, 15, 16}) Tbar[static_cast<size_t>(i)]->show();
+        for (int i : {4, 11, 12, 14, 15, 16}) ui.Tbar[static_cast<size_t>(i)]->show();
     }
-    if (notesShown) Tbar[4]->show();
+    if (notesShown) ui.Tbar[4]->show();
     // A kind's feature bit takes its tool away.
     for (const annotations::KindTool& k : annotations::kKindTools) {
-        if ((mask & KindFacts(k.kind).featureBit) != 0) Tbar[static_cast<size_t>(k.tool)]->hide();
+        if ((mask & KindFacts(k.kind).featureBit) != 0)
+            ui.Tbar[static_cast<size_t>(k.tool)]->hide();
     }
 
     project.g_LimitNav =
@@ -158,25 +159,25 @@ std::int32_t frmView::LoadProjectLevels(ViewerSession& session, const std::strin
                 break;
             }
         }
-        MiscTBar[0]->hide();
-        MiscTBar[1]->hide();
-        Tbar[3]->hide();
-        Tbar[4]->hide();
-        Tbar[18]->hide();
+        ui.MiscTBar[0]->hide();
+        ui.MiscTBar[1]->hide();
+        ui.Tbar[3]->hide();
+        ui.Tbar[4]->hide();
+        ui.Tbar[18]->hide();
         if (p >= levelCount) {
-            PlaceFooterButton(NavTBar[0], 120);
-            PlaceFooterButton(NavTBar[1], 480);
+            PlaceFooterButton(ui.NavTBar[0], 120);
+            PlaceFooterButton(ui.NavTBar[1], 480);
             return 900;
         }
         lowest = p + 1;
         project.g_iLimit3rdLvl = limit != 0 ? limit : BoundaryLevelAt(levels, p + 1);
         x = 120;
     } else {
-        Tbar[18]->show();
-        PlaceFooterButton(MiscTBar[0], 120);
-        PlaceFooterButton(MiscTBar[1], 480);
-        Tbar[3]->setVisible(tagsShown);
-        Tbar[4]->setVisible(notesShown);
+        ui.Tbar[18]->show();
+        PlaceFooterButton(ui.MiscTBar[0], 120);
+        PlaceFooterButton(ui.MiscTBar[1], 480);
+        ui.Tbar[3]->setVisible(tagsShown);
+        ui.Tbar[4]->setVisible(notesShown);
     }
     const std::string descs = session.BndryDescs();
     const std::string icons = session.BndryIcons();
@@ -186,17 +187,17 @@ std::int32_t frmView::LoadProjectLevels(ViewerSession& session, const std::strin
         project.NavButtonLevel[s] = project.NavButtonLevel[s + 1] = BoundaryLevelAt(levels, i);
         const std::string desc = mVBUtil::GetField("|", descs, i);
         const int icon = std::clamp(BoundaryLevelAt(icons, i), 0, 10);
-        NavTBar[s]->setToolTip(
+        ui.NavTBar[s]->setToolTip(
             platform::ToQString("Previous " + desc + " (Right Click = Goto First)"));
-        NavTBar[s + 1]->setToolTip(
+        ui.NavTBar[s + 1]->setToolTip(
             platform::ToQString("Next " + desc + " (Right Click = Goto Last)"));
-        NavTBar[s]->setIcon(BoundaryPicture(false, icon));
-        NavTBar[s + 1]->setIcon(BoundaryPicture(true, icon));
+        ui.NavTBar[s]->setIcon(BoundaryPicture(false, icon));
+        ui.NavTBar[s + 1]->setIcon(BoundaryPicture(true, icon));
     }
     // The coarsest level's pair stands leftmost, the page pair rightmost.
     for (int k = pairs; k >= 0; --k) {
-        PlaceFooterButton(NavTBar[static_cast<size_t>(2 * k)], x);
-        PlaceFooterButton(NavTBar[static_cast<size_t>(2 * k + 1)], x + 360);
+        PlaceFooterButton(ui.NavTBar[static_cast<size_t>(2 * k)], x);
+        PlaceFooterButton(ui.NavTBar[static_cast<size_t>(2 * k + 1)], x + 360);
         x += 780;
     }
     return x;

@@ -83,7 +83,7 @@ void frmView::ToggleProjectView() {
     if (!projectTree.host) projectTree.host = std::make_unique<TreeHost>(*this);
     auto* tree = qobject_cast<navigation::frmPrjVw*>(panes.dlgPrjVw);
     if (tree == nullptr) {
-        tree = new navigation::frmPrjVw(picPrjVw);
+        tree = new navigation::frmPrjVw(ui.picPrjVw);
         panes.dlgPrjVw = tree;
     }
     tree->MainView = projectTree.host.get();

@@ -33,54 +33,54 @@ void frmView::CloseQueryPane() {
 }
 
 void frmView::LoadQueryList() {
-    QueryListLoading = 1;
+    query.QueryListLoading = 1;
     {
-        const QSignalBlocker quiet(QueryCombo);
-        QueryCombo->clear();
+        const QSignalBlocker quiet(ui.QueryCombo);
+        ui.QueryCombo->clear();
         const std::string descs = Session().BndryDescs();
         const std::string levels = Session().BndryLvls();
         const int count = Session().BndryNbr();
         int selected = -1;
         for (int i = 1; i <= count; ++i) {
-            QueryCombo->addItem(platform::ToQString(mVBUtil::GetField("|", descs, i)));
+            ui.QueryCombo->addItem(platform::ToQString(mVBUtil::GetField("|", descs, i)));
             if (selected < 0 && BoundaryLevelAt(levels, i) == query.CurrentQuery.Level)
                 selected = i - 1;
         }
-        QueryCombo->addItem(QStringLiteral("Page"));
-        QueryCombo->setCurrentIndex(selected >= 0 ? selected : QueryCombo->count() - 1);
+        ui.QueryCombo->addItem(QStringLiteral("Page"));
+        ui.QueryCombo->setCurrentIndex(selected >= 0 ? selected : ui.QueryCombo->count() - 1);
     }
 
     if (query.CurrentQuery.Kind == 1) {
-        QueryLabel->setText(platform::ToQString(query.CurrentQuery.ServerFile));
-        QueryLabel->setVisible(true);
-        TBQuery[8]->setVisible(false);
+        ui.QueryLabel->setText(platform::ToQString(query.CurrentQuery.ServerFile));
+        ui.QueryLabel->setVisible(true);
+        ui.TBQuery[8]->setVisible(false);
     } else {
-        TBQuery[8]->setVisible(project.g_RestrictTags < 1);
-        QueryLabel->setVisible(false);
+        ui.TBQuery[8]->setVisible(project.g_RestrictTags < 1);
+        ui.QueryLabel->setVisible(false);
     }
-    TBQuery[9]->setVisible((Session().FullText() & 8) != 0);
-    TBQuery[0]->setEnabled(query.CurrentQuery.RowCount != 0);
-    TBQuery[1]->setEnabled(query.CurrentQuery.RowCount != 0);
-    TBQuery[3]->setVisible((query.CurrentQuery.MoreFlags & kMoreFollows) != 0);
-    TBQuery[2]->setVisible((query.CurrentQuery.MoreFlags & kMoreBefore) != 0);
+    ui.TBQuery[9]->setVisible((Session().FullText() & 8) != 0);
+    ui.TBQuery[0]->setEnabled(query.CurrentQuery.RowCount != 0);
+    ui.TBQuery[1]->setEnabled(query.CurrentQuery.RowCount != 0);
+    ui.TBQuery[3]->setVisible((query.CurrentQuery.MoreFlags & kMoreFollows) != 0);
+    ui.TBQuery[2]->setVisible((query.CurrentQuery.MoreFlags & kMoreBefore) != 0);
 
     {
-        const QSignalBlocker quiet(QueryList);
-        QueryList->clear();
+        const QSignalBlocker quiet(ui.QueryList);
+        ui.QueryList->clear();
         int position = 1;
         for (std::int32_t i = 0; i < query.CurrentQuery.RowCount && position != -1; ++i)
-            QueryList->addItem(
+            ui.QueryList->addItem(
                 platform::ToQString(mVBUtil::NextToken(",", query.CurrentQuery.KeyList, position)));
     }
     // The keys live in the list box from here on.
     query.CurrentQuery.KeyList.clear();
-    QueryListLoading = 0;
+    query.QueryListLoading = 0;
     if (query.CurrentQuery.RowCount < 1) {
-        QueryList->setEnabled(false);
+        ui.QueryList->setEnabled(false);
     } else {
-        QueryList->setEnabled(true);
+        ui.QueryList->setEnabled(true);
         if (query.CurrentQuery.CurrentRow > 0)
-            QueryList->setCurrentRow(query.CurrentQuery.CurrentRow - 1);
+            ui.QueryList->setCurrentRow(query.CurrentQuery.CurrentRow - 1);
     }
 
     if (!query.CurrentQuery.InvalidKeyList.empty()) {
@@ -96,9 +96,9 @@ void frmView::LoadQueryList() {
 }
 
 void frmView::QueryCombo_Click() {
-    if (QueryListLoading != 0) return;
+    if (query.QueryListLoading != 0) return;
     if (!Session().IsProjectValid() || query.CurrentQuery.Kind == 0) return;
-    const int index = QueryCombo->currentIndex();
+    const int index = ui.QueryCombo->currentIndex();
     if (index < 0) return;
     std::int16_t level = 0;
     if (index < Session().BndryNbr())
@@ -111,15 +111,15 @@ void frmView::QueryCombo_Click() {
 }
 
 void frmView::QueryList_Click() {
-    if (QueryListLoading != 0) return;
+    if (query.QueryListLoading != 0) return;
     if (RequestInProcess() || !Session().IsProjectValid()) return;
-    QListWidgetItem* item = QueryList->currentItem();
+    QListWidgetItem* item = ui.QueryList->currentItem();
     if (item == nullptr || !item->isSelected()) return;
     docPosition.g_iDocPsn = 0;
     DisplayImage(platform::FromQString(item->text()));
     if (query.bQuesterActive && page.szCurrentKey != conceptHits.g_QuesterLastKey) {
         CreateQuesterHilites(
-            mVBUtil::GetField("|", query.CurrentQuery.RowTextList, QueryList->row(item) + 1));
+            mVBUtil::GetField("|", query.CurrentQuery.RowTextList, ui.QueryList->row(item) + 1));
         RedisplayImage();
     }
 }
@@ -127,21 +127,21 @@ void frmView::QueryList_Click() {
 void frmView::TBQuery_Click(int Index) {
     if (RefuseWhileBusy()) return;
     if (!Session().IsProjectValid()) return;
-    const int row = QueryList->currentRow();
-    const int count = QueryList->count();
+    const int row = ui.QueryList->currentRow();
+    const int count = ui.QueryList->count();
     switch (Index) {
         case 0:
             if (row <= 0) {
                 platform::Beep();
             } else {
-                QueryList->setCurrentRow(row - 1);
+                ui.QueryList->setCurrentRow(row - 1);
             }
             break;
         case 1:
             if (row + 1 >= count) {
                 platform::Beep();
             } else {
-                QueryList->setCurrentRow(row + 1);
+                ui.QueryList->setCurrentRow(row + 1);
             }
             break;
         case 2:

@@ -195,18 +195,18 @@ void frmView::RunSearch() {
     } else {
         std::unique_ptr<navigation::frmDtSrch> dialog =
             talq::DialogFactory<navigation::frmDtSrch>::Create(this);
-        dialog->Criterion = DateSearchCriterion;
+        dialog->Criterion = query.DateSearchCriterion;
         dialog->StartDate = query.DateSearchStart;
         dialog->EndDate = query.DateSearchEnd;
         dialog->exec();
         if (dialog->Criterion == 0) return;
-        DateSearchCriterion = dialog->Criterion;
+        query.DateSearchCriterion = dialog->Criterion;
         query.DateSearchStart = dialog->StartDate;
         query.DateSearchEnd = dialog->EndDate;
         dialog.reset();
-        found =
-            TalqClientAPI_Header::SearchDocDate(Session(), query.CurrentQuery, DateSearchCriterion,
-                                                query.DateSearchStart, query.DateSearchEnd);
+        found = TalqClientAPI_Header::SearchDocDate(Session(), query.CurrentQuery,
+                                                    query.DateSearchCriterion,
+                                                    query.DateSearchStart, query.DateSearchEnd);
     }
     if (!found) {
         platform::MsgBox("No Items Found", platform::vbCritical, " ");

@@ -68,7 +68,7 @@ int ZoomPercentFromText(const std::string& text) {
 
 void frmView::SetImageScale(int mode) {
     if (page.g_ValidImage == 0) return;
-    const int W = picImage->width(), H = picImage->height();
+    const int W = ui.picImage->width(), H = ui.picImage->height();
     if (page.g_ImgWidth <= 0 || page.g_ImgHeight <= 0) return;
     const float rw = static_cast<float>(W) / static_cast<float>(page.g_ImgWidth);
     const float rh = static_cast<float>(H) / static_cast<float>(page.g_ImgHeight);
@@ -89,22 +89,22 @@ void frmView::SetImageScale(int mode) {
         platform::RoundToInt(static_cast<double>(zoom.g_ScaleFactor) * page.g_ImgWidth);
     zoom.g_DspHeight =
         platform::RoundToInt(static_cast<double>(zoom.g_ScaleFactor) * page.g_ImgHeight);
-    SetScrollRange(VScroll1, zoom.g_DspHeight, H, zoom.g_Vscroll);
-    SetScrollRange(HScroll1, zoom.g_DspWidth, W, zoom.g_Hscroll);
-    cboZoom->setEditText(platform::ToQString(PercentText(zoom.g_ScaleFactor)));
+    SetScrollRange(ui.VScroll1, zoom.g_DspHeight, H, zoom.g_Vscroll);
+    SetScrollRange(ui.HScroll1, zoom.g_DspWidth, W, zoom.g_Hscroll);
+    ui.cboZoom->setEditText(platform::ToQString(PercentText(zoom.g_ScaleFactor)));
 }
 
 void frmView::VScroll1_Change() {
     if (page.g_ValidImage == 0) return;
     zoom.g_Vscroll =
-        std::max(0, std::min(10 * VScroll1->value(), zoom.g_DspHeight - picImage->height()));
+        std::max(0, std::min(10 * ui.VScroll1->value(), zoom.g_DspHeight - ui.picImage->height()));
     RedisplayImage();
 }
 
 void frmView::HScroll1_Change() {
     if (page.g_ValidImage == 0) return;
     zoom.g_Hscroll =
-        std::max(0, std::min(10 * HScroll1->value(), zoom.g_DspWidth - picImage->width()));
+        std::max(0, std::min(10 * ui.HScroll1->value(), zoom.g_DspWidth - ui.picImage->width()));
     RedisplayImage();
 }
 
@@ -136,10 +136,10 @@ void frmView::ClearPane(SurfacePane* pane) {
 }
 
 void frmView::RedisplayImage() {
-    MouseTrack = 0;
-    ClearBackBuffer(picImage2, picImage);
+    mouse.MouseTrack = 0;
+    ClearBackBuffer(ui.picImage2, ui.picImage);
     if (page.g_ValidImage == 0 || !ImgObj) {
-        ClearPane(picImage);
+        ClearPane(ui.picImage);
         return;
     }
     PageScene scene = WindowScene(*this);
@@ -153,17 +153,17 @@ void frmView::RedisplayImage() {
     layers.searchKeywords = query.QuerySrchStr;
     for (const AnnotationKindFacts& k : kAnnotationKinds)
         layers.annotations[k.kind] = &pageAnnotations[k.kind];
-    layers.stickyIcon = &picSticky;
-    layers.clipIcon = &picClip;
+    layers.stickyIcon = &ui.picSticky;
+    layers.clipIcon = &ui.picClip;
     if (query.bQuesterActive && conceptHits.g_QuesterLastKey == page.szCurrentKey &&
         page.g_ValidImage == 1 && !page.g_NativeBlocked) {
         layers.questerHits = &conceptHits.g_QuesterLastCoords;
         layers.questerWordHits = &conceptHits.g_QuesterLastWordCoords;
     }
-    PaintPage(scene, picImage2);
+    PaintPage(scene, ui.picImage2);
 
-    picImage->ShowSurface(&picImage2);
-    picImage->update();
+    ui.picImage->ShowSurface(&ui.picImage2);
+    ui.picImage->update();
     if (panes.PrjView_Active != 0 && panes.dlgPrjVw != nullptr && panes.dlgPrjVw->isVisible() &&
         panes.dlgPrjVw->isEnabled() && !panes.dlgPrjVw->isMinimized()) {
         panes.dlgPrjVw->update();
@@ -171,16 +171,16 @@ void frmView::RedisplayImage() {
 }
 
 void frmView::RedisplayZoomImage() {
-    ClearBackBuffer(picImage3, picZoom2);
+    ClearBackBuffer(ui.picImage3, ui.picZoom2);
     if (page.g_ValidImage == 0 || !ImgObj) {
-        ClearPane(picZoom2);
+        ClearPane(ui.picZoom2);
         return;
     }
     if (zoom.ZoomWin_Scale == 0.0f) zoom.ZoomWin_Scale = 1.0f;
-    cboZoom2->setEditText(platform::ToQString(PercentText(zoom.ZoomWin_Scale)));
+    ui.cboZoom2->setEditText(platform::ToQString(PercentText(zoom.ZoomWin_Scale)));
     // Without a main-view scale or an image there is no spot to enlarge.
     if (zoom.g_ScaleFactor == 0.0f || page.g_ImgWidth <= 0 || page.g_ImgHeight <= 0) {
-        ClearPane(picZoom2);
+        ClearPane(ui.picZoom2);
         return;
     }
     // The zoom window shows the page and its redactions only.
@@ -201,14 +201,14 @@ void frmView::RedisplayZoomImage() {
     info.offsetX = scene.offsetX;
     info.offsetY = scene.offsetY;
     info.rotation = static_cast<std::int16_t>(page.g_Rotation);
-    PaintPage(scene, picImage3);
+    PaintPage(scene, ui.picImage3);
 
-    picZoom2->ShowSurface(&picImage3);
-    picZoom2->update();
+    ui.picZoom2->ShowSurface(&ui.picImage3);
+    ui.picZoom2->update();
 }
 
 void frmView::cboZoom_Click() {
-    const int percent = ZoomPercentFromText(platform::FromQString(cboZoom->currentText()));
+    const int percent = ZoomPercentFromText(platform::FromQString(ui.cboZoom->currentText()));
     // A negative percentage is no scale: the one in force stays.
     if (percent < 0) {
         platform::Beep();
@@ -220,7 +220,7 @@ void frmView::cboZoom_Click() {
 }
 
 void frmView::cboZoom2_Click() {
-    const int percent = ZoomPercentFromText(platform::FromQString(cboZoom2->currentText()));
+    const int percent = ZoomPercentFromText(platform::FromQString(ui.cboZoom2->currentText()));
     if (percent < 0) {
         platform::Beep();
         return;
@@ -253,7 +253,7 @@ void frmView::TBZoom_Click(int Index) {
 
 void frmView::ZoomBar_MouseDown(int y) {
     QApplication::setOverrideCursor(Qt::SizeVerCursor);
-    MouseDownY = y;
+    drags.MouseDownY = y;
     zoom.ZoomBar_Drag = 1;
 }
 
@@ -266,7 +266,7 @@ void frmView::ZoomBar_MouseUp(int y) {
     const int lowest = platform::RoundToInt(total * 0.5);
     const int highest = platform::RoundToInt(total * 0.9);
     const int moved =
-        std::clamp(zoom.ZoomBarPosn + (y - MouseDownY), lowest, std::max(lowest, highest));
+        std::clamp(zoom.ZoomBarPosn + (y - drags.MouseDownY), lowest, std::max(lowest, highest));
     if (moved != zoom.ZoomBarPosn && total > 0) {
         zoom.ZoomBarPosn = moved;
         zoom.ZoomBarRatio = static_cast<float>(moved) / static_cast<float>(total);

@@ -18,14 +18,14 @@ void frmView::LoadAnnotationDefaults() {
     mnuDtFmt_Click(settings.DateFormat);
     mnuRedStyle_Click(settings.RedactFill);
     if (settings.g_CalcDocPsn != 1 && settings.g_CalcDocPsn != 2) settings.g_CalcDocPsn = 0;
-    mnuStsImgKey->setChecked(settings.g_CalcDocPsn == 0);
-    mnuStsDocCnt->setChecked(settings.g_CalcDocPsn == 1);
-    mnuStsFullPos->setChecked(settings.g_CalcDocPsn == 2);
-    if ((settings.g_StatusLine & 1) != 0) mnuStsFldrDesc->setChecked(true);
-    if ((settings.g_StatusLine & 2) != 0) mnuStsTags->setChecked(true);
-    if ((settings.g_StatusLine & 4) != 0) mnuStsInfoOnly->setChecked(true);
-    if ((settings.g_StatusLine & 8) != 0) mnuStsDate->setChecked(true);
-    if (settings.g_UseNativeAppView != 0) cmdUseNative->setChecked(true);
+    ui.mnuStsImgKey->setChecked(settings.g_CalcDocPsn == 0);
+    ui.mnuStsDocCnt->setChecked(settings.g_CalcDocPsn == 1);
+    ui.mnuStsFullPos->setChecked(settings.g_CalcDocPsn == 2);
+    if ((settings.g_StatusLine & 1) != 0) ui.mnuStsFldrDesc->setChecked(true);
+    if ((settings.g_StatusLine & 2) != 0) ui.mnuStsTags->setChecked(true);
+    if ((settings.g_StatusLine & 4) != 0) ui.mnuStsInfoOnly->setChecked(true);
+    if ((settings.g_StatusLine & 8) != 0) ui.mnuStsDate->setChecked(true);
+    if (settings.g_UseNativeAppView != 0) ui.cmdUseNative->setChecked(true);
 }
 
 void frmView::SaveAnnotationDefaults() {

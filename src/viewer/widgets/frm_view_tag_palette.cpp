@@ -16,28 +16,28 @@ namespace viewer {
 void frmView::InitTagPalette() {
     if (RequestInProcess() || !Session().IsProjectValid()) return;
     if (project.g_TagPalInitialized != 1) {
-        TagRows->CreateRows();
+        ui.TagRows->CreateRows();
         project.g_TagPalInitialized = 1;
     }
-    TagRows->VScroll2->hide();
+    ui.TagRows->VScroll2->hide();
     std::string list;
     const std::int32_t count = Session().GetTagPalette(list);
     tagPalette.rows.Load(list, count);
-    TagRows->FillRows(tagPalette.rows);
+    ui.TagRows->FillRows(tagPalette.rows);
 }
 
 void frmView::ResizeTagPalette() {
     if (RequestInProcess() || !Session().IsProjectValid()) return;
     if (project.g_TagPalInitialized != 1) InitTagPalette();
     const annotations::TagPaletteLayout layout =
-        annotations::LayoutTagPalette(tagPalette.rows.Count(), TagRows->InnerWidth(),
-                                      TagRows->InnerHeight(), TagRows->BarWidth());
+        annotations::LayoutTagPalette(tagPalette.rows.Count(), ui.TagRows->InnerWidth(),
+                                      ui.TagRows->InnerHeight(), ui.TagRows->BarWidth());
     tagPalette.TagRowsFit = layout.rowsFit;
-    TagRows->PlaceRows(tagPalette.rows, layout);
+    ui.TagRows->PlaceRows(tagPalette.rows, layout);
 }
 
 void frmView::VScroll2_Change() {
-    TagRows->ScrollRows(tagPalette.rows);
+    ui.TagRows->ScrollRows(tagPalette.rows);
 }
 
 void frmView::UpdateTagPalette(const std::string& key) {
@@ -49,7 +49,7 @@ void frmView::UpdateTagPalette(const std::string& key) {
         n = Session().GetImageTags(key, list);
     }
     tagPalette.rows.MarkPageTags(list, n);
-    TagRows->ShowStates(tagPalette.rows);
+    ui.TagRows->ShowStates(tagPalette.rows);
 }
 
 void frmView::Tag_BMP_Click(int Index) {
@@ -70,7 +70,7 @@ void frmView::Tag_BMP_Click(int Index) {
     // The palette may have been read again while the request ran.
     if (Index > tagPalette.rows.Count() || tagPalette.rows.Caption(Index) != tag) return;
     tagPalette.rows.SetOn(Index, turnOn);
-    TagRows->ShowStates(tagPalette.rows);
+    ui.TagRows->ShowStates(tagPalette.rows);
 }
 
 void frmView::TBTag_Click(int Index) {
@@ -98,7 +98,7 @@ void frmView::TBTag_Click(int Index) {
 // The rows go with the window.
 void frmView::RemoveTagPaletteRows() {
     if (project.g_TagPalInitialized != 1) return;
-    TagRows->RemoveRows();
+    ui.TagRows->RemoveRows();
     tagPalette = TagPaletteView{};
     project.g_TagPalInitialized = 0;
 }

@@ -73,7 +73,7 @@ void frmView::BuildImageToolbar() {
     int x = 4;
     for (int i = 0; i < 21; ++i) {
         if (StartsGroup(i)) x += kGroupGap;
-        auto* b = new PictureButton(i, TopToolBar);
+        auto* b = new PictureButton(i, ui.TopToolBar);
         b->setIcon(ToolbarPicture(kTbar[i].picture));
         b->setIconSize(QSize(20, 20));
         b->setToolTip(QString::fromLatin1(kTbar[i].tip));
@@ -82,14 +82,14 @@ void frmView::BuildImageToolbar() {
         connect(b, &PictureButton::MouseMove, this, [this](int index) { Tbar_MouseMove(index); });
         connect(b, &PictureButton::MouseUp, this, [this] { Tbar_MouseUp(); });
         connect(b, &PictureButton::Click, this, [this](int index) { Tbar_Click(index); });
-        Tbar[static_cast<size_t>(i)] = b;
+        ui.Tbar[static_cast<size_t>(i)] = b;
         x += kPitch;
         if (i == 10) {
-            cboZoom->setGeometry(x, kTop, kZoomListWidth, kButton);
+            ui.cboZoom->setGeometry(x, kTop, kZoomListWidth, kButton);
             x += kZoomListWidth + kGroupGap;
         }
     }
-    connect(TopToolBar, &FrameHost::SurfaceMouseMove, this, [this] { TopToolBar_MouseMove(); });
+    connect(ui.TopToolBar, &FrameHost::SurfaceMouseMove, this, [this] { TopToolBar_MouseMove(); });
     design_.toolbarWidth = (x + 4) * 15;
 }
 
@@ -118,7 +118,7 @@ void frmView::Tbar_Click(int Index) {
     }
     const bool known = Index >= 0 && Index <= 20;
     // A hidden button is reached only from the menu: it does nothing then.
-    if (Index > 0 && known && Tbar[static_cast<size_t>(Index)]->isHidden()) return;
+    if (Index > 0 && known && ui.Tbar[static_cast<size_t>(Index)]->isHidden()) return;
     if (page.g_ValidImage == 0 && (Index == 1 || (Index >= 5 && Index <= 16))) {
         platform::Beep();
         return;
@@ -175,14 +175,14 @@ void frmView::Tbar_Click(int Index) {
             } else {
                 ClearRedactMode(Index);
             }
-            if (MouseTrack != 0) {
-                MouseTrack = 0;
+            if (mouse.MouseTrack != 0) {
+                mouse.MouseTrack = 0;
                 if (page.g_ValidImage > 0) RedisplayImage();
             }
             break;
         case 17:
             if (project.RedactMode > 0) ClearRedactMode(project.RedactMode);
-            MouseTrack = 0;
+            mouse.MouseTrack = 0;
             zoom.ZoomWin_Active = zoom.ZoomWin_Active == 0 ? 1 : 0;
             Form_Resize();
             break;
@@ -244,27 +244,27 @@ void frmView::ChooseConceptSearch() {
 
 void frmView::SetAnnotateMode(int Index) {
     if (Index <= 0 || Index > 20) return;
-    TopToolBar->DrawFrame(Tbar[static_cast<size_t>(Index)], PixelsX(kLatchTwips),
-                          FrameHost::Frame::Pressed);
+    ui.TopToolBar->DrawFrame(ui.Tbar[static_cast<size_t>(Index)], PixelsX(kLatchTwips),
+                             FrameHost::Frame::Pressed);
     project.RedactMode = static_cast<std::int16_t>(Index);
-    picImage->setCursor(Qt::CrossCursor);
+    ui.picImage->setCursor(Qt::CrossCursor);
 }
 
 void frmView::ClearRedactMode(int Index) {
     if (Index <= 0 || Index > 20) return;
-    TopToolBar->EraseFrame(Tbar[static_cast<size_t>(Index)], PixelsX(kLatchTwips));
+    ui.TopToolBar->EraseFrame(ui.Tbar[static_cast<size_t>(Index)], PixelsX(kLatchTwips));
     project.RedactMode = 0;
-    picImage->unsetCursor();
+    ui.picImage->unsetCursor();
 }
 
 void frmView::Tbar_MouseDown(int Index) {
     DrawButtonPressed(Index, frames.TbarFrame, frames.TbarFrameIdx,
-                      Tbar[static_cast<size_t>(Index)], TopToolBar);
+                      ui.Tbar[static_cast<size_t>(Index)], ui.TopToolBar);
 }
 
 void frmView::Tbar_MouseMove(int Index) {
-    DrawButtonRaised(Index, frames.TbarFrame, frames.TbarFrameIdx, Tbar[static_cast<size_t>(Index)],
-                     TopToolBar);
+    DrawButtonRaised(Index, frames.TbarFrame, frames.TbarFrameIdx,
+                     ui.Tbar[static_cast<size_t>(Index)], ui.TopToolBar);
 }
 
 void frmView::Tbar_MouseUp() {
@@ -310,11 +310,11 @@ void frmView::ResetToolbarButtons() {
         }
         frame = 0;
     };
-    erase(frames.TbarFrame, frames.TbarFrameIdx, Tbar, TopToolBar);
-    erase(frames.NavTBarFrame, frames.NavTBarFrameIdx, NavTBar, picFooter);
-    erase(frames.MiscTBarFrame, frames.MiscTBarFrameIdx, MiscTBar, picFooter);
-    erase(frames.TBQueryFrame, frames.TBQueryFrameIdx, TBQuery, ScrollForm);
-    erase(frames.TBTagFrame, frames.TBTagFrameIdx, TBTag, TagForm);
+    erase(frames.TbarFrame, frames.TbarFrameIdx, ui.Tbar, ui.TopToolBar);
+    erase(frames.NavTBarFrame, frames.NavTBarFrameIdx, ui.NavTBar, ui.picFooter);
+    erase(frames.MiscTBarFrame, frames.MiscTBarFrameIdx, ui.MiscTBar, ui.picFooter);
+    erase(frames.TBQueryFrame, frames.TBQueryFrameIdx, ui.TBQuery, ui.ScrollForm);
+    erase(frames.TBTagFrame, frames.TBTagFrameIdx, ui.TBTag, ui.TagForm);
 }
 
 }  // namespace viewer

@@ -11,9 +11,10 @@
 namespace viewer {
 
 struct MouseDrawing {
-    // The drag in progress; the window's MouseTrack holds its tool number
-    // and any redisplay abandons it.
+    // The drag in progress and its tool number (a toolbar change or any
+    // redisplay clears it, which abandons the drag).
     std::unique_ptr<MouseTool> tool;
+    std::int16_t MouseTrack = 0;
     std::int32_t BandStartX = 0, BandStartY = 0;  // image pixels of the mouse-down
     std::int32_t LastMouseX = 0, LastMouseY = 0;  // twips of the mouse-down
     std::int16_t RightButtonDown = 0;

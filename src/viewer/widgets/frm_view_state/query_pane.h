@@ -10,6 +10,8 @@ namespace viewer {
 
 struct QueryPane {
     std::int16_t Query_Active = 0;
+    // Set while the list fills, so its own selection changes are not clicks.
+    std::int16_t QueryListLoading = 0;
     TalqClientAPI_Header::QueryRecord CurrentQuery;
     // Words to mark on the pages; they end with the session's project and user.
     std::string QuerySrchStr;
@@ -26,8 +28,9 @@ struct QueryPane {
     }
     // The concept search holds a result (elsewhere: IsQuesterActive).
     bool bQuesterActive = false;
-    // The date search reopens with the last dates.
+    // The date search reopens with the last dates and criterion.
     std::string DateSearchStart, DateSearchEnd;
+    std::int16_t DateSearchCriterion = 0;
     // Folder of the combined tag list; the session's private folder when empty.
     std::string MultiTagFolder;
 };
