@@ -85,7 +85,6 @@ void frmView::Form_Load() {
     FillZoomList(ui.cboZoom2);
     ClearProjectViews();
     LoadAnnotationDefaults();
-    printDriver.picPrint = ui.picSticky;
     ui.mnuStickyRotate->setChecked(settings.StickyRotate);
     ui.mnuUseTextBox->setChecked(settings.UseTextBox);
     run.MainFormLoaded = 1;

@@ -3,7 +3,6 @@
 // command message fills, the print it runs and the one print engine. What it
 // reads of the window comes through PrintHost, so it runs without one.
 
-#include <QImage>
 
 #include <cstdint>
 #include <memory>
@@ -12,7 +11,7 @@
 
 #include "navigation/query_record.h"
 #include "printing/gdi_prn.h"
-#include "viewer/widgets/frm_view_state/print_request.h"
+#include "viewer/widgets/print_request.h"
 #include "viewer/widgets/viewer_session.h"
 
 class QWidget;
@@ -79,7 +78,6 @@ class PrintDriver {
     const PrintRun& CurrentPrint() const { return printRun_; }
 
     PrintRequest printRequest;
-    QImage picPrint;
 
   private:
     ViewerSession& Session() { return host_.Session(); }
