@@ -3,17 +3,13 @@
 cmake_minimum_required(VERSION 3.25)
 set(failures "")
 
-# wrong is true when a check passed what it should refuse ("up") or refused
+# Notes a case whose check passed what it should refuse ("up") or refused
 # what it should pass ("ok").
-function(_expect_outcome expect rc out)
-    if(expect STREQUAL "up" AND rc EQUAL 0)
-        set(${out} TRUE PARENT_SCOPE)
-    elseif(expect STREQUAL "ok" AND NOT rc EQUAL 0)
-        set(${out} TRUE PARENT_SCOPE)
-    else()
-        set(${out} FALSE PARENT_SCOPE)
+macro(_check_outcome what expect rc)
+    if((${expect} STREQUAL "up" AND ${rc} EQUAL 0) OR (${expect} STREQUAL "ok" AND NOT ${rc} EQUAL 0))
+        list(APPEND failures "${what}: expected ${expect}, the check gave ${rc}")
     endif()
-endfunction()
+endmacro()
 
 # --- Includes: each case is a platform source's line; "up" must be refused.
 set(include_cases
@@ -42,10 +38,7 @@ foreach(case IN LISTS include_cases)
     execute_process(COMMAND ${CMAKE_COMMAND} -DROOT=${tree}
                             -P ${ROOT}/cmake/CheckIncludeLayers.cmake
                     RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
-    _expect_outcome(${expect} ${rc} wrong)
-    if(wrong)
-        list(APPEND failures "include '${line}': expected ${expect}, check gave ${rc}")
-    endif()
+    _check_outcome("include '${line}'" ${expect} ${rc})
 endforeach()
 
 # --- Links: a platform library linking a viewer one, each way of writing it.
@@ -77,10 +70,7 @@ talq_check_layers()
 ")
     execute_process(COMMAND ${CMAKE_COMMAND} -S ${project} -B ${project}/build
                     RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
-    _expect_outcome(${expect} ${rc} wrong)
-    if(wrong)
-        list(APPEND failures "link '${link}': expected ${expect}, configure gave ${rc}")
-    endif()
+    _check_outcome("link '${link}'" ${expect} ${rc})
 endforeach()
 
 if(failures)
