@@ -3,7 +3,6 @@
 // command message fills, the print it runs and the one print engine. What it
 // reads of the window comes through PrintHost, so it runs without one.
 
-
 #include <cstdint>
 #include <memory>
 #include <string>
