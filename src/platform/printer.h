@@ -56,6 +56,11 @@ struct PaperBinInfo {
     int number = 0;
 };
 
+// The duplex escapes a job sends before a page: start it on the front of a
+// new sheet, or on the back of the sheet in hand.
+inline constexpr const char* kFrontSideEscape = "\x1b&a1G";
+inline constexpr const char* kBackSideEscape = "\x1b&a2G";
+
 class Printer {
   public:
     virtual ~Printer() = default;

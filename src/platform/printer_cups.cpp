@@ -20,9 +20,6 @@ namespace {
 // page from there to the printer's own.
 constexpr int kDpi = 300;
 
-constexpr const char* kFrontEscape = "\x1b&a1G";
-constexpr const char* kBackEscape = "\x1b&a2G";
-
 // The PPD names of the paper size codes, most usual first.
 std::vector<std::string> PpdPageSizesFor(int code) {
     switch (code) {
@@ -361,11 +358,11 @@ void CupsPrinter::PrintText(const std::string&) {
 bool CupsPrinter::Escape(const std::string& bytes) {
     escapes_.push_back(bytes);
     const std::string payload = bytes.size() > 2 ? bytes.substr(2) : std::string();
-    if (payload == kFrontEscape) {
+    if (payload == kFrontSideEscape) {
         frontWanted_ = true;
         return true;
     }
-    if (payload == kBackEscape) return true;
+    if (payload == kBackSideEscape) return true;
     if (NamesStaple(bytes) && canStaple_) staple_ = true;
     return false;
 }

@@ -17,9 +17,6 @@ std::string Upper(std::string text) {
     return text;
 }
 
-constexpr const char* kFrontSide = "\x1b&a1G";
-constexpr const char* kBackSide = "\x1b&a2G";
-
 }  // namespace
 
 cGdiPrn::cGdiPrn() = default;
@@ -282,11 +279,11 @@ bool cGdiPrn::WinPrntImage(const platform::DrawSurface& picImage, std::int16_t i
     if (duplexOn_) {
         bool sent = false;
         if (back) {
-            SendPrinterEscape(printer_.get(), kBackSide, 5, sent);
+            SendPrinterEscape(printer_.get(), platform::kBackSideEscape, 5, sent);
             nextSideIsBack_ = false;
             sheetFrontPaperClass_ = -1;
         } else {
-            SendPrinterEscape(printer_.get(), kFrontSide, 5, sent);
+            SendPrinterEscape(printer_.get(), platform::kFrontSideEscape, 5, sent);
             sheetFrontPaperClass_ = paperClass;
             nextSideIsBack_ = true;
         }

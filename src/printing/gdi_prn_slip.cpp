@@ -148,7 +148,7 @@ void cGdiPrn::WinPrntSlipSheet(const std::string& szTitle, const std::string& sz
         sheetFrontPaperClass_ = -1;
         nextSideIsBack_ = false;
         bool sent = false;
-        SendPrinterEscape(printer_.get(), "\x1b&a1G", 5, sent);
+        SendPrinterEscape(printer_.get(), platform::kFrontSideEscape, 5, sent);
     }
     printer_->PrintText(" ");
 
