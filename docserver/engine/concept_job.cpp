@@ -67,10 +67,8 @@ void ConceptJob::AddCandidatePages(SystemDb& db) {
         kOcrIndexMatchSql + " AND restricted = 0 AND " +
         SearchableTextSql(5) + " ORDER BY seq";
     Statement pages(db, sql.c_str());
-    pages.Bind(1, scope_.projectId)
-        .Bind(2, CandidateMatch(search_.Terms()))
-        .Bind(3, TextRowId(scope_.projectId, scope_.firstSeq, 0))
-        .Bind(4, TextRowId(scope_.projectId, scope_.lastSeq, 255))
+    BindOcrIndexMatch(pages, scope_.projectId, CandidateMatch(search_.Terms()), scope_.firstSeq,
+                      scope_.lastSeq)
         .Bind(5, scope_.user);
     while (!stop_ && pages.Step()) search_.AddPage(pages.Text(0), pages.Text(1));
 }

@@ -148,10 +148,7 @@ std::string QueryCommands::SearchOcr(const CommandText& command) {
         kOcrIndexMatchSql + " AND " +
         SearchableTextSql(6) + " ORDER BY seq LIMIT ?5";
     Statement s(db_, sql.c_str());
-    s.Bind(1, access.id)
-        .Bind(2, match)
-        .Bind(3, TextRowId(access.id, access.firstSeq, 0))
-        .Bind(4, TextRowId(access.id, access.lastSeq, 255))
+    BindOcrIndexMatch(s, access.id, match, access.firstSeq, access.lastSeq)
         .Bind(5, static_cast<std::int64_t>(kMaxHits))
         .Bind(6, access.user);
     while (s.Step()) hits.push_back(QueryRow{s.Text(1), "", s.Int(0)});

@@ -249,4 +249,12 @@ bool UpgradeSystem(SystemDb& db, std::string& error) {
     return ok;
 }
 
+Statement& BindOcrIndexMatch(Statement& s, std::int64_t projectId, const std::string& match,
+                             std::int64_t firstSeq, std::int64_t lastSeq) {
+    return s.Bind(1, projectId)
+        .Bind(2, match)
+        .Bind(3, TextRowId(projectId, firstSeq, 0))
+        .Bind(4, TextRowId(projectId, lastSeq, 255));
+}
+
 }  // namespace docserver

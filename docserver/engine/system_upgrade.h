@@ -10,6 +10,7 @@
 
 namespace docserver {
 
+class Statement;
 class SystemDb;
 
 bool UpgradeSystem(SystemDb& db, std::string& error);
@@ -28,5 +29,9 @@ constexpr std::int64_t SeqOfTextRow(std::int64_t rowId) {
 inline constexpr const char* kOcrIndexMatchSql =
     "seq IN (SELECT (rowid >> 8) & 4294967295 FROM ocr_index WHERE ocr_index MATCH ?2 "
     "AND rowid BETWEEN ?3 AND ?4)";
+// Binds ?1 to ?4 of that condition: the project, the index query and its
+// pages firstSeq to lastSeq.
+Statement& BindOcrIndexMatch(Statement& s, std::int64_t projectId, const std::string& match,
+                             std::int64_t firstSeq, std::int64_t lastSeq);
 
 }  // namespace docserver
