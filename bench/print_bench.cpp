@@ -72,7 +72,7 @@ class DiscardingPrinter : public platform::RecordingPrinter {
   public:
     DiscardingPrinter() : RecordingPrinter("Discard") {}
     void PrintText(const std::string&) override {}
-    void NewPage() override {}
+    bool NewPage() override { return true; }
     bool Escape(const std::string&) override { return true; }
     bool DrawImage(int, int, const QImage& image) override { return !image.isNull(); }
     bool StretchImage(int, int, int, int, const QImage& image) override { return !image.isNull(); }

@@ -86,7 +86,9 @@ class Printer {
     // the printer cannot tell.
     virtual std::string FailureReason() const { return {}; }
 
-    virtual void NewPage() = 0;
+    // Ends the page in hand; false when it could not be put out, FailureReason
+    // telling why.
+    virtual bool NewPage() = 0;
     virtual void EndDoc() = 0;
     // Finishes the job's output and hands it over; false when that failed,
     // FailureReason telling why.

@@ -46,7 +46,10 @@ class CupsPrinter : public Printer {
     std::vector<PaperBinInfo> PaperBins() const override;
     std::string FailureReason() const override { return failure_; }
 
-    void NewPage() override { pagePending_ = true; }
+    bool NewPage() override {
+        pagePending_ = true;
+        return true;
+    }
     void EndDoc() override;
     bool EndJob() override;
     void PrintText(const std::string& text) override;

@@ -38,7 +38,10 @@ class PdfPrinter : public Printer {
     int PageHeight() const override;
     bool StretchesBitmaps() const override { return true; }
 
-    void NewPage() override { pagePending_ = true; }
+    bool NewPage() override {
+        pagePending_ = true;
+        return true;
+    }
     void EndDoc() override { pagePending_ = true; }
     bool EndJob() override;
     void PrintText(const std::string& text) override;

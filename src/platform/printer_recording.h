@@ -55,7 +55,10 @@ class RecordingPrinter : public Printer {
     bool HasDeviceContext() const override { return hasDeviceContext; }
     std::vector<PaperBinInfo> PaperBins() const override { return bins; }
 
-    void NewPage() override { calls.push_back("NewPage"); }
+    bool NewPage() override {
+        calls.push_back("NewPage");
+        return true;
+    }
     void EndDoc() override { calls.push_back("EndDoc"); }
     bool EndJob() override {
         calls.push_back("EndJob");
