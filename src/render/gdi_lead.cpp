@@ -75,12 +75,21 @@ bool cGdiLead::ValidateGDI() {
 
 bool cGdiLead::OpenImageFile(const std::string& szFname) {
     if (!ValidateGDI()) return false;
-    FreeImage();
-    FreeGraphics();
     // The file is read once; depth and picture come from the same bytes.
     QFile file(platform::ToQString(szFname));
     QByteArray bytes;
     if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
+    return OpenBytes(std::move(bytes), szFname);
+}
+
+bool cGdiLead::OpenImageBytes(const std::string& bytes, const std::string& name) {
+    if (!ValidateGDI()) return false;
+    return OpenBytes(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())), name);
+}
+
+bool cGdiLead::OpenBytes(QByteArray bytes, const std::string& szFname) {
+    FreeImage();
+    FreeGraphics();
     pagedecode::PageHeader header;
     if (pagedecode::ReadJpegHeader(bytes, header)) {
         auto loaded = std::make_shared<EngineImage>();

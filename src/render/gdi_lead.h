@@ -46,6 +46,9 @@ class cGdiLead {
     std::string GetLastError() const { return lastError_; }
     bool ValidateGDI();
     bool OpenImageFile(const std::string& szFname);
+    // A page already in memory, opened as its file would be; name stands
+    // for the file in the failure's text.
+    bool OpenImageBytes(const std::string& bytes, const std::string& name);
     // The surface stays the caller's; FreeGraphics before it goes away.
     bool SetGraphicsOutput(platform::DrawSurface* lHdc);
     bool DrawImageRect(std::int32_t xOffset, std::int32_t yOffset, std::int32_t width,
@@ -75,6 +78,7 @@ class cGdiLead {
     static constexpr std::int32_t kInterpolationNearest = 5;
 
   private:
+    bool OpenBytes(QByteArray bytes, const std::string& szFname);
     QSize ImageSize() const;
     void DropScaledCopy();
     // A JPEG page is opened from its header and decoded at the size its

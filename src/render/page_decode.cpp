@@ -5,12 +5,18 @@
 
 #include <tiffio.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/rounding.h"
 
 namespace pagedecode {
 namespace {
+
+// A tabloid sheet at 600 dpi in 32 bits fits twice over; a picture beyond
+// it is no page.
+constexpr std::int64_t kMaxPageMegabytes = 512;
 
 // libtiff over bytes in memory.
 struct MemoryFile {
@@ -160,7 +166,32 @@ class MemoryReader {
     QImageReader& operator*() { return reader_; }
     QImageReader* operator->() { return &reader_; }
 
+    // Qt's reader refuses any picture above a process-wide limit (128 MB),
+    // below a 600 dpi colour letter page. The limit is raised for this one
+    // read as far as the picture needs, never past kMaxPageMegabytes.
+    bool Read(QImage* image) {
+        const int before = QImageReader::allocationLimit();
+        const int needed = MegabytesNeeded();
+        if (before != 0 && needed > before) QImageReader::setAllocationLimit(needed);
+        const bool ok = reader_.read(image);
+        QImageReader::setAllocationLimit(before);
+        return ok;
+    }
+
   private:
+    int MegabytesNeeded() {
+        QSize size = reader_.scaledSize();
+        if (!size.isValid()) size = reader_.size();
+        if (!size.isValid()) return 0;
+        // Readers may decode into a deeper format than they announce (a grey
+        // JPEG into 32 bits); unknown: the deepest a page decodes to.
+        int bits = QImage::toPixelFormat(reader_.imageFormat()).bitsPerPixel();
+        bits = bits <= 0 ? 64 : std::max(bits, 32);
+        const std::int64_t bytes =
+            static_cast<std::int64_t>(size.width()) * size.height() * ((bits + 7) / 8);
+        return static_cast<int>(std::min<std::int64_t>((bytes >> 20) + 1, kMaxPageMegabytes));
+    }
+
     QByteArray data_;  // shared, not copied
     QBuffer buffer_;
     QImageReader reader_;
@@ -211,7 +242,7 @@ DecodedPage Decode(const QByteArray& bytes) {
     }
     if (page.image.isNull()) {
         MemoryReader reader(bytes);
-        if (!reader->read(&page.image)) page.image = QImage();
+        if (!reader.Read(&page.image)) page.image = QImage();
     }
     if (page.bitsPerPixel <= 0 && !page.image.isNull()) page.bitsPerPixel = page.image.depth();
     return page;
@@ -224,7 +255,7 @@ bool ReadJpegHeader(const QByteArray& bytes, PageHeader& header) {
     // The resolution comes as the full decode sets it: from one pixel.
     reader->setClipRect(QRect(0, 0, 1, 1));
     QImage corner;
-    if (!header.size.isValid() || !reader->read(&corner)) return false;
+    if (!header.size.isValid() || !reader.Read(&corner)) return false;
     header.dotsPerMeterX = corner.dotsPerMeterX();
     header.dotsPerMeterY = corner.dotsPerMeterY();
     header.bitsPerPixel = JpegBitsPerPixel(bytes);
@@ -241,7 +272,7 @@ QImage DecodeJpegReduced(const QByteArray& bytes, const QSize& pageSize, const Q
         MemoryReader reader(bytes);
         reader->setScaledSize(reduced);
         QImage image;
-        if (!reader->read(&image) || image.size() != reduced) return {};
+        if (!reader.Read(&image) || image.size() != reduced) return {};
         return image;
     }
     return {};

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QImageReader>
 #include <QLinearGradient>
 #include <QPainter>
 
@@ -298,6 +299,32 @@ TEST_F(EngineTest, JpegPagesAtOrAboveFullSizeAreDrawnFromTheFullDecode) {
         QPainter(&expected).drawImage(QRectF(-70, -90, w, h), full);
         EXPECT_EQ(surface.Image(), expected);
     }
+}
+
+TEST_F(EngineTest, A600DpiLetterScanOpensFromMemoryDrawsTurnsAndDecodesInFull) {
+    const int limit = QImageReader::allocationLimit();
+    for (bool grey : {false, true}) {
+        SCOPED_TRACE(grey ? "grey" : "colour");
+        cGdiLead engine;
+        ASSERT_TRUE(engine.OpenImageBytes(testsupport::LetterScan600(grey), "scan"))
+            << engine.GetLastError();
+        EXPECT_EQ(engine.ImgWidth(), 5100);
+        EXPECT_EQ(engine.Xresolution(), 600);
+        EXPECT_EQ(engine.BitsPerPixel(), grey ? 8 : 24);
+        // Shown small, then zoomed past full size over its black corner.
+        platform::DrawSurface surface(425, 550);
+        ASSERT_TRUE(engine.SetGraphicsOutput(&surface));
+        ASSERT_TRUE(engine.DrawImageRect(0, 0, 425, 550, 0, 0));
+        EXPECT_LT(qGray(surface.Image().pixel(20, 20)), 40);
+        ASSERT_TRUE(engine.DrawImageRect(0, 0, 10200, 13200, 0, 0)) << engine.GetLastError();
+        EXPECT_LT(qGray(surface.Image().pixel(400, 500)), 40);
+        ASSERT_TRUE(engine.RotateImage(1)) << engine.GetLastError();
+        EXPECT_EQ(engine.ImgWidth(), 6600);
+        ASSERT_NE(engine.ImgHndl(), nullptr);
+        EXPECT_EQ(engine.ImgHndl()->image.size(), QSize(6600, 5100));
+    }
+    // The reader's limit was raised for those reads only.
+    EXPECT_EQ(QImageReader::allocationLimit(), limit);
 }
 
 }  // namespace

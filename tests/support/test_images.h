@@ -71,4 +71,33 @@ inline std::string DamagedJpeg() {
     return bytes.toStdString();
 }
 
+// A 600 dpi letter scan (5100 x 6600) as JPEG bytes, in colour or grey:
+// bands of colour with a black box at the top-left corner. Made once per
+// run, as such a page takes a while to encode.
+inline const std::string& LetterScan600(bool grey) {
+    static std::string made[2];
+    std::string& bytes = made[grey ? 1 : 0];
+    if (!bytes.empty()) return bytes;
+    QImage page(5100, 6600, grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+    for (int y = 0; y < page.height(); ++y) {
+        const QRgb band = qRgb(40 + (y / 600) * 20, 200 - (y / 600) * 15, 120);
+        for (int x = 0; x < page.width(); ++x) {
+            const QRgb c = x < 600 && y < 600 ? qRgb(0, 0, 0) : band;
+            if (grey) {
+                page.scanLine(y)[x] = static_cast<uchar>(qGray(c));
+            } else {
+                reinterpret_cast<QRgb*>(page.scanLine(y))[x] = c;
+            }
+        }
+    }
+    page.setDotsPerMeterX(23622);  // 600 dpi
+    page.setDotsPerMeterY(23622);
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    page.save(&buffer, "JPG", 75);
+    bytes = encoded.toStdString();
+    return bytes;
+}
+
 }  // namespace testsupport

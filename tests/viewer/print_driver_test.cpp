@@ -17,6 +17,8 @@
 #include "platform/scripted_prompts.h"
 #include "platform/wire_separators.h"
 #include "support/fake_dialog_runner.h"
+#include "support/pdf_images.h"
+#include "support/test_images.h"
 #include "viewer/print_scene.h"
 
 namespace {
@@ -276,6 +278,41 @@ TEST_F(PrintDriverTest, ThePdfPrinterOfTheDialogWritesTheFileTheUserNamesAndElse
     }
     EXPECT_EQ(QDir(QString::fromStdString(documents)).entryList(QDir::Files).size(), 2);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(documents + "/K0002.pdf")));
+}
+
+TEST_F(PrintDriverTest, PagesPrintFromMemoryAndA600DpiColourScanReachesThePdfWhole) {
+    // No temporary file can be written: the pages still print.
+    host.session.tempFile = Dir() + "/missing-folder/print.img";
+    Local(1, 0);
+    driver.PrintSelection();
+    EXPECT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();
+    EXPECT_EQ(Printer().images.size(), 3u);
+
+    const std::string pdf = Dir() + "/scan.pdf";
+    platform::InstallPrinterCollection(nullptr);
+    host.session.images["K0002"] = testsupport::LetterScan600(false);
+    host.session.annotations["K0002"] = {};
+    Local(0, kPrintSupportColor);
+    driver.printRequest.PrintLocalPrinter = pdf;
+    driver.PrintSelection();
+    ASSERT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();
+    if (!testsupport::HavePopplerTools()) GTEST_SKIP() << "no poppler tools";
+    EXPECT_EQ(testsupport::PdfImageKinds(pdf), std::vector<std::string>{"rgb 8 jpeg"});
+    const QImage stored = testsupport::ExtractPdfImage(pdf, 1, Dir() + "/stored");
+    // The whole page, at the printer's resolution, black corner and all.
+    ASSERT_GE(stored.width(), 1275);
+    EXPECT_EQ(stored.width() * 6600, stored.height() * 5100);
+    EXPECT_LT(qGray(stored.pixel(stored.width() / 20, stored.width() / 20)), 40);
+}
+
+TEST_F(PrintDriverTest, APageWhoseImageDoesNotDecodeIsReportedNotPrintedBlank) {
+    host.session.images["K0002"] = testsupport::DamagedJpeg();
+    Local(1, 0);
+    driver.PrintSelection();
+    EXPECT_EQ(Printer().images.size(), 1u);  // the page before it
+    EXPECT_EQ(prompts.Messages(),
+              std::vector<std::string>{"Unable to Open Image File\n" + host.session.tempFile});
+    EXPECT_EQ(Logs(), std::vector<std::string>{"TALQUpdtPrintLog,1,0"});
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include <QScrollBar>
 
 #include <cctype>
-#include <fstream>
 
 #include "annotations/annotation_rec.h"
 #include "foundation/big_string.h"
@@ -154,24 +153,10 @@ bool frmView::DisplayImage(const std::string& key) {
     const bool placeholder = image.placeholder;
     page.g_ViewScaleFactor = placeholder ? 1.0f : image.scale;
 
-    {
-        std::ofstream out;
-        if (!run.szTempFname.empty()) {
-            out.open(platform::ToQString(run.szTempFname).toLocal8Bit().toStdString(),
-                     std::ios::binary | std::ios::trunc);
-        }
-        if (!out) {
-            FailPage(status, " *** Error Retrieving Image ***");
-            platform::Beep();
-            platform::MsgBox("Cannot Create Temporary File\n" + run.szTempFname,
-                             platform::vbCritical, "Error");
-            return false;
-        }
-        out.write(image.bytes.data(), static_cast<std::streamsize>(image.bytes.size()));
-        image.bytes.clear();
-    }
-
-    if (!ImgObj->OpenImageFile(run.szTempFname)) {
+    // The page opens from the bytes as they came: no copy of it on disk.
+    const bool opened = ImgObj->OpenImageBytes(image.bytes, run.szTempFname);
+    image.bytes.clear();
+    if (!opened) {
         FailPage(status, " *** Error Opening Image ***");
         if (session.DisplayErrorMsgs()) {
             platform::Beep();

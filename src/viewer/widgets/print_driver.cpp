@@ -31,13 +31,6 @@ void RemoveIfThere(const std::string& path) {
     if (!path.empty()) std::remove(platform::ToQString(path).toLocal8Bit().constData());
 }
 
-bool WriteBytes(const std::string& path, const std::string& bytes) {
-    std::FILE* f = std::fopen(platform::ToQString(path).toLocal8Bit().constData(), "wb");
-    if (f == nullptr) return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && ok;
-}
-
 }  // namespace
 
 void PrintDriver::Load() {
@@ -259,12 +252,13 @@ void PrintDriver::PrintImageLocal(const std::string& key, std::int32_t flags, bo
         err = "Unable to Get Image " + key;
         return;
     }
+    // The page opens from the bytes as they came: no copy of it on disk.
     cGdiLead image;
-    if (!WriteBytes(temp, bytes) || !image.OpenImageFile(temp)) {
-        RemoveIfThere(temp);
+    if (!image.OpenImageBytes(bytes, temp)) {
         err = "Unable to Open Image File\n" + temp;
         return;
     }
+    bytes.clear();
     std::int32_t dpi = image.Xresolution();
     if (dpi < 50) dpi = 50;
     const printing::PageOrientation turn =
@@ -274,7 +268,6 @@ void PrintDriver::PrintImageLocal(const std::string& key, std::int32_t flags, bo
     AnnotationTexts lists;
     if (!Session().GetAllAnnotations(key, lists)) {
         image.FreeImage();
-        RemoveIfThere(temp);
         err = "Unable to Get Annotations " + key;
         return;
     }
@@ -287,8 +280,14 @@ void PrintDriver::PrintImageLocal(const std::string& key, std::int32_t flags, bo
     const bool composed =
         ComposePrintPage(image, parsed, layers, static_cast<std::int16_t>(turn.layerRotation),
                          printRun_.page, composeError);
+    // A JPEG is decoded when first drawn or turned; a body that does not
+    // decode leaves the engine empty, and the page would print blank.
+    const bool decoded = image.IsImageValid();
     image.FreeImage();
-    RemoveIfThere(temp);
+    if (!decoded) {
+        err = "Unable to Open Image File\n" + temp;
+        return;
+    }
     if (!composed) {
         err = composeError + "\n" + key;
         return;
