@@ -9,6 +9,7 @@
 #include "platform/rounding.h"
 #include "platform/text_codec.h"
 #include "render/bitonal_scale.h"
+#include "render/bitonal_turn.h"
 #include "render/page_decode.h"
 
 namespace mGdiPlus {
@@ -37,6 +38,21 @@ namespace {
 
 const char kNotInitialized[] = "GDIPlus Not Initialized";
 const char kInvalidHandle[] = "Invalid Image Handle";
+
+// A 1-bit page drawn at its own size, with its top-left corner at origin,
+// into the part visible of a 32-bit surface, as painting its 32-bit copy
+// would: without that copy of the whole page.
+void CopyBitonal(const QImage& page, QImage& target, const QRect& visible, const QPoint& origin) {
+    const QRgb colours[2] = {page.color(0) | 0xFF000000u, page.color(1) | 0xFF000000u};
+    for (int y = visible.top(); y <= visible.bottom(); ++y) {
+        const uchar* src = page.constScanLine(y - origin.y());
+        QRgb* dst = reinterpret_cast<QRgb*>(target.scanLine(y));
+        for (int x = visible.left(); x <= visible.right(); ++x) {
+            const int sx = x - origin.x();
+            dst[x] = colours[(src[sx >> 3] >> (7 - (sx & 7))) & 1];
+        }
+    }
+}
 
 }  // namespace
 
@@ -164,6 +180,12 @@ bool cGdiLead::DrawImageRect(std::int32_t xOffset, std::int32_t yOffset, std::in
                         static_cast<int>(y1 - y0));
 
     const QSize size = ImageSize();
+    if (jpeg_.isEmpty() && width == size.width() && height == size.height() &&
+        bitonal::IsBitonal(image_->display) && target.format() == QImage::Format_RGB32) {
+        CopyBitonal(image_->display, target, visible,
+                    QPoint(static_cast<int>(left), static_cast<int>(top)));
+        return true;
+    }
     const bool down = width <= size.width() && height <= size.height() &&
                       interpolation_ != kInterpolationNearest;
     if (down ? !ScaleTo(width, height) : !DecodeInFull()) return false;
@@ -223,7 +245,8 @@ bool cGdiLead::RotateImage(std::int32_t rotation) {
     turn.rotate(90.0 * rotation);
     // A new record: handles given out earlier keep the unturned image.
     auto turned = std::make_shared<EngineImage>(*image_);
-    turned->image = image_->image.transformed(turn);
+    turned->image = bitonal::QuarterTurn(image_->image, rotation);
+    if (turned->image.isNull()) turned->image = image_->image.transformed(turn);
     turned->display = MakeDisplayCopy(turned->image);
     if (turned->image.isNull() || turned->display.isNull()) {
         lastError_ = "Could Not Rotate Image";

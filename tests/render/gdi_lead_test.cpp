@@ -199,6 +199,15 @@ TEST_F(EngineTest, DrawsTheScrolledPartOfTheScaledPage) {
     EXPECT_EQ(big.Point(351, 10), 0xFFFFFF);
     EXPECT_EQ(big.Point(354, 10), 0xFFFFFF);
     EXPECT_TRUE(engine.DrawImageRect(100000, 100000, 800, 800, 0, 0));
+
+    // At its own size, scrolled, the page is what its 32-bit copy paints.
+    platform::DrawSurface same(150, 150, 0x0000FF);
+    ASSERT_TRUE(engine.SetGraphicsOutput(&same));
+    ASSERT_TRUE(engine.DrawImageRect(130, -20, 400, 400, 0, 0));
+    QImage expected(150, 150, QImage::Format_RGB32);
+    expected.fill(qRgb(255, 0, 0));
+    QPainter(&expected).drawImage(-130, 20, page);
+    EXPECT_EQ(same.Image(), expected);
 }
 
 TEST_F(EngineTest, ClonesAnAreaIntoAnotherEngine) {
