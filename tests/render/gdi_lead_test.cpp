@@ -97,14 +97,16 @@ TEST_F(EngineTest, ReportsSizeResolutionAndDepthAsTheFileHoldsThem) {
 }
 
 TEST_F(EngineTest, EveryQuarterTurnSwapsSizesKeepsDepthAndTurnsClockwise) {
-    const std::string path = WriteTiff(40, 20, 300);
+    const std::string path = WriteTiff(43, 21, 300);
     for (int r = 1; r <= 3; ++r) {
         cGdiLead engine;
         ASSERT_TRUE(engine.OpenImageFile(path));
+        const QImage unturned = engine.ImgHndl()->image;
         ASSERT_TRUE(engine.RotateImage(r)) << engine.GetLastError();
+        EXPECT_EQ(engine.ImgHndl()->image, unturned.transformed(QTransform().rotate(90.0 * r)));
         const bool quarter = r % 2 == 1;
-        EXPECT_EQ(engine.ImgWidth(), quarter ? 20 : 40);
-        EXPECT_EQ(engine.ImgHeight(), quarter ? 40 : 20);
+        EXPECT_EQ(engine.ImgWidth(), quarter ? 21 : 43);
+        EXPECT_EQ(engine.ImgHeight(), quarter ? 43 : 21);
         EXPECT_EQ(engine.BitsPerPixel(), 1);
         EXPECT_EQ(engine.Xresolution(), 300);
         // The black block of the top-left corner moves clockwise.
@@ -201,13 +203,11 @@ TEST_F(EngineTest, DrawsTheScrolledPartOfTheScaledPage) {
     EXPECT_TRUE(engine.DrawImageRect(100000, 100000, 800, 800, 0, 0));
 
     // At its own size, scrolled, the page is what its 32-bit copy paints.
-    platform::DrawSurface same(150, 150, 0x0000FF);
-    ASSERT_TRUE(engine.SetGraphicsOutput(&same));
-    ASSERT_TRUE(engine.DrawImageRect(130, -20, 400, 400, 0, 0));
-    QImage expected(150, 150, QImage::Format_RGB32);
-    expected.fill(qRgb(255, 0, 0));
+    QImage expected = surface.Image().copy();
     QPainter(&expected).drawImage(-130, 20, page);
-    EXPECT_EQ(same.Image(), expected);
+    ASSERT_TRUE(engine.SetGraphicsOutput(&surface));
+    ASSERT_TRUE(engine.DrawImageRect(130, -20, 400, 400, 0, 0));
+    EXPECT_EQ(surface.Image(), expected);
 }
 
 TEST_F(EngineTest, ClonesAnAreaIntoAnotherEngine) {
@@ -310,29 +310,16 @@ TEST_F(EngineTest, JpegPagesAtOrAboveFullSizeAreDrawnFromTheFullDecode) {
     }
 }
 
-TEST_F(EngineTest, A600DpiLetterScanOpensFromMemoryDrawsTurnsAndDecodesInFull) {
+TEST_F(EngineTest, A600DpiLetterScanInColourOrGreyDecodesInFull) {
     const int limit = QImageReader::allocationLimit();
     for (bool grey : {false, true}) {
-        SCOPED_TRACE(grey ? "grey" : "colour");
         cGdiLead engine;
-        ASSERT_TRUE(engine.OpenImageBytes(testsupport::LetterScan600(grey), "scan"))
-            << engine.GetLastError();
-        EXPECT_EQ(engine.ImgWidth(), 5100);
-        EXPECT_EQ(engine.Xresolution(), 600);
+        ASSERT_TRUE(engine.OpenImageBytes(testsupport::LetterScan600(grey), "scan"));
+        ASSERT_NE(engine.ImgHndl(), nullptr) << engine.GetLastError();
+        EXPECT_EQ(engine.ImgHndl()->image.size(), QSize(5100, 6600));
         EXPECT_EQ(engine.BitsPerPixel(), grey ? 8 : 24);
-        // Shown small, then zoomed past full size over its black corner.
-        platform::DrawSurface surface(425, 550);
-        ASSERT_TRUE(engine.SetGraphicsOutput(&surface));
-        ASSERT_TRUE(engine.DrawImageRect(0, 0, 425, 550, 0, 0));
-        EXPECT_LT(qGray(surface.Image().pixel(20, 20)), 40);
-        ASSERT_TRUE(engine.DrawImageRect(0, 0, 10200, 13200, 0, 0)) << engine.GetLastError();
-        EXPECT_LT(qGray(surface.Image().pixel(400, 500)), 40);
-        ASSERT_TRUE(engine.RotateImage(1)) << engine.GetLastError();
-        EXPECT_EQ(engine.ImgWidth(), 6600);
-        ASSERT_NE(engine.ImgHndl(), nullptr);
-        EXPECT_EQ(engine.ImgHndl()->image.size(), QSize(6600, 5100));
     }
-    // The reader's limit was raised for those reads only.
+    // Raised for those reads only.
     EXPECT_EQ(QImageReader::allocationLimit(), limit);
 }
 

@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QImage>
+#include <QPainter>
 
 #include <tiffio.h>
 
@@ -71,33 +72,21 @@ inline std::string DamagedJpeg() {
     return bytes.toStdString();
 }
 
-// A 600 dpi letter scan (5100 x 6600) as JPEG bytes, in colour or grey:
-// bands of colour with a black box at the top-left corner. Made once per
-// run, as such a page takes a while to encode.
+// A 600 dpi letter scan (5100 x 6600) as JPEG bytes, in colour or grey,
+// black in its top-left corner. Made once: it takes a while to encode.
 inline const std::string& LetterScan600(bool grey) {
     static std::string made[2];
     std::string& bytes = made[grey ? 1 : 0];
     if (!bytes.empty()) return bytes;
-    QImage page(5100, 6600, grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
-    for (int y = 0; y < page.height(); ++y) {
-        const QRgb band = qRgb(40 + (y / 600) * 20, 200 - (y / 600) * 15, 120);
-        for (int x = 0; x < page.width(); ++x) {
-            const QRgb c = x < 600 && y < 600 ? qRgb(0, 0, 0) : band;
-            if (grey) {
-                page.scanLine(y)[x] = static_cast<uchar>(qGray(c));
-            } else {
-                reinterpret_cast<QRgb*>(page.scanLine(y))[x] = c;
-            }
-        }
-    }
-    page.setDotsPerMeterX(23622);  // 600 dpi
+    QImage page(5100, 6600, QImage::Format_RGB32);
+    page.fill(qRgb(40, 160, 220));
+    page.setDotsPerMeterX(23622);
     page.setDotsPerMeterY(23622);
-    QByteArray encoded;
-    QBuffer buffer(&encoded);
+    QPainter(&page).fillRect(0, 0, 600, 600, Qt::black);
+    QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    page.save(&buffer, "JPG", 75);
-    bytes = encoded.toStdString();
-    return bytes;
+    (grey ? page.convertToFormat(QImage::Format_Grayscale8) : page).save(&buffer, "JPG", 75);
+    return bytes = buffer.data().toStdString();
 }
 
 }  // namespace testsupport
