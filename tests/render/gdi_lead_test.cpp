@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QImageReader>
 #include <QLinearGradient>
 #include <QPainter>
 
@@ -308,19 +307,6 @@ TEST_F(EngineTest, JpegPagesAtOrAboveFullSizeAreDrawnFromTheFullDecode) {
         QPainter(&expected).drawImage(QRectF(-70, -90, w, h), full);
         EXPECT_EQ(surface.Image(), expected);
     }
-}
-
-TEST_F(EngineTest, A600DpiLetterScanInColourOrGreyDecodesInFull) {
-    const int limit = QImageReader::allocationLimit();
-    for (bool grey : {false, true}) {
-        cGdiLead engine;
-        ASSERT_TRUE(engine.OpenImageBytes(testsupport::LetterScan600(grey), "scan"));
-        ASSERT_NE(engine.ImgHndl(), nullptr) << engine.GetLastError();
-        EXPECT_EQ(engine.ImgHndl()->image.size(), QSize(5100, 6600));
-        EXPECT_EQ(engine.BitsPerPixel(), grey ? 8 : 24);
-    }
-    // Raised for those reads only.
-    EXPECT_EQ(QImageReader::allocationLimit(), limit);
 }
 
 }  // namespace

@@ -76,17 +76,18 @@ inline std::string DamagedJpeg() {
 // black in its top-left corner. Made once: it takes a while to encode.
 inline const std::string& LetterScan600(bool grey) {
     static std::string made[2];
-    std::string& bytes = made[grey ? 1 : 0];
-    if (!bytes.empty()) return bytes;
-    QImage page(5100, 6600, QImage::Format_RGB32);
-    page.fill(qRgb(40, 160, 220));
-    page.setDotsPerMeterX(23622);
-    page.setDotsPerMeterY(23622);
-    QPainter(&page).fillRect(0, 0, 600, 600, Qt::black);
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    (grey ? page.convertToFormat(QImage::Format_Grayscale8) : page).save(&buffer, "JPG", 75);
-    return bytes = buffer.data().toStdString();
+    if (made[grey].empty()) {
+        QImage page(5100, 6600, QImage::Format_RGB32);
+        page.fill(qRgb(40, 160, 220));
+        page.setDotsPerMeterX(23622);
+        page.setDotsPerMeterY(23622);
+        QPainter(&page).fillRect(0, 0, 600, 600, Qt::black);
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        (grey ? page.convertToFormat(QImage::Format_Grayscale8) : page).save(&buffer, "JPG", 75);
+        made[grey] = buffer.data().toStdString();
+    }
+    return made[grey];
 }
 
 }  // namespace testsupport

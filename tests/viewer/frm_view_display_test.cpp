@@ -153,16 +153,17 @@ TEST_F(FrmViewDisplayTest, APageShowsFromMemoryWhereNoTemporaryFileCanBeWritten)
     EXPECT_EQ(Status(), "K0001 (Page 1 of 3)");
 }
 
-TEST_F(FrmViewDisplayTest, A600DpiColourScanShowsAndZooms) {
-    session->images["K0001"] = testsupport::LetterScan600(false);
-    ASSERT_TRUE(window->DisplayImage("K0001"));
-    // The zoom window enlarges it past its own size: a decode in full.
+TEST_F(FrmViewDisplayTest, A600DpiColourOrGreyScanShowsAndZooms) {
     window->zoom.ZoomWin_Active = 1;
     window->Form_Resize();
     window->zoom.ZoomWin_Scale = 4.0f;
-    window->RedisplayZoomImage();
-    EXPECT_EQ(window->ImgObj->ImgWidth(), 5100);
-    EXPECT_LT(qGray(static_cast<QRgb>(window->ui.picImage3.Point(20, 20))), 40);
+    for (bool grey : {false, true}) {
+        session->images["K0001"] = testsupport::LetterScan600(grey);
+        ASSERT_TRUE(window->DisplayImage("K0001"));
+        // The zoom window enlarges it past its own size: a decode in full.
+        EXPECT_EQ(window->ImgObj->ImgWidth(), 5100);
+        EXPECT_LT(qGray(static_cast<QRgb>(window->ui.picImage3.Point(20, 20))), 40);
+    }
 }
 
 TEST_F(FrmViewDisplayTest, UnreadableAnnotationsNeverShowAPageWithoutItsRedactions) {

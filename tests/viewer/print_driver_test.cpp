@@ -291,10 +291,8 @@ TEST_F(PrintDriverTest, PagesPrintFromMemoryAndA600DpiColourScanReachesThePdf) {
     driver.PrintSelection();
     ASSERT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();
     if (!testsupport::HavePopplerTools()) GTEST_SKIP() << "no poppler tools";
+    // A page that did not decode would be a blank one, stored 1-bit.
     EXPECT_EQ(testsupport::PdfImageKinds(pdf), std::vector<std::string>{"rgb 8 jpeg"});
-    // Its black corner: the page decoded, not a blank one.
-    const QImage stored = testsupport::ExtractPdfImage(pdf, 1, Dir() + "/stored");
-    EXPECT_LT(qGray(stored.pixel(stored.width() / 20, stored.width() / 20)), 40);
 }
 
 TEST_F(PrintDriverTest, APageWhoseImageDoesNotDecodeIsReportedNotPrintedBlank) {
