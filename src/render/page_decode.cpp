@@ -167,8 +167,8 @@ class MemoryReader {
     QImageReader* operator->() { return &reader_; }
 
     // Qt's reader refuses any picture above a process-wide limit (128 MB),
-    // below a 600 dpi colour letter page. The limit is raised for this one
-    // read as far as the picture needs, never past kMaxPageMegabytes.
+    // which a 600 dpi colour letter page exceeds. The limit is raised for
+    // this one read as far as the picture needs, never past kMaxPageMegabytes.
     bool Read(QImage* image) {
         const int before = QImageReader::allocationLimit();
         const int needed = MegabytesNeeded();
