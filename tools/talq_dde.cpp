@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QString>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -19,8 +20,9 @@ constexpr const char* kUsage =
     "Sends TEXT to the program serving NAME (default talqvyn, topic Level2Server;\n"
     "a topic of * takes any topic of the application).\n";
 
-int Usage() {
-    std::fputs(kUsage, stderr);
+// A wrong command line: the mistake, then the usage.
+int Usage(const std::string& mistake) {
+    std::fprintf(stderr, "talq-dde: %s\n%s", mistake.c_str(), kUsage);
     return 2;
 }
 
@@ -40,12 +42,22 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         bool hasValue = i + 1 < argc;
-        if (a == "--app" && hasValue) {
+        if ((a == "--app" || a == "--topic" || a == "--timeout") && !hasValue) {
+            return Usage(a + " needs a value");
+        }
+        if (a == "--app") {
             application = Arg(argv[++i]);
-        } else if (a == "--topic" && hasValue) {
+        } else if (a == "--topic") {
             topic = Arg(argv[++i]);
-        } else if (a == "--timeout" && hasValue) {
-            timeoutMs = std::atoi(argv[++i]);
+        } else if (a == "--timeout") {
+            const std::string text = argv[++i];
+            char* end = nullptr;
+            errno = 0;
+            const long ms = std::strtol(text.c_str(), &end, 10);
+            if (text.empty() || *end != '\0' || errno != 0 || ms < 1 || ms > 3600000) {
+                return Usage("--timeout " + text + ": give milliseconds from 1 to 3600000");
+            }
+            timeoutMs = static_cast<int>(ms);
         } else if (a == "--help" || a == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
@@ -53,11 +65,13 @@ int main(int argc, char** argv) {
             rest.push_back(Arg(argv[i]));
         }
     }
-    if (rest.empty() || timeoutMs <= 0) return Usage();
+    if (rest.empty()) return Usage("give execute TEXT or poke ITEM TEXT");
     const std::string verb = rest[0];
-    if (!((verb == "execute" && rest.size() == 2) || (verb == "poke" && rest.size() == 3))) {
-        return Usage();
+    if (verb != "execute" && verb != "poke") {
+        return Usage("unknown command " + verb + " (execute or poke)");
     }
+    if (verb == "execute" && rest.size() != 2) return Usage("execute takes one TEXT");
+    if (verb == "poke" && rest.size() != 3) return Usage("poke takes an ITEM and a TEXT");
 
     platform::DdeClient client;
     platform::DdeResult result = client.Link(application + "|" + topic, timeoutMs);

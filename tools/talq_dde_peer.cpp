@@ -83,7 +83,8 @@ int main(int argc, char** argv) {
             size_t eq = rule.rfind('=');
             size_t colon = eq == std::string::npos ? eq : rule.find(':', eq);
             if (colon == std::string::npos) {
-                std::fputs(kUsage, stderr);
+                std::fprintf(stderr, "talq-dde-peer: --refuse %s: give TEXT=NUMBER:DESCRIPTION\n%s",
+                             argv[i], kUsage);
                 return 2;
             }
             refusals.push_back({rule.substr(0, eq), std::atoi(rule.substr(eq + 1).c_str()),

@@ -5,8 +5,10 @@
 // also prints the first image key of a project.
 //
 //   talq-demo-config DIR [--first-key PROJECT]
+//   talq-demo-config --help
 
 #include <QCoreApplication>
+#include <QDir>
 
 #include <cstdio>
 #include <string>
@@ -16,6 +18,26 @@
 #include "server/net_defaults.h"
 
 namespace {
+
+constexpr const char* kSynopsis = "usage: talq-demo-config DIR [--first-key PROJECT]\n";
+
+constexpr const char* kOptions =
+    "Points this user's access modes \"Network Drive\" and \"Local Hard Drive\" at\n"
+    "the system in DIR (made by talq-server --init or talq-demo) and makes \"Local\n"
+    "Hard Drive\" the mode the login dialog starts with.\n"
+    "  --first-key PROJECT   also print the first image key of PROJECT\n"
+    "  -h, --help            print this and end\n";
+
+// A folder is a system when its system.db opens as one; anything else would
+// only be found wrong at the next login.
+bool HoldsSystem(const std::string& dir) {
+    if (!QDir(QString::fromLocal8Bit(dir.c_str())).exists("system.db")) return false;
+    docserver::SystemDb db;
+    std::string error;
+    if (!db.Open(dir + "system.db", false, error)) return false;
+    docserver::Statement users(db, "SELECT COUNT(*) FROM users");
+    return users.Ok() && users.Step();
+}
 
 std::string FirstKey(const std::string& dir, const std::string& project) {
     docserver::SystemDb db;
@@ -32,14 +54,29 @@ std::string FirstKey(const std::string& dir, const std::string& project) {
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--help" || std::string(argv[i]) == "-h") {
+            std::printf("%s%s", kSynopsis, kOptions);
+            return 0;
+        }
+    }
     const bool firstKey = argc == 4 && std::string(argv[2]) == "--first-key";
-    if ((argc != 2 && !firstKey) || argv[1][0] == '\0') {
-        std::fprintf(stderr, "usage: talq-demo-config DIR [--first-key PROJECT]\n");
+    if ((argc != 2 && !firstKey) || argv[1][0] == '\0' || argv[1][0] == '-') {
+        std::fputs(kSynopsis, stderr);
         return 2;
     }
     constexpr int kNetworkMode = 1;
     constexpr int kLocalMode = 2;
-    const std::string dir = mNetDefaults::NormalizeSystemDir(argv[1]);
+    // Stored whole: the viewer may start from any folder.
+    const std::string dir = mNetDefaults::NormalizeSystemDir(
+        QDir(QString::fromLocal8Bit(argv[1])).absolutePath().toLocal8Bit().toStdString());
+    if (!HoldsSystem(dir)) {
+        std::fprintf(stderr,
+                     "talq-demo-config: %s holds no system; make one with talq-server --init "
+                     "or talq-demo\n",
+                     argv[1]);
+        return 1;
+    }
     for (int mode : {kNetworkMode, kLocalMode}) {
         mNetDefaults::SaveSystemDir(mode, dir);
         mNetDefaults::AddToHistory(mNetDefaults::SystemDirHistory(mode), dir);

@@ -5,6 +5,7 @@
 //
 //   talq-viewer-shot --out FILE [--user ID] [--password PW] [--project NAME]
 //                    [--mode 0|1|2] [--size WxH] [--panes] [--key KEY]
+//   talq-viewer-shot --help
 //
 // --panes opens the tag palette, the zoom window and an empty query pane too,
 // so that every toolbar is in the picture; --key shows that key afterwards.
@@ -21,7 +22,7 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -70,14 +71,37 @@ typename talq::DialogFactory<Dialog>::Maker AnswerWith(std::function<void(Dialog
     };
 }
 
-bool Parse(int argc, char* argv[], Options& o) {
+constexpr const char* kSynopsis =
+    "usage: talq-viewer-shot --out FILE [--user ID] [--password PW] [--project NAME]\n"
+    "                        [--mode 0|1|2] [--size WxH] [--panes] [--key KEY]\n";
+
+constexpr const char* kOptions =
+    "Logs in through the viewer's own dialogs, opens a project and writes a PNG\n"
+    "picture of the window; exits 1 when no page was shown.\n"
+    "  --out FILE       the picture\n"
+    "  --user ID        the user id (admin)\n"
+    "  --password PW    the password (admin)\n"
+    "  --project NAME   the project to open (ACME)\n"
+    "  --mode 0|1|2     the access mode: 0 \"Remote Server (TCP/IP)\", 1 \"Network\n"
+    "                   Drive\", 2 \"Local Hard Drive\" (2)\n"
+    "  --size WxH       the window's size in pixels (1100x850)\n"
+    "  --panes          open the tag palette, the zoom window and a query pane too\n"
+    "  --key KEY        show KEY after the project's first page\n"
+    "  -h, --help       print this and end\n";
+
+// Empty when the command line is sound, else what is wrong with it.
+std::string Parse(int argc, char* argv[], Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--panes") {
             o.panes = true;
             continue;
         }
-        if (i + 1 >= argc) return false;
+        const bool known = arg == "--out" || arg == "--user" || arg == "--password" ||
+                           arg == "--project" || arg == "--key" || arg == "--mode" ||
+                           arg == "--size";
+        if (!known) return "unknown option " + arg;
+        if (i + 1 >= argc) return arg + " needs a value";
         const std::string value = argv[++i];
         if (arg == "--out") {
             o.out = value;
@@ -90,14 +114,19 @@ bool Parse(int argc, char* argv[], Options& o) {
         } else if (arg == "--key") {
             o.key = value;
         } else if (arg == "--mode") {
-            o.mode = std::atoi(value.c_str());
-        } else if (arg == "--size") {
-            if (std::sscanf(value.c_str(), "%dx%d", &o.width, &o.height) != 2) return false;
+            if (value != "0" && value != "1" && value != "2") {
+                return "--mode " + value + ": give 0, 1 or 2";
+            }
+            o.mode = value[0] - '0';
         } else {
-            return false;
+            char tail = 0;
+            if (std::sscanf(value.c_str(), "%dx%d%c", &o.width, &o.height, &tail) != 2 ||
+                o.width <= 0 || o.height <= 0) {
+                return "--size " + value + ": give a width and a height in pixels, as 1100x850";
+            }
         }
     }
-    return !o.out.empty() && o.mode >= 0 && o.mode <= 2 && o.width > 0 && o.height > 0;
+    return o.out.empty() ? "--out FILE is required" : "";
 }
 
 // Lets the window reach the screen: events for a while, without spinning.
@@ -110,15 +139,20 @@ void Settle(int milliseconds) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("talqvyn"));
+    // Answered before a display is needed.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::printf("%s%s", kSynopsis, kOptions);
+            return 0;
+        }
+    }
     Options o;
-    if (!Parse(argc, argv, o)) {
-        std::fprintf(stderr,
-                     "usage: talq-viewer-shot --out FILE [--user ID] [--password PW] "
-                     "[--project NAME] [--mode 0|1|2] [--size WxH] [--panes] [--key KEY]\n");
+    if (const std::string mistake = Parse(argc, argv, o); !mistake.empty()) {
+        std::fprintf(stderr, "talq-viewer-shot: %s\n%s", mistake.c_str(), kSynopsis);
         return 2;
     }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("talqvyn"));
     // Nobody is there to answer a message: each is written out instead.
     platform::ScriptedPrompts prompts;
     platform::InstallPrompts(prompts);

@@ -1,11 +1,12 @@
 // talq-demo DIR [--seed N] [--large]: builds a demo system directory.
+// talq-demo --help: what it takes.
 
 #include <QDir>
 #include <QGuiApplication>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <exception>
 #include <string>
 
@@ -14,8 +15,18 @@
 
 namespace {
 
-int Usage() {
-    std::fprintf(stderr, "usage: talq-demo DIR [--seed N] [--large]\n");
+constexpr const char* kSynopsis = "usage: talq-demo DIR [--seed N] [--large]\n";
+
+constexpr const char* kOptions =
+    "Fills DIR (made when missing; must be empty) with a demo system for\n"
+    "talq-server --system DIR and the local access modes.\n"
+    "  --seed N     another demo system; the same N gives the same system (0 up)\n"
+    "  --large      a main project of 30,000 pages, for benchmarks\n"
+    "  -h, --help   print this and end\n";
+
+// A wrong command line: the synopsis, after the mistake has been named.
+int Usage(const std::string& mistake) {
+    std::fprintf(stderr, "talq-demo: %s\n%s", mistake.c_str(), kSynopsis);
     return 2;
 }
 
@@ -29,19 +40,31 @@ int main(int argc, char** argv) {
     std::string dir;
     docserver::demo::DemoOptions options;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--large") == 0) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::printf("%s%s", kSynopsis, kOptions);
+            return 0;
+        } else if (arg == "--large") {
             options.large = true;
-        } else if (std::strcmp(argv[i], "--seed") == 0 && i + 1 < argc) {
+        } else if (arg == "--seed") {
+            if (i + 1 >= argc) return Usage("--seed needs a value");
+            const char* text = argv[++i];
             char* end = nullptr;
-            options.seed = std::strtoull(argv[++i], &end, 10);
-            if (end == argv[i] || *end != '\0') return Usage();
-        } else if (argv[i][0] == '-' || !dir.empty()) {
-            return Usage();
+            errno = 0;
+            options.seed = std::strtoull(text, &end, 10);
+            // strtoull would take "-1" as the largest number.
+            if (end == text || *end != '\0' || errno != 0 || text[0] == '-') {
+                return Usage(std::string("--seed ") + text + ": give a whole number from 0 up");
+            }
+        } else if (!arg.empty() && arg[0] == '-') {
+            return Usage("unknown option " + arg);
+        } else if (!dir.empty()) {
+            return Usage("one DIR only: " + dir + " and " + arg + " given");
         } else {
-            dir = argv[i];
+            dir = arg;
         }
     }
-    if (dir.empty()) return Usage();
+    if (dir.empty()) return Usage("give the DIR to fill");
     const QDir target(QString::fromLocal8Bit(dir.c_str()));
     if (target.exists() && !target.isEmpty()) {
         std::fprintf(stderr, "talq-demo: %s is not empty\n", dir.c_str());

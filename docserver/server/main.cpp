@@ -4,12 +4,15 @@
 //               [--max-connections N] [--max-per-address N] [--max-buffered-mb N]
 //               [--idle-timeout SECONDS] [--frame-timeout SECONDS]
 //   talq-server --init DIR [--user NAME] [--password TEXT]
+//   talq-server --help
 
 #include <QGuiApplication>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -31,14 +34,43 @@ void OnStop(int) {
     [[maybe_unused]] ssize_t n = ::write(g_stopPipe[1], &c, 1);
 }
 
+constexpr const char* kSynopsis =
+    "usage: talq-server --system DIR [--port N] [--address A] [--log] [--workers N]\n"
+    "                   [--max-connections N] [--max-per-address N]\n"
+    "                   [--max-buffered-mb N] [--idle-timeout SECONDS]\n"
+    "                   [--frame-timeout SECONDS]\n"
+    "       talq-server --init DIR [--user NAME] [--password TEXT]\n";
+
+constexpr const char* kOptions =
+    "Serves the system in DIR over TCP/IP, or creates a new system in DIR.\n"
+    "  --system DIR             the system to serve (made by --init or talq-demo)\n"
+    "  --port N                 the TCP port, 0 to 65535 (7120; 0 picks a free one)\n"
+    "  --address A              the IPv4 address to listen on (127.0.0.1)\n"
+    "  --log                    one line per request on standard error\n"
+    "  --workers N              requests run at once, 1 to 256 (one per processor,\n"
+    "                           at least 2)\n"
+    "  --max-connections N      connections at once, 1 to 100000 (256)\n"
+    "  --max-per-address N      connections from one address, 1 to 100000 (32)\n"
+    "  --max-buffered-mb N      buffered bytes of all connections, 1 to 1048576 (256)\n"
+    "  --idle-timeout SECONDS   close an idle connection, 1 to 604800 (900)\n"
+    "  --frame-timeout SECONDS  a begun request must arrive within, 1 to 86400 (120)\n"
+    "  --init DIR               create a system in DIR (made when missing; must\n"
+    "                           not hold one) with one user of every right\n"
+    "  --user NAME              that user's id (ADMIN)\n"
+    "  --password TEXT          that user's password (ADMIN)\n"
+    "  -h, --help               print this and end\n";
+
+// A wrong command line: the synopsis, after the mistake has been named.
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: talq-server --system DIR [--port N] [--address A] [--log] [--workers N]\n"
-                 "                   [--max-connections N] [--max-per-address N]\n"
-                 "                   [--max-buffered-mb N] [--idle-timeout SECONDS]\n"
-                 "                   [--frame-timeout SECONDS]\n"
-                 "       talq-server --init DIR [--user NAME] [--password TEXT]\n");
+    std::fputs(kSynopsis, stderr);
     return 2;
+}
+
+// Refuses a folder without a system before the engine tries to open it, so the
+// answer says how to make one instead of what SQLite could not open.
+bool HoldsSystem(const std::string& dir) {
+    struct stat info {};
+    return ::stat((dir + "/system.db").c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 }  // namespace
@@ -51,10 +83,19 @@ int main(int argc, char** argv) {
     int port = 7120;
     bool log = false;
     docserver::ServerLimits limits;
+    bool named = false;  // the mistake was told already
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= argc) return false;
+        if (arg == "--help" || arg == "-h") {
+            std::printf("%s%s", kSynopsis, kOptions);
+            return 0;
+        }
+        auto value = [&](std::string& out, bool emptyAllowed = false) {
+            if (i + 1 >= argc || (!emptyAllowed && argv[i + 1][0] == '\0')) {
+                std::fprintf(stderr, "talq-server: %s needs a value\n", arg.c_str());
+                named = true;
+                return false;
+            }
             out = argv[++i];
             return true;
         };
@@ -63,12 +104,17 @@ int main(int argc, char** argv) {
         if (arg == "--init" && value(initDir)) continue;
         if (arg == "--address" && value(address)) continue;
         if (arg == "--user" && value(user)) continue;
-        if (arg == "--password" && value(password)) continue;
+        if (arg == "--password" && value(password, true)) continue;
         auto number = [&](long low, long high, long& out) {
             if (!value(text)) return false;
             char* end = nullptr;
+            errno = 0;
             out = std::strtol(text.c_str(), &end, 10);
-            return !text.empty() && *end == '\0' && out >= low && out <= high;
+            if (*end == '\0' && errno == 0 && out >= low && out <= high) return true;
+            std::fprintf(stderr, "talq-server: %s %s: give a whole number from %ld to %ld\n",
+                         arg.c_str(), text.c_str(), low, high);
+            named = true;
+            return false;
         };
         long n = 0;
         if (arg == "--port") {
@@ -110,6 +156,7 @@ int main(int argc, char** argv) {
             log = true;
             continue;
         }
+        if (!named) std::fprintf(stderr, "talq-server: unknown option %s\n", arg.c_str());
         return Usage();
     }
     std::string error;
@@ -121,7 +168,17 @@ int main(int argc, char** argv) {
         std::printf("created system %s with user %s\n", initDir.c_str(), user.c_str());
         return 0;
     }
-    if (systemDir.empty()) return Usage();
+    if (systemDir.empty()) {
+        std::fprintf(stderr, "talq-server: give --system DIR to serve, or --init DIR\n");
+        return Usage();
+    }
+    if (!HoldsSystem(systemDir)) {
+        std::fprintf(stderr,
+                     "talq-server: %s holds no system (no system.db); create one with\n"
+                     "  talq-server --init %s\n",
+                     systemDir.c_str(), systemDir.c_str());
+        return 1;
+    }
     // One engine per worker; failed logins count across all of them.
     std::vector<std::unique_ptr<docserver::CommandEngine>> engines;
     std::vector<docserver::CommandEngine*> pool;

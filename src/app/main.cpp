@@ -3,6 +3,7 @@
 
 #include <QApplication>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -10,9 +11,16 @@
 #include "platform/prompts.h"
 #include "platform/text_codec.h"
 #include "platform/widgets/qt_prompts.h"
+#include "viewer/startup_command_line.h"
 #include "viewer/widgets/startup.h"
 
 int main(int argc, char* argv[]) {
+    // Before any window or display is needed, and before a running viewer
+    // could be handed the line.
+    if (modView::AsksForHelp(std::vector<std::string>(argv + 1, argv + argc))) {
+        std::fputs(modView::kCommandLineHelp, stdout);
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("talqvyn"));
     platform::QtPrompts prompts;

@@ -41,6 +41,34 @@ std::string BarsToBlanks(std::string text) {
 
 }  // namespace
 
+const char* const kCommandLineHelp =
+    "usage: talqvyn [-NUSER] [-PPASSWORD] [-RPROJECT] [-LFILE] [-KWORDS] [PROJECT:KEY | KEY]\n"
+    "       talqvyn FILE.TLQ\n"
+    "Starts the viewer; when one is already running, hands it the command line\n"
+    "and ends. A switch's value follows its letter without a blank; letter case\n"
+    "does not matter.\n"
+    "  -NUSER       log in as USER (always in the network-drive mode)\n"
+    "  -PPASSWORD   the password of that user\n"
+    "  -RPROJECT    open PROJECT\n"
+    "  -LFILE       open the key-list FILE (one image key a line) as the query\n"
+    "               list, then delete it; kept when no project is open\n"
+    "  -KWORDS      highlight WORDS on the pages (several joined by \"|\")\n"
+    "  PROJECT:KEY  open PROJECT and show the page KEY\n"
+    "  KEY          show the page KEY (asks for the login and the project first\n"
+    "               when none is open)\n"
+    "  FILE.TLQ     a parameter file instead: lines PROJECT=, USERID=, PASSWORD=,\n"
+    "               KEYWORDS=, IP=, PORT=, DOMAIN=, DELETE=NO; every other line is\n"
+    "               an image key (two or more open as the query list); the file is\n"
+    "               deleted after reading unless it says DELETE=NO\n"
+    "  -h, --help   print this and end\n";
+
+bool AsksForHelp(const std::vector<std::string>& arguments) {
+    for (const std::string& argument : arguments) {
+        if (argument == "-h" || argument == "--help") return true;
+    }
+    return false;
+}
+
 std::string UpperCaseText(const std::string& text) {
     std::string out = text;
     for (char& ch : out) {

@@ -8,8 +8,17 @@
 // of the original text at the same place, so they still name the file.
 
 #include <string>
+#include <vector>
 
 namespace modView {
+
+// What -h or --help prints: the command line the viewer takes.
+extern const char* const kCommandLineHelp;
+
+// True when one of the process's arguments is -h or --help: the viewer then
+// only prints kCommandLineHelp, without a window and without handing the
+// line to a running viewer.
+bool AsksForHelp(const std::vector<std::string>& arguments);
 
 // Upper-cases the code page's letters (a-z and the accented small letters);
 // the length never changes.

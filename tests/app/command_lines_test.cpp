@@ -1,0 +1,90 @@
+// Each program answers --help and names what is wrong on its command line.
+
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QDir>
+#include <QProcess>
+
+#include <string>
+
+#include "support/scoped_env.h"
+
+namespace {
+
+struct Ended {
+    int code = -1;  // -1: still running after the wait, or crashed
+    std::string out;
+    std::string err;
+};
+
+Ended RunProgram(const std::string& program, const QStringList& args) {
+    QProcess p;
+    p.start(QCoreApplication::applicationDirPath() + "/" + QString::fromStdString(program), args);
+    Ended ended;
+    if (!p.waitForFinished(15000)) {
+        p.kill();
+        p.waitForFinished(5000);
+        return ended;
+    }
+    if (p.exitStatus() == QProcess::NormalExit) ended.code = p.exitCode();
+    ended.out = p.readAllStandardOutput().toStdString();
+    ended.err = p.readAllStandardError().toStdString();
+    return ended;
+}
+
+bool Holds(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+class ProgramCommandLines : public ::testing::Test {
+  protected:
+    // A viewer that took --help for a command line would find no other.
+    testsupport::ScopedUserStores stores_;
+    QString Folder(const char* name) const {
+        return QString::fromStdString(stores_.Root()) + "/" + name;
+    }
+};
+
+TEST_F(ProgramCommandLines, HelpPrintsTheUsageAndExitsZero) {
+    for (const std::string program : {"talqvyn", "talq-server", "talq-demo", "talq-demo-config",
+                                      "talq-viewer-shot", "talq-dde", "talq-dde-peer"}) {
+        const Ended help = RunProgram(program, {"--help"});
+        EXPECT_EQ(help.code, 0) << program;
+        EXPECT_TRUE(Holds(help.out, "usage: " + program)) << program << ": " << help.out;
+    }
+    EXPECT_TRUE(Holds(RunProgram("talqvyn", {"-h"}).out, "PROJECT:KEY"));
+}
+
+TEST_F(ProgramCommandLines, AWrongValueIsNamedWithWhatIsAllowed) {
+    const Ended port = RunProgram("talq-server", {"--system", Folder("none"), "--port", "99999"});
+    EXPECT_EQ(port.code, 2);
+    EXPECT_TRUE(Holds(port.err, "--port 99999: give a whole number from 0 to 65535")) << port.err;
+
+    const Ended workers = RunProgram("talq-server", {"--workers", "0"});
+    EXPECT_EQ(workers.code, 2);
+    EXPECT_TRUE(Holds(workers.err, "--workers 0: give a whole number from 1 to 256"))
+        << workers.err;
+
+    ASSERT_TRUE(QDir().mkpath(Folder("empty")));
+    const Ended empty = RunProgram("talq-server", {"--system", Folder("empty"), "--port", "0"});
+    EXPECT_EQ(empty.code, 1);
+    EXPECT_TRUE(Holds(empty.err, "talq-server --init " + Folder("empty").toStdString()))
+        << empty.err;
+}
+
+TEST_F(ProgramCommandLines, DemoConfigRefusesAFolderWithoutASystem) {
+    ASSERT_TRUE(QDir().mkpath(Folder("empty")));
+    for (const QString& folder : {Folder("missing"), Folder("empty")}) {
+        const Ended refused = RunProgram("talq-demo-config", {folder});
+        EXPECT_EQ(refused.code, 1) << folder.toStdString();
+        EXPECT_TRUE(Holds(refused.err, folder.toStdString() + " holds no system")) << refused.err;
+    }
+    const std::string registry = stores_.Root() + "/config/talq/registry.txt";
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(registry)))
+        << testsupport::ReadFile(registry);
+
+    ASSERT_EQ(RunProgram("talq-server", {"--init", Folder("system")}).code, 0);
+    EXPECT_EQ(RunProgram("talq-demo-config", {Folder("system")}).code, 0);
+}
+
+}  // namespace
