@@ -140,6 +140,7 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
         return nullptr;
     }
     engine->Recover();
+    engine->LoadLoginAddresses();
     std::int64_t bound = kReducedCacheBytes;
     if (!ParseCount(engine->Setting("ReducedCacheBytes", ""), bound)) bound = kReducedCacheBytes;
     engine->reduced_ = std::make_unique<imaging::ReducedCache>(dir + "/cache", bound);

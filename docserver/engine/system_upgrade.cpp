@@ -225,7 +225,7 @@ bool UpgradeSystem(SystemDb& db, std::string& error) {
     const bool notesWritten = Exists(db, "trigger", "annotations_note_update");
     if (utf8 && commas && indexed && sized && notesWritten &&
         Exists(db, "trigger", "descriptions_index_update") &&
-        Exists(db, "table", "user_palette_tags"))
+        Exists(db, "table", "user_palette_tags") && Exists(db, "table", "login_addresses"))
         return true;
 
     if (!db.Exec("BEGIN IMMEDIATE", error)) return false;

@@ -1,13 +1,17 @@
 // Passwords are kept salted and hashed, and repeated failed logins are held
-// back per user and address, on an injected clock.
+// back per user and address, on an injected clock, and over the wire across
+// a restart.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <memory>
 
 #include "engine/command_engine.h"
 #include "engine/login_throttle.h"
 #include "engine/system_db.h"
+#include "raw_client.h"
 #include "support/scoped_env.h"
+#include "support/server_process.h"
 #include "test_system.h"
 
 namespace {
@@ -107,6 +111,54 @@ TEST_F(LoginSecurity, RepeatedFailuresHoldBackThatUserFromThatAddressForAWhile) 
     // A success starts the count again.
     EXPECT_EQ(Login(*engine, guesser, "ADMIN", "wrong"), "0");
     EXPECT_EQ(Login(*engine, guesser, "ADMIN", "SECRET").substr(0, 1), "1");
+}
+
+// The addresses a user logged in from (the last eight) are kept in the
+// system: after a restart, a guesser rotating addresses holds the user back
+// everywhere but there.
+TEST_F(LoginSecurity, AfterARestartTheUserStillLogsInFromItsOwnAddressDuringGuessing) {
+    const std::string usual = "127.0.0.1";
+    {
+        testsupport::ServerProcess server(sys_);
+        ASSERT_GT(server.Port(), 0) << server.Output();
+        for (int i = 1; i <= 8; ++i) {
+            testsupport::RawClient client(server.Port(), "127.8.0." + std::to_string(i));
+            ASSERT_TRUE(client.LogIn("ADMIN", "SECRET")) << i;
+        }
+        testsupport::RawClient client(server.Port(), usual);
+        ASSERT_TRUE(client.LogIn("admin", "SECRET"));
+        ASSERT_EQ(server.Stop(SIGTERM), 0);
+    }
+    {
+        docserver::SystemDb db;
+        std::string error;
+        ASSERT_TRUE(db.Open(sys_ + "/system.db", false, error)) << error;
+        docserver::Statement kept(db,
+                                  "SELECT COUNT(*), SUM(address = '127.8.0.1') FROM "
+                                  "login_addresses WHERE user_id = 'ADMIN'");
+        ASSERT_TRUE(kept.Step());
+        EXPECT_EQ(kept.Int(0), 8) << "the eight most recent";
+        EXPECT_EQ(kept.Int(1), 0) << "the oldest went";
+    }
+
+    testsupport::ServerProcess server(sys_);
+    ASSERT_GT(server.Port(), 0) << server.Output();
+    // The guessing starts before the user comes back.
+    int held = 0, refused = 0;
+    for (int a = 1; a <= 30; ++a) {
+        // A connection per guess: one told it is held waits before its next.
+        for (int g = 0; g < 4; ++g) {
+            testsupport::RawClient guesser(server.Port(), "127.50.0." + std::to_string(a));
+            const std::string reply = guesser.Send("TALQRequiredLogin,ADMIN,guess" +
+                                                   std::to_string(a * 4 + g) + ",,DOM,1,8.6,1");
+            if (reply.rfind("ERROR: Too Many", 0) == 0) ++held;
+        }
+        if (a < 6) continue;
+        testsupport::RawClient user(server.Port(), usual);
+        if (!user.LogIn("ADMIN", "SECRET")) ++refused;
+    }
+    EXPECT_GT(held, 0) << "the guessing held the user back";
+    EXPECT_EQ(refused, 0) << "but never from its usual address";
 }
 
 // A guesser may change the name or the address, never both for free: the
