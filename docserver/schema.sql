@@ -42,6 +42,17 @@ CREATE TABLE IF NOT EXISTS users (
     disabled         INTEGER NOT NULL DEFAULT 0
 );
 
+-- The addresses each user last logged in from (at most eight, the most
+-- recent used highest): a hold on a user whose password is being guessed
+-- spares them, also after the server restarts.
+CREATE TABLE IF NOT EXISTS login_addresses (
+    user_id TEXT NOT NULL REFERENCES users(user_id) ON DELETE CASCADE ON UPDATE CASCADE
+            COLLATE NOCASE,
+    address TEXT NOT NULL,
+    used    INTEGER NOT NULL DEFAULT 0,
+    PRIMARY KEY (user_id, address)
+);
+
 CREATE TABLE IF NOT EXISTS projects (
     project_id      INTEGER PRIMARY KEY,
     name            TEXT NOT NULL UNIQUE COLLATE NOCASE,

@@ -124,9 +124,10 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
     engine->queries_ = std::make_shared<QueryCommands>(*engine);
     engine->throttle_ = std::make_shared<LoginThrottle>();
     try {
-        // Refuse a database that is not ours.
-        Statement probe(engine->db_, "SELECT COUNT(*) FROM users");
-        if (!probe.Ok() || !probe.Step()) {
+        // Refuse a database that is not ours. The probe ends before the
+        // upgrade, which may drop tables.
+        if (Statement probe(engine->db_, "SELECT COUNT(*) FROM users");
+            !probe.Ok() || !probe.Step()) {
             error = "system.db holds no system";
             return nullptr;
         }
@@ -140,6 +141,7 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
         return nullptr;
     }
     engine->Recover();
+    engine->LoadLoginAddresses();
     std::int64_t bound = kReducedCacheBytes;
     if (!ParseCount(engine->Setting("ReducedCacheBytes", ""), bound)) bound = kReducedCacheBytes;
     engine->reduced_ = std::make_unique<imaging::ReducedCache>(dir + "/cache", bound);

@@ -125,6 +125,10 @@ class CommandEngine {
     }
     // Password changes under the server's policy (commands_login.cpp).
     std::string ChangePassword(const CommandText& command);
+    // The addresses users logged in from, kept with them in the system so
+    // that the hold on a guessed user still spares them after a restart.
+    void KeepLoginAddress(const std::string& user, const std::string& address);
+    void LoadLoginAddresses();
 
     // System, login and project commands (commands_session.cpp).
     std::string GetSystemFlags(const CommandText& command);

@@ -43,7 +43,9 @@ constexpr std::array kRules{
     CommandRule{"TALQGetWordList", false, kCred, Need::SeeImages, kRead},
     CommandRule{"TALQGetPageWBuf", false, kProject, Need::SeeImages, kRead},
     CommandRule{"TALQGetPageOcr", false, kProject, Need::SeeImages, kRead},
-    CommandRule{"TALQSetPageLock", false, kCred, Need::Nothing, kRead},
+    // A lock is taken to change the page, as a rotation; a lock is always
+    // given back, also on a page restricted since.
+    CommandRule{"TALQSetPageLock", false, kCred, Need::Nothing, kWrite},
     CommandRule{"TALQRemovePageLock", false, kCred, Need::Nothing, kRead},
     CommandRule{"TALQDTGetDate", false, kCred, Need::Nothing, kRead},
     CommandRule{"TALQDTPutDate", false, kCred, Need::EditBoundaries, kWrite},

@@ -1,8 +1,11 @@
-// Password changes, refused unless the system's policy allows them.
+// Password changes, refused unless the system's policy allows them, and the
+// addresses users log in from.
 #include <cstdlib>
 
 #include "command_engine.h"
+#include "login_throttle.h"
 #include "passwords.h"
+#include "transaction.h"
 
 namespace docserver {
 namespace {
@@ -46,6 +49,37 @@ std::string CommandEngine::ChangePassword(const CommandText& command) {
     s.Bind(1, HashPassword(password)).Bind(2, user);
     if (!s.Run()) return "ERROR: Unable to Change Password";
     return "OK";
+}
+
+void CommandEngine::KeepLoginAddress(const std::string& user, const std::string& address) {
+    if (address.empty()) return;
+    try {
+        Transaction transaction(db_);
+        if (!transaction.Ok()) return;
+        Statement keep(db_,
+                       "INSERT INTO login_addresses(user_id, address, used) "
+                       "SELECT user_id, ?2, (SELECT COALESCE(MAX(used), 0) + 1 FROM "
+                       "login_addresses WHERE user_id = ?1) FROM users WHERE user_id = ?1 "
+                       "ON CONFLICT(user_id, address) DO UPDATE SET used = excluded.used");
+        Statement trim(db_,
+                       "DELETE FROM login_addresses WHERE user_id = ?1 AND address NOT IN "
+                       "(SELECT address FROM login_addresses WHERE user_id = ?1 "
+                       "ORDER BY used DESC LIMIT ?2)");
+        const auto most = static_cast<std::int64_t>(LoginThrottle::kKnownAddressesPerUser);
+        if (keep.Bind(1, user).Bind(2, address).Run() && trim.Bind(1, user).Bind(2, most).Run())
+            transaction.Commit();
+    } catch (const DatabaseBusy&) {
+        // The login stands; this run of the server still spares the address.
+    }
+}
+
+void CommandEngine::LoadLoginAddresses() {
+    try {
+        Statement known(db_, "SELECT user_id, address FROM login_addresses ORDER BY user_id, used");
+        while (known.Step()) throttle_->Remember(known.Text(0), known.Text(1));
+    } catch (const DatabaseBusy&) {
+        // Logins work without; only the hold on a guessed user spares less.
+    }
 }
 
 }  // namespace docserver

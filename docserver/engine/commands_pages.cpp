@@ -176,12 +176,13 @@ std::string CommandEngine::GetPageOcr(const ConnectionState& state, const Comman
     return text.empty() ? "NONE" : text;
 }
 
-// A lock is the connection's; another user's lock is refused.
+// A lock is the connection's; another user's lock is refused, and so is a
+// page the user may not change.
 std::string CommandEngine::SetPageLock(ConnectionState& state, const CommandText& command) {
     ProjectAccess access;
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
     std::int64_t seq = PageSeq(access, command.Rest(4));
-    if (seq == 0) return "ERROR: Invalid Image Key";
+    if (seq == 0) return MissingPage(access, command.Rest(4));
     // The check and the taking are one write, so two users never both win.
     Transaction transaction(db_);
     if (!transaction.Ok()) return "ERROR: Unable to Lock Page";

@@ -79,7 +79,7 @@ std::string CommandEngine::LoginRefusal(const std::string& user, const std::stri
     }
     // Only a fresh proof clears the count: the commands of a session that
     // proved the password earlier must not clear a guesser's.
-    if (!provedEarlier) throttle_->Succeeded(user, address);
+    if (!provedEarlier && throttle_->Succeeded(user, address)) KeepLoginAddress(user, address);
     if (!IsPasswordHash(stored)) {
         // A row written in plain text since the system was opened; a busy
         // database leaves it to a later login, the password was right.

@@ -102,7 +102,7 @@ void LoginThrottle::Failed(const std::string& user, const std::string& address) 
     CountLocked(user, address);
 }
 
-void LoginThrottle::Succeeded(const std::string& user, const std::string& address) {
+bool LoginThrottle::Succeeded(const std::string& user, const std::string& address) {
     std::lock_guard<std::mutex> lock(mutex_);
     const std::string key = UserKey(user);
     // A success starts this user's count from this address again, but an
@@ -110,6 +110,19 @@ void LoginThrottle::Succeeded(const std::string& user, const std::string& addres
     pairs_.erase(key + '\0' + address);
     Uncount(addresses_, address, kFreeAddressFailures);
     Uncount(users_, key, kFreeUserFailures);
+    auto known = known_.find(key);
+    if (known != known_.end() && !known->second.empty() && known->second.back() == address)
+        return false;
+    RememberLocked(key, address);
+    return true;
+}
+
+void LoginThrottle::Remember(const std::string& user, const std::string& address) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    RememberLocked(UserKey(user), address);
+}
+
+void LoginThrottle::RememberLocked(const std::string& key, const std::string& address) {
     std::deque<std::string>& known = known_[key];
     known.erase(std::remove(known.begin(), known.end(), address), known.end());
     known.push_back(address);

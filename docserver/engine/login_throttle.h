@@ -5,7 +5,8 @@
 // doubling with each failure, so the password hashing an address or a
 // guessed user can cost is bounded. The hold on a user spares the addresses
 // that user logged in from, so a guesser elsewhere does not lock the user
-// out. Nothing sleeps; the clock is injectable.
+// out; the engine keeps those addresses in the system, so a restart forgets
+// none of them. Nothing sleeps; the clock is injectable.
 
 #include <cstdint>
 #include <deque>
@@ -38,8 +39,11 @@ class LoginThrottle {
     bool Begin(const std::string& user, const std::string& address);
     // A failure not announced by Begin.
     void Failed(const std::string& user, const std::string& address);
-    // The attempt announced by Begin proved the password.
-    void Succeeded(const std::string& user, const std::string& address);
+    // The attempt announced by Begin proved the password. True when the
+    // address is new as the user's latest, for the engine to keep.
+    bool Succeeded(const std::string& user, const std::string& address);
+    // An address the user logged in from before, oldest first.
+    void Remember(const std::string& user, const std::string& address);
 
   private:
     struct Entry {
@@ -54,6 +58,7 @@ class LoginThrottle {
     static void Uncount(Entries& entries, const std::string& key, int freeFailures);
     bool HeldLocked(const std::string& user, const std::string& address, std::int64_t now);
     void CountLocked(const std::string& user, const std::string& address);
+    void RememberLocked(const std::string& key, const std::string& address);
 
     Clock clock_;
     std::mutex mutex_;

@@ -12,6 +12,7 @@
 #include "query_commands.h"
 #include "redaction_burn.h"
 #include "system_upgrade.h"
+#include "written_texts.h"
 
 namespace docserver {
 namespace {
@@ -104,6 +105,7 @@ std::string QueryCommands::SearchNotes(const CommandText& command) {
     bool all = FieldFromEnd(command, 0) == "1";
     std::vector<std::string> wanted;
     if (!SearchWords(words, wanted)) return kTooManyWords;
+    if (!RefreshNoteIndex(db_)) return "ERROR: Unable to Search Notes";
     std::set<std::int64_t> pages;
     for (std::size_t i = 0; i < wanted.size(); ++i) {
         if (all && i > 0 && pages.empty()) break;

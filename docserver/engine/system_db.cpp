@@ -7,7 +7,6 @@
 
 #include "schema_sql.h"
 #include "stored_text.h"
-#include "written_texts.h"
 
 namespace docserver {
 namespace {
@@ -61,8 +60,7 @@ sqlite3* SystemDb::Connect(std::string& error) const {
     // Readers never wait for a writer; a commit is durable at the WAL's sync.
     sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
     sqlite3_exec(db, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
-    if (sqlite3_exec(db, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr) != SQLITE_OK ||
-        !RegisterWrittenTexts(db)) {
+    if (sqlite3_exec(db, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr) != SQLITE_OK) {
         error = sqlite3_errmsg(db);
         sqlite3_close(db);
         return nullptr;

@@ -8,18 +8,25 @@
 #include "platform/word_rule.h"
 #include "stored_text.h"
 #include "system_db.h"
+#include "written_texts.h"
 
 namespace docserver {
 namespace {
 
-// Both indexes keep no copy of the texts (the tables hold them); the
-// triggers hand the old text back when a row changes. Words are runs of
-// letters and digits; quotes, dashes and punctuation separate them.
+// The OCR index keeps no copy of the texts (the pages hold them); its
+// triggers hand the old text back when a row changes. The note index keeps
+// the written texts it was given, so a row of it goes by its id alone.
+// Words are runs of letters and digits; quotes, dashes and punctuation
+// separate them. Every trigger is plain SQL, so any SQLite tool may change
+// the tables.
 constexpr const char* kIndexSql = R"SQL(
 CREATE VIRTUAL TABLE IF NOT EXISTS ocr_index USING fts5(
     body, content = '', tokenize = 'unicode61 remove_diacritics 0');
 CREATE VIRTUAL TABLE IF NOT EXISTS note_index USING fts5(
-    body, content = '', tokenize = 'unicode61 remove_diacritics 0');
+    body, tokenize = 'unicode61 remove_diacritics 0');
+-- Annotation lists changed since the server last indexed their written
+-- texts (written_texts.h), which it does before every notes search.
+CREATE TABLE IF NOT EXISTS note_index_changes (row_id INTEGER PRIMARY KEY);
 
 CREATE TRIGGER IF NOT EXISTS pages_ocr_insert AFTER INSERT ON pages
 WHEN NEW.ocr_text <> '' BEGIN
@@ -45,47 +52,49 @@ BEGIN
     WHERE project_id = NEW.project_id AND seq = NEW.seq;
 END;
 
+-- NOT IN rather than OR IGNORE: a conflict clause of the statement that
+-- fires a trigger overrides the trigger's own.
 CREATE TRIGGER IF NOT EXISTS annotations_note_insert AFTER INSERT ON annotations
 WHEN NEW.kind IN (1, 4, 16) BEGIN
-    INSERT INTO note_index(rowid, body)
-    VALUES ((NEW.project_id << 40) | (NEW.seq << 8) | NEW.kind,
-            talq_written_texts(NEW.kind, NEW.list_text));
+    INSERT INTO note_index_changes(row_id)
+    SELECT id FROM (SELECT (NEW.project_id << 40) | (NEW.seq << 8) | NEW.kind AS id)
+    WHERE id NOT IN (SELECT row_id FROM note_index_changes);
 END;
 CREATE TRIGGER IF NOT EXISTS annotations_note_delete AFTER DELETE ON annotations
 WHEN OLD.kind IN (1, 4, 16) BEGIN
-    INSERT INTO note_index(note_index, rowid, body)
-    VALUES ('delete', (OLD.project_id << 40) | (OLD.seq << 8) | OLD.kind,
-            talq_written_texts(OLD.kind, OLD.list_text));
+    INSERT INTO note_index_changes(row_id)
+    SELECT id FROM (SELECT (OLD.project_id << 40) | (OLD.seq << 8) | OLD.kind AS id)
+    WHERE id NOT IN (SELECT row_id FROM note_index_changes);
 END;
 CREATE TRIGGER IF NOT EXISTS annotations_note_update AFTER UPDATE ON annotations
 BEGIN
-    INSERT INTO note_index(note_index, rowid, body)
-    SELECT 'delete', (OLD.project_id << 40) | (OLD.seq << 8) | OLD.kind,
-           talq_written_texts(OLD.kind, OLD.list_text)
-    WHERE OLD.kind IN (1, 4, 16);
-    INSERT INTO note_index(rowid, body)
-    SELECT (NEW.project_id << 40) | (NEW.seq << 8) | NEW.kind,
-           talq_written_texts(NEW.kind, NEW.list_text)
-    WHERE NEW.kind IN (1, 4, 16);
+    INSERT INTO note_index_changes(row_id)
+    SELECT DISTINCT id FROM (
+        SELECT (OLD.project_id << 40) | (OLD.seq << 8) | OLD.kind AS id WHERE OLD.kind IN (1, 4, 16)
+        UNION ALL
+        SELECT (NEW.project_id << 40) | (NEW.seq << 8) | NEW.kind WHERE NEW.kind IN (1, 4, 16))
+    WHERE id NOT IN (SELECT row_id FROM note_index_changes);
 END;
 
+-- A description replaced by INSERT OR REPLACE fires no delete: the insert
+-- drops what its row id held.
 CREATE TRIGGER IF NOT EXISTS descriptions_index_insert AFTER INSERT ON folder_descriptions
 WHEN NEW.level BETWEEN 0 AND 127 BEGIN
+    DELETE FROM note_index
+    WHERE rowid = (NEW.project_id << 40) | (NEW.seq << 8) | (128 + NEW.level);
     INSERT INTO note_index(rowid, body)
     VALUES ((NEW.project_id << 40) | (NEW.seq << 8) | (128 + NEW.level), NEW.description);
 END;
 CREATE TRIGGER IF NOT EXISTS descriptions_index_delete AFTER DELETE ON folder_descriptions
 WHEN OLD.level BETWEEN 0 AND 127 BEGIN
-    INSERT INTO note_index(note_index, rowid, body)
-    VALUES ('delete', (OLD.project_id << 40) | (OLD.seq << 8) | (128 + OLD.level),
-            OLD.description);
+    DELETE FROM note_index
+    WHERE rowid = (OLD.project_id << 40) | (OLD.seq << 8) | (128 + OLD.level);
 END;
 CREATE TRIGGER IF NOT EXISTS descriptions_index_update AFTER UPDATE ON folder_descriptions
 BEGIN
-    INSERT INTO note_index(note_index, rowid, body)
-    SELECT 'delete', (OLD.project_id << 40) | (OLD.seq << 8) | (128 + OLD.level),
-           OLD.description
-    WHERE OLD.level BETWEEN 0 AND 127;
+    DELETE FROM note_index
+    WHERE rowid IN ((OLD.project_id << 40) | (OLD.seq << 8) | (128 + OLD.level),
+                    (NEW.project_id << 40) | (NEW.seq << 8) | (128 + NEW.level));
     INSERT INTO note_index(rowid, body)
     SELECT (NEW.project_id << 40) | (NEW.seq << 8) | (128 + NEW.level), NEW.description
     WHERE NEW.level BETWEEN 0 AND 127;
@@ -97,19 +106,29 @@ INSERT INTO ocr_index(rowid, body)
 SELECT (project_id << 40) | (seq << 8), ocr_text FROM pages WHERE ocr_text <> '';
 )SQL";
 
-// Older systems indexed whole annotation records, colours and fonts
-// included: their note index is made again from the texts users wrote.
-constexpr const char* kFillNoteIndexSql = R"SQL(
+// Older note indexes held whole annotation records, or were kept by
+// triggers calling a function only the server had, so that no other tool
+// could change an annotation. They go before any text is converted.
+constexpr const char* kDropNoteIndexSql = R"SQL(
 DROP TRIGGER IF EXISTS annotations_index_insert;
 DROP TRIGGER IF EXISTS annotations_index_delete;
 DROP TRIGGER IF EXISTS annotations_index_update;
-INSERT INTO note_index(note_index) VALUES ('delete-all');
-INSERT INTO note_index(rowid, body)
-SELECT (project_id << 40) | (seq << 8) | kind, talq_written_texts(kind, list_text)
-FROM annotations WHERE kind IN (1, 4, 16);
+DROP TRIGGER IF EXISTS annotations_note_insert;
+DROP TRIGGER IF EXISTS annotations_note_delete;
+DROP TRIGGER IF EXISTS annotations_note_update;
+DROP TRIGGER IF EXISTS descriptions_index_insert;
+DROP TRIGGER IF EXISTS descriptions_index_delete;
+DROP TRIGGER IF EXISTS descriptions_index_update;
+DROP TABLE IF EXISTS note_index;
+)SQL";
+
+// Every list counts as changed: the refresh indexes its written texts.
+constexpr const char* kFillNoteIndexSql = R"SQL(
 INSERT INTO note_index(rowid, body)
 SELECT (project_id << 40) | (seq << 8) | (128 + level), description FROM folder_descriptions
 WHERE level BETWEEN 0 AND 127;
+INSERT OR IGNORE INTO note_index_changes(row_id)
+SELECT (project_id << 40) | (seq << 8) | kind FROM annotations WHERE kind IN (1, 4, 16);
 )SQL";
 
 void ToUtf8(sqlite3_context* context, int, sqlite3_value** values) {
@@ -222,14 +241,15 @@ bool UpgradeSystem(SystemDb& db, std::string& error) {
     const bool commas = Setting(db, "AnnotationCommas", "Restored");
     const bool indexed = Exists(db, "table", "ocr_index");
     const bool sized = HasColumn(db, "pages", "image_width");
-    const bool notesWritten = Exists(db, "trigger", "annotations_note_update");
-    if (utf8 && commas && indexed && sized && notesWritten &&
-        Exists(db, "trigger", "descriptions_index_update") &&
-        Exists(db, "table", "user_palette_tags"))
+    const bool notesQueued = Exists(db, "table", "note_index_changes") &&
+                             Exists(db, "trigger", "annotations_note_update");
+    if (utf8 && commas && indexed && sized && notesQueued &&
+        Exists(db, "table", "user_palette_tags") && Exists(db, "table", "login_addresses"))
         return true;
 
     if (!db.Exec("BEGIN IMMEDIATE", error)) return false;
-    bool ok = utf8 || ConvertTexts(db, error);
+    bool ok = notesQueued || db.Exec(kDropNoteIndexSql, error);
+    ok = ok && (utf8 || ConvertTexts(db, error));
     if (ok && !sized) {
         for (const char* column : {"image_width", "image_height", "image_dpi_x", "image_dpi_y"}) {
             ok = ok && db.Exec(std::string("ALTER TABLE pages ADD COLUMN ") + column +
@@ -241,9 +261,13 @@ bool UpgradeSystem(SystemDb& db, std::string& error) {
     ok = ok && db.Exec(SchemaSql(), error);
     ok = ok && db.Exec(kIndexSql, error);
     if (ok && !indexed) ok = db.Exec(kFillOcrIndexSql, error);
-    if (ok && !notesWritten) ok = db.Exec(kFillNoteIndexSql, error);
+    if (ok && !notesQueued) ok = db.Exec(kFillNoteIndexSql, error);
     // After the indexes: their triggers follow the texts that change.
     if (ok && !commas) ok = db.Exec(kAnnotationCommasSql, error);
+    if (ok && !RefreshNoteIndex(db)) {
+        ok = false;
+        error = "cannot index the notes";
+    }
     std::string ignored;
     db.Exec(ok ? "COMMIT" : "ROLLBACK", ignored);
     return ok;

@@ -2,8 +2,8 @@
 // Brings a system's database up to what this server expects, at open:
 // texts converted to UTF-8 (systems written before kept Windows-1252
 // bytes), the full-text indexes of OCR text and notes with the triggers that
-// keep them, the stored size of each page image, and annotation texts with
-// their commas.
+// keep them (for notes, that list what changed), the stored size of each
+// page image, and annotation texts with their commas.
 
 #include <cstdint>
 #include <string>

@@ -1,23 +1,18 @@
 #include "written_texts.h"
 
-#include <sqlite3.h>
+#include <utility>
+#include <vector>
 
 #include "engine_text.h"
 #include "platform/annotation_kinds.h"
 #include "platform/wire_separators.h"
+#include "system_db.h"
+#include "transaction.h"
 
 namespace docserver {
 namespace {
 
 constexpr std::size_t kStampToken = 11, kTextToken = 12;
-
-void WrittenTextsFunction(sqlite3_context* context, int, sqlite3_value** values) {
-    const unsigned char* text = sqlite3_value_text(values[1]);
-    std::string list(text != nullptr ? reinterpret_cast<const char*>(text) : "",
-                     static_cast<std::size_t>(sqlite3_value_bytes(values[1])));
-    std::string out = WrittenTexts(sqlite3_value_int64(values[0]), list);
-    sqlite3_result_text(context, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
-}
 
 }  // namespace
 
@@ -38,10 +33,31 @@ std::string WrittenTexts(std::int64_t kind, const std::string& list) {
     return out;
 }
 
-bool RegisterWrittenTexts(sqlite3* db) {
-    return sqlite3_create_function(db, "talq_written_texts", 2,
-                                   SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
-                                   WrittenTextsFunction, nullptr, nullptr) == SQLITE_OK;
+bool RefreshNoteIndex(SystemDb& db) {
+    {
+        Statement any(db, "SELECT 1 FROM note_index_changes LIMIT 1");
+        if (!any.Step()) return true;
+    }
+    Transaction transaction(db);
+    if (!transaction.Ok()) return false;
+    // The list a row id names now, or none when it went.
+    std::vector<std::pair<std::int64_t, std::string>> changed;
+    {
+        Statement lists(db,
+                        "SELECT c.row_id, a.list_text FROM note_index_changes c "
+                        "LEFT JOIN annotations a ON a.project_id = c.row_id >> 40 AND "
+                        "a.seq = (c.row_id >> 8) & 4294967295 AND a.kind = c.row_id & 255");
+        while (lists.Step()) changed.emplace_back(lists.Int(0), lists.Text(1));
+    }
+    Statement drop(db, "DELETE FROM note_index WHERE rowid = ?");
+    Statement add(db, "INSERT INTO note_index(rowid, body) VALUES (?, ?)");
+    for (const auto& [rowId, list] : changed) {
+        if (!drop.Reset().Bind(1, rowId).Run()) return false;
+        const std::string written = WrittenTexts(rowId & 255, list);
+        if (!written.empty() && !add.Reset().Bind(1, rowId).Bind(2, written).Run()) return false;
+    }
+    Statement done(db, "DELETE FROM note_index_changes");
+    return done.Run() && transaction.Commit();
 }
 
 }  // namespace docserver

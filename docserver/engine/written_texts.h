@@ -7,15 +7,16 @@
 #include <cstdint>
 #include <string>
 
-struct sqlite3;
-
 namespace docserver {
+
+class SystemDb;
 
 // The written texts of a list of the kind as stored, joined by line breaks.
 std::string WrittenTexts(std::int64_t kind, const std::string& list);
 
-// Makes talq_written_texts(kind, list) known to a connection: the note
-// index's triggers call it.
-bool RegisterWrittenTexts(sqlite3* db);
+// Indexes the written texts of the annotation lists the triggers listed as
+// changed (note_index_changes), whoever changed them; false when it could
+// not. A locked database throws DatabaseBusy.
+bool RefreshNoteIndex(SystemDb& db);
 
 }  // namespace docserver

@@ -331,6 +331,29 @@ TEST_F(Authorization, EachRuleRefusesWhatTheUserMayNotDo) {
     EXPECT_EQ(admin.Send("TALQDeleteFile," + list), "OK");
 }
 
+// A lock is taken to change a page: where the user may not change it (a
+// restricted page inside its range) the lock is refused and no one is told
+// the page is locked; a lock on a page restricted since is given back.
+TEST_F(Authorization, APageLockIsRefusedWhereTheUserMayNotChangeThePage) {
+    RawClient limited(Port());
+    ASSERT_TRUE(limited.LogIn("LIMITED", "pw", "Demo Project"));
+    RawClient admin(Port());
+    ASSERT_TRUE(admin.LogIn("ADMIN", "SECRET", "Demo Project"));
+    const std::string insufficient = "ERROR: Insufficient Security Level";
+    EXPECT_EQ(limited.Send("TALQSetPageLock," + kLimited + ",K00005"), insufficient);
+    EXPECT_EQ(admin.Send("TALQSetPageLock," + kAdmin + ",K00005"), insufficient);
+    ASSERT_EQ(limited.Send("TALQSetPageLock," + kLimited + ",K00017"), "OK");
+    EXPECT_EQ(admin.Send("TALQSetPageLock," + kAdmin + ",K00017"), "ERROR: Page Locked by LIMITED");
+    docserver::SystemDb db;
+    std::string error;
+    ASSERT_TRUE(db.Open(Sys() + "/system.db", false, error)) << error;
+    ASSERT_TRUE(db.Exec("UPDATE pages SET restricted = 1 WHERE seq = 17", error)) << error;
+    EXPECT_EQ(limited.Send("TALQRemovePageLock," + kLimited + ",K00017"), "OK");
+    docserver::Statement held(db, "SELECT COUNT(*) FROM page_locks WHERE seq = 17");
+    EXPECT_TRUE(held.Step() && held.Int(0) == 0);
+    ASSERT_TRUE(db.Exec("UPDATE pages SET restricted = 0 WHERE seq = 17", error)) << error;
+}
+
 // An original holds the text of every page naming it; a file no page names
 // is its project's, by its folder or by a clip naming it.
 TEST_F(Authorization, OriginalsReachOnlyUsersWhoMaySeeAllItsPagesAndItsProject) {

@@ -1,13 +1,17 @@
 // Passwords are kept salted and hashed, and repeated failed logins are held
-// back per user and address, on an injected clock.
+// back per user and address, on an injected clock, and over the wire across
+// a restart.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <memory>
 
 #include "engine/command_engine.h"
 #include "engine/login_throttle.h"
 #include "engine/system_db.h"
+#include "raw_client.h"
 #include "support/scoped_env.h"
+#include "support/server_process.h"
 #include "test_system.h"
 
 namespace {
@@ -107,6 +111,46 @@ TEST_F(LoginSecurity, RepeatedFailuresHoldBackThatUserFromThatAddressForAWhile) 
     // A success starts the count again.
     EXPECT_EQ(Login(*engine, guesser, "ADMIN", "wrong"), "0");
     EXPECT_EQ(Login(*engine, guesser, "ADMIN", "SECRET").substr(0, 1), "1");
+}
+
+// The last eight addresses a user logged in from are kept in the system:
+// after a restart, guesses from rotating addresses hold the user back
+// everywhere but there.
+TEST_F(LoginSecurity, AfterARestartTheUserStillLogsInFromItsOwnAddressDuringGuessing) {
+    std::string kept;
+    {
+        testsupport::ServerProcess server(sys_);
+        for (int i = 1; i <= 9; ++i) {
+            const std::string from = i < 9 ? "127.8.0." + std::to_string(i) : "127.0.0.1";
+            ASSERT_TRUE(testsupport::RawClient(server.Port(), from).LogIn("admin", "SECRET")) << i;
+            if (i > 1) kept += (i > 2 ? " " : "") + from;
+        }
+        ASSERT_EQ(server.Stop(SIGTERM), 0);
+    }
+    docserver::SystemDb db;
+    std::string error;
+    ASSERT_TRUE(db.Open(sys_ + "/system.db", false, error)) << error;
+    docserver::Statement s(db,
+                           "SELECT group_concat(address, ' ') FROM (SELECT address FROM "
+                           "login_addresses WHERE user_id = 'ADMIN' ORDER BY used)");
+    EXPECT_EQ(s.Step() ? s.Text(0) : "", kept);
+
+    testsupport::ServerProcess server(sys_);
+    int held = 0, refused = 0;
+    for (int a = 1; a <= 30; ++a) {
+        // A connection per guess: one told it is held waits before its next.
+        for (int g = 0; g < 4; ++g) {
+            testsupport::RawClient guesser(server.Port(), "127.50.0." + std::to_string(a));
+            const std::string reply = guesser.Send("TALQRequiredLogin,ADMIN,guess" +
+                                                   std::to_string(a * 4 + g) + ",,DOM,1,8.6,1");
+            if (reply.rfind("ERROR: Too Many", 0) == 0) ++held;
+        }
+        // The guessing starts before the user comes back.
+        if (a >= 6)
+            refused += !testsupport::RawClient(server.Port(), "127.0.0.1").LogIn("ADMIN", "SECRET");
+    }
+    EXPECT_GT(held, 0);
+    EXPECT_EQ(refused, 0);
 }
 
 // A guesser may change the name or the address, never both for free: the

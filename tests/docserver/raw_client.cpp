@@ -45,7 +45,7 @@ std::string Exchange(int fd, const std::string& bytes, bool expectReply) {
     return expectReply ? "TIMEOUT" : "OPEN";
 }
 
-RawClient::RawClient(int port) : fd_(ConnectLoopback(port)) {}
+RawClient::RawClient(int port, const std::string& from) : fd_(ConnectLoopback(port, from)) {}
 
 RawClient::~RawClient() {
     if (fd_ >= 0) ::close(fd_);

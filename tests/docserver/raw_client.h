@@ -8,7 +8,7 @@
 namespace testsupport {
 
 // A loopback connection to the port, from another loopback address
-// (127.0.0.x) when given; -1 when it cannot be made.
+// (127.x.y.z) when given; -1 when it cannot be made.
 int ConnectLoopback(int port, const std::string& from = "");
 
 // Sends bytes and waits for one reply frame: its payload, "CLOSED" when the
@@ -18,7 +18,8 @@ std::string Exchange(int fd, const std::string& bytes, bool expectReply = true);
 
 class RawClient {
   public:
-    explicit RawClient(int port);
+    // From another loopback address when given.
+    explicit RawClient(int port, const std::string& from = "");
     ~RawClient();
     RawClient(const RawClient&) = delete;
     RawClient& operator=(const RawClient&) = delete;

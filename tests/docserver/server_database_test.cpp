@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <QProcess>
+
 #include <algorithm>
 #include <fstream>
 
@@ -216,6 +218,48 @@ TEST_F(ServerDatabaseTest, TheNotesSearchFindsOnlyWhatUsersWrote) {
     Run("TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1");
     EXPECT_EQ(search("stale"), "0,");
     EXPECT_EQ(search("counsel"), "K00002 ");
+}
+
+// The note index follows annotations however they change: edited with the
+// plain sqlite3 tool while the server runs, also in a system whose triggers
+// called a function of the server's, and replaced by the server.
+TEST_F(ServerDatabaseTest, TheNotesIndexFollowsAnnotationsEditedWithThePlainSqliteTool) {
+    auto edit = [&](const std::string& from, const std::string& to) {
+        const std::string sql =
+            "UPDATE annotations SET list_text = replace(list_text, '" + from + "', '" + to + "')";
+        QProcess tool;
+        tool.start("sqlite3", {QString::fromStdString(db_), QString::fromStdString(sql)});
+        ASSERT_TRUE(tool.waitForFinished(20000)) << "the sqlite3 tool runs";
+        EXPECT_EQ(tool.readAllStandardError().toStdString(), "");
+    };
+    auto search = [&](const std::string& word) {
+        return Found(Run("TALQSearchResultsTempFile," + kP + "," + word + ",0,32000,0"));
+    };
+    const struct {
+        const char* before;
+        const char* after;
+        bool lastVersion;
+    } steps[] = {{"memo", "ledger", false}, {"ledger", "journal", true}};
+    for (const auto& step : steps) {
+        if (step.lastVersion) {
+            engine_.reset();
+            RawExec(db_,
+                    "DROP TABLE note_index_changes; DROP TRIGGER annotations_note_update;"
+                    "CREATE TRIGGER annotations_note_update AFTER UPDATE ON annotations BEGIN "
+                    "INSERT INTO note_index(rowid, body) VALUES (NEW.seq, "
+                    "talq_written_texts(NEW.kind, NEW.list_text)); END;");
+        }
+        OpenEngine();
+        Run("TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1");
+        edit(step.before, step.after);
+        EXPECT_EQ(search(step.after), "K00012 ");
+        EXPECT_EQ(search(step.before), "0,");
+    }
+    ASSERT_EQ(Run("TALQPutAnnotations," + kP + ",K00012,16," +
+                  testsupport::AnnotationRecord("Diary text")),
+              "1");
+    EXPECT_EQ(search("diary"), "K00012 ");
+    EXPECT_EQ(search("journal"), "0,") << "a list replaced leaves none of its words";
 }
 
 // Repeated words count once; past a thousand distinct words a search is
