@@ -83,4 +83,9 @@ bool SelectCurrentPrinter(const std::string& name) {
     return true;
 }
 
+std::string PrinterUnreachable(const std::string& name) {
+    if (IsPdfPrinterName(name) || !g_collection) return {};
+    return g_collection->Unreachable(name);
+}
+
 }  // namespace platform
