@@ -618,9 +618,9 @@ bool CupsPrinter::FollowJob(int id) {
             const char* what = job.state == IPP_JSTATE_CANCELED  ? "cancelled"
                                : job.state == IPP_JSTATE_ABORTED ? "aborted"
                                                                  : "stopped";
-            std::string reason = std::string("job ") + std::to_string(id) + " " + what;
-            if (!queue.message.empty()) reason += ": " + queue.message;
-            if (!job.reasons.empty()) reason += " (" + job.reasons + ")";
+            std::string reason = std::string("CUPS ") + what + " job " + std::to_string(id);
+            if (queue.stopped) reason = "the queue is stopped: " + queue.message;
+            if (!job.reasons.empty() && job.reasons != "none") reason += " (" + job.reasons + ")";
             return Fail(reason);
         }
         if (CurrentClock().MonotonicMs() >= until) return true;
