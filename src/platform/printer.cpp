@@ -83,6 +83,10 @@ bool SelectCurrentPrinter(const std::string& name) {
     return true;
 }
 
+std::string DefaultPrinterName() {
+    return g_collection ? g_collection->DefaultName() : std::string();
+}
+
 std::string PrinterUnreachable(const std::string& name) {
     if (IsPdfPrinterName(name) || !g_collection) return {};
     return g_collection->Unreachable(name);
