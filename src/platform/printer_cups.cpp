@@ -9,8 +9,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/bitonal_image.h"
 #include "platform/clock.h"
@@ -467,7 +469,7 @@ bool CupsPrinter::OpenJob() {
     auto job = std::make_unique<Job>();
     job->http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
                              30000, nullptr);
-    if (!job->http) return Fail(cupsLastErrorString());
+    if (!job->http) return Fail(std::strerror(errno));
     const QueueState queue = AskQueue(job->http, name_);
     if (!queue.reached) return Fail(cupsLastErrorString());
     if (const std::string trouble = QueueTrouble(queue); !trouble.empty()) return Fail(trouble);
