@@ -255,7 +255,8 @@ QueueState AskQueue(http_t* http, const std::string& name) {
 // Why a queue takes no job now; empty when it does.
 std::string QueueTrouble(const QueueState& q) {
     if (q.stopped) return "the queue is stopped: " + (q.message.empty() ? q.reasons : q.message);
-    if (!q.accepting) return "the queue accepts no jobs: " + (q.message.empty() ? q.reasons : q.message);
+    if (!q.accepting)
+        return "the queue accepts no jobs: " + (q.message.empty() ? q.reasons : q.message);
     return {};
 }
 
@@ -277,8 +278,8 @@ JobState AskJob(http_t* http, int id) {
                   wanted);
     ipp_t* response = cupsDoRequest(http, request, "/");
     JobState job;
-    if (ipp_attribute_t* s = response ? ippFindAttribute(response, "job-state", IPP_TAG_ENUM)
-                                      : nullptr) {
+    if (ipp_attribute_t* s =
+            response ? ippFindAttribute(response, "job-state", IPP_TAG_ENUM) : nullptr) {
         job.state = ippGetInteger(s, 0);
     }
     job.reasons = AttributeText(response, "job-state-reasons", IPP_TAG_KEYWORD);
@@ -667,11 +668,10 @@ bool CupsPrinter::StretchImage(int x, int y, int w, int h, const QImage& image) 
     out += "gsave 72 " + std::to_string(kDpi) + " div dup scale " + std::to_string(x) + " " +
            std::to_string(pageHeight - y - h) + " translate " + std::to_string(w) + " " +
            std::to_string(h) + " scale\n" + page.colorSpace + " setcolorspace\n" +
-           "/talqData currentfile /ASCII85Decode filter def\n" +
-           "<< /ImageType 1 /Width " + iw + " /Height " + ih +
-           " /BitsPerComponent " + std::to_string(page.bits) + " /Decode " + page.decode +
-           " /ImageMatrix [" + iw + " 0 0 -" + ih + " 0 " + ih + "] /DataSource talqData " +
-           page.filter + " filter >> image\n";
+           "/talqData currentfile /ASCII85Decode filter def\n" + "<< /ImageType 1 /Width " + iw +
+           " /Height " + ih + " /BitsPerComponent " + std::to_string(page.bits) + " /Decode " +
+           page.decode + " /ImageMatrix [" + iw + " 0 0 -" + ih + " 0 " + ih +
+           "] /DataSource talqData " + page.filter + " filter >> image\n";
     AppendAscii85(out, page.data);
     out += "talqData talqFlush grestore\n";
     return Send(false);

@@ -189,21 +189,23 @@ Outcome PrintTwoPages(const std::string& queue) {
 
 TEST(CupsPrint, AJobCupsStopsIsNoPrintAndNamesTheQueueAndCupsReason) {
     const char* queue = std::getenv("TALQ_TEST_CUPS_BROKEN");
-    if (!queue) GTEST_SKIP() << "no CUPS server was started for the tests (scripts/test starts one)";
+    if (!queue)
+        GTEST_SKIP() << "no CUPS server was started for the tests (scripts/test starts one)";
     const Outcome o = PrintTwoPages(queue);
     EXPECT_TRUE(o.pages);  // CUPS takes every page, then its backend fails
     EXPECT_FALSE(o.stopped);
-    EXPECT_EQ(o.error.rfind("Unable to Submit Image to Printer\n" + std::string(queue) +
-                                ": CUPS stopped job ",
-                            0),
-              0u)
+    EXPECT_EQ(
+        o.error.rfind(
+            "Unable to Submit Image to Printer\n" + std::string(queue) + ": CUPS stopped job ", 0),
+        0u)
         << o.error;
     EXPECT_EQ(o.jobsLeft, 0);
 }
 
 TEST(CupsPrint, AStoppedQueueFailsTheFirstPageWithItsReasonAndKeepsNoJob) {
     const char* queue = std::getenv("TALQ_TEST_CUPS_STOPPED");
-    if (!queue) GTEST_SKIP() << "no CUPS server was started for the tests (scripts/test starts one)";
+    if (!queue)
+        GTEST_SKIP() << "no CUPS server was started for the tests (scripts/test starts one)";
     const Outcome o = PrintTwoPages(queue);
     EXPECT_FALSE(o.pages);
     EXPECT_FALSE(o.stopped);
@@ -214,7 +216,8 @@ TEST(CupsPrint, AStoppedQueueFailsTheFirstPageWithItsReasonAndKeepsNoJob) {
 
 TEST(CupsPrint, NoCupsServerNamesThePrinterAndWhyItCannotBeReached) {
     const char* queue = std::getenv("TALQ_TEST_CUPS_QUEUE");
-    if (!queue) GTEST_SKIP() << "no CUPS server was started for the tests (scripts/test starts one)";
+    if (!queue)
+        GTEST_SKIP() << "no CUPS server was started for the tests (scripts/test starts one)";
     testsupport::ScopedTempDir dir;
     cupsSetServer((dir.Path() + "/no-cups.sock").c_str());
     const Outcome o = PrintTwoPages(queue);
@@ -222,8 +225,9 @@ TEST(CupsPrint, NoCupsServerNamesThePrinterAndWhyItCannotBeReached) {
     EXPECT_FALSE(o.pages || o.stopped);
     EXPECT_EQ(o.error.rfind("Unable to Start Print Job\n" + std::string(queue) + ": ", 0), 0u)
         << o.error;
-    EXPECT_GT(o.error.size(), std::string("Unable to Start Print Job\n: ").size() + 
-                                  std::string(queue).size()) << o.error;
+    EXPECT_GT(o.error.size(),
+              std::string("Unable to Start Print Job\n: ").size() + std::string(queue).size())
+        << o.error;
 }
 
 }  // namespace

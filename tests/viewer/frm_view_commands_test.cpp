@@ -299,7 +299,8 @@ TEST_F(CommandMessagesTest, PrintCommandsShowTheKeySetThePrintFieldsAndPrint) {
     platform::InstallPrinterCollection(nullptr);
 }
 
-TEST_F(CommandMessagesTest, APrintWhosePrinterCannotBeReachedIsRefusedToItsSenderNotPrintedElsewhere) {
+TEST_F(CommandMessagesTest,
+       APrintWhosePrinterCannotBeReachedIsRefusedToItsSenderNotPrintedElsewhere) {
     session->pageKeys = {"K0006"};
     // No printer system: only the PDF printer, which nobody chose.
     platform::InstallPrinterCollection(nullptr);

@@ -212,7 +212,8 @@ void frmView::CarryOutMessage(modView::CommandMessage& m, bool ownListFile) {
         // A command never prints anywhere but on the printer the user set.
         const std::string printer = m.printFlag > 0 ? printDriver.CommandPrinter() : "";
         if (m.printFlag > 0 && printer.empty()) {
-            platform::BeepWarning("Unable to Start Print Job\n" + printDriver.CommandPrinterTrouble());
+            platform::BeepWarning("Unable to Start Print Job\n" +
+                                  printDriver.CommandPrinterTrouble());
         } else if (m.printFlag > 0 && ShowHandedKey(m.key)) {
             PrintRequest& printRequest = printDriver.printRequest;
             printRequest.PrintLocalPrinter = printer;

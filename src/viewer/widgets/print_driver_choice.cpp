@@ -116,7 +116,8 @@ bool PrintDriver::ChoosePrintRange() {
 
 std::string PrintDriver::CommandPrinter() const {
     if (!printRequest.PrintLocalPrinter.empty()) return printRequest.PrintLocalPrinter;
-    const std::string chosen = platform::GetSetting("VYNClient", "Print Options", "Local Printer", "");
+    const std::string chosen =
+        platform::GetSetting("VYNClient", "Print Options", "Local Printer", "");
     return chosen.empty() ? platform::DefaultPrinterName() : chosen;
 }
 
