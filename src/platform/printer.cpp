@@ -83,4 +83,13 @@ bool SelectCurrentPrinter(const std::string& name) {
     return true;
 }
 
+std::string DefaultPrinterName() {
+    return g_collection ? g_collection->DefaultName() : std::string();
+}
+
+std::string PrinterUnreachable(const std::string& name) {
+    if (IsPdfPrinterName(name) || !g_collection) return {};
+    return g_collection->Unreachable(name);
+}
+
 }  // namespace platform

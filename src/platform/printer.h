@@ -112,6 +112,9 @@ class PrinterCollection {
     virtual std::string DefaultName() const = 0;
     // The printer of exactly that name; null when there is none.
     virtual std::shared_ptr<Printer> Open(const std::string& name) = 0;
+    // Why the printer of that name cannot take a job now, naming it; empty
+    // when it can or the machine does not say.
+    virtual std::string Unreachable(const std::string&) const { return {}; }
 };
 
 // Replaces the machine's printers (and forgets the current printer); null
@@ -126,5 +129,11 @@ std::shared_ptr<Printer> OpenPrinter(const std::string& name);
 std::shared_ptr<Printer> CurrentPrinter();
 // False, with the current printer kept, when no printer has that name.
 bool SelectCurrentPrinter(const std::string& name);
+// The machine's default printer; empty when it names none (the PDF printer
+// is never a default of its own).
+std::string DefaultPrinterName();
+// Why the printer of that name cannot take a job now, naming it and giving
+// the machine's reason; empty when it can or the machine does not say.
+std::string PrinterUnreachable(const std::string& name);
 
 }  // namespace platform

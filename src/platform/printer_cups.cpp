@@ -1,16 +1,22 @@
 #include "platform/printer_cups.h"
 
-#include <cairo-ps.h>
-#include <cairo.h>
 #include <cups/cups.h>
 #include <cups/ppd.h>
 
+#include <QBuffer>
+#include <QImageWriter>
 #include <QPageSize>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
+#include "platform/bitonal_image.h"
+#include "platform/clock.h"
+#include "platform/event_pump.h"
 #include "platform/printer_pdf.h"
 
 namespace platform {
@@ -95,31 +101,212 @@ void QueryPpd(const std::string& name, std::map<std::string, std::string>& input
 }
 #pragma GCC diagnostic pop
 
-cairo_status_t AppendToString(void* closure, const unsigned char* data, unsigned int length) {
-    static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
-    return CAIRO_STATUS_SUCCESS;
+// How much PostScript gathers before it goes to CUPS.
+constexpr std::size_t kSendChunk = 256 * 1024;
+constexpr int kJpegQuality = 90;
+
+// Sets the page size only when it changes by more than the 5 points a
+// printer tolerates: setting it again would start a new sheet in duplex.
+constexpr const char* kProlog =
+    "/talqPageSize {\n"
+    " /setpagedevice where {\n"
+    "  pop currentpagedevice /PageSize known {\n"
+    "   2 copy currentpagedevice /PageSize get aload pop\n"
+    "   exch 4 1 roll sub abs 5 gt 3 1 roll sub abs 5 gt or\n"
+    "  } { true } ifelse\n"
+    "  { 2 array astore << /PageSize 3 -1 roll /ImagingBBox null >> setpagedevice }\n"
+    "  { pop pop } ifelse\n"
+    " } { pop pop } ifelse\n"
+    "} bind def\n"
+    "/talqFlush { dup status { flushfile } { pop } ifelse } bind def\n";
+
+const char* PageMediaName(int paper) {
+    switch (paper) {
+        case kPaperLegal:
+            return "Legal";
+        case kPaperTabloid:
+        case kPaper11x17:
+            return "Tabloid";
+        default:
+            return "Letter";
+    }
 }
 
-}  // namespace
-
-// The job's PostScript as cairo writes it.
-struct CupsPrinter::Stream {
-    std::string data;
-    cairo_surface_t* surface = nullptr;
-    cairo_t* cr = nullptr;
-
-    Stream(double widthPt, double heightPt) {
-        surface = cairo_ps_surface_create_for_stream(AppendToString, &data, widthPt, heightPt);
-        cr = cairo_create(surface);
+// ASCII85 in lines CUPS's filters pass on untouched: none starts with "%".
+void AppendAscii85(std::string& out, const std::string& data) {
+    int column = 0;
+    auto put = [&](char c) {
+        if (column == 0 && c == '%') {
+            out += ' ';
+            ++column;
+        }
+        out += c;
+        if (++column >= 76) {
+            out += '\n';
+            column = 0;
+        }
+    };
+    const auto* p = reinterpret_cast<const unsigned char*>(data.data());
+    const std::size_t n = data.size();
+    std::size_t i = 0;
+    for (; i + 4 <= n || i < n; i += 4) {
+        const std::size_t take = std::min<std::size_t>(4, n - i);
+        std::uint32_t v = 0;
+        for (std::size_t k = 0; k < 4; ++k) v = (v << 8) | (k < take ? p[i + k] : 0u);
+        if (v == 0 && take == 4) {
+            put('z');
+            continue;
+        }
+        char digits[5];
+        for (int k = 4; k >= 0; --k) {
+            digits[k] = static_cast<char>('!' + v % 85);
+            v /= 85;
+        }
+        for (std::size_t k = 0; k < take + 1; ++k) put(digits[k]);
     }
-    ~Stream() {
-        cairo_destroy(cr);
-        cairo_surface_destroy(surface);
-    }
-    Stream(const Stream&) = delete;
-    Stream& operator=(const Stream&) = delete;
-    void Finish() { cairo_surface_finish(surface); }
+    if (column > 0) out += '\n';
+    out += "~>\n";
+}
+
+// The page image encoded for PostScript's own decoders, with the
+// dictionary entries that describe it.
+struct EncodedPage {
+    std::string data, filter, colorSpace, decode;
+    int bits = 8;
 };
+
+bool EncodePage(const QImage& image, bool monochrome, EncodedPage& out) {
+    QImage page = CompactPageImage(image);
+    if (page.format() == QImage::Format_Mono) {
+        out.data = EncodeG4(page);
+        out.filter = "<< /K -1 /Columns " + std::to_string(page.width()) + " /Rows " +
+                     std::to_string(page.height()) + " >> /CCITTFaxDecode";
+        out.colorSpace = "/DeviceGray";
+        out.decode = "[0 1]";
+        out.bits = 1;
+        return !out.data.empty();
+    }
+    if (monochrome) page = page.convertToFormat(QImage::Format_Grayscale8);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(kJpegQuality);
+    if (!writer.write(page)) return false;
+    out.data = jpeg.toStdString();
+    out.filter = "/DCTDecode";
+    const bool grey = page.format() == QImage::Format_Grayscale8;
+    out.colorSpace = grey ? "/DeviceGray" : "/DeviceRGB";
+    out.decode = grey ? "[0 1]" : "[0 1 0 1 0 1]";
+    return true;
+}
+
+std::string AttributeText(ipp_t* response, const char* name, ipp_tag_t tag) {
+    ipp_attribute_t* attr = response ? ippFindAttribute(response, name, tag) : nullptr;
+    std::string text;
+    for (int i = 0; attr && i < ippGetCount(attr); ++i) {
+        if (!text.empty()) text += ", ";
+        if (tag == IPP_TAG_ENUM || tag == IPP_TAG_INTEGER) {
+            text += std::to_string(ippGetInteger(attr, i));
+        } else if (const char* value = ippGetString(attr, i, nullptr)) {
+            text += value;
+        }
+    }
+    return text;
+}
+
+std::string PrinterUri(const std::string& name) {
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
+                     "/printers/%s", name.c_str());
+    return uri;
+}
+
+// What CUPS says of a queue: stopped or not accepting jobs, and why.
+struct QueueState {
+    bool reached = false, stopped = false, accepting = true;
+    std::string message, reasons;
+};
+
+QueueState AskQueue(http_t* http, const std::string& name) {
+    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
+                 PrinterUri(name).c_str());
+    static const char* const wanted[] = {"printer-state", "printer-state-message",
+                                         "printer-state-reasons", "printer-is-accepting-jobs"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 4, nullptr,
+                  wanted);
+    ipp_t* response = cupsDoRequest(http, request, "/");
+    QueueState state;
+    state.reached = response && ippGetStatusCode(response) <= IPP_STATUS_OK_CONFLICTING;
+    if (state.reached) {
+        ipp_attribute_t* s = ippFindAttribute(response, "printer-state", IPP_TAG_ENUM);
+        state.stopped = s && ippGetInteger(s, 0) == IPP_PSTATE_STOPPED;
+        ipp_attribute_t* a =
+            ippFindAttribute(response, "printer-is-accepting-jobs", IPP_TAG_BOOLEAN);
+        state.accepting = !a || ippGetBoolean(a, 0);
+        state.message = AttributeText(response, "printer-state-message", IPP_TAG_TEXT);
+        state.reasons = AttributeText(response, "printer-state-reasons", IPP_TAG_KEYWORD);
+    }
+    ippDelete(response);
+    return state;
+}
+
+// Why a queue takes no job now; empty when it does.
+std::string QueueTrouble(const QueueState& q) {
+    if (q.stopped) return "the queue is stopped: " + (q.message.empty() ? q.reasons : q.message);
+    if (!q.accepting)
+        return "the queue accepts no jobs: " + (q.message.empty() ? q.reasons : q.message);
+    return {};
+}
+
+struct JobState {
+    int state = 0;
+    std::string reasons;
+};
+
+JobState AskJob(http_t* http, int id) {
+    ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
+                     "/jobs/%d", id);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+                 cupsUser());
+    static const char* const wanted[] = {"job-state", "job-state-reasons"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr,
+                  wanted);
+    ipp_t* response = cupsDoRequest(http, request, "/");
+    JobState job;
+    if (ipp_attribute_t* s =
+            response ? ippFindAttribute(response, "job-state", IPP_TAG_ENUM) : nullptr) {
+        job.state = ippGetInteger(s, 0);
+    }
+    job.reasons = AttributeText(response, "job-state-reasons", IPP_TAG_KEYWORD);
+    ippDelete(response);
+    return job;
+}
+
+// Staples a job already under way (a staple command after its first page).
+void StapleJob(int id) {
+    ipp_t* request = ippNewRequest(IPP_OP_SET_JOB_ATTRIBUTES);
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
+                     "/jobs/%d", id);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+                 cupsUser());
+    ippAddInteger(request, IPP_TAG_JOB, IPP_TAG_ENUM, "finishings", IPP_FINISHINGS_STAPLE);
+    ippDelete(cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/jobs"));
+}
+
+// Lets the window's events run for about ms milliseconds.
+void YieldFor(int ms) {
+    const std::int64_t until = CurrentClock().MonotonicMs() + ms;
+    // Bounded also under a clock that tests hold still.
+    for (int i = 0; i < 1000 && CurrentClock().MonotonicMs() < until; ++i) DoEvents();
+}
+}  // namespace
 
 std::vector<std::string> MediaSourcesForBin(int bin) {
     switch (bin) {
@@ -260,67 +447,33 @@ int CupsPrinter::PageHeight() const {
     return PageSizeFor(paper_).sizePixels(kDpi).height();
 }
 
-// A page of its own size whose set-up names its tray and sides, so that
-// one stream carries pages of every kind.
-void CupsPrinter::StartPage(const PageSetup& page) {
-    const QSize points = PageSizeFor(page.paper).sizePoints();
-    if (!stream_) {
-        stream_ = std::make_unique<Stream>(points.width(), points.height());
-    } else {
-        cairo_ps_surface_set_size(stream_->surface, points.width(), points.height());
+// One CUPS job: its own connection, on which the document is under way.
+struct CupsPrinter::Job {
+    http_t* http = nullptr;
+    int id = 0;
+    int pages = 0;
+    std::string out;  // PostScript not yet sent
+    ~Job() {
+        if (http) httpClose(http);
     }
-    cairo_ps_surface_dsc_begin_page_setup(stream_->surface);
-    const auto slot = inputSlots_.find(page.mediaSource.empty() ? "auto" : page.mediaSource);
-    if (slot != inputSlots_.end()) {
-        const std::string line = "%%IncludeFeature: *InputSlot " + slot->second;
-        cairo_ps_surface_dsc_comment(stream_->surface, line.c_str());
-    }
-    if (canDuplex_) {
-        const std::string line =
-            std::string("%%IncludeFeature: *Duplex ") + (page.duplex ? "DuplexNoTumble" : "None");
-        cairo_ps_surface_dsc_comment(stream_->surface, line.c_str());
-    }
-    pageOpen_ = true;
-    openPage_ = page;
+};
+
+bool CupsPrinter::Fail(const std::string& reason) {
+    if (!failed_ || failure_.empty()) failure_ = name_ + ": " + reason;
+    failed_ = true;
+    return false;
 }
 
-bool CupsPrinter::BeginOutput() {
-    if (pageOpen_ && !pagePending_) return true;
-    const bool sheetHalfDone = pageOpen_ && openPage_.duplex && !onBackSide_;
-    if (pageOpen_) cairo_show_page(stream_->cr);
-    pagePending_ = false;
-    // A page that must start a sheet after a front leaves that back blank.
-    if (sheetHalfDone && (frontWanted_ || !duplex_)) {
-        StartPage(openPage_);
-        cairo_show_page(stream_->cr);
-        onBackSide_ = true;
-    }
-    onBackSide_ = duplex_ && sheetHalfDone && !onBackSide_;
-    frontWanted_ = false;
-    StartPage({mediaSource_, paper_, duplex_});
-    return cairo_status(stream_->cr) == CAIRO_STATUS_SUCCESS;
-}
-
-void CupsPrinter::EndDoc() {
-    // The next document starts on a page and a sheet of its own.
-    pagePending_ = frontWanted_ = true;
-}
-
-bool CupsPrinter::EndJob() {
-    bool ok = true;
-    if (stream_) {
-        if (pageOpen_) cairo_show_page(stream_->cr);
-        stream_->Finish();
-        ok = Submit();
-    }
-    stream_.reset();
-    pageOpen_ = pagePending_ = onBackSide_ = frontWanted_ = false;
-    staple_ = false;
-    return ok;
-}
-
-bool CupsPrinter::Submit() {
-    failure_.clear();
+// A job on a stopped queue would wait there unseen: it is refused before
+// its first page is composed.
+bool CupsPrinter::OpenJob() {
+    auto job = std::make_unique<Job>();
+    job->http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                             30000, nullptr);
+    if (!job->http) return Fail(std::strerror(errno));
+    const QueueState queue = AskQueue(job->http, name_);
+    if (!queue.reached) return Fail(cupsLastErrorString());
+    if (const std::string trouble = QueueTrouble(queue); !trouble.empty()) return Fail(trouble);
     cups_option_t* options = nullptr;
     int count = 0;
     if (staple_ && canStaple_) {
@@ -329,25 +482,153 @@ bool CupsPrinter::Submit() {
     if (colorMode_ == kColorMonochrome) {
         count = cupsAddOption("print-color-mode", "monochrome", count, &options);
     }
-    const int id = cupsCreateJob(CUPS_HTTP_DEFAULT, name_.c_str(), "talq", count, options);
+    job->id = cupsCreateJob(job->http, name_.c_str(), "talq", count, options);
     cupsFreeOptions(count, options);
-    if (id <= 0) {
-        failure_ = name_ + ": " + cupsLastErrorString();
-        return false;
+    if (job->id <= 0) return Fail(cupsLastErrorString());
+    lastJobId_ = job->id;
+    if (cupsStartDocument(job->http, name_.c_str(), job->id, "talq", CUPS_FORMAT_POSTSCRIPT, 1) !=
+        HTTP_STATUS_CONTINUE) {
+        job_ = std::move(job);
+        return Fail(cupsLastErrorString());
     }
-    const std::string& data = stream_->data;
-    bool sent = cupsStartDocument(CUPS_HTTP_DEFAULT, name_.c_str(), id, "talq",
-                                  CUPS_FORMAT_POSTSCRIPT, 1) == HTTP_STATUS_CONTINUE;
-    sent = sent && cupsWriteRequestData(CUPS_HTTP_DEFAULT, data.data(), data.size()) ==
-                       HTTP_STATUS_CONTINUE;
-    sent = cupsFinishDocument(CUPS_HTTP_DEFAULT, name_.c_str()) == IPP_STATUS_OK && sent;
-    if (!sent) {
-        failure_ = name_ + ": " + cupsLastErrorString();
-        cupsCancelJob2(CUPS_HTTP_DEFAULT, name_.c_str(), id, 0);
-        return false;
-    }
-    lastJobId_ = id;
+    job->out = std::string("%!PS-Adobe-3.0\n%%Creator: talq\n%%Title: talq\n") +
+               "%%LanguageLevel: 2\n%%DocumentData: Clean7Bit\n%%Pages: (atend)\n" +
+               "%%EndComments\n%%BeginProlog\n" + kProlog + "%%EndProlog\n";
+    job_ = std::move(job);
     return true;
+}
+
+// Sends what has gathered, all of it or whole chunks.
+bool CupsPrinter::Send(bool all) {
+    if (failed_ || !job_) return false;
+    std::string& out = job_->out;
+    if (out.empty() || (!all && out.size() < kSendChunk)) return true;
+    if (cupsWriteRequestData(job_->http, out.data(), out.size()) != HTTP_STATUS_CONTINUE) {
+        return Fail(cupsLastErrorString());
+    }
+    out.clear();
+    return true;
+}
+
+// A page of its own size whose set-up names its tray and sides, so that
+// one document carries pages of every kind.
+void CupsPrinter::StartPage(const PageSetup& page) {
+    const QSize points = PageSizeFor(page.paper).sizePoints();
+    const std::string w = std::to_string(points.width()), h = std::to_string(points.height());
+    const std::string n = std::to_string(++job_->pages);
+    std::string& out = job_->out;
+    out += "%%Page: " + n + " " + n + "\n%%PageBoundingBox: 0 0 " + w + " " + h +
+           "\n%%BeginPageSetup\n%%PageMedia: " + PageMediaName(page.paper) + "\n";
+    const auto slot = inputSlots_.find(page.mediaSource.empty() ? "auto" : page.mediaSource);
+    if (slot != inputSlots_.end()) out += "%%IncludeFeature: *InputSlot " + slot->second + "\n";
+    if (canDuplex_) {
+        out += std::string("%%IncludeFeature: *Duplex ") +
+               (page.duplex ? "DuplexNoTumble" : "None") + "\n";
+    }
+    out += w + " " + h + " talqPageSize\n%%EndPageSetup\n";
+    pageOpen_ = started_ = true;
+    lastPage_ = page;
+}
+
+void CupsPrinter::ClosePage() {
+    if (!pageOpen_) return;
+    job_->out += "showpage\n%%PageTrailer\n";
+    pageOpen_ = false;
+}
+
+bool CupsPrinter::BeginOutput() {
+    if (failed_) return false;
+    if (!job_ && !OpenJob()) return false;
+    if (pageOpen_ && !pagePending_) return true;
+    ClosePage();
+    const bool sheetHalfDone = started_ && lastPage_.duplex && !onBackSide_;
+    pagePending_ = false;
+    // A page that must start a sheet after a front leaves that back blank.
+    if (sheetHalfDone && (frontWanted_ || !duplex_)) {
+        StartPage(lastPage_);
+        ClosePage();
+        onBackSide_ = true;
+    }
+    onBackSide_ = duplex_ && sheetHalfDone && !onBackSide_;
+    frontWanted_ = false;
+    StartPage({mediaSource_, paper_, duplex_});
+    return Send(false);
+}
+
+// The page in hand goes to CUPS now.
+bool CupsPrinter::NewPage() {
+    pagePending_ = true;
+    if (!job_) return !failed_;
+    ClosePage();
+    return Send(true);
+}
+
+void CupsPrinter::EndDoc() {
+    // The next document starts on a page and a sheet of its own.
+    pagePending_ = frontWanted_ = true;
+}
+
+bool CupsPrinter::EndJob() {
+    bool ok = !failed_;
+    if (job_ && ok) {
+        ok = FinishJob();
+    } else if (job_) {
+        CancelJob();
+    }
+    job_.reset();
+    failed_ = started_ = pageOpen_ = pagePending_ = onBackSide_ = frontWanted_ = false;
+    staple_ = false;
+    return ok;
+}
+
+void CupsPrinter::CancelJob() {
+    if (!job_ || job_->id <= 0) return;
+    // Closing the connection ends a document under way unfinished.
+    httpClose(job_->http);
+    job_->http = nullptr;
+    cupsCancelJob2(CUPS_HTTP_DEFAULT, name_.c_str(), job_->id, 0);
+}
+
+bool CupsPrinter::FinishJob() {
+    ClosePage();
+    job_->out += "%%Trailer\n%%Pages: " + std::to_string(job_->pages) + "\n%%EOF\n";
+    if (!Send(true)) {
+        CancelJob();
+        return false;
+    }
+    if (cupsFinishDocument(job_->http, name_.c_str()) > IPP_STATUS_OK_CONFLICTING) {
+        Fail(cupsLastErrorString());
+        CancelJob();
+        return false;
+    }
+    if (!FollowJob(job_->id)) {
+        CancelJob();
+        return false;
+    }
+    return true;
+}
+
+// Until the job is done, fails, or the time is up with the job still on
+// a working queue.
+bool CupsPrinter::FollowJob(int id) {
+    const std::int64_t until = CurrentClock().MonotonicMs() + followMs_;
+    for (;;) {
+        const JobState job = AskJob(job_->http, id);
+        if (job.state == IPP_JSTATE_COMPLETED) return true;
+        const QueueState queue = AskQueue(job_->http, name_);
+        if (job.state == IPP_JSTATE_STOPPED || job.state == IPP_JSTATE_CANCELED ||
+            job.state == IPP_JSTATE_ABORTED || queue.stopped) {
+            const char* what = job.state == IPP_JSTATE_CANCELED  ? "cancelled"
+                               : job.state == IPP_JSTATE_ABORTED ? "aborted"
+                                                                 : "stopped";
+            std::string reason = std::string("CUPS ") + what + " job " + std::to_string(id);
+            if (queue.stopped) reason = "the queue is stopped: " + queue.message;
+            if (!job.reasons.empty() && job.reasons != "none") reason += " (" + job.reasons + ")";
+            return Fail(reason);
+        }
+        if (CurrentClock().MonotonicMs() >= until) return true;
+        YieldFor(100);
+    }
 }
 
 void CupsPrinter::PrintText(const std::string&) {
@@ -363,7 +644,10 @@ bool CupsPrinter::Escape(const std::string& bytes) {
         return true;
     }
     if (payload == kBackSideEscape) return true;
-    if (NamesStaple(bytes) && canStaple_) staple_ = true;
+    if (NamesStaple(bytes) && canStaple_ && !staple_) {
+        staple_ = true;
+        if (job_ && job_->id > 0) StapleJob(job_->id);
+    }
     return false;
 }
 
@@ -373,34 +657,25 @@ bool CupsPrinter::DrawImage(int x, int y, const QImage& image) {
 
 bool CupsPrinter::StretchImage(int x, int y, int w, int h, const QImage& image) {
     if (image.isNull() || w <= 0 || h <= 0 || !BeginOutput()) return false;
-    // cairo keeps the picture until the page is written: it gets its own copy.
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
-    cairo_surface_t* picture =
-        cairo_image_surface_create(CAIRO_FORMAT_RGB24, rgb.width(), rgb.height());
-    if (cairo_surface_status(picture) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(picture);
-        return false;
+    EncodedPage page;
+    if (!EncodePage(image, colorMode_ == kColorMonochrome, page)) {
+        return Fail("the page image cannot be encoded");
     }
-    cairo_surface_flush(picture);
-    unsigned char* bits = cairo_image_surface_get_data(picture);
-    const int stride = cairo_image_surface_get_stride(picture);
-    for (int row = 0; row < rgb.height(); ++row) {
-        std::copy_n(rgb.constScanLine(row), rgb.width() * 4, bits + row * stride);
-    }
-    cairo_surface_mark_dirty(picture);
-    cairo_t* cr = stream_->cr;
-    cairo_save(cr);
-    cairo_scale(cr, 72.0 / kDpi, 72.0 / kDpi);
-    cairo_translate(cr, x, y);
-    cairo_scale(cr, static_cast<double>(w) / rgb.width(), static_cast<double>(h) / rgb.height());
-    cairo_set_source_surface(cr, picture, 0, 0);
-    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
-    cairo_paint(cr);
-    cairo_restore(cr);
-    cairo_surface_destroy(picture);
-    return cairo_status(cr) == CAIRO_STATUS_SUCCESS;
+    // Pixels at the composing resolution, the image's rows top first.
+    const int pageHeight = PageSizeFor(lastPage_.paper).sizePixels(kDpi).height();
+    const std::string iw = std::to_string(image.width()), ih = std::to_string(image.height());
+    std::string& out = job_->out;
+    out += "gsave 72 " + std::to_string(kDpi) + " div dup scale " + std::to_string(x) + " " +
+           std::to_string(pageHeight - y - h) + " translate " + std::to_string(w) + " " +
+           std::to_string(h) + " scale\n" + page.colorSpace + " setcolorspace\n" +
+           "/talqData currentfile /ASCII85Decode filter def\n" + "<< /ImageType 1 /Width " + iw +
+           " /Height " + ih + " /BitsPerComponent " + std::to_string(page.bits) + " /Decode " +
+           page.decode + " /ImageMatrix [" + iw + " 0 0 -" + ih + " 0 " + ih +
+           "] /DataSource talqData " + page.filter + " filter >> image\n";
+    AppendAscii85(out, page.data);
+    out += "talqData talqFlush grestore\n";
+    return Send(false);
 }
-
 std::vector<std::string> CupsPrinterCollection::Names() const {
     std::vector<std::string> names;
     cups_dest_t* dests = nullptr;
@@ -423,6 +698,12 @@ std::string CupsPrinterCollection::DefaultName() const {
 
 std::shared_ptr<Printer> CupsPrinterCollection::Open(const std::string& name) {
     return std::make_shared<CupsPrinter>(name);
+}
+
+std::string CupsPrinterCollection::Unreachable(const std::string& name) const {
+    const QueueState queue = AskQueue(CUPS_HTTP_DEFAULT, name);
+    const std::string trouble = queue.reached ? QueueTrouble(queue) : cupsLastErrorString();
+    return trouble.empty() ? trouble : name + ": " + trouble;
 }
 
 }  // namespace platform

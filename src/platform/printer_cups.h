@@ -1,11 +1,20 @@
 #pragma once
-// The machine's CUPS printers. A print job becomes one CUPS job: its pages
-// are written as one PostScript stream whose page set-ups carry each
-// page's own paper size, tray and sides (as the printer's PPD names them),
-// which CUPS's filters apply page by page. Paper bins map onto the
-// printer's "media-source" values and a staple command onto CUPS
-// finishings where the printer offers them. Raw escapes cannot enter a
-// CUPS job; the duplex side escapes are honoured, the rest kept for the log.
+// The machine's CUPS printers. A print job becomes one CUPS job whose
+// PostScript is sent page by page as the pages are composed, so a job of
+// any length holds one page in memory and a page that cannot be sent fails
+// at that page. Each page's set-up carries its own paper size, tray and
+// sides (as the printer's PPD names them), which CUPS's filters apply page
+// by page; black-and-white pages travel as CCITT group 4, others as JPEG.
+// Paper bins map onto the printer's "media-source" values and a staple
+// command onto CUPS finishings where the printer offers them. Raw escapes
+// cannot enter a CUPS job; the duplex side escapes are honoured, the rest
+// kept for the log.
+//
+// A job counts as printed once CUPS has it on a working queue: after the
+// last page its state is followed for a few seconds (the window's events
+// run meanwhile); a job CUPS stops, aborts or cancels, or a stopped queue,
+// fails the job with the queue's name and CUPS's reason, and the job is
+// cancelled so that it never prints behind the user's back.
 
 #include <QImage>
 
@@ -31,6 +40,8 @@ class CupsPrinter : public Printer {
     const std::vector<std::string>& Escapes() const { return escapes_; }
     // The id of the last CUPS job this printer submitted; 0 before any.
     int LastJobId() const { return lastJobId_; }
+    // How long a submitted job's state is followed; 0 hands it over at once.
+    void SetFollowMs(int ms) { followMs_ = ms; }
 
     std::string DeviceName() const override { return name_; }
     int ColorMode() const override { return colorMode_; }
@@ -46,10 +57,7 @@ class CupsPrinter : public Printer {
     std::vector<PaperBinInfo> PaperBins() const override;
     std::string FailureReason() const override { return failure_; }
 
-    bool NewPage() override {
-        pagePending_ = true;
-        return true;
-    }
+    bool NewPage() override;
     void EndDoc() override;
     bool EndJob() override;
     void PrintText(const std::string& text) override;
@@ -58,15 +66,21 @@ class CupsPrinter : public Printer {
     bool StretchImage(int x, int y, int w, int h, const QImage& image) override;
 
   private:
-    struct Stream;
+    struct Job;
     struct PageSetup {
         std::string mediaSource;
         int paper = kPaperLetter;
         bool duplex = false;
     };
+    bool Fail(const std::string& reason);
+    bool OpenJob();
     bool BeginOutput();
     void StartPage(const PageSetup& page);
-    bool Submit();
+    void ClosePage();
+    bool Send(bool all);
+    bool FinishJob();
+    bool FollowJob(int id);
+    void CancelJob();
 
     std::string name_;
     // What the printer offers, asked of CUPS when it is opened.
@@ -84,12 +98,15 @@ class CupsPrinter : public Printer {
     bool staple_ = false;
     bool frontWanted_ = false;  // the next page starts a sheet
 
-    std::unique_ptr<Stream> stream_;
-    bool pageOpen_ = false;
-    PageSetup openPage_;
+    std::unique_ptr<Job> job_;
+    bool failed_ = false;    // the job in hand cannot print any more
+    bool started_ = false;   // a page of the job has begun
+    bool pageOpen_ = false;  // ... and is not shown yet
+    PageSetup lastPage_;
     bool pagePending_ = false;
-    bool onBackSide_ = false;  // the open page is a sheet's back
+    bool onBackSide_ = false;  // the last page is a sheet's back
     int lastJobId_ = 0;
+    int followMs_ = 3000;
     std::string failure_;
     std::vector<std::string> escapes_;
 };
@@ -99,6 +116,7 @@ class CupsPrinterCollection : public PrinterCollection {
     std::vector<std::string> Names() const override;
     std::string DefaultName() const override;
     std::shared_ptr<Printer> Open(const std::string& name) override;
+    std::string Unreachable(const std::string& name) const override;
 };
 
 }  // namespace platform

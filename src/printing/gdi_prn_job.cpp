@@ -110,7 +110,8 @@ bool cGdiPrn::StartWinPrintJob(std::int32_t iScaleMode, bool iLoadUserPrintSetti
     if (!szPrinterName.empty() &&
         (!current || Upper(current->DeviceName()) != Upper(szPrinterName))) {
         if (!platform::SelectCurrentPrinter(szPrinterName)) {
-            lastErrorMsg_ = "Unable to Start Print Job";
+            const std::string why = platform::PrinterUnreachable(szPrinterName);
+            lastErrorMsg_ = "Unable to Start Print Job" + (why.empty() ? "" : "\n" + why);
             return false;
         }
         current = platform::CurrentPrinter();

@@ -1,6 +1,6 @@
 // A print job through a real CUPS server (scripts/test starts one whose
 // queue writes what its filters made into a file): what arrives, page by
-// page, and under how many CUPS jobs.
+// page, and under how many CUPS jobs; and the queues that fail.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,8 @@
 
 #include <QDir>
 #include <QProcess>
+
+#include <cups/cups.h>
 
 #include "platform/printer_cups.h"
 #include "print_test_support.h"
@@ -154,6 +156,78 @@ TEST(CupsPrint, OneJobCarriesEveryPageWithItsOwnTraySizeAndSide) {
     const std::vector<std::string> codes = {"", "",        "KEY0001", "KEY0002", "",
                                             "", "KEY0003", "",        "KEY0004"};
     EXPECT_EQ(BarCodesOf(output, pages.Path()), codes);
+}
+
+// Two letter pages to a queue, the job stopped; the engine's result and text.
+struct Outcome {
+    bool pages = false, stopped = false;
+    std::string error;
+    int jobsLeft = 0;  // jobs of the queue not finished
+};
+
+Outcome PrintTwoPages(const std::string& queue) {
+    platform::InstallPrinterCollection(std::make_shared<platform::CupsPrinterCollection>());
+    Outcome o;
+    {
+        cGdiPrn engine;
+        platform::DrawSurface out;
+        if (engine.StartWinPrintJob(1, false, out, "", nullptr, queue, 0)) {
+            const platform::DrawSurface page = printtest::FramedPage(850, 1100);
+            o.pages = engine.WinPrntImage(page, 100, "", "K1", "", false, 0) &&
+                      engine.WinPrntImage(page, 100, "", "K2", "", false, 0);
+            if (!o.pages) o.error = engine.LastErrorMsg();
+            o.stopped = engine.StopWinPrintJob();
+        }
+        if (o.error.empty()) o.error = engine.LastErrorMsg();
+    }
+    platform::InstallPrinterCollection(nullptr);
+    cups_job_t* jobs = nullptr;
+    o.jobsLeft = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue.c_str(), 0, CUPS_WHICHJOBS_ACTIVE);
+    cupsFreeJobs(o.jobsLeft, jobs);
+    return o;
+}
+
+TEST(CupsPrint, AJobCupsStopsIsNoPrintAndNamesTheQueueAndCupsReason) {
+    const char* queue = std::getenv("TALQ_TEST_CUPS_BROKEN");
+    if (!queue)
+        GTEST_SKIP() << "no CUPS server was started for the tests (scripts/test starts one)";
+    const Outcome o = PrintTwoPages(queue);
+    EXPECT_TRUE(o.pages);  // CUPS takes every page, then its backend fails
+    EXPECT_FALSE(o.stopped);
+    EXPECT_EQ(
+        o.error.rfind(
+            "Unable to Submit Image to Printer\n" + std::string(queue) + ": CUPS stopped job ", 0),
+        0u)
+        << o.error;
+    EXPECT_EQ(o.jobsLeft, 0);
+}
+
+TEST(CupsPrint, AStoppedQueueFailsTheFirstPageWithItsReasonAndKeepsNoJob) {
+    const char* queue = std::getenv("TALQ_TEST_CUPS_STOPPED");
+    if (!queue)
+        GTEST_SKIP() << "no CUPS server was started for the tests (scripts/test starts one)";
+    const Outcome o = PrintTwoPages(queue);
+    EXPECT_FALSE(o.pages);
+    EXPECT_FALSE(o.stopped);
+    EXPECT_EQ(o.error, "Unable to Submit Image to Printer\n" + std::string(queue) +
+                           ": the queue is stopped: Paper jam in tray 2");
+    EXPECT_EQ(o.jobsLeft, 0);
+}
+
+TEST(CupsPrint, NoCupsServerNamesThePrinterAndWhyItCannotBeReached) {
+    const char* queue = std::getenv("TALQ_TEST_CUPS_QUEUE");
+    if (!queue)
+        GTEST_SKIP() << "no CUPS server was started for the tests (scripts/test starts one)";
+    testsupport::ScopedTempDir dir;
+    cupsSetServer((dir.Path() + "/no-cups.sock").c_str());
+    const Outcome o = PrintTwoPages(queue);
+    cupsSetServer(nullptr);
+    EXPECT_FALSE(o.pages || o.stopped);
+    EXPECT_EQ(o.error.rfind("Unable to Start Print Job\n" + std::string(queue) + ": ", 0), 0u)
+        << o.error;
+    EXPECT_GT(o.error.size(),
+              std::string("Unable to Start Print Job\n: ").size() + std::string(queue).size())
+        << o.error;
 }
 
 }  // namespace

@@ -299,6 +299,32 @@ TEST_F(CommandMessagesTest, PrintCommandsShowTheKeySetThePrintFieldsAndPrint) {
     platform::InstallPrinterCollection(nullptr);
 }
 
+TEST_F(CommandMessagesTest,
+       APrintWhosePrinterCannotBeReachedIsRefusedToItsSenderNotPrintedElsewhere) {
+    session->pageKeys = {"K0006"};
+    // No printer system: only the PDF printer, which nobody chose.
+    platform::InstallPrinterCollection(nullptr);
+    platform::DdeResult answer = dde_.Form_LinkExecute("PRINTPAGE,K0006");
+    EXPECT_FALSE(answer.ok);
+    EXPECT_EQ(answer.errorNumber, platform::kDdeNotHandled);
+    EXPECT_EQ(answer.description, "Unable to Start Print Job (No printer is set)");
+    EXPECT_EQ(dde_.QueuedCount(), 0);
+    Send("DDE,PRINTPAGE,K0006");  // arrived all the same: still no file
+    EXPECT_TRUE(FilesIn(platform::PdfPrintFolder()).empty());
+
+    // The printer the user set is gone: refused with its name, never the default.
+    auto machine = std::make_shared<platform::RecordingPrinterCollection>();
+    std::shared_ptr<platform::RecordingPrinter> other = machine->Add("Rec");
+    platform::InstallPrinterCollection(machine);
+    window->printDriver.printRequest.PrintLocalPrinter = "Floor 3";
+    answer = dde_.Form_LinkPoke("PrintDoc", "K0006");
+    EXPECT_FALSE(answer.ok);
+    EXPECT_EQ(answer.description, "Unable to Start Print Job (Floor 3: no such printer)");
+    Send("DDE,PRINTPAGE,K0006");
+    EXPECT_TRUE(other->images.empty());
+    platform::InstallPrinterCollection(nullptr);
+}
+
 TEST_F(CommandMessagesTest, KeysHoldingWireSeparatorsAreAnsweredAsNotFoundAndNeverSent) {
     Send(std::string("DDE,VIEW,K1\x1EK2"));
     EXPECT_TRUE(session->locksSet.empty());

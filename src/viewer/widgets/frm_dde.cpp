@@ -42,8 +42,22 @@ bool frmDDE::QueueDdeMessage(const std::string& message) {
     return true;
 }
 
+// A print whose printer cannot take it is refused to its sender at once:
+// queued, it would only fail later on the viewer's screen.
+std::string frmDDE::PrintTrouble(const std::string& message) const {
+    if (!Viewer || modView::ParseCommandMessage(message).printFlag == 0) return {};
+    const std::string why = Viewer->printDriver.CommandPrinterTrouble();
+    return why.empty() ? why : "Unable to Start Print Job (" + why + ")";
+}
+
 platform::DdeResult frmDDE::Form_LinkExecute(const std::string& CmdStr) {
-    for (const std::string& message : modView::MessagesForExecute(CmdStr)) {
+    const std::vector<std::string> messages = modView::MessagesForExecute(CmdStr);
+    for (const std::string& message : messages) {
+        if (std::string why = PrintTrouble(message); !why.empty()) {
+            return platform::DdeResult::Failure(platform::kDdeNotHandled, why);
+        }
+    }
+    for (const std::string& message : messages) {
         if (!QueueDdeMessage(message)) {
             return platform::DdeResult::Failure(platform::kDdeBusy, "Too many messages");
         }
@@ -55,6 +69,9 @@ platform::DdeResult frmDDE::Form_LinkPoke(const std::string& item, const std::st
     std::string message;
     if (!modView::MessageForPoke(item, text, message)) {
         return platform::DdeResult::Failure(platform::kDdeNotHandled, "No such item: " + item);
+    }
+    if (std::string why = PrintTrouble(message); !why.empty()) {
+        return platform::DdeResult::Failure(platform::kDdeNotHandled, why);
     }
     if (!message.empty() && !QueueDdeMessage(message)) {
         return platform::DdeResult::Failure(platform::kDdeBusy, "Too many messages");

@@ -49,6 +49,8 @@ class frmDDE : public QObject {
     QTimer Timer1;
 
   private:
+    std::string PrintTrouble(const std::string& message) const;
+
     modView::MessageQueue queue_;
     platform::InstanceLock lock_;
     platform::DdeServer server_;

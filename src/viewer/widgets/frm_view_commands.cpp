@@ -209,8 +209,14 @@ void frmView::CarryOutMessage(modView::CommandMessage& m, bool ownListFile) {
             OpenQueryFile(m.listFile, ok);
             RemoveFile(m.listFile);
         }
-        if (m.printFlag > 0 && ShowHandedKey(m.key)) {
+        // A command never prints anywhere but on the printer the user set.
+        const std::string printer = m.printFlag > 0 ? printDriver.CommandPrinter() : "";
+        if (m.printFlag > 0 && printer.empty()) {
+            platform::BeepWarning("Unable to Start Print Job\n" +
+                                  printDriver.CommandPrinterTrouble());
+        } else if (m.printFlag > 0 && ShowHandedKey(m.key)) {
             PrintRequest& printRequest = printDriver.printRequest;
+            printRequest.PrintLocalPrinter = printer;
             printRequest.g_PrinterType = 0;
             printRequest.g_PrintMode = 0;
             printRequest.g_PrintRange = static_cast<std::int16_t>(m.printFlag - 1);

@@ -97,7 +97,9 @@ void PrintDriver::StartPrintJob(std::int32_t flags, bool& ok) {
         const std::string& printer =
             printRun_.pdfFile.empty() ? req.PrintLocalPrinter : printRun_.pdfFile;
         ok = PrntObj->StartWinPrintJob(1, false, printRun_.output, "", nullptr, printer, color);
-        failure = "Unable to Start Print Job";
+        // The engine's text names the printer and why it cannot be reached.
+        failure =
+            PrntObj->LastErrorMsg().empty() ? "Unable to Start Print Job" : PrntObj->LastErrorMsg();
     }
     if (!ok) {
         printRun_.PrintErrText = failure;

@@ -75,6 +75,11 @@ class PrintDriver {
     void PrintThisImageBatch(const std::string& key, std::int32_t flags, bool& ok);
     void BuildPageTagText(const std::string& key, std::int32_t flags, std::string& text);
     const PrintRun& CurrentPrint() const { return printRun_; }
+    // The printer a command message prints on: the one the user chose, else
+    // the machine's default; the PDF printer only when chosen. Empty: none.
+    std::string CommandPrinter() const;
+    // Why a command message cannot print on it now; empty when it can.
+    std::string CommandPrinterTrouble() const;
 
     PrintRequest printRequest;
 

@@ -5,10 +5,12 @@
 
 #include <cstring>
 
+#include "foundation/text_match.h"
 #include "foundation/widgets/common_dialogs.h"
 #include "foundation/widgets/dialog_factory.h"
 #include "platform/printer.h"
 #include "platform/prompts.h"
+#include "platform/settings_store.h"
 #include "platform/text_codec.h"
 #include "printing/widgets/frm_prt_optn.h"
 #include "viewer/widgets/boundary_levels.h"
@@ -110,6 +112,23 @@ bool PrintDriver::ChoosePrintRange() {
         return false;
     }
     return true;
+}
+
+std::string PrintDriver::CommandPrinter() const {
+    if (!printRequest.PrintLocalPrinter.empty()) return printRequest.PrintLocalPrinter;
+    const std::string chosen =
+        platform::GetSetting("VYNClient", "Print Options", "Local Printer", "");
+    return chosen.empty() ? platform::DefaultPrinterName() : chosen;
+}
+
+std::string PrintDriver::CommandPrinterTrouble() const {
+    const std::string name = CommandPrinter();
+    if (name.empty()) return "No printer is set";
+    if (std::string why = platform::PrinterUnreachable(name); !why.empty()) return why;
+    for (const std::string& known : platform::PrinterNames()) {
+        if (mVBUtil::CompareTextNoCase(known, name) == 0) return {};
+    }
+    return platform::IsPdfPrinterName(name) ? std::string() : name + ": no such printer";
 }
 
 bool PrintDriver::ChoosePdfFile() {
