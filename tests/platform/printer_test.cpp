@@ -13,6 +13,7 @@
 #include "platform/printer_recording.h"
 #include "support/pdf_images.h"
 #include "support/scoped_env.h"
+#include "support/small_disk.h"
 
 namespace {
 
@@ -115,6 +116,39 @@ TEST(Printers, APdfFileThatCannotBeMadeNamesTheFileAndTheReason) {
     EXPECT_EQ(pdf.FailureReason().rfind(path + ": ", 0), 0u) << pdf.FailureReason();
     EXPECT_NE(pdf.FailureReason().find("Not a directory"), std::string::npos)
         << pdf.FailureReason();
+}
+
+TEST(Printers, APdfJobOutOfSpaceFailsAtItsPageAndLeavesTheFolderAsItWas) {
+    testsupport::SmallDisk disk;
+    if (!disk.Mounted())
+        GTEST_SKIP() << "a 64 KB tmpfs cannot be mounted here (" << disk.Refusal()
+                     << "); the full-disk case needs root";
+    const std::string old = disk.Path() + "/ACM0000003.pdf";
+    testsupport::WriteFile(old, "the old print");
+    // Colour noise: no JPEG makes it small.
+    QImage page(300, 300, QImage::Format_RGB32);
+    std::srand(7);
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x) page.setPixel(x, y, std::rand() & 0xFFFFFF);
+    struct Case {
+        std::string asked;
+        bool replace;
+        std::size_t spare;  // left free before the job
+    };
+    const Case cases[] = {{old, true, 16384}, {disk.Path() + "/new.pdf", false, 0}};
+    for (const Case& c : cases) {
+        disk.Fill(c.spare);
+        platform::PdfPrinter pdf("File", c.asked, 300);
+        if (c.replace) pdf.ReplaceExistingFile();
+        ASSERT_TRUE(pdf.DrawImage(0, 0, page)) << pdf.FailureReason();
+        EXPECT_FALSE(pdf.NewPage()) << c.asked;
+        EXPECT_EQ(pdf.FailureReason(), c.asked + ": No space left on device");
+        EXPECT_FALSE(pdf.EndJob()) << c.asked;
+        EXPECT_EQ(testsupport::ReadFile(old), "the old print");
+        QStringList left = QDir(QString::fromStdString(disk.Path())).entryList(QDir::Files | QDir::Hidden);
+        left.removeIf([](const QString& name) { return name.startsWith("filler"); });
+        EXPECT_EQ(left, QStringList{"ACM0000003.pdf"}) << left.join(" ").toStdString();
+    }
 }
 
 TEST(Printers, PdfPagesKeepBlackAndWhiteLosslessIn1BitAndTheRestAsJpeg) {
