@@ -311,6 +311,23 @@ TEST(PrintJob, FailuresAreReportedAndLeaveNoJobBehind) {
              return t.Page(t.letter) && t.engine.StopWinPrintJob();
          },
          "Unable to Submit Image to Printer\nLaser: not handed over"},
+        // The job stops at the first page the printer could not put out.
+        {"printer cannot put out the page before an image",
+         [](Bench& t) {
+             t.laser->failPages = true;
+             t.Start();
+             return t.Page(t.letter) && t.Page(t.letter);
+         },
+         "Unable to Submit Image to Printer\nLaser: page not put out"},
+        {"printer cannot put out the page before a slip sheet",
+         [](Bench& t) {
+             t.laser->failPages = true;
+             t.Start();
+             bool ok = t.Page(t.letter);
+             if (ok) t.engine.WinPrntSlipSheet("Title", "Message", "Footer", ok);
+             return ok;
+         },
+         "Unable to Submit Image to Printer\nLaser: page not put out"},
     };
     for (const Case& c : cases) {
         Bench t;
