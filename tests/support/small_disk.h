@@ -15,7 +15,7 @@
 
 namespace testsupport {
 
-class SmallDisk {
+class SmallDisk : public ScopedTempDir {
   public:
     SmallDisk() {
         if (::mount("tmpfs", Path().c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=64k") != 0)
@@ -25,7 +25,6 @@ class SmallDisk {
         if (refusal_.empty()) ::umount2(Path().c_str(), MNT_DETACH);
     }
     const std::string& Refusal() const { return refusal_; }
-    const std::string& Path() const { return dir_.Path(); }
 
     // Takes the space left but `spare` bytes (whole 4 KB pages).
     void Fill(off_t spare) {
@@ -33,14 +32,12 @@ class SmallDisk {
         const std::string block(4096, 'x');
         off_t added = 0;
         for (ssize_t n; (n = ::write(fd, block.data(), block.size())) > 0;) added += n;
-        const off_t end = ::lseek(fd, 0, SEEK_END);
-        const int cut = ::ftruncate(fd, end - std::min(spare, added));
+        const int cut = ::ftruncate(fd, ::lseek(fd, 0, SEEK_END) - std::min(spare, added));
         static_cast<void>(cut);
         ::close(fd);
     }
 
   private:
-    ScopedTempDir dir_;
     std::string refusal_;
 };
 
