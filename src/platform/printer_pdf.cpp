@@ -3,12 +3,16 @@
 #include <cairo-pdf.h>
 #include <cairo.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QBuffer>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -32,34 +36,151 @@ bool IsGreyPage(const QImage& rgb) {
     return true;
 }
 
-// The folder is made when missing; a taken name is never opened, the next
-// numbered one is tried instead.
-bool OpenNewFile(const QString& wanted, QFile& file, std::string& reason) {
-    const QFileInfo info(wanted);
-    std::error_code ec;
-    std::filesystem::create_directories(QFile::encodeName(info.absolutePath()).toStdString(), ec);
-    if (ec) {
-        reason =
-            "the folder " + FromQString(info.absolutePath()) + " cannot be made: " + ec.message();
-        return false;
-    }
-    const QString suffix = info.suffix().isEmpty() ? QString() : "." + info.suffix();
-    for (int n = 1; n < 10000; ++n) {
-        const QString candidate = n == 1
-                                      ? info.absoluteFilePath()
-                                      : info.absoluteDir().filePath(info.completeBaseName() + "-" +
-                                                                    QString::number(n) + suffix);
-        file.setFileName(candidate);
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return true;
-        const QFileInfo taken(candidate);
-        if (!taken.exists() && !taken.isSymLink()) {
-            reason = FromQString(file.errorString());
+std::string SystemReason(int error) {
+    return std::strerror(error);
+}
+
+}  // namespace
+
+// One job's output: a new temporary file beside the file asked for, which
+// takes that file's name only once it is complete and on disk, so a failed
+// job leaves no part of itself and the file it would replace as it was.
+class PdfPrinter::JobFile {
+  public:
+    JobFile() = default;
+    JobFile(const JobFile&) = delete;
+    JobFile& operator=(const JobFile&) = delete;
+    ~JobFile() { Discard(); }
+
+    // The folder is made when missing.
+    bool Create(const std::string& wanted, std::string& reason) {
+        const QFileInfo info(ToQString(wanted));
+        folder_ = QFile::encodeName(info.absolutePath()).toStdString();
+        wanted_ = QFile::encodeName(info.absoluteFilePath()).toStdString();
+        std::error_code ec;
+        std::filesystem::create_directories(folder_, ec);
+        if (ec) {
+            reason = "the folder " + FromQString(info.absolutePath()) +
+                     " cannot be made: " + ec.message();
             return false;
         }
+        const std::string stem = folder_ + "/." + QFile::encodeName(info.fileName()).toStdString();
+        static unsigned serial = 0;
+        for (int attempt = 0; attempt < 1000; ++attempt) {
+            const std::string candidate = stem + "." + std::to_string(::getpid()) + "-" +
+                                          std::to_string(++serial) + ".part";
+            fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd_ >= 0) {
+                temp_ = candidate;
+                return true;
+            }
+            if (errno != EEXIST) {
+                reason = SystemReason(errno);
+                return false;
+            }
+        }
+        reason = "no temporary file can be made beside it";
+        return false;
     }
-    reason = "no free file name is left beside it";
-    return false;
-}
+
+    // Output is held until a good deal has come or the page ends.
+    bool Append(const unsigned char* data, unsigned int length) {
+        if (!error_.empty()) return false;
+        buffer_.append(reinterpret_cast<const char*>(data), length);
+        return buffer_.size() < kHeld || Drain();
+    }
+
+    // Puts what is held into the file; false, with the reason kept, when the
+    // system refuses it.
+    bool Drain() {
+        if (!error_.empty()) return false;
+        std::size_t done = 0;
+        while (done < buffer_.size()) {
+            const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return Refused(n < 0 ? errno : ENOSPC);
+            done += static_cast<std::size_t>(n);
+        }
+        buffer_.clear();
+        return true;
+    }
+
+    const std::string& Error() const { return error_; }
+
+    // Gives the finished file its name: the one asked for, replacing a file
+    // of that name, or else the first free one of "name.pdf", "name-2.pdf"
+    // ... without ever replacing one that exists or appears meanwhile.
+    bool Commit(bool replace, std::string& written) {
+        if (!Drain()) return false;
+        if (::fsync(fd_) != 0) return Refused(errno);
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0) return Refused(errno);
+        if (replace) {
+            if (std::rename(temp_.c_str(), wanted_.c_str()) != 0) return Refused(errno);
+            written = wanted_;
+        } else if (!LinkFree(written)) {
+            return false;
+        }
+        temp_.clear();
+        // The new name is on disk only once its folder is.
+        const int dir = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            ::fsync(dir);
+            ::close(dir);
+        }
+        return true;
+    }
+
+    void Discard() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+        if (!temp_.empty()) ::unlink(temp_.c_str());
+        temp_.clear();
+    }
+
+  private:
+    static constexpr std::size_t kHeld = 1 << 18;
+
+    bool Refused(int error) {
+        if (error_.empty()) error_ = SystemReason(error);
+        return false;
+    }
+
+    bool LinkFree(std::string& written) {
+        const std::size_t dot = wanted_.rfind('.');
+        const bool hasSuffix = dot != std::string::npos && dot > folder_.size() + 1;
+        const std::string base = hasSuffix ? wanted_.substr(0, dot) : wanted_;
+        const std::string suffix = hasSuffix ? wanted_.substr(dot) : std::string();
+        for (int n = 1; n < 10000; ++n) {
+            const std::string candidate =
+                n == 1 ? wanted_ : base + "-" + std::to_string(n) + suffix;
+            if (::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, candidate.c_str(),
+                            RENAME_NOREPLACE) == 0) {
+                written = candidate;
+                return true;
+            }
+            if (errno == EEXIST) continue;
+            if (errno != EINVAL && errno != ENOSYS) return Refused(errno);
+            // A file system that cannot rename without replacing can link.
+            if (::link(temp_.c_str(), candidate.c_str()) == 0) {
+                ::unlink(temp_.c_str());
+                written = candidate;
+                return true;
+            }
+            if (errno != EEXIST) return Refused(errno);
+        }
+        error_ = "no free file name is left beside it";
+        return false;
+    }
+
+    int fd_ = -1;
+    std::string folder_, wanted_, temp_;
+    std::string buffer_;
+    std::string error_;
+};
+
+namespace {
 
 // An image surface of one pixel that carries the page's encoded data:
 // cairo writes the data and never reads the pixel, and one pixel is all it
@@ -104,44 +225,46 @@ cairo_surface_t* PageSurface(const QImage& page, bool monochrome) {
 
 // One job's file and the cairo document writing into it.
 struct PdfPrinter::Document {
-    QFile file;
+    JobFile file;
     cairo_surface_t* surface = nullptr;
     cairo_t* cr = nullptr;
-    std::string writeError;
 
     static cairo_status_t Write(void* closure, const unsigned char* data, unsigned int length) {
         auto* doc = static_cast<Document*>(closure);
-        if (doc->file.write(reinterpret_cast<const char*>(data), length) ==
-            static_cast<qint64>(length)) {
-            return CAIRO_STATUS_SUCCESS;
-        }
-        if (doc->writeError.empty()) doc->writeError = FromQString(doc->file.errorString());
-        return CAIRO_STATUS_WRITE_ERROR;
+        return doc->file.Append(data, length) ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
     }
     // Empty when all is well.
     std::string Trouble() const {
-        if (!writeError.empty()) return writeError;
+        if (!file.Error().empty()) return file.Error();
         if (cairo_status(cr) != CAIRO_STATUS_SUCCESS)
             return cairo_status_to_string(cairo_status(cr));
         return {};
     }
-    std::string Finish() {
+    // Cairo puts a page out when it ends: what fails to reach the file shows
+    // at that page, not at the end of the job.
+    std::string EndPage() {
         cairo_show_page(cr);
+        file.Drain();
+        return Trouble();
+    }
+    // Completes the file and names it; on any failure nothing of it stays.
+    std::string Finish(bool replace, std::string& written) {
         cairo_destroy(cr);
         cr = nullptr;
         cairo_surface_finish(surface);
         const cairo_status_t status = cairo_surface_status(surface);
         cairo_surface_destroy(surface);
         surface = nullptr;
-        std::string trouble = writeError;
+        std::string trouble = file.Error();
         if (trouble.empty() && status != CAIRO_STATUS_SUCCESS)
             trouble = cairo_status_to_string(status);
-        if (!file.flush() && trouble.empty()) trouble = FromQString(file.errorString());
-        file.close();
+        if (trouble.empty() && !file.Commit(replace, written)) trouble = file.Error();
+        file.Discard();
         return trouble;
     }
     ~Document() {
-        if (cr != nullptr) Finish();
+        if (cr != nullptr) cairo_destroy(cr);
+        if (surface != nullptr) cairo_surface_destroy(surface);
     }
 };
 
@@ -197,11 +320,11 @@ int PdfPrinter::PageHeight() const {
 }
 
 bool PdfPrinter::Fail(const std::string& reason) {
-    failure_ = (written_.empty() ? path_ : written_) + ": " + reason;
+    failure_ = path_ + ": " + reason;
     return false;
 }
 
-// Opens a new file at the job's first output and starts a page when one is
+// Makes the job's file at its first output and starts a page when one is
 // due, each page at the paper size set when it begins.
 bool PdfPrinter::BeginOutput() {
     const double w = PageWidth() * 72.0 / dpi_, h = PageHeight() * 72.0 / dpi_;
@@ -210,30 +333,40 @@ bool PdfPrinter::BeginOutput() {
         written_.clear();
         auto doc = std::make_unique<Document>();
         std::string reason;
-        if (!OpenNewFile(ToQString(path_), doc->file, reason)) return Fail(reason);
-        written_ = FromQString(doc->file.fileName());
+        if (!doc->file.Create(path_, reason)) return Fail(reason);
         doc->surface = cairo_pdf_surface_create_for_stream(&Document::Write, doc.get(), w, h);
         cairo_pdf_surface_set_metadata(doc->surface, CAIRO_PDF_METADATA_CREATOR, "talq");
         doc->cr = cairo_create(doc->surface);
         doc_ = std::move(doc);
-        pagePending_ = false;
-    } else if (pagePending_) {
-        cairo_show_page(doc_->cr);
+    } else if (!pageOpen_) {
         cairo_pdf_surface_set_size(doc_->surface, w, h);
-        pagePending_ = false;
     }
+    pageOpen_ = true;
     const std::string trouble = doc_->Trouble();
     return trouble.empty() || Fail(trouble);
+}
+
+bool PdfPrinter::NewPage() {
+    if (!doc_ || !pageOpen_) return true;
+    pageOpen_ = false;
+    const std::string trouble = doc_->EndPage();
+    return trouble.empty() || Fail(trouble);
+}
+
+void PdfPrinter::EndDoc() {
+    NewPage();
 }
 
 bool PdfPrinter::EndJob() {
     bool ok = true;
     if (doc_) {
-        const std::string trouble = doc_->Finish();
+        if (pageOpen_) doc_->EndPage();
+        const std::string trouble = doc_->Finish(replace_, written_);
         if (!trouble.empty()) ok = Fail(trouble);
         doc_.reset();
     }
-    pagePending_ = false;
+    pageOpen_ = false;
+    replace_ = false;
     return ok;
 }
 

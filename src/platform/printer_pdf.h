@@ -1,9 +1,12 @@
 #pragma once
 // A printer that writes each job's pages into a new PDF file, at a fixed
 // device resolution, so a page composed at that resolution is placed pixel
-// for pixel. A file that exists is never replaced: the job takes the first
-// free name of "name.pdf", "name-2.pdf", "name-3.pdf" ..., and makes the
-// folder when it is missing. Black-and-white pages are stored as 1-bit
+// for pixel. The pages go to a temporary file beside the one asked for, each
+// as it ends, and the file takes its name only once complete and on disk; a
+// job that fails leaves nothing. A file that exists is never replaced unless
+// asked for: the job takes the first free name of "name.pdf", "name-2.pdf",
+// "name-3.pdf" ..., and makes the folder when it is missing. Black-and-white
+// pages are stored as 1-bit
 // CCITT group 4 images, lossless; grey and colour pages as JPEG. Every bin
 // is taken (a file has none); the paper sizes are letter, legal and 11x17.
 
@@ -21,9 +24,12 @@ class PdfPrinter : public Printer {
     PdfPrinter(std::string name, std::string path, int dpi = 300);
     ~PdfPrinter() override;
 
-    // The file asked for, and the file the open or last job wrote.
+    // The file asked for, and the file the last job wrote.
     const std::string& Path() const { return path_; }
     const std::string& WrittenPath() const { return written_; }
+    // The open or next job replaces the file asked for, for a name the user
+    // agreed to replace; the file stays as it is until the job is complete.
+    void ReplaceExistingFile() { replace_ = true; }
     std::string FailureReason() const override { return failure_; }
 
     std::string DeviceName() const override { return name_; }
@@ -38,11 +44,8 @@ class PdfPrinter : public Printer {
     int PageHeight() const override;
     bool StretchesBitmaps() const override { return true; }
 
-    bool NewPage() override {
-        pagePending_ = true;
-        return true;
-    }
-    void EndDoc() override { pagePending_ = true; }
+    bool NewPage() override;
+    void EndDoc() override;
     bool EndJob() override;
     void PrintText(const std::string& text) override;
     bool Escape(const std::string&) override { return false; }
@@ -50,6 +53,7 @@ class PdfPrinter : public Printer {
     bool StretchImage(int x, int y, int w, int h, const QImage& image) override;
 
   private:
+    class JobFile;
     struct Document;
     bool BeginOutput();
     bool Fail(const std::string& reason);
@@ -62,7 +66,8 @@ class PdfPrinter : public Printer {
     int paper_ = kPaperLetter;
     int colorMode_ = kColorColor;
     std::unique_ptr<Document> doc_;
-    bool pagePending_ = false;
+    bool pageOpen_ = false;
+    bool replace_ = false;
 };
 
 // The page of a paper size code; letter for codes it does not know.

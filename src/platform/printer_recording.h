@@ -32,6 +32,7 @@ class RecordingPrinter : public Printer {
     bool hasDeviceContext = true;
     bool failImages = false;
     bool failEnd = false;
+    bool failPages = false;  // no page ends
     std::vector<PaperBinInfo> bins;
     int bitsPerPixel = 24;
     int colorMode = kColorColor;
@@ -57,14 +58,17 @@ class RecordingPrinter : public Printer {
 
     bool NewPage() override {
         calls.push_back("NewPage");
-        return true;
+        return !failPages;
     }
     void EndDoc() override { calls.push_back("EndDoc"); }
     bool EndJob() override {
         calls.push_back("EndJob");
         return !failEnd;
     }
-    std::string FailureReason() const override { return failEnd ? name_ + ": not handed over" : ""; }
+    std::string FailureReason() const override {
+        if (failEnd) return name_ + ": not handed over";
+        return failPages ? name_ + ": page not put out" : "";
+    }
     void PrintText(const std::string& text) override { calls.push_back("Text " + text); }
     bool Escape(const std::string& bytes) override;
     bool DrawImage(int x, int y, const QImage& image) override;

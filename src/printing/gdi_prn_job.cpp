@@ -249,7 +249,12 @@ bool cGdiPrn::WinPrntImage(const platform::DrawSurface& picImage, std::int16_t i
         lastErrorMsg_ = "Invalid Print Mode";
         return false;
     }
-    if (docPages_ > 0) printer_->NewPage();
+    // The page before is put out now: a printer that could not take it
+    // stops the job here, not at its end.
+    if (docPages_ > 0 && !printer_->NewPage()) {
+        lastErrorMsg_ = platform::WithFailureReason("Unable to Submit Image to Printer", *printer_);
+        return false;
+    }
     ++docPages_;
     docState_ = 2;
 

@@ -124,7 +124,10 @@ void cGdiPrn::WinPrntSlipSheet(const std::string& szTitle, const std::string& sz
         lastErrorMsg_ = "Invalid Print Mode";
         return;
     }
-    if (docPages_ > 0) printer_->NewPage();
+    if (docPages_ > 0 && !printer_->NewPage()) {
+        lastErrorMsg_ = platform::WithFailureReason("Unable to Submit Image to Printer", *printer_);
+        return;
+    }
     docState_ = 2;
     ++docPages_;
 

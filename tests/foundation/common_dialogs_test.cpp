@@ -176,15 +176,17 @@ TEST_F(CommonDialogs, SaveOverExistingFileAsksAndNoReopensTheDialog) {
     EXPECT_EQ(prompts.Beeps(), 1);
 }
 
-TEST_F(CommonDialogs, SaveOverExistingFileWithYesDeletesIt) {
+TEST_F(CommonDialogs, SaveOverExistingFileWithYesKeepsItForTheWriterToReplace) {
     std::string existing = dir.Path() + "/keys.txt";
     testsupport::WriteFile(existing, "old");
     runner.files.push_back(FileAnswer{existing, 1});
     prompts.QueueAnswer(platform::vbYes);
     std::string path;
-    ASSERT_TRUE(ShowFileDialog(nullptr, path, "Text Files|*.txt", 1, 1));
+    bool replace = false;
+    ASSERT_TRUE(ShowFileDialog(nullptr, path, "Text Files|*.txt", 1, 1, &replace));
     EXPECT_EQ(path, existing);
-    EXPECT_FALSE(mVBUtil::FileExists(existing));
+    EXPECT_TRUE(replace);
+    EXPECT_EQ(testsupport::ReadFile(existing), "old");
 }
 
 TEST_F(CommonDialogs, OpeningAnExistingFileAsksNothing) {

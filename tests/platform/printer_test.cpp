@@ -13,6 +13,7 @@
 #include "platform/printer_recording.h"
 #include "support/pdf_images.h"
 #include "support/scoped_env.h"
+#include "support/small_disk.h"
 
 namespace {
 
@@ -115,6 +116,28 @@ TEST(Printers, APdfFileThatCannotBeMadeNamesTheFileAndTheReason) {
     EXPECT_EQ(pdf.FailureReason().rfind(path + ": ", 0), 0u) << pdf.FailureReason();
     EXPECT_NE(pdf.FailureReason().find("Not a directory"), std::string::npos)
         << pdf.FailureReason();
+}
+
+TEST(Printers, APdfJobOutOfSpaceFailsAtItsPageAndLeavesTheFolderAsItWas) {
+    testsupport::SmallDisk disk;
+    if (!disk.Refusal().empty()) GTEST_SKIP() << "no 64 KB tmpfs (needs root): " << disk.Refusal();
+    const std::string old = disk.Path() + "/ACM0000003.pdf";
+    testsupport::WriteFile(old, "the old print");
+    QImage noise(300, 300, QImage::Format_RGB32);  // no JPEG makes it small
+    for (int i = 0; i < 300 * 300; ++i) noise.setPixel(i % 300, i / 300, std::rand() & 0xFFFFFF);
+    // Replacing with room for a little, and a new name on a disk full from the start.
+    for (const auto& [asked, spare] : {std::pair{old, 16384}, {disk.Path() + "/new.pdf", 0}}) {
+        disk.Fill(spare);
+        platform::PdfPrinter pdf("File", asked, 300);
+        if (asked == old) pdf.ReplaceExistingFile();
+        ASSERT_TRUE(pdf.DrawImage(0, 0, noise)) << pdf.FailureReason();
+        EXPECT_FALSE(pdf.NewPage());
+        EXPECT_EQ(pdf.FailureReason(), asked + ": No space left on device");
+        EXPECT_FALSE(pdf.EndJob());
+        EXPECT_EQ(testsupport::ReadFile(old), "the old print");
+        EXPECT_EQ(QDir(QString::fromStdString(disk.Path())).entryList(QDir::Files | QDir::Hidden),
+                  (QStringList{"ACM0000003.pdf", "filler"}));
+    }
 }
 
 TEST(Printers, PdfPagesKeepBlackAndWhiteLosslessIn1BitAndTheRestAsJpeg) {

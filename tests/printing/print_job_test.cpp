@@ -311,6 +311,15 @@ TEST(PrintJob, FailuresAreReportedAndLeaveNoJobBehind) {
              return t.Page(t.letter) && t.engine.StopWinPrintJob();
          },
          "Unable to Submit Image to Printer\nLaser: not handed over"},
+        // Neither an image page nor a slip sheet follows a page not put out.
+        {"printer cannot put out a page",
+         [](Bench& t) {
+             t.laser->failPages = true;
+             bool first = t.Start() && t.Page(t.letter), image = t.Page(t.letter), slip = true;
+             t.engine.WinPrntSlipSheet("Title", "Message", "Footer", slip);
+             return !first || image || slip;
+         },
+         "Unable to Submit Image to Printer\nLaser: page not put out"},
     };
     for (const Case& c : cases) {
         Bench t;

@@ -19,6 +19,7 @@
 #include "support/fake_dialog_runner.h"
 #include "support/pdf_images.h"
 #include "support/test_images.h"
+#include "support/small_disk.h"
 #include "viewer/print_scene.h"
 
 namespace {
@@ -237,6 +238,26 @@ TEST_F(PrintDriverTest, AJobThePrinterCouldNotHandOverIsReportedNotPassedAsPrint
     EXPECT_EQ(Printer().images.size(), 1u);
     EXPECT_EQ(prompts.Messages(),
               std::vector<std::string>{"Unable to Submit Image to Printer\nRec: not handed over"});
+    EXPECT_TRUE(Logs().empty());
+}
+
+TEST_F(PrintDriverTest, APdfPrintOutOfSpaceKeepsTheFileItWouldReplaceAndLogsNothing) {
+    testsupport::SmallDisk disk;
+    if (!disk.Refusal().empty()) GTEST_SKIP() << "no 64 KB tmpfs (needs root): " << disk.Refusal();
+    const std::string old = disk.Path() + "/K0001.pdf";
+    testsupport::WriteFile(old, "the old print");
+    disk.Fill(0);
+    testsupport::FakeDialogRunner runner;
+    mComDlg::ScopedDialogRunner scoped(runner);
+    runner.files.push_back(mComDlg::FileAnswer{old, 1});
+    prompts.QueueAnswer(platform::vbYes);  // replace it
+    Local(1, 0);
+    driver.printRequest.PrintLocalPrinter = platform::kPdfPrinterName;
+    driver.PrintSelection(true);
+    EXPECT_EQ(prompts.Messages().back(),
+              "Unable to Submit Image to Printer\n" + old + ": No space left on device");
+    EXPECT_EQ(testsupport::ReadFile(old), "the old print");
+    EXPECT_TRUE(Logs().empty());
 }
 
 TEST_F(PrintDriverTest, ThePdfPrinterOfTheDialogWritesTheFileTheUserNamesAndElseANewOneEachTime) {

@@ -8,7 +8,6 @@
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <cstdio>
 
 #include "foundation/binary_files.h"
 #include "foundation/fields.h"
@@ -216,7 +215,8 @@ bool ShowFontDialog(QWidget* owner, std::string& face, int& size, int& style,
 }
 
 bool ShowFileDialog(QWidget* owner, std::string& path, const std::string& filter, int filterIndex,
-                    int mode) {
+                    int mode, bool* replaceAgreed) {
+    if (replaceAgreed != nullptr) *replaceAgreed = false;
     FileRequest request;
     request.save = mode == 1;
     request.title = request.save ? "Save File" : "Open File";
@@ -239,8 +239,10 @@ bool ShowFileDialog(QWidget* owner, std::string& path, const std::string& filter
         platform::Beep();
         int reply = platform::MsgBox("File already exists.  Overwrite file?\n\n" + chosen,
                                      platform::vbYesNo | platform::vbDefaultButton2, "Warning");
+        // The file stays until the caller's output replaces it: a write
+        // that fails must not have cost the user the old one.
         if (reply == platform::vbYes) {
-            std::remove(chosen.c_str());
+            if (replaceAgreed != nullptr) *replaceAgreed = true;
             return true;
         }
         SplitFolder(chosen, request.folder, request.fileName);

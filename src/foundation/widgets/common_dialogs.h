@@ -73,9 +73,11 @@ class ScopedDialogRunner {
 // their values (see the font defaults and the declined overwrite).
 bool ShowColorDialog(QWidget* owner, std::uint32_t& color);
 bool ShowFontDialog(QWidget* owner, std::string& face, int& size, int& style, std::uint32_t& color);
-// mode 1 saves, anything else opens.
+// mode 1 saves, anything else opens. Saving over a file that exists asks
+// first and leaves the file alone; replaceAgreed tells whether the user
+// agreed to replace it.
 bool ShowFileDialog(QWidget* owner, std::string& path, const std::string& filter, int filterIndex,
-                    int mode);
+                    int mode, bool* replaceAgreed = nullptr);
 
 // Qt's font choice and a colour choice in one dialog.
 class FontColorDialog : public QDialog {

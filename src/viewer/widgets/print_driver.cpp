@@ -15,6 +15,7 @@
 #include "foundation/widgets/generic_dialogs.h"
 #include "platform/event_pump.h"
 #include "platform/printer.h"
+#include "platform/printer_pdf.h"
 #include "platform/prompts.h"
 #include "platform/text_codec.h"
 #include "printing/print_page_rules.h"
@@ -46,6 +47,7 @@ void PrintDriver::PrintSelection(bool chooseFile) {
     printRun_.request = printRequest;
     printRun_.PrintErrText.clear();
     printRun_.pdfFile.clear();
+    printRun_.replaceFile = false;
     const PrintChoices& asked = printRun_.request;
     chooseFile =
         chooseFile && asked.g_PrinterType == 0 &&
@@ -100,6 +102,8 @@ void PrintDriver::StartPrintJob(std::int32_t flags, bool& ok) {
         // The engine's text names the printer and why it cannot be reached.
         failure =
             PrntObj->LastErrorMsg().empty() ? "Unable to Start Print Job" : PrntObj->LastErrorMsg();
+        auto* pdf = ok ? dynamic_cast<platform::PdfPrinter*>(PrntObj->JobPrinter()) : nullptr;
+        if (pdf != nullptr && printRun_.replaceFile) pdf->ReplaceExistingFile();
     }
     if (!ok) {
         printRun_.PrintErrText = failure;
@@ -107,14 +111,25 @@ void PrintDriver::StartPrintJob(std::int32_t flags, bool& ok) {
         return;
     }
     printRun_.PrintErrText.clear();
+    printRun_.logRows.clear();
 }
 
 bool PrintDriver::EndPrintJob() {
+    bool printed = true;
     if (printRun_.request.g_PrinterType != 0) {
         Session().CloseBatchPrintFile();
-        return true;
+    } else {
+        printed = PrntObj->StopWinPrintJob();
     }
-    return PrntObj->StopWinPrintJob();
+    // Pages a printer took count only once it has put the job out.
+    if (printed) {
+        for (const std::string& row : printRun_.logRows) {
+            std::string reply;
+            Session().RemotePassThrough(row, reply, false);
+        }
+    }
+    printRun_.logRows.clear();
+    return printed;
 }
 
 void PrintDriver::PrintDocumentPages(frmProcess& progress, const std::string& begKey,
@@ -147,10 +162,8 @@ void PrintDriver::PrintDocumentPages(frmProcess& progress, const std::string& be
         key = next;
     }
     if (localPages + batchPages > 0) {
-        std::string reply;
-        Session().RemotePassThrough(
-            "TALQUpdtPrintLog," + std::to_string(localPages) + "," + std::to_string(batchPages),
-            reply, false);
+        printRun_.logRows.push_back("TALQUpdtPrintLog," + std::to_string(localPages) + "," +
+                                    std::to_string(batchPages));
     }
 }
 

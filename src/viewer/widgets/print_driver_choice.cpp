@@ -139,10 +139,17 @@ bool PrintDriver::ChoosePdfFile() {
     const std::string folder = platform::PdfPrintFolder();
     QDir().mkpath(platform::ToQString(folder));
     std::string path = folder + "/" + name + ".pdf";
-    if (!mComDlg::ShowFileDialog(host_.DialogParent(), path, "PDF Files (*.pdf)|*.pdf", 1, 1))
+    bool replace = false;
+    if (!mComDlg::ShowFileDialog(host_.DialogParent(), path, "PDF Files (*.pdf)|*.pdf", 1, 1,
+                                 &replace))
         return false;
-    if (!platform::IsPdfPrinterName(path)) path += ".pdf";
+    // The user agreed to replace the name the dialog asked about, no other.
+    if (!platform::IsPdfPrinterName(path)) {
+        path += ".pdf";
+        replace = false;
+    }
     printRun_.pdfFile = path;
+    printRun_.replaceFile = replace;
     return true;
 }
 

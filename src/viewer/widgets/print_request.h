@@ -3,6 +3,7 @@
 // file each printed page's image passes through.
 
 #include <string>
+#include <vector>
 
 #include "platform/draw_surface.h"
 #include "printing/print_choices.h"
@@ -25,6 +26,10 @@ struct PrintRun {
     std::string PrintBegKey, PrintEndKey, PrintErrText;
     // The file the user named for the PDF printer; empty: the printer's own.
     std::string pdfFile;
+    bool replaceFile = false;  // the user agreed to replace pdfFile
+    // The print log's rows of the ranges printed, sent once the job has
+    // printed: a job that failed printed nothing.
+    std::vector<std::string> logRows;
     platform::DrawSurface output, page;
     bool active = false;
 };
