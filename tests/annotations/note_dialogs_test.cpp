@@ -160,6 +160,8 @@ TEST_F(NoteDialogsTest, WhatANoteCannotKeepIsRefusedWhereItIsEnteredWithAReason)
     EXPECT_NE(status(d).find("\u4E2D"), std::string::npos);
     d.cmdOK_Click();
     EXPECT_EQ(d.NoteText, "ab\x80 caf\xE9!") << "nothing became '?'";
+    d.Text1->undo();
+    EXPECT_EQ(d.Text1->toPlainText(), QString::fromUtf8("caf\u00E9!")) << "one undo, no loop";
 
     // At the limit a key still gives a sign.
     frmAnnot full;

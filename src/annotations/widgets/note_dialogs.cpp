@@ -196,6 +196,9 @@ frmClip::frmClip(QWidget* parent) : FormDialog(parent) {
     layout->addLayout(buttons);
     setMinimumWidth(480);
 
+    // A path is stored in the code page like a note.
+    platform::TypedTextGuard::Guard(txtFile);
+    platform::TypedTextGuard::Guard(txtProgram);
     auto edited = [this] {
         if (!loading_) Changed = 1;
     };

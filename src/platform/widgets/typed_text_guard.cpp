@@ -82,7 +82,8 @@ void TypedTextGuard::TrimInserted(QPlainTextEdit* box) {
 
     trimming_ = true;
     QTextCursor cut(box->document());
-    cut.beginEditBlock();
+    // Part of the edit that brought them, so that one undo takes both back.
+    cut.joinPreviousEditBlock();
     QString refused;
     for (int i = to - 1; i >= from; --i) {
         if (InCodePage(text[i])) continue;
