@@ -18,12 +18,18 @@ char16_t ToUnicode(unsigned char byte) {
     return byte;
 }
 
-char FromUnicode(char16_t code) {
-    if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) return static_cast<char>(code);
+// -1 for a character the code page does not hold.
+int ByteOf(char16_t code) {
+    if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) return code;
     for (size_t i = 0; i < kHighControls.size(); ++i) {
-        if (kHighControls[i] == code) return static_cast<char>(0x80 + i);
+        if (kHighControls[i] == code) return static_cast<int>(0x80 + i);
     }
-    return '?';
+    return -1;
+}
+
+char FromUnicode(char16_t code) {
+    const int byte = ByteOf(code);
+    return byte < 0 ? '?' : static_cast<char>(byte);
 }
 
 }  // namespace
@@ -42,6 +48,18 @@ std::string FromQString(const QString& text) {
     std::string out;
     out.reserve(static_cast<size_t>(text.size()));
     for (QChar c : text) out.push_back(FromUnicode(c.unicode()));
+    return out;
+}
+
+bool InCodePage(QChar c) {
+    return ByteOf(c.unicode()) >= 0;
+}
+
+QString OutsideCodePage(const QString& text) {
+    QString out;
+    for (QChar c : text) {
+        if (!InCodePage(c)) out.append(c);
+    }
     return out;
 }
 

@@ -12,4 +12,10 @@ QString ToQString(std::string_view bytes);
 // Characters outside the code page become '?'.
 std::string FromQString(const QString& text);
 
+// Whether the code page holds a character, so that FromQString keeps it.
+bool InCodePage(QChar c);
+// The characters of a text the code page cannot hold, in order; a pair of
+// surrogates (an emoji) stays whole.
+QString OutsideCodePage(const QString& text);
+
 }  // namespace platform

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -128,6 +131,47 @@ TEST_F(NoteDialogsTest, OpeningANoteNeverShortensItOnlyTypingIsLimited) {
         d.cmdOK_Click();
         EXPECT_EQ(d.NoteText, c.kept) << c.at;
     }
+}
+
+TEST_F(NoteDialogsTest, WhatANoteCannotKeepIsRefusedWhereItIsEnteredWithAReason) {
+    auto type = [](QWidget* box, const QString& text) {
+        QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, text);
+        QApplication::sendEvent(box, &key);
+    };
+    auto status = [](const frmAnnot& d) { return d.lblStatus->text().toStdString(); };
+    frmAnnot d;
+    d.NoteText = "caf\xE9";
+    d.Load();
+    d.Text1->moveCursor(QTextCursor::End);
+    type(d.Text1, QString::fromUtf8("\u4E2D"));
+    type(d.Text1, "!");
+    EXPECT_EQ(d.Text1->toPlainText(), QString::fromUtf8("caf\u00E9!"));
+    EXPECT_EQ(status(d), "595 characters left");
+    type(d.Text1, QString::fromUtf8("\U0001F600"));
+    EXPECT_EQ(prompts.Beeps(), 2);
+    EXPECT_NE(status(d).find("\U0001F600"), std::string::npos) << "the reason names it";
+
+    // A paste keeps what the code page holds and says what it left out.
+    d.Text1->moveCursor(QTextCursor::Start);
+    QApplication::clipboard()->setText(QString::fromUtf8("a\u4E2Db\u20AC "));
+    d.Text1->paste();
+    EXPECT_EQ(d.Text1->toPlainText(), QString::fromUtf8("ab\u20AC caf\u00E9!"));
+    EXPECT_EQ(prompts.Beeps(), 3);
+    EXPECT_NE(status(d).find("\u4E2D"), std::string::npos);
+    d.cmdOK_Click();
+    EXPECT_EQ(d.NoteText, "ab\x80 caf\xE9!") << "nothing became '?'";
+    d.Text1->undo();
+    EXPECT_EQ(d.Text1->toPlainText(), QString::fromUtf8("caf\u00E9!")) << "one undo, no loop";
+
+    // At the limit a key still gives a sign.
+    frmAnnot full;
+    full.NoteText = std::string(annotations::kMaxNoteText, 'a');
+    full.Load();
+    prompts.Clear();
+    type(full.Text1, "x");
+    EXPECT_EQ(full.Text1->toPlainText().size(), annotations::kMaxNoteText);
+    EXPECT_EQ(prompts.Beeps(), 1);
+    EXPECT_NE(status(full).find("limit of 600"), std::string::npos);
 }
 
 TEST_F(NoteDialogsTest, NoteDeleteAsksWithNoAsDefault) {

@@ -277,6 +277,38 @@ TEST_F(FrmViewMouseTest, AFailedSaveShowsOneMessageAndATooLongListIsNeverSent) {
     EXPECT_EQ(Messages("Unable to Save Annotations"), 2);
 }
 
+TEST_F(FrmViewMouseTest, AFailedNoteSaveKeepsTheDialogOpenWithWhatWasTyped) {
+    AnnotationRec sticky;
+    sticky.Left = sticky.Top = 400;
+    sticky.Text = "old";
+    window->pageAnnotations[kStickyNote].list = {sticky};
+    window->pageAnnotations[kStickyNote].count = 1;
+    std::string failure;
+    talq::DialogFactory<frmAnnot>::Scoped notes(ScriptedMaker<frmAnnot>([&](frmAnnot& d) {
+        d.Text1->setPlainText("typed with care");
+        session->putSucceeds = false;
+        d.cmdOK_Click();
+        EXPECT_EQ(Messages(failure), 1);
+        EXPECT_EQ(d.result(), 0) << "still open after " << failure;
+        EXPECT_EQ(d.Text1->toPlainText(), "typed with care");
+        session->putSucceeds = true;  // the session is back: OK again
+        d.cmdOK_Click();
+        EXPECT_EQ(d.result(), QDialog::Accepted);
+    }));
+    failure = "Unable to Save Annotations";
+    Drag(12, 100, 100, 300, 200);
+    ASSERT_EQ(session->puts.size(), 2u);
+    EXPECT_EQ(window->pageAnnotations[kTextNote].count, 1) << "added once";
+    EXPECT_NE(session->puts.back().text.find("typed with care"), std::string::npos);
+
+    failure = "Unable to Save/Modify Annotations";
+    bool changed = false;
+    window->ModifyAnnotations(405, 405, changed);
+    ASSERT_EQ(session->puts.size(), 4u);
+    EXPECT_EQ(window->pageAnnotations[kStickyNote].count, 1);
+    EXPECT_EQ(window->pageAnnotations[kStickyNote].list[0].Text, "typed with care");
+}
+
 TEST_F(FrmViewMouseTest, AnEditIsAbandonedWhenThePageChangesWhileItsDialogIsOpen) {
     AnnotationRec note = testsupport::AnnotationBox(100, 100, 300, 300, 0);
     note.Text = "old";

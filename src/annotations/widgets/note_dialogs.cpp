@@ -8,18 +8,18 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTextCursor>
-#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 #include "annotations/annotation_edit.h"
 #include "foundation/fields.h"
 #include "foundation/widgets/common_dialogs.h"
 #include "platform/prompts.h"
 #include "platform/text_codec.h"
+#include "platform/widgets/typed_text_guard.h"
 #include "platform/wire_separators.h"
 
 namespace annotations {
@@ -47,15 +47,22 @@ frmAnnot::frmAnnot(QWidget* parent) : FormDialog(parent) {
     mnuFont = menuBar->addAction("&Font");
     Text1 = new QPlainTextEdit(this);
     Text1->setMinimumSize(360, 160);
+    guard_ = platform::TypedTextGuard::Guard(Text1);
+    lblStatus = new QLabel(this);
+    lblStatus->setWordWrap(true);
     cmdOK = new QPushButton("&OK", this);
     cmdCancel = new QPushButton("&Cancel", this);
     auto* layout = new QVBoxLayout(this);
     layout->setMenuBar(menuBar);
     layout->addWidget(Text1);
+    layout->addWidget(lblStatus);
     layout->addLayout(ButtonRow(cmdOK, cmdCancel));
-    connect(Text1->document(), &QTextDocument::contentsChange, this,
-            [this](int position, int, int added) { lastInsertEnd_ = position + added; });
-    connect(Text1, &QPlainTextEdit::textChanged, this, [this] { DropTypedOverflow(); });
+    // The guard's own handler runs first: the count is of what was kept.
+    connect(Text1, &QPlainTextEdit::textChanged, this, [this] { ShowRoomLeft(); });
+    connect(guard_, &platform::TypedTextGuard::Refused, this, [this](const QString& reason) {
+        lblStatus->setText(reason);
+        keepReason_ = true;
+    });
     connect(mnuDelete, &QAction::triggered, this, [this] { mnuDelete_Click(); });
     connect(mnuFont, &QAction::triggered, this, [this] { mnuFont_Click(); });
     connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
@@ -73,26 +80,41 @@ void frmAnnot::Form_Load() {
         mnuDelete->setEnabled(false);
         cmdOK->setEnabled(false);
         Text1->setReadOnly(true);
+        lblStatus->hide();
     }
     // A stored note may be longer than a typed one may grow; it is shown whole.
-    limit_ = INT_MAX;
+    guard_->SetLimit(INT_MAX);
     Text1->setPlainText(platform::ToQString(NoteText));
-    limit_ = std::max<int>(kMaxNoteText, Text1->toPlainText().size());
+    guard_->SetLimit(std::max<int>(kMaxNoteText, Text1->toPlainText().size()));
+    ShowRoomLeft();
 }
 
-void frmAnnot::DropTypedOverflow() {
-    const int overflow = static_cast<int>(Text1->toPlainText().size()) - limit_;
-    if (overflow <= 0) return;
-    // Only the tail of what was just typed or pasted goes, never the stored text.
-    const int end = std::min<int>(lastInsertEnd_, Text1->toPlainText().size());
-    QTextCursor cut(Text1->document());
-    cut.setPosition(std::max(0, end - overflow));
-    cut.setPosition(end, QTextCursor::KeepAnchor);
-    cut.removeSelectedText();
+void frmAnnot::ShowRoomLeft() {
+    // The reason of a refusal stays until the next change.
+    if (std::exchange(keepReason_, false)) return;
+    const int left = guard_->Limit() - static_cast<int>(Text1->toPlainText().size());
+    lblStatus->setText(left == 1 ? QStringLiteral("1 character left")
+                                 : QStringLiteral("%1 characters left").arg(std::max(0, left)));
+}
+
+void frmAnnot::Finish(std::int16_t result) {
+    Result = result;
+    if (Save) {
+        saving_ = true;
+        const bool saved = Save(*this);
+        saving_ = false;
+        if (!saved) {
+            Result = 0;
+            return;
+        }
+    }
+    Unload(QDialog::Accepted);
 }
 
 void frmAnnot::cmdOK_Click() {
     if (!cmdOK->isEnabled()) return;
+    // The save yields while it waits: no second press may start another.
+    if (saving_) return platform::Beep();
     std::string text = CleanUserText(platform::FromQString(Text1->toPlainText()));
     // Lines end in CR LF, as stored notes have them.
     std::string stored;
@@ -103,16 +125,18 @@ void frmAnnot::cmdOK_Click() {
             stored.push_back(c);
     }
     NoteText = Trimmed(stored);
-    Unload(QDialog::Accepted);
+    Finish(0);
 }
 
 void frmAnnot::cmdCancel_Click() {
+    if (saving_) return platform::Beep();
     Result = 1;
     Unload(QDialog::Rejected);
 }
 
 void frmAnnot::mnuDelete_Click() {
     if (!mnuDelete->isEnabled()) return;
+    if (saving_) return platform::Beep();
     const std::string text =
         Mode == 1 ? "OK to Delete This Sticky Note?" : "OK to Delete This Annotation?";
     if (platform::MsgBox(text,
@@ -120,8 +144,7 @@ void frmAnnot::mnuDelete_Click() {
                          "Warning") != platform::vbYes) {
         return;
     }
-    Result = 2;
-    Unload(QDialog::Accepted);
+    Finish(2);
 }
 
 void frmAnnot::mnuFont_Click() {
@@ -173,6 +196,9 @@ frmClip::frmClip(QWidget* parent) : FormDialog(parent) {
     layout->addLayout(buttons);
     setMinimumWidth(480);
 
+    // A path is stored in the code page like a note.
+    platform::TypedTextGuard::Guard(txtFile);
+    platform::TypedTextGuard::Guard(txtProgram);
     auto edited = [this] {
         if (!loading_) Changed = 1;
     };

@@ -4,6 +4,7 @@
 // afterwards; the window's close button is Cancel.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "annotations/clip_rules.h"
@@ -17,6 +18,10 @@ class QMenuBar;
 class QAction;
 class QPlainTextEdit;
 class QPushButton;
+
+namespace platform {
+class TypedTextGuard;
+}
 
 namespace annotations {
 
@@ -37,8 +42,14 @@ class frmAnnot : public FormDialog {
     int FontSize = 0;
     int FontStyle = 0;
     std::int32_t FontColor = 0;
+    // When set, OK and Delete save through it before the window closes; a
+    // save that fails (and says so) keeps the window open with its text, to
+    // be saved again or copied.
+    std::function<bool(frmAnnot&)> Save;
 
     QPlainTextEdit* Text1;
+    // What is left to type, or why something typed was not taken.
+    QLabel* lblStatus;
     QPushButton* cmdOK;
     QPushButton* cmdCancel;
     QMenuBar* menuBar;
@@ -56,9 +67,12 @@ class frmAnnot : public FormDialog {
     void Form_Unload() override { Mode = 0; }
 
   private:
-    void DropTypedOverflow();
-    int limit_ = kMaxNoteText;
-    int lastInsertEnd_ = 0;
+    // Closes with the result unless the save refuses.
+    void Finish(std::int16_t result);
+    void ShowRoomLeft();
+    platform::TypedTextGuard* guard_;
+    bool saving_ = false;
+    bool keepReason_ = false;
 };
 
 class frmClip : public FormDialog {

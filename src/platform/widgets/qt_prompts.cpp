@@ -4,11 +4,13 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QSpacerItem>
 #include <QStringList>
 
 #include "platform/text_codec.h"
+#include "platform/widgets/typed_text_guard.h"
 
 namespace platform {
 namespace {
@@ -93,11 +95,15 @@ int QtPrompts::MsgBox(const std::string& text, int style, const std::string& tit
 
 std::string QtPrompts::InputBox(const std::string& prompt, const std::string& title,
                                 const std::string& defaultText) {
-    bool ok = false;
-    QString text =
-        QInputDialog::getText(QApplication::activeWindow(), ToQString(title), ToQString(prompt),
-                              QLineEdit::Normal, ToQString(defaultText), &ok);
-    return ok ? FromQString(text) : std::string();
+    QInputDialog box(QApplication::activeWindow());
+    box.setInputMode(QInputDialog::TextInput);
+    box.setWindowTitle(ToQString(title));
+    box.setLabelText(ToQString(prompt));
+    box.setTextValue(ToQString(defaultText));
+    // What is typed here is kept as code page bytes: nothing else may enter.
+    if (auto* line = box.findChild<QLineEdit*>()) TypedTextGuard::Guard(line);
+    if (box.exec() != QDialog::Accepted) return std::string();
+    return FromQString(box.textValue());
 }
 
 void QtPrompts::Beep() {

@@ -375,6 +375,13 @@ class frmView : public QMainWindow, private PrintHost {
     bool SaveAnnotationList(std::int32_t kind, const char* failure, bool sendEmpty,
                             bool* tooLong = nullptr);
     void FinishShape(int tool, AnnotationRec rec);
+    // Adds a new record to its list and saves the list; one too long for the
+    // server is taken out again.
+    bool AppendAndSave(std::int32_t kind, const AnnotationRec& rec);
+    // Puts an edit of the record hit into its list and saves the whole list;
+    // one too long for the server is put back as it was before.
+    bool CommitEdit(const annotations::AnnotationHit& hit, AnnotationRec rec, bool remove,
+                    const KindList& before, bool& changed);
     std::string NewStamp(const std::string& label);
     // True while the page a dialog was opened for is still on display.
     struct PageMark {

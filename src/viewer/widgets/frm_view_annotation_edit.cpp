@@ -165,21 +165,24 @@ void frmView::ModifyAnnotations(std::int32_t x, std::int32_t y, bool& changed) {
             box->FontName = rec.FontName;
             box->FontSize = rec.FontSize;
             box->FontStyle = rec.FontStyle;
+            // Saved while the dialog is open, so that a failed save leaves
+            // the typed text there to be saved again or copied.
+            box->Save = [&](annotations::frmAnnot& b) {
+                if (!SamePage(mark)) return true;
+                ref = before;  // a second try starts from the list as it was
+                AnnotationRec typed = rec;
+                const bool drop = b.Result == 2 || b.NoteText.empty();
+                typed.Text = b.NoteText;
+                if (note) {
+                    typed.FontName = b.FontName;
+                    typed.FontSize = b.FontSize;
+                    typed.FontStyle = b.FontStyle;
+                    typed.Color = typed.Color2 = b.FontColor;
+                }
+                return CommitEdit(hit, typed, drop, before, changed);
+            };
             box->exec();
-            if (!SamePage(mark) || box->Result == 1) return;
-            if (box->Result == 2 || box->NoteText.empty()) {
-                remove = true;
-                break;
-            }
-            rec.Text = box->NoteText;
-            if (note) {
-                rec.FontName = box->FontName;
-                rec.FontSize = box->FontSize;
-                rec.FontStyle = box->FontStyle;
-                rec.Color = rec.Color2 = box->FontColor;
-            }
-            edited = true;
-            break;
+            return;
         }
         case kClip: {
             std::unique_ptr<annotations::frmClip> box =
@@ -202,6 +205,12 @@ void frmView::ModifyAnnotations(std::int32_t x, std::int32_t y, bool& changed) {
             return;
     }
     if (!SamePage(mark) || (!remove && !edited)) return;
+    CommitEdit(hit, rec, remove, before, changed);
+}
+
+bool frmView::CommitEdit(const annotations::AnnotationHit& hit, AnnotationRec rec, bool remove,
+                         const KindList& before, bool& changed) {
+    KindList& ref = ListOf(hit.kind);
     if (remove) {
         annotations::RemoveRecord(ref, hit.index);
         changed = true;
@@ -212,11 +221,13 @@ void frmView::ModifyAnnotations(std::int32_t x, std::int32_t y, bool& changed) {
         changed = hit.kind != kStickyNote && hit.kind != kClip;
     }
     bool tooLong = false;
-    SaveAnnotationList(hit.kind, "Unable to Save/Modify Annotations", true, &tooLong);
+    const bool saved =
+        SaveAnnotationList(hit.kind, "Unable to Save/Modify Annotations", true, &tooLong);
     if (tooLong) {
         ref = before;
         changed = false;
     }
+    return saved;
 }
 
 }  // namespace viewer

@@ -179,19 +179,30 @@ void frmView::FinishShape(int tool, AnnotationRec rec) {
         box->FontSize = d.DfltAnnotFontSize;
         box->FontStyle = d.DfltAnnotFontStyle;
         box->FontColor = d.DfltAnnotFontColor;
+        // Saved while the dialog is open, so that a failed save leaves the
+        // typed text there to be saved again or copied.
+        const KindList before = ListOf(kind);
+        bool saved = false;
+        box->Save = [&](annotations::frmAnnot& b) {
+            if (!SamePage(mark) || b.Result != 0 || b.NoteText.empty()) return true;
+            ListOf(kind) = before;  // a second try adds the note once
+            rec.Text = b.NoteText;
+            d.DfltAnnotFont = b.FontName;
+            d.DfltAnnotFontSize = b.FontSize;
+            d.DfltAnnotFontStyle = b.FontStyle;
+            d.DfltAnnotFontColor = b.FontColor;
+            if (kind == kTextNote) {
+                rec.Color = rec.Color2 = b.FontColor;
+                rec.FontSize = b.FontSize;
+                rec.FontStyle = b.FontStyle;
+                rec.FontName = b.FontName;
+            }
+            saved = AppendAndSave(kind, rec);
+            return saved;
+        };
         box->exec();
-        if (!SamePage(mark) || box->Result != 0 || box->NoteText.empty()) return;
-        rec.Text = box->NoteText;
-        d.DfltAnnotFont = box->FontName;
-        d.DfltAnnotFontSize = box->FontSize;
-        d.DfltAnnotFontStyle = box->FontStyle;
-        d.DfltAnnotFontColor = box->FontColor;
-        if (kind == kTextNote) {
-            rec.Color = rec.Color2 = box->FontColor;
-            rec.FontSize = box->FontSize;
-            rec.FontStyle = box->FontStyle;
-            rec.FontName = box->FontName;
-        }
+        if (saved) RedisplayImage();
+        return;
     } else if (kind == kRedaction) {
         rec.Color = d.DfltRedactColor;
         rec.Color2 = d.DfltRedactFontColor;
@@ -221,6 +232,11 @@ void frmView::FinishShape(int tool, AnnotationRec rec) {
         mouse.LastClipText = box->ClipText;
         mouse.LastClipMode = box->ClipMode;
     }
+    // A saved markup keeps the line drawn while it was captured.
+    if (AppendAndSave(kind, rec) && kind != kMarkup) RedisplayImage();
+}
+
+bool frmView::AppendAndSave(std::int32_t kind, const AnnotationRec& rec) {
     annotations::AppendRecord(ListOf(kind), rec);
     bool tooLong = false;
     const char* failure = kind == kMarkup ? "Unable to Save MarkUp" : "Unable to Save Annotations";
@@ -229,8 +245,7 @@ void frmView::FinishShape(int tool, AnnotationRec rec) {
         KindList& ref = ListOf(kind);
         annotations::RemoveRecord(ref, ref.count - 1);
     }
-    // A saved markup keeps the line drawn while it was captured.
-    if (saved && kind != kMarkup) RedisplayImage();
+    return saved;
 }
 
 void frmView::picImage_DblClick() {
