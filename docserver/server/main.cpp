@@ -2,7 +2,7 @@
 //
 //   talq-server --system DIR [--port N] [--address A] [--log] [--workers N]
 //               [--max-connections N] [--max-per-address N] [--max-buffered-mb N]
-//               [--idle-timeout SECONDS] [--frame-timeout SECONDS]
+//               [--idle-timeout SECONDS] [--frame-timeout SECONDS] [--login-grace SECONDS]
 //   talq-server --init DIR [--user NAME] [--password TEXT]
 
 #include <QGuiApplication>
@@ -36,7 +36,7 @@ int Usage() {
                  "usage: talq-server --system DIR [--port N] [--address A] [--log] [--workers N]\n"
                  "                   [--max-connections N] [--max-per-address N]\n"
                  "                   [--max-buffered-mb N] [--idle-timeout SECONDS]\n"
-                 "                   [--frame-timeout SECONDS]\n"
+                 "                   [--frame-timeout SECONDS] [--login-grace SECONDS]\n"
                  "       talq-server --init DIR [--user NAME] [--password TEXT]\n");
     return 2;
 }
@@ -104,6 +104,11 @@ int main(int argc, char** argv) {
         if (arg == "--idle-timeout") {
             if (!number(1, 7 * 24 * 3600, n)) return Usage();
             limits.idleSeconds = static_cast<int>(n);
+            continue;
+        }
+        if (arg == "--login-grace") {
+            if (!number(1, 24 * 3600, n)) return Usage();
+            limits.loginGraceSeconds = static_cast<int>(n);
             continue;
         }
         if (arg == "--log") {

@@ -5,8 +5,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <fstream>
 #include <functional>
 #include <thread>
 
@@ -29,6 +31,11 @@ class ConnectionLimits : public ::testing::Test {
     }
     std::string Flags(int fd) {
         return Exchange(fd, RequestFrame::BuildRequest("TALQGetSystemFlags", random_));
+    }
+    bool LogIn(int fd) {
+        return Exchange(fd, RequestFrame::BuildRequest(
+                                "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1", random_))
+                   .substr(0, 1) == "1";
     }
     // The first bytes of a request frame that announces more.
     std::string PartOfFrame(std::size_t announced, std::size_t sent) {
@@ -95,10 +102,7 @@ TEST_F(ConnectionLimits, NeitherAPartFrameNorUnreadRepliesKeepAConnectionPastIts
         }
     };
     auto pipeline = [](ConnectionLimits& t, int fd) {
-        ASSERT_EQ(Exchange(fd, RequestFrame::BuildRequest(
-                                   "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1", t.random_))
-                      .substr(0, 1),
-                  "1");
+        ASSERT_TRUE(t.LogIn(fd));
         // Page images asked for and never read.
         std::string text(3000, 'W');
         for (int i = 0; i < 1000; ++i) {
@@ -128,15 +132,121 @@ TEST_F(ConnectionLimits, OneAddressGetsItsShareOfPlacesAndIsToldWhenRefused) {
     testsupport::ServerProcess server(sys_, false,
                                       {"--max-per-address", "2", "--max-connections", "4"});
     ASSERT_GT(server.Port(), 0) << server.Output();
+    // Logged in: of two places, connections without a login hold one.
     int first = ConnectLoopback(server.Port(), "127.0.0.1");
+    EXPECT_TRUE(LogIn(first));
     int second = ConnectLoopback(server.Port(), "127.0.0.1");
+    EXPECT_TRUE(LogIn(second));
     int third = ConnectLoopback(server.Port(), "127.0.0.1");
     int other = ConnectLoopback(server.Port(), "127.0.0.2");
-    EXPECT_EQ(Flags(first), "1025");
-    EXPECT_EQ(Flags(second), "1025");
     EXPECT_EQ(Flags(third), "ERROR: Too Many Connections From This Address");
     EXPECT_EQ(Flags(other), "1025");
     for (int fd : {first, second, third, other}) ::close(fd);
+}
+
+// A crowd that never logs in and keeps asking must neither outlast its grace
+// nor keep a login out.
+TEST_F(ConnectionLimits, ConnectionsThatNeverLogInNeitherStayNorKeepALoginOut) {
+    testsupport::ServerProcess server(sys_, false,
+                                      {"--login-grace", "2", "--max-connections", "16",
+                                       "--max-per-address", "4"});
+    ASSERT_GT(server.Port(), 0) << server.Output();
+    const std::string ping = RequestFrame::BuildRequest("TALQGetVersion", random_);
+    auto start = std::chrono::steady_clock::now();
+    auto elapsed = [&] { return std::chrono::steady_clock::now() - start; };
+    int pinger = ConnectLoopback(server.Port(), "127.0.2.2");
+    std::string reply;
+    while ((reply = Exchange(pinger, ping)) != "CLOSED" && elapsed() < std::chrono::seconds(6))
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(reply, "CLOSED") << "pinging renews no grace";
+    ::close(pinger);
+
+    // Four from each of eight addresses, back as soon as they are closed.
+    std::atomic<bool> stop{false};
+    std::thread crowd([&] {
+        std::vector<int> fds(32, -1);
+        while (!stop) {
+            for (std::size_t i = 0; i < fds.size(); ++i) {
+                int& fd = fds[i];
+                if (fd < 0) fd = ConnectLoopback(server.Port(), "127.0.1." + std::to_string(1 + i % 8));
+                char buffer[4096];
+                ssize_t n = ::send(fd, ping.data(), ping.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+                while (n > 0) n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+                if (n == 0 || (n < 0 && errno != EAGAIN)) {
+                    ::close(fd);
+                    fd = -1;
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
+        for (int fd : fds) ::close(fd);
+    });
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    start = std::chrono::steady_clock::now();
+    int user = -1;
+    while (elapsed() < std::chrono::seconds(10)) {
+        user = ConnectLoopback(server.Port(), "127.0.2.1");
+        if (LogIn(user)) break;
+        ::close(user);
+        user = -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
+    EXPECT_GE(user, 0) << "no login among the crowd";
+    if (user >= 0) {
+        // Logged in, it keeps its place past the grace.
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        EXPECT_EQ(Flags(user), "1025");
+        ::close(user);
+    }
+    stop = true;
+    crowd.join();
+}
+
+TEST_F(ConnectionLimits, AFrameIsTimedByItsProgressNotItsLength) {
+    testsupport::ServerProcess server(sys_, false, {"--frame-timeout", "2"});
+    ASSERT_GT(server.Port(), 0) << server.Output();
+    // 600 KB at 150 KB/s: twice the time-out, never stopping.
+    const std::string frame = RequestFrame::BuildRequest(std::string(600000, ','), random_);
+    int slow = ConnectLoopback(server.Port());
+    std::size_t at = 0;
+    for (; frame.size() - at > 15000; at += 15000) {
+        ASSERT_EQ(::send(slow, frame.data() + at, 15000, MSG_NOSIGNAL), 15000) << at;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_EQ(Exchange(slow, frame.substr(at)), "ERROR: Unknown Command ");
+    // One that stops is dropped.
+    EXPECT_EQ(Exchange(slow, PartOfFrame(1000, 500), false), "CLOSED");
+    ::close(slow);
+}
+
+TEST_F(ConnectionLimits, PartFramesHoldNoMoreMemoryThanTheBufferCap) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's allocator holds freed memory back";
+#endif
+    testsupport::ServerProcess server(sys_, false, {"--max-buffered-mb", "16"});
+    ASSERT_GT(server.Port(), 0) << server.Output();
+    auto residentMb = [&] {
+        std::ifstream status("/proc/" + std::to_string(server.Pid()) + "/status");
+        std::string line;
+        while (std::getline(status, line))
+            if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6)) / 1024;
+        return -1L;
+    };
+    int first = ConnectLoopback(server.Port());
+    ASSERT_EQ(Flags(first), "1025");
+    const long before = residentMb();
+    // 64 connections each send 1.1 MB of a 60 MiB frame: 70 MB for a 16 MB cap.
+    const std::string part = PartOfFrame(60u << 20, 1100000);
+    std::vector<int> fds;
+    for (int i = 0; i < 64; ++i) {
+        fds.push_back(ConnectLoopback(server.Port(), "127.0.3." + std::to_string(1 + i % 8)));
+        ::send(fds.back(), part.data(), part.size(), MSG_NOSIGNAL);
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    EXPECT_LT(residentMb() - before, 16 + 8);
+    EXPECT_EQ(Flags(first), "1025");
+    for (int fd : fds) ::close(fd);
+    ::close(first);
 }
 
 }  // namespace
