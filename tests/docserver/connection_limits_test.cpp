@@ -144,79 +144,63 @@ TEST_F(ConnectionLimits, OneAddressGetsItsShareOfPlacesAndIsToldWhenRefused) {
     for (int fd : {first, second, third, other}) ::close(fd);
 }
 
-// A crowd that never logs in and keeps asking must neither outlast its grace
-// nor keep a login out.
+// A crowd that never logs in and keeps asking, back as soon as it is closed,
+// must neither outlast its grace nor keep a login out.
 TEST_F(ConnectionLimits, ConnectionsThatNeverLogInNeitherStayNorKeepALoginOut) {
-    testsupport::ServerProcess server(sys_, false,
-                                      {"--login-grace", "2", "--max-connections", "16",
-                                       "--max-per-address", "4"});
+    testsupport::ServerProcess server(
+        sys_, false, {"--login-grace", "2", "--max-connections", "16", "--max-per-address", "4"});
     ASSERT_GT(server.Port(), 0) << server.Output();
     const std::string ping = RequestFrame::BuildRequest("TALQGetVersion", random_);
-    auto start = std::chrono::steady_clock::now();
-    auto elapsed = [&] { return std::chrono::steady_clock::now() - start; };
     int pinger = ConnectLoopback(server.Port(), "127.0.2.2");
     std::string reply;
-    while ((reply = Exchange(pinger, ping)) != "CLOSED" && elapsed() < std::chrono::seconds(6))
+    for (int i = 0; i < 20 && (reply = Exchange(pinger, ping)) != "CLOSED"; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_EQ(reply, "CLOSED") << "pinging renews no grace";
+    EXPECT_EQ(reply, "CLOSED") << "asking renews no grace";
     ::close(pinger);
-
-    // Four from each of eight addresses, back as soon as they are closed.
     std::atomic<bool> stop{false};
     std::thread crowd([&] {
-        std::vector<int> fds(32, -1);
-        while (!stop) {
+        std::vector<int> fds(32, -1);  // four from each of eight addresses
+        for (char buffer[4096]; !stop;
+             std::this_thread::sleep_for(std::chrono::milliseconds(300))) {
             for (std::size_t i = 0; i < fds.size(); ++i) {
-                int& fd = fds[i];
-                if (fd < 0) fd = ConnectLoopback(server.Port(), "127.0.1." + std::to_string(1 + i % 8));
-                char buffer[4096];
-                ssize_t n = ::send(fd, ping.data(), ping.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-                while (n > 0) n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
-                if (n == 0 || (n < 0 && errno != EAGAIN)) {
-                    ::close(fd);
-                    fd = -1;
-                }
+                if (fds[i] < 0)
+                    fds[i] = ConnectLoopback(server.Port(), "127.0.1." + std::to_string(i % 8));
+                ssize_t n = ::send(fds[i], ping.data(), ping.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+                while (n > 0) n = ::recv(fds[i], buffer, sizeof buffer, MSG_DONTWAIT);
+                if (n == 0 || (n < 0 && errno != EAGAIN)) fds[i] = (::close(fds[i]), -1);
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
         }
         for (int fd : fds) ::close(fd);
     });
     std::this_thread::sleep_for(std::chrono::seconds(1));
-    start = std::chrono::steady_clock::now();
     int user = -1;
-    while (elapsed() < std::chrono::seconds(10)) {
+    for (int i = 0; i < 20 && user < 0; ++i) {
         user = ConnectLoopback(server.Port(), "127.0.2.1");
         if (LogIn(user)) break;
-        ::close(user);
-        user = -1;
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        user = (::close(user), -1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
     }
-    EXPECT_GE(user, 0) << "no login among the crowd";
-    if (user >= 0) {
-        // Logged in, it keeps its place past the grace.
-        std::this_thread::sleep_for(std::chrono::seconds(3));
-        EXPECT_EQ(Flags(user), "1025");
-        ::close(user);
-    }
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    EXPECT_EQ(Flags(user), "1025") << "no login among the crowd, or closed once logged in";
     stop = true;
     crowd.join();
+    ::close(user);
 }
 
 TEST_F(ConnectionLimits, AFrameIsTimedByItsProgressNotItsLength) {
     testsupport::ServerProcess server(sys_, false, {"--frame-timeout", "2"});
     ASSERT_GT(server.Port(), 0) << server.Output();
-    // 600 KB at 150 KB/s: twice the time-out, never stopping.
+    // 600 KB at 150 KB/s, twice the time-out, goes through; a frame that stops goes.
     const std::string frame = RequestFrame::BuildRequest(std::string(600000, ','), random_);
-    int slow = ConnectLoopback(server.Port());
+    int fd = ConnectLoopback(server.Port());
     std::size_t at = 0;
     for (; frame.size() - at > 15000; at += 15000) {
-        ASSERT_EQ(::send(slow, frame.data() + at, 15000, MSG_NOSIGNAL), 15000) << at;
+        ASSERT_EQ(::send(fd, frame.data() + at, 15000, MSG_NOSIGNAL), 15000) << at;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    EXPECT_EQ(Exchange(slow, frame.substr(at)), "ERROR: Unknown Command ");
-    // One that stops is dropped.
-    EXPECT_EQ(Exchange(slow, PartOfFrame(1000, 500), false), "CLOSED");
-    ::close(slow);
+    EXPECT_EQ(Exchange(fd, frame.substr(at)), "ERROR: Unknown Command ");
+    EXPECT_EQ(Exchange(fd, PartOfFrame(1000, 500), false), "CLOSED");
+    ::close(fd);
 }
 
 TEST_F(ConnectionLimits, PartFramesHoldNoMoreMemoryThanTheBufferCap) {
@@ -227,10 +211,12 @@ TEST_F(ConnectionLimits, PartFramesHoldNoMoreMemoryThanTheBufferCap) {
     ASSERT_GT(server.Port(), 0) << server.Output();
     auto residentMb = [&] {
         std::ifstream status("/proc/" + std::to_string(server.Pid()) + "/status");
-        std::string line;
-        while (std::getline(status, line))
-            if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6)) / 1024;
-        return -1L;
+        std::string word;
+        while (status >> word && word != "VmRSS:") {
+        }
+        long kb = 0;
+        status >> kb;
+        return kb / 1024;
     };
     int first = ConnectLoopback(server.Port());
     ASSERT_EQ(Flags(first), "1025");
@@ -239,12 +225,11 @@ TEST_F(ConnectionLimits, PartFramesHoldNoMoreMemoryThanTheBufferCap) {
     const std::string part = PartOfFrame(60u << 20, 1100000);
     std::vector<int> fds;
     for (int i = 0; i < 64; ++i) {
-        fds.push_back(ConnectLoopback(server.Port(), "127.0.3." + std::to_string(1 + i % 8)));
+        fds.push_back(ConnectLoopback(server.Port(), "127.0.3." + std::to_string(i % 8)));
         ::send(fds.back(), part.data(), part.size(), MSG_NOSIGNAL);
     }
     std::this_thread::sleep_for(std::chrono::seconds(2));
     EXPECT_LT(residentMb() - before, 16 + 8);
-    EXPECT_EQ(Flags(first), "1025");
     for (int fd : fds) ::close(fd);
     ::close(first);
 }
