@@ -112,6 +112,12 @@ std::string LogText(const std::string& command) {
     return text.substr(0, std::min<std::size_t>(second, 80));
 }
 
+// Connections that have not logged in hold at most half the places, of all
+// and of one address, so that logged-in users keep the rest.
+std::size_t WaitingShare(std::size_t places) {
+    return std::max<std::size_t>(1, places / 2);
+}
+
 bool OutOfDescriptors(int error) {
     return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
 }
@@ -144,10 +150,6 @@ bool TcpServer::Listen(const std::string& address, int port, std::string& error)
     port_ = ntohs(a.sin_port);
     SetNonBlocking(listenFd_);
     return true;
-}
-
-std::size_t WaitingShare(std::size_t places) {
-    return std::max<std::size_t>(1, places / 2);
 }
 
 int WorkerCount(const ServerLimits& limits) {

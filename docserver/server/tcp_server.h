@@ -42,10 +42,6 @@ struct ServerLimits {
     int loginGraceSeconds = 30;
 };
 
-// Connections that have not logged in hold at most half the places, of all
-// and of one address, so that logged-in users keep the rest.
-std::size_t WaitingShare(std::size_t places);
-
 // The workers the limits ask for.
 int WorkerCount(const ServerLimits& limits);
 

@@ -42,8 +42,8 @@ std::string BuildRequest(const std::string& command, std::mt19937& random);
 std::mt19937 SeededRandom();
 
 // Collects frames from a byte stream that arrives in pieces of any size.
-// A frame begun holds the pieces read so far and no more: no room is taken
-// for the length it announces, nor left behind once it is whole.
+// A frame begun holds the pieces read so far, and nothing of it stays once
+// it is whole: a growing string would hold up to twice what came, and keep it.
 class FrameReader {
   public:
     enum class Status { kNeedMore, kFrame, kBad };
