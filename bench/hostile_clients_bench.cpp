@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -117,6 +118,56 @@ void BM_ReviewerBesideHostileConnections(benchmark::State& state) {
 BENCHMARK(BM_ReviewerBesideHostileConnections)
     ->ArgName("kind")
     ->DenseRange(kNone, kFailedLogins)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+// How long a real login from another address takes while 256 connections,
+// 32 from each of eight addresses, never log in and ask for the version
+// every two seconds, coming back whenever they are closed. It must succeed
+// within a minute.
+void BM_LoginBesideConnectionsThatNeverLogIn(benchmark::State& state) {
+    using Clock = std::chrono::steady_clock;
+    bool loggedIn = true;
+    for (auto _ : state) {
+        std::atomic<bool> ready{false}, stop{false};
+        std::atomic<long> reconnects{0};
+        std::thread crowd([&] {
+            std::vector<std::unique_ptr<Client>> clients(256);
+            for (std::size_t i = 0; i < clients.size(); ++i)
+                clients[i] = std::make_unique<Client>(HostileAddress(static_cast<int>(i)));
+            ready = true;
+            while (!stop) {
+                for (std::size_t i = 0; i < clients.size(); ++i) {
+                    char buffer[4096];
+                    ssize_t n = clients[i]->Send("TALQGetVersion", MSG_DONTWAIT) ? 1 : -1;
+                    while (n > 0) n = ::recv(clients[i]->Fd(), buffer, sizeof buffer, MSG_DONTWAIT);
+                    if (n == 0 || (n < 0 && errno != EAGAIN)) {
+                        clients[i] = std::make_unique<Client>(HostileAddress(static_cast<int>(i)));
+                        ++reconnects;
+                    }
+                }
+                for (int t = 0; t < 20 && !stop; ++t)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+        });
+        while (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        const auto start = Clock::now();
+        loggedIn = false;
+        while (!loggedIn && Clock::now() - start < std::chrono::seconds(90)) {
+            Client user("127.0.0.1");
+            loggedIn = user.Ask(kLogin).rfind("1", 0) == 0;
+            if (!loggedIn) std::this_thread::sleep_for(std::chrono::seconds(1));
+        }
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+        stop = true;
+        crowd.join();
+        state.counters["crowd_reconnects"] = static_cast<double>(reconnects);
+    }
+    if (!loggedIn) state.SkipWithError("no login within 90 s");
+}
+BENCHMARK(BM_LoginBesideConnectionsThatNeverLogIn)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);

@@ -2,7 +2,7 @@
 //
 //   talq-server --system DIR [--port N] [--address A] [--log] [--workers N]
 //               [--max-connections N] [--max-per-address N] [--max-buffered-mb N]
-//               [--idle-timeout SECONDS] [--frame-timeout SECONDS]
+//               [--idle-timeout SECONDS] [--frame-timeout SECONDS] [--login-grace SECONDS]
 //   talq-server --init DIR [--user NAME] [--password TEXT]
 //   talq-server --help
 
@@ -38,7 +38,7 @@ constexpr const char* kSynopsis =
     "usage: talq-server --system DIR [--port N] [--address A] [--log] [--workers N]\n"
     "                   [--max-connections N] [--max-per-address N]\n"
     "                   [--max-buffered-mb N] [--idle-timeout SECONDS]\n"
-    "                   [--frame-timeout SECONDS]\n"
+    "                   [--frame-timeout SECONDS] [--login-grace SECONDS]\n"
     "       talq-server --init DIR [--user NAME] [--password TEXT]\n";
 
 constexpr const char* kOptions =
@@ -53,7 +53,10 @@ constexpr const char* kOptions =
     "  --max-per-address N      connections from one address, 1 to 100000 (32)\n"
     "  --max-buffered-mb N      buffered bytes of all connections, 1 to 1048576 (256)\n"
     "  --idle-timeout SECONDS   close an idle connection, 1 to 604800 (900)\n"
-    "  --frame-timeout SECONDS  a begun request must arrive within, 1 to 86400 (120)\n"
+    "  --frame-timeout SECONDS  drop a begun request that stops arriving this long,\n"
+    "                           1 to 86400 (120)\n"
+    "  --login-grace SECONDS    close a connection not logged in by then, 1 to 86400\n"
+    "                           (30)\n"
     "  --init DIR               create a system in DIR (made when missing; must\n"
     "                           not hold one) with one user of every right\n"
     "  --user NAME              that user's id (ADMIN)\n"
@@ -150,6 +153,11 @@ int main(int argc, char** argv) {
         if (arg == "--idle-timeout") {
             if (!number(1, 7 * 24 * 3600, n)) return Usage();
             limits.idleSeconds = static_cast<int>(n);
+            continue;
+        }
+        if (arg == "--login-grace") {
+            if (!number(1, 24 * 3600, n)) return Usage();
+            limits.loginGraceSeconds = static_cast<int>(n);
             continue;
         }
         if (arg == "--log") {

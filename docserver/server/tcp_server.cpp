@@ -31,7 +31,9 @@ struct TcpServer::Client {
     std::string peer;
     std::string address;
     RequestFrame::FrameReader reader;
-    Clock::time_point frameStart;  // when the frame in the reader began
+    Clock::time_point frameStart;     // when the frame in the reader began
+    Clock::time_point frameProgress;  // when a byte of it last came
+    Clock::time_point admitted;
     // Shared with the workers, under the server's mutex.
     Clock::time_point lastActive;  // a request arrived whole, a reply was made or sent
     std::size_t readerBytes = 0;   // counted in the server's buffered bytes
@@ -43,6 +45,7 @@ struct TcpServer::Client {
     bool busy = false;           // queued for or held by a worker
     bool hangup = false;         // gone: a worker ends its session
     bool ended = false;          // its session ended; the poll thread forgets it
+    bool loggedIn = false;       // a login of its session succeeded
     // Bytes handed to the socket, and how many of them the peer had taken
     // when last looked at.
     std::uint64_t handed = 0;
@@ -91,6 +94,11 @@ constexpr std::size_t kMaxUnread = 256u << 10;
 constexpr char kLoginsHeld[] = "ERROR: Too Many Failed Logins";
 constexpr auto kHeldPause = std::chrono::seconds(1);
 
+// A frame must come at least this fast on average once it is older than the
+// frame time-out. One that keeps to it is activity, so a slow upload
+// outlasts the idle time-out; a slower trickle is not.
+constexpr double kLeastFrameBytesPerSecond = 1024;
+
 void SetNonBlocking(int fd) {
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL, 0) | O_NONBLOCK);
 }
@@ -102,6 +110,12 @@ std::string LogText(const std::string& command) {
     if (first == std::string::npos) return text.substr(0, 80);
     std::size_t second = text.find(',', first + 1);
     return text.substr(0, std::min<std::size_t>(second, 80));
+}
+
+// Connections that have not logged in hold at most half the places, of all
+// and of one address, so that logged-in users keep the rest.
+std::size_t WaitingShare(std::size_t places) {
+    return std::max<std::size_t>(1, places / 2);
 }
 
 bool OutOfDescriptors(int error) {
@@ -173,6 +187,7 @@ void TcpServer::HangUp(const std::shared_ptr<Client>& client, const char* why) {
     if (!c.hangup) {
         c.hangup = true;
         buffered_ -= c.Charge();
+        c.reader.Reset();
         c.readerBytes = 0;
         c.pendingBytes = 0;
         c.pending.clear();
@@ -216,6 +231,7 @@ void TcpServer::Work(CommandEngine& engine) {
             buffered_ -= payload.size();
             lock.unlock();
             std::string reply = engine.Execute(c->state, payload);
+            const bool loggedIn = !c->state.user.empty();
             if (log_ != nullptr) {
                 std::fprintf(log_, "#%d %s -> %zu bytes%s\n", c->number, LogText(payload).c_str(),
                              reply.size(), reply.compare(0, 5, "ERROR") == 0 ? " (error)" : "");
@@ -223,6 +239,7 @@ void TcpServer::Work(CommandEngine& engine) {
             }
             std::string frame = RequestFrame::Build(reply, random);
             lock.lock();
+            c->loggedIn = c->loggedIn || loggedIn;
             if (!c->hangup) {
                 buffered_ += frame.size();
                 c->out += frame;
@@ -250,16 +267,22 @@ void TcpServer::Admit(int fd, const sockaddr_in& peer) {
     char text[INET_ADDRSTRLEN] = {};
     ::inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
     const std::string address = text;
-    std::size_t open = 0, fromAddress = 0;
+    std::size_t open = 0, fromAddress = 0, waiting = 0, waitingFromAddress = 0;
     for (const auto& c : clients_) {
         if (c->fd < 0) continue;
         ++open;
         if (c->address == address) ++fromAddress;
+        if (c->loggedIn) continue;
+        ++waiting;
+        if (c->address == address) ++waitingFromAddress;
     }
-    const char* refusal = open >= limits_.maxConnections ? "ERROR: Too Many Connections"
-                          : fromAddress >= limits_.maxPerAddress
-                              ? "ERROR: Too Many Connections From This Address"
-                              : nullptr;
+    const char* refusal = nullptr;
+    if (fromAddress >= limits_.maxPerAddress ||
+        waitingFromAddress >= WaitingShare(limits_.maxPerAddress))
+        refusal = "ERROR: Too Many Connections From This Address";
+    else if ((open >= limits_.maxConnections || waiting >= WaitingShare(limits_.maxConnections)) &&
+             !MakeRoom(address))
+        refusal = "ERROR: Too Many Connections";
     if (refusal != nullptr) {
         // The first reply the client reads says why; the kernel sends it.
         std::string frame = RequestFrame::Build(refusal, random_);
@@ -274,7 +297,7 @@ void TcpServer::Admit(int fd, const sockaddr_in& peer) {
     auto c = std::make_shared<Client>();
     c->fd = fd;
     c->number = nextNumber_++;
-    c->lastActive = c->lastTaken = Clock::now();
+    c->lastActive = c->lastTaken = c->admitted = Clock::now();
     c->state.session = SessionName(std::to_string(c->number));
     c->address = address;
     c->peer = address + ":" + std::to_string(ntohs(peer.sin_port));
@@ -283,12 +306,35 @@ void TcpServer::Admit(int fd, const sockaddr_in& peer) {
     clients_.push_back(std::move(c));
 }
 
+bool TcpServer::MakeRoom(const std::string& address) {
+    // The oldest of the address that holds the most, when that is more than
+    // the newcomer's holds: a crowd from a few addresses gives way to a
+    // login from another, and never to one of its own.
+    std::map<std::string, std::size_t> waiting;
+    for (const auto& c : clients_)
+        if (c->fd >= 0 && !c->loggedIn) ++waiting[c->address];
+    std::shared_ptr<Client> oldest;
+    std::size_t most = waiting[address];
+    for (const auto& c : clients_) {
+        if (c->fd < 0 || c->loggedIn) continue;
+        const std::size_t n = waiting[c->address];
+        if (n > most || (oldest && n == most && c->admitted < oldest->admitted)) {
+            most = n;
+            oldest = c;
+        }
+    }
+    if (!oldest) return false;
+    HangUp(oldest, "no login yet, place given to a newcomer, closed");
+    return true;
+}
+
 void TcpServer::CloseExpired() {
     const Clock::time_point now = Clock::now();
     if (now < nextExpiry_) return;
     nextExpiry_ = now + std::chrono::milliseconds(200);
     const auto idle = std::chrono::seconds(std::max(1, limits_.idleSeconds));
     const auto frame = std::chrono::seconds(std::max(1, limits_.frameSeconds));
+    const auto grace = std::chrono::seconds(std::max(1, limits_.loginGraceSeconds));
     for (const auto& c : clients_) {
         if (c->fd < 0) continue;
         // What the socket still holds the peer has not taken; replies the
@@ -297,15 +343,25 @@ void TcpServer::CloseExpired() {
         const std::uint64_t taken = c->handed - queued;
         if (taken > c->taken || (queued == 0 && c->Unsent() == 0)) c->lastTaken = now;
         c->taken = taken;
-        // Unread replies and bytes of a frame do not count as activity, or a
-        // peer could hold its place and its buffers for ever. A frame's time
-        // runs only while its bytes are being read.
-        if (!c->busy && now - c->lastActive >= idle)
+        // A frame is read only once the requests before it have run; its
+        // clocks wait meanwhile.
+        if (!c->pending.empty()) c->frameStart = c->frameProgress = now;
+        const bool inFrame = c->pending.empty() && c->readerBytes > 0;
+        // Unread replies and a trickle of a frame do not count as activity,
+        // or a peer could hold its place and its buffers for ever.
+        const bool keepingPace =
+            inFrame && static_cast<double>(c->readerBytes) >=
+                           kLeastFrameBytesPerSecond *
+                               std::chrono::duration<double>(now - c->frameStart).count();
+        if (!c->loggedIn && now - c->admitted >= grace)
+            HangUp(c, "not logged in in time, closed");
+        else if (!c->busy && !keepingPace && now - c->lastActive >= idle)
             HangUp(c, "idle, closed");
         else if (now - c->lastTaken >= idle)
             HangUp(c, "not reading its replies, closed");
-        else if (c->readerBytes > 0 && c->pending.empty() && now - c->frameStart >= frame)
-            HangUp(c, "frame not completed in time, closed");
+        else if (inFrame && (now - c->frameProgress >= frame ||
+                             (now - c->frameStart >= frame && !keepingPace)))
+            HangUp(c, "frame stalled or too slow, closed");
         else
             Schedule(c);  // its socket may have drained, which raises no event
     }
@@ -427,6 +483,7 @@ void TcpServer::Receive(const std::shared_ptr<Client>& client, const char* data,
     buffered_ = buffered_ - c.readerBytes + c.reader.Buffered();
     c.readerBytes = c.reader.Buffered();
     const Clock::time_point now = Clock::now();
+    c.frameProgress = now;
     if (completed) c.lastActive = now;
     if ((wasEmpty || completed) && c.readerBytes > 0) c.frameStart = now;
     if (status == RequestFrame::FrameReader::Status::kBad) {

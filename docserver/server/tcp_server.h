@@ -35,8 +35,11 @@ struct ServerLimits {
     // A connection that completes no request and takes no reply this long
     // is closed, whatever it holds.
     int idleSeconds = 900;
-    // A request frame begun must be complete within this.
+    // A request frame begun is dropped when no byte of it comes this long.
     int frameSeconds = 120;
+    // A connection that has not logged in this long after it came is
+    // closed, whatever it sends.
+    int loginGraceSeconds = 30;
 };
 
 // The workers the limits ask for.
@@ -74,7 +77,11 @@ class TcpServer {
     void ShedLargest(const std::vector<std::shared_ptr<Client>>& clients);
     // Takes a new connection or refuses it with a reply saying why.
     void Admit(int fd, const sockaddr_in& peer);
-    // With mutex_ held: closes what has been idle or sending a frame too long.
+    // With mutex_ held: closes a connection without a login to make room
+    // for one from an address that has fewer of them; false when none.
+    bool MakeRoom(const std::string& address);
+    // With mutex_ held: closes what has been idle, stalled in a frame or
+    // without a login too long.
     void CloseExpired();
     // With mutex_ held: bytes read from the client.
     void Receive(const std::shared_ptr<Client>& client, const char* data, std::size_t size);

@@ -1,5 +1,6 @@
 #include "server/request_frame.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace RequestFrame {
@@ -105,29 +106,60 @@ std::mt19937 SeededRandom() {
     return std::mt19937(seed);
 }
 
+namespace {
+
+// Small reads are gathered into pieces of up to this, so that a trickle
+// costs no more than the bytes it sends.
+constexpr std::size_t kPieceLength = 64 * 1024;
+
+}  // namespace
+
+void FrameReader::Feed(const char* data, std::size_t length) {
+    if (length == 0) return;
+    if (!pieces_.empty() && pieces_.back().size() + length <= kPieceLength)
+        pieces_.back().append(data, length);
+    else
+        pieces_.emplace_back(data, length);
+    buffered_ += length;
+}
+
+void FrameReader::Take(char* out, std::size_t length, bool peek) {
+    std::size_t start = start_;
+    for (auto piece = pieces_.begin(); length > 0;) {
+        const std::size_t n = std::min(length, piece->size() - start);
+        std::copy_n(piece->data() + start, n, out);
+        out += n;
+        length -= n;
+        start += n;
+        if (start < piece->size()) break;
+        start = 0;
+        if (peek) {
+            ++piece;
+        } else {
+            pieces_.pop_front();
+            piece = pieces_.begin();
+        }
+    }
+    if (!peek) start_ = start;
+}
+
 FrameReader::Status FrameReader::Next(std::string& payload) {
-    std::size_t available = buffer_.size() - start_;
-    if (available < 4) return Status::kNeedMore;
-    std::string lengthBytes = buffer_.substr(start_, 4);
-    std::uint32_t length = (static_cast<std::uint32_t>(Byte(lengthBytes, 0)) << 24) |
-                           (static_cast<std::uint32_t>(Byte(lengthBytes, 1)) << 16) |
-                           (static_cast<std::uint32_t>(Byte(lengthBytes, 2)) << 8) |
-                           Byte(lengthBytes, 3);
+    if (buffered_ < 4) return Status::kNeedMore;
+    unsigned char head[4];
+    Take(reinterpret_cast<char*>(head), 4, true);
+    std::uint32_t length = (static_cast<std::uint32_t>(head[0]) << 24) |
+                           (static_cast<std::uint32_t>(head[1]) << 16) |
+                           (static_cast<std::uint32_t>(head[2]) << 8) | head[3];
     if (length <= static_cast<std::uint32_t>(kHeadLength) ||
         length > static_cast<std::uint32_t>(kMaxFrameLength))
         return Status::kBad;
-    if (available < length) return Status::kNeedMore;
-    std::string frame = buffer_.substr(start_, length);
-    start_ += length;
-    if (start_ == buffer_.size()) {
-        buffer_.clear();
-        start_ = 0;
-    } else if (start_ > (1u << 20)) {
-        buffer_.erase(0, start_);
-        start_ = 0;
-    }
+    if (buffered_ < length) return Status::kNeedMore;
+    std::string frame(length, '\0');
+    Take(frame.data(), length, false);
+    buffered_ -= length;
     if (!Unscramble(frame, static_cast<int>(length))) return Status::kBad;
-    payload.assign(frame, kHeadLength, std::string::npos);
+    frame.erase(0, kHeadLength);
+    payload = std::move(frame);
     return Status::kFrame;
 }
 

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <random>
 #include <string>
 
@@ -41,25 +42,32 @@ std::string BuildRequest(const std::string& command, std::mt19937& random);
 std::mt19937 SeededRandom();
 
 // Collects frames from a byte stream that arrives in pieces of any size.
+// A frame begun holds the pieces read so far, and nothing of it stays once
+// it is whole: a growing string would hold up to twice what came, and keep it.
 class FrameReader {
   public:
     enum class Status { kNeedMore, kFrame, kBad };
     // Appends bytes; then call Next until it asks for more.
-    void Feed(const char* data, std::size_t length) { buffer_.append(data, length); }
+    void Feed(const char* data, std::size_t length);
     // kFrame: payload holds the unscrambled payload (bytes after the head).
     // kBad: the stream cannot be read further (length out of range or
     // selectors that do not decode); the connection should end.
     Status Next(std::string& payload);
-    std::size_t Buffered() const { return buffer_.size() - start_; }
-    // Drops whatever is buffered.
+    std::size_t Buffered() const { return buffered_; }
+    // Drops whatever is buffered, and the memory it held.
     void Reset() {
-        buffer_.clear();
+        pieces_.clear();
         start_ = 0;
+        buffered_ = 0;
     }
 
   private:
-    std::string buffer_;
-    std::size_t start_ = 0;
+    // Moves the next length bytes to out, or copies them when peek.
+    void Take(char* out, std::size_t length, bool peek);
+
+    std::deque<std::string> pieces_;
+    std::size_t start_ = 0;  // bytes of the first piece already taken
+    std::size_t buffered_ = 0;
 };
 
 }  // namespace RequestFrame

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <fstream>
 #include <functional>
 #include <thread>
 
@@ -29,6 +30,11 @@ class ConnectionLimits : public ::testing::Test {
     }
     std::string Flags(int fd) {
         return Exchange(fd, RequestFrame::BuildRequest("TALQGetSystemFlags", random_));
+    }
+    bool LogIn(int fd) {
+        return Exchange(fd, RequestFrame::BuildRequest(
+                                "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1", random_))
+                   .substr(0, 1) == "1";
     }
     // The first bytes of a request frame that announces more.
     std::string PartOfFrame(std::size_t announced, std::size_t sent) {
@@ -95,10 +101,7 @@ TEST_F(ConnectionLimits, NeitherAPartFrameNorUnreadRepliesKeepAConnectionPastIts
         }
     };
     auto pipeline = [](ConnectionLimits& t, int fd) {
-        ASSERT_EQ(Exchange(fd, RequestFrame::BuildRequest(
-                                   "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1", t.random_))
-                      .substr(0, 1),
-                  "1");
+        ASSERT_TRUE(t.LogIn(fd));
         // Page images asked for and never read.
         std::string text(3000, 'W');
         for (int i = 0; i < 1000; ++i) {
@@ -128,15 +131,84 @@ TEST_F(ConnectionLimits, OneAddressGetsItsShareOfPlacesAndIsToldWhenRefused) {
     testsupport::ServerProcess server(sys_, false,
                                       {"--max-per-address", "2", "--max-connections", "4"});
     ASSERT_GT(server.Port(), 0) << server.Output();
+    // Logged in: of two places, connections without a login hold one.
     int first = ConnectLoopback(server.Port(), "127.0.0.1");
+    EXPECT_TRUE(LogIn(first));
     int second = ConnectLoopback(server.Port(), "127.0.0.1");
+    EXPECT_TRUE(LogIn(second));
     int third = ConnectLoopback(server.Port(), "127.0.0.1");
     int other = ConnectLoopback(server.Port(), "127.0.0.2");
-    EXPECT_EQ(Flags(first), "1025");
-    EXPECT_EQ(Flags(second), "1025");
     EXPECT_EQ(Flags(third), "ERROR: Too Many Connections From This Address");
     EXPECT_EQ(Flags(other), "1025");
     for (int fd : {first, second, third, other}) ::close(fd);
+}
+
+// Connections that never log in must neither outlast their grace, however
+// they keep asking, nor keep a login out.
+TEST_F(ConnectionLimits, ConnectionsThatNeverLogInNeitherStayNorKeepALoginOut) {
+    testsupport::ServerProcess server(
+        sys_, false, {"--login-grace", "2", "--max-connections", "16", "--max-per-address", "4"});
+    ASSERT_GT(server.Port(), 0) << server.Output();
+    const std::string ping = RequestFrame::BuildRequest("TALQGetVersion", random_);
+    int pinger = ConnectLoopback(server.Port(), "127.0.2.2");
+    std::string reply;
+    for (int i = 0; i < 20 && (reply = Exchange(pinger, ping)) != "CLOSED"; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(reply, "CLOSED") << "asking renews no grace";
+    ::close(pinger);
+    // Four from each of eight addresses take what they may of the places.
+    std::vector<int> crowd(32);
+    for (std::size_t i = 0; i < crowd.size(); ++i)
+        crowd[i] = ConnectLoopback(server.Port(), "127.0.1." + std::to_string(i % 8));
+    int user = ConnectLoopback(server.Port(), "127.0.2.1");
+    EXPECT_TRUE(LogIn(user)) << "no login among the crowd";
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    EXPECT_EQ(Flags(user), "1025") << "closed past the grace though logged in";
+    for (int fd : crowd) ::close(fd);
+    ::close(user);
+}
+
+TEST_F(ConnectionLimits, AFrameIsTimedByItsProgressNotItsLength) {
+    testsupport::ServerProcess server(sys_, false, {"--frame-timeout", "2"});
+    ASSERT_GT(server.Port(), 0) << server.Output();
+    // 600 KB at 150 KB/s, twice the time-out, goes through; a frame that stops goes.
+    const std::string frame = RequestFrame::BuildRequest(std::string(600000, ','), random_);
+    int fd = ConnectLoopback(server.Port());
+    std::size_t at = 0;
+    for (; frame.size() - at > 15000; at += 15000) {
+        ASSERT_EQ(::send(fd, frame.data() + at, 15000, MSG_NOSIGNAL), 15000) << at;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_EQ(Exchange(fd, frame.substr(at)), "ERROR: Unknown Command ");
+    EXPECT_EQ(Exchange(fd, PartOfFrame(1000, 500), false), "CLOSED");
+    ::close(fd);
+}
+
+TEST_F(ConnectionLimits, PartFramesHoldNoMoreMemoryThanTheBufferCap) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's allocator holds freed memory back";
+#endif
+    testsupport::ServerProcess server(sys_, false, {"--max-buffered-mb", "16"});
+    ASSERT_GT(server.Port(), 0) << server.Output();
+    auto residentMb = [&] {
+        long pages = 0, resident = 0;
+        std::ifstream("/proc/" + std::to_string(server.Pid()) + "/statm") >> pages >> resident;
+        return resident * ::sysconf(_SC_PAGESIZE) >> 20;
+    };
+    int first = ConnectLoopback(server.Port());
+    ASSERT_EQ(Flags(first), "1025");
+    const long before = residentMb();
+    // 64 connections each send 1.1 MB of a 60 MiB frame: 70 MB for a 16 MB cap.
+    const std::string part = PartOfFrame(60u << 20, 1100000);
+    std::vector<int> fds(64);
+    for (std::size_t i = 0; i < fds.size(); ++i) {
+        fds[i] = ConnectLoopback(server.Port(), "127.0.3." + std::to_string(i % 8));
+        ::send(fds[i], part.data(), part.size(), MSG_NOSIGNAL);
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    EXPECT_LT(residentMb() - before, 16 + 8);
+    for (int fd : fds) ::close(fd);
+    ::close(first);
 }
 
 }  // namespace

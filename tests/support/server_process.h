@@ -18,6 +18,7 @@ class ServerProcess {
     ServerProcess& operator=(const ServerProcess&) = delete;
 
     int Port() const { return port_; }
+    pid_t Pid() const { return pid_; }
     // Sends the signal and waits; the exit status, or -1 when it did not end.
     int Stop(int signal);
     // What the server printed on its standard output.
