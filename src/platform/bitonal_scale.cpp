@@ -1,4 +1,4 @@
-#include "render/bitonal_scale.h"
+#include "platform/bitonal_scale.h"
 
 #include <QSemaphore>
 #include <QThread>
@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace bitonal {
@@ -50,15 +51,26 @@ inline int Bit(const uchar* row, int x) {
     return (row[x >> 3] >> (7 - (x & 7))) & 1;
 }
 
-// A row with no set pixel (the bits past the width are not looked at).
-bool RowIsBlank(const uchar* row, int w) {
-    for (int i = 0; i < w / 8; ++i) {
-        if (row[i] != 0) return false;
-    }
-    for (int x = (w / 8) * 8; x < w; ++x) {
-        if (Bit(row, x) != 0) return false;
-    }
-    return true;
+// The bytes [first, last) of a row outside which every byte is 0; empty
+// (first == last) for a row of zeros.
+void InkBytes(const uchar* row, int bytes, int& first, int& last) {
+    first = 0;
+    std::uint64_t eight = 0;
+    while (first + 8 <= bytes && (std::memcpy(&eight, row + first, sizeof eight), eight == 0))
+        first += 8;
+    while (first < bytes && row[first] == 0) ++first;
+    last = bytes;
+    while (last - 8 >= first && (std::memcpy(&eight, row + last - 8, sizeof eight), eight == 0))
+        last -= 8;
+    while (last > first && row[last - 1] == 0) --last;
+}
+
+// Without a popcount instruction in the build's target, the builtin is a
+// library call.
+inline int SetBits(std::uint32_t v) {
+    v = v - ((v >> 1) & 0x55555555u);
+    v = (v & 0x33333333u) + ((v >> 2) & 0x33333333u);
+    return static_cast<int>((((v + (v >> 4)) & 0x0F0F0F0Fu) * 0x01010101u) >> 24);
 }
 
 }  // namespace
@@ -78,36 +90,52 @@ bool IsBitonal(const QImage& image) {
 
 namespace {
 
-// One source row's contribution to every output column, less a blank row's:
-// the row is copied with zero padding so that a window of 32 bits can be
-// read at any pixel. Returns false for a row with no set pixel.
-bool RowShades(const uchar* row, int w, const std::vector<Span>& xs, int g0, int g1,
-               std::vector<uchar>& padded, std::vector<int>& shades) {
+// The output columns [begin, end) that a source row touches with ink.
+struct Columns {
+    int begin = 0;
+    int end = 0;
+};
+
+// One source row's contribution to the output columns it inks, less a blank
+// row's: the row is copied with zero padding so that a window of 32 bits can
+// be read at any pixel. Columns beside them are left as they were; empty
+// for a row with no set pixel.
+Columns RowShades(const uchar* row, int w, const std::vector<Span>& xs, int g0, int g1,
+                  std::vector<uchar>& padded, std::vector<int>& shades) {
     const int bytes = (w + 7) / 8;
-    if (RowIsBlank(row, w)) return false;
     std::copy(row, row + bytes, padded.begin());
     if (w % 8 != 0)
         padded[static_cast<std::size_t>(bytes - 1)] &= static_cast<uchar>(0xFF << (8 - w % 8));
+    const uchar* p = padded.data();
+    int firstByte = 0, lastByte = 0;
+    InkBytes(p, bytes, firstByte, lastByte);
+    if (firstByte == lastByte) return {};
+    // Columns wholly in the paper beside the ink add nothing.
+    const auto begin = std::partition_point(xs.begin(), xs.end(), [&](const Span& sx) {
+        return sx.first + sx.inner + 1 < firstByte * 8;
+    });
+    const auto end = std::partition_point(
+        begin, xs.end(), [&](const Span& sx) { return sx.first < lastByte * 8; });
     const auto shade = [g0, g1](int setWeight) {
         return (g0 * (kOne - setWeight) + g1 * setWeight) >> 4;
     };
     const int blank = shade(0);
-    const uchar* p = padded.data();
-    for (std::size_t x = 0; x < xs.size(); ++x) {
-        const Span& sx = xs[x];
+    for (auto it = begin; it != end; ++it) {
+        const Span& sx = *it;
+        const auto x = static_cast<std::size_t>(it - xs.begin());
         int set = 0;
         if (sx.inner <= 23) {  // first, inner and last within 25 bits
-            const uchar* b = p + (sx.first >> 3);
-            std::uint32_t v = (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) |
-                              (std::uint32_t{b[2]} << 8) | b[3];
-            v <<= (sx.first & 7);
+            std::uint32_t v = 0;
+            std::memcpy(&v, p + (sx.first >> 3), sizeof v);
+            // The span's own bits, leftmost pixel highest.
+            v = (__builtin_bswap32(v) << (sx.first & 7)) & (~0u << (30 - sx.inner));
             if (v == 0) {
                 shades[x] = 0;
                 continue;
             }
             set = static_cast<int>(v >> 31) * sx.firstWeight;
             if (sx.inner > 0) {
-                set += __builtin_popcount((v << 1) >> (32 - sx.inner)) * sx.innerWeight;
+                set += SetBits((v << 1) >> (32 - sx.inner)) * sx.innerWeight;
             }
             set += static_cast<int>((v << (sx.inner + 1)) >> 31) * sx.lastWeight;
         } else {
@@ -117,12 +145,12 @@ bool RowShades(const uchar* row, int w, const std::vector<Span>& xs, int g0, int
         }
         shades[x] = shade(set) - blank;
     }
-    return true;
+    return {static_cast<int>(begin - xs.begin()), static_cast<int>(end - xs.begin())};
 }
 
-// Output rows [y0, y1) of the scaled page.
+// Output rows [y0, y1) of the scaled page: RGB32, or 8-bit through levels.
 void ScaleBand(const QImage& page, const std::vector<Span>& xs, const std::vector<Span>& ys, int y0,
-               int y1, uchar* outBits, qsizetype outStride) {
+               int y1, uchar* outBits, qsizetype outStride, const Levels* levels) {
     const int w = page.width(), h = page.height(), dw = static_cast<int>(xs.size());
     const int g0 = qRed(page.color(0)), g1 = qRed(page.color(1));
     // A row's contribution at one column depends only on the weight of its
@@ -132,14 +160,15 @@ void ScaleBand(const QImage& page, const std::vector<Span>& xs, const std::vecto
     std::vector<uchar> padded(static_cast<std::size_t>((w + 7) / 8 + 8), 0);
     std::vector<int> shades(static_cast<std::size_t>(dw)), previous(shades.size());
     int previousRow = -1;
-    bool previousInk = false;
+    Columns previousInk;
     // Qt's sums run in 32 bits and end below 2^32, so wrapping unsigned
     // arithmetic gives the same final sums.
     std::vector<std::uint32_t> extra(static_cast<std::size_t>(dw));
+    const int blank = static_cast<int>(((blankShade * kOne) >> 24) & 0xff);
 
     for (int y = y0; y < y1; ++y) {
         const Span& sy = ys[static_cast<std::size_t>(y)];
-        std::fill(extra.begin(), extra.end(), 0);
+        Columns ink;
         const int rows = sy.inner + 2;
         for (int r = 0; r < rows; ++r) {
             const int wy = r == 0 ? sy.firstWeight : r <= sy.inner ? sy.innerWeight : sy.lastWeight;
@@ -149,51 +178,90 @@ void ScaleBand(const QImage& page, const std::vector<Span>& xs, const std::vecto
             if (sr != previousRow) {
                 previousInk = RowShades(page.constScanLine(sr), w, xs, g0, g1, padded, shades);
                 previousRow = sr;
-                if (previousInk) previous.swap(shades);
+                if (previousInk.begin < previousInk.end) previous.swap(shades);
             }
-            if (!previousInk) continue;
+            if (previousInk.begin == previousInk.end) continue;
+            if (ink.begin == ink.end) {
+                std::fill(extra.begin(), extra.end(), 0);
+                ink = previousInk;
+            }
+            ink.begin = std::min(ink.begin, previousInk.begin);
+            ink.end = std::max(ink.end, previousInk.end);
             const auto weight = static_cast<std::uint32_t>(wy);
-            for (std::size_t x = 0; x < extra.size(); ++x) {
-                extra[x] += static_cast<std::uint32_t>(previous[x]) * weight;
+            for (int x = previousInk.begin; x < previousInk.end; ++x) {
+                extra[static_cast<std::size_t>(x)] +=
+                    static_cast<std::uint32_t>(previous[static_cast<std::size_t>(x)]) * weight;
             }
         }
-        auto* line = reinterpret_cast<QRgb*>(outBits + y * outStride);
-        for (int x = 0; x < dw; ++x) {
+        uchar* line = outBits + y * outStride;
+        // Most of a page is paper.
+        if (levels != nullptr) {
+            const uchar paper = (*levels)[static_cast<std::size_t>(blank)];
+            std::fill(line, line + ink.begin, paper);
+            std::fill(line + ink.end, line + dw, paper);
+        } else {
+            auto* pixels = reinterpret_cast<QRgb*>(line);
+            std::fill(pixels, pixels + ink.begin, qRgb(blank, blank, blank));
+            std::fill(pixels + ink.end, pixels + dw, qRgb(blank, blank, blank));
+        }
+        for (int x = ink.begin; x < ink.end; ++x) {
             const std::uint32_t sum = blankShade * kOne + extra[static_cast<std::size_t>(x)];
             const int g = static_cast<int>((sum >> 24) & 0xff);
-            line[x] = qRgb(g, g, g);
+            if (levels != nullptr) {
+                line[x] = (*levels)[static_cast<std::size_t>(g)];
+            } else {
+                reinterpret_cast<QRgb*>(line)[x] = qRgb(g, g, g);
+            }
         }
     }
 }
 
-}  // namespace
-
-QImage ScaleDown(const QImage& page, int dw, int dh) {
-    const int w = page.width(), h = page.height();
-    if (!IsBitonal(page) || !ShrinksByAreaAverage(w, h, dw, dh)) return {};
-    QImage out(dw, dh, QImage::Format_RGB32);
-    if (out.isNull()) return {};
-    const std::vector<Span> xs = Spans(w, dw), ys = Spans(h, dh);
+// The averaged page in out, whose size is set: RGB32, or Grayscale8 through
+// levels.
+void Shrink(const QImage& page, QImage& out, const Levels* levels) {
+    const int dw = out.width(), dh = out.height();
+    const std::vector<Span> xs = Spans(page.width(), dw), ys = Spans(page.height(), dh);
     uchar* bits = out.bits();  // detached once, before any band runs
     const qsizetype stride = out.bytesPerLine();
+    if (levels != nullptr) {
+        // A server's threads already share the machine between requests.
+        ScaleBand(page, xs, ys, 0, dh, bits, stride, levels);
+        return;
+    }
     // Bands of rows in the pool's threads, as Qt's own smooth scaling runs;
     // each band writes its own rows only.
     QThreadPool* pool = QThreadPool::globalInstance();
     const int bands = std::clamp(std::min(pool->maxThreadCount(), dh / 64), 1, 16);
     if (bands == 1 || pool->contains(QThread::currentThread())) {
-        ScaleBand(page, xs, ys, 0, dh, bits, stride);
-        return out;
+        ScaleBand(page, xs, ys, 0, dh, bits, stride, levels);
+        return;
     }
     QSemaphore done;
     for (int b = 1; b < bands; ++b) {
         const int y0 = dh * b / bands, y1 = dh * (b + 1) / bands;
         pool->start([&, y0, y1] {
-            ScaleBand(page, xs, ys, y0, y1, bits, stride);
+            ScaleBand(page, xs, ys, y0, y1, bits, stride, levels);
             done.release();
         });
     }
-    ScaleBand(page, xs, ys, 0, dh / bands, bits, stride);
+    ScaleBand(page, xs, ys, 0, dh / bands, bits, stride, levels);
     done.acquire(bands - 1);
+}
+
+}  // namespace
+
+QImage ScaleDown(const QImage& page, int dw, int dh) {
+    if (!IsBitonal(page) || !ShrinksByAreaAverage(page.width(), page.height(), dw, dh)) return {};
+    QImage out(dw, dh, QImage::Format_RGB32);
+    if (!out.isNull()) Shrink(page, out, nullptr);
+    return out;
+}
+
+QImage AverageDown(const QImage& page, int dw, int dh, const Levels& levels) {
+    if (!IsBitonal(page) || dw <= 0 || dh <= 0 || dw > page.width() || dh > page.height())
+        return {};
+    QImage out(dw, dh, QImage::Format_Grayscale8);
+    if (!out.isNull()) Shrink(page, out, &levels);
     return out;
 }
 
