@@ -24,7 +24,16 @@ struct Span {
     int inner = 0;  // whole pixels after it
     int innerWeight = 0;
     int lastWeight = 0;  // of the pixel after the whole ones
+    // Where a span of at most 23 whole pixels lies in the 32 bits read from
+    // its first pixel's byte, leftmost pixel highest once shifted.
+    int byte = 0;
+    int shift = 0;
+    std::uint32_t bits = 0;   // the span's own pixels
+    std::uint32_t whole = 0;  // its whole pixels
 };
+
+// Spans short enough to be read as one 32-bit window.
+constexpr int kMaxWindowInner = 23;
 
 std::vector<Span> Spans(int s, int d) {
     std::vector<Span> spans(static_cast<std::size_t>(d));
@@ -42,6 +51,12 @@ std::vector<Span> Spans(int s, int d) {
             j -= cp;
         }
         span.lastWeight = j;
+        span.byte = span.first >> 3;
+        span.shift = span.first & 7;
+        if (span.inner <= kMaxWindowInner) {
+            span.bits = ~0u << (30 - span.inner);
+            span.whole = span.bits & ~(1u << 31) & ~(1u << (30 - span.inner));
+        }
         val += inc;
     }
     return spans;
@@ -63,14 +78,6 @@ void InkBytes(const uchar* row, int bytes, int& first, int& last) {
     while (last - 8 >= first && (std::memcpy(&eight, row + last - 8, sizeof eight), eight == 0))
         last -= 8;
     while (last > first && row[last - 1] == 0) --last;
-}
-
-// Without a popcount instruction in the build's target, the builtin is a
-// library call.
-inline int SetBits(std::uint32_t v) {
-    v = v - ((v >> 1) & 0x55555555u);
-    v = (v & 0x33333333u) + ((v >> 2) & 0x33333333u);
-    return static_cast<int>((((v + (v >> 4)) & 0x0F0F0F0Fu) * 0x01010101u) >> 24);
 }
 
 }  // namespace
@@ -96,12 +103,18 @@ struct Columns {
     int end = 0;
 };
 
-// One source row's contribution to the output columns it inks, less a blank
-// row's: the row is copied with zero padding so that a window of 32 bits can
-// be read at any pixel. Columns beside them are left as they were; empty
-// for a row with no set pixel.
-Columns RowShades(const uchar* row, int w, const std::vector<Span>& xs, int g0, int g1,
-                  std::vector<uchar>& padded, std::vector<int>& shades) {
+// Adds one source row, at the given weight, to the sums of the output
+// columns it inks; a sum is kept as the difference from a blank row's. The
+// row is copied with zero padding so that a window of 32 bits can be read at
+// any pixel. Narrow: every span is read as one window. Empty for a row with
+// no set pixel.
+// The count of set pixels is the inner loop's costliest step: where the
+// processor has an instruction for it, that is used.
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target_clones("popcnt", "default")))
+#endif
+Columns AddRow(const uchar* row, int w, const std::vector<Span>& xs, bool narrow, int g0, int g1,
+               std::uint32_t weight, std::vector<uchar>& padded, std::uint32_t* sums) {
     const int bytes = (w + 7) / 8;
     std::copy(row, row + bytes, padded.begin());
     if (w % 8 != 0)
@@ -116,34 +129,30 @@ Columns RowShades(const uchar* row, int w, const std::vector<Span>& xs, int g0, 
     });
     const auto end = std::partition_point(
         begin, xs.end(), [&](const Span& sx) { return sx.first < lastByte * 8; });
-    const auto shade = [g0, g1](int setWeight) {
-        return (g0 * (kOne - setWeight) + g1 * setWeight) >> 4;
-    };
-    const int blank = shade(0);
-    for (auto it = begin; it != end; ++it) {
-        const Span& sx = *it;
-        const auto x = static_cast<std::size_t>(it - xs.begin());
-        int set = 0;
-        if (sx.inner <= 23) {  // first, inner and last within 25 bits
+    // A pixel's shade less a blank one's: g0 * kOne is a multiple of 16, so
+    // this is Qt's (g0 * (kOne - set) + g1 * set) >> 4 less (g0 * kOne) >> 4.
+    const auto shadeAbove = [g1g0 = g1 - g0](int setWeight) { return (g1g0 * setWeight) >> 4; };
+    std::uint32_t* sum = sums + (begin - xs.begin());
+    if (narrow) {
+        for (auto it = begin; it != end; ++it, ++sum) {
+            const Span& sx = *it;
             std::uint32_t v = 0;
-            std::memcpy(&v, p + (sx.first >> 3), sizeof v);
-            // The span's own bits, leftmost pixel highest.
-            v = (__builtin_bswap32(v) << (sx.first & 7)) & (~0u << (30 - sx.inner));
-            if (v == 0) {
-                shades[x] = 0;
-                continue;
-            }
-            set = static_cast<int>(v >> 31) * sx.firstWeight;
-            if (sx.inner > 0) {
-                set += SetBits((v << 1) >> (32 - sx.inner)) * sx.innerWeight;
-            }
-            set += static_cast<int>((v << (sx.inner + 1)) >> 31) * sx.lastWeight;
-        } else {
-            set = Bit(p, sx.first) * sx.firstWeight;
+            std::memcpy(&v, p + sx.byte, sizeof v);
+            v = (__builtin_bswap32(v) << sx.shift) & sx.bits;
+            if (v == 0) continue;
+            const int set = static_cast<int>(v >> 31) * sx.firstWeight +
+                            __builtin_popcount(v & sx.whole) * sx.innerWeight +
+                            static_cast<int>((v >> (30 - sx.inner)) & 1) * sx.lastWeight;
+            *sum += static_cast<std::uint32_t>(shadeAbove(set)) * weight;
+        }
+    } else {
+        for (auto it = begin; it != end; ++it, ++sum) {
+            const Span& sx = *it;
+            int set = Bit(p, sx.first) * sx.firstWeight;
             for (int i = 1; i <= sx.inner; ++i) set += Bit(p, sx.first + i) * sx.innerWeight;
             set += Bit(p, sx.first + sx.inner + 1) * sx.lastWeight;
+            *sum += static_cast<std::uint32_t>(shadeAbove(set)) * weight;
         }
-        shades[x] = shade(set) - blank;
     }
     return {static_cast<int>(begin - xs.begin()), static_cast<int>(end - xs.begin())};
 }
@@ -154,45 +163,32 @@ void ScaleBand(const QImage& page, const std::vector<Span>& xs, const std::vecto
     const int w = page.width(), h = page.height(), dw = static_cast<int>(xs.size());
     const int g0 = qRed(page.color(0)), g1 = qRed(page.color(1));
     // A row's contribution at one column depends only on the weight of its
-    // set pixels there; sums are kept as the difference from blank rows.
+    // set pixels there.
     const std::uint32_t blankShade = static_cast<std::uint32_t>((g0 * kOne) >> 4);
     // The padding covers a 4-byte read at the last pixel and well past it.
     std::vector<uchar> padded(static_cast<std::size_t>((w + 7) / 8 + 8), 0);
-    std::vector<int> shades(static_cast<std::size_t>(dw)), previous(shades.size());
-    int previousRow = -1;
-    Columns previousInk;
     // Qt's sums run in 32 bits and end below 2^32, so wrapping unsigned
     // arithmetic gives the same final sums.
-    std::vector<std::uint32_t> extra(static_cast<std::size_t>(dw));
+    std::vector<std::uint32_t> extra(static_cast<std::size_t>(dw), 0);
+    const bool narrow = std::all_of(xs.begin(), xs.end(),
+                                    [](const Span& sx) { return sx.inner <= kMaxWindowInner; });
     const int blank = static_cast<int>(((blankShade * kOne) >> 24) & 0xff);
 
     for (int y = y0; y < y1; ++y) {
         const Span& sy = ys[static_cast<std::size_t>(y)];
-        Columns ink;
+        Columns ink{dw, 0};
         const int rows = sy.inner + 2;
         for (int r = 0; r < rows; ++r) {
             const int wy = r == 0 ? sy.firstWeight : r <= sy.inner ? sy.innerWeight : sy.lastWeight;
             const int sr = sy.first + r;
             if (wy == 0 || sr >= h) continue;
-            // Neighbouring output rows share the source row between them.
-            if (sr != previousRow) {
-                previousInk = RowShades(page.constScanLine(sr), w, xs, g0, g1, padded, shades);
-                previousRow = sr;
-                if (previousInk.begin < previousInk.end) previous.swap(shades);
-            }
-            if (previousInk.begin == previousInk.end) continue;
-            if (ink.begin == ink.end) {
-                std::fill(extra.begin(), extra.end(), 0);
-                ink = previousInk;
-            }
-            ink.begin = std::min(ink.begin, previousInk.begin);
-            ink.end = std::max(ink.end, previousInk.end);
-            const auto weight = static_cast<std::uint32_t>(wy);
-            for (int x = previousInk.begin; x < previousInk.end; ++x) {
-                extra[static_cast<std::size_t>(x)] +=
-                    static_cast<std::uint32_t>(previous[static_cast<std::size_t>(x)]) * weight;
-            }
+            const Columns added = AddRow(page.constScanLine(sr), w, xs, narrow, g0, g1,
+                                         static_cast<std::uint32_t>(wy), padded, extra.data());
+            if (added.begin == added.end) continue;
+            ink.begin = std::min(ink.begin, added.begin);
+            ink.end = std::max(ink.end, added.end);
         }
+        ink.end = std::max(ink.begin, ink.end);
         uchar* line = outBits + y * outStride;
         // Most of a page is paper.
         if (levels != nullptr) {
@@ -206,6 +202,7 @@ void ScaleBand(const QImage& page, const std::vector<Span>& xs, const std::vecto
         }
         for (int x = ink.begin; x < ink.end; ++x) {
             const std::uint32_t sum = blankShade * kOne + extra[static_cast<std::size_t>(x)];
+            extra[static_cast<std::size_t>(x)] = 0;
             const int g = static_cast<int>((sum >> 24) & 0xff);
             if (levels != nullptr) {
                 line[x] = (*levels)[static_cast<std::size_t>(g)];
