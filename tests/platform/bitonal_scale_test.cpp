@@ -50,4 +50,23 @@ TEST(BitonalScale, ShrinkingFromOneBitMatchesTheSmoothScaleOfTheFullCopy) {
     }
 }
 
+// A server halves pages, a step Qt's area average does not take: each
+// pixel must be the mean of its four, rows ending mid-byte included.
+TEST(BitonalScale, AveragingDownByHalfGivesTheMeanOfEachBlock) {
+    const QImage page = RandomBitonal(202, 150, qRgb(255, 255, 255), qRgb(0, 0, 0), 7);
+    bitonal::Levels same{};
+    for (int v = 0; v < 256; ++v) same[static_cast<std::size_t>(v)] = static_cast<uchar>(v);
+    const QImage half = bitonal::AverageDown(page, 101, 75, same);
+    ASSERT_EQ(half.size(), QSize(101, 75));
+    for (int y = 0; y < 75; ++y) {
+        for (int x = 0; x < 101; ++x) {
+            const int sum = qGray(page.pixel(2 * x, 2 * y)) + qGray(page.pixel(2 * x + 1, 2 * y)) +
+                            qGray(page.pixel(2 * x, 2 * y + 1)) +
+                            qGray(page.pixel(2 * x + 1, 2 * y + 1));
+            ASSERT_EQ(qGray(half.pixel(x, y)), sum / 4) << x << "," << y;
+        }
+    }
+    EXPECT_TRUE(bitonal::AverageDown(page, 203, 75, same).isNull()) << "larger than the page";
+}
+
 }  // namespace
