@@ -58,19 +58,19 @@ QSize ReducedSize(QSize stored, double scale) {
                  std::max(1, platform::RoundToInt(stored.height() * scale)));
 }
 
-// Black or white for the averaged grey of a bitonal page. Partly covered
-// pixels count darker than their share, so a one-pixel stroke in a
-// three-pixel step still reads as ink.
-const bitonal::Levels& DarkenedThreshold() {
-    static const bitonal::Levels levels = [] {
-        bitonal::Levels table{};
+// Which averaged greys of a bitonal page are black. Partly covered pixels
+// count darker than their share, so a one-pixel stroke in a three-pixel step
+// still reads as ink.
+const bitonal::Blacks& DarkenedThreshold() {
+    static const bitonal::Blacks blacks = [] {
+        bitonal::Blacks table{};
         for (int v = 0; v < 256; ++v) {
             const int darkened = 255 - platform::RoundToInt(255.0 * std::sqrt(1.0 - v / 255.0));
-            table[static_cast<std::size_t>(v)] = darkened < 128 ? 0 : 255;
+            table[static_cast<std::size_t>(v)] = darkened < 128;
         }
         return table;
     }();
-    return levels;
+    return blacks;
 }
 
 // Box filter over the exact source area of each target pixel (integer
@@ -124,7 +124,8 @@ QImage ReduceBitonal(const QImage& page, QSize target) {
         mono = page.convertToFormat(QImage::Format_Grayscale8)
                    .convertToFormat(QImage::Format_Mono, Qt::ThresholdDither | Qt::MonoOnly);
     }
-    return bitonal::AverageDown(mono, target.width(), target.height(), DarkenedThreshold());
+    return bitonal::ShrinkToBlackAndWhite(mono, target.width(), target.height(),
+                                          DarkenedThreshold());
 }
 
 }  // namespace

@@ -157,9 +157,9 @@ Columns AddRow(const uchar* row, int w, const std::vector<Span>& xs, bool narrow
     return {static_cast<int>(begin - xs.begin()), static_cast<int>(end - xs.begin())};
 }
 
-// Output rows [y0, y1) of the scaled page: RGB32, or 8-bit through levels.
+// Output rows [y0, y1) of the scaled page: RGB32, or 1-bit through black.
 void ScaleBand(const QImage& page, const std::vector<Span>& xs, const std::vector<Span>& ys, int y0,
-               int y1, uchar* outBits, qsizetype outStride, const Levels* levels) {
+               int y1, uchar* outBits, qsizetype outStride, const Blacks* black) {
     const int w = page.width(), h = page.height(), dw = static_cast<int>(xs.size());
     const int g0 = qRed(page.color(0)), g1 = qRed(page.color(1));
     // A row's contribution at one column depends only on the weight of its
@@ -191,10 +191,8 @@ void ScaleBand(const QImage& page, const std::vector<Span>& xs, const std::vecto
         ink.end = std::max(ink.begin, ink.end);
         uchar* line = outBits + y * outStride;
         // Most of a page is paper.
-        if (levels != nullptr) {
-            const uchar paper = (*levels)[static_cast<std::size_t>(blank)];
-            std::fill(line, line + ink.begin, paper);
-            std::fill(line + ink.end, line + dw, paper);
+        if (black != nullptr) {
+            std::memset(line, (*black)[static_cast<std::size_t>(blank)] ? 0xFF : 0, (dw + 7) / 8);
         } else {
             auto* pixels = reinterpret_cast<QRgb*>(line);
             std::fill(pixels, pixels + ink.begin, qRgb(blank, blank, blank));
@@ -204,8 +202,13 @@ void ScaleBand(const QImage& page, const std::vector<Span>& xs, const std::vecto
             const std::uint32_t sum = blankShade * kOne + extra[static_cast<std::size_t>(x)];
             extra[static_cast<std::size_t>(x)] = 0;
             const int g = static_cast<int>((sum >> 24) & 0xff);
-            if (levels != nullptr) {
-                line[x] = (*levels)[static_cast<std::size_t>(g)];
+            if (black != nullptr) {
+                const auto bit = static_cast<uchar>(0x80 >> (x & 7));
+                if ((*black)[static_cast<std::size_t>(g)]) {
+                    line[x >> 3] |= bit;
+                } else {
+                    line[x >> 3] &= static_cast<uchar>(~bit);
+                }
             } else {
                 reinterpret_cast<QRgb*>(line)[x] = qRgb(g, g, g);
             }
@@ -213,16 +216,15 @@ void ScaleBand(const QImage& page, const std::vector<Span>& xs, const std::vecto
     }
 }
 
-// The averaged page in out, whose size is set: RGB32, or Grayscale8 through
-// levels.
-void Shrink(const QImage& page, QImage& out, const Levels* levels) {
+// The averaged page in out, whose size is set: RGB32, or Mono through black.
+void Shrink(const QImage& page, QImage& out, const Blacks* black) {
     const int dw = out.width(), dh = out.height();
     const std::vector<Span> xs = Spans(page.width(), dw), ys = Spans(page.height(), dh);
     uchar* bits = out.bits();  // detached once, before any band runs
     const qsizetype stride = out.bytesPerLine();
-    if (levels != nullptr) {
+    if (black != nullptr) {
         // A server's threads already share the machine between requests.
-        ScaleBand(page, xs, ys, 0, dh, bits, stride, levels);
+        ScaleBand(page, xs, ys, 0, dh, bits, stride, black);
         return;
     }
     // Bands of rows in the pool's threads, as Qt's own smooth scaling runs;
@@ -230,18 +232,18 @@ void Shrink(const QImage& page, QImage& out, const Levels* levels) {
     QThreadPool* pool = QThreadPool::globalInstance();
     const int bands = std::clamp(std::min(pool->maxThreadCount(), dh / 64), 1, 16);
     if (bands == 1 || pool->contains(QThread::currentThread())) {
-        ScaleBand(page, xs, ys, 0, dh, bits, stride, levels);
+        ScaleBand(page, xs, ys, 0, dh, bits, stride, black);
         return;
     }
     QSemaphore done;
     for (int b = 1; b < bands; ++b) {
         const int y0 = dh * b / bands, y1 = dh * (b + 1) / bands;
         pool->start([&, y0, y1] {
-            ScaleBand(page, xs, ys, y0, y1, bits, stride, levels);
+            ScaleBand(page, xs, ys, y0, y1, bits, stride, black);
             done.release();
         });
     }
-    ScaleBand(page, xs, ys, 0, dh / bands, bits, stride, levels);
+    ScaleBand(page, xs, ys, 0, dh / bands, bits, stride, black);
     done.acquire(bands - 1);
 }
 
@@ -254,11 +256,13 @@ QImage ScaleDown(const QImage& page, int dw, int dh) {
     return out;
 }
 
-QImage AverageDown(const QImage& page, int dw, int dh, const Levels& levels) {
+QImage ShrinkToBlackAndWhite(const QImage& page, int dw, int dh, const Blacks& black) {
     if (!IsBitonal(page) || dw <= 0 || dh <= 0 || dw > page.width() || dh > page.height())
         return {};
-    QImage out(dw, dh, QImage::Format_Grayscale8);
-    if (!out.isNull()) Shrink(page, out, &levels);
+    QImage out(dw, dh, QImage::Format_Mono);
+    if (out.isNull()) return {};
+    out.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    Shrink(page, out, &black);
     return out;
 }
 

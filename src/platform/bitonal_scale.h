@@ -21,12 +21,12 @@ bool IsBitonal(const QImage& image);
 // unless IsBitonal(page) and ShrinksByAreaAverage(...) hold.
 QImage ScaleDown(const QImage& page, int dw, int dh);
 
-// The grey written for each averaged grey (0 black to 255 white).
-using Levels = std::array<uchar, 256>;
+// For each averaged grey (0 black to 255 white), whether it is written black.
+using Blacks = std::array<bool, 256>;
 
-// The 1-bit page averaged down to any size no larger than its own, each
-// pixel's grey through levels (a threshold costs no pass of its own), as
-// 8-bit grey; a null image unless IsBitonal(page).
-QImage AverageDown(const QImage& page, int dw, int dh, const Levels& levels);
+// The 1-bit page averaged down to any size no larger than its own and made
+// black and white again as it is written (colour 0 white, 1 black); a null
+// image unless IsBitonal(page).
+QImage ShrinkToBlackAndWhite(const QImage& page, int dw, int dh, const Blacks& black);
 
 }  // namespace bitonal

@@ -51,22 +51,27 @@ TEST(BitonalScale, ShrinkingFromOneBitMatchesTheSmoothScaleOfTheFullCopy) {
 }
 
 // A server halves pages, a step Qt's area average does not take: each
-// pixel must be the mean of its four, rows ending mid-byte included.
-TEST(BitonalScale, AveragingDownByHalfGivesTheMeanOfEachBlock) {
+// pixel must be black as the mean of its four is, rows ending mid-byte
+// included.
+TEST(BitonalScale, HalvingToBlackAndWhiteFollowsTheMeanOfEachBlock) {
     const QImage page = RandomBitonal(202, 150, qRgb(255, 255, 255), qRgb(0, 0, 0), 7);
-    bitonal::Levels same{};
-    for (int v = 0; v < 256; ++v) same[static_cast<std::size_t>(v)] = static_cast<uchar>(v);
-    const QImage half = bitonal::AverageDown(page, 101, 75, same);
-    ASSERT_EQ(half.size(), QSize(101, 75));
-    for (int y = 0; y < 75; ++y) {
-        for (int x = 0; x < 101; ++x) {
-            const int sum = qGray(page.pixel(2 * x, 2 * y)) + qGray(page.pixel(2 * x + 1, 2 * y)) +
-                            qGray(page.pixel(2 * x, 2 * y + 1)) +
-                            qGray(page.pixel(2 * x + 1, 2 * y + 1));
-            ASSERT_EQ(qGray(half.pixel(x, y)), sum / 4) << x << "," << y;
+    // Below 64, 128 and 192: one, two and three black pixels of four.
+    for (int below : {64, 128, 192}) {
+        bitonal::Blacks black{};
+        for (int v = 0; v < below; ++v) black[static_cast<std::size_t>(v)] = true;
+        const QImage half = bitonal::ShrinkToBlackAndWhite(page, 101, 75, black);
+        ASSERT_EQ(half.size(), QSize(101, 75));
+        for (int y = 0; y < 75; ++y) {
+            for (int x = 0; x < 101; ++x) {
+                const int sum =
+                    qGray(page.pixel(2 * x, 2 * y)) + qGray(page.pixel(2 * x + 1, 2 * y)) +
+                    qGray(page.pixel(2 * x, 2 * y + 1)) + qGray(page.pixel(2 * x + 1, 2 * y + 1));
+                ASSERT_EQ(qGray(half.pixel(x, y)) == 0, sum / 4 < below)
+                    << x << "," << y << " below " << below;
+            }
         }
     }
-    EXPECT_TRUE(bitonal::AverageDown(page, 203, 75, same).isNull()) << "larger than the page";
+    EXPECT_TRUE(bitonal::ShrinkToBlackAndWhite(page, 203, 75, {}).isNull()) << "larger than the page";
 }
 
 }  // namespace
