@@ -62,10 +62,22 @@ void BM_TypesetAndStoreG4Page(benchmark::State& state) {
 }
 BENCHMARK(BM_TypesetAndStoreG4Page)->Unit(benchmark::kMillisecond);
 
+std::string StoredPage(imaging::PageColour colour) {
+    const auto page = imaging::TypesetPage(SampleText(), imaging::PageSize::Letter, colour);
+    return colour == imaging::PageColour::Bitonal
+               ? imaging::EncodeG4Tiff({page.image})
+               : imaging::EncodeJpeg(page.image, colour == imaging::PageColour::Grey);
+}
+
+// The floor of a reduced page: its stored file decoded, nothing more.
+void BM_DecodeStoredG4Page(benchmark::State& state) {
+    const std::string stored = StoredPage(imaging::PageColour::Bitonal);
+    for (auto _ : state) benchmark::DoNotOptimize(imaging::DecodeImage(stored).width());
+}
+BENCHMARK(BM_DecodeStoredG4Page)->Unit(benchmark::kMillisecond);
+
 void BM_G4PageAtQuality(benchmark::State& state) {
-    const auto page =
-        imaging::TypesetPage(SampleText(), imaging::PageSize::Letter, imaging::PageColour::Bitonal);
-    const std::string stored = imaging::EncodeG4Tiff({page.image});
+    const std::string stored = StoredPage(imaging::PageColour::Bitonal);
     std::size_t sent = 0;
     for (auto _ : state) {
         sent = imaging::ImageForQuality(stored, static_cast<int>(state.range(0))).bytes.size();
@@ -76,6 +88,21 @@ void BM_G4PageAtQuality(benchmark::State& state) {
     state.counters["sent_bytes"] = static_cast<double>(sent);
 }
 BENCHMARK(BM_G4PageAtQuality)->Arg(100)->Arg(150)->Unit(benchmark::kMillisecond);
+
+// Grey (0) and colour (1) JPEG pages at 100 and 150 dpi.
+void BM_JpegPageAtQuality(benchmark::State& state) {
+    const bool colour = state.range(0) == 1;
+    const std::string stored =
+        StoredPage(colour ? imaging::PageColour::Colour : imaging::PageColour::Grey);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            imaging::ImageForQuality(stored, static_cast<int>(state.range(1))).bytes.size());
+    }
+    state.SetLabel(colour ? "colour" : "grey");
+}
+BENCHMARK(BM_JpegPageAtQuality)
+    ->ArgsProduct({{0, 1}, {100, 150}})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

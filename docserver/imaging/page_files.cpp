@@ -26,8 +26,15 @@ namespace {
 
 void SilentHandler(const char*, const char*, va_list) {}
 
+// A 1-bit image whose set pixels are black: its rows are already the file's.
+bool IsBlackOnWhite(const QImage& image) {
+    return image.format() == QImage::Format_Mono && image.colorCount() == 2 &&
+           image.color(0) == qRgb(255, 255, 255) && image.color(1) == qRgb(0, 0, 0);
+}
+
 bool WritePage(TIFF* tif, const QImage& source, int pageNumber, int pageCount) {
-    const QImage page = source.convertToFormat(QImage::Format_Grayscale8);
+    const bool mono = IsBlackOnWhite(source);
+    const QImage page = mono ? source : source.convertToFormat(QImage::Format_Grayscale8);
     const int width = page.width();
     const int height = page.height();
     const double dpiX = page.dotsPerMeterX() > 0 ? page.dotsPerMeterX() * 0.0254 : 300.0;
@@ -44,6 +51,11 @@ bool WritePage(TIFF* tif, const QImage& source, int pageNumber, int pageCount) {
     }
     std::vector<unsigned char> row((width + 7) / 8);
     for (int y = 0; y < height; ++y) {
+        if (mono) {
+            std::memcpy(row.data(), page.constScanLine(y), row.size());
+            if (TIFFWriteScanline(tif, row.data(), static_cast<uint32_t>(y), 0) < 0) return false;
+            continue;
+        }
         std::fill(row.begin(), row.end(), 0);
         const uchar* pixels = page.constScanLine(y);
         int x = 0;

@@ -19,8 +19,7 @@ struct QualityImage {
 // scale 1. Empty bytes when the stored file cannot be read.
 QualityImage ImageForQuality(const std::string& stored, int dpi);
 
-// Area-averages a page down to the target size. Bitonal pages become grey so
-// that strokes thinner than the step survive as grey rather than vanish.
+// Area-averages a grey or colour page down to the target size.
 QImage ResamplePage(const QImage& page, QSize target);
 
 // Exactly 8 characters: the scale as text, padded with NUL characters.

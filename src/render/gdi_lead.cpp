@@ -6,9 +6,9 @@
 
 #include <algorithm>
 
+#include "platform/bitonal_scale.h"
 #include "platform/rounding.h"
 #include "platform/text_codec.h"
-#include "render/bitonal_scale.h"
 #include "render/bitonal_turn.h"
 #include "render/page_decode.h"
 

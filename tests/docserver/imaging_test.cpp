@@ -215,6 +215,42 @@ TEST(PageQualityTest, LowResolutionPagesAreSentAsStored) {
     EXPECT_TRUE(ImageForQuality("not an image", 100).bytes.empty());
 }
 
+// Marks at a page's edges and in its last, partly used byte of a row survive
+// the 1-bit shrink at the size each quality gives.
+TEST(PageQualityTest, ReducedBlackAndWhitePagesKeepTheirMarksAtTheirSize) {
+    QImage page(2551, 3301, QImage::Format_RGB32);  // no row ends on a whole byte
+    page.fill(Qt::white);
+    for (int x = 100; x < 2400; ++x) page.setPixel(x, 1000, qRgb(0, 0, 0));
+    for (int y = 100; y < 3200; ++y) page.setPixel(2550, y, qRgb(0, 0, 0));
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 9; ++x) page.setPixel(1200 + x, 2000 + y, qRgb(0, 0, 0));
+    page.setDotsPerMeterX(11811);
+    page.setDotsPerMeterY(11811);
+    const std::string stored = EncodeG4Tiff({page});
+    struct Case {
+        int dpi;
+        QSize size;
+    } cases[] = {{100, {850, 1100}}, {150, {1276, 1650}}};
+    for (const Case& c : cases) {
+        const QualityImage q = ImageForQuality(stored, c.dpi);
+        const QImage small = DecodeImage(q.bytes);
+        ASSERT_EQ(small.size(), c.size) << c.dpi;
+        EXPECT_EQ(small.depth(), 1) << c.dpi;
+        const auto at = [&](int x, int y) {
+            return IsInk(small.pixel(static_cast<int>(x * q.scale), static_cast<int>(y * q.scale)));
+        };
+        EXPECT_TRUE(at(1200, 1000) && at(2300, 1000)) << c.dpi << ": the thin line";
+        EXPECT_TRUE(at(2550, 500) && at(2550, 3100)) << c.dpi << ": the line at the edge";
+        EXPECT_TRUE(at(1204, 2004)) << c.dpi << ": the box";
+        int ink = 0;
+        for (int y = 0; y < small.height(); ++y)
+            for (int x = 0; x < small.width(); ++x) ink += IsInk(small.pixel(x, y)) ? 1 : 0;
+        // The marks and no more: a line two pixels thick at most.
+        EXPECT_LT(ink, 2 * (2300 + 3100) * q.scale + 50) << c.dpi;
+        EXPECT_GT(ink, (2300 + 3100) * q.scale - 10) << c.dpi;
+    }
+}
+
 TEST(PageQualityTest, BlackAndWhiteReductionsStayOneBitAndTakeFewerBytes) {
     const RenderedPage page = TypesetPage(SampleText(), PageSize::Letter, PageColour::Bitonal);
     const std::string stored = EncodeG4Tiff({page.image});

@@ -1,13 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <QPainter>
-
 #include <random>
 
-#include "render/bitonal_scale.h"
-#include "render/gdi_lead.h"
-#include "support/scoped_env.h"
-#include "support/test_images.h"
+#include "platform/bitonal_scale.h"
 
 namespace {
 
@@ -55,29 +50,28 @@ TEST(BitonalScale, ShrinkingFromOneBitMatchesTheSmoothScaleOfTheFullCopy) {
     }
 }
 
-TEST(BitonalScale, TheEngineDrawsAG4PageAsTheSmoothScaleOfItsFullCopy) {
-    testsupport::ScopedTempDir dir;
-    QImage page(850, 1100, QImage::Format_RGB32);
-    page.fill(Qt::white);
-    QPainter p(&page);
-    for (int y = 40; y < 1060; y += 17) p.drawLine(30, y, 820, y + (y % 5));
-    p.end();
-    const std::string path = dir.Path() + "/page.tif";
-    ASSERT_TRUE(testsupport::WriteG4Tiff(path, page, 300));
-    const QImage mono = page.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
-    for (int rotation : {0, 1}) {
-        cGdiLead engine;
-        ASSERT_TRUE(engine.OpenImageFile(path));
-        ASSERT_TRUE(engine.RotateImage(rotation));
-        const int w = engine.ImgWidth() / 3, h = engine.ImgHeight() / 3;
-        platform::DrawSurface surface(w, h);
-        ASSERT_TRUE(engine.SetGraphicsOutput(&surface));
-        ASSERT_TRUE(engine.DrawImageRect(0, 0, w, h, w, h));
-        QImage expected = engine.ImgHndl()->image.convertToFormat(QImage::Format_RGB32);
-        EXPECT_EQ(surface.Image().convertToFormat(QImage::Format_RGB32),
-                  QtSmoothScale(expected, w, h))
-            << "rotation " << rotation;
+// A server halves pages, a step Qt's area average does not take: each
+// pixel must be black as the mean of its four is, rows ending mid-byte
+// included.
+TEST(BitonalScale, HalvingToBlackAndWhiteFollowsTheMeanOfEachBlock) {
+    const QImage page = RandomBitonal(202, 150, qRgb(255, 255, 255), qRgb(0, 0, 0), 7);
+    // Below 64, 128 and 192: one, two and three black pixels of four.
+    for (int below : {64, 128, 192}) {
+        bitonal::Blacks black{};
+        for (int v = 0; v < below; ++v) black[static_cast<std::size_t>(v)] = true;
+        const QImage half = bitonal::ShrinkToBlackAndWhite(page, 101, 75, black);
+        ASSERT_EQ(half.size(), QSize(101, 75));
+        for (int y = 0; y < 75; ++y) {
+            for (int x = 0; x < 101; ++x) {
+                const int sum =
+                    qGray(page.pixel(2 * x, 2 * y)) + qGray(page.pixel(2 * x + 1, 2 * y)) +
+                    qGray(page.pixel(2 * x, 2 * y + 1)) + qGray(page.pixel(2 * x + 1, 2 * y + 1));
+                ASSERT_EQ(qGray(half.pixel(x, y)) == 0, sum / 4 < below)
+                    << x << "," << y << " below " << below;
+            }
+        }
     }
+    EXPECT_TRUE(bitonal::ShrinkToBlackAndWhite(page, 203, 75, {}).isNull()) << "larger than the page";
 }
 
 }  // namespace
