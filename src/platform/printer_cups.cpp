@@ -265,14 +265,20 @@ struct JobState {
     std::string reasons;
 };
 
-JobState AskJob(http_t* http, int id) {
-    ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+// A request about one job, asked as the user who sent it.
+ipp_t* JobRequest(ipp_op_t operation, int id) {
+    ipp_t* request = ippNewRequest(operation);
     char uri[HTTP_MAX_URI];
     httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
                      "/jobs/%d", id);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
                  cupsUser());
+    return request;
+}
+
+JobState AskJob(http_t* http, int id) {
+    ipp_t* request = JobRequest(IPP_OP_GET_JOB_ATTRIBUTES, id);
     static const char* const wanted[] = {"job-state", "job-state-reasons"};
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr,
                   wanted);
@@ -289,13 +295,7 @@ JobState AskJob(http_t* http, int id) {
 
 // Staples a job already under way (a staple command after its first page).
 void StapleJob(int id) {
-    ipp_t* request = ippNewRequest(IPP_OP_SET_JOB_ATTRIBUTES);
-    char uri[HTTP_MAX_URI];
-    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
-                     "/jobs/%d", id);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
-                 cupsUser());
+    ipp_t* request = JobRequest(IPP_OP_SET_JOB_ATTRIBUTES, id);
     ippAddInteger(request, IPP_TAG_JOB, IPP_TAG_ENUM, "finishings", IPP_FINISHINGS_STAPLE);
     ippDelete(cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/jobs"));
 }
