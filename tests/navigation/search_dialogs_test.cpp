@@ -228,12 +228,7 @@ TEST(CodePageText, SearchBoxesAndFileChoicesRefuseWhatTheyCannotKeep) {
     quester.cmdSearch->click();
     EXPECT_EQ(quester.Phrase, "resum\xE9");
 
-    frmDtSrch date;
-    date.Load();
-    date.txtDate1->clear();
-    date.txtDate1->insert(QString::fromUtf8("2024\u4E2D0101"));
-    EXPECT_EQ(date.txtDate1->text(), "20240101");
-    EXPECT_EQ(prompts.Beeps(), 3);
+    EXPECT_EQ(prompts.Beeps(), 2);
 
     // A chosen file whose name the code page cannot hold is refused and the
     // dialog offered again, never handed back as some other file.
@@ -263,7 +258,7 @@ TEST(CodePageText, SearchBoxesAndFileChoicesRefuseWhatTheyCannotKeep) {
     EXPECT_EQ(path, dir.Path() + "/start.txt");
     ASSERT_FALSE(prompts.Messages().empty());
     EXPECT_NE(prompts.Messages().back().find("cannot keep"), std::string::npos);
-    EXPECT_EQ(prompts.Beeps(), 4);
+    EXPECT_EQ(prompts.Beeps(), 3);
 }
 
 }  // namespace
