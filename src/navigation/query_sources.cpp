@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
-#include <fstream>
 #include <random>
 #include <string_view>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "foundation/number_text.h"
 #include "foundation/text_match.h"
 #include "platform/rounding.h"
+#include "platform/whole_file.h"
 
 namespace navigation {
 namespace {
@@ -166,27 +166,29 @@ std::string CreateMultiTagFile(const std::string& folder) {
 }
 
 SaveKeysResult SaveQueryKeys(QueryApi& api, const TalqClientAPI_Header::QueryRecord& query,
-                             const std::string& file, std::int32_t& count) {
+                             const std::string& file, std::int32_t& count, std::string& reason) {
     count = 0;
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    if (!out) return SaveKeysResult::kCannotCreate;
+    reason.clear();
+    // The chosen file is replaced only by a complete list.
+    platform::WholeFile out;
+    if (!out.Create(file, reason, false)) return SaveKeysResult::kCannotCreate;
     TalqClientAPI_Header::QueryRecord copy = query;
     if (!TalqClientAPI_Header::QueryScroll(api, copy, 0)) return SaveKeysResult::kCannotPosition;
     while (true) {
         bool more = (copy.MoreFlags & TalqClientAPI_Header::kMoreFollows) != 0;
         // Every key of the set: the positioned row need not be the first.
         for (std::string_view key : Items(copy.KeyList)) {
-            out << key << "\r\n";
+            out.Append(key);
+            out.Append("\r\n");
             ++count;
         }
         if (!more) break;
-        if (!TalqClientAPI_Header::QueryScroll(api, copy, 1)) {
-            out.close();
-            return SaveKeysResult::kCannotPosition;
-        }
+        if (!TalqClientAPI_Header::QueryScroll(api, copy, 1)) return SaveKeysResult::kCannotPosition;
     }
-    out.close();
-    return out ? SaveKeysResult::kOk : SaveKeysResult::kWriteFailed;
+    std::string written;
+    if (out.Commit(true, written)) return SaveKeysResult::kOk;
+    reason = out.Error();
+    return SaveKeysResult::kWriteFailed;
 }
 
 bool CheckCollectionName(std::string& name, std::string& reason) {

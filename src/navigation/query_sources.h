@@ -35,10 +35,12 @@ std::string CombineTags(QueryApi& api, const std::string& names, int count, std:
 std::string CreateMultiTagFile(const std::string& folder);
 
 // Writes every valid key of every set of a copy of the query, one a line,
-// to the file; count = keys written. The outcome tells which step failed.
+// to the file; count = keys written. The outcome tells which step failed,
+// reason the system's own words when creating or writing did. The file is
+// replaced only once the whole list is on disk; on failure it stays as it was.
 enum class SaveKeysResult { kOk, kCannotCreate, kCannotPosition, kWriteFailed };
 SaveKeysResult SaveQueryKeys(QueryApi& api, const TalqClientAPI_Header::QueryRecord& query,
-                             const std::string& file, std::int32_t& count);
+                             const std::string& file, std::int32_t& count, std::string& reason);
 
 // A new collection name trimmed; false with the reason when it holds ",",
 // "|" or a control character, or is empty.

@@ -18,6 +18,7 @@
 
 #include "platform/bitonal_image.h"
 #include "platform/text_codec.h"
+#include "platform/whole_file.h"
 
 namespace platform {
 namespace {
@@ -36,149 +37,10 @@ bool IsGreyPage(const QImage& rgb) {
     return true;
 }
 
-std::string SystemReason(int error) {
-    return std::strerror(error);
-}
-
 }  // namespace
 
-// One job's output: a new temporary file beside the file asked for, which
-// takes that file's name only once it is complete and on disk, so a failed
-// job leaves no part of itself and the file it would replace as it was.
-class PdfPrinter::JobFile {
-  public:
-    JobFile() = default;
-    JobFile(const JobFile&) = delete;
-    JobFile& operator=(const JobFile&) = delete;
-    ~JobFile() { Discard(); }
-
-    // The folder is made when missing.
-    bool Create(const std::string& wanted, std::string& reason) {
-        const QFileInfo info(ToQString(wanted));
-        folder_ = QFile::encodeName(info.absolutePath()).toStdString();
-        wanted_ = QFile::encodeName(info.absoluteFilePath()).toStdString();
-        std::error_code ec;
-        std::filesystem::create_directories(folder_, ec);
-        if (ec) {
-            reason = "the folder " + FromQString(info.absolutePath()) +
-                     " cannot be made: " + ec.message();
-            return false;
-        }
-        const std::string stem = folder_ + "/." + QFile::encodeName(info.fileName()).toStdString();
-        static unsigned serial = 0;
-        for (int attempt = 0; attempt < 1000; ++attempt) {
-            const std::string candidate = stem + "." + std::to_string(::getpid()) + "-" +
-                                          std::to_string(++serial) + ".part";
-            fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd_ >= 0) {
-                temp_ = candidate;
-                return true;
-            }
-            if (errno != EEXIST) {
-                reason = SystemReason(errno);
-                return false;
-            }
-        }
-        reason = "no temporary file can be made beside it";
-        return false;
-    }
-
-    // Output is held until a good deal has come or the page ends.
-    bool Append(const unsigned char* data, unsigned int length) {
-        if (!error_.empty()) return false;
-        buffer_.append(reinterpret_cast<const char*>(data), length);
-        return buffer_.size() < kHeld || Drain();
-    }
-
-    // Puts what is held into the file; false, with the reason kept, when the
-    // system refuses it.
-    bool Drain() {
-        if (!error_.empty()) return false;
-        std::size_t done = 0;
-        while (done < buffer_.size()) {
-            const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return Refused(n < 0 ? errno : ENOSPC);
-            done += static_cast<std::size_t>(n);
-        }
-        buffer_.clear();
-        return true;
-    }
-
-    const std::string& Error() const { return error_; }
-
-    // Gives the finished file its name: the one asked for, replacing a file
-    // of that name, or else the first free one of "name.pdf", "name-2.pdf"
-    // ... without ever replacing one that exists or appears meanwhile.
-    bool Commit(bool replace, std::string& written) {
-        if (!Drain()) return false;
-        if (::fsync(fd_) != 0) return Refused(errno);
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0) return Refused(errno);
-        if (replace) {
-            if (std::rename(temp_.c_str(), wanted_.c_str()) != 0) return Refused(errno);
-            written = wanted_;
-        } else if (!LinkFree(written)) {
-            return false;
-        }
-        temp_.clear();
-        // The new name is on disk only once its folder is.
-        const int dir = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir >= 0) {
-            ::fsync(dir);
-            ::close(dir);
-        }
-        return true;
-    }
-
-    void Discard() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-        if (!temp_.empty()) ::unlink(temp_.c_str());
-        temp_.clear();
-    }
-
-  private:
-    static constexpr std::size_t kHeld = 1 << 18;
-
-    bool Refused(int error) {
-        if (error_.empty()) error_ = SystemReason(error);
-        return false;
-    }
-
-    bool LinkFree(std::string& written) {
-        const std::size_t dot = wanted_.rfind('.');
-        const bool hasSuffix = dot != std::string::npos && dot > folder_.size() + 1;
-        const std::string base = hasSuffix ? wanted_.substr(0, dot) : wanted_;
-        const std::string suffix = hasSuffix ? wanted_.substr(dot) : std::string();
-        for (int n = 1; n < 10000; ++n) {
-            const std::string candidate =
-                n == 1 ? wanted_ : base + "-" + std::to_string(n) + suffix;
-            if (::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, candidate.c_str(),
-                            RENAME_NOREPLACE) == 0) {
-                written = candidate;
-                return true;
-            }
-            if (errno == EEXIST) continue;
-            if (errno != EINVAL && errno != ENOSYS) return Refused(errno);
-            // A file system that cannot rename without replacing can link.
-            if (::link(temp_.c_str(), candidate.c_str()) == 0) {
-                ::unlink(temp_.c_str());
-                written = candidate;
-                return true;
-            }
-            if (errno != EEXIST) return Refused(errno);
-        }
-        error_ = "no free file name is left beside it";
-        return false;
-    }
-
-    int fd_ = -1;
-    std::string folder_, wanted_, temp_;
-    std::string buffer_;
-    std::string error_;
-};
+// One job's output, written whole or not at all.
+class PdfPrinter::JobFile : public WholeFile {};
 
 namespace {
 

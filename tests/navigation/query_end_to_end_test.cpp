@@ -104,7 +104,9 @@ TEST_F(QueryEndToEnd, KeyListFileOfThousandsOfKeysUploadedAndOpened) {
     EXPECT_EQ(query_.InvalidKeyList, "*NOT-A-KEY");
 
     std::int32_t count = 0;
-    ASSERT_EQ(SaveQueryKeys(*api_, query_, dir_.Path() + "/out.txt", count), SaveKeysResult::kOk);
+    std::string reason;
+    ASSERT_EQ(SaveQueryKeys(*api_, query_, dir_.Path() + "/out.txt", count, reason),
+              SaveKeysResult::kOk);
     EXPECT_EQ(count, 3000);
     EXPECT_EQ(testsupport::ReadFile(dir_.Path() + "/out.txt"),
               text.substr(0, text.size() - std::string("NOT-A-KEY\r\n").size()));

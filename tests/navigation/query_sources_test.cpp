@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+#include <iterator>
+
 #include "fake_query_api.h"
 #include "platform/scripted_prompts.h"
 #include "support/scoped_env.h"
+#include "support/small_disk.h"
 
 namespace {
 
@@ -125,21 +129,53 @@ TEST(SaveQueryKeys, WritesEveryKeyOfEverySetWhateverTheCurrentRow) {
     api.Queue("zz" + SS + "2" + SS + "BOTH" + SS + "3" + SS + "C" + RS + "*bad" + RS + "D");
     api.Queue("zz" + SS + "4" + SS + "MOREBEFORE" + SS + "1" + SS + "E");
     std::int32_t count = 0;
-    EXPECT_EQ(SaveQueryKeys(api, query, dir.Path() + "/out.txt", count), SaveKeysResult::kOk);
+    std::string reason;
+    EXPECT_EQ(SaveQueryKeys(api, query, dir.Path() + "/out.txt", count, reason),
+              SaveKeysResult::kOk);
     EXPECT_EQ(count, 5);
     EXPECT_EQ(testsupport::ReadFile(dir.Path() + "/out.txt"), "A\r\nB\r\nC\r\nD\r\nE\r\n");
     EXPECT_EQ(query.KeyList, "untouched");
 
-    EXPECT_EQ(SaveQueryKeys(api, query, dir.Path() + "/no/dir/out.txt", count),
+    EXPECT_EQ(SaveQueryKeys(api, query, dir.Path() + "/no/dir/out.txt", count, reason),
               SaveKeysResult::kCannotCreate);
     api.Queue("ERROR", false);
-    EXPECT_EQ(SaveQueryKeys(api, query, dir.Path() + "/out2.txt", count),
+    EXPECT_EQ(SaveQueryKeys(api, query, dir.Path() + "/out2.txt", count, reason),
               SaveKeysResult::kCannotPosition);
     // A set that fails midway is not reported as a complete file.
     api.Queue("A" + SS + "0" + SS + "MOREFOLLOWS" + SS + "1" + SS + "A");
     api.Queue("ERROR", false);
-    EXPECT_EQ(SaveQueryKeys(api, query, dir.Path() + "/out3.txt", count),
+    EXPECT_EQ(SaveQueryKeys(api, query, dir.Path() + "/out3.txt", count, reason),
               SaveKeysResult::kCannotPosition);
+}
+
+TEST(SaveQueryKeys, AFailedSaveKeepsTheOldFileWholeAndSaysWhy) {
+    testsupport::SmallDisk disk;
+    if (!disk.Refusal().empty()) GTEST_SKIP() << "no small disk: " << disk.Refusal();
+    const std::string file = disk.Path() + "/keys.txt";
+    testsupport::WriteFile(file, "OLD\r\n");
+    FakeQueryApi api;
+    QueryRecord query;
+    query.Kind = 2;
+    query.ServerFile = "F";
+    std::int32_t count = 0;
+    std::string reason;
+    // A set that fails midway.
+    api.Queue("A" + SS + "0" + SS + "MOREFOLLOWS" + SS + "1" + SS + "A");
+    api.Queue("ERROR", false);
+    EXPECT_EQ(SaveQueryKeys(api, query, file, count, reason), SaveKeysResult::kCannotPosition);
+    EXPECT_EQ(testsupport::ReadFile(file), "OLD\r\n");
+
+    // A disk that fills while writing.
+    disk.Fill(0);
+    std::string keys;
+    for (int i = 0; i < 3000; ++i) keys += (i ? RS : "") + "ACM" + std::to_string(1000000 + i);
+    api.Queue("zz" + SS + "0" + SS + "NONE" + SS + "3000" + SS + keys);
+    EXPECT_EQ(SaveQueryKeys(api, query, file, count, reason), SaveKeysResult::kWriteFailed);
+    EXPECT_EQ(reason, "No space left on device");
+    EXPECT_EQ(testsupport::ReadFile(file), "OLD\r\n");
+    // Nothing but the filler and the old file: no partial list is left.
+    const std::filesystem::directory_iterator left(disk.Path());
+    EXPECT_EQ(std::distance(begin(left), end(left)), 2);
 }
 
 TEST(PollQuerySort, AbortGoesOutOnlyAfterCancelAndAFailedPollIsNoSort) {

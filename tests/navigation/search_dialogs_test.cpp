@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QTimer>
 #include <QDate>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -11,7 +16,10 @@
 #include <QRadioButton>
 
 #include "fake_query_api.h"
+#include "foundation/widgets/common_dialogs.h"
+#include "navigation/widgets/quester_dialogs.h"
 #include "platform/scripted_prompts.h"
+#include "support/scoped_env.h"
 
 namespace {
 
@@ -199,6 +207,58 @@ TEST_F(DtSrchTest, WithoutADateAsksAndKeepsTheDatesItWasGiven) {
     EXPECT_EQ(dialog.Criterion, 5);
     EXPECT_EQ(dialog.StartDate, "20260315");
     EXPECT_EQ(dialog.EndDate, "19990101");
+}
+
+// A character the code page cannot hold must not reach the server or a file
+// as "?": in a search "?" may match any character.
+TEST(CodePageText, SearchBoxesAndFileChoicesRefuseWhatTheyCannotKeep) {
+    platform::ScriptedPrompts prompts;
+    platform::ScopedPrompts scoped{prompts};
+    const QString typed = QString::fromUtf8("re\u4E2Dsum\U0001F600\u00E9");
+
+    frmTxtSrch text;
+    text.Load();
+    text.Text1->insert(typed);
+    text.cmdOK->click();
+    EXPECT_EQ(text.SearchText, "resum\xE9");
+
+    navigation::frmQuesterSearch quester;
+    quester.Load();
+    quester.Text1->insert(typed);
+    quester.cmdSearch->click();
+    EXPECT_EQ(quester.Phrase, "resum\xE9");
+
+    EXPECT_EQ(prompts.Beeps(), 2);
+
+    // A chosen file whose name the code page cannot hold is refused and the
+    // dialog offered again, never handed back as some other file.
+    testsupport::ScopedTempDir dir;
+    const QString folder = QString::fromStdString(dir.Path());
+    QFile kept(QDir(folder).filePath(QString::fromUtf8("keys\u4E2D.txt")));
+    ASSERT_TRUE(kept.open(QIODevice::WriteOnly));
+    kept.close();
+    int shown = 0;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr || dialog->property("answered").toBool()) return;
+        dialog->setProperty("answered", true);
+        if (++shown == 1) {
+            dialog->selectFile(QString::fromUtf8("keys\u4E2D.txt"));
+            QMetaObject::invokeMethod(dialog, "accept");
+        } else {
+            dialog->reject();
+        }
+    });
+    answer.start(10);
+    std::string path = dir.Path() + "/start.txt";
+    EXPECT_FALSE(mComDlg::ShowFileDialog(nullptr, path, "Text Files|*.txt", 1, 0));
+    answer.stop();
+    EXPECT_EQ(shown, 2);
+    EXPECT_EQ(path, dir.Path() + "/start.txt");
+    ASSERT_FALSE(prompts.Messages().empty());
+    EXPECT_NE(prompts.Messages().back().find("cannot keep"), std::string::npos);
+    EXPECT_EQ(prompts.Beeps(), 3);
 }
 
 }  // namespace

@@ -96,7 +96,9 @@ std::optional<FileAnswer> QtCommonDialogRunner::RunFile(QWidget* owner,
         return std::nullopt;
     }
     FileAnswer answer;
-    answer.path = platform::FromQString(dialog.selectedFiles().first());
+    const QString chosen = dialog.selectedFiles().first();
+    answer.path = platform::FromQString(chosen);
+    answer.nameKept = platform::OutsideCodePage(chosen).isEmpty();
     // With the patterns hidden the dialog names the filter by its description.
     QString used = dialog.selectedNameFilter();
     for (int i = 0; i < filters.size(); ++i) {
@@ -228,6 +230,17 @@ bool ShowFileDialog(QWidget* owner, std::string& path, const std::string& filter
         if (!answer) return false;
         std::string chosen = mVBUtil::TrimAtNull(answer->path);
         if (chosen.empty()) return false;
+        if (!answer->nameKept) {
+            // The converted name would open or replace some other file.
+            platform::Beep();
+            platform::MsgBox("The file name holds characters this system cannot keep.\n"
+                             "Please choose or enter another name.\n\n" + chosen,
+                             platform::vbCritical, "Invalid File Name");
+            SplitFolder(chosen, request.folder, request.fileName);
+            request.fileName.clear();
+            request.filterIndex = answer->filterIndex;
+            continue;
+        }
         if (request.save && answer->filterIndex >= 1 &&
             answer->filterIndex <= static_cast<int>(request.filters.size())) {
             const FileFilterItem& used =

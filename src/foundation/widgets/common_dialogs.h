@@ -38,6 +38,9 @@ struct FileRequest {
 struct FileAnswer {
     std::string path;
     int filterIndex = 0;  // 1-based index of the filter in use when the user confirmed
+    // False when the chosen name holds characters the code page cannot keep:
+    // path then names some other file.
+    bool nameKept = true;
 };
 
 class CommonDialogRunner {

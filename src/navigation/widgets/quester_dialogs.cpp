@@ -12,6 +12,7 @@
 #include "foundation/fields.h"
 #include "platform/prompts.h"
 #include "platform/text_codec.h"
+#include "platform/widgets/typed_text_guard.h"
 
 namespace navigation {
 
@@ -23,6 +24,8 @@ frmQuesterSearch::frmQuesterSearch(QWidget* parent) : FormDialog(parent) {
     auto* label = new QLabel("Enter Search Phrase", this);
     Text1 = new QLineEdit(this);
     Text1->setMinimumWidth(320);
+    // A "?" in place of a character it cannot hold would change the phrase.
+    platform::TypedTextGuard::Guard(Text1);
     Check1 = new QCheckBox("Perform Spell Check", this);
     cmdSearch = new QPushButton("&Search", this);
     cmdCancel = new QPushButton("&Cancel", this);

@@ -17,6 +17,7 @@
 #include "platform/prompts.h"
 #include "platform/text_codec.h"
 #include "platform/wire_separators.h"
+#include "platform/widgets/typed_text_guard.h"
 
 namespace navigation {
 namespace {
@@ -161,6 +162,8 @@ frmTxtSrch::frmTxtSrch(QWidget* parent) : FormDialog(parent) {
     setWindowTitle("Search OCR Text");
     setModal(true);
     Text1 = new QLineEdit(this);
+    // A "?" in place of a character it cannot hold would widen the search.
+    platform::TypedTextGuard::Guard(Text1);
     Frame1 = new QGroupBox("Binary Operator", this);
     auto* options = new QVBoxLayout(Frame1);
     Option1[0] = new QRadioButton("OR (any word can exist)", Frame1);
@@ -220,6 +223,7 @@ frmDtSrch::frmDtSrch(QWidget* parent) : FormDialog(parent) {
     for (QLineEdit* box : {txtDate1, txtDate2}) {
         box->setToolTip("Format YYYYMMDD");
         box->installEventFilter(this);
+        platform::TypedTextGuard::Guard(box);
         dates->addWidget(box);
     }
     cmdOK = new QPushButton("&OK", this);

@@ -11,6 +11,7 @@
 #include "foundation/fields.h"
 #include "foundation/widgets/common_dialogs.h"
 #include "platform/text_codec.h"
+#include "platform/widgets/typed_text_guard.h"
 #include "server/net_defaults.h"
 #include "server/widgets/frm_config.h"
 
@@ -26,6 +27,7 @@ frmCfgLocal::frmCfgLocal(QWidget* parent) : FormDialog(parent) {
     setWindowTitle("Configure TALQ System Directory");
     setModal(true);
     Text1 = new QLineEdit(this);
+    platform::TypedTextGuard::Guard(Text1);
     cmdOK = new QPushButton("&OK", this);
     cmdCancel = new QPushButton("&Cancel", this);
     cmdBrowse = new QPushButton("&Browse", this);

@@ -13,6 +13,7 @@
 #include "foundation/widgets/generic_dialogs.h"
 #include "platform/prompts.h"
 #include "platform/text_codec.h"
+#include "platform/widgets/typed_text_guard.h"
 #include "server/net_defaults.h"
 
 namespace {
@@ -24,6 +25,7 @@ std::string TextOf(const QLineEdit* box) {
 QLineEdit* AddRow(QFormLayout* form, const char* label, const char* tip, QWidget* parent) {
     auto* box = new QLineEdit(parent);
     box->setToolTip(tip);
+    platform::TypedTextGuard::Guard(box);
     form->addRow(label, box);
     return box;
 }

@@ -13,6 +13,7 @@
 #include "foundation/widgets/dialog_factory.h"
 #include "platform/prompts.h"
 #include "platform/text_codec.h"
+#include "platform/widgets/typed_text_guard.h"
 #include "server/login_rules.h"
 #include "server/widgets/frm_cfg_local.h"
 #include "server/widgets/frm_config.h"
@@ -23,6 +24,8 @@ frmLogin::frmLogin(QWidget* parent) : FormDialog(parent) {
     txtUserID = new QLineEdit(this);
     txtPassword = new QLineEdit(this);
     txtPassword->setEchoMode(QLineEdit::Password);
+    platform::TypedTextGuard::Guard(txtUserID);
+    platform::TypedTextGuard::Guard(txtPassword);
     Combo1 = new QComboBox(this);
     Check1 = new QCheckBox("Remember Login", this);
     Check2 = new QCheckBox("Change Password", this);

@@ -9,6 +9,7 @@
 #include "foundation/fields.h"
 #include "platform/prompts.h"
 #include "platform/text_codec.h"
+#include "platform/widgets/typed_text_guard.h"
 #include "server/login_rules.h"
 
 namespace {
@@ -17,6 +18,7 @@ QLineEdit* PasswordBox(QWidget* parent) {
     auto* box = new QLineEdit(parent);
     box->setEchoMode(QLineEdit::Password);
     box->setMaxLength(30);
+    platform::TypedTextGuard::Guard(box);
     return box;
 }
 

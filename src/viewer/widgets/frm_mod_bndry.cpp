@@ -12,6 +12,7 @@
 #include "foundation/fields.h"
 #include "platform/prompts.h"
 #include "platform/text_codec.h"
+#include "platform/widgets/typed_text_guard.h"
 #include "viewer/widgets/frm_view.h"
 #include "viewer/widgets/viewer_session.h"
 
@@ -25,6 +26,7 @@ frmModBndry::frmModBndry(QWidget* parent) : FormDialog(parent) {
     txtDate = new QLineEdit(this);
     txtDate->setToolTip(QStringLiteral("Format YYYYMMDD"));
     txtDate->setMaxLength(64);
+    platform::TypedTextGuard::Guard(txtDate);
     cmdOK = new QPushButton(QStringLiteral("&OK"), this);
     cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     auto* layout = new QVBoxLayout(this);

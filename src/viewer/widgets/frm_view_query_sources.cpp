@@ -224,8 +224,9 @@ void frmView::SaveQueryListToFile() {
     if (!mComDlg::ShowFileDialog(this, file, kTextFilter, 1, 1)) return;
     BusyPointer pointer;
     std::int32_t count = 0;
+    std::string reason;
     const navigation::SaveKeysResult result =
-        navigation::SaveQueryKeys(Session(), query.CurrentQuery, file, count);
+        navigation::SaveQueryKeys(Session(), query.CurrentQuery, file, count, reason);
     pointer.Restore();
     switch (result) {
         case navigation::SaveKeysResult::kOk:
@@ -237,9 +238,13 @@ void frmView::SaveQueryListToFile() {
             platform::MsgBox("Error Positioning Query", platform::vbCritical, "Warning");
             break;
         case navigation::SaveKeysResult::kCannotCreate:
-        case navigation::SaveKeysResult::kWriteFailed:
             platform::Beep();
             platform::MsgBox(file, platform::vbCritical, "Cannot Create File");
+            break;
+        case navigation::SaveKeysResult::kWriteFailed:
+            // The old file is still there; say why the new one is not.
+            platform::Beep();
+            platform::MsgBox(file + "\n\n" + reason, platform::vbCritical, "Cannot Create File");
             break;
     }
 }
