@@ -46,18 +46,30 @@ QImage ToMono(const QImage& page) {
     mono.fill(0);
     for (int y = 0; y < h; ++y) {
         const auto* line = reinterpret_cast<const quint32*>(rgb.constScanLine(y));
-        if (!RowIsBitonal(line, w)) return QImage();
         uchar* out = mono.scanLine(y);
-        // Black is the one with its lowest bit clear; most of a page is paper.
-        for (int x0 = 0; x0 < w; x0 += 8) {
-            const int n = std::min(8, w - x0);
-            quint32 all = ~0u;
-            for (int i = 0; i < n; ++i) all &= line[x0 + i];
-            if ((all & 1u) != 0) continue;
-            unsigned byte = 0;
-            for (int i = 0; i < n; ++i) byte |= (~line[x0 + i] & 1u) << (7 - i);
+        // One pass: a pixel one above which is 1 is black, 0 white, anything
+        // else neither.
+        quint32 off = 0;
+        int x0 = 0;
+        for (; x0 + 8 <= w; x0 += 8) {
+            quint32 byte = 0;
+            for (int i = 0; i < 8; ++i) {
+                const quint32 v = ((line[x0 + i] & kRgbMask) + 1) & kRgbMask;
+                off |= v;
+                byte |= v << (7 - i);
+            }
             out[x0 >> 3] = static_cast<uchar>(byte);
         }
+        if (x0 < w) {
+            quint32 byte = 0;
+            for (int i = 0; x0 + i < w; ++i) {
+                const quint32 v = ((line[x0 + i] & kRgbMask) + 1) & kRgbMask;
+                off |= v;
+                byte |= v << (7 - i);
+            }
+            out[x0 >> 3] = static_cast<uchar>(byte);
+        }
+        if ((off & ~1u) != 0) return QImage();
     }
     return mono;
 }
