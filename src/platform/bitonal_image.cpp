@@ -52,6 +52,10 @@ QImage ToMono(const QImage& page) {
         quint32 off = 0;
         int x0 = 0;
         for (; x0 + 8 <= w; x0 += 8) {
+            // Most of a page is paper.
+            const quint32* p = line + x0;
+            if ((p[0] & p[1] & p[2] & p[3] & p[4] & p[5] & p[6] & p[7] & kRgbMask) == kRgbMask)
+                continue;
             quint32 byte = 0;
             for (int i = 0; i < 8; ++i) {
                 const quint32 v = ((line[x0 + i] & kRgbMask) + 1) & kRgbMask;
