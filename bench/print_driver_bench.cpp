@@ -81,8 +81,9 @@ void BM_PrintRangeToPdf(benchmark::State& state) {
 }
 BENCHMARK(BM_PrintRangeToPdf)->Unit(benchmark::kMillisecond);
 
-// The same pages' images and lists fetched once; each iteration decodes
-// every page and composes it with its layers.
+// The same pages' images (a placeholder's as the print has it) and lists
+// fetched once; each iteration decodes every page and composes it with its
+// layers.
 void BM_ComposePagesAlone(benchmark::State& state) {
     OpenWindow shown;
     const std::vector<std::string> keys = shown.Keys();
@@ -93,7 +94,14 @@ void BM_ComposePagesAlone(benchmark::State& state) {
     std::vector<std::string> files;
     std::vector<viewer::PageAnnotationLists> lists;
     for (const std::string& key : keys) {
-        std::string bytes = shown.Api().GetPageImage(key, 0).bytes;
+        // The page the print prints: a placeholder's text when it has one.
+        std::int32_t level = 0, rotation = 0, mark = 0;
+        std::string info, native, ocr, bytes;
+        if (!shown.Api().GetImagePageInfo(key, level, rotation, mark, info, native)) continue;
+        if (shown.Api().IsPlaceHolderImage() && mark == 0 && shown.Api().GetPageOCR(key, ocr) &&
+            !ocr.empty())
+            bytes = shown.Api().GetTextImage(ocr);
+        if (bytes.empty()) bytes = shown.Api().GetPageImage(key, 0).bytes;
         if (bytes.empty()) continue;
         files.push_back(g_system->root + "/page" + std::to_string(files.size()) + ".img");
         std::ofstream(files.back(), std::ios::binary) << bytes;

@@ -16,6 +16,17 @@ bool RowIsBitonal(const quint32* line, int width) {
     constexpr quint64 kMask2 = 0x00FFFFFF00FFFFFFull, kOne2 = 0x0000000100000001ull;
     quint64 off = 0;
     int x = 0;
+    for (; x + 8 <= width; x += 8) {
+        // Most of a page is paper.
+        const quint32* p = line + x;
+        if ((p[0] & p[1] & p[2] & p[3] & p[4] & p[5] & p[6] & p[7] & kRgbMask) == kRgbMask)
+            continue;
+        for (int i = 0; i < 8; i += 2) {
+            quint64 two;
+            std::memcpy(&two, p + i, sizeof two);
+            off |= ((two & kMask2) + kOne2) & kMask2;
+        }
+    }
     for (; x + 2 <= width; x += 2) {
         quint64 two;
         std::memcpy(&two, line + x, sizeof two);
@@ -46,18 +57,34 @@ QImage ToMono(const QImage& page) {
     mono.fill(0);
     for (int y = 0; y < h; ++y) {
         const auto* line = reinterpret_cast<const quint32*>(rgb.constScanLine(y));
-        if (!RowIsBitonal(line, w)) return QImage();
         uchar* out = mono.scanLine(y);
-        // Black is the one with its lowest bit clear; most of a page is paper.
-        for (int x0 = 0; x0 < w; x0 += 8) {
-            const int n = std::min(8, w - x0);
-            quint32 all = ~0u;
-            for (int i = 0; i < n; ++i) all &= line[x0 + i];
-            if ((all & 1u) != 0) continue;
-            unsigned byte = 0;
-            for (int i = 0; i < n; ++i) byte |= (~line[x0 + i] & 1u) << (7 - i);
+        // One pass: a pixel one above which is 1 is black, 0 white, anything
+        // else neither.
+        quint32 off = 0;
+        int x0 = 0;
+        for (; x0 + 8 <= w; x0 += 8) {
+            // Most of a page is paper.
+            const quint32* p = line + x0;
+            if ((p[0] & p[1] & p[2] & p[3] & p[4] & p[5] & p[6] & p[7] & kRgbMask) == kRgbMask)
+                continue;
+            quint32 byte = 0;
+            for (int i = 0; i < 8; ++i) {
+                const quint32 v = ((line[x0 + i] & kRgbMask) + 1) & kRgbMask;
+                off |= v;
+                byte |= v << (7 - i);
+            }
             out[x0 >> 3] = static_cast<uchar>(byte);
         }
+        if (x0 < w) {
+            quint32 byte = 0;
+            for (int i = 0; x0 + i < w; ++i) {
+                const quint32 v = ((line[x0 + i] & kRgbMask) + 1) & kRgbMask;
+                off |= v;
+                byte |= v << (7 - i);
+            }
+            out[x0 >> 3] = static_cast<uchar>(byte);
+        }
+        if ((off & ~1u) != 0) return QImage();
     }
     return mono;
 }

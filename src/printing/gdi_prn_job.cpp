@@ -244,14 +244,17 @@ bool cGdiPrn::WinPrntImage(const platform::DrawSurface& picImage, std::int16_t i
                            const std::string& szMsgText, const std::string& szKeyText,
                            const std::string& szBndryText, bool bLandscape,
                            std::int16_t DuplexSide) {
-    if (output_) output_->Clear();
+    // A page that is not composed leaves the output blank; one that is
+    // clears it as it is composed.
     if (!jobOpen_ || printMode_ != kPrintWin || !printer_ || !output_) {
+        if (output_) output_->Clear();
         lastErrorMsg_ = "Invalid Print Mode";
         return false;
     }
     // The page before is put out now: a printer that could not take it
     // stops the job here, not at its end.
     if (docPages_ > 0 && !printer_->NewPage()) {
+        output_->Clear();
         lastErrorMsg_ = platform::WithFailureReason("Unable to Submit Image to Printer", *printer_);
         return false;
     }

@@ -94,7 +94,12 @@ void cGdiPrn::RenderImagePage(const platform::DrawSurface& picImage, platform::D
     std::int32_t T = bands.top, B = bands.bottom;
     std::int32_t W = frameW, H = frameH;
     if (grow) (landscape ? W : H) += T + B;
-    out.Resize(W, H);
+    // A page as large as the last one reuses its pixels.
+    if (out.Width() != W || out.Height() != H || !out.IsValid()) {
+        out.Resize(W, H);
+    } else {
+        out.Clear();
+    }
     if (!out.IsValid()) return;
     DrawBands(out, bands, W, H, b, R, ml, mt, key, bndry, landscape);
     std::int32_t L = 0, Rr = 0;

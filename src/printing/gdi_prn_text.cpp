@@ -101,7 +101,8 @@ void cGdiPrn::MeasureBands(platform::DrawSurface& out, Bands& bands, std::int32_
     if (msg.empty() && key.empty() && bndry.empty()) return;
     const std::int32_t across = landscape ? H : W;
     const std::int32_t margin = landscape ? mt : ml;
-    out.Resize(across, 2 * R);
+    // Measuring needs a surface, not its size: the page's own one is kept.
+    if (!out.IsValid()) out.Resize(across, 2 * R);
     const std::int32_t rotation = landscape ? 3 : 0;
     bands.sameZone = options_.keyPsn == options_.msgPsn;
     const bool sameBand = InBottomBand(options_.keyPsn) == InBottomBand(options_.msgPsn) &&

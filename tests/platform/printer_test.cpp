@@ -220,6 +220,22 @@ TEST(Printers, PageImagesAreKeptInTheSmallestExactFormat) {
     }
 }
 
+// The compact forms are made a run or a colour at a time: every pixel must
+// still come out as the whole-page conversion has it.
+TEST(Printers, CompactPageImagesKeepEveryPixel) {
+    QImage bitonal(37, 3, QImage::Format_RGB32);
+    QImage grey(37, 8, QImage::Format_RGB32);
+    for (int y = 0; y < bitonal.height(); ++y)
+        for (int x = 0; x < bitonal.width(); ++x)
+            bitonal.setPixel(x, y, (x * 7 + y * 3) % 5 < 2 ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
+    for (int i = 0; i < grey.width() * grey.height(); ++i)
+        grey.setPixel(i % grey.width(), i / grey.width(), qRgb(i % 256, i % 256, i % 256));
+    const QImage mono = platform::CompactPageImage(bitonal);
+    ASSERT_EQ(mono.format(), QImage::Format_Mono);
+    EXPECT_EQ(mono.convertToFormat(QImage::Format_RGB32), bitonal);
+    EXPECT_EQ(platform::CompactPageImage(grey), grey.convertToFormat(QImage::Format_Grayscale8));
+}
+
 TEST(Printers, BinNumbersNameTheirCupsMediaSources) {
     struct Case {
         int bin;
