@@ -17,6 +17,7 @@
 #include "platform/prompts.h"
 #include "platform/settings_store.h"
 #include "platform/text_codec.h"
+#include "platform/widgets/typed_text_guard.h"
 #include "printing/gdi_prn.h"
 #include "printing/widgets/frm_prt_setup.h"
 
@@ -93,6 +94,7 @@ frmPrtOptn::frmPrtOptn(QWidget* parent) : FormDialog(parent) {
         colorRows->addWidget(optColor[static_cast<size_t>(i)]);
     }
     txtMsg = new QLineEdit(this);
+    platform::TypedTextGuard::Guard(txtMsg);
     cmdOK = new QPushButton("&OK", this);
     cmdCancel = new QPushButton("&Cancel", this);
     connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
