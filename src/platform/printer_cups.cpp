@@ -3,8 +3,6 @@
 #include <cups/cups.h>
 #include <cups/ppd.h>
 
-#include <QBuffer>
-#include <QImageWriter>
 #include <QPageSize>
 
 #include <algorithm>
@@ -17,6 +15,7 @@
 #include "platform/bitonal_image.h"
 #include "platform/clock.h"
 #include "platform/event_pump.h"
+#include "platform/printed_page_image.h"
 #include "platform/printer_pdf.h"
 
 namespace platform {
@@ -103,7 +102,6 @@ void QueryPpd(const std::string& name, std::map<std::string, std::string>& input
 
 // How much PostScript gathers before it goes to CUPS.
 constexpr std::size_t kSendChunk = 256 * 1024;
-constexpr int kJpegQuality = 90;
 
 // Sets the page size only when it changes by more than the 5 points a
 // printer tolerates: setting it again would start a new sheet in duplex.
@@ -186,14 +184,9 @@ bool EncodePage(const QImage& image, bool monochrome, EncodedPage& out) {
         out.bits = 1;
         return !out.data.empty();
     }
-    if (monochrome) page = page.convertToFormat(QImage::Format_Grayscale8);
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setQuality(kJpegQuality);
-    if (!writer.write(page)) return false;
-    out.data = jpeg.toStdString();
+    if (monochrome) page = GreyPageImage(page);
+    out.data = EncodeJpeg(page);
+    if (out.data.empty()) return false;
     out.filter = "/DCTDecode";
     const bool grey = page.format() == QImage::Format_Grayscale8;
     out.colorSpace = grey ? "/DeviceGray" : "/DeviceRGB";

@@ -73,8 +73,4 @@ class PdfPrinter : public Printer {
 // The page of a paper size code; letter for codes it does not know.
 QPageSize PageSizeFor(int code);
 
-// The smallest image format that holds the page exactly: one bit for black
-// and white, grey levels, else colour.
-QImage CompactPageImage(const QImage& page);
-
 }  // namespace platform

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "platform/printer_cups.h"
+#include "platform/printed_page_image.h"
 #include "platform/printer_pdf.h"
 #include "platform/printer_recording.h"
 #include "support/pdf_images.h"
