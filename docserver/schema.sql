@@ -123,6 +123,9 @@ CREATE TABLE IF NOT EXISTS pages (
     UNIQUE (project_id, image_key)
 );
 CREATE INDEX IF NOT EXISTS pages_by_level ON pages(project_id, bndry_level, seq);
+-- A search lists its hits from this index, not from the rows, whose OCR
+-- text spreads them over many times the pages.
+CREATE INDEX IF NOT EXISTS pages_listed ON pages(project_id, seq, image_key, image_file);
 -- Who may read a file is found from the pages that use it; a page's
 -- redactions are those of every page showing its image.
 CREATE INDEX IF NOT EXISTS pages_by_image ON pages(image_file, project_id, seq);

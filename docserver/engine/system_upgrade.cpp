@@ -244,7 +244,8 @@ bool UpgradeSystem(SystemDb& db, std::string& error) {
     const bool notesQueued = Exists(db, "table", "note_index_changes") &&
                              Exists(db, "trigger", "annotations_note_update");
     if (utf8 && commas && indexed && sized && notesQueued &&
-        Exists(db, "table", "user_palette_tags") && Exists(db, "table", "login_addresses"))
+        Exists(db, "table", "user_palette_tags") && Exists(db, "table", "login_addresses") &&
+        Exists(db, "index", "pages_listed"))
         return true;
 
     if (!db.Exec("BEGIN IMMEDIATE", error)) return false;
