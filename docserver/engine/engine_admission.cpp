@@ -1,5 +1,7 @@
 // Who may run a command: the connection's login, the user a command names,
 // the password it carries and the rights of the user in the project.
+#include <cstdint>
+
 #include "command_engine.h"
 #include "command_rules.h"
 #include "engine_text.h"
@@ -62,10 +64,21 @@ std::string CommandEngine::LoginRefusal(const std::string& user, const std::stri
         connection != nullptr && !connection->user.empty() && SameText(connection->user, user);
     // A busy database throws from here, before anything is counted: the
     // login is answered as busy, never as a wrong password.
-    Statement s(db_, "SELECT password, disabled FROM users WHERE user_id = ?");
-    s.Bind(1, user);
-    const bool known = s.Step();
-    const std::string stored = known ? s.Text(0) : std::string();
+    // The row is read and its statement ended at once: a read left open
+    // across the hash would hold an old snapshot, and the writes after it
+    // (the address kept, the password hashed) would then fail as busy.
+    bool known = false;
+    std::string stored;
+    std::int64_t disabled = 0;
+    {
+        Statement s(db_, "SELECT password, disabled FROM users WHERE user_id = ?");
+        s.Bind(1, user);
+        known = s.Step();
+        if (known) {
+            stored = s.Text(0);
+            disabled = s.Int(1);
+        }
+    }
     // Counted before the hash, so checks running at once cannot pass the count.
     if (!provedEarlier && !throttle_->Begin(user, address))
         return "ERROR: Too Many Failed Logins, Try Again Later";
@@ -73,7 +86,7 @@ std::string CommandEngine::LoginRefusal(const std::string& user, const std::stri
     // answer does not tell whether the user exists.
     static const std::string decoy = HashPassword("decoy");
     const bool matches = PasswordMatches(known ? stored : decoy, password);
-    if (!known || s.Int(1) != 0 || !matches) {
+    if (!known || disabled != 0 || !matches) {
         if (provedEarlier) throttle_->Failed(user, address);
         return "ERROR: Invalid Login";
     }
