@@ -10,6 +10,17 @@ namespace {
 
 constexpr quint32 kRgbMask = 0xFFFFFF;
 
+// Whether eight pixels are all white, read two at a time.
+inline bool AllWhite8(const quint32* p) {
+    constexpr quint64 kRgb2 = 0x00FFFFFF00FFFFFFull;
+    quint64 a, b, c, d;
+    std::memcpy(&a, p, sizeof a);
+    std::memcpy(&b, p + 2, sizeof b);
+    std::memcpy(&c, p + 4, sizeof c);
+    std::memcpy(&d, p + 6, sizeof d);
+    return (a & b & c & d & kRgb2) == kRgb2;
+}
+
 // Pure black and pure white are the colours one above which is 0 or 1;
 // two pixels are tested at a time.
 bool RowIsBitonal(const quint32* line, int width) {
@@ -19,8 +30,7 @@ bool RowIsBitonal(const quint32* line, int width) {
     for (; x + 8 <= width; x += 8) {
         // Most of a page is paper.
         const quint32* p = line + x;
-        if ((p[0] & p[1] & p[2] & p[3] & p[4] & p[5] & p[6] & p[7] & kRgbMask) == kRgbMask)
-            continue;
+        if (AllWhite8(p)) continue;
         for (int i = 0; i < 8; i += 2) {
             quint64 two;
             std::memcpy(&two, p + i, sizeof two);
@@ -65,8 +75,7 @@ QImage ToMono(const QImage& page) {
         for (; x0 + 8 <= w; x0 += 8) {
             // Most of a page is paper.
             const quint32* p = line + x0;
-            if ((p[0] & p[1] & p[2] & p[3] & p[4] & p[5] & p[6] & p[7] & kRgbMask) == kRgbMask)
-                continue;
+            if (AllWhite8(p)) continue;
             quint32 byte = 0;
             for (int i = 0; i < 8; ++i) {
                 const quint32 v = ((line[x0 + i] & kRgbMask) + 1) & kRgbMask;
