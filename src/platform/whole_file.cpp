@@ -1,6 +1,7 @@
 #include "platform/whole_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
@@ -71,6 +72,11 @@ bool WholeFile::Drain() {
 
 bool WholeFile::Commit(bool replace, std::string& written) {
     if (!Drain()) return false;
+    // A file replaced keeps who may read it: a private list or print must not
+    // come back readable by everyone.
+    struct stat old {};
+    if (replace && ::stat(wanted_.c_str(), &old) == 0 && ::fchmod(fd_, old.st_mode & 07777) != 0)
+        return Refused(errno);
     if (::fsync(fd_) != 0) return Refused(errno);
     const int fd = fd_;
     fd_ = -1;

@@ -135,6 +135,14 @@ TEST(SaveQueryKeys, WritesEveryKeyOfEverySetWhateverTheCurrentRow) {
     EXPECT_EQ(count, 5);
     EXPECT_EQ(testsupport::ReadFile(dir.Path() + "/out.txt"), "A\r\nB\r\nC\r\nD\r\nE\r\n");
     EXPECT_EQ(query.KeyList, "untouched");
+    // A private list replaced stays private.
+    ::chmod((dir.Path() + "/out.txt").c_str(), 0600);
+    api.Queue("zz" + SS + "0" + SS + "NONE" + SS + "1" + SS + "F");
+    EXPECT_EQ(SaveQueryKeys(api, query, dir.Path() + "/out.txt", count, reason),
+              SaveKeysResult::kOk);
+    struct stat kept {};
+    ::stat((dir.Path() + "/out.txt").c_str(), &kept);
+    EXPECT_EQ(kept.st_mode & 0777, 0600u);
 
     EXPECT_EQ(SaveQueryKeys(api, query, dir.Path() + "/no/dir/out.txt", count, reason),
               SaveKeysResult::kCannotCreate);
