@@ -3,13 +3,13 @@
 
 #include <QCoreApplication>
 #include <QString>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "platform/dde.h"
+#include "platform/leading_number.h"
 #include "platform/text_codec.h"
 
 namespace {
@@ -51,12 +51,9 @@ int main(int argc, char** argv) {
             topic = Arg(argv[++i]);
         } else if (a == "--timeout") {
             const std::string text = argv[++i];
-            char* end = nullptr;
-            errno = 0;
-            const long ms = std::strtol(text.c_str(), &end, 10);
-            if (text.empty() || *end != '\0' || errno != 0 || ms < 1 || ms > 3600000) {
+            long ms = 0;
+            if (!platform::WholeNumberIn(text, 1, 3600000, ms))
                 return Usage("--timeout " + text + ": give milliseconds from 1 to 3600000");
-            }
             timeoutMs = static_cast<int>(ms);
         } else if (a == "--help" || a == "-h") {
             std::fputs(kUsage, stdout);

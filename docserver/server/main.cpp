@@ -12,7 +12,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +22,7 @@
 
 #include "engine/command_engine.h"
 #include "engine/system_init.h"
+#include "platform/leading_number.h"
 #include "tcp_server.h"
 
 namespace {
@@ -110,10 +110,7 @@ int main(int argc, char** argv) {
         if (arg == "--password" && value(password, true)) continue;
         auto number = [&](long low, long high, long& out) {
             if (!value(text)) return false;
-            char* end = nullptr;
-            errno = 0;
-            out = std::strtol(text.c_str(), &end, 10);
-            if (*end == '\0' && errno == 0 && out >= low && out <= high) return true;
+            if (platform::WholeNumberIn(text, low, high, out)) return true;
             std::fprintf(stderr, "talq-server: %s %s: give a whole number from %ld to %ld\n",
                          arg.c_str(), text.c_str(), low, high);
             named = true;

@@ -1,5 +1,6 @@
 #include "platform/leading_number.h"
 
+#include <cerrno>
 #include <cstdlib>
 
 #include "platform/rounding.h"
@@ -31,6 +32,16 @@ double LeadingNumber(const std::string& text) {
 
 std::int32_t LeadingInteger(const std::string& text) {
     return RoundToInt(LeadingNumber(text));
+}
+
+bool WholeNumberIn(const std::string& text, long low, long high, long& out) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (*end != '\0' || errno != 0 || value < low || value > high) return false;
+    out = value;
+    return true;
 }
 
 }  // namespace platform

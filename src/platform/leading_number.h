@@ -14,4 +14,8 @@ double LeadingNumber(const std::string& text);
 // That value taken to the nearest integer (half to even, saturating).
 std::int32_t LeadingInteger(const std::string& text);
 
+// True when the whole text is a whole number from low to high, its value
+// then in out: a command line's numbers, where "12abc" or "" is a mistake.
+bool WholeNumberIn(const std::string& text, long low, long high, long& out);
+
 }  // namespace platform
