@@ -72,10 +72,10 @@ int main(int argc, char* argv[]) {
         QDir(QString::fromLocal8Bit(argv[1])).absolutePath().toLocal8Bit().toStdString());
     if (!HoldsSystem(dir)) {
         std::fprintf(stderr,
-                     "talq-demo-config: %s holds no system; make one with talq-server --init "
-                     "or talq-demo\n",
-                     argv[1]);
-        return 1;
+                     "talq-demo-config: DIR %s holds no system: give a folder made by "
+                     "talq-server --init or talq-demo\n%s",
+                     argv[1], kSynopsis);
+        return 2;
     }
     for (int mode : {kNetworkMode, kLocalMode}) {
         mNetDefaults::SaveSystemDir(mode, dir);
@@ -89,8 +89,11 @@ int main(int argc, char* argv[]) {
     if (firstKey) {
         const std::string key = FirstKey(dir, argv[3]);
         if (key.empty()) {
-            std::fprintf(stderr, "talq-demo-config: no pages in project %s\n", argv[3]);
-            return 1;
+            std::fprintf(stderr,
+                         "talq-demo-config: --first-key %s: give a project of that system "
+                         "that has pages\n",
+                         argv[3]);
+            return 2;
         }
         std::printf("%s\n", key.c_str());
     }

@@ -67,8 +67,7 @@ int main(int argc, char** argv) {
     if (dir.empty()) return Usage("give the DIR to fill");
     const QDir target(QString::fromLocal8Bit(dir.c_str()));
     if (target.exists() && !target.isEmpty()) {
-        std::fprintf(stderr, "talq-demo: %s is not empty\n", dir.c_str());
-        return 1;
+        return Usage("DIR " + dir + " is not empty: give an empty folder, or one to make");
     }
     if (!QDir().mkpath(target.path())) {
         std::fprintf(stderr, "talq-demo: cannot create %s\n", dir.c_str());

@@ -8,10 +8,14 @@
 
 #include <QGuiApplication>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -69,11 +73,32 @@ int Usage() {
     return 2;
 }
 
+// A wrong value: the option, the value given and what is allowed.
+int Refuse(const char* option, const std::string& value, const std::string& allowed) {
+    std::fprintf(stderr, "talq-server: %s %s: %s\n", option, value.c_str(), allowed.c_str());
+    return Usage();
+}
+
 // Refuses a folder without a system before the engine tries to open it, so the
 // answer says how to make one instead of what SQLite could not open.
 bool HoldsSystem(const std::string& dir) {
     struct stat info {};
     return ::stat((dir + "/system.db").c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// Whether the address is an IPv4 address this machine can listen on. Asked of a
+// throwaway socket on a free port, so that a mistyped address is told before
+// the system is opened and a port in use is not taken for a wrong address.
+bool IsOwnAddress(const std::string& address) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    if (::inet_pton(AF_INET, address.c_str(), &a.sin_addr) != 1) return false;
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return true;  // no socket to ask with: Listen will say why
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 ||
+                       errno != EADDRNOTAVAIL;
+    ::close(fd);
+    return bound;
 }
 
 }  // namespace
@@ -166,6 +191,10 @@ int main(int argc, char** argv) {
     }
     std::string error;
     if (!initDir.empty()) {
+        if (HoldsSystem(initDir)) {
+            return Refuse("--init", initDir,
+                          "give a folder that holds no system yet (made when missing)");
+        }
         if (!docserver::InitSystem(initDir, user, password, error)) {
             std::fprintf(stderr, "talq-server: %s\n", error.c_str());
             return 1;
@@ -177,12 +206,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "talq-server: give --system DIR to serve, or --init DIR\n");
         return Usage();
     }
+    if (!IsOwnAddress(address)) {
+        return Refuse("--address", address,
+                      "give an IPv4 address of this machine, such as 127.0.0.1, or 0.0.0.0 "
+                      "for all of them");
+    }
     if (!HoldsSystem(systemDir)) {
-        std::fprintf(stderr,
-                     "talq-server: %s holds no system (no system.db); create one with\n"
-                     "  talq-server --init %s\n",
-                     systemDir.c_str(), systemDir.c_str());
-        return 1;
+        return Refuse("--system", systemDir,
+                      "give a folder that holds a system (system.db); create one with\n"
+                      "  talq-server --init " + systemDir);
     }
     // One engine per worker; failed logins count across all of them.
     std::vector<std::unique_ptr<docserver::CommandEngine>> engines;

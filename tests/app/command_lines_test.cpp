@@ -65,19 +65,34 @@ TEST_F(ProgramCommandLines, AWrongValueIsNamedWithWhatIsAllowed) {
     EXPECT_TRUE(Holds(workers.err, "--workers 0: give a whole number from 1 to 256"))
         << workers.err;
 
+    // A folder without a system is a wrong value of --system, told before anything opens.
     ASSERT_TRUE(QDir().mkpath(Folder("empty")));
-    const Ended empty = RunProgram("talq-server", {"--system", Folder("empty"), "--port", "0"});
-    EXPECT_EQ(empty.code, 1);
-    EXPECT_TRUE(Holds(empty.err, "talq-server --init " + Folder("empty").toStdString()))
-        << empty.err;
+    for (const QString& folder : {Folder("empty"), Folder("missing")}) {
+        const Ended none = RunProgram("talq-server", {"--system", folder, "--port", "0"});
+        EXPECT_EQ(none.code, 2) << folder.toStdString();
+        EXPECT_TRUE(Holds(none.err, "--system " + folder.toStdString() + ": give a folder"))
+            << none.err;
+        EXPECT_TRUE(Holds(none.err, "talq-server --init " + folder.toStdString())) << none.err;
+    }
+
+    // The address is checked first, whatever the folder holds.
+    for (const char* address : {"999.1.1.1", "203.0.113.9"}) {
+        const Ended wrong =
+            RunProgram("talq-server", {"--system", Folder("empty"), "--address", address});
+        EXPECT_EQ(wrong.code, 2) << address;
+        EXPECT_TRUE(Holds(wrong.err, std::string("--address ") + address +
+                                         ": give an IPv4 address of this machine"))
+            << wrong.err;
+    }
 }
 
 TEST_F(ProgramCommandLines, DemoConfigRefusesAFolderWithoutASystem) {
     ASSERT_TRUE(QDir().mkpath(Folder("empty")));
     for (const QString& folder : {Folder("missing"), Folder("empty")}) {
         const Ended refused = RunProgram("talq-demo-config", {folder});
-        EXPECT_EQ(refused.code, 1) << folder.toStdString();
-        EXPECT_TRUE(Holds(refused.err, folder.toStdString() + " holds no system")) << refused.err;
+        EXPECT_EQ(refused.code, 2) << folder.toStdString();
+        EXPECT_TRUE(Holds(refused.err, "DIR " + folder.toStdString() + " holds no system"))
+            << refused.err;
     }
     const std::string registry = stores_.Root() + "/config/talq/registry.txt";
     EXPECT_FALSE(QFile::exists(QString::fromStdString(registry)))
