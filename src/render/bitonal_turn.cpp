@@ -1,5 +1,6 @@
 #include "render/bitonal_turn.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace bitonal {
@@ -20,7 +21,10 @@ std::uint64_t Transpose(std::uint64_t x) {
 }  // namespace
 
 QImage QuarterTurn(const QImage& page, int turns) {
-    if (page.format() != QImage::Format_Mono || (turns != 1 && turns != 3)) return {};
+    if (page.format() != QImage::Format_Mono || turns < 1 || turns > 3) return {};
+    // Qt's half turn of a 1-bit image reads padding it never set; two quarter
+    // turns give the same pixels from known bits only.
+    if (turns == 2) return QuarterTurn(QuarterTurn(page, 1), 1);
     const int w = page.width(), h = page.height();
     QImage out(h, w, QImage::Format_Mono);
     if (out.isNull()) return {};
@@ -33,6 +37,14 @@ QImage QuarterTurn(const QImage& page, int turns) {
     const std::uint8_t* in = page.constBits();
     std::uint8_t* bits = out.bits();
     const qsizetype inStride = page.bytesPerLine(), outStride = out.bytesPerLine();
+    // Bits past the last pixel of a row are padding nobody set: kept out of the
+    // block, they cannot turn into pixels, and the turned rows' own padding is
+    // cleared so that whoever reads whole words of them reads known bits.
+    const std::uint8_t lastByteMask =
+        w % 8 == 0 ? 0xFF : static_cast<std::uint8_t>(0xFF << (8 - w % 8));
+    for (int r = 0; r < w; ++r) {
+        std::fill(bits + outStride * r + outBytes, bits + outStride * (r + 1), std::uint8_t{0});
+    }
     // Clockwise, output column c shows source row h - 1 - c and output row
     // r source column r; the other way, column c shows row c and row r
     // shows column w - 1 - r.
@@ -43,9 +55,10 @@ QImage QuarterTurn(const QImage& page, int turns) {
             rows[i] = c >= h ? nullptr : in + inStride * (clockwise ? h - 1 - c : c);
         }
         for (int bx = 0; bx < inBytes; ++bx) {
+            const std::uint8_t mask = bx == inBytes - 1 ? lastByteMask : 0xFF;
             std::uint64_t block = 0;
             for (int i = 0; i < 8; ++i) {
-                const std::uint8_t b = rows[i] ? rows[i][bx] : 0;
+                const std::uint8_t b = rows[i] ? rows[i][bx] & mask : 0;
                 block |= static_cast<std::uint64_t>(b) << (8 * (7 - i));
             }
             block = Transpose(block);

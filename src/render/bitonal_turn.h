@@ -8,8 +8,9 @@
 namespace bitonal {
 
 // The Format_Mono page turned as QImage::transformed turns it by 90 degrees
-// (turns 1) or 270 (turns 3), pixel for pixel, with its colour table and
-// resolution; a null image for any other format or turn.
+// (turns 1), 180 (turns 2) or 270 (turns 3), pixel for pixel, with its colour
+// table and resolution; a null image for any other format or turn. Every
+// byte of the result is set, padding included.
 QImage QuarterTurn(const QImage& page, int turns);
 
 }  // namespace bitonal

@@ -119,8 +119,13 @@ QImage DecodeBitonalTiff(TIFF* tif) {
     } else {
         image.setColorTable({white, black});
     }
+    // A row is read as whole bytes; the words it is padded to are cleared, so
+    // that Qt's turns and our whole-word checks never read bytes nobody set.
+    const qsizetype rowBytes = (static_cast<qsizetype>(w) + 7) / 8;
     for (std::uint32_t y = 0; y < h; ++y) {
-        if (TIFFReadScanline(tif, image.scanLine(static_cast<int>(y)), y, 0) < 0) return {};
+        uchar* row = image.scanLine(static_cast<int>(y));
+        if (TIFFReadScanline(tif, row, y, 0) < 0) return {};
+        std::fill(row + rowBytes, row + image.bytesPerLine(), uchar{0});
     }
     SetTiffResolution(tif, image);
     return image;
