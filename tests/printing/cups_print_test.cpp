@@ -259,13 +259,16 @@ TEST(CupsPrint, AHeldJobOrACupsThatStopsAnsweringIsNoPrintAndSaysWhereTheJobIs) 
     const char* queue = std::getenv("TALQ_TEST_CUPS_QUEUE");
     if (!held || !script || !queue)
         GTEST_SKIP() << "no CUPS server was started for the tests (scripts/test starts one)";
-    const std::string jobPrefix = "Unable to Submit Image to Printer\n" + std::string(held) + ": job ";
+    const std::string jobPrefix =
+        "Unable to Submit Image to Printer\n" + std::string(held) + ": job ";
 
     // The queue holds every job: it waits there, reported, neither printed nor cancelled.
     Outcome o = PrintTwoPages(held);
     EXPECT_TRUE(o.pages);
     EXPECT_FALSE(o.stopped);
-    EXPECT_TRUE(std::regex_match(o.error, std::regex(jobPrefix + R"(\d+ waits in the queue, held \(job-hold-until-specified\))")))
+    EXPECT_TRUE(std::regex_match(
+        o.error,
+        std::regex(jobPrefix + R"(\d+ waits in the queue, held \(job-hold-until-specified\))")))
         << o.error;
     EXPECT_EQ(o.jobsLeft, 1);
     cups_job_t* jobs = nullptr;

@@ -362,8 +362,8 @@ TEST_F(PrintDriverTest, ACancelOrFailureNeverReplacesAFileAndKeepsThePagesSoFarB
     };
     const Case cases[] = {
         {"cancel", true, "",
-         "Print Job Aborted at User Request\n" + report + " is unchanged; the pages printed are in " +
-             beside,
+         "Print Job Aborted at User Request\n" + report +
+             " is unchanged; the pages printed are in " + beside,
          beside},
         {"failure", true, "K0003",
          "Unable to Open Image File\nK0003\n" + report +
@@ -410,7 +410,8 @@ TEST_F(PrintDriverTest, ARangeEndedEarlySaysWhyAndLogsOnlyThePagesPrinted) {
     host.session.nextKeyErrors.clear();
     host.session.pageKeys = {"K0001", "K0002", "k0002", "K0003"};
     host.session.images["k0002"] = testsupport::PagePng();
-    print("the next key does not sort after", "Unable to Find the Page after K0002\nk0002 comes before it");
+    print("the next key does not sort after",
+          "Unable to Find the Page after K0002\nk0002 comes before it");
 }
 
 }  // namespace

@@ -185,8 +185,8 @@ void PrintDriver::PrintDocumentPages(frmProcess& progress, const std::string& be
         // A next key that does not sort after this one would print this
         // page again and again.
         if (next.empty() || mVBUtil::CompareTextNoCase(next, key) <= 0) {
-            printRun_.PrintErrText = "Unable to Find the Page after " + key + "\n" +
-                                     (next.empty() ? "no key came back" : next + " comes before it");
+            const std::string why = next.empty() ? "no key came back" : next + " comes before it";
+            printRun_.PrintErrText = "Unable to Find the Page after " + key + "\n" + why;
             break;
         }
         key = next;
