@@ -88,7 +88,9 @@ std::string DefaultPrinterName() {
 }
 
 std::string PrinterUnreachable(const std::string& name) {
-    if (IsPdfPrinterName(name) || !g_collection) return {};
+    if (Upper(name) == Upper(kPdfPrinterName)) return PdfTargetTrouble(DefaultPdfFile());
+    if (IsPdfPrinterName(name)) return PdfTargetTrouble(name);
+    if (!g_collection) return {};
     return g_collection->Unreachable(name);
 }
 

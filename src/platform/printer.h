@@ -85,11 +85,17 @@ class Printer {
     // Why the last output failed, naming the file or device; empty when
     // the printer cannot tell.
     virtual std::string FailureReason() const { return {}; }
+    // Why a job cannot start on it now, naming the file or device; empty
+    // when it can or the printer cannot tell before trying.
+    virtual std::string CannotTakeJob() const { return {}; }
 
     // Ends the page in hand; false when it could not be put out, FailureReason
     // telling why.
     virtual bool NewPage() = 0;
     virtual void EndDoc() = 0;
+    // The job in hand stops before all it was meant to print (cancelled, or
+    // a page failed); what it put out so far still ends with EndJob.
+    virtual void CutShort() {}
     // Finishes the job's output and hands it over; false when that failed,
     // FailureReason telling why.
     virtual bool EndJob() { return true; }

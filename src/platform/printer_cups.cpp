@@ -218,6 +218,7 @@ std::string PrinterUri(const std::string& name) {
 // What CUPS says of a queue: stopped or not accepting jobs, and why.
 struct QueueState {
     bool reached = false, stopped = false, accepting = true;
+    bool missing = false;  // CUPS answered that it has no such queue
     std::string message, reasons;
 };
 
@@ -232,6 +233,7 @@ QueueState AskQueue(http_t* http, const std::string& name) {
     ipp_t* response = cupsDoRequest(http, request, "/");
     QueueState state;
     state.reached = response && ippGetStatusCode(response) <= IPP_STATUS_OK_CONFLICTING;
+    state.missing = response && ippGetStatusCode(response) == IPP_STATUS_ERROR_NOT_FOUND;
     if (state.reached) {
         ipp_attribute_t* s = ippFindAttribute(response, "printer-state", IPP_TAG_ENUM);
         state.stopped = s && ippGetInteger(s, 0) == IPP_PSTATE_STOPPED;
@@ -254,6 +256,7 @@ std::string QueueTrouble(const QueueState& q) {
 }
 
 struct JobState {
+    bool answered = false;  // CUPS answered the question
     int state = 0;
     std::string reasons;
 };
@@ -277,6 +280,7 @@ JobState AskJob(http_t* http, int id) {
                   wanted);
     ipp_t* response = cupsDoRequest(http, request, "/");
     JobState job;
+    job.answered = response != nullptr;
     if (ipp_attribute_t* s =
             response ? ippFindAttribute(response, "job-state", IPP_TAG_ENUM) : nullptr) {
         job.state = ippGetInteger(s, 0);
@@ -482,7 +486,7 @@ bool CupsPrinter::OpenJob() {
     if (cupsStartDocument(job->http, name_.c_str(), job->id, "talq", CUPS_FORMAT_POSTSCRIPT, 1) !=
         HTTP_STATUS_CONTINUE) {
         job_ = std::move(job);
-        return Fail(cupsLastErrorString());
+        return Fail(WhyRefused());
     }
     job->out = std::string("%!PS-Adobe-3.0\n%%Creator: talq\n%%Title: talq\n") +
                "%%LanguageLevel: 2\n%%DocumentData: Clean7Bit\n%%Pages: (atend)\n" +
@@ -497,7 +501,7 @@ bool CupsPrinter::Send(bool all) {
     std::string& out = job_->out;
     if (out.empty() || (!all && out.size() < kSendChunk)) return true;
     if (cupsWriteRequestData(job_->http, out.data(), out.size()) != HTTP_STATUS_CONTINUE) {
-        return Fail(cupsLastErrorString());
+        return Fail(WhyRefused());
     }
     out.clear();
     return true;
@@ -590,36 +594,66 @@ bool CupsPrinter::FinishJob() {
         return false;
     }
     if (cupsFinishDocument(job_->http, name_.c_str()) > IPP_STATUS_OK_CONFLICTING) {
-        Fail(cupsLastErrorString());
+        Fail(WhyRefused());
         CancelJob();
         return false;
     }
-    if (!FollowJob(job_->id)) {
-        CancelJob();
-        return false;
-    }
-    return true;
+    const Followed followed = FollowJob(job_->id);
+    if (followed == Followed::kFailed) CancelJob();
+    return followed == Followed::kHandedOver;
 }
 
-// Until the job is done, fails, or the time is up with the job still on
-// a working queue.
-bool CupsPrinter::FollowJob(int id) {
+// CUPS's own words for a job under way it no longer takes are those of the
+// broken connection ("Broken pipe") or of the lost job: a fresh connection
+// tells whether the server or the queue has gone.
+std::string CupsPrinter::WhyRefused() const {
+    const std::string words = cupsLastErrorString();
+    http_t* probe = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                                 5000, nullptr);
+    if (!probe) return "the CUPS server went away (" + words + ")";
+    const QueueState queue = AskQueue(probe, name_);
+    httpClose(probe);
+    if (queue.missing) return "the queue was deleted (" + words + ")";
+    if (!queue.reached) return "the CUPS server went away (" + words + ")";
+    return words;
+}
+
+// Until the job is done, fails, is held, or the time is up with the job
+// still on a working queue. A held job waits in the queue for someone to
+// release it, and a job whose state CUPS no longer tells may print yet:
+// neither is printed, and neither is cancelled.
+CupsPrinter::Followed CupsPrinter::FollowJob(int id) {
     const std::int64_t until = CurrentClock().MonotonicMs() + followMs_;
+    const std::string jobName = "job " + std::to_string(id);
+    // The window's events run before each question, the first included.
+    DoEvents();
     for (;;) {
         const JobState job = AskJob(job_->http, id);
-        if (job.state == IPP_JSTATE_COMPLETED) return true;
+        if (!job.answered) {
+            Fail("CUPS stopped answering; the state of " + jobName + " is unknown");
+            return Followed::kLeftAlone;
+        }
+        if (job.state == IPP_JSTATE_COMPLETED) return Followed::kHandedOver;
+        if (job.state == IPP_JSTATE_HELD) {
+            const std::string why = job.reasons.empty() || job.reasons == "none"
+                                        ? std::string()
+                                        : " (" + job.reasons + ")";
+            Fail(jobName + " waits in the queue, held" + why);
+            return Followed::kLeftAlone;
+        }
         const QueueState queue = AskQueue(job_->http, name_);
         if (job.state == IPP_JSTATE_STOPPED || job.state == IPP_JSTATE_CANCELED ||
             job.state == IPP_JSTATE_ABORTED || queue.stopped) {
             const char* what = job.state == IPP_JSTATE_CANCELED  ? "cancelled"
                                : job.state == IPP_JSTATE_ABORTED ? "aborted"
                                                                  : "stopped";
-            std::string reason = std::string("CUPS ") + what + " job " + std::to_string(id);
+            std::string reason = std::string("CUPS ") + what + " " + jobName;
             if (queue.stopped) reason = "the queue is stopped: " + queue.message;
             if (!job.reasons.empty() && job.reasons != "none") reason += " (" + job.reasons + ")";
-            return Fail(reason);
+            Fail(reason);
+            return Followed::kFailed;
         }
-        if (CurrentClock().MonotonicMs() >= until) return true;
+        if (CurrentClock().MonotonicMs() >= until) return Followed::kHandedOver;
         YieldFor(100);
     }
 }

@@ -14,7 +14,9 @@
 // last page its state is followed for a few seconds (the window's events
 // run meanwhile); a job CUPS stops, aborts or cancels, or a stopped queue,
 // fails the job with the queue's name and CUPS's reason, and the job is
-// cancelled so that it never prints behind the user's back.
+// cancelled so that it never prints behind the user's back. A job the
+// queue holds, or whose state CUPS stops telling, fails too but is left
+// where it is: it may still print.
 
 #include <QImage>
 
@@ -79,7 +81,9 @@ class CupsPrinter : public Printer {
     void ClosePage();
     bool Send(bool all);
     bool FinishJob();
-    bool FollowJob(int id);
+    enum class Followed { kHandedOver, kFailed, kLeftAlone };
+    Followed FollowJob(int id);
+    std::string WhyRefused() const;
     void CancelJob();
 
     std::string name_;

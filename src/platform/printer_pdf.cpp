@@ -122,6 +122,17 @@ QPageSize PageSizeFor(int code) {
     }
 }
 
+std::string PdfTargetTrouble(const std::string& path) {
+    const QFileInfo file(ToQString(path));
+    if (file.isDir()) return path + ": a folder has that name";
+    // The nearest part of the path that exists must be a folder.
+    QFileInfo folder(file.absolutePath());
+    while (!folder.exists() && !folder.isRoot()) folder = QFileInfo(folder.absolutePath());
+    if (folder.exists() && !folder.isDir())
+        return path + ": " + FromQString(folder.absoluteFilePath()) + " is not a folder";
+    return {};
+}
+
 PdfPrinter::PdfPrinter(std::string name, std::string path, int dpi)
     : name_(std::move(name)), path_(std::move(path)), dpi_(dpi > 0 ? dpi : 300) {}
 
@@ -197,6 +208,8 @@ bool PdfPrinter::EndJob() {
         const std::string trouble = doc_->Finish(replace_, written_);
         if (!trouble.empty()) ok = Fail(trouble);
         doc_.reset();
+    } else {
+        written_.clear();  // a job without a page writes no file
     }
     pageOpen_ = false;
     replace_ = false;

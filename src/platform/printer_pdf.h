@@ -5,7 +5,9 @@
 // as it ends, and the file takes its name only once complete and on disk; a
 // job that fails leaves nothing. A file that exists is never replaced unless
 // asked for: the job takes the first free name of "name.pdf", "name-2.pdf",
-// "name-3.pdf" ..., and makes the folder when it is missing. Black-and-white
+// "name-3.pdf" ..., and makes the folder when it is missing. A job cut short
+// never replaces a file: the pages it has go to the first free name beside
+// the one it was to replace. Black-and-white
 // pages are stored as 1-bit
 // CCITT group 4 images, lossless; grey and colour pages as JPEG. Every bin
 // is taken (a file has none); the paper sizes are letter, legal and 11x17.
@@ -19,6 +21,10 @@
 
 namespace platform {
 
+// Why no file can be written under that name (a folder has it, or what
+// should be its folder is a file), naming it; empty when one can.
+std::string PdfTargetTrouble(const std::string& path);
+
 class PdfPrinter : public Printer {
   public:
     PdfPrinter(std::string name, std::string path, int dpi = 300);
@@ -31,6 +37,8 @@ class PdfPrinter : public Printer {
     // agreed to replace; the file stays as it is until the job is complete.
     void ReplaceExistingFile() { replace_ = true; }
     std::string FailureReason() const override { return failure_; }
+    std::string CannotTakeJob() const override { return PdfTargetTrouble(path_); }
+    void CutShort() override { replace_ = false; }
 
     std::string DeviceName() const override { return name_; }
     int ColorMode() const override { return colorMode_; }

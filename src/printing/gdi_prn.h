@@ -43,6 +43,9 @@ class cGdiPrn : public cPrntOptns {
     // False when the printer could not finish or hand over the job's
     // output; LastErrorMsg tells why.
     bool StopWinPrintJob();
+    // The open job stops short of what it was meant to print: its pages so
+    // far still go out, but never in place of a file it was to replace.
+    void CutJobShort();
     void StopTIFFPrintJob();
     bool WinPrntStartNewDocument(std::int16_t iDuplex, const std::string& szPJLStapleCommand);
     // DuplexSide: 0 alternate, 1 front, 2 back.
@@ -66,7 +69,7 @@ class cGdiPrn : public cPrntOptns {
     std::int32_t ScaledImageWidth() const { return scaledImageWidth_; }
     std::int32_t ScaledImageHeight() const { return scaledImageHeight_; }
     // The printer of the open job (null without one).
-    platform::Printer* JobPrinter() const { return printer_.get(); }
+    std::shared_ptr<platform::Printer> JobPrinter() const { return printer_; }
 
     // ---- Set per job; the options are the holder's properties ----
     // A bin above 0 serves the next page only.

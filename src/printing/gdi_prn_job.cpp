@@ -120,6 +120,11 @@ bool cGdiPrn::StartWinPrintJob(std::int32_t iScaleMode, bool iLoadUserPrintSetti
         lastErrorMsg_ = "Unable to Start Print Job";
         return false;
     }
+    // A file that cannot be written is refused before any page is composed.
+    if (const std::string why = current->CannotTakeJob(); !why.empty()) {
+        lastErrorMsg_ = "Unable to Start Print Job\n" + why;
+        return false;
+    }
     docPages_ = 0;
     docState_ = 0;
     currentTray_ = -1;
@@ -171,6 +176,10 @@ bool cGdiPrn::StartTIFFPrintJob(std::int32_t iScaleMode, bool iLoadUserPrintSett
 
 void cGdiPrn::BlackAndWhite(bool on) {
     if (printMode_ == kPrintTiff) blackAndWhite_ = on;
+}
+
+void cGdiPrn::CutJobShort() {
+    if (jobOpen_ && printer_) printer_->CutShort();
 }
 
 bool cGdiPrn::StopWinPrintJob() {

@@ -4,16 +4,19 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <utility>
 
 #include <QDir>
 #include <QProcess>
 
 #include <cups/cups.h>
 
+#include "platform/event_pump.h"
 #include "platform/printer_cups.h"
 #include "print_test_support.h"
 #include "printing/gdi_prn.h"
@@ -212,6 +215,84 @@ TEST(CupsPrint, AStoppedQueueFailsTheFirstPageWithItsReasonAndKeepsNoJob) {
     EXPECT_EQ(o.error, "Unable to Submit Image to Printer\n" + std::string(queue) +
                            ": the queue is stopped: Paper jam in tray 2");
     EXPECT_EQ(o.jobsLeft, 0);
+}
+
+// A CUPS server of the test's own, which it may kill.
+class OwnCups {
+  public:
+    explicit OwnCups(const std::string& script) {
+        QProcess start;
+        start.start("bash", {QString::fromStdString(script), "start",
+                             QString::fromStdString(dir_.Path())});
+        start.waitForFinished(60000);
+        const std::string out = start.readAllStandardOutput().toStdString();
+        std::smatch m;
+        if (std::regex_search(out, m, std::regex("CUPS_SERVER='([^']+)'"))) socket_ = m[1];
+    }
+    ~OwnCups() {
+        Kill();
+        cupsSetServer(nullptr);
+    }
+    const std::string& Socket() const { return socket_; }
+    // Kills the server and waits until its socket no longer answers.
+    void Kill() {
+        const std::string pid = testsupport::ReadFile(dir_.Path() + "/cupsd.pid");
+        if (pid.empty()) return;
+        ::kill(std::stoi(pid), SIGKILL);
+        std::remove((dir_.Path() + "/cupsd.pid").c_str());
+        testsupport::WaitUntil([&] {
+            http_t* http = httpConnect2(socket_.c_str(), ippPort(), nullptr, AF_UNSPEC,
+                                        HTTP_ENCRYPTION_NEVER, 1, 1000, nullptr);
+            if (http) httpClose(http);
+            return http == nullptr;
+        });
+    }
+
+  private:
+    testsupport::ScopedTempDir dir_;
+    std::string socket_;
+};
+
+TEST(CupsPrint, AHeldJobOrACupsThatStopsAnsweringIsNoPrintAndSaysWhereTheJobIs) {
+    const char* held = std::getenv("TALQ_TEST_CUPS_HELD");
+    const char* script = std::getenv("TALQ_TEST_CUPS_SANDBOX");
+    const char* queue = std::getenv("TALQ_TEST_CUPS_QUEUE");
+    if (!held || !script || !queue)
+        GTEST_SKIP() << "no CUPS server was started for the tests (scripts/test starts one)";
+    const std::string jobPrefix =
+        "Unable to Submit Image to Printer\n" + std::string(held) + ": job ";
+
+    // The queue holds every job: it waits there, reported, neither printed nor cancelled.
+    Outcome o = PrintTwoPages(held);
+    EXPECT_TRUE(o.pages);
+    EXPECT_FALSE(o.stopped);
+    EXPECT_TRUE(std::regex_match(
+        o.error,
+        std::regex(jobPrefix + R"(\d+ waits in the queue, held \(job-hold-until-specified\))")))
+        << o.error;
+    EXPECT_EQ(o.jobsLeft, 1);
+    cups_job_t* jobs = nullptr;
+    const int n = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, held, 0, CUPS_WHICHJOBS_ACTIVE);
+    for (int i = 0; i < n; ++i) cupsCancelJob2(CUPS_HTTP_DEFAULT, held, jobs[i].id, 0);
+    cupsFreeJobs(n, jobs);
+
+    // CUPS gone once the job is in: its state is unknown, and said to be.
+    OwnCups own(script);
+    ASSERT_FALSE(own.Socket().empty());
+    cupsSetServer(own.Socket().c_str());
+    bool killed = false;
+    platform::CallbackEventPump pump([&] {
+        if (!std::exchange(killed, true)) own.Kill();
+    });
+    platform::ScopedEventPump scoped(pump);
+    o = PrintTwoPages(queue);
+    EXPECT_TRUE(killed);
+    EXPECT_TRUE(o.pages);
+    EXPECT_FALSE(o.stopped);
+    EXPECT_TRUE(std::regex_match(
+        o.error, std::regex("Unable to Submit Image to Printer\n" + std::string(queue) +
+                            R"(: CUPS stopped answering; the state of job \d+ is unknown)")))
+        << o.error;
 }
 
 TEST(CupsPrint, NoCupsServerNamesThePrinterAndWhyItCannotBeReached) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
@@ -241,20 +242,23 @@ TEST(PdfOutput, AShrunkBlackAndWhiteScanStaysBlackAndWhiteAndKeepsItsThinStrokes
     }
 }
 
-TEST(PdfOutput, APdfPageThatCannotBeWrittenNamesTheFileAndTheReason) {
+TEST(PdfOutput, APdfTargetThatCannotBeAFileIsRefusedBeforeAnyPageIsComposed) {
     testsupport::ScopedTempDir dir;
     testsupport::WriteFile(dir.Path() + "/plain", "a file, not a folder");
-    const std::string pdf = dir.Path() + "/plain/out.pdf";
+    QDir().mkpath(QString::fromStdString(dir.Path() + "/folder.pdf"));
+    const std::string under = dir.Path() + "/plain/out.pdf", folder = dir.Path() + "/folder.pdf";
     platform::InstallPrinterCollection(nullptr);
-    cGdiPrn engine;
-    platform::DrawSurface out;
-    ASSERT_TRUE(engine.StartWinPrintJob(1, false, out, "", nullptr, pdf, 1));
-    EXPECT_FALSE(
-        engine.WinPrntImage(printtest::FramedPage(850, 1100), 100, "", "K1", "", false, 0));
-    EXPECT_EQ(engine.LastErrorMsg().rfind("Unable to Submit Image to Printer\n" + pdf + ": ", 0),
-              0u)
-        << engine.LastErrorMsg();
-    engine.StopWinPrintJob();
+    const std::pair<std::string, std::string> cases[] = {
+        {under, under + ": " + dir.Path() + "/plain is not a folder"},
+        {folder, folder + ": a folder has that name"},
+    };
+    for (const auto& [target, why] : cases) {
+        cGdiPrn engine;
+        platform::DrawSurface out;
+        EXPECT_FALSE(engine.StartWinPrintJob(1, false, out, "", nullptr, target, 1));
+        EXPECT_EQ(engine.LastErrorMsg(), "Unable to Start Print Job\n" + why);
+        EXPECT_EQ(platform::PrinterUnreachable(target), why);
+    }
 }
 
 }  // namespace

@@ -76,7 +76,16 @@ struct FakeViewerSession : viewer::ViewerSession {
     std::vector<std::string> pageKeys;
     // Keys FindKey answers as found (1) or near (2, with the suggested key).
     std::map<std::string, std::string> nearKeys;
+    // The request for the key after these fails with this error.
+    std::map<std::string, std::string> nextKeyErrors;
+    std::string lastError;
+    std::string LastError() override { return lastError; }
     bool NextKey(const std::string& key, int& level, std::string& next) override {
+        lastError.clear();
+        if (auto it = nextKeyErrors.find(key); it != nextKeyErrors.end()) {
+            lastError = it->second;
+            return false;
+        }
         if (pageKeys.empty()) {
             if (!key.empty() || firstKey.empty()) return false;
             next = firstKey;

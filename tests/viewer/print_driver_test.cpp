@@ -5,14 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QLabel>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 
 #include <optional>
+#include <regex>
 
 #include "foundation/widgets/common_dialogs.h"
 #include "foundation/widgets/generic_dialogs.h"
+#include "foundation/widgets/dialog_factory.h"
+#include "platform/event_pump.h"
 #include "platform/printer_pdf.h"
 #include "platform/scripted_prompts.h"
 #include "platform/wire_separators.h"
@@ -321,9 +325,93 @@ TEST_F(PrintDriverTest, APageWhoseImageDoesNotDecodeIsReportedNotPrintedBlank) {
     Local(1, 0);
     driver.PrintSelection();
     EXPECT_EQ(Printer().images.size(), 1u);  // the page before it
-    EXPECT_EQ(prompts.Messages(),
-              std::vector<std::string>{"Unable to Open Image File\n" + host.session.tempFile});
+    EXPECT_EQ(prompts.Messages(), std::vector<std::string>{"Unable to Open Image File\nK0002"});
     EXPECT_EQ(Logs(), std::vector<std::string>{"TALQUpdtPrintLog,1,0"});
+}
+
+// The pages of a PDF file cairo wrote.
+int PdfPages(const std::string& path) {
+    const std::string pdf = testsupport::ReadFile(path);
+    static const std::regex page(R"(/Type /Page[^s])");
+    return static_cast<int>(std::distance(std::sregex_iterator(pdf.begin(), pdf.end(), page),
+                                          std::sregex_iterator()));
+}
+
+TEST_F(PrintDriverTest, ACancelOrFailureNeverReplacesAFileAndKeepsThePagesSoFarBesideIt) {
+    platform::InstallPrinterCollection(nullptr);
+    const std::string report = Dir() + "/report.pdf", beside = Dir() + "/report-2.pdf";
+    frmProcess* progress = nullptr;
+    talq::DialogFactory<frmProcess>::Scoped made([&](QWidget* parent) {
+        auto dialog = std::make_unique<frmProcess>(parent);
+        progress = dialog.get();
+        return dialog;
+    });
+    // Cancel pressed while K0003 is on its way.
+    bool cancel = false;
+    platform::CallbackEventPump pump([&] {
+        if (cancel && progress != nullptr && progress->lblMsg->text() == "K0003")
+            progress->Cancel = 1;
+    });
+    platform::ScopedEventPump scopedPump(pump);
+    struct Case {
+        const char* what;
+        bool replace;
+        std::string damaged;  // a page that fails
+        std::string message;
+        std::string kept;  // where the two pages printed went
+    };
+    const Case cases[] = {
+        {"cancel", true, "",
+         "Print Job Aborted at User Request\n" + report +
+             " is unchanged; the pages printed are in " + beside,
+         beside},
+        {"failure", true, "K0003",
+         "Unable to Open Image File\nK0003\n" + report +
+             " is unchanged; the pages printed are in " + beside,
+         beside},
+        // A new name keeps the pages so far under that name.
+        {"cancel, new name", false, "", "Print Job Aborted at User Request", report},
+    };
+    for (const Case& c : cases) {
+        QFile::remove(QString::fromStdString(report));
+        QFile::remove(QString::fromStdString(beside));
+        if (c.replace) testsupport::WriteFile(report, "the old report");
+        cancel = c.damaged.empty();
+        host.session.images["K0003"] =
+            c.damaged.empty() ? testsupport::PagePng() : testsupport::DamagedJpeg();
+        host.session.passThroughSent.clear();
+        prompts.Clear();
+        testsupport::FakeDialogRunner runner;
+        mComDlg::ScopedDialogRunner scoped(runner);
+        runner.files.push_back(mComDlg::FileAnswer{report, 1});
+        if (c.replace) prompts.QueueAnswer(platform::vbYes);  // replace it
+        Local(1, 0);
+        driver.printRequest.PrintLocalPrinter = platform::kPdfPrinterName;
+        driver.PrintSelection(true);
+        EXPECT_EQ(prompts.Messages().back(), c.message) << c.what;
+        if (c.replace) EXPECT_EQ(testsupport::ReadFile(report), "the old report") << c.what;
+        EXPECT_EQ(PdfPages(c.kept), 2) << c.what;
+        EXPECT_EQ(Logs(), std::vector<std::string>{"TALQUpdtPrintLog,2,0"}) << c.what;
+    }
+}
+
+TEST_F(PrintDriverTest, ARangeEndedEarlySaysWhyAndLogsOnlyThePagesPrinted) {
+    auto print = [&](const char* what, const std::string& message) {
+        prompts.Clear();
+        host.session.passThroughSent.clear();
+        Local(1, 0);
+        driver.PrintSelection();
+        EXPECT_EQ(prompts.Messages(), std::vector<std::string>{message}) << what;
+        EXPECT_EQ(Logs(), std::vector<std::string>{"TALQUpdtPrintLog,2,0"}) << what;
+    };
+    host.session.nextKeyErrors["K0002"] = "Request Currently In Process";
+    print("the next key cannot be had",
+          "Unable to Find the Page after K0002\nRequest Currently In Process");
+    host.session.nextKeyErrors.clear();
+    host.session.pageKeys = {"K0001", "K0002", "k0002", "K0003"};
+    host.session.images["k0002"] = testsupport::PagePng();
+    print("the next key does not sort after",
+          "Unable to Find the Page after K0002\nk0002 comes before it");
 }
 
 }  // namespace

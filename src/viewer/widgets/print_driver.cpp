@@ -71,21 +71,37 @@ void PrintDriver::PrintSelection(bool chooseFile) {
                 PrintDocumentPages(*progress, printRun_.PrintBegKey, printRun_.PrintEndKey,
                                    req.g_PrintFlags);
             }
-            if (progress->Cancel > 0 || !printRun_.PrintErrText.empty()) {
-                if (progress->Cancel > 0)
-                    printRun_.PrintErrText = "Print Job Aborted at User Request";
-                platform::BeepWarning(printRun_.PrintErrText);
-            }
-            // Output that never reached its file or queue is not a print.
-            if (!EndPrintJob() && printRun_.PrintErrText.empty()) {
-                printRun_.PrintErrText = PrntObj->LastErrorMsg();
-                platform::BeepWarning(printRun_.PrintErrText);
-            }
+            EndAndReport(*progress);
         }
         progress->Unload();
     }
     host_.EnableViews(true);
     printRun_.active = false;
+}
+
+// Ends the job and tells why it stopped short, if it did: after the end, so
+// that a PDF print cut short can name the file its pages went to.
+void PrintDriver::EndAndReport(const frmProcess& progress) {
+    const bool cutShort = progress.Cancel > 0 || !printRun_.PrintErrText.empty();
+    if (progress.Cancel > 0) printRun_.PrintErrText = "Print Job Aborted at User Request";
+    if (cutShort) PrntObj->CutJobShort();
+    const std::shared_ptr<platform::Printer> printer = PrntObj->JobPrinter();
+    // Output that never reached its file or queue is not a print.
+    const bool ended = EndPrintJob();
+    std::string text = printRun_.PrintErrText;
+    // The end's failure is told unless it is the one already told.
+    const std::string endFailure = ended ? "" : PrntObj->LastErrorMsg();
+    if (text.find(endFailure) == std::string::npos)
+        text += (text.empty() ? "" : "\n") + endFailure;
+    // A file the user agreed to replace stays as it was; the pages so
+    // far went beside it.
+    const auto* pdf = dynamic_cast<const platform::PdfPrinter*>(printer.get());
+    if (ended && cutShort && printRun_.replaceFile && pdf != nullptr &&
+        !pdf->WrittenPath().empty()) {
+        text += "\n" + printRun_.pdfFile + " is unchanged; the pages printed are in " +
+                pdf->WrittenPath();
+    }
+    if (!text.empty()) platform::BeepWarning(text);
 }
 
 void PrintDriver::StartPrintJob(std::int32_t flags, bool& ok) {
@@ -102,7 +118,7 @@ void PrintDriver::StartPrintJob(std::int32_t flags, bool& ok) {
         // The engine's text names the printer and why it cannot be reached.
         failure =
             PrntObj->LastErrorMsg().empty() ? "Unable to Start Print Job" : PrntObj->LastErrorMsg();
-        auto* pdf = ok ? dynamic_cast<platform::PdfPrinter*>(PrntObj->JobPrinter()) : nullptr;
+        auto* pdf = ok ? dynamic_cast<platform::PdfPrinter*>(PrntObj->JobPrinter().get()) : nullptr;
         if (pdf != nullptr && printRun_.replaceFile) pdf->ReplaceExistingFile();
     }
     if (!ok) {
@@ -150,15 +166,29 @@ void PrintDriver::PrintDocumentPages(frmProcess& progress, const std::string& be
         } else {
             PrintImageLocal(key, flags, ok);
         }
-        if (!ok) break;
+        if (!ok) {
+            // A range never ends short without saying why.
+            if (printRun_.PrintErrText.empty()) printRun_.PrintErrText = "Unable to Print " + key;
+            break;
+        }
         ++(batch ? batchPages : localPages);
         int level = 0;
         std::string next;
+        if (!Session().NextKey(key, level, next)) {
+            // Past the project's last page the server answers that there is
+            // none, and the session keeps no error: the range is complete.
+            const std::string why = Session().LastError();
+            if (!why.empty())
+                printRun_.PrintErrText = "Unable to Find the Page after " + key + "\n" + why;
+            break;
+        }
         // A next key that does not sort after this one would print this
         // page again and again.
-        if (!Session().NextKey(key, level, next) || next.empty() ||
-            mVBUtil::CompareTextNoCase(next, key) <= 0)
+        if (next.empty() || mVBUtil::CompareTextNoCase(next, key) <= 0) {
+            const std::string why = next.empty() ? "no key came back" : next + " comes before it";
+            printRun_.PrintErrText = "Unable to Find the Page after " + key + "\n" + why;
             break;
+        }
         key = next;
     }
     if (localPages + batchPages > 0) {
@@ -206,7 +236,10 @@ void PrintDriver::PrintQueryRows(frmProcess& progress, std::int16_t scope, std::
             if (!printRun_.PrintErrText.empty() || progress.Cancel != 0) return;
         }
         if ((copy.MoreFlags & TalqClientAPI_Header::kMoreFollows) == 0) return;
-        if (!TalqClientAPI_Header::QueryScroll(Session(), copy, 1)) return;
+        if (!TalqClientAPI_Header::QueryScroll(Session(), copy, 1)) {
+            printRun_.PrintErrText = "Error Positioning Query";
+            return;
+        }
     }
 }
 
@@ -270,7 +303,7 @@ void PrintDriver::PrintImageLocal(const std::string& key, std::int32_t flags, bo
     // The page opens from the bytes as they came: no copy of it on disk.
     cGdiLead image;
     if (!image.OpenImageBytes(bytes, temp)) {
-        err = "Unable to Open Image File\n" + temp;
+        err = "Unable to Open Image File\n" + key;
         return;
     }
     bytes.clear();
@@ -300,7 +333,7 @@ void PrintDriver::PrintImageLocal(const std::string& key, std::int32_t flags, bo
     const bool decoded = image.IsImageValid();
     image.FreeImage();
     if (!decoded) {
-        err = "Unable to Open Image File\n" + temp;
+        err = "Unable to Open Image File\n" + key;
         return;
     }
     if (!composed) {

@@ -90,6 +90,7 @@ class PrintDriver {
     bool ChoosePrintRange();
     // The save dialog for the PDF printer's file; false ends the request.
     bool ChoosePdfFile();
+    void EndAndReport(const frmProcess& progress);
 
     PrintHost& host_;
     // The print run holds the surfaces the engine's job composes on, so it
