@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "annotations/annotation_edit.h"
 #include "annotations/annotation_rec.h"
 #include "annotations/widgets/note_dialogs.h"
 #include "platform/draw_surface.h"
@@ -214,8 +215,9 @@ TEST_F(AnnotationRoundTripTest, EveryKindComesBackShownAndPrintedAsSavedInEveryA
 }
 
 // The server stops while a note is open and comes back on its port: OK
-// again saves the note once, without a new login, and a delete that could
-// not be stored leaves the note drawn and stored.
+// again saves the note once, without a new login; a delete that could not be
+// stored leaves the note drawn and stored, and a new note given up after its
+// save failed is not drawn.
 TEST_F(AnnotationRoundTripTest, ANoteIsSavedOnceTheServerIsBackAndAFailedDeleteLeavesItDrawn) {
     auto server = std::make_unique<testsupport::ServerProcess>(Sys());
     const int port = server->Port();
@@ -247,9 +249,9 @@ TEST_F(AnnotationRoundTripTest, ANoteIsSavedOnceTheServerIsBackAndAFailedDeleteL
         for (int i = 0; i < count; ++i) texts.push_back(read[static_cast<std::size_t>(i)].Text);
         return texts;
     };
-    auto failures = [&] {
+    auto failures = [&](const std::string& text = "Unable to Save/Modify Annotations") {
         int n = 0;
-        for (const std::string& m : prompts.Messages()) n += m == "Unable to Save/Modify Annotations";
+        for (const std::string& m : prompts.Messages()) n += m == text;
         return n;
     };
 
@@ -281,8 +283,21 @@ TEST_F(AnnotationRoundTripTest, ANoteIsSavedOnceTheServerIsBackAndAFailedDeleteL
         }));
     window->ModifyAnnotations(800, 1200, changed);
     EXPECT_FALSE(changed);
+
+    // A new note whose save failed and that was then given up.
+    talq::DialogFactory<annotations::frmAnnot>::Scoped add(
+        testsupport::ScriptedMaker<annotations::frmAnnot>([&](annotations::frmAnnot& d) {
+            d.Text1->setPlainText("given up");
+            d.cmdOK_Click();
+            d.cmdCancel_Click();
+        }));
+    window->project.RedactMode = annotations::kToolTextNote;
+    window->picImage_MouseDown(1, 0, 50 * 15, 50 * 15);
+    window->picImage_MouseMove(1, 0, 150 * 15, 150 * 15);
+    window->picImage_MouseUp(1, 0, 150 * 15, 150 * 15);
+    EXPECT_EQ(failures("Unable to Save Annotations"), 1);
     window->RedisplayImage();
-    ASSERT_EQ(window->pageAnnotations[kTextNote].count, 1) << "still drawn";
+    ASSERT_EQ(window->pageAnnotations[kTextNote].count, 1) << "drawn as stored";
     EXPECT_EQ(window->pageAnnotations[kTextNote].list[0].Text, "typed while the server was away");
     restart();
     EXPECT_EQ(stored(), std::vector<std::string>{"typed while the server was away"})
