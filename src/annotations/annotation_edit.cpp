@@ -25,6 +25,19 @@ std::string CleanUserText(const std::string& text) {
     return out;
 }
 
+std::string StoredNoteText(const std::string& typed) {
+    std::string stored;
+    for (char c : CleanUserText(typed)) {
+        if (c == '\n')
+            stored += "\r\n";
+        else if (c != '\r')
+            stored.push_back(c);
+    }
+    const std::size_t b = stored.find_first_not_of(' ');
+    if (b == std::string::npos) return "";
+    return stored.substr(b, stored.find_last_not_of(' ') - b + 1);
+}
+
 std::int32_t IconSizeInImage(std::int32_t iconPixels, float scale, float factor) {
     if (factor == 0.0f) factor = 1.0f;
     if (!(scale > 0.0f)) return 0;

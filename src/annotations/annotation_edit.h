@@ -36,6 +36,9 @@ constexpr int kMarkupHitMargin = 100;
 // Text a user typed with its control characters removed, except CR, LF and
 // Tab, so that no separator of a list text can enter a record.
 std::string CleanUserText(const std::string& text);
+// A note as it is stored from what was typed: cleaned, each line ending in
+// CR LF, without blanks at either end.
+std::string StoredNoteText(const std::string& typed);
 
 // An icon's side in image pixels at a view scale and second factor (0
 // counts as 1); a scale of 0 gives 0, which hits nothing.

@@ -272,10 +272,14 @@ bool TalqClientAPI::ReconnectSession() {
     }
     std::string reply;
     std::int32_t replyLength = 0;
+    // A request that got no answer at all never reached the server, or the
+    // server never said no: the session stays logged in with its project, so
+    // that the next request tries again.
     if (userValid_ == 1) {
         std::string command = "TALQRequiredLogin," + userName_ + "," + userPswrd_ + ",," +
                               domainName_ + "," + std::to_string(clientCode_) + ",8.6,1";
         bool ok = SendRequest(command, reply, replyLength, true);
+        if (!ok && replyLength == 0) return false;
         std::string status = ok ? mVBUtil::GetField(std::string(1, kListSep), reply, 1) : "";
         if (!ok || status != "1") {
             lastError_ = (!ok || status == "0") ? "Invalid Login" : "Invalid Login Parameters";
@@ -289,6 +293,7 @@ bool TalqClientAPI::ReconnectSession() {
         std::string command =
             "TALQGetProjectInfo," + userName_ + "," + userPswrd_ + "," + projectName_;
         if (!SendRequest(command, reply, replyLength, true)) {
+            if (replyLength == 0) return false;
             lastError_ = "Unable to Select Project " + projectName_;
             projectValid_ = 0;
             return false;

@@ -174,6 +174,61 @@ TEST_F(NoteDialogsTest, WhatANoteCannotKeepIsRefusedWhereItIsEnteredWithAReason)
     EXPECT_NE(status(full).find("limit of 600"), std::string::npos);
 }
 
+// Undo after a refusal, where the reason shows, and a note's limit counted
+// as the note is stored, in the boxes that guard what is typed.
+TEST_F(NoteDialogsTest, GuardedBoxesUndoAWholePasteAndHoldANoteToWhatIsStored) {
+    auto key = [](QWidget* box, int code, Qt::KeyboardModifiers mods, const QString& text) {
+        QKeyEvent press(QEvent::KeyPress, code, mods, text);
+        QApplication::sendEvent(box, &press);
+    };
+    auto onScreen = [](const QWidget* w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); };
+    auto tip = [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == "qtooltip_label" && w->isVisible()) return w->geometry();
+        return QRect();
+    };
+
+    frmClip clip;
+    clip.Load();
+    clip.show();
+    key(clip.txtFile, Qt::Key_A, Qt::NoModifier, "a");
+    key(clip.txtFile, Qt::Key_B, Qt::NoModifier, "b");
+    QApplication::clipboard()->setText(QString::fromUtf8("caf\u00E9 \u4E2D ok"));
+    key(clip.txtFile, Qt::Key_V, Qt::ControlModifier, "");
+    EXPECT_EQ(clip.txtFile->text(), QString::fromUtf8("abcaf\u00E9  ok"));
+    EXPECT_EQ(prompts.Beeps(), 1);
+    ASSERT_FALSE(tip().isEmpty());
+    EXPECT_FALSE(tip().intersects(onScreen(clip.txtProgram))) << "the next box stays clear";
+    EXPECT_FALSE(tip().intersects(onScreen(clip.txtFile)));
+    key(clip.txtFile, Qt::Key_Z, Qt::ControlModifier, "");
+    EXPECT_EQ(clip.txtFile->text(), "ab") << "one Undo takes back the whole paste";
+
+    auto status = [](const frmAnnot& d) { return d.lblStatus->text().toStdString(); };
+    frmAnnot opened;
+    opened.NoteText = std::string(2000, 'a');
+    opened.Load();
+    opened.Text1->selectAll();
+    opened.Text1->insertPlainText(QString(25, 'b'));
+    EXPECT_EQ(status(opened), "575 characters left") << "the stored length is gone with it";
+
+    // A line end is stored as CR LF: it counts twice.
+    frmAnnot d;
+    d.NoteText = std::string(annotations::kMaxNoteText - 2, 'a');
+    d.Load();
+    d.show();
+    d.Text1->moveCursor(QTextCursor::End);
+    key(d.Text1, Qt::Key_Return, Qt::NoModifier, "\r");
+    EXPECT_EQ(status(d), "0 characters left");
+    prompts.Clear();
+    key(d.Text1, Qt::Key_Return, Qt::NoModifier, "\r");
+    key(d.Text1, Qt::Key_X, Qt::NoModifier, "x");
+    EXPECT_EQ(prompts.Beeps(), 2);
+    EXPECT_FALSE(tip().intersects(onScreen(d.cmdOK)));
+    EXPECT_FALSE(tip().intersects(onScreen(d.cmdCancel)));
+    d.cmdOK_Click();
+    EXPECT_EQ(d.NoteText.size(), static_cast<std::size_t>(annotations::kMaxNoteText));
+}
+
 TEST_F(NoteDialogsTest, NoteDeleteAsksWithNoAsDefault) {
     for (int answer : {platform::vbNo, platform::vbYes}) {
         frmAnnot d;

@@ -6,12 +6,17 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QPlainTextEdit>
 
+#include <csignal>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "annotations/annotation_edit.h"
 #include "annotations/annotation_rec.h"
+#include "annotations/widgets/note_dialogs.h"
 #include "platform/draw_surface.h"
 #include "platform/printer_recording.h"
 #include "platform/scripted_prompts.h"
@@ -19,6 +24,7 @@
 #include "render/image_view_transform.h"
 #include "support/annotation_box.h"
 #include "support/scoped_env.h"
+#include "support/scripted_dialog.h"
 #include "support/server_process.h"
 #include "viewer/demo_suite.h"
 #include "viewer/demo_window.h"
@@ -206,6 +212,96 @@ TEST_F(AnnotationRoundTripTest, EveryKindComesBackShownAndPrintedAsSavedInEveryA
         EXPECT_TRUE(HasColour(printer_->images.front(), kYellow)) << "the highlight prints";
         EXPECT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();
     }
+}
+
+// The server stops while a note is open and comes back on its port: OK
+// again saves the note once, without a new login; a delete that could not be
+// stored leaves the note drawn and stored, and a new note given up after its
+// save failed is not drawn.
+TEST_F(AnnotationRoundTripTest, ANoteIsSavedOnceTheServerIsBackAndAFailedDeleteLeavesItDrawn) {
+    auto server = std::make_unique<testsupport::ServerProcess>(Sys());
+    const int port = server->Port();
+    ASSERT_GT(port, 0) << server->Output();
+    auto restart = [&] {
+        server = std::make_unique<testsupport::ServerProcess>(
+            Sys(), false, std::vector<std::string>{"--port", std::to_string(port)});
+        ASSERT_EQ(server->Port(), port) << server->Output();
+    };
+    const std::vector<std::string> keys = PlainPages();
+    ASSERT_FALSE(keys.empty());
+    const std::string& key = keys.front();
+    auto window = testsupport::ShownMainWindow();
+    testsupport::LogInThroughDialogs(*window, "admin", "admin", 0, "ACME", port);
+    AnnotationRec note = testsupport::AnnotationBox(300, 1000, 1500, 1400, 255);
+    note.Stamp = Stamp("");
+    note.Text = "first draft";
+    std::string text;
+    TalqClientAPI_Header::BuildAnnotationList(1, {note}, text);
+    ASSERT_TRUE(window->TalqAPi->PutAnnotationList(key, kTextNote, text));
+    ASSERT_TRUE(window->DisplayImage(key));
+    auto stored = [&] {
+        AnnotationTexts lists;
+        EXPECT_TRUE(window->TalqAPi->GetAllAnnotations(key, lists));
+        AnnotationList read;
+        int count = 0;
+        TalqClientAPI_Header::ParseAnnotationList(lists[kTextNote], read, count);
+        std::vector<std::string> texts;
+        for (int i = 0; i < count; ++i) texts.push_back(read[static_cast<std::size_t>(i)].Text);
+        return texts;
+    };
+    auto failures = [&](const std::string& text = "Unable to Save/Modify Annotations") {
+        int n = 0;
+        for (const std::string& m : prompts.Messages()) n += m == text;
+        return n;
+    };
+
+    talq::DialogFactory<annotations::frmAnnot>::Scoped edit(
+        testsupport::ScriptedMaker<annotations::frmAnnot>([&](annotations::frmAnnot& d) {
+            d.Text1->setPlainText("typed while the server was away");
+            ASSERT_EQ(server->Stop(SIGTERM), 0);
+            d.cmdOK_Click();
+            EXPECT_EQ(failures(), 1);
+            EXPECT_EQ(d.result(), 0) << "still open with its text";
+            restart();
+            d.cmdOK_Click();
+            EXPECT_EQ(failures(), 1);
+            EXPECT_EQ(d.result(), QDialog::Accepted);
+        }));
+    bool changed = false;
+    window->ModifyAnnotations(800, 1200, changed);
+    EXPECT_TRUE(changed);
+    EXPECT_TRUE(window->TalqAPi->IsUserValid());
+    EXPECT_EQ(stored(), std::vector<std::string>{"typed while the server was away"});
+
+    talq::DialogFactory<annotations::frmAnnot>::Scoped remove(
+        testsupport::ScriptedMaker<annotations::frmAnnot>([&](annotations::frmAnnot& d) {
+            ASSERT_EQ(server->Stop(SIGTERM), 0);
+            prompts.QueueAnswer(platform::vbYes);
+            d.mnuDelete_Click();
+            EXPECT_EQ(failures(), 2);
+            d.cmdCancel_Click();
+        }));
+    window->ModifyAnnotations(800, 1200, changed);
+    EXPECT_FALSE(changed);
+
+    // A new note whose save failed and that was then given up.
+    talq::DialogFactory<annotations::frmAnnot>::Scoped add(
+        testsupport::ScriptedMaker<annotations::frmAnnot>([&](annotations::frmAnnot& d) {
+            d.Text1->setPlainText("given up");
+            d.cmdOK_Click();
+            d.cmdCancel_Click();
+        }));
+    window->project.RedactMode = annotations::kToolTextNote;
+    window->picImage_MouseDown(1, 0, 50 * 15, 50 * 15);
+    window->picImage_MouseMove(1, 0, 150 * 15, 150 * 15);
+    window->picImage_MouseUp(1, 0, 150 * 15, 150 * 15);
+    EXPECT_EQ(failures("Unable to Save Annotations"), 1);
+    window->RedisplayImage();
+    ASSERT_EQ(window->pageAnnotations[kTextNote].count, 1) << "drawn as stored";
+    EXPECT_EQ(window->pageAnnotations[kTextNote].list[0].Text, "typed while the server was away");
+    restart();
+    EXPECT_EQ(stored(), std::vector<std::string>{"typed while the server was away"})
+        << "and still stored";
 }
 
 }  // namespace

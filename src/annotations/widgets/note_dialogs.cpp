@@ -48,6 +48,10 @@ frmAnnot::frmAnnot(QWidget* parent) : FormDialog(parent) {
     Text1 = new QPlainTextEdit(this);
     Text1->setMinimumSize(360, 160);
     guard_ = platform::TypedTextGuard::Guard(Text1);
+    // The limit is of what will be stored: a line end counts twice.
+    guard_->SetMeasure([](const QString& text) {
+        return static_cast<int>(StoredNoteText(platform::FromQString(text)).size());
+    });
     lblStatus = new QLabel(this);
     lblStatus->setWordWrap(true);
     cmdOK = new QPushButton("&OK", this);
@@ -85,14 +89,14 @@ void frmAnnot::Form_Load() {
     // A stored note may be longer than a typed one may grow; it is shown whole.
     guard_->SetLimit(INT_MAX);
     Text1->setPlainText(platform::ToQString(NoteText));
-    guard_->SetLimit(std::max<int>(kMaxNoteText, Text1->toPlainText().size()));
+    guard_->SetLimit(kMaxNoteText);
     ShowRoomLeft();
 }
 
 void frmAnnot::ShowRoomLeft() {
     // The reason of a refusal stays until the next change.
     if (std::exchange(keepReason_, false)) return;
-    const int left = guard_->Limit() - static_cast<int>(Text1->toPlainText().size());
+    const int left = kMaxNoteText - guard_->Measure(Text1->toPlainText());
     lblStatus->setText(left == 1 ? QStringLiteral("1 character left")
                                  : QStringLiteral("%1 characters left").arg(std::max(0, left)));
 }
@@ -115,16 +119,7 @@ void frmAnnot::cmdOK_Click() {
     if (!cmdOK->isEnabled()) return;
     // The save yields while it waits: no second press may start another.
     if (saving_) return platform::Beep();
-    std::string text = CleanUserText(platform::FromQString(Text1->toPlainText()));
-    // Lines end in CR LF, as stored notes have them.
-    std::string stored;
-    for (char c : text) {
-        if (c == '\n')
-            stored += "\r\n";
-        else if (c != '\r')
-            stored.push_back(c);
-    }
-    NoteText = Trimmed(stored);
+    NoteText = StoredNoteText(platform::FromQString(Text1->toPlainText()));
     Finish(0);
 }
 

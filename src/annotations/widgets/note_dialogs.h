@@ -25,8 +25,9 @@ class TypedTextGuard;
 
 namespace annotations {
 
-// Longest note text that typing makes, so that a page's list stays within
-// what the server takes in ordinary use; a longer stored note stays whole.
+// Longest note text, as stored, that typing makes, so that a page's list
+// stays within what the server takes in ordinary use; a longer stored note
+// stays whole and may shrink, never grow.
 constexpr int kMaxNoteText = 600;
 
 class frmAnnot : public FormDialog {

@@ -379,7 +379,7 @@ class frmView : public QMainWindow, private PrintHost {
     // server is taken out again.
     bool AppendAndSave(std::int32_t kind, const AnnotationRec& rec);
     // Puts an edit of the record hit into its list and saves the whole list;
-    // one too long for the server is put back as it was before.
+    // a list the server did not take is put back as it was before.
     bool CommitEdit(const annotations::AnnotationHit& hit, AnnotationRec rec, bool remove,
                     const KindList& before, bool& changed);
     std::string NewStamp(const std::string& label);

@@ -220,10 +220,10 @@ bool frmView::CommitEdit(const annotations::AnnotationHit& hit, AnnotationRec re
         // Sticky notes and clips keep their icon: nothing to draw again.
         changed = hit.kind != kStickyNote && hit.kind != kClip;
     }
-    bool tooLong = false;
-    const bool saved =
-        SaveAnnotationList(hit.kind, "Unable to Save/Modify Annotations", true, &tooLong);
-    if (tooLong) {
+    const bool saved = SaveAnnotationList(hit.kind, "Unable to Save/Modify Annotations", true);
+    // The page shows what is stored: an edit the server did not take, a
+    // removal included, is put back.
+    if (!saved) {
         ref = before;
         changed = false;
     }

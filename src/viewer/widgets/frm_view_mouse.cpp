@@ -201,7 +201,10 @@ void frmView::FinishShape(int tool, AnnotationRec rec) {
             return saved;
         };
         box->exec();
-        if (saved) RedisplayImage();
+        if (saved)
+            RedisplayImage();
+        else if (SamePage(mark))
+            ListOf(kind) = before;  // a note given up after a failed save is not kept
         return;
     } else if (kind == kRedaction) {
         rec.Color = d.DfltRedactColor;
