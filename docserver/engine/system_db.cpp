@@ -22,7 +22,10 @@ std::unordered_map<std::uint64_t, sqlite3*>& ThreadConnections() {
 // Waits for another connection's lock in short steps: the server's own
 // workers hold locks for a millisecond or two, and the built-in wait
 // sleeps up to 100 ms at a time.
+thread_local int t_noWaitScopes = 0;
+
 int WaitForLock(void* timeout, int count) {
+    if (t_noWaitScopes > 0) return 0;
     const int limit = static_cast<const std::atomic<int>*>(timeout)->load();
     const int waited = count < 100 ? count : 100 + (count - 100) * 10;
     if (waited >= limit) return 0;
@@ -90,6 +93,14 @@ sqlite3* SystemDb::Handle() const {
     connections_.push_back(db);
     mine[id_] = db;
     return db;
+}
+
+NoWaitForLocks::NoWaitForLocks() {
+    ++t_noWaitScopes;
+}
+
+NoWaitForLocks::~NoWaitForLocks() {
+    --t_noWaitScopes;
 }
 
 void SystemDb::SetBusyTimeout(int milliseconds) {

@@ -51,6 +51,16 @@ class SystemDb {
     mutable std::vector<sqlite3*> connections_;
 };
 
+// While one lives, the calling thread's statements find a lock busy at once
+// instead of waiting for it: for writes nobody should wait on.
+class NoWaitForLocks {
+  public:
+    NoWaitForLocks();
+    ~NoWaitForLocks();
+    NoWaitForLocks(const NoWaitForLocks&) = delete;
+    NoWaitForLocks& operator=(const NoWaitForLocks&) = delete;
+};
+
 // One prepared statement; binds count from 1, columns from 0. A statement
 // that finds the database locked past the time-out throws DatabaseBusy.
 class Statement {
