@@ -198,6 +198,31 @@ TEST_F(ConnectionLimits, ConnectionsThatNeverLogInNeitherStayNorKeepALoginOut) {
     ::close(user);
 }
 
+// A login that waits for a worker when the grace ends is let finish.
+TEST_F(ConnectionLimits, ALoginQueuedWhenTheGraceEndsIsLetFinish) {
+    testsupport::ServerProcess server(sys_, false, {"--workers", "1", "--login-grace", "2"});
+    ASSERT_GT(server.Port(), 0) << server.Output();
+    int working = ConnectLoopback(server.Port());
+    ASSERT_TRUE(LogIn(working));
+    // Another program holds the system: the one worker waits in a write.
+    docserver::SystemDb writer;
+    std::string error;
+    ASSERT_TRUE(writer.Open(sys_ + "/system.db", false, error)) << error;
+    ASSERT_TRUE(writer.Exec("BEGIN IMMEDIATE", error)) << error;
+    int late = ConnectLoopback(server.Port());
+    const std::string change =
+        RequestFrame::BuildRequest("TALQChangePassword,ADMIN,SECRET,SECRET", random_);
+    ::send(working, change.data(), change.size(), MSG_NOSIGNAL);
+    const std::string login =
+        RequestFrame::BuildRequest("TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1", random_);
+    ::send(late, login.data(), login.size(), MSG_NOSIGNAL);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    writer.Exec("ROLLBACK", error);
+    EXPECT_EQ(Exchange(late, "", true, 60000).substr(0, 1), "1");
+    EXPECT_EQ(Flags(late), "1025");
+    for (int fd : {working, late}) ::close(fd);
+}
+
 TEST_F(ConnectionLimits, AFrameIsTimedByItsProgressNotItsLength) {
     testsupport::ServerProcess server(sys_, false, {"--frame-timeout", "2"});
     ASSERT_GT(server.Port(), 0) << server.Output();
@@ -301,9 +326,11 @@ TEST_F(ConnectionLimits, ThirtyTwoLoginsAtOnceFromOneAddressGetInAndOneUserKeeps
                 fds[i] = ConnectLoopback(server.Port());
                 connected.arrive_and_wait();
                 std::mt19937 random(static_cast<unsigned>(i));
-                replies[i] = Exchange(fds[i], RequestFrame::BuildRequest(
-                                                  "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1",
-                                                  random));
+                // 32 password checks on as few as two workers take a while.
+                replies[i] = Exchange(fds[i],
+                                      RequestFrame::BuildRequest(
+                                          "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1", random),
+                                      true, 60000);
             });
         }
         for (std::thread& t : viewers) t.join();
