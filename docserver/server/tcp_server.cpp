@@ -464,6 +464,27 @@ void TcpServer::Run(int stopFd) {
             std::uint64_t count = 0;
             [[maybe_unused]] ssize_t n = ::read(wakeFd_, &count, sizeof count);
         }
+        for (std::size_t i = 0; i < polled.size(); ++i) {
+            const short revents = fds[i + 3].revents;
+            const std::shared_ptr<Client>& client = polled[i];
+            Client& c = *client;
+            if (revents == 0 || c.fd < 0) continue;
+            if (revents & (POLLIN | POLLHUP | POLLERR)) {
+                ssize_t n = ::recv(c.fd, buffer.data(), buffer.size(), 0);
+                std::lock_guard<std::mutex> lock(mutex_);
+                if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
+                    HangUp(client, n < 0 && errno == ETIMEDOUT ? "peer gone, closed" : "closed");
+                    continue;
+                }
+                if (n > 0) Receive(client, buffer.data(), static_cast<std::size_t>(n));
+                if (c.fd < 0) continue;
+            }
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!c.SendSome(buffered_)) HangUp(client, "closed");
+            Schedule(client);
+        }
+        // Accepted after the reads: a peer that closed to come back is no
+        // longer counted against its address or its user.
         if (fds[2].revents & POLLIN) {
             while (true) {
                 sockaddr_in peer{};
@@ -487,25 +508,6 @@ void TcpServer::Run(int stopFd) {
                 std::lock_guard<std::mutex> lock(mutex_);
                 Admit(fd, peer);
             }
-        }
-        for (std::size_t i = 0; i < polled.size(); ++i) {
-            const short revents = fds[i + 3].revents;
-            const std::shared_ptr<Client>& client = polled[i];
-            Client& c = *client;
-            if (revents == 0 || c.fd < 0) continue;
-            if (revents & (POLLIN | POLLHUP | POLLERR)) {
-                ssize_t n = ::recv(c.fd, buffer.data(), buffer.size(), 0);
-                std::lock_guard<std::mutex> lock(mutex_);
-                if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
-                    HangUp(client, n < 0 && errno == ETIMEDOUT ? "peer gone, closed" : "closed");
-                    continue;
-                }
-                if (n > 0) Receive(client, buffer.data(), static_cast<std::size_t>(n));
-                if (c.fd < 0) continue;
-            }
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (!c.SendSome(buffered_)) HangUp(client, "closed");
-            Schedule(client);
         }
         // Judged after reading: bytes that waited in the kernel while the
         // server was held up are progress.
