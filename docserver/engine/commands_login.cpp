@@ -53,9 +53,10 @@ std::string CommandEngine::ChangePassword(const CommandText& command) {
 
 void CommandEngine::KeepLoginAddress(const std::string& user, const std::string& address) {
     if (address.empty()) return;
-    // The login does not wait for another writer: the address is kept by
-    // the next login from it once the database is free.
-    NoWaitForLocks noWait;
+    // The login waits no longer than the server's own writes take: past
+    // that another program holds the system, and the next login from the
+    // address keeps it once the database is free.
+    LockWaitLimit shortWait(250);
     bool kept = false;
     try {
         Transaction transaction(db_);

@@ -51,14 +51,18 @@ class SystemDb {
     mutable std::vector<sqlite3*> connections_;
 };
 
-// While one lives, the calling thread's statements find a lock busy at once
-// instead of waiting for it: for writes nobody should wait on.
-class NoWaitForLocks {
+// While one lives, the calling thread's statements wait at most this long
+// for a lock: for writes nobody should wait on longer than the server's own
+// writes take.
+class LockWaitLimit {
   public:
-    NoWaitForLocks();
-    ~NoWaitForLocks();
-    NoWaitForLocks(const NoWaitForLocks&) = delete;
-    NoWaitForLocks& operator=(const NoWaitForLocks&) = delete;
+    explicit LockWaitLimit(int milliseconds);
+    ~LockWaitLimit();
+    LockWaitLimit(const LockWaitLimit&) = delete;
+    LockWaitLimit& operator=(const LockWaitLimit&) = delete;
+
+  private:
+    int saved_;
 };
 
 // One prepared statement; binds count from 1, columns from 0. A statement
