@@ -49,12 +49,10 @@ class ConnectionLimits : public ::testing::Test {
         docserver::SystemDb db;
         std::string error;
         ASSERT_TRUE(db.Open(dir + "/system.db", false, error)) << error;
-        ASSERT_TRUE(db.Exec("INSERT INTO users(user_id, password) VALUES ('" + user + "', '" +
-                                password + "');INSERT INTO user_projects(user_id, project_id, "
-                                           "security) VALUES ('" +
-                                user + "', 1, 1)",
-                            error))
-            << error;
+        const std::string sql = "INSERT INTO users(user_id, password) VALUES ('" + user + "', '" +
+                                password + "'); INSERT INTO user_projects(user_id, project_id, " +
+                                "security) VALUES ('" + user + "', 1, 1)";
+        ASSERT_TRUE(db.Exec(sql, error)) << error;
     }
     static long ResidentMb(pid_t pid) {
         long pages = 0, resident = 0;
@@ -340,7 +338,8 @@ TEST_F(ConnectionLimits, ThirtyTwoLoginsAtOnceFromOneAddressGetInAndOneUserKeeps
         }
     }
     AddUser(sys_, "LOW", "PASS");
-    testsupport::ServerProcess server(sys_, false, {"--max-per-user", "4", "--max-connections", "8"});
+    testsupport::ServerProcess server(sys_, false,
+                                      {"--max-per-user", "4", "--max-connections", "8"});
     ASSERT_GT(server.Port(), 0) << server.Output();
     std::vector<int> low;
     int refused = 0;
