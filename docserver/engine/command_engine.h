@@ -294,5 +294,7 @@ using wire::kSectionSep;
 inline constexpr const char* kServerVersion = "8.6.0";
 // The longest command that carries no upload bytes.
 inline constexpr std::size_t kMaxCommandText = 4u << 20;
+// The longest user id the system takes.
+inline constexpr std::size_t kMaxUserIdLength = 128;
 
 }  // namespace docserver

@@ -53,9 +53,17 @@ std::string CommandEngine::ChangePassword(const CommandText& command) {
 
 void CommandEngine::KeepLoginAddress(const std::string& user, const std::string& address) {
     if (address.empty()) return;
+    // The login waits no longer than the server's own writes take: past
+    // that another program holds the system, and the next login from the
+    // address keeps it once the database is free.
+    LockWaitLimit shortWait(250);
+    bool kept = false;
     try {
         Transaction transaction(db_);
-        if (!transaction.Ok()) return;
+        if (!transaction.Ok()) {
+            throttle_->Unkept(user, address);
+            return;
+        }
         Statement keep(db_,
                        "INSERT INTO login_addresses(user_id, address, used) "
                        "SELECT user_id, ?2, (SELECT COALESCE(MAX(used), 0) + 1 FROM "
@@ -66,11 +74,12 @@ void CommandEngine::KeepLoginAddress(const std::string& user, const std::string&
                        "(SELECT address FROM login_addresses WHERE user_id = ?1 "
                        "ORDER BY used DESC LIMIT ?2)");
         const auto most = static_cast<std::int64_t>(LoginThrottle::kKnownAddressesPerUser);
-        if (keep.Bind(1, user).Bind(2, address).Run() && trim.Bind(1, user).Bind(2, most).Run())
-            transaction.Commit();
+        kept = keep.Bind(1, user).Bind(2, address).Run() &&
+               trim.Bind(1, user).Bind(2, most).Run() && transaction.Commit();
     } catch (const DatabaseBusy&) {
         // The login stands; this run of the server still spares the address.
     }
+    if (!kept) throttle_->Unkept(user, address);
 }
 
 void CommandEngine::LoadLoginAddresses() {

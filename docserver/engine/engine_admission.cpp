@@ -1,6 +1,7 @@
 // Who may run a command: the connection's login, the user a command names,
 // the password it carries and the rights of the user in the project.
 #include <cstdint>
+#include <utility>
 
 #include "command_engine.h"
 #include "command_rules.h"
@@ -20,6 +21,33 @@ std::string NamedUser(const CommandText& command) {
     std::vector<std::string> fields = Split(head, kRecordSep);
     return fields.size() > 1 ? fields[1] : std::string();
 }
+
+// A login check announced to the throttle, ended there however the check
+// ends: one lost would leave its place among the free failures taken.
+class InFlightLogin {
+  public:
+    InFlightLogin(LoginThrottle* throttle, const std::string& user, const std::string& address)
+        : throttle_(throttle), user_(user), address_(address) {}
+    ~InFlightLogin() {
+        if (throttle_ != nullptr) throttle_->Abandoned(user_, address_);
+    }
+    InFlightLogin(const InFlightLogin&) = delete;
+    InFlightLogin& operator=(const InFlightLogin&) = delete;
+
+    void Rejected() {
+        if (throttle_ != nullptr) std::exchange(throttle_, nullptr)->Rejected(user_, address_);
+    }
+    // True when the address is to be kept.
+    bool Succeeded() {
+        return throttle_ != nullptr &&
+               std::exchange(throttle_, nullptr)->Succeeded(user_, address_);
+    }
+
+  private:
+    LoginThrottle* throttle_;
+    const std::string& user_;
+    const std::string& address_;
+};
 
 }  // namespace
 
@@ -55,7 +83,8 @@ std::string CommandEngine::Authorize(ProjectAccess& access) {
 }
 
 std::string CommandEngine::LoginRefusal(const std::string& user, const std::string& password) {
-    if (user.empty()) return "ERROR: Invalid Login";
+    // Refused before anything is read or kept: no such user can exist.
+    if (user.empty() || user.size() > kMaxUserIdLength) return "ERROR: Invalid Login";
     const ConnectionState* connection = CurrentConnection();
     const std::string address = connection != nullptr ? connection->address : std::string();
     // A connection that logged in as the user before the hold keeps working:
@@ -79,20 +108,24 @@ std::string CommandEngine::LoginRefusal(const std::string& user, const std::stri
             disabled = s.Int(1);
         }
     }
-    // Counted before the hash, so checks running at once cannot pass the count.
+    // Announced before the hash, so checks running at once cannot pass the count.
     if (!provedEarlier && !throttle_->Begin(user, address))
         return "ERROR: Too Many Failed Logins, Try Again Later";
+    InFlightLogin attempt(provedEarlier ? nullptr : throttle_.get(), user, address);
     // An unknown user costs the same hash as a known one, so the time of the
     // answer does not tell whether the user exists.
     static const std::string decoy = HashPassword("decoy");
     const bool matches = PasswordMatches(known ? stored : decoy, password);
     if (!known || disabled != 0 || !matches) {
-        if (provedEarlier) throttle_->Failed(user, address);
+        if (provedEarlier)
+            throttle_->Failed(user, address);
+        else
+            attempt.Rejected();
         return "ERROR: Invalid Login";
     }
     // Only a fresh proof clears the count: the commands of a session that
     // proved the password earlier must not clear a guesser's.
-    if (!provedEarlier && throttle_->Succeeded(user, address)) KeepLoginAddress(user, address);
+    if (attempt.Succeeded()) KeepLoginAddress(user, address);
     if (!IsPasswordHash(stored)) {
         // A row written in plain text since the system was opened; a busy
         // database leaves it to a later login, the password was right.

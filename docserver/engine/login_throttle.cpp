@@ -1,7 +1,14 @@
 #include "login_throttle.h"
 
+#include <QByteArray>
+#include <QCryptographicHash>
+#include <QMessageAuthenticationCode>
+#include <QRandomGenerator>
+
 #include <algorithm>
 #include <chrono>
+#include <cstring>
+#include <vector>
 
 namespace docserver {
 namespace {
@@ -12,15 +19,19 @@ std::int64_t SteadyMillis() {
         .count();
 }
 
-// Guessers make an entry per name and address; stale ones go once there
-// are many.
-constexpr std::size_t kTidyAbove = 10000;
+// A check past the free failures waits at most this long for those in
+// flight; they only hash, so it never comes to that unless one was lost.
+constexpr auto kLongestCrowdWait = std::chrono::seconds(10);
 
 }  // namespace
 
-LoginThrottle::LoginThrottle() : clock_(SteadyMillis) {}
+LoginThrottle::LoginThrottle() : LoginThrottle(SteadyMillis) {}
 
-LoginThrottle::LoginThrottle(Clock clock) : clock_(std::move(clock)) {}
+LoginThrottle::LoginThrottle(Clock clock) : clock_(std::move(clock)) {
+    std::uint32_t words[4];
+    QRandomGenerator::system()->fillRange(words);
+    secret_.assign(reinterpret_cast<const char*>(words), sizeof words);
+}
 
 std::string LoginThrottle::UserKey(const std::string& user) {
     // User names compare without regard to case.
@@ -30,23 +41,65 @@ std::string LoginThrottle::UserKey(const std::string& user) {
     return key;
 }
 
-bool LoginThrottle::HeldIn(const Entries& entries, const std::string& key, std::int64_t now) {
+LoginThrottle::Keys LoginThrottle::KeysOf(const std::string& user,
+                                          const std::string& address) const {
+    const QByteArray secret(secret_.data(), static_cast<qsizetype>(secret_.size()));
+    auto digest = [&](char table, const std::string& text) {
+        QMessageAuthenticationCode mac(QCryptographicHash::Sha256, secret);
+        mac.addData(&table, 1);
+        mac.addData(text.data(), static_cast<qsizetype>(text.size()));
+        const QByteArray sum = mac.result();
+        Key key = 0;
+        std::memcpy(&key, sum.constData(), sizeof key);
+        return key;
+    };
+    const std::string name = UserKey(user);
+    return {digest('P', name + '\0' + address), digest('A', address), digest('U', name)};
+}
+
+bool LoginThrottle::HeldIn(const Entries& entries, Key key, std::int64_t now) {
     auto it = entries.find(key);
     return it != entries.end() && now < it->second.until;
 }
 
-void LoginThrottle::Count(Entries& entries, const std::string& key, int freeFailures,
-                          std::int64_t now) {
-    if (entries.size() > kTidyAbove) {
-        for (auto it = entries.begin(); it != entries.end();) {
-            if (now - it->second.last > kForgetAfterMs && now >= it->second.until)
-                it = entries.erase(it);
-            else
-                ++it;
+bool LoginThrottle::Crowded(const Entries& entries, Key key, int freeFailures) {
+    auto it = entries.find(key);
+    return it != entries.end() && it->second.inFlight > 0 &&
+           it->second.failures + it->second.inFlight >= freeFailures;
+}
+
+namespace {
+
+// The entry of a key, made room for: past the cap the stale go, then the
+// oldest failures, a quarter at a time. Checks in flight are never dropped.
+template <typename Entries>
+auto& Slot(Entries& entries, typename Entries::key_type key, std::int64_t now,
+           std::int64_t forgetAfter, std::size_t most) {
+    if (entries.size() >= most && entries.find(key) == entries.end()) {
+        std::erase_if(entries, [&](const auto& kept) {
+            const auto& e = kept.second;
+            return e.inFlight == 0 && now - e.last > forgetAfter && now >= e.until;
+        });
+        if (entries.size() >= most) {
+            std::vector<std::pair<std::int64_t, typename Entries::key_type>> settled;
+            for (const auto& [k, e] : entries)
+                if (e.inFlight == 0) settled.emplace_back(e.last, k);
+            const std::size_t drop = std::min(settled.size(), entries.size() - most * 3 / 4);
+            std::nth_element(settled.begin(), settled.begin() + drop, settled.end());
+            for (std::size_t i = 0; i < drop; ++i) entries.erase(settled[i].second);
         }
     }
-    Entry& e = entries[key];
-    if (e.failures > 0 && now - e.last > kForgetAfterMs && now >= e.until) e = Entry{};
+    return entries[key];
+}
+
+}  // namespace
+
+void LoginThrottle::Count(Entries& entries, Key key, int freeFailures, std::int64_t now) {
+    Entry& e = Slot(entries, key, now, kForgetAfterMs, kMaxEntries);
+    if (e.failures > 0 && now - e.last > kForgetAfterMs && now >= e.until) {
+        e.failures = 0;
+        e.until = 0;
+    }
     ++e.failures;
     e.last = now;
     if (e.failures >= freeFailures) {
@@ -55,66 +108,109 @@ void LoginThrottle::Count(Entries& entries, const std::string& key, int freeFail
     }
 }
 
-void LoginThrottle::Uncount(Entries& entries, const std::string& key, int freeFailures) {
+void LoginThrottle::Land(Entries& entries, Key key) {
     auto it = entries.find(key);
     if (it == entries.end()) return;
-    if (--it->second.failures <= 0) {
-        entries.erase(it);
-        return;
-    }
-    // Below the free failures nothing holds; above, the hold stands, as one
-    // set by others' failures must.
-    if (it->second.failures < freeFailures) it->second.until = 0;
+    if (it->second.inFlight > 0) --it->second.inFlight;
+    if (it->second.inFlight == 0 && it->second.failures == 0) entries.erase(it);
+}
+
+bool LoginThrottle::SparedLocked(const std::string& user, const std::string& address) {
+    auto known = known_.find(UserKey(user));
+    return known != known_.end() &&
+           std::find(known->second.addresses.begin(), known->second.addresses.end(), address) !=
+               known->second.addresses.end();
 }
 
 bool LoginThrottle::HeldLocked(const std::string& user, const std::string& address,
-                               std::int64_t now) {
-    const std::string key = UserKey(user);
-    if (HeldIn(pairs_, key + '\0' + address, now) || HeldIn(addresses_, address, now)) return true;
-    if (!HeldIn(users_, key, now)) return false;
-    auto known = known_.find(key);
-    return known == known_.end() ||
-           std::find(known->second.begin(), known->second.end(), address) == known->second.end();
+                               const Keys& keys, std::int64_t now) {
+    if (HeldIn(pairs_, keys.pair, now) || HeldIn(addresses_, keys.address, now)) return true;
+    return HeldIn(users_, keys.user, now) && !SparedLocked(user, address);
 }
 
-void LoginThrottle::CountLocked(const std::string& user, const std::string& address) {
+void LoginThrottle::CountLocked(const Keys& keys) {
     const std::int64_t now = clock_();
-    const std::string key = UserKey(user);
-    Count(pairs_, key + '\0' + address, kFreeFailures, now);
-    Count(addresses_, address, kFreeAddressFailures, now);
-    Count(users_, key, kFreeUserFailures, now);
+    Count(pairs_, keys.pair, kFreeFailures, now);
+    Count(addresses_, keys.address, kFreeAddressFailures, now);
+    Count(users_, keys.user, kFreeUserFailures, now);
+}
+
+void LoginThrottle::LandLocked(const Keys& keys) {
+    Land(pairs_, keys.pair);
+    Land(addresses_, keys.address);
+    Land(users_, keys.user);
+    landed_.notify_all();
 }
 
 bool LoginThrottle::Held(const std::string& user, const std::string& address) {
+    const Keys keys = KeysOf(user, address);
     std::lock_guard<std::mutex> lock(mutex_);
-    return HeldLocked(user, address, clock_());
+    return HeldLocked(user, address, keys, clock_());
 }
 
 bool LoginThrottle::Begin(const std::string& user, const std::string& address) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (HeldLocked(user, address, clock_())) return false;
-    CountLocked(user, address);
+    const Keys keys = KeysOf(user, address);
+    std::unique_lock<std::mutex> lock(mutex_);
+    const auto giveUp = std::chrono::steady_clock::now() + kLongestCrowdWait;
+    while (true) {
+        if (HeldLocked(user, address, keys, clock_())) return false;
+        const bool crowded =
+            Crowded(pairs_, keys.pair, kFreeFailures) ||
+            Crowded(addresses_, keys.address, kFreeAddressFailures) ||
+            (Crowded(users_, keys.user, kFreeUserFailures) && !SparedLocked(user, address));
+        if (!crowded || landed_.wait_until(lock, giveUp) == std::cv_status::timeout) break;
+    }
+    const std::int64_t now = clock_();
+    ++Slot(pairs_, keys.pair, now, kForgetAfterMs, kMaxEntries).inFlight;
+    ++Slot(addresses_, keys.address, now, kForgetAfterMs, kMaxEntries).inFlight;
+    ++Slot(users_, keys.user, now, kForgetAfterMs, kMaxEntries).inFlight;
     return true;
+}
+
+void LoginThrottle::Rejected(const std::string& user, const std::string& address) {
+    const Keys keys = KeysOf(user, address);
+    std::lock_guard<std::mutex> lock(mutex_);
+    CountLocked(keys);
+    LandLocked(keys);
+}
+
+void LoginThrottle::Abandoned(const std::string& user, const std::string& address) {
+    const Keys keys = KeysOf(user, address);
+    std::lock_guard<std::mutex> lock(mutex_);
+    LandLocked(keys);
 }
 
 void LoginThrottle::Failed(const std::string& user, const std::string& address) {
+    const Keys keys = KeysOf(user, address);
     std::lock_guard<std::mutex> lock(mutex_);
-    CountLocked(user, address);
+    CountLocked(keys);
 }
 
 bool LoginThrottle::Succeeded(const std::string& user, const std::string& address) {
+    const Keys keys = KeysOf(user, address);
     std::lock_guard<std::mutex> lock(mutex_);
-    const std::string key = UserKey(user);
     // A success starts this user's count from this address again, but an
     // account of one's own must not wipe what an address or a user owes.
-    pairs_.erase(key + '\0' + address);
-    Uncount(addresses_, address, kFreeAddressFailures);
-    Uncount(users_, key, kFreeUserFailures);
-    auto known = known_.find(key);
-    if (known != known_.end() && !known->second.empty() && known->second.back() == address)
+    if (auto pair = pairs_.find(keys.pair); pair != pairs_.end()) {
+        pair->second.failures = 0;
+        pair->second.until = 0;
+    }
+    LandLocked(keys);
+    const std::string key = UserKey(user);
+    Known& known = known_[key];
+    if (!known.addresses.empty() && known.addresses.back() == address && known.latestStored)
         return false;
     RememberLocked(key, address);
+    known.latestStored = true;
     return true;
+}
+
+void LoginThrottle::Unkept(const std::string& user, const std::string& address) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto known = known_.find(UserKey(user));
+    if (known != known_.end() && !known->second.addresses.empty() &&
+        known->second.addresses.back() == address)
+        known->second.latestStored = false;
 }
 
 void LoginThrottle::Remember(const std::string& user, const std::string& address) {
@@ -123,7 +219,7 @@ void LoginThrottle::Remember(const std::string& user, const std::string& address
 }
 
 void LoginThrottle::RememberLocked(const std::string& key, const std::string& address) {
-    std::deque<std::string>& known = known_[key];
+    std::deque<std::string>& known = known_[key].addresses;
     known.erase(std::remove(known.begin(), known.end(), address), known.end());
     known.push_back(address);
     if (known.size() > kKnownAddressesPerUser) known.pop_front();

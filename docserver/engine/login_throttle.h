@@ -6,8 +6,11 @@
 // guessed user can cost is bounded. The hold on a user spares the addresses
 // that user logged in from, so a guesser elsewhere does not lock the user
 // out; the engine keeps those addresses in the system, so a restart forgets
-// none of them. Nothing sleeps; the clock is injectable.
+// none of them. Names and addresses are kept only as keyed digests, and the
+// tables are capped, so strangers cannot grow the memory they take. Nothing
+// sleeps; the clock is injectable.
 
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -28,45 +31,73 @@ class LoginThrottle {
     static constexpr std::int64_t kLongestWaitMs = 5 * 60 * 1000;
     static constexpr std::int64_t kForgetAfterMs = 15 * 60 * 1000;
     static constexpr std::size_t kKnownAddressesPerUser = 8;
+    // Entries per table; past it the stale go, then the oldest.
+    static constexpr std::size_t kMaxEntries = 20000;
 
     LoginThrottle();
     explicit LoginThrottle(Clock clock);
 
     // True while attempts of this user from this address are held back.
     bool Held(const std::string& user, const std::string& address);
-    // Held, or else counts the attempt as failed until Succeeded says
-    // otherwise: checks running at once cannot slip past the count.
+    // Held, or else the attempt is in flight until Succeeded, Rejected or
+    // Abandoned ends it. Checks in flight are no failures, but they use up
+    // the free ones: a check past them waits for those in flight to end, so
+    // checks running at once cannot slip past the count.
     bool Begin(const std::string& user, const std::string& address);
+    // The attempt announced by Begin failed.
+    void Rejected(const std::string& user, const std::string& address);
+    // The attempt announced by Begin ended without a verdict.
+    void Abandoned(const std::string& user, const std::string& address);
     // A failure not announced by Begin.
     void Failed(const std::string& user, const std::string& address);
     // The attempt announced by Begin proved the password. True when the
-    // address is new as the user's latest, for the engine to keep.
+    // address is to be kept in the system: new as the user's latest, or not
+    // stored yet.
     bool Succeeded(const std::string& user, const std::string& address);
+    // Keeping the address failed: the next login from it keeps it.
+    void Unkept(const std::string& user, const std::string& address);
     // An address the user logged in from before, oldest first.
     void Remember(const std::string& user, const std::string& address);
 
   private:
     struct Entry {
         int failures = 0;
+        int inFlight = 0;
         std::int64_t last = 0;   // time of the last failure
         std::int64_t until = 0;  // attempts before this are refused
     };
-    using Entries = std::map<std::string, Entry>;
+    using Key = std::uint64_t;
+    using Entries = std::map<Key, Entry>;
+    struct Keys {
+        Key pair, address, user;
+    };
+    struct Known {
+        std::deque<std::string> addresses;  // newest last
+        bool latestStored = true;
+    };
     static std::string UserKey(const std::string& user);
-    static bool HeldIn(const Entries& entries, const std::string& key, std::int64_t now);
-    static void Count(Entries& entries, const std::string& key, int freeFailures, std::int64_t now);
-    static void Uncount(Entries& entries, const std::string& key, int freeFailures);
-    bool HeldLocked(const std::string& user, const std::string& address, std::int64_t now);
-    void CountLocked(const std::string& user, const std::string& address);
+    Keys KeysOf(const std::string& user, const std::string& address) const;
+    static bool HeldIn(const Entries& entries, Key key, std::int64_t now);
+    // Whether a check now would pass the free failures with those in flight.
+    static bool Crowded(const Entries& entries, Key key, int freeFailures);
+    static void Count(Entries& entries, Key key, int freeFailures, std::int64_t now);
+    static void Land(Entries& entries, Key key);
+    bool HeldLocked(const std::string& user, const std::string& address, const Keys& keys,
+                    std::int64_t now);
+    bool SparedLocked(const std::string& user, const std::string& address);
+    void CountLocked(const Keys& keys);
+    void LandLocked(const Keys& keys);
     void RememberLocked(const std::string& key, const std::string& address);
 
     Clock clock_;
+    std::string secret_;  // keys the digests, so no name can be made to meet another's
     std::mutex mutex_;
+    std::condition_variable landed_;
     Entries pairs_;
     Entries addresses_;
     Entries users_;
-    // Where each user last logged in from, newest last.
-    std::map<std::string, std::deque<std::string>> known_;
+    // Where each user last logged in from: only users who proved a password.
+    std::map<std::string, Known> known_;
 };
 
 }  // namespace docserver

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <atomic>
 #include <unordered_map>
 
@@ -22,8 +23,11 @@ std::unordered_map<std::uint64_t, sqlite3*>& ThreadConnections() {
 // Waits for another connection's lock in short steps: the server's own
 // workers hold locks for a millisecond or two, and the built-in wait
 // sleeps up to 100 ms at a time.
+thread_local int t_lockWaitLimit = -1;  // milliseconds; -1: the database's own
+
 int WaitForLock(void* timeout, int count) {
-    const int limit = static_cast<const std::atomic<int>*>(timeout)->load();
+    int limit = static_cast<const std::atomic<int>*>(timeout)->load();
+    if (t_lockWaitLimit >= 0) limit = std::min(limit, t_lockWaitLimit);
     const int waited = count < 100 ? count : 100 + (count - 100) * 10;
     if (waited >= limit) return 0;
     sqlite3_sleep(count < 100 ? 1 : 10);
@@ -90,6 +94,14 @@ sqlite3* SystemDb::Handle() const {
     connections_.push_back(db);
     mine[id_] = db;
     return db;
+}
+
+LockWaitLimit::LockWaitLimit(int milliseconds) : saved_(t_lockWaitLimit) {
+    t_lockWaitLimit = milliseconds;
+}
+
+LockWaitLimit::~LockWaitLimit() {
+    t_lockWaitLimit = saved_;
 }
 
 void SystemDb::SetBusyTimeout(int milliseconds) {

@@ -51,6 +51,20 @@ class SystemDb {
     mutable std::vector<sqlite3*> connections_;
 };
 
+// While one lives, the calling thread's statements wait at most this long
+// for a lock: for writes nobody should wait on longer than the server's own
+// writes take.
+class LockWaitLimit {
+  public:
+    explicit LockWaitLimit(int milliseconds);
+    ~LockWaitLimit();
+    LockWaitLimit(const LockWaitLimit&) = delete;
+    LockWaitLimit& operator=(const LockWaitLimit&) = delete;
+
+  private:
+    int saved_;
+};
+
 // One prepared statement; binds count from 1, columns from 0. A statement
 // that finds the database locked past the time-out throws DatabaseBusy.
 class Statement {

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 
+#include "command_engine.h"
 #include "passwords.h"
 #include "system_db.h"
 
@@ -21,6 +22,10 @@ bool InitSystem(const std::string& dir, const std::string& user, const std::stri
                 std::string& error) {
     if (dir.empty() || user.empty()) {
         error = "a directory and a user are required";
+        return false;
+    }
+    if (user.size() > kMaxUserIdLength) {
+        error = "a user id has at most " + std::to_string(kMaxUserIdLength) + " characters";
         return false;
     }
     if (!MakeDir(dir)) {

@@ -1,8 +1,9 @@
 // talq-server: the document server for the remote access mode.
 //
 //   talq-server --system DIR [--port N] [--address A] [--log] [--workers N]
-//               [--max-connections N] [--max-per-address N] [--max-buffered-mb N]
-//               [--idle-timeout SECONDS] [--frame-timeout SECONDS] [--login-grace SECONDS]
+//               [--max-connections N] [--max-per-address N] [--max-per-user N]
+//               [--max-buffered-mb N] [--idle-timeout SECONDS] [--frame-timeout SECONDS]
+//               [--login-grace SECONDS] [--dead-peer-timeout SECONDS]
 //   talq-server --init DIR [--user NAME] [--password TEXT]
 //   talq-server --help
 
@@ -41,8 +42,9 @@ void OnStop(int) {
 constexpr const char* kSynopsis =
     "usage: talq-server --system DIR [--port N] [--address A] [--log] [--workers N]\n"
     "                   [--max-connections N] [--max-per-address N]\n"
-    "                   [--max-buffered-mb N] [--idle-timeout SECONDS]\n"
-    "                   [--frame-timeout SECONDS] [--login-grace SECONDS]\n"
+    "                   [--max-per-user N] [--max-buffered-mb N]\n"
+    "                   [--idle-timeout SECONDS] [--frame-timeout SECONDS]\n"
+    "                   [--login-grace SECONDS] [--dead-peer-timeout SECONDS]\n"
     "       talq-server --init DIR [--user NAME] [--password TEXT]\n";
 
 constexpr const char* kOptions =
@@ -55,12 +57,15 @@ constexpr const char* kOptions =
     "                           at least 2)\n"
     "  --max-connections N      connections at once, 1 to 100000 (256)\n"
     "  --max-per-address N      connections from one address, 1 to 100000 (32)\n"
+    "  --max-per-user N         logged-in connections of one user, 1 to 100000 (32)\n"
     "  --max-buffered-mb N      buffered bytes of all connections, 1 to 1048576 (256)\n"
     "  --idle-timeout SECONDS   close an idle connection, 1 to 604800 (900)\n"
     "  --frame-timeout SECONDS  drop a begun request that stops arriving this long,\n"
     "                           1 to 86400 (120)\n"
     "  --login-grace SECONDS    close a connection not logged in by then, 1 to 86400\n"
     "                           (30)\n"
+    "  --dead-peer-timeout SECONDS  close a connection whose peer is gone without a\n"
+    "                           close after about this long, 2 to 86400 (60)\n"
     "  --init DIR               create a system in DIR (made when missing; must\n"
     "                           not hold one) with one user of every right\n"
     "  --user NAME              that user's id (ADMIN)\n"
@@ -162,6 +167,11 @@ int main(int argc, char** argv) {
             limits.maxPerAddress = static_cast<std::size_t>(n);
             continue;
         }
+        if (arg == "--max-per-user") {
+            if (!number(1, 100000, n)) return Usage();
+            limits.maxPerUser = static_cast<std::size_t>(n);
+            continue;
+        }
         if (arg == "--frame-timeout") {
             if (!number(1, 24 * 3600, n)) return Usage();
             limits.frameSeconds = static_cast<int>(n);
@@ -180,6 +190,11 @@ int main(int argc, char** argv) {
         if (arg == "--login-grace") {
             if (!number(1, 24 * 3600, n)) return Usage();
             limits.loginGraceSeconds = static_cast<int>(n);
+            continue;
+        }
+        if (arg == "--dead-peer-timeout") {
+            if (!number(2, 24 * 3600, n)) return Usage();
+            limits.deadPeerSeconds = static_cast<int>(n);
             continue;
         }
         if (arg == "--log") {

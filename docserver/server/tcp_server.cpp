@@ -31,6 +31,7 @@ struct TcpServer::Client {
     std::string peer;
     std::string address;
     RequestFrame::FrameReader reader;
+    std::string head;                 // the first bytes of the frame in the reader, up to four
     Clock::time_point frameStart;     // when the frame in the reader began
     Clock::time_point frameProgress;  // when a byte of it last came
     Clock::time_point admitted;
@@ -45,7 +46,9 @@ struct TcpServer::Client {
     bool busy = false;           // queued for or held by a worker
     bool hangup = false;         // gone: a worker ends its session
     bool ended = false;          // its session ended; the poll thread forgets it
-    bool loggedIn = false;       // a login of its session succeeded
+    bool loggedIn = false;       // its session is logged in
+    bool loginUnderway = false;  // the request queued or running is a login
+    std::string user;            // the user it is logged in as
     // Bytes handed to the socket, and how many of them the peer had taken
     // when last looked at.
     std::uint64_t handed = 0;
@@ -94,6 +97,11 @@ constexpr std::size_t kMaxUnread = 256u << 10;
 constexpr char kLoginsHeld[] = "ERROR: Too Many Failed Logins";
 constexpr auto kHeldPause = std::chrono::seconds(1);
 
+// Before a login a connection may send what a login needs: a user id, a
+// password and a few short fields, with room to spare. A stranger cannot
+// make the server hold more.
+constexpr std::size_t kMaxFrameBeforeLogin = 16u << 10;
+
 // A frame must come at least this fast on average once it is older than the
 // frame time-out. One that keeps to it is activity, so a slow upload
 // outlasts the idle time-out; a slower trickle is not.
@@ -101,6 +109,30 @@ constexpr double kLeastFrameBytesPerSecond = 1024;
 
 void SetNonBlocking(int fd) {
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL, 0) | O_NONBLOCK);
+}
+
+// A peer whose network went away sends no close: probes find it within
+// about the given time (half of it idle, then three probes in the rest),
+// while a viewer that is only idle answers them and keeps its place.
+void KeepAlive(int fd, int seconds) {
+    const int on = 1, count = 3;
+    const int idle = std::max(1, seconds / 2);
+    const int interval = std::max(1, (seconds - idle) / count);
+    ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
+}
+
+bool IsLogin(const std::string& payload) {
+    return payload.rfind("TALQRequiredLogin,", 0) == 0;
+}
+
+// The length a frame announces in its first four bytes.
+std::size_t AnnouncedLength(const std::string& head) {
+    std::size_t length = 0;
+    for (unsigned char c : head) length = (length << 8) | c;
+    return length;
 }
 
 // The verb and the user of a command, never its password.
@@ -112,8 +144,9 @@ std::string LogText(const std::string& command) {
     return text.substr(0, std::min<std::size_t>(second, 80));
 }
 
-// Connections that have not logged in hold at most half the places, of all
-// and of one address, so that logged-in users keep the rest.
+// Connections that have not logged in hold at most half the places, so that
+// logged-in users keep the rest. One address has no smaller share: an office
+// behind one address logs in all at once.
 std::size_t WaitingShare(std::size_t places) {
     return std::max<std::size_t>(1, places / 2);
 }
@@ -169,6 +202,8 @@ void TcpServer::Schedule(const std::shared_ptr<Client>& client) {
          Clock::now() < client->resumeAt))
         return;
     client->busy = true;
+    client->loginUnderway =
+        !client->hangup && !client->pending.empty() && IsLogin(client->pending.front());
     // Addresses take turns, so many connections from a few cannot crowd out
     // one from another.
     auto& queued = queued_[client->address];
@@ -199,12 +234,19 @@ void TcpServer::HangUp(const std::shared_ptr<Client>& client, const char* why) {
 
 void TcpServer::ShedLargest(const std::vector<std::shared_ptr<Client>>& clients) {
     while (buffered_ > limits_.maxBufferedBytes) {
-        // Past the limit the largest holds more than an even share, so a
-        // connection that keeps to little is never the one to go.
-        auto largest = std::max_element(clients.begin(), clients.end(),
-                                        [](auto& a, auto& b) { return a->Charge() < b->Charge(); });
-        if (largest == clients.end() || (*largest)->Charge() == 0) return;
-        HangUp(*largest, "holds the most of the server's buffers, closed");
+        // Connections without a login go before any logged-in one. Among
+        // logged-in ones, past the limit the largest holds more than an even
+        // share, so one that keeps to little is never the one to go.
+        std::shared_ptr<Client> chosen;
+        for (const auto& c : clients) {
+            if (c->Charge() == 0) continue;
+            if (!chosen || (chosen->loggedIn && !c->loggedIn) ||
+                (chosen->loggedIn == c->loggedIn && c->Charge() > chosen->Charge()))
+                chosen = c;
+        }
+        if (!chosen) return;
+        HangUp(chosen, chosen->loggedIn ? "holds the most of the server's buffers, closed"
+                                        : "no login, holds the server's buffers, closed");
     }
 }
 
@@ -230,8 +272,21 @@ void TcpServer::Work(CommandEngine& engine) {
             c->pendingBytes -= payload.size();
             buffered_ -= payload.size();
             lock.unlock();
+            const std::string userBefore = c->state.user;
             std::string reply = engine.Execute(c->state, payload);
-            const bool loggedIn = !c->state.user.empty();
+            lock.lock();
+            if (!c->state.user.empty() && !SameText(c->state.user, c->user)) {
+                if (std::string refusal = UserCapRefusal(*c, c->state.user); !refusal.empty()) {
+                    reply = std::move(refusal);
+                    c->state.user = userBefore;
+                } else {
+                    c->user = c->state.user;
+                }
+            }
+            // Marked before the reply is sent: a login answered is never
+            // closed by the grace.
+            c->loggedIn = !c->state.user.empty();
+            lock.unlock();
             if (log_ != nullptr) {
                 std::fprintf(log_, "#%d %s -> %zu bytes%s\n", c->number, LogText(payload).c_str(),
                              reply.size(), reply.compare(0, 5, "ERROR") == 0 ? " (error)" : "");
@@ -239,7 +294,6 @@ void TcpServer::Work(CommandEngine& engine) {
             }
             std::string frame = RequestFrame::Build(reply, random);
             lock.lock();
-            c->loggedIn = c->loggedIn || loggedIn;
             if (!c->hangup) {
                 buffered_ += frame.size();
                 c->out += frame;
@@ -267,18 +321,15 @@ void TcpServer::Admit(int fd, const sockaddr_in& peer) {
     char text[INET_ADDRSTRLEN] = {};
     ::inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
     const std::string address = text;
-    std::size_t open = 0, fromAddress = 0, waiting = 0, waitingFromAddress = 0;
+    std::size_t open = 0, fromAddress = 0, waiting = 0;
     for (const auto& c : clients_) {
         if (c->fd < 0) continue;
         ++open;
         if (c->address == address) ++fromAddress;
-        if (c->loggedIn) continue;
-        ++waiting;
-        if (c->address == address) ++waitingFromAddress;
+        if (!c->loggedIn) ++waiting;
     }
     const char* refusal = nullptr;
-    if (fromAddress >= limits_.maxPerAddress ||
-        waitingFromAddress >= WaitingShare(limits_.maxPerAddress))
+    if (fromAddress >= limits_.maxPerAddress)
         refusal = "ERROR: Too Many Connections From This Address";
     else if ((open >= limits_.maxConnections || waiting >= WaitingShare(limits_.maxConnections)) &&
              !MakeRoom(address))
@@ -294,6 +345,7 @@ void TcpServer::Admit(int fd, const sockaddr_in& peer) {
     }
     int on = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    KeepAlive(fd, limits_.deadPeerSeconds);
     auto c = std::make_shared<Client>();
     c->fd = fd;
     c->number = nextNumber_++;
@@ -353,7 +405,8 @@ void TcpServer::CloseExpired() {
             inFrame && static_cast<double>(c->readerBytes) >=
                            kLeastFrameBytesPerSecond *
                                std::chrono::duration<double>(now - c->frameStart).count();
-        if (!c->loggedIn && now - c->admitted >= grace)
+        // A login queued or running when the grace ends is let finish.
+        if (!c->loggedIn && now - c->admitted >= grace && !(c->busy && c->loginUnderway))
             HangUp(c, "not logged in in time, closed");
         else if (!c->busy && !keepingPace && now - c->lastActive >= idle)
             HangUp(c, "idle, closed");
@@ -388,7 +441,6 @@ void TcpServer::Run(int stopFd) {
             std::lock_guard<std::mutex> lock(mutex_);
             std::erase_if(clients_, [](const auto& c) { return c->ended; });
             ShedLargest(clients_);
-            CloseExpired();
             for (const auto& c : clients_) {
                 if (c->fd < 0) continue;
                 // A connection's next requests stay with its peer until the
@@ -412,6 +464,27 @@ void TcpServer::Run(int stopFd) {
             std::uint64_t count = 0;
             [[maybe_unused]] ssize_t n = ::read(wakeFd_, &count, sizeof count);
         }
+        for (std::size_t i = 0; i < polled.size(); ++i) {
+            const short revents = fds[i + 3].revents;
+            const std::shared_ptr<Client>& client = polled[i];
+            Client& c = *client;
+            if (revents == 0 || c.fd < 0) continue;
+            if (revents & (POLLIN | POLLHUP | POLLERR)) {
+                ssize_t n = ::recv(c.fd, buffer.data(), buffer.size(), 0);
+                std::lock_guard<std::mutex> lock(mutex_);
+                if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
+                    HangUp(client, n < 0 && errno == ETIMEDOUT ? "peer gone, closed" : "closed");
+                    continue;
+                }
+                if (n > 0) Receive(client, buffer.data(), static_cast<std::size_t>(n));
+                if (c.fd < 0) continue;
+            }
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!c.SendSome(buffered_)) HangUp(client, "closed");
+            Schedule(client);
+        }
+        // Accepted after the reads: a peer that closed to come back is no
+        // longer counted against its address or its user.
         if (fds[2].revents & POLLIN) {
             while (true) {
                 sockaddr_in peer{};
@@ -436,25 +509,10 @@ void TcpServer::Run(int stopFd) {
                 Admit(fd, peer);
             }
         }
-        for (std::size_t i = 0; i < polled.size(); ++i) {
-            const short revents = fds[i + 3].revents;
-            const std::shared_ptr<Client>& client = polled[i];
-            Client& c = *client;
-            if (revents == 0 || c.fd < 0) continue;
-            if (revents & (POLLIN | POLLHUP | POLLERR)) {
-                ssize_t n = ::recv(c.fd, buffer.data(), buffer.size(), 0);
-                std::lock_guard<std::mutex> lock(mutex_);
-                if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
-                    HangUp(client, "closed");
-                    continue;
-                }
-                if (n > 0) Receive(client, buffer.data(), static_cast<std::size_t>(n));
-                if (c.fd < 0) continue;
-            }
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (!c.SendSome(buffered_)) HangUp(client, "closed");
-            Schedule(client);
-        }
+        // Judged after reading: bytes that waited in the kernel while the
+        // server was held up are progress.
+        std::lock_guard<std::mutex> lock(mutex_);
+        CloseExpired();
     }
 
     // Stop: every connection ends once its running request is done.
@@ -475,6 +533,10 @@ void TcpServer::Receive(const std::shared_ptr<Client>& client, const char* data,
     RequestFrame::FrameReader::Status status;
     bool completed = false;
     while ((status = c.reader.Next(payload)) == RequestFrame::FrameReader::Status::kFrame) {
+        if (!c.loggedIn && payload.size() + RequestFrame::kHeadLength > kMaxFrameBeforeLogin) {
+            HangUp(client, "frame larger than a login before a login, closed");
+            return;
+        }
         buffered_ += payload.size();
         c.pendingBytes += payload.size();
         c.pending.push_back(std::move(payload));
@@ -482,6 +544,18 @@ void TcpServer::Receive(const std::shared_ptr<Client>& client, const char* data,
     }
     buffered_ = buffered_ - c.readerBytes + c.reader.Buffered();
     c.readerBytes = c.reader.Buffered();
+    // The reader holds the last readerBytes bytes read: a frame begun in this
+    // piece starts inside it, else the one begun before goes on.
+    if (c.readerBytes == 0)
+        c.head.clear();
+    else if (c.readerBytes <= size)
+        c.head.assign(data + size - c.readerBytes, std::min<std::size_t>(4, c.readerBytes));
+    else
+        c.head.append(data, std::min(size, 4 - std::min<std::size_t>(4, c.head.size())));
+    if (!c.loggedIn && c.head.size() == 4 && AnnouncedLength(c.head) > kMaxFrameBeforeLogin) {
+        HangUp(client, "frame larger than a login before a login, closed");
+        return;
+    }
     const Clock::time_point now = Clock::now();
     c.frameProgress = now;
     if (completed) c.lastActive = now;
@@ -492,6 +566,13 @@ void TcpServer::Receive(const std::shared_ptr<Client>& client, const char* data,
     }
     ShedLargest(clients_);
     Schedule(client);
+}
+
+std::string TcpServer::UserCapRefusal(const Client& client, const std::string& user) const {
+    std::size_t others = 0;
+    for (const auto& c : clients_)
+        if (c.get() != &client && !c->hangup && SameText(c->user, user)) ++others;
+    return others >= limits_.maxPerUser ? "ERROR: Too Many Connections For This User" : "";
 }
 
 }  // namespace docserver

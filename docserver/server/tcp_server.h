@@ -28,6 +28,9 @@ struct ServerLimits {
     std::size_t maxConnections = 256;
     // Below maxConnections, so that one address cannot take every place.
     std::size_t maxPerAddress = 32;
+    // Logged-in connections of one user: a reviewer's several viewers, and
+    // never every place.
+    std::size_t maxPerUser = 32;
     // Input waiting to be run and replies waiting to be sent, all
     // connections together; past it the connection that holds the most is
     // dropped.
@@ -40,6 +43,9 @@ struct ServerLimits {
     // A connection that has not logged in this long after it came is
     // closed, whatever it sends.
     int loginGraceSeconds = 30;
+    // A peer gone without a close (its network lost) is found by keepalive
+    // probes within about this long, and its connection closed.
+    int deadPeerSeconds = 60;
 };
 
 // The workers the limits ask for.
@@ -73,7 +79,7 @@ class TcpServer {
     // With mutex_ held: the peer is gone or dropped; a worker ends its session.
     void HangUp(const std::shared_ptr<Client>& client, const char* why);
     // With mutex_ held: while past the buffer limit, drops the connection
-    // holding the most.
+    // holding the most, those without a login first.
     void ShedLargest(const std::vector<std::shared_ptr<Client>>& clients);
     // Takes a new connection or refuses it with a reply saying why.
     void Admit(int fd, const sockaddr_in& peer);
@@ -85,6 +91,9 @@ class TcpServer {
     void CloseExpired();
     // With mutex_ held: bytes read from the client.
     void Receive(const std::shared_ptr<Client>& client, const char* data, std::size_t size);
+    // With mutex_ held: the refusal when a login as user would pass the
+    // user's cap, else "".
+    std::string UserCapRefusal(const Client& client, const std::string& user) const;
 
     std::vector<CommandEngine*> engines_;
     ServerLimits limits_;
@@ -99,7 +108,7 @@ class TcpServer {
     std::map<std::string, std::deque<std::shared_ptr<Client>>> queued_;
     std::deque<std::string> turns_;
     std::size_t buffered_ = 0;  // pending input and unsent output of all clients
-    // The poll thread's.
+    // Changed by the poll thread, with mutex_ held.
     std::vector<std::shared_ptr<Client>> clients_;
     int nextNumber_ = 1;
     std::chrono::steady_clock::time_point nextExpiry_{};

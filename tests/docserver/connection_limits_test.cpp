@@ -2,6 +2,8 @@
 // buffers, places or replies it never reads is the one that goes, never
 // another. Time-outs are one second, the waits for them generous.
 #include <gtest/gtest.h>
+#include <linux/filter.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -9,8 +11,10 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <latch>
 #include <thread>
 
+#include "engine/system_db.h"
 #include "raw_client.h"
 #include "server/request_frame.h"
 #include "support/scoped_env.h"
@@ -31,10 +35,29 @@ class ConnectionLimits : public ::testing::Test {
     std::string Flags(int fd) {
         return Exchange(fd, RequestFrame::BuildRequest("TALQGetSystemFlags", random_));
     }
-    bool LogIn(int fd) {
-        return Exchange(fd, RequestFrame::BuildRequest(
-                                "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1", random_))
-                   .substr(0, 1) == "1";
+    std::string Ask(int fd, const std::string& command) {
+        return Exchange(fd, RequestFrame::BuildRequest(command, random_));
+    }
+    std::string LogInReply(int fd, const std::string& user, const std::string& password) {
+        return Ask(fd, "TALQRequiredLogin," + user + "," + password + ",,DOM,1,8.6,1");
+    }
+    bool LogIn(int fd, const std::string& user = "ADMIN", const std::string& password = "SECRET") {
+        return LogInReply(fd, user, password).substr(0, 1) == "1";
+    }
+    // A user with rights in the demo project, added before a server starts.
+    void AddUser(const std::string& dir, const std::string& user, const std::string& password) {
+        docserver::SystemDb db;
+        std::string error;
+        ASSERT_TRUE(db.Open(dir + "/system.db", false, error)) << error;
+        const std::string sql = "INSERT INTO users(user_id, password) VALUES ('" + user + "', '" +
+                                password + "'); INSERT INTO user_projects(user_id, project_id, " +
+                                "security) VALUES ('" + user + "', 1, 1)";
+        ASSERT_TRUE(db.Exec(sql, error)) << error;
+    }
+    static long ResidentMb(pid_t pid) {
+        long pages = 0, resident = 0;
+        std::ifstream("/proc/" + std::to_string(pid) + "/statm") >> pages >> resident;
+        return resident * ::sysconf(_SC_PAGESIZE) >> 20;
     }
     // The first bytes of a request frame that announces more.
     std::string PartOfFrame(std::size_t announced, std::size_t sent) {
@@ -44,6 +67,10 @@ class ConnectionLimits : public ::testing::Test {
         char c;
         ssize_t n = ::recv(fd, &c, 1, MSG_DONTWAIT);
         return n == 0 || (n < 0 && errno != EAGAIN);
+    }
+    static bool ClosedWithin(int fd, std::chrono::seconds wait) {
+        pollfd p{fd, POLLIN, 0};
+        return ::poll(&p, 1, static_cast<int>(wait.count() * 1000)) > 0 && Closed(fd);
     }
     // Whether a new client is served within ten seconds.
     bool NewClientServed(int port) {
@@ -67,12 +94,13 @@ TEST_F(ConnectionLimits, TheConnectionHoldingTheMostBufferedInputGoesNotTheNextT
     testsupport::ServerProcess server(sys_, false, {"--max-buffered-mb", "8"});
     ASSERT_GT(server.Port(), 0) << server.Output();
     int reviewer = ConnectLoopback(server.Port());
-    ASSERT_EQ(Flags(reviewer), "1025");
+    ASSERT_TRUE(LogIn(reviewer));
     // Two frames begun, together a few bytes short of the limit; the
     // reviewer's next request takes the server past it.
     const std::size_t part = (4u << 20) - 4;
     int hogs[2] = {ConnectLoopback(server.Port()), ConnectLoopback(server.Port())};
     for (int fd : hogs) {
+        ASSERT_TRUE(LogIn(fd));
         const std::string bytes = PartOfFrame(6u << 20, part);
         ASSERT_EQ(::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(part));
     }
@@ -131,7 +159,7 @@ TEST_F(ConnectionLimits, OneAddressGetsItsShareOfPlacesAndIsToldWhenRefused) {
     testsupport::ServerProcess server(sys_, false,
                                       {"--max-per-address", "2", "--max-connections", "4"});
     ASSERT_GT(server.Port(), 0) << server.Output();
-    // Logged in: of two places, connections without a login hold one.
+    // Two places, both logged in: the address has no third; another has.
     int first = ConnectLoopback(server.Port(), "127.0.0.1");
     EXPECT_TRUE(LogIn(first));
     int second = ConnectLoopback(server.Port(), "127.0.0.1");
@@ -168,12 +196,38 @@ TEST_F(ConnectionLimits, ConnectionsThatNeverLogInNeitherStayNorKeepALoginOut) {
     ::close(user);
 }
 
+// A login that waits for a worker when the grace ends is let finish.
+TEST_F(ConnectionLimits, ALoginQueuedWhenTheGraceEndsIsLetFinish) {
+    testsupport::ServerProcess server(sys_, false, {"--workers", "1", "--login-grace", "2"});
+    ASSERT_GT(server.Port(), 0) << server.Output();
+    int working = ConnectLoopback(server.Port());
+    ASSERT_TRUE(LogIn(working));
+    // Another program holds the system: the one worker waits in a write.
+    docserver::SystemDb writer;
+    std::string error;
+    ASSERT_TRUE(writer.Open(sys_ + "/system.db", false, error)) << error;
+    ASSERT_TRUE(writer.Exec("BEGIN IMMEDIATE", error)) << error;
+    int late = ConnectLoopback(server.Port());
+    const std::string change =
+        RequestFrame::BuildRequest("TALQChangePassword,ADMIN,SECRET,SECRET", random_);
+    ::send(working, change.data(), change.size(), MSG_NOSIGNAL);
+    const std::string login =
+        RequestFrame::BuildRequest("TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1", random_);
+    ::send(late, login.data(), login.size(), MSG_NOSIGNAL);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    writer.Exec("ROLLBACK", error);
+    EXPECT_EQ(Exchange(late, "", true, 60000).substr(0, 1), "1");
+    EXPECT_EQ(Flags(late), "1025");
+    for (int fd : {working, late}) ::close(fd);
+}
+
 TEST_F(ConnectionLimits, AFrameIsTimedByItsProgressNotItsLength) {
     testsupport::ServerProcess server(sys_, false, {"--frame-timeout", "2"});
     ASSERT_GT(server.Port(), 0) << server.Output();
     // 600 KB at 150 KB/s, twice the time-out, goes through; a frame that stops goes.
     const std::string frame = RequestFrame::BuildRequest(std::string(600000, ','), random_);
     int fd = ConnectLoopback(server.Port());
+    ASSERT_TRUE(LogIn(fd));
     std::size_t at = 0;
     for (; frame.size() - at > 15000; at += 15000) {
         ASSERT_EQ(::send(fd, frame.data() + at, 15000, MSG_NOSIGNAL), 15000) << at;
@@ -188,27 +242,161 @@ TEST_F(ConnectionLimits, PartFramesHoldNoMoreMemoryThanTheBufferCap) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "the sanitizer's allocator holds freed memory back";
 #endif
-    testsupport::ServerProcess server(sys_, false, {"--max-buffered-mb", "16"});
+    testsupport::ServerProcess server(sys_, false,
+                                      {"--max-buffered-mb", "16", "--max-per-user", "100"});
     ASSERT_GT(server.Port(), 0) << server.Output();
-    auto residentMb = [&] {
-        long pages = 0, resident = 0;
-        std::ifstream("/proc/" + std::to_string(server.Pid()) + "/statm") >> pages >> resident;
-        return resident * ::sysconf(_SC_PAGESIZE) >> 20;
-    };
     int first = ConnectLoopback(server.Port());
     ASSERT_EQ(Flags(first), "1025");
-    const long before = residentMb();
-    // 64 connections each send 1.1 MB of a 60 MiB frame: 70 MB for a 16 MB cap.
-    const std::string part = PartOfFrame(60u << 20, 1100000);
     std::vector<int> fds(64);
     for (std::size_t i = 0; i < fds.size(); ++i) {
         fds[i] = ConnectLoopback(server.Port(), "127.0.3." + std::to_string(i % 8));
-        ::send(fds[i], part.data(), part.size(), MSG_NOSIGNAL);
+        ASSERT_TRUE(LogIn(fds[i])) << i;
     }
+    const long before = ResidentMb(server.Pid());
+    // 64 connections each send 1.1 MB of a 60 MiB frame: 70 MB for a 16 MB cap.
+    const std::string part = PartOfFrame(60u << 20, 1100000);
+    for (int fd : fds) ::send(fd, part.data(), part.size(), MSG_NOSIGNAL);
     std::this_thread::sleep_for(std::chrono::seconds(2));
-    EXPECT_LT(residentMb() - before, 16 + 8);
+    EXPECT_LT(ResidentMb(server.Pid()) - before, 16 + 8);
     for (int fd : fds) ::close(fd);
     ::close(first);
+}
+
+// Strangers cannot grow the server: a frame larger than a login is refused
+// before a login, and failed logins under huge names keep nothing of them.
+TEST_F(ConnectionLimits, StrangersGrowNoMemoryByLongNamesOrLargeFramesBeforeALogin) {
+    {
+        testsupport::ServerProcess server(sys_, false, {"--max-buffered-mb", "16"});
+        ASSERT_GT(server.Port(), 0) << server.Output();
+        int reviewer = ConnectLoopback(server.Port());
+        ASSERT_TRUE(LogIn(reviewer));
+        // Sixteen strangers send half of a 1.9 MB frame each: 15 MB of the
+        // 16 MB cap, were they kept.
+        const std::string half = PartOfFrame(1900000, 950000);
+        std::vector<int> strangers(16);
+        for (std::size_t i = 0; i < strangers.size(); ++i) {
+            strangers[i] = ConnectLoopback(server.Port(), "127.0.4." + std::to_string(i % 8));
+            ::send(strangers[i], half.data(), half.size(), MSG_NOSIGNAL);
+        }
+        EXPECT_EQ(Ask(reviewer, "TALQGetSystemFlags," + std::string(2000000, 'x')), "1025")
+            << "a logged-in user's large request was cut";
+        for (int fd : strangers) {
+            EXPECT_TRUE(ClosedWithin(fd, std::chrono::seconds(5)));
+            ::close(fd);
+        }
+        ::close(reviewer);
+    }
+#if !defined(__SANITIZE_ADDRESS__)
+    testsupport::ServerProcess server(sys_);
+    ASSERT_GT(server.Port(), 0) << server.Output();
+    std::vector<int> guessers(16);
+    for (std::size_t i = 0; i < guessers.size(); ++i) {
+        guessers[i] = ConnectLoopback(server.Port(), "127.0.5." + std::to_string(i));
+        ASSERT_TRUE(LogIn(guessers[i]));
+    }
+    const long before = ResidentMb(server.Pid());
+    // Ten failed logins from each address, the most it gets before its
+    // hold, each under a new name of a megabyte: 160 MB of names.
+    for (int round = 0; round < 10; ++round) {
+        for (std::size_t i = 0; i < guessers.size(); ++i) {
+            const std::string name = std::string(1u << 20, 'N') + std::to_string(round * 100 + i);
+            EXPECT_EQ(LogInReply(guessers[i], name, "x"), "0");
+        }
+    }
+    EXPECT_LT(ResidentMb(server.Pid()) - before, 64);
+    for (int fd : guessers) ::close(fd);
+#endif
+}
+
+// An office behind one address logs in all at once; one account logged in
+// from everywhere still leaves places to others.
+TEST_F(ConnectionLimits, ThirtyTwoLoginsAtOnceFromOneAddressGetInAndOneUserKeepsToItsCap) {
+    {
+        testsupport::ServerProcess server(sys_);
+        ASSERT_GT(server.Port(), 0) << server.Output();
+        constexpr int kViewers = 32;
+        std::vector<int> fds(kViewers);
+        std::vector<std::string> replies(kViewers);
+        std::latch connected(kViewers);
+        std::vector<std::thread> viewers;
+        for (int i = 0; i < kViewers; ++i) {
+            viewers.emplace_back([&, i] {
+                fds[i] = ConnectLoopback(server.Port());
+                connected.arrive_and_wait();
+                std::mt19937 random(static_cast<unsigned>(i));
+                // 32 password checks on as few as two workers take a while.
+                replies[i] = Exchange(fds[i],
+                                      RequestFrame::BuildRequest(
+                                          "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1", random),
+                                      true, 60000);
+            });
+        }
+        for (std::thread& t : viewers) t.join();
+        for (int i = 0; i < kViewers; ++i) {
+            EXPECT_EQ(replies[i].substr(0, 1), "1") << i << ": " << replies[i];
+            ::close(fds[i]);
+        }
+    }
+    AddUser(sys_, "LOW", "PASS");
+    testsupport::ServerProcess server(sys_, false,
+                                      {"--max-per-user", "4", "--max-connections", "8"});
+    ASSERT_GT(server.Port(), 0) << server.Output();
+    std::vector<int> low;
+    int refused = 0;
+    for (int i = 0; i < 8; ++i) {
+        int fd = ConnectLoopback(server.Port(), "127.0.6." + std::to_string(i));
+        const std::string reply = LogInReply(fd, "LOW", "PASS");
+        if (reply.substr(0, 1) == "1") {
+            low.push_back(fd);
+            continue;
+        }
+        EXPECT_EQ(reply, "ERROR: Too Many Connections For This User");
+        ++refused;
+        ::close(fd);
+    }
+    EXPECT_EQ(low.size(), 4u);
+    EXPECT_EQ(refused, 4);
+    int admin = ConnectLoopback(server.Port());
+    EXPECT_TRUE(LogIn(admin));
+    ::close(admin);
+    for (int fd : low) ::close(fd);
+}
+
+// A viewer whose network went away without a close gives its page lock back
+// once the probes find it gone; one that is only idle keeps its lock.
+TEST_F(ConnectionLimits, ASilentPeersPageLockIsReleasedAndAnIdleViewersIsKept) {
+    const std::string sys = dir_.Path() + "/pages";
+    testsupport::MakeQuerySystem(sys, 12, 0);
+    AddUser(sys, "VIEWER", "PASS");
+    testsupport::ServerProcess server(sys, false, {"--dead-peer-timeout", "2"});
+    ASSERT_GT(server.Port(), 0) << server.Output();
+    const std::string viewer = "VIEWER,PASS,Demo Project,";
+    const std::string admin = "ADMIN,SECRET,Demo Project,";
+    auto open = [&](const std::string& user, const std::string& password) {
+        int fd = ConnectLoopback(server.Port());
+        EXPECT_TRUE(LogIn(fd, user, password));
+        EXPECT_EQ(Ask(fd, "TALQGetProjectInfo," + user + "," + password + ",Demo Project")
+                      .rfind("ERROR", 0),
+                  std::string::npos);
+        return fd;
+    };
+    int gone = open("VIEWER", "PASS");
+    int idle = open("VIEWER", "PASS");
+    ASSERT_EQ(Ask(gone, "TALQSetPageLock," + viewer + "K00001"), "OK");
+    ASSERT_EQ(Ask(idle, "TALQSetPageLock," + viewer + "K00002"), "OK");
+    // From now on the peer drops whatever comes: no answer, no close.
+    sock_filter dropAll[] = {{BPF_RET | BPF_K, 0, 0, 0}};
+    sock_fprog program{1, dropAll};
+    ASSERT_EQ(::setsockopt(gone, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program), 0);
+
+    int other = open("ADMIN", "SECRET");
+    std::string reply;
+    for (int i = 0; i < 100 && (reply = Ask(other, "TALQSetPageLock," + admin + "K00001")) != "OK";
+         ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(reply, "OK") << "the silent peer's lock stayed";
+    EXPECT_EQ(Ask(other, "TALQSetPageLock," + admin + "K00002"), "ERROR: Page Locked by VIEWER");
+    for (int fd : {gone, idle, other}) ::close(fd);
 }
 
 }  // namespace

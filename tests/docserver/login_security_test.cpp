@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <chrono>
 #include <memory>
 
 #include "engine/command_engine.h"
@@ -153,6 +154,34 @@ TEST_F(LoginSecurity, AfterARestartTheUserStillLogsInFromItsOwnAddressDuringGues
     EXPECT_EQ(refused, 0);
 }
 
+// A login while another program writes the system neither waits for it nor
+// loses its address: the next login from there keeps it.
+TEST_F(LoginSecurity, AnAddressNotKeptWhileTheSystemWasBusyIsKeptByTheNextLogin) {
+    std::string error;
+    auto engine = CommandEngine::Open(sys_, error);
+    ASSERT_TRUE(engine) << error;
+    engine->Db().SetBusyTimeout(30000);
+    {
+        docserver::SystemDb writer;
+        ASSERT_TRUE(writer.Open(sys_ + "/system.db", false, error)) << error;
+        ASSERT_TRUE(writer.Exec("BEGIN IMMEDIATE", error)) << error;
+        ConnectionState first;
+        first.address = "10.0.0.3";
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(Login(*engine, first, "ADMIN", "SECRET").substr(0, 1), "1");
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15))
+            << "the login waited for the writer";
+        writer.Exec("ROLLBACK", error);
+    }
+    ConnectionState next;
+    next.address = "10.0.0.3";
+    EXPECT_EQ(Login(*engine, next, "ADMIN", "SECRET").substr(0, 1), "1");
+    docserver::Statement kept(engine->Db(),
+                              "SELECT count(*) FROM login_addresses WHERE address = '10.0.0.3'");
+    ASSERT_TRUE(kept.Step());
+    EXPECT_EQ(kept.Int(0), 1);
+}
+
 // A guesser may change the name or the address, never both for free: the
 // checks an address or a user can cost are bounded, and the user still logs
 // in from where that user logged in before.
@@ -164,15 +193,21 @@ TEST(LoginThrottle, FailuresAreHeldPerAddressWhateverTheNameAndPerUserWhateverTh
     throttle.Succeeded("ADMIN", "10.0.0.5");
 
     int checked = 0;  // attempts that got as far as the hash
-    for (int i = 0; i < 50; ++i)
-        if (throttle.Begin("NAME" + std::to_string(i), "10.0.0.9")) ++checked;
+    for (int i = 0; i < 50; ++i) {
+        if (!throttle.Begin("NAME" + std::to_string(i), "10.0.0.9")) continue;
+        ++checked;
+        throttle.Rejected("NAME" + std::to_string(i), "10.0.0.9");
+    }
     EXPECT_EQ(checked, LoginThrottle::kFreeAddressFailures) << "one address, ever new names";
     EXPECT_TRUE(throttle.Begin("ADMIN", "10.0.0.8")) << "another address is not held";
     throttle.Succeeded("ADMIN", "10.0.0.8");
 
     checked = 0;
-    for (int i = 0; i < 50; ++i)
-        if (throttle.Begin("ADMIN", "10.1.0." + std::to_string(i))) ++checked;
+    for (int i = 0; i < 50; ++i) {
+        if (!throttle.Begin("ADMIN", "10.1.0." + std::to_string(i))) continue;
+        ++checked;
+        throttle.Rejected("ADMIN", "10.1.0." + std::to_string(i));
+    }
     EXPECT_EQ(checked, LoginThrottle::kFreeUserFailures) << "one user, ever new addresses";
     EXPECT_TRUE(throttle.Held("ADMIN", "10.2.0.1"));
     for (const char* known : {"10.0.0.5", "10.0.0.8"}) {
@@ -183,6 +218,7 @@ TEST(LoginThrottle, FailuresAreHeldPerAddressWhateverTheNameAndPerUserWhateverTh
 
     now += LoginThrottle::kLongestWaitMs;
     EXPECT_TRUE(throttle.Begin("ADMIN", "10.2.0.1")) << "the hold ends";
+    throttle.Rejected("ADMIN", "10.2.0.1");
     EXPECT_FALSE(throttle.Begin("ADMIN", "10.2.0.2")) << "and one more failure starts it again";
 }
 

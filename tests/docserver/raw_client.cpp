@@ -30,12 +30,12 @@ int ConnectLoopback(int port, const std::string& from) {
     return fd;
 }
 
-std::string Exchange(int fd, const std::string& bytes, bool expectReply) {
+std::string Exchange(int fd, const std::string& bytes, bool expectReply, int waitMs) {
     if (!bytes.empty()) ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
     RequestFrame::FrameReader reader;
     std::string payload;
     pollfd p{fd, POLLIN, 0};
-    while (::poll(&p, 1, 5000) > 0) {
+    while (::poll(&p, 1, waitMs) > 0) {
         char buffer[4096];
         ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
         if (n <= 0) return "CLOSED";

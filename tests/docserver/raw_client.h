@@ -13,8 +13,8 @@ int ConnectLoopback(int port, const std::string& from = "");
 
 // Sends bytes and waits for one reply frame: its payload, "CLOSED" when the
 // server ended the connection, and "TIMEOUT" (or "OPEN" when no reply was
-// expected) after five seconds.
-std::string Exchange(int fd, const std::string& bytes, bool expectReply = true);
+// expected) after five seconds, or the given wait, without a byte.
+std::string Exchange(int fd, const std::string& bytes, bool expectReply = true, int waitMs = 5000);
 
 class RawClient {
   public:
