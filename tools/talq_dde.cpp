@@ -18,7 +18,12 @@ constexpr const char* kUsage =
     "usage: talq-dde [--app NAME] [--topic NAME] [--timeout MS] execute TEXT\n"
     "       talq-dde [--app NAME] [--topic NAME] [--timeout MS] poke ITEM TEXT\n"
     "Sends TEXT to the program serving NAME (default talqvyn, topic Level2Server;\n"
-    "a topic of * takes any topic of the application).\n";
+    "a topic of * takes any topic of the application). --timeout bounds the link\n"
+    "and the answer; without it the link waits 5 s and the answer 10 minutes, as\n"
+    "the viewer answers PRINTPAGE and PRINTDOC once they have printed.\n";
+
+// A print is answered when it has ended, and a long document takes minutes.
+constexpr int kAnswerWaitMs = 600000;
 
 // A wrong command line: the mistake, then the usage.
 int Usage(const std::string& mistake) {
@@ -38,6 +43,7 @@ int main(int argc, char** argv) {
     std::string application = "talqvyn";
     std::string topic = "Level2Server";
     int timeoutMs = platform::kDdeDefaultTimeoutMs;
+    int answerMs = kAnswerWaitMs;
     std::vector<std::string> rest;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -54,7 +60,7 @@ int main(int argc, char** argv) {
             long ms = 0;
             if (!platform::WholeNumberIn(text, 1, 3600000, ms))
                 return Usage("--timeout " + text + ": give milliseconds from 1 to 3600000");
-            timeoutMs = static_cast<int>(ms);
+            timeoutMs = answerMs = static_cast<int>(ms);
         } else if (a == "--help" || a == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
@@ -73,8 +79,8 @@ int main(int argc, char** argv) {
     platform::DdeClient client;
     platform::DdeResult result = client.Link(application + "|" + topic, timeoutMs);
     if (result.ok) {
-        result = verb == "execute" ? client.Execute(rest[1], timeoutMs)
-                                   : client.Poke(rest[1], rest[2], timeoutMs);
+        result = verb == "execute" ? client.Execute(rest[1], answerMs)
+                                   : client.Poke(rest[1], rest[2], answerMs);
     }
     client.Close();
     if (!result.ok) {

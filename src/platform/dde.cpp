@@ -4,6 +4,8 @@
 
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QMetaObject>
+#include <QPointer>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -191,9 +193,11 @@ void DdeServer::OnReadyRead(QLocalSocket* socket) {
     if (it == peers_.end()) return;
     Peer* peer = it->second.get();
     if (peer->busy > 0) return;  // the outer call reads what arrives meanwhile
+    // Frames wait while an answer is owed, so that answers keep their order.
+    if (peer->putOff != 0) return;
     ++peer->busy;
     bool keep = true;
-    while (keep && !peer->gone) {
+    while (keep && !peer->gone && peer->putOff == 0) {
         QByteArray bytes = socket->readAll();
         peer->reader.Append(bytes.constData(), static_cast<size_t>(bytes.size()));
         std::optional<DdeFrame> frame = peer->reader.Next();
@@ -226,48 +230,79 @@ void DdeServer::Drop(QLocalSocket* socket) {
     peers_.erase(it);
 }
 
-bool DdeServer::Answer(Peer& peer, const DdeFrame& frame) {
-    auto send = [&peer](const DdeFrame& reply) {
-        if (peer.gone) return;
-        std::string bytes = EncodeDdeFrame(reply);
-        peer.socket->write(bytes.data(), static_cast<qint64>(bytes.size()));
-        peer.socket->flush();
-    };
-    auto sendResult = [&send](const DdeResult& result) {
-        send({DdeFrameKind::Result,
-              {result.ok ? "1" : "0", std::to_string(result.errorNumber), result.description}});
-    };
+void DdeServer::Send(Peer& peer, const DdeFrame& frame) {
+    if (peer.gone) return;
+    std::string bytes = EncodeDdeFrame(frame);
+    peer.socket->write(bytes.data(), static_cast<qint64>(bytes.size()));
+    peer.socket->flush();
+}
 
+void DdeServer::SendResult(Peer& peer, const DdeResult& result) {
+    Send(peer, {DdeFrameKind::Result,
+                {result.ok ? "1" : "0", std::to_string(result.errorNumber), result.description}});
+}
+
+bool DdeServer::Answer(Peer& peer, const DdeFrame& frame) {
     if (!peer.linked) {
         if (frame.kind != DdeFrameKind::Link) return false;
         // An empty topic links to whichever topic the socket belongs to.
         bool topicFits = frame.fields[2].empty() || DdeSameName(frame.fields[2], topic_);
         if (frame.fields[0] != kDdeProtocolVersion || !DdeSameName(frame.fields[1], application_) ||
             !topicFits) {
-            sendResult(DdeResult::Failure(
-                kDdeNoServer, "No such topic: " + frame.fields[1] + "|" + frame.fields[2]));
+            SendResult(peer, DdeResult::Failure(kDdeNoServer, "No such topic: " + frame.fields[1] +
+                                                                  "|" + frame.fields[2]));
             return false;
         }
         peer.linked = true;
-        send({DdeFrameKind::Accept, {application_, topic_}});
+        Send(peer, {DdeFrameKind::Accept, {application_, topic_}});
         if (onLink_) onLink_();
         return true;
     }
 
     DdeResult notHandled = DdeResult::Failure(kDdeNotHandled, "Not handled by " + application_);
+    DdeResult result;
+    answering_ = &peer;
     switch (frame.kind) {
         case DdeFrameKind::Execute:
-            sendResult(onExecute_ ? onExecute_(frame.fields[0]) : notHandled);
-            return true;
+            result = onExecute_ ? onExecute_(frame.fields[0]) : notHandled;
+            break;
         case DdeFrameKind::Poke:
-            sendResult(onPoke_ ? onPoke_(frame.fields[0], frame.fields[1]) : notHandled);
-            return true;
+            result = onPoke_ ? onPoke_(frame.fields[0], frame.fields[1]) : notHandled;
+            break;
         case DdeFrameKind::Front:
-            sendResult(onFront_ ? onFront_() : notHandled);
-            return true;
+            result = onFront_ ? onFront_() : notHandled;
+            break;
         default:
+            answering_ = nullptr;
             return false;
     }
+    answering_ = nullptr;
+    if (peer.putOff == 0) SendResult(peer, result);
+    return true;
+}
+
+std::uint64_t DdeServer::PutOffAnswer() {
+    if (answering_ == nullptr || answering_->putOff != 0) return 0;
+    answering_->putOff = ++lastTicket_;
+    return answering_->putOff;
+}
+
+bool DdeServer::AnswerLater(std::uint64_t ticket, const DdeResult& result) {
+    if (ticket == 0) return false;
+    for (auto& [socket, peer] : peers_) {
+        if (peer->putOff != ticket) continue;
+        peer->putOff = 0;
+        if (peer->gone) return false;
+        SendResult(*peer, result);
+        // Frames that came meanwhile are read once this caller has returned.
+        QPointer<QLocalSocket> waiting(socket);
+        auto readOn = [this, waiting] {
+            if (waiting) OnReadyRead(waiting.data());
+        };
+        QMetaObject::invokeMethod(this, readOn, Qt::QueuedConnection);
+        return true;
+    }
+    return false;
 }
 
 // ---------------------------------------------------------------- client

@@ -4,8 +4,9 @@
 // local socket in a private folder of the user's runtime directory, so only
 // the same user reaches it. A client links to a topic, executes texts, pokes
 // items and closes. Servers answer on the GUI thread; their handlers must
-// only queue work. Every wait of a client is bounded and yields through
-// DoEvents. The frames are described in dde_wire.h.
+// only queue work, and may put an answer off until that work has ended.
+// Every wait of a client is bounded and yields through DoEvents. The frames
+// are described in dde_wire.h.
 
 #include <QObject>
 #include <cstdint>
@@ -81,6 +82,14 @@ class DdeServer : public QObject {
     void SetFrontHandler(FrontHandler handler) { onFront_ = std::move(handler); }
     void SetLinkHandler(LinkHandler handler) { onLink_ = std::move(handler); }
 
+    // Called by an execute or poke handler: the frame it handles is answered
+    // by AnswerLater with the ticket given, and the handler's own result is
+    // not sent. The peer's next frames wait until then, so its answers keep
+    // their order. 0 outside a handler, or when the frame is put off already.
+    std::uint64_t PutOffAnswer();
+    // False when the peer has gone (a sender that gave up gets nothing).
+    bool AnswerLater(std::uint64_t ticket, const DdeResult& result);
+
   private:
     struct Peer {
         QLocalSocket* socket = nullptr;
@@ -88,6 +97,7 @@ class DdeServer : public QObject {
         bool linked = false;
         int busy = 0;
         bool gone = false;
+        std::uint64_t putOff = 0;  // the ticket of the answer owed
     };
 
     void OnNewConnection();
@@ -96,12 +106,16 @@ class DdeServer : public QObject {
     // False when the peer must be dropped.
     bool Answer(Peer& peer, const DdeFrame& frame);
     void Drop(QLocalSocket* socket);
+    static void Send(Peer& peer, const DdeFrame& frame);
+    static void SendResult(Peer& peer, const DdeResult& result);
 
     std::string application_;
     std::string topic_;
     std::string lastError_;
     QLocalServer* server_ = nullptr;
     std::map<QLocalSocket*, std::unique_ptr<Peer>> peers_;
+    Peer* answering_ = nullptr;  // while a handler runs
+    std::uint64_t lastTicket_ = 0;
     ExecuteHandler onExecute_;
     PokeHandler onPoke_;
     FrontHandler onFront_;

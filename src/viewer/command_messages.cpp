@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <utility>
 
 #include "foundation/fields.h"
 #include "viewer/startup_command_line.h"
@@ -44,10 +45,15 @@ std::string BarsToBlanks(std::string text) {
 
 }  // namespace
 
-bool MessageQueue::Append(const std::string& message) {
+bool MessageQueue::Append(const std::string& message, MessageAnswer answer) {
     if (Count() >= kSlots) return false;
-    slots_.push_back(message);
+    slots_.push_back({message, std::move(answer)});
     return true;
+}
+
+MessageAnswer MessageQueue::TakeFirstAnswer() {
+    if (slots_.empty()) return {};
+    return std::exchange(slots_.front().answer, MessageAnswer());
 }
 
 void MessageQueue::RemoveFirst() {
@@ -56,7 +62,7 @@ void MessageQueue::RemoveFirst() {
 
 std::string MessageQueue::TakeFirst() {
     if (slots_.empty()) return {};
-    std::string first = std::move(slots_.front());
+    std::string first = std::move(slots_.front().text);
     slots_.pop_front();
     return first;
 }

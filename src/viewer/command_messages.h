@@ -8,6 +8,7 @@
 // same place, so the path still names the file.
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,22 +16,33 @@
 
 namespace modView {
 
-// Ten messages at most, oldest first.
+// How a sender that waits for a message to be carried out learns how it
+// ended: "" when it did all it was sent for, else why not.
+using MessageAnswer = std::function<void(const std::string& failure)>;
+
+// Ten messages at most, oldest first, each with the answer its sender
+// waits for, if it waits.
 class MessageQueue {
   public:
     static constexpr int kSlots = 10;
 
     // False (and nothing kept) when the queue is full.
-    bool Append(const std::string& message);
+    bool Append(const std::string& message, MessageAnswer answer = {});
     bool Empty() const { return slots_.empty(); }
     int Count() const { return static_cast<int>(slots_.size()); }
-    const std::string& First() const { return slots_.front(); }
+    const std::string& First() const { return slots_.front().text; }
+    // The first message's answer, which its taker then owes.
+    MessageAnswer TakeFirstAnswer();
     void RemoveFirst();
     std::string TakeFirst();
     void Clear() { slots_.clear(); }
 
   private:
-    std::deque<std::string> slots_;
+    struct Slot {
+        std::string text;
+        MessageAnswer answer;
+    };
+    std::deque<Slot> slots_;
 };
 
 // The messages an execute string gives, in order: "DDE," and the string for

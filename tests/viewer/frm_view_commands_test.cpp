@@ -325,6 +325,52 @@ TEST_F(CommandMessagesTest,
     platform::InstallPrinterCollection(nullptr);
 }
 
+TEST_F(CommandMessagesTest, APrintIsAnsweredOnceItHasEndedAndAShortOneSaysWhyNotSuccess) {
+    auto machine = std::make_shared<platform::RecordingPrinterCollection>();
+    std::shared_ptr<platform::RecordingPrinter> printer = machine->Add("Rec");
+    platform::InstallPrinterCollection(machine);
+    session->documents = {{"K0003", "K0005"}};
+    session->pageKeys = {"K0003", "K0004", "K0005", "K0006"};
+    session->images.erase("K0005");
+    auto logs = [&] {
+        std::vector<std::string> rows;
+        for (const std::string& c : session->passThroughSent)
+            if (c.rfind("TALQUpdtPrintLog,", 0) == 0) rows.push_back(c);
+        return rows;
+    };
+    ASSERT_TRUE(dde_.Form_Load()) << dde_.Server().LastError();
+    platform::DdeClient client;
+    ASSERT_TRUE(client.Link("talqvyn|Level2Server").ok);
+
+    // The document's last page cannot be had: two of three pages printed.
+    platform::DdeResult answer = client.Execute("PRINTDOC,K0004", 60000);
+    EXPECT_FALSE(answer.ok);
+    EXPECT_EQ(answer.errorNumber, platform::kDdeNotHandled);
+    EXPECT_EQ(answer.description, "Unable to Get Image K0005");
+    EXPECT_EQ(prompts.Messages(), std::vector<std::string>{answer.description});
+    EXPECT_EQ(printer->images.size(), 2u);
+    EXPECT_EQ(logs(), std::vector<std::string>{"TALQUpdtPrintLog,2,0"});
+
+    // Whole: answered only once every page has printed.
+    session->images["K0005"] = testsupport::PngBytes(40, 30);
+    answer = client.Poke("PrintDoc", "K0004", 60000);
+    EXPECT_TRUE(answer.ok) << answer.description;
+    EXPECT_EQ(printer->images.size(), 5u);
+    EXPECT_EQ(logs(), (std::vector<std::string>{"TALQUpdtPrintLog,2,0", "TALQUpdtPrintLog,3,0"}));
+
+    // A sender that gave up gets no late answer; the print goes on and the
+    // link of the next sender keeps in step.
+    platform::DdeClient hasty;
+    ASSERT_TRUE(hasty.Link("talqvyn|Level2Server").ok);
+    session->busy = true;  // the message waits while a request runs
+    EXPECT_EQ(hasty.Execute("PRINTPAGE,K0006", 300).errorNumber, platform::kDdeTimedOut);
+    session->busy = false;
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return printer->images.size() == 6u; }));
+    EXPECT_TRUE(client.Execute("VIEW,K0003").ok);
+    EXPECT_EQ(prompts.Messages().size(), 1u);
+    platform::InstallPrinterCollection(nullptr);
+}
+
 TEST_F(CommandMessagesTest, KeysHoldingWireSeparatorsAreAnsweredAsNotFoundAndNeverSent) {
     Send(std::string("DDE,VIEW,K1\x1EK2"));
     EXPECT_TRUE(session->locksSet.empty());

@@ -31,11 +31,11 @@ bool frmDDE::Form_Load() {
     return server_.Listen(lock_.Held());
 }
 
-bool frmDDE::QueueDdeMessage(const std::string& message) {
+bool frmDDE::QueueDdeMessage(const std::string& message, modView::MessageAnswer answer) {
     // A refused message goes back to its sender as a failed answer. A box
     // per refusal would stack up under a fast sender and, being modal, would
     // hold the very queue it complains about.
-    if (!queue_.Append(message)) return false;
+    if (!queue_.Append(message, std::move(answer))) return false;
     // A running timer is left alone: a steady sender must not push back the
     // tick that serves the oldest message.
     if (!Timer1.isActive()) Timer1.start(100);
@@ -50,6 +50,28 @@ std::string frmDDE::PrintTrouble(const std::string& message) const {
     return why.empty() ? why : "Unable to Start Print Job (" + why + ")";
 }
 
+// A sender that gave up by then gets nothing; the print goes on all the same.
+modView::MessageAnswer frmDDE::AnswerWhenPrinted(const std::string& message) {
+    if (modView::ParseCommandMessage(message).printFlag == 0) return {};
+    const std::uint64_t ticket = server_.PutOffAnswer();
+    if (ticket == 0) return {};
+    return [self = QPointer<frmDDE>(this), ticket](const std::string& failure) {
+        if (!self) return;
+        using platform::DdeResult;
+        self->server_.AnswerLater(
+            ticket, failure.empty() ? DdeResult::Success()
+                                    : DdeResult::Failure(platform::kDdeNotHandled, failure));
+    };
+}
+
+platform::DdeResult frmDDE::Queue(const std::string& message) {
+    // Room first: an answer put off must be owed by a message that was queued.
+    if (queue_.Count() >= modView::MessageQueue::kSlots)
+        return platform::DdeResult::Failure(platform::kDdeBusy, "Too many messages");
+    QueueDdeMessage(message, AnswerWhenPrinted(message));
+    return platform::DdeResult::Success();
+}
+
 platform::DdeResult frmDDE::Form_LinkExecute(const std::string& CmdStr) {
     const std::vector<std::string> messages = modView::MessagesForExecute(CmdStr);
     for (const std::string& message : messages) {
@@ -58,9 +80,7 @@ platform::DdeResult frmDDE::Form_LinkExecute(const std::string& CmdStr) {
         }
     }
     for (const std::string& message : messages) {
-        if (!QueueDdeMessage(message)) {
-            return platform::DdeResult::Failure(platform::kDdeBusy, "Too many messages");
-        }
+        if (platform::DdeResult queued = Queue(message); !queued.ok) return queued;
     }
     return platform::DdeResult::Success();
 }
@@ -73,10 +93,7 @@ platform::DdeResult frmDDE::Form_LinkPoke(const std::string& item, const std::st
     if (std::string why = PrintTrouble(message); !why.empty()) {
         return platform::DdeResult::Failure(platform::kDdeNotHandled, why);
     }
-    if (!message.empty() && !QueueDdeMessage(message)) {
-        return platform::DdeResult::Failure(platform::kDdeBusy, "Too many messages");
-    }
-    return platform::DdeResult::Success();
+    return message.empty() ? platform::DdeResult::Success() : Queue(message);
 }
 
 platform::DdeResult frmDDE::Form_LinkFront() {
@@ -105,7 +122,8 @@ void frmDDE::Timer1_Timer() {
         Timer1.stop();
         return;
     }
-    Viewer->Process_Message_String(queue_.TakeFirst());
+    modView::MessageAnswer answer = queue_.TakeFirstAnswer();
+    Viewer->Process_Message_String(queue_.TakeFirst(), std::move(answer));
 }
 
 }  // namespace viewer

@@ -204,7 +204,8 @@ class frmView : public QMainWindow, private PrintHost {
     void OpenQueryFile(const std::string& file, bool& ok);
 
     // ---- Command messages and parameter files ----
-    void Process_Message_String(const std::string& szMsg);
+    // answer, when given, is told how the message ended.
+    void Process_Message_String(const std::string& szMsg, modView::MessageAnswer answer = {});
     void Get_TLQ_Parameters(const std::string& fileName, std::string& ImgKey,
                             std::int16_t& ikey_flag, std::string& filename,
                             std::int16_t& query_flag, std::string& PrjName,
@@ -331,7 +332,8 @@ class frmView : public QMainWindow, private PrintHost {
     void PlaceLinkButtons();
     // The interpreter's steps for one message.
     void GatherMessageFiles(modView::CommandMessage& m, bool& ownListFile);
-    void CarryOutMessage(modView::CommandMessage& m, bool ownListFile);
+    // Why a print message did not print all it asked for; empty otherwise.
+    std::string CarryOutMessage(modView::CommandMessage& m, bool ownListFile);
     // The folder of files the window makes for itself.
     std::string PrivateFolder();
     ViewerSession& Session() override;

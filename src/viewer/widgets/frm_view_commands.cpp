@@ -2,6 +2,7 @@
 // parameter file reader.
 
 #include <QFile>
+#include <QLabel>
 #include <QMetaObject>
 #include <QRandomGenerator>
 #include <QTime>
@@ -174,7 +175,7 @@ void frmView::GatherMessageFiles(modView::CommandMessage& m, bool& ownListFile) 
     if (m.command == "KEYWORDS") query.HandKeywords(m.keywords);
 }
 
-void frmView::CarryOutMessage(modView::CommandMessage& m, bool ownListFile) {
+std::string frmView::CarryOutMessage(modView::CommandMessage& m, bool ownListFile) {
     if (m.userGiven &&
         (modView::UpperCaseText(m.userId) != modView::UpperCaseText(login.szUserID) ||
          modView::UpperCaseText(m.password) != modView::UpperCaseText(login.szPassword))) {
@@ -202,6 +203,8 @@ void frmView::CarryOutMessage(modView::CommandMessage& m, bool ownListFile) {
         if (!Session().IsProjectValid()) mnu_project_Click();
     }
     const bool projectOpen = Session().IsUserValid() && Session().IsProjectValid();
+    std::string failure =
+        m.printFlag > 0 ? "Unable to Print " + m.key + "\nProject Not Selected" : "";
     if (projectOpen) {
         if (m.keyGiven) ShowHandedKey(m.key);
         if (m.listGiven) {
@@ -212,9 +215,15 @@ void frmView::CarryOutMessage(modView::CommandMessage& m, bool ownListFile) {
         // A command never prints anywhere but on the printer the user set.
         const std::string printer = m.printFlag > 0 ? printDriver.CommandPrinter() : "";
         if (m.printFlag > 0 && printer.empty()) {
-            platform::BeepWarning("Unable to Start Print Job\n" +
-                                  printDriver.CommandPrinterTrouble());
-        } else if (m.printFlag > 0 && ShowHandedKey(m.key)) {
+            failure = "Unable to Start Print Job\n" + printDriver.CommandPrinterTrouble();
+            platform::BeepWarning(failure);
+        } else if (m.printFlag > 0 && !ShowHandedKey(m.key)) {
+            // What the user saw: the box of a refused key, else the status line.
+            failure = modView::IsSendableKey(m.key)
+                          ? "Unable to Print " + m.key + "\n" +
+                                platform::FromQString(ui.lblStatus->text())
+                          : m.key + " ImageKey not found.";
+        } else if (m.printFlag > 0) {
             PrintRequest& printRequest = printDriver.printRequest;
             printRequest.PrintLocalPrinter = printer;
             printRequest.g_PrinterType = 0;
@@ -227,17 +236,29 @@ void frmView::CarryOutMessage(modView::CommandMessage& m, bool ownListFile) {
                 printRequest.g_PrintFlags += printing::kPrintMessage;
             }
             PrintSelection();
+            // The sender hears what the user was told; a print that never
+            // started told at most its start's failure.
+            const PrintRun& print = printDriver.CurrentPrint();
+            if (print.endNotice) {
+                failure = *print.endNotice;
+            } else if (!print.PrintErrText.empty()) {
+                failure = print.PrintErrText;
+            } else {
+                failure = "Unable to Print " + m.key;
+            }
         }
         if (m.keywordsGiven && page.g_ValidImage == 1) RedisplayImage();
     } else if (ownListFile) {
         RemoveFile(m.listFile);
     }
+    return failure;
 }
 
-void frmView::Process_Message_String(const std::string& szMsg) {
+void frmView::Process_Message_String(const std::string& szMsg, modView::MessageAnswer answer) {
     CloseQuickScroll();
-    if (!szMsg.empty() && !run.MessageQueue.Append(szMsg)) {
+    if (!szMsg.empty() && !run.MessageQueue.Append(szMsg, answer)) {
         platform::MsgBox("Unable to process message");
+        if (answer) answer("Unable to process message");
         return;
     }
     if (run.MessageInProcess != 0 || RequestInProcess() || run.AbortNow != 0 ||
@@ -248,7 +269,10 @@ void frmView::Process_Message_String(const std::string& szMsg) {
     while (!run.MessageQueue.Empty() && run.AbortNow == 0 && run.MainFormLoaded != 0) {
         modView::CommandMessage m = modView::ParseCommandMessage(run.MessageQueue.First());
         if (m.command == "EXIT") {
-            run.MessageQueue.Clear();
+            for (; !run.MessageQueue.Empty(); run.MessageQueue.RemoveFirst()) {
+                if (modView::MessageAnswer waiting = run.MessageQueue.TakeFirstAnswer())
+                    waiting("Not printed: the viewer was closed");
+            }
             run.MessageInProcess = 0;
             run.AbortNow = 1;
             // Closed once this call and its callers have returned.
@@ -256,6 +280,7 @@ void frmView::Process_Message_String(const std::string& szMsg) {
             return;
         }
         bool ownListFile = false;
+        std::string failure = m.printFlag > 0 ? "Unable to Print " + m.key : "";
         try {
             GatherMessageFiles(m, ownListFile);
         } catch (const std::exception&) {
@@ -263,17 +288,17 @@ void frmView::Process_Message_String(const std::string& szMsg) {
         }
         if (m.errorCode == 0 || m.errorCode == -1) {
             try {
-                CarryOutMessage(m, ownListFile);
+                failure = CarryOutMessage(m, ownListFile);
             } catch (const std::exception&) {
                 m.errorCode = -1;
             }
         } else {
+            failure = "Error #" + std::to_string(m.errorCode) + " in processing Clipboard Command";
             platform::Beep();
-            platform::MsgBox(
-                "Error #" + std::to_string(m.errorCode) + " in processing Clipboard Command",
-                platform::vbCritical, "Error");
+            platform::MsgBox(failure, platform::vbCritical, "Error");
         }
         query.SettleKeywords(Session().IsUserValid() && Session().IsProjectValid());
+        if (modView::MessageAnswer waiting = run.MessageQueue.TakeFirstAnswer()) waiting(failure);
         run.MessageQueue.RemoveFirst();
     }
     run.MessageInProcess = 0;

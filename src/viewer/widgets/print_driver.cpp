@@ -48,6 +48,7 @@ void PrintDriver::PrintSelection(bool chooseFile) {
     printRun_.PrintErrText.clear();
     printRun_.pdfFile.clear();
     printRun_.replaceFile = false;
+    printRun_.endNotice.reset();
     const PrintChoices& asked = printRun_.request;
     chooseFile =
         chooseFile && asked.g_PrinterType == 0 &&
@@ -101,6 +102,7 @@ void PrintDriver::EndAndReport(const frmProcess& progress) {
         text += "\n" + printRun_.pdfFile + " is unchanged; the pages printed are in " +
                 pdf->WrittenPath();
     }
+    printRun_.endNotice = text;
     if (!text.empty()) platform::BeepWarning(text);
 }
 

@@ -2,6 +2,7 @@
 // The print request the dialog or a command message filled, and the local
 // file each printed page's image passes through.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,9 @@ struct PrintRun {
     // The print log's rows of the ranges printed, sent once the job has
     // printed: a job that failed printed nothing.
     std::vector<std::string> logRows;
+    // What the user was told when the job ended: empty when it printed all
+    // it was asked for; none while no job has ended.
+    std::optional<std::string> endNotice;
     platform::DrawSurface output, page;
     bool active = false;
 };
