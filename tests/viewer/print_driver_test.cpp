@@ -4,11 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QLabel>
 #include <QFile>
+#include <QKeyEvent>
+#include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <optional>
 #include <regex>
@@ -19,6 +24,7 @@
 #include "platform/event_pump.h"
 #include "platform/printer_pdf.h"
 #include "platform/scripted_prompts.h"
+#include "platform/widgets/qt_prompts.h"
 #include "platform/wire_separators.h"
 #include "support/fake_dialog_runner.h"
 #include "support/pdf_images.h"
@@ -412,6 +418,93 @@ TEST_F(PrintDriverTest, ARangeEndedEarlySaysWhyAndLogsOnlyThePagesPrinted) {
     host.session.images["k0002"] = testsupport::PagePng();
     print("the next key does not sort after",
           "Unable to Find the Page after K0002\nk0002 comes before it");
+    host.session.pageKeys = {"K0001", "K0002", "K0003", "K0004", "K0005"};
+    host.session.nextKeyErrors["K0002"] = "";
+    print("no page after one short of the end",
+          "Unable to Find the Page after K0002\nthe server has none before K0003");
+    host.session.nextKeyErrors.clear();
+
+    // A range that ends before it begins prints nothing, and says so.
+    prompts.Clear();
+    host.session.passThroughSent.clear();
+    prompts.QueueInput("K0004");
+    prompts.QueueInput("K0002");
+    Local(2, 0);
+    driver.PrintSelection();
+    EXPECT_EQ(prompts.Messages(),
+              std::vector<std::string>{"Nothing to Print: K0002 comes before K0004"});
+    EXPECT_EQ(Logs(), std::vector<std::string>{});
+}
+
+// X repeats a key held down as a release and a press of one instant, and Qt
+// marks only some of those pairs as repeats.
+void SendHeldKey(QWidget* to, int key, std::uint64_t at, bool marked) {
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(), marked);
+    release.setTimestamp(at);
+    QApplication::sendEvent(to, &release);
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(), marked);
+    press.setTimestamp(at);
+    QApplication::sendEvent(to, &press);
+}
+
+void SendKeyPress(QWidget* to, int key, std::uint64_t at) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    press.setTimestamp(at);
+    QApplication::sendEvent(to, &press);
+}
+
+TEST_F(PrintDriverTest, AKeyHeldDownNeitherCancelsAPrintNorDismissesItsWarning) {
+    // The key that closed a box, still down, repeats into the progress
+    // window, where Cancel has the focus and is the default button.
+    std::uint64_t at = 1000;
+    bool pressOnce = false;
+    platform::CallbackEventPump pump([&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* progress = qobject_cast<frmProcess*>(w);
+            if (progress == nullptr || !progress->isVisible()) continue;
+            for (int key : {Qt::Key_Return, Qt::Key_Escape, Qt::Key_Space}) {
+                SendHeldKey(progress->cmdCancel, key, at += 40, true);
+                SendHeldKey(progress->cmdCancel, key, at += 40, false);
+            }
+            if (pressOnce) SendKeyPress(progress->cmdCancel, Qt::Key_Return, at += 500);
+            pressOnce = false;
+        }
+    });
+    platform::ScopedEventPump scopedPump(pump);
+    Local(1, 0);
+    driver.PrintSelection();
+    EXPECT_EQ(Printer().images.size(), 3u);
+    EXPECT_EQ(prompts.Messages(), std::vector<std::string>{});
+    EXPECT_EQ(Logs(), std::vector<std::string>{"TALQUpdtPrintLog,3,0"});
+    // A key pressed on purpose still cancels, and says so.
+    pressOnce = true;
+    host.session.passThroughSent.clear();
+    driver.PrintSelection();
+    EXPECT_EQ(prompts.Messages(), std::vector<std::string>{"Print Job Aborted at User Request"});
+    EXPECT_EQ(driver.CurrentPrint().PrintErrText, "Print Job Aborted at User Request");
+    EXPECT_EQ(Logs(), std::vector<std::string>{});
+
+    // Nor does the key close the warning that tells why a print stopped.
+    platform::QtPrompts screen;
+    bool upUnderHeldKey = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            if (box == nullptr || !box->isVisible()) continue;
+            for (int key : {Qt::Key_Return, Qt::Key_Escape, Qt::Key_Space}) {
+                SendHeldKey(box->defaultButton(), key, at += 40, true);
+                SendHeldKey(box->defaultButton(), key, at += 40, false);
+            }
+            upUnderHeldKey = box->isVisible();
+            SendKeyPress(box->defaultButton(), Qt::Key_Return, at += 500);
+        }
+    });
+    poll.start(0);
+    EXPECT_EQ(screen.MsgBox("Print Job Aborted at User Request", platform::vbCritical, "Warning"),
+              platform::vbOK);
+    poll.stop();
+    EXPECT_TRUE(upUnderHeldKey);
 }
 
 }  // namespace

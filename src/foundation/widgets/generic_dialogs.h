@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "foundation/widgets/form_dialog.h"
+#include "platform/widgets/held_key_filter.h"
 #include "platform/wire_separators.h"
 
 class QGroupBox;
@@ -95,4 +96,8 @@ class frmProcess : public FormDialog {
     // stays until the caller unloads it.
     void Form_Cancel() override { cmdCancel_Click(); }
     void Form_Unload() override { CaptionText.clear(); }
+
+  private:
+    // A key held down when the window showed must not stop the work.
+    platform::HeldKeyFilter heldKeys_{*this};
 };

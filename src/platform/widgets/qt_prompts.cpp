@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include "platform/text_codec.h"
+#include "platform/widgets/held_key_filter.h"
 #include "platform/widgets/typed_text_guard.h"
 
 namespace platform {
@@ -82,6 +83,8 @@ int QtPrompts::MsgBox(const std::string& text, int style, const std::string& tit
     size_t def = (style & vbDefaultButton3) ? 2 : (style & vbDefaultButton2) ? 1 : 0;
     if (def < buttons.size()) box.setDefaultButton(buttons[def].qt);
     FitTitle(box, ToQString(title));
+    // A warning closed by a key held from before it showed is never read.
+    const HeldKeyFilter heldKeys(box);
     auto pressed = static_cast<QMessageBox::StandardButton>(box.exec());
     for (const Button& b : buttons) {
         if (b.qt == pressed) return b.answer;

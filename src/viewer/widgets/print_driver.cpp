@@ -152,12 +152,17 @@ bool PrintDriver::EndPrintJob() {
 
 void PrintDriver::PrintDocumentPages(frmProcess& progress, const std::string& begKey,
                                      const std::string& endKey, std::int32_t flags) {
+    if (mVBUtil::CompareTextNoCase(begKey, endKey) > 0) {
+        printRun_.PrintErrText = "Nothing to Print: " + endKey + " comes before " + begKey;
+        return;
+    }
     const PrintChoices& req = printRun_.request;
     const bool batch = req.g_PrinterType != 0;
     if (!batch && req.PrintEntireJob == 0) PrntObj->WinPrntStartNewDocument(0, "");
     std::int32_t localPages = 0, batchPages = 0;
     std::string key = begKey;
     for (;;) {
+        // A next page past the end key ends the range complete.
         if (mVBUtil::CompareTextNoCase(key, endKey) > 0) break;
         progress.lblMsg->setText(platform::ToQString(key));
         platform::DoEvents();
@@ -174,14 +179,15 @@ void PrintDriver::PrintDocumentPages(frmProcess& progress, const std::string& be
             break;
         }
         ++(batch ? batchPages : localPages);
+        if (mVBUtil::CompareTextNoCase(key, endKey) >= 0) break;
         int level = 0;
         std::string next;
+        // Short of the end key, no answer ends the range as complete: not
+        // even the server's that there is no page after this one.
         if (!Session().NextKey(key, level, next)) {
-            // Past the project's last page the server answers that there is
-            // none, and the session keeps no error: the range is complete.
             const std::string why = Session().LastError();
-            if (!why.empty())
-                printRun_.PrintErrText = "Unable to Find the Page after " + key + "\n" + why;
+            printRun_.PrintErrText = "Unable to Find the Page after " + key + "\n" +
+                                     (why.empty() ? "the server has none before " + endKey : why);
             break;
         }
         // A next key that does not sort after this one would print this
