@@ -375,6 +375,12 @@ TEST_F(CommandMessagesTest, KeysHoldingWireSeparatorsAreAnsweredAsNotFoundAndNev
     Send(std::string("DDE,VIEW,K1\x1EK2"));
     EXPECT_TRUE(session->locksSet.empty());
     EXPECT_EQ(prompts.Messages(), std::vector<std::string>{"K1\x1EK2 ImageKey not found."});
+
+    // Asked to print such a key, the user is told once, not again before the print.
+    prompts.Clear();
+    window->printDriver.printRequest.PrintLocalPrinter = "Floor 3";
+    Send(std::string("DDE,PRINTDOC,K1\x1EK2"));
+    EXPECT_EQ(prompts.Messages(), std::vector<std::string>{"K1\x1EK2 ImageKey not found."});
 }
 
 TEST_F(CommandMessagesTest, ParameterFilesShowOneKeyAndTurnSeveralIntoAKeyListOfTheirOwn) {

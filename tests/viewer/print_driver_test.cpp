@@ -395,7 +395,9 @@ TEST_F(PrintDriverTest, ACancelOrFailureNeverReplacesAFileAndKeepsThePagesSoFarB
         driver.printRequest.PrintLocalPrinter = platform::kPdfPrinterName;
         driver.PrintSelection(true);
         EXPECT_EQ(prompts.Messages().back(), c.message) << c.what;
-        if (c.replace) EXPECT_EQ(testsupport::ReadFile(report), "the old report") << c.what;
+        if (c.replace) {
+            EXPECT_EQ(testsupport::ReadFile(report), "the old report") << c.what;
+        }
         EXPECT_EQ(PdfPages(c.kept), 2) << c.what;
         EXPECT_EQ(Logs(), std::vector<std::string>{"TALQUpdtPrintLog,2,0"}) << c.what;
     }

@@ -206,7 +206,9 @@ std::string frmView::CarryOutMessage(modView::CommandMessage& m, bool ownListFil
     std::string failure =
         m.printFlag > 0 ? "Unable to Print " + m.key + "\nProject Not Selected" : "";
     if (projectOpen) {
-        if (m.keyGiven) ShowHandedKey(m.key);
+        // A key already refused is not asked for again to print it: its box
+        // would come twice.
+        const bool keyRefused = m.keyGiven && !ShowHandedKey(m.key);
         if (m.listGiven) {
             bool ok = false;
             OpenQueryFile(m.listFile, ok);
@@ -217,7 +219,7 @@ std::string frmView::CarryOutMessage(modView::CommandMessage& m, bool ownListFil
         if (m.printFlag > 0 && printer.empty()) {
             failure = "Unable to Start Print Job\n" + printDriver.CommandPrinterTrouble();
             platform::BeepWarning(failure);
-        } else if (m.printFlag > 0 && !ShowHandedKey(m.key)) {
+        } else if (m.printFlag > 0 && (keyRefused || !ShowHandedKey(m.key))) {
             // What the user saw: the box of a refused key, else the status line.
             failure = modView::IsSendableKey(m.key)
                           ? "Unable to Print " + m.key + "\n" +

@@ -88,6 +88,7 @@ class PrintDriver {
     bool AskRangeKey(const char* prompt, std::string& key);
     // Steps to the range a request means; false ends the request.
     bool ChoosePrintRange();
+    bool RangeNotFound(const std::string& key);
     // The save dialog for the PDF printer's file; false ends the request.
     bool ChoosePdfFile();
     void EndAndReport(const frmProcess& progress);

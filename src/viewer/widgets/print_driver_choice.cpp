@@ -69,6 +69,16 @@ bool PrintDriver::AskRangeKey(const char* prompt, std::string& key) {
     }
 }
 
+// The dialog's user hears a beep, as ever; a command message's sender is
+// answered with the reason.
+bool PrintDriver::RangeNotFound(const std::string& key) {
+    platform::Beep();
+    printRun_.PrintErrText = "Error Determining Beg/End Key for " + key;
+    if (const std::string why = Session().LastError(); !why.empty())
+        printRun_.PrintErrText += "\n" + why;
+    return false;
+}
+
 bool PrintDriver::ChoosePrintRange() {
     PrintChoices& req = printRun_.request;
     const std::string onDisplay = host_.KeyOnDisplay();
@@ -88,8 +98,7 @@ bool PrintDriver::ChoosePrintRange() {
                 printRun_.PrintBegKey = printRun_.PrintEndKey = rowKey;
             } else if (!Session().GetBndryBegEndKey(rowKey, query.CurrentQuery.Level,
                                                     printRun_.PrintBegKey, printRun_.PrintEndKey)) {
-                platform::Beep();
-                return false;
+                return RangeNotFound(rowKey);
             }
         } else {
             printRun_.PrintBegKey = rowKey;
@@ -100,8 +109,7 @@ bool PrintDriver::ChoosePrintRange() {
     } else if (req.g_PrintRange == 1 && !onDisplay.empty()) {
         if (!Session().GetBndryBegEndKey(onDisplay, docLevel, printRun_.PrintBegKey,
                                          printRun_.PrintEndKey)) {
-            platform::Beep();
-            return false;
+            return RangeNotFound(onDisplay);
         }
     } else if (req.g_PrintRange == 2) {
         if (!AskRangeKey("Enter Beginning Image Key", printRun_.PrintBegKey)) return false;
