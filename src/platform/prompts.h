@@ -49,6 +49,10 @@ public:
     // Returns the entered text; the empty text after Cancel.
     virtual std::string InputBox(const std::string& prompt, const std::string& title,
                                  const std::string& defaultText) = 0;
+    // An input box whose text is not shown; by default an input box.
+    virtual std::string PasswordBox(const std::string& prompt, const std::string& title) {
+        return InputBox(prompt, title, "");
+    }
     virtual void Beep() = 0;
     // A modal choice from a list: the 1-based index chosen, 0 after Cancel.
     virtual int PickFromList(const std::string& title, const std::vector<std::string>& items,
@@ -77,6 +81,9 @@ inline int MsgBox(const std::string& text, int style = vbOKOnly, const std::stri
 inline std::string InputBox(const std::string& prompt, const std::string& title = "",
                             const std::string& defaultText = "") {
     return CurrentPrompts().InputBox(prompt, title, defaultText);
+}
+inline std::string PasswordBox(const std::string& prompt, const std::string& title = "") {
+    return CurrentPrompts().PasswordBox(prompt, title);
 }
 inline void Beep() { CurrentPrompts().Beep(); }
 // How a check refuses a value and how a failed operation is reported: a

@@ -83,6 +83,13 @@ class TalqClientAPI {
     void UserPswrd(const std::string& password);
     // Forgets the user and project here; the server is not asked.
     void DropUser();
+    // True when the server refused the login of a reconnection: the session
+    // is open and still knows its user and project, to log in again with.
+    bool LoginRefused() const;
+    // After such a refusal, logs the same user in again with this password
+    // and selects the same project, its record kept; on failure the session
+    // stays logged out.
+    bool LogInAgain(const std::string& password);
 
     // ---- Key navigation and page requests (talq_client_api_navigation.cpp,
     //      talq_client_api_pages.cpp) ----

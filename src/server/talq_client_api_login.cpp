@@ -11,3 +11,33 @@ void TalqClientAPI::DropUser() {
     userName_.clear();
     userPswrd_.clear();
 }
+
+bool TalqClientAPI::LoginRefused() const {
+    return connection_ != 0 && remote_ > 0 && userValid_ == 0 && !userName_.empty();
+}
+
+bool TalqClientAPI::LogInAgain(const std::string& password) {
+    if (!LoginRefused()) {
+        lastError_ = "User Not Logged In.";
+        return false;
+    }
+    if (requestNestingCount_ > 0) {
+        lastError_ = "Request Currently In Process";
+        return false;
+    }
+    if (RefuseBreakers({&password}, "Password")) {
+        ShowError();
+        return false;
+    }
+    // The reconnection logs in and selects what the session holds as valid.
+    const std::string kept = userPswrd_;
+    userPswrd_ = password;
+    userValid_ = 1;
+    projectValid_ = projectName_.empty() ? 0 : 1;
+    if (ReconnectSession()) return true;
+    // Not even an answer leaves it logged in here: the password is unproven.
+    userValid_ = 0;
+    projectValid_ = 0;
+    userPswrd_ = kept;
+    return false;
+}

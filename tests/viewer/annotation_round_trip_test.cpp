@@ -17,6 +17,7 @@
 #include "annotations/annotation_edit.h"
 #include "annotations/annotation_rec.h"
 #include "annotations/widgets/note_dialogs.h"
+#include "engine/system_db.h"
 #include "platform/draw_surface.h"
 #include "platform/printer_recording.h"
 #include "platform/scripted_prompts.h"
@@ -302,6 +303,55 @@ TEST_F(AnnotationRoundTripTest, ANoteIsSavedOnceTheServerIsBackAndAFailedDeleteL
     restart();
     EXPECT_EQ(stored(), std::vector<std::string>{"typed while the server was away"})
         << "and still stored";
+
+    // The password changed while the server was away: it refuses the login
+    // of the reconnection, and the right one is given over the open dialog.
+    auto setPassword = [&](const std::string& sql) {
+        ASSERT_EQ(server->Stop(SIGTERM), 0);
+        docserver::SystemDb db;
+        std::string error;
+        ASSERT_TRUE(db.Open(Sys() + "/system.db", false, error)) << error;
+        ASSERT_TRUE(db.Exec(sql, error)) << error;
+    };
+    setPassword(
+        "CREATE TABLE kept AS SELECT password FROM users WHERE user_id = 'admin';"
+        "UPDATE users SET password = 'CHANGED' WHERE user_id = 'admin';");
+    restart();
+    prompts.QueueInput("");  // Cancel
+    prompts.QueueInput("changed");
+    auto asked = [&] {
+        int n = 0;
+        for (const platform::PromptRecord& r : prompts.Records())
+            n += r.kind == platform::PromptRecord::kInput && r.title == "User Login";
+        return n;
+    };
+    talq::DialogFactory<annotations::frmAnnot>::Scoped relogin(
+        testsupport::ScriptedMaker<annotations::frmAnnot>([&](annotations::frmAnnot& d) {
+            d.Text1->setPlainText("kept through a new login");
+            d.cmdOK_Click();
+            EXPECT_EQ(failures("Unable to Save Annotations"), 2);
+            EXPECT_EQ(asked(), 1);
+            EXPECT_EQ(d.result(), 0) << "a cancelled login keeps it open";
+            EXPECT_FALSE(window->TalqAPi->IsUserValid());
+            d.cmdOK_Click();
+            EXPECT_EQ(asked(), 2);
+            EXPECT_EQ(d.result(), QDialog::Accepted);
+        }));
+    window->picImage_MouseDown(1, 0, 50 * 15, 50 * 15);
+    window->picImage_MouseMove(1, 0, 150 * 15, 150 * 15);
+    window->picImage_MouseUp(1, 0, 150 * 15, 150 * 15);
+    EXPECT_TRUE(window->TalqAPi->IsProjectValid());
+    EXPECT_EQ(window->page.szCurrentKey, key);
+    const std::vector<std::string> both{"typed while the server was away",
+                                        "kept through a new login"};
+    EXPECT_EQ(stored(), both) << "saved once";
+    std::vector<std::string> drawn;
+    for (int i = 0; i < window->pageAnnotations[kTextNote].count; ++i)
+        drawn.push_back(window->pageAnnotations[kTextNote].list[static_cast<std::size_t>(i)].Text);
+    EXPECT_EQ(drawn, both);
+    setPassword(
+        "UPDATE users SET password = (SELECT password FROM kept) WHERE user_id = 'admin';"
+        "DROP TABLE kept;");
 }
 
 }  // namespace

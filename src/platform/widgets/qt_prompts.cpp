@@ -96,10 +96,13 @@ int QtPrompts::MsgBox(const std::string& text, int style, const std::string& tit
     return buttons.back().answer;
 }
 
-std::string QtPrompts::InputBox(const std::string& prompt, const std::string& title,
-                                const std::string& defaultText) {
+namespace {
+
+std::string AskText(const std::string& prompt, const std::string& title,
+                    const std::string& defaultText, QLineEdit::EchoMode echo) {
     QInputDialog box(QApplication::activeWindow());
     box.setInputMode(QInputDialog::TextInput);
+    box.setTextEchoMode(echo);
     box.setWindowTitle(ToQString(title));
     box.setLabelText(ToQString(prompt));
     box.setTextValue(ToQString(defaultText));
@@ -107,6 +110,17 @@ std::string QtPrompts::InputBox(const std::string& prompt, const std::string& ti
     if (auto* line = box.findChild<QLineEdit*>()) TypedTextGuard::Guard(line);
     if (box.exec() != QDialog::Accepted) return std::string();
     return FromQString(box.textValue());
+}
+
+}  // namespace
+
+std::string QtPrompts::InputBox(const std::string& prompt, const std::string& title,
+                                const std::string& defaultText) {
+    return AskText(prompt, title, defaultText, QLineEdit::Normal);
+}
+
+std::string QtPrompts::PasswordBox(const std::string& prompt, const std::string& title) {
+    return AskText(prompt, title, "", QLineEdit::Password);
 }
 
 void QtPrompts::Beep() {

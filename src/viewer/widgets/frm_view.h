@@ -384,6 +384,10 @@ class frmView : public QMainWindow, private PrintHost {
     // a list the server did not take is put back as it was before.
     bool CommitEdit(const annotations::AnnotationHit& hit, AnnotationRec rec, bool remove,
                     const KindList& before, bool& changed);
+    // A note dialog's save; when it failed because the server refused the
+    // session's login, asks for the password over the open dialog, logs in
+    // again without touching the page or the project views and saves once.
+    bool SaveNoteLoggingIn(const std::function<bool()>& save);
     std::string NewStamp(const std::string& label);
     // True while the page a dialog was opened for is still on display.
     struct PageMark {

@@ -58,6 +58,26 @@ bool frmView::SaveAnnotationList(std::int32_t kind, const char* failure, bool se
     return false;
 }
 
+bool frmView::SaveNoteLoggingIn(const std::function<bool()>& save) {
+    if (save()) return true;
+    ViewerSession& session = Session();
+    if (!session.LoginRefused()) return false;
+    // A full login would reload the project and lose the dialog's text.
+    const std::string password = platform::PasswordBox(
+        "Enter the password of " + login.szUserID + " to log in again.", "User Login");
+    if (password.empty()) return false;
+    const bool showing = session.DisplayErrorMsgs();
+    session.SetDisplayErrorMsgs(false);
+    const bool in = session.LogInAgain(password);
+    session.SetDisplayErrorMsgs(showing);
+    if (!in) {
+        platform::BeepWarning(session.LastError());
+        return false;
+    }
+    login.szPassword = password;
+    return save();
+}
+
 int frmView::ChooseEdit(const std::string& options) {
     std::unique_ptr<SelBox> box = talq::DialogFactory<SelBox>::Create(this);
     box->OptionList = options;
@@ -168,18 +188,20 @@ void frmView::ModifyAnnotations(std::int32_t x, std::int32_t y, bool& changed) {
             // Saved while the dialog is open, so that a failed save leaves
             // the typed text there to be saved again or copied.
             box->Save = [&](annotations::frmAnnot& b) {
-                if (!SamePage(mark)) return true;
-                ref = before;  // a second try starts from the list as it was
-                AnnotationRec typed = rec;
-                const bool drop = b.Result == 2 || b.NoteText.empty();
-                typed.Text = b.NoteText;
-                if (note) {
-                    typed.FontName = b.FontName;
-                    typed.FontSize = b.FontSize;
-                    typed.FontStyle = b.FontStyle;
-                    typed.Color = typed.Color2 = b.FontColor;
-                }
-                return CommitEdit(hit, typed, drop, before, changed);
+                return SaveNoteLoggingIn([&] {
+                    if (!SamePage(mark)) return true;
+                    ref = before;  // a second try starts from the list as it was
+                    AnnotationRec typed = rec;
+                    const bool drop = b.Result == 2 || b.NoteText.empty();
+                    typed.Text = b.NoteText;
+                    if (note) {
+                        typed.FontName = b.FontName;
+                        typed.FontSize = b.FontSize;
+                        typed.FontStyle = b.FontStyle;
+                        typed.Color = typed.Color2 = b.FontColor;
+                    }
+                    return CommitEdit(hit, typed, drop, before, changed);
+                });
             };
             box->exec();
             return;

@@ -184,21 +184,23 @@ void frmView::FinishShape(int tool, AnnotationRec rec) {
         const KindList before = ListOf(kind);
         bool saved = false;
         box->Save = [&](annotations::frmAnnot& b) {
-            if (!SamePage(mark) || b.Result != 0 || b.NoteText.empty()) return true;
-            ListOf(kind) = before;  // a second try adds the note once
-            rec.Text = b.NoteText;
-            d.DfltAnnotFont = b.FontName;
-            d.DfltAnnotFontSize = b.FontSize;
-            d.DfltAnnotFontStyle = b.FontStyle;
-            d.DfltAnnotFontColor = b.FontColor;
-            if (kind == kTextNote) {
-                rec.Color = rec.Color2 = b.FontColor;
-                rec.FontSize = b.FontSize;
-                rec.FontStyle = b.FontStyle;
-                rec.FontName = b.FontName;
-            }
-            saved = AppendAndSave(kind, rec);
-            return saved;
+            return SaveNoteLoggingIn([&] {
+                if (!SamePage(mark) || b.Result != 0 || b.NoteText.empty()) return true;
+                ListOf(kind) = before;  // a second try adds the note once
+                rec.Text = b.NoteText;
+                d.DfltAnnotFont = b.FontName;
+                d.DfltAnnotFontSize = b.FontSize;
+                d.DfltAnnotFontStyle = b.FontStyle;
+                d.DfltAnnotFontColor = b.FontColor;
+                if (kind == kTextNote) {
+                    rec.Color = rec.Color2 = b.FontColor;
+                    rec.FontSize = b.FontSize;
+                    rec.FontStyle = b.FontStyle;
+                    rec.FontName = b.FontName;
+                }
+                saved = AppendAndSave(kind, rec);
+                return saved;
+            });
         };
         box->exec();
         if (saved)

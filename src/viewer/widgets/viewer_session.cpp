@@ -31,6 +31,14 @@ bool ViewerSession::IsUserValid() {
     if (!api_) return false;
     return api_->IsUserValid();
 }
+bool ViewerSession::LoginRefused() {
+    if (!api_) return false;
+    return api_->LoginRefused();
+}
+bool ViewerSession::LogInAgain(const std::string& password) {
+    if (!api_) return false;
+    return api_->LogInAgain(password);
+}
 bool ViewerSession::IsProjectValid() {
     if (!api_) return false;
     return api_->IsProjectValid();

@@ -43,6 +43,10 @@ class ViewerSession : public navigation::QueryApi,
     virtual void SetDisplayErrorMsgs(bool on);
     virtual bool IsRequestInProcess();
     virtual bool IsUserValid();
+    // After the server refused the login of a reconnection: the same user
+    // logs in again and the same project is selected, nothing else changed.
+    virtual bool LoginRefused();
+    virtual bool LogInAgain(const std::string& password);
     bool IsProjectValid() override;
     std::string ProjectName() override;
     std::string UserName() override;
