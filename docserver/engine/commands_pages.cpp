@@ -70,10 +70,7 @@ std::string CommandEngine::PutPageInfo(const CommandText& command) {
     if (rotation) {
         if (value < 0 || value > 3) return "ERROR: Invalid Rotation";
         // Whoever may change the page turns it, unless another user holds it.
-        Statement held(db_, "SELECT user_id FROM page_locks WHERE project_id = ? AND seq = ?");
-        held.Bind(1, access.id).Bind(2, seq);
-        if (held.Step() && !SameText(held.Text(0), access.user))
-            return "ERROR: Page Locked by " + held.Text(0);
+        if (std::string held = HeldByAnother(access, seq); !held.empty()) return held;
         Statement u(db_, "UPDATE pages SET rotation = ? WHERE project_id = ? AND seq = ?");
         return u.Bind(1, value).Bind(2, access.id).Bind(3, seq).Run() ? "OK"
                                                                       : "ERROR: Update Failed";
@@ -176,6 +173,14 @@ std::string CommandEngine::GetPageOcr(const ConnectionState& state, const Comman
     return text.empty() ? "NONE" : text;
 }
 
+std::string CommandEngine::HeldByAnother(const ProjectAccess& access, std::int64_t seq) {
+    Statement held(db_, "SELECT user_id FROM page_locks WHERE project_id = ? AND seq = ?");
+    held.Bind(1, access.id).Bind(2, seq);
+    if (held.Step() && !SameText(held.Text(0), access.user))
+        return "ERROR: Page Locked by " + held.Text(0);
+    return {};
+}
+
 // A lock is the connection's; another user's lock is refused, and so is a
 // page the user may not change.
 std::string CommandEngine::SetPageLock(ConnectionState& state, const CommandText& command) {
@@ -186,10 +191,7 @@ std::string CommandEngine::SetPageLock(ConnectionState& state, const CommandText
     // The check and the taking are one write, so two users never both win.
     Transaction transaction(db_);
     if (!transaction.Ok()) return "ERROR: Unable to Lock Page";
-    Statement held(db_, "SELECT user_id FROM page_locks WHERE project_id = ? AND seq = ?");
-    held.Bind(1, access.id).Bind(2, seq);
-    if (held.Step() && !SameText(held.Text(0), access.user))
-        return "ERROR: Page Locked by " + held.Text(0);
+    if (std::string held = HeldByAnother(access, seq); !held.empty()) return held;
     Statement take(db_,
                    "INSERT OR REPLACE INTO page_locks(project_id, seq, user_id, session, taken) "
                    "VALUES (?, ?, ?, ?, ?)");

@@ -275,6 +275,8 @@ std::string CommandEngine::PutAnnotations(const CommandText& command) {
     if (!IsAnnotationKind(kind)) return "ERROR: Invalid Annotation Type";
     std::int64_t needed = kind == kRedaction ? kRedactionModify : kAnnotationModify;
     if ((ProjectSecurity(access) & needed) == 0) return "ERROR: Insufficient Security Level";
+    // Lists are replaced whole: a second writer would undo the holder's work.
+    if (std::string held = HeldByAnother(access, seq); !held.empty()) return held;
     std::string list = command.Rest(6);
     std::replace(list.begin(), list.end(), wire::kCommaSub, ',');
     if (list.empty()) {

@@ -10,6 +10,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/annotation_kinds.h"
 #include "server/local_temp_files.h"
@@ -284,6 +285,9 @@ class TalqClientAPI {
     std::string userName_;
     std::string userPswrd_;
     std::string projectName_;
+    // The page locks this connection holds: the server drops them with the
+    // connection, so a reconnection takes them again.
+    std::vector<std::string> lockedKeys_;
     std::int16_t clientCode_ = 0;
     std::int32_t userSystemSecurity_ = 0;
     std::string userFullName_;

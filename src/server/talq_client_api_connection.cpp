@@ -194,6 +194,7 @@ void TalqClientAPI::FinishClose(bool keepError) {
     socketCreated_ = 0;
     userValid_ = 0;
     projectValid_ = 0;
+    lockedKeys_.clear();
     connection_ = 0;
     systemFlags_ = 0;
     extSystemFlags_ = 0;

@@ -8,6 +8,7 @@ void TalqClientAPI::UserPswrd(const std::string& password) {
 void TalqClientAPI::DropUser() {
     userValid_ = 0;
     projectValid_ = 0;
+    lockedKeys_.clear();
     userName_.clear();
     userPswrd_.clear();
 }

@@ -1,5 +1,6 @@
 // What the viewer fetches for one page: information, image bytes, words, OCR
 // text, rendered pages, the lock, rotation and date.
+#include <algorithm>
 #include <cmath>
 
 #include "foundation/fields.h"
@@ -156,12 +157,16 @@ bool TalqClientAPI::SetPageLock(const std::string& key) {
     if (!ValidateSession(15)) return false;
     if (RefuseBreakers({&key}, "Image Key")) return false;
     std::string reply;
-    return Request("TALQSetPageLock," + CommandPrefix() + "," + key, reply);
+    if (!Request("TALQSetPageLock," + CommandPrefix() + "," + key, reply)) return false;
+    if (std::find(lockedKeys_.begin(), lockedKeys_.end(), key) == lockedKeys_.end())
+        lockedKeys_.push_back(key);
+    return true;
 }
 
 void TalqClientAPI::RemovePageLock(const std::string& key) {
     if (!ValidateSession(15)) return;
     if (RefuseBreakers({&key}, "Image Key")) return;
+    lockedKeys_.erase(std::remove(lockedKeys_.begin(), lockedKeys_.end(), key), lockedKeys_.end());
     std::string reply;
     Request("TALQRemovePageLock," + CommandPrefix() + "," + key, reply);
 }

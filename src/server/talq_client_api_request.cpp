@@ -298,6 +298,17 @@ bool TalqClientAPI::ReconnectSession() {
             projectValid_ = 0;
             return false;
         }
+        // A lock another user took meanwhile is lost: the server then keeps
+        // this user's changes off that page.
+        std::vector<std::string> held;
+        for (const std::string& key : lockedKeys_) {
+            const bool locked =
+                SendRequest("TALQSetPageLock," + CommandPrefix() + "," + key, reply, replyLength,
+                            true);
+            if (!locked && replyLength == 0) return false;
+            if (locked) held.push_back(key);
+        }
+        lockedKeys_ = std::move(held);
     }
     return true;
 }

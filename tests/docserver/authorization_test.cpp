@@ -344,6 +344,9 @@ TEST_F(Authorization, APageLockIsRefusedWhereTheUserMayNotChangeThePage) {
     EXPECT_EQ(admin.Send("TALQSetPageLock," + kAdmin + ",K00005"), insufficient);
     ASSERT_EQ(limited.Send("TALQSetPageLock," + kLimited + ",K00017"), "OK");
     EXPECT_EQ(admin.Send("TALQSetPageLock," + kAdmin + ",K00017"), "ERROR: Page Locked by LIMITED");
+    // A page held by another is read-only to everyone else, from any client.
+    EXPECT_EQ(admin.Send("TALQPutAnnotations," + kAdmin + ",K00017,1,note"),
+              "ERROR: Page Locked by LIMITED");
     docserver::SystemDb db;
     std::string error;
     ASSERT_TRUE(db.Open(Sys() + "/system.db", false, error)) << error;

@@ -273,6 +273,15 @@ TEST_F(AnnotationRoundTripTest, ANoteIsSavedOnceTheServerIsBackAndAFailedDeleteL
     EXPECT_TRUE(changed);
     EXPECT_TRUE(window->TalqAPi->IsUserValid());
     EXPECT_EQ(stored(), std::vector<std::string>{"typed while the server was away"});
+    {
+        // The page on display is locked again, or another reviewer could
+        // take it and write over the note.
+        docserver::SystemDb db;
+        std::string error;
+        ASSERT_TRUE(db.Open(Sys() + "/system.db", false, error)) << error;
+        docserver::Statement locks(db, "SELECT COUNT(*) FROM page_locks WHERE user_id = 'admin'");
+        EXPECT_TRUE(locks.Step() && locks.Int(0) == 1);
+    }
 
     talq::DialogFactory<annotations::frmAnnot>::Scoped remove(
         testsupport::ScriptedMaker<annotations::frmAnnot>([&](annotations::frmAnnot& d) {
