@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/wire_separators.h"
+#include "server/request_frame.h"
 #include "system_db.h"
 
 namespace docserver {
@@ -297,7 +298,8 @@ using wire::kSectionSep;
 inline constexpr const char* kServerVersion = "8.6.0";
 // The longest command that carries no upload bytes.
 inline constexpr std::size_t kMaxCommandText = 4u << 20;
-// The longest user id the system takes.
-inline constexpr std::size_t kMaxUserIdLength = 128;
+// The longest user id and password the system takes: what a login can carry.
+inline constexpr std::size_t kMaxUserIdLength = RequestFrame::kMaxUserIdLength;
+inline constexpr std::size_t kMaxPasswordLength = RequestFrame::kMaxPasswordLength;
 
 }  // namespace docserver

@@ -43,6 +43,10 @@ std::string CommandEngine::ChangePassword(const CommandText& command) {
     for (unsigned char c : password) {
         if (c < 32) return "ERROR: Invalid Password";
     }
+    // One the next login could not carry would lock the user out.
+    if (password.size() > kMaxPasswordLength)
+        return "ERROR: Password Too Long, At Most " + std::to_string(kMaxPasswordLength) +
+               " Characters";
     if ((flags & kStrongPasswordsRequired) != 0 && !IsStrong(password))
         return "ERROR: Password Not Strong Enough";
     Statement s(db_, "UPDATE users SET password = ? WHERE user_id = ?");

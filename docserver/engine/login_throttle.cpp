@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <vector>
+#include <limits>
 
 namespace docserver {
 namespace {
@@ -58,44 +58,38 @@ LoginThrottle::Keys LoginThrottle::KeysOf(const std::string& user,
 }
 
 bool LoginThrottle::HeldIn(const Entries& entries, Key key, std::int64_t now) {
-    auto it = entries.find(key);
-    return it != entries.end() && now < it->second.until;
+    auto it = entries.records.find(key);
+    return it != entries.records.end() && now < it->second.until;
 }
 
 bool LoginThrottle::Crowded(const Entries& entries, Key key, int freeFailures) {
-    auto it = entries.find(key);
-    return it != entries.end() && it->second.inFlight > 0 &&
+    auto it = entries.records.find(key);
+    return it != entries.records.end() && it->second.inFlight > 0 &&
            it->second.failures + it->second.inFlight >= freeFailures;
 }
 
-namespace {
-
-// The entry of a key, made room for: past the cap the stale go, then the
-// oldest failures, a quarter at a time. Checks in flight are never dropped.
-template <typename Entries>
-auto& Slot(Entries& entries, typename Entries::key_type key, std::int64_t now,
-           std::int64_t forgetAfter, std::size_t most) {
-    if (entries.size() >= most && entries.find(key) == entries.end()) {
-        std::erase_if(entries, [&](const auto& kept) {
-            const auto& e = kept.second;
-            return e.inFlight == 0 && now - e.last > forgetAfter && now >= e.until;
-        });
-        if (entries.size() >= most) {
-            std::vector<std::pair<std::int64_t, typename Entries::key_type>> settled;
-            for (const auto& [k, e] : entries)
-                if (e.inFlight == 0) settled.emplace_back(e.last, k);
-            const std::size_t drop = std::min(settled.size(), entries.size() - most * 3 / 4);
-            std::nth_element(settled.begin(), settled.begin() + drop, settled.end());
-            for (std::size_t i = 0; i < drop; ++i) entries.erase(settled[i].second);
-        }
-    }
-    return entries[key];
+bool LoginThrottle::Room(Entries& entries, Key key, std::int64_t now, bool spared) {
+    if (spared || entries.records.size() < kMaxEntries || entries.records.contains(key))
+        return true;
+    // Only what neither holds back nor counts any more may go.
+    if (now < entries.sweepAt) return false;
+    entries.sweepAt = std::numeric_limits<std::int64_t>::max();
+    std::erase_if(entries.records, [&](const auto& kept) {
+        const Entry& e = kept.second;
+        const std::int64_t stale = std::max(e.last + kForgetAfterMs + 1, e.until);
+        if (e.inFlight == 0 && now >= stale) return true;
+        if (e.failures > 0) entries.sweepAt = std::min(entries.sweepAt, stale);
+        return false;
+    });
+    return entries.records.size() < kMaxEntries;
 }
 
-}  // namespace
-
-void LoginThrottle::Count(Entries& entries, Key key, int freeFailures, std::int64_t now) {
-    Entry& e = Slot(entries, key, now, kForgetAfterMs, kMaxEntries);
+void LoginThrottle::Count(Entries& entries, Key key, int freeFailures, std::int64_t now,
+                          bool spared) {
+    // A failure not announced by Begin finds no room only when the table is
+    // full of others' holds and the attempt came from an unknown place.
+    if (!Room(entries, key, now, spared)) return;
+    Entry& e = entries.records[key];
     if (e.failures > 0 && now - e.last > kForgetAfterMs && now >= e.until) {
         e.failures = 0;
         e.until = 0;
@@ -106,13 +100,14 @@ void LoginThrottle::Count(Entries& entries, Key key, int freeFailures, std::int6
         int doublings = std::min(e.failures - freeFailures, 20);
         e.until = now + std::min(kLongestWaitMs, kFirstWaitMs << doublings);
     }
+    entries.sweepAt = std::min(entries.sweepAt, std::max(e.last + kForgetAfterMs + 1, e.until));
 }
 
 void LoginThrottle::Land(Entries& entries, Key key) {
-    auto it = entries.find(key);
-    if (it == entries.end()) return;
+    auto it = entries.records.find(key);
+    if (it == entries.records.end()) return;
     if (it->second.inFlight > 0) --it->second.inFlight;
-    if (it->second.inFlight == 0 && it->second.failures == 0) entries.erase(it);
+    if (it->second.inFlight == 0 && it->second.failures == 0) entries.records.erase(it);
 }
 
 bool LoginThrottle::SparedLocked(const std::string& user, const std::string& address) {
@@ -128,11 +123,13 @@ bool LoginThrottle::HeldLocked(const std::string& user, const std::string& addre
     return HeldIn(users_, keys.user, now) && !SparedLocked(user, address);
 }
 
-void LoginThrottle::CountLocked(const Keys& keys) {
+void LoginThrottle::CountLocked(const std::string& user, const std::string& address,
+                                const Keys& keys) {
     const std::int64_t now = clock_();
-    Count(pairs_, keys.pair, kFreeFailures, now);
-    Count(addresses_, keys.address, kFreeAddressFailures, now);
-    Count(users_, keys.user, kFreeUserFailures, now);
+    const bool spared = SparedLocked(user, address);
+    Count(pairs_, keys.pair, kFreeFailures, now, spared);
+    Count(addresses_, keys.address, kFreeAddressFailures, now, spared);
+    Count(users_, keys.user, kFreeUserFailures, now, spared);
 }
 
 void LoginThrottle::LandLocked(const Keys& keys) {
@@ -161,16 +158,20 @@ bool LoginThrottle::Begin(const std::string& user, const std::string& address) {
         if (!crowded || landed_.wait_until(lock, giveUp) == std::cv_status::timeout) break;
     }
     const std::int64_t now = clock_();
-    ++Slot(pairs_, keys.pair, now, kForgetAfterMs, kMaxEntries).inFlight;
-    ++Slot(addresses_, keys.address, now, kForgetAfterMs, kMaxEntries).inFlight;
-    ++Slot(users_, keys.user, now, kForgetAfterMs, kMaxEntries).inFlight;
+    const bool spared = SparedLocked(user, address);
+    if (!Room(pairs_, keys.pair, now, spared) || !Room(addresses_, keys.address, now, spared) ||
+        !Room(users_, keys.user, now, spared))
+        return false;
+    ++pairs_.records[keys.pair].inFlight;
+    ++addresses_.records[keys.address].inFlight;
+    ++users_.records[keys.user].inFlight;
     return true;
 }
 
 void LoginThrottle::Rejected(const std::string& user, const std::string& address) {
     const Keys keys = KeysOf(user, address);
     std::lock_guard<std::mutex> lock(mutex_);
-    CountLocked(keys);
+    CountLocked(user, address, keys);
     LandLocked(keys);
 }
 
@@ -183,7 +184,7 @@ void LoginThrottle::Abandoned(const std::string& user, const std::string& addres
 void LoginThrottle::Failed(const std::string& user, const std::string& address) {
     const Keys keys = KeysOf(user, address);
     std::lock_guard<std::mutex> lock(mutex_);
-    CountLocked(keys);
+    CountLocked(user, address, keys);
 }
 
 bool LoginThrottle::Succeeded(const std::string& user, const std::string& address) {
@@ -191,7 +192,7 @@ bool LoginThrottle::Succeeded(const std::string& user, const std::string& addres
     std::lock_guard<std::mutex> lock(mutex_);
     // A success starts this user's count from this address again, but an
     // account of one's own must not wipe what an address or a user owes.
-    if (auto pair = pairs_.find(keys.pair); pair != pairs_.end()) {
+    if (auto pair = pairs_.records.find(keys.pair); pair != pairs_.records.end()) {
         pair->second.failures = 0;
         pair->second.until = 0;
     }
@@ -216,6 +217,11 @@ void LoginThrottle::Unkept(const std::string& user, const std::string& address) 
 void LoginThrottle::Remember(const std::string& user, const std::string& address) {
     std::lock_guard<std::mutex> lock(mutex_);
     RememberLocked(UserKey(user), address);
+}
+
+std::size_t LoginThrottle::Records() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return pairs_.records.size() + addresses_.records.size() + users_.records.size();
 }
 
 void LoginThrottle::RememberLocked(const std::string& key, const std::string& address) {

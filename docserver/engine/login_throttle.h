@@ -7,8 +7,13 @@
 // that user logged in from, so a guesser elsewhere does not lock the user
 // out; the engine keeps those addresses in the system, so a restart forgets
 // none of them. Names and addresses are kept only as keyed digests, and the
-// tables are capped, so strangers cannot grow the memory they take. Nothing
-// sleeps; the clock is injectable.
+// tables are capped, so strangers cannot grow the memory they take. A record
+// that holds back or still counts failures is never dropped to make room:
+// a flood of new names must not wipe a hold. When a table is full of such,
+// an attempt that would need a new record is refused unchecked, but a user
+// from an address it logged in from is always checked (those records are
+// bounded by the users, not by strangers). Nothing sleeps; the clock is
+// injectable.
 
 #include <condition_variable>
 #include <cstdint>
@@ -31,7 +36,7 @@ class LoginThrottle {
     static constexpr std::int64_t kLongestWaitMs = 5 * 60 * 1000;
     static constexpr std::int64_t kForgetAfterMs = 15 * 60 * 1000;
     static constexpr std::size_t kKnownAddressesPerUser = 8;
-    // Entries per table; past it the stale go, then the oldest.
+    // Records per table for attempts not spared; past it only the stale go.
     static constexpr std::size_t kMaxEntries = 20000;
 
     LoginThrottle();
@@ -39,10 +44,11 @@ class LoginThrottle {
 
     // True while attempts of this user from this address are held back.
     bool Held(const std::string& user, const std::string& address);
-    // Held, or else the attempt is in flight until Succeeded, Rejected or
-    // Abandoned ends it. Checks in flight are no failures, but they use up
-    // the free ones: a check past them waits for those in flight to end, so
-    // checks running at once cannot slip past the count.
+    // Held, or no room for its records, or else the attempt is in flight
+    // until Succeeded, Rejected or Abandoned ends it. Checks in flight are
+    // no failures, but they use up the free ones: a check past them waits
+    // for those in flight to end, so checks running at once cannot slip
+    // past the count.
     bool Begin(const std::string& user, const std::string& address);
     // The attempt announced by Begin failed.
     void Rejected(const std::string& user, const std::string& address);
@@ -58,6 +64,8 @@ class LoginThrottle {
     void Unkept(const std::string& user, const std::string& address);
     // An address the user logged in from before, oldest first.
     void Remember(const std::string& user, const std::string& address);
+    // Records in all tables.
+    std::size_t Records();
 
   private:
     struct Entry {
@@ -67,7 +75,10 @@ class LoginThrottle {
         std::int64_t until = 0;  // attempts before this are refused
     };
     using Key = std::uint64_t;
-    using Entries = std::map<Key, Entry>;
+    struct Entries {
+        std::map<Key, Entry> records;
+        std::int64_t sweepAt = 0;  // no record turns stale before this
+    };
     struct Keys {
         Key pair, address, user;
     };
@@ -80,12 +91,14 @@ class LoginThrottle {
     static bool HeldIn(const Entries& entries, Key key, std::int64_t now);
     // Whether a check now would pass the free failures with those in flight.
     static bool Crowded(const Entries& entries, Key key, int freeFailures);
-    static void Count(Entries& entries, Key key, int freeFailures, std::int64_t now);
+    // Whether the key has a record or one can be made; spared may pass the cap.
+    static bool Room(Entries& entries, Key key, std::int64_t now, bool spared);
+    static void Count(Entries& entries, Key key, int freeFailures, std::int64_t now, bool spared);
     static void Land(Entries& entries, Key key);
     bool HeldLocked(const std::string& user, const std::string& address, const Keys& keys,
                     std::int64_t now);
     bool SparedLocked(const std::string& user, const std::string& address);
-    void CountLocked(const Keys& keys);
+    void CountLocked(const std::string& user, const std::string& address, const Keys& keys);
     void LandLocked(const Keys& keys);
     void RememberLocked(const std::string& key, const std::string& address);
 

@@ -28,6 +28,10 @@ bool InitSystem(const std::string& dir, const std::string& user, const std::stri
         error = "a user id has at most " + std::to_string(kMaxUserIdLength) + " characters";
         return false;
     }
+    if (password.size() > kMaxPasswordLength) {
+        error = "a password has at most " + std::to_string(kMaxPasswordLength) + " characters";
+        return false;
+    }
     if (!MakeDir(dir)) {
         error = "cannot create " + dir;
         return false;

@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -54,6 +55,10 @@ struct TcpServer::Client {
     std::uint64_t handed = 0;
     std::uint64_t taken = 0;
     Clock::time_point lastTaken;  // when the peer last took some, or all was taken
+    // The peer's window is shut (the socket's time-out is off meanwhile),
+    // and since when a probe of it has gone unanswered.
+    bool windowShut = false;
+    std::optional<Clock::time_point> probeUnanswered;
     // A worker's while busy.
     ConnectionState state;
 
@@ -97,10 +102,7 @@ constexpr std::size_t kMaxUnread = 256u << 10;
 constexpr char kLoginsHeld[] = "ERROR: Too Many Failed Logins";
 constexpr auto kHeldPause = std::chrono::seconds(1);
 
-// Before a login a connection may send what a login needs: a user id, a
-// password and a few short fields, with room to spare. A stranger cannot
-// make the server hold more.
-constexpr std::size_t kMaxFrameBeforeLogin = 16u << 10;
+constexpr std::size_t kMaxFrameBeforeLogin = RequestFrame::kMaxFrameBeforeLogin;
 
 // A frame must come at least this fast on average once it is older than the
 // frame time-out. One that keeps to it is activity, so a slow upload
@@ -111,17 +113,56 @@ void SetNonBlocking(int fd) {
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL, 0) | O_NONBLOCK);
 }
 
+// Keepalive probes go after half the dead-peer time idle, three in the rest.
+constexpr int kKeepAliveProbes = 3;
+int ProbeIntervalSeconds(int seconds) {
+    return std::max(1, (seconds - std::max(1, seconds / 2)) / kKeepAliveProbes);
+}
+
+// Keepalive waits while sent data is unacknowledged, so that is given the
+// same time: a peer cut with replies in flight would otherwise keep its
+// place for the kernel's retransmissions, a quarter of an hour.
+void UnacknowledgedTimeout(int fd, int seconds) {
+    const unsigned int ms = static_cast<unsigned int>(seconds) * 1000u;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &ms, sizeof ms);
+}
+
 // A peer whose network went away sends no close: probes find it within
-// about the given time (half of it idle, then three probes in the rest),
-// while a viewer that is only idle answers them and keeps its place.
+// about the given time, while a viewer that is only idle answers them and
+// keeps its place.
 void KeepAlive(int fd, int seconds) {
-    const int on = 1, count = 3;
+    const int on = 1, count = kKeepAliveProbes;
     const int idle = std::max(1, seconds / 2);
-    const int interval = std::max(1, (seconds - idle) / count);
+    const int interval = ProbeIntervalSeconds(seconds);
     ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
     ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
     ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
     ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
+    UnacknowledgedTimeout(fd, seconds);
+}
+
+// Whether the peer is gone while its window is shut (all sent acknowledged,
+// more waiting). The kernel would end such a connection at the time-out
+// however well the peer answers its window probes, so a peer slow to read
+// would go; the time-out is off meanwhile, and a probe left unanswered past
+// a keepalive interval, the time-out after the last acknowledgement, ends it.
+bool GoneBehindShutWindow(TcpServer::Client& c, std::size_t queued, Clock::time_point now,
+                          int seconds) {
+    tcp_info info{};
+    socklen_t size = sizeof info;
+    if (c.fd < 0 || ::getsockopt(c.fd, IPPROTO_TCP, TCP_INFO, &info, &size) != 0) return false;
+    const bool shut = queued > 0 && info.tcpi_unacked == 0;
+    if (shut != c.windowShut) {
+        c.windowShut = shut;
+        UnacknowledgedTimeout(c.fd, shut ? 0 : seconds);
+    }
+    if (!shut || info.tcpi_probes == 0) {
+        c.probeUnanswered.reset();
+        return false;
+    }
+    if (!c.probeUnanswered) c.probeUnanswered = now;
+    return info.tcpi_last_ack_recv >= static_cast<unsigned int>(seconds) * 1000u &&
+           now - *c.probeUnanswered >= std::chrono::seconds(ProbeIntervalSeconds(seconds));
 }
 
 bool IsLogin(const std::string& payload) {
@@ -405,8 +446,11 @@ void TcpServer::CloseExpired() {
             inFrame && static_cast<double>(c->readerBytes) >=
                            kLeastFrameBytesPerSecond *
                                std::chrono::duration<double>(now - c->frameStart).count();
+        const bool gone = (queued > 0 || c->windowShut) &&
+                          GoneBehindShutWindow(*c, queued, now, limits_.deadPeerSeconds);
+        if (gone) HangUp(c, "gone while its window was shut, closed");
         // A login queued or running when the grace ends is let finish.
-        if (!c->loggedIn && now - c->admitted >= grace && !(c->busy && c->loginUnderway))
+        else if (!c->loggedIn && now - c->admitted >= grace && !(c->busy && c->loginUnderway))
             HangUp(c, "not logged in in time, closed");
         else if (!c->busy && !keepingPace && now - c->lastActive >= idle)
             HangUp(c, "idle, closed");

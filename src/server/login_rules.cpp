@@ -5,6 +5,7 @@
 #include "foundation/number_text.h"
 #include "platform/rounding.h"
 #include "platform/settings_store.h"
+#include "server/request_frame.h"
 
 namespace mLogin {
 namespace {
@@ -90,7 +91,12 @@ std::string UserIdRefusal(const std::string& userId) {
 }
 
 std::string PasswordRefusal(const std::string& password) {
-    return HoldsCommaOrControl(password) ? "Invalid Character in Password" : "";
+    if (HoldsCommaOrControl(password)) return "Invalid Character in Password";
+    // The server would close the connection without an answer.
+    if (password.size() > static_cast<std::size_t>(RequestFrame::kMaxPasswordLength))
+        return "Password Too Long, At Most " + std::to_string(RequestFrame::kMaxPasswordLength) +
+               " Characters";
+    return "";
 }
 
 int LoadAccessMode() {

@@ -27,7 +27,8 @@ void UnscrambleLoginText(std::string& text);
 bool CanRememberLoginText(const std::string& text);
 
 // The refusal for a user id or password the server could not take apart
-// (a "," or a control character), or the empty text.
+// (a "," or a control character) or a password longer than a login can
+// carry, or the empty text.
 std::string UserIdRefusal(const std::string& userId);
 std::string PasswordRefusal(const std::string& password);
 

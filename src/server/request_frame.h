@@ -18,6 +18,19 @@ inline constexpr int kKeyLength = 32;
 // Longest frame either end accepts; a longer announced length is bad data.
 inline constexpr int kMaxFrameLength = 64 * 1024 * 1024;
 
+// Before its login a connection may send no larger frame than a login
+// needs, so a stranger cannot make the server hold more.
+inline constexpr int kMaxFrameBeforeLogin = 16 * 1024;
+// What a login carries besides its password: "TALQRequiredLogin," user ","
+// password ",," domain "," client code ",8.6,1" and the NUL.
+inline constexpr int kMaxUserIdLength = 128;
+inline constexpr int kMaxDomainLength = 255;
+inline constexpr int kLoginFixedLength = 18 + 1 + 2 + 1 + 6 + 6 + 1;  // client code "-32768"
+// A longer password could be set but never sent in a login.
+inline constexpr int kMaxPasswordLength =
+    kMaxFrameBeforeLogin - kHeadLength - kLoginFixedLength - kMaxUserIdLength - kMaxDomainLength;
+static_assert(kMaxPasswordLength == 15766);
+
 // Added to the head bytes (positions 5 to 200) before sending.
 extern const std::array<std::uint8_t, 10> kHeadCover;
 

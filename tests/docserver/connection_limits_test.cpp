@@ -1,9 +1,12 @@
 // The server's caps protect the clients that behave: a connection that holds
 // buffers, places or replies it never reads is the one that goes, never
 // another. Time-outs are one second, the waits for them generous.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <linux/filter.h>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -397,6 +400,101 @@ TEST_F(ConnectionLimits, ASilentPeersPageLockIsReleasedAndAnIdleViewersIsKept) {
     EXPECT_EQ(reply, "OK") << "the silent peer's lock stayed";
     EXPECT_EQ(Ask(other, "TALQSetPageLock," + admin + "K00002"), "ERROR: Page Locked by VIEWER");
     for (int fd : {gone, idle, other}) ::close(fd);
+}
+
+// Keepalive probes wait while replies are unacknowledged: a viewer cut
+// right after it asked, or while replies it has not read yet fill its
+// window, gives its page lock back within the time-out, while one that only
+// reads slowly keeps its connection however long its window stays shut.
+TEST_F(ConnectionLimits, APeerCutWithRepliesInFlightGoesInTheTimeOutAndASlowReaderStays) {
+    const std::string sys = dir_.Path() + "/pages";
+    testsupport::MakeQuerySystem(sys, 12, 0);
+    AddUser(sys, "VIEWER", "PASS");
+    testsupport::ServerProcess server(sys, false, {"--dead-peer-timeout", "2"});
+    ASSERT_GT(server.Port(), 0) << server.Output();
+    const std::string admin = "ADMIN,SECRET,Demo Project";
+    // A small window, set before it is first offered.
+    auto open = [&](bool smallWindow, const std::string& user = "ADMIN",
+                    const std::string& password = "SECRET") {
+        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        const int window = 4096;
+        if (smallWindow) ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &window, sizeof window);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(static_cast<std::uint16_t>(server.Port()));
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+        EXPECT_TRUE(LogIn(fd, user, password));
+        EXPECT_EQ(Ask(fd, "TALQGetProjectInfo," + user + "," + password + ",Demo Project")
+                      .rfind("ERROR", 0),
+                  std::string::npos);
+        return fd;
+    };
+    constexpr int kUnread = 200;
+    // Asks for more than the window holds and reads none of it.
+    auto fillWindow = [&](int fd) {
+        std::string asked;
+        for (int i = 0; i < kUnread; ++i)
+            asked += RequestFrame::BuildRequest("TALQGetSystemFlags", random_);
+        EXPECT_EQ(::send(fd, asked.data(), asked.size(), MSG_NOSIGNAL),
+                  static_cast<ssize_t>(asked.size()));
+        // Until no more comes for a while: the window is shut.
+        for (int held = -1, now = 0, still = 0; still < 6; still = held == now ? still + 1 : 0) {
+            held = now;
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+            ::ioctl(fd, FIONREAD, &now);
+        }
+    };
+    // From now on the peer drops whatever comes: no answer, no close.
+    auto cut = [](int fd) {
+        sock_filter dropAll[] = {{BPF_RET | BPF_K, 0, 0, 0}};
+        sock_fprog program{1, dropAll};
+        EXPECT_EQ(::setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program), 0);
+    };
+    int inFlight = open(false);
+    int behindShutWindow = open(true);
+    int slow = open(true);
+    ASSERT_EQ(Ask(inFlight, "TALQSetPageLock," + admin + ",K00001"), "OK");
+    ASSERT_EQ(Ask(behindShutWindow, "TALQSetPageLock," + admin + ",K00002"), "OK");
+    ASSERT_EQ(Ask(slow, "TALQSetPageLock," + admin + ",K00003"), "OK");
+    fillWindow(slow);
+    const auto shut = std::chrono::steady_clock::now();
+    fillWindow(behindShutWindow);
+    cut(behindShutWindow);
+    cut(inFlight);
+    ASSERT_EQ(
+        Exchange(inFlight, RequestFrame::BuildRequest("TALQGetSystemFlags", random_), false, 0),
+        "OPEN");
+
+    int other = open(false, "VIEWER", "PASS");
+    for (const char* key : {"K00001", "K00002"}) {
+        std::string reply;
+        for (int i = 0; i < 100 && (reply = Ask(other,
+                                                "TALQSetPageLock,VIEWER,PASS,Demo "
+                                                "Project," +
+                                                    std::string(key))) != "OK";
+             ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        EXPECT_EQ(reply, "OK") << key << ": the cut peer's lock stayed";
+    }
+    std::this_thread::sleep_until(shut + std::chrono::seconds(4));
+    RequestFrame::FrameReader reader;
+    int read = 0;
+    pollfd p{slow, POLLIN, 0};
+    while (read<kUnread&& ::poll(&p, 1, 5000)> 0) {
+        char buffer[4096];
+        const ssize_t n = ::recv(slow, buffer, sizeof buffer, 0);
+        if (n <= 0) break;
+        reader.Feed(buffer, static_cast<std::size_t>(n));
+        for (std::string payload;
+             reader.Next(payload) == RequestFrame::FrameReader::Status::kFrame;)
+            read += payload == "1025";
+    }
+    EXPECT_EQ(read, kUnread) << "the slow reader lost its connection";
+    EXPECT_EQ(Flags(slow), "1025");
+    EXPECT_EQ(Ask(other, "TALQSetPageLock,VIEWER,PASS,Demo Project,K00003"),
+              "ERROR: Page Locked by ADMIN");
+    for (int fd : {inFlight, behindShutWindow, slow, other}) ::close(fd);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "platform/settings_store.h"
 #include "platform/user_dirs.h"
+#include "server/request_frame.h"
 #include "support/scoped_env.h"
 
 using namespace mLogin;
@@ -61,7 +62,7 @@ TEST(ScrambleLoginText, RoundTripsEveryCodeUpTo128AndLeavesHigherCodesAlone) {
     EXPECT_EQ(empty, "");
 }
 
-TEST(LoginTextRefusal, RefusesCommasAndControlCharacters) {
+TEST(LoginTextRefusal, RefusesCommasControlCharactersAndPasswordsNoLoginCanCarry) {
     EXPECT_EQ(UserIdRefusal("ADMIN"), "");
     EXPECT_EQ(UserIdRefusal("A B!"), "");
     EXPECT_EQ(UserIdRefusal("AD,MIN"), "Invalid Character in User ID");
@@ -74,6 +75,9 @@ TEST(LoginTextRefusal, RefusesCommasAndControlCharacters) {
                               "cret"),
               "")
         << "the server may hold such passwords";
+    const std::string longest(RequestFrame::kMaxPasswordLength, 'p');
+    EXPECT_EQ(PasswordRefusal(longest), "");
+    EXPECT_EQ(PasswordRefusal(longest + "p"), "Password Too Long, At Most 15766 Characters");
 }
 
 TEST(RememberedLogins, AreKeptPerAccessModeAndStoredScrambled) {
