@@ -16,22 +16,40 @@ bool MakeDir(const std::string& path) {
     return ::mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
 }
 
+// A comma or a control character would split the login's fields.
+bool SplitsALogin(const std::string& text) {
+    for (unsigned char c : text) {
+        if (c < 32 || c == ',') return true;
+    }
+    return false;
+}
+
 }  // namespace
+
+std::string InitUserRefusal(const std::string& user) {
+    if (user.empty()) return "a user id is required";
+    if (user.size() > kMaxUserIdLength)
+        return "a user id has at most " + std::to_string(kMaxUserIdLength) + " characters";
+    if (SplitsALogin(user)) return "a user id holds no comma and no control character";
+    return "";
+}
+
+std::string InitPasswordRefusal(const std::string& password) {
+    if (password.size() > kMaxPasswordLength)
+        return "a password has at most " + std::to_string(kMaxPasswordLength) + " characters";
+    if (SplitsALogin(password)) return "a password holds no comma and no control character";
+    return "";
+}
 
 bool InitSystem(const std::string& dir, const std::string& user, const std::string& password,
                 std::string& error) {
-    if (dir.empty() || user.empty()) {
-        error = "a directory and a user are required";
+    if (dir.empty()) {
+        error = "a directory is required";
         return false;
     }
-    if (user.size() > kMaxUserIdLength) {
-        error = "a user id has at most " + std::to_string(kMaxUserIdLength) + " characters";
-        return false;
-    }
-    if (password.size() > kMaxPasswordLength) {
-        error = "a password has at most " + std::to_string(kMaxPasswordLength) + " characters";
-        return false;
-    }
+    error = InitUserRefusal(user);
+    if (error.empty()) error = InitPasswordRefusal(password);
+    if (!error.empty()) return false;
     if (!MakeDir(dir)) {
         error = "cannot create " + dir;
         return false;

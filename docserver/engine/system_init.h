@@ -6,6 +6,11 @@
 
 namespace docserver {
 
+// Why a login could not carry this user id or password ("" when it can): the
+// first user of a system must be able to log in.
+std::string InitUserRefusal(const std::string& user);
+std::string InitPasswordRefusal(const std::string& password);
+
 bool InitSystem(const std::string& dir, const std::string& user, const std::string& password,
                 std::string& error);
 

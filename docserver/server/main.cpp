@@ -210,6 +210,12 @@ int main(int argc, char** argv) {
             return Refuse("--init", initDir,
                           "give a folder that holds no system yet (made when missing)");
         }
+        if (const std::string why = docserver::InitUserRefusal(user); !why.empty())
+            return Refuse("--user", user, why);
+        // The password itself is not echoed.
+        if (const std::string why = docserver::InitPasswordRefusal(password); !why.empty())
+            return Refuse("--password", "(" + std::to_string(password.size()) + " characters)",
+                          why);
         if (!docserver::InitSystem(initDir, user, password, error)) {
             std::fprintf(stderr, "talq-server: %s\n", error.c_str());
             return 1;

@@ -84,6 +84,12 @@ TEST_F(ProgramCommandLines, AWrongValueIsNamedWithWhatIsAllowed) {
                                          ": give an IPv4 address of this machine"))
             << wrong.err;
     }
+    // A first user whose login could not be sent would lock everyone out.
+    const Ended comma = RunProgram("talq-server", {"--init", Folder("split"), "--password", "a,b"});
+    EXPECT_EQ(comma.code, 2);
+    EXPECT_TRUE(Holds(comma.err, "--password (3 characters): a password holds no comma"))
+        << comma.err;
+    EXPECT_FALSE(QFile::exists(Folder("split") + "/system.db"));
 }
 
 TEST_F(ProgramCommandLines, DemoConfigRefusesAFolderWithoutASystem) {
