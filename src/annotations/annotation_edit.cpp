@@ -118,6 +118,15 @@ void RemoveRecord(KindList& ref, int index) {
     --count;
 }
 
+int FindRecord(const KindList& ref, const AnnotationRec& rec) {
+    std::string wanted, text;
+    TalqClientAPI_Header::BuildAnnotationList(1, {rec}, wanted);
+    return FirstHit(ref.list, ref.count, [&](const AnnotationRec& r) {
+        TalqClientAPI_Header::BuildAnnotationList(1, {r}, text);
+        return text == wanted;
+    });
+}
+
 std::string MarkupPointText(const std::vector<std::pair<std::int32_t, std::int32_t>>& points) {
     std::string text;
     for (const auto& [x, y] : points) {

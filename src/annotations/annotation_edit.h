@@ -71,6 +71,8 @@ AnnotationHit FindAnnotationAt(const PageLists& lists, std::int32_t x, std::int3
 // Appends a record as the list's last; removes one, moving the later ones up.
 void AppendRecord(KindList& ref, const AnnotationRec& rec);
 void RemoveRecord(KindList& ref, int index);
+// The first record stored as this one would be, 0-based; -1 for none.
+int FindRecord(const KindList& ref, const AnnotationRec& rec);
 
 // "x,y;x,y;..." of markup points in image pixels.
 std::string MarkupPointText(const std::vector<std::pair<std::int32_t, std::int32_t>>& points);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -115,6 +116,12 @@ class TalqClientAPI {
                                  const std::string& mode);
     bool SetPageLock(const std::string& key);
     void RemovePageLock(const std::string& key);
+    // Changes with every new connection: the server dropped the page locks
+    // of the old one, so lists read under them may no longer be stored.
+    std::uint64_t LockEpoch() const { return connectionEpoch_; }
+    // True while the page's lock is this session's (a reconnection took it
+    // again, or gave it up to another user).
+    bool HoldsPageLock(const std::string& key) const;
     bool SetImageRotation(const std::string& key, std::int32_t rotation);
     bool SetImageBndryLevel(const std::string& key, std::int32_t level);
     std::int16_t ResolveBndry2Level(const std::string& flag) const;
@@ -158,8 +165,12 @@ class TalqClientAPI {
                            std::string& stickies, std::string& notes, std::string& clips,
                            std::string& markups);
     bool GetAllAnnotations(const std::string& key, AnnotationTexts& lists);
-    // kind: an annotation type code.
-    bool PutAnnotationList(const std::string& key, std::int16_t kind, const std::string& list);
+    // kind: an annotation type code. With a lock epoch the list leaves only
+    // while the page's lock is held since that epoch, also when the request
+    // itself has to reconnect: a list read under a lock lost meanwhile would
+    // write over what another user stored ("Page Lock Lost").
+    bool PutAnnotationList(const std::string& key, std::int16_t kind, const std::string& list,
+                           std::optional<std::uint64_t> lockEpoch = std::nullopt);
 
     // ---- Server files, temporary files and launches (talq_client_api_files.cpp) ----
     std::string CreateLocalTempFile(std::int32_t kind);
@@ -288,6 +299,9 @@ class TalqClientAPI {
     // The page locks this connection holds: the server drops them with the
     // connection, so a reconnection takes them again.
     std::vector<std::string> lockedKeys_;
+    std::uint64_t connectionEpoch_ = 0;
+    // While set, a request is not sent on a connection of another epoch.
+    std::optional<std::uint64_t> sendOnlyInEpoch_;
     std::int16_t clientCode_ = 0;
     std::int32_t userSystemSecurity_ = 0;
     std::string userFullName_;

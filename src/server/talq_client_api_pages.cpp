@@ -163,6 +163,11 @@ bool TalqClientAPI::SetPageLock(const std::string& key) {
     return true;
 }
 
+bool TalqClientAPI::HoldsPageLock(const std::string& key) const {
+    return userValid_ == 1 && projectValid_ == 1 &&
+           std::find(lockedKeys_.begin(), lockedKeys_.end(), key) != lockedKeys_.end();
+}
+
 void TalqClientAPI::RemovePageLock(const std::string& key) {
     if (!ValidateSession(15)) return;
     if (RefuseBreakers({&key}, "Image Key")) return;

@@ -137,6 +137,11 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
                 }
                 if (!connected) return false;
             }
+            // The connection this request found dead took its locks along.
+            if (!allowNested && sendOnlyInEpoch_ && *sendOnlyInEpoch_ != connectionEpoch_) {
+                lastError_ = "Page Lock Lost";
+                return false;
+            }
             std::string frame(RequestFrame::kHeadLength, '\0');
             frame += command;
             frame.push_back('\0');
@@ -260,6 +265,7 @@ bool TalqClientAPI::ConnectSocket() {
     }
     // State 7 means the connect was issued; the first send waits for it.
     socketConnected_ = 1;
+    ++connectionEpoch_;
     reconnectPending_ = false;
     return true;
 }

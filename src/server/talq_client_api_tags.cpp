@@ -241,15 +241,21 @@ bool TalqClientAPI::GetAllAnnotations(const std::string& key, AnnotationTexts& l
 }
 
 bool TalqClientAPI::PutAnnotationList(const std::string& key, std::int16_t kind,
-                                      const std::string& list) {
+                                      const std::string& list,
+                                      std::optional<std::uint64_t> lockEpoch) {
     if (!ValidateSession(15)) return false;
     if (RefuseBreakers({&key}, "Image Key")) return false;
-    std::string reply;
-    if (!Request("TALQPutAnnotations," + CommandPrefix() + "," + key + "," + std::to_string(kind) +
-                     "," + list,
-                 reply)) {
+    if (lockEpoch && (*lockEpoch != connectionEpoch_ || !HoldsPageLock(key))) {
+        lastError_ = "Page Lock Lost";
         return false;
     }
+    std::string reply;
+    sendOnlyInEpoch_ = lockEpoch;
+    const bool sent = Request("TALQPutAnnotations," + CommandPrefix() + "," + key + "," +
+                                  std::to_string(kind) + "," + list,
+                              reply);
+    sendOnlyInEpoch_.reset();
+    if (!sent) return false;
     if (mVBUtil::Val(reply) == 1.0) return true;
     lastError_ = reply.empty() ? "Error Saving Annotations" : reply;
     ShowError();

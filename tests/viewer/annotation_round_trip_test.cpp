@@ -23,10 +23,12 @@
 #include "platform/scripted_prompts.h"
 #include "printing/print_choices.h"
 #include "render/image_view_transform.h"
+#include "server/talq_client_api.h"
 #include "support/annotation_box.h"
 #include "support/scoped_env.h"
 #include "support/scripted_dialog.h"
 #include "support/server_process.h"
+#include "support/wait_until.h"
 #include "viewer/demo_suite.h"
 #include "viewer/demo_window.h"
 #include "viewer/widgets/frm_view.h"
@@ -215,6 +217,94 @@ TEST_F(AnnotationRoundTripTest, EveryKindComesBackShownAndPrintedAsSavedInEveryA
     }
 }
 
+// Reviewer A's idle connection is closed by the server, and A's page lock
+// with it. Reviewer B takes the page, adds a note and moves on, or still
+// holds it when A saves: A's change goes onto what is stored, once, B's
+// notes stay, and while B holds the page A is told so by name.
+TEST_F(AnnotationRoundTripTest, AReviewerWhoseLockWentNeverWritesOverAnotherReviewersNote) {
+    docserver::SystemDb db;
+    std::string error;
+    ASSERT_TRUE(db.Open(Sys() + "/system.db", false, error)) << error;
+    ASSERT_TRUE(db.Exec("INSERT OR IGNORE INTO users(user_id, password) VALUES ('EDITOR', 'ed');"
+                        "INSERT OR IGNORE INTO user_projects(user_id, project_id, security) "
+                        "SELECT 'EDITOR', project_id, 1 FROM projects WHERE name = 'ACME';",
+                        error))
+        << error;
+    testsupport::ServerProcess server(Sys(), false, {"--idle-timeout", "3"});
+    ASSERT_GT(server.Port(), 0) << server.Output();
+    const std::string key = PlainPages().at(1);
+    auto window = testsupport::ShownMainWindow();
+    testsupport::LogInThroughDialogs(*window, "admin", "admin", 0, "ACME", server.Port());
+    TalqClientAPI other;
+    ASSERT_TRUE(other.OpenTalqConnection(0, "DEMO", "127.0.0.1", server.Port(), 0, 0, 30));
+    ASSERT_TRUE(other.TalqLogin("EDITOR", "ed", 1) && other.SelectProject("ACME"));
+    auto texts = [](const KindList& k) {
+        std::vector<std::string> t;
+        for (int i = 0; i < k.count; ++i) t.push_back(k.list[static_cast<std::size_t>(i)].Text);
+        return t;
+    };
+    KindList notes;
+    auto stored = [&] {
+        AnnotationTexts lists;
+        EXPECT_TRUE(other.GetAllAnnotations(key, lists));
+        notes = {};
+        TalqClientAPI_Header::ParseKindList(lists[kTextNote], notes);
+        return texts(notes);
+    };
+    auto addNote = [&](const std::string& text) {
+        stored();
+        annotations::AppendRecord(notes, Icon(300, 1000 + 400 * notes.count, text));
+        std::string list;
+        TalqClientAPI_Header::BuildAnnotationList(notes.count, notes.list, list);
+        EXPECT_TRUE(other.PutAnnotationList(key, kTextNote, list)) << other.LastError();
+    };
+    auto idleOut = [&] {
+        return testsupport::WaitUntil([&] {
+            docserver::Statement locks(db, "SELECT COUNT(*) FROM page_locks WHERE user_id = 'admin'");
+            return locks.Step() && locks.Int(0) == 0;
+        });
+    };
+    ASSERT_TRUE(other.PutAnnotationList(key, kTextNote, ""));
+    addNote("A's note");
+    ASSERT_TRUE(window->DisplayImage(key));
+
+    ASSERT_TRUE(idleOut());
+    addNote("B's note");
+    talq::DialogFactory<annotations::frmAnnot>::Scoped edit(
+        testsupport::ScriptedMaker<annotations::frmAnnot>([&](annotations::frmAnnot& d) {
+            d.Text1->setPlainText("A's note, edited");
+            d.cmdOK_Click();
+        }));
+    bool changed = false;
+    window->ModifyAnnotations(320, 1020, changed);
+    const std::vector<std::string> both{"A's note, edited", "B's note"};
+    EXPECT_EQ(stored(), both);
+    EXPECT_EQ(texts(window->pageAnnotations[kTextNote]), both) << "shown as stored";
+
+    ASSERT_TRUE(idleOut());
+    ASSERT_TRUE(other.SetPageLock(key));
+    talq::DialogFactory<annotations::frmAnnot>::Scoped add(
+        testsupport::ScriptedMaker<annotations::frmAnnot>([&](annotations::frmAnnot& d) {
+            d.Text1->setPlainText("A's new note");
+            d.cmdOK_Click();
+            EXPECT_EQ(prompts.Messages().back(), "Unable to Save Annotations\nPage Locked by EDITOR");
+            EXPECT_EQ(d.result(), 0) << "still open with its text";
+            EXPECT_NE(window->page.g_PageReadOnly, 0) << "shown as locked";
+            addNote("B's second note");
+            other.RemovePageLock(key);
+            d.cmdOK_Click();
+            EXPECT_EQ(d.result(), QDialog::Accepted);
+        }));
+    window->project.RedactMode = annotations::kToolTextNote;
+    window->picImage_MouseDown(1, 0, 50 * 15, 50 * 15);
+    window->picImage_MouseMove(1, 0, 150 * 15, 150 * 15);
+    window->picImage_MouseUp(1, 0, 150 * 15, 150 * 15);
+    const std::vector<std::string> all{"A's note, edited", "B's note", "B's second note",
+                                       "A's new note"};
+    EXPECT_EQ(stored(), all);
+    EXPECT_EQ(texts(window->pageAnnotations[kTextNote]), all) << "shown as stored";
+}
+
 // The server stops while a note is open and comes back on its port: OK
 // again saves the note once, without a new login; a delete that could not be
 // stored leaves the note drawn and stored, and a new note given up after its
@@ -340,6 +430,9 @@ TEST_F(AnnotationRoundTripTest, ANoteIsSavedOnceTheServerIsBackAndAFailedDeleteL
             d.cmdOK_Click();
             EXPECT_EQ(failures("Unable to Save Annotations"), 2);
             EXPECT_EQ(asked(), 1);
+            // Asked at once; the failure is told only once the login was given up.
+            EXPECT_EQ(prompts.Records().back().text, "Unable to Save Annotations");
+            EXPECT_EQ(prompts.Records().back().kind, platform::PromptRecord::kMessage);
             EXPECT_EQ(d.result(), 0) << "a cancelled login keeps it open";
             EXPECT_FALSE(window->TalqAPi->IsUserValid());
             d.cmdOK_Click();

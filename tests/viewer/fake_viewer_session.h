@@ -42,8 +42,8 @@ struct FakeViewerSession : viewer::ViewerSession {
     // Error messages the session itself showed (only while they were on).
     int sessionErrorBoxes = 0;
     std::vector<std::pair<std::int32_t, std::string>> clipsRun;
-    bool PutAnnotationList(const std::string& key, std::int16_t kind,
-                           const std::string& list) override {
+    bool PutAnnotationList(const std::string& key, std::int16_t kind, const std::string& list,
+                           std::optional<std::uint64_t>) override {
         puts.push_back({key, kind, list});
         if (!putSucceeds && errorMsgs) ++sessionErrorBoxes;
         return putSucceeds;
@@ -278,6 +278,7 @@ struct FakeViewerSession : viewer::ViewerSession {
         locksSet.push_back(key);
         return grantLocks;
     }
+    bool HoldsPageLock(const std::string&) override { return grantLocks; }
     bool RemovePageLock(const std::string& key) override {
         locksRemoved.push_back(key);
         if (removedSink != nullptr) removedSink->push_back(key);

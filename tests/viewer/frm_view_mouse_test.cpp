@@ -259,7 +259,7 @@ TEST_F(FrmViewMouseTest, AFailedSaveShowsOneMessageAndATooLongListIsNeverSent) {
     EXPECT_EQ(Messages("Unable to Save Annotations"), 1);
     EXPECT_EQ(session->sessionErrorBoxes, 0) << "the session's own box stays shut";
     EXPECT_TRUE(session->errorMsgs) << "and is open again afterwards";
-    EXPECT_EQ(window->pageAnnotations[kHighlight].count, 1) << "the record stays for the next save";
+    EXPECT_EQ(window->pageAnnotations[kHighlight].count, 0) << "what failed is not kept";
 
     session->putSucceeds = true;
     session->puts.clear();
@@ -275,6 +275,25 @@ TEST_F(FrmViewMouseTest, AFailedSaveShowsOneMessageAndATooLongListIsNeverSent) {
     EXPECT_TRUE(session->puts.empty());
     EXPECT_EQ(window->pageAnnotations[kTextNote].count, 1) << "the new note is rolled back";
     EXPECT_EQ(Messages("Unable to Save Annotations"), 2);
+}
+
+// A mark the reviewer was told did not save is neither drawn nor saved later
+// with the next one.
+TEST_F(FrmViewMouseTest, AMarkWhoseSaveFailedIsNeitherDrawnNorSavedWithTheNext) {
+    const QImage blank = window->ui.picImage2.Image().copy();
+    for (int tool : {13, 14, 15}) {
+        const auto kind = static_cast<AnnotationKind>(annotations::ToolKind(tool));
+        session->putSucceeds = false;
+        Drag(tool, 100, 100, 300, 200);
+        EXPECT_EQ(window->pageAnnotations[kind].count, 0) << tool;
+        EXPECT_TRUE(window->ui.picImage2.Image() == blank) << tool << ": not drawn";
+        session->putSucceeds = true;
+        Drag(tool, 400, 300, 600, 400);
+        ASSERT_EQ(session->puts.back().kind, kind);
+        EXPECT_EQ(session->puts.back().text.find('\x18'), std::string::npos) << tool << ": one";
+        window->pageAnnotations[kind] = {};
+        window->RedisplayImage();
+    }
 }
 
 TEST_F(FrmViewMouseTest, AFailedNoteSaveKeepsTheDialogOpenWithWhatWasTyped) {

@@ -372,21 +372,34 @@ class frmView : public QMainWindow, private PrintHost {
     // Beeps while busy or without a page, and chooses a project when none is open.
     bool PageTakesClicks();
     KindList& ListOf(std::int32_t kind);
-    // Saves a kind's whole list; one message on failure. A text too long for
-    // the server is never sent; tooLong then reports it.
-    bool SaveAnnotationList(std::int32_t kind, const char* failure, bool sendEmpty,
-                            bool* tooLong = nullptr);
+    // A change to one kind's list as stored; false when the record it
+    // changes is no longer there.
+    using ListChange = std::function<bool(KindList&)>;
+    // Applies the change to the list as stored and saves the whole list
+    // under this connection's lock on the page: when the lock went since the
+    // lists were read, it is taken again and the lists read anew first. The
+    // page keeps what is stored; one message, with the server's reason, on
+    // failure. A text too long for the server is never sent.
+    bool SaveChange(std::int32_t kind, const char* failure, const ListChange& change);
+    // True when the lists on display were read under the page's lock, held
+    // since (or locking is off).
+    bool ListsReadUnderLock();
+    // Takes the page's lock again and shows its lists as stored; a page
+    // another user holds is shown read-only. False, with the server's
+    // reason when it gave one, when the lock or the lists cannot be had.
+    bool RereadPageLists(std::string& reason);
+    void ShowReadOnly(bool readOnly);
     void FinishShape(int tool, AnnotationRec rec);
-    // Adds a new record to its list and saves the list; one too long for the
-    // server is taken out again.
+    // Adds a new record to its list as stored and saves the list.
     bool AppendAndSave(std::int32_t kind, const AnnotationRec& rec);
-    // Puts an edit of the record hit into its list and saves the whole list;
-    // a list the server did not take is put back as it was before.
-    bool CommitEdit(const annotations::AnnotationHit& hit, AnnotationRec rec, bool remove,
-                    const KindList& before, bool& changed);
+    // Replaces (or removes) the stored record that equals the one the edit
+    // started from and saves the whole list.
+    bool CommitEdit(std::int32_t kind, const AnnotationRec& original, AnnotationRec rec,
+                    bool remove, bool& changed);
     // A note dialog's save; when it failed because the server refused the
-    // session's login, asks for the password over the open dialog, logs in
-    // again without touching the page or the project views and saves once.
+    // session's login, asks for the password over the open dialog before
+    // telling the failure, logs in again without touching the page or the
+    // project views and saves once.
     bool SaveNoteLoggingIn(const std::function<bool()>& save);
     std::string NewStamp(const std::string& label);
     // True while the page a dialog was opened for is still on display.
@@ -413,6 +426,9 @@ class frmView : public QMainWindow, private PrintHost {
     LayoutDesign design_;
     int inputBlockCount_ = 0;
     std::uint32_t displayCount_ = 0;
+    // Set while SaveNoteLoggingIn asks first: a failure from a refused login
+    // is kept here instead of shown.
+    std::string* heldFailure_ = nullptr;
     bool viewsOff_ = false;  // EnableViews(false) in force
     bool treeWasOpen_ = false;
     bool unloaded_ = false;

@@ -28,44 +28,142 @@ std::string Options(std::initializer_list<const char*> items) {
     return list;
 }
 
+// The server's own reason for a refusal; "" when the request got no answer.
+std::string ServerReason(const std::string& error) {
+    if (error.rfind("ERROR", 0) != 0 || error == "ERROR: Invalid Data Returned") return "";
+    const std::size_t at = error.find_first_not_of(": ", 5);
+    return at == std::string::npos ? "" : error.substr(at);
+}
+
+void TellFailure(const std::string& message) {
+    platform::Beep();
+    platform::MsgBox(message, platform::vbOKOnly,
+                     platform::FromQString(QApplication::applicationName()));
+}
+
 }  // namespace
 
 KindList& frmView::ListOf(std::int32_t kind) {
     return pageAnnotations[IsAnnotationKind(kind) ? static_cast<AnnotationKind>(kind) : kMarkup];
 }
 
-bool frmView::SaveAnnotationList(std::int32_t kind, const char* failure, bool sendEmpty,
-                                 bool* tooLong) {
+bool frmView::ListsReadUnderLock() {
     ViewerSession& session = Session();
-    const KindList& ref = ListOf(kind);
-    std::string text;
-    bool ok = false;
-    if (!annotations::BuildListForSave(ref.count, ref.list, text)) {
-        if (tooLong != nullptr) *tooLong = true;
-    } else if (text.empty() && !sendEmpty) {
-        return true;
-    } else {
-        // The handler shows the one message of a failed save, not the session.
-        const bool showing = session.DisplayErrorMsgs();
-        session.SetDisplayErrorMsgs(false);
-        ok = session.PutAnnotationList(page.szCurrentKey, static_cast<std::int16_t>(kind), text);
-        session.SetDisplayErrorMsgs(showing);
+    if ((session.SystemFlags() & 0x400) != 0) return true;
+    return session.HoldsPageLock(page.szCurrentKey) && session.LockEpoch() == page.listsEpoch;
+}
+
+bool frmView::RereadPageLists(std::string& reason) {
+    ViewerSession& session = Session();
+    const std::string key = page.szCurrentKey;
+    if (!session.HoldsPageLock(key)) {
+        if (!session.SetPageLock(key)) {
+            reason = ServerReason(session.LastError());
+            // No answer: the next save tries again. A refusal: what the
+            // page shows is read-only, and must be what is stored.
+            if (reason.empty()) return false;
+            page.g_szLockedKey.clear();
+            ShowReadOnly(true);
+        } else {
+            page.g_szLockedKey = key;
+        }
     }
-    if (ok) return true;
-    platform::Beep();
-    platform::MsgBox(failure, platform::vbOKOnly,
-                     platform::FromQString(QApplication::applicationName()));
+    AnnotationTexts lists;
+    if (!session.GetAllAnnotations(key, lists)) {
+        if (reason.empty()) reason = ServerReason(session.LastError());
+        return false;
+    }
+    page.listsEpoch = session.LockEpoch();
+    for (const AnnotationKindFacts& k : kAnnotationKinds) {
+        pageAnnotations[k.kind] = {};
+        TalqClientAPI_Header::ParseKindList(lists[k.kind], pageAnnotations[k.kind]);
+    }
+    RedisplayImage();
+    if (!reason.empty()) return false;
+    ShowReadOnly(false);
+    return true;
+}
+
+void frmView::ShowReadOnly(bool readOnly) {
+    page.g_PageReadOnly = readOnly ? 1 : 0;
+    const std::string mark = " [READ ONLY]";
+    std::string status = page.statusText;
+    const std::size_t at = status.find(mark);
+    if (readOnly && at == std::string::npos && status.rfind(page.szCurrentKey, 0) == 0) {
+        status.insert(page.szCurrentKey.size(), mark);
+    } else if (!readOnly && at != std::string::npos) {
+        status.erase(at, mark.size());
+    }
+    if (status != page.statusText) WriteStatus(status);
+}
+
+bool frmView::SaveChange(std::int32_t kind, const char* failure, const ListChange& change) {
+    ViewerSession& session = Session();
+    const bool locking = (session.SystemFlags() & 0x400) == 0;
+    std::string reason;
+    bool saved = false, gone = false, reread = false;
+    // The handler shows the one message of a failed save, not the session.
+    const bool showing = session.DisplayErrorMsgs();
+    session.SetDisplayErrorMsgs(false);
+    // A put that had to reconnect does not leave: the change is then made
+    // once more, to the lists as stored.
+    for (int attempt = 0; attempt < 2 && !saved; ++attempt) {
+        if (!ListsReadUnderLock()) {
+            if (!RereadPageLists(reason)) break;
+            reread = true;
+        }
+        KindList edited = ListOf(kind);
+        if (!change(edited)) {
+            gone = true;
+            break;
+        }
+        std::string text;
+        if (!annotations::BuildListForSave(edited.count, edited.list, text)) break;
+        std::optional<std::uint64_t> epoch;
+        if (locking) epoch = page.listsEpoch;
+        saved = session.PutAnnotationList(page.szCurrentKey, static_cast<std::int16_t>(kind), text,
+                                          epoch);
+        if (saved) {
+            ListOf(kind) = std::move(edited);
+        } else if (session.LastError() != "Page Lock Lost") {
+            reason = ServerReason(session.LastError());
+            break;
+        }
+    }
+    session.SetDisplayErrorMsgs(showing);
+    if (saved) {
+        if (reread) RedisplayImage();
+        return true;
+    }
+    std::string message = failure;
+    if (gone) {
+        message += "\nAnother user changed or deleted this annotation.";
+    } else if (!reason.empty()) {
+        message += "\n" + reason;
+    }
+    if (heldFailure_ != nullptr && session.LoginRefused()) {
+        *heldFailure_ = message;
+        return false;
+    }
+    TellFailure(message);
     return false;
 }
 
 bool frmView::SaveNoteLoggingIn(const std::function<bool()>& save) {
-    if (save()) return true;
+    std::string failure;
+    heldFailure_ = &failure;
+    const bool saved = save();
+    heldFailure_ = nullptr;
+    if (saved) return true;
     ViewerSession& session = Session();
     if (!session.LoginRefused()) return false;
     // A full login would reload the project and lose the dialog's text.
     const std::string password = platform::PasswordBox(
         "Enter the password of " + login.szUserID + " to log in again.", "User Login");
-    if (password.empty()) return false;
+    if (password.empty()) {
+        if (!failure.empty()) TellFailure(failure);
+        return false;
+    }
     const bool showing = session.DisplayErrorMsgs();
     session.SetDisplayErrorMsgs(false);
     const bool in = session.LogInAgain(password);
@@ -141,11 +239,10 @@ void frmView::ModifyAnnotations(std::int32_t x, std::int32_t y, bool& changed) {
         hit.kind == kRedaction ? project.g_RestrictRedactions : project.g_RestrictAnnotations;
     if ((run.lBehaviorFlags & annotations::FeatureBit(hit.kind)) != 0 || access != 0) return;
 
-    KindList& ref = ListOf(hit.kind);
-    // Kept whole, so that a list the server could not take is put back.
-    const KindList before = ref;
     const PageMark mark = MarkPage();
-    AnnotationRec rec = ref.list[static_cast<std::size_t>(hit.index)];
+    // What the edit started from: the record to change in the list as stored.
+    const AnnotationRec original = ListOf(hit.kind).list[static_cast<std::size_t>(hit.index)];
+    AnnotationRec rec = original;
     bool remove = false, edited = false;
     annotations::AnnotationSettings& d = settings;
 
@@ -190,7 +287,6 @@ void frmView::ModifyAnnotations(std::int32_t x, std::int32_t y, bool& changed) {
             box->Save = [&](annotations::frmAnnot& b) {
                 return SaveNoteLoggingIn([&] {
                     if (!SamePage(mark)) return true;
-                    ref = before;  // a second try starts from the list as it was
                     AnnotationRec typed = rec;
                     const bool drop = b.Result == 2 || b.NoteText.empty();
                     typed.Text = b.NoteText;
@@ -200,7 +296,7 @@ void frmView::ModifyAnnotations(std::int32_t x, std::int32_t y, bool& changed) {
                         typed.FontStyle = b.FontStyle;
                         typed.Color = typed.Color2 = b.FontColor;
                     }
-                    return CommitEdit(hit, typed, drop, before, changed);
+                    return CommitEdit(hit.kind, original, typed, drop, changed);
                 });
             };
             box->exec();
@@ -227,28 +323,26 @@ void frmView::ModifyAnnotations(std::int32_t x, std::int32_t y, bool& changed) {
             return;
     }
     if (!SamePage(mark) || (!remove && !edited)) return;
-    CommitEdit(hit, rec, remove, before, changed);
+    CommitEdit(hit.kind, original, rec, remove, changed);
 }
 
-bool frmView::CommitEdit(const annotations::AnnotationHit& hit, AnnotationRec rec, bool remove,
-                         const KindList& before, bool& changed) {
-    KindList& ref = ListOf(hit.kind);
-    if (remove) {
-        annotations::RemoveRecord(ref, hit.index);
-        changed = true;
-    } else {
-        rec.Stamp = NewStamp(hit.kind == kRedaction ? StampLabel(rec.Stamp) : "");
-        ref.list[static_cast<std::size_t>(hit.index)] = rec;
-        // Sticky notes and clips keep their icon: nothing to draw again.
-        changed = hit.kind != kStickyNote && hit.kind != kClip;
-    }
-    const bool saved = SaveAnnotationList(hit.kind, "Unable to Save/Modify Annotations", true);
-    // The page shows what is stored: an edit the server did not take, a
-    // removal included, is put back.
-    if (!saved) {
-        ref = before;
-        changed = false;
-    }
+bool frmView::CommitEdit(std::int32_t kind, const AnnotationRec& original, AnnotationRec rec,
+                         bool remove, bool& changed) {
+    if (!remove) rec.Stamp = NewStamp(kind == kRedaction ? StampLabel(rec.Stamp) : "");
+    // An edit of a record another user changed or deleted meanwhile is told,
+    // never stored over theirs; a delete of one already gone is done.
+    const bool saved = SaveChange(kind, "Unable to Save/Modify Annotations", [&](KindList& list) {
+        const int at = annotations::FindRecord(list, original);
+        if (remove) {
+            if (at >= 0) annotations::RemoveRecord(list, at);
+            return true;
+        }
+        if (at < 0) return false;
+        list.list[static_cast<std::size_t>(at)] = rec;
+        return true;
+    });
+    // Sticky notes and clips keep their icon: nothing to draw again.
+    changed = saved && (remove || (kind != kStickyNote && kind != kClip));
     return saved;
 }
 

@@ -65,6 +65,7 @@ bool frmView::FileExist(const std::string& path) {
 }
 
 void frmView::WriteStatus(const std::string& status) {
+    page.statusText = status;
     const QString text = platform::ToQString(status);
     ui.txtStatus->setPlainText(text);
     ui.lblStatus->setText(text);
@@ -175,6 +176,7 @@ bool frmView::DisplayImage(const std::string& key) {
 
     AnnotationTexts lists;
     const bool listsOk = session.GetAllAnnotations(key, lists);
+    page.listsEpoch = session.LockEpoch();
     for (const AnnotationKindFacts& k : kAnnotationKinds)
         TalqClientAPI_Header::ParseKindList(lists[k.kind], pageAnnotations[k.kind]);
     const bool seesThroughRedactions = session.AreRedactionsOkToView();

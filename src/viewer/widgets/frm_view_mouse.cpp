@@ -181,12 +181,10 @@ void frmView::FinishShape(int tool, AnnotationRec rec) {
         box->FontColor = d.DfltAnnotFontColor;
         // Saved while the dialog is open, so that a failed save leaves the
         // typed text there to be saved again or copied.
-        const KindList before = ListOf(kind);
         bool saved = false;
         box->Save = [&](annotations::frmAnnot& b) {
             return SaveNoteLoggingIn([&] {
                 if (!SamePage(mark) || b.Result != 0 || b.NoteText.empty()) return true;
-                ListOf(kind) = before;  // a second try adds the note once
                 rec.Text = b.NoteText;
                 d.DfltAnnotFont = b.FontName;
                 d.DfltAnnotFontSize = b.FontSize;
@@ -203,10 +201,7 @@ void frmView::FinishShape(int tool, AnnotationRec rec) {
             });
         };
         box->exec();
-        if (saved)
-            RedisplayImage();
-        else if (SamePage(mark))
-            ListOf(kind) = before;  // a note given up after a failed save is not kept
+        if (saved) RedisplayImage();
         return;
     } else if (kind == kRedaction) {
         rec.Color = d.DfltRedactColor;
@@ -237,20 +232,18 @@ void frmView::FinishShape(int tool, AnnotationRec rec) {
         mouse.LastClipText = box->ClipText;
         mouse.LastClipMode = box->ClipMode;
     }
-    // A saved markup keeps the line drawn while it was captured.
-    if (AppendAndSave(kind, rec) && kind != kMarkup) RedisplayImage();
+    // A saved markup keeps the line drawn while it was captured; one that
+    // failed is taken off the page.
+    const bool saved = AppendAndSave(kind, rec);
+    if (!saved || kind != kMarkup) RedisplayImage();
 }
 
 bool frmView::AppendAndSave(std::int32_t kind, const AnnotationRec& rec) {
-    annotations::AppendRecord(ListOf(kind), rec);
-    bool tooLong = false;
     const char* failure = kind == kMarkup ? "Unable to Save MarkUp" : "Unable to Save Annotations";
-    const bool saved = SaveAnnotationList(kind, failure, false, &tooLong);
-    if (tooLong) {
-        KindList& ref = ListOf(kind);
-        annotations::RemoveRecord(ref, ref.count - 1);
-    }
-    return saved;
+    return SaveChange(kind, failure, [&](KindList& list) {
+        annotations::AppendRecord(list, rec);
+        return true;
+    });
 }
 
 void frmView::picImage_DblClick() {

@@ -163,9 +163,18 @@ bool ViewerSession::GetImagePageInfo(const std::string& key, std::int32_t& bndry
     return api_->GetImagePageInfo(key, bndryLevel, rotation, restricted, infoValues, nativeFile);
 }
 bool ViewerSession::PutAnnotationList(const std::string& key, std::int16_t kind,
-                                      const std::string& list) {
+                                      const std::string& list,
+                                      std::optional<std::uint64_t> lockEpoch) {
     if (!api_) return false;
-    return api_->PutAnnotationList(key, kind, list);
+    return api_->PutAnnotationList(key, kind, list, lockEpoch);
+}
+std::uint64_t ViewerSession::LockEpoch() {
+    if (!api_) return 0;
+    return api_->LockEpoch();
+}
+bool ViewerSession::HoldsPageLock(const std::string& key) {
+    if (!api_) return false;
+    return api_->HoldsPageLock(key);
 }
 
 bool ViewerSession::IsRemoteAccess() {

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "annotations/clip_rules.h"
@@ -110,9 +111,14 @@ class ViewerSession : public navigation::QueryApi,
     // A free local file name; the file is not created.
     virtual std::string CreateLocalTempFile(std::int32_t kind);
     virtual bool SetPageLock(const std::string& key);
-    // Annotations made and changed with the mouse.
+    // Changes whenever the page locks may have gone with a connection.
+    virtual std::uint64_t LockEpoch();
+    virtual bool HoldsPageLock(const std::string& key);
+    // Annotations made and changed with the mouse; with a lock epoch, sent
+    // only while the page's lock is held since then.
     virtual bool PutAnnotationList(const std::string& key, std::int16_t kind,
-                                   const std::string& list);
+                                   const std::string& list,
+                                   std::optional<std::uint64_t> lockEpoch = std::nullopt);
     bool IsRemoteAccess() override;
     virtual void ExecuteClipCommand(std::int32_t mode, const std::string& clipText);
     virtual bool RemovePageLock(const std::string& key);

@@ -20,6 +20,9 @@ struct PageOnDisplay {
     float g_ViewScaleFactor = 1.0f;
     std::string g_szLockedKey;
     std::int32_t g_PageReadOnly = 0, g_PageRestricted = 0;
+    // The session's lock epoch when the lists on display were read.
+    std::uint64_t listsEpoch = 0;
+    std::string statusText;  // as last written
     bool g_NativeBlocked = false;
     std::string g_szWordList;
     TalqClientAPI_Header::WordBoxes g_WordBoxes;  // g_szWordList's boxes, read once per page
