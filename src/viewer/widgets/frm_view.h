@@ -388,6 +388,9 @@ class frmView : public QMainWindow, private PrintHost {
     // another user holds is shown read-only. False, with the server's
     // reason when it gave one, when the lock or the lists cannot be had.
     bool RereadPageLists(std::string& reason);
+    // Takes the page's lists as read now; a redaction the user may not see
+    // through blocks the original file, which shows what it hides.
+    void TakePageLists(const AnnotationTexts& lists);
     void ShowReadOnly(bool readOnly);
     void FinishShape(int tool, AnnotationRec rec);
     // Adds a new record to its list as stored and saves the list.

@@ -73,15 +73,25 @@ bool frmView::RereadPageLists(std::string& reason) {
         if (reason.empty()) reason = ServerReason(session.LastError());
         return false;
     }
+    TakePageLists(lists);
+    RedisplayImage();
+    if (!reason.empty()) return false;
+    ShowReadOnly(false);
+    return true;
+}
+
+void frmView::TakePageLists(const AnnotationTexts& lists) {
+    ViewerSession& session = Session();
     page.listsEpoch = session.LockEpoch();
     for (const AnnotationKindFacts& k : kAnnotationKinds) {
         pageAnnotations[k.kind] = {};
         TalqClientAPI_Header::ParseKindList(lists[k.kind], pageAnnotations[k.kind]);
     }
-    RedisplayImage();
-    if (!reason.empty()) return false;
-    ShowReadOnly(false);
-    return true;
+    if (pageAnnotations[kRedaction].count > 0 && !session.AreRedactionsOkToView()) {
+        page.g_NativeBlocked = true;
+        page.g_szNativeFile.clear();
+        ui.Tbar[20]->hide();
+    }
 }
 
 void frmView::ShowReadOnly(bool readOnly) {

@@ -176,9 +176,7 @@ bool frmView::DisplayImage(const std::string& key) {
 
     AnnotationTexts lists;
     const bool listsOk = session.GetAllAnnotations(key, lists);
-    page.listsEpoch = session.LockEpoch();
-    for (const AnnotationKindFacts& k : kAnnotationKinds)
-        TalqClientAPI_Header::ParseKindList(lists[k.kind], pageAnnotations[k.kind]);
+    TakePageLists(lists);
     const bool seesThroughRedactions = session.AreRedactionsOkToView();
     if (!listsOk || !infoOk) {
         // Unknown redactions or restriction: nothing may be changed or
@@ -191,8 +189,6 @@ bool frmView::DisplayImage(const std::string& key) {
             return FailPage(status, " *** Error Retrieving Image ***");
         }
     }
-    if (pageAnnotations[kRedaction].count > 0 && !seesThroughRedactions)
-        page.g_NativeBlocked = true;
     page.g_ImgWidth = ImgObj->ImgWidth();
     page.g_ImgHeight = ImgObj->ImgHeight();
     page.g_ImgBpp = ImgObj->BitsPerPixel();
