@@ -279,6 +279,8 @@ struct FakeViewerSession : viewer::ViewerSession {
         return grantLocks;
     }
     bool HoldsPageLock(const std::string&) override { return grantLocks; }
+    std::uint64_t lockEpoch = 0;  // a new connection lost the locks of the last
+    std::uint64_t LockEpoch() override { return lockEpoch; }
     bool RemovePageLock(const std::string& key) override {
         locksRemoved.push_back(key);
         if (removedSink != nullptr) removedSink->push_back(key);

@@ -294,6 +294,18 @@ TEST_F(FrmViewMouseTest, AMarkWhoseSaveFailedIsNeitherDrawnNorSavedWithTheNext) 
         window->pageAnnotations[kind] = {};
         window->RedisplayImage();
     }
+    // Others filled the page while its lock was lost: read anew, it takes no more.
+    KindList full;
+    for (int i = 0; i < MaxAnnotationsPerPage(kHighlight); ++i)
+        annotations::AppendRecord(full, testsupport::AnnotationBox(10, 10, 50, 50, 0xFFFF));
+    TalqClientAPI_Header::BuildAnnotationList(full.count, full.list,
+                                              session->annotations["K0001"][kHighlight]);
+    const std::size_t puts = session->puts.size();
+    ++session->lockEpoch;
+    Drag(annotations::kToolHighlight, 100, 100, 300, 200);
+    EXPECT_EQ(session->puts.size(), puts) << "nothing sent past the limit";
+    EXPECT_EQ(Messages("Unable to Save Annotations\n" + kLimitMessage), 1);
+    EXPECT_EQ(window->pageAnnotations[kHighlight].count, full.count) << "shown as stored";
 }
 
 TEST_F(FrmViewMouseTest, AFailedNoteSaveKeepsTheDialogOpenWithWhatWasTyped) {

@@ -372,9 +372,9 @@ class frmView : public QMainWindow, private PrintHost {
     // Beeps while busy or without a page, and chooses a project when none is open.
     bool PageTakesClicks();
     KindList& ListOf(std::int32_t kind);
-    // A change to one kind's list as stored; false when the record it
-    // changes is no longer there.
-    using ListChange = std::function<bool(KindList&)>;
+    // A change to one kind's list as stored; why it cannot be made there
+    // (the record it changes is gone, the list is full), or "".
+    using ListChange = std::function<std::string(KindList&)>;
     // Applies the change to the list as stored and saves the whole list
     // under this connection's lock on the page: when the lock went since the
     // lists were read, it is taken again and the lists read anew first. The

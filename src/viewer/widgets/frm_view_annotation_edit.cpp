@@ -111,7 +111,8 @@ bool frmView::SaveChange(std::int32_t kind, const char* failure, const ListChang
     ViewerSession& session = Session();
     const bool locking = (session.SystemFlags() & 0x400) == 0;
     std::string reason;
-    bool saved = false, gone = false, reread = false;
+    bool saved = false, reread = false;
+    std::string refused;
     // The handler shows the one message of a failed save, not the session.
     const bool showing = session.DisplayErrorMsgs();
     session.SetDisplayErrorMsgs(false);
@@ -123,10 +124,8 @@ bool frmView::SaveChange(std::int32_t kind, const char* failure, const ListChang
             reread = true;
         }
         KindList edited = ListOf(kind);
-        if (!change(edited)) {
-            gone = true;
-            break;
-        }
+        refused = change(edited);
+        if (!refused.empty()) break;
         std::string text;
         if (!annotations::BuildListForSave(edited.count, edited.list, text)) break;
         std::optional<std::uint64_t> epoch;
@@ -146,8 +145,8 @@ bool frmView::SaveChange(std::int32_t kind, const char* failure, const ListChang
         return true;
     }
     std::string message = failure;
-    if (gone) {
-        message += "\nAnother user changed or deleted this annotation.";
+    if (!refused.empty()) {
+        message += "\n" + refused;
     } else if (!reason.empty()) {
         message += "\n" + reason;
     }
@@ -345,11 +344,11 @@ bool frmView::CommitEdit(std::int32_t kind, const AnnotationRec& original, Annot
         const int at = annotations::FindRecord(list, original);
         if (remove) {
             if (at >= 0) annotations::RemoveRecord(list, at);
-            return true;
+            return std::string();
         }
-        if (at < 0) return false;
+        if (at < 0) return std::string("Another user changed or deleted this annotation.");
         list.list[static_cast<std::size_t>(at)] = rec;
-        return true;
+        return std::string();
     });
     // Sticky notes and clips keep their icon: nothing to draw again.
     changed = saved && (remove || (kind != kStickyNote && kind != kClip));

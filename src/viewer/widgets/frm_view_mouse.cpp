@@ -16,6 +16,9 @@ namespace {
 
 using annotations::ToolKind;
 
+constexpr char kTooManyAnnotations[] =
+    "You have exceeded the maximum annotations\nallowed for a single image.";
+
 // Clears the drag however a handler ends.
 struct DragEnd {
     std::int16_t& track;
@@ -131,8 +134,7 @@ void frmView::picImage_MouseDown(int Button, int, int x, int y) {
     }
     if (ListOf(kind).count >= MaxAnnotationsPerPage(static_cast<AnnotationKind>(kind))) {
         platform::Beep();
-        platform::MsgBox("You have exceeded the maximum annotations\nallowed for a single image.",
-                         platform::vbCritical, "Warning");
+        platform::MsgBox(kTooManyAnnotations, platform::vbCritical, "Warning");
         return;
     }
     const float factor = page.g_ViewScaleFactor == 0.0f ? 1.0f : page.g_ViewScaleFactor;
@@ -241,8 +243,11 @@ void frmView::FinishShape(int tool, AnnotationRec rec) {
 bool frmView::AppendAndSave(std::int32_t kind, const AnnotationRec& rec) {
     const char* failure = kind == kMarkup ? "Unable to Save MarkUp" : "Unable to Save Annotations";
     return SaveChange(kind, failure, [&](KindList& list) {
+        // Others may have filled the page since it was shown.
+        if (list.count >= MaxAnnotationsPerPage(static_cast<AnnotationKind>(kind)))
+            return std::string(kTooManyAnnotations);
         annotations::AppendRecord(list, rec);
-        return true;
+        return std::string();
     });
 }
 
