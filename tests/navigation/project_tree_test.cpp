@@ -69,6 +69,7 @@ class EngineTreeHost : public navigation::ProjectTreeHost {
     }
     std::string GetFolderDescription(const std::string& key, std::int32_t level) override {
         descriptionsRead.push_back(key);
+        if (beforeRead) beforeRead();
         const std::string text =
             engine_->Execute(state_, "TALQGetFolderDescription,ADMIN,SECRET,Big," + key + "," +
                                          std::to_string(level));
@@ -91,6 +92,7 @@ class EngineTreeHost : public navigation::ProjectTreeHost {
 
     std::map<std::string, int> requests;
     std::function<bool(const std::string&, std::string&)> script;
+    std::function<void()> beforeRead;
     std::vector<std::string> shown, descriptionsRead, descriptionsPut;
     std::string current;
     std::int32_t mask = 0;
@@ -352,6 +354,21 @@ TEST_F(ProjectTree, ARightClickOnAUnitEditsTheDescriptionOfThatUnit) {
     Mouse(folder, Qt::RightButton);
     ASSERT_FALSE(prompts.Records().empty());
     EXPECT_EQ(prompts.Records()[0].text, "Again\n(Enter a SPACE to Remove Description)");
+
+    // Another reviewer's text, stored while the box was open, is shown, not written over.
+    int reads = 0;
+    host.beforeRead = [&] {
+        if (++reads == 2) host.PutFolderDescription("K20051", 2, "Theirs");
+    };
+    host.descriptionsPut.clear();
+    prompts.Clear();
+    prompts.QueueInput("Mine");
+    Mouse(folder, Qt::RightButton);
+    host.beforeRead = nullptr;
+    EXPECT_EQ(host.descriptionsPut, std::vector<std::string>{"K20051|2|Theirs"});
+    EXPECT_EQ(folder->text(0).toStdString(), "Theirs");
+    EXPECT_EQ(prompts.Messages().back(),
+              "The folder description was changed meanwhile. It now reads:\nTheirs");
 
     // Pages and a window that forbids it offer no description.
     prompts.Clear();

@@ -434,6 +434,15 @@ void frmPrjVw::EditFolderDescription(QTreeWidgetItem* node, std::int32_t level) 
             platform::vbExclamation, "Warning");
         return;
     }
+    // Another reviewer may have changed it while the box was open (or the
+    // first read failed): what is stored is never written over unseen.
+    const std::string stored = MainView->GetFolderDescription(unitKey, level);
+    if (stored != current) {
+        platform::BeepWarning("The folder description was changed meanwhile. It now reads:\n" +
+                              (stored.empty() ? std::string("(none)") : stored));
+        node->setText(0, platform::ToQString(stored.empty() ? unitKey : stored));
+        return;
+    }
     const std::string described = mVBUtil::TrimSpaces(answer);
     if (!MainView->PutFolderDescription(unitKey, level, described)) {
         platform::BeepWarning("Error Updating Folder Description");
