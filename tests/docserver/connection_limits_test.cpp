@@ -48,15 +48,19 @@ class ConnectionLimits : public ::testing::Test {
     bool LogIn(int fd, const std::string& user = "ADMIN", const std::string& password = "SECRET") {
         return LogInReply(fd, user, password).substr(0, 1) == "1";
     }
-    // A user with rights in the demo project, added before a server starts.
-    void AddUser(const std::string& dir, const std::string& user, const std::string& password) {
+    // Changes a system before a server starts.
+    static void Exec(const std::string& dir, const std::string& sql) {
         docserver::SystemDb db;
         std::string error;
         ASSERT_TRUE(db.Open(dir + "/system.db", false, error)) << error;
-        const std::string sql = "INSERT INTO users(user_id, password) VALUES ('" + user + "', '" +
-                                password + "'); INSERT INTO user_projects(user_id, project_id, " +
-                                "security) VALUES ('" + user + "', 1, 1)";
         ASSERT_TRUE(db.Exec(sql, error)) << error;
+    }
+    // A user with rights in the demo project.
+    static void AddUser(const std::string& dir, const std::string& user,
+                        const std::string& password) {
+        Exec(dir, "INSERT INTO users(user_id, password) VALUES ('" + user + "', '" + password +
+                      "'); INSERT INTO user_projects(user_id, project_id, security) VALUES ('" +
+                      user + "', 1, 1)");
     }
     static long ResidentMb(pid_t pid) {
         long pages = 0, resident = 0;
@@ -78,8 +82,8 @@ class ConnectionLimits : public ::testing::Test {
                                              const std::string& key, int window) {
         int fd = ::socket(AF_INET, SOCK_STREAM, 0);
         if (window > 0) ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &window, sizeof window);
-        sockaddr_in to{AF_INET, htons(static_cast<std::uint16_t>(port)), {htonl(INADDR_LOOPBACK)},
-                       {}};
+        sockaddr_in to{
+            AF_INET, htons(static_cast<std::uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
         EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
         const std::string login = user + (user == "ADMIN" ? ",SECRET" : ",PASS");
         EXPECT_EQ(Ask(fd, "TALQRequiredLogin," + login + ",,DOM,1,8.6,1").substr(0, 1), "1");
@@ -113,7 +117,7 @@ class ConnectionLimits : public ::testing::Test {
         int frames = 0;
         pollfd p{fd, POLLIN, 0};
         char buffer[4096];
-        while (frames < expected && ::poll(&p, 1, 5000) > 0) {
+        while (frames != expected && ::poll(&p, 1, 5000) > 0) {
             const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
             if (n <= 0) break;
             reader.Feed(buffer, static_cast<std::size_t>(n));
@@ -531,13 +535,7 @@ TEST_F(ConnectionLimits, ASlowReaderKeepsItsLockAndRepliesThroughAHiccupThatLose
     const std::string sys = dir_.Path() + "/pages";
     testsupport::MakeQuerySystem(sys, 12, 0);
     AddUser(sys, "VIEWER", "PASS");
-    {
-        docserver::SystemDb db;
-        std::string error;
-        ASSERT_TRUE(db.Open(sys + "/system.db", false, error)) << error;
-        ASSERT_TRUE(db.Exec("UPDATE pages SET ocr_text = hex(zeroblob(32768)) WHERE seq = 2", error))
-            << error;
-    }
+    Exec(sys, "UPDATE pages SET ocr_text = hex(zeroblob(32768)) WHERE seq = 2");
     testsupport::ServerProcess server(sys, false, {"--dead-peer-timeout", "3"});
     ASSERT_GT(server.Port(), 0) << server.Output();
     const auto [reader, lock] = OpenWithLock(server.Port(), "ADMIN", "K00001", 4096);
