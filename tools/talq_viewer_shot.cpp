@@ -32,6 +32,7 @@
 #include "platform/event_pump.h"
 #include "platform/prompts.h"
 #include "platform/scripted_prompts.h"
+#include "platform/text_codec.h"
 #include "server/widgets/frm_login.h"
 #include "viewer/widgets/frm_view.h"
 
@@ -112,7 +113,10 @@ std::string Parse(int argc, char* argv[], Options& o) {
         } else if (arg == "--project") {
             o.project = value;
         } else if (arg == "--key") {
-            o.key = value;
+            // Shown as the viewer's core takes a key, in its code page.
+            const auto key = platform::ArgumentInCodePage(value.c_str());
+            if (!key) return "--key " + value + ": give characters of the Windows-1252 code page";
+            o.key = *key;
         } else if (arg == "--mode") {
             if (value != "0" && value != "1" && value != "2") {
                 return "--mode " + value + ": give 0, 1 or 2";

@@ -7,7 +7,8 @@
 namespace docserver {
 
 // Why a login could not carry this user id or password ("" when it can): the
-// first user of a system must be able to log in.
+// first user of a system must be able to log in. Texts here are in the code
+// page, as a login sends them.
 std::string InitUserRefusal(const std::string& user);
 std::string InitPasswordRefusal(const std::string& password);
 

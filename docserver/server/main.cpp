@@ -28,6 +28,7 @@
 #include "engine/command_engine.h"
 #include "engine/system_init.h"
 #include "platform/leading_number.h"
+#include "platform/text_codec.h"
 #include "tcp_server.h"
 
 namespace {
@@ -65,7 +66,8 @@ constexpr const char* kOptions =
     "  --login-grace SECONDS    close a connection not logged in by then, 1 to 86400\n"
     "                           (30)\n"
     "  --dead-peer-timeout SECONDS  close a connection whose peer is gone without a\n"
-    "                           close after about this long, 2 to 86400 (60)\n"
+    "                           close after about this long (behind a full window,\n"
+    "                           four minutes more at most), 2 to 86400 (60)\n"
     "  --init DIR               create a system in DIR (made when missing; must\n"
     "                           not hold one) with one user of every right\n"
     "  --user NAME              that user's id (ADMIN)\n"
@@ -210,13 +212,22 @@ int main(int argc, char** argv) {
             return Refuse("--init", initDir,
                           "give a folder that holds no system yet (made when missing)");
         }
-        if (const std::string why = docserver::InitUserRefusal(user); !why.empty())
+        // Stored as the viewer sends them, in its code page.
+        constexpr const char* kCodePage =
+            " holds only characters of the Windows-1252 code page, which logins use";
+        const auto userId = platform::ArgumentInCodePage(user.c_str());
+        if (!userId) return Refuse("--user", user, std::string("a user id") + kCodePage);
+        if (const std::string why = docserver::InitUserRefusal(*userId); !why.empty())
             return Refuse("--user", user, why);
         // The password itself is not echoed.
-        if (const std::string why = docserver::InitPasswordRefusal(password); !why.empty())
-            return Refuse("--password", "(" + std::to_string(password.size()) + " characters)",
-                          why);
-        if (!docserver::InitSystem(initDir, user, password, error)) {
+        const std::string unshown =
+            "(" + std::to_string(QString::fromLocal8Bit(password.c_str()).toUcs4().size()) +
+            " characters)";
+        const auto secret = platform::ArgumentInCodePage(password.c_str());
+        if (!secret) return Refuse("--password", unshown, std::string("a password") + kCodePage);
+        if (const std::string why = docserver::InitPasswordRefusal(*secret); !why.empty())
+            return Refuse("--password", unshown, why);
+        if (!docserver::InitSystem(initDir, *userId, *secret, error)) {
             std::fprintf(stderr, "talq-server: %s\n", error.c_str());
             return 1;
         }

@@ -55,10 +55,12 @@ struct TcpServer::Client {
     std::uint64_t handed = 0;
     std::uint64_t taken = 0;
     Clock::time_point lastTaken;  // when the peer last took some, or all was taken
-    // The peer's window is shut (the socket's time-out is off meanwhile),
-    // and since when a probe of it has gone unanswered.
+    // The peer's window is shut (the socket's time-out is off meanwhile);
+    // when the first of the window probes now unanswered in a row was seen,
+    // and how many of them there were when last looked at.
     bool windowShut = false;
     std::optional<Clock::time_point> probeUnanswered;
+    unsigned int probesUnanswered = 0;
     // A worker's while busy.
     ConnectionState state;
 
@@ -113,12 +115,6 @@ void SetNonBlocking(int fd) {
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL, 0) | O_NONBLOCK);
 }
 
-// Keepalive probes go after half the dead-peer time idle, three in the rest.
-constexpr int kKeepAliveProbes = 3;
-int ProbeIntervalSeconds(int seconds) {
-    return std::max(1, (seconds - std::max(1, seconds / 2)) / kKeepAliveProbes);
-}
-
 // Keepalive waits while sent data is unacknowledged, so that is given the
 // same time: a peer cut with replies in flight would otherwise keep its
 // place for the kernel's retransmissions, a quarter of an hour.
@@ -129,11 +125,11 @@ void UnacknowledgedTimeout(int fd, int seconds) {
 
 // A peer whose network went away sends no close: probes find it within
 // about the given time, while a viewer that is only idle answers them and
-// keeps its place.
+// keeps its place. Probes go after half the time idle, three in the rest.
 void KeepAlive(int fd, int seconds) {
-    const int on = 1, count = kKeepAliveProbes;
+    const int on = 1, count = 3;
     const int idle = std::max(1, seconds / 2);
-    const int interval = ProbeIntervalSeconds(seconds);
+    const int interval = std::max(1, (seconds - idle) / count);
     ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
     ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
     ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
@@ -144,8 +140,11 @@ void KeepAlive(int fd, int seconds) {
 // Whether the peer is gone while its window is shut (all sent acknowledged,
 // more waiting). The kernel would end such a connection at the time-out
 // however well the peer answers its window probes, so a peer slow to read
-// would go; the time-out is off meanwhile, and a probe left unanswered past
-// a keepalive interval, the time-out after the last acknowledgement, ends it.
+// would go; the time-out is off meanwhile, and the peer is given up once
+// probes unanswered in a row span the time-out: it was out of reach at two
+// moments that far apart, which a hiccup shorter than the time-out is not,
+// though it may take a probe or more with it. The kernel spaces probes out
+// to two minutes, so that is seen within the time-out and two such spaces.
 bool GoneBehindShutWindow(TcpServer::Client& c, std::size_t queued, Clock::time_point now,
                           int seconds) {
     tcp_info info{};
@@ -158,11 +157,14 @@ bool GoneBehindShutWindow(TcpServer::Client& c, std::size_t queued, Clock::time_
     }
     if (!shut || info.tcpi_probes == 0) {
         c.probeUnanswered.reset();
+        c.probesUnanswered = 0;
         return false;
     }
+    const unsigned int probes = info.tcpi_probes;
+    const bool later = c.probeUnanswered && probes > c.probesUnanswered;
     if (!c.probeUnanswered) c.probeUnanswered = now;
-    return info.tcpi_last_ack_recv >= static_cast<unsigned int>(seconds) * 1000u &&
-           now - *c.probeUnanswered >= std::chrono::seconds(ProbeIntervalSeconds(seconds));
+    c.probesUnanswered = probes;
+    return later && now - *c.probeUnanswered >= std::chrono::seconds(seconds);
 }
 
 bool IsLogin(const std::string& payload) {

@@ -44,7 +44,8 @@ struct ServerLimits {
     // closed, whatever it sends.
     int loginGraceSeconds = 30;
     // A peer gone without a close (its network lost) is found by keepalive
-    // probes within about this long, and its connection closed.
+    // probes within about this long, and its connection closed; behind a
+    // shut window, by window probes within four minutes more.
     int deadPeerSeconds = 60;
 };
 

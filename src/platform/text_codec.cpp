@@ -63,4 +63,10 @@ QString OutsideCodePage(const QString& text) {
     return out;
 }
 
+std::optional<std::string> ArgumentInCodePage(const char* argument) {
+    const QString text = QString::fromLocal8Bit(argument);
+    if (!OutsideCodePage(text).isEmpty()) return std::nullopt;
+    return FromQString(text);
+}
+
 }  // namespace platform

@@ -3,6 +3,7 @@
 // byte per character. These two helpers convert at the widget edge.
 
 #include <QString>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,5 +18,9 @@ bool InCodePage(QChar c);
 // The characters of a text the code page cannot hold, in order; a pair of
 // surrogates (an emoji) stays whole.
 QString OutsideCodePage(const QString& text);
+
+// A command-line argument, which comes in the locale's encoding, in the code
+// page; nothing when it holds a character the code page cannot.
+std::optional<std::string> ArgumentInCodePage(const char* argument);
 
 }  // namespace platform

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "engine/command_engine.h"
 #include "support/scoped_env.h"
 
 namespace {
@@ -90,6 +91,37 @@ TEST_F(ProgramCommandLines, AWrongValueIsNamedWithWhatIsAllowed) {
     EXPECT_TRUE(Holds(comma.err, "--password (3 characters): a password holds no comma"))
         << comma.err;
     EXPECT_FALSE(QFile::exists(Folder("split") + "/system.db"));
+}
+
+// The command line comes in the locale's encoding and a login in the
+// viewer's code page: the first user is stored as the viewer sends it, or
+// refused when the code page cannot carry it; its limit counts characters.
+TEST_F(ProgramCommandLines, AFirstUserBeyondAsciiLogsInAsTheViewerSendsIt) {
+    ASSERT_EQ(RunProgram("talq-server",
+                         {"--init", Folder("accented"), "--user", QString::fromUtf8("Jürgen"),
+                          "--password", QString::fromUtf8("pässwörd")})
+                  .code,
+              0);
+    std::string error;
+    auto engine = docserver::CommandEngine::Open(Folder("accented").toStdString(), error);
+    ASSERT_TRUE(engine) << error;
+    docserver::ConnectionState state;
+    EXPECT_EQ(engine->Execute(state, "TALQRequiredLogin,J\xfcrgen,p\xe4ssw\xf6rd,,DOM,1,8.6,1")
+                  .substr(0, 1),
+              "1");
+
+    const Ended user = RunProgram(
+        "talq-server", {"--init", Folder("user"), "--user", QString::fromUtf8("Łukasz")});
+    EXPECT_EQ(user.code, 2);
+    EXPECT_TRUE(Holds(user.err,
+                      "--user Łukasz: a user id holds only characters of the "
+                      "Windows-1252 code page"))
+        << user.err;
+    EXPECT_FALSE(QFile::exists(Folder("user") + "/system.db"));
+    EXPECT_EQ(RunProgram("talq-server",
+                         {"--init", Folder("longest"), "--user", QString(128, QChar(0xfc))})
+                  .code,
+              0);
 }
 
 TEST_F(ProgramCommandLines, DemoConfigRefusesAFolderWithoutASystem) {

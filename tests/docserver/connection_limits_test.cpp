@@ -15,6 +15,7 @@
 #include <fstream>
 #include <functional>
 #include <latch>
+#include <sstream>
 #include <thread>
 
 #include "engine/system_db.h"
@@ -47,15 +48,19 @@ class ConnectionLimits : public ::testing::Test {
     bool LogIn(int fd, const std::string& user = "ADMIN", const std::string& password = "SECRET") {
         return LogInReply(fd, user, password).substr(0, 1) == "1";
     }
-    // A user with rights in the demo project, added before a server starts.
-    void AddUser(const std::string& dir, const std::string& user, const std::string& password) {
+    // Changes a system before a server starts.
+    static void Exec(const std::string& dir, const std::string& sql) {
         docserver::SystemDb db;
         std::string error;
         ASSERT_TRUE(db.Open(dir + "/system.db", false, error)) << error;
-        const std::string sql = "INSERT INTO users(user_id, password) VALUES ('" + user + "', '" +
-                                password + "'); INSERT INTO user_projects(user_id, project_id, " +
-                                "security) VALUES ('" + user + "', 1, 1)";
         ASSERT_TRUE(db.Exec(sql, error)) << error;
+    }
+    // A user with rights in the demo project.
+    static void AddUser(const std::string& dir, const std::string& user,
+                        const std::string& password) {
+        Exec(dir, "INSERT INTO users(user_id, password) VALUES ('" + user + "', '" + password +
+                      "'); INSERT INTO user_projects(user_id, project_id, security) VALUES ('" +
+                      user + "', 1, 1)");
     }
     static long ResidentMb(pid_t pid) {
         long pages = 0, resident = 0;
@@ -70,6 +75,87 @@ class ConnectionLimits : public ::testing::Test {
         char c;
         ssize_t n = ::recv(fd, &c, 1, MSG_DONTWAIT);
         return n == 0 || (n < 0 && errno != EAGAIN);
+    }
+    // A logged-in connection of the demo project with the given receive
+    // buffer (0: the system's), and the answer to its lock of the key.
+    std::pair<int, std::string> OpenWithLock(int port, const std::string& user,
+                                             const std::string& key, int window) {
+        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (window > 0) ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &window, sizeof window);
+        sockaddr_in to{
+            AF_INET, htons(static_cast<std::uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
+        EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+        const std::string login = user + (user == "ADMIN" ? ",SECRET" : ",PASS");
+        EXPECT_EQ(Ask(fd, "TALQRequiredLogin," + login + ",,DOM,1,8.6,1").substr(0, 1), "1");
+        Ask(fd, "TALQGetProjectInfo," + login + ",Demo Project");
+        return {fd, Ask(fd, "TALQSetPageLock," + login + ",Demo Project," + key)};
+    }
+    // Asks for more than the window holds, reads none of it and waits until
+    // no more comes; how many it asked.
+    int FillWindow(int fd, const std::string& command = "TALQGetSystemFlags", int times = 200) {
+        std::string asked;
+        for (int i = 0; i < times; ++i) asked += RequestFrame::BuildRequest(command, random_);
+        ::send(fd, asked.data(), asked.size(), MSG_NOSIGNAL);
+        for (int held = -1, now = 0, still = 0; still < 6; still = held == now ? still + 1 : 0) {
+            held = now;
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+            ::ioctl(fd, FIONREAD, &now);
+        }
+        return times;
+    }
+    // From now on the peer drops whatever comes: no answer, no close.
+    static bool Cut(int fd) {
+        static sock_filter dropAll[] = {{BPF_RET | BPF_K, 0, 0, 0}};
+        static const sock_fprog program{1, dropAll};
+        return ::setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) == 0;
+    }
+    // Reads reply frames until there are as many or none comes for five
+    // seconds; how many came.
+    static int ReadReplies(int fd, int expected) {
+        RequestFrame::FrameReader reader;
+        std::string payload;
+        int frames = 0;
+        pollfd p{fd, POLLIN, 0};
+        char buffer[4096];
+        while (frames != expected && ::poll(&p, 1, 5000) > 0) {
+            const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+            if (n <= 0) break;
+            reader.Feed(buffer, static_cast<std::size_t>(n));
+            while (reader.Next(payload) == RequestFrame::FrameReader::Status::kFrame) ++frames;
+        }
+        return frames;
+    }
+    // The server's side of a connection as the kernel lists it: whether it
+    // is open, whether a window probe is due and when, and how many probes
+    // in a row went unanswered.
+    struct Side {
+        bool open = false;
+        bool probing = false;
+        std::chrono::milliseconds nextProbe{200};
+        int unanswered = 0;
+    };
+    static Side ServerSide(int serverPort, int peerPort) {
+        std::ifstream table("/proc/net/tcp");
+        std::string line;
+        std::getline(table, line);
+        Side side;
+        while (std::getline(table, line)) {
+            std::istringstream fields(line);
+            std::string slot, local, remote, state, queues, timer, retransmits, uid;
+            int probes = 0;
+            fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >>
+                probes;
+            const auto port = [](const std::string& address) {
+                return std::stoi(address.substr(address.find(':') + 1), nullptr, 16);
+            };
+            if (port(local) != serverPort || port(remote) != peerPort) continue;
+            side.open = state == "01";
+            side.probing = timer.substr(0, 2) == "04";
+            side.nextProbe = std::chrono::milliseconds(
+                10 * std::stol(timer.substr(timer.find(':') + 1), nullptr, 16));
+            side.unanswered = probes;
+        }
+        return side;
     }
     static bool ClosedWithin(int fd, std::chrono::seconds wait) {
         pollfd p{fd, POLLIN, 0};
@@ -394,10 +480,7 @@ TEST_F(ConnectionLimits, ASilentPeersPageLockIsReleasedAndAnIdleViewersIsKept) {
     int idle = open("VIEWER", "PASS");
     ASSERT_EQ(Ask(gone, "TALQSetPageLock," + viewer + "K00001"), "OK");
     ASSERT_EQ(Ask(idle, "TALQSetPageLock," + viewer + "K00002"), "OK");
-    // From now on the peer drops whatever comes: no answer, no close.
-    sock_filter dropAll[] = {{BPF_RET | BPF_K, 0, 0, 0}};
-    sock_fprog program{1, dropAll};
-    ASSERT_EQ(::setsockopt(gone, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program), 0);
+    ASSERT_TRUE(Cut(gone));
 
     int other = open("ADMIN", "SECRET");
     std::string reply;
@@ -418,46 +501,17 @@ TEST_F(ConnectionLimits, APeerCutWithRepliesInFlightGoesInTheTimeOutAndASlowRead
     AddUser(sys, "VIEWER", "PASS");
     testsupport::ServerProcess server(sys, false, {"--dead-peer-timeout", "2"});
     ASSERT_GT(server.Port(), 0) << server.Output();
-    auto open = [&](const std::string& user, const std::string& key, int window) {
-        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        if (window > 0) ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &window, sizeof window);
-        sockaddr_in to{AF_INET,
-                       htons(static_cast<std::uint16_t>(server.Port())),
-                       {htonl(INADDR_LOOPBACK)},
-                       {}};
-        EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
-        const std::string login = user + (user == "ADMIN" ? ",SECRET" : ",PASS");
-        EXPECT_EQ(Ask(fd, "TALQRequiredLogin," + login + ",,DOM,1,8.6,1").substr(0, 1), "1");
-        Ask(fd, "TALQGetProjectInfo," + login + ",Demo Project");
-        return std::pair{fd, Ask(fd, "TALQSetPageLock," + login + ",Demo Project," + key)};
-    };
-    // Asks for more than the window holds, reads none of it and waits until
-    // no more comes.
-    auto fillWindow = [&](int fd) {
-        std::string asked;
-        for (int i = 0; i < 200; ++i)
-            asked += RequestFrame::BuildRequest("TALQGetSystemFlags", random_);
-        ::send(fd, asked.data(), asked.size(), MSG_NOSIGNAL);
-        for (int held = -1, now = 0, still = 0; still < 6; still = held == now ? still + 1 : 0) {
-            held = now;
-            std::this_thread::sleep_for(std::chrono::milliseconds(250));
-            ::ioctl(fd, FIONREAD, &now);
-        }
-    };
-    sock_filter dropAll[] = {{BPF_RET | BPF_K, 0, 0, 0}};
-    sock_fprog cut{1, dropAll};  // the peer drops whatever comes: no answer, no close
-    const auto [inFlight, lock1] = open("ADMIN", "K00001", 0);
-    const auto [behindShutWindow, lock2] = open("ADMIN", "K00002", 4096);
-    const auto [slow, lock3] = open("ADMIN", "K00003", 4096);
+    const auto [inFlight, lock1] = OpenWithLock(server.Port(), "ADMIN", "K00001", 0);
+    const auto [behindShutWindow, lock2] = OpenWithLock(server.Port(), "ADMIN", "K00002", 4096);
+    const auto [slow, lock3] = OpenWithLock(server.Port(), "ADMIN", "K00003", 4096);
     ASSERT_EQ(lock1 + lock2 + lock3, "OKOKOK");
-    fillWindow(slow);
+    FillWindow(slow);
     const auto shut = std::chrono::steady_clock::now();
-    fillWindow(behindShutWindow);
-    for (int fd : {behindShutWindow, inFlight})
-        ASSERT_EQ(::setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &cut, sizeof cut), 0);
+    FillWindow(behindShutWindow);
+    for (int fd : {behindShutWindow, inFlight}) ASSERT_TRUE(Cut(fd));
     Exchange(inFlight, RequestFrame::BuildRequest("TALQGetSystemFlags", random_), false, 0);
 
-    const int other = open("VIEWER", "K00004", 0).first;
+    const int other = OpenWithLock(server.Port(), "VIEWER", "K00004", 0).first;
     for (const char* key : {"K00001", "K00002"}) {
         std::string reply;
         for (int i = 0; i < 100 && (reply = Ask(other, std::string("TALQSetPageLock,VIEWER,PASS,"
@@ -472,6 +526,57 @@ TEST_F(ConnectionLimits, APeerCutWithRepliesInFlightGoesInTheTimeOutAndASlowRead
               "ERROR: Page Locked by ADMIN")
         << "the slow reader lost its connection";
     for (int fd : {inFlight, behindShutWindow, slow, other}) ::close(fd);
+}
+
+// The window probes of a reader that reads slowly space out; a network
+// hiccup shorter than the time-out that takes one of them costs the reader
+// neither its connection, nor its lock, nor a reply.
+TEST_F(ConnectionLimits, ASlowReaderKeepsItsLockAndRepliesThroughAHiccupThatLosesAWindowProbe) {
+    const std::string sys = dir_.Path() + "/pages";
+    testsupport::MakeQuerySystem(sys, 12, 0);
+    AddUser(sys, "VIEWER", "PASS");
+    Exec(sys, "UPDATE pages SET ocr_text = hex(zeroblob(32768)) WHERE seq = 2");
+    testsupport::ServerProcess server(sys, false, {"--dead-peer-timeout", "3"});
+    ASSERT_GT(server.Port(), 0) << server.Output();
+    const auto [reader, lock] = OpenWithLock(server.Port(), "ADMIN", "K00001", 4096);
+    ASSERT_EQ(lock, "OK");
+    // Twenty large replies: most wait in the server while the window is shut.
+    const int asked = FillWindow(reader, "TALQGetPageOcr,,,,K00002", 20);
+    sockaddr_in own{};
+    socklen_t size = sizeof own;
+    ::getsockname(reader, reinterpret_cast<sockaddr*>(&own), &size);
+    const auto side = [&] { return ServerSide(server.Port(), ntohs(own.sin_port)); };
+
+    // Out of reach from just before a probe that follows the last by more
+    // than a second until just after it is lost, a hiccup of about a second.
+    bool lost = false;
+    for (int tries = 0; tries < 8 && !lost; ++tries) {
+        const Side before = side();
+        ASSERT_TRUE(before.open) << "closed before the hiccup";
+        if (!before.probing || before.nextProbe < std::chrono::milliseconds(1500)) {
+            std::this_thread::sleep_for(before.nextProbe + std::chrono::milliseconds(100));
+            continue;
+        }
+        std::this_thread::sleep_for(before.nextProbe - std::chrono::milliseconds(500));
+        ASSERT_TRUE(Cut(reader));
+        for (int i = 0; i < 30 && !(lost = side().unanswered > 0); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const int none = 0;
+        ASSERT_EQ(::setsockopt(reader, SOL_SOCKET, SO_DETACH_FILTER, &none, sizeof none), 0);
+    }
+    ASSERT_TRUE(lost) << "no probe fell in a hiccup";
+    // The next probe is answered.
+    Side after;
+    for (int i = 0; i < 400 && (after = side()).open && after.unanswered > 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(after.open) << "the reader lost its connection";
+
+    const int other = OpenWithLock(server.Port(), "VIEWER", "K00001", 0).first;
+    EXPECT_EQ(Ask(other, "TALQSetPageLock,VIEWER,PASS,Demo Project,K00001"),
+              "ERROR: Page Locked by ADMIN");
+    EXPECT_EQ(ReadReplies(reader, asked), asked) << "replies lost";
+    for (int fd : {reader, other}) ::close(fd);
 }
 
 }  // namespace
