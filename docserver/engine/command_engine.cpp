@@ -174,6 +174,7 @@ class RunningScope {
 }  // namespace
 
 std::string CommandEngine::Execute(ConnectionState& state, const std::string& command) {
+    state.passwordChanged.clear();
     std::string reply;
     try {
         // A request's payload ends with one NUL; anything after it is not command.
@@ -202,6 +203,12 @@ std::string CommandEngine::Execute(ConnectionState& state, const std::string& co
 }
 
 std::string CommandEngine::Dispatch(ConnectionState& state, const CommandText& command) {
+    // A session whose password changed elsewhere ends: the commands that
+    // carry no password would go on answering it.
+    if (state.ended || (!state.user.empty() && !LoginStands(state))) {
+        state.ended = true;
+        return "ERROR: Password Changed, Log In Again";
+    }
     const std::string& verb = command.Field(0);
     const CommandRule* rule = FindRule(verb);
     if (rule == nullptr) return "ERROR: Unknown Command " + verb.substr(0, 64);
@@ -210,7 +217,7 @@ std::string CommandEngine::Dispatch(ConnectionState& state, const CommandText& c
     if (verb == "TALQGetSystemFlags") return GetSystemFlags(command);
     if (verb == "TALQGetExtSystemFlags") return GetExtSystemFlags(command);
     if (verb == "TALQGetVersion") return GetVersion(command);
-    if (verb == "TALQChangePassword") return ChangePassword(command);
+    if (verb == "TALQChangePassword") return ChangePassword(state, command);
     if (verb == "TALQRequiredLogin") return RequiredLogin(state, command);
     if (verb == "TALQGetProjectInfo") return GetProjectInfo(state, command);
     if (verb == "TALQCloseProject") return CloseProject(state, command);

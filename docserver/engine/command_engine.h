@@ -24,9 +24,23 @@ class QueryCommands;
 struct QueryCache;
 struct QuerySortJob;
 
+// What a login proved: digests of the user's stored password, and of it
+// with the password sent (passwords.h).
+struct LoginProof {
+    std::string stored;
+    std::string pair;
+};
+
 // What the server remembers of one connection between its commands.
 struct ConnectionState {
-    std::string user;  // user of the last successful login; "" = none
+    std::string user;   // user of the last successful login; "" = none
+    LoginProof proved;  // what that login proved
+    // The user's password changed since: nothing more is answered, and the
+    // transport ends the connection as soon as it sees this.
+    bool ended = false;
+    // The user whose password the command just run changed, for the
+    // transport to end that user's other connections at once; "" = none.
+    std::string passwordChanged;
     std::int64_t projectId = 0;
     std::string projectName;  // the current project; "" = none
     std::string session;      // names the connection in page locks and batch jobs
@@ -119,13 +133,18 @@ class CommandEngine {
     // Helpers of the command families.
     std::string Setting(const std::string& name, const std::string& fallback);
     // "" when the password is the user's; else the refusal, which holds
-    // back users with too many recent failures unchecked.
-    std::string LoginRefusal(const std::string& user, const std::string& password);
+    // back users with too many recent failures unchecked. Only the password
+    // the connection proved as the user skips that; proved, when given, is
+    // filled on success.
+    std::string LoginRefusal(const std::string& user, const std::string& password,
+                             LoginProof* proved = nullptr);
     bool CheckUser(const std::string& user, const std::string& password) {
         return LoginRefusal(user, password).empty();
     }
+    // Whether the password the connection's login proved is still the user's.
+    bool LoginStands(const ConnectionState& state);
     // Password changes under the server's policy (commands_login.cpp).
-    std::string ChangePassword(const CommandText& command);
+    std::string ChangePassword(ConnectionState& state, const CommandText& command);
     // The addresses users logged in from, kept with them in the system so
     // that the hold on a guessed user still spares them after a restart.
     void KeepLoginAddress(const std::string& user, const std::string& address);

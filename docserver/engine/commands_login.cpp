@@ -32,7 +32,7 @@ bool IsStrong(const std::string& password) {
 }  // namespace
 
 // "TALQChangePassword," user "," old password "," new password
-std::string CommandEngine::ChangePassword(const CommandText& command) {
+std::string CommandEngine::ChangePassword(ConnectionState& state, const CommandText& command) {
     long flags = std::strtol(Setting("ExtSystemFlags", "0").c_str(), nullptr, 10);
     if ((flags & kPasswordChangeEnabled) == 0) return "ERROR: Password Changes Not Enabled";
     if (command.Count() != 4) return "ERROR: Invalid Parameters";
@@ -49,9 +49,14 @@ std::string CommandEngine::ChangePassword(const CommandText& command) {
                " Characters";
     if ((flags & kStrongPasswordsRequired) != 0 && !IsStrong(password))
         return "ERROR: Password Not Strong Enough";
+    const std::string hashed = HashPassword(password);
     Statement s(db_, "UPDATE users SET password = ? WHERE user_id = ?");
-    s.Bind(1, HashPassword(password)).Bind(2, user);
+    s.Bind(1, hashed).Bind(2, user);
     if (!s.Run()) return "ERROR: Unable to Change Password";
+    // The user's other sessions end; the one that changed it goes on.
+    if (SameText(state.user, user))
+        state.proved = {StoredDigest(hashed), PairDigest(hashed, password)};
+    state.passwordChanged = user;
     return "OK";
 }
 

@@ -20,12 +20,14 @@ std::string CommandEngine::GetVersion(const CommandText&) {
 std::string CommandEngine::RequiredLogin(ConnectionState& state, const CommandText& command) {
     if (command.Count() < 3 || command.Field(1).empty()) return "2";
     const std::string& user = command.Field(1);
-    if (std::string refusal = LoginRefusal(user, command.Field(2)); !refusal.empty())
+    LoginProof proved;
+    if (std::string refusal = LoginRefusal(user, command.Field(2), &proved); !refusal.empty())
         return refusal == "ERROR: Invalid Login" ? "0" : refusal;
     Statement s(db_, "SELECT user_id, system_security, full_name FROM users WHERE user_id = ?");
     s.Bind(1, user);
     if (!s.Step()) return "0";
     state.user = s.Text(0);
+    state.proved = std::move(proved);
     state.projectId = 0;
     state.projectName.clear();
     return "1" + std::string(1, kListSep) + std::to_string(s.Int(1)) + std::string(1, kListSep) +
@@ -34,7 +36,9 @@ std::string CommandEngine::RequiredLogin(ConnectionState& state, const CommandTe
 
 // "TALQGetProjectInfo," user "," password "," project
 std::string CommandEngine::GetProjectInfo(ConnectionState& state, const CommandText& command) {
-    if (std::string refusal = LoginRefusal(command.Field(1), command.Field(2)); !refusal.empty())
+    LoginProof proved;
+    if (std::string refusal = LoginRefusal(command.Field(1), command.Field(2), &proved);
+        !refusal.empty())
         return refusal;
     // A project name is the rest of the command.
     std::string name = command.Rest(3);
@@ -93,6 +97,7 @@ std::string CommandEngine::GetProjectInfo(ConnectionState& state, const CommandT
     fields.push_back(p.Text(11));
 
     state.user = command.Field(1);
+    state.proved = std::move(proved);
     state.projectId = id;
     state.projectName = p.Text(1);
     std::string reply;

@@ -1,5 +1,7 @@
 // Who may run a command: the connection's login, the user a command names,
 // the password it carries and the rights of the user in the project.
+#include <sqlite3.h>
+
 #include <cstdint>
 #include <utility>
 
@@ -82,15 +84,18 @@ std::string CommandEngine::Authorize(ProjectAccess& access) {
     return rule == nullptr ? "" : Refusal(rule->need, access.security, access.restriction);
 }
 
-std::string CommandEngine::LoginRefusal(const std::string& user, const std::string& password) {
+bool CommandEngine::LoginStands(const ConnectionState& state) {
+    Statement s(db_, "SELECT password FROM users WHERE user_id = ?");
+    s.Bind(1, state.user);
+    return s.Step() && StoredDigest(s.Text(0)) == state.proved.stored;
+}
+
+std::string CommandEngine::LoginRefusal(const std::string& user, const std::string& password,
+                                        LoginProof* proved) {
     // Refused before anything is read or kept: no such user can exist.
     if (user.empty() || user.size() > kMaxUserIdLength) return "ERROR: Invalid Login";
     const ConnectionState* connection = CurrentConnection();
     const std::string address = connection != nullptr ? connection->address : std::string();
-    // A connection that logged in as the user before the hold keeps working:
-    // its commands carry the password it proved.
-    const bool provedEarlier =
-        connection != nullptr && !connection->user.empty() && SameText(connection->user, user);
     // A busy database throws from here, before anything is counted: the
     // login is answered as busy, never as a wrong password.
     // The row is read and its statement ended at once: a read left open
@@ -108,6 +113,12 @@ std::string CommandEngine::LoginRefusal(const std::string& user, const std::stri
             disabled = s.Int(1);
         }
     }
+    // A connection that logged in as the user keeps working through a hold:
+    // its commands carry the password it proved. Any other password it
+    // sends is a guess like anyone's.
+    const bool provedEarlier = known && connection != nullptr && !connection->proved.pair.empty() &&
+                               SameText(connection->user, user) &&
+                               connection->proved.pair == PairDigest(stored, password);
     // Announced before the hash, so checks running at once cannot pass the count.
     if (!provedEarlier && !throttle_->Begin(user, address))
         return "ERROR: Too Many Failed Logins, Try Again Later";
@@ -117,10 +128,7 @@ std::string CommandEngine::LoginRefusal(const std::string& user, const std::stri
     static const std::string decoy = HashPassword("decoy");
     const bool matches = PasswordMatches(known ? stored : decoy, password);
     if (!known || disabled != 0 || !matches) {
-        if (provedEarlier)
-            throttle_->Failed(user, address);
-        else
-            attempt.Rejected();
+        attempt.Rejected();
         return "ERROR: Invalid Login";
     }
     // Only a fresh proof clears the count: the commands of a session that
@@ -130,11 +138,15 @@ std::string CommandEngine::LoginRefusal(const std::string& user, const std::stri
         // A row written in plain text since the system was opened; a busy
         // database leaves it to a later login, the password was right.
         try {
+            const std::string hashed = HashPassword(password);
             Statement u(db_, "UPDATE users SET password = ? WHERE user_id = ? AND password = ?");
-            u.Bind(1, HashPassword(password)).Bind(2, user).Bind(3, stored).Run();
+            if (u.Bind(1, hashed).Bind(2, user).Bind(3, stored).Run() &&
+                sqlite3_changes(db_.Handle()) > 0)
+                stored = hashed;
         } catch (const DatabaseBusy&) {
         }
     }
+    if (proved != nullptr) *proved = {StoredDigest(stored), PairDigest(stored, password)};
     return "";
 }
 

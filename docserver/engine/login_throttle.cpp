@@ -86,8 +86,7 @@ bool LoginThrottle::Room(Entries& entries, Key key, std::int64_t now, bool spare
 
 void LoginThrottle::Count(Entries& entries, Key key, int freeFailures, std::int64_t now,
                           bool spared) {
-    // A failure not announced by Begin finds no room only when the table is
-    // full of others' holds and the attempt came from an unknown place.
+    // The attempt's Begin made its record; a full table gains none here.
     if (!Room(entries, key, now, spared)) return;
     Entry& e = entries.records[key];
     if (e.failures > 0 && now - e.last > kForgetAfterMs && now >= e.until) {
@@ -119,8 +118,9 @@ bool LoginThrottle::SparedLocked(const std::string& user, const std::string& add
 
 bool LoginThrottle::HeldLocked(const std::string& user, const std::string& address,
                                const Keys& keys, std::int64_t now) {
-    if (HeldIn(pairs_, keys.pair, now) || HeldIn(addresses_, keys.address, now)) return true;
-    return HeldIn(users_, keys.user, now) && !SparedLocked(user, address);
+    if (HeldIn(pairs_, keys.pair, now)) return true;
+    return (HeldIn(addresses_, keys.address, now) || HeldIn(users_, keys.user, now)) &&
+           !SparedLocked(user, address);
 }
 
 void LoginThrottle::CountLocked(const std::string& user, const std::string& address,
@@ -151,10 +151,10 @@ bool LoginThrottle::Begin(const std::string& user, const std::string& address) {
     const auto giveUp = std::chrono::steady_clock::now() + kLongestCrowdWait;
     while (true) {
         if (HeldLocked(user, address, keys, clock_())) return false;
-        const bool crowded =
-            Crowded(pairs_, keys.pair, kFreeFailures) ||
-            Crowded(addresses_, keys.address, kFreeAddressFailures) ||
-            (Crowded(users_, keys.user, kFreeUserFailures) && !SparedLocked(user, address));
+        const bool crowded = Crowded(pairs_, keys.pair, kFreeFailures) ||
+                             ((Crowded(addresses_, keys.address, kFreeAddressFailures) ||
+                               Crowded(users_, keys.user, kFreeUserFailures)) &&
+                              !SparedLocked(user, address));
         if (!crowded || landed_.wait_until(lock, giveUp) == std::cv_status::timeout) break;
     }
     const std::int64_t now = clock_();
@@ -179,12 +179,6 @@ void LoginThrottle::Abandoned(const std::string& user, const std::string& addres
     const Keys keys = KeysOf(user, address);
     std::lock_guard<std::mutex> lock(mutex_);
     LandLocked(keys);
-}
-
-void LoginThrottle::Failed(const std::string& user, const std::string& address) {
-    const Keys keys = KeysOf(user, address);
-    std::lock_guard<std::mutex> lock(mutex_);
-    CountLocked(user, address, keys);
 }
 
 bool LoginThrottle::Succeeded(const std::string& user, const std::string& address) {

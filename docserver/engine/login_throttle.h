@@ -3,17 +3,19 @@
 // address whatever the name, and per user whatever the address. After a few
 // failures further attempts are refused unchecked for a while, the wait
 // doubling with each failure, so the password hashing an address or a
-// guessed user can cost is bounded. The hold on a user spares the addresses
-// that user logged in from, so a guesser elsewhere does not lock the user
-// out; the engine keeps those addresses in the system, so a restart forgets
-// none of them. Names and addresses are kept only as keyed digests, and the
-// tables are capped, so strangers cannot grow the memory they take. A record
-// that holds back or still counts failures is never dropped to make room:
-// a flood of new names must not wipe a hold. When a table is full of such,
-// an attempt that would need a new record is refused unchecked, but a user
-// from an address it logged in from is always checked (those records are
-// bounded by the users, not by strangers). Nothing sleeps; the clock is
-// injectable.
+// guessed user can cost is bounded. The holds on a user and on an address
+// spare the addresses that user logged in from, so neither a guesser
+// elsewhere nor strangers failing at a shared address (a terminal server, a
+// NAT) lock the user out there; the hold on that user at that address still
+// limits guesses at it. The engine keeps those addresses in the system, so a
+// restart forgets none of them. Names and addresses are kept only as keyed
+// digests, and the tables are capped, so strangers cannot grow the memory
+// they take. A record that holds back or still counts failures is never
+// dropped to make room: a flood of new names must not wipe a hold. When a
+// table is full of such, an attempt that would need a new record is refused
+// unchecked, but a user from an address it logged in from is always checked
+// (those records are bounded by the users, not by strangers). Nothing
+// sleeps; the clock is injectable.
 
 #include <condition_variable>
 #include <cstdint>
@@ -54,8 +56,6 @@ class LoginThrottle {
     void Rejected(const std::string& user, const std::string& address);
     // The attempt announced by Begin ended without a verdict.
     void Abandoned(const std::string& user, const std::string& address);
-    // A failure not announced by Begin.
-    void Failed(const std::string& user, const std::string& address);
     // The attempt announced by Begin proved the password. True when the
     // address is to be kept in the system: new as the user's latest, or not
     // stored yet.

@@ -111,15 +111,24 @@ bool PasswordMatches(const std::string& stored, const std::string& password) {
     QByteArray key = QByteArray::fromHex(QByteArray::fromStdString(rest.substr(b + 1)));
     if (iterations < 1 || salt.isEmpty() || key.size() != kKeyBytes) return false;
 
-    QCryptographicHash pair(QCryptographicHash::Sha256);
-    pair.addData(QByteArray::fromStdString(stored));
-    pair.addData(QByteArray(1, '\0'));
-    pair.addData(QByteArray::fromStdString(Upper(password)));
-    QByteArray digest = pair.result();
+    const QByteArray digest = QByteArray::fromStdString(PairDigest(stored, password));
     if (Verified().Contains(digest)) return true;
     if (!SameBytes(Derive(password, salt, iterations), key)) return false;
     Verified().Add(digest);
     return true;
+}
+
+std::string StoredDigest(const std::string& stored) {
+    return QCryptographicHash::hash(QByteArray::fromStdString(stored), QCryptographicHash::Sha256)
+        .toStdString();
+}
+
+std::string PairDigest(const std::string& stored, const std::string& password) {
+    QCryptographicHash pair(QCryptographicHash::Sha256);
+    pair.addData(QByteArray::fromStdString(stored));
+    pair.addData(QByteArray(1, '\0'));
+    pair.addData(QByteArray::fromStdString(Upper(password)));
+    return pair.result().toStdString();
 }
 
 }  // namespace docserver

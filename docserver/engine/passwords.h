@@ -17,4 +17,9 @@ bool IsPasswordHash(const std::string& stored);
 // Whether the password is the one stored, hashed or plain.
 bool PasswordMatches(const std::string& stored, const std::string& password);
 
+// Digests of a stored value, and of it with a password: what a connection
+// keeps of its login, never the password itself.
+std::string StoredDigest(const std::string& stored);
+std::string PairDigest(const std::string& stored, const std::string& password);
+
 }  // namespace docserver

@@ -326,6 +326,14 @@ void TcpServer::Work(CommandEngine& engine) {
                     c->user = c->state.user;
                 }
             }
+            // A user's other connections end as the password changes, so
+            // that their clients find them closed before they ask again.
+            if (!c->state.passwordChanged.empty()) {
+                for (const auto& other : clients_)
+                    if (other != c && SameText(other->user, c->state.passwordChanged))
+                        HangUp(other, "its user's password changed, closed");
+            }
+            if (c->state.ended) HangUp(c, "its user's password changed, closed");
             // Marked before the reply is sent: a login answered is never
             // closed by the grace.
             c->loggedIn = !c->state.user.empty();

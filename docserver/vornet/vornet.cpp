@@ -66,6 +66,14 @@ VORNET_EXPORT std::int32_t INET_ProcessCommand(std::int32_t handle, const char* 
     if (c == nullptr || !c->engine || command == nullptr || commandLength < 0) return -1;
     c->message =
         c->engine->Execute(c->state, std::string(command, static_cast<std::size_t>(commandLength)));
+    if (c->state.ended) {
+        // Its user's password changed: the connection ends as a socket
+        // closed by the server, with no reply, and the client opens it again.
+        c->engine->EndConnection(c->state);
+        c->engine.reset();
+        c->message.clear();
+        return -1;
+    }
     if (messageRef != nullptr) *messageRef = handle;
     if (messageLength != nullptr) *messageLength = static_cast<std::int32_t>(c->message.size());
     return 0;

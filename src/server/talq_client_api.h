@@ -247,6 +247,10 @@ class TalqClientAPI {
     bool SendRequest(const std::string& command, std::string& reply, std::int32_t& replyLength,
                      bool allowNested);
     bool SendLocal(const std::string& command, std::string& reply, std::int32_t& replyLength);
+    // Whether the library ended the local connection (its user's password
+    // changed elsewhere), and connecting it again, as a new connection.
+    bool LocalConnectionEnded();
+    bool ReopenLocal();
     bool ConnectSocket();
     bool ReconnectSession();
     // Drops the socket of a stream whose state is no longer known (time-out,

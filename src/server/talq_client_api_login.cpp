@@ -14,7 +14,7 @@ void TalqClientAPI::DropUser() {
 }
 
 bool TalqClientAPI::LoginRefused() const {
-    return connection_ != 0 && remote_ > 0 && userValid_ == 0 && !userName_.empty();
+    return connection_ != 0 && userValid_ == 0 && !userName_.empty();
 }
 
 bool TalqClientAPI::LogInAgain(const std::string& password) {

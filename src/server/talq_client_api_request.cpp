@@ -72,6 +72,19 @@ bool TalqClientAPI::SendLocal(const std::string& command, std::string& reply,
     return true;
 }
 
+bool TalqClientAPI::LocalConnectionEnded() {
+    return localLibrary_ != nullptr && localHandle_ != 0 &&
+           localLibrary_->ValidateConnection(localHandle_) != 0;
+}
+
+bool TalqClientAPI::ReopenLocal() {
+    if (localLibrary_ == nullptr || localHandle_ == 0) return false;
+    localLibrary_->CloseConnection(localHandle_);
+    if (localLibrary_->ConnectLocal(localMode_, localHandle_) != 0) return false;
+    ++connectionEpoch_;
+    return true;
+}
+
 bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
                                 std::int32_t& replyLength, bool allowNested) {
     reply.clear();
@@ -101,6 +114,20 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
 
     if (remote_ == 0) {
         SendLocal(command, reply, replyLength);
+        // A connection the library ended ran nothing, as a socket found
+        // closed before the request left: it is opened again, logs in again
+        // and the request goes once more.
+        if (replyLength == 0 && !allowNested && LocalConnectionEnded()) {
+            if (!ReconnectSession()) {
+                lastError_ = "Unable to Send Data Request";
+                return false;
+            }
+            if (sendOnlyInEpoch_ && *sendOnlyInEpoch_ != connectionEpoch_) {
+                lastError_ = "Page Lock Lost";
+                return false;
+            }
+            SendLocal(command, reply, replyLength);
+        }
     } else {
         int retries = 0;
         // A connection found dead before the request left reconnects, logs
@@ -272,7 +299,7 @@ bool TalqClientAPI::ConnectSocket() {
 
 bool TalqClientAPI::ReconnectSession() {
     if (connection_ == 0) return false;
-    if (!ConnectSocket()) {
+    if (!(remote_ > 0 ? ConnectSocket() : ReopenLocal())) {
         lastError_ = "Could Not ReConnect Socket";
         return false;
     }

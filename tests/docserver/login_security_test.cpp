@@ -11,7 +11,9 @@
 #include "engine/login_throttle.h"
 #include "engine/system_db.h"
 #include "engine/system_init.h"
+#include "foundation/mod_registry.h"
 #include "raw_client.h"
+#include "server/talq_client_api.h"
 #include "support/scoped_env.h"
 #include "support/server_process.h"
 #include "test_system.h"
@@ -264,6 +266,83 @@ TEST(LoginThrottle, AFloodOfNewNamesFreesNoHeldUserAndKeepsNoKnownUserOut) {
 
     now += LoginThrottle::kForgetAfterMs + LoginThrottle::kLongestWaitMs;
     EXPECT_TRUE(throttle.Begin("NEWCOMER", "10.4.0.1")) << "stale records make room";
+}
+
+// A connection gets no free guesses for having logged in; a password change
+// ends the user's other sessions, over TCP and locally, the changer's aside,
+// until they log in with the new one; strangers failing at a shared address
+// keep no user out that logged in from there.
+TEST_F(LoginSecurity, NoFreeGuessesAfterALoginNoOtherSessionAfterAChangeNoLockoutAtASharedAddress) {
+    using docserver::LoginThrottle;
+    std::string error;
+    auto engine = CommandEngine::Open(sys_, error);
+    ASSERT_TRUE(engine) << error;
+    std::int64_t now = 0;
+    engine->ShareLoginThrottle(std::make_shared<LoginThrottle>([&now] { return now; }));
+    ConnectionState proved;
+    proved.address = "10.0.0.9";
+    ASSERT_EQ(Login(*engine, proved, "ADMIN", "SECRET").substr(0, 1), "1");
+    int checked = 0;
+    for (int i = 0; i < 20; ++i) {
+        const std::string guess = "guess" + std::to_string(i);
+        const std::string reply =
+            i % 2 == 0
+                ? Login(*engine, proved, "admin", guess)
+                : engine->Execute(proved, "TALQGetProjectInfo,ADMIN," + guess + ",Demo Project");
+        checked += reply.rfind("ERROR: Too Many", 0) != 0;
+    }
+    EXPECT_EQ(checked, LoginThrottle::kFreeFailures) << "a logged-in connection guesses freely";
+
+    testsupport::ScopedUserStores stores;
+    testsupport::ServerProcess server(sys_);
+    testsupport::RawClient reader(server.Port()), changer(server.Port());
+    ASSERT_TRUE(reader.LogIn("ADMIN", "SECRET", "Demo Project"));
+    ASSERT_TRUE(changer.LogIn("ADMIN", "SECRET"));
+    modRegistry::RegSetString(modRegistry::HKEY_CURRENT_USER, "Software\\TALQTech\\VYNSYS\\Paths",
+                              "Local", sys_ + "/");
+    TalqClientAPI remote, local;
+    ASSERT_TRUE(remote.OpenTalqConnection(0, "DOM", "127.0.0.1", server.Port(), 0, 0, 20));
+    ASSERT_TRUE(local.OpenTalqConnection(2, "", "", 0, 0, 0, 0)) << local.LastError();
+    for (TalqClientAPI* api : {&remote, &local})
+        ASSERT_TRUE(api->TalqLogin("ADMIN", "SECRET", 1) && api->SelectProject("Demo Project"));
+    ASSERT_EQ(changer.Send("TALQChangePassword,ADMIN,SECRET,Fresh7"), "OK");
+    EXPECT_EQ(changer.Send("TALQGetTalqPrjList,ADMIN,Fresh7,,1").rfind("Demo Project", 0), 0u)
+        << "the changer goes on";
+    EXPECT_EQ(reader.Send("TALQGetPageOcr,K1"), "CLOSED") << "another session reads on";
+    for (TalqClientAPI* api : {&remote, &local}) {
+        const std::uint64_t epoch = api->LockEpoch();
+        EXPECT_EQ(api->GetTalqProjectList(0), "") << "answered on the old password";
+        ASSERT_TRUE(api->LoginRefused()) << api->LastError();
+        EXPECT_FALSE(api->LogInAgain("SECRET"));
+        ASSERT_TRUE(api->LogInAgain("FRESH7")) << api->LastError();
+        EXPECT_GT(api->LockEpoch(), epoch) << "locks taken before are no longer believed held";
+        EXPECT_EQ(api->GetTalqProjectList(0), "Demo Project");
+    }
+
+    // A terminal server: strangers fail under ever new names beside a user
+    // who logged in from there.
+    LoginThrottle throttle([&now] { return now; });
+    const std::string shared = "10.7.0.1";
+    ASSERT_TRUE(throttle.Begin("ADMIN", shared));
+    throttle.Succeeded("ADMIN", shared);
+    int refused = 0;
+    for (int i = 0; i < 600; ++i, now += 1000) {
+        if (throttle.Begin("NAME" + std::to_string(i), shared))
+            throttle.Rejected("NAME" + std::to_string(i), shared);
+        if (i % 10 != 0) continue;
+        if (throttle.Begin("ADMIN", shared))
+            throttle.Succeeded("ADMIN", shared);
+        else
+            ++refused;
+    }
+    EXPECT_EQ(refused, 0) << "kept out by others' failures at its own address";
+    checked = 0;
+    for (int i = 0; i < 20; ++i) {
+        if (!throttle.Begin("ADMIN", shared)) continue;
+        ++checked;
+        throttle.Rejected("ADMIN", shared);
+    }
+    EXPECT_EQ(checked, LoginThrottle::kFreeFailures) << "guesses at the user there are held";
 }
 
 }  // namespace
