@@ -203,8 +203,9 @@ std::string CommandEngine::Execute(ConnectionState& state, const std::string& co
 }
 
 std::string CommandEngine::Dispatch(ConnectionState& state, const CommandText& command) {
-    // A session whose password changed elsewhere ends: the commands that
-    // carry no password would go on answering it.
+    // A session whose password changed elsewhere, or whose user was
+    // disabled, ends: the commands that carry no password would go on
+    // answering it.
     if (state.ended || (!state.user.empty() && !LoginStands(state))) {
         state.ended = true;
         return "ERROR: Password Changed, Log In Again";

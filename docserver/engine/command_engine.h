@@ -138,10 +138,8 @@ class CommandEngine {
     // filled on success.
     std::string LoginRefusal(const std::string& user, const std::string& password,
                              LoginProof* proved = nullptr);
-    bool CheckUser(const std::string& user, const std::string& password) {
-        return LoginRefusal(user, password).empty();
-    }
-    // Whether the password the connection's login proved is still the user's.
+    // Whether the password the connection's login proved is still the
+    // user's, and the user not disabled since.
     bool LoginStands(const ConnectionState& state);
     // Password changes under the server's policy (commands_login.cpp).
     std::string ChangePassword(ConnectionState& state, const CommandText& command);

@@ -85,9 +85,10 @@ std::string CommandEngine::Authorize(ProjectAccess& access) {
 }
 
 bool CommandEngine::LoginStands(const ConnectionState& state) {
-    Statement s(db_, "SELECT password FROM users WHERE user_id = ?");
+    // A user disabled meanwhile is ended as one whose password changed.
+    Statement s(db_, "SELECT password, disabled FROM users WHERE user_id = ?");
     s.Bind(1, state.user);
-    return s.Step() && StoredDigest(s.Text(0)) == state.proved.stored;
+    return s.Step() && s.Int(1) == 0 && StoredDigest(s.Text(0)) == state.proved.stored;
 }
 
 std::string CommandEngine::LoginRefusal(const std::string& user, const std::string& password,

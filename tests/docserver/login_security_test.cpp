@@ -318,6 +318,12 @@ TEST_F(LoginSecurity, NoFreeGuessesAfterALoginNoOtherSessionAfterAChangeNoLockou
         EXPECT_GT(api->LockEpoch(), epoch) << "locks taken before are no longer believed held";
         EXPECT_EQ(api->GetTalqProjectList(0), "Demo Project");
     }
+    {
+        docserver::SystemDb db;
+        ASSERT_TRUE(db.Open(sys_ + "/system.db", false, error)) << error;
+        ASSERT_TRUE(db.Exec("UPDATE users SET disabled = 1 WHERE user_id = 'ADMIN'", error));
+    }
+    EXPECT_EQ(changer.Send("TALQGetPageOcr,K1"), "CLOSED") << "a disabled user reads on";
 
     // A terminal server: strangers fail under ever new names beside a user
     // who logged in from there.
