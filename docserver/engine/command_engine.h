@@ -169,8 +169,9 @@ class CommandEngine {
     // The reply when PageSeq found no page for the key: a page in range was
     // refused because it may not be changed.
     std::string MissingPage(const ProjectAccess& access, const std::string& key);
-    // "ERROR: Page Locked by <user>" while another user holds the page's
-    // lock, else empty: what a locked page shows others is read-only.
+    // "ERROR: Page Locked by <user>" while another connection holds the
+    // page's lock, the same user's included, else empty: what a locked page
+    // shows others is read-only.
     std::string HeldByAnother(const ProjectAccess& access, std::int64_t seq);
 
     // Key navigation (commands_navigation.cpp).

@@ -69,7 +69,7 @@ std::string CommandEngine::PutPageInfo(const CommandText& command) {
     if (!ParseNumber(command.FromEnd(0), value)) return "ERROR: Invalid Value";
     if (rotation) {
         if (value < 0 || value > 3) return "ERROR: Invalid Rotation";
-        // Whoever may change the page turns it, unless another user holds it.
+        // Whoever may change the page turns it, unless another connection holds it.
         if (std::string held = HeldByAnother(access, seq); !held.empty()) return held;
         Statement u(db_, "UPDATE pages SET rotation = ? WHERE project_id = ? AND seq = ?");
         return u.Bind(1, value).Bind(2, access.id).Bind(3, seq).Run() ? "OK"
@@ -174,21 +174,24 @@ std::string CommandEngine::GetPageOcr(const ConnectionState& state, const Comman
 }
 
 std::string CommandEngine::HeldByAnother(const ProjectAccess& access, std::int64_t seq) {
-    Statement held(db_, "SELECT user_id FROM page_locks WHERE project_id = ? AND seq = ?");
+    // One login may be open in two viewers: the lock is the connection's,
+    // and the same user's other connection is refused like any other.
+    const ConnectionState* state = CurrentConnection();
+    Statement held(db_, "SELECT user_id, session FROM page_locks WHERE project_id = ? AND seq = ?");
     held.Bind(1, access.id).Bind(2, seq);
-    if (held.Step() && !SameText(held.Text(0), access.user))
+    if (held.Step() && (state == nullptr || held.Text(1) != state->session))
         return "ERROR: Page Locked by " + held.Text(0);
     return {};
 }
 
-// A lock is the connection's; another user's lock is refused, and so is a
-// page the user may not change.
+// A lock is the connection's; another connection's lock is refused, and so
+// is a page the user may not change.
 std::string CommandEngine::SetPageLock(ConnectionState& state, const CommandText& command) {
     ProjectAccess access;
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
     std::int64_t seq = PageSeq(access, command.Rest(4));
     if (seq == 0) return MissingPage(access, command.Rest(4));
-    // The check and the taking are one write, so two users never both win.
+    // The check and the taking are one write, so two connections never both win.
     Transaction transaction(db_);
     if (!transaction.Ok()) return "ERROR: Unable to Lock Page";
     if (std::string held = HeldByAnother(access, seq); !held.empty()) return held;

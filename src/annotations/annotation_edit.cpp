@@ -110,6 +110,13 @@ void AppendRecord(KindList& ref, const AnnotationRec& rec) {
     ++count;
 }
 
+std::string AppendNewMark(KindList& ref, std::int32_t kind, const AnnotationRec& rec) {
+    if (ref.count >= MaxAnnotationsPerPage(static_cast<AnnotationKind>(kind)))
+        return kTooManyAnnotations;
+    AppendRecord(ref, rec);
+    return {};
+}
+
 void RemoveRecord(KindList& ref, int index) {
     AnnotationList& list = ref.list;
     int& count = ref.count;
@@ -124,6 +131,14 @@ int FindRecord(const KindList& ref, const AnnotationRec& rec) {
     return FirstHit(ref.list, ref.count, [&](const AnnotationRec& r) {
         TalqClientAPI_Header::BuildAnnotationList(1, {r}, text);
         return text == wanted;
+    });
+}
+
+int FindSameMark(const KindList& ref, std::int32_t kind, const AnnotationRec& rec) {
+    return FirstHit(ref.list, ref.count, [&](const AnnotationRec& r) {
+        return r.Left == rec.Left && r.Top == rec.Top && r.Right == rec.Right &&
+               r.Bottom == rec.Bottom && r.Rotation == rec.Rotation &&
+               (kind != kMarkup || r.Text == rec.Text);
     });
 }
 

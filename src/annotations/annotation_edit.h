@@ -70,9 +70,19 @@ AnnotationHit FindAnnotationAt(const PageLists& lists, std::int32_t x, std::int3
 
 // Appends a record as the list's last; removes one, moving the later ones up.
 void AppendRecord(KindList& ref, const AnnotationRec& rec);
+// What a reviewer is told when a kind's list holds all a page may have.
+inline constexpr char kTooManyAnnotations[] =
+    "You have exceeded the maximum annotations\nallowed for a single image.";
+// Appends a new mark unless its kind's list is full: "" when appended, else
+// the message why not.
+std::string AppendNewMark(KindList& ref, std::int32_t kind, const AnnotationRec& rec);
 void RemoveRecord(KindList& ref, int index);
 // The first record stored as this one would be, 0-based; -1 for none.
 int FindRecord(const KindList& ref, const AnnotationRec& rec);
+// The first record of a kind that is the same mark as this one, whatever an
+// edit changed since: edits never move a mark, so it lies in the same place
+// (a markup along the same points). 0-based; -1 for none.
+int FindSameMark(const KindList& ref, std::int32_t kind, const AnnotationRec& rec);
 
 // "x,y;x,y;..." of markup points in image pixels.
 std::string MarkupPointText(const std::vector<std::pair<std::int32_t, std::int32_t>>& points);

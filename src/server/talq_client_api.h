@@ -303,6 +303,11 @@ class TalqClientAPI {
     // The page locks this connection holds: the server drops them with the
     // connection, so a reconnection takes them again.
     std::vector<std::string> lockedKeys_;
+    // Locks a reconnection could not take again because the same user held
+    // them: most likely the lost connection, which the server may not have
+    // seen end yet. The next taking of such a lock waits for it a while.
+    std::vector<std::string> keysOfLostConnection_;
+    bool LockedBySameUser(const std::string& reply) const;
     std::uint64_t connectionEpoch_ = 0;
     // While set, a request is not sent on a connection of another epoch.
     std::optional<std::uint64_t> sendOnlyInEpoch_;

@@ -5,6 +5,8 @@
 
 #include "foundation/fields.h"
 #include "foundation/number_text.h"
+#include "foundation/text_match.h"
+#include "foundation/wait.h"
 #include "platform/prompts.h"
 #include "platform/wire_separators.h"
 #include "server/talq_client_api.h"
@@ -16,6 +18,8 @@ const std::string kRecordSep(1, wire::kRecordSep);
 const std::string kListSep(1, wire::kListSep);
 const std::string kItemSep = "|";
 constexpr std::size_t kScaleHead = 8;
+// Two-second waits for a lost connection's lock to go.
+constexpr int kLostConnectionWaits = 5;
 
 }  // namespace
 
@@ -153,11 +157,30 @@ std::string TalqClientAPI::GetStellantImage(const std::string& file, std::int32_
     return reply;
 }
 
+bool TalqClientAPI::LockedBySameUser(const std::string& reply) const {
+    return mVBUtil::UCase(reply) == mVBUtil::UCase("ERROR: Page Locked by " + userName_);
+}
+
 bool TalqClientAPI::SetPageLock(const std::string& key) {
     if (!ValidateSession(15)) return false;
     if (RefuseBreakers({&key}, "Image Key")) return false;
+    const std::string command = "TALQSetPageLock," + CommandPrefix() + "," + key;
     std::string reply;
-    if (!Request("TALQSetPageLock," + CommandPrefix() + "," + key, reply)) return false;
+    bool locked = Request(command, reply);
+    const auto lost =
+        std::find(keysOfLostConnection_.begin(), keysOfLostConnection_.end(), key);
+    if (lost != keysOfLostConnection_.end()) {
+        keysOfLostConnection_.erase(lost);
+        // The server drops a closed connection's locks once its last request
+        // has run; only another viewer of the user holds one for longer.
+        SetRequestLock();
+        for (int i = 0; !locked && i < kLostConnectionWaits && LockedBySameUser(lastError_); ++i) {
+            mVBUtil::WaitSeconds(2);
+            locked = Request(command, reply);
+        }
+        ReleaseRequestLock();
+    }
+    if (!locked) return false;
     if (std::find(lockedKeys_.begin(), lockedKeys_.end(), key) == lockedKeys_.end())
         lockedKeys_.push_back(key);
     return true;

@@ -1,6 +1,8 @@
 #include <QCursor>
 #include <QGuiApplication>
 
+#include <algorithm>
+
 #include "foundation/fields.h"
 #include "foundation/text_match.h"
 #include "foundation/wait.h"
@@ -339,7 +341,13 @@ bool TalqClientAPI::ReconnectSession() {
                 SendRequest("TALQSetPageLock," + CommandPrefix() + "," + key, reply, replyLength,
                             true);
             if (!locked && replyLength == 0) return false;
-            if (locked) held.push_back(key);
+            if (locked) {
+                held.push_back(key);
+            } else if (LockedBySameUser(reply) &&
+                       std::find(keysOfLostConnection_.begin(), keysOfLostConnection_.end(),
+                                 key) == keysOfLostConnection_.end()) {
+                keysOfLostConnection_.push_back(key);
+            }
         }
         lockedKeys_ = std::move(held);
     }

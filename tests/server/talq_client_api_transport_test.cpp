@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 
 #include "fake_server.h"
@@ -286,6 +287,38 @@ TEST(Transport, IdleSocketClosedByTheServerIsReopenedAndTheRequestSentOnce) {
     EXPECT_EQ(server.CommandsOn(2),
               (std::vector<std::string>{"TALQRequiredLogin,USER,PW,,DOM,1,8.6,1",
                                         "TALQGetProjectInfo,USER,PW,PROJ", "CMD2"}));
+}
+
+// The connection a reconnection replaces may hold its page locks on the
+// server a moment longer. A lock the reconnection found held by the same
+// user is waited for once when taken again; one the user's other viewer
+// holds is refused at once.
+TEST(Transport, ALockTheLostConnectionStillHoldsIsWaitedForOnce) {
+    std::atomic<int> refusals{2};
+    FakeServer server(WithSession([&refusals](int connection, const std::string& command) {
+        FakeAction a;
+        a.payload = "OK";
+        a.closeAfter = command == "CMD1";
+        const bool lock = command.rfind("TALQSetPageLock", 0) == 0;
+        if (connection > 1 && lock && (command.ends_with(",OTHER") || refusals-- > 0))
+            a.payload = "ERROR: Page Locked by user";
+        return a;
+    }));
+    TalqClientAPI api;
+    ASSERT_TRUE(Open(api, server));
+    Peer::LogIn(api, "USER", "PW", "PROJ");
+    ASSERT_TRUE(api.SetPageLock("K1"));
+    std::string reply;
+    ASSERT_TRUE(Peer::Send(api, "CMD1", reply));
+    ASSERT_TRUE(server.WaitForClosed(1));
+    FastClock fast;
+    ASSERT_TRUE(Peer::Send(api, "CMD2", reply)) << api.LastError();
+    EXPECT_FALSE(api.HoldsPageLock("K1"));
+    EXPECT_TRUE(api.SetPageLock("K1")) << api.LastError();
+    EXPECT_FALSE(api.IsRequestInProcess());
+    const std::size_t asked = server.CommandsOn(2).size();
+    EXPECT_FALSE(api.SetPageLock("OTHER"));
+    EXPECT_EQ(server.CommandsOn(2).size(), asked + 1) << "asked once";
 }
 
 TEST(Transport, ReconnectionWhoseLoginIsRefusedFailsAsUnableToSend) {

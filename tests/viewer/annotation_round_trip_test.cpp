@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QPlainTextEdit>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <memory>
@@ -150,6 +151,23 @@ class AnnotationRoundTripTest : public testsupport::DemoSuiteTest<AnnotationRoun
         return keys;
     }
 
+    // Opens the system's database and gives ACME a second user with every right.
+    static void OpenWithEditor(docserver::SystemDb& db) {
+        std::string error;
+        ASSERT_TRUE(db.Open(Sys() + "/system.db", false, error)) << error;
+        ASSERT_TRUE(db.Exec("INSERT OR IGNORE INTO users(user_id, password) VALUES ('EDITOR', "
+                            "'ed'); INSERT OR IGNORE INTO user_projects(user_id, project_id, "
+                            "security) SELECT 'EDITOR', project_id, 1 FROM projects WHERE name = "
+                            "'ACME';",
+                            error))
+            << error;
+    }
+    static std::vector<std::string> Texts(const KindList& k) {
+        std::vector<std::string> t;
+        for (int i = 0; i < k.count; ++i) t.push_back(k.list[static_cast<std::size_t>(i)].Text);
+        return t;
+    }
+
     testsupport::ScopedUserStores stores_;
     platform::ScriptedPrompts prompts;
     platform::ScopedPrompts scoped_;
@@ -223,13 +241,7 @@ TEST_F(AnnotationRoundTripTest, EveryKindComesBackShownAndPrintedAsSavedInEveryA
 // notes stay, and while B holds the page A is told so by name.
 TEST_F(AnnotationRoundTripTest, AReviewerWhoseLockWentNeverWritesOverAnotherReviewersNote) {
     docserver::SystemDb db;
-    std::string error;
-    ASSERT_TRUE(db.Open(Sys() + "/system.db", false, error)) << error;
-    ASSERT_TRUE(db.Exec("INSERT OR IGNORE INTO users(user_id, password) VALUES ('EDITOR', 'ed');"
-                        "INSERT OR IGNORE INTO user_projects(user_id, project_id, security) "
-                        "SELECT 'EDITOR', project_id, 1 FROM projects WHERE name = 'ACME';",
-                        error))
-        << error;
+    ASSERT_NO_FATAL_FAILURE(OpenWithEditor(db));
     testsupport::ServerProcess server(Sys(), false, {"--idle-timeout", "3"});
     ASSERT_GT(server.Port(), 0) << server.Output();
     const std::string key = PlainPages().at(1);
@@ -238,11 +250,7 @@ TEST_F(AnnotationRoundTripTest, AReviewerWhoseLockWentNeverWritesOverAnotherRevi
     TalqClientAPI other;
     ASSERT_TRUE(other.OpenTalqConnection(0, "DEMO", "127.0.0.1", server.Port(), 0, 0, 30));
     ASSERT_TRUE(other.TalqLogin("EDITOR", "ed", 1) && other.SelectProject("ACME"));
-    auto texts = [](const KindList& k) {
-        std::vector<std::string> t;
-        for (int i = 0; i < k.count; ++i) t.push_back(k.list[static_cast<std::size_t>(i)].Text);
-        return t;
-    };
+    auto texts = Texts;
     KindList notes;
     auto stored = [&] {
         AnnotationTexts lists;
@@ -303,6 +311,56 @@ TEST_F(AnnotationRoundTripTest, AReviewerWhoseLockWentNeverWritesOverAnotherRevi
                                        "A's new note"};
     EXPECT_EQ(stored(), all);
     EXPECT_EQ(texts(window->pageAnnotations[kTextNote]), all) << "shown as stored";
+}
+
+// One login open in two viewers: the page's lock is the session's that took
+// it. The twin is refused it by the holder's name and shows the page
+// read-only; its list is refused and its release leaves the first's lock, so
+// a third user's note stays.
+TEST_F(AnnotationRoundTripTest, OneLoginInTwoViewersNeverTakesOrReleasesTheOthersLock) {
+    docserver::SystemDb db;
+    ASSERT_NO_FATAL_FAILURE(OpenWithEditor(db));
+    testsupport::ServerProcess server(Sys());
+    ASSERT_GT(server.Port(), 0) << server.Output();
+    const auto& pages = demo_->projects.front().pages;
+    const auto page = std::find_if(pages.rbegin(), pages.rend(),
+                                   [](const DemoPage& p) { return !p.placeholder && !p.restricted; });
+    const std::string key = page->key;
+    TalqClientAPI editor;
+    ASSERT_TRUE(editor.OpenTalqConnection(0, "DEMO", "127.0.0.1", server.Port(), 0, 0, 30));
+    ASSERT_TRUE(editor.TalqLogin("EDITOR", "ed", 1) && editor.SelectProject("ACME"));
+    auto put = [&](TalqClientAPI& api, const char* text) {
+        std::string list;
+        TalqClientAPI_Header::BuildAnnotationList(1, {Icon(300, 1400, text)}, list);
+        return api.PutAnnotationList(key, kTextNote, list);
+    };
+    ASSERT_TRUE(put(editor, "EDITOR's note"));
+    std::vector<std::unique_ptr<viewer::frmView>> admin;
+    for (int i = 0; i < 2; ++i) {
+        admin.push_back(testsupport::ShownMainWindow());
+        testsupport::LogInThroughDialogs(*admin[i], "admin", "admin", 0, "ACME", server.Port());
+        ASSERT_TRUE(admin[i]->DisplayImage(key));
+        EXPECT_EQ(admin[i]->page.g_PageReadOnly, i) << "viewer " << i;
+    }
+    TalqClientAPI& twin = admin[1]->TalqAPi->Api();
+    EXPECT_FALSE(put(twin, "twin's note"));
+    EXPECT_EQ(twin.LastError(), "ERROR: Page Locked by admin");
+    twin.RemovePageLock(key);
+    EXPECT_FALSE(editor.SetPageLock(key));
+    EXPECT_EQ(editor.LastError(), "ERROR: Page Locked by admin");
+    talq::DialogFactory<annotations::frmAnnot>::Scoped add(
+        testsupport::ScriptedMaker<annotations::frmAnnot>([&](annotations::frmAnnot& d) {
+            d.Text1->setPlainText("admin's note");
+            d.cmdOK_Click();
+        }));
+    admin[0]->project.RedactMode = annotations::kToolTextNote;
+    admin[0]->picImage_MouseDown(1, 0, 50 * 15, 50 * 15);
+    admin[0]->picImage_MouseUp(1, 0, 150 * 15, 150 * 15);
+    AnnotationTexts lists;
+    ASSERT_TRUE(editor.GetAllAnnotations(key, lists));
+    KindList stored;
+    TalqClientAPI_Header::ParseKindList(lists[kTextNote], stored);
+    EXPECT_EQ(Texts(stored), (std::vector<std::string>{"EDITOR's note", "admin's note"}));
 }
 
 // The server stops while a note is open and comes back on its port: OK

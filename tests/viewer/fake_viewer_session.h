@@ -61,6 +61,8 @@ struct FakeViewerSession : viewer::ViewerSession {
     std::string UserName() override { return userValid ? "REVIEWER" : ""; }
     std::string UserPswrd() override { return userValid ? "secret" : ""; }
     std::int32_t ExtSystemFlags() override { return extSystemFlags; }
+    std::int32_t systemFlags = 0;
+    std::int32_t SystemFlags() override { return systemFlags; }
     std::string GetTalqProjectList(int) override { return projectList; }
     bool SelectProject(const std::string& name) override {
         projectValid = false;

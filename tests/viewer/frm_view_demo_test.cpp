@@ -173,7 +173,9 @@ TEST_F(FrmViewDemoTest, RedactionAndHighlightAreDrawnOverThePage) {
     ASSERT_GE(index, 0);
     const std::string key = Pages()[static_cast<size_t>(index)].key;
     {
-        // Another session of the same system writes the page's lists.
+        // Another session of the same system writes the page's lists, which
+        // it may do only while no other session holds the page.
+        window->ReleasePageLock();
         TalqClientAPI other;
         ASSERT_NO_FATAL_FAILURE(OpenOther(other, "admin", "admin"));
         AnnotationList red{testsupport::AnnotationBox(400, 1000, 1400, 1600, kRed)};

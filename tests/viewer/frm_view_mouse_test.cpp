@@ -69,6 +69,12 @@ class FrmViewMouseTest : public testsupport::FrmViewTest {
         }
         return tokens;
     }
+    // What the server keeps of a kind on the page: another user wrote it
+    // after the page was shown.
+    void Store(AnnotationKind kind, const AnnotationList& records) {
+        TalqClientAPI_Header::BuildAnnotationList(static_cast<int>(records.size()), records,
+                                                  session->annotations["K0001"][kind]);
+    }
     int Messages(const std::string& text) {
         int n = 0;
         for (const std::string& m : prompts.Messages()) n += m == text;
@@ -338,6 +344,74 @@ TEST_F(FrmViewMouseTest, AFailedNoteSaveKeepsTheDialogOpenWithWhatWasTyped) {
     ASSERT_EQ(session->puts.size(), 4u);
     EXPECT_EQ(window->pageAnnotations[kStickyNote].count, 1);
     EXPECT_EQ(window->pageAnnotations[kStickyNote].list[0].Text, "typed with care");
+}
+
+// With locking off every save goes onto the lists as read just before it:
+// another user's mark stays and an edit changes only its own; no lock.
+TEST_F(FrmViewMouseTest, WithLockingOffEverySaveKeepsWhatOthersStoredMeanwhile) {
+    session->systemFlags = 0x400;
+    AnnotationRec theirs = testsupport::AnnotationBox(400, 400, 500, 500, 0xFF);
+    Store(kHighlight, {theirs});
+    Drag(annotations::kToolHighlight, 100, 100, 300, 200);
+    ASSERT_EQ(window->pageAnnotations[kHighlight].count, 2) << "both, shown as stored";
+    theirs.Color = 0xFF00;
+    Store(kHighlight, {window->pageAnnotations[kHighlight].list[1], theirs});
+    talq::DialogFactory<SelBox>::Scoped pick(
+        ScriptedMaker<SelBox>([](SelBox& d) { d.Selection = 1; }));
+    dialogs.colors.push_back(0xFF0000u);
+    Down(150, 150, kRight);
+    ASSERT_EQ(window->pageAnnotations[kHighlight].count, 2);
+    EXPECT_EQ(window->pageAnnotations[kHighlight].list[0].Color, 0xFF0000);
+    EXPECT_EQ(window->pageAnnotations[kHighlight].list[1].Color, 0xFF00);
+    EXPECT_TRUE(session->locksSet.empty());
+}
+
+// Another user changed or deleted a mark while the lock was lost: a delete
+// is told and leaves theirs; an edited note is told with their text, and OK
+// again stores the typed text over theirs, or as a new note.
+TEST_F(FrmViewMouseTest, AChangeByAnotherUserIsToldAndTheTypedNoteCanStillBeStored) {
+    AnnotationRec note = testsupport::AnnotationBox(300, 300, 500, 400, 0);
+    note.Text = "mine";
+    AnnotationRec theirs = note;
+    theirs.Text = "theirs";
+    bool changed = false;
+    auto open = [&](const AnnotationList& stored) {
+        Store(kTextNote, stored);
+        window->pageAnnotations[kTextNote] = {{note}, 1};
+        ++session->lockEpoch;  // shown as read under a lock since lost
+        window->ModifyAnnotations(350, 350, changed);
+    };
+    {
+        talq::DialogFactory<frmAnnot>::Scoped remove(ScriptedMaker<frmAnnot>([&](frmAnnot& d) {
+            prompts.QueueAnswer(platform::vbYes);
+            d.mnuDelete_Click();
+            d.cmdCancel_Click();
+        }));
+        open({theirs});
+    }
+    EXPECT_EQ(Messages("Unable to Save/Modify Annotations\n"
+                       "Another user changed this annotation. It was not deleted."),
+              1);
+    EXPECT_TRUE(session->puts.empty());
+    EXPECT_EQ(window->pageAnnotations[kTextNote].list.at(0).Text, "theirs") << "shown as stored";
+    talq::DialogFactory<frmAnnot>::Scoped typed(ScriptedMaker<frmAnnot>([&](frmAnnot& d) {
+        d.Text1->setPlainText("typed");
+        d.cmdOK_Click();
+        EXPECT_EQ(d.result(), 0) << "still open with the typed text";
+        d.cmdOK_Click();
+    }));
+    for (const AnnotationList& stored : {AnnotationList{theirs}, AnnotationList{}}) {
+        open(stored);
+        ASSERT_EQ(window->pageAnnotations[kTextNote].count, 1) << "over theirs, or as new";
+        EXPECT_EQ(window->pageAnnotations[kTextNote].list[0].Text, "typed");
+        EXPECT_EQ(window->pageAnnotations[kTextNote].list[0].Left, 300);
+    }
+    EXPECT_EQ(Messages("Unable to Save/Modify Annotations\nAnother user changed this annotation. "
+                       "It now reads:\ntheirs\nPress OK again to store your text over it."),
+              1);
+    EXPECT_EQ(Messages("Unable to Save/Modify Annotations\nAnother user deleted this "
+                       "annotation.\nPress OK again to store your text as a new note."),
+              1);
 }
 
 TEST_F(FrmViewMouseTest, AnEditIsAbandonedWhenThePageChangesWhileItsDialogIsOpen) {

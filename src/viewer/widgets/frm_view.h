@@ -377,16 +377,18 @@ class frmView : public QMainWindow, private PrintHost {
     using ListChange = std::function<std::string(KindList&)>;
     // Applies the change to the list as stored and saves the whole list
     // under this connection's lock on the page: when the lock went since the
-    // lists were read, it is taken again and the lists read anew first. The
-    // page keeps what is stored; one message, with the server's reason, on
-    // failure. A text too long for the server is never sent.
+    // lists were read, it is taken again and the lists read anew first; with
+    // locking off they are read anew for every save. The page keeps what is
+    // stored; one message, with the server's reason, on failure. A text too
+    // long for the server is never sent.
     bool SaveChange(std::int32_t kind, const char* failure, const ListChange& change);
     // True when the lists on display were read under the page's lock, held
-    // since (or locking is off).
+    // since; never with locking off.
     bool ListsReadUnderLock();
-    // Takes the page's lock again and shows its lists as stored; a page
-    // another user holds is shown read-only. False, with the server's
-    // reason when it gave one, when the lock or the lists cannot be had.
+    // Takes the page's lock again (unless locking is off) and shows its
+    // lists as stored; a page another connection holds is shown read-only.
+    // False, with the server's reason when it gave one, when the lock or the
+    // lists cannot be had.
     bool RereadPageLists(std::string& reason);
     // Takes the page's lists as read now; a redaction the user may not see
     // through blocks the original file, which shows what it hides.
@@ -395,10 +397,19 @@ class frmView : public QMainWindow, private PrintHost {
     void FinishShape(int tool, AnnotationRec rec);
     // Adds a new record to its list as stored and saves the list.
     bool AppendAndSave(std::int32_t kind, const AnnotationRec& rec);
-    // Replaces (or removes) the stored record that equals the one the edit
-    // started from and saves the whole list.
-    bool CommitEdit(std::int32_t kind, const AnnotationRec& original, AnnotationRec rec,
-                    bool remove, bool& changed);
+    // The stored record an edit replaces: the one it started from or, once
+    // the reviewer was shown it, the version another user stored meanwhile;
+    // gone when they deleted it, and the edit is then stored as a new mark.
+    struct EditBase {
+        AnnotationRec rec;
+        bool gone = false;
+    };
+    // Replaces (or removes) the stored record equal to the base and saves the
+    // whole list. An edit refused because another user changed or deleted
+    // the record moves the base to what they left when keepTyped is set, so
+    // that saving again stores what the open dialog holds.
+    bool CommitEdit(std::int32_t kind, EditBase& base, AnnotationRec rec, bool remove,
+                    bool& changed, bool keepTyped = false);
     // A note dialog's save; when it failed because the server refused the
     // session's login, asks for the password over the open dialog before
     // telling the failure, logs in again without touching the page or the

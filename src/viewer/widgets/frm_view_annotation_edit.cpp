@@ -49,14 +49,16 @@ KindList& frmView::ListOf(std::int32_t kind) {
 
 bool frmView::ListsReadUnderLock() {
     ViewerSession& session = Session();
-    if ((session.SystemFlags() & 0x400) != 0) return true;
+    // Without locks anyone may have written since the page was shown.
+    if ((session.SystemFlags() & 0x400) != 0) return false;
     return session.HoldsPageLock(page.szCurrentKey) && session.LockEpoch() == page.listsEpoch;
 }
 
 bool frmView::RereadPageLists(std::string& reason) {
     ViewerSession& session = Session();
     const std::string key = page.szCurrentKey;
-    if (!session.HoldsPageLock(key)) {
+    const bool locking = (session.SystemFlags() & 0x400) == 0;
+    if (locking && !session.HoldsPageLock(key)) {
         if (!session.SetPageLock(key)) {
             reason = ServerReason(session.LastError());
             // No answer: the next save tries again. A refusal: what the
@@ -76,7 +78,7 @@ bool frmView::RereadPageLists(std::string& reason) {
     TakePageLists(lists);
     RedisplayImage();
     if (!reason.empty()) return false;
-    ShowReadOnly(false);
+    if (locking) ShowReadOnly(false);
     return true;
 }
 
@@ -293,6 +295,7 @@ void frmView::ModifyAnnotations(std::int32_t x, std::int32_t y, bool& changed) {
             box->FontStyle = rec.FontStyle;
             // Saved while the dialog is open, so that a failed save leaves
             // the typed text there to be saved again or copied.
+            EditBase base{original};
             box->Save = [&](annotations::frmAnnot& b) {
                 return SaveNoteLoggingIn([&] {
                     if (!SamePage(mark)) return true;
@@ -305,7 +308,7 @@ void frmView::ModifyAnnotations(std::int32_t x, std::int32_t y, bool& changed) {
                         typed.FontStyle = b.FontStyle;
                         typed.Color = typed.Color2 = b.FontColor;
                     }
-                    return CommitEdit(hit.kind, original, typed, drop, changed);
+                    return CommitEdit(hit.kind, base, typed, drop, changed, true);
                 });
             };
             box->exec();
@@ -332,26 +335,46 @@ void frmView::ModifyAnnotations(std::int32_t x, std::int32_t y, bool& changed) {
             return;
     }
     if (!SamePage(mark) || (!remove && !edited)) return;
-    CommitEdit(hit.kind, original, rec, remove, changed);
+    EditBase base{original};
+    CommitEdit(hit.kind, base, rec, remove, changed);
 }
 
-bool frmView::CommitEdit(std::int32_t kind, const AnnotationRec& original, AnnotationRec rec,
-                         bool remove, bool& changed) {
+bool frmView::CommitEdit(std::int32_t kind, EditBase& base, AnnotationRec rec, bool remove,
+                         bool& changed, bool keepTyped) {
     if (!remove) rec.Stamp = NewStamp(kind == kRedaction ? StampLabel(rec.Stamp) : "");
-    // An edit of a record another user changed or deleted meanwhile is told,
-    // never stored over theirs; a delete of one already gone is done.
+    const bool asNew = base.gone && !remove;
+    // A change by another user is told, never stored over or deleted unseen;
+    // a delete of a record already gone is done.
     const bool saved = SaveChange(kind, "Unable to Save/Modify Annotations", [&](KindList& list) {
-        const int at = annotations::FindRecord(list, original);
-        if (remove) {
-            if (at >= 0) annotations::RemoveRecord(list, at);
+        if (asNew) return annotations::AppendNewMark(list, kind, rec);
+        if (base.gone) return std::string();
+        const int at = annotations::FindRecord(list, base.rec);
+        if (at >= 0) {
+            if (remove)
+                annotations::RemoveRecord(list, at);
+            else
+                list.list[static_cast<std::size_t>(at)] = rec;
             return std::string();
         }
-        if (at < 0) return std::string("Another user changed or deleted this annotation.");
-        list.list[static_cast<std::size_t>(at)] = rec;
-        return std::string();
+        const int same = annotations::FindSameMark(list, kind, base.rec);
+        if (remove)
+            return std::string(same < 0 ? ""
+                                        : "Another user changed this annotation. "
+                                          "It was not deleted.");
+        if (!keepTyped) return std::string("Another user changed or deleted this annotation.");
+        if (same < 0) {
+            base.gone = true;
+            return std::string(
+                "Another user deleted this annotation.\n"
+                "Press OK again to store your text as a new note.");
+        }
+        base.rec = list.list[static_cast<std::size_t>(same)];
+        return "Another user changed this annotation. It now reads:\n" + base.rec.Text +
+               "\nPress OK again to store your text over it.";
     });
-    // Sticky notes and clips keep their icon: nothing to draw again.
-    changed = saved && (remove || (kind != kStickyNote && kind != kClip));
+    // Sticky notes and clips keep their icon: nothing to draw again, unless
+    // it comes back.
+    changed = saved && (remove || asNew || (kind != kStickyNote && kind != kClip));
     return saved;
 }
 

@@ -14,10 +14,8 @@
 namespace viewer {
 namespace {
 
+using annotations::kTooManyAnnotations;
 using annotations::ToolKind;
-
-constexpr char kTooManyAnnotations[] =
-    "You have exceeded the maximum annotations\nallowed for a single image.";
 
 // Clears the drag however a handler ends.
 struct DragEnd {
@@ -242,13 +240,9 @@ void frmView::FinishShape(int tool, AnnotationRec rec) {
 
 bool frmView::AppendAndSave(std::int32_t kind, const AnnotationRec& rec) {
     const char* failure = kind == kMarkup ? "Unable to Save MarkUp" : "Unable to Save Annotations";
-    return SaveChange(kind, failure, [&](KindList& list) {
-        // Others may have filled the page since it was shown.
-        if (list.count >= MaxAnnotationsPerPage(static_cast<AnnotationKind>(kind)))
-            return std::string(kTooManyAnnotations);
-        annotations::AppendRecord(list, rec);
-        return std::string();
-    });
+    // Others may have filled the page since it was shown.
+    return SaveChange(kind, failure,
+                      [&](KindList& list) { return annotations::AppendNewMark(list, kind, rec); });
 }
 
 void frmView::picImage_DblClick() {
