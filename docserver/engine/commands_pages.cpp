@@ -195,14 +195,18 @@ std::string CommandEngine::SetPageLock(ConnectionState& state, const CommandText
     Transaction transaction(db_);
     if (!transaction.Ok()) return "ERROR: Unable to Lock Page";
     if (std::string held = HeldByAnother(access, seq); !held.empty()) return held;
+    // The holder is named to others as the system knows the user, however
+    // the login was typed.
     Statement take(db_,
                    "INSERT OR REPLACE INTO page_locks(project_id, seq, user_id, session, taken) "
-                   "VALUES (?, ?, ?, ?, ?)");
+                   "VALUES (?, ?, COALESCE((SELECT user_id FROM users WHERE user_id = ?), ?), "
+                   "?, ?)");
     take.Bind(1, access.id)
         .Bind(2, seq)
         .Bind(3, access.user)
-        .Bind(4, state.session)
-        .Bind(5, NowText());
+        .Bind(4, access.user)
+        .Bind(5, state.session)
+        .Bind(6, NowText());
     return take.Run() && transaction.Commit() ? "OK" : "ERROR: Unable to Lock Page";
 }
 
