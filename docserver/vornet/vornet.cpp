@@ -22,6 +22,9 @@ struct LocalConnection {
 std::mutex g_mutex;
 std::map<std::int32_t, LocalConnection> g_connections;
 std::int32_t g_nextHandle = 1;
+// One count of failed logins per system for the whole process: a new
+// handle must not be a fresh set of guesses.
+std::map<std::string, std::shared_ptr<docserver::LoginThrottle>> g_throttles;
 
 LocalConnection* Find(std::int32_t handle) {
     auto it = g_connections.find(handle);
@@ -49,6 +52,11 @@ VORNET_EXPORT std::int32_t INET_ConnectLocal(std::int32_t mode, std::int32_t han
     std::string error;
     c->engine = docserver::CommandEngine::Open(dir, error);
     if (!c->engine) return -3;
+    std::shared_ptr<docserver::LoginThrottle>& throttle = g_throttles[dir];
+    if (throttle)
+        c->engine->ShareLoginThrottle(throttle);
+    else
+        throttle = c->engine->SharedThrottle();
     c->state = docserver::ConnectionState{};
     c->state.session = docserver::SessionName("local:" + std::to_string(handle));
     c->state.address = "local";

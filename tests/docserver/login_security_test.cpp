@@ -324,6 +324,13 @@ TEST_F(LoginSecurity, NoFreeGuessesAfterALoginNoOtherSessionAfterAChangeNoLockou
         ASSERT_TRUE(db.Exec("UPDATE users SET disabled = 1 WHERE user_id = 'ADMIN'", error));
     }
     EXPECT_EQ(changer.Send("TALQGetPageOcr,K1"), "CLOSED") << "a disabled user reads on";
+    TalqClientAPI guesser, fresh;
+    for (TalqClientAPI* api : {&guesser, &fresh})
+        ASSERT_TRUE(api->OpenTalqConnection(2, "", "", 0, 0, 0, 0)) << api->LastError();
+    for (int i = 0; i < LoginThrottle::kFreeFailures; ++i) guesser.TalqLogin("NOBODY", "x", 1);
+    EXPECT_FALSE(fresh.TalqLogin("NOBODY", "x", 1));
+    EXPECT_NE(fresh.LastError().find("Too Many Failed Logins"), std::string::npos)
+        << "a new local handle guesses afresh: " << fresh.LastError();
 
     // A terminal server: strangers fail under ever new names beside a user
     // who logged in from there.
