@@ -92,6 +92,9 @@ class TalqClientAPI {
     // and selects the same project, its record kept; on failure the session
     // stays logged out.
     bool LogInAgain(const std::string& password);
+    // The server's own reason in a failure text ("ERROR: why" gives "why");
+    // "" when the request got no answer.
+    static std::string ServerReason(const std::string& error);
 
     // ---- Key navigation and page requests (talq_client_api_navigation.cpp,
     //      talq_client_api_pages.cpp) ----
@@ -260,6 +263,9 @@ class TalqClientAPI {
     void LeaveNesting();
     void FinishClose(bool keepError);
     void ShowError();
+    // The text of a refused login: the server's reason follows when it gave
+    // one (logins held after failures are no wrong password).
+    std::string LoginFailure(bool ok, const std::string& status) const;
 
     // Releases what other families hold for the session (batch print file,
     // concept search, local temporary files) when the connection closes.

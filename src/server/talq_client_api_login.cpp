@@ -43,3 +43,15 @@ bool TalqClientAPI::LogInAgain(const std::string& password) {
     userPswrd_ = kept;
     return false;
 }
+
+std::string TalqClientAPI::ServerReason(const std::string& error) {
+    if (error.rfind("ERROR", 0) != 0 || error == "ERROR: Invalid Data Returned") return "";
+    const std::size_t at = error.find_first_not_of(": ", 5);
+    return at == std::string::npos ? "" : error.substr(at);
+}
+
+std::string TalqClientAPI::LoginFailure(bool ok, const std::string& status) const {
+    if (ok && status != "0") return "Invalid Login Parameters";
+    const std::string reason = ok ? "" : ServerReason(lastError_);
+    return reason.empty() ? "Invalid Login" : "Invalid Login\n" + reason;
+}

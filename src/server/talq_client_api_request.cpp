@@ -317,7 +317,7 @@ bool TalqClientAPI::ReconnectSession() {
         if (!ok && replyLength == 0) return false;
         std::string status = ok ? mVBUtil::GetField(std::string(1, kListSep), reply, 1) : "";
         if (!ok || status != "1") {
-            lastError_ = (!ok || status == "0") ? "Invalid Login" : "Invalid Login Parameters";
+            lastError_ = LoginFailure(ok, status);
             ShowError();
             userValid_ = 0;
             projectValid_ = 0;

@@ -96,7 +96,7 @@ bool TalqClientAPI::TalqLogin(const std::string& userId, const std::string& pass
         lastError_.clear();
         return true;
     }
-    lastError_ = (!ok || status == "0") ? "Invalid Login" : "Invalid Login Parameters";
+    lastError_ = LoginFailure(ok, status);
     ShowError();
     return false;
 }

@@ -168,9 +168,10 @@ TEST_F(Session, LoginStatusesAndAShortReply) {
     server_.Reply("TALQRequiredLogin", "3");
     EXPECT_FALSE(api_.TalqLogin("ann", "pw", 1));
     EXPECT_EQ(api_.LastError(), "Invalid Login Parameters");
-    server_.Reply("TALQRequiredLogin", "ERROR: no");
+    // Logins held after failures are told so, not as a wrong password.
+    server_.Reply("TALQRequiredLogin", "ERROR: Too Many Failed Logins, Try Again Later");
     EXPECT_FALSE(api_.TalqLogin("ann", "pw", 1));
-    EXPECT_EQ(api_.LastError(), "Invalid Login");
+    EXPECT_EQ(api_.LastError(), "Invalid Login\nToo Many Failed Logins, Try Again Later");
     server_.Reply("TALQRequiredLogin", "1");
     EXPECT_TRUE(api_.TalqLogin("ann", "pw", 1));
     EXPECT_EQ(api_.UserFullName(), "");

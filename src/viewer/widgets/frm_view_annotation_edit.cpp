@@ -12,6 +12,7 @@
 #include "platform/prompts.h"
 #include "platform/text_codec.h"
 #include "platform/wire_separators.h"
+#include "server/talq_client_api.h"
 #include "viewer/widgets/frm_view.h"
 
 namespace viewer {
@@ -26,13 +27,6 @@ std::string Options(std::initializer_list<const char*> items) {
         list += item;
     }
     return list;
-}
-
-// The server's own reason for a refusal; "" when the request got no answer.
-std::string ServerReason(const std::string& error) {
-    if (error.rfind("ERROR", 0) != 0 || error == "ERROR: Invalid Data Returned") return "";
-    const std::size_t at = error.find_first_not_of(": ", 5);
-    return at == std::string::npos ? "" : error.substr(at);
 }
 
 void TellFailure(const std::string& message) {
@@ -60,7 +54,7 @@ bool frmView::RereadPageLists(std::string& reason) {
     const bool locking = (session.SystemFlags() & 0x400) == 0;
     if (locking && !session.HoldsPageLock(key)) {
         if (!session.SetPageLock(key)) {
-            reason = ServerReason(session.LastError());
+            reason = TalqClientAPI::ServerReason(session.LastError());
             // No answer: the next save tries again. A refusal: what the
             // page shows is read-only, and must be what is stored.
             if (reason.empty()) return false;
@@ -72,7 +66,7 @@ bool frmView::RereadPageLists(std::string& reason) {
     }
     AnnotationTexts lists;
     if (!session.GetAllAnnotations(key, lists)) {
-        if (reason.empty()) reason = ServerReason(session.LastError());
+        if (reason.empty()) reason = TalqClientAPI::ServerReason(session.LastError());
         return false;
     }
     TakePageLists(lists);
@@ -137,7 +131,7 @@ bool frmView::SaveChange(std::int32_t kind, const char* failure, const ListChang
         if (saved) {
             ListOf(kind) = std::move(edited);
         } else if (session.LastError() != "Page Lock Lost") {
-            reason = ServerReason(session.LastError());
+            reason = TalqClientAPI::ServerReason(session.LastError());
             break;
         }
     }
