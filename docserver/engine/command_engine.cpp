@@ -208,7 +208,7 @@ std::string CommandEngine::Dispatch(ConnectionState& state, const CommandText& c
     // answering it.
     if (state.ended || (!state.user.empty() && !LoginStands(state))) {
         state.ended = true;
-        return "ERROR: Password Changed, Log In Again";
+        return RequestFrame::kSessionEnded;
     }
     const std::string& verb = command.Field(0);
     const CommandRule* rule = FindRule(verb);

@@ -333,7 +333,6 @@ void TcpServer::Work(CommandEngine& engine) {
                     if (other != c && SameText(other->user, c->state.passwordChanged))
                         HangUp(other, "its user's password changed, closed");
             }
-            if (c->state.ended) HangUp(c, "its user's password changed, closed");
             // Marked before the reply is sent: a login answered is never
             // closed by the grace.
             c->loggedIn = !c->state.user.empty();
@@ -354,6 +353,8 @@ void TcpServer::Work(CommandEngine& engine) {
                 // for the poll thread; what is left, or a lost peer, it sees to.
                 c->SendSome(buffered_);
             }
+            // An ended session is told why before its connection closes.
+            if (c->state.ended) HangUp(c, "its user's password changed, closed");
         }
         c->busy = false;
         if (c->hangup) {

@@ -31,6 +31,11 @@ inline constexpr int kMaxPasswordLength =
     kMaxFrameBeforeLogin - kHeadLength - kLoginFixedLength - kMaxUserIdLength - kMaxDomainLength;
 static_assert(kMaxPasswordLength == 15766);
 
+// The reply to a session the server ended (its user's password changed, or
+// the user was disabled): the connection closes after it, and the client
+// gives the login again.
+inline constexpr char kSessionEnded[] = "ERROR: Password Changed, Log In Again";
+
 // Added to the head bytes (positions 5 to 200) before sending.
 extern const std::array<std::uint8_t, 10> kHeadCover;
 

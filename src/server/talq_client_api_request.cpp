@@ -243,6 +243,13 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
     }
     if (StartsWithError(reply)) {
         lastError_ = reply;
+        // The server ended the session and closes its connection: the login
+        // is to be given again, as after a refused reconnection.
+        if (reply == RequestFrame::kSessionEnded) {
+            DropSocket();
+            userValid_ = 0;
+            projectValid_ = 0;
+        }
         return false;
     }
     return true;

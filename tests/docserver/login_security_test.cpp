@@ -318,12 +318,25 @@ TEST_F(LoginSecurity, NoFreeGuessesAfterALoginNoOtherSessionAfterAChangeNoLockou
         EXPECT_GT(api->LockEpoch(), epoch) << "locks taken before are no longer believed held";
         EXPECT_EQ(api->GetTalqProjectList(0), "Demo Project");
     }
+    // Changed by another program on the system: the server sees it at the
+    // session's next request, tells it why and closes it.
+    auto elsewhere = CommandEngine::Open(sys_, error);
+    ConnectionState other;
+    ASSERT_EQ(Login(*elsewhere, other, "ADMIN", "FRESH7").substr(0, 1), "1");
+    ASSERT_EQ(elsewhere->Execute(other, "TALQChangePassword,ADMIN,FRESH7,Third8"), "OK");
+    EXPECT_EQ(remote.GetTalqProjectList(0), "");
+    EXPECT_EQ(remote.LastError(), RequestFrame::kSessionEnded);
+    EXPECT_TRUE(remote.LoginRefused()) << "the login is not asked again at once";
+
+    testsupport::RawClient late(server.Port());
+    ASSERT_TRUE(late.LogIn("ADMIN", "THIRD8"));
     {
         docserver::SystemDb db;
         ASSERT_TRUE(db.Open(sys_ + "/system.db", false, error)) << error;
         ASSERT_TRUE(db.Exec("UPDATE users SET disabled = 1 WHERE user_id = 'ADMIN'", error));
     }
-    EXPECT_EQ(changer.Send("TALQGetPageOcr,K1"), "CLOSED") << "a disabled user reads on";
+    EXPECT_EQ(late.Send("TALQGetPageOcr,K1"), RequestFrame::kSessionEnded)
+        << "a disabled user reads on";
     TalqClientAPI guesser, fresh;
     for (TalqClientAPI* api : {&guesser, &fresh})
         ASSERT_TRUE(api->OpenTalqConnection(2, "", "", 0, 0, 0, 0)) << api->LastError();
