@@ -36,6 +36,13 @@ class ConnectionLimits : public ::testing::Test {
         sys_ = dir_.Path() + "/system";
         testsupport::MakeTestSystem(sys_);
     }
+    // Twelve pages in a system of their own, with the user VIEWER.
+    std::string PagesWithViewer() {
+        const std::string sys = dir_.Path() + "/pages";
+        testsupport::MakeQuerySystem(sys, 12, 0);
+        AddUser(sys, "VIEWER", "PASS");
+        return sys;
+    }
     std::string Flags(int fd) {
         return Exchange(fd, RequestFrame::BuildRequest("TALQGetSystemFlags", random_));
     }
@@ -461,9 +468,7 @@ TEST_F(ConnectionLimits, ThirtyTwoLoginsAtOnceFromOneAddressGetInAndOneUserKeeps
 // A viewer whose network went away without a close gives its page lock back
 // once the probes find it gone; one that is only idle keeps its lock.
 TEST_F(ConnectionLimits, ASilentPeersPageLockIsReleasedAndAnIdleViewersIsKept) {
-    const std::string sys = dir_.Path() + "/pages";
-    testsupport::MakeQuerySystem(sys, 12, 0);
-    AddUser(sys, "VIEWER", "PASS");
+    const std::string sys = PagesWithViewer();
     testsupport::ServerProcess server(sys, false, {"--dead-peer-timeout", "2"});
     ASSERT_GT(server.Port(), 0) << server.Output();
     const std::string viewer = "VIEWER,PASS,Demo Project,";
@@ -496,9 +501,7 @@ TEST_F(ConnectionLimits, ASilentPeersPageLockIsReleasedAndAnIdleViewersIsKept) {
 // it asked, or behind a window its unread replies fill, still gives its lock
 // back within the time-out; one that only reads slowly keeps its own.
 TEST_F(ConnectionLimits, APeerCutWithRepliesInFlightGoesInTheTimeOutAndASlowReaderStays) {
-    const std::string sys = dir_.Path() + "/pages";
-    testsupport::MakeQuerySystem(sys, 12, 0);
-    AddUser(sys, "VIEWER", "PASS");
+    const std::string sys = PagesWithViewer();
     testsupport::ServerProcess server(sys, false, {"--dead-peer-timeout", "2"});
     ASSERT_GT(server.Port(), 0) << server.Output();
     const auto [inFlight, lock1] = OpenWithLock(server.Port(), "ADMIN", "K00001", 0);
@@ -532,9 +535,7 @@ TEST_F(ConnectionLimits, APeerCutWithRepliesInFlightGoesInTheTimeOutAndASlowRead
 // hiccup shorter than the time-out that takes one of them costs the reader
 // neither its connection, nor its lock, nor a reply.
 TEST_F(ConnectionLimits, ASlowReaderKeepsItsLockAndRepliesThroughAHiccupThatLosesAWindowProbe) {
-    const std::string sys = dir_.Path() + "/pages";
-    testsupport::MakeQuerySystem(sys, 12, 0);
-    AddUser(sys, "VIEWER", "PASS");
+    const std::string sys = PagesWithViewer();
     Exec(sys, "UPDATE pages SET ocr_text = hex(zeroblob(32768)) WHERE seq = 2");
     testsupport::ServerProcess server(sys, false, {"--dead-peer-timeout", "3"});
     ASSERT_GT(server.Port(), 0) << server.Output();
