@@ -46,6 +46,7 @@ struct FakeViewerSession : viewer::ViewerSession {
                            std::optional<std::uint64_t>) override {
         puts.push_back({key, kind, list});
         if (!putSucceeds && errorMsgs) ++sessionErrorBoxes;
+        if (putSucceeds) annotations[key][static_cast<AnnotationKind>(kind)] = list;
         return putSucceeds;
     }
     bool IsRemoteAccess() override { return remote; }

@@ -75,6 +75,11 @@ class FrmViewMouseTest : public testsupport::FrmViewTest {
         TalqClientAPI_Header::BuildAnnotationList(static_cast<int>(records.size()), records,
                                                   session->annotations["K0001"][kind]);
     }
+    // What the page shows, as it is stored.
+    void Show(AnnotationKind kind, const AnnotationList& records) {
+        window->pageAnnotations[kind] = {records, static_cast<int>(records.size())};
+        Store(kind, records);
+    }
     int Messages(const std::string& text) {
         int n = 0;
         for (const std::string& m : prompts.Messages()) n += m == text;
@@ -150,16 +155,15 @@ TEST_F(FrmViewMouseTest, EachKindStopsAtItsLimitWithTheMessage) {
         d.cmdOK_Click();
     }));
     for (const Case& c : cases) {
-        KindList& k = window->pageAnnotations[c.kind];
-        k.list = AnnotationList(static_cast<std::size_t>(c.limit - 1));
-        k.count = c.limit - 1;
+        Show(c.kind, AnnotationList(static_cast<std::size_t>(c.limit - 1)));
+        const KindList& k = window->pageAnnotations[c.kind];
         prompts.Clear();
         Drag(c.tool, 500, 400, 600, 500);
         EXPECT_EQ(k.count, c.limit) << c.tool << ": the last one allowed is made";
         Drag(c.tool, 500, 400, 600, 500);
         EXPECT_EQ(k.count, c.limit) << c.tool;
         EXPECT_EQ(Messages(kLimitMessage), 1) << c.tool;
-        k = {};
+        Show(c.kind, {});
     }
 }
 
@@ -177,8 +181,7 @@ TEST_F(FrmViewMouseTest, AMarkupTakesAPointPerLongMoveAndStopsAtFifty) {
         << "commas travel as character 29";
 
     window->RedisplayImage();
-    window->pageAnnotations[kMarkup].count = 0;
-    window->pageAnnotations[kMarkup].list.clear();
+    Show(kMarkup, {});
     Down(10, 10);
     for (int i = 1; i <= 60; ++i) Move(10 + 14 * i, 10 + (i % 2) * 14);
     Up(10 + 14 * 61, 10);
@@ -187,13 +190,10 @@ TEST_F(FrmViewMouseTest, AMarkupTakesAPointPerLongMoveAndStopsAtFifty) {
 }
 
 TEST_F(FrmViewMouseTest, RightClickEditsWhatLiesUnderItAndSavesTheWholeList) {
-    window->pageAnnotations[kHighlight].list = {
-        testsupport::AnnotationBox(100, 100, 200, 200, 65535)};
-    window->pageAnnotations[kHighlight].count = 1;
+    Show(kHighlight, {testsupport::AnnotationBox(100, 100, 200, 200, 65535)});
     AnnotationRec red = testsupport::AnnotationBox(300, 300, 400, 400, 0);
     red.Stamp = std::string("SECRET\x16OLD\x16") + "01/01/2020";
-    window->pageAnnotations[kRedaction].list = {red};
-    window->pageAnnotations[kRedaction].count = 1;
+    Show(kRedaction, {red});
     int choice = 0;
     talq::DialogFactory<SelBox>::Scoped picks(
         ScriptedMaker<SelBox>([&choice](SelBox& d) { d.Selection = choice; }));
@@ -239,8 +239,7 @@ TEST_F(FrmViewMouseTest, AStickyNoteEditIsSavedWithoutRedrawingAndDeleteRemovesI
     note.Left = 100;
     note.Top = 100;
     note.Text = "old";
-    window->pageAnnotations[kStickyNote].list = {note};
-    window->pageAnnotations[kStickyNote].count = 1;
+    Show(kStickyNote, {note});
     std::string typed = "new text";
     talq::DialogFactory<frmAnnot>::Scoped notes(ScriptedMaker<frmAnnot>([&typed](frmAnnot& d) {
         EXPECT_EQ(d.Mode, 1);
@@ -271,8 +270,7 @@ TEST_F(FrmViewMouseTest, AFailedSaveShowsOneMessageAndATooLongListIsNeverSent) {
     session->puts.clear();
     AnnotationRec big = testsupport::AnnotationBox(0, 0, 10, 10, 0);
     big.Text = std::string(11990, 'x');
-    window->pageAnnotations[kTextNote].list = {big};
-    window->pageAnnotations[kTextNote].count = 1;
+    Show(kTextNote, {big});
     talq::DialogFactory<frmAnnot>::Scoped notes(ScriptedMaker<frmAnnot>([](frmAnnot& d) {
         d.Text1->setPlainText("one more note that no longer fits");
         d.cmdOK_Click();
@@ -297,7 +295,7 @@ TEST_F(FrmViewMouseTest, AMarkWhoseSaveFailedIsNeitherDrawnNorSavedWithTheNext) 
         Drag(tool, 400, 300, 600, 400);
         ASSERT_EQ(session->puts.back().kind, kind);
         EXPECT_EQ(session->puts.back().text.find('\x18'), std::string::npos) << tool << ": one";
-        window->pageAnnotations[kind] = {};
+        Show(kind, {});
         window->RedisplayImage();
     }
     // Others filled the page while its lock was lost: read anew, it takes no more.
@@ -318,8 +316,7 @@ TEST_F(FrmViewMouseTest, AFailedNoteSaveKeepsTheDialogOpenWithWhatWasTyped) {
     AnnotationRec sticky;
     sticky.Left = sticky.Top = 400;
     sticky.Text = "old";
-    window->pageAnnotations[kStickyNote].list = {sticky};
-    window->pageAnnotations[kStickyNote].count = 1;
+    Show(kStickyNote, {sticky});
     std::string failure;
     talq::DialogFactory<frmAnnot>::Scoped notes(ScriptedMaker<frmAnnot>([&](frmAnnot& d) {
         d.Text1->setPlainText("typed with care");
@@ -417,8 +414,7 @@ TEST_F(FrmViewMouseTest, AChangeByAnotherUserIsToldAndTheTypedNoteCanStillBeStor
 TEST_F(FrmViewMouseTest, AnEditIsAbandonedWhenThePageChangesWhileItsDialogIsOpen) {
     AnnotationRec note = testsupport::AnnotationBox(100, 100, 300, 300, 0);
     note.Text = "old";
-    window->pageAnnotations[kTextNote].list = {note};
-    window->pageAnnotations[kTextNote].count = 1;
+    Show(kTextNote, {note});
     session->images["K0002"] = "";
     talq::DialogFactory<frmAnnot>::Scoped notes(ScriptedMaker<frmAnnot>([this](frmAnnot& d) {
         window->DisplayImage("K0002");  // a command message moves the page
@@ -444,8 +440,7 @@ TEST_F(FrmViewMouseTest, ClipsAreMadeOnlyLocallyAndAProgramClipAsksBeforeItRuns)
     clip.Left = clip.Top = 100;
     clip.Color2 = 2;
     clip.Text = std::string("/docs/a.txt\x1E/usr/bin/tool");
-    window->pageAnnotations[kClip].list = {clip};
-    window->pageAnnotations[kClip].count = 1;
+    Show(kClip, {clip});
     window->project.RedactMode = 0;
     for (int answer : {platform::vbNo, platform::vbYes}) {
         prompts.Clear();
@@ -464,8 +459,7 @@ TEST_F(FrmViewMouseTest, IconHitsFollowTheViewScaleAndScaleZeroHitsNothing) {
     AnnotationRec note;
     note.Left = note.Top = 100;
     note.Text = "shown";
-    window->pageAnnotations[kStickyNote].list = {note};
-    window->pageAnnotations[kStickyNote].count = 1;
+    Show(kStickyNote, {note});
     int shown = 0;
     talq::DialogFactory<frmAnnot>::Scoped notes(
         ScriptedMaker<frmAnnot>([](frmAnnot& d) { EXPECT_EQ(d.Mode, 2); }, &shown));

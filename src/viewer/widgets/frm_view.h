@@ -375,16 +375,12 @@ class frmView : public QMainWindow, private PrintHost {
     // A change to one kind's list as stored; why it cannot be made there
     // (the record it changes is gone, the list is full), or "".
     using ListChange = std::function<std::string(KindList&)>;
-    // Applies the change to the list as stored and saves the whole list
-    // under this connection's lock on the page: when the lock went since the
-    // lists were read, it is taken again and the lists read anew first; with
-    // locking off they are read anew for every save. The page keeps what is
-    // stored; one message, with the server's reason, on failure. A text too
-    // long for the server is never sent.
+    // Reads the page's lists anew (taking the page's lock again when it
+    // went, unless locking is off), applies the change to the list as stored
+    // and saves the whole list. The page keeps what is stored; one message,
+    // with the server's reason, on failure. A text too long for the server
+    // is never sent.
     bool SaveChange(std::int32_t kind, const char* failure, const ListChange& change);
-    // True when the lists on display were read under the page's lock, held
-    // since; never with locking off.
-    bool ListsReadUnderLock();
     // Takes the page's lock again (unless locking is off) and shows its
     // lists as stored; a page another connection holds is shown read-only.
     // False, with the server's reason when it gave one, when the lock or the

@@ -41,13 +41,6 @@ KindList& frmView::ListOf(std::int32_t kind) {
     return pageAnnotations[IsAnnotationKind(kind) ? static_cast<AnnotationKind>(kind) : kMarkup];
 }
 
-bool frmView::ListsReadUnderLock() {
-    ViewerSession& session = Session();
-    // Without locks anyone may have written since the page was shown.
-    if ((session.SystemFlags() & 0x400) != 0) return false;
-    return session.HoldsPageLock(page.szCurrentKey) && session.LockEpoch() == page.listsEpoch;
-}
-
 bool frmView::RereadPageLists(std::string& reason) {
     ViewerSession& session = Session();
     const std::string key = page.szCurrentKey;
@@ -107,18 +100,18 @@ bool frmView::SaveChange(std::int32_t kind, const char* failure, const ListChang
     ViewerSession& session = Session();
     const bool locking = (session.SystemFlags() & 0x400) == 0;
     std::string reason;
-    bool saved = false, reread = false;
+    bool saved = false;
     std::string refused;
     // The handler shows the one message of a failed save, not the session.
     const bool showing = session.DisplayErrorMsgs();
     session.SetDisplayErrorMsgs(false);
-    // A put that had to reconnect does not leave: the change is then made
-    // once more, to the lists as stored.
+    // The change goes onto the lists as read just before the write, never
+    // onto those read when the page was shown: a writer without a lock, or
+    // with locking off, may have stored since. A put that had to reconnect
+    // does not leave: the change is then made once more, to the lists as
+    // stored.
     for (int attempt = 0; attempt < 2 && !saved; ++attempt) {
-        if (!ListsReadUnderLock()) {
-            if (!RereadPageLists(reason)) break;
-            reread = true;
-        }
+        if (!RereadPageLists(reason)) break;
         KindList edited = ListOf(kind);
         refused = change(edited);
         if (!refused.empty()) break;
@@ -137,7 +130,7 @@ bool frmView::SaveChange(std::int32_t kind, const char* failure, const ListChang
     }
     session.SetDisplayErrorMsgs(showing);
     if (saved) {
-        if (reread) RedisplayImage();
+        RedisplayImage();
         return true;
     }
     std::string message = failure;
