@@ -17,6 +17,8 @@ class TagApi {
     // are none or the request failed.
     virtual std::int32_t GetTagList(std::string& list) = 0;
     virtual std::int32_t GetTagPalette(std::string& list) = 0;
+    // The palette's ","-list; false when the request failed.
+    virtual bool ReadTagPalette(std::string& list) = 0;
     virtual std::int32_t GetImageTags(const std::string& key, std::string& list) = 0;
     virtual bool TurnTagOn(const std::string& key, const std::string& tag) = 0;
     virtual bool TurnTagOff(const std::string& key, const std::string& tag) = 0;

@@ -151,6 +151,8 @@ class TalqClientAPI {
     bool AreImagesRestricted();
     std::int32_t GetTagList(std::string& list);
     std::int32_t GetTagPalette(std::string& list);
+    // As GetTagPalette, telling a failed request from an empty palette.
+    bool ReadTagPalette(std::string& list);
     std::int32_t GetImageTags(const std::string& key, std::string& list);
     bool TurnTagOn(const std::string& key, const std::string& tag);
     bool TurnTagOff(const std::string& key, const std::string& tag);
@@ -325,7 +327,7 @@ class TalqClientAPI {
     bool placeholder_ = false;
 
     // Files, concept search and batch print state.
-    std::int32_t ReadTagList(const char* verb, std::string& list);
+    std::int32_t ReadTagList(const char* verb, std::string& list, bool* read = nullptr);
     // The session check, then a refused name, then restricted tags.
     bool TagEditAllowed(bool nameRefused);
     bool SwitchTag(const char* verb, const std::string& key, const std::string& tag);

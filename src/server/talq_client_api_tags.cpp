@@ -57,8 +57,9 @@ std::int32_t TakeTagList(const std::string& reply, std::string& list) {
 
 }  // namespace
 
-std::int32_t TalqClientAPI::ReadTagList(const char* verb, std::string& list) {
+std::int32_t TalqClientAPI::ReadTagList(const char* verb, std::string& list, bool* read) {
     list.clear();
+    if (read != nullptr) *read = false;
     if (!ValidateSession(15)) return 0;
     if (AreTagsRestricted()) {
         lastError_ = "Tags Are Restricted";
@@ -66,6 +67,7 @@ std::int32_t TalqClientAPI::ReadTagList(const char* verb, std::string& list) {
     }
     std::string reply;
     if (!Request(verb + CommandPrefix(), reply)) return 0;
+    if (read != nullptr) *read = true;
     return TakeTagList(reply, list);
 }
 
@@ -75,6 +77,12 @@ std::int32_t TalqClientAPI::GetTagList(std::string& list) {
 
 std::int32_t TalqClientAPI::GetTagPalette(std::string& list) {
     return ReadTagList("TALQGetTagPaletteList,", list);
+}
+
+bool TalqClientAPI::ReadTagPalette(std::string& list) {
+    bool read = false;
+    ReadTagList("TALQGetTagPaletteList,", list, &read);
+    return read;
 }
 
 std::int32_t TalqClientAPI::GetImageTags(const std::string& key, std::string& list) {

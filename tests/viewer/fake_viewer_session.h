@@ -326,6 +326,10 @@ struct FakeViewerSession : viewer::ViewerSession {
                                   : static_cast<std::int32_t>(
                                         std::count(tagPalette.begin(), tagPalette.end(), ',') + 1);
     }
+    bool ReadTagPalette(std::string& list) override {
+        GetTagPalette(list);
+        return true;
+    }
     bool TurnTagOn(const std::string&, const std::string& tag) override {
         tagChanges.push_back("+" + tag);
         return tagChangesOk;

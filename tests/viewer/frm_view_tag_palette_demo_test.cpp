@@ -209,4 +209,45 @@ TEST_F(TagPaletteDemoTest, CancelLeavesTheServersPaletteAsItWas) {
     EXPECT_EQ(Palette(), palette);
 }
 
+// Reviewers share logins: the editor's list is only written over the palette
+// it read, and the editor's own collection changes are no one else's.
+TEST_F(TagPaletteDemoTest, APaletteSavedMeanwhileFromAnotherViewerIsNotWrittenOverUnseen) {
+    OpenAs("admin", "admin");  // the login of `other`
+    for (const char* name : {"Old", "Doomed"}) ASSERT_TRUE(other.NewTagDesc(name));
+    ASSERT_TRUE(other.PutTagPalette("Hot,Old,Doomed"));
+    Edit([&](annotations::frmTagPal& d) {
+        Select(d.List1, "Old");
+        prompts.QueueInput("New");
+        d.cmd_modify_Click();
+        Select(d.List1, "Doomed");
+        prompts.QueueAnswer(platform::vbYes);
+        d.Cmd_Delete_Click();
+        d.List2->setCurrentRow(0);
+        d.Cmd_Down_Click();
+        prompts.Clear();
+        d.Cmd_Done_Click();
+        EXPECT_EQ(d.result(), QDialog::Accepted);
+        EXPECT_TRUE(prompts.Records().empty());
+    });
+    EXPECT_EQ(Palette(), "New,Hot");
+
+    Edit([&](annotations::frmTagPal& d) {
+        d.List2->setCurrentRow(0);
+        d.List2_DblClick();
+        ASSERT_TRUE(other.PutTagPalette("Responsive,New"));  // saved from the other viewer
+        d.Cmd_Done_Click();
+        EXPECT_NE(d.result(), QDialog::Accepted) << "the dialog stays open";
+        EXPECT_EQ(Palette(), "Responsive,New");
+        EXPECT_EQ(Entries(d.List2), "Hot") << "the reviewer's list stays as arranged";
+        EXPECT_EQ(prompts.Beeps(), 1);
+        EXPECT_EQ(prompts.Messages(),
+                  std::vector<std::string>{"The tag palette was changed meanwhile. It now reads:\n"
+                                           "Responsive, New\n"
+                                           "Press All Done again to store yours over it."});
+        d.Cmd_Done_Click();
+        EXPECT_EQ(d.result(), QDialog::Accepted);
+    });
+    EXPECT_EQ(Palette(), "Hot");
+}
+
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
 #include <vector>
 
 #include "annotations/tag_collections.h"
@@ -39,6 +40,20 @@ std::vector<std::string> Names(const std::string& list, std::int32_t count) {
         if (!name.empty()) names.push_back(std::move(name));
     }
     return names;
+}
+
+// The server matches collection names without regard to case.
+std::vector<std::string>::iterator FindName(std::vector<std::string>& names,
+                                            const std::string& name) {
+    return std::find_if(names.begin(), names.end(), [&](const std::string& n) {
+        return mVBUtil::CompareTextNoCase(n, name) == 0;
+    });
+}
+
+std::string Joined(const std::vector<std::string>& names, const char* separator) {
+    std::string text;
+    for (const std::string& name : names) text += (text.empty() ? "" : separator) + name;
+    return text;
 }
 
 struct WaitPointer {
@@ -122,9 +137,15 @@ void frmTagPal::LoadAvailableTags() {
 
 void frmTagPal::LoadPaletteTags() {
     List2->clear();
+    if (!ReadPalette(readPalette_)) readPalette_.clear();
+    for (const std::string& name : readPalette_) List2->addItem(platform::ToQString(name));
+}
+
+bool frmTagPal::ReadPalette(std::vector<std::string>& names) const {
     std::string list;
-    const std::int32_t count = ClientAPI != nullptr ? ClientAPI->GetTagPalette(list) : 0;
-    for (const std::string& name : Names(list, count)) List2->addItem(platform::ToQString(name));
+    if (ClientAPI == nullptr || !ClientAPI->ReadTagPalette(list)) return false;
+    names = Names(list, mVBUtil::CountFields(",", list));
+    return true;
 }
 
 std::string frmTagPal::Selected(const QListWidget* list) {
@@ -198,6 +219,8 @@ void frmTagPal::cmd_modify_Click() {
     }
     delete List1->takeItem(FindExact(List1, old));
     AddAvailable(name);
+    if (const auto stored = FindName(readPalette_, old); stored != readPalette_.end())
+        *stored = name;
     if (const int onPalette = FindExact(List2, old); onPalette >= 0)
         List2->item(onPalette)->setText(platform::ToQString(name));
 }
@@ -218,6 +241,8 @@ void frmTagPal::Cmd_Delete_Click() {
         return;
     }
     delete List1->takeItem(FindExact(List1, name));
+    if (const auto stored = FindName(readPalette_, name); stored != readPalette_.end())
+        readPalette_.erase(stored);
     if (const int onPalette = FindExact(List2, name); onPalette >= 0)
         delete List2->takeItem(onPalette);
 }
@@ -266,6 +291,20 @@ void frmTagPal::Cmd_Down_Click() {
 }
 
 void frmTagPal::Cmd_Done_Click() {
+    std::vector<std::string> stored;
+    if (!ReadPalette(stored)) {
+        platform::Beep();
+        platform::MsgBox("Error Saving Tag Palette", platform::vbCritical, "Error");
+        return;
+    }
+    if (stored != readPalette_) {
+        // Shown once: a second "All Done" stores this list over it.
+        readPalette_ = stored;
+        platform::BeepWarning("The tag palette was changed meanwhile. It now reads:\n" +
+                              (stored.empty() ? std::string("(none)") : Joined(stored, ", ")) +
+                              "\nPress All Done again to store yours over it.");
+        return;
+    }
     std::string list;
     for (int i = 0; i < List2->count(); ++i) {
         if (i > 0) list += "|";

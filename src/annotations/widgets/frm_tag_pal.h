@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "annotations/tag_api.h"
 #include "foundation/widgets/form_dialog.h"
@@ -60,6 +61,13 @@ class frmTagPal : public FormDialog {
     // Beeps and says why when the name would break the server's lists.
     static bool RefuseName(const std::string& name);
     void Move(int step);
+    // The server's palette; false when it could not be read.
+    bool ReadPalette(std::vector<std::string>& names) const;
+
+    // The palette as last read, kept in step with this dialog's own
+    // collection changes: "All Done" writes only over that, since the same
+    // login may save another palette from another viewer meanwhile.
+    std::vector<std::string> readPalette_;
 };
 
 }  // namespace annotations

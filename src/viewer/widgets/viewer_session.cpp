@@ -352,6 +352,10 @@ std::int32_t ViewerSession::GetTagPalette(std::string& list) {
     }
     return api_->GetTagPalette(list);
 }
+bool ViewerSession::ReadTagPalette(std::string& list) {
+    list.clear();
+    return api_ && api_->ReadTagPalette(list);
+}
 bool ViewerSession::TurnTagOn(const std::string& key, const std::string& tag) {
     if (!api_) return false;
     return api_->TurnTagOn(key, tag);
