@@ -11,6 +11,7 @@
 #include "foundation/binary_files.h"
 #include "platform/scripted_prompts.h"
 #include "support/fake_dialog_runner.h"
+#include "support/modal_answerer.h"
 #include "support/scoped_env.h"
 
 using namespace mComDlg;
@@ -215,13 +216,14 @@ TEST(QtCommonDialogs, FileDialogHandsBackTheChosenFileAndFilter) {
     request.filters = {{"Text Files", "*.txt"}, {"AuthFile", "*.sys"}};
     request.filterIndex = 2;
     QStringList offered;
-    QTimer::singleShot(0, [&offered] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    testsupport::ModalAnswerer answerer([&offered](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
         if (dialog == nullptr) return;
         offered = dialog->nameFilters();
         QMetaObject::invokeMethod(dialog, "accept");
     });
     std::optional<FileAnswer> answer = runner.RunFile(nullptr, request);
+    EXPECT_FALSE(answerer.TimedOut());
     ASSERT_TRUE(answer.has_value());
     EXPECT_EQ(answer->path, file);
     EXPECT_EQ(answer->filterIndex, 2);

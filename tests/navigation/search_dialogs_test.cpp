@@ -4,10 +4,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QFileDialog>
-#include <QTimer>
 #include <QDate>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -19,6 +15,8 @@
 #include "foundation/widgets/common_dialogs.h"
 #include "navigation/widgets/quester_dialogs.h"
 #include "platform/scripted_prompts.h"
+#include "platform/text_codec.h"
+#include "support/fake_dialog_runner.h"
 #include "support/scoped_env.h"
 
 namespace {
@@ -231,30 +229,23 @@ TEST(CodePageText, SearchBoxesAndFileChoicesRefuseWhatTheyCannotKeep) {
     EXPECT_EQ(prompts.Beeps(), 2);
 
     // A chosen file whose name the code page cannot hold is refused and the
-    // dialog offered again, never handed back as some other file.
+    // dialog offered again, in the folder it was chosen in and with no name,
+    // never handed back as some other file.
+    testsupport::FakeDialogRunner runner;
+    mComDlg::ScopedDialogRunner scopedRunner{runner};
     testsupport::ScopedTempDir dir;
-    const QString folder = QString::fromStdString(dir.Path());
-    QFile kept(QDir(folder).filePath(QString::fromUtf8("keys\u4E2D.txt")));
-    ASSERT_TRUE(kept.open(QIODevice::WriteOnly));
-    kept.close();
-    int shown = 0;
-    QTimer answer;
-    QObject::connect(&answer, &QTimer::timeout, [&] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (dialog == nullptr || dialog->property("answered").toBool()) return;
-        dialog->setProperty("answered", true);
-        if (++shown == 1) {
-            dialog->selectFile(QString::fromUtf8("keys\u4E2D.txt"));
-            QMetaObject::invokeMethod(dialog, "accept");
-        } else {
-            dialog->reject();
-        }
-    });
-    answer.start(10);
+    const QString chosen =
+        QString::fromStdString(dir.Path()) + QString::fromUtf8("/keys\u4E2D.txt");
+    mComDlg::FileAnswer unkept;
+    unkept.path = platform::FromQString(chosen);
+    unkept.filterIndex = 1;
+    unkept.nameKept = platform::OutsideCodePage(chosen).isEmpty();
+    runner.files.push_back(unkept);
     std::string path = dir.Path() + "/start.txt";
     EXPECT_FALSE(mComDlg::ShowFileDialog(nullptr, path, "Text Files|*.txt", 1, 0));
-    answer.stop();
-    EXPECT_EQ(shown, 2);
+    ASSERT_EQ(runner.fileRequests.size(), 2u);
+    EXPECT_EQ(runner.fileRequests[1].folder, dir.Path());
+    EXPECT_EQ(runner.fileRequests[1].fileName, "");
     EXPECT_EQ(path, dir.Path() + "/start.txt");
     ASSERT_FALSE(prompts.Messages().empty());
     EXPECT_NE(prompts.Messages().back().find("cannot keep"), std::string::npos);
