@@ -8,10 +8,10 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QTimer>
 #include <QToolTip>
 
 #include "platform/scripted_prompts.h"
+#include "support/modal_answerer.h"
 
 namespace {
 
@@ -30,18 +30,13 @@ TEST(QtPromptsTest, MessageBoxesAreWideEnoughForTheirTitles) {
                           Case{"Error", "", platform::vbOKOnly},
                           Case{"Please Confirm Deletion", "?", platform::vbYesNo}}) {
         int width = 0;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                auto* box = qobject_cast<QMessageBox*>(w);
-                if (box == nullptr || !box->isVisible()) continue;
-                width = box->width();
-                box->done(0);
-            }
+        testsupport::ModalAnswerer answerer([&](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            if (box == nullptr) return;
+            width = box->width();
+            box->done(0);
         });
-        poll.start(0);
         prompts.MsgBox(c.text, c.style, c.title);
-        poll.stop();
         // The title bar's icon and buttons take room of their own beside the text.
         EXPECT_GE(width, metrics.horizontalAdvance(QString::fromLatin1(c.title)) + 150) << c.title;
     }
@@ -52,26 +47,21 @@ TEST(QtPromptsTest, AnInputBoxRefusesWhatTheCodePageCannotHold) {
     platform::ScriptedPrompts beeps;
     platform::ScopedPrompts scoped(beeps);
     QString shown, tip;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            auto* box = qobject_cast<QInputDialog*>(w);
-            if (box == nullptr || !box->isVisible()) continue;
-            auto* line = box->findChild<QLineEdit*>();
-            line->end(false);
-            for (const QString& key : {QString::fromUtf8("\u4E2D"), QString("b")}) {
-                QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, key);
-                QApplication::sendEvent(line, &press);
-            }
-            line->insert(QString::fromUtf8("\U0001F600c\u00E9"));  // a paste
-            shown = line->text();
-            tip = QToolTip::text();
-            box->accept();
+    testsupport::ModalAnswerer answerer([&](QWidget* w) {
+        auto* box = qobject_cast<QInputDialog*>(w);
+        if (box == nullptr) return;
+        auto* line = box->findChild<QLineEdit*>();
+        line->end(false);
+        for (const QString& key : {QString::fromUtf8("\u4E2D"), QString("b")}) {
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, key);
+            QApplication::sendEvent(line, &press);
         }
+        line->insert(QString::fromUtf8("\U0001F600c\u00E9"));  // a paste
+        shown = line->text();
+        tip = QToolTip::text();
+        box->accept();
     });
-    poll.start(0);
     const std::string typed = prompts.InputBox("Enter Redaction Label.", " ", "a");
-    poll.stop();
     EXPECT_EQ(typed, "abc\xE9");
     EXPECT_EQ(shown, QString::fromUtf8("abc\u00E9"));
     EXPECT_EQ(beeps.Beeps(), 2);

@@ -13,7 +13,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
-#include <QTimer>
 
 #include <optional>
 #include <regex>
@@ -27,6 +26,7 @@
 #include "platform/widgets/qt_prompts.h"
 #include "platform/wire_separators.h"
 #include "support/fake_dialog_runner.h"
+#include "support/modal_answerer.h"
 #include "support/pdf_images.h"
 #include "support/test_images.h"
 #include "support/small_disk.h"
@@ -489,23 +489,18 @@ TEST_F(PrintDriverTest, AKeyHeldDownNeitherCancelsAPrintNorDismissesItsWarning) 
     // Nor does the key close the warning that tells why a print stopped.
     platform::QtPrompts screen;
     bool upUnderHeldKey = false;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            auto* box = qobject_cast<QMessageBox*>(w);
-            if (box == nullptr || !box->isVisible()) continue;
-            for (int key : {Qt::Key_Return, Qt::Key_Escape, Qt::Key_Space}) {
-                SendHeldKey(box->defaultButton(), key, at += 40, true);
-                SendHeldKey(box->defaultButton(), key, at += 40, false);
-            }
-            upUnderHeldKey = box->isVisible();
-            SendKeyPress(box->defaultButton(), Qt::Key_Return, at += 500);
+    testsupport::ModalAnswerer answerer([&](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        if (box == nullptr) return;
+        for (int key : {Qt::Key_Return, Qt::Key_Escape, Qt::Key_Space}) {
+            SendHeldKey(box->defaultButton(), key, at += 40, true);
+            SendHeldKey(box->defaultButton(), key, at += 40, false);
         }
+        upUnderHeldKey = box->isVisible();
+        SendKeyPress(box->defaultButton(), Qt::Key_Return, at += 500);
     });
-    poll.start(0);
     EXPECT_EQ(screen.MsgBox("Print Job Aborted at User Request", platform::vbCritical, "Warning"),
               platform::vbOK);
-    poll.stop();
     EXPECT_TRUE(upUnderHeldKey);
 }
 
