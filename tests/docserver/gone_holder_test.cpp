@@ -10,7 +10,9 @@
 
 #include <ctime>
 
+#include "engine/command_engine.h"
 #include "engine/lock_holders.h"
+#include "engine/system_db.h"
 #include "foundation/mod_registry.h"
 #include "raw_client.h"
 #include "server/local_access.h"
@@ -126,6 +128,55 @@ TEST(GoneHolder, ALockWhoseHolderIsGoneKeepsNobodyOutWhileALivingOneStillDoes) {
                  std::to_string(now - docserver::kSilentHolderSeconds - 5) + " WHERE seq = 5");
     EXPECT_EQ(tcp.Send("TALQSetPageLock," + kProject + k5), "OK");
     Kill(fourth);
+}
+
+// A silent holder on another machine whose lock was taken learns it at its
+// next request: its session ends, so that its client opens it again and
+// takes its locks anew, as after a connection closed for idling. One whose
+// locks are all there goes on, and its rows show it lives.
+TEST(GoneHolder, ASilentLocalHolderWhoseLockWasTakenEndsAtItsNextRequest) {
+    testsupport::ScopedTempDir dir;
+    const std::string sys = dir.Path() + "/system";
+    testsupport::MakeQuerySystem(sys, 12, 0);
+    std::string error;
+    auto engine = docserver::CommandEngine::Open(sys, error);
+    ASSERT_TRUE(engine) << error;
+    auto open = [&](const std::string& name, bool local) {
+        docserver::ConnectionState s;
+        s.session = docserver::SessionName(name);
+        s.local = local;
+        s.address = "local";
+        EXPECT_EQ(engine->Execute(s, "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1").substr(0, 1),
+                  "1");
+        EXPECT_EQ(engine->Execute(s, "TALQGetProjectInfo,ADMIN,SECRET,Demo Project").rfind(
+                      "ERROR", 0),
+                  std::string::npos);
+        return s;
+    };
+    auto lock = [&](docserver::ConnectionState& s, int page) {
+        return engine->Execute(s, "TALQSetPageLock," + kProject + testsupport::PageKey(page));
+    };
+    docserver::ConnectionState kept = open("local:1", true);
+    docserver::ConnectionState quiet = open("local:2", true);
+    docserver::ConnectionState other = open("9", false);
+    ASSERT_EQ(lock(kept, 3), "OK");
+    ASSERT_EQ(lock(kept, 4), "OK");
+    ASSERT_EQ(lock(quiet, 5), "OK");
+    Sql(sys, "UPDATE page_locks SET seen = 1 WHERE seq IN (3, 4)");
+    Sql(sys, "UPDATE page_locks SET owner = 'elsewhere - - - 4242 1', seen = 1 WHERE seq = 5");
+    EXPECT_EQ(lock(other, 5), "OK");
+
+    // A minute later both make a request.
+    kept.lifeShown = quiet.lifeShown = 0;
+    const std::string find = "TALQFindKey," + kProject + testsupport::PageKey(1);
+    EXPECT_EQ(engine->Execute(quiet, find).rfind("ERROR", 0), 0u);
+    EXPECT_TRUE(quiet.ended);
+    EXPECT_EQ(engine->Execute(kept, find).rfind("ERROR", 0), std::string::npos);
+    EXPECT_FALSE(kept.ended);
+    docserver::Statement seen(engine->Db(), "SELECT MIN(seen) FROM page_locks WHERE seq IN (3, 4)");
+    ASSERT_TRUE(seen.Step());
+    EXPECT_GE(seen.Int(0), static_cast<std::int64_t>(std::time(nullptr)) - 5);
+    EXPECT_EQ(lock(kept, 5), "ERROR: Page Locked by ADMIN");
 }
 
 }  // namespace
