@@ -208,14 +208,20 @@ CREATE INDEX IF NOT EXISTS annotations_redacted ON annotations(project_id, seq)
     WHERE kind = 4 AND list_text <> '';
 
 -- Page locks. session is the connection that holds the lock; a server
--- (or library) removes the locks of its sessions when they end and those of
--- dead owners when it starts.
+-- (or library) removes the locks of its sessions when they end, and a lock
+-- whose holder is gone keeps nobody out: owner names the holder's process
+-- (machine, boot, pid, start time), seen is its last sign of life (seconds
+-- since the epoch) and silence how long it may keep still on another
+-- machine before it counts as gone (0: its server bounds its connections).
 CREATE TABLE IF NOT EXISTS page_locks (
     project_id INTEGER NOT NULL,
     seq        INTEGER NOT NULL,
     user_id    TEXT NOT NULL COLLATE NOCASE,
-    session    TEXT NOT NULL,                  -- "<host>/<pid>:<connection>"
+    session    TEXT NOT NULL,                  -- "<host>/<pid>:<connection>@<start>"
     taken      TEXT NOT NULL DEFAULT '',
+    owner      TEXT NOT NULL DEFAULT '',
+    seen       INTEGER NOT NULL DEFAULT 0,
+    silence    INTEGER NOT NULL DEFAULT 0,
     PRIMARY KEY (project_id, seq),
     FOREIGN KEY (project_id, seq) REFERENCES pages(project_id, seq) ON DELETE CASCADE
 );

@@ -5,11 +5,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <ctime>
 #include <exception>
 
 #include "command_rules.h"
 #include "engine_text.h"
 #include "imaging/reduced_cache.h"
+#include "lock_holders.h"
 #include "login_throttle.h"
 #include "query_commands.h"
 #include "system_upgrade.h"
@@ -203,6 +205,7 @@ std::string CommandEngine::Execute(ConnectionState& state, const std::string& co
 }
 
 std::string CommandEngine::Dispatch(ConnectionState& state, const CommandText& command) {
+    ShowLife(state);
     // A session whose password changed elsewhere, or whose user was
     // disabled, ends: the commands that carry no password would go on
     // answering it.
@@ -291,6 +294,21 @@ void CommandEngine::EndConnection(ConnectionState& state) {
         }
     }
     state = ConnectionState{};
+}
+
+void CommandEngine::ShowLife(ConnectionState& state) {
+    if (!state.local || state.ended || state.lockedPages.empty()) return;
+    const std::int64_t now = std::time(nullptr);
+    if (now - state.lifeShown < kLifeShownEverySeconds && now >= state.lifeShown) return;
+    try {
+        Statement touch(db_, "UPDATE page_locks SET seen = ? WHERE session = ?");
+        if (!touch.Bind(1, now).Bind(2, state.session).Run()) return;
+        if (static_cast<std::size_t>(sqlite3_changes(db_.Handle())) < state.lockedPages.size())
+            state.ended = true;
+        state.lifeShown = now;
+    } catch (const DatabaseBusy&) {
+        // Shown at its next request.
+    }
 }
 
 std::string CommandEngine::Setting(const std::string& name, const std::string& fallback) {

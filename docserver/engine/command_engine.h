@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,10 @@ struct ConnectionState {
     std::int64_t projectId = 0;
     std::string projectName;  // the current project; "" = none
     std::string session;      // names the connection in page locks and batch jobs
+    // The pages it locked (project, seq), and when a local-access session
+    // last showed in their rows that it lives (seconds since the epoch).
+    std::set<std::pair<std::int64_t, std::int64_t>> lockedPages;
+    std::int64_t lifeShown = 0;
     std::string address;      // the peer's address; failed logins are counted by it
     bool local = false;       // the local-access library: file names are full paths
     std::shared_ptr<ConceptJob> conceptSearch;     // the connection's concept search
@@ -173,6 +178,10 @@ class CommandEngine {
     // page's lock, the same user's included, else empty: what a locked page
     // shows others is read-only.
     std::string HeldByAnother(const ProjectAccess& access, std::int64_t seq);
+    // A local-access session holding locks shows in their rows that it
+    // lives; one that finds a lock of its own gone (taken from it while it
+    // kept still too long) ends, as a connection closed for idling does.
+    void ShowLife(ConnectionState& state);
 
     // Key navigation (commands_navigation.cpp).
     std::string FindKey(const CommandText& command);

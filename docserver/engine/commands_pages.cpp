@@ -5,6 +5,7 @@
 #include "command_engine.h"
 #include "command_rules.h"
 #include "engine_text.h"
+#include "lock_holders.h"
 #include "redaction_burn.h"
 #include "transaction.h"
 
@@ -177,10 +178,18 @@ std::string CommandEngine::HeldByAnother(const ProjectAccess& access, std::int64
     // One login may be open in two viewers: the lock is the connection's,
     // and the same user's other connection is refused like any other.
     const ConnectionState* state = CurrentConnection();
-    Statement held(db_, "SELECT user_id, session FROM page_locks WHERE project_id = ? AND seq = ?");
+    Statement held(db_,
+                   "SELECT user_id, session, owner, seen, silence FROM page_locks WHERE "
+                   "project_id = ? AND seq = ?");
     held.Bind(1, access.id).Bind(2, seq);
-    if (held.Step() && (state == nullptr || held.Text(1) != state->session))
+    if (!held.Step() || (state != nullptr && held.Text(1) == state->session)) return {};
+    const std::string session = held.Text(1);
+    if (!HolderGone(session, held.Text(2), held.Int(3), held.Int(4), std::time(nullptr)))
         return "ERROR: Page Locked by " + held.Text(0);
+    // A holder that is gone gives back every lock it held. Only rows
+    // naming the same process go: the judgement was made on them.
+    Statement release(db_, "DELETE FROM page_locks WHERE session = ? AND owner = ?");
+    release.Bind(1, session).Bind(2, held.Text(2)).Run();
     return {};
 }
 
@@ -197,17 +206,27 @@ std::string CommandEngine::SetPageLock(ConnectionState& state, const CommandText
     if (std::string held = HeldByAnother(access, seq); !held.empty()) return held;
     // The holder is named to others as the system knows the user, however
     // the login was typed.
+    // A local-access session may run on another machine, where only its
+    // signs of life tell that it still holds; the server bounds its own
+    // connections.
+    const std::int64_t now = std::time(nullptr);
     Statement take(db_,
-                   "INSERT OR REPLACE INTO page_locks(project_id, seq, user_id, session, taken) "
-                   "VALUES (?, ?, COALESCE((SELECT user_id FROM users WHERE user_id = ?), ?), "
-                   "?, ?)");
+                   "INSERT OR REPLACE INTO page_locks(project_id, seq, user_id, session, taken, "
+                   "owner, seen, silence) VALUES (?, ?, COALESCE((SELECT user_id FROM users "
+                   "WHERE user_id = ?), ?), ?, ?, ?, ?, ?)");
     take.Bind(1, access.id)
         .Bind(2, seq)
         .Bind(3, access.user)
         .Bind(4, access.user)
         .Bind(5, state.session)
-        .Bind(6, NowText());
-    return take.Run() && transaction.Commit() ? "OK" : "ERROR: Unable to Lock Page";
+        .Bind(6, NowText())
+        .Bind(7, ProcessIdentity())
+        .Bind(8, now)
+        .Bind(9, state.local ? kSilentHolderSeconds : std::int64_t{0});
+    if (!take.Run() || !transaction.Commit()) return "ERROR: Unable to Lock Page";
+    if (state.lockedPages.empty()) state.lifeShown = now;
+    state.lockedPages.emplace(access.id, seq);
+    return "OK";
 }
 
 std::string CommandEngine::RemovePageLock(ConnectionState& state, const CommandText& command) {
@@ -217,7 +236,9 @@ std::string CommandEngine::RemovePageLock(ConnectionState& state, const CommandT
     if (seq == 0) return "ERROR: Invalid Image Key";
     Statement drop(db_, "DELETE FROM page_locks WHERE project_id = ? AND seq = ? AND session = ?");
     drop.Bind(1, access.id).Bind(2, seq).Bind(3, state.session);
-    return drop.Run() ? "OK" : "ERROR: Unable to Remove Lock";
+    if (!drop.Run()) return "ERROR: Unable to Remove Lock";
+    state.lockedPages.erase({access.id, seq});
+    return "OK";
 }
 
 std::string CommandEngine::GetPageDate(const CommandText& command) {

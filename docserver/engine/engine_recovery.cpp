@@ -1,40 +1,21 @@
 // What opening a system puts right: older tables brought up to date, plain
 // passwords hashed, and the page locks and batch jobs of owners that died
 // (a server or library killed mid-session) released.
-#include <signal.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <climits>
+#include <ctime>
 #include <set>
 #include <vector>
 
 #include "command_engine.h"
+#include "lock_holders.h"
 #include "passwords.h"
 #include "path_confine.h"
 #include "transaction.h"
 
 namespace docserver {
 namespace {
-
-// Whether the owner of a session ("[host/]pid:connection") is gone for sure:
-// a process of this host that no longer runs. Owners on other hosts, and
-// names of another form, are left alone.
-bool OwnerIsDead(const std::string& session, const std::string& host) {
-    std::string rest = session;
-    std::size_t slash = rest.find('/');
-    if (slash != std::string::npos) {
-        if (rest.substr(0, slash) != host) return false;
-        rest = rest.substr(slash + 1);
-    }
-    std::size_t colon = rest.find(':');
-    if (colon == 0 || colon == std::string::npos || colon > 9) return false;
-    for (std::size_t i = 0; i < colon; ++i)
-        if (rest[i] < '0' || rest[i] > '9') return false;
-    pid_t pid = static_cast<pid_t>(std::stol(rest.substr(0, colon)));
-    if (pid <= 0) return false;
-    return ::kill(pid, 0) != 0 && errno == ESRCH;
-}
 
 bool HasColumn(SystemDb& db, const char* table, const std::string& column) {
     Statement s(db, (std::string("PRAGMA table_info(") + table + ")").c_str());
@@ -52,7 +33,11 @@ std::string HostName() {
 }
 
 std::string SessionName(const std::string& connection) {
-    return HostName() + "/" + std::to_string(::getpid()) + ":" + connection;
+    // The start time keeps the name of a session apart from those of a
+    // dead process whose pid came round again.
+    const std::string& identity = ProcessIdentity();
+    return HostName() + "/" + std::to_string(::getpid()) + ":" + connection + "@" +
+           identity.substr(identity.rfind(' ') + 1);
 }
 
 void CommandEngine::Recover() {
@@ -102,11 +87,14 @@ void CommandEngine::RecoverHeld() {
     const std::string host = HostName();
     std::set<std::string> dead;
     {
-        Statement sessions(db_,
-                           "SELECT DISTINCT session FROM page_locks UNION SELECT DISTINCT "
-                           "session FROM batch_jobs WHERE state = 'open'");
-        while (sessions.Step())
-            if (OwnerIsDead(sessions.Text(0), host)) dead.insert(sessions.Text(0));
+        const std::int64_t now = std::time(nullptr);
+        Statement locks(db_, "SELECT DISTINCT session, owner, seen, silence FROM page_locks");
+        while (locks.Step())
+            if (HolderGone(locks.Text(0), locks.Text(1), locks.Int(2), locks.Int(3), now))
+                dead.insert(locks.Text(0));
+        Statement jobs(db_, "SELECT DISTINCT session FROM batch_jobs WHERE state = 'open'");
+        while (jobs.Step())
+            if (SessionOwnerIsDead(jobs.Text(0), host)) dead.insert(jobs.Text(0));
     }
     Statement unlock(db_, "DELETE FROM page_locks WHERE session = ?");
     std::vector<std::pair<std::int64_t, std::string>> cutOff;

@@ -241,9 +241,10 @@ bool UpgradeSystem(SystemDb& db, std::string& error) {
     const bool commas = Setting(db, "AnnotationCommas", "Restored");
     const bool indexed = Exists(db, "table", "ocr_index");
     const bool sized = HasColumn(db, "pages", "image_width");
+    const bool lockOwners = HasColumn(db, "page_locks", "owner");
     const bool notesQueued = Exists(db, "table", "note_index_changes") &&
                              Exists(db, "trigger", "annotations_note_update");
-    if (utf8 && commas && indexed && sized && notesQueued &&
+    if (utf8 && commas && indexed && sized && lockOwners && notesQueued &&
         Exists(db, "table", "user_palette_tags") && Exists(db, "table", "login_addresses") &&
         Exists(db, "index", "pages_listed"))
         return true;
@@ -257,6 +258,13 @@ bool UpgradeSystem(SystemDb& db, std::string& error) {
                                    " INTEGER NOT NULL DEFAULT 0",
                                error);
         }
+    }
+    // Locks taken before they named their holder's process.
+    if (ok && !lockOwners && Exists(db, "table", "page_locks")) {
+        for (const char* column : {"owner TEXT NOT NULL DEFAULT ''",
+                                   "seen INTEGER NOT NULL DEFAULT 0",
+                                   "silence INTEGER NOT NULL DEFAULT 0"})
+            ok = ok && db.Exec(std::string("ALTER TABLE page_locks ADD COLUMN ") + column, error);
     }
     // Tables added since the system was made.
     ok = ok && db.Exec(SchemaSql(), error);

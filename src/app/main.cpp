@@ -3,6 +3,7 @@
 
 #include <QApplication>
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "platform/text_codec.h"
 #include "platform/widgets/qt_prompts.h"
 #include "viewer/startup_command_line.h"
+#include "viewer/widgets/close_on_signal.h"
 #include "viewer/widgets/startup.h"
 
 int main(int argc, char* argv[]) {
@@ -26,6 +28,16 @@ int main(int argc, char* argv[]) {
     platform::QtPrompts prompts;
     platform::InstallPrompts(prompts);
     platform::InstallPrinterCollection(std::make_shared<platform::CupsPrinterCollection>());
+
+    // A logout ends the viewer as Exit does, so its page lock is given back.
+    viewer::CloseOnSignal closeOnSignal([](int signal) {
+        if (modView::gViewerForm != nullptr) {
+            modView::gViewerForm->CloseWhenIdle();
+        } else {
+            std::signal(signal, SIG_DFL);
+            std::raise(signal);
+        }
+    });
 
     // What Qt leaves of the arguments, in the program's code page.
     std::vector<std::string> arguments;

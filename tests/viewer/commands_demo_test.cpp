@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QProcess>
 
+#include <signal.h>
+
 #include <memory>
 #include <string>
 
@@ -265,6 +267,27 @@ TEST_F(CommandsDemoTest, ASecondViewerHandsItsCommandLineToTheFirstAcrossProcess
     EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(first.exitCode(), 0) << first.readAll().toStdString();
     EXPECT_TRUE(LockedKeys().empty());
+}
+
+// A logout ends the viewer with SIGTERM, a lost terminal with SIGHUP: it
+// closes as Exit does, so its page lock is given back at once.
+TEST_F(CommandsDemoTest, AViewerEndedByTermOrHangUpGivesItsPageLockBack) {
+    const QString bin = QCoreApplication::applicationDirPath();
+    for (int signal : {SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        QProcess viewer;
+        viewer.setProcessChannelMode(QProcess::MergedChannels);
+        viewer.start(bin + "/talqvyn",
+                     {"-Nadmin", "-Padmin", "acme:" + QString::fromStdString(Key(6))});
+        ASSERT_TRUE(testsupport::WaitUntil([] {
+            return LockedKeys() == std::vector<std::string>{Key(6)};
+        })) << viewer.readAll().toStdString();
+        ::kill(static_cast<pid_t>(viewer.processId()), signal);
+        ASSERT_TRUE(viewer.waitForFinished(15000));
+        EXPECT_EQ(viewer.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(viewer.exitCode(), 0) << viewer.readAll().toStdString();
+        EXPECT_TRUE(LockedKeys().empty());
+    }
 }
 
 }  // namespace

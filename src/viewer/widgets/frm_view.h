@@ -74,6 +74,9 @@ class frmView : public QMainWindow, private PrintHost {
     void mnuLogin_Click();
     void mnu_project_Click();
     void mnuExit_Click();
+    // Closes the window as Exit does once no request, print, command
+    // message or modal dialog runs that the close would cut short.
+    void CloseWhenIdle();
     void mnuAbout_Click();
     void EnableViews(bool iState) override;
     void ResetBehavior(std::int32_t lFlags);

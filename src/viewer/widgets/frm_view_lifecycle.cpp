@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenuBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "foundation/widgets/dialog_factory.h"
@@ -194,6 +195,18 @@ void frmView::mnu_project_Click() {
 void frmView::mnuExit_Click() {
     if (RefuseWhileBusy()) return;
     run.AbortNow = 1;
+    close();
+}
+
+void frmView::CloseWhenIdle() {
+    // No further command message starts meanwhile.
+    run.AbortNow = 1;
+    if (run.MainFormLoaded == 1 &&
+        (RequestInProcess() || printDriver.CurrentPrint().active || run.MessageInProcess != 0 ||
+         QApplication::activeModalWidget() != nullptr)) {
+        QTimer::singleShot(100, this, [this] { CloseWhenIdle(); });
+        return;
+    }
     close();
 }
 
