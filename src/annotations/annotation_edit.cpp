@@ -134,14 +134,6 @@ int FindRecord(const KindList& ref, const AnnotationRec& rec) {
     });
 }
 
-int FindSameMark(const KindList& ref, std::int32_t kind, const AnnotationRec& rec) {
-    return FirstHit(ref.list, ref.count, [&](const AnnotationRec& r) {
-        return r.Left == rec.Left && r.Top == rec.Top && r.Right == rec.Right &&
-               r.Bottom == rec.Bottom && r.Rotation == rec.Rotation &&
-               (kind != kMarkup || r.Text == rec.Text);
-    });
-}
-
 std::string MarkupPointText(const std::vector<std::pair<std::int32_t, std::int32_t>>& points) {
     std::string text;
     for (const auto& [x, y] : points) {

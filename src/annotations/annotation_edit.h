@@ -79,10 +79,6 @@ std::string AppendNewMark(KindList& ref, std::int32_t kind, const AnnotationRec&
 void RemoveRecord(KindList& ref, int index);
 // The first record stored as this one would be, 0-based; -1 for none.
 int FindRecord(const KindList& ref, const AnnotationRec& rec);
-// The first record of a kind that is the same mark as this one, whatever an
-// edit changed since: edits never move a mark, so it lies in the same place
-// (a markup along the same points). 0-based; -1 for none.
-int FindSameMark(const KindList& ref, std::int32_t kind, const AnnotationRec& rec);
 
 // "x,y;x,y;..." of markup points in image pixels.
 std::string MarkupPointText(const std::vector<std::pair<std::int32_t, std::int32_t>>& points);

@@ -364,8 +364,8 @@ TEST_F(FrmViewMouseTest, WithLockingOffEverySaveKeepsWhatOthersStoredMeanwhile) 
 }
 
 // Another user changed or deleted a mark while the lock was lost: a delete
-// is told and leaves theirs; an edited note is told with their text, and OK
-// again stores the typed text over theirs, or as a new note.
+// is done and leaves theirs, told; an edited note is told, and OK again
+// stores the typed text as a new note, beside theirs.
 TEST_F(FrmViewMouseTest, AChangeByAnotherUserIsToldAndTheTypedNoteCanStillBeStored) {
     AnnotationRec note = testsupport::AnnotationBox(300, 300, 500, 400, 0);
     note.Text = "mine";
@@ -382,14 +382,12 @@ TEST_F(FrmViewMouseTest, AChangeByAnotherUserIsToldAndTheTypedNoteCanStillBeStor
         talq::DialogFactory<frmAnnot>::Scoped remove(ScriptedMaker<frmAnnot>([&](frmAnnot& d) {
             prompts.QueueAnswer(platform::vbYes);
             d.mnuDelete_Click();
-            d.cmdCancel_Click();
+            EXPECT_EQ(d.result(), QDialog::Accepted) << "done";
         }));
         open({theirs});
     }
-    EXPECT_EQ(Messages("Unable to Save/Modify Annotations\n"
-                       "Another user changed this annotation. It was not deleted."),
-              1);
-    EXPECT_TRUE(session->puts.empty());
+    EXPECT_EQ(Messages("Another user changed or deleted this annotation."), 1);
+    EXPECT_TRUE(session->puts.empty()) << "nothing to write";
     EXPECT_EQ(window->pageAnnotations[kTextNote].list.at(0).Text, "theirs") << "shown as stored";
     talq::DialogFactory<frmAnnot>::Scoped typed(ScriptedMaker<frmAnnot>([&](frmAnnot& d) {
         d.Text1->setPlainText("typed");
@@ -399,16 +397,83 @@ TEST_F(FrmViewMouseTest, AChangeByAnotherUserIsToldAndTheTypedNoteCanStillBeStor
     }));
     for (const AnnotationList& stored : {AnnotationList{theirs}, AnnotationList{}}) {
         open(stored);
-        ASSERT_EQ(window->pageAnnotations[kTextNote].count, 1) << "over theirs, or as new";
-        EXPECT_EQ(window->pageAnnotations[kTextNote].list[0].Text, "typed");
-        EXPECT_EQ(window->pageAnnotations[kTextNote].list[0].Left, 300);
+        const KindList& shown = window->pageAnnotations[kTextNote];
+        ASSERT_EQ(shown.count, static_cast<int>(stored.size()) + 1) << "as a new note";
+        EXPECT_EQ(shown.list.back().Text, "typed");
+        EXPECT_EQ(shown.list.back().Left, 300);
+        EXPECT_EQ(shown.list.front().Text, stored.empty() ? "typed" : "theirs");
     }
-    EXPECT_EQ(Messages("Unable to Save/Modify Annotations\nAnother user changed this annotation. "
-                       "It now reads:\ntheirs\nPress OK again to store your text over it."),
-              1);
-    EXPECT_EQ(Messages("Unable to Save/Modify Annotations\nAnother user deleted this "
+    EXPECT_EQ(Messages("Unable to Save/Modify Annotations\nAnother user changed or deleted this "
                        "annotation.\nPress OK again to store your text as a new note."),
-              1);
+              2);
+}
+
+// Two reviewers' notes in one place: an edit or delete of one's own note
+// that another user deleted or changed meanwhile never takes the other's
+// for it. Sticky notes with locking off, text notes under a lock lost.
+TEST_F(FrmViewMouseTest, AnEditOrDeleteNeverTakesAnotherReviewersMarkInTheSamePlace) {
+    const std::string told = "Another user changed or deleted this annotation.";
+    auto wire = [](const AnnotationList& records) {
+        std::string text;
+        TalqClientAPI_Header::BuildAnnotationList(static_cast<int>(records.size()), records, text);
+        return text;
+    };
+    for (const AnnotationKind kind : {kStickyNote, kTextNote}) {
+        SCOPED_TRACE(kind);
+        const bool sticky = kind == kStickyNote;
+        session->systemFlags = sticky ? 0x400 : 0;
+        AnnotationRec place = testsupport::AnnotationBox(300, 300, 500, 400, 0);
+        if (sticky) place.Right = place.Bottom = 0;
+        auto by = [&](const std::string& user, const std::string& text) {
+            AnnotationRec r = place;
+            r.Text = text;
+            r.Stamp = "\x16" + user + "\x16" + "12/01/2026";
+            return r;
+        };
+        const AnnotationRec mine = by("ADMIN", "admin's own note");
+        const AnnotationRec theirs = by("EDITOR", "editor's separate note");
+        const AnnotationRec third = by("THIRD", "third user's text");
+        bool remove = false;
+        talq::DialogFactory<frmAnnot>::Scoped notes(ScriptedMaker<frmAnnot>([&](frmAnnot& d) {
+            if (remove) {
+                prompts.QueueAnswer(platform::vbYes);
+                d.mnuDelete_Click();
+                EXPECT_EQ(d.result(), QDialog::Accepted) << "done";
+                return;
+            }
+            d.Text1->setPlainText("admin's edit");
+            d.cmdOK_Click();
+            EXPECT_EQ(d.result(), 0) << "still open with the typed text";
+            d.cmdOK_Click();
+        }));
+        // Shown as the page was read, stored as the others left it.
+        auto open = [&](const AnnotationList& shown, const AnnotationList& stored, bool del) {
+            Store(kind, stored);
+            window->pageAnnotations[kind] = {shown, static_cast<int>(shown.size())};
+            if (!sticky) ++session->lockEpoch;
+            remove = del;
+            bool changed = false;
+            window->ModifyAnnotations(305, 305, changed);
+            const std::string now = session->annotations["K0001"][kind];
+            EXPECT_EQ(wire(window->pageAnnotations[kind].list), now) << "shown as stored";
+            return now;
+        };
+        // The other reviewer deleted mine and dropped theirs on the spot.
+        std::string now = open({mine}, {theirs}, false);
+        EXPECT_EQ(now.rfind(wire({theirs}) + "\x18", 0), 0u) << "theirs untouched";
+        EXPECT_NE(now.find("admin's edit"), std::string::npos) << "a new note beside it";
+        EXPECT_EQ(open({mine}, {theirs}, true), wire({theirs}));
+        // A third user changed mine; theirs lies in the same place.
+        now = open({mine, theirs}, {third, theirs}, false);
+        EXPECT_EQ(now.rfind(wire({third, theirs}) + "\x18", 0), 0u);
+        EXPECT_NE(now.find("admin's edit"), std::string::npos);
+        EXPECT_EQ(open({mine, theirs}, {third, theirs}, true), wire({third, theirs}));
+
+        EXPECT_EQ(Messages("Unable to Save/Modify Annotations\n" + told +
+                           "\nPress OK again to store your text as a new note."),
+                  sticky ? 2 : 4);
+        EXPECT_EQ(Messages(told), sticky ? 2 : 4) << "for each delete";
+    }
 }
 
 TEST_F(FrmViewMouseTest, AnEditIsAbandonedWhenThePageChangesWhileItsDialogIsOpen) {

@@ -380,7 +380,8 @@ class frmView : public QMainWindow, private PrintHost {
     using ListChange = std::function<std::string(KindList&)>;
     // Reads the page's lists anew (taking the page's lock again when it
     // went, unless locking is off), applies the change to the list as stored
-    // and saves the whole list. The page keeps what is stored; one message,
+    // and saves the whole list; a change that leaves the list as stored
+    // writes nothing. The page keeps what is stored; one message,
     // with the server's reason, on failure. A text too long for the server
     // is never sent.
     bool SaveChange(std::int32_t kind, const char* failure, const ListChange& change);
@@ -396,17 +397,18 @@ class frmView : public QMainWindow, private PrintHost {
     void FinishShape(int tool, AnnotationRec rec);
     // Adds a new record to its list as stored and saves the list.
     bool AppendAndSave(std::int32_t kind, const AnnotationRec& rec);
-    // The stored record an edit replaces: the one it started from or, once
-    // the reviewer was shown it, the version another user stored meanwhile;
-    // gone when they deleted it, and the edit is then stored as a new mark.
+    // The stored record an edit replaces: the one it started from, as it
+    // was shown; gone once the reviewer was told it is no longer stored so,
+    // and the edit is then stored as a new mark.
     struct EditBase {
         AnnotationRec rec;
         bool gone = false;
     };
     // Replaces (or removes) the stored record equal to the base and saves the
-    // whole list. An edit refused because another user changed or deleted
-    // the record moves the base to what they left when keepTyped is set, so
-    // that saving again stores what the open dialog holds.
+    // whole list; no other record is ever taken for it. An edit refused
+    // because the base is no longer stored marks it gone when keepTyped is
+    // set, so that saving again stores what the open dialog holds as a new
+    // mark. A delete of a base no longer stored is done, and told.
     bool CommitEdit(std::int32_t kind, EditBase& base, AnnotationRec rec, bool remove,
                     bool& changed, bool keepTyped = false);
     // A note dialog's save; when it failed because the server refused the

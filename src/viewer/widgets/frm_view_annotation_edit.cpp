@@ -29,6 +29,8 @@ std::string Options(std::initializer_list<const char*> items) {
     return list;
 }
 
+constexpr char kChangedOrDeleted[] = "Another user changed or deleted this annotation.";
+
 void TellFailure(const std::string& message) {
     platform::Beep();
     platform::MsgBox(message, platform::vbOKOnly,
@@ -115,8 +117,15 @@ bool frmView::SaveChange(std::int32_t kind, const char* failure, const ListChang
         KindList edited = ListOf(kind);
         refused = change(edited);
         if (!refused.empty()) break;
-        std::string text;
+        std::string text, stored;
         if (!annotations::BuildListForSave(edited.count, edited.list, text)) break;
+        // Nothing to write over what others may be storing this instant.
+        const KindList& read = ListOf(kind);
+        TalqClientAPI_Header::BuildAnnotationList(read.count, read.list, stored);
+        if (text == stored) {
+            saved = true;
+            break;
+        }
         std::optional<std::uint64_t> epoch;
         if (locking) epoch = page.listsEpoch;
         saved = session.PutAnnotationList(page.szCurrentKey, static_cast<std::int16_t>(kind), text,
@@ -330,9 +339,13 @@ bool frmView::CommitEdit(std::int32_t kind, EditBase& base, AnnotationRec rec, b
                          bool& changed, bool keepTyped) {
     if (!remove) rec.Stamp = NewStamp(kind == kRedaction ? StampLabel(rec.Stamp) : "");
     const bool asNew = base.gone && !remove;
-    // A change by another user is told, never stored over or deleted unseen;
-    // a delete of a record already gone is done.
+    bool vanished = false;
+    // Only the record as it was shown is changed or removed. Two marks may
+    // lie in one place and the wire carries no identity, so a record no
+    // longer stored as shown is never looked for elsewhere: whether it was
+    // changed or deleted cannot be told apart.
     const bool saved = SaveChange(kind, "Unable to Save/Modify Annotations", [&](KindList& list) {
+        vanished = false;
         if (asNew) return annotations::AppendNewMark(list, kind, rec);
         if (base.gone) return std::string();
         const int at = annotations::FindRecord(list, base.rec);
@@ -343,22 +356,17 @@ bool frmView::CommitEdit(std::int32_t kind, EditBase& base, AnnotationRec rec, b
                 list.list[static_cast<std::size_t>(at)] = rec;
             return std::string();
         }
-        const int same = annotations::FindSameMark(list, kind, base.rec);
-        if (remove)
-            return std::string(same < 0 ? ""
-                                        : "Another user changed this annotation. "
-                                          "It was not deleted.");
-        if (!keepTyped) return std::string("Another user changed or deleted this annotation.");
-        if (same < 0) {
-            base.gone = true;
-            return std::string(
-                "Another user deleted this annotation.\n"
-                "Press OK again to store your text as a new note.");
+        if (remove) {
+            vanished = true;
+            return std::string();
         }
-        base.rec = list.list[static_cast<std::size_t>(same)];
-        return "Another user changed this annotation. It now reads:\n" + base.rec.Text +
-               "\nPress OK again to store your text over it.";
+        if (!keepTyped) return std::string(kChangedOrDeleted);
+        base.gone = true;
+        return std::string(kChangedOrDeleted) +
+               "\nPress OK again to store your text as a new note.";
     });
+    // Had another user changed it, their version stays: told, not hidden.
+    if (saved && vanished) TellFailure(kChangedOrDeleted);
     // Sticky notes and clips keep their icon: nothing to draw again, unless
     // it comes back.
     changed = saved && (remove || asNew || (kind != kStickyNote && kind != kClip));
