@@ -271,21 +271,18 @@ TEST_F(TagPaletteDemoTest, TheEditorStoresOnlyWhatItShowsOverAPaletteItRead) {
     prompts.Clear();
     restrictTags(true);  // the server now refuses the reviewer's tag requests
     int runs = 0;
-    {
-        talq::DialogFactory<annotations::frmTagPal>::Scoped editor(
-            testsupport::ScriptedMaker<annotations::frmTagPal>(
-                [&](annotations::frmTagPal& d) {
-                    restrictTags(false);
-                    d.Cmd_Done_Click();
-                    d.Cmd_Done_Click();
-                },
-                &runs));
-        window->TBTag_Click(0);
-    }
+    talq::DialogFactory<annotations::frmTagPal>::Scoped editor(
+        testsupport::ScriptedMaker<annotations::frmTagPal>(
+            [&](annotations::frmTagPal& d) {
+                restrictTags(false);
+                d.Cmd_Done_Click();
+                d.Cmd_Done_Click();
+            },
+            &runs));
+    window->TBTag_Click(0);
     restrictTags(false);
     EXPECT_EQ(runs, 0);
     EXPECT_EQ(prompts.Beeps(), 1);
-    ASSERT_EQ(prompts.Records().size(), 2u);
     EXPECT_EQ(prompts.Records().back().text,
               "Error Reading Tag Palette\nERROR: Tags Are Restricted");
     EXPECT_EQ(prompts.Records().back().title, "Warning");
@@ -296,9 +293,6 @@ TEST_F(TagPaletteDemoTest, TheEditorStoresOnlyWhatItShowsOverAPaletteItRead) {
     // Another viewer of the same login renames a collection on the palette.
     prompts.Clear();
     OpenAs("admin", "admin");
-    if (Pool().find("Privileged") == std::string::npos) {
-        ASSERT_TRUE(other.NewTagDesc("Privileged"));
-    }
     ASSERT_TRUE(other.PutTagPalette("Hot,Privileged"));
     Edit([&](annotations::frmTagPal& d) {
         d.List2->setCurrentRow(0);
@@ -321,6 +315,7 @@ TEST_F(TagPaletteDemoTest, TheEditorStoresOnlyWhatItShowsOverAPaletteItRead) {
         EXPECT_EQ(d.result(), QDialog::Accepted);
     });
     EXPECT_EQ(Palette(), "Responsive,PrivilegedX");
+    EXPECT_TRUE(other.ModifyTagDesc("PrivilegedX", "Privileged"));
 }
 
 }  // namespace
