@@ -27,6 +27,8 @@ class TagApi {
     virtual bool DeleteTagDesc(const std::string& name) = 0;
     // Names joined by "|" in palette order; "" empties the palette.
     virtual bool PutTagPalette(const std::string& list) = 0;
+    // Why the last request failed.
+    virtual std::string LastError() = 0;
 };
 
 }  // namespace annotations

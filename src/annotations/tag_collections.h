@@ -2,7 +2,9 @@
 // Rules for the names of tag collections as the palette editor takes them.
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace annotations {
 
@@ -16,5 +18,16 @@ std::string CleanTagName(const std::string& answer);
 // Why a name cannot be a collection's: it would split the lists the names
 // travel in. "" when it can.
 std::string TagNameFault(const std::string& name);
+
+// The palette as stored now with an editor's changes to the list it read
+// (shown: that list as the editor left it) where they still apply: its
+// removals, its additions of collections that still exist, and its order.
+// A collection renamed meanwhile keeps the place of its old name; other
+// entries only the other writer placed follow their neighbour there. Names
+// match without regard to case, as the server matches them.
+std::vector<std::string> RebasePalette(const std::vector<std::string>& read,
+                                       const std::vector<std::string>& shown,
+                                       const std::vector<std::string>& stored,
+                                       const std::function<bool(const std::string&)>& exists);
 
 }  // namespace annotations

@@ -16,6 +16,7 @@
 
 #include "annotations/widgets/frm_tag_pal.h"
 #include "annotations/widgets/tag_palette_rows.h"
+#include "engine/system_db.h"
 #include "foundation/mod_registry.h"
 #include "platform/draw_surface.h"
 #include "platform/scripted_prompts.h"
@@ -238,7 +239,7 @@ TEST_F(TagPaletteDemoTest, APaletteSavedMeanwhileFromAnotherViewerIsNotWrittenOv
         d.Cmd_Done_Click();
         EXPECT_NE(d.result(), QDialog::Accepted) << "the dialog stays open";
         EXPECT_EQ(Palette(), "Responsive,New");
-        EXPECT_EQ(Entries(d.List2), "Hot") << "the reviewer's list stays as arranged";
+        EXPECT_EQ(Entries(d.List2), "Responsive") << "the stored palette less the reviewer's removal";
         EXPECT_EQ(prompts.Beeps(), 1);
         EXPECT_EQ(prompts.Messages(),
                   std::vector<std::string>{"The tag palette was changed meanwhile. It now reads:\n"
@@ -247,7 +248,74 @@ TEST_F(TagPaletteDemoTest, APaletteSavedMeanwhileFromAnotherViewerIsNotWrittenOv
         d.Cmd_Done_Click();
         EXPECT_EQ(d.result(), QDialog::Accepted);
     });
-    EXPECT_EQ(Palette(), "Hot");
+    EXPECT_EQ(Palette(), "Responsive");
+}
+
+// The editor stores only what it shows over a palette it read: an unread
+// palette opens no editor, and one changed meanwhile is shown with the
+// reviewer's changes before it is stored.
+TEST_F(TagPaletteDemoTest, TheEditorStoresOnlyWhatItShowsOverAPaletteItRead) {
+    OpenAs("reviewer", "review");
+    std::string before;
+    window->TalqAPi->Api().GetTagPalette(before);
+    ASSERT_FALSE(before.empty());
+    auto restrictTags = [&](bool on) {
+        docserver::SystemDb db;
+        std::string error;
+        ASSERT_TRUE(db.Open(Sys() + "/system.db", false, error)) << error;
+        ASSERT_TRUE(db.Exec(std::string("UPDATE projects SET restriction = restriction ") +
+                                (on ? "| 2" : "& ~2") + " WHERE name = 'ACME';",
+                            error))
+            << error;
+    };
+    prompts.Clear();
+    restrictTags(true);  // the server now refuses the reviewer's tag requests
+    int runs = 0;
+    talq::DialogFactory<annotations::frmTagPal>::Scoped editor(
+        testsupport::ScriptedMaker<annotations::frmTagPal>(
+            [&](annotations::frmTagPal& d) {
+                restrictTags(false);
+                d.Cmd_Done_Click();
+                d.Cmd_Done_Click();
+            },
+            &runs));
+    window->TBTag_Click(0);
+    restrictTags(false);
+    EXPECT_EQ(runs, 0);
+    EXPECT_EQ(prompts.Beeps(), 1);
+    EXPECT_EQ(prompts.Records().back().text,
+              "Error Reading Tag Palette\nERROR: Tags Are Restricted");
+    EXPECT_EQ(prompts.Records().back().title, "Warning");
+    std::string after;
+    window->TalqAPi->Api().GetTagPalette(after);
+    EXPECT_EQ(after, before);
+
+    // Another viewer of the same login renames a collection on the palette.
+    prompts.Clear();
+    OpenAs("admin", "admin");
+    ASSERT_TRUE(other.PutTagPalette("Hot,Privileged"));
+    Edit([&](annotations::frmTagPal& d) {
+        d.List2->setCurrentRow(0);
+        d.List2_DblClick();
+        Select(d.List1, "Responsive");
+        d.List1_DblClick();
+        d.List2->setCurrentRow(1);
+        d.Cmd_Up_Click();
+        ASSERT_EQ(Entries(d.List2), "Responsive,Privileged");
+        ASSERT_TRUE(other.ModifyTagDesc("Privileged", "PrivilegedX"));
+        d.Cmd_Done_Click();
+        EXPECT_NE(d.result(), QDialog::Accepted);
+        EXPECT_EQ(prompts.Messages(),
+                  std::vector<std::string>{"The tag palette was changed meanwhile. It now reads:\n"
+                                           "Hot, PrivilegedX\n"
+                                           "Press All Done again to store yours over it."});
+        EXPECT_EQ(Entries(d.List2), "Responsive,PrivilegedX");
+        EXPECT_TRUE(d.List1->findItems("Privileged", Qt::MatchExactly).isEmpty());
+        d.Cmd_Done_Click();
+        EXPECT_EQ(d.result(), QDialog::Accepted);
+    });
+    EXPECT_EQ(Palette(), "Responsive,PrivilegedX");
+    EXPECT_TRUE(other.ModifyTagDesc("PrivilegedX", "Privileged"));
 }
 
 }  // namespace

@@ -125,7 +125,18 @@ void frmTagPal::Form_Load() {
                            (security & kTagCollectionRights) != 0;
     for (QPushButton* b : {Cmd_New, Cmd_Delete, cmd_modify}) b->setEnabled(mayChange);
     LoadAvailableTags();
-    LoadPaletteTags();
+    if (!LoadPaletteTags()) {
+        // An empty list in its place would be stored over the palette.
+        const std::string why = ClientAPI != nullptr ? ClientAPI->LastError() : std::string();
+        platform::BeepWarning("Error Reading Tag Palette" + (why.empty() ? "" : "\n" + why));
+        Unload(QDialog::Rejected);
+    }
+}
+
+int frmTagPal::exec() {
+    Load();
+    // Shown after closing, it would wait for ever.
+    return IsUnloaded() ? result() : FormDialog::exec();
 }
 
 void frmTagPal::LoadAvailableTags() {
@@ -135,10 +146,25 @@ void frmTagPal::LoadAvailableTags() {
     for (const std::string& name : Names(list, count)) AddAvailable(name);
 }
 
-void frmTagPal::LoadPaletteTags() {
+bool frmTagPal::LoadPaletteTags() {
+    readPalette_.clear();
+    const bool read = ReadPalette(readPalette_);
+    ShowPalette(readPalette_);
+    return read;
+}
+
+std::vector<std::string> frmTagPal::ShownPalette() const {
+    std::vector<std::string> names;
+    for (int i = 0; i < List2->count(); ++i) names.push_back(Text(List2->item(i)));
+    return names;
+}
+
+void frmTagPal::ShowPalette(const std::vector<std::string>& names) {
+    const std::string selected = Selected(List2);
     List2->clear();
-    if (!ReadPalette(readPalette_)) readPalette_.clear();
-    for (const std::string& name : readPalette_) List2->addItem(platform::ToQString(name));
+    for (const std::string& name : names) List2->addItem(platform::ToQString(name));
+    if (const int row = selected.empty() ? -1 : FindExact(List2, selected); row >= 0)
+        List2->setCurrentRow(row);
 }
 
 bool frmTagPal::ReadPalette(std::vector<std::string>& names) const {
@@ -298,18 +324,19 @@ void frmTagPal::Cmd_Done_Click() {
         return;
     }
     if (stored != readPalette_) {
-        // Shown once: a second "All Done" stores this list over it.
+        // The reviewer's changes go onto the palette as stored now, and the
+        // list shows the outcome: a second "All Done" stores what was seen,
+        // never a collection renamed or deleted meanwhile.
+        LoadAvailableTags();
+        ShowPalette(RebasePalette(readPalette_, ShownPalette(), stored,
+                                  [this](const std::string& name) { return IsAvailable(name); }));
         readPalette_ = stored;
         platform::BeepWarning("The tag palette was changed meanwhile. It now reads:\n" +
                               (stored.empty() ? std::string("(none)") : Joined(stored, ", ")) +
                               "\nPress All Done again to store yours over it.");
         return;
     }
-    std::string list;
-    for (int i = 0; i < List2->count(); ++i) {
-        if (i > 0) list += "|";
-        list += Text(List2->item(i));
-    }
+    const std::string list = Joined(ShownPalette(), "|");
     if (ClientAPI == nullptr || !ClientAPI->PutTagPalette(list)) {
         platform::Beep();
         platform::MsgBox("Error Saving Tag Palette", platform::vbCritical, "Error");

@@ -34,8 +34,14 @@ class frmTagPal : public FormDialog {
     QPushButton* Cmd_Done;
     QPushButton* cmd_cancel;
 
+    // An editor that could not read the palette has said so and closed
+    // while loading; it is not shown.
+    using FormDialog::IsUnloaded;
+    int exec() override;
+
     void LoadAvailableTags();
-    void LoadPaletteTags();
+    // False when the palette could not be read.
+    bool LoadPaletteTags();
     void Cmd_New_Click();
     void cmd_modify_Click();
     void Cmd_Delete_Click();
@@ -63,6 +69,8 @@ class frmTagPal : public FormDialog {
     void Move(int step);
     // The server's palette; false when it could not be read.
     bool ReadPalette(std::vector<std::string>& names) const;
+    std::vector<std::string> ShownPalette() const;
+    void ShowPalette(const std::vector<std::string>& names);
 
     // The palette as last read, kept in step with this dialog's own
     // collection changes: "All Done" writes only over that, since the same

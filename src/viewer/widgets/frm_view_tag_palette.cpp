@@ -87,7 +87,8 @@ void frmView::TBTag_Click(int Index) {
     std::unique_ptr<annotations::frmTagPal> editor =
         talq::DialogFactory<annotations::frmTagPal>::Create(this);
     editor->ClientAPI = &Session();
-    editor->exec();
+    editor->Load();
+    if (!editor->IsUnloaded()) editor->exec();
     editor.reset();
     // Read again whether the editor saved or not: collections may have changed.
     InitTagPalette();

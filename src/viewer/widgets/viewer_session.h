@@ -139,7 +139,7 @@ class ViewerSession : public navigation::QueryApi,
     bool IsQuesterActive() override;
     virtual std::string QuesterQueryFile();
     virtual std::string QuesterSpellFile();
-    virtual std::string LastError();
+    std::string LastError() override;
     // The words of a passage of the page's OCR text, blank-separated.
     virtual bool GetWordBuf(const std::string& key, const std::string& start,
                             const std::string& end, std::string& words);
