@@ -139,7 +139,8 @@ class CommandEngine {
     std::string LoginRefusal(const std::string& user, const std::string& password,
                              LoginProof* proved = nullptr);
     // Whether the password the connection's login proved is still the
-    // user's, and the user not disabled since.
+    // user's, and the user not disabled since. Throws when the row cannot
+    // be read: a failed read is no changed password.
     bool LoginStands(const ConnectionState& state);
     // Password changes under the server's policy (commands_login.cpp).
     std::string ChangePassword(ConnectionState& state, const CommandText& command);

@@ -85,10 +85,11 @@ std::string CommandEngine::Authorize(ProjectAccess& access) {
 }
 
 bool CommandEngine::LoginStands(const ConnectionState& state) {
-    // A user disabled meanwhile is ended as one whose password changed.
+    // A user disabled meanwhile is ended as one whose password changed. A
+    // row that cannot be read throws: the request fails, the session stays.
     Statement s(db_, "SELECT password, disabled FROM users WHERE user_id = ?");
     s.Bind(1, state.user);
-    return s.Step() && s.Int(1) == 0 && StoredDigest(s.Text(0)) == state.proved.stored;
+    return s.Row() && s.Int(1) == 0 && StoredDigest(s.Text(0)) == state.proved.stored;
 }
 
 std::string CommandEngine::LoginRefusal(const std::string& user, const std::string& password,
@@ -108,7 +109,7 @@ std::string CommandEngine::LoginRefusal(const std::string& user, const std::stri
     {
         Statement s(db_, "SELECT password, disabled FROM users WHERE user_id = ?");
         s.Bind(1, user);
-        known = s.Step();
+        known = s.Row();
         if (known) {
             stored = s.Text(0);
             disabled = s.Int(1);
