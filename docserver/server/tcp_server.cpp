@@ -315,13 +315,15 @@ void TcpServer::Work(CommandEngine& engine) {
             c->pendingBytes -= payload.size();
             buffered_ -= payload.size();
             lock.unlock();
-            const std::string userBefore = c->state.user;
+            // A login refused for the user's cap leaves the session as it
+            // was: its user, its proof and its project together.
+            ConnectionState before = c->state;
             std::string reply = engine.Execute(c->state, payload);
             lock.lock();
             if (!c->state.user.empty() && !SameText(c->state.user, c->user)) {
                 if (std::string refusal = UserCapRefusal(*c, c->state.user); !refusal.empty()) {
                     reply = std::move(refusal);
-                    c->state.user = userBefore;
+                    c->state = std::move(before);
                 } else {
                     c->user = c->state.user;
                 }
