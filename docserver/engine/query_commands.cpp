@@ -222,8 +222,7 @@ bool QueryCommands::BuildRows(ConnectionState& state, const ProjectAccess& acces
             if (row.key.empty()) continue;
             if (row.key[0] != '*' && find.Ok()) {
                 find.Reset().Bind(1, projectId).Bind(2, row.key);
-                if (find.Row() && find.Int(0) >= access.firstSeq &&
-                    find.Int(0) <= access.lastSeq) {
+                if (find.Row() && find.Int(0) >= access.firstSeq && find.Int(0) <= access.lastSeq) {
                     row.seq = find.Int(0);
                     // The stored spelling of the key, as every other reply gives it.
                     row.key = find.Text(1);

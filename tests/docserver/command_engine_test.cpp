@@ -105,10 +105,11 @@ TEST_F(EngineTest, ConnectionsKeepTheirOwnState) {
 TEST_F(EngineTest, ARowReadFailingPartWayIsAnErrorNotAShortListOrAnEndedSession) {
     std::string error;
     docserver::SystemDb& db = engine_->Db();
-    ASSERT_TRUE(db.Exec("INSERT INTO pages(project_id, seq, image_key) VALUES (1, 1, 'K1');"
-                        "INSERT INTO annotations VALUES (1, 1, 1, 'sticky'), (1, 1, 8, 'mark'),"
-                        " (1, 1, 16, 'text')",
-                        error))
+    ASSERT_TRUE(
+        db.Exec("INSERT INTO pages(project_id, seq, image_key) VALUES (1, 1, 'K1');"
+                "INSERT INTO annotations VALUES (1, 1, 1, 'sticky'), (1, 1, 8, 'mark'),"
+                " (1, 1, 16, 'text')",
+                error))
         << error;
     ASSERT_EQ(Run("TALQGetProjectInfo,ADMIN,SECRET,Demo Project").rfind("ERROR", 0),
               std::string::npos);
@@ -116,18 +117,19 @@ TEST_F(EngineTest, ARowReadFailingPartWayIsAnErrorNotAShortListOrAnEndedSession)
     ASSERT_EQ(Run(get).substr(0, 6), "sticky");
     // Views of this connection stand in for the tables; a row of kind 8, and
     // every users row, fails as it is read.
-    const std::string failing = "abs(kind * 0 - 9223372036854775807 - 1)";
-    ASSERT_TRUE(db.Exec("CREATE TEMP VIEW annotations AS SELECT project_id, seq, kind, CASE "
-                        "WHEN kind = 8 THEN " + failing + " ELSE list_text END AS list_text "
-                        "FROM main.annotations ORDER BY kind",
-                        error))
+    ASSERT_TRUE(
+        db.Exec("CREATE TEMP VIEW annotations AS SELECT project_id, seq, kind, CASE "
+                "WHEN kind = 8 THEN abs(kind * 0 - 9223372036854775807 - 1) "
+                "ELSE list_text END AS list_text FROM main.annotations ORDER BY kind",
+                error))
         << error;
     EXPECT_EQ(Run(get).rfind("ERROR: Database Error", 0), 0u) << Run(get);
 
-    ASSERT_TRUE(db.Exec("CREATE TEMP VIEW users AS SELECT user_id, password, "
-                        "abs(length(password) * 0 - 9223372036854775807 - 1) AS disabled "
-                        "FROM main.users",
-                        error))
+    ASSERT_TRUE(
+        db.Exec("CREATE TEMP VIEW users AS SELECT user_id, password, "
+                "abs(length(password) * 0 - 9223372036854775807 - 1) AS disabled "
+                "FROM main.users",
+                error))
         << error;
     const std::string list = "TALQGetTalqPrjList,ADMIN,SECRET,,1";
     EXPECT_EQ(Run(list).rfind("ERROR: Database Error", 0), 0u);

@@ -384,10 +384,11 @@ TEST_F(LoginSecurity, RacingLoginsEndNoSessionRacingChangesLoseNoneARefusedLogin
     docserver::SystemDb gate;
     ASSERT_TRUE(gate.Open(sys_ + "/system.db", false, error)) << error;
     // Written plain by an administrator while the server runs.
-    ASSERT_TRUE(gate.Exec("INSERT INTO users(user_id, password) VALUES ('REVIEWER', 'Review1');"
-                          "INSERT INTO user_projects(user_id, project_id, security) "
-                          "VALUES ('REVIEWER', 1, 255)",
-                          error))
+    ASSERT_TRUE(
+        gate.Exec("INSERT INTO users(user_id, password) VALUES ('REVIEWER', 'Review1');"
+                  "INSERT INTO user_projects(user_id, project_id, security) "
+                  "VALUES ('REVIEWER', 1, 255)",
+                  error))
         << error;
     // Both commands read the row, then wait behind the lock to write it.
     auto atOnce = [&](testsupport::RawClient& a, const std::string& first,
