@@ -189,6 +189,8 @@ std::string CommandEngine::Execute(ConnectionState& state, const std::string& co
         reply = Dispatch(state, CommandText(text, upload ? kUploadHeadFields : SIZE_MAX));
     } catch (const DatabaseBusy&) {
         reply = "ERROR: Database Busy, Try Again";
+    } catch (const DatabaseError& e) {
+        reply = std::string("ERROR: Database Error ") + e.what();
     } catch (const std::exception& e) {
         reply = std::string("ERROR: Server Failure ") + e.what();
     }

@@ -140,11 +140,16 @@ class CommandEngine {
     // "" when the password is the user's; else the refusal, which holds
     // back users with too many recent failures unchecked. Only the password
     // the connection proved as the user skips that; proved, when given, is
-    // filled on success.
+    // filled on success, and checked with the stored value the password
+    // was found to match.
     std::string LoginRefusal(const std::string& user, const std::string& password,
-                             LoginProof* proved = nullptr);
+                             LoginProof* proved = nullptr, std::string* checked = nullptr);
+    // Whether the password matches the user's row as it is now (an enabled
+    // user); stored is set to the row's value.
+    bool StillMatches(const std::string& user, const std::string& password, std::string& stored);
     // Whether the password the connection's login proved is still the
-    // user's, and the user not disabled since.
+    // user's, and the user not disabled since. Throws when the row cannot
+    // be read: a failed read is no changed password.
     bool LoginStands(const ConnectionState& state);
     // Password changes under the server's policy (commands_login.cpp).
     std::string ChangePassword(ConnectionState& state, const CommandText& command);

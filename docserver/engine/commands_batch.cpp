@@ -28,7 +28,7 @@ std::string CommandEngine::GetBatchDirs(const CommandText& command) {
     Statement s(db_, "SELECT name, directory FROM batch_printers ORDER BY name");
     std::string reply;
     bool first = true;
-    while (s.Step()) {
+    while (s.Row()) {
         if (!first) reply.push_back(kRecordSep);
         first = false;
         reply += s.Text(0) + "\t" + s.Text(1);
@@ -40,7 +40,7 @@ std::string CommandEngine::GetBatchDirs(const CommandText& command) {
 std::string CommandEngine::ValidateBatchPrinter(const CommandText& command) {
     Statement s(db_, "SELECT 1 FROM batch_printers WHERE name = ?");
     s.Bind(1, command.Rest(1));
-    return s.Step() ? "OK" : "ERROR: Invalid Batch Printer";
+    return s.Row() ? "OK" : "ERROR: Invalid Batch Printer";
 }
 
 // "TALQGetNextBatch," printer: a new job; the client writes the page file
@@ -49,7 +49,7 @@ std::string CommandEngine::GetNextBatch(const ConnectionState& state, const Comm
     if (state.user.empty()) return "ERROR: User Not Logged In";
     Statement p(db_, "SELECT name, directory FROM batch_printers WHERE name = ?");
     p.Bind(1, command.Rest(1));
-    if (!p.Step()) return "ERROR: Invalid Batch Printer";
+    if (!p.Row()) return "ERROR: Invalid Batch Printer";
     std::string directory = p.Text(1);
     std::string full;
     if (!ConfinePath(systemDir_, directory + "/x", full) || !LeadsWhereNamed(systemDir_, full))
@@ -60,7 +60,7 @@ std::string CommandEngine::GetNextBatch(const ConnectionState& state, const Comm
     // hand out the same number.
     Transaction transaction(db_);
     Statement next(db_, "SELECT COALESCE(MAX(job_id), 0) + 1 FROM batch_jobs");
-    if (!transaction.Ok() || !next.Step()) return "ERROR: Unable to Create Batch File";
+    if (!transaction.Ok() || !next.Row()) return "ERROR: Unable to Create Batch File";
     std::string digits = std::to_string(next.Int(0));
     digits.insert(0, digits.size() < 6 ? 6 - digits.size() : 0, '0');
     std::string name = directory + "/JOB" + digits + ".BAT";
@@ -108,7 +108,7 @@ std::string CommandEngine::WriteFile(const ConnectionState& state, const Command
     job.Bind(1, like + "___");
     bool issued = false;
     // Only the user the job was issued to writes to it.
-    while (job.Step())
+    while (job.Row())
         issued = issued || (Stem(job.Text(0)) == Stem(name) && SameText(job.Text(1), state.user));
     if (!issued) return "ERROR: Invalid Batch File";
     std::string full;
@@ -139,7 +139,7 @@ std::string CommandEngine::CloseOutBatchFile(const ConnectionState& state,
                   "SELECT job_id, file_name FROM batch_jobs WHERE state = 'open' AND user_id = ?");
     job.Bind(1, state.user);
     std::int64_t id = 0;
-    while (job.Step())
+    while (job.Row())
         if (Stem(job.Text(1)) == Stem(name) && name.size() >= 3) id = job.Int(0);
     if (id == 0) return "ERROR: Invalid Batch File";
     std::string pageFile, finished;

@@ -113,7 +113,7 @@ std::string CommandEngine::ResolveFile(const ConnectionState& state, const Comma
         if (seq == 0 || !MaySeeOriginal(access, seq)) return "NONE";
         Statement p(db_, "SELECT original_file FROM pages WHERE project_id = ? AND seq = ?");
         p.Bind(1, access.id).Bind(2, seq);
-        if (!p.Step() || p.Text(0).empty()) return "NONE";
+        if (!p.Row() || p.Text(0).empty()) return "NONE";
         relative = p.Text(0);
     } else {
         std::string rest = name.substr(1);
@@ -180,7 +180,7 @@ std::string CommandEngine::IssueTempName(const std::string& user, const std::str
     if (ResolvedInside(systemDir_, systemDir_ + "/tmp") != "tmp") return "";
     for (int attempt = 0; attempt < 1000; ++attempt) {
         Statement n(db_, "SELECT COUNT(*) FROM server_files");
-        std::int64_t number = (n.Step() ? n.Int(0) : 0) + 1 + attempt;
+        std::int64_t number = (n.Row() ? n.Int(0) : 0) + 1 + attempt;
         std::string digits = std::to_string(number % 1000000);
         digits.insert(0, 6 - digits.size(), '0');
         std::string name = prefix + digits + suffix;
@@ -240,7 +240,7 @@ std::string CommandEngine::StoreImageFile(const CommandText& command) {
     if (!original) {
         Statement old(db_, "SELECT image_file FROM pages WHERE project_id = ? AND seq = ?");
         old.Bind(1, access.id).Bind(2, seq);
-        if (old.Step() && !old.Text(0).empty()) ConfinePath(systemDir_, old.Text(0), replaced);
+        if (old.Row() && !old.Text(0).empty()) ConfinePath(systemDir_, old.Text(0), replaced);
     }
     Transaction transaction(db_);
     Statement u(db_, original
@@ -250,7 +250,7 @@ std::string CommandEngine::StoreImageFile(const CommandText& command) {
     if (ok && level > 0) {
         Statement known(db_, "SELECT 1 FROM boundary_levels WHERE project_id = ? AND level = ?");
         known.Bind(1, access.id).Bind(2, level);
-        if (known.Step()) {
+        if (known.Row()) {
             Statement l(db_, "UPDATE pages SET bndry_level = ? WHERE project_id = ? AND seq = ?");
             ok = l.Bind(1, level).Bind(2, access.id).Bind(3, seq).Run();
         }

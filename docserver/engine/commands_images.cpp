@@ -133,7 +133,7 @@ std::string CommandEngine::SendClientImage(const CommandText& command) {
     if (quality != "0" && quality != "100" && quality != "150") return "ERROR: Invalid Quality";
     Statement p(db_, "SELECT image_file, placeholder FROM pages WHERE project_id = ? AND seq = ?");
     p.Bind(1, access.id).Bind(2, seq);
-    const bool found = p.Step();
+    const bool found = p.Row();
     std::string file = found ? p.Text(0) : "";
     if (file.empty() && found && p.Int(1) != 0) {
         // No scan was ever made: a slip sheet stands in for the page.
@@ -208,7 +208,7 @@ bool CommandEngine::MayShowOriginal(const ConnectionState& state, const std::str
                          .c_str());
     s.Bind(1, access.id).Bind(2, access.firstSeq).Bind(3, access.lastSeq).Bind(4, relative);
     s.Bind(5, access.user);
-    return s.Step();
+    return s.Row();
 }
 
 }  // namespace docserver

@@ -1,5 +1,7 @@
 // Password changes, refused unless the system's policy allows them, and the
 // addresses users log in from.
+#include <sqlite3.h>
+
 #include <cstdlib>
 
 #include "command_engine.h"
@@ -38,7 +40,9 @@ std::string CommandEngine::ChangePassword(ConnectionState& state, const CommandT
     if (command.Count() != 4) return "ERROR: Invalid Parameters";
     const std::string& user = command.Field(1);
     const std::string& password = command.Field(3);
-    if (std::string refusal = LoginRefusal(user, command.Field(2)); !refusal.empty())
+    std::string checked;
+    if (std::string refusal = LoginRefusal(user, command.Field(2), nullptr, &checked);
+        !refusal.empty())
         return refusal;
     for (unsigned char c : password) {
         if (c < 32) return "ERROR: Invalid Password";
@@ -50,9 +54,19 @@ std::string CommandEngine::ChangePassword(ConnectionState& state, const CommandT
     if ((flags & kStrongPasswordsRequired) != 0 && !IsStrong(password))
         return "ERROR: Password Not Strong Enough";
     const std::string hashed = HashPassword(password);
-    Statement s(db_, "UPDATE users SET password = ? WHERE user_id = ?");
-    s.Bind(1, hashed).Bind(2, user);
-    if (!s.Run()) return "ERROR: Unable to Change Password";
+    // Stored only over the value the old password was checked against: of
+    // two changes at once the later finds the row changed and checks the
+    // old password again, which a rehash of it passes and a change does not.
+    Statement s(db_, "UPDATE users SET password = ? WHERE user_id = ? AND password = ?");
+    for (int attempt = 0;; ++attempt) {
+        if (!s.Reset().Bind(1, hashed).Bind(2, user).Bind(3, checked).Run())
+            return "ERROR: Unable to Change Password";
+        if (sqlite3_changes(db_.Handle()) > 0) break;
+        if (attempt == 2) return "ERROR: Unable to Change Password";
+        if (std::string refusal = LoginRefusal(user, command.Field(2), nullptr, &checked);
+            !refusal.empty())
+            return refusal;
+    }
     // The user's other sessions end; the one that changed it goes on.
     if (SameText(state.user, user))
         state.proved = {StoredDigest(hashed), PairDigest(hashed, password)};

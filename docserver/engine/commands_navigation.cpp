@@ -33,7 +33,7 @@ std::int64_t CommandEngine::UnitStart(const ProjectAccess& access, std::int64_t 
                 "SELECT MAX(seq) FROM pages WHERE project_id = ? AND seq <= ? AND "
                 "bndry_level >= ?");
     s.Bind(1, access.id).Bind(2, seq).Bind(3, level);
-    std::int64_t start = s.Step() ? s.Int(0) : 0;
+    std::int64_t start = s.Row() ? s.Int(0) : 0;
     return std::max(start, access.firstSeq);
 }
 
@@ -44,7 +44,7 @@ std::int64_t CommandEngine::UnitEnd(const ProjectAccess& access, std::int64_t se
                 "SELECT MIN(seq) FROM pages WHERE project_id = ? AND seq > ? AND "
                 "bndry_level >= ?");
     s.Bind(1, access.id).Bind(2, seq).Bind(3, level);
-    std::int64_t next = s.Step() ? s.Int(0) : 0;
+    std::int64_t next = s.Row() ? s.Int(0) : 0;
     return next == 0 ? access.lastSeq : std::min(next - 1, access.lastSeq);
 }
 
@@ -59,7 +59,7 @@ std::string CommandEngine::FindKey(const CommandText& command) {
     std::int64_t seq = std::clamp(position.seq, access.firstSeq, access.lastSeq);
     Statement s(db_, "SELECT image_key FROM pages WHERE project_id = ? AND seq = ?");
     s.Bind(1, access.id).Bind(2, seq);
-    return s.Step() ? "5," + s.Text(0) : "0,";
+    return s.Row() ? "5," + s.Text(0) : "0,";
 }
 
 // "TALQNextKey," P "," key "," level (and "TALQPrevKey"): the next page, or
@@ -82,7 +82,7 @@ std::string CommandEngine::StepKey(const CommandText& command, bool forward) {
                              : "SELECT image_key FROM pages WHERE project_id = ? AND seq >= ? "
                                "AND seq <= ? AND bndry_level >= ? ORDER BY seq DESC LIMIT 1");
     s.Bind(1, access.id).Bind(2, lo).Bind(3, hi).Bind(4, level > 0 ? level : INT64_MIN);
-    return s.Step() ? s.Text(0) : "NONE";
+    return s.Row() ? s.Text(0) : "NONE";
 }
 
 // "TALQGetScroll," P "," key "," level "," count [",1"]: the units of the
@@ -104,7 +104,7 @@ std::string CommandEngine::GetScroll(const CommandText& command, ScrollWindow wi
     // level is the next higher number.
     Statement c(db_, "SELECT MIN(level) FROM boundary_levels WHERE project_id = ? AND level > ?");
     c.Bind(1, access.id).Bind(2, std::max<std::int64_t>(level, 0));
-    if (c.Step()) coarser = c.Int(0);
+    if (c.Row()) coarser = c.Int(0);
     std::int64_t first = access.firstSeq, last = access.lastSeq;
     if (coarser > 0) {
         first = UnitStart(access, seq, coarser);
@@ -122,7 +122,7 @@ std::string CommandEngine::GetScroll(const CommandText& command, ScrollWindow wi
                 "seq <= ? AND bndry_level >= ? ORDER BY seq");
     s.Bind(1, access.id).Bind(2, first).Bind(3, last).Bind(4, level > 0 ? level : INT64_MIN);
     std::size_t at = 0;
-    while (s.Step()) {
+    while (s.Row()) {
         if (s.Int(0) <= holder) at = entries.size();
         entries.push_back({s.Int(0), s.Text(1)});
     }
@@ -153,7 +153,7 @@ std::string CommandEngine::GetScroll(const CommandText& command, ScrollWindow wi
         reply += "," + entries[i].key;
         if (!texts) continue;
         d.Reset().Bind(1, access.id).Bind(2, entries[i].seq).Bind(3, level);
-        if (d.Step()) reply += "\t" + ScrollEntryText(d.Text(0));
+        if (d.Row()) reply += "\t" + ScrollEntryText(d.Text(0));
     }
     return reply;
 }
@@ -168,14 +168,14 @@ std::string CommandEngine::GetBoundaryInfo(const CommandText& command) {
     Statement keyOf(db_, "SELECT image_key FROM pages WHERE project_id = ? AND seq = ?");
     auto key = [&](std::int64_t at) {
         keyOf.Reset().Bind(1, access.id).Bind(2, at);
-        return keyOf.Step() ? keyOf.Text(0) : std::string();
+        return keyOf.Row() ? keyOf.Text(0) : std::string();
     };
     std::string begins, ends;
     Statement levels(db_,
                      "SELECT level FROM boundary_levels WHERE project_id = ? ORDER BY position");
     levels.Bind(1, access.id);
     bool firstLevel = true;
-    while (levels.Step()) {
+    while (levels.Row()) {
         std::int64_t level = levels.Int(0);
         if (!firstLevel) {
             begins += ",";

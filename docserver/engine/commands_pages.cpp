@@ -37,7 +37,7 @@ std::string CommandEngine::GetPageInfo(const CommandText& command) {
                 "SELECT bndry_level, rotation, restricted, original_file, placeholder "
                 "FROM pages WHERE project_id = ? AND seq = ?");
     p.Bind(1, access.id).Bind(2, seq);
-    if (!p.Step()) return "ERROR: Invalid Image Key";
+    if (!p.Row()) return "ERROR: Invalid Image Key";
     Statement fields(db_,
                      "SELECT f.position, COALESCE(i.value, '') FROM info_fields f LEFT JOIN "
                      "page_info i ON i.project_id = f.project_id AND i.seq = ? AND "
@@ -45,7 +45,7 @@ std::string CommandEngine::GetPageInfo(const CommandText& command) {
     fields.Bind(1, seq).Bind(2, access.id);
     std::string values;
     bool first = true;
-    while (fields.Step()) {
+    while (fields.Row()) {
         if (!first) values += ",";
         first = false;
         std::string value = fields.Text(1);
@@ -82,7 +82,7 @@ std::string CommandEngine::PutPageInfo(const CommandText& command) {
     if (value != 0) {
         Statement known(db_, "SELECT 1 FROM boundary_levels WHERE project_id = ? AND level = ?");
         known.Bind(1, access.id).Bind(2, value);
-        if (!known.Step()) return "ERROR: Invalid Boundary Level";
+        if (!known.Row()) return "ERROR: Invalid Boundary Level";
     }
     Statement u(db_, "UPDATE pages SET bndry_level = ? WHERE project_id = ? AND seq = ?");
     return u.Bind(1, value).Bind(2, access.id).Bind(3, seq).Run() ? "OK" : "ERROR: Update Failed";
@@ -99,7 +99,7 @@ std::string CommandEngine::GetWordList(const CommandText& command) {
                 "SELECT image_file, word_list, image_width, image_height, image_dpi_x, "
                 "image_dpi_y FROM pages WHERE project_id = ? AND seq = ?");
     p.Bind(1, access.id).Bind(2, seq);
-    if (!p.Step()) return "ERROR: Invalid Image Key";
+    if (!p.Row()) return "ERROR: Invalid Image Key";
     int width = static_cast<int>(p.Int(2)), height = static_cast<int>(p.Int(3));
     int dpiX = static_cast<int>(p.Int(4)), dpiY = static_cast<int>(p.Int(5));
     if (width <= 0 || height <= 0 || dpiX <= 0 || dpiY <= 0) {
@@ -130,7 +130,7 @@ std::string CommandEngine::PageText(const ProjectAccess& access, std::int64_t se
     // opaque gets no text of a redacted page.
     Statement p(db_, "SELECT ocr_text, image_file FROM pages WHERE project_id = ? AND seq = ?");
     p.Bind(1, access.id).Bind(2, seq);
-    if (!p.Step() || !HiddenRedactions(access, seq, p.Text(1)).empty()) return "";
+    if (!p.Row() || !HiddenRedactions(access, seq, p.Text(1)).empty()) return "";
     return p.Text(0);
 }
 
@@ -248,7 +248,7 @@ std::string CommandEngine::GetPageDate(const CommandText& command) {
     if (seq == 0) return "ERROR: Invalid Image Key";
     Statement p(db_, "SELECT doc_date FROM pages WHERE project_id = ? AND seq = ?");
     p.Bind(1, access.id).Bind(2, seq);
-    std::string date = p.Step() ? p.Text(0) : "";
+    std::string date = p.Row() ? p.Text(0) : "";
     return date.empty() ? "NONE" : date;
 }
 
@@ -277,7 +277,7 @@ std::string CommandEngine::GetFolderDescription(const CommandText& command) {
                 "SELECT description FROM folder_descriptions WHERE project_id = ? AND seq = ? "
                 "AND level = ?");
     d.Bind(1, access.id).Bind(2, UnitStart(access, seq, level)).Bind(3, level);
-    std::string text = d.Step() ? d.Text(0) : "";
+    std::string text = d.Row() ? d.Text(0) : "";
     return text.empty() ? "NONE" : text;
 }
 
@@ -292,7 +292,7 @@ std::string CommandEngine::PutFolderDescription(const CommandText& command) {
     if (!ParseNumber(command.Field(5), level) || level <= 0) return "ERROR: Invalid Boundary Level";
     Statement known(db_, "SELECT 1 FROM boundary_levels WHERE project_id = ? AND level = ?");
     known.Bind(1, access.id).Bind(2, level);
-    if (!known.Step()) return "ERROR: Invalid Boundary Level";
+    if (!known.Row()) return "ERROR: Invalid Boundary Level";
     std::string text = command.Rest(6);
     if (text.size() > kMaxFieldText) return "ERROR: Description Too Long";
     Statement put(db_,

@@ -25,7 +25,7 @@ std::string CommandEngine::RequiredLogin(ConnectionState& state, const CommandTe
         return refusal == "ERROR: Invalid Login" ? "0" : refusal;
     Statement s(db_, "SELECT user_id, system_security, full_name FROM users WHERE user_id = ?");
     s.Bind(1, user);
-    if (!s.Step()) return "0";
+    if (!s.Row()) return "0";
     state.user = s.Text(0);
     state.proved = std::move(proved);
     state.projectId = 0;
@@ -49,7 +49,7 @@ std::string CommandEngine::GetProjectInfo(ConnectionState& state, const CommandT
                 "FROM projects p JOIN user_projects up ON up.project_id = p.project_id "
                 "WHERE p.name = ? AND up.user_id = ?");
     p.Bind(1, name).Bind(2, command.Field(1));
-    if (name.empty() || !p.Step()) return "ERROR: Invalid Project " + name;
+    if (name.empty() || !p.Row()) return "ERROR: Invalid Project " + name;
     std::int64_t id = p.Int(0);
 
     std::vector<std::string> levels, descs, icons, flags;
@@ -57,7 +57,7 @@ std::string CommandEngine::GetProjectInfo(ConnectionState& state, const CommandT
                 "SELECT level, description, icon, flag_code FROM boundary_levels "
                 "WHERE project_id = ? ORDER BY position");
     b.Bind(1, id);
-    while (b.Step()) {
+    while (b.Row()) {
         levels.push_back(std::to_string(b.Int(0)));
         descs.push_back(b.Text(1));
         icons.push_back(b.Text(2));
@@ -68,7 +68,7 @@ std::string CommandEngine::GetProjectInfo(ConnectionState& state, const CommandT
                 "SELECT value, description FROM info_fields WHERE project_id = ? "
                 "ORDER BY position");
     f.Bind(1, id);
-    while (f.Step()) {
+    while (f.Row()) {
         infoValues.push_back(std::to_string(f.Int(0)));
         infoDescs.push_back(f.Text(1));
     }
@@ -124,7 +124,7 @@ std::string CommandEngine::GetProjectList(const CommandText& command) {
                 "ON up.project_id = p.project_id WHERE up.user_id = ? ORDER BY p.name");
     s.Bind(1, command.Field(1));
     std::string reply;
-    while (s.Step()) {
+    while (s.Row()) {
         if (!reply.empty()) reply.push_back(',');
         reply += s.Text(0);
         if (!s.Text(1).empty()) reply += "\t" + s.Text(1);
@@ -141,7 +141,7 @@ std::string CommandEngine::OpenProject(const CommandText& command, ProjectAccess
                 "JOIN user_projects up ON up.project_id = p.project_id "
                 "WHERE p.name = ? AND up.user_id = ?");
     p.Bind(1, command.Field(3)).Bind(2, command.Field(1));
-    if (!p.Step()) return "ERROR: Invalid Project " + command.Field(3);
+    if (!p.Row()) return "ERROR: Invalid Project " + command.Field(3);
     access = ProjectAccess{};
     access.id = p.Int(0);
     access.user = command.Field(1);
@@ -155,7 +155,7 @@ std::string CommandEngine::ConnectionProject(const ConnectionState& state, Proje
                 "SELECT up.first_key, up.last_key FROM user_projects up "
                 "WHERE up.project_id = ? AND up.user_id = ?");
     p.Bind(1, state.projectId).Bind(2, state.user);
-    if (!p.Step()) return "ERROR: Project Not Selected";
+    if (!p.Row()) return "ERROR: Project Not Selected";
     access = ProjectAccess{};
     access.id = state.projectId;
     access.user = state.user;
@@ -167,7 +167,7 @@ void CommandEngine::LimitRange(ProjectAccess& access, const std::string& firstKe
                                const std::string& lastKey) {
     Statement last(db_, "SELECT COALESCE(MAX(seq), 0) FROM pages WHERE project_id = ?");
     last.Bind(1, access.id);
-    access.lastSeq = last.Step() ? last.Int(0) : 0;
+    access.lastSeq = last.Row() ? last.Int(0) : 0;
     if (!firstKey.empty()) access.firstSeq = Locate(access, firstKey).seq;
     if (!lastKey.empty()) {
         KeyPosition end = Locate(access, lastKey);
@@ -179,7 +179,7 @@ KeyPosition CommandEngine::Locate(const ProjectAccess& access, const std::string
     KeyPosition position;
     Statement exact(db_, "SELECT seq, image_key FROM pages WHERE project_id = ? AND image_key = ?");
     exact.Bind(1, access.id).Bind(2, key);
-    if (exact.Step()) {
+    if (exact.Row()) {
         position.seq = exact.Int(0);
         position.exact = true;
         position.key = exact.Text(1);
@@ -189,14 +189,14 @@ KeyPosition CommandEngine::Locate(const ProjectAccess& access, const std::string
     // case folding orders "_" and "[" differently.
     Statement last(db_, "SELECT COALESCE(MAX(seq), 0) FROM pages WHERE project_id = ?");
     last.Bind(1, access.id);
-    std::int64_t lo = 1, hi = (last.Step() ? last.Int(0) : 0) + 1;
+    std::int64_t lo = 1, hi = (last.Row() ? last.Int(0) : 0) + 1;
     Statement at(db_,
                  "SELECT image_key FROM pages WHERE project_id = ? AND seq >= ? ORDER BY seq "
                  "LIMIT 1");
     while (lo < hi) {
         std::int64_t mid = lo + (hi - lo) / 2;
         at.Reset().Bind(1, access.id).Bind(2, mid);
-        if (!at.Step() || CompareText(at.Text(0), key) > 0)
+        if (!at.Row() || CompareText(at.Text(0), key) > 0)
             hi = mid;
         else
             lo = mid + 1;
@@ -214,7 +214,7 @@ std::int64_t CommandEngine::PageSeq(const ProjectAccess& access, const std::stri
     if (rule != nullptr && rule->page == PageUse::Write) {
         Statement r(db_, "SELECT restricted FROM pages WHERE project_id = ? AND seq = ?");
         r.Bind(1, access.id).Bind(2, position.seq);
-        if (r.Step() && r.Int(0) != 0) return 0;
+        if (r.Row() && r.Int(0) != 0) return 0;
     }
     return position.seq;
 }

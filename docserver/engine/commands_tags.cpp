@@ -38,7 +38,7 @@ std::string JoinOrNone(const std::vector<std::string>& items) {
 std::int64_t CommandEngine::ProjectSecurity(const ProjectAccess& access) {
     Statement s(db_, "SELECT security FROM user_projects WHERE user_id = ? AND project_id = ?");
     s.Bind(1, access.user).Bind(2, access.id);
-    return s.Step() ? s.Int(0) : 0;
+    return s.Row() ? s.Int(0) : 0;
 }
 
 namespace {
@@ -46,7 +46,7 @@ namespace {
 std::int64_t TagId(const SystemDb& db, std::int64_t project, const std::string& name) {
     Statement s(db, "SELECT tag_id FROM tags WHERE project_id = ? AND name = ?");
     s.Bind(1, project).Bind(2, name);
-    return s.Step() ? s.Int(0) : 0;
+    return s.Row() ? s.Int(0) : 0;
 }
 
 }  // namespace
@@ -57,7 +57,7 @@ std::string CommandEngine::GetTagPool(const CommandText& command) {
     Statement s(db_, "SELECT name FROM tags WHERE project_id = ? ORDER BY name");
     s.Bind(1, access.id);
     std::vector<std::string> names;
-    while (s.Step()) names.push_back(s.Text(0));
+    while (s.Row()) names.push_back(s.Text(0));
     return JoinOrNone(names);
 }
 
@@ -67,7 +67,7 @@ std::string CommandEngine::GetTagPalette(const CommandText& command) {
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
     Statement own(db_, "SELECT 1 FROM user_palettes WHERE project_id = ? AND user_id = ?");
     own.Bind(1, access.id).Bind(2, access.user);
-    const bool saved = own.Step();
+    const bool saved = own.Row();
     Statement s(db_, saved ? "SELECT t.name FROM user_palette_tags u JOIN tags t ON t.project_id "
                              "= u.project_id AND t.tag_id = u.tag_id WHERE u.project_id = ?1 "
                              "AND u.user_id = ?2 ORDER BY u.position"
@@ -76,7 +76,7 @@ std::string CommandEngine::GetTagPalette(const CommandText& command) {
     s.Bind(1, access.id);
     if (saved) s.Bind(2, access.user);
     std::vector<std::string> names;
-    while (s.Step()) names.push_back(s.Text(0));
+    while (s.Row()) names.push_back(s.Text(0));
     return JoinOrNone(names);
 }
 
@@ -91,7 +91,7 @@ std::string CommandEngine::GetImageTags(const CommandText& command) {
                 "AND t.tag_id = pt.tag_id WHERE pt.project_id = ? AND pt.seq = ? ORDER BY t.name");
     s.Bind(1, access.id).Bind(2, seq);
     std::vector<std::string> names;
-    while (s.Step()) names.push_back(s.Text(0));
+    while (s.Row()) names.push_back(s.Text(0));
     return JoinOrNone(names);
 }
 
@@ -140,7 +140,7 @@ std::string CommandEngine::IsDocTagged(const CommandText& command) {
                 "SELECT 1 FROM page_tags WHERE project_id = ? AND tag_id = ? AND seq BETWEEN ? "
                 "AND ? LIMIT 1");
     s.Bind(1, access.id).Bind(2, tag).Bind(3, first).Bind(4, last);
-    return s.Step() ? "1" : "0";
+    return s.Row() ? "1" : "0";
 }
 
 // "TALQAddTag," P "," description
@@ -226,7 +226,7 @@ std::string CommandEngine::IsPageRestricted(const CommandText& command) {
     if (seq == 0) return "ERROR: Invalid Image Key";
     Statement s(db_, "SELECT restricted FROM pages WHERE project_id = ? AND seq = ?");
     s.Bind(1, access.id).Bind(2, seq);
-    return s.Step() && s.Int(0) != 0 ? "1" : "0";
+    return s.Row() && s.Int(0) != 0 ? "1" : "0";
 }
 
 // Sections by kind 1, 2, 4, 8, 16, 32, 64, joined by character 25.
@@ -238,7 +238,7 @@ std::string CommandEngine::GetAnnotations(const CommandText& command) {
     Statement s(db_, "SELECT kind, list_text FROM annotations WHERE project_id = ? AND seq = ?");
     s.Bind(1, access.id).Bind(2, seq);
     std::vector<std::string> sections(7);
-    while (s.Step()) {
+    while (s.Row()) {
         for (std::size_t bit = 0; bit < sections.size(); ++bit)
             if (s.Int(0) == (std::int64_t{1} << bit)) sections[bit] = s.Text(1);
     }

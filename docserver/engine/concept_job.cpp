@@ -53,6 +53,9 @@ void ConceptJob::Run() {
         } else {
             error_ = "Unable to Open the System";
         }
+    } catch (const DatabaseError&) {
+        // Hits of the rows read before the failure are not the search's.
+        error_ = "Unable to Read the System";
     } catch (const std::exception&) {
         error_ = "Database Busy";
     }
@@ -70,7 +73,7 @@ void ConceptJob::AddCandidatePages(SystemDb& db) {
     BindOcrIndexMatch(pages, scope_.projectId, CandidateMatch(search_.Terms()), scope_.firstSeq,
                       scope_.lastSeq)
         .Bind(5, scope_.user);
-    while (!stop_ && pages.Step()) search_.AddPage(pages.Text(0), pages.Text(1));
+    while (!stop_ && pages.Row()) search_.AddPage(pages.Text(0), pages.Text(1));
 }
 
 // The index's words within two edits of a word no page holds, counted in
@@ -94,7 +97,7 @@ void ConceptJob::AddNearWords(SystemDb& db) {
     Statement words(db, "SELECT term FROM temp.ocr_words WHERE length(term) BETWEEN ?1 AND ?2");
     words.Bind(1, static_cast<std::int64_t>(std::max<std::size_t>(3, shortest - 2)))
         .Bind(2, static_cast<std::int64_t>(longest + 2));
-    while (!stop_ && words.Step()) {
+    while (!stop_ && words.Row()) {
         std::string word = words.Text(0);
         for (const std::string& u : unseen) {
             if (EditDistance(u, word, 2) <= 2) {
@@ -115,7 +118,7 @@ void ConceptJob::AddNearWords(SystemDb& db) {
         .Bind(2, scope_.firstSeq)
         .Bind(3, scope_.lastSeq)
         .Bind(4, scope_.user);
-    while (!stop_ && pages.Step()) readable.insert(pages.Int(0));
+    while (!stop_ && pages.Row()) readable.insert(pages.Int(0));
 
     const std::int64_t first = TextRowId(scope_.projectId, scope_.firstSeq, 0);
     const std::int64_t last = TextRowId(scope_.projectId, scope_.lastSeq, 255);
@@ -123,7 +126,7 @@ void ConceptJob::AddNearWords(SystemDb& db) {
     for (const std::string& word : near) {
         places.Reset().Bind(1, word);
         int count = 0;
-        while (!stop_ && places.Step()) {
+        while (!stop_ && places.Row()) {
             const std::int64_t row = places.Int(0);
             if (row >= first && row <= last && readable.count(SeqOfTextRow(row)) > 0) ++count;
         }

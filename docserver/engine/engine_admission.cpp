@@ -85,14 +85,15 @@ std::string CommandEngine::Authorize(ProjectAccess& access) {
 }
 
 bool CommandEngine::LoginStands(const ConnectionState& state) {
-    // A user disabled meanwhile is ended as one whose password changed.
+    // A user disabled meanwhile is ended as one whose password changed. A
+    // row that cannot be read throws: the request fails, the session stays.
     Statement s(db_, "SELECT password, disabled FROM users WHERE user_id = ?");
     s.Bind(1, state.user);
-    return s.Step() && s.Int(1) == 0 && StoredDigest(s.Text(0)) == state.proved.stored;
+    return s.Row() && s.Int(1) == 0 && StoredDigest(s.Text(0)) == state.proved.stored;
 }
 
 std::string CommandEngine::LoginRefusal(const std::string& user, const std::string& password,
-                                        LoginProof* proved) {
+                                        LoginProof* proved, std::string* checked) {
     // Refused before anything is read or kept: no such user can exist.
     if (user.empty() || user.size() > kMaxUserIdLength) return "ERROR: Invalid Login";
     const ConnectionState* connection = CurrentConnection();
@@ -108,7 +109,7 @@ std::string CommandEngine::LoginRefusal(const std::string& user, const std::stri
     {
         Statement s(db_, "SELECT password, disabled FROM users WHERE user_id = ?");
         s.Bind(1, user);
-        known = s.Step();
+        known = s.Row();
         if (known) {
             stored = s.Text(0);
             disabled = s.Int(1);
@@ -142,13 +143,28 @@ std::string CommandEngine::LoginRefusal(const std::string& user, const std::stri
             const std::string hashed = HashPassword(password);
             Statement u(db_, "UPDATE users SET password = ? WHERE user_id = ? AND password = ?");
             if (u.Bind(1, hashed).Bind(2, user).Bind(3, stored).Run() &&
-                sqlite3_changes(db_.Handle()) > 0)
+                sqlite3_changes(db_.Handle()) > 0) {
                 stored = hashed;
+            } else if (std::string now; StillMatches(user, password, now)) {
+                // Another login hashed it first: a proof of the plain value
+                // would end this session at its next request.
+                stored = now;
+            }
         } catch (const DatabaseBusy&) {
         }
     }
     if (proved != nullptr) *proved = {StoredDigest(stored), PairDigest(stored, password)};
+    if (checked != nullptr) *checked = stored;
     return "";
+}
+
+bool CommandEngine::StillMatches(const std::string& user, const std::string& password,
+                                 std::string& stored) {
+    Statement s(db_, "SELECT password, disabled FROM users WHERE user_id = ?");
+    s.Bind(1, user);
+    if (!s.Row() || s.Int(1) != 0) return false;
+    stored = s.Text(0);
+    return PasswordMatches(stored, password);
 }
 
 }  // namespace docserver

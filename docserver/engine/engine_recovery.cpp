@@ -79,9 +79,9 @@ void CommandEngine::RecoverHeld() {
         Statement users(db_, "SELECT user_id, password FROM users");
         while (users.Step())
             if (!IsPasswordHash(users.Text(1))) plain.emplace_back(users.Text(0), users.Text(1));
-        Statement hash(db_, "UPDATE users SET password = ? WHERE user_id = ?");
+        Statement hash(db_, "UPDATE users SET password = ? WHERE user_id = ? AND password = ?");
         for (const auto& [user, password] : plain)
-            hash.Reset().Bind(1, HashPassword(password)).Bind(2, user).Run();
+            hash.Reset().Bind(1, HashPassword(password)).Bind(2, user).Bind(3, password).Run();
     }
 
     const std::string host = HostName();

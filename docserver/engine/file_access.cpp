@@ -38,7 +38,7 @@ bool CommandEngine::UserAccess(const std::string& user, std::int64_t projectId,
                 "up JOIN projects p ON p.project_id = up.project_id "
                 "WHERE up.user_id = ? AND up.project_id = ?");
     s.Bind(1, user).Bind(2, projectId);
-    if (!s.Step()) return false;
+    if (!s.Row()) return false;
     access = ProjectAccess{};
     access.id = projectId;
     access.user = user;
@@ -52,7 +52,7 @@ std::string CommandEngine::RedactionList(std::int64_t projectId, std::int64_t se
     Statement s(db_,
                 "SELECT list_text FROM annotations WHERE project_id = ? AND seq = ? AND kind = 4");
     s.Bind(1, projectId).Bind(2, seq);
-    return s.Step() ? s.Text(0) : "";
+    return s.Row() ? s.Text(0) : "";
 }
 
 bool CommandEngine::HasRedactions(std::int64_t projectId, std::int64_t seq) {
@@ -78,7 +78,7 @@ std::string CommandEngine::HiddenRedactions(const std::string& user, const std::
     if (seenThrough) s.Bind(4, *seenThrough);
     std::map<std::int64_t, bool> opaque;
     std::string lists;
-    while (s.Step()) {
+    while (s.Row()) {
         auto [known, added] = opaque.try_emplace(s.Int(0), true);
         if (added) {
             ProjectAccess access;
@@ -106,20 +106,20 @@ bool CommandEngine::MaySeeOriginal(const ProjectAccess& access, std::int64_t seq
     if (ImagesRestricted(access.security, access.restriction)) return false;
     Statement p(db_, "SELECT restricted, image_file FROM pages WHERE project_id = ? AND seq = ?");
     p.Bind(1, access.id).Bind(2, seq);
-    if (!p.Step() || p.Int(0) != 0) return false;
+    if (!p.Row() || p.Int(0) != 0) return false;
     return HiddenRedactions(access, seq, p.Text(1)).empty();
 }
 
 std::string CommandEngine::TempFileOwner(const std::string& name) {
     Statement s(db_, "SELECT user_id FROM server_files WHERE name = ?");
     s.Bind(1, name);
-    if (s.Step()) return s.Text(0);
+    if (s.Row()) return s.Text(0);
     // The term and spelling files of a concept search ("D" and "S" before
     // the stem) belong to the owner of its query file (the stem and "X").
     if (name.size() > 1 && (name[0] == 'D' || name[0] == 'S')) {
         Statement c(db_, "SELECT user_id FROM server_files WHERE name = ? AND purpose = 'concept'");
         c.Bind(1, name.substr(1) + "X");
-        if (c.Step()) return c.Text(0);
+        if (c.Row()) return c.Text(0);
     }
     return "";
 }
@@ -139,7 +139,7 @@ bool CommandEngine::MayReadFile(const std::string& user, const std::string& rela
     // Pages of a large project may share one file: each project's access
     // is worked out once.
     std::map<std::int64_t, std::optional<ProjectAccess>> projects;
-    while (pages.Step()) {
+    while (pages.Row()) {
         auto [known, added] = projects.try_emplace(pages.Int(0));
         if (added) {
             ProjectAccess found;
@@ -166,7 +166,7 @@ bool CommandEngine::MayReadOriginal(const std::string& user, const std::string& 
                              .c_str());
     pages.Bind(1, relative).Bind(2, backslashed).Bind(3, user);
     bool named = false;
-    while (pages.Step()) {
+    while (pages.Row()) {
         named = true;
         ProjectAccess access;
         if (!UserAccess(user, pages.Int(0), access) || pages.Int(1) < access.firstSeq ||
@@ -192,14 +192,14 @@ std::vector<std::int64_t> CommandEngine::OwnersOfUnnamedOriginal(const std::stri
     if (std::size_t slash = inside.find('/'); slash != std::string::npos) {
         Statement folder(db_, "SELECT project_id FROM projects WHERE name = ?");
         folder.Bind(1, inside.substr(0, slash));
-        if (folder.Step()) owners.push_back(folder.Int(0));
+        if (folder.Row()) owners.push_back(folder.Int(0));
     }
     const std::string base = inside.substr(inside.rfind('/') + 1);
     Statement clips(db_,
                     "SELECT project_id, list_text FROM annotations WHERE kind = 2 AND "
                     "instr(list_text, ?) > 0");
     clips.Bind(1, base);
-    while (clips.Step()) {
+    while (clips.Row()) {
         for (const std::string& record : Split(clips.Text(1), kRecordSep)) {
             std::vector<std::string> fields = Split(record, kFieldSep);
             if (fields.size() > 12 && ClipNames(fields[12], relative)) {

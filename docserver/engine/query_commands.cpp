@@ -87,7 +87,7 @@ QueryCommands::QueryCommands(CommandEngine& engine)
 // bumps the count, before any rows are built from the changed database.
 std::uint64_t QueryCommands::Generation() {
     Statement version(db_, "PRAGMA data_version");
-    const std::int64_t dataVersion = version.Step() ? version.Int(0) : -1;
+    const std::int64_t dataVersion = version.Row() ? version.Int(0) : -1;
     const std::int64_t changes = sqlite3_total_changes(db_.Handle());
     if (dataVersion < 0 || dataVersion != seenDataVersion_ || changes != seenChanges_) {
         seenDataVersion_ = dataVersion;
@@ -131,7 +131,7 @@ bool QueryCommands::LevelExists(std::int64_t projectId, int level) {
     if (level == 0) return true;
     Statement s(db_, "SELECT 1 FROM boundary_levels WHERE project_id = ? AND level = ?");
     s.Bind(1, projectId).Bind(2, static_cast<std::int64_t>(level));
-    return s.Step();
+    return s.Row();
 }
 
 std::vector<std::int64_t> QueryCommands::UnitStarts(std::int64_t projectId, int level) {
@@ -139,14 +139,14 @@ std::vector<std::int64_t> QueryCommands::UnitStarts(std::int64_t projectId, int 
     Statement s(db_,
                 "SELECT seq FROM pages WHERE project_id = ? AND bndry_level >= ? ORDER BY seq");
     s.Bind(1, projectId).Bind(2, static_cast<std::int64_t>(level));
-    while (s.Step()) starts.push_back(s.Int(0));
+    while (s.Row()) starts.push_back(s.Int(0));
     return starts;
 }
 
 std::string QueryCommands::KeyOf(std::int64_t projectId, std::int64_t seq) {
     Statement s(db_, "SELECT image_key FROM pages WHERE project_id = ? AND seq = ?");
     s.Bind(1, projectId).Bind(2, seq);
-    return s.Step() ? s.Text(0) : std::string();
+    return s.Row() ? s.Text(0) : std::string();
 }
 
 bool QueryCommands::BuildRows(ConnectionState& state, const ProjectAccess& access, int kind,
@@ -205,7 +205,7 @@ bool QueryCommands::BuildRows(ConnectionState& state, const ProjectAccess& acces
                     "JOIN pages p ON p.project_id = pt.project_id AND p.seq = pt.seq "
                     "WHERE t.project_id = ? AND t.name = ? ORDER BY p.seq");
         s.Bind(1, projectId).Bind(2, source);
-        while (s.Step())
+        while (s.Row())
             if (s.Int(0) >= access.firstSeq && s.Int(0) <= access.lastSeq)
                 pages.push_back(QueryRow{s.Text(1), "", s.Int(0)});
     } else {
@@ -222,8 +222,7 @@ bool QueryCommands::BuildRows(ConnectionState& state, const ProjectAccess& acces
             if (row.key.empty()) continue;
             if (row.key[0] != '*' && find.Ok()) {
                 find.Reset().Bind(1, projectId).Bind(2, row.key);
-                if (find.Step() && find.Int(0) >= access.firstSeq &&
-                    find.Int(0) <= access.lastSeq) {
+                if (find.Row() && find.Int(0) >= access.firstSeq && find.Int(0) <= access.lastSeq) {
                     row.seq = find.Int(0);
                     // The stored spelling of the key, as every other reply gives it.
                     row.key = find.Text(1);
@@ -247,7 +246,7 @@ bool QueryCommands::BuildRows(ConnectionState& state, const ProjectAccess& acces
                        "WHERE project_id = ? AND level = ?");
         desc.Bind(1, projectId).Bind(2, static_cast<std::int64_t>(level));
         std::map<std::int64_t, std::string> descriptions;
-        while (desc.Step()) descriptions[desc.Int(0)] = desc.Text(1);
+        while (desc.Row()) descriptions[desc.Int(0)] = desc.Text(1);
         for (QueryRow& row : pages) {
             if (row.seq == 0) {
                 built.push_back(std::move(row));
@@ -260,7 +259,7 @@ bool QueryCommands::BuildRows(ConnectionState& state, const ProjectAccess& acces
             if (unit == 0) {
                 Statement first(db_, "SELECT MIN(seq) FROM pages WHERE project_id = ?");
                 first.Bind(1, projectId);
-                unit = first.Step() ? first.Int(0) : row.seq;
+                unit = first.Row() ? first.Int(0) : row.seq;
             }
             auto d = descriptions.find(unit);
             std::string text = d != descriptions.end() && !d->second.empty() ? d->second : row.text;
@@ -431,7 +430,7 @@ std::string QueryCommands::BackgroundStatus(ConnectionState& state, const Comman
         std::map<std::int64_t, std::string> dates;
         if (hi != 0) {
             s.Bind(1, j.projectId).Bind(2, lo).Bind(3, hi);
-            while (s.Step()) dates[s.Int(0)] = s.Text(1);
+            while (s.Row()) dates[s.Int(0)] = s.Text(1);
         }
         for (std::size_t i = j.dated; i < end; ++i) {
             auto d = dates.find(j.rows[i].seq);
@@ -510,12 +509,12 @@ std::string QueryCommands::ConvertToIssue(ConnectionState& state, const CommandT
     Statement find(db_, "SELECT tag_id FROM tags WHERE project_id = ? AND name = ?");
     find.Bind(1, projectId).Bind(2, name);
     std::int64_t tagId = 0;
-    if (find.Step()) {
+    if (find.Row()) {
         tagId = find.Int(0);
     } else {
         Statement next(db_, "SELECT COALESCE(MAX(tag_id), 0) + 1 FROM tags WHERE project_id = ?");
         next.Bind(1, projectId);
-        tagId = next.Step() ? next.Int(0) : 1;
+        tagId = next.Row() ? next.Int(0) : 1;
         Statement add(db_,
                       "INSERT INTO tags (project_id, tag_id, name, is_collection) "
                       "VALUES (?, ?, ?, 1)");

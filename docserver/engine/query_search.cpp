@@ -53,7 +53,7 @@ std::set<std::int64_t> IndexedPages(SystemDb& db, const char* index, const std::
         .Bind(2, TextRowId(access.id, access.firstSeq, 0))
         .Bind(3, TextRowId(access.id, access.lastSeq, 255));
     std::set<std::int64_t> seqs;
-    while (s.Step()) seqs.insert(SeqOfTextRow(s.Int(0)));
+    while (s.Row()) seqs.insert(SeqOfTextRow(s.Int(0)));
     return seqs;
 }
 
@@ -153,7 +153,7 @@ std::string QueryCommands::SearchOcr(const CommandText& command) {
     BindOcrIndexMatch(s, access.id, match, access.firstSeq, access.lastSeq)
         .Bind(5, static_cast<std::int64_t>(kMaxHits))
         .Bind(6, access.user);
-    while (s.Step()) hits.push_back(QueryRow{s.Text(1), "", s.Int(0)});
+    while (s.Row()) hits.push_back(QueryRow{s.Text(1), "", s.Int(0)});
     return SearchReply(command.Field(1), "search", hits);
 }
 
@@ -187,7 +187,7 @@ std::string QueryCommands::SearchDate(const CommandText& command) {
     if (criterion == "4") s.Bind(2, second);
     s.Bind(3, projectId).Bind(4, access.firstSeq).Bind(5, access.lastSeq);
     std::vector<QueryRow> hits;
-    while (s.Step()) hits.push_back(QueryRow{s.Text(1), "", s.Int(0)});
+    while (s.Row()) hits.push_back(QueryRow{s.Text(1), "", s.Int(0)});
     return SearchReply(command.Field(1), "search", hits);
 }
 

@@ -122,10 +122,14 @@ bool SystemDb::Exec(const std::string& sql, std::string& error) {
 
 Statement::Statement(const SystemDb& db, const char* sql) {
     sqlite3* handle = db.Handle();
-    if (handle == nullptr) return;
+    if (handle == nullptr) {
+        error_ = "cannot open the database";
+        return;
+    }
     int code = sqlite3_prepare_v2(handle, sql, -1, &stmt_, nullptr);
     if (code != SQLITE_OK) {
         stmt_ = nullptr;
+        error_ = sqlite3_errmsg(handle);
         // Preparing reads the schema, which a locked database can refuse.
         if (IsBusy(code)) throw DatabaseBusy();
     }
@@ -164,12 +168,23 @@ bool Statement::Step() {
     if (r == SQLITE_ROW) return true;
     if (r != SQLITE_DONE) {
         failed_ = true;
+        error_ = sqlite3_errmsg(sqlite3_db_handle(stmt_));
         if (IsBusy(r)) {
             sqlite3_reset(stmt_);
             throw DatabaseBusy();
         }
     }
     return false;
+}
+
+bool Statement::Row() {
+    if (Step()) return true;
+    if (stmt_ == nullptr || failed_) Throw();
+    return false;
+}
+
+void Statement::Throw() const {
+    throw DatabaseError(error_.empty() ? "database error" : error_);
 }
 
 bool Statement::Run() {

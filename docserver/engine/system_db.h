@@ -22,6 +22,13 @@ class DatabaseBusy : public std::runtime_error {
     DatabaseBusy() : std::runtime_error("database busy") {}
 };
 
+// A read that failed for another reason than a lock: what it found so far is
+// not the whole answer.
+class DatabaseError : public std::runtime_error {
+  public:
+    explicit DatabaseError(const std::string& what) : std::runtime_error(what) {}
+};
+
 class SystemDb {
   public:
     SystemDb();
@@ -80,8 +87,14 @@ class Statement {
     // Windows-1252 text, stored as UTF-8.
     Statement& Bind(int index, const std::string& text);
     Statement& Bind(int index, std::int64_t value);
-    // True while a row is ready.
+    // True while a row is ready; false at the end and after a failure.
     bool Step();
+    // The same for replies built from the rows: a statement that could not
+    // be prepared or a step that fails throws DatabaseError, so a list read
+    // only in part is never taken for the whole.
+    bool Row();
+    // Not prepared, or a step failed since the last reset.
+    bool Failed() const { return stmt_ == nullptr || failed_; }
     // Runs to the end; true when it finished without error.
     bool Run();
     // The column's UTF-8 text in Windows-1252.
@@ -89,8 +102,11 @@ class Statement {
     std::int64_t Int(int column) const;
 
   private:
+    [[noreturn]] void Throw() const;
+
     sqlite3_stmt* stmt_ = nullptr;
     bool failed_ = false;
+    std::string error_;  // why it could not be prepared or stepped
 };
 
 // The schema of a new system directory.

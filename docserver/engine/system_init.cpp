@@ -35,6 +35,8 @@ std::string InitUserRefusal(const std::string& user) {
 }
 
 std::string InitPasswordRefusal(const std::string& password) {
+    // The first user holds every right: no system starts open to anyone.
+    if (password.empty()) return "a password is required";
     if (password.size() > kMaxPasswordLength)
         return "a password has at most " + std::to_string(kMaxPasswordLength) + " characters";
     if (SplitsALogin(password)) return "a password holds no comma and no control character";

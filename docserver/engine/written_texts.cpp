@@ -48,6 +48,8 @@ bool RefreshNoteIndex(SystemDb& db) {
                         "LEFT JOIN annotations a ON a.project_id = c.row_id >> 40 AND "
                         "a.seq = (c.row_id >> 8) & 4294967295 AND a.kind = c.row_id & 255");
         while (lists.Step()) changed.emplace_back(lists.Int(0), lists.Text(1));
+        // The changes not read would be dropped with the rest.
+        if (lists.Failed()) return false;
     }
     Statement drop(db, "DELETE FROM note_index WHERE rowid = ?");
     Statement add(db, "INSERT INTO note_index(rowid, body) VALUES (?, ?)");

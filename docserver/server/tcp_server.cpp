@@ -17,6 +17,7 @@
 #include <cstring>
 #include <optional>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "server/request_frame.h"
@@ -315,13 +316,17 @@ void TcpServer::Work(CommandEngine& engine) {
             c->pendingBytes -= payload.size();
             buffered_ -= payload.size();
             lock.unlock();
-            const std::string userBefore = c->state.user;
+            // A login refused for the user's cap leaves the session as it
+            // was: its user, its proof and its project together.
+            const ConnectionState& now = c->state;
+            auto before = std::make_tuple(now.user, now.proved, now.projectId, now.projectName);
             std::string reply = engine.Execute(c->state, payload);
             lock.lock();
             if (!c->state.user.empty() && !SameText(c->state.user, c->user)) {
                 if (std::string refusal = UserCapRefusal(*c, c->state.user); !refusal.empty()) {
                     reply = std::move(refusal);
-                    c->state.user = userBefore;
+                    std::tie(c->state.user, c->state.proved, c->state.projectId,
+                             c->state.projectName) = std::move(before);
                 } else {
                     c->user = c->state.user;
                 }

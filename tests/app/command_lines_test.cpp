@@ -91,6 +91,11 @@ TEST_F(ProgramCommandLines, AWrongValueIsNamedWithWhatIsAllowed) {
     EXPECT_TRUE(Holds(comma.err, "--password (3 characters): a password holds no comma"))
         << comma.err;
     EXPECT_FALSE(QFile::exists(Folder("split") + "/system.db"));
+    // Nor is the user of every right made without a password.
+    const Ended open = RunProgram("talq-server", {"--init", Folder("open"), "--password", ""});
+    EXPECT_EQ(open.code, 2);
+    EXPECT_TRUE(Holds(open.err, "--password (0 characters): a password is required")) << open.err;
+    EXPECT_FALSE(QFile::exists(Folder("open") + "/system.db"));
 }
 
 // The command line comes in the locale's encoding and a login in the

@@ -99,6 +99,46 @@ TEST_F(EngineTest, ConnectionsKeepTheirOwnState) {
     EXPECT_EQ(state_.projectName, "Demo Project");
 }
 
+// A read that fails part way is answered as an error: never as the rows read
+// so far (a page's annotations cut short would be saved back as the whole),
+// and never as a password changed (which ends the session).
+TEST_F(EngineTest, ARowReadFailingPartWayIsAnErrorNotAShortListOrAnEndedSession) {
+    std::string error;
+    docserver::SystemDb& db = engine_->Db();
+    ASSERT_TRUE(
+        db.Exec("INSERT INTO pages(project_id, seq, image_key) VALUES (1, 1, 'K1');"
+                "INSERT INTO annotations VALUES (1, 1, 1, 'sticky'), (1, 1, 8, 'mark'),"
+                " (1, 1, 16, 'text')",
+                error))
+        << error;
+    ASSERT_EQ(Run("TALQGetProjectInfo,ADMIN,SECRET,Demo Project").rfind("ERROR", 0),
+              std::string::npos);
+    const std::string get = "TALQGetAnnotations,ADMIN,SECRET,Demo Project,K1";
+    ASSERT_EQ(Run(get).substr(0, 6), "sticky");
+    // Views of this connection stand in for the tables; a row of kind 8, and
+    // every users row, fails as it is read.
+    ASSERT_TRUE(
+        db.Exec("CREATE TEMP VIEW annotations AS SELECT project_id, seq, kind, CASE "
+                "WHEN kind = 8 THEN abs(kind * 0 - 9223372036854775807 - 1) "
+                "ELSE list_text END AS list_text FROM main.annotations ORDER BY kind",
+                error))
+        << error;
+    EXPECT_EQ(Run(get).rfind("ERROR: Database Error", 0), 0u) << Run(get);
+
+    ASSERT_TRUE(
+        db.Exec("CREATE TEMP VIEW users AS SELECT user_id, password, "
+                "abs(length(password) * 0 - 9223372036854775807 - 1) AS disabled "
+                "FROM main.users",
+                error))
+        << error;
+    const std::string list = "TALQGetTalqPrjList,ADMIN,SECRET,,1";
+    EXPECT_EQ(Run(list).rfind("ERROR: Database Error", 0), 0u);
+    EXPECT_FALSE(state_.ended) << "a failed read ended the session";
+    ASSERT_TRUE(db.Exec("DROP VIEW temp.users; DROP VIEW temp.annotations", error)) << error;
+    EXPECT_EQ(Run(list), "Demo Project");
+    EXPECT_EQ(Run(get).substr(0, 6), "sticky");
+}
+
 TEST(EngineOpen, RefusesDirectoriesThatHoldNoSystem) {
     testsupport::ScopedTempDir dir;
     std::string error;

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <memory>
+#include <thread>
 
 #include "engine/command_engine.h"
 #include "engine/login_throttle.h"
@@ -369,6 +370,68 @@ TEST_F(LoginSecurity, NoFreeGuessesAfterALoginNoOtherSessionAfterAChangeNoLockou
         throttle.Rejected("ADMIN", shared);
     }
     EXPECT_EQ(checked, LoginThrottle::kFreeFailures) << "guesses at the user there are held";
+}
+
+// Logins and password changes of one user at the same moment, made to meet
+// by a write lock of another program that both wait behind: two logins over
+// a plain row both keep their sessions (one of them hashes the row); a login
+// refused for the user's cap leaves the connection's own session working;
+// of two changes over the same password one is stored and the other refused.
+TEST_F(LoginSecurity, RacingLoginsEndNoSessionRacingChangesLoseNoneARefusedLoginEndsNothing) {
+    testsupport::ServerProcess server(sys_, false, {"--max-per-user", "2", "--workers", "4"});
+    ASSERT_GT(server.Port(), 0) << server.Output();
+    std::string error;
+    docserver::SystemDb gate;
+    ASSERT_TRUE(gate.Open(sys_ + "/system.db", false, error)) << error;
+    // Written plain by an administrator while the server runs.
+    ASSERT_TRUE(
+        gate.Exec("INSERT INTO users(user_id, password) VALUES ('REVIEWER', 'Review1');"
+                  "INSERT INTO user_projects(user_id, project_id, security) "
+                  "VALUES ('REVIEWER', 1, 255)",
+                  error))
+        << error;
+    // Both commands read the row, then wait behind the lock to write it.
+    auto atOnce = [&](testsupport::RawClient& a, const std::string& first,
+                      testsupport::RawClient& b, const std::string& second) {
+        EXPECT_TRUE(gate.Exec("BEGIN IMMEDIATE", error)) << error;
+        a.Post(first);
+        b.Post(second);
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        EXPECT_TRUE(gate.Exec("ROLLBACK", error)) << error;
+        return std::make_pair(a.Reply(), b.Reply());
+    };
+
+    testsupport::RawClient one(server.Port()), two(server.Port());
+    const std::string login = "TALQRequiredLogin,REVIEWER,Review1,,DOM,1,8.6,1";
+    const auto [logged1, logged2] = atOnce(one, login, two, login);
+    ASSERT_EQ(logged1.substr(0, 1), "1") << logged1;
+    ASSERT_EQ(logged2.substr(0, 1), "1") << logged2;
+    EXPECT_EQ(StoredPassword("REVIEWER").find("Review1"), std::string::npos);
+    for (testsupport::RawClient* reviewer : {&one, &two})
+        EXPECT_EQ(reviewer->Send("TALQGetTalqPrjList,REVIEWER,Review1,,1"), "Demo Project")
+            << "the login that lost the rehash was ended";
+
+    // REVIEWER is at its cap of two.
+    testsupport::RawClient admin(server.Port());
+    ASSERT_TRUE(admin.LogIn("ADMIN", "SECRET", "Demo Project"));
+    EXPECT_EQ(admin.Send(login), "ERROR: Too Many Connections For This User");
+    EXPECT_EQ(admin.Send("TALQGetTalqPrjList,ADMIN,SECRET,,1"), "Demo Project");
+    EXPECT_EQ(admin.Send("TALQGetProjectInfo,REVIEWER,Review1,Demo Project"),
+              "ERROR: Too Many Connections For This User");
+    EXPECT_EQ(admin.Send("TALQGetTalqPrjList,ADMIN,SECRET,,1"), "Demo Project")
+        << "a refused login ended the session it left";
+
+    testsupport::RawClient changer1(server.Port()), changer2(server.Port());
+    const auto [changed1, changed2] =
+        atOnce(changer1, "TALQChangePassword,REVIEWER,Review1,NewOne1", changer2,
+               "TALQChangePassword,REVIEWER,Review1,NewTwo2");
+    ASSERT_EQ((changed1 == "OK") + (changed2 == "OK"), 1) << changed1 << " / " << changed2;
+    EXPECT_EQ(changed1 == "OK" ? changed2 : changed1, "ERROR: Invalid Login");
+    const std::string stored = changed1 == "OK" ? "NewOne1" : "NewTwo2";
+    const std::string lost = changed1 == "OK" ? "NewTwo2" : "NewOne1";
+    testsupport::RawClient after(server.Port());
+    EXPECT_FALSE(after.LogIn("REVIEWER", lost));
+    EXPECT_TRUE(after.LogIn("REVIEWER", stored)) << "the change answered OK was not stored";
 }
 
 }  // namespace

@@ -55,6 +55,15 @@ std::string RawClient::Send(const std::string& command) {
     return Exchange(fd_, RequestFrame::BuildRequest(command, random_));
 }
 
+void RawClient::Post(const std::string& command) {
+    const std::string frame = RequestFrame::BuildRequest(command, random_);
+    ::send(fd_, frame.data(), frame.size(), MSG_NOSIGNAL);
+}
+
+std::string RawClient::Reply() {
+    return Exchange(fd_, "");
+}
+
 bool RawClient::LogIn(const std::string& user, const std::string& password,
                       const std::string& project) {
     if (Send("TALQRequiredLogin," + user + "," + password + ",,DOM,1,8.6,1").rfind("1", 0) != 0)

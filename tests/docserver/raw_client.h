@@ -27,6 +27,9 @@ class RawClient {
     bool Connected() const { return fd_ >= 0; }
     // One command as a request frame; the reply payload.
     std::string Send(const std::string& command);
+    // The same in two halves, for commands meant to run at once.
+    void Post(const std::string& command);
+    std::string Reply();
     // Logs in and, when project is not empty, selects it; false when refused.
     bool LogIn(const std::string& user, const std::string& password,
                const std::string& project = "");
