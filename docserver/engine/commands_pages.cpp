@@ -182,7 +182,7 @@ std::string CommandEngine::HeldByAnother(const ProjectAccess& access, std::int64
                    "SELECT user_id, session, owner, seen, silence FROM page_locks WHERE "
                    "project_id = ? AND seq = ?");
     held.Bind(1, access.id).Bind(2, seq);
-    if (!held.Step() || (state != nullptr && held.Text(1) == state->session)) return {};
+    if (!held.Row() || (state != nullptr && held.Text(1) == state->session)) return {};
     const std::string session = held.Text(1);
     if (!HolderGone(session, held.Text(2), held.Int(3), held.Int(4), std::time(nullptr)))
         return "ERROR: Page Locked by " + held.Text(0);
