@@ -19,6 +19,8 @@ class TagApi {
     virtual std::int32_t GetTagPalette(std::string& list) = 0;
     // The palette's ","-list; false when the request failed.
     virtual bool ReadTagPalette(std::string& list) = 0;
+    // The collections' ","-list; false when the request failed.
+    virtual bool ReadTagPool(std::string& list) = 0;
     virtual std::int32_t GetImageTags(const std::string& key, std::string& list) = 0;
     virtual bool TurnTagOn(const std::string& key, const std::string& tag) = 0;
     virtual bool TurnTagOff(const std::string& key, const std::string& tag) = 0;

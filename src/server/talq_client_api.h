@@ -153,6 +153,8 @@ class TalqClientAPI {
     std::int32_t GetTagPalette(std::string& list);
     // As GetTagPalette, telling a failed request from an empty palette.
     bool ReadTagPalette(std::string& list);
+    // The project's collections; false when the request failed.
+    bool ReadTagPool(std::string& list);
     std::int32_t GetImageTags(const std::string& key, std::string& list);
     bool TurnTagOn(const std::string& key, const std::string& tag);
     bool TurnTagOff(const std::string& key, const std::string& tag);

@@ -85,6 +85,12 @@ bool TalqClientAPI::ReadTagPalette(std::string& list) {
     return read;
 }
 
+bool TalqClientAPI::ReadTagPool(std::string& list) {
+    bool read = false;
+    ReadTagList("TALQGetTagPoolList,", list, &read);
+    return read;
+}
+
 std::int32_t TalqClientAPI::GetImageTags(const std::string& key, std::string& list) {
     list.clear();
     if (!ValidateSession(15)) return 0;

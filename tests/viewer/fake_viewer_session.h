@@ -330,6 +330,10 @@ struct FakeViewerSession : viewer::ViewerSession {
         GetTagPalette(list);
         return true;
     }
+    bool ReadTagPool(std::string& list) override {
+        GetTagList(list);
+        return true;
+    }
     bool TurnTagOn(const std::string&, const std::string& tag) override {
         tagChanges.push_back("+" + tag);
         return tagChangesOk;

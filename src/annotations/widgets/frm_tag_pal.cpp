@@ -124,13 +124,17 @@ void frmTagPal::Form_Load() {
     const bool mayChange = ClientAPI != nullptr && ClientAPI->IsProjectValid() &&
                            (security & kTagCollectionRights) != 0;
     for (QPushButton* b : {Cmd_New, Cmd_Delete, cmd_modify}) b->setEnabled(mayChange);
-    LoadAvailableTags();
-    if (!LoadPaletteTags()) {
-        // An empty list in its place would be stored over the palette.
-        const std::string why = ClientAPI != nullptr ? ClientAPI->LastError() : std::string();
-        platform::BeepWarning("Error Reading Tag Palette" + (why.empty() ? "" : "\n" + why));
+    // An empty list in place of one that was not read would be stored over
+    // the palette, or offer no collections where there are some.
+    if (!LoadAvailableTags() || !LoadPaletteTags()) {
+        TellReadFailed();
         Unload(QDialog::Rejected);
     }
+}
+
+void frmTagPal::TellReadFailed() {
+    const std::string why = ClientAPI != nullptr ? ClientAPI->LastError() : std::string();
+    platform::BeepWarning("Error Reading Tag Palette" + (why.empty() ? "" : "\n" + why));
 }
 
 int frmTagPal::exec() {
@@ -139,11 +143,13 @@ int frmTagPal::exec() {
     return IsUnloaded() ? result() : FormDialog::exec();
 }
 
-void frmTagPal::LoadAvailableTags() {
-    List1->clear();
+bool frmTagPal::LoadAvailableTags() {
     std::string list;
-    const std::int32_t count = ClientAPI != nullptr ? ClientAPI->GetTagList(list) : 0;
-    for (const std::string& name : Names(list, count)) AddAvailable(name);
+    if (ClientAPI == nullptr || !ClientAPI->ReadTagPool(list)) return false;
+    List1->clear();
+    for (const std::string& name : Names(list, mVBUtil::CountFields(",", list)))
+        AddAvailable(name);
+    return true;
 }
 
 bool frmTagPal::LoadPaletteTags() {
@@ -327,7 +333,11 @@ void frmTagPal::Cmd_Done_Click() {
         // The reviewer's changes go onto the palette as stored now, and the
         // list shows the outcome: a second "All Done" stores what was seen,
         // never a collection renamed or deleted meanwhile.
-        LoadAvailableTags();
+        if (!LoadAvailableTags()) {
+            // Rebased on no collections, the reviewer's additions would go.
+            TellReadFailed();
+            return;
+        }
         ShowPalette(RebasePalette(readPalette_, ShownPalette(), stored,
                                   [this](const std::string& name) { return IsAvailable(name); }));
         readPalette_ = stored;

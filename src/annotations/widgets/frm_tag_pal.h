@@ -39,9 +39,11 @@ class frmTagPal : public FormDialog {
     using FormDialog::IsUnloaded;
     int exec() override;
 
-    void LoadAvailableTags();
+    bool LoadAvailableTags();
     // False when the palette could not be read.
     bool LoadPaletteTags();
+    // A failed read, with the server's reason.
+    void TellReadFailed();
     void Cmd_New_Click();
     void cmd_modify_Click();
     void Cmd_Delete_Click();

@@ -356,6 +356,10 @@ bool ViewerSession::ReadTagPalette(std::string& list) {
     list.clear();
     return api_ && api_->ReadTagPalette(list);
 }
+bool ViewerSession::ReadTagPool(std::string& list) {
+    list.clear();
+    return api_ && api_->ReadTagPool(list);
+}
 bool ViewerSession::TurnTagOn(const std::string& key, const std::string& tag) {
     if (!api_) return false;
     return api_->TurnTagOn(key, tag);

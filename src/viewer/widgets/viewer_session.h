@@ -156,6 +156,7 @@ class ViewerSession : public navigation::QueryApi,
     // ---- The tag palette and its editor ----
     std::int32_t GetTagPalette(std::string& list) override;
     bool ReadTagPalette(std::string& list) override;
+    bool ReadTagPool(std::string& list) override;
     bool TurnTagOn(const std::string& key, const std::string& tag) override;
     bool TurnTagOff(const std::string& key, const std::string& tag) override;
     bool NewTagDesc(const std::string& name) override;
