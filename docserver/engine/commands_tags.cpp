@@ -192,7 +192,9 @@ std::string CommandEngine::DeleteTag(const CommandText& command) {
 }
 
 // "TALQPutPaletteList," P "," tags joined by "|": the user's own palette,
-// which changes nothing others see; names not in the pool are passed over.
+// which changes nothing others see. A name not in the pool (renamed or
+// deleted since the list was made) refuses the whole list: stored without
+// it, the palette would not be what the reviewer was told was saved.
 std::string CommandEngine::PutPalette(const CommandText& command) {
     ProjectAccess access;
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
@@ -205,8 +207,10 @@ std::string CommandEngine::PutPalette(const CommandText& command) {
               mine.Bind(1, access.id).Bind(2, access.user).Run();
     std::set<std::int64_t> placed;
     for (const std::string& name : Split(list, '|')) {
-        std::int64_t tag = name.empty() ? 0 : TagId(db_, access.id, name);
-        if (tag == 0 || !placed.insert(tag).second) continue;
+        if (name.empty()) continue;
+        const std::int64_t tag = TagId(db_, access.id, name);
+        if (tag == 0) return "ERROR: Invalid Tag Desc " + name;
+        if (!placed.insert(tag).second) continue;
         Statement set(db_,
                       "INSERT INTO user_palette_tags (project_id, user_id, position, tag_id) "
                       "VALUES (?, ?, ?, ?)");

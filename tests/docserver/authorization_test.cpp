@@ -399,7 +399,7 @@ TEST_F(Authorization, AUsersSavedPaletteIsThatUsersOwn) {
     ASSERT_GT(Port(), 0) << server_->Output();
     const std::string limited = "TALQGetTagPaletteList," + kLimited;
     const std::string reader = "TALQGetTagPaletteList,READER,pw,Demo Project";
-    ASSERT_EQ(As("LIMITED", "TALQPutPaletteList," + kLimited + ",Even|Nothing|Hot|Even"), "OK");
+    ASSERT_EQ(As("LIMITED", "TALQPutPaletteList," + kLimited + ",Even|Hot|Even"), "OK");
     EXPECT_EQ(As("LIMITED", limited), "Even,Hot");
     EXPECT_EQ(As("READER", reader), "Hot");
     ASSERT_EQ(As("LIMITED", "TALQPutPaletteList," + kLimited + ","), "OK");

@@ -111,7 +111,10 @@ TEST_F(ReviewServer, TagPoolPaletteAndPagesFollowRenamesAndDeletes) {
     EXPECT_EQ(Run("TALQGetTagPoolList," + p),
               "Confidential,Hot,Needs Review,Privileged,Responsive");
     EXPECT_EQ(Run("TALQGetTagPaletteList," + p), "Responsive,Privileged,Hot");
-    EXPECT_EQ(Run("TALQPutPaletteList," + p + ",Hot|Unknown|Responsive|hot"), "OK");
+    EXPECT_EQ(Run("TALQPutPaletteList," + p + ",Hot|Unknown|Responsive"),
+              "ERROR: Invalid Tag Desc Unknown");
+    EXPECT_EQ(Run("TALQGetTagPaletteList," + p), "Responsive,Privileged,Hot");
+    EXPECT_EQ(Run("TALQPutPaletteList," + p + ",Hot|Responsive|hot"), "OK");
     EXPECT_EQ(Run("TALQGetTagPaletteList," + p), "Hot,Responsive");
 
     Run("TALQTurnTagOff," + p + "," + key + ",Hot");

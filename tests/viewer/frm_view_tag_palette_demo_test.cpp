@@ -316,6 +316,25 @@ TEST_F(TagPaletteDemoTest, TheEditorStoresOnlyWhatItShowsOverAPaletteItRead) {
     });
     EXPECT_EQ(Palette(), "Responsive,PrivilegedX");
     EXPECT_TRUE(other.ModifyTagDesc("PrivilegedX", "Privileged"));
+
+    // Renamed between the editor's last read and its save: the save is
+    // refused with the reason, and the dialog keeps the reviewer's list.
+    prompts.Clear();
+    const std::string stored = Palette();
+    Edit([&](annotations::frmTagPal& d) {
+        Select(d.List1, "Confidential");
+        d.List1_DblClick();
+        ASSERT_TRUE(other.ModifyTagDesc("Confidential", "ConfidentialX"));
+        d.Cmd_Done_Click();
+        EXPECT_NE(d.result(), QDialog::Accepted);
+        EXPECT_EQ(prompts.Messages(),
+                  std::vector<std::string>{
+                      "Error Saving Tag Palette\nERROR: Invalid Tag Desc Confidential"});
+        EXPECT_NE(Entries(d.List2).find("Confidential"), std::string::npos);
+        d.cmd_cancel_Click();
+    });
+    EXPECT_EQ(Palette(), stored);
+    EXPECT_TRUE(other.ModifyTagDesc("ConfidentialX", "Confidential"));
 }
 
 }  // namespace

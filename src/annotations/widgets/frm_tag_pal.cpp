@@ -348,8 +348,13 @@ void frmTagPal::Cmd_Done_Click() {
     }
     const std::string list = Joined(ShownPalette(), "|");
     if (ClientAPI == nullptr || !ClientAPI->PutTagPalette(list)) {
+        // Stays open: the reviewer's list is not lost with the dialog, and
+        // can be mended (a collection renamed meanwhile) and stored again.
+        const std::string why = ClientAPI != nullptr ? ClientAPI->LastError() : std::string();
         platform::Beep();
-        platform::MsgBox("Error Saving Tag Palette", platform::vbCritical, "Error");
+        platform::MsgBox("Error Saving Tag Palette" + (why.empty() ? "" : "\n" + why),
+                         platform::vbCritical, "Error");
+        return;
     }
     Unload(QDialog::Accepted);
 }
