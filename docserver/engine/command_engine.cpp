@@ -298,6 +298,17 @@ void CommandEngine::EndConnection(ConnectionState& state) {
     state = ConnectionState{};
 }
 
+void CommandEngine::ShowProcessLives() {
+    try {
+        Statement touch(db_, "UPDATE page_locks SET seen = ? WHERE owner = ?");
+        touch.Bind(1, static_cast<std::int64_t>(std::time(nullptr)))
+            .Bind(2, ProcessIdentity())
+            .Run();
+    } catch (const DatabaseBusy&) {
+        // Shown at the next beat, well within the bound.
+    }
+}
+
 void CommandEngine::ShowLife(ConnectionState& state) {
     if (!state.local || state.ended || state.lockedPages.empty()) return;
     const std::int64_t now = std::time(nullptr);

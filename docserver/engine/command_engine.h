@@ -108,6 +108,10 @@ class CommandEngine {
 
     // The connection ended: its locks go.
     void EndConnection(ConnectionState& state);
+    // A server shows in the rows of every lock its connections hold that it
+    // lives, idle connections' too: once it stops, as a crash stops it, a
+    // process of another machine sees its locks go within the bound.
+    void ShowProcessLives();
 
     // Servers with several engines share one count of failed logins.
     void ShareLoginThrottle(std::shared_ptr<LoginThrottle> throttle);

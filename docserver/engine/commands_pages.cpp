@@ -206,9 +206,9 @@ std::string CommandEngine::SetPageLock(ConnectionState& state, const CommandText
     if (std::string held = HeldByAnother(access, seq); !held.empty()) return held;
     // The holder is named to others as the system knows the user, however
     // the login was typed.
-    // A local-access session may run on another machine, where only its
-    // signs of life tell that it still holds; the server bounds its own
-    // connections.
+    // The holder may run on another machine (a local-access session, or a
+    // server, sharing the system's folder), where only its signs of life
+    // tell that it still holds.
     const std::int64_t now = std::time(nullptr);
     Statement take(db_,
                    "INSERT OR REPLACE INTO page_locks(project_id, seq, user_id, session, taken, "
@@ -222,7 +222,7 @@ std::string CommandEngine::SetPageLock(ConnectionState& state, const CommandText
         .Bind(6, NowText())
         .Bind(7, ProcessIdentity())
         .Bind(8, now)
-        .Bind(9, state.local ? kSilentHolderSeconds : std::int64_t{0});
+        .Bind(9, kSilentHolderSeconds);
     if (!take.Run() || !transaction.Commit()) return "ERROR: Unable to Lock Page";
     if (state.lockedPages.empty()) state.lifeShown = now;
     state.lockedPages.emplace(access.id, seq);

@@ -20,6 +20,7 @@
 #include <tuple>
 #include <vector>
 
+#include "engine/lock_holders.h"
 #include "server/request_frame.h"
 
 namespace docserver {
@@ -298,7 +299,17 @@ void TcpServer::Work(CommandEngine& engine) {
     std::mt19937 random = RequestFrame::SeededRandom();
     std::unique_lock<std::mutex> lock(mutex_);
     while (true) {
-        ready_.wait(lock, [this] { return stopping_ || !turns_.empty(); });
+        const bool woken = ready_.wait_for(lock, std::chrono::seconds(kLifeShownEverySeconds),
+                                           [this] { return stopping_ || !turns_.empty(); });
+        if (const auto now = std::chrono::steady_clock::now();
+            now - lifeShown_ >= std::chrono::seconds(kLifeShownEverySeconds)) {
+            lifeShown_ = now;
+            lock.unlock();
+            engine.ShowProcessLives();
+            lock.lock();
+            continue;
+        }
+        if (!woken) continue;
         if (turns_.empty()) return;
         const std::string address = std::move(turns_.front());
         turns_.pop_front();

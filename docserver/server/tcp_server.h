@@ -115,6 +115,8 @@ class TcpServer {
     std::chrono::steady_clock::time_point nextExpiry_{};
     std::mt19937 random_ = RequestFrame::SeededRandom();
     bool stopping_ = false;
+    // When a worker last showed in the lock rows that this server lives.
+    std::chrono::steady_clock::time_point lifeShown_{};
 };
 
 }  // namespace docserver
