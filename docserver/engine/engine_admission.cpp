@@ -137,20 +137,19 @@ std::string CommandEngine::LoginRefusal(const std::string& user, const std::stri
     // proved the password earlier must not clear a guesser's.
     if (attempt.Succeeded()) KeepLoginAddress(user, address);
     if (!IsPasswordHash(stored)) {
-        // A row written in plain text since the system was opened; a busy
-        // database leaves it to a later login, the password was right.
-        try {
-            const std::string hashed = HashPassword(password);
-            Statement u(db_, "UPDATE users SET password = ? WHERE user_id = ? AND password = ?");
-            if (u.Bind(1, hashed).Bind(2, user).Bind(3, stored).Run() &&
-                sqlite3_changes(db_.Handle()) > 0) {
-                stored = hashed;
-            } else if (std::string now; StillMatches(user, password, now)) {
-                // Another login hashed it first: a proof of the plain value
-                // would end this session at its next request.
-                stored = now;
-            }
-        } catch (const DatabaseBusy&) {
+        // A row written in plain text since the system was opened. A proof
+        // of the plain value would end this session at its next request once
+        // any login hashes the row, so a database too busy to hash it now
+        // answers the login as busy.
+        const std::string hashed = HashPassword(password);
+        Statement u(db_, "UPDATE users SET password = ? WHERE user_id = ? AND password = ?");
+        if (!u.Bind(1, hashed).Bind(2, user).Bind(3, stored).Run())
+            throw DatabaseError(sqlite3_errmsg(db_.Handle()));
+        if (sqlite3_changes(db_.Handle()) > 0) {
+            stored = hashed;
+        } else if (std::string now; StillMatches(user, password, now)) {
+            // Another login hashed it first.
+            stored = now;
         }
     }
     if (proved != nullptr) *proved = {StoredDigest(stored), PairDigest(stored, password)};
