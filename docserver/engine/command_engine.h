@@ -148,9 +148,14 @@ class CommandEngine {
     // was found to match.
     std::string LoginRefusal(const std::string& user, const std::string& password,
                              LoginProof* proved = nullptr, std::string* checked = nullptr);
-    // Whether the password matches the user's row as it is now (an enabled
-    // user); stored is set to the row's value.
-    bool StillMatches(const std::string& user, const std::string& password, std::string& stored);
+    // The user's stored password and whether the user is disabled; none for
+    // no such user. The statement ends before it returns, so no snapshot
+    // is held across a hash. Throws when the row cannot be read.
+    struct UserPassword {
+        std::string stored;
+        bool disabled = false;
+    };
+    std::optional<UserPassword> ReadUserPassword(const std::string& user);
     // Whether the password the connection's login proved is still the
     // user's, and the user not disabled since. Throws when the row cannot
     // be read: a failed read is no changed password.

@@ -87,9 +87,16 @@ std::string CommandEngine::Authorize(ProjectAccess& access) {
 bool CommandEngine::LoginStands(const ConnectionState& state) {
     // A user disabled meanwhile is ended as one whose password changed. A
     // row that cannot be read throws: the request fails, the session stays.
+    const std::optional<UserPassword> row = ReadUserPassword(state.user);
+    return row && !row->disabled && StoredDigest(row->stored) == state.proved.stored;
+}
+
+std::optional<CommandEngine::UserPassword> CommandEngine::ReadUserPassword(
+    const std::string& user) {
     Statement s(db_, "SELECT password, disabled FROM users WHERE user_id = ?");
-    s.Bind(1, state.user);
-    return s.Row() && s.Int(1) == 0 && StoredDigest(s.Text(0)) == state.proved.stored;
+    s.Bind(1, user);
+    if (!s.Row()) return std::nullopt;
+    return UserPassword{s.Text(0), s.Int(1) != 0};
 }
 
 std::string CommandEngine::LoginRefusal(const std::string& user, const std::string& password,
@@ -103,18 +110,10 @@ std::string CommandEngine::LoginRefusal(const std::string& user, const std::stri
     // The row is read and its statement ended at once: a read left open
     // across the hash would hold an old snapshot, and the writes after it
     // (the address kept, the password hashed) would then fail as busy.
-    bool known = false;
-    std::string stored;
-    std::int64_t disabled = 0;
-    {
-        Statement s(db_, "SELECT password, disabled FROM users WHERE user_id = ?");
-        s.Bind(1, user);
-        known = s.Row();
-        if (known) {
-            stored = s.Text(0);
-            disabled = s.Int(1);
-        }
-    }
+    const std::optional<UserPassword> row = ReadUserPassword(user);
+    const bool known = row.has_value();
+    std::string stored = known ? row->stored : std::string();
+    const bool disabled = known && row->disabled;
     // A connection that logged in as the user keeps working through a hold:
     // its commands carry the password it proved. Any other password it
     // sends is a guess like anyone's.
@@ -129,7 +128,7 @@ std::string CommandEngine::LoginRefusal(const std::string& user, const std::stri
     // answer does not tell whether the user exists.
     static const std::string decoy = HashPassword("decoy");
     const bool matches = PasswordMatches(known ? stored : decoy, password);
-    if (!known || disabled != 0 || !matches) {
+    if (!known || disabled || !matches) {
         attempt.Rejected();
         return "ERROR: Invalid Login";
     }
@@ -147,23 +146,15 @@ std::string CommandEngine::LoginRefusal(const std::string& user, const std::stri
             throw DatabaseError(sqlite3_errmsg(db_.Handle()));
         if (sqlite3_changes(db_.Handle()) > 0) {
             stored = hashed;
-        } else if (std::string now; StillMatches(user, password, now)) {
+        } else if (const std::optional<UserPassword> now = ReadUserPassword(user);
+                   now && !now->disabled && PasswordMatches(now->stored, password)) {
             // Another login hashed it first.
-            stored = now;
+            stored = now->stored;
         }
     }
     if (proved != nullptr) *proved = {StoredDigest(stored), PairDigest(stored, password)};
     if (checked != nullptr) *checked = stored;
     return "";
-}
-
-bool CommandEngine::StillMatches(const std::string& user, const std::string& password,
-                                 std::string& stored) {
-    Statement s(db_, "SELECT password, disabled FROM users WHERE user_id = ?");
-    s.Bind(1, user);
-    if (!s.Row() || s.Int(1) != 0) return false;
-    stored = s.Text(0);
-    return PasswordMatches(stored, password);
 }
 
 }  // namespace docserver
