@@ -260,7 +260,12 @@ void frmView::SaveQueryToIssue() {
     std::string name;
     if (choice == 1) {
         std::string list;
-        if (Session().GetTagList(list) < 1) {
+        // A failed read is no empty pool: it says why.
+        if (!Session().ReadTagPool(list)) {
+            platform::BeepWarning(Session().LastError());
+            return;
+        }
+        if (list.empty()) {
             platform::Beep();
             platform::MsgBox("No Issue Tags as Defined");
             return;
