@@ -155,6 +155,8 @@ class TalqClientAPI {
     bool ReadTagPalette(std::string& list);
     // The project's collections; false when the request failed.
     bool ReadTagPool(std::string& list);
+    // A page's tags; false when the request failed.
+    bool ReadImageTags(const std::string& key, std::string& list);
     std::int32_t GetImageTags(const std::string& key, std::string& list);
     bool TurnTagOn(const std::string& key, const std::string& tag);
     bool TurnTagOff(const std::string& key, const std::string& tag);

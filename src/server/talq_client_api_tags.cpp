@@ -92,20 +92,25 @@ bool TalqClientAPI::ReadTagPool(std::string& list) {
 }
 
 std::int32_t TalqClientAPI::GetImageTags(const std::string& key, std::string& list) {
+    return ReadImageTags(key, list) ? mVBUtil::CountFields(",", list) : 0;
+}
+
+bool TalqClientAPI::ReadImageTags(const std::string& key, std::string& list) {
     list.clear();
-    if (!ValidateSession(15)) return 0;
+    if (!ValidateSession(15)) return false;
     if (AreTagsRestricted()) {
         lastError_ = "Tags Are Restricted";
-        return 0;
+        return false;
     }
     if (key.empty()) {
         lastError_ = "Invalid Image Key";
-        return 0;
+        return false;
     }
-    if (RefuseBreakers({&key}, "Image Key")) return 0;
+    if (RefuseBreakers({&key}, "Image Key")) return false;
     std::string reply;
-    if (!Request("TALQGetImageTags," + CommandPrefix() + "," + key, reply)) return 0;
-    return TakeTagList(reply, list);
+    if (!Request("TALQGetImageTags," + CommandPrefix() + "," + key, reply)) return false;
+    TakeTagList(reply, list);
+    return true;
 }
 
 namespace {

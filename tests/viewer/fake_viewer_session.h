@@ -269,12 +269,17 @@ struct FakeViewerSession : viewer::ViewerSession {
         boundaryEdits.push_back("description " + key + " " + std::to_string(level) + " " + text);
         return boundaryEditsOk;
     }
+    bool tagsReadOk = true;
     std::int32_t GetImageTags(const std::string&, std::string& list) override {
         ++tagReads;
-        list = tags;
-        return tags.empty()
+        list = tagsReadOk ? tags : "";
+        return list.empty()
                    ? 0
                    : static_cast<std::int32_t>(std::count(tags.begin(), tags.end(), ',') + 1);
+    }
+    bool ReadImageTags(const std::string& key, std::string& list) override {
+        GetImageTags(key, list);
+        return tagsReadOk;
     }
     std::string CreateLocalTempFile(std::int32_t) override { return tempFile; }
     bool SetPageLock(const std::string& key) override {

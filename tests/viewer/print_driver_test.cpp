@@ -208,6 +208,19 @@ TEST_F(PrintDriverTest, APageWhoseListsOrInfoCannotBeReadIsNotPrinted) {
     driver.PrintSelection();
     EXPECT_TRUE(Printer().images.empty());
     EXPECT_EQ(prompts.Messages(), std::vector<std::string>{"Unable to Get Image Info K0001"});
+    // Nor one asked for with its tags, when they cannot be read.
+    host.session.pageInfoOk = true;
+    host.session.tagsReadOk = false;
+    for (int type : {0, 1}) {
+        prompts.Clear();
+        driver.printRequest.g_PrinterType = type;
+        driver.printRequest.g_PrintFlags = kPrintIssueTags;
+        driver.PrintSelection();
+        EXPECT_TRUE(Printer().images.empty()) << type;
+        EXPECT_TRUE(host.session.batchLines.empty()) << type;
+        EXPECT_EQ(prompts.Messages(), std::vector<std::string>{"Unable to Get Image Tags K0001"})
+            << type;
+    }
 }
 
 TEST_F(PrintDriverTest, ANextKeyThatDoesNotSortAfterTheCurrentOneEndsTheWalk) {

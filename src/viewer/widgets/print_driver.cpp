@@ -251,12 +251,17 @@ void PrintDriver::PrintQueryRows(frmProcess& progress, std::int16_t scope, std::
     }
 }
 
-void PrintDriver::BuildPageTagText(const std::string& key, std::int32_t flags, std::string& text) {
+bool PrintDriver::BuildPageTagText(const std::string& key, std::int32_t flags, std::string& text) {
     const PrintRestrictions project = host_.Restrictions();
     std::string tags;
-    if (printing::WantsTags(flags, project.g_RestrictTags)) Session().GetImageTags(key, tags);
+    // A page asked for with its tags never goes out without them.
+    if (printing::WantsTags(flags, project.g_RestrictTags) && !Session().ReadImageTags(key, tags)) {
+        printRun_.PrintErrText = "Unable to Get Image Tags " + key;
+        return false;
+    }
     text = printing::PageMessageText(flags, printRun_.request.g_szPrintMsg, project.g_RestrictTags,
                                      tags);
+    return true;
 }
 
 void PrintDriver::PrintThisImageBatch(const std::string& key, std::int32_t flags, bool& ok) {
@@ -268,7 +273,7 @@ void PrintDriver::PrintThisImageBatch(const std::string& key, std::int32_t flags
         return;
     }
     std::string message;
-    BuildPageTagText(key, flags, message);
+    if (!BuildPageTagText(key, flags, message)) return;
     const std::string code = level > 0 ? Session().ResolveLevel2Bndry(level) : std::string();
     const std::string line =
         printing::BatchPageLine(key, mark != 0, Session().ProjectName(), message, code, flags);
@@ -354,7 +359,7 @@ void PrintDriver::PrintImageLocal(const std::string& key, std::int32_t flags, bo
     if ((flags & printing::kPrintBoundaryFlag) != 0 && level > 0)
         bndryText = "[" + Session().ResolveLevel2Bndry(level) + "]";
     std::string message;
-    BuildPageTagText(key, flags, message);
+    if (!BuildPageTagText(key, flags, message)) return;
     if (printRun_.request.PrintEntireJob == 0 && level > 0) PrntObj->WinPrntStartNewDocument(0, "");
     if (!PrntObj->WinPrntImage(printRun_.page, static_cast<std::int16_t>(dpi), message, keyText,
                                bndryText, turn.landscape, 0)) {

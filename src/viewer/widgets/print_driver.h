@@ -73,7 +73,9 @@ class PrintDriver {
     void PrintQueryRows(frmProcess& progress, std::int16_t scope, std::int32_t flags);
     void PrintImageLocal(const std::string& key, std::int32_t flags, bool& ok);
     void PrintThisImageBatch(const std::string& key, std::int32_t flags, bool& ok);
-    void BuildPageTagText(const std::string& key, std::int32_t flags, std::string& text);
+    // The page's message line; false, with the reason kept, when the page's
+    // tags were asked for and could not be read.
+    bool BuildPageTagText(const std::string& key, std::int32_t flags, std::string& text);
     const PrintRun& CurrentPrint() const { return printRun_; }
     // The printer a command message prints on: the one the user chose, else
     // the machine's default; the PDF printer only when chosen. Empty: none.

@@ -249,6 +249,10 @@ std::int32_t ViewerSession::GetImageTags(const std::string& key, std::string& li
     if (!api_) return 0;
     return api_->GetImageTags(key, list);
 }
+bool ViewerSession::ReadImageTags(const std::string& key, std::string& list) {
+    list.clear();
+    return api_ && api_->ReadImageTags(key, list);
+}
 std::string ViewerSession::GetStellantImage(const std::string& file, std::int32_t page,
                                             const std::string& mode) {
     if (!api_) return {};

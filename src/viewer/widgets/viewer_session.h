@@ -103,6 +103,8 @@ class ViewerSession : public navigation::QueryApi,
     virtual std::string GetFolderDescription(const std::string& key, std::int32_t level);
     virtual std::string GetPageDate(const std::string& key);
     std::int32_t GetImageTags(const std::string& key, std::string& list) override;
+    // A page's tags; false when the request failed.
+    virtual bool ReadImageTags(const std::string& key, std::string& list);
     // Boundary edits: the page's level, its document date, a unit's description.
     virtual bool SetImageBndryLevel(const std::string& key, std::int32_t level);
     virtual bool PutPageDate(const std::string& key, const std::string& date);
