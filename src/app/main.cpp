@@ -38,6 +38,9 @@ int main(int argc, char* argv[]) {
             std::raise(signal);
         }
     });
+    if (!closeOnSignal.Installed())
+        std::fprintf(stderr, "talqvyn: a logout will end the viewer without giving its page "
+                             "lock back at once (the signal handlers could not be set up)\n");
 
     // What Qt leaves of the arguments, in the program's code page.
     std::vector<std::string> arguments;
