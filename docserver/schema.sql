@@ -210,9 +210,10 @@ CREATE INDEX IF NOT EXISTS annotations_redacted ON annotations(project_id, seq)
 -- Page locks. session is the connection that holds the lock; a server
 -- (or library) removes the locks of its sessions when they end, and a lock
 -- whose holder is gone keeps nobody out: owner names the holder's process
--- (machine, boot, pid, start time), seen is its last sign of life (seconds
--- since the epoch) and silence how long it may keep still on another
--- machine before it counts as gone (0: its server bounds its connections).
+-- (machine, namespaces, boot, pid, start time), seen is its last sign of
+-- life (seconds since the epoch) and silence how long it may keep still
+-- before it counts as gone (0 in rows older than it: 900 seconds; rows
+-- without seen count taken as their sign of life).
 CREATE TABLE IF NOT EXISTS page_locks (
     project_id INTEGER NOT NULL,
     seq        INTEGER NOT NULL,
@@ -259,5 +260,8 @@ CREATE TABLE IF NOT EXISTS batch_jobs (
     user_id    TEXT NOT NULL DEFAULT '' COLLATE NOCASE,
     state      TEXT NOT NULL DEFAULT 'open',   -- 'open', 'closed', 'abandoned'
     created    TEXT NOT NULL DEFAULT '',
-    session    TEXT NOT NULL DEFAULT ''        -- the connection writing it, as in page_locks
+    session    TEXT NOT NULL DEFAULT '',       -- the connection writing it, as in page_locks
+    owner      TEXT NOT NULL DEFAULT '',       -- its holder while open, as in page_locks
+    seen       INTEGER NOT NULL DEFAULT 0,     -- (created stands for it in older rows)
+    silence    INTEGER NOT NULL DEFAULT 0
 );

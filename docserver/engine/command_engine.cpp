@@ -15,6 +15,7 @@
 #include "login_throttle.h"
 #include "query_commands.h"
 #include "system_upgrade.h"
+#include "transaction.h"
 
 namespace docserver {
 
@@ -300,24 +301,44 @@ void CommandEngine::EndConnection(ConnectionState& state) {
 
 void CommandEngine::ShowProcessLives() {
     try {
-        Statement touch(db_, "UPDATE page_locks SET seen = ? WHERE owner = ?");
-        touch.Bind(1, static_cast<std::int64_t>(std::time(nullptr)))
-            .Bind(2, ProcessIdentity())
-            .Run();
+        const auto now = static_cast<std::int64_t>(std::time(nullptr));
+        Transaction transaction(db_);
+        if (!transaction.Ok()) return;
+        Statement locks(db_, "UPDATE page_locks SET seen = ? WHERE owner = ?");
+        Statement jobs(db_, "UPDATE batch_jobs SET seen = ? WHERE state = 'open' AND owner = ?");
+        locks.Bind(1, now).Bind(2, ProcessIdentity()).Run();
+        jobs.Bind(1, now).Bind(2, ProcessIdentity()).Run();
+        transaction.Commit();
     } catch (const DatabaseBusy&) {
         // Shown at the next beat, well within the bound.
     }
 }
 
 void CommandEngine::ShowLife(ConnectionState& state) {
-    if (!state.local || state.ended || state.lockedPages.empty()) return;
+    if (!state.local || state.ended) return;
     const std::int64_t now = std::time(nullptr);
     if (now - state.lifeShown < kLifeShownEverySeconds && now >= state.lifeShown) return;
     try {
-        Statement touch(db_, "UPDATE page_locks SET seen = ? WHERE session = ?");
-        if (!touch.Bind(1, now).Bind(2, state.session).Run()) return;
-        if (static_cast<std::size_t>(sqlite3_changes(db_.Handle())) < state.lockedPages.size())
-            state.ended = true;
+        if (!state.lockedPages.empty()) {
+            Statement touch(db_, "UPDATE page_locks SET seen = ? WHERE session = ?");
+            if (!touch.Bind(1, now).Bind(2, state.session).Run()) return;
+            if (static_cast<std::size_t>(sqlite3_changes(db_.Handle())) <
+                state.lockedPages.size())
+                state.ended = true;
+        }
+        // The open batch jobs of this process, whichever of its
+        // connections opened them. Looked for first: most processes hold
+        // none and need not write.
+        bool jobs = false;
+        {
+            Statement open(db_, "SELECT 1 FROM batch_jobs WHERE state = 'open' AND owner = ?");
+            jobs = open.Bind(1, ProcessIdentity()).Step();
+        }
+        if (jobs) {
+            Statement touch(db_,
+                            "UPDATE batch_jobs SET seen = ? WHERE state = 'open' AND owner = ?");
+            if (!touch.Bind(1, now).Bind(2, ProcessIdentity()).Run()) return;
+        }
         state.lifeShown = now;
     } catch (const DatabaseBusy&) {
         // Shown at its next request.

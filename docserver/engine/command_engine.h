@@ -108,9 +108,10 @@ class CommandEngine {
 
     // The connection ended: its locks go.
     void EndConnection(ConnectionState& state);
-    // A server shows in the rows of every lock its connections hold that it
-    // lives, idle connections' too: once it stops, as a crash stops it, a
-    // process of another machine sees its locks go within the bound.
+    // A server shows in the rows of every lock and open batch job its
+    // connections hold that it lives, idle connections' too: once it stops,
+    // as a crash stops it, a process that cannot see its pid sees them go
+    // within the bound.
     void ShowProcessLives();
 
     // Servers with several engines share one count of failed logins.
@@ -192,9 +193,10 @@ class CommandEngine {
     // page's lock, the same user's included, else empty: what a locked page
     // shows others is read-only.
     std::string HeldByAnother(const ProjectAccess& access, std::int64_t seq);
-    // A local-access session holding locks shows in their rows that it
-    // lives; one that finds a lock of its own gone (taken from it while it
-    // kept still too long) ends, as a connection closed for idling does.
+    // A local-access session shows in the rows of its locks, and of its
+    // process's open batch jobs, that it lives; one that finds a lock of its
+    // own gone (taken from it while it kept still too long) ends, as a
+    // connection closed for idling does.
     void ShowLife(ConnectionState& state);
 
     // Key navigation (commands_navigation.cpp).
@@ -320,8 +322,8 @@ class CommandEngine {
     Running running_;
 };
 
-// The name of a connection in page locks and batch jobs: host and process
-// name its owner, so a later opening can tell when it died holding them.
+// The name of a connection in page locks and batch jobs, apart from every
+// other process's; the rows' owner (lock_holders.h) tells whether it lives.
 std::string SessionName(const std::string& connection);
 std::string HostName();
 // A folder description as a scroll entry's text.

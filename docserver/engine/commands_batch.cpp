@@ -7,6 +7,7 @@
 
 #include "command_engine.h"
 #include "engine_text.h"
+#include "lock_holders.h"
 #include "path_confine.h"
 #include "transaction.h"
 
@@ -64,15 +65,20 @@ std::string CommandEngine::GetNextBatch(const ConnectionState& state, const Comm
     std::string digits = std::to_string(next.Int(0));
     digits.insert(0, digits.size() < 6 ? 6 - digits.size() : 0, '0');
     std::string name = directory + "/JOB" + digits + ".BAT";
+    // Its holder is named and judged as a page lock's: a job whose holder
+    // is gone is abandoned when a process next opens the system.
     Statement add(db_,
                   "INSERT INTO batch_jobs (job_id, printer, file_name, user_id, state, created, "
-                  "session) VALUES (?, ?, ?, ?, 'open', ?, ?)");
+                  "session, owner, seen, silence) VALUES (?, ?, ?, ?, 'open', ?, ?, ?, ?, ?)");
     if (!add.Bind(1, next.Int(0))
              .Bind(2, p.Text(0))
              .Bind(3, name)
              .Bind(4, state.user)
              .Bind(5, NowText())
              .Bind(6, state.session)
+             .Bind(7, ProcessIdentity())
+             .Bind(8, static_cast<std::int64_t>(std::time(nullptr)))
+             .Bind(9, kSilentHolderSeconds)
              .Run() ||
         !transaction.Commit())
         return "ERROR: Unable to Create Batch File";

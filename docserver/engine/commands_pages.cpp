@@ -178,18 +178,31 @@ std::string CommandEngine::HeldByAnother(const ProjectAccess& access, std::int64
     // One login may be open in two viewers: the lock is the connection's,
     // and the same user's other connection is refused like any other.
     const ConnectionState* state = CurrentConnection();
-    Statement held(db_,
-                   "SELECT user_id, session, owner, seen, silence FROM page_locks WHERE "
-                   "project_id = ? AND seq = ?");
-    held.Bind(1, access.id).Bind(2, seq);
-    if (!held.Row() || (state != nullptr && held.Text(1) == state->session)) return {};
-    const std::string session = held.Text(1);
-    if (!HolderGone(session, held.Text(2), held.Int(3), held.Int(4), std::time(nullptr)))
-        return "ERROR: Page Locked by " + held.Text(0);
+    std::string user, session, owner;
+    HolderRecord holder;
+    {
+        Statement held(db_, "SELECT user_id, session, owner FROM page_locks WHERE "
+                            "project_id = ? AND seq = ?");
+        held.Bind(1, access.id).Bind(2, seq);
+        if (!held.Row() || (state != nullptr && held.Text(1) == state->session)) return {};
+        user = held.Text(0);
+        session = held.Text(1);
+        owner = held.Text(2);
+        // Judged by its latest sign of life in any of its rows: taking a
+        // lock is one.
+        Statement signs(db_,
+                        "SELECT MAX(seen), MAX(silence), MAX(taken) FROM page_locks WHERE "
+                        "session = ? AND owner = ?");
+        signs.Bind(1, session).Bind(2, owner);
+        if (!signs.Row()) return "ERROR: Page Locked by " + user;
+        holder = {owner, signs.Int(0), signs.Text(2), signs.Int(1)};
+    }
+    // The reads are finished before the write below.
+    if (!HolderGone(holder, std::time(nullptr))) return "ERROR: Page Locked by " + user;
     // A holder that is gone gives back every lock it held. Only rows
     // naming the same process go: the judgement was made on them.
     Statement release(db_, "DELETE FROM page_locks WHERE session = ? AND owner = ?");
-    release.Bind(1, session).Bind(2, held.Text(2)).Run();
+    release.Bind(1, session).Bind(2, owner).Run();
     return {};
 }
 

@@ -5,7 +5,6 @@
 
 #include <climits>
 #include <ctime>
-#include <set>
 #include <vector>
 
 #include "command_engine.h"
@@ -84,27 +83,33 @@ void CommandEngine::RecoverHeld() {
             hash.Reset().Bind(1, HashPassword(password)).Bind(2, user).Bind(3, password).Run();
     }
 
-    const std::string host = HostName();
-    std::set<std::string> dead;
+    // Each holder is judged by its latest sign of life in any of its rows.
+    const std::int64_t now = std::time(nullptr);
+    std::vector<std::pair<std::string, std::string>> goneLocks, goneJobs;  // session, owner
     {
-        const std::int64_t now = std::time(nullptr);
-        Statement locks(db_, "SELECT DISTINCT session, owner, seen, silence FROM page_locks");
+        Statement locks(db_,
+                        "SELECT session, owner, MAX(seen), MAX(silence), MAX(taken) FROM "
+                        "page_locks GROUP BY session, owner");
         while (locks.Step())
-            if (HolderGone(locks.Text(0), locks.Text(1), locks.Int(2), locks.Int(3), now))
-                dead.insert(locks.Text(0));
-        Statement jobs(db_, "SELECT DISTINCT session FROM batch_jobs WHERE state = 'open'");
+            if (HolderGone({locks.Text(1), locks.Int(2), locks.Text(4), locks.Int(3)}, now))
+                goneLocks.emplace_back(locks.Text(0), locks.Text(1));
+        Statement jobs(db_,
+                       "SELECT session, owner, MAX(seen), MAX(silence), MAX(created) FROM "
+                       "batch_jobs WHERE state = 'open' GROUP BY session, owner");
         while (jobs.Step())
-            if (SessionOwnerIsDead(jobs.Text(0), host)) dead.insert(jobs.Text(0));
+            if (HolderGone({jobs.Text(1), jobs.Int(2), jobs.Text(4), jobs.Int(3)}, now))
+                goneJobs.emplace_back(jobs.Text(0), jobs.Text(1));
     }
-    Statement unlock(db_, "DELETE FROM page_locks WHERE session = ?");
+    Statement unlock(db_, "DELETE FROM page_locks WHERE session = ? AND owner = ?");
+    for (const auto& [session, owner] : goneLocks)
+        unlock.Reset().Bind(1, session).Bind(2, owner).Run();
     std::vector<std::pair<std::int64_t, std::string>> cutOff;
     {
         Statement jobs(db_,
                        "SELECT job_id, file_name FROM batch_jobs WHERE state = 'open' AND "
-                       "session = ?");
-        for (const std::string& session : dead) {
-            unlock.Reset().Bind(1, session).Run();
-            jobs.Reset().Bind(1, session);
+                       "session = ? AND owner = ?");
+        for (const auto& [session, owner] : goneJobs) {
+            jobs.Reset().Bind(1, session).Bind(2, owner);
             while (jobs.Step()) cutOff.emplace_back(jobs.Int(0), jobs.Text(1));
         }
     }

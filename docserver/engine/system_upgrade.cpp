@@ -242,9 +242,10 @@ bool UpgradeSystem(SystemDb& db, std::string& error) {
     const bool indexed = Exists(db, "table", "ocr_index");
     const bool sized = HasColumn(db, "pages", "image_width");
     const bool lockOwners = HasColumn(db, "page_locks", "owner");
+    const bool jobOwners = HasColumn(db, "batch_jobs", "owner");
     const bool notesQueued = Exists(db, "table", "note_index_changes") &&
                              Exists(db, "trigger", "annotations_note_update");
-    if (utf8 && commas && indexed && sized && lockOwners && notesQueued &&
+    if (utf8 && commas && indexed && sized && lockOwners && jobOwners && notesQueued &&
         Exists(db, "table", "user_palette_tags") && Exists(db, "table", "login_addresses") &&
         Exists(db, "index", "pages_listed"))
         return true;
@@ -265,6 +266,13 @@ bool UpgradeSystem(SystemDb& db, std::string& error) {
                                    "seen INTEGER NOT NULL DEFAULT 0",
                                    "silence INTEGER NOT NULL DEFAULT 0"})
             ok = ok && db.Exec(std::string("ALTER TABLE page_locks ADD COLUMN ") + column, error);
+    }
+    // Batch jobs opened before they named theirs.
+    if (ok && !jobOwners && Exists(db, "table", "batch_jobs")) {
+        for (const char* column : {"owner TEXT NOT NULL DEFAULT ''",
+                                   "seen INTEGER NOT NULL DEFAULT 0",
+                                   "silence INTEGER NOT NULL DEFAULT 0"})
+            ok = ok && db.Exec(std::string("ALTER TABLE batch_jobs ADD COLUMN ") + column, error);
     }
     // Tables added since the system was made.
     ok = ok && db.Exec(SchemaSql(), error);

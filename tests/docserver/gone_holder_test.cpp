@@ -1,6 +1,7 @@
-// A page lock whose holder is gone keeps nobody out: a local-access process
-// that died, a pid that came round again, a holder on another machine that
-// went silent. A living holder still keeps others out.
+// A page lock or batch job whose holder is gone keeps nobody out: a
+// local-access process that died, a pid that came round again, a holder on
+// another machine that went silent. A living holder still keeps others out,
+// and only proof takes it for gone.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -9,6 +10,8 @@
 #include <unistd.h>
 
 #include <ctime>
+#include <fstream>
+#include <vector>
 
 #include "engine/command_engine.h"
 #include "engine/lock_holders.h"
@@ -66,6 +69,94 @@ void Sql(const std::string& sys, const std::string& sql) {
     sqlite3_close(db);
 }
 
+std::string SqlValue(const std::string& sys, const std::string& sql) {
+    sqlite3* db = nullptr;
+    sqlite3_stmt* s = nullptr;
+    std::string value;
+    if (sqlite3_open((sys + "/system.db").c_str(), &db) == SQLITE_OK &&
+        sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) == SQLITE_OK &&
+        sqlite3_step(s) == SQLITE_ROW && sqlite3_column_text(s, 0) != nullptr)
+        value = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+    return value;
+}
+
+// A pid no process has: one past the highest the kernel hands out.
+std::string PidOfNoProcess() {
+    std::ifstream in("/proc/sys/kernel/pid_max");
+    long max = 4194304;
+    in >> max;
+    return std::to_string(max + 1);
+}
+
+std::string UtcText(std::int64_t seconds) {
+    std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm utc{};
+    gmtime_r(&t, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+    return text;
+}
+
+// This process's identity up to its pid: host, machine, namespaces, boot.
+std::string ThisMachineAndBoot() {
+    const std::string& self = docserver::ProcessIdentity();
+    return self.substr(0, self.rfind(' ', self.rfind(' ') - 1));
+}
+
+TEST(HolderJudgement, ALivingHolderIsTakenForGoneOnlyOnProof) {
+    using docserver::HolderGone;
+    const std::int64_t now = std::time(nullptr);
+    const std::int64_t bound = docserver::kSilentHolderSeconds;
+    const std::string me = std::to_string(::getpid());
+    const std::string& real = docserver::ProcessIdentity();
+    const std::string start = real.substr(real.rfind(' ') + 1);
+    const std::string none = PidOfNoProcess();
+    const std::string here = "host mach pid:[1] time:[1] ";
+    // Judged by a process of this machine that booted an hour ago.
+    const docserver::JudgeSelf judge{here + "boot-a " + me + " " + start, now - 3600};
+    auto gone = [&](const std::string& owner, std::int64_t seen) {
+        return HolderGone({owner, seen, "", bound}, now, judge);
+    };
+
+    // Of this machine and boot: its pid tells, however still it kept.
+    EXPECT_FALSE(gone(here + "boot-a " + me + " " + start, 1));
+    EXPECT_TRUE(gone(here + "boot-a " + none + " 5", now));
+    EXPECT_TRUE(gone(here + "boot-a " + me + " 1", now)) << "its pid runs another process";
+    // A start time read in another time namespace, or in one not recorded,
+    // reads differently: the holder is judged by its signs of life.
+    EXPECT_FALSE(gone("host mach pid:[1] time:[2] boot-a " + me + " 1", now - 60));
+    EXPECT_FALSE(gone("host mach pid:[1] boot-a " + me + " 1", now - 60));
+    EXPECT_TRUE(gone("host mach pid:[1] time:[2] boot-a " + me + " 1", now - 2 * bound));
+
+    // A machine cloned from this one's image that booted on its own.
+    EXPECT_FALSE(gone(here + "boot-b " + none + " 5", now - 30));
+    EXPECT_TRUE(gone(here + "boot-b " + none + " 5", now - 3700))
+        << "silent since before this boot";
+
+    // An unknown token proves nothing: a boot or pid namespace not read.
+    EXPECT_FALSE(gone(here + "- " + none + " 5", now - 30));
+    const std::string hidden = "host mach - time:[1] boot-a ";
+    EXPECT_FALSE(HolderGone({hidden + none + " 5", now - 30, "", bound}, now,
+                            {hidden + me + " " + start, now - 3600}));
+    const docserver::HolderRecord patient{here + "boot-b " + none + " 5", now - 3700, "", 9999};
+    EXPECT_TRUE(HolderGone(patient, now, judge));
+    EXPECT_FALSE(HolderGone(patient, now, {here + "- " + me + " " + start, now - 3600}));
+
+    // A holder that shows life once a minute at most keeps its lock while
+    // it kept still for less than the bound.
+    const std::string elsewhere = "elsewhere m2 pid:[9] time:[9] boot-z 4242 1";
+    EXPECT_FALSE(gone(elsewhere, now - bound - 30));
+    EXPECT_TRUE(gone(elsewhere, now - bound - docserver::kLifeShownEverySeconds - 5));
+
+    // Rows from before the owner columns (no owner, no sign of life, no
+    // bound), a holder on another machine: gone once silent past the bound
+    // since it wrote the row, not never.
+    EXPECT_FALSE(HolderGone({"", 0, UtcText(now - 60), 0}, now, judge));
+    EXPECT_TRUE(HolderGone({"", 0, UtcText(now - 2 * bound), 0}, now, judge));
+}
+
 class GoneHolder : public ::testing::Test {
   protected:
     void SetUp() override { testsupport::MakeQuerySystem(sys_, 12, 0); }
@@ -101,10 +192,8 @@ TEST_F(GoneHolder, ALockWhoseHolderIsGoneKeepsNobodyOutWhileALivingOneStillDoes)
     // A row naming a running pid that its holder had before.
     pid_t third = LocalHolder(library, 5);
     ASSERT_GT(third, 0);
-    const std::string& self = docserver::ProcessIdentity();
-    const std::string machine = self.substr(0, self.rfind(' ', self.rfind(' ') - 1));
-    Sql(sys_, "UPDATE page_locks SET owner = '" + machine + " " + std::to_string(third) +
-                  " 1' WHERE seq = 5");
+    Sql(sys_, "UPDATE page_locks SET owner = '" + ThisMachineAndBoot() + " " +
+                  std::to_string(third) + " 1' WHERE seq = 5");
     EXPECT_EQ(tcp.Send(Lock(5)), "OK");
     Kill(third);
 
@@ -117,7 +206,9 @@ TEST_F(GoneHolder, ALockWhoseHolderIsGoneKeepsNobodyOutWhileALivingOneStillDoes)
                   std::to_string(now - 60) + " WHERE seq = 6");
     EXPECT_EQ(tcp.Send(Lock(6)), locked);
     Sql(sys_, "UPDATE page_locks SET seen = " +
-                  std::to_string(now - docserver::kSilentHolderSeconds - 5) + " WHERE seq = 6");
+                  std::to_string(now - docserver::kSilentHolderSeconds -
+                                 docserver::kLifeShownEverySeconds - 5) +
+                  " WHERE seq = 6");
     EXPECT_EQ(tcp.Send(Lock(6)), "OK");
     Kill(fourth);
 }
@@ -154,6 +245,73 @@ TEST_F(GoneHolder, ASilentLocalHolderWhoseLockWasTakenEndsAtItsNextRequest) {
     docserver::Statement seen(engine->Db(), "SELECT MIN(seen) FROM page_locks WHERE seq IN (3, 4)");
     ASSERT_TRUE(seen.Step());
     EXPECT_GE(seen.Int(0), static_cast<std::int64_t>(std::time(nullptr)) - 5);
+}
+
+// An open job's holder is judged as a lock's, at every opening of the system.
+TEST_F(GoneHolder, AnOpenBatchJobIsJudgedByTheRuleOfALocksHolder) {
+    Sql(sys_, "INSERT INTO batch_printers(name, directory) VALUES ('Floor', 'batch/floor')");
+    // A system made before jobs named their holder.
+    Sql(sys_, "DROP TABLE batch_jobs; CREATE TABLE batch_jobs (job_id INTEGER PRIMARY KEY, "
+              "printer TEXT NOT NULL, file_name TEXT NOT NULL UNIQUE, user_id TEXT NOT NULL "
+              "DEFAULT '', state TEXT NOT NULL DEFAULT 'open', created TEXT NOT NULL DEFAULT "
+              "'', session TEXT NOT NULL DEFAULT '')");
+    std::string error;
+    auto engine = docserver::CommandEngine::Open(sys_, error);
+    ASSERT_TRUE(engine) << error;
+    docserver::ConnectionState state;
+    state.session = docserver::SessionName("1");
+    state.local = true;
+    engine->Execute(state, kLogIn);
+    const std::string job = engine->Execute(state, "TALQGetNextBatch,Floor");
+    ASSERT_EQ(job.rfind("ERROR", 0), std::string::npos) << job;
+    const std::string pages = job.substr(0, job.size() - 3) + "P__";
+    const std::string R(1, '\x18');
+    ASSERT_EQ(engine->Execute(state, "TALQWriteFile" + R + pages + R + "0" + R + "4" + R + "page"),
+              "OK");
+    const std::string pageFile = sys_ + "/" + pages;
+    auto stateAfterOpening = [&] {
+        EXPECT_TRUE(docserver::CommandEngine::Open(sys_, error)) << error;
+        return SqlValue(sys_, "SELECT state FROM batch_jobs");
+    };
+
+    // A local session shows that its process lives in its open job's row.
+    Sql(sys_, "UPDATE batch_jobs SET seen = 1");
+    state.lifeShown = 0;
+    engine->Execute(state, "TALQGetSystemFlags");
+    EXPECT_GE(std::stoll(SqlValue(sys_, "SELECT seen FROM batch_jobs")),
+              static_cast<std::int64_t>(std::time(nullptr)) - 5);
+
+    // A server of another pid namespace under this host name, showing
+    // life: its pid is none of ours, yet it lives.
+    const std::string none = PidOfNoProcess();
+    const std::int64_t now = std::time(nullptr);
+    const std::string self = ThisMachineAndBoot();
+    std::vector<std::string> t;
+    for (std::size_t at = 0, end = 0; end != std::string::npos; at = end + 1)
+        t.push_back(self.substr(at, (end = self.find(' ', at)) - at));
+    ASSERT_EQ(t.size(), 5u) << self;
+    Sql(sys_, "UPDATE batch_jobs SET session = '" + t[0] + "/" + none + ":1@5', owner = '" +
+                  t[0] + " " + t[1] + " pid:[1] " + t[3] + " " + t[4] + " " + none +
+                  " 5', seen = " + std::to_string(now - 60));
+    EXPECT_EQ(stateAfterOpening(), "open");
+    EXPECT_EQ(::access(pageFile.c_str(), F_OK), 0);
+    EXPECT_EQ(engine->Execute(state, "TALQCloseOutBatchFile," + job + ",0,1"), "OK");
+
+    // A dead job whose pid now runs another process (this one).
+    const std::string second = engine->Execute(state, "TALQGetNextBatch,Floor");
+    const std::string secondPages = sys_ + "/" + second.substr(0, second.size() - 3) + "P__";
+    engine->Execute(state, "TALQWriteFile" + R + second.substr(0, second.size() - 3) + "P__" + R +
+                               "0" + R + "4" + R + "page");
+    Sql(sys_, "DELETE FROM batch_jobs WHERE state = 'closed'");
+    Sql(sys_, "UPDATE batch_jobs SET owner = '" + ThisMachineAndBoot() + " " +
+                  std::to_string(::getpid()) + " 1'");
+    EXPECT_EQ(stateAfterOpening(), "abandoned");
+    EXPECT_NE(::access(secondPages.c_str(), F_OK), 0) << "its parts never reach a printer";
+
+    // A job opened before jobs named their holder, gone silent.
+    Sql(sys_, "UPDATE batch_jobs SET state = 'open', owner = '', seen = 0, silence = 0, "
+              "created = '" + UtcText(now - 2 * docserver::kSilentHolderSeconds) + "'");
+    EXPECT_EQ(stateAfterOpening(), "abandoned");
 }
 
 }  // namespace
