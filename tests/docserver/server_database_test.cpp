@@ -1,13 +1,18 @@
 // The server's database: texts stored in UTF-8 and found by any of their
-// words, older systems converted at open, and a database locked by another
-// program told apart from a wrong password.
+// words, older systems converted at open (by several openers at once too),
+// and a database locked by another program told apart from a wrong password.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <QProcess>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
 #include <fstream>
+#include <mutex>
+#include <thread>
 
 #include "engine/command_engine.h"
 #include "engine/engine_text.h"
@@ -324,6 +329,83 @@ TEST_F(ServerDatabaseTest, AWriterElsewhereLeavesLoginsWorkingAndWritesBusyNotFa
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
     EXPECT_EQ(Run(write), "OK");
+}
+
+// Openers of one system meet at their first transaction: each connection
+// opened meanwhile waits there until all have arrived, so every one of them
+// has found the system old before any upgrades it.
+struct Meeting {
+    std::mutex mutex;
+    std::condition_variable arrival;
+    int arrived = 0;
+    int expected = 0;
+};
+Meeting* g_meeting = nullptr;
+thread_local bool t_arrived = false;
+
+int MeetAtFirstTransaction(unsigned, void*, void* statement, void*) {
+    const char* sql = sqlite3_sql(static_cast<sqlite3_stmt*>(statement));
+    if (t_arrived || sql == nullptr || std::strncmp(sql, "BEGIN", 5) != 0) return 0;
+    t_arrived = true;
+    std::unique_lock<std::mutex> lock(g_meeting->mutex);
+    ++g_meeting->arrived;
+    g_meeting->arrival.notify_all();
+    // Bounded: an opener that never arrives keeps nobody for ever.
+    g_meeting->arrival.wait_for(lock, std::chrono::seconds(10),
+                                [] { return g_meeting->arrived >= g_meeting->expected; });
+    return 0;
+}
+
+int WatchNewConnection(sqlite3* db, char**, const sqlite3_api_routines*) {
+    sqlite3_trace_v2(db, SQLITE_TRACE_STMT, MeetAtFirstTransaction, nullptr);
+    return SQLITE_OK;
+}
+
+TEST_F(ServerDatabaseTest, SeveralProcessesOpeningAnOlderSystemAtOnceAllOpenItAndConvertItOnce) {
+    struct Older {
+        const char* what;
+        const char* sql;
+    };
+    const Older olders[] = {
+        {"locks that do not name their holder's process",
+         "ALTER TABLE page_locks DROP COLUMN owner; ALTER TABLE page_locks DROP COLUMN seen;"
+         "ALTER TABLE page_locks DROP COLUMN silence;"},
+        {"texts in the code page", ""},
+    };
+    int round = 0;
+    for (const Older& older : olders) {
+        const std::string sys = dir_.Path() + "/older" + std::to_string(++round);
+        testsupport::MakeQuerySystem(sys, 20, 0);
+        const std::string db = sys + "/system.db";
+        RawExec(db, std::string("DELETE FROM system_settings WHERE name = 'TextEncoding';"
+                                "UPDATE pages SET ocr_text = CAST(x'e97465' AS TEXT) "
+                                "WHERE seq = 4;") +
+                        older.sql);
+        constexpr int kOpeners = 5;
+        Meeting meeting;
+        meeting.expected = kOpeners;
+        g_meeting = &meeting;
+        sqlite3_auto_extension(reinterpret_cast<void (*)()>(WatchNewConnection));
+        std::vector<std::string> errors(kOpeners);
+        std::vector<std::thread> openers;
+        for (int i = 0; i < kOpeners; ++i) {
+            openers.emplace_back([&sys, &errors, i] {
+                std::string error;
+                if (!CommandEngine::Open(sys, error)) errors[i] = error.empty() ? "?" : error;
+            });
+        }
+        for (std::thread& opener : openers) opener.join();
+        sqlite3_cancel_auto_extension(reinterpret_cast<void (*)()>(WatchNewConnection));
+        g_meeting = nullptr;
+        EXPECT_EQ(meeting.arrived, kOpeners) << older.what;
+        for (const std::string& error : errors) EXPECT_EQ(error, "") << older.what;
+        EXPECT_EQ(RawText(db, "SELECT ocr_text FROM pages WHERE seq = 4"), "\xc3\xa9te")
+            << older.what << ": converted once, never twice";
+        EXPECT_EQ(RawText(db, "SELECT COUNT(*) FROM pragma_table_info('page_locks') "
+                              "WHERE name IN ('owner', 'seen', 'silence')"),
+                  "3")
+            << older.what;
+    }
 }
 
 }  // namespace
