@@ -1,6 +1,7 @@
 // The server's database: texts stored in UTF-8 and found by any of their
 // words, older systems converted at open (by several openers at once too),
-// and a database locked by another program told apart from a wrong password.
+// a database locked by another program told apart from a wrong password,
+// and writes that wait their turn instead of answering busy.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -406,6 +407,70 @@ TEST_F(ServerDatabaseTest, SeveralProcessesOpeningAnOlderSystemAtOnceAllOpenItAn
                   "3")
             << older.what;
     }
+}
+
+// Commits a change of another connection just before each write the
+// watched connection starts outside a write transaction, as the server's
+// other workers and other processes do at any moment.
+class WriterInBetween {
+  public:
+    WriterInBetween(sqlite3* watched, const std::string& path) : watched_(watched) {
+        sqlite3_open(path.c_str(), &other_);
+        sqlite3_busy_timeout(other_, 1000);
+        sqlite3_trace_v2(watched_, SQLITE_TRACE_STMT, &WriterInBetween::Started, this);
+    }
+    ~WriterInBetween() {
+        sqlite3_trace_v2(watched_, 0, nullptr, nullptr);
+        sqlite3_close(other_);
+    }
+    WriterInBetween(const WriterInBetween&) = delete;
+    WriterInBetween& operator=(const WriterInBetween&) = delete;
+
+    int commits = 0;
+
+  private:
+    static int Started(unsigned, void* self, void* statement, void* text) {
+        auto* me = static_cast<WriterInBetween*>(self);
+        const char* sql = static_cast<const char*>(text);
+        // Trigger programs run inside their statement's write.
+        if (sql == nullptr || std::strncmp(sql, "--", 2) == 0) return 0;
+        if (sqlite3_get_autocommit(me->watched_) == 0) return 0;
+        if (sqlite3_stmt_readonly(static_cast<sqlite3_stmt*>(statement)) != 0 &&
+            std::strncmp(sql, "BEGIN", 5) != 0)
+            return 0;
+        const std::string change =
+            "INSERT OR REPLACE INTO system_settings(name, value) VALUES ('Elsewhere', '" +
+            std::to_string(++me->tick_) + "')";
+        if (sqlite3_exec(me->other_, change.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK)
+            ++me->commits;
+        return 0;
+    }
+
+    sqlite3* watched_;
+    sqlite3* other_ = nullptr;
+    int tick_ = 0;
+};
+
+TEST_F(ServerDatabaseTest, AWriteCommittedElsewhereJustBeforeACommandWritesIsNoBusy) {
+    RawExec(db_, "INSERT INTO batch_printers(name, directory) VALUES ('Floor', 'batch/floor')");
+    OpenEngine();
+    // A holder on another machine, silent past its bound, since the opening.
+    RawExec(db_,
+            "INSERT INTO page_locks(project_id, seq, user_id, session, owner, seen, silence) "
+            "VALUES (1, 3, 'OTHER', 'elsewhere/7:1@1', 'elsewhere m1 ns1 b1 7 1', 1, 1)");
+    ASSERT_EQ(Run("TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1").substr(0, 1), "1");
+    ASSERT_EQ(Run("TALQGetProjectInfo," + kP).rfind("ERROR", 0), std::string::npos);
+    WriterInBetween writer(engine_->Db().Handle(), db_);
+    const std::string temp = Run("TALQCreateTempFile," + kP);
+    EXPECT_EQ(temp.rfind("Q", 0), 0u) << "a query list's file: " << temp;
+    EXPECT_EQ(Run("TALQPutFolderDescription," + kP + ",K00001,1,Described"), "OK");
+    const std::string job = Run("TALQGetNextBatch,Floor");
+    EXPECT_EQ(job.rfind("batch/floor/JOB", 0), 0u) << job;
+    EXPECT_EQ(Run("TALQPutAnnotations," + kP + ",K00003,8," + testsupport::AnnotationRecord("x")),
+              "1")
+        << "the silent holder's lock given back";
+    EXPECT_EQ(RawText(db_, "SELECT COUNT(*) FROM page_locks"), "0");
+    EXPECT_GE(writer.commits, 4);
 }
 
 }  // namespace
