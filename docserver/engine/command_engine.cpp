@@ -331,7 +331,9 @@ void CommandEngine::ShowLife(ConnectionState& state) {
 std::string CommandEngine::Setting(const std::string& name, const std::string& fallback) {
     Statement s(db_, "SELECT value FROM system_settings WHERE name = ?");
     s.Bind(1, name);
-    return s.Step() ? s.Text(0) : fallback;
+    // A failed read throws: taken for the fallback, it would answer flags
+    // (page locking among them) the system was never set to.
+    return s.Row() ? s.Text(0) : fallback;
 }
 
 }  // namespace docserver
