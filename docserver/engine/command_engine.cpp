@@ -126,6 +126,7 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
     if (!engine->db_.Open(dir + "/system.db", false, error)) return nullptr;
     engine->queries_ = std::make_shared<QueryCommands>(*engine);
     engine->throttle_ = std::make_shared<LoginThrottle>();
+    std::int64_t bound = kReducedCacheBytes;
     try {
         // Refuse a database that is not ours. The probe ends before the
         // upgrade, which may drop tables.
@@ -139,14 +140,17 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
             error = "cannot upgrade system.db: " + error;
             return nullptr;
         }
+        if (!ParseCount(engine->Setting("ReducedCacheBytes", ""), bound))
+            bound = kReducedCacheBytes;
     } catch (const DatabaseBusy&) {
         error = "system.db is locked by another program";
+        return nullptr;
+    } catch (const DatabaseError& e) {
+        error = std::string("cannot read system.db: ") + e.what();
         return nullptr;
     }
     engine->Recover();
     engine->LoadLoginAddresses();
-    std::int64_t bound = kReducedCacheBytes;
-    if (!ParseCount(engine->Setting("ReducedCacheBytes", ""), bound)) bound = kReducedCacheBytes;
     engine->reduced_ = std::make_unique<imaging::ReducedCache>(dir + "/cache", bound);
     return engine;
 }
@@ -348,7 +352,9 @@ void CommandEngine::ShowLife(ConnectionState& state) {
 std::string CommandEngine::Setting(const std::string& name, const std::string& fallback) {
     Statement s(db_, "SELECT value FROM system_settings WHERE name = ?");
     s.Bind(1, name);
-    return s.Step() ? s.Text(0) : fallback;
+    // A failed read throws: taken for the fallback, it would answer flags
+    // (page locking among them) the system was never set to.
+    return s.Row() ? s.Text(0) : fallback;
 }
 
 }  // namespace docserver

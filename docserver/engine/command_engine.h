@@ -141,6 +141,8 @@ class CommandEngine {
     void RecoverHeld();
 
     // Helpers of the command families.
+    // The system setting, or fallback when it has none; throws when it
+    // cannot be read.
     std::string Setting(const std::string& name, const std::string& fallback);
     // "" when the password is the user's; else the refusal, which holds
     // back users with too many recent failures unchecked. Only the password

@@ -48,10 +48,15 @@ std::string CommandEngine::ValidateBatchPrinter(const CommandText& command) {
 // and the watermark copy as siblings of the name it is given.
 std::string CommandEngine::GetNextBatch(const ConnectionState& state, const CommandText& command) {
     if (state.user.empty()) return "ERROR: User Not Logged In";
-    Statement p(db_, "SELECT name, directory FROM batch_printers WHERE name = ?");
-    p.Bind(1, command.Rest(1));
-    if (!p.Row()) return "ERROR: Invalid Batch Printer";
-    std::string directory = p.Text(1);
+    std::string printer, directory;
+    {
+        // Ended before the write transaction begins (system_db.h).
+        Statement p(db_, "SELECT name, directory FROM batch_printers WHERE name = ?");
+        p.Bind(1, command.Rest(1));
+        if (!p.Row()) return "ERROR: Invalid Batch Printer";
+        printer = p.Text(0);
+        directory = p.Text(1);
+    }
     std::string full;
     if (!ConfinePath(systemDir_, directory + "/x", full) || !LeadsWhereNamed(systemDir_, full))
         return "ERROR: Invalid Batch Directory";
@@ -71,7 +76,7 @@ std::string CommandEngine::GetNextBatch(const ConnectionState& state, const Comm
                   "INSERT INTO batch_jobs (job_id, printer, file_name, user_id, state, created, "
                   "session, owner, seen, silence) VALUES (?, ?, ?, ?, 'open', ?, ?, ?, ?, ?)");
     if (!add.Bind(1, next.Int(0))
-             .Bind(2, p.Text(0))
+             .Bind(2, printer)
              .Bind(3, name)
              .Bind(4, state.user)
              .Bind(5, NowText())

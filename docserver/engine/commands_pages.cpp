@@ -95,16 +95,25 @@ std::string CommandEngine::GetWordList(const CommandText& command) {
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
     std::int64_t seq = PageSeq(access, command.Rest(4));
     if (seq == 0) return "ERROR: Invalid Image Key";
-    Statement p(db_,
-                "SELECT image_file, word_list, image_width, image_height, image_dpi_x, "
-                "image_dpi_y FROM pages WHERE project_id = ? AND seq = ?");
-    p.Bind(1, access.id).Bind(2, seq);
-    if (!p.Row()) return "ERROR: Invalid Image Key";
-    int width = static_cast<int>(p.Int(2)), height = static_cast<int>(p.Int(3));
-    int dpiX = static_cast<int>(p.Int(4)), dpiY = static_cast<int>(p.Int(5));
+    std::string file, list;
+    int width = 0, height = 0, dpiX = 0, dpiY = 0;
+    {
+        // Ended before the size is kept (system_db.h).
+        Statement p(db_,
+                    "SELECT image_file, word_list, image_width, image_height, image_dpi_x, "
+                    "image_dpi_y FROM pages WHERE project_id = ? AND seq = ?");
+        p.Bind(1, access.id).Bind(2, seq);
+        if (!p.Row()) return "ERROR: Invalid Image Key";
+        file = p.Text(0);
+        list = p.Text(1);
+        width = static_cast<int>(p.Int(2));
+        height = static_cast<int>(p.Int(3));
+        dpiX = static_cast<int>(p.Int(4));
+        dpiY = static_cast<int>(p.Int(5));
+    }
     if (width <= 0 || height <= 0 || dpiX <= 0 || dpiY <= 0) {
         // Read once from the image, then kept with the page.
-        StoredImageSize(p.Text(0), width, height, dpiX, dpiY);
+        StoredImageSize(file, width, height, dpiX, dpiY);
         if (width > 0) {
             try {
                 Statement keep(db_,
@@ -120,7 +129,7 @@ std::string CommandEngine::GetWordList(const CommandText& command) {
     }
     // What the burned-in image hides is not sent as words either.
     const std::string words =
-        WordsOutsideRedactions(p.Text(1), RedactionBoxes(HiddenRedactions(access, seq, p.Text(0))));
+        WordsOutsideRedactions(list, RedactionBoxes(HiddenRedactions(access, seq, file)));
     return std::to_string(width) + "," + std::to_string(height) + "," + std::to_string(dpiX) + "," +
            std::to_string(dpiY) + "," + words;
 }
@@ -303,9 +312,12 @@ std::string CommandEngine::PutFolderDescription(const CommandText& command) {
     if (seq == 0) return "ERROR: Invalid Image Key";
     std::int64_t level = 0;
     if (!ParseNumber(command.Field(5), level) || level <= 0) return "ERROR: Invalid Boundary Level";
-    Statement known(db_, "SELECT 1 FROM boundary_levels WHERE project_id = ? AND level = ?");
-    known.Bind(1, access.id).Bind(2, level);
-    if (!known.Row()) return "ERROR: Invalid Boundary Level";
+    {
+        // Ended before the write (system_db.h).
+        Statement known(db_, "SELECT 1 FROM boundary_levels WHERE project_id = ? AND level = ?");
+        known.Bind(1, access.id).Bind(2, level);
+        if (!known.Row()) return "ERROR: Invalid Boundary Level";
+    }
     std::string text = command.Rest(6);
     if (text.size() > kMaxFieldText) return "ERROR: Description Too Long";
     Statement put(db_,

@@ -77,7 +77,8 @@ std::string CommandEngine::Authorize(ProjectAccess& access) {
                 "SELECT up.security, p.restriction FROM user_projects up JOIN projects p "
                 "ON p.project_id = up.project_id WHERE up.user_id = ? AND up.project_id = ?");
     s.Bind(1, access.user).Bind(2, access.id);
-    if (!s.Step()) return "ERROR: Invalid Project";
+    // A failed read throws: it is no project the user lacks.
+    if (!s.Row()) return "ERROR: Invalid Project";
     access.security = s.Int(0);
     access.restriction = s.Int(1);
     const CommandRule* rule = CurrentRule();

@@ -74,6 +74,10 @@ class LockWaitLimit {
 
 // One prepared statement; binds count from 1, columns from 0. A statement
 // that finds the database locked past the time-out throws DatabaseBusy.
+// One that gave a row holds its read open until it is reset, run to its end
+// or destroyed; a write of the same connection meanwhile, outside a write
+// transaction (transaction.h), cannot wait for the write lock and fails at
+// once as busy, so a read ends before its connection writes.
 class Statement {
   public:
     Statement(const SystemDb& db, const char* sql);

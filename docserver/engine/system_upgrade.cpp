@@ -8,6 +8,7 @@
 #include "platform/word_rule.h"
 #include "stored_text.h"
 #include "system_db.h"
+#include "transaction.h"
 #include "written_texts.h"
 
 namespace docserver {
@@ -171,10 +172,12 @@ void RuleWordList(sqlite3_context* context, int, sqlite3_value** values) {
     sqlite3_result_text(context, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
 }
 
+// A failed read throws: taken for "not yet done", it would convert texts
+// a second time.
 bool Exists(SystemDb& db, const char* type, const char* name) {
     Statement s(db, "SELECT 1 FROM sqlite_master WHERE type = ? AND name = ?");
     s.Bind(1, std::string(type)).Bind(2, std::string(name));
-    return s.Step();
+    return s.Row();
 }
 
 bool HasColumn(SystemDb& db, const char* table, const char* column) {
@@ -182,7 +185,7 @@ bool HasColumn(SystemDb& db, const char* table, const char* column) {
         db,
         (std::string("SELECT 1 FROM pragma_table_info('") + table + "') WHERE name = ?").c_str());
     s.Bind(1, std::string(column));
-    return s.Step();
+    return s.Row();
 }
 
 // Every text column of every table of ours, from Windows-1252 to UTF-8, and
@@ -231,29 +234,43 @@ INSERT OR REPLACE INTO system_settings(name, value) VALUES ('AnnotationCommas', 
 bool Setting(SystemDb& db, const char* name, const char* value) {
     Statement s(db, "SELECT value FROM system_settings WHERE name = ?");
     s.Bind(1, std::string(name));
-    return s.Step() && s.Text(0) == value;
+    return s.Row() && s.Text(0) == value;
 }
 
-}  // namespace
+// What the system already has of what this server expects.
+struct Layout {
+    bool utf8 = false;
+    bool commas = false;
+    bool indexed = false;
+    bool sized = false;
+    bool lockOwners = false;
+    bool jobOwners = false;
+    bool notesQueued = false;
+    bool complete = false;
+};
 
-bool UpgradeSystem(SystemDb& db, std::string& error) {
-    const bool utf8 = Setting(db, "TextEncoding", "UTF-8");
-    const bool commas = Setting(db, "AnnotationCommas", "Restored");
-    const bool indexed = Exists(db, "table", "ocr_index");
-    const bool sized = HasColumn(db, "pages", "image_width");
-    const bool lockOwners = HasColumn(db, "page_locks", "owner");
-    const bool jobOwners = HasColumn(db, "batch_jobs", "owner");
-    const bool notesQueued = Exists(db, "table", "note_index_changes") &&
-                             Exists(db, "trigger", "annotations_note_update");
-    if (utf8 && commas && indexed && sized && lockOwners && jobOwners && notesQueued &&
-        Exists(db, "table", "user_palette_tags") && Exists(db, "table", "login_addresses") &&
-        Exists(db, "index", "pages_listed"))
-        return true;
+Layout ReadLayout(SystemDb& db) {
+    Layout l;
+    l.utf8 = Setting(db, "TextEncoding", "UTF-8");
+    l.commas = Setting(db, "AnnotationCommas", "Restored");
+    l.indexed = Exists(db, "table", "ocr_index");
+    l.sized = HasColumn(db, "pages", "image_width");
+    l.lockOwners = HasColumn(db, "page_locks", "owner");
+    l.jobOwners = HasColumn(db, "batch_jobs", "owner");
+    l.notesQueued =
+        Exists(db, "table", "note_index_changes") && Exists(db, "trigger", "annotations_note_update");
+    l.complete = l.utf8 && l.commas && l.indexed && l.sized && l.lockOwners && l.jobOwners &&
+                 l.notesQueued &&
+                 Exists(db, "table", "user_palette_tags") &&
+                 Exists(db, "table", "login_addresses") && Exists(db, "index", "pages_listed");
+    return l;
+}
 
-    if (!db.Exec("BEGIN IMMEDIATE", error)) return false;
-    bool ok = notesQueued || db.Exec(kDropNoteIndexSql, error);
-    ok = ok && (utf8 || ConvertTexts(db, error));
-    if (ok && !sized) {
+// Inside the write transaction, from what it found there.
+bool Upgrade(SystemDb& db, const Layout& found, std::string& error) {
+    bool ok = found.notesQueued || db.Exec(kDropNoteIndexSql, error);
+    ok = ok && (found.utf8 || ConvertTexts(db, error));
+    if (ok && !found.sized) {
         for (const char* column : {"image_width", "image_height", "image_dpi_x", "image_dpi_y"}) {
             ok = ok && db.Exec(std::string("ALTER TABLE pages ADD COLUMN ") + column +
                                    " INTEGER NOT NULL DEFAULT 0",
@@ -261,14 +278,14 @@ bool UpgradeSystem(SystemDb& db, std::string& error) {
         }
     }
     // Locks taken before they named their holder's process.
-    if (ok && !lockOwners && Exists(db, "table", "page_locks")) {
+    if (ok && !found.lockOwners && Exists(db, "table", "page_locks")) {
         for (const char* column : {"owner TEXT NOT NULL DEFAULT ''",
                                    "seen INTEGER NOT NULL DEFAULT 0",
                                    "silence INTEGER NOT NULL DEFAULT 0"})
             ok = ok && db.Exec(std::string("ALTER TABLE page_locks ADD COLUMN ") + column, error);
     }
     // Batch jobs opened before they named theirs.
-    if (ok && !jobOwners && Exists(db, "table", "batch_jobs")) {
+    if (ok && !found.jobOwners && Exists(db, "table", "batch_jobs")) {
         for (const char* column : {"owner TEXT NOT NULL DEFAULT ''",
                                    "seen INTEGER NOT NULL DEFAULT 0",
                                    "silence INTEGER NOT NULL DEFAULT 0"})
@@ -277,17 +294,35 @@ bool UpgradeSystem(SystemDb& db, std::string& error) {
     // Tables added since the system was made.
     ok = ok && db.Exec(SchemaSql(), error);
     ok = ok && db.Exec(kIndexSql, error);
-    if (ok && !indexed) ok = db.Exec(kFillOcrIndexSql, error);
-    if (ok && !notesQueued) ok = db.Exec(kFillNoteIndexSql, error);
+    if (ok && !found.indexed) ok = db.Exec(kFillOcrIndexSql, error);
+    if (ok && !found.notesQueued) ok = db.Exec(kFillNoteIndexSql, error);
     // After the indexes: their triggers follow the texts that change.
-    if (ok && !commas) ok = db.Exec(kAnnotationCommasSql, error);
+    if (ok && !found.commas) ok = db.Exec(kAnnotationCommasSql, error);
     if (ok && !RefreshNoteIndex(db)) {
         ok = false;
         error = "cannot index the notes";
     }
-    std::string ignored;
-    db.Exec(ok ? "COMMIT" : "ROLLBACK", ignored);
     return ok;
+}
+
+}  // namespace
+
+bool UpgradeSystem(SystemDb& db, std::string& error) {
+    if (ReadLayout(db).complete) return true;
+    Transaction transaction(db);
+    if (!transaction.Ok()) {
+        error = "cannot take the write lock";
+        return false;
+    }
+    // Looked at again under the write lock: another process opening the
+    // system at the same time may have upgraded it meanwhile.
+    const Layout found = ReadLayout(db);
+    if (!found.complete && !Upgrade(db, found, error)) return false;
+    if (!transaction.Commit()) {
+        error = "cannot commit the upgrade";
+        return false;
+    }
+    return true;
 }
 
 Statement& BindOcrIndexMatch(Statement& s, std::int64_t projectId, const std::string& match,

@@ -139,6 +139,34 @@ TEST_F(EngineTest, ARowReadFailingPartWayIsAnErrorNotAShortListOrAnEndedSession)
     EXPECT_EQ(Run(get).substr(0, 6), "sticky");
 }
 
+// A single read that fails is an error too: never the flags' defaults (which
+// would tell the viewer whether pages lock) nor a project the user lacks.
+TEST_F(EngineTest, AFailedReadOfTheFlagsOrTheRightsIsAnErrorNotADefaultOrNoProject) {
+    std::string error;
+    docserver::SystemDb& db = engine_->Db();
+    ASSERT_EQ(Run("TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1").substr(0, 1), "1");
+    const std::string tags = "TALQGetImageTags,ADMIN,SECRET,Demo Project,K1";
+    ASSERT_EQ(Run(tags), "ERROR: Invalid Image Key");
+    // Views of this connection stand in for the tables; the flags' row and
+    // every project's restriction fail as they are read.
+    ASSERT_TRUE(db.Exec("CREATE TEMP VIEW system_settings AS SELECT name, CASE WHEN name = "
+                        "'SystemFlags' THEN abs(length(name) * 0 - 9223372036854775807 - 1) "
+                        "ELSE value END AS value FROM main.system_settings;"
+                        "CREATE TEMP VIEW projects AS SELECT project_id, name, "
+                        "abs(project_id * 0 - 9223372036854775807 - 1) AS restriction "
+                        "FROM main.projects",
+                        error))
+        << error;
+    EXPECT_EQ(Run("TALQGetSystemFlags").rfind("ERROR: Database Error", 0), 0u)
+        << Run("TALQGetSystemFlags");
+    EXPECT_EQ(Run("TALQGetExtSystemFlags"), "136") << "the other settings still read";
+    EXPECT_EQ(Run(tags).rfind("ERROR: Database Error", 0), 0u) << Run(tags);
+    ASSERT_TRUE(db.Exec("DROP VIEW temp.system_settings; DROP VIEW temp.projects", error))
+        << error;
+    EXPECT_EQ(Run("TALQGetSystemFlags"), "1025");
+    EXPECT_EQ(Run(tags), "ERROR: Invalid Image Key");
+}
+
 TEST(EngineOpen, RefusesDirectoriesThatHoldNoSystem) {
     testsupport::ScopedTempDir dir;
     std::string error;

@@ -1,13 +1,19 @@
 // The server's database: texts stored in UTF-8 and found by any of their
-// words, older systems converted at open, and a database locked by another
-// program told apart from a wrong password.
+// words, older systems converted at open (by several openers at once too),
+// a database locked by another program told apart from a wrong password,
+// and writes that wait their turn instead of answering busy.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <QProcess>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
 #include <fstream>
+#include <mutex>
+#include <thread>
 
 #include "engine/command_engine.h"
 #include "engine/engine_text.h"
@@ -324,6 +330,147 @@ TEST_F(ServerDatabaseTest, AWriterElsewhereLeavesLoginsWorkingAndWritesBusyNotFa
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
     EXPECT_EQ(Run(write), "OK");
+}
+
+// Openers of one system meet at their first transaction: each connection
+// opened meanwhile waits there until all have arrived, so every one of them
+// has found the system old before any upgrades it.
+struct Meeting {
+    std::mutex mutex;
+    std::condition_variable arrival;
+    int arrived = 0;
+    int expected = 0;
+};
+Meeting* g_meeting = nullptr;
+thread_local bool t_arrived = false;
+
+int MeetAtFirstTransaction(unsigned, void*, void* statement, void*) {
+    const char* sql = sqlite3_sql(static_cast<sqlite3_stmt*>(statement));
+    if (t_arrived || sql == nullptr || std::strncmp(sql, "BEGIN", 5) != 0) return 0;
+    t_arrived = true;
+    std::unique_lock<std::mutex> lock(g_meeting->mutex);
+    ++g_meeting->arrived;
+    g_meeting->arrival.notify_all();
+    // Bounded: an opener that never arrives keeps nobody for ever.
+    g_meeting->arrival.wait_for(lock, std::chrono::seconds(10),
+                                [] { return g_meeting->arrived >= g_meeting->expected; });
+    return 0;
+}
+
+int WatchNewConnection(sqlite3* db, char**, const sqlite3_api_routines*) {
+    sqlite3_trace_v2(db, SQLITE_TRACE_STMT, MeetAtFirstTransaction, nullptr);
+    return SQLITE_OK;
+}
+
+TEST_F(ServerDatabaseTest, SeveralProcessesOpeningAnOlderSystemAtOnceAllOpenItAndConvertItOnce) {
+    struct Older {
+        const char* what;
+        const char* sql;
+    };
+    const Older olders[] = {
+        {"locks that do not name their holder's process",
+         "ALTER TABLE page_locks DROP COLUMN owner; ALTER TABLE page_locks DROP COLUMN seen;"
+         "ALTER TABLE page_locks DROP COLUMN silence;"},
+        {"texts in the code page", ""},
+    };
+    int round = 0;
+    for (const Older& older : olders) {
+        const std::string sys = dir_.Path() + "/older" + std::to_string(++round);
+        testsupport::MakeQuerySystem(sys, 20, 0);
+        const std::string db = sys + "/system.db";
+        RawExec(db, std::string("DELETE FROM system_settings WHERE name = 'TextEncoding';"
+                                "UPDATE pages SET ocr_text = CAST(x'e97465' AS TEXT) "
+                                "WHERE seq = 4;") +
+                        older.sql);
+        constexpr int kOpeners = 5;
+        Meeting meeting;
+        meeting.expected = kOpeners;
+        g_meeting = &meeting;
+        sqlite3_auto_extension(reinterpret_cast<void (*)()>(WatchNewConnection));
+        std::vector<std::string> errors(kOpeners);
+        std::vector<std::thread> openers;
+        for (int i = 0; i < kOpeners; ++i) {
+            openers.emplace_back([&sys, &errors, i] {
+                std::string error;
+                if (!CommandEngine::Open(sys, error)) errors[i] = error.empty() ? "?" : error;
+            });
+        }
+        for (std::thread& opener : openers) opener.join();
+        sqlite3_cancel_auto_extension(reinterpret_cast<void (*)()>(WatchNewConnection));
+        g_meeting = nullptr;
+        EXPECT_EQ(meeting.arrived, kOpeners) << older.what;
+        for (const std::string& error : errors) EXPECT_EQ(error, "") << older.what;
+        EXPECT_EQ(RawText(db, "SELECT ocr_text FROM pages WHERE seq = 4"), "\xc3\xa9te")
+            << older.what << ": converted once, never twice";
+        EXPECT_EQ(RawText(db, "SELECT COUNT(*) FROM pragma_table_info('page_locks') "
+                              "WHERE name IN ('owner', 'seen', 'silence')"),
+                  "3")
+            << older.what;
+    }
+}
+
+// Commits a change of another connection just before each write the
+// watched connection starts outside a write transaction, as the server's
+// other workers and other processes do at any moment.
+class WriterInBetween {
+  public:
+    WriterInBetween(sqlite3* watched, const std::string& path) : watched_(watched) {
+        sqlite3_open(path.c_str(), &other_);
+        sqlite3_busy_timeout(other_, 1000);
+        sqlite3_trace_v2(watched_, SQLITE_TRACE_STMT, &WriterInBetween::Started, this);
+    }
+    ~WriterInBetween() {
+        sqlite3_trace_v2(watched_, 0, nullptr, nullptr);
+        sqlite3_close(other_);
+    }
+    WriterInBetween(const WriterInBetween&) = delete;
+    WriterInBetween& operator=(const WriterInBetween&) = delete;
+
+    int commits = 0;
+
+  private:
+    static int Started(unsigned, void* self, void* statement, void* text) {
+        auto* me = static_cast<WriterInBetween*>(self);
+        const char* sql = static_cast<const char*>(text);
+        // Trigger programs run inside their statement's write.
+        if (sql == nullptr || std::strncmp(sql, "--", 2) == 0) return 0;
+        if (sqlite3_get_autocommit(me->watched_) == 0) return 0;
+        if (sqlite3_stmt_readonly(static_cast<sqlite3_stmt*>(statement)) != 0 &&
+            std::strncmp(sql, "BEGIN", 5) != 0)
+            return 0;
+        const std::string change =
+            "INSERT OR REPLACE INTO system_settings(name, value) VALUES ('Elsewhere', '" +
+            std::to_string(++me->tick_) + "')";
+        if (sqlite3_exec(me->other_, change.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK)
+            ++me->commits;
+        return 0;
+    }
+
+    sqlite3* watched_;
+    sqlite3* other_ = nullptr;
+    int tick_ = 0;
+};
+
+TEST_F(ServerDatabaseTest, AWriteCommittedElsewhereJustBeforeACommandWritesIsNoBusy) {
+    RawExec(db_, "INSERT INTO batch_printers(name, directory) VALUES ('Floor', 'batch/floor')");
+    OpenEngine();
+    // A holder on another machine, silent past its bound, since the opening.
+    RawExec(db_,
+            "INSERT INTO page_locks(project_id, seq, user_id, session, owner, seen, silence) "
+            "VALUES (1, 3, 'OTHER', 'elsewhere/7:1@1', 'elsewhere m1 ns1 b1 7 1', 1, 1)");
+    ASSERT_EQ(Run("TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1").substr(0, 1), "1");
+    ASSERT_EQ(Run("TALQGetProjectInfo," + kP).rfind("ERROR", 0), std::string::npos);
+    WriterInBetween writer(engine_->Db().Handle(), db_);
+    const std::string temp = Run("TALQCreateTempFile," + kP);
+    EXPECT_EQ(temp.rfind("Q", 0), 0u) << "a query list's file: " << temp;
+    EXPECT_EQ(Run("TALQPutFolderDescription," + kP + ",K00001,1,Described"), "OK");
+    const std::string job = Run("TALQGetNextBatch,Floor");
+    EXPECT_EQ(job.rfind("batch/floor/JOB", 0), 0u) << job;
+    EXPECT_EQ(Run("TALQPutAnnotations," + kP + ",K00003,8," + testsupport::AnnotationRecord("x")),
+              "1")
+        << "the silent holder's lock given back";
+    EXPECT_EQ(RawText(db_, "SELECT COUNT(*) FROM page_locks"), "0");
+    EXPECT_GE(writer.commits, 4);
 }
 
 }  // namespace
