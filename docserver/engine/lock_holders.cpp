@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <vector>
 
@@ -141,23 +142,40 @@ Fate ProcessFate(const std::string& pid, const std::string& start, bool sameTime
     return state.start == start ? Fate::Lives : Fate::Gone;
 }
 
+std::string ReadProcessIdentity() {
+    std::string machine = FirstLine("/etc/machine-id");
+    if (machine.empty()) machine = FirstLine("/var/lib/dbus/machine-id");
+    std::string pid = std::to_string(::getpid());
+    return Token(HostName()) + " " + Token(machine) + " " + Token(Namespace("pid")) + " " +
+           Token(TimeNamespace()) + " " + Token(FirstLine("/proc/sys/kernel/random/boot_id")) +
+           " " + pid + " " + Token(ReadProcessState(pid).start);
+}
+
 }  // namespace
 
+// Read again in a child forked after it was read: the child's rows must
+// name the child, or they would live and die with its parent.
 const std::string& ProcessIdentity() {
-    static const std::string identity = [] {
-        std::string machine = FirstLine("/etc/machine-id");
-        if (machine.empty()) machine = FirstLine("/var/lib/dbus/machine-id");
-        std::string pid = std::to_string(::getpid());
-        return Token(HostName()) + " " + Token(machine) + " " + Token(Namespace("pid")) + " " +
-               Token(TimeNamespace()) + " " +
-               Token(FirstLine("/proc/sys/kernel/random/boot_id")) + " " + pid + " " +
-               Token(ReadProcessState(pid).start);
-    }();
+    static std::mutex mutex;
+    static pid_t readFor = 0;
+    static std::string identity;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (readFor != ::getpid()) {
+        identity = ReadProcessIdentity();
+        readFor = ::getpid();
+    }
     return identity;
 }
 
 const JudgeSelf& ThisProcess() {
-    static const JudgeSelf self{ProcessIdentity(), ReadBootTime()};
+    static std::mutex mutex;
+    static pid_t readFor = 0;
+    static JudgeSelf self;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (readFor != ::getpid()) {
+        self = {ProcessIdentity(), ReadBootTime()};
+        readFor = ::getpid();
+    }
     return self;
 }
 

@@ -315,3 +315,27 @@ TEST_F(GoneHolder, AnOpenBatchJobIsJudgedByTheRuleOfALocksHolder) {
 }
 
 }  // namespace
+
+// A child forked after its parent read who it is must record itself, not
+// the parent: else its locks outlive it while the parent runs, and are
+// taken from it, living, once the parent is gone.
+TEST(HolderJudgement, AChildForkedAfterItsParentReadItsIdentityNamesItself) {
+    const std::string parent = docserver::ProcessIdentity();
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    pid_t child = ::fork();
+    if (child == 0) {
+        const std::string& mine = docserver::ProcessIdentity();
+        [[maybe_unused]] ssize_t n = ::write(pipe[1], mine.data(), mine.size());
+        ::_exit(0);
+    }
+    ::close(pipe[1]);
+    std::string mine;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(pipe[0], buffer, sizeof buffer)) > 0;)
+        mine.append(buffer, static_cast<std::size_t>(n));
+    ::close(pipe[0]);
+    ::waitpid(child, nullptr, 0);
+    ASSERT_NE(mine, parent);
+    EXPECT_NE(mine.find(" " + std::to_string(child) + " "), std::string::npos) << mine;
+}
