@@ -40,35 +40,41 @@ std::string TagNameFault(const std::string& name) {
     return "";
 }
 
-std::vector<std::string> RebasePalette(const std::vector<std::string>& read,
-                                       const std::vector<std::string>& shown,
-                                       const std::vector<std::string>& stored,
-                                       const std::function<bool(const std::string&)>& exists) {
-    // Entries sit in gaps between the read entries still stored; a gap is
-    // named by the read index of the entry before it (-1 before all).
-    std::vector<long> anchorOf(stored.size(), -1);
-    for (long gap = -1, i = 0; i < static_cast<long>(stored.size()); ++i) {
+std::vector<std::pair<std::string, std::string>> RenamedMeanwhile(
+    const std::vector<std::string>& before, const std::vector<std::string>& after,
+    const std::function<bool(const std::string&)>& exists) {
+    // Names sit in gaps between the names of `before` still in `after`; a gap
+    // is named by the index in `before` of the name ahead of it (-1 before all).
+    std::vector<long> anchorOf(after.size(), -1);
+    for (long gap = -1, i = 0; i < static_cast<long>(after.size()); ++i) {
         anchorOf[static_cast<std::size_t>(i)] = gap;
-        if (const auto r = Find(read, stored[static_cast<std::size_t>(i)]); r != read.end())
-            gap = r - read.begin();
+        if (const auto r = Find(before, after[static_cast<std::size_t>(i)]); r != before.end())
+            gap = r - before.begin();
     }
-    // A collection renamed meanwhile: a stored entry new to the editor in the
-    // gap of a read one whose collection is gone.
-    std::vector<std::pair<std::string, std::string>> renamed;  // old, new
-    std::vector<bool> paired(read.size(), false);
-    for (std::size_t i = 0; i < stored.size(); ++i) {
-        if (Holds(read, stored[i])) continue;
-        for (long gap = -1, k = 0; k < static_cast<long>(read.size()); ++k) {
-            const std::string& old = read[static_cast<std::size_t>(k)];
-            if (Holds(stored, old)) {
+    std::vector<std::pair<std::string, std::string>> renamed;
+    std::vector<bool> paired(before.size(), false);
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        if (Holds(before, after[i])) continue;
+        for (long gap = -1, k = 0; k < static_cast<long>(before.size()); ++k) {
+            const std::string& old = before[static_cast<std::size_t>(k)];
+            if (Holds(after, old)) {
                 gap = k;
             } else if (gap == anchorOf[i] && !paired[static_cast<std::size_t>(k)] && !exists(old)) {
                 paired[static_cast<std::size_t>(k)] = true;
-                renamed.emplace_back(old, stored[i]);
+                renamed.emplace_back(old, after[i]);
                 break;
             }
         }
     }
+    return renamed;
+}
+
+std::vector<std::string> RebasePalette(const std::vector<std::string>& read,
+                                       const std::vector<std::string>& shown,
+                                       const std::vector<std::string>& stored,
+                                       const std::function<bool(const std::string&)>& exists) {
+    // A collection renamed meanwhile keeps the place of its old name.
+    const auto renamed = RenamedMeanwhile(read, stored, exists);
     std::vector<std::string> kept;
     for (const std::string& name : stored)
         if (Holds(shown, name) || !Holds(read, name)) kept.push_back(name);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace annotations {
@@ -18,6 +19,13 @@ std::string CleanTagName(const std::string& answer);
 // Why a name cannot be a collection's: it would split the lists the names
 // travel in. "" when it can.
 std::string TagNameFault(const std::string& name);
+
+// Collections renamed meanwhile, as pairs of old and new name: a name of
+// `after` new to `before`, in the place of one of `before` that is gone
+// (`exists` false), between the same neighbours still there.
+std::vector<std::pair<std::string, std::string>> RenamedMeanwhile(
+    const std::vector<std::string>& before, const std::vector<std::string>& after,
+    const std::function<bool(const std::string&)>& exists);
 
 // The palette as stored now with an editor's changes to the list it read
 // (shown: that list as the editor left it) where they still apply: its

@@ -1,20 +1,21 @@
 #pragma once
 // Answers the modal windows a test opens, from inside the event loop they
-// run. Whatever is still modal past the deadline (a box the answer did not
-// expect, such as one a dialog opens on its own) is closed, every one of
-// them, and the test fails: an unanswered window never hangs the run.
+// run. Whatever is modal past the deadline (a box the answer did not
+// expect, such as one a dialog opens on its own, or one opened later) is
+// closed, every one of them, and the test fails: an unanswered window never
+// hangs the run. The deadline is real time, so a test's manual clock does
+// not hold it off.
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <vector>
-
-#include "platform/clock.h"
 
 namespace testsupport {
 
@@ -22,8 +23,8 @@ class ModalAnswerer {
   public:
     // `answer` is called once for each modal window that comes up.
     explicit ModalAnswerer(std::function<void(QWidget*)> answer, int deadlineMs = 15000)
-        : answer_(std::move(answer)),
-          deadline_(platform::CurrentClock().MonotonicMs() + deadlineMs) {
+        : answer_(std::move(answer)), deadlineMs_(deadlineMs) {
+        elapsed_.start();
         QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
         timer_.start(10);
     }
@@ -50,11 +51,12 @@ class ModalAnswerer {
 
   private:
     void Tick() {
-        if (platform::CurrentClock().MonotonicMs() >= deadline_) {
-            timer_.stop();
+        if (timedOut_ || elapsed_.hasExpired(deadlineMs_)) {
+            // Goes on past the deadline: a box that opens later would
+            // otherwise wait for ever.
             timedOut_ = true;
-            const int closed = CloseAllModal();
-            ADD_FAILURE() << "modal windows still open after the deadline: " << closed;
+            if (const int closed = CloseAllModal(); closed > 0)
+                ADD_FAILURE() << "modal windows open past the deadline: " << closed;
             return;
         }
         QWidget* modal = QApplication::activeModalWidget();
@@ -66,7 +68,8 @@ class ModalAnswerer {
     }
 
     std::function<void(QWidget*)> answer_;
-    std::int64_t deadline_;
+    qint64 deadlineMs_;
+    QElapsedTimer elapsed_;
     QTimer timer_;
     std::vector<QPointer<QWidget>> seen_;
     bool timedOut_ = false;

@@ -317,24 +317,37 @@ TEST_F(TagPaletteDemoTest, TheEditorStoresOnlyWhatItShowsOverAPaletteItRead) {
     EXPECT_EQ(Palette(), "Responsive,PrivilegedX");
     EXPECT_TRUE(other.ModifyTagDesc("PrivilegedX", "Privileged"));
 
-    // Renamed between the editor's last read and its save: the save is
-    // refused with the reason, and the dialog keeps the reviewer's list.
+    // Renamed and deleted between the editor's last read and its save: the
+    // save is refused with the reason, the dialog stays open with the
+    // reviewer's list over the collections as they are now, and the next
+    // All Done stores that list.
     prompts.Clear();
     const std::string stored = Palette();
+    ASSERT_TRUE(other.NewTagDesc("Withdrawn"));
     Edit([&](annotations::frmTagPal& d) {
-        Select(d.List1, "Confidential");
-        d.List1_DblClick();
+        for (const char* name : {"Confidential", "Withdrawn"}) {
+            Select(d.List1, name);
+            d.List1_DblClick();
+        }
         ASSERT_TRUE(other.ModifyTagDesc("Confidential", "ConfidentialX"));
+        ASSERT_TRUE(other.DeleteTagDesc("Withdrawn"));
         d.Cmd_Done_Click();
         EXPECT_NE(d.result(), QDialog::Accepted);
         EXPECT_EQ(prompts.Messages(),
                   std::vector<std::string>{
-                      "Error Saving Tag Palette\nERROR: Invalid Tag Desc Confidential"});
-        EXPECT_NE(Entries(d.List2).find("Confidential"), std::string::npos);
-        d.cmd_cancel_Click();
+                      "Error Saving Tag Palette\nERROR: Invalid Tag Desc Confidential\n"
+                      "Confidential is now called ConfidentialX.\n"
+                      "No longer there, taken off the palette: Withdrawn.\n"
+                      "Press All Done again to store the list as shown."});
+        EXPECT_EQ(Entries(d.List2), stored + ",ConfidentialX");
+        EXPECT_TRUE(d.List1->findItems("Confidential", Qt::MatchExactly).isEmpty());
+        EXPECT_TRUE(d.List1->findItems("Withdrawn", Qt::MatchExactly).isEmpty());
+        d.Cmd_Done_Click();
+        EXPECT_EQ(d.result(), QDialog::Accepted);
     });
-    EXPECT_EQ(Palette(), stored);
+    EXPECT_EQ(Palette(), stored + ",ConfidentialX");
     EXPECT_TRUE(other.ModifyTagDesc("ConfidentialX", "Confidential"));
+    EXPECT_TRUE(other.PutTagPalette(stored));
 }
 
 }  // namespace

@@ -159,9 +159,9 @@ bool frmTagPal::LoadPaletteTags() {
     return read;
 }
 
-std::vector<std::string> frmTagPal::ShownPalette() const {
+std::vector<std::string> frmTagPal::Entries(const QListWidget* list) {
     std::vector<std::string> names;
-    for (int i = 0; i < List2->count(); ++i) names.push_back(Text(List2->item(i)));
+    for (int i = 0; i < list->count(); ++i) names.push_back(Text(list->item(i)));
     return names;
 }
 
@@ -348,15 +348,45 @@ void frmTagPal::Cmd_Done_Click() {
     }
     const std::string list = Joined(ShownPalette(), "|");
     if (ClientAPI == nullptr || !ClientAPI->PutTagPalette(list)) {
-        // Stays open: the reviewer's list is not lost with the dialog, and
-        // can be mended (a collection renamed meanwhile) and stored again.
+        // Stays open: the reviewer's list is not lost with the dialog. Read
+        // again, it names no collection renamed or deleted meanwhile, so the
+        // next "All Done" is not refused the same way.
         const std::string why = ClientAPI != nullptr ? ClientAPI->LastError() : std::string();
+        const std::string changes = FollowServer();
         platform::Beep();
-        platform::MsgBox("Error Saving Tag Palette" + (why.empty() ? "" : "\n" + why),
+        platform::MsgBox("Error Saving Tag Palette" + (why.empty() ? "" : "\n" + why) + changes,
                          platform::vbCritical, "Error");
         return;
     }
     Unload(QDialog::Accepted);
+}
+
+std::string frmTagPal::FollowServer() {
+    const std::vector<std::string> before = Entries(List1);
+    std::vector<std::string> stored;
+    // A failed read leaves both lists as they were.
+    if (!ReadPalette(stored) || !LoadAvailableTags()) return "";
+    const auto exists = [this](const std::string& name) { return IsAvailable(name); };
+    std::vector<std::string> shown = ShownPalette();
+    std::string words;
+    for (const auto& [old, now] : RenamedMeanwhile(before, Entries(List1), exists)) {
+        if (const auto read = FindName(readPalette_, old); read != readPalette_.end()) *read = now;
+        if (const auto at = FindName(shown, old); at != shown.end()) {
+            *at = now;
+            words += "\n" + old + " is now called " + now + ".";
+        }
+    }
+    std::vector<std::string> gone;
+    for (const std::string& name : shown)
+        if (!IsAvailable(name)) gone.push_back(name);
+    if (!gone.empty())
+        words += "\nNo longer there, taken off the palette: " + Joined(gone, ", ") + ".";
+    if (stored != readPalette_)
+        words += "\nThe tag palette was changed meanwhile. It now reads:\n" +
+                 (stored.empty() ? std::string("(none)") : Joined(stored, ", "));
+    ShowPalette(RebasePalette(readPalette_, shown, stored, exists));
+    readPalette_ = stored;
+    return words.empty() ? words : words + "\nPress All Done again to store the list as shown.";
 }
 
 void frmTagPal::cmd_cancel_Click() {

@@ -71,8 +71,12 @@ class frmTagPal : public FormDialog {
     void Move(int step);
     // The server's palette; false when it could not be read.
     bool ReadPalette(std::vector<std::string>& names) const;
-    std::vector<std::string> ShownPalette() const;
+    static std::vector<std::string> Entries(const QListWidget* list);
+    std::vector<std::string> ShownPalette() const { return Entries(List2); }
     void ShowPalette(const std::vector<std::string>& names);
+    // After a refused save: both lists as the server has them now, the
+    // reviewer's list over them. What that changed, in words.
+    std::string FollowServer();
 
     // The palette as last read, kept in step with this dialog's own
     // collection changes: "All Done" writes only over that, since the same
