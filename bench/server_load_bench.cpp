@@ -1,6 +1,8 @@
 // The stand-in server under load: requests per second and the 99th
 // percentile latency of a reviewer's mix of requests from 1, 8 and 32
-// clients at once over loopback TCP; and an OCR search of the large demo
+// clients at once over loopback TCP, with the system in WAL mode as on a
+// local disk, and at 8 and 32 clients in the rollback journal as on a
+// shared folder; and an OCR search of the large demo
 // project through the full-text index beside the same search done by
 // reading every page's text, as the server once did; and a page image at a
 // reduced quality, the first time and once kept.
@@ -13,6 +15,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <set>
 #include <thread>
 #include <vector>
@@ -32,6 +35,28 @@ const std::string kP = "admin,admin,ACME";
 constexpr int kRequestsPerClient = 120;
 
 using RawClient = benchsupport::BenchClient;
+
+// A copy of the demo system served as a shared folder serves it: the server
+// takes it out of WAL into the rollback journal when it opens it.
+struct RollbackJournalServer {
+    std::unique_ptr<testsupport::ServerProcess> server;
+
+    RollbackJournalServer() {
+        namespace fs = std::filesystem;
+        const std::string copy = g_system->root + "/shared-system";
+        // The WAL server's log is copied with it: nothing of the system is left out.
+        fs::copy(g_system->root + "/system", copy, fs::copy_options::recursive);
+        ::setenv("TALQ_FILE_SYSTEM", "network", 1);
+        server = std::make_unique<testsupport::ServerProcess>(copy);
+        ::unsetenv("TALQ_FILE_SYSTEM");
+    }
+};
+
+int ServerPort(bool rollbackJournal) {
+    if (!rollbackJournal) return g_system->server->Port();
+    static RollbackJournalServer shared;
+    return shared.server->Port();
+}
 
 // What a reviewer's client asks while paging through documents: mostly page
 // information, tags, notes and words, a page image now and then (full or
@@ -77,6 +102,12 @@ std::string MixRequest(int client, int i) {
 
 void BM_ServerRequestMix(benchmark::State& state) {
     const int clients = static_cast<int>(state.range(0));
+    const bool rollbackJournal = state.range(1) != 0;
+    const int port = ServerPort(rollbackJournal);
+    if (port == 0) {
+        state.SkipWithError("the server did not start");
+        return;
+    }
     std::vector<double> latencies;
     double seconds = 0;
     std::atomic<int> failures{0};
@@ -85,8 +116,8 @@ void BM_ServerRequestMix(benchmark::State& state) {
         auto start = std::chrono::steady_clock::now();
         std::vector<std::thread> threads;
         for (int c = 0; c < clients; ++c) {
-            threads.emplace_back([c, &each, &failures] {
-                RawClient client(g_system->server->Port());
+            threads.emplace_back([c, port, &each, &failures] {
+                RawClient client(port);
                 if (!client.Ok() ||
                     client.Ask("TALQRequiredLogin,admin,admin,,DOM,1,8.6,1").rfind("1", 0) != 0 ||
                     client.Ask("TALQGetProjectInfo," + kP).rfind("ERROR", 0) == 0) {
@@ -119,11 +150,15 @@ void BM_ServerRequestMix(benchmark::State& state) {
     state.counters["req_per_s"] = static_cast<double>(latencies.size()) / seconds;
     state.counters["p99_ms"] = p99;
     state.counters["median_ms"] = latencies.empty() ? 0 : latencies[latencies.size() / 2];
+    state.SetLabel(rollbackJournal ? "rollback journal" : "WAL");
 }
 BENCHMARK(BM_ServerRequestMix)
-    ->Arg(1)
-    ->Arg(8)
-    ->Arg(32)
+    ->ArgNames({"clients", "rollback"})
+    ->Args({1, 0})
+    ->Args({8, 0})
+    ->Args({8, 1})
+    ->Args({32, 0})
+    ->Args({32, 1})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);

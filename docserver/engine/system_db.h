@@ -1,8 +1,10 @@
 #pragma once
 // The system directory's SQLite database. Every thread that uses a SystemDb
-// gets a connection of its own (opened on first use, in WAL mode), so the
-// server's workers read and write side by side. Texts are Windows-1252 in
-// the engine and UTF-8 in the database: Bind and Text convert.
+// gets a connection of its own (opened on first use), so the server's
+// workers read and write side by side. A system made on a local disk runs
+// in WAL mode; one on a shared folder (network or FUSE file system) in the
+// rollback journal, for every process that opens it. Texts are Windows-1252
+// in the engine and UTF-8 in the database: Bind and Text convert.
 
 #include <atomic>
 #include <cstdint>
@@ -37,7 +39,10 @@ class SystemDb {
     SystemDb& operator=(const SystemDb&) = delete;
 
     // Opens an existing database (create = false) or creates it; the calling
-    // thread's connection is opened at once so errors show here.
+    // thread's connection is opened at once so errors show here. On a shared
+    // folder a database found in WAL mode is switched to the rollback
+    // journal, or refused, untouched, while another program has it open in
+    // WAL.
     bool Open(const std::string& path, bool create, std::string& error);
     // The SQL's literals are Windows-1252 like every text of the engine.
     // Throws DatabaseBusy when the database stays locked.
@@ -49,9 +54,11 @@ class SystemDb {
 
   private:
     sqlite3* Connect(std::string& error) const;
+    static void SetSynchronous(sqlite3* db, bool wal);
 
     std::string path_;
     bool create_ = false;
+    bool shared_ = false;  // on a file system other machines reach
     std::atomic<int> busyMs_{5000};
     std::uint64_t id_;
     mutable std::mutex mutex_;

@@ -2,6 +2,7 @@
 // the client loads at run time.
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -51,7 +52,13 @@ VORNET_EXPORT std::int32_t INET_ConnectLocal(std::int32_t mode, std::int32_t han
     if (dir.empty()) return -2;
     std::string error;
     c->engine = docserver::CommandEngine::Open(dir, error);
-    if (!c->engine) return -3;
+    if (!c->engine) {
+        // The client has only "invalid system directory" to show: the
+        // reason, and what to do about it, goes to the program's error output.
+        std::fprintf(stderr, "vornet: cannot open the system in %s: %s\n", dir.c_str(),
+                     error.c_str());
+        return -3;
+    }
     std::shared_ptr<docserver::LoginThrottle>& throttle = g_throttles[dir];
     if (throttle)
         c->engine->ShareLoginThrottle(throttle);

@@ -1,0 +1,288 @@
+// A system on a shared folder stays whole: it runs in the rollback journal
+// for every process that opens it, since WAL's index is a memory map that
+// processes on different machines cannot share. A system held open in WAL
+// elsewhere is refused, untouched, with what to do.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "engine/command_engine.h"
+#include "engine/system_db.h"
+#include "engine/system_init.h"
+#include "foundation/mod_registry.h"
+#include "platform/dynamic_library.h"
+#include "server/local_access.h"
+#include "support/scoped_env.h"
+#include "test_system.h"
+
+namespace {
+
+using docserver::CommandEngine;
+
+const std::string kLogIn = "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1";
+const std::string kWhatToDo = "close every program that has this system open";
+
+std::string Bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The header's read and write versions: 2 in WAL mode, 1 in the rollback journal.
+int JournalVersion(const std::string& sys) {
+    const std::string header = Bytes(sys + "/system.db").substr(0, 20);
+    return header.size() == 20 && header[18] == header[19] ? header[18] : -1;
+}
+
+int Synchronous(CommandEngine& engine) {
+    sqlite3_stmt* stmt = nullptr;
+    int value = -1;
+    if (sqlite3_prepare_v2(engine.Db().Handle(), "PRAGMA synchronous", -1, &stmt, nullptr) ==
+            SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW)
+        value = sqlite3_column_int(stmt, 0);
+    sqlite3_finalize(stmt);
+    return value;
+}
+
+bool Exists(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+void Kill(pid_t pid) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+}
+
+// Whether a process holds a lock on the database: asked from another
+// process, which sees this one's byte-range locks.
+bool LockedByThisProcess(const std::string& sys) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int fd = ::open((sys + "/system.db").c_str(), O_RDWR);
+        struct flock range {};
+        range.l_type = F_WRLCK;
+        range.l_whence = SEEK_SET;
+        range.l_start = 0x40000000;  // SQLite's lock bytes
+        range.l_len = 512;
+        ::_exit(fd >= 0 && ::fcntl(fd, F_GETLK, &range) == 0 && range.l_type != F_UNLCK ? 0 : 1);
+    }
+    int status = 0;
+    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
+// Another program with the system open in WAL: a process of its own that
+// has read it and lives until killed; -1 when it could not.
+pid_t HoldInWal(const std::string& sys) {
+    int ready[2];
+    if (::pipe(ready) != 0) return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        sqlite3* db = nullptr;
+        const bool read =
+            sqlite3_open((sys + "/system.db").c_str(), &db) == SQLITE_OK &&
+            sqlite3_exec(db, "SELECT * FROM users", nullptr, nullptr, nullptr) == SQLITE_OK;
+        [[maybe_unused]] ssize_t n = ::write(ready[1], read ? "H" : "F", 1);
+        for (;;) ::pause();
+    }
+    ::close(ready[1]);
+    char byte = 'F';
+    const bool held = pid > 0 && ::read(ready[0], &byte, 1) == 1 && byte == 'H';
+    ::close(ready[0]);
+    if (pid > 0 && !held) Kill(pid);
+    return held ? pid : -1;
+}
+
+// What the call wrote on this process's error output.
+template <class Call>
+std::string ErrorOutput(const std::string& file, Call call) {
+    std::fflush(stderr);
+    const int saved = ::dup(2);
+    std::FILE* out = std::fopen(file.c_str(), "w");
+    ::dup2(::fileno(out), 2);
+    call();
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    std::fclose(out);
+    return Bytes(file);
+}
+
+// A shell command's output and exit status; the command must end by itself.
+std::string Shell(const std::string& command, int& status) {
+    std::string output;
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    char buffer[512];
+    while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
+    const int raw = pipe != nullptr ? ::pclose(pipe) : -1;
+    status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return output;
+}
+
+// A FUSE mount of a folder, as another machine reaches a shared folder:
+// bindfs shares byte-range locks with the folder but not memory maps.
+class FuseMount {
+  public:
+    FuseMount(const std::string& folder, const std::string& at) : at_("'" + at + "'") {
+        const std::string mount =
+            "timeout 20 bindfs --multithreaded --enable-lock-forwarding "
+            "-o direct_io '" +
+            folder + "' " + at_;
+        int status = 0;
+        why_ = Shell(
+            "[ -e /dev/fuse ] || { echo no /dev/fuse; exit 1; }; command -v bindfs "
+            ">/dev/null || { echo no bindfs; exit 1; }; mkdir -p " +
+                at_ + " && " + mount + " 2>&1",
+            status);
+        if (status == 0)
+            why_.clear();
+        else if (why_.empty())
+            why_ = "bindfs could not mount";
+    }
+    ~FuseMount() {
+        int status = 0;
+        if (why_.empty())
+            Shell("timeout 20 fusermount -u -z " + at_ + " 2>&1 || timeout 20 umount -l " + at_,
+                  status);
+    }
+    FuseMount(const FuseMount&) = delete;
+    FuseMount& operator=(const FuseMount&) = delete;
+
+    // Why there is no mount; "" when there is.
+    const std::string& Missing() const { return why_; }
+
+  private:
+    std::string at_, why_;
+};
+
+class SharedFolder : public ::testing::Test {
+  protected:
+    // Made on a local disk, as most systems are before they are shared.
+    void SetUp() override { testsupport::MakeTestSystem(sys_); }
+
+    testsupport::ScopedUserStores stores_;
+    testsupport::ScopedTempDir dir_;
+    const std::string sys_ = dir_.Path() + "/system";
+    testsupport::ScopedEnv kind_{"TALQ_FILE_SYSTEM", std::nullopt};
+};
+
+TEST_F(SharedFolder, ASystemOpenedFromASharedFolderLeavesWalForGoodAndANewOneNeverEntersIt) {
+    ASSERT_EQ(JournalVersion(sys_), 2);
+    std::string error;
+    {
+        auto local = CommandEngine::Open(sys_, error);
+        ASSERT_TRUE(local) << error;
+        EXPECT_EQ(Synchronous(*local), 1) << "NORMAL suffices under WAL";
+    }
+    {
+        testsupport::ScopedEnv network("TALQ_FILE_SYSTEM", "network");
+        const std::string fresh = dir_.Path() + "/fresh";
+        ASSERT_TRUE(docserver::InitSystem(fresh, "ADMIN", "SECRET", error)) << error;
+        EXPECT_EQ(JournalVersion(fresh), 1) << "a new system on a shared folder began in WAL";
+
+        auto shared = CommandEngine::Open(sys_, error);
+        ASSERT_TRUE(shared) << error;
+        EXPECT_EQ(JournalVersion(sys_), 1);
+        EXPECT_FALSE(Exists(sys_ + "/system.db-wal"));
+        EXPECT_EQ(Synchronous(*shared), 2) << "the rollback journal needs FULL";
+        docserver::ConnectionState state;
+        EXPECT_EQ(shared->Execute(state, kLogIn).substr(0, 1), "1");
+
+        // An opener looking at the header keeps this process's locks (a
+        // descriptor of the file closed would drop them all).
+        docserver::Statement reading(shared->Db(), "SELECT * FROM users");
+        ASSERT_TRUE(reading.Step());
+        ASSERT_TRUE(LockedByThisProcess(sys_));
+        docserver::SystemDb second;
+        ASSERT_TRUE(second.Open(sys_ + "/system.db", false, error)) << error;
+        EXPECT_TRUE(LockedByThisProcess(sys_)) << "a read's lock was dropped";
+    }
+    // The machine that holds the folder opens it as a local disk: it keeps
+    // the system's journal, side by side with the shared folder's openers.
+    auto local = CommandEngine::Open(sys_, error);
+    ASSERT_TRUE(local) << error;
+    EXPECT_EQ(JournalVersion(sys_), 1) << "a local opener turned the system back to WAL";
+    EXPECT_EQ(Synchronous(*local), 2);
+    docserver::ConnectionState state;
+    EXPECT_EQ(local->Execute(state, kLogIn).substr(0, 1), "1");
+}
+
+TEST_F(SharedFolder, AWalSystemHeldOpenElsewhereIsRefusedWithWhatToDoAndLeftUntouched) {
+    LocalAccessLibrary library;
+    ASSERT_TRUE(library.Load());
+    modRegistry::RegSetString(modRegistry::HKEY_CURRENT_USER, "Software\\TALQTech\\VYNSYS\\Paths",
+                              "Network", sys_ + "/");
+    const pid_t holder = HoldInWal(sys_);
+    ASSERT_GT(holder, 0);
+    const std::string db = Bytes(sys_ + "/system.db"), wal = Bytes(sys_ + "/system.db-wal");
+    {
+        testsupport::ScopedEnv network("TALQ_FILE_SYSTEM", "network");
+        std::string error;
+        EXPECT_FALSE(CommandEngine::Open(sys_, error));
+        EXPECT_NE(error.find(kWhatToDo), std::string::npos) << error;
+
+        // The viewer's library has only a number for its caller: the reason
+        // goes to the program's error output.
+        const std::int32_t handle = library.AllocateConnectionHndl();
+        std::int32_t connected = 0;
+        const std::string told = ErrorOutput(dir_.Path() + "/stderr",
+                                             [&] { connected = library.ConnectLocal(1, handle); });
+        library.FreeConnectionHndl(handle);
+        EXPECT_NE(connected, 0);
+        EXPECT_NE(told.find(kWhatToDo), std::string::npos) << told;
+
+        int status = 0;
+        // A server that came up anyway is ended by the time-out.
+        const std::string server =
+            Shell("timeout 30 '" + platform::ProgramDir() + "/talq-server' --system '" + sys_ +
+                      "' --port 0 2>&1 >/dev/null",
+                  status);
+        EXPECT_EQ(status, 1);
+        EXPECT_NE(server.find(kWhatToDo), std::string::npos) << server;
+    }
+    EXPECT_EQ(Bytes(sys_ + "/system.db"), db) << "a refused opener wrote the database";
+    EXPECT_EQ(Bytes(sys_ + "/system.db-wal"), wal) << "a refused opener wrote the log";
+    EXPECT_FALSE(Exists(sys_ + "/system.db-journal"));
+    Kill(holder);
+
+    // Once every program has closed it, the shared folder's opener switches it.
+    testsupport::ScopedEnv network("TALQ_FILE_SYSTEM", "network");
+    std::string error;
+    auto engine = CommandEngine::Open(sys_, error);
+    ASSERT_TRUE(engine) << error;
+    EXPECT_EQ(JournalVersion(sys_), 1);
+}
+
+TEST_F(SharedFolder, AFuseMountIsTakenForASharedFolderWithoutBeingTold) {
+    const std::string mounted = dir_.Path() + "/mnt";
+    FuseMount mount(sys_, mounted);
+    if (!mount.Missing().empty())
+        GTEST_SKIP() << "needs a FUSE mount by bindfs: " << mount.Missing();
+    // The machine that holds the folder has the system open in WAL.
+    const pid_t holder = HoldInWal(sys_);
+    ASSERT_GT(holder, 0);
+    std::string error;
+    EXPECT_FALSE(CommandEngine::Open(mounted, error));
+    EXPECT_NE(error.find(kWhatToDo), std::string::npos) << error;
+    Kill(holder);
+
+    auto engine = CommandEngine::Open(mounted, error);
+    ASSERT_TRUE(engine) << error;
+    EXPECT_EQ(JournalVersion(sys_), 1);
+    docserver::ConnectionState state;
+    EXPECT_EQ(engine->Execute(state, kLogIn).substr(0, 1), "1");
+}
+
+}  // namespace
