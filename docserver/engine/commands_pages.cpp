@@ -70,11 +70,15 @@ std::string CommandEngine::PutPageInfo(const CommandText& command) {
     if (!ParseNumber(command.FromEnd(0), value)) return "ERROR: Invalid Value";
     if (rotation) {
         if (value < 0 || value > 3) return "ERROR: Invalid Rotation";
-        // Whoever may change the page turns it, unless another connection holds it.
+        // Whoever may change the page turns it, unless another connection
+        // holds it; no lock is taken between the check and the turn.
+        Transaction transaction(db_);
+        if (!transaction.Ok()) return "ERROR: Update Failed";
         if (std::string held = HeldByAnother(access, seq); !held.empty()) return held;
         Statement u(db_, "UPDATE pages SET rotation = ? WHERE project_id = ? AND seq = ?");
-        return u.Bind(1, value).Bind(2, access.id).Bind(3, seq).Run() ? "OK"
-                                                                      : "ERROR: Update Failed";
+        return u.Bind(1, value).Bind(2, access.id).Bind(3, seq).Run() && transaction.Commit()
+                   ? "OK"
+                   : "ERROR: Update Failed";
     }
     if (const char* refusal = Refusal(Need::EditBoundaries, access.security, access.restriction);
         *refusal != '\0')

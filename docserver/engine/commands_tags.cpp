@@ -279,20 +279,24 @@ std::string CommandEngine::PutAnnotations(const CommandText& command) {
     if (!IsAnnotationKind(kind)) return "ERROR: Invalid Annotation Type";
     std::int64_t needed = kind == kRedaction ? kRedactionModify : kAnnotationModify;
     if ((ProjectSecurity(access) & needed) == 0) return "ERROR: Insufficient Security Level";
-    // Lists are replaced whole: a second writer would undo the holder's work.
-    if (std::string held = HeldByAnother(access, seq); !held.empty()) return held;
     std::string list = command.Rest(6);
     std::replace(list.begin(), list.end(), wire::kCommaSub, ',');
+    // Lists are replaced whole: a second writer would undo the holder's work.
+    // The check and the write are one, so no lock is taken between them.
+    Transaction transaction(db_);
+    if (!transaction.Ok()) return "ERROR: Update Failed";
+    if (std::string held = HeldByAnother(access, seq); !held.empty()) return held;
+    bool stored = false;
     if (list.empty()) {
         Statement d(db_, "DELETE FROM annotations WHERE project_id = ? AND seq = ? AND kind = ?");
-        return d.Bind(1, access.id).Bind(2, seq).Bind(3, kind).Run() ? "1" : "ERROR: Update Failed";
+        stored = d.Bind(1, access.id).Bind(2, seq).Bind(3, kind).Run();
+    } else {
+        Statement s(db_,
+                    "INSERT OR REPLACE INTO annotations (project_id, seq, kind, list_text) "
+                    "VALUES (?, ?, ?, ?)");
+        stored = s.Bind(1, access.id).Bind(2, seq).Bind(3, kind).Bind(4, list).Run();
     }
-    Statement s(db_,
-                "INSERT OR REPLACE INTO annotations (project_id, seq, kind, list_text) "
-                "VALUES (?, ?, ?, ?)");
-    return s.Bind(1, access.id).Bind(2, seq).Bind(3, kind).Bind(4, list).Run()
-               ? "1"
-               : "ERROR: Update Failed";
+    return stored && transaction.Commit() ? "1" : "ERROR: Update Failed";
 }
 
 }  // namespace docserver

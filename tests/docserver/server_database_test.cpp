@@ -473,4 +473,58 @@ TEST_F(ServerDatabaseTest, AWriteCommittedElsewhereJustBeforeACommandWritesIsNoB
     EXPECT_GE(writer.commits, 4);
 }
 
+
+// Takes the page's lock from another connection just as the watched
+// connection starts to change the page.
+class LockTakerInBetween {
+  public:
+    LockTakerInBetween(sqlite3* watched, const std::string& path) : watched_(watched) {
+        sqlite3_open(path.c_str(), &other_);
+        sqlite3_trace_v2(watched_, SQLITE_TRACE_STMT, &LockTakerInBetween::Started, this);
+    }
+    ~LockTakerInBetween() {
+        sqlite3_trace_v2(watched_, 0, nullptr, nullptr);
+        sqlite3_close(other_);
+    }
+    LockTakerInBetween(const LockTakerInBetween&) = delete;
+    LockTakerInBetween& operator=(const LockTakerInBetween&) = delete;
+
+    int tries = 0;
+
+  private:
+    static int Started(unsigned, void* self, void*, void* text) {
+        auto* me = static_cast<LockTakerInBetween*>(self);
+        const char* sql = static_cast<const char*>(text);
+        if (sql == nullptr || (std::strncmp(sql, "INSERT OR REPLACE INTO annotations", 34) != 0 &&
+                               std::strncmp(sql, "UPDATE pages SET rotation", 25) != 0))
+            return 0;
+        ++me->tries;
+        sqlite3_exec(me->other_,
+                     "INSERT INTO page_locks(project_id, seq, user_id, session, owner, seen, "
+                     "silence) VALUES (1, 3, 'OTHER', 'elsewhere/7:1@1', "
+                     "'elsewhere m1 ns1 b1 7 1', strftime('%s', 'now'), 900)",
+                     nullptr, nullptr, nullptr);
+        return 0;
+    }
+
+    sqlite3* watched_;
+    sqlite3* other_ = nullptr;
+};
+
+TEST_F(ServerDatabaseTest, NoLockIsTakenBetweenAPagesLockCheckAndItsChange) {
+    OpenEngine();
+    ASSERT_EQ(Run("TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1").substr(0, 1), "1");
+    ASSERT_EQ(Run("TALQGetProjectInfo," + kP).rfind("ERROR", 0), std::string::npos);
+    const std::string count = "SELECT COUNT(*) FROM page_locks WHERE user_id = 'OTHER'";
+    {
+        LockTakerInBetween taker(engine_->Db().Handle(), db_);
+        EXPECT_EQ(Run("TALQPutAnnotations," + kP + ",K00003,8," + testsupport::AnnotationRecord("x")),
+                  "1");
+        EXPECT_EQ(Run("TALQPutPageInfo," + kP + ",K00003,,1"), "OK");
+        EXPECT_EQ(taker.tries, 2);
+    }
+    // Had the other taken its lock meanwhile, the holder's work would be undone.
+    EXPECT_EQ(RawText(db_, count), "0");
+}
+
 }  // namespace
