@@ -36,7 +36,10 @@ std::string WrittenTexts(std::int64_t kind, const std::string& list) {
 bool RefreshNoteIndex(SystemDb& db) {
     {
         Statement any(db, "SELECT 1 FROM note_index_changes LIMIT 1");
-        if (!any.Step()) return true;
+        const bool pending = any.Step();
+        // A failed look is no proof that the index is up to date.
+        if (any.Failed()) return false;
+        if (!pending) return true;
     }
     Transaction transaction(db);
     if (!transaction.Ok()) return false;

@@ -165,6 +165,18 @@ TEST_F(EngineTest, AFailedReadOfTheFlagsOrTheRightsIsAnErrorNotADefaultOrNoProje
         << error;
     EXPECT_EQ(Run("TALQGetSystemFlags"), "1025");
     EXPECT_EQ(Run(tags), "ERROR: Invalid Image Key");
+
+    // Nor is a failed look for notes changed since the index was brought up
+    // to date taken for none: the search would miss them.
+    const std::string search =
+        "TALQSearchResultsTempFile,ADMIN,SECRET,Demo Project,sticky,0,32000,0";
+    ASSERT_TRUE(db.Exec("CREATE TEMP VIEW note_index_changes AS SELECT "
+                        "abs(length('x') * 0 - 9223372036854775807 - 1) AS row_id",
+                        error))
+        << error;
+    EXPECT_EQ(Run(search), "ERROR: Unable to Search Notes");
+    ASSERT_TRUE(db.Exec("DROP VIEW temp.note_index_changes", error)) << error;
+    EXPECT_NE(Run(search).rfind("ERROR", 0), 0u) << Run(search);
 }
 
 TEST(EngineOpen, RefusesDirectoriesThatHoldNoSystem) {
