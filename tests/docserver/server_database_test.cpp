@@ -409,46 +409,78 @@ TEST_F(ServerDatabaseTest, SeveralProcessesOpeningAnOlderSystemAtOnceAllOpenItAn
     }
 }
 
-// Commits a change of another connection just before each write the
-// watched connection starts outside a write transaction, as the server's
-// other workers and other processes do at any moment.
-class WriterInBetween {
+// Lets another connection act just as the watched connection starts a
+// statement, as the server's other workers and other processes may at any
+// moment.
+class InBetween {
   public:
-    WriterInBetween(sqlite3* watched, const std::string& path) : watched_(watched) {
+    InBetween(sqlite3* watched, const std::string& path, int busyMs) : watched_(watched) {
         sqlite3_open(path.c_str(), &other_);
-        sqlite3_busy_timeout(other_, 1000);
-        sqlite3_trace_v2(watched_, SQLITE_TRACE_STMT, &WriterInBetween::Started, this);
+        sqlite3_busy_timeout(other_, busyMs);
+        sqlite3_trace_v2(watched_, SQLITE_TRACE_STMT, &InBetween::Started, this);
     }
-    ~WriterInBetween() {
+    virtual ~InBetween() {
         sqlite3_trace_v2(watched_, 0, nullptr, nullptr);
         sqlite3_close(other_);
     }
-    WriterInBetween(const WriterInBetween&) = delete;
-    WriterInBetween& operator=(const WriterInBetween&) = delete;
+    InBetween(const InBetween&) = delete;
+    InBetween& operator=(const InBetween&) = delete;
 
-    int commits = 0;
+  protected:
+    virtual void Starts(sqlite3_stmt* statement, const char* sql) = 0;
+    sqlite3* watched_;
+    sqlite3* other_ = nullptr;
 
   private:
     static int Started(unsigned, void* self, void* statement, void* text) {
-        auto* me = static_cast<WriterInBetween*>(self);
         const char* sql = static_cast<const char*>(text);
-        // Trigger programs run inside their statement's write.
-        if (sql == nullptr || std::strncmp(sql, "--", 2) == 0) return 0;
-        if (sqlite3_get_autocommit(me->watched_) == 0) return 0;
-        if (sqlite3_stmt_readonly(static_cast<sqlite3_stmt*>(statement)) != 0 &&
-            std::strncmp(sql, "BEGIN", 5) != 0)
-            return 0;
-        const std::string change =
-            "INSERT OR REPLACE INTO system_settings(name, value) VALUES ('Elsewhere', '" +
-            std::to_string(++me->tick_) + "')";
-        if (sqlite3_exec(me->other_, change.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK)
-            ++me->commits;
+        if (sql != nullptr)
+            static_cast<InBetween*>(self)->Starts(static_cast<sqlite3_stmt*>(statement), sql);
         return 0;
     }
+};
 
-    sqlite3* watched_;
-    sqlite3* other_ = nullptr;
+// Commits a change just before each write the watched connection starts
+// outside a write transaction.
+class WriterInBetween : public InBetween {
+  public:
+    WriterInBetween(sqlite3* watched, const std::string& path) : InBetween(watched, path, 1000) {}
+    int commits = 0;
+
+  private:
+    void Starts(sqlite3_stmt* statement, const char* sql) override {
+        // Trigger programs run inside their statement's write.
+        if (std::strncmp(sql, "--", 2) == 0) return;
+        if (sqlite3_get_autocommit(watched_) == 0) return;
+        if (sqlite3_stmt_readonly(statement) != 0 && std::strncmp(sql, "BEGIN", 5) != 0) return;
+        const std::string change =
+            "INSERT OR REPLACE INTO system_settings(name, value) VALUES ('Elsewhere', '" +
+            std::to_string(++tick_) + "')";
+        if (sqlite3_exec(other_, change.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK)
+            ++commits;
+    }
     int tick_ = 0;
+};
+
+// Takes the page's lock just as the watched connection starts to change
+// the page.
+class LockTakerInBetween : public InBetween {
+  public:
+    LockTakerInBetween(sqlite3* watched, const std::string& path) : InBetween(watched, path, 0) {}
+    int tries = 0;
+
+  private:
+    void Starts(sqlite3_stmt*, const char* sql) override {
+        if (std::strncmp(sql, "INSERT OR REPLACE INTO annotations", 34) != 0 &&
+            std::strncmp(sql, "UPDATE pages SET rotation", 25) != 0)
+            return;
+        ++tries;
+        sqlite3_exec(other_,
+                     "INSERT INTO page_locks(project_id, seq, user_id, session, owner, seen, "
+                     "silence) VALUES (1, 3, 'OTHER', 'elsewhere/7:1@1', "
+                     "'elsewhere m1 ns1 b1 7 1', strftime('%s', 'now'), 900)",
+                     nullptr, nullptr, nullptr);
+    }
 };
 
 TEST_F(ServerDatabaseTest, AWriteCommittedElsewhereJustBeforeACommandWritesIsNoBusy) {
@@ -472,44 +504,6 @@ TEST_F(ServerDatabaseTest, AWriteCommittedElsewhereJustBeforeACommandWritesIsNoB
     EXPECT_EQ(RawText(db_, "SELECT COUNT(*) FROM page_locks"), "0");
     EXPECT_GE(writer.commits, 4);
 }
-
-
-// Takes the page's lock from another connection just as the watched
-// connection starts to change the page.
-class LockTakerInBetween {
-  public:
-    LockTakerInBetween(sqlite3* watched, const std::string& path) : watched_(watched) {
-        sqlite3_open(path.c_str(), &other_);
-        sqlite3_trace_v2(watched_, SQLITE_TRACE_STMT, &LockTakerInBetween::Started, this);
-    }
-    ~LockTakerInBetween() {
-        sqlite3_trace_v2(watched_, 0, nullptr, nullptr);
-        sqlite3_close(other_);
-    }
-    LockTakerInBetween(const LockTakerInBetween&) = delete;
-    LockTakerInBetween& operator=(const LockTakerInBetween&) = delete;
-
-    int tries = 0;
-
-  private:
-    static int Started(unsigned, void* self, void*, void* text) {
-        auto* me = static_cast<LockTakerInBetween*>(self);
-        const char* sql = static_cast<const char*>(text);
-        if (sql == nullptr || (std::strncmp(sql, "INSERT OR REPLACE INTO annotations", 34) != 0 &&
-                               std::strncmp(sql, "UPDATE pages SET rotation", 25) != 0))
-            return 0;
-        ++me->tries;
-        sqlite3_exec(me->other_,
-                     "INSERT INTO page_locks(project_id, seq, user_id, session, owner, seen, "
-                     "silence) VALUES (1, 3, 'OTHER', 'elsewhere/7:1@1', "
-                     "'elsewhere m1 ns1 b1 7 1', strftime('%s', 'now'), 900)",
-                     nullptr, nullptr, nullptr);
-        return 0;
-    }
-
-    sqlite3* watched_;
-    sqlite3* other_ = nullptr;
-};
 
 TEST_F(ServerDatabaseTest, NoLockIsTakenBetweenAPagesLockCheckAndItsChange) {
     OpenEngine();
