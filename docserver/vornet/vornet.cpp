@@ -1,8 +1,8 @@
 // The local-access library: the command engine behind the C entry points
 // the client loads at run time.
 
+#include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -18,6 +18,7 @@ struct LocalConnection {
     std::unique_ptr<docserver::CommandEngine> engine;
     docserver::ConnectionState state;
     std::string message;  // the last reply, until copied or replaced
+    std::string connectError;  // why the last INET_ConnectLocal failed
 };
 
 std::mutex g_mutex;
@@ -49,16 +50,17 @@ VORNET_EXPORT std::int32_t INET_ConnectLocal(std::int32_t mode, std::int32_t han
     LocalConnection* c = Find(handle);
     if (c == nullptr) return -1;
     std::string dir = vornet::LocateSystemDir(mode == 1 ? 1 : 2);
-    if (dir.empty()) return -2;
+    if (dir.empty()) {
+        c->connectError = "no system directory is configured for this access mode";
+        return -2;
+    }
     std::string error;
     c->engine = docserver::CommandEngine::Open(dir, error);
     if (!c->engine) {
-        // The client has only "invalid system directory" to show: the
-        // reason, and what to do about it, goes to the program's error output.
-        std::fprintf(stderr, "vornet: cannot open the system in %s: %s\n", dir.c_str(),
-                     error.c_str());
+        c->connectError = "cannot open the system in " + dir + ": " + error;
         return -3;
     }
+    c->connectError.clear();
     std::shared_ptr<docserver::LoginThrottle>& throttle = g_throttles[dir];
     if (throttle)
         c->engine->ShareLoginThrottle(throttle);
@@ -69,6 +71,19 @@ VORNET_EXPORT std::int32_t INET_ConnectLocal(std::int32_t mode, std::int32_t han
     c->state.address = "local";
     c->state.local = true;
     return 0;
+}
+
+// Why the handle's last INET_ConnectLocal failed: copies at most length
+// bytes and answers the reason's whole length, -1 for an unknown handle.
+VORNET_EXPORT std::int32_t INET_ConnectError(std::int32_t handle, char* buffer,
+                                             std::int32_t length) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    LocalConnection* c = Find(handle);
+    if (c == nullptr) return -1;
+    if (buffer != nullptr && length > 0)
+        std::memcpy(buffer, c->connectError.data(),
+                    std::min(c->connectError.size(), static_cast<std::size_t>(length)));
+    return static_cast<std::int32_t>(c->connectError.size());
 }
 
 VORNET_EXPORT std::int32_t INET_ProcessCommand(std::int32_t handle, const char* command,

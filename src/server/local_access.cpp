@@ -1,5 +1,7 @@
 #include "server/local_access.h"
 
+#include <algorithm>
+
 namespace {
 
 template <typename T>
@@ -20,6 +22,20 @@ bool LocalAccessLibrary::Load(const std::string& fileName) {
               Resolve(library_, "INET_CloseConnection", CloseConnection) &&
               Resolve(library_, "INET_FreeConnectionHndl", FreeConnectionHndl) &&
               Resolve(library_, "INET_ValidateConnection", ValidateConnection);
-    if (!loaded_) library_.Unload();
-    return loaded_;
+    if (!loaded_) {
+        library_.Unload();
+        return false;
+    }
+    Resolve(library_, "INET_ConnectError", ConnectError);
+    return true;
+}
+
+std::string LocalAccessLibrary::ConnectFailure(std::int32_t handle) const {
+    if (ConnectError == nullptr) return "";
+    const std::int32_t length = ConnectError(handle, nullptr, 0);
+    if (length <= 0) return "";
+    std::string reason(static_cast<std::size_t>(length), '\0');
+    const std::int32_t copied = ConnectError(handle, reason.data(), length);
+    reason.resize(static_cast<std::size_t>(std::clamp(copied, 0, length)));
+    return reason;
 }

@@ -20,6 +20,10 @@ using INET_CopyMsgData_t = std::int32_t (*)(std::int32_t messageRef, char* buffe
 using INET_CloseConnection_t = std::int32_t (*)(std::int32_t handle);
 using INET_FreeConnectionHndl_t = std::int32_t (*)(std::int32_t handle);
 using INET_ValidateConnection_t = std::int32_t (*)(std::int32_t handle);
+// Why the last INET_ConnectLocal of the handle failed (copies at most
+// length bytes, answers the whole length).
+using INET_ConnectError_t = std::int32_t (*)(std::int32_t handle, char* buffer,
+                                             std::int32_t length);
 }
 
 inline constexpr const char* kLocalAccessLibraryName = "libvornet.so";
@@ -37,6 +41,11 @@ class LocalAccessLibrary {
     INET_CloseConnection_t CloseConnection = nullptr;
     INET_FreeConnectionHndl_t FreeConnectionHndl = nullptr;
     INET_ValidateConnection_t ValidateConnection = nullptr;
+    // Not every library tells why: nullptr then.
+    INET_ConnectError_t ConnectError = nullptr;
+
+    // Why the handle's last connect failed; "" when the library does not say.
+    std::string ConnectFailure(std::int32_t handle) const;
 
   private:
     platform::DynamicLibrary library_;

@@ -98,9 +98,14 @@ bool TalqClientAPI::OpenTalqConnection(std::int16_t accessMode, std::string doma
         localHandle_ = localLibrary_->AllocateConnectionHndl();
         if (localHandle_ == 0) return fail("Unable to Allocate Connection Handle");
         if (localLibrary_->ConnectLocal(localMode_, localHandle_) != 0) {
+            // The library's reason, on a line of its own, says what to do.
+            const std::string reason = localLibrary_->ConnectFailure(localHandle_);
             localLibrary_->FreeConnectionHndl(localHandle_);
             localHandle_ = 0;
-            return fail("Invalid TALQ System Directory");
+            lastError_ = "Invalid TALQ System Directory";
+            if (!reason.empty()) lastError_ += "\n" + reason;
+            ShowError();
+            return false;
         }
         connection_ = 1;
         lastError_.clear();

@@ -22,7 +22,7 @@
 #include "engine/system_init.h"
 #include "foundation/mod_registry.h"
 #include "platform/dynamic_library.h"
-#include "server/local_access.h"
+#include "server/talq_client_api.h"
 #include "support/scoped_env.h"
 #include "test_system.h"
 
@@ -103,21 +103,6 @@ pid_t HoldInWal(const std::string& sys) {
     ::close(ready[0]);
     if (pid > 0 && !held) Kill(pid);
     return held ? pid : -1;
-}
-
-// What the call wrote on this process's error output.
-template <class Call>
-std::string ErrorOutput(const std::string& file, Call call) {
-    std::fflush(stderr);
-    const int saved = ::dup(2);
-    std::FILE* out = std::fopen(file.c_str(), "w");
-    ::dup2(::fileno(out), 2);
-    call();
-    std::fflush(stderr);
-    ::dup2(saved, 2);
-    ::close(saved);
-    std::fclose(out);
-    return Bytes(file);
 }
 
 // A shell command's output and exit status; the command must end by itself.
@@ -220,8 +205,6 @@ TEST_F(SharedFolder, ASystemOpenedFromASharedFolderLeavesWalForGoodAndANewOneNev
 }
 
 TEST_F(SharedFolder, AWalSystemHeldOpenElsewhereIsRefusedWithWhatToDoAndLeftUntouched) {
-    LocalAccessLibrary library;
-    ASSERT_TRUE(library.Load());
     modRegistry::RegSetString(modRegistry::HKEY_CURRENT_USER, "Software\\TALQTech\\VYNSYS\\Paths",
                               "Network", sys_ + "/");
     const pid_t holder = HoldInWal(sys_);
@@ -233,15 +216,11 @@ TEST_F(SharedFolder, AWalSystemHeldOpenElsewhereIsRefusedWithWhatToDoAndLeftUnto
         EXPECT_FALSE(CommandEngine::Open(sys_, error));
         EXPECT_NE(error.find(kWhatToDo), std::string::npos) << error;
 
-        // The viewer's library has only a number for its caller: the reason
-        // goes to the program's error output.
-        const std::int32_t handle = library.AllocateConnectionHndl();
-        std::int32_t connected = 0;
-        const std::string told = ErrorOutput(dir_.Path() + "/stderr",
-                                             [&] { connected = library.ConnectLocal(1, handle); });
-        library.FreeConnectionHndl(handle);
-        EXPECT_NE(connected, 0);
-        EXPECT_NE(told.find(kWhatToDo), std::string::npos) << told;
+        // The viewer shows the library's reason under its own words.
+        TalqClientAPI api;
+        EXPECT_FALSE(api.OpenTalqConnection(1, "", "", 0, 0, 0, 0));
+        EXPECT_EQ(api.LastError().rfind("Invalid TALQ System Directory\n", 0), 0u);
+        EXPECT_NE(api.LastError().find(kWhatToDo), std::string::npos) << api.LastError();
 
         int status = 0;
         // A server that came up anyway is ended by the time-out.
