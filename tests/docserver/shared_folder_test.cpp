@@ -13,8 +13,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "engine/command_engine.h"
@@ -33,14 +31,11 @@ using docserver::CommandEngine;
 const std::string kLogIn = "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1";
 const std::string kWhatToDo = "close every program that has this system open";
 
-std::string Bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using testsupport::ReadFile;
 
 // The header's read and write versions: 2 in WAL mode, 1 in the rollback journal.
 int JournalVersion(const std::string& sys) {
-    const std::string header = Bytes(sys + "/system.db").substr(0, 20);
+    const std::string header = ReadFile(sys + "/system.db").substr(0, 20);
     return header.size() == 20 && header[18] == header[19] ? header[18] : -1;
 }
 
@@ -209,7 +204,7 @@ TEST_F(SharedFolder, AWalSystemHeldOpenElsewhereIsRefusedWithWhatToDoAndLeftUnto
                               "Network", sys_ + "/");
     const pid_t holder = HoldInWal(sys_);
     ASSERT_GT(holder, 0);
-    const std::string db = Bytes(sys_ + "/system.db"), wal = Bytes(sys_ + "/system.db-wal");
+    const std::string db = ReadFile(sys_ + "/system.db"), wal = ReadFile(sys_ + "/system.db-wal");
     {
         testsupport::ScopedEnv network("TALQ_FILE_SYSTEM", "network");
         std::string error;
@@ -231,8 +226,8 @@ TEST_F(SharedFolder, AWalSystemHeldOpenElsewhereIsRefusedWithWhatToDoAndLeftUnto
         EXPECT_EQ(status, 1);
         EXPECT_NE(server.find(kWhatToDo), std::string::npos) << server;
     }
-    EXPECT_EQ(Bytes(sys_ + "/system.db"), db) << "a refused opener wrote the database";
-    EXPECT_EQ(Bytes(sys_ + "/system.db-wal"), wal) << "a refused opener wrote the log";
+    EXPECT_EQ(ReadFile(sys_ + "/system.db"), db) << "a refused opener wrote the database";
+    EXPECT_EQ(ReadFile(sys_ + "/system.db-wal"), wal) << "a refused opener wrote the log";
     EXPECT_FALSE(Exists(sys_ + "/system.db-journal"));
     Kill(holder);
 
