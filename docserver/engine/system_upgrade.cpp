@@ -311,7 +311,7 @@ bool UpgradeSystem(SystemDb& db, std::string& error) {
     if (ReadLayout(db).complete) return true;
     Transaction transaction(db);
     if (!transaction.Ok()) {
-        error = "cannot take the write lock";
+        error = std::string("cannot take the write lock: ") + sqlite3_errmsg(db.Handle());
         return false;
     }
     // Looked at again under the write lock: another process opening the
@@ -319,7 +319,7 @@ bool UpgradeSystem(SystemDb& db, std::string& error) {
     const Layout found = ReadLayout(db);
     if (!found.complete && !Upgrade(db, found, error)) return false;
     if (!transaction.Commit()) {
-        error = "cannot commit the upgrade";
+        error = std::string("cannot commit the upgrade: ") + sqlite3_errmsg(db.Handle());
         return false;
     }
     return true;
