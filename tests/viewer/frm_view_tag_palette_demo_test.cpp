@@ -308,6 +308,7 @@ TEST_F(TagPaletteDemoTest, TheEditorStoresOnlyWhatItShowsOverAPaletteItRead) {
         EXPECT_EQ(prompts.Messages(),
                   std::vector<std::string>{"The tag palette was changed meanwhile. It now reads:\n"
                                            "Hot, PrivilegedX\n"
+                                           "Privileged is now called PrivilegedX.\n"
                                            "Press All Done again to store yours over it."});
         EXPECT_EQ(Entries(d.List2), "Responsive,PrivilegedX");
         EXPECT_TRUE(d.List1->findItems("Privileged", Qt::MatchExactly).isEmpty());
