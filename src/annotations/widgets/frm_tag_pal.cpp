@@ -329,7 +329,7 @@ void frmTagPal::Cmd_Done_Click() {
     std::vector<std::string> stored;
     if (!ReadPalette(stored)) {
         platform::Beep();
-        platform::MsgBox("Error Saving Tag Palette", platform::vbCritical, "Error");
+        platform::MsgBox("Error Saving Tag Palette" + Why(), platform::vbCritical, "Error");
         return;
     }
     if (stored != readPalette_) {
