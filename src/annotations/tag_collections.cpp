@@ -1,6 +1,7 @@
 #include "annotations/tag_collections.h"
 
 #include <algorithm>
+#include <map>
 #include <utility>
 
 #include "foundation/fields.h"
@@ -40,54 +41,72 @@ std::string TagNameFault(const std::string& name) {
     return "";
 }
 
-std::vector<std::pair<std::string, std::string>> RenamedMeanwhile(
-    const std::vector<std::string>& before, const std::vector<std::string>& after,
-    const std::function<bool(const std::string&)>& exists) {
-    // Names sit in gaps between the names of `before` still in `after`; a gap
-    // is named by the index in `before` of the name ahead of it (-1 before all).
-    std::vector<long> anchorOf(after.size(), -1);
-    for (long gap = -1, i = 0; i < static_cast<long>(after.size()); ++i) {
-        anchorOf[static_cast<std::size_t>(i)] = gap;
-        if (const auto r = Find(before, after[static_cast<std::size_t>(i)]); r != before.end())
-            gap = r - before.begin();
+CollectionChanges CompareCollections(const std::vector<std::string>& before,
+                                     const std::vector<std::string>& after) {
+    // Names come and go in gaps between the names still there; a gap is
+    // named by the index in `before` of the name ahead of it (-1 before all).
+    std::map<long, std::pair<std::vector<std::string>, std::vector<std::string>>> gaps;
+    long gap = -1;
+    for (std::size_t k = 0; k < before.size(); ++k) {
+        if (Holds(after, before[k]))
+            gap = static_cast<long>(k);
+        else
+            gaps[gap].first.push_back(before[k]);
     }
-    std::vector<std::pair<std::string, std::string>> renamed;
-    std::vector<bool> paired(before.size(), false);
-    for (std::size_t i = 0; i < after.size(); ++i) {
-        if (Holds(before, after[i])) continue;
-        for (long gap = -1, k = 0; k < static_cast<long>(before.size()); ++k) {
-            const std::string& old = before[static_cast<std::size_t>(k)];
-            if (Holds(after, old)) {
-                gap = k;
-            } else if (gap == anchorOf[i] && !paired[static_cast<std::size_t>(k)] && !exists(old)) {
-                paired[static_cast<std::size_t>(k)] = true;
-                renamed.emplace_back(old, after[i]);
-                break;
-            }
+    gap = -1;
+    for (const std::string& name : after) {
+        if (const auto was = Find(before, name); was != before.end())
+            gap = was - before.begin();
+        else
+            gaps[gap].second.push_back(name);
+    }
+    CollectionChanges changes;
+    for (const auto& [at, names] : gaps) {
+        const auto& [went, came] = names;
+        // Two renames, or a rename beside a deletion, could pair either way.
+        if (went.size() == 1 && came.size() == 1) {
+            changes.renamed.emplace_back(went.front(), came.front());
+            continue;
         }
+        changes.gone.insert(changes.gone.end(), went.begin(), went.end());
+        changes.appeared.insert(changes.appeared.end(), came.begin(), came.end());
     }
-    return renamed;
+    return changes;
 }
 
-std::vector<std::string> RebasePalette(const std::vector<std::string>& read,
-                                       const std::vector<std::string>& shown,
-                                       const std::vector<std::string>& stored,
-                                       const std::function<bool(const std::string&)>& exists) {
-    // A collection renamed meanwhile keeps the place of its old name.
-    const auto renamed = RenamedMeanwhile(read, stored, exists);
+RebasedPalette RebasePalette(const std::vector<std::string>& read,
+                             const std::vector<std::string>& shown,
+                             const std::vector<std::string>& stored,
+                             const std::vector<std::string>& poolBefore,
+                             const std::vector<std::string>& poolNow) {
+    const CollectionChanges changes = CompareCollections(poolBefore, poolNow);
+    RebasedPalette out;
+    const auto follow = [&](std::vector<std::string> names, bool tell) {
+        for (std::string& name : names) {
+            const auto rename = std::find_if(
+                changes.renamed.begin(), changes.renamed.end(),
+                [&](const auto& r) { return mVBUtil::CompareTextNoCase(r.first, name) == 0; });
+            if (rename == changes.renamed.end()) continue;
+            if (tell) out.renamed.emplace_back(name, rename->second);
+            name = rename->second;
+        }
+        return names;
+    };
+    const std::vector<std::string> readNow = follow(read, false);
+    const std::vector<std::string> shownNow = follow(shown, true);
+    for (const std::string& name : shownNow)
+        if (!Holds(poolNow, name)) out.gone.push_back(name);
+    if (!out.gone.empty()) out.appeared = changes.appeared;
+    out.changedMeanwhile = stored != readNow;
+
     std::vector<std::string> kept;
     for (const std::string& name : stored)
-        if (Holds(shown, name) || !Holds(read, name)) kept.push_back(name);
-    std::vector<std::string> result;
-    for (const std::string& name : shown) {
-        const auto rename = std::find_if(renamed.begin(), renamed.end(), [&](const auto& r) {
-            return mVBUtil::CompareTextNoCase(r.first, name) == 0;
-        });
+        if (Holds(shownNow, name) || !Holds(readNow, name)) kept.push_back(name);
+    std::vector<std::string>& result = out.palette;
+    for (const std::string& name : shownNow) {
         if (const auto there = Find(kept, name); there != kept.end()) {
             result.push_back(*there);  // as the server spells it now
-        } else if (rename != renamed.end()) {
-            if (!Holds(result, rename->second)) result.push_back(rename->second);
-        } else if (!Holds(read, name) && exists(name) && !Holds(result, name)) {
+        } else if (!Holds(readNow, name) && Holds(poolNow, name) && !Holds(result, name)) {
             result.push_back(name);
         }
     }
@@ -102,7 +121,7 @@ std::vector<std::string> RebasePalette(const std::vector<std::string>& read,
         }
         result.insert(at, kept[i]);
     }
-    return result;
+    return out;
 }
 
 }  // namespace annotations

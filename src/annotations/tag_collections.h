@@ -2,7 +2,6 @@
 // Rules for the names of tag collections as the palette editor takes them.
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,22 +19,46 @@ std::string CleanTagName(const std::string& answer);
 // travel in. "" when it can.
 std::string TagNameFault(const std::string& name);
 
-// Collections renamed meanwhile, as pairs of old and new name: a name of
-// `after` new to `before`, in the place of one of `before` that is gone
-// (`exists` false), between the same neighbours still there.
-std::vector<std::pair<std::string, std::string>> RenamedMeanwhile(
-    const std::vector<std::string>& before, const std::vector<std::string>& after,
-    const std::function<bool(const std::string&)>& exists);
+// What became of the collections between two readings of their list, both
+// sorted alike.
+struct CollectionChanges {
+    // Old and new name where the rename is certain: the one name gone and the
+    // one new between the same neighbours still there, nothing else there.
+    std::vector<std::pair<std::string, std::string>> renamed;
+    // Renamed or deleted, no telling which or to what.
+    std::vector<std::string> gone;
+    // New, and no certain rename's new name.
+    std::vector<std::string> appeared;
+};
+CollectionChanges CompareCollections(const std::vector<std::string>& before,
+                                     const std::vector<std::string>& after);
+
+// An editor's list put over the palette as stored now.
+struct RebasedPalette {
+    // To show, and to store by the next "All Done".
+    std::vector<std::string> palette;
+    // The editor's entries followed to their new names.
+    std::vector<std::pair<std::string, std::string>> renamed;
+    // The editor's entries taken off because their collections went.
+    std::vector<std::string> gone;
+    // When any went: the collections new meanwhile, to choose from again.
+    std::vector<std::string> appeared;
+    // The stored palette is other than the one read, renames followed.
+    bool changedMeanwhile = false;
+};
 
 // The palette as stored now with an editor's changes to the list it read
 // (shown: that list as the editor left it) where they still apply: its
 // removals, its additions of collections that still exist, and its order.
-// A collection renamed meanwhile keeps the place of its old name; other
-// entries only the other writer placed follow their neighbour there. Names
-// match without regard to case, as the server matches them.
-std::vector<std::string> RebasePalette(const std::vector<std::string>& read,
-                                       const std::vector<std::string>& shown,
-                                       const std::vector<std::string>& stored,
-                                       const std::function<bool(const std::string&)>& exists);
+// The collections were poolBefore when the editor last read them and are
+// poolNow. A collection renamed for certain keeps its place under its new
+// name; one otherwise gone is never guessed onto the list. Entries only the
+// other writer placed follow their neighbour there. Names match without
+// regard to case, as the server matches them.
+RebasedPalette RebasePalette(const std::vector<std::string>& read,
+                             const std::vector<std::string>& shown,
+                             const std::vector<std::string>& stored,
+                             const std::vector<std::string>& poolBefore,
+                             const std::vector<std::string>& poolNow);
 
 }  // namespace annotations

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "annotations/tag_collections.h"
 #include "annotations/tag_palette.h"
@@ -105,6 +107,81 @@ TEST(TagCollectionNames, AreTrimmedCutTo40AndRefusedWhenTheyWouldSplitTheLists) 
     }
     EXPECT_NE(annotations::TagNameFault("A,B").find("comma"), std::string::npos);
     EXPECT_NE(annotations::TagNameFault("A|B").find("bar"), std::string::npos);
+}
+
+// Another viewer renamed or deleted collections while the editor was open:
+// a rename is followed only where nothing else changed beside it, and every
+// entry of the reviewer's that went is named, never swapped for a guess.
+TEST(TagPaletteRebase, FollowsOnlyCertainRenamesAndNamesEveryEntryThatWent) {
+    using Names = std::vector<std::string>;
+    using Renames = std::vector<std::pair<std::string, std::string>>;
+    struct Case {
+        const char* what;
+        Names poolBefore, poolNow, read, shown, stored;
+        Names palette;
+        Renames renamed;
+        Names gone, appeared;
+    } cases[] = {
+        {"crossing renames: Alpha to Budget, Bravo to Audit",
+         {"Alpha", "Bravo", "Hot"},
+         {"Audit", "Budget", "Hot"},
+         {"Hot"},
+         {"Hot", "Bravo"},
+         {"Hot"},
+         {"Hot"},
+         {},
+         {"Bravo"},
+         {"Audit", "Budget"}},
+        {"a deletion of Alpha beside Bravo renamed to Beta",
+         {"Alpha", "Bravo", "Hot"},
+         {"Beta", "Hot"},
+         {"Hot"},
+         {"Hot", "Alpha"},
+         {"Hot"},
+         {"Hot"},
+         {},
+         {"Alpha"},
+         {"Beta"}},
+        {"a stored and an added collection renamed, each alone in its place",
+         {"Confidential", "Exhibit", "Hot", "Privileged"},
+         {"Classified", "Exhibit", "Hotter", "Privileged"},
+         {"Privileged", "Hot"},
+         {"Hot", "Privileged", "Confidential"},
+         {"Privileged", "Hotter"},
+         {"Hotter", "Privileged", "Classified"},
+         {{"Hot", "Hotter"}, {"Confidential", "Classified"}},
+         {},
+         {}},
+        {"a stored and an added collection renamed side by side",
+         {"Confidential", "Hot", "Privileged"},
+         {"ConfidentialX", "HotX", "Privileged"},
+         {"Hot", "Privileged"},
+         {"Hot", "Privileged", "Confidential"},
+         {"HotX", "Privileged"},
+         {"HotX", "Privileged"},
+         {},
+         {"Hot", "Confidential"},
+         {"ConfidentialX", "HotX"}},
+        {"an addition deleted, a collection created elsewhere",
+         {"Hot", "Withdrawn"},
+         {"Aardvark", "Hot"},
+         {},
+         {"Withdrawn", "Hot"},
+         {},
+         {"Hot"},
+         {},
+         {"Withdrawn"},
+         {"Aardvark"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto r =
+            annotations::RebasePalette(c.read, c.shown, c.stored, c.poolBefore, c.poolNow);
+        EXPECT_EQ(r.palette, c.palette);
+        EXPECT_EQ(r.renamed, c.renamed);
+        EXPECT_EQ(r.gone, c.gone);
+        EXPECT_EQ(r.appeared, c.appeared);
+    }
 }
 
 }  // namespace

@@ -290,6 +290,19 @@ TEST_F(TagPaletteDemoTest, TheEditorStoresOnlyWhatItShowsOverAPaletteItRead) {
     window->TalqAPi->Api().GetTagPalette(after);
     EXPECT_EQ(after, before);
 
+    // A palette that cannot be read again at All Done is not written over,
+    // and the box says why.
+    prompts.Clear();
+    Edit([&](annotations::frmTagPal& d) {
+        restrictTags(true);
+        d.Cmd_Done_Click();
+        restrictTags(false);
+        EXPECT_NE(d.result(), QDialog::Accepted);
+        EXPECT_EQ(prompts.Messages(),
+                  std::vector<std::string>{"Error Saving Tag Palette\nERROR: Tags Are Restricted"});
+        d.cmd_cancel_Click();
+    });
+
     // Another viewer of the same login renames a collection on the palette.
     prompts.Clear();
     OpenAs("admin", "admin");
@@ -308,6 +321,7 @@ TEST_F(TagPaletteDemoTest, TheEditorStoresOnlyWhatItShowsOverAPaletteItRead) {
         EXPECT_EQ(prompts.Messages(),
                   std::vector<std::string>{"The tag palette was changed meanwhile. It now reads:\n"
                                            "Hot, PrivilegedX\n"
+                                           "Privileged is now called PrivilegedX.\n"
                                            "Press All Done again to store yours over it."});
         EXPECT_EQ(Entries(d.List2), "Responsive,PrivilegedX");
         EXPECT_TRUE(d.List1->findItems("Privileged", Qt::MatchExactly).isEmpty());

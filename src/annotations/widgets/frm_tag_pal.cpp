@@ -56,6 +56,10 @@ std::string Joined(const std::vector<std::string>& names, const char* separator)
     return text;
 }
 
+std::string Listed(const std::vector<std::string>& names) {
+    return names.empty() ? std::string("(none)") : Joined(names, ", ");
+}
+
 struct WaitPointer {
     WaitPointer() { QApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
     ~WaitPointer() { QApplication::restoreOverrideCursor(); }
@@ -133,8 +137,7 @@ void frmTagPal::Form_Load() {
 }
 
 void frmTagPal::TellReadFailed() {
-    const std::string why = ClientAPI != nullptr ? ClientAPI->LastError() : std::string();
-    platform::BeepWarning("Error Reading Tag Palette" + (why.empty() ? "" : "\n" + why));
+    platform::BeepWarning("Error Reading Tag Palette" + Why());
 }
 
 int frmTagPal::exec() {
@@ -326,23 +329,21 @@ void frmTagPal::Cmd_Done_Click() {
     std::vector<std::string> stored;
     if (!ReadPalette(stored)) {
         platform::Beep();
-        platform::MsgBox("Error Saving Tag Palette", platform::vbCritical, "Error");
+        platform::MsgBox("Error Saving Tag Palette" + Why(), platform::vbCritical, "Error");
         return;
     }
     if (stored != readPalette_) {
         // The reviewer's changes go onto the palette as stored now, and the
         // list shows the outcome: a second "All Done" stores what was seen,
         // never a collection renamed or deleted meanwhile.
-        if (!LoadAvailableTags()) {
+        std::string changes;
+        if (!FollowServer(stored, changes, false)) {
             // Rebased on no collections, the reviewer's additions would go.
             TellReadFailed();
             return;
         }
-        ShowPalette(RebasePalette(readPalette_, ShownPalette(), stored,
-                                  [this](const std::string& name) { return IsAvailable(name); }));
-        readPalette_ = stored;
         platform::BeepWarning("The tag palette was changed meanwhile. It now reads:\n" +
-                              (stored.empty() ? std::string("(none)") : Joined(stored, ", ")) +
+                              Listed(stored) + changes +
                               "\nPress All Done again to store yours over it.");
         return;
     }
@@ -350,43 +351,42 @@ void frmTagPal::Cmd_Done_Click() {
     if (ClientAPI == nullptr || !ClientAPI->PutTagPalette(list)) {
         // Stays open: the reviewer's list is not lost with the dialog. Read
         // again, it names no collection renamed or deleted meanwhile, so the
-        // next "All Done" is not refused the same way.
-        const std::string why = ClientAPI != nullptr ? ClientAPI->LastError() : std::string();
-        const std::string changes = FollowServer();
+        // next "All Done" is not refused the same way. A failed read leaves
+        // both lists as they were.
+        const std::string why = Why();
+        std::string changes;
+        if (ReadPalette(stored)) FollowServer(stored, changes, true);
+        if (!changes.empty()) changes += "\nPress All Done again to store the list as shown.";
         platform::Beep();
-        platform::MsgBox("Error Saving Tag Palette" + (why.empty() ? "" : "\n" + why) + changes,
-                         platform::vbCritical, "Error");
+        platform::MsgBox("Error Saving Tag Palette" + why + changes, platform::vbCritical, "Error");
         return;
     }
     Unload(QDialog::Accepted);
 }
 
-std::string frmTagPal::FollowServer() {
+std::string frmTagPal::Why() const {
+    const std::string why = ClientAPI != nullptr ? ClientAPI->LastError() : std::string();
+    return why.empty() ? why : "\n" + why;
+}
+
+bool frmTagPal::FollowServer(const std::vector<std::string>& stored, std::string& changes,
+                             bool tellStored) {
     const std::vector<std::string> before = Entries(List1);
-    std::vector<std::string> stored;
-    // A failed read leaves both lists as they were.
-    if (!ReadPalette(stored) || !LoadAvailableTags()) return "";
-    const auto exists = [this](const std::string& name) { return IsAvailable(name); };
-    std::vector<std::string> shown = ShownPalette();
-    std::string words;
-    for (const auto& [old, now] : RenamedMeanwhile(before, Entries(List1), exists)) {
-        if (const auto read = FindName(readPalette_, old); read != readPalette_.end()) *read = now;
-        if (const auto at = FindName(shown, old); at != shown.end()) {
-            *at = now;
-            words += "\n" + old + " is now called " + now + ".";
-        }
-    }
-    std::vector<std::string> gone;
-    for (const std::string& name : shown)
-        if (!IsAvailable(name)) gone.push_back(name);
-    if (!gone.empty())
-        words += "\nNo longer there, taken off the palette: " + Joined(gone, ", ") + ".";
-    if (stored != readPalette_)
-        words += "\nThe tag palette was changed meanwhile. It now reads:\n" +
-                 (stored.empty() ? std::string("(none)") : Joined(stored, ", "));
-    ShowPalette(RebasePalette(readPalette_, shown, stored, exists));
+    if (!LoadAvailableTags()) return false;
+    const RebasedPalette rebased =
+        RebasePalette(readPalette_, ShownPalette(), stored, before, Entries(List1));
+    for (const auto& [old, now] : rebased.renamed)
+        changes += "\n" + old + " is now called " + now + ".";
+    if (!rebased.gone.empty())
+        changes += "\nNo longer there, taken off the palette: " + Joined(rebased.gone, ", ") + ".";
+    if (!rebased.appeared.empty())
+        changes +=
+            "\nAdded meanwhile to the available tags: " + Joined(rebased.appeared, ", ") + ".";
+    if (tellStored && rebased.changedMeanwhile)
+        changes += "\nThe tag palette was changed meanwhile. It now reads:\n" + Listed(stored);
+    ShowPalette(rebased.palette);
     readPalette_ = stored;
-    return words.empty() ? words : words + "\nPress All Done again to store the list as shown.";
+    return true;
 }
 
 void frmTagPal::cmd_cancel_Click() {

@@ -74,9 +74,16 @@ class frmTagPal : public FormDialog {
     static std::vector<std::string> Entries(const QListWidget* list);
     std::vector<std::string> ShownPalette() const { return Entries(List2); }
     void ShowPalette(const std::vector<std::string>& names);
-    // After a refused save: both lists as the server has them now, the
-    // reviewer's list over them. What that changed, in words.
-    std::string FollowServer();
+    // The last request's error on a line of its own; "" without one.
+    std::string Why() const;
+    // After the palette changed meanwhile or a save was refused: the
+    // collections as the server has them now, the reviewer's list over the
+    // stored palette. What that changed of the reviewer's list, in words,
+    // is added to changes, with the stored palette when tellStored and it
+    // changed meanwhile. False, with both lists as they were, when the
+    // collections could not be read.
+    bool FollowServer(const std::vector<std::string>& stored, std::string& changes,
+                      bool tellStored);
 
     // The palette as last read, kept in step with this dialog's own
     // collection changes: "All Done" writes only over that, since the same
