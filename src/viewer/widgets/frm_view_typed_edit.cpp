@@ -1,11 +1,11 @@
 // A redaction label or a clip typed in a dialog: asked, stored, and never
 // lost when another user changed or deleted the mark while it was typed.
 
+#include "annotations/annotation_rec.h"
 #include "annotations/clip_rules.h"
 #include "annotations/widgets/note_dialogs.h"
 #include "foundation/widgets/dialog_factory.h"
 #include "platform/prompts.h"
-#include "server/talq_client_api.h"
 #include "viewer/widgets/frm_view.h"
 
 namespace viewer {
