@@ -326,7 +326,8 @@ bool frmView::CommitEdit(std::int32_t kind, EditBase& base, AnnotationRec rec, b
     // Only the record as it was shown is changed or removed. Two marks may
     // lie in one place and the wire carries no identity, so a record no
     // longer stored as shown is never looked for elsewhere: whether it was
-    // changed or deleted cannot be told apart.
+    // changed or deleted cannot be told apart. A record alone in its place
+    // is only offered back to the reviewer, who sees it, never written to.
     const bool saved = SaveChange(kind, "Unable to Save/Modify Annotations", [&](KindList& list) {
         vanished = false;
         base.now.reset();
