@@ -134,6 +134,20 @@ int FindRecord(const KindList& ref, const AnnotationRec& rec) {
     });
 }
 
+int MarkNowInPlace(const KindList& stored, const KindList& shown, const AnnotationRec& was) {
+    int found = -1;
+    const int n = std::min<int>(stored.count, static_cast<int>(stored.list.size()));
+    for (int i = 0; i < n; ++i) {
+        const AnnotationRec& r = stored.list[static_cast<std::size_t>(i)];
+        if (r.Left != was.Left || r.Top != was.Top || r.Right != was.Right ||
+            r.Bottom != was.Bottom || FindRecord(shown, r) >= 0)
+            continue;
+        if (found >= 0) return -1;
+        found = i;
+    }
+    return found;
+}
+
 std::string MarkupPointText(const std::vector<std::pair<std::int32_t, std::int32_t>>& points) {
     std::string text;
     for (const auto& [x, y] : points) {

@@ -79,6 +79,10 @@ std::string AppendNewMark(KindList& ref, std::int32_t kind, const AnnotationRec&
 void RemoveRecord(KindList& ref, int index);
 // The first record stored as this one would be, 0-based; -1 for none.
 int FindRecord(const KindList& ref, const AnnotationRec& rec);
+// The one record as stored now that lies exactly where `was` lay and was
+// not among the records shown: another user's version of it, 0-based. -1
+// when there is none or more than one, as then nothing tells which.
+int MarkNowInPlace(const KindList& stored, const KindList& shown, const AnnotationRec& was);
 
 // "x,y;x,y;..." of markup points in image pixels.
 std::string MarkupPointText(const std::vector<std::pair<std::int32_t, std::int32_t>>& points);

@@ -108,6 +108,19 @@ TEST(AnnotationListEdit, AListTooLongForTheServerIsNeverBuiltForASave) {
     EXPECT_GT(text.size(), TalqClientAPI_Header::kMaxAnnotationListText) << "built whole, not cut";
 }
 
+// Another user's version of a mark is only ever the one new record in its
+// place: one shown already, one elsewhere, or two new ones are never taken.
+TEST(AnnotationListEdit, TheMarkNowInPlaceIsNeverAGuess) {
+    const AnnotationRec mine = Rec(10, 10, 50, 50, "mine"), theirs = Rec(10, 10, 50, 50, "theirs");
+    const KindList shown{{mine, theirs}, 2};
+    const AnnotationRec changed = Rec(10, 10, 50, 50, "changed");
+    EXPECT_EQ(MarkNowInPlace(KindList{{theirs, changed}, 2}, shown, mine), 1);
+    EXPECT_EQ(MarkNowInPlace(KindList{{theirs}, 1}, shown, mine), -1) << "deleted";
+    EXPECT_EQ(MarkNowInPlace(KindList{{Rec(11, 10, 50, 50, "x")}, 1}, shown, mine), -1);
+    EXPECT_EQ(MarkNowInPlace(KindList{{changed, Rec(10, 10, 50, 50, "new")}, 2}, shown, mine), -1)
+        << "two candidates";
+}
+
 TEST(AnnotationUserText, ControlCharactersOtherThanLineBreaksAndTabsAreDropped) {
     const std::string typed = std::string("a\x18") + "b\x1F" + "c\x1E\x1D\x16\x00" + "d\r\n\te";
     EXPECT_EQ(CleanUserText(std::string(typed.data(), typed.size())), "abcd\r\n\te");

@@ -408,6 +408,89 @@ TEST_F(FrmViewMouseTest, AChangeByAnotherUserIsToldAndTheTypedNoteCanStillBeStor
               2);
 }
 
+// A label or a clip typed while another user changed the mark: the box
+// opens again over their version with what was typed, and only its OK
+// stores it there; with the mark gone, or the save failed, what was typed
+// is shown to copy.
+TEST_F(FrmViewMouseTest, ALabelOrClipTypedOverAChangedMarkIsAskedAgainOrShownToCopy) {
+    session->systemFlags = 0x400;
+    const std::string again =
+        "Unable to Save/Modify Annotations\nAnother user changed or deleted this "
+        "annotation.\nWhat you typed is shown again over the annotation now in its place.";
+    // Opened over `shown` while the server holds `stored`.
+    auto edit = [&](AnnotationKind kind, const AnnotationRec& shown, const AnnotationList& stored,
+                    int x) {
+        window->pageAnnotations[kind] = {{shown}, 1};
+        Store(kind, stored);
+        bool changed = false;
+        window->ModifyAnnotations(x, x, changed);
+    };
+    auto inputs = [&] {
+        std::vector<platform::PromptRecord> boxes;
+        for (const platform::PromptRecord& r : prompts.Records())
+            if (r.kind == platform::PromptRecord::kInput) boxes.push_back(r);
+        return boxes;
+    };
+    auto lastInput = [&] { return inputs().back(); };
+    AnnotationRec red = testsupport::AnnotationBox(300, 300, 400, 400, 0);
+    red.Stamp = std::string("OLD\x16" "EDITOR\x16") + "01/01/2020";
+    AnnotationRec theirs = red;
+    theirs.Color = 0xFF;
+    talq::DialogFactory<SelBox>::Scoped pick(
+        ScriptedMaker<SelBox>([](SelBox& d) { d.Selection = 3; }));
+    prompts.QueueInput("ADMIN TYPED LABEL");
+    prompts.QueueInput("ADMIN TYPED LABEL");
+    edit(kRedaction, red, {theirs}, 350);
+    EXPECT_EQ(lastInput().defaultText, "ADMIN TYPED LABEL") << "asked again with what was typed";
+    ASSERT_EQ(session->puts.size(), 1u) << "only after that OK";
+    const AnnotationRec now = window->pageAnnotations[kRedaction].list.at(0);
+    EXPECT_EQ(now.Color, 0xFF) << "their change kept";
+    EXPECT_EQ(TalqClientAPI_Header::StampLabel(now.Stamp), "ADMIN TYPED LABEL");
+    // Gone, and a save the server did not take.
+    for (const bool gone : {true, false}) {
+        session->putSucceeds = gone;
+        const std::size_t before = inputs().size();
+        prompts.QueueInput("ADMIN TYPED LABEL");
+        edit(kRedaction, red, gone ? AnnotationList{} : AnnotationList{red}, 350);
+        ASSERT_EQ(inputs().size(), before + 2) << "the label, then the copy";
+        EXPECT_EQ(lastInput().text, "Your redaction label was not stored. Copy it from here:");
+        EXPECT_EQ(lastInput().defaultText, "ADMIN TYPED LABEL");
+    }
+    session->putSucceeds = true;
+    EXPECT_EQ(session->puts.size(), 2u) << "none where the mark went";
+
+    AnnotationRec clip;
+    clip.Left = clip.Top = 100;
+    clip.Color2 = 1;
+    clip.Text = "/docs/a.txt";
+    AnnotationRec moved = clip;
+    moved.Text = "/docs/b.txt";
+    std::vector<std::string> opened;
+    bool cancelAgain = true;
+    talq::DialogFactory<frmClip>::Scoped clips(ScriptedMaker<frmClip>([&](frmClip& d) {
+        opened.push_back(d.txtFile->text().toStdString());
+        if (cancelAgain && opened.size() == 2) {
+            d.cmdCancel_Click();
+            return;
+        }
+        d.txtFile->setText("/docs/typed.txt");
+        d.cmdOK_Click();
+    }));
+    const std::size_t puts = session->puts.size();
+    edit(kClip, clip, {moved}, 105);
+    EXPECT_EQ(session->puts.size(), puts) << "Cancel stores nothing";
+    cancelAgain = false;
+    edit(kClip, clip, {moved}, 105);
+    EXPECT_EQ(opened, (std::vector<std::string>{"/docs/a.txt", "/docs/typed.txt", "/docs/a.txt",
+                                                "/docs/typed.txt"}));
+    ASSERT_EQ(session->puts.size(), puts + 1);
+    EXPECT_EQ(window->pageAnnotations[kClip].list.at(0).Text, "/docs/typed.txt");
+    edit(kClip, clip, {}, 105);
+    EXPECT_EQ(lastInput().defaultText, "/docs/typed.txt");
+    EXPECT_EQ(session->puts.size(), puts + 1);
+    EXPECT_EQ(Messages(again), 3);
+}
+
 // Two reviewers' notes in one place: an edit or delete of one's own note
 // that another user deleted or changed meanwhile never takes the other's
 // for it. Sticky notes with locking off, text notes under a lock lost.

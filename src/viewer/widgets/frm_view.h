@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "annotations/annotation_edit.h"
@@ -399,18 +400,25 @@ class frmView : public QMainWindow, private PrintHost {
     bool AppendAndSave(std::int32_t kind, const AnnotationRec& rec);
     // The stored record an edit replaces: the one it started from, as it
     // was shown; gone once the reviewer was told it is no longer stored so,
-    // and the edit is then stored as a new mark.
+    // and the edit is then stored as a new mark. `now` is, after such a
+    // refusal, the record found alone in its place (MarkNowInPlace).
     struct EditBase {
         AnnotationRec rec;
         bool gone = false;
+        std::optional<AnnotationRec> now;
     };
+    // What an edit whose base is no longer stored keeps of what was typed:
+    // nothing (a colour or a font is picked again), the open dialog's text
+    // for a new mark (notes), or the typed fields for the dialog to open
+    // again over the record now in its place (labels, clips).
+    enum class KeepTyped { kNone, kAsNewMark, kOverMarkNow };
     // Replaces (or removes) the stored record equal to the base and saves the
     // whole list; no other record is ever taken for it. An edit refused
-    // because the base is no longer stored marks it gone when keepTyped is
-    // set, so that saving again stores what the open dialog holds as a new
-    // mark. A delete of a base no longer stored is done, and told.
+    // because the base is no longer stored marks it gone for kAsNewMark, so
+    // that saving again stores what the open dialog holds as a new mark. A
+    // delete of a base no longer stored is done, and told.
     bool CommitEdit(std::int32_t kind, EditBase& base, AnnotationRec rec, bool remove,
-                    bool& changed, bool keepTyped = false);
+                    bool& changed, KeepTyped keep = KeepTyped::kNone);
     // A note dialog's save; when it failed because the server refused the
     // session's login, asks for the password over the open dialog before
     // telling the failure, logs in again without touching the page or the
@@ -428,6 +436,23 @@ class frmView : public QMainWindow, private PrintHost {
     }
     bool EditColor(AnnotationRec& rec, std::int32_t& defaultColor);
     bool EditRedaction(AnnotationRec& rec, int choice, const PageMark& mark);
+    // The label box over a redaction, starting from a text; true when a
+    // label other than the record's was entered on the same page.
+    bool AskRedactionLabel(AnnotationRec& rec, const std::string& start, const PageMark& mark);
+    // The clip dialog over a clip, starting from a clip text and mode; true
+    // when something is to be stored (remove set for Delete).
+    bool AskClip(AnnotationRec& rec, std::int32_t startMode, const std::string& startText,
+                 bool& remove, const PageMark& mark);
+    // Commits a label or a clip typed over `original`; when it is not
+    // stored, the dialog opens again with the typed fields over the record
+    // now in its place, to store or cancel, or where there is none the
+    // typed fields are shown to copy. Nothing is stored over another
+    // user's change that the reviewer was not shown.
+    void CommitTypedEdit(std::int32_t kind, AnnotationRec original, AnnotationRec rec,
+                         bool remove, bool& changed, const PageMark& mark);
+    // Shows a label or a clip's file and program that were not stored, in
+    // boxes the reviewer may copy them from.
+    void OfferTypedToCopy(std::int32_t kind, const AnnotationRec& typed);
     int ChooseEdit(const std::string& options);
     int PixelsX(int twips) const;
     int PixelsY(int twips) const;

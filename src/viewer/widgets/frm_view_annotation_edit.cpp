@@ -202,28 +202,15 @@ bool frmView::EditColor(AnnotationRec& rec, std::int32_t& defaultColor) {
 
 bool frmView::EditRedaction(AnnotationRec& rec, int choice, const PageMark& mark) {
     annotations::AnnotationSettings& d = settings;
-    const std::string label = StampLabel(rec.Stamp);
     if (choice == 1) return EditColor(rec, d.DfltRedactColor) && SamePage(mark);
-    if (choice == 2) {
-        std::string face = rec.FontName;
-        int size = rec.FontSize, style = rec.FontStyle;
-        auto color = static_cast<std::uint32_t>(rec.Color2);
-        if (!mComDlg::ShowFontDialog(this, face, size, style, color) || !SamePage(mark))
-            return false;
-        rec.FontName = d.DfltRedactFont = face;
-        rec.FontSize = d.DfltRedactFontSize = size;
-        rec.FontStyle = d.DfltRedactFontStyle = style;
-        rec.Color2 = d.DfltRedactFontColor = static_cast<std::int32_t>(color);
-        return true;
-    }
-    std::string prompt = "Enter Redaction Label.";
-    if (!label.empty()) prompt += "\nTo Delete Current Label, Enter a SPACE.";
-    const std::string reply = platform::InputBox(prompt, " ", label);
-    if (reply.empty() || !SamePage(mark)) return false;
-    const std::string typed = CleanRedactionLabel(reply);
-    if (typed == label) return false;
-    d.DfltRedactLabel = typed;
-    rec.Stamp = NewStamp(typed);
+    std::string face = rec.FontName;
+    int size = rec.FontSize, style = rec.FontStyle;
+    auto color = static_cast<std::uint32_t>(rec.Color2);
+    if (!mComDlg::ShowFontDialog(this, face, size, style, color) || !SamePage(mark)) return false;
+    rec.FontName = d.DfltRedactFont = face;
+    rec.FontSize = d.DfltRedactFontSize = size;
+    rec.FontStyle = d.DfltRedactFontStyle = style;
+    rec.Color2 = d.DfltRedactFontColor = static_cast<std::int32_t>(color);
     return true;
 }
 
@@ -250,7 +237,7 @@ void frmView::ModifyAnnotations(std::int32_t x, std::int32_t y, bool& changed) {
     // What the edit started from: the record to change in the list as stored.
     const AnnotationRec original = ListOf(hit.kind).list[static_cast<std::size_t>(hit.index)];
     AnnotationRec rec = original;
-    bool remove = false, edited = false;
+    bool remove = false, edited = false, typedEdit = false;
     annotations::AnnotationSettings& d = settings;
 
     switch (hit.kind) {
@@ -273,7 +260,10 @@ void frmView::ModifyAnnotations(std::int32_t x, std::int32_t y, bool& changed) {
             if (!SamePage(mark)) return;
             if (choice == 4) {
                 remove = true;
-            } else if (choice >= 1 && choice <= 3) {
+            } else if (choice == 3) {
+                typedEdit = true;
+                edited = AskRedactionLabel(rec, StampLabel(rec.Stamp), mark);
+            } else if (choice == 1 || choice == 2) {
                 edited = EditRedaction(rec, choice, mark);
             }
             break;
@@ -304,48 +294,43 @@ void frmView::ModifyAnnotations(std::int32_t x, std::int32_t y, bool& changed) {
                         typed.FontStyle = b.FontStyle;
                         typed.Color = typed.Color2 = b.FontColor;
                     }
-                    return CommitEdit(hit.kind, base, typed, drop, changed, true);
+                    return CommitEdit(hit.kind, base, typed, drop, changed,
+                                      KeepTyped::kAsNewMark);
                 });
             };
             box->exec();
             return;
         }
-        case kClip: {
-            std::unique_ptr<annotations::frmClip> box =
-                talq::DialogFactory<annotations::frmClip>::Create(this);
-            box->ClientAPI = &session;
-            box->ClipMode = rec.Color2;
-            box->ClipText = rec.Text;
-            box->exec();
-            if (!SamePage(mark) || box->Result == 1) return;
-            if (box->ClipText.empty()) {
-                remove = true;
-                break;
-            }
-            rec.Text = box->ClipText;
-            rec.Color2 = box->ClipMode;
-            edited = true;
+        case kClip:
+            typedEdit = true;
+            edited = AskClip(rec, rec.Color2, rec.Text, remove, mark);
             break;
-        }
         default:
             return;
     }
     if (!SamePage(mark) || (!remove && !edited)) return;
+    if (typedEdit) {
+        CommitTypedEdit(hit.kind, original, rec, remove, changed, mark);
+        return;
+    }
     EditBase base{original};
     CommitEdit(hit.kind, base, rec, remove, changed);
 }
 
 bool frmView::CommitEdit(std::int32_t kind, EditBase& base, AnnotationRec rec, bool remove,
-                         bool& changed, bool keepTyped) {
+                         bool& changed, KeepTyped keep) {
     if (!remove) rec.Stamp = NewStamp(kind == kRedaction ? StampLabel(rec.Stamp) : "");
     const bool asNew = base.gone && !remove;
+    const KindList shown = ListOf(kind);
     bool vanished = false;
     // Only the record as it was shown is changed or removed. Two marks may
     // lie in one place and the wire carries no identity, so a record no
     // longer stored as shown is never looked for elsewhere: whether it was
-    // changed or deleted cannot be told apart.
+    // changed or deleted cannot be told apart. A record alone in its place
+    // is only offered back to the reviewer, who sees it, never written to.
     const bool saved = SaveChange(kind, "Unable to Save/Modify Annotations", [&](KindList& list) {
         vanished = false;
+        base.now.reset();
         if (asNew) return annotations::AppendNewMark(list, kind, rec);
         if (base.gone) return std::string();
         const int at = annotations::FindRecord(list, base.rec);
@@ -360,10 +345,18 @@ bool frmView::CommitEdit(std::int32_t kind, EditBase& base, AnnotationRec rec, b
             vanished = true;
             return std::string();
         }
-        if (!keepTyped) return std::string(kChangedOrDeleted);
-        base.gone = true;
+        if (keep == KeepTyped::kAsNewMark) {
+            base.gone = true;
+            return std::string(kChangedOrDeleted) +
+                   "\nPress OK again to store your text as a new note.";
+        }
+        const int now = keep == KeepTyped::kOverMarkNow
+                            ? annotations::MarkNowInPlace(list, shown, base.rec)
+                            : -1;
+        if (now < 0) return std::string(kChangedOrDeleted);
+        base.now = list.list[static_cast<std::size_t>(now)];
         return std::string(kChangedOrDeleted) +
-               "\nPress OK again to store your text as a new note.";
+               "\nWhat you typed is shown again over the annotation now in its place.";
     });
     // Had another user changed it, their version stays: told, not hidden.
     if (saved && vanished) TellFailure(kChangedOrDeleted);
