@@ -409,6 +409,90 @@ TEST_F(ServerDatabaseTest, SeveralProcessesOpeningAnOlderSystemAtOnceAllOpenItAn
     }
 }
 
+// Holds the first opener caught hashing plain passwords until released:
+// after reading them, as it starts its next transaction, or at the read
+// itself when a write holds the system meanwhile.
+struct HashingOpener {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool caught = false;
+    bool released = false;
+};
+HashingOpener* g_hashing = nullptr;
+thread_local bool t_passwordsRead = false;
+
+int HoldWhileHashing(unsigned, void*, void* statement, void*) {
+    sqlite3_stmt* started = static_cast<sqlite3_stmt*>(statement);
+    const char* sql = sqlite3_sql(started);
+    if (sql == nullptr) return 0;
+    bool hashing = t_passwordsRead && std::strncmp(sql, "BEGIN", 5) == 0;
+    if (std::strncmp(sql, "SELECT user_id, password FROM users", 35) == 0) {
+        t_passwordsRead = true;
+        hashing = sqlite3_get_autocommit(sqlite3_db_handle(started)) == 0;
+    }
+    if (!hashing || g_hashing == nullptr) return 0;
+    std::unique_lock<std::mutex> lock(g_hashing->mutex);
+    if (g_hashing->caught) return 0;
+    g_hashing->caught = true;
+    g_hashing->changed.notify_all();
+    g_hashing->changed.wait_for(lock, std::chrono::seconds(20), [] { return g_hashing->released; });
+    return 0;
+}
+
+int WatchForPasswordRead(sqlite3* db, char**, const sqlite3_api_routines*) {
+    sqlite3_trace_v2(db, SQLITE_TRACE_STMT, HoldWhileHashing, nullptr);
+    return SQLITE_OK;
+}
+
+TEST_F(ServerDatabaseTest, WhileAnOpenerHashesPlainPasswordsOthersLogInWriteAndOpen) {
+    OpenEngine();
+    // An older system whose rows hold plain passwords, as older versions wrote them.
+    RawExec(db_,
+            "DELETE FROM system_settings WHERE name = 'TextEncoding';"
+            "UPDATE users SET password = 'SECRET';"
+            "INSERT INTO users(user_id, password) VALUES ('ONE', 'first'), ('TWO', 'second');"
+            "INSERT INTO user_projects(user_id, project_id, security) VALUES ('ONE', 1, 255)");
+    HashingOpener hashing;
+    g_hashing = &hashing;
+    sqlite3_auto_extension(reinterpret_cast<void (*)()>(WatchForPasswordRead));
+    std::string firstError, secondError;
+    std::unique_ptr<CommandEngine> first, second;
+    std::thread opener([&] { first = CommandEngine::Open(sys_, firstError); });
+    {
+        std::unique_lock<std::mutex> lock(hashing.mutex);
+        EXPECT_TRUE(hashing.changed.wait_for(lock, std::chrono::seconds(20),
+                                             [&] { return hashing.caught; }));
+    }
+    const std::string one = "ONE,first,Demo Project";
+    {
+        // No longer than the server's own writes take.
+        docserver::LockWaitLimit brief(1000);
+        EXPECT_EQ(Run("TALQRequiredLogin,ONE,FIRST,,DOM,1,8.6,1").substr(0, 1), "1")
+            << "a plain row logs in meanwhile";
+        EXPECT_EQ(Run("TALQGetProjectInfo," + one).rfind("ERROR", 0), std::string::npos);
+        EXPECT_EQ(Run("TALQDTPutDate," + one + ",K00002,20200101"), "OK");
+        second = CommandEngine::Open(sys_, secondError);
+        EXPECT_TRUE(second) << secondError;
+    }
+    {
+        std::lock_guard<std::mutex> lock(hashing.mutex);
+        hashing.released = true;
+        hashing.changed.notify_all();
+    }
+    opener.join();
+    sqlite3_cancel_auto_extension(reinterpret_cast<void (*)()>(WatchForPasswordRead));
+    g_hashing = nullptr;
+    ASSERT_TRUE(first) << firstError;
+    EXPECT_EQ(Run("TALQDTPutDate," + one + ",K00003,20200102"), "OK")
+        << "the hash the login stored stands";
+    EXPECT_FALSE(state_.ended);
+    EXPECT_EQ(RawText(db_, "SELECT COUNT(*) FROM users WHERE password NOT LIKE '$pbkdf2%'"), "0");
+    ConnectionState other;
+    EXPECT_EQ(first->Execute(other, "TALQRequiredLogin,TWO,second,,DOM,1,8.6,1").substr(0, 1), "1");
+    EXPECT_EQ(first->Execute(other, "TALQRequiredLogin,ADMIN,secret,,DOM,1,8.6,1").substr(0, 1),
+              "1");
+}
+
 // Lets another connection act just as the watched connection starts a
 // statement, as the server's other workers and other processes may at any
 // moment.
