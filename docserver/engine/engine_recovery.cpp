@@ -146,10 +146,14 @@ void CommandEngine::RecoverHeld() {
         }
     }
     Statement abandon(db_, "UPDATE batch_jobs SET state = 'abandoned' WHERE job_id = ?");
-    for (const auto& [id, name] : cutOff) {
-        abandon.Reset().Bind(1, id).Run();
-        // The parts written so far never reach a printer.
-        std::string stem = name.size() >= 3 ? name.substr(0, name.size() - 3) : "";
+    std::vector<std::string> abandoned;
+    for (const auto& [id, name] : cutOff)
+        if (abandon.Reset().Bind(1, id).Run()) abandoned.push_back(name);
+    // A job whose end was not stored stays open, so its parts stay too.
+    if (!transaction.Commit()) return;
+    // The parts written so far never reach a printer.
+    for (const std::string& name : abandoned) {
+        const std::string stem = name.size() >= 3 ? name.substr(0, name.size() - 3) : "";
         for (const char* ending : {"P__", "MRK"}) {
             std::string path;
             if (!stem.empty() && ConfinePath(systemDir_, stem + ending, path) &&
@@ -157,7 +161,6 @@ void CommandEngine::RecoverHeld() {
                 ::unlink(path.c_str());
         }
     }
-    transaction.Commit();
 }
 
 }  // namespace docserver
