@@ -409,6 +409,61 @@ TEST_F(ServerDatabaseTest, SeveralProcessesOpeningAnOlderSystemAtOnceAllOpenItAn
     }
 }
 
+// Counts the transactions begun by the connections opened meanwhile.
+struct Begins {
+    std::mutex mutex;
+    std::condition_variable changed;
+    int count = 0;
+};
+Begins* g_begins = nullptr;
+
+int CountBegin(unsigned, void*, void* statement, void*) {
+    const char* sql = sqlite3_sql(static_cast<sqlite3_stmt*>(statement));
+    if (g_begins == nullptr || sql == nullptr || std::strncmp(sql, "BEGIN", 5) != 0) return 0;
+    std::lock_guard<std::mutex> lock(g_begins->mutex);
+    ++g_begins->count;
+    g_begins->changed.notify_all();
+    return 0;
+}
+
+int WatchBegins(sqlite3* db, char**, const sqlite3_api_routines*) {
+    sqlite3_trace_v2(db, SQLITE_TRACE_STMT, CountBegin, nullptr);
+    return SQLITE_OK;
+}
+
+TEST_F(ServerDatabaseTest, AnOpenerWaitsForAnUpgradeThatHoldsTheWriteLongerThanALockIsWaitedFor) {
+    RawExec(db_,
+            "DELETE FROM system_settings WHERE name = 'TextEncoding';"
+            "UPDATE pages SET ocr_text = CAST(x'e97465' AS TEXT) WHERE seq = 4");
+    // Another opener upgrading it.
+    sqlite3* upgrading = nullptr;
+    ASSERT_EQ(sqlite3_open(db_.c_str(), &upgrading), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(upgrading, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    Begins begins;
+    g_begins = &begins;
+    sqlite3_auto_extension(reinterpret_cast<void (*)()>(WatchBegins));
+    std::string error;
+    std::unique_ptr<CommandEngine> engine;
+    std::thread opener([&] {
+        docserver::LockWaitLimit brief(100);
+        engine = CommandEngine::Open(sys_, error);
+    });
+    {
+        // A second try shows the first waited in vain.
+        std::unique_lock<std::mutex> lock(begins.mutex);
+        EXPECT_TRUE(begins.changed.wait_for(lock, std::chrono::seconds(10),
+                                            [&] { return begins.count >= 2; }));
+    }
+    // It gives up: the one waiting upgrades.
+    sqlite3_exec(upgrading, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(upgrading);
+    opener.join();
+    sqlite3_cancel_auto_extension(reinterpret_cast<void (*)()>(WatchBegins));
+    g_begins = nullptr;
+    EXPECT_TRUE(engine) << error;
+    EXPECT_EQ(RawText(db_, "SELECT ocr_text FROM pages WHERE seq = 4"), "\xc3\xa9te");
+}
+
 // Holds the first opener caught hashing plain passwords until released:
 // after reading them, as it starts its next transaction, or at the read
 // itself when a write holds the system meanwhile.
