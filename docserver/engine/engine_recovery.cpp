@@ -3,8 +3,10 @@
 // (a server or library killed mid-session) released.
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <ctime>
+#include <random>
 #include <vector>
 
 #include "command_engine.h"
@@ -21,6 +23,41 @@ bool HasColumn(SystemDb& db, const char* table, const std::string& column) {
     while (s.Step())
         if (s.Text(1) == column) return true;
     return false;
+}
+
+// A hash takes tens of milliseconds, so none is made inside a write: a
+// few rows are read, hashed, then stored in one short write, each only
+// over the plain text it was made from (a login or another opener may
+// have hashed or changed it meanwhile). Openers starting together take
+// the rows in different orders and so share the work.
+constexpr std::size_t kHashedPerWrite = 8;
+
+void HashPlainPasswords(SystemDb& db) {
+    std::mt19937 order(std::random_device{}());
+    for (std::size_t round = 0, rounds = 1; round < rounds; ++round) {
+        std::vector<std::pair<std::string, std::string>> plain;  // user, password
+        {
+            Statement users(db, "SELECT user_id, password FROM users");
+            while (users.Step())
+                if (!IsPasswordHash(users.Text(1)))
+                    plain.emplace_back(users.Text(0), users.Text(1));
+            if (users.Failed()) return;
+        }
+        if (round == 0) rounds = plain.size() / kHashedPerWrite + 1;
+        std::shuffle(plain.begin(), plain.end(), order);
+        plain.resize(std::min(plain.size(), kHashedPerWrite));
+        if (plain.empty()) return;
+        std::vector<std::string> hashes;
+        for (const auto& row : plain) hashes.push_back(HashPassword(row.second));
+        Transaction transaction(db);
+        if (!transaction.Ok()) return;
+        Statement store(db, "UPDATE users SET password = ? WHERE user_id = ? AND password = ?");
+        for (std::size_t i = 0; i < plain.size(); ++i) {
+            store.Reset().Bind(1, hashes[i]).Bind(2, plain[i].first).Bind(3, plain[i].second);
+            if (!store.Run()) return;
+        }
+        if (!transaction.Commit()) return;
+    }
 }
 
 }  // namespace
@@ -44,6 +81,11 @@ void CommandEngine::Recover() {
         RecoverHeld();
     } catch (const DatabaseBusy&) {
         // Another process holds the system; it recovers.
+    }
+    try {
+        HashPlainPasswords(db_);
+    } catch (const DatabaseBusy&) {
+        // A row left plain is hashed by the next login or opening.
     }
 }
 
@@ -72,16 +114,6 @@ void CommandEngine::RecoverHeld() {
         "COLLATE NOCASE, project TEXT NOT NULL DEFAULT '' COLLATE NOCASE, local_pages INTEGER NOT "
         "NULL DEFAULT 0, batch_pages INTEGER NOT NULL DEFAULT 0, printed TEXT NOT NULL DEFAULT '')",
         error);
-
-    {
-        std::vector<std::pair<std::string, std::string>> plain;
-        Statement users(db_, "SELECT user_id, password FROM users");
-        while (users.Step())
-            if (!IsPasswordHash(users.Text(1))) plain.emplace_back(users.Text(0), users.Text(1));
-        Statement hash(db_, "UPDATE users SET password = ? WHERE user_id = ? AND password = ?");
-        for (const auto& [user, password] : plain)
-            hash.Reset().Bind(1, HashPassword(password)).Bind(2, user).Bind(3, password).Run();
-    }
 
     // Each holder is judged by its latest sign of life in any of its rows.
     const std::int64_t now = std::time(nullptr);
@@ -114,10 +146,14 @@ void CommandEngine::RecoverHeld() {
         }
     }
     Statement abandon(db_, "UPDATE batch_jobs SET state = 'abandoned' WHERE job_id = ?");
-    for (const auto& [id, name] : cutOff) {
-        abandon.Reset().Bind(1, id).Run();
-        // The parts written so far never reach a printer.
-        std::string stem = name.size() >= 3 ? name.substr(0, name.size() - 3) : "";
+    std::vector<std::string> abandoned;
+    for (const auto& [id, name] : cutOff)
+        if (abandon.Reset().Bind(1, id).Run()) abandoned.push_back(name);
+    // A job whose end was not stored stays open, so its parts stay too.
+    if (!transaction.Commit()) return;
+    // The parts written so far never reach a printer.
+    for (const std::string& name : abandoned) {
+        const std::string stem = name.size() >= 3 ? name.substr(0, name.size() - 3) : "";
         for (const char* ending : {"P__", "MRK"}) {
             std::string path;
             if (!stem.empty() && ConfinePath(systemDir_, stem + ending, path) &&
@@ -125,7 +161,6 @@ void CommandEngine::RecoverHeld() {
                 ::unlink(path.c_str());
         }
     }
-    transaction.Commit();
 }
 
 }  // namespace docserver

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <vector>
 
 #include "engine_text.h"
@@ -305,10 +306,13 @@ bool Upgrade(SystemDb& db, const Layout& found, std::string& error) {
     return ok;
 }
 
-}  // namespace
+// Another opener's upgrade of a large system may hold the write longer
+// than a lock is waited for: while the system still lacks the upgrade, an
+// opener waits for it this long before taking the lock for another
+// program's.
+constexpr auto kUpgradeWait = std::chrono::seconds(60);
 
-bool UpgradeSystem(SystemDb& db, std::string& error) {
-    if (ReadLayout(db).complete) return true;
+bool UpgradeOnce(SystemDb& db, std::string& error) {
     Transaction transaction(db);
     if (!transaction.Ok()) {
         error = std::string("cannot take the write lock: ") + sqlite3_errmsg(db.Handle());
@@ -323,6 +327,20 @@ bool UpgradeSystem(SystemDb& db, std::string& error) {
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool UpgradeSystem(SystemDb& db, std::string& error) {
+    const auto deadline = std::chrono::steady_clock::now() + kUpgradeWait;
+    for (;;) {
+        try {
+            return ReadLayout(db).complete || UpgradeOnce(db, error);
+        } catch (const DatabaseBusy&) {
+            if (std::chrono::steady_clock::now() >= deadline) throw;
+            sqlite3_sleep(10);  // a lock refused at once is not spun on
+        }
+    }
 }
 
 Statement& BindOcrIndexMatch(Statement& s, std::int64_t projectId, const std::string& match,

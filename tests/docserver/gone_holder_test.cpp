@@ -314,6 +314,40 @@ TEST_F(GoneHolder, AnOpenBatchJobIsJudgedByTheRuleOfALocksHolder) {
     EXPECT_EQ(stateAfterOpening(), "abandoned");
 }
 
+// Recovery that cannot store a job's end leaves it open, its parts with it:
+// they go only once its end is stored.
+TEST_F(GoneHolder, AJobWhoseAbandonmentWasNotStoredKeepsItsParts) {
+    Sql(sys_, "INSERT INTO batch_printers(name, directory) VALUES ('Floor', 'batch/floor')");
+    std::string error;
+    auto engine = docserver::CommandEngine::Open(sys_, error);
+    ASSERT_TRUE(engine) << error;
+    docserver::ConnectionState state;
+    engine->Execute(state, kLogIn);
+    const std::string job = engine->Execute(state, "TALQGetNextBatch,Floor");
+    ASSERT_EQ(job.rfind("ERROR", 0), std::string::npos) << job;
+    const std::string pages = job.substr(0, job.size() - 3) + "P__";
+    const std::string R(1, '\x18');
+    ASSERT_EQ(engine->Execute(state, "TALQWriteFile" + R + pages + R + "0" + R + "4" + R + "page"),
+              "OK");
+    engine.reset();
+    Sql(sys_, "UPDATE batch_jobs SET owner = '', seen = 0, silence = 0, created = '" +
+                  UtcText(std::time(nullptr) - 2 * docserver::kSilentHolderSeconds) + "'");
+    // A constraint checked only at commit fails the recovery's commit.
+    Sql(sys_,
+        "CREATE TABLE anchor(id INTEGER PRIMARY KEY);"
+        "CREATE TABLE trap(ref INTEGER REFERENCES anchor(id) DEFERRABLE INITIALLY DEFERRED);"
+        "CREATE TRIGGER abandon_trap AFTER UPDATE OF state ON batch_jobs "
+        "BEGIN INSERT INTO trap VALUES (1); END;");
+    EXPECT_TRUE(docserver::CommandEngine::Open(sys_, error)) << error;
+    EXPECT_EQ(SqlValue(sys_, "SELECT state FROM batch_jobs"), "open");
+    EXPECT_EQ(::access((sys_ + "/" + pages).c_str(), F_OK), 0);
+
+    Sql(sys_, "DROP TRIGGER abandon_trap");
+    EXPECT_TRUE(docserver::CommandEngine::Open(sys_, error)) << error;
+    EXPECT_EQ(SqlValue(sys_, "SELECT state FROM batch_jobs"), "abandoned");
+    EXPECT_NE(::access((sys_ + "/" + pages).c_str(), F_OK), 0);
+}
+
 }  // namespace
 
 // A child forked after its parent read who it is must record itself, not

@@ -1,7 +1,8 @@
 // The server's database: texts stored in UTF-8 and found by any of their
-// words, older systems converted at open (by several openers at once too),
-// a database locked by another program told apart from a wrong password,
-// and writes that wait their turn instead of answering busy.
+// words, older systems converted at open (by several openers at once too,
+// one waiting out another's upgrade, none held up while one hashes plain
+// passwords), a database locked by another program told apart from a wrong
+// password, and writes that wait their turn instead of answering busy.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -407,6 +408,131 @@ TEST_F(ServerDatabaseTest, SeveralProcessesOpeningAnOlderSystemAtOnceAllOpenItAn
                   "3")
             << older.what;
     }
+}
+
+// Watches the statements of the connections opened while it lives, as
+// they start: counts the transactions they begin, and may hold the first
+// opener caught hashing plain passwords (after reading them, as it begins
+// its next transaction; at the read itself when it holds a write) until
+// released.
+class OpenersWatch {
+  public:
+    explicit OpenersWatch(bool holdHashing) : released_(!holdHashing) {
+        current_ = this;
+        sqlite3_auto_extension(reinterpret_cast<void (*)()>(Install));
+    }
+    ~OpenersWatch() {
+        sqlite3_cancel_auto_extension(reinterpret_cast<void (*)()>(Install));
+        current_ = nullptr;
+    }
+    OpenersWatch(const OpenersWatch&) = delete;
+    OpenersWatch& operator=(const OpenersWatch&) = delete;
+
+    bool WaitForBegins(int count) {
+        return WaitFor([&] { return begins_ >= count; });
+    }
+    bool WaitForHashing() {
+        return WaitFor([&] { return caught_; });
+    }
+    void Release() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        released_ = true;
+        changed_.notify_all();
+    }
+
+  private:
+    template <typename Met>
+    bool WaitFor(Met met) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(20), met);
+    }
+    static int Install(sqlite3* db, char**, const sqlite3_api_routines*) {
+        sqlite3_trace_v2(db, SQLITE_TRACE_STMT, Started, nullptr);
+        return SQLITE_OK;
+    }
+    static int Started(unsigned, void*, void* statement, void*) {
+        thread_local bool passwordsRead = false;
+        sqlite3_stmt* started = static_cast<sqlite3_stmt*>(statement);
+        const char* sql = sqlite3_sql(started);
+        OpenersWatch* self = current_;
+        if (self == nullptr || sql == nullptr) return 0;
+        const bool begin = std::strncmp(sql, "BEGIN", 5) == 0;
+        bool hashing = passwordsRead && begin;
+        if (std::strncmp(sql, "SELECT user_id, password FROM users", 35) == 0) {
+            passwordsRead = true;
+            hashing = sqlite3_get_autocommit(sqlite3_db_handle(started)) == 0;
+        }
+        std::unique_lock<std::mutex> lock(self->mutex_);
+        self->begins_ += begin ? 1 : 0;
+        self->changed_.notify_all();
+        if (!hashing || self->caught_) return 0;
+        self->caught_ = true;
+        self->changed_.wait_for(lock, std::chrono::seconds(20), [&] { return self->released_; });
+        return 0;
+    }
+
+    static inline OpenersWatch* current_ = nullptr;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int begins_ = 0;
+    bool caught_ = false;
+    bool released_;
+};
+
+TEST_F(ServerDatabaseTest, AnOpenerWaitsForAnUpgradeThatHoldsTheWriteLongerThanALockIsWaitedFor) {
+    RawExec(db_,
+            "DELETE FROM system_settings WHERE name = 'TextEncoding';"
+            "UPDATE pages SET ocr_text = CAST(x'e97465' AS TEXT) WHERE seq = 4");
+    // Another opener upgrading it.
+    sqlite3* upgrading = nullptr;
+    ASSERT_EQ(sqlite3_open(db_.c_str(), &upgrading), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(upgrading, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    OpenersWatch watch(false);
+    std::string error;
+    std::unique_ptr<CommandEngine> engine;
+    std::thread opener([&] {
+        docserver::LockWaitLimit brief(100);
+        engine = CommandEngine::Open(sys_, error);
+    });
+    EXPECT_TRUE(watch.WaitForBegins(2)) << "a second try shows the first waited in vain";
+    // It gives up: the one waiting upgrades.
+    sqlite3_exec(upgrading, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(upgrading);
+    opener.join();
+    EXPECT_TRUE(engine) << error;
+    EXPECT_EQ(RawText(db_, "SELECT ocr_text FROM pages WHERE seq = 4"), "\xc3\xa9te");
+}
+
+TEST_F(ServerDatabaseTest, WhileAnOpenerHashesPlainPasswordsOthersLogInWriteAndOpen) {
+    OpenEngine();
+    // An older system whose rows hold plain passwords, as older versions wrote them.
+    RawExec(db_,
+            "DELETE FROM system_settings WHERE name = 'TextEncoding';"
+            "UPDATE users SET password = 'SECRET';"
+            "INSERT INTO users(user_id, password) VALUES ('ONE', 'first'), ('TWO', 'second');"
+            "INSERT INTO user_projects(user_id, project_id, security) VALUES ('ONE', 1, 255)");
+    OpenersWatch watch(true);
+    std::string firstError, secondError;
+    std::unique_ptr<CommandEngine> first, second;
+    std::thread opener([&] { first = CommandEngine::Open(sys_, firstError); });
+    EXPECT_TRUE(watch.WaitForHashing());
+    const std::string one = "ONE,first,Demo Project";
+    {
+        // No longer than the server's own writes take.
+        docserver::LockWaitLimit brief(1000);
+        EXPECT_EQ(Run("TALQRequiredLogin,ONE,FIRST,,DOM,1,8.6,1").substr(0, 1), "1")
+            << "a plain row logs in meanwhile";
+        EXPECT_EQ(Run("TALQDTPutDate," + one + ",K00002,20200101"), "OK");
+        second = CommandEngine::Open(sys_, secondError);
+        EXPECT_TRUE(second) << secondError;
+    }
+    watch.Release();
+    opener.join();
+    ASSERT_TRUE(first) << firstError;
+    EXPECT_EQ(Run("TALQDTPutDate," + one + ",K00003,20200102"), "OK")
+        << "the hash the login stored stands";
+    EXPECT_FALSE(state_.ended);
+    EXPECT_EQ(RawText(db_, "SELECT COUNT(*) FROM users WHERE password NOT LIKE '$pbkdf2%'"), "0");
 }
 
 // Lets another connection act just as the watched connection starts a
