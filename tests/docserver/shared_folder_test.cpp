@@ -237,6 +237,16 @@ TEST_F(SharedFolder, AWalSystemHeldOpenElsewhereIsRefusedWithWhatToDoAndLeftUnto
                   status);
         EXPECT_EQ(status, 1);
         EXPECT_NE(server.find(kWhatToDo), std::string::npos) << server;
+
+        // Not taken for a folder without a system, which an administrator
+        // would make anew over the old.
+        const std::string config =
+            Shell("timeout 30 '" + platform::ProgramDir() + "/talq-demo-config' '" + sys_ +
+                      "' 2>&1 >/dev/null",
+                  status);
+        EXPECT_EQ(status, 2);
+        EXPECT_NE(config.find(kWhatToDo), std::string::npos) << config;
+        EXPECT_EQ(config.find("holds no system"), std::string::npos) << config;
     }
     EXPECT_EQ(ReadFile(sys_ + "/system.db"), db) << "a refused opener wrote the database";
     EXPECT_EQ(ReadFile(sys_ + "/system.db-wal"), wal) << "a refused opener wrote the log";
@@ -314,6 +324,12 @@ TEST_F(SharedFolder, AFuseMountIsTakenForASharedFolderWithoutBeingTold) {
     std::string error;
     EXPECT_FALSE(CommandEngine::Open(mounted, error));
     EXPECT_NE(error.find(kWhatToDo), std::string::npos) << error;
+    {
+        // Nothing makes a shared folder pass for a local disk.
+        testsupport::ScopedEnv local("TALQ_FILE_SYSTEM", "local");
+        EXPECT_FALSE(CommandEngine::Open(mounted, error));
+        EXPECT_NE(error.find(kWhatToDo), std::string::npos) << error;
+    }
     Kill(holder);
 
     auto engine = CommandEngine::Open(mounted, error);
