@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -22,8 +23,10 @@
 #include "engine/system_init.h"
 #include "foundation/mod_registry.h"
 #include "platform/dynamic_library.h"
+#include "raw_client.h"
 #include "server/talq_client_api.h"
 #include "support/scoped_env.h"
+#include "support/server_process.h"
 #include "test_system.h"
 
 namespace {
@@ -295,6 +298,33 @@ TEST_F(SharedFolder, ASystemTurnedBackIntoWalBesideARunningEngineIsRefusedUntouc
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(reply.rfind("ERROR", 0), std::string::npos) << reply;
     EXPECT_EQ(JournalVersion(sys_), 1);
+}
+
+TEST_F(SharedFolder, TheServerSaysOnItsErrorOutputWhyItRefusesASystemTurnedBackIntoWal) {
+    testsupport::ScopedEnv network("TALQ_FILE_SYSTEM", "network");
+    const std::string errors = dir_.Path() + "/errors";
+    std::unique_ptr<testsupport::ServerProcess> server;
+    {
+        // The server's error output goes to the file.
+        const int saved = ::dup(2);
+        const int file = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ASSERT_TRUE(saved >= 0 && file >= 0);
+        ::dup2(file, 2);
+        ::close(file);
+        server = std::make_unique<testsupport::ServerProcess>(sys_);
+        ::dup2(saved, 2);
+        ::close(saved);
+    }
+    ASSERT_NE(server->Port(), 0);
+    testsupport::RawClient client(server->Port());
+    ASSERT_TRUE(client.LogIn("ADMIN", "SECRET", "Demo Project"));
+    const pid_t holder = HoldInWal(sys_);
+    ASSERT_GT(holder, 0);
+    const std::string reply = client.Send("TALQAddTag,ADMIN,SECRET,Demo Project,Fresh");
+    Kill(holder);
+    server->Stop(SIGTERM);
+    EXPECT_NE(reply.find(kWhatToDo), std::string::npos) << reply;
+    EXPECT_NE(ReadFile(errors).find(kWhatToDo), std::string::npos) << ReadFile(errors);
 }
 
 TEST_F(SharedFolder, AnOpenerWaitsForAnotherToFinishTakingTheSystemOutOfWal) {
