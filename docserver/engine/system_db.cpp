@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <thread>
 #include <unordered_map>
 
 #include "file_system_kind.h"
@@ -147,6 +148,7 @@ bool LeaveWal(const std::string& path, std::string& error) {
             error = "cannot take system.db out of WAL mode: " + why;
             return false;
         }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return true;
 }
