@@ -5,7 +5,8 @@
 // shared folder; and an OCR search of the large demo
 // project through the full-text index beside the same search done by
 // reading every page's text, as the server once did; and a page image at a
-// reduced quality, the first time and once kept.
+// reduced quality, the first time and once kept; and a tag saved on a
+// shared folder in each mode of the rollback journal.
 
 #include <benchmark/benchmark.h>
 
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <thread>
@@ -306,6 +308,85 @@ void BM_FirstReducedPageImage(benchmark::State& state) {
     state.SetLabel(reply.compare(8, 2, "II") == 0 ? "G4 TIFF" : reply.substr(0, 30));
 }
 BENCHMARK(BM_FirstReducedPageImage)->Arg(100)->Arg(150)->Unit(benchmark::kMillisecond);
+
+// A copy of the demo system's database on a shared folder: reached
+// directly or through a FUSE mount, where every file made and removed is a
+// round trip, as on a network file system.
+class SharedFolderCopy {
+  public:
+    SharedFolderCopy(const std::string& name, bool fuse) {
+        namespace fs = std::filesystem;
+        const std::string copy = g_system->root + "/" + name;
+        fs::create_directories(copy);
+        for (const char* file : {"/system.db", "/system.db-wal"})
+            if (fs::exists(g_system->root + "/system" + file))
+                fs::copy_file(g_system->root + "/system" + file, copy + file);
+        folder_ = copy;
+        if (!fuse) return;
+        mounted_ = copy + "-mnt";
+        fs::create_directories(mounted_);
+        const std::string mount = "timeout 20 bindfs --multithreaded --enable-lock-forwarding '" +
+                                  copy + "' '" + mounted_ + "' 2>/dev/null";
+        folder_ = std::system(mount.c_str()) == 0 ? mounted_ : "";
+    }
+    ~SharedFolderCopy() {
+        if (mounted_.empty() || folder_ != mounted_) return;
+        const std::string unmount = "fusermount -u -z '" + mounted_ + "' 2>/dev/null";
+        [[maybe_unused]] int ignored = std::system(unmount.c_str());
+    }
+    SharedFolderCopy(const SharedFolderCopy&) = delete;
+    SharedFolderCopy& operator=(const SharedFolderCopy&) = delete;
+
+    // "" when there is no mount.
+    const std::string& Folder() const { return folder_; }
+
+  private:
+    std::string folder_, mounted_;
+};
+
+// One tag turned on or off per save, in the rollback journal with every
+// sync (FULL), its journal deleted (0), truncated (1) or kept with its
+// header zeroed (2) at each commit.
+void BM_SharedFolderSave(benchmark::State& state) {
+    static const char* const kModes[] = {"delete", "truncate", "persist"};
+    const char* mode = kModes[state.range(0)];
+    const bool fuse = state.range(1) != 0;
+    static int runs = 0;
+    const SharedFolderCopy copy("saves-" + std::to_string(++runs), fuse);
+    if (copy.Folder().empty()) {
+        state.SkipWithError("no FUSE mount (bindfs)");
+        return;
+    }
+    ::setenv("TALQ_FILE_SYSTEM", "network", 1);
+    std::string error;
+    auto engine = docserver::CommandEngine::Open(copy.Folder(), error);
+    ::unsetenv("TALQ_FILE_SYSTEM");
+    if (!engine) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    const std::string set = std::string("PRAGMA journal_mode = ") + mode;
+    if (!engine->Db().Exec(set, error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    docserver::ConnectionState connection = LoggedIn(*engine);
+    engine->Execute(connection, "TALQGetProjectInfo," + kP);
+    bool on = true;
+    for (auto _ : state) {
+        const std::string reply = engine->Execute(
+            connection, std::string(on ? "TALQTurnTagOn," : "TALQTurnTagOff,") + kP + "," +
+                            g_keys[0] + ",Hot");
+        if (reply.rfind("ERROR", 0) == 0) state.SkipWithError(reply.c_str());
+        on = !on;
+    }
+    state.SetLabel(std::string(mode) + (fuse ? ", FUSE" : ""));
+}
+BENCHMARK(BM_SharedFolderSave)
+    ->ArgNames({"journal", "fuse"})
+    ->ArgsProduct({{0, 1, 2}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(200);
 
 }  // namespace
 

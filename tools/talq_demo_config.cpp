@@ -29,14 +29,17 @@ constexpr const char* kOptions =
     "  -h, --help            print this and end\n";
 
 // A folder is a system when its system.db opens as one; anything else would
-// only be found wrong at the next login.
-bool HoldsSystem(const std::string& dir) {
-    if (!QDir(QString::fromLocal8Bit(dir.c_str())).exists("system.db")) return false;
+// only be found wrong at the next login. "" when it is one, else why not.
+std::string NoSystemReason(const std::string& dir) {
+    constexpr const char* kNone =
+        "holds no system: give a folder made by talq-server --init or talq-demo";
+    if (!QDir(QString::fromLocal8Bit(dir.c_str())).exists("system.db")) return kNone;
     docserver::SystemDb db;
     std::string error;
-    if (!db.Open(dir + "system.db", false, error)) return false;
+    if (!db.Open(dir + "system.db", false, error)) return "cannot open its system.db: " + error;
     docserver::Statement users(db, "SELECT COUNT(*) FROM users");
-    return users.Ok() && users.Step();
+    if (users.Ok() && users.Step()) return "";
+    return docserver::HoldsNoSystem(users) ? kNone : "cannot read its system.db: " + users.Error();
 }
 
 std::string FirstKey(const std::string& dir, const std::string& project) {
@@ -70,11 +73,8 @@ int main(int argc, char* argv[]) {
     // Stored whole: the viewer may start from any folder.
     const std::string dir = mNetDefaults::NormalizeSystemDir(
         QDir(QString::fromLocal8Bit(argv[1])).absolutePath().toLocal8Bit().toStdString());
-    if (!HoldsSystem(dir)) {
-        std::fprintf(stderr,
-                     "talq-demo-config: DIR %s holds no system: give a folder made by "
-                     "talq-server --init or talq-demo\n%s",
-                     argv[1], kSynopsis);
+    if (const std::string why = NoSystemReason(dir); !why.empty()) {
+        std::fprintf(stderr, "talq-demo-config: DIR %s %s\n%s", argv[1], why.c_str(), kSynopsis);
         return 2;
     }
     for (int mode : {kNetworkMode, kLocalMode}) {

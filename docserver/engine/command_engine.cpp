@@ -132,7 +132,8 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
         // upgrade, which may drop tables.
         if (Statement probe(engine->db_, "SELECT COUNT(*) FROM users");
             !probe.Ok() || !probe.Step()) {
-            error = "system.db holds no system";
+            error = HoldsNoSystem(probe) ? "system.db holds no system"
+                                                 : "cannot read system.db: " + probe.Error();
             return nullptr;
         }
         // Texts converted first: recovery hashes the passwords as read.
@@ -149,7 +150,12 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
         error = std::string("cannot read system.db: ") + e.what();
         return nullptr;
     }
-    engine->Recover();
+    try {
+        engine->Recover();
+    } catch (const DatabaseError& e) {
+        error = std::string("cannot read system.db: ") + e.what();
+        return nullptr;
+    }
     engine->LoadLoginAddresses();
     engine->reduced_ = std::make_unique<imaging::ReducedCache>(dir + "/cache", bound);
     return engine;
@@ -315,6 +321,8 @@ void CommandEngine::ShowProcessLives() {
         transaction.Commit();
     } catch (const DatabaseBusy&) {
         // Shown at the next beat, well within the bound.
+    } catch (const DatabaseError&) {
+        // No connection now: tried again at the next beat.
     }
 }
 

@@ -192,7 +192,7 @@ std::string CommandEngine::IssueTempName(const std::string& user, const std::str
                       "INSERT OR IGNORE INTO server_files (name, user_id, purpose, created) "
                       "VALUES (?, ?, ?, ?)");
         if (!add.Bind(1, name).Bind(2, user).Bind(3, purpose).Bind(4, NowText()).Run())
-            throw DatabaseError(sqlite3_errmsg(db_.Handle()));
+            throw DatabaseError(add.Error());
         if (sqlite3_changes(db_.Handle()) > 0 && !IsRegularFile(systemDir_ + "/tmp/" + name))
             return name;
     }

@@ -101,6 +101,8 @@ void CommandEngine::KeepLoginAddress(const std::string& user, const std::string&
                trim.Bind(1, user).Bind(2, most).Run() && transaction.Commit();
     } catch (const DatabaseBusy&) {
         // The login stands; this run of the server still spares the address.
+    } catch (const DatabaseError&) {
+        // The same.
     }
     if (!kept) throttle_->Unkept(user, address);
 }

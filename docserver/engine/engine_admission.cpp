@@ -144,7 +144,7 @@ std::string CommandEngine::LoginRefusal(const std::string& user, const std::stri
         const std::string hashed = HashPassword(password);
         Statement u(db_, "UPDATE users SET password = ? WHERE user_id = ? AND password = ?");
         if (!u.Bind(1, hashed).Bind(2, user).Bind(3, stored).Run())
-            throw DatabaseError(sqlite3_errmsg(db_.Handle()));
+            throw DatabaseError(u.Error());
         if (sqlite3_changes(db_.Handle()) > 0) {
             stored = hashed;
         } else if (const std::optional<UserPassword> now = ReadUserPassword(user);

@@ -34,10 +34,9 @@ constexpr unsigned long kSharedKinds[] = {
 }  // namespace
 
 bool OnSharedFileSystem(const std::string& folder) {
-    if (const char* said = std::getenv("TALQ_FILE_SYSTEM"); said != nullptr) {
-        if (std::strcmp(said, "network") == 0) return true;
-        if (std::strcmp(said, "local") == 0) return false;
-    }
+    if (const char* said = std::getenv("TALQ_FILE_SYSTEM");
+        said != nullptr && std::strcmp(said, "network") == 0)
+        return true;
     struct statfs info {};
     if (::statfs(folder.empty() ? "." : folder.c_str(), &info) != 0) return false;
     const auto kind = static_cast<unsigned long>(info.f_type) & 0xFFFFFFFFul;

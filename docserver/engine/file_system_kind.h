@@ -7,9 +7,10 @@
 
 namespace docserver {
 
-// The folder's file system as statfs names it. The environment variable
-// TALQ_FILE_SYSTEM set to "network" or "local" decides instead, for a file
-// system the probe does not know and for tests.
+// The folder's file system as statfs names it, or shared when the
+// environment variable TALQ_FILE_SYSTEM says "network" (a file system the
+// probe does not know; tests). Nothing says a shared one is local: WAL
+// there would corrupt the system.
 bool OnSharedFileSystem(const std::string& folder);
 
 }  // namespace docserver

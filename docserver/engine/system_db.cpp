@@ -1,13 +1,18 @@
 #include "system_db.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <unordered_map>
 
 #include "file_system_kind.h"
 #include "schema_sql.h"
+#include "shared_folder_vfs.h"
 #include "stored_text.h"
 
 namespace docserver {
@@ -39,11 +44,6 @@ bool IsBusy(int code) {
     code &= 0xff;
     return code == SQLITE_BUSY || code == SQLITE_LOCKED;
 }
-
-constexpr const char* kHeldInWal =
-    "system.db is open in WAL mode by another program, which a shared folder cannot carry: "
-    "close every program that has this system open (talq-server, viewers, on every "
-    "machine), then open it again from the shared folder";
 
 // The database header's read and write versions are 2 in WAL mode. Read
 // without a lock (only a connection holding the database alone changes
@@ -87,33 +87,70 @@ std::int64_t PageCount(sqlite3* db) {
     return count;
 }
 
+// Whether a program has the system open in WAL with its index in shared
+// memory: each such connection holds a read lock on a byte of system.db-shm
+// for as long as it is open. Asked of a descriptor of that file, which this
+// process never locks through a shared folder's connections.
+bool OpenInWalElsewhere(const std::string& path) {
+    const int fd = ::open((path + "-shm").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct flock range {};
+    range.l_type = F_WRLCK;
+    range.l_whence = SEEK_SET;
+    range.l_start = 128;  // the index's "dead man switch"
+    range.l_len = 1;
+    const bool held = ::fcntl(fd, F_GETLK, &range) == 0 && range.l_type != F_UNLCK;
+    ::close(fd);
+    return held;
+}
+
+// How long an opener waits for another to finish taking the system out of
+// WAL: checkpointing a large log left by a crash takes seconds.
+constexpr auto kSwitchWait = std::chrono::seconds(60);
+
 // WAL keeps its index in a memory-mapped file that processes on different
 // machines cannot share, so a system on a shared folder runs in the rollback
 // journal. Switching needs the database alone; exclusive locking lets SQLite
-// recover and checkpoint the log in private memory meanwhile. A process
-// that has it open in WAL holds a lock that refuses the switch, and then
-// nothing is written.
+// recover and checkpoint the log in private memory meanwhile. A program that
+// has it open in WAL refuses the switch, and then nothing is written;
+// another opener switching it holds it alone for as long as its checkpoint
+// takes, and is waited for.
 bool LeaveWal(const std::string& path, std::string& error) {
-    if (!HeaderSaysWal(path)) return true;
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
-        SQLITE_OK) {
-        error = db != nullptr ? sqlite3_errmsg(db) : "cannot open " + path;
+    const auto deadline = std::chrono::steady_clock::now() + kSwitchWait;
+    while (HeaderSaysWal(path)) {
+        if (OpenInWalElsewhere(path)) {
+            error = kHeldInWal;
+            return false;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            error = "system.db is being taken out of WAL mode by another program: open it again "
+                    "in a minute";
+            return false;
+        }
+        sqlite3* db = nullptr;
+        if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                            SharedFolderVfs()) != SQLITE_OK) {
+            error = db != nullptr ? sqlite3_errmsg(db) : "cannot open " + path;
+            sqlite3_close(db);
+            return false;
+        }
+        // Past a writer of ours; another switch is waited for round the loop.
+        sqlite3_busy_timeout(db, 1000);
+        std::string mode;
+        if (sqlite3_exec(db, "PRAGMA locking_mode = EXCLUSIVE", nullptr, nullptr, nullptr) ==
+            SQLITE_OK)
+            mode = JournalMode(db, "PRAGMA journal_mode = DELETE");
+        const int code = sqlite3_extended_errcode(db);
+        const std::string why = sqlite3_errmsg(db);
         sqlite3_close(db);
-        return false;
+        if (mode == "delete") return true;
+        if (!IsBusy(code) && mode != "wal" && HeaderSaysWal(path)) {
+            error = "cannot take system.db out of WAL mode: " + why;
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    // Long enough for another opener of the shared folder to finish the same switch.
-    sqlite3_busy_timeout(db, 2000);
-    std::string mode;
-    if (sqlite3_exec(db, "PRAGMA locking_mode = EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK)
-        mode = JournalMode(db, "PRAGMA journal_mode = DELETE");
-    const int code = sqlite3_extended_errcode(db);
-    const std::string why = sqlite3_errmsg(db);
-    sqlite3_close(db);
-    if (mode == "delete" || !HeaderSaysWal(path)) return true;
-    error = IsBusy(code) || mode == "wal" ? kHeldInWal
-                                          : "cannot take system.db out of WAL mode: " + why;
-    return false;
+    return true;
 }
 
 }  // namespace
@@ -127,11 +164,18 @@ SystemDb::~SystemDb() {
 }
 
 sqlite3* SystemDb::Connect(std::string& error) const {
+    if (shared_ && SharedFolderVfs() == nullptr) {
+        error = "cannot open system.db on a shared folder: SQLite's file layer is missing";
+        return nullptr;
+    }
     if (shared_ && !LeaveWal(path_, error)) return nullptr;
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
     if (create_) flags |= SQLITE_OPEN_CREATE;
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(path_.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+    // Whoever turns the system back into WAL later, a connection on a shared
+    // folder then fails rather than follow it.
+    if (sqlite3_open_v2(path_.c_str(), &db, flags, shared_ ? SharedFolderVfs() : nullptr) !=
+        SQLITE_OK) {
         error = db != nullptr ? sqlite3_errmsg(db) : "cannot open " + path_;
         if (db != nullptr) sqlite3_close(db);
         return nullptr;
@@ -155,6 +199,10 @@ sqlite3* SystemDb::Connect(std::string& error) const {
         sqlite3_close(db);
         return nullptr;
     }
+    // A commit that empties the journal instead of removing it makes and
+    // removes no file, each a round trip to a network file system's server;
+    // under FULL the emptied journal is synced, so a commit is as safe.
+    if (mode != "wal") JournalMode(db, "PRAGMA journal_mode = TRUNCATE");
     SetSynchronous(db, mode == "wal");
     return db;
 }
@@ -172,7 +220,11 @@ bool SystemDb::Open(const std::string& path, bool create, std::string& error) {
     const std::size_t slash = path.find_last_of('/');
     shared_ = OnSharedFileSystem(slash == std::string::npos ? "." : path.substr(0, slash + 1));
     sqlite3* db = Connect(error);
-    if (db == nullptr) return false;
+    if (db == nullptr) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        connectError_ = error;
+        return false;
+    }
     // A new system on a local disk runs in WAL, where readers never wait for
     // a writer; on a shared folder it stays in the rollback journal.
     if (create && !shared_ && PageCount(db) == 0) {
@@ -191,15 +243,50 @@ bool SystemDb::Open(const std::string& path, bool create, std::string& error) {
 
 sqlite3* SystemDb::Handle() const {
     auto& mine = ThreadConnections();
-    if (auto it = mine.find(id_); it != mine.end()) return it->second;
-    if (path_.empty()) return nullptr;
+    const auto it = mine.find(id_);
+    if (heldInWal_.load() && (it == mine.end() || sqlite3_get_autocommit(it->second) != 0))
+        TryLeavingWal();
+    if (it != mine.end()) return it->second;
+    if (path_.empty()) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        connectError_ = "no database opened";
+        return nullptr;
+    }
     std::string error;
     sqlite3* db = Connect(error);
-    if (db == nullptr) return nullptr;
     std::lock_guard<std::mutex> lock(mutex_);
+    if (db == nullptr) {
+        connectError_ = error;
+        return nullptr;
+    }
     connections_.push_back(db);
     mine[id_] = db;
     return db;
+}
+
+std::string SystemDb::ConnectError() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return connectError_.empty() ? "cannot open the database" : connectError_;
+}
+
+std::string SystemDb::Reason(sqlite3* db, int code) const {
+    if (shared_ && (code & 0xff) == SQLITE_CANTOPEN && HeaderSaysWal(path_)) {
+        heldInWal_ = true;
+        return kHeldInWal;
+    }
+    return db != nullptr ? sqlite3_errmsg(db) : "database error";
+}
+
+void SystemDb::TryLeavingWal() const {
+    // Once a second for the whole process: every request meanwhile is
+    // refused with the reason at once.
+    const std::int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now().time_since_epoch())
+                                 .count();
+    std::int64_t next = nextWalTry_.load();
+    if (now < next || !nextWalTry_.compare_exchange_strong(next, now + 1000)) return;
+    std::string error;
+    if (LeaveWal(path_, error)) heldInWal_ = false;
 }
 
 LockWaitLimit::LockWaitLimit(int milliseconds) : saved_(t_lockWaitLimit) {
@@ -215,10 +302,17 @@ void SystemDb::SetBusyTimeout(int milliseconds) {
 }
 
 bool SystemDb::Exec(const std::string& sql, std::string& error) {
+    sqlite3* handle = Handle();
+    if (handle == nullptr) {
+        error = ConnectError();
+        return false;
+    }
     char* message = nullptr;
-    int code = sqlite3_exec(Handle(), StoredFromWire(sql).c_str(), nullptr, nullptr, &message);
+    int code = sqlite3_exec(handle, StoredFromWire(sql).c_str(), nullptr, nullptr, &message);
     if (code != SQLITE_OK) {
-        error = message != nullptr ? message : "database error";
+        error = (code & 0xff) == SQLITE_CANTOPEN ? Reason(handle, code)
+                : message != nullptr             ? message
+                                                 : "database error";
         sqlite3_free(message);
         if (IsBusy(code)) throw DatabaseBusy();
         return false;
@@ -226,16 +320,16 @@ bool SystemDb::Exec(const std::string& sql, std::string& error) {
     return true;
 }
 
-Statement::Statement(const SystemDb& db, const char* sql) {
+Statement::Statement(const SystemDb& db, const char* sql) : db_(db) {
     sqlite3* handle = db.Handle();
     if (handle == nullptr) {
-        error_ = "cannot open the database";
+        error_ = db.ConnectError();
         return;
     }
     int code = sqlite3_prepare_v2(handle, sql, -1, &stmt_, nullptr);
     if (code != SQLITE_OK) {
         stmt_ = nullptr;
-        error_ = sqlite3_errmsg(handle);
+        error_ = db.Reason(handle, code);
         // Preparing reads the schema, which a locked database can refuse.
         if (IsBusy(code)) throw DatabaseBusy();
     }
@@ -274,7 +368,7 @@ bool Statement::Step() {
     if (r == SQLITE_ROW) return true;
     if (r != SQLITE_DONE) {
         failed_ = true;
-        error_ = sqlite3_errmsg(sqlite3_db_handle(stmt_));
+        error_ = db_.Reason(sqlite3_db_handle(stmt_), r);
         if (IsBusy(r)) {
             sqlite3_reset(stmt_);
             throw DatabaseBusy();
@@ -309,6 +403,11 @@ std::string Statement::Text(int column) const {
 
 std::int64_t Statement::Int(int column) const {
     return sqlite3_column_int64(stmt_, column);
+}
+
+bool HoldsNoSystem(const Statement& failed) {
+    const std::string& why = failed.Error();
+    return why.rfind("no such table", 0) == 0 || why == "file is not a database";
 }
 
 const char* SchemaSql() {

@@ -31,6 +31,13 @@ class DatabaseError : public std::runtime_error {
     explicit DatabaseError(const std::string& what) : std::runtime_error(what) {}
 };
 
+// Why a shared folder's system cannot be used while another program has it
+// in WAL, and what to do.
+inline constexpr const char* kHeldInWal =
+    "system.db is open in WAL mode by another program, which a shared folder cannot carry: "
+    "close every program that has this system open (talq-server, viewers, on every "
+    "machine), then open it again from the shared folder";
+
 class SystemDb {
   public:
     SystemDb();
@@ -47,14 +54,22 @@ class SystemDb {
     // The SQL's literals are Windows-1252 like every text of the engine.
     // Throws DatabaseBusy when the database stays locked.
     bool Exec(const std::string& sql, std::string& error);
-    // The calling thread's connection; nullptr when it cannot be opened.
+    // The calling thread's connection; nullptr when it cannot be opened
+    // (ConnectError says why). On a shared folder found turned back into
+    // WAL, each call tries again, at most once a second, to take it out.
     sqlite3* Handle() const;
+    // Why the last connection could not be opened.
+    std::string ConnectError() const;
+    // Why a call on one of its connections failed with the code: SQLite's
+    // message, or, on a shared folder turned back into WAL, kHeldInWal.
+    std::string Reason(sqlite3* db, int code) const;
     // How long a statement waits for another connection's lock.
     void SetBusyTimeout(int milliseconds);
 
   private:
     sqlite3* Connect(std::string& error) const;
     static void SetSynchronous(sqlite3* db, bool wal);
+    void TryLeavingWal() const;
 
     std::string path_;
     bool create_ = false;
@@ -63,6 +78,9 @@ class SystemDb {
     std::uint64_t id_;
     mutable std::mutex mutex_;
     mutable std::vector<sqlite3*> connections_;
+    mutable std::string connectError_;  // under mutex_
+    mutable std::atomic<bool> heldInWal_{false};
+    mutable std::atomic<std::int64_t> nextWalTry_{0};  // steady clock, milliseconds
 };
 
 // While one lives, the calling thread's statements wait at most this long
@@ -106,6 +124,8 @@ class Statement {
     bool Row();
     // Not prepared, or a step failed since the last reset.
     bool Failed() const { return stmt_ == nullptr || failed_; }
+    // Why it failed.
+    const std::string& Error() const { return error_; }
     // Runs to the end; true when it finished without error.
     bool Run();
     // The column's UTF-8 text in Windows-1252.
@@ -115,10 +135,15 @@ class Statement {
   private:
     [[noreturn]] void Throw() const;
 
+    const SystemDb& db_;
     sqlite3_stmt* stmt_ = nullptr;
     bool failed_ = false;
     std::string error_;  // why it could not be prepared or stepped
 };
+
+// Whether a statement of a system's tables failed because the database holds
+// none (or is no database at all), rather than because it could not be read.
+bool HoldsNoSystem(const Statement& failed);
 
 // The schema of a new system directory.
 const char* SchemaSql();

@@ -3,7 +3,9 @@
 // crash, none of it. Takes the write lock at once, so two writers never
 // deadlock upgrading their locks. Inside another transaction it adds nothing.
 // A database that stays locked throws DatabaseBusy, from the start as from
-// the commit, so the command reports it as busy.
+// the commit, so the command reports it as busy; one that cannot be begun for
+// another reason (no connection, a system turned back into WAL on a shared
+// folder) throws DatabaseError with the reason, so the reply says it.
 
 #include <sqlite3.h>
 
@@ -14,10 +16,12 @@ namespace docserver {
 class Transaction {
   public:
     explicit Transaction(SystemDb& db) : db_(db) {
-        if (sqlite3_get_autocommit(db_.Handle()) == 0) return;  // already inside one
+        sqlite3* handle = db_.Handle();
+        if (handle == nullptr) throw DatabaseError(db_.ConnectError());
+        if (sqlite3_get_autocommit(handle) == 0) return;  // already inside one
         std::string error;
-        begun_ = db_.Exec("BEGIN IMMEDIATE", error);
-        failed_ = !begun_;
+        if (!db_.Exec("BEGIN IMMEDIATE", error)) throw DatabaseError(error);
+        begun_ = true;
     }
     ~Transaction() {
         if (!begun_) return;
@@ -31,11 +35,10 @@ class Transaction {
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
 
-    // False when the transaction could not start.
-    bool Ok() const { return !failed_; }
+    // True: a transaction that could not begin has thrown.
+    bool Ok() const { return true; }
     // True when every statement is now stored.
     bool Commit() {
-        if (failed_) return false;
         if (!begun_) return true;
         std::string error;
         // A commit that fails or throws leaves the rollback to the destructor.
@@ -47,7 +50,6 @@ class Transaction {
   private:
     SystemDb& db_;
     bool begun_ = false;
-    bool failed_ = false;
 };
 
 }  // namespace docserver

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "engine/lock_holders.h"
+#include "engine/system_db.h"
 #include "server/request_frame.h"
 
 namespace docserver {
@@ -333,6 +334,12 @@ void TcpServer::Work(CommandEngine& engine) {
             auto before = std::make_tuple(now.user, now.proved, now.projectId, now.projectName);
             std::string reply = engine.Execute(c->state, payload);
             lock.lock();
+            // The administrator sees why requests fail, not only the viewers.
+            if (const bool held = reply.find(kHeldInWal) != std::string::npos;
+                held != walHeldTold_ && (held || reply.rfind("ERROR", 0) != 0)) {
+                walHeldTold_ = held;
+                if (held) std::fprintf(stderr, "talq-server: %s\n", kHeldInWal);
+            }
             if (!c->state.user.empty() && !SameText(c->state.user, c->user)) {
                 if (std::string refusal = UserCapRefusal(*c, c->state.user); !refusal.empty()) {
                     reply = std::move(refusal);

@@ -117,6 +117,9 @@ class TcpServer {
     bool stopping_ = false;
     // When a worker last showed in the lock rows that this server lives.
     std::chrono::steady_clock::time_point lifeShown_{};
+    // Whether the error output says that requests are refused for a system
+    // turned back into WAL: once, until one is answered again.
+    bool walHeldTold_ = false;  // under mutex_
 };
 
 }  // namespace docserver

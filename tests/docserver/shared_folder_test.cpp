@@ -11,17 +11,22 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
+#include <thread>
 
 #include "engine/command_engine.h"
 #include "engine/system_db.h"
 #include "engine/system_init.h"
 #include "foundation/mod_registry.h"
 #include "platform/dynamic_library.h"
+#include "raw_client.h"
 #include "server/talq_client_api.h"
 #include "support/scoped_env.h"
+#include "support/server_process.h"
 #include "test_system.h"
 
 namespace {
@@ -78,26 +83,36 @@ bool LockedByThisProcess(const std::string& sys) {
            WEXITSTATUS(status) == 0;
 }
 
-// Another program with the system open in WAL: a process of its own that
-// has read it and lives until killed; -1 when it could not.
-pid_t HoldInWal(const std::string& sys) {
+// Another process that runs the SQL on the system and tells when it has;
+// then it lives until killed, or, given a time, waits that long, runs the
+// second SQL and ends. -1 when the SQL failed.
+pid_t OtherProgram(const std::string& sys, const char* sql, int thenMs = -1,
+                   const char* thenSql = "") {
     int ready[2];
     if (::pipe(ready) != 0) return -1;
     const pid_t pid = ::fork();
     if (pid == 0) {
         sqlite3* db = nullptr;
-        const bool read =
-            sqlite3_open((sys + "/system.db").c_str(), &db) == SQLITE_OK &&
-            sqlite3_exec(db, "SELECT * FROM users", nullptr, nullptr, nullptr) == SQLITE_OK;
-        [[maybe_unused]] ssize_t n = ::write(ready[1], read ? "H" : "F", 1);
-        for (;;) ::pause();
+        const bool done = sqlite3_open((sys + "/system.db").c_str(), &db) == SQLITE_OK &&
+                          sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+        [[maybe_unused]] ssize_t n = ::write(ready[1], done ? "H" : "F", 1);
+        if (thenMs < 0)
+            for (;;) ::pause();
+        ::usleep(static_cast<useconds_t>(thenMs) * 1000);
+        ::_exit(sqlite3_exec(db, thenSql, nullptr, nullptr, nullptr) == SQLITE_OK ? 0 : 1);
     }
     ::close(ready[1]);
     char byte = 'F';
-    const bool held = pid > 0 && ::read(ready[0], &byte, 1) == 1 && byte == 'H';
+    const bool done = pid > 0 && ::read(ready[0], &byte, 1) == 1 && byte == 'H';
     ::close(ready[0]);
-    if (pid > 0 && !held) Kill(pid);
-    return held ? pid : -1;
+    if (pid > 0 && !done) Kill(pid);
+    return done ? pid : -1;
+}
+
+// Another program with the system open in WAL (an earlier version, which
+// turns it back into WAL at every connection).
+pid_t HoldInWal(const std::string& sys) {
+    return OtherProgram(sys, "PRAGMA journal_mode = WAL; SELECT * FROM users");
 }
 
 // A shell command's output and exit status; the command must end by itself.
@@ -225,6 +240,16 @@ TEST_F(SharedFolder, AWalSystemHeldOpenElsewhereIsRefusedWithWhatToDoAndLeftUnto
                   status);
         EXPECT_EQ(status, 1);
         EXPECT_NE(server.find(kWhatToDo), std::string::npos) << server;
+
+        // Not taken for a folder without a system, which an administrator
+        // would make anew over the old.
+        const std::string config =
+            Shell("timeout 30 '" + platform::ProgramDir() + "/talq-demo-config' '" + sys_ +
+                      "' 2>&1 >/dev/null",
+                  status);
+        EXPECT_EQ(status, 2);
+        EXPECT_NE(config.find(kWhatToDo), std::string::npos) << config;
+        EXPECT_EQ(config.find("holds no system"), std::string::npos) << config;
     }
     EXPECT_EQ(ReadFile(sys_ + "/system.db"), db) << "a refused opener wrote the database";
     EXPECT_EQ(ReadFile(sys_ + "/system.db-wal"), wal) << "a refused opener wrote the log";
@@ -235,6 +260,85 @@ TEST_F(SharedFolder, AWalSystemHeldOpenElsewhereIsRefusedWithWhatToDoAndLeftUnto
     testsupport::ScopedEnv network("TALQ_FILE_SYSTEM", "network");
     std::string error;
     auto engine = CommandEngine::Open(sys_, error);
+    ASSERT_TRUE(engine) << error;
+    EXPECT_EQ(JournalVersion(sys_), 1);
+}
+
+TEST_F(SharedFolder, ASystemTurnedBackIntoWalBesideARunningEngineIsRefusedUntouchedUntilItIsFree) {
+    testsupport::ScopedEnv network("TALQ_FILE_SYSTEM", "network");
+    std::string error;
+    auto engine = CommandEngine::Open(sys_, error);
+    ASSERT_TRUE(engine) << error;
+    docserver::ConnectionState state;
+    ASSERT_EQ(engine->Execute(state, kLogIn).substr(0, 1), "1");
+    ASSERT_EQ(JournalVersion(sys_), 1);
+
+    const pid_t holder = HoldInWal(sys_);
+    ASSERT_GT(holder, 0);
+    ASSERT_EQ(JournalVersion(sys_), 2);
+    const std::string db = ReadFile(sys_ + "/system.db"), wal = ReadFile(sys_ + "/system.db-wal");
+    const std::string addTag = "TALQAddTag,ADMIN,SECRET,Demo Project,Fresh";
+    const std::string refused = engine->Execute(state, addTag);
+    EXPECT_NE(refused.find(kWhatToDo), std::string::npos) << refused;
+    // A worker that has no connection yet.
+    std::string fresh;
+    std::thread([&] {
+        docserver::ConnectionState other;
+        fresh = engine->Execute(other, kLogIn);
+    }).join();
+    EXPECT_NE(fresh.find(kWhatToDo), std::string::npos) << fresh;
+    EXPECT_TRUE(ReadFile(sys_ + "/system.db") == db) << "a refused request wrote the database";
+    EXPECT_TRUE(ReadFile(sys_ + "/system.db-wal") == wal) << "a refused request wrote the log";
+    Kill(holder);
+
+    // The same engine takes it out of WAL again and serves.
+    std::string reply;
+    for (int i = 0; i < 100 && (reply = engine->Execute(state, addTag)).rfind("ERROR", 0) == 0;
+         ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(reply.rfind("ERROR", 0), std::string::npos) << reply;
+    EXPECT_EQ(JournalVersion(sys_), 1);
+}
+
+TEST_F(SharedFolder, TheServerSaysOnItsErrorOutputWhyItRefusesASystemTurnedBackIntoWal) {
+    testsupport::ScopedEnv network("TALQ_FILE_SYSTEM", "network");
+    const std::string errors = dir_.Path() + "/errors";
+    std::unique_ptr<testsupport::ServerProcess> server;
+    {
+        // The server's error output goes to the file.
+        const int saved = ::dup(2);
+        const int file = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ASSERT_TRUE(saved >= 0 && file >= 0);
+        ::dup2(file, 2);
+        ::close(file);
+        server = std::make_unique<testsupport::ServerProcess>(sys_);
+        ::dup2(saved, 2);
+        ::close(saved);
+    }
+    ASSERT_NE(server->Port(), 0);
+    testsupport::RawClient client(server->Port());
+    ASSERT_TRUE(client.LogIn("ADMIN", "SECRET", "Demo Project"));
+    const pid_t holder = HoldInWal(sys_);
+    ASSERT_GT(holder, 0);
+    const std::string reply = client.Send("TALQAddTag,ADMIN,SECRET,Demo Project,Fresh");
+    Kill(holder);
+    server->Stop(SIGTERM);
+    EXPECT_NE(reply.find(kWhatToDo), std::string::npos) << reply;
+    EXPECT_NE(ReadFile(errors).find(kWhatToDo), std::string::npos) << ReadFile(errors);
+}
+
+TEST_F(SharedFolder, AnOpenerWaitsForAnotherToFinishTakingTheSystemOutOfWal) {
+    // The other opener holds it alone for longer than a lock is waited for,
+    // as it checkpoints a large log, then switches it.
+    const pid_t switcher = OtherProgram(sys_, "PRAGMA locking_mode = EXCLUSIVE; SELECT * FROM users",
+                                        3500, "PRAGMA journal_mode = DELETE");
+    ASSERT_GT(switcher, 0);
+    testsupport::ScopedEnv network("TALQ_FILE_SYSTEM", "network");
+    std::string error;
+    auto engine = CommandEngine::Open(sys_, error);
+    int status = 0;
+    ASSERT_EQ(::waitpid(switcher, &status, 0), switcher);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     ASSERT_TRUE(engine) << error;
     EXPECT_EQ(JournalVersion(sys_), 1);
 }
@@ -250,6 +354,12 @@ TEST_F(SharedFolder, AFuseMountIsTakenForASharedFolderWithoutBeingTold) {
     std::string error;
     EXPECT_FALSE(CommandEngine::Open(mounted, error));
     EXPECT_NE(error.find(kWhatToDo), std::string::npos) << error;
+    {
+        // Nothing makes a shared folder pass for a local disk.
+        testsupport::ScopedEnv local("TALQ_FILE_SYSTEM", "local");
+        EXPECT_FALSE(CommandEngine::Open(mounted, error));
+        EXPECT_NE(error.find(kWhatToDo), std::string::npos) << error;
+    }
     Kill(holder);
 
     auto engine = CommandEngine::Open(mounted, error);
