@@ -313,7 +313,6 @@ void CommandEngine::ShowProcessLives() {
     try {
         const auto now = static_cast<std::int64_t>(std::time(nullptr));
         Transaction transaction(db_);
-        if (!transaction.Ok()) return;
         Statement locks(db_, "UPDATE page_locks SET seen = ? WHERE owner = ?");
         Statement jobs(db_, "UPDATE batch_jobs SET seen = ? WHERE state = 'open' AND owner = ?");
         locks.Bind(1, now).Bind(2, ProcessIdentity()).Run();

@@ -66,7 +66,7 @@ std::string CommandEngine::GetNextBatch(const ConnectionState& state, const Comm
     // hand out the same number.
     Transaction transaction(db_);
     Statement next(db_, "SELECT COALESCE(MAX(job_id), 0) + 1 FROM batch_jobs");
-    if (!transaction.Ok() || !next.Row()) return "ERROR: Unable to Create Batch File";
+    if (!next.Row()) return "ERROR: Unable to Create Batch File";
     std::string digits = std::to_string(next.Int(0));
     digits.insert(0, digits.size() < 6 ? 6 - digits.size() : 0, '0');
     std::string name = directory + "/JOB" + digits + ".BAT";

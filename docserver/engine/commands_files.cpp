@@ -251,7 +251,7 @@ std::string CommandEngine::StoreImageFile(const CommandText& command) {
     Statement u(db_, original
                          ? "UPDATE pages SET original_file = ? WHERE project_id = ? AND seq = ?"
                          : "UPDATE pages SET image_file = ? WHERE project_id = ? AND seq = ?");
-    bool ok = transaction.Ok() && u.Bind(1, relative).Bind(2, access.id).Bind(3, seq).Run();
+    bool ok = u.Bind(1, relative).Bind(2, access.id).Bind(3, seq).Run();
     if (ok && level > 0) {
         Statement known(db_, "SELECT 1 FROM boundary_levels WHERE project_id = ? AND level = ?");
         known.Bind(1, access.id).Bind(2, level);

@@ -83,10 +83,6 @@ void CommandEngine::KeepLoginAddress(const std::string& user, const std::string&
     bool kept = false;
     try {
         Transaction transaction(db_);
-        if (!transaction.Ok()) {
-            throttle_->Unkept(user, address);
-            return;
-        }
         Statement keep(db_,
                        "INSERT INTO login_addresses(user_id, address, used) "
                        "SELECT user_id, ?2, (SELECT COALESCE(MAX(used), 0) + 1 FROM "

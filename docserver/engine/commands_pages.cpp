@@ -73,7 +73,6 @@ std::string CommandEngine::PutPageInfo(const CommandText& command) {
         // Whoever may change the page turns it, unless another connection
         // holds it; no lock is taken between the check and the turn.
         Transaction transaction(db_);
-        if (!transaction.Ok()) return "ERROR: Update Failed";
         if (std::string held = HeldByAnother(access, seq); !held.empty()) return held;
         Statement u(db_, "UPDATE pages SET rotation = ? WHERE project_id = ? AND seq = ?");
         return u.Bind(1, value).Bind(2, access.id).Bind(3, seq).Run() && transaction.Commit()
@@ -228,7 +227,6 @@ std::string CommandEngine::SetPageLock(ConnectionState& state, const CommandText
     if (seq == 0) return MissingPage(access, command.Rest(4));
     // The check and the taking are one write, so two connections never both win.
     Transaction transaction(db_);
-    if (!transaction.Ok()) return "ERROR: Unable to Lock Page";
     if (std::string held = HeldByAnother(access, seq); !held.empty()) return held;
     // The holder is named to others as the system knows the user, however
     // the login was typed.

@@ -181,7 +181,6 @@ std::string CommandEngine::DeleteTag(const CommandText& command) {
     ProjectAccess access;
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
     Transaction transaction(db_);
-    if (!transaction.Ok()) return "ERROR: Update Failed";
     std::int64_t tag = TagId(db_, access.id, command.Rest(4));
     if (tag == 0) return "ERROR: Invalid Tag Desc";
     Statement pages(db_, "DELETE FROM page_tags WHERE project_id = ? AND tag_id = ?");
@@ -200,7 +199,6 @@ std::string CommandEngine::PutPalette(const CommandText& command) {
     if (std::string error = OpenProject(command, access); !error.empty()) return error;
     std::string list = command.Rest(4);
     Transaction transaction(db_);
-    if (!transaction.Ok()) return "ERROR: Update Failed";
     Statement clear(db_, "DELETE FROM user_palettes WHERE project_id = ? AND user_id = ?");
     Statement mine(db_, "INSERT INTO user_palettes (project_id, user_id) VALUES (?, ?)");
     bool ok = clear.Bind(1, access.id).Bind(2, access.user).Run() &&
@@ -284,7 +282,6 @@ std::string CommandEngine::PutAnnotations(const CommandText& command) {
     // Lists are replaced whole: a second writer would undo the holder's work.
     // The check and the write are one, so no lock is taken between them.
     Transaction transaction(db_);
-    if (!transaction.Ok()) return "ERROR: Update Failed";
     if (std::string held = HeldByAnother(access, seq); !held.empty()) return held;
     bool stored = false;
     if (list.empty()) {

@@ -50,7 +50,6 @@ void HashPlainPasswords(SystemDb& db) {
         std::vector<std::string> hashes;
         for (const auto& row : plain) hashes.push_back(HashPassword(row.second));
         Transaction transaction(db);
-        if (!transaction.Ok()) return;
         Statement store(db, "UPDATE users SET password = ? WHERE user_id = ? AND password = ?");
         for (std::size_t i = 0; i < plain.size(); ++i) {
             store.Reset().Bind(1, hashes[i]).Bind(2, plain[i].first).Bind(3, plain[i].second);
@@ -92,7 +91,6 @@ void CommandEngine::Recover() {
 void CommandEngine::RecoverHeld() {
     std::string error;
     Transaction transaction(db_);
-    if (!transaction.Ok()) return;
     if (!HasColumn(db_, "batch_jobs", "session"))
         db_.Exec("ALTER TABLE batch_jobs ADD COLUMN session TEXT NOT NULL DEFAULT ''", error);
     std::int64_t imageIndexColumns = 0;

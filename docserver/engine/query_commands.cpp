@@ -505,7 +505,6 @@ std::string QueryCommands::ConvertToIssue(ConnectionState& state, const CommandT
 
     // The collection and its pages are saved as one.
     Transaction transaction(db_);
-    if (!transaction.Ok()) return "ERROR: Unable to Save Collection";
     Statement find(db_, "SELECT tag_id FROM tags WHERE project_id = ? AND name = ?");
     find.Bind(1, projectId).Bind(2, name);
     std::int64_t tagId = 0;

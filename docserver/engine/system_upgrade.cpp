@@ -314,10 +314,6 @@ constexpr auto kUpgradeWait = std::chrono::seconds(60);
 
 bool UpgradeOnce(SystemDb& db, std::string& error) {
     Transaction transaction(db);
-    if (!transaction.Ok()) {
-        error = std::string("cannot take the write lock: ") + sqlite3_errmsg(db.Handle());
-        return false;
-    }
     // Looked at again under the write lock: another process opening the
     // system at the same time may have upgraded it meanwhile.
     const Layout found = ReadLayout(db);

@@ -35,8 +35,6 @@ class Transaction {
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
 
-    // True: a transaction that could not begin has thrown.
-    bool Ok() const { return true; }
     // True when every statement is now stored.
     bool Commit() {
         if (!begun_) return true;

@@ -42,7 +42,6 @@ bool RefreshNoteIndex(SystemDb& db) {
         if (!pending) return true;
     }
     Transaction transaction(db);
-    if (!transaction.Ok()) return false;
     // The list a row id names now, or none when it went.
     std::vector<std::pair<std::int64_t, std::string>> changed;
     {
