@@ -50,6 +50,7 @@
 
 class frmProcess;
 class QAction;
+class QTimer;
 class QToolButton;
 namespace navigation {
 class frmPrjVw;
@@ -91,6 +92,9 @@ class frmView : public QMainWindow, private PrintHost {
     static bool FileExist(const std::string& path);
     void SetPageLock(const std::string& key);
     void ReleasePageLock();
+    // After a new connection: the page on display takes its lock again, or
+    // shows read-only when another connection took it meanwhile.
+    void FollowPageLock();
 
     // ---- Redisplay, scale and zoom window ----
     void SetImageScale(int mode);
@@ -357,6 +361,8 @@ class frmView : public QMainWindow, private PrintHost {
     void ClearPane(SurfacePane* pane);
     // Gives a back buffer its pane's size, cleared.
     static void ClearBackBuffer(platform::DrawSurface& buffer, const SurfacePane* pane);
+    // Runs FollowPageLock once no request or dialog has the page in hand.
+    void WatchPageLock();
     // Ends a failed page display with its mark on the status line.
     bool FailPage(std::string& status, const char* mark);
     void WriteStatus(const std::string& status);
@@ -441,6 +447,7 @@ class frmView : public QMainWindow, private PrintHost {
     LayoutDesign design_;
     int inputBlockCount_ = 0;
     std::uint32_t displayCount_ = 0;
+    QTimer* pageLockCheck_ = nullptr;
     // Set while SaveNoteLoggingIn asks first: a failure from a refused login
     // is kept here instead of shown.
     std::string* heldFailure_ = nullptr;
