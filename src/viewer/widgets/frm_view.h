@@ -92,9 +92,6 @@ class frmView : public QMainWindow, private PrintHost {
     static bool FileExist(const std::string& path);
     void SetPageLock(const std::string& key);
     void ReleasePageLock();
-    // After a new connection: the page on display takes its lock again, or
-    // shows read-only when another connection took it meanwhile.
-    void FollowPageLock();
 
     // ---- Redisplay, scale and zoom window ----
     void SetImageScale(int mode);
@@ -361,6 +358,9 @@ class frmView : public QMainWindow, private PrintHost {
     void ClearPane(SurfacePane* pane);
     // Gives a back buffer its pane's size, cleared.
     static void ClearBackBuffer(platform::DrawSurface& buffer, const SurfacePane* pane);
+    // After a new connection: the page on display takes its lock again, or
+    // shows read-only when another connection took it meanwhile.
+    void FollowPageLock();
     // Runs FollowPageLock once no request or dialog has the page in hand.
     void WatchPageLock();
     // Ends a failed page display with its mark on the status line.
