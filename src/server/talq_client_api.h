@@ -7,10 +7,12 @@
 // its own .cpp file (talq_client_api_<family>.cpp).
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/annotation_kinds.h"
@@ -122,6 +124,12 @@ class TalqClientAPI {
     // Changes with every new connection: the server dropped the page locks
     // of the old one, so lists read under them may no longer be stored.
     std::uint64_t LockEpoch() const { return connectionEpoch_; }
+    // Told of each new connection, from inside the request that made it: the
+    // listener sends nothing then. Once no request runs, the reconnection has
+    // taken the locks again or given them up (HoldsPageLock).
+    void OnNewConnection(std::function<void()> listener) {
+        newConnectionListener_ = std::move(listener);
+    }
     // True while the page's lock is this session's (a reconnection took it
     // again, or gave it up to another user).
     bool HoldsPageLock(const std::string& key) const;
@@ -321,6 +329,8 @@ class TalqClientAPI {
     std::vector<std::string> keysOfLostConnection_;
     bool LockedBySameUser(const std::string& reply) const;
     std::uint64_t connectionEpoch_ = 0;
+    std::function<void()> newConnectionListener_;
+    void NewConnection();
     // While set, a request is not sent on a connection of another epoch.
     std::optional<std::uint64_t> sendOnlyInEpoch_;
     std::int16_t clientCode_ = 0;

@@ -79,11 +79,16 @@ bool TalqClientAPI::LocalConnectionEnded() {
            localLibrary_->ValidateConnection(localHandle_) != 0;
 }
 
+void TalqClientAPI::NewConnection() {
+    ++connectionEpoch_;
+    if (newConnectionListener_) newConnectionListener_();
+}
+
 bool TalqClientAPI::ReopenLocal() {
     if (localLibrary_ == nullptr || localHandle_ == 0) return false;
     localLibrary_->CloseConnection(localHandle_);
     if (localLibrary_->ConnectLocal(localMode_, localHandle_) != 0) return false;
-    ++connectionEpoch_;
+    NewConnection();
     return true;
 }
 
@@ -301,7 +306,7 @@ bool TalqClientAPI::ConnectSocket() {
     }
     // State 7 means the connect was issued; the first send waits for it.
     socketConnected_ = 1;
-    ++connectionEpoch_;
+    NewConnection();
     reconnectPending_ = false;
     return true;
 }

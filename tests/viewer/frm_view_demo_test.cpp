@@ -18,9 +18,12 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <csignal>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "annotations/annotation_edit.h"
 #include "annotations/annotation_rec.h"
 #include "engine/system_db.h"
 #include "foundation/mod_registry.h"
@@ -36,6 +39,7 @@
 #include "support/scoped_env.h"
 #include "support/scripted_dialog.h"
 #include "support/server_process.h"
+#include "support/wait_until.h"
 #include "viewer/demo_suite.h"
 #include "viewer/demo_window.h"
 #include "viewer/widgets/frm_native.h"
@@ -87,6 +91,15 @@ class FrmViewDemoTest : public testsupport::DemoSuiteTest<FrmViewDemoTest> {
         }
         testsupport::LogInThroughDialogs(*window, user, password, mode, project,
                                          server_ ? server_->Port() : 0);
+    }
+
+    // The same port, so that the window's session finds its connection gone.
+    void RestartServer() {
+        const int port = server_->Port();
+        ASSERT_EQ(server_->Stop(SIGTERM), 0);
+        server_ = std::make_unique<testsupport::ServerProcess>(
+            Sys(), false, std::vector<std::string>{"--port", std::to_string(port)});
+        ASSERT_EQ(server_->Port(), port) << server_->Output();
     }
 
     // A second session on ACME beside the window's, through the library.
@@ -249,6 +262,49 @@ TEST_F(FrmViewDemoTest, PageLockedByAnotherUserIsReadOnly) {
     EXPECT_EQ(Status().rfind(key + " [READ ONLY]", 0), 0u) << Status();
     EXPECT_EQ(window->page.g_PageReadOnly, 1);
     EXPECT_TRUE(window->page.g_szLockedKey.empty());
+}
+
+// The server drops its locks when it restarts: the reconnection takes the
+// page's lock again, or the page shows read-only once another user took it,
+// before the reviewer draws on it.
+TEST_F(FrmViewDemoTest, PageTakenDuringAServerRestartIsReadOnlyBeforeTheReviewerDraws) {
+    LogInAndOpen("admin", "admin", kRemoteMode);
+    const int index =
+        FirstPage([](const DemoPage& p) { return !p.placeholder && !p.restricted; }, 1);
+    ASSERT_GE(index, 0);
+    const std::string key = Pages()[static_cast<size_t>(index)].key;
+    TalqClientAPI other;
+    ASSERT_NO_FATAL_FAILURE(OpenOther(other, "reviewer", "review"));
+    viewer::ViewerSession& session = *window->TalqAPi;
+    auto readOnly = [&] { return Status().rfind(key + " [READ ONLY]", 0) == 0; };
+    // Any request but the page's own finds the connection gone.
+    auto anotherRequest = [&] { session.GetPageDate(key); };
+
+    ASSERT_TRUE(window->DisplayImage(key)) << Status();
+    ASSERT_NO_FATAL_FAILURE(RestartServer());
+    anotherRequest();
+    ASSERT_TRUE(
+        testsupport::WaitUntil([&] { return window->page.lockEpoch == session.LockEpoch(); }));
+    EXPECT_FALSE(readOnly()) << "taken again: " << Status();
+
+    ASSERT_NO_FATAL_FAILURE(RestartServer());
+    ASSERT_TRUE(other.SetPageLock(key)) << other.LastError();
+    anotherRequest();
+    EXPECT_TRUE(testsupport::WaitUntil(readOnly)) << Status();
+    EXPECT_EQ(window->page.g_PageReadOnly, 1);
+
+    // A drawing begun before the window had its turn never starts.
+    other.RemovePageLock(key);
+    ASSERT_TRUE(window->DisplayImage(key)) << Status();
+    ASSERT_NO_FATAL_FAILURE(RestartServer());
+    ASSERT_TRUE(other.SetPageLock(key)) << other.LastError();
+    anotherRequest();
+    window->project.RedactMode = annotations::kToolHighlight;
+    window->picImage_MouseDown(1, 0, 50 * 15, 50 * 15);
+    EXPECT_EQ(window->mouse.MouseTrack, 0);
+    window->picImage_MouseUp(1, 0, 150 * 15, 150 * 15);
+    EXPECT_TRUE(readOnly()) << Status();
+    EXPECT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();
 }
 
 TEST_F(FrmViewDemoTest, RestrictedPageShowsReadOnlyWithoutLockOrOriginal) {

@@ -51,6 +51,7 @@
 
 class frmProcess;
 class QAction;
+class QTimer;
 class QToolButton;
 namespace navigation {
 class frmPrjVw;
@@ -358,6 +359,11 @@ class frmView : public QMainWindow, private PrintHost {
     void ClearPane(SurfacePane* pane);
     // Gives a back buffer its pane's size, cleared.
     static void ClearBackBuffer(platform::DrawSurface& buffer, const SurfacePane* pane);
+    // After a new connection: the page on display takes its lock again, or
+    // shows read-only when another connection took it meanwhile.
+    void FollowPageLock();
+    // Runs FollowPageLock once no request or dialog has the page in hand.
+    void WatchPageLock();
     // Ends a failed page display with its mark on the status line.
     bool FailPage(std::string& status, const char* mark);
     void WriteStatus(const std::string& status);
@@ -466,6 +472,7 @@ class frmView : public QMainWindow, private PrintHost {
     LayoutDesign design_;
     int inputBlockCount_ = 0;
     std::uint32_t displayCount_ = 0;
+    QTimer* pageLockCheck_ = nullptr;
     // Set while SaveNoteLoggingIn asks first: a failure from a refused login
     // is kept here instead of shown.
     std::string* heldFailure_ = nullptr;

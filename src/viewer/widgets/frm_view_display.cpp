@@ -340,21 +340,4 @@ void frmView::AppendStatusDetails(const std::string& key, std::string& status) {
     }
 }
 
-void frmView::SetPageLock(const std::string& key) {
-    if (!page.g_szLockedKey.empty()) ReleasePageLock();
-    if (Session().SetPageLock(key)) {
-        page.g_szLockedKey = key;
-        page.g_PageReadOnly = 0;
-    } else {
-        page.g_PageReadOnly = 1;
-    }
-}
-
-void frmView::ReleasePageLock() {
-    if (!page.g_szLockedKey.empty() && Session().IsProjectValid()) {
-        Session().RemovePageLock(page.g_szLockedKey);
-    }
-    page.g_szLockedKey.clear();
-}
-
 }  // namespace viewer

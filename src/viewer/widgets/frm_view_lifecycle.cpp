@@ -79,6 +79,7 @@ void frmView::Form_Load() {
         TalqAPi = std::make_unique<TalqViewerSession>(this);
     }
     if (!TalqAPi) TalqAPi = std::make_unique<DisconnectedSession>();
+    WatchPageLock();
     ImgObj = std::make_unique<cGdiLead>();
     printDriver.Load();
     TalqAPi->SetDisplayErrorMsgs(true);

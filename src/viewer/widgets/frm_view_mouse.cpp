@@ -112,6 +112,7 @@ void frmView::picImage_MouseDown(int Button, int, int x, int y) {
         mouse.MouseTrack = 1;
         return;
     }
+    FollowPageLock();
     if (page.g_PageReadOnly != 0) return;
     if (Button == 2) {
         bool changed = false;

@@ -172,6 +172,9 @@ std::uint64_t ViewerSession::LockEpoch() {
     if (!api_) return 0;
     return api_->LockEpoch();
 }
+void ViewerSession::OnNewConnection(std::function<void()> listener) {
+    if (api_) api_->OnNewConnection(std::move(listener));
+}
 bool ViewerSession::HoldsPageLock(const std::string& key) {
     if (!api_) return false;
     return api_->HoldsPageLock(key);

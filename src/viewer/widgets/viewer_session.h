@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -115,6 +116,8 @@ class ViewerSession : public navigation::QueryApi,
     virtual bool SetPageLock(const std::string& key);
     // Changes whenever the page locks may have gone with a connection.
     virtual std::uint64_t LockEpoch();
+    // Told, from inside a request, when a new connection changed the epoch.
+    virtual void OnNewConnection(std::function<void()> listener);
     virtual bool HoldsPageLock(const std::string& key);
     // Annotations made and changed with the mouse; with a lock epoch, sent
     // only while the page's lock is held since then.

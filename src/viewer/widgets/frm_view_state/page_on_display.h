@@ -19,6 +19,8 @@ struct PageOnDisplay {
     std::int32_t g_Rotation = 0;
     float g_ViewScaleFactor = 1.0f;
     std::string g_szLockedKey;
+    // The session's lock epoch when the page's lock was last known.
+    std::uint64_t lockEpoch = 0;
     std::int32_t g_PageReadOnly = 0, g_PageRestricted = 0;
     // The session's lock epoch when the lists on display were read.
     std::uint64_t listsEpoch = 0;
