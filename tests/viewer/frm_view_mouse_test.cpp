@@ -3,6 +3,8 @@
 #include <QPlainTextEdit>
 
 #include <algorithm>
+#include <functional>
+#include <utility>
 
 #include "annotations/widgets/note_dialogs.h"
 #include "foundation/widgets/generic_dialogs.h"
@@ -10,6 +12,7 @@
 #include "support/fake_dialog_runner.h"
 #include "support/scoped_env.h"
 #include "support/scripted_dialog.h"
+#include "support/test_images.h"
 #include "viewer/frm_view_fixture.h"
 
 namespace {
@@ -559,19 +562,94 @@ TEST_F(FrmViewMouseTest, AnEditOrDeleteNeverTakesAnotherReviewersMarkInTheSamePl
     }
 }
 
-TEST_F(FrmViewMouseTest, AnEditIsAbandonedWhenThePageChangesWhileItsDialogIsOpen) {
-    AnnotationRec note = testsupport::AnnotationBox(100, 100, 300, 300, 0);
-    note.Text = "old";
-    Show(kTextNote, {note});
+// Prompts that let the page move while an input box waits, as a command
+// message from another program does.
+class PromptsWhileThePageMoves : public platform::ScriptedPrompts {
+  public:
+    std::function<void()> duringInput;
+    std::string InputBox(const std::string& prompt, const std::string& title,
+                         const std::string& defaultText) override {
+        if (duringInput) std::exchange(duringInput, nullptr)();
+        return ScriptedPrompts::InputBox(prompt, title, defaultText);
+    }
+};
+
+// The page moves while a mark's dialog is open: nothing is stored for the
+// page gone, and each text typed there that differs from what the mark held
+// is offered to copy, with why. Edits and new marks alike.
+TEST_F(FrmViewMouseTest, TextTypedInADialogWhileThePageMovedIsOfferedToCopyNotStored) {
+    PromptsWhileThePageMoves moving;
+    platform::ScopedPrompts scoped(moving);
+    session->images["K0001"] = testsupport::PngBytes(800, 600);
     session->images["K0002"] = "";
-    talq::DialogFactory<frmAnnot>::Scoped notes(ScriptedMaker<frmAnnot>([this](frmAnnot& d) {
-        window->DisplayImage("K0002");  // a command message moves the page
-        d.Text1->setPlainText("changed");
+    auto away = [this] { window->DisplayImage("K0002"); };
+    // Shows K0001 with a mark stored on it; the dialogs then move the page.
+    auto showWith = [&](AnnotationKind kind, const AnnotationRec& mark) {
+        Store(kind, {mark});
+        ASSERT_TRUE(window->DisplayImage("K0001"));
+        moving.Clear();
+    };
+    const std::string why = "The page changed while the dialog was open.\n";
+    // The texts offered to copy, each box saying why.
+    auto offered = [&] {
+        std::vector<std::string> texts;
+        for (const platform::PromptRecord& r : moving.Records())
+            if (r.text.rfind(why, 0) == 0) texts.push_back(r.defaultText);
+        return texts;
+    };
+    using Offers = std::vector<std::string>;
+    std::string noteText, clipFile;
+    talq::DialogFactory<frmAnnot>::Scoped notes(ScriptedMaker<frmAnnot>([&](frmAnnot& d) {
+        away();
+        d.Text1->setPlainText(QString::fromStdString(noteText));
+        d.cmdOK_Click();
+        EXPECT_EQ(d.result(), QDialog::Accepted);
+    }));
+    talq::DialogFactory<frmClip>::Scoped clips(ScriptedMaker<frmClip>([&](frmClip& d) {
+        away();
+        d.txtFile->setText(QString::fromStdString(clipFile));
         d.cmdOK_Click();
     }));
+    talq::DialogFactory<SelBox>::Scoped pick(
+        ScriptedMaker<SelBox>([](SelBox& d) { d.Selection = 3; }));
     bool changed = true;
+
+    AnnotationRec note = testsupport::AnnotationBox(100, 100, 300, 300, 0);
+    note.Text = "old";
+    showWith(kTextNote, note);
+    noteText = "changed";
     window->ModifyAnnotations(150, 150, changed);
     EXPECT_FALSE(changed);
+    EXPECT_EQ(offered(), Offers{"changed"});
+    const std::vector<platform::PromptRecord>& boxes = moving.Records();
+    EXPECT_TRUE(!boxes.empty() &&
+                boxes.back().text == why + "Your note's text was not stored. Copy it from here:");
+
+    AnnotationRec red = testsupport::AnnotationBox(300, 300, 400, 400, 0);
+    red.Stamp = std::string("OLD\x16") + "EDITOR\x16" + "01/01/2020";
+    showWith(kRedaction, red);
+    moving.duringInput = away;
+    moving.QueueInput("TYPED LABEL");
+    window->ModifyAnnotations(350, 350, changed);
+    EXPECT_EQ(offered(), Offers{"TYPED LABEL"});
+
+    AnnotationRec clip;
+    clip.Left = clip.Top = 500;
+    clip.Color2 = 2;
+    clip.Text = std::string("/docs/a.txt\x1E/usr/bin/tool");
+    showWith(kClip, clip);
+    clipFile = "/docs/typed.txt";
+    window->ModifyAnnotations(505, 505, changed);
+    EXPECT_EQ(offered(), Offers{"/docs/typed.txt"}) << "not the program it held";
+
+    showWith(kClip, clip);
+    noteText = "a new note";
+    Drag(annotations::kToolTextNote, 400, 100, 500, 200);
+    EXPECT_EQ(offered(), Offers{"a new note"});
+    showWith(kClip, clip);
+    clipFile = "/docs/new.txt";
+    Drag(annotations::kToolClip, 400, 300, 500, 400);
+    EXPECT_EQ(offered(), Offers{"/docs/new.txt"});
     EXPECT_TRUE(session->puts.empty());
 }
 

@@ -459,6 +459,11 @@ class frmView : public QMainWindow, private PrintHost {
     // Shows a label or a clip's file and program that were not stored, in
     // boxes the reviewer may copy them from.
     void OfferTypedToCopy(std::int32_t kind, const AnnotationRec& typed);
+    // False when the page a dialog was opened for went while it was open;
+    // each text typed there that differs from what the mark held is then
+    // offered to copy, as nothing is stored.
+    bool KeptOnPage(const PageMark& mark, std::int32_t kind, const AnnotationRec& typed,
+                    const AnnotationRec& held);
     int ChooseEdit(const std::string& options);
     int PixelsX(int twips) const;
     int PixelsY(int twips) const;

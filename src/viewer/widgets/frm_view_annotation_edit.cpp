@@ -284,10 +284,11 @@ void frmView::ModifyAnnotations(std::int32_t x, std::int32_t y, bool& changed) {
             EditBase base{original};
             box->Save = [&](annotations::frmAnnot& b) {
                 return SaveNoteLoggingIn([&] {
-                    if (!SamePage(mark)) return true;
                     AnnotationRec typed = rec;
                     const bool drop = b.Result == 2 || b.NoteText.empty();
                     typed.Text = b.NoteText;
+                    // A delete keeps nothing typed.
+                    if (!KeptOnPage(mark, hit.kind, b.Result == 2 ? rec : typed, rec)) return true;
                     if (note) {
                         typed.FontName = b.FontName;
                         typed.FontSize = b.FontSize;

@@ -185,8 +185,9 @@ void frmView::FinishShape(int tool, AnnotationRec rec) {
         bool saved = false;
         box->Save = [&](annotations::frmAnnot& b) {
             return SaveNoteLoggingIn([&] {
-                if (!SamePage(mark) || b.Result != 0 || b.NoteText.empty()) return true;
+                if (b.Result != 0 || b.NoteText.empty()) return true;
                 rec.Text = b.NoteText;
+                if (!KeptOnPage(mark, kind, rec, AnnotationRec{})) return true;
                 d.DfltAnnotFont = b.FontName;
                 d.DfltAnnotFontSize = b.FontSize;
                 d.DfltAnnotFontStyle = b.FontStyle;
@@ -227,9 +228,10 @@ void frmView::FinishShape(int tool, AnnotationRec rec) {
         box->ClipMode = mouse.LastClipMode;
         box->ClipText = mouse.LastClipText;
         box->exec();
-        if (!SamePage(mark) || box->Result == 1 || box->ClipText.empty()) return;
+        if (box->Result == 1 || box->ClipText.empty()) return;
         rec.Text = box->ClipText;
         rec.Color2 = box->ClipMode;
+        if (!KeptOnPage(mark, kClip, rec, AnnotationRec{})) return;
         mouse.LastClipText = box->ClipText;
         mouse.LastClipMode = box->ClipMode;
     }

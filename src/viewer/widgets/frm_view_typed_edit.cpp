@@ -1,5 +1,9 @@
 // A redaction label or a clip typed in a dialog: asked, stored, and never
 // lost when another user changed or deleted the mark while it was typed.
+// No text typed in a mark's dialog is lost when the page goes meanwhile.
+
+#include <string>
+#include <vector>
 
 #include "annotations/annotation_rec.h"
 #include "annotations/clip_rules.h"
@@ -9,8 +13,32 @@
 #include "viewer/widgets/frm_view.h"
 
 namespace viewer {
+namespace {
 
 using TalqClientAPI_Header::StampLabel;
+
+struct TypedText {
+    const char* what;
+    std::string text;
+};
+
+// What a reviewer types for a mark, named as the copy box names it.
+std::vector<TypedText> TypedTexts(std::int32_t kind, const AnnotationRec& rec) {
+    if (kind == kRedaction) return {{"Your redaction label", StampLabel(rec.Stamp)}};
+    if (kind == kClip) {
+        const annotations::ClipTarget clip = annotations::ReadStoredClip(rec.Color2, rec.Text);
+        return {{"Your clip's file to open", clip.file},
+                {"Your clip's program to open it with", clip.program}};
+    }
+    return {{"Your note's text", rec.Text}};
+}
+
+void OfferToCopy(const TypedText& typed, const std::string& why) {
+    if (typed.text.empty()) return;
+    platform::InputBox(why + typed.what + " was not stored. Copy it from here:", " ", typed.text);
+}
+
+}  // namespace
 
 bool frmView::AskRedactionLabel(AnnotationRec& rec, const std::string& start,
                                 const PageMark& mark) {
@@ -18,11 +46,14 @@ bool frmView::AskRedactionLabel(AnnotationRec& rec, const std::string& start,
     std::string prompt = "Enter Redaction Label.";
     if (!label.empty()) prompt += "\nTo Delete Current Label, Enter a SPACE.";
     const std::string reply = platform::InputBox(prompt, " ", start);
-    if (reply.empty() || !SamePage(mark)) return false;
+    if (reply.empty()) return false;
     const std::string typed = CleanRedactionLabel(reply);
     if (typed == label) return false;
+    AnnotationRec labelled = rec;
+    labelled.Stamp = NewStamp(typed);
+    if (!KeptOnPage(mark, kRedaction, labelled, rec)) return false;
     settings.DfltRedactLabel = typed;
-    rec.Stamp = NewStamp(typed);
+    rec = labelled;
     return true;
 }
 
@@ -34,12 +65,13 @@ bool frmView::AskClip(AnnotationRec& rec, std::int32_t startMode, const std::str
     box->ClipMode = startMode;
     box->ClipText = startText;
     box->exec();
-    if (!SamePage(mark) || box->Result == 1) return false;
+    if (box->Result == 1) return false;
+    AnnotationRec typed = rec;
+    typed.Text = box->ClipText;
+    typed.Color2 = box->ClipMode;
+    if (!KeptOnPage(mark, kClip, typed, rec)) return false;
     remove = box->ClipText.empty();
-    if (!remove) {
-        rec.Text = box->ClipText;
-        rec.Color2 = box->ClipMode;
-    }
+    if (!remove) rec = typed;
     return true;
 }
 
@@ -70,17 +102,18 @@ void frmView::CommitTypedEdit(std::int32_t kind, AnnotationRec original, Annotat
 }
 
 void frmView::OfferTypedToCopy(std::int32_t kind, const AnnotationRec& typed) {
-    auto offer = [](const std::string& what, const std::string& text) {
-        if (!text.empty())
-            platform::InputBox(what + " was not stored. Copy it from here:", " ", text);
-    };
-    if (kind == kRedaction) {
-        offer("Your redaction label", StampLabel(typed.Stamp));
-        return;
+    for (const TypedText& t : TypedTexts(kind, typed)) OfferToCopy(t, "");
+}
+
+bool frmView::KeptOnPage(const PageMark& mark, std::int32_t kind, const AnnotationRec& typed,
+                         const AnnotationRec& held) {
+    if (SamePage(mark)) return true;
+    const std::vector<TypedText> now = TypedTexts(kind, typed), before = TypedTexts(kind, held);
+    for (std::size_t i = 0; i < now.size(); ++i) {
+        if (now[i].text != before[i].text)
+            OfferToCopy(now[i], "The page changed while the dialog was open.\n");
     }
-    const annotations::ClipTarget clip = annotations::ReadStoredClip(typed.Color2, typed.Text);
-    offer("Your clip's file to open", clip.file);
-    offer("Your clip's program to open it with", clip.program);
+    return false;
 }
 
 }  // namespace viewer
