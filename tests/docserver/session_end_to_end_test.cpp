@@ -298,7 +298,9 @@ TEST_F(DemoSession, OriginalsComeInTheModeAskedAndEndOnlyPastTheLastPage) {
             ++pages;
         }
         EXPECT_EQ(bytes, "EOF") << file;
-        if (std::string(ext) != ".txt") EXPECT_EQ(pages, s.Int(1)) << file;
+        if (std::string(ext) != ".txt") {
+            EXPECT_EQ(pages, s.Int(1)) << file;
+        }
         // Colour comes as more than one bit a pixel; going back works.
         const QImage colour = Decoded(api->GetStellantImage(file, pages, "1"));
         ASSERT_FALSE(colour.isNull()) << file;

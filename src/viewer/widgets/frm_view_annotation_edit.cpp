@@ -281,7 +281,7 @@ void frmView::ModifyAnnotations(std::int32_t x, std::int32_t y, bool& changed) {
             box->FontStyle = rec.FontStyle;
             // Saved while the dialog is open, so that a failed save leaves
             // the typed text there to be saved again or copied.
-            EditBase base{original};
+            EditBase base{original, false, std::nullopt};
             box->Save = [&](annotations::frmAnnot& b) {
                 return SaveNoteLoggingIn([&] {
                     AnnotationRec typed = rec;
@@ -314,7 +314,7 @@ void frmView::ModifyAnnotations(std::int32_t x, std::int32_t y, bool& changed) {
         CommitTypedEdit(hit.kind, original, rec, remove, changed, mark);
         return;
     }
-    EditBase base{original};
+    EditBase base{original, false, std::nullopt};
     CommitEdit(hit.kind, base, rec, remove, changed);
 }
 

@@ -78,7 +78,7 @@ bool frmView::AskClip(AnnotationRec& rec, std::int32_t startMode, const std::str
 void frmView::CommitTypedEdit(std::int32_t kind, AnnotationRec original, AnnotationRec rec,
                               bool remove, bool& changed, const PageMark& mark) {
     for (;;) {
-        EditBase base{original};
+        EditBase base{original, false, std::nullopt};
         // A delete keeps nothing typed.
         if (CommitEdit(kind, base, rec, remove, changed, KeepTyped::kOverMarkNow) || remove)
             return;
