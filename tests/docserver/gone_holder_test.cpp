@@ -11,6 +11,7 @@
 
 #include <ctime>
 #include <fstream>
+#include <utility>
 #include <vector>
 
 #include "engine/command_engine.h"
@@ -160,6 +161,20 @@ TEST(HolderJudgement, ALivingHolderIsTakenForGoneOnlyOnProof) {
 class GoneHolder : public ::testing::Test {
   protected:
     void SetUp() override { testsupport::MakeQuerySystem(sys_, 12, 0); }
+    // Opens a batch job on printer Floor and writes its pages' part: the job's
+    // name and the part's name, both relative to the system.
+    std::pair<std::string, std::string> OpenJobWithPart(docserver::CommandEngine& engine,
+                                                        docserver::ConnectionState& state) {
+        const std::string job = engine.Execute(state, "TALQGetNextBatch,Floor");
+        EXPECT_EQ(job.rfind("ERROR", 0), std::string::npos) << job;
+        const std::string part = job.substr(0, job.size() - 3) + "P__";
+        const std::string R(1, '\x18');
+        EXPECT_EQ(
+            engine.Execute(state, "TALQWriteFile" + R + part + R + "0" + R + "4" + R + "page"),
+            "OK");
+        return {job, part};
+    }
+
     testsupport::ScopedUserStores stores_;
     testsupport::ScopedTempDir dir_;
     const std::string sys_ = dir_.Path() + "/system";
@@ -262,12 +277,8 @@ TEST_F(GoneHolder, AnOpenBatchJobIsJudgedByTheRuleOfALocksHolder) {
     state.session = docserver::SessionName("1");
     state.local = true;
     engine->Execute(state, kLogIn);
-    const std::string job = engine->Execute(state, "TALQGetNextBatch,Floor");
-    ASSERT_EQ(job.rfind("ERROR", 0), std::string::npos) << job;
-    const std::string pages = job.substr(0, job.size() - 3) + "P__";
-    const std::string R(1, '\x18');
-    ASSERT_EQ(engine->Execute(state, "TALQWriteFile" + R + pages + R + "0" + R + "4" + R + "page"),
-              "OK");
+    const auto [job, pages] = OpenJobWithPart(*engine, state);
+    ASSERT_FALSE(HasFailure());
     const std::string pageFile = sys_ + "/" + pages;
     auto stateAfterOpening = [&] {
         EXPECT_TRUE(docserver::CommandEngine::Open(sys_, error)) << error;
@@ -298,10 +309,7 @@ TEST_F(GoneHolder, AnOpenBatchJobIsJudgedByTheRuleOfALocksHolder) {
     EXPECT_EQ(engine->Execute(state, "TALQCloseOutBatchFile," + job + ",0,1"), "OK");
 
     // A dead job whose pid now runs another process (this one).
-    const std::string second = engine->Execute(state, "TALQGetNextBatch,Floor");
-    const std::string secondPages = sys_ + "/" + second.substr(0, second.size() - 3) + "P__";
-    engine->Execute(state, "TALQWriteFile" + R + second.substr(0, second.size() - 3) + "P__" + R +
-                               "0" + R + "4" + R + "page");
+    const std::string secondPages = sys_ + "/" + OpenJobWithPart(*engine, state).second;
     Sql(sys_, "DELETE FROM batch_jobs WHERE state = 'closed'");
     Sql(sys_, "UPDATE batch_jobs SET owner = '" + ThisMachineAndBoot() + " " +
                   std::to_string(::getpid()) + " 1'");
@@ -323,12 +331,8 @@ TEST_F(GoneHolder, AJobWhoseAbandonmentWasNotStoredKeepsItsParts) {
     ASSERT_TRUE(engine) << error;
     docserver::ConnectionState state;
     engine->Execute(state, kLogIn);
-    const std::string job = engine->Execute(state, "TALQGetNextBatch,Floor");
-    ASSERT_EQ(job.rfind("ERROR", 0), std::string::npos) << job;
-    const std::string pages = job.substr(0, job.size() - 3) + "P__";
-    const std::string R(1, '\x18');
-    ASSERT_EQ(engine->Execute(state, "TALQWriteFile" + R + pages + R + "0" + R + "4" + R + "page"),
-              "OK");
+    const auto [job, pages] = OpenJobWithPart(*engine, state);
+    ASSERT_FALSE(HasFailure());
     engine.reset();
     Sql(sys_, "UPDATE batch_jobs SET owner = '', seen = 0, silence = 0, created = '" +
                   UtcText(std::time(nullptr) - 2 * docserver::kSilentHolderSeconds) + "'");
