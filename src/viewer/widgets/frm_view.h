@@ -358,6 +358,9 @@ class frmView : public QMainWindow, private PrintHost {
     void ClearPane(SurfacePane* pane);
     // Gives a back buffer its pane's size, cleared.
     static void ClearBackBuffer(platform::DrawSurface& buffer, const SurfacePane* pane);
+    // The page display's steps; DisplayImage then tells what the server
+    // could not do.
+    bool ShowPage(const std::string& key);
     // Ends a failed page display with its mark on the status line.
     bool FailPage(std::string& status, const char* mark);
     void WriteStatus(const std::string& status);

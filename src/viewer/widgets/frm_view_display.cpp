@@ -88,6 +88,18 @@ bool frmView::FailPage(std::string& status, const char* mark) {
 }
 
 bool frmView::DisplayImage(const std::string& key) {
+    const bool shown = ShowPage(key);
+    // Every request of the page failed alike: its marks alone would hide
+    // why, and one message says it for all of them.
+    ViewerSession& session = Session();
+    if (session.DisplayErrorMsgs()) {
+        const std::string reason = session.TakeUntoldDatabaseError();
+        if (!reason.empty()) platform::BeepWarning(reason);
+    }
+    return shown;
+}
+
+bool frmView::ShowPage(const std::string& key) {
     ViewerSession& session = Session();
     ++displayCount_;
     ReleasePageLock();
