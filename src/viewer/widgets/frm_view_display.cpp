@@ -89,8 +89,9 @@ bool frmView::FailPage(std::string& status, const char* mark) {
 
 bool frmView::DisplayImage(const std::string& key) {
     const bool shown = ShowPage(key);
-    // Every request of the page failed alike: its marks alone would hide
-    // why, and one message says it for all of them.
+    // A server that cannot reach its system fails the page's requests
+    // alike: the marks alone would hide why, and one message says it for
+    // all of them.
     ViewerSession& session = Session();
     if (session.DisplayErrorMsgs()) {
         const std::string reason = session.TakeUntoldDatabaseError();
