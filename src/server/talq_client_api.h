@@ -41,6 +41,9 @@ class TalqClientAPI {
     std::int32_t SystemFlags() const;
     std::int32_t ExtSystemFlags() const;
     const std::string& LastError() const { return lastError_; }
+    // The server's reason of the database error it answered last, once: ""
+    // when a message told it already or a request has succeeded since.
+    std::string TakeUntoldDatabaseError();
     std::int32_t timeout() const { return timeout_; }
     void timeout(std::int32_t seconds);
     bool IsRequestInProcess() const { return busyCount_ >= 1; }
@@ -314,6 +317,9 @@ class TalqClientAPI {
 
     // Session state the transport reads to log in again after a reconnect.
     std::string lastError_;
+    // The last "ERROR: Database Error" reply, kept until a request succeeds.
+    std::string databaseError_;
+    bool databaseErrorTold_ = false;
     bool displayErrorMsgs_ = false;
     std::int16_t userValid_ = 0;
     std::int16_t projectValid_ = 0;

@@ -64,7 +64,11 @@ bool TalqClientAPI::HoldsFieldBreaker(const std::string& text) {
 }
 
 void TalqClientAPI::ShowError() {
-    if (displayErrorMsgs_) platform::MsgBox(lastError_, platform::vbCritical, "Warning");
+    if (!displayErrorMsgs_) return;
+    platform::MsgBox(lastError_, platform::vbCritical, "Warning");
+    if (!databaseError_.empty() &&
+        lastError_.find(ServerReason(databaseError_)) != std::string::npos)
+        databaseErrorTold_ = true;
 }
 
 bool TalqClientAPI::OpenTalqConnection(std::int16_t accessMode, std::string domainName,
@@ -82,13 +86,24 @@ bool TalqClientAPI::OpenTalqConnection(std::int16_t accessMode, std::string doma
     remote_ = 0;
     localMode_ = 0;
     lastError_.clear();
-    auto fail = [this](const char* text) {
+    // The server's reason, when it gave one, on a line of its own.
+    auto fail = [this](const char* text, const std::string& reason = "") {
         lastError_ = text;
+        if (!reason.empty()) lastError_ += "\n" + reason;
         ShowError();
         return false;
     };
     std::string reply;
     std::int32_t replyLength = 0;
+    auto readFlags = [&](const std::string& command, const char* failure, std::int32_t& flags) {
+        if (SendRequest(command, reply, replyLength, false)) {
+            flags = talqnumber::Long(reply);
+            return true;
+        }
+        const std::string reason = ServerReason(lastError_);
+        CloseTalqConnection();
+        return fail(failure, reason);
+    };
 
     if (accessMode >= 1) {
         localMode_ = accessMode == 1 ? 1 : 2;
@@ -109,16 +124,11 @@ bool TalqClientAPI::OpenTalqConnection(std::int16_t accessMode, std::string doma
         }
         connection_ = 1;
         lastError_.clear();
-        if (!SendRequest("TALQGetSystemFlags", reply, replyLength, false)) {
-            CloseTalqConnection();
-            return fail("Unable to Establish an TALQ Connection");
-        }
-        systemFlags_ = talqnumber::Long(reply);
-        if (!SendRequest("TALQGetExtSystemFlags", reply, replyLength, false)) {
-            CloseTalqConnection();
-            return fail("Unable to Obtain Extended System Flags");
-        }
-        extSystemFlags_ = talqnumber::Long(reply);
+        if (!readFlags("TALQGetSystemFlags", "Unable to Establish an TALQ Connection",
+                       systemFlags_) ||
+            !readFlags("TALQGetExtSystemFlags", "Unable to Obtain Extended System Flags",
+                       extSystemFlags_))
+            return false;
         connection_ = 1;
         return true;
     }
@@ -144,16 +154,11 @@ bool TalqClientAPI::OpenTalqConnection(std::int16_t accessMode, std::string doma
     }
     timeout_ = kept < 30 ? 30 : kept;
 
-    if (!SendRequest("TALQGetSystemFlags," + domainName_, reply, replyLength, false)) {
-        CloseTalqConnection();
-        return fail("Unable to Establish an TALQ Connection");
-    }
-    systemFlags_ = talqnumber::Long(reply);
-    if (!SendRequest("TALQGetExtSystemFlags," + domainName_, reply, replyLength, false)) {
-        CloseTalqConnection();
-        return fail("Unable to Obtain Extended System Flags");
-    }
-    extSystemFlags_ = talqnumber::Long(reply);
+    if (!readFlags("TALQGetSystemFlags," + domainName_, "Unable to Establish an TALQ Connection",
+                   systemFlags_) ||
+        !readFlags("TALQGetExtSystemFlags," + domainName_,
+                   "Unable to Obtain Extended System Flags", extSystemFlags_))
+        return false;
 
     if (timeout != 0) timeout_ = timeout;
     if (timeout_ == 0) timeout_ = 30;

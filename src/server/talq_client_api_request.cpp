@@ -23,6 +23,10 @@ using wire::kListSep;
 // it yields, so a quick reply is taken at once.
 constexpr int kWatchMs = 5;
 
+// The server could not reach its system: every request fails alike until
+// whatever holds the system lets go.
+const std::string kDatabaseError = "ERROR: Database Error";
+
 bool StartsWithError(const std::string& reply) {
     return reply.size() >= 5 && mVBUtil::UCase(reply.substr(0, 5)) == "ERROR";
 }
@@ -248,6 +252,10 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
     }
     if (StartsWithError(reply)) {
         lastError_ = reply;
+        if (reply.rfind(kDatabaseError, 0) == 0 && reply != databaseError_) {
+            databaseError_ = reply;
+            databaseErrorTold_ = false;
+        }
         // The server ended the session and closes its connection: the login
         // is to be given again, as after a refused reconnection.
         if (reply == RequestFrame::kSessionEnded) {
@@ -257,7 +265,14 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
         }
         return false;
     }
+    databaseError_.clear();
     return true;
+}
+
+std::string TalqClientAPI::TakeUntoldDatabaseError() {
+    if (databaseError_.empty() || databaseErrorTold_) return "";
+    databaseErrorTold_ = true;
+    return ServerReason(databaseError_);
 }
 
 bool TalqClientAPI::ConnectSocket() {

@@ -178,6 +178,21 @@ TEST_F(Session, LoginStatusesAndAShortReply) {
     EXPECT_EQ(api_.UserSystemSecurity(), "0");
 }
 
+// A server that cannot reach its system says why: the refused connection
+// and login say it too, and their message is all the telling it needs.
+TEST_F(Session, RefusalsForADatabaseErrorCarryTheServersReasonAndTellItOnce) {
+    const std::string why = "Database Error system.db is open in WAL mode by another program";
+    api_.DisplayErrorMsgs(true);
+    server_.Reply("TALQRequiredLogin", "ERROR: " + why);
+    EXPECT_FALSE(api_.TalqLogin("ann", "pw", 1));
+    EXPECT_EQ(prompts_.Messages(), std::vector<std::string>{"Invalid Login\n" + why});
+    EXPECT_EQ(api_.TakeUntoldDatabaseError(), "") << "told twice";
+    server_.Reply("TALQGetSystemFlags", "ERROR: " + why);
+    EXPECT_FALSE(api_.OpenTalqConnection(0, "DOM", "127.0.0.1", server_.Port(), 0, 0, 10));
+    EXPECT_EQ(api_.LastError(), "Unable to Establish an TALQ Connection\n" + why);
+    EXPECT_EQ(prompts_.Messages().size(), 2U);
+}
+
 TEST_F(Session, SeparatorsInIdsPasswordsProjectsAndKeysAreRefusedUnsent) {
     std::size_t sent = server_.Count();
     EXPECT_FALSE(api_.TalqLogin("ann,x", "pw", 1));

@@ -364,6 +364,9 @@ class frmView : public QMainWindow, private PrintHost {
     void FollowPageLock();
     // Runs FollowPageLock once no request or dialog has the page in hand.
     void WatchPageLock();
+    // The page display's steps; DisplayImage then tells what the server
+    // could not do.
+    bool ShowPage(const std::string& key);
     // Ends a failed page display with its mark on the status line.
     bool FailPage(std::string& status, const char* mark);
     void WriteStatus(const std::string& status);

@@ -88,6 +88,19 @@ bool frmView::FailPage(std::string& status, const char* mark) {
 }
 
 bool frmView::DisplayImage(const std::string& key) {
+    const bool shown = ShowPage(key);
+    // A server that cannot reach its system fails the page's requests
+    // alike: the marks alone would hide why, and one message says it for
+    // all of them.
+    ViewerSession& session = Session();
+    if (session.DisplayErrorMsgs()) {
+        const std::string reason = session.TakeUntoldDatabaseError();
+        if (!reason.empty()) platform::BeepWarning(reason);
+    }
+    return shown;
+}
+
+bool frmView::ShowPage(const std::string& key) {
     ViewerSession& session = Session();
     ++displayCount_;
     ReleasePageLock();

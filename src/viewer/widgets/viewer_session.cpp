@@ -152,6 +152,10 @@ bool ViewerSession::DisplayErrorMsgs() {
     if (!api_) return false;
     return api_->DisplayErrorMsgs();
 }
+std::string ViewerSession::TakeUntoldDatabaseError() {
+    if (!api_) return {};
+    return api_->TakeUntoldDatabaseError();
+}
 bool ViewerSession::AreRedactionsOkToView() {
     if (!api_) return false;
     return api_->AreRedactionsOkToView();

@@ -80,6 +80,8 @@ class ViewerSession : public navigation::QueryApi,
     virtual std::int32_t FullText();
     virtual std::string InfoDescs();  // "|"-separated
     virtual bool DisplayErrorMsgs();
+    // The server's reason of a database error not yet told; "" when none.
+    virtual std::string TakeUntoldDatabaseError();
     virtual bool AreRedactionsOkToView();
     // Page requests.
     virtual bool GetImagePageInfo(const std::string& key, std::int32_t& bndryLevel,
