@@ -522,13 +522,11 @@ std::string QueryCommands::ConvertToIssue(ConnectionState& state, const CommandT
     }
     std::vector<std::int64_t> starts =
         level > 0 ? UnitStarts(projectId, level) : std::vector<std::int64_t>();
-    sqlite3_stmt* tag = nullptr;
-    sqlite3_prepare_v2(db_.Handle(),
-                       "INSERT OR IGNORE INTO page_tags (project_id, seq, tag_id) "
-                       "SELECT project_id, seq, ? FROM pages WHERE project_id = ? "
-                       "AND seq BETWEEN ? AND ?",
-                       -1, &tag, nullptr);
-    bool ok = tag != nullptr;
+    Statement tag(db_,
+                  "INSERT OR IGNORE INTO page_tags (project_id, seq, tag_id) "
+                  "SELECT project_id, seq, ? FROM pages WHERE project_id = ? "
+                  "AND seq BETWEEN ? AND ?");
+    bool ok = tag.Ok();
     for (const QueryRow& row : rows) {
         if (row.seq == 0 || !ok) continue;
         std::int64_t last = row.seq;
@@ -538,14 +536,13 @@ std::string QueryCommands::ConvertToIssue(ConnectionState& state, const CommandT
         }
         // A unit reaching past the user's range is tagged only inside it.
         last = std::min(last, access.lastSeq);
-        sqlite3_reset(tag);
-        sqlite3_bind_int64(tag, 1, tagId);
-        sqlite3_bind_int64(tag, 2, projectId);
-        sqlite3_bind_int64(tag, 3, std::max(row.seq, access.firstSeq));
-        sqlite3_bind_int64(tag, 4, last);
-        ok = sqlite3_step(tag) == SQLITE_DONE;
+        ok = tag.Reset()
+                 .Bind(1, tagId)
+                 .Bind(2, projectId)
+                 .Bind(3, std::max(row.seq, access.firstSeq))
+                 .Bind(4, last)
+                 .Run();
     }
-    sqlite3_finalize(tag);
     ok = ok && transaction.Commit();
     return ok ? "OK" : "ERROR: Unable to Save Collection";
 }
