@@ -68,6 +68,12 @@ class FrmViewDemoTest : public testsupport::DemoSuiteTest<FrmViewDemoTest> {
         }
         return -1;
     }
+    // The key of the first page from `from` on that shows an image anyone may see.
+    static std::string OrdinaryPage(int from) {
+        const int index =
+            FirstPage([](const DemoPage& p) { return !p.placeholder && !p.restricted; }, from);
+        return index < 0 ? "" : Pages()[static_cast<size_t>(index)].key;
+    }
 
     FrmViewDemoTest() : scoped_(prompts) {
         platform::SetScreenTwipsPerPixelForTest({15.0, 15.0});
@@ -210,10 +216,8 @@ TEST_F(FrmViewDemoTest, RedactionAndHighlightAreDrawnOverThePage) {
 
 TEST_F(FrmViewDemoTest, ShapesDrawnWithTheMouseAreKeptByTheServerAndDeletedAgain) {
     LogInAndOpen("admin", "admin");
-    const int index =
-        FirstPage([](const DemoPage& p) { return !p.placeholder && !p.restricted; }, 2);
-    ASSERT_GE(index, 0);
-    const std::string key = Pages()[static_cast<size_t>(index)].key;
+    const std::string key = OrdinaryPage(2);
+    ASSERT_FALSE(key.empty());
     ASSERT_TRUE(window->DisplayImage(key)) << Status();
     const int highlights = window->pageAnnotations[kHighlight].count;
     const int markups = window->pageAnnotations[kMarkup].count;
@@ -250,10 +254,8 @@ TEST_F(FrmViewDemoTest, ShapesDrawnWithTheMouseAreKeptByTheServerAndDeletedAgain
 
 TEST_F(FrmViewDemoTest, PageLockedByAnotherUserIsReadOnly) {
     LogInAndOpen("admin", "admin");
-    const int index =
-        FirstPage([](const DemoPage& p) { return !p.placeholder && !p.restricted; }, 1);
-    ASSERT_GE(index, 0);
-    const std::string key = Pages()[static_cast<size_t>(index)].key;
+    const std::string key = OrdinaryPage(1);
+    ASSERT_FALSE(key.empty());
     TalqClientAPI other;
     ASSERT_NO_FATAL_FAILURE(OpenOther(other, "reviewer", "review"));
     ASSERT_TRUE(other.SetPageLock(key));
@@ -269,10 +271,8 @@ TEST_F(FrmViewDemoTest, PageLockedByAnotherUserIsReadOnly) {
 // before the reviewer draws on it.
 TEST_F(FrmViewDemoTest, PageTakenDuringAServerRestartIsReadOnlyBeforeTheReviewerDraws) {
     LogInAndOpen("admin", "admin", kRemoteMode);
-    const int index =
-        FirstPage([](const DemoPage& p) { return !p.placeholder && !p.restricted; }, 1);
-    ASSERT_GE(index, 0);
-    const std::string key = Pages()[static_cast<size_t>(index)].key;
+    const std::string key = OrdinaryPage(1);
+    ASSERT_FALSE(key.empty());
     TalqClientAPI other;
     ASSERT_NO_FATAL_FAILURE(OpenOther(other, "reviewer", "review"));
     viewer::ViewerSession& session = *window->TalqAPi;
