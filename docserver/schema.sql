@@ -163,6 +163,17 @@ CREATE TABLE IF NOT EXISTS tags (
     UNIQUE (project_id, name)
 );
 
+-- The highest number a project's tag has had: a new tag never takes the
+-- number of one deleted, which a palette or a page may still name.
+CREATE TABLE IF NOT EXISTS tag_numbers (
+    project_id  INTEGER PRIMARY KEY REFERENCES projects(project_id) ON DELETE CASCADE,
+    last_tag_id INTEGER NOT NULL
+);
+CREATE TRIGGER IF NOT EXISTS tags_number_kept AFTER INSERT ON tags BEGIN
+    INSERT INTO tag_numbers(project_id, last_tag_id) VALUES (NEW.project_id, NEW.tag_id)
+    ON CONFLICT(project_id) DO UPDATE SET last_tag_id = MAX(last_tag_id, excluded.last_tag_id);
+END;
+
 -- Users who arranged a project's palette for themselves; every other user
 -- sees the project's (palette_position above).
 CREATE TABLE IF NOT EXISTS user_palettes (

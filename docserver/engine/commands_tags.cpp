@@ -6,6 +6,7 @@
 #include "command_engine.h"
 #include "engine_text.h"
 #include "platform/annotation_kinds.h"
+#include "tag_numbers.h"
 #include "transaction.h"
 
 namespace docserver {
@@ -150,12 +151,11 @@ std::string CommandEngine::AddTag(const CommandText& command) {
     std::string name = command.Rest(4);
     if (!ValidTagName(name)) return "ERROR: Invalid Paramater";
     if (TagId(db_, access.id, name) != 0) return "ERROR: Tag Already Exists";
-    Statement s(
-        db_,
-        "INSERT INTO tags (project_id, tag_id, name) VALUES (?, (SELECT COALESCE(MAX(tag_id), "
-        "0) + 1 FROM tags WHERE project_id = ?), ?)");
-    return s.Bind(1, access.id).Bind(2, access.id).Bind(3, name).Run() ? "1"
-                                                                       : "ERROR: Update Failed";
+    const std::string insert =
+        std::string("INSERT INTO tags (project_id, tag_id, name) VALUES (?1, ") + kNextTagIdSql +
+        ", ?2)";
+    Statement s(db_, insert.c_str());
+    return s.Bind(1, access.id).Bind(2, name).Run() ? "1" : "ERROR: Update Failed";
 }
 
 // "TALQUpdateTag," P "," old "," new: the palette and the pages keep the

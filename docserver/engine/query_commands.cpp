@@ -17,6 +17,7 @@
 #include "command_rules.h"
 #include "engine_text.h"
 #include "path_confine.h"
+#include "tag_numbers.h"
 #include "transaction.h"
 
 namespace docserver {
@@ -511,7 +512,8 @@ std::string QueryCommands::ConvertToIssue(ConnectionState& state, const CommandT
     if (find.Row()) {
         tagId = find.Int(0);
     } else {
-        Statement next(db_, "SELECT COALESCE(MAX(tag_id), 0) + 1 FROM tags WHERE project_id = ?");
+        const std::string number = std::string("SELECT ") + kNextTagIdSql;
+        Statement next(db_, number.c_str());
         next.Bind(1, projectId);
         tagId = next.Row() ? next.Int(0) : 1;
         Statement add(db_,

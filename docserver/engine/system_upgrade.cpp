@@ -247,6 +247,7 @@ struct Layout {
     bool lockOwners = false;
     bool jobOwners = false;
     bool notesQueued = false;
+    bool tagNumbers = false;
     bool complete = false;
 };
 
@@ -260,8 +261,10 @@ Layout ReadLayout(SystemDb& db) {
     l.jobOwners = HasColumn(db, "batch_jobs", "owner");
     l.notesQueued =
         Exists(db, "table", "note_index_changes") && Exists(db, "trigger", "annotations_note_update");
+    l.tagNumbers =
+        Exists(db, "table", "tag_numbers") && Exists(db, "trigger", "tags_number_kept");
     l.complete = l.utf8 && l.commas && l.indexed && l.sized && l.lockOwners && l.jobOwners &&
-                 l.notesQueued &&
+                 l.notesQueued && l.tagNumbers &&
                  Exists(db, "table", "user_palette_tags") &&
                  Exists(db, "table", "login_addresses") && Exists(db, "index", "pages_listed");
     return l;
@@ -295,6 +298,13 @@ bool Upgrade(SystemDb& db, const Layout& found, std::string& error) {
     // Tables added since the system was made.
     ok = ok && db.Exec(SchemaSql(), error);
     ok = ok && db.Exec(kIndexSql, error);
+    // Numbers of tags deleted before the mark was kept are not known; those
+    // still there are never given again.
+    if (ok && !found.tagNumbers)
+        ok = db.Exec(
+            "INSERT OR IGNORE INTO tag_numbers(project_id, last_tag_id) "
+            "SELECT project_id, MAX(tag_id) FROM tags GROUP BY project_id",
+            error);
     if (ok && !found.indexed) ok = db.Exec(kFillOcrIndexSql, error);
     if (ok && !found.notesQueued) ok = db.Exec(kFillNoteIndexSql, error);
     // After the indexes: their triggers follow the texts that change.

@@ -269,6 +269,32 @@ TEST_F(ServerDatabaseTest, TheNotesIndexFollowsAnnotationsEditedWithThePlainSqli
     EXPECT_EQ(search("journal"), "0,") << "a list replaced leaves none of its words";
 }
 
+// A palette or a page that knew a deleted tag by its number must not find
+// a new one there: numbers are never given twice, also after a system made
+// before the highest was kept, and over tags another tool inserted.
+TEST_F(ServerDatabaseTest, ANewTagNeverTakesTheNumberOfOneDeleted) {
+    auto number = [&](const std::string& name) {
+        return RawText(db_, "SELECT tag_id FROM tags WHERE name = '" + name + "'");
+    };
+    OpenEngine();
+    Run("TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1");
+    ASSERT_EQ(Run("TALQAddTag," + kP + ",Zulu"), "1");
+    EXPECT_EQ(number("Zulu"), "3");
+    ASSERT_EQ(Run("TALQDelTag," + kP + ",Zulu"), "1");
+    ASSERT_EQ(Run("TALQAddTag," + kP + ",Zulu Counsel Only"), "1");
+    EXPECT_EQ(number("Zulu Counsel Only"), "4");
+
+    engine_.reset();
+    RawExec(db_, "DROP TRIGGER tags_number_kept; DROP TABLE tag_numbers;");
+    OpenEngine();
+    Run("TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1");
+    ASSERT_EQ(Run("TALQDelTag," + kP + ",Zulu Counsel Only"), "1");
+    RawExec(db_, "INSERT INTO tags(project_id, tag_id, name) VALUES (1, 10, 'By Tool')");
+    ASSERT_EQ(Run("TALQDelTag," + kP + ",By Tool"), "1");
+    ASSERT_EQ(Run("TALQAddTag," + kP + ",After"), "1");
+    EXPECT_EQ(number("After"), "11");
+}
+
 // Repeated words count once; past a thousand distinct words a search is
 // refused, whichever text it searches.
 TEST_F(ServerDatabaseTest, ASearchTakesAThousandDistinctWordsAndRefusesMore) {
