@@ -19,15 +19,12 @@ std::string CleanTagName(const std::string& answer);
 // travel in. "" when it can.
 std::string TagNameFault(const std::string& name);
 
-// What became of the collections between two readings of their list, both
-// sorted alike.
+// What became of the collections between two readings of their list. The
+// lists carry names alone, so a name that went was renamed or deleted, and
+// one that came was created or renamed, no telling which or from what.
+// Names compare exactly: the server takes renames in case alone.
 struct CollectionChanges {
-    // Old and new name where the rename is certain: the one name gone and the
-    // one new between the same neighbours still there, nothing else there.
-    std::vector<std::pair<std::string, std::string>> renamed;
-    // Renamed or deleted, no telling which or to what.
     std::vector<std::string> gone;
-    // New, and no certain rename's new name.
     std::vector<std::string> appeared;
 };
 CollectionChanges CompareCollections(const std::vector<std::string>& before,
@@ -37,24 +34,29 @@ CollectionChanges CompareCollections(const std::vector<std::string>& before,
 struct RebasedPalette {
     // To show, and to store by the next "All Done".
     std::vector<std::string> palette;
-    // The editor's entries followed to their new names.
-    std::vector<std::pair<std::string, std::string>> renamed;
-    // The editor's entries taken off because their collections went.
+    // The editor's entries taken off because their names went.
     std::vector<std::string> gone;
-    // When any went: the collections new meanwhile, to choose from again.
-    std::vector<std::string> appeared;
-    // The stored palette is other than the one read, renames followed.
-    bool changedMeanwhile = false;
+    // The editor's entries taken off because the stored palette no longer
+    // holds them, though their names are still there.
+    std::vector<std::string> unstored;
+    CollectionChanges collections;
+    // The stored palette is other than the one read.
+    bool storedChanged = false;
+    // Something the editor read went or changed: the list is to be shown
+    // again before anything is stored.
+    bool Changed() const {
+        return storedChanged || !collections.gone.empty() || !gone.empty() || !unstored.empty();
+    }
 };
 
 // The palette as stored now with an editor's changes to the list it read
 // (shown: that list as the editor left it) where they still apply: its
-// removals, its additions of collections that still exist, and its order.
-// The collections were poolBefore when the editor last read them and are
-// poolNow. A collection renamed for certain keeps its place under its new
-// name; one otherwise gone is never guessed onto the list. Entries only the
-// other writer placed follow their neighbour there. Names match without
-// regard to case, as the server matches them.
+// removals, its additions of collections whose names are still there, and
+// its order. The collections were poolBefore when the editor last read them
+// and are poolNow. Nothing is followed by guess: the entries that were
+// stored follow the stored palette, which the server keeps by the
+// collections themselves; an addition whose name went is taken off. Entries
+// only the other writer placed follow their neighbour there.
 RebasedPalette RebasePalette(const std::vector<std::string>& read,
                              const std::vector<std::string>& shown,
                              const std::vector<std::string>& stored,

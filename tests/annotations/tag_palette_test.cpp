@@ -109,78 +109,59 @@ TEST(TagCollectionNames, AreTrimmedCutTo40AndRefusedWhenTheyWouldSplitTheLists) 
     EXPECT_NE(annotations::TagNameFault("A|B").find("bar"), std::string::npos);
 }
 
-// Another viewer renamed or deleted collections while the editor was open:
-// a rename is followed only where nothing else changed beside it, and every
-// entry of the reviewer's that went is named, never swapped for a guess.
-TEST(TagPaletteRebase, FollowsOnlyCertainRenamesAndNamesEveryEntryThatWent) {
+// Another viewer renamed, deleted or created collections while the editor
+// was open. Names alone cannot tell a rename from a deletion and a
+// creation: nothing is followed by guess, the stored entries follow the
+// stored palette (which the server keeps by the collections themselves),
+// and every entry of the reviewer's that went is named.
+TEST(TagPaletteRebase, FollowsNothingByGuessAndNamesEveryEntryThatWent) {
     using Names = std::vector<std::string>;
-    using Renames = std::vector<std::pair<std::string, std::string>>;
     struct Case {
         const char* what;
         Names poolBefore, poolNow, read, shown, stored;
-        Names palette;
-        Renames renamed;
-        Names gone, appeared;
+        Names palette, gone, unstored, collectionsGone, appeared;
+        bool storedChanged, changed;
     } cases[] = {
-        {"crossing renames: Alpha to Budget, Bravo to Audit",
-         {"Alpha", "Bravo", "Hot"},
-         {"Audit", "Budget", "Hot"},
-         {"Hot"},
-         {"Hot", "Bravo"},
-         {"Hot"},
-         {"Hot"},
-         {},
-         {"Bravo"},
-         {"Audit", "Budget"}},
-        {"a deletion of Alpha beside Bravo renamed to Beta",
-         {"Alpha", "Bravo", "Hot"},
-         {"Beta", "Hot"},
-         {"Hot"},
-         {"Hot", "Alpha"},
-         {"Hot"},
-         {"Hot"},
-         {},
-         {"Alpha"},
-         {"Beta"}},
-        {"a stored and an added collection renamed, each alone in its place",
-         {"Confidential", "Exhibit", "Hot", "Privileged"},
-         {"Classified", "Exhibit", "Hotter", "Privileged"},
-         {"Privileged", "Hot"},
-         {"Hot", "Privileged", "Confidential"},
-         {"Privileged", "Hotter"},
-         {"Hotter", "Privileged", "Classified"},
-         {{"Hot", "Hotter"}, {"Confidential", "Classified"}},
-         {},
-         {}},
-        {"a stored and an added collection renamed side by side",
-         {"Confidential", "Hot", "Privileged"},
-         {"ConfidentialX", "HotX", "Privileged"},
-         {"Hot", "Privileged"},
-         {"Hot", "Privileged", "Confidential"},
-         {"HotX", "Privileged"},
-         {"HotX", "Privileged"},
-         {},
-         {"Hot", "Confidential"},
-         {"ConfidentialX", "HotX"}},
-        {"an addition deleted, a collection created elsewhere",
-         {"Hot", "Withdrawn"},
-         {"Aardvark", "Hot"},
-         {},
-         {"Withdrawn", "Hot"},
-         {},
-         {"Hot"},
-         {},
-         {"Withdrawn"},
-         {"Aardvark"}},
+        {"an addition deleted, another created in its place",
+         {"Alpha", "Bravo", "Hot"}, {"Alpha", "Bravo Counsel Only", "Hot"},
+         {"Hot"}, {"Hot", "Bravo"}, {"Hot"},
+         {"Hot"}, {"Bravo"}, {}, {"Bravo"}, {"Bravo Counsel Only"}, false, true},
+        {"a stored collection deleted, another created in its place",
+         {"Hot", "Responsive"}, {"Hot Counsel Only", "Responsive"},
+         {"Hot", "Responsive"}, {"Hot", "Responsive"}, {"Responsive"},
+         {"Responsive"}, {"Hot"}, {}, {"Hot"}, {"Hot Counsel Only"}, true, true},
+        {"Alpha to Zulu, Bravo to Alpha, Alpha stored",
+         {"Alpha", "Bravo"}, {"Alpha", "Zulu"},
+         {"Alpha"}, {"Alpha"}, {"Zulu"},
+         {"Zulu"}, {}, {"Alpha"}, {"Bravo"}, {"Zulu"}, true, true},
+        {"the same renames, Alpha added in the editor",
+         {"Alpha", "Bravo"}, {"Alpha", "Zulu"},
+         {}, {"Alpha"}, {},
+         {"Alpha"}, {}, {}, {"Bravo"}, {"Zulu"}, false, true},
+        {"an addition renamed in case alone",
+         {"Bravo", "Hot"}, {"BRAVO", "Hot"},
+         {"Hot"}, {"Hot", "Bravo"}, {"Hot"},
+         {"Hot"}, {"Bravo"}, {}, {"Bravo"}, {"BRAVO"}, false, true},
+        {"a collection created elsewhere changes nothing read",
+         {"Hot"}, {"Aardvark", "Hot"},
+         {"Hot"}, {"Hot"}, {"Hot"},
+         {"Hot"}, {}, {}, {}, {"Aardvark"}, false, false},
+        {"the reviewer's removal, addition and order over another's addition",
+         {"A", "B", "C", "D"}, {"A", "B", "C", "D"},
+         {"A", "B"}, {"B", "C"}, {"A", "B", "D"},
+         {"B", "D", "C"}, {}, {}, {}, {}, true, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const auto r =
             annotations::RebasePalette(c.read, c.shown, c.stored, c.poolBefore, c.poolNow);
         EXPECT_EQ(r.palette, c.palette);
-        EXPECT_EQ(r.renamed, c.renamed);
         EXPECT_EQ(r.gone, c.gone);
-        EXPECT_EQ(r.appeared, c.appeared);
+        EXPECT_EQ(r.unstored, c.unstored);
+        EXPECT_EQ(r.collections.gone, c.collectionsGone);
+        EXPECT_EQ(r.collections.appeared, c.appeared);
+        EXPECT_EQ(r.storedChanged, c.storedChanged);
+        EXPECT_EQ(r.Changed(), c.changed);
     }
 }
 

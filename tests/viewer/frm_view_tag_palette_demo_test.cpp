@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "annotations/widgets/frm_tag_pal.h"
 #include "annotations/widgets/tag_palette_rows.h"
@@ -28,6 +29,56 @@
 #include "viewer/widgets/frm_view.h"
 
 namespace {
+
+// The viewer's session seen by the editor, with a flaky network between:
+// something another reviewer does just before a save reaches the server,
+// a save whose reply is lost after the server stored it, or no server.
+class FlakyTagApi : public annotations::TagApi {
+  public:
+    explicit FlakyTagApi(annotations::TagApi& api) : api_(api) {}
+    std::function<void()> beforeSave;
+    bool loseReply = false, noServer = false;
+
+    bool IsProjectValid() override { return api_.IsProjectValid(); }
+    std::int32_t UserProjectSecurity() override { return api_.UserProjectSecurity(); }
+    std::int32_t GetTagList(std::string& list) override { return api_.GetTagList(list); }
+    std::int32_t GetTagPalette(std::string& list) override { return api_.GetTagPalette(list); }
+    bool ReadTagPalette(std::string& list) override {
+        return Reached() && api_.ReadTagPalette(list);
+    }
+    bool ReadTagPool(std::string& list) override { return Reached() && api_.ReadTagPool(list); }
+    std::int32_t GetImageTags(const std::string& key, std::string& list) override {
+        return api_.GetImageTags(key, list);
+    }
+    bool TurnTagOn(const std::string& key, const std::string& tag) override {
+        return api_.TurnTagOn(key, tag);
+    }
+    bool TurnTagOff(const std::string& key, const std::string& tag) override {
+        return api_.TurnTagOff(key, tag);
+    }
+    bool NewTagDesc(const std::string& name) override { return api_.NewTagDesc(name); }
+    bool ModifyTagDesc(const std::string& oldName, const std::string& newName) override {
+        return api_.ModifyTagDesc(oldName, newName);
+    }
+    bool DeleteTagDesc(const std::string& name) override { return api_.DeleteTagDesc(name); }
+    bool PutTagPalette(const std::string& list) override {
+        if (!Reached()) return false;
+        if (beforeSave) std::exchange(beforeSave, nullptr)();
+        if (!api_.PutTagPalette(list)) return false;
+        if (!loseReply) return true;
+        error_ = "ERROR: Invalid Data Returned";
+        return false;
+    }
+    std::string LastError() override { return error_.empty() ? api_.LastError() : error_; }
+
+  private:
+    bool Reached() {
+        error_ = noServer ? "Unable to Send Data Request" : "";
+        return !noServer;
+    }
+    annotations::TagApi& api_;
+    std::string error_;
+};
 
 class TagPaletteDemoTest : public testsupport::DemoSuiteTest<TagPaletteDemoTest> {
   protected:
@@ -244,6 +295,8 @@ TEST_F(TagPaletteDemoTest, APaletteSavedMeanwhileFromAnotherViewerIsNotWrittenOv
         EXPECT_EQ(prompts.Messages(),
                   std::vector<std::string>{"The tag palette was changed meanwhile. It now reads:\n"
                                            "Responsive, New\n"
+                                           "Taken off your list, no longer on the stored "
+                                           "palette: Hot.\n"
                                            "Press All Done again to store yours over it."});
         d.Cmd_Done_Click();
         EXPECT_EQ(d.result(), QDialog::Accepted);
@@ -319,22 +372,23 @@ TEST_F(TagPaletteDemoTest, TheEditorStoresOnlyWhatItShowsOverAPaletteItRead) {
         d.Cmd_Done_Click();
         EXPECT_NE(d.result(), QDialog::Accepted);
         EXPECT_EQ(prompts.Messages(),
-                  std::vector<std::string>{"The tag palette was changed meanwhile. It now reads:\n"
-                                           "Hot, PrivilegedX\n"
-                                           "Privileged is now called PrivilegedX.\n"
-                                           "Press All Done again to store yours over it."});
-        EXPECT_EQ(Entries(d.List2), "Responsive,PrivilegedX");
+                  std::vector<std::string>{
+                      "The tag palette was changed meanwhile. It now reads:\n"
+                      "Hot, PrivilegedX\n"
+                      "Taken off your list, renamed or deleted meanwhile: Privileged. Choose "
+                      "again from the available tags.\n"
+                      "New meanwhile among the available tags: PrivilegedX.\n"
+                      "Press All Done again to store yours over it."});
+        EXPECT_EQ(Entries(d.List2), "PrivilegedX,Responsive") << "as the stored palette has it";
         EXPECT_TRUE(d.List1->findItems("Privileged", Qt::MatchExactly).isEmpty());
         d.Cmd_Done_Click();
         EXPECT_EQ(d.result(), QDialog::Accepted);
     });
-    EXPECT_EQ(Palette(), "Responsive,PrivilegedX");
+    EXPECT_EQ(Palette(), "PrivilegedX,Responsive");
     EXPECT_TRUE(other.ModifyTagDesc("PrivilegedX", "Privileged"));
 
-    // Renamed and deleted between the editor's last read and its save: the
-    // save is refused with the reason, the dialog stays open with the
-    // reviewer's list over the collections as they are now, and the next
-    // All Done stores that list.
+    // Renamed and deleted while the editor was open: All Done reads the
+    // collections again and stores nothing until the reviewer saw the list.
     prompts.Clear();
     const std::string stored = Palette();
     ASSERT_TRUE(other.NewTagDesc("Withdrawn"));
@@ -349,19 +403,146 @@ TEST_F(TagPaletteDemoTest, TheEditorStoresOnlyWhatItShowsOverAPaletteItRead) {
         EXPECT_NE(d.result(), QDialog::Accepted);
         EXPECT_EQ(prompts.Messages(),
                   std::vector<std::string>{
-                      "Error Saving Tag Palette\nERROR: Invalid Tag Desc Confidential\n"
-                      "Confidential is now called ConfidentialX.\n"
-                      "No longer there, taken off the palette: Withdrawn.\n"
+                      "The tag collections were changed meanwhile.\n"
+                      "Taken off your list, renamed or deleted meanwhile: Confidential, "
+                      "Withdrawn. Choose again from the available tags.\n"
+                      "New meanwhile among the available tags: ConfidentialX.\n"
                       "Press All Done again to store the list as shown."});
-        EXPECT_EQ(Entries(d.List2), stored + ",ConfidentialX");
+        EXPECT_EQ(Entries(d.List2), stored);
         EXPECT_TRUE(d.List1->findItems("Confidential", Qt::MatchExactly).isEmpty());
         EXPECT_TRUE(d.List1->findItems("Withdrawn", Qt::MatchExactly).isEmpty());
         d.Cmd_Done_Click();
         EXPECT_EQ(d.result(), QDialog::Accepted);
     });
-    EXPECT_EQ(Palette(), stored + ",ConfidentialX");
+    EXPECT_EQ(Palette(), stored);
     EXPECT_TRUE(other.ModifyTagDesc("ConfidentialX", "Confidential"));
     EXPECT_TRUE(other.PutTagPalette(stored));
+}
+
+// Names alone cannot tell a rename from a deletion and a creation: the
+// editor follows nothing by guess, stores no collection the reviewer did
+// not choose, and says nothing untrue of what changed.
+TEST_F(TagPaletteDemoTest, NothingUnchosenIsStoredAndNoRenameIsGuessed) {
+    OpenAs("admin", "admin");  // the login of `other`
+    for (const char* name : {"Alpha", "Bravo", "Exhibit 7"}) ASSERT_TRUE(other.NewTagDesc(name));
+    ASSERT_TRUE(other.PutTagPalette("Hot,Exhibit 7,Alpha"));
+    prompts.Clear();
+    // Bravo added here; another deleted it and created a collection that
+    // sorts into its place. Exhibit 7, stored, likewise.
+    Edit([&](annotations::frmTagPal& d) {
+        Select(d.List1, "Bravo");
+        d.List1_DblClick();
+        for (const char* name : {"Bravo", "Exhibit 7"}) {
+            ASSERT_TRUE(other.DeleteTagDesc(name));
+            ASSERT_TRUE(other.NewTagDesc(name + std::string(" Counsel Only")));
+        }
+        d.Cmd_Done_Click();
+        EXPECT_NE(d.result(), QDialog::Accepted);
+        EXPECT_EQ(prompts.Messages(),
+                  std::vector<std::string>{
+                      "The tag palette was changed meanwhile. It now reads:\n"
+                      "Hot, Alpha\n"
+                      "Taken off your list, renamed or deleted meanwhile: Exhibit 7, Bravo. "
+                      "Choose again from the available tags.\n"
+                      "New meanwhile among the available tags: Bravo Counsel Only, Exhibit 7 "
+                      "Counsel Only.\n"
+                      "Press All Done again to store yours over it."});
+        EXPECT_EQ(Entries(d.List2), "Hot,Alpha");
+        d.Cmd_Done_Click();
+        EXPECT_EQ(d.result(), QDialog::Accepted);
+    });
+    EXPECT_EQ(Palette(), "Hot,Alpha");
+
+    // Alpha, stored, renamed to Zulu and Bravo Counsel Only to Alpha: the
+    // former Bravo Counsel Only is never stored as Alpha.
+    prompts.Clear();
+    Edit([&](annotations::frmTagPal& d) {
+        ASSERT_TRUE(other.ModifyTagDesc("Alpha", "Zulu"));
+        ASSERT_TRUE(other.ModifyTagDesc("Bravo Counsel Only", "Alpha"));
+        d.Cmd_Done_Click();
+        EXPECT_NE(d.result(), QDialog::Accepted);
+        EXPECT_EQ(prompts.Messages(),
+                  std::vector<std::string>{
+                      "The tag palette was changed meanwhile. It now reads:\n"
+                      "Hot, Zulu\n"
+                      "Renamed or deleted meanwhile: Bravo Counsel Only.\n"
+                      "Taken off your list, no longer on the stored palette: Alpha.\n"
+                      "New meanwhile among the available tags: Zulu.\n"
+                      "Press All Done again to store yours over it."});
+        EXPECT_EQ(Entries(d.List2), "Hot,Zulu");
+        d.Cmd_Done_Click();
+        EXPECT_EQ(d.result(), QDialog::Accepted);
+    });
+    EXPECT_EQ(Palette(), "Hot,Zulu");
+
+    // A rename in case alone is stored, and the palette keeps its place.
+    prompts.Clear();
+    Edit([&](annotations::frmTagPal& d) {
+        Select(d.List1, "Zulu");
+        prompts.QueueInput("ZULU");
+        d.cmd_modify_Click();
+        EXPECT_EQ(Entries(d.List2), "Hot,ZULU");
+        EXPECT_EQ(d.List1->findItems("ZULU", Qt::MatchExactly).size(), 1);
+        d.Cmd_Done_Click();
+        EXPECT_EQ(d.result(), QDialog::Accepted);
+    });
+    EXPECT_TRUE(prompts.Messages().empty());
+    EXPECT_NE(("," + Pool() + ",").find(",ZULU,"), std::string::npos) << Pool();
+    EXPECT_EQ(Palette(), "Hot,ZULU");
+    for (const char* name : {"Alpha", "ZULU", "Exhibit 7 Counsel Only"})
+        EXPECT_TRUE(other.DeleteTagDesc(name)) << name;
+}
+
+// A save whose reply was lost is told as the server holds it: stored, the
+// editor closes as after any save; not stored, the reviewer's list stays
+// with why. With no server the box says so.
+TEST_F(TagPaletteDemoTest, AnAllDoneWhoseReplyWasLostIsToldAsTheServerHoldsIt) {
+    OpenAs("admin", "admin");
+    ASSERT_TRUE(other.NewTagDesc("Late"));
+    ASSERT_TRUE(other.PutTagPalette("Hot,Responsive"));
+    prompts.Clear();
+    Edit([&](annotations::frmTagPal& d) {
+        FlakyTagApi flaky(*d.ClientAPI);
+        d.ClientAPI = &flaky;
+        flaky.loseReply = true;
+        d.List2->setCurrentRow(0);
+        d.List2_DblClick();
+        d.Cmd_Done_Click();
+        EXPECT_EQ(d.result(), QDialog::Accepted);
+    });
+    EXPECT_TRUE(prompts.Messages().empty());
+    EXPECT_EQ(Palette(), "Responsive");
+
+    Edit([&](annotations::frmTagPal& d) {
+        FlakyTagApi flaky(*d.ClientAPI);
+        d.ClientAPI = &flaky;
+        Select(d.List1, "Late");
+        d.List1_DblClick();
+        flaky.noServer = true;
+        d.Cmd_Done_Click();
+        EXPECT_EQ(prompts.Messages().back(),
+                  "Error Saving Tag Palette\nUnable to Send Data Request\n"
+                  "The server could not be reached.");
+        flaky.noServer = false;
+        // Renamed after All Done read the collections, before the save came.
+        flaky.beforeSave = [&] { ASSERT_TRUE(other.ModifyTagDesc("Late", "Later")); };
+        flaky.loseReply = true;
+        d.Cmd_Done_Click();
+        EXPECT_NE(d.result(), QDialog::Accepted);
+        EXPECT_EQ(prompts.Messages().back(),
+                  "Error Saving Tag Palette\nERROR: Invalid Tag Desc Late\n"
+                  "Your list was not stored.\n"
+                  "The tag collections were changed meanwhile.\n"
+                  "Taken off your list, renamed or deleted meanwhile: Late. Choose again from "
+                  "the available tags.\n"
+                  "New meanwhile among the available tags: Later.\n"
+                  "Press All Done again to store the list as shown.");
+        EXPECT_EQ(Entries(d.List2), "Responsive");
+        d.Cmd_Done_Click();
+        EXPECT_EQ(d.result(), QDialog::Accepted) << "stored, though its reply was lost too";
+    });
+    EXPECT_EQ(Palette(), "Responsive");
+    EXPECT_TRUE(other.DeleteTagDesc("Later"));
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "annotations/tag_collections.h"
 #include "annotations/tag_palette.h"
 #include "foundation/fields.h"
 #include "foundation/text_match.h"
@@ -58,6 +57,12 @@ std::string Joined(const std::vector<std::string>& names, const char* separator)
 
 std::string Listed(const std::vector<std::string>& names) {
     return names.empty() ? std::string("(none)") : Joined(names, ", ");
+}
+
+// The session's reasons for a request that found no server.
+bool OutOfReach(const std::string& why) {
+    return why == "Unable to Send Data Request" || why == "Error Connecting TCP/IP Socket" ||
+           why == "Could Not ReConnect Socket";
 }
 
 struct WaitPointer {
@@ -147,12 +152,23 @@ int frmTagPal::exec() {
 }
 
 bool frmTagPal::LoadAvailableTags() {
+    std::vector<std::string> pool;
+    if (!ReadPool(pool)) return false;
+    ShowAvailable(pool);
+    readPool_ = std::move(pool);
+    return true;
+}
+
+bool frmTagPal::ReadPool(std::vector<std::string>& names) const {
     std::string list;
     if (ClientAPI == nullptr || !ClientAPI->ReadTagPool(list)) return false;
-    List1->clear();
-    for (const std::string& name : Names(list, mVBUtil::CountFields(",", list)))
-        AddAvailable(name);
+    names = Names(list, mVBUtil::CountFields(",", list));
     return true;
+}
+
+void frmTagPal::ShowAvailable(const std::vector<std::string>& names) {
+    List1->clear();
+    for (const std::string& name : names) AddAvailable(name);
 }
 
 bool frmTagPal::LoadPaletteTags() {
@@ -226,6 +242,7 @@ void frmTagPal::Cmd_New_Click() {
     }
     if (ClientAPI != nullptr && ClientAPI->NewTagDesc(name)) {
         AddAvailable(name);
+        readPool_.push_back(name);
         Cmd_Done->setFocus();
     } else {
         platform::Beep();
@@ -241,8 +258,9 @@ void frmTagPal::cmd_modify_Click() {
     }
     const std::string name =
         CleanTagName(platform::InputBox("Enter New TAG Collection Name", " ", old));
-    if (name.empty() || mVBUtil::CompareTextNoCase(name, old) == 0 || RefuseName(name)) return;
-    if (IsAvailable(name)) {
+    // A rename in case alone is a rename: the server takes it.
+    if (name.empty() || name == old || RefuseName(name)) return;
+    if (mVBUtil::CompareTextNoCase(name, old) != 0 && IsAvailable(name)) {
         platform::Beep();
         platform::MsgBox(name, platform::vbCritical, "This Tag Description Already Exists");
         return;
@@ -254,6 +272,9 @@ void frmTagPal::cmd_modify_Click() {
     }
     delete List1->takeItem(FindExact(List1, old));
     AddAvailable(name);
+    if (const auto read = std::find(readPool_.begin(), readPool_.end(), old);
+        read != readPool_.end())
+        *read = name;
     if (const auto stored = FindName(readPalette_, old); stored != readPalette_.end())
         *stored = name;
     if (const int onPalette = FindExact(List2, old); onPalette >= 0)
@@ -276,6 +297,9 @@ void frmTagPal::Cmd_Delete_Click() {
         return;
     }
     delete List1->takeItem(FindExact(List1, name));
+    if (const auto read = std::find(readPool_.begin(), readPool_.end(), name);
+        read != readPool_.end())
+        readPool_.erase(read);
     if (const auto stored = FindName(readPalette_, name); stored != readPalette_.end())
         readPalette_.erase(stored);
     if (const int onPalette = FindExact(List2, name); onPalette >= 0)
@@ -326,67 +350,104 @@ void frmTagPal::Cmd_Down_Click() {
 }
 
 void frmTagPal::Cmd_Done_Click() {
-    std::vector<std::string> stored;
-    if (!ReadPalette(stored)) {
+    std::vector<std::string> stored, pool;
+    if (!ReadPalette(stored) || !ReadPool(pool)) {
         platform::Beep();
         platform::MsgBox("Error Saving Tag Palette" + Why(), platform::vbCritical, "Error");
         return;
     }
-    if (stored != readPalette_) {
-        // The reviewer's changes go onto the palette as stored now, and the
-        // list shows the outcome: a second "All Done" stores what was seen,
-        // never a collection renamed or deleted meanwhile.
-        std::string changes;
-        if (!FollowServer(stored, changes, false)) {
-            // Rebased on no collections, the reviewer's additions would go.
-            TellReadFailed();
-            return;
-        }
-        platform::BeepWarning("The tag palette was changed meanwhile. It now reads:\n" +
-                              Listed(stored) + changes +
-                              "\nPress All Done again to store yours over it.");
+    const RebasedPalette rebased =
+        RebasePalette(readPalette_, ShownPalette(), stored, readPool_, pool);
+    if (rebased.Changed()) {
+        // The reviewer sees the list as it is now before anything is stored:
+        // a second "All Done" stores what was seen, never a collection
+        // renamed or deleted meanwhile.
+        TakeServer(rebased, stored, pool);
+        platform::BeepWarning(Describe(rebased, stored) +
+                              (rebased.storedChanged
+                                   ? "\nPress All Done again to store yours over it."
+                                   : "\nPress All Done again to store the list as shown."));
         return;
     }
-    const std::string list = Joined(ShownPalette(), "|");
-    if (ClientAPI == nullptr || !ClientAPI->PutTagPalette(list)) {
-        // Stays open: the reviewer's list is not lost with the dialog. Read
-        // again, it names no collection renamed or deleted meanwhile, so the
-        // next "All Done" is not refused the same way. A failed read leaves
-        // both lists as they were.
-        const std::string why = Why();
-        std::string changes;
-        if (ReadPalette(stored)) FollowServer(stored, changes, true);
-        if (!changes.empty()) changes += "\nPress All Done again to store the list as shown.";
-        platform::Beep();
-        platform::MsgBox("Error Saving Tag Palette" + why + changes, platform::vbCritical, "Error");
+    const std::vector<std::string> sent = ShownPalette();
+    if (ClientAPI == nullptr || !ClientAPI->PutTagPalette(Joined(sent, "|"))) {
+        SaveFailed(sent);
         return;
     }
     Unload(QDialog::Accepted);
 }
 
-std::string frmTagPal::Why() const {
-    const std::string why = ClientAPI != nullptr ? ClientAPI->LastError() : std::string();
-    return why.empty() ? why : "\n" + why;
+void frmTagPal::SaveFailed(const std::vector<std::string>& sent) {
+    const std::string why = Why();
+    std::vector<std::string> stored, pool;
+    if (!ReadPalette(stored)) {
+        const std::string again = Why();
+        platform::Beep();
+        platform::MsgBox("Error Saving Tag Palette" + why +
+                             "\nWhether your list was stored is not known: the tag palette "
+                             "could not be read again." +
+                             (again == why ? std::string() : again),
+                         platform::vbCritical, "Error");
+        return;
+    }
+    if (stored == sent) {
+        Unload(QDialog::Accepted);
+        return;
+    }
+    // Stays open: the reviewer's list is not lost with the dialog. Read
+    // again, it names no collection renamed or deleted meanwhile, so the
+    // next "All Done" is not refused the same way. A failed read leaves
+    // both lists as they were.
+    std::string changes;
+    if (ReadPool(pool)) {
+        const RebasedPalette rebased = RebasePalette(readPalette_, sent, stored, readPool_, pool);
+        TakeServer(rebased, stored, pool);
+        changes = Describe(rebased, stored);
+        if (!changes.empty())
+            changes = "\n" + changes + "\nPress All Done again to store the list as shown.";
+    }
+    platform::Beep();
+    platform::MsgBox("Error Saving Tag Palette" + why + "\nYour list was not stored." + changes,
+                     platform::vbCritical, "Error");
 }
 
-bool frmTagPal::FollowServer(const std::vector<std::string>& stored, std::string& changes,
-                             bool tellStored) {
-    const std::vector<std::string> before = Entries(List1);
-    if (!LoadAvailableTags()) return false;
-    const RebasedPalette rebased =
-        RebasePalette(readPalette_, ShownPalette(), stored, before, Entries(List1));
-    for (const auto& [old, now] : rebased.renamed)
-        changes += "\n" + old + " is now called " + now + ".";
-    if (!rebased.gone.empty())
-        changes += "\nNo longer there, taken off the palette: " + Joined(rebased.gone, ", ") + ".";
-    if (!rebased.appeared.empty())
-        changes +=
-            "\nAdded meanwhile to the available tags: " + Joined(rebased.appeared, ", ") + ".";
-    if (tellStored && rebased.changedMeanwhile)
-        changes += "\nThe tag palette was changed meanwhile. It now reads:\n" + Listed(stored);
+std::string frmTagPal::Why() const {
+    const std::string why = ClientAPI != nullptr ? ClientAPI->LastError() : std::string();
+    if (why.empty()) return why;
+    return "\n" + why + (OutOfReach(why) ? "\nThe server could not be reached." : "");
+}
+
+void frmTagPal::TakeServer(const RebasedPalette& rebased, const std::vector<std::string>& stored,
+                           const std::vector<std::string>& pool) {
+    ShowAvailable(pool);
     ShowPalette(rebased.palette);
+    readPool_ = pool;
     readPalette_ = stored;
-    return true;
+}
+
+std::string frmTagPal::Describe(const RebasedPalette& rebased,
+                                const std::vector<std::string>& stored) {
+    std::vector<std::string> lines;
+    if (rebased.storedChanged)
+        lines.push_back("The tag palette was changed meanwhile. It now reads:\n" + Listed(stored));
+    else if (!rebased.collections.gone.empty() || !rebased.gone.empty())
+        lines.push_back("The tag collections were changed meanwhile.");
+    if (!rebased.gone.empty())
+        lines.push_back("Taken off your list, renamed or deleted meanwhile: " +
+                        Joined(rebased.gone, ", ") + ". Choose again from the available tags.");
+    std::vector<std::string> others;
+    for (const std::string& name : rebased.collections.gone)
+        if (std::find(rebased.gone.begin(), rebased.gone.end(), name) == rebased.gone.end())
+            others.push_back(name);
+    if (!others.empty())
+        lines.push_back("Renamed or deleted meanwhile: " + Joined(others, ", ") + ".");
+    if (!rebased.unstored.empty())
+        lines.push_back("Taken off your list, no longer on the stored palette: " +
+                        Joined(rebased.unstored, ", ") + ".");
+    if (!rebased.collections.appeared.empty() && !lines.empty())
+        lines.push_back("New meanwhile among the available tags: " +
+                        Joined(rebased.collections.appeared, ", ") + ".");
+    return Joined(lines, "\n");
 }
 
 void frmTagPal::cmd_cancel_Click() {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "annotations/tag_api.h"
+#include "annotations/tag_collections.h"
 #include "foundation/widgets/form_dialog.h"
 
 class QListWidget;
@@ -69,25 +70,32 @@ class frmTagPal : public FormDialog {
     // Beeps and says why when the name would break the server's lists.
     static bool RefuseName(const std::string& name);
     void Move(int step);
-    // The server's palette; false when it could not be read.
+    // The server's palette, or its collections; false when they could not
+    // be read.
     bool ReadPalette(std::vector<std::string>& names) const;
+    bool ReadPool(std::vector<std::string>& names) const;
     static std::vector<std::string> Entries(const QListWidget* list);
     std::vector<std::string> ShownPalette() const { return Entries(List2); }
     void ShowPalette(const std::vector<std::string>& names);
+    void ShowAvailable(const std::vector<std::string>& names);
     // The last request's error on a line of its own; "" without one.
     std::string Why() const;
-    // After the palette changed meanwhile or a save was refused: the
-    // collections as the server has them now, the reviewer's list over the
-    // stored palette. What that changed of the reviewer's list, in words,
-    // is added to changes, with the stored palette when tellStored and it
-    // changed meanwhile. False, with both lists as they were, when the
-    // collections could not be read.
-    bool FollowServer(const std::vector<std::string>& stored, std::string& changes,
-                      bool tellStored);
+    // Shows the lists as the server has them now, the reviewer's list over
+    // the stored palette, and takes them as read.
+    void TakeServer(const RebasedPalette& rebased, const std::vector<std::string>& stored,
+                    const std::vector<std::string>& pool);
+    // What a rebase changed and why, a line each; "" when nothing.
+    static std::string Describe(const RebasedPalette& rebased,
+                                const std::vector<std::string>& stored);
+    // After a save that failed: stored when the palette read again holds
+    // exactly the list sent (the reply was lost, not the save).
+    void SaveFailed(const std::vector<std::string>& sent);
 
-    // The palette as last read, kept in step with this dialog's own
-    // collection changes: "All Done" writes only over that, since the same
-    // login may save another palette from another viewer meanwhile.
+    // The palette and the collections as last read, kept in step with this
+    // dialog's own collection changes: "All Done" writes only over those,
+    // since others may change them, and the same login save another palette
+    // from another viewer, meanwhile.
+    std::vector<std::string> readPool_;
     std::vector<std::string> readPalette_;
 };
 
