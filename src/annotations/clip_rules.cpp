@@ -23,6 +23,11 @@ ClipTarget ReadStoredClip(std::int32_t mode, const std::string& clipText) {
     return t;
 }
 
+std::string ClipInWords(std::int32_t mode, const std::string& clipText) {
+    const ClipTarget t = ReadStoredClip(mode, clipText);
+    return t.program.empty() ? t.file : t.file + " (opened with " + t.program + ")";
+}
+
 bool ConfirmClipProgram(const ClipTarget& target) {
     const std::string text = "This clip starts the program\n" + target.program + "\nto open\n" +
                              target.file + "\n\nStart it?";

@@ -25,6 +25,9 @@ struct ClipTarget {
 // character 30, any other mode a free-form command.
 ClipTarget ReadStoredClip(std::int32_t mode, const std::string& clipText);
 
+// A stored clip in words: its file, and the program that opens it.
+std::string ClipInWords(std::int32_t mode, const std::string& clipText);
+
 // Asks, Yes or No with No the default, before a clip starts a program.
 bool ConfirmClipProgram(const ClipTarget& target);
 

@@ -1,4 +1,5 @@
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
@@ -436,7 +437,10 @@ TEST_F(FrmViewMouseTest, ALabelOrClipTypedOverAChangedMarkIsAskedAgainOrShownToC
     };
     auto lastInput = [&] { return inputs().back(); };
     AnnotationRec red = testsupport::AnnotationBox(300, 300, 400, 400, 0);
-    red.Stamp = std::string("OLD\x16" "EDITOR\x16") + "01/01/2020";
+    red.Stamp = std::string(
+                    "OLD\x16"
+                    "EDITOR\x16") +
+                "01/01/2020";
     AnnotationRec theirs = red;
     theirs.Color = 0xFF;
     talq::DialogFactory<SelBox>::Scoped pick(
@@ -491,7 +495,55 @@ TEST_F(FrmViewMouseTest, ALabelOrClipTypedOverAChangedMarkIsAskedAgainOrShownToC
     edit(kClip, clip, {}, 105);
     EXPECT_EQ(lastInput().defaultText, "/docs/typed.txt");
     EXPECT_EQ(session->puts.size(), puts + 1);
-    EXPECT_EQ(Messages(again), 3);
+    EXPECT_EQ(Messages(again), 1);
+    EXPECT_EQ(Messages(again + "\nNow stored: /docs/b.txt"), 2);
+}
+
+// A clip draws only its icon: asked again over a clip another user changed,
+// the reviewer sees the file and program stored there now before OK
+// replaces them, and Cancel keeps them.
+TEST_F(FrmViewMouseTest, AClipAskedAgainShowsWhatAnotherReviewerStoredThere) {
+    session->systemFlags = 0x400;
+    AnnotationRec clip;
+    clip.Left = clip.Top = 100;
+    clip.Color2 = 1;
+    clip.Text = "/docs/clip-old.txt";
+    AnnotationRec theirs = clip;
+    theirs.Color2 = 2;
+    theirs.Text = std::string("/docs/clip-bee.txt") + '\x1e' + "/usr/bin/viewer";
+    const std::string now = "/docs/clip-bee.txt (opened with /usr/bin/viewer)";
+    std::vector<std::string> beside;
+    bool cancel = true;
+    talq::DialogFactory<frmClip>::Scoped clips(ScriptedMaker<frmClip>([&](frmClip& d) {
+        beside.push_back(d.lblStoredNow->isHidden() ? "" : d.lblStoredNow->text().toStdString());
+        if (cancel && beside.size() == 2) {
+            d.cmdCancel_Click();
+            return;
+        }
+        d.txtFile->setText("/docs/clip-admin.txt");
+        d.cmdOK_Click();
+    }));
+    for (const bool cancelled : {true, false}) {
+        SCOPED_TRACE(cancelled);
+        cancel = cancelled;
+        beside.clear();
+        window->pageAnnotations[kClip] = {{clip}, 1};
+        Store(kClip, {theirs});
+        bool changed = false;
+        window->ModifyAnnotations(105, 105, changed);
+        EXPECT_EQ(beside, (std::vector<std::string>{
+                              "", "Another user changed this clip. Now stored: " + now +
+                                      "\nOK replaces it with what is typed "
+                                      "below."}));
+        const std::string stored = session->annotations["K0001"][kClip];
+        EXPECT_EQ(stored.find("clip-bee") != std::string::npos, cancelled) << stored;
+        EXPECT_EQ(stored.find("clip-admin") != std::string::npos, !cancelled) << stored;
+    }
+    EXPECT_EQ(Messages("Unable to Save/Modify Annotations\nAnother user changed or deleted this "
+                       "annotation.\nWhat you typed is shown again over the annotation now in "
+                       "its place.\nNow stored: " +
+                       now),
+              2);
 }
 
 // Two reviewers' notes in one place: an edit or delete of one's own note

@@ -173,6 +173,9 @@ frmClip::frmClip(QWidget* parent) : FormDialog(parent) {
     programRow->addWidget(txtProgram, 1);
     programRow->addWidget(cmdBrowsePrg);
     lblWarning = new QLabel("Warning! Clips can only be modified in Local Access Mode.", this);
+    lblStoredNow = new QLabel(this);
+    lblStoredNow->setWordWrap(true);
+    lblStoredNow->setTextFormat(Qt::PlainText);
     cmdTest = new QPushButton("&Test", this);
     cmdOK = new QPushButton("&OK", this);
     cmdOK->setDefault(true);
@@ -185,6 +188,7 @@ frmClip::frmClip(QWidget* parent) : FormDialog(parent) {
     buttons->addWidget(cmdCancel);
     buttons->addWidget(cmdDelete);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblStoredNow);
     layout->addWidget(Frame1);
     layout->addLayout(programRow);
     layout->addWidget(lblWarning);
@@ -242,6 +246,14 @@ void frmClip::Form_Load() {
         }
     }
     lblWarning->setVisible(remote);
+    // A clip draws only its icon: nowhere else would the reviewer see what
+    // OK replaces.
+    lblStoredNow->setText(
+        StoredNow.empty()
+            ? QString()
+            : platform::ToQString("Another user changed this clip. Now stored: " + StoredNow +
+                                  "\nOK replaces it with what is typed below."));
+    lblStoredNow->setVisible(!StoredNow.empty());
     loading_ = false;
 }
 

@@ -86,6 +86,9 @@ class frmClip : public FormDialog {
     std::string ClipText;
     std::int16_t Changed = 0;
     ClipClientApi* ClientAPI = nullptr;
+    // Asked again over a clip another user changed: what is stored there
+    // now, in words, shown beside what was typed. "" otherwise.
+    std::string StoredNow;
 
     QGroupBox* Frame1;
     QLineEdit* txtFile;
@@ -98,6 +101,7 @@ class frmClip : public FormDialog {
     QPushButton* cmdCancel;
     QPushButton* cmdDelete;
     QLabel* lblWarning;
+    QLabel* lblStoredNow;
 
     void Check1_Click();
     void cmdBrowseFile_Click();

@@ -5,6 +5,7 @@
 #include <QApplication>
 
 #include "annotations/annotation_edit.h"
+#include "annotations/clip_rules.h"
 #include "annotations/widgets/note_dialogs.h"
 #include "foundation/widgets/common_dialogs.h"
 #include "foundation/widgets/dialog_factory.h"
@@ -295,8 +296,7 @@ void frmView::ModifyAnnotations(std::int32_t x, std::int32_t y, bool& changed) {
                         typed.FontStyle = b.FontStyle;
                         typed.Color = typed.Color2 = b.FontColor;
                     }
-                    return CommitEdit(hit.kind, base, typed, drop, changed,
-                                      KeepTyped::kAsNewMark);
+                    return CommitEdit(hit.kind, base, typed, drop, changed, KeepTyped::kAsNewMark);
                 });
             };
             box->exec();
@@ -356,8 +356,13 @@ bool frmView::CommitEdit(std::int32_t kind, EditBase& base, AnnotationRec rec, b
                             : -1;
         if (now < 0) return std::string(kChangedOrDeleted);
         base.now = list.list[static_cast<std::size_t>(now)];
+        // A clip draws only its icon: what OK would replace is said here.
+        const std::string stored =
+            kind == kClip
+                ? "\nNow stored: " + annotations::ClipInWords(base.now->Color2, base.now->Text)
+                : std::string();
         return std::string(kChangedOrDeleted) +
-               "\nWhat you typed is shown again over the annotation now in its place.";
+               "\nWhat you typed is shown again over the annotation now in its place." + stored;
     });
     // Had another user changed it, their version stays: told, not hidden.
     if (saved && vanished) TellFailure(kChangedOrDeleted);

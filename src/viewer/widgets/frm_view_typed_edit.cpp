@@ -64,6 +64,9 @@ bool frmView::AskClip(AnnotationRec& rec, std::int32_t startMode, const std::str
     box->ClientAPI = &Session();
     box->ClipMode = startMode;
     box->ClipText = startText;
+    // Asked again over another user's version: theirs beside what was typed.
+    if (startMode != rec.Color2 || startText != rec.Text)
+        box->StoredNow = annotations::ClipInWords(rec.Color2, rec.Text);
     box->exec();
     if (box->Result == 1) return false;
     AnnotationRec typed = rec;
@@ -80,8 +83,7 @@ void frmView::CommitTypedEdit(std::int32_t kind, AnnotationRec original, Annotat
     for (;;) {
         EditBase base{original, false, std::nullopt};
         // A delete keeps nothing typed.
-        if (CommitEdit(kind, base, rec, remove, changed, KeepTyped::kOverMarkNow) || remove)
-            return;
+        if (CommitEdit(kind, base, rec, remove, changed, KeepTyped::kOverMarkNow) || remove) return;
         if (!base.now || !SamePage(mark)) {
             OfferTypedToCopy(kind, rec);
             return;
