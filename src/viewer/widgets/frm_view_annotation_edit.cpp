@@ -348,7 +348,14 @@ bool frmView::CommitEdit(std::int32_t kind, EditBase& base, AnnotationRec rec, b
         }
         if (keep == KeepTyped::kAsNewMark) {
             base.gone = true;
-            return std::string(kChangedOrDeleted) +
+            // A sticky note draws only its icon: the text now there is said.
+            std::string stored;
+            if (const int there =
+                    kind == kStickyNote ? annotations::MarkNowInPlace(list, shown, base.rec) : -1;
+                there >= 0)
+                stored =
+                    "\nNow stored in its place: " + list.list[static_cast<std::size_t>(there)].Text;
+            return std::string(kChangedOrDeleted) + stored +
                    "\nPress OK again to store your text as a new note.";
         }
         const int now = keep == KeepTyped::kOverMarkNow
