@@ -78,6 +78,7 @@ RebasedPalette RebasePalette(const std::vector<std::string>& read,
             out.unstored.push_back(name);
         } else if (!Holds(result, name)) {
             result.push_back(name);
+            out.added.push_back(name);
         }
     }
     for (std::size_t i = 0; i < kept.size(); ++i) {

@@ -39,6 +39,9 @@ struct RebasedPalette {
     // The editor's entries taken off because the stored palette no longer
     // holds them, though their names are still there.
     std::vector<std::string> unstored;
+    // The editor's additions still on the list. When names both went and
+    // came meanwhile, renames may have moved a name to another collection.
+    std::vector<std::string> added;
     CollectionChanges collections;
     // The stored palette is other than the one read.
     bool storedChanged = false;

@@ -119,37 +119,37 @@ TEST(TagPaletteRebase, FollowsNothingByGuessAndNamesEveryEntryThatWent) {
     struct Case {
         const char* what;
         Names poolBefore, poolNow, read, shown, stored;
-        Names palette, gone, unstored, collectionsGone, appeared;
+        Names palette, gone, unstored, added, collectionsGone, appeared;
         bool storedChanged, changed;
     } cases[] = {
         {"an addition deleted, another created in its place",
          {"Alpha", "Bravo", "Hot"}, {"Alpha", "Bravo Counsel Only", "Hot"},
          {"Hot"}, {"Hot", "Bravo"}, {"Hot"},
-         {"Hot"}, {"Bravo"}, {}, {"Bravo"}, {"Bravo Counsel Only"}, false, true},
+         {"Hot"}, {"Bravo"}, {}, {}, {"Bravo"}, {"Bravo Counsel Only"}, false, true},
         {"a stored collection deleted, another created in its place",
          {"Hot", "Responsive"}, {"Hot Counsel Only", "Responsive"},
          {"Hot", "Responsive"}, {"Hot", "Responsive"}, {"Responsive"},
-         {"Responsive"}, {"Hot"}, {}, {"Hot"}, {"Hot Counsel Only"}, true, true},
+         {"Responsive"}, {"Hot"}, {}, {}, {"Hot"}, {"Hot Counsel Only"}, true, true},
         {"Alpha to Zulu, Bravo to Alpha, Alpha stored",
          {"Alpha", "Bravo"}, {"Alpha", "Zulu"},
          {"Alpha"}, {"Alpha"}, {"Zulu"},
-         {"Zulu"}, {}, {"Alpha"}, {"Bravo"}, {"Zulu"}, true, true},
+         {"Zulu"}, {}, {"Alpha"}, {}, {"Bravo"}, {"Zulu"}, true, true},
         {"the same renames, Alpha added in the editor",
          {"Alpha", "Bravo"}, {"Alpha", "Zulu"},
          {}, {"Alpha"}, {},
-         {"Alpha"}, {}, {}, {"Bravo"}, {"Zulu"}, false, true},
+         {"Alpha"}, {}, {}, {"Alpha"}, {"Bravo"}, {"Zulu"}, false, true},
         {"an addition renamed in case alone",
          {"Bravo", "Hot"}, {"BRAVO", "Hot"},
          {"Hot"}, {"Hot", "Bravo"}, {"Hot"},
-         {"Hot"}, {"Bravo"}, {}, {"Bravo"}, {"BRAVO"}, false, true},
+         {"Hot"}, {"Bravo"}, {}, {}, {"Bravo"}, {"BRAVO"}, false, true},
         {"a collection created elsewhere changes nothing read",
          {"Hot"}, {"Aardvark", "Hot"},
          {"Hot"}, {"Hot"}, {"Hot"},
-         {"Hot"}, {}, {}, {}, {"Aardvark"}, false, false},
+         {"Hot"}, {}, {}, {}, {}, {"Aardvark"}, false, false},
         {"the reviewer's removal, addition and order over another's addition",
          {"A", "B", "C", "D"}, {"A", "B", "C", "D"},
          {"A", "B"}, {"B", "C"}, {"A", "B", "D"},
-         {"B", "D", "C"}, {}, {}, {}, {}, true, true},
+         {"B", "D", "C"}, {}, {}, {"C"}, {}, {}, true, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -158,6 +158,7 @@ TEST(TagPaletteRebase, FollowsNothingByGuessAndNamesEveryEntryThatWent) {
         EXPECT_EQ(r.palette, c.palette);
         EXPECT_EQ(r.gone, c.gone);
         EXPECT_EQ(r.unstored, c.unstored);
+        EXPECT_EQ(r.added, c.added);
         EXPECT_EQ(r.collections.gone, c.collectionsGone);
         EXPECT_EQ(r.collections.appeared, c.appeared);
         EXPECT_EQ(r.storedChanged, c.storedChanged);

@@ -378,6 +378,8 @@ TEST_F(TagPaletteDemoTest, TheEditorStoresOnlyWhatItShowsOverAPaletteItRead) {
                       "Taken off your list, renamed or deleted meanwhile: Privileged. Choose "
                       "again from the available tags.\n"
                       "New meanwhile among the available tags: PrivilegedX.\n"
+                      "Renames meanwhile may have moved a name to another collection: check your "
+                      "additions Responsive.\n"
                       "Press All Done again to store yours over it."});
         EXPECT_EQ(Entries(d.List2), "PrivilegedX,Responsive") << "as the stored palette has it";
         EXPECT_TRUE(d.List1->findItems("Privileged", Qt::MatchExactly).isEmpty());
@@ -474,6 +476,34 @@ TEST_F(TagPaletteDemoTest, NothingUnchosenIsStoredAndNoRenameIsGuessed) {
         EXPECT_EQ(d.result(), QDialog::Accepted);
     });
     EXPECT_EQ(Palette(), "Hot,Zulu");
+
+    // The same renames with the name added in the editor: the editor cannot
+    // tell, so it shows the list as it is now and says what changed.
+    prompts.Clear();
+    ASSERT_TRUE(other.NewTagDesc("Yankee"));
+    Edit([&](annotations::frmTagPal& d) {
+        Select(d.List1, "Yankee");
+        d.List1_DblClick();
+        ASSERT_TRUE(other.ModifyTagDesc("Yankee", "Xray"));
+        ASSERT_TRUE(other.ModifyTagDesc("Alpha", "Yankee"));
+        d.Cmd_Done_Click();
+        EXPECT_NE(d.result(), QDialog::Accepted);
+        EXPECT_EQ(prompts.Messages(),
+                  std::vector<std::string>{
+                      "The tag collections were changed meanwhile.\n"
+                      "Renamed or deleted meanwhile: Alpha.\n"
+                      "New meanwhile among the available tags: Xray.\n"
+                      "Renames meanwhile may have moved a name to another collection: check your "
+                      "additions Yankee.\n"
+                      "Press All Done again to store the list as shown."});
+        d.List2->setCurrentRow(d.List2->count() - 1);
+        d.List2_DblClick();
+        d.Cmd_Done_Click();
+        EXPECT_EQ(d.result(), QDialog::Accepted);
+    });
+    EXPECT_EQ(Palette(), "Hot,Zulu");
+    ASSERT_TRUE(other.ModifyTagDesc("Yankee", "Alpha"));
+    ASSERT_TRUE(other.DeleteTagDesc("Xray"));
 
     // A rename in case alone is stored, and the palette keeps its place.
     prompts.Clear();

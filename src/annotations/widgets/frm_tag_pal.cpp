@@ -447,6 +447,11 @@ std::string frmTagPal::Describe(const RebasedPalette& rebased,
     if (!rebased.collections.appeared.empty() && !lines.empty())
         lines.push_back("New meanwhile among the available tags: " +
                         Joined(rebased.collections.appeared, ", ") + ".");
+    if (!rebased.collections.gone.empty() && !rebased.collections.appeared.empty() &&
+        !rebased.added.empty())
+        lines.push_back("Renames meanwhile may have moved a name to another collection: check "
+                        "your additions " +
+                        Joined(rebased.added, ", ") + ".");
     return Joined(lines, "\n");
 }
 
