@@ -260,17 +260,18 @@ std::string CommandEngine::StoreImageFile(const CommandText& command) {
                          ? "UPDATE pages SET original_file = ? WHERE project_id = ? AND seq = ?"
                          : "UPDATE pages SET image_file = ? WHERE project_id = ? AND seq = ?");
     bool ok = u.Bind(1, relative).Bind(2, access.id).Bind(3, seq).Run();
+    std::string why = WhyFailed(u);
     if (ok && level > 0) {
         Statement known(db_, "SELECT 1 FROM boundary_levels WHERE project_id = ? AND level = ?");
         known.Bind(1, access.id).Bind(2, level);
         if (known.Row()) {
             Statement l(db_, "UPDATE pages SET bndry_level = ? WHERE project_id = ? AND seq = ?");
             ok = l.Bind(1, level).Bind(2, access.id).Bind(3, seq).Run();
+            why = WhyFailed(l);
         }
     }
     // The file takes its place only once the database names it, within
     // the same transaction, so a failure on either side leaves the old page.
-    std::string why = ok ? "" : WhyFailed(u, transaction);
     if (ok && ::rename(partial.c_str(), full.c_str()) != 0) {
         ok = false;
         why = ErrnoReason(errno);
