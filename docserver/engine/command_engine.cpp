@@ -124,7 +124,7 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
         return nullptr;
     }
     // SQLite says only that it cannot open a file that is not there.
-    if (struct stat db {}; ::stat((dir + "/system.db").c_str(), &db) != 0) {
+    if (struct stat db{}; ::stat((dir + "/system.db").c_str(), &db) != 0) {
         error = errno == ENOENT ? "system.db is missing: " + dir + "/system.db"
                                 : "cannot reach " + dir + "/system.db: " + ErrnoReason(errno);
         return nullptr;
@@ -140,7 +140,7 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
         // upgrade, which may drop tables.
         if (Statement probe(engine->db_, "SELECT COUNT(*) FROM users");
             !probe.Ok() || !probe.Step()) {
-            error = NotADatabase(probe) ? kNotADatabase + (": " + probe.Error())
+            error = NotADatabase(probe)    ? kNotADatabase + (": " + probe.Error())
                     : HoldsNoSystem(probe) ? "system.db holds no system"
                                            : "cannot read system.db: " + probe.Error();
             return nullptr;
@@ -202,7 +202,7 @@ namespace {
 std::string VerbOf(const std::string& command) {
     std::size_t end = 0;
     while (end < command.size() && end < 64 &&
-           std::isalnum(static_cast<unsigned char>(command[end])) != 0)
+           (std::isalnum(static_cast<unsigned char>(command[end])) != 0 || command[end] == '_'))
         ++end;
     return command.substr(0, end);
 }

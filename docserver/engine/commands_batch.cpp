@@ -165,8 +165,7 @@ std::string CommandEngine::CloseOutBatchFile(const ConnectionState& state,
     if (::rename(pageFile.c_str(), finished.c_str()) != 0)
         return Failed("ERROR: Unable to Close Batch File", ErrnoReason(errno));
     Statement done(db_, "UPDATE batch_jobs SET state = 'closed' WHERE job_id = ?");
-    if (!done.Bind(1, id).Run())
-        return Failed("ERROR: Unable to Close Batch File", done.Error());
+    if (!done.Bind(1, id).Run()) return Failed("ERROR: Unable to Close Batch File", done.Error());
     return "OK";
 }
 

@@ -115,6 +115,11 @@ TEST(FailureReasons, ADamagedSystemDbIsToldAsNoDatabaseAndAMissingOneAsMissing) 
     ASSERT_EQ(::unlink((sys + "/system.db").c_str()), 0);
     EXPECT_FALSE(CommandEngine::Open(sys, error));
     EXPECT_EQ(error, "system.db is missing: " + sys + "/system.db");
+    TalqClientAPI api;
+    EXPECT_FALSE(api.OpenTalqConnection(1, "", "", 0, 0, 0, 0));
+    EXPECT_NE(api.LastError().find("system.db is missing: " + sys + "/system.db"),
+              std::string::npos)
+        << api.LastError();
 }
 
 // The concept search's poll is split at its commas: a reason holding commas

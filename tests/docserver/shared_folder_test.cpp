@@ -379,8 +379,7 @@ TEST_F(SharedFolder, AFuseMountIsTakenForASharedFolderWithoutBeingTold) {
         // Nothing makes a shared folder pass for a local disk.
         testsupport::ScopedEnv local("TALQ_FILE_SYSTEM", "local");
         EXPECT_FALSE(CommandEngine::Open(mounted, error));
-        EXPECT_NE(error.find("TALQ_FILE_SYSTEM=local is not a value"), std::string::npos)
-            << error;
+        EXPECT_NE(error.find("TALQ_FILE_SYSTEM=local is not a value"), std::string::npos) << error;
     }
     Kill(holder);
 

@@ -97,8 +97,9 @@ TEST(BoundaryDialog, ADateIsStoredOnlyWhenEmptyOrEightDigitsOfAPlausibleYear) {
     EXPECT_NE(refused.result(), QDialog::Accepted);
     session.lastError = "ERROR: Update Failed: attempt to write a readonly database";
     refused.cmdOK_Click();
-    EXPECT_EQ(prompts.Messages().back(),
-              "Unable to Update Document Date\nUpdate Failed: attempt to write a readonly database");
+    EXPECT_EQ(
+        prompts.Messages().back(),
+        "Unable to Update Document Date\nUpdate Failed: attempt to write a readonly database");
     session.boundaryEdits.clear();
     session.fullText = 0;
     frmModBndry undated;
