@@ -33,12 +33,17 @@ constexpr const char* kOptions =
 std::string NoSystemReason(const std::string& dir) {
     constexpr const char* kNone =
         "holds no system: give a folder made by talq-server --init or talq-demo";
-    if (!QDir(QString::fromLocal8Bit(dir.c_str())).exists("system.db")) return kNone;
+    const QDir folder(QString::fromLocal8Bit(dir.c_str()));
+    if (!folder.exists()) return "does not exist";
+    if (!folder.exists("system.db")) return kNone;
     docserver::SystemDb db;
     std::string error;
     if (!db.Open(dir + "system.db", false, error)) return "cannot open its system.db: " + error;
     docserver::Statement users(db, "SELECT COUNT(*) FROM users");
     if (users.Ok() && users.Step()) return "";
+    if (docserver::NotADatabase(users))
+        return "holds a system.db that is not a database (damaged, or another kind of file): " +
+               users.Error();
     return docserver::HoldsNoSystem(users) ? kNone : "cannot read its system.db: " + users.Error();
 }
 

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <exception>
@@ -121,6 +123,12 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
         error = "no system directory at " + systemDir;
         return nullptr;
     }
+    // SQLite says only that it cannot open a file that is not there.
+    if (struct stat db{}; ::stat((dir + "/system.db").c_str(), &db) != 0) {
+        error = errno == ENOENT ? "system.db is missing: " + dir + "/system.db"
+                                : "cannot reach " + dir + "/system.db: " + ErrnoReason(errno);
+        return nullptr;
+    }
     std::unique_ptr<CommandEngine> engine(new CommandEngine());
     engine->systemDir_ = dir;
     if (!engine->db_.Open(dir + "/system.db", false, error)) return nullptr;
@@ -132,8 +140,9 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
         // upgrade, which may drop tables.
         if (Statement probe(engine->db_, "SELECT COUNT(*) FROM users");
             !probe.Ok() || !probe.Step()) {
-            error = HoldsNoSystem(probe) ? "system.db holds no system"
-                                                 : "cannot read system.db: " + probe.Error();
+            error = NotADatabase(probe)    ? kNotADatabase + (": " + probe.Error())
+                    : HoldsNoSystem(probe) ? "system.db holds no system"
+                                           : "cannot read system.db: " + probe.Error();
             return nullptr;
         }
         // Texts converted first: recovery hashes the passwords as read.
@@ -186,8 +195,31 @@ class RunningScope {
 
 }  // namespace
 
+namespace {
+
+// The command's verb, for the error output: never its fields, which carry
+// passwords.
+std::string VerbOf(const std::string& command) {
+    std::size_t end = 0;
+    while (end < command.size() && end < 64 &&
+           (std::isalnum(static_cast<unsigned char>(command[end])) != 0 || command[end] == '_'))
+        ++end;
+    return command.substr(0, end);
+}
+
+}  // namespace
+
+std::string CommandEngine::Failed(const std::string& reply, const std::string& why) {
+    const std::string told = why.empty() ? "no reason given" : why;
+    failure_ = (reply.rfind("ERROR: ", 0) == 0 ? reply.substr(7) : reply) + ": " + told;
+    const std::string carried = WireReason(why);
+    return carried.empty() ? reply : reply + ": " + carried;
+}
+
 std::string CommandEngine::Execute(ConnectionState& state, const std::string& command) {
     state.passwordChanged.clear();
+    state.failure.clear();
+    failure_.clear();
     std::string reply;
     try {
         // A request's payload ends with one NUL; anything after it is not command.
@@ -202,9 +234,12 @@ std::string CommandEngine::Execute(ConnectionState& state, const std::string& co
         reply = "ERROR: Database Busy, Try Again";
     } catch (const DatabaseError& e) {
         reply = std::string("ERROR: Database Error ") + e.what();
+        failure_ = reply.substr(7);
     } catch (const std::exception& e) {
         reply = std::string("ERROR: Server Failure ") + e.what();
+        failure_ = reply.substr(7);
     }
+    if (!failure_.empty()) state.failure = VerbOf(command) + ": " + failure_;
     // A command cut short never leaves its transaction open for the next.
     if (sqlite3* handle = db_.Handle(); handle != nullptr && !sqlite3_get_autocommit(handle)) {
         std::string ignored;

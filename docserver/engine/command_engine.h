@@ -42,6 +42,9 @@ struct ConnectionState {
     // The user whose password the command just run changed, for the
     // transport to end that user's other connections at once; "" = none.
     std::string passwordChanged;
+    // What the command just run failed to do inside the server, and why,
+    // for the transport's error output; "" = nothing failed.
+    std::string failure;
     std::int64_t projectId = 0;
     std::string projectName;  // the current project; "" = none
     std::string session;      // names the connection in page locks and batch jobs
@@ -136,6 +139,10 @@ class CommandEngine {
     const ConnectionState* CurrentConnection() const { return running_.state; }
     // Rights of the user in the project; the current rule's refusal or "".
     std::string Authorize(ProjectAccess& access);
+    // The reply for a write or read the server could not carry out: the
+    // reply's own text first, then why; kept for the transport's error
+    // output.
+    std::string Failed(const std::string& reply, const std::string& why);
     // Opening: hashes plain passwords, clears what dead owners left behind.
     void Recover();
     void RecoverHeld();
@@ -322,6 +329,7 @@ class CommandEngine {
     std::shared_ptr<QueryCommands> queries_;          // query lists and searches
     std::shared_ptr<LoginThrottle> throttle_;
     Running running_;
+    std::string failure_;  // of the command running (Failed)
 };
 
 // The name of a connection in page locks and batch jobs, apart from every

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <ctime>
 #include <fstream>
 
@@ -66,7 +67,7 @@ std::string CommandEngine::GetNextBatch(const ConnectionState& state, const Comm
     // hand out the same number.
     Transaction transaction(db_);
     Statement next(db_, "SELECT COALESCE(MAX(job_id), 0) + 1 FROM batch_jobs");
-    if (!next.Row()) return "ERROR: Unable to Create Batch File";
+    if (!next.Row()) return Failed("ERROR: Unable to Create Batch File", next.Error());
     std::string digits = std::to_string(next.Int(0));
     digits.insert(0, digits.size() < 6 ? 6 - digits.size() : 0, '0');
     std::string name = directory + "/JOB" + digits + ".BAT";
@@ -86,7 +87,7 @@ std::string CommandEngine::GetNextBatch(const ConnectionState& state, const Comm
              .Bind(9, kSilentHolderSeconds)
              .Run() ||
         !transaction.Commit())
-        return "ERROR: Unable to Create Batch File";
+        return Failed("ERROR: Unable to Create Batch File", WhyFailed(add, transaction));
     return name;
 }
 
@@ -127,15 +128,17 @@ std::string CommandEngine::WriteFile(const ConnectionState& state, const Command
         return "ERROR: Invalid Batch File";
     struct stat before {};
     const off_t size = ::stat(full.c_str(), &before) == 0 ? before.st_size : 0;
+    errno = 0;
     std::ofstream out(full, std::ios::binary | std::ios::app);
     out.write(text.data() + pos, static_cast<std::streamsize>(length));
     // A full disk shows when the buffer is written out; a piece that did
     // not fit whole is taken back, so the job never holds half a piece.
     out.close();
     if (!out) {
+        const int writeError = errno;
         int undone = ::truncate(full.c_str(), size);
         (void)undone;
-        return "ERROR: Write Failed";
+        return Failed("ERROR: Write Failed", writeError != 0 ? ErrnoReason(writeError) : "");
     }
     return "OK";
 }
@@ -160,9 +163,9 @@ std::string CommandEngine::CloseOutBatchFile(const ConnectionState& state,
         return "ERROR: Invalid Batch File";
     }
     if (::rename(pageFile.c_str(), finished.c_str()) != 0)
-        return "ERROR: Unable to Close Batch File";
+        return Failed("ERROR: Unable to Close Batch File", ErrnoReason(errno));
     Statement done(db_, "UPDATE batch_jobs SET state = 'closed' WHERE job_id = ?");
-    if (!done.Bind(1, id).Run()) return "ERROR: Unable to Close Batch File";
+    if (!done.Bind(1, id).Run()) return Failed("ERROR: Unable to Close Batch File", done.Error());
     return "OK";
 }
 
@@ -183,7 +186,7 @@ std::string CommandEngine::UpdatePrintLog(const ConnectionState& state,
              .Bind(4, batch)
              .Bind(5, NowText())
              .Run())
-        return "ERROR: Unable to Update Print Log";
+        return Failed("ERROR: Unable to Update Print Log", add.Error());
     return "OK";
 }
 

@@ -1,5 +1,6 @@
 // The concept search commands: the start sets the search going in the
 // background and each poll reports on it.
+#include <cerrno>
 #include <chrono>
 #include <fstream>
 #include <memory>
@@ -7,6 +8,7 @@
 #include "command_engine.h"
 #include "command_rules.h"
 #include "concept_job.h"
+#include "engine_text.h"
 
 namespace docserver {
 namespace {
@@ -17,10 +19,12 @@ namespace {
 constexpr std::chrono::milliseconds kPollWait{100};
 constexpr std::chrono::milliseconds kLocalPollWait{20};
 
-bool WriteText(const std::string& path, const std::string& text) {
+bool WriteText(const std::string& path, const std::string& text, std::string& why) {
+    errno = 0;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << text;
     out.close();  // a full disk shows when the buffer is written out
+    if (!out && why.empty() && errno != 0) why = ErrnoReason(errno);
     return static_cast<bool>(out);
 }
 
@@ -65,7 +69,9 @@ std::string CommandEngine::ConceptQuery(ConnectionState& state) {
     }
     if (!job->WaitFinished(state.local ? kLocalPollWait : kPollWait)) return "1";
     state.conceptSearch.reset();
-    if (!job->Error().empty()) return "-1," + job->Error() + ",0";
+    // The status's fields are split at commas: the reason is told as a
+    // reply's is.
+    if (!job->Error().empty()) return "-1," + Failed(job->Error(), job->Reason()) + ",0";
     const ConceptSearch& search = job->Search();
     std::string rows = search.QueryFileText();
     std::string terms = search.TermFileText();
@@ -76,10 +82,11 @@ std::string CommandEngine::ConceptQuery(ConnectionState& state) {
     if (name.empty()) return "-1,Unable to Create Result Files,0";
     std::string stem = name.substr(0, name.size() - 1);
     std::string tmp = systemDir_ + "/tmp/";
-    bool ok = (rows.empty() || WriteText(tmp + name, rows)) &&
-              (terms.empty() || WriteText(tmp + "D" + stem, terms)) &&
-              (spelling.empty() || WriteText(tmp + "S" + stem, spelling));
-    if (!ok) return "-1,Unable to Write Result Files,0";
+    std::string why;
+    bool ok = (rows.empty() || WriteText(tmp + name, rows, why)) &&
+              (terms.empty() || WriteText(tmp + "D" + stem, terms, why)) &&
+              (spelling.empty() || WriteText(tmp + "S" + stem, spelling, why));
+    if (!ok) return "-1," + Failed("Unable to Write Result Files", why) + ",0";
     return "0," + name + "," + std::to_string(bits);
 }
 

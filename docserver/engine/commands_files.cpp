@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <ctime>
@@ -153,9 +154,12 @@ std::string CommandEngine::ReadFromFile(const ConnectionState& state, const Comm
     std::ifstream in(full, std::ios::binary);
     in.seekg(offset);
     std::string piece(static_cast<std::size_t>(length), '\0');
+    errno = 0;
     in.read(piece.data(), length);
+    const int readError = errno;
     piece.resize(static_cast<std::size_t>(in.gcount()));
-    if (piece.empty()) return "ERROR: Read Failed";
+    if (piece.empty())
+        return Failed("ERROR: Read Failed", readError != 0 ? ErrnoReason(readError) : "");
     return piece;
 }
 
@@ -232,13 +236,17 @@ std::string CommandEngine::StoreImageFile(const CommandText& command) {
         return "ERROR: Invalid File Name";
     std::string partial = full + ".part";
     {
+        errno = 0;
         std::ofstream out(partial, std::ios::binary | std::ios::trunc);
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         // A full disk shows when the buffer is written out.
         out.close();
-        if (!out || !SyncFile(partial)) {
+        const bool written = static_cast<bool>(out) && SyncFile(partial);
+        const int writeError = errno;
+        if (!written) {
             ::unlink(partial.c_str());
-            return "ERROR: Unable to Store Image";
+            return Failed("ERROR: Unable to Store Image",
+                          writeError != 0 ? ErrnoReason(writeError) : "");
         }
     }
     std::string replaced;
@@ -252,21 +260,27 @@ std::string CommandEngine::StoreImageFile(const CommandText& command) {
                          ? "UPDATE pages SET original_file = ? WHERE project_id = ? AND seq = ?"
                          : "UPDATE pages SET image_file = ? WHERE project_id = ? AND seq = ?");
     bool ok = u.Bind(1, relative).Bind(2, access.id).Bind(3, seq).Run();
+    std::string why = WhyFailed(u);
     if (ok && level > 0) {
         Statement known(db_, "SELECT 1 FROM boundary_levels WHERE project_id = ? AND level = ?");
         known.Bind(1, access.id).Bind(2, level);
         if (known.Row()) {
             Statement l(db_, "UPDATE pages SET bndry_level = ? WHERE project_id = ? AND seq = ?");
             ok = l.Bind(1, level).Bind(2, access.id).Bind(3, seq).Run();
+            why = WhyFailed(l);
         }
     }
     // The file takes its place only once the database names it, within
     // the same transaction, so a failure on either side leaves the old page.
-    if (!ok || ::rename(partial.c_str(), full.c_str()) != 0) {
-        ::unlink(partial.c_str());
-        return "ERROR: Unable to Store Image";
+    if (ok && ::rename(partial.c_str(), full.c_str()) != 0) {
+        ok = false;
+        why = ErrnoReason(errno);
     }
-    if (!transaction.Commit()) return "ERROR: Unable to Store Image";
+    if (!ok) {
+        ::unlink(partial.c_str());
+        return Failed("ERROR: Unable to Store Image", why);
+    }
+    if (!transaction.Commit()) return Failed("ERROR: Unable to Store Image", transaction.Error());
     // What was prepared from the image replaced, under either name, is stale.
     if (!original) {
         DropReduced(full);
@@ -289,7 +303,9 @@ std::string CommandEngine::ImportLine(const CommandText& command) {
     // The request frame's one closing NUL is not text.
     if (!line.empty() && line.back() == '\0') line.pop_back();
     Statement u(db_, "UPDATE pages SET ocr_text = ? WHERE project_id = ? AND seq = ?");
-    return u.Bind(1, line).Bind(2, access.id).Bind(3, seq).Run() ? "OK" : "ERROR: Update Failed";
+    return u.Bind(1, line).Bind(2, access.id).Bind(3, seq).Run()
+               ? "OK"
+               : Failed("ERROR: Update Failed", u.Error());
 }
 
 }  // namespace docserver

@@ -60,7 +60,7 @@ std::string CommandEngine::ChangePassword(ConnectionState& state, const CommandT
     Statement s(db_, "UPDATE users SET password = ? WHERE user_id = ? AND password = ?");
     for (int attempt = 0;; ++attempt) {
         if (!s.Reset().Bind(1, hashed).Bind(2, user).Bind(3, checked).Run())
-            return "ERROR: Unable to Change Password";
+            return Failed("ERROR: Unable to Change Password", s.Error());
         if (sqlite3_changes(db_.Handle()) > 0) break;
         if (attempt == 2) return "ERROR: Unable to Change Password";
         if (std::string refusal = LoginRefusal(user, command.Field(2), nullptr, &checked);

@@ -77,7 +77,7 @@ std::string CommandEngine::PutPageInfo(const CommandText& command) {
         Statement u(db_, "UPDATE pages SET rotation = ? WHERE project_id = ? AND seq = ?");
         return u.Bind(1, value).Bind(2, access.id).Bind(3, seq).Run() && transaction.Commit()
                    ? "OK"
-                   : "ERROR: Update Failed";
+                   : Failed("ERROR: Update Failed", WhyFailed(u, transaction));
     }
     if (const char* refusal = Refusal(Need::EditBoundaries, access.security, access.restriction);
         *refusal != '\0')
@@ -88,7 +88,9 @@ std::string CommandEngine::PutPageInfo(const CommandText& command) {
         if (!known.Row()) return "ERROR: Invalid Boundary Level";
     }
     Statement u(db_, "UPDATE pages SET bndry_level = ? WHERE project_id = ? AND seq = ?");
-    return u.Bind(1, value).Bind(2, access.id).Bind(3, seq).Run() ? "OK" : "ERROR: Update Failed";
+    return u.Bind(1, value).Bind(2, access.id).Bind(3, seq).Run()
+               ? "OK"
+               : Failed("ERROR: Update Failed", u.Error());
 }
 
 // "TALQGetWordList," P "," key: width, height and the two resolutions of the
@@ -247,7 +249,8 @@ std::string CommandEngine::SetPageLock(ConnectionState& state, const CommandText
         .Bind(7, ProcessIdentity())
         .Bind(8, now)
         .Bind(9, kSilentHolderSeconds);
-    if (!take.Run() || !transaction.Commit()) return "ERROR: Unable to Lock Page";
+    if (!take.Run() || !transaction.Commit())
+        return Failed("ERROR: Unable to Lock Page", WhyFailed(take, transaction));
     if (state.lockedPages.empty()) state.lifeShown = now;
     state.lockedPages.emplace(access.id, seq);
     return "OK";
@@ -260,7 +263,7 @@ std::string CommandEngine::RemovePageLock(ConnectionState& state, const CommandT
     if (seq == 0) return "ERROR: Invalid Image Key";
     Statement drop(db_, "DELETE FROM page_locks WHERE project_id = ? AND seq = ? AND session = ?");
     drop.Bind(1, access.id).Bind(2, seq).Bind(3, state.session);
-    if (!drop.Run()) return "ERROR: Unable to Remove Lock";
+    if (!drop.Run()) return Failed("ERROR: Unable to Remove Lock", drop.Error());
     state.lockedPages.erase({access.id, seq});
     return "OK";
 }
@@ -286,7 +289,9 @@ std::string CommandEngine::PutPageDate(const CommandText& command) {
     const std::string& date = command.FromEnd(0);
     if (date.size() > 64) return "ERROR: Invalid Date";
     Statement u(db_, "UPDATE pages SET doc_date = ? WHERE project_id = ? AND seq = ?");
-    return u.Bind(1, date).Bind(2, access.id).Bind(3, seq).Run() ? "OK" : "ERROR: Update Failed";
+    return u.Bind(1, date).Bind(2, access.id).Bind(3, seq).Run()
+               ? "OK"
+               : Failed("ERROR: Update Failed", u.Error());
 }
 
 // "TALQGetFolderDescription," P "," key "," level: of the unit of the level
@@ -326,7 +331,7 @@ std::string CommandEngine::PutFolderDescription(const CommandText& command) {
                   "INSERT OR REPLACE INTO folder_descriptions(project_id, seq, level, description) "
                   "VALUES (?, ?, ?, ?)");
     put.Bind(1, access.id).Bind(2, UnitStart(access, seq, level)).Bind(3, level).Bind(4, text);
-    return put.Run() ? "OK" : "ERROR: Update Failed";
+    return put.Run() ? "OK" : Failed("ERROR: Update Failed", put.Error());
 }
 
 }  // namespace docserver

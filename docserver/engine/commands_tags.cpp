@@ -108,7 +108,9 @@ std::string CommandEngine::SwitchTag(const CommandText& command, bool on) {
     Statement s(db_,
                 on ? "INSERT OR IGNORE INTO page_tags (project_id, seq, tag_id) VALUES (?, ?, ?)"
                    : "DELETE FROM page_tags WHERE project_id = ? AND seq = ? AND tag_id = ?");
-    return s.Bind(1, access.id).Bind(2, seq).Bind(3, tag).Run() ? "OK" : "ERROR: Update Failed";
+    return s.Bind(1, access.id).Bind(2, seq).Bind(3, tag).Run()
+               ? "OK"
+               : Failed("ERROR: Update Failed", s.Error());
 }
 
 // Two forms: "TALQIsDocTagged" R user R password R project R tag R begKey R
@@ -155,7 +157,8 @@ std::string CommandEngine::AddTag(const CommandText& command) {
         std::string("INSERT INTO tags (project_id, tag_id, name) VALUES (?1, ") + kNextTagIdSql +
         ", ?2)";
     Statement s(db_, insert.c_str());
-    return s.Bind(1, access.id).Bind(2, name).Run() ? "1" : "ERROR: Update Failed";
+    return s.Bind(1, access.id).Bind(2, name).Run() ? "1"
+                                                    : Failed("ERROR: Update Failed", s.Error());
 }
 
 // "TALQUpdateTag," P "," old "," new: the palette and the pages keep the
@@ -172,7 +175,9 @@ std::string CommandEngine::UpdateTag(const CommandText& command) {
     std::int64_t other = TagId(db_, access.id, newName);
     if (other != 0 && other != tag) return "ERROR: Tag Already Exists";
     Statement s(db_, "UPDATE tags SET name = ? WHERE project_id = ? AND tag_id = ?");
-    return s.Bind(1, newName).Bind(2, access.id).Bind(3, tag).Run() ? "1" : "ERROR: Update Failed";
+    return s.Bind(1, newName).Bind(2, access.id).Bind(3, tag).Run()
+               ? "1"
+               : Failed("ERROR: Update Failed", s.Error());
 }
 
 // "TALQDelTag," P "," description: gone from the pool, the palette and
@@ -187,7 +192,7 @@ std::string CommandEngine::DeleteTag(const CommandText& command) {
     Statement s(db_, "DELETE FROM tags WHERE project_id = ? AND tag_id = ?");
     bool ok = pages.Bind(1, access.id).Bind(2, tag).Run() &&
               s.Bind(1, access.id).Bind(2, tag).Run() && transaction.Commit();
-    return ok ? "1" : "ERROR: Update Failed";
+    return ok ? "1" : Failed("ERROR: Update Failed", WhyFailed(pages, s, transaction));
 }
 
 // "TALQPutPaletteList," P "," tags joined by "|": the user's own palette,
@@ -203,6 +208,7 @@ std::string CommandEngine::PutPalette(const CommandText& command) {
     Statement mine(db_, "INSERT INTO user_palettes (project_id, user_id) VALUES (?, ?)");
     bool ok = clear.Bind(1, access.id).Bind(2, access.user).Run() &&
               mine.Bind(1, access.id).Bind(2, access.user).Run();
+    std::string why = WhyFailed(clear, mine);
     std::set<std::int64_t> placed;
     for (const std::string& name : Split(list, '|')) {
         if (name.empty()) continue;
@@ -217,8 +223,11 @@ std::string CommandEngine::PutPalette(const CommandText& command) {
                        .Bind(3, static_cast<std::int64_t>(placed.size()))
                        .Bind(4, tag)
                        .Run();
+        if (why.empty()) why = WhyFailed(set);
     }
-    return ok && transaction.Commit() ? "OK" : "ERROR: Update Failed";
+    return ok && transaction.Commit()
+               ? "OK"
+               : Failed("ERROR: Update Failed", why.empty() ? transaction.Error() : why);
 }
 
 std::string CommandEngine::IsPageRestricted(const CommandText& command) {
@@ -284,16 +293,21 @@ std::string CommandEngine::PutAnnotations(const CommandText& command) {
     Transaction transaction(db_);
     if (std::string held = HeldByAnother(access, seq); !held.empty()) return held;
     bool stored = false;
+    std::string why;
     if (list.empty()) {
         Statement d(db_, "DELETE FROM annotations WHERE project_id = ? AND seq = ? AND kind = ?");
         stored = d.Bind(1, access.id).Bind(2, seq).Bind(3, kind).Run();
+        why = WhyFailed(d);
     } else {
         Statement s(db_,
                     "INSERT OR REPLACE INTO annotations (project_id, seq, kind, list_text) "
                     "VALUES (?, ?, ?, ?)");
         stored = s.Bind(1, access.id).Bind(2, seq).Bind(3, kind).Bind(4, list).Run();
+        why = WhyFailed(s);
     }
-    return stored && transaction.Commit() ? "1" : "ERROR: Update Failed";
+    return stored && transaction.Commit()
+               ? "1"
+               : Failed("ERROR: Update Failed", why.empty() ? transaction.Error() : why);
 }
 
 }  // namespace docserver

@@ -52,10 +52,12 @@ void ConceptJob::Run() {
             AddNearWords(db);
         } else {
             error_ = "Unable to Open the System";
+            reason_ = error;
         }
-    } catch (const DatabaseError&) {
+    } catch (const DatabaseError& e) {
         // Hits of the rows read before the failure are not the search's.
         error_ = "Unable to Read the System";
+        reason_ = e.what();
     } catch (const std::exception&) {
         error_ = "Database Busy";
     }

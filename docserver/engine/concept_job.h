@@ -43,6 +43,8 @@ class ConceptJob {
     // it did not).
     const ConceptSearch& Search() const { return search_; }
     const std::string& Error() const { return error_; }
+    // SQLite's reason for that failure, when it gave one.
+    const std::string& Reason() const { return reason_; }
 
   private:
     void Run();
@@ -53,6 +55,7 @@ class ConceptJob {
     ConceptScope scope_;
     ConceptSearch search_;
     std::string error_;
+    std::string reason_;
     std::mutex mutex_;
     std::condition_variable ended_;
     bool finished_ = false;

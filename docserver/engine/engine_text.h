@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace docserver {
@@ -30,6 +31,26 @@ inline std::vector<std::string> Split(const std::string& text, char sep) {
         parts.push_back(text.substr(start, at - start));
         start = at + 1;
     }
+}
+
+// A reason as a reply carries it after the reply's own text: the wire's
+// separators and control characters become spaces, so no client reads it
+// as further fields or records.
+inline std::string WireReason(const std::string& why) {
+    std::string text;
+    for (char c : why) {
+        const auto u = static_cast<unsigned char>(c);
+        const bool apart = u < 32 || u == 127 || c == ',' || c == '|' || c == ';';
+        if (apart) c = ' ';
+        if (c != ' ' || (!text.empty() && text.back() != ' ')) text.push_back(c);
+    }
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
+// Why the last call of the C library failed, in words.
+inline std::string ErrnoReason(int code) {
+    return std::generic_category().message(code);
 }
 
 // The time stamp rows of the database carry (UTC).

@@ -1,9 +1,9 @@
 #include "file_system_kind.h"
 
+#include <strings.h>
 #include <sys/vfs.h>
 
 #include <cstdlib>
-#include <cstring>
 
 namespace docserver {
 namespace {
@@ -33,9 +33,24 @@ constexpr unsigned long kSharedKinds[] = {
 
 }  // namespace
 
+namespace {
+
+constexpr const char* kSetting = "TALQ_FILE_SYSTEM";
+
+}  // namespace
+
+std::string FileSystemSettingRefusal() {
+    const char* said = std::getenv(kSetting);
+    if (said == nullptr || *said == '\0' || ::strcasecmp(said, "network") == 0) return "";
+    return std::string(kSetting) + "=" + said +
+           " is not a value the program knows: set it to \"network\" for a folder that other "
+           "machines reach (a network file system the program does not recognise), or unset "
+           "it to let the program tell";
+}
+
 bool OnSharedFileSystem(const std::string& folder) {
-    if (const char* said = std::getenv("TALQ_FILE_SYSTEM");
-        said != nullptr && std::strcmp(said, "network") == 0)
+    if (const char* said = std::getenv(kSetting);
+        said != nullptr && ::strcasecmp(said, "network") == 0)
         return true;
     struct statfs info {};
     if (::statfs(folder.empty() ? "." : folder.c_str(), &info) != 0) return false;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -114,7 +115,9 @@ bool QueryCommands::TempPath(const std::string& given, std::string& path) const 
     return ResolvedInside(systemDir_, path) == "tmp/" + name;
 }
 
-std::string QueryCommands::IssueTempName(const std::string& user, const std::string& purpose) {
+std::string QueryCommands::IssueTempName(const std::string& user, const std::string& purpose,
+                                         std::string& why) {
+    why = "no free name in the system's tmp folder";
     for (int attempt = 0; attempt < 10; ++attempt) {
         std::string name = engine_.IssueTempName(user, purpose, "Q", ".TMP");
         if (name.empty()) return "";
@@ -122,8 +125,10 @@ std::string QueryCommands::IssueTempName(const std::string& user, const std::str
         int fd = ::open((systemDir_ + "/tmp/" + name).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
         if (fd >= 0) {
             ::close(fd);
+            why.clear();
             return name;
         }
+        why = ErrnoReason(errno);
     }
     return "";
 }
@@ -350,8 +355,9 @@ std::string QueryCommands::CreateTempFile(const CommandText& command) {
     if (std::string e = OpenProject(command.Field(1), command.Field(2), command.Rest(3), access);
         !e.empty())
         return e;
-    std::string name = IssueTempName(command.Field(1), "query");
-    return name.empty() ? "ERROR: Unable to Create Temporary File" : name;
+    std::string why;
+    std::string name = IssueTempName(command.Field(1), "query", why);
+    return name.empty() ? engine_.Failed("ERROR: Unable to Create Temporary File", why) : name;
 }
 
 // "TALQWriteTempFile," user "," password "," project "," file "," data; data
@@ -373,10 +379,14 @@ std::string QueryCommands::WriteTempFile(const CommandText& command) {
     for (char& c : data)
         if (c == kRecordSep) c = '\n';
     data.push_back('\n');
+    errno = 0;
     std::ofstream out(path, std::ios::binary | std::ios::app);
     out << data;
     out.close();
-    return out ? "OK" : "ERROR: Unable to Write File";
+    const int writeError = errno;
+    return out ? "OK"
+               : engine_.Failed("ERROR: Unable to Write File",
+                                writeError != 0 ? ErrnoReason(writeError) : "");
 }
 
 // "TALQStartQuerySort," kind "," source "," level "," order, for the
@@ -456,14 +466,17 @@ std::string QueryCommands::BackgroundStatus(ConnectionState& state, const Comman
     sorted.reserve(order.size());
     for (std::size_t i : order) sorted.push_back(j.rows[i]);
     state.sortJob.reset();
-    std::string name = WriteResultFile(j.user, "sort", sorted);
-    if (name.empty()) return "0,3,Unable to Write Sorted List";
+    std::string why;
+    std::string name = WriteResultFile(j.user, "sort", sorted, why);
+    // The status's fields are split at commas: the reason is told as a
+    // reply's is.
+    if (name.empty()) return "0,3," + engine_.Failed("Unable to Write Sorted List", why);
     return "0,0," + name;
 }
 
 std::string QueryCommands::WriteResultFile(const std::string& user, const std::string& purpose,
-                                           const std::vector<QueryRow>& rows) {
-    std::string name = IssueTempName(user, purpose);
+                                           const std::vector<QueryRow>& rows, std::string& why) {
+    std::string name = IssueTempName(user, purpose, why);
     if (name.empty()) return "";
     std::string text;
     for (const QueryRow& row : rows) {
@@ -474,10 +487,12 @@ std::string QueryCommands::WriteResultFile(const std::string& user, const std::s
         }
         text += "\r\n";
     }
+    errno = 0;
     std::ofstream out(systemDir_ + "/tmp/" + name, std::ios::binary | std::ios::trunc);
     out << text;
     out.close();
     if (!out) {
+        why = errno != 0 ? ErrnoReason(errno) : "";
         ::unlink((systemDir_ + "/tmp/" + name).c_str());
         return "";
     }
@@ -520,7 +535,7 @@ std::string QueryCommands::ConvertToIssue(ConnectionState& state, const CommandT
                       "INSERT INTO tags (project_id, tag_id, name, is_collection) "
                       "VALUES (?, ?, ?, 1)");
         if (!add.Bind(1, projectId).Bind(2, tagId).Bind(3, name).Run())
-            return "ERROR: Unable to Create Collection";
+            return engine_.Failed("ERROR: Unable to Create Collection", add.Error());
     }
     std::vector<std::int64_t> starts =
         level > 0 ? UnitStarts(projectId, level) : std::vector<std::int64_t>();
@@ -545,8 +560,11 @@ std::string QueryCommands::ConvertToIssue(ConnectionState& state, const CommandT
                  .Bind(4, last)
                  .Run();
     }
+    const std::string why = WhyFailed(tag);
     ok = ok && transaction.Commit();
-    return ok ? "OK" : "ERROR: Unable to Save Collection";
+    return ok ? "OK"
+              : engine_.Failed("ERROR: Unable to Save Collection",
+                               why.empty() ? transaction.Error() : why);
 }
 
 }  // namespace docserver

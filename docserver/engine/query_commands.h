@@ -81,10 +81,12 @@ class QueryCommands {
                             const std::string& project, ProjectAccess& access);
     // Full path of a bare temporary file name; false for anything else.
     bool TempPath(const std::string& name, std::string& path) const;
-    std::string IssueTempName(const std::string& user, const std::string& purpose);
-    // Writes rows as a new result file; its name, "" on failure.
+    // A new empty file in tmp/; "" with why when none could be made.
+    std::string IssueTempName(const std::string& user, const std::string& purpose,
+                              std::string& why);
+    // Writes rows as a new result file; its name, "" with why on failure.
     std::string WriteResultFile(const std::string& user, const std::string& purpose,
-                                const std::vector<QueryRow>& rows);
+                                const std::vector<QueryRow>& rows, std::string& why);
     std::string SearchReply(const std::string& user, const std::string& purpose,
                             const std::vector<QueryRow>& hits);
     // Unit starts (seqs) of a level, ascending.

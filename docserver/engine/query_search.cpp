@@ -87,8 +87,9 @@ constexpr std::size_t kMaxHits = 32000;
 std::string QueryCommands::SearchReply(const std::string& user, const std::string& purpose,
                                        const std::vector<QueryRow>& hits) {
     if (hits.empty()) return "0,";
-    std::string name = WriteResultFile(user, purpose, hits);
-    if (name.empty()) return "ERROR: Unable to Write Search Results";
+    std::string why;
+    std::string name = WriteResultFile(user, purpose, hits, why);
+    if (name.empty()) return engine_.Failed("ERROR: Unable to Write Search Results", why);
     return std::to_string(hits.size()) + "," + name;
 }
 
@@ -105,7 +106,8 @@ std::string QueryCommands::SearchNotes(const CommandText& command) {
     bool all = FieldFromEnd(command, 0) == "1";
     std::vector<std::string> wanted;
     if (!SearchWords(words, wanted)) return kTooManyWords;
-    if (!RefreshNoteIndex(db_)) return "ERROR: Unable to Search Notes";
+    if (std::string why; !RefreshNoteIndex(db_, &why))
+        return engine_.Failed("ERROR: Unable to Search Notes", why);
     std::set<std::int64_t> pages;
     for (std::size_t i = 0; i < wanted.size(); ++i) {
         if (all && i > 0 && pages.empty()) break;

@@ -215,6 +215,12 @@ void SystemDb::SetSynchronous(sqlite3* db, bool wal) {
 }
 
 bool SystemDb::Open(const std::string& path, bool create, std::string& error) {
+    if (std::string refusal = FileSystemSettingRefusal(); !refusal.empty()) {
+        error = refusal;
+        std::lock_guard<std::mutex> lock(mutex_);
+        connectError_ = std::move(refusal);
+        return false;
+    }
     path_ = path;
     create_ = create;
     const std::size_t slash = path.find_last_of('/');
@@ -406,8 +412,11 @@ std::int64_t Statement::Int(int column) const {
 }
 
 bool HoldsNoSystem(const Statement& failed) {
-    const std::string& why = failed.Error();
-    return why.rfind("no such table", 0) == 0 || why == "file is not a database";
+    return failed.Error().rfind("no such table", 0) == 0;
+}
+
+bool NotADatabase(const Statement& failed) {
+    return failed.Error() == sqlite3_errstr(SQLITE_NOTADB);
 }
 
 const char* SchemaSql() {

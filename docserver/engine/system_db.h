@@ -142,8 +142,13 @@ class Statement {
 };
 
 // Whether a statement of a system's tables failed because the database holds
-// none (or is no database at all), rather than because it could not be read.
+// none, rather than because it could not be read.
 bool HoldsNoSystem(const Statement& failed);
+// Whether it failed because the file is no database: damaged, or another
+// kind of file, which a new system must never be made over.
+bool NotADatabase(const Statement& failed);
+inline constexpr const char* kNotADatabase =
+    "system.db is not a database (damaged, or another kind of file)";
 
 // The schema of a new system directory.
 const char* SchemaSql();

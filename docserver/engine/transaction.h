@@ -38,16 +38,28 @@ class Transaction {
     // True when every statement is now stored.
     bool Commit() {
         if (!begun_) return true;
-        std::string error;
         // A commit that fails or throws leaves the rollback to the destructor.
-        if (!db_.Exec("COMMIT", error)) return false;
+        if (!db_.Exec("COMMIT", error_)) return false;
         begun_ = false;
         return true;
     }
+    // A commit that failed, and why.
+    bool Failed() const { return !error_.empty(); }
+    const std::string& Error() const { return error_; }
 
   private:
     SystemDb& db_;
     bool begun_ = false;
+    std::string error_;
 };
+
+// Why the first of a command's steps that failed (statements, a commit)
+// failed; "" when none did.
+template <class... Steps>
+std::string WhyFailed(const Steps&... steps) {
+    std::string why;
+    ((why.empty() && steps.Failed() ? void(why = steps.Error()) : void()), ...);
+    return why;
+}
 
 }  // namespace docserver

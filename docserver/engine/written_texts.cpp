@@ -33,12 +33,17 @@ std::string WrittenTexts(std::int64_t kind, const std::string& list) {
     return out;
 }
 
-bool RefreshNoteIndex(SystemDb& db) {
+bool RefreshNoteIndex(SystemDb& db, std::string* why) {
+    std::string unused;
+    std::string& reason = why != nullptr ? *why : unused;
     {
         Statement any(db, "SELECT 1 FROM note_index_changes LIMIT 1");
         const bool pending = any.Step();
         // A failed look is no proof that the index is up to date.
-        if (any.Failed()) return false;
+        if (any.Failed()) {
+            reason = any.Error();
+            return false;
+        }
         if (!pending) return true;
     }
     Transaction transaction(db);
@@ -51,17 +56,25 @@ bool RefreshNoteIndex(SystemDb& db) {
                         "a.seq = (c.row_id >> 8) & 4294967295 AND a.kind = c.row_id & 255");
         while (lists.Step()) changed.emplace_back(lists.Int(0), lists.Text(1));
         // The changes not read would be dropped with the rest.
-        if (lists.Failed()) return false;
+        if (lists.Failed()) {
+            reason = lists.Error();
+            return false;
+        }
     }
     Statement drop(db, "DELETE FROM note_index WHERE rowid = ?");
     Statement add(db, "INSERT INTO note_index(rowid, body) VALUES (?, ?)");
     for (const auto& [rowId, list] : changed) {
-        if (!drop.Reset().Bind(1, rowId).Run()) return false;
         const std::string written = WrittenTexts(rowId & 255, list);
-        if (!written.empty() && !add.Reset().Bind(1, rowId).Bind(2, written).Run()) return false;
+        if (!drop.Reset().Bind(1, rowId).Run() ||
+            (!written.empty() && !add.Reset().Bind(1, rowId).Bind(2, written).Run())) {
+            reason = WhyFailed(drop, add);
+            return false;
+        }
     }
     Statement done(db, "DELETE FROM note_index_changes");
-    return done.Run() && transaction.Commit();
+    if (done.Run() && transaction.Commit()) return true;
+    reason = WhyFailed(done, transaction);
+    return false;
 }
 
 }  // namespace docserver

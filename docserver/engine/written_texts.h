@@ -16,7 +16,7 @@ std::string WrittenTexts(std::int64_t kind, const std::string& list);
 
 // Indexes the written texts of the annotation lists the triggers listed as
 // changed (note_index_changes), whoever changed them; false when it could
-// not. A locked database throws DatabaseBusy.
-bool RefreshNoteIndex(SystemDb& db);
+// not, with why when asked. A locked database throws DatabaseBusy.
+bool RefreshNoteIndex(SystemDb& db, std::string* why = nullptr);
 
 }  // namespace docserver

@@ -335,11 +335,16 @@ void TcpServer::Work(CommandEngine& engine) {
             std::string reply = engine.Execute(c->state, payload);
             lock.lock();
             // The administrator sees why requests fail, not only the viewers.
-            if (const bool held = reply.find(kHeldInWal) != std::string::npos;
-                held != walHeldTold_ && (held || reply.rfind("ERROR", 0) != 0)) {
+            const std::string& failure = c->state.failure;
+            const bool held = reply.find(kHeldInWal) != std::string::npos ||
+                              failure.find(kHeldInWal) != std::string::npos;
+            if (held != walHeldTold_ && (held || reply.rfind("ERROR", 0) != 0)) {
                 walHeldTold_ = held;
                 if (held) std::fprintf(stderr, "talq-server: %s\n", kHeldInWal);
             }
+            // Every other failure is told as it happens, with what failed.
+            if (!held && !failure.empty())
+                std::fprintf(stderr, "talq-server: #%d %s\n", c->number, failure.c_str());
             if (!c->state.user.empty() && !SameText(c->state.user, c->user)) {
                 if (std::string refusal = UserCapRefusal(*c, c->state.user); !refusal.empty()) {
                     reply = std::move(refusal);

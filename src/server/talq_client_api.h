@@ -100,6 +100,9 @@ class TalqClientAPI {
     // The server's own reason in a failure text ("ERROR: why" gives "why");
     // "" when the request got no answer.
     static std::string ServerReason(const std::string& error);
+    // A failure's own text with, on a line of its own, the server's reason
+    // in error when it holds one.
+    static std::string WithServerReason(const std::string& text, const std::string& error);
 
     // ---- Key navigation and page requests (talq_client_api_navigation.cpp,
     //      talq_client_api_pages.cpp) ----

@@ -50,6 +50,11 @@ std::string TalqClientAPI::ServerReason(const std::string& error) {
     return at == std::string::npos ? "" : error.substr(at);
 }
 
+std::string TalqClientAPI::WithServerReason(const std::string& text, const std::string& error) {
+    const std::string reason = ServerReason(error);
+    return reason.empty() ? text : text + "\n" + reason;
+}
+
 std::string TalqClientAPI::LoginFailure(bool ok, const std::string& status) const {
     if (ok && status != "0") return "Invalid Login Parameters";
     const std::string reason = ok ? "" : ServerReason(lastError_);

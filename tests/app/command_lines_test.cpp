@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 
 #include <string>
+#include <utility>
 
 #include "engine/command_engine.h"
 #include "support/scoped_env.h"
@@ -129,14 +131,28 @@ TEST_F(ProgramCommandLines, AFirstUserBeyondAsciiLogsInAsTheViewerSendsIt) {
               0);
 }
 
-TEST_F(ProgramCommandLines, DemoConfigRefusesAFolderWithoutASystem) {
+TEST_F(ProgramCommandLines, DemoConfigRefusesAFolderWithoutASystemSayingWhy) {
     ASSERT_TRUE(QDir().mkpath(Folder("empty")));
-    for (const QString& folder : {Folder("missing"), Folder("empty")}) {
+    ASSERT_TRUE(QDir().mkpath(Folder("damaged")));
+    {
+        QFile damaged(Folder("damaged") + "/system.db");
+        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+        damaged.write(QByteArray(4096, 'x'));
+    }
+    const std::pair<QString, std::string> cases[] = {
+        {Folder("missing"), " does not exist"},
+        {Folder("empty"), " holds no system"},
+        // Never taken for a folder to make a new system in.
+        {Folder("damaged"),
+         " holds a system.db that is not a database (damaged, or another kind of file): "
+         "file is not a database"},
+    };
+    for (const auto& [folder, why] : cases) {
         const Ended refused = RunProgram("talq-demo-config", {folder});
         EXPECT_EQ(refused.code, 2) << folder.toStdString();
-        EXPECT_TRUE(Holds(refused.err, "DIR " + folder.toStdString() + " holds no system"))
-            << refused.err;
+        EXPECT_TRUE(Holds(refused.err, "DIR " + folder.toStdString() + why)) << refused.err;
     }
+    EXPECT_FALSE(Holds(RunProgram("talq-demo-config", {Folder("damaged")}).err, "--init"));
     const std::string registry = stores_.Root() + "/config/talq/registry.txt";
     EXPECT_FALSE(QFile::exists(QString::fromStdString(registry)))
         << testsupport::ReadFile(registry);

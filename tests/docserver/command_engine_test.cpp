@@ -174,7 +174,7 @@ TEST_F(EngineTest, AFailedReadOfTheFlagsOrTheRightsIsAnErrorNotADefaultOrNoProje
                         "abs(length('x') * 0 - 9223372036854775807 - 1) AS row_id",
                         error))
         << error;
-    EXPECT_EQ(Run(search), "ERROR: Unable to Search Notes");
+    EXPECT_EQ(Run(search), "ERROR: Unable to Search Notes: integer overflow");
     ASSERT_TRUE(db.Exec("DROP VIEW temp.note_index_changes", error)) << error;
     EXPECT_NE(Run(search).rfind("ERROR", 0), 0u) << Run(search);
 }

@@ -214,6 +214,27 @@ TEST_F(SharedFolder, ASystemOpenedFromASharedFolderLeavesWalForGoodAndANewOneNev
     EXPECT_EQ(local->Execute(state, kLogIn).substr(0, 1), "1");
 }
 
+TEST_F(SharedFolder, TheFileSystemSettingIsReadInAnyCaseAndAValueItDoesNotKnowIsRefused) {
+    std::string error;
+    {
+        // Ignored, it would leave a shared folder in WAL.
+        testsupport::ScopedEnv unknown("TALQ_FILE_SYSTEM", "nfs");
+        EXPECT_FALSE(CommandEngine::Open(sys_, error));
+        EXPECT_EQ(error.rfind("TALQ_FILE_SYSTEM=nfs is not a value the program knows: set it to "
+                              "\"network\"",
+                              0),
+                  0u)
+            << error;
+        EXPECT_FALSE(docserver::InitSystem(dir_.Path() + "/fresh", "ADMIN", "SECRET", error));
+        EXPECT_NE(error.find("TALQ_FILE_SYSTEM=nfs"), std::string::npos) << error;
+        EXPECT_EQ(JournalVersion(sys_), 2) << "a refused opener changed the system";
+    }
+    testsupport::ScopedEnv network("TALQ_FILE_SYSTEM", "Network");
+    auto engine = CommandEngine::Open(sys_, error);
+    ASSERT_TRUE(engine) << error;
+    EXPECT_EQ(JournalVersion(sys_), 1) << "\"Network\" was not taken for a shared folder";
+}
+
 TEST_F(SharedFolder, AWalSystemHeldOpenElsewhereIsRefusedWithWhatToDoAndLeftUntouched) {
     modRegistry::RegSetString(modRegistry::HKEY_CURRENT_USER, "Software\\TALQTech\\VYNSYS\\Paths",
                               "Network", sys_ + "/");
@@ -358,7 +379,7 @@ TEST_F(SharedFolder, AFuseMountIsTakenForASharedFolderWithoutBeingTold) {
         // Nothing makes a shared folder pass for a local disk.
         testsupport::ScopedEnv local("TALQ_FILE_SYSTEM", "local");
         EXPECT_FALSE(CommandEngine::Open(mounted, error));
-        EXPECT_NE(error.find(kWhatToDo), std::string::npos) << error;
+        EXPECT_NE(error.find("TALQ_FILE_SYSTEM=local is not a value"), std::string::npos) << error;
     }
     Kill(holder);
 

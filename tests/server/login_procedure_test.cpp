@@ -305,7 +305,8 @@ TEST_F(LoginProcedure, ARefusedChangeKeepsTheOldPassword) {
     // The server's policy changes while the dialog is open.
     beforeChange_ = [this] { SetExtFlags(kRemember); };
     ASSERT_TRUE(Login(session, answer)) << session.LastError();
-    EXPECT_EQ(prompts_.Messages(), std::vector<std::string>{"Unable to Change Password"});
+    EXPECT_EQ(prompts_.Messages(),
+              std::vector<std::string>{"Unable to Change Password\nPassword Changes Not Enabled"});
     EXPECT_EQ(prompts_.Records().back().style, platform::vbCritical);
     EXPECT_EQ(prompts_.Records().back().title, "Warning");
     EXPECT_EQ(session.UserPswrd(), "SECRET");

@@ -1,6 +1,6 @@
 #pragma once
-// A 64 KB file system for one test, to see writers meet a full disk.
-// Mounting needs root: where it is refused, Refusal() tells why.
+// A small file system for one test (64 KB unless told), to see writers meet
+// a full disk. Mounting needs root: where it is refused, Refusal() tells why.
 
 #include <fcntl.h>
 #include <sys/mount.h>
@@ -17,8 +17,9 @@ namespace testsupport {
 
 class SmallDisk : public ScopedTempDir {
   public:
-    SmallDisk() {
-        if (::mount("tmpfs", Path().c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=64k") != 0)
+    explicit SmallDisk(const std::string& size = "64k") {
+        if (::mount("tmpfs", Path().c_str(), "tmpfs", MS_NOSUID | MS_NODEV,
+                    ("size=" + size).c_str()) != 0)
             refusal_ = std::strerror(errno);
     }
     ~SmallDisk() {

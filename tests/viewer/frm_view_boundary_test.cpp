@@ -95,6 +95,11 @@ TEST(BoundaryDialog, ADateIsStoredOnlyWhenEmptyOrEightDigitsOfAPlausibleYear) {
     refused.cmdOK_Click();
     EXPECT_EQ(prompts.Messages(), std::vector<std::string>{"Unable to Update Document Date"});
     EXPECT_NE(refused.result(), QDialog::Accepted);
+    session.lastError = "ERROR: Update Failed: attempt to write a readonly database";
+    refused.cmdOK_Click();
+    EXPECT_EQ(
+        prompts.Messages().back(),
+        "Unable to Update Document Date\nUpdate Failed: attempt to write a readonly database");
     session.boundaryEdits.clear();
     session.fullText = 0;
     frmModBndry undated;

@@ -125,6 +125,11 @@ TEST_F(FrmViewTagPaletteTest, ARowClickChangesATagOnlyWhereTheUserMayAndSaysSoWh
     EXPECT_TRUE(ShowsOn(1)) << "a refused change keeps the row";
     EXPECT_EQ(prompts.Messages(), std::vector<std::string>{"Error Updating Issue Tag"});
     EXPECT_EQ(prompts.Beeps(), 1);
+    // The server's reason goes on a line under the window's own words.
+    session->lastError = "ERROR: Update Failed: database or disk is full";
+    window->Tag_BMP_Click(1);
+    EXPECT_EQ(prompts.Messages().back(),
+              "Error Updating Issue Tag\nUpdate Failed: database or disk is full");
 }
 
 TEST_F(FrmViewTagPaletteTest, ButtonsCloseThePaneAndReadThePaletteAgainAfterTheEditor) {

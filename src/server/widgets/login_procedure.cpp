@@ -129,7 +129,8 @@ bool ChangeUserPassword(TalqClientAPI& session, const std::string& userId, std::
     bool sent = session.RemotePassThrough(
         "TALQChangePassword," + userId + "," + password + "," + newPassword, reply, 1);
     if (!sent || reply != "OK") {
-        platform::BeepWarning("Unable to Change Password");
+        platform::BeepWarning(
+            TalqClientAPI::WithServerReason("Unable to Change Password", session.LastError()));
         return false;
     }
     password = newPassword;

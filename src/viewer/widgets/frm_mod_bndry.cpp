@@ -13,6 +13,7 @@
 #include "platform/prompts.h"
 #include "platform/text_codec.h"
 #include "platform/widgets/typed_text_guard.h"
+#include "server/talq_client_api.h"
 #include "viewer/widgets/frm_view.h"
 #include "viewer/widgets/viewer_session.h"
 
@@ -91,7 +92,9 @@ void frmModBndry::cmdOK_Click() {
             return;
         }
         if (ClientAPI == nullptr || !ClientAPI->PutPageDate(ImageKey, date)) {
-            platform::BeepWarning("Unable to Update Document Date");
+            platform::BeepWarning(TalqClientAPI::WithServerReason(
+                "Unable to Update Document Date",
+                ClientAPI != nullptr ? ClientAPI->LastError() : ""));
             return;
         }
         LoadedDate = date;

@@ -9,6 +9,7 @@
 #include "annotations/widgets/tag_palette_rows.h"
 #include "foundation/widgets/dialog_factory.h"
 #include "platform/prompts.h"
+#include "server/talq_client_api.h"
 #include "viewer/widgets/frm_view.h"
 
 namespace viewer {
@@ -64,7 +65,8 @@ void frmView::Tag_BMP_Click(int Index) {
     const bool ok = turnOn ? Session().TurnTagOn(page.szCurrentKey, tag)
                            : Session().TurnTagOff(page.szCurrentKey, tag);
     if (!ok) {
-        platform::BeepWarning("Error Updating Issue Tag");
+        platform::BeepWarning(
+            TalqClientAPI::WithServerReason("Error Updating Issue Tag", Session().LastError()));
         return;
     }
     // The palette may have been read again while the request ran.
