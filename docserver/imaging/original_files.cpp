@@ -211,6 +211,8 @@ bool WriteTextPdf(const std::vector<PageText>& pages, PageSize size, const std::
 
 QImage RenderTextImage(const std::string& text, int dpi) {
     auto pages = TypesetPlainText(text, dpi, kMaxTextImagePages);
+    for (const RenderedPage& page : pages)
+        if (page.image.isNull()) return {};
     if (pages.size() == 1) return pages.front().image;
     // Stack the pages into one tall sheet so the whole text shows at once.
     const QSize size = pages.front().image.size();

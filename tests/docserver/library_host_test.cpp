@@ -121,6 +121,22 @@ TEST_F(LibraryHost, HostEndingWithItsHandleOpenOnASharedFolderExitsCleanlyAndKee
     }
 }
 
+TEST_F(LibraryHost, HostWithoutAQtApplicationGetsItsTextPage) {
+    const std::string file = dir_.Path() + "/page.png";
+    const Ended ended = RunHost(dir_.Path(), {"text-page", file});
+    ASSERT_TRUE(WIFEXITED(ended.status) && WEXITSTATUS(ended.status) == 0)
+        << "status " << ended.status << "\n" << ended.err.substr(0, 4000);
+    const std::string reply = testsupport::ReadFile(file);
+    QImage page;
+    ASSERT_TRUE(page.loadFromData(reinterpret_cast<const uchar*>(reply.data()),
+                                  static_cast<int>(reply.size())))
+        << reply.substr(0, 200);
+    int ink = 0;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x) ink += qGray(page.pixel(x, y)) < 128;
+    EXPECT_GT(ink, 200) << "the text is drawn";
+}
+
 TEST_F(LibraryHost, ThreadsSharingAHandleEachGetTheReplyToTheirOwnRequest) {
     LocalAccessLibrary library;
     ASSERT_TRUE(library.Load());
