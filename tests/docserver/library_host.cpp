@@ -95,9 +95,10 @@ int ExitFromAnotherThread() {
             // Keeps a page locked, so each request shows its life in the row.
             Send(own, std::string("TALQSetPageLock,") + kProject + ",K0000" + std::to_string(i + 1));
             for (int n = 0;; ++n) {
-                std::string tag = std::to_string(i);
+                // Apart from every other run's on the same system.
+                std::string tag = std::to_string(::getpid());
                 tag.insert(tag.begin(), 'T');
-                tag += 'x' + std::to_string(n);
+                tag += 'x' + std::to_string(i) + 'x' + std::to_string(n);
                 if (Save(n % 2 == 0 ? own : shared, tag)) ++saved;
             }
         });
