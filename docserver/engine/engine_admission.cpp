@@ -127,7 +127,7 @@ std::string CommandEngine::LoginRefusal(const std::string& user, const std::stri
     InFlightLogin attempt(provedEarlier ? nullptr : throttle_.get(), user, address);
     // An unknown user costs the same hash as a known one, so the time of the
     // answer does not tell whether the user exists.
-    static const std::string decoy = HashPassword("decoy");
+    static const std::string& decoy = *new std::string(HashPassword("decoy"));
     const bool matches = PasswordMatches(known ? stored : decoy, password);
     if (!known || disabled || !matches) {
         attempt.Rejected();

@@ -155,10 +155,11 @@ std::string ReadProcessIdentity() {
 
 // Read again in a child forked after it was read: the child's rows must
 // name the child, or they would live and die with its parent.
+// Never destroyed: a thread may still show its life while the process exits.
 const std::string& ProcessIdentity() {
-    static std::mutex mutex;
+    static std::mutex& mutex = *new std::mutex;
     static pid_t readFor = 0;
-    static std::string identity;
+    static std::string& identity = *new std::string;
     std::lock_guard<std::mutex> lock(mutex);
     if (readFor != ::getpid()) {
         identity = ReadProcessIdentity();
@@ -168,9 +169,9 @@ const std::string& ProcessIdentity() {
 }
 
 const JudgeSelf& ThisProcess() {
-    static std::mutex mutex;
+    static std::mutex& mutex = *new std::mutex;
     static pid_t readFor = 0;
-    static JudgeSelf self;
+    static JudgeSelf& self = *new JudgeSelf;
     std::lock_guard<std::mutex> lock(mutex);
     if (readFor != ::getpid()) {
         self = {ProcessIdentity(), ReadBootTime()};

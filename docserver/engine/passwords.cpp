@@ -68,8 +68,10 @@ class VerifiedPairs {
     std::unordered_set<std::string> pairs_;
 };
 
+// Never destroyed, as the process's other tables: a thread may still
+// check a login while the process exits.
 VerifiedPairs& Verified() {
-    static VerifiedPairs pairs;
+    static VerifiedPairs& pairs = *new VerifiedPairs;
     return pairs;
 }
 

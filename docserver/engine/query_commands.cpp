@@ -65,8 +65,10 @@ namespace {
 // One count per system for the whole process, so that every engine on it
 // (the server's workers) can tell rows built elsewhere still hold.
 std::shared_ptr<std::atomic<std::uint64_t>> GenerationOf(const std::string& systemDir) {
-    static std::mutex mutex;
-    static std::map<std::string, std::weak_ptr<std::atomic<std::uint64_t>>> counts;
+    // Never destroyed: a thread may still build rows while the process exits.
+    using Counts = std::map<std::string, std::weak_ptr<std::atomic<std::uint64_t>>>;
+    static std::mutex& mutex = *new std::mutex;
+    static Counts& counts = *new Counts;
     std::lock_guard<std::mutex> lock(mutex);
     std::shared_ptr<std::atomic<std::uint64_t>> count = counts[systemDir].lock();
     if (!count) {

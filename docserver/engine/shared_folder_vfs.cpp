@@ -12,11 +12,13 @@ namespace {
 sqlite3_vfs g_vfs;
 sqlite3_vfs* g_base = nullptr;
 
-// Copies of the base layer's file methods, one per kind it hands out, kept
-// for the life of the process: open files point at them.
+// Copies of the base layer's file methods, one per kind it hands out, never
+// destroyed: open files point at them until they close, and a process may
+// exit with files open (or close them in its own exit handlers).
 const sqlite3_io_methods* WithoutSharedMemory(const sqlite3_io_methods* base) {
-    static std::mutex mutex;
-    static std::map<const sqlite3_io_methods*, std::unique_ptr<sqlite3_io_methods>> copies;
+    using Copies = std::map<const sqlite3_io_methods*, std::unique_ptr<sqlite3_io_methods>>;
+    static std::mutex& mutex = *new std::mutex;
+    static Copies& copies = *new Copies;
     std::lock_guard<std::mutex> lock(mutex);
     std::unique_ptr<sqlite3_io_methods>& copy = copies[base];
     if (!copy) {

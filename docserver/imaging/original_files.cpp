@@ -155,8 +155,9 @@ std::shared_ptr<const OriginalFile> OriginalFile::OpenShared(const std::string& 
         qint64 size = -1;
         std::shared_ptr<const OriginalFile> file;
     };
-    static std::mutex lock;
-    static Kept kept;
+    // Never destroyed: a thread may still read an original while the process exits.
+    static std::mutex& lock = *new std::mutex;
+    static Kept& kept = *new Kept;
     const QFileInfo info(QString::fromLocal8Bit(path.c_str()));
     const QDateTime modified = info.lastModified();
     const qint64 size = info.size();
@@ -210,6 +211,8 @@ bool WriteTextPdf(const std::vector<PageText>& pages, PageSize size, const std::
 
 QImage RenderTextImage(const std::string& text, int dpi) {
     auto pages = TypesetPlainText(text, dpi, kMaxTextImagePages);
+    for (const RenderedPage& page : pages)
+        if (page.image.isNull()) return {};
     if (pages.size() == 1) return pages.front().image;
     // Stack the pages into one tall sheet so the whole text shows at once.
     const QSize size = pages.front().image.size();

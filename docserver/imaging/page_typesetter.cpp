@@ -5,9 +5,11 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <sstream>
 
+#include "imaging/plain_glyphs.h"
 #include "platform/rounding.h"
 #include "platform/text_codec.h"
 #include "platform/word_rule.h"
@@ -218,13 +220,19 @@ QFont PlainTextFont(int dpi) {
 // Lines of a plain text, long lines wrapped at the last blank that fits (or
 // cut when one word is wider than the page). Each byte's advance is measured
 // once, so the wrap takes time in proportion to the text.
-std::vector<std::string> PlainLines(const std::string& text, const QFontMetricsF& metrics,
-                                    double width) {
-    double advance[256];
+using Advances = std::array<double, 256>;
+
+Advances QtAdvances(const QFontMetricsF& metrics) {
+    Advances advance{};
     for (int c = 0; c < 256; ++c) {
         const char byte = static_cast<char>(c);
         advance[c] = metrics.horizontalAdvance(platform::ToQString(std::string_view(&byte, 1)));
     }
+    return advance;
+}
+
+std::vector<std::string> PlainLines(const std::string& text, const Advances& advance,
+                                    double width) {
     auto widthOf = [&advance](const std::string& raw, std::size_t from, std::size_t to) {
         double w = 0;
         for (std::size_t i = from; i < to; ++i) w += advance[static_cast<unsigned char>(raw[i])];
@@ -266,17 +274,52 @@ std::vector<std::string> PlainLines(const std::string& text, const QFontMetricsF
     return lines;
 }
 
+// WordPen::DrawLine with the glyphs of a process without Qt's fonts.
+void DrawOwnLine(const PlainGlyphs& glyphs, const std::vector<std::string>& words, int x,
+                 int baseline, RenderedPage& page) {
+    const auto advanceOf = [&glyphs](const std::string& text) {
+        double width = 0;
+        for (const char c : text) width += glyphs.Advances()[static_cast<unsigned char>(c)];
+        return platform::RoundToInt(width);
+    };
+    const int space = advanceOf(" ");
+    std::string line;
+    for (const auto& word : words) {
+        const QRect ink = glyphs.Draw(page.image, word, x, baseline);
+        const int advance = advanceOf(word);
+        const int left = x + std::min(0, ink.left());
+        const int right = x + std::max(advance, ink.right() + 1);
+        const int top = baseline - std::max(glyphs.Ascent(), -ink.top());
+        const int bottom = baseline + std::max(glyphs.Descent(), ink.bottom() + 1);
+        page.words.push_back({word, left, top, right - left, bottom - top});
+        if (!line.empty()) line += ' ';
+        line += word;
+        x += advance + space;
+    }
+    page.ocrText += line;
+    page.ocrText += "\r\n";
+}
+
 }  // namespace
 
 PlainTextLayout LayOutPlainText(const std::string& text, int dpi) {
     PlainTextLayout layout;
     layout.dpi = dpi;
     layout.size = PagePixels(PageSize::Letter, dpi);
-    const QFont font = PlainTextFont(dpi);
-    const QFontMetrics metrics(font);
     const int margin = dpi * 3 / 4;
-    layout.lines = PlainLines(text, QFontMetricsF(font), layout.size.width() - 2 * margin);
-    layout.perPage = std::max(1, (layout.size.height() - 2 * margin) / metrics.lineSpacing());
+    const int width = layout.size.width() - 2 * margin;
+    int lineSpacing = 1;
+    layout.ownGlyphs = !QtFontsUsable();
+    if (layout.ownGlyphs) {
+        const PlainGlyphs glyphs(PointsToPixels(10, dpi));
+        layout.lines = PlainLines(text, glyphs.Advances(), width);
+        lineSpacing = glyphs.LineSpacing();
+    } else {
+        const QFont font = PlainTextFont(dpi);
+        layout.lines = PlainLines(text, QtAdvances(QFontMetricsF(font)), width);
+        lineSpacing = QFontMetrics(font).lineSpacing();
+    }
+    layout.perPage = std::max(1, (layout.size.height() - 2 * margin) / lineSpacing);
     return layout;
 }
 
@@ -285,21 +328,34 @@ int PlainTextLayout::PageCount() const {
 }
 
 RenderedPage PaintPlainTextPage(const PlainTextLayout& layout, int index) {
-    const QFont font = PlainTextFont(layout.dpi);
-    const QFontMetrics metrics(font);
     const int margin = layout.dpi * 3 / 4;
+    std::optional<PlainGlyphs> glyphs;
+    if (layout.ownGlyphs) {
+        glyphs.emplace(PointsToPixels(10, layout.dpi));
+        if (!glyphs->Ok()) return {};  // no face to draw with: no image
+    }
     RenderedPage page;
     page.image = QImage(layout.size, QImage::Format_RGB32);
     page.image.fill(Qt::white);
     const int dpm = platform::RoundToInt(layout.dpi / 0.0254);
     page.image.setDotsPerMeterX(dpm);
     page.image.setDotsPerMeterY(dpm);
+    std::size_t next = static_cast<std::size_t>(index) * static_cast<std::size_t>(layout.perPage);
+    if (glyphs) {
+        int baseline = margin;
+        for (int row = 0; row < layout.perPage && next < layout.lines.size(); ++row, ++next) {
+            baseline += glyphs->LineSpacing();
+            DrawOwnLine(*glyphs, SplitWords(layout.lines[next]), margin, baseline, page);
+        }
+        return page;
+    }
+    const QFont font = PlainTextFont(layout.dpi);
+    const QFontMetrics metrics(font);
     QPainter painter(&page.image);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
     WordPen pen(painter, page);
     pen.Use(font, Qt::black);
     int baseline = margin;
-    std::size_t next = static_cast<std::size_t>(index) * static_cast<std::size_t>(layout.perPage);
     for (int row = 0; row < layout.perPage && next < layout.lines.size(); ++row, ++next) {
         baseline += metrics.lineSpacing();
         pen.DrawLine(SplitWords(layout.lines[next]), margin, baseline);

@@ -58,6 +58,8 @@ struct PlainTextLayout {
     int dpi = 100;
     std::vector<std::string> lines;
     int perPage = 1;
+    // Laid out by PlainGlyphs, without Qt's fonts: painted by them too.
+    bool ownGlyphs = false;
     int PageCount() const;  // at least 1
 };
 PlainTextLayout LayOutPlainText(const std::string& text, int dpi);
