@@ -10,10 +10,9 @@ namespace testsupport {
 class ServerProcess {
   public:
     // Starts the talq-server next to the running program, with more command
-    // line options if given, under the descriptor limit (soft and hard) when
-    // given; Port() is 0 when it did not come up.
+    // line options if given; Port() is 0 when it did not come up.
     explicit ServerProcess(const std::string& systemDir, bool log = false,
-                           const std::vector<std::string>& options = {}, long openFiles = 0);
+                           const std::vector<std::string>& options = {});
     ~ServerProcess();
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
