@@ -44,10 +44,7 @@ int OpenDescriptors(pid_t pid, const std::string& ending = "") {
         const std::string link = dir + "/" + entry->d_name;
         const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
         const std::string name(target, n > 0 ? static_cast<std::size_t>(n) : 0);
-        if (ending.empty() ||
-            (name.size() >= ending.size() &&
-             name.compare(name.size() - ending.size(), ending.size(), ending) == 0))
-            ++count;
+        if (name.ends_with(ending)) ++count;
     }
     ::closedir(listing);
     return count;
