@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <thread>
 #include <unordered_map>
@@ -38,6 +39,20 @@ int WaitForLock(void* timeout, int count) {
     if (waited >= limit) return 0;
     sqlite3_sleep(count < 100 ? 1 : 10);
     return 1;
+}
+
+bool OutOfDescriptors(sqlite3* db) {
+    const int error = db != nullptr ? sqlite3_system_errno(db) : 0;
+    return error == EMFILE || error == ENFILE;
+}
+
+// SQLite says only that it could not open a file; running out of
+// descriptors is told as such, since it passes once others are closed.
+std::string OpenFailure(sqlite3* db) {
+    const int error = db != nullptr ? sqlite3_system_errno(db) : 0;
+    if (error == EMFILE) return kTooManyOpenFiles;
+    if (error == ENFILE) return std::string(kTooManyOpenFiles) + " on this machine";
+    return db != nullptr ? sqlite3_errmsg(db) : "database error";
 }
 
 bool IsBusy(int code) {
@@ -176,7 +191,7 @@ sqlite3* SystemDb::Connect(std::string& error) const {
     // folder then fails rather than follow it.
     if (sqlite3_open_v2(path_.c_str(), &db, flags, shared_ ? SharedFolderVfs() : nullptr) !=
         SQLITE_OK) {
-        error = db != nullptr ? sqlite3_errmsg(db) : "cannot open " + path_;
+        error = db != nullptr ? OpenFailure(db) : "cannot open " + path_;
         if (db != nullptr) sqlite3_close(db);
         return nullptr;
     }
@@ -192,6 +207,13 @@ sqlite3* SystemDb::Connect(std::string& error) const {
     // never turns it back to WAL. Past a writer that held the lock too long,
     // the header tells it.
     std::string mode = JournalMode(db);
+    if (mode.empty() && OutOfDescriptors(db)) {
+        // Its log or journal could not be opened: a connection kept so would
+        // take the wrong mode for the system's.
+        error = OpenFailure(db);
+        sqlite3_close(db);
+        return nullptr;
+    }
     if (mode.empty()) mode = HeaderSaysWal(path_) ? "wal" : "delete";
     if (shared_ && mode == "wal") {
         // Turned back by an older program that does not know shared folders.
@@ -275,11 +297,24 @@ std::string SystemDb::ConnectError() const {
     return connectError_.empty() ? "cannot open the database" : connectError_;
 }
 
+void SystemDb::ReleaseThreadConnection() {
+    auto& mine = ThreadConnections();
+    const auto it = mine.find(id_);
+    if (it == mine.end()) return;
+    sqlite3* db = it->second;
+    mine.erase(it);
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::erase(connections_, db);
+    sqlite3_close_v2(db);
+}
+
 std::string SystemDb::Reason(sqlite3* db, int code) const {
-    if (shared_ && (code & 0xff) == SQLITE_CANTOPEN && HeaderSaysWal(path_)) {
+    if ((code & 0xff) == SQLITE_CANTOPEN && !OutOfDescriptors(db) && shared_ &&
+        HeaderSaysWal(path_)) {
         heldInWal_ = true;
         return kHeldInWal;
     }
+    if ((code & 0xff) == SQLITE_CANTOPEN) return OpenFailure(db);
     return db != nullptr ? sqlite3_errmsg(db) : "database error";
 }
 

@@ -60,6 +60,9 @@ class SystemDb {
     sqlite3* Handle() const;
     // Why the last connection could not be opened.
     std::string ConnectError() const;
+    // The calling thread's connection closes; its next use opens another. A
+    // thread that has done its part holds no descriptors for it.
+    void ReleaseThreadConnection();
     // Why a call on one of its connections failed with the code: SQLite's
     // message, or, on a shared folder turned back into WAL, kHeldInWal.
     std::string Reason(sqlite3* db, int code) const;
@@ -140,6 +143,10 @@ class Statement {
     bool failed_ = false;
     std::string error_;  // why it could not be prepared or stepped
 };
+
+// What a process out of descriptors is told instead of SQLite's "unable to
+// open database file".
+inline constexpr const char* kTooManyOpenFiles = "too many open files";
 
 // Whether a statement of a system's tables failed because the database holds
 // none, rather than because it could not be read.

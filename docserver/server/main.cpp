@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "descriptor_budget.h"
 #include "engine/command_engine.h"
 #include "engine/system_init.h"
 #include "platform/leading_number.h"
@@ -56,7 +57,9 @@ constexpr const char* kOptions =
     "  --log                    one line per request on standard error\n"
     "  --workers N              requests run at once, 1 to 256 (one per processor,\n"
     "                           at least 2)\n"
-    "  --max-connections N      connections at once, 1 to 100000 (256)\n"
+    "  --max-connections N      connections at once, 1 to 100000 (256); the workers\n"
+    "                           and connections must fit the descriptor limit\n"
+    "                           (ulimit -n), raised at start as far as it goes\n"
     "  --max-per-address N      connections from one address, 1 to 100000 (32)\n"
     "  --max-per-user N         logged-in connections of one user, 1 to 100000 (32)\n"
     "  --max-buffered-mb N      buffered bytes of all connections, 1 to 1048576 (256)\n"
@@ -248,6 +251,12 @@ int main(int argc, char** argv) {
                       "give a folder that holds a system (system.db); create one with\n"
                       "  talq-server --init " + systemDir);
     }
+    if (const std::string refusal =
+            docserver::FitDescriptorLimit(docserver::WorkerCount(limits), limits.maxConnections);
+        !refusal.empty()) {
+        std::fprintf(stderr, "talq-server: %s\n", refusal.c_str());
+        return 2;
+    }
     // One engine per worker; failed logins count across all of them.
     std::vector<std::unique_ptr<docserver::CommandEngine>> engines;
     std::vector<docserver::CommandEngine*> pool;
@@ -257,6 +266,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "talq-server: %s\n", error.c_str());
             return 1;
         }
+        // Opened here, used by its worker's thread, which opens its own.
+        engines.back()->Db().ReleaseThreadConnection();
         if (i > 0) engines.back()->ShareLoginThrottle(engines.front()->SharedThrottle());
         pool.push_back(engines.back().get());
     }

@@ -236,6 +236,15 @@ int WorkerCount(const ServerLimits& limits) {
                               : std::max(2, static_cast<int>(std::thread::hardware_concurrency()));
 }
 
+void TcpServer::TellOutOfFiles(bool& told, const char* what) {
+    if (told) return;
+    told = true;
+    std::fprintf(stderr,
+                 "talq-server: %s: %s until descriptors are free (close connections, or give "
+                 "the server a higher limit, ulimit -n)\n",
+                 kTooManyOpenFiles, what);
+}
+
 void TcpServer::Wake() {
     std::uint64_t one = 1;
     [[maybe_unused]] ssize_t n = ::write(wakeFd_, &one, sizeof one);
@@ -342,8 +351,14 @@ void TcpServer::Work(CommandEngine& engine) {
                 walHeldTold_ = held;
                 if (held) std::fprintf(stderr, "talq-server: %s\n", kHeldInWal);
             }
+            const bool outOfFiles = reply.rfind("ERROR", 0) == 0 &&
+                                    reply.find(kTooManyOpenFiles) != std::string::npos;
+            if (reply.rfind("ERROR", 0) != 0)
+                requestsOutOfFiles_ = false;
+            else if (outOfFiles)
+                TellOutOfFiles(requestsOutOfFiles_, "requests are refused");
             // Every other failure is told as it happens, with what failed.
-            if (!held && !failure.empty())
+            if (!held && !outOfFiles && !failure.empty())
                 std::fprintf(stderr, "talq-server: #%d %s\n", c->number, failure.c_str());
             if (!c->state.user.empty() && !SameText(c->state.user, c->user)) {
                 if (std::string refusal = UserCapRefusal(*c, c->state.user); !refusal.empty()) {
@@ -575,7 +590,7 @@ void TcpServer::Run(int stopFd) {
                 int fd = ::accept4(listenFd_, reinterpret_cast<sockaddr*>(&peer), &len,
                                    SOCK_CLOEXEC | SOCK_NONBLOCK);
                 if (fd < 0) {
-                    if (OutOfDescriptors(errno)) {
+                    if (const int why = errno; OutOfDescriptors(why)) {
                         // Nothing to accept with: wait before trying again,
                         // longer each time, rather than spin.
                         acceptBackoff =
@@ -583,11 +598,14 @@ void TcpServer::Run(int stopFd) {
                                      std::max(std::chrono::milliseconds(50), acceptBackoff * 2));
                         acceptPause = Clock::now() + acceptBackoff;
                         if (log_ != nullptr)
-                            std::fprintf(log_, "accept paused: %s\n", std::strerror(errno));
+                            std::fprintf(log_, "accept paused: %s\n", std::strerror(why));
+                        if (why == EMFILE || why == ENFILE)
+                            TellOutOfFiles(acceptOutOfFiles_, "new connections wait");
                     }
                     break;
                 }
                 acceptBackoff = std::chrono::milliseconds(0);
+                acceptOutOfFiles_ = false;
                 std::lock_guard<std::mutex> lock(mutex_);
                 Admit(fd, peer);
             }

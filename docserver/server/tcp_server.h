@@ -120,6 +120,12 @@ class TcpServer {
     // Whether the error output says that requests are refused for a system
     // turned back into WAL: once, until one is answered again.
     bool walHeldTold_ = false;  // under mutex_
+    // The same for running out of descriptors, for requests and accepts
+    // apart: once, until one is served again.
+    bool requestsOutOfFiles_ = false;  // under mutex_
+    bool acceptOutOfFiles_ = false;    // the poll thread's
+    // Says on the error output what waits for descriptors, once a spell.
+    void TellOutOfFiles(bool& told, const char* what);
 };
 
 }  // namespace docserver
