@@ -44,6 +44,16 @@ class TalqClientAPI {
     // The server's reason of the database error it answered last, once: ""
     // when a message told it already or a request has succeeded since.
     std::string TakeUntoldDatabaseError();
+    // Why the last request that got no answer failed (the connection lost,
+    // reset or refused, a reply cut off, no reply in time), once: "" when it
+    // was told already or an answer has come since.
+    std::string TakeUntoldTransportError();
+    // A connection the server closed while idle (a restart, its idle
+    // time-out), or one the library ended, is made again now, outside any
+    // request, so that what went with it (the page locks) is known before the
+    // reviewer changes anything; nothing is sent while it stands. False when
+    // it could not be made again (LastError, TakeUntoldTransportError).
+    bool ReconnectIfClosed();
     std::int32_t timeout() const { return timeout_; }
     void timeout(std::int32_t seconds);
     bool IsRequestInProcess() const { return busyCount_ >= 1; }
@@ -100,6 +110,9 @@ class TalqClientAPI {
     // The server's own reason in a failure text ("ERROR: why" gives "why");
     // "" when the request got no answer.
     static std::string ServerReason(const std::string& error);
+    // The server refused a page lock: another connection holds it, or the
+    // page may not be changed. Any other failure leaves the lock unknown.
+    static bool LockRefused(const std::string& error);
 
     // ---- Key navigation and page requests (talq_client_api_navigation.cpp,
     //      talq_client_api_pages.cpp) ----
@@ -320,6 +333,10 @@ class TalqClientAPI {
     // The last "ERROR: Database Error" reply, kept until a request succeeds.
     std::string databaseError_;
     bool databaseErrorTold_ = false;
+    // Why the last request without an answer failed, until an answer comes.
+    std::string transportError_;
+    bool transportErrorTold_ = false;
+    void LinkFailed(const std::string& reason);
     bool displayErrorMsgs_ = false;
     std::int16_t userValid_ = 0;
     std::int16_t projectValid_ = 0;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QTimer>
 
+#include "platform/prompts.h"
 #include "server/talq_client_api.h"
 #include "viewer/widgets/frm_view.h"
 
@@ -49,15 +50,15 @@ void frmView::WatchPageLock() {
     TalqAPi->OnNewConnection([this] { pageLockCheck_->start(0); });
 }
 
-void frmView::FollowPageLock() {
+bool frmView::FollowPageLock() {
     ViewerSession& session = Session();
     const std::string key = page.g_szLockedKey;
     // Only a lock the page holds is followed: a page shown read-only or
     // restricted has none, and one half shown is not the reviewer's yet.
-    if (unloaded_ || key.empty() || key != page.szCurrentKey || page.g_ValidImage == 0) return;
-    if (session.LockEpoch() == page.lockEpoch || (session.SystemFlags() & 0x400) != 0) return;
+    if (unloaded_ || key.empty() || key != page.szCurrentKey || page.g_ValidImage == 0) return true;
+    if (session.LockEpoch() == page.lockEpoch || (session.SystemFlags() & 0x400) != 0) return true;
     // A refused login took no lock away: the page waits for the login.
-    if (!session.IsUserValid() || !session.IsProjectValid()) return;
+    if (!session.IsUserValid() || !session.IsProjectValid()) return true;
     if (!session.HoldsPageLock(key)) {
         // Asked once more: the lost connection's own lock goes soon, another
         // user's stays.
@@ -66,14 +67,65 @@ void frmView::FollowPageLock() {
         const bool locked = session.SetPageLock(key);
         session.SetDisplayErrorMsgs(showing);
         if (!locked) {
-            // No answer: asked again before the next drawing, and the save
-            // takes the lock itself.
-            if (TalqClientAPI::ServerReason(session.LastError()).empty()) return;
+            // Neither had nor refused (no answer, a busy or failed database):
+            // asked again before the next change, and the save takes the lock
+            // itself.
+            if (!TalqClientAPI::LockRefused(session.LastError())) {
+                TellLockFailure();
+                return false;
+            }
             page.g_szLockedKey.clear();
             ShowReadOnly(true);
         }
     }
     page.lockEpoch = session.LockEpoch();
+    return true;
+}
+
+bool frmView::PageLockKnown() {
+    ViewerSession& session = Session();
+    const std::string key = page.g_szLockedKey;
+    if (unloaded_ || key.empty() || key != page.szCurrentKey || page.g_ValidImage == 0 ||
+        (session.SystemFlags() & 0x400) != 0)
+        return true;
+    // The server drops a connection's locks with it; an idle connection
+    // tells nothing until a request goes, and a drawing sends none.
+    if (!session.ReconnectIfClosed()) {
+        // A refused login said so itself; the page waits for the login.
+        if (session.IsUserValid() && session.IsProjectValid()) TellLockFailure();
+        return false;
+    }
+    if (session.LockEpoch() != page.lockEpoch) return FollowPageLock();
+    if (session.IsRemoteAccess()) return true;
+    // Through the library no connection ends when another process takes
+    // the page (judging this one gone): the lock is asked for again, which
+    // runs in this process and waits for no network.
+    const bool showing = session.DisplayErrorMsgs();
+    session.SetDisplayErrorMsgs(false);
+    const bool locked = session.SetPageLock(key);
+    session.SetDisplayErrorMsgs(showing);
+    if (!locked) {
+        if (!TalqClientAPI::LockRefused(session.LastError())) {
+            TellLockFailure();
+            return false;
+        }
+        page.g_szLockedKey.clear();
+        ShowReadOnly(true);
+    }
+    page.lockEpoch = session.LockEpoch();
+    return true;
+}
+
+void frmView::TellLockFailure() {
+    ViewerSession& session = Session();
+    std::string reason = TalqClientAPI::ServerReason(session.LastError());
+    // A database error's reason is told here, not once more by the next step.
+    if (!reason.empty()) session.TakeUntoldDatabaseError();
+    if (reason.empty()) reason = session.TakeUntoldTransportError();
+    if (reason.empty()) reason = session.LastError();
+    platform::Beep();
+    if (session.DisplayErrorMsgs())
+        platform::MsgBox("Unable to Lock Page\n" + reason, platform::vbCritical, "Warning");
 }
 
 }  // namespace viewer

@@ -47,6 +47,8 @@ void frmView::UpdateTagPalette(const std::string& key) {
     if (Session().IsProjectValid() && page.g_ValidImage != 0 && project.g_RestrictTags != 2 &&
         !key.empty()) {
         n = Session().GetImageTags(key, list);
+        // Rows all off would say the page has no tags.
+        if (n == 0) TellUntoldFailure("Unable to Obtain Image Tags");
     }
     tagPalette.rows.MarkPageTags(list, n);
     ui.TagRows->ShowStates(tagPalette.rows);
