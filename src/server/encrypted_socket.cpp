@@ -21,6 +21,12 @@ std::string PortText(int port) {
     return text;
 }
 
+bool ConnectionGone(int code) {
+    return code == platform::kSockConnRefused || code == platform::kSockConnReset ||
+           code == platform::kSockConnAborted || code == platform::kSockNotConn ||
+           code == platform::kSockShutdown || code == platform::kSockNetReset;
+}
+
 }  // namespace
 
 std::string BindAddressFor(const std::string& localIP, const std::string& remoteHost) {
@@ -171,6 +177,9 @@ std::int32_t EncryptedSocket::SendData(const std::string& text) {
             partlySent_ = true;
             break;
         }
+        // A connection refused, reset or closed does not come back by
+        // sending again: only a full send buffer is worth the waits.
+        if (ConnectionGone(modWinsockAPI::LastError())) break;
     }
     Failure = "The request could not be sent: " + Error(modWinsockAPI::LastError());
     return -1;

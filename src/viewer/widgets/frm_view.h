@@ -367,9 +367,10 @@ class frmView : public QMainWindow, private PrintHost {
     // meanwhile is made again and the lock followed; through the library the
     // lock is asked for again. False, told why, when it cannot be known.
     bool PageLockKnown();
-    // Tells why the lock could not be had: the server's reason, or why no
-    // answer came.
-    void TellLockFailure();
+    // After the page's lock was not had: a refusal shows the page
+    // read-only; a failure of the server's own (a busy or failed database)
+    // is told with its reason, and is false; no answer is left to the save.
+    bool FollowRefusal();
     // Tells, once, why the session's last request failed when the server
     // never answered or could not reach its system: a beep and one box,
     // `what` (when given) over the reason. False when there was nothing to

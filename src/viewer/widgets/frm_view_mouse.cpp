@@ -67,7 +67,9 @@ bool frmView::MouseDragging() {
         return false;
     }
     ViewerSession& session = Session();
-    return !session.IsRequestInProcess() && session.IsProjectValid() && page.g_ValidImage != 0;
+    // A login the server refused as the drag began is asked for by the save.
+    return !session.IsRequestInProcess() &&
+           (session.IsProjectValid() || session.LoginRefused()) && page.g_ValidImage != 0;
 }
 
 bool frmView::PageTakesClicks() {

@@ -67,15 +67,10 @@ bool frmView::FollowPageLock() {
         const bool locked = session.SetPageLock(key);
         session.SetDisplayErrorMsgs(showing);
         if (!locked) {
-            // Neither had nor refused (no answer, a busy or failed database):
-            // asked again before the next change, and the save takes the lock
-            // itself.
-            if (!TalqClientAPI::LockRefused(session.LastError())) {
-                TellLockFailure();
-                return false;
-            }
-            page.g_szLockedKey.clear();
-            ShowReadOnly(true);
+            if (!FollowRefusal()) return false;
+            // No answer: this epoch's lock is asked for again before the
+            // next change.
+            if (!TalqClientAPI::LockRefused(session.LastError())) return true;
         }
     }
     page.lockEpoch = session.LockEpoch();
@@ -90,42 +85,43 @@ bool frmView::PageLockKnown() {
         return true;
     // The server drops a connection's locks with it; an idle connection
     // tells nothing until a request goes, and a drawing sends none.
-    if (!session.ReconnectIfClosed()) {
-        // A refused login said so itself; the page waits for the login.
-        if (session.IsUserValid() && session.IsProjectValid()) TellLockFailure();
-        return false;
-    }
+    const bool showing = session.DisplayErrorMsgs();
+    session.SetDisplayErrorMsgs(false);
+    const bool connected = session.ReconnectIfClosed();
+    session.SetDisplayErrorMsgs(showing);
+    // Not made again (no answer, a refused login): the save takes the lock
+    // itself, or asks for the login, and tells what failed.
+    if (!connected) return true;
     if (session.LockEpoch() != page.lockEpoch) return FollowPageLock();
     if (session.IsRemoteAccess()) return true;
     // Through the library no connection ends when another process takes
     // the page (judging this one gone): the lock is asked for again, which
     // runs in this process and waits for no network.
-    const bool showing = session.DisplayErrorMsgs();
     session.SetDisplayErrorMsgs(false);
     const bool locked = session.SetPageLock(key);
     session.SetDisplayErrorMsgs(showing);
-    if (!locked) {
-        if (!TalqClientAPI::LockRefused(session.LastError())) {
-            TellLockFailure();
-            return false;
-        }
-        page.g_szLockedKey.clear();
-        ShowReadOnly(true);
-    }
+    if (!locked && !FollowRefusal()) return false;
     page.lockEpoch = session.LockEpoch();
     return true;
 }
 
-void frmView::TellLockFailure() {
+bool frmView::FollowRefusal() {
     ViewerSession& session = Session();
-    std::string reason = TalqClientAPI::ServerReason(session.LastError());
-    // A database error's reason is told here, not once more by the next step.
-    if (!reason.empty()) session.TakeUntoldDatabaseError();
-    if (reason.empty()) reason = session.TakeUntoldTransportError();
-    if (reason.empty()) reason = session.LastError();
+    if (TalqClientAPI::LockRefused(session.LastError())) {
+        page.g_szLockedKey.clear();
+        ShowReadOnly(true);
+        return true;
+    }
+    const std::string reason = TalqClientAPI::ServerReason(session.LastError());
+    // No answer: asked again before the next change, and the save takes
+    // the lock itself and tells what failed.
+    if (reason.empty()) return true;
+    // A busy or failed database: the lock is neither had nor refused.
+    session.TakeUntoldDatabaseError();
     platform::Beep();
     if (session.DisplayErrorMsgs())
         platform::MsgBox("Unable to Lock Page\n" + reason, platform::vbCritical, "Warning");
+    return false;
 }
 
 }  // namespace viewer
