@@ -46,7 +46,7 @@ class TalqClientAPI {
     std::string TakeUntoldDatabaseError();
     // Why the last request that got no answer failed (the connection lost,
     // reset or refused, a reply cut off, no reply in time), once: "" when it
-    // was told already or an answer has come since.
+    // was taken already. A step takes it first to forget what others left.
     std::string TakeUntoldTransportError();
     // A connection the server closed while idle (a restart, its idle
     // time-out), or one the library ended, is made again now, outside any
@@ -333,7 +333,7 @@ class TalqClientAPI {
     // The last "ERROR: Database Error" reply, kept until a request succeeds.
     std::string databaseError_;
     bool databaseErrorTold_ = false;
-    // Why the last request without an answer failed, until an answer comes.
+    // Why the last request without an answer failed, until taken.
     std::string transportError_;
     bool transportErrorTold_ = false;
     void LinkFailed(const std::string& reason);

@@ -256,8 +256,6 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
         lastError_ = "ERROR: Invalid Data Returned";
         return false;
     }
-    // The server answered: the way to it works again.
-    transportError_.clear();
     if (StartsWithError(reply)) {
         lastError_ = reply;
         if (reply.rfind(kDatabaseError, 0) == 0 && reply != databaseError_) {

@@ -88,6 +88,8 @@ bool frmView::FailPage(std::string& status, const char* mark) {
 }
 
 bool frmView::DisplayImage(const std::string& key) {
+    // Only this display's own failures are told at its end.
+    Session().TakeUntoldTransportError();
     const bool shown = ShowPage(key);
     // A server out of reach, or one that cannot reach its system, fails the
     // page's requests alike: the marks alone would hide why, and one message

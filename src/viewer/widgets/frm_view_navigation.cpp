@@ -70,6 +70,8 @@ void frmView::NavTBar_Click(int Index) {
         mnu_project_Click();
         return;
     }
+    // Only this move's own failures are told.
+    session.TakeUntoldTransportError();
     if (page.szCurrentKey.empty()) {
         if (project.g_LimitNav != 0) {
             platform::Beep();
