@@ -179,6 +179,7 @@ TEST(Transport, SilenceTimesOutClosesTheSocketAndTheNextRequestLogsInAgain) {
     std::string reply;
     EXPECT_FALSE(Peer::Send(api, "FIRST", reply));
     EXPECT_EQ(api.LastError(), "ERROR: Invalid Data Returned");
+    EXPECT_EQ(api.TakeUntoldTransportError(), "No reply from the server within 5 seconds.");
     EXPECT_GE(fast.pump.Yields(), 6) << "waited out the time-out of 5";
     EXPECT_LE(fast.pump.Yields(), 8);
     EXPECT_FALSE(Peer::SocketConnected(api));
