@@ -323,6 +323,7 @@ class TalqClientAPI {
     std::int16_t sessionClosed_ = 0;
     bool closeDeferred_ = false;
     bool reconnectPending_ = false;
+    bool timedOut_ = false;  // the socket was dropped after a request timed out
     bool hourglass_ = false;
     std::int32_t connection_ = 0;
     std::int32_t systemFlags_ = 0;

@@ -230,6 +230,7 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
                     if (abortRequested_ == 0)
                         LinkFailed("No reply from the server within " + std::to_string(timeout_) +
                                    " seconds.");
+                    timedOut_ = true;
                     // A late reply must never answer the next request.
                     DropSocket();
                     dropped = true;
@@ -295,7 +296,9 @@ bool TalqClientAPI::ReconnectIfClosed() {
         if (socketConnected_ != 0) {
             if (platform::PollReadable(socket_->Socket, 0) == 0) return true;
             DropSocket();
-        } else if (!reconnectPending_) {
+        } else if (!reconnectPending_ || timedOut_) {
+            // A link that let a request time out may answer nothing again:
+            // the next request finds out, not a drawing.
             return true;
         }
     } else if (!LocalConnectionEnded()) {
@@ -364,6 +367,7 @@ bool TalqClientAPI::ConnectSocket() {
     socketConnected_ = 1;
     NewConnection();
     reconnectPending_ = false;
+    timedOut_ = false;
     return true;
 }
 

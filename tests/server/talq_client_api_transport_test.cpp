@@ -313,6 +313,22 @@ TEST(Transport, AnIdleConnectionTheServerClosedIsMadeAgainWithoutARequest) {
     EXPECT_FALSE(api.IsRequestInProcess());
 }
 
+// A link that let a request time out may answer nothing again: a drawing
+// does not wait on it.
+TEST(Transport, AfterATimeOutNoConnectionIsMadeWithoutARequest) {
+    FakeServer server(SilentAfterOpening());
+    TalqClientAPI api;
+    ASSERT_TRUE(Open(api, server));
+    Peer::LogIn(api, "USER", "PW", "PROJ");
+    FastClock fast;
+    std::string reply;
+    EXPECT_FALSE(Peer::Send(api, "CMD", reply));
+    const std::size_t sent = server.Commands().size();
+    EXPECT_TRUE(api.ReconnectIfClosed());
+    EXPECT_EQ(server.Commands().size(), sent);
+    EXPECT_EQ(server.Connections(), 1);
+}
+
 // A reply lost or a server gone is told by its reason, once; a send the
 // server refuses is not tried again for seconds.
 TEST(Transport, ARequestWithoutAnAnswerKeepsWhyOnceAndARefusedSendGivesUpAtOnce) {
