@@ -21,6 +21,12 @@ std::string PortText(int port) {
     return text;
 }
 
+bool ConnectionGone(int code) {
+    return code == platform::kSockConnRefused || code == platform::kSockConnReset ||
+           code == platform::kSockConnAborted || code == platform::kSockNotConn ||
+           code == platform::kSockShutdown || code == platform::kSockNetReset;
+}
+
 }  // namespace
 
 std::string BindAddressFor(const std::string& localIP, const std::string& remoteHost) {
@@ -169,9 +175,13 @@ std::int32_t EncryptedSocket::SendData(const std::string& text) {
         // first byte would corrupt the stream.
         if (sent > 0) {
             partlySent_ = true;
-            return -1;
+            break;
         }
+        // A connection refused, reset or closed does not come back by
+        // sending again: only a full send buffer is worth the waits.
+        if (ConnectionGone(modWinsockAPI::LastError())) break;
     }
+    Failure = "The request could not be sent: " + Error(modWinsockAPI::LastError());
     return -1;
 }
 
@@ -194,8 +204,12 @@ std::int32_t EncryptedSocket::QueryData() {
     if (n <= 0) {
         // The peer closed or the connection failed: a reply cut off is bad
         // data; before any byte of it the socket is simply gone.
-        DataLen = (Partial == 1 && reader_.Buffered() > 0) ? -1 : 0;
+        const bool cut = Partial == 1 && reader_.Buffered() > 0;
+        DataLen = cut ? -1 : 0;
         Data.clear();
+        const std::string why =
+            n == 0 ? "the server closed the connection." : Error(modWinsockAPI::LastError());
+        Failure = (cut ? "The server's reply was cut off: " : "No reply from the server: ") + why;
         return EndReply(-1);
     }
     if (Partial != 1) {
@@ -216,6 +230,7 @@ std::int32_t EncryptedSocket::QueryData() {
     }
     Data.clear();
     DataLen = -1;
+    Failure = "The server's reply could not be read.";
     return EndReply(-1);
 }
 

@@ -43,6 +43,8 @@ class EncryptedSocket {
     // -1 failure: DataLen -1 for bad data or a reply cut off, DataLen 0 when
     // the connection went away before any byte of the reply.
     std::int32_t QueryData();
+    // Why the last send or QueryData failed, in words.
+    std::string Failure;
 
     void SOCK_EString(std::string& frame, std::int32_t length);
     void SOCK_DString(std::string& frame, std::int32_t length);

@@ -44,6 +44,16 @@ class TalqClientAPI {
     // The server's reason of the database error it answered last, once: ""
     // when a message told it already or a request has succeeded since.
     std::string TakeUntoldDatabaseError();
+    // Why the last request that got no answer failed (the connection lost,
+    // reset or refused, a reply cut off, no reply in time), once: "" when it
+    // was taken already. A step takes it first to forget what others left.
+    std::string TakeUntoldTransportError();
+    // A connection the server closed while idle (a restart, its idle
+    // time-out), or one the library ended, is made again now, outside any
+    // request, so that what went with it (the page locks) is known before the
+    // reviewer changes anything; nothing is sent while it stands. False when
+    // it could not be made again (LastError, TakeUntoldTransportError).
+    bool ReconnectIfClosed();
     std::int32_t timeout() const { return timeout_; }
     void timeout(std::int32_t seconds);
     bool IsRequestInProcess() const { return busyCount_ >= 1; }
@@ -103,6 +113,9 @@ class TalqClientAPI {
     // A failure's own text with, on a line of its own, the server's reason
     // in error when it holds one.
     static std::string WithServerReason(const std::string& text, const std::string& error);
+    // The server refused a page lock: another connection holds it, or the
+    // page may not be changed. Any other failure leaves the lock unknown.
+    static bool LockRefused(const std::string& error);
 
     // ---- Key navigation and page requests (talq_client_api_navigation.cpp,
     //      talq_client_api_pages.cpp) ----
@@ -313,6 +326,7 @@ class TalqClientAPI {
     std::int16_t sessionClosed_ = 0;
     bool closeDeferred_ = false;
     bool reconnectPending_ = false;
+    bool timedOut_ = false;  // the socket was dropped after a request timed out
     bool hourglass_ = false;
     std::int32_t connection_ = 0;
     std::int32_t systemFlags_ = 0;
@@ -323,6 +337,10 @@ class TalqClientAPI {
     // The last "ERROR: Database Error" reply, kept until a request succeeds.
     std::string databaseError_;
     bool databaseErrorTold_ = false;
+    // Why the last request without an answer failed, until taken.
+    std::string transportError_;
+    bool transportErrorTold_ = false;
+    void LinkFailed(const std::string& reason);
     bool displayErrorMsgs_ = false;
     std::int16_t userValid_ = 0;
     std::int16_t projectValid_ = 0;

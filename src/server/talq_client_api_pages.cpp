@@ -161,6 +161,12 @@ bool TalqClientAPI::LockedBySameUser(const std::string& reply) const {
     return mVBUtil::UCase(reply) == mVBUtil::UCase("ERROR: Page Locked by " + userName_);
 }
 
+bool TalqClientAPI::LockRefused(const std::string& error) {
+    const std::string upper = mVBUtil::UCase(error);
+    return upper.rfind("ERROR: PAGE LOCKED BY ", 0) == 0 ||
+           upper == "ERROR: INSUFFICIENT SECURITY LEVEL";
+}
+
 bool TalqClientAPI::SetPageLock(const std::string& key) {
     if (!ValidateSession(15)) return false;
     if (RefuseBreakers({&key}, "Image Key")) return false;
@@ -180,7 +186,13 @@ bool TalqClientAPI::SetPageLock(const std::string& key) {
         }
         ReleaseRequestLock();
     }
-    if (!locked) return false;
+    if (!locked) {
+        // Taken meanwhile: this session no longer holds it, whatever it held.
+        if (LockRefused(lastError_))
+            lockedKeys_.erase(std::remove(lockedKeys_.begin(), lockedKeys_.end(), key),
+                              lockedKeys_.end());
+        return false;
+    }
     if (std::find(lockedKeys_.begin(), lockedKeys_.end(), key) == lockedKeys_.end())
         lockedKeys_.push_back(key);
     return true;

@@ -193,6 +193,7 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
             // nothing has come, and an idle yield would add its sleep to
             // every request.
             if (socket_->SendData(frame) < 0) {
+                LinkFailed(socket_->Failure);
                 if (retry()) continue;
                 return false;
             }
@@ -211,6 +212,7 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
                 if (polled == -1) {
                     // The connection went away after the send, or bad data
                     // came: the stream can no longer be trusted.
+                    LinkFailed(socket_->Failure);
                     DropSocket();
                     dropped = true;
                     break;
@@ -225,6 +227,10 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
                     ++count;
                 }
                 if (count > timeout_ || abortRequested_ > 0) {
+                    if (abortRequested_ == 0)
+                        LinkFailed("No reply from the server within " + std::to_string(timeout_) +
+                                   " seconds.");
+                    timedOut_ = true;
                     // A late reply must never answer the next request.
                     DropSocket();
                     dropped = true;
@@ -245,6 +251,7 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
     }
 
     if (replyLength < 1) {
+        if (remote_ == 0) LinkFailed("No reply from the local-access library.");
         replyLength = 0;
         reply.clear();
         lastError_ = "ERROR: Invalid Data Returned";
@@ -267,6 +274,42 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
     }
     databaseError_.clear();
     return true;
+}
+
+void TalqClientAPI::LinkFailed(const std::string& reason) {
+    transportError_ = reason;
+    transportErrorTold_ = false;
+}
+
+std::string TalqClientAPI::TakeUntoldTransportError() {
+    if (transportError_.empty() || transportErrorTold_) return "";
+    transportErrorTold_ = true;
+    return transportError_;
+}
+
+bool TalqClientAPI::ReconnectIfClosed() {
+    if (connection_ == 0 || sessionClosed_ != 0 || requestNestingCount_ > 0) return true;
+    if (remote_ > 0) {
+        if (!socket_) return true;
+        // Between requests the server sends nothing: an idle socket with
+        // something to read was closed or broken by the server.
+        if (socketConnected_ != 0) {
+            if (platform::PollReadable(socket_->Socket, 0) == 0) return true;
+            DropSocket();
+        } else if (!reconnectPending_ || timedOut_) {
+            // A link that let a request time out may answer nothing again:
+            // the next request finds out, not a drawing.
+            return true;
+        }
+    } else if (!LocalConnectionEnded()) {
+        return true;
+    }
+    EnterNesting();
+    struct Leave {
+        TalqClientAPI* api;
+        ~Leave() { api->LeaveNesting(); }
+    } leave{this};
+    return ReconnectSession();
 }
 
 std::string TalqClientAPI::TakeUntoldDatabaseError() {
@@ -315,6 +358,7 @@ bool TalqClientAPI::ConnectSocket() {
     s.LocalPortBase = localPortBase_;
     s.LocalAddressIndex = networkCard_;
     if (s.AttemptConnection() != 0) {
+        LinkFailed("Unable to connect to the server: " + s.Error(modWinsockAPI::LastError()));
         lastError_ = "Unable to Establish Remote Connection";
         s.SocketClose();
         return false;
@@ -323,6 +367,7 @@ bool TalqClientAPI::ConnectSocket() {
     socketConnected_ = 1;
     NewConnection();
     reconnectPending_ = false;
+    timedOut_ = false;
     return true;
 }
 

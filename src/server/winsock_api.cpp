@@ -68,7 +68,12 @@ int BindToLocal(platform::SocketHandle socket, const std::string& address, int p
 
 int SendStringData(platform::SocketHandle socket, const std::string& text, int* sent) {
     if (sent != nullptr) *sent = 0;
-    if (text.empty() || !WaitForWritable(socket)) return -1;
+    if (text.empty()) return -1;
+    // A stream that takes nothing for so long is as good as gone.
+    if (!WaitForWritable(socket)) {
+        platform::SetLastSocketError(platform::kSockTimedOut);
+        return -1;
+    }
     std::size_t offset = 0;
     int stalls = 0;
     std::string lastSeen = platform::CurrentClock().TimeText();
@@ -87,7 +92,10 @@ int SendStringData(platform::SocketHandle socket, const std::string& text, int* 
         std::string now = platform::CurrentClock().TimeText();
         if (now != lastSeen) {
             lastSeen = now;
-            if (++stalls > 10) return -1;
+            if (++stalls > 10) {
+                platform::SetLastSocketError(platform::kSockTimedOut);
+                return -1;
+            }
         }
     }
     return static_cast<int>(text.size());

@@ -44,6 +44,11 @@ std::vector<std::string> FakeServer::CommandsOn(int connection) const {
     return out;
 }
 
+void FakeServer::DropConnections() {
+    drop_ = true;
+    while (drop_) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
 bool FakeServer::WaitForClosed(int n) const {
     for (int i = 0; i < 500 && closed_ < n; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -59,6 +64,14 @@ void FakeServer::Run() {
     std::map<int, Conn> conns;
     std::mt19937 random(17);
     while (!stop_) {
+        if (drop_) {
+            for (auto& [fd, c] : conns) {
+                ::close(fd);
+                ++closed_;
+            }
+            conns.clear();
+            drop_ = false;
+        }
         std::vector<pollfd> fds{{listenFd_, POLLIN, 0}};
         for (auto& [fd, c] : conns) fds.push_back({fd, POLLIN, 0});
         if (::poll(fds.data(), fds.size(), 10) <= 0) continue;

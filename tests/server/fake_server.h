@@ -37,6 +37,9 @@ class FakeServer {
     int Connections() const { return connections_; }
     // Waits until the server has closed n connections (its own or the client's).
     bool WaitForClosed(int n) const;
+    // Closes every open connection, as a server that restarts does, and
+    // returns once they are closed.
+    void DropConnections();
 
   private:
     void Run();
@@ -47,6 +50,7 @@ class FakeServer {
     std::atomic<bool> stop_{false};
     std::atomic<int> connections_{0};
     std::atomic<int> closed_{0};
+    std::atomic<bool> drop_{false};
     mutable std::mutex mutex_;
     std::vector<FakeCommand> commands_;
     std::thread thread_;

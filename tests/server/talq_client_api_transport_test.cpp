@@ -179,6 +179,7 @@ TEST(Transport, SilenceTimesOutClosesTheSocketAndTheNextRequestLogsInAgain) {
     std::string reply;
     EXPECT_FALSE(Peer::Send(api, "FIRST", reply));
     EXPECT_EQ(api.LastError(), "ERROR: Invalid Data Returned");
+    EXPECT_EQ(api.TakeUntoldTransportError(), "No reply from the server within 5 seconds.");
     EXPECT_GE(fast.pump.Yields(), 6) << "waited out the time-out of 5";
     EXPECT_LE(fast.pump.Yields(), 8);
     EXPECT_FALSE(Peer::SocketConnected(api));
@@ -287,6 +288,70 @@ TEST(Transport, IdleSocketClosedByTheServerIsReopenedAndTheRequestSentOnce) {
     EXPECT_EQ(server.CommandsOn(2),
               (std::vector<std::string>{"TALQRequiredLogin,USER,PW,,DOM,1,8.6,1",
                                         "TALQGetProjectInfo,USER,PW,PROJ", "CMD2"}));
+}
+
+// A drawing sends no request: a connection the server closed while idle is
+// made again without one, and one that stands is left alone.
+TEST(Transport, AnIdleConnectionTheServerClosedIsMadeAgainWithoutARequest) {
+    FakeServer server(ClosesAfterCmd1("1"));
+    TalqClientAPI api;
+    ASSERT_TRUE(Open(api, server));
+    Peer::LogIn(api, "USER", "PW", "PROJ");
+    const std::size_t sent = server.Commands().size();
+    EXPECT_TRUE(api.ReconnectIfClosed());
+    EXPECT_EQ(server.Commands().size(), sent) << "nothing sent while it stands";
+
+    std::string reply;
+    ASSERT_TRUE(Peer::Send(api, "CMD1", reply));
+    ASSERT_TRUE(server.WaitForClosed(1));
+    const std::uint64_t epoch = api.LockEpoch();
+    EXPECT_TRUE(api.ReconnectIfClosed()) << api.LastError();
+    EXPECT_NE(api.LockEpoch(), epoch);
+    EXPECT_EQ(server.CommandsOn(2), (std::vector<std::string>{
+                                        "TALQRequiredLogin,USER,PW,,DOM,1,8.6,1",
+                                        "TALQGetProjectInfo,USER,PW,PROJ"}));
+    EXPECT_FALSE(api.IsRequestInProcess());
+}
+
+// A link that let a request time out may answer nothing again: a drawing
+// does not wait on it.
+TEST(Transport, AfterATimeOutNoConnectionIsMadeWithoutARequest) {
+    FakeServer server(SilentAfterOpening());
+    TalqClientAPI api;
+    ASSERT_TRUE(Open(api, server));
+    Peer::LogIn(api, "USER", "PW", "PROJ");
+    FastClock fast;
+    std::string reply;
+    EXPECT_FALSE(Peer::Send(api, "CMD", reply));
+    const std::size_t sent = server.Commands().size();
+    EXPECT_TRUE(api.ReconnectIfClosed());
+    EXPECT_EQ(server.Commands().size(), sent);
+    EXPECT_EQ(server.Connections(), 1);
+}
+
+// A reply lost or a server gone is told by its reason, once; a send the
+// server refuses is not tried again for seconds.
+TEST(Transport, ARequestWithoutAnAnswerKeepsWhyOnceAndARefusedSendGivesUpAtOnce) {
+    auto server = std::make_unique<FakeServer>(WithSession([](int, const std::string& command) {
+        FakeAction a;
+        a.silent = command == "LOST";
+        a.closeAfter = command == "LOST";
+        return a;
+    }));
+    TalqClientAPI api;
+    ASSERT_TRUE(Open(api, *server));
+    Peer::LogIn(api, "USER", "PW", "");
+    std::string reply;
+    EXPECT_FALSE(Peer::Send(api, "LOST", reply));
+    EXPECT_EQ(api.TakeUntoldTransportError(),
+              "No reply from the server: the server closed the connection.");
+    EXPECT_EQ(api.TakeUntoldTransportError(), "") << "told once";
+
+    server.reset();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Peer::Send(api, "GONE", reply));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    EXPECT_EQ(api.TakeUntoldTransportError(), "The request could not be sent: Connection refused.");
 }
 
 // The connection a reconnection replaces may hold its page locks on the

@@ -291,8 +291,18 @@ TEST_F(AnnotationRoundTripTest, AReviewerWhoseLockWentNeverWritesOverAnotherRevi
 
     ASSERT_TRUE(idleOut());
     ASSERT_TRUE(other.SetPageLock(key));
+    window->project.RedactMode = annotations::kToolTextNote;
+    window->picImage_MouseDown(1, 0, 50 * 15, 50 * 15);
+    EXPECT_EQ(window->mouse.MouseTrack, 0) << "no drawing on a page another holds";
+    EXPECT_NE(window->page.g_PageReadOnly, 0);
+    other.RemovePageLock(key);
+    ASSERT_TRUE(window->DisplayImage(key));
+
+    // Taken while A types.
     talq::DialogFactory<annotations::frmAnnot>::Scoped add(
         testsupport::ScriptedMaker<annotations::frmAnnot>([&](annotations::frmAnnot& d) {
+            ASSERT_TRUE(idleOut());
+            ASSERT_TRUE(other.SetPageLock(key));
             d.Text1->setPlainText("A's new note");
             d.cmdOK_Click();
             EXPECT_EQ(prompts.Messages().back(), "Unable to Save Annotations\nPage Locked by EDITOR");
@@ -303,7 +313,6 @@ TEST_F(AnnotationRoundTripTest, AReviewerWhoseLockWentNeverWritesOverAnotherRevi
             d.cmdOK_Click();
             EXPECT_EQ(d.result(), QDialog::Accepted);
         }));
-    window->project.RedactMode = annotations::kToolTextNote;
     window->picImage_MouseDown(1, 0, 50 * 15, 50 * 15);
     window->picImage_MouseMove(1, 0, 150 * 15, 150 * 15);
     window->picImage_MouseUp(1, 0, 150 * 15, 150 * 15);

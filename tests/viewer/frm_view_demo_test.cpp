@@ -307,6 +307,63 @@ TEST_F(FrmViewDemoTest, PageTakenDuringAServerRestartIsReadOnlyBeforeTheReviewer
     EXPECT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();
 }
 
+// An idle connection tells nothing of a restart, and a drawing sends no
+// request: the drawing itself finds the connection gone and follows the lock
+// before it begins.
+TEST_F(FrmViewDemoTest, PageTakenDuringARestartIsReadOnlyBeforeADrawingThoughNoRequestWentBetween) {
+    LogInAndOpen("admin", "admin", kRemoteMode);
+    const std::string key = OrdinaryPage(2);
+    ASSERT_FALSE(key.empty());
+    TalqClientAPI other;
+    ASSERT_NO_FATAL_FAILURE(OpenOther(other, "reviewer", "review"));
+    auto readOnly = [&] { return Status().rfind(key + " [READ ONLY]", 0) == 0; };
+    window->project.RedactMode = annotations::kToolHighlight;
+
+    ASSERT_TRUE(window->DisplayImage(key)) << Status();
+    ASSERT_NO_FATAL_FAILURE(RestartServer());
+    ASSERT_TRUE(other.SetPageLock(key)) << other.LastError();
+    window->picImage_MouseDown(1, 0, 50 * 15, 50 * 15);
+    EXPECT_EQ(window->mouse.MouseTrack, 0);
+    EXPECT_TRUE(readOnly()) << Status();
+
+    // Nobody took it: the lock is taken again and the drawing begins.
+    other.RemovePageLock(key);
+    ASSERT_TRUE(window->DisplayImage(key)) << Status();
+    ASSERT_NO_FATAL_FAILURE(RestartServer());
+    window->picImage_MouseDown(1, 0, 50 * 15, 50 * 15);
+    EXPECT_EQ(window->mouse.MouseTrack, annotations::kToolHighlight);
+    EXPECT_FALSE(readOnly()) << Status();
+    EXPECT_TRUE(window->TalqAPi->HoldsPageLock(key));
+    const int highlights = window->pageAnnotations[kHighlight].count;
+    window->picImage_MouseUp(1, 0, 150 * 15, 150 * 15);
+    EXPECT_EQ(window->pageAnnotations[kHighlight].count, highlights + 1) << "saved";
+    EXPECT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();
+}
+
+// Through the library no connection ends when another process takes the
+// page: the drawing asks for the lock before it begins.
+TEST_F(FrmViewDemoTest, PageTakenFromALocalSessionIsReadOnlyBeforeADrawing) {
+    LogInAndOpen("admin", "admin");
+    const std::string key = OrdinaryPage(3);
+    ASSERT_FALSE(key.empty());
+    ASSERT_TRUE(window->DisplayImage(key)) << Status();
+    {
+        // As when another machine judged this viewer gone.
+        docserver::SystemDb db;
+        std::string error;
+        ASSERT_TRUE(db.Open(Sys() + "/system.db", false, error)) << error;
+        ASSERT_TRUE(db.Exec("DELETE FROM page_locks", error)) << error;
+    }
+    TalqClientAPI other;
+    ASSERT_NO_FATAL_FAILURE(OpenOther(other, "reviewer", "review"));
+    ASSERT_TRUE(other.SetPageLock(key)) << other.LastError();
+    window->project.RedactMode = annotations::kToolHighlight;
+    window->picImage_MouseDown(1, 0, 50 * 15, 50 * 15);
+    EXPECT_EQ(window->mouse.MouseTrack, 0);
+    EXPECT_EQ(Status().rfind(key + " [READ ONLY]", 0), 0U) << Status();
+    EXPECT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();
+}
+
 TEST_F(FrmViewDemoTest, RestrictedPageShowsReadOnlyWithoutLockOrOriginal) {
     LogInAndOpen("admin", "admin");
     const int index = FirstPage([](const DemoPage& p) { return p.restricted; });

@@ -360,8 +360,22 @@ class frmView : public QMainWindow, private PrintHost {
     // Gives a back buffer its pane's size, cleared.
     static void ClearBackBuffer(platform::DrawSurface& buffer, const SurfacePane* pane);
     // After a new connection: the page on display takes its lock again, or
-    // shows read-only when another connection took it meanwhile.
-    void FollowPageLock();
+    // shows read-only when another connection took it meanwhile. False when
+    // the lock could not be had for another reason, which was told.
+    bool FollowPageLock();
+    // Before the reviewer changes the page: a connection the server closed
+    // meanwhile is made again and the lock followed; through the library the
+    // lock is asked for again. False, told why, when it cannot be known.
+    bool PageLockKnown();
+    // After the page's lock was not had: a refusal shows the page
+    // read-only; a failure of the server's own (a busy or failed database)
+    // is told with its reason, and is false; no answer is left to the save.
+    bool FollowRefusal();
+    // Tells, once, why the session's last request failed when the server
+    // never answered or could not reach its system: a beep and one box,
+    // `what` (when given) over the reason. False when there was nothing to
+    // tell or messages are off.
+    bool TellUntoldFailure(const std::string& what);
     // Runs FollowPageLock once no request or dialog has the page in hand.
     void WatchPageLock();
     // The page display's steps; DisplayImage then tells what the server
@@ -384,6 +398,8 @@ class frmView : public QMainWindow, private PrintHost {
     bool MouseDragging();
     // Beeps while busy or without a page, and chooses a project when none is open.
     bool PageTakesClicks();
+    // A click on a page whose image or lists did not come asks for it again.
+    bool ShowFailedPageAgain(int button, int x, int y);
     KindList& ListOf(std::int32_t kind);
     // A change to one kind's list as stored; why it cannot be made there
     // (the record it changes is gone, the list is full), or "".

@@ -51,9 +51,10 @@ bool frmView::RereadPageLists(std::string& reason) {
     if (locking && !session.HoldsPageLock(key)) {
         if (!session.SetPageLock(key)) {
             reason = TalqClientAPI::ServerReason(session.LastError());
-            // No answer: the next save tries again. A refusal: what the
-            // page shows is read-only, and must be what is stored.
-            if (reason.empty()) return false;
+            // No answer, or a failure of the server's own: the next save
+            // tries again. A refusal: what the page shows is read-only, and
+            // must be what is stored.
+            if (!TalqClientAPI::LockRefused(session.LastError())) return false;
             page.g_szLockedKey.clear();
             ShowReadOnly(true);
         } else {
@@ -135,6 +136,11 @@ bool frmView::SaveChange(std::int32_t kind, const char* failure, const ListChang
             ListOf(kind) = std::move(edited);
         } else if (session.LastError() != "Page Lock Lost") {
             reason = TalqClientAPI::ServerReason(session.LastError());
+            // Another holds the page after all: it is read-only from now.
+            if (TalqClientAPI::LockRefused(session.LastError())) {
+                ReleasePageLock();
+                ShowReadOnly(true);
+            }
             break;
         }
     }

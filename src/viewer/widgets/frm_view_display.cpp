@@ -88,16 +88,25 @@ bool frmView::FailPage(std::string& status, const char* mark) {
 }
 
 bool frmView::DisplayImage(const std::string& key) {
+    // Only this display's own failures are told at its end.
+    Session().TakeUntoldTransportError();
     const bool shown = ShowPage(key);
-    // A server that cannot reach its system fails the page's requests
-    // alike: the marks alone would hide why, and one message says it for
-    // all of them.
-    ViewerSession& session = Session();
-    if (session.DisplayErrorMsgs()) {
-        const std::string reason = session.TakeUntoldDatabaseError();
-        if (!reason.empty()) platform::BeepWarning(reason);
-    }
+    // A server out of reach, or one that cannot reach its system, fails the
+    // page's requests alike: the marks alone would hide why, and one message
+    // says it for all of them.
+    TellUntoldFailure("");
     return shown;
+}
+
+bool frmView::TellUntoldFailure(const std::string& what) {
+    ViewerSession& session = Session();
+    if (!session.DisplayErrorMsgs()) return false;
+    std::string reason = session.TakeUntoldTransportError();
+    const std::string database = session.TakeUntoldDatabaseError();
+    if (reason.empty()) reason = database;
+    if (reason.empty()) return false;
+    platform::BeepWarning(what.empty() ? reason : what + "\n" + reason);
+    return true;
 }
 
 bool frmView::ShowPage(const std::string& key) {
@@ -114,6 +123,7 @@ bool frmView::ShowPage(const std::string& key) {
     ClearPane(ui.picZoom2);
     zoom.g_Hscroll = zoom.g_Vscroll = 0;
     page.g_ValidImage = 0;
+    page.fetchFailed = false;
     page.g_PageReadOnly = 0;
     page.g_PageRestricted = 0;
     for (KindList& k : pageAnnotations) k.count = 0;
@@ -162,7 +172,10 @@ bool frmView::ShowPage(const std::string& key) {
     if (!fromRenderedText) {
         if (!fromTextBox && ui.picImage->isHidden()) ShowPageArea(true);
         image = session.GetImage(key, settings.g_ViewQuality);
-        if (image.bytes.empty()) return FailPage(status, " *** Bad Image ***");
+        if (image.bytes.empty()) {
+            page.fetchFailed = true;
+            return FailPage(status, " *** Bad Image ***");
+        }
     }
     const bool placeholder = image.placeholder;
     page.g_ViewScaleFactor = placeholder ? 1.0f : image.scale;
@@ -199,6 +212,7 @@ bool frmView::ShowPage(const std::string& key) {
         page.g_NativeBlocked = true;
         if (!seesThroughRedactions) {
             ImgObj->FreeImage();
+            page.fetchFailed = true;
             return FailPage(status, " *** Error Retrieving Image ***");
         }
     }

@@ -67,7 +67,9 @@ bool frmView::MouseDragging() {
         return false;
     }
     ViewerSession& session = Session();
-    return !session.IsRequestInProcess() && session.IsProjectValid() && page.g_ValidImage != 0;
+    // A login the server refused as the drag began is asked for by the save.
+    return !session.IsRequestInProcess() &&
+           (session.IsProjectValid() || session.LoginRefused()) && page.g_ValidImage != 0;
 }
 
 bool frmView::PageTakesClicks() {
@@ -87,7 +89,21 @@ bool frmView::PageTakesClicks() {
     return true;
 }
 
+bool frmView::ShowFailedPageAgain(int button, int x, int y) {
+    if (!page.fetchFailed || page.g_ValidImage != 0 || page.szCurrentKey.empty()) return false;
+    if (RequestInProcess() || !Session().IsProjectValid()) return false;
+    // Shown again in place, as leaving the page and coming back would; a
+    // double click then opens what lies under it on the page shown.
+    DisplayImage(page.szCurrentKey);
+    const MousePoint p = PagePoint(x, y);
+    mouse.BandStartX = p.imageX;
+    mouse.BandStartY = p.imageY;
+    mouse.RightButtonDown = button == 2 ? 1 : 0;
+    return true;
+}
+
 void frmView::picImage_MouseDown(int Button, int, int x, int y) {
+    if (ShowFailedPageAgain(Button, x, y)) return;
     if (!PageTakesClicks()) return;
     ViewerSession& session = Session();
     mouse.RightButtonDown = Button == 2 ? 1 : 0;
@@ -112,7 +128,7 @@ void frmView::picImage_MouseDown(int Button, int, int x, int y) {
         mouse.MouseTrack = 1;
         return;
     }
-    FollowPageLock();
+    if (!PageLockKnown()) return;
     if (page.g_PageReadOnly != 0) return;
     if (Button == 2) {
         bool changed = false;

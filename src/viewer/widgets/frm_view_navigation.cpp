@@ -70,6 +70,8 @@ void frmView::NavTBar_Click(int Index) {
         mnu_project_Click();
         return;
     }
+    // Only this move's own failures are told.
+    session.TakeUntoldTransportError();
     if (page.szCurrentKey.empty()) {
         if (project.g_LimitNav != 0) {
             platform::Beep();
@@ -118,7 +120,11 @@ void frmView::NavTBar_Click(int Index) {
         const bool ok = forward ? session.NextKey(current, level, target)
                                 : session.PrevKey(current, level, target);
         if (!ok) {
-            refuse();
+            // No page there is a beep; a request that failed says why.
+            docPosition.g_iDocPsn = positionBefore;
+            if (!TellUntoldFailure(forward ? "Unable to Obtain Next Image Key"
+                                           : "Unable to Obtain Previous Image Key"))
+                platform::Beep();
             return;
         }
     } else if (Index == 0) {
@@ -161,7 +167,11 @@ void frmView::NavTBar_Click(int Index) {
         }
     }
     if (target.empty() || target == current) {
-        refuse();
+        docPosition.g_iDocPsn = positionBefore;
+        if (!target.empty() ||
+            !TellUntoldFailure(forward ? "Unable to Obtain Next Image Key"
+                                       : "Unable to Obtain Previous Image Key"))
+            platform::Beep();
         return;
     }
     // Only the page steps keep the position themselves; the display counts it

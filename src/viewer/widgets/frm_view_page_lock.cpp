@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QTimer>
 
+#include "platform/prompts.h"
 #include "server/talq_client_api.h"
 #include "viewer/widgets/frm_view.h"
 
@@ -49,15 +50,15 @@ void frmView::WatchPageLock() {
     TalqAPi->OnNewConnection([this] { pageLockCheck_->start(0); });
 }
 
-void frmView::FollowPageLock() {
+bool frmView::FollowPageLock() {
     ViewerSession& session = Session();
     const std::string key = page.g_szLockedKey;
     // Only a lock the page holds is followed: a page shown read-only or
     // restricted has none, and one half shown is not the reviewer's yet.
-    if (unloaded_ || key.empty() || key != page.szCurrentKey || page.g_ValidImage == 0) return;
-    if (session.LockEpoch() == page.lockEpoch || (session.SystemFlags() & 0x400) != 0) return;
+    if (unloaded_ || key.empty() || key != page.szCurrentKey || page.g_ValidImage == 0) return true;
+    if (session.LockEpoch() == page.lockEpoch || (session.SystemFlags() & 0x400) != 0) return true;
     // A refused login took no lock away: the page waits for the login.
-    if (!session.IsUserValid() || !session.IsProjectValid()) return;
+    if (!session.IsUserValid() || !session.IsProjectValid()) return true;
     if (!session.HoldsPageLock(key)) {
         // Asked once more: the lost connection's own lock goes soon, another
         // user's stays.
@@ -66,14 +67,61 @@ void frmView::FollowPageLock() {
         const bool locked = session.SetPageLock(key);
         session.SetDisplayErrorMsgs(showing);
         if (!locked) {
-            // No answer: asked again before the next drawing, and the save
-            // takes the lock itself.
-            if (TalqClientAPI::ServerReason(session.LastError()).empty()) return;
-            page.g_szLockedKey.clear();
-            ShowReadOnly(true);
+            if (!FollowRefusal()) return false;
+            // No answer: this epoch's lock is asked for again before the
+            // next change.
+            if (!TalqClientAPI::LockRefused(session.LastError())) return true;
         }
     }
     page.lockEpoch = session.LockEpoch();
+    return true;
+}
+
+bool frmView::PageLockKnown() {
+    ViewerSession& session = Session();
+    const std::string key = page.g_szLockedKey;
+    if (unloaded_ || key.empty() || key != page.szCurrentKey || page.g_ValidImage == 0 ||
+        (session.SystemFlags() & 0x400) != 0)
+        return true;
+    // The server drops a connection's locks with it; an idle connection
+    // tells nothing until a request goes, and a drawing sends none.
+    const bool showing = session.DisplayErrorMsgs();
+    session.SetDisplayErrorMsgs(false);
+    const bool connected = session.ReconnectIfClosed();
+    session.SetDisplayErrorMsgs(showing);
+    // Not made again (no answer, a refused login): the save takes the lock
+    // itself, or asks for the login, and tells what failed.
+    if (!connected) return true;
+    if (session.LockEpoch() != page.lockEpoch) return FollowPageLock();
+    if (session.IsRemoteAccess()) return true;
+    // Through the library no connection ends when another process takes
+    // the page (judging this one gone): the lock is asked for again, which
+    // runs in this process and waits for no network.
+    session.SetDisplayErrorMsgs(false);
+    const bool locked = session.SetPageLock(key);
+    session.SetDisplayErrorMsgs(showing);
+    if (!locked && !FollowRefusal()) return false;
+    page.lockEpoch = session.LockEpoch();
+    return true;
+}
+
+bool frmView::FollowRefusal() {
+    ViewerSession& session = Session();
+    if (TalqClientAPI::LockRefused(session.LastError())) {
+        page.g_szLockedKey.clear();
+        ShowReadOnly(true);
+        return true;
+    }
+    const std::string reason = TalqClientAPI::ServerReason(session.LastError());
+    // No answer: asked again before the next change, and the save takes
+    // the lock itself and tells what failed.
+    if (reason.empty()) return true;
+    // A busy or failed database: the lock is neither had nor refused.
+    session.TakeUntoldDatabaseError();
+    platform::Beep();
+    if (session.DisplayErrorMsgs())
+        platform::MsgBox("Unable to Lock Page\n" + reason, platform::vbCritical, "Warning");
+    return false;
 }
 
 }  // namespace viewer

@@ -7,6 +7,7 @@
 
 #include "annotations/widgets/frm_tag_pal.h"
 #include "annotations/widgets/tag_palette_rows.h"
+#include "foundation/fields.h"
 #include "foundation/widgets/dialog_factory.h"
 #include "platform/prompts.h"
 #include "server/talq_client_api.h"
@@ -47,7 +48,12 @@ void frmView::UpdateTagPalette(const std::string& key) {
     std::int32_t n = 0;
     if (Session().IsProjectValid() && page.g_ValidImage != 0 && project.g_RestrictTags != 2 &&
         !key.empty()) {
-        n = Session().GetImageTags(key, list);
+        // Rows all off would say the page has no tags.
+        if (Session().ReadImageTags(key, list)) {
+            n = mVBUtil::CountFields(",", list);
+        } else if (TalqClientAPI::ServerReason(Session().LastError()).empty()) {
+            TellUntoldFailure("Unable to Obtain Image Tags");
+        }
     }
     tagPalette.rows.MarkPageTags(list, n);
     ui.TagRows->ShowStates(tagPalette.rows);

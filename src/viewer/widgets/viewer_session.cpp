@@ -156,6 +156,13 @@ std::string ViewerSession::TakeUntoldDatabaseError() {
     if (!api_) return {};
     return api_->TakeUntoldDatabaseError();
 }
+std::string ViewerSession::TakeUntoldTransportError() {
+    if (!api_) return {};
+    return api_->TakeUntoldTransportError();
+}
+bool ViewerSession::ReconnectIfClosed() {
+    return !api_ || api_->ReconnectIfClosed();
+}
 bool ViewerSession::AreRedactionsOkToView() {
     if (!api_) return false;
     return api_->AreRedactionsOkToView();

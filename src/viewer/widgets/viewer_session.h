@@ -82,6 +82,11 @@ class ViewerSession : public navigation::QueryApi,
     virtual bool DisplayErrorMsgs();
     // The server's reason of a database error not yet told; "" when none.
     virtual std::string TakeUntoldDatabaseError();
+    // Why the last request without an answer failed, once; "" when none.
+    virtual std::string TakeUntoldTransportError();
+    // A connection the server closed while idle is made again now; false
+    // when it could not be.
+    virtual bool ReconnectIfClosed();
     virtual bool AreRedactionsOkToView();
     // Page requests.
     virtual bool GetImagePageInfo(const std::string& key, std::int32_t& bndryLevel,

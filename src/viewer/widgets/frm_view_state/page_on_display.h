@@ -25,6 +25,9 @@ struct PageOnDisplay {
     // The session's lock epoch when the lists on display were read.
     std::uint64_t listsEpoch = 0;
     std::string statusText;  // as last written
+    // What the page is made of did not come from the server: a click on the
+    // page asks for it again.
+    bool fetchFailed = false;
     bool g_NativeBlocked = false;
     std::string g_szWordList;
     TalqClientAPI_Header::WordBoxes g_WordBoxes;  // g_szWordList's boxes, read once per page
