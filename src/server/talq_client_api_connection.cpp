@@ -100,7 +100,10 @@ bool TalqClientAPI::OpenTalqConnection(std::int16_t accessMode, std::string doma
             flags = talqnumber::Long(reply);
             return true;
         }
-        const std::string reason = ServerReason(lastError_);
+        std::string reason = ServerReason(lastError_);
+        // No server answered: the place tried is what there is to check.
+        if (reason.empty() && remote_ > 0)
+            reason = "IP Address " + ipAddress_ + ", IP Port " + std::to_string(ipPort_);
         CloseTalqConnection();
         return fail(failure, reason);
     };

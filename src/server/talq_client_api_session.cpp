@@ -30,7 +30,8 @@ bool TalqClientAPI::ValidateSession(std::int16_t bits) {
     }
     if (failure == nullptr) return true;
     lastError_ = failure;
-    ShowError();
+    // A login the server refused was told then, with its reason.
+    if (!((bits & 2) != 0 && LoginRefused())) ShowError();
     return false;
 }
 
