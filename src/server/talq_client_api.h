@@ -320,6 +320,11 @@ class TalqClientAPI {
     // The last "ERROR: Database Error" reply, kept until a request succeeds.
     std::string databaseError_;
     bool databaseErrorTold_ = false;
+    // The server ended the session (its password changed, its user
+    // disabled) and no box has said so yet.
+    bool sessionEndUntold_ = false;
+    // A login again with a password the reviewer typed, not the proved one.
+    bool typedPassword_ = false;
     bool displayErrorMsgs_ = false;
     std::int16_t userValid_ = 0;
     std::int16_t projectValid_ = 0;

@@ -7,6 +7,7 @@
 #include "platform/wire_separators.h"
 #include "server/encrypted_socket.h"
 #include "server/local_access.h"
+#include "server/request_frame.h"
 #include "server/talq_client_api.h"
 #include "server/talq_number.h"
 #include "server/winsock_api.h"
@@ -66,6 +67,7 @@ bool TalqClientAPI::HoldsFieldBreaker(const std::string& text) {
 void TalqClientAPI::ShowError() {
     if (!displayErrorMsgs_) return;
     platform::MsgBox(lastError_, platform::vbCritical, "Warning");
+    if (lastError_ == RequestFrame::kSessionEnded) sessionEndUntold_ = false;
     if (!databaseError_.empty() &&
         lastError_.find(ServerReason(databaseError_)) != std::string::npos)
         databaseErrorTold_ = true;

@@ -262,8 +262,7 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
             DropSocket();
             userValid_ = 0;
             projectValid_ = 0;
-            // Told here, once: the requests after it fail as not logged in.
-            ShowError();
+            sessionEndUntold_ = true;
         }
         return false;
     }
@@ -349,8 +348,9 @@ bool TalqClientAPI::ReconnectSession() {
             // The password this session logged in with no longer holds: it
             // was changed, or the user disabled, while the connection was
             // closed or the library ended the session.
-            lastError_ = ok && status == "0" ? RequestFrame::kSessionEnded
-                                              : LoginFailure(ok, status);
+            lastError_ = ok && status == "0" && !typedPassword_ ? RequestFrame::kSessionEnded
+                                                                 : LoginFailure(ok, status);
+            sessionEndUntold_ = lastError_ == RequestFrame::kSessionEnded;
             ShowError();
             userValid_ = 0;
             projectValid_ = 0;

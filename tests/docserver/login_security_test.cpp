@@ -88,6 +88,8 @@ TEST_F(LoginSecurity, APasswordResetInTheDatabaseIsToldOnceAsChangedThenLogsInAg
         EXPECT_EQ(prompts.Messages(), std::vector<std::string>{RequestFrame::kSessionEnded})
             << (api == &remote ? "over TCP" : "through the library");
         ASSERT_TRUE(api->LoginRefused());
+        EXPECT_FALSE(api->LogInAgain("START123"));
+        EXPECT_EQ(api->LastError(), "Invalid Login") << "a mistyped password is no change";
         ASSERT_TRUE(api->LogInAgain("FRESH456")) << api->LastError();
         EXPECT_EQ(api->GetTalqProjectList(0), "Demo Project");
     }
