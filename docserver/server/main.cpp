@@ -88,8 +88,7 @@ int Refuse(const char* option, const std::string& value, const std::string& allo
     return Usage();
 }
 
-// Refuses a folder without a system before the engine tries to open it, so the
-// answer says how to make one instead of what SQLite could not open.
+// --init never makes a system over one.
 bool HoldsSystem(const std::string& dir) {
     struct stat info {};
     return ::stat((dir + "/system.db").c_str(), &info) == 0 && S_ISREG(info.st_mode);
