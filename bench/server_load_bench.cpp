@@ -5,8 +5,10 @@
 // shared folder; and an OCR search of the large demo
 // project through the full-text index beside the same search done by
 // reading every page's text, as the server once did; and a page image at a
-// reduced quality, the first time and once kept; and a tag saved on a
-// shared folder in each mode of the rollback journal.
+// reduced quality, the first time and once kept; a tag saved on a
+// shared folder in each mode of the rollback journal; and one tag saved at
+// a time over TCP and through the engine as the local-access library runs
+// it, in WAL and in the rollback journal, side by side.
 
 #include <benchmark/benchmark.h>
 
@@ -18,6 +20,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <thread>
 #include <vector>
@@ -387,6 +390,52 @@ BENCHMARK(BM_SharedFolderSave)
     ->ArgsProduct({{0, 1, 2}, {0, 1}})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(200);
+
+// One tag turned on or off per save, by one client alone: over TCP to the
+// server (way 1) or through an engine of this process, as the local-access
+// library runs it (way 0); the system in WAL, or in the rollback journal as
+// on a shared folder.
+void BM_TagSave(benchmark::State& state) {
+    const bool tcp = state.range(0) != 0;
+    const bool rollback = state.range(1) != 0;
+    const int port = ServerPort(rollback);
+    std::unique_ptr<docserver::CommandEngine> engine;
+    docserver::ConnectionState connection;
+    std::unique_ptr<RawClient> client;
+    if (tcp) {
+        client = std::make_unique<RawClient>(port);
+        client->Ask("TALQRequiredLogin,admin,admin,,DOM,1,8.6,1");
+        client->Ask("TALQGetProjectInfo," + kP);
+    } else {
+        std::string error;
+        if (rollback) ::setenv("TALQ_FILE_SYSTEM", "network", 1);
+        engine = docserver::CommandEngine::Open(
+            g_system->root + (rollback ? "/shared-system" : "/system"), error);
+        ::unsetenv("TALQ_FILE_SYSTEM");
+        if (!engine) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+        connection = LoggedIn(*engine);
+        engine->Execute(connection, "TALQGetProjectInfo," + kP);
+    }
+    bool on = true;
+    for (auto _ : state) {
+        const std::string command = std::string(on ? "TALQTurnTagOn," : "TALQTurnTagOff,") + kP +
+                                    "," + g_keys[1] + ",Hot";
+        const std::string reply =
+            tcp ? client->Ask(command) : engine->Execute(connection, command);
+        if (reply.empty() || reply.rfind("ERROR", 0) == 0)
+            state.SkipWithError(reply.empty() ? "no reply" : reply.c_str());
+        on = !on;
+    }
+    state.SetLabel(std::string(tcp ? "TCP" : "library") + (rollback ? ", rollback" : ", WAL"));
+}
+BENCHMARK(BM_TagSave)
+    ->ArgNames({"tcp", "rollback"})
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(300);
 
 }  // namespace
 

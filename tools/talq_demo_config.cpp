@@ -68,18 +68,38 @@ int main(int argc, char* argv[]) {
             return 0;
         }
     }
-    const bool firstKey = argc == 4 && std::string(argv[2]) == "--first-key";
-    if ((argc != 2 && !firstKey) || argv[1][0] == '\0' || argv[1][0] == '-') {
-        std::fputs(kSynopsis, stderr);
+    const char* folder = nullptr;
+    const char* project = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--first-key" && i + 1 < argc && argv[i + 1][0] != '\0') {
+            project = argv[++i];
+        } else if (arg == "--first-key") {
+            std::fprintf(stderr, "talq-demo-config: --first-key: give a project's name\n%s",
+                         kSynopsis);
+            return 2;
+        } else if (!arg.empty() && arg[0] == '-') {
+            std::fprintf(stderr, "talq-demo-config: unknown option %s\n%s", argv[i], kSynopsis);
+            return 2;
+        } else if (folder == nullptr && !arg.empty()) {
+            folder = argv[i];
+        } else {
+            std::fprintf(stderr, "talq-demo-config: %s: give one folder\n%s",
+                         arg.empty() ? "\"\"" : argv[i], kSynopsis);
+            return 2;
+        }
+    }
+    if (folder == nullptr) {
+        std::fprintf(stderr, "talq-demo-config: give the folder of a system\n%s", kSynopsis);
         return 2;
     }
     constexpr int kNetworkMode = 1;
     constexpr int kLocalMode = 2;
     // Stored whole: the viewer may start from any folder.
     const std::string dir = mNetDefaults::NormalizeSystemDir(
-        QDir(QString::fromLocal8Bit(argv[1])).absolutePath().toLocal8Bit().toStdString());
+        QDir(QString::fromLocal8Bit(folder)).absolutePath().toLocal8Bit().toStdString());
     if (const std::string why = NoSystemReason(dir); !why.empty()) {
-        std::fprintf(stderr, "talq-demo-config: DIR %s %s\n%s", argv[1], why.c_str(), kSynopsis);
+        std::fprintf(stderr, "talq-demo-config: DIR %s %s\n%s", folder, why.c_str(), kSynopsis);
         return 2;
     }
     for (int mode : {kNetworkMode, kLocalMode}) {
@@ -91,13 +111,13 @@ int main(int argc, char* argv[]) {
         }
     }
     mLogin::SaveAccessMode(kLocalMode);
-    if (firstKey) {
-        const std::string key = FirstKey(dir, argv[3]);
+    if (project != nullptr) {
+        const std::string key = FirstKey(dir, project);
         if (key.empty()) {
             std::fprintf(stderr,
                          "talq-demo-config: --first-key %s: give a project of that system "
                          "that has pages\n",
-                         argv[3]);
+                         project);
             return 2;
         }
         std::printf("%s\n", key.c_str());

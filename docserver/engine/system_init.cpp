@@ -4,16 +4,20 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "command_engine.h"
 #include "passwords.h"
+#include "system_access.h"
 #include "system_db.h"
 
 namespace docserver {
 namespace {
 
-bool MakeDir(const std::string& path) {
-    return ::mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
+// "" when made or there; else why not.
+std::string MakeDir(const std::string& path) {
+    if (::mkdir(path.c_str(), 0755) == 0 || errno == EEXIST) return "";
+    return "cannot create " + path + ": " + std::strerror(errno);
 }
 
 // A comma or a control character would split the login's fields.
@@ -52,19 +56,16 @@ bool InitSystem(const std::string& dir, const std::string& user, const std::stri
     error = InitUserRefusal(user);
     if (error.empty()) error = InitPasswordRefusal(password);
     if (!error.empty()) return false;
-    if (!MakeDir(dir)) {
-        error = "cannot create " + dir;
-        return false;
-    }
+    error = InitPlaceRefusal(dir);
+    if (error.empty()) error = MakeDir(dir);
+    if (!error.empty()) return false;
     if (::access((dir + "/system.db").c_str(), F_OK) == 0) {
         error = dir + " already holds a system";
         return false;
     }
     for (const char* sub : {"images", "originals", "tmp", "batch"}) {
-        if (!MakeDir(dir + "/" + sub)) {
-            error = std::string("cannot create ") + sub;
-            return false;
-        }
+        error = MakeDir(dir + "/" + sub);
+        if (!error.empty()) return false;
     }
     SystemDb db;
     if (!db.Open(dir + "/system.db", true, error) || !db.Exec(SchemaSql(), error)) return false;

@@ -22,11 +22,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "descriptor_budget.h"
 #include "engine/command_engine.h"
+#include "engine/system_access.h"
 #include "engine/system_init.h"
 #include "platform/leading_number.h"
 #include "platform/text_codec.h"
@@ -89,11 +91,34 @@ int Refuse(const char* option, const std::string& value, const std::string& allo
     return Usage();
 }
 
-// Refuses a folder without a system before the engine tries to open it, so the
-// answer says how to make one instead of what SQLite could not open.
+// --init never makes a system over one.
 bool HoldsSystem(const std::string& dir) {
     struct stat info {};
     return ::stat((dir + "/system.db").c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// Told before the engine opens the system: SQLite would take a database it
+// may not write as read-only and fail every save, and a folder it may not
+// read is no folder without a system. The exit status when refused.
+std::optional<int> RefusedSystem(const std::string& dir) {
+    const docserver::SystemAccess access = docserver::CheckSystemAccess(dir);
+    switch (access.kind) {
+        case docserver::SystemAccess::Kind::kUsable:
+            return std::nullopt;
+        case docserver::SystemAccess::Kind::kNoSystem:
+            return Refuse("--system", dir,
+                          "give a folder that holds a system (system.db); create one with\n"
+                          "  talq-server --init " + dir);
+        case docserver::SystemAccess::Kind::kRefused:
+            break;
+    }
+    std::fprintf(stderr,
+                 "talq-server: cannot serve %s: %s\n"
+                 "  the server reads and writes system.db and makes its journal beside it:\n"
+                 "  give its user those rights on the folder and its files, or serve a\n"
+                 "  writable copy\n",
+                 dir.c_str(), access.reason.c_str());
+    return 1;
 }
 
 // Whether the address is an IPv4 address this machine can listen on. Asked of a
@@ -246,11 +271,7 @@ int main(int argc, char** argv) {
                       "give an IPv4 address of this machine, such as 127.0.0.1, or 0.0.0.0 "
                       "for all of them");
     }
-    if (!HoldsSystem(systemDir)) {
-        return Refuse("--system", systemDir,
-                      "give a folder that holds a system (system.db); create one with\n"
-                      "  talq-server --init " + systemDir);
-    }
+    if (const std::optional<int> refused = RefusedSystem(systemDir)) return *refused;
     if (const std::string refusal =
             docserver::FitDescriptorLimit(docserver::WorkerCount(limits), limits.maxConnections);
         !refusal.empty()) {

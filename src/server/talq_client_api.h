@@ -341,6 +341,11 @@ class TalqClientAPI {
     std::string transportError_;
     bool transportErrorTold_ = false;
     void LinkFailed(const std::string& reason);
+    // The server ended the session (its password changed, its user
+    // disabled) and no box has said so yet.
+    bool sessionEndUntold_ = false;
+    // A login again with a password the reviewer typed, not the proved one.
+    bool typedPassword_ = false;
     bool displayErrorMsgs_ = false;
     std::int16_t userValid_ = 0;
     std::int16_t projectValid_ = 0;

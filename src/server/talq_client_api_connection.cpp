@@ -7,6 +7,7 @@
 #include "platform/wire_separators.h"
 #include "server/encrypted_socket.h"
 #include "server/local_access.h"
+#include "server/request_frame.h"
 #include "server/talq_client_api.h"
 #include "server/talq_number.h"
 #include "server/winsock_api.h"
@@ -66,6 +67,7 @@ bool TalqClientAPI::HoldsFieldBreaker(const std::string& text) {
 void TalqClientAPI::ShowError() {
     if (!displayErrorMsgs_) return;
     platform::MsgBox(lastError_, platform::vbCritical, "Warning");
+    if (lastError_ == RequestFrame::kSessionEnded) sessionEndUntold_ = false;
     if (!databaseError_.empty() &&
         lastError_.find(ServerReason(databaseError_)) != std::string::npos)
         databaseErrorTold_ = true;
@@ -100,7 +102,10 @@ bool TalqClientAPI::OpenTalqConnection(std::int16_t accessMode, std::string doma
             flags = talqnumber::Long(reply);
             return true;
         }
-        const std::string reason = ServerReason(lastError_);
+        std::string reason = ServerReason(lastError_);
+        // No server answered: the place tried is what there is to check.
+        if (reason.empty() && remote_ > 0)
+            reason = "IP Address " + ipAddress_ + ", IP Port " + std::to_string(ipPort_);
         CloseTalqConnection();
         return fail(failure, reason);
     };

@@ -36,7 +36,13 @@ bool TalqClientAPI::LogInAgain(const std::string& password) {
     userPswrd_ = password;
     userValid_ = 1;
     projectValid_ = projectName_.empty() ? 0 : 1;
-    if (ReconnectSession()) return true;
+    typedPassword_ = true;
+    const bool in = ReconnectSession();
+    typedPassword_ = false;
+    if (in) {
+        sessionEndUntold_ = false;
+        return true;
+    }
     // Not even an answer leaves it logged in here: the password is unproven.
     userValid_ = 0;
     projectValid_ = 0;

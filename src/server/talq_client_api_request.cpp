@@ -269,6 +269,7 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
             DropSocket();
             userValid_ = 0;
             projectValid_ = 0;
+            sessionEndUntold_ = true;
         }
         return false;
     }
@@ -389,7 +390,12 @@ bool TalqClientAPI::ReconnectSession() {
         if (!ok && replyLength == 0) return false;
         std::string status = ok ? mVBUtil::GetField(std::string(1, kListSep), reply, 1) : "";
         if (!ok || status != "1") {
-            lastError_ = LoginFailure(ok, status);
+            // The password this session logged in with no longer holds: it
+            // was changed, or the user disabled, while the connection was
+            // closed or the library ended the session.
+            lastError_ = ok && status == "0" && !typedPassword_ ? RequestFrame::kSessionEnded
+                                                                 : LoginFailure(ok, status);
+            sessionEndUntold_ = lastError_ == RequestFrame::kSessionEnded;
             ShowError();
             userValid_ = 0;
             projectValid_ = 0;

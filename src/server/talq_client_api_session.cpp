@@ -7,6 +7,7 @@
 #include "foundation/text_match.h"
 #include "platform/prompts.h"
 #include "platform/wire_separators.h"
+#include "server/request_frame.h"
 #include "server/talq_client_api.h"
 #include "server/talq_number.h"
 
@@ -30,6 +31,12 @@ bool TalqClientAPI::ValidateSession(std::int16_t bits) {
     }
     if (failure == nullptr) return true;
     lastError_ = failure;
+    // A session the server ended is told why once, not at each request of a
+    // page; a login it refused was told then, with its reason.
+    if ((bits & 2) != 0 && LoginRefused()) {
+        if (!sessionEndUntold_) return false;
+        lastError_ = RequestFrame::kSessionEnded;
+    }
     ShowError();
     return false;
 }
@@ -61,6 +68,7 @@ bool TalqClientAPI::TalqLogin(const std::string& userId, const std::string& pass
     projectValid_ = 0;
     userName_.clear();
     userPswrd_.clear();
+    sessionEndUntold_ = false;
     clientCode_ = clientCode;
     if (!ValidateSession(9)) return false;
     if (RefuseBreakers({&userId}, "User Id") || RefuseBreakers({&password}, "Password")) {

@@ -161,4 +161,17 @@ TEST_F(ProgramCommandLines, DemoConfigRefusesAFolderWithoutASystemSayingWhy) {
     EXPECT_EQ(RunProgram("talq-demo-config", {Folder("system")}).code, 0);
 }
 
+TEST_F(ProgramCommandLines, DemoConfigRefusesAWrongOptionNamingIt) {
+    ASSERT_EQ(RunProgram("talq-server", {"--init", Folder("system")}).code, 0);
+    const Ended typo =
+        RunProgram("talq-demo-config", {Folder("system"), "--frist-key", "Demo Project"});
+    EXPECT_EQ(typo.code, 2);
+    EXPECT_TRUE(Holds(typo.err, "unknown option --frist-key")) << typo.err;
+    const Ended bare = RunProgram("talq-demo-config", {Folder("system"), "--first-key"});
+    EXPECT_EQ(bare.code, 2);
+    EXPECT_TRUE(Holds(bare.err, "--first-key: give a project's name")) << bare.err;
+    const std::string registry = stores_.Root() + "/config/talq/registry.txt";
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(registry))) << "stored on a wrong line";
+}
+
 }  // namespace

@@ -13,6 +13,8 @@
 #include "engine/system_db.h"
 #include "engine/system_init.h"
 #include "foundation/mod_registry.h"
+#include "platform/prompts.h"
+#include "platform/scripted_prompts.h"
 #include "raw_client.h"
 #include "server/talq_client_api.h"
 #include "support/scoped_env.h"
@@ -47,6 +49,51 @@ class LoginSecurity : public ::testing::Test {
     testsupport::ScopedTempDir dir_;
     std::string sys_;
 };
+
+// An administrator adds a reviewer and later resets the password with the
+// README's statements, while the system is served: the reviewer's viewer,
+// over TCP or through the library, tells the end of the session once, as
+// changed, and logs in again with the new password.
+TEST_F(LoginSecurity, APasswordResetInTheDatabaseIsToldOnceAsChangedThenLogsInAgain) {
+    testsupport::ScopedUserStores stores;
+    testsupport::ServerProcess server(sys_);
+    modRegistry::RegSetString(modRegistry::HKEY_CURRENT_USER, "Software\\TALQTech\\VYNSYS\\Paths",
+                              "Local", sys_ + "/");
+    auto administer = [this](const char* sql) {
+        docserver::SystemDb db;
+        std::string error;
+        ASSERT_TRUE(db.Open(sys_ + "/system.db", false, error)) << error;
+        ASSERT_TRUE(db.Exec(sql, error)) << sql << ": " << error;
+    };
+    administer(
+        "INSERT INTO users(user_id, password, full_name) VALUES ('ANN', 'Start123', 'Ann Smith')");
+    administer(
+        "INSERT INTO user_projects(user_id, project_id, security) "
+        "SELECT 'ANN', project_id, 0x10 | 0x20 | 0x80 FROM projects WHERE name = 'Demo Project'");
+    platform::ScriptedPrompts prompts;
+    platform::ScopedPrompts usePrompts(prompts);
+    TalqClientAPI remote, local;
+    ASSERT_TRUE(remote.OpenTalqConnection(0, "DOM", "127.0.0.1", server.Port(), 0, 0, 20));
+    ASSERT_TRUE(local.OpenTalqConnection(2, "", "", 0, 0, 0, 0)) << local.LastError();
+    for (TalqClientAPI* api : {&remote, &local}) {
+        api->DisplayErrorMsgs(true);
+        ASSERT_TRUE(api->TalqLogin("ANN", "START123", 1)) << api->LastError();
+        ASSERT_TRUE(api->SelectProject("Demo Project")) << api->LastError();
+    }
+    administer("UPDATE users SET password = 'Fresh456' WHERE user_id = 'ANN'");
+    for (TalqClientAPI* api : {&remote, &local}) {
+        prompts.Clear();
+        // A page shown asks several things at once.
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(api->GetTalqProjectList(0), "");
+        EXPECT_EQ(prompts.Messages(), std::vector<std::string>{RequestFrame::kSessionEnded})
+            << (api == &remote ? "over TCP" : "through the library");
+        ASSERT_TRUE(api->LoginRefused());
+        EXPECT_FALSE(api->LogInAgain("START123"));
+        EXPECT_EQ(api->LastError(), "Invalid Login") << "a mistyped password is no change";
+        ASSERT_TRUE(api->LogInAgain("FRESH456")) << api->LastError();
+        EXPECT_EQ(api->GetTalqProjectList(0), "Demo Project");
+    }
+}
 
 TEST_F(LoginSecurity, PasswordsAreStoredHashedAndPlainRowsAreHashedAtOpen) {
     const std::string created = StoredPassword("ADMIN");

@@ -1,6 +1,10 @@
 // Session, login, project record, navigation and page requests against a
 // scripted server: the command texts sent and what each reply form leaves.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <map>
 #include <mutex>
@@ -191,6 +195,22 @@ TEST_F(Session, RefusalsForADatabaseErrorCarryTheServersReasonAndTellItOnce) {
     EXPECT_FALSE(api_.OpenTalqConnection(0, "DOM", "127.0.0.1", server_.Port(), 0, 0, 10));
     EXPECT_EQ(api_.LastError(), "Unable to Establish an TALQ Connection\n" + why);
     EXPECT_EQ(prompts_.Messages().size(), 2U);
+}
+
+// A mistyped port finds no server: the refusal says where it looked.
+TEST_F(Session, AConnectionNobodyAnswersNamesTheAddressAndPortTried) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof a;
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&a), size), 0);
+    ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size), 0);
+    const int port = ntohs(a.sin_port);
+    ::close(fd);
+    EXPECT_FALSE(api_.OpenTalqConnection(0, "DOM", "127.0.0.1", port, 0, 0, 10));
+    EXPECT_EQ(api_.LastError(), "Unable to Establish an TALQ Connection\nIP Address 127.0.0.1, "
+                                "IP Port " + std::to_string(port));
 }
 
 TEST_F(Session, SeparatorsInIdsPasswordsProjectsAndKeysAreRefusedUnsent) {
