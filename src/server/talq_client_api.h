@@ -41,6 +41,10 @@ class TalqClientAPI {
     std::int32_t SystemFlags() const;
     std::int32_t ExtSystemFlags() const;
     const std::string& LastError() const { return lastError_; }
+    // True when the last request failed after the whole of it had left over
+    // TCP (its answer lost, cut off or never come): the server may have
+    // carried it out. Never so in local access, which cannot lose an answer.
+    bool ReplyLost() const { return replyLost_; }
     // The server's reason of the database error it answered last, once: ""
     // when a message told it already or a request has succeeded since.
     std::string TakeUntoldDatabaseError();
@@ -310,6 +314,7 @@ class TalqClientAPI {
     std::int16_t sessionClosed_ = 0;
     bool closeDeferred_ = false;
     bool reconnectPending_ = false;
+    bool replyLost_ = false;
     bool hourglass_ = false;
     std::int32_t connection_ = 0;
     std::int32_t systemFlags_ = 0;
