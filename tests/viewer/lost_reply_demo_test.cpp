@@ -14,6 +14,7 @@
 #include "annotations/annotation_edit.h"
 #include "annotations/annotation_rec.h"
 #include "annotations/widgets/note_dialogs.h"
+#include "foundation/fields.h"
 #include "foundation/widgets/generic_dialogs.h"
 #include "platform/scripted_prompts.h"
 #include "render/image_view_transform.h"
@@ -24,6 +25,7 @@
 #include "support/server_process.h"
 #include "viewer/demo_suite.h"
 #include "viewer/demo_window.h"
+#include "viewer/widgets/frm_mod_bndry.h"
 #include "viewer/widgets/frm_view.h"
 
 namespace {
@@ -240,6 +242,46 @@ TEST_F(LostReplyDemoTest, AnIssueTagWhoseAnswerWasLostIsTickedAsStored) {
     EXPECT_EQ(other.IsTagOn(key, tag), !wasOn);
     ASSERT_EQ(prompts.Messages().size(), 1u);
     EXPECT_EQ(prompts.Messages().front().rfind("Error Updating Issue Tag\n", 0), 0u);
+}
+
+// The page is shown again after a level is set: it tells whether the level
+// whose answer was lost was stored.
+TEST_F(LostReplyDemoTest, ABoundaryLevelWhoseAnswerWasLostIsToldAsSetOnlyWhenItIs) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    auto stored = [this] {
+        std::int32_t level = -1, rotation = 0, restricted = 0;
+        std::string info, native;
+        EXPECT_TRUE(other.GetImagePageInfo(key, level, rotation, restricted, info, native));
+        return level;
+    };
+    const std::int32_t was = stored();
+    // The option of a level: 0 is "Page (No Boundary)".
+    auto optionOf = [](const viewer::frmModBndry& d, std::int32_t level) {
+        for (int i = 1; i <= d.LevelCount; ++i)
+            if (mVBUtil::GetField("|", d.LevelNumbers, i) == std::to_string(level)) return i;
+        return 0;
+    };
+    std::int32_t wanted = 0;
+    talq::DialogFactory<viewer::frmModBndry>::Scoped answer(
+        ScriptedMaker<viewer::frmModBndry>([&](viewer::frmModBndry& d) {
+            d.Option1_Click(optionOf(d, wanted));
+            d.cmdOK_Click();
+        }));
+    wanted = was == 0 ? std::stoi(mVBUtil::GetField("|", window->TalqAPi->BndryLvls(), 1)) : 0;
+    relay->LoseNext("TALQPutPageInfo", Loss::kAfterTheServerReplies);
+    window->ModifyBoundaryLevel();
+    EXPECT_EQ(relay->Lost(), 1);
+    EXPECT_EQ(stored(), wanted);
+    EXPECT_TRUE(prompts.Messages().empty()) << Messages();
+
+    const std::int32_t set = wanted;
+    wanted = was;
+    relay->LoseNext("TALQPutPageInfo", Loss::kBeforeTheServerSees);
+    window->ModifyBoundaryLevel();
+    EXPECT_EQ(stored(), set);
+    EXPECT_EQ(Messages(), "Unable to set Boundary Flag|");
+    window->ModifyBoundaryLevel();
+    EXPECT_EQ(stored(), was);
 }
 
 }  // namespace
