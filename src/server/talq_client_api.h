@@ -41,6 +41,10 @@ class TalqClientAPI {
     std::int32_t SystemFlags() const;
     std::int32_t ExtSystemFlags() const;
     const std::string& LastError() const { return lastError_; }
+    // True when the last request failed after the whole of it had left over
+    // TCP (its answer lost, cut off or never come): the server may have
+    // carried it out. Never so in local access, which cannot lose an answer.
+    bool ReplyLost() const { return replyLost_; }
     // The server's reason of the database error it answered last, once: ""
     // when a message told it already or a request has succeeded since.
     std::string TakeUntoldDatabaseError();
@@ -327,6 +331,7 @@ class TalqClientAPI {
     bool closeDeferred_ = false;
     bool reconnectPending_ = false;
     bool timedOut_ = false;  // the socket was dropped after a request timed out
+    bool replyLost_ = false;
     bool hourglass_ = false;
     std::int32_t connection_ = 0;
     std::int32_t systemFlags_ = 0;

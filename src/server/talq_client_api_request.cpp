@@ -101,6 +101,8 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
     reply.clear();
     replyLength = 0;
     abortRequested_ = 0;
+    // Of the request the caller made, not of a login nested in it.
+    if (!allowNested) replyLost_ = false;
     if (remote_ > 0 && socketCreated_ == 0) {
         lastError_ = "Socket Has Not Yet Been Intitialized";
         return false;
@@ -244,10 +246,13 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
                 socketConnected_ = 0;
                 reply.clear();
                 replyLength = 0;
+                if (!allowNested) replyLost_ = true;
                 return false;
             }
             break;
         }
+        // All of the request left: the server may have carried it out.
+        if (replyLength < 1 && !allowNested) replyLost_ = true;
     }
 
     if (replyLength < 1) {

@@ -417,8 +417,58 @@ TEST(Transport, ConnectionLostAfterTheSendFailsTheRequestWithoutResending) {
     EXPECT_EQ(server.CommandsOn(2),
               (std::vector<std::string>{"TALQRequiredLogin,USER,PW,,DOM,1,8.6,1", "CMD"}));
     EXPECT_EQ(server.Connections(), 2) << "nothing sent again";
+    EXPECT_TRUE(api.ReplyLost()) << "the server may have carried it out";
     EXPECT_TRUE(Peer::Send(api, "NEXT", reply)) << api.LastError();
     EXPECT_EQ(server.CommandsOn(3).back(), "NEXT");
+    EXPECT_FALSE(api.ReplyLost());
+}
+
+// Only a request that wholly left may have been carried out: one refused,
+// one answered with an error, and one whose reconnection lost the answer to
+// its login before the request itself was sent, were not.
+TEST(Transport, AnAnswerIsLostOnlyForARequestThatWhollyLeft) {
+    FakeServer server(WithSession([](int, const std::string& command) {
+        FakeAction a;
+        a.payload = command == "BAD" ? "ERROR: no" : "ANSWER " + command;
+        a.closeAfter = command == "IDLE" || command == "SILENT";
+        a.silent = command == "SILENT";
+        return a;
+    }));
+    TalqClientAPI api;
+    ASSERT_TRUE(Open(api, server));
+    std::string reply;
+    EXPECT_FALSE(Peer::Send(api, "BAD", reply));
+    EXPECT_FALSE(api.ReplyLost());
+    {
+        FastClock fast;
+        EXPECT_FALSE(Peer::Send(api, "SILENT", reply));
+        EXPECT_TRUE(api.ReplyLost());
+    }
+    EXPECT_FALSE(Peer::Send(api, "", reply));
+    EXPECT_FALSE(api.ReplyLost()) << api.LastError();
+}
+
+TEST(Transport, ALoginLostWhileReconnectingLeavesTheRequestUnsent) {
+    FakeServer server([](int connection, const std::string& command) {
+        FakeAction a;
+        a.payload = "ANSWER " + command;
+        a.closeAfter = command == "IDLE";
+        if (connection == 2 && command.rfind("TALQRequiredLogin", 0) == 0) {
+            a.silent = true;
+            a.closeAfter = true;
+        }
+        return a;
+    });
+    TalqClientAPI api;
+    ASSERT_TRUE(api.OpenTalqConnection(0, "DOM", "127.0.0.1", server.Port(), 0, 0, 5));
+    Peer::LogIn(api, "USER", "PW", "");
+    std::string reply;
+    ASSERT_TRUE(Peer::Send(api, "IDLE", reply));
+    ASSERT_TRUE(server.WaitForClosed(1));
+    EXPECT_FALSE(Peer::Send(api, "CMD", reply));
+    EXPECT_EQ(server.CommandsOn(2),
+              (std::vector<std::string>{"TALQRequiredLogin,USER,PW,,DOM,1,8.6,1"}));
+    EXPECT_FALSE(api.ReplyLost()) << api.LastError();
 }
 
 TEST(Transport, CloseDuringAWaitLetsTheRequestUnwindFirst) {

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "annotations/annotation_edit.h"
 #include "annotations/annotation_layers.h"
@@ -186,6 +187,9 @@ class frmView : public QMainWindow, private PrintHost {
     void Tag_DESC_Click(int Index) { Tag_BMP_Click(Index); }
     void VScroll2_Change();
     void TBTag_Click(int Index);
+    // After a tag change whose answer was lost: the page's tags as the
+    // server holds them, told as a failure only when the change is not there.
+    void ReadBackLostTag(const std::string& key, const std::string& tag, bool turnOn);
 
     // ---- Query pane (frm_view_query.cpp) ----
     void LoadQueryList();
@@ -411,6 +415,17 @@ class frmView : public QMainWindow, private PrintHost {
     // with the server's reason, on failure. A text too long for the server
     // is never sent.
     bool SaveChange(std::int32_t kind, const char* failure, const ListChange& change);
+    // After a put whose answer was lost: reads the page's lists back and
+    // tells whether the server holds exactly the list sent. When they cannot
+    // be read, the save is kept unsettled (LostSave) and reason says so.
+    bool ReadBackLostSave(std::int32_t kind, const std::string& before, const std::string& sent,
+                          std::string& reason);
+    // Settles an unsettled save against the lists just read. A retry of the
+    // edit that made it starts again from the list it first found (edited),
+    // so it replaces what it may have stored; false when it was stored and
+    // this is another edit, which then stores nothing, so that no change is
+    // made twice unseen.
+    bool SettleLostSave(std::int32_t kind, KindList& edited);
     // Takes the page's lock again (unless locking is off) and shows its
     // lists as stored; a page another connection holds is shown read-only.
     // False, with the server's reason when it gave one, when the lock or the
@@ -456,6 +471,15 @@ class frmView : public QMainWindow, private PrintHost {
         std::uint32_t count;
     };
     PageMark MarkPage() const { return {page.szCurrentKey, displayCount_}; }
+    // A save whose answer was lost and whose lists could not be read back:
+    // the list it found and the lists it sent (one per try of the edit).
+    struct LostSave {
+        PageMark page;
+        std::int32_t kind;
+        std::uint64_t edit;
+        std::string before;
+        std::vector<std::string> sent;
+    };
     bool SamePage(const PageMark& m) const {
         return m.key == page.szCurrentKey && m.count == displayCount_;
     }
@@ -500,6 +524,9 @@ class frmView : public QMainWindow, private PrintHost {
     // Set while SaveNoteLoggingIn asks first: a failure from a refused login
     // is kept here instead of shown.
     std::string* heldFailure_ = nullptr;
+    std::optional<LostSave> lostSave_;
+    // Counts the reviewer's edits: the tries of one open dialog share one.
+    std::uint64_t editSerial_ = 0;
     bool viewsOff_ = false;  // EnableViews(false) in force
     bool treeWasOpen_ = false;
     bool unloaded_ = false;

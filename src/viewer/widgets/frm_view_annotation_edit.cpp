@@ -31,6 +31,14 @@ std::string Options(std::initializer_list<const char*> items) {
 }
 
 constexpr char kChangedOrDeleted[] = "Another user changed or deleted this annotation.";
+constexpr char kAnswerLostNotStored[] =
+    "The connection was lost before the server answered; the server does not hold this change.";
+constexpr char kAnswerLostUnknown[] =
+    "The connection was lost before the server answered, and whether the server stored this "
+    "change could not be read back. Saving again never stores it twice.";
+constexpr char kEarlierStored[] =
+    "Your earlier change, whose answer was lost, was stored after all and is now shown. Make "
+    "this change again if it is still wanted.";
 
 void TellFailure(const std::string& message) {
     platform::Beep();
@@ -117,13 +125,17 @@ bool frmView::SaveChange(std::int32_t kind, const char* failure, const ListChang
     for (int attempt = 0; attempt < 2 && !saved; ++attempt) {
         if (!RereadPageLists(reason)) break;
         KindList edited = ListOf(kind);
+        std::string stored;
+        TalqClientAPI_Header::BuildAnnotationList(edited.count, edited.list, stored);
+        if (!SettleLostSave(kind, edited)) {
+            refused = kEarlierStored;
+            break;
+        }
         refused = change(edited);
         if (!refused.empty()) break;
-        std::string text, stored;
+        std::string text;
         if (!annotations::BuildListForSave(edited.count, edited.list, text)) break;
         // Nothing to write over what others may be storing this instant.
-        const KindList& read = ListOf(kind);
-        TalqClientAPI_Header::BuildAnnotationList(read.count, read.list, stored);
         if (text == stored) {
             saved = true;
             break;
@@ -134,6 +146,9 @@ bool frmView::SaveChange(std::int32_t kind, const char* failure, const ListChang
                                           epoch);
         if (saved) {
             ListOf(kind) = std::move(edited);
+        } else if (session.ReplyLost()) {
+            saved = ReadBackLostSave(kind, stored, text, reason);
+            break;
         } else if (session.LastError() != "Page Lock Lost") {
             reason = TalqClientAPI::ServerReason(session.LastError());
             // Another holds the page after all: it is read-only from now.
@@ -146,6 +161,7 @@ bool frmView::SaveChange(std::int32_t kind, const char* failure, const ListChang
     }
     session.SetDisplayErrorMsgs(showing);
     if (saved) {
+        lostSave_.reset();
         RedisplayImage();
         return true;
     }
@@ -161,6 +177,56 @@ bool frmView::SaveChange(std::int32_t kind, const char* failure, const ListChang
     }
     TellFailure(message);
     return false;
+}
+
+bool frmView::ReadBackLostSave(std::int32_t kind, const std::string& before,
+                               const std::string& sent, std::string& reason) {
+    ViewerSession& session = Session();
+    AnnotationTexts lists;
+    // Read whether or not the page's lock came back with the connection.
+    if (session.GetAllAnnotations(page.szCurrentKey, lists)) {
+        TakePageLists(lists);
+        RedisplayImage();
+        const KindList& now = ListOf(kind);
+        std::string stored;
+        TalqClientAPI_Header::BuildAnnotationList(now.count, now.list, stored);
+        // The whole list as sent, marks alike counted: stored exactly once.
+        if (stored == sent) return true;
+        lostSave_.reset();
+        reason = kAnswerLostNotStored;
+        return false;
+    }
+    // A retry of the same edit keeps the list it first found: each lost
+    // save was made over that one.
+    if (!lostSave_ || lostSave_->edit != editSerial_ || lostSave_->kind != kind ||
+        !SamePage(lostSave_->page))
+        lostSave_ = LostSave{MarkPage(), kind, editSerial_, before, {}};
+    lostSave_->sent.push_back(sent);
+    reason = kAnswerLostUnknown;
+    const std::string why = TalqClientAPI::ServerReason(session.LastError());
+    if (!why.empty()) reason += "\n" + why;
+    return false;
+}
+
+bool frmView::SettleLostSave(std::int32_t kind, KindList& edited) {
+    if (!lostSave_) return true;
+    const LostSave& lost = *lostSave_;
+    bool landed = false;
+    if (SamePage(lost.page)) {
+        const KindList& now = ListOf(lost.kind);
+        std::string held;
+        TalqClientAPI_Header::BuildAnnotationList(now.count, now.list, held);
+        for (const std::string& sent : lost.sent) landed = landed || held == sent;
+    }
+    if (!landed || lost.edit != editSerial_ || lost.kind != kind) {
+        lostSave_.reset();
+        return !landed;
+    }
+    // The edit that made it tries again over the list it first found, and
+    // so replaces what it stored: the same text once more writes nothing.
+    edited = {};
+    TalqClientAPI_Header::ParseKindList(lost.before, edited);
+    return true;
 }
 
 bool frmView::SaveNoteLoggingIn(const std::function<bool()>& save) {
@@ -241,6 +307,7 @@ void frmView::ModifyAnnotations(std::int32_t x, std::int32_t y, bool& changed) {
     if ((run.lBehaviorFlags & annotations::FeatureBit(hit.kind)) != 0 || access != 0) return;
 
     const PageMark mark = MarkPage();
+    ++editSerial_;
     // What the edit started from: the record to change in the list as stored.
     const AnnotationRec original = ListOf(hit.kind).list[static_cast<std::size_t>(hit.index)];
     AnnotationRec rec = original;

@@ -2,6 +2,7 @@
 
 #include "foundation/widgets/dialog_factory.h"
 #include "navigation/widgets/frm_prj_vw.h"
+#include "platform/prompts.h"
 #include "viewer/widgets/frm_mod_bndry.h"
 #include "viewer/widgets/frm_view.h"
 
@@ -23,7 +24,15 @@ void frmView::ModifyBoundaryLevel() {
     dialog.reset();
     if (level == replies.g_PageBndryLvl) return;
 
-    session.SetImageBndryLevel(page.szCurrentKey, level);
+    // The session's own box would call a level whose answer was lost a
+    // failure: the page read again below tells whether it was stored.
+    const bool showing = session.DisplayErrorMsgs();
+    session.SetDisplayErrorMsgs(false);
+    const bool set = session.SetImageBndryLevel(page.szCurrentKey, level);
+    const bool lost = !set && session.ReplyLost();
+    const std::string error = session.LastError();
+    session.SetDisplayErrorMsgs(showing);
+    if (!set && !lost && showing) platform::BeepWarning(error);
     // Units have moved: the document, its place, the confining unit and the
     // stored position lists are all worked out again.
     docPosition.ForgetBounds();
@@ -32,6 +41,7 @@ void frmView::ModifyBoundaryLevel() {
     projectTree.positionText.Clear();
     const std::string key = page.szCurrentKey;
     DisplayImage(key);
+    if (lost && showing && replies.g_PageBndryLvl != level) platform::BeepWarning(error);
     if (navigation::frmPrjVw* tree = ShownProjectTree()) tree->SyncTreeView(key);
 }
 

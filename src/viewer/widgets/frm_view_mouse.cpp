@@ -188,6 +188,7 @@ void frmView::FinishShape(int tool, AnnotationRec rec) {
     if (kind != kMarkup) rec.Rotation = page.g_Rotation;
     rec.Stamp = NewStamp("");
     const PageMark mark = MarkPage();
+    ++editSerial_;
     if (kind == kStickyNote || kind == kTextNote) {
         std::unique_ptr<annotations::frmAnnot> box =
             talq::DialogFactory<annotations::frmAnnot>::Create(this);

@@ -8,6 +8,7 @@
 #include "annotations/widgets/frm_tag_pal.h"
 #include "annotations/widgets/tag_palette_rows.h"
 #include "foundation/fields.h"
+#include "foundation/text_match.h"
 #include "foundation/widgets/dialog_factory.h"
 #include "platform/prompts.h"
 #include "server/talq_client_api.h"
@@ -68,8 +69,12 @@ void frmView::Tag_BMP_Click(int Index) {
     if (Index < 1 || Index > tagPalette.rows.Count()) return;
     const std::string tag = tagPalette.rows.Caption(Index);
     const bool turnOn = !tagPalette.rows.IsOn(Index);
-    const bool ok = turnOn ? Session().TurnTagOn(page.szCurrentKey, tag)
-                           : Session().TurnTagOff(page.szCurrentKey, tag);
+    const std::string key = page.szCurrentKey;
+    const bool ok = turnOn ? Session().TurnTagOn(key, tag) : Session().TurnTagOff(key, tag);
+    if (!ok && Session().ReplyLost()) {
+        ReadBackLostTag(key, tag, turnOn);
+        return;
+    }
     if (!ok) {
         platform::BeepWarning(
             TalqClientAPI::WithServerReason("Error Updating Issue Tag", Session().LastError()));
@@ -79,6 +84,29 @@ void frmView::Tag_BMP_Click(int Index) {
     if (Index > tagPalette.rows.Count() || tagPalette.rows.Caption(Index) != tag) return;
     tagPalette.rows.SetOn(Index, turnOn);
     ui.TagRows->ShowStates(tagPalette.rows);
+}
+
+void frmView::ReadBackLostTag(const std::string& key, const std::string& tag, bool turnOn) {
+    std::string list;
+    if (!Session().ReadImageTags(key, list)) {
+        platform::BeepWarning(
+            "Error Updating Issue Tag\nThe connection was lost before the server answered, and "
+            "whether the server changed the tag could not be read back.");
+        return;
+    }
+    const std::int32_t count = mVBUtil::CountFields(",", list);
+    // Every row as the server holds it now, the one clicked among them.
+    if (page.szCurrentKey == key) {
+        tagPalette.rows.MarkPageTags(list, count);
+        ui.TagRows->ShowStates(tagPalette.rows);
+    }
+    bool on = false;
+    for (std::int32_t i = 1; i <= count && !on; ++i)
+        on = mVBUtil::UCase(mVBUtil::GetField(",", list, i)) == mVBUtil::UCase(tag);
+    if (on == turnOn) return;
+    platform::BeepWarning(
+        "Error Updating Issue Tag\nThe connection was lost before the server answered; the "
+        "server did not change the tag.");
 }
 
 void frmView::TBTag_Click(int Index) {

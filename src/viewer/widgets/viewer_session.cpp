@@ -333,6 +333,9 @@ std::string ViewerSession::LastError() {
     if (!api_) return {};
     return api_->LastError();
 }
+bool ViewerSession::ReplyLost() {
+    return api_ && api_->ReplyLost();
+}
 bool ViewerSession::GetWordBuf(const std::string& key, const std::string& start,
                                const std::string& end, std::string& words) {
     words.clear();

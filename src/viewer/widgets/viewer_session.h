@@ -152,6 +152,9 @@ class ViewerSession : public navigation::QueryApi,
     virtual std::string QuesterQueryFile();
     virtual std::string QuesterSpellFile();
     std::string LastError() override;
+    // The last request failed after all of it had left: the server may have
+    // carried it out, and only reading what it holds tells.
+    virtual bool ReplyLost();
     // The words of a passage of the page's OCR text, blank-separated.
     virtual bool GetWordBuf(const std::string& key, const std::string& start,
                             const std::string& end, std::string& words);

@@ -1,0 +1,287 @@
+// Saves whose answer the network lost after the server carried them out, or
+// before the server saw them, over TCP through a relay that loses it: the
+// reviewer is told what the server holds, and nothing is stored twice.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+
+#include <memory>
+#include <string>
+
+#include "annotations/annotation_edit.h"
+#include "annotations/annotation_rec.h"
+#include "annotations/widgets/note_dialogs.h"
+#include "foundation/fields.h"
+#include "foundation/widgets/generic_dialogs.h"
+#include "platform/scripted_prompts.h"
+#include "render/image_view_transform.h"
+#include "server/reply_losing_relay.h"
+#include "server/talq_client_api.h"
+#include "support/scoped_env.h"
+#include "support/scripted_dialog.h"
+#include "support/server_process.h"
+#include "viewer/demo_suite.h"
+#include "viewer/demo_window.h"
+#include "viewer/widgets/frm_mod_bndry.h"
+#include "viewer/widgets/frm_view.h"
+
+namespace {
+
+using annotations::frmAnnot;
+using docserver::demo::DemoPage;
+using testsupport::ReplyLosingRelay;
+using testsupport::ScriptedMaker;
+using Loss = ReplyLosingRelay::Loss;
+
+constexpr char kPut[] = "TALQPutAnnotations";
+
+class LostReplyDemoTest : public testsupport::DemoSuiteTest<LostReplyDemoTest> {
+  protected:
+    static void SetUpTestSuite() { SetUpDemo(13, 30); }
+
+    LostReplyDemoTest() : scoped_(prompts) {
+        platform::SetScreenTwipsPerPixelForTest({15.0, 15.0});
+        testsupport::PointLocalModesAt(Sys());
+        window = testsupport::ShownMainWindow();
+        window->Form_Resize();
+    }
+    ~LostReplyDemoTest() override {
+        window.reset();
+        relay.reset();
+        server.reset();
+        platform::SetScreenTwipsPerPixelForTest({0.0, 0.0});
+    }
+
+    // The window over TCP through the relay, on an ordinary page; a second
+    // session reads what the server holds.
+    void Open() {
+        server = std::make_unique<testsupport::ServerProcess>(Sys());
+        ASSERT_GT(server->Port(), 0) << server->Output();
+        relay = std::make_unique<ReplyLosingRelay>(server->Port());
+        testsupport::LogInThroughDialogs(*window, "admin", "admin", 0, "ACME", relay->Port());
+        for (const DemoPage& p : demo_->projects.front().pages) {
+            if (p.placeholder || p.restricted) continue;
+            key = p.key;
+            break;
+        }
+        ASSERT_TRUE(window->DisplayImage(key)) << Status();
+        ASSERT_TRUE(other.OpenTalqConnection(2, "", "", 0, 0, 0, 0)) << other.LastError();
+        ASSERT_TRUE(other.TalqLogin("admin", "admin", 1)) << other.LastError();
+        ASSERT_TRUE(other.SelectProject("ACME")) << other.LastError();
+    }
+
+    // The kind's list as the server holds it.
+    KindList Stored(AnnotationKind kind) {
+        AnnotationTexts lists;
+        EXPECT_TRUE(other.GetAllAnnotations(key, lists)) << other.LastError();
+        KindList list;
+        TalqClientAPI_Header::ParseKindList(lists[kind], list);
+        return list;
+    }
+    int CountOf(const KindList& list, const std::string& text) {
+        int n = 0;
+        for (int i = 0; i < list.count; ++i)
+            n += list.list[static_cast<std::size_t>(i)].Text == text;
+        return n;
+    }
+
+    void Drag(int tool, int x1, int y1, int x2, int y2) {
+        window->project.RedactMode = static_cast<std::int16_t>(tool);
+        window->picImage_MouseDown(1, 0, x1 * 15, y1 * 15);
+        window->picImage_MouseMove(1, 0, x2 * 15, y2 * 15);
+        window->picImage_MouseUp(1, 0, x2 * 15, y2 * 15);
+    }
+    // A right click in the middle of a stored record.
+    void RightClick(const AnnotationRec& r) {
+        window->project.RedactMode = 0;
+        mGdi32::ImageViewTransform t =
+            mGdi32::TransformFor(window->MainPageDrawInfo(), window->page.g_ViewScaleFactor);
+        std::int32_t x = (r.Left + r.Right) / 2, y = (r.Top + r.Bottom) / 2;
+        mGdi32::ImageToScreen(x, y, t);
+        window->picImage_MouseDown(2, 0, x * 15, y * 15);
+    }
+
+    std::string Status() const { return window->ui.lblStatus->text().toStdString(); }
+    std::string Messages() const {
+        std::string all;
+        for (const std::string& m : prompts.Messages()) all += m + "|";
+        return all;
+    }
+
+    testsupport::ScopedUserStores stores_;
+    platform::ScriptedPrompts prompts;
+    platform::ScopedPrompts scoped_;
+    std::unique_ptr<testsupport::ServerProcess> server;
+    std::unique_ptr<ReplyLosingRelay> relay;
+    std::unique_ptr<viewer::frmView> window;
+    TalqClientAPI other;
+    std::string key;
+};
+
+TEST_F(LostReplyDemoTest, ANewMarkWhoseAnswerWasLostIsShownAsStoredOnce) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    // A text note: its dialog closes, as after any save.
+    int dialogs = 0;
+    bool closed = false;
+    talq::DialogFactory<frmAnnot>::Scoped notes(ScriptedMaker<frmAnnot>(
+        [&](frmAnnot& d) {
+            d.Text1->setPlainText("lost answer");
+            d.cmdOK_Click();
+            closed = d.result() == QDialog::Accepted;
+            if (!closed) d.cmdCancel_Click();
+        },
+        &dialogs));
+    relay->LoseNext(kPut, Loss::kAfterTheServerReplies);
+    Drag(annotations::kToolTextNote, 40, 40, 200, 90);
+    EXPECT_EQ(relay->Lost(), 1);
+    EXPECT_TRUE(closed) << Messages();
+    EXPECT_EQ(CountOf(Stored(kTextNote), "lost answer"), 1);
+    EXPECT_EQ(CountOf(window->pageAnnotations[kTextNote], "lost answer"), 1);
+
+    // A highlight is drawn on the page as stored, once.
+    const int highlights = Stored(kHighlight).count;
+    relay->LoseNext(kPut, Loss::kAfterTheServerReplies);
+    Drag(annotations::kToolHighlight, 40, 120, 200, 160);
+    EXPECT_EQ(relay->Lost(), 2);
+    EXPECT_EQ(Stored(kHighlight).count, highlights + 1);
+    EXPECT_EQ(window->pageAnnotations[kHighlight].count, highlights + 1);
+    EXPECT_TRUE(prompts.Messages().empty()) << Messages();
+
+    // A delete is done, not blamed on another user.
+    talq::DialogFactory<SelBox>::Scoped pick(
+        ScriptedMaker<SelBox>([](SelBox& d) { d.Selection = 2; }));
+    ASSERT_GT(window->pageAnnotations[kHighlight].count, 0);
+    relay->LoseNext(kPut, Loss::kAfterTheServerReplies);
+    RightClick(window->pageAnnotations[kHighlight].list.back());
+    EXPECT_EQ(relay->Lost(), 3);
+    EXPECT_EQ(Stored(kHighlight).count, highlights);
+    EXPECT_EQ(window->pageAnnotations[kHighlight].count, highlights);
+    EXPECT_TRUE(prompts.Messages().empty()) << Messages();
+}
+
+TEST_F(LostReplyDemoTest, ANoteTheServerNeverSawIsToldAsNotStoredWithItsTextKept) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    std::string kept;
+    talq::DialogFactory<frmAnnot>::Scoped notes(ScriptedMaker<frmAnnot>([&](frmAnnot& d) {
+        d.Text1->setPlainText("never seen");
+        d.cmdOK_Click();
+        ASSERT_EQ(d.result(), 0) << Messages();
+        kept = d.Text1->toPlainText().toStdString();
+        // Saved again, it is stored once.
+        d.cmdOK_Click();
+        EXPECT_EQ(d.result(), QDialog::Accepted);
+    }));
+    relay->LoseNext(kPut, Loss::kBeforeTheServerSees);
+    Drag(annotations::kToolTextNote, 40, 40, 200, 90);
+    EXPECT_EQ(relay->Lost(), 1);
+    EXPECT_EQ(kept, "never seen");
+    ASSERT_EQ(prompts.Messages().size(), 1u);
+    EXPECT_EQ(prompts.Messages().front().rfind("Unable to Save Annotations\n", 0), 0u);
+    EXPECT_NE(prompts.Messages().front().find("does not hold this change"), std::string::npos)
+        << Messages();
+    EXPECT_EQ(CountOf(Stored(kTextNote), "never seen"), 1);
+}
+
+// The answer lost and the server out of reach to read back: the outcome is
+// told as unknown, and OK again once it is back stores nothing twice.
+TEST_F(LostReplyDemoTest, ASaveRetriedAfterAnUnknownOutcomeIsNotStoredTwice) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    bool closed = false;
+    talq::DialogFactory<frmAnnot>::Scoped notes(ScriptedMaker<frmAnnot>([&](frmAnnot& d) {
+        d.Text1->setPlainText("unsure");
+        d.cmdOK_Click();
+        ASSERT_EQ(d.result(), 0) << Messages();
+        ASSERT_EQ(prompts.Messages().size(), 1u);
+        EXPECT_NE(prompts.Messages().front().find("could not be read back"), std::string::npos)
+            << Messages();
+        relay->TurnAway(false);
+        d.cmdOK_Click();
+        closed = d.result() == QDialog::Accepted;
+    }));
+    relay->LoseNext(kPut, Loss::kAfterTheServerReplies, true);
+    Drag(annotations::kToolTextNote, 40, 40, 200, 90);
+    EXPECT_TRUE(closed) << Messages();
+    EXPECT_EQ(CountOf(Stored(kTextNote), "unsure"), 1);
+
+    // A highlight drawn again over one whose outcome was unknown: the first
+    // is shown as stored, and the second is not stored over it unseen.
+    prompts.Clear();
+    const int highlights = Stored(kHighlight).count;
+    relay->LoseNext(kPut, Loss::kAfterTheServerReplies, true);
+    Drag(annotations::kToolHighlight, 40, 120, 200, 160);
+    relay->TurnAway(false);
+    Drag(annotations::kToolHighlight, 40, 120, 200, 160);
+    EXPECT_EQ(Stored(kHighlight).count, highlights + 1);
+    EXPECT_EQ(window->pageAnnotations[kHighlight].count, highlights + 1);
+    ASSERT_EQ(prompts.Messages().size(), 2u) << Messages();
+    EXPECT_NE(prompts.Messages().back().find("stored after all"), std::string::npos);
+}
+
+TEST_F(LostReplyDemoTest, AnIssueTagWhoseAnswerWasLostIsTickedAsStored) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    window->panes.TagPal_Active = 1;
+    window->InitTagPalette();
+    window->Form_Resize();
+    window->UpdateTagPalette(key);
+    ASSERT_GT(window->tagPalette.rows.Count(), 0);
+    const std::string tag = window->tagPalette.rows.Caption(1);
+    const bool wasOn = window->tagPalette.rows.IsOn(1);
+    relay->LoseNext(wasOn ? "TALQTurnTagOff" : "TALQTurnTagOn", Loss::kAfterTheServerReplies);
+    window->Tag_BMP_Click(1);
+    EXPECT_EQ(relay->Lost(), 1);
+    EXPECT_EQ(window->tagPalette.rows.IsOn(1), !wasOn);
+    EXPECT_EQ(other.IsTagOn(key, tag), !wasOn);
+    EXPECT_TRUE(prompts.Messages().empty()) << Messages();
+
+    relay->LoseNext(wasOn ? "TALQTurnTagOn" : "TALQTurnTagOff", Loss::kBeforeTheServerSees);
+    window->Tag_BMP_Click(1);
+    EXPECT_EQ(window->tagPalette.rows.IsOn(1), !wasOn);
+    EXPECT_EQ(other.IsTagOn(key, tag), !wasOn);
+    ASSERT_EQ(prompts.Messages().size(), 1u);
+    EXPECT_EQ(prompts.Messages().front().rfind("Error Updating Issue Tag\n", 0), 0u);
+}
+
+// The page is shown again after a level is set: it tells whether the level
+// whose answer was lost was stored.
+TEST_F(LostReplyDemoTest, ABoundaryLevelWhoseAnswerWasLostIsToldAsSetOnlyWhenItIs) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    auto stored = [this] {
+        std::int32_t level = -1, rotation = 0, restricted = 0;
+        std::string info, native;
+        EXPECT_TRUE(other.GetImagePageInfo(key, level, rotation, restricted, info, native));
+        return level;
+    };
+    const std::int32_t was = stored();
+    // The option of a level: 0 is "Page (No Boundary)".
+    auto optionOf = [](const viewer::frmModBndry& d, std::int32_t level) {
+        for (int i = 1; i <= d.LevelCount; ++i)
+            if (mVBUtil::GetField("|", d.LevelNumbers, i) == std::to_string(level)) return i;
+        return 0;
+    };
+    std::int32_t wanted = 0;
+    talq::DialogFactory<viewer::frmModBndry>::Scoped answer(
+        ScriptedMaker<viewer::frmModBndry>([&](viewer::frmModBndry& d) {
+            d.Option1_Click(optionOf(d, wanted));
+            d.cmdOK_Click();
+        }));
+    wanted = was == 0 ? std::stoi(mVBUtil::GetField("|", window->TalqAPi->BndryLvls(), 1)) : 0;
+    relay->LoseNext("TALQPutPageInfo", Loss::kAfterTheServerReplies);
+    window->ModifyBoundaryLevel();
+    EXPECT_EQ(relay->Lost(), 1);
+    EXPECT_EQ(stored(), wanted);
+    EXPECT_TRUE(prompts.Messages().empty()) << Messages();
+
+    const std::int32_t set = wanted;
+    wanted = was;
+    relay->LoseNext("TALQPutPageInfo", Loss::kBeforeTheServerSees);
+    window->ModifyBoundaryLevel();
+    EXPECT_EQ(stored(), set);
+    EXPECT_EQ(Messages(), "Unable to set Boundary Flag|");
+    window->ModifyBoundaryLevel();
+    EXPECT_EQ(stored(), was);
+}
+
+}  // namespace
