@@ -96,6 +96,13 @@ struct TcpServer::Client {
 
 namespace {
 
+// Which refusal on the system itself a reply carries; nullptr for none.
+const char* SystemRefusal(const std::string& reply) {
+    for (const char* reason : {kHeldInWal, kHeldOrSwitching, kSystemMoved})
+        if (reply.find(reason) != std::string::npos) return reason;
+    return nullptr;
+}
+
 // Requests of a connection wait while this much of its replies is unread,
 // here or in its socket, so one that asks without reading soon stops
 // costing work.
@@ -334,11 +341,13 @@ void TcpServer::Work(CommandEngine& engine) {
             auto before = std::make_tuple(now.user, now.proved, now.projectId, now.projectName);
             std::string reply = engine.Execute(c->state, payload);
             lock.lock();
-            // The administrator sees why requests fail, not only the viewers.
-            if (const bool held = reply.find(kHeldInWal) != std::string::npos;
-                held != walHeldTold_ && (held || reply.rfind("ERROR", 0) != 0)) {
-                walHeldTold_ = held;
-                if (held) std::fprintf(stderr, "talq-server: %s\n", kHeldInWal);
+            // The administrator sees why requests fail, not only the viewers:
+            // once, until a request succeeds.
+            if (const char* refusal = SystemRefusal(reply);
+                refusal != systemRefusalTold_ &&
+                (refusal != nullptr || reply.rfind("ERROR", 0) != 0)) {
+                systemRefusalTold_ = refusal;
+                if (refusal != nullptr) std::fprintf(stderr, "talq-server: %s\n", refusal);
             }
             if (!c->state.user.empty() && !SameText(c->state.user, c->user)) {
                 if (std::string refusal = UserCapRefusal(*c, c->state.user); !refusal.empty()) {
