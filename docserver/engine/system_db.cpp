@@ -3,11 +3,15 @@
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <thread>
 #include <unordered_map>
 
@@ -152,7 +156,11 @@ std::int64_t HoldDeadline(detail::HoldState& hold) {
 // takes, and is waited for, within the process's wait: a holder in
 // exclusive locking mode looks the same.
 bool LeaveWal(const std::string& path, detail::HoldState& hold, std::string& error) {
-    if (!HeaderSaysWal(path)) return true;
+    if (!HeaderSaysWal(path)) {
+        hold.found = false;
+        hold.turned = false;
+        return true;
+    }
     const std::int64_t deadline = HoldDeadline(hold);
     std::lock_guard<std::mutex> one(hold.switching);
     while (HeaderSaysWal(path)) {
@@ -195,6 +203,30 @@ bool LeaveWal(const std::string& path, detail::HoldState& hold, std::string& err
     hold.found = false;
     hold.turned = false;
     return true;
+}
+
+// Whether another process holds a lock on the file, as the kernel lists
+// them: a descriptor of it opened and closed here would drop this process's
+// own locks on it. True when the list cannot be read.
+bool LockedByAnotherProcess(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return false;
+    std::ifstream locks("/proc/locks");
+    if (!locks) return true;
+    char file[64];
+    std::snprintf(file, sizeof file, "%02x:%02x:%llu", major(info.st_dev), minor(info.st_dev),
+                  static_cast<unsigned long long>(info.st_ino));
+    const std::string me = std::to_string(::getpid());
+    for (std::string line; std::getline(locks, line);) {
+        // "1: POSIX  ADVISORY  READ 1234 08:01:5678 128 128", "1: -> POSIX ..." when waiting.
+        std::istringstream fields(line);
+        std::string number, kind, mode, access, pid, id;
+        fields >> number >> kind;
+        if (kind == "->") fields >> kind;
+        fields >> mode >> access >> pid >> id;
+        if (id == file && pid != me) return true;
+    }
+    return false;
 }
 
 // The file's device and inode; false when it is not there.
@@ -309,8 +341,10 @@ bool SystemDb::Open(const std::string& path, bool create, std::string& error) {
     }
     // What later connections must open, and the log that is this file's.
     FileIdentity(path, device_, inode_);
+    // Only a local disk's system runs in WAL (asked of the file, not the
+    // database: a lock held elsewhere would be waited for again).
     std::uint64_t logDevice = 0;
-    if (JournalMode(db) == "wal") FileIdentity(path + "-wal", logDevice, logInode_);
+    if (!shared_) FileIdentity(path + "-wal", logDevice, logInode_);
     std::lock_guard<std::mutex> lock(mutex_);
     connections_.push_back(db);
     ThreadConnections()[id_] = db;
@@ -425,8 +459,10 @@ void SystemDb::MovedFound(sqlite3* db) const {
 bool SystemDb::LogOursAlone() const {
     if (logInode_ == 0) return true;  // the rollback journal: SQLite refuses to write
     std::uint64_t device = 0, inode = 0;
-    if (!FileIdentity(path_ + "-wal", device, inode)) return !OpenInWalElsewhere(path_);
-    return device == device_ && inode == logInode_ && !OpenInWalElsewhere(path_);
+    const bool log = FileIdentity(path_ + "-wal", device, inode);
+    // Every program with the log open holds a lock on its index.
+    return (!log || (device == device_ && inode == logInode_)) &&
+           !LockedByAnotherProcess(path_ + "-shm");
 }
 
 LockWaitLimit::LockWaitLimit(int milliseconds) : saved_(t_lockWaitLimit) {

@@ -1,6 +1,7 @@
 // Nothing acknowledged is lost and nothing half done is kept: a write that
 // does not fit on the disk is refused and taken back, and the page locks
 // and batch jobs of a server killed mid-session do not outlive it.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
@@ -9,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <memory>
 #include <string>
 
 #include "engine/command_engine.h"
@@ -245,6 +247,36 @@ TEST_F(Durability, NoSaveIsAcknowledgedIntoASystemDbReplacedOrDeletedAndItsLogRe
     }
     ASSERT_EQ(::rename(another("restored").c_str(), db.c_str()), 0);
     EXPECT_EQ(IntegrityAndTags(db), fresh);
+}
+
+TEST_F(Durability, TheServerSaysOnceOnItsErrorOutputThatSystemDbWasReplaced) {
+    const std::string errors = dir_.Path() + "/errors";
+    std::unique_ptr<testsupport::ServerProcess> server;
+    {
+        const int saved = ::dup(2);
+        const int file = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ASSERT_TRUE(saved >= 0 && file >= 0);
+        ::dup2(file, 2);
+        ::close(file);
+        server = std::make_unique<testsupport::ServerProcess>(sys_);
+        ::dup2(saved, 2);
+        ::close(saved);
+    }
+    ASSERT_GT(server->Port(), 0);
+    RawClient admin(server->Port());
+    ASSERT_TRUE(admin.LogIn("ADMIN", "SECRET", "Demo Project"));
+    testsupport::MakeTestSystem(dir_.Path() + "/replacement");
+    ASSERT_EQ(
+        ::rename((dir_.Path() + "/replacement/system.db").c_str(), (sys_ + "/system.db").c_str()),
+        0);
+    for (const char* name : {"One", "Two"})
+        EXPECT_EQ(admin.Send("TALQAddTag," + kAdmin + "," + name),
+                  std::string("ERROR: Database Error ") + docserver::kSystemMoved);
+    server->Stop(SIGTERM);
+    const std::string told = testsupport::ReadFile(errors);
+    const std::size_t first = told.find(docserver::kSystemMoved);
+    EXPECT_NE(first, std::string::npos) << told;
+    EXPECT_EQ(told.find(docserver::kSystemMoved, first + 1), std::string::npos) << told;
 }
 
 }  // namespace
