@@ -106,7 +106,7 @@ bool OpenInWalElsewhere(const std::string& path) {
 // How long the process waits for another program's hold before it answers
 // why: another opener's switch (checkpointing a large log left by a crash)
 // takes seconds, and the viewer's window waits with it.
-std::atomic<int> g_holdWaitMs{5000};
+constexpr std::int64_t kHoldWaitMs = 5000;
 
 }  // namespace
 
@@ -143,7 +143,7 @@ std::int64_t HoldDeadline(detail::HoldState& hold) {
     if (hold.found) return now;
     std::int64_t ends = hold.waitEnds.load();
     if (now < ends) return ends;
-    const std::int64_t mine = now + g_holdWaitMs.load();
+    const std::int64_t mine = now + kHoldWaitMs;
     return hold.waitEnds.compare_exchange_strong(ends, mine) ? mine : hold.waitEnds.load();
 }
 
@@ -475,10 +475,6 @@ LockWaitLimit::~LockWaitLimit() {
 
 void SystemDb::SetBusyTimeout(int milliseconds) {
     busyMs_ = milliseconds;  // the connections' busy handlers read it
-}
-
-void SystemDb::SetHoldWait(int milliseconds) {
-    g_holdWaitMs = milliseconds;
 }
 
 bool SystemDb::Exec(const std::string& sql, std::string& error) {

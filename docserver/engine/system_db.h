@@ -104,10 +104,6 @@ class SystemDb {
     // once it is taken out again (within the process's wait).
     bool LeftWal(sqlite3* db) const;
 
-    // How long the process waits in all, per hold of another program on a
-    // shared folder's system, before it answers why (tests shorten it).
-    static void SetHoldWait(int milliseconds);
-
   private:
     sqlite3* Connect(std::string& error) const;
     static void SetSynchronous(sqlite3* db, bool wal);
