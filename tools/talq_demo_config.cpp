@@ -39,12 +39,19 @@ std::string NoSystemReason(const std::string& dir) {
     docserver::SystemDb db;
     std::string error;
     if (!db.Open(dir + "system.db", false, error)) return "cannot open its system.db: " + error;
-    docserver::Statement users(db, "SELECT COUNT(*) FROM users");
-    if (users.Ok() && users.Step()) return "";
-    if (docserver::NotADatabase(users))
-        return "holds a system.db that is not a database (damaged, or another kind of file): " +
-               users.Error();
-    return docserver::HoldsNoSystem(users) ? kNone : "cannot read its system.db: " + users.Error();
+    try {
+        docserver::Statement users(db, "SELECT COUNT(*) FROM users");
+        if (users.Ok() && users.Step()) return "";
+        if (docserver::NotADatabase(users))
+            return "holds a system.db that is not a database (damaged, or another kind of file): " +
+                   users.Error();
+        return docserver::HoldsNoSystem(users) ? kNone
+                                               : "cannot read its system.db: " + users.Error();
+    } catch (const docserver::SystemHeld& e) {
+        return std::string("cannot read its system.db: ") + e.what();
+    } catch (const docserver::DatabaseBusy&) {
+        return "cannot read its system.db: another program holds it locked";
+    }
 }
 
 std::string FirstKey(const std::string& dir, const std::string& project) {

@@ -152,6 +152,9 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
         }
         if (!ParseCount(engine->Setting("ReducedCacheBytes", ""), bound))
             bound = kReducedCacheBytes;
+    } catch (const SystemHeld& e) {
+        error = e.what();
+        return nullptr;
     } catch (const DatabaseBusy&) {
         error = "system.db is locked by another program";
         return nullptr;
@@ -229,7 +232,14 @@ std::string CommandEngine::Execute(ConnectionState& state, const std::string& co
         // Checked before splitting: a huge text of commas would become
         // millions of fields.
         if (!upload && text.size() > kMaxCommandText) return "ERROR: Command Too Long";
-        reply = Dispatch(state, CommandText(text, upload ? kUploadHeadFields : SIZE_MAX));
+        // What another file would answer is no answer, and a save stored in
+        // a file gone is lost: checked before and once more before the
+        // reply acknowledges anything.
+        if (!db_.Moved())
+            reply = Dispatch(state, CommandText(text, upload ? kUploadHeadFields : SIZE_MAX));
+        if (db_.Moved()) reply = std::string("ERROR: Database Error ") + kSystemMoved;
+    } catch (const SystemHeld& e) {
+        reply = std::string("ERROR: Database Error ") + e.what();
     } catch (const DatabaseBusy&) {
         reply = "ERROR: Database Busy, Try Again";
     } catch (const DatabaseError& e) {
@@ -368,8 +378,7 @@ void CommandEngine::ShowLife(ConnectionState& state) {
         if (!state.lockedPages.empty()) {
             Statement touch(db_, "UPDATE page_locks SET seen = ? WHERE session = ?");
             if (!touch.Bind(1, now).Bind(2, state.session).Run()) return;
-            if (static_cast<std::size_t>(sqlite3_changes(db_.Handle())) <
-                state.lockedPages.size())
+            if (static_cast<std::size_t>(sqlite3_changes(db_.Handle())) < state.lockedPages.size())
                 state.ended = true;
         }
         // The open batch jobs of this process, whichever of its

@@ -2,12 +2,17 @@
 
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <thread>
 #include <unordered_map>
 
@@ -27,18 +32,12 @@ std::unordered_map<std::uint64_t, sqlite3*>& ThreadConnections() {
     return connections;
 }
 
-// Waits for another connection's lock in short steps: the server's own
-// workers hold locks for a millisecond or two, and the built-in wait
-// sleeps up to 100 ms at a time.
 thread_local int t_lockWaitLimit = -1;  // milliseconds; -1: the database's own
 
-int WaitForLock(void* timeout, int count) {
-    int limit = static_cast<const std::atomic<int>*>(timeout)->load();
-    if (t_lockWaitLimit >= 0) limit = std::min(limit, t_lockWaitLimit);
-    const int waited = count < 100 ? count : 100 + (count - 100) * 10;
-    if (waited >= limit) return 0;
-    sqlite3_sleep(count < 100 ? 1 : 10);
-    return 1;
+std::int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 bool OutOfDescriptors(sqlite3* db) {
@@ -119,9 +118,49 @@ bool OpenInWalElsewhere(const std::string& path) {
     return held;
 }
 
-// How long an opener waits for another to finish taking the system out of
-// WAL: checkpointing a large log left by a crash takes seconds.
-constexpr auto kSwitchWait = std::chrono::seconds(60);
+// How long the process waits for another program's hold before it answers
+// why: another opener's switch (checkpointing a large log left by a crash)
+// takes seconds, and the viewer's window waits with it.
+constexpr std::int64_t kHoldWaitMs = 5000;
+
+}  // namespace
+
+namespace detail {
+
+// Another program's hold on a shared folder's system as the process knows
+// it, shared by its engines (the server's workers): one wait per hold, not
+// one per statement or per thread.
+struct HoldState {
+    std::mutex switching;                   // one attempt at a time
+    std::atomic<std::int64_t> waitEnds{0};  // steady clock, milliseconds
+    std::atomic<bool> found{false};         // the last wait ended with it held
+    std::atomic<bool> turned{false};        // a connection found it turned into WAL
+};
+
+}  // namespace detail
+
+namespace {
+
+std::shared_ptr<detail::HoldState> HoldStateOf(const std::string& path) {
+    static std::mutex mutex;
+    // Never destroyed: engines may close after the exit handlers ran.
+    static auto* states = new std::unordered_map<std::string, std::shared_ptr<detail::HoldState>>;
+    std::lock_guard<std::mutex> lock(mutex);
+    auto& state = (*states)[path];
+    if (!state) state = std::make_shared<detail::HoldState>();
+    return state;
+}
+
+// When the calling thread stops waiting: at once where the process already
+// found the system held; else with the wait in progress, or a new one.
+std::int64_t HoldDeadline(detail::HoldState& hold) {
+    const std::int64_t now = NowMs();
+    if (hold.found) return now;
+    std::int64_t ends = hold.waitEnds.load();
+    if (now < ends) return ends;
+    const std::int64_t mine = now + kHoldWaitMs;
+    return hold.waitEnds.compare_exchange_strong(ends, mine) ? mine : hold.waitEnds.load();
+}
 
 // WAL keeps its index in a memory-mapped file that processes on different
 // machines cannot share, so a system on a shared folder runs in the rollback
@@ -129,17 +168,22 @@ constexpr auto kSwitchWait = std::chrono::seconds(60);
 // recover and checkpoint the log in private memory meanwhile. A program that
 // has it open in WAL refuses the switch, and then nothing is written;
 // another opener switching it holds it alone for as long as its checkpoint
-// takes, and is waited for.
-bool LeaveWal(const std::string& path, std::string& error) {
-    const auto deadline = std::chrono::steady_clock::now() + kSwitchWait;
+// takes, and is waited for, within the process's wait: a holder in
+// exclusive locking mode looks the same.
+bool LeaveWal(const std::string& path, detail::HoldState& hold, std::string& error) {
+    if (!HeaderSaysWal(path)) {
+        hold.found = false;
+        hold.turned = false;
+        return true;
+    }
+    const std::int64_t deadline = HoldDeadline(hold);
+    std::lock_guard<std::mutex> one(hold.switching);
     while (HeaderSaysWal(path)) {
+        // Connections already open try again at their next statement.
+        hold.turned = true;
         if (OpenInWalElsewhere(path)) {
+            hold.found = true;
             error = kHeldInWal;
-            return false;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            error = "system.db is being taken out of WAL mode by another program: open it again "
-                    "in a minute";
             return false;
         }
         sqlite3* db = nullptr;
@@ -150,7 +194,8 @@ bool LeaveWal(const std::string& path, std::string& error) {
             return false;
         }
         // Past a writer of ours; another switch is waited for round the loop.
-        sqlite3_busy_timeout(db, 1000);
+        sqlite3_busy_timeout(
+            db, static_cast<int>(std::clamp<std::int64_t>(deadline - NowMs(), 0, 1000)));
         std::string mode;
         if (sqlite3_exec(db, "PRAGMA locking_mode = EXCLUSIVE", nullptr, nullptr, nullptr) ==
             SQLITE_OK)
@@ -158,13 +203,53 @@ bool LeaveWal(const std::string& path, std::string& error) {
         const int code = sqlite3_extended_errcode(db);
         const std::string why = sqlite3_errmsg(db);
         sqlite3_close(db);
-        if (mode == "delete") return true;
+        if (mode == "delete") break;
         if (!IsBusy(code) && mode != "wal" && HeaderSaysWal(path)) {
             error = "cannot take system.db out of WAL mode: " + why;
             return false;
         }
+        if (NowMs() >= deadline) {
+            hold.found = true;
+            error = kHeldOrSwitching;
+            return false;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+    hold.found = false;
+    hold.turned = false;
+    return true;
+}
+
+// Whether another process holds a lock on the file, as the kernel lists
+// them: a descriptor of it opened and closed here would drop this process's
+// own locks on it. True when the list cannot be read.
+bool LockedByAnotherProcess(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return false;
+    std::ifstream locks("/proc/locks");
+    if (!locks) return true;
+    char file[64];
+    std::snprintf(file, sizeof file, "%02x:%02x:%llu", major(info.st_dev), minor(info.st_dev),
+                  static_cast<unsigned long long>(info.st_ino));
+    const std::string me = std::to_string(::getpid());
+    for (std::string line; std::getline(locks, line);) {
+        // "1: POSIX  ADVISORY  READ 1234 08:01:5678 128 128", "1: -> POSIX ..." when waiting.
+        std::istringstream fields(line);
+        std::string number, kind, mode, access, pid, id;
+        fields >> number >> kind;
+        if (kind == "->") fields >> kind;
+        fields >> mode >> access >> pid >> id;
+        if (id == file && pid != me) return true;
+    }
+    return false;
+}
+
+// The file's device and inode; false when it is not there.
+bool FileIdentity(const std::string& path, std::uint64_t& device, std::uint64_t& inode) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return false;
+    device = info.st_dev;
+    inode = info.st_ino;
     return true;
 }
 
@@ -175,6 +260,17 @@ SystemDb::SystemDb() : id_(g_nextDbId++) {}
 SystemDb::~SystemDb() {
     ThreadConnections().erase(id_);
     std::lock_guard<std::mutex> lock(mutex_);
+    // The last connection's close checkpoints the log into the file it has
+    // open and deletes the log and its index by name. Where system.db is
+    // another file now, that name may be its log, in use: then nothing is
+    // checkpointed or deleted. Ours alone, it goes, never to be applied to
+    // the file now there.
+    int moved = 0;
+    if (!connections_.empty())
+        sqlite3_file_control(connections_.front(), "main", SQLITE_FCNTL_HAS_MOVED, &moved);
+    if (moved != 0 && !LogOursAlone())
+        for (sqlite3* db : connections_)
+            sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     for (sqlite3* db : connections_) sqlite3_close_v2(db);
 }
 
@@ -183,7 +279,14 @@ sqlite3* SystemDb::Connect(std::string& error) const {
         error = "cannot open system.db on a shared folder: SQLite's file layer is missing";
         return nullptr;
     }
-    if (shared_ && !LeaveWal(path_, error)) return nullptr;
+    if (inode_ != 0) {
+        std::uint64_t device = 0, inode = 0;
+        if (!FileIdentity(path_, device, inode) || device != device_ || inode != inode_) {
+            error = kSystemMoved;
+            return nullptr;
+        }
+    }
+    if (shared_ && !LeaveWal(path_, *hold_, error)) return nullptr;
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
     if (create_) flags |= SQLITE_OPEN_CREATE;
     sqlite3* db = nullptr;
@@ -197,7 +300,7 @@ sqlite3* SystemDb::Connect(std::string& error) const {
     }
     // Several processes (servers, local clients) and the server's workers
     // share one system: a lock is waited for, then reported as busy.
-    sqlite3_busy_handler(db, WaitForLock, const_cast<std::atomic<int>*>(&busyMs_));
+    sqlite3_busy_handler(db, WaitForLock, const_cast<SystemDb*>(this));
     if (sqlite3_exec(db, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr) != SQLITE_OK) {
         error = sqlite3_errmsg(db);
         sqlite3_close(db);
@@ -247,6 +350,7 @@ bool SystemDb::Open(const std::string& path, bool create, std::string& error) {
     create_ = create;
     const std::size_t slash = path.find_last_of('/');
     shared_ = OnSharedFileSystem(slash == std::string::npos ? "." : path.substr(0, slash + 1));
+    hold_ = HoldStateOf(path);
     sqlite3* db = Connect(error);
     if (db == nullptr) {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -263,6 +367,12 @@ bool SystemDb::Open(const std::string& path, bool create, std::string& error) {
         }
         SetSynchronous(db, true);
     }
+    // What later connections must open, and the log that is this file's.
+    FileIdentity(path, device_, inode_);
+    // Only a local disk's system runs in WAL (asked of the file, not the
+    // database: a lock held elsewhere would be waited for again).
+    std::uint64_t logDevice = 0;
+    if (!shared_) FileIdentity(path + "-wal", logDevice, logInode_);
     std::lock_guard<std::mutex> lock(mutex_);
     connections_.push_back(db);
     ThreadConnections()[id_] = db;
@@ -272,9 +382,11 @@ bool SystemDb::Open(const std::string& path, bool create, std::string& error) {
 sqlite3* SystemDb::Handle() const {
     auto& mine = ThreadConnections();
     const auto it = mine.find(id_);
-    if (heldInWal_.load() && (it == mine.end() || sqlite3_get_autocommit(it->second) != 0))
-        TryLeavingWal();
-    if (it != mine.end()) return it->second;
+    if (it != mine.end()) {
+        // Not inside a transaction: its statements run on the journal it began in.
+        if (hold_->turned && sqlite3_get_autocommit(it->second) != 0) TryLeavingWal();
+        return it->second;
+    }
     if (path_.empty()) {
         std::lock_guard<std::mutex> lock(mutex_);
         connectError_ = "no database opened";
@@ -309,25 +421,89 @@ void SystemDb::ReleaseThreadConnection() {
 }
 
 std::string SystemDb::Reason(sqlite3* db, int code) const {
-    if ((code & 0xff) == SQLITE_CANTOPEN && !OutOfDescriptors(db) && shared_ &&
+    if (shared_ && (code & 0xff) == SQLITE_CANTOPEN && !OutOfDescriptors(db) &&
         HeaderSaysWal(path_)) {
-        heldInWal_ = true;
+        hold_->turned = true;
         return kHeldInWal;
     }
     if ((code & 0xff) == SQLITE_CANTOPEN) return OpenFailure(db);
     return db != nullptr ? sqlite3_errmsg(db) : "database error";
 }
 
-void SystemDb::TryLeavingWal() const {
-    // Once a second for the whole process: every request meanwhile is
-    // refused with the reason at once.
-    const std::int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                 std::chrono::steady_clock::now().time_since_epoch())
-                                 .count();
-    std::int64_t next = nextWalTry_.load();
-    if (now < next || !nextWalTry_.compare_exchange_strong(next, now + 1000)) return;
+bool SystemDb::LeftWal(sqlite3* db) const {
+    if (!shared_ || sqlite3_get_autocommit(db) == 0 || !HeaderSaysWal(path_)) return false;
     std::string error;
-    if (LeaveWal(path_, error)) heldInWal_ = false;
+    return LeaveWal(path_, *hold_, error);
+}
+
+void SystemDb::TryLeavingWal() const {
+    // Once the process found it held, a try waits for nothing, so every
+    // request is answered at once and the first after the holder quits is
+    // served.
+    std::string error;
+    LeaveWal(path_, *hold_, error);
+}
+
+int SystemDb::WaitForLock(void* self, int count) {
+    // Waits in short steps: the server's own workers hold locks for a
+    // millisecond or two, and the built-in wait sleeps up to 100 ms at a
+    // time. A hold the process has found is not waited on again.
+    const auto* db = static_cast<const SystemDb*>(self);
+    if (db->shared_ && db->hold_->found) return 0;
+    int limit = db->busyMs_.load();
+    if (t_lockWaitLimit >= 0) limit = std::min(limit, t_lockWaitLimit);
+    const int waited = count < 100 ? count : 100 + (count - 100) * 10;
+    if (waited >= limit) return 0;
+    sqlite3_sleep(count < 100 ? 1 : 10);
+    return 1;
+}
+
+void SystemDb::ThrowBusy() const {
+    // Our connections keep a shared folder's system in the rollback journal:
+    // its header in WAL is another program's doing.
+    if (shared_ && HeaderSaysWal(path_)) {
+        hold_->found = true;
+        hold_->turned = true;
+        throw SystemHeld(kHeldOrSwitching);
+    }
+    throw DatabaseBusy();
+}
+
+bool SystemDb::Moved() const {
+    if (path_.empty()) return false;
+    const auto& mine = ThreadConnections();
+    const auto it = mine.find(id_);
+    int moved = 0;
+    if (it != mine.end()) {
+        sqlite3_file_control(it->second, "main", SQLITE_FCNTL_HAS_MOVED, &moved);
+    } else if (inode_ != 0) {
+        std::uint64_t device = 0, inode = 0;
+        moved = !FileIdentity(path_, device, inode) || device != device_ || inode != inode_;
+    }
+    // Back in its place, it is the file opened again.
+    if (moved == 0) {
+        movedFound_ = false;
+        return false;
+    }
+    if (it != mine.end() && !movedFound_.exchange(true)) MovedFound(it->second);
+    return true;
+}
+
+void SystemDb::MovedFound(sqlite3* db) const {
+    // The log under the name now goes with another file: whoever opens that
+    // would apply ours to it. Folded into the file it belongs to and emptied
+    // while it is ours alone, it holds nothing to apply.
+    if (logInode_ != 0 && LogOursAlone())
+        sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+}
+
+bool SystemDb::LogOursAlone() const {
+    if (logInode_ == 0) return true;  // the rollback journal: SQLite refuses to write
+    std::uint64_t device = 0, inode = 0;
+    const bool log = FileIdentity(path_ + "-wal", device, inode);
+    // Every program with the log open holds a lock on its index.
+    return (!log || (device == device_ && inode == logInode_)) &&
+           !LockedByAnotherProcess(path_ + "-shm");
 }
 
 LockWaitLimit::LockWaitLimit(int milliseconds) : saved_(t_lockWaitLimit) {
@@ -355,7 +531,7 @@ bool SystemDb::Exec(const std::string& sql, std::string& error) {
                 : message != nullptr             ? message
                                                  : "database error";
         sqlite3_free(message);
-        if (IsBusy(code)) throw DatabaseBusy();
+        if (IsBusy(code)) ThrowBusy();
         return false;
     }
     return true;
@@ -372,7 +548,7 @@ Statement::Statement(const SystemDb& db, const char* sql) : db_(db) {
         stmt_ = nullptr;
         error_ = db.Reason(handle, code);
         // Preparing reads the schema, which a locked database can refuse.
-        if (IsBusy(code)) throw DatabaseBusy();
+        if (IsBusy(code)) db.ThrowBusy();
     }
 }
 
@@ -406,13 +582,18 @@ Statement& Statement::Bind(int index, std::int64_t value) {
 bool Statement::Step() {
     if (stmt_ == nullptr || failed_) return false;
     int r = sqlite3_step(stmt_);
+    if ((r & 0xff) == SQLITE_CANTOPEN && db_.LeftWal(sqlite3_db_handle(stmt_))) {
+        // Turned into WAL by a program that has quit: taken out, and read again.
+        sqlite3_reset(stmt_);
+        r = sqlite3_step(stmt_);
+    }
     if (r == SQLITE_ROW) return true;
     if (r != SQLITE_DONE) {
         failed_ = true;
         error_ = db_.Reason(sqlite3_db_handle(stmt_), r);
         if (IsBusy(r)) {
             sqlite3_reset(stmt_);
-            throw DatabaseBusy();
+            db_.ThrowBusy();
         }
     }
     return false;

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -22,6 +23,16 @@ namespace docserver {
 class DatabaseBusy : public std::runtime_error {
   public:
     DatabaseBusy() : std::runtime_error("database busy") {}
+
+  protected:
+    explicit DatabaseBusy(const std::string& what) : std::runtime_error(what) {}
+};
+
+// Busy because another program holds a shared folder's system in WAL, or is
+// taking it out: what() says so and what to do.
+class SystemHeld : public DatabaseBusy {
+  public:
+    explicit SystemHeld(const std::string& why) : DatabaseBusy(why) {}
 };
 
 // A read that failed for another reason than a lock: what it found so far is
@@ -37,6 +48,24 @@ inline constexpr const char* kHeldInWal =
     "system.db is open in WAL mode by another program, which a shared folder cannot carry: "
     "close every program that has this system open (talq-server, viewers, on every "
     "machine), then open it again from the shared folder";
+
+// The same where the holder keeps no shared memory (exclusive locking): it
+// cannot be told from another opener taking the system out of WAL.
+inline constexpr const char* kHeldOrSwitching =
+    "system.db is held in WAL mode by another program, or another is taking it out of WAL "
+    "mode: try again in a minute; if it stays so, close every program that has this system "
+    "open (talq-server, viewers, on every machine), then open it again from the shared folder";
+
+// Why nothing more is read or stored once system.db is not the file that was
+// opened, and what to do.
+inline constexpr const char* kSystemMoved =
+    "system.db is no longer the file this program opened (it was deleted, replaced or moved "
+    "meanwhile): nothing more is stored; stop every program that has this system open "
+    "(talq-server, viewers) and start them again on the system's folder";
+
+namespace detail {
+struct HoldState;
+}
 
 class SystemDb {
   public:
@@ -68,11 +97,23 @@ class SystemDb {
     std::string Reason(sqlite3* db, int code) const;
     // How long a statement waits for another connection's lock.
     void SetBusyTimeout(int milliseconds);
+    // Whether system.db is no longer the file opened (deleted, replaced or
+    // moved away): nothing may be read or acknowledged then.
+    bool Moved() const;
+    // Throws what a lock held past the time-out means: SystemHeld on a
+    // shared folder turned into WAL, else DatabaseBusy.
+    [[noreturn]] void ThrowBusy() const;
+    // On a shared folder found turned into WAL outside a transaction: true
+    // once it is taken out again (within the process's wait).
+    bool LeftWal(sqlite3* db) const;
 
   private:
     sqlite3* Connect(std::string& error) const;
     static void SetSynchronous(sqlite3* db, bool wal);
+    static int WaitForLock(void* self, int count);
     void TryLeavingWal() const;
+    void MovedFound(sqlite3* db) const;
+    bool LogOursAlone() const;
 
     std::string path_;
     bool create_ = false;
@@ -82,8 +123,10 @@ class SystemDb {
     mutable std::mutex mutex_;
     mutable std::vector<sqlite3*> connections_;
     mutable std::string connectError_;  // under mutex_
-    mutable std::atomic<bool> heldInWal_{false};
-    mutable std::atomic<std::int64_t> nextWalTry_{0};  // steady clock, milliseconds
+    std::shared_ptr<detail::HoldState> hold_;  // the process's, for this path
+    // The file opened, and its log in WAL mode (0: none); st_dev, st_ino.
+    std::uint64_t device_ = 0, inode_ = 0, logInode_ = 0;
+    mutable std::atomic<bool> movedFound_{false};
 };
 
 // While one lives, the calling thread's statements wait at most this long

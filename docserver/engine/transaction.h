@@ -35,9 +35,14 @@ class Transaction {
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
 
-    // True when every statement is now stored.
+    // True when every statement is now stored. Nothing is stored in a
+    // system.db that is no longer the file opened.
     bool Commit() {
         if (!begun_) return true;
+        if (db_.Moved()) {
+            error_ = kSystemMoved;
+            return false;
+        }
         // A commit that fails or throws leaves the rollback to the destructor.
         if (!db_.Exec("COMMIT", error_)) return false;
         begun_ = false;

@@ -96,6 +96,13 @@ struct TcpServer::Client {
 
 namespace {
 
+// Which refusal on the system itself a reply carries; nullptr for none.
+const char* SystemRefusal(const std::string& reply) {
+    for (const char* reason : {kHeldInWal, kHeldOrSwitching, kSystemMoved})
+        if (reply.find(reason) != std::string::npos) return reason;
+    return nullptr;
+}
+
 // Requests of a connection wait while this much of its replies is unread,
 // here or in its socket, so one that asks without reading soon stops
 // costing work.
@@ -343,13 +350,15 @@ void TcpServer::Work(CommandEngine& engine) {
             auto before = std::make_tuple(now.user, now.proved, now.projectId, now.projectName);
             std::string reply = engine.Execute(c->state, payload);
             lock.lock();
-            // The administrator sees why requests fail, not only the viewers.
+            // The administrator sees why requests fail, not only the viewers:
+            // a refusal on the system itself once, until a request succeeds.
             const std::string& failure = c->state.failure;
-            const bool held = reply.find(kHeldInWal) != std::string::npos ||
-                              failure.find(kHeldInWal) != std::string::npos;
-            if (held != walHeldTold_ && (held || reply.rfind("ERROR", 0) != 0)) {
-                walHeldTold_ = held;
-                if (held) std::fprintf(stderr, "talq-server: %s\n", kHeldInWal);
+            const char* refusal = SystemRefusal(reply);
+            if (refusal == nullptr) refusal = SystemRefusal(failure);
+            const bool held = refusal != nullptr;
+            if (refusal != systemRefusalTold_ && (held || reply.rfind("ERROR", 0) != 0)) {
+                systemRefusalTold_ = refusal;
+                if (held) std::fprintf(stderr, "talq-server: %s\n", refusal);
             }
             const bool outOfFiles = reply.rfind("ERROR", 0) == 0 &&
                                     reply.find(kTooManyOpenFiles) != std::string::npos;

@@ -117,9 +117,10 @@ class TcpServer {
     bool stopping_ = false;
     // When a worker last showed in the lock rows that this server lives.
     std::chrono::steady_clock::time_point lifeShown_{};
-    // Whether the error output says that requests are refused for a system
-    // turned back into WAL: once, until one is answered again.
-    bool walHeldTold_ = false;  // under mutex_
+    // The reason the error output last gave for requests refused on the
+    // system itself (held in WAL, system.db replaced): once, until one is
+    // answered again.
+    const char* systemRefusalTold_ = nullptr;  // under mutex_
     // The same for running out of descriptors, for requests and accepts
     // apart: once, until one is served again.
     bool requestsOutOfFiles_ = false;  // under mutex_

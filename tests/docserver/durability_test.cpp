@@ -1,13 +1,16 @@
 // Nothing acknowledged is lost and nothing half done is kept: a write that
 // does not fit on the disk is refused and taken back, and the page locks
 // and batch jobs of a server killed mid-session do not outlive it.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <memory>
 #include <string>
 
 #include "engine/command_engine.h"
@@ -143,6 +146,137 @@ TEST_F(Durability, LocksAndJobsOfAKilledServerAreReleasedWhenTheNextStarts) {
     ASSERT_TRUE(late.LogIn("ADMIN", "SECRET", "Demo Project"));
     EXPECT_EQ(late.Send("TALQSetPageLock," + kAdmin + ",K00006").rfind("ERROR: Page Locked", 0),
               0u);
+}
+
+// Another program on the file: opens it, runs the SQL and holds it open
+// until killed; -1 when the SQL failed.
+pid_t HoldOpen(const std::string& db, const std::string& sql) {
+    int ready[2];
+    if (::pipe(ready) != 0) return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        sqlite3* handle = nullptr;
+        const bool done = sqlite3_open(db.c_str(), &handle) == SQLITE_OK &&
+                          sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+        [[maybe_unused]] ssize_t n = ::write(ready[1], done ? "H" : "F", 1);
+        for (;;) ::pause();
+    }
+    ::close(ready[1]);
+    char byte = 'F';
+    const bool done = pid > 0 && ::read(ready[0], &byte, 1) == 1 && byte == 'H';
+    ::close(ready[0]);
+    if (pid > 0 && !done) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    }
+    return done ? pid : -1;
+}
+
+// The integrity check's verdict and the tags, as the next opener finds them.
+std::string IntegrityAndTags(const std::string& db) {
+    sqlite3* handle = nullptr;
+    std::string found;
+    if (sqlite3_open(db.c_str(), &handle) == SQLITE_OK) {
+        for (const char* sql : {"PRAGMA integrity_check",
+                                "SELECT group_concat(name, ' ') FROM (SELECT name FROM tags "
+                                "ORDER BY name)"}) {
+            sqlite3_stmt* stmt = nullptr;
+            if (sqlite3_prepare_v2(handle, sql, -1, &stmt, nullptr) == SQLITE_OK &&
+                sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_text(stmt, 0) != nullptr)
+                found += reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+            else
+                found += sqlite3_errmsg(handle);
+            found += ";";
+            sqlite3_finalize(stmt);
+        }
+    }
+    sqlite3_close(handle);
+    return found;
+}
+
+TEST_F(Durability, NoSaveIsAcknowledgedIntoASystemDbReplacedOrDeletedAndItsLogReachesNoOtherFile) {
+    const std::string moved = std::string("ERROR: Database Error ") + docserver::kSystemMoved;
+    const std::string db = sys_ + "/system.db";
+    const std::string logIn = "TALQRequiredLogin,ADMIN,SECRET,,D,1,8.6,1";
+    const auto addTag = [](const std::string& name) { return "TALQAddTag," + kAdmin + "," + name; };
+    // A system made apart, to be put in its place.
+    const auto another = [&](const std::string& name) {
+        const std::string dir = dir_.Path() + "/" + name;
+        testsupport::MakeTestSystem(dir);
+        return dir + "/system.db";
+    };
+    const std::string fresh = IntegrityAndTags(another("probe"));
+
+    // Replaced: the log of the old file stays out of the new one, whoever
+    // opens it while the engine lives, and the engine's close leaves that
+    // program's log alone.
+    pid_t other = -1;
+    {
+        std::string error;
+        auto engine = CommandEngine::Open(sys_, error);
+        ASSERT_TRUE(engine) << error;
+        ConnectionState state;
+        ASSERT_EQ(engine->Execute(state, logIn).substr(0, 1), "1");
+        for (const char* name : {"Old1", "Old2", "Old3"})
+            ASSERT_EQ(engine->Execute(state, addTag(name)), "1");
+        ASSERT_EQ(::rename(another("replacement").c_str(), db.c_str()), 0);
+        EXPECT_EQ(engine->Execute(state, addTag("After")), moved);
+        EXPECT_EQ(engine->Execute(state, "TALQGetTagPoolList," + kAdmin), moved);
+        other =
+            HoldOpen(db, "INSERT INTO tags (project_id, tag_id, name) VALUES (1, 99, 'Theirs')");
+        EXPECT_GT(other, 0) << "the file in its place could not be written";
+    }
+    if (other > 0) {
+        ::kill(other, SIGKILL);
+        ::waitpid(other, nullptr, 0);
+    }
+    EXPECT_EQ(IntegrityAndTags(db), "ok;Theirs;");
+
+    // Deleted: nothing acknowledged, and no log left to a system put back.
+    ASSERT_EQ(::unlink(db.c_str()), 0);
+    ASSERT_EQ(::rename(another("second").c_str(), db.c_str()), 0);
+    {
+        std::string error;
+        auto engine = CommandEngine::Open(sys_, error);
+        ASSERT_TRUE(engine) << error;
+        ConnectionState state;
+        ASSERT_EQ(engine->Execute(state, logIn).substr(0, 1), "1");
+        ASSERT_EQ(engine->Execute(state, addTag("Gone")), "1");
+        ASSERT_EQ(::unlink(db.c_str()), 0);
+        EXPECT_EQ(engine->Execute(state, addTag("After")), moved);
+    }
+    ASSERT_EQ(::rename(another("restored").c_str(), db.c_str()), 0);
+    EXPECT_EQ(IntegrityAndTags(db), fresh);
+}
+
+TEST_F(Durability, TheServerSaysOnceOnItsErrorOutputThatSystemDbWasReplaced) {
+    const std::string errors = dir_.Path() + "/errors";
+    std::unique_ptr<testsupport::ServerProcess> server;
+    {
+        const int saved = ::dup(2);
+        const int file = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ASSERT_TRUE(saved >= 0 && file >= 0);
+        ::dup2(file, 2);
+        ::close(file);
+        server = std::make_unique<testsupport::ServerProcess>(sys_);
+        ::dup2(saved, 2);
+        ::close(saved);
+    }
+    ASSERT_GT(server->Port(), 0);
+    RawClient admin(server->Port());
+    ASSERT_TRUE(admin.LogIn("ADMIN", "SECRET", "Demo Project"));
+    testsupport::MakeTestSystem(dir_.Path() + "/replacement");
+    ASSERT_EQ(
+        ::rename((dir_.Path() + "/replacement/system.db").c_str(), (sys_ + "/system.db").c_str()),
+        0);
+    for (const char* name : {"One", "Two"})
+        EXPECT_EQ(admin.Send("TALQAddTag," + kAdmin + "," + name),
+                  std::string("ERROR: Database Error ") + docserver::kSystemMoved);
+    server->Stop(SIGTERM);
+    const std::string told = testsupport::ReadFile(errors);
+    const std::size_t first = told.find(docserver::kSystemMoved);
+    EXPECT_NE(first, std::string::npos) << told;
+    EXPECT_EQ(told.find(docserver::kSystemMoved, first + 1), std::string::npos) << told;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "engine/command_engine.h"
+#include "engine/system_db.h"
 #include "support/scoped_env.h"
 #include "test_system.h"
 
@@ -18,7 +19,8 @@ using docserver::ConnectionState;
 
 const std::string kLogIn = "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1";
 const std::string kTag = "TALQTurnTagOn,ADMIN,SECRET,Demo Project,K00001,Even";
-const std::string kWhy = "ERROR: Database Error unable to open database file";
+// The file gone is told as such.
+const std::string kWhy = std::string("ERROR: Database Error ") + docserver::kSystemMoved;
 
 TEST(LostConnection, AThreadWhoseConnectionCannotOpenAnswersWhyAndTheProcessLives) {
     testsupport::ScopedTempDir dir;

@@ -15,8 +15,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "engine/command_engine.h"
 #include "engine/system_db.h"
@@ -24,6 +26,7 @@
 #include "foundation/mod_registry.h"
 #include "platform/dynamic_library.h"
 #include "raw_client.h"
+#include "server/request_frame.h"
 #include "server/talq_client_api.h"
 #include "support/scoped_env.h"
 #include "support/server_process.h"
@@ -264,10 +267,9 @@ TEST_F(SharedFolder, AWalSystemHeldOpenElsewhereIsRefusedWithWhatToDoAndLeftUnto
 
         // Not taken for a folder without a system, which an administrator
         // would make anew over the old.
-        const std::string config =
-            Shell("timeout 30 '" + platform::ProgramDir() + "/talq-demo-config' '" + sys_ +
-                      "' 2>&1 >/dev/null",
-                  status);
+        const std::string config = Shell("timeout 30 '" + platform::ProgramDir() +
+                                             "/talq-demo-config' '" + sys_ + "' 2>&1 >/dev/null",
+                                         status);
         EXPECT_EQ(status, 2);
         EXPECT_NE(config.find(kWhatToDo), std::string::npos) << config;
         EXPECT_EQ(config.find("holds no system"), std::string::npos) << config;
@@ -314,8 +316,7 @@ TEST_F(SharedFolder, ASystemTurnedBackIntoWalBesideARunningEngineIsRefusedUntouc
 
     // The same engine takes it out of WAL again and serves.
     std::string reply;
-    for (int i = 0; i < 100 && (reply = engine->Execute(state, addTag)).rfind("ERROR", 0) == 0;
-         ++i)
+    for (int i = 0; i < 100 && (reply = engine->Execute(state, addTag)).rfind("ERROR", 0) == 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(reply.rfind("ERROR", 0), std::string::npos) << reply;
     EXPECT_EQ(JournalVersion(sys_), 1);
@@ -351,8 +352,9 @@ TEST_F(SharedFolder, TheServerSaysOnItsErrorOutputWhyItRefusesASystemTurnedBackI
 TEST_F(SharedFolder, AnOpenerWaitsForAnotherToFinishTakingTheSystemOutOfWal) {
     // The other opener holds it alone for longer than a lock is waited for,
     // as it checkpoints a large log, then switches it.
-    const pid_t switcher = OtherProgram(sys_, "PRAGMA locking_mode = EXCLUSIVE; SELECT * FROM users",
-                                        3500, "PRAGMA journal_mode = DELETE");
+    const pid_t switcher =
+        OtherProgram(sys_, "PRAGMA locking_mode = EXCLUSIVE; SELECT * FROM users", 3500,
+                     "PRAGMA journal_mode = DELETE");
     ASSERT_GT(switcher, 0);
     testsupport::ScopedEnv network("TALQ_FILE_SYSTEM", "network");
     std::string error;
@@ -388,6 +390,101 @@ TEST_F(SharedFolder, AFuseMountIsTakenForASharedFolderWithoutBeingTold) {
     EXPECT_EQ(JournalVersion(sys_), 1);
     docserver::ConnectionState state;
     EXPECT_EQ(engine->Execute(state, kLogIn).substr(0, 1), "1");
+}
+
+// A holder keeping the system in WAL without shared memory (exclusive
+// locking, as a sqlite3 shell may): nothing marks it, and it looks like
+// another opener taking the system out of WAL.
+pid_t HoldInWalAlone(const std::string& sys) {
+    return OtherProgram(sys,
+                        "PRAGMA locking_mode = EXCLUSIVE; PRAGMA journal_mode = WAL; "
+                        "SELECT * FROM users");
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+TEST_F(SharedFolder, AHolderInWalWithoutSharedMemoryIsWaitedOnOnceThenToldAndServedOnceItQuits) {
+    testsupport::ScopedEnv network("TALQ_FILE_SYSTEM", "network");
+    std::string error;
+    auto engine = CommandEngine::Open(sys_, error);
+    ASSERT_TRUE(engine) << error;
+    docserver::ConnectionState state;
+    ASSERT_EQ(engine->Execute(state, kLogIn).substr(0, 1), "1");
+    const pid_t holder = HoldInWalAlone(sys_);
+    ASSERT_GT(holder, 0);
+
+    // The default wait, once: seconds, not minutes.
+    auto start = std::chrono::steady_clock::now();
+    std::string reply = engine->Execute(state, "TALQAddTag,ADMIN,SECRET,Demo Project,Held");
+    EXPECT_LT(SecondsSince(start), 20.0);
+    EXPECT_EQ(reply, std::string("ERROR: Database Error ") + docserver::kHeldOrSwitching);
+
+    // Then neither a statement, nor a worker, nor another engine of the
+    // process waits for it again.
+    start = std::chrono::steady_clock::now();
+    std::vector<std::string> replies(6);
+    std::vector<std::thread> workers;
+    for (std::size_t i = 0; i < replies.size(); ++i)
+        workers.emplace_back([&, i] {
+            docserver::ConnectionState fresh;
+            replies[i] = engine->Execute(fresh, kLogIn);
+        });
+    for (auto& worker : workers) worker.join();
+    EXPECT_FALSE(CommandEngine::Open(sys_, error));
+    EXPECT_EQ(error, docserver::kHeldOrSwitching);
+    EXPECT_LT(SecondsSince(start), 2.5) << "each waited again";
+    for (const std::string& each : replies)
+        EXPECT_NE(each.find(docserver::kHeldOrSwitching), std::string::npos) << each;
+
+    Kill(holder);
+    EXPECT_EQ(engine->Execute(state, "TALQAddTag,ADMIN,SECRET,Demo Project,Freed"), "1");
+    docserver::ConnectionState fresh;
+    std::thread([&] { reply = engine->Execute(fresh, kLogIn); }).join();
+    EXPECT_EQ(reply.substr(0, 1), "1") << reply;
+    EXPECT_EQ(JournalVersion(sys_), 1);
+}
+
+TEST_F(SharedFolder, TheServerTellsAHolderInWalWithoutSharedMemoryOnceAndServesOnceItQuits) {
+    testsupport::ScopedEnv network("TALQ_FILE_SYSTEM", "network");
+    const std::string errors = dir_.Path() + "/errors";
+    std::unique_ptr<testsupport::ServerProcess> server;
+    {
+        const int saved = ::dup(2);
+        const int file = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ASSERT_TRUE(saved >= 0 && file >= 0);
+        ::dup2(file, 2);
+        ::close(file);
+        server = std::make_unique<testsupport::ServerProcess>(
+            sys_, false, std::vector<std::string>{"--workers", "4"});
+        ::dup2(saved, 2);
+        ::close(saved);
+    }
+    ASSERT_NE(server->Port(), 0);
+    // Replies waited for longer than the server's wait.
+    const int fd = testsupport::ConnectLoopback(server->Port());
+    ASSERT_GE(fd, 0);
+    std::mt19937 random(7);
+    const auto send = [&](const std::string& command) {
+        return testsupport::Exchange(fd, RequestFrame::BuildRequest(command, random), true, 20000);
+    };
+    ASSERT_EQ(send(kLogIn).substr(0, 1), "1");
+    const pid_t holder = HoldInWalAlone(sys_);
+    ASSERT_GT(holder, 0);
+    for (const char* tag : {"One", "Two", "Three"}) {
+        const std::string reply = send(std::string("TALQAddTag,ADMIN,SECRET,Demo Project,") + tag);
+        EXPECT_NE(reply.find(docserver::kHeldOrSwitching), std::string::npos) << reply;
+    }
+    Kill(holder);
+    EXPECT_EQ(send("TALQAddTag,ADMIN,SECRET,Demo Project,Freed"), "1");
+    ::close(fd);
+    server->Stop(SIGTERM);
+    const std::string told = ReadFile(errors);
+    const std::size_t first = told.find(docserver::kHeldOrSwitching);
+    EXPECT_NE(first, std::string::npos) << told;
+    EXPECT_EQ(told.find(docserver::kHeldOrSwitching, first + 1), std::string::npos)
+        << "told per request: " << told;
 }
 
 }  // namespace
