@@ -495,10 +495,13 @@ TEST_F(AnnotationRoundTripTest, ANoteIsSavedOnceTheServerIsBackAndAFailedDeleteL
         testsupport::ScriptedMaker<annotations::frmAnnot>([&](annotations::frmAnnot& d) {
             d.Text1->setPlainText("kept through a new login");
             d.cmdOK_Click();
-            EXPECT_EQ(failures("Unable to Save Annotations"), 2);
+            // The box says why the login is asked again.
+            const std::string refusedWhy =
+                "Unable to Save Annotations\nPassword Changed, Log In Again";
+            EXPECT_EQ(failures("Unable to Save Annotations") + failures(refusedWhy), 2);
             EXPECT_EQ(asked(), 1);
             // Asked at once; the failure is told only once the login was given up.
-            EXPECT_EQ(prompts.Records().back().text, "Unable to Save Annotations");
+            EXPECT_EQ(prompts.Records().back().text, refusedWhy);
             EXPECT_EQ(prompts.Records().back().kind, platform::PromptRecord::kMessage);
             EXPECT_EQ(d.result(), 0) << "a cancelled login keeps it open";
             EXPECT_FALSE(window->TalqAPi->IsUserValid());
