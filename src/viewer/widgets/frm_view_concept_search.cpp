@@ -122,7 +122,7 @@ void frmView::CreateQuesterHilites(const std::string& rowText) {
     if (replies.PageOcrText.empty()) {
         // A blank marks a page without OCR text, so it is asked once.
         if (!session.GetPageOCR(key, replies.PageOcrText) || replies.PageOcrText.empty())
-            replies.PageOcrText = " ";
+            replies.PageOcrText.assign(1, ' ');
     }
     const navigation::ConceptHits hits = navigation::BuildConceptHits(
         rowText, page.g_szWordList, replies.PageOcrText,
