@@ -251,17 +251,9 @@ TEST_F(Durability, NoSaveIsAcknowledgedIntoASystemDbReplacedOrDeletedAndItsLogRe
 
 TEST_F(Durability, TheServerSaysOnceOnItsErrorOutputThatSystemDbWasReplaced) {
     const std::string errors = dir_.Path() + "/errors";
-    std::unique_ptr<testsupport::ServerProcess> server;
-    {
-        const int saved = ::dup(2);
-        const int file = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ASSERT_TRUE(saved >= 0 && file >= 0);
-        ::dup2(file, 2);
-        ::close(file);
-        server = std::make_unique<testsupport::ServerProcess>(sys_);
-        ::dup2(saved, 2);
-        ::close(saved);
-    }
+    const std::unique_ptr<testsupport::ServerProcess> server =
+        testsupport::ServerTellingInto(sys_, errors);
+    ASSERT_TRUE(server);
     ASSERT_GT(server->Port(), 0);
     RawClient admin(server->Port());
     ASSERT_TRUE(admin.LogIn("ADMIN", "SECRET", "Demo Project"));

@@ -41,19 +41,6 @@ std::size_t Count(const std::string& text, const std::string& part) {
     return count;
 }
 
-// The server's error output goes to a file for as long as it runs.
-std::unique_ptr<testsupport::ServerProcess> ServerTellingInto(const std::string& sys,
-                                                              const std::string& errors) {
-    const int saved = ::dup(2);
-    const int file = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ::dup2(file, 2);
-    ::close(file);
-    auto server = std::make_unique<testsupport::ServerProcess>(sys);
-    ::dup2(saved, 2);
-    ::close(saved);
-    return server;
-}
-
 TEST(FailureReasons, AFullDiskIsToldAfterTheReplysOwnTextAndOnTheServersErrorOutput) {
     testsupport::SmallDisk disk("2m");
     if (!disk.Refusal().empty()) GTEST_SKIP() << "no small disk: " << disk.Refusal();
@@ -76,7 +63,7 @@ TEST(FailureReasons, AFullDiskIsToldAfterTheReplysOwnTextAndOnTheServersErrorOut
 
     testsupport::ScopedTempDir out;
     const std::string errors = out.Path() + "/errors";
-    auto server = ServerTellingInto(sys, errors);
+    auto server = testsupport::ServerTellingInto(sys, errors);
     ASSERT_NE(server->Port(), 0);
     testsupport::RawClient client(server->Port());
     ASSERT_TRUE(client.LogIn("ADMIN", "SECRET", "Demo Project"));

@@ -325,18 +325,9 @@ TEST_F(SharedFolder, ASystemTurnedBackIntoWalBesideARunningEngineIsRefusedUntouc
 TEST_F(SharedFolder, TheServerSaysOnItsErrorOutputWhyItRefusesASystemTurnedBackIntoWal) {
     testsupport::ScopedEnv network("TALQ_FILE_SYSTEM", "network");
     const std::string errors = dir_.Path() + "/errors";
-    std::unique_ptr<testsupport::ServerProcess> server;
-    {
-        // The server's error output goes to the file.
-        const int saved = ::dup(2);
-        const int file = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ASSERT_TRUE(saved >= 0 && file >= 0);
-        ::dup2(file, 2);
-        ::close(file);
-        server = std::make_unique<testsupport::ServerProcess>(sys_);
-        ::dup2(saved, 2);
-        ::close(saved);
-    }
+    const std::unique_ptr<testsupport::ServerProcess> server =
+        testsupport::ServerTellingInto(sys_, errors);
+    ASSERT_TRUE(server);
     ASSERT_NE(server->Port(), 0);
     testsupport::RawClient client(server->Port());
     ASSERT_TRUE(client.LogIn("ADMIN", "SECRET", "Demo Project"));
@@ -449,18 +440,9 @@ TEST_F(SharedFolder, AHolderInWalWithoutSharedMemoryIsWaitedOnOnceThenToldAndSer
 TEST_F(SharedFolder, TheServerTellsAHolderInWalWithoutSharedMemoryOnceAndServesOnceItQuits) {
     testsupport::ScopedEnv network("TALQ_FILE_SYSTEM", "network");
     const std::string errors = dir_.Path() + "/errors";
-    std::unique_ptr<testsupport::ServerProcess> server;
-    {
-        const int saved = ::dup(2);
-        const int file = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ASSERT_TRUE(saved >= 0 && file >= 0);
-        ::dup2(file, 2);
-        ::close(file);
-        server = std::make_unique<testsupport::ServerProcess>(
-            sys_, false, std::vector<std::string>{"--workers", "4"});
-        ::dup2(saved, 2);
-        ::close(saved);
-    }
+    const std::unique_ptr<testsupport::ServerProcess> server =
+        testsupport::ServerTellingInto(sys_, errors, std::vector<std::string>{"--workers", "4"});
+    ASSERT_TRUE(server);
     ASSERT_NE(server->Port(), 0);
     // Replies waited for longer than the server's wait.
     const int fd = testsupport::ConnectLoopback(server->Port());

@@ -10,19 +10,12 @@
 #include <map>
 
 #include "server/request_frame.h"
+#include "support/loopback_listener.h"
 
 namespace testsupport {
 
 FakeServer::FakeServer(Handler handler) : handler_(std::move(handler)) {
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(0x7F000001);
-    ::bind(listenFd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::listen(listenFd_, 16);
-    socklen_t len = sizeof a;
-    ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&a), &len);
-    port_ = ntohs(a.sin_port);
+    listenFd_ = ListenOnLoopback(port_);
     thread_ = std::thread([this] { Run(); });
 }
 

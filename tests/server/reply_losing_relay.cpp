@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "server/request_frame.h"
+#include "support/loopback_listener.h"
 
 namespace testsupport {
 namespace {
@@ -37,15 +38,7 @@ std::string CommandOf(std::string frame) {
 }  // namespace
 
 ReplyLosingRelay::ReplyLosingRelay(int serverPort) : serverPort_(serverPort) {
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(0x7F000001);
-    ::bind(listenFd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::listen(listenFd_, 16);
-    socklen_t len = sizeof a;
-    ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&a), &len);
-    port_ = ntohs(a.sin_port);
+    listenFd_ = ListenOnLoopback(port_);
     thread_ = std::thread([this] { Run(); });
 }
 

@@ -1,5 +1,6 @@
 #include "support/server_process.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -82,6 +83,24 @@ int ServerProcess::Stop(int signal) {
     ReadAvailable(out_, rest, 100);
     output_ += rest;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::unique_ptr<ServerProcess> ServerTellingInto(const std::string& systemDir,
+                                                 const std::string& errors,
+                                                 const std::vector<std::string>& options) {
+    const int saved = ::dup(2);
+    const int file = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (saved < 0 || file < 0) {
+        if (saved >= 0) ::close(saved);
+        if (file >= 0) ::close(file);
+        return nullptr;
+    }
+    ::dup2(file, 2);
+    ::close(file);
+    auto server = std::make_unique<ServerProcess>(systemDir, false, options);
+    ::dup2(saved, 2);
+    ::close(saved);
+    return server;
 }
 
 }  // namespace testsupport

@@ -2,6 +2,7 @@
 // A talq-server child process on a loopback port chosen by the system.
 
 #include <sys/types.h>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,5 +31,11 @@ class ServerProcess {
     int port_ = 0;
     std::string output_;
 };
+
+// Starts one whose error output goes to the file at errors (made anew) for as
+// long as it runs.
+std::unique_ptr<ServerProcess> ServerTellingInto(const std::string& systemDir,
+                                                 const std::string& errors,
+                                                 const std::vector<std::string>& options = {});
 
 }  // namespace testsupport

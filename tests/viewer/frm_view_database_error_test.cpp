@@ -13,6 +13,7 @@
 #include "server/fake_server.h"
 #include "server/talq_client_api.h"
 #include "viewer/frm_view_fixture.h"
+#include "viewer/one_level_project.h"
 #include "viewer/widgets/viewer_session.h"
 
 namespace {
@@ -25,17 +26,6 @@ const std::string kWal =
     "cannot carry: close every program that has this system open (talq-server, viewers, on "
     "every machine), then open it again from the shared folder";
 const std::string kDisk = "Database Error disk I/O error";
-
-// A project of one boundary level.
-std::string Record() {
-    std::string out;
-    for (const char* field : {"1", "1", "Doc", "icon", "0", "4095", "skipped", "0", "0", "", "68",
-                              "Project", "", "", "0", ""}) {
-        if (!out.empty()) out.push_back(wire::kSectionSep);
-        out += field;
-    }
-    return out;
-}
 
 class FrmViewDatabaseError : public ::testing::Test {
   protected:
@@ -59,7 +49,7 @@ class FrmViewDatabaseError : public ::testing::Test {
                                           {"TALQGetExtSystemFlags", "0"},
                                           {"TALQGetVersion", "8.6.0"},
                                           {"TALQRequiredLogin", "1"},
-                                          {"TALQGetProjectInfo", Record()}}) {
+                                          {"TALQGetProjectInfo", testsupport::OneLevelProjectRecord()}}) {
             if (command.rfind(verb, 0) == 0) return reply;
         }
         std::lock_guard<std::mutex> lock(mutex_);

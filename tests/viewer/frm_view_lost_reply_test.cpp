@@ -19,23 +19,13 @@
 #include "server/talq_client_api.h"
 #include "support/test_images.h"
 #include "viewer/frm_view_fixture.h"
+#include "viewer/one_level_project.h"
 #include "viewer/widgets/viewer_session.h"
 
 namespace {
 
 using testsupport::FakeAction;
 using testsupport::FakeServer;
-
-// A project of one boundary level.
-std::string Record() {
-    std::string out;
-    for (const char* field : {"1", "1", "Doc", "icon", "0", "4095", "skipped", "0", "0", "", "68",
-                              "Project", "", "", "0", ""}) {
-        if (!out.empty()) out.push_back(wire::kSectionSep);
-        out += field;
-    }
-    return out;
-}
 
 class FrmViewLostReply : public ::testing::Test {
   protected:
@@ -74,7 +64,7 @@ class FrmViewLostReply : public ::testing::Test {
         } else if (is("TALQRequiredLogin")) {
             a.payload = "1";
         } else if (is("TALQGetProjectInfo")) {
-            a.payload = Record();
+            a.payload = testsupport::OneLevelProjectRecord();
         } else if (is("TALQFindKey")) {
             a.payload = "4," + command.substr(command.rfind(',') + 1);
         } else if (is("TALQSetPageLock")) {
