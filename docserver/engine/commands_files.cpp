@@ -62,6 +62,52 @@ std::size_t AfterComma(const std::string& text, int n) {
     return pos;
 }
 
+// The file a store replaces, kept under a second name until the database
+// names the new one for good, and put back when the commit fails or throws:
+// a failed store never loses the page the database still describes.
+class KeptUntilCommit {
+  public:
+    static constexpr const char* kAside = ".old";
+    explicit KeptUntilCommit(std::string path) : path_(std::move(path)), aside_(path_ + kAside) {}
+    KeptUntilCommit(const KeptUntilCommit&) = delete;
+    KeptUntilCommit& operator=(const KeptUntilCommit&) = delete;
+    ~KeptUntilCommit() { PutBack(); }
+    // A link keeps readers of path from ever finding it missing; where the
+    // file system has none, the file is moved aside. False, with why, when
+    // it can be kept neither way.
+    bool Keep(std::string& why) {
+        // A leftover of a store cut off midway.
+        ::unlink(aside_.c_str());
+        if (::link(path_.c_str(), aside_.c_str()) == 0 ||
+            (errno != ENOENT && ::rename(path_.c_str(), aside_.c_str()) == 0)) {
+            kept_ = true;
+        } else if (errno != ENOENT) {
+            why = ErrnoReason(errno);
+            return false;
+        }
+        return true;
+    }
+    // Call once the new file is at path.
+    void Placed() { placed_ = true; }
+    void Committed() {
+        if (kept_) ::unlink(aside_.c_str());
+        kept_ = placed_ = false;
+    }
+    // The old file back at path, or none where there was none.
+    void PutBack() {
+        if (kept_) {
+            ::rename(aside_.c_str(), path_.c_str());
+        } else if (placed_) {
+            ::unlink(path_.c_str());
+        }
+        kept_ = placed_ = false;
+    }
+
+  private:
+    std::string path_, aside_;
+    bool kept_ = false, placed_ = false;
+};
+
 }  // namespace
 
 bool CommandEngine::ResolveName(const std::string& name, std::string& fullPath) {
@@ -232,7 +278,8 @@ std::string CommandEngine::StoreImageFile(const CommandText& command) {
     ::mkdir((systemDir_ + "/" + folder).c_str(), 0755);
     std::string full;
     if (!ConfinePath(systemDir_, relative, full) || !LeadsWhereNamed(systemDir_, full) ||
-        !LeadsWhereNamed(systemDir_, full + ".part"))
+        !LeadsWhereNamed(systemDir_, full + ".part") ||
+        !LeadsWhereNamed(systemDir_, full + KeptUntilCommit::kAside))
         return "ERROR: Invalid File Name";
     std::string partial = full + ".part";
     {
@@ -271,7 +318,10 @@ std::string CommandEngine::StoreImageFile(const CommandText& command) {
         }
     }
     // The file takes its place only once the database names it, within
-    // the same transaction, so a failure on either side leaves the old page.
+    // the same transaction, and the old one stays until the commit, so a
+    // failure on either side leaves the old page.
+    KeptUntilCommit kept(full);
+    if (ok && !kept.Keep(why)) ok = false;
     if (ok && ::rename(partial.c_str(), full.c_str()) != 0) {
         ok = false;
         why = ErrnoReason(errno);
@@ -280,13 +330,20 @@ std::string CommandEngine::StoreImageFile(const CommandText& command) {
         ::unlink(partial.c_str());
         return Failed("ERROR: Unable to Store Image", why);
     }
-    if (!transaction.Commit()) return Failed("ERROR: Unable to Store Image", transaction.Error());
-    // What was prepared from the image replaced, under either name, is stale.
+    kept.Placed();
+    const bool committed = transaction.Commit();
+    if (committed) {
+        kept.Committed();
+    } else {
+        kept.PutBack();
+    }
+    // What was prepared from the image replaced, under either name, is
+    // stale; so is what a reader prepared from the new one before a failure.
     if (!original) {
         DropReduced(full);
-        if (!replaced.empty()) DropReduced(replaced);
+        if (!replaced.empty() && committed) DropReduced(replaced);
     }
-    return "OK";
+    return committed ? "OK" : Failed("ERROR: Unable to Store Image", transaction.Error());
 }
 
 // "TALQImportLine," P ",FT," key "," first "," second "," line: the line

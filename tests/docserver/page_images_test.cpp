@@ -97,6 +97,64 @@ TEST_F(PageImages, ReplacingAPageImageDropsWhatWasPreparedFromIt) {
     }
 }
 
+// A store whose commit fails leaves the page as the database describes it:
+// the image it names, not the one refused. A deferred constraint breaks the
+// commit itself, after the new file went into place.
+TEST_F(PageImages, AStoreWhoseCommitFailsKeepsTheOldImage) {
+    std::string error;
+    auto breakCommits = [&](bool on) {
+        ASSERT_TRUE(engine_->Db().Exec(
+            on ? "CREATE TABLE guard(id INTEGER PRIMARY KEY);"
+                 "CREATE TABLE guarded(id INTEGER REFERENCES guard(id) "
+                 "DEFERRABLE INITIALLY DEFERRED);"
+                 "CREATE TRIGGER break_commit AFTER UPDATE OF image_file ON pages "
+                 "BEGIN INSERT INTO guarded VALUES (1); END;"
+               : "DROP TRIGGER break_commit; DROP TABLE guarded; DROP TABLE guard;",
+            error))
+            << error;
+    };
+    auto store = [&](const std::string& tiff) {
+        return Run(admin_, "TALQStoreImageFile," + kAdmin + ",K00001,2,0,0," +
+                               std::to_string(tiff.size()) + "," + tiff);
+    };
+    auto named = [&] {
+        docserver::Statement s(engine_->Db(), "SELECT image_file FROM pages WHERE seq = 1");
+        std::string bytes;
+        if (s.Row()) docserver::imaging::ReadWholeFile(sys_ + "/" + s.Text(0), bytes);
+        return bytes;
+    };
+    auto leftovers = [&] {
+        int n = 0;
+        if (DIR* d = ::opendir((sys_ + "/images").c_str())) {
+            while (const dirent* e = ::readdir(d)) {
+                const std::string name = e->d_name;
+                n += name.size() > 4 && (name.substr(name.size() - 4) == ".old" ||
+                                         name.substr(name.size() - 5) == ".part");
+            }
+            ::closedir(d);
+        }
+        return n;
+    };
+    const std::string first = named();
+    ASSERT_FALSE(first.empty());
+    // First under a new name, then over the file of the same name.
+    for (int mark = 2; mark < 4; ++mark) {
+        breakCommits(true);
+        const std::string kept = named();
+        const std::string reply = store(WhitePage(900, 600, mark));
+        EXPECT_EQ(reply.rfind("ERROR: Unable to Store Image: ", 0), 0u) << reply;
+        EXPECT_NE(reply.find("FOREIGN KEY"), std::string::npos) << reply;
+        EXPECT_TRUE(named() == kept) << "mark " << mark;
+        EXPECT_EQ(leftovers(), 0);
+        breakCommits(false);
+        const std::string tiff = WhitePage(900, 600, mark + 10);
+        ASSERT_EQ(store(tiff), "OK");
+        EXPECT_TRUE(named() == tiff);
+        EXPECT_EQ(leftovers(), 0);
+    }
+    EXPECT_NE(Pixel(admin_, kAdmin, "100", 10, 10), -1);
+}
+
 // A burn is kept too, at every quality, but only ever sent for the list it
 // was made with and never to a user who sees through it.
 TEST_F(PageImages, BurnedPagesAreKeptPerRedactionListAndUser) {

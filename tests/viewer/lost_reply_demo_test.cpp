@@ -220,6 +220,44 @@ TEST_F(LostReplyDemoTest, ASaveRetriedAfterAnUnknownOutcomeIsNotStoredTwice) {
     EXPECT_NE(prompts.Messages().back().find("stored after all"), std::string::npos);
 }
 
+// A label whose save may have been stored is never offered to copy as not
+// stored; one the server never saw still is.
+TEST_F(LostReplyDemoTest, ALabelWhoseSaveIsUnknownIsNotOfferedAsNotStored) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    Drag(annotations::kToolRedaction, 40, 200, 200, 260);
+    ASSERT_EQ(window->pageAnnotations[kRedaction].count, 1) << Messages();
+    talq::DialogFactory<SelBox>::Scoped pick(
+        ScriptedMaker<SelBox>([](SelBox& d) { d.Selection = 3; }));
+    auto copyOffer = [this](const std::string& typed) {
+        const platform::PromptRecord& last = prompts.Records().back();
+        EXPECT_EQ(last.kind, platform::PromptRecord::kInput);
+        EXPECT_EQ(last.defaultText, typed);
+        return last.text;
+    };
+    prompts.Clear();
+    prompts.QueueInput("TYPED LABEL");
+    relay->LoseNext(kPut, Loss::kAfterTheServerReplies, true);
+    RightClick(window->pageAnnotations[kRedaction].list.front());
+    relay->TurnAway(false);
+    EXPECT_EQ(relay->Lost(), 1);
+    ASSERT_EQ(prompts.Messages().size(), 1u);
+    EXPECT_NE(prompts.Messages().front().find("could not be read back"), std::string::npos);
+    EXPECT_EQ(copyOffer("TYPED LABEL"),
+              "Your redaction label may or may not have been stored: whether the server holds it "
+              "could not be read back. Copy it from here:");
+
+    window->DisplayImage(key);
+    ASSERT_EQ(window->pageAnnotations[kRedaction].count, 1) << Messages();
+    prompts.Clear();
+    prompts.QueueInput("OTHER LABEL");
+    relay->LoseNext(kPut, Loss::kBeforeTheServerSees);
+    RightClick(window->pageAnnotations[kRedaction].list.front());
+    EXPECT_EQ(relay->Lost(), 2);
+    ASSERT_EQ(prompts.Messages().size(), 1u) << Messages();
+    EXPECT_NE(prompts.Messages().front().find("does not hold this change"), std::string::npos);
+    EXPECT_EQ(copyOffer("OTHER LABEL"), "Your redaction label was not stored. Copy it from here:");
+}
+
 TEST_F(LostReplyDemoTest, AnIssueTagWhoseAnswerWasLostIsTickedAsStored) {
     ASSERT_NO_FATAL_FAILURE(Open());
     window->panes.TagPal_Active = 1;

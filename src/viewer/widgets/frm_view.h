@@ -499,9 +499,10 @@ class frmView : public QMainWindow, private PrintHost {
     // user's change that the reviewer was not shown.
     void CommitTypedEdit(std::int32_t kind, AnnotationRec original, AnnotationRec rec,
                          bool remove, bool& changed, const PageMark& mark);
-    // Shows a label or a clip's file and program that were not stored, in
-    // boxes the reviewer may copy them from.
-    void OfferTypedToCopy(std::int32_t kind, const AnnotationRec& typed);
+    // Shows a label or a clip's file and program that were not stored (or,
+    // when unknown, may not have been), in boxes the reviewer may copy them
+    // from.
+    void OfferTypedToCopy(std::int32_t kind, const AnnotationRec& typed, bool unknown);
     // False when the page a dialog was opened for went while it was open;
     // each text typed there that differs from what the mark held is then
     // offered to copy, as nothing is stored.
@@ -525,6 +526,8 @@ class frmView : public QMainWindow, private PrintHost {
     // is kept here instead of shown.
     std::string* heldFailure_ = nullptr;
     std::optional<LostSave> lostSave_;
+    // Set when the last SaveChange ended with its outcome unknown.
+    bool lastSaveUnknown_ = false;
     // Counts the reviewer's edits: the tries of one open dialog share one.
     std::uint64_t editSerial_ = 0;
     bool viewsOff_ = false;  // EnableViews(false) in force

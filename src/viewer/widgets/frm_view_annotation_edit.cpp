@@ -114,6 +114,7 @@ bool frmView::SaveChange(std::int32_t kind, const char* failure, const ListChang
     std::string reason;
     bool saved = false;
     std::string refused;
+    lastSaveUnknown_ = false;
     // The handler shows the one message of a failed save, not the session.
     const bool showing = session.DisplayErrorMsgs();
     session.SetDisplayErrorMsgs(false);
@@ -202,6 +203,7 @@ bool frmView::ReadBackLostSave(std::int32_t kind, const std::string& before,
         !SamePage(lostSave_->page))
         lostSave_ = LostSave{MarkPage(), kind, editSerial_, before, {}};
     lostSave_->sent.push_back(sent);
+    lastSaveUnknown_ = true;
     reason = kAnswerLostUnknown;
     const std::string why = TalqClientAPI::ServerReason(session.LastError());
     if (!why.empty()) reason += "\n" + why;

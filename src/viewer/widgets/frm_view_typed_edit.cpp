@@ -33,9 +33,14 @@ std::vector<TypedText> TypedTexts(std::int32_t kind, const AnnotationRec& rec) {
     return {{"Your note's text", rec.Text}};
 }
 
-void OfferToCopy(const TypedText& typed, const std::string& why) {
+// A save whose answer was lost and could not be read back may have stored
+// it: the box never tells that as not stored.
+void OfferToCopy(const TypedText& typed, const std::string& why, bool unknown = false) {
     if (typed.text.empty()) return;
-    platform::InputBox(why + typed.what + " was not stored. Copy it from here:", " ", typed.text);
+    const std::string outcome = unknown ? " may or may not have been stored: whether the server "
+                                          "holds it could not be read back."
+                                        : " was not stored.";
+    platform::InputBox(why + typed.what + outcome + " Copy it from here:", " ", typed.text);
 }
 
 }  // namespace
@@ -85,7 +90,7 @@ void frmView::CommitTypedEdit(std::int32_t kind, AnnotationRec original, Annotat
         // A delete keeps nothing typed.
         if (CommitEdit(kind, base, rec, remove, changed, KeepTyped::kOverMarkNow) || remove) return;
         if (!base.now || !SamePage(mark)) {
-            OfferTypedToCopy(kind, rec);
+            OfferTypedToCopy(kind, rec, lastSaveUnknown_);
             return;
         }
         // The reviewer sees the other version on the page and chooses again.
@@ -103,8 +108,8 @@ void frmView::CommitTypedEdit(std::int32_t kind, AnnotationRec original, Annotat
     }
 }
 
-void frmView::OfferTypedToCopy(std::int32_t kind, const AnnotationRec& typed) {
-    for (const TypedText& t : TypedTexts(kind, typed)) OfferToCopy(t, "");
+void frmView::OfferTypedToCopy(std::int32_t kind, const AnnotationRec& typed, bool unknown) {
+    for (const TypedText& t : TypedTexts(kind, typed)) OfferToCopy(t, "", unknown);
 }
 
 bool frmView::KeptOnPage(const PageMark& mark, std::int32_t kind, const AnnotationRec& typed,
