@@ -180,7 +180,9 @@ class frmView : public QMainWindow, private PrintHost {
     void ShowQuesterConcepts(std::string& phrase, bool& chosen);
 
     // ---- Tag palette pane (frm_view_tag_palette.cpp) ----
-    void InitTagPalette();
+    // False when the palette did not come (told why, no rows): asking for
+    // the page's tags next would fail again.
+    bool InitTagPalette();
     void ResizeTagPalette();
     void UpdateTagPalette(const std::string& key);
     void Tag_BMP_Click(int Index);
@@ -380,6 +382,13 @@ class frmView : public QMainWindow, private PrintHost {
     // `what` (when given) over the reason. False when there was nothing to
     // tell or messages are off.
     bool TellUntoldFailure(const std::string& what);
+    // As TellUntoldFailure, and also the server's own refusal, which a
+    // pass-through request never shows: for requests that tell nothing of
+    // themselves. A session the server ended is left to its next check.
+    bool TellFailedRequest(const std::string& what);
+    // Why the session's last request failed, for a message that is shown
+    // anyway; "" when it had no reason to give or it was told already.
+    std::string TakeFailureReason();
     // Runs FollowPageLock once no request or dialog has the page in hand.
     void WatchPageLock();
     // The page display's steps; DisplayImage then tells what the server
@@ -395,6 +404,9 @@ class frmView : public QMainWindow, private PrintHost {
     void CloseTreeAndPage();
     // Hides the query pane when its query has been closed.
     void HideClosedQuery();
+    // Loads the set of the open query in direction (QueryScroll) into the
+    // pane; a failed request is told as failure, with its reason.
+    void ScrollQuery(std::int16_t direction, const char* failure);
     // Annotations with the mouse.
     void WirePageMouse();
     MousePoint PagePoint(int x, int y);
@@ -497,8 +509,8 @@ class frmView : public QMainWindow, private PrintHost {
     // now in its place, to store or cancel, or where there is none the
     // typed fields are shown to copy. Nothing is stored over another
     // user's change that the reviewer was not shown.
-    void CommitTypedEdit(std::int32_t kind, AnnotationRec original, AnnotationRec rec,
-                         bool remove, bool& changed, const PageMark& mark);
+    void CommitTypedEdit(std::int32_t kind, AnnotationRec original, AnnotationRec rec, bool remove,
+                         bool& changed, const PageMark& mark);
     // Shows a label or a clip's file and program that were not stored, in
     // boxes the reviewer may copy them from.
     void OfferTypedToCopy(std::int32_t kind, const AnnotationRec& typed);
