@@ -133,8 +133,11 @@ void frmView::TBTag_Click(int Index) {
         talq::DialogFactory<annotations::frmTagPal>::Create(this);
     editor->ClientAPI = &Session();
     editor->Load();
-    if (!editor->IsUnloaded()) editor->exec();
+    // An editor that could not read its lists told why and changed nothing.
+    const bool opened = !editor->IsUnloaded();
+    if (opened) editor->exec();
     editor.reset();
+    if (!opened) return;
     // Read again whether the editor saved or not: collections may have changed.
     const bool read = InitTagPalette();
     ResizeTagPalette();
