@@ -428,4 +428,32 @@ TEST_F(QueryPaneTest, QueryRequestsTheServerRefusesSayWhyAndThePageStays) {
     EXPECT_EQ(prompts.Beeps(), 3);
 }
 
+// A search or a sort whose request the server refuses says why under its
+// own words, not as a search without hits or a silent nothing.
+TEST_F(QueryPaneTest, ASearchOrASortTheServerRefusesSaysWhy) {
+    refuse_ = [](const std::string& command) {
+        return command.rfind("TALQSearchImgText,", 0) == 0;
+    };
+    TextSearch(3, "brown");
+    EXPECT_EQ(prompts.Messages(),
+              std::vector<std::string>{"No Items Found\nQuery Store Unavailable"});
+
+    refuse_ = nullptr;
+    TextSearch(3, "brown");
+    ASSERT_EQ(window->query.CurrentQuery.Kind, 2);
+    talq::DialogFactory<SelBox>::Scoped choose(ScriptedMaker<SelBox>([](SelBox& box) {
+        box.Option1_Click(0);
+        box.cmd_ok_Click();
+    }));
+    refuse_ = [](const std::string& command) {
+        return command.rfind("TALQStartQuerySort,", 0) == 0;
+    };
+    const int beeps = prompts.Beeps();
+    window->TBQuery_Click(9);
+    ASSERT_EQ(prompts.Messages().size(), 2u);
+    EXPECT_EQ(prompts.Messages().back(), "Unable to Start Query Sort\nQuery Store Unavailable");
+    EXPECT_EQ(prompts.Beeps(), beeps + 1);
+    EXPECT_EQ(window->query.Query_Active, 2);
+}
+
 }  // namespace

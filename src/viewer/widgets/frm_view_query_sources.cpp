@@ -184,6 +184,7 @@ void frmView::RunSearch() {
     const int chosen = ChooseOption(this, "", options);
     if (chosen < 1 || chosen > static_cast<int>(meaning.size())) return;
     query.bQuesterActive = false;
+    Session().TakeUntoldTransportError();
     const Choice choice = meaning[static_cast<size_t>(chosen - 1)];
 
     bool found = false;
@@ -226,7 +227,10 @@ void frmView::RunSearch() {
                                                     query.DateSearchStart, query.DateSearchEnd);
     }
     if (!found) {
-        platform::MsgBox("No Items Found", platform::vbCritical, " ");
+        // A search whose request failed is no search without hits.
+        const std::string why = TakeFailureReason();
+        platform::MsgBox(why.empty() ? "No Items Found" : "No Items Found\n" + why,
+                         platform::vbCritical, " ");
         query.QuerySrchStr.clear();
         HideClosedQuery();
         return;
@@ -338,10 +342,14 @@ void frmView::SaveQueryToIssue() {
 void frmView::SortQueryByDate() {
     const int order =
         ChooseOption(this, "Sort Query by Date", {"Ascending Order", "Descending Order"});
-    if (order < 1) return;
+    if (order < 1 || query.CurrentQuery.Kind == 0) return;
+    Session().TakeUntoldTransportError();
     if (!TalqClientAPI_Header::StartQuerySort(Session(), query.CurrentQuery,
-                                              static_cast<std::int16_t>(order - 1)))
+                                              static_cast<std::int16_t>(order - 1))) {
+        // A reply other than "OK" came from no failed request: nothing to say.
+        TellFailedRequest("Unable to Start Query Sort");
         return;
+    }
     EnableViews(false);
     std::unique_ptr<frmProcess> progress = talq::DialogFactory<frmProcess>::Create(this);
     progress->CaptionText = "Sorting Query";
@@ -359,8 +367,11 @@ void frmView::SortQueryByDate() {
     progress->Unload();
     progress.reset();
     if (!sorted) {
+        // A poll that failed says why; a job the server ended has no reason here.
+        const std::string why = TakeFailureReason();
         platform::Beep();
-        platform::MsgBox("Query Sort Aborted", platform::vbCritical, " ");
+        platform::MsgBox(why.empty() ? "Query Sort Aborted" : "Query Sort Aborted\n" + why,
+                         platform::vbCritical, " ");
     } else {
         LoadQueryList();
         query.Query_Active = 2;
