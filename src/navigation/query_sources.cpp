@@ -86,7 +86,7 @@ void MergeKeyLists(clsBigString& a, clsBigString& b, clsBigString& result, std::
         for (; j < itemsB.size(); ++j) append(itemsB[j]);
 }
 
-void FetchTagKeys(QueryApi& api, const std::string& tag, clsBigString& list) {
+bool FetchTagKeys(QueryApi& api, const std::string& tag, clsBigString& list) {
     const std::string ss(1, kSectionSep);
     const std::string rs(1, kRecordSep);
     std::string startKey, position, last;
@@ -96,7 +96,7 @@ void FetchTagKeys(QueryApi& api, const std::string& tag, clsBigString& list) {
                               position + ss + tag + ss + "0" + ss + "20000" + ss +
                               (firstPage ? "0" : "1");
         std::string reply;
-        if (!api.RemotePassThrough(command, reply, false)) return;
+        if (!api.RemotePassThrough(command, reply, false)) return false;
         position = mVBUtil::GetField(ss, reply, 2);
         std::string marker = mVBUtil::UCase(mVBUtil::GetField(ss, reply, 3));
         bool more = marker == "MOREFOLLOWS" || marker == "MOREAFTER" || marker == "BOTH";
@@ -118,23 +118,23 @@ void FetchTagKeys(QueryApi& api, const std::string& tag, clsBigString& list) {
         }
         firstPage = false;
         // A page that adds nothing would only be asked for again.
-        if (!more || !added) return;
+        if (!more || !added) return true;
         startKey = last;
     }
 }
 
-std::string CombineTags(QueryApi& api, const std::string& names, int count, std::int16_t logic,
-                        const MergeFunction& merge) {
+std::optional<std::string> CombineTags(QueryApi& api, const std::string& names, int count,
+                                       std::int16_t logic, const MergeFunction& merge) {
     const std::string sep(1, kListSep);
     clsBigString a, b, result;
     for (int i = 1; i <= count; ++i) {
         std::string name = mVBUtil::GetField(sep, names, i);
         if (i == 1) {
-            FetchTagKeys(api, name, a);
+            if (!FetchTagKeys(api, name, a)) return std::nullopt;
             continue;
         }
         b.Reset();
-        FetchTagKeys(api, name, b);
+        if (!FetchTagKeys(api, name, b)) return std::nullopt;
         merge(a, b, result, logic);
         a.CopyString(result);
         result.Reset();
@@ -183,7 +183,8 @@ SaveKeysResult SaveQueryKeys(QueryApi& api, const TalqClientAPI_Header::QueryRec
             ++count;
         }
         if (!more) break;
-        if (!TalqClientAPI_Header::QueryScroll(api, copy, 1)) return SaveKeysResult::kCannotPosition;
+        if (!TalqClientAPI_Header::QueryScroll(api, copy, 1))
+            return SaveKeysResult::kCannotPosition;
     }
     std::string written;
     if (out.Commit(true, written)) return SaveKeysResult::kOk;

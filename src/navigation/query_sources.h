@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "foundation/big_string.h"
@@ -20,15 +21,18 @@ enum MultiIssueLogic : std::int16_t { kLogicOr = 0, kLogicAnd = 1, kLogicNot = 2
 void MergeKeyLists(clsBigString& a, clsBigString& b, clsBigString& result, std::int16_t logic);
 
 // Every row key of an issue tag at level 0, in key order, joined by ",";
-// a failed request ends the fetch with what was read.
-void FetchTagKeys(QueryApi& api, const std::string& tag, clsBigString& list);
+// a failed request ends the fetch with what was read, and is false.
+bool FetchTagKeys(QueryApi& api, const std::string& tag, clsBigString& list);
 
 // The keys of several tags combined by logic; names are joined by character 30.
 // merge combines each further tag into the keys so far (MergeKeyLists).
+// Nothing when a tag could not be read whole: a part of it would combine
+// into a list that looks complete and is not.
 using MergeFunction =
     std::function<void(clsBigString&, clsBigString&, clsBigString&, std::int16_t)>;
-std::string CombineTags(QueryApi& api, const std::string& names, int count, std::int16_t logic,
-                        const MergeFunction& merge = MergeKeyLists);
+std::optional<std::string> CombineTags(QueryApi& api, const std::string& names, int count,
+                                       std::int16_t logic,
+                                       const MergeFunction& merge = MergeKeyLists);
 
 // Creates a new file for a combined tag list in a private folder, never
 // taking over an existing one; "" when none could be made.

@@ -52,6 +52,10 @@ class QueryPaneTest : public testsupport::FrmViewTest {
         session->userProjectSecurity = 1;
         session->tagPool = "Even,Hot";
         session->passThrough = [this](const std::string& command, std::string& reply) {
+            if (refuse_ && refuse_(command)) {
+                reply = session->lastError = "ERROR: Query Store Unavailable";
+                return false;
+            }
             reply = engine_->Execute(state_, command);
             return reply.rfind("ERROR", 0) != 0;
         };
@@ -100,6 +104,8 @@ class QueryPaneTest : public testsupport::FrmViewTest {
     }
 
     testsupport::ScopedTempDir dir_;
+    // Requests the server refuses, with its own words.
+    std::function<bool(const std::string&)> refuse_;
     std::unique_ptr<docserver::CommandEngine> engine_;
     docserver::ConnectionState state_;
 };
@@ -370,6 +376,84 @@ TEST_F(QueryPaneTest, TheToolbarClosesTheOpenQueryBeforeAskingForANewOne) {
     EXPECT_EQ(window->query.QuerySrchStr, "");
     EXPECT_TRUE(window->ui.ScrollForm->isHidden());
     EXPECT_FALSE(ServerHas(file));
+}
+
+// A query request the server refuses is told once, with the server's words,
+// and the page shown stays: a set that failed shows empty, a tag not read
+// whole combines into no list, and a tag query that failed closes the pane.
+TEST_F(QueryPaneTest, QueryRequestsTheServerRefusesSayWhyAndThePageStays) {
+    window->query.MultiTagFolder = dir_.Path() + "/private";
+    PickTags({1});
+    ASSERT_EQ(window->query.Query_Active, 1);
+    const std::string shown = window->page.szCurrentKey;
+    auto scroll = [](const std::string& command) {
+        return command.rfind("TALQQueryScroll,", 0) == 0;
+    };
+    refuse_ = scroll;
+    window->TBQuery_Click(3);
+    EXPECT_EQ(prompts.Messages(), std::vector<std::string>{"Unable to Obtain Next Query Set\n"
+                                                           "Query Store Unavailable"});
+    EXPECT_EQ(prompts.Records().back().title, "Warning");
+    EXPECT_EQ(prompts.Beeps(), 1);
+    EXPECT_EQ(window->ui.QueryList->count(), 0);
+    EXPECT_EQ(window->page.szCurrentKey, shown);
+
+    refuse_ = nullptr;
+    window->ui.QueryCombo->setCurrentIndex(0);
+    ASSERT_EQ(window->ui.QueryList->count(), 900);
+    // The second tag is refused: the first alone would pass for the union.
+    int scrolls = 0;
+    refuse_ = [&](const std::string& command) { return scroll(command) && ++scrolls == 2; };
+    PickTags({1, 0}, 0);
+    ASSERT_EQ(prompts.Messages().size(), 2u);
+    EXPECT_EQ(prompts.Messages().back(), "Unable to Open Tag/Issue Query\nQuery Store Unavailable");
+    EXPECT_EQ(window->query.Query_Active, 1);
+    EXPECT_EQ(window->query.CurrentQuery.ServerFile, "Hot");
+    EXPECT_EQ(window->ui.QueryList->count(), 900);
+    EXPECT_TRUE(QDir(QString::fromStdString(window->query.MultiTagFolder))
+                    .entryList(QDir::Files)
+                    .isEmpty());
+
+    refuse_ = scroll;
+    PickTags({0});
+    ASSERT_EQ(prompts.Messages().size(), 3u);
+    EXPECT_EQ(prompts.Messages().back(), "Unable to Open Tag/Issue Query\nQuery Store Unavailable");
+    EXPECT_EQ(window->query.Query_Active, 0);
+    EXPECT_TRUE(window->ui.ScrollForm->isHidden());
+    EXPECT_EQ(window->page.szCurrentKey, shown);
+    // Messages off: nothing is told.
+    session->errorMsgs = false;
+    PickTags({0});
+    EXPECT_EQ(prompts.Messages().size(), 3u);
+    EXPECT_EQ(prompts.Beeps(), 3);
+}
+
+// A search or a sort whose request the server refuses says why under its
+// own words, not as a search without hits or a silent nothing.
+TEST_F(QueryPaneTest, ASearchOrASortTheServerRefusesSaysWhy) {
+    refuse_ = [](const std::string& command) {
+        return command.rfind("TALQSearchImgText,", 0) == 0;
+    };
+    TextSearch(3, "brown");
+    EXPECT_EQ(prompts.Messages(),
+              std::vector<std::string>{"No Items Found\nQuery Store Unavailable"});
+
+    refuse_ = nullptr;
+    TextSearch(3, "brown");
+    ASSERT_EQ(window->query.CurrentQuery.Kind, 2);
+    talq::DialogFactory<SelBox>::Scoped choose(ScriptedMaker<SelBox>([](SelBox& box) {
+        box.Option1_Click(0);
+        box.cmd_ok_Click();
+    }));
+    refuse_ = [](const std::string& command) {
+        return command.rfind("TALQStartQuerySort,", 0) == 0;
+    };
+    const int beeps = prompts.Beeps();
+    window->TBQuery_Click(9);
+    ASSERT_EQ(prompts.Messages().size(), 2u);
+    EXPECT_EQ(prompts.Messages().back(), "Unable to Start Query Sort\nQuery Store Unavailable");
+    EXPECT_EQ(prompts.Beeps(), beeps + 1);
+    EXPECT_EQ(window->query.Query_Active, 2);
 }
 
 }  // namespace

@@ -186,18 +186,21 @@ TEST_F(QueryEndToEnd, MultiTagCombinationsOverSeveralPages) {
     std::string both = CombineTags(*api_,
                                    "Hot\x1e"
                                    "Even",
-                                   2, kLogicAnd);
+                                   2, kLogicAnd)
+                           .value();
     EXPECT_EQ(mVBUtil::CountFields(",", both), 2250);
     std::string notEven = CombineTags(*api_,
                                       "Even\x1e"
                                       "Hot",
-                                      2, kLogicNot);
+                                      2, kLogicNot)
+                              .value();
     EXPECT_EQ(mVBUtil::GetField(",", notEven, 1), PageKey(4502));
     EXPECT_EQ(mVBUtil::CountFields(",", notEven), 250);
     std::string any = CombineTags(*api_,
                                   "Hot\x1e"
                                   "Even",
-                                  2, kLogicOr);
+                                  2, kLogicOr)
+                          .value();
     EXPECT_EQ(mVBUtil::CountFields(",", any), 4750);
 }
 

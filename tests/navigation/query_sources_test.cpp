@@ -99,8 +99,20 @@ TEST(FetchTagKeys, MoreBeforeAloneIsOnePageAndAPageAddingNothingStops) {
     failing.Queue(Reply("MOREFOLLOWS", {"A"}));
     failing.Queue("ERROR", false);
     clsBigString partial;
-    FetchTagKeys(failing, "T", partial);
+    EXPECT_FALSE(FetchTagKeys(failing, "T", partial));
     EXPECT_EQ(partial.GetStr(), "A");
+}
+
+TEST(CombineTags, ATagNotReadWholeGivesNoListAndAsksNoFurtherTag) {
+    FakeQueryApi api;
+    api.Queue(Reply("", {"A", "B"}));
+    api.Queue(Reply("MOREFOLLOWS", {"B"}));
+    api.Queue("ERROR", false);
+    EXPECT_EQ(CombineTags(api, "T1\x1eT2\x1eT3", 3, kLogicOr), std::nullopt);
+    EXPECT_EQ(api.sent.size(), 3u);
+    api.Queue("ERROR", false);
+    EXPECT_EQ(CombineTags(api, "T1\x1eT2", 2, kLogicNot), std::nullopt);
+    EXPECT_EQ(api.sent.size(), 4u);
 }
 
 TEST(MultiTagFile, CreatedExclusivelyWithTheNamePattern) {

@@ -16,6 +16,7 @@
 #include "annotations/widgets/note_dialogs.h"
 #include "foundation/fields.h"
 #include "foundation/widgets/generic_dialogs.h"
+#include "navigation/widgets/search_dialogs.h"
 #include "platform/scripted_prompts.h"
 #include "render/image_view_transform.h"
 #include "server/reply_losing_relay.h"
@@ -320,6 +321,51 @@ TEST_F(LostReplyDemoTest, ABoundaryLevelWhoseAnswerWasLostIsToldAsSetOnlyWhenItI
     EXPECT_EQ(Messages(), "Unable to set Boundary Flag|");
     window->ModifyBoundaryLevel();
     EXPECT_EQ(stored(), was);
+}
+
+// A tag query whose answer the network lost says why, once, and leaves the
+// page shown as it was; asked again, it opens.
+TEST_F(LostReplyDemoTest, ATagQueryWhoseReplyIsLostSaysWhyAndThePageStays) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    talq::DialogFactory<navigation::frmSelTag>::Scoped picker(
+        ScriptedMaker<navigation::frmSelTag>([](navigation::frmSelTag& d) {
+            d.ClickEntry(0);
+            d.cmdOK_Click();
+        }));
+    relay->LoseNext("TALQQueryScroll", Loss::kAfterTheServerReplies);
+    window->OpenTagQuery();
+    EXPECT_EQ(relay->Lost(), 1);
+    ASSERT_EQ(prompts.Messages().size(), 1u) << Messages();
+    const std::string told = prompts.Messages().front();
+    const std::string what = "Unable to Open Tag/Issue Query\n";
+    EXPECT_EQ(told.rfind(what, 0), 0u) << told;
+    EXPECT_GT(told.size(), what.size()) << "no reason given";
+    EXPECT_EQ(prompts.Records().back().title, "Warning");
+    EXPECT_EQ(prompts.Beeps(), 1);
+    EXPECT_EQ(window->page.szCurrentKey, key);
+    EXPECT_EQ(window->query.Query_Active, 0);
+
+    window->OpenTagQuery();
+    EXPECT_EQ(window->query.Query_Active, 1);
+    EXPECT_EQ(window->query.CurrentQuery.Kind, 1);
+    EXPECT_EQ(prompts.Messages().size(), 1u) << Messages();
+}
+
+// A palette whose answer was lost shows no rows and says why; read again,
+// its rows come.
+TEST_F(LostReplyDemoTest, APaletteWhoseReplyIsLostSaysWhyWithNoRows) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    window->panes.TagPal_Active = 1;
+    relay->LoseNext("TALQGetTagPaletteList", Loss::kAfterTheServerReplies);
+    EXPECT_FALSE(window->InitTagPalette());
+    EXPECT_EQ(relay->Lost(), 1);
+    ASSERT_EQ(prompts.Messages().size(), 1u) << Messages();
+    EXPECT_EQ(prompts.Messages().front().rfind("Unable to Obtain Tag Palette\n", 0), 0u)
+        << Messages();
+    EXPECT_EQ(window->tagPalette.rows.Count(), 0);
+    EXPECT_TRUE(window->InitTagPalette());
+    EXPECT_GT(window->tagPalette.rows.Count(), 0);
+    EXPECT_EQ(prompts.Messages().size(), 1u) << Messages();
 }
 
 }  // namespace

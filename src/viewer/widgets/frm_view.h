@@ -180,7 +180,9 @@ class frmView : public QMainWindow, private PrintHost {
     void ShowQuesterConcepts(std::string& phrase, bool& chosen);
 
     // ---- Tag palette pane (frm_view_tag_palette.cpp) ----
-    void InitTagPalette();
+    // False when the palette did not come (told why, no rows): asking for
+    // the page's tags next would fail again.
+    bool InitTagPalette();
     void ResizeTagPalette();
     void UpdateTagPalette(const std::string& key);
     void Tag_BMP_Click(int Index);
@@ -380,6 +382,13 @@ class frmView : public QMainWindow, private PrintHost {
     // `what` (when given) over the reason. False when there was nothing to
     // tell or messages are off.
     bool TellUntoldFailure(const std::string& what);
+    // As TellUntoldFailure, and also the server's own refusal, which a
+    // pass-through request never shows: for requests that tell nothing of
+    // themselves. A session the server ended is left to its next check.
+    bool TellFailedRequest(const std::string& what);
+    // Why the session's last request failed, for a message that is shown
+    // anyway; "" when it had no reason to give or it was told already.
+    std::string TakeFailureReason();
     // Runs FollowPageLock once no request or dialog has the page in hand.
     void WatchPageLock();
     // The page display's steps; DisplayImage then tells what the server
@@ -395,6 +404,9 @@ class frmView : public QMainWindow, private PrintHost {
     void CloseTreeAndPage();
     // Hides the query pane when its query has been closed.
     void HideClosedQuery();
+    // Loads the set of the open query in direction (QueryScroll) into the
+    // pane; a failed request is told as failure, with its reason.
+    void ScrollQuery(std::int16_t direction, const char* failure);
     // Annotations with the mouse.
     void WirePageMouse();
     MousePoint PagePoint(int x, int y);

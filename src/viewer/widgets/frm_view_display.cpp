@@ -18,6 +18,8 @@
 #include "navigation/widgets/frm_prj_vw.h"
 #include "platform/prompts.h"
 #include "platform/text_codec.h"
+#include "server/request_frame.h"
+#include "server/talq_client_api.h"
 #include "viewer/widgets/frm_view.h"
 
 namespace viewer {
@@ -106,6 +108,25 @@ bool frmView::TellUntoldFailure(const std::string& what) {
     if (reason.empty()) reason = database;
     if (reason.empty()) return false;
     platform::BeepWarning(what.empty() ? reason : what + "\n" + reason);
+    return true;
+}
+
+std::string frmView::TakeFailureReason() {
+    ViewerSession& session = Session();
+    std::string reason = session.TakeUntoldTransportError();
+    const std::string database = session.TakeUntoldDatabaseError();
+    if (!reason.empty()) return reason;
+    if (!database.empty()) return database;
+    const std::string error = session.LastError();
+    if (error == RequestFrame::kSessionEnded) return "";
+    return TalqClientAPI::ServerReason(error);
+}
+
+bool frmView::TellFailedRequest(const std::string& what) {
+    if (!Session().DisplayErrorMsgs()) return false;
+    const std::string reason = TakeFailureReason();
+    if (reason.empty()) return false;
+    platform::BeepWarning(what + "\n" + reason);
     return true;
 }
 

@@ -106,8 +106,15 @@ void frmView::QueryCombo_Click() {
             mVBUtil::Val(mVBUtil::GetField("|", Session().BndryLvls(), index + 1)));
     if (level == query.CurrentQuery.Level) return;
     query.CurrentQuery.Level = level;
-    TalqClientAPI_Header::QueryScroll(Session(), query.CurrentQuery, 0);
+    ScrollQuery(0, "Unable to Obtain Query List");
+}
+
+void frmView::ScrollQuery(std::int16_t direction, const char* failure) {
+    Session().TakeUntoldTransportError();
+    const bool ok = TalqClientAPI_Header::QueryScroll(Session(), query.CurrentQuery, direction);
+    // A failed set is shown empty, and says why.
     LoadQueryList();
+    if (!ok && query.CurrentQuery.Kind != 0) TellFailedRequest(failure);
 }
 
 void frmView::QueryList_Click() {
@@ -146,8 +153,8 @@ void frmView::TBQuery_Click(int Index) {
             break;
         case 2:
         case 3:
-            TalqClientAPI_Header::QueryScroll(Session(), query.CurrentQuery, Index == 3 ? 1 : 2);
-            LoadQueryList();
+            ScrollQuery(Index == 3 ? 1 : 2, Index == 3 ? "Unable to Obtain Next Query Set"
+                                                       : "Unable to Obtain Previous Query Set");
             break;
         case 4:
             OpenPrintDialog(1);

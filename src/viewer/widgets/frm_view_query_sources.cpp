@@ -6,6 +6,7 @@
 #include <QLabel>
 
 #include <fstream>
+#include <optional>
 
 #include <unistd.h>
 
@@ -26,6 +27,7 @@ namespace viewer {
 namespace {
 
 const char* const kTextFilter = "Text Files|*.txt|All Files|*.*";
+const char* const kTagQueryFailed = "Unable to Open Tag/Issue Query";
 
 // The hourglass for the life of the object.
 class BusyPointer {
@@ -101,13 +103,20 @@ void frmView::OpenTagQuery() {
     picker.reset();
     if (count < 1) return;
     query.bQuesterActive = false;
+    // Only this query's own failures are told.
+    Session().TakeUntoldTransportError();
     if (count == 1) {
         if (TalqClientAPI_Header::OpenServerQuery(Session(), query.CurrentQuery, 1, tags, 0,
                                                   2000)) {
             query.Query_Active = 1;
             Form_Resize();
             LoadQueryList();
+            return;
         }
+        // The old query is closed: a pane still showing it would be stale.
+        ClearServerQuery();
+        HideClosedQuery();
+        TellFailedRequest(kTagQueryFailed);
         return;
     }
     OpenMultiTagQuery(tags, count, logic);
@@ -125,10 +134,18 @@ void frmView::OpenMultiTagQuery(const std::string& tags, std::int32_t count, std
         platform::MsgBox(folder, platform::vbCritical, "Unable to create Temporary File");
         return;
     }
-    std::string keys =
+    std::optional<std::string> combined =
         navigation::CombineTags(Session(), tags, count, logic,
                                 [this](clsBigString& a, clsBigString& b, clsBigString& result,
                                        std::int16_t how) { MergeKeyLists(a, b, result, how); });
+    if (!combined) {
+        // The query shown, if any, stays: nothing was sent to close it.
+        ::unlink(path.c_str());
+        pointer.Restore();
+        TellFailedRequest(kTagQueryFailed);
+        return;
+    }
+    std::string keys = std::move(*combined);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     int position = 1;
     while (position != -1 && !keys.empty())
@@ -167,6 +184,7 @@ void frmView::RunSearch() {
     const int chosen = ChooseOption(this, "", options);
     if (chosen < 1 || chosen > static_cast<int>(meaning.size())) return;
     query.bQuesterActive = false;
+    Session().TakeUntoldTransportError();
     const Choice choice = meaning[static_cast<size_t>(chosen - 1)];
 
     bool found = false;
@@ -209,7 +227,10 @@ void frmView::RunSearch() {
                                                     query.DateSearchStart, query.DateSearchEnd);
     }
     if (!found) {
-        platform::MsgBox("No Items Found", platform::vbCritical, " ");
+        // A search whose request failed is no search without hits.
+        const std::string why = TakeFailureReason();
+        platform::MsgBox(why.empty() ? "No Items Found" : "No Items Found\n" + why,
+                         platform::vbCritical, " ");
         query.QuerySrchStr.clear();
         HideClosedQuery();
         return;
@@ -223,6 +244,7 @@ void frmView::SaveQueryListToFile() {
     std::string file;
     if (!mComDlg::ShowFileDialog(this, file, kTextFilter, 1, 1)) return;
     BusyPointer pointer;
+    Session().TakeUntoldTransportError();
     std::int32_t count = 0;
     std::string reason;
     const navigation::SaveKeysResult result =
@@ -233,10 +255,15 @@ void frmView::SaveQueryListToFile() {
             platform::MsgBox(std::to_string(count) + " items written to file.", platform::vbOKOnly,
                              "Process Complete");
             break;
-        case navigation::SaveKeysResult::kCannotPosition:
+        case navigation::SaveKeysResult::kCannotPosition: {
+            // The file is left as it was; the reason is the request's.
+            const std::string why = query.CurrentQuery.Kind != 0 ? TakeFailureReason() : "";
             platform::Beep();
-            platform::MsgBox("Error Positioning Query", platform::vbCritical, "Warning");
+            platform::MsgBox(
+                why.empty() ? "Error Positioning Query" : "Error Positioning Query\n" + why,
+                platform::vbCritical, "Warning");
             break;
+        }
         case navigation::SaveKeysResult::kCannotCreate:
             platform::Beep();
             platform::MsgBox(file, platform::vbCritical, "Cannot Create File");
@@ -315,10 +342,14 @@ void frmView::SaveQueryToIssue() {
 void frmView::SortQueryByDate() {
     const int order =
         ChooseOption(this, "Sort Query by Date", {"Ascending Order", "Descending Order"});
-    if (order < 1) return;
+    if (order < 1 || query.CurrentQuery.Kind == 0) return;
+    Session().TakeUntoldTransportError();
     if (!TalqClientAPI_Header::StartQuerySort(Session(), query.CurrentQuery,
-                                              static_cast<std::int16_t>(order - 1)))
+                                              static_cast<std::int16_t>(order - 1))) {
+        // A reply other than "OK" came from no failed request: nothing to say.
+        TellFailedRequest("Unable to Start Query Sort");
         return;
+    }
     EnableViews(false);
     std::unique_ptr<frmProcess> progress = talq::DialogFactory<frmProcess>::Create(this);
     progress->CaptionText = "Sorting Query";
@@ -336,8 +367,11 @@ void frmView::SortQueryByDate() {
     progress->Unload();
     progress.reset();
     if (!sorted) {
+        // A poll that failed says why; a job the server ended has no reason here.
+        const std::string why = TakeFailureReason();
         platform::Beep();
-        platform::MsgBox("Query Sort Aborted", platform::vbCritical, " ");
+        platform::MsgBox(why.empty() ? "Query Sort Aborted" : "Query Sort Aborted\n" + why,
+                         platform::vbCritical, " ");
     } else {
         LoadQueryList();
         query.Query_Active = 2;

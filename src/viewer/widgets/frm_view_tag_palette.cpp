@@ -16,17 +16,26 @@
 
 namespace viewer {
 
-void frmView::InitTagPalette() {
-    if (RequestInProcess() || !Session().IsProjectValid()) return;
+bool frmView::InitTagPalette() {
+    if (RequestInProcess() || !Session().IsProjectValid()) return true;
     if (project.g_TagPalInitialized != 1) {
         ui.TagRows->CreateRows();
         project.g_TagPalInitialized = 1;
     }
     ui.TagRows->VScroll2->hide();
+    Session().TakeUntoldTransportError();
     std::string list;
-    const std::int32_t count = Session().GetTagPalette(list);
-    tagPalette.rows.Load(list, count);
+    // A palette that did not come is no rows, as one the project holds
+    // back, but says why; rows kept from before could be clicked on states
+    // of another page.
+    std::string reason;
+    if (!Session().ReadTagPalette(list)) reason = TakeFailureReason();
+    tagPalette.rows.Load(list, mVBUtil::CountFields(",", list));
     ui.TagRows->FillRows(tagPalette.rows);
+    if (reason.empty()) return true;
+    if (Session().DisplayErrorMsgs())
+        platform::BeepWarning("Unable to Obtain Tag Palette\n" + reason);
+    return false;
 }
 
 void frmView::ResizeTagPalette() {
@@ -124,12 +133,15 @@ void frmView::TBTag_Click(int Index) {
         talq::DialogFactory<annotations::frmTagPal>::Create(this);
     editor->ClientAPI = &Session();
     editor->Load();
-    if (!editor->IsUnloaded()) editor->exec();
+    // An editor that could not read its lists told why and changed nothing.
+    const bool opened = !editor->IsUnloaded();
+    if (opened) editor->exec();
     editor.reset();
+    if (!opened) return;
     // Read again whether the editor saved or not: collections may have changed.
-    InitTagPalette();
+    const bool read = InitTagPalette();
     ResizeTagPalette();
-    UpdateTagPalette(page.g_ValidImage == 0 ? std::string() : page.szCurrentKey);
+    if (read) UpdateTagPalette(page.g_ValidImage == 0 ? std::string() : page.szCurrentKey);
 }
 
 // The rows go with the window.

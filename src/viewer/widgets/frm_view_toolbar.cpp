@@ -131,16 +131,18 @@ void frmView::Tbar_Click(int Index) {
         case 1:
             OpenPrintDialog(0);
             break;
-        case 2:
+        case 2: {
+            bool read = true;
             if (panes.TagPal_Active == 0) {
                 panes.TagPal_Active = 1;
-                InitTagPalette();
+                read = InitTagPalette();
             } else {
                 panes.TagPal_Active = 0;
             }
             Form_Resize();
-            if (panes.TagPal_Active != 0) UpdateTagPalette(page.szCurrentKey);
+            if (panes.TagPal_Active != 0 && read) UpdateTagPalette(page.szCurrentKey);
             break;
+        }
         case 3:
         case 4:
             if (query.Query_Active > 0) CloseQueryPane();
