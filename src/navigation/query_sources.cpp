@@ -8,6 +8,7 @@
 #include <ctime>
 #include <random>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "foundation/fields.h"
@@ -190,6 +191,27 @@ SaveKeysResult SaveQueryKeys(QueryApi& api, const TalqClientAPI_Header::QueryRec
     if (out.Commit(true, written)) return SaveKeysResult::kOk;
     reason = out.Error();
     return SaveKeysResult::kWriteFailed;
+}
+
+std::optional<bool> CollectionHoldsQuery(QueryApi& api,
+                                         const TalqClientAPI_Header::QueryRecord& query,
+                                         const std::string& name) {
+    clsBigString tagged;
+    if (!FetchTagKeys(api, name, tagged)) return std::nullopt;
+    const std::string text = tagged.GetStr();
+    const std::vector<std::string_view> items = Items(text);
+    const std::unordered_set<std::string_view> held(items.begin(), items.end());
+    TalqClientAPI_Header::QueryRecord copy = query;
+    if (!TalqClientAPI_Header::QueryScroll(api, copy, 0)) return std::nullopt;
+    bool all = true;
+    while (true) {
+        const bool more = (copy.MoreFlags & TalqClientAPI_Header::kMoreFollows) != 0;
+        // A key the server did not find ("*") is never tagged.
+        for (std::string_view key : Items(copy.KeyList))
+            if (!key.empty() && key.front() != '*' && !held.contains(key)) all = false;
+        if (!all || !more) return all;
+        if (!TalqClientAPI_Header::QueryScroll(api, copy, 1)) return std::nullopt;
+    }
 }
 
 bool CheckCollectionName(std::string& name, std::string& reason) {

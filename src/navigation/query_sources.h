@@ -50,6 +50,13 @@ SaveKeysResult SaveQueryKeys(QueryApi& api, const TalqClientAPI_Header::QueryRec
 // "|" or a control character, or is empty.
 bool CheckCollectionName(std::string& name, std::string& reason);
 
+// Whether the collection now holds every key of the query, as the server
+// tells it (the collection and its pages are saved as one): how a save whose
+// answer was lost came out. Nothing when either could not be read whole.
+std::optional<bool> CollectionHoldsQuery(QueryApi& api,
+                                         const TalqClientAPI_Header::QueryRecord& query,
+                                         const std::string& name);
+
 // The sort by date after the server accepted it: polls once a second until
 // the job ends. Cancel is asked before each poll; the abort code goes out
 // only after it. True only when the record holds the sorted list.

@@ -115,6 +115,32 @@ TEST(CombineTags, ATagNotReadWholeGivesNoListAndAsksNoFurtherTag) {
     EXPECT_EQ(api.sent.size(), 4u);
 }
 
+// A collection that existed before may hold some keys of the query: only
+// all of them tell that the lost save was stored.
+TEST(CollectionHoldsQuery, TrueOnlyWhenEveryKeyOfEverySetIsInTheCollection) {
+    FakeQueryApi api;
+    QueryRecord query;
+    query.Kind = 2;
+    query.ServerFile = "F";
+    auto sets = [&api] {
+        api.Queue("zz" + SS + "0" + SS + "MOREFOLLOWS" + SS + "2" + SS + "A" + RS + "B");
+        api.Queue("zz" + SS + "2" + SS + "MOREBEFORE" + SS + "2" + SS + "*bad" + RS + "D");
+    };
+    api.Queue(Reply("", {"A", "B", "C", "D"}));
+    sets();
+    EXPECT_EQ(CollectionHoldsQuery(api, query, "Set"), true);
+    api.Queue(Reply("", {"A", "B", "C"}));
+    sets();
+    EXPECT_EQ(CollectionHoldsQuery(api, query, "Set"), false);
+    // Not read whole: not known.
+    api.Queue(Reply("", {"A", "B", "C", "D"}));
+    api.Queue("zz" + SS + "0" + SS + "MOREFOLLOWS" + SS + "2" + SS + "A" + RS + "B");
+    api.Queue("ERROR", false);
+    EXPECT_EQ(CollectionHoldsQuery(api, query, "Set"), std::nullopt);
+    api.Queue("ERROR", false);
+    EXPECT_EQ(CollectionHoldsQuery(api, query, "Set"), std::nullopt);
+}
+
 TEST(MultiTagFile, CreatedExclusivelyWithTheNamePattern) {
     testsupport::ScopedTempDir dir;
     std::string path = CreateMultiTagFile(dir.Path());

@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "annotations/annotation_edit.h"
 #include "annotations/annotation_rec.h"
@@ -321,6 +322,58 @@ TEST_F(LostReplyDemoTest, ABoundaryLevelWhoseAnswerWasLostIsToldAsSetOnlyWhenItI
     EXPECT_EQ(Messages(), "Unable to set Boundary Flag|");
     window->ModifyBoundaryLevel();
     EXPECT_EQ(stored(), was);
+}
+
+// A query saved as a collection whose answer was lost is shown as saved
+// once; one the server never saw is told as not saved, and why.
+TEST_F(LostReplyDemoTest, AQuerySavedAsACollectionWhoseAnswerWasLostIsToldAsItIsHeld) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    testsupport::ScopedTempDir dir;
+    const std::string file = dir.Path() + "/keys.txt";
+    std::vector<std::string> keys;
+    for (const DemoPage& p : demo_->projects.front().pages)
+        if (!p.placeholder && !p.restricted && keys.size() < 3) keys.push_back(p.key);
+    ASSERT_EQ(keys.size(), 3u);
+    testsupport::WriteFile(file, keys[0] + "\r\n" + keys[1] + "\r\n" + keys[2] + "\r\n");
+    ASSERT_TRUE(TalqClientAPI_Header::UploadKeyListFile(*window->TalqAPi,
+                                                        window->query.CurrentQuery, file, 0));
+    window->query.Query_Active = 2;
+    talq::DialogFactory<SelBox>::Scoped create(
+        ScriptedMaker<SelBox>([](SelBox& d) { d.Selection = 2; }));
+    auto pool = [this] {
+        std::string list;
+        EXPECT_TRUE(other.ReadTagPool(list)) << other.LastError();
+        return "," + list + ",";
+    };
+    auto holds = [this](const std::string& name, const std::string& key) {
+        std::string list;
+        EXPECT_TRUE(other.ReadImageTags(key, list)) << other.LastError();
+        return ("," + list + ",").find("," + name + ",") != std::string::npos;
+    };
+
+    prompts.QueueInput("Lost Answer");
+    relay->LoseNext("TALQConvertQueryToIssue", Loss::kAfterTheServerReplies);
+    window->SaveQueryToIssue();
+    EXPECT_EQ(relay->Lost(), 1);
+    EXPECT_TRUE(prompts.Messages().empty()) << Messages();
+    EXPECT_NE(pool().find(",Lost Answer,"), std::string::npos);
+    for (const std::string& k : keys) EXPECT_TRUE(holds("Lost Answer", k)) << k;
+    // Saved again, the collection and its pages are there once.
+    prompts.QueueInput("Lost Answer");
+    window->SaveQueryToIssue();
+    EXPECT_TRUE(prompts.Messages().empty()) << Messages();
+    const std::string once = pool();
+    EXPECT_EQ(once.find(",Lost Answer,"), once.rfind(",Lost Answer,"));
+
+    prompts.QueueInput("Never Seen");
+    relay->LoseNext("TALQConvertQueryToIssue", Loss::kBeforeTheServerSees);
+    window->SaveQueryToIssue();
+    EXPECT_EQ(relay->Lost(), 2);
+    EXPECT_EQ(pool().find(",Never Seen,"), std::string::npos);
+    ASSERT_EQ(prompts.Messages().size(), 1u) << Messages();
+    EXPECT_EQ(prompts.Records().back().title, "Error Saving Query to Issue");
+    EXPECT_NE(prompts.Messages().front().find("did not save"), std::string::npos) << Messages();
+    EXPECT_NE(prompts.Messages().front().find('\n'), std::string::npos) << "no reason given";
 }
 
 // A tag query whose answer the network lost says why, once, and leaves the

@@ -211,6 +211,9 @@ class frmView : public QMainWindow, private PrintHost {
     void RunSearch();
     void SaveQueryListToFile();
     void SaveQueryToIssue();
+    // After a save whose answer was lost: "" when the server holds the
+    // collection with the query's pages, else what to tell.
+    std::string ReadBackLostCollection(const std::string& name, const std::string& why);
     void SortQueryByDate();
     void OpenQueryFile(const std::string& file, bool& ok);
 

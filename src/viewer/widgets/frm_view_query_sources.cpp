@@ -326,17 +326,48 @@ void frmView::SaveQueryToIssue() {
     }
     if (name.empty()) return;
     BusyPointer pointer;
+    Session().TakeUntoldTransportError();
     std::string reply;
     const bool ok = Session().RemotePassThrough("TALQConvertQueryToIssue," +
                                                     navigation::RequestPrefix(Session()) + "," +
                                                     query.CurrentQuery.ServerFile + "," + name +
                                                     "," + std::to_string(query.CurrentQuery.Level),
                                                 reply, false);
-    pointer.Restore();
-    if (!ok) {
-        platform::Beep();
-        platform::MsgBox(reply, platform::vbCritical, "Error Saving Query to Issue");
+    if (ok) return;
+    std::string told = reply;
+    if (told.empty()) {
+        // Taken before a read-back asks anything more.
+        const bool lost = Session().ReplyLost();
+        const std::string why = TakeFailureReason();
+        told = lost ? ReadBackLostCollection(name, why) : why;
+        if (lost && told.empty()) return;
+        if (told.empty()) told = Session().LastError();
     }
+    pointer.Restore();
+    platform::Beep();
+    platform::MsgBox(told, platform::vbCritical, "Error Saving Query to Issue");
+}
+
+std::string frmView::ReadBackLostCollection(const std::string& name, const std::string& why) {
+    const std::string then = why.empty() ? "" : "\n" + why;
+    std::string pool;
+    std::optional<bool> held;
+    if (Session().ReadTagPool(pool)) {
+        bool listed = false;
+        for (std::int32_t i = 1, n = mVBUtil::CountFields(",", pool); i <= n && !listed; ++i)
+            listed = mVBUtil::GetField(",", pool, i) == name;
+        held = listed ? navigation::CollectionHoldsQuery(Session(), query.CurrentQuery, name)
+                      : std::optional<bool>(false);
+    }
+    if (!held)
+        return "The connection was lost before the server answered, and whether the server "
+               "saved the query to the collection could not be read back. Saving again never "
+               "stores it twice." +
+               then;
+    if (*held) return "";
+    return "The connection was lost before the server answered; the server did not save the "
+           "query to the collection." +
+           then;
 }
 
 void frmView::SortQueryByDate() {
