@@ -18,8 +18,7 @@
 #include "server/request_frame.h"
 #include "server/talq_client_api.h"
 #include "support/test_images.h"
-#include "viewer/frm_view_fixture.h"
-#include "viewer/one_level_project.h"
+#include "viewer/fake_server_window.h"
 #include "viewer/widgets/viewer_session.h"
 
 namespace {
@@ -27,45 +26,19 @@ namespace {
 using testsupport::FakeAction;
 using testsupport::FakeServer;
 
-class FrmViewLostReply : public ::testing::Test {
+class FrmViewLostReply : public testsupport::FakeServerWindow {
   protected:
-    FrmViewLostReply() : scoped_(prompts) {
-        platform::SetScreenTwipsPerPixelForTest({15.0, 15.0});
-        window = std::make_unique<viewer::frmView>([this] {
-            auto api = std::make_unique<TalqClientAPI>();
-            api_ = api.get();
-            return std::make_unique<viewer::ViewerSession>(std::move(api), nullptr);
-        });
-        window->Form_Load();
+    FrmViewLostReply() {
         window->show();
         window->resize(900, 700);
         QApplication::processEvents();
         window->Form_Resize();
     }
-    ~FrmViewLostReply() override {
-        window.reset();
-        platform::SetScreenTwipsPerPixelForTest({0.0, 0.0});
-    }
-    void SetUp() override {
-        ASSERT_TRUE(api_->OpenTalqConnection(0, "DOM", "127.0.0.1", server_.Port(), 0, 0, 10))
-            << api_->LastError();
-        ASSERT_TRUE(api_->TalqLogin("ann", "pw", 1)) << api_->LastError();
-        ASSERT_TRUE(api_->SelectProject("Alpha")) << api_->LastError();
-    }
 
-    FakeAction Answer(const std::string& command) {
+    FakeAction Answer(const std::string& command) override {
         FakeAction a;
         auto is = [&](const char* verb) { return command.rfind(verb, 0) == 0; };
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (is("TALQGetSystemFlags") || is("TALQGetExtSystemFlags")) {
-            a.payload = "0";
-        } else if (is("TALQGetVersion")) {
-            a.payload = "8.6.0";
-        } else if (is("TALQRequiredLogin")) {
-            a.payload = "1";
-        } else if (is("TALQGetProjectInfo")) {
-            a.payload = testsupport::OneLevelProjectRecord();
-        } else if (is("TALQFindKey")) {
+        if (is("TALQFindKey")) {
             a.payload = "4," + command.substr(command.rfind(',') + 1);
         } else if (is("TALQSetPageLock")) {
             a.payload = lockReply_;
@@ -98,26 +71,16 @@ class FrmViewLostReply : public ::testing::Test {
         std::lock_guard<std::mutex> lock(mutex_);
         change();
     }
-    std::string Status() const { return window->ui.lblStatus->text().toStdString(); }
     void StartHighlight() {
         window->project.RedactMode = annotations::kToolHighlight;
         window->picImage_MouseDown(1, 0, 50 * 15, 50 * 15);
     }
 
-    testsupport::ScopedUserStores stores_;
-    testsupport::ScopedTempDir tmp_;
-    testsupport::ScopedEnv tmpdir_{"TMPDIR", tmp_.Path()};
-    platform::ScriptedPrompts prompts;
-    platform::ScopedPrompts scoped_;
-    std::mutex mutex_;
     std::mt19937 random_{5};
     std::string image_ = testsupport::PngBytes(200, 300);
     std::string lockReply_ = "OK";
     bool cutImage_ = false;
     bool loseNextKey_ = false;
-    FakeServer server_{[this](int, const std::string& command) { return Answer(command); }};
-    TalqClientAPI* api_ = nullptr;
-    std::unique_ptr<viewer::frmView> window;
 };
 
 // The server restarted and its database is busy: the lock is neither had

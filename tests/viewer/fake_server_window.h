@@ -1,0 +1,84 @@
+#pragma once
+// The main window over a real session logged in, over TCP, to a fake server
+// that answers the login as for a project of one boundary level and hands
+// every other command to the test.
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/wire_separators.h"
+#include "server/fake_server.h"
+#include "server/talq_client_api.h"
+#include "viewer/frm_view_fixture.h"
+#include "viewer/widgets/viewer_session.h"
+
+namespace testsupport {
+
+// The record of a project of one boundary level, with every right.
+inline std::string OneLevelProjectRecord() {
+    std::string out;
+    for (const char* field : {"1", "1", "Doc", "icon", "0", "4095", "skipped", "0", "0", "", "68",
+                              "Project", "", "", "0", ""}) {
+        if (!out.empty()) out.push_back(wire::kSectionSep);
+        out += field;
+    }
+    return out;
+}
+
+class FakeServerWindow : public ::testing::Test {
+  protected:
+    FakeServerWindow() : scoped_(prompts) {
+        platform::SetScreenTwipsPerPixelForTest({15.0, 15.0});
+        window = std::make_unique<viewer::frmView>([this] {
+            auto api = std::make_unique<TalqClientAPI>();
+            api_ = api.get();
+            return std::make_unique<viewer::ViewerSession>(std::move(api), nullptr);
+        });
+        window->Form_Load();
+    }
+    // The window's last requests are answered by the test's Answer, so it
+    // goes while the test is whole.
+    void TearDown() override { window.reset(); }
+    ~FakeServerWindow() override { platform::SetScreenTwipsPerPixelForTest({0.0, 0.0}); }
+    void SetUp() override {
+        ASSERT_TRUE(api_->OpenTalqConnection(0, "DOM", "127.0.0.1", server_.Port(), 0, 0, 10))
+            << api_->LastError();
+        ASSERT_TRUE(api_->TalqLogin("ann", "pw", 1)) << api_->LastError();
+        ASSERT_TRUE(api_->SelectProject("Alpha")) << api_->LastError();
+    }
+    // The answer to a command other than the login's, under mutex_.
+    virtual FakeAction Answer(const std::string& command) = 0;
+    std::string Status() const { return window->ui.lblStatus->text().toStdString(); }
+
+    ScopedUserStores stores_;
+    ScopedTempDir tmp_;
+    ScopedEnv tmpdir_{"TMPDIR", tmp_.Path()};
+    platform::ScriptedPrompts prompts;
+    platform::ScopedPrompts scoped_;
+    std::mutex mutex_;
+    FakeServer server_{[this](int, const std::string& command) {
+        FakeAction a;
+        for (const auto& [verb, reply] :
+             {std::pair<std::string, std::string>{"TALQGetSystemFlags", "0"},
+              {"TALQGetExtSystemFlags", "0"},
+              {"TALQGetVersion", "8.6.0"},
+              {"TALQRequiredLogin", "1"},
+              {"TALQGetProjectInfo", OneLevelProjectRecord()}}) {
+            if (command.rfind(verb, 0) == 0) {
+                a.payload = reply;
+                return a;
+            }
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        return Answer(command);
+    }};
+    TalqClientAPI* api_ = nullptr;
+    std::unique_ptr<viewer::frmView> window;
+};
+
+}  // namespace testsupport
