@@ -228,6 +228,12 @@ TEST_F(PageImages, AStoreKilledBeforeItsCommitLeavesTheOldImage) {
     EXPECT_EQ(named(), path);
     EXPECT_EQ(pending(), 0);
 
+    // Found by the next store instead, it is undone before that one goes on.
+    killedStore(dead, WhitePage(900, 600, 8), committed);
+    ASSERT_EQ(store(committed), "OK");
+    EXPECT_TRUE(file(full) == committed);
+    EXPECT_EQ(pending(), 0);
+
     // Killed after its commit: the new image stays, the one aside goes.
     ASSERT_TRUE(docserver::imaging::WriteWholeFile(full + ".old", WhitePage(900, 600, 4)));
     reopen();
