@@ -174,6 +174,17 @@ CREATE TRIGGER IF NOT EXISTS tags_number_kept AFTER INSERT ON tags BEGIN
     ON CONFLICT(project_id) DO UPDATE SET last_tag_id = MAX(last_tag_id, excluded.last_tag_id);
 END;
 
+-- Page image stores under way: recorded before the new file takes the
+-- page's name, dropped by the commit that names it. A row whose owner died
+-- is a store cut off before its commit: the file it kept aside (kept = 1,
+-- under path ".old") goes back, or, where it replaced none, its own goes.
+CREATE TABLE IF NOT EXISTS image_stores (
+    path    TEXT PRIMARY KEY,          -- relative to the system folder
+    kept    INTEGER NOT NULL,
+    owner   TEXT NOT NULL,             -- the storing process (lock_holders.h)
+    started TEXT NOT NULL
+);
+
 -- Users who arranged a project's palette for themselves; every other user
 -- sees the project's (palette_position above).
 CREATE TABLE IF NOT EXISTS user_palettes (

@@ -162,6 +162,8 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
         error = std::string("cannot read system.db: ") + e.what();
         return nullptr;
     }
+    // Recovery drops what was prepared from a store it undoes.
+    engine->reduced_ = std::make_unique<imaging::ReducedCache>(dir + "/cache", bound);
     try {
         engine->Recover();
     } catch (const DatabaseError& e) {
@@ -169,7 +171,6 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
         return nullptr;
     }
     engine->LoadLoginAddresses();
-    engine->reduced_ = std::make_unique<imaging::ReducedCache>(dir + "/cache", bound);
     return engine;
 }
 

@@ -146,6 +146,11 @@ class CommandEngine {
     // Opening: hashes plain passwords, clears what dead owners left behind.
     void Recover();
     void RecoverHeld();
+    // Undoes the page image stores whose owners died before their commit.
+    void RecoverStores();
+    // Lets a store of the file at relative go ahead; false, with why, while
+    // another is under way.
+    bool ClaimStore(const std::string& relative, const std::string& full, std::string& why);
 
     // Helpers of the command families.
     // The system setting, or fallback when it has none; throws when it

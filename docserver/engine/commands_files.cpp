@@ -9,12 +9,14 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <vector>
 
 #include <sqlite3.h>
 
 #include "command_engine.h"
 #include "command_rules.h"
 #include "engine_text.h"
+#include "lock_holders.h"
 #include "path_confine.h"
 #include "transaction.h"
 
@@ -76,7 +78,8 @@ class KeptUntilCommit {
     // file system has none, the file is moved aside. False, with why, when
     // it can be kept neither way.
     bool Keep(std::string& why) {
-        // A leftover of a store cut off midway.
+        // Left by a store killed after its commit; one killed before it
+        // was undone when its record was found (ClaimStore).
         ::unlink(aside_.c_str());
         if (::link(path_.c_str(), aside_.c_str()) == 0 ||
             (errno != ENOENT && ::rename(path_.c_str(), aside_.c_str()) == 0)) {
@@ -87,6 +90,7 @@ class KeptUntilCommit {
         }
         return true;
     }
+    bool Kept() const { return kept_; }
     // Call once the new file is at path.
     void Placed() { placed_ = true; }
     void Committed() {
@@ -106,6 +110,43 @@ class KeptUntilCommit {
   private:
     std::string path_, aside_;
     bool kept_ = false, placed_ = false;
+};
+
+// A store cut off before its commit undone: the file it set aside back at
+// path, or, where it replaced none, its own file gone. Undone twice, it
+// finds nothing more to do.
+void UndoStore(const std::string& path, bool kept) {
+    if (kept) {
+        ::rename((path + KeptUntilCommit::kAside).c_str(), path.c_str());
+    } else {
+        ::unlink(path.c_str());
+    }
+}
+
+// The record of a store under way, dropped when the store fails: left, it
+// would keep this live process's later stores of the page out.
+class StoreRecord {
+  public:
+    StoreRecord(SystemDb& db, std::string path) : db_(db), path_(std::move(path)) {}
+    StoreRecord(const StoreRecord&) = delete;
+    StoreRecord& operator=(const StoreRecord&) = delete;
+    ~StoreRecord() {
+        if (!made_) return;
+        try {
+            Statement drop(db_, "DELETE FROM image_stores WHERE path = ?");
+            drop.Bind(1, path_).Run();
+        } catch (const std::exception&) {
+            // Left to the next opening after this process ends.
+        }
+    }
+    void Made() { made_ = true; }
+    // Dropped by the commit that named the file.
+    void Ended() { made_ = false; }
+
+  private:
+    SystemDb& db_;
+    std::string path_;
+    bool made_ = false;
 };
 
 }  // namespace
@@ -302,37 +343,80 @@ std::string CommandEngine::StoreImageFile(const CommandText& command) {
         old.Bind(1, access.id).Bind(2, seq);
         if (old.Row() && !old.Text(0).empty()) ConfinePath(systemDir_, old.Text(0), replaced);
     }
-    Transaction transaction(db_);
-    Statement u(db_, original
-                         ? "UPDATE pages SET original_file = ? WHERE project_id = ? AND seq = ?"
-                         : "UPDATE pages SET image_file = ? WHERE project_id = ? AND seq = ?");
-    bool ok = u.Bind(1, relative).Bind(2, access.id).Bind(3, seq).Run();
-    std::string why = WhyFailed(u);
-    if (ok && level > 0) {
-        Statement known(db_, "SELECT 1 FROM boundary_levels WHERE project_id = ? AND level = ?");
-        known.Bind(1, access.id).Bind(2, level);
-        if (known.Row()) {
-            Statement l(db_, "UPDATE pages SET bndry_level = ? WHERE project_id = ? AND seq = ?");
-            ok = l.Bind(1, level).Bind(2, access.id).Bind(3, seq).Run();
-            why = WhyFailed(l);
+    // The store is on record before its file takes the page's name, and
+    // off it in the commit that names the file: a record left behind is a
+    // store cut off before its commit, which opening the system undoes.
+    // Destroyed in reverse: the transaction rolled back, the old file put
+    // back, then the record dropped.
+    StoreRecord record(db_, relative);
+    KeptUntilCommit kept(full);
+    {
+        std::string why;
+        Transaction pending(db_);
+        bool ok = ClaimStore(relative, full, why) && kept.Keep(why);
+        if (ok) {
+            Statement add(db_,
+                          "INSERT INTO image_stores (path, kept, owner, started) "
+                          "VALUES (?, ?, ?, ?)");
+            ok = add.Bind(1, relative)
+                     .Bind(2, std::int64_t{kept.Kept() ? 1 : 0})
+                     .Bind(3, ProcessIdentity())
+                     .Bind(4, NowText())
+                     .Run();
+            why = WhyFailed(add);
+        }
+        if (ok && !pending.Commit()) {
+            ok = false;
+            why = pending.Error();
+        }
+        if (!ok) {
+            ::unlink(partial.c_str());
+            return Failed("ERROR: Unable to Store Image", why);
         }
     }
-    // The file takes its place only once the database names it, within
-    // the same transaction, and the old one stays until the commit, so a
-    // failure on either side leaves the old page.
-    KeptUntilCommit kept(full);
-    if (ok && !kept.Keep(why)) ok = false;
-    if (ok && ::rename(partial.c_str(), full.c_str()) != 0) {
-        ok = false;
-        why = ErrnoReason(errno);
+    record.Made();
+    std::string why;
+    bool committed = false;
+    {
+        Transaction transaction(db_);
+        Statement u(db_, original
+                             ? "UPDATE pages SET original_file = ? WHERE project_id = ? AND seq = ?"
+                             : "UPDATE pages SET image_file = ? WHERE project_id = ? AND seq = ?");
+        bool ok = u.Bind(1, relative).Bind(2, access.id).Bind(3, seq).Run();
+        why = WhyFailed(u);
+        if (ok && level > 0) {
+            Statement known(db_,
+                            "SELECT 1 FROM boundary_levels WHERE project_id = ? AND level = ?");
+            known.Bind(1, access.id).Bind(2, level);
+            if (known.Row()) {
+                Statement l(db_,
+                            "UPDATE pages SET bndry_level = ? WHERE project_id = ? AND seq = ?");
+                ok = l.Bind(1, level).Bind(2, access.id).Bind(3, seq).Run();
+                why = WhyFailed(l);
+            }
+        }
+        if (ok) {
+            Statement done(db_, "DELETE FROM image_stores WHERE path = ?");
+            ok = done.Bind(1, relative).Run();
+            why = WhyFailed(done);
+        }
+        // The file takes its place only once the database names it, within
+        // the same transaction, and the old one stays until the commit, so a
+        // failure on either side leaves the old page.
+        if (ok && ::rename(partial.c_str(), full.c_str()) != 0) {
+            ok = false;
+            why = ErrnoReason(errno);
+        }
+        if (!ok) {
+            ::unlink(partial.c_str());
+            return Failed("ERROR: Unable to Store Image", why);
+        }
+        kept.Placed();
+        committed = transaction.Commit();
+        if (!committed) why = transaction.Error();
     }
-    if (!ok) {
-        ::unlink(partial.c_str());
-        return Failed("ERROR: Unable to Store Image", why);
-    }
-    kept.Placed();
-    const bool committed = transaction.Commit();
     if (committed) {
+        record.Ended();
         kept.Committed();
     } else {
         kept.PutBack();
@@ -343,7 +427,66 @@ std::string CommandEngine::StoreImageFile(const CommandText& command) {
         DropReduced(full);
         if (!replaced.empty() && committed) DropReduced(replaced);
     }
-    return committed ? "OK" : Failed("ERROR: Unable to Store Image", transaction.Error());
+    return committed ? "OK" : Failed("ERROR: Unable to Store Image", why);
+}
+
+// A record of a store whose owner is gone is undone here, before this store
+// sets the file aside again; one whose owner lives keeps this store out.
+bool CommandEngine::ClaimStore(const std::string& relative, const std::string& full,
+                               std::string& why) {
+    HolderRecord holder;
+    bool found = false, keptOld = false;
+    {
+        Statement row(db_, "SELECT owner, started, kept FROM image_stores WHERE path = ?");
+        row.Bind(1, relative);
+        if (row.Row()) {
+            found = true;
+            holder = {row.Text(0), 0, row.Text(1), 0};
+            keptOld = row.Int(2) != 0;
+        } else if (row.Failed()) {
+            why = row.Error();
+            return false;
+        }
+    }
+    if (!found) return true;
+    if (!HolderGone(holder, std::time(nullptr))) {
+        why = "another store of the page is under way";
+        return false;
+    }
+    UndoStore(full, keptOld);
+    Statement done(db_, "DELETE FROM image_stores WHERE path = ?");
+    if (done.Bind(1, relative).Run()) return true;
+    why = WhyFailed(done);
+    return false;
+}
+
+void CommandEngine::RecoverStores() {
+    Transaction transaction(db_);
+    const std::int64_t now = std::time(nullptr);
+    std::vector<std::pair<std::string, bool>> cutOff;  // path, kept
+    {
+        Statement rows(db_, "SELECT path, kept, owner, started FROM image_stores");
+        while (rows.Step())
+            if (HolderGone({rows.Text(2), 0, rows.Text(3), 0}, now))
+                cutOff.emplace_back(rows.Text(0), rows.Int(1) != 0);
+    }
+    Statement done(db_, "DELETE FROM image_stores WHERE path = ?");
+    std::vector<std::string> undone;
+    for (const auto& [relative, keptOld] : cutOff) {
+        // Only a file a store could have written is touched.
+        std::string full;
+        if (ConfinePath(systemDir_, relative, full) && LeadsWhereNamed(systemDir_, full) &&
+            LeadsWhereNamed(systemDir_, full + KeptUntilCommit::kAside)) {
+            UndoStore(full, keptOld);
+            undone.push_back(full);
+        }
+        done.Reset().Bind(1, relative).Run();
+    }
+    // Undoing again, after a commit that failed, finds the same files.
+    transaction.Commit();
+    // A reader may have prepared the file never committed.
+    if (reduced_)
+        for (const std::string& full : undone) DropReduced(full);
 }
 
 // "TALQImportLine," P ",FT," key "," first "," second "," line: the line

@@ -1,6 +1,7 @@
 // What opening a system puts right: older tables brought up to date, plain
 // passwords hashed, and the page locks and batch jobs of owners that died
-// (a server or library killed mid-session) released.
+// (a server or library killed mid-session) released, and their page image
+// stores cut off before the commit undone.
 #include <unistd.h>
 
 #include <algorithm>
@@ -78,6 +79,11 @@ std::string SessionName(const std::string& connection) {
 void CommandEngine::Recover() {
     try {
         RecoverHeld();
+    } catch (const DatabaseBusy&) {
+        // Another process holds the system; it recovers.
+    }
+    try {
+        RecoverStores();
     } catch (const DatabaseBusy&) {
         // Another process holds the system; it recovers.
     }

@@ -264,9 +264,9 @@ Layout ReadLayout(SystemDb& db) {
     l.tagNumbers =
         Exists(db, "table", "tag_numbers") && Exists(db, "trigger", "tags_number_kept");
     l.complete = l.utf8 && l.commas && l.indexed && l.sized && l.lockOwners && l.jobOwners &&
-                 l.notesQueued && l.tagNumbers &&
-                 Exists(db, "table", "user_palette_tags") &&
-                 Exists(db, "table", "login_addresses") && Exists(db, "index", "pages_listed");
+                 l.notesQueued && l.tagNumbers && Exists(db, "table", "user_palette_tags") &&
+                 Exists(db, "table", "image_stores") && Exists(db, "table", "login_addresses") &&
+                 Exists(db, "index", "pages_listed");
     return l;
 }
 

@@ -3,10 +3,13 @@
 // none reaches a user it was not made for.
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QImage>
 
 #include "engine/command_engine.h"
+#include "engine/lock_holders.h"
 #include "engine/system_db.h"
 #include "imaging/page_files.h"
 #include "support/scoped_env.h"
@@ -152,7 +155,105 @@ TEST_F(PageImages, AStoreWhoseCommitFailsKeepsTheOldImage) {
         EXPECT_TRUE(named() == tiff);
         EXPECT_EQ(leftovers(), 0);
     }
+    {
+        docserver::Statement pending(engine_->Db(), "SELECT COUNT(*) FROM image_stores");
+        EXPECT_TRUE(pending.Row() && pending.Int(0) == 0);
+    }
     EXPECT_NE(Pixel(admin_, kAdmin, "100", 10, 10), -1);
+}
+
+// A store killed between putting its file in place and its commit leaves
+// a row naming it; opening the system puts back the image the database
+// still describes. A row of a store another process is still making is
+// left alone, and a store of a page whose last store committed keeps it.
+TEST_F(PageImages, AStoreKilledBeforeItsCommitLeavesTheOldImage) {
+    const std::string path = "images/upload_1_1.tif";
+    const std::string full = sys_ + "/" + path;
+    auto store = [&](const std::string& tiff) {
+        return Run(admin_, "TALQStoreImageFile," + kAdmin + ",K00001,2,0,0," +
+                               std::to_string(tiff.size()) + "," + tiff);
+    };
+    auto file = [&](const std::string& name) {
+        std::string bytes;
+        docserver::imaging::ReadWholeFile(name, bytes);
+        return bytes;
+    };
+    auto named = [&] {
+        docserver::Statement s(engine_->Db(), "SELECT image_file FROM pages WHERE seq = 1");
+        return s.Row() ? s.Text(0) : std::string();
+    };
+    auto pending = [&] {
+        docserver::Statement s(engine_->Db(), "SELECT COUNT(*) FROM image_stores");
+        return s.Row() ? s.Int(0) : -1;
+    };
+    auto reopen = [&] {
+        engine_.reset();
+        std::string error;
+        engine_ = CommandEngine::Open(sys_, error);
+        ASSERT_TRUE(engine_) << error;
+        admin_ = ConnectionState();
+        ASSERT_EQ(Run(admin_, "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1").substr(0, 1), "1");
+    };
+    // The state a store leaves when killed after its rename.
+    auto killedStore = [&](const std::string& owner, const std::string& now,
+                           const std::string& before) {
+        ASSERT_TRUE(docserver::imaging::WriteWholeFile(full, now));
+        ASSERT_TRUE(docserver::imaging::WriteWholeFile(full + ".old", before));
+        docserver::Statement add(engine_->Db(),
+                                 "INSERT INTO image_stores(path, kept, owner, started) "
+                                 "VALUES (?, 1, ?, '2026-01-01T00:00:00')");
+        ASSERT_TRUE(add.Bind(1, path).Bind(2, owner).Run()) << add.Error();
+    };
+    // Systems made before stores were recorded gain the record.
+    std::string error;
+    ASSERT_TRUE(engine_->Db().Exec("DROP TABLE image_stores", error)) << error;
+    reopen();
+    const std::string committed = WhitePage(900, 600, 2);
+    ASSERT_EQ(store(committed), "OK");
+    ASSERT_EQ(named(), path);
+    EXPECT_EQ(pending(), 0);
+
+    // Its owner's pid runs no more.
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ASSERT_GT(child, 0);
+    ::waitpid(child, nullptr, 0);
+    std::string dead = docserver::ProcessIdentity();
+    dead = dead.substr(0, dead.rfind(' '));
+    dead = dead.substr(0, dead.rfind(' ') + 1) + std::to_string(child) + " -";
+    killedStore(dead, WhitePage(900, 600, 3), committed);
+    reopen();
+    EXPECT_TRUE(file(full) == committed);
+    EXPECT_FALSE(::access((full + ".old").c_str(), F_OK) == 0);
+    EXPECT_EQ(named(), path);
+    EXPECT_EQ(pending(), 0);
+
+    // Found by the next store instead, it is undone before that one goes on.
+    killedStore(dead, WhitePage(900, 600, 8), committed);
+    ASSERT_EQ(store(committed), "OK");
+    EXPECT_TRUE(file(full) == committed);
+    EXPECT_EQ(pending(), 0);
+
+    // Killed after its commit: the new image stays, the one aside goes.
+    ASSERT_TRUE(docserver::imaging::WriteWholeFile(full + ".old", WhitePage(900, 600, 4)));
+    reopen();
+    EXPECT_TRUE(file(full) == committed);
+    const std::string next = WhitePage(900, 600, 5);
+    ASSERT_EQ(store(next), "OK");
+    EXPECT_TRUE(file(full) == next);
+    EXPECT_FALSE(::access((full + ".old").c_str(), F_OK) == 0);
+
+    // A store this live process is making is not undone, nor raced.
+    const std::string making = WhitePage(900, 600, 6);
+    killedStore(docserver::ProcessIdentity(), making, next);
+    reopen();
+    EXPECT_TRUE(file(full) == making);
+    EXPECT_TRUE(file(full + ".old") == next);
+    EXPECT_EQ(pending(), 1);
+    const std::string reply = store(WhitePage(900, 600, 7));
+    EXPECT_EQ(reply.rfind("ERROR: Unable to Store Image: ", 0), 0u) << reply;
+    EXPECT_TRUE(file(full) == making);
+    EXPECT_TRUE(file(full + ".old") == next);
 }
 
 // A burn is kept too, at every quality, but only ever sent for the list it
