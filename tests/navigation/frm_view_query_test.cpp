@@ -486,6 +486,26 @@ TEST_F(QueryPaneTest, ASearchOrASortTheServerRefusesSaysWhy) {
     EXPECT_EQ(Row(0), first);
     EXPECT_TRUE(ServerHas(file));
     EXPECT_EQ(window->query.Query_Active, 2);
+
+    // Hits or an uploaded list whose first set cannot be read close the pane
+    // rather than leave the old rows or an empty list for them.
+    TextSearch(3, "brown");
+    EXPECT_EQ(prompts.Messages().back(), "No Items Found\nQuery Store Unavailable");
+    EXPECT_EQ(window->query.CurrentQuery.Kind, 0);
+    EXPECT_TRUE(window->ui.ScrollForm->isHidden());
+    refuse_ = nullptr;
+    TextSearch(3, "brown");
+    ASSERT_EQ(window->query.Query_Active, 2);
+    refuse_ = [](const std::string& command) {
+        return command.rfind("TALQQueryScroll,", 0) == 0;
+    };
+    testsupport::WriteFile(dir_.Path() + "/keys.txt", PageKey(1) + "\r\n");
+    bool ok = true;
+    window->OpenQueryFile(dir_.Path() + "/keys.txt", ok);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(prompts.Messages().back(), "Unable to Obtain Query List\nQuery Store Unavailable");
+    EXPECT_EQ(window->query.CurrentQuery.Kind, 0);
+    EXPECT_TRUE(window->ui.ScrollForm->isHidden());
 }
 
 }  // namespace

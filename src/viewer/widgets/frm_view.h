@@ -407,6 +407,8 @@ class frmView : public QMainWindow, private PrintHost {
     void CloseTreeAndPage();
     // Hides the query pane when its query has been closed.
     void HideClosedQuery();
+    // Tells that the query just opened could not be read, and closes it.
+    void CloseUnreadQuery();
     // Loads the set of the open query in direction (QueryScroll) into the
     // pane. False when the read failed: the record and the set shown stay as
     // they were, and failure is told with its reason.
