@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include "foundation/big_string.h"
 #include "foundation/fields.h"
@@ -205,14 +206,19 @@ bool CheckBackgroundStatus(navigation::QueryApi& api, QueryRecord& query, std::s
     text = mVBUtil::GetField(",", reply, 3);
     if (Number(mVBUtil::GetField(",", reply, 1)) != 0) return true;
     if (status != 0) return false;
-    std::int16_t level = query.Level;
-    std::int16_t pageSize = query.PageSize;
+    // The unsorted query goes only once the sorted one has been read: a
+    // failed read leaves the list as it was, not an empty one.
+    QueryRecord sorted;
+    sorted.Kind = 2;
+    sorted.ServerFile = text;
+    sorted.Level = query.Level;
+    sorted.PageSize = query.PageSize < 100 ? 100 : query.PageSize;
+    if (!QueryScroll(api, sorted, 0)) {
+        ClearServerQuery(api, sorted);
+        return false;
+    }
     ClearServerQuery(api, query);
-    query.Kind = 2;
-    query.ServerFile = text;
-    query.Level = level;
-    query.PageSize = pageSize < 100 ? 100 : pageSize;
-    QueryScroll(api, query, 0);
+    query = std::move(sorted);
     return false;
 }
 

@@ -379,8 +379,9 @@ TEST_F(QueryPaneTest, TheToolbarClosesTheOpenQueryBeforeAskingForANewOne) {
 }
 
 // A query request the server refuses is told once, with the server's words,
-// and the page shown stays: a set that failed shows empty, a tag not read
-// whole combines into no list, and a tag query that failed closes the pane.
+// and the page shown stays: a set that failed leaves the set shown and its
+// paging as they were, a tag not read whole combines into no list, and a tag
+// query that failed closes the pane.
 TEST_F(QueryPaneTest, QueryRequestsTheServerRefusesSayWhyAndThePageStays) {
     window->query.MultiTagFolder = dir_.Path() + "/private";
     PickTags({1});
@@ -395,17 +396,26 @@ TEST_F(QueryPaneTest, QueryRequestsTheServerRefusesSayWhyAndThePageStays) {
                                                            "Query Store Unavailable"});
     EXPECT_EQ(prompts.Records().back().title, "Warning");
     EXPECT_EQ(prompts.Beeps(), 1);
-    EXPECT_EQ(window->ui.QueryList->count(), 0);
+    EXPECT_EQ(window->ui.QueryList->count(), 2000);
+    EXPECT_EQ(window->ui.QueryList->currentRow(), 0);
+    EXPECT_TRUE(Shown(3));
     EXPECT_EQ(window->page.szCurrentKey, shown);
+    window->ui.QueryCombo->setCurrentIndex(0);
+    EXPECT_EQ(prompts.Messages().back(), "Unable to Obtain Query List\nQuery Store Unavailable");
+    EXPECT_EQ(window->ui.QueryCombo->currentText(), QStringLiteral("Page"));
+    EXPECT_EQ(window->query.CurrentQuery.Level, 0);
+    EXPECT_EQ(window->ui.QueryList->count(), 2000);
 
     refuse_ = nullptr;
+    window->TBQuery_Click(3);
+    EXPECT_EQ(Row(0), PageKey(2001));
     window->ui.QueryCombo->setCurrentIndex(0);
     ASSERT_EQ(window->ui.QueryList->count(), 900);
     // The second tag is refused: the first alone would pass for the union.
     int scrolls = 0;
     refuse_ = [&](const std::string& command) { return scroll(command) && ++scrolls == 2; };
     PickTags({1, 0}, 0);
-    ASSERT_EQ(prompts.Messages().size(), 2u);
+    ASSERT_EQ(prompts.Messages().size(), 3u);
     EXPECT_EQ(prompts.Messages().back(), "Unable to Open Tag/Issue Query\nQuery Store Unavailable");
     EXPECT_EQ(window->query.Query_Active, 1);
     EXPECT_EQ(window->query.CurrentQuery.ServerFile, "Hot");
@@ -416,7 +426,7 @@ TEST_F(QueryPaneTest, QueryRequestsTheServerRefusesSayWhyAndThePageStays) {
 
     refuse_ = scroll;
     PickTags({0});
-    ASSERT_EQ(prompts.Messages().size(), 3u);
+    ASSERT_EQ(prompts.Messages().size(), 4u);
     EXPECT_EQ(prompts.Messages().back(), "Unable to Open Tag/Issue Query\nQuery Store Unavailable");
     EXPECT_EQ(window->query.Query_Active, 0);
     EXPECT_TRUE(window->ui.ScrollForm->isHidden());
@@ -424,13 +434,18 @@ TEST_F(QueryPaneTest, QueryRequestsTheServerRefusesSayWhyAndThePageStays) {
     // Messages off: nothing is told.
     session->errorMsgs = false;
     PickTags({0});
-    EXPECT_EQ(prompts.Messages().size(), 3u);
-    EXPECT_EQ(prompts.Beeps(), 3);
+    EXPECT_EQ(prompts.Messages().size(), 4u);
+    EXPECT_EQ(prompts.Beeps(), 4);
 }
 
 // A search or a sort whose request the server refuses says why under its
-// own words, not as a search without hits or a silent nothing.
+// own words, not as a search without hits, a silent nothing or an empty
+// sorted list.
 TEST_F(QueryPaneTest, ASearchOrASortTheServerRefusesSaysWhy) {
+    platform::ManualClock clock;
+    platform::ScopedClock useClock(clock);
+    platform::CallbackEventPump pump([&] { clock.AdvanceMs(1000); });
+    platform::ScopedEventPump usePump(pump);
     refuse_ = [](const std::string& command) {
         return command.rfind("TALQSearchImgText,", 0) == 0;
     };
@@ -454,6 +469,43 @@ TEST_F(QueryPaneTest, ASearchOrASortTheServerRefusesSaysWhy) {
     EXPECT_EQ(prompts.Messages().back(), "Unable to Start Query Sort\nQuery Store Unavailable");
     EXPECT_EQ(prompts.Beeps(), beeps + 1);
     EXPECT_EQ(window->query.Query_Active, 2);
+
+    // The sorted list cannot be read: the unsorted one stays, on screen and
+    // on the server.
+    const std::string file = window->query.CurrentQuery.ServerFile;
+    const std::string first = Row(0);
+    const int rows = window->ui.QueryList->count();
+    refuse_ = [](const std::string& command) {
+        return command.rfind("TALQQueryScroll,", 0) == 0;
+    };
+    window->TBQuery_Click(9);
+    ASSERT_EQ(prompts.Messages().size(), 3u);
+    EXPECT_EQ(prompts.Messages().back(), "Query Sort Aborted\nQuery Store Unavailable");
+    EXPECT_EQ(window->query.CurrentQuery.ServerFile, file);
+    EXPECT_EQ(window->ui.QueryList->count(), rows);
+    EXPECT_EQ(Row(0), first);
+    EXPECT_TRUE(ServerHas(file));
+    EXPECT_EQ(window->query.Query_Active, 2);
+
+    // Hits or an uploaded list whose first set cannot be read close the pane
+    // rather than leave the old rows or an empty list for them.
+    TextSearch(3, "brown");
+    EXPECT_EQ(prompts.Messages().back(), "No Items Found\nQuery Store Unavailable");
+    EXPECT_EQ(window->query.CurrentQuery.Kind, 0);
+    EXPECT_TRUE(window->ui.ScrollForm->isHidden());
+    refuse_ = nullptr;
+    TextSearch(3, "brown");
+    ASSERT_EQ(window->query.Query_Active, 2);
+    refuse_ = [](const std::string& command) {
+        return command.rfind("TALQQueryScroll,", 0) == 0;
+    };
+    testsupport::WriteFile(dir_.Path() + "/keys.txt", PageKey(1) + "\r\n");
+    bool ok = true;
+    window->OpenQueryFile(dir_.Path() + "/keys.txt", ok);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(prompts.Messages().back(), "Unable to Obtain Query List\nQuery Store Unavailable");
+    EXPECT_EQ(window->query.CurrentQuery.Kind, 0);
+    EXPECT_TRUE(window->ui.ScrollForm->isHidden());
 }
 
 }  // namespace

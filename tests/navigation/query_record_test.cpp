@@ -193,12 +193,21 @@ TEST_F(QueryRecordTest, SortStartNeedsExactOkAndStatusRepliesAreRead) {
     EXPECT_FALSE(CheckBackgroundStatus(api_, query_, text, status));
     EXPECT_EQ(status, 3);
     EXPECT_EQ(query_.ServerFile, "OLD");
+    // A sorted list whose first set cannot be read leaves the unsorted one
+    // as it was, and is deleted.
     status = 0;
-    api_.Queue("0,0,NEW");
-    api_.Queue("OK");  // the delete of OLD
-    api_.Queue(Reply("Z", "", {"Z"}));
+    api_.Queue("0,0,LOST");
+    api_.Queue("ERROR: Query Store Unavailable", false);
     EXPECT_FALSE(CheckBackgroundStatus(api_, query_, text, status));
-    EXPECT_EQ(api_.sent[api_.sent.size() - 2], "TALQDeleteFile,OLD");
+    EXPECT_EQ(api_.sent.back(), "TALQDeleteFile,LOST");
+    EXPECT_EQ(query_.ServerFile, "OLD");
+    EXPECT_EQ(query_.KeyList, "A");
+    EXPECT_EQ(query_.RowCount, 1);
+    api_.Queue("0,0,NEW");
+    api_.Queue(Reply("Z", "", {"Z"}));
+    api_.Queue("OK");  // the delete of OLD
+    EXPECT_FALSE(CheckBackgroundStatus(api_, query_, text, status));
+    EXPECT_EQ(api_.sent.back(), "TALQDeleteFile,OLD");
     EXPECT_EQ(query_.ServerFile, "NEW");
     EXPECT_EQ(query_.Kind, 2);
     EXPECT_EQ(query_.Level, 1);

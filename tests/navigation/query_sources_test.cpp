@@ -238,8 +238,8 @@ TEST(PollQuerySort, AbortGoesOutOnlyAfterCancelAndAFailedPollIsNoSort) {
     api.Queue("1,5,Sorting");
     api.Queue("1,0,Sorting more");
     api.Queue("0,0,NEW");
-    api.Queue("OK");
     api.Queue(Reply("", {"X"}));
+    api.Queue("OK");
     EXPECT_TRUE(PollQuerySort(api, query, hooks));
     EXPECT_EQ(api.sent[0], "BackGroundStatus,0");
     EXPECT_EQ(api.sent[1], "BackGroundStatus,0");

@@ -407,9 +407,14 @@ class frmView : public QMainWindow, private PrintHost {
     void CloseTreeAndPage();
     // Hides the query pane when its query has been closed.
     void HideClosedQuery();
+    // Tells that the query just opened could not be read, and closes it.
+    void CloseUnreadQuery();
     // Loads the set of the open query in direction (QueryScroll) into the
-    // pane; a failed request is told as failure, with its reason.
-    void ScrollQuery(std::int16_t direction, const char* failure);
+    // pane. False when the read failed: the record and the set shown stay as
+    // they were, and failure is told with its reason.
+    bool ScrollQuery(std::int16_t direction, const char* failure);
+    // The combo item of a boundary level; "Page" for any other.
+    int QueryLevelIndex(std::int16_t level);
     // Annotations with the mouse.
     void WirePageMouse();
     MousePoint PagePoint(int x, int y);

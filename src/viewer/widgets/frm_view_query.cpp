@@ -38,16 +38,10 @@ void frmView::LoadQueryList() {
         const QSignalBlocker quiet(ui.QueryCombo);
         ui.QueryCombo->clear();
         const std::string descs = Session().BndryDescs();
-        const std::string levels = Session().BndryLvls();
-        const int count = Session().BndryNbr();
-        int selected = -1;
-        for (int i = 1; i <= count; ++i) {
+        for (int i = 1, count = Session().BndryNbr(); i <= count; ++i)
             ui.QueryCombo->addItem(platform::ToQString(mVBUtil::GetField("|", descs, i)));
-            if (selected < 0 && BoundaryLevelAt(levels, i) == query.CurrentQuery.Level)
-                selected = i - 1;
-        }
         ui.QueryCombo->addItem(QStringLiteral("Page"));
-        ui.QueryCombo->setCurrentIndex(selected >= 0 ? selected : ui.QueryCombo->count() - 1);
+        ui.QueryCombo->setCurrentIndex(QueryLevelIndex(query.CurrentQuery.Level));
     }
 
     if (query.CurrentQuery.Kind == 1) {
@@ -105,16 +99,33 @@ void frmView::QueryCombo_Click() {
         level = static_cast<std::int16_t>(
             mVBUtil::Val(mVBUtil::GetField("|", Session().BndryLvls(), index + 1)));
     if (level == query.CurrentQuery.Level) return;
+    const std::int16_t shown = query.CurrentQuery.Level;
     query.CurrentQuery.Level = level;
-    ScrollQuery(0, "Unable to Obtain Query List");
+    if (ScrollQuery(0, "Unable to Obtain Query List")) return;
+    query.CurrentQuery.Level = shown;
+    const QSignalBlocker quiet(ui.QueryCombo);
+    ui.QueryCombo->setCurrentIndex(QueryLevelIndex(shown));
 }
 
-void frmView::ScrollQuery(std::int16_t direction, const char* failure) {
+int frmView::QueryLevelIndex(std::int16_t level) {
+    const std::string levels = Session().BndryLvls();
+    for (int i = 1, count = Session().BndryNbr(); i <= count; ++i)
+        if (BoundaryLevelAt(levels, i) == level) return i - 1;
+    return ui.QueryCombo->count() - 1;
+}
+
+bool frmView::ScrollQuery(std::int16_t direction, const char* failure) {
     Session().TakeUntoldTransportError();
-    const bool ok = TalqClientAPI_Header::QueryScroll(Session(), query.CurrentQuery, direction);
-    // A failed set is shown empty, and says why.
-    LoadQueryList();
-    if (!ok && query.CurrentQuery.Kind != 0) TellFailedRequest(failure);
+    // A failed read leaves the set on screen as it was: an empty list would
+    // read as a query without pages.
+    const TalqClientAPI_Header::QueryRecord shown = query.CurrentQuery;
+    if (TalqClientAPI_Header::QueryScroll(Session(), query.CurrentQuery, direction)) {
+        LoadQueryList();
+        return true;
+    }
+    query.CurrentQuery = shown;
+    if (query.CurrentQuery.Kind != 0) TellFailedRequest(failure);
+    return false;
 }
 
 void frmView::QueryList_Click() {

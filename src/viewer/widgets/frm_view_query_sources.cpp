@@ -84,11 +84,22 @@ void frmView::OpenQueryFile(const std::string& file, bool& ok) {
         ClearServerQuery();
         Form_Resize();
     }
+    Session().TakeUntoldTransportError();
     ok = TalqClientAPI_Header::UploadKeyListFile(Session(), query.CurrentQuery, file, level);
-    if (!ok) return;
+    if (!ok) {
+        if (query.CurrentQuery.Kind != 0) CloseUnreadQuery();
+        return;
+    }
     query.Query_Active = 2;
     Form_Resize();
     LoadQueryList();
+}
+
+void frmView::CloseUnreadQuery() {
+    // Its first set could not be read: no empty list passes for its rows.
+    TellFailedRequest("Unable to Obtain Query List");
+    ClearServerQuery();
+    HideClosedQuery();
 }
 
 void frmView::OpenTagQuery() {
@@ -192,6 +203,7 @@ void frmView::RunSearch() {
         std::string file;
         if (!mComDlg::ShowFileDialog(this, file, kTextFilter, 1, 0)) return;
         if (!TalqClientAPI_Header::UploadKeyListFile(Session(), query.CurrentQuery, file, 0)) {
+            if (query.CurrentQuery.Kind != 0) CloseUnreadQuery();
             HideClosedQuery();
             return;
         }
@@ -232,6 +244,8 @@ void frmView::RunSearch() {
         platform::MsgBox(why.empty() ? "No Items Found" : "No Items Found\n" + why,
                          platform::vbCritical, " ");
         query.QuerySrchStr.clear();
+        // Hits whose first set could not be read: the result is closed too.
+        if (query.CurrentQuery.Kind != 0) ClearServerQuery();
         HideClosedQuery();
         return;
     }
