@@ -174,15 +174,24 @@ CREATE TRIGGER IF NOT EXISTS tags_number_kept AFTER INSERT ON tags BEGIN
     ON CONFLICT(project_id) DO UPDATE SET last_tag_id = MAX(last_tag_id, excluded.last_tag_id);
 END;
 
--- Page image stores under way: recorded before the new file takes the
--- page's name, dropped by the commit that names it. A row whose owner died
--- is a store cut off before its commit: the file it kept aside (kept = 1,
--- under path ".old") goes back, or, where it replaced none, its own goes.
+-- Page image stores, claimed before they write: a row per file under way
+-- keeps other stores of it out while its owner lives. The store writes
+-- "<path>.<token>.part", keeps the file it replaces as "<path>.<token>.old"
+-- (a link, or the file itself where links are missing), records the new
+-- file's identity (inode:size:mtime) before it takes the path, and
+-- sets committed in the commit that names it. A row cut off before that is
+-- undone: its ".old" goes back only while the path holds the file it placed,
+-- or nothing. Rows without a token were written by servers that kept
+-- "<path>.old" and recorded no file; kept is 1 in every row written since,
+-- so such a server never removes the path of a store it undoes.
 CREATE TABLE IF NOT EXISTS image_stores (
-    path    TEXT PRIMARY KEY,          -- relative to the system folder
-    kept    INTEGER NOT NULL,
-    owner   TEXT NOT NULL,             -- the storing process (lock_holders.h)
-    started TEXT NOT NULL
+    path      TEXT PRIMARY KEY,          -- relative to the system folder
+    kept      INTEGER NOT NULL,
+    owner     TEXT NOT NULL,             -- the storing process (lock_holders.h)
+    started   TEXT NOT NULL,
+    token     TEXT NOT NULL DEFAULT '',
+    placed    TEXT NOT NULL DEFAULT '',  -- identity of the file written; '' before
+    committed INTEGER NOT NULL DEFAULT 0
 );
 
 -- Users who arranged a project's palette for themselves; every other user

@@ -264,6 +264,7 @@ std::string CommandEngine::Execute(ConnectionState& state, const std::string& co
 }
 
 std::string CommandEngine::Dispatch(ConnectionState& state, const CommandText& command) {
+    DropLeftStores();
     ShowLife(state);
     // A session whose password changed elsewhere, or whose user was
     // disabled, ends: the commands that carry no password would go on

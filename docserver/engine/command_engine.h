@@ -146,11 +146,12 @@ class CommandEngine {
     // Opening: hashes plain passwords, clears what dead owners left behind.
     void Recover();
     void RecoverHeld();
-    // Undoes the page image stores whose owners died before their commit.
-    void RecoverStores();
-    // Lets a store of the file at relative go ahead; false, with why, while
-    // another is under way.
-    bool ClaimStore(const std::string& relative, const std::string& full, std::string& why);
+    // Undoes the page image stores cut off before their commit, clears
+    // what those cut off after it left; false when that was not committed.
+    bool RecoverStores();
+    // The store records this process could not drop, dropped before its
+    // next command, waiting briefly: they keep other processes out.
+    void DropLeftStores();
 
     // Helpers of the command families.
     // The system setting, or fallback when it has none; throws when it

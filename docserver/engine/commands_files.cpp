@@ -16,7 +16,7 @@
 #include "command_engine.h"
 #include "command_rules.h"
 #include "engine_text.h"
-#include "lock_holders.h"
+#include "image_stores.h"
 #include "path_confine.h"
 #include "transaction.h"
 
@@ -44,15 +44,6 @@ bool Readable(const std::string& relative) {
     return false;
 }
 
-// Written through to the disk, so an acknowledged upload survives a crash.
-bool SyncFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
 // Position just past the n-th comma of text; npos when there are fewer.
 std::size_t AfterComma(const std::string& text, int n) {
     std::size_t pos = 0;
@@ -64,90 +55,27 @@ std::size_t AfterComma(const std::string& text, int n) {
     return pos;
 }
 
-// The file a store replaces, kept under a second name until the database
-// names the new one for good, and put back when the commit fails or throws:
-// a failed store never loses the page the database still describes.
-class KeptUntilCommit {
-  public:
-    static constexpr const char* kAside = ".old";
-    explicit KeptUntilCommit(std::string path) : path_(std::move(path)), aside_(path_ + kAside) {}
-    KeptUntilCommit(const KeptUntilCommit&) = delete;
-    KeptUntilCommit& operator=(const KeptUntilCommit&) = delete;
-    ~KeptUntilCommit() { PutBack(); }
-    // A link keeps readers of path from ever finding it missing; where the
-    // file system has none, the file is moved aside. False, with why, when
-    // it can be kept neither way.
-    bool Keep(std::string& why) {
-        // Left by a store killed after its commit; one killed before it
-        // was undone when its record was found (ClaimStore).
-        ::unlink(aside_.c_str());
-        if (::link(path_.c_str(), aside_.c_str()) == 0 ||
-            (errno != ENOENT && ::rename(path_.c_str(), aside_.c_str()) == 0)) {
-            kept_ = true;
-        } else if (errno != ENOENT) {
-            why = ErrnoReason(errno);
-            return false;
-        }
-        return true;
+// Written with a name of its own, through to the disk, so an acknowledged
+// upload survives a crash; false, with why, when it is not all there.
+bool WritePart(const std::string& path, const std::string& bytes, std::string& why) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        why = ErrnoReason(errno);
+        return false;
     }
-    bool Kept() const { return kept_; }
-    // Call once the new file is at path.
-    void Placed() { placed_ = true; }
-    void Committed() {
-        if (kept_) ::unlink(aside_.c_str());
-        kept_ = placed_ = false;
+    std::size_t done = 0;
+    errno = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
     }
-    // The old file back at path, or none where there was none.
-    void PutBack() {
-        if (kept_) {
-            ::rename(aside_.c_str(), path_.c_str());
-        } else if (placed_) {
-            ::unlink(path_.c_str());
-        }
-        kept_ = placed_ = false;
-    }
-
-  private:
-    std::string path_, aside_;
-    bool kept_ = false, placed_ = false;
-};
-
-// A store cut off before its commit undone: the file it set aside back at
-// path, or, where it replaced none, its own file gone. Undone twice, it
-// finds nothing more to do.
-void UndoStore(const std::string& path, bool kept) {
-    if (kept) {
-        ::rename((path + KeptUntilCommit::kAside).c_str(), path.c_str());
-    } else {
-        ::unlink(path.c_str());
-    }
+    const bool ok = done == bytes.size() && ::fsync(fd) == 0;
+    if (!ok) why = ErrnoReason(errno != 0 ? errno : EIO);
+    ::close(fd);
+    return ok;
 }
-
-// The record of a store under way, dropped when the store fails: left, it
-// would keep this live process's later stores of the page out.
-class StoreRecord {
-  public:
-    StoreRecord(SystemDb& db, std::string path) : db_(db), path_(std::move(path)) {}
-    StoreRecord(const StoreRecord&) = delete;
-    StoreRecord& operator=(const StoreRecord&) = delete;
-    ~StoreRecord() {
-        if (!made_) return;
-        try {
-            Statement drop(db_, "DELETE FROM image_stores WHERE path = ?");
-            drop.Bind(1, path_).Run();
-        } catch (const std::exception&) {
-            // Left to the next opening after this process ends.
-        }
-    }
-    void Made() { made_ = true; }
-    // Dropped by the commit that named the file.
-    void Ended() { made_ = false; }
-
-  private:
-    SystemDb& db_;
-    std::string path_;
-    bool made_ = false;
-};
 
 }  // namespace
 
@@ -318,24 +246,21 @@ std::string CommandEngine::StoreImageFile(const CommandText& command) {
         folder + "/upload_" + std::to_string(access.id) + "_" + std::to_string(seq) + ext;
     ::mkdir((systemDir_ + "/" + folder).c_str(), 0755);
     std::string full;
-    if (!ConfinePath(systemDir_, relative, full) || !LeadsWhereNamed(systemDir_, full) ||
-        !LeadsWhereNamed(systemDir_, full + ".part") ||
-        !LeadsWhereNamed(systemDir_, full + KeptUntilCommit::kAside))
+    if (!ConfinePath(systemDir_, relative, full) || !LeadsWhereNamed(systemDir_, full))
         return "ERROR: Invalid File Name";
-    std::string partial = full + ".part";
+    // Claimed before anything is written, and written under names of its
+    // own: a store refused touches no file.
+    std::string why;
+    StoreClaim claim(db_, systemDir_, relative, full);
     {
-        errno = 0;
-        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        // A full disk shows when the buffer is written out.
-        out.close();
-        const bool written = static_cast<bool>(out) && SyncFile(partial);
-        const int writeError = errno;
-        if (!written) {
-            ::unlink(partial.c_str());
-            return Failed("ERROR: Unable to Store Image",
-                          writeError != 0 ? ErrnoReason(writeError) : "");
-        }
+        std::vector<std::string> undone;
+        const bool claimed = claim.Claim(why, undone);
+        for (const std::string& path : undone) DropReduced(path);
+        if (!claimed) return Failed("ERROR: Unable to Store Image", why);
+    }
+    if (!WritePart(claim.Files().part, bytes, why) || !claim.Written(why)) {
+        claim.Abandon();
+        return Failed("ERROR: Unable to Store Image", why);
     }
     std::string replaced;
     if (!original) {
@@ -343,47 +268,21 @@ std::string CommandEngine::StoreImageFile(const CommandText& command) {
         old.Bind(1, access.id).Bind(2, seq);
         if (old.Row() && !old.Text(0).empty()) ConfinePath(systemDir_, old.Text(0), replaced);
     }
-    // The store is on record before its file takes the page's name, and
-    // off it in the commit that names the file: a record left behind is a
-    // store cut off before its commit, which opening the system undoes.
-    // Destroyed in reverse: the transaction rolled back, the old file put
-    // back, then the record dropped.
-    StoreRecord record(db_, relative);
-    KeptUntilCommit kept(full);
-    {
-        std::string why;
-        Transaction pending(db_);
-        bool ok = ClaimStore(relative, full, why) && kept.Keep(why);
-        if (ok) {
-            Statement add(db_,
-                          "INSERT INTO image_stores (path, kept, owner, started) "
-                          "VALUES (?, ?, ?, ?)");
-            ok = add.Bind(1, relative)
-                     .Bind(2, std::int64_t{kept.Kept() ? 1 : 0})
-                     .Bind(3, ProcessIdentity())
-                     .Bind(4, NowText())
-                     .Run();
-            why = WhyFailed(add);
-        }
-        if (ok && !pending.Commit()) {
-            ok = false;
-            why = pending.Error();
-        }
-        if (!ok) {
-            ::unlink(partial.c_str());
-            return Failed("ERROR: Unable to Store Image", why);
-        }
-    }
-    record.Made();
-    std::string why;
     bool committed = false;
     {
+        // The file takes its place only once the database names it, within
+        // the same transaction, and the old one stays until the commit, so a
+        // failure on either side leaves the old page.
         Transaction transaction(db_);
-        Statement u(db_, original
-                             ? "UPDATE pages SET original_file = ? WHERE project_id = ? AND seq = ?"
-                             : "UPDATE pages SET image_file = ? WHERE project_id = ? AND seq = ?");
-        bool ok = u.Bind(1, relative).Bind(2, access.id).Bind(3, seq).Run();
-        why = WhyFailed(u);
+        bool ok = claim.MarkCommitted(why);
+        if (ok) {
+            Statement u(db_, original ? "UPDATE pages SET original_file = ? "
+                                        "WHERE project_id = ? AND seq = ?"
+                                      : "UPDATE pages SET image_file = ? "
+                                        "WHERE project_id = ? AND seq = ?");
+            ok = u.Bind(1, relative).Bind(2, access.id).Bind(3, seq).Run();
+            why = WhyFailed(u);
+        }
         if (ok && level > 0) {
             Statement known(db_,
                             "SELECT 1 FROM boundary_levels WHERE project_id = ? AND level = ?");
@@ -395,31 +294,22 @@ std::string CommandEngine::StoreImageFile(const CommandText& command) {
                 why = WhyFailed(l);
             }
         }
-        if (ok) {
-            Statement done(db_, "DELETE FROM image_stores WHERE path = ?");
-            ok = done.Bind(1, relative).Run();
-            why = WhyFailed(done);
+        if (ok && claim.KeepOld(why)) {
+            StoreReached(StoreStep::Kept);
+            if (::rename(claim.Files().part.c_str(), full.c_str()) == 0) {
+                claim.Placed();
+                committed = transaction.Commit();
+                if (!committed) why = transaction.Error();
+            } else {
+                why = ErrnoReason(errno);
+            }
         }
-        // The file takes its place only once the database names it, within
-        // the same transaction, and the old one stays until the commit, so a
-        // failure on either side leaves the old page.
-        if (ok && ::rename(partial.c_str(), full.c_str()) != 0) {
-            ok = false;
-            why = ErrnoReason(errno);
-        }
-        if (!ok) {
-            ::unlink(partial.c_str());
-            return Failed("ERROR: Unable to Store Image", why);
-        }
-        kept.Placed();
-        committed = transaction.Commit();
-        if (!committed) why = transaction.Error();
     }
     if (committed) {
-        record.Ended();
-        kept.Committed();
+        StoreReached(StoreStep::Committed);
+        claim.Finished();
     } else {
-        kept.PutBack();
+        claim.Abandon();
     }
     // What was prepared from the image replaced, under either name, is
     // stale; so is what a reader prepared from the new one before a failure.
@@ -428,65 +318,6 @@ std::string CommandEngine::StoreImageFile(const CommandText& command) {
         if (!replaced.empty() && committed) DropReduced(replaced);
     }
     return committed ? "OK" : Failed("ERROR: Unable to Store Image", why);
-}
-
-// A record of a store whose owner is gone is undone here, before this store
-// sets the file aside again; one whose owner lives keeps this store out.
-bool CommandEngine::ClaimStore(const std::string& relative, const std::string& full,
-                               std::string& why) {
-    HolderRecord holder;
-    bool found = false, keptOld = false;
-    {
-        Statement row(db_, "SELECT owner, started, kept FROM image_stores WHERE path = ?");
-        row.Bind(1, relative);
-        if (row.Row()) {
-            found = true;
-            holder = {row.Text(0), 0, row.Text(1), 0};
-            keptOld = row.Int(2) != 0;
-        } else if (row.Failed()) {
-            why = row.Error();
-            return false;
-        }
-    }
-    if (!found) return true;
-    if (!HolderGone(holder, std::time(nullptr))) {
-        why = "another store of the page is under way";
-        return false;
-    }
-    UndoStore(full, keptOld);
-    Statement done(db_, "DELETE FROM image_stores WHERE path = ?");
-    if (done.Bind(1, relative).Run()) return true;
-    why = WhyFailed(done);
-    return false;
-}
-
-void CommandEngine::RecoverStores() {
-    Transaction transaction(db_);
-    const std::int64_t now = std::time(nullptr);
-    std::vector<std::pair<std::string, bool>> cutOff;  // path, kept
-    {
-        Statement rows(db_, "SELECT path, kept, owner, started FROM image_stores");
-        while (rows.Step())
-            if (HolderGone({rows.Text(2), 0, rows.Text(3), 0}, now))
-                cutOff.emplace_back(rows.Text(0), rows.Int(1) != 0);
-    }
-    Statement done(db_, "DELETE FROM image_stores WHERE path = ?");
-    std::vector<std::string> undone;
-    for (const auto& [relative, keptOld] : cutOff) {
-        // Only a file a store could have written is touched.
-        std::string full;
-        if (ConfinePath(systemDir_, relative, full) && LeadsWhereNamed(systemDir_, full) &&
-            LeadsWhereNamed(systemDir_, full + KeptUntilCommit::kAside)) {
-            UndoStore(full, keptOld);
-            undone.push_back(full);
-        }
-        done.Reset().Bind(1, relative).Run();
-    }
-    // Undoing again, after a commit that failed, finds the same files.
-    transaction.Commit();
-    // A reader may have prepared the file never committed.
-    if (reduced_)
-        for (const std::string& full : undone) DropReduced(full);
 }
 
 // "TALQImportLine," P ",FT," key "," first "," second "," line: the line

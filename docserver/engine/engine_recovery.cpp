@@ -1,7 +1,7 @@
 // What opening a system puts right: older tables brought up to date, plain
 // passwords hashed, and the page locks and batch jobs of owners that died
 // (a server or library killed mid-session) released, and their page image
-// stores cut off before the commit undone.
+// stores cut off before the commit undone (image_stores.h).
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "command_engine.h"
+#include "image_stores.h"
 #include "lock_holders.h"
 #include "passwords.h"
 #include "path_confine.h"
@@ -18,6 +19,8 @@
 
 namespace docserver {
 namespace {
+
+constexpr int kLeftStoresWaitMs = 100;
 
 bool HasColumn(SystemDb& db, const char* table, const std::string& column) {
     Statement s(db, (std::string("PRAGMA table_info(") + table + ")").c_str());
@@ -164,6 +167,35 @@ void CommandEngine::RecoverHeld() {
                 LeadsWhereNamed(systemDir_, path))
                 ::unlink(path.c_str());
         }
+    }
+}
+
+bool CommandEngine::RecoverStores() {
+    std::vector<std::string> undone;
+    bool committed = false;
+    {
+        Transaction transaction(db_);
+        SettleStores(db_, systemDir_, "", undone);
+        // Undoing again, after a commit that failed, finds the same files.
+        committed = transaction.Commit();
+    }
+    // A reader may have prepared the file never committed.
+    if (reduced_)
+        for (const std::string& full : undone) DropReduced(full);
+    return committed;
+}
+
+void CommandEngine::DropLeftStores() {
+    const unsigned left = StoreRecordsLeft();
+    if (left == 0) return;
+    try {
+        // The command itself is not held up by a reader still there.
+        LockWaitLimit brief(kLeftStoresWaitMs);
+        if (RecoverStores()) StoreRecordsSettled(left);
+    } catch (const DatabaseBusy&) {
+        // Tried again before the next command.
+    } catch (const DatabaseError&) {
+        // No connection now: the same.
     }
 }
 

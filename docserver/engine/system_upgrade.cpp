@@ -248,6 +248,7 @@ struct Layout {
     bool jobOwners = false;
     bool notesQueued = false;
     bool tagNumbers = false;
+    bool storeTokens = false;
     bool complete = false;
 };
 
@@ -263,10 +264,11 @@ Layout ReadLayout(SystemDb& db) {
         Exists(db, "table", "note_index_changes") && Exists(db, "trigger", "annotations_note_update");
     l.tagNumbers =
         Exists(db, "table", "tag_numbers") && Exists(db, "trigger", "tags_number_kept");
+    l.storeTokens = HasColumn(db, "image_stores", "token");
     l.complete = l.utf8 && l.commas && l.indexed && l.sized && l.lockOwners && l.jobOwners &&
-                 l.notesQueued && l.tagNumbers && Exists(db, "table", "user_palette_tags") &&
-                 Exists(db, "table", "image_stores") && Exists(db, "table", "login_addresses") &&
-                 Exists(db, "index", "pages_listed");
+                 l.notesQueued && l.tagNumbers && l.storeTokens &&
+                 Exists(db, "table", "user_palette_tags") &&
+                 Exists(db, "table", "login_addresses") && Exists(db, "index", "pages_listed");
     return l;
 }
 
@@ -294,6 +296,13 @@ bool Upgrade(SystemDb& db, const Layout& found, std::string& error) {
                                    "seen INTEGER NOT NULL DEFAULT 0",
                                    "silence INTEGER NOT NULL DEFAULT 0"})
             ok = ok && db.Exec(std::string("ALTER TABLE batch_jobs ADD COLUMN ") + column, error);
+    }
+    // Store records made before stores had files of their own.
+    if (ok && !found.storeTokens && Exists(db, "table", "image_stores")) {
+        for (const char* column : {"token TEXT NOT NULL DEFAULT ''",
+                                   "placed TEXT NOT NULL DEFAULT ''",
+                                   "committed INTEGER NOT NULL DEFAULT 0"})
+            ok = ok && db.Exec(std::string("ALTER TABLE image_stores ADD COLUMN ") + column, error);
     }
     // Tables added since the system was made.
     ok = ok && db.Exec(SchemaSql(), error);

@@ -1,6 +1,7 @@
 // What the server prepares from stored page images and keeps in cache/:
 // gone when the image is replaced, and burns kept apart by redaction list so
-// none reaches a user it was not made for.
+// none reaches a user it was not made for; and stores of a page image, which
+// never lose the image last committed nor tell OK of another's.
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -8,7 +9,13 @@
 
 #include <QImage>
 
+#include <cerrno>
+#include <ctime>
+#include <latch>
+#include <thread>
+
 #include "engine/command_engine.h"
+#include "engine/image_stores.h"
 #include "engine/lock_holders.h"
 #include "engine/system_db.h"
 #include "imaging/page_files.h"
@@ -19,9 +26,44 @@ namespace {
 
 using docserver::CommandEngine;
 using docserver::ConnectionState;
+using docserver::StoreStep;
 
 const std::string kAdmin = "ADMIN,SECRET,Demo Project";
 const std::string kOpaque = "OPAQUE,pw,Demo Project";
+const std::string kLogin = "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1";
+const std::string kUnderWay =
+    "ERROR: Unable to Store Image: another store of the page is under way";
+
+std::string FileBytes(const std::string& path) {
+    std::string bytes;
+    docserver::imaging::ReadWholeFile(path, bytes);
+    return bytes;
+}
+
+std::string UtcNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    ::gmtime_r(&now, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+    return text;
+}
+
+// A row's owner on this machine with the pid; its start time unknown, so a
+// pid that runs is judged by the row's age.
+std::string OwnerWithPid(pid_t pid) {
+    std::string owner = docserver::ProcessIdentity();
+    owner = owner.substr(0, owner.rfind(' '));
+    return owner.substr(0, owner.rfind(' ') + 1) + std::to_string(pid) + " -";
+}
+
+// One whose pid runs no more.
+std::string DeadProcess() {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return OwnerWithPid(child);
+}
 
 // A white bitonal page at 300 dpi.
 std::string WhitePage(int width, int height, int mark) {
@@ -56,11 +98,42 @@ class PageImages : public ::testing::Test {
                                "INSERT INTO user_projects VALUES ('OPAQUE', 1, 32768, '', '');",
                                error))
             << error;
-        ASSERT_EQ(Run(admin_, "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1").substr(0, 1), "1");
+        ASSERT_EQ(Run(admin_, kLogin).substr(0, 1), "1");
         ASSERT_EQ(Run(opaque_, "TALQRequiredLogin,OPAQUE,pw,,DOM,1,8.6,1").substr(0, 1), "1");
     }
     std::string Run(ConnectionState& state, const std::string& command) {
         return engine_->Execute(state, command);
+    }
+    // Page K00001's image, stored by the admin.
+    std::string Store(CommandEngine& engine, ConnectionState& state, const std::string& tiff) {
+        return engine.Execute(state, "TALQStoreImageFile," + kAdmin + ",K00001,2,0,0," +
+                                         std::to_string(tiff.size()) + "," + tiff);
+    }
+    // An opening, as after a restart, recovers what stores left.
+    void Reopen() {
+        engine_.reset();
+        std::string error;
+        engine_ = CommandEngine::Open(sys_, error);
+        ASSERT_TRUE(engine_) << error;
+        admin_ = ConnectionState();
+        ASSERT_EQ(Run(admin_, kLogin).substr(0, 1), "1");
+    }
+    int PendingStores() {
+        docserver::Statement s(engine_->Db(), "SELECT COUNT(*) FROM image_stores");
+        return s.Row() ? static_cast<int>(s.Int(0)) : -1;
+    }
+    // Files stores write beside the images: none once they ended.
+    int Leftovers() {
+        int n = 0;
+        if (DIR* d = ::opendir((sys_ + "/images").c_str())) {
+            while (const dirent* e = ::readdir(d)) {
+                const std::string name = e->d_name;
+                n += name.size() > 5 && (name.substr(name.size() - 4) == ".old" ||
+                                         name.substr(name.size() - 5) == ".part");
+            }
+            ::closedir(d);
+        }
+        return n;
     }
     std::vector<std::string> CacheEntries() {
         std::vector<std::string> names;
@@ -116,27 +189,11 @@ TEST_F(PageImages, AStoreWhoseCommitFailsKeepsTheOldImage) {
             error))
             << error;
     };
-    auto store = [&](const std::string& tiff) {
-        return Run(admin_, "TALQStoreImageFile," + kAdmin + ",K00001,2,0,0," +
-                               std::to_string(tiff.size()) + "," + tiff);
-    };
     auto named = [&] {
         docserver::Statement s(engine_->Db(), "SELECT image_file FROM pages WHERE seq = 1");
         std::string bytes;
         if (s.Row()) docserver::imaging::ReadWholeFile(sys_ + "/" + s.Text(0), bytes);
         return bytes;
-    };
-    auto leftovers = [&] {
-        int n = 0;
-        if (DIR* d = ::opendir((sys_ + "/images").c_str())) {
-            while (const dirent* e = ::readdir(d)) {
-                const std::string name = e->d_name;
-                n += name.size() > 4 && (name.substr(name.size() - 4) == ".old" ||
-                                         name.substr(name.size() - 5) == ".part");
-            }
-            ::closedir(d);
-        }
-        return n;
     };
     const std::string first = named();
     ASSERT_FALSE(first.empty());
@@ -144,116 +201,231 @@ TEST_F(PageImages, AStoreWhoseCommitFailsKeepsTheOldImage) {
     for (int mark = 2; mark < 4; ++mark) {
         breakCommits(true);
         const std::string kept = named();
-        const std::string reply = store(WhitePage(900, 600, mark));
+        const std::string reply = Store(*engine_, admin_, WhitePage(900, 600, mark));
         EXPECT_EQ(reply.rfind("ERROR: Unable to Store Image: ", 0), 0u) << reply;
         EXPECT_NE(reply.find("FOREIGN KEY"), std::string::npos) << reply;
         EXPECT_TRUE(named() == kept) << "mark " << mark;
-        EXPECT_EQ(leftovers(), 0);
+        EXPECT_EQ(Leftovers(), 0);
         breakCommits(false);
         const std::string tiff = WhitePage(900, 600, mark + 10);
-        ASSERT_EQ(store(tiff), "OK");
+        ASSERT_EQ(Store(*engine_, admin_, tiff), "OK");
         EXPECT_TRUE(named() == tiff);
-        EXPECT_EQ(leftovers(), 0);
+        EXPECT_EQ(Leftovers(), 0);
     }
-    {
-        docserver::Statement pending(engine_->Db(), "SELECT COUNT(*) FROM image_stores");
-        EXPECT_TRUE(pending.Row() && pending.Int(0) == 0);
-    }
+    EXPECT_EQ(PendingStores(), 0);
     EXPECT_NE(Pixel(admin_, kAdmin, "100", 10, 10), -1);
 }
 
-// A store killed between putting its file in place and its commit leaves
-// a row naming it; opening the system puts back the image the database
-// still describes. A row of a store another process is still making is
-// left alone, and a store of a page whose last store committed keeps it.
-TEST_F(PageImages, AStoreKilledBeforeItsCommitLeavesTheOldImage) {
-    const std::string path = "images/upload_1_1.tif";
-    const std::string full = sys_ + "/" + path;
-    auto store = [&](const std::string& tiff) {
-        return Run(admin_, "TALQStoreImageFile," + kAdmin + ",K00001,2,0,0," +
-                               std::to_string(tiff.size()) + "," + tiff);
-    };
-    auto file = [&](const std::string& name) {
-        std::string bytes;
-        docserver::imaging::ReadWholeFile(name, bytes);
-        return bytes;
-    };
-    auto named = [&] {
-        docserver::Statement s(engine_->Db(), "SELECT image_file FROM pages WHERE seq = 1");
-        return s.Row() ? s.Text(0) : std::string();
-    };
-    auto pending = [&] {
-        docserver::Statement s(engine_->Db(), "SELECT COUNT(*) FROM image_stores");
-        return s.Row() ? s.Int(0) : -1;
-    };
-    auto reopen = [&] {
-        engine_.reset();
-        std::string error;
-        engine_ = CommandEngine::Open(sys_, error);
-        ASSERT_TRUE(engine_) << error;
-        admin_ = ConnectionState();
-        ASSERT_EQ(Run(admin_, "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1").substr(0, 1), "1");
-    };
-    // The state a store leaves when killed after its rename.
-    auto killedStore = [&](const std::string& owner, const std::string& now,
-                           const std::string& before) {
-        ASSERT_TRUE(docserver::imaging::WriteWholeFile(full, now));
-        ASSERT_TRUE(docserver::imaging::WriteWholeFile(full + ".old", before));
-        docserver::Statement add(engine_->Db(),
-                                 "INSERT INTO image_stores(path, kept, owner, started) "
-                                 "VALUES (?, 1, ?, '2026-01-01T00:00:00')");
-        ASSERT_TRUE(add.Bind(1, path).Bind(2, owner).Run()) << add.Error();
-    };
-    // Systems made before stores were recorded gain the record.
+// Two stores of one page at once, from two engines of one process as two
+// connections of a server make them: a store is told OK only of an image
+// the file then holds whole, the other is refused as under way or stored
+// after it, and nothing of either is left beside the page.
+TEST_F(PageImages, TwoStoresOfOnePageAtOnceLeaveOneWholeAcknowledgedImage) {
     std::string error;
-    ASSERT_TRUE(engine_->Db().Exec("DROP TABLE image_stores", error)) << error;
-    reopen();
-    const std::string committed = WhitePage(900, 600, 2);
-    ASSERT_EQ(store(committed), "OK");
-    ASSERT_EQ(named(), path);
-    EXPECT_EQ(pending(), 0);
+    auto second = CommandEngine::Open(sys_, error);
+    ASSERT_TRUE(second) << error;
+    ConnectionState other;
+    ASSERT_EQ(second->Execute(other, kLogin).substr(0, 1), "1");
+    const std::string full = sys_ + "/images/upload_1_1.tif";
+    for (int pair = 0; pair < 40; ++pair) {
+        const std::string mine = WhitePage(900, 600, 2 + pair);
+        const std::string theirs = WhitePage(900, 600, 300 + pair);
+        std::latch start(2);
+        std::string replyTheirs;
+        std::thread racer([&] {
+            start.arrive_and_wait();
+            replyTheirs = Store(*second, other, theirs);
+        });
+        start.arrive_and_wait();
+        const std::string replyMine = Store(*engine_, admin_, mine);
+        racer.join();
+        const std::string now = FileBytes(full);
+        for (const std::string& reply : {replyMine, replyTheirs})
+            EXPECT_TRUE(reply == "OK" || reply == kUnderWay) << "pair " << pair << ": " << reply;
+        EXPECT_TRUE(replyMine == "OK" || replyTheirs == "OK") << "pair " << pair;
+        const bool whole = replyTheirs != "OK" ? now == mine
+                           : replyMine != "OK" ? now == theirs
+                                               : now == mine || now == theirs;
+        EXPECT_TRUE(whole) << "pair " << pair;
+    }
+    EXPECT_EQ(Leftovers(), 0);
+    EXPECT_EQ(PendingStores(), 0);
+}
 
-    // Its owner's pid runs no more.
-    const pid_t child = ::fork();
-    if (child == 0) ::_exit(0);
-    ASSERT_GT(child, 0);
-    ::waitpid(child, nullptr, 0);
-    std::string dead = docserver::ProcessIdentity();
-    dead = dead.substr(0, dead.rfind(' '));
-    dead = dead.substr(0, dead.rfind(' ') + 1) + std::to_string(child) + " -";
-    killedStore(dead, WhitePage(900, 600, 3), committed);
-    reopen();
-    EXPECT_TRUE(file(full) == committed);
-    EXPECT_FALSE(::access((full + ".old").c_str(), F_OK) == 0);
-    EXPECT_EQ(named(), path);
-    EXPECT_EQ(pending(), 0);
+// A store cut off leaves its row, found by the next opening or the next
+// store of the page. It is undone only while the path holds the file it
+// placed, or nothing (its old file moved aside): never over an image
+// stored since by a server that knows no rows. A committed store's copy
+// just goes, this process's own leftover never keeps its later stores
+// out, and a store under way in another process that lives does.
+TEST_F(PageImages, ACutOffStoreIsUndoneOnlyWhileItsFileIsAtThePath) {
+    std::string error;
+    // Rows that named no files of their own gain the columns.
+    ASSERT_TRUE(engine_->Db().Exec(
+        "DROP TABLE image_stores; CREATE TABLE image_stores(path TEXT PRIMARY KEY, "
+        "kept INTEGER NOT NULL, owner TEXT NOT NULL, started TEXT NOT NULL)",
+        error))
+        << error;
+    Reopen();
+    const std::string path = "images/upload_1_1.tif", full = sys_ + "/" + path;
+    const std::string before = WhitePage(900, 600, 2), cutOff = WhitePage(900, 600, 3);
+    const std::string later = WhitePage(900, 600, 4), next = WhitePage(900, 600, 5);
+    const std::string token = "4242.0123456789abcdef";
+    const std::string dead = DeadProcess(), alive = OwnerWithPid(::getppid());
+    enum class Left { Placed, ReplacedSince, MovedAside, Committed };
+    struct Case {
+        const char* name;
+        Left left;
+        std::string owner;
+        std::string token;         // "": a row of a server that kept "<path>.old"
+        const std::string* found;  // at the path once the next opening is done
+        bool blocks;
+    };
+    const Case cases[] = {
+        {"killed after placing its file", Left::Placed, dead, token, &before, false},
+        {"another server stored since", Left::ReplacedSince, dead, token, &later, false},
+        {"killed with the old file moved aside", Left::MovedAside, dead, token, &before, false},
+        {"killed after its commit", Left::Committed, dead, token, &cutOff, false},
+        {"this process's leftover", Left::Placed, docserver::ProcessIdentity(), token, &before,
+         false},
+        {"under way in a process that lives", Left::Placed, alive, token, &cutOff, true},
+        {"older row, path taken", Left::Placed, dead, "", &cutOff, false},
+        {"older row, path empty", Left::MovedAside, dead, "", &before, false},
+    };
+    for (const Case& c : cases) {
+        for (const bool reopen : {true, false}) {
+            SCOPED_TRACE(std::string(c.name) + (reopen ? ", reopened" : ", stored again"));
+            ASSERT_EQ(Store(*engine_, admin_, before), "OK");
+            const docserver::StoreFiles files =
+                c.token.empty() ? docserver::StoreFiles{full + ".part", full + ".old"}
+                                : docserver::FilesOfStore(full, c.token);
+            ASSERT_TRUE(docserver::imaging::WriteWholeFile(files.part, cutOff));
+            const std::string placed = docserver::FileIdentity(files.part);
+            if (c.left == Left::MovedAside) {
+                ASSERT_EQ(::rename(full.c_str(), files.aside.c_str()), 0);
+            } else {
+                ASSERT_EQ(::link(full.c_str(), files.aside.c_str()), 0);
+                ASSERT_EQ(::rename(files.part.c_str(), full.c_str()), 0);
+            }
+            if (c.left == Left::ReplacedSince) {
+                ASSERT_TRUE(docserver::imaging::WriteWholeFile(full + ".new", later));
+                ASSERT_EQ(::rename((full + ".new").c_str(), full.c_str()), 0);
+            }
+            docserver::Statement add(engine_->Db(),
+                                     "INSERT INTO image_stores(path, kept, owner, started, token, "
+                                     "placed, committed) VALUES (?, 1, ?, ?, ?, ?, ?)");
+            ASSERT_TRUE(add.Bind(1, path)
+                            .Bind(2, c.owner)
+                            .Bind(3, UtcNow())
+                            .Bind(4, c.token)
+                            .Bind(5, c.token.empty() ? std::string() : placed)
+                            .Bind(6, std::int64_t{c.left == Left::Committed})
+                            .Run())
+                << add.Error();
+            if (reopen) {
+                Reopen();
+                EXPECT_TRUE(FileBytes(full) == *c.found);
+            } else {
+                const std::string reply = Store(*engine_, admin_, next);
+                EXPECT_EQ(reply, c.blocks ? kUnderWay : "OK");
+                EXPECT_TRUE(FileBytes(full) == (c.blocks ? cutOff : next));
+            }
+            EXPECT_EQ(PendingStores(), c.blocks ? 1 : 0);
+            if (!c.token.empty() && !c.blocks) {
+                EXPECT_NE(::access(files.part.c_str(), F_OK), 0) << "its new file goes";
+                EXPECT_NE(::access(files.aside.c_str(), F_OK), 0) << "its old copy goes";
+            }
+            ASSERT_TRUE(engine_->Db().Exec("DELETE FROM image_stores", error)) << error;
+            for (const std::string& name : {files.part, files.aside}) ::unlink(name.c_str());
+        }
+    }
+    EXPECT_EQ(Leftovers(), 0);
+}
 
-    // Found by the next store instead, it is undone before that one goes on.
-    killedStore(dead, WhitePage(900, 600, 8), committed);
-    ASSERT_EQ(store(committed), "OK");
-    EXPECT_TRUE(file(full) == committed);
-    EXPECT_EQ(pending(), 0);
-
-    // Killed after its commit: the new image stays, the one aside goes.
-    ASSERT_TRUE(docserver::imaging::WriteWholeFile(full + ".old", WhitePage(900, 600, 4)));
-    reopen();
-    EXPECT_TRUE(file(full) == committed);
-    const std::string next = WhitePage(900, 600, 5);
-    ASSERT_EQ(store(next), "OK");
-    EXPECT_TRUE(file(full) == next);
-    EXPECT_FALSE(::access((full + ".old").c_str(), F_OK) == 0);
-
-    // A store this live process is making is not undone, nor raced.
-    const std::string making = WhitePage(900, 600, 6);
-    killedStore(docserver::ProcessIdentity(), making, next);
-    reopen();
-    EXPECT_TRUE(file(full) == making);
-    EXPECT_TRUE(file(full + ".old") == next);
-    EXPECT_EQ(pending(), 1);
-    const std::string reply = store(WhitePage(900, 600, 7));
+// A failed store whose record could not be dropped (a trigger refuses the
+// delete here, as a reader holding the database does) leaves it to its
+// process, whose next command drops it: it keeps no store of the page out.
+TEST_F(PageImages, AStoreRecordLeftBehindIsDroppedByTheNextCommand) {
+    std::string error;
+    ASSERT_TRUE(engine_->Db().Exec(
+        "CREATE TRIGGER hold_stores BEFORE DELETE ON image_stores "
+        "BEGIN SELECT RAISE(ABORT, 'held'); END;"
+        "CREATE TABLE guard(id INTEGER PRIMARY KEY);"
+        "CREATE TABLE guarded(id INTEGER REFERENCES guard(id) DEFERRABLE INITIALLY DEFERRED);"
+        "CREATE TRIGGER break_commit AFTER UPDATE OF image_file ON pages "
+        "BEGIN INSERT INTO guarded VALUES (1); END;",
+        error))
+        << error;
+    const std::string reply = Store(*engine_, admin_, WhitePage(900, 600, 2));
     EXPECT_EQ(reply.rfind("ERROR: Unable to Store Image: ", 0), 0u) << reply;
-    EXPECT_TRUE(file(full) == making);
-    EXPECT_TRUE(file(full + ".old") == next);
+    ASSERT_TRUE(
+        engine_->Db().Exec("DROP TRIGGER hold_stores; DROP TRIGGER break_commit;"
+                           "DROP TABLE guarded; DROP TABLE guard;",
+                           error))
+        << error;
+    EXPECT_EQ(PendingStores(), 1);
+    EXPECT_EQ(Run(admin_, kLogin).substr(0, 1), "1");
+    EXPECT_EQ(PendingStores(), 0);
+    EXPECT_EQ(Leftovers(), 0);
+}
+
+StoreStep killAt = StoreStep::Claimed;
+int NoLinks(const char*, const char*) {
+    errno = EPERM;
+    return -1;
+}
+
+// A store killed at any step, on a file system with hard links or one
+// without: until the next opening the image last committed is at the path
+// or under the name its row gives, and after it the page shows that image
+// with nothing of the store left beside it.
+TEST_F(PageImages, AStoreKilledAtAnyStepLeavesTheImageLastCommitted) {
+    const std::string full = sys_ + "/images/upload_1_1.tif";
+    const std::string before = WhitePage(900, 600, 2), killed = WhitePage(900, 600, 3);
+    ASSERT_EQ(Store(*engine_, admin_, before), "OK");
+    for (const bool links : {true, false}) {
+        for (const StoreStep step : {StoreStep::Claimed, StoreStep::Written, StoreStep::Kept,
+                                     StoreStep::Placed, StoreStep::Committed}) {
+            SCOPED_TRACE((links ? "links, step " : "no links, step ") +
+                         std::to_string(static_cast<int>(step)));
+            const std::string& committed = step == StoreStep::Committed ? killed : before;
+            // The child opens the system afresh: SQLite's state is not forked.
+            engine_.reset();
+            killAt = step;
+            const pid_t child = ::fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                docserver::SetStoreSeams({links ? nullptr : NoLinks, [](StoreStep reached) {
+                                              if (reached == killAt) ::_exit(0);
+                                          }});
+                std::string error;
+                auto engine = CommandEngine::Open(sys_, error);
+                ConnectionState state;
+                if (engine && engine->Execute(state, kLogin).substr(0, 1) == "1")
+                    Store(*engine, state, killed);
+                ::_exit(1);
+            }
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "killed at the step";
+            {
+                docserver::SystemDb db;
+                std::string error;
+                ASSERT_TRUE(db.Open(sys_ + "/system.db", false, error)) << error;
+                docserver::Statement row(db, "SELECT token FROM image_stores");
+                const std::string aside =
+                    row.Step() ? docserver::FilesOfStore(full, row.Text(0)).aside : "";
+                EXPECT_TRUE(FileBytes(full) == committed || FileBytes(aside) == committed);
+            }
+            Reopen();
+            EXPECT_TRUE(FileBytes(full) == committed);
+            EXPECT_EQ(Leftovers(), 0);
+            EXPECT_EQ(PendingStores(), 0);
+            if (step == StoreStep::Committed) {
+                ASSERT_EQ(Store(*engine_, admin_, before), "OK");
+            }
+        }
+    }
 }
 
 // A burn is kept too, at every quality, but only ever sent for the list it
