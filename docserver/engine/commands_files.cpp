@@ -263,18 +263,19 @@ std::string CommandEngine::StoreImageFile(const CommandText& command) {
         return Failed("ERROR: Unable to Store Image", why);
     }
     std::string replaced;
-    if (!original) {
-        Statement old(db_, "SELECT image_file FROM pages WHERE project_id = ? AND seq = ?");
-        old.Bind(1, access.id).Bind(2, seq);
-        if (old.Row() && !old.Text(0).empty()) ConfinePath(systemDir_, old.Text(0), replaced);
-    }
     bool committed = false;
     {
         // The file takes its place only once the database names it, within
         // the same transaction, and the old one stays until the commit, so a
         // failure on either side leaves the old page.
+        LockWaitLimit wait(claim.WaitLeftMs());
         Transaction transaction(db_);
         bool ok = claim.MarkCommitted(why);
+        if (ok && !original) {
+            Statement old(db_, "SELECT image_file FROM pages WHERE project_id = ? AND seq = ?");
+            old.Bind(1, access.id).Bind(2, seq);
+            if (old.Row() && !old.Text(0).empty()) ConfinePath(systemDir_, old.Text(0), replaced);
+        }
         if (ok) {
             Statement u(db_, original ? "UPDATE pages SET original_file = ? "
                                         "WHERE project_id = ? AND seq = ?"

@@ -22,6 +22,8 @@ namespace docserver {
 namespace {
 
 constexpr const char* kUnderWay = "another store of the page is under way";
+// A statement's own wait for a lock (system_db.cpp).
+constexpr auto kStoreWait = std::chrono::milliseconds(5000);
 
 std::atomic<int (*)(const char*, const char*)> linkSeam{nullptr};
 std::atomic<void (*)(StoreStep)> stepSeam{nullptr};
@@ -29,8 +31,9 @@ std::atomic<unsigned> recordsLeft{0};
 
 // The record of the store with the token goes; counted as left when it
 // cannot.
-void DropRecord(SystemDb& db, const std::string& relative, const std::string& token) {
+void DropRecord(SystemDb& db, const std::string& relative, const std::string& token, int waitMs) {
     try {
+        LockWaitLimit wait(waitMs);
         Statement drop(db, "DELETE FROM image_stores WHERE path = ? AND token = ?");
         if (drop.Bind(1, relative).Bind(2, token).Run()) return;
     } catch (const std::exception&) {
@@ -184,7 +187,8 @@ StoreClaim::StoreClaim(SystemDb& db, std::string systemDir, std::string relative
       relative_(std::move(relative)),
       full_(std::move(full)),
       token_(NewToken()),
-      files_(FilesOfStore(full_, token_)) {
+      files_(FilesOfStore(full_, token_)),
+      deadline_(std::chrono::steady_clock::now() + kStoreWait) {
     std::lock_guard<std::mutex> lock(LiveMutex());
     LiveTokens().insert(token_);
 }
@@ -195,9 +199,18 @@ StoreClaim::~StoreClaim() {
     LiveTokens().erase(token_);
 }
 
+int StoreClaim::WaitLeftMs() const {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline_ - std::chrono::steady_clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
 bool StoreClaim::Claim(std::string& why, std::vector<std::string>& undone) {
+    LockWaitLimit wait(WaitLeftMs());
     Transaction transaction(db_);
     if (SettleStores(db_, systemDir_, relative_, undone)) {
+        // What was settled on the way stays settled.
+        transaction.Commit();
         why = kUnderWay;
         return false;
     }
@@ -229,6 +242,7 @@ bool StoreClaim::Written(std::string& why) {
         why = ErrnoReason(ENOENT);
         return false;
     }
+    LockWaitLimit wait(WaitLeftMs());
     Transaction transaction(db_);
     Statement set(db_, "UPDATE image_stores SET placed = ? WHERE path = ? AND token = ?");
     if (!set.Bind(1, identity).Bind(2, relative_).Bind(3, token_).Run()) {
@@ -280,14 +294,14 @@ void StoreClaim::Placed() {
 void StoreClaim::Finished() {
     finished_ = true;
     ::unlink(files_.aside.c_str());
-    DropRecord(db_, relative_, token_);
+    DropRecord(db_, relative_, token_, WaitLeftMs());
 }
 
 void StoreClaim::Abandon() {
     if (!claimed_ || finished_) return;
     finished_ = true;
     UndoStore(full_, files_, placed_, placedHere_);
-    DropRecord(db_, relative_, token_);
+    DropRecord(db_, relative_, token_, WaitLeftMs());
 }
 
 unsigned StoreRecordsLeft() {

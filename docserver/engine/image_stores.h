@@ -4,6 +4,7 @@
 // old one under names of its own; undone, when cut off, only while the file
 // at the page's path is still the one it placed.
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -73,12 +74,16 @@ class StoreClaim {
     void Finished();
     // Before a failed store tells why: its files undone, its record dropped.
     void Abandon();
+    // How long its next step may still wait for a lock: all its steps
+    // together wait no longer than one statement would.
+    int WaitLeftMs() const;
 
   private:
     SystemDb& db_;
     std::string systemDir_, relative_, full_, token_;
     StoreFiles files_;
     std::string placed_;
+    std::chrono::steady_clock::time_point deadline_;
     bool claimed_ = false, finished_ = false, placedHere_ = false;
 };
 
