@@ -1,6 +1,7 @@
 // Nothing acknowledged is lost and nothing half done is kept: a write that
 // does not fit on the disk is refused and taken back, and the page locks
 // and batch jobs of a server killed mid-session do not outlive it.
+#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -10,10 +11,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
 #include <memory>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include "engine/command_engine.h"
+#include "engine/opened_file.h"
 #include "engine/system_db.h"
 #include "raw_client.h"
 #include "support/scoped_env.h"
@@ -247,6 +254,152 @@ TEST_F(Durability, NoSaveIsAcknowledgedIntoASystemDbReplacedOrDeletedAndItsLogRe
     }
     ASSERT_EQ(::rename(another("restored").c_str(), db.c_str()), 0);
     EXPECT_EQ(IntegrityAndTags(db), fresh);
+}
+
+// Plays the file system's lookups while it lives.
+class ScopedPathStat {
+  public:
+    explicit ScopedPathStat(docserver::OpenedFile::PathStat stat) {
+        docserver::OpenedFile::SetPathStat(std::move(stat));
+    }
+    ~ScopedPathStat() { docserver::OpenedFile::SetPathStat(nullptr); }
+    ScopedPathStat(const ScopedPathStat&) = delete;
+    ScopedPathStat& operator=(const ScopedPathStat&) = delete;
+};
+
+int RealStat(const std::string& path, struct stat& info) {
+    return ::stat(path.c_str(), &info) == 0 ? 0 : errno;
+}
+
+// Whether a descriptor of this process has the file open.
+bool HeldOpen(const struct stat& file) {
+    DIR* fds = ::opendir("/proc/self/fd");
+    bool held = false;
+    while (const dirent* entry = fds != nullptr ? ::readdir(fds) : nullptr) {
+        struct stat info {};
+        held = held || (entry->d_name[0] != '.' && ::fstat(std::atoi(entry->d_name), &info) == 0 &&
+                        info.st_dev == file.st_dev && info.st_ino == file.st_ino);
+    }
+    if (fds != nullptr) ::closedir(fds);
+    return held;
+}
+
+// How many tags have the name, read past the engine (and its lookups).
+int TagCount(const std::string& db, const std::string& name) {
+    sqlite3* handle = nullptr;
+    sqlite3_stmt* stmt = nullptr;
+    int count = -1;
+    if (sqlite3_open_v2(db.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+        sqlite3_prepare_v2(handle, "SELECT COUNT(*) FROM tags WHERE name = ?", -1, &stmt,
+                           nullptr) == SQLITE_OK &&
+        sqlite3_bind_text(stmt, 1, name.c_str(), -1, SQLITE_TRANSIENT) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW)
+        count = sqlite3_column_int(stmt, 0);
+    sqlite3_finalize(stmt);
+    sqlite3_close(handle);
+    return count;
+}
+
+const std::string kLogIn = "TALQRequiredLogin,ADMIN,SECRET,,D,1,8.6,1";
+const std::string kMoved = std::string("ERROR: Database Error ") + docserver::kSystemMoved;
+
+std::string AddTag(const std::string& name) {
+    return "TALQAddTag," + kAdmin + "," + name;
+}
+
+TEST_F(Durability, ASystemDbRenumberedWhileNoDescriptorHoldsItIsServedAsTheFileOpened) {
+    // A FUSE mount that numbers inodes itself gives a file the kernel has
+    // let go a new number at each lookup.
+    std::atomic<std::uint64_t> renumbered{0};
+    ScopedPathStat fuse([&](const std::string& path, struct stat& info) {
+        if (const int error = RealStat(path, info); error != 0) return error;
+        if (!HeldOpen(info)) info.st_ino += 1000003 * ++renumbered;
+        return 0;
+    });
+    std::string error;
+    auto engine = CommandEngine::Open(sys_, error);
+    ASSERT_TRUE(engine) << error;
+    // As talq-server does: its workers open their own connections later.
+    engine->Db().ReleaseThreadConnection();
+    ConnectionState state;
+    std::string login, saved, replaced;
+    std::thread([&] {
+        login = engine->Execute(state, kLogIn);
+        saved = engine->Execute(state, AddTag("Renumbered"));
+    }).join();
+    EXPECT_EQ(login.substr(0, 1), "1") << login;
+    EXPECT_EQ(saved, "1");
+
+    // Another file renamed over it is still another file.
+    testsupport::MakeTestSystem(dir_.Path() + "/replacement");
+    ASSERT_EQ(::rename((dir_.Path() + "/replacement/system.db").c_str(),
+                       (sys_ + "/system.db").c_str()),
+              0);
+    std::thread([&] { replaced = engine->Execute(state, AddTag("Replaced")); }).join();
+    EXPECT_EQ(replaced, kMoved);
+}
+
+TEST_F(Durability, ALookupOfSystemDbThatFailsIsToldAsSuchNotAsAMoveAndServedOnceItPasses) {
+    std::atomic<int> failWith{0};
+    ScopedPathStat flaky([&](const std::string& path, struct stat& info) {
+        if (const int error = failWith.load(); error != 0 && path.ends_with("/system.db"))
+            return error;
+        return RealStat(path, info);
+    });
+    std::string error;
+    auto engine = CommandEngine::Open(sys_, error);
+    ASSERT_TRUE(engine) << error;
+    ConnectionState state;
+    ASSERT_EQ(engine->Execute(state, kLogIn).substr(0, 1), "1");
+    struct Case {
+        const char* tag;
+        int error;
+        bool newThread;  // one that has no connection yet
+    };
+    for (const Case& c : {Case{"Hiccup", EIO, false}, Case{"Refused", EACCES, false},
+                          Case{"NewWorker", EIO, true}}) {
+        failWith = c.error;
+        std::string reply;
+        const auto save = [&] { reply = engine->Execute(state, AddTag(c.tag)); };
+        if (c.newThread)
+            std::thread(save).join();
+        else
+            save();
+        failWith = 0;
+        EXPECT_EQ(reply, "ERROR: Database Error cannot check system.db: " +
+                             std::generic_category().message(c.error))
+            << c.tag;
+        EXPECT_EQ(TagCount(sys_ + "/system.db", c.tag), 0) << c.tag;
+        EXPECT_EQ(engine->Execute(state, AddTag(std::string(c.tag) + "Over")), "1") << c.tag;
+    }
+}
+
+TEST_F(Durability, ASaveStoredBeforeSystemDbWasRenamedAwayIsAnsweredAsStoredAndStoredOnce) {
+    const std::string db = sys_ + "/system.db", away = sys_ + "/away.db";
+    std::atomic<bool> watching{false};
+    // Renamed away the moment the save is stored, before its reply.
+    ScopedPathStat mover([&](const std::string& path, struct stat& info) {
+        if (path == db && watching && TagCount(db, "Stored") == 1) {
+            watching = false;
+            ::rename(db.c_str(), away.c_str());
+        }
+        return RealStat(path, info);
+    });
+    std::string error;
+    auto engine = CommandEngine::Open(sys_, error);
+    ASSERT_TRUE(engine) << error;
+    ConnectionState state;
+    ASSERT_EQ(engine->Execute(state, kLogIn).substr(0, 1), "1");
+    watching = true;
+    EXPECT_EQ(engine->Execute(state, AddTag("Stored")), "1");
+    ASSERT_FALSE(watching) << "never renamed";
+    EXPECT_NE(state.failure.find(docserver::kSystemMoved), std::string::npos)
+        << "told on the error output: " << state.failure;
+    EXPECT_EQ(engine->Execute(state, AddTag("WhileAway")), kMoved);
+    ASSERT_EQ(::rename(away.c_str(), db.c_str()), 0);
+    EXPECT_EQ(engine->Execute(state, AddTag("Back")), "1");
+    for (const auto& [tag, count] : {std::pair{"Stored", 1}, {"WhileAway", 0}, {"Back", 1}})
+        EXPECT_EQ(TagCount(db, tag), count) << tag;
 }
 
 TEST_F(Durability, TheServerSaysOnceOnItsErrorOutputThatSystemDbWasReplaced) {
