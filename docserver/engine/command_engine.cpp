@@ -225,6 +225,7 @@ std::string CommandEngine::Execute(ConnectionState& state, const std::string& co
     state.failure.clear();
     failure_.clear();
     std::string reply;
+    const std::uint64_t commits = SystemDb::Commits();
     try {
         // A request's payload ends with one NUL; anything after it is not command.
         const bool upload = CarriesBytes(command);
@@ -235,10 +236,11 @@ std::string CommandEngine::Execute(ConnectionState& state, const std::string& co
         if (!upload && text.size() > kMaxCommandText) return "ERROR: Command Too Long";
         // What another file would answer is no answer, and a save stored in
         // a file gone is lost: checked before and once more before the
-        // reply acknowledges anything.
-        if (!db_.Moved())
+        // reply (below).
+        if (const std::string why = db_.Displaced(); !why.empty())
+            reply = "ERROR: Database Error " + why;
+        else
             reply = Dispatch(state, CommandText(text, upload ? kUploadHeadFields : SIZE_MAX));
-        if (db_.Moved()) reply = std::string("ERROR: Database Error ") + kSystemMoved;
     } catch (const SystemHeld& e) {
         reply = std::string("ERROR: Database Error ") + e.what();
     } catch (const DatabaseBusy&) {
@@ -249,6 +251,14 @@ std::string CommandEngine::Execute(ConnectionState& state, const std::string& co
     } catch (const std::exception& e) {
         reply = std::string("ERROR: Server Failure ") + e.what();
         failure_ = reply.substr(7);
+    }
+    // Also after a command that failed: the move is its reason. A save that
+    // was stored is answered as stored, a retry would store it twice; the
+    // move is told on the error output and to the next request.
+    if (const std::string why = db_.Displaced(); !why.empty()) {
+        const bool stored = SystemDb::Commits() != commits && reply.rfind("ERROR", 0) != 0;
+        if (!stored) reply = "ERROR: Database Error " + why;
+        failure_ = "Database Error " + why;
     }
     if (!failure_.empty()) state.failure = VerbOf(command) + ": " + failure_;
     // A command cut short never leaves its transaction open for the next.

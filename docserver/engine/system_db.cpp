@@ -34,6 +34,15 @@ std::unordered_map<std::uint64_t, sqlite3*>& ThreadConnections() {
 
 thread_local int t_lockWaitLimit = -1;  // milliseconds; -1: the database's own
 
+// Each thread uses its connections alone, so a request's commits are the
+// change in its thread's count.
+thread_local std::uint64_t t_commits = 0;
+
+int CountCommit(void*) {
+    ++t_commits;
+    return 0;
+}
+
 std::int64_t NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
@@ -262,13 +271,11 @@ SystemDb::~SystemDb() {
     std::lock_guard<std::mutex> lock(mutex_);
     // The last connection's close checkpoints the log into the file it has
     // open and deletes the log and its index by name. Where system.db is
-    // another file now, that name may be its log, in use: then nothing is
-    // checkpointed or deleted. Ours alone, it goes, never to be applied to
-    // the file now there.
-    int moved = 0;
-    if (!connections_.empty())
-        sqlite3_file_control(connections_.front(), "main", SQLITE_FCNTL_HAS_MOVED, &moved);
-    if (moved != 0 && !LogOursAlone())
+    // another file now, or its path cannot be looked up, that name may be
+    // another file's log, in use: then nothing is checkpointed or deleted.
+    // Ours alone, it goes, never to be applied to the file now there.
+    const bool moved = opened_.Held() && opened_.Check() != OpenedFile::Found::kSame;
+    if (!connections_.empty() && moved && !LogOursAlone())
         for (sqlite3* db : connections_)
             sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     for (sqlite3* db : connections_) sqlite3_close_v2(db);
@@ -279,12 +286,9 @@ sqlite3* SystemDb::Connect(std::string& error) const {
         error = "cannot open system.db on a shared folder: SQLite's file layer is missing";
         return nullptr;
     }
-    if (inode_ != 0) {
-        std::uint64_t device = 0, inode = 0;
-        if (!FileIdentity(path_, device, inode) || device != device_ || inode != inode_) {
-            error = kSystemMoved;
-            return nullptr;
-        }
+    if (std::string why = DisplacedWhy(); !why.empty()) {
+        error = std::move(why);
+        return nullptr;
     }
     if (shared_ && !LeaveWal(path_, *hold_, error)) return nullptr;
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
@@ -301,6 +305,7 @@ sqlite3* SystemDb::Connect(std::string& error) const {
     // Several processes (servers, local clients) and the server's workers
     // share one system: a lock is waited for, then reported as busy.
     sqlite3_busy_handler(db, WaitForLock, const_cast<SystemDb*>(this));
+    sqlite3_commit_hook(db, CountCommit, nullptr);
     if (sqlite3_exec(db, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr) != SQLITE_OK) {
         error = sqlite3_errmsg(db);
         sqlite3_close(db);
@@ -367,8 +372,14 @@ bool SystemDb::Open(const std::string& path, bool create, std::string& error) {
         }
         SetSynchronous(db, true);
     }
-    // What later connections must open, and the log that is this file's.
-    FileIdentity(path, device_, inode_);
+    // What later connections must open, held so that its inode number
+    // stays while no connection has it open; and the log that is this file's.
+    if (!opened_.Open(path, error)) {
+        sqlite3_close(db);
+        std::lock_guard<std::mutex> lock(mutex_);
+        connectError_ = error;
+        return false;
+    }
     // Only a local disk's system runs in WAL (asked of the file, not the
     // database: a lock held elsewhere would be waited for again).
     std::uint64_t logDevice = 0;
@@ -427,6 +438,10 @@ std::string SystemDb::Reason(sqlite3* db, int code) const {
         return kHeldInWal;
     }
     if ((code & 0xff) == SQLITE_CANTOPEN) return OpenFailure(db);
+    // SQLite refuses to write a file whose path it could not look up, as
+    // if it had moved: told as what it is.
+    if (db != nullptr && sqlite3_extended_errcode(db) == SQLITE_READONLY_DBMOVED)
+        if (std::string why = DisplacedWhy(); !why.empty()) return why;
     return db != nullptr ? sqlite3_errmsg(db) : "database error";
 }
 
@@ -469,24 +484,37 @@ void SystemDb::ThrowBusy() const {
     throw DatabaseBusy();
 }
 
-bool SystemDb::Moved() const {
-    if (path_.empty()) return false;
-    const auto& mine = ThreadConnections();
-    const auto it = mine.find(id_);
-    int moved = 0;
-    if (it != mine.end()) {
-        sqlite3_file_control(it->second, "main", SQLITE_FCNTL_HAS_MOVED, &moved);
-    } else if (inode_ != 0) {
-        std::uint64_t device = 0, inode = 0;
-        moved = !FileIdentity(path_, device, inode) || device != device_ || inode != inode_;
-    }
+std::string SystemDb::Displaced() const {
+    std::string why = DisplacedWhy();
     // Back in its place, it is the file opened again.
-    if (moved == 0) {
-        movedFound_ = false;
-        return false;
+    if (why != kSystemMoved) {
+        if (why.empty()) movedFound_ = false;
+        return why;
     }
-    if (it != mine.end() && !movedFound_.exchange(true)) MovedFound(it->second);
-    return true;
+    const auto& mine = ThreadConnections();
+    if (const auto it = mine.find(id_); it != mine.end() && !movedFound_.exchange(true))
+        MovedFound(it->second);
+    return why;
+}
+
+std::string SystemDb::DisplacedWhy() const {
+    // Not SQLite's own check of a move: it takes a lookup that failed for
+    // a move.
+    if (!opened_.Held()) return "";
+    std::string reason;
+    switch (opened_.Check(&reason)) {
+        case OpenedFile::Found::kSame:
+            return "";
+        case OpenedFile::Found::kUnchecked:
+            return kCannotCheckSystem + reason;
+        case OpenedFile::Found::kGone:
+            break;
+    }
+    return kSystemMoved;
+}
+
+std::uint64_t SystemDb::Commits() {
+    return t_commits;
 }
 
 void SystemDb::MovedFound(sqlite3* db) const {
@@ -502,7 +530,7 @@ bool SystemDb::LogOursAlone() const {
     std::uint64_t device = 0, inode = 0;
     const bool log = FileIdentity(path_ + "-wal", device, inode);
     // Every program with the log open holds a lock on its index.
-    return (!log || (device == device_ && inode == logInode_)) &&
+    return (!log || (device == opened_.Device() && inode == logInode_)) &&
            !LockedByAnotherProcess(path_ + "-shm");
 }
 

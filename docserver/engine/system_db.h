@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "opened_file.h"
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -63,6 +65,10 @@ inline constexpr const char* kSystemMoved =
     "meanwhile): nothing more is stored; stop every program that has this system open "
     "(talq-server, viewers) and start them again on the system's folder";
 
+// What a request is refused with while system.db's path cannot be looked
+// up (the reason follows): which file is there is not known.
+inline constexpr const char* kCannotCheckSystem = "cannot check system.db: ";
+
 namespace detail {
 struct HoldState;
 }
@@ -97,9 +103,14 @@ class SystemDb {
     std::string Reason(sqlite3* db, int code) const;
     // How long a statement waits for another connection's lock.
     void SetBusyTimeout(int milliseconds);
-    // Whether system.db is no longer the file opened (deleted, replaced or
-    // moved away): nothing may be read or acknowledged then.
-    bool Moved() const;
+    // Why nothing may be read or acknowledged now: system.db is no longer
+    // the file opened (kSystemMoved: deleted, replaced or moved away), or
+    // its path could not be looked up (kCannotCheckSystem and the reason);
+    // "" while it is the file opened.
+    std::string Displaced() const;
+    // Commits made so far by the calling thread's connections: a request
+    // that made one has stored something, whatever is found after it.
+    static std::uint64_t Commits();
     // Throws what a lock held past the time-out means: SystemHeld on a
     // shared folder turned into WAL, else DatabaseBusy.
     [[noreturn]] void ThrowBusy() const;
@@ -112,6 +123,7 @@ class SystemDb {
     static void SetSynchronous(sqlite3* db, bool wal);
     static int WaitForLock(void* self, int count);
     void TryLeavingWal() const;
+    std::string DisplacedWhy() const;
     void MovedFound(sqlite3* db) const;
     bool LogOursAlone() const;
 
@@ -124,8 +136,9 @@ class SystemDb {
     mutable std::vector<sqlite3*> connections_;
     mutable std::string connectError_;  // under mutex_
     std::shared_ptr<detail::HoldState> hold_;  // the process's, for this path
-    // The file opened, and its log in WAL mode (0: none); st_dev, st_ino.
-    std::uint64_t device_ = 0, inode_ = 0, logInode_ = 0;
+    OpenedFile opened_;  // what later connections must open
+    // Its log in WAL mode (0: none), st_ino.
+    std::uint64_t logInode_ = 0;
     mutable std::atomic<bool> movedFound_{false};
 };
 

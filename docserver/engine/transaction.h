@@ -36,11 +36,11 @@ class Transaction {
     Transaction& operator=(const Transaction&) = delete;
 
     // True when every statement is now stored. Nothing is stored in a
-    // system.db that is no longer the file opened.
+    // system.db that is no longer the file opened, or not known to be.
     bool Commit() {
         if (!begun_) return true;
-        if (db_.Moved()) {
-            error_ = kSystemMoved;
+        if (std::string why = db_.Displaced(); !why.empty()) {
+            error_ = std::move(why);
             return false;
         }
         // A commit that fails or throws leaves the rollback to the destructor.

@@ -7,13 +7,15 @@
 namespace docserver {
 namespace {
 
-// A worker's own connection (system.db, its log or journal) and what a
-// request may open beside it: a sort SQLite spills to a file, a page image
-// or original read, a cache entry or upload written.
-constexpr std::size_t kPerWorker = 6;
+// A worker's own connection (system.db, its log or journal), the system.db
+// its engine holds open to tell it from another file put in its place, and
+// what a request may open beside them: a sort SQLite spills to a file, a
+// page image or original read, a cache entry or upload written.
+constexpr std::size_t kPerWorker = 7;
 // A connection's socket, and the connection of a concept search it runs,
-// which keeps one of its own (system.db and its log).
-constexpr std::size_t kPerConnection = 3;
+// which keeps one of its own (system.db and its log) and holds system.db
+// open as every engine does.
+constexpr std::size_t kPerConnection = 4;
 // The process's own: standard streams, listening socket, wake-ups,
 // system.db-shm, fonts, logs; and room to spare.
 constexpr std::size_t kOwn = 64;

@@ -1,6 +1,7 @@
 // Nothing acknowledged is lost and nothing half done is kept: a write that
 // does not fit on the disk is refused and taken back, and the page locks
 // and batch jobs of a server killed mid-session do not outlive it.
+#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -10,10 +11,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
 #include <memory>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include "engine/command_engine.h"
+#include "engine/opened_file.h"
 #include "engine/system_db.h"
 #include "raw_client.h"
 #include "support/scoped_env.h"
@@ -247,6 +254,123 @@ TEST_F(Durability, NoSaveIsAcknowledgedIntoASystemDbReplacedOrDeletedAndItsLogRe
     }
     ASSERT_EQ(::rename(another("restored").c_str(), db.c_str()), 0);
     EXPECT_EQ(IntegrityAndTags(db), fresh);
+}
+
+// Plays the file system's lookups of paths while it lives.
+struct ScopedPathStat {
+    explicit ScopedPathStat(docserver::OpenedFile::PathStat stat) {
+        docserver::OpenedFile::SetPathStat(std::move(stat));
+    }
+    ~ScopedPathStat() { docserver::OpenedFile::SetPathStat(nullptr); }
+};
+
+int RealStat(const std::string& path, struct stat& info) {
+    return ::stat(path.c_str(), &info) == 0 ? 0 : errno;
+}
+
+// Whether a descriptor of this process has the file open.
+bool HeldOpen(const struct stat& file) {
+    DIR* fds = ::opendir("/proc/self/fd");
+    bool held = false;
+    while (const dirent* entry = fds != nullptr ? ::readdir(fds) : nullptr) {
+        struct stat info {};
+        held = held || (::fstat(std::atoi(entry->d_name), &info) == 0 &&
+                        info.st_dev == file.st_dev && info.st_ino == file.st_ino);
+    }
+    if (fds != nullptr) ::closedir(fds);
+    return held;
+}
+
+const std::string kLogIn = "TALQRequiredLogin,ADMIN,SECRET,,D,1,8.6,1";
+const std::string kMoved = std::string("ERROR: Database Error ") + docserver::kSystemMoved;
+
+std::string AddTag(const std::string& name) {
+    return "TALQAddTag," + kAdmin + "," + name;
+}
+
+TEST_F(Durability, ASystemDbRenumberedWhileNoDescriptorHoldsItIsServedAsTheFileOpened) {
+    // A FUSE mount that numbers inodes itself gives a file the kernel has
+    // let go a new number at each lookup.
+    std::atomic<std::uint64_t> renumbered{0};
+    ScopedPathStat fuse([&](const std::string& path, struct stat& info) {
+        const int error = RealStat(path, info);
+        if (error == 0 && !HeldOpen(info)) info.st_ino += 1000003 * ++renumbered;
+        return error;
+    });
+    std::string error;
+    auto engine = CommandEngine::Open(sys_, error);
+    ASSERT_TRUE(engine) << error;
+    // As talq-server does: its workers open their own connections later.
+    engine->Db().ReleaseThreadConnection();
+    ConnectionState state;
+    std::string login, saved, replaced;
+    std::thread([&] {
+        login = engine->Execute(state, kLogIn);
+        saved = engine->Execute(state, AddTag("Renumbered"));
+    }).join();
+    EXPECT_EQ(login.substr(0, 1), "1") << login;
+    EXPECT_EQ(saved, "1");
+
+    // Another file renamed over it is still another file.
+    testsupport::MakeTestSystem(dir_.Path() + "/other");
+    ASSERT_EQ(::rename((dir_.Path() + "/other/system.db").c_str(), (sys_ + "/system.db").c_str()),
+              0);
+    std::thread([&] { replaced = engine->Execute(state, AddTag("Replaced")); }).join();
+    EXPECT_EQ(replaced, kMoved);
+}
+
+TEST_F(Durability, ALookupOfSystemDbThatFailsIsToldAsSuchNotAsAMoveAndServedOnceItPasses) {
+    std::atomic<int> failWith{0};
+    ScopedPathStat flaky([&](const std::string& path, struct stat& info) {
+        return failWith != 0 && path.ends_with("/system.db") ? failWith.load()
+                                                             : RealStat(path, info);
+    });
+    std::string error;
+    auto engine = CommandEngine::Open(sys_, error);
+    ASSERT_TRUE(engine) << error;
+    ConnectionState state;
+    ASSERT_EQ(engine->Execute(state, kLogIn).substr(0, 1), "1");
+    // The last on a thread that has no connection yet.
+    for (const auto& [tag, code] : {std::pair{"Hiccup", EIO}, {"Denied", EACCES}, {"Fresh", EIO}}) {
+        failWith = code;
+        std::string reply;
+        const auto save = [&, tag = tag] { reply = engine->Execute(state, AddTag(tag)); };
+        std::string(tag) == "Fresh" ? std::thread(save).join() : save();
+        failWith = 0;
+        EXPECT_EQ(reply, "ERROR: Database Error cannot check system.db: " +
+                             std::generic_category().message(code));
+        EXPECT_EQ(Query("SELECT COUNT(*) FROM tags WHERE name = '" + std::string(tag) + "'"), "0");
+        EXPECT_EQ(engine->Execute(state, AddTag(std::string(tag) + "Over")), "1") << tag;
+    }
+}
+
+TEST_F(Durability, ASaveStoredBeforeSystemDbWasRenamedAwayIsAnsweredAsStoredAndStoredOnce) {
+    const std::string db = sys_ + "/system.db", away = sys_ + "/away.db";
+    std::atomic<off_t> logBefore{-1};
+    // Renamed away once the save's commit is in the log, before its reply.
+    ScopedPathStat mover([&](const std::string& path, struct stat& info) {
+        if (path == db && logBefore >= 0 && FileSize(db + "-wal") > logBefore.load()) {
+            logBefore = -1;
+            ::rename(db.c_str(), away.c_str());
+        }
+        return RealStat(path, info);
+    });
+    std::string error;
+    auto engine = CommandEngine::Open(sys_, error);
+    ASSERT_TRUE(engine) << error;
+    ConnectionState state;
+    ASSERT_EQ(engine->Execute(state, kLogIn).substr(0, 1), "1");
+    logBefore = FileSize(db + "-wal");
+    EXPECT_EQ(engine->Execute(state, AddTag("Stored")), "1");
+    ASSERT_EQ(logBefore, -1) << "never renamed";
+    EXPECT_NE(state.failure.find(docserver::kSystemMoved), std::string::npos)
+        << "the error output is told: " << state.failure;
+    EXPECT_EQ(engine->Execute(state, AddTag("WhileAway")), kMoved);
+    ASSERT_EQ(::rename(away.c_str(), db.c_str()), 0);
+    EXPECT_EQ(engine->Execute(state, AddTag("Back")), "1");
+    EXPECT_EQ(Query("SELECT group_concat(name, ' ') FROM (SELECT name FROM tags WHERE name IN "
+                    "('Stored', 'WhileAway', 'Back') ORDER BY name)"),
+              "Back Stored");
 }
 
 TEST_F(Durability, TheServerSaysOnceOnItsErrorOutputThatSystemDbWasReplaced) {
