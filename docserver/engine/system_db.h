@@ -63,6 +63,13 @@ inline constexpr const char* kSystemMoved =
     "meanwhile): nothing more is stored; stop every program that has this system open "
     "(talq-server, viewers) and start them again on the system's folder";
 
+// Why nothing more is stored once SQLite found system.db damaged, and what
+// to do.
+inline constexpr const char* kSystemDamaged =
+    "system.db is damaged (SQLite found it malformed): nothing more is stored; stop every "
+    "program that has this system open (talq-server, viewers) and restore system.db from a "
+    "backup";
+
 namespace detail {
 struct HoldState;
 }
@@ -100,6 +107,9 @@ class SystemDb {
     // Whether system.db is no longer the file opened (deleted, replaced or
     // moved away): nothing may be read or acknowledged then.
     bool Moved() const;
+    // Whether SQLite reported the file damaged to any connection of the
+    // process: what it still reads may be wrong, so nothing is acknowledged.
+    bool Damaged() const;
     // Throws what a lock held past the time-out means: SystemHeld on a
     // shared folder turned into WAL, else DatabaseBusy.
     [[noreturn]] void ThrowBusy() const;
@@ -113,6 +123,7 @@ class SystemDb {
     static int WaitForLock(void* self, int count);
     void TryLeavingWal() const;
     void MovedFound(sqlite3* db) const;
+    void NoteDamage(int code) const;
     bool LogOursAlone() const;
 
     std::string path_;
