@@ -98,7 +98,7 @@ namespace {
 
 // Which refusal on the system itself a reply carries; nullptr for none.
 const char* SystemRefusal(const std::string& reply) {
-    for (const char* reason : {kHeldInWal, kHeldOrSwitching, kSystemMoved})
+    for (const char* reason : {kHeldInWal, kHeldOrSwitching, kSystemMoved, kSystemDamaged})
         if (reply.find(reason) != std::string::npos) return reason;
     return nullptr;
 }
