@@ -12,8 +12,8 @@
 namespace docserver {
 namespace {
 
-// The structural check reads every page once: on a large system on a slow
-// disk that may take long, and a start is not held for it past this.
+// The checks read every page: on a large system on a slow disk that may
+// take long, and a start is not held for them past this.
 constexpr auto kCheckBudget = std::chrono::seconds(20);
 
 int PastBudget(void* deadline) {
@@ -58,18 +58,23 @@ std::string DamageAtOpen(SystemDb& db, const std::string& dbPath, bool logLeft) 
     auto deadline = std::chrono::steady_clock::now() + kCheckBudget;
     sqlite3_progress_handler(handle, 10000, PastBudget, &deadline);
     std::string problem;
-    sqlite3_stmt* stmt = nullptr;
-    int code = sqlite3_prepare_v2(handle, "PRAGMA quick_check(1)", -1, &stmt, nullptr);
-    if (code == SQLITE_OK) code = sqlite3_step(stmt);
-    if (code == SQLITE_ROW) {
-        const unsigned char* text = sqlite3_column_text(stmt, 0);
-        const std::string result = text != nullptr ? reinterpret_cast<const char*>(text) : "";
-        if (result != "ok") problem = result;
-    } else if ((code & 0xff) == SQLITE_CORRUPT || (code & 0xff) == SQLITE_NOTADB) {
-        problem = sqlite3_errmsg(handle);
+    // The structure first, then, as time allows, whether every index holds
+    // its table's rows (a tag missing from its page's index is not found).
+    for (const char* check : {"PRAGMA quick_check(1)", "PRAGMA integrity_check(1)"}) {
+        sqlite3_stmt* stmt = nullptr;
+        int code = sqlite3_prepare_v2(handle, check, -1, &stmt, nullptr);
+        if (code == SQLITE_OK) code = sqlite3_step(stmt);
+        if (code == SQLITE_ROW) {
+            const unsigned char* text = sqlite3_column_text(stmt, 0);
+            const std::string result = text != nullptr ? reinterpret_cast<const char*>(text) : "";
+            if (result != "ok") problem = result;
+        } else if ((code & 0xff) == SQLITE_CORRUPT || (code & 0xff) == SQLITE_NOTADB) {
+            problem = sqlite3_errmsg(handle);
+        }
+        // Interrupted, busy or out of memory: not checked, which is no damage.
+        sqlite3_finalize(stmt);
+        if (!problem.empty() || code != SQLITE_ROW) break;
     }
-    // Interrupted, busy or out of memory: not checked, which is no damage.
-    sqlite3_finalize(stmt);
     sqlite3_progress_handler(handle, 0, nullptr, nullptr);
     return problem.empty() ? "" : DamagedRefusal(problem, logLeft);
 }

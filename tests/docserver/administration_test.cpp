@@ -177,6 +177,18 @@ TEST_F(Administration, ADamagedSystemDbIsRefusedAtOpenWithWhatToDo) {
     EXPECT_TRUE(Holds(error, "system.db-wal")) << error;
 }
 
+TEST_F(Administration, AnIndexMissingRowsOfItsTableIsDamageFoundAtOpen) {
+    // As a file copied over a running system may leave it: sound b-trees,
+    // an index that no longer holds every row.
+    ASSERT_EQ(Shell("PRAGMA writable_schema = ON;"
+                    "UPDATE sqlite_master SET sql = 'CREATE INDEX pages_by_level ON pages(project_id,"
+                    " bndry_level, seq) WHERE seq < 10' WHERE name = 'pages_by_level';"),
+              "");
+    std::string error;
+    EXPECT_FALSE(Open(error));
+    EXPECT_TRUE(Holds(error, "system.db is damaged (")) << error;
+}
+
 TEST_F(Administration, DamageFoundWhileServingStopsEverySaveAndSaysSo) {
     std::string error;
     auto engine = Open(error);
