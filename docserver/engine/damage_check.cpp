@@ -53,8 +53,14 @@ std::string DamagedRefusal(const std::string& problem, bool logLeft) {
 
 std::string DamageAtOpen(SystemDb& db, const std::string& dbPath, bool logLeft) {
     if (CheckedAlready(dbPath)) return db.Damaged() ? DamagedRefusal("found before", logLeft) : "";
-    sqlite3* handle = db.Handle();
-    if (handle == nullptr) return "";
+    // A connection of its own, read-only: the check's cache goes with it.
+    if (db.Handle() == nullptr) return "";
+    sqlite3* handle = nullptr;
+    if (sqlite3_open_v2(dbPath.c_str(), &handle, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
+                        db.VfsName()) != SQLITE_OK) {
+        sqlite3_close(handle);
+        return "";
+    }
     auto deadline = std::chrono::steady_clock::now() + kCheckBudget;
     sqlite3_progress_handler(handle, 10000, PastBudget, &deadline);
     std::string problem;
@@ -75,7 +81,7 @@ std::string DamageAtOpen(SystemDb& db, const std::string& dbPath, bool logLeft) 
         sqlite3_finalize(stmt);
         if (!problem.empty() || code != SQLITE_ROW) break;
     }
-    sqlite3_progress_handler(handle, 0, nullptr, nullptr);
+    sqlite3_close(handle);
     return problem.empty() ? "" : DamagedRefusal(problem, logLeft);
 }
 

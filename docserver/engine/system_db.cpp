@@ -425,6 +425,10 @@ void SystemDb::NoteDamage(int code) const {
     if ((code & 0xff) == SQLITE_CORRUPT || (code & 0xff) == SQLITE_NOTADB) hold_->damaged = true;
 }
 
+const char* SystemDb::VfsName() const {
+    return shared_ ? SharedFolderVfs() : nullptr;
+}
+
 bool SystemDb::Damaged() const {
     return hold_ && hold_->damaged;
 }

@@ -107,6 +107,8 @@ class SystemDb {
     // Whether system.db is no longer the file opened (deleted, replaced or
     // moved away): nothing may be read or acknowledged then.
     bool Moved() const;
+    // The file layer its connections use (nullptr: SQLite's own).
+    const char* VfsName() const;
     // Whether SQLite reported the file damaged to any connection of the
     // process: what it still reads may be wrong, so nothing is acknowledged.
     bool Damaged() const;
