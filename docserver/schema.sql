@@ -296,3 +296,33 @@ CREATE TABLE IF NOT EXISTS batch_jobs (
     seen       INTEGER NOT NULL DEFAULT 0,     -- (created stands for it in older rows)
     silence    INTEGER NOT NULL DEFAULT 0
 );
+
+-- A user removed with a tool that keeps foreign keys off (the sqlite3
+-- shell does) would leave its rights behind, for the next user given that
+-- id: a trigger runs whatever that setting.
+CREATE TRIGGER IF NOT EXISTS users_removed_whole AFTER DELETE ON users BEGIN
+    DELETE FROM user_projects WHERE user_id = OLD.user_id;
+    DELETE FROM login_addresses WHERE user_id = OLD.user_id;
+    DELETE FROM user_palette_tags WHERE user_id = OLD.user_id;
+    DELETE FROM user_palettes WHERE user_id = OLD.user_id;
+    DELETE FROM page_locks WHERE user_id = OLD.user_id;
+END;
+
+-- A key range's bounds are keys of the project's pages: keys compare as
+-- text, so a bound mistyped a digit short would reach far past the range
+-- meant.
+CREATE TRIGGER IF NOT EXISTS user_projects_range_added BEFORE INSERT ON user_projects
+WHEN (NEW.first_key <> '' AND NOT EXISTS (SELECT 1 FROM pages
+          WHERE project_id = NEW.project_id AND image_key = NEW.first_key))
+  OR (NEW.last_key <> '' AND NOT EXISTS (SELECT 1 FROM pages
+          WHERE project_id = NEW.project_id AND image_key = NEW.last_key)) BEGIN
+    SELECT RAISE(ABORT, 'first_key and last_key must each be '''' or the key of a page of the project');
+END;
+CREATE TRIGGER IF NOT EXISTS user_projects_range_changed
+BEFORE UPDATE OF project_id, first_key, last_key ON user_projects
+WHEN (NEW.first_key <> '' AND NOT EXISTS (SELECT 1 FROM pages
+          WHERE project_id = NEW.project_id AND image_key = NEW.first_key))
+  OR (NEW.last_key <> '' AND NOT EXISTS (SELECT 1 FROM pages
+          WHERE project_id = NEW.project_id AND image_key = NEW.last_key)) BEGIN
+    SELECT RAISE(ABORT, 'first_key and last_key must each be '''' or the key of a page of the project');
+END;

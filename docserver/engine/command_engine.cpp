@@ -11,6 +11,7 @@
 #include <exception>
 
 #include "command_rules.h"
+#include "damage_check.h"
 #include "engine_text.h"
 #include "imaging/reduced_cache.h"
 #include "lock_holders.h"
@@ -131,6 +132,7 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
     }
     std::unique_ptr<CommandEngine> engine(new CommandEngine());
     engine->systemDir_ = dir;
+    const bool logLeft = LogLeftBeside(dir + "/system.db");
     if (!engine->db_.Open(dir + "/system.db", false, error)) return nullptr;
     engine->queries_ = std::make_shared<QueryCommands>(*engine);
     engine->throttle_ = std::make_shared<LoginThrottle>();
@@ -142,9 +144,13 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
             !probe.Ok() || !probe.Step()) {
             error = NotADatabase(probe)    ? kNotADatabase + (": " + probe.Error())
                     : HoldsNoSystem(probe) ? "system.db holds no system"
+                    : engine->db_.Damaged() ? DamagedRefusal(probe.Error(), logLeft)
                                            : "cannot read system.db: " + probe.Error();
             return nullptr;
         }
+        // Before the upgrade, which would write into a damaged file.
+        error = DamageAtOpen(engine->db_, dir + "/system.db", logLeft);
+        if (!error.empty()) return nullptr;
         // Texts converted first: recovery hashes the passwords as read.
         if (!UpgradeSystem(engine->db_, error)) {
             error = "cannot upgrade system.db: " + error;
@@ -236,7 +242,9 @@ std::string CommandEngine::Execute(ConnectionState& state, const std::string& co
         if (!upload && text.size() > kMaxCommandText) return "ERROR: Command Too Long";
         // What another file would answer is no answer, and a save stored in
         // a file gone is lost: checked before and once more before the
-        // reply (below).
+        // reply (below). What a damaged file still answers may be wrong:
+        // told, not served.
+        if (db_.Damaged()) throw DatabaseError(kSystemDamaged);
         if (const std::string why = db_.Displaced(); !why.empty())
             reply = "ERROR: Database Error " + why;
         else
@@ -246,7 +254,7 @@ std::string CommandEngine::Execute(ConnectionState& state, const std::string& co
     } catch (const DatabaseBusy&) {
         reply = "ERROR: Database Busy, Try Again";
     } catch (const DatabaseError& e) {
-        reply = std::string("ERROR: Database Error ") + e.what();
+        reply = std::string("ERROR: Database Error ") + (db_.Damaged() ? kSystemDamaged : e.what());
         failure_ = reply.substr(7);
     } catch (const std::exception& e) {
         reply = std::string("ERROR: Server Failure ") + e.what();

@@ -197,7 +197,11 @@ class CommandEngine {
     std::string OpenProject(const CommandText& command, ProjectAccess& access);
     // The same for commands that carry no user: the connection's project.
     std::string ConnectionProject(const ConnectionState& state, ProjectAccess& access);
-    void LimitRange(ProjectAccess& access, const std::string& firstKey, const std::string& lastKey);
+    // Narrows the access to the user's key range; the error reply when a
+    // bound is no key of the project, which reaches nothing rather than
+    // whatever a mistyped bound compares beyond.
+    std::string LimitRange(ProjectAccess& access, const std::string& firstKey,
+                           const std::string& lastKey);
     KeyPosition Locate(const ProjectAccess& access, const std::string& key);
     // The seq of the page with exactly this key inside the user's range; 0 when none.
     std::int64_t PageSeq(const ProjectAccess& access, const std::string& key);

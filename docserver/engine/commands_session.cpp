@@ -45,12 +45,17 @@ std::string CommandEngine::GetProjectInfo(ConnectionState& state, const CommandT
     Statement p(db_,
                 "SELECT p.project_id, p.name, up.security, p.record_skipped, p.bndry_3rd_party, "
                 "p.full_text, p.further_text1, p.description, p.backward_link, "
-                "p.print_message, p.restriction, p.further_text2 "
+                "p.print_message, p.restriction, p.further_text2, up.first_key, up.last_key "
                 "FROM projects p JOIN user_projects up ON up.project_id = p.project_id "
                 "WHERE p.name = ? AND up.user_id = ?");
     p.Bind(1, name).Bind(2, command.Field(1));
     if (name.empty() || !p.Row()) return "ERROR: Invalid Project " + name;
     std::int64_t id = p.Int(0);
+    // A range that reaches nothing is told when the project is chosen.
+    ProjectAccess range;
+    range.id = id;
+    if (std::string refusal = LimitRange(range, p.Text(12), p.Text(13)); !refusal.empty())
+        return refusal;
 
     std::vector<std::string> levels, descs, icons, flags;
     Statement b(db_,
@@ -145,7 +150,8 @@ std::string CommandEngine::OpenProject(const CommandText& command, ProjectAccess
     access = ProjectAccess{};
     access.id = p.Int(0);
     access.user = command.Field(1);
-    LimitRange(access, p.Text(1), p.Text(2));
+    if (std::string refusal = LimitRange(access, p.Text(1), p.Text(2)); !refusal.empty())
+        return refusal;
     return Authorize(access);
 }
 
@@ -159,20 +165,28 @@ std::string CommandEngine::ConnectionProject(const ConnectionState& state, Proje
     access = ProjectAccess{};
     access.id = state.projectId;
     access.user = state.user;
-    LimitRange(access, p.Text(0), p.Text(1));
+    if (std::string refusal = LimitRange(access, p.Text(0), p.Text(1)); !refusal.empty())
+        return refusal;
     return Authorize(access);
 }
 
-void CommandEngine::LimitRange(ProjectAccess& access, const std::string& firstKey,
-                               const std::string& lastKey) {
+std::string CommandEngine::LimitRange(ProjectAccess& access, const std::string& firstKey,
+                                      const std::string& lastKey) {
     Statement last(db_, "SELECT COALESCE(MAX(seq), 0) FROM pages WHERE project_id = ?");
     last.Bind(1, access.id);
     access.lastSeq = last.Row() ? last.Int(0) : 0;
-    if (!firstKey.empty()) access.firstSeq = Locate(access, firstKey).seq;
-    if (!lastKey.empty()) {
-        KeyPosition end = Locate(access, lastKey);
-        access.lastSeq = end.exact ? end.seq : end.seq - 1;
+    for (const std::string* bound : {&firstKey, &lastKey}) {
+        if (bound->empty()) continue;
+        const KeyPosition at = Locate(access, *bound);
+        if (!at.exact) {
+            access.firstSeq = 1;
+            access.lastSeq = 0;
+            return "ERROR: Invalid Key Range: " + *bound +
+                   " is no key of the project; ask the administrator to correct it";
+        }
+        (bound == &firstKey ? access.firstSeq : access.lastSeq) = at.seq;
     }
+    return "";
 }
 
 KeyPosition CommandEngine::Locate(const ProjectAccess& access, const std::string& key) {

@@ -42,7 +42,7 @@ bool CommandEngine::UserAccess(const std::string& user, std::int64_t projectId,
     access = ProjectAccess{};
     access.id = projectId;
     access.user = user;
-    LimitRange(access, s.Text(0), s.Text(1));
+    if (!LimitRange(access, s.Text(0), s.Text(1)).empty()) return false;
     access.security = s.Int(2);
     access.restriction = s.Int(3);
     return true;

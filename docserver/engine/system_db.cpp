@@ -144,6 +144,7 @@ struct HoldState {
     std::atomic<std::int64_t> waitEnds{0};  // steady clock, milliseconds
     std::atomic<bool> found{false};         // the last wait ended with it held
     std::atomic<bool> turned{false};        // a connection found it turned into WAL
+    std::atomic<bool> damaged{false};       // SQLite reported the file malformed
 };
 
 }  // namespace detail
@@ -431,7 +432,20 @@ void SystemDb::ReleaseThreadConnection() {
     sqlite3_close_v2(db);
 }
 
+void SystemDb::NoteDamage(int code) const {
+    if ((code & 0xff) == SQLITE_CORRUPT || (code & 0xff) == SQLITE_NOTADB) hold_->damaged = true;
+}
+
+const char* SystemDb::VfsName() const {
+    return shared_ ? SharedFolderVfs() : nullptr;
+}
+
+bool SystemDb::Damaged() const {
+    return hold_ && hold_->damaged;
+}
+
 std::string SystemDb::Reason(sqlite3* db, int code) const {
+    NoteDamage(code);
     if (shared_ && (code & 0xff) == SQLITE_CANTOPEN && !OutOfDescriptors(db) &&
         HeaderSaysWal(path_)) {
         hold_->turned = true;
@@ -555,6 +569,7 @@ bool SystemDb::Exec(const std::string& sql, std::string& error) {
     char* message = nullptr;
     int code = sqlite3_exec(handle, StoredFromWire(sql).c_str(), nullptr, nullptr, &message);
     if (code != SQLITE_OK) {
+        NoteDamage(code);
         error = (code & 0xff) == SQLITE_CANTOPEN ? Reason(handle, code)
                 : message != nullptr             ? message
                                                  : "database error";

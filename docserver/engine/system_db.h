@@ -69,6 +69,13 @@ inline constexpr const char* kSystemMoved =
 // up (the reason follows): which file is there is not known.
 inline constexpr const char* kCannotCheckSystem = "cannot check system.db: ";
 
+// Why nothing more is stored once SQLite found system.db damaged, and what
+// to do.
+inline constexpr const char* kSystemDamaged =
+    "system.db is damaged (SQLite found it malformed): nothing more is stored; stop every "
+    "program that has this system open (talq-server, viewers) and restore system.db from a "
+    "backup";
+
 namespace detail {
 struct HoldState;
 }
@@ -111,6 +118,11 @@ class SystemDb {
     // Commits made so far by the calling thread's connections: a request
     // that made one has stored something, whatever is found after it.
     static std::uint64_t Commits();
+    // The file layer its connections use (nullptr: SQLite's own).
+    const char* VfsName() const;
+    // Whether SQLite reported the file damaged to any connection of the
+    // process: what it still reads may be wrong, so nothing is acknowledged.
+    bool Damaged() const;
     // Throws what a lock held past the time-out means: SystemHeld on a
     // shared folder turned into WAL, else DatabaseBusy.
     [[noreturn]] void ThrowBusy() const;
@@ -125,6 +137,7 @@ class SystemDb {
     void TryLeavingWal() const;
     std::string DisplacedWhy() const;
     void MovedFound(sqlite3* db) const;
+    void NoteDamage(int code) const;
     bool LogOursAlone() const;
 
     std::string path_;

@@ -232,6 +232,13 @@ WHERE instr(list_text, char(29)) > 0;
 INSERT OR REPLACE INTO system_settings(name, value) VALUES ('AnnotationCommas', 'Restored');
 )SQL";
 
+constexpr const char* kOrphanRightsSql = R"SQL(
+DELETE FROM user_projects WHERE user_id NOT IN (SELECT user_id FROM users);
+DELETE FROM login_addresses WHERE user_id NOT IN (SELECT user_id FROM users);
+DELETE FROM user_palette_tags WHERE user_id NOT IN (SELECT user_id FROM users);
+DELETE FROM user_palettes WHERE user_id NOT IN (SELECT user_id FROM users);
+)SQL";
+
 bool Setting(SystemDb& db, const char* name, const char* value) {
     Statement s(db, "SELECT value FROM system_settings WHERE name = ?");
     s.Bind(1, std::string(name));
@@ -249,6 +256,7 @@ struct Layout {
     bool notesQueued = false;
     bool tagNumbers = false;
     bool storeTokens = false;
+    bool usersWhole = false;
     bool complete = false;
 };
 
@@ -265,8 +273,10 @@ Layout ReadLayout(SystemDb& db) {
     l.tagNumbers =
         Exists(db, "table", "tag_numbers") && Exists(db, "trigger", "tags_number_kept");
     l.storeTokens = HasColumn(db, "image_stores", "token");
+    l.usersWhole = Exists(db, "trigger", "users_removed_whole");
     l.complete = l.utf8 && l.commas && l.indexed && l.sized && l.lockOwners && l.jobOwners &&
-                 l.notesQueued && l.tagNumbers && l.storeTokens &&
+                 l.notesQueued && l.tagNumbers && l.storeTokens && l.usersWhole &&
+                 Exists(db, "trigger", "user_projects_range_changed") &&
                  Exists(db, "table", "user_palette_tags") &&
                  Exists(db, "table", "login_addresses") && Exists(db, "index", "pages_listed");
     return l;
@@ -314,6 +324,9 @@ bool Upgrade(SystemDb& db, const Layout& found, std::string& error) {
             "INSERT OR IGNORE INTO tag_numbers(project_id, last_tag_id) "
             "SELECT project_id, MAX(tag_id) FROM tags GROUP BY project_id",
             error);
+    // Rights left by users removed before their removal took them along
+    // would pass to the next user given the id.
+    if (ok && !found.usersWhole) ok = db.Exec(kOrphanRightsSql, error);
     if (ok && !found.indexed) ok = db.Exec(kFillOcrIndexSql, error);
     if (ok && !found.notesQueued) ok = db.Exec(kFillNoteIndexSql, error);
     // After the indexes: their triggers follow the texts that change.

@@ -43,6 +43,10 @@ class Transaction {
             error_ = std::move(why);
             return false;
         }
+        if (db_.Damaged()) {
+            error_ = kSystemDamaged;
+            return false;
+        }
         // A commit that fails or throws leaves the rollback to the destructor.
         if (!db_.Exec("COMMIT", error_)) return false;
         begun_ = false;

@@ -147,8 +147,16 @@ int main(int argc, char** argv) {
     bool log = false;
     docserver::ServerLimits limits;
     bool named = false;  // the mistake was told already
+    // The first option given that only serving, or only --init, takes: a
+    // command line that mixes them would have one half silently ignored.
+    std::string servingOption, initOption;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
+        if (arg == "--user" || arg == "--password") {
+            if (initOption.empty()) initOption = arg;
+        } else if (arg != "--init" && arg != "--help" && arg != "-h" && servingOption.empty()) {
+            servingOption = arg;
+        }
         if (arg == "--help" || arg == "-h") {
             std::printf("%s%s", kSynopsis, kOptions);
             return 0;
@@ -232,6 +240,20 @@ int main(int argc, char** argv) {
             continue;
         }
         if (!named) std::fprintf(stderr, "talq-server: unknown option %s\n", arg.c_str());
+        return Usage();
+    }
+    if (!initDir.empty() && !servingOption.empty()) {
+        std::fprintf(stderr,
+                     "talq-server: --init makes a system and serves none: %s is for serving "
+                     "one; make it first, then serve it with --system DIR\n",
+                     servingOption.c_str());
+        return Usage();
+    }
+    if (initDir.empty() && !initOption.empty()) {
+        std::fprintf(stderr,
+                     "talq-server: %s is for the user --init makes; a system's users are rows of "
+                     "its system.db\n",
+                     initOption.c_str());
         return Usage();
     }
     std::string error;

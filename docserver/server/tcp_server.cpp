@@ -98,7 +98,7 @@ namespace {
 
 // Which refusal on the system itself a reply carries; nullptr for none.
 const char* SystemRefusal(const std::string& reply) {
-    for (const char* reason : {kHeldInWal, kHeldOrSwitching, kSystemMoved})
+    for (const char* reason : {kHeldInWal, kHeldOrSwitching, kSystemMoved, kSystemDamaged})
         if (reply.find(reason) != std::string::npos) return reason;
     return nullptr;
 }
@@ -195,6 +195,15 @@ std::string LogText(const std::string& command) {
     if (first == std::string::npos) return text.substr(0, 80);
     std::size_t second = text.find(',', first + 1);
     return text.substr(0, std::min<std::size_t>(second, 80));
+}
+
+// What the log says of a reply beside its size: a refusal with its reason, a
+// login refused as such (its reply is a bare status).
+std::string LogOutcome(const std::string& command, const std::string& reply) {
+    if (reply.compare(0, 5, "ERROR") == 0) return " (" + reply.substr(0, 160) + ")";
+    if (command.rfind("TALQRequiredLogin,", 0) != 0 || reply.empty() || reply[0] == '1') return "";
+    return reply == "0" ? " (login refused: unknown user, wrong password or user disabled)"
+                        : " (login refused: incomplete login)";
 }
 
 // Connections that have not logged in hold at most half the places, so that
@@ -391,7 +400,7 @@ void TcpServer::Work(CommandEngine& engine) {
             lock.unlock();
             if (log_ != nullptr) {
                 std::fprintf(log_, "#%d %s -> %zu bytes%s\n", c->number, LogText(payload).c_str(),
-                             reply.size(), reply.compare(0, 5, "ERROR") == 0 ? " (error)" : "");
+                             reply.size(), LogOutcome(payload, reply).c_str());
                 std::fflush(log_);
             }
             std::string frame = RequestFrame::Build(reply, random);

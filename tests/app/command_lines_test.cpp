@@ -100,6 +100,25 @@ TEST_F(ProgramCommandLines, AWrongValueIsNamedWithWhatIsAllowed) {
     EXPECT_FALSE(QFile::exists(Folder("open") + "/system.db"));
 }
 
+TEST_F(ProgramCommandLines, AnOptionOfTheOtherUseIsRefusedNotIgnored) {
+    const struct {
+        QStringList args;
+        const char* told;
+    } cases[] = {
+        {{"--init", Folder("made"), "--system", Folder("other")}, "--system is for serving"},
+        {{"--init", Folder("made"), "--port", "7200"}, "--port is for serving"},
+        {{"--port", "7200", "--init", Folder("made")}, "--port is for serving"},
+        {{"--system", Folder("made"), "--user", "ANN"}, "--user is for the user --init makes"},
+        {{"--password", "x", "--system", Folder("made")}, "--password is for the user --init"},
+    };
+    for (const auto& c : cases) {
+        const Ended ended = RunProgram("talq-server", c.args);
+        EXPECT_EQ(ended.code, 2) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(Holds(ended.err, c.told)) << ended.err;
+        EXPECT_FALSE(QFile::exists(Folder("made") + "/system.db"));
+    }
+}
+
 // The command line comes in the locale's encoding and a login in the
 // viewer's code page: the first user is stored as the viewer sends it, or
 // refused when the code page cannot carry it; its limit counts characters.

@@ -1,0 +1,229 @@
+// What an administrator writes into system.db by hand, or does to its file,
+// is checked or told: a key range is bounded by keys of the project, a user
+// removed takes its rights along, and a damaged file is neither opened nor
+// served once SQLite finds it so.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+
+#include "engine/command_engine.h"
+#include "engine/system_db.h"
+#include "engine/system_init.h"
+#include "raw_client.h"
+#include "support/scoped_env.h"
+#include "support/server_process.h"
+#include "test_system.h"
+
+namespace {
+
+using docserver::CommandEngine;
+using docserver::ConnectionState;
+
+bool Holds(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+class Administration : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        sys_ = dir_.Path() + "/sys";
+        testsupport::MakeQuerySystem(sys_, 40, 0);
+    }
+
+    // SQL as the sqlite3 shell runs it: foreign keys off, no engine between.
+    std::string Shell(const std::string& sql) {
+        sqlite3* db = nullptr;
+        sqlite3_open((sys_ + "/system.db").c_str(), &db);
+        char* message = nullptr;
+        sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message);
+        std::string error = message != nullptr ? message : "";
+        sqlite3_free(message);
+        sqlite3_close(db);
+        return error;
+    }
+    std::int64_t Count(const std::string& sql) {
+        sqlite3* db = nullptr;
+        sqlite3_open((sys_ + "/system.db").c_str(), &db);
+        sqlite3_stmt* s = nullptr;
+        sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr);
+        const std::int64_t n = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : -1;
+        sqlite3_finalize(s);
+        sqlite3_close(db);
+        return n;
+    }
+    std::unique_ptr<CommandEngine> Open(std::string& error) {
+        return CommandEngine::Open(sys_, error);
+    }
+
+    testsupport::ScopedTempDir dir_;
+    std::string sys_;
+};
+
+TEST_F(Administration, AKeyRangeBoundThatIsNoKeyOfTheProjectIsRefusedNeverWidened) {
+    ASSERT_EQ(Shell("INSERT INTO users(user_id, password) VALUES ('ANN', 'pw')"), "");
+    // K00010 typed a zero short compares above every key of the project.
+    for (const char* sql :
+         {"INSERT INTO user_projects VALUES ('ANN', 1, 16, 'K00001', 'K0010')",
+          "INSERT INTO user_projects VALUES ('ANN', 1, 16, 'K0001', '')"}) {
+        EXPECT_TRUE(Holds(Shell(sql), "must each be '' or the key of a page")) << sql;
+    }
+    ASSERT_EQ(Shell("INSERT INTO user_projects VALUES ('ANN', 1, 16, 'K00001', 'K00010')"), "");
+    EXPECT_TRUE(Holds(Shell("UPDATE user_projects SET last_key = 'K0010' WHERE user_id = 'ANN'"),
+                      "must each be '' or the key of a page"));
+
+    // A row written before the guard existed is refused by the server.
+    ASSERT_EQ(Shell("DROP TRIGGER user_projects_range_changed;"
+                    "UPDATE user_projects SET last_key = 'K0010' WHERE user_id = 'ANN'"),
+              "");
+    std::string error;
+    auto engine = Open(error);
+    ASSERT_TRUE(engine) << error;
+    ConnectionState state;
+    ASSERT_EQ(engine->Execute(state, "TALQRequiredLogin,ANN,pw,,DOM,1,8.6,1").substr(0, 1), "1");
+    const std::string refused = "ERROR: Invalid Key Range: K0010 is no key of the project";
+    EXPECT_TRUE(Holds(engine->Execute(state, "TALQGetProjectInfo,ANN,pw,Demo Project"), refused));
+    EXPECT_TRUE(Holds(engine->Execute(state, "TALQFindKey,ANN,pw,Demo Project,K00030"), refused));
+    EXPECT_TRUE(Holds(engine->Execute(state, "TALQNextKey,ANN,pw,Demo Project,K00010,0"), refused));
+}
+
+TEST_F(Administration, AUserRemovedWithForeignKeysOffLeavesNoRightsForTheNextOfThatId) {
+    ASSERT_EQ(Shell("INSERT INTO users(user_id, password) VALUES ('ANN', 'pw');"
+                    "INSERT INTO user_projects VALUES ('ANN', 1, 255, '', '');"
+                    "DELETE FROM users WHERE user_id = 'ANN';"
+                    "INSERT INTO users(user_id, password) VALUES ('ann', 'other')"),
+              "");
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM user_projects WHERE user_id = 'ANN'"), 0);
+
+    // Rights a removal left before the guard existed go when the system is opened.
+    ASSERT_EQ(Shell("DROP TRIGGER users_removed_whole;"
+                    "INSERT INTO user_projects VALUES ('ANN', 1, 255, '', '');"
+                    "DELETE FROM users WHERE user_id = 'ANN';"),
+              "");
+    ASSERT_EQ(Count("SELECT COUNT(*) FROM user_projects WHERE user_id = 'ANN'"), 1);
+    std::string error;
+    auto engine = Open(error);
+    ASSERT_TRUE(engine) << error;
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM user_projects WHERE user_id = 'ANN'"), 0);
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM sqlite_master WHERE name = 'users_removed_whole'"), 1);
+    ASSERT_EQ(Shell("INSERT INTO users(user_id, password) VALUES ('ANN', 'pw')"), "");
+    ConnectionState state;
+    EXPECT_EQ(engine->Execute(state, "TALQGetTalqPrjList,ANN,pw,,DOM"), ",");
+}
+
+TEST_F(Administration, AProjectWrittenByHandIntoASystemMadeByInitOpens) {
+    sys_ = dir_.Path() + "/made";
+    std::string error;
+    ASSERT_TRUE(docserver::InitSystem(sys_, "ADMIN", "ADMIN", error)) << error;
+    auto page = [](int seq, int level) {
+        const std::string key = "CAS000000" + std::to_string(seq);
+        return "SELECT project_id, " + std::to_string(seq) + ", '" + key + "', " +
+               std::to_string(level) + ", 'images/" + key + ".tif' FROM projects WHERE name = 'CASES'";
+    };
+    ASSERT_EQ(Shell("INSERT INTO projects(name, description) VALUES ('CASES', 'Case files');"
+                    "INSERT INTO boundary_levels(project_id, position, level, description)"
+                    " SELECT project_id, 1, 1, 'Document' FROM projects WHERE name = 'CASES'"
+                    " UNION ALL SELECT project_id, 2, 2, 'Folder' FROM projects WHERE name = 'CASES';"
+                    "INSERT INTO pages(project_id, seq, image_key, bndry_level, image_file) " +
+                    page(1, 2) + " UNION ALL " + page(2, 0) + " UNION ALL " + page(3, 1) + ";"
+                    "INSERT INTO user_projects(user_id, project_id, security)"
+                    " SELECT 'ADMIN', project_id, 255 FROM projects WHERE name = 'CASES';"),
+              "");
+    auto engine = Open(error);
+    ASSERT_TRUE(engine) << error;
+    ConnectionState state;
+    ASSERT_EQ(engine->Execute(state, "TALQRequiredLogin,ADMIN,ADMIN,,DOM,1,8.6,1").substr(0, 1), "1");
+    EXPECT_EQ(engine->Execute(state, "TALQGetProjectInfo,ADMIN,ADMIN,CASES").rfind("2", 0), 0u);
+    EXPECT_EQ(engine->Execute(state, "TALQFindKey,ADMIN,ADMIN,CASES,CAS0000003"), "4,CAS0000003");
+    EXPECT_EQ(engine->Execute(state, "TALQNextKey,ADMIN,ADMIN,CASES,CAS0000001,1"), "CAS0000003");
+}
+
+// Fills the root page of the named table or index with bytes no b-tree has.
+void Damage(const std::string& dbPath, const std::string& name) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(dbPath.c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(db, "SELECT rootpage, (SELECT page_size FROM pragma_page_size) "
+                           "FROM sqlite_master WHERE name = ?",
+                       -1, &s, nullptr);
+    sqlite3_bind_text(s, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+    ASSERT_EQ(sqlite3_step(s), SQLITE_ROW) << name;
+    const std::int64_t root = sqlite3_column_int64(s, 0), size = sqlite3_column_int64(s, 1);
+    sqlite3_finalize(s);
+    // Everything in the file first, so that what is overwritten stays so.
+    sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    const int fd = ::open(dbPath.c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    const std::string junk(static_cast<std::size_t>(size), '\xff');
+    ASSERT_EQ(::pwrite(fd, junk.data(), junk.size(), (root - 1) * size),
+              static_cast<ssize_t>(junk.size()));
+    ::close(fd);
+}
+
+TEST_F(Administration, ADamagedSystemDbIsRefusedAtOpenWithWhatToDo) {
+    Damage(sys_ + "/system.db", "pages_by_level");
+    // A log left beside it, as a restore over a crashed system leaves one.
+    std::ofstream(sys_ + "/system.db-wal") << std::string(4096, 'x');
+    std::string error;
+    EXPECT_FALSE(Open(error));
+    EXPECT_TRUE(Holds(error, "system.db is damaged (")) << error;
+    EXPECT_TRUE(Holds(error, "restore it from a backup")) << error;
+    EXPECT_TRUE(Holds(error, "system.db-wal")) << error;
+}
+
+TEST_F(Administration, AnIndexMissingRowsOfItsTableIsDamageFoundAtOpen) {
+    // As a file copied over a running system may leave it: sound b-trees,
+    // an index that no longer holds every row.
+    ASSERT_EQ(Shell("PRAGMA writable_schema = ON;"
+                    "UPDATE sqlite_master SET sql = 'CREATE INDEX pages_by_level ON pages(project_id,"
+                    " bndry_level, seq) WHERE seq < 10' WHERE name = 'pages_by_level';"),
+              "");
+    std::string error;
+    EXPECT_FALSE(Open(error));
+    EXPECT_TRUE(Holds(error, "system.db is damaged (")) << error;
+}
+
+TEST_F(Administration, DamageFoundWhileServingStopsEverySaveAndSaysSo) {
+    std::string error;
+    auto engine = Open(error);
+    ASSERT_TRUE(engine) << error;
+    // Its next connection reads the file as it is now.
+    engine->Db().ReleaseThreadConnection();
+    Damage(sys_ + "/system.db", "sqlite_autoindex_pages_2");
+    ConnectionState state;
+    ASSERT_EQ(engine->Execute(state, "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1").substr(0, 1),
+              "1");
+    const std::string found = engine->Execute(state, "TALQFindKey,ADMIN,SECRET,Demo Project,K00007");
+    EXPECT_EQ(found.rfind("ERROR", 0), 0u) << found;
+    const std::string save = engine->Execute(state, "TALQAddTag,ADMIN,SECRET,Demo Project,Fresh");
+    EXPECT_TRUE(Holds(save, docserver::kSystemDamaged)) << save;
+    engine.reset();
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM tags WHERE name = 'Fresh'"), 0);
+}
+
+TEST_F(Administration, AFailedLoginIsLoggedAsRefusedAndARefusalWithItsReason) {
+    const std::string errors = dir_.Path() + "/errors";
+    auto server = testsupport::ServerTellingInto(sys_, errors, {"--log"});
+    ASSERT_TRUE(server && server->Port() > 0);
+    {
+        testsupport::RawClient client(server->Port());
+        EXPECT_FALSE(client.LogIn("ADMIN", "wrong"));
+        ASSERT_TRUE(client.LogIn("ADMIN", "SECRET"));
+        EXPECT_EQ(client.Send("TALQGetProjectInfo,ADMIN,SECRET,Nowhere").rfind("ERROR", 0), 0u);
+    }
+    server->Stop(SIGTERM);
+    std::ifstream in(errors);
+    const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(Holds(log, "TALQRequiredLogin,ADMIN -> 1 bytes (login refused: unknown user, "
+                           "wrong password or user disabled)"))
+        << log;
+    EXPECT_TRUE(Holds(log, "(ERROR: Invalid Project Nowhere)")) << log;
+}
+
+}  // namespace
