@@ -211,10 +211,17 @@ void frmView::picImage_MouseDown(int Button, int, int x, int y) {
     mouse.LastMouseY = y;
     mouse.MouseTrack = static_cast<std::int16_t>(tool);
     for (const HeldMouseEvent& e : held) {
-        if (e.release) {
-            picImage_MouseUp(Button, 0, e.x, e.y);
-        } else {
+        if (!e.release) {
             picImage_MouseMove(Button, 0, e.x, e.y);
+            continue;
+        }
+        picImage_MouseUp(Button, 0, e.x, e.y);
+        // The button is up: a drag the release could not end ends here, its
+        // feedback with it, or the tool would wait for a release to come.
+        if (mouse.MouseTrack != 0 || mouse.tool) {
+            mouse.tool.reset();
+            mouse.MouseTrack = 0;
+            RedisplayImage();
         }
     }
 }
