@@ -293,7 +293,9 @@ TEST_F(FrmViewDemoTest, PageTakenDuringAServerRestartIsReadOnlyBeforeTheReviewer
     EXPECT_TRUE(testsupport::WaitUntil(readOnly)) << Status();
     EXPECT_EQ(window->page.g_PageReadOnly, 1);
 
-    // A drawing begun before the window had its turn never starts.
+    // A drawing begun before the window had its turn never starts, and says
+    // why.
+    EXPECT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();
     other.RemovePageLock(key);
     ASSERT_TRUE(window->DisplayImage(key)) << Status();
     ASSERT_NO_FATAL_FAILURE(RestartServer());
@@ -304,7 +306,8 @@ TEST_F(FrmViewDemoTest, PageTakenDuringAServerRestartIsReadOnlyBeforeTheReviewer
     EXPECT_EQ(window->mouse.MouseTrack, 0);
     window->picImage_MouseUp(1, 0, 150 * 15, 150 * 15);
     EXPECT_TRUE(readOnly()) << Status();
-    EXPECT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();
+    EXPECT_EQ(prompts.Messages(),
+              std::vector<std::string>{"Unable to Lock Page\nPage Locked by reviewer"});
 }
 
 // An idle connection tells nothing of a restart, and a drawing sends no
@@ -325,6 +328,8 @@ TEST_F(FrmViewDemoTest, PageTakenDuringARestartIsReadOnlyBeforeADrawingThoughNoR
     window->picImage_MouseDown(1, 0, 50 * 15, 50 * 15);
     EXPECT_EQ(window->mouse.MouseTrack, 0);
     EXPECT_TRUE(readOnly()) << Status();
+    EXPECT_EQ(prompts.Messages(),
+              std::vector<std::string>{"Unable to Lock Page\nPage Locked by reviewer"});
 
     // Nobody took it: the lock is taken again and the drawing begins.
     other.RemovePageLock(key);
@@ -337,7 +342,7 @@ TEST_F(FrmViewDemoTest, PageTakenDuringARestartIsReadOnlyBeforeADrawingThoughNoR
     const int highlights = window->pageAnnotations[kHighlight].count;
     window->picImage_MouseUp(1, 0, 150 * 15, 150 * 15);
     EXPECT_EQ(window->pageAnnotations[kHighlight].count, highlights + 1) << "saved";
-    EXPECT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();
+    EXPECT_EQ(prompts.Messages().size(), 1U);
 }
 
 // Through the library no connection ends when another process takes the
@@ -361,7 +366,8 @@ TEST_F(FrmViewDemoTest, PageTakenFromALocalSessionIsReadOnlyBeforeADrawing) {
     window->picImage_MouseDown(1, 0, 50 * 15, 50 * 15);
     EXPECT_EQ(window->mouse.MouseTrack, 0);
     EXPECT_EQ(Status().rfind(key + " [READ ONLY]", 0), 0U) << Status();
-    EXPECT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();
+    EXPECT_EQ(prompts.Messages(),
+              std::vector<std::string>{"Unable to Lock Page\nPage Locked by reviewer"});
 }
 
 TEST_F(FrmViewDemoTest, RestrictedPageShowsReadOnlyWithoutLockOrOriginal) {

@@ -5,6 +5,13 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <tuple>
 
 #include <memory>
 #include <mutex>
@@ -12,11 +19,13 @@
 #include <string>
 
 #include "annotations/annotation_edit.h"
+#include "annotations/widgets/note_dialogs.h"
 #include "platform/rounding.h"
 #include "platform/wire_separators.h"
 #include "server/fake_server.h"
 #include "server/request_frame.h"
 #include "server/talq_client_api.h"
+#include "support/scripted_dialog.h"
 #include "support/test_images.h"
 #include "viewer/fake_server_window.h"
 #include "viewer/widgets/viewer_session.h"
@@ -55,7 +64,19 @@ class FrmViewLostReply : public testsupport::FakeServerWindow {
         } else if (is("TALQGetWordList")) {
             a.payload = "0,0,0,0,";
         } else if (is("TALQGetAnnotations")) {
-            a.payload = std::string(1, wire::kSectionSep);
+            a.payload.clear();
+            for (std::size_t i = 0; i < stored_.size(); ++i)
+                a.payload += (i == 0 ? "" : std::string(1, wire::kSectionSep)) + stored_[i];
+        } else if (is("TALQPutAnnotations")) {
+            // TALQPutAnnotations,user,password,project,key,kind,list
+            std::size_t at = 0;
+            for (int i = 0; i < 5; ++i) at = command.find(',', at) + 1;
+            const std::size_t end = command.find(',', at);
+            const int kind = std::stoi(command.substr(at, end - at));
+            std::string list = command.substr(end + 1);
+            std::replace(list.begin(), list.end(), wire::kCommaSub, ',');
+            stored_[static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(kind)))] = list;
+            a.payload = "1";
         } else if (is("TALQNextKey") && loseNextKey_) {
             a.silent = true;
             a.closeAfter = true;
@@ -71,6 +92,30 @@ class FrmViewLostReply : public testsupport::FakeServerWindow {
         std::lock_guard<std::mutex> lock(mutex_);
         change();
     }
+    // A flick of the mouse: its moves and release are queued behind the
+    // press before the press is handled, so that a mouse-down waiting on the
+    // server finds them already there.
+    void QuickDrag(int tool, const std::vector<QPoint>& path) {
+        window->project.RedactMode = static_cast<std::int16_t>(tool);
+        QWidget* pane = window->ui.picImage;
+        auto post = [&](QEvent::Type type, QPoint at, Qt::MouseButton button,
+                        Qt::MouseButtons buttons) {
+            QCoreApplication::postEvent(
+                pane, new QMouseEvent(type, QPointF(at), QPointF(pane->mapToGlobal(at)), button,
+                                      buttons, Qt::NoModifier));
+        };
+        for (std::size_t i = 1; i < path.size(); ++i)
+            post(QEvent::MouseMove, path[i], Qt::NoButton, Qt::LeftButton);
+        post(QEvent::MouseButtonRelease, path.back(), Qt::LeftButton, Qt::NoButton);
+        window->picImage_MouseDown(1, 0, path.front().x() * 15, path.front().y() * 15);
+        QApplication::processEvents();
+    }
+    int Puts() {
+        int n = 0;
+        for (const testsupport::FakeCommand& c : server_.Commands())
+            n += c.command.rfind("TALQPutAnnotations", 0) == 0 ? 1 : 0;
+        return n;
+    }
     void StartHighlight() {
         window->project.RedactMode = annotations::kToolHighlight;
         window->picImage_MouseDown(1, 0, 50 * 15, 50 * 15);
@@ -81,7 +126,74 @@ class FrmViewLostReply : public testsupport::FakeServerWindow {
     std::string lockReply_ = "OK";
     bool cutImage_ = false;
     bool loseNextKey_ = false;
+    std::array<std::string, 7> stored_;  // one list per kind, by bit
 };
+
+// A flick of the mouse after a server restart: its moves and release come
+// while the mouse-down logs in again. The drawing is made as drawn, stored
+// once, and the tool works for the next one.
+TEST_F(FrmViewLostReply, AQuickDragAfterARestartIsDrawnAndStoredAndTheToolIsNotStuck) {
+    talq::DialogFactory<annotations::frmAnnot>::Scoped notes(
+        testsupport::ScriptedMaker<annotations::frmAnnot>([](annotations::frmAnnot& d) {
+            d.Text1->setPlainText("quick");
+            d.cmdOK_Click();
+        }));
+    const std::vector<QPoint> path{{40, 40}, {60, 55}, {80, 70}, {100, 85}};
+    for (const auto& [tool, kind] : {std::pair{annotations::kToolHighlight, kHighlight},
+                                     {annotations::kToolMarkup, kMarkup},
+                                     {annotations::kToolSticky, kStickyNote}}) {
+        SCOPED_TRACE(tool);
+        Serve([&] { stored_ = {}; });
+        ASSERT_TRUE(window->DisplayImage("K1")) << Status();
+        const int puts = Puts();
+        const int connections = server_.Connections();
+        server_.DropConnections();
+        QuickDrag(tool, path);
+        EXPECT_EQ(server_.Connections(), connections + 1) << "logged in again";
+        EXPECT_EQ(Puts(), puts + 1);
+        ASSERT_EQ(window->pageAnnotations[kind].count, 1);
+        EXPECT_EQ(window->mouse.MouseTrack, 0);
+        EXPECT_FALSE(window->mouse.tool);
+
+        // The same drag on a standing connection makes the same mark, each
+        // point and the typed text alike.
+        QuickDrag(tool, path);
+        EXPECT_EQ(Puts(), puts + 2);
+        ASSERT_EQ(window->pageAnnotations[kind].count, 2) << "the tool works";
+        const AnnotationRec& first = window->pageAnnotations[kind].list[0];
+        const AnnotationRec& second = window->pageAnnotations[kind].list[1];
+        EXPECT_EQ(std::tie(first.Left, first.Top, first.Right, first.Bottom, first.Text),
+                  std::tie(second.Left, second.Top, second.Right, second.Bottom, second.Text));
+    }
+    EXPECT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();
+}
+
+// Another took the page while the link was down: the reviewer's drawing is
+// not made, nothing of it shows, and why is told once.
+TEST_F(FrmViewLostReply, ADrawingOnAPageTakenDuringAnOutageSaysWhyOnceAndShowsNothing) {
+    ASSERT_TRUE(window->DisplayImage("K1")) << Status();
+    const QImage before = window->ui.picImage2.Image();
+    const int puts = Puts();
+    server_.DropConnections();
+    Serve([&] { lockReply_ = "ERROR: Page Locked by editor"; });
+    const std::vector<QPoint> path{{40, 40}, {70, 60}, {100, 85}};
+    QuickDrag(annotations::kToolHighlight, path);
+    EXPECT_EQ(prompts.Messages(),
+              std::vector<std::string>{"Unable to Lock Page\nPage Locked by editor"});
+    EXPECT_EQ(Status(), "K1 [READ ONLY]");
+    EXPECT_EQ(window->mouse.MouseTrack, 0);
+    EXPECT_TRUE(window->ui.picImage2.Image() == before) << "nothing drawn";
+
+    QuickDrag(annotations::kToolMarkup, path);
+    EXPECT_EQ(prompts.Messages().size(), 1U) << "told once";
+    EXPECT_EQ(Puts(), puts);
+    EXPECT_TRUE(window->ui.picImage2.Image() == before);
+
+    // A page shown again starts afresh: a refusal there is its own.
+    ASSERT_TRUE(window->DisplayImage("K1")) << Status();
+    QuickDrag(annotations::kToolHighlight, path);
+    EXPECT_EQ(prompts.Messages().size(), 1U);
+}
 
 // The server restarted and its database is busy: the lock is neither had
 // nor refused, so the page is not read-only, and no drawing begins on it.

@@ -380,6 +380,8 @@ class frmView : public QMainWindow, private PrintHost {
     // read-only; a failure of the server's own (a busy or failed database)
     // is told with its reason, and is false; no answer is left to the save.
     bool FollowRefusal();
+    // Tells, once, why the page's lock was refused on a new connection.
+    void TellLockLost();
     // Tells, once, why the session's last request failed when the server
     // never answered or could not reach its system: a beep and one box,
     // `what` (when given) over the reason. False when there was nothing to

@@ -146,6 +146,7 @@ bool frmView::ShowPage(const std::string& key) {
     page.g_ValidImage = 0;
     page.fetchFailed = false;
     page.g_PageReadOnly = 0;
+    page.lockLostUntold.clear();
     page.g_PageRestricted = 0;
     for (KindList& k : pageAnnotations) k.count = 0;
     page.g_szWordList.clear();

@@ -3,6 +3,9 @@
 
 #include <QDate>
 
+#include <utility>
+#include <vector>
+
 #include "annotations/annotation_edit.h"
 #include "annotations/clip_rules.h"
 #include "annotations/widgets/note_dialogs.h"
@@ -22,6 +25,34 @@ struct DragEnd {
     std::int16_t& track;
     ~DragEnd() { track = 0; }
 };
+
+// Holds the pane's moves and release while a mouse-down waits on the server,
+// and stops holding however the handler ends.
+class HoldMouse {
+  public:
+    explicit HoldMouse(MouseDrawing& mouse) : mouse_(mouse) {
+        mouse_.holding = true;
+        mouse_.held.clear();
+    }
+    ~HoldMouse() { Take(); }
+    HoldMouse(const HoldMouse&) = delete;
+    HoldMouse& operator=(const HoldMouse&) = delete;
+    std::vector<HeldMouseEvent> Take() {
+        mouse_.holding = false;
+        return std::exchange(mouse_.held, {});
+    }
+
+  private:
+    MouseDrawing& mouse_;
+};
+
+// True when the event was held for a mouse-down still waiting.
+bool Held(MouseDrawing& mouse, bool release, int x, int y) {
+    if (!mouse.holding) return false;
+    // What comes after the release belongs to no drag of this mouse-down.
+    if (mouse.held.empty() || !mouse.held.back().release) mouse.held.push_back({release, x, y});
+    return true;
+}
 
 }  // namespace
 
@@ -74,7 +105,7 @@ bool frmView::MouseDragging() {
 
 bool frmView::PageTakesClicks() {
     ViewerSession& session = Session();
-    if (session.IsRequestInProcess()) {
+    if (session.IsRequestInProcess() || mouse.holding) {
         platform::Beep();
         return false;
     }
@@ -128,8 +159,26 @@ void frmView::picImage_MouseDown(int Button, int, int x, int y) {
         mouse.MouseTrack = 1;
         return;
     }
-    if (!PageLockKnown()) return;
-    if (page.g_PageReadOnly != 0) return;
+    // Knowing the lock may wait on the server, and a quick drag's moves and
+    // release come meanwhile: they are held, and followed once the drag
+    // begins, so that none acts on a drag half begun or is lost.
+    std::vector<HeldMouseEvent> held;
+    {
+        const PageMark mark = MarkPage();
+        HoldMouse hold(mouse);
+        const bool known = PageLockKnown();
+        held = hold.Take();
+        if (!known || unloaded_) return;
+        // The page or the tool changed meanwhile: the drag was not for this.
+        if (!SamePage(mark) || project.RedactMode != tool) {
+            platform::Beep();
+            return;
+        }
+    }
+    if (page.g_PageReadOnly != 0) {
+        TellLockLost();
+        return;
+    }
     if (Button == 2) {
         bool changed = false;
         ModifyAnnotations(p.imageX, p.imageY, changed);
@@ -161,17 +210,31 @@ void frmView::picImage_MouseDown(int Button, int, int x, int y) {
     mouse.LastMouseX = x;
     mouse.LastMouseY = y;
     mouse.MouseTrack = static_cast<std::int16_t>(tool);
+    for (const HeldMouseEvent& e : held) {
+        if (!e.release) {
+            picImage_MouseMove(Button, 0, e.x, e.y);
+            continue;
+        }
+        picImage_MouseUp(Button, 0, e.x, e.y);
+        // The button is up: a drag the release could not end ends here, its
+        // feedback with it, or the tool would wait for a release to come.
+        if (mouse.MouseTrack != 0 || mouse.tool) {
+            mouse.tool.reset();
+            mouse.MouseTrack = 0;
+            RedisplayImage();
+        }
+    }
 }
 
 void frmView::picImage_MouseMove(int, int, int x, int y) {
-    if (!MouseDragging()) return;
+    if (Held(mouse, false, x, y) || !MouseDragging()) return;
     mGdi32::ImageViewTransform t = PageTransform();
     mouse.tool->Move(PagePoint(x, y), ui.picImage2, t);
     ui.picImage->update();
 }
 
 void frmView::picImage_MouseUp(int, int, int x, int y) {
-    if (!MouseDragging()) return;
+    if (Held(mouse, true, x, y) || !MouseDragging()) return;
     DragEnd end{mouse.MouseTrack};
     std::unique_ptr<MouseTool> tool = std::move(mouse.tool);
     mGdi32::ImageViewTransform t = PageTransform();

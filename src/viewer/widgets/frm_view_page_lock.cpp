@@ -110,6 +110,9 @@ bool frmView::FollowRefusal() {
     if (TalqClientAPI::LockRefused(session.LastError())) {
         page.g_szLockedKey.clear();
         ShowReadOnly(true);
+        // Found with no request of the reviewer's: told when the reviewer
+        // next tries to change the page, which then does nothing.
+        page.lockLostUntold = TalqClientAPI::ServerReason(session.LastError());
         return true;
     }
     const std::string reason = TalqClientAPI::ServerReason(session.LastError());
@@ -122,6 +125,15 @@ bool frmView::FollowRefusal() {
     if (session.DisplayErrorMsgs())
         platform::MsgBox("Unable to Lock Page\n" + reason, platform::vbCritical, "Warning");
     return false;
+}
+
+void frmView::TellLockLost() {
+    const std::string reason = std::move(page.lockLostUntold);
+    page.lockLostUntold.clear();
+    if (reason.empty()) return;
+    platform::Beep();
+    if (Session().DisplayErrorMsgs())
+        platform::MsgBox("Unable to Lock Page\n" + reason, platform::vbCritical, "Warning");
 }
 
 }  // namespace viewer

@@ -22,6 +22,9 @@ struct PageOnDisplay {
     // The session's lock epoch when the page's lock was last known.
     std::uint64_t lockEpoch = 0;
     std::int32_t g_PageReadOnly = 0, g_PageRestricted = 0;
+    // Why the lock the page held was refused on a new connection, until the
+    // reviewer's next change of the page tells it.
+    std::string lockLostUntold;
     // The session's lock epoch when the lists on display were read.
     std::uint64_t listsEpoch = 0;
     std::string statusText;  // as last written
