@@ -21,6 +21,8 @@ const std::string kItemSep = "|";
 
 bool TalqClientAPI::ValidateSession(std::int16_t bits) {
     lastError_.clear();
+    // Every request starts here: one refused before it is sent lost nothing.
+    replyLost_ = false;
     const char* failure = nullptr;
     if (((bits & 1) != 0 || bits == 0) && connection_ == 0) {
         failure = "Invalid Session.";
