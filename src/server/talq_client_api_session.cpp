@@ -48,6 +48,7 @@ bool TalqClientAPI::RefuseBreakers(std::initializer_list<const std::string*> tex
     for (const std::string* text : texts) {
         if (HoldsFieldBreaker(*text)) {
             lastError_ = std::string("Invalid Character in ") + what;
+            replyLost_ = false;
             return true;
         }
     }

@@ -472,6 +472,8 @@ TEST(Transport, ACallRefusedBeforeSendingIsNoLostAnswer) {
         {"the page's lock gone with its connection",
          [&] { return api.PutAnnotationList("K1", 16, "", api.LockEpoch() + 1); }},
         {"a login again that is not wanted", [&] { return api.LogInAgain("PW"); }},
+        {"a file of a bad key", [&] { return !api.RetrieveFile("F", "K,1").empty(); }},
+        {"a batch page with no batch file", [&] { return api.WriteBatchPrintFilePage("P"); }},
         {"no project selected", [&] { return api.GetAllAnnotations("K1", lists); }, true},
     };
     std::string reply;
