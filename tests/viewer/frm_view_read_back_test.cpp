@@ -30,10 +30,10 @@ using testsupport::ScriptedMaker;
 // How the answer to the first put is lost, and what the server holds then.
 enum class Race {
     kNone,
-    kStoredThenOthers,          // stored, then the other's note after it
-    kOthersOnly,                // never stored; the other's note is
-    kStoredReadBackLost,        // as kStoredThenOthers, the read-back lost too
-    kOthersOnlyReadBackLost,    // as kOthersOnly, the read-back lost too
+    kStoredThenOthers,        // stored, then the other's note after it
+    kOthersOnly,              // never stored; the other's note is
+    kStoredReadBackLost,      // as kStoredThenOthers, the read-back lost too
+    kOthersOnlyReadBackLost,  // as kOthersOnly, the read-back lost too
 };
 
 AnnotationRec Note(int left, int top, const std::string& text) {
@@ -44,7 +44,7 @@ AnnotationRec Note(int left, int top, const std::string& text) {
     rec.Bottom = top + 50;
     rec.FontName = "Arial";
     rec.FontSize = 10;
-    rec.Stamp = "\x16" "editor\x16" "01/02/2026";
+    rec.Stamp = TalqClientAPI_Header::AnnotationStamp("", "editor", QDate(2026, 1, 2));
     rec.Text = text;
     return rec;
 }
