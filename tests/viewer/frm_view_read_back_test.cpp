@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,13 +28,11 @@ using annotations::frmAnnot;
 using testsupport::FakeAction;
 using testsupport::ScriptedMaker;
 
-// How the answer to the first put is lost, and what the server holds then.
-enum class Race {
-    kNone,
-    kStoredThenOthers,        // stored, then the other's note after it
-    kOthersOnly,              // never stored; the other's note is
-    kStoredReadBackLost,      // as kStoredThenOthers, the read-back lost too
-    kOthersOnlyReadBackLost,  // as kOthersOnly, the read-back lost too
+// The first put's answer is lost, and another reviewer's note stored with
+// it; the put itself stored or not, the read-back after it lost or not.
+struct Race {
+    bool stored;
+    bool readBackLost;
 };
 
 AnnotationRec Note(int left, int top, const std::string& text) {
@@ -90,17 +89,15 @@ class FrmViewReadBack : public testsupport::FakeServerWindow {
             const std::size_t end = command.find(',', at);
             const int kind = std::stoi(command.substr(at, end - at));
             const std::string list = command.substr(end + 1);
-            const Race race = race_;
-            race_ = Race::kNone;
-            if (race != Race::kOthersOnly && race != Race::kOthersOnlyReadBackLost)
-                lists_[kind] = list;
-            if (race == Race::kNone) {
+            const std::optional<Race> race = race_;
+            race_.reset();
+            if (!race || race->stored) lists_[kind] = list;
+            if (!race) {
                 a.payload = "1";
                 return a;
             }
             lists_[kind] = With(lists_[kind], Note(300, 300, "EDITOR RACE"));
-            if (race == Race::kStoredReadBackLost || race == Race::kOthersOnlyReadBackLost)
-                loseReads_ = 1;
+            loseReads_ = race->readBackLost ? 1 : 0;
             lose();
         } else {
             a.payload = "ERROR: Not Here";
@@ -160,7 +157,7 @@ class FrmViewReadBack : public testsupport::FakeServerWindow {
 
     std::string image_ = testsupport::PngBytes(600, 800);
     std::map<int, std::string> lists_;
-    Race race_ = Race::kNone;
+    std::optional<Race> race_;
     int loseReads_ = 0;
     int puts_ = 0;
 };
@@ -176,16 +173,15 @@ TEST_F(FrmViewReadBack, ALostAnswerIsJudgedByTheReviewersOwnChangeAndOkAgainStor
         int puts;          // puts in all, OK again included
     };
     const Outcome outcomes[] = {
-        {Race::kStoredThenOthers, "", 1},
-        {Race::kOthersOnly, "does not hold this change", 2},
-        {Race::kStoredReadBackLost, "could not be read back", 1},
-        {Race::kOthersOnlyReadBackLost, "could not be read back", 2},
+        {{true, false}, "", 1},
+        {{false, false}, "does not hold this change", 2},
+        {{true, true}, "could not be read back", 1},
+        {{false, true}, "could not be read back", 2},
     };
     for (const Act act : {Act::kNew, Act::kEdit, Act::kDelete}) {
         for (const Outcome& o : outcomes) {
-            const std::string what = std::to_string(static_cast<int>(act)) + "/" +
-                                     std::to_string(static_cast<int>(o.race));
-            SCOPED_TRACE(what);
+            SCOPED_TRACE(std::to_string(static_cast<int>(act)) + ": " + o.told +
+                         (o.race.stored ? ", stored" : ""));
             const AnnotationRec mine = Note(40, 40, "ADMIN NOTE");
             Serve([&] {
                 lists_.clear();
