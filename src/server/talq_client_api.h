@@ -43,7 +43,8 @@ class TalqClientAPI {
     const std::string& LastError() const { return lastError_; }
     // True when the last request failed after the whole of it had left over
     // TCP (its answer lost, cut off or never come): the server may have
-    // carried it out. Never so in local access, which cannot lose an answer.
+    // carried it out. Never so in local access, which cannot lose an answer,
+    // nor after a call refused before anything was sent.
     bool ReplyLost() const { return replyLost_; }
     // The server's reason of the database error it answered last, once: ""
     // when a message told it already or a request has succeeded since.

@@ -134,6 +134,7 @@ bool TalqClientAPI::OpenBatchPrintFile(const std::string& printer, const std::st
 bool TalqClientAPI::WriteBatchPrintFilePage(const std::string& line) {
     if (batchFileName_.empty()) {
         lastError_ = "Invalid Batch Print File";
+        replyLost_ = false;
         return false;
     }
     lastError_ = "Error Writing to Batch Print File";

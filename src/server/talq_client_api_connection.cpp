@@ -78,6 +78,7 @@ bool TalqClientAPI::OpenTalqConnection(std::int16_t accessMode, std::string doma
                                        std::int32_t localPortBase, std::int32_t networkCard,
                                        std::int32_t timeout) {
     CloseTalqConnection();
+    replyLost_ = false;
     // A close still waiting for a request lower on the stack cannot be
     // followed by a new session on the same object.
     if (closeDeferred_) {

@@ -19,6 +19,7 @@ bool TalqClientAPI::LoginRefused() const {
 }
 
 bool TalqClientAPI::LogInAgain(const std::string& password) {
+    replyLost_ = false;
     if (!LoginRefused()) {
         lastError_ = "User Not Logged In.";
         return false;

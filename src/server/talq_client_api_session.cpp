@@ -21,6 +21,8 @@ const std::string kItemSep = "|";
 
 bool TalqClientAPI::ValidateSession(std::int16_t bits) {
     lastError_.clear();
+    // Every request starts here: one refused before it is sent lost nothing.
+    replyLost_ = false;
     const char* failure = nullptr;
     if (((bits & 1) != 0 || bits == 0) && connection_ == 0) {
         failure = "Invalid Session.";
@@ -46,6 +48,7 @@ bool TalqClientAPI::RefuseBreakers(std::initializer_list<const std::string*> tex
     for (const std::string* text : texts) {
         if (HoldsFieldBreaker(*text)) {
             lastError_ = std::string("Invalid Character in ") + what;
+            replyLost_ = false;
             return true;
         }
     }

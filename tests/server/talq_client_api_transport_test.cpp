@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 
 #include "fake_server.h"
 #include "platform/clock.h"
@@ -446,6 +447,46 @@ TEST(Transport, AnAnswerIsLostOnlyForARequestThatWhollyLeft) {
     }
     EXPECT_FALSE(Peer::Send(api, "", reply));
     EXPECT_FALSE(api.ReplyLost()) << api.LastError();
+}
+
+// A call refused before it sends anything speaks of itself, not of the
+// request before it whose answer was lost: a read-back would judge a change
+// never sent.
+TEST(Transport, ACallRefusedBeforeSendingIsNoLostAnswer) {
+    FakeServer server(WithSession([](int, const std::string& command) {
+        FakeAction a;
+        a.payload = "ANSWER " + command;
+        a.closeAfter = a.silent = command == "SILENT";
+        return a;
+    }));
+    TalqClientAPI api;
+    ASSERT_TRUE(Open(api, server));
+    Peer::LogIn(api, "USER", "PW", "PROJ");
+    AnnotationTexts lists;
+    struct Case {
+        const char* what;
+        std::function<bool()> call;
+        bool closeProject = false;
+    } cases[] = {
+        {"a field breaker in the key", [&] { return api.PutAnnotationList("K,1", 16, "", {}); }},
+        {"the page's lock gone with its connection",
+         [&] { return api.PutAnnotationList("K1", 16, "", api.LockEpoch() + 1); }},
+        {"a login again that is not wanted", [&] { return api.LogInAgain("PW"); }},
+        {"a file of a bad key", [&] { return !api.RetrieveFile("F", "K,1").empty(); }},
+        {"a batch page with no batch file", [&] { return api.WriteBatchPrintFilePage("P"); }},
+        {"no project selected", [&] { return api.GetAllAnnotations("K1", lists); }, true},
+    };
+    std::string reply;
+    for (const Case& c : cases) {
+        FastClock fast;
+        if (c.closeProject) api.CloseProject();
+        EXPECT_FALSE(Peer::Send(api, "SILENT", reply)) << c.what;
+        ASSERT_TRUE(api.ReplyLost()) << c.what;
+        const std::size_t sent = server.Commands().size();
+        EXPECT_FALSE(c.call()) << c.what;
+        EXPECT_EQ(server.Commands().size(), sent) << c.what << ": nothing sent";
+        EXPECT_FALSE(api.ReplyLost()) << c.what << ": " << api.LastError();
+    }
 }
 
 TEST(Transport, ALoginLostWhileReconnectingLeavesTheRequestUnsent) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "platform/wire_separators.h"
 #include "server/fake_server.h"
@@ -32,7 +33,10 @@ inline std::string OneLevelProjectRecord() {
 
 class FakeServerWindow : public ::testing::Test {
   protected:
-    FakeServerWindow() : scoped_(prompts) {
+    // systemFlags: the server's answer to the system flags, 0x400 for page
+    // locking off.
+    explicit FakeServerWindow(std::string systemFlags = "0")
+        : systemFlags_(std::move(systemFlags)), scoped_(prompts) {
         platform::SetScreenTwipsPerPixelForTest({15.0, 15.0});
         window = std::make_unique<viewer::frmView>([this] {
             auto api = std::make_unique<TalqClientAPI>();
@@ -55,6 +59,7 @@ class FakeServerWindow : public ::testing::Test {
     virtual FakeAction Answer(const std::string& command) = 0;
     std::string Status() const { return window->ui.lblStatus->text().toStdString(); }
 
+    const std::string systemFlags_;
     ScopedUserStores stores_;
     ScopedTempDir tmp_;
     ScopedEnv tmpdir_{"TMPDIR", tmp_.Path()};
@@ -64,7 +69,7 @@ class FakeServerWindow : public ::testing::Test {
     FakeServer server_{[this](int, const std::string& command) {
         FakeAction a;
         for (const auto& [verb, reply] :
-             {std::pair<std::string, std::string>{"TALQGetSystemFlags", "0"},
+             {std::pair<std::string, std::string>{"TALQGetSystemFlags", systemFlags_},
               {"TALQGetExtSystemFlags", "0"},
               {"TALQGetVersion", "8.6.0"},
               {"TALQRequiredLogin", "1"},

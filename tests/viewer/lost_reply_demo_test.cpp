@@ -374,6 +374,16 @@ TEST_F(LostReplyDemoTest, AQuerySavedAsACollectionWhoseAnswerWasLostIsToldAsItIs
     EXPECT_EQ(prompts.Records().back().title, "Error Saving Query to Issue");
     EXPECT_NE(prompts.Messages().front().find("did not save"), std::string::npos) << Messages();
     EXPECT_NE(prompts.Messages().front().find('\n'), std::string::npos) << "no reason given";
+
+    // A name that differs only in case is saved to the tag the server has.
+    ASSERT_TRUE(other.NewTagDesc("Case Kept")) << other.LastError();
+    prompts.Clear();
+    prompts.QueueInput("CASE KEPT");
+    relay->LoseNext("TALQConvertQueryToIssue", Loss::kAfterTheServerReplies);
+    window->SaveQueryToIssue();
+    EXPECT_EQ(relay->Lost(), 3);
+    EXPECT_TRUE(prompts.Messages().empty()) << Messages();
+    for (const std::string& k : keys) EXPECT_TRUE(holds("Case Kept", k)) << k;
 }
 
 // A tag query whose answer the network lost says why, once, and leaves the

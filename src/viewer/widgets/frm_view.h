@@ -438,15 +438,16 @@ class frmView : public QMainWindow, private PrintHost {
     // is never sent.
     bool SaveChange(std::int32_t kind, const char* failure, const ListChange& change);
     // After a put whose answer was lost: reads the page's lists back and
-    // tells whether the server holds exactly the list sent. When they cannot
-    // be read, the save is kept unsettled (LostSave) and reason says so.
-    bool ReadBackLostSave(std::int32_t kind, const std::string& before, const std::string& sent,
+    // tells whether the server holds the change that made `sent` of `base`,
+    // whatever others stored beside it. When they cannot be read, the save
+    // is kept unsettled (LostSave) and reason says so.
+    bool ReadBackLostSave(std::int32_t kind, const KindList& base, const KindList& sent,
                           std::string& reason);
     // Settles an unsettled save against the lists just read. A retry of the
-    // edit that made it starts again from the list it first found (edited),
-    // so it replaces what it may have stored; false when it was stored and
-    // this is another edit, which then stores nothing, so that no change is
-    // made twice unseen.
+    // edit that made it starts again from the list as stored without it
+    // (edited), so it replaces what it stored and keeps what others stored;
+    // false when it was stored and this is another edit, which then stores
+    // nothing, so that no change is made twice unseen.
     bool SettleLostSave(std::int32_t kind, KindList& edited);
     // Takes the page's lock again (unless locking is off) and shows its
     // lists as stored; a page another connection holds is shown read-only.
@@ -494,13 +495,16 @@ class frmView : public QMainWindow, private PrintHost {
     };
     PageMark MarkPage() const { return {page.szCurrentKey, displayCount_}; }
     // A save whose answer was lost and whose lists could not be read back:
-    // the list it found and the lists it sent (one per try of the edit).
+    // per try of the edit, the list it was made over and the list it sent.
     struct LostSave {
+        struct Try {
+            KindList base;
+            KindList sent;
+        };
         PageMark page;
         std::int32_t kind;
         std::uint64_t edit;
-        std::string before;
-        std::vector<std::string> sent;
+        std::vector<Try> tries;
     };
     bool SamePage(const PageMark& m) const {
         return m.key == page.szCurrentKey && m.count == displayCount_;

@@ -6,6 +6,7 @@
 
 #include "annotations/annotation_edit.h"
 #include "annotations/clip_rules.h"
+#include "annotations/list_change.h"
 #include "annotations/widgets/note_dialogs.h"
 #include "foundation/widgets/common_dialogs.h"
 #include "foundation/widgets/dialog_factory.h"
@@ -126,18 +127,18 @@ bool frmView::SaveChange(std::int32_t kind, const char* failure, const ListChang
     for (int attempt = 0; attempt < 2 && !saved; ++attempt) {
         if (!RereadPageLists(reason)) break;
         KindList edited = ListOf(kind);
-        std::string stored;
-        TalqClientAPI_Header::BuildAnnotationList(edited.count, edited.list, stored);
         if (!SettleLostSave(kind, edited)) {
             refused = kEarlierStored;
             break;
         }
+        const KindList base = edited;
         refused = change(edited);
         if (!refused.empty()) break;
         std::string text;
         if (!annotations::BuildListForSave(edited.count, edited.list, text)) break;
-        // Nothing to write over what others may be storing this instant.
-        if (text == stored) {
+        // Nothing to write over what others may be storing this instant; a
+        // retry that only moves its mark behind another's stores nothing.
+        if (annotations::SameMarks(edited, ListOf(kind))) {
             saved = true;
             break;
         }
@@ -148,7 +149,7 @@ bool frmView::SaveChange(std::int32_t kind, const char* failure, const ListChang
         if (saved) {
             ListOf(kind) = std::move(edited);
         } else if (session.ReplyLost()) {
-            saved = ReadBackLostSave(kind, stored, text, reason);
+            saved = ReadBackLostSave(kind, base, edited, reason);
             break;
         } else if (session.LastError() != "Page Lock Lost") {
             reason = TalqClientAPI::ServerReason(session.LastError());
@@ -180,29 +181,26 @@ bool frmView::SaveChange(std::int32_t kind, const char* failure, const ListChang
     return false;
 }
 
-bool frmView::ReadBackLostSave(std::int32_t kind, const std::string& before,
-                               const std::string& sent, std::string& reason) {
+bool frmView::ReadBackLostSave(std::int32_t kind, const KindList& base, const KindList& sent,
+                               std::string& reason) {
     ViewerSession& session = Session();
     AnnotationTexts lists;
     // Read whether or not the page's lock came back with the connection.
     if (session.GetAllAnnotations(page.szCurrentKey, lists)) {
         TakePageLists(lists);
         RedisplayImage();
-        const KindList& now = ListOf(kind);
-        std::string stored;
-        TalqClientAPI_Header::BuildAnnotationList(now.count, now.list, stored);
-        // The whole list as sent, marks alike counted: stored exactly once.
-        if (stored == sent) return true;
+        // Another writer may have stored beside it before the read: only
+        // this change is judged, never the whole list.
+        if (annotations::HoldsChange(base, sent, ListOf(kind))) return true;
         lostSave_.reset();
         reason = kAnswerLostNotStored;
         return false;
     }
-    // A retry of the same edit keeps the list it first found: each lost
-    // save was made over that one.
+    // A retry of the same edit adds its try: any of them may have landed.
     if (!lostSave_ || lostSave_->edit != editSerial_ || lostSave_->kind != kind ||
         !SamePage(lostSave_->page))
-        lostSave_ = LostSave{MarkPage(), kind, editSerial_, before, {}};
-    lostSave_->sent.push_back(sent);
+        lostSave_ = LostSave{MarkPage(), kind, editSerial_, {}};
+    lostSave_->tries.push_back({base, sent});
     lastSaveUnknown_ = true;
     reason = kAnswerLostUnknown;
     const std::string why = TalqClientAPI::ServerReason(session.LastError());
@@ -213,21 +211,21 @@ bool frmView::ReadBackLostSave(std::int32_t kind, const std::string& before,
 bool frmView::SettleLostSave(std::int32_t kind, KindList& edited) {
     if (!lostSave_) return true;
     const LostSave& lost = *lostSave_;
-    bool landed = false;
+    std::optional<LostSave::Try> landed;
     if (SamePage(lost.page)) {
         const KindList& now = ListOf(lost.kind);
-        std::string held;
-        TalqClientAPI_Header::BuildAnnotationList(now.count, now.list, held);
-        for (const std::string& sent : lost.sent) landed = landed || held == sent;
+        // The latest try first: a later one was made over the list without
+        // the earlier.
+        for (auto t = lost.tries.rbegin(); t != lost.tries.rend() && !landed; ++t)
+            if (annotations::HoldsChange(t->base, t->sent, now)) landed = *t;
     }
     if (!landed || lost.edit != editSerial_ || lost.kind != kind) {
         lostSave_.reset();
         return !landed;
     }
-    // The edit that made it tries again over the list it first found, and
-    // so replaces what it stored: the same text once more writes nothing.
-    edited = {};
-    TalqClientAPI_Header::ParseKindList(lost.before, edited);
+    // The edit that made it tries again over the list as stored without it,
+    // others' marks kept: the same change once more writes nothing.
+    edited = annotations::WithoutChange(landed->base, landed->sent, edited);
     return true;
 }
 

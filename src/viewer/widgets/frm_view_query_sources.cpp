@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "foundation/fields.h"
+#include "foundation/text_match.h"
 #include "foundation/wait.h"
 #include "foundation/widgets/common_dialogs.h"
 #include "foundation/widgets/dialog_factory.h"
@@ -367,11 +368,20 @@ std::string frmView::ReadBackLostCollection(const std::string& name, const std::
     std::string pool;
     std::optional<bool> held;
     if (Session().ReadTagPool(pool)) {
-        bool listed = false;
-        for (std::int32_t i = 1, n = mVBUtil::CountFields(",", pool); i <= n && !listed; ++i)
-            listed = mVBUtil::GetField(",", pool, i) == name;
-        held = listed ? navigation::CollectionHoldsQuery(Session(), query.CurrentQuery, name)
-                      : std::optional<bool>(false);
+        // The server takes a name differing only in case for the tag it
+        // already has, and saves the query to that one.
+        std::string listed;
+        for (std::int32_t i = 1, n = mVBUtil::CountFields(",", pool); i <= n; ++i) {
+            const std::string tag = mVBUtil::GetField(",", pool, i);
+            if (tag == name) {
+                listed = tag;
+                break;
+            }
+            if (listed.empty() && mVBUtil::CompareTextNoCase(tag, name) == 0) listed = tag;
+        }
+        held = !listed.empty()
+                   ? navigation::CollectionHoldsQuery(Session(), query.CurrentQuery, listed)
+                   : std::optional<bool>(false);
     }
     if (!held)
         return "The connection was lost before the server answered, and whether the server "
