@@ -1,7 +1,6 @@
 // One action of the reviewer over a link that died without a close reaching
 // the viewer: its requests, reconnections and logins again included, give up
-// within one time-out in all; and a key lookup that got no answer is not a
-// missing key.
+// within one time-out in all.
 #include <gtest/gtest.h>
 
 #include <QEventLoop>
@@ -109,43 +108,6 @@ TEST_F(DeadLink, AnActionRunByADialogsEventLoopWaitsOnItsOwn) {
     EXPECT_GE(Seconds() - spent, kTimeout);
     EXPECT_FALSE(Peer::Send(api, "AFTER", reply));
     EXPECT_LE(Seconds() - spent, kTimeout + kSlack) << "the outer action is still spent";
-}
-
-// A lookup that got no answer says nothing about the key: the page may be
-// there.
-TEST(KeyLookup, AFailedRequestIsToldApartFromAMissingKey) {
-    struct Row {
-        const char* name;
-        std::string payload;
-        bool lost;
-        bool loggedIn;
-        int result;
-        bool failed;
-    };
-    const Row rows[] = {
-        {"found", "4,K1", false, true, 1, false},
-        {"near", "5,K2", false, true, 2, false},
-        {"missing", "0", false, true, 0, false},
-        {"server error", "ERROR: Database Error", false, true, 0, true},
-        {"connection closed", "", true, true, 0, true},
-        {"session refused", "4,K1", false, false, 0, true},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        FakeServer server([&row](int, const std::string& command) {
-            FakeAction a;
-            const bool lookup = command.rfind("TALQFindKey", 0) == 0;
-            a.payload = lookup ? row.payload : "0";
-            a.silent = a.closeAfter = lookup && row.lost;
-            return a;
-        });
-        TalqClientAPI api;
-        ASSERT_TRUE(api.OpenTalqConnection(0, "DOM", "127.0.0.1", server.Port(), 0, 0, kTimeout));
-        if (row.loggedIn) Peer::LogIn(api, "USER", "PW", "PROJ");
-        std::string found;
-        EXPECT_EQ(api.FindKey("K1", found), row.result);
-        EXPECT_EQ(api.KeyLookupFailed(), row.failed);
-    }
 }
 
 }  // namespace
