@@ -142,8 +142,9 @@ class TalqClientAPI {
     // ---- Key navigation and page requests (talq_client_api_navigation.cpp,
     //      talq_client_api_pages.cpp) ----
     std::int16_t FindKey(const std::string& key, std::string& foundKey);
-    // True when the last FindKey answered 0 because it got no answer (or the
-    // session refused it), not because the server knows no such key.
+    // True when the last FindKey answered 0 because its request failed (no
+    // answer, or the server's error) or the session refused it, not because
+    // the server knows no such key.
     bool KeyLookupFailed() const { return keyLookupFailed_; }
     bool NextKey(const std::string& key, std::int16_t& level, std::string& nextKey);
     bool PrevKey(const std::string& key, std::int16_t& level, std::string& prevKey);

@@ -223,7 +223,7 @@ TEST_F(PrintDriverTest, APageWhoseListsOrInfoCannotBeReadIsNotPrinted) {
     }
 }
 
-// The page may be there: a lookup without an answer is not an invalid key.
+// The page may be there: a lookup that failed is not an invalid key.
 TEST_F(PrintDriverTest, ARangeKeyWhoseLookupFailsSaysWhyAndIsAskedAgain) {
     host.session.lookupFailures["K0002"] = "No reply from the server within 30 seconds.";
     prompts.QueueInput("K0002");

@@ -210,7 +210,7 @@ void frmView::MiscTBar_Click(int Index) {
             DisplayImage(found);
         }
     } else if (sendable && session.KeyLookupFailed()) {
-        // The page may well be there: the lookup got no answer.
+        // The lookup failed: the page may well be there.
         if (!TellFailedRequest("Unable to Look Up ImageKey " + typed)) platform::Beep();
     } else {
         platform::Beep();

@@ -67,7 +67,7 @@ bool PrintDriver::AskRangeKey(const char* prompt, std::string& key) {
                 return true;
             }
         } else if (session.KeyLookupFailed()) {
-            // The page may well be there: the lookup got no answer.
+            // The lookup failed: the page may well be there.
             std::string why = session.TakeUntoldTransportError();
             if (why.empty()) why = session.TakeUntoldDatabaseError();
             if (why.empty()) why = TalqClientAPI::ServerReason(session.LastError());
