@@ -61,6 +61,24 @@ class TalqClientAPI {
     bool ReconnectIfClosed();
     std::int32_t timeout() const { return timeout_; }
     void timeout(std::int32_t seconds);
+    // One action of the reviewer (a page shown, a step, a key looked up): its
+    // requests, reconnections and logins again included, wait one time-out
+    // of silence in all; once that is spent the rest fail at once, their
+    // reason the one kept already (TakeUntoldTransportError). An action
+    // opened inside an open one joins it, unless an event loop started since
+    // (a dialog) runs it. A request outside any action is an action alone.
+    class Action {
+      public:
+        explicit Action(TalqClientAPI& api) : api_(api) { api_.BeginAction(); }
+        ~Action() { api_.EndAction(); }
+        Action(const Action&) = delete;
+        Action& operator=(const Action&) = delete;
+
+      private:
+        TalqClientAPI& api_;
+    };
+    void BeginAction();
+    void EndAction();
     bool IsRequestInProcess() const { return busyCount_ >= 1; }
     bool IsRemoteAccess() const { return remote_ > 0; }
     bool DisplayErrorMsgs() const { return displayErrorMsgs_; }
@@ -125,6 +143,10 @@ class TalqClientAPI {
     // ---- Key navigation and page requests (talq_client_api_navigation.cpp,
     //      talq_client_api_pages.cpp) ----
     std::int16_t FindKey(const std::string& key, std::string& foundKey);
+    // True when the last FindKey answered 0 because its request failed (no
+    // answer, or the server's error) or the session refused it, not because
+    // the server knows no such key.
+    bool KeyLookupFailed() const { return keyLookupFailed_; }
     bool NextKey(const std::string& key, std::int16_t& level, std::string& nextKey);
     bool PrevKey(const std::string& key, std::int16_t& level, std::string& prevKey);
     bool GetImagePageInfo(const std::string& key, std::int32_t& first, std::int32_t& second,
@@ -299,6 +321,9 @@ class TalqClientAPI {
     void DropSocket();
     void EnterNesting();
     void LeaveNesting();
+    // Seconds of silence the open action may still wait; below 0 once spent.
+    std::int32_t SilenceLeft() const;
+    void ChargeSilence(std::int64_t seconds);
     void FinishClose(bool keepError);
     void ShowError();
     // The text of a refused login: the server's reason follows when it gave
@@ -334,6 +359,13 @@ class TalqClientAPI {
     bool timedOut_ = false;  // the socket was dropped after a request timed out
     bool replyLost_ = false;
     bool hourglass_ = false;
+    // The open actions: one per event loop level that opened one.
+    struct ActionBudget {
+        int loopLevel = 0;
+        int depth = 0;
+        std::int64_t silentSeconds = 0;
+    };
+    std::vector<ActionBudget> actions_;
     std::int32_t connection_ = 0;
     std::int32_t systemFlags_ = 0;
     std::int32_t extSystemFlags_ = 0;
@@ -377,6 +409,7 @@ class TalqClientAPI {
     ProjectRecord record_;
     double scaleFactor_ = 1.0;
     bool placeholder_ = false;
+    bool keyLookupFailed_ = false;
 
     // Files, concept search and batch print state.
     std::int32_t ReadTagList(const char* verb, std::string& list, bool* read = nullptr);

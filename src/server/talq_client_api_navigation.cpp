@@ -26,10 +26,14 @@ int FindItem(const std::string& list, int count, Test test) {
 
 std::int16_t TalqClientAPI::FindKey(const std::string& key, std::string& foundKey) {
     foundKey.clear();
+    keyLookupFailed_ = true;
     if (!ValidateSession(15)) return 0;
+    keyLookupFailed_ = false;
+    // A key that would break the command's fields names no page.
     if (RefuseBreakers({&key}, "Image Key")) return 0;
     std::string reply;
-    if (!Request("TALQFindKey," + CommandPrefix() + "," + key, reply)) return 0;
+    keyLookupFailed_ = !Request("TALQFindKey," + CommandPrefix() + "," + key, reply);
+    if (keyLookupFailed_) return 0;
     std::int32_t status = talqnumber::Long(mVBUtil::GetField(",", reply, 1));
     foundKey = mVBUtil::GetField(",", reply, 2);
     if (status == 4) return 1;

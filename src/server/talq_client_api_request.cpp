@@ -1,5 +1,6 @@
 #include <QCursor>
 #include <QGuiApplication>
+#include <QThread>
 
 #include <algorithm>
 
@@ -54,6 +55,28 @@ void TalqClientAPI::LeaveNesting() {
         if (HasScreen()) QGuiApplication::restoreOverrideCursor();
     }
     if (requestNestingCount_ == 0 && closeDeferred_) FinishClose(true);
+}
+
+void TalqClientAPI::BeginAction() {
+    // A dialog's event loop may run another action of the reviewer: it waits
+    // on its own, not on what the action under the dialog spent.
+    const int level = QThread::currentThread()->loopLevel();
+    if (actions_.empty() || actions_.back().loopLevel < level) actions_.push_back({level});
+    ++actions_.back().depth;
+}
+
+void TalqClientAPI::EndAction() {
+    if (actions_.empty()) return;
+    if (--actions_.back().depth == 0) actions_.pop_back();
+}
+
+std::int32_t TalqClientAPI::SilenceLeft() const {
+    const std::int64_t spent = actions_.empty() ? 0 : actions_.back().silentSeconds;
+    return static_cast<std::int32_t>(std::max<std::int64_t>(timeout_ - spent, -1));
+}
+
+void TalqClientAPI::ChargeSilence(std::int64_t seconds) {
+    if (!actions_.empty() && seconds > 0) actions_.back().silentSeconds += seconds;
 }
 
 void TalqClientAPI::DropSocket() {
@@ -119,6 +142,7 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
         lastError_ = "Aborted";
         return false;
     }
+    Action action(*this);
     EnterNesting();
     struct Leave {
         TalqClientAPI* api;
@@ -149,11 +173,19 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
         // lost connection fails the request and nothing is sent again.
         auto retry = [&]() {
             DropSocket();
-            if (++retries == 1 && !allowNested && ReconnectSession()) return true;
+            if (++retries == 1 && !allowNested && SilenceLeft() >= 0 && ReconnectSession())
+                return true;
             lastError_ = "Unable to Send Data Request";
             return false;
         };
+        platform::Clock& clock = platform::CurrentClock();
         for (;;) {
+            // The action waited its time-out on this link already: it is not
+            // asked again, nor connected to, until the reviewer acts anew.
+            if (SilenceLeft() < 0) {
+                lastError_ = "ERROR: Invalid Data Returned";
+                return false;
+            }
             // Between requests the server sends nothing: an idle socket with
             // something to read was closed or broken by the server.
             if (socketConnected_ != 0 && retries == 0 &&
@@ -194,15 +226,19 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
             // No yield before the send: the reply wait yields at once when
             // nothing has come, and an idle yield would add its sleep to
             // every request.
+            const std::int64_t sendStart = clock.MonotonicMs();
             if (socket_->SendData(frame) < 0) {
+                // A send that never went waited on a link that took nothing.
+                ChargeSilence((clock.MonotonicMs() - sendStart) / 1000);
                 LinkFailed(socket_->Failure);
                 if (retry()) continue;
                 return false;
             }
 
-            platform::Clock& clock = platform::CurrentClock();
             std::string remembered = clock.TimeText();
             int count = 0;
+            // Silence spent by earlier requests of the action shortens this wait.
+            const int limit = SilenceLeft();
             bool dropped = false;
             for (;;) {
                 int polled = socket_->QueryData();
@@ -228,7 +264,7 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
                     remembered = now;
                     ++count;
                 }
-                if (count > timeout_ || abortRequested_ > 0) {
+                if (count > limit || abortRequested_ > 0) {
                     if (abortRequested_ == 0)
                         LinkFailed("No reply from the server within " + std::to_string(timeout_) +
                                    " seconds.");
@@ -239,6 +275,9 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
                     break;
                 }
             }
+            // Only the silence since the last piece of the reply counts: a
+            // slow reply that keeps coming is a live link.
+            ChargeSilence(count);
             if (!dropped && (sessionClosed_ != 0 || connectionClosing_ != 0)) {
                 if (requestNestingCount_ <= 1) connectionClosing_ = 0;
                 lastError_ = "Process Aborted";
@@ -310,6 +349,7 @@ bool TalqClientAPI::ReconnectIfClosed() {
     } else if (!LocalConnectionEnded()) {
         return true;
     }
+    Action action(*this);
     EnterNesting();
     struct Leave {
         TalqClientAPI* api;
@@ -379,6 +419,10 @@ bool TalqClientAPI::ConnectSocket() {
 
 bool TalqClientAPI::ReconnectSession() {
     if (connection_ == 0) return false;
+    if (SilenceLeft() < 0) {
+        lastError_ = "Could Not ReConnect Socket";
+        return false;
+    }
     if (!(remote_ > 0 ? ConnectSocket() : ReopenLocal())) {
         lastError_ = "Could Not ReConnect Socket";
         return false;

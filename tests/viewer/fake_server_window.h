@@ -66,8 +66,12 @@ class FakeServerWindow : public ::testing::Test {
     platform::ScriptedPrompts prompts;
     platform::ScopedPrompts scoped_;
     std::mutex mutex_;
+    // Under mutex_: the login and the project go unanswered too, as through
+    // a link that died.
+    bool sessionUnanswered_ = false;
     FakeServer server_{[this](int, const std::string& command) {
         FakeAction a;
+        std::lock_guard<std::mutex> lock(mutex_);
         for (const auto& [verb, reply] :
              {std::pair<std::string, std::string>{"TALQGetSystemFlags", systemFlags_},
               {"TALQGetExtSystemFlags", "0"},
@@ -76,10 +80,10 @@ class FakeServerWindow : public ::testing::Test {
               {"TALQGetProjectInfo", OneLevelProjectRecord()}}) {
             if (command.rfind(verb, 0) == 0) {
                 a.payload = reply;
+                a.silent = sessionUnanswered_;
                 return a;
             }
         }
-        std::lock_guard<std::mutex> lock(mutex_);
         return Answer(command);
     }};
     TalqClientAPI* api_ = nullptr;

@@ -123,7 +123,20 @@ struct FakeViewerSession : viewer::ViewerSession {
         }
         return false;
     }
+    // Keys whose lookup gets no answer, with why.
+    std::map<std::string, std::string> lookupFailures;
+    bool keyLookupFailed = false;
+    std::string untoldTransportError;
+    bool KeyLookupFailed() override { return keyLookupFailed; }
+    std::string TakeUntoldTransportError() override {
+        return std::exchange(untoldTransportError, "");
+    }
     std::int16_t FindKey(const std::string& key, std::string& found) override {
+        keyLookupFailed = lookupFailures.count(key) != 0;
+        if (keyLookupFailed) {
+            untoldTransportError = lookupFailures[key];
+            return 0;
+        }
         if (std::find(pageKeys.begin(), pageKeys.end(), key) != pageKeys.end()) {
             found = key;
             return 1;

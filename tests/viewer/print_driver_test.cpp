@@ -223,6 +223,19 @@ TEST_F(PrintDriverTest, APageWhoseListsOrInfoCannotBeReadIsNotPrinted) {
     }
 }
 
+// The page may be there: a lookup that failed is not an invalid key.
+TEST_F(PrintDriverTest, ARangeKeyWhoseLookupFailsSaysWhyAndIsAskedAgain) {
+    host.session.lookupFailures["K0002"] = "No reply from the server within 30 seconds.";
+    prompts.QueueInput("K0002");
+    prompts.QueueInput("");
+    Local(2, 0);
+    driver.PrintSelection();
+    EXPECT_EQ(prompts.Messages(),
+              std::vector<std::string>{
+                  "Unable to Look Up ImageKey K0002\nNo reply from the server within 30 seconds."});
+    EXPECT_TRUE(Printer().images.empty());
+}
+
 TEST_F(PrintDriverTest, ANextKeyThatDoesNotSortAfterTheCurrentOneEndsTheWalk) {
     host.session.pageKeys = {"K0001", "K0002", "k0002", "K0003"};
     host.session.images["k0002"] = testsupport::PagePng();

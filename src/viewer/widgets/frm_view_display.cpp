@@ -90,6 +90,8 @@ bool frmView::FailPage(std::string& status, const char* mark) {
 }
 
 bool frmView::DisplayImage(const std::string& key) {
+    // On a dead link the page's many requests give up within one time-out.
+    ViewerSession::Action action(Session());
     // Only this display's own failures are told at its end.
     Session().TakeUntoldTransportError();
     const bool shown = ShowPage(key);

@@ -70,6 +70,8 @@ void frmView::NavTBar_Click(int Index) {
         mnu_project_Click();
         return;
     }
+    // The step and the page it shows give up within one time-out in all.
+    ViewerSession::Action action(session);
     // Only this move's own failures are told.
     session.TakeUntoldTransportError();
     if (page.szCurrentKey.empty()) {
@@ -189,10 +191,13 @@ void frmView::MiscTBar_Click(int Index) {
     if (Index != 0) return;
     const std::string typed = platform::InputBox("Enter ImageKey", " ", page.szCurrentKey);
     if (typed.empty()) return;
+    ViewerSession& session = Session();
+    ViewerSession::Action action(session);
+    session.TakeUntoldTransportError();
     std::string found;
     // A key that would break the request line is never sent.
-    const std::int16_t answer =
-        modView::IsSendableKey(typed) ? Session().FindKey(typed, found) : std::int16_t{0};
+    const bool sendable = modView::IsSendableKey(typed);
+    const std::int16_t answer = sendable ? session.FindKey(typed, found) : std::int16_t{0};
     if (answer == 1) {
         docPosition.g_iDocPsn = 0;
         DisplayImage(typed);
@@ -204,6 +209,9 @@ void frmView::MiscTBar_Click(int Index) {
             docPosition.g_iDocPsn = 0;
             DisplayImage(found);
         }
+    } else if (sendable && session.KeyLookupFailed()) {
+        // The lookup failed: the page may well be there.
+        if (!TellFailedRequest("Unable to Look Up ImageKey " + typed)) platform::Beep();
     } else {
         platform::Beep();
         platform::MsgBox(typed + " ImageKey not found.", platform::vbCritical, "Warning");

@@ -7,6 +7,8 @@
 #include <QSignalBlocker>
 #include <QToolButton>
 
+#include <optional>
+
 #include "foundation/fields.h"
 #include "foundation/number_text.h"
 #include "foundation/widgets/dialog_factory.h"
@@ -115,6 +117,7 @@ int frmView::QueryLevelIndex(std::int16_t level) {
 }
 
 bool frmView::ScrollQuery(std::int16_t direction, const char* failure) {
+    ViewerSession::Action action(Session());
     Session().TakeUntoldTransportError();
     // A failed read leaves the set on screen as it was: an empty list would
     // read as a query without pages.
@@ -147,6 +150,10 @@ void frmView::TBQuery_Click(int Index) {
     if (!Session().IsProjectValid()) return;
     const int row = ui.QueryList->currentRow();
     const int count = ui.QueryList->count();
+    // A query kept on the server gives up within one time-out in all; the
+    // print and quick scroll windows run actions of their own.
+    std::optional<ViewerSession::Action> action;
+    if (Index == 8 || Index == 9) action.emplace(Session());
     switch (Index) {
         case 0:
             if (row <= 0) {

@@ -13,6 +13,7 @@
 #include "platform/settings_store.h"
 #include "platform/text_codec.h"
 #include "printing/widgets/frm_prt_optn.h"
+#include "server/talq_client_api.h"
 #include "viewer/widgets/boundary_levels.h"
 #include "viewer/widgets/print_driver.h"
 
@@ -51,7 +52,9 @@ bool PrintDriver::AskRangeKey(const char* prompt, std::string& key) {
         const std::string answer = platform::InputBox(prompt, "Printing Range", key);
         if (answer.empty()) return false;
         std::string found;
-        const std::int16_t result = Session().FindKey(answer, found);
+        ViewerSession& session = Session();
+        session.TakeUntoldTransportError();
+        const std::int16_t result = session.FindKey(answer, found);
         if (result == 1) {
             key = found;
             return true;
@@ -63,6 +66,14 @@ bool PrintDriver::AskRangeKey(const char* prompt, std::string& key) {
                 key = found;
                 return true;
             }
+        } else if (session.KeyLookupFailed()) {
+            // The lookup failed: the page may well be there.
+            std::string why = session.TakeUntoldTransportError();
+            if (why.empty()) why = session.TakeUntoldDatabaseError();
+            if (why.empty()) why = TalqClientAPI::ServerReason(session.LastError());
+            platform::MsgBox(
+                "Unable to Look Up ImageKey " + answer + (why.empty() ? "" : "\n" + why),
+                platform::vbCritical, "Warning");
         } else {
             platform::MsgBox("Invalid Image Key", platform::vbCritical, "Warning");
         }

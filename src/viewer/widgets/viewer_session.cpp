@@ -19,6 +19,12 @@ TalqViewerSession::TalqViewerSession(QWidget* dialogParent)
 // Each need below answers as a session that never logged in when there is no
 // session object: nothing valid, every right withheld, every request failed.
 
+void ViewerSession::BeginAction() {
+    if (api_) api_->BeginAction();
+}
+void ViewerSession::EndAction() {
+    if (api_) api_->EndAction();
+}
 void ViewerSession::SetDisplayErrorMsgs(bool on) {
     if (!api_) return;
     api_->DisplayErrorMsgs(on);
@@ -91,6 +97,9 @@ std::int16_t ViewerSession::FindKey(const std::string& key, std::string& foundKe
         return 0;
     }
     return api_->FindKey(key, foundKey);
+}
+bool ViewerSession::KeyLookupFailed() {
+    return api_ && api_->KeyLookupFailed();
 }
 std::string ViewerSession::BndryIcons() {
     if (!api_) return {};

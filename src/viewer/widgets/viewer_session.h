@@ -42,6 +42,22 @@ class ViewerSession : public navigation::QueryApi,
     // valid when the session was made with one.
     TalqClientAPI& Api() { return *api_; }
 
+    // One action of the reviewer (a page shown, a step, a key looked up):
+    // while one lives, its requests, reconnections included, wait one
+    // time-out in all, and those after it was spent fail at once.
+    class Action {
+      public:
+        explicit Action(ViewerSession& session) : session_(session) { session_.BeginAction(); }
+        ~Action() { session_.EndAction(); }
+        Action(const Action&) = delete;
+        Action& operator=(const Action&) = delete;
+
+      private:
+        ViewerSession& session_;
+    };
+    virtual void BeginAction();
+    virtual void EndAction();
+
     virtual void SetDisplayErrorMsgs(bool on);
     virtual bool IsRequestInProcess();
     virtual bool IsUserValid();
@@ -62,6 +78,8 @@ class ViewerSession : public navigation::QueryApi,
     virtual bool PrevKey(const std::string& key, int& level, std::string& prevKey);
     // 0 not found, 1 found, 2 a near key found (in foundKey).
     virtual std::int16_t FindKey(const std::string& key, std::string& foundKey);
+    // The last FindKey's 0 came of a failed request, not of a missing key.
+    virtual bool KeyLookupFailed();
     virtual std::string BndryIcons();  // "|"-separated, in level order
     virtual std::string BackWardLink();
     // "|"-separated boundary levels of the selected project and their count.

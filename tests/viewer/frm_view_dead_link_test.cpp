@@ -1,0 +1,134 @@
+// The main window over a real session whose link dies without a close
+// reaching it: one click gives up within one time-out and says why once, and
+// a key lookup that got no answer is not told as a key not found.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include <mutex>
+#include <random>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/event_pump.h"
+#include "platform/wire_separators.h"
+#include "server/request_frame.h"
+#include "support/test_images.h"
+#include "viewer/fake_server_window.h"
+
+namespace {
+
+using testsupport::FakeAction;
+
+// The window opens with a time-out of 10 seconds.
+constexpr int kTimeout = 10;
+// Yields besides the wait's own seconds: the second it ends in, and those of
+// a connection made and dropped.
+constexpr int kSlack = 8;
+
+// A clock that moves one second on every yield of a wait.
+struct CountedSeconds {
+    platform::ManualClock clock;
+    platform::ScopedClock useClock{clock};
+    platform::CallbackEventPump pump{[this] { clock.AdvanceSeconds(1); }};
+    platform::ScopedEventPump usePump{pump};
+    int Seconds() const { return pump.Yields(); }
+};
+
+class FrmViewDeadLink : public testsupport::FakeServerWindow {
+  protected:
+    FrmViewDeadLink() {
+        window->show();
+        window->resize(900, 700);
+        QApplication::processEvents();
+        window->Form_Resize();
+    }
+
+    FakeAction Answer(const std::string& command) override {
+        FakeAction a;
+        auto is = [&](const char* verb) { return command.rfind(verb, 0) == 0; };
+        if (is("TALQNextKey")) {
+            a.payload = "K2";
+        } else if (dead_) {
+            a.silent = true;
+        } else if (is("TALQFindKey")) {
+            a.payload = findKey_.empty() ? "4," + command.substr(command.rfind(',') + 1) : findKey_;
+            a.silent = a.closeAfter = findKeyLost_;
+        } else if (is("TALQGetPageInfo")) {
+            a.payload = "0";
+        } else if (is("TALQSendClientImage")) {
+            a.payload = "1       " + image_;
+        } else if (is("TALQGetWordList")) {
+            a.payload = "0,0,0,0,";
+        } else if (is("TALQGetAnnotations")) {
+            a.payload = std::string(1, wire::kSectionSep);
+        } else {
+            a.payload = "OK";
+        }
+        return a;
+    }
+    template <class Change>
+    void Serve(Change change) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        change();
+    }
+
+    std::string image_ = testsupport::PngBytes(200, 300);
+    bool dead_ = false;
+    std::string findKey_;
+    bool findKeyLost_ = false;
+};
+
+// The next key came, then nothing on any connection: the page's requests
+// once waited a login again each, minutes in all.
+TEST_F(FrmViewDeadLink, ANextPageWhoseLinkDiesGivesUpWithinOneTimeOutAndSaysWhyOnce) {
+    ASSERT_TRUE(window->DisplayImage("K1")) << Status();
+    Serve([&] {
+        dead_ = true;
+        sessionUnanswered_ = true;
+    });
+    CountedSeconds counted;
+    window->NavTBar_Click(1);
+    EXPECT_GE(counted.Seconds(), kTimeout);
+    EXPECT_LE(counted.Seconds(), kTimeout + kSlack);
+    EXPECT_EQ(window->page.szCurrentKey, "K2");
+    EXPECT_EQ(Status(), "K2 [READ ONLY] *** Bad Image ***");
+    EXPECT_EQ(prompts.Messages(),
+              std::vector<std::string>{"No reply from the server within 10 seconds."});
+}
+
+TEST_F(FrmViewDeadLink, GoToAKeyWhoseLookupFailsSaysWhyNotThatTheKeyIsMissing) {
+    struct Row {
+        const char* name;
+        std::string findKey;
+        bool lost;
+        std::string message;
+    };
+    const Row rows[] = {
+        {"connection closed", "", true,
+         "Unable to Look Up ImageKey K7\n"
+         "No reply from the server: the server closed the connection."},
+        {"no reply", "", false,
+         "Unable to Look Up ImageKey K7\nNo reply from the server within 10 seconds."},
+        {"server error", "ERROR: Database Error", false,
+         "Unable to Look Up ImageKey K7\nDatabase Error"},
+        {"missing", "0", false, "K7 ImageKey not found."},
+    };
+    ASSERT_TRUE(window->DisplayImage("K1")) << Status();
+    CountedSeconds counted;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        prompts.Clear();
+        Serve([&] {
+            findKey_ = row.findKey;
+            findKeyLost_ = row.lost;
+            dead_ = row.findKey.empty() && !row.lost;
+        });
+        prompts.QueueInput("K7");
+        window->MiscTBar_Click(0);
+        EXPECT_EQ(prompts.Messages(), std::vector<std::string>{row.message});
+        EXPECT_EQ(window->page.szCurrentKey, "K1");
+    }
+}
+
+}  // namespace
