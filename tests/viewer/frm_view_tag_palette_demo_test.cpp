@@ -70,6 +70,9 @@ class FlakyTagApi : public annotations::TagApi {
         return false;
     }
     std::string LastError() override { return error_.empty() ? api_.LastError() : error_; }
+    std::string TakeUntoldTransportError() override {
+        return std::exchange(transport_, "") + api_.TakeUntoldTransportError();
+    }
 
   private:
     bool Reached() {
@@ -77,7 +80,7 @@ class FlakyTagApi : public annotations::TagApi {
         return !noServer;
     }
     annotations::TagApi& api_;
-    std::string error_;
+    std::string error_, transport_;
 };
 
 class TagPaletteDemoTest : public testsupport::DemoSuiteTest<TagPaletteDemoTest> {
@@ -293,8 +296,9 @@ TEST_F(TagPaletteDemoTest, APaletteSavedMeanwhileFromAnotherViewerIsNotWrittenOv
         EXPECT_EQ(Entries(d.List2), "Responsive") << "the stored palette less the reviewer's removal";
         EXPECT_EQ(prompts.Beeps(), 1);
         EXPECT_EQ(prompts.Messages(),
-                  std::vector<std::string>{"The tag palette was changed meanwhile. It now reads:\n"
-                                           "Responsive, New\n"
+                  std::vector<std::string>{"The tag palette was changed meanwhile.\n"
+                                           "Put on it: Responsive.\n"
+                                           "Taken off it: Hot.\n"
                                            "Taken off your list, no longer on the stored "
                                            "palette: Hot.\n"
                                            "Press All Done again to store yours over it."});
@@ -373,8 +377,9 @@ TEST_F(TagPaletteDemoTest, TheEditorStoresOnlyWhatItShowsOverAPaletteItRead) {
         EXPECT_NE(d.result(), QDialog::Accepted);
         EXPECT_EQ(prompts.Messages(),
                   std::vector<std::string>{
-                      "The tag palette was changed meanwhile. It now reads:\n"
-                      "Hot, PrivilegedX\n"
+                      "The tag palette was changed meanwhile.\n"
+                      "Put on it: PrivilegedX.\n"
+                      "Taken off it: Privileged.\n"
                       "Taken off your list, renamed or deleted meanwhile: Privileged. Choose "
                       "again from the available tags.\n"
                       "New meanwhile among the available tags: PrivilegedX.\n"
@@ -442,8 +447,8 @@ TEST_F(TagPaletteDemoTest, NothingUnchosenIsStoredAndNoRenameIsGuessed) {
         EXPECT_NE(d.result(), QDialog::Accepted);
         EXPECT_EQ(prompts.Messages(),
                   std::vector<std::string>{
-                      "The tag palette was changed meanwhile. It now reads:\n"
-                      "Hot, Alpha\n"
+                      "The tag palette was changed meanwhile.\n"
+                      "Taken off it: Exhibit 7.\n"
                       "Taken off your list, renamed or deleted meanwhile: Exhibit 7, Bravo. "
                       "Choose again from the available tags.\n"
                       "New meanwhile among the available tags: Bravo Counsel Only, Exhibit 7 "
@@ -465,8 +470,9 @@ TEST_F(TagPaletteDemoTest, NothingUnchosenIsStoredAndNoRenameIsGuessed) {
         EXPECT_NE(d.result(), QDialog::Accepted);
         EXPECT_EQ(prompts.Messages(),
                   std::vector<std::string>{
-                      "The tag palette was changed meanwhile. It now reads:\n"
-                      "Hot, Zulu\n"
+                      "The tag palette was changed meanwhile.\n"
+                      "Put on it: Zulu.\n"
+                      "Taken off it: Alpha.\n"
                       "Renamed or deleted meanwhile: Bravo Counsel Only.\n"
                       "Taken off your list, no longer on the stored palette: Alpha.\n"
                       "New meanwhile among the available tags: Zulu.\n"
