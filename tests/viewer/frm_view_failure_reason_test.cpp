@@ -19,6 +19,8 @@
 #include "annotations/annotation_edit.h"
 #include "annotations/widgets/tag_palette_rows.h"
 #include "navigation/widgets/search_dialogs.h"
+#include "platform/clock.h"
+#include "platform/event_pump.h"
 #include "platform/wire_separators.h"
 #include "server/fake_server.h"
 #include "server/talq_client_api_test_peer.h"
@@ -55,6 +57,8 @@ class FrmViewFailureReason : public testsupport::FakeServerWindow {
             a.payload = "1       " + image_;
         } else if (is("TALQGetWordList")) {
             a.payload = "0,0,0,0,";
+        } else if (is("TALQGetAnnotations") && stallLists_) {
+            a.silent = true;
         } else if (is("TALQGetAnnotations")) {
             a.payload = std::string(1, wire::kSectionSep);
         } else if (is("TALQGetTagPoolList") && losePool_) {
@@ -106,6 +110,7 @@ class FrmViewFailureReason : public testsupport::FakeServerWindow {
     std::string rotateReply_ = "OK";
     std::string pool_ = "Even,Hot";
     bool losePool_ = false;
+    bool stallLists_ = false;
 };
 
 // A tag query whose pool cannot be read says so and why, and offers no
@@ -188,6 +193,26 @@ TEST_F(FrmViewFailureReason, ChangesOverARefusedConnectionSayWhyAndShowNothingDo
     EXPECT_EQ(window->page.g_Rotation, rotation);
     EXPECT_EQ(window->page.g_ImgWidth, width);
     EXPECT_EQ(window->settings.g_StickyRotation, sticky);
+}
+
+// A save whose lists get no answer in time says so, not the session's
+// "Invalid Data Returned" nor nothing at all.
+TEST_F(FrmViewFailureReason, ASaveThatStallsTellsTheTimeOut) {
+    ASSERT_TRUE(window->DisplayImage("K1")) << Status();
+    Serve([&] { stallLists_ = true; });
+    platform::ManualClock clock;
+    platform::ScopedClock useClock(clock);
+    platform::CallbackEventPump pump([&] { clock.AdvanceSeconds(1); });
+    platform::ScopedEventPump usePump(pump);
+    window->project.RedactMode = annotations::kToolHighlight;
+    window->picImage_MouseDown(1, 0, 20 * 15, 20 * 15);
+    window->picImage_MouseMove(1, 0, 90 * 15, 60 * 15);
+    window->picImage_MouseUp(1, 0, 90 * 15, 60 * 15);
+    EXPECT_EQ(prompts.Messages(),
+              std::vector<std::string>{"Unable to Save Annotations\nNo reply from the server "
+                                       "within 10 seconds."});
+    EXPECT_EQ(prompts.Beeps(), 1);
+    EXPECT_EQ(window->pageAnnotations[kHighlight].count, 0);
 }
 
 // After a restart the page's lock is looked at before a turn: taken by

@@ -475,8 +475,10 @@ std::string frmTagPal::Describe(const RebasedPalette& rebased,
         lines.push_back("The tag palette was changed meanwhile.");
         if (const auto put = Missing(stored, before); !put.empty())
             lines.push_back("Put on it: " + Named(put) + ".");
-        if (const auto off = Missing(before, stored); !off.empty())
-            lines.push_back("Taken off it: " + Named(off) + ".");
+        // Names that went are told below; an entry off the stored palette
+        // is off the reviewer's list too.
+        const auto off = Missing(Missing(before, stored), rebased.collections.gone);
+        if (!off.empty()) lines.push_back("Taken off it, and so off your list: " + Named(off) + ".");
         if (Common(before, stored) != Common(stored, before))
             lines.push_back("Its order was changed.");
     } else if (!rebased.collections.gone.empty() || !rebased.gone.empty())
@@ -490,9 +492,6 @@ std::string frmTagPal::Describe(const RebasedPalette& rebased,
             others.push_back(name);
     if (!others.empty())
         lines.push_back("Renamed or deleted meanwhile: " + Named(others) + ".");
-    if (!rebased.unstored.empty())
-        lines.push_back("Taken off your list, no longer on the stored palette: " +
-                        Named(rebased.unstored) + ".");
     if (!rebased.collections.appeared.empty() && !lines.empty())
         lines.push_back("New meanwhile among the available tags: " +
                         Named(rebased.collections.appeared) + ".");
