@@ -94,11 +94,6 @@ class FrmViewFailureReason : public testsupport::FakeServerWindow {
     std::string Refused() const {
         return "The request could not be sent: " + std::string(std::strerror(ECONNREFUSED)) + ".";
     }
-    int PageLocksAsked() const {
-        int n = 0;
-        for (const auto& c : server_.Commands()) n += c.command.rfind("TALQSetPageLock", 0) == 0;
-        return n;
-    }
     bool Sent(const char* verb) const {
         for (const auto& c : server_.Commands())
             if (c.command.rfind(verb, 0) == 0) return true;
@@ -250,14 +245,6 @@ TEST_F(FrmViewFailureReason, ATurnOfAPageTakenByAnotherIsRefusedWithTheServersRe
     EXPECT_EQ(prompts.Messages().size(), 2U);
     EXPECT_EQ(window->page.g_Rotation, before);
     EXPECT_NE(Status().find("[READ ONLY]"), std::string::npos) << Status();
-
-    // Stored, a turn shows.
-    Serve([&] { rotateReply_ = "OK"; });
-    ASSERT_TRUE(window->DisplayImage("K3")) << Status();
-    window->Tbar_Click(8);
-    EXPECT_EQ(window->page.g_Rotation, 1);
-    EXPECT_EQ(window->settings.g_StickyRotation, 1);
-    EXPECT_EQ(prompts.Messages().size(), 2U);
 }
 
 }  // namespace

@@ -476,13 +476,12 @@ TEST_F(TagPaletteDemoTest, NothingUnchosenIsStoredAndNoRenameIsGuessed) {
         d.Cmd_Done_Click();
         EXPECT_NE(d.result(), QDialog::Accepted);
         EXPECT_EQ(prompts.Messages(),
-                  std::vector<std::string>{
-                      "The tag palette was changed meanwhile.\n"
-                      "Put on it: Zulu.\n"
-                      "Taken off it, and so off your list: Alpha.\n"
-                      "Renamed or deleted meanwhile: Bravo Counsel Only.\n"
-                      "New meanwhile among the available tags: Zulu.\n"
-                      "Press All Done again to store yours over it."});
+                  std::vector<std::string>{"The tag palette was changed meanwhile.\n"
+                                           "Put on it: Zulu.\n"
+                                           "Taken off it, and so off your list: Alpha.\n"
+                                           "Renamed or deleted meanwhile: Bravo Counsel Only.\n"
+                                           "New meanwhile among the available tags: Zulu.\n"
+                                           "Press All Done again to store yours over it."});
         EXPECT_EQ(Entries(d.List2), "Hot,Zulu");
         d.Cmd_Done_Click();
         EXPECT_EQ(d.result(), QDialog::Accepted);
@@ -647,7 +646,9 @@ TEST_F(TagPaletteDemoTest, APaletteChangedAmongManyLongCollectionsIsToldInAFewLi
         const std::string told = prompts.Messages().front();
         EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 3) << told;
         EXPECT_NE(told.find("Put on it: " + names[100] + ", "), std::string::npos) << told;
-        EXPECT_NE(told.find(" and 95 more.\nTaken off it, and so off your list: " + names[0] + ", "), std::string::npos)
+        EXPECT_NE(
+            told.find(" and 95 more.\nTaken off it, and so off your list: " + names[0] + ", "),
+            std::string::npos)
             << told;
         EXPECT_NE(told.find("\nPress All Done again to store yours over it."), std::string::npos)
             << told;

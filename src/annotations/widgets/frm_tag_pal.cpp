@@ -478,7 +478,8 @@ std::string frmTagPal::Describe(const RebasedPalette& rebased,
         // Names that went are told below; an entry off the stored palette
         // is off the reviewer's list too.
         const auto off = Missing(Missing(before, stored), rebased.collections.gone);
-        if (!off.empty()) lines.push_back("Taken off it, and so off your list: " + Named(off) + ".");
+        if (!off.empty())
+            lines.push_back("Taken off it, and so off your list: " + Named(off) + ".");
         if (Common(before, stored) != Common(stored, before))
             lines.push_back("Its order was changed.");
     } else if (!rebased.collections.gone.empty() || !rebased.gone.empty())
@@ -490,16 +491,16 @@ std::string frmTagPal::Describe(const RebasedPalette& rebased,
     for (const std::string& name : rebased.collections.gone)
         if (std::find(rebased.gone.begin(), rebased.gone.end(), name) == rebased.gone.end())
             others.push_back(name);
-    if (!others.empty())
-        lines.push_back("Renamed or deleted meanwhile: " + Named(others) + ".");
+    if (!others.empty()) lines.push_back("Renamed or deleted meanwhile: " + Named(others) + ".");
     if (!rebased.collections.appeared.empty() && !lines.empty())
-        lines.push_back("New meanwhile among the available tags: " +
-                        Named(rebased.collections.appeared) + ".");
+        lines.push_back(
+            "New meanwhile among the available tags: " + Named(rebased.collections.appeared) + ".");
     if (!rebased.collections.gone.empty() && !rebased.collections.appeared.empty() &&
         !rebased.added.empty())
-        lines.push_back("Renames meanwhile may have moved a name to another collection: check "
-                        "your additions " +
-                        Named(rebased.added) + ".");
+        lines.push_back(
+            "Renames meanwhile may have moved a name to another collection: check "
+            "your additions " +
+            Named(rebased.added) + ".");
     return Joined(lines, "\n");
 }
 

@@ -213,8 +213,8 @@ void frmView::RotateStep(int Index) {
     if (storing && page.g_PageReadOnly != 0) {
         // Taken by another while the connection was down.
         if (Session().DisplayErrorMsgs())
-            platform::BeepWarning(
-            TalqClientAPI::WithServerReason("Unable to set Rotate Flag", Session().LastError()));
+            platform::BeepWarning(TalqClientAPI::WithServerReason("Unable to set Rotate Flag",
+                                                                  Session().LastError()));
         return;
     }
     if (!ImgObj->RotateImage(right ? 1 : 3)) return;
