@@ -31,6 +31,9 @@ class TagApi {
     virtual bool PutTagPalette(const std::string& list) = 0;
     // Why the last request failed.
     virtual std::string LastError() = 0;
+    // Why the last request that got no answer failed (the connection lost
+    // or refused, no reply in time), once: "" when it was taken already.
+    virtual std::string TakeUntoldTransportError() = 0;
 };
 
 }  // namespace annotations

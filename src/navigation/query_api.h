@@ -17,9 +17,9 @@ class QueryApi {
     virtual std::string UserName() = 0;
     virtual std::string UserPswrd() = 0;
     virtual std::string ProjectName() = 0;
-    // The project's tag collections as a "," list in list; their count, 0
-    // when there are none or the request failed.
-    virtual std::int32_t GetTagList(std::string& list) = 0;
+    // The project's tag collections as a "," list in list, "" when there
+    // are none; false when the request failed.
+    virtual bool ReadTagPool(std::string& list) = 0;
 };
 
 // User, password and project joined by ",", read at the time of the request.

@@ -16,7 +16,7 @@ class TalqQueryApi : public QueryApi {
     std::string UserName() override { return api_.UserName(); }
     std::string UserPswrd() override { return api_.UserPswrd(); }
     std::string ProjectName() override { return api_.ProjectName(); }
-    std::int32_t GetTagList(std::string& list) override { return api_.GetTagList(list); }
+    bool ReadTagPool(std::string& list) override { return api_.ReadTagPool(list); }
 
   private:
     TalqClientAPI& api_;

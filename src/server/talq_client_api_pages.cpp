@@ -219,7 +219,8 @@ bool TalqClientAPI::SetImageRotation(const std::string& key, std::int32_t rotati
                 reply)) {
         return true;
     }
-    lastError_ = "Unable to set Rotate Flag";
+    // The server's refusal ("Page Locked by ...") is why, and stays with it.
+    lastError_ = WithServerReason("Unable to set Rotate Flag", lastError_);
     if (displayErrorMsgs_) {
         platform::Beep();
         ShowError();

@@ -20,7 +20,7 @@ class EngineQueryApi : public navigation::QueryApi {
     std::string UserName() override { return "ADMIN"; }
     std::string UserPswrd() override { return "SECRET"; }
     std::string ProjectName() override { return "Demo Project"; }
-    std::int32_t GetTagList(std::string& list) override { return TagListByRequest(*this, list); }
+    bool ReadTagPool(std::string& list) override { return TagPoolByRequest(*this, list); }
 
     int requests = 0;
     std::string lastCommand;

@@ -11,15 +11,14 @@
 namespace testsupport {
 
 // The tag pool through the pass-through request, as the session asks it.
-inline std::int32_t TagListByRequest(navigation::QueryApi& api, std::string& list) {
+inline bool TagPoolByRequest(navigation::QueryApi& api, std::string& list) {
     list.clear();
     std::string reply;
     if (!api.RemotePassThrough("TALQGetTagPoolList," + navigation::RequestPrefix(api), reply,
                                false))
-        return 0;
-    if (reply.empty() || reply == "NONE") return 0;
-    list = reply;
-    return static_cast<std::int32_t>(std::count(list.begin(), list.end(), ',') + 1);
+        return false;
+    if (reply != "NONE") list = reply;
+    return true;
 }
 
 class FakeQueryApi : public navigation::QueryApi {
@@ -43,7 +42,7 @@ class FakeQueryApi : public navigation::QueryApi {
     std::string UserName() override { return "ANN"; }
     std::string UserPswrd() override { return "pw"; }
     std::string ProjectName() override { return "Proj"; }
-    std::int32_t GetTagList(std::string& list) override { return TagListByRequest(*this, list); }
+    bool ReadTagPool(std::string& list) override { return TagPoolByRequest(*this, list); }
 
     std::vector<std::string> sent;
 

@@ -58,7 +58,10 @@ class EngineTreeHost : public navigation::ProjectTreeHost {
     std::string UserName() override { return "ADMIN"; }
     std::string UserPswrd() override { return "SECRET"; }
     std::string ProjectName() override { return "Big"; }
-    std::int32_t GetTagList(std::string&) override { return 0; }
+    bool ReadTagPool(std::string& list) override {
+        list.clear();
+        return true;
+    }
     bool IsRequestInProcess() override { return busy; }
     int BndryNbr() override { return 3; }
     std::string BndryLvls() override { return "3|2|1"; }

@@ -73,7 +73,7 @@ TEST_F(SelTagTest, DeselectingTheFirstLeavesTheRestAndDisablesTheLogic) {
     EXPECT_EQ(dialog_.SelectedCount, 1);
 }
 
-TEST_F(SelTagTest, CancelNothingChosenAndAnEmptyPool) {
+TEST_F(SelTagTest, CancelChoosesNothingAndOkWantsAChoice) {
     Open("P,Q");
     dialog_.cmdOK_Click();  // nothing selected: a beep, the dialog stays
     EXPECT_EQ(prompts_.Beeps(), 1);
@@ -81,15 +81,38 @@ TEST_F(SelTagTest, CancelNothingChosenAndAnEmptyPool) {
     dialog_.ClickEntry(0);
     dialog_.cmdCancel_Click();
     EXPECT_EQ(dialog_.SelectedCount, 0);
+}
 
-    frmSelTag empty;
-    testsupport::FakeQueryApi none;
-    none.Queue("ERROR", false);
-    empty.ClientAPI = &none;
-    empty.Load();
-    ASSERT_EQ(empty.List1->count(), 1);
-    EXPECT_EQ(empty.List1->item(0)->text(), QStringLiteral("No Issue Tags Defined"));
-    EXPECT_FALSE(empty.cmdOK->isEnabled());
+// A pool that could not be read is no empty pool: it offers nothing, not
+// even the empty pool's line, and is marked for the caller to tell why.
+TEST(SelTagPool, AFailedReadIsNotShownAsAnEmptyPool) {
+    platform::ScriptedPrompts prompts;
+    platform::ScopedPrompts scoped(prompts);
+    const struct {
+        const char* reply;
+        bool ok;
+        std::vector<std::string> entries;
+        bool unread;
+    } cases[] = {
+        {"NONE", true, {"No Issue Tags Defined"}, false},
+        {"ERROR: Invalid Data Returned", false, {}, true},
+        {"", false, {}, true},
+        {"P,Q", true, {"P", "Q"}, false},
+    };
+    for (const auto& c : cases) {
+        frmSelTag dialog;
+        testsupport::FakeQueryApi api;
+        api.Queue(c.reply, c.ok);
+        dialog.ClientAPI = &api;
+        dialog.Load();
+        std::vector<std::string> entries;
+        for (int i = 0; i < dialog.List1->count(); ++i)
+            entries.push_back(dialog.List1->item(i)->text().toStdString());
+        EXPECT_EQ(entries, c.entries) << c.reply;
+        EXPECT_EQ(dialog.PoolUnread, c.unread) << c.reply;
+        EXPECT_EQ(dialog.cmdOK->isEnabled(), c.ok && c.entries.size() > 1) << c.reply;
+    }
+    EXPECT_TRUE(prompts.Records().empty()) << "the dialog itself tells nothing";
 }
 
 TEST(TxtSrch, OkTrimsCancelEmptiesAndTheOperatorFollowsTheOptions) {

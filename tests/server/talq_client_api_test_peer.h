@@ -29,4 +29,6 @@ class TalqClientApiTestPeer {
     static bool ConnectSocket(TalqClientAPI& api) { return api.ConnectSocket(); }
     static bool SocketConnected(const TalqClientAPI& api) { return api.socketConnected_ == 1; }
     static int LocalMode(const TalqClientAPI& api) { return api.localMode_; }
+    // Where the next connection of the session goes.
+    static void PointAt(TalqClientAPI& api, int port) { api.ipPort_ = port; }
 };

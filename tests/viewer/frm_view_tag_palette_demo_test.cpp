@@ -38,6 +38,9 @@ class FlakyTagApi : public annotations::TagApi {
     explicit FlakyTagApi(annotations::TagApi& api) : api_(api) {}
     std::function<void()> beforeSave;
     bool loseReply = false, noServer = false;
+    // The save stalls until the time-out, stored or not, and the server
+    // stays out of reach after it.
+    bool stallStored = false, stallUnstored = false;
 
     bool IsProjectValid() override { return api_.IsProjectValid(); }
     std::int32_t UserProjectSecurity() override { return api_.UserProjectSecurity(); }
@@ -64,20 +67,31 @@ class FlakyTagApi : public annotations::TagApi {
     bool PutTagPalette(const std::string& list) override {
         if (!Reached()) return false;
         if (beforeSave) std::exchange(beforeSave, nullptr)();
+        if (stallStored || stallUnstored) {
+            if (stallStored && !api_.PutTagPalette(list)) return false;
+            error_ = "ERROR: Invalid Data Returned";
+            transport_ = "No reply from the server within 120 seconds.";
+            noServer = true;
+            return false;
+        }
         if (!api_.PutTagPalette(list)) return false;
         if (!loseReply) return true;
         error_ = "ERROR: Invalid Data Returned";
         return false;
     }
     std::string LastError() override { return error_.empty() ? api_.LastError() : error_; }
+    std::string TakeUntoldTransportError() override {
+        return std::exchange(transport_, "") + api_.TakeUntoldTransportError();
+    }
 
   private:
     bool Reached() {
         error_ = noServer ? "Unable to Send Data Request" : "";
+        transport_.clear();
         return !noServer;
     }
     annotations::TagApi& api_;
-    std::string error_;
+    std::string error_, transport_;
 };
 
 class TagPaletteDemoTest : public testsupport::DemoSuiteTest<TagPaletteDemoTest> {
@@ -293,10 +307,9 @@ TEST_F(TagPaletteDemoTest, APaletteSavedMeanwhileFromAnotherViewerIsNotWrittenOv
         EXPECT_EQ(Entries(d.List2), "Responsive") << "the stored palette less the reviewer's removal";
         EXPECT_EQ(prompts.Beeps(), 1);
         EXPECT_EQ(prompts.Messages(),
-                  std::vector<std::string>{"The tag palette was changed meanwhile. It now reads:\n"
-                                           "Responsive, New\n"
-                                           "Taken off your list, no longer on the stored "
-                                           "palette: Hot.\n"
+                  std::vector<std::string>{"The tag palette was changed meanwhile.\n"
+                                           "Put on it: Responsive.\n"
+                                           "Taken off it, and so off your list: Hot.\n"
                                            "Press All Done again to store yours over it."});
         d.Cmd_Done_Click();
         EXPECT_EQ(d.result(), QDialog::Accepted);
@@ -373,8 +386,8 @@ TEST_F(TagPaletteDemoTest, TheEditorStoresOnlyWhatItShowsOverAPaletteItRead) {
         EXPECT_NE(d.result(), QDialog::Accepted);
         EXPECT_EQ(prompts.Messages(),
                   std::vector<std::string>{
-                      "The tag palette was changed meanwhile. It now reads:\n"
-                      "Hot, PrivilegedX\n"
+                      "The tag palette was changed meanwhile.\n"
+                      "Put on it: PrivilegedX.\n"
                       "Taken off your list, renamed or deleted meanwhile: Privileged. Choose "
                       "again from the available tags.\n"
                       "New meanwhile among the available tags: PrivilegedX.\n"
@@ -442,8 +455,7 @@ TEST_F(TagPaletteDemoTest, NothingUnchosenIsStoredAndNoRenameIsGuessed) {
         EXPECT_NE(d.result(), QDialog::Accepted);
         EXPECT_EQ(prompts.Messages(),
                   std::vector<std::string>{
-                      "The tag palette was changed meanwhile. It now reads:\n"
-                      "Hot, Alpha\n"
+                      "The tag palette was changed meanwhile.\n"
                       "Taken off your list, renamed or deleted meanwhile: Exhibit 7, Bravo. "
                       "Choose again from the available tags.\n"
                       "New meanwhile among the available tags: Bravo Counsel Only, Exhibit 7 "
@@ -464,13 +476,12 @@ TEST_F(TagPaletteDemoTest, NothingUnchosenIsStoredAndNoRenameIsGuessed) {
         d.Cmd_Done_Click();
         EXPECT_NE(d.result(), QDialog::Accepted);
         EXPECT_EQ(prompts.Messages(),
-                  std::vector<std::string>{
-                      "The tag palette was changed meanwhile. It now reads:\n"
-                      "Hot, Zulu\n"
-                      "Renamed or deleted meanwhile: Bravo Counsel Only.\n"
-                      "Taken off your list, no longer on the stored palette: Alpha.\n"
-                      "New meanwhile among the available tags: Zulu.\n"
-                      "Press All Done again to store yours over it."});
+                  std::vector<std::string>{"The tag palette was changed meanwhile.\n"
+                                           "Put on it: Zulu.\n"
+                                           "Taken off it, and so off your list: Alpha.\n"
+                                           "Renamed or deleted meanwhile: Bravo Counsel Only.\n"
+                                           "New meanwhile among the available tags: Zulu.\n"
+                                           "Press All Done again to store yours over it."});
         EXPECT_EQ(Entries(d.List2), "Hot,Zulu");
         d.Cmd_Done_Click();
         EXPECT_EQ(d.result(), QDialog::Accepted);
@@ -573,6 +584,80 @@ TEST_F(TagPaletteDemoTest, AnAllDoneWhoseReplyWasLostIsToldAsTheServerHoldsIt) {
     });
     EXPECT_EQ(Palette(), "Responsive");
     EXPECT_TRUE(other.DeleteTagDesc("Later"));
+}
+
+// A save that stalls says so, not "Invalid Data Returned"; when it was
+// stored after all, the next All Done takes the palette for the reviewer's
+// own, not another's change.
+TEST_F(TagPaletteDemoTest, AStalledAllDoneTellsTheTimeOutAndItsOwnStoredSaveIsNoOnesElse) {
+    OpenAs("admin", "admin");
+    ASSERT_TRUE(other.PutTagPalette("Hot,Responsive"));
+    for (const bool stored : {false, true}) {
+        prompts.Clear();
+        Edit([&](annotations::frmTagPal& d) {
+            FlakyTagApi flaky(*d.ClientAPI);
+            d.ClientAPI = &flaky;
+            d.List2->setCurrentRow(0);
+            d.List2_DblClick();
+            (stored ? flaky.stallStored : flaky.stallUnstored) = true;
+            d.Cmd_Done_Click();
+            EXPECT_NE(d.result(), QDialog::Accepted) << stored;
+            EXPECT_EQ(prompts.Messages(),
+                      std::vector<std::string>{
+                          "Error Saving Tag Palette\nNo reply from the server within 120 "
+                          "seconds.\nWhether your list was stored is not known: the tag palette "
+                          "could not be read again.\nUnable to Send Data Request\n"
+                          "The server could not be reached."})
+                << stored;
+            flaky.stallStored = flaky.stallUnstored = flaky.noServer = false;
+            d.Cmd_Done_Click();
+            EXPECT_EQ(d.result(), QDialog::Accepted) << stored;
+            EXPECT_EQ(prompts.Messages().size(), 1U) << stored << ": " << prompts.Messages().back();
+        });
+        EXPECT_EQ(Palette(), "Responsive") << stored;
+        ASSERT_TRUE(other.PutTagPalette("Hot,Responsive"));
+    }
+}
+
+// A palette changed meanwhile among many long collections: the box names
+// what changed, a few names each, and stays short enough to reach its
+// last line and OK; the dialog's lists show the whole.
+TEST_F(TagPaletteDemoTest, APaletteChangedAmongManyLongCollectionsIsToldInAFewLines) {
+    OpenAs("admin", "admin");
+    std::vector<std::string> names;
+    for (int i = 0; i < 200; ++i) {
+        const std::string number = std::to_string(1000 + i);
+        names.push_back("Collection " + number + std::string(40 - 15, 'x'));
+        ASSERT_EQ(names.back().size(), 40U);
+        ASSERT_TRUE(other.NewTagDesc(names.back())) << other.LastError();
+    }
+    auto joined = [&](int from, int to) {
+        std::string list;
+        for (int i = from; i < to; ++i) list += (list.empty() ? "" : ",") + names[i];
+        return list;
+    };
+    ASSERT_TRUE(other.PutTagPalette(joined(0, 100)));
+    prompts.Clear();
+    Edit([&](annotations::frmTagPal& d) {
+        ASSERT_TRUE(other.PutTagPalette(joined(100, 200)));
+        d.Cmd_Done_Click();
+        EXPECT_NE(d.result(), QDialog::Accepted);
+        ASSERT_EQ(prompts.Messages().size(), 1U);
+        const std::string told = prompts.Messages().front();
+        EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 3) << told;
+        EXPECT_NE(told.find("Put on it: " + names[100] + ", "), std::string::npos) << told;
+        EXPECT_NE(
+            told.find(" and 95 more.\nTaken off it, and so off your list: " + names[0] + ", "),
+            std::string::npos)
+            << told;
+        EXPECT_NE(told.find("\nPress All Done again to store yours over it."), std::string::npos)
+            << told;
+        EXPECT_LT(told.size(), 1000U);
+        EXPECT_EQ(Entries(d.List2), joined(100, 200));
+        d.cmd_cancel_Click();
+    });
+    ASSERT_TRUE(other.PutTagPalette("Hot,Responsive"));
+    for (const std::string& name : names) ASSERT_TRUE(other.DeleteTagDesc(name)) << name;
 }
 
 }  // namespace

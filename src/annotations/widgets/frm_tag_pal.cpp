@@ -55,8 +55,31 @@ std::string Joined(const std::vector<std::string>& names, const char* separator)
     return text;
 }
 
-std::string Listed(const std::vector<std::string>& names) {
-    return names.empty() ? std::string("(none)") : Joined(names, ", ");
+// At most a few names, so that a box stays on the screen; the lists of
+// the dialog show them all.
+std::string Named(const std::vector<std::string>& names) {
+    constexpr std::size_t kNamedAtMost = 5;
+    if (names.size() <= kNamedAtMost) return Joined(names, ", ");
+    const std::vector<std::string> first(names.begin(), names.begin() + kNamedAtMost);
+    return Joined(first, ", ") + " and " + std::to_string(names.size() - kNamedAtMost) + " more";
+}
+
+// The names of from that to lacks, without regard to case.
+std::vector<std::string> Missing(const std::vector<std::string>& from,
+                                 std::vector<std::string> to) {
+    std::vector<std::string> missing;
+    for (const std::string& name : from)
+        if (FindName(to, name) == to.end()) missing.push_back(name);
+    return missing;
+}
+
+// The entries both lists hold, in the order of the first.
+std::vector<std::string> Common(const std::vector<std::string>& first,
+                                std::vector<std::string> second) {
+    std::vector<std::string> common;
+    for (const std::string& name : first)
+        if (FindName(second, name) != second.end()) common.push_back(mVBUtil::UCase(name));
+    return common;
 }
 
 // The session's reasons for a request that found no server.
@@ -123,6 +146,7 @@ frmTagPal::frmTagPal(QWidget* parent) : FormDialog(parent) {
 }
 
 void frmTagPal::Form_Load() {
+    if (ClientAPI != nullptr) ClientAPI->TakeUntoldTransportError();
     const std::int32_t security = ClientAPI != nullptr ? ClientAPI->UserProjectSecurity() : 0;
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->geometry();
@@ -350,20 +374,28 @@ void frmTagPal::Cmd_Down_Click() {
 }
 
 void frmTagPal::Cmd_Done_Click() {
+    // Only this save's own failures are told.
+    if (ClientAPI != nullptr) ClientAPI->TakeUntoldTransportError();
     std::vector<std::string> stored, pool;
     if (!ReadPalette(stored) || !ReadPool(pool)) {
         platform::Beep();
         platform::MsgBox("Error Saving Tag Palette" + Why(), platform::vbCritical, "Error");
         return;
     }
+    // An earlier All Done of this dialog whose outcome was not known landed:
+    // the palette moved by the reviewer's own hand.
+    for (const std::vector<std::string>& sent : unknownSaves_)
+        if (stored == sent) readPalette_ = stored;
+    unknownSaves_.clear();
     const RebasedPalette rebased =
         RebasePalette(readPalette_, ShownPalette(), stored, readPool_, pool);
     if (rebased.Changed()) {
         // The reviewer sees the list as it is now before anything is stored:
         // a second "All Done" stores what was seen, never a collection
         // renamed or deleted meanwhile.
+        const std::string changes = Describe(rebased, readPalette_, stored);
         TakeServer(rebased, stored, pool);
-        platform::BeepWarning(Describe(rebased, stored) +
+        platform::BeepWarning(changes +
                               (rebased.storedChanged
                                    ? "\nPress All Done again to store yours over it."
                                    : "\nPress All Done again to store the list as shown."));
@@ -381,6 +413,7 @@ void frmTagPal::SaveFailed(const std::vector<std::string>& sent) {
     const std::string why = Why();
     std::vector<std::string> stored, pool;
     if (!ReadPalette(stored)) {
+        unknownSaves_.push_back(sent);
         const std::string again = Why();
         platform::Beep();
         platform::MsgBox("Error Saving Tag Palette" + why +
@@ -401,8 +434,8 @@ void frmTagPal::SaveFailed(const std::vector<std::string>& sent) {
     std::string changes;
     if (ReadPool(pool)) {
         const RebasedPalette rebased = RebasePalette(readPalette_, sent, stored, readPool_, pool);
+        changes = Describe(rebased, readPalette_, stored);
         TakeServer(rebased, stored, pool);
-        changes = Describe(rebased, stored);
         if (!changes.empty())
             changes = "\n" + changes + "\nPress All Done again to store the list as shown.";
     }
@@ -412,7 +445,16 @@ void frmTagPal::SaveFailed(const std::vector<std::string>& sent) {
 }
 
 std::string frmTagPal::Why() const {
-    const std::string why = ClientAPI != nullptr ? ClientAPI->LastError() : std::string();
+    if (ClientAPI == nullptr) return "";
+    const std::string why = ClientAPI->LastError();
+    const std::string transport = ClientAPI->TakeUntoldTransportError();
+    if (!transport.empty()) {
+        // The connection's reason says more than the session's words for
+        // no answer.
+        if (why.empty() || why == "ERROR: Invalid Data Returned" || OutOfReach(why))
+            return "\n" + transport;
+        return "\n" + why + "\n" + transport;
+    }
     if (why.empty()) return why;
     return "\n" + why + (OutOfReach(why) ? "\nThe server could not be reached." : "");
 }
@@ -426,32 +468,39 @@ void frmTagPal::TakeServer(const RebasedPalette& rebased, const std::vector<std:
 }
 
 std::string frmTagPal::Describe(const RebasedPalette& rebased,
+                                const std::vector<std::string>& before,
                                 const std::vector<std::string>& stored) {
     std::vector<std::string> lines;
-    if (rebased.storedChanged)
-        lines.push_back("The tag palette was changed meanwhile. It now reads:\n" + Listed(stored));
-    else if (!rebased.collections.gone.empty() || !rebased.gone.empty())
+    if (rebased.storedChanged) {
+        lines.push_back("The tag palette was changed meanwhile.");
+        if (const auto put = Missing(stored, before); !put.empty())
+            lines.push_back("Put on it: " + Named(put) + ".");
+        // Names that went are told below; an entry off the stored palette
+        // is off the reviewer's list too.
+        const auto off = Missing(Missing(before, stored), rebased.collections.gone);
+        if (!off.empty())
+            lines.push_back("Taken off it, and so off your list: " + Named(off) + ".");
+        if (Common(before, stored) != Common(stored, before))
+            lines.push_back("Its order was changed.");
+    } else if (!rebased.collections.gone.empty() || !rebased.gone.empty())
         lines.push_back("The tag collections were changed meanwhile.");
     if (!rebased.gone.empty())
         lines.push_back("Taken off your list, renamed or deleted meanwhile: " +
-                        Joined(rebased.gone, ", ") + ". Choose again from the available tags.");
+                        Named(rebased.gone) + ". Choose again from the available tags.");
     std::vector<std::string> others;
     for (const std::string& name : rebased.collections.gone)
         if (std::find(rebased.gone.begin(), rebased.gone.end(), name) == rebased.gone.end())
             others.push_back(name);
-    if (!others.empty())
-        lines.push_back("Renamed or deleted meanwhile: " + Joined(others, ", ") + ".");
-    if (!rebased.unstored.empty())
-        lines.push_back("Taken off your list, no longer on the stored palette: " +
-                        Joined(rebased.unstored, ", ") + ".");
+    if (!others.empty()) lines.push_back("Renamed or deleted meanwhile: " + Named(others) + ".");
     if (!rebased.collections.appeared.empty() && !lines.empty())
-        lines.push_back("New meanwhile among the available tags: " +
-                        Joined(rebased.collections.appeared, ", ") + ".");
+        lines.push_back(
+            "New meanwhile among the available tags: " + Named(rebased.collections.appeared) + ".");
     if (!rebased.collections.gone.empty() && !rebased.collections.appeared.empty() &&
         !rebased.added.empty())
-        lines.push_back("Renames meanwhile may have moved a name to another collection: check "
-                        "your additions " +
-                        Joined(rebased.added, ", ") + ".");
+        lines.push_back(
+            "Renames meanwhile may have moved a name to another collection: check "
+            "your additions " +
+            Named(rebased.added) + ".");
     return Joined(lines, "\n");
 }
 

@@ -84,8 +84,10 @@ class frmTagPal : public FormDialog {
     // the stored palette, and takes them as read.
     void TakeServer(const RebasedPalette& rebased, const std::vector<std::string>& stored,
                     const std::vector<std::string>& pool);
-    // What a rebase changed and why, a line each; "" when nothing.
+    // What a rebase of the list read as before changed and why, a line
+    // each; "" when nothing.
     static std::string Describe(const RebasedPalette& rebased,
+                                const std::vector<std::string>& before,
                                 const std::vector<std::string>& stored);
     // After a save that failed: stored when the palette read again holds
     // exactly the list sent (the reply was lost, not the save).
@@ -97,6 +99,9 @@ class frmTagPal : public FormDialog {
     // from another viewer, meanwhile.
     std::vector<std::string> readPool_;
     std::vector<std::string> readPalette_;
+    // Lists this dialog sent whose save was not known to have landed: found
+    // stored, they are the reviewer's own, not another's change.
+    std::vector<std::vector<std::string>> unknownSaves_;
 };
 
 }  // namespace annotations

@@ -69,7 +69,14 @@ void frmSelTag::Form_Load() {
     TagLogic = 0;
     EnableLogic(false);
     std::string list;
-    std::int32_t count = ClientAPI != nullptr ? ClientAPI->GetTagList(list) : 0;
+    PoolUnread = ClientAPI == nullptr || !ClientAPI->ReadTagPool(list);
+    // A pool that could not be read is not an empty one: nothing to pick
+    // from, and the caller tells why.
+    if (PoolUnread) {
+        cmdOK->setEnabled(false);
+        return;
+    }
+    const std::int32_t count = mVBUtil::CountFields(",", list);
     if (count > 0) {
         int position = 1;
         for (std::int32_t i = 0; i < count; ++i)

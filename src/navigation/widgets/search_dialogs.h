@@ -28,6 +28,9 @@ class frmSelTag : public FormDialog {
     std::string SelectedTags;        // names joined by character 30, first chosen first
     std::int32_t SelectedCount = 0;  // 0 = nothing chosen
     std::int16_t TagLogic = 0;       // 0 OR, 1 AND, 2 NOT
+    // Set by the load when the collections could not be read: the list is
+    // empty, OK disabled, and the dialog is not to be shown.
+    bool PoolUnread = false;
 
     QListWidget* List1;
     QGroupBox* Frame1;

@@ -334,6 +334,8 @@ class frmView : public QMainWindow, private PrintHost {
                     FrameHost* container);
     // The image toolbar's steps.
     void RotateStep(int Index);
+    // Stores the page's turn; false, told why, when the server has not it.
+    bool StoreRotation(std::int32_t rotation);
     void ZoomStep(bool in);
     void ChooseConceptSearch();
     // Places a footer button at a left position in twips and shows it.
@@ -394,6 +396,8 @@ class frmView : public QMainWindow, private PrintHost {
     // Why the session's last request failed, for a message that is shown
     // anyway; "" when it had no reason to give or it was told already.
     std::string TakeFailureReason();
+    // The project's tag collections could not be read: says so, and why.
+    void TellPoolUnread();
     // Runs FollowPageLock once no request or dialog has the page in hand.
     void WatchPageLock();
     // The page display's steps; DisplayImage then tells what the server

@@ -118,6 +118,8 @@ bool frmView::SaveChange(std::int32_t kind, const char* failure, const ListChang
     bool saved = false;
     std::string refused;
     lastSaveUnknown_ = false;
+    // Only this save's own failure is told.
+    session.TakeUntoldTransportError();
     // The handler shows the one message of a failed save, not the session.
     const bool showing = session.DisplayErrorMsgs();
     session.SetDisplayErrorMsgs(false);
@@ -169,6 +171,8 @@ bool frmView::SaveChange(std::int32_t kind, const char* failure, const ListChang
         RedisplayImage();
         return true;
     }
+    // No answer, or no word from the server: the connection's own reason.
+    if (refused.empty() && reason.empty()) reason = TakeFailureReason();
     std::string message = failure;
     if (!refused.empty()) {
         message += "\n" + refused;
@@ -205,7 +209,7 @@ bool frmView::ReadBackLostSave(std::int32_t kind, const KindList& base, const Ki
     lostSave_->tries.push_back({base, sent});
     lastSaveUnknown_ = true;
     reason = kAnswerLostUnknown;
-    const std::string why = TalqClientAPI::ServerReason(session.LastError());
+    const std::string why = TakeFailureReason();
     if (!why.empty()) reason += "\n" + why;
     return false;
 }

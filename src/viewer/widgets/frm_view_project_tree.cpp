@@ -19,7 +19,7 @@ class TreeHost : public navigation::ProjectTreeHost {
     std::string UserName() override { return Session().UserName(); }
     std::string UserPswrd() override { return Session().UserPswrd(); }
     std::string ProjectName() override { return Session().ProjectName(); }
-    std::int32_t GetTagList(std::string& list) override { return Session().GetTagList(list); }
+    bool ReadTagPool(std::string& list) override { return Session().ReadTagPool(list); }
     bool IsRequestInProcess() override { return Session().IsRequestInProcess(); }
     int BndryNbr() override { return Session().BndryNbr(); }
     std::string BndryLvls() override { return Session().BndryLvls(); }

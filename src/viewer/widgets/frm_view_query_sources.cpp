@@ -29,6 +29,7 @@ namespace {
 
 const char* const kTextFilter = "Text Files|*.txt|All Files|*.*";
 const char* const kTagQueryFailed = "Unable to Open Tag/Issue Query";
+const char* const kPoolUnread = "Unable to Obtain Issue Tags";
 
 // The hourglass for the life of the object.
 class BusyPointer {
@@ -103,11 +104,27 @@ void frmView::CloseUnreadQuery() {
     HideClosedQuery();
 }
 
+void frmView::TellPoolUnread() {
+    std::string reason = TakeFailureReason();
+    // A refusal of the session's own ("Tags Are Restricted").
+    if (reason.empty() && Session().LastError().rfind("ERROR", 0) != 0)
+        reason = Session().LastError();
+    platform::BeepWarning(reason.empty() ? std::string(kPoolUnread)
+                                         : std::string(kPoolUnread) + "\n" + reason);
+}
+
 void frmView::OpenTagQuery() {
     if (RequestInProcess() || !Session().IsProjectValid()) return;
     std::unique_ptr<navigation::frmSelTag> picker =
         talq::DialogFactory<navigation::frmSelTag>::Create(this);
     picker->ClientAPI = &Session();
+    Session().TakeUntoldTransportError();
+    picker->Load();
+    if (picker->PoolUnread) {
+        picker.reset();
+        TellPoolUnread();
+        return;
+    }
     picker->exec();
     const std::int32_t count = picker->SelectedCount;
     const std::string tags = picker->SelectedTags;
@@ -303,8 +320,9 @@ void frmView::SaveQueryToIssue() {
     if (choice == 1) {
         std::string list;
         // A failed read is no empty pool: it says why.
+        Session().TakeUntoldTransportError();
         if (!Session().ReadTagPool(list)) {
-            platform::BeepWarning(Session().LastError());
+            TellPoolUnread();
             return;
         }
         if (list.empty()) {

@@ -79,14 +79,17 @@ void frmView::Tag_BMP_Click(int Index) {
     const std::string tag = tagPalette.rows.Caption(Index);
     const bool turnOn = !tagPalette.rows.IsOn(Index);
     const std::string key = page.szCurrentKey;
+    // Only this click's own failure is told.
+    Session().TakeUntoldTransportError();
     const bool ok = turnOn ? Session().TurnTagOn(key, tag) : Session().TurnTagOff(key, tag);
     if (!ok && Session().ReplyLost()) {
         ReadBackLostTag(key, tag, turnOn);
         return;
     }
     if (!ok) {
-        platform::BeepWarning(
-            TalqClientAPI::WithServerReason("Error Updating Issue Tag", Session().LastError()));
+        const std::string reason = TakeFailureReason();
+        platform::BeepWarning(reason.empty() ? "Error Updating Issue Tag"
+                                             : "Error Updating Issue Tag\n" + reason);
         return;
     }
     // The palette may have been read again while the request ran.

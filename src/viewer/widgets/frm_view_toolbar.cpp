@@ -10,6 +10,7 @@
 #include "foundation/widgets/generic_dialogs.h"
 #include "platform/prompts.h"
 #include "platform/wire_separators.h"
+#include "server/talq_client_api.h"
 #include "viewer/image_toolbar_steps.h"
 #include "viewer/widgets/frm_view.h"
 #include "viewer/widgets/toolbar_pictures.h"
@@ -204,16 +205,58 @@ void frmView::Tbar_Click(int Index) {
 
 void frmView::RotateStep(int Index) {
     const bool right = Index == 8;
-    if (!ImgObj || !ImgObj->RotateImage(right ? 1 : 3)) return;
-    page.g_Rotation = TurnedRotation(page.g_Rotation, right);
-    if (page.g_PageReadOnly == 0 && page.g_ValidImage == 1) {
-        Session().SetImageRotation(page.szCurrentKey, page.g_Rotation);
+    if (!ImgObj) return;
+    // A read-only page turns for viewing only; any other turn is the
+    // page's, and shows only once stored.
+    const bool storing = page.g_PageReadOnly == 0 && page.g_ValidImage == 1;
+    if (storing && !PageLockKnown()) return;
+    if (storing && page.g_PageReadOnly != 0) {
+        // Taken by another while the connection was down.
+        if (Session().DisplayErrorMsgs())
+            platform::BeepWarning(TalqClientAPI::WithServerReason("Unable to set Rotate Flag",
+                                                                  Session().LastError()));
+        return;
     }
+    if (!ImgObj->RotateImage(right ? 1 : 3)) return;
+    const std::int32_t turned = TurnedRotation(page.g_Rotation, right);
+    if (storing && !StoreRotation(turned)) {
+        ImgObj->RotateImage(right ? 3 : 1);
+        return;
+    }
+    page.g_Rotation = turned;
     std::swap(page.g_ImgWidth, page.g_ImgHeight);
     SetImageScale(zoom.g_ScaleMode);
     RedisplayImage();
     if (zoom.ZoomWin_Active != 0) RedisplayZoomImage();
     settings.g_StickyRotation = static_cast<std::int16_t>(page.g_Rotation);
+}
+
+bool frmView::StoreRotation(std::int32_t rotation) {
+    ViewerSession& session = Session();
+    // Only this turn's own failure is told.
+    session.TakeUntoldTransportError();
+    const bool showing = session.DisplayErrorMsgs();
+    session.SetDisplayErrorMsgs(false);
+    const bool stored = session.SetImageRotation(page.szCurrentKey, rotation);
+    session.SetDisplayErrorMsgs(showing);
+    if (stored) return true;
+    std::string message = session.LastError();
+    const std::string transport = session.TakeUntoldTransportError();
+    const std::string database = session.TakeUntoldDatabaseError();
+    // The server's reason is in the message already.
+    if (message.find('\n') == std::string::npos) {
+        const std::string& reason = transport.empty() ? database : transport;
+        if (!reason.empty()) message += "\n" + reason;
+    }
+    // Another holds the page after all: it is read-only from now.
+    const std::size_t line = message.find('\n');
+    if (line != std::string::npos &&
+        TalqClientAPI::LockRefused("ERROR: " + message.substr(line + 1))) {
+        ReleasePageLock();
+        ShowReadOnly(true);
+    }
+    if (showing) platform::BeepWarning(message);
+    return false;
 }
 
 void frmView::ZoomStep(bool in) {

@@ -101,7 +101,7 @@ class ViewerSession : public navigation::QueryApi,
     // The server's reason of a database error not yet told; "" when none.
     virtual std::string TakeUntoldDatabaseError();
     // Why the last request without an answer failed, once; "" when none.
-    virtual std::string TakeUntoldTransportError();
+    std::string TakeUntoldTransportError() override;
     // A connection the server closed while idle is made again now; false
     // when it could not be.
     virtual bool ReconnectIfClosed();
