@@ -13,6 +13,7 @@
 #include "platform/prompts.h"
 #include "platform/text_codec.h"
 #include "platform/wire_separators.h"
+#include "server/request_frame.h"
 #include "server/talq_client_api.h"
 #include "viewer/widgets/frm_view.h"
 
@@ -239,9 +240,17 @@ bool frmView::SaveNoteLoggingIn(const std::function<bool()>& save) {
     if (saved) return true;
     ViewerSession& session = Session();
     if (!session.LoginRefused()) return false;
+    // The box asking again says first why; a disabled user has nothing to
+    // type, and the failure says why.
+    const std::string why = session.TakeUntoldSessionEnd();
+    if (why == TalqClientAPI::ServerReason(RequestFrame::kUserDisabled)) {
+        TellFailure(failure.empty() ? why : failure);
+        return false;
+    }
+    const std::string ask = "Enter the password of " + login.szUserID + " to log in again.";
     // A full login would reload the project and lose the dialog's text.
-    const std::string password = platform::PasswordBox(
-        "Enter the password of " + login.szUserID + " to log in again.", "User Login");
+    const std::string password =
+        platform::PasswordBox(why.empty() ? ask : why + "\n" + ask, "User Login");
     if (password.empty()) {
         if (!failure.empty()) TellFailure(failure);
         return false;

@@ -181,7 +181,11 @@ void frmView::NavTBar_Click(int Index) {
 }
 
 void frmView::MiscTBar_Click(int Index) {
-    if (RequestInProcess() || !Session().IsProjectValid()) return;
+    if (RequestInProcess()) return;
+    if (!Session().IsProjectValid()) {
+        TellSessionEnd();
+        return;
+    }
     if (Index == 1) {
         OpenQuickScroll(0);
         return;
@@ -204,7 +208,7 @@ void frmView::MiscTBar_Click(int Index) {
             docPosition.g_iDocPsn = 0;
             DisplayImage(found);
         }
-    } else {
+    } else if (!TellSessionEnd()) {
         platform::Beep();
         platform::MsgBox(typed + " ImageKey not found.", platform::vbCritical, "Warning");
     }
