@@ -514,11 +514,11 @@ TEST_F(FrmViewDemoTest, APasswordResetOrADisabledUserIsToldOnceByTheFirstActionA
         {"UPDATE users SET password = 'Fresh456' WHERE user_id = 'ANN'",
          "Password Changed, Log In Again"},
         {"UPDATE users SET disabled = 1 WHERE user_id = 'ANN'", "User Disabled, Session Ended"}};
-    enum First { kNext, kTagPalette, kNote };
+    enum First { kNext, kGoTo, kTagPalette, kHighlight, kNote };
     const std::string key = OrdinaryPage(2);
     ASSERT_FALSE(key.empty());
     for (const Change& change : changes) {
-        for (First first : {kNext, kTagPalette, kNote}) {
+        for (First first : {kNext, kGoTo, kTagPalette, kHighlight, kNote}) {
             SCOPED_TRACE(std::string(change.told) + ", first action " + std::to_string(first));
             administer(
                 "INSERT OR IGNORE INTO users(user_id, password, full_name) VALUES ('ANN', "
@@ -548,8 +548,18 @@ TEST_F(FrmViewDemoTest, APasswordResetOrADisabledUserIsToldOnceByTheFirstActionA
             if (first == kNext) {
                 window->ui.NavTBar[1]->click();
                 EXPECT_EQ(prompts.Messages().size(), 1u);
+            } else if (first == kGoTo) {
+                prompts.QueueInput(OrdinaryPage(3));
+                window->MiscTBar_Click(0);
+                EXPECT_EQ(prompts.Messages().size(), 1u);
             } else if (first == kTagPalette) {
                 window->Tbar_Click(2);
+                EXPECT_EQ(prompts.Messages().size(), 1u);
+            } else if (first == kHighlight) {
+                window->project.RedactMode = annotations::kToolHighlight;
+                window->picImage_MouseDown(1, 0, 50 * 15, 50 * 15);
+                window->picImage_MouseMove(1, 0, 150 * 15, 150 * 15);
+                window->picImage_MouseUp(1, 0, 150 * 15, 150 * 15);
                 EXPECT_EQ(prompts.Messages().size(), 1u);
             } else {
                 prompts.QueueInput("");  // the password asked again: cancelled

@@ -177,6 +177,8 @@ bool frmView::SaveChange(std::int32_t kind, const char* failure, const ListChang
         *heldFailure_ = message;
         return false;
     }
+    // The message says why the session ended: no later action says it again.
+    if (RequestFrame::EndsSession(session.LastError())) session.TakeUntoldSessionEnd();
     TellFailure(message);
     return false;
 }
