@@ -565,13 +565,14 @@ TEST_F(FrmViewDemoTest, APasswordResetOrADisabledUserIsToldOnceByTheFirstActionA
                 prompts.QueueInput("");  // the password asked again: cancelled
                 bool kept = false;
                 talq::DialogFactory<annotations::frmAnnot>::Scoped note(
-                    testsupport::ScriptedMaker<annotations::frmAnnot>([&](annotations::frmAnnot& d) {
-                        d.Text1->setPlainText("typed as the password was reset");
-                        d.cmdOK_Click();
-                        kept = d.result() == 0 &&
-                               d.Text1->toPlainText() == "typed as the password was reset";
-                        d.cmdCancel_Click();
-                    }));
+                    testsupport::ScriptedMaker<annotations::frmAnnot>(
+                        [&](annotations::frmAnnot& d) {
+                            d.Text1->setPlainText("typed as the password was reset");
+                            d.cmdOK_Click();
+                            kept = d.result() == 0 &&
+                                   d.Text1->toPlainText() == "typed as the password was reset";
+                            d.cmdCancel_Click();
+                        }));
                 window->project.RedactMode = annotations::kToolTextNote;
                 window->picImage_MouseDown(1, 0, 50 * 15, 50 * 15);
                 window->picImage_MouseMove(1, 0, 150 * 15, 150 * 15);
