@@ -174,10 +174,9 @@ class CommandEngine {
     };
     std::optional<UserPassword> ReadUserPassword(const std::string& user);
     // Whether the password the connection's login proved is still the
-    // user's, and the user not disabled since. Throws when the row cannot
-    // be read: a failed read is no changed password.
-    // Whether the session's login still holds; when not, marks it ended and
-    // why.
+    // user's, and the user not disabled since; when not, marks the session
+    // ended, and why. Throws when the row cannot be read: a failed read is
+    // no changed password.
     bool LoginStands(ConnectionState& state);
     // Password changes under the server's policy (commands_login.cpp).
     std::string ChangePassword(ConnectionState& state, const CommandText& command);

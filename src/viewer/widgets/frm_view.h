@@ -382,9 +382,8 @@ class frmView : public QMainWindow, private PrintHost {
     bool FollowRefusal();
     // Tells, once, why the session's last request failed when the server
     // never answered, could not reach its system or ended the session: a
-    // beep and one box,
-    // `what` (when given) over the reason. False when there was nothing to
-    // tell or messages are off.
+    // beep and one box, `what` (when given) over the reason. False when
+    // there was nothing to tell or messages are off.
     bool TellUntoldFailure(const std::string& what);
     // As TellUntoldFailure, and also the server's own refusal, which a
     // pass-through request never shows: for requests that tell nothing of
