@@ -18,6 +18,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <csignal>
 #include <memory>
 #include <string>
@@ -545,51 +546,46 @@ TEST_F(FrmViewDemoTest, APasswordResetOrADisabledUserIsToldOnceByTheFirstActionA
                     d.cmdCancel_Click();
                 }));
 
-            if (first == kNext) {
-                window->ui.NavTBar[1]->click();
-                EXPECT_EQ(prompts.Messages().size(), 1u);
-            } else if (first == kGoTo) {
-                prompts.QueueInput(OrdinaryPage(3));
-                window->MiscTBar_Click(0);
-                EXPECT_EQ(prompts.Messages().size(), 1u);
-            } else if (first == kTagPalette) {
-                window->Tbar_Click(2);
-                EXPECT_EQ(prompts.Messages().size(), 1u);
-            } else if (first == kHighlight) {
-                window->project.RedactMode = annotations::kToolHighlight;
+            auto drag = [&](int tool) {
+                window->project.RedactMode = static_cast<std::int16_t>(tool);
                 window->picImage_MouseDown(1, 0, 50 * 15, 50 * 15);
                 window->picImage_MouseMove(1, 0, 150 * 15, 150 * 15);
                 window->picImage_MouseUp(1, 0, 150 * 15, 150 * 15);
+            };
+            if (first != kNote) {
+                if (first == kNext) {
+                    window->ui.NavTBar[1]->click();
+                } else if (first == kGoTo) {
+                    prompts.QueueInput(OrdinaryPage(3));
+                    window->MiscTBar_Click(0);
+                } else {
+                    first == kTagPalette ? window->Tbar_Click(2)
+                                         : drag(annotations::kToolHighlight);
+                }
                 EXPECT_EQ(prompts.Messages().size(), 1u);
             } else {
+                const std::string typed = "typed as the password was reset";
                 prompts.QueueInput("");  // the password asked again: cancelled
                 bool kept = false;
                 talq::DialogFactory<annotations::frmAnnot>::Scoped note(
                     testsupport::ScriptedMaker<annotations::frmAnnot>(
                         [&](annotations::frmAnnot& d) {
-                            d.Text1->setPlainText("typed as the password was reset");
+                            d.Text1->setPlainText(QString::fromStdString(typed));
                             d.cmdOK_Click();
-                            kept = d.result() == 0 &&
-                                   d.Text1->toPlainText() == "typed as the password was reset";
+                            kept = d.result() == 0 && d.Text1->toPlainText().toStdString() == typed;
                             d.cmdCancel_Click();
                         }));
-                window->project.RedactMode = annotations::kToolTextNote;
-                window->picImage_MouseDown(1, 0, 50 * 15, 50 * 15);
-                window->picImage_MouseMove(1, 0, 150 * 15, 150 * 15);
-                window->picImage_MouseUp(1, 0, 150 * 15, 150 * 15);
+                drag(annotations::kToolTextNote);
                 EXPECT_TRUE(kept) << "the failed save keeps the dialog and its text";
-                // The password is asked again, saying why, unless the user
-                // was disabled.
-                std::vector<platform::PromptRecord> asked = prompts.Records();
-                std::erase_if(asked, [](const platform::PromptRecord& r) {
-                    return r.kind == platform::PromptRecord::kBeep;
+                // The password is asked again saying why, but of a disabled user.
+                const auto& r = prompts.Records();
+                const auto asked = std::find_if(r.begin(), r.end(), [](const auto& p) {
+                    return p.kind != platform::PromptRecord::kBeep;
                 });
-                ASSERT_FALSE(asked.empty());
-                EXPECT_NE(asked.front().text.find(change.told), std::string::npos)
-                    << asked.front().text;
-                EXPECT_EQ(asked.front().kind, &change == &changes[0]
-                                                  ? platform::PromptRecord::kInput
-                                                  : platform::PromptRecord::kMessage);
+                ASSERT_NE(asked, r.end());
+                EXPECT_NE(asked->text.find(change.told), std::string::npos) << asked->text;
+                EXPECT_EQ(asked->kind, &change == &changes[0] ? platform::PromptRecord::kInput
+                                                              : platform::PromptRecord::kMessage);
             }
             EXPECT_GE(told(), 1);
             EXPECT_EQ(logins, 0);
