@@ -287,10 +287,8 @@ std::string CommandEngine::Dispatch(ConnectionState& state, const CommandText& c
     // A session whose password changed elsewhere, or whose user was
     // disabled, ends: the commands that carry no password would go on
     // answering it.
-    if (state.ended || (!state.user.empty() && !LoginStands(state))) {
-        state.ended = true;
-        return RequestFrame::kSessionEnded;
-    }
+    if (state.ended || (!state.user.empty() && !LoginStands(state)))
+        return state.disabled ? RequestFrame::kUserDisabled : RequestFrame::kSessionEnded;
     const std::string& verb = command.Field(0);
     const CommandRule* rule = FindRule(verb);
     if (rule == nullptr) return "ERROR: Unknown Command " + verb.substr(0, 64);

@@ -36,9 +36,11 @@ struct LoginProof {
 struct ConnectionState {
     std::string user;   // user of the last successful login; "" = none
     LoginProof proved;  // what that login proved
-    // The user's password changed since: nothing more is answered, and the
-    // transport ends the connection as soon as it sees this.
+    // The user's password changed since, or the user was disabled: nothing
+    // more is answered, and the transport ends the connection as soon as it
+    // sees this.
     bool ended = false;
+    bool disabled = false;  // ended as its user was disabled
     // The user whose password the command just run changed, for the
     // transport to end that user's other connections at once; "" = none.
     std::string passwordChanged;
@@ -173,9 +175,10 @@ class CommandEngine {
     };
     std::optional<UserPassword> ReadUserPassword(const std::string& user);
     // Whether the password the connection's login proved is still the
-    // user's, and the user not disabled since. Throws when the row cannot
-    // be read: a failed read is no changed password.
-    bool LoginStands(const ConnectionState& state);
+    // user's, and the user not disabled since; when not, marks the session
+    // ended, and why. Throws when the row cannot be read: a failed read is
+    // no changed password.
+    bool LoginStands(ConnectionState& state);
     // Password changes under the server's policy (commands_login.cpp).
     std::string ChangePassword(ConnectionState& state, const CommandText& command);
     // The addresses users logged in from, kept with them in the system so

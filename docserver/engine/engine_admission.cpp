@@ -85,11 +85,14 @@ std::string CommandEngine::Authorize(ProjectAccess& access) {
     return rule == nullptr ? "" : Refusal(rule->need, access.security, access.restriction);
 }
 
-bool CommandEngine::LoginStands(const ConnectionState& state) {
-    // A user disabled meanwhile is ended as one whose password changed. A
-    // row that cannot be read throws: the request fails, the session stays.
+bool CommandEngine::LoginStands(ConnectionState& state) {
+    // A row that cannot be read throws: the request fails, the session
+    // stays. A user deleted is ended as one whose password changed.
     const std::optional<UserPassword> row = ReadUserPassword(state.user);
-    return row && !row->disabled && StoredDigest(row->stored) == state.proved.stored;
+    if (row && !row->disabled && StoredDigest(row->stored) == state.proved.stored) return true;
+    state.ended = true;
+    state.disabled = row && row->disabled;
+    return false;
 }
 
 std::optional<CommandEngine::UserPassword> CommandEngine::ReadUserPassword(

@@ -415,7 +415,9 @@ void TcpServer::Work(CommandEngine& engine) {
                 c->SendSome(buffered_);
             }
             // An ended session is told why before its connection closes.
-            if (c->state.ended) HangUp(c, "its user's password changed, closed");
+            if (c->state.ended)
+                HangUp(c, c->state.disabled ? "its user was disabled, closed"
+                                            : "its user's password changed, closed");
         }
         c->busy = false;
         if (c->hangup) {

@@ -180,10 +180,15 @@ VORNET_EXPORT std::int32_t INET_ProcessCommand(std::int32_t handle, const char* 
     if (c->state.ended) {
         // Its user's password changed: the connection ends as a socket
         // closed by the server, with no reply, and the client opens it again.
+        // A login refused there cannot tell a user disabled, so that one is
+        // told in the reply, which is then the last on the handle.
+        const bool disabled = c->state.disabled;
         c->engine->EndConnection(c->state);
         c->engine.reset();
-        c->replies.erase(std::this_thread::get_id());
-        return -1;
+        if (!disabled) {
+            c->replies.erase(std::this_thread::get_id());
+            return -1;
+        }
     }
     if (messageRef != nullptr) *messageRef = handle;
     if (messageLength != nullptr) *messageLength = static_cast<std::int32_t>(reply.size());

@@ -31,10 +31,14 @@ inline constexpr int kMaxPasswordLength =
     kMaxFrameBeforeLogin - kHeadLength - kLoginFixedLength - kMaxUserIdLength - kMaxDomainLength;
 static_assert(kMaxPasswordLength == 15766);
 
-// The reply to a session the server ended (its user's password changed, or
-// the user was disabled): the connection closes after it, and the client
+// The replies to a session the server ended, its user's password changed or
+// the user disabled: the connection closes after either, and the client
 // gives the login again.
 inline constexpr char kSessionEnded[] = "ERROR: Password Changed, Log In Again";
+inline constexpr char kUserDisabled[] = "ERROR: User Disabled, Session Ended";
+inline bool EndsSession(const std::string& reply) {
+    return reply == kSessionEnded || reply == kUserDisabled;
+}
 
 // Added to the head bytes (positions 5 to 200) before sending.
 extern const std::array<std::uint8_t, 10> kHeadCover;

@@ -130,6 +130,9 @@ class TalqClientAPI {
     // and selects the same project, its record kept; on failure the session
     // stays logged out.
     bool LogInAgain(const std::string& password);
+    // Why the server ended the session ("Password Changed, Log In Again"),
+    // once: "" when a box told it already or the session stands.
+    std::string TakeUntoldSessionEnd();
     // The server's own reason in a failure text ("ERROR: why" gives "why");
     // "" when the request got no answer.
     static std::string ServerReason(const std::string& error);
@@ -379,9 +382,9 @@ class TalqClientAPI {
     std::string transportError_;
     bool transportErrorTold_ = false;
     void LinkFailed(const std::string& reason);
-    // The server ended the session (its password changed, its user
-    // disabled) and no box has said so yet.
-    bool sessionEndUntold_ = false;
+    // The server's reply that ended the session (its password changed, its
+    // user disabled) while no box has said so yet; "" otherwise.
+    std::string untoldSessionEnd_;
     // A login again with a password the reviewer typed, not the proved one.
     bool typedPassword_ = false;
     bool displayErrorMsgs_ = false;

@@ -67,7 +67,7 @@ bool TalqClientAPI::HoldsFieldBreaker(const std::string& text) {
 void TalqClientAPI::ShowError() {
     if (!displayErrorMsgs_) return;
     platform::MsgBox(lastError_, platform::vbCritical, "Warning");
-    if (lastError_ == RequestFrame::kSessionEnded) sessionEndUntold_ = false;
+    if (lastError_ == untoldSessionEnd_) untoldSessionEnd_.clear();
     if (!databaseError_.empty() &&
         lastError_.find(ServerReason(databaseError_)) != std::string::npos)
         databaseErrorTold_ = true;

@@ -41,7 +41,7 @@ bool TalqClientAPI::LogInAgain(const std::string& password) {
     const bool in = ReconnectSession();
     typedPassword_ = false;
     if (in) {
-        sessionEndUntold_ = false;
+        untoldSessionEnd_.clear();
         return true;
     }
     // Not even an answer leaves it logged in here: the password is unproven.
@@ -49,6 +49,12 @@ bool TalqClientAPI::LogInAgain(const std::string& password) {
     projectValid_ = 0;
     userPswrd_ = kept;
     return false;
+}
+
+std::string TalqClientAPI::TakeUntoldSessionEnd() {
+    const std::string why = ServerReason(untoldSessionEnd_);
+    untoldSessionEnd_.clear();
+    return why;
 }
 
 std::string TalqClientAPI::ServerReason(const std::string& error) {

@@ -309,11 +309,11 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
         }
         // The server ended the session and closes its connection: the login
         // is to be given again, as after a refused reconnection.
-        if (reply == RequestFrame::kSessionEnded) {
+        if (RequestFrame::EndsSession(reply)) {
             DropSocket();
             userValid_ = 0;
             projectValid_ = 0;
-            sessionEndUntold_ = true;
+            untoldSessionEnd_ = reply;
         }
         return false;
     }
@@ -444,7 +444,7 @@ bool TalqClientAPI::ReconnectSession() {
             // closed or the library ended the session.
             lastError_ = ok && status == "0" && !typedPassword_ ? RequestFrame::kSessionEnded
                                                                  : LoginFailure(ok, status);
-            sessionEndUntold_ = lastError_ == RequestFrame::kSessionEnded;
+            untoldSessionEnd_ = lastError_ == RequestFrame::kSessionEnded ? lastError_ : "";
             ShowError();
             userValid_ = 0;
             projectValid_ = 0;

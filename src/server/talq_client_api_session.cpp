@@ -36,8 +36,8 @@ bool TalqClientAPI::ValidateSession(std::int16_t bits) {
     // A session the server ended is told why once, not at each request of a
     // page; a login it refused was told then, with its reason.
     if ((bits & 2) != 0 && LoginRefused()) {
-        if (!sessionEndUntold_) return false;
-        lastError_ = RequestFrame::kSessionEnded;
+        if (untoldSessionEnd_.empty()) return false;
+        lastError_ = untoldSessionEnd_;
     }
     ShowError();
     return false;
@@ -71,7 +71,7 @@ bool TalqClientAPI::TalqLogin(const std::string& userId, const std::string& pass
     projectValid_ = 0;
     userName_.clear();
     userPswrd_.clear();
-    sessionEndUntold_ = false;
+    untoldSessionEnd_.clear();
     clientCode_ = clientCode;
     if (!ValidateSession(9)) return false;
     if (RefuseBreakers({&userId}, "User Id") || RefuseBreakers({&password}, "Password")) {

@@ -5,6 +5,8 @@
 #include <signal.h>
 
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <thread>
 
@@ -50,13 +52,24 @@ class LoginSecurity : public ::testing::Test {
     std::string sys_;
 };
 
-// An administrator adds a reviewer and later resets the password with the
-// README's statements, while the system is served: the reviewer's viewer,
-// over TCP or through the library, tells the end of the session once, as
-// changed, and logs in again with the new password.
-TEST_F(LoginSecurity, APasswordResetInTheDatabaseIsToldOnceAsChangedThenLogsInAgain) {
+// An administrator adds a reviewer and later resets the password, or disables
+// the user, with the README's statements while the system is served: the
+// reviewer's viewer, over TCP or through the library, tells the end of the
+// session once, with its own reason, and the server logs that reason; a reset
+// password then logs in again with the new one.
+TEST_F(LoginSecurity, APasswordResetOrADisabledUserIsToldOnceWithItsReasonThenLogsInAgain) {
+    struct Change {
+        const char* sql;
+        const char* told;
+        const char* logged;  // by the server, closing the TCP connection
+        bool reset;
+    };
+    const Change changes[] = {
+        {"UPDATE users SET password = 'Fresh456' WHERE user_id = 'ANN'",
+         RequestFrame::kSessionEnded, "its user's password changed, closed", true},
+        {"UPDATE users SET disabled = 1 WHERE user_id = 'ANN'", RequestFrame::kUserDisabled,
+         "its user was disabled, closed", false}};
     testsupport::ScopedUserStores stores;
-    testsupport::ServerProcess server(sys_);
     modRegistry::RegSetString(modRegistry::HKEY_CURRENT_USER, "Software\\TALQTech\\VYNSYS\\Paths",
                               "Local", sys_ + "/");
     auto administer = [this](const char* sql) {
@@ -70,28 +83,41 @@ TEST_F(LoginSecurity, APasswordResetInTheDatabaseIsToldOnceAsChangedThenLogsInAg
     administer(
         "INSERT INTO user_projects(user_id, project_id, security) "
         "SELECT 'ANN', project_id, 0x10 | 0x20 | 0x80 FROM projects WHERE name = 'Demo Project'");
-    platform::ScriptedPrompts prompts;
-    platform::ScopedPrompts usePrompts(prompts);
-    TalqClientAPI remote, local;
-    ASSERT_TRUE(remote.OpenTalqConnection(0, "DOM", "127.0.0.1", server.Port(), 0, 0, 20));
-    ASSERT_TRUE(local.OpenTalqConnection(2, "", "", 0, 0, 0, 0)) << local.LastError();
-    for (TalqClientAPI* api : {&remote, &local}) {
-        api->DisplayErrorMsgs(true);
-        ASSERT_TRUE(api->TalqLogin("ANN", "START123", 1)) << api->LastError();
-        ASSERT_TRUE(api->SelectProject("Demo Project")) << api->LastError();
-    }
-    administer("UPDATE users SET password = 'Fresh456' WHERE user_id = 'ANN'");
-    for (TalqClientAPI* api : {&remote, &local}) {
-        prompts.Clear();
-        // A page shown asks several things at once.
-        for (int i = 0; i < 3; ++i) EXPECT_EQ(api->GetTalqProjectList(0), "");
-        EXPECT_EQ(prompts.Messages(), std::vector<std::string>{RequestFrame::kSessionEnded})
-            << (api == &remote ? "over TCP" : "through the library");
-        ASSERT_TRUE(api->LoginRefused());
-        EXPECT_FALSE(api->LogInAgain("START123"));
-        EXPECT_EQ(api->LastError(), "Invalid Login") << "a mistyped password is no change";
-        ASSERT_TRUE(api->LogInAgain("FRESH456")) << api->LastError();
-        EXPECT_EQ(api->GetTalqProjectList(0), "Demo Project");
+    for (const Change& change : changes) {
+        SCOPED_TRACE(change.told);
+        administer("UPDATE users SET password = 'Start123', disabled = 0 WHERE user_id = 'ANN'");
+        const std::string log = dir_.Path() + "/server.log";
+        auto server = testsupport::ServerTellingInto(sys_, log, {"--log"});
+        ASSERT_TRUE(server && server->Port() > 0);
+        platform::ScriptedPrompts prompts;
+        platform::ScopedPrompts usePrompts(prompts);
+        TalqClientAPI remote, local;
+        ASSERT_TRUE(remote.OpenTalqConnection(0, "DOM", "127.0.0.1", server->Port(), 0, 0, 20));
+        ASSERT_TRUE(local.OpenTalqConnection(2, "", "", 0, 0, 0, 0)) << local.LastError();
+        for (TalqClientAPI* api : {&remote, &local}) {
+            api->DisplayErrorMsgs(true);
+            ASSERT_TRUE(api->TalqLogin("ANN", "START123", 1)) << api->LastError();
+            ASSERT_TRUE(api->SelectProject("Demo Project")) << api->LastError();
+        }
+        administer(change.sql);
+        for (TalqClientAPI* api : {&remote, &local}) {
+            SCOPED_TRACE(api == &remote ? "over TCP" : "through the library");
+            prompts.Clear();
+            // A page shown asks several things at once.
+            for (int i = 0; i < 3; ++i) EXPECT_EQ(api->GetTalqProjectList(0), "");
+            EXPECT_EQ(prompts.Messages(), std::vector<std::string>{change.told});
+            EXPECT_EQ(api->TakeUntoldSessionEnd(), "") << "told once";
+            ASSERT_TRUE(api->LoginRefused());
+            EXPECT_FALSE(api->LogInAgain("START123"));
+            EXPECT_EQ(api->LastError(), "Invalid Login") << "the old password is no way back";
+            if (!change.reset) continue;
+            ASSERT_TRUE(api->LogInAgain("FRESH456")) << api->LastError();
+            EXPECT_EQ(api->GetTalqProjectList(0), "Demo Project");
+        }
+        ASSERT_EQ(server->Stop(SIGTERM), 0);
+        std::ifstream file(log);
+        const std::string logged((std::istreambuf_iterator<char>(file)), {});
+        EXPECT_NE(logged.find(change.logged), std::string::npos) << logged;
     }
 }
 
@@ -383,7 +409,7 @@ TEST_F(LoginSecurity, NoFreeGuessesAfterALoginNoOtherSessionAfterAChangeNoLockou
         ASSERT_TRUE(db.Open(sys_ + "/system.db", false, error)) << error;
         ASSERT_TRUE(db.Exec("UPDATE users SET disabled = 1 WHERE user_id = 'ADMIN'", error));
     }
-    EXPECT_EQ(late.Send("TALQGetPageOcr,K1"), RequestFrame::kSessionEnded)
+    EXPECT_EQ(late.Send("TALQGetPageOcr,K1"), RequestFrame::kUserDisabled)
         << "a disabled user reads on";
     TalqClientAPI guesser, fresh;
     for (TalqClientAPI* api : {&guesser, &fresh})

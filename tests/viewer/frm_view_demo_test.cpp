@@ -18,6 +18,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <csignal>
 #include <memory>
 #include <string>
@@ -25,6 +26,7 @@
 
 #include "annotations/annotation_edit.h"
 #include "annotations/annotation_rec.h"
+#include "annotations/widgets/note_dialogs.h"
 #include "engine/system_db.h"
 #include "foundation/mod_registry.h"
 #include "foundation/widgets/generic_dialogs.h"
@@ -497,6 +499,116 @@ TEST_F(FrmViewDemoTest, QueryListQuickScrollsToItsLastRow) {
     EXPECT_EQ(window->quickScroll.form, nullptr);
     EXPECT_EQ(window->page.szCurrentKey, starts[2]);
     EXPECT_EQ(window->page.g_ValidImage, 1) << Status();
+}
+
+// An administrator resets a reviewer's password, or disables the user, with
+// the README's statements while the viewer is logged in over TCP: whatever
+// the reviewer does first says why once, in words, before any login box asks
+// again; the actions after it pile no further box, and a note typed
+// meanwhile stays in its dialog.
+TEST_F(FrmViewDemoTest, APasswordResetOrADisabledUserIsToldOnceByTheFirstActionAfterIt) {
+    auto administer = [](const std::string& sql) {
+        docserver::SystemDb db;
+        std::string error;
+        ASSERT_TRUE(db.Open(Sys() + "/system.db", false, error)) << error;
+        ASSERT_TRUE(db.Exec(sql, error)) << sql << ": " << error;
+    };
+    struct Change {
+        const char* sql;
+        const char* told;
+    };
+    const Change changes[] = {
+        {"UPDATE users SET password = 'Fresh456' WHERE user_id = 'ANN'",
+         "Password Changed, Log In Again"},
+        {"UPDATE users SET disabled = 1 WHERE user_id = 'ANN'", "User Disabled, Session Ended"}};
+    enum First { kNext, kGoTo, kTagPalette, kHighlight, kNote };
+    const std::string key = OrdinaryPage(2);
+    ASSERT_FALSE(key.empty());
+    for (const Change& change : changes) {
+        for (First first : {kNext, kGoTo, kTagPalette, kHighlight, kNote}) {
+            SCOPED_TRACE(std::string(change.told) + ", first action " + std::to_string(first));
+            administer(
+                "INSERT OR IGNORE INTO users(user_id, password, full_name) VALUES ('ANN', "
+                "'Start123', 'Ann Smith'); UPDATE users SET password = 'Start123', disabled = 0 "
+                "WHERE user_id = 'ANN'; INSERT OR IGNORE INTO user_projects(user_id, project_id, "
+                "security) SELECT 'ANN', project_id, 0x10 | 0x20 | 0x80 FROM projects WHERE name "
+                "= 'ACME';");
+            ASSERT_NO_FATAL_FAILURE(LogInAndOpen("ANN", "Start123", kRemoteMode));
+            ASSERT_TRUE(window->DisplayImage(key)) << Status();
+            administer(change.sql);
+            prompts.Clear();
+            auto told = [&] {
+                int n = 0;
+                for (const platform::PromptRecord& r : prompts.Records())
+                    n += r.kind != platform::PromptRecord::kBeep &&
+                         r.text.find(change.told) != std::string::npos;
+                return n;
+            };
+            int logins = 0;
+            talq::DialogFactory<frmLogin>::Scoped login(
+                testsupport::ScriptedMaker<frmLogin>([&](frmLogin& d) {
+                    ++logins;
+                    EXPECT_GE(told(), 1) << "said before the login box";
+                    d.cmdCancel_Click();
+                }));
+
+            auto drag = [&](int tool) {
+                window->project.RedactMode = static_cast<std::int16_t>(tool);
+                window->picImage_MouseDown(1, 0, 50 * 15, 50 * 15);
+                window->picImage_MouseMove(1, 0, 150 * 15, 150 * 15);
+                window->picImage_MouseUp(1, 0, 150 * 15, 150 * 15);
+            };
+            if (first != kNote) {
+                if (first == kNext) {
+                    window->ui.NavTBar[1]->click();
+                } else if (first == kGoTo) {
+                    prompts.QueueInput(OrdinaryPage(3));
+                    window->MiscTBar_Click(0);
+                } else {
+                    first == kTagPalette ? window->Tbar_Click(2)
+                                         : drag(annotations::kToolHighlight);
+                }
+                EXPECT_EQ(prompts.Messages().size(), 1u);
+            } else {
+                const std::string typed = "typed as the password was reset";
+                prompts.QueueInput("");  // the password asked again: cancelled
+                bool kept = false;
+                talq::DialogFactory<annotations::frmAnnot>::Scoped note(
+                    testsupport::ScriptedMaker<annotations::frmAnnot>(
+                        [&](annotations::frmAnnot& d) {
+                            d.Text1->setPlainText(QString::fromStdString(typed));
+                            d.cmdOK_Click();
+                            kept = d.result() == 0 && d.Text1->toPlainText().toStdString() == typed;
+                            d.cmdCancel_Click();
+                        }));
+                drag(annotations::kToolTextNote);
+                EXPECT_TRUE(kept) << "the failed save keeps the dialog and its text";
+                // The password is asked again saying why, but of a disabled user.
+                const auto& r = prompts.Records();
+                const auto asked = std::find_if(r.begin(), r.end(), [](const auto& p) {
+                    return p.kind != platform::PromptRecord::kBeep;
+                });
+                ASSERT_NE(asked, r.end());
+                EXPECT_NE(asked->text.find(change.told), std::string::npos) << asked->text;
+                EXPECT_EQ(asked->kind, &change == &changes[0] ? platform::PromptRecord::kInput
+                                                              : platform::PromptRecord::kMessage);
+            }
+            EXPECT_GE(told(), 1);
+            EXPECT_EQ(logins, 0);
+            EXPECT_FALSE(window->TalqAPi->IsUserValid());
+
+            // Later actions add no box of their own; the login asks again.
+            const std::size_t boxes = prompts.Messages().size();
+            const int toldBefore = told();
+            window->MiscTBar_Click(0);  // Go To
+            window->ui.NavTBar[1]->click();
+            window->TBTag_Click(0);
+            EXPECT_EQ(prompts.Messages().size(), boxes);
+            EXPECT_EQ(told(), toldBefore);
+            EXPECT_EQ(logins, 2);
+        }
+    }
+    administer("UPDATE users SET disabled = 1 WHERE user_id = 'ANN'");
 }
 
 TEST_F(FrmViewDemoTest, SecondLoginStillShowsPages) {

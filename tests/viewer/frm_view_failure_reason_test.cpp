@@ -224,6 +224,7 @@ TEST_F(FrmViewFailureReason, ATurnOfAPageTakenByAnotherIsRefusedWithTheServersRe
     EXPECT_EQ(window->page.g_Rotation, rotation);
     EXPECT_FALSE(Sent("TALQPutPageInfo")) << "nothing stored";
     EXPECT_NE(Status().find("[READ ONLY]"), std::string::npos) << Status();
+    EXPECT_EQ(window->page.lockLostUntold, "") << "told again at the next drawing";
 
     // Read-only, a turn is the viewer's own and goes nowhere.
     window->Tbar_Click(8);

@@ -385,19 +385,23 @@ class frmView : public QMainWindow, private PrintHost {
     // Tells, once, why the page's lock was refused on a new connection.
     void TellLockLost();
     // Tells, once, why the session's last request failed when the server
-    // never answered or could not reach its system: a beep and one box,
-    // `what` (when given) over the reason. False when there was nothing to
-    // tell or messages are off.
+    // never answered, could not reach its system or ended the session: a
+    // beep and one box, `what` (when given) over the reason. False when
+    // there was nothing to tell or messages are off.
     bool TellUntoldFailure(const std::string& what);
     // As TellUntoldFailure, and also the server's own refusal, which a
     // pass-through request never shows: for requests that tell nothing of
-    // themselves. A session the server ended is left to its next check.
+    // themselves.
     bool TellFailedRequest(const std::string& what);
     // Why the session's last request failed, for a message that is shown
     // anyway; "" when it had no reason to give or it was told already.
     std::string TakeFailureReason();
     // The project's tag collections could not be read: says so, and why.
     void TellPoolUnread();
+    // Says why the server ended the session, unless a box said it already:
+    // before a login box asks again, or where an action has no failure
+    // message of its own. False when nothing was told.
+    bool TellSessionEnd();
     // Runs FollowPageLock once no request or dialog has the page in hand.
     void WatchPageLock();
     // The page display's steps; DisplayImage then tells what the server

@@ -14,6 +14,7 @@
 #include "platform/prompts.h"
 #include "platform/text_codec.h"
 #include "platform/wire_separators.h"
+#include "server/request_frame.h"
 #include "server/talq_client_api.h"
 #include "viewer/widgets/frm_view.h"
 
@@ -183,6 +184,8 @@ bool frmView::SaveChange(std::int32_t kind, const char* failure, const ListChang
         *heldFailure_ = message;
         return false;
     }
+    // The message says why the session ended: no later action says it again.
+    if (RequestFrame::EndsSession(session.LastError())) session.TakeUntoldSessionEnd();
     TellFailure(message);
     return false;
 }
@@ -243,9 +246,17 @@ bool frmView::SaveNoteLoggingIn(const std::function<bool()>& save) {
     if (saved) return true;
     ViewerSession& session = Session();
     if (!session.LoginRefused()) return false;
+    // The box asking again says first why; a disabled user has nothing to
+    // type, and the failure says why.
+    const std::string why = session.TakeUntoldSessionEnd();
+    if (why == TalqClientAPI::ServerReason(RequestFrame::kUserDisabled)) {
+        TellFailure(failure.empty() ? why : failure);
+        return false;
+    }
+    const std::string ask = "Enter the password of " + login.szUserID + " to log in again.";
     // A full login would reload the project and lose the dialog's text.
-    const std::string password = platform::PasswordBox(
-        "Enter the password of " + login.szUserID + " to log in again.", "User Login");
+    const std::string password =
+        platform::PasswordBox(why.empty() ? ask : why + "\n" + ask, "User Login");
     if (password.empty()) {
         if (!failure.empty()) TellFailure(failure);
         return false;

@@ -105,8 +105,10 @@ bool frmView::DisplayImage(const std::string& key) {
 bool frmView::TellUntoldFailure(const std::string& what) {
     ViewerSession& session = Session();
     if (!session.DisplayErrorMsgs()) return false;
+    const std::string ended = session.TakeUntoldSessionEnd();
     std::string reason = session.TakeUntoldTransportError();
     const std::string database = session.TakeUntoldDatabaseError();
+    if (!ended.empty()) reason = ended;
     if (reason.empty()) reason = database;
     if (reason.empty()) return false;
     platform::BeepWarning(what.empty() ? reason : what + "\n" + reason);
@@ -115,13 +117,25 @@ bool frmView::TellUntoldFailure(const std::string& what) {
 
 std::string frmView::TakeFailureReason() {
     ViewerSession& session = Session();
+    const std::string ended = session.TakeUntoldSessionEnd();
     std::string reason = session.TakeUntoldTransportError();
     const std::string database = session.TakeUntoldDatabaseError();
+    if (!ended.empty()) return ended;
     if (!reason.empty()) return reason;
     if (!database.empty()) return database;
     const std::string error = session.LastError();
-    if (error == RequestFrame::kSessionEnded) return "";
+    // An end of the session is told once, by the first failure it caused.
+    if (RequestFrame::EndsSession(error)) return "";
     return TalqClientAPI::ServerReason(error);
+}
+
+bool frmView::TellSessionEnd() {
+    ViewerSession& session = Session();
+    if (!session.DisplayErrorMsgs()) return false;
+    const std::string why = session.TakeUntoldSessionEnd();
+    if (why.empty()) return false;
+    platform::BeepWarning(why);
+    return true;
 }
 
 bool frmView::TellFailedRequest(const std::string& what) {

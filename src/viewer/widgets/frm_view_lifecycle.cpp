@@ -144,6 +144,7 @@ void frmView::ApplyInputBlock() {
 
 bool frmView::DoLogin() {
     if (RefuseWhileBusy()) return false;
+    TellSessionEnd();
     ClearProjectViews();
     BlockInput();
     const bool ok = Session().LoginToServer(login.szDomain, login.szIPAddress, login.szPort,

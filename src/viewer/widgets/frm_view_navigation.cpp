@@ -183,7 +183,11 @@ void frmView::NavTBar_Click(int Index) {
 }
 
 void frmView::MiscTBar_Click(int Index) {
-    if (RequestInProcess() || !Session().IsProjectValid()) return;
+    if (RequestInProcess()) return;
+    if (!Session().IsProjectValid()) {
+        TellSessionEnd();
+        return;
+    }
     if (Index == 1) {
         OpenQuickScroll(0);
         return;
@@ -211,8 +215,9 @@ void frmView::MiscTBar_Click(int Index) {
         }
     } else if (sendable && session.KeyLookupFailed()) {
         // The lookup failed: the page may well be there.
-        if (!TellFailedRequest("Unable to Look Up ImageKey " + typed)) platform::Beep();
-    } else {
+        if (!TellSessionEnd() && !TellFailedRequest("Unable to Look Up ImageKey " + typed))
+            platform::Beep();
+    } else if (!TellSessionEnd()) {
         platform::Beep();
         platform::MsgBox(typed + " ImageKey not found.", platform::vbCritical, "Warning");
     }

@@ -211,10 +211,14 @@ void frmView::RotateStep(int Index) {
     const bool storing = page.g_PageReadOnly == 0 && page.g_ValidImage == 1;
     if (storing && !PageLockKnown()) return;
     if (storing && page.g_PageReadOnly != 0) {
-        // Taken by another while the connection was down.
+        // Taken by another while the connection was down: told here, not
+        // once more at the next drawing.
+        const std::string lost = std::exchange(page.lockLostUntold, std::string());
         if (Session().DisplayErrorMsgs())
-            platform::BeepWarning(TalqClientAPI::WithServerReason("Unable to set Rotate Flag",
-                                                                  Session().LastError()));
+            platform::BeepWarning(
+                lost.empty() ? TalqClientAPI::WithServerReason("Unable to set Rotate Flag",
+                                                               Session().LastError())
+                             : "Unable to set Rotate Flag\n" + lost);
         return;
     }
     if (!ImgObj->RotateImage(right ? 1 : 3)) return;

@@ -169,6 +169,10 @@ std::string ViewerSession::TakeUntoldTransportError() {
     if (!api_) return {};
     return api_->TakeUntoldTransportError();
 }
+std::string ViewerSession::TakeUntoldSessionEnd() {
+    if (!api_) return {};
+    return api_->TakeUntoldSessionEnd();
+}
 bool ViewerSession::ReconnectIfClosed() {
     return !api_ || api_->ReconnectIfClosed();
 }

@@ -102,6 +102,8 @@ class ViewerSession : public navigation::QueryApi,
     virtual std::string TakeUntoldDatabaseError();
     // Why the last request without an answer failed, once; "" when none.
     std::string TakeUntoldTransportError() override;
+    // Why the server ended the session, once; "" when told or none.
+    virtual std::string TakeUntoldSessionEnd();
     // A connection the server closed while idle is made again now; false
     // when it could not be.
     virtual bool ReconnectIfClosed();
