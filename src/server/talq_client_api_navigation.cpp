@@ -186,7 +186,7 @@ bool TalqClientAPI::SetImageBndryLevel(const std::string& key, std::int32_t leve
                 reply)) {
         return true;
     }
-    lastError_ = "Unable to set Boundary Flag";
+    lastError_ = WithServerReason("Unable to set Boundary Flag", lastError_);
     if (displayErrorMsgs_) {
         platform::Beep();
         ShowError();

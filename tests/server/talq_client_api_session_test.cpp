@@ -558,7 +558,7 @@ TEST_F(Session, DescriptionsDatesLocksAndFlagsReportTheirRequests) {
     EXPECT_FALSE(api_.SetImageRotation("K", 2));
     EXPECT_EQ(api_.LastError(), "Unable to set Rotate Flag\nx") << "the server's reason kept";
     EXPECT_FALSE(api_.SetImageBndryLevel("K", 20));
-    EXPECT_EQ(api_.LastError(), "Unable to set Boundary Flag");
+    EXPECT_EQ(api_.LastError(), "Unable to set Boundary Flag\nx");
     EXPECT_EQ(prompts_.Beeps(), 2);
 
     server_.Reply("TALQSendTextImage", "PNG");

@@ -319,7 +319,10 @@ TEST_F(LostReplyDemoTest, ABoundaryLevelWhoseAnswerWasLostIsToldAsSetOnlyWhenItI
     relay->LoseNext("TALQPutPageInfo", Loss::kBeforeTheServerSees);
     window->ModifyBoundaryLevel();
     EXPECT_EQ(stored(), set);
-    EXPECT_EQ(Messages(), "Unable to set Boundary Flag|");
+    EXPECT_EQ(Messages(),
+              "Unable to set Boundary Flag\nNo reply from the server: the server closed the "
+              "connection.|")
+        << "told with the connection's reason";
     window->ModifyBoundaryLevel();
     EXPECT_EQ(stored(), was);
 }

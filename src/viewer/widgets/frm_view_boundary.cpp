@@ -30,7 +30,12 @@ void frmView::ModifyBoundaryLevel() {
     session.SetDisplayErrorMsgs(false);
     const bool set = session.SetImageBndryLevel(page.szCurrentKey, level);
     const bool lost = !set && session.ReplyLost();
-    const std::string error = session.LastError();
+    std::string error = session.LastError();
+    // The server's reason is in it already; else the connection's.
+    if (!set && error.find('\n') == std::string::npos) {
+        const std::string why = TakeFailureReason();
+        if (!why.empty()) error += "\n" + why;
+    }
     session.SetDisplayErrorMsgs(showing);
     if (!set && !lost && showing) platform::BeepWarning(error);
     // Units have moved: the document, its place, the confining unit and the
