@@ -153,7 +153,8 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
         if (!error.empty()) return nullptr;
         // Texts converted first: recovery hashes the passwords as read.
         if (!UpgradeSystem(engine->db_, error)) {
-            error = "cannot upgrade system.db: " + error;
+            error = engine->db_.Damaged() ? DamagedRefusal(error, logLeft)
+                                          : "cannot upgrade system.db: " + error;
             return nullptr;
         }
         if (!ParseCount(engine->Setting("ReducedCacheBytes", ""), bound))
@@ -165,7 +166,8 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
         error = "system.db is locked by another program";
         return nullptr;
     } catch (const DatabaseError& e) {
-        error = std::string("cannot read system.db: ") + e.what();
+        error = engine->db_.Damaged() ? DamagedRefusal(e.what(), logLeft)
+                                      : std::string("cannot read system.db: ") + e.what();
         return nullptr;
     }
     // Recovery drops what was prepared from a store it undoes.
@@ -173,7 +175,8 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
     try {
         engine->Recover();
     } catch (const DatabaseError& e) {
-        error = std::string("cannot read system.db: ") + e.what();
+        error = engine->db_.Damaged() ? DamagedRefusal(e.what(), logLeft)
+                                      : std::string("cannot read system.db: ") + e.what();
         return nullptr;
     }
     engine->LoadLoginAddresses();

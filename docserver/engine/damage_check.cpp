@@ -4,8 +4,8 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <map>
 #include <mutex>
-#include <set>
 
 #include "system_db.h"
 
@@ -23,12 +23,16 @@ int PastBudget(void* deadline) {
                : 0;
 }
 
-bool CheckedAlready(const std::string& path) {
+// What the check found for each path, kept for the process's life: a file
+// refused once stays refused for a later open, as the programs are to be
+// stopped before it is restored.
+std::string* CheckOf(const std::string& path, bool& first) {
     static std::mutex mutex;
     // Never destroyed: engines may open after the exit handlers ran.
-    static auto* checked = new std::set<std::string>;
+    static auto* results = new std::map<std::string, std::string>;
     std::lock_guard<std::mutex> lock(mutex);
-    return !checked->insert(path).second;
+    first = results->find(path) == results->end();
+    return &(*results)[path];
 }
 
 }  // namespace
@@ -52,7 +56,9 @@ std::string DamagedRefusal(const std::string& problem, bool logLeft) {
 }
 
 std::string DamageAtOpen(SystemDb& db, const std::string& dbPath, bool logLeft) {
-    if (CheckedAlready(dbPath)) return db.Damaged() ? DamagedRefusal("found before", logLeft) : "";
+    bool first = false;
+    std::string* found = CheckOf(dbPath, first);
+    if (!first) return *found;
     // A connection of its own, read-only: the check's cache goes with it.
     if (db.Handle() == nullptr) return "";
     sqlite3* handle = nullptr;
@@ -82,7 +88,8 @@ std::string DamageAtOpen(SystemDb& db, const std::string& dbPath, bool logLeft) 
         if (!problem.empty() || code != SQLITE_ROW) break;
     }
     sqlite3_close(handle);
-    return problem.empty() ? "" : DamagedRefusal(problem, logLeft);
+    if (!problem.empty()) *found = DamagedRefusal(problem, logLeft);
+    return *found;
 }
 
 }  // namespace docserver

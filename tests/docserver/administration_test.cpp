@@ -175,6 +175,9 @@ TEST_F(Administration, ADamagedSystemDbIsRefusedAtOpenWithWhatToDo) {
     EXPECT_TRUE(Holds(error, "system.db is damaged (")) << error;
     EXPECT_TRUE(Holds(error, "restore it from a backup")) << error;
     EXPECT_TRUE(Holds(error, "system.db-wal")) << error;
+    std::string again;
+    EXPECT_FALSE(Open(again));
+    EXPECT_EQ(again, error) << "a later open of the same process is refused alike";
 }
 
 TEST_F(Administration, AnIndexMissingRowsOfItsTableIsDamageFoundAtOpen) {
