@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLabel>
 
 #include <memory>
@@ -54,6 +55,13 @@ class FakeServerWindow : public ::testing::Test {
             << api_->LastError();
         ASSERT_TRUE(api_->TalqLogin("ann", "pw", 1)) << api_->LastError();
         ASSERT_TRUE(api_->SelectProject("Alpha")) << api_->LastError();
+    }
+    // Shown at a size the page and its tools lay out in, as a reviewer has it.
+    void ShowWindow() {
+        window->show();
+        window->resize(900, 700);
+        QApplication::processEvents();
+        window->Form_Resize();
     }
     // The answer to a command other than the login's, under mutex_.
     virtual FakeAction Answer(const std::string& command) = 0;

@@ -38,10 +38,7 @@ struct CountedSeconds {
 class FrmViewDeadLink : public testsupport::FakeServerWindow {
   protected:
     FrmViewDeadLink() {
-        window->show();
-        window->resize(900, 700);
-        QApplication::processEvents();
-        window->Form_Resize();
+        ShowWindow();
     }
 
     FakeAction Answer(const std::string& command) override {

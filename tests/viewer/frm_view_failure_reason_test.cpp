@@ -38,10 +38,7 @@ constexpr char kClosed[] = "No reply from the server: the server closed the conn
 class FrmViewFailureReason : public testsupport::FakeServerWindow {
   protected:
     FrmViewFailureReason() {
-        window->show();
-        window->resize(900, 700);
-        QApplication::processEvents();
-        window->Form_Resize();
+        ShowWindow();
     }
 
     FakeAction Answer(const std::string& command) override {

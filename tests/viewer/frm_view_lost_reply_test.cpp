@@ -38,10 +38,7 @@ using testsupport::FakeServer;
 class FrmViewLostReply : public testsupport::FakeServerWindow {
   protected:
     FrmViewLostReply() {
-        window->show();
-        window->resize(900, 700);
-        QApplication::processEvents();
-        window->Form_Resize();
+        ShowWindow();
     }
 
     FakeAction Answer(const std::string& command) override {

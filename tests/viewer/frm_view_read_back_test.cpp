@@ -51,10 +51,7 @@ AnnotationRec Note(int left, int top, const std::string& text) {
 class FrmViewReadBack : public testsupport::FakeServerWindow {
   protected:
     FrmViewReadBack() : FakeServerWindow(std::to_string(0x400)) {
-        window->show();
-        window->resize(900, 700);
-        QApplication::processEvents();
-        window->Form_Resize();
+        ShowWindow();
     }
 
     FakeAction Answer(const std::string& command) override {
