@@ -48,6 +48,7 @@
 #include "viewer/widgets/frm_q_scroll.h"
 #include "viewer/widgets/frm_view.h"
 #include "viewer/widgets/talq_viewer_session.h"
+#include "viewer/window_mouse.h"
 
 namespace {
 
@@ -224,10 +225,7 @@ TEST_F(FrmViewDemoTest, ShapesDrawnWithTheMouseAreKeptByTheServerAndDeletedAgain
     const int highlights = window->pageAnnotations[kHighlight].count;
     const int markups = window->pageAnnotations[kMarkup].count;
     auto drag = [this](int tool, int x1, int y1, int x2, int y2) {
-        window->project.RedactMode = static_cast<std::int16_t>(tool);
-        window->picImage_MouseDown(1, 0, x1 * 15, y1 * 15);
-        window->picImage_MouseMove(1, 0, x2 * 15, y2 * 15);
-        window->picImage_MouseUp(1, 0, x2 * 15, y2 * 15);
+        testsupport::DragOn(*window, tool, x1, y1, x2, y2);
     };
     drag(14, 40, 40, 200, 90);
     drag(15, 60, 200, 200, 240);

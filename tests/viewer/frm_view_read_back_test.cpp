@@ -21,6 +21,7 @@
 #include "support/scripted_dialog.h"
 #include "support/test_images.h"
 #include "viewer/fake_server_window.h"
+#include "viewer/window_mouse.h"
 
 namespace {
 
@@ -138,18 +139,10 @@ class FrmViewReadBack : public testsupport::FakeServerWindow {
     }
 
     void Drag(int tool, int x1, int y1, int x2, int y2) {
-        window->project.RedactMode = static_cast<std::int16_t>(tool);
-        window->picImage_MouseDown(1, 0, x1 * 15, y1 * 15);
-        window->picImage_MouseMove(1, 0, x2 * 15, y2 * 15);
-        window->picImage_MouseUp(1, 0, x2 * 15, y2 * 15);
+        testsupport::DragOn(*window, tool, x1, y1, x2, y2);
     }
     void RightClick(const AnnotationRec& r) {
-        window->project.RedactMode = 0;
-        mGdi32::ImageViewTransform t =
-            mGdi32::TransformFor(window->MainPageDrawInfo(), window->page.g_ViewScaleFactor);
-        std::int32_t x = (r.Left + r.Right) / 2, y = (r.Top + r.Bottom) / 2;
-        mGdi32::ImageToScreen(x, y, t);
-        window->picImage_MouseDown(2, 0, x * 15, y * 15);
+        testsupport::RightClickOn(*window, r);
     }
 
     std::string image_ = testsupport::PngBytes(600, 800);

@@ -29,6 +29,7 @@
 #include "viewer/demo_window.h"
 #include "viewer/widgets/frm_mod_bndry.h"
 #include "viewer/widgets/frm_view.h"
+#include "viewer/window_mouse.h"
 
 namespace {
 
@@ -91,19 +92,11 @@ class LostReplyDemoTest : public testsupport::DemoSuiteTest<LostReplyDemoTest> {
     }
 
     void Drag(int tool, int x1, int y1, int x2, int y2) {
-        window->project.RedactMode = static_cast<std::int16_t>(tool);
-        window->picImage_MouseDown(1, 0, x1 * 15, y1 * 15);
-        window->picImage_MouseMove(1, 0, x2 * 15, y2 * 15);
-        window->picImage_MouseUp(1, 0, x2 * 15, y2 * 15);
+        testsupport::DragOn(*window, tool, x1, y1, x2, y2);
     }
     // A right click in the middle of a stored record.
     void RightClick(const AnnotationRec& r) {
-        window->project.RedactMode = 0;
-        mGdi32::ImageViewTransform t =
-            mGdi32::TransformFor(window->MainPageDrawInfo(), window->page.g_ViewScaleFactor);
-        std::int32_t x = (r.Left + r.Right) / 2, y = (r.Top + r.Bottom) / 2;
-        mGdi32::ImageToScreen(x, y, t);
-        window->picImage_MouseDown(2, 0, x * 15, y * 15);
+        testsupport::RightClickOn(*window, r);
     }
 
     std::string Status() const { return window->ui.lblStatus->text().toStdString(); }
