@@ -1,6 +1,7 @@
 #include "system_db.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -12,6 +13,8 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <memory>
+#include <mutex>
 #include <sstream>
 #include <thread>
 #include <unordered_map>
@@ -26,10 +29,49 @@ namespace {
 
 std::atomic<std::uint64_t> g_nextDbId{1};
 
+using ThreadMap = std::unordered_map<std::uint64_t, sqlite3*>;
+
+// The databases open in the process, by id, for a thread that ends to give
+// its connections back. Never destroyed: threads end while the process exits.
+struct OpenDatabases {
+    std::mutex mutex;
+    std::unordered_map<std::uint64_t, SystemDb*> byId;
+};
+
+OpenDatabases& Databases() {
+    static OpenDatabases* const databases = new OpenDatabases;
+    return *databases;
+}
+
+void ReturnThreadConnections(void* connections) {
+    const std::unique_ptr<ThreadMap> mine(static_cast<ThreadMap*>(connections));
+    OpenDatabases& databases = Databases();
+    const std::lock_guard<std::mutex> lock(databases.mutex);
+    for (const auto& [id, db] : *mine)
+        if (const auto it = databases.byId.find(id); it != databases.byId.end())
+            it->second->ReturnConnection(db);
+}
+
+// A key rather than a thread_local object: a thread's connections go back
+// when it ends, and the main thread's are never destroyed under a host's
+// exit handlers, which may still close a database.
+pthread_key_t ThreadKey() {
+    static const pthread_key_t key = [] {
+        pthread_key_t made{};
+        if (pthread_key_create(&made, ReturnThreadConnections) != 0) std::abort();
+        return made;
+    }();
+    return key;
+}
+
 // The calling thread's connection per database (by id: an id is never reused).
-std::unordered_map<std::uint64_t, sqlite3*>& ThreadConnections() {
-    thread_local std::unordered_map<std::uint64_t, sqlite3*> connections;
-    return connections;
+ThreadMap& ThreadConnections() {
+    auto* mine = static_cast<ThreadMap*>(pthread_getspecific(ThreadKey()));
+    if (mine == nullptr) {
+        mine = new ThreadMap;
+        pthread_setspecific(ThreadKey(), mine);
+    }
+    return *mine;
 }
 
 thread_local int t_lockWaitLimit = -1;  // milliseconds; -1: the database's own
@@ -255,9 +297,17 @@ bool FileIdentity(const std::string& path, std::uint64_t& device, std::uint64_t&
 
 }  // namespace
 
-SystemDb::SystemDb() : id_(g_nextDbId++) {}
+SystemDb::SystemDb() : id_(g_nextDbId++), pid_(::getpid()) {
+    const std::lock_guard<std::mutex> lock(Databases().mutex);
+    Databases().byId[id_] = this;
+}
 
 SystemDb::~SystemDb() {
+    {
+        // No thread that ends from now on closes one of ours.
+        const std::lock_guard<std::mutex> lock(Databases().mutex);
+        Databases().byId.erase(id_);
+    }
     ThreadConnections().erase(id_);
     std::lock_guard<std::mutex> lock(mutex_);
     // The last connection's close checkpoints the log into the file it has
@@ -418,6 +468,14 @@ void SystemDb::ReleaseThreadConnection() {
     std::lock_guard<std::mutex> lock(mutex_);
     std::erase(connections_, db);
     sqlite3_close_v2(db);
+}
+
+void SystemDb::ReturnConnection(sqlite3* db) {
+    // A forked child never closes its parent's connections: the parent's
+    // locks and log are not its own.
+    if (::getpid() != pid_) return;
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (std::erase(connections_, db) != 0) sqlite3_close_v2(db);
 }
 
 std::string SystemDb::Reason(sqlite3* db, int code) const {

@@ -1,10 +1,13 @@
 #pragma once
 // The system directory's SQLite database. Every thread that uses a SystemDb
-// gets a connection of its own (opened on first use), so the server's
-// workers read and write side by side. A system made on a local disk runs
-// in WAL mode; one on a shared folder (network or FUSE file system) in the
-// rollback journal, for every process that opens it. Texts are Windows-1252
-// in the engine and UTF-8 in the database: Bind and Text convert.
+// gets a connection of its own (opened on first use, closed when the thread
+// ends), so the server's workers read and write side by side. A system made
+// on a local disk runs in WAL mode; one on a shared folder (network or FUSE
+// file system) in the rollback journal, for every process that opens it.
+// Texts are Windows-1252 in the engine and UTF-8 in the database: Bind and
+// Text convert.
+
+#include <sys/types.h>
 
 #include <atomic>
 #include <cstdint>
@@ -92,6 +95,9 @@ class SystemDb {
     // The calling thread's connection closes; its next use opens another. A
     // thread that has done its part holds no descriptors for it.
     void ReleaseThreadConnection();
+    // A connection of a thread that ended is closed (threads give theirs
+    // back by themselves).
+    void ReturnConnection(sqlite3* db);
     // Why a call on one of its connections failed with the code: SQLite's
     // message, or, on a shared folder turned back into WAL, kHeldInWal.
     std::string Reason(sqlite3* db, int code) const;
@@ -120,6 +126,7 @@ class SystemDb {
     bool shared_ = false;  // on a file system other machines reach
     std::atomic<int> busyMs_{5000};
     std::uint64_t id_;
+    pid_t pid_;  // the process that opened it
     mutable std::mutex mutex_;
     mutable std::vector<sqlite3*> connections_;
     mutable std::string connectError_;  // under mutex_
