@@ -215,7 +215,9 @@ TEST_F(LibraryHost, HostEndingWhileItsThreadsSaveOrReadExitsCleanlyAndKeepsItsSa
         for (const std::string& tag : acknowledged) EXPECT_EQ(stored.count(tag), 1u) << tag;
         // The host's own handler, registered after it connected, closes its
         // handle with the library still there.
-        if (run.front() == "exit-handler") EXPECT_NE(ended.out.find("CLOSED 0 0"), std::string::npos);
+        if (run.front() == "exit-handler") {
+            EXPECT_NE(ended.out.find("CLOSED 0 0"), std::string::npos);
+        }
     }
 }
 
