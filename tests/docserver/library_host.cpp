@@ -16,12 +16,17 @@
 //                                    writes "CLOSED <close> <free>"
 //   talq-library-host text-page FILE the image of a text, asked by a thread
 //                                    that then ends, written to FILE
+//   talq-library-host text-no-files  a text page asked with no descriptor
+//                                    left; writes the reply's first line
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -222,6 +227,20 @@ int main(int argc, char** argv) {
         if (g_handle == 0 || !Save(g_handle, "E" + std::to_string(::getpid()))) return 3;
         std::atexit(CloseOnExit);
         return 0;
+    }
+    if (mode == "text-no-files") {
+        const std::int32_t handle = Open();
+        if (handle == 0) return 3;
+        rlimit limit{};
+        ::getrlimit(RLIMIT_NOFILE, &limit);
+        limit.rlim_cur = std::min<rlim_t>(limit.rlim_cur, 256);
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+        while (::open("/dev/null", O_RDONLY) >= 0) {
+        }
+        const std::string reply = Send(handle, "TALQSendTextImage,Out of descriptors");
+        Tell(reply.substr(0, reply.find('\n')).substr(0, 200));
+        // The leak checker cannot run without a descriptor.
+        std::_Exit(0);
     }
     if (mode == "text-page" && argc == 3) {
         std::string reply;

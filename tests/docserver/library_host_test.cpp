@@ -426,8 +426,8 @@ TEST_F(LibraryHost, ConnectingWithNoDescriptorLeftSaysTooManyOpenFiles) {
     EXPECT_NE(reason.find("too many open files"), std::string::npos) << reason;
 }
 
-// A stored page that is there was told as missing.
-TEST_F(LibraryHost, ReadingAPageWithNoDescriptorLeftSaysTooManyOpenFiles) {
+// A stored page that is there was told as missing, a text as not drawn.
+TEST_F(LibraryHost, ReadingAPageOrTextWithNoDescriptorLeftSaysTooManyOpenFiles) {
     for (const char* page : {"K00001,0", "K00002,0", "K00001,100"}) {
         const std::string command =
             std::string("TALQSendClientImage,ADMIN,SECRET,Demo Project,") + page;
@@ -441,6 +441,12 @@ TEST_F(LibraryHost, ReadingAPageWithNoDescriptorLeftSaysTooManyOpenFiles) {
         EXPECT_EQ(reply.rfind("ERROR: Unable to Read Image: too many open files", 0), 0u)
             << page << ": " << reply.substr(0, 200);
     }
+    // Without a Qt application the font's file is opened for each page.
+    const Ended text = RunHost(dir_.Path(), {"text-no-files"});
+    EXPECT_TRUE(WIFEXITED(text.status) && WEXITSTATUS(text.status) == 0)
+        << "status " << text.status << "\n" << text.err.substr(0, 4000);
+    EXPECT_EQ(text.out.rfind("ERROR: Unable to Render Text: too many open files", 0), 0u)
+        << text.out;
 }
 
 }  // namespace
