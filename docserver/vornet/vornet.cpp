@@ -59,6 +59,7 @@ struct Library {
     // handle must not be a fresh set of guesses.
     std::map<std::string, std::shared_ptr<docserver::LoginThrottle>> throttles;
     std::atomic<bool> ending{false};  // the process exits: no call runs any more
+    std::atomic<bool> forking{false};  // a fork waits for the call in progress
     bool heldForFork = false;
     // In a forked child, the parent's engines, never closed nor used.
     std::vector<docserver::CommandEngine*> parents;
@@ -78,14 +79,18 @@ Library& Lib() {
 }
 
 // A call holds the library for its whole length; none runs once the
-// process exits.
+// process exits, nor waits for the library then.
 class Call {
   public:
-    Call() : lock_(Lib().mutex) {}
-    bool Refused() const { return Lib().ending.load(); }
+    Call() : lock_(Lib().mutex, std::defer_lock) {
+        // The lock lets no waiter in first: a fork waiting for it goes ahead.
+        while (Lib().forking.load()) std::this_thread::yield();
+        if (!Lib().ending) lock_.lock();
+    }
+    bool Refused() const { return !lock_.owns_lock() || Lib().ending.load(); }
 
   private:
-    std::lock_guard<std::timed_mutex> lock_;
+    std::unique_lock<std::timed_mutex> lock_;
 };
 
 LocalConnection* Find(std::int32_t handle) {
@@ -119,25 +124,26 @@ constexpr auto kCallWait = std::chrono::seconds(5);
 
 // The engines are left open at exit: their commits are on disk, a write in
 // progress is rolled back by the next opener, and closing one here would
-// pull SQLite's files from under a thread still inside a call. Exit waits a
-// while for a call in progress, so that it ends before the statics it uses
-// go, and lets none begin afterwards.
+// pull SQLite's files from under a thread still inside a call. Exit lets no
+// call begin, then waits a while for the one in progress, so that it ends
+// before the statics it uses go; threads that keep calling cannot hold it up.
 void EndOfProcess() {
     Library& library = Lib();
-    const bool held = library.mutex.try_lock_for(kCallWait);
     library.ending = true;
-    if (held) library.mutex.unlock();
+    if (library.mutex.try_lock_for(kCallWait)) library.mutex.unlock();
 }
 
 // The child gets no call half done: SQLite's and the engine's locks are free.
 void BeforeFork() {
     Library& library = Lib();
+    library.forking = true;
     library.heldForFork = library.mutex.try_lock_for(kCallWait);
 }
 
 void AfterForkInParent() {
     Library& library = Lib();
     if (library.heldForFork) library.mutex.unlock();
+    library.forking = false;
 }
 
 // The parent's connections are its own: SQLite's locks are not inherited,
@@ -145,6 +151,7 @@ void AfterForkInParent() {
 // Their engines are let go unclosed (their threads are not in the child).
 void AfterForkInChild() {
     Library& library = Lib();
+    library.forking = false;
     if (library.heldForFork) {
         library.mutex.unlock();
     } else {

@@ -21,8 +21,9 @@
 // - A host may exit as it likes (exit on any thread, a return from main, a
 //   signal handler that calls exit) while other threads are inside calls.
 //   The library's exit handler, registered at the first INET_ConnectLocal,
-//   waits up to 5 seconds for the call in progress to end; every call after
-//   it answers -1 at once. Every save a reply acknowledged is on disk.
+//   lets no call begin (each answers -1 at once) and waits up to 5 seconds
+//   for the call in progress to end. Every save a reply acknowledged is on
+//   disk.
 // - Nothing the library makes, nor Qt's image statics it uses, is destroyed
 //   before that handler runs, and no per-thread state of the library's is
 //   destroyed at exit.
@@ -36,7 +37,8 @@
 //   that uses them for their main thread.
 //
 // fork
-// - A fork waits for a call in progress to end. In the child the parent's
+// - A fork waits (up to 5 seconds) for the call in progress to end, and
+//   calls wait for the fork. In the child the parent's
 //   connections are closed without a word to the system (a child must not
 //   use the parent's SQLite connections): calls on their handles answer -1
 //   until INET_ConnectLocal connects them again. The child may call or exit

@@ -173,6 +173,8 @@ int ReadUntilExit(const std::string& how) {
             const std::int32_t own = Open();
             if (own == 0) std::_Exit(3);
             ++g_opened;
+            // The library lets no caller in first: all open before any reads.
+            while (g_opened.load() < kReaders) std::this_thread::yield();
             for (int n = i;; ++n) {
                 if (Send(own, kReads[n % 4]).rfind("ERROR", 0) == 0) std::_Exit(6);
                 ++g_read;
