@@ -38,11 +38,11 @@
 //
 // fork
 // - A fork waits (up to 5 seconds) for the call in progress to end, and
-//   calls wait for the fork. In the child the parent's
-//   connections are closed without a word to the system (a child must not
-//   use the parent's SQLite connections): calls on their handles answer -1
-//   until INET_ConnectLocal connects them again. The child may call or exit
-//   at once.
+//   calls wait for the fork. In the child the parent's connections are let
+//   go without a word to the system (a child must not use the parent's
+//   SQLite connections): calls on their handles answer -1 until
+//   INET_ConnectLocal connects them again. The child may call or exit at
+//   once.
 
 #include <stdint.h>
 
