@@ -18,6 +18,7 @@
 #include <sstream>
 #include <thread>
 #include <unordered_map>
+#include <utility>
 
 #include "file_system_kind.h"
 #include "schema_sql.h"
@@ -442,6 +443,14 @@ sqlite3* SystemDb::Handle() const {
         connectError_ = "no database opened";
         return nullptr;
     }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (spare_ != nullptr) {
+            sqlite3* db = std::exchange(spare_, nullptr);
+            mine[id_] = db;
+            return db;
+        }
+    }
     std::string error;
     sqlite3* db = Connect(error);
     std::lock_guard<std::mutex> lock(mutex_);
@@ -475,7 +484,23 @@ void SystemDb::ReturnConnection(sqlite3* db) {
     // locks and log are not its own.
     if (::getpid() != pid_) return;
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (std::erase(connections_, db) != 0) sqlite3_close_v2(db);
+    if (std::find(connections_.begin(), connections_.end(), db) == connections_.end()) return;
+    // One is kept for the next thread: the last one's close would delete
+    // the log, and the one the next opens would not be the file this
+    // process knows as its own (LogOursAlone).
+    if (spare_ == nullptr && sqlite3_get_autocommit(db) != 0) {
+        spare_ = db;
+        return;
+    }
+    // Closed while the last, as at the end (see ~SystemDb): the log is not
+    // deleted where that name is another file's now.
+    int moved = 0;
+    if (connections_.size() == 1)
+        sqlite3_file_control(db, "main", SQLITE_FCNTL_HAS_MOVED, &moved);
+    if (moved != 0 && !LogOursAlone())
+        sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    std::erase(connections_, db);
+    sqlite3_close_v2(db);
 }
 
 std::string SystemDb::Reason(sqlite3* db, int code) const {

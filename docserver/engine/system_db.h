@@ -1,11 +1,11 @@
 #pragma once
 // The system directory's SQLite database. Every thread that uses a SystemDb
-// gets a connection of its own (opened on first use, closed when the thread
-// ends), so the server's workers read and write side by side. A system made
-// on a local disk runs in WAL mode; one on a shared folder (network or FUSE
-// file system) in the rollback journal, for every process that opens it.
-// Texts are Windows-1252 in the engine and UTF-8 in the database: Bind and
-// Text convert.
+// gets a connection of its own (opened on first use, given up when the
+// thread ends), so the server's workers read and write side by side. A
+// system made on a local disk runs in WAL mode; one on a shared folder
+// (network or FUSE file system) in the rollback journal, for every process
+// that opens it. Texts are Windows-1252 in the engine and UTF-8 in the
+// database: Bind and Text convert.
 
 #include <sys/types.h>
 
@@ -95,8 +95,8 @@ class SystemDb {
     // The calling thread's connection closes; its next use opens another. A
     // thread that has done its part holds no descriptors for it.
     void ReleaseThreadConnection();
-    // A connection of a thread that ended is closed (threads give theirs
-    // back by themselves).
+    // A connection of a thread that ended (they give theirs by themselves):
+    // one is kept for the next thread that needs one, the others close.
     void ReturnConnection(sqlite3* db);
     // Why a call on one of its connections failed with the code: SQLite's
     // message, or, on a shared folder turned back into WAL, kHeldInWal.
@@ -129,6 +129,7 @@ class SystemDb {
     pid_t pid_;  // the process that opened it
     mutable std::mutex mutex_;
     mutable std::vector<sqlite3*> connections_;
+    mutable sqlite3* spare_ = nullptr;  // one of connections_, of a thread that ended
     mutable std::string connectError_;  // under mutex_
     std::shared_ptr<detail::HoldState> hold_;  // the process's, for this path
     // The file opened, and its log in WAL mode (0: none); st_dev, st_ino.

@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "engine/command_engine.h"
 #include "engine/system_db.h"
@@ -269,6 +270,37 @@ TEST_F(Durability, TheServerSaysOnceOnItsErrorOutputThatSystemDbWasReplaced) {
     const std::size_t first = told.find(docserver::kSystemMoved);
     EXPECT_NE(first, std::string::npos) << told;
     EXPECT_EQ(told.find(docserver::kSystemMoved, first + 1), std::string::npos) << told;
+}
+
+// A thread's connection, given back as the thread ends, was the engine's
+// last: its close deleted the log, and the one the next thread opened was
+// no longer the log the engine knew as its own, which it then left to the
+// file put in system.db's place.
+TEST_F(Durability, AThreadEndingBeforeSystemDbIsReplacedLeavesNoLogToTheFileInItsPlace) {
+    const std::string db = sys_ + "/system.db";
+    const std::string replacement = dir_.Path() + "/replacement";
+    testsupport::MakeTestSystem(replacement);
+    std::unique_ptr<CommandEngine> engine;
+    std::thread([&] {
+        std::string error;
+        engine = CommandEngine::Open(sys_, error);
+        EXPECT_TRUE(engine) << error;
+    }).join();
+    ASSERT_TRUE(engine);
+    pid_t other = -1;
+    std::thread([&] {
+        ConnectionState state;
+        ASSERT_EQ(engine->Execute(state, "TALQRequiredLogin,ADMIN,SECRET,,D,1,8.6,1").substr(0, 1),
+                  "1");
+        ASSERT_EQ(engine->Execute(state, "TALQAddTag," + kAdmin + ",Old"), "1");
+        ASSERT_EQ(::rename((replacement + "/system.db").c_str(), db.c_str()), 0);
+        EXPECT_NE(engine->Execute(state, "TALQAddTag," + kAdmin + ",After"), "1");
+        other = HoldOpen(db, "INSERT INTO tags (project_id, tag_id, name) VALUES (1, 99, 'Theirs')");
+    }).join();
+    ASSERT_GT(other, 0) << "the file in its place could not be written";
+    ::kill(other, SIGKILL);
+    ::waitpid(other, nullptr, 0);
+    EXPECT_EQ(IntegrityAndTags(db), "ok;Theirs;");
 }
 
 }  // namespace
