@@ -145,6 +145,9 @@ class CommandEngine {
     // reply's own text first, then why; kept for the transport's error
     // output.
     std::string Failed(const std::string& reply, const std::string& why);
+    // A page image that cannot be read, a text that cannot be drawn.
+    std::string Unread();
+    std::string Unrendered();
     // Opening: hashes plain passwords, clears what dead owners left behind.
     void Recover();
     void RecoverHeld();

@@ -12,6 +12,7 @@
 
 #include "command_engine.h"
 #include "command_rules.h"
+#include "engine/descriptor_shortage.h"
 #include "engine/path_confine.h"
 #include "imaging/original_files.h"
 #include "imaging/page_files.h"
@@ -94,8 +95,7 @@ std::string CommandEngine::PreparedImage(const std::string& path, int quality,
     const std::string list = boxes.empty() ? std::string() : redactions;
     if (quality == 0 && list.empty()) {
         std::string bytes;
-        if (!imaging::ReadWholeFile(path, bytes) || bytes.empty())
-            return "ERROR: No Image for Page";
+        if (!imaging::ReadWholeFile(path, bytes) || bytes.empty()) return Unread();
         return imaging::FormatScaleHead(1.0) + bytes;
     }
     const std::string name = ReducedName(path, quality, list);
@@ -106,7 +106,7 @@ std::string CommandEngine::PreparedImage(const std::string& path, int quality,
         if (imaging::ReadWholeFile(path, bytes) && !bytes.empty()) return reply + bytes;
     }
     std::string bytes;
-    if (!imaging::ReadWholeFile(path, bytes) || bytes.empty()) return "ERROR: No Image for Page";
+    if (!imaging::ReadWholeFile(path, bytes) || bytes.empty()) return Unread();
     imaging::QualityImage image = imaging::ImageForQuality(bytes, quality);
     if (image.bytes.empty()) return "ERROR: Unable to Read Image";
     if (!list.empty()) {
@@ -141,7 +141,7 @@ std::string CommandEngine::SendClientImage(const CommandText& command) {
             "PLACEHOLDER\r\n\r\nNo image is stored for " + command.Middle(4, 1) + ".",
             kOriginalDpi);
         std::string png = sheet.isNull() ? "" : imaging::EncodePng(sheet);
-        if (png.empty()) return "ERROR: Unable to Render Text";
+        if (png.empty()) return Unrendered();
         return imaging::FormatScaleHead(1.0) + png;
     }
     std::string path;
@@ -156,7 +156,21 @@ std::string CommandEngine::SendTextImage(const ConnectionState& state, const Com
     if (text.size() > kMaxTextImage) return "ERROR: Text Too Long";
     QImage image = imaging::RenderTextImage(text, kOriginalDpi);
     std::string bytes = image.isNull() ? "" : imaging::EncodePng(image);
-    return bytes.empty() ? "ERROR: Unable to Render Text" : bytes;
+    return bytes.empty() ? Unrendered() : bytes;
+}
+
+// Out of descriptors, a stored image that is there cannot be opened, nor
+// the font's file.
+std::string CommandEngine::Unread() {
+    const std::string shortage = DescriptorShortage();
+    return shortage.empty() ? "ERROR: No Image for Page"
+                            : Failed("ERROR: Unable to Read Image", shortage);
+}
+
+std::string CommandEngine::Unrendered() {
+    const std::string shortage = DescriptorShortage();
+    return shortage.empty() ? "ERROR: Unable to Render Text"
+                            : Failed("ERROR: Unable to Render Text", shortage);
 }
 
 // "TALQSendStellantImage," file "," page "," mode: the name may hold commas,

@@ -1,6 +1,7 @@
 #include "system_db.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -12,9 +13,12 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <memory>
+#include <mutex>
 #include <sstream>
 #include <thread>
 #include <unordered_map>
+#include <utility>
 
 #include "file_system_kind.h"
 #include "schema_sql.h"
@@ -26,10 +30,49 @@ namespace {
 
 std::atomic<std::uint64_t> g_nextDbId{1};
 
+using ThreadMap = std::unordered_map<std::uint64_t, sqlite3*>;
+
+// The databases open in the process, by id, for a thread that ends to give
+// its connections back. Never destroyed: threads end while the process exits.
+struct OpenDatabases {
+    std::mutex mutex;
+    std::unordered_map<std::uint64_t, SystemDb*> byId;
+};
+
+OpenDatabases& Databases() {
+    static OpenDatabases* const databases = new OpenDatabases;
+    return *databases;
+}
+
+void ReturnThreadConnections(void* connections) {
+    const std::unique_ptr<ThreadMap> mine(static_cast<ThreadMap*>(connections));
+    OpenDatabases& databases = Databases();
+    const std::lock_guard<std::mutex> lock(databases.mutex);
+    for (const auto& [id, db] : *mine)
+        if (const auto it = databases.byId.find(id); it != databases.byId.end())
+            it->second->ReturnConnection(db);
+}
+
+// A key rather than a thread_local object: a thread's connections go back
+// when it ends, and the main thread's are never destroyed under a host's
+// exit handlers, which may still close a database.
+pthread_key_t ThreadKey() {
+    static const pthread_key_t key = [] {
+        pthread_key_t made{};
+        if (pthread_key_create(&made, ReturnThreadConnections) != 0) std::abort();
+        return made;
+    }();
+    return key;
+}
+
 // The calling thread's connection per database (by id: an id is never reused).
-std::unordered_map<std::uint64_t, sqlite3*>& ThreadConnections() {
-    thread_local std::unordered_map<std::uint64_t, sqlite3*> connections;
-    return connections;
+ThreadMap& ThreadConnections() {
+    auto* mine = static_cast<ThreadMap*>(pthread_getspecific(ThreadKey()));
+    if (mine == nullptr) {
+        mine = new ThreadMap;
+        pthread_setspecific(ThreadKey(), mine);
+    }
+    return *mine;
 }
 
 thread_local int t_lockWaitLimit = -1;  // milliseconds; -1: the database's own
@@ -265,9 +308,17 @@ bool FileIdentity(const std::string& path, std::uint64_t& device, std::uint64_t&
 
 }  // namespace
 
-SystemDb::SystemDb() : id_(g_nextDbId++) {}
+SystemDb::SystemDb() : id_(g_nextDbId++), pid_(::getpid()) {
+    const std::lock_guard<std::mutex> lock(Databases().mutex);
+    Databases().byId[id_] = this;
+}
 
 SystemDb::~SystemDb() {
+    {
+        // No thread that ends from now on closes one of ours.
+        const std::lock_guard<std::mutex> lock(Databases().mutex);
+        Databases().byId.erase(id_);
+    }
     ThreadConnections().erase(id_);
     std::lock_guard<std::mutex> lock(mutex_);
     // The last connection's close checkpoints the log into the file it has
@@ -383,8 +434,9 @@ bool SystemDb::Open(const std::string& path, bool create, std::string& error) {
     }
     // Only a local disk's system runs in WAL (asked of the file, not the
     // database: a lock held elsewhere would be waited for again).
-    std::uint64_t logDevice = 0;
-    if (!shared_) FileIdentity(path + "-wal", logDevice, logInode_);
+    std::uint64_t logDevice = 0, logInode = 0;
+    if (!shared_) FileIdentity(path + "-wal", logDevice, logInode);
+    logInode_ = logInode;
     std::lock_guard<std::mutex> lock(mutex_);
     connections_.push_back(db);
     ThreadConnections()[id_] = db;
@@ -404,12 +456,26 @@ sqlite3* SystemDb::Handle() const {
         connectError_ = "no database opened";
         return nullptr;
     }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (spare_ != nullptr) {
+            sqlite3* db = std::exchange(spare_, nullptr);
+            mine[id_] = db;
+            return db;
+        }
+    }
     std::string error;
     sqlite3* db = Connect(error);
     std::lock_guard<std::mutex> lock(mutex_);
     if (db == nullptr) {
         connectError_ = error;
         return nullptr;
+    }
+    // The last of ours closed deleted the log; the one this connection made
+    // is this file's now (Connect found it the file opened).
+    if (connections_.empty() && logInode_ != 0) {
+        std::uint64_t device = 0, inode = 0;
+        if (FileIdentity(path_ + "-wal", device, inode)) logInode_ = inode;
     }
     connections_.push_back(db);
     mine[id_] = db;
@@ -428,6 +494,29 @@ void SystemDb::ReleaseThreadConnection() {
     sqlite3* db = it->second;
     mine.erase(it);
     std::lock_guard<std::mutex> lock(mutex_);
+    std::erase(connections_, db);
+    sqlite3_close_v2(db);
+}
+
+void SystemDb::ReturnConnection(sqlite3* db) {
+    // A forked child never closes its parent's connections: the parent's
+    // locks and log are not its own.
+    if (::getpid() != pid_) return;
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (std::find(connections_.begin(), connections_.end(), db) == connections_.end()) return;
+    // One is kept for the next thread: the last one's close would delete
+    // the log, and the one the next opens would not be the file this
+    // process knows as its own (LogOursAlone).
+    if (spare_ == nullptr && sqlite3_get_autocommit(db) != 0) {
+        spare_ = db;
+        return;
+    }
+    // Closed while the last, as at the end (see ~SystemDb): the log is not
+    // deleted where that name is another file's now.
+    const bool moved = connections_.size() == 1 && opened_.Held() &&
+                       opened_.Check() != OpenedFile::Found::kSame;
+    if (moved && !LogOursAlone())
+        sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     std::erase(connections_, db);
     sqlite3_close_v2(db);
 }

@@ -1,10 +1,13 @@
 #pragma once
 // The system directory's SQLite database. Every thread that uses a SystemDb
-// gets a connection of its own (opened on first use), so the server's
-// workers read and write side by side. A system made on a local disk runs
-// in WAL mode; one on a shared folder (network or FUSE file system) in the
-// rollback journal, for every process that opens it. Texts are Windows-1252
-// in the engine and UTF-8 in the database: Bind and Text convert.
+// gets a connection of its own (opened on first use, given up when the
+// thread ends), so the server's workers read and write side by side. A
+// system made on a local disk runs in WAL mode; one on a shared folder
+// (network or FUSE file system) in the rollback journal, for every process
+// that opens it. Texts are Windows-1252 in the engine and UTF-8 in the
+// database: Bind and Text convert.
+
+#include <sys/types.h>
 
 #include <atomic>
 #include <cstdint>
@@ -105,6 +108,9 @@ class SystemDb {
     // The calling thread's connection closes; its next use opens another. A
     // thread that has done its part holds no descriptors for it.
     void ReleaseThreadConnection();
+    // A connection of a thread that ended (they give theirs by themselves):
+    // one is kept for the next thread that needs one, the others close.
+    void ReturnConnection(sqlite3* db);
     // Why a call on one of its connections failed with the code: SQLite's
     // message, or, on a shared folder turned back into WAL, kHeldInWal.
     std::string Reason(sqlite3* db, int code) const;
@@ -145,13 +151,16 @@ class SystemDb {
     bool shared_ = false;  // on a file system other machines reach
     std::atomic<int> busyMs_{5000};
     std::uint64_t id_;
+    pid_t pid_;  // the process that opened it
     mutable std::mutex mutex_;
     mutable std::vector<sqlite3*> connections_;
+    mutable sqlite3* spare_ = nullptr;  // one of connections_, of a thread that ended
     mutable std::string connectError_;  // under mutex_
     std::shared_ptr<detail::HoldState> hold_;  // the process's, for this path
     OpenedFile opened_;  // what later connections must open
     // Its log in WAL mode (0: none), st_ino.
-    std::uint64_t logInode_ = 0;
+    // The log this process knows as the file's own (0: the rollback journal).
+    mutable std::atomic<std::uint64_t> logInode_{0};
     mutable std::atomic<bool> movedFound_{false};
 };
 

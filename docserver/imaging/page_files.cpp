@@ -121,10 +121,6 @@ std::string EncodeJpeg(const QImage& page, bool grey, int quality) {
     return Encode(image, "jpeg", quality);
 }
 
-std::string EncodePng(const QImage& image) {
-    return Encode(image, "png", -1);
-}
-
 QImage DecodeImage(const std::string& bytes) {
     QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
     QBuffer buffer(&data);

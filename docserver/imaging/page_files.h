@@ -21,6 +21,7 @@ std::string EncodeG4Tiff(const std::vector<QImage>& pages);
 // Greyscale pages are stored with 8-bit samples, colour pages as RGB.
 std::string EncodeJpeg(const QImage& page, bool grey, int quality = 85);
 
+// PNG keeps the image's dots per metre (written without Qt's writer).
 std::string EncodePng(const QImage& image);
 
 // Reads an image of any format Qt knows; a null image when it cannot.

@@ -395,4 +395,49 @@ TEST_F(Durability, TheServerSaysOnceOnItsErrorOutputThatSystemDbWasReplaced) {
     EXPECT_EQ(told.find(docserver::kSystemMoved, first + 1), std::string::npos) << told;
 }
 
+// A thread's connection, given back as the thread ends, was the engine's
+// last: its close deleted the log, and the one the next thread opened was
+// no longer the log the engine knew as its own, which it then left to the
+// file put in system.db's place.
+// The opener's connection goes before the saves: with the thread that
+// opened the engine, or closed at once, as the server closes its main
+// thread's. The log the saves then make is the engine's own all the same.
+TEST_F(Durability, AnOpenersConnectionGoneBeforeSystemDbIsReplacedLeavesNoLogToTheFileInItsPlace) {
+    for (const bool released : {false, true}) {
+        SCOPED_TRACE(released ? "closed by the opener" : "its thread ended");
+        const std::string sys = dir_.Path() + (released ? "/released" : "/ended");
+        testsupport::MakeQuerySystem(sys, 20, 0);
+        const std::string db = sys + "/system.db";
+        const std::string replacement = sys + "-replacement";
+        testsupport::MakeTestSystem(replacement);
+        std::unique_ptr<CommandEngine> engine;
+        std::thread([&] {
+            std::string error;
+            engine = CommandEngine::Open(sys, error);
+            EXPECT_TRUE(engine) << error;
+            if (engine && released) engine->Db().ReleaseThreadConnection();
+        }).join();
+        ASSERT_TRUE(engine);
+        // Files made meanwhile take the numbers a deleted log frees.
+        for (int i = 0; i < 4; ++i)
+            testsupport::WriteFile(sys + "-made" + std::to_string(i), "x");
+        pid_t other = -1;
+        std::thread([&] {
+            ConnectionState state;
+            ASSERT_EQ(
+                engine->Execute(state, "TALQRequiredLogin,ADMIN,SECRET,,D,1,8.6,1").substr(0, 1),
+                "1");
+            ASSERT_EQ(engine->Execute(state, "TALQAddTag," + kAdmin + ",Old"), "1");
+            ASSERT_EQ(::rename((replacement + "/system.db").c_str(), db.c_str()), 0);
+            EXPECT_NE(engine->Execute(state, "TALQAddTag," + kAdmin + ",After"), "1");
+            other =
+                HoldOpen(db, "INSERT INTO tags (project_id, tag_id, name) VALUES (1, 99, 'Theirs')");
+        }).join();
+        ASSERT_GT(other, 0) << "the file in its place could not be written";
+        ::kill(other, SIGKILL);
+        ::waitpid(other, nullptr, 0);
+        EXPECT_EQ(IntegrityAndTags(db), "ok;Theirs;");
+    }
+}
+
 }  // namespace

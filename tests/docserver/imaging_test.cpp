@@ -4,6 +4,8 @@
 
 #include <QImage>
 
+#include <cstdlib>
+
 #include <unistd.h>
 
 #include "imaging/page_files.h"
@@ -154,6 +156,53 @@ TEST(PageFilesTest, EmptyOrNullPagesGiveNoTiff) {
     EXPECT_TRUE(EncodeG4Tiff({QImage()}).empty());
     testsupport::ScopedTempDir dir;
     EXPECT_FALSE(WriteG4Tiff({QImage()}, dir.Path() + "/x.tif"));
+}
+
+// Written without Qt's writer: every pixel's colour and alpha, in the
+// machine's byte order, and the resolution come back as they were.
+TEST(PageFilesTest, PngOfEveryImageFormatReadsBackPixelForPixel) {
+    QImage source(37, 11, QImage::Format_ARGB32);
+    for (int y = 0; y < source.height(); ++y)
+        for (int x = 0; x < source.width(); ++x)
+            source.setPixel(x, y, qRgba(x * 7, y * 23, (x * y) % 256, x % 2 ? 255 : 128));
+    source.setDotsPerMeterX(11811);
+    source.setDotsPerMeterY(3937);
+    const QImage opaque = source.convertToFormat(QImage::Format_RGB32);
+    const QImage mono = opaque.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
+    const struct {
+        const char* name;
+        QImage image;
+    } cases[] = {
+        {"colour", opaque},
+        {"colour with alpha", source},
+        {"premultiplied alpha", source.convertToFormat(QImage::Format_ARGB32_Premultiplied)},
+        {"three bytes", opaque.convertToFormat(QImage::Format_RGB888)},
+        {"grey", opaque.convertToFormat(QImage::Format_Grayscale8)},
+        {"one bit", mono},
+        {"one bit, least significant first", mono.convertToFormat(QImage::Format_MonoLSB)},
+        {"palette", opaque.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QImage image = c.image;
+        image.setDotsPerMeterX(11811);
+        image.setDotsPerMeterY(3937);
+        const QImage back = DecodeImage(EncodePng(image));
+        ASSERT_EQ(back.size(), image.size());
+        EXPECT_EQ(back.dotsPerMeterX(), 11811);
+        EXPECT_EQ(back.dotsPerMeterY(), 3937);
+        // Premultiplied pixels are compared as written, and lose a little.
+        const QImage plain = image.convertToFormat(QImage::Format_ARGB32);
+        int wrong = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QRgb a = plain.pixel(x, y), b = back.pixel(x, y);
+                wrong += std::abs(qRed(a) - qRed(b)) > 2 || std::abs(qGreen(a) - qGreen(b)) > 2 ||
+                         std::abs(qBlue(a) - qBlue(b)) > 2 || qAlpha(a) != qAlpha(b);
+            }
+        EXPECT_EQ(wrong, 0);
+    }
+    EXPECT_TRUE(EncodePng(QImage()).empty());
 }
 
 TEST(PageFilesTest, JpegPagesKeepSizeResolutionAndGreyness) {

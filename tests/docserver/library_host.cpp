@@ -7,13 +7,28 @@
 //   talq-library-host exit-thread    threads save on their handles, and on
 //                                    one shared handle, until another thread
 //                                    calls exit
-//   talq-library-host text-page FILE the image of a text, written to FILE
+//   talq-library-host read-exit HOW  threads read page images and text pages
+//                                    until the process ends HOW: exit on
+//                                    another thread, a return from main, or
+//                                    a SIGTERM handler that calls exit
+//   talq-library-host exit-handler   an exit handler registered after the
+//                                    connect closes and frees the handle;
+//                                    writes "CLOSED <close> <free>"
+//   talq-library-host text-page FILE the image of a text, asked by a thread
+//                                    that then ends, written to FILE
+//   talq-library-host text-no-files  a text page asked with no descriptor
+//                                    left; writes the reply's first line
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <limits.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -29,11 +44,16 @@ using Connect = std::int32_t (*)(std::int32_t, std::int32_t);
 using Process = std::int32_t (*)(std::int32_t, const char*, std::int32_t, std::int32_t*,
                                  std::int32_t*);
 using Copy = std::int32_t (*)(std::int32_t, char*, std::int32_t, std::int32_t);
+using Close = std::int32_t (*)(std::int32_t);
+using Reason = std::int32_t (*)(std::int32_t, char*, std::int32_t);
 
 Allocate allocate = nullptr;
 Connect connect = nullptr;
 Process process = nullptr;
 Copy copy = nullptr;
+Close closeConnection = nullptr;
+Close freeHandle = nullptr;
+Reason connectError = nullptr;
 
 // Plain characters: the sender threads still use it while the process exits.
 constexpr const char* kProject = "ADMIN,SECRET,Demo Project";
@@ -50,7 +70,11 @@ bool Load() {
     connect = reinterpret_cast<Connect>(::dlsym(library, "INET_ConnectLocal"));
     process = reinterpret_cast<Process>(::dlsym(library, "INET_ProcessCommand"));
     copy = reinterpret_cast<Copy>(::dlsym(library, "INET_CopyMsgData"));
-    return allocate && connect && process && copy;
+    closeConnection = reinterpret_cast<Close>(::dlsym(library, "INET_CloseConnection"));
+    freeHandle = reinterpret_cast<Close>(::dlsym(library, "INET_FreeConnectionHndl"));
+    connectError = reinterpret_cast<Reason>(::dlsym(library, "INET_ConnectError"));
+    return allocate && connect && process && copy && closeConnection && freeHandle &&
+           connectError;
 }
 
 std::string Send(std::int32_t handle, const std::string& command) {
@@ -63,11 +87,25 @@ std::string Send(std::int32_t handle, const std::string& command) {
     return reply;
 }
 
+// Says on standard error why it failed, as the test shows it.
+std::int32_t Failed(const std::string& why) {
+    const std::string text = why + "\n";
+    if (::write(2, text.data(), text.size()) < 0) std::_Exit(5);
+    return 0;
+}
+
 std::int32_t Open() {
     const std::int32_t handle = allocate();
-    if (handle == 0 || connect(2, handle) != 0) return 0;
-    if (Send(handle, "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1").rfind("1", 0) != 0) return 0;
-    if (Send(handle, std::string("TALQGetProjectInfo,") + kProject).rfind("ERROR", 0) == 0) return 0;
+    if (handle == 0) return Failed("no handle");
+    if (connect(2, handle) != 0) {
+        char reason[512] = {};
+        connectError(handle, reason, sizeof reason - 1);
+        return Failed(std::string("cannot connect: ") + reason);
+    }
+    const std::string login = Send(handle, "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1");
+    if (login.rfind("1", 0) != 0) return Failed("login: " + login);
+    const std::string project = Send(handle, std::string("TALQGetProjectInfo,") + kProject);
+    if (project.rfind("ERROR", 0) == 0) return Failed("project: " + project);
     return handle;
 }
 
@@ -111,6 +149,69 @@ int ExitFromAnotherThread() {
     return 4;
 }
 
+// Stored pages (a JPEG and a Group 4 TIFF, each at a reduced quality), a
+// page with no scan, and a text: every reader and writer of images.
+constexpr const char* kReads[] = {
+    "TALQSendClientImage,ADMIN,SECRET,Demo Project,K00003,0",
+    "TALQSendClientImage,ADMIN,SECRET,Demo Project,K00001,100",
+    "TALQSendClientImage,ADMIN,SECRET,Demo Project,K00002,150",
+    "TALQSendTextImage,A page of text",
+};
+
+std::atomic<int> g_opened{0};
+std::atomic<int> g_read{0};
+
+void EndOnSignal(int) {
+    std::exit(0);
+}
+
+int ReadUntilExit(const std::string& how) {
+    constexpr int kReaders = 3;
+    std::vector<std::thread> readers;
+    for (int i = 0; i < kReaders; ++i) {
+        readers.emplace_back([i] {
+            const std::int32_t own = Open();
+            if (own == 0) std::_Exit(3);
+            ++g_opened;
+            // The library lets no caller in first: all open before any reads.
+            while (g_opened.load() < kReaders) std::this_thread::yield();
+            for (int n = i;; ++n) {
+                if (Send(own, kReads[n % 4]).rfind("ERROR", 0) == 0) std::_Exit(6);
+                ++g_read;
+            }
+        });
+    }
+    // Every reader reads: exit finds them inside calls.
+    auto wait = [] {
+        while (g_opened.load() < kReaders || g_read.load() < kReaders * 2)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    };
+    if (how == "thread") {
+        std::thread([wait] {
+            wait();
+            std::exit(0);
+        }).detach();
+        for (std::thread& t : readers) t.join();
+        return 4;
+    }
+    for (std::thread& t : readers) t.detach();
+    wait();
+    if (how == "signal") {
+        ::signal(SIGTERM, EndOnSignal);
+        ::kill(::getpid(), SIGTERM);
+        for (;;) ::pause();
+    }
+    return 0;
+}
+
+std::int32_t g_handle = 0;
+
+void CloseOnExit() {
+    const std::int32_t closed = closeConnection(g_handle);
+    const std::int32_t freed = freeHandle(g_handle);
+    Tell("CLOSED " + std::to_string(closed) + " " + std::to_string(freed));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -122,13 +223,37 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (mode == "exit-thread") return ExitFromAnotherThread();
-    if (mode == "text-page" && argc == 3) {
+    if (mode == "read-exit" && argc == 3) return ReadUntilExit(argv[2]);
+    if (mode == "exit-handler") {
+        g_handle = Open();
+        if (g_handle == 0 || !Save(g_handle, "E" + std::to_string(::getpid()))) return 3;
+        std::atexit(CloseOnExit);
+        return 0;
+    }
+    if (mode == "text-no-files") {
         const std::int32_t handle = Open();
         if (handle == 0) return 3;
-        const std::string reply = Send(handle, "TALQSendTextImage,A text-only page, asked by "
-                                               "a program without a Qt application");
+        rlimit limit{};
+        ::getrlimit(RLIMIT_NOFILE, &limit);
+        limit.rlim_cur = std::min<rlim_t>(limit.rlim_cur, 256);
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+        while (::open("/dev/null", O_RDONLY) >= 0) {
+        }
+        const std::string reply = Send(handle, "TALQSendTextImage,Out of descriptors");
+        Tell(reply.substr(0, reply.find('\n')).substr(0, 200));
+        // The leak checker cannot run without a descriptor.
+        std::_Exit(0);
+    }
+    if (mode == "text-page" && argc == 3) {
+        std::string reply;
+        std::thread([&reply] {
+            const std::int32_t handle = Open();
+            if (handle == 0) return;
+            reply = Send(handle, "TALQSendTextImage,A text-only page, asked by "
+                                 "a program without a Qt application");
+        }).join();
         std::ofstream(argv[2], std::ios::binary) << reply;
-        return 0;
+        return reply.empty() ? 3 : 0;
     }
     return 2;
 }

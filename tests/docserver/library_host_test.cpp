@@ -1,7 +1,9 @@
 // The local-access library inside the programs that load it: a host ends as
-// it likes without a crash or a lost save, a host without a Qt application
-// gets its text pages, threads sharing a handle each get their own reply, and
-// a host out of descriptors is told so.
+// it likes without a crash or a lost save, also while its threads read page
+// images or from its own exit handler; a host without a Qt application gets
+// its text pages; each reply goes to whoever holds its reference; threads
+// that come and go hold no descriptors; a forked child calls at once; and a
+// host out of descriptors is told so.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -12,7 +14,10 @@
 #include <unistd.h>
 
 #include <QImage>
+#include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <functional>
 #include <cstdlib>
 #include <set>
 #include <sstream>
@@ -21,6 +26,7 @@
 #include <vector>
 
 #include "foundation/mod_registry.h"
+#include "imaging/page_files.h"
 #include "platform/dynamic_library.h"
 #include "server/local_access.h"
 #include "support/scoped_env.h"
@@ -94,114 +100,353 @@ std::set<std::string> StoredTags(const std::string& sys) {
     return tags;
 }
 
+// A 300 dpi page to store, with a mark so it is no blank. Small: Qt
+// converts a large image on a pool of threads, which the leak checker
+// cannot scan at exit.
+QImage Page(QImage::Format format) {
+    QImage page(360, 240, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    for (int x = 50; x < 300; ++x) page.setPixel(x, 120, qRgb(0, 0, 0));
+    page = page.convertToFormat(format);
+    page.setDotsPerMeterX(11811);
+    page.setDotsPerMeterY(11811);
+    return page;
+}
+
+void Exec(const std::string& sys, const std::string& sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((sys + "/system.db").c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(db);
+    sqlite3_close(db);
+}
+
+int OpenDescriptors() {
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
 class LibraryHost : public ::testing::Test {
   protected:
+    // Page 1 is a colour JPEG, page 2 a Group 4 TIFF, page 3 has no scan.
     void SetUp() override {
         sys_ = dir_.Path() + "/system";
         testsupport::MakeQuerySystem(sys_, 20, 2);
+        ASSERT_TRUE(docserver::imaging::WriteWholeFile(
+            sys_ + "/images/p1.jpg",
+            docserver::imaging::EncodeJpeg(Page(QImage::Format_RGB32), false)));
+        ASSERT_TRUE(docserver::imaging::WriteG4Tiff({Page(QImage::Format_Mono)},
+                                                    sys_ + "/images/p2.tif"));
+        Exec(sys_,
+             "UPDATE pages SET image_file = 'images/p1.jpg' WHERE seq = 1;"
+             "UPDATE pages SET image_file = 'images/p2.tif' WHERE seq = 2;"
+             "UPDATE pages SET placeholder = 1 WHERE seq = 3;");
         modRegistry::RegSetString(modRegistry::HKEY_CURRENT_USER,
                                   "Software\\TALQTech\\VYNSYS\\Paths", "Local", sys_ + "/");
+        ASSERT_TRUE(library_.Load());
     }
+
+    // A handle of the library loaded here, logged in on the project.
+    std::int32_t Connected() {
+        const std::int32_t handle = library_.AllocateConnectionHndl();
+        EXPECT_EQ(library_.ConnectLocal(2, handle), 0) << library_.ConnectFailure(handle);
+        EXPECT_EQ(Ask(handle, "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1").substr(0, 1), "1");
+        EXPECT_NE(Ask(handle, "TALQGetProjectInfo,ADMIN,SECRET,Demo Project").substr(0, 5),
+                  "ERROR");
+        return handle;
+    }
+    struct Asked {
+        std::int32_t reference = 0;
+        std::int32_t length = 0;
+    };
+    Asked Request(std::int32_t handle, const std::string& command) {
+        Asked asked;
+        library_.ProcessCommand(handle, command.c_str(), static_cast<std::int32_t>(command.size()),
+                                &asked.reference, &asked.length);
+        return asked;
+    }
+    // The reply, or "<-1>" when the copy is refused.
+    std::string Copy(Asked asked) {
+        std::string reply(static_cast<std::size_t>(std::max(asked.length, 0)), '\0');
+        const std::int32_t copied =
+            library_.CopyMsgData(asked.reference, reply.data(), asked.length, 0);
+        if (copied < 0) return "<-1>";
+        reply.resize(static_cast<std::size_t>(copied));
+        return reply;
+    }
+    std::string Ask(std::int32_t handle, const std::string& command) {
+        return Copy(Request(handle, command));
+    }
+    LocalAccessLibrary library_;
     testsupport::ScopedEnv shared_{"TALQ_FILE_SYSTEM", "network"};
     testsupport::ScopedUserStores stores_;
     testsupport::ScopedTempDir dir_;
     std::string sys_;
 };
 
-TEST_F(LibraryHost, HostEndingWithItsHandleOpenOnASharedFolderExitsCleanlyAndKeepsItsSaves) {
-    for (const char* mode : {"return", "exit-thread", "exit-thread", "exit-thread"}) {
-        SCOPED_TRACE(mode);
-        const Ended ended = RunHost(dir_.Path(), {mode});
+// The host ends each way while its other threads save, or read page
+// images: Qt's image statics made at a first read, after the library's exit
+// handler, went before it, under a reader.
+TEST_F(LibraryHost, HostEndingWhileItsThreadsSaveOrReadExitsCleanlyAndKeepsItsSaves) {
+    const std::vector<std::vector<std::string>> runs = {
+        {"return"},
+        {"exit-thread"},
+        {"exit-thread"},
+        {"read-exit", "thread"},
+        {"read-exit", "thread"},
+        {"read-exit", "return"},
+        {"read-exit", "return"},
+        {"read-exit", "signal"},
+        {"read-exit", "signal"},
+        {"exit-handler"},
+        {"exit-handler"},
+    };
+    for (const std::vector<std::string>& run : runs) {
+        SCOPED_TRACE(run.front() + " " + run.back());
+        const Ended ended = RunHost(dir_.Path(), run);
         EXPECT_TRUE(WIFEXITED(ended.status) && WEXITSTATUS(ended.status) == 0)
             << "status " << ended.status << "\n" << ended.err.substr(0, 4000);
+        if (run.front() == "read-exit") continue;
         const std::vector<std::string> acknowledged = Acknowledged(ended.out);
         EXPECT_FALSE(acknowledged.empty());
         const std::set<std::string> stored = StoredTags(sys_);
         for (const std::string& tag : acknowledged) EXPECT_EQ(stored.count(tag), 1u) << tag;
+        // The host's own handler, registered after it connected, closes its
+        // handle with the library still there.
+        if (run.front() == "exit-handler") {
+            EXPECT_NE(ended.out.find("CLOSED 0 0"), std::string::npos);
+        }
     }
 }
 
-TEST_F(LibraryHost, HostWithoutAQtApplicationGetsItsTextPage) {
+// Asked by a thread that ends; Qt objects made on it outlived it.
+TEST_F(LibraryHost, HostWithoutAQtApplicationGetsItsTextPageFromAThreadThatEnds) {
     const std::string file = dir_.Path() + "/page.png";
-    const Ended ended = RunHost(dir_.Path(), {"text-page", file});
-    ASSERT_TRUE(WIFEXITED(ended.status) && WEXITSTATUS(ended.status) == 0)
-        << "status " << ended.status << "\n" << ended.err.substr(0, 4000);
-    const std::string reply = testsupport::ReadFile(file);
-    QImage page;
-    ASSERT_TRUE(page.loadFromData(reinterpret_cast<const uchar*>(reply.data()),
-                                  static_cast<int>(reply.size())))
-        << reply.substr(0, 200);
-    int ink = 0;
-    for (int y = 0; y < page.height(); ++y)
-        for (int x = 0; x < page.width(); ++x) ink += qGray(page.pixel(x, y)) < 128;
-    EXPECT_GT(ink, 200) << "the text is drawn";
+    for (int run = 0; run < 3; ++run) {
+        const Ended ended = RunHost(dir_.Path(), {"text-page", file});
+        ASSERT_TRUE(WIFEXITED(ended.status) && WEXITSTATUS(ended.status) == 0)
+            << "status " << ended.status << "\n" << ended.err.substr(0, 4000);
+        const std::string reply = testsupport::ReadFile(file);
+        QImage page;
+        ASSERT_TRUE(page.loadFromData(reinterpret_cast<const uchar*>(reply.data()),
+                                      static_cast<int>(reply.size())))
+            << reply.substr(0, 200);
+        int ink = 0;
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < page.width(); ++x) ink += qGray(page.pixel(x, y)) < 128;
+        EXPECT_GT(ink, 200) << "the text is drawn";
+    }
 }
 
 TEST_F(LibraryHost, ThreadsSharingAHandleEachGetTheReplyToTheirOwnRequest) {
-    LocalAccessLibrary library;
-    ASSERT_TRUE(library.Load());
-    const std::int32_t handle = library.AllocateConnectionHndl();
-    ASSERT_EQ(library.ConnectLocal(2, handle), 0) << library.ConnectFailure(handle);
+    const std::int32_t handle = Connected();
+    const std::string version = Ask(handle, "TALQGetVersion");
+    const std::string flags = Ask(handle, "TALQGetSystemFlags");
+    ASSERT_NE(version, flags);
     // A pause between request and copy, as a host may make, lets the other
     // thread's request come between.
-    auto ask = [&](const std::string& command, bool pause = false) {
-        std::int32_t ref = 0, length = 0;
-        library.ProcessCommand(handle, command.c_str(), static_cast<std::int32_t>(command.size()),
-                               &ref, &length);
-        if (pause) std::this_thread::sleep_for(std::chrono::microseconds(200));
-        std::string reply(static_cast<std::size_t>(std::max(length, 0)), '\0');
-        const std::int32_t copied = library.CopyMsgData(ref, reply.data(), length, 0);
-        reply.resize(static_cast<std::size_t>(std::max(copied, 0)));
-        return reply;
+    auto ask = [&](const std::string& command) {
+        const Asked asked = Request(handle, command);
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        return Copy(asked);
     };
-    const std::string version = ask("TALQGetVersion");
-    const std::string flags = ask("TALQGetSystemFlags");
-    ASSERT_NE(version, flags);
     int wrong[2] = {0, 0};
     std::thread first([&] {
-        for (int i = 0; i < 200; ++i) wrong[0] += ask("TALQGetVersion", true) != version;
+        for (int i = 0; i < 200; ++i) wrong[0] += ask("TALQGetVersion") != version;
     });
     std::thread second([&] {
-        for (int i = 0; i < 200; ++i) wrong[1] += ask("TALQGetSystemFlags", true) != flags;
+        for (int i = 0; i < 200; ++i) wrong[1] += ask("TALQGetSystemFlags") != flags;
     });
     first.join();
     second.join();
     EXPECT_EQ(wrong[0], 0);
     EXPECT_EQ(wrong[1], 0);
-    EXPECT_EQ(ask("TALQGetVersion"), version) << "a single caller is served as before";
-    library.CloseConnection(handle);
-    library.FreeConnectionHndl(handle);
+    EXPECT_EQ(Ask(handle, "TALQGetVersion"), version) << "a single caller is served as before";
+    library_.CloseConnection(handle);
+    library_.FreeConnectionHndl(handle);
 }
 
-TEST_F(LibraryHost, ConnectingWithNoDescriptorLeftSaysTooManyOpenFiles) {
-    LocalAccessLibrary library;
-    ASSERT_TRUE(library.Load());
+// A reference is the request's: any thread copies it, once; thread ids are
+// reused, so a reply kept per thread went to a thread that never asked.
+TEST_F(LibraryHost, AReplyIsCopiedByWhoeverHoldsItsReferenceOnceAndByNoOneElse) {
+    const std::int32_t handle = Connected();
+    const std::string version = Ask(handle, "TALQGetVersion");
+    const std::string flags = Ask(handle, "TALQGetSystemFlags");
+    ASSERT_NE(version, flags);
+    Asked asked, copied;
+    std::string onOther;
+    // Asked on one thread, copied on another after that one asked itself.
+    std::thread([&] { asked = Request(handle, "TALQGetVersion"); }).join();
+    std::thread([&] {
+        EXPECT_EQ(Ask(handle, "TALQGetSystemFlags"), flags);
+        onOther = Copy(asked);
+    }).join();
+    EXPECT_EQ(onOther, version);
+    // Copied by the thread that asked, before it ended.
+    std::thread([&] {
+        copied = Request(handle, "TALQGetVersion");
+        EXPECT_EQ(Copy(copied), version);
+    }).join();
+    const Asked closed = Request(handle, "TALQGetVersion");
+    struct Case {
+        const char* name;
+        Asked asked;
+    };
+    std::vector<Case> refused = {
+        {"copied already, by a thread that never asked", copied},
+        {"copied already, on another thread", asked},
+        {"never handed out", Asked{closed.reference + 1000, 16}},
+        {"the handle as reference", Asked{handle, 16}},
+        {"no reply", Asked{0, 16}},
+    };
+    library_.CloseConnection(handle);
+    refused.push_back({"its handle closed", closed});
+    for (const Case& c : refused) {
+        std::string result;
+        std::thread([&] { result = Copy(c.asked); }).join();
+        EXPECT_EQ(result, "<-1>") << c.name;
+    }
+    library_.FreeConnectionHndl(handle);
+}
+
+// Each thread that asked kept a connection, and its descriptors, until the
+// handle closed.
+TEST_F(LibraryHost, ThreadsThatAskOnceAndEndHoldNoDescriptors) {
+    const std::int32_t handle = Connected();
+    const std::string version = Ask(handle, "TALQGetVersion");
+    const int before = OpenDescriptors();
+    int wrong = 0;
+    for (int i = 0; i < 150; ++i) {
+        std::thread([&] {
+            wrong += Ask(handle, "TALQGetProjectInfo,ADMIN,SECRET,Demo Project").rfind("ERROR", 0) ==
+                     0;
+        }).join();
+    }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_LT(OpenDescriptors(), before + 10);
+    EXPECT_EQ(Ask(handle, "TALQGetVersion"), version);
+    library_.CloseConnection(handle);
+    library_.FreeConnectionHndl(handle);
+}
+
+// A forked child's leak check at exit would count what only the parent's
+// other threads held.
+bool g_forkedChild = false;
+
+}  // namespace
+
+extern "C" int __lsan_is_turned_off() {
+    return g_forkedChild ? 1 : 0;
+}
+
+namespace {
+
+// The child of a fork made while another thread was inside a call found the
+// library held by a thread it does not have.
+TEST_F(LibraryHost, AChildForkedDuringACallCallsAndExitsAtOnce) {
+    const std::int32_t handle = Connected();
+    std::atomic<bool> stop{false};
+    std::thread busy([&] {
+        while (!stop) Request(handle, "TALQSendTextImage,Keeps the library busy");
+    });
+    for (const bool calls : {true, true, false}) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            g_forkedChild = true;
+            if (!calls) std::exit(0);
+            // The parent's connection is not the child's to use.
+            if (library_.ValidateConnection(handle) == 0) ::_exit(3);
+            const std::int32_t own = library_.AllocateConnectionHndl();
+            if (library_.ConnectLocal(2, own) != 0) ::_exit(4);
+            if (Ask(own, "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1").rfind("1", 0) != 0)
+                ::_exit(5);
+            ::_exit(Ask(own, "TALQGetVersion").rfind("ERROR", 0) == 0 ? 6 : 0);
+        }
+        int status = 0;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(45);
+        while (::waitpid(pid, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, &status, 0);
+                ADD_FAILURE() << "the child never ended";
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    stop = true;
+    busy.join();
+    EXPECT_EQ(Ask(handle, "TALQGetVersion").rfind("ERROR", 0), std::string::npos)
+        << "the parent's handle still serves";
+    library_.CloseConnection(handle);
+    library_.FreeConnectionHndl(handle);
+}
+
+// What body answers in a child out of descriptors, after ready ran there.
+std::string InChildOutOfDescriptors(const std::function<void()>& ready,
+                                    const std::function<std::string()>& body) {
     int told[2];
-    ASSERT_EQ(::pipe(told), 0);
+    if (::pipe(told) != 0) return "no pipe";
     const pid_t pid = ::fork();
     if (pid == 0) {
-        const std::int32_t handle = library.AllocateConnectionHndl();
+        ::close(told[0]);
+        ready();
         rlimit limit{};
         ::getrlimit(RLIMIT_NOFILE, &limit);
         limit.rlim_cur = std::min<rlim_t>(limit.rlim_cur, 256);
         ::setrlimit(RLIMIT_NOFILE, &limit);
         while (::open("/dev/null", O_RDONLY) >= 0) {
         }
-        const bool refused = library.ConnectLocal(2, handle) != 0;
-        const std::string reason = library.ConnectFailure(handle);
-        if (::write(told[1], reason.data(), reason.size()) < 0) ::_exit(2);
-        ::_exit(refused ? 0 : 1);
+        const std::string reply = body();
+        if (::write(told[1], reply.data(), reply.size()) < 0) ::_exit(2);
+        ::_exit(0);
     }
     ::close(told[1]);
-    std::string reason;
+    std::string reply;
     char buffer[512];
     for (ssize_t n; (n = ::read(told[0], buffer, sizeof buffer)) > 0;)
-        reason.append(buffer, static_cast<std::size_t>(n));
+        reply.append(buffer, static_cast<std::size_t>(n));
     ::close(told[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    return reply;
+}
+
+TEST_F(LibraryHost, ConnectingWithNoDescriptorLeftSaysTooManyOpenFiles) {
+    const std::int32_t handle = library_.AllocateConnectionHndl();
+    const std::string reason = InChildOutOfDescriptors([] {}, [&] {
+        return library_.ConnectLocal(2, handle) != 0 ? library_.ConnectFailure(handle)
+                                                     : std::string("connected");
+    });
     EXPECT_NE(reason.find("too many open files"), std::string::npos) << reason;
+}
+
+// A stored page that is there was told as missing, a text as not drawn.
+TEST_F(LibraryHost, ReadingAPageOrTextWithNoDescriptorLeftSaysTooManyOpenFiles) {
+    for (const char* page : {"K00001,0", "K00002,0", "K00001,100"}) {
+        const std::string command =
+            std::string("TALQSendClientImage,ADMIN,SECRET,Demo Project,") + page;
+        std::int32_t handle = 0;
+        const std::string reply = InChildOutOfDescriptors(
+            [&] {
+                handle = Connected();
+                EXPECT_EQ(Ask(handle, command).rfind("ERROR", 0), std::string::npos);
+            },
+            [&] { return Ask(handle, command); });
+        EXPECT_EQ(reply.rfind("ERROR: Unable to Read Image: too many open files", 0), 0u)
+            << page << ": " << reply.substr(0, 200);
+    }
+    // Without a Qt application the font's file is opened for each page.
+    const Ended text = RunHost(dir_.Path(), {"text-no-files"});
+    EXPECT_TRUE(WIFEXITED(text.status) && WEXITSTATUS(text.status) == 0)
+        << "status " << text.status << "\n" << text.err.substr(0, 4000);
+    EXPECT_EQ(text.out.rfind("ERROR: Unable to Render Text: too many open files", 0), 0u)
+        << text.out;
 }
 
 }  // namespace

@@ -1,0 +1,76 @@
+#pragma once
+// The local-access library's entry points, loaded at run time by hosts such
+// as the viewer. Every call answers -1 for a handle it does not know.
+//
+// Threads
+// - Any thread may call on any handle; calls run one at a time in the
+//   process.
+// - A reply belongs to the request that asked for it: INET_ProcessCommand
+//   hands out a message reference, fresh for each request and never handed
+//   out again, and INET_CopyMsgData copies that request's reply, on any
+//   thread. A reference is copied once: the copy uses it up, whatever its
+//   length, so copy with the length INET_ProcessCommand gave. A reference
+//   never handed out, or copied already, answers -1; an empty reply gets
+//   the reference 0, which is never handed out.
+// - Replies not copied are kept until their handle closes or is freed; past
+//   256 on one handle, the oldest goes.
+// - A thread's database connections are closed when the thread ends: a
+//   thread that asks once and ends holds no descriptor afterwards.
+//
+// Exit
+// - A host may exit as it likes (exit on any thread, a return from main, a
+//   signal handler that calls exit) while other threads are inside calls.
+//   The library's exit handler, registered at the first INET_ConnectLocal,
+//   lets no call begin (each answers -1 at once) and waits up to 5 seconds
+//   for the call in progress to end. Every save a reply acknowledged is on
+//   disk.
+// - Nothing the library makes, nor Qt's image statics it uses, is destroyed
+//   before that handler runs, and no per-thread state of the library's is
+//   destroyed at exit.
+// - An exit handler the host registers after its first INET_ConnectLocal
+//   runs before the library's, and may close and free its handles. One
+//   registered before finds the library ended: its calls answer -1.
+// - The library is never unloaded: dlclose leaves it in place.
+// - In a process without a Qt application the first INET_ConnectLocal
+//   starts one thread of the library's own, which lasts for the process
+//   with every signal blocked: Qt's image classes take the first thread
+//   that uses them for their main thread.
+//
+// fork
+// - A fork waits (up to 5 seconds) for the call in progress to end, and
+//   calls wait for the fork. In the child the parent's connections are let
+//   go without a word to the system (a child must not use the parent's
+//   SQLite connections): calls on their handles answer -1 until
+//   INET_ConnectLocal connects them again. The child may call or exit at
+//   once.
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// A new handle; 0 when none can be made.
+int32_t INET_AllocateConnectionHndl(void);
+// mode 1 (network drive) or 2 (local disk): 0 when connected.
+int32_t INET_ConnectLocal(int32_t mode, int32_t handle);
+// Why the handle's last INET_ConnectLocal failed: copies at most length
+// bytes and answers the reason's whole length.
+int32_t INET_ConnectError(int32_t handle, char* buffer, int32_t length);
+// Runs the command (commandLength bytes, Windows-1252, uploads carry bytes
+// after a NUL). 0 with the reply's reference and length, -1 when the
+// handle is not connected or the system ended the connection.
+int32_t INET_ProcessCommand(int32_t handle, const char* command, int32_t commandLength,
+                            int32_t* messageRef, int32_t* messageLength);
+// Copies at most length bytes of the reply and answers how many; flags are
+// 0. A null buffer or a negative length answers -1 and keeps the reply.
+int32_t INET_CopyMsgData(int32_t messageRef, char* buffer, int32_t length, int32_t flags);
+// Ends the handle's session; the handle stays, to connect again.
+int32_t INET_CloseConnection(int32_t handle);
+int32_t INET_FreeConnectionHndl(int32_t handle);
+// 0 while the handle is connected.
+int32_t INET_ValidateConnection(int32_t handle);
+
+#ifdef __cplusplus
+}
+#endif
