@@ -94,6 +94,23 @@ TEST_F(FrmViewDeadLink, ANextPageWhoseLinkDiesGivesUpWithinOneTimeOutAndSaysWhyO
               std::vector<std::string>{"No reply from the server within 10 seconds."});
 }
 
+TEST_F(FrmViewDeadLink, ATurnWhoseLinkDiedAfterAClosedConnectionGivesUpWithinOneTimeOut) {
+    ASSERT_TRUE(window->DisplayImage("K1")) << Status();
+    server_.DropConnections();
+    Serve([&] {
+        dead_ = true;
+        sessionUnanswered_ = true;
+    });
+    const std::int32_t rotation = window->page.g_Rotation;
+    CountedSeconds counted;
+    window->Tbar_Click(8);
+    // The login made again waits its time-out besides connecting's own
+    // seconds; the turn's store after it waits none.
+    EXPECT_GE(counted.Seconds(), kTimeout);
+    EXPECT_LT(counted.Seconds(), kTimeout + 2 * kSlack) << "the turn waited a time-out of its own";
+    EXPECT_EQ(window->page.g_Rotation, rotation);
+}
+
 TEST_F(FrmViewDeadLink, GoToAKeyWhoseLookupFailsSaysWhyNotThatTheKeyIsMissing) {
     struct Row {
         const char* name;

@@ -23,6 +23,8 @@ void frmView::ModifyBoundaryLevel() {
     const std::int32_t level = dialog->BoundaryLevel;
     dialog.reset();
     if (level == replies.g_PageBndryLvl) return;
+    // The level stored and the page read again wait one time-out together.
+    ViewerSession::Action action(session);
 
     // The session's own box would call a level whose answer was lost a
     // failure: the page read again below tells whether it was stored.

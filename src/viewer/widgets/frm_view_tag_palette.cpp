@@ -79,6 +79,8 @@ void frmView::Tag_BMP_Click(int Index) {
     const std::string tag = tagPalette.rows.Caption(Index);
     const bool turnOn = !tagPalette.rows.IsOn(Index);
     const std::string key = page.szCurrentKey;
+    // The change and its read-back wait one time-out together.
+    ViewerSession::Action action(Session());
     // Only this click's own failure is told.
     Session().TakeUntoldTransportError();
     const bool ok = turnOn ? Session().TurnTagOn(key, tag) : Session().TurnTagOff(key, tag);
