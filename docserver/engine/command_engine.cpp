@@ -116,7 +116,7 @@ CommandEngine::CommandEngine() = default;
 CommandEngine::~CommandEngine() = default;
 
 std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
-                                                   std::string& error) {
+                                                   std::string& error, bool checkWhole) {
     std::string dir = systemDir;
     while (dir.size() > 1 && (dir.back() == '/' || dir.back() == '\\')) dir.pop_back();
     struct stat info {};
@@ -149,8 +149,12 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
             return nullptr;
         }
         // Before the upgrade, which would write into a damaged file.
-        error = DamageAtOpen(engine->db_, dir + "/system.db", logLeft);
-        if (!error.empty()) return nullptr;
+        if (std::string damage = checkWhole ? DamageAtOpen(engine->db_, dir + "/system.db", logLeft)
+                                            : std::string();
+            !damage.empty()) {
+            error = std::move(damage);
+            return nullptr;
+        }
         // Texts converted first: recovery hashes the passwords as read.
         if (!UpgradeSystem(engine->db_, error)) {
             error = engine->db_.Damaged() ? DamagedRefusal(error, logLeft)

@@ -100,8 +100,12 @@ struct KeyPosition {
 class CommandEngine {
   public:
     // Opens the system directory's database; nullptr with error set when the
-    // directory is not a system directory.
-    static std::unique_ptr<CommandEngine> Open(const std::string& systemDir, std::string& error);
+    // directory is not a system directory. checkWhole reads the whole file
+    // first and refuses a damaged one: a server does at its start, not every
+    // viewer that opens a shared folder's system (each read there crosses
+    // the network and holds off other machines' writes).
+    static std::unique_ptr<CommandEngine> Open(const std::string& systemDir, std::string& error,
+                                               bool checkWhole = false);
     ~CommandEngine();
 
     // Never an empty reply: failures begin with "ERROR".

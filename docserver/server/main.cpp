@@ -304,7 +304,8 @@ int main(int argc, char** argv) {
     std::vector<std::unique_ptr<docserver::CommandEngine>> engines;
     std::vector<docserver::CommandEngine*> pool;
     for (int i = 0; i < docserver::WorkerCount(limits); ++i) {
-        engines.push_back(docserver::CommandEngine::Open(systemDir, error));
+        // The first checks the whole file before anything is served.
+        engines.push_back(docserver::CommandEngine::Open(systemDir, error, i == 0));
         if (!engines.back()) {
             std::fprintf(stderr, "talq-server: %s\n", error.c_str());
             return 1;

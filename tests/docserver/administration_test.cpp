@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 
@@ -58,7 +57,7 @@ class Administration : public ::testing::Test {
         return n;
     }
     std::unique_ptr<CommandEngine> Open(std::string& error) {
-        return CommandEngine::Open(sys_, error);
+        return CommandEngine::Open(sys_, error, true);
     }
 
     testsupport::ScopedTempDir dir_;
@@ -178,6 +177,12 @@ TEST_F(Administration, ADamagedSystemDbIsRefusedAtOpenWithWhatToDo) {
     std::string again;
     EXPECT_FALSE(Open(again));
     EXPECT_EQ(again, error) << "a later open of the same process is refused alike";
+
+    const std::string errors = dir_.Path() + "/errors";
+    auto server = testsupport::ServerTellingInto(sys_, errors);
+    ASSERT_TRUE(server);
+    EXPECT_EQ(server->Port(), 0) << "served a damaged system";
+    EXPECT_TRUE(Holds(testsupport::ReadFile(errors), "system.db is damaged (")) << "at its start";
 }
 
 TEST_F(Administration, AnIndexMissingRowsOfItsTableIsDamageFoundAtOpen) {
@@ -221,8 +226,7 @@ TEST_F(Administration, AFailedLoginIsLoggedAsRefusedAndARefusalWithItsReason) {
         EXPECT_EQ(client.Send("TALQGetProjectInfo,ADMIN,SECRET,Nowhere").rfind("ERROR", 0), 0u);
     }
     server->Stop(SIGTERM);
-    std::ifstream in(errors);
-    const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string log = testsupport::ReadFile(errors);
     EXPECT_TRUE(Holds(log, "TALQRequiredLogin,ADMIN -> 1 bytes (login refused: unknown user, "
                            "wrong password or user disabled)"))
         << log;
