@@ -63,6 +63,36 @@ class FakeServerWindow : public ::testing::Test {
         QApplication::processEvents();
         window->Form_Resize();
     }
+    // Changes what the server answers, between its answers.
+    template <class Change>
+    void Serve(Change change) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        change();
+    }
+    // What a page display asks besides its lock and its annotations, for a
+    // page of the image's bytes without words; false for any other command.
+    static bool AnswerPage(const std::string& command, const std::string& image, FakeAction& a) {
+        auto is = [&](const char* verb) { return command.rfind(verb, 0) == 0; };
+        if (is("TALQFindKey"))
+            a.payload = "4," + command.substr(command.rfind(',') + 1);
+        else if (is("TALQGetPageInfo"))
+            a.payload = "0";
+        else if (is("TALQSendClientImage"))
+            a.payload = "1       " + image;
+        else if (is("TALQGetWordList"))
+            a.payload = "0,0,0,0,";
+        else
+            return false;
+        return true;
+    }
+    // The kind and the list of "TALQPutAnnotations,user,password,project,
+    // key,kind,list".
+    static std::pair<int, std::string> PutAnnotationsOf(const std::string& command) {
+        std::size_t at = 0;
+        for (int i = 0; i < 5; ++i) at = command.find(',', at) + 1;
+        const std::size_t end = command.find(',', at);
+        return {std::stoi(command.substr(at, end - at)), command.substr(end + 1)};
+    }
     // The answer to a command other than the login's, under mutex_.
     virtual FakeAction Answer(const std::string& command) = 0;
     std::string Status() const { return window->ui.lblStatus->text().toStdString(); }

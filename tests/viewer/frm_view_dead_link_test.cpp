@@ -48,26 +48,13 @@ class FrmViewDeadLink : public testsupport::FakeServerWindow {
             a.payload = "K2";
         } else if (dead_) {
             a.silent = true;
-        } else if (is("TALQFindKey")) {
-            a.payload = findKey_.empty() ? "4," + command.substr(command.rfind(',') + 1) : findKey_;
+        } else if (is("TALQFindKey") && (!findKey_.empty() || findKeyLost_)) {
+            a.payload = findKey_;
             a.silent = a.closeAfter = findKeyLost_;
-        } else if (is("TALQGetPageInfo")) {
-            a.payload = "0";
-        } else if (is("TALQSendClientImage")) {
-            a.payload = "1       " + image_;
-        } else if (is("TALQGetWordList")) {
-            a.payload = "0,0,0,0,";
-        } else if (is("TALQGetAnnotations")) {
-            a.payload = std::string(1, wire::kSectionSep);
-        } else {
-            a.payload = "OK";
+        } else if (!AnswerPage(command, image_, a)) {
+            a.payload = is("TALQGetAnnotations") ? std::string(1, wire::kSectionSep) : "OK";
         }
         return a;
-    }
-    template <class Change>
-    void Serve(Change change) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        change();
     }
 
     std::string image_ = testsupport::PngBytes(200, 300);

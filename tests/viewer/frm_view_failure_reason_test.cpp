@@ -44,16 +44,9 @@ class FrmViewFailureReason : public testsupport::FakeServerWindow {
     FakeAction Answer(const std::string& command) override {
         FakeAction a;
         auto is = [&](const char* verb) { return command.rfind(verb, 0) == 0; };
-        if (is("TALQFindKey")) {
-            a.payload = "4," + command.substr(command.rfind(',') + 1);
-        } else if (is("TALQSetPageLock")) {
+        if (AnswerPage(command, image_, a)) return a;
+        if (is("TALQSetPageLock")) {
             a.payload = lockReply_;
-        } else if (is("TALQGetPageInfo")) {
-            a.payload = "0";
-        } else if (is("TALQSendClientImage")) {
-            a.payload = "1       " + image_;
-        } else if (is("TALQGetWordList")) {
-            a.payload = "0,0,0,0,";
         } else if (is("TALQGetAnnotations") && stallLists_) {
             a.silent = true;
         } else if (is("TALQGetAnnotations")) {
@@ -73,11 +66,6 @@ class FrmViewFailureReason : public testsupport::FakeServerWindow {
             a.payload = "OK";
         }
         return a;
-    }
-    template <class Change>
-    void Serve(Change change) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        change();
     }
     // The server goes, and every new connection is refused.
     void RefuseConnections() {

@@ -44,33 +44,21 @@ class FrmViewLostReply : public testsupport::FakeServerWindow {
     FakeAction Answer(const std::string& command) override {
         FakeAction a;
         auto is = [&](const char* verb) { return command.rfind(verb, 0) == 0; };
-        if (is("TALQFindKey")) {
-            a.payload = "4," + command.substr(command.rfind(',') + 1);
-        } else if (is("TALQSetPageLock")) {
-            a.payload = lockReply_;
-        } else if (is("TALQGetPageInfo")) {
-            a.payload = "0";
-        } else if (is("TALQSendClientImage")) {
+        if (is("TALQSendClientImage") && cutImage_) {
             const std::string frame = RequestFrame::Build("1       " + image_, random_);
-            if (cutImage_) {
-                a.raw = frame.substr(0, frame.size() / 2);
-                a.closeAfter = true;
-            } else {
-                a.payload = "1       " + image_;
-            }
-        } else if (is("TALQGetWordList")) {
-            a.payload = "0,0,0,0,";
+            a.raw = frame.substr(0, frame.size() / 2);
+            a.closeAfter = true;
+            return a;
+        }
+        if (AnswerPage(command, image_, a)) return a;
+        if (is("TALQSetPageLock")) {
+            a.payload = lockReply_;
         } else if (is("TALQGetAnnotations")) {
             a.payload.clear();
             for (std::size_t i = 0; i < stored_.size(); ++i)
                 a.payload += (i == 0 ? "" : std::string(1, wire::kSectionSep)) + stored_[i];
         } else if (is("TALQPutAnnotations")) {
-            // TALQPutAnnotations,user,password,project,key,kind,list
-            std::size_t at = 0;
-            for (int i = 0; i < 5; ++i) at = command.find(',', at) + 1;
-            const std::size_t end = command.find(',', at);
-            const int kind = std::stoi(command.substr(at, end - at));
-            std::string list = command.substr(end + 1);
+            auto [kind, list] = PutAnnotationsOf(command);
             std::replace(list.begin(), list.end(), wire::kCommaSub, ',');
             stored_[static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(kind)))] = list;
             a.payload = "1";
@@ -83,11 +71,6 @@ class FrmViewLostReply : public testsupport::FakeServerWindow {
             a.payload = "ERROR: Not Here";
         }
         return a;
-    }
-    template <class Change>
-    void Serve(Change change) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        change();
     }
     // A flick of the mouse: its moves and release are queued behind the
     // press before the press is handled, so that a mouse-down waiting on the

@@ -62,15 +62,8 @@ class FrmViewReadBack : public testsupport::FakeServerWindow {
             a.silent = true;
             a.closeAfter = true;
         };
-        if (is("TALQFindKey")) {
-            a.payload = "4,K1";
-        } else if (is("TALQGetPageInfo")) {
-            a.payload = "0";
-        } else if (is("TALQSendClientImage")) {
-            a.payload = "1       " + image_;
-        } else if (is("TALQGetWordList")) {
-            a.payload = "0,0,0,0,";
-        } else if (is("TALQGetAnnotations") && loseReads_ > 0) {
+        if (AnswerPage(command, image_, a)) return a;
+        if (is("TALQGetAnnotations") && loseReads_ > 0) {
             --loseReads_;
             lose();
         } else if (is("TALQGetAnnotations")) {
@@ -82,11 +75,7 @@ class FrmViewReadBack : public testsupport::FakeServerWindow {
             }
         } else if (is("TALQPutAnnotations")) {
             ++puts_;
-            std::size_t at = 0;
-            for (int i = 0; i < 5; ++i) at = command.find(',', at) + 1;
-            const std::size_t end = command.find(',', at);
-            const int kind = std::stoi(command.substr(at, end - at));
-            const std::string list = command.substr(end + 1);
+            const auto [kind, list] = PutAnnotationsOf(command);
             const std::optional<Race> race = race_;
             race_.reset();
             if (!race || race->stored) lists_[kind] = list;
@@ -111,11 +100,6 @@ class FrmViewReadBack : public testsupport::FakeServerWindow {
         std::string text;
         TalqClientAPI_Header::BuildAnnotationList(parsed.count, parsed.list, text);
         return text;
-    }
-    template <class Change>
-    void Serve(Change change) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        change();
     }
     // Text notes holding the text, on the server and on the page.
     int Stored(const std::string& text) {
