@@ -91,8 +91,8 @@ TEST_F(FrmViewDeadLink, ATurnWhoseLinkDiedAfterAClosedConnectionGivesUpWithinOne
     const std::int32_t rotation = window->page.g_Rotation;
     CountedSeconds counted;
     window->Tbar_Click(8);
-    // The login made again waits its time-out besides connecting's own
-    // seconds; the turn's store after it waits none.
+    // The login made again waits the time-out (the count also holds the
+    // window's other yields); the turn's store after it waits none.
     EXPECT_GE(counted.Seconds(), kTimeout);
     EXPECT_LT(counted.Seconds(), kTimeout + 2 * kSlack) << "the turn waited a time-out of its own";
     EXPECT_EQ(window->page.g_Rotation, rotation);
