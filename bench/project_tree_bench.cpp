@@ -33,7 +33,7 @@ class SessionTreeHost : public navigation::ProjectTreeHost {
     std::string UserName() override { return api_.UserName(); }
     std::string UserPswrd() override { return api_.UserPswrd(); }
     std::string ProjectName() override { return api_.ProjectName(); }
-    std::int32_t GetTagList(std::string& list) override { return api_.GetTagList(list); }
+    bool ReadTagPool(std::string& list) override { return api_.ReadTagPool(list); }
     bool IsRequestInProcess() override { return api_.IsRequestInProcess(); }
     int BndryNbr() override { return api_.BndryNbr(); }
     std::string BndryLvls() override { return api_.BndryLvls(); }
