@@ -66,7 +66,7 @@ struct Library {
     // The call in progress waits for another connection's lock, holding no
     // lock of the process's: a fork or exit goes ahead without it.
     std::atomic<bool> parked{false};
-    bool forking = false;  // under gate
+    bool forking = false;             // under gate
     std::atomic<bool> ending{false};  // the process exits: no call runs any more
     std::map<std::int32_t, LocalConnection> connections;
     std::int32_t nextHandle = 1;
@@ -117,9 +117,8 @@ class Call {
         // From a signal handler inside this thread's own call: it would
         // wait for itself.
         if (library.owner == me) return;
-        library.turn.wait(lock, [&] {
-            return library.ending || (library.owner == 0 && !library.forking);
-        });
+        library.turn.wait(
+            lock, [&] { return library.ending || (library.owner == 0 && !library.forking); });
         if (library.ending) return;
         // Owned before ending is read again (Refused): exit either sees
         // this call or the call sees exit.
@@ -390,8 +389,8 @@ std::int32_t INET_CopyMsgData(std::int32_t messageRef, char* buffer, std::int32_
     if (c != nullptr)
         if (const auto it = c->replies.find(messageRef); it != c->replies.end()) kept = &it->second;
     if (kept == nullptr) {
-        const bool handedOut = messageRef > 0 && (library.referencesWrapped ||
-                                                  messageRef < library.nextReference);
+        const bool handedOut =
+            messageRef > 0 && (library.referencesWrapped || messageRef < library.nextReference);
         const std::string why = handedOut ? kReplyGone : kReplyUnknown;
         std::memcpy(buffer, why.data(), std::min(static_cast<std::size_t>(length), why.size()));
         return -1;
