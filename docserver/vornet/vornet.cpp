@@ -150,11 +150,12 @@ void PauseForLock(int milliseconds) {
     Library& library = Lib();
     const bool mine = library.owner == Me();
     if (mine) {
-        {
-            const std::lock_guard<std::mutex> lock(library.gate);
-            library.parked = true;
-        }
-        library.turn.notify_all();
+        // Only a fork waits for it; calls that wait need the call to end.
+        std::unique_lock<std::mutex> lock(library.gate);
+        library.parked = true;
+        const bool forking = library.forking;
+        lock.unlock();
+        if (forking) library.turn.notify_all();
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     if (!mine) return;
