@@ -384,6 +384,11 @@ class frmView : public QMainWindow, private PrintHost {
     bool FollowRefusal();
     // Tells, once, why the page's lock was refused on a new connection.
     void TellLockLost();
+    // A refused lock that most likely the session's own lost connection
+    // holds: the page stays read-only, saying so, and its lock is asked for
+    // again until the server frees it or the time it takes has passed.
+    bool FollowEarlierLock(const std::string& key);
+    void AskEarlierLock();
     // Tells, once, why the session's last request failed when the server
     // never answered, could not reach its system or ended the session: a
     // beep and one box, `what` (when given) over the reason. False when
@@ -563,6 +568,11 @@ class frmView : public QMainWindow, private PrintHost {
     int inputBlockCount_ = 0;
     std::uint32_t displayCount_ = 0;
     QTimer* pageLockCheck_ = nullptr;
+    struct EarlierLock {
+        QTimer* timer = nullptr;
+        std::string key;
+        std::int64_t nextAskMs = 0;  // by the platform clock
+    } earlierLock_;
     // Set while SaveNoteLoggingIn asks first: a failure from a refused login
     // is kept here instead of shown.
     std::string* heldFailure_ = nullptr;
