@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <functional>
 
 #include <mutex>
 #include <random>
@@ -30,7 +34,11 @@ constexpr int kSlack = 8;
 struct CountedSeconds {
     platform::ManualClock clock;
     platform::ScopedClock useClock{clock};
-    platform::CallbackEventPump pump{[this] { clock.AdvanceSeconds(1); }};
+    std::function<void()> onYield;
+    platform::CallbackEventPump pump{[this] {
+        clock.AdvanceSeconds(1);
+        if (onYield) onYield();
+    }};
     platform::ScopedEventPump usePump{pump};
     int Seconds() const { return pump.Yields(); }
 };
@@ -55,6 +63,33 @@ class FrmViewDeadLink : public testsupport::FakeServerWindow {
             a.payload = is("TALQGetAnnotations") ? std::string(1, wire::kSectionSep) : "OK";
         }
         return a;
+    }
+
+    // The reviewer closes the window two seconds into the click's wait; the
+    // close is carried out by the window's own timer once the click is over.
+    bool ClickThenClose(CountedSeconds& counted, const std::function<void()>& click) {
+        counted.onYield = [&] {
+            if (counted.Seconds() == 2) window->close();
+        };
+        click();
+        QElapsedTimer waited;
+        waited.start();
+        while (window->run.MainFormLoaded == 1 && waited.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return window->run.MainFormLoaded == 0;
+    }
+
+    // A new window on a new session once the link is back.
+    void OpenAgain() {
+        window = std::make_unique<viewer::frmView>([this] {
+            auto api = std::make_unique<TalqClientAPI>();
+            api_ = api.get();
+            return std::make_unique<viewer::ViewerSession>(std::move(api), nullptr);
+        });
+        window->Form_Load();
+        Serve([&] { dead_ = false; });
+        SetUp();
+        ShowWindow();
     }
 
     std::string image_ = testsupport::PngBytes(200, 300);
@@ -96,6 +131,29 @@ TEST_F(FrmViewDeadLink, ATurnWhoseLinkDiedAfterAClosedConnectionGivesUpWithinOne
     EXPECT_GE(counted.Seconds(), kTimeout);
     EXPECT_LT(counted.Seconds(), kTimeout + 2 * kSlack) << "the turn waited a time-out of its own";
     EXPECT_EQ(window->page.g_Rotation, rotation);
+}
+
+// A close while a request ran was refused with a beep and dropped.
+TEST_F(FrmViewDeadLink, ACloseEndsAReadAtOnceButWaitsForATurnAndTellsItsFailure) {
+    ASSERT_TRUE(window->DisplayImage("K1")) << Status();
+    Serve([&] { dead_ = true; });
+    {
+        CountedSeconds counted;
+        EXPECT_TRUE(ClickThenClose(counted, [&] { window->NavTBar_Click(1); }));
+        EXPECT_LT(counted.Seconds(), 5) << "the page read, or the lock given back, ran on";
+        EXPECT_TRUE(prompts.Messages().empty()) << "a read the close ended is no failure";
+        EXPECT_EQ(prompts.Beeps(), 0);
+    }
+    OpenAgain();
+    ASSERT_TRUE(window->DisplayImage("K1")) << Status();
+    Serve([&] { dead_ = true; });
+    CountedSeconds counted;
+    EXPECT_TRUE(ClickThenClose(counted, [&] { window->Tbar_Click(8); }));
+    EXPECT_GE(counted.Seconds(), kTimeout) << "the turn was cut short";
+    EXPECT_LT(counted.Seconds(), kTimeout + kSlack);
+    EXPECT_EQ(prompts.Messages(),
+              std::vector<std::string>{
+                  "Unable to set Rotate Flag\nNo reply from the server within 10 seconds."});
 }
 
 TEST_F(FrmViewDeadLink, GoToAKeyWhoseLookupFailsSaysWhyNotThatTheKeyIsMissing) {
