@@ -96,19 +96,10 @@ void FakeServer::Run() {
                                             : action.raw;
                     std::size_t step =
                         action.chunk > 0 ? static_cast<std::size_t>(action.chunk) : bytes.size();
-                    if (action.firstPiece > 0) {
-                        // Each piece leaves when sent, not when the last is acknowledged.
-                        const int on = 1;
-                        ::setsockopt(c.fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-                    }
-                    int piece = 0;
-                    for (std::size_t pos = 0; pos < bytes.size(); pos += step) {
-                        if (piece == 0 && action.firstPiece > 0)
-                            step = static_cast<std::size_t>(action.firstPiece);
-                        else if (piece == 1 && action.firstPiece > 0)
-                            step = bytes.size();
-                        if (action.beforePiece) action.beforePiece(piece);
-                        ++piece;
+                    const int alone = action.beforePiece ? 1 : 0;
+                    ::setsockopt(c.fd, IPPROTO_TCP, TCP_NODELAY, &alone, sizeof alone);
+                    for (std::size_t pos = 0, piece = 0; pos < bytes.size(); pos += step, ++piece) {
+                        if (action.beforePiece) action.beforePiece(static_cast<int>(piece));
                         ::send(c.fd, bytes.data() + pos, std::min(step, bytes.size() - pos),
                                MSG_NOSIGNAL);
                         if (action.pauseMs > 0 && pos + step < bytes.size())

@@ -19,8 +19,8 @@ struct FakeAction {
     int delayMs = 0;             // before the first byte
     bool silent = false;         // send nothing
     bool closeAfter = false;     // close the connection afterwards
-    int firstPiece = 0;          // when set, this many bytes go alone first, then the rest
-    // Called before each piece goes, with its index; may hold it back.
+    // Called before each piece goes, with its index; may hold it back, and
+    // each piece then leaves alone.
     std::function<void(int piece)> beforePiece;
 };
 

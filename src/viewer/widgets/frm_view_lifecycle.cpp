@@ -206,7 +206,8 @@ void frmView::CloseWhenIdle() {
     if (run.MainFormLoaded == 1 &&
         (RequestInProcess() || printDriver.CurrentPrint().active || run.MessageInProcess != 0 ||
          QApplication::activeModalWidget() != nullptr)) {
-        if (!closePending_) {
+        // A print runs on to its end or its Cancel and tells how it ended.
+        if (!closePending_ && !printDriver.CurrentPrint().active) {
             closePending_ = true;
             // A read under way ends at once and tells nothing; a save is
             // waited for and a failure of it told before the window goes.
