@@ -25,6 +25,11 @@ Prompts*& Installed() {
     return current;
 }
 
+std::function<bool()>& QuietGate() {
+    static std::function<bool()> gate;
+    return gate;
+}
+
 }  // namespace
 
 int FirstButtonAnswer(int style) {
@@ -35,6 +40,13 @@ int FirstButtonAnswer(int style) {
         case vbRetryCancel: return vbRetry;
         default: return vbOK;
     }
+}
+
+void SetQuietGate(std::function<bool()> quiet) {
+    QuietGate() = std::move(quiet);
+}
+bool PromptsQuiet() {
+    return QuietGate() && QuietGate()();
 }
 
 Prompts& CurrentPrompts() { return *Installed(); }

@@ -3,6 +3,7 @@
 // through this interface. The Qt implementation lives in platform/widgets;
 // tests install a scripted one that answers from a queue.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -75,7 +76,14 @@ private:
 // Installs the prompts of the running program (the Qt implementation).
 void InstallPrompts(Prompts& prompts);
 
+// While the gate answers true, a box that only informs is answered OK unseen
+// and a beep stays silent: a window closing tells nothing of the work its
+// close cut short. An empty gate removes it.
+void SetQuietGate(std::function<bool()> quiet);
+bool PromptsQuiet();
+
 inline int MsgBox(const std::string& text, int style = vbOKOnly, const std::string& title = "") {
+    if ((style & kButtonMask) == vbOKOnly && PromptsQuiet()) return vbOK;
     return CurrentPrompts().MsgBox(text, style, title);
 }
 inline std::string InputBox(const std::string& prompt, const std::string& title = "",
@@ -85,7 +93,9 @@ inline std::string InputBox(const std::string& prompt, const std::string& title 
 inline std::string PasswordBox(const std::string& prompt, const std::string& title = "") {
     return CurrentPrompts().PasswordBox(prompt, title);
 }
-inline void Beep() { CurrentPrompts().Beep(); }
+inline void Beep() {
+    if (!PromptsQuiet()) CurrentPrompts().Beep();
+}
 // How a check refuses a value and how a failed operation is reported: a
 // beep, then the message with the critical icon under the title "Warning".
 inline void BeepWarning(const std::string& text) {

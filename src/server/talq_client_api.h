@@ -68,9 +68,14 @@ class TalqClientAPI {
     // reason the one kept already (TakeUntoldTransportError). An action
     // opened inside an open one joins it, unless an event loop started since
     // (a dialog) runs it. A request outside any action is an action alone.
+    // An action that changes what the server holds (a save, a tag, a turn)
+    // says so, or becomes one once it sends a change.
     class Action {
       public:
-        explicit Action(TalqClientAPI& api) : api_(api) { api_.BeginAction(); }
+        enum Kind { kRead, kChange };
+        explicit Action(TalqClientAPI& api, Kind kind = kRead) : api_(api) {
+            api_.BeginAction(kind == kChange);
+        }
         ~Action() { api_.EndAction(); }
         Action(const Action&) = delete;
         Action& operator=(const Action&) = delete;
@@ -78,8 +83,15 @@ class TalqClientAPI {
       private:
         TalqClientAPI& api_;
     };
-    void BeginAction();
+    void BeginAction(bool change = false);
     void EndAction();
+    // The reviewer closes the window while a request runs: a read under way
+    // (a page, a list, a query) ends at once and no further one is sent,
+    // while a change is waited for, within its action's time-out and at most
+    // one time-out from now. The session is closed afterwards.
+    void AskToClose();
+    // A change was under way or began since AskToClose: its outcome is told.
+    bool ChangeSinceCloseAsked() const { return changeSinceCloseAsked_; }
     bool IsRequestInProcess() const { return busyCount_ >= 1; }
     bool IsRemoteAccess() const { return remote_ > 0; }
     bool DisplayErrorMsgs() const { return displayErrorMsgs_; }
@@ -333,6 +345,10 @@ class TalqClientAPI {
     // Seconds of silence the open action may still wait; below 0 once spent.
     std::int32_t SilenceLeft() const;
     void ChargeSilence(std::int64_t seconds);
+    void MarkChange();
+    // A close was asked and what runs is no change, or the change had its
+    // time: the request in flight ends and no other is sent.
+    bool ClosingStops() const;
     void FinishClose(bool keepError);
     void ShowError();
     // The text of a refused login: the server's reason follows when it gave
@@ -373,8 +389,12 @@ class TalqClientAPI {
         int loopLevel = 0;
         int depth = 0;
         std::int64_t silentSeconds = 0;
+        bool change = false;
     };
     std::vector<ActionBudget> actions_;
+    bool closeAsked_ = false;
+    std::int64_t closeAskedMs_ = 0;
+    bool changeSinceCloseAsked_ = false;
     std::int32_t connection_ = 0;
     std::int32_t systemFlags_ = 0;
     std::int32_t extSystemFlags_ = 0;

@@ -3,6 +3,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <string_view>
 
 #include "foundation/fields.h"
 #include "foundation/text_match.h"
@@ -27,6 +28,25 @@ constexpr int kWatchMs = 5;
 // The server could not reach its system: every request fails alike until
 // whatever holds the system lets go.
 const std::string kDatabaseError = "ERROR: Database Error";
+
+// Commands that change nothing the reviewer made: a close may cut them
+// short. A lock goes with the connection the cut closes; the temporary files
+// are the server's copies of query sets. Any other command is a change.
+bool ChangesNothing(const std::string& command) {
+    static constexpr std::string_view kReads =
+        "|TALQGetSystemFlags|TALQGetExtSystemFlags|TALQGetVersion|TALQRequiredLogin"
+        "|TALQGetTalqPrjList|TALQGetProjectInfo|TALQCloseProject|TALQFindKey|TALQNextKey"
+        "|TALQPrevKey|TALQGetScroll|TALQGetNextScroll|TALQGetPrevScroll|TALQGetBoundaryInfo"
+        "|TALQGetPageInfo|TALQGetWordList|TALQGetPageWBuf|TALQGetPageOcr|TALQSetPageLock"
+        "|TALQRemovePageLock|TALQDTGetDate|TALQGetFolderDescription|TALQSendClientImage"
+        "|TALQSendTextImage|TALQSendStellantImage|TALQGetTagPoolList|TALQGetTagPaletteList"
+        "|TALQGetImageTags|TALQIsDocTagged|TALQIsPageRestricted|TALQGetAnnotations"
+        "|TALQResolveFile|TALQDoesFileExist|TALQReadFromFile|TALQDeleteFile|TALQGetBatchDirs"
+        "|TALQValidateBatchPrinter|TALQQueryScroll|TALQCreateTempFile|TALQWriteTempFile"
+        "|TALQStartQuerySort|TALQSearchImgText|TALQDTSearchDate|TALQSearchResultsTempFile|";
+    const std::string verb = "|" + command.substr(0, command.find(',')) + "|";
+    return kReads.find(verb) != std::string_view::npos;
+}
 
 bool StartsWithError(const std::string& reply) {
     return reply.size() >= 5 && mVBUtil::UCase(reply.substr(0, 5)) == "ERROR";
@@ -57,12 +77,33 @@ void TalqClientAPI::LeaveNesting() {
     if (requestNestingCount_ == 0 && closeDeferred_) FinishClose(true);
 }
 
-void TalqClientAPI::BeginAction() {
+void TalqClientAPI::BeginAction(bool change) {
     // A dialog's event loop may run another action of the reviewer: it waits
     // on its own, not on what the action under the dialog spent.
     const int level = QThread::currentThread()->loopLevel();
     if (actions_.empty() || actions_.back().loopLevel < level) actions_.push_back({level});
     ++actions_.back().depth;
+    if (change) MarkChange();
+}
+
+void TalqClientAPI::MarkChange() {
+    if (actions_.empty()) return;
+    actions_.back().change = true;
+    if (closeAsked_) changeSinceCloseAsked_ = true;
+}
+
+void TalqClientAPI::AskToClose() {
+    if (closeAsked_) return;
+    closeAsked_ = true;
+    closeAskedMs_ = platform::CurrentClock().MonotonicMs();
+    if (!actions_.empty() && actions_.back().change) changeSinceCloseAsked_ = true;
+}
+
+bool TalqClientAPI::ClosingStops() const {
+    // Through the library nothing waits on a network.
+    if (!closeAsked_ || remote_ == 0) return false;
+    if (actions_.empty() || !actions_.back().change) return true;
+    return platform::CurrentClock().MonotonicMs() - closeAskedMs_ > 1000LL * (timeout_ + 1);
 }
 
 void TalqClientAPI::EndAction() {
@@ -143,6 +184,11 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
         return false;
     }
     Action action(*this);
+    if (!allowNested && !ChangesNothing(command)) MarkChange();
+    if (ClosingStops()) {
+        lastError_ = "Process Aborted";
+        return false;
+    }
     EnterNesting();
     struct Leave {
         TalqClientAPI* api;
@@ -236,17 +282,22 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
             }
 
             std::string remembered = clock.TimeText();
+            // Seconds in which no byte came, before the first piece as after
+            // it: a reply that keeps coming, however slowly, is a live link,
+            // but one whose pieces come after long silences is not.
             int count = 0;
+            bool heard = false;
             // Silence spent by earlier requests of the action shortens this wait.
             const int limit = SilenceLeft();
             bool dropped = false;
+            bool stopped = false;
             for (;;) {
                 int polled = socket_->QueryData();
                 if (polled == 1 || polled == -1) {
                     reply = socket_->Data;
                     replyLength = socket_->DataLen;
                 }
-                if (polled == 2) count = 0;
+                if (polled == 2) heard = true;
                 if (polled == -1) {
                     // The connection went away after the send, or bad data
                     // came: the stream can no longer be trusted.
@@ -262,10 +313,14 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
                 std::string now = clock.TimeText();
                 if (now != remembered) {
                     remembered = now;
-                    ++count;
+                    if (!heard) ++count;
+                    heard = false;
                 }
-                if (count > limit || abortRequested_ > 0) {
-                    if (abortRequested_ == 0)
+                stopped = ClosingStops();
+                if (count > limit || abortRequested_ > 0 || stopped) {
+                    if (stopped)
+                        LinkFailed("No reply from the server before the viewer closed.");
+                    else if (abortRequested_ == 0)
                         LinkFailed("No reply from the server within " + std::to_string(timeout_) +
                                    " seconds.");
                     timedOut_ = true;
@@ -275,9 +330,14 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
                     break;
                 }
             }
-            // Only the silence since the last piece of the reply counts: a
-            // slow reply that keeps coming is a live link.
             ChargeSilence(count);
+            if (stopped) {
+                lastError_ = "Process Aborted";
+                reply.clear();
+                replyLength = 0;
+                if (!allowNested) replyLost_ = true;
+                return false;
+            }
             if (!dropped && (sessionClosed_ != 0 || connectionClosing_ != 0)) {
                 if (requestNestingCount_ <= 1) connectionClosing_ = 0;
                 lastError_ = "Process Aborted";

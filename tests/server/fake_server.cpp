@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -95,7 +96,10 @@ void FakeServer::Run() {
                                             : action.raw;
                     std::size_t step =
                         action.chunk > 0 ? static_cast<std::size_t>(action.chunk) : bytes.size();
-                    for (std::size_t pos = 0; pos < bytes.size(); pos += step) {
+                    const int alone = action.beforePiece ? 1 : 0;
+                    ::setsockopt(c.fd, IPPROTO_TCP, TCP_NODELAY, &alone, sizeof alone);
+                    for (std::size_t pos = 0, piece = 0; pos < bytes.size(); pos += step, ++piece) {
+                        if (action.beforePiece) action.beforePiece(static_cast<int>(piece));
                         ::send(c.fd, bytes.data() + pos, std::min(step, bytes.size() - pos),
                                MSG_NOSIGNAL);
                         if (action.pauseMs > 0 && pos + step < bytes.size())

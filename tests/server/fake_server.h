@@ -19,6 +19,9 @@ struct FakeAction {
     int delayMs = 0;             // before the first byte
     bool silent = false;         // send nothing
     bool closeAfter = false;     // close the connection afterwards
+    // Called before each piece goes, with its index; may hold it back, and
+    // each piece then leaves alone.
+    std::function<void(int piece)> beforePiece;
 };
 
 struct FakeCommand {

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <thread>
 
 #include "fake_server.h"
 #include "platform/clock.h"
@@ -149,6 +150,34 @@ TEST(Transport, RepliesInOneByteSegmentsAndSlowPieces) {
     EXPECT_EQ(reply, "REPLY TO ONE");
     EXPECT_TRUE(Peer::Send(api, "SLOW", reply)) << api.LastError();
     EXPECT_EQ(reply, "REPLY TO SLOW");
+}
+
+// The silence before a reply's first byte was forgotten once that byte came:
+// replies held most of a time-out each kept one step waiting for minutes.
+TEST(Transport, RepliesWhoseFirstByteComesAloneLateGiveUpWithinOneTimeOutInAll) {
+    std::atomic<int> ticks{0};
+    // The first byte after 3 seconds, the next once the viewer has taken it.
+    FakeServer server(WithSession([&](int, const std::string&) {
+        FakeAction a;
+        a.chunk = 1;
+        a.beforePiece = [&](int piece) {
+            for (int i = 0, until = ticks + 3 - piece; piece < 2 && i < 4000 && ticks < until; ++i)
+                std::this_thread::sleep_for(std::chrono::microseconds(500));
+        };
+        return a;
+    }));
+    TalqClientAPI api;
+    ASSERT_TRUE(Open(api, server));
+    FastClock fast;
+    fast.onYield = [&] { ++ticks; };
+    std::string reply;
+    int answered = 0;
+    {
+        TalqClientAPI::Action step(api);
+        for (int i = 0; i < 6; ++i) answered += Peer::Send(api, "STEP", reply) ? 1 : 0;
+    }
+    EXPECT_EQ(answered, 1);
+    EXPECT_LE(fast.pump.Yields(), 5 + 8);
 }
 
 TEST(Transport, ErrorRepliesInAnyCaseFailWithTheWholeReply) {

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QThread>
+
+#include <functional>
 
 #include <mutex>
 #include <random>
@@ -30,7 +33,11 @@ constexpr int kSlack = 8;
 struct CountedSeconds {
     platform::ManualClock clock;
     platform::ScopedClock useClock{clock};
-    platform::CallbackEventPump pump{[this] { clock.AdvanceSeconds(1); }};
+    std::function<void()> onYield;
+    platform::CallbackEventPump pump{[this] {
+        clock.AdvanceSeconds(1);
+        if (onYield) onYield();
+    }};
     platform::ScopedEventPump usePump{pump};
     int Seconds() const { return pump.Yields(); }
 };
@@ -55,6 +62,21 @@ class FrmViewDeadLink : public testsupport::FakeServerWindow {
             a.payload = is("TALQGetAnnotations") ? std::string(1, wire::kSectionSep) : "OK";
         }
         return a;
+    }
+
+    // The link dies and the reviewer closes the window two seconds into the
+    // click's wait; the window's own timer closes it once the click is over.
+    bool ClickThenClose(CountedSeconds& counted, const std::function<void()>& click) {
+        Serve([&] { dead_ = true; });
+        counted.onYield = [&] {
+            if (counted.Seconds() == 2) window->close();
+        };
+        click();
+        for (int i = 0; i < 250 && window->run.MainFormLoaded == 1; ++i) {
+            QThread::msleep(20);
+            QApplication::processEvents();
+        }
+        return window->run.MainFormLoaded == 0;
     }
 
     std::string image_ = testsupport::PngBytes(200, 300);
@@ -96,6 +118,26 @@ TEST_F(FrmViewDeadLink, ATurnWhoseLinkDiedAfterAClosedConnectionGivesUpWithinOne
     EXPECT_GE(counted.Seconds(), kTimeout);
     EXPECT_LT(counted.Seconds(), kTimeout + 2 * kSlack) << "the turn waited a time-out of its own";
     EXPECT_EQ(window->page.g_Rotation, rotation);
+}
+
+// A close while a request ran was refused with a beep and dropped.
+TEST_F(FrmViewDeadLink, ACloseEndsAReadAtOnceAndClosesTellingNothing) {
+    ASSERT_TRUE(window->DisplayImage("K1")) << Status();
+    CountedSeconds counted;
+    EXPECT_TRUE(ClickThenClose(counted, [&] { window->NavTBar_Click(1); }));
+    EXPECT_LT(counted.Seconds(), 5) << "the page read, or the lock given back, ran on";
+    EXPECT_TRUE(prompts.Messages().empty());
+}
+
+TEST_F(FrmViewDeadLink, ACloseWaitsForATurnUnderWayTellsItsFailureAndCloses) {
+    ASSERT_TRUE(window->DisplayImage("K1")) << Status();
+    CountedSeconds counted;
+    EXPECT_TRUE(ClickThenClose(counted, [&] { window->Tbar_Click(8); }));
+    EXPECT_GE(counted.Seconds(), kTimeout) << "the turn was cut short";
+    EXPECT_LT(counted.Seconds(), kTimeout + kSlack);
+    EXPECT_EQ(prompts.Messages(),
+              std::vector<std::string>{
+                  "Unable to set Rotate Flag\nNo reply from the server within 10 seconds."});
 }
 
 TEST_F(FrmViewDeadLink, GoToAKeyWhoseLookupFailsSaysWhyNotThatTheKeyIsMissing) {

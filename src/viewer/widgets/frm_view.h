@@ -78,7 +78,8 @@ class frmView : public QMainWindow, private PrintHost {
     void mnu_project_Click();
     void mnuExit_Click();
     // Closes the window as Exit does once no request, print, command
-    // message or modal dialog runs that the close would cut short.
+    // message or modal dialog runs; meanwhile a read under way is cut short
+    // and a save waited for (a close asked while a request runs comes here).
     void CloseWhenIdle();
     void mnuAbout_Click();
     void EnableViews(bool iState) override;
@@ -584,6 +585,8 @@ class frmView : public QMainWindow, private PrintHost {
     bool viewsOff_ = false;  // EnableViews(false) in force
     bool treeWasOpen_ = false;
     bool unloaded_ = false;
+    bool closePending_ = false;  // a close waits for the work under way
+    bool closeWaiting_ = false;  // its next look is due
 };
 
 // Whole percentage read from the start of a zoom list's text ("125%" -> 125).

@@ -123,8 +123,9 @@ void frmView::ShowReadOnly(bool readOnly) {
 
 bool frmView::SaveChange(std::int32_t kind, const char* failure, const ListChange& change) {
     ViewerSession& session = Session();
-    // The lists read, the put and a read back give up within one time-out.
-    ViewerSession::Action action(session);
+    // The lists read, the put and a read back give up within one time-out;
+    // a close asked meanwhile waits for them.
+    ViewerSession::Action action(session, ViewerSession::Action::kChange);
     const bool locking = (session.SystemFlags() & 0x400) == 0;
     std::string reason;
     bool saved = false;

@@ -51,6 +51,7 @@ frmView::frmView(SessionFactory makeSession, QWidget* parent)
 }
 
 frmView::~frmView() {
+    if (closePending_) platform::SetQuietGate({});
     if (run.MainFormLoaded == 1) Form_Unload();
     // An edited zoom list reports itself when it loses the focus, which the
     // children's teardown would deliver to a window already gone.
@@ -115,10 +116,10 @@ void frmView::Form_Unload() {
 
 void frmView::closeEvent(QCloseEvent* event) {
     // Closing tears the session down, which must not happen under a running
-    // request or print.
+    // request or print: the close is carried out once they have unwound.
     if (run.MainFormLoaded == 1 && (RequestInProcess() || printDriver.CurrentPrint().active)) {
-        platform::Beep();
         event->ignore();
+        CloseWhenIdle();
         return;
     }
     if (run.MainFormLoaded == 1) Form_Unload();
@@ -195,7 +196,6 @@ void frmView::mnu_project_Click() {
 }
 
 void frmView::mnuExit_Click() {
-    if (RefuseWhileBusy()) return;
     run.AbortNow = 1;
     close();
 }
@@ -206,7 +206,22 @@ void frmView::CloseWhenIdle() {
     if (run.MainFormLoaded == 1 &&
         (RequestInProcess() || printDriver.CurrentPrint().active || run.MessageInProcess != 0 ||
          QApplication::activeModalWidget() != nullptr)) {
-        QTimer::singleShot(100, this, [this] { CloseWhenIdle(); });
+        // A print runs on to its end or its Cancel and tells how it ended.
+        if (!closePending_ && !printDriver.CurrentPrint().active) {
+            closePending_ = true;
+            // A read under way ends at once and tells nothing; a save is
+            // waited for and a failure of it told before the window goes.
+            Session().AskToClose();
+            platform::SetQuietGate(
+                [this] { return closePending_ && TalqAPi && !TalqAPi->ChangeSinceCloseAsked(); });
+        }
+        if (!closeWaiting_) {
+            closeWaiting_ = true;
+            QTimer::singleShot(100, this, [this] {
+                closeWaiting_ = false;
+                CloseWhenIdle();
+            });
+        }
         return;
     }
     close();

@@ -209,8 +209,10 @@ void frmView::RotateStep(int Index) {
     // A read-only page turns for viewing only; any other turn is the
     // page's, and shows only once stored.
     const bool storing = page.g_PageReadOnly == 0 && page.g_ValidImage == 1;
-    // The lock asked again and the turn stored wait one time-out together.
-    ViewerSession::Action action(Session());
+    // The lock asked again and the turn stored wait one time-out together,
+    // and a close asked meanwhile waits for them.
+    ViewerSession::Action action(
+        Session(), storing ? ViewerSession::Action::kChange : ViewerSession::Action::kRead);
     if (storing && !PageLockKnown()) return;
     if (storing && page.g_PageReadOnly != 0) {
         // Taken by another while the connection was down: told here, not

@@ -19,11 +19,17 @@ TalqViewerSession::TalqViewerSession(QWidget* dialogParent)
 // Each need below answers as a session that never logged in when there is no
 // session object: nothing valid, every right withheld, every request failed.
 
-void ViewerSession::BeginAction() {
-    if (api_) api_->BeginAction();
+void ViewerSession::BeginAction(bool change) {
+    if (api_) api_->BeginAction(change);
 }
 void ViewerSession::EndAction() {
     if (api_) api_->EndAction();
+}
+void ViewerSession::AskToClose() {
+    if (api_) api_->AskToClose();
+}
+bool ViewerSession::ChangeSinceCloseAsked() {
+    return api_ && api_->ChangeSinceCloseAsked();
 }
 void ViewerSession::SetDisplayErrorMsgs(bool on) {
     if (!api_) return;

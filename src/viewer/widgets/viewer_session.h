@@ -44,10 +44,14 @@ class ViewerSession : public navigation::QueryApi,
 
     // One action of the reviewer (a page shown, a step, a key looked up):
     // while one lives, its requests, reconnections included, wait one
-    // time-out in all, and those after it was spent fail at once.
+    // time-out in all, and those after it was spent fail at once. A change
+    // (a save) is waited for when the window closes; a read is cut short.
     class Action {
       public:
-        explicit Action(ViewerSession& session) : session_(session) { session_.BeginAction(); }
+        enum Kind { kRead, kChange };
+        explicit Action(ViewerSession& session, Kind kind = kRead) : session_(session) {
+            session_.BeginAction(kind == kChange);
+        }
         ~Action() { session_.EndAction(); }
         Action(const Action&) = delete;
         Action& operator=(const Action&) = delete;
@@ -55,8 +59,12 @@ class ViewerSession : public navigation::QueryApi,
       private:
         ViewerSession& session_;
     };
-    virtual void BeginAction();
+    virtual void BeginAction(bool change = false);
     virtual void EndAction();
+    // The window closes while a request runs: reads end, changes are waited
+    // for; ChangeSinceCloseAsked tells whether a change's outcome is told.
+    virtual void AskToClose();
+    virtual bool ChangeSinceCloseAsked();
 
     virtual void SetDisplayErrorMsgs(bool on);
     virtual bool IsRequestInProcess();
