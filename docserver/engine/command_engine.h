@@ -184,9 +184,9 @@ class CommandEngine {
     };
     std::optional<UserPassword> ReadUserPassword(const std::string& user);
     // Whether the password the connection's login proved is still the
-    // user's, and the user neither disabled nor removed since; when not, marks the session
-    // ended, and why. Throws when the row cannot be read: a failed read is
-    // no changed password.
+    // user's, and the user neither disabled nor removed since; when not,
+    // marks the session ended, and why. Throws when the row cannot be read:
+    // a failed read is no changed password.
     bool LoginStands(ConnectionState& state);
     // Password changes under the server's policy (commands_login.cpp).
     std::string ChangePassword(ConnectionState& state, const CommandText& command);

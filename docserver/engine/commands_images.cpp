@@ -149,10 +149,10 @@ std::string CommandEngine::SendClientImage(const CommandText& command) {
     }
     std::string path;
     if (file.empty() || !ConfinePath(systemDir_, file, path)) {
-        failure_ = "No Image for Page: " + command.Middle(4, 1) +
-                   (file.empty() ? " names no image file"
-                                 : ": its image file " + file +
-                                       " is no name inside the system folder");
+        failure_ =
+            "No Image for Page: " + command.Middle(4, 1) +
+            (file.empty() ? " names no image file"
+                          : ": its image file " + file + " is no name inside the system folder");
         return "ERROR: No Image for Page";
     }
     return PreparedImage(path, std::stoi(quality), HiddenRedactions(access, seq, file));

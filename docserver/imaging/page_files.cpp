@@ -11,9 +11,9 @@
 #include <QImageReader>
 #include <QImageWriter>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <iterator>

@@ -96,8 +96,8 @@ TEST_F(Administration, AKeyRangeBoundThatIsNoKeyOfTheProjectIsRefusedNeverWidene
 TEST_F(Administration, AKeyRangeWithItsBoundsSwappedIsRefusedSayingSo) {
     ASSERT_EQ(Shell("INSERT INTO users(user_id, password) VALUES ('ANN', 'pw')"), "");
     const std::string swapped = "first_key comes after last_key";
-    EXPECT_TRUE(
-        Holds(Shell("INSERT INTO user_projects VALUES ('ANN', 1, 16, 'K00010', 'K00001')"), swapped));
+    EXPECT_TRUE(Holds(Shell("INSERT INTO user_projects VALUES ('ANN', 1, 16, 'K00010', 'K00001')"),
+                      swapped));
     ASSERT_EQ(Shell("INSERT INTO user_projects VALUES ('ANN', 1, 16, 'K00001', 'K00010')"), "");
     EXPECT_TRUE(Holds(Shell("UPDATE user_projects SET first_key = 'K00011' WHERE user_id = 'ANN'"),
                       swapped));

@@ -457,10 +457,10 @@ TEST_F(PageImages, BurnedPagesAreKeptPerRedactionListAndUser) {
 // the file and why, so the administrator can mend the row or the file.
 TEST_F(PageImages, APageImageThatCannotBeReadIsToldWithItsFileAndWhy) {
     std::string error;
-    ASSERT_TRUE(engine_->Db().Exec(
-        "UPDATE pages SET image_file = 'images/P1.TIF' WHERE seq = 3;"
-        "UPDATE pages SET image_file = 'images/gone.tif' WHERE seq = 4;",
-        error))
+    ASSERT_TRUE(
+        engine_->Db().Exec("UPDATE pages SET image_file = 'images/P1.TIF' WHERE seq = 3;"
+                           "UPDATE pages SET image_file = 'images/gone.tif' WHERE seq = 4;",
+                           error))
         << error;
     const std::pair<const char*, std::string> pages[] = {
         {"K00002", "K00002 names no image file"},
@@ -471,7 +471,8 @@ TEST_F(PageImages, APageImageThatCannotBeReadIsToldWithItsFileAndWhy) {
         for (const char* quality : {"0", "100"}) {
             EXPECT_EQ(Run(admin_, "TALQSendClientImage," + kAdmin + "," + key + "," + quality),
                       "ERROR: No Image for Page");
-            EXPECT_EQ(admin_.failure, std::string("TALQSendClientImage: No Image for Page: ") + why);
+            EXPECT_EQ(admin_.failure,
+                      std::string("TALQSendClientImage: No Image for Page: ") + why);
         }
     }
 }
