@@ -331,3 +331,15 @@ WHEN (NEW.first_key <> '' AND NOT EXISTS (SELECT 1 FROM pages
           WHERE project_id = NEW.project_id AND image_key = NEW.last_key)) BEGIN
     SELECT RAISE(ABORT, 'first_key and last_key must each be '''' or the key of a page of the project');
 END;
+-- Bounds swapped would reach no page at all.
+CREATE TRIGGER IF NOT EXISTS user_projects_range_ordered_added BEFORE INSERT ON user_projects
+WHEN (SELECT seq FROM pages WHERE project_id = NEW.project_id AND image_key = NEW.first_key)
+   > (SELECT seq FROM pages WHERE project_id = NEW.project_id AND image_key = NEW.last_key) BEGIN
+    SELECT RAISE(ABORT, 'first_key comes after last_key: a key range runs from its first page to its last');
+END;
+CREATE TRIGGER IF NOT EXISTS user_projects_range_ordered_changed
+BEFORE UPDATE OF project_id, first_key, last_key ON user_projects
+WHEN (SELECT seq FROM pages WHERE project_id = NEW.project_id AND image_key = NEW.first_key)
+   > (SELECT seq FROM pages WHERE project_id = NEW.project_id AND image_key = NEW.last_key) BEGIN
+    SELECT RAISE(ABORT, 'first_key comes after last_key: a key range runs from its first page to its last');
+END;

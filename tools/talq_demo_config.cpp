@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <string>
@@ -34,7 +35,14 @@ std::string NoSystemReason(const std::string& dir) {
     constexpr const char* kNone =
         "holds no system: give a folder made by talq-server --init or talq-demo";
     const QDir folder(QString::fromLocal8Bit(dir.c_str()));
-    if (!folder.exists()) return "does not exist";
+    if (!folder.exists()) {
+        const QFileInfo file(folder.absolutePath());
+        if (!file.exists()) return "does not exist";
+        if (file.fileName() == "system.db")
+            return "is a file, not a folder: give the folder that holds it, " +
+                   file.absolutePath().toLocal8Bit().toStdString();
+        return "is a file, not a folder: give the folder of a system";
+    }
     if (!folder.exists("system.db")) return kNone;
     docserver::SystemDb db;
     std::string error;

@@ -292,10 +292,12 @@ std::string CommandEngine::Dispatch(ConnectionState& state, const CommandText& c
     DropLeftStores();
     ShowLife(state);
     // A session whose password changed elsewhere, or whose user was
-    // disabled, ends: the commands that carry no password would go on
-    // answering it.
+    // disabled or removed, ends: the commands that carry no password would
+    // go on answering it.
     if (state.ended || (!state.user.empty() && !LoginStands(state)))
-        return state.disabled ? RequestFrame::kUserDisabled : RequestFrame::kSessionEnded;
+        return state.disabled  ? RequestFrame::kUserDisabled
+               : state.removed ? RequestFrame::kUserRemoved
+                               : RequestFrame::kSessionEnded;
     const std::string& verb = command.Field(0);
     const CommandRule* rule = FindRule(verb);
     if (rule == nullptr) return "ERROR: Unknown Command " + verb.substr(0, 64);

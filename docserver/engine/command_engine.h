@@ -36,11 +36,12 @@ struct LoginProof {
 struct ConnectionState {
     std::string user;   // user of the last successful login; "" = none
     LoginProof proved;  // what that login proved
-    // The user's password changed since, or the user was disabled: nothing
-    // more is answered, and the transport ends the connection as soon as it
-    // sees this.
+    // The user's password changed since, or the user was disabled or
+    // removed: nothing more is answered, and the transport ends the
+    // connection as soon as it sees this.
     bool ended = false;
     bool disabled = false;  // ended as its user was disabled
+    bool removed = false;   // ended as its user was removed
     // The user whose password the command just run changed, for the
     // transport to end that user's other connections at once; "" = none.
     std::string passwordChanged;
@@ -154,8 +155,9 @@ class CommandEngine {
     // reply's own text first, then why; kept for the transport's error
     // output.
     std::string Failed(const std::string& reply, const std::string& why);
-    // A page image that cannot be read, a text that cannot be drawn.
-    std::string Unread();
+    // A page image that cannot be read (the error output names the file
+    // and why), a text that cannot be drawn.
+    std::string Unread(const std::string& path);
     std::string Unrendered();
     // Opening: hashes plain passwords, clears what dead owners left behind.
     void Recover();
@@ -187,9 +189,9 @@ class CommandEngine {
     };
     std::optional<UserPassword> ReadUserPassword(const std::string& user);
     // Whether the password the connection's login proved is still the
-    // user's, and the user not disabled since; when not, marks the session
-    // ended, and why. Throws when the row cannot be read: a failed read is
-    // no changed password.
+    // user's, and the user neither disabled nor removed since; when not,
+    // marks the session ended, and why. Throws when the row cannot be read:
+    // a failed read is no changed password.
     bool LoginStands(ConnectionState& state);
     // Password changes under the server's policy (commands_login.cpp).
     std::string ChangePassword(ConnectionState& state, const CommandText& command);

@@ -95,7 +95,7 @@ std::string CommandEngine::PreparedImage(const std::string& path, int quality,
     const std::string list = boxes.empty() ? std::string() : redactions;
     if (quality == 0 && list.empty()) {
         std::string bytes;
-        if (!imaging::ReadWholeFile(path, bytes) || bytes.empty()) return Unread();
+        if (!imaging::ReadWholeFile(path, bytes) || bytes.empty()) return Unread(path);
         return imaging::FormatScaleHead(1.0) + bytes;
     }
     const std::string name = ReducedName(path, quality, list);
@@ -106,9 +106,12 @@ std::string CommandEngine::PreparedImage(const std::string& path, int quality,
         if (imaging::ReadWholeFile(path, bytes) && !bytes.empty()) return reply + bytes;
     }
     std::string bytes;
-    if (!imaging::ReadWholeFile(path, bytes) || bytes.empty()) return Unread();
+    if (!imaging::ReadWholeFile(path, bytes) || bytes.empty()) return Unread(path);
     imaging::QualityImage image = imaging::ImageForQuality(bytes, quality);
-    if (image.bytes.empty()) return "ERROR: Unable to Read Image";
+    if (image.bytes.empty()) {
+        failure_ = "Unable to Read Image: " + path + ": not an image the server can decode";
+        return "ERROR: Unable to Read Image";
+    }
     if (!list.empty()) {
         std::string burned;
         if (!BurnRedactions(image.bytes,
@@ -145,7 +148,13 @@ std::string CommandEngine::SendClientImage(const CommandText& command) {
         return imaging::FormatScaleHead(1.0) + png;
     }
     std::string path;
-    if (file.empty() || !ConfinePath(systemDir_, file, path)) return "ERROR: No Image for Page";
+    if (file.empty() || !ConfinePath(systemDir_, file, path)) {
+        failure_ =
+            "No Image for Page: " + command.Middle(4, 1) +
+            (file.empty() ? " names no image file"
+                          : ": its image file " + file + " is no name inside the system folder");
+        return "ERROR: No Image for Page";
+    }
     return PreparedImage(path, std::stoi(quality), HiddenRedactions(access, seq, file));
 }
 
@@ -161,10 +170,12 @@ std::string CommandEngine::SendTextImage(const ConnectionState& state, const Com
 
 // Out of descriptors, a stored image that is there cannot be opened, nor
 // the font's file.
-std::string CommandEngine::Unread() {
+std::string CommandEngine::Unread(const std::string& path) {
     const std::string shortage = DescriptorShortage();
-    return shortage.empty() ? "ERROR: No Image for Page"
-                            : Failed("ERROR: Unable to Read Image", shortage);
+    if (!shortage.empty()) return Failed("ERROR: Unable to Read Image", shortage);
+    const std::string why = imaging::UnreadableReason(path);
+    failure_ = "No Image for Page: " + path + ": " + (why.empty() ? "cannot be read" : why);
+    return "ERROR: No Image for Page";
 }
 
 std::string CommandEngine::Unrendered() {

@@ -186,6 +186,13 @@ std::string CommandEngine::LimitRange(ProjectAccess& access, const std::string& 
         }
         (bound == &firstKey ? access.firstSeq : access.lastSeq) = at.seq;
     }
+    // Swapped bounds reach no page: the reviewer would see an empty project.
+    if (!firstKey.empty() && !lastKey.empty() && access.firstSeq > access.lastSeq) {
+        access.firstSeq = 1;
+        access.lastSeq = 0;
+        return "ERROR: Invalid Key Range: the first key " + firstKey +
+               " comes after the last key " + lastKey + "; ask the administrator to correct it";
+    }
     return "";
 }
 

@@ -87,11 +87,12 @@ std::string CommandEngine::Authorize(ProjectAccess& access) {
 
 bool CommandEngine::LoginStands(ConnectionState& state) {
     // A row that cannot be read throws: the request fails, the session
-    // stays. A user deleted is ended as one whose password changed.
+    // stays.
     const std::optional<UserPassword> row = ReadUserPassword(state.user);
     if (row && !row->disabled && StoredDigest(row->stored) == state.proved.stored) return true;
     state.ended = true;
     state.disabled = row && row->disabled;
+    state.removed = !row;
     return false;
 }
 

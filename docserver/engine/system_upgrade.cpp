@@ -277,6 +277,7 @@ Layout ReadLayout(SystemDb& db) {
     l.complete = l.utf8 && l.commas && l.indexed && l.sized && l.lockOwners && l.jobOwners &&
                  l.notesQueued && l.tagNumbers && l.storeTokens && l.usersWhole &&
                  Exists(db, "trigger", "user_projects_range_changed") &&
+                 Exists(db, "trigger", "user_projects_range_ordered_changed") &&
                  Exists(db, "table", "user_palette_tags") &&
                  Exists(db, "table", "login_addresses") && Exists(db, "index", "pages_listed");
     return l;

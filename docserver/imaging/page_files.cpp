@@ -1,17 +1,24 @@
 #include "imaging/page_files.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
 #include <tiffio.h>
+#include <unistd.h>
 
 #include <QBuffer>
 #include <QImageReader>
 #include <QImageWriter>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <system_error>
 
 #include "platform/memory_tiff.h"
 #include "platform/rounding.h"
@@ -135,6 +142,47 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
     if (!in) return false;
     bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return !in.bad();
+}
+
+namespace {
+
+// A name in the file's folder that differs from it in case alone: a page
+// named as it was on a system that folds case.
+std::string OtherCase(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) return "";
+    std::string found;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (::strcasecmp(entry->d_name, name.c_str()) == 0) {
+            found = entry->d_name;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return found;
+}
+
+}  // namespace
+
+std::string UnreadableReason(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        const int error = errno;
+        std::string why = std::generic_category().message(error);
+        if (error == ENOENT) {
+            if (const std::string other = OtherCase(path); !other.empty())
+                why += " (names are case-sensitive: the folder holds " + other + ")";
+        }
+        return why;
+    }
+    if (S_ISDIR(info.st_mode)) return "a folder, not a file";
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::generic_category().message(errno);
+    ::close(fd);
+    return info.st_size == 0 ? "the file is empty" : "";
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {

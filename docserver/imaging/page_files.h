@@ -29,6 +29,9 @@ QImage DecodeImage(const std::string& bytes);
 
 // Reads a whole file; false when it cannot be opened.
 bool ReadWholeFile(const std::string& path, std::string& bytes);
+// Why the file at path gives no bytes to read, in words for an
+// administrator; "" when nothing is found wrong.
+std::string UnreadableReason(const std::string& path);
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
 
 }  // namespace docserver::imaging

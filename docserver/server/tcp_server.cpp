@@ -416,8 +416,9 @@ void TcpServer::Work(CommandEngine& engine) {
             }
             // An ended session is told why before its connection closes.
             if (c->state.ended)
-                HangUp(c, c->state.disabled ? "its user was disabled, closed"
-                                            : "its user's password changed, closed");
+                HangUp(c, c->state.disabled  ? "its user was disabled, closed"
+                          : c->state.removed ? "its user was removed, closed"
+                                             : "its user's password changed, closed");
         }
         c->busy = false;
         if (c->hangup) {

@@ -365,12 +365,12 @@ std::int32_t INET_ProcessCommand(std::int32_t handle, const char* command,
     if (c->state.ended) {
         // Its user's password changed: the connection ends as a socket
         // closed by the server, with no reply, and the client opens it again.
-        // A login refused there cannot tell a user disabled, so that one is
-        // told in the reply, which is then the last on the handle.
-        const bool disabled = c->state.disabled;
+        // A login refused there cannot tell a user disabled or removed, so
+        // those are told in the reply, which is then the last on the handle.
+        const bool told = c->state.disabled || c->state.removed;
         c->engine->EndConnection(c->state);
         c->engine.reset();
-        if (!disabled) return -1;
+        if (!told) return -1;
     }
     if (messageLength != nullptr) *messageLength = static_cast<std::int32_t>(reply.size());
     if (!reply.empty() && messageRef != nullptr)

@@ -31,13 +31,14 @@ inline constexpr int kMaxPasswordLength =
     kMaxFrameBeforeLogin - kHeadLength - kLoginFixedLength - kMaxUserIdLength - kMaxDomainLength;
 static_assert(kMaxPasswordLength == 15766);
 
-// The replies to a session the server ended, its user's password changed or
-// the user disabled: the connection closes after either, and the client
-// gives the login again.
+// The replies to a session the server ended, its user's password changed,
+// the user disabled or removed: the connection closes after each, and the
+// client gives the login again.
 inline constexpr char kSessionEnded[] = "ERROR: Password Changed, Log In Again";
 inline constexpr char kUserDisabled[] = "ERROR: User Disabled, Session Ended";
+inline constexpr char kUserRemoved[] = "ERROR: User Removed, Session Ended";
 inline bool EndsSession(const std::string& reply) {
-    return reply == kSessionEnded || reply == kUserDisabled;
+    return reply == kSessionEnded || reply == kUserDisabled || reply == kUserRemoved;
 }
 
 // How long the server takes at most to close a connection whose peer went

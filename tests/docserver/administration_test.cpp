@@ -91,6 +91,32 @@ TEST_F(Administration, AKeyRangeBoundThatIsNoKeyOfTheProjectIsRefusedNeverWidene
     EXPECT_TRUE(Holds(engine->Execute(state, "TALQNextKey,ANN,pw,Demo Project,K00010,0"), refused));
 }
 
+// Swapped bounds reach no page: the reviewer would get an empty project
+// with no reason.
+TEST_F(Administration, AKeyRangeWithItsBoundsSwappedIsRefusedSayingSo) {
+    ASSERT_EQ(Shell("INSERT INTO users(user_id, password) VALUES ('ANN', 'pw')"), "");
+    const std::string swapped = "first_key comes after last_key";
+    EXPECT_TRUE(Holds(Shell("INSERT INTO user_projects VALUES ('ANN', 1, 16, 'K00010', 'K00001')"),
+                      swapped));
+    ASSERT_EQ(Shell("INSERT INTO user_projects VALUES ('ANN', 1, 16, 'K00001', 'K00010')"), "");
+    EXPECT_TRUE(Holds(Shell("UPDATE user_projects SET first_key = 'K00011' WHERE user_id = 'ANN'"),
+                      swapped));
+
+    // A row written before the guard existed is refused by the server.
+    ASSERT_EQ(Shell("DROP TRIGGER user_projects_range_ordered_changed;"
+                    "UPDATE user_projects SET first_key = 'K00011' WHERE user_id = 'ANN'"),
+              "");
+    std::string error;
+    auto engine = Open(error);
+    ASSERT_TRUE(engine) << error;
+    ConnectionState state;
+    ASSERT_EQ(engine->Execute(state, "TALQRequiredLogin,ANN,pw,,DOM,1,8.6,1").substr(0, 1), "1");
+    const std::string refused =
+        "ERROR: Invalid Key Range: the first key K00011 comes after the last key K00010";
+    EXPECT_TRUE(Holds(engine->Execute(state, "TALQGetProjectInfo,ANN,pw,Demo Project"), refused));
+    EXPECT_TRUE(Holds(engine->Execute(state, "TALQFindKey,ANN,pw,Demo Project,K00005"), refused));
+}
+
 TEST_F(Administration, AUserRemovedWithForeignKeysOffLeavesNoRightsForTheNextOfThatId) {
     ASSERT_EQ(Shell("INSERT INTO users(user_id, password) VALUES ('ANN', 'pw');"
                     "INSERT INTO user_projects VALUES ('ANN', 1, 255, '', '');"

@@ -52,12 +52,12 @@ class LoginSecurity : public ::testing::Test {
     std::string sys_;
 };
 
-// An administrator adds a reviewer and later resets the password, or disables
-// the user, with the README's statements while the system is served: the
-// reviewer's viewer, over TCP or through the library, tells the end of the
-// session once, with its own reason, and the server logs that reason; a reset
-// password then logs in again with the new one.
-TEST_F(LoginSecurity, APasswordResetOrADisabledUserIsToldOnceWithItsReasonThenLogsInAgain) {
+// An administrator adds a reviewer and later resets the password, disables
+// or removes the user, with the README's statements while the system is
+// served: the reviewer's viewer, over TCP or through the library, tells the
+// end of the session once, with its own reason, and the server logs that
+// reason; a reset password then logs in again with the new one.
+TEST_F(LoginSecurity, APasswordResetADisabledOrRemovedUserIsToldOnceWithItsReason) {
     struct Change {
         const char* sql;
         const char* told;
@@ -68,7 +68,10 @@ TEST_F(LoginSecurity, APasswordResetOrADisabledUserIsToldOnceWithItsReasonThenLo
         {"UPDATE users SET password = 'Fresh456' WHERE user_id = 'ANN'",
          RequestFrame::kSessionEnded, "its user's password changed, closed", true},
         {"UPDATE users SET disabled = 1 WHERE user_id = 'ANN'", RequestFrame::kUserDisabled,
-         "its user was disabled, closed", false}};
+         "its user was disabled, closed", false},
+        // Last: the user is gone for good.
+        {"DELETE FROM users WHERE user_id = 'ANN'", RequestFrame::kUserRemoved,
+         "its user was removed, closed", false}};
     testsupport::ScopedUserStores stores;
     modRegistry::RegSetString(modRegistry::HKEY_CURRENT_USER, "Software\\TALQTech\\VYNSYS\\Paths",
                               "Local", sys_ + "/");

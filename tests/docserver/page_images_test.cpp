@@ -494,4 +494,22 @@ TEST_F(PageImages, BurnedPagesAreKeptPerRedactionListAndUser) {
     }
 }
 
+// The viewer is told only that the page has no image; the error output names
+// the file and why, so the administrator can mend the row or the file.
+TEST_F(PageImages, APageImageThatCannotBeReadIsToldWithItsFileAndWhy) {
+    std::string error;
+    ASSERT_TRUE(
+        engine_->Db().Exec("UPDATE pages SET image_file = 'images/P1.TIF' WHERE seq = 3", error))
+        << error;
+    const std::pair<const char*, std::string> pages[] = {
+        {"K00002,0", "K00002 names no image file"},
+        {"K00003,100", sys_ + "/images/P1.TIF: No such file or directory (names are "
+                              "case-sensitive: the folder holds p1.tif)"}};
+    for (const auto& [page, why] : pages) {
+        EXPECT_EQ(Run(admin_, "TALQSendClientImage," + kAdmin + "," + page),
+                  "ERROR: No Image for Page");
+        EXPECT_EQ(admin_.failure, std::string("TALQSendClientImage: No Image for Page: ") + why);
+    }
+}
+
 }  // namespace

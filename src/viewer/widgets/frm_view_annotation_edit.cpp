@@ -286,10 +286,11 @@ bool frmView::SaveNoteLoggingIn(const std::function<bool()>& save) {
     if (saved) return true;
     ViewerSession& session = Session();
     if (!session.LoginRefused()) return false;
-    // The box asking again says first why; a disabled user has nothing to
-    // type, and the failure says why.
+    // The box asking again says first why; a disabled or removed user has
+    // nothing to type, and the failure says why.
     const std::string why = session.TakeUntoldSessionEnd();
-    if (why == TalqClientAPI::ServerReason(RequestFrame::kUserDisabled)) {
+    if (why == TalqClientAPI::ServerReason(RequestFrame::kUserDisabled) ||
+        why == TalqClientAPI::ServerReason(RequestFrame::kUserRemoved)) {
         TellFailure(failure.empty() ? why : failure);
         return false;
     }
