@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <mutex>
@@ -583,7 +584,11 @@ std::string SystemDb::Reason(sqlite3* db, int code) const {
     // if it had moved: told as what it is.
     if (db != nullptr && sqlite3_extended_errcode(db) == SQLITE_READONLY_DBMOVED)
         if (std::string why = DisplacedWhy(); !why.empty()) return why;
-    return db != nullptr ? sqlite3_errmsg(db) : "database error";
+    if (db == nullptr) return "database error";
+    // A read or write the file system failed is told as such, with its word.
+    if (const int error = sqlite3_system_errno(db); (code & 0xff) == SQLITE_IOERR && error != 0)
+        return std::string(sqlite3_errmsg(db)) + " (" + std::strerror(error) + ")";
+    return sqlite3_errmsg(db);
 }
 
 bool SystemDb::LeftWal(sqlite3* db) const {
