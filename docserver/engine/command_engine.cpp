@@ -136,16 +136,25 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
     if (!engine->db_.Open(dir + "/system.db", false, error)) return nullptr;
     engine->queries_ = std::make_shared<QueryCommands>(*engine);
     engine->throttle_ = std::make_shared<LoginThrottle>();
+    // Why a step failed: damage only where a check of the file finds it.
+    const auto failure = [&](const std::string& prefix, const std::string& reason) {
+        if (!SystemDb::DamageSuspected()) return prefix + reason;
+        const FileCheck check = engine->db_.SettleSuspectedDamage();
+        return check.result == FileCheck::Result::kDamaged ? DamagedRefusal(check.finding, logLeft)
+                                                           : prefix + MalformedRead(check);
+    };
     std::int64_t bound = kReducedCacheBytes;
     try {
         // Refuse a database that is not ours. The probe ends before the
         // upgrade, which may drop tables.
         if (Statement probe(engine->db_, "SELECT COUNT(*) FROM users");
             !probe.Ok() || !probe.Step()) {
-            error = NotADatabase(probe)    ? kNotADatabase + (": " + probe.Error())
-                    : HoldsNoSystem(probe) ? "system.db holds no system"
-                    : engine->db_.Damaged() ? DamagedRefusal(probe.Error(), logLeft)
-                                           : "cannot read system.db: " + probe.Error();
+            const bool suspected = SystemDb::DamageSuspected();
+            error = failure("cannot read system.db: ", probe.Error());
+            if (NotADatabase(probe) && engine->db_.Damaged())
+                error = kNotADatabase + (": " + probe.Error());
+            else if (!suspected && HoldsNoSystem(probe))
+                error = "system.db holds no system";
             return nullptr;
         }
         // Before the upgrade, which would write into a damaged file.
@@ -157,8 +166,7 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
         }
         // Texts converted first: recovery hashes the passwords as read.
         if (!UpgradeSystem(engine->db_, error)) {
-            error = engine->db_.Damaged() ? DamagedRefusal(error, logLeft)
-                                          : "cannot upgrade system.db: " + error;
+            error = failure("cannot upgrade system.db: ", error);
             return nullptr;
         }
         if (!ParseCount(engine->Setting("ReducedCacheBytes", ""), bound))
@@ -170,8 +178,7 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
         error = "system.db is locked by another program";
         return nullptr;
     } catch (const DatabaseError& e) {
-        error = engine->db_.Damaged() ? DamagedRefusal(e.what(), logLeft)
-                                      : std::string("cannot read system.db: ") + e.what();
+        error = failure("cannot read system.db: ", e.what());
         return nullptr;
     }
     // Recovery drops what was prepared from a store it undoes.
@@ -179,11 +186,18 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
     try {
         engine->Recover();
     } catch (const DatabaseError& e) {
-        error = engine->db_.Damaged() ? DamagedRefusal(e.what(), logLeft)
-                                      : std::string("cannot read system.db: ") + e.what();
+        error = failure("cannot read system.db: ", e.what());
         return nullptr;
     }
     engine->LoadLoginAddresses();
+    // A step recovery let pass may have read the file as malformed.
+    if (SystemDb::DamageSuspected()) {
+        if (const FileCheck check = engine->db_.SettleSuspectedDamage();
+            check.result == FileCheck::Result::kDamaged) {
+            error = DamagedRefusal(check.finding, logLeft);
+            return nullptr;
+        }
+    }
     return engine;
 }
 
@@ -267,15 +281,6 @@ std::string CommandEngine::Execute(ConnectionState& state, const std::string& co
         reply = std::string("ERROR: Server Failure ") + e.what();
         failure_ = reply.substr(7);
     }
-    // Also after a command that failed: the move is its reason. A save that
-    // was stored is answered as stored, a retry would store it twice; the
-    // move is told on the error output and to the next request.
-    if (const std::string why = db_.Displaced(); !why.empty()) {
-        const bool stored = SystemDb::Commits() != commits && reply.rfind("ERROR", 0) != 0;
-        if (!stored) reply = "ERROR: Database Error " + why;
-        failure_ = "Database Error " + why;
-    }
-    if (!failure_.empty()) state.failure = VerbOf(command) + ": " + failure_;
     // A command cut short never leaves its transaction open for the next.
     if (sqlite3* handle = db_.Handle(); handle != nullptr && !sqlite3_get_autocommit(handle)) {
         std::string ignored;
@@ -284,6 +289,32 @@ std::string CommandEngine::Execute(ConnectionState& state, const std::string& co
         } catch (const DatabaseBusy&) {
         }
     }
+    // A save that was stored is answered as stored, a retry would store it
+    // twice; what was found is told on the error output and to the next
+    // request.
+    const bool failed = reply.rfind("ERROR", 0) == 0;
+    const bool stored = SystemDb::Commits() != commits && !failed;
+    // A read answered as malformed (a step that failed, or one the command
+    // took for no row) is no answer, and damage only once a check of the
+    // whole file finds it so.
+    if (SystemDb::DamageSuspected()) {
+        const FileCheck check = db_.SettleSuspectedDamage();
+        const std::string why = check.result == FileCheck::Result::kDamaged
+                                    ? std::string(kSystemDamaged)
+                                    : MalformedRead(check);
+        if (!stored) reply = "ERROR: Database Error " + why;
+        failure_ = "Database Error " + why;
+    }
+    // Checked again after a save, and after a failure, whose reason the
+    // move may be. A read that began before a move answered from the file
+    // that was there.
+    if (stored || failed) {
+        if (const std::string why = db_.Displaced(); !why.empty()) {
+            if (!stored) reply = "ERROR: Database Error " + why;
+            failure_ = "Database Error " + why;
+        }
+    }
+    if (!failure_.empty()) state.failure = VerbOf(command) + ": " + failure_;
     if (reply.empty()) reply = "OK";
     return reply;
 }
@@ -395,6 +426,8 @@ void CommandEngine::ShowProcessLives() {
     } catch (const DatabaseError&) {
         // No connection now: tried again at the next beat.
     }
+    // A beat that read the file as malformed would fail so at every beat.
+    if (SystemDb::DamageSuspected()) db_.SettleSuspectedDamage();
 }
 
 void CommandEngine::ShowLife(ConnectionState& state) {

@@ -3,24 +3,134 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
-#include <chrono>
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstring>
 #include <map>
 #include <mutex>
 
+#include "engine_text.h"
 #include "system_db.h"
 
 namespace docserver {
 namespace {
 
-// The checks read every page: on a large system on a slow disk that may
-// take long, and a start is not held for them past this.
-constexpr auto kCheckBudget = std::chrono::seconds(20);
+using Clock = std::chrono::steady_clock;
 
-int PastBudget(void* deadline) {
-    return std::chrono::steady_clock::now() >
-                   *static_cast<std::chrono::steady_clock::time_point*>(deadline)
-               ? 1
-               : 0;
+// Lockless passes tried before one under a lock.
+constexpr int kUnlockedPasses = 3;
+// A check under a lock holds a save no longer than a save waits anyway.
+constexpr auto kLockedCheck = std::chrono::milliseconds(1000);
+// How long a read of the change count waits for a save under way.
+constexpr int kSaveWaitMs = 2000;
+
+int PastDeadline(void* deadline) {
+    return Clock::now() > *static_cast<Clock::time_point*>(deadline) ? 1 : 0;
+}
+
+bool IsDamage(int code) {
+    return (code & 0xff) == SQLITE_CORRUPT || (code & 0xff) == SQLITE_NOTADB;
+}
+
+// Why a check could not read: an I/O error is told as one, with the system's word.
+std::string Unread(sqlite3* db, int code) {
+    std::string why = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code);
+    if (const int error = db != nullptr ? sqlite3_system_errno(db) : 0;
+        (code & 0xff) == SQLITE_IOERR && error != 0)
+        why += " (" + ErrnoReason(error) + ")";
+    return why;
+}
+
+FileCheck RunChecks(sqlite3* db, Clock::time_point deadline) {
+    sqlite3_progress_handler(db, 10000, PastDeadline, &deadline);
+    FileCheck check{FileCheck::Result::kSound, ""};
+    // The structure first, then whether every index holds its table's rows
+    // (a tag missing from its page's index is not found).
+    for (const char* pragma : {"PRAGMA quick_check(1)", "PRAGMA integrity_check(1)"}) {
+        sqlite3_stmt* stmt = nullptr;
+        int code = sqlite3_prepare_v2(db, pragma, -1, &stmt, nullptr);
+        if (code == SQLITE_OK) code = sqlite3_step(stmt);
+        if (code == SQLITE_ROW) {
+            const unsigned char* text = sqlite3_column_text(stmt, 0);
+            const std::string result = text != nullptr ? reinterpret_cast<const char*>(text) : "";
+            if (result != "ok") check = {FileCheck::Result::kDamaged, OneLine(result)};
+        } else if (IsDamage(code)) {
+            check = {FileCheck::Result::kDamaged, OneLine(sqlite3_errmsg(db))};
+        } else {
+            check = {FileCheck::Result::kUnchecked,
+                     code == SQLITE_INTERRUPT ? "the check ran past its time" : Unread(db, code)};
+        }
+        sqlite3_finalize(stmt);
+        if (check.result != FileCheck::Result::kSound) break;
+    }
+    sqlite3_progress_handler(db, 0, nullptr, nullptr);
+    return check;
+}
+
+std::string JournalMode(sqlite3* db) {
+    sqlite3_stmt* stmt = nullptr;
+    std::string mode;
+    if (sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW)
+        if (const unsigned char* text = sqlite3_column_text(stmt, 0); text != nullptr)
+            mode = reinterpret_cast<const char*>(text);
+    sqlite3_finalize(stmt);
+    return mode;
+}
+
+// Moves whenever another connection committed; -1 when it cannot be read.
+std::int64_t DataVersion(sqlite3* db) {
+    sqlite3_stmt* stmt = nullptr;
+    std::int64_t version = -1;
+    if (sqlite3_prepare_v2(db, "PRAGMA data_version", -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW)
+        version = sqlite3_column_int64(stmt, 0);
+    sqlite3_finalize(stmt);
+    return version;
+}
+
+// Opens the file with no lock taken and no journal looked at.
+std::string ImmutableUri(const std::string& path) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string uri = path.rfind('/', 0) == 0 ? "file://" : "file:";
+    for (const char c : path) {
+        const auto u = static_cast<unsigned char>(c);
+        if (std::isalnum(u) != 0 || std::strchr("/._-~", c) != nullptr) {
+            uri += c;
+        } else {
+            uri += '%';
+            uri += kHex[u >> 4];
+            uri += kHex[u & 15];
+        }
+    }
+    return uri + "?immutable=1";
+}
+
+// In the rollback journal a reader holds off every save until it ends: the
+// file is read without a lock, and a pass counts only where the change
+// count, read under a brief lock at both ends, did not move (a save writes
+// the count with its first page). A sound pass counts anyhow.
+FileCheck CheckUnlocked(const std::string& path, const char* vfs, sqlite3* locked,
+                        Clock::time_point deadline) {
+    const std::string uri = ImmutableUri(path);
+    for (int pass = 0; pass < kUnlockedPasses && Clock::now() < deadline; ++pass) {
+        const std::int64_t before = DataVersion(locked);
+        sqlite3* unlocked = nullptr;
+        FileCheck check;
+        if (sqlite3_open_v2(uri.c_str(), &unlocked,
+                            SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+                            vfs) == SQLITE_OK)
+            check = RunChecks(unlocked, deadline);
+        else
+            check.finding = Unread(unlocked, sqlite3_errcode(unlocked));
+        sqlite3_close(unlocked);
+        const std::int64_t after = DataVersion(locked);
+        if (check.result == FileCheck::Result::kSound || (before >= 0 && before == after))
+            return check;
+    }
+    // Saves kept coming: a small system is checked at once.
+    return RunChecks(locked, std::min(deadline, Clock::now() + kLockedCheck));
 }
 
 // What the check found for each path, kept for the process's life: a file
@@ -37,6 +147,25 @@ std::string* CheckOf(const std::string& path, bool& first) {
 
 }  // namespace
 
+FileCheck CheckWholeFile(const std::string& path, const char* vfs,
+                         std::chrono::milliseconds budget) {
+    const Clock::time_point deadline = Clock::now() + budget;
+    sqlite3* locked = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &locked, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, vfs) !=
+        SQLITE_OK) {
+        FileCheck check{FileCheck::Result::kUnchecked, Unread(locked, SQLITE_CANTOPEN)};
+        sqlite3_close(locked);
+        return check;
+    }
+    sqlite3_busy_timeout(locked, kSaveWaitMs);
+    // In WAL mode no reader holds off a writer.
+    const FileCheck check = JournalMode(locked) == "wal"
+                                ? RunChecks(locked, deadline)
+                                : CheckUnlocked(path, vfs, locked, deadline);
+    sqlite3_close(locked);
+    return check;
+}
+
 bool LogLeftBeside(const std::string& dbPath) {
     struct stat info {};
     for (const char* side : {"-wal", "-journal"})
@@ -44,14 +173,37 @@ bool LogLeftBeside(const std::string& dbPath) {
     return false;
 }
 
+std::string OneLine(const std::string& report) {
+    std::string line;
+    for (const std::string& part : Split(report, '\n')) {
+        std::string text = part;
+        while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())) != 0)
+            text.pop_back();
+        if (text.empty() || text.rfind("*** in database ", 0) == 0) continue;
+        line += (line.empty() ? "" : "; ") + text;
+    }
+    return line;
+}
+
+std::string MalformedRead(const FileCheck& check) {
+    const std::string read = "a read of system.db came back malformed";
+    if (check.result == FileCheck::Result::kSound)
+        return read +
+               " but the whole file checks sound (the read failed and nothing is damaged): "
+               "try again";
+    return read + " and the file could not be checked (" + WireReason(check.finding) +
+           "): try again";
+}
+
 std::string DamagedRefusal(const std::string& problem, bool logLeft) {
-    std::string why = "system.db is damaged (" + problem +
+    std::string why = "system.db is damaged (" + OneLine(problem) +
                       "): restore it from a backup, with every program that has the system "
                       "open stopped";
     if (logLeft)
-        why += "; a system.db-wal or system.db-journal left beside it was folded into it as it "
-               "was opened, which damages a file restored over the one it belonged to: delete "
-               "those files before putting the backup in place";
+        why +=
+            "; a system.db-wal or system.db-journal left beside it was folded into it as it "
+            "was opened, which damages a file restored over the one it belonged to: delete "
+            "those files before putting the backup in place";
     return why;
 }
 
@@ -59,36 +211,9 @@ std::string DamageAtOpen(SystemDb& db, const std::string& dbPath, bool logLeft) 
     bool first = false;
     std::string* found = CheckOf(dbPath, first);
     if (!first) return *found;
-    // A connection of its own, read-only: the check's cache goes with it.
-    if (db.Handle() == nullptr) return "";
-    sqlite3* handle = nullptr;
-    if (sqlite3_open_v2(dbPath.c_str(), &handle, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
-                        db.VfsName()) != SQLITE_OK) {
-        sqlite3_close(handle);
-        return "";
-    }
-    auto deadline = std::chrono::steady_clock::now() + kCheckBudget;
-    sqlite3_progress_handler(handle, 10000, PastBudget, &deadline);
-    std::string problem;
-    // The structure first, then, as time allows, whether every index holds
-    // its table's rows (a tag missing from its page's index is not found).
-    for (const char* check : {"PRAGMA quick_check(1)", "PRAGMA integrity_check(1)"}) {
-        sqlite3_stmt* stmt = nullptr;
-        int code = sqlite3_prepare_v2(handle, check, -1, &stmt, nullptr);
-        if (code == SQLITE_OK) code = sqlite3_step(stmt);
-        if (code == SQLITE_ROW) {
-            const unsigned char* text = sqlite3_column_text(stmt, 0);
-            const std::string result = text != nullptr ? reinterpret_cast<const char*>(text) : "";
-            if (result != "ok") problem = result;
-        } else if ((code & 0xff) == SQLITE_CORRUPT || (code & 0xff) == SQLITE_NOTADB) {
-            problem = sqlite3_errmsg(handle);
-        }
-        // Interrupted, busy or out of memory: not checked, which is no damage.
-        sqlite3_finalize(stmt);
-        if (!problem.empty() || code != SQLITE_ROW) break;
-    }
-    sqlite3_close(handle);
-    if (!problem.empty()) *found = DamagedRefusal(problem, logLeft);
+    const FileCheck check = db.CheckWhole();
+    if (check.result == FileCheck::Result::kDamaged)
+        *found = DamagedRefusal(check.finding, logLeft);
     return *found;
 }
 

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <cerrno>
 #include <memory>
 #include <mutex>
@@ -13,10 +14,13 @@ namespace {
 
 std::mutex g_statMutex;
 std::shared_ptr<const OpenedFile::PathStat> g_stat;  // under g_statMutex; null: stat(2)
+// Whether g_stat may be set: every request looks the file up, and the
+// workers would meet at the lock.
+std::atomic<bool> g_statPlayed{false};
 
 int LookUp(const std::string& path, struct stat& info) {
     std::shared_ptr<const OpenedFile::PathStat> stat;
-    {
+    if (g_statPlayed.load(std::memory_order_acquire)) {
         std::lock_guard<std::mutex> lock(g_statMutex);
         stat = g_stat;
     }
@@ -30,6 +34,7 @@ void OpenedFile::SetPathStat(PathStat stat) {
     auto shared = stat ? std::make_shared<const PathStat>(std::move(stat)) : nullptr;
     std::lock_guard<std::mutex> lock(g_statMutex);
     g_stat = std::move(shared);
+    if (g_stat) g_statPlayed = true;
 }
 
 OpenedFile::~OpenedFile() {

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <mutex>
@@ -87,10 +88,9 @@ thread_local int t_lockWaitLimit = -1;  // milliseconds; -1: the database's own
 // change in its thread's count.
 thread_local std::uint64_t t_commits = 0;
 
-int CountCommit(void*) {
-    ++t_commits;
-    return 0;
-}
+// Non-zero while the thread's connections met an answer of damage not yet
+// settled: the number the next check of the file then begun was to have.
+thread_local std::uint64_t t_damageSuspected = 0;
 
 std::int64_t NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -193,7 +193,10 @@ struct HoldState {
     std::atomic<std::int64_t> waitEnds{0};  // steady clock, milliseconds
     std::atomic<bool> found{false};         // the last wait ended with it held
     std::atomic<bool> turned{false};        // a connection found it turned into WAL
-    std::atomic<bool> damaged{false};       // SQLite reported the file malformed
+    std::atomic<bool> damaged{false};       // a check of the whole file found it so
+    std::mutex checking;                    // one check of the whole file at a time
+    std::atomic<std::uint64_t> checksBegun{0};
+    FileCheck lastCheck;  // under checking
 };
 
 }  // namespace detail
@@ -336,12 +339,9 @@ SystemDb::~SystemDb() {
     ThreadConnections().erase(id_);
     std::lock_guard<std::mutex> lock(mutex_);
     // The last connection's close checkpoints the log into the file it has
-    // open and deletes the log and its index by name. Where system.db is
-    // another file now, or its path cannot be looked up, that name may be
-    // another file's log, in use: then nothing is checkpointed or deleted.
-    // Ours alone, it goes, never to be applied to the file now there.
-    const bool moved = opened_.Held() && opened_.Check() != OpenedFile::Found::kSame;
-    if (!connections_.empty() && moved && !LogOursAlone())
+    // open and deletes the log and its index by name: not where that is
+    // no longer right (MayFoldLogAtClose).
+    if (!connections_.empty() && !MayFoldLogAtClose())
         for (sqlite3* db : connections_)
             sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     for (sqlite3* db : connections_) sqlite3_close_v2(db);
@@ -371,7 +371,7 @@ sqlite3* SystemDb::Connect(std::string& error) const {
     // Several processes (servers, local clients) and the server's workers
     // share one system: a lock is waited for, then reported as busy.
     sqlite3_busy_handler(db, WaitForLock, const_cast<SystemDb*>(this));
-    sqlite3_commit_hook(db, CountCommit, nullptr);
+    sqlite3_commit_hook(db, OnCommit, const_cast<SystemDb*>(this));
     if (sqlite3_exec(db, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr) != SQLITE_OK) {
         error = sqlite3_errmsg(db);
         sqlite3_close(db);
@@ -508,6 +508,8 @@ void SystemDb::ReleaseThreadConnection() {
     sqlite3* db = it->second;
     mine.erase(it);
     std::lock_guard<std::mutex> lock(mutex_);
+    if (Damaged() || (connections_.size() == 1 && !MayFoldLogAtClose()))
+        sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     std::erase(connections_, db);
     sqlite3_close_v2(db);
 }
@@ -525,18 +527,53 @@ void SystemDb::ReturnConnection(sqlite3* db) {
         spare_ = db;
         return;
     }
-    // Closed while the last, as at the end (see ~SystemDb): the log is not
-    // deleted where that name is another file's now.
-    const bool moved = connections_.size() == 1 && opened_.Held() &&
-                       opened_.Check() != OpenedFile::Found::kSame;
-    if (moved && !LogOursAlone())
+    // Closed while the last, as at the end (see ~SystemDb).
+    if (Damaged() || (connections_.size() == 1 && !MayFoldLogAtClose()))
         sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     std::erase(connections_, db);
     sqlite3_close_v2(db);
 }
 
 void SystemDb::NoteDamage(int code) const {
-    if ((code & 0xff) == SQLITE_CORRUPT || (code & 0xff) == SQLITE_NOTADB) hold_->damaged = true;
+    if (((code & 0xff) == SQLITE_CORRUPT || (code & 0xff) == SQLITE_NOTADB) &&
+        t_damageSuspected == 0)
+        t_damageSuspected = hold_->checksBegun + 1;
+}
+
+bool SystemDb::DamageSuspected() {
+    return t_damageSuspected != 0;
+}
+
+FileCheck SystemDb::SettleSuspectedDamage() const {
+    const std::uint64_t since = std::exchange(t_damageSuspected, 0);
+    // A page a failed read left in the connection's cache would be answered
+    // from there again, the file being unchanged.
+    const auto& mine = ThreadConnections();
+    if (const auto it = mine.find(id_); it != mine.end() && sqlite3_get_autocommit(it->second) != 0)
+        sqlite3_db_release_memory(it->second);
+    std::lock_guard<std::mutex> lock(hold_->checking);
+    if (hold_->damaged || (since != 0 && hold_->checksBegun >= since)) return hold_->lastCheck;
+    return CheckWholeHeld();
+}
+
+FileCheck SystemDb::CheckWhole() const {
+    std::lock_guard<std::mutex> lock(hold_->checking);
+    return CheckWholeHeld();
+}
+
+FileCheck SystemDb::CheckWholeHeld() const {
+    ++hold_->checksBegun;
+    FileCheck check = CheckWholeFile(path_, VfsName(), kCheckBudget);
+    hold_->lastCheck = check;
+    if (check.result == FileCheck::Result::kDamaged) hold_->damaged = true;
+    return check;
+}
+
+int SystemDb::OnCommit(void* self) {
+    // A commit into a file found damaged becomes a rollback, whoever runs it.
+    if (static_cast<const SystemDb*>(self)->Damaged()) return 1;
+    ++t_commits;
+    return 0;
 }
 
 const char* SystemDb::VfsName() const {
@@ -555,11 +592,17 @@ std::string SystemDb::Reason(sqlite3* db, int code) const {
         return kHeldInWal;
     }
     if ((code & 0xff) == SQLITE_CANTOPEN) return OpenFailure(db);
+    if (db != nullptr && sqlite3_extended_errcode(db) == SQLITE_CONSTRAINT_COMMITHOOK && Damaged())
+        return kSystemDamaged;
     // SQLite refuses to write a file whose path it could not look up, as
     // if it had moved: told as what it is.
     if (db != nullptr && sqlite3_extended_errcode(db) == SQLITE_READONLY_DBMOVED)
         if (std::string why = DisplacedWhy(); !why.empty()) return why;
-    return db != nullptr ? sqlite3_errmsg(db) : "database error";
+    if (db == nullptr) return "database error";
+    // A read or write the file system failed is told as such, with its word.
+    if (const int error = sqlite3_system_errno(db); (code & 0xff) == SQLITE_IOERR && error != 0)
+        return std::string(sqlite3_errmsg(db)) + " (" + std::strerror(error) + ")";
+    return sqlite3_errmsg(db);
 }
 
 bool SystemDb::LeftWal(sqlite3* db) const {
@@ -642,6 +685,25 @@ void SystemDb::MovedFound(sqlite3* db) const {
         sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
 }
 
+bool SystemDb::LogStillOurs() const {
+    if (logInode_ == 0) return true;
+    std::uint64_t device = 0, inode = 0;
+    return FileIdentity(path_ + "-wal", device, inode) && device == opened_.Device() &&
+           inode == logInode_;
+}
+
+bool SystemDb::MayFoldLogAtClose() const {
+    if (Damaged()) return false;
+    if (!opened_.Held()) return true;
+    // Where system.db is another file now, or its path cannot be looked up,
+    // the name may be another file's log, in use; ours alone, it goes,
+    // folded into the file that went. Where the log was removed or
+    // replaced behind us, the file was most likely put back in place: ours
+    // folded in would undo it.
+    if (opened_.Check() != OpenedFile::Found::kSame) return LogOursAlone();
+    return LogStillOurs();
+}
+
 bool SystemDb::LogOursAlone() const {
     if (logInode_ == 0) return true;  // the rollback journal: SQLite refuses to write
     std::uint64_t device = 0, inode = 0;
@@ -673,9 +735,10 @@ bool SystemDb::Exec(const std::string& sql, std::string& error) {
     int code = sqlite3_exec(handle, StoredFromWire(sql).c_str(), nullptr, nullptr, &message);
     if (code != SQLITE_OK) {
         NoteDamage(code);
-        error = (code & 0xff) == SQLITE_CANTOPEN ? Reason(handle, code)
-                : message != nullptr             ? message
-                                                 : "database error";
+        error = (code & 0xff) == SQLITE_CANTOPEN || (code & 0xff) == SQLITE_CONSTRAINT
+                    ? Reason(handle, code)
+                : message != nullptr ? message
+                                     : "database error";
         sqlite3_free(message);
         if (IsBusy(code)) ThrowBusy();
         return false;

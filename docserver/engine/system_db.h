@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "damage_check.h"
 #include "opened_file.h"
 
 struct sqlite3;
@@ -72,8 +73,8 @@ inline constexpr const char* kSystemMoved =
 // up (the reason follows): which file is there is not known.
 inline constexpr const char* kCannotCheckSystem = "cannot check system.db: ";
 
-// Why nothing more is stored once SQLite found system.db damaged, and what
-// to do.
+// Why nothing more is stored once a check of the whole file found system.db
+// damaged, and what to do.
 inline constexpr const char* kSystemDamaged =
     "system.db is damaged (SQLite found it malformed): nothing more is stored; stop every "
     "program that has this system open (talq-server, viewers) and restore system.db from a "
@@ -126,9 +127,20 @@ class SystemDb {
     static std::uint64_t Commits();
     // The file layer its connections use (nullptr: SQLite's own).
     const char* VfsName() const;
-    // Whether SQLite reported the file damaged to any connection of the
-    // process: what it still reads may be wrong, so nothing is acknowledged.
+    // Whether a check of the whole file found it damaged in this process:
+    // what it still reads may be wrong, so nothing more is written into it,
+    // at the close of its connections included (no log folded in).
     bool Damaged() const;
+    // Whether the calling thread's connections met an answer of damage
+    // (SQLITE_CORRUPT, SQLITE_NOTADB) that no check has settled yet: one
+    // read that failed on a network or FUSE file system answers so too.
+    static bool DamageSuspected();
+    // Settles it: the calling thread's connection forgets what it read, and
+    // the whole file is checked (one check at a time per file; one begun
+    // since the answer serves for it). Damage found is latched.
+    FileCheck SettleSuspectedDamage() const;
+    // Checks the whole file now, latching damage found.
+    FileCheck CheckWhole() const;
     // Throws what a lock held past the time-out means: SystemHeld on a
     // shared folder turned into WAL, else DatabaseBusy.
     [[noreturn]] void ThrowBusy() const;
@@ -144,7 +156,13 @@ class SystemDb {
     std::string DisplacedWhy() const;
     void MovedFound(sqlite3* db) const;
     void NoteDamage(int code) const;
+    static int OnCommit(void* self);
+    FileCheck CheckWholeHeld() const;
     bool LogOursAlone() const;
+    bool LogStillOurs() const;
+    // Whether the last close may fold the log into the file it has open:
+    // not into a file found damaged, nor one replaced behind the log.
+    bool MayFoldLogAtClose() const;
 
     std::string path_;
     bool create_ = false;

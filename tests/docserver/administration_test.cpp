@@ -7,11 +7,15 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cstring>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "engine/command_engine.h"
+#include "engine/damage_check.h"
 #include "engine/system_db.h"
 #include "engine/system_init.h"
 #include "raw_client.h"
@@ -232,6 +236,103 @@ void Damage(const std::string& dbPath, const std::string& name) {
     ::close(fd);
 }
 
+// The default file layer, but while armed one read of a page of a
+// database comes back with no bytes, as a FUSE layer may answer once after
+// another program's save.
+namespace flaky {
+sqlite3_vfs layer;
+sqlite3_vfs* base = nullptr;
+sqlite3_io_methods databaseMethods;
+int (*baseRead)(sqlite3_file*, void*, int, sqlite3_int64) = nullptr;
+std::atomic<bool> armed{false};
+
+int Read(sqlite3_file* file, void* into, int size, sqlite3_int64 offset) {
+    if (offset > 0 && size >= 512 && offset % size == 0 && armed.exchange(false)) {
+        std::memset(into, 0, static_cast<std::size_t>(size));
+        return SQLITE_IOERR_SHORT_READ;
+    }
+    return baseRead(file, into, size, offset);
+}
+
+int Open(sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int* out) {
+    const int code = base->xOpen(base, name, file, flags, out);
+    if (code == SQLITE_OK && (flags & SQLITE_OPEN_MAIN_DB) != 0 && file->pMethods != nullptr) {
+        static std::once_flag copied;
+        std::call_once(copied, [&] {
+            databaseMethods = *file->pMethods;
+            baseRead = databaseMethods.xRead;
+            databaseMethods.xRead = Read;
+        });
+        file->pMethods = &databaseMethods;
+    }
+    return code;
+}
+
+// The default layer while it lives.
+struct Installed {
+    Installed() {
+        static const bool registered = [] {
+            base = sqlite3_vfs_find(nullptr);
+            layer = *base;
+            layer.zName = "talq-test-flaky";
+            layer.pNext = nullptr;
+            layer.xOpen = Open;
+            return sqlite3_vfs_register(&layer, 1) == SQLITE_OK;
+        }();
+        EXPECT_TRUE(registered);
+        sqlite3_vfs_register(&layer, 1);
+    }
+    ~Installed() {
+        armed = false;
+        sqlite3_vfs_register(base, 1);
+    }
+};
+}  // namespace flaky
+
+TEST_F(Administration, OneReadThatFailedIsNoDamageAndServiceGoesOn) {
+    flaky::Installed layer;
+    std::string error;
+    auto engine = Open(error);
+    ASSERT_TRUE(engine) << error;
+    ConnectionState state;
+    ASSERT_EQ(engine->Execute(state, "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1").substr(0, 1),
+              "1");
+    const std::string find = "TALQFindKey,ADMIN,SECRET,Demo Project,K00007";
+    const std::string found = engine->Execute(state, find);
+    ASSERT_EQ(found.rfind("ERROR", 0), std::string::npos) << found;
+    // Its next connection reads the file, not its cache.
+    engine->Db().ReleaseThreadConnection();
+    flaky::armed = true;
+    const std::string failed = engine->Execute(state, find);
+    ASSERT_FALSE(flaky::armed) << "no page was read";
+    EXPECT_TRUE(Holds(failed,
+                      "ERROR: Database Error a read of system.db came back malformed but "
+                      "the whole file checks sound"))
+        << failed;
+    EXPECT_FALSE(Holds(failed, "backup")) << failed;
+    EXPECT_FALSE(engine->Db().Damaged());
+    EXPECT_EQ(engine->Execute(state, find), found);
+    EXPECT_EQ(
+        engine->Execute(state, "TALQAddTag,ADMIN,SECRET,Demo Project,Fresh").rfind("ERROR", 0),
+        std::string::npos);
+    engine.reset();
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM tags WHERE name = 'Fresh'"), 1);
+}
+
+TEST_F(Administration, TheWholeFileCheckTakesNoLockASaveWaitsOn) {
+    // The rollback journal, as on a shared folder: there a reader holds off
+    // every save. A save under way holds the file alone.
+    ASSERT_EQ(Shell("PRAGMA journal_mode = DELETE"), "");
+    sqlite3* saving = nullptr;
+    ASSERT_EQ(sqlite3_open((sys_ + "/system.db").c_str(), &saving), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(saving, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    const docserver::FileCheck check =
+        docserver::CheckWholeFile(sys_ + "/system.db", nullptr, docserver::kCheckBudget);
+    sqlite3_exec(saving, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(saving);
+    EXPECT_EQ(check.result, docserver::FileCheck::Result::kSound) << check.finding;
+}
+
 TEST_F(Administration, ADamagedSystemDbIsRefusedAtOpenWithWhatToDo) {
     Damage(sys_ + "/system.db", "pages_by_level");
     // A log left beside it, as a restore over a crashed system leaves one.
@@ -239,6 +340,7 @@ TEST_F(Administration, ADamagedSystemDbIsRefusedAtOpenWithWhatToDo) {
     std::string error;
     EXPECT_FALSE(Open(error));
     EXPECT_TRUE(Holds(error, "system.db is damaged (")) << error;
+    EXPECT_EQ(error.find_first_of("\n*"), std::string::npos) << "not one line: " << error;
     EXPECT_TRUE(Holds(error, "restore it from a backup")) << error;
     EXPECT_TRUE(Holds(error, "system.db-wal")) << error;
     std::string again;
@@ -280,6 +382,27 @@ TEST_F(Administration, DamageFoundWhileServingStopsEverySaveAndSaysSo) {
     EXPECT_TRUE(Holds(save, docserver::kSystemDamaged)) << save;
     engine.reset();
     EXPECT_EQ(Count("SELECT COUNT(*) FROM tags WHERE name = 'Fresh'"), 0);
+}
+
+TEST_F(Administration, AProcessThatFoundItsFileDamagedWritesNothingIntoItAtItsStop) {
+    std::string error;
+    auto engine = Open(error);
+    ASSERT_TRUE(engine) << error;
+    engine->Db().ReleaseThreadConnection();
+    Damage(sys_ + "/system.db", "sqlite_autoindex_pages_2");
+    ConnectionState state;
+    ASSERT_EQ(engine->Execute(state, "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1").substr(0, 1),
+              "1");
+    // Stored in the log, not yet in the file.
+    ASSERT_EQ(
+        engine->Execute(state, "TALQAddTag,ADMIN,SECRET,Demo Project,Logged").rfind("ERROR", 0),
+        std::string::npos);
+    ASSERT_TRUE(Holds(engine->Execute(state, "TALQFindKey,ADMIN,SECRET,Demo Project,K00007"),
+                      docserver::kSystemDamaged));
+    const std::string before = testsupport::ReadFile(sys_ + "/system.db");
+    engine.reset();
+    EXPECT_TRUE(testsupport::ReadFile(sys_ + "/system.db") == before)
+        << "its log was folded into the file at its stop";
 }
 
 TEST_F(Administration, AFailedLoginIsLoggedAsRefusedAndARefusalWithItsReason) {
