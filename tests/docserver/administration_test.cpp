@@ -64,6 +64,21 @@ class Administration : public ::testing::Test {
         return CommandEngine::Open(sys_, error, true);
     }
 
+    // ANN's range, written by sql past the triggers, refused by the server
+    // at each command with the reason.
+    void ExpectRangeRefusedByServer(const std::string& sql, const std::string& refused,
+                                    std::initializer_list<const char*> commands) {
+        ASSERT_EQ(Shell(sql), "");
+        std::string error;
+        auto engine = Open(error);
+        ASSERT_TRUE(engine) << error;
+        ConnectionState state;
+        ASSERT_EQ(engine->Execute(state, "TALQRequiredLogin,ANN,pw,,DOM,1,8.6,1").substr(0, 1),
+                  "1");
+        for (const char* command : commands)
+            EXPECT_TRUE(Holds(engine->Execute(state, command), refused)) << command;
+    }
+
     testsupport::ScopedTempDir dir_;
     std::string sys_;
 };
@@ -81,18 +96,12 @@ TEST_F(Administration, AKeyRangeBoundThatIsNoKeyOfTheProjectIsRefusedNeverWidene
                       "must each be '' or the key of a page"));
 
     // A row written before the guard existed is refused by the server.
-    ASSERT_EQ(Shell("DROP TRIGGER user_projects_range_changed;"
-                    "UPDATE user_projects SET last_key = 'K0010' WHERE user_id = 'ANN'"),
-              "");
-    std::string error;
-    auto engine = Open(error);
-    ASSERT_TRUE(engine) << error;
-    ConnectionState state;
-    ASSERT_EQ(engine->Execute(state, "TALQRequiredLogin,ANN,pw,,DOM,1,8.6,1").substr(0, 1), "1");
-    const std::string refused = "ERROR: Invalid Key Range: K0010 is no key of the project";
-    EXPECT_TRUE(Holds(engine->Execute(state, "TALQGetProjectInfo,ANN,pw,Demo Project"), refused));
-    EXPECT_TRUE(Holds(engine->Execute(state, "TALQFindKey,ANN,pw,Demo Project,K00030"), refused));
-    EXPECT_TRUE(Holds(engine->Execute(state, "TALQNextKey,ANN,pw,Demo Project,K00010,0"), refused));
+    ExpectRangeRefusedByServer("DROP TRIGGER user_projects_range_changed;"
+                               "UPDATE user_projects SET last_key = 'K0010' WHERE user_id = 'ANN'",
+                               "ERROR: Invalid Key Range: K0010 is no key of the project",
+                               {"TALQGetProjectInfo,ANN,pw,Demo Project",
+                                "TALQFindKey,ANN,pw,Demo Project,K00030",
+                                "TALQNextKey,ANN,pw,Demo Project,K00010,0"});
 }
 
 // Swapped bounds reach no page: the reviewer would get an empty project
@@ -107,18 +116,11 @@ TEST_F(Administration, AKeyRangeWithItsBoundsSwappedIsRefusedSayingSo) {
                       swapped));
 
     // A row written before the guard existed is refused by the server.
-    ASSERT_EQ(Shell("DROP TRIGGER user_projects_range_ordered_changed;"
-                    "UPDATE user_projects SET first_key = 'K00011' WHERE user_id = 'ANN'"),
-              "");
-    std::string error;
-    auto engine = Open(error);
-    ASSERT_TRUE(engine) << error;
-    ConnectionState state;
-    ASSERT_EQ(engine->Execute(state, "TALQRequiredLogin,ANN,pw,,DOM,1,8.6,1").substr(0, 1), "1");
-    const std::string refused =
-        "ERROR: Invalid Key Range: the first key K00011 comes after the last key K00010";
-    EXPECT_TRUE(Holds(engine->Execute(state, "TALQGetProjectInfo,ANN,pw,Demo Project"), refused));
-    EXPECT_TRUE(Holds(engine->Execute(state, "TALQFindKey,ANN,pw,Demo Project,K00005"), refused));
+    ExpectRangeRefusedByServer(
+        "DROP TRIGGER user_projects_range_ordered_changed;"
+        "UPDATE user_projects SET first_key = 'K00011' WHERE user_id = 'ANN'",
+        "ERROR: Invalid Key Range: the first key K00011 comes after the last key K00010",
+        {"TALQGetProjectInfo,ANN,pw,Demo Project", "TALQFindKey,ANN,pw,Demo Project,K00005"});
 }
 
 TEST_F(Administration, AUserRemovedWithForeignKeysOffLeavesNoRightsForTheNextOfThatId) {
