@@ -74,7 +74,8 @@ constexpr const char* kOptions =
     "                           close after about this long (behind a full window,\n"
     "                           four minutes more at most), 2 to 86400 (60)\n"
     "  --init DIR               create a system in DIR (made when missing; must\n"
-    "                           not hold one) with one user of every right\n"
+    "                           not hold one) with one user of every right; it\n"
+    "                           sees a project once given a user_projects row\n"
     "  --user NAME              that user's id (ADMIN)\n"
     "  --password TEXT          that user's password (ADMIN)\n"
     "  -h, --help               print this and end\n";
