@@ -85,9 +85,16 @@ void frmView::ShowPageArea(bool picture) {
 bool frmView::FailPage(std::string& status, const char* mark) {
     status += mark;
     WriteStatus(status);
-    // Taken before the lock's release asks anything more.
-    if (page.fetchFailed && Session().DisplayErrorMsgs())
-        page.untoldFetchFailure = Session().TakeFailureReason();
+    // Taken before the lock's release asks anything more. A server that
+    // cannot reach its system fails every page alike: that is told once,
+    // until it serves again.
+    ViewerSession& session = Session();
+    if (page.fetchFailed && session.DisplayErrorMsgs()) {
+        const bool database =
+            ViewerSession::ServerWords(session.LastError()).rfind("Database Error", 0) == 0;
+        page.untoldFetchFailure =
+            database ? session.TakeUntoldFailure() : session.TakeFailureReason();
+    }
     ReleasePageLock();
     if (panes.TagPal_Active != 0) UpdateTagPalette("");
     return false;
