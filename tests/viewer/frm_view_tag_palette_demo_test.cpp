@@ -83,13 +83,10 @@ class FlakyTagApi : public annotations::TagApi {
     std::string TakeUntoldTransportError() override {
         return std::exchange(transport_, "") + api_.TakeUntoldTransportError();
     }
-    // What is scripted here stands for the session's reasons.
     std::string TakeFailureOrRefusal() override {
         const std::string session = api_.TakeFailureOrRefusal();
-        if (error_.empty()) return session;
-        const std::string transport = std::exchange(transport_, "");
-        if (!transport.empty()) return transport;
-        return error_ == "ERROR: Invalid Data Returned" ? "" : error_;
+        if (error_.empty()) return session;  // else what is scripted here says why
+        return transport_.empty() ? error_ : std::exchange(transport_, "");
     }
 
   private:

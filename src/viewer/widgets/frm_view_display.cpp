@@ -19,7 +19,6 @@
 #include "navigation/widgets/frm_prj_vw.h"
 #include "platform/prompts.h"
 #include "platform/text_codec.h"
-#include "server/request_frame.h"
 #include "server/talq_client_api.h"
 #include "viewer/widgets/frm_view.h"
 
