@@ -300,6 +300,11 @@ CREATE TABLE IF NOT EXISTS batch_jobs (
 -- A user removed with a tool that keeps foreign keys off (the sqlite3
 -- shell does) would leave its rights behind, for the next user given that
 -- id: a trigger runs whatever that setting.
+-- Removing a user finds its rows by these, not by reading whole tables
+-- with the write lock held.
+CREATE INDEX IF NOT EXISTS user_palettes_by_user ON user_palettes(user_id);
+CREATE INDEX IF NOT EXISTS user_palette_tags_by_user ON user_palette_tags(user_id);
+CREATE INDEX IF NOT EXISTS page_locks_by_user ON page_locks(user_id);
 CREATE TRIGGER IF NOT EXISTS users_removed_whole AFTER DELETE ON users BEGIN
     DELETE FROM user_projects WHERE user_id = OLD.user_id;
     DELETE FROM login_addresses WHERE user_id = OLD.user_id;

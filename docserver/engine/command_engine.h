@@ -130,6 +130,11 @@ class CommandEngine {
 
     const std::string& SystemDir() const { return systemDir_; }
     SystemDb& Db() { return db_; }
+    // A server's connections whose peers went without a close are closed
+    // within this time; its refusal of a page lock says so to the user of
+    // the holding connection, who may be that peer come back. 0: connections
+    // are not closed so (the library).
+    void SetDeadPeerSeconds(int seconds) { deadPeerSeconds_ = seconds; }
 
   private:
     friend class QueryCommands;  // the query lists share the project checks
@@ -221,7 +226,9 @@ class CommandEngine {
     // "ERROR: Page Locked by <user>" while another connection holds the
     // page's lock, the same user's included, else empty: what a locked page
     // shows others is read-only.
-    std::string HeldByAnother(const ProjectAccess& access, std::int64_t seq);
+    // holderOwner, when given, gets the ProcessIdentity of the holder.
+    std::string HeldByAnother(const ProjectAccess& access, std::int64_t seq,
+                              std::string* holderOwner = nullptr);
     // A local-access session shows in the rows of its locks, and of its
     // process's open batch jobs, that it lives; one that finds a lock of its
     // own gone (taken from it while it kept still too long) ends, as a
@@ -350,6 +357,7 @@ class CommandEngine {
     std::shared_ptr<LoginThrottle> throttle_;
     Running running_;
     std::string failure_;  // of the command running (Failed)
+    int deadPeerSeconds_ = 0;
 };
 
 // The name of a connection in page locks and batch jobs, apart from every

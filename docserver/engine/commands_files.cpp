@@ -270,7 +270,7 @@ std::string CommandEngine::StoreImageFile(const CommandText& command) {
         // failure on either side leaves the old page.
         LockWaitLimit wait(claim.WaitLeftMs());
         Transaction transaction(db_);
-        bool ok = claim.MarkCommitted(why);
+        bool ok = claim.InTime(why) && claim.MarkCommitted(why);
         if (ok && !original) {
             Statement old(db_, "SELECT image_file FROM pages WHERE project_id = ? AND seq = ?");
             old.Bind(1, access.id).Bind(2, seq);

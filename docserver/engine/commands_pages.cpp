@@ -7,12 +7,23 @@
 #include "engine_text.h"
 #include "lock_holders.h"
 #include "redaction_burn.h"
+#include "server/request_frame.h"
 #include "transaction.h"
 
 namespace docserver {
 namespace {
 
 constexpr std::size_t kMaxFieldText = 4000;
+constexpr char kLockedBy[] = "ERROR: Page Locked by ";
+
+// User ids compare as the users table does (ASCII letters folded).
+bool SameUser(const std::string& a, const std::string& b) {
+    auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (fold(a[i]) != fold(b[i])) return false;
+    return true;
+}
 
 bool ParseNumber(const std::string& text, std::int64_t& value) {
     if (text.empty() || text.size() > 18) return false;
@@ -188,7 +199,8 @@ std::string CommandEngine::GetPageOcr(const ConnectionState& state, const Comman
     return text.empty() ? "NONE" : text;
 }
 
-std::string CommandEngine::HeldByAnother(const ProjectAccess& access, std::int64_t seq) {
+std::string CommandEngine::HeldByAnother(const ProjectAccess& access, std::int64_t seq,
+                                         std::string* holderOwner) {
     // One login may be open in two viewers: the lock is the connection's,
     // and the same user's other connection is refused like any other.
     const ConnectionState* state = CurrentConnection();
@@ -202,17 +214,18 @@ std::string CommandEngine::HeldByAnother(const ProjectAccess& access, std::int64
         user = held.Text(0);
         session = held.Text(1);
         owner = held.Text(2);
+        if (holderOwner != nullptr) *holderOwner = owner;
         // Judged by its latest sign of life in any of its rows: taking a
         // lock is one.
         Statement signs(db_,
                         "SELECT MAX(seen), MAX(silence), MAX(taken) FROM page_locks WHERE "
                         "session = ? AND owner = ?");
         signs.Bind(1, session).Bind(2, owner);
-        if (!signs.Row()) return "ERROR: Page Locked by " + user;
+        if (!signs.Row()) return kLockedBy + user;
         holder = {owner, signs.Int(0), signs.Text(2), signs.Int(1)};
     }
     // The reads are finished before the write below.
-    if (!HolderGone(holder, std::time(nullptr))) return "ERROR: Page Locked by " + user;
+    if (!HolderGone(holder, std::time(nullptr))) return kLockedBy + user;
     // A holder that is gone gives back every lock it held. Only rows
     // naming the same process go: the judgement was made on them.
     Statement release(db_, "DELETE FROM page_locks WHERE session = ? AND owner = ?");
@@ -229,7 +242,17 @@ std::string CommandEngine::SetPageLock(ConnectionState& state, const CommandText
     if (seq == 0) return MissingPage(access, command.Rest(4));
     // The check and the taking are one write, so two connections never both win.
     Transaction transaction(db_);
-    if (std::string held = HeldByAnother(access, seq); !held.empty()) return held;
+    std::string holder;
+    if (std::string held = HeldByAnother(access, seq, &holder); !held.empty()) {
+        // The same user on another connection of this server may be the
+        // asker's own, lost with its network: its viewer can tell, and
+        // learns when that one goes. Only the lock is told so; what the
+        // page's other commands refuse stays as it was.
+        if (deadPeerSeconds_ > 0 && holder == ProcessIdentity() &&
+            SameUser(held.substr(sizeof kLockedBy - 1), access.user))
+            held += RequestFrame::LockedOnAnotherConnection(deadPeerSeconds_);
+        return held;
+    }
     // The holder is named to others as the system knows the user, however
     // the login was typed.
     // The holder may run on another machine (a local-access session, or a

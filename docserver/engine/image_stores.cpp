@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <map>
 #include <mutex>
 #include <random>
 #include <set>
@@ -27,6 +28,14 @@ constexpr auto kStoreWait = std::chrono::milliseconds(5000);
 
 std::atomic<int (*)(const char*, const char*)> linkSeam{nullptr};
 std::atomic<void (*)(StoreStep)> stepSeam{nullptr};
+std::atomic<std::int64_t (*)()> clockSeam{nullptr};
+
+std::int64_t SteadySeconds() {
+    if (auto clock = clockSeam.load()) return clock();
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 std::atomic<unsigned> recordsLeft{0};
 
 // The record of the store with the token goes; counted as left when it
@@ -101,10 +110,34 @@ struct StoreRow {
     bool committed = false;
 };
 
+// When this process first saw each claim of another, on its own steady
+// clock: a claim is timed from there as well as from the start it records,
+// so one dated ahead by its machine's clock is held no longer than one
+// dated now. Never destroyed, as LiveTokens.
+std::map<std::string, std::int64_t>& FirstSeen() {
+    static std::map<std::string, std::int64_t>& seen = *new std::map<std::string, std::int64_t>;
+    return seen;
+}
+
+std::int64_t SeenFor(const StoreRow& row) {
+    const std::int64_t now = SteadySeconds();
+    std::lock_guard<std::mutex> lock(LiveMutex());
+    auto& seen = FirstSeen();
+    // Claims dropped by other processes are forgotten once surely over.
+    if (seen.size() > 256)
+        std::erase_if(seen,
+                      [now](const auto& entry) { return now - entry.second > 2 * kClaimSeconds; });
+    const auto at = seen.emplace(row.path + '\n' + row.token, now).first;
+    return now - at->second;
+}
+
 bool Lives(const StoreRow& row, std::int64_t now) {
     if (row.committed) return false;
     if (row.owner == ProcessIdentity()) return LiveHere(row.token);
-    return !HolderGone({row.owner, 0, row.started, 0}, now);
+    // Of this machine its pid tells; of another, a store gives up within
+    // kStoreSeconds, so past kClaimSeconds by either count it is gone.
+    if (HolderGone({row.owner, 0, row.started, kClaimSeconds}, now)) return false;
+    return SeenFor(row) <= kClaimSeconds;
 }
 
 }  // namespace
@@ -128,6 +161,7 @@ std::string FileIdentity(const std::string& path) {
 void SetStoreSeams(const StoreSeams& seams) {
     linkSeam = seams.link;
     stepSeam = seams.reached;
+    clockSeam = seams.steadySeconds;
 }
 
 void StoreReached(StoreStep step) {
@@ -232,6 +266,7 @@ bool StoreClaim::Claim(std::string& why, std::vector<std::string>& undone) {
         return false;
     }
     claimed_ = true;
+    claimedAt_ = SteadySeconds();
     StoreReached(StoreStep::Claimed);
     return true;
 }
@@ -283,6 +318,12 @@ bool StoreClaim::KeepOld(std::string& why) {
     if (link(full_.c_str(), files_.aside.c_str()) == 0 || errno == ENOENT) return true;
     if (::rename(full_.c_str(), files_.aside.c_str()) == 0 || errno == ENOENT) return true;
     why = ErrnoReason(errno);
+    return false;
+}
+
+bool StoreClaim::InTime(std::string& why) const {
+    if (SteadySeconds() - claimedAt_ <= kStoreSeconds) return true;
+    why = "the store took too long";
     return false;
 }
 

@@ -5,6 +5,7 @@
 // at the page's path is still the one it placed.
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -25,13 +26,22 @@ StoreFiles FilesOfStore(const std::string& full, const std::string& token);
 // time; "" when no regular file is there.
 std::string FileIdentity(const std::string& path);
 
+// A store that has not placed its file this long after its claim gives up,
+// so a claim of another machine older than kClaimSeconds is surely dead.
+// Both are counted on the clock of the machine that counts: a claim's own
+// start time, written by another machine's clock, may be off by any amount.
+inline constexpr std::int64_t kStoreSeconds = 90;
+inline constexpr std::int64_t kClaimSeconds = 120;
+
 // Where a store stands; a test stops it there as a kill would.
 enum class StoreStep { Claimed, Written, Kept, Placed, Committed };
 // The file system calls a test replaces: link(2), to stand for a file
-// system without hard links, and a call at each step. Null: none.
+// system without hard links, a call at each step, and the steady clock in
+// seconds that times claims. Null: none, or the real one.
 struct StoreSeams {
     int (*link)(const char* from, const char* to) = nullptr;
     void (*reached)(StoreStep step) = nullptr;
+    std::int64_t (*steadySeconds)() = nullptr;
 };
 void SetStoreSeams(const StoreSeams& seams);
 
@@ -68,6 +78,9 @@ class StoreClaim {
     // The file at full kept under Files().aside: a link, or, where the
     // file system has none, the file itself, which the record names already.
     bool KeepOld(std::string& why);
+    // Before its file takes the path: false, with why, once the store took
+    // longer than kStoreSeconds, when others may judge its claim dead.
+    bool InTime(std::string& why) const;
     // Call once Files().part took the path.
     void Placed();
     // After the commit: the old copy and the record go.
@@ -84,6 +97,7 @@ class StoreClaim {
     StoreFiles files_;
     std::string placed_;
     std::chrono::steady_clock::time_point deadline_;
+    std::int64_t claimedAt_ = 0;
     bool claimed_ = false, finished_ = false, placedHere_ = false;
 };
 

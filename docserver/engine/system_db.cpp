@@ -44,6 +44,12 @@ OpenDatabases& Databases() {
     return *databases;
 }
 
+void Sleep(int milliseconds) {
+    sqlite3_sleep(milliseconds);
+}
+
+std::atomic<LockWaitPause> g_lockWaitPause{Sleep};
+
 void ReturnThreadConnections(void* connections) {
     const std::unique_ptr<ThreadMap> mine(static_cast<ThreadMap*>(connections));
     OpenDatabases& databases = Databases();
@@ -307,6 +313,14 @@ bool FileIdentity(const std::string& path, std::uint64_t& device, std::uint64_t&
 }
 
 }  // namespace
+
+void SetLockWaitPause(LockWaitPause pause) {
+    g_lockWaitPause = pause != nullptr ? pause : Sleep;
+}
+
+std::mutex& ThreadEndLock() {
+    return Databases().mutex;
+}
 
 SystemDb::SystemDb() : id_(g_nextDbId++), pid_(::getpid()) {
     const std::lock_guard<std::mutex> lock(Databases().mutex);
@@ -572,7 +586,7 @@ int SystemDb::WaitForLock(void* self, int count) {
     if (t_lockWaitLimit >= 0) limit = std::min(limit, t_lockWaitLimit);
     const int waited = count < 100 ? count : 100 + (count - 100) * 10;
     if (waited >= limit) return 0;
-    sqlite3_sleep(count < 100 ? 1 : 10);
+    g_lockWaitPause.load()(count < 100 ? 1 : 10);
     return 1;
 }
 

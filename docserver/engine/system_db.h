@@ -222,6 +222,17 @@ class Statement {
     std::string error_;  // why it could not be prepared or stepped
 };
 
+// How a thread pauses at each step of its wait for another connection's
+// lock: it holds none of the engine's locks nor SQLite's then. A host (the
+// local-access library) may set its own before any database opens; by
+// default it sleeps.
+using LockWaitPause = void (*)(int milliseconds);
+void SetLockWaitPause(LockWaitPause pause);
+
+// Held while a thread that ends gives its connections back: a process that
+// forks takes it first, so that the child inherits none half given back.
+std::mutex& ThreadEndLock();
+
 // What a process out of descriptors is told instead of SQLite's "unable to
 // open database file".
 inline constexpr const char* kTooManyOpenFiles = "too many open files";

@@ -7,8 +7,9 @@ namespace docserver::imaging {
 
 // Makes them now, by reading, writing and drawing a small image of every
 // kind the engine handles: a process's exit handler registered afterwards
-// runs before any of them is destroyed. Call it on a thread that lasts for
-// the process: the first thread that makes a Qt object is Qt's main thread.
+// runs before any of them is destroyed. The first thread that makes a Qt
+// object is Qt's main thread: without a Qt application, call it on the
+// thread a later one would be made on.
 void MakeLazyStatics();
 
 }  // namespace docserver::imaging

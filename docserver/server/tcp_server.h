@@ -46,7 +46,7 @@ struct ServerLimits {
     // A peer gone without a close (its network lost) is found by keepalive
     // probes within about this long, and its connection closed; behind a
     // shut window, by window probes within four minutes more.
-    int deadPeerSeconds = 60;
+    int deadPeerSeconds = RequestFrame::kDeadPeerSeconds;
 };
 
 // The workers the limits ask for.
@@ -56,7 +56,9 @@ class TcpServer {
   public:
     // One worker per engine; the engines share one login throttle.
     TcpServer(std::vector<CommandEngine*> engines, ServerLimits limits = {})
-        : engines_(std::move(engines)), limits_(limits) {}
+        : engines_(std::move(engines)), limits_(limits) {
+        for (CommandEngine* engine : engines_) engine->SetDeadPeerSeconds(limits_.deadPeerSeconds);
+    }
     ~TcpServer();
     TcpServer(const TcpServer&) = delete;
     TcpServer& operator=(const TcpServer&) = delete;

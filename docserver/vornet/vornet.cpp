@@ -2,30 +2,27 @@
 // the client loads at run time.
 
 #include <pthread.h>
-#include <signal.h>
 #include <unistd.h>
-
-#include <QCoreApplication>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <future>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <string>
-#include <system_error>
 #include <thread>
 #include <unordered_map>
 #include <vector>
 
 #include "engine/command_engine.h"
 #include "engine/descriptor_shortage.h"
+#include "engine/system_db.h"
 #include "imaging/lazy_statics.h"
 #include "system_locator.h"
 
@@ -35,32 +32,51 @@
 
 namespace {
 
-// Replies a handle keeps uncopied; past it the oldest goes.
+// Replies a handle keeps; past it the oldest goes.
 constexpr std::size_t kKeptReplies = 256;
+
+// What a copy of a reply no longer kept, or never handed out, leaves in the
+// buffer: a host that does not look at the copy's result sees why.
+constexpr const char* kReplyGone =
+    "ERROR: Reply No Longer Kept: a handle keeps each thread's last reply until that thread's "
+    "next request on it, at most 256, none once it closes";
+constexpr const char* kReplyUnknown = "ERROR: Unknown Message Reference";
+
+struct KeptReply {
+    std::string text;
+    std::uint64_t thread = 0;  // the one that asked for it
+};
 
 struct LocalConnection {
     std::unique_ptr<docserver::CommandEngine> engine;
     docserver::ConnectionState state;
-    // Replies not copied yet, by message reference: the oldest first.
-    std::map<std::int32_t, std::string> replies;
+    // Replies by message reference: the oldest first.
+    std::map<std::int32_t, KeptReply> replies;
     std::string connectError;  // why the last INET_ConnectLocal failed
 };
 
 // What the entry points share. Never destroyed: a host may end with handles
 // open, or exit while its other threads are still inside a call.
 struct Library {
-    std::timed_mutex mutex;
+    // Calls run one at a time: the one in progress is its thread's (owner).
+    // Waiters sleep on turn, never spin.
+    std::mutex gate;
+    std::condition_variable turn;
+    std::atomic<std::uint64_t> owner{0};  // 0: no call runs
+    // The call in progress waits for another connection's lock, holding no
+    // lock of the process's: a fork or exit goes ahead without it.
+    std::atomic<bool> parked{false};
+    bool forking = false;             // under gate
+    std::atomic<bool> ending{false};  // the process exits: no call runs any more
     std::map<std::int32_t, LocalConnection> connections;
     std::int32_t nextHandle = 1;
-    // The handle of each reply not copied yet.
+    // The handle of each reply kept.
     std::unordered_map<std::int32_t, std::int32_t> replyHandles;
     std::int32_t nextReference = 1;
+    bool referencesWrapped = false;
     // One count of failed logins per system for the whole process: a new
     // handle must not be a fresh set of guesses.
     std::map<std::string, std::shared_ptr<docserver::LoginThrottle>> throttles;
-    std::atomic<bool> ending{false};  // the process exits: no call runs any more
-    std::atomic<bool> forking{false};  // a fork waits for the call in progress
-    bool heldForFork = false;
     // In a forked child, the parent's engines, never closed nor used.
     std::vector<docserver::CommandEngine*> parents;
 };
@@ -68,30 +84,90 @@ struct Library {
 void BeforeFork();
 void AfterForkInParent();
 void AfterForkInChild();
+void PauseForLock(int milliseconds);
 
 Library& Lib() {
     static Library* const library = [] {
         auto* made = new Library;
         pthread_atfork(BeforeFork, AfterForkInParent, AfterForkInChild);
+        docserver::SetLockWaitPause(PauseForLock);
         return made;
     }();
     return *library;
+}
+
+// The calling thread, by a number never given to another: thread ids are
+// reused once a thread ends.
+std::uint64_t Me() {
+    static std::atomic<std::uint64_t> next{1};
+    thread_local std::uint64_t mine = 0;
+    if (mine == 0) mine = next++;
+    return mine;
 }
 
 // A call holds the library for its whole length; none runs once the
 // process exits, nor waits for the library then.
 class Call {
   public:
-    Call() : lock_(Lib().mutex, std::defer_lock) {
-        // The lock lets no waiter in first: a fork waiting for it goes ahead.
-        while (Lib().forking.load()) std::this_thread::yield();
-        if (!Lib().ending) lock_.lock();
+    Call() {
+        Library& library = Lib();
+        if (library.ending) return;
+        const std::uint64_t me = Me();
+        std::unique_lock<std::mutex> lock(library.gate);
+        // From a signal handler inside this thread's own call: it would
+        // wait for itself.
+        if (library.owner == me) return;
+        library.turn.wait(
+            lock, [&] { return library.ending || (library.owner == 0 && !library.forking); });
+        if (library.ending) return;
+        // Owned before ending is read again (Refused): exit either sees
+        // this call or the call sees exit.
+        library.owner = me;
+        mine_ = true;
     }
-    bool Refused() const { return !lock_.owns_lock() || Lib().ending.load(); }
+    ~Call() {
+        if (!mine_) return;
+        Library& library = Lib();
+        {
+            const std::lock_guard<std::mutex> lock(library.gate);
+            library.owner = 0;
+            library.parked = false;
+        }
+        library.turn.notify_all();
+    }
+    Call(const Call&) = delete;
+    Call& operator=(const Call&) = delete;
+    bool Refused() const { return !mine_ || Lib().ending.load(); }
 
   private:
-    std::unique_lock<std::timed_mutex> lock_;
+    bool mine_ = false;
 };
+
+// Each step of a call's wait for another connection's lock: a fork or exit
+// need not wait for that call. It goes on after a fork; once the process
+// exits it never goes on.
+void PauseForLock(int milliseconds) {
+    Library& library = Lib();
+    const bool mine = library.owner == Me();
+    if (mine) {
+        // Only a fork waits for it; calls that wait need the call to end.
+        std::unique_lock<std::mutex> lock(library.gate);
+        library.parked = true;
+        const bool forking = library.forking;
+        lock.unlock();
+        if (forking) library.turn.notify_all();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    if (!mine) return;
+    std::unique_lock<std::mutex> lock(library.gate);
+    library.turn.wait(lock, [&] { return !library.forking; });
+    library.parked = false;
+    if (library.ending) {
+        library.parked = true;
+        lock.unlock();
+        for (;;) ::pause();
+    }
+}
 
 LocalConnection* Find(std::int32_t handle) {
     auto it = Lib().connections.find(handle);
@@ -103,14 +179,23 @@ void DropReplies(LocalConnection& c) {
     c.replies.clear();
 }
 
-// A fresh reference for the reply; the handle's oldest goes past the limit.
+// A fresh reference for the reply. The calling thread's previous reply on
+// the handle goes; past the limit, the handle's oldest.
 std::int32_t KeepReply(std::int32_t handle, LocalConnection& c, std::string reply) {
     Library& library = Lib();
+    const std::uint64_t me = Me();
+    for (auto it = c.replies.begin(); it != c.replies.end(); ++it) {
+        if (it->second.thread != me) continue;
+        library.replyHandles.erase(it->first);
+        c.replies.erase(it);
+        break;
+    }
     std::int32_t reference = library.nextReference;
     while (reference <= 0 || library.replyHandles.count(reference) != 0)
         reference = reference <= 0 ? 1 : reference + 1;
+    if (reference == INT32_MAX) library.referencesWrapped = true;
     library.nextReference = reference == INT32_MAX ? 1 : reference + 1;
-    c.replies.emplace(reference, std::move(reply));
+    c.replies.emplace(reference, KeptReply{std::move(reply), me});
     library.replyHandles.emplace(reference, handle);
     while (c.replies.size() > kKeptReplies) {
         library.replyHandles.erase(c.replies.begin()->first);
@@ -119,31 +204,52 @@ std::int32_t KeepReply(std::int32_t handle, LocalConnection& c, std::string repl
     return reference;
 }
 
-// How long exit, or a fork, waits for a call in progress to end.
+// How long exit, or a fork, waits for a call in progress that computes.
 constexpr auto kCallWait = std::chrono::seconds(5);
 
 // The engines are left open at exit: their commits are on disk, a write in
 // progress is rolled back by the next opener, and closing one here would
 // pull SQLite's files from under a thread still inside a call. Exit lets no
 // call begin, then waits a while for the one in progress, so that it ends
-// before the statics it uses go; threads that keep calling cannot hold it up.
+// before the statics it uses go; not for a call of its own thread (a signal
+// handler's exit), which cannot end, nor for one waiting on a lock, which
+// never goes on. Atomics only: the exiting thread may hold the gate.
 void EndOfProcess() {
     Library& library = Lib();
     library.ending = true;
-    if (library.mutex.try_lock_for(kCallWait)) library.mutex.unlock();
+    library.turn.notify_all();
+    const std::uint64_t me = Me();
+    const auto until = std::chrono::steady_clock::now() + kCallWait;
+    for (;;) {
+        const std::uint64_t owner = library.owner;
+        if (owner == 0 || owner == me || library.parked ||
+            std::chrono::steady_clock::now() >= until)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
-// The child gets no call half done: SQLite's and the engine's locks are free.
+// The child gets no call half done, nor a connection half given back by a
+// thread that ends: SQLite's and the engine's locks are free. A call
+// waiting on a lock holds none, so it is not waited for.
 void BeforeFork() {
     Library& library = Lib();
+    std::unique_lock<std::mutex> lock(library.gate);
     library.forking = true;
-    library.heldForFork = library.mutex.try_lock_for(kCallWait);
+    const std::uint64_t me = Me();
+    library.turn.wait_for(lock, kCallWait, [&] {
+        return library.owner == 0 || library.owner == me || library.parked;
+    });
+    lock.release();  // held until the fork is done
+    docserver::ThreadEndLock().lock();
 }
 
 void AfterForkInParent() {
     Library& library = Lib();
-    if (library.heldForFork) library.mutex.unlock();
+    docserver::ThreadEndLock().unlock();
     library.forking = false;
+    library.gate.unlock();
+    library.turn.notify_all();
 }
 
 // The parent's connections are its own: SQLite's locks are not inherited,
@@ -151,57 +257,29 @@ void AfterForkInParent() {
 // Their engines are let go unclosed (their threads are not in the child).
 void AfterForkInChild() {
     Library& library = Lib();
+    docserver::ThreadEndLock().unlock();
+    // The parent's other threads waited on it; they are not here.
+    new (&library.turn) std::condition_variable;
     library.forking = false;
-    if (library.heldForFork) {
-        library.mutex.unlock();
-    } else {
-        // Held by a thread the child does not have.
-        new (&library.mutex) std::timed_mutex;
+    if (library.owner != Me()) {
+        library.owner = 0;
+        library.parked = false;
     }
+    library.gate.unlock();
     for (auto& [handle, c] : library.connections) {
         if (c.engine) library.parents.push_back(c.engine.release());
         DropReplies(c);
     }
 }
 
-// Waits on nothing for the rest of the process, with every signal blocked so
-// that none of the host's handlers runs on it.
-[[noreturn]] void Last() {
-    for (;;) ::pause();
-}
-
 // Qt's image statics are made before the exit handler is registered, so they
-// outlive it. Without a Qt application they are made on a thread of the
-// library's own that lasts: a host's thread that ends would take Qt's main
-// thread with it.
+// outlive it. They are made on the calling thread: Qt takes the first thread
+// that makes one of its objects for its main thread, and a thread of the
+// library's own would be taken so (and would keep a process whose main
+// thread ended alive).
 void MakeLazyStaticsOnce() {
     static std::once_flag once;
-    std::call_once(once, [] {
-        if (QCoreApplication::instance() != nullptr) {
-            docserver::imaging::MakeLazyStatics();
-            return;
-        }
-        sigset_t all, before;
-        sigfillset(&all);
-        pthread_sigmask(SIG_SETMASK, &all, &before);
-        auto made = std::make_shared<std::promise<void>>();
-        std::future<void> done = made->get_future();
-        bool started = true;
-        try {
-            std::thread([made] {
-                docserver::imaging::MakeLazyStatics();
-                made->set_value();
-                Last();
-            }).detach();
-        } catch (const std::system_error&) {
-            started = false;
-        }
-        pthread_sigmask(SIG_SETMASK, &before, nullptr);
-        if (started)
-            done.wait();
-        else
-            docserver::imaging::MakeLazyStatics();
-    });
+    std::call_once(once, [] { docserver::imaging::MakeLazyStatics(); });
 }
 
 // Registered once an engine has opened, after MakeLazyStaticsOnce: handlers
@@ -307,15 +385,20 @@ std::int32_t INET_CopyMsgData(std::int32_t messageRef, char* buffer, std::int32_
     if (buffer == nullptr || length < 0) return -1;
     Library& library = Lib();
     const auto owner = library.replyHandles.find(messageRef);
-    if (owner == library.replyHandles.end()) return -1;
-    LocalConnection* c = Find(owner->second);
-    library.replyHandles.erase(owner);
-    if (c == nullptr) return -1;
-    const auto kept = c->replies.find(messageRef);
-    if (kept == c->replies.end()) return -1;
-    const std::size_t n = std::min(static_cast<std::size_t>(length), kept->second.size());
-    std::memcpy(buffer, kept->second.data(), n);
-    c->replies.erase(kept);
+    LocalConnection* c = owner == library.replyHandles.end() ? nullptr : Find(owner->second);
+    const KeptReply* kept = nullptr;
+    if (c != nullptr)
+        if (const auto it = c->replies.find(messageRef); it != c->replies.end()) kept = &it->second;
+    if (kept == nullptr) {
+        const bool handedOut =
+            messageRef > 0 && (library.referencesWrapped || messageRef < library.nextReference);
+        const std::string why = handedOut ? kReplyGone : kReplyUnknown;
+        std::memcpy(buffer, why.data(), std::min(static_cast<std::size_t>(length), why.size()));
+        return -1;
+    }
+    const std::string& reply = kept->text;
+    const std::size_t n = std::min(static_cast<std::size_t>(length), reply.size());
+    std::memcpy(buffer, reply.data(), n);
     return static_cast<std::int32_t>(n);
 }
 

@@ -4,26 +4,33 @@
 //
 // Threads
 // - Any thread may call on any handle; calls run one at a time in the
-//   process.
+//   process (a call waiting for another's sleeps). A call from a signal
+//   handler that interrupted its thread's own call answers -1 at once.
 // - A reply belongs to the request that asked for it: INET_ProcessCommand
 //   hands out a message reference, fresh for each request and never handed
 //   out again, and INET_CopyMsgData copies that request's reply, on any
-//   thread. A reference is copied once: the copy uses it up, whatever its
-//   length, so copy with the length INET_ProcessCommand gave. A reference
-//   never handed out, or copied already, answers -1; an empty reply gets
-//   the reference 0, which is never handed out.
-// - Replies not copied are kept until their handle closes or is freed; past
-//   256 on one handle, the oldest goes.
+//   thread, as often as asked, whole or in part. It is kept until the
+//   thread that asked makes its next request on that handle, or the handle
+//   closes or is freed; past 256 on one handle, the oldest goes. A copy of
+//   a reply no longer kept, or of a reference never handed out, answers -1
+//   and leaves in the buffer (as much as fits) a text beginning "ERROR: "
+//   that says so. An empty reply gets the reference 0, never handed out.
 // - A thread's database connections are closed when the thread ends: a
 //   thread that asks once and ends holds no descriptor afterwards.
+// - The library starts no thread. Qt takes the first thread that makes one
+//   of its objects for its main thread, and the first INET_ConnectLocal
+//   makes Qt's image objects on its calling thread: a host that makes a Qt
+//   application makes it, or its first connect, on its main thread.
 //
 // Exit
 // - A host may exit as it likes (exit on any thread, a return from main, a
-//   signal handler that calls exit) while other threads are inside calls.
-//   The library's exit handler, registered at the first INET_ConnectLocal,
-//   lets no call begin (each answers -1 at once) and waits up to 5 seconds
-//   for the call in progress to end. Every save a reply acknowledged is on
-//   disk.
+//   signal handler that calls exit, main ending with pthread_exit) while
+//   other threads are inside calls. The library's exit handler, registered
+//   at the first INET_ConnectLocal, lets no call begin (each answers -1 at
+//   once) and waits up to 5 seconds for the call in progress to end; not
+//   for a call of the exiting thread's own (a signal handler's exit) nor
+//   for one waiting for another program's lock on the system, which then
+//   never goes on. Every save a reply acknowledged is on disk.
 // - Nothing the library makes, nor Qt's image statics it uses, is destroyed
 //   before that handler runs, and no per-thread state of the library's is
 //   destroyed at exit.
@@ -31,18 +38,16 @@
 //   runs before the library's, and may close and free its handles. One
 //   registered before finds the library ended: its calls answer -1.
 // - The library is never unloaded: dlclose leaves it in place.
-// - In a process without a Qt application the first INET_ConnectLocal
-//   starts one thread of the library's own, which lasts for the process
-//   with every signal blocked: Qt's image classes take the first thread
-//   that uses them for their main thread.
+// - Signals reach the host as they would without the library.
 //
 // fork
-// - A fork waits (up to 5 seconds) for the call in progress to end, and
-//   calls wait for the fork. In the child the parent's connections are let
-//   go without a word to the system (a child must not use the parent's
-//   SQLite connections): calls on their handles answer -1 until
-//   INET_ConnectLocal connects them again. The child may call or exit at
-//   once.
+// - A fork waits (up to 5 seconds) for a call in progress that computes,
+//   not for one waiting for a lock, and for a thread that ends to give back
+//   its connections; calls wait (asleep) for the fork. In the child the
+//   parent's connections are let go without a word to the system (a child
+//   must not use the parent's SQLite connections): calls on their handles
+//   answer -1 until INET_ConnectLocal connects them again. The child may
+//   call or exit at once.
 
 #include <stdint.h>
 
@@ -64,6 +69,7 @@ int32_t INET_ProcessCommand(int32_t handle, const char* command, int32_t command
                             int32_t* messageRef, int32_t* messageLength);
 // Copies at most length bytes of the reply and answers how many; flags are
 // 0. A null buffer or a negative length answers -1 and keeps the reply.
+// A reply not kept answers -1 and leaves why in the buffer.
 int32_t INET_CopyMsgData(int32_t messageRef, char* buffer, int32_t length, int32_t flags);
 // Ends the handle's session; the handle stays, to connect again.
 int32_t INET_CloseConnection(int32_t handle);

@@ -41,14 +41,34 @@ int CountIn(const std::map<std::string, int>& counts, const std::string& text) {
 
 }  // namespace
 
-bool HoldsChange(const KindList& base, const KindList& sent, const KindList& now) {
+ChangeHeld JudgeChange(const KindList& base, const KindList& sent, const KindList& now) {
     const std::map<std::string, int> held = Counts(MarkTexts(now));
     const std::map<std::string, int> wanted = Counts(MarkTexts(sent));
+    const std::map<std::string, int> before = Counts(MarkTexts(base));
+    bool stored = true, landedSign = false, missedSign = false;
     for (const auto& [text, d] : Delta(base, sent)) {
         const int have = CountIn(held, text), want = CountIn(wanted, text);
-        if (d > 0 ? have < want : have > want) return false;
+        if (d > 0 ? have < want : have > want) stored = false;
+        if (d > 0 && have > CountIn(before, text)) landedSign = true;
+        if (d < 0 && have > want) missedSign = true;
     }
-    return true;
+    if (stored) return ChangeHeld::kStored;
+    return missedSign && !landedSign ? ChangeHeld::kNotStored : ChangeHeld::kCannotTell;
+}
+
+KindList MarksSince(const KindList& before, const KindList& now) {
+    std::map<std::string, int> old = Counts(MarkTexts(before));
+    const std::vector<std::string> texts = MarkTexts(now);
+    KindList out;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        if (int& n = old[texts[i]]; n > 0) {
+            --n;
+            continue;
+        }
+        out.list.push_back(now.list[i]);
+    }
+    out.count = static_cast<int>(out.list.size());
+    return out;
 }
 
 KindList WithoutChange(const KindList& base, const KindList& sent, const KindList& now) {

@@ -2,8 +2,8 @@
 // The local-access library, loaded at run time by its file name. It executes
 // the command texts against a system directory for the two local modes. What
 // a host may do across threads, at exit and across fork is written in the
-// library's own header (docserver/vornet/vornet.h); a reply is copied once,
-// by the message reference its request handed out.
+// library's own header (docserver/vornet/vornet.h); a reply is copied, again
+// if need be, by the message reference its request handed out.
 
 #include <cstdint>
 #include <string>

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <string>
 
 namespace RequestFrame {
 
@@ -28,7 +29,31 @@ void CollectKey(const std::string& frame, const int selectors[4],
         key[static_cast<std::size_t>(g)] = Byte(frame, 8 + kGroupLength * g + selectors[g % 4]);
 }
 
+constexpr char kOnAnotherConnection[] = " on another connection; a lost one is closed within ";
+constexpr char kSeconds[] = " seconds";
+
 }  // namespace
+
+std::string LockedOnAnotherConnection(int deadPeerSeconds) {
+    return kOnAnotherConnection + std::to_string(deadPeerSeconds) + kSeconds;
+}
+
+int DeadPeerSecondsOf(const std::string& refusal) {
+    const std::string tail = kSeconds;
+    const std::size_t at = refusal.rfind(kOnAnotherConnection);
+    if (at == std::string::npos || refusal.size() < tail.size() ||
+        refusal.compare(refusal.size() - tail.size(), tail.size(), tail) != 0)
+        return 0;
+    const std::size_t from = at + sizeof kOnAnotherConnection - 1;
+    const std::size_t digits = refusal.size() - tail.size() - from;
+    if (digits == 0 || digits > 6) return 0;
+    int seconds = 0;
+    for (std::size_t i = from; i < from + digits; ++i) {
+        if (refusal[i] < '0' || refusal[i] > '9') return 0;
+        seconds = seconds * 10 + (refusal[i] - '0');
+    }
+    return seconds;
+}
 
 void PutLong(std::string& frame, int pos, std::int32_t value) {
     if (pos < 0 || static_cast<long long>(frame.size()) < static_cast<long long>(pos) + 4) return;

@@ -40,6 +40,16 @@ inline bool EndsSession(const std::string& reply) {
     return reply == kSessionEnded || reply == kUserDisabled;
 }
 
+// How long the server takes at most to close a connection whose peer went
+// without a close (its network lost), unless started with another time.
+inline constexpr int kDeadPeerSeconds = 60;
+// What follows "ERROR: Page Locked by " and the user when the server refuses
+// a page lock that another of its own connections of the same user holds:
+// maybe the asker's own, lost, which it closes within the time it names.
+std::string LockedOnAnotherConnection(int deadPeerSeconds);
+// The time such a refusal names; 0 for any other text.
+int DeadPeerSecondsOf(const std::string& refusal);
+
 // Added to the head bytes (positions 5 to 200) before sending.
 extern const std::array<std::uint8_t, 10> kHeadCover;
 

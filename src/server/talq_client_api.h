@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -182,6 +183,11 @@ class TalqClientAPI {
     // True while the page's lock is this session's (a reconnection took it
     // again, or gave it up to another user).
     bool HoldsPageLock(const std::string& key) const;
+    // After SetPageLock (key) was refused: the seconds within which the
+    // server frees the lock, when it named this user on another of its
+    // connections and this session held the lock on a connection it lost,
+    // most likely that one; 0 otherwise, and once that time has passed.
+    std::int32_t EarlierConnectionFreesIn(const std::string& key) const;
     bool SetImageRotation(const std::string& key, std::int32_t rotation);
     bool SetImageBndryLevel(const std::string& key, std::int32_t level);
     std::int16_t ResolveBndry2Level(const std::string& flag) const;
@@ -398,8 +404,10 @@ class TalqClientAPI {
     std::vector<std::string> lockedKeys_;
     // Locks a reconnection could not take again because the same user held
     // them: most likely the lost connection, which the server may not have
-    // seen end yet. The next taking of such a lock waits for it a while.
+    // seen end yet. Kept while the server refuses them so, until the
+    // dead-peer time it named has passed (earlierHolderUntilMs_, by key).
     std::vector<std::string> keysOfLostConnection_;
+    std::map<std::string, std::int64_t> earlierHolderUntilMs_;
     bool LockedBySameUser(const std::string& reply) const;
     std::uint64_t connectionEpoch_ = 0;
     std::function<void()> newConnectionListener_;

@@ -6,9 +6,10 @@
 #include "foundation/fields.h"
 #include "foundation/number_text.h"
 #include "foundation/text_match.h"
-#include "foundation/wait.h"
+#include "platform/clock.h"
 #include "platform/prompts.h"
 #include "platform/wire_separators.h"
+#include "server/request_frame.h"
 #include "server/talq_client_api.h"
 #include "server/talq_number.h"
 
@@ -18,8 +19,9 @@ const std::string kRecordSep(1, wire::kRecordSep);
 const std::string kListSep(1, wire::kListSep);
 const std::string kItemSep = "|";
 constexpr std::size_t kScaleHead = 8;
-// Two-second waits for a lost connection's lock to go.
-constexpr int kLostConnectionWaits = 5;
+// Past the dead-peer time the server names: it looks for gone peers a few
+// times a second, and their probes go by the second.
+constexpr std::int64_t kDeadPeerSlackMs = 5000;
 
 }  // namespace
 
@@ -159,7 +161,12 @@ std::string TalqClientAPI::GetStellantImage(const std::string& file, std::int32_
 }
 
 bool TalqClientAPI::LockedBySameUser(const std::string& reply) const {
-    return mVBUtil::UCase(reply) == mVBUtil::UCase("ERROR: Page Locked by " + userName_);
+    const std::string own = "ERROR: Page Locked by " + userName_;
+    if (mVBUtil::UCase(reply.substr(0, own.size())) != mVBUtil::UCase(own)) return false;
+    const int deadPeer = RequestFrame::DeadPeerSecondsOf(reply);
+    return reply.size() == own.size() ||
+           (deadPeer > 0 &&
+            reply.substr(own.size()) == RequestFrame::LockedOnAnotherConnection(deadPeer));
 }
 
 bool TalqClientAPI::LockRefused(const std::string& error) {
@@ -171,21 +178,30 @@ bool TalqClientAPI::LockRefused(const std::string& error) {
 bool TalqClientAPI::SetPageLock(const std::string& key) {
     if (!ValidateSession(15)) return false;
     if (RefuseBreakers({&key}, "Image Key")) return false;
-    const std::string command = "TALQSetPageLock," + CommandPrefix() + "," + key;
     std::string reply;
-    bool locked = Request(command, reply);
-    const auto lost =
-        std::find(keysOfLostConnection_.begin(), keysOfLostConnection_.end(), key);
+    const bool locked = Request("TALQSetPageLock," + CommandPrefix() + "," + key, reply);
+    std::erase_if(earlierHolderUntilMs_, [this](const auto& held) {
+        return std::find(keysOfLostConnection_.begin(), keysOfLostConnection_.end(), held.first) ==
+               keysOfLostConnection_.end();
+    });
+    const auto lost = std::find(keysOfLostConnection_.begin(), keysOfLostConnection_.end(), key);
     if (lost != keysOfLostConnection_.end()) {
-        keysOfLostConnection_.erase(lost);
-        // The server drops a closed connection's locks once its last request
-        // has run; only another viewer of the user holds one for longer.
-        SetRequestLock();
-        for (int i = 0; !locked && i < kLostConnectionWaits && LockedBySameUser(lastError_); ++i) {
-            mVBUtil::WaitSeconds(2);
-            locked = Request(command, reply);
+        // The server frees a lost connection's lock once it finds its peer
+        // gone; until then it names this user on another connection, which
+        // may as well be the user's viewer elsewhere: only the time it names
+        // tells them apart.
+        bool kept = !locked && !LockRefused(lastError_);
+        const int deadPeer = RequestFrame::DeadPeerSecondsOf(lastError_);
+        if (!locked && deadPeer > 0 && LockedBySameUser(lastError_)) {
+            const std::int64_t now = platform::CurrentClock().MonotonicMs();
+            const auto until =
+                earlierHolderUntilMs_.try_emplace(key, now + 1000LL * deadPeer + kDeadPeerSlackMs);
+            kept = now < until.first->second;
         }
-        ReleaseRequestLock();
+        if (!kept) {
+            keysOfLostConnection_.erase(lost);
+            earlierHolderUntilMs_.erase(key);
+        }
     }
     if (!locked) {
         // Taken meanwhile: this session no longer holds it, whatever it held.
@@ -197,6 +213,16 @@ bool TalqClientAPI::SetPageLock(const std::string& key) {
     if (std::find(lockedKeys_.begin(), lockedKeys_.end(), key) == lockedKeys_.end())
         lockedKeys_.push_back(key);
     return true;
+}
+
+std::int32_t TalqClientAPI::EarlierConnectionFreesIn(const std::string& key) const {
+    const auto until = earlierHolderUntilMs_.find(key);
+    if (until == earlierHolderUntilMs_.end() ||
+        std::find(keysOfLostConnection_.begin(), keysOfLostConnection_.end(), key) ==
+            keysOfLostConnection_.end())
+        return 0;
+    const std::int64_t left = until->second - platform::CurrentClock().MonotonicMs();
+    return left > 0 ? static_cast<std::int32_t>((left + 999) / 1000) : 0;
 }
 
 bool TalqClientAPI::HoldsPageLock(const std::string& key) const {

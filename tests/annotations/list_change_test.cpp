@@ -44,7 +44,7 @@ TEST(ListChange, OnlyTheChangeItselfIsJudgedWhateverOthersStoredBeside) {
         {"new, another's before", "a", "a A", "a e A", true},
         {"new, not stored", "a", "a A", "a e", false},
         {"new alike one there, stored", "a", "a a", "a a e", true},
-        {"new alike one there, not stored", "a", "a a", "a e", false},
+        {"new alike one there, one gone", "a", "a a", "a e", false},
         {"edited, stored", "a b", "a B", "a B e", true},
         {"edited, not stored", "a b", "a B", "a b e", false},
         {"edited, the old one left", "a b", "a B", "a b B e", false},
@@ -57,7 +57,26 @@ TEST(ListChange, OnlyTheChangeItselfIsJudgedWhateverOthersStoredBeside) {
         {"emptied, not stored", "a", "", "a", false},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(HoldsChange(Marks(c.base), Marks(c.sent), Marks(c.now)), c.held) << c.what;
+        EXPECT_EQ(JudgeChange(Marks(c.base), Marks(c.sent), Marks(c.now)) == ChangeHeld::kStored,
+                  c.held)
+            << c.what;
+}
+
+// A change not held is told not stored only where a mark it removed is
+// still there: its new mark missing may have been changed or deleted since.
+TEST(ListChange, AChangeNotHeldIsNotStoredOnlyWhereWhatItRemovedIsStillThere) {
+    const struct {
+        const char *base, *sent, *now;
+        bool notStored;
+    } cases[] = {{"a", "a A", "a", false},      {"a", "a A", "a A2", false},
+                 {"a", "a a", "a e", false},    {"a b", "a B", "a B2", false},
+                 {"a b", "a a", "a", false},    {"a b", "a B", "a b B e", false},
+                 {"a b", "a B", "a b e", true}, {"a b", "a", "a b e", true},
+                 {"a", "", "a", true}};
+    for (const auto& c : cases)
+        EXPECT_EQ(JudgeChange(Marks(c.base), Marks(c.sent), Marks(c.now)),
+                  c.notStored ? ChangeHeld::kNotStored : ChangeHeld::kCannotTell)
+            << c.base << " / " << c.sent << " / " << c.now;
 }
 
 TEST(ListChange, TakingAChangeBackKeepsOthersMarksAndPutsRemovedOnesInPlace) {
@@ -87,6 +106,7 @@ TEST(ListChange, SameMarksIgnoresOrderButCountsEachMark) {
     EXPECT_TRUE(SameMarks(Marks(""), Marks("")));
     EXPECT_FALSE(SameMarks(Marks("a A"), Marks("a A A")));
     EXPECT_FALSE(SameMarks(Marks("a b"), Marks("a B")));
+    EXPECT_EQ(Names(MarksSince(Marks("a a b"), Marks("c a b a a"))), "c a");
 }
 
 }  // namespace

@@ -115,6 +115,47 @@ TEST_F(Administration, AUserRemovedWithForeignKeysOffLeavesNoRightsForTheNextOfT
     EXPECT_EQ(engine->Execute(state, "TALQGetTalqPrjList,ANN,pw,,DOM"), ",");
 }
 
+// Every row the removal of a user takes along is found by an index, also
+// in a system made before the indexes: a table read whole per user held
+// the write lock, and every save, for seconds.
+TEST_F(Administration, RemovingAUserFindsItsRowsByIndex) {
+    ASSERT_EQ(Shell("DROP INDEX user_palettes_by_user; DROP INDEX user_palette_tags_by_user;"
+                    "DROP INDEX page_locks_by_user"),
+              "");
+    std::string error;
+    ASSERT_TRUE(Open(error)) << error;
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((sys_ + "/system.db").c_str(), &db), SQLITE_OK);
+    std::string trigger;
+    {
+        sqlite3_stmt* s = nullptr;
+        sqlite3_prepare_v2(db, "SELECT sql FROM sqlite_master WHERE name = 'users_removed_whole'",
+                           -1, &s, nullptr);
+        if (sqlite3_step(s) == SQLITE_ROW)
+            trigger = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+        sqlite3_finalize(s);
+    }
+    int deletes = 0;
+    for (std::size_t at = trigger.find("DELETE FROM"); at != std::string::npos;
+         at = trigger.find("DELETE FROM", at + 1)) {
+        std::string statement = trigger.substr(at, trigger.find(';', at) - at);
+        statement.replace(statement.find("OLD.user_id"), 11, "'ANN'");
+        sqlite3_stmt* plan = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(db, ("EXPLAIN QUERY PLAN " + statement).c_str(), -1, &plan,
+                                     nullptr),
+                  SQLITE_OK)
+            << statement;
+        while (sqlite3_step(plan) == SQLITE_ROW) {
+            const std::string detail = reinterpret_cast<const char*>(sqlite3_column_text(plan, 3));
+            EXPECT_FALSE(Holds(detail, "SCAN")) << statement << ": " << detail;
+        }
+        sqlite3_finalize(plan);
+        ++deletes;
+    }
+    sqlite3_close(db);
+    EXPECT_GE(deletes, 5);
+}
+
 TEST_F(Administration, AProjectWrittenByHandIntoASystemMadeByInitOpens) {
     sys_ = dir_.Path() + "/made";
     std::string error;

@@ -466,7 +466,8 @@ TEST_F(ConnectionLimits, ThirtyTwoLoginsAtOnceFromOneAddressGetInAndOneUserKeeps
 }
 
 // A viewer whose network went away without a close gives its page lock back
-// once the probes find it gone; one that is only idle keeps its lock.
+// once the probes find it gone; one that is only idle keeps its lock. The
+// same user is told how long that takes; another user is not.
 TEST_F(ConnectionLimits, ASilentPeersPageLockIsReleasedAndAnIdleViewersIsKept) {
     const std::string sys = PagesWithViewer();
     testsupport::ServerProcess server(sys, false, {"--dead-peer-timeout", "2"});
@@ -485,6 +486,9 @@ TEST_F(ConnectionLimits, ASilentPeersPageLockIsReleasedAndAnIdleViewersIsKept) {
     int idle = open("VIEWER", "PASS");
     ASSERT_EQ(Ask(gone, "TALQSetPageLock," + viewer + "K00001"), "OK");
     ASSERT_EQ(Ask(idle, "TALQSetPageLock," + viewer + "K00002"), "OK");
+    // The same user may be the silent peer come back: told when it goes.
+    EXPECT_EQ(Ask(idle, "TALQSetPageLock," + viewer + "K00001"),
+              "ERROR: Page Locked by VIEWER" + RequestFrame::LockedOnAnotherConnection(2));
     ASSERT_TRUE(Cut(gone));
 
     int other = open("ADMIN", "SECRET");

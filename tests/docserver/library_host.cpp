@@ -1,7 +1,7 @@
 // A program that loads the local-access library as any host may, with no Qt
-// application, and ends the way the test names. Every save the library
-// acknowledged is written to standard output as "ACK <tag>", so the test can
-// look for it afterwards.
+// application (but one made late), and ends the way the test names. Every
+// save the library acknowledged is written to standard output as
+// "ACK <tag>", so the test can look for it afterwards.
 //
 //   talq-library-host return         save, then return from main, handle open
 //   talq-library-host exit-thread    threads save on their handles, and on
@@ -18,14 +18,18 @@
 //                                    that then ends, written to FILE
 //   talq-library-host text-no-files  a text page asked with no descriptor
 //                                    left; writes the reply's first line
+//   talq-library-host pthread-exit   save, then main ends with pthread_exit
+//   talq-library-host qt-later       a page read, then a Qt application made
 
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -223,6 +227,17 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (mode == "exit-thread") return ExitFromAnotherThread();
+    if (mode == "pthread-exit") {
+        const std::int32_t handle = Open();
+        if (handle == 0 || !Save(handle, "P" + std::to_string(::getpid()))) return 3;
+        ::pthread_exit(nullptr);
+    }
+    if (mode == "qt-later") {
+        const std::int32_t handle = Open();
+        if (handle == 0 || Send(handle, kReads[0]).rfind("ERROR", 0) == 0) return 3;
+        QCoreApplication app(argc, argv);
+        return 0;
+    }
     if (mode == "read-exit" && argc == 3) return ReadUntilExit(argv[2]);
     if (mode == "exit-handler") {
         g_handle = Open();

@@ -40,8 +40,8 @@ std::string FileBytes(const std::string& path) {
     return bytes;
 }
 
-std::string UtcNow() {
-    const std::time_t now = std::time(nullptr);
+std::string UtcNow(std::time_t ahead = 0) {
+    const std::time_t now = std::time(nullptr) + ahead;
     std::tm utc{};
     ::gmtime_r(&now, &utc);
     char text[32];
@@ -426,6 +426,47 @@ TEST_F(PageImages, AStoreKilledAtAnyStepLeavesTheImageLastCommitted) {
             }
         }
     }
+}
+
+std::int64_t steadyNow = 1000;
+
+// Another machine's claim is timed on this machine's clock: one whose
+// machine crashed, or whose clock runs ahead by hours or days, keeps the
+// page's stores out no longer than a store may take. A store of this
+// process that took longer gives up before its file takes the path.
+TEST_F(PageImages, AClaimOfAnotherMachineBlocksNoLongerThanAStoreMayTake) {
+    docserver::SetStoreSeams({nullptr, nullptr, [] { return steadyNow; }});
+    const std::string elsewhere = "elsewhere 0123456789abcdef - - - 4242 -";
+    const std::string page = WhitePage(900, 600, 2);
+    int n = 0;
+    for (const std::time_t ahead : {0L, 2L * 3600, 30L * 86400}) {
+        SCOPED_TRACE(ahead);
+        docserver::Statement add(engine_->Db(),
+                                 "INSERT INTO image_stores(path, kept, owner, started, token) "
+                                 "VALUES ('images/upload_1_1.tif', 1, ?, ?, ?)");
+        ASSERT_TRUE(add.Bind(1, elsewhere)
+                        .Bind(2, UtcNow(ahead))
+                        .Bind(3, "4242.00000000000000" + std::to_string(++n))
+                        .Run());
+        EXPECT_EQ(Store(*engine_, admin_, page), kUnderWay);
+        steadyNow += docserver::kClaimSeconds;
+        EXPECT_EQ(Store(*engine_, admin_, page), kUnderWay);
+        steadyNow += 1;
+        EXPECT_EQ(Store(*engine_, admin_, page), "OK");
+        EXPECT_EQ(PendingStores(), 0);
+    }
+    docserver::SetStoreSeams({nullptr,
+                              [](StoreStep step) {
+                                  if (step == StoreStep::Written)
+                                      steadyNow += docserver::kStoreSeconds + 1;
+                              },
+                              [] { return steadyNow; }});
+    EXPECT_EQ(Store(*engine_, admin_, WhitePage(900, 600, 3)),
+              "ERROR: Unable to Store Image: the store took too long");
+    EXPECT_TRUE(FileBytes(sys_ + "/images/upload_1_1.tif") == page);
+    EXPECT_EQ(PendingStores(), 0);
+    EXPECT_EQ(Leftovers(), 0);
+    docserver::SetStoreSeams({});
 }
 
 // A burn is kept too, at every quality, but only ever sent for the list it

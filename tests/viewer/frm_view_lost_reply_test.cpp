@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <chrono>
+#include <functional>
 #include <tuple>
 
 #include <memory>
@@ -20,6 +22,7 @@
 
 #include "annotations/annotation_edit.h"
 #include "annotations/widgets/note_dialogs.h"
+#include "platform/clock.h"
 #include "platform/rounding.h"
 #include "platform/wire_separators.h"
 #include "server/fake_server.h"
@@ -193,6 +196,60 @@ TEST_F(FrmViewLostReply, ALockRefusedForADatabaseReasonIsToldWithItNotShownReadO
     StartHighlight();
     EXPECT_EQ(window->mouse.MouseTrack, annotations::kToolHighlight);
     EXPECT_EQ(prompts.Messages().size(), 1U);
+}
+
+// A link lost without a close: the server holds the old connection's lock,
+// naming the reviewer, until it finds that peer gone. The page says whose it
+// most likely is and is taken once freed; the login's viewer elsewhere keeps
+// its own.
+TEST_F(FrmViewLostReply, TheLostConnectionsLockIsToldAsOwnAndTakenWhenFreedNotAnotherPlaces) {
+    platform::ManualClock clock;
+    platform::ScopedClock useClock(clock);
+    auto until = [](const std::function<bool()>& done, int ms) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (!done() && std::chrono::steady_clock::now() < end) QApplication::processEvents();
+        return done();
+    };
+    auto lockAsks = [&] {
+        const auto commands = server_.Commands();
+        return std::count_if(commands.begin(), commands.end(), [](const auto& c) {
+            return c.command.rfind("TALQSetPageLock", 0) == 0;
+        });
+    };
+    auto loseTheLinkAndDraw = [&] {
+        server_.DropConnections();
+        Serve([&] {
+            lockReply_ = "ERROR: Page Locked by ann" + RequestFrame::LockedOnAnotherConnection(60);
+        });
+        StartHighlight();
+        EXPECT_EQ(window->mouse.MouseTrack, 0);
+        EXPECT_EQ(Status(), "K1 [READ ONLY]");
+    };
+    ASSERT_TRUE(window->DisplayImage("K1")) << Status();
+    loseTheLinkAndDraw();
+    EXPECT_EQ(prompts.Messages(),
+              std::vector<std::string>{
+                  "Unable to Lock Page\nPage still held by your earlier connection, unless you "
+                  "have it open in another place; the server frees it within 65 seconds, and the "
+                  "page turns editable then."});
+    Serve([&] { lockReply_ = "OK"; });
+    clock.AdvanceSeconds(2);
+    EXPECT_TRUE(until([&] { return Status() == "K1"; }, 5000)) << "not taken when freed";
+    StartHighlight();
+    EXPECT_EQ(window->mouse.MouseTrack, annotations::kToolHighlight);
+    window->picImage_MouseUp(1, 0, 50 * 15, 50 * 15);
+
+    prompts.Clear();
+    loseTheLinkAndDraw();
+    clock.AdvanceSeconds(66);
+    const std::string elsewhere = "Page held by your login in another place.";
+    EXPECT_TRUE(until([&] { return window->page.lockLostUntold == elsewhere; }, 5000));
+    const auto asked = lockAsks();
+    until([] { return false; }, 600);
+    EXPECT_EQ(lockAsks(), asked) << "asked for after the server's time";
+    StartHighlight();
+    EXPECT_EQ(prompts.Messages().back(), "Unable to Lock Page\n" + elsewhere);
+    EXPECT_EQ(Status(), "K1 [READ ONLY]");
 }
 
 TEST_F(FrmViewLostReply, ANextPageWhoseReplyIsLostSaysWhyAndStaysWhereItWas) {

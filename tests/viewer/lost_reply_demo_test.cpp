@@ -157,7 +157,9 @@ TEST_F(LostReplyDemoTest, ANewMarkWhoseAnswerWasLostIsShownAsStoredOnce) {
     EXPECT_TRUE(prompts.Messages().empty()) << Messages();
 }
 
-TEST_F(LostReplyDemoTest, ANoteTheServerNeverSawIsToldAsNotStoredWithItsTextKept) {
+// Its note missing from the page read back, the reviewer is told that
+// another user deleting it since cannot be told from a put never stored.
+TEST_F(LostReplyDemoTest, ANoteTheServerNeverSawKeepsItsTextAndIsStoredOnceWhenSavedAgain) {
     ASSERT_NO_FATAL_FAILURE(Open());
     std::string kept;
     talq::DialogFactory<frmAnnot>::Scoped notes(ScriptedMaker<frmAnnot>([&](frmAnnot& d) {
@@ -175,8 +177,7 @@ TEST_F(LostReplyDemoTest, ANoteTheServerNeverSawIsToldAsNotStoredWithItsTextKept
     EXPECT_EQ(kept, "never seen");
     ASSERT_EQ(prompts.Messages().size(), 1u);
     EXPECT_EQ(prompts.Messages().front().rfind("Unable to Save Annotations\n", 0), 0u);
-    EXPECT_NE(prompts.Messages().front().find("does not hold this change"), std::string::npos)
-        << Messages();
+    EXPECT_NE(prompts.Messages().front().find("cannot be told"), std::string::npos) << Messages();
     EXPECT_EQ(CountOf(Stored(kTextNote), "never seen"), 1);
 }
 

@@ -390,6 +390,11 @@ class frmView : public QMainWindow, private PrintHost {
     bool FollowRefusal();
     // Tells, once, why the page's lock was refused on a new connection.
     void TellLockLost();
+    // A refused lock that most likely the session's own lost connection
+    // holds: the page stays read-only, saying so, and its lock is asked for
+    // again until the server frees it or the time it takes has passed.
+    bool FollowEarlierLock(const std::string& key);
+    void AskEarlierLock();
     // Tells, once, why the session's last request failed when the server
     // never answered, could not reach its system or ended the session: a
     // beep and one box, `what` (when given) over the reason. False when
@@ -454,15 +459,19 @@ class frmView : public QMainWindow, private PrintHost {
     // After a put whose answer was lost: reads the page's lists back and
     // tells whether the server holds the change that made `sent` of `base`,
     // whatever others stored beside it. When they cannot be read, the save
-    // is kept unsettled (LostSave) and reason says so.
+    // is kept unsettled (LostSave) and reason says so; when they cannot tell,
+    // reason says so and nothing is kept to store again unseen.
     bool ReadBackLostSave(std::int32_t kind, const KindList& base, const KindList& sent,
                           std::string& reason);
     // Settles an unsettled save against the lists just read. A retry of the
     // edit that made it starts again from the list as stored without it
-    // (edited), so it replaces what it stored and keeps what others stored;
-    // false when it was stored and this is another edit, which then stores
-    // nothing, so that no change is made twice unseen.
-    bool SettleLostSave(std::int32_t kind, KindList& edited);
+    // (edited), so it replaces what it stored and keeps what others stored.
+    // Why this save stores nothing, or "": another edit after one that was
+    // stored, and a retry whose earlier try cannot be told from the lists,
+    // store nothing, so that no change is made twice unseen.
+    std::string SettleLostSave(std::int32_t kind, KindList& edited);
+    // Why a save cannot be told stored or not from `now`, the page shown.
+    std::string CannotTell(std::int32_t kind, const KindList& base, const KindList& now);
     // Takes the page's lock again (unless locking is off) and shows its
     // lists as stored; a page another connection holds is shown read-only.
     // False, with the server's reason when it gave one, when the lock or the
@@ -484,6 +493,9 @@ class frmView : public QMainWindow, private PrintHost {
         bool gone = false;
         std::optional<AnnotationRec> now;
     };
+    // Why a save that failed may have stored after all: its lists could not
+    // be read back, or those read cannot tell.
+    enum class SaveDoubt { kNone, kUnread, kCannotTell };
     // What an edit whose base is no longer stored keeps of what was typed:
     // nothing (a colour or a font is picked again), the open dialog's text
     // for a new mark (notes), or the typed fields for the dialog to open
@@ -542,7 +554,7 @@ class frmView : public QMainWindow, private PrintHost {
     // Shows a label or a clip's file and program that were not stored (or,
     // when unknown, may not have been), in boxes the reviewer may copy them
     // from.
-    void OfferTypedToCopy(std::int32_t kind, const AnnotationRec& typed, bool unknown);
+    void OfferTypedToCopy(std::int32_t kind, const AnnotationRec& typed, SaveDoubt doubt);
     // False when the page a dialog was opened for went while it was open;
     // each text typed there that differs from what the mark held is then
     // offered to copy, as nothing is stored.
@@ -562,12 +574,17 @@ class frmView : public QMainWindow, private PrintHost {
     int inputBlockCount_ = 0;
     std::uint32_t displayCount_ = 0;
     QTimer* pageLockCheck_ = nullptr;
+    struct EarlierLock {
+        QTimer* timer = nullptr;
+        std::string key;
+        std::int64_t nextAskMs = 0;  // by the platform clock
+    } earlierLock_;
     // Set while SaveNoteLoggingIn asks first: a failure from a refused login
     // is kept here instead of shown.
     std::string* heldFailure_ = nullptr;
     std::optional<LostSave> lostSave_;
-    // Set when the last SaveChange ended with its outcome unknown.
-    bool lastSaveUnknown_ = false;
+    // How the last SaveChange's outcome is unknown, if it is.
+    SaveDoubt lastSaveDoubt_ = SaveDoubt::kNone;
     // Counts the reviewer's edits: the tries of one open dialog share one.
     std::uint64_t editSerial_ = 0;
     bool viewsOff_ = false;  // EnableViews(false) in force

@@ -4,6 +4,9 @@
 
 #include <QApplication>
 
+#include <algorithm>
+#include <string>
+
 #include "annotations/annotation_edit.h"
 #include "annotations/clip_rules.h"
 #include "annotations/list_change.h"
@@ -38,6 +41,14 @@ constexpr char kAnswerLostNotStored[] =
 constexpr char kAnswerLostUnknown[] =
     "The connection was lost before the server answered, and whether the server stored this "
     "change could not be read back. Saving again never stores it twice.";
+constexpr char kCannotTellChanged[] =
+    "The connection was lost before the server answered, and another user changed this page "
+    "meanwhile: whether the server stored this change cannot be told. The page shows what the "
+    "server holds now.";
+constexpr char kCannotTellUnchanged[] =
+    "The connection was lost before the server answered, and the page as the server holds it, now "
+    "shown, does not hold this change: whether it was never stored, or stored and then changed "
+    "or deleted by another user, cannot be told.";
 constexpr char kEarlierStored[] =
     "Your earlier change, whose answer was lost, was stored after all and is now shown. Make "
     "this change again if it is still wanted.";
@@ -118,7 +129,7 @@ bool frmView::SaveChange(std::int32_t kind, const char* failure, const ListChang
     std::string reason;
     bool saved = false;
     std::string refused;
-    lastSaveUnknown_ = false;
+    lastSaveDoubt_ = SaveDoubt::kNone;
     // Only this save's own failure is told.
     session.TakeUntoldTransportError();
     // The handler shows the one message of a failed save, not the session.
@@ -132,10 +143,8 @@ bool frmView::SaveChange(std::int32_t kind, const char* failure, const ListChang
     for (int attempt = 0; attempt < 2 && !saved; ++attempt) {
         if (!RereadPageLists(reason)) break;
         KindList edited = ListOf(kind);
-        if (!SettleLostSave(kind, edited)) {
-            refused = kEarlierStored;
-            break;
-        }
+        refused = SettleLostSave(kind, edited);
+        if (!refused.empty()) break;
         const KindList base = edited;
         refused = change(edited);
         if (!refused.empty()) break;
@@ -180,6 +189,9 @@ bool frmView::SaveChange(std::int32_t kind, const char* failure, const ListChang
     } else if (!reason.empty()) {
         message += "\n" + reason;
     }
+    // Only a note dialog keeps what was typed to be saved again.
+    if (lastSaveDoubt_ == SaveDoubt::kCannotTell && heldFailure_ != nullptr)
+        message += "\nYour text is kept: press OK again to store it as a new note.";
     if (heldFailure_ != nullptr && session.LoginRefused()) {
         *heldFailure_ = message;
         return false;
@@ -200,9 +212,11 @@ bool frmView::ReadBackLostSave(std::int32_t kind, const KindList& base, const Ki
         RedisplayImage();
         // Another writer may have stored beside it before the read: only
         // this change is judged, never the whole list.
-        if (annotations::HoldsChange(base, sent, ListOf(kind))) return true;
+        const annotations::ChangeHeld held = annotations::JudgeChange(base, sent, ListOf(kind));
+        if (held == annotations::ChangeHeld::kStored) return true;
         lostSave_.reset();
-        reason = kAnswerLostNotStored;
+        reason = held == annotations::ChangeHeld::kNotStored ? kAnswerLostNotStored
+                                                             : CannotTell(kind, base, ListOf(kind));
         return false;
     }
     // A retry of the same edit adds its try: any of them may have landed.
@@ -210,32 +224,57 @@ bool frmView::ReadBackLostSave(std::int32_t kind, const KindList& base, const Ki
         !SamePage(lostSave_->page))
         lostSave_ = LostSave{MarkPage(), kind, editSerial_, {}};
     lostSave_->tries.push_back({base, sent});
-    lastSaveUnknown_ = true;
+    lastSaveDoubt_ = SaveDoubt::kUnread;
     reason = kAnswerLostUnknown;
     const std::string why = TakeFailureReason();
     if (!why.empty()) reason += "\n" + why;
     return false;
 }
 
-bool frmView::SettleLostSave(std::int32_t kind, KindList& edited) {
-    if (!lostSave_) return true;
-    const LostSave& lost = *lostSave_;
-    std::optional<LostSave::Try> landed;
+std::string frmView::SettleLostSave(std::int32_t kind, KindList& edited) {
+    if (!lostSave_) return {};
+    const LostSave lost = *lostSave_;
+    std::optional<LostSave::Try> landed, untold;
     if (SamePage(lost.page)) {
         const KindList& now = ListOf(lost.kind);
         // The latest try first: a later one was made over the list without
         // the earlier.
-        for (auto t = lost.tries.rbegin(); t != lost.tries.rend() && !landed; ++t)
-            if (annotations::HoldsChange(t->base, t->sent, now)) landed = *t;
+        for (auto t = lost.tries.rbegin(); t != lost.tries.rend() && !landed; ++t) {
+            const annotations::ChangeHeld held = annotations::JudgeChange(t->base, t->sent, now);
+            if (held == annotations::ChangeHeld::kStored)
+                landed = *t;
+            else if (held == annotations::ChangeHeld::kCannotTell && !untold)
+                untold = *t;
+        }
     }
-    if (!landed || lost.edit != editSerial_ || lost.kind != kind) {
-        lostSave_.reset();
-        return !landed;
+    const bool retry = lost.edit == editSerial_ && lost.kind == kind;
+    if (landed && retry) {
+        // The edit that made it tries again over the list as stored without
+        // it, others' marks kept: the same change once more writes nothing.
+        edited = annotations::WithoutChange(landed->base, landed->sent, edited);
+        return {};
     }
-    // The edit that made it tries again over the list as stored without it,
-    // others' marks kept: the same change once more writes nothing.
-    edited = annotations::WithoutChange(landed->base, landed->sent, edited);
-    return true;
+    lostSave_.reset();
+    if (landed) return kEarlierStored;
+    // Saving it again might store it twice: the reviewer, shown the page,
+    // decides.
+    if (untold && retry) return CannotTell(kind, untold->base, ListOf(kind));
+    return {};
+}
+
+std::string frmView::CannotTell(std::int32_t kind, const KindList& base, const KindList& now) {
+    lastSaveDoubt_ = SaveDoubt::kCannotTell;
+    std::string why = annotations::SameMarks(base, now) ? kCannotTellUnchanged : kCannotTellChanged;
+    // A sticky note draws only its icon: what others stored is said.
+    const KindList since = annotations::MarksSince(base, now);
+    if (kind == kStickyNote && since.count > 0) {
+        why += "\nSticky notes stored since:";
+        constexpr int kShown = 5;
+        for (int i = 0; i < std::min(since.count, kShown); ++i)
+            why += "\n" + since.list[static_cast<std::size_t>(i)].Text;
+        if (since.count > kShown) why += "\nand " + std::to_string(since.count - kShown) + " more";
+    }
+    return why;
 }
 
 bool frmView::SaveNoteLoggingIn(const std::function<bool()>& save) {
@@ -463,6 +502,11 @@ bool frmView::CommitEdit(std::int32_t kind, EditBase& base, AnnotationRec rec, b
     });
     // Had another user changed it, their version stays: told, not hidden.
     if (saved && vanished) TellFailure(kChangedOrDeleted);
+    // What became of the edited note cannot be told: OK again stores the
+    // text as a new note, never over a record taken for it.
+    if (!saved && !remove && keep == KeepTyped::kAsNewMark &&
+        lastSaveDoubt_ == SaveDoubt::kCannotTell)
+        base.gone = true;
     // Sticky notes and clips keep their icon: nothing to draw again, unless
     // it comes back.
     changed = saved && (remove || asNew || (kind != kStickyNote && kind != kClip));

@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QTimer>
 
+#include "platform/clock.h"
 #include "platform/prompts.h"
+#include "server/request_frame.h"
 #include "server/talq_client_api.h"
 #include "viewer/widgets/frm_view.h"
 
@@ -12,6 +14,16 @@ namespace {
 
 // How soon a check put off by a request or a dialog is tried again.
 constexpr int kPageLockRetryMs = 50;
+// A lock the session's lost connection holds is asked for this often (by
+// the platform clock, looked at every tick) until the server frees it.
+constexpr std::int64_t kEarlierLockAskMs = 2000;
+constexpr int kEarlierLockTickMs = 250;
+
+std::string EarlierConnectionWords(std::int32_t seconds) {
+    return "Page still held by your earlier connection, unless you have it open in another "
+           "place; the server frees it within " +
+           std::to_string(seconds) + " seconds, and the page turns editable then.";
+}
 
 }  // namespace
 
@@ -22,6 +34,7 @@ void frmView::SetPageLock(const std::string& key) {
         page.g_PageReadOnly = 0;
     } else {
         page.g_PageReadOnly = 1;
+        FollowEarlierLock(key);
     }
     page.lockEpoch = Session().LockEpoch();
 }
@@ -53,6 +66,10 @@ void frmView::WatchPageLock() {
 bool frmView::FollowPageLock() {
     ViewerSession& session = Session();
     const std::string key = page.g_szLockedKey;
+    // A save's lists read again met the lost connection's lock.
+    if (key.empty() && !unloaded_ && page.g_ValidImage != 0 && page.g_PageReadOnly != 0 &&
+        earlierLock_.key.empty())
+        FollowEarlierLock(page.szCurrentKey);
     // Only a lock the page holds is followed: a page shown read-only or
     // restricted has none, and one half shown is not the reviewer's yet.
     if (unloaded_ || key.empty() || key != page.szCurrentKey || page.g_ValidImage == 0) return true;
@@ -112,7 +129,8 @@ bool frmView::FollowRefusal() {
         ShowReadOnly(true);
         // Found with no request of the reviewer's: told when the reviewer
         // next tries to change the page, which then does nothing.
-        page.lockLostUntold = TalqClientAPI::ServerReason(session.LastError());
+        if (!FollowEarlierLock(page.szCurrentKey))
+            page.lockLostUntold = TalqClientAPI::ServerReason(session.LastError());
         return true;
     }
     const std::string reason = TalqClientAPI::ServerReason(session.LastError());
@@ -134,6 +152,75 @@ void frmView::TellLockLost() {
     platform::Beep();
     if (Session().DisplayErrorMsgs())
         platform::MsgBox("Unable to Lock Page\n" + reason, platform::vbCritical, "Warning");
+}
+
+bool frmView::FollowEarlierLock(const std::string& key) {
+    const std::int32_t seconds = Session().EarlierConnectionFreesIn(key);
+    if (seconds <= 0) return false;
+    page.lockLostUntold = EarlierConnectionWords(seconds);
+    earlierLock_.key = key;
+    // Asked again at once: a connection closed by its peer a moment ago goes
+    // as soon as the server has run its last request.
+    earlierLock_.nextAskMs = platform::CurrentClock().MonotonicMs();
+    if (earlierLock_.timer == nullptr) {
+        earlierLock_.timer = new QTimer(this);
+        connect(earlierLock_.timer, &QTimer::timeout, this, [this] { AskEarlierLock(); });
+    }
+    earlierLock_.timer->start(kEarlierLockTickMs);
+    return true;
+}
+
+void frmView::AskEarlierLock() {
+    const std::string key = earlierLock_.key;
+    auto stop = [this] {
+        earlierLock_.timer->stop();
+        earlierLock_.key.clear();
+    };
+    // The page went, or its lock was had another way.
+    if (unloaded_ || key.empty() || key != page.szCurrentKey || !page.g_szLockedKey.empty())
+        return stop();
+    if (RequestInProcess() || QApplication::activeModalWidget() != nullptr) return;
+    ViewerSession& session = Session();
+    if (page.g_ValidImage == 0 || page.g_PageReadOnly == 0 || (session.SystemFlags() & 0x400) != 0)
+        return stop();
+    // A refused login took the page's lock with it: the login shows the
+    // page again.
+    if (!session.IsUserValid() || !session.IsProjectValid()) return stop();
+    const std::int64_t now = platform::CurrentClock().MonotonicMs();
+    if (now < earlierLock_.nextAskMs) return;
+    const bool showing = session.DisplayErrorMsgs();
+    session.SetDisplayErrorMsgs(false);
+    const bool locked = session.SetPageLock(key);
+    session.SetDisplayErrorMsgs(showing);
+    if (locked) {
+        // Nothing the reviewer did is done again: a change refused meanwhile
+        // was refused at once, and a save always goes onto the lists as
+        // stored.
+        stop();
+        page.g_szLockedKey = key;
+        page.lockEpoch = session.LockEpoch();
+        page.lockLostUntold.clear();
+        ShowReadOnly(false);
+        return;
+    }
+    if (const std::int32_t seconds = session.EarlierConnectionFreesIn(key); seconds > 0) {
+        page.lockLostUntold = EarlierConnectionWords(seconds);
+        earlierLock_.nextAskMs = now + kEarlierLockAskMs;
+        return;
+    }
+    stop();
+    const std::string error = session.LastError();
+    if (RequestFrame::DeadPeerSecondsOf(error) > 0) {
+        // Held past the time the server takes to drop a lost connection: a
+        // viewer of this login elsewhere holds it, and keeps it.
+        page.lockLostUntold = "Page held by your login in another place.";
+    } else if (std::string reason = TalqClientAPI::ServerReason(error); !reason.empty()) {
+        page.lockLostUntold = reason;
+    } else {
+        page.lockLostUntold =
+            "Page still held by your earlier connection when the server last answered; show "
+            "the page again to take its lock.";
+    }
 }
 
 }  // namespace viewer

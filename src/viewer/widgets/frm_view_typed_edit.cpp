@@ -33,13 +33,9 @@ std::vector<TypedText> TypedTexts(std::int32_t kind, const AnnotationRec& rec) {
     return {{"Your note's text", rec.Text}};
 }
 
-// A save whose answer was lost and could not be read back may have stored
-// it: the box never tells that as not stored.
-void OfferToCopy(const TypedText& typed, const std::string& why, bool unknown = false) {
+void OfferToCopy(const TypedText& typed, const std::string& why,
+                 const char* outcome = " was not stored.") {
     if (typed.text.empty()) return;
-    const std::string outcome = unknown ? " may or may not have been stored: whether the server "
-                                          "holds it could not be read back."
-                                        : " was not stored.";
     platform::InputBox(why + typed.what + outcome + " Copy it from here:", " ", typed.text);
 }
 
@@ -90,7 +86,7 @@ void frmView::CommitTypedEdit(std::int32_t kind, AnnotationRec original, Annotat
         // A delete keeps nothing typed.
         if (CommitEdit(kind, base, rec, remove, changed, KeepTyped::kOverMarkNow) || remove) return;
         if (!base.now || !SamePage(mark)) {
-            OfferTypedToCopy(kind, rec, lastSaveUnknown_);
+            OfferTypedToCopy(kind, rec, lastSaveDoubt_);
             return;
         }
         // The reviewer sees the other version on the page and chooses again.
@@ -108,8 +104,17 @@ void frmView::CommitTypedEdit(std::int32_t kind, AnnotationRec original, Annotat
     }
 }
 
-void frmView::OfferTypedToCopy(std::int32_t kind, const AnnotationRec& typed, bool unknown) {
-    for (const TypedText& t : TypedTexts(kind, typed)) OfferToCopy(t, "", unknown);
+void frmView::OfferTypedToCopy(std::int32_t kind, const AnnotationRec& typed, SaveDoubt doubt) {
+    // A save whose answer was lost may have stored it: never told as not
+    // stored.
+    const char* outcome =
+        doubt == SaveDoubt::kUnread
+            ? " may or may not have been stored: whether the server holds it could not be read "
+              "back."
+        : doubt == SaveDoubt::kCannotTell
+            ? " may or may not have been stored: the page as the server holds it cannot tell."
+            : " was not stored.";
+    for (const TypedText& t : TypedTexts(kind, typed)) OfferToCopy(t, "", outcome);
 }
 
 bool frmView::KeptOnPage(const PageMark& mark, std::int32_t kind, const AnnotationRec& typed,

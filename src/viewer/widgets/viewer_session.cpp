@@ -239,6 +239,11 @@ bool ViewerSession::HoldsPageLock(const std::string& key) {
     return api_->HoldsPageLock(key);
 }
 
+std::int32_t ViewerSession::EarlierConnectionFreesIn(const std::string& key) {
+    if (!api_) return 0;
+    return api_->EarlierConnectionFreesIn(key);
+}
+
 bool ViewerSession::IsRemoteAccess() {
     if (!api_) return false;
     return api_->IsRemoteAccess();

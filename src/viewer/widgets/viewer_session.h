@@ -162,6 +162,9 @@ class ViewerSession : public navigation::QueryApi,
     // Told, from inside a request, when a new connection changed the epoch.
     virtual void OnNewConnection(std::function<void()> listener);
     virtual bool HoldsPageLock(const std::string& key);
+    // Seconds within which the server frees a refused lock that most likely
+    // the session's own lost connection holds; 0 for any other refusal.
+    virtual std::int32_t EarlierConnectionFreesIn(const std::string& key);
     // Annotations made and changed with the mouse; with a lock epoch, sent
     // only while the page's lock is held since then.
     virtual bool PutAnnotationList(const std::string& key, std::int16_t kind,
