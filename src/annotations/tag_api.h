@@ -34,6 +34,10 @@ class TagApi {
     // Why the last request that got no answer failed (the connection lost
     // or refused, no reply in time), once: "" when it was taken already.
     virtual std::string TakeUntoldTransportError() = 0;
+    // Why the last request failed, each reason told once: the session's
+    // end, the connection's, the server's words, or the session's own
+    // refusal; "" when none is left to tell.
+    virtual std::string TakeFailureOrRefusal() = 0;
 };
 
 }  // namespace annotations

@@ -82,7 +82,8 @@ PageImage TalqClientAPI::GetPageImage(const std::string& key, std::int16_t quali
     const char* q = quality == 1 ? "100" : quality == 2 ? "150" : "0";
     std::string reply;
     if (!Request("TALQSendClientImage," + CommandPrefix() + "," + key + "," + q, reply)) {
-        lastError_ = "Could Not Retrieve Image";
+        // The server's refusal ("No Image for Page") is why, and stays with it.
+        lastError_ = WithServerReason("Could Not Retrieve Image", lastError_);
         return page;
     }
     double scale = mVBUtil::Val(mVBUtil::TrimAtNull(reply.substr(0, kScaleHead)));
@@ -134,7 +135,7 @@ std::string TalqClientAPI::GetTextImage(const std::string& text) {
     if (!ValidateSession(15)) return "";
     std::string reply;
     if (!Request("TALQSendTextImage," + text, reply)) {
-        lastError_ = "Could Not Retrieve Image";
+        lastError_ = WithServerReason("Could Not Retrieve Image", lastError_);
         return "";
     }
     scaleFactor_ = 1.0;

@@ -152,7 +152,8 @@ bool TalqClientAPI::SelectProject(const std::string& projectName) {
     record_ = ProjectRecord{};
     std::string reply;
     if (!Request("TALQGetProjectInfo," + userName_ + "," + userPswrd_ + "," + projectName, reply)) {
-        lastError_ = "Unable to Select Project " + projectName;
+        // The server's refusal ("Invalid Key Range: ...") is why, and stays with it.
+        lastError_ = WithServerReason("Unable to Select Project " + projectName, lastError_);
         return false;
     }
     projectName_ = projectName;

@@ -307,7 +307,7 @@ TEST_F(Session, FailedOrEmptySelectionLeavesNoProjectAndCloseEmptiesTheRecord) {
     EXPECT_EQ(api_.BackWardLink(), "DOCLINK");
     server_.Reply("TALQGetProjectInfo", "ERROR: nope");
     EXPECT_FALSE(api_.SelectProject("Beta"));
-    EXPECT_EQ(api_.LastError(), "Unable to Select Project Beta");
+    EXPECT_EQ(api_.LastError(), "Unable to Select Project Beta\nnope");
     EXPECT_EQ(api_.BndryNbr(), 0);
     EXPECT_TRUE(prompts_.Messages().empty());
 
@@ -395,7 +395,7 @@ TEST_F(Session, ImageScaleHeadAndQualityTexts) {
     EXPECT_EQ(api_.GetImage("K1", 0), "");
     server_.Reply("TALQSendClientImage", "ERROR: gone");
     EXPECT_EQ(api_.GetImage("K1", 0), "");
-    EXPECT_EQ(api_.LastError(), "Could Not Retrieve Image");
+    EXPECT_EQ(api_.LastError(), "Could Not Retrieve Image\ngone");
     server_.Reply("TALQFindKey", "5,K2");
     std::size_t sent = server_.Count();
     EXPECT_EQ(api_.GetImage("K1", 0), "");

@@ -107,6 +107,8 @@ class FakeServerWindow : public ::testing::Test {
     // Under mutex_: the login and the project go unanswered too, as through
     // a link that died.
     bool sessionUnanswered_ = false;
+    // Under mutex_: the answer to the project's selection.
+    std::string projectInfo_ = OneLevelProjectRecord();
     FakeServer server_{[this](int, const std::string& command) {
         FakeAction a;
         std::lock_guard<std::mutex> lock(mutex_);
@@ -115,7 +117,7 @@ class FakeServerWindow : public ::testing::Test {
               {"TALQGetExtSystemFlags", "0"},
               {"TALQGetVersion", "8.6.0"},
               {"TALQRequiredLogin", "1"},
-              {"TALQGetProjectInfo", OneLevelProjectRecord()}}) {
+              {"TALQGetProjectInfo", projectInfo_}}) {
             if (command.rfind(verb, 0) == 0) {
                 a.payload = reply;
                 a.silent = sessionUnanswered_;

@@ -297,6 +297,8 @@ struct FakeViewerSession : viewer::ViewerSession {
     std::string CreateLocalTempFile(std::int32_t) override { return tempFile; }
     bool SetPageLock(const std::string& key) override {
         locksSet.push_back(key);
+        // A lock not granted is another's.
+        lastError = grantLocks ? "" : "ERROR: Page Locked by OTHER";
         return grantLocks;
     }
     bool HoldsPageLock(const std::string&) override { return grantLocks; }

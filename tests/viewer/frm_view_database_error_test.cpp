@@ -39,22 +39,27 @@ class FrmViewDatabaseError : public testsupport::FakeServerWindow {
 };
 
 TEST_F(FrmViewDatabaseError, APageWhoseRequestsAllFailSaysTheServersReasonOnceNotPerRequest) {
+    const auto told = [](const char* key, const std::string& why) {
+        return std::string("Unable to Display ImageKey ") + key + "\n" + why;
+    };
     EXPECT_FALSE(window->DisplayImage("K1"));
-    EXPECT_EQ(Status(), "K1 [READ ONLY] *** Bad Image ***");
-    EXPECT_EQ(prompts.Messages(), std::vector<std::string>{kWal});
+    // The lock was neither had nor refused: no read-only page.
+    EXPECT_EQ(Status(), "K1 *** Bad Image ***");
+    EXPECT_EQ(prompts.Messages(), std::vector<std::string>{told("K1", kWal)});
     EXPECT_EQ(prompts.Beeps(), 1);
     EXPECT_FALSE(window->DisplayImage("K2"));
     EXPECT_EQ(prompts.Messages().size(), 1U) << "the same reason told again";
 
     Why(kDisk, false);
     EXPECT_FALSE(window->DisplayImage("K1"));
-    EXPECT_EQ(prompts.Messages(), (std::vector<std::string>{kWal, kDisk}));
+    EXPECT_EQ(prompts.Messages(), (std::vector<std::string>{told("K1", kWal), told("K1", kDisk)}));
 
     // The lock comes: the server serves again, until it fails once more.
     Why(kDisk, true);
     EXPECT_FALSE(window->DisplayImage("K2"));
     EXPECT_EQ(Status(), "K2 *** Bad Image ***");
-    EXPECT_EQ(prompts.Messages(), (std::vector<std::string>{kWal, kDisk, kDisk}));
+    EXPECT_EQ(prompts.Messages(),
+              (std::vector<std::string>{told("K1", kWal), told("K1", kDisk), told("K2", kDisk)}));
 }
 
 }  // namespace

@@ -519,11 +519,14 @@ TEST_F(FrmViewDemoTest, APasswordResetOrADisabledUserIsToldOnceByTheFirstActionA
         {"UPDATE users SET password = 'Fresh456' WHERE user_id = 'ANN'",
          "Password Changed, Log In Again"},
         {"UPDATE users SET disabled = 1 WHERE user_id = 'ANN'", "User Disabled, Session Ended"}};
-    enum First { kNext, kGoTo, kTagPalette, kHighlight, kNote };
+    enum First { kNext, kGoTo, kTagPalette, kHighlight, kNote, kTurn, kPrintRange, kEditor };
     const std::string key = OrdinaryPage(2);
     ASSERT_FALSE(key.empty());
     for (const Change& change : changes) {
-        for (First first : {kNext, kGoTo, kTagPalette, kHighlight, kNote}) {
+        // The note last: a disabled user is asked no password, which leaves
+        // its answer queued.
+        for (First first :
+             {kNext, kGoTo, kTagPalette, kHighlight, kTurn, kPrintRange, kEditor, kNote}) {
             SCOPED_TRACE(std::string(change.told) + ", first action " + std::to_string(first));
             administer(
                 "INSERT OR IGNORE INTO users(user_id, password, full_name) VALUES ('ANN', "
@@ -562,6 +565,13 @@ TEST_F(FrmViewDemoTest, APasswordResetOrADisabledUserIsToldOnceByTheFirstActionA
                 } else if (first == kGoTo) {
                     prompts.QueueInput(OrdinaryPage(3));
                     window->MiscTBar_Click(0);
+                } else if (first == kPrintRange) {
+                    window->printDriver.printRequest.g_PrintRange = 2;
+                    prompts.QueueInput(OrdinaryPage(3));
+                    prompts.QueueInput("");  // the key asked again: cancelled
+                    window->PrintSelection();
+                } else if (first == kTurn || first == kEditor) {
+                    first == kTurn ? window->Tbar_Click(8) : window->TBTag_Click(0);
                 } else {
                     first == kTagPalette ? window->Tbar_Click(2)
                                          : drag(annotations::kToolHighlight);

@@ -104,6 +104,26 @@ TEST_F(FrmViewDisplayTest, LeavingTheProjectClearsThePlaceholdersTextBox) {
     EXPECT_FALSE(window->ui.picImage->isHidden());
 }
 
+// A page not shown was taken as place 0 and the next one as place 1; its
+// box named no page, and a step the server refused said nothing.
+TEST_F(FrmViewDisplayTest, APageNotShownOrARefusedStepSaysWhyAndKeepsTheRightPlace) {
+    session->pageKeys = {"K0001", "K0002", "K0003"};
+    ASSERT_TRUE(window->DisplayImage("K0001"));
+    const std::string image = std::exchange(session->images["K0002"], "");
+    session->duringGetImage = [&] { session->lastError = "ERROR: Invalid Project ALPHA"; };
+    window->docPosition.g_iDocPsn = 0;  // as a Go To leaves it
+    EXPECT_FALSE(window->DisplayImage("K0002"));
+    session->images["K0002"] = image;
+    session->nextKeyErrors["K0003"] = "ERROR: Invalid Key Range: K0009 is no key";
+    window->NavTBar_Click(1);
+    EXPECT_EQ(Status(), "K0003 (Page 3 of 3)");
+    window->NavTBar_Click(1);
+    EXPECT_EQ(prompts.Messages(),
+              (std::vector<std::string>{"Unable to Display ImageKey K0002\nInvalid Project ALPHA",
+                                        "Unable to Obtain Next Image Key\nInvalid Key Range: K0009 "
+                                        "is no key"}));
+}
+
 TEST_F(FrmViewDisplayTest, RefusedLockShowsThePageReadOnly) {
     session->grantLocks = false;
     ASSERT_TRUE(window->DisplayImage("K0001"));

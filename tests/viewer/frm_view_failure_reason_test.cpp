@@ -18,6 +18,7 @@
 
 #include "annotations/annotation_edit.h"
 #include "annotations/widgets/tag_palette_rows.h"
+#include "foundation/widgets/generic_dialogs.h"
 #include "navigation/widgets/search_dialogs.h"
 #include "platform/clock.h"
 #include "platform/event_pump.h"
@@ -62,6 +63,8 @@ class FrmViewFailureReason : public testsupport::FakeServerWindow {
             a.payload = "NONE";
         } else if (is("TALQPutPageInfo")) {
             a.payload = rotateReply_;
+        } else if (is("TALQGetTalqPrjList")) {
+            a.payload = "Alpha";
         } else {
             a.payload = "OK";
         }
@@ -231,6 +234,22 @@ TEST_F(FrmViewFailureReason, ATurnOfAPageTakenByAnotherIsRefusedWithTheServersRe
     EXPECT_EQ(prompts.Messages().size(), 2U);
     EXPECT_EQ(window->page.g_Rotation, before);
     EXPECT_NE(Status().find("[READ ONLY]"), std::string::npos) << Status();
+}
+
+// A project the server refused when chosen ended at "Project Not Selected"
+// without a word.
+TEST_F(FrmViewFailureReason, AProjectRefusedWhenChosenSaysWhy) {
+    talq::DialogFactory<frmListBox>::Scoped choose(
+        testsupport::ScriptedMaker<frmListBox>([](frmListBox& d) {
+            d.List1->setCurrentRow(0);
+            d.cmdOK_Click();
+        }));
+    Serve([&] { projectInfo_ = "ERROR: Invalid Key Range: K3 is no key of the project"; });
+    window->mnu_project_Click();
+    EXPECT_EQ(prompts.Messages(),
+              std::vector<std::string>{"Unable to Select Project Alpha\nInvalid "
+                                       "Key Range: K3 is no key of the project"});
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Project Not Selected"));
 }
 
 }  // namespace

@@ -274,8 +274,8 @@ TEST_F(FrmViewLostReply, APageWhoseImageReplyIsCutSaysWhyAndIsShownAgainByAClick
     EXPECT_FALSE(window->DisplayImage("K1"));
     EXPECT_EQ(Status(), "K1 *** Bad Image ***");
     EXPECT_EQ(prompts.Messages(),
-              std::vector<std::string>{"The server's reply was cut off: the server closed the "
-                                       "connection."});
+              std::vector<std::string>{"Unable to Display ImageKey K1\nThe server's reply was cut "
+                                       "off: the server closed the connection."});
 
     Serve([&] { cutImage_ = false; });
     window->project.RedactMode = annotations::kToolHighlight;

@@ -83,6 +83,11 @@ class FlakyTagApi : public annotations::TagApi {
     std::string TakeUntoldTransportError() override {
         return std::exchange(transport_, "") + api_.TakeUntoldTransportError();
     }
+    std::string TakeFailureOrRefusal() override {
+        const std::string session = api_.TakeFailureOrRefusal();
+        if (error_.empty()) return session;  // else what is scripted here says why
+        return transport_.empty() ? error_ : std::exchange(transport_, "");
+    }
 
   private:
     bool Reached() {
@@ -349,8 +354,7 @@ TEST_F(TagPaletteDemoTest, TheEditorStoresOnlyWhatItShowsOverAPaletteItRead) {
     restrictTags(false);
     EXPECT_EQ(runs, 0);
     EXPECT_EQ(prompts.Beeps(), 1);
-    EXPECT_EQ(prompts.Records().back().text,
-              "Error Reading Tag Palette\nERROR: Tags Are Restricted");
+    EXPECT_EQ(prompts.Records().back().text, "Error Reading Tag Palette\nTags Are Restricted");
     EXPECT_EQ(prompts.Records().back().title, "Warning");
     std::string after;
     window->TalqAPi->Api().GetTagPalette(after);
@@ -365,7 +369,7 @@ TEST_F(TagPaletteDemoTest, TheEditorStoresOnlyWhatItShowsOverAPaletteItRead) {
         restrictTags(false);
         EXPECT_NE(d.result(), QDialog::Accepted);
         EXPECT_EQ(prompts.Messages(),
-                  std::vector<std::string>{"Error Saving Tag Palette\nERROR: Tags Are Restricted"});
+                  std::vector<std::string>{"Error Saving Tag Palette\nTags Are Restricted"});
         d.cmd_cancel_Click();
     });
 
@@ -571,7 +575,7 @@ TEST_F(TagPaletteDemoTest, AnAllDoneWhoseReplyWasLostIsToldAsTheServerHoldsIt) {
         d.Cmd_Done_Click();
         EXPECT_NE(d.result(), QDialog::Accepted);
         EXPECT_EQ(prompts.Messages().back(),
-                  "Error Saving Tag Palette\nERROR: Invalid Tag Desc Late\n"
+                  "Error Saving Tag Palette\nInvalid Tag Desc Late\n"
                   "Your list was not stored.\n"
                   "The tag collections were changed meanwhile.\n"
                   "Taken off your list, renamed or deleted meanwhile: Late. Choose again from "

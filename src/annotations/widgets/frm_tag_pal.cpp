@@ -446,15 +446,7 @@ void frmTagPal::SaveFailed(const std::vector<std::string>& sent) {
 
 std::string frmTagPal::Why() const {
     if (ClientAPI == nullptr) return "";
-    const std::string why = ClientAPI->LastError();
-    const std::string transport = ClientAPI->TakeUntoldTransportError();
-    if (!transport.empty()) {
-        // The connection's reason says more than the session's words for
-        // no answer.
-        if (why.empty() || why == "ERROR: Invalid Data Returned" || OutOfReach(why))
-            return "\n" + transport;
-        return "\n" + why + "\n" + transport;
-    }
+    const std::string why = ClientAPI->TakeFailureOrRefusal();
     if (why.empty()) return why;
     return "\n" + why + (OutOfReach(why) ? "\nThe server could not be reached." : "");
 }

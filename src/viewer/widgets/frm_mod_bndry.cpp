@@ -13,7 +13,6 @@
 #include "platform/prompts.h"
 #include "platform/text_codec.h"
 #include "platform/widgets/typed_text_guard.h"
-#include "server/talq_client_api.h"
 #include "viewer/widgets/frm_view.h"
 #include "viewer/widgets/viewer_session.h"
 
@@ -92,9 +91,9 @@ void frmModBndry::cmdOK_Click() {
             return;
         }
         if (ClientAPI == nullptr || !ClientAPI->PutPageDate(ImageKey, date)) {
-            platform::BeepWarning(TalqClientAPI::WithServerReason(
-                "Unable to Update Document Date",
-                ClientAPI != nullptr ? ClientAPI->LastError() : ""));
+            platform::BeepWarning(ClientAPI != nullptr ? ClientAPI->TakeFailureMessage(
+                                                             "Unable to Update Document Date")
+                                                       : "Unable to Update Document Date");
             return;
         }
         LoadedDate = date;

@@ -129,8 +129,7 @@ void frmQScroll::StepProject() {
         Unload();
         return;
     }
-    if (view.docPosition.g_iDocCnt >= 1 && view.docPosition.g_iDocPsn < view.docPosition.g_iDocCnt)
-        ++view.docPosition.g_iDocPsn;
+    view.docPosition.StepPage(true);
     int level = 0;
     std::string next;
     if (!view.TalqAPi->NextKey(current, level, next) || next.empty()) {

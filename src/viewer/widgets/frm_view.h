@@ -164,6 +164,12 @@ class frmView : public QMainWindow, private PrintHost {
     // ---- Project views and neighbours ----
     void ClearProjectViews();
     void LoadProjectViews();
+    // Selects the project by name (szProjectName only when selected); a
+    // selection that failed says why.
+    bool SelectNamedProject(const std::string& name);
+    // The project's first page, once a project is chosen; a project that
+    // has none says so.
+    void ShowFirstPage();
     void BuildFullPositionText(const std::string& docBeginKey, const std::string& docEndKey,
                                std::string& positionText);
 

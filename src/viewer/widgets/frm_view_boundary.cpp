@@ -32,12 +32,9 @@ void frmView::ModifyBoundaryLevel() {
     session.SetDisplayErrorMsgs(false);
     const bool set = session.SetImageBndryLevel(page.szCurrentKey, level);
     const bool lost = !set && session.ReplyLost();
-    std::string error = session.LastError();
-    // The server's reason is in it already; else the connection's.
-    if (!set && error.find('\n') == std::string::npos) {
-        const std::string why = TakeFailureReason();
-        if (!why.empty()) error += "\n" + why;
-    }
+    // Taken before the page read again asks anything more.
+    const std::string error =
+        set || !showing ? "" : session.TakeFailureMessage("Unable to set Boundary Flag");
     session.SetDisplayErrorMsgs(showing);
     if (!set && !lost && showing) platform::BeepWarning(error);
     // Units have moved: the document, its place, the confining unit and the

@@ -193,11 +193,7 @@ std::string frmView::CarryOutMessage(modView::CommandMessage& m, bool ownListFil
         if (m.projectGiven) {
             BlockInput();
             ClearProjectViews();
-            login.szProjectName.clear();
-            if (Session().SelectProject(m.project)) {
-                login.szProjectName = m.project;
-                LoadProjectViews();
-            }
+            if (SelectNamedProject(m.project)) LoadProjectViews();
             UnblockInput();
         }
         if (!Session().IsProjectValid()) mnu_project_Click();

@@ -69,7 +69,7 @@ void frmView::RunQuesterSearch(int mode) {
         query.QuerySrchStr.clear();
         conceptHits.g_QuesterLastKey.clear();
         if (!session.QuesterStartSearch(phrase, settings.QuesterMaxItems, 0)) {
-            ShowFailure(session.LastError(), "Unable to Initiate Search");
+            ShowFailure(session.TakeFailureOrRefusal(), "Unable to Initiate Search");
             return;
         }
         std::unique_ptr<navigation::frmQuesterCancel> progress =
@@ -80,7 +80,7 @@ void frmView::RunQuesterSearch(int mode) {
         progress.reset();
         if (status == 1) return;
         if (status == 2) {
-            ShowFailure(session.LastError(), "Search Failed");
+            ShowFailure(session.TakeFailureOrRefusal(), "Search Failed");
             return;
         }
         if (!offerSpelling || session.QuesterSpellFile().empty()) break;

@@ -9,6 +9,7 @@
 #include <QScrollBar>
 
 #include <cctype>
+#include <utility>
 
 #include "annotations/annotation_rec.h"
 #include "foundation/big_string.h"
@@ -18,7 +19,6 @@
 #include "navigation/widgets/frm_prj_vw.h"
 #include "platform/prompts.h"
 #include "platform/text_codec.h"
-#include "server/request_frame.h"
 #include "server/talq_client_api.h"
 #include "viewer/widgets/frm_view.h"
 
@@ -84,6 +84,16 @@ void frmView::ShowPageArea(bool picture) {
 bool frmView::FailPage(std::string& status, const char* mark) {
     status += mark;
     WriteStatus(status);
+    // Taken before the lock's release asks anything more. A server that
+    // cannot reach its system fails every page alike: that is told once,
+    // until it serves again.
+    ViewerSession& session = Session();
+    if (page.fetchFailed && session.DisplayErrorMsgs()) {
+        const bool database =
+            ViewerSession::ServerWords(session.LastError()).rfind("Database Error", 0) == 0;
+        page.untoldFetchFailure =
+            database ? session.TakeUntoldFailure() : session.TakeFailureReason();
+    }
     ReleasePageLock();
     if (panes.TagPal_Active != 0) UpdateTagPalette("");
     return false;
@@ -92,9 +102,18 @@ bool frmView::FailPage(std::string& status, const char* mark) {
 bool frmView::DisplayImage(const std::string& key) {
     // On a dead link the page's many requests give up within one time-out.
     ViewerSession::Action action(Session());
-    // Only this display's own failures are told at its end.
+    // Only this display's own failures are told.
     Session().TakeUntoldTransportError();
+    page.untoldFetchFailure.clear();
     const bool shown = ShowPage(key);
+    // The place of a page not shown is not known: the next display counts
+    // it afresh, never one step from it.
+    if (!shown) docPosition.g_iDocPsn = 0;
+    const std::string fetch = std::exchange(page.untoldFetchFailure, std::string());
+    if (!fetch.empty() && Session().DisplayErrorMsgs()) {
+        platform::BeepWarning("Unable to Display ImageKey " + key + "\n" + fetch);
+        return shown;
+    }
     // A server out of reach, or one that cannot reach its system, fails the
     // page's requests alike: the marks alone would hide why, and one message
     // says it for all of them.
@@ -105,28 +124,14 @@ bool frmView::DisplayImage(const std::string& key) {
 bool frmView::TellUntoldFailure(const std::string& what) {
     ViewerSession& session = Session();
     if (!session.DisplayErrorMsgs()) return false;
-    const std::string ended = session.TakeUntoldSessionEnd();
-    std::string reason = session.TakeUntoldTransportError();
-    const std::string database = session.TakeUntoldDatabaseError();
-    if (!ended.empty()) reason = ended;
-    if (reason.empty()) reason = database;
+    const std::string reason = session.TakeUntoldFailure();
     if (reason.empty()) return false;
     platform::BeepWarning(what.empty() ? reason : what + "\n" + reason);
     return true;
 }
 
 std::string frmView::TakeFailureReason() {
-    ViewerSession& session = Session();
-    const std::string ended = session.TakeUntoldSessionEnd();
-    std::string reason = session.TakeUntoldTransportError();
-    const std::string database = session.TakeUntoldDatabaseError();
-    if (!ended.empty()) return ended;
-    if (!reason.empty()) return reason;
-    if (!database.empty()) return database;
-    const std::string error = session.LastError();
-    // An end of the session is told once, by the first failure it caused.
-    if (RequestFrame::EndsSession(error)) return "";
-    return TalqClientAPI::ServerReason(error);
+    return Session().TakeFailureReason();
 }
 
 bool frmView::TellSessionEnd() {
@@ -181,7 +186,13 @@ bool frmView::ShowPage(const std::string& key) {
 
     if ((session.SystemFlags() & 0x400) == 0) {
         SetPageLock(key);
-        if (page.g_PageReadOnly != 0) status += " [READ ONLY]";
+        // Read-only only when the server refused the page: a lock that got
+        // no answer is asked for again by the change that needs it.
+        if (page.g_PageReadOnly != 0 && TalqClientAPI::LockRefused(session.LastError())) {
+            status += " [READ ONLY]";
+        } else {
+            page.g_PageReadOnly = 0;
+        }
     }
     const bool infoOk =
         session.GetImagePageInfo(key, replies.g_PageBndryLvl, page.g_Rotation,

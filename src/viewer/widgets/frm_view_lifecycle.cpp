@@ -179,19 +179,11 @@ void frmView::mnu_project_Click() {
 
     ClearProjectViews();
     BlockInput();
-    login.szProjectName.clear();
     const std::string chosen = list->SelectedItem;
-    if (Session().SelectProject(chosen)) login.szProjectName = chosen;
     list.reset();
+    SelectNamedProject(chosen);
     LoadProjectViews();
-    if (Session().IsProjectValid() && project.g_LimitNav == 0) {
-        if (page.szCurrentKey.empty()) {
-            int level = 0;
-            std::string next;
-            if (Session().NextKey("", level, next)) page.szCurrentKey = next;
-        }
-        if (!page.szCurrentKey.empty()) DisplayImage(page.szCurrentKey);
-    }
+    if (Session().IsProjectValid() && project.g_LimitNav == 0) ShowFirstPage();
     UnblockInput();
 }
 

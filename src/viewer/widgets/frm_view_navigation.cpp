@@ -87,6 +87,8 @@ void frmView::NavTBar_Click(int Index) {
             DisplayImage(first);
             return;
         }
+        // A refusal is told here; no first page goes on to the steps below.
+        if (TellFailedRequest("Unable to Obtain Next Image Key")) return;
     }
 
     const std::string current = page.szCurrentKey;
@@ -108,23 +110,23 @@ void frmView::NavTBar_Click(int Index) {
                 refuse();
                 return;
             }
-            if (docPosition.g_iDocCnt > 0 && docPosition.g_iDocPsn > 1) --docPosition.g_iDocPsn;
+            docPosition.StepPage(false);
             level = 0;
         } else if (Index == 1) {
             if (project.g_LimitNav != 0 && !After(docPosition.g_szDocEkey, current)) {
                 refuse();
                 return;
             }
-            if (docPosition.g_iDocCnt > 0 && docPosition.g_iDocPsn < docPosition.g_iDocCnt)
-                ++docPosition.g_iDocPsn;
+            docPosition.StepPage(true);
             level = 0;
         }
         const bool ok = forward ? session.NextKey(current, level, target)
                                 : session.PrevKey(current, level, target);
         if (!ok) {
-            // No page there is a beep; a request that failed says why.
+            // No page there is a beep; a request that failed, or that the
+            // server refused, says why.
             docPosition.g_iDocPsn = positionBefore;
-            if (!TellUntoldFailure(forward ? "Unable to Obtain Next Image Key"
+            if (!TellFailedRequest(forward ? "Unable to Obtain Next Image Key"
                                            : "Unable to Obtain Previous Image Key"))
                 platform::Beep();
             return;
@@ -215,8 +217,7 @@ void frmView::MiscTBar_Click(int Index) {
         }
     } else if (sendable && session.KeyLookupFailed()) {
         // The lookup failed: the page may well be there.
-        if (!TellSessionEnd() && !TellFailedRequest("Unable to Look Up ImageKey " + typed))
-            platform::Beep();
+        if (!TellFailedRequest("Unable to Look Up ImageKey " + typed)) platform::Beep();
     } else if (!TellSessionEnd()) {
         platform::Beep();
         platform::MsgBox(typed + " ImageKey not found.", platform::vbCritical, "Warning");

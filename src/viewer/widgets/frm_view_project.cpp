@@ -73,6 +73,36 @@ void frmView::ClearProjectViews() {
     Session().CleanUpTempFileList();
 }
 
+bool frmView::SelectNamedProject(const std::string& name) {
+    ViewerSession& session = Session();
+    login.szProjectName.clear();
+    if (session.SelectProject(name)) {
+        login.szProjectName = name;
+        return true;
+    }
+    // The session tells its own refusals (no login, no name); one of the
+    // server's, or no answer, is told here with its reason.
+    const std::string what = "Unable to Select Project " + name;
+    if (session.DisplayErrorMsgs() && session.LastError().rfind(what, 0) == 0)
+        platform::BeepWarning(session.TakeFailureMessage(what));
+    return false;
+}
+
+void frmView::ShowFirstPage() {
+    ViewerSession& session = Session();
+    if (page.szCurrentKey.empty()) {
+        int level = 0;
+        std::string first;
+        if (session.NextKey("", level, first)) {
+            page.szCurrentKey = first;
+        } else if (!TellFailedRequest("Unable to Obtain Next Image Key")) {
+            // Never a blank page without a word.
+            WriteStatus("No Pages in Project " + session.ProjectName());
+        }
+    }
+    if (!page.szCurrentKey.empty()) DisplayImage(page.szCurrentKey);
+}
+
 std::int32_t BoundaryLevelAt(const std::string& levels, int position) {
     return platform::RoundToInt(mVBUtil::Val(mVBUtil::GetField("|", levels, position)));
 }

@@ -105,10 +105,8 @@ void frmView::CloseUnreadQuery() {
 }
 
 void frmView::TellPoolUnread() {
-    std::string reason = TakeFailureReason();
-    // A refusal of the session's own ("Tags Are Restricted").
-    if (reason.empty() && Session().LastError().rfind("ERROR", 0) != 0)
-        reason = Session().LastError();
+    // A refusal of the session's own too ("Tags Are Restricted").
+    const std::string reason = Session().TakeFailureOrRefusal();
     platform::BeepWarning(reason.empty() ? std::string(kPoolUnread)
                                          : std::string(kPoolUnread) + "\n" + reason);
 }
@@ -367,18 +365,16 @@ void frmView::SaveQueryToIssue() {
                                                     "," + std::to_string(query.CurrentQuery.Level),
                                                 reply, false);
     if (ok) return;
-    std::string told = reply;
-    if (told.empty()) {
-        // Taken before a read-back asks anything more.
-        const bool lost = Session().ReplyLost();
-        const std::string why = TakeFailureReason();
-        told = lost ? ReadBackLostCollection(name, why) : why;
-        if (lost && told.empty()) return;
-        if (told.empty()) told = Session().LastError();
-    }
+    // Taken before a read-back asks anything more; the server's refusal is
+    // in the reply and the last error alike.
+    const bool lost = reply.empty() && Session().ReplyLost();
+    const std::string why = Session().TakeFailureOrRefusal();
+    const std::string told = lost ? ReadBackLostCollection(name, why) : why;
+    if (lost && told.empty()) return;
     pointer.Restore();
     platform::Beep();
-    platform::MsgBox(told, platform::vbCritical, "Error Saving Query to Issue");
+    platform::MsgBox(told.empty() ? "Error Saving Query to Issue" : told, platform::vbCritical,
+                     "Error Saving Query to Issue");
 }
 
 std::string frmView::ReadBackLostCollection(const std::string& name, const std::string& why) {

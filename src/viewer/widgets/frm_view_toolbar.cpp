@@ -219,10 +219,9 @@ void frmView::RotateStep(int Index) {
         // once more at the next drawing.
         const std::string lost = std::exchange(page.lockLostUntold, std::string());
         if (Session().DisplayErrorMsgs())
-            platform::BeepWarning(
-                lost.empty() ? TalqClientAPI::WithServerReason("Unable to set Rotate Flag",
-                                                               Session().LastError())
-                             : "Unable to set Rotate Flag\n" + lost);
+            platform::BeepWarning(lost.empty()
+                                      ? Session().TakeFailureMessage("Unable to set Rotate Flag")
+                                      : "Unable to set Rotate Flag\n" + lost);
         return;
     }
     if (!ImgObj->RotateImage(right ? 1 : 3)) return;
@@ -248,18 +247,13 @@ bool frmView::StoreRotation(std::int32_t rotation) {
     const bool stored = session.SetImageRotation(page.szCurrentKey, rotation);
     session.SetDisplayErrorMsgs(showing);
     if (stored) return true;
-    std::string message = session.LastError();
-    const std::string transport = session.TakeUntoldTransportError();
-    const std::string database = session.TakeUntoldDatabaseError();
-    // The server's reason is in the message already.
-    if (message.find('\n') == std::string::npos) {
-        const std::string& reason = transport.empty() ? database : transport;
-        if (!reason.empty()) message += "\n" + reason;
-    }
     // Another holds the page after all: it is read-only from now.
-    const std::size_t line = message.find('\n');
-    if (line != std::string::npos &&
-        TalqClientAPI::LockRefused("ERROR: " + message.substr(line + 1))) {
+    const bool refused =
+        TalqClientAPI::LockRefused("ERROR: " + ViewerSession::ServerWords(session.LastError()));
+    // Taken before the lock's release asks anything more.
+    const std::string message =
+        showing ? session.TakeFailureMessage("Unable to set Rotate Flag") : "";
+    if (refused) {
         ReleasePageLock();
         ShowReadOnly(true);
     }

@@ -185,7 +185,7 @@ void PrintDriver::PrintDocumentPages(frmProcess& progress, const std::string& be
         // Short of the end key, no answer ends the range as complete: not
         // even the server's that there is no page after this one.
         if (!Session().NextKey(key, level, next)) {
-            const std::string why = Session().LastError();
+            const std::string why = Session().TakeFailureOrRefusal();
             printRun_.PrintErrText = "Unable to Find the Page after " + key + "\n" +
                                      (why.empty() ? "the server has none before " + endKey : why);
             break;
@@ -256,7 +256,7 @@ bool PrintDriver::BuildPageTagText(const std::string& key, std::int32_t flags, s
     std::string tags;
     // A page asked for with its tags never goes out without them.
     if (printing::WantsTags(flags, project.g_RestrictTags) && !Session().ReadImageTags(key, tags)) {
-        printRun_.PrintErrText = "Unable to Get Image Tags " + key;
+        printRun_.PrintErrText = Session().TakeFailureMessage("Unable to Get Image Tags " + key);
         return false;
     }
     text = printing::PageMessageText(flags, printRun_.request.g_szPrintMsg, project.g_RestrictTags,
@@ -269,7 +269,7 @@ void PrintDriver::PrintThisImageBatch(const std::string& key, std::int32_t flags
     std::int32_t level = 0, rotation = 0, mark = 0;
     std::string info, native;
     if (!Session().GetImagePageInfo(key, level, rotation, mark, info, native)) {
-        printRun_.PrintErrText = "Unable to Get Image Info " + key;
+        printRun_.PrintErrText = Session().TakeFailureMessage("Unable to Get Image Info " + key);
         return;
     }
     std::string message;
@@ -298,7 +298,7 @@ void PrintDriver::PrintImageLocal(const std::string& key, std::int32_t flags, bo
     std::string info, native;
     // Without the page's mark its redactions cannot be honoured.
     if (!Session().GetImagePageInfo(key, level, rotation, mark, info, native)) {
-        err = "Unable to Get Image Info " + key;
+        err = Session().TakeFailureMessage("Unable to Get Image Info " + key);
         return;
     }
     std::string bytes;
@@ -310,7 +310,7 @@ void PrintDriver::PrintImageLocal(const std::string& key, std::int32_t flags, bo
     }
     if (bytes.empty()) bytes = Session().GetImage(key, 0).bytes;
     if (bytes.empty()) {
-        err = "Unable to Get Image " + key;
+        err = Session().TakeFailureMessage("Unable to Get Image " + key);
         return;
     }
     // The page opens from the bytes as they came: no copy of it on disk.
@@ -329,7 +329,7 @@ void PrintDriver::PrintImageLocal(const std::string& key, std::int32_t flags, bo
     AnnotationTexts lists;
     if (!Session().GetAllAnnotations(key, lists)) {
         image.FreeImage();
-        err = "Unable to Get Annotations " + key;
+        err = Session().TakeFailureMessage("Unable to Get Annotations " + key);
         return;
     }
     PageAnnotationLists parsed;

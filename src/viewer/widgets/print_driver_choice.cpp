@@ -13,7 +13,6 @@
 #include "platform/settings_store.h"
 #include "platform/text_codec.h"
 #include "printing/widgets/frm_prt_optn.h"
-#include "server/talq_client_api.h"
 #include "viewer/widgets/boundary_levels.h"
 #include "viewer/widgets/print_driver.h"
 
@@ -68,12 +67,8 @@ bool PrintDriver::AskRangeKey(const char* prompt, std::string& key) {
             }
         } else if (session.KeyLookupFailed()) {
             // The lookup failed: the page may well be there.
-            std::string why = session.TakeUntoldTransportError();
-            if (why.empty()) why = session.TakeUntoldDatabaseError();
-            if (why.empty()) why = TalqClientAPI::ServerReason(session.LastError());
-            platform::MsgBox(
-                "Unable to Look Up ImageKey " + answer + (why.empty() ? "" : "\n" + why),
-                platform::vbCritical, "Warning");
+            platform::MsgBox(session.TakeFailureMessage("Unable to Look Up ImageKey " + answer),
+                             platform::vbCritical, "Warning");
         } else {
             platform::MsgBox("Invalid Image Key", platform::vbCritical, "Warning");
         }
@@ -85,7 +80,7 @@ bool PrintDriver::AskRangeKey(const char* prompt, std::string& key) {
 bool PrintDriver::RangeNotFound(const std::string& key) {
     platform::Beep();
     printRun_.PrintErrText = "Error Determining Beg/End Key for " + key;
-    if (const std::string why = Session().LastError(); !why.empty())
+    if (const std::string why = Session().TakeFailureOrRefusal(); !why.empty())
         printRun_.PrintErrText += "\n" + why;
     return false;
 }

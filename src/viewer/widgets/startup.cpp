@@ -66,11 +66,7 @@ void CarryOutCommandLine(viewer::frmView& window, const std::string& commandLine
         if (!session.IsUserValid()) window.mnuLogin_Click();
         if (session.IsUserValid()) {
             window.BlockInput();
-            window.login.szProjectName.clear();
-            if (session.SelectProject(v.project)) {
-                window.login.szProjectName = v.project;
-                window.LoadProjectViews();
-            }
+            if (window.SelectNamedProject(v.project)) window.LoadProjectViews();
             window.UnblockInput();
         }
     }

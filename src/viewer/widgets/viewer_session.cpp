@@ -1,6 +1,7 @@
 #include "viewer/widgets/talq_viewer_session.h"
 
 #include "printing/batch_print_header.h"
+#include "server/request_frame.h"
 #include "server/talq_client_api.h"
 #include "server/widgets/login_procedure.h"
 
@@ -178,6 +179,40 @@ std::string ViewerSession::TakeUntoldTransportError() {
 std::string ViewerSession::TakeUntoldSessionEnd() {
     if (!api_) return {};
     return api_->TakeUntoldSessionEnd();
+}
+std::string ViewerSession::TakeUntoldFailure() {
+    // All are taken: what one failure caused is told with it or not at all.
+    const std::string ended = TakeUntoldSessionEnd();
+    const std::string transport = TakeUntoldTransportError();
+    const std::string database = TakeUntoldDatabaseError();
+    if (!ended.empty()) return ended;
+    return transport.empty() ? database : transport;
+}
+std::string ViewerSession::TakeFailureReason() {
+    const std::string untold = TakeUntoldFailure();
+    return untold.empty() ? ServerWords(LastError()) : untold;
+}
+std::string ViewerSession::TakeFailureOrRefusal() {
+    const std::string reason = TakeFailureReason();
+    if (!reason.empty()) return reason;
+    const std::string error = LastError();
+    if (error.rfind("ERROR", 0) == 0 || error.find('\n') != std::string::npos) return "";
+    return error;
+}
+std::string ViewerSession::TakeFailureMessage(const std::string& what) {
+    const std::string reason = TakeFailureReason();
+    return reason.empty() || reason == what ? what : what + "\n" + reason;
+}
+std::string ViewerSession::ServerWords(const std::string& error) {
+    std::string words;
+    if (error.rfind("ERROR", 0) == 0) {
+        words = TalqClientAPI::ServerReason(error);
+    } else if (const std::size_t line = error.find('\n'); line != std::string::npos) {
+        words = error.substr(line + 1);
+    }
+    // An end of the session is told once, by the first failure it caused.
+    if (!words.empty() && RequestFrame::EndsSession("ERROR: " + words)) return "";
+    return words;
 }
 bool ViewerSession::ReconnectIfClosed() {
     return !api_ || api_->ReconnectIfClosed();

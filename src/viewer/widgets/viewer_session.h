@@ -112,6 +112,22 @@ class ViewerSession : public navigation::QueryApi,
     std::string TakeUntoldTransportError() override;
     // Why the server ended the session, once; "" when told or none.
     virtual std::string TakeUntoldSessionEnd();
+    // ---- Why an action failed, composed here for every window ----
+    // Each is taken, so that no later action tells it again: the end of the
+    // session not yet told, else the connection's reason, else a database
+    // error not yet told; "" when none.
+    std::string TakeUntoldFailure();
+    // That, else the server's words in the last error; "" when the failure
+    // came of an end of the session told already, or had no reason.
+    std::string TakeFailureReason();
+    // That, else the session's own refusal in the last error, which no
+    // server sent ("Unable to Send Data Request").
+    std::string TakeFailureOrRefusal() override;
+    // What failed, with TakeFailureReason on a line of its own.
+    std::string TakeFailureMessage(const std::string& what);
+    // The server's words in a failure text, "ERROR: why" or a text over
+    // them on a line of their own; "" when there are none.
+    static std::string ServerWords(const std::string& error);
     // A connection the server closed while idle is made again now; false
     // when it could not be.
     virtual bool ReconnectIfClosed();

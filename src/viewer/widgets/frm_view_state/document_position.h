@@ -18,6 +18,14 @@ struct DocumentPosition {
     // The confining unit's first and last key (elsewhere: NavLimitBegKey, NavLimitEndKey).
     std::string g_sz3rdBkey, g_sz3rdEkey;
 
+    // One page on: a known place moves within the document; an unknown one
+    // (0, as after a page that was not shown) is counted by the display.
+    void StepPage(bool forward) {
+        if (g_iDocCnt <= 0 || g_iDocPsn <= 0) return;
+        if (forward && g_iDocPsn < g_iDocCnt) ++g_iDocPsn;
+        if (!forward && g_iDocPsn > 1) --g_iDocPsn;
+    }
+
     // Forgets the document, the place in it and the confining unit, to be
     // worked out again; the level stays.
     void ForgetBounds() {

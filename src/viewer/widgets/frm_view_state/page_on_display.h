@@ -31,6 +31,8 @@ struct PageOnDisplay {
     // What the page is made of did not come from the server: a click on the
     // page asks for it again.
     bool fetchFailed = false;
+    // Why it did not come, until the display tells it.
+    std::string untoldFetchFailure;
     bool g_NativeBlocked = false;
     std::string g_szWordList;
     TalqClientAPI_Header::WordBoxes g_WordBoxes;  // g_szWordList's boxes, read once per page
