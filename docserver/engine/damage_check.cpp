@@ -68,26 +68,9 @@ FileCheck RunChecks(sqlite3* db, Clock::time_point deadline) {
     return check;
 }
 
-std::string JournalMode(sqlite3* db) {
-    sqlite3_stmt* stmt = nullptr;
-    std::string mode;
-    if (sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &stmt, nullptr) == SQLITE_OK &&
-        sqlite3_step(stmt) == SQLITE_ROW)
-        if (const unsigned char* text = sqlite3_column_text(stmt, 0); text != nullptr)
-            mode = reinterpret_cast<const char*>(text);
-    sqlite3_finalize(stmt);
-    return mode;
-}
-
 // Moves whenever another connection committed; -1 when it cannot be read.
 std::int64_t DataVersion(sqlite3* db) {
-    sqlite3_stmt* stmt = nullptr;
-    std::int64_t version = -1;
-    if (sqlite3_prepare_v2(db, "PRAGMA data_version", -1, &stmt, nullptr) == SQLITE_OK &&
-        sqlite3_step(stmt) == SQLITE_ROW)
-        version = sqlite3_column_int64(stmt, 0);
-    sqlite3_finalize(stmt);
-    return version;
+    return PragmaNumber(db, "PRAGMA data_version");
 }
 
 // Opens the file with no lock taken and no journal looked at.
@@ -159,7 +142,7 @@ FileCheck CheckWholeFile(const std::string& path, const char* vfs,
     }
     sqlite3_busy_timeout(locked, kSaveWaitMs);
     // In WAL mode no reader holds off a writer.
-    const FileCheck check = JournalMode(locked) == "wal"
+    const FileCheck check = PragmaText(locked, "PRAGMA journal_mode") == "wal"
                                 ? RunChecks(locked, deadline)
                                 : CheckUnlocked(path, vfs, locked, deadline);
     sqlite3_close(locked);

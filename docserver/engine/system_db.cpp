@@ -138,25 +138,11 @@ bool HeaderSaysWal(const std::string& path) {
 // The connection's journal mode, read from the database; "" when it could
 // not be read.
 std::string JournalMode(sqlite3* db, const char* pragma = "PRAGMA journal_mode") {
-    sqlite3_stmt* stmt = nullptr;
-    std::string mode;
-    if (sqlite3_prepare_v2(db, pragma, -1, &stmt, nullptr) == SQLITE_OK &&
-        sqlite3_step(stmt) == SQLITE_ROW) {
-        if (const unsigned char* text = sqlite3_column_text(stmt, 0); text != nullptr)
-            mode = reinterpret_cast<const char*>(text);
-    }
-    sqlite3_finalize(stmt);
-    return mode;
+    return PragmaText(db, pragma);
 }
 
 std::int64_t PageCount(sqlite3* db) {
-    sqlite3_stmt* stmt = nullptr;
-    std::int64_t count = -1;
-    if (sqlite3_prepare_v2(db, "PRAGMA page_count", -1, &stmt, nullptr) == SQLITE_OK &&
-        sqlite3_step(stmt) == SQLITE_ROW)
-        count = sqlite3_column_int64(stmt, 0);
-    sqlite3_finalize(stmt);
-    return count;
+    return PragmaNumber(db, "PRAGMA page_count");
 }
 
 // Whether a program has the system open in WAL with its index in shared
@@ -842,6 +828,28 @@ bool HoldsNoSystem(const Statement& failed) {
 
 bool NotADatabase(const Statement& failed) {
     return failed.Error() == sqlite3_errstr(SQLITE_NOTADB);
+}
+
+std::string PragmaText(sqlite3* db, const char* pragma) {
+    sqlite3_stmt* stmt = nullptr;
+    std::string text;
+    if (sqlite3_prepare_v2(db, pragma, -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW) {
+        if (const unsigned char* value = sqlite3_column_text(stmt, 0); value != nullptr)
+            text = reinterpret_cast<const char*>(value);
+    }
+    sqlite3_finalize(stmt);
+    return text;
+}
+
+std::int64_t PragmaNumber(sqlite3* db, const char* pragma) {
+    sqlite3_stmt* stmt = nullptr;
+    std::int64_t number = -1;
+    if (sqlite3_prepare_v2(db, pragma, -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW)
+        number = sqlite3_column_int64(stmt, 0);
+    sqlite3_finalize(stmt);
+    return number;
 }
 
 const char* SchemaSql() {

@@ -265,6 +265,10 @@ inline constexpr const char* kNotADatabase =
     "system.db is not a database (damaged, or another kind of file)";
 
 // The schema of a new system directory.
+// The first value a pragma answers: "" or -1 when it cannot be read.
+std::string PragmaText(sqlite3* db, const char* pragma);
+std::int64_t PragmaNumber(sqlite3* db, const char* pragma);
+
 const char* SchemaSql();
 
 }  // namespace docserver
