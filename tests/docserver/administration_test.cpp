@@ -2,8 +2,8 @@
 // is checked or told: a key range is bounded by keys of the project, a user
 // removed takes its rights along, and a damaged file is neither opened nor
 // served once SQLite finds it so.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -31,6 +31,9 @@ using docserver::ConnectionState;
 bool Holds(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
+
+// Breaks the named index of the file at dbPath (below).
+void Damage(const std::string& dbPath, const std::string& name);
 
 class Administration : public ::testing::Test {
   protected:
@@ -64,6 +67,26 @@ class Administration : public ::testing::Test {
         return CommandEngine::Open(sys_, error, true);
     }
 
+    // The system opened sound, then damaged under the open engine (which
+    // reads the file afresh at its next connection), and ADMIN logged in.
+    std::unique_ptr<CommandEngine> DamagedWhileServing(ConnectionState& state) {
+        std::string error;
+        auto engine = Open(error);
+        if (!engine) {
+            ADD_FAILURE() << error;
+            return nullptr;
+        }
+        engine->Db().ReleaseThreadConnection();
+        Damage(sys_ + "/system.db", "sqlite_autoindex_pages_2");
+        const std::string login =
+            engine->Execute(state, "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1");
+        if (login.substr(0, 1) != "1") {
+            ADD_FAILURE() << login;
+            return nullptr;
+        }
+        return engine;
+    }
+
     // ANN's range, written by sql past the triggers, refused by the server
     // at each command with the reason.
     void ExpectRangeRefusedByServer(const std::string& sql, const std::string& refused,
@@ -86,9 +109,8 @@ class Administration : public ::testing::Test {
 TEST_F(Administration, AKeyRangeBoundThatIsNoKeyOfTheProjectIsRefusedNeverWidened) {
     ASSERT_EQ(Shell("INSERT INTO users(user_id, password) VALUES ('ANN', 'pw')"), "");
     // K00010 typed a zero short compares above every key of the project.
-    for (const char* sql :
-         {"INSERT INTO user_projects VALUES ('ANN', 1, 16, 'K00001', 'K0010')",
-          "INSERT INTO user_projects VALUES ('ANN', 1, 16, 'K0001', '')"}) {
+    for (const char* sql : {"INSERT INTO user_projects VALUES ('ANN', 1, 16, 'K00001', 'K0010')",
+                            "INSERT INTO user_projects VALUES ('ANN', 1, 16, 'K0001', '')"}) {
         EXPECT_TRUE(Holds(Shell(sql), "must each be '' or the key of a page")) << sql;
     }
     ASSERT_EQ(Shell("INSERT INTO user_projects VALUES ('ANN', 1, 16, 'K00001', 'K00010')"), "");
@@ -96,12 +118,12 @@ TEST_F(Administration, AKeyRangeBoundThatIsNoKeyOfTheProjectIsRefusedNeverWidene
                       "must each be '' or the key of a page"));
 
     // A row written before the guard existed is refused by the server.
-    ExpectRangeRefusedByServer("DROP TRIGGER user_projects_range_changed;"
-                               "UPDATE user_projects SET last_key = 'K0010' WHERE user_id = 'ANN'",
-                               "ERROR: Invalid Key Range: K0010 is no key of the project",
-                               {"TALQGetProjectInfo,ANN,pw,Demo Project",
-                                "TALQFindKey,ANN,pw,Demo Project,K00030",
-                                "TALQNextKey,ANN,pw,Demo Project,K00010,0"});
+    ExpectRangeRefusedByServer(
+        "DROP TRIGGER user_projects_range_changed;"
+        "UPDATE user_projects SET last_key = 'K0010' WHERE user_id = 'ANN'",
+        "ERROR: Invalid Key Range: K0010 is no key of the project",
+        {"TALQGetProjectInfo,ANN,pw,Demo Project", "TALQFindKey,ANN,pw,Demo Project,K00030",
+         "TALQNextKey,ANN,pw,Demo Project,K00010,0"});
 }
 
 // Swapped bounds reach no page: the reviewer would get an empty project
@@ -173,9 +195,9 @@ TEST_F(Administration, RemovingAUserFindsItsRowsByIndex) {
         std::string statement = trigger.substr(at, trigger.find(';', at) - at);
         statement.replace(statement.find("OLD.user_id"), 11, "'ANN'");
         sqlite3_stmt* plan = nullptr;
-        ASSERT_EQ(sqlite3_prepare_v2(db, ("EXPLAIN QUERY PLAN " + statement).c_str(), -1, &plan,
-                                     nullptr),
-                  SQLITE_OK)
+        ASSERT_EQ(
+            sqlite3_prepare_v2(db, ("EXPLAIN QUERY PLAN " + statement).c_str(), -1, &plan, nullptr),
+            SQLITE_OK)
             << statement;
         while (sqlite3_step(plan) == SQLITE_ROW) {
             const std::string detail = reinterpret_cast<const char*>(sqlite3_column_text(plan, 3));
@@ -195,21 +217,25 @@ TEST_F(Administration, AProjectWrittenByHandIntoASystemMadeByInitOpens) {
     auto page = [](int seq, int level) {
         const std::string key = "CAS000000" + std::to_string(seq);
         return "SELECT project_id, " + std::to_string(seq) + ", '" + key + "', " +
-               std::to_string(level) + ", 'images/" + key + ".tif' FROM projects WHERE name = 'CASES'";
+               std::to_string(level) + ", 'images/" + key +
+               ".tif' FROM projects WHERE name = 'CASES'";
     };
-    ASSERT_EQ(Shell("INSERT INTO projects(name, description) VALUES ('CASES', 'Case files');"
-                    "INSERT INTO boundary_levels(project_id, position, level, description)"
-                    " SELECT project_id, 1, 1, 'Document' FROM projects WHERE name = 'CASES'"
-                    " UNION ALL SELECT project_id, 2, 2, 'Folder' FROM projects WHERE name = 'CASES';"
-                    "INSERT INTO pages(project_id, seq, image_key, bndry_level, image_file) " +
-                    page(1, 2) + " UNION ALL " + page(2, 0) + " UNION ALL " + page(3, 1) + ";"
-                    "INSERT INTO user_projects(user_id, project_id, security)"
-                    " SELECT 'ADMIN', project_id, 255 FROM projects WHERE name = 'CASES';"),
-              "");
+    ASSERT_EQ(
+        Shell("INSERT INTO projects(name, description) VALUES ('CASES', 'Case files');"
+              "INSERT INTO boundary_levels(project_id, position, level, description)"
+              " SELECT project_id, 1, 1, 'Document' FROM projects WHERE name = 'CASES'"
+              " UNION ALL SELECT project_id, 2, 2, 'Folder' FROM projects WHERE name = 'CASES';"
+              "INSERT INTO pages(project_id, seq, image_key, bndry_level, image_file) " +
+              page(1, 2) + " UNION ALL " + page(2, 0) + " UNION ALL " + page(3, 1) +
+              ";"
+              "INSERT INTO user_projects(user_id, project_id, security)"
+              " SELECT 'ADMIN', project_id, 255 FROM projects WHERE name = 'CASES';"),
+        "");
     auto engine = Open(error);
     ASSERT_TRUE(engine) << error;
     ConnectionState state;
-    ASSERT_EQ(engine->Execute(state, "TALQRequiredLogin,ADMIN,ADMIN,,DOM,1,8.6,1").substr(0, 1), "1");
+    ASSERT_EQ(engine->Execute(state, "TALQRequiredLogin,ADMIN,ADMIN,,DOM,1,8.6,1").substr(0, 1),
+              "1");
     EXPECT_EQ(engine->Execute(state, "TALQGetProjectInfo,ADMIN,ADMIN,CASES").rfind("2", 0), 0u);
     EXPECT_EQ(engine->Execute(state, "TALQFindKey,ADMIN,ADMIN,CASES,CAS0000003"), "4,CAS0000003");
     EXPECT_EQ(engine->Execute(state, "TALQNextKey,ADMIN,ADMIN,CASES,CAS0000001,1"), "CAS0000003");
@@ -220,8 +246,9 @@ void Damage(const std::string& dbPath, const std::string& name) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(dbPath.c_str(), &db), SQLITE_OK);
     sqlite3_stmt* s = nullptr;
-    sqlite3_prepare_v2(db, "SELECT rootpage, (SELECT page_size FROM pragma_page_size) "
-                           "FROM sqlite_master WHERE name = ?",
+    sqlite3_prepare_v2(db,
+                       "SELECT rootpage, (SELECT page_size FROM pragma_page_size) "
+                       "FROM sqlite_master WHERE name = ?",
                        -1, &s, nullptr);
     sqlite3_bind_text(s, 1, name.c_str(), -1, SQLITE_TRANSIENT);
     ASSERT_EQ(sqlite3_step(s), SQLITE_ROW) << name;
@@ -359,26 +386,22 @@ TEST_F(Administration, ADamagedSystemDbIsRefusedAtOpenWithWhatToDo) {
 TEST_F(Administration, AnIndexMissingRowsOfItsTableIsDamageFoundAtOpen) {
     // As a file copied over a running system may leave it: sound b-trees,
     // an index that no longer holds every row.
-    ASSERT_EQ(Shell("PRAGMA writable_schema = ON;"
-                    "UPDATE sqlite_master SET sql = 'CREATE INDEX pages_by_level ON pages(project_id,"
-                    " bndry_level, seq) WHERE seq < 10' WHERE name = 'pages_by_level';"),
-              "");
+    ASSERT_EQ(
+        Shell("PRAGMA writable_schema = ON;"
+              "UPDATE sqlite_master SET sql = 'CREATE INDEX pages_by_level ON pages(project_id,"
+              " bndry_level, seq) WHERE seq < 10' WHERE name = 'pages_by_level';"),
+        "");
     std::string error;
     EXPECT_FALSE(Open(error));
     EXPECT_TRUE(Holds(error, "system.db is damaged (")) << error;
 }
 
 TEST_F(Administration, DamageFoundWhileServingStopsEverySaveAndSaysSo) {
-    std::string error;
-    auto engine = Open(error);
-    ASSERT_TRUE(engine) << error;
-    // Its next connection reads the file as it is now.
-    engine->Db().ReleaseThreadConnection();
-    Damage(sys_ + "/system.db", "sqlite_autoindex_pages_2");
     ConnectionState state;
-    ASSERT_EQ(engine->Execute(state, "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1").substr(0, 1),
-              "1");
-    const std::string found = engine->Execute(state, "TALQFindKey,ADMIN,SECRET,Demo Project,K00007");
+    auto engine = DamagedWhileServing(state);
+    ASSERT_TRUE(engine);
+    const std::string found =
+        engine->Execute(state, "TALQFindKey,ADMIN,SECRET,Demo Project,K00007");
     EXPECT_EQ(found.rfind("ERROR", 0), 0u) << found;
     const std::string save = engine->Execute(state, "TALQAddTag,ADMIN,SECRET,Demo Project,Fresh");
     EXPECT_TRUE(Holds(save, docserver::kSystemDamaged)) << save;
@@ -387,14 +410,9 @@ TEST_F(Administration, DamageFoundWhileServingStopsEverySaveAndSaysSo) {
 }
 
 TEST_F(Administration, AProcessThatFoundItsFileDamagedWritesNothingIntoItAtItsStop) {
-    std::string error;
-    auto engine = Open(error);
-    ASSERT_TRUE(engine) << error;
-    engine->Db().ReleaseThreadConnection();
-    Damage(sys_ + "/system.db", "sqlite_autoindex_pages_2");
     ConnectionState state;
-    ASSERT_EQ(engine->Execute(state, "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1").substr(0, 1),
-              "1");
+    auto engine = DamagedWhileServing(state);
+    ASSERT_TRUE(engine);
     // Stored in the log, not yet in the file.
     ASSERT_EQ(
         engine->Execute(state, "TALQAddTag,ADMIN,SECRET,Demo Project,Logged").rfind("ERROR", 0),
@@ -419,8 +437,9 @@ TEST_F(Administration, AFailedLoginIsLoggedAsRefusedAndARefusalWithItsReason) {
     }
     server->Stop(SIGTERM);
     const std::string log = testsupport::ReadFile(errors);
-    EXPECT_TRUE(Holds(log, "TALQRequiredLogin,ADMIN -> 1 bytes (login refused: unknown user, "
-                           "wrong password or user disabled)"))
+    EXPECT_TRUE(Holds(log,
+                      "TALQRequiredLogin,ADMIN -> 1 bytes (login refused: unknown user, "
+                      "wrong password or user disabled)"))
         << log;
     EXPECT_TRUE(Holds(log, "(ERROR: Invalid Project Nowhere)")) << log;
 }
