@@ -46,7 +46,7 @@ std::string CopyFile(const std::string& from, const std::string& to, const struc
         ::close(in);
         return error;
     }
-    std::vector<char> buffer(1 << 20);
+    thread_local std::vector<char> buffer(1 << 20);
     std::uint64_t copied = 0;
     std::string error;
     while (error.empty()) {

@@ -129,16 +129,21 @@ std::string CheckCount(const std::string& folder, const std::vector<std::string>
            std::to_string(found.files) + " of " + std::to_string(found.bytes);
 }
 
-// The copy's folder takes the rights of the folder copied, then everything
-// of it goes to the disk before the folder takes its name.
-std::string Finish(const std::string& original, const std::string& copy) {
+// The copy takes the owner (where this user may give it) and rights of
+// the original: a backup made as root is restored for the server's user.
+std::string CopyOwnerAndRights(const std::string& original, const std::string& copy) {
     struct stat info {};
     if (::stat(original.c_str(), &info) != 0 || ::chmod(copy.c_str(), info.st_mode & 07777) != 0)
         return std::string("copying the rights of ") + original + ": " + std::strerror(errno);
-    if (::chown(copy.c_str(), info.st_uid, info.st_gid) != 0 && errno != EPERM) {
+    if (::chown(copy.c_str(), info.st_uid, info.st_gid) != 0 && errno != EPERM)
         return std::string("copying the owner of ") + original + ": " + std::strerror(errno);
-    }
-    return SyncFileSystem(copy);
+    return "";
+}
+
+// Everything of the copy goes to the disk before its folder takes its name.
+std::string Finish(const std::string& original, const std::string& copy) {
+    const std::string error = CopyOwnerAndRights(original, copy);
+    return error.empty() ? SyncFileSystem(copy) : error;
 }
 
 // The folder the work was made in goes; the outcome says so.
@@ -198,10 +203,14 @@ BackupOutcome BackUpSystem(const std::string& systemDir, const std::string& root
     const std::string nothing = "nothing was kept in " + root;
     std::string error = CopyDatabase(system.string() + "/system.db", temporary + "/system.db");
     if (error.empty()) error = CheckDatabase(temporary + "/system.db", true);
+    if (error.empty())
+        error = CopyOwnerAndRights(system / "system.db", temporary + "/system.db");
     CopyTally tally;
     std::vector<std::string> copied;
     for (const char* name : kKeptFolders) {
-        if (!error.empty() || ::access((system / name).c_str(), F_OK) != 0) continue;
+        struct stat info {};
+        if (!error.empty() || (::lstat((system / name).c_str(), &info) != 0 && errno == ENOENT))
+            continue;
         error = CopyEntry(system / name, temporary + "/" + name, name, tally);
         copied.push_back(name);
     }
@@ -249,12 +258,12 @@ BackupOutcome RestoreSystem(const std::string& backup, const std::string& system
     std::vector<std::string> copied;
     std::string error;
     std::error_code listed;
-    for (const fs::directory_entry& entry : fs::directory_iterator(source, listed)) {
-        const std::string name = entry.path().filename();
+    for (fs::directory_iterator entry(source, listed), end; !listed && error.empty() && entry != end;
+         entry.increment(listed)) {
+        const std::string name = entry->path().filename();
         if (name == "system.db-shm" || name == "cache") continue;
-        error = CopyEntry(entry.path(), temporary + "/" + name, name, tally);
+        error = CopyEntry(entry->path(), temporary + "/" + name, name, tally);
         copied.push_back(name);
-        if (!error.empty()) break;
     }
     if (error.empty() && listed) error = "reading " + backup + ": " + listed.message();
     // Counted before the check, whose open folds a log copied with it in.

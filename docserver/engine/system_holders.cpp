@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
+#include <filesystem>
 #include <fstream>
 #include <tuple>
 #include <utility>
@@ -14,6 +16,7 @@
 namespace docserver {
 namespace {
 
+namespace fs = std::filesystem;
 using FileId = std::pair<dev_t, ino_t>;
 
 std::string ProgramName(const std::string& pid) {
@@ -29,9 +32,15 @@ bool HoldsOneOf(const std::string& pid, const std::vector<FileId>& files) {
     if (dir == nullptr) return false;  // not ours to look into, or gone
     bool holds = false;
     while (const dirent* entry = ::readdir(dir)) {
+        const std::string fd = fds + "/" + entry->d_name;
+        char target[PATH_MAX] = {};
+        const ssize_t n = ::readlink(fd.c_str(), target, sizeof target - 1);
+        // Only a file of such a name is looked at: a look at another on a
+        // network file system that no longer answers would wait for good.
+        const std::string name = n > 0 ? fs::path(std::string(target, n)).filename().string() : "";
+        if (!name.starts_with("system.db")) continue;
         struct stat info {};
-        if (entry->d_name[0] == '.' || ::stat((fds + "/" + entry->d_name).c_str(), &info) != 0)
-            continue;
+        if (::stat(fd.c_str(), &info) != 0) continue;
         holds = holds || std::ranges::find(files, FileId{info.st_dev, info.st_ino}) != files.end();
     }
     ::closedir(dir);
