@@ -45,8 +45,11 @@ bool Inside(const fs::path& path, const fs::path& folder) {
 
 fs::path Absolute(const std::string& path) {
     std::error_code error;
-    const fs::path resolved = fs::weakly_canonical(path, error);
-    return error ? fs::absolute(path) : resolved;
+    const fs::path absolute = fs::absolute(path).lexically_normal();
+    fs::path resolved = fs::weakly_canonical(absolute, error);
+    if (error) resolved = absolute;
+    // "sys/", not yet there, is the folder sys.
+    return resolved.has_filename() ? resolved : resolved.parent_path();
 }
 
 std::string SqliteWhy(sqlite3* db) {
@@ -181,8 +184,10 @@ std::string Holders(const std::string& systemDir) {
 
 }  // namespace
 
-BackupOutcome BackUpSystem(const std::string& systemDir, const std::string& root,
+BackupOutcome BackUpSystem(const std::string& systemDir, const std::string& given,
                            std::time_t now) {
+    std::string root = given;
+    while (root.size() > 1 && root.ends_with('/')) root.pop_back();
     if (!IsFile(systemDir + "/system.db"))
         return Refused("--backup", systemDir, "give a system's folder, one holding system.db");
     const fs::path system = Absolute(systemDir);
