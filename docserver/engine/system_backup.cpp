@@ -150,9 +150,7 @@ std::string Finish(const std::string& original, const std::string& copy) {
 }
 
 // The folder the work was made in goes; the outcome says so.
-BackupOutcome Discard(const std::string& temporary, const std::string& what,
-                      const std::string& error, const std::string& kept) {
-    std::string text = what + " failed " + error + "; " + kept;
+BackupOutcome Discard(const std::string& temporary, std::string text) {
     if (const std::string why = RemoveTree(temporary); !why.empty())
         text += "; its unfinished copy is left in " + temporary + ": delete it (" + why + ")";
     return Failed(text);
@@ -176,10 +174,10 @@ std::string JoinedPrograms(const std::vector<std::string>& programs) {
 std::string Holders(const std::string& systemDir) {
     const std::vector<std::string> programs = ProgramsHoldingSystem(systemDir);
     if (programs.empty()) return "";
-    return "refused: " + JoinedPrograms(programs) + (programs.size() > 1 ? " have " : " has ") +
-           systemDir +
+    return "restore refused: " + JoinedPrograms(programs) +
+           (programs.size() > 1 ? " have " : " has ") + systemDir +
            " open: stop it, and every program that has this system open on other machines, "
-           "then restore again";
+           "then restore again; nothing was changed";
 }
 
 }  // namespace
@@ -223,9 +221,9 @@ BackupOutcome BackUpSystem(const std::string& systemDir, const std::string& give
     if (error.empty()) error = Finish(system, temporary);
     std::string placed;
     if (error.empty()) error = PlaceUnderFreeName(temporary, root + "/" + dated, placed);
-    if (!error.empty()) return Discard(temporary, "backup", error, nothing);
+    if (!error.empty()) return Discard(temporary, "backup failed " + error + "; " + nothing);
     if (error = SyncFolder(root); !error.empty())
-        return Discard(placed, "backup", error, nothing);
+        return Discard(placed, "backup failed " + error + "; " + nothing);
     return {BackupOutcome::Kind::kDone, "", "",
             "backup " + placed + " made: system.db checked sound, " +
                 std::to_string(tally.files) + " files of " + std::to_string(tally.bytes) +
@@ -249,7 +247,7 @@ BackupOutcome RestoreSystem(const std::string& backup, const std::string& system
         return Refused("--to", systemDir, "give a folder neither inside the backup nor holding it");
     if (replacing) {
         if (const std::string held = Holders(target); !held.empty())
-            return Failed(held + "; nothing was changed");
+            return Failed(held);
     }
     std::string temporary;
     const std::string pattern =
@@ -275,17 +273,21 @@ BackupOutcome RestoreSystem(const std::string& backup, const std::string& system
     if (error.empty()) error = CheckCount(temporary, copied, tally);
     if (error.empty()) error = CheckDatabase(temporary + "/system.db", false);
     if (error.empty()) error = Finish(source, temporary);
+    if (!error.empty()) return Discard(temporary, "restore failed " + error + "; " + unchanged);
     // Asked again: a program may have started while the copy was made.
-    if (error.empty() && replacing) error = Holders(target);
+    if (const std::string held = replacing ? Holders(target) : ""; !held.empty())
+        return Discard(temporary, held);
     std::string aside;
-    if (error.empty() && replacing)
+    if (replacing)
         error = PlaceUnderFreeName(target, target.string() + ".old-" + DatedName(now), aside);
-    if (!error.empty()) return Discard(temporary, "restore", error, unchanged);
+    if (!error.empty()) return Discard(temporary, "restore failed " + error + "; " + unchanged);
     if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        error = "putting the copy in place: " + std::string(std::strerror(errno));
+        error = "restore failed putting the copy in place: " + std::string(std::strerror(errno));
         const bool back = aside.empty() || ::rename(aside.c_str(), target.c_str()) == 0;
-        return Discard(temporary, "restore", error,
-                       back ? unchanged : "the system it replaced is in " + aside);
+        return Discard(temporary, error + "; " +
+                                      (back ? unchanged
+                                            : "the system it replaced is in " + aside +
+                                                  ": move it back to " + target.string()));
     }
     if (error = SyncFolder(target.parent_path()); !error.empty())
         return Failed("restore failed " + error + " after it was put in place");

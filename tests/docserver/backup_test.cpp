@@ -137,7 +137,8 @@ TEST_F(Backups, ARestoreRepeatedServesTheBackupEachTimeAndKeepsEachSystemItRepla
         ASSERT_NE(server.Port(), 0);
         const Ended held = RunServer({"--restore", made, "--to", sys_});
         EXPECT_EQ(held.status, 1) << held.output;
-        EXPECT_TRUE(Holds(held.output, "talq-server (pid " + std::to_string(server.Pid()) + ")"))
+        EXPECT_TRUE(Holds(held.output, "restore refused: talq-server (pid " +
+                                           std::to_string(server.Pid()) + ")"))
             << held.output;
     }
     const std::string other = dir_.Path() + "/home";
