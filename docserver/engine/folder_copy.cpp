@@ -56,7 +56,8 @@ std::string CopyFile(const std::string& from, const std::string& to, const struc
         if (n <= 0) break;
         for (ssize_t done = 0; done < n && error.empty();) {
             const ssize_t w = ::write(out, buffer.data() + done, static_cast<std::size_t>(n - done));
-            if (w < 0 && errno != EINTR) error = Failed("writing", shown);
+            if (w == 0) errno = ENOSPC;  // never for a file, but no loop for good
+            if (w == 0 || (w < 0 && errno != EINTR)) error = Failed("writing", shown);
             if (w > 0) done += w;
         }
         copied += static_cast<std::uint64_t>(n);
