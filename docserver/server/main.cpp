@@ -5,6 +5,8 @@
 //               [--max-buffered-mb N] [--idle-timeout SECONDS] [--frame-timeout SECONDS]
 //               [--login-grace SECONDS] [--dead-peer-timeout SECONDS]
 //   talq-server --init DIR [--user NAME] [--password TEXT]
+//   talq-server --backup DIR --to FOLDER
+//   talq-server --restore BACKUP --to DIR
 //   talq-server --help
 
 #include <QGuiApplication>
@@ -21,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,6 +32,7 @@
 #include "descriptor_budget.h"
 #include "engine/command_engine.h"
 #include "engine/system_access.h"
+#include "engine/system_backup.h"
 #include "engine/system_init.h"
 #include "platform/leading_number.h"
 #include "platform/text_codec.h"
@@ -49,7 +53,9 @@ constexpr const char* kSynopsis =
     "                   [--max-per-user N] [--max-buffered-mb N]\n"
     "                   [--idle-timeout SECONDS] [--frame-timeout SECONDS]\n"
     "                   [--login-grace SECONDS] [--dead-peer-timeout SECONDS]\n"
-    "       talq-server --init DIR [--user NAME] [--password TEXT]\n";
+    "       talq-server --init DIR [--user NAME] [--password TEXT]\n"
+    "       talq-server --backup DIR --to FOLDER\n"
+    "       talq-server --restore BACKUP --to DIR\n";
 
 constexpr const char* kOptions =
     "Serves the system in DIR over TCP/IP, or creates a new system in DIR.\n"
@@ -78,6 +84,13 @@ constexpr const char* kOptions =
     "                           sees a project once given a user_projects row\n"
     "  --user NAME              that user's id (ADMIN)\n"
     "  --password TEXT          that user's password (ADMIN)\n"
+    "  --backup DIR --to FOLDER  back up the system in DIR, while it is served,\n"
+    "                           into a new folder of FOLDER named for the time;\n"
+    "                           made only once every step succeeded and the copy\n"
+    "                           checks sound\n"
+    "  --restore BACKUP --to DIR  put a copy of the backup in DIR's place, the\n"
+    "                           system there kept beside it as DIR.old-<time>;\n"
+    "                           stop every program that has the system open first\n"
     "  -h, --help               print this and end\n";
 
 // A wrong command line: the synopsis, after the mistake has been named.
@@ -137,13 +150,52 @@ bool IsOwnAddress(const std::string& address) {
     return bound;
 }
 
+// --backup or --restore, given with `other`, the first option of another
+// command given, if any.
+int BackupCommand(const std::string& backupDir, const std::string& restoreDir,
+                  const std::string& toDir, const std::string& other) {
+    const char* command = !backupDir.empty() ? "--backup" : "--restore";
+    if (!other.empty() || (!backupDir.empty() && !restoreDir.empty())) {
+        std::fprintf(stderr, "talq-server: %s takes only --to FOLDER; %s is for another command\n",
+                     command, !other.empty() ? other.c_str() : "--restore");
+        return Usage();
+    }
+    if (backupDir.empty() && restoreDir.empty()) {
+        std::fprintf(stderr, "talq-server: --to is for --backup DIR or --restore BACKUP\n");
+        return Usage();
+    }
+    if (toDir.empty()) {
+        std::fprintf(stderr, "talq-server: %s needs --to, the folder %s\n", command,
+                     !backupDir.empty() ? "to make the backup in" : "of the system to restore");
+        return Usage();
+    }
+    // A copy past the file size limit then fails and is told, and its folder
+    // removed, rather than the signal ending the program half way.
+    std::signal(SIGXFSZ, SIG_IGN);
+    const std::time_t now = std::time(nullptr);
+    const docserver::BackupOutcome outcome = !backupDir.empty()
+                                                 ? docserver::BackUpSystem(backupDir, toDir, now)
+                                                 : docserver::RestoreSystem(restoreDir, toDir, now);
+    switch (outcome.kind) {
+        case docserver::BackupOutcome::Kind::kDone:
+            std::printf("%s\n", outcome.text.c_str());
+            return 0;
+        case docserver::BackupOutcome::Kind::kRefused:
+            return Refuse(outcome.option.c_str(), outcome.value, outcome.text);
+        case docserver::BackupOutcome::Kind::kFailed:
+            break;
+    }
+    std::fprintf(stderr, "talq-server: %s\n", outcome.text.c_str());
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     // Rendering text and original files needs fonts, not a display.
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QGuiApplication app(argc, argv);
-    std::string systemDir, initDir, address = "127.0.0.1", user = "ADMIN", password = "ADMIN";
+    std::string systemDir, initDir, backupDir, restoreDir, toDir, address = "127.0.0.1", user = "ADMIN", password = "ADMIN";
     int port = 7120;
     bool log = false;
     docserver::ServerLimits limits;
@@ -155,7 +207,8 @@ int main(int argc, char** argv) {
         std::string arg = argv[i];
         if (arg == "--user" || arg == "--password") {
             if (initOption.empty()) initOption = arg;
-        } else if (arg != "--init" && arg != "--help" && arg != "-h" && servingOption.empty()) {
+        } else if (arg != "--init" && arg != "--backup" && arg != "--restore" && arg != "--to" &&
+                   arg != "--help" && arg != "-h" && servingOption.empty()) {
             servingOption = arg;
         }
         if (arg == "--help" || arg == "-h") {
@@ -174,6 +227,9 @@ int main(int argc, char** argv) {
         std::string text;
         if (arg == "--system" && value(systemDir)) continue;
         if (arg == "--init" && value(initDir)) continue;
+        if (arg == "--backup" && value(backupDir)) continue;
+        if (arg == "--restore" && value(restoreDir)) continue;
+        if (arg == "--to" && value(toDir)) continue;
         if (arg == "--address" && value(address)) continue;
         if (arg == "--user" && value(user)) continue;
         if (arg == "--password" && value(password, true)) continue;
@@ -243,6 +299,11 @@ int main(int argc, char** argv) {
         if (!named) std::fprintf(stderr, "talq-server: unknown option %s\n", arg.c_str());
         return Usage();
     }
+    if (!backupDir.empty() || !restoreDir.empty() || !toDir.empty())
+        return BackupCommand(backupDir, restoreDir, toDir,
+                             !initDir.empty()          ? "--init"
+                             : !servingOption.empty() ? servingOption
+                                                      : initOption);
     if (!initDir.empty() && !servingOption.empty()) {
         std::fprintf(stderr,
                      "talq-server: --init makes a system and serves none: %s is for serving "
