@@ -149,9 +149,12 @@ FileCheck CheckWholeFile(const std::string& path, const char* vfs,
 }
 
 bool LogLeftBeside(const std::string& dbPath) {
+    // A log another program has open is in use, not left: every WAL
+    // connection holds a lock on the index, a save under way one on the file.
     struct stat info {};
     for (const char* side : {"-wal", "-journal"})
-        if (::stat((dbPath + side).c_str(), &info) == 0 && info.st_size > 0) return true;
+        if (::stat((dbPath + side).c_str(), &info) == 0 && info.st_size > 0)
+            return !LockedByAnotherProcess(dbPath + "-shm") && !LockedByAnotherProcess(dbPath);
     return false;
 }
 

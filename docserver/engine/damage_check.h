@@ -40,8 +40,9 @@ inline constexpr std::chrono::milliseconds kLockedCheck{500};
 inline constexpr std::chrono::milliseconds kCheapCheck{500};
 inline constexpr std::chrono::milliseconds kConfirmAfter{2000};
 
-// Whether a log or hot journal lies beside system.db before SQLite opens
-// it: SQLite reads it with the file, a restored file included.
+// Whether a log or hot journal that no other program has open lies beside
+// system.db before SQLite opens it: SQLite reads it with the file, a
+// restored file included.
 bool LogLeftBeside(const std::string& dbPath);
 
 // "" when the file's structure is sound, or when the check could not

@@ -269,9 +269,17 @@ bool LeaveWal(const std::string& path, detail::HoldState& hold, std::string& err
     return true;
 }
 
-// Whether another process holds a lock on the file, as the kernel lists
-// them: a descriptor of it opened and closed here would drop this process's
-// own locks on it. True when the list cannot be read.
+// The file's device and inode; false when it is not there.
+bool FileIdentity(const std::string& path, std::uint64_t& device, std::uint64_t& inode) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return false;
+    device = info.st_dev;
+    inode = info.st_ino;
+    return true;
+}
+
+}  // namespace
+
 bool LockedByAnotherProcess(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) return false;
@@ -292,17 +300,6 @@ bool LockedByAnotherProcess(const std::string& path) {
     }
     return false;
 }
-
-// The file's device and inode; false when it is not there.
-bool FileIdentity(const std::string& path, std::uint64_t& device, std::uint64_t& inode) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return false;
-    device = info.st_dev;
-    inode = info.st_ino;
-    return true;
-}
-
-}  // namespace
 
 void SetLockWaitPause(LockWaitPause pause) {
     g_lockWaitPause = pause != nullptr ? pause : Sleep;

@@ -278,6 +278,11 @@ bool NotADatabase(const Statement& failed);
 inline constexpr const char* kNotADatabase =
     "system.db is not a database (damaged, or another kind of file)";
 
+// Whether another process holds a lock on the file, as the kernel lists
+// them: a descriptor of it opened and closed here would drop this process's
+// own locks on it. True when the list cannot be read.
+bool LockedByAnotherProcess(const std::string& path);
+
 // The schema of a new system directory.
 // The first value a pragma answers: "" or -1 when it cannot be read.
 std::string PragmaText(sqlite3* db, const char* pragma);
