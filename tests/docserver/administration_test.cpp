@@ -373,7 +373,7 @@ TEST_F(Administration, AStartsCheckBesideAWriterHoldsNoSaveAndSaysWhenCut) {
     // every save.
     ASSERT_EQ(Shell("PRAGMA journal_mode = DELETE; CREATE TABLE beat(n)"), "");
     flaky::Installed layer;
-    flaky::slowMs = 40;  // the check cannot end within the start's bound
+    flaky::slowMs = 100;  // the check cannot end within the start's bound
     std::atomic<bool> started{false}, done{false};
     std::atomic<int> saves{0}, refused{0};
     std::thread writer([&] {
