@@ -486,6 +486,26 @@ TEST_F(Administration, AProcessThatFoundItsFileDamagedWritesNothingMoreIntoIt) {
         << "its log was folded into the file found damaged";
 }
 
+TEST_F(Administration, AProcessThatFoundASharedFoldersFileDamagedNeverTakesItOutOfWal) {
+    testsupport::ScopedEnv network("TALQ_FILE_SYSTEM", "network");
+    ConnectionState state;
+    auto engine = DamagedWhileServing(state);
+    ASSERT_TRUE(engine);
+    ASSERT_TRUE(Holds(engine->Execute(state, "TALQFindKey,ADMIN,SECRET,Demo Project,K00007"),
+                      docserver::kSystemDamaged));
+    // Another program turns it into WAL and quits.
+    ASSERT_EQ(Shell("PRAGMA journal_mode = WAL"), "");
+    const std::string before = testsupport::ReadFile(sys_ + "/system.db");
+    // A worker with no connection yet: its connection would take it out.
+    std::thread([&] {
+        ConnectionState other;
+        EXPECT_TRUE(Holds(engine->Execute(other, "TALQGetVersion"), docserver::kSystemDamaged));
+    }).join();
+    engine.reset();
+    EXPECT_TRUE(testsupport::ReadFile(sys_ + "/system.db") == before)
+        << "switched the file found damaged out of WAL";
+}
+
 TEST_F(Administration, ARestoreBesideAnotherFilesLogIsRefusedNamingTheLogAndLeftAsRestored) {
     // A crashed system's log, of a file other than the one restored.
     const std::string crashed = dir_.Path() + "/crashed";
