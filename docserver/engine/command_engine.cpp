@@ -168,10 +168,10 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
         }
         // Before the upgrade, which would write into a damaged file, or fold
         // a log left beside it into it.
-        if (std::string damage = checkWhole || logLeft
-                                     ? DamageAtOpen(engine->db_, dir + "/system.db", logLeft,
-                                                    engine->startNote_)
-                                     : std::string();
+        if (std::string damage =
+                checkWhole || logLeft
+                    ? DamageAtOpen(engine->db_, dir + "/system.db", logLeft, engine->startNote_)
+                    : std::string();
             !damage.empty()) {
             error = std::move(damage);
             return nullptr;

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <mutex>
 
@@ -213,8 +213,7 @@ CheckedPaths& Checked() {
 
 }  // namespace
 
-std::string DamageAtOpen(SystemDb& db, const std::string& dbPath, bool logLeft,
-                         std::string& note) {
+std::string DamageAtOpen(SystemDb& db, const std::string& dbPath, bool logLeft, std::string& note) {
     CheckedPaths& checked = Checked();
     {
         std::lock_guard<std::mutex> lock(checked.mutex);

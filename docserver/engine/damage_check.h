@@ -50,8 +50,7 @@ bool LogLeftBeside(const std::string& dbPath);
 // short. Each path is checked once per process. With a log left beside,
 // damage is not latched: the log may be another file's, and the open is
 // refused without folding it in.
-std::string DamageAtOpen(SystemDb& db, const std::string& dbPath, bool logLeft,
-                         std::string& note);
+std::string DamageAtOpen(SystemDb& db, const std::string& dbPath, bool logLeft, std::string& note);
 
 // The refusal for a file a check found damaged.
 std::string DamagedRefusal(const std::string& problem, bool logLeft);

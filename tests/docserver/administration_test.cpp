@@ -382,8 +382,8 @@ TEST_F(Administration, AStartsCheckBesideAWriterHoldsNoSaveAndSaysWhenCut) {
         // Far longer than a check may hold a save.
         sqlite3_busy_timeout(db, 4000);
         while (!done) {
-            const int code = sqlite3_exec(db, "INSERT INTO beat VALUES (1)", nullptr, nullptr,
-                                          nullptr);
+            const int code =
+                sqlite3_exec(db, "INSERT INTO beat VALUES (1)", nullptr, nullptr, nullptr);
             ++(code == SQLITE_OK ? saves : refused);
             started = true;
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -397,8 +397,9 @@ TEST_F(Administration, AStartsCheckBesideAWriterHoldsNoSaveAndSaysWhenCut) {
     writer.join();
     ASSERT_TRUE(engine) << error;
     EXPECT_EQ(refused, 0) << "a save waited seconds on the start, of " << saves;
-    EXPECT_TRUE(Holds(engine->StartNote(), "system.db was not checked whole at the start (the "
-                                           "check ran past its 1.5 s)"))
+    EXPECT_TRUE(Holds(engine->StartNote(),
+                      "system.db was not checked whole at the start (the "
+                      "check ran past its 1.5 s)"))
         << engine->StartNote();
 }
 
