@@ -11,6 +11,7 @@
 #include "bench_main.h"
 #include "demo/demo_database.h"
 #include "demo/demo_system.h"
+#include "engine/damage_check.h"
 #include "imaging/page_files.h"
 #include "imaging/page_quality.h"
 #include "imaging/page_typesetter.h"
@@ -103,6 +104,19 @@ void BM_JpegPageAtQuality(benchmark::State& state) {
 BENCHMARK(BM_JpegPageAtQuality)
     ->ArgsProduct({{0, 1}, {100, 150}})
     ->Unit(benchmark::kMillisecond);
+
+// The start's check of the whole file of the default demo system, cut at
+// its bound where the file cannot be read in that time.
+void BM_StartCheckOfDemoSystem(benchmark::State& state) {
+    const std::string dir = FreshDir(1000);
+    demo::WriteDemoSystem(dir, demo::GenerateDemoSystem(dir, demo::DemoOptions{}));
+    for (auto _ : state) {
+        const FileCheck check = CheckWholeFile(dir + "/system.db", nullptr, kStartCheck);
+        state.SetLabel(check.result == FileCheck::Result::kSound ? "sound" : check.finding);
+    }
+    QDir(QString::fromStdString(dir)).removeRecursively();
+}
+BENCHMARK(BM_StartCheckOfDemoSystem)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
 

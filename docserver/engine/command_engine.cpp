@@ -17,6 +17,7 @@
 #include "lock_holders.h"
 #include "login_throttle.h"
 #include "query_commands.h"
+#include "read_watch.h"
 #include "system_upgrade.h"
 #include "transaction.h"
 
@@ -132,6 +133,14 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
     }
     std::unique_ptr<CommandEngine> engine(new CommandEngine());
     engine->systemDir_ = dir;
+    // A refused open folds no log into the file: it may be another file's.
+    struct KeepLogOutUnlessServed {
+        SystemDb& db;
+        bool served = false;
+        ~KeepLogOutUnlessServed() {
+            if (!served) db.KeepLogOut();
+        }
+    } refused{engine->db_};
     const bool logLeft = LogLeftBeside(dir + "/system.db");
     if (!engine->db_.Open(dir + "/system.db", false, error)) return nullptr;
     engine->queries_ = std::make_shared<QueryCommands>(*engine);
@@ -139,7 +148,7 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
     // Why a step failed: damage only where a check of the file finds it.
     const auto failure = [&](const std::string& prefix, const std::string& reason) {
         if (!SystemDb::DamageSuspected()) return prefix + reason;
-        const FileCheck check = engine->db_.SettleSuspectedDamage();
+        const FileCheck check = engine->db_.SettleSuspectedDamage(!logLeft);
         return check.result == FileCheck::Result::kDamaged ? DamagedRefusal(check.finding, logLeft)
                                                            : prefix + MalformedRead(check);
     };
@@ -157,9 +166,12 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
                 error = "system.db holds no system";
             return nullptr;
         }
-        // Before the upgrade, which would write into a damaged file.
-        if (std::string damage = checkWhole ? DamageAtOpen(engine->db_, dir + "/system.db", logLeft)
-                                            : std::string();
+        // Before the upgrade, which would write into a damaged file, or fold
+        // a log left beside it into it.
+        if (std::string damage =
+                checkWhole || logLeft
+                    ? DamageAtOpen(engine->db_, dir + "/system.db", logLeft, engine->startNote_)
+                    : std::string();
             !damage.empty()) {
             error = std::move(damage);
             return nullptr;
@@ -192,12 +204,13 @@ std::unique_ptr<CommandEngine> CommandEngine::Open(const std::string& systemDir,
     engine->LoadLoginAddresses();
     // A step recovery let pass may have read the file as malformed.
     if (SystemDb::DamageSuspected()) {
-        if (const FileCheck check = engine->db_.SettleSuspectedDamage();
+        if (const FileCheck check = engine->db_.SettleSuspectedDamage(!logLeft);
             check.result == FileCheck::Result::kDamaged) {
             error = DamagedRefusal(check.finding, logLeft);
             return nullptr;
         }
     }
+    refused.served = true;
     return engine;
 }
 
@@ -253,6 +266,7 @@ std::string CommandEngine::Execute(ConnectionState& state, const std::string& co
     failure_.clear();
     std::string reply;
     const std::uint64_t commits = SystemDb::Commits();
+    const std::uint64_t readFailures = ReadFailures();
     try {
         // A request's payload ends with one NUL; anything after it is not command.
         const bool upload = CarriesBytes(command);
@@ -294,6 +308,14 @@ std::string CommandEngine::Execute(ConnectionState& state, const std::string& co
     // request.
     const bool failed = reply.rfind("ERROR", 0) == 0;
     const bool stored = SystemDb::Commits() != commits && !failed;
+    // A read the disk failed is the disk's failure, whatever SQLite made of
+    // it (a short read is a page of zeros to it): this request fails, and
+    // nothing is suspected of the file.
+    if (ReadFailures() != readFailures) {
+        db_.ForgetFailedRead();
+        if (!stored) reply = std::string("ERROR: Database Error ") + kDiskReadFailed;
+        failure_ = std::string("Database Error ") + kDiskReadFailed;
+    }
     // A read answered as malformed (a step that failed, or one the command
     // took for no row) is no answer, and damage only once a check of the
     // whole file finds it so.

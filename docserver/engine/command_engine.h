@@ -130,6 +130,9 @@ class CommandEngine {
     std::shared_ptr<LoginThrottle> SharedThrottle() const { return throttle_; }
 
     const std::string& SystemDir() const { return systemDir_; }
+    // What the open's check of the whole file could not do (cut at its
+    // time, a read the disk failed), for the error output; "" when none.
+    const std::string& StartNote() const { return startNote_; }
     SystemDb& Db() { return db_; }
     // A server's connections whose peers went without a close are closed
     // within this time; its refusal of a page lock says so to the user of
@@ -353,6 +356,7 @@ class CommandEngine {
     std::string ConceptQuery(ConnectionState& state);
 
     std::string systemDir_;
+    std::string startNote_;
     SystemDb db_;
     std::unique_ptr<imaging::ReducedCache> reduced_;  // cache/
     std::shared_ptr<QueryCommands> queries_;          // query lists and searches

@@ -6,24 +6,19 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <mutex>
 
 #include "engine_text.h"
+#include "read_watch.h"
 #include "system_db.h"
 
 namespace docserver {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Lockless passes tried before one under a lock.
-constexpr int kUnlockedPasses = 3;
-// A check under a lock holds a save no longer than a save waits anyway.
-constexpr auto kLockedCheck = std::chrono::milliseconds(1000);
-// How long a read of the change count waits for a save under way.
-constexpr int kSaveWaitMs = 2000;
 
 int PastDeadline(void* deadline) {
     return Clock::now() > *static_cast<Clock::time_point*>(deadline) ? 1 : 0;
@@ -42,8 +37,23 @@ std::string Unread(sqlite3* db, int code) {
     return why;
 }
 
-FileCheck RunChecks(sqlite3* db, Clock::time_point deadline) {
-    sqlite3_progress_handler(db, 10000, PastDeadline, &deadline);
+std::string Seconds(std::chrono::milliseconds span) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(span.count()) / 1000);
+    return text;
+}
+
+// Runs the checks until the deadline, where SQLite is interrupted (between
+// the walk's page reads, and by the progress handler between statements'
+// steps). A check cut short, or one that met a read the disk failed, finds
+// nothing: SQLite reports a page it could not read, or the pages a cut walk
+// did not reach, as damage.
+FileCheck RunChecks(sqlite3* db, Clock::time_point deadline, const std::string& cut) {
+    // Every page through the file layer's read, which counts and cuts.
+    sqlite3_exec(db, "PRAGMA mmap_size = 0", nullptr, nullptr, nullptr);
+    const std::uint64_t failures = ReadFailures();
+    const ReadDeadline bound(db, deadline);
+    sqlite3_progress_handler(db, 1000, PastDeadline, &deadline);
     FileCheck check{FileCheck::Result::kSound, ""};
     // The structure first, then whether every index holds its table's rows
     // (a tag missing from its page's index is not found).
@@ -58,22 +68,21 @@ FileCheck RunChecks(sqlite3* db, Clock::time_point deadline) {
         } else if (IsDamage(code)) {
             check = {FileCheck::Result::kDamaged, OneLine(sqlite3_errmsg(db))};
         } else {
-            check = {FileCheck::Result::kUnchecked,
-                     code == SQLITE_INTERRUPT ? "the check ran past its time" : Unread(db, code)};
+            check = {FileCheck::Result::kUnchecked, Unread(db, code)};
         }
         sqlite3_finalize(stmt);
+        if (ReadFailures() != failures)
+            check = {FileCheck::Result::kUnchecked,
+                     "a read failed on the disk during the check (disk I/O error)"};
+        else if (Clock::now() > deadline)
+            check = {FileCheck::Result::kUnchecked, cut};
         if (check.result != FileCheck::Result::kSound) break;
     }
     sqlite3_progress_handler(db, 0, nullptr, nullptr);
     return check;
 }
 
-// Moves whenever another connection committed; -1 when it cannot be read.
-std::int64_t DataVersion(sqlite3* db) {
-    return PragmaNumber(db, "PRAGMA data_version");
-}
-
-// Opens the file with no lock taken and no journal looked at.
+// Opens the file with no lock taken and no journal or log looked at.
 std::string ImmutableUri(const std::string& path) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string uri = path.rfind('/', 0) == 0 ? "file://" : "file:";
@@ -91,68 +100,63 @@ std::string ImmutableUri(const std::string& path) {
 }
 
 // In the rollback journal a reader holds off every save until it ends: the
-// file is read without a lock, and a pass counts only where the change
-// count, read under a brief lock at both ends, did not move (a save writes
-// the count with its first page). A sound pass counts anyhow.
+// file is read without a lock first. That pass may find the file sound; a
+// finding of damage may be a save's pages read half written, or pages a
+// save spilled and then rolled back, so only a pass under the lock, held no
+// longer than a save's usual wait, may confirm it.
 FileCheck CheckUnlocked(const std::string& path, const char* vfs, sqlite3* locked,
-                        Clock::time_point deadline) {
+                        Clock::time_point deadline, const std::string& cut) {
     const std::string uri = ImmutableUri(path);
-    for (int pass = 0; pass < kUnlockedPasses && Clock::now() < deadline; ++pass) {
-        const std::int64_t before = DataVersion(locked);
-        sqlite3* unlocked = nullptr;
-        FileCheck check;
-        if (sqlite3_open_v2(uri.c_str(), &unlocked,
-                            SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
-                            vfs) == SQLITE_OK)
-            check = RunChecks(unlocked, deadline);
-        else
-            check.finding = Unread(unlocked, sqlite3_errcode(unlocked));
-        sqlite3_close(unlocked);
-        const std::int64_t after = DataVersion(locked);
-        if (check.result == FileCheck::Result::kSound || (before >= 0 && before == after))
-            return check;
-    }
-    // Saves kept coming: a small system is checked at once.
-    return RunChecks(locked, std::min(deadline, Clock::now() + kLockedCheck));
-}
-
-// What the check found for each path, kept for the process's life: a file
-// refused once stays refused for a later open, as the programs are to be
-// stopped before it is restored.
-std::string* CheckOf(const std::string& path, bool& first) {
-    static std::mutex mutex;
-    // Never destroyed: engines may open after the exit handlers ran.
-    static auto* results = new std::map<std::string, std::string>;
-    std::lock_guard<std::mutex> lock(mutex);
-    first = results->find(path) == results->end();
-    return &(*results)[path];
+    sqlite3* unlocked = nullptr;
+    FileCheck check;
+    if (sqlite3_open_v2(uri.c_str(), &unlocked,
+                        SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+                        vfs) == SQLITE_OK)
+        check = RunChecks(unlocked, deadline, cut);
+    else
+        check.finding = Unread(unlocked, sqlite3_errcode(unlocked));
+    sqlite3_close(unlocked);
+    if (check.result != FileCheck::Result::kDamaged) return check;
+    return RunChecks(locked, std::min(deadline, Clock::now() + kLockedCheck),
+                     "the check under the lock ran past " + Seconds(kLockedCheck) +
+                         ", which other programs' saves would wait on");
 }
 
 }  // namespace
 
 FileCheck CheckWholeFile(const std::string& path, const char* vfs,
                          std::chrono::milliseconds budget) {
-    const Clock::time_point deadline = Clock::now() + budget;
+    const Clock::time_point start = Clock::now(), deadline = start + budget;
+    const std::string cut = "the check ran past its " + Seconds(budget);
+    if (const char* watched = ReadWatchedVfs(vfs); watched != nullptr) vfs = watched;
     sqlite3* locked = nullptr;
+    FileCheck check;
     if (sqlite3_open_v2(path.c_str(), &locked, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, vfs) !=
         SQLITE_OK) {
-        FileCheck check{FileCheck::Result::kUnchecked, Unread(locked, SQLITE_CANTOPEN)};
-        sqlite3_close(locked);
-        return check;
+        check = {FileCheck::Result::kUnchecked, Unread(locked, SQLITE_CANTOPEN)};
+    } else {
+        // A save under way is waited for no longer than the lock is held.
+        sqlite3_busy_timeout(locked, static_cast<int>(kLockedCheck.count()));
+        // With a log beside it the file is read through the log, in one
+        // read transaction, which holds off no writer.
+        struct stat log {};
+        const bool wal = ::stat((path + "-wal").c_str(), &log) == 0 ||
+                         PragmaText(locked, "PRAGMA journal_mode") == "wal";
+        check = wal ? RunChecks(locked, deadline, cut)
+                    : CheckUnlocked(path, vfs, locked, deadline, cut);
     }
-    sqlite3_busy_timeout(locked, kSaveWaitMs);
-    // In WAL mode no reader holds off a writer.
-    const FileCheck check = PragmaText(locked, "PRAGMA journal_mode") == "wal"
-                                ? RunChecks(locked, deadline)
-                                : CheckUnlocked(path, vfs, locked, deadline);
     sqlite3_close(locked);
+    check.took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
     return check;
 }
 
 bool LogLeftBeside(const std::string& dbPath) {
+    // A log another program has open is in use, not left: every WAL
+    // connection holds a lock on the index, a save under way one on the file.
     struct stat info {};
     for (const char* side : {"-wal", "-journal"})
-        if (::stat((dbPath + side).c_str(), &info) == 0 && info.st_size > 0) return true;
+        if (::stat((dbPath + side).c_str(), &info) == 0 && info.st_size > 0)
+            return !LockedByAnotherProcess(dbPath + "-shm") && !LockedByAnotherProcess(dbPath);
     return false;
 }
 
@@ -179,25 +183,56 @@ std::string MalformedRead(const FileCheck& check) {
 }
 
 std::string DamagedRefusal(const std::string& problem, bool logLeft) {
-    std::string why = "system.db is damaged (" + OneLine(problem) +
-                      "): restore it from a backup, with every program that has the system "
-                      "open stopped";
+    const std::string damaged = "system.db is damaged (" + OneLine(problem) + ")";
     if (logLeft)
-        why +=
-            "; a system.db-wal or system.db-journal left beside it was folded into it as it "
-            "was opened, which damages a file restored over the one it belonged to: delete "
-            "those files before putting the backup in place";
-    return why;
+        return damaged +
+               " as read with the system.db-wal or system.db-journal left beside it, and "
+               "nothing of that log was written into it: if a backup was put in place, the log "
+               "is the old file's, so with every program that has the system open stopped, "
+               "delete system.db-wal, system.db-shm and system.db-journal and start again; "
+               "otherwise restore it from a backup the same way";
+    return damaged +
+           ": restore it from a backup, with every program that has the system open stopped";
 }
 
-std::string DamageAtOpen(SystemDb& db, const std::string& dbPath, bool logLeft) {
-    bool first = false;
-    std::string* found = CheckOf(dbPath, first);
-    if (!first) return *found;
-    const FileCheck check = db.CheckWhole();
-    if (check.result == FileCheck::Result::kDamaged)
-        *found = DamagedRefusal(check.finding, logLeft);
-    return *found;
+namespace {
+
+// What the check at open found for each path, kept for the process's life:
+// a file refused once stays refused for a later open, as the programs are to
+// be stopped before it is restored. Never destroyed: engines may open after
+// the exit handlers ran.
+struct CheckedPaths {
+    std::mutex mutex;
+    std::map<std::string, std::string> refusals;
+};
+
+CheckedPaths& Checked() {
+    static auto* const checked = new CheckedPaths;
+    return *checked;
+}
+
+}  // namespace
+
+std::string DamageAtOpen(SystemDb& db, const std::string& dbPath, bool logLeft, std::string& note) {
+    CheckedPaths& checked = Checked();
+    {
+        std::lock_guard<std::mutex> lock(checked.mutex);
+        if (const auto it = checked.refusals.find(dbPath); it != checked.refusals.end())
+            return it->second;
+    }
+    const FileCheck check = db.CheckWhole(kStartCheck, !logLeft);
+    if (check.result == FileCheck::Result::kUnchecked)
+        note = "system.db was not checked whole at the start (" + check.finding +
+               "): damage is found as requests read it";
+    const std::string refusal =
+        check.result == FileCheck::Result::kDamaged ? DamagedRefusal(check.finding, logLeft) : "";
+    // A log beside it may be another file's: that refusal stands until the
+    // log goes, not for the process's life.
+    if (!logLeft || refusal.empty()) {
+        std::lock_guard<std::mutex> lock(checked.mutex);
+        checked.refusals.emplace(dbPath, refusal);
+    }
+    return refusal;
 }
 
 }  // namespace docserver

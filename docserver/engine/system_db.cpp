@@ -22,6 +22,7 @@
 #include <utility>
 
 #include "file_system_kind.h"
+#include "read_watch.h"
 #include "schema_sql.h"
 #include "shared_folder_vfs.h"
 #include "stored_text.h"
@@ -180,7 +181,7 @@ struct HoldState {
     std::atomic<bool> found{false};         // the last wait ended with it held
     std::atomic<bool> turned{false};        // a connection found it turned into WAL
     std::atomic<bool> damaged{false};       // a check of the whole file found it so
-    std::mutex checking;                    // one check of the whole file at a time
+    std::timed_mutex checking;              // one check of the whole file at a time
     std::atomic<std::uint64_t> checksBegun{0};
     FileCheck lastCheck;  // under checking
 };
@@ -268,9 +269,17 @@ bool LeaveWal(const std::string& path, detail::HoldState& hold, std::string& err
     return true;
 }
 
-// Whether another process holds a lock on the file, as the kernel lists
-// them: a descriptor of it opened and closed here would drop this process's
-// own locks on it. True when the list cannot be read.
+// The file's device and inode; false when it is not there.
+bool FileIdentity(const std::string& path, std::uint64_t& device, std::uint64_t& inode) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return false;
+    device = info.st_dev;
+    inode = info.st_ino;
+    return true;
+}
+
+}  // namespace
+
 bool LockedByAnotherProcess(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) return false;
@@ -291,17 +300,6 @@ bool LockedByAnotherProcess(const std::string& path) {
     }
     return false;
 }
-
-// The file's device and inode; false when it is not there.
-bool FileIdentity(const std::string& path, std::uint64_t& device, std::uint64_t& inode) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return false;
-    device = info.st_dev;
-    inode = info.st_ino;
-    return true;
-}
-
-}  // namespace
 
 void SetLockWaitPause(LockWaitPause pause) {
     g_lockWaitPause = pause != nullptr ? pause : Sleep;
@@ -342,14 +340,22 @@ sqlite3* SystemDb::Connect(std::string& error) const {
         error = std::move(why);
         return nullptr;
     }
+    if (shared_ && Damaged()) {
+        // Leaving WAL would fold the log into it.
+        error = kSystemDamaged;
+        return nullptr;
+    }
     if (shared_ && !LeaveWal(path_, *hold_, error)) return nullptr;
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
     if (create_) flags |= SQLITE_OPEN_CREATE;
     sqlite3* db = nullptr;
     // Whoever turns the system back into WAL later, a connection on a shared
     // folder then fails rather than follow it.
-    if (sqlite3_open_v2(path_.c_str(), &db, flags, shared_ ? SharedFolderVfs() : nullptr) !=
-        SQLITE_OK) {
+    // Through the layer that counts the reads the disk failed: one is told
+    // as the disk's, not taken for damage.
+    const char* vfs = shared_ ? SharedFolderVfs() : nullptr;
+    if (const char* watched = ReadWatchedVfs(vfs); watched != nullptr) vfs = watched;
+    if (sqlite3_open_v2(path_.c_str(), &db, flags, vfs) != SQLITE_OK) {
         error = db != nullptr ? OpenFailure(db) : "cannot open " + path_;
         if (db != nullptr) sqlite3_close(db);
         return nullptr;
@@ -530,29 +536,53 @@ bool SystemDb::DamageSuspected() {
     return t_damageSuspected != 0;
 }
 
-FileCheck SystemDb::SettleSuspectedDamage() const {
+FileCheck SystemDb::SettleSuspectedDamage(bool latch) const {
     const std::uint64_t since = std::exchange(t_damageSuspected, 0);
+    DropCachedPages();
+    // A request waits for another's check no longer than for its own.
+    std::unique_lock<std::timed_mutex> lock(hold_->checking, std::defer_lock);
+    if (!lock.try_lock_for(kRequestCheck))
+        return {FileCheck::Result::kUnchecked, "another check of the whole file is under way"};
+    if (hold_->damaged || (since != 0 && hold_->checksBegun >= since)) return hold_->lastCheck;
+    return CheckWholeHeld(kRequestCheck, latch);
+}
+
+void SystemDb::ForgetFailedRead() const {
+    t_damageSuspected = 0;
+    DropCachedPages();
+}
+
+void SystemDb::DropCachedPages() const {
     // A page a failed read left in the connection's cache would be answered
     // from there again, the file being unchanged.
     const auto& mine = ThreadConnections();
     if (const auto it = mine.find(id_); it != mine.end() && sqlite3_get_autocommit(it->second) != 0)
         sqlite3_db_release_memory(it->second);
-    std::lock_guard<std::mutex> lock(hold_->checking);
-    if (hold_->damaged || (since != 0 && hold_->checksBegun >= since)) return hold_->lastCheck;
-    return CheckWholeHeld();
 }
 
-FileCheck SystemDb::CheckWhole() const {
-    std::lock_guard<std::mutex> lock(hold_->checking);
-    return CheckWholeHeld();
+FileCheck SystemDb::CheckWhole(std::chrono::milliseconds budget, bool latch) const {
+    std::lock_guard<std::timed_mutex> lock(hold_->checking);
+    return CheckWholeHeld(budget, latch);
 }
 
-FileCheck SystemDb::CheckWholeHeld() const {
+FileCheck SystemDb::CheckWholeHeld(std::chrono::milliseconds budget, bool latch) const {
     ++hold_->checksBegun;
-    FileCheck check = CheckWholeFile(path_, VfsName(), kCheckBudget);
+    FileCheck check = CheckWholeFile(path_, VfsName(), budget);
+    // Where that is cheap, damage is found twice, a few seconds apart: a
+    // file system that answered wrong for a moment answers right again.
+    if (check.result == FileCheck::Result::kDamaged && check.took <= kCheapCheck) {
+        std::this_thread::sleep_for(kConfirmAfter);
+        FileCheck again = CheckWholeFile(path_, VfsName(), std::min(budget, 2 * kCheapCheck));
+        again.took += check.took + kConfirmAfter;
+        check = std::move(again);
+    }
     hold_->lastCheck = check;
-    if (check.result == FileCheck::Result::kDamaged) hold_->damaged = true;
+    if (check.result == FileCheck::Result::kDamaged && latch) hold_->damaged = true;
     return check;
+}
+
+void SystemDb::KeepLogOut() {
+    keepLogOut_ = true;
 }
 
 int SystemDb::OnCommit(void* self) {
@@ -592,7 +622,8 @@ std::string SystemDb::Reason(sqlite3* db, int code) const {
 }
 
 bool SystemDb::LeftWal(sqlite3* db) const {
-    if (!shared_ || sqlite3_get_autocommit(db) == 0 || !HeaderSaysWal(path_)) return false;
+    if (!shared_ || sqlite3_get_autocommit(db) == 0 || !MayLeaveWal() || !HeaderSaysWal(path_))
+        return false;
     std::string error;
     return LeaveWal(path_, *hold_, error);
 }
@@ -602,7 +633,13 @@ void SystemDb::TryLeavingWal() const {
     // request is answered at once and the first after the holder quits is
     // served.
     std::string error;
-    LeaveWal(path_, *hold_, error);
+    if (MayLeaveWal()) LeaveWal(path_, *hold_, error);
+}
+
+bool SystemDb::MayLeaveWal() const {
+    // The switch folds the log into the file by path: never into a file
+    // found damaged, nor into another file put in place of the one opened.
+    return !Damaged() && DisplacedWhy().empty();
 }
 
 int SystemDb::WaitForLock(void* self, int count) {
@@ -667,7 +704,7 @@ void SystemDb::MovedFound(sqlite3* db) const {
     // The log under the name now goes with another file: whoever opens that
     // would apply ours to it. Folded into the file it belongs to and emptied
     // while it is ours alone, it holds nothing to apply.
-    if (logInode_ != 0 && LogOursAlone())
+    if (logInode_ != 0 && !Damaged() && LogOursAlone())
         sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
 }
 
@@ -679,7 +716,7 @@ bool SystemDb::LogStillOurs() const {
 }
 
 bool SystemDb::MayFoldLogAtClose() const {
-    if (Damaged()) return false;
+    if (Damaged() || keepLogOut_) return false;
     if (!opened_.Held()) return true;
     // Where system.db is another file now, or its path cannot be looked up,
     // the name may be another file's log, in use; ours alone, it goes,
@@ -712,6 +749,12 @@ void SystemDb::SetBusyTimeout(int milliseconds) {
 }
 
 bool SystemDb::Exec(const std::string& sql, std::string& error) {
+    // Nothing more is written into a file found damaged; what is begun is
+    // given up.
+    if (Damaged() && sql != "ROLLBACK") {
+        error = kSystemDamaged;
+        return false;
+    }
     sqlite3* handle = Handle();
     if (handle == nullptr) {
         error = ConnectError();
@@ -744,6 +787,11 @@ Statement::Statement(const SystemDb& db, const char* sql) : db_(db) {
         error_ = db.Reason(handle, code);
         // Preparing reads the schema, which a locked database can refuse.
         if (IsBusy(code)) db.ThrowBusy();
+    } else if (db.Damaged() && sqlite3_stmt_readonly(stmt_) == 0) {
+        // Nor by a statement of its own: a page it spilled would be in the file.
+        sqlite3_finalize(stmt_);
+        stmt_ = nullptr;
+        error_ = kSystemDamaged;
     }
 }
 

@@ -10,6 +10,7 @@
 #include <sys/types.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -128,19 +129,28 @@ class SystemDb {
     // The file layer its connections use (nullptr: SQLite's own).
     const char* VfsName() const;
     // Whether a check of the whole file found it damaged in this process:
-    // what it still reads may be wrong, so nothing more is written into it,
-    // at the close of its connections included (no log folded in).
+    // what it still reads may be wrong, so nothing more is written into it:
+    // no statement that writes is prepared, no transaction begun, no log
+    // folded in (at a close, a move, a switch out of WAL).
     bool Damaged() const;
     // Whether the calling thread's connections met an answer of damage
     // (SQLITE_CORRUPT, SQLITE_NOTADB) that no check has settled yet: one
     // read that failed on a network or FUSE file system answers so too.
     static bool DamageSuspected();
     // Settles it: the calling thread's connection forgets what it read, and
-    // the whole file is checked (one check at a time per file; one begun
-    // since the answer serves for it). Damage found is latched.
-    FileCheck SettleSuspectedDamage() const;
-    // Checks the whole file now, latching damage found.
-    FileCheck CheckWhole() const;
+    // the whole file is checked (one check at a time per file, waited for
+    // no longer than a check takes; one begun since the answer serves for
+    // it). Damage found is latched unless latch is false.
+    FileCheck SettleSuspectedDamage(bool latch = true) const;
+    // A read the disk failed answered the thread's request: nothing is
+    // suspected of the file, and the connection forgets what it read.
+    void ForgetFailedRead() const;
+    // Checks the whole file now, for at most budget, latching damage found
+    // unless latch is false.
+    FileCheck CheckWhole(std::chrono::milliseconds budget, bool latch = true) const;
+    // Its connections close without folding the log into the file: an open
+    // refused may have found the log another file's.
+    void KeepLogOut();
     // Throws what a lock held past the time-out means: SystemHeld on a
     // shared folder turned into WAL, else DatabaseBusy.
     [[noreturn]] void ThrowBusy() const;
@@ -157,7 +167,10 @@ class SystemDb {
     void MovedFound(sqlite3* db) const;
     void NoteDamage(int code) const;
     static int OnCommit(void* self);
-    FileCheck CheckWholeHeld() const;
+    FileCheck CheckWholeHeld(std::chrono::milliseconds budget, bool latch) const;
+    void DropCachedPages() const;
+    // Whether a shared folder's system may be switched out of WAL by path.
+    bool MayLeaveWal() const;
     bool LogOursAlone() const;
     bool LogStillOurs() const;
     // Whether the last close may fold the log into the file it has open:
@@ -180,6 +193,7 @@ class SystemDb {
     // The log this process knows as the file's own (0: the rollback journal).
     mutable std::atomic<std::uint64_t> logInode_{0};
     mutable std::atomic<bool> movedFound_{false};
+    std::atomic<bool> keepLogOut_{false};
 };
 
 // While one lives, the calling thread's statements wait at most this long
@@ -263,6 +277,11 @@ bool HoldsNoSystem(const Statement& failed);
 bool NotADatabase(const Statement& failed);
 inline constexpr const char* kNotADatabase =
     "system.db is not a database (damaged, or another kind of file)";
+
+// Whether another process holds a lock on the file, as the kernel lists
+// them: a descriptor of it opened and closed here would drop this process's
+// own locks on it. True when the list cannot be read.
+bool LockedByAnotherProcess(const std::string& path);
 
 // The schema of a new system directory.
 // The first value a pragma answers: "" or -1 when it cannot be read.

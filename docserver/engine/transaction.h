@@ -19,6 +19,8 @@ class Transaction {
         sqlite3* handle = db_.Handle();
         if (handle == nullptr) throw DatabaseError(db_.ConnectError());
         if (sqlite3_get_autocommit(handle) == 0) return;  // already inside one
+        // A page spilled before the commit is refused would be in the file.
+        if (db_.Damaged()) throw DatabaseError(kSystemDamaged);
         std::string error;
         if (!db_.Exec("BEGIN IMMEDIATE", error)) throw DatabaseError(error);
         begun_ = true;

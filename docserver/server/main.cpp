@@ -372,6 +372,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "talq-server: %s\n", error.c_str());
             return 1;
         }
+        if (const std::string& note = engines.back()->StartNote(); !note.empty())
+            std::fprintf(stderr, "talq-server: %s\n", note.c_str());
         // Opened here, used by its worker's thread, which opens its own.
         engines.back()->Db().ReleaseThreadConnection();
         if (i > 0) engines.back()->ShareLoginThrottle(engines.front()->SharedThrottle());

@@ -8,11 +8,13 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "engine/command_engine.h"
 #include "engine/damage_check.h"
@@ -265,22 +267,33 @@ void Damage(const std::string& dbPath, const std::string& name) {
     ::close(fd);
 }
 
-// The default file layer, but while armed one read of a page of a
-// database comes back with no bytes, as a FUSE layer may answer once after
-// another program's save.
+// The default file layer, but while failing is above 0 each read of a page
+// of a database fails and counts it down, as a disk or a FUSE layer may for
+// a moment: with no bytes, or with an I/O error. Files opened read-only (the
+// whole-file check's) take slowMs a read, as a large system's file would.
 namespace flaky {
 sqlite3_vfs layer;
 sqlite3_vfs* base = nullptr;
-sqlite3_io_methods databaseMethods;
+sqlite3_io_methods databaseMethods, readOnlyMethods;
 int (*baseRead)(sqlite3_file*, void*, int, sqlite3_int64) = nullptr;
-std::atomic<bool> armed{false};
+std::atomic<int> failing{0};
+std::atomic<bool> empty{true};
+std::atomic<int> slowMs{0};
 
 int Read(sqlite3_file* file, void* into, int size, sqlite3_int64 offset) {
-    if (offset > 0 && size >= 512 && offset % size == 0 && armed.exchange(false)) {
-        std::memset(into, 0, static_cast<std::size_t>(size));
-        return SQLITE_IOERR_SHORT_READ;
-    }
+    int left = failing.load();
+    while (offset > 0 && size >= 512 && offset % size == 0 && left > 0)
+        if (failing.compare_exchange_weak(left, left - 1)) {
+            if (!empty) return SQLITE_IOERR_READ;
+            std::memset(into, 0, static_cast<std::size_t>(size));
+            return SQLITE_IOERR_SHORT_READ;
+        }
     return baseRead(file, into, size, offset);
+}
+
+int SlowRead(sqlite3_file* file, void* into, int size, sqlite3_int64 offset) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(slowMs.load()));
+    return Read(file, into, size, offset);
 }
 
 int Open(sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int* out) {
@@ -291,8 +304,10 @@ int Open(sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int* out
             databaseMethods = *file->pMethods;
             baseRead = databaseMethods.xRead;
             databaseMethods.xRead = Read;
+            readOnlyMethods = databaseMethods;
+            readOnlyMethods.xRead = SlowRead;
         });
-        file->pMethods = &databaseMethods;
+        file->pMethods = (flags & SQLITE_OPEN_READONLY) != 0 ? &readOnlyMethods : &databaseMethods;
     }
     return code;
 }
@@ -312,13 +327,14 @@ struct Installed {
         sqlite3_vfs_register(&layer, 1);
     }
     ~Installed() {
-        armed = false;
+        failing = 0;
+        slowMs = 0;
         sqlite3_vfs_register(base, 1);
     }
 };
 }  // namespace flaky
 
-TEST_F(Administration, OneReadThatFailedIsNoDamageAndServiceGoesOn) {
+TEST_F(Administration, ABurstOfFailedReadsIsNoDamageAndIsToldAsTheDisks) {
     flaky::Installed layer;
     std::string error;
     auto engine = Open(error);
@@ -329,23 +345,62 @@ TEST_F(Administration, OneReadThatFailedIsNoDamageAndServiceGoesOn) {
     const std::string find = "TALQFindKey,ADMIN,SECRET,Demo Project,K00007";
     const std::string found = engine->Execute(state, find);
     ASSERT_EQ(found.rfind("ERROR", 0), std::string::npos) << found;
-    // Its next connection reads the file, not its cache.
-    engine->Db().ReleaseThreadConnection();
-    flaky::armed = true;
-    const std::string failed = engine->Execute(state, find);
-    ASSERT_FALSE(flaky::armed) << "no page was read";
-    EXPECT_TRUE(Holds(failed,
-                      "ERROR: Database Error a read of system.db came back malformed but "
-                      "the whole file checks sound"))
-        << failed;
-    EXPECT_FALSE(Holds(failed, "backup")) << failed;
-    EXPECT_FALSE(engine->Db().Damaged());
-    EXPECT_EQ(engine->Execute(state, find), found);
+    for (const bool empty : {true, false}) {
+        // Its next connection reads the file, not its cache.
+        engine->Db().ReleaseThreadConnection();
+        flaky::empty = empty;
+        flaky::failing = 100000;
+        const std::string failed = engine->Execute(state, find);
+        EXPECT_EQ(failed, std::string("ERROR: Database Error ") + docserver::kDiskReadFailed)
+            << (empty ? "empty reads" : "I/O errors");
+        // A check meanwhile reads through the same failing disk: it finds nothing.
+        const docserver::FileCheck check = engine->Db().CheckWhole(docserver::kRequestCheck);
+        EXPECT_EQ(check.result, docserver::FileCheck::Result::kUnchecked) << check.finding;
+        EXPECT_TRUE(Holds(check.finding, "disk I/O error")) << check.finding;
+        flaky::failing = 0;
+        EXPECT_FALSE(engine->Db().Damaged());
+        EXPECT_EQ(engine->Execute(state, find), found) << "not served once the disk healed";
+    }
     EXPECT_EQ(
         engine->Execute(state, "TALQAddTag,ADMIN,SECRET,Demo Project,Fresh").rfind("ERROR", 0),
         std::string::npos);
     engine.reset();
     EXPECT_EQ(Count("SELECT COUNT(*) FROM tags WHERE name = 'Fresh'"), 1);
+}
+
+TEST_F(Administration, AStartsCheckBesideAWriterHoldsNoSaveAndSaysWhenCut) {
+    // The rollback journal, as on a shared folder: there a reader holds off
+    // every save.
+    ASSERT_EQ(Shell("PRAGMA journal_mode = DELETE; CREATE TABLE beat(n)"), "");
+    flaky::Installed layer;
+    flaky::slowMs = 100;  // the check cannot end within the start's bound
+    std::atomic<bool> started{false}, done{false};
+    std::atomic<int> saves{0}, refused{0};
+    std::thread writer([&] {
+        sqlite3* db = nullptr;
+        sqlite3_open((sys_ + "/system.db").c_str(), &db);
+        // Far longer than a check may hold a save.
+        sqlite3_busy_timeout(db, 4000);
+        while (!done) {
+            const int code =
+                sqlite3_exec(db, "INSERT INTO beat VALUES (1)", nullptr, nullptr, nullptr);
+            ++(code == SQLITE_OK ? saves : refused);
+            started = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        sqlite3_close(db);
+    });
+    while (!started) std::this_thread::yield();
+    std::string error;
+    auto engine = Open(error);
+    done = true;
+    writer.join();
+    ASSERT_TRUE(engine) << error;
+    EXPECT_EQ(refused, 0) << "a save waited seconds on the start, of " << saves;
+    EXPECT_TRUE(Holds(engine->StartNote(),
+                      "system.db was not checked whole at the start (the "
+                      "check ran past its 1.5 s)"))
+        << engine->StartNote();
 }
 
 TEST_F(Administration, TheWholeFileCheckTakesNoLockASaveWaitsOn) {
@@ -356,7 +411,7 @@ TEST_F(Administration, TheWholeFileCheckTakesNoLockASaveWaitsOn) {
     ASSERT_EQ(sqlite3_open((sys_ + "/system.db").c_str(), &saving), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(saving, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
     const docserver::FileCheck check =
-        docserver::CheckWholeFile(sys_ + "/system.db", nullptr, docserver::kCheckBudget);
+        docserver::CheckWholeFile(sys_ + "/system.db", nullptr, docserver::kRequestCheck);
     sqlite3_exec(saving, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(saving);
     EXPECT_EQ(check.result, docserver::FileCheck::Result::kSound) << check.finding;
@@ -409,7 +464,7 @@ TEST_F(Administration, DamageFoundWhileServingStopsEverySaveAndSaysSo) {
     EXPECT_EQ(Count("SELECT COUNT(*) FROM tags WHERE name = 'Fresh'"), 0);
 }
 
-TEST_F(Administration, AProcessThatFoundItsFileDamagedWritesNothingIntoItAtItsStop) {
+TEST_F(Administration, AProcessThatFoundItsFileDamagedWritesNothingMoreIntoIt) {
     ConnectionState state;
     auto engine = DamagedWhileServing(state);
     ASSERT_TRUE(engine);
@@ -420,9 +475,63 @@ TEST_F(Administration, AProcessThatFoundItsFileDamagedWritesNothingIntoItAtItsSt
     ASSERT_TRUE(Holds(engine->Execute(state, "TALQFindKey,ADMIN,SECRET,Demo Project,K00007"),
                       docserver::kSystemDamaged));
     const std::string before = testsupport::ReadFile(sys_ + "/system.db");
+    // A server's beat and a connection's end write nothing.
+    engine->ShowProcessLives();
+    engine->EndConnection(state);
+    // Moved away, as a restore moves it: the move found after a refusal
+    // folds no log into it, and neither does the stop.
+    ASSERT_EQ(::rename((sys_ + "/system.db").c_str(), (sys_ + "/damaged.db").c_str()), 0);
+    EXPECT_EQ(engine->Execute(state, "TALQGetVersion").rfind("ERROR", 0), 0u);
+    engine.reset();
+    EXPECT_TRUE(testsupport::ReadFile(sys_ + "/damaged.db") == before)
+        << "its log was folded into the file found damaged";
+}
+
+TEST_F(Administration, AProcessThatFoundASharedFoldersFileDamagedNeverTakesItOutOfWal) {
+    testsupport::ScopedEnv network("TALQ_FILE_SYSTEM", "network");
+    ConnectionState state;
+    auto engine = DamagedWhileServing(state);
+    ASSERT_TRUE(engine);
+    ASSERT_TRUE(Holds(engine->Execute(state, "TALQFindKey,ADMIN,SECRET,Demo Project,K00007"),
+                      docserver::kSystemDamaged));
+    // Another program turns it into WAL and quits.
+    ASSERT_EQ(Shell("PRAGMA journal_mode = WAL"), "");
+    const std::string before = testsupport::ReadFile(sys_ + "/system.db");
+    // A worker with no connection yet: its connection would take it out.
+    std::thread([&] {
+        ConnectionState other;
+        EXPECT_TRUE(Holds(engine->Execute(other, "TALQGetVersion"), docserver::kSystemDamaged));
+    }).join();
     engine.reset();
     EXPECT_TRUE(testsupport::ReadFile(sys_ + "/system.db") == before)
-        << "its log was folded into the file at its stop";
+        << "switched the file found damaged out of WAL";
+}
+
+TEST_F(Administration, ARestoreBesideAnotherFilesLogIsRefusedNamingTheLogAndLeftAsRestored) {
+    // A crashed system's log, of a file other than the one restored.
+    const std::string crashed = dir_.Path() + "/crashed";
+    testsupport::MakeQuerySystem(crashed, 400, 0);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((crashed + "/system.db").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "PRAGMA wal_autocheckpoint = 0; UPDATE pages SET ocr_text = "
+                           "ocr_text || ' more'",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    const std::string log = testsupport::ReadFile(crashed + "/system.db-wal");
+    ASSERT_GT(log.size(), 32u);
+    std::ofstream(sys_ + "/system.db-wal", std::ios::binary) << log;
+    sqlite3_close(db);
+    const std::string restored = testsupport::ReadFile(sys_ + "/system.db");
+    std::string error;
+    EXPECT_FALSE(Open(error));
+    EXPECT_TRUE(Holds(error, "delete system.db-wal")) << error;
+    EXPECT_TRUE(testsupport::ReadFile(sys_ + "/system.db") == restored)
+        << "the log was folded into the restored file";
+    // Once the log is gone the same process serves the file restored.
+    ::unlink((sys_ + "/system.db-wal").c_str());
+    ::unlink((sys_ + "/system.db-shm").c_str());
+    EXPECT_TRUE(Open(error)) << error;
 }
 
 TEST_F(Administration, AFailedLoginIsLoggedAsRefusedAndARefusalWithItsReason) {

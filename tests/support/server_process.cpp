@@ -15,15 +15,18 @@
 namespace testsupport {
 namespace {
 
-void ReadAvailable(int fd, std::string& out, int timeoutMs) {
+// False once the writer closed its end: a server that refused to start.
+bool ReadAvailable(int fd, std::string& out, int timeoutMs) {
     pollfd p{fd, POLLIN, 0};
     while (::poll(&p, 1, timeoutMs) > 0) {
         char buffer[512];
         ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n <= 0) break;
+        if (n == 0) return false;
+        if (n < 0) break;
         out.append(buffer, static_cast<std::size_t>(n));
         if (out.find('\n') != std::string::npos) break;
     }
+    return true;
 }
 
 }  // namespace
@@ -52,7 +55,7 @@ ServerProcess::ServerProcess(const std::string& systemDir, bool log,
     out_ = pipeFds[0];
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (output_.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline)
-        ReadAvailable(out_, output_, 200);
+        if (!ReadAvailable(out_, output_, 200)) break;
     auto colon = output_.rfind(':');
     if (output_.find("listening") != std::string::npos && colon != std::string::npos)
         port_ = std::atoi(output_.c_str() + colon + 1);
