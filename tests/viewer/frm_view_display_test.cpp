@@ -155,8 +155,12 @@ TEST_F(FrmViewDisplayTest, MissingOrCorruptImageEndsWithItsMarkAndNoLock) {
     EXPECT_FALSE(window->DisplayImage("K0001"));
     EXPECT_EQ(Status(), "K0001 *** Error Opening Image ***");
     EXPECT_EQ(window->page.g_szLockedKey, "");
-    EXPECT_EQ(prompts.Messages().size(), 1u);
+    ASSERT_EQ(prompts.Messages().size(), 1u);
     EXPECT_EQ(prompts.Records().back().title, "Warning");
+    // The box names the page, not the viewer's temporary file.
+    EXPECT_EQ(prompts.Messages().back().rfind("Unable to Open ImageFile: the image of page K0001 ", 0),
+              0u)
+        << prompts.Messages().back();
 
     // A JPEG whose header reads but whose body does not decode is no blank page.
     session->images["K0002"] = DamagedJpeg();
@@ -164,7 +168,8 @@ TEST_F(FrmViewDisplayTest, MissingOrCorruptImageEndsWithItsMarkAndNoLock) {
     EXPECT_EQ(Status(), "K0002 *** Error Opening Image ***");
     EXPECT_EQ(window->page.g_ValidImage, 0);
     EXPECT_EQ(window->page.g_szLockedKey, "");
-    EXPECT_EQ(prompts.Messages().size(), 2u);
+    ASSERT_EQ(prompts.Messages().size(), 2u);
+    EXPECT_NE(prompts.Messages().back().find("page K0002"), std::string::npos);
 }
 
 TEST_F(FrmViewDisplayTest, APageShowsFromMemoryWhereNoTemporaryFileCanBeWritten) {
