@@ -178,17 +178,6 @@ TEST_F(ProgramCommandLines, DemoConfigRefusesAFolderWithoutASystemSayingWhy) {
 
     ASSERT_EQ(RunProgram("talq-server", {"--init", Folder("system")}).code, 0);
     EXPECT_EQ(RunProgram("talq-demo-config", {Folder("system")}).code, 0);
-
-    // Its system.db given for the folder: the server says what the demo
-    // configuration says, and neither asks for rights.
-    const QString file = Folder("system") + "/system.db";
-    for (const Ended& refused : {RunProgram("talq-server", {"--system", file, "--port", "0"}),
-                                 RunProgram("talq-demo-config", {file})}) {
-        EXPECT_EQ(refused.code, 2);
-        EXPECT_TRUE(Holds(refused.err, "is a file, not a folder: give the folder that holds it, "))
-            << refused.err;
-        EXPECT_FALSE(Holds(refused.err, "rights")) << refused.err;
-    }
 }
 
 TEST_F(ProgramCommandLines, DemoConfigRefusesAWrongOptionNamingIt) {
