@@ -364,7 +364,7 @@ class CommandEngine {
     std::shared_ptr<QueryCommands> queries_;          // query lists and searches
     std::shared_ptr<LoginThrottle> throttle_;
     Running running_;
-    std::string failure_;  // of the command running (Failed)
+    std::string failure_;              // of the command running (Failed)
     std::int64_t refusedProject_ = 0;  // the project the command running was refused
     int deadPeerSeconds_ = 0;
 };

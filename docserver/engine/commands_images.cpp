@@ -12,9 +12,9 @@
 
 #include "command_engine.h"
 #include "command_rules.h"
-#include "engine_text.h"
 #include "engine/descriptor_shortage.h"
 #include "engine/path_confine.h"
+#include "engine_text.h"
 #include "imaging/original_files.h"
 #include "imaging/page_files.h"
 #include "imaging/page_quality.h"

@@ -25,8 +25,8 @@ std::vector<std::string> KeyRangeFaults(SystemDb& db) {
         } else {
             wrong = "its first key " + first + " comes after its last key " + last;
         }
-        faults.push_back("the key range of user " + user + " in project " + project + ": " +
-                         wrong + "; the user is refused the project until first_key and " +
+        faults.push_back("the key range of user " + user + " in project " + project + ": " + wrong +
+                         "; the user is refused the project until first_key and " +
                          "last_key of that row of user_projects are set to keys of its pages " +
                          "(or to '' for no bound), the first not after the last");
     }

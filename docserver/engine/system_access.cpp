@@ -63,7 +63,9 @@ std::string NotAFolderReason(const std::string& path) {
     const std::size_t slash = name.rfind('/');
     if (name.substr(slash == std::string::npos ? 0 : slash + 1) != "system.db")
         return "is a file, not a folder: give the folder of a system";
-    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : name.substr(0, slash);
+    std::string folder = slash == std::string::npos ? "."
+                         : slash == 0               ? "/"
+                                                    : name.substr(0, slash);
     if (char* real = ::realpath(folder.c_str(), nullptr)) {
         folder = real;
         std::free(real);
