@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <string>
 
+#include "engine/system_access.h"
 #include "engine/system_db.h"
 #include "server/login_rules.h"
 #include "server/net_defaults.h"
@@ -36,12 +37,8 @@ std::string NoSystemReason(const std::string& dir) {
         "holds no system: give a folder made by talq-server --init or talq-demo";
     const QDir folder(QString::fromLocal8Bit(dir.c_str()));
     if (!folder.exists()) {
-        const QFileInfo file(folder.absolutePath());
-        if (!file.exists()) return "does not exist";
-        if (file.fileName() == "system.db")
-            return "is a file, not a folder: give the folder that holds it, " +
-                   file.absolutePath().toLocal8Bit().toStdString();
-        return "is a file, not a folder: give the folder of a system";
+        if (!QFileInfo::exists(folder.absolutePath())) return "does not exist";
+        return docserver::NotAFolderReason(dir);
     }
     if (!folder.exists("system.db")) return kNone;
     docserver::SystemDb db;

@@ -264,6 +264,7 @@ std::string CommandEngine::Execute(ConnectionState& state, const std::string& co
     state.passwordChanged.clear();
     state.failure.clear();
     failure_.clear();
+    refusedProject_ = 0;
     std::string reply;
     const std::uint64_t commits = SystemDb::Commits();
     const std::uint64_t readFailures = ReadFailures();
@@ -303,6 +304,8 @@ std::string CommandEngine::Execute(ConnectionState& state, const std::string& co
         } catch (const DatabaseBusy&) {
         }
     }
+    // A connection refused its project keeps no locks there.
+    if (refusedProject_ != 0) DropRefusedLocks(state);
     // A save that was stored is answered as stored, a retry would store it
     // twice; what was found is told on the error output and to the next
     // request.

@@ -217,6 +217,12 @@ class CommandEngine {
     std::string OpenProject(const CommandText& command, ProjectAccess& access);
     // The same for commands that carry no user: the connection's project.
     std::string ConnectionProject(const ConnectionState& state, ProjectAccess& access);
+    // The connection was refused the named project (no rights there, or a
+    // key range that reaches nothing): its locks there go at the end of the
+    // command (DropRefusedLocks), for it can no longer give them back
+    // through the project's checks nor use them.
+    void NoteRefused(const std::string& projectName);
+    void DropRefusedLocks(ConnectionState& state);
     // Narrows the access to the user's key range; the error reply when a
     // bound is no key of the project, which reaches nothing rather than
     // whatever a mistyped bound compares beyond.
@@ -362,7 +368,8 @@ class CommandEngine {
     std::shared_ptr<QueryCommands> queries_;          // query lists and searches
     std::shared_ptr<LoginThrottle> throttle_;
     Running running_;
-    std::string failure_;  // of the command running (Failed)
+    std::string failure_;              // of the command running (Failed)
+    std::int64_t refusedProject_ = 0;  // the project the command running was refused
     int deadPeerSeconds_ = 0;
 };
 

@@ -65,6 +65,9 @@ std::string CommandEngine::ConceptQuery(ConnectionState& state) {
     if (std::string error = ConnectionProject(state, access);
         !error.empty() || access.id != job->ProjectId()) {
         state.conceptSearch.reset();
+        // A refused project is told as every command tells it; another
+        // project chosen since is not the search's.
+        if (error.rfind("ERROR: ", 0) == 0) return "-1," + WireReason(error.substr(7)) + ",0";
         return "-1,Project Not Selected,0";
     }
     if (!job->WaitFinished(state.local ? kLocalPollWait : kPollWait)) return "1";

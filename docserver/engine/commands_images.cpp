@@ -14,6 +14,7 @@
 #include "command_rules.h"
 #include "engine/descriptor_shortage.h"
 #include "engine/path_confine.h"
+#include "engine_text.h"
 #include "imaging/original_files.h"
 #include "imaging/page_files.h"
 #include "imaging/page_quality.h"
@@ -173,8 +174,15 @@ std::string CommandEngine::SendTextImage(const ConnectionState& state, const Com
 std::string CommandEngine::Unread(const std::string& path) {
     const std::string shortage = DescriptorShortage();
     if (!shortage.empty()) return Failed("ERROR: Unable to Read Image", shortage);
-    const std::string why = imaging::UnreadableReason(path);
-    failure_ = "No Image for Page: " + path + ": " + (why.empty() ? "cannot be read" : why);
+    std::string why = imaging::UnreadableReason(path);
+    if (why.empty()) why = "cannot be read";
+    failure_ = "No Image for Page: " + path + ": " + why;
+    // A local session reads the system's folder itself and has no error
+    // output to look at: its reply names the file. Over TCP the server's
+    // error output does, and the folder's names stay there.
+    const ConnectionState* state = CurrentConnection();
+    if (state != nullptr && state->local)
+        return "ERROR: No Image for Page: " + WireReason(path + ": " + why);
     return "ERROR: No Image for Page";
 }
 

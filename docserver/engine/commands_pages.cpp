@@ -224,6 +224,14 @@ std::string CommandEngine::HeldByAnother(const ProjectAccess& access, std::int64
         if (!signs.Row()) return kLockedBy + user;
         holder = {owner, signs.Int(0), signs.Text(2), signs.Int(1)};
     }
+    // A holder refused the project since (its rights removed, its key range
+    // reaching nothing) can neither use its locks there nor give them back
+    // through the project's checks: they keep nobody out.
+    if (ProjectAccess its; !UserAccess(user, access.id, its)) {
+        Statement release(db_, "DELETE FROM page_locks WHERE session = ? AND project_id = ?");
+        release.Bind(1, session).Bind(2, access.id).Run();
+        return {};
+    }
     // The reads are finished before the write below.
     if (!HolderGone(holder, std::time(nullptr))) return kLockedBy + user;
     // A holder that is gone gives back every lock it held. Only rows
@@ -279,15 +287,36 @@ std::string CommandEngine::SetPageLock(ConnectionState& state, const CommandText
     return "OK";
 }
 
+// The connection's own lock is given back whatever became of its rights or
+// key range since it was taken: only the password is checked. Kept, it would
+// keep every other user off the page for as long as the connection lives.
 std::string CommandEngine::RemovePageLock(ConnectionState& state, const CommandText& command) {
-    ProjectAccess access;
-    if (std::string error = OpenProject(command, access); !error.empty()) return error;
-    std::int64_t seq = PageSeq(access, command.Rest(4));
-    if (seq == 0) return "ERROR: Invalid Image Key";
+    if (std::string refusal = LoginRefusal(command.Field(1), command.Field(2)); !refusal.empty())
+        return refusal;
+    const std::string key = command.Rest(4);
+    std::int64_t project = 0, seq = 0;
+    {
+        Statement own(db_,
+                      "SELECT l.project_id, l.seq FROM projects j JOIN pages p ON p.project_id = "
+                      "j.project_id JOIN page_locks l ON l.project_id = p.project_id AND l.seq = "
+                      "p.seq WHERE j.name = ? AND p.image_key = ? AND l.session = ?");
+        own.Bind(1, command.Field(3)).Bind(2, key).Bind(3, state.session);
+        if (own.Row()) {
+            project = own.Int(0);
+            seq = own.Int(1);
+        }
+    }
+    if (seq == 0) {
+        // Nothing of the connection's to give back: answered as any command
+        // naming the project and page.
+        ProjectAccess access;
+        if (std::string error = OpenProject(command, access); !error.empty()) return error;
+        return PageSeq(access, key) == 0 ? "ERROR: Invalid Image Key" : "OK";
+    }
     Statement drop(db_, "DELETE FROM page_locks WHERE project_id = ? AND seq = ? AND session = ?");
-    drop.Bind(1, access.id).Bind(2, seq).Bind(3, state.session);
+    drop.Bind(1, project).Bind(2, seq).Bind(3, state.session);
     if (!drop.Run()) return Failed("ERROR: Unable to Remove Lock", drop.Error());
-    state.lockedPages.erase({access.id, seq});
+    state.lockedPages.erase({project, seq});
     return "OK";
 }
 

@@ -1,4 +1,8 @@
 // System flags, version, login and the project record.
+#include <cstdint>
+#include <stdexcept>
+#include <utility>
+
 #include "command_engine.h"
 #include "command_rules.h"
 
@@ -49,13 +53,18 @@ std::string CommandEngine::GetProjectInfo(ConnectionState& state, const CommandT
                 "FROM projects p JOIN user_projects up ON up.project_id = p.project_id "
                 "WHERE p.name = ? AND up.user_id = ?");
     p.Bind(1, name).Bind(2, command.Field(1));
-    if (name.empty() || !p.Row()) return "ERROR: Invalid Project " + name;
+    if (name.empty() || !p.Row()) {
+        NoteRefused(name);
+        return "ERROR: Invalid Project " + name;
+    }
     std::int64_t id = p.Int(0);
     // A range that reaches nothing is told when the project is chosen.
     ProjectAccess range;
     range.id = id;
-    if (std::string refusal = LimitRange(range, p.Text(12), p.Text(13)); !refusal.empty())
+    if (std::string refusal = LimitRange(range, p.Text(12), p.Text(13)); !refusal.empty()) {
+        refusedProject_ = id;
         return refusal;
+    }
 
     std::vector<std::string> levels, descs, icons, flags;
     Statement b(db_,
@@ -146,12 +155,17 @@ std::string CommandEngine::OpenProject(const CommandText& command, ProjectAccess
                 "JOIN user_projects up ON up.project_id = p.project_id "
                 "WHERE p.name = ? AND up.user_id = ?");
     p.Bind(1, command.Field(3)).Bind(2, command.Field(1));
-    if (!p.Row()) return "ERROR: Invalid Project " + command.Field(3);
+    if (!p.Row()) {
+        NoteRefused(command.Field(3));
+        return "ERROR: Invalid Project " + command.Field(3);
+    }
     access = ProjectAccess{};
     access.id = p.Int(0);
     access.user = command.Field(1);
-    if (std::string refusal = LimitRange(access, p.Text(1), p.Text(2)); !refusal.empty())
+    if (std::string refusal = LimitRange(access, p.Text(1), p.Text(2)); !refusal.empty()) {
+        refusedProject_ = access.id;
         return refusal;
+    }
     return Authorize(access);
 }
 
@@ -161,13 +175,47 @@ std::string CommandEngine::ConnectionProject(const ConnectionState& state, Proje
                 "SELECT up.first_key, up.last_key FROM user_projects up "
                 "WHERE up.project_id = ? AND up.user_id = ?");
     p.Bind(1, state.projectId).Bind(2, state.user);
-    if (!p.Row()) return "ERROR: Project Not Selected";
+    // Rights removed since the project was chosen: refused as every command
+    // naming the project refuses it.
+    if (!p.Row()) {
+        refusedProject_ = state.projectId;
+        return "ERROR: Invalid Project " + state.projectName;
+    }
     access = ProjectAccess{};
     access.id = state.projectId;
     access.user = state.user;
-    if (std::string refusal = LimitRange(access, p.Text(0), p.Text(1)); !refusal.empty())
+    if (std::string refusal = LimitRange(access, p.Text(0), p.Text(1)); !refusal.empty()) {
+        refusedProject_ = state.projectId;
         return refusal;
+    }
     return Authorize(access);
+}
+
+void CommandEngine::NoteRefused(const std::string& projectName) {
+    // Looked up only where the connection holds locks to give back.
+    const ConnectionState* state = CurrentConnection();
+    if (state == nullptr || state->lockedPages.empty()) return;
+    Statement p(db_, "SELECT project_id FROM projects WHERE name = ?");
+    p.Bind(1, projectName);
+    if (p.Row()) refusedProject_ = p.Int(0);
+}
+
+void CommandEngine::DropRefusedLocks(ConnectionState& state) {
+    const std::int64_t project = std::exchange(refusedProject_, 0);
+    const auto first = state.lockedPages.lower_bound({project, INT64_MIN});
+    const auto last = state.lockedPages.lower_bound({project + 1, INT64_MIN});
+    if (project == 0 || first == last) return;
+    // Nothing is written into a file found damaged or no longer the one opened.
+    if (db_.Damaged() || !db_.Displaced().empty()) return;
+    try {
+        Statement drop(db_, "DELETE FROM page_locks WHERE session = ? AND project_id = ?");
+        if (!drop.Bind(1, state.session).Bind(2, project).Run()) return;
+    } catch (const std::runtime_error&) {
+        // Busy or failed, left in place: whoever asks for such a page finds its holder
+        // refused the project (HeldByAnother).
+        return;
+    }
+    state.lockedPages.erase(first, last);
 }
 
 std::string CommandEngine::LimitRange(ProjectAccess& access, const std::string& firstKey,

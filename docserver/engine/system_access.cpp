@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace docserver {
@@ -32,7 +33,7 @@ SystemAccess CheckSystemAccess(const std::string& dir) {
         if (errno == ENOENT) return {Kind::kNoSystem, ""};
         return {Kind::kRefused, Because("cannot reach", dir, errno)};
     }
-    if (!S_ISDIR(info.st_mode)) return {Kind::kRefused, dir + " is not a folder"};
+    if (!S_ISDIR(info.st_mode)) return {Kind::kNotFolder, NotAFolderReason(dir)};
     const std::string db = dir + "/system.db";
     if (::stat(db.c_str(), &info) != 0) {
         if (errno == ENOENT) return {Kind::kNoSystem, ""};
@@ -54,6 +55,22 @@ SystemAccess CheckSystemAccess(const std::string& dir) {
             return {Kind::kRefused, Because("cannot write", file, error)};
     }
     return {};
+}
+
+std::string NotAFolderReason(const std::string& path) {
+    std::string name = path;
+    while (name.size() > 1 && name.back() == '/') name.pop_back();
+    const std::size_t slash = name.rfind('/');
+    if (name.substr(slash == std::string::npos ? 0 : slash + 1) != "system.db")
+        return "is a file, not a folder: give the folder of a system";
+    std::string folder = slash == std::string::npos ? "."
+                         : slash == 0               ? "/"
+                                                    : name.substr(0, slash);
+    if (char* real = ::realpath(folder.c_str(), nullptr)) {
+        folder = real;
+        std::free(real);
+    }
+    return "is a file, not a folder: give the folder that holds it, " + folder;
 }
 
 std::string InitPlaceRefusal(const std::string& dir) {

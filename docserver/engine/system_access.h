@@ -8,14 +8,21 @@
 namespace docserver {
 
 struct SystemAccess {
-    enum class Kind { kUsable, kNoSystem, kRefused };
+    // kNotFolder: a file was named where its folder is meant.
+    enum class Kind { kUsable, kNoSystem, kRefused, kNotFolder };
     Kind kind = Kind::kUsable;
     // For kRefused: the file or folder and why ("cannot write
-    // /srv/talq/system.db: Read-only file system").
+    // /srv/talq/system.db: Read-only file system"); for kNotFolder, what to
+    // give instead (NotAFolderReason).
     std::string reason;
 };
 
 SystemAccess CheckSystemAccess(const std::string& dir);
+
+// Why a file named where a system's folder is meant is refused, and what to
+// give instead: the folder holding it when it is a system.db. Every program
+// taking a system's folder says it so.
+std::string NotAFolderReason(const std::string& path);
 
 // Why --init cannot make a system in dir ("" when it may try): a folder
 // that cannot be read may hold one already.

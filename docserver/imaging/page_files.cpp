@@ -138,10 +138,34 @@ QImage DecodeImage(const std::string& bytes) {
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    bytes.clear();
+    // Not blocking: a pipe under the name would hold the reader at its open.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    // A folder opens, and only its read fails (a stream throws there):
+    // only a plain file has bytes to read.
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const int error = S_ISDIR(info.st_mode) ? EISDIR : errno != 0 ? errno : EINVAL;
+        ::close(fd);
+        errno = error;
+        return false;
+    }
+    bytes.reserve(static_cast<std::size_t>(info.st_size));
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            bytes.append(buffer, static_cast<std::size_t>(n));
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            const int error = errno;
+            ::close(fd);
+            errno = error;
+            return n == 0;
+        }
+    }
 }
 
 namespace {
@@ -178,7 +202,10 @@ std::string UnreadableReason(const std::string& path) {
         }
         return why;
     }
-    if (S_ISDIR(info.st_mode)) return "a folder, not a file";
+    if (S_ISDIR(info.st_mode))
+        return "a folder where a file should be: store the page's image file under that name "
+               "or name its file in the page's image_file";
+    if (!S_ISREG(info.st_mode)) return "not a plain file: store the page's image file there";
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return std::generic_category().message(errno);
     ::close(fd);

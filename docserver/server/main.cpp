@@ -31,6 +31,7 @@
 
 #include "descriptor_budget.h"
 #include "engine/command_engine.h"
+#include "engine/key_ranges.h"
 #include "engine/system_access.h"
 #include "engine/system_backup.h"
 #include "engine/system_init.h"
@@ -123,6 +124,8 @@ std::optional<int> RefusedSystem(const std::string& dir) {
             return Refuse("--system", dir,
                           "give a folder that holds a system (system.db); create one with\n"
                           "  talq-server --init " + dir);
+        case docserver::SystemAccess::Kind::kNotFolder:
+            return Refuse("--system", dir, access.reason);
         case docserver::SystemAccess::Kind::kRefused:
             break;
     }
@@ -133,6 +136,17 @@ std::optional<int> RefusedSystem(const std::string& dir) {
                  "  writable copy\n",
                  dir.c_str(), access.reason.c_str());
     return 1;
+}
+
+// Ranges that refuse their users the project are served as they are, and
+// named on the error output with what to do.
+void TellKeyRangeFaults(docserver::SystemDb& db) {
+    try {
+        for (const std::string& fault : docserver::KeyRangeFaults(db))
+            std::fprintf(stderr, "talq-server: %s\n", fault.c_str());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "talq-server: the key ranges could not be checked: %s\n", e.what());
+    }
 }
 
 // Whether the address is an IPv4 address this machine can listen on. Asked of a
@@ -374,6 +388,7 @@ int main(int argc, char** argv) {
         }
         if (const std::string& note = engines.back()->StartNote(); !note.empty())
             std::fprintf(stderr, "talq-server: %s\n", note.c_str());
+        if (i == 0) TellKeyRangeFaults(engines.back()->Db());
         // Opened here, used by its worker's thread, which opens its own.
         engines.back()->Db().ReleaseThreadConnection();
         if (i > 0) engines.back()->ShareLoginThrottle(engines.front()->SharedThrottle());

@@ -4,6 +4,7 @@
 // never lose the image last committed nor tell OK of another's.
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -494,22 +495,34 @@ TEST_F(PageImages, BurnedPagesAreKeptPerRedactionListAndUser) {
     }
 }
 
-// The viewer is told only that the page has no image; the error output names
-// the file and why, so the administrator can mend the row or the file.
+// The error output names the file and why (a folder too, once a stream's
+// exception naming nothing), so the administrator can mend the row or the
+// file; a local session, which has none, is told in its reply.
 TEST_F(PageImages, APageImageThatCannotBeReadIsToldWithItsFileAndWhy) {
     std::string error;
+    ASSERT_EQ(::mkdir((sys_ + "/images/p4.tif").c_str(), 0755), 0);
     ASSERT_TRUE(
-        engine_->Db().Exec("UPDATE pages SET image_file = 'images/P1.TIF' WHERE seq = 3", error))
+        engine_->Db().Exec("UPDATE pages SET image_file = 'images/P1.TIF' WHERE seq = 3;"
+                           "UPDATE pages SET image_file = 'images/p4.tif' WHERE seq = 4",
+                           error))
         << error;
+    const std::string folder = sys_ +
+                               "/images/p4.tif: a folder where a file should be: store "
+                               "the page's image file under that name or name its file "
+                               "in the page's image_file";
     const std::pair<const char*, std::string> pages[] = {
         {"K00002,0", "K00002 names no image file"},
         {"K00003,100", sys_ + "/images/P1.TIF: No such file or directory (names are "
-                              "case-sensitive: the folder holds p1.tif)"}};
+                              "case-sensitive: the folder holds p1.tif)"},
+        {"K00004,100", folder}};
     for (const auto& [page, why] : pages) {
         EXPECT_EQ(Run(admin_, "TALQSendClientImage," + kAdmin + "," + page),
                   "ERROR: No Image for Page");
         EXPECT_EQ(admin_.failure, std::string("TALQSendClientImage: No Image for Page: ") + why);
     }
+    admin_.local = true;
+    EXPECT_EQ(Run(admin_, "TALQSendClientImage," + kAdmin + ",K00004,0"),
+              "ERROR: No Image for Page: " + folder);
 }
 
 }  // namespace

@@ -146,6 +146,7 @@ TEST_F(FrmViewDisplayTest, RestrictedPageIsReadOnlyWithoutLockAndShowsOnlyItsRed
 }
 
 TEST_F(FrmViewDisplayTest, MissingOrCorruptImageEndsWithItsMarkAndNoLock) {
+    constexpr auto npos = std::string::npos;
     EXPECT_FALSE(window->DisplayImage("K0009"));
     EXPECT_EQ(Status(), "K0009 *** Bad Image ***");
     EXPECT_EQ(window->page.g_szLockedKey, "");
@@ -155,8 +156,10 @@ TEST_F(FrmViewDisplayTest, MissingOrCorruptImageEndsWithItsMarkAndNoLock) {
     EXPECT_FALSE(window->DisplayImage("K0001"));
     EXPECT_EQ(Status(), "K0001 *** Error Opening Image ***");
     EXPECT_EQ(window->page.g_szLockedKey, "");
-    EXPECT_EQ(prompts.Messages().size(), 1u);
+    ASSERT_EQ(prompts.Messages().size(), 1u);
     EXPECT_EQ(prompts.Records().back().title, "Warning");
+    // The box names the page, not the viewer's temporary file.
+    EXPECT_NE(prompts.Messages().back().find("ImageFile: the image of page K0001 "), npos);
 
     // A JPEG whose header reads but whose body does not decode is no blank page.
     session->images["K0002"] = DamagedJpeg();
@@ -164,7 +167,8 @@ TEST_F(FrmViewDisplayTest, MissingOrCorruptImageEndsWithItsMarkAndNoLock) {
     EXPECT_EQ(Status(), "K0002 *** Error Opening Image ***");
     EXPECT_EQ(window->page.g_ValidImage, 0);
     EXPECT_EQ(window->page.g_szLockedKey, "");
-    EXPECT_EQ(prompts.Messages().size(), 2u);
+    ASSERT_EQ(prompts.Messages().size(), 2u);
+    EXPECT_NE(prompts.Messages().back().find("page K0002"), npos);
 }
 
 TEST_F(FrmViewDisplayTest, APageShowsFromMemoryWhereNoTemporaryFileCanBeWritten) {

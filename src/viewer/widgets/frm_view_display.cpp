@@ -25,6 +25,13 @@
 namespace viewer {
 namespace {
 
+// What an image that does not open is called in the failure's box.
+std::string UndecodedPageName(const std::string& key) {
+    return "the image of page " + key +
+           " (its stored file is damaged or of a kind the viewer cannot read: ask the "
+           "administrator to store the page's image again)";
+}
+
 const char* const kCrLf = "\r\n";
 
 bool IsEightDigits(const std::string& d) {
@@ -229,8 +236,9 @@ bool frmView::ShowPage(const std::string& key) {
     const bool placeholder = image.placeholder;
     page.g_ViewScaleFactor = placeholder ? 1.0f : image.scale;
 
-    // The page opens from the bytes as they came: no copy of it on disk.
-    const bool opened = ImgObj->OpenImageBytes(image.bytes, run.szTempFname);
+    // The page opens from the bytes as they came: no copy of it on disk. A
+    // failure names the page, never a temporary file the user cannot mend.
+    const bool opened = ImgObj->OpenImageBytes(image.bytes, UndecodedPageName(key));
     image.bytes.clear();
     if (!opened) {
         FailPage(status, " *** Error Opening Image ***");
