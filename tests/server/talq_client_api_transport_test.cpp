@@ -387,18 +387,23 @@ TEST(Transport, ARequestWithoutAnAnswerKeepsWhyOnceAndARefusedSendGivesUpAtOnce)
 
 // The connection a reconnection replaces holds its page locks until the
 // server finds its peer gone. A refusal naming the same user on another of
-// the server's connections is the lost one's, most likely, for the time the
-// server names, and only for a key held there.
+// the server's connections is a lost one's, most likely, for the time the
+// server names: this session's, or that of a viewer of this login whose link
+// died before it logged in. Another user holding it ends that time.
 TEST(Transport, ALockTheLostConnectionStillHoldsIsTheLostOnesOnlyForTheTimeTheServerNames) {
     std::atomic<bool> freed{false};
-    FakeServer server(WithSession([&freed](int connection, const std::string& command) {
+    std::atomic<bool> editor{false};
+    FakeServer server(WithSession([&](int connection, const std::string& command) {
         FakeAction a;
         a.closeAfter = command == "CMD1";
         if (connection > 1 && command.starts_with("TALQSetPageLock") &&
             !(freed && command.ends_with(",K1")))
             a.payload =
-                "ERROR: Page Locked by user" +
-                (command.ends_with(",K3") ? "" : RequestFrame::LockedOnAnotherConnection(60));
+                editor && command.ends_with(",K4")
+                    ? "ERROR: Page Locked by editor"
+                    : "ERROR: Page Locked by user" +
+                          (command.ends_with(",K3") ? ""
+                                                    : RequestFrame::LockedOnAnotherConnection(60));
         return a;
     }));
     platform::ManualClock clock;
@@ -414,11 +419,16 @@ TEST(Transport, ALockTheLostConnectionStillHoldsIsTheLostOnesOnlyForTheTimeTheSe
     for (const char* key : {"K1", "K2", "K3", "K4"}) EXPECT_FALSE(api.SetPageLock(key));
     EXPECT_EQ(api.EarlierConnectionFreesIn("K1"), 65);
     EXPECT_EQ(api.EarlierConnectionFreesIn("K3"), 0) << "not one of that server's connections";
-    EXPECT_EQ(api.EarlierConnectionFreesIn("K4"), 0) << "not held on the lost one";
+    EXPECT_EQ(api.EarlierConnectionFreesIn("K4"), 65) << "a lost viewer's before this login";
     clock.AdvanceSeconds(20);
     freed = true;
     EXPECT_TRUE(api.SetPageLock("K1"));
     EXPECT_EQ(api.EarlierConnectionFreesIn("K2"), 45) << "counted from the first refusal";
+    editor = true;
+    EXPECT_FALSE(api.SetPageLock("K4"));
+    editor = false;
+    EXPECT_FALSE(api.SetPageLock("K4"));
+    EXPECT_EQ(api.EarlierConnectionFreesIn("K4"), 0) << "gone once another user held it";
     clock.AdvanceSeconds(46);
     EXPECT_FALSE(api.SetPageLock("K2"));
     EXPECT_EQ(api.EarlierConnectionFreesIn("K2"), 0) << "still held after the time";

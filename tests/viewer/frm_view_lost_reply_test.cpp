@@ -53,6 +53,10 @@ class FrmViewLostReply : public testsupport::FakeServerWindow {
             a.closeAfter = true;
             return a;
         }
+        if (is("TALQGetPageInfo")) {
+            a.payload = pageInfo_;
+            return a;
+        }
         if (AnswerPage(command, image_, a)) return a;
         if (is("TALQSetPageLock")) {
             a.payload = lockReply_;
@@ -103,10 +107,40 @@ class FrmViewLostReply : public testsupport::FakeServerWindow {
         window->project.RedactMode = annotations::kToolHighlight;
         window->picImage_MouseDown(1, 0, 50 * 15, 50 * 15);
     }
+    // Lets the window's timers run, in real time, until done or ms passed.
+    static bool Until(const std::function<bool()>& done, int ms = 5000) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (!done() && std::chrono::steady_clock::now() < end) QApplication::processEvents();
+        return done();
+    }
+    long Asked(const char* verb) {
+        const auto commands = server_.Commands();
+        return std::count_if(commands.begin(), commands.end(),
+                             [&](const auto& c) { return c.command.rfind(verb, 0) == 0; });
+    }
+    static std::string Notes(std::initializer_list<const char*> texts) {
+        AnnotationList list;
+        for (const char* text : texts) {
+            AnnotationRec note;
+            note.Right = note.Bottom = 40;
+            note.Text = text;
+            list.push_back(note);
+        }
+        std::string wire;
+        TalqClientAPI_Header::BuildAnnotationList(static_cast<int>(list.size()), list, wire);
+        return wire;
+    }
+    std::vector<std::string> NotesShown() {
+        std::vector<std::string> texts;
+        const KindList& notes = window->pageAnnotations[kTextNote];
+        for (int i = 0; i < notes.count; ++i) texts.push_back(notes.list[i].Text);
+        return texts;
+    }
 
     std::mt19937 random_{5};
     std::string image_ = testsupport::PngBytes(200, 300);
     std::string lockReply_ = "OK";
+    std::string pageInfo_ = "0";
     bool cutImage_ = false;
     bool loseNextKey_ = false;
     std::array<std::string, 7> stored_;  // one list per kind, by bit
@@ -250,6 +284,93 @@ TEST_F(FrmViewLostReply, TheLostConnectionsLockIsToldAsOwnAndTakenWhenFreedNotAn
     StartHighlight();
     EXPECT_EQ(prompts.Messages().back(), "Unable to Lock Page\n" + elsewhere);
     EXPECT_EQ(Status(), "K1 [READ ONLY]");
+}
+
+// A new viewer of the reviewer's logs in while the server still holds the lock
+// of the one whose link died: the page stayed read-only with no word, and was
+// never asked for again. It is told as the reviewer's own and followed;
+// another reviewer who takes the page meanwhile does not end the follow, and
+// once the page is had it shows the lists as now stored. A holder that lets
+// go after the follow is noticed by the next change, and a page restricted
+// meanwhile stays read-only.
+TEST_F(FrmViewLostReply, AfterANewLoginTheEarlierViewersLockIsFollowedAndThePageReadAgain) {
+    platform::ManualClock clock;
+    platform::ScopedClock useClock(clock);
+    const std::string own =
+        "ERROR: Page Locked by ann" + RequestFrame::LockedOnAnotherConnection(60);
+    const std::string editor = "ERROR: Page Locked by editor";
+    Serve([&] {
+        lockReply_ = own;
+        stored_[4] = Notes({"ANN SEED"});
+    });
+    ASSERT_TRUE(window->DisplayImage("K1")) << Status();
+    EXPECT_EQ(Status(), "K1 [READ ONLY]");
+    StartHighlight();
+    EXPECT_EQ(window->mouse.MouseTrack, 0);
+    EXPECT_EQ(prompts.Messages(),
+              std::vector<std::string>{
+                  "Unable to Lock Page\nPage still held by your earlier connection, unless you "
+                  "have it open in another place; the server frees it within 65 seconds, and the "
+                  "page turns editable then."});
+
+    // The earlier connection goes; another reviewer takes the page, changes
+    // it and holds it a while.
+    Serve([&] {
+        lockReply_ = editor;
+        stored_[4] = Notes({"EDITOR CHANGED", "EDITOR ADDED"});
+    });
+    for (int i = 0; i < 4; ++i) {
+        const long asked = Asked("TALQSetPageLock");
+        clock.AdvanceSeconds(2);
+        EXPECT_TRUE(Until([&] { return Asked("TALQSetPageLock") > asked; })) << "follow ended";
+    }
+    Serve([&] { lockReply_ = "OK"; });
+    clock.AdvanceSeconds(2);
+    EXPECT_TRUE(Until([&] { return Status() == "K1"; })) << Status();
+    EXPECT_EQ(NotesShown(), (std::vector<std::string>{"EDITOR CHANGED", "EDITOR ADDED"}));
+    StartHighlight();
+    EXPECT_EQ(window->mouse.MouseTrack, annotations::kToolHighlight);
+    window->picImage_MouseUp(1, 0, 50 * 15, 50 * 15);
+
+    // The follow gives another holder up after a while; that holder's
+    // refusal is not told once they let go.
+    Serve([&] { lockReply_ = own; });
+    ASSERT_TRUE(window->DisplayImage("K1")) << Status();
+    Serve([&] { lockReply_ = editor; });
+    clock.AdvanceSeconds(2);
+    ASSERT_TRUE(Until([&] { return window->page.lockLostUntold == "Page Locked by editor"; }));
+    clock.AdvanceSeconds(301);
+    Until([] { return false; }, 600);
+    const long asked = Asked("TALQSetPageLock");
+    clock.AdvanceSeconds(2);
+    Until([] { return false; }, 600);
+    EXPECT_EQ(Asked("TALQSetPageLock"), asked) << "followed for good";
+    Serve([&] {
+        lockReply_ = "OK";
+        stored_[4] = Notes({"EDITOR AGAIN"});
+    });
+    prompts.Clear();
+    StartHighlight();
+    EXPECT_EQ(window->mouse.MouseTrack, annotations::kToolHighlight);
+    window->picImage_MouseUp(1, 0, 50 * 15, 50 * 15);
+    EXPECT_TRUE(prompts.Messages().empty()) << prompts.Messages().front();
+    EXPECT_EQ(NotesShown(), std::vector<std::string>{"EDITOR AGAIN"});
+
+    // Restricted before the earlier connection let go: no lock is kept.
+    Serve([&] { lockReply_ = own; });
+    ASSERT_TRUE(window->DisplayImage("K1")) << Status();
+    const std::string r(1, wire::kRecordSep);
+    const long released = Asked("TALQRemovePageLock");
+    Serve([&] {
+        lockReply_ = "OK";
+        pageInfo_ = "0" + r + "0" + r + "0" + r + r + "1";
+    });
+    clock.AdvanceSeconds(2);
+    EXPECT_TRUE(Until([&] { return Asked("TALQRemovePageLock") > released; }));
+    EXPECT_EQ(Status(), "K1 [READ ONLY]");
+    EXPECT_TRUE(window->page.g_szLockedKey.empty());
+    StartHighlight();
+    EXPECT_EQ(window->mouse.MouseTrack, 0);
 }
 
 TEST_F(FrmViewLostReply, ANextPageWhoseReplyIsLostSaysWhyAndStaysWhereItWas) {
