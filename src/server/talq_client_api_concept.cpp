@@ -36,8 +36,9 @@ bool TalqClientAPI::QuesterCheckSearch() {
     if (!Request("IDEX_QuerySearch", reply)) {
         // The server's refusal is told in its words, as every action tells
         // it; without one, what came back.
-        lastError_ = ServerReason(lastError_).empty() ? "Quester Error: " + reply
-                                                      : WithServerReason("Quester Error", lastError_);
+        lastError_ = ServerReason(lastError_).empty()
+                         ? "Quester Error: " + reply
+                         : WithServerReason("Quester Error", lastError_);
         return false;
     }
     if (reply == "1") return true;

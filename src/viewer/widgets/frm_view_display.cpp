@@ -305,8 +305,8 @@ bool frmView::ShowPage(const std::string& key) {
     }
     if (zoom.ZoomWin_Active != 0) RedisplayZoomImage();
 
-    page.editableWithLock = (session.SystemFlags() & 0x400) == 0 && listsOk && infoOk &&
-                            page.g_PageRestricted == 0;
+    page.editableWithLock =
+        (session.SystemFlags() & 0x400) == 0 && listsOk && infoOk && page.g_PageRestricted == 0;
     // A lock refused so that it is most likely the reviewer's own earlier
     // connection's is followed, now that the page is known to want it.
     if (page.g_PageReadOnly != 0 && page.editableWithLock) FollowEarlierLock(key);

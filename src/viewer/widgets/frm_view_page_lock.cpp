@@ -110,10 +110,9 @@ bool frmView::TakePageAgain(const std::string& key, std::string& why) {
 
 void frmView::LockAgainIfFreed() {
     ViewerSession& session = Session();
-    if (unloaded_ || page.g_ValidImage == 0 || page.g_PageReadOnly == 0 ||
-        !page.editableWithLock || !page.g_szLockedKey.empty() ||
-        (session.SystemFlags() & 0x400) != 0 || !session.IsUserValid() ||
-        !session.IsProjectValid())
+    if (unloaded_ || page.g_ValidImage == 0 || page.g_PageReadOnly == 0 || !page.editableWithLock ||
+        !page.g_szLockedKey.empty() || (session.SystemFlags() & 0x400) != 0 ||
+        !session.IsUserValid() || !session.IsProjectValid())
         return;
     const std::string key = page.szCurrentKey;
     ViewerSession::Action action(session);

@@ -256,8 +256,8 @@ bool frmView::StoreRotation(std::int32_t rotation) {
     std::string message = showing ? session.TakeFailureMessage("Unable to set Rotate Flag") : "";
     // The reviewer's own login holding it is told as such.
     if (showing && refused && TalqClientAPI::LockHeldBy(words, session.UserName()))
-        message = "Unable to set Rotate Flag\n" +
-                  LockRefusalWords(page.szCurrentKey, "ERROR: " + words);
+        message =
+            "Unable to set Rotate Flag\n" + LockRefusalWords(page.szCurrentKey, "ERROR: " + words);
     if (refused) {
         ReleasePageLock();
         ShowReadOnly(true);
