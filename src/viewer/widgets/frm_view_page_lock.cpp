@@ -303,9 +303,12 @@ void frmView::AskEarlierLock() {
     const std::string error = session.LastError();
     if (NamesAHolder(error) && !TalqClientAPI::LockHeldBy(error, session.UserName())) {
         // Another reviewer took it when the earlier connection let go: asked
-        // for while they may still let go soon; the next change asks after.
-        page.lockLostUntold = TalqClientAPI::ServerReason(error);
-        if (earlierLock_.otherSinceMs == 0) earlierLock_.otherSinceMs = now;
+        // for while they may still let go soon; the next change asks after,
+        // and tells this once.
+        if (earlierLock_.otherSinceMs == 0) {
+            earlierLock_.otherSinceMs = now;
+            page.lockLostUntold = TalqClientAPI::ServerReason(error);
+        }
         if (now - earlierLock_.otherSinceMs < kOtherHolderFollowMs) return;
         return stop();
     }
