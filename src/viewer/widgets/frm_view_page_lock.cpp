@@ -301,25 +301,28 @@ void frmView::AskEarlierLock() {
         return;
     }
     const std::string error = session.LastError();
-    if (NamesAHolder(error) && !TalqClientAPI::LockHeldBy(error, session.UserName())) {
-        // Another reviewer took it when the earlier connection let go: asked
-        // for while they may still let go soon; the next change asks after,
-        // and tells this once.
-        if (earlierLock_.otherSinceMs == 0) {
-            earlierLock_.otherSinceMs = now;
-            page.lockLostUntold = TalqClientAPI::ServerReason(error);
-        }
-        if (now - earlierLock_.otherSinceMs < kOtherHolderFollowMs) return;
-        return stop();
+    const bool another =
+        NamesAHolder(error) && !TalqClientAPI::LockHeldBy(error, session.UserName());
+    if (another && earlierLock_.otherSinceMs == 0) {
+        // Another reviewer took it when the earlier connection let go: told
+        // once, at the next change.
+        earlierLock_.otherSinceMs = now;
+        page.lockLostUntold = TalqClientAPI::ServerReason(error);
     }
+    // They may let go soon: asked for a while (no answer meanwhile is asked
+    // again), and by the next change after.
+    if (earlierLock_.otherSinceMs != 0 && (another || !TalqClientAPI::LockRefused(error)) &&
+        now - earlierLock_.otherSinceMs < kOtherHolderFollowMs)
+        return;
     stop();
+    if (another) return;
     // The next change asks again: until then it says what the server said
     // last, or that it did not answer.
     if (TalqClientAPI::LockRefused(error)) {
         page.lockLostUntold = LockRefusalWords(key, error);
     } else if (std::string reason = TalqClientAPI::ServerReason(error); !reason.empty()) {
         page.lockLostUntold = reason;
-    } else {
+    } else if (earlierLock_.otherSinceMs == 0) {
         page.lockLostUntold =
             "Page still held by your earlier connection when the server last answered.";
     }
