@@ -155,6 +155,9 @@ class TalqClientAPI {
     // The server refused a page lock: another connection holds it, or the
     // page may not be changed. Any other failure leaves the lock unknown.
     static bool LockRefused(const std::string& error);
+    // The refusal ("ERROR: Page Locked by ..." or its words) names user as
+    // the holder: on another connection of the server, when it says so.
+    static bool LockHeldBy(const std::string& refusal, const std::string& user);
 
     // ---- Key navigation and page requests (talq_client_api_navigation.cpp,
     //      talq_client_api_pages.cpp) ----
@@ -197,8 +200,10 @@ class TalqClientAPI {
     bool HoldsPageLock(const std::string& key) const;
     // After SetPageLock (key) was refused: the seconds within which the
     // server frees the lock, when it named this user on another of its
-    // connections and this session held the lock on a connection it lost,
-    // most likely that one; 0 otherwise, and once that time has passed.
+    // connections, most likely a lost one (this session's, or the viewer's
+    // this login came back from); counted from the first such refusal since
+    // the lock was last had or lost on a reconnection. 0 otherwise, once that
+    // time has passed, and once another user was found holding it.
     std::int32_t EarlierConnectionFreesIn(const std::string& key) const;
     bool SetImageRotation(const std::string& key, std::int32_t rotation);
     bool SetImageBndryLevel(const std::string& key, std::int32_t level);
@@ -212,6 +217,9 @@ class TalqClientAPI {
     bool PutFolderDescription(const std::string& key, std::int32_t level,
                               const std::string& description);
     std::string GetPageDate(const std::string& key);
+    // As GetPageDate, telling a read that failed (false, LastError says why)
+    // from a page without a date (true, "").
+    bool ReadPageDate(const std::string& key, std::string& date);
     bool PutPageDate(const std::string& key, const std::string& date);
     bool RemotePassThrough(const std::string& command, std::string& reply,
                            std::int32_t skipSessionCheck);
@@ -422,13 +430,12 @@ class TalqClientAPI {
     // The page locks this connection holds: the server drops them with the
     // connection, so a reconnection takes them again.
     std::vector<std::string> lockedKeys_;
-    // Locks a reconnection could not take again because the same user held
-    // them: most likely the lost connection, which the server may not have
-    // seen end yet. Kept while the server refuses them so, until the
-    // dead-peer time it named has passed (earlierHolderUntilMs_, by key).
-    std::vector<std::string> keysOfLostConnection_;
+    // By key: until when a refusal naming this user on another connection
+    // is most likely a lost connection's, which the server frees within the
+    // dead-peer time it names. Kept past that time, so that the same refusal
+    // later is told as the login's elsewhere at once.
     std::map<std::string, std::int64_t> earlierHolderUntilMs_;
-    bool LockedBySameUser(const std::string& reply) const;
+    void NoteEarlierHolder(const std::string& key, const std::string& refusal);
     std::uint64_t connectionEpoch_ = 0;
     std::function<void()> newConnectionListener_;
     void NewConnection();

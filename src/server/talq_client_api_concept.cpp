@@ -34,7 +34,11 @@ bool TalqClientAPI::QuesterCheckSearch() {
     if (!ValidateSession(15)) return false;
     std::string reply;
     if (!Request("IDEX_QuerySearch", reply)) {
-        lastError_ = "Quester Error: " + reply;
+        // The server's refusal is told in its words, as every action tells
+        // it; without one, what came back.
+        lastError_ = ServerReason(lastError_).empty()
+                         ? "Quester Error: " + reply
+                         : WithServerReason("Quester Error", lastError_);
         return false;
     }
     if (reply == "1") return true;

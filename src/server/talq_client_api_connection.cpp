@@ -211,7 +211,7 @@ void TalqClientAPI::FinishClose(bool keepError) {
     userValid_ = 0;
     projectValid_ = 0;
     lockedKeys_.clear();
-    keysOfLostConnection_.clear();
+    earlierHolderUntilMs_.clear();
     connection_ = 0;
     systemFlags_ = 0;
     extSystemFlags_ = 0;

@@ -9,7 +9,7 @@ void TalqClientAPI::DropUser() {
     userValid_ = 0;
     projectValid_ = 0;
     lockedKeys_.clear();
-    keysOfLostConnection_.clear();
+    earlierHolderUntilMs_.clear();
     userName_.clear();
     userPswrd_.clear();
 }

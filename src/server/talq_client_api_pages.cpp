@@ -160,13 +160,15 @@ std::string TalqClientAPI::GetStellantImage(const std::string& file, std::int32_
     return reply;
 }
 
-bool TalqClientAPI::LockedBySameUser(const std::string& reply) const {
-    const std::string own = "ERROR: Page Locked by " + userName_;
-    if (mVBUtil::UCase(reply.substr(0, own.size())) != mVBUtil::UCase(own)) return false;
-    const int deadPeer = RequestFrame::DeadPeerSecondsOf(reply);
-    return reply.size() == own.size() ||
+bool TalqClientAPI::LockHeldBy(const std::string& refusal, const std::string& user) {
+    const std::string words = refusal.rfind("ERROR", 0) == 0 ? ServerReason(refusal) : refusal;
+    const std::string own = "Page Locked by " + user;
+    if (user.empty() || mVBUtil::UCase(words.substr(0, own.size())) != mVBUtil::UCase(own))
+        return false;
+    const int deadPeer = RequestFrame::DeadPeerSecondsOf(words);
+    return words.size() == own.size() ||
            (deadPeer > 0 &&
-            reply.substr(own.size()) == RequestFrame::LockedOnAnotherConnection(deadPeer));
+            words.substr(own.size()) == RequestFrame::LockedOnAnotherConnection(deadPeer));
 }
 
 bool TalqClientAPI::LockRefused(const std::string& error) {
@@ -175,52 +177,46 @@ bool TalqClientAPI::LockRefused(const std::string& error) {
            upper == "ERROR: INSUFFICIENT SECURITY LEVEL";
 }
 
+void TalqClientAPI::NoteEarlierHolder(const std::string& key, const std::string& refusal) {
+    const int deadPeer = RequestFrame::DeadPeerSecondsOf(refusal);
+    if (deadPeer <= 0 || !LockHeldBy(refusal, userName_)) return;
+    earlierHolderUntilMs_.try_emplace(
+        key, platform::CurrentClock().MonotonicMs() + 1000LL * deadPeer + kDeadPeerSlackMs);
+}
+
 bool TalqClientAPI::SetPageLock(const std::string& key) {
     if (!ValidateSession(15)) return false;
     if (RefuseBreakers({&key}, "Image Key")) return false;
     std::string reply;
     const bool locked = Request("TALQSetPageLock," + CommandPrefix() + "," + key, reply);
-    std::erase_if(earlierHolderUntilMs_, [this](const auto& held) {
-        return std::find(keysOfLostConnection_.begin(), keysOfLostConnection_.end(), held.first) ==
-               keysOfLostConnection_.end();
-    });
-    const auto lost = std::find(keysOfLostConnection_.begin(), keysOfLostConnection_.end(), key);
-    if (lost != keysOfLostConnection_.end()) {
-        // The server frees a lost connection's lock once it finds its peer
-        // gone; until then it names this user on another connection, which
-        // may as well be the user's viewer elsewhere: only the time it names
-        // tells them apart.
-        bool kept = !locked && !LockRefused(lastError_);
-        const int deadPeer = RequestFrame::DeadPeerSecondsOf(lastError_);
-        if (!locked && deadPeer > 0 && LockedBySameUser(lastError_)) {
-            const std::int64_t now = platform::CurrentClock().MonotonicMs();
-            const auto until =
-                earlierHolderUntilMs_.try_emplace(key, now + 1000LL * deadPeer + kDeadPeerSlackMs);
-            kept = now < until.first->second;
-        }
-        if (!kept) {
-            keysOfLostConnection_.erase(lost);
-            earlierHolderUntilMs_.erase(key);
-        }
+    if (locked) {
+        // Had: a later refusal naming this user is a new story.
+        earlierHolderUntilMs_.erase(key);
+        if (std::find(lockedKeys_.begin(), lockedKeys_.end(), key) == lockedKeys_.end())
+            lockedKeys_.push_back(key);
+        return true;
     }
-    if (!locked) {
-        // Taken meanwhile: this session no longer holds it, whatever it held.
-        if (LockRefused(lastError_))
-            lockedKeys_.erase(std::remove(lockedKeys_.begin(), lockedKeys_.end(), key),
-                              lockedKeys_.end());
-        return false;
+    if (!LockRefused(lastError_)) return false;
+    // Taken meanwhile: this session no longer holds it, whatever it held.
+    lockedKeys_.erase(std::remove(lockedKeys_.begin(), lockedKeys_.end(), key), lockedKeys_.end());
+    // The server frees a lost connection's lock once it finds its peer gone;
+    // until then it names this user on another connection, which may as
+    // well be the user's viewer elsewhere: only the time it names tells them
+    // apart, counted from the first such refusal. The lost connection may be
+    // this session's, or that of the viewer this login came back from.
+    if (LockHeldBy(lastError_, userName_)) {
+        NoteEarlierHolder(key, lastError_);
+    } else if (const auto held = earlierHolderUntilMs_.find(key);
+               held != earlierHolderUntilMs_.end()) {
+        // Another user took it: the lost connection's lock is gone.
+        held->second = std::min(held->second, platform::CurrentClock().MonotonicMs());
     }
-    if (std::find(lockedKeys_.begin(), lockedKeys_.end(), key) == lockedKeys_.end())
-        lockedKeys_.push_back(key);
-    return true;
+    return false;
 }
 
 std::int32_t TalqClientAPI::EarlierConnectionFreesIn(const std::string& key) const {
     const auto until = earlierHolderUntilMs_.find(key);
-    if (until == earlierHolderUntilMs_.end() ||
-        std::find(keysOfLostConnection_.begin(), keysOfLostConnection_.end(), key) ==
-            keysOfLostConnection_.end())
-        return 0;
+    if (until == earlierHolderUntilMs_.end()) return 0;
     const std::int64_t left = until->second - platform::CurrentClock().MonotonicMs();
     return left > 0 ? static_cast<std::int32_t>((left + 999) / 1000) : 0;
 }
@@ -256,16 +252,23 @@ bool TalqClientAPI::SetImageRotation(const std::string& key, std::int32_t rotati
 }
 
 std::string TalqClientAPI::GetPageDate(const std::string& key) {
-    if (!ValidateSession(15)) return "";
+    std::string date;
+    ReadPageDate(key, date);
+    return date;
+}
+
+bool TalqClientAPI::ReadPageDate(const std::string& key, std::string& date) {
+    date.clear();
+    if (!ValidateSession(15)) return false;
     if (key.empty()) {
         lastError_ = "Invalid Image Key";
-        return "";
+        return false;
     }
-    if (RefuseBreakers({&key}, "Image Key")) return "";
+    if (RefuseBreakers({&key}, "Image Key")) return false;
     std::string reply;
-    if (!Request("TALQDTGetDate," + CommandPrefix() + "," + key, reply) || reply == "NONE")
-        return "";
-    return reply;
+    if (!Request("TALQDTGetDate," + CommandPrefix() + "," + key, reply)) return false;
+    if (reply != "NONE") date = reply;
+    return true;
 }
 
 bool TalqClientAPI::PutPageDate(const std::string& key, const std::string& date) {

@@ -530,10 +530,11 @@ bool TalqClientAPI::ReconnectSession() {
             if (!locked && replyLength == 0) return false;
             if (locked) {
                 held.push_back(key);
-            } else if (LockedBySameUser(reply) &&
-                       std::find(keysOfLostConnection_.begin(), keysOfLostConnection_.end(),
-                                 key) == keysOfLostConnection_.end()) {
-                keysOfLostConnection_.push_back(key);
+            } else {
+                // Held by the connection just lost, most likely: its time
+                // is counted afresh.
+                earlierHolderUntilMs_.erase(key);
+                NoteEarlierHolder(key, reply);
             }
         }
         lockedKeys_ = std::move(held);

@@ -468,6 +468,10 @@ TEST_F(Review, ConceptPollRepliesThatEndWithoutResults) {
     Reply("IDEX_QuerySearch", "0,,1");
     EXPECT_FALSE(api_.QuesterCheckSearch());
     EXPECT_EQ(api_.LastError(), "No Search Results Found");
+    // A refusal carries the server's words as every other request's does.
+    Reply("IDEX_QuerySearch", "ERROR: Invalid Project Alpha");
+    EXPECT_FALSE(api_.QuesterCheckSearch());
+    EXPECT_EQ(api_.LastError(), "Quester Error\nInvalid Project Alpha");
     EXPECT_FALSE(api_.IsQuesterActive());
     Reply("IDEX_StartSearch", "ok");
     EXPECT_FALSE(api_.QuesterStartSearch("x", 10, 0));

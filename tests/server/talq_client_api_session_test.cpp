@@ -537,6 +537,10 @@ TEST_F(Session, DescriptionsDatesLocksAndFlagsReportTheirRequests) {
 
     server_.Reply("TALQDTGetDate", "NONE");
     EXPECT_EQ(api_.GetPageDate("K"), "");
+    std::string date = "x";
+    EXPECT_TRUE(api_.ReadPageDate("K", date) && date.empty()) << "no date";
+    server_.Reply("TALQDTGetDate", "ERROR: Invalid Project Alpha");
+    EXPECT_FALSE(api_.ReadPageDate("K", date)) << "refused";
     server_.Reply("TALQDTPutDate", "ERROR: Invalid Date");
     EXPECT_FALSE(api_.PutPageDate("K", "x"));
     EXPECT_EQ(api_.LastError(), "ERROR: Invalid Date");

@@ -263,7 +263,11 @@ struct FakeViewerSession : viewer::ViewerSession {
     std::string GetFolderDescription(const std::string& key, std::int32_t) override {
         return folderDescriptions[key];
     }
-    std::string GetPageDate(const std::string&) override { return pageDate; }
+    bool pageDateRead = true;  // false: the read fails with lastError
+    bool ReadPageDate(const std::string&, std::string& date) override {
+        date = pageDateRead ? pageDate : "";
+        return pageDateRead;
+    }
     int tagReads = 0;  // page tag requests
     // Boundary edits, as "level KEY n", "date KEY d" and "description KEY n text".
     std::int32_t pageLevel = 0;

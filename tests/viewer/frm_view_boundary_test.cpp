@@ -111,6 +111,29 @@ TEST(BoundaryDialog, ADateIsStoredOnlyWhenEmptyOrEightDigitsOfAPlausibleYear) {
     EXPECT_TRUE(session.boundaryEdits.empty());
 }
 
+// A date the server refused to read was shown as an empty box: the reviewer
+// took the page for one without a date. It is told with the server's reason,
+// and the level can still be changed without storing over the date.
+TEST(BoundaryDialog, ADateReadRefusedIsToldAndNeitherShownEmptyNorStoredOver) {
+    platform::ScriptedPrompts prompts;
+    platform::ScopedPrompts scoped(prompts);
+    testsupport::FakeViewerSession session;
+    session.fullText = 8;
+    session.pageDateRead = false;
+    session.lastError = "ERROR: Invalid Project ACME";
+    frmModBndry dialog;
+    dialog.ImageKey = "K0001";
+    dialog.ClientAPI = &session;
+    dialog.Load();
+    EXPECT_EQ(prompts.Messages(),
+              std::vector<std::string>{"Unable to Read Document Date\nInvalid Project ACME"});
+    EXPECT_FALSE(dialog.txtDate->isEnabled());
+    EXPECT_EQ(dialog.txtDate->placeholderText(), QStringLiteral("Not Read"));
+    dialog.cmdOK_Click();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_TRUE(session.boundaryEdits.empty());
+}
+
 class FrmViewBoundaryTest : public FrmViewTest {
   protected:
     FrmViewBoundaryTest() {

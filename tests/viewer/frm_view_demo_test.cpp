@@ -278,7 +278,10 @@ TEST_F(FrmViewDemoTest, PageTakenDuringAServerRestartIsReadOnlyBeforeTheReviewer
     viewer::ViewerSession& session = *window->TalqAPi;
     auto readOnly = [&] { return Status().rfind(key + " [READ ONLY]", 0) == 0; };
     // Any request but the page's own finds the connection gone.
-    auto anotherRequest = [&] { session.GetPageDate(key); };
+    auto anotherRequest = [&] {
+        std::string date;
+        session.ReadPageDate(key, date);
+    };
 
     ASSERT_TRUE(window->DisplayImage(key)) << Status();
     ASSERT_NO_FATAL_FAILURE(RestartServer());

@@ -229,6 +229,9 @@ TEST_F(FrmViewDisplayTest, StatusLineCarriesDateFolderInfoAndTags) {
     session->pageDate = "";
     ASSERT_TRUE(window->DisplayImage("K0002"));
     EXPECT_EQ(Status(), "K0002 (Page 2 of 3)  DocDate: None");
+    session->pageDateRead = false;
+    ASSERT_TRUE(window->DisplayImage("K0002"));
+    EXPECT_EQ(Status(), "K0002 (Page 2 of 3)  DocDate: Not Read") << "no date is no failure";
 }
 
 TEST_F(FrmViewDisplayTest, PlaceholderPageShowsItsTextInTheTextBoxWhenChosen) {

@@ -234,6 +234,15 @@ TEST_F(FrmViewFailureReason, ATurnOfAPageTakenByAnotherIsRefusedWithTheServersRe
     EXPECT_EQ(prompts.Messages().size(), 2U);
     EXPECT_EQ(window->page.g_Rotation, before);
     EXPECT_NE(Status().find("[READ ONLY]"), std::string::npos) << Status();
+
+    // Refused naming the reviewer: told as the reviewer's own login.
+    Serve([&] { rotateReply_ = "ERROR: Page Locked by ANN"; });
+    ASSERT_TRUE(window->DisplayImage("K2")) << Status();
+    window->Tbar_Click(7);
+    EXPECT_EQ(prompts.Messages().back(),
+              "Unable to set Rotate Flag\nPage held by your login on another connection: an "
+              "earlier connection of yours the server has not closed yet, or your login in "
+              "another place.");
 }
 
 // A project the server refused when chosen ended at "Project Not Selected"

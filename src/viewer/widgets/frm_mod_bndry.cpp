@@ -52,13 +52,20 @@ void frmModBndry::Form_Load() {
     Cancelled = 0;
     LoadedDate.clear();
     DateShown = false;
+    DateUnread = false;
     if (!ImageKey.empty() && ClientAPI != nullptr && (ClientAPI->FullText() & 8) != 0) {
         DateShown = true;
-        LoadedDate = ClientAPI->GetPageDate(ImageKey);
+        // A date that could not be read is told, and neither shown as none
+        // nor stored over: the level may still be changed.
+        DateUnread = !ClientAPI->ReadPageDate(ImageKey, LoadedDate);
+        if (DateUnread)
+            platform::BeepWarning(ClientAPI->TakeFailureMessage("Unable to Read Document Date"));
     }
     lblDate->setVisible(DateShown);
     txtDate->setVisible(DateShown);
     txtDate->setText(platform::ToQString(LoadedDate));
+    txtDate->setEnabled(!DateUnread);
+    txtDate->setPlaceholderText(DateUnread ? QStringLiteral("Not Read") : QString());
 
     SelectedLevel = BoundaryLevel;
     int chosen = 0;
@@ -81,7 +88,7 @@ void frmModBndry::Option1_Click(int Index) {
 
 void frmModBndry::cmdOK_Click() {
     const std::string date = platform::FromQString(txtDate->text());
-    if (DateShown && date != LoadedDate) {
+    if (DateShown && !DateUnread && date != LoadedDate) {
         const int year =
             CurrentYearForTest() != 0 ? CurrentYearForTest() : QDate::currentDate().year();
         if (!annotations::IsAcceptableDocumentDate(date, year)) {

@@ -54,6 +54,7 @@ class frmModBndry : public FormDialog {
     std::string LoadedDate;
     std::int16_t SelectedLevel = 0;
     bool DateShown = false;
+    bool DateUnread = false;  // its read failed: shown disabled, never stored
     QVBoxLayout* options_;
 };
 

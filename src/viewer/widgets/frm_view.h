@@ -391,11 +391,25 @@ class frmView : public QMainWindow, private PrintHost {
     bool FollowRefusal();
     // Tells, once, why the page's lock was refused on a new connection.
     void TellLockLost();
-    // A refused lock that most likely the session's own lost connection
-    // holds: the page stays read-only, saying so, and its lock is asked for
-    // again until the server frees it or the time it takes has passed.
+    // A refused lock that most likely the reviewer's own lost connection
+    // holds (this session's, or the viewer's this login came back from):
+    // the page stays read-only, saying so, and its lock is asked for again
+    // until the server frees it or the time it takes has passed; another
+    // reviewer who took it meanwhile is followed a while longer. Only for a
+    // page a fresh display would make editable.
     bool FollowEarlierLock(const std::string& key);
     void AskEarlierLock();
+    // The lock is had again: the page's information and lists are read
+    // again, and it turns editable as a fresh display would make it. False,
+    // with why when not for a restriction, when it stays read-only.
+    bool TakePageAgain(const std::string& key, std::string& why);
+    // Before a change of a page read-only only for want of its lock: the
+    // lock is asked for once more, so a holder that let go is noticed.
+    void LockAgainIfFreed();
+    bool AskLockQuietly(const std::string& key);
+    // The server's words of a lock refusal (error), for the reviewer: one
+    // naming the reviewer's own login says that it is theirs.
+    std::string LockRefusalWords(const std::string& key, const std::string& error);
     // Tells, once, why the session's last request failed when the server
     // never answered, could not reach its system or ended the session: a
     // beep and one box, `what` (when given) over the reason. False when
@@ -579,6 +593,7 @@ class frmView : public QMainWindow, private PrintHost {
         QTimer* timer = nullptr;
         std::string key;
         std::int64_t nextAskMs = 0;  // by the platform clock
+        std::int64_t otherSinceMs = 0;  // another reviewer first found holding it
     } earlierLock_;
     // Set while SaveNoteLoggingIn asks first: a failure from a refused login
     // is kept here instead of shown.

@@ -76,8 +76,10 @@ bool frmView::RereadPageLists(std::string& reason) {
             // tries again. A refusal: what the page shows is read-only, and
             // must be what is stored.
             if (!TalqClientAPI::LockRefused(session.LastError())) return false;
+            reason = LockRefusalWords(key, session.LastError());
             page.g_szLockedKey.clear();
             ShowReadOnly(true);
+            FollowEarlierLock(key);
         } else {
             page.g_szLockedKey = key;
         }
@@ -170,8 +172,10 @@ bool frmView::SaveChange(std::int32_t kind, const char* failure, const ListChang
             reason = TalqClientAPI::ServerReason(session.LastError());
             // Another holds the page after all: it is read-only from now.
             if (TalqClientAPI::LockRefused(session.LastError())) {
+                reason = LockRefusalWords(page.szCurrentKey, session.LastError());
                 ReleasePageLock();
                 ShowReadOnly(true);
+                FollowEarlierLock(page.szCurrentKey);
             }
             break;
         }

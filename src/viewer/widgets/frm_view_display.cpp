@@ -174,6 +174,7 @@ bool frmView::ShowPage(const std::string& key) {
     page.g_ValidImage = 0;
     page.fetchFailed = false;
     page.g_PageReadOnly = 0;
+    page.editableWithLock = false;
     page.lockLostUntold.clear();
     page.g_PageRestricted = 0;
     for (KindList& k : pageAnnotations) k.count = 0;
@@ -312,6 +313,12 @@ bool frmView::ShowPage(const std::string& key) {
     }
     if (zoom.ZoomWin_Active != 0) RedisplayZoomImage();
 
+    page.editableWithLock =
+        (session.SystemFlags() & 0x400) == 0 && listsOk && infoOk && page.g_PageRestricted == 0;
+    // A lock refused so that it is most likely the reviewer's own earlier
+    // connection's is followed, now that the page is known to want it.
+    if (page.g_PageReadOnly != 0 && page.editableWithLock) FollowEarlierLock(key);
+
     RefreshDocumentBounds(key);
     AppendStatusDetails(key, status);
     WriteStatus(status);
@@ -391,8 +398,11 @@ void frmView::AppendStatusDetails(const std::string& key, std::string& status) {
         status += "  " + position;
     }
     if ((settings.g_StatusLine & 8) != 0 && (session.FullText() & 8) != 0) {
-        status += "  DocDate: " +
-                  FormatPageDate(session.GetPageDate(page.szCurrentKey), settings.DateFormat);
+        // A date that could not be read is no page without one.
+        std::string date;
+        status += "  DocDate: " + (session.ReadPageDate(page.szCurrentKey, date)
+                                       ? FormatPageDate(date, settings.DateFormat)
+                                       : std::string("Not Read"));
     }
     if (!page.g_szDocFldrDesc.empty() && (settings.g_StatusLine & 1) != 0)
         status += kCrLf + page.g_szDocFldrDesc;

@@ -166,7 +166,9 @@ void frmView::picImage_MouseDown(int Button, int, int x, int y) {
     {
         const PageMark mark = MarkPage();
         HoldMouse hold(mouse);
-        const bool known = PageLockKnown();
+        bool known = PageLockKnown();
+        // A holder that let go meanwhile leaves the page to this reviewer.
+        if (known && !unloaded_ && SamePage(mark)) LockAgainIfFreed();
         held = hold.Take();
         if (!known || unloaded_) return;
         // The page or the tool changed meanwhile: the drag was not for this.

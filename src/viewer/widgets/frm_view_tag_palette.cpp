@@ -71,6 +71,8 @@ void frmView::UpdateTagPalette(const std::string& key) {
 
 void frmView::Tag_BMP_Click(int Index) {
     if (RequestInProcess()) return;
+    // A holder that let go meanwhile leaves the page to this reviewer.
+    if (project.g_RestrictTags == 0) LockAgainIfFreed();
     if (!Session().IsProjectValid() || page.g_ValidImage == 0 || project.g_RestrictTags != 0 ||
         page.g_PageRestricted != 0 || page.g_PageReadOnly != 0) {
         return;

@@ -206,6 +206,8 @@ void frmView::Tbar_Click(int Index) {
 void frmView::RotateStep(int Index) {
     const bool right = Index == 8;
     if (!ImgObj) return;
+    // A holder that let go meanwhile leaves the page to this reviewer.
+    LockAgainIfFreed();
     // A read-only page turns for viewing only; any other turn is the
     // page's, and shows only once stored.
     const bool storing = page.g_PageReadOnly == 0 && page.g_ValidImage == 1;
@@ -248,14 +250,19 @@ bool frmView::StoreRotation(std::int32_t rotation) {
     session.SetDisplayErrorMsgs(showing);
     if (stored) return true;
     // Another holds the page after all: it is read-only from now.
-    const bool refused =
-        TalqClientAPI::LockRefused("ERROR: " + ViewerSession::ServerWords(session.LastError()));
+    const std::string words = ViewerSession::ServerWords(session.LastError());
+    const bool refused = TalqClientAPI::LockRefused("ERROR: " + words);
     // Taken before the lock's release asks anything more.
-    const std::string message =
-        showing ? session.TakeFailureMessage("Unable to set Rotate Flag") : "";
+    std::string message = showing ? session.TakeFailureMessage("Unable to set Rotate Flag") : "";
+    // The reviewer's own login holding it is told as such.
+    if (showing && refused && TalqClientAPI::LockHeldBy(words, session.UserName()))
+        message =
+            "Unable to set Rotate Flag\n" + LockRefusalWords(page.szCurrentKey, "ERROR: " + words);
     if (refused) {
         ReleasePageLock();
         ShowReadOnly(true);
+        FollowEarlierLock(page.szCurrentKey);
+        page.lockLostUntold.clear();  // told here
     }
     if (showing) platform::BeepWarning(message);
     return false;

@@ -304,9 +304,9 @@ std::string ViewerSession::GetFolderDescription(const std::string& key, std::int
     if (!api_) return {};
     return api_->GetFolderDescription(key, level);
 }
-std::string ViewerSession::GetPageDate(const std::string& key) {
-    if (!api_) return {};
-    return api_->GetPageDate(key);
+bool ViewerSession::ReadPageDate(const std::string& key, std::string& date) {
+    date.clear();
+    return api_ && api_->ReadPageDate(key, date);
 }
 bool ViewerSession::SetImageBndryLevel(const std::string& key, std::int32_t level) {
     return api_ && api_->SetImageBndryLevel(key, level);

@@ -153,7 +153,8 @@ class ViewerSession : public navigation::QueryApi,
     virtual bool GetBndryScrollList(const std::string& key, std::int32_t level, std::string& list,
                                     std::int16_t& marker, std::int32_t& count, std::int32_t& index);
     virtual std::string GetFolderDescription(const std::string& key, std::int32_t level);
-    virtual std::string GetPageDate(const std::string& key);
+    // The page's document date, "" for none; false when it could not be read.
+    virtual bool ReadPageDate(const std::string& key, std::string& date);
     std::int32_t GetImageTags(const std::string& key, std::string& list) override;
     // A page's tags; false when the request failed.
     virtual bool ReadImageTags(const std::string& key, std::string& list);

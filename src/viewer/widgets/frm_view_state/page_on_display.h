@@ -22,6 +22,10 @@ struct PageOnDisplay {
     // The session's lock epoch when the page's lock was last known.
     std::uint64_t lockEpoch = 0;
     std::int32_t g_PageReadOnly = 0, g_PageRestricted = 0;
+    // The page as shown would be editable with its lock: locking is on and
+    // neither restricted nor its lists or information failed. Only such a
+    // page turns editable when its lock is had later.
+    bool editableWithLock = false;
     // Why the lock the page held was refused on a new connection, until the
     // reviewer's next change of the page tells it.
     std::string lockLostUntold;
