@@ -27,6 +27,10 @@ struct ConceptScope {
     std::string user;
 };
 
+// Searches at work in the process now: a child forked meanwhile has their
+// SQLite locks on its books, and none of the locks.
+int ConceptSearchesRunning();
+
 class ConceptJob {
   public:
     // search must have terms.

@@ -18,7 +18,13 @@
 //                                    that then ends, written to FILE
 //   talq-library-host text-no-files  a text page asked with no descriptor
 //                                    left; writes the reply's first line
-//   talq-library-host pthread-exit   save, then main ends with pthread_exit
+//   talq-library-host pthread-exit [COMMAND]
+//                                    save (and send COMMAND), then main ends
+//                                    with pthread_exit
+//   talq-library-host signal-exit TO threads call on their handles and on one
+//                                    shared handle until a SIGTERM handler
+//                                    that calls exit runs on one of them,
+//                                    sent TO the process or to that thread
 //   talq-library-host qt-later       a page read, then a Qt application made
 
 #include <dlfcn.h>
@@ -208,6 +214,40 @@ int ReadUntilExit(const std::string& how) {
     return 0;
 }
 
+// Short calls from several threads: the signal finds one of them inside
+// the library's own waits and wake-ups, not inside SQLite.
+int SignalExitWhileCalling(const std::string& to) {
+    constexpr int kCallers = 4;
+    const std::int32_t shared = Open();
+    if (shared == 0) return 3;
+    std::vector<std::thread> callers;
+    for (int i = 0; i < kCallers; ++i) {
+        callers.emplace_back([shared] {
+            const std::int32_t own = Open();
+            if (own == 0) std::_Exit(3);
+            ++g_opened;
+            for (int n = 0;; ++n) {
+                Send(n % 2 == 0 ? own : shared, "TALQGetVersion");
+                ++g_read;
+            }
+        });
+    }
+    ::signal(SIGTERM, EndOnSignal);
+    // The handler runs on a caller, never on this thread.
+    sigset_t term;
+    sigemptyset(&term);
+    sigaddset(&term, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &term, nullptr);
+    while (g_opened.load() < kCallers || g_read.load() < 200)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (to == "thread")
+        pthread_kill(callers.front().native_handle(), SIGTERM);
+    else
+        ::kill(::getpid(), SIGTERM);
+    for (std::thread& t : callers) t.join();
+    return 4;
+}
+
 std::int32_t g_handle = 0;
 
 void CloseOnExit() {
@@ -230,8 +270,10 @@ int main(int argc, char** argv) {
     if (mode == "pthread-exit") {
         const std::int32_t handle = Open();
         if (handle == 0 || !Save(handle, "P" + std::to_string(::getpid()))) return 3;
+        if (argc == 3 && Send(handle, argv[2]).rfind("ERROR", 0) == 0) return 3;
         ::pthread_exit(nullptr);
     }
+    if (mode == "signal-exit" && argc == 3) return SignalExitWhileCalling(argv[2]);
     if (mode == "qt-later") {
         const std::int32_t handle = Open();
         if (handle == 0 || Send(handle, kReads[0]).rfind("ERROR", 0) == 0) return 3;

@@ -40,10 +40,10 @@ struct Ended {
     std::string err;
 };
 
-// How the child ended; killed (and told) after a minute.
-int ChildEnded(pid_t pid) {
+// How the child ended; killed (and told) after the limit.
+int ChildEnded(pid_t pid, std::chrono::seconds limit = std::chrono::minutes(1)) {
     int status = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    const auto deadline = std::chrono::steady_clock::now() + limit;
     while (::waitpid(pid, &status, WNOHANG) == 0) {
         if (std::chrono::steady_clock::now() > deadline) {
             ::kill(pid, SIGKILL);
@@ -56,8 +56,9 @@ int ChildEnded(pid_t pid) {
     return status;
 }
 
-// Runs the host program with its output in files; killed after a minute.
-Ended RunHost(const std::string& dir, const std::vector<std::string>& args) {
+// Runs the host program with its output in files; killed after the limit.
+Ended RunHost(const std::string& dir, const std::vector<std::string>& args,
+              std::chrono::seconds limit = std::chrono::minutes(1)) {
     const std::string program = platform::ProgramDir() + "/talq-library-host";
     const std::string out = dir + "/host.out", err = dir + "/host.err";
     const pid_t pid = ::fork();
@@ -79,7 +80,7 @@ Ended RunHost(const std::string& dir, const std::vector<std::string>& args) {
         ::_exit(127);
     }
     Ended ended;
-    ended.status = ChildEnded(pid);
+    ended.status = ChildEnded(pid, limit);
     ended.out = testsupport::ReadFile(out);
     ended.err = testsupport::ReadFile(err);
     return ended;
@@ -229,6 +230,38 @@ TEST_F(LibraryHost, HostEndingWhileItsThreadsSaveOrReadExitsCleanlyAndKeepsItsSa
             EXPECT_NE(ended.out.find("CLOSED 0 0"), std::string::npos);
         }
     }
+}
+
+// The exit handler woke the calls' waiters from inside the signal handler,
+// which may have interrupted a wait or a wake-up on the same condition
+// variable: the host hung for good, about one run in fifteen.
+TEST_F(LibraryHost, ASignalHandlersExitWhileThreadsCallEndsTheHost) {
+    for (int run = 0; run < 40; ++run) {
+        const char* to = run % 2 == 0 ? "process" : "thread";
+        const Ended ended = RunHost(dir_.Path(), {"signal-exit", to}, std::chrono::seconds(30));
+        ASSERT_TRUE(WIFEXITED(ended.status) && WEXITSTATUS(ended.status) == 0)
+            << "run " << run << " to the " << to << ": status " << ended.status << "\n"
+            << ended.err.substr(0, 4000);
+    }
+}
+
+// Qt scaled the page on its thread pool, whose idle threads kept the
+// process 30 s after main ended.
+TEST_F(LibraryHost, AHostWhoseMainEndsWithPthreadExitAfterAScaledPageEndsAtOnce) {
+    QImage page(2550, 3300, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    for (int x = 100; x < 2400; ++x) page.setPixel(x, 1600, qRgb(200, 0, 0));
+    page.setDotsPerMeterX(11811);
+    page.setDotsPerMeterY(11811);
+    ASSERT_TRUE(docserver::imaging::WriteWholeFile(sys_ + "/images/p4.jpg",
+                                                   docserver::imaging::EncodeJpeg(page, false)));
+    Exec(sys_, "UPDATE pages SET image_file = 'images/p4.jpg' WHERE seq = 4");
+    // Well short of the pool's 30 s, well past a host's start on a loaded machine.
+    const Ended ended =
+        RunHost(dir_.Path(), {"pthread-exit", "TALQSendClientImage,ADMIN,SECRET,Demo Project,K00004,100"},
+                std::chrono::seconds(20));
+    EXPECT_TRUE(WIFEXITED(ended.status) && WEXITSTATUS(ended.status) == 0)
+        << "status " << ended.status << "\n" << ended.err.substr(0, 4000);
 }
 
 // Asked by a thread that ends; Qt objects made on it outlived it.
@@ -413,6 +446,52 @@ TEST_F(LibraryHost, AChildForkedDuringACallCallsAndExitsAtOnce) {
     busy.join();
     EXPECT_EQ(Ask(handle, "TALQGetVersion").rfind("ERROR", 0), std::string::npos)
         << "the parent's handle still serves";
+    library_.CloseConnection(handle);
+    library_.FreeConnectionHndl(handle);
+}
+
+// A child forked while a save waited for another program's read to end
+// kept SQLite's books of the save's locks without the locks: every
+// connection it made answered "database is locked" for good.
+TEST_F(LibraryHost, AChildForkedWhileASaveWaitsForAnotherProgramsLockCallsAtOnce) {
+    const std::int32_t handle = Connected();
+    int held[2], release[2], go[2];
+    ASSERT_EQ(::pipe(held) | ::pipe(release) | ::pipe(go), 0);
+    char byte = 0;
+    // Another program in a read: a save's commit waits for it.
+    const pid_t reader = ::fork();
+    if (reader == 0) {
+        g_forkedChild = true;
+        sqlite3* db = nullptr;
+        sqlite3_open_v2((sys_ + "/system.db").c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+        const bool reading = sqlite3_exec(db, "BEGIN; SELECT COUNT(*) FROM tags", nullptr, nullptr,
+                                          nullptr) == SQLITE_OK;
+        if (::write(held[1], "r", 1) != 1 || !reading) ::_exit(3);
+        ::read(release[0], &byte, 1);  // or the test's end
+        ::_exit(0);
+    }
+    ASSERT_EQ(::read(held[0], &byte, 1), 1);
+    std::string saved;
+    std::thread saver([&] { saved = Ask(handle, "TALQAddTag,ADMIN,SECRET,Demo Project,Waited"); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const pid_t child = ::fork();
+    if (child == 0) {
+        g_forkedChild = true;
+        if (::read(go[0], &byte, 1) != 1) ::_exit(3);
+        const std::int32_t own = library_.AllocateConnectionHndl();
+        if (library_.ConnectLocal(2, own) != 0) ::_exit(4);
+        if (Ask(own, "TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1").rfind("1", 0) != 0) ::_exit(5);
+        ::_exit(Ask(own, "TALQAddTag,ADMIN,SECRET,Demo Project,Forked") == "1" ? 0 : 6);
+    }
+    // The reader ends, then the child calls.
+    EXPECT_EQ(::write(release[1], "x", 1), 1);
+    EXPECT_EQ(ChildEnded(reader), 0);
+    EXPECT_EQ(::write(go[1], "x", 1), 1);
+    const int status = ChildEnded(child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    saver.join();
+    EXPECT_TRUE(saved == "1" || saved == "ERROR: Database Busy, Try Again") << saved;
+    for (int fd : {held[0], held[1], release[0], release[1], go[0], go[1]}) ::close(fd);
     library_.CloseConnection(handle);
     library_.FreeConnectionHndl(handle);
 }

@@ -9,6 +9,7 @@
 #include <QProcess>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -357,6 +358,33 @@ TEST_F(ServerDatabaseTest, AWriterElsewhereLeavesLoginsWorkingAndWritesBusyNotFa
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
     EXPECT_EQ(Run(write), "OK");
+}
+
+// Each pause of a lock wait takes far longer than the step it was asked for,
+// as on a loaded machine: the wait counted steps, and a 200 ms limit ran
+// 200 pauses.
+std::atomic<int> g_pauses{0};
+bool SlowPause(int) {
+    ++g_pauses;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return true;
+}
+
+TEST_F(ServerDatabaseTest, ALockWaitGivesUpWhenItsTimeIsUpHoweverLongItsStepsTake) {
+    OpenEngine();
+    Run("TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1");
+    engine_->Db().SetBusyTimeout(200);
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(db_.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    docserver::SetLockWaitPause(SlowPause);
+    EXPECT_EQ(Run("TALQDTPutDate," + kP + ",K00002,20200101"), "ERROR: Database Busy, Try Again");
+    docserver::SetLockWaitPause(nullptr);
+    // 10 pauses fill the time; fewer still on a loaded machine.
+    EXPECT_LT(g_pauses.load(), 40);
+    EXPECT_GT(g_pauses.load(), 0);
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
 }
 
 // Openers of one system meet at their first transaction: each connection
