@@ -129,10 +129,10 @@ class Call {
         Library& library = Lib();
         if (library.ending) return;
         const std::uint64_t me = Me();
-        std::unique_lock<std::mutex> lock(library.gate);
         // From a signal handler inside this thread's own call: it would
-        // wait for itself.
+        // wait for itself. Asked before the gate, which the call may hold.
         if (library.owner == me) return;
+        std::unique_lock<std::mutex> lock(library.gate);
         library.turn.wait(
             lock, [&] { return library.ending || (library.owner == 0 && !library.forking); });
         if (library.ending) return;
