@@ -230,10 +230,15 @@ constexpr auto kCallWait = std::chrono::seconds(5);
 // library's code: atomics and sleeps only, no lock, no wake-up of waiters
 // (a broadcast on the condition variable the handler interrupted hangs).
 // Callers asleep on the gate are woken as the call in progress ends.
-void EndOfProcess() {
+// An exit on a thread inside its own call comes from a signal handler that
+// interrupted the call, which may hold the allocator's, Qt's or SQLite's
+// locks: the handlers and destructors still to run would wait for them for
+// good, so the process ends here with the status exit was given.
+void EndOfProcess(int status, void*) {
     Library& library = Lib();
     library.ending = true;
     const std::uint64_t me = Me();
+    if (library.owner == me) ::_exit(status);
     const auto until = std::chrono::steady_clock::now() + kCallWait;
     for (;;) {
         const std::uint64_t owner = library.owner;
@@ -306,7 +311,7 @@ void MakeLazyStaticsOnce() {
 // made are destroyed.
 void WatchExit() {
     static std::once_flag once;
-    std::call_once(once, [] { std::atexit(EndOfProcess); });
+    std::call_once(once, [] { ::on_exit(EndOfProcess, nullptr); });
 }
 
 }  // namespace

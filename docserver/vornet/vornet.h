@@ -37,6 +37,12 @@
 //   never goes on. It takes no lock and wakes no thread, so a signal
 //   handler's exit runs it whatever the handler interrupted. Every save a
 //   reply acknowledged is on disk.
+// - A signal handler's exit on a thread inside a call ends the process in
+//   the library's exit handler, with the status given to exit (as _exit):
+//   the call it interrupted may hold the C library's allocator, Qt's or
+//   SQLite's locks, which the exit handlers and destructors still to run
+//   would wait for for good. Handlers registered before the first
+//   INET_ConnectLocal do not run then, and stdio's buffers are not flushed.
 // - Nothing the library makes, nor Qt's image statics it uses, is destroyed
 //   before that handler runs, and no per-thread state of the library's is
 //   destroyed at exit.
