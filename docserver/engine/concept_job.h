@@ -27,8 +27,8 @@ struct ConceptScope {
     std::string user;
 };
 
-// Searches at work in the process now: a child forked meanwhile has their
-// SQLite locks on its books, and none of the locks.
+// Searches at work in the process now: SQLite in a child forked meanwhile
+// counts their file locks, which the child does not hold.
 int ConceptSearchesRunning();
 
 class ConceptJob {

@@ -44,12 +44,13 @@ constexpr const char* kReplyGone =
 constexpr const char* kReplyUnknown = "ERROR: Unknown Message Reference";
 
 // Why a forked child cannot connect: another thread was at work inside
-// the system when it forked, so SQLite's books in the child say the file is
-// locked by connections it does not have, and would stay locked for good.
+// the system when it forked, so SQLite in the child counts file locks that
+// only the parent held, and would find the system locked for good.
 constexpr const char* kForkedMidCall =
-    "this process was forked while another thread was at work on the system (a call that "
-    "ran past 5 seconds, or a concept search): its locks are on the child's books but not "
-    "in its hands; fork while no call or concept search runs, or connect in the parent";
+    "this process was forked while another thread was at work on the system (a call past "
+    "5 seconds, or a concept search): SQLite here counts locks only the parent held and "
+    "would find the system locked; fork while no call or concept search runs, or connect "
+    "in the parent";
 
 struct KeptReply {
     std::string text;
@@ -250,8 +251,8 @@ void EndOfProcess(int status, void*) {
 }
 
 // The child gets no call half done, nor a connection half given back by a
-// thread that ends: SQLite's and the engine's locks are free, and so are
-// SQLite's books of the file locks the process holds. A call waiting for
+// thread that ends: SQLite's and the engine's locks are free, and SQLite
+// counts no file lock of the process's. A call waiting for
 // another program's lock gives up its wait at once and ends.
 void BeforeFork() {
     Library& library = Lib();
@@ -276,7 +277,7 @@ void AfterForkInParent() {
 // and closing one here would checkpoint or delete files under the parent.
 // Their engines are let go unclosed (their threads are not in the child).
 // A call still at work past the fork's wait, or a concept search, left
-// SQLite's books saying the file is locked: the child opens nothing.
+// SQLite counting locks the child does not hold: the child opens nothing.
 void AfterForkInChild() {
     Library& library = Lib();
     docserver::ThreadEndLock().unlock();
