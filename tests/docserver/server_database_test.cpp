@@ -362,9 +362,8 @@ TEST_F(ServerDatabaseTest, AWriterElsewhereLeavesLoginsWorkingAndWritesBusyNotFa
 
 // The wait counted its steps, each longer than asked on a loaded machine:
 // a 200 ms limit ran 110 pauses of 20 ms.
-std::atomic<int> g_pauses{0};
-
 TEST_F(ServerDatabaseTest, ALockWaitGivesUpByTheClockHoweverLongItsStepsTake) {
+    static std::atomic<int> pauses{0};
     OpenEngine();
     Run("TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1");
     engine_->Db().SetBusyTimeout(200);
@@ -372,13 +371,13 @@ TEST_F(ServerDatabaseTest, ALockWaitGivesUpByTheClockHoweverLongItsStepsTake) {
     ASSERT_EQ(sqlite3_open(db_.c_str(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
     docserver::SetLockWaitPause([](int) {
-        ++g_pauses;
+        ++pauses;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         return true;
     });
     EXPECT_EQ(Run("TALQDTPutDate," + kP + ",K00002,20200101"), "ERROR: Database Busy, Try Again");
     docserver::SetLockWaitPause(nullptr);
-    EXPECT_LT(g_pauses.load(), 40) << "10 fill the time, fewer on a loaded machine";
+    EXPECT_LT(pauses.load(), 40) << "10 fill the time, fewer on a loaded machine";
     sqlite3_close(other);
 }
 
