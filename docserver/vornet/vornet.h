@@ -17,11 +17,11 @@
 //   that says so. An empty reply gets the reference 0, never handed out.
 // - A thread's database connections are closed when the thread ends: a
 //   thread that asks once and ends holds no descriptor afterwards.
-// - The library starts no thread of its own. Qt scales large images on its
-//   global thread pool, which the first INET_ConnectLocal sets to end its
-//   threads as soon as they are idle (expiry 0): none outlives the work. A
-//   concept search runs on a thread of its own until it has its result.
-//   Qt takes the first thread that makes one of its objects for its main
+// - No thread the library starts outlives its work: a concept search runs
+//   on a thread of its own until it has its result, and Qt scales large
+//   images on its global thread pool, which the first INET_ConnectLocal
+//   sets to end its threads as soon as they are idle (expiry 0).
+// - Qt takes the first thread that makes one of its objects for its main
 //   thread, and the first INET_ConnectLocal makes Qt's image objects on its
 //   calling thread: a host that makes a Qt application makes it, or its
 //   first connect, on its main thread.
@@ -32,7 +32,6 @@
 //   other threads are inside calls. The library's exit handler, registered
 //   at the first INET_ConnectLocal, lets no call begin (each answers -1 at
 //   once) and waits up to 5 seconds for the call in progress to end; not
-//   for a call of the exiting thread's own (a signal handler's exit) nor
 //   for one waiting for another program's lock on the system, which then
 //   never goes on. It takes no lock and wakes no thread, so a signal
 //   handler's exit runs it whatever the handler interrupted. Every save a
