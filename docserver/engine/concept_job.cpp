@@ -1,6 +1,7 @@
 #include "concept_job.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <unordered_set>
 #include <vector>
@@ -11,6 +12,14 @@
 
 namespace docserver {
 namespace {
+
+// Searches whose thread is at work on the system, in the whole process.
+std::atomic<int> g_running{0};
+
+struct Running {
+    Running() { ++g_running; }
+    ~Running() { --g_running; }
+};
 
 // Index words that may be the term or one of its forms: the forms all begin
 // with the term, or with the term less a final "s" or "e".
@@ -43,8 +52,13 @@ bool ConceptJob::WaitFinished(std::chrono::milliseconds wait) {
     return ended_.wait_for(lock, wait, [this] { return finished_; });
 }
 
+int ConceptSearchesRunning() {
+    return g_running.load();
+}
+
 void ConceptJob::Run() {
     try {
+        const Running running;  // until its connections have closed
         SystemDb db;
         std::string error;
         if (db.Open(databasePath_, false, error)) {

@@ -27,6 +27,10 @@ struct ConceptScope {
     std::string user;
 };
 
+// Searches at work in the process now: SQLite in a child forked meanwhile
+// counts their file locks, which the child does not hold.
+int ConceptSearchesRunning();
+
 class ConceptJob {
   public:
     // search must have terms.

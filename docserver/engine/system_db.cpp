@@ -46,8 +46,9 @@ OpenDatabases& Databases() {
     return *databases;
 }
 
-void Sleep(int milliseconds) {
+bool Sleep(int milliseconds) {
     sqlite3_sleep(milliseconds);
+    return true;
 }
 
 std::atomic<LockWaitPause> g_lockWaitPause{Sleep};
@@ -84,6 +85,8 @@ ThreadMap& ThreadConnections() {
 }
 
 thread_local int t_lockWaitLimit = -1;  // milliseconds; -1: the database's own
+// When the calling thread's wait for the lock in hand began (steady clock, ms).
+thread_local std::int64_t t_lockWaitBegan = 0;
 
 // Each thread uses its connections alone, so a request's commits are the
 // change in its thread's count.
@@ -645,15 +648,22 @@ bool SystemDb::MayLeaveWal() const {
 int SystemDb::WaitForLock(void* self, int count) {
     // Waits in short steps: the server's own workers hold locks for a
     // millisecond or two, and the built-in wait sleeps up to 100 ms at a
-    // time. A hold the process has found is not waited on again.
+    // time. A hold the process has found is not waited on again. The wait
+    // is measured on the clock, not counted in steps: a step sleeps longer
+    // than asked on a loaded machine, and a pause may wait for a fork.
     const auto* db = static_cast<const SystemDb*>(self);
     if (db->shared_ && db->hold_->found) return 0;
     int limit = db->busyMs_.load();
     if (t_lockWaitLimit >= 0) limit = std::min(limit, t_lockWaitLimit);
-    const int waited = count < 100 ? count : 100 + (count - 100) * 10;
+    const std::int64_t now = NowMs();
+    // SQLite counts from 0 at each statement step that meets a lock.
+    if (count == 0) t_lockWaitBegan = now;
+    const std::int64_t waited = now - t_lockWaitBegan;
     if (waited >= limit) return 0;
-    g_lockWaitPause.load()(count < 100 ? 1 : 10);
-    return 1;
+    const int step = waited < 100 ? 1 : 10;
+    return g_lockWaitPause.load()(static_cast<int>(std::min<std::int64_t>(step, limit - waited)))
+               ? 1
+               : 0;
 }
 
 void SystemDb::ThrowBusy() const {

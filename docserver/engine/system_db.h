@@ -255,10 +255,11 @@ class Statement {
 };
 
 // How a thread pauses at each step of its wait for another connection's
-// lock: it holds none of the engine's locks nor SQLite's then. A host (the
-// local-access library) may set its own before any database opens; by
-// default it sleeps.
-using LockWaitPause = void (*)(int milliseconds);
+// lock: it holds none of the engine's locks then (SQLite's file locks it
+// may). A host (the local-access library) may set its own before any
+// database opens; by default it sleeps. False gives the wait up: the
+// statement answers busy.
+using LockWaitPause = bool (*)(int milliseconds);
 void SetLockWaitPause(LockWaitPause pause);
 
 // Held while a thread that ends gives its connections back: a process that

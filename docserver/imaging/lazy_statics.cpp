@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QImageReader>
 #include <QPainter>
+#include <QThreadPool>
 
 #include <cstdio>
 #include <string>
@@ -42,6 +43,10 @@ QByteArray BlankPdf() {
 }  // namespace
 
 void MakeLazyStatics() {
+    // Qt converts and scales a large image on its global thread pool, whose
+    // idle threads lived 30 s: as long as a host whose main thread ended
+    // with pthread_exit. They end as soon as they are idle.
+    QThreadPool::globalInstance()->setExpiryTimeout(0);
     QImage colour(16, 16, QImage::Format_RGB32);
     colour.fill(Qt::white);
     colour.setDotsPerMeterX(11811);

@@ -9,7 +9,8 @@ namespace docserver::imaging {
 // kind the engine handles: a process's exit handler registered afterwards
 // runs before any of them is destroyed. The first thread that makes a Qt
 // object is Qt's main thread: without a Qt application, call it on the
-// thread a later one would be made on.
+// thread a later one would be made on. Qt's global thread pool, made here,
+// ends its threads as soon as they are idle: none outlives the work.
 void MakeLazyStatics();
 
 }  // namespace docserver::imaging

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "engine/command_engine.h"
+#include "engine/concept_job.h"
 #include "engine/descriptor_shortage.h"
 #include "engine/system_db.h"
 #include "imaging/lazy_statics.h"
@@ -42,6 +43,15 @@ constexpr const char* kReplyGone =
     "next request on it, at most 256, none once it closes";
 constexpr const char* kReplyUnknown = "ERROR: Unknown Message Reference";
 
+// Why a forked child cannot connect: another thread was at work inside
+// the system when it forked, so SQLite in the child counts file locks that
+// only the parent held, and would find the system locked for good.
+constexpr const char* kForkedMidCall =
+    "this process was forked while another thread was at work on the system (a call past "
+    "5 seconds, or a concept search): SQLite here counts locks only the parent held and "
+    "would find the system locked; fork while no call or concept search runs, or connect "
+    "in the parent";
+
 struct KeptReply {
     std::string text;
     std::uint64_t thread = 0;  // the one that asked for it
@@ -59,15 +69,20 @@ struct LocalConnection {
 // open, or exit while its other threads are still inside a call.
 struct Library {
     // Calls run one at a time: the one in progress is its thread's (owner).
-    // Waiters sleep on turn, never spin.
+    // Waiters sleep on turn, never spin. The call in progress gives the
+    // library back (owner 0) before it takes the gate to wake them.
     std::mutex gate;
     std::condition_variable turn;
     std::atomic<std::uint64_t> owner{0};  // 0: no call runs
-    // The call in progress waits for another connection's lock, holding no
-    // lock of the process's: a fork or exit goes ahead without it.
+    // The call in progress waits for another program's lock: once the
+    // process exits it never goes on, so exit does not wait for it.
     std::atomic<bool> parked{false};
-    bool forking = false;             // under gate
+    // Set under gate (calls wait for its end); read by a waiting call too.
+    std::atomic<bool> forking{false};
     std::atomic<bool> ending{false};  // the process exits: no call runs any more
+    // In a forked child: another thread was at work on the system at the
+    // fork, so nothing may open it here.
+    bool forkedMidCall = false;
     std::map<std::int32_t, LocalConnection> connections;
     std::int32_t nextHandle = 1;
     // The handle of each reply kept.
@@ -84,7 +99,7 @@ struct Library {
 void BeforeFork();
 void AfterForkInParent();
 void AfterForkInChild();
-void PauseForLock(int milliseconds);
+bool PauseForLock(int milliseconds);
 
 Library& Lib() {
     static Library* const library = [] {
@@ -115,10 +130,10 @@ class Call {
         Library& library = Lib();
         if (library.ending) return;
         const std::uint64_t me = Me();
-        std::unique_lock<std::mutex> lock(library.gate);
         // From a signal handler inside this thread's own call: it would
-        // wait for itself.
+        // wait for itself. Asked before the gate, which the call may hold.
         if (library.owner == me) return;
+        std::unique_lock<std::mutex> lock(library.gate);
         library.turn.wait(
             lock, [&] { return library.ending || (library.owner == 0 && !library.forking); });
         if (library.ending) return;
@@ -130,11 +145,12 @@ class Call {
     ~Call() {
         if (!mine_) return;
         Library& library = Lib();
-        {
-            const std::lock_guard<std::mutex> lock(library.gate);
-            library.owner = 0;
-            library.parked = false;
-        }
+        // Given back before the gate is taken: an exit from a signal handler
+        // on a thread that holds the gate sees the call end all the same.
+        library.parked = false;
+        library.owner = 0;
+        // A waiter between its look and its sleep holds the gate.
+        { const std::lock_guard<std::mutex> lock(library.gate); }
         library.turn.notify_all();
     }
     Call(const Call&) = delete;
@@ -145,30 +161,26 @@ class Call {
     bool mine_ = false;
 };
 
-// Each step of a call's wait for another connection's lock: a fork or exit
-// need not wait for that call. It goes on after a fork; once the process
-// exits it never goes on.
-void PauseForLock(int milliseconds) {
+// Each step of a call's wait for another program's lock. A fork ends the
+// wait (the call answers busy and lets its locks go), so that the child
+// inherits no SQLite lock state without the locks; once the process exits
+// the wait never goes on. Atomics only: the gate may be held by a thread a
+// signal handler's exit interrupted.
+bool PauseForLock(int milliseconds) {
     Library& library = Lib();
     const bool mine = library.owner == Me();
-    if (mine) {
-        // Only a fork waits for it; calls that wait need the call to end.
-        std::unique_lock<std::mutex> lock(library.gate);
-        library.parked = true;
-        const bool forking = library.forking;
-        lock.unlock();
-        if (forking) library.turn.notify_all();
-    }
+    if (mine && library.forking) return false;
+    if (mine) library.parked = true;
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-    if (!mine) return;
-    std::unique_lock<std::mutex> lock(library.gate);
-    library.turn.wait(lock, [&] { return !library.forking; });
+    if (!mine) return true;
+    // Unparked before ending is read: exit either waits for this call or
+    // the call sees exit.
     library.parked = false;
     if (library.ending) {
         library.parked = true;
-        lock.unlock();
         for (;;) ::pause();
     }
+    return !library.forking;
 }
 
 LocalConnection* Find(std::int32_t handle) {
@@ -215,12 +227,19 @@ constexpr auto kCallWait = std::chrono::seconds(5);
 // call begin, then waits a while for the one in progress, so that it ends
 // before the statics it uses go; not for a call of its own thread (a signal
 // handler's exit), which cannot end, nor for one waiting on a lock, which
-// never goes on. Atomics only: the exiting thread may hold the gate.
-void EndOfProcess() {
+// never goes on. It may run in a signal handler that interrupted any of the
+// library's code: atomics and sleeps only, no lock, no wake-up of waiters
+// (a broadcast on the condition variable the handler interrupted hangs).
+// Callers asleep on the gate are woken as the call in progress ends.
+// An exit on a thread inside its own call comes from a signal handler that
+// interrupted the call, which may hold the allocator's, Qt's or SQLite's
+// locks: the handlers and destructors still to run would wait for them for
+// good, so the process ends here with the status exit was given.
+void EndOfProcess(int status, void*) {
     Library& library = Lib();
     library.ending = true;
-    library.turn.notify_all();
     const std::uint64_t me = Me();
+    if (library.owner == me) ::_exit(status);
     const auto until = std::chrono::steady_clock::now() + kCallWait;
     for (;;) {
         const std::uint64_t owner = library.owner;
@@ -232,16 +251,16 @@ void EndOfProcess() {
 }
 
 // The child gets no call half done, nor a connection half given back by a
-// thread that ends: SQLite's and the engine's locks are free. A call
-// waiting on a lock holds none, so it is not waited for.
+// thread that ends: SQLite's and the engine's locks are free, and SQLite
+// counts no file lock of the process's. A call waiting for
+// another program's lock gives up its wait at once and ends.
 void BeforeFork() {
     Library& library = Lib();
     std::unique_lock<std::mutex> lock(library.gate);
     library.forking = true;
     const std::uint64_t me = Me();
-    library.turn.wait_for(lock, kCallWait, [&] {
-        return library.owner == 0 || library.owner == me || library.parked;
-    });
+    library.turn.wait_for(lock, kCallWait,
+                          [&] { return library.owner == 0 || library.owner == me; });
     lock.release();  // held until the fork is done
     docserver::ThreadEndLock().lock();
 }
@@ -257,13 +276,17 @@ void AfterForkInParent() {
 // The parent's connections are its own: SQLite's locks are not inherited,
 // and closing one here would checkpoint or delete files under the parent.
 // Their engines are let go unclosed (their threads are not in the child).
+// A call still at work past the fork's wait, or a concept search, left
+// SQLite counting locks the child does not hold: the child opens nothing.
 void AfterForkInChild() {
     Library& library = Lib();
     docserver::ThreadEndLock().unlock();
     // The parent's other threads waited on it; they are not here.
     new (&library.turn) std::condition_variable;
     library.forking = false;
-    if (library.owner != Me()) {
+    const std::uint64_t owner = library.owner;
+    if (owner != Me()) {
+        if (owner != 0 || docserver::ConceptSearchesRunning() > 0) library.forkedMidCall = true;
         library.owner = 0;
         library.parked = false;
     }
@@ -289,7 +312,7 @@ void MakeLazyStaticsOnce() {
 // made are destroyed.
 void WatchExit() {
     static std::once_flag once;
-    std::call_once(once, [] { std::atexit(EndOfProcess); });
+    std::call_once(once, [] { ::on_exit(EndOfProcess, nullptr); });
 }
 
 }  // namespace
@@ -309,6 +332,10 @@ std::int32_t INET_ConnectLocal(std::int32_t mode, std::int32_t handle) {
     if (call.Refused()) return -1;
     LocalConnection* c = Find(handle);
     if (c == nullptr) return -1;
+    if (Lib().forkedMidCall) {
+        c->connectError = kForkedMidCall;
+        return -3;
+    }
     MakeLazyStaticsOnce();
     std::string dir = vornet::LocateSystemDir(mode == 1 ? 1 : 2);
     if (dir.empty()) {

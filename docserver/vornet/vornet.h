@@ -17,10 +17,14 @@
 //   that says so. An empty reply gets the reference 0, never handed out.
 // - A thread's database connections are closed when the thread ends: a
 //   thread that asks once and ends holds no descriptor afterwards.
-// - The library starts no thread. Qt takes the first thread that makes one
-//   of its objects for its main thread, and the first INET_ConnectLocal
-//   makes Qt's image objects on its calling thread: a host that makes a Qt
-//   application makes it, or its first connect, on its main thread.
+// - No thread the library starts outlives its work: a concept search runs
+//   on a thread of its own until it has its result, and Qt scales large
+//   images on its global thread pool, which the first INET_ConnectLocal
+//   sets to end its threads as soon as they are idle (expiry 0).
+// - Qt takes the first thread that makes one of its objects for its main
+//   thread, and the first INET_ConnectLocal makes Qt's image objects on its
+//   calling thread: a host that makes a Qt application makes it, or its
+//   first connect, on its main thread.
 //
 // Exit
 // - A host may exit as it likes (exit on any thread, a return from main, a
@@ -28,9 +32,16 @@
 //   other threads are inside calls. The library's exit handler, registered
 //   at the first INET_ConnectLocal, lets no call begin (each answers -1 at
 //   once) and waits up to 5 seconds for the call in progress to end; not
-//   for a call of the exiting thread's own (a signal handler's exit) nor
 //   for one waiting for another program's lock on the system, which then
-//   never goes on. Every save a reply acknowledged is on disk.
+//   never goes on. It takes no lock and wakes no thread, so a signal
+//   handler's exit runs it whatever the handler interrupted. Every save a
+//   reply acknowledged is on disk.
+// - A signal handler's exit on a thread inside a call ends the process in
+//   the library's exit handler, with the status given to exit (as _exit):
+//   the call it interrupted may hold the C library's allocator, Qt's or
+//   SQLite's locks, which the exit handlers and destructors still to run
+//   would wait for for good. Handlers registered before the first
+//   INET_ConnectLocal do not run then, and stdio's buffers are not flushed.
 // - Nothing the library makes, nor Qt's image statics it uses, is destroyed
 //   before that handler runs, and no per-thread state of the library's is
 //   destroyed at exit.
@@ -41,13 +52,21 @@
 // - Signals reach the host as they would without the library.
 //
 // fork
-// - A fork waits (up to 5 seconds) for a call in progress that computes,
-//   not for one waiting for a lock, and for a thread that ends to give back
-//   its connections; calls wait (asleep) for the fork. In the child the
+// - A fork ends the wait of a call waiting for another program's lock (it
+//   answers "ERROR: Database Busy, Try Again", as when its wait runs out,
+//   and lets its locks go), then waits up to 5 seconds for the call in
+//   progress to end, and for a thread that ends to give back its
+//   connections; calls wait (asleep) for the fork. In the child the
 //   parent's connections are let go without a word to the system (a child
 //   must not use the parent's SQLite connections): calls on their handles
 //   answer -1 until INET_ConnectLocal connects them again. The child may
 //   call or exit at once.
+// - Where another thread was still at work on the system when the fork went
+//   ahead (a call past those 5 seconds, or a concept search still
+//   searching), SQLite in the child counts locks it does not hold and would
+//   find the system locked for good: the child's INET_ConnectLocal answers
+//   -3 and INET_ConnectError says why. A host that calls in its child forks
+//   while no other thread of it is inside a call or has a search running.
 
 #include <stdint.h>
 

@@ -10,7 +10,9 @@
 //   talq-library-host read-exit HOW  threads read page images and text pages
 //                                    until the process ends HOW: exit on
 //                                    another thread, a return from main, or
-//                                    a SIGTERM handler that calls exit
+//                                    a SIGTERM handler that calls exit;
+//                                    signal-process and signal-thread: short
+//                                    calls, the handler on a caller
 //   talq-library-host exit-handler   an exit handler registered after the
 //                                    connect closes and frees the handle;
 //                                    writes "CLOSED <close> <free>"
@@ -18,7 +20,8 @@
 //                                    that then ends, written to FILE
 //   talq-library-host text-no-files  a text page asked with no descriptor
 //                                    left; writes the reply's first line
-//   talq-library-host pthread-exit   save, then main ends with pthread_exit
+//   talq-library-host pthread-exit [COMMAND]
+//                                    save (and ask), then pthread_exit
 //   talq-library-host qt-later       a page read, then a Qt application made
 
 #include <dlfcn.h>
@@ -171,16 +174,19 @@ void EndOnSignal(int) {
 
 int ReadUntilExit(const std::string& how) {
     constexpr int kReaders = 3;
+    // The signal meets the library's own waits and wake-ups.
+    const bool brief = how == "signal-process" || how == "signal-thread";
     std::vector<std::thread> readers;
     for (int i = 0; i < kReaders; ++i) {
-        readers.emplace_back([i] {
+        readers.emplace_back([i, brief] {
             const std::int32_t own = Open();
             if (own == 0) std::_Exit(3);
             ++g_opened;
             // The library lets no caller in first: all open before any reads.
             while (g_opened.load() < kReaders) std::this_thread::yield();
             for (int n = i;; ++n) {
-                if (Send(own, kReads[n % 4]).rfind("ERROR", 0) == 0) std::_Exit(6);
+                if (Send(own, brief ? "TALQGetVersion" : kReads[n % 4]).rfind("ERROR", 0) == 0)
+                    std::_Exit(6);
                 ++g_read;
             }
         });
@@ -198,8 +204,18 @@ int ReadUntilExit(const std::string& how) {
         for (std::thread& t : readers) t.join();
         return 4;
     }
+    const pthread_t first = readers.front().native_handle();
     for (std::thread& t : readers) t.detach();
     wait();
+    if (brief) {
+        ::signal(SIGTERM, EndOnSignal);
+        sigset_t term;
+        sigemptyset(&term);
+        sigaddset(&term, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &term, nullptr);
+        how == "signal-thread" ? pthread_kill(first, SIGTERM) : ::kill(::getpid(), SIGTERM);
+        for (;;) ::pause();
+    }
     if (how == "signal") {
         ::signal(SIGTERM, EndOnSignal);
         ::kill(::getpid(), SIGTERM);
@@ -230,6 +246,7 @@ int main(int argc, char** argv) {
     if (mode == "pthread-exit") {
         const std::int32_t handle = Open();
         if (handle == 0 || !Save(handle, "P" + std::to_string(::getpid()))) return 3;
+        if (argc == 3 && Send(handle, argv[2]).rfind("ERROR", 0) == 0) return 3;
         ::pthread_exit(nullptr);
     }
     if (mode == "qt-later") {

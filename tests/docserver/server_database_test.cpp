@@ -9,6 +9,7 @@
 #include <QProcess>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -357,6 +358,27 @@ TEST_F(ServerDatabaseTest, AWriterElsewhereLeavesLoginsWorkingAndWritesBusyNotFa
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
     EXPECT_EQ(Run(write), "OK");
+}
+
+// The wait counted its steps, each longer than asked on a loaded machine:
+// a 200 ms limit ran 110 pauses of 20 ms.
+TEST_F(ServerDatabaseTest, ALockWaitGivesUpByTheClockHoweverLongItsStepsTake) {
+    static std::atomic<int> pauses{0};
+    OpenEngine();
+    Run("TALQRequiredLogin,ADMIN,SECRET,,DOM,1,8.6,1");
+    engine_->Db().SetBusyTimeout(200);
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(db_.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    docserver::SetLockWaitPause([](int) {
+        ++pauses;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return true;
+    });
+    EXPECT_EQ(Run("TALQDTPutDate," + kP + ",K00002,20200101"), "ERROR: Database Busy, Try Again");
+    docserver::SetLockWaitPause(nullptr);
+    EXPECT_LT(pauses.load(), 40) << "10 fill the time, fewer on a loaded machine";
+    sqlite3_close(other);
 }
 
 // Openers of one system meet at their first transaction: each connection
