@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QThread>
 
 #include <functional>
@@ -12,12 +14,15 @@
 #include <random>
 #include <string>
 
+#include "navigation/widgets/quester_dialogs.h"
 #include "platform/clock.h"
 #include "platform/event_pump.h"
 #include "platform/wire_separators.h"
 #include "server/request_frame.h"
+#include "support/scripted_dialog.h"
 #include "support/test_images.h"
 #include "viewer/fake_server_window.h"
+#include "viewer/widgets/frm_dde.h"
 
 namespace {
 
@@ -53,7 +58,9 @@ class FrmViewDeadLink : public testsupport::FakeServerWindow {
         auto is = [&](const char* verb) { return command.rfind(verb, 0) == 0; };
         if (is("TALQNextKey")) {
             a.payload = "K2";
-        } else if (dead_) {
+        } else if (is("IDEX_StartSearch")) {
+            a.payload = "OK";
+        } else if (dead_ || is("IDEX_QuerySearch")) {
             a.silent = true;
         } else if (is("TALQFindKey") && (!findKey_.empty() || findKeyLost_)) {
             a.payload = findKey_;
@@ -174,6 +181,73 @@ TEST_F(FrmViewDeadLink, GoToAKeyWhoseLookupFailsSaysWhyNotThatTheKeyIsMissing) {
         EXPECT_EQ(prompts.Messages(), std::vector<std::string>{row.message});
         EXPECT_EQ(window->page.szCurrentKey, "K1");
     }
+}
+
+// The page lock given back, the query's server copy deleted and the login
+// again before them each waited the whole time-out when nothing ran.
+TEST_F(FrmViewDeadLink, AnIdleCloseOnADeadLinkGoesWithinASecondAfterAFailedNext) {
+    ASSERT_TRUE(window->DisplayImage("K1")) << Status();
+    window->query.CurrentQuery.Kind = 2;
+    window->query.CurrentQuery.ServerFile = "Q1";
+    Serve([&] {
+        dead_ = true;
+        sessionUnanswered_ = true;
+    });
+    {
+        CountedSeconds failing;
+        window->NavTBar_Click(1);
+    }
+    prompts.Clear();
+    const std::size_t sent = server_.Commands().size();
+    CountedSeconds counted;
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(window->run.MainFormLoaded, 0);
+    EXPECT_LE(counted.Seconds(), 1);
+    EXPECT_EQ(server_.Commands().size(), sent) << "a release or a clean-up went out";
+    EXPECT_TRUE(prompts.Messages().empty());
+}
+
+// EXIT waited in the message queue for the read to time out.
+TEST_F(FrmViewDeadLink, ExitDuringAFrozenReadCutsItShortAndClosesTellingNothing) {
+    ASSERT_TRUE(window->DisplayImage("K1")) << Status();
+    viewer::frmDDE dde;
+    dde.Viewer = window.get();
+    Serve([&] { dead_ = true; });
+    CountedSeconds counted;
+    counted.onYield = [&] {
+        if (counted.Seconds() != 2) return;
+        dde.Form_LinkExecute("EXIT");
+        QApplication::processEvents();
+    };
+    window->NavTBar_Click(1);
+    EXPECT_LT(counted.Seconds(), 5) << "the EXIT waited for the read";
+    window->CloseWhenIdle();  // the window's next look
+    EXPECT_EQ(window->run.MainFormLoaded, 0);
+    EXPECT_TRUE(prompts.Messages().empty());
+}
+
+// The search's poll was taken for a change: the close waited its time-out
+// and then stopped on "Quester Search Failed".
+TEST_F(FrmViewDeadLink, AConceptSearchIsCutShortByACloseAndTellsNothing) {
+    using navigation::frmQuesterCancel;
+    using navigation::frmQuesterSearch;
+    talq::DialogFactory<frmQuesterSearch>::Scoped typing(
+        testsupport::ScriptedMaker<frmQuesterSearch>([](frmQuesterSearch& d) {
+            d.Text1->setText(QStringLiteral("contract"));
+            d.Check1->setChecked(false);
+            d.cmdSearch_Click();
+        }));
+    talq::DialogFactory<frmQuesterCancel>::Scoped polls(
+        testsupport::ScriptedMaker<frmQuesterCancel>([](frmQuesterCancel& d) { d.Timer1_Timer(); }));
+    CountedSeconds counted;
+    counted.onYield = [&] {
+        if (counted.Seconds() == 2) window->close();
+    };
+    window->RunQuesterSearch(1);
+    EXPECT_LT(counted.Seconds(), 5) << "the search's poll ran on";
+    EXPECT_TRUE(prompts.Messages().empty());
+    window->CloseWhenIdle();
+    EXPECT_EQ(window->run.MainFormLoaded, 0);
 }
 
 }  // namespace

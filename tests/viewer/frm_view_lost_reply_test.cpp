@@ -60,6 +60,8 @@ class FrmViewLostReply : public testsupport::FakeServerWindow {
             a.payload.clear();
             for (std::size_t i = 0; i < stored_.size(); ++i)
                 a.payload += (i == 0 ? "" : std::string(1, wire::kSectionSep)) + stored_[i];
+        } else if (is("TALQPutAnnotations") && !putRefusal_.empty()) {
+            a.payload = putRefusal_;
         } else if (is("TALQPutAnnotations")) {
             auto [kind, list] = PutAnnotationsOf(command);
             std::replace(list.begin(), list.end(), wire::kCommaSub, ',');
@@ -109,6 +111,7 @@ class FrmViewLostReply : public testsupport::FakeServerWindow {
     std::string lockReply_ = "OK";
     bool cutImage_ = false;
     bool loseNextKey_ = false;
+    std::string putRefusal_;
     std::array<std::string, 7> stored_;  // one list per kind, by bit
 };
 
@@ -286,6 +289,43 @@ TEST_F(FrmViewLostReply, APageWhoseImageReplyIsCutSaysWhyAndIsShownAgainByAClick
     StartHighlight();
     EXPECT_EQ(window->mouse.MouseTrack, annotations::kToolHighlight) << "the tool works";
     EXPECT_EQ(prompts.Messages().size(), 1U);
+}
+
+// A SIGTERM with a note's dialog open: its OK 20 s later was refused with a
+// bare "Unable to Save Annotations" (the save's time counted from the close)
+// and so was every OK after, the typed text lost with the window.
+TEST_F(FrmViewLostReply, ANoteOkAfterACloseIsStoredOrToldWhyAndTheCloseFollows) {
+    platform::ManualClock clock;
+    platform::ScopedClock useClock(clock);
+    ASSERT_TRUE(window->DisplayImage("K1")) << Status();
+    std::vector<std::string> toldAtFirstOk;
+    bool stayedOpen = false;
+    talq::DialogFactory<annotations::frmAnnot>::Scoped notes(
+        testsupport::ScriptedMaker<annotations::frmAnnot>([&](annotations::frmAnnot& d) {
+            d.show();                 // modal, as the reviewer has it
+            window->CloseWhenIdle();  // the SIGTERM
+            clock.AdvanceSeconds(20);
+            Serve([&] { putRefusal_ = "ERROR: Disk Full"; });
+            d.Text1->setPlainText("typed after the close");
+            d.cmdOK_Click();
+            toldAtFirstOk = prompts.Messages();
+            stayedOpen = d.isVisible();
+            Serve([&] { putRefusal_.clear(); });
+            clock.AdvanceSeconds(20);
+            d.cmdOK_Click();
+        }));
+    QuickDrag(annotations::kToolSticky, {{40, 40}, {60, 55}, {80, 70}, {100, 85}});
+    ASSERT_EQ(toldAtFirstOk.size(), 1u);
+    EXPECT_NE(toldAtFirstOk[0].find("Disk Full"), std::string::npos) << toldAtFirstOk[0];
+    EXPECT_TRUE(stayedOpen) << "the typed text went with the dialog";
+    Serve([&] {
+        EXPECT_NE(stored_[std::countr_zero(static_cast<unsigned>(kStickyNote))].find(
+                      "typed after the close"),
+                  std::string::npos);
+    });
+    EXPECT_EQ(prompts.Messages().size(), 1u);
+    window->CloseWhenIdle();  // the window's next look, the dialog gone
+    EXPECT_EQ(window->run.MainFormLoaded, 0);
 }
 
 }  // namespace

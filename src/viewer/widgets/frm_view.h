@@ -593,6 +593,7 @@ class frmView : public QMainWindow, private PrintHost {
     bool unloaded_ = false;
     bool closePending_ = false;  // a close waits for the work under way
     bool closeWaiting_ = false;  // its next look is due
+    bool cutUnwound_ = false;    // what the close cut short has returned
 };
 
 // Whole percentage read from the start of a zoom list's text ("125%" -> 125).
