@@ -107,7 +107,7 @@ void TalqClientAPI::AskToClose() {
     closeAskedMs_ = platform::CurrentClock().MonotonicMs();
     // Only what runs now is cut short: with nothing under way the close
     // waits for the reviewer's dialog, whose work goes as without it.
-    cutting_ = requestNestingCount_ > 0;
+    cutting_ = IsRequestInProcess();
     if (cutting_ && !actions_.empty() && actions_.back().change) changeSinceCloseAsked_ = true;
 }
 
