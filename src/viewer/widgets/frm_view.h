@@ -22,6 +22,7 @@
 #include "foundation/big_string.h"
 #include "navigation/query_record.h"
 #include "platform/draw_surface.h"
+#include "platform/widgets/blocked_close_request.h"
 #include "render/gdi_lead.h"
 #include "render/image_view_transform.h"
 #include "viewer/command_messages.h"
@@ -594,6 +595,8 @@ class frmView : public QMainWindow, private PrintHost {
     bool closePending_ = false;  // a close waits for the work under way
     bool closeWaiting_ = false;  // its next look is due
     bool cutUnwound_ = false;    // what the close cut short has returned
+    // The close button while a modal dialog blocks the window, kept.
+    platform::BlockedCloseRequest blockedClose_{*this, [this] { CloseWhenIdle(); }};
 };
 
 // Whole percentage read from the start of a zoom list's text ("125%" -> 125).
