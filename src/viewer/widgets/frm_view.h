@@ -79,8 +79,11 @@ class frmView : public QMainWindow, private PrintHost {
     void mnu_project_Click();
     void mnuExit_Click();
     // Closes the window as Exit does once no request, print, command
-    // message or modal dialog runs; meanwhile a read under way is cut short
-    // and a save waited for (a close asked while a request runs comes here).
+    // message or modal dialog runs. A read under way when it is asked is cut
+    // short and a save waited for; once they have unwound, a dialog still
+    // open is the reviewer's and what is done in it goes as without the
+    // close. The close button, File > Exit, EXIT and SIGTERM all come here
+    // when something runs.
     void CloseWhenIdle();
     void mnuAbout_Click();
     void EnableViews(bool iState) override;
