@@ -10,6 +10,8 @@ class QuesterApi {
     virtual bool QuesterCheckSearch() = 0;
     // True while a search result is recorded.
     virtual bool IsQuesterActive() = 0;
+    // The window is closing: the search is given up, as by its Cancel.
+    virtual bool CloseAsked() { return false; }
 };
 
 }  // namespace navigation

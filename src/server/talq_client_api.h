@@ -85,13 +85,26 @@ class TalqClientAPI {
     };
     void BeginAction(bool change = false);
     void EndAction();
-    // The reviewer closes the window while a request runs: a read under way
-    // (a page, a list, a query) ends at once and no further one is sent,
-    // while a change is waited for, within its action's time-out and at most
-    // one time-out from now. The session is closed afterwards.
+    // The reviewer closes the window. What runs now is cut short: a read
+    // under way (a page, a list, a query, a search) ends at once and no
+    // further read is sent, while a change is waited for, within its own
+    // time-out counted from when it began or from the close, whichever came
+    // later. With no request under way nothing is cut. The session is closed
+    // afterwards.
     void AskToClose();
-    // A change was under way or began since AskToClose: its outcome is told.
+    bool CloseAsked() const { return closeAsked_; }
+    // What the close cut short has unwound; the close now waits for a
+    // dialog the reviewer left open, and what the reviewer does in it goes
+    // as without the close.
+    void LetCloseWait();
+    // A read is being cut short over TCP and no change began since: what
+    // fails of it was not asked for any more and is not told.
+    bool CloseCutsShort() const { return cutting_ && remote_ > 0 && !changeSinceCloseAsked_; }
+    // A change was under way or began while the close cut: its outcome is told.
     bool ChangeSinceCloseAsked() const { return changeSinceCloseAsked_; }
+    // The window unloads: over TCP nothing that only reads, releases or
+    // tidies is sent any more; changes still go.
+    void ForgoTidying();
     bool IsRequestInProcess() const { return busyCount_ >= 1; }
     bool IsRemoteAccess() const { return remote_ > 0; }
     bool DisplayErrorMsgs() const { return displayErrorMsgs_; }
@@ -398,11 +411,14 @@ class TalqClientAPI {
         int depth = 0;
         std::int64_t silentSeconds = 0;
         bool change = false;
+        std::int64_t changeStartMs = 0;
     };
     std::vector<ActionBudget> actions_;
     bool closeAsked_ = false;
     std::int64_t closeAskedMs_ = 0;
     bool changeSinceCloseAsked_ = false;
+    bool cutting_ = false;  // AskToClose found a request under way
+    bool forgoTidying_ = false;
     std::int32_t connection_ = 0;
     std::int32_t systemFlags_ = 0;
     std::int32_t extSystemFlags_ = 0;

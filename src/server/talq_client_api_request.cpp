@@ -3,6 +3,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <cctype>
 #include <string_view>
 
 #include "foundation/fields.h"
@@ -31,7 +32,9 @@ const std::string kDatabaseError = "ERROR: Database Error";
 
 // Commands that change nothing the reviewer made: a close may cut them
 // short. A lock goes with the connection the cut closes; the temporary files
-// are the server's copies of query sets. Any other command is a change.
+// are the server's copies of query sets; a concept search and a sort's
+// status only read. Any other command is a change. The command's name is
+// its leading letters, digits and '_', whatever separator follows it.
 bool ChangesNothing(const std::string& command) {
     static constexpr std::string_view kReads =
         "|TALQGetSystemFlags|TALQGetExtSystemFlags|TALQGetVersion|TALQRequiredLogin"
@@ -43,9 +46,14 @@ bool ChangesNothing(const std::string& command) {
         "|TALQGetImageTags|TALQIsDocTagged|TALQIsPageRestricted|TALQGetAnnotations"
         "|TALQResolveFile|TALQDoesFileExist|TALQReadFromFile|TALQDeleteFile|TALQGetBatchDirs"
         "|TALQValidateBatchPrinter|TALQQueryScroll|TALQCreateTempFile|TALQWriteTempFile"
-        "|TALQStartQuerySort|TALQSearchImgText|TALQDTSearchDate|TALQSearchResultsTempFile|";
-    const std::string verb = "|" + command.substr(0, command.find(',')) + "|";
-    return kReads.find(verb) != std::string_view::npos;
+        "|TALQStartQuerySort|TALQSearchImgText|TALQDTSearchDate|TALQSearchResultsTempFile"
+        "|BackGroundStatus|IDEX_StartSearch|IDEX_QuerySearch|IDEX_IsSupported|";
+    const auto end = std::find_if(command.begin(), command.end(), [](char c) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        return !(std::isalnum(u) || u == '_');
+    });
+    const std::string verb = "|" + std::string(command.begin(), end) + "|";
+    return verb != "||" && kReads.find(verb) != std::string_view::npos;
 }
 
 bool StartsWithError(const std::string& reply) {
@@ -88,22 +96,38 @@ void TalqClientAPI::BeginAction(bool change) {
 
 void TalqClientAPI::MarkChange() {
     if (actions_.empty()) return;
+    if (!actions_.back().change) actions_.back().changeStartMs = platform::CurrentClock().MonotonicMs();
     actions_.back().change = true;
-    if (closeAsked_) changeSinceCloseAsked_ = true;
+    if (cutting_) changeSinceCloseAsked_ = true;
 }
 
 void TalqClientAPI::AskToClose() {
     if (closeAsked_) return;
     closeAsked_ = true;
     closeAskedMs_ = platform::CurrentClock().MonotonicMs();
-    if (!actions_.empty() && actions_.back().change) changeSinceCloseAsked_ = true;
+    // Only what runs now is cut short: with nothing under way the close
+    // waits for the reviewer's dialog, whose work goes as without it.
+    cutting_ = IsRequestInProcess();
+    if (cutting_ && !actions_.empty() && actions_.back().change) changeSinceCloseAsked_ = true;
+}
+
+void TalqClientAPI::LetCloseWait() {
+    cutting_ = false;
+    changeSinceCloseAsked_ = false;
+}
+
+void TalqClientAPI::ForgoTidying() {
+    forgoTidying_ = true;
 }
 
 bool TalqClientAPI::ClosingStops() const {
     // Through the library nothing waits on a network.
-    if (!closeAsked_ || remote_ == 0) return false;
+    if (!cutting_ || remote_ == 0) return false;
     if (actions_.empty() || !actions_.back().change) return true;
-    return platform::CurrentClock().MonotonicMs() - closeAskedMs_ > 1000LL * (timeout_ + 1);
+    // A change has its own time-out, counted from when it began or from the
+    // close, whichever came later.
+    const std::int64_t from = std::max(closeAskedMs_, actions_.back().changeStartMs);
+    return platform::CurrentClock().MonotonicMs() - from > 1000LL * (timeout_ + 1);
 }
 
 void TalqClientAPI::EndAction() {
@@ -185,7 +209,11 @@ bool TalqClientAPI::SendRequest(const std::string& command, std::string& reply,
     }
     Action action(*this);
     if (!allowNested && !ChangesNothing(command)) MarkChange();
-    if (ClosingStops()) {
+    // A closing window waits on the network for nothing that only reads,
+    // releases or tidies: a lock goes with its connection, and the server
+    // clears its own temporary copies.
+    if (ClosingStops() ||
+        (forgoTidying_ && remote_ > 0 && !allowNested && ChangesNothing(command))) {
         lastError_ = "Process Aborted";
         return false;
     }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QThread>
 
 #include <functional>
@@ -12,12 +13,15 @@
 #include <random>
 #include <string>
 
+#include "navigation/widgets/quester_dialogs.h"
 #include "platform/clock.h"
 #include "platform/event_pump.h"
 #include "platform/wire_separators.h"
 #include "server/request_frame.h"
+#include "support/scripted_dialog.h"
 #include "support/test_images.h"
 #include "viewer/fake_server_window.h"
+#include "viewer/widgets/frm_dde.h"
 
 namespace {
 
@@ -53,7 +57,9 @@ class FrmViewDeadLink : public testsupport::FakeServerWindow {
         auto is = [&](const char* verb) { return command.rfind(verb, 0) == 0; };
         if (is("TALQNextKey")) {
             a.payload = "K2";
-        } else if (dead_) {
+        } else if (is("IDEX_StartSearch")) {
+            a.payload = "OK";
+        } else if (dead_ || is("IDEX_QuerySearch")) {
             a.silent = true;
         } else if (is("TALQFindKey") && (!findKey_.empty() || findKeyLost_)) {
             a.payload = findKey_;
@@ -77,6 +83,19 @@ class FrmViewDeadLink : public testsupport::FakeServerWindow {
             QApplication::processEvents();
         }
         return window->run.MainFormLoaded == 0;
+    }
+
+    // A close two seconds into the click's wait; the seconds the click took.
+    int CloseAtTwoSeconds(const std::function<void()>& closeIt,
+                          const std::function<void()>& click) {
+        CountedSeconds counted;
+        counted.onYield = [&] {
+            if (counted.Seconds() == 2) closeIt();
+        };
+        click();
+        window->CloseWhenIdle();  // the window's next look
+        EXPECT_EQ(window->run.MainFormLoaded, 0);
+        return counted.Seconds();
     }
 
     std::string image_ = testsupport::PngBytes(200, 300);
@@ -174,6 +193,42 @@ TEST_F(FrmViewDeadLink, GoToAKeyWhoseLookupFailsSaysWhyNotThatTheKeyIsMissing) {
         EXPECT_EQ(prompts.Messages(), std::vector<std::string>{row.message});
         EXPECT_EQ(window->page.szCurrentKey, "K1");
     }
+}
+
+// The lock's release, the query copy's deletion and a login again waited.
+TEST_F(FrmViewDeadLink, AnIdleCloseOnADeadLinkGoesWithinASecondAfterAFailedNext) {
+    ASSERT_TRUE(window->DisplayImage("K1")) << Status();
+    window->query.CurrentQuery.Kind = 2;
+    Serve([&] { dead_ = sessionUnanswered_ = true; });
+    CountedSeconds counted;
+    window->NavTBar_Click(1);
+    const int failed = counted.Seconds();
+    const std::size_t sent = server_.Commands().size();
+    EXPECT_TRUE(window->close());
+    EXPECT_LE(counted.Seconds() - failed, 1);
+    EXPECT_EQ(server_.Commands().size(), sent) << "a release or a clean-up went out";
+}
+
+// EXIT waited in the message queue for the read's time-out.
+TEST_F(FrmViewDeadLink, ExitDuringAFrozenReadCutsItShortAndClosesTellingNothing) {
+    ASSERT_TRUE(window->DisplayImage("K1")) << Status();
+    viewer::frmDDE dde;
+    dde.Viewer = window.get();
+    Serve([&] { dead_ = true; });
+    const auto exit = [&] { dde.Form_LinkExecute("EXIT"), QApplication::processEvents(); };
+    EXPECT_LT(CloseAtTwoSeconds(exit, [&] { window->NavTBar_Click(1); }), 5);
+    EXPECT_TRUE(prompts.Messages().empty());
+}
+
+// The poll was taken for a change: its time-out, then "Quester Search Failed".
+TEST_F(FrmViewDeadLink, AConceptSearchIsCutShortByACloseAndTellsNothing) {
+    using navigation::frmQuesterCancel, navigation::frmQuesterSearch, testsupport::ScriptedMaker;
+    talq::DialogFactory<frmQuesterSearch>::Scoped typing(ScriptedMaker<frmQuesterSearch>(
+        [](frmQuesterSearch& d) { d.Text1->setText("contract"), d.cmdSearch_Click(); }));
+    talq::DialogFactory<frmQuesterCancel>::Scoped polls(
+        ScriptedMaker<frmQuesterCancel>([](frmQuesterCancel& d) { d.Timer1_Timer(); }));
+    EXPECT_LT(CloseAtTwoSeconds([&] { window->close(); }, [&] { window->RunQuesterSearch(1); }), 5);
+    EXPECT_TRUE(prompts.Messages().empty());
 }
 
 }  // namespace

@@ -64,6 +64,8 @@ class FrmViewLostReply : public testsupport::FakeServerWindow {
             a.payload.clear();
             for (std::size_t i = 0; i < stored_.size(); ++i)
                 a.payload += (i == 0 ? "" : std::string(1, wire::kSectionSep)) + stored_[i];
+        } else if (is("TALQPutAnnotations") && !putRefusal_.empty()) {
+            a.payload = putRefusal_;
         } else if (is("TALQPutAnnotations")) {
             auto [kind, list] = PutAnnotationsOf(command);
             std::replace(list.begin(), list.end(), wire::kCommaSub, ',');
@@ -134,6 +136,7 @@ class FrmViewLostReply : public testsupport::FakeServerWindow {
     std::string pageInfo_ = "0";
     bool cutImage_ = false;
     bool loseNextKey_ = false;
+    std::string putRefusal_;
     std::array<std::string, 7> stored_;  // one list per kind, by bit
 };
 
@@ -357,6 +360,32 @@ TEST_F(FrmViewLostReply, APageWhoseImageReplyIsCutSaysWhyAndIsShownAgainByAClick
     StartHighlight();
     EXPECT_EQ(window->mouse.MouseTrack, annotations::kToolHighlight) << "the tool works";
     EXPECT_EQ(prompts.Messages().size(), 1U);
+}
+
+// After a SIGTERM every OK in a note's dialog was refused with a bare "Unable
+// to Save Annotations" (the save's time counted from the close).
+TEST_F(FrmViewLostReply, ANoteOkAfterACloseIsStoredOrToldWhyAndTheCloseFollows) {
+    platform::ManualClock clock;
+    platform::ScopedClock useClock(clock);
+    ASSERT_TRUE(window->DisplayImage("K1")) << Status();
+    talq::DialogFactory<annotations::frmAnnot>::Scoped notes(
+        testsupport::ScriptedMaker<annotations::frmAnnot>([&](annotations::frmAnnot& d) {
+            d.show();                 // modal, as the reviewer has it
+            window->CloseWhenIdle();  // the SIGTERM
+            clock.AdvanceSeconds(20);
+            Serve([&] { putRefusal_ = "ERROR: Disk Full"; });
+            d.Text1->setPlainText("typed after the close");
+            d.cmdOK_Click();
+            EXPECT_TRUE(d.isVisible()) << "the typed text went with the dialog";
+            Serve([&] { putRefusal_.clear(); });
+            d.cmdOK_Click();
+        }));
+    QuickDrag(annotations::kToolSticky, {{40, 40}, {60, 55}});
+    EXPECT_EQ(prompts.Messages(),
+              std::vector<std::string>{"Unable to Save Annotations\nDisk Full"});
+    Serve([&] { EXPECT_NE(stored_[0].find("typed after the close"), std::string::npos); });
+    window->CloseWhenIdle();  // the window's next look, the dialog gone
+    EXPECT_EQ(window->run.MainFormLoaded, 0);
 }
 
 }  // namespace

@@ -89,7 +89,11 @@ void frmQuesterCancel::Form_Unload() {
 
 void frmQuesterCancel::Timer1_Timer() {
     if (IsUnloaded()) return;
-    if (Status >= 1) {
+    // A closing window gives the search up unasked, as a Cancel does; a poll
+    // the close cut short fails for no fault of the search.
+    auto closing = [this] { return ViewForm != nullptr && ViewForm->CloseAsked(); };
+    if (Status >= 1 || closing()) {
+        Status = 1;
         Unload(QDialog::Rejected);
         return;
     }
@@ -98,7 +102,13 @@ void frmQuesterCancel::Timer1_Timer() {
     const bool running = ViewForm != nullptr && ViewForm->QuesterCheckSearch();
     Busy = 0;
     // A tick during the poll may have closed the window already.
-    if (running || IsUnloaded()) return;
+    if (IsUnloaded()) return;
+    if (closing()) {
+        Status = 1;
+        Unload(QDialog::Rejected);
+        return;
+    }
+    if (running) return;
     if (ViewForm == nullptr || !ViewForm->IsQuesterActive()) Status = 2;
     Unload(QDialog::Accepted);
 }

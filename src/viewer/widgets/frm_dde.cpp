@@ -65,6 +65,12 @@ modView::MessageAnswer frmDDE::AnswerWhenPrinted(const std::string& message) {
 }
 
 platform::DdeResult frmDDE::Queue(const std::string& message) {
+    // EXIT waits for no request, dialog or message: the window closes as by
+    // its close button, cutting a read short and waiting for a change.
+    if (Viewer && modView::ParseCommandMessage(message).command == "EXIT") {
+        Viewer->Process_Message_String(message);
+        return platform::DdeResult::Success();
+    }
     // Room first: an answer put off must be owed by a message that was queued.
     if (queue_.Count() >= modView::MessageQueue::kSlots)
         return platform::DdeResult::Failure(platform::kDdeBusy, "Too many messages");

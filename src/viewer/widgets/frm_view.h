@@ -22,6 +22,7 @@
 #include "foundation/big_string.h"
 #include "navigation/query_record.h"
 #include "platform/draw_surface.h"
+#include "platform/widgets/blocked_close_request.h"
 #include "render/gdi_lead.h"
 #include "render/image_view_transform.h"
 #include "viewer/command_messages.h"
@@ -78,8 +79,11 @@ class frmView : public QMainWindow, private PrintHost {
     void mnu_project_Click();
     void mnuExit_Click();
     // Closes the window as Exit does once no request, print, command
-    // message or modal dialog runs; meanwhile a read under way is cut short
-    // and a save waited for (a close asked while a request runs comes here).
+    // message or modal dialog runs. A read under way when it is asked is cut
+    // short and a save waited for; once they have unwound, a dialog still
+    // open is the reviewer's and what is done in it goes as without the
+    // close. The close button, File > Exit, EXIT and SIGTERM all come here
+    // when something runs.
     void CloseWhenIdle();
     void mnuAbout_Click();
     void EnableViews(bool iState) override;
@@ -608,6 +612,9 @@ class frmView : public QMainWindow, private PrintHost {
     bool unloaded_ = false;
     bool closePending_ = false;  // a close waits for the work under way
     bool closeWaiting_ = false;  // its next look is due
+    bool cutUnwound_ = false;    // what the close cut short has returned
+    // The close button while a modal dialog blocks the window, kept.
+    platform::BlockedCloseRequest blockedClose_{*this, [this] { CloseWhenIdle(); }};
 };
 
 // Whole percentage read from the start of a zoom list's text ("125%" -> 125).

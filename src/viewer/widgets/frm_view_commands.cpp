@@ -254,6 +254,13 @@ std::string frmView::CarryOutMessage(modView::CommandMessage& m, bool ownListFil
 
 void frmView::Process_Message_String(const std::string& szMsg, modView::MessageAnswer answer) {
     CloseQuickScroll();
+    // EXIT closes as the close button does, also while a run of the
+    // interpreter waits on a request or a dialog: it is not queued behind it.
+    if (modView::ParseCommandMessage(szMsg).command == "EXIT") {
+        QMetaObject::invokeMethod(this, [this] { CloseWhenIdle(); }, Qt::QueuedConnection);
+        run.AbortNow = 1;
+        return;
+    }
     if (!szMsg.empty() && !run.MessageQueue.Append(szMsg, answer)) {
         platform::MsgBox("Unable to process message");
         if (answer) answer("Unable to process message");
@@ -266,17 +273,6 @@ void frmView::Process_Message_String(const std::string& szMsg, modView::MessageA
     run.MessageInProcess = 1;
     while (!run.MessageQueue.Empty() && run.AbortNow == 0 && run.MainFormLoaded != 0) {
         modView::CommandMessage m = modView::ParseCommandMessage(run.MessageQueue.First());
-        if (m.command == "EXIT") {
-            for (; !run.MessageQueue.Empty(); run.MessageQueue.RemoveFirst()) {
-                if (modView::MessageAnswer waiting = run.MessageQueue.TakeFirstAnswer())
-                    waiting("Not printed: the viewer was closed");
-            }
-            run.MessageInProcess = 0;
-            run.AbortNow = 1;
-            // Closed once this call and its callers have returned.
-            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
-            return;
-        }
         bool ownListFile = false;
         std::string failure = m.printFlag > 0 ? "Unable to Print " + m.key : "";
         try {
@@ -298,6 +294,11 @@ void frmView::Process_Message_String(const std::string& szMsg, modView::MessageA
         query.SettleKeywords(Session().IsUserValid() && Session().IsProjectValid());
         if (modView::MessageAnswer waiting = run.MessageQueue.TakeFirstAnswer()) waiting(failure);
         run.MessageQueue.RemoveFirst();
+    }
+    // A close stopped the run: what it left is not carried out.
+    for (; run.AbortNow != 0 && !run.MessageQueue.Empty(); run.MessageQueue.RemoveFirst()) {
+        if (modView::MessageAnswer waiting = run.MessageQueue.TakeFirstAnswer())
+            waiting("Not printed: the viewer was closed");
     }
     run.MessageInProcess = 0;
     if (isMinimized()) showNormal();

@@ -69,6 +69,8 @@ void frmView::RunQuesterSearch(int mode) {
         query.QuerySrchStr.clear();
         conceptHits.g_QuesterLastKey.clear();
         if (!session.QuesterStartSearch(phrase, settings.QuesterMaxItems, 0)) {
+            // A start the window's close cut short is no failure to tell.
+            if (session.CloseAsked()) return;
             ShowFailure(session.TakeFailureOrRefusal(), "Unable to Initiate Search");
             return;
         }

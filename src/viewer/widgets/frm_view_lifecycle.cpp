@@ -96,6 +96,15 @@ void frmView::Form_Load() {
 void frmView::Form_Unload() {
     if (unloaded_) return;
     unloaded_ = true;
+    // What follows only releases and tidies: over TCP none of it waits on
+    // the link (the page lock goes with the connection, the server clears
+    // its copy of the query), so the window goes whatever the link does.
+    if (TalqAPi) TalqAPi->ForgoTidying();
+    // Messages a close stopped the interpreter from taking are not carried out.
+    for (; !run.MessageQueue.Empty(); run.MessageQueue.RemoveFirst()) {
+        if (modView::MessageAnswer waiting = run.MessageQueue.TakeFirstAnswer())
+            waiting("Not printed: the viewer was closed");
+    }
     ClearServerQuery();
     if (DDEForm != nullptr) {
         // Later, not now: unloading may run inside one of its handlers.
@@ -195,18 +204,26 @@ void frmView::mnuExit_Click() {
 void frmView::CloseWhenIdle() {
     // No further command message starts meanwhile.
     run.AbortNow = 1;
-    if (run.MainFormLoaded == 1 &&
-        (RequestInProcess() || printDriver.CurrentPrint().active || run.MessageInProcess != 0 ||
-         QApplication::activeModalWidget() != nullptr)) {
-        // A print runs on to its end or its Cancel and tells how it ended.
-        if (!closePending_ && !printDriver.CurrentPrint().active) {
-            closePending_ = true;
-            // A read under way ends at once and tells nothing; a save is
-            // waited for and a failure of it told before the window goes.
-            Session().AskToClose();
-            platform::SetQuietGate(
-                [this] { return closePending_ && TalqAPi && !TalqAPi->ChangeSinceCloseAsked(); });
-        }
+    const bool printing = printDriver.CurrentPrint().active;
+    // A print runs on to its end or its Cancel and tells how it ended.
+    if (run.MainFormLoaded == 1 && !closePending_ && !printing) {
+        closePending_ = true;
+        // A read under way ends at once and tells nothing; a change is
+        // waited for and a failure of it told before the window goes.
+        Session().AskToClose();
+        platform::SetQuietGate([this] { return TalqAPi && TalqAPi->CloseCutsShort(); });
+    }
+    const bool requestRuns = run.MainFormLoaded == 1 && RequestInProcess();
+    if (closePending_ && !requestRuns && !cutUnwound_) {
+        // What the close cut short has unwound. A dialog still up is the
+        // reviewer's: what is done in it goes, and is told, as without the
+        // close, which follows once it ends.
+        cutUnwound_ = true;
+        if (TalqAPi) TalqAPi->LetCloseWait();
+        platform::SetQuietGate({});
+    }
+    if (run.MainFormLoaded == 1 && (requestRuns || printing || run.MessageInProcess != 0 ||
+                                    QApplication::activeModalWidget() != nullptr)) {
         if (!closeWaiting_) {
             closeWaiting_ = true;
             QTimer::singleShot(100, this, [this] {

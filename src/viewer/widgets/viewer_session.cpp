@@ -32,6 +32,18 @@ void ViewerSession::AskToClose() {
 bool ViewerSession::ChangeSinceCloseAsked() {
     return api_ && api_->ChangeSinceCloseAsked();
 }
+bool ViewerSession::CloseCutsShort() {
+    return api_ && api_->CloseCutsShort();
+}
+void ViewerSession::LetCloseWait() {
+    if (api_) api_->LetCloseWait();
+}
+void ViewerSession::ForgoTidying() {
+    if (api_) api_->ForgoTidying();
+}
+bool ViewerSession::CloseAsked() {
+    return api_ && api_->CloseAsked();
+}
 void ViewerSession::SetDisplayErrorMsgs(bool on) {
     if (!api_) return;
     api_->DisplayErrorMsgs(on);

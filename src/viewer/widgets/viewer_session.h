@@ -61,10 +61,18 @@ class ViewerSession : public navigation::QueryApi,
     };
     virtual void BeginAction(bool change = false);
     virtual void EndAction();
-    // The window closes while a request runs: reads end, changes are waited
-    // for; ChangeSinceCloseAsked tells whether a change's outcome is told.
+    // The window closes: a read under way ends, a change under way is
+    // waited for; with nothing under way nothing is cut (TalqClientAPI).
     virtual void AskToClose();
     virtual bool ChangeSinceCloseAsked();
+    // A read is being cut short by the close: what fails of it is not told.
+    virtual bool CloseCutsShort();
+    // What the close cut short has unwound; the reviewer's dialog goes on.
+    virtual void LetCloseWait();
+    // The window unloads: nothing only reading or tidying waits on the network.
+    virtual void ForgoTidying();
+    // The concept search's progress window gives the search up.
+    bool CloseAsked() override;
 
     virtual void SetDisplayErrorMsgs(bool on);
     virtual bool IsRequestInProcess();
