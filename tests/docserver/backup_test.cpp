@@ -35,28 +35,15 @@ struct Ended {
 
 // talq-server with these options, to its end, under the file size limit.
 Ended RunServer(const std::vector<std::string>& options, rlim_t fileSizeLimit = RLIM_INFINITY) {
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0) return {};
-    const std::string program = platform::ProgramDir() + "/talq-server";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(pipeFds[1], 1);
-        ::dup2(pipeFds[1], 2);
-        ::close_range(3, ~0U, 0);
-        const rlimit limit{fileSizeLimit, fileSizeLimit};
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);
-        std::vector<const char*> args{program.c_str()};
-        for (const std::string& option : options) args.push_back(option.c_str());
-        args.push_back(nullptr);
-        ::execv(program.c_str(), const_cast<char* const*>(args.data()));
-        ::_exit(127);
-    }
-    ::close(pipeFds[1]);
+    int output = -1;
+    const pid_t pid =
+        testsupport::SpawnServerUnderLimit(options, RLIMIT_FSIZE, fileSizeLimit, fileSizeLimit, output);
+    if (pid < 0) return {};
     Ended run;
     char buffer[512];
-    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+    for (ssize_t n; (n = ::read(output, buffer, sizeof buffer)) > 0;)
         run.output.append(buffer, static_cast<std::size_t>(n));
-    ::close(pipeFds[0]);
+    ::close(output);
     int status = 0;
     ::waitpid(pid, &status, 0);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -92,33 +92,18 @@ int Settled(pid_t pid) {
 // Runs talq-server under the descriptor limits until it ends or says it
 // listens.
 ServerRun RunServer(const std::vector<std::string>& options, rlim_t soft, rlim_t hard) {
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0) return {};
-    const std::string program = platform::ProgramDir() + "/talq-server";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(pipeFds[1], 1);
-        ::dup2(pipeFds[1], 2);
-        ::close(pipeFds[0]);
-        ::close(pipeFds[1]);
-        const rlimit limit{soft, hard};
-        if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) ::_exit(126);
-        std::vector<const char*> args{program.c_str()};
-        for (const std::string& option : options) args.push_back(option.c_str());
-        args.push_back(nullptr);
-        ::execv(program.c_str(), const_cast<char* const*>(args.data()));
-        ::_exit(127);
-    }
-    ::close(pipeFds[1]);
+    int output = -1;
+    const pid_t pid = testsupport::SpawnServerUnderLimit(options, RLIMIT_NOFILE, soft, hard, output);
+    if (pid < 0) return {};
     std::string text;
     char buffer[512];
-    pollfd p{pipeFds[0], POLLIN, 0};
+    pollfd p{output, POLLIN, 0};
     while (text.find("listening") == std::string::npos && ::poll(&p, 1, 20000) > 0) {
-        const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
+        const ssize_t n = ::read(output, buffer, sizeof buffer);
         if (n <= 0) break;
         text.append(buffer, static_cast<std::size_t>(n));
     }
-    ::close(pipeFds[0]);
+    ::close(output);
     const bool listened = text.find("listening") != std::string::npos;
     ServerRun run{-1, text, listened ? SoftLimit(pid) : ""};
     ::kill(pid, SIGKILL);

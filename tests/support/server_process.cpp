@@ -106,4 +106,31 @@ std::unique_ptr<ServerProcess> ServerTellingInto(const std::string& systemDir,
     return server;
 }
 
+pid_t SpawnServerUnderLimit(const std::vector<std::string>& options, int resource, rlim_t soft,
+                            rlim_t hard, int& output) {
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) return -1;
+    const std::string program = platform::ProgramDir() + "/talq-server";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(pipeFds[1], 1);
+        ::dup2(pipeFds[1], 2);
+        ::close_range(3, ~0U, 0);
+        const rlimit limit{soft, hard};
+        if (::setrlimit(resource, &limit) != 0) ::_exit(126);
+        std::vector<const char*> args{program.c_str()};
+        for (const std::string& option : options) args.push_back(option.c_str());
+        args.push_back(nullptr);
+        ::execv(program.c_str(), const_cast<char* const*>(args.data()));
+        ::_exit(127);
+    }
+    ::close(pipeFds[1]);
+    if (pid < 0) {
+        ::close(pipeFds[0]);
+        return -1;
+    }
+    output = pipeFds[0];
+    return pid;
+}
+
 }  // namespace testsupport

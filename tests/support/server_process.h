@@ -1,6 +1,7 @@
 #pragma once
 // A talq-server child process on a loopback port chosen by the system.
 
+#include <sys/resource.h>
 #include <sys/types.h>
 #include <memory>
 #include <string>
@@ -37,5 +38,11 @@ class ServerProcess {
 std::unique_ptr<ServerProcess> ServerTellingInto(const std::string& systemDir,
                                                  const std::string& errors,
                                                  const std::vector<std::string>& options = {});
+
+// Starts talq-server with these options under one resource limit (soft and
+// hard), its standard output and error going into a pipe whose read end is
+// put in output; the child's process id, or -1 (nothing to close then).
+pid_t SpawnServerUnderLimit(const std::vector<std::string>& options, int resource, rlim_t soft,
+                            rlim_t hard, int& output);
 
 }  // namespace testsupport
