@@ -265,7 +265,8 @@ CREATE TABLE IF NOT EXISTS server_files (
     purpose TEXT NOT NULL DEFAULT '',          -- 'query', 'search', 'sort', 'concept', ...
     created TEXT NOT NULL DEFAULT '',
     session TEXT NOT NULL DEFAULT '',          -- the connection that made or last used it
-    owner   TEXT NOT NULL DEFAULT ''           -- that connection's process (lock_holders.h)
+    owner   TEXT NOT NULL DEFAULT '',          -- that connection's process (lock_holders.h)
+    ended   TEXT NOT NULL DEFAULT ''           -- when that connection ended; '' while it lives
 );
 
 -- Batch printers of the system and the jobs issued for them.

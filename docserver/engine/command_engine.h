@@ -117,10 +117,12 @@ class CommandEngine {
         const ConnectionState* state = nullptr;
     };
 
-    // The connection ended: its locks go, and so do the temporary files it
-    // made or last used, unless its peer may come back for them (a
-    // connection closed for idling, a local session ended under a viewer
-    // that opens its handle again): those stay until its process is gone.
+    // The connection ended: its locks go, and the temporary files it made or
+    // last used go an hour later, unless a connection of the user takes them
+    // up meanwhile (a viewer reconnecting after a time-out pages its list
+    // on) or its peer may come back for them (a connection closed for
+    // idling, a local session ended under a viewer that opens its handle
+    // again): those stay until its process is gone.
     void EndConnection(ConnectionState& state, bool peerMayReturn = false);
     // A server shows in the rows of every lock and open batch job its
     // connections hold that it lives, idle connections' too: once it stops,
@@ -337,6 +339,9 @@ class CommandEngine {
     // processes proven gone (a crash), at open; and their files.
     void DropConnectionFiles(const std::string& session);
     void RecoverTempFiles();
+    // Rows of connections that ended longer ago than a viewer comes back in,
+    // deleted; inside the caller's transaction.
+    std::vector<std::pair<std::string, std::string>> TakeExpiredRows();
     void ClearTempFiles(const std::vector<std::pair<std::string, std::string>>& rows);
     bool MayReadFile(const std::string& user, const std::string& relative);
     bool MayReadOriginal(const std::string& user, const std::string& relative);

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <utility>
 #include <vector>
 
 #include "engine_text.h"
@@ -269,7 +270,7 @@ Layout ReadLayout(SystemDb& db) {
     l.sized = HasColumn(db, "pages", "image_width");
     l.lockOwners = HasColumn(db, "page_locks", "owner");
     l.jobOwners = HasColumn(db, "batch_jobs", "owner");
-    l.fileOwners = HasColumn(db, "server_files", "owner");
+    l.fileOwners = HasColumn(db, "server_files", "ended");
     l.notesQueued =
         Exists(db, "table", "note_index_changes") && Exists(db, "trigger", "annotations_note_update");
     l.tagNumbers =
@@ -312,9 +313,12 @@ bool Upgrade(SystemDb& db, const Layout& found, std::string& error) {
     }
     // Temporary files issued before they named the connection that made them.
     if (ok && !found.fileOwners && Exists(db, "table", "server_files")) {
-        for (const char* column :
-             {"session TEXT NOT NULL DEFAULT ''", "owner TEXT NOT NULL DEFAULT ''"})
-            ok = ok && db.Exec(std::string("ALTER TABLE server_files ADD COLUMN ") + column, error);
+        for (const auto& [name, column] :
+             {std::pair{"session", "session TEXT NOT NULL DEFAULT ''"},
+              std::pair{"owner", "owner TEXT NOT NULL DEFAULT ''"},
+              std::pair{"ended", "ended TEXT NOT NULL DEFAULT ''"}})
+            if (ok && !HasColumn(db, "server_files", name))
+                ok = db.Exec(std::string("ALTER TABLE server_files ADD COLUMN ") + column, error);
     }
     // Store records made before stores had files of their own.
     if (ok && !found.storeTokens && Exists(db, "table", "image_stores")) {

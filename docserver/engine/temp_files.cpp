@@ -1,6 +1,7 @@
 // Temporary files of tmp/: issued to a user, registered to the connection
-// that made or last used them, and cleared when that connection ends or its
-// process is found gone.
+// that made or last used them, and cleared an hour after that connection
+// ended (unless a connection of the user took them up meanwhile) or once
+// its process is found gone.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +20,17 @@
 
 namespace docserver {
 namespace {
+
+// How long an ended connection's files wait for its viewer to come back
+// (a reconnection after a request timed out pages its list on); cleared at
+// a later connection's end or the next open after that.
+constexpr const char* kComeBackWithin = "-3600 seconds";
+
+// The rows whose connection ended longer ago than that.
+std::string Expired() {
+    return std::string("ended <> '' AND ended < strftime('%Y-%m-%dT%H:%M:%S', 'now', '") +
+           kComeBackWithin + "')";
+}
 
 // A take-up is a courtesy of the command: it never holds the command up.
 constexpr int kTakeUpWaitMs = 100;
@@ -105,7 +117,9 @@ std::string CommandEngine::TempFileOwner(const std::string& name) {
         session != asking->session && SameText(user, asking->user)) {
         try {
             LockWaitLimit brief(kTakeUpWaitMs);
-            Statement take(db_, "UPDATE server_files SET session = ?, owner = ? WHERE name = ?");
+            Statement take(db_,
+                           "UPDATE server_files SET session = ?, owner = ?, ended = '' "
+                           "WHERE name = ?");
             take.Bind(1, asking->session).Bind(2, ProcessIdentity()).Bind(3, row).Run();
         } catch (const DatabaseBusy&) {
             // Taken up at its next use.
@@ -128,25 +142,36 @@ void CommandEngine::ClearTempFiles(const std::vector<std::pair<std::string, std:
 void CommandEngine::DropConnectionFiles(const std::string& session) {
     {
         // Most connections made none: their end takes no write lock.
-        Statement any(db_, "SELECT 1 FROM server_files WHERE session = ?");
+        const std::string ask = "SELECT 1 FROM server_files WHERE session = ? OR (" + Expired() + ")";
+        Statement any(db_, ask.c_str());
         if (!any.Bind(1, session).Step()) return;
     }
     std::vector<std::pair<std::string, std::string>> rows;  // name, purpose
     {
         Transaction transaction(db_);
-        {
-            Statement s(db_, "SELECT name, purpose FROM server_files WHERE session = ?");
-            s.Bind(1, session);
-            while (s.Step()) rows.emplace_back(s.Text(0), s.Text(1));
-        }
-        if (rows.empty()) return;
-        Statement drop(db_, "DELETE FROM server_files WHERE session = ?");
-        drop.Bind(1, session).Run();
+        Statement end(db_, "UPDATE server_files SET ended = ? WHERE session = ? AND ended = ''");
+        end.Bind(1, NowText()).Bind(2, session).Run();
+        rows = TakeExpiredRows();
         // Files go only once their rows have: a row never names nothing
         // while its file could still be read through it.
         if (!transaction.Commit()) return;
     }
     ClearTempFiles(rows);
+}
+
+std::vector<std::pair<std::string, std::string>> CommandEngine::TakeExpiredRows() {
+    std::vector<std::pair<std::string, std::string>> rows;
+    const std::string expired = Expired();
+    {
+        const std::string select = "SELECT name, purpose FROM server_files WHERE " + expired;
+        Statement s(db_, select.c_str());
+        while (s.Step()) rows.emplace_back(s.Text(0), s.Text(1));
+    }
+    if (!rows.empty()) {
+        const std::string drop = "DELETE FROM server_files WHERE " + expired;
+        Statement(db_, drop.c_str()).Run();
+    }
+    return rows;
 }
 
 void CommandEngine::RecoverTempFiles() {
@@ -163,10 +188,16 @@ void CommandEngine::RecoverTempFiles() {
             if (HolderGone({owners.Text(0), 0, owners.Text(1), kNoSilenceBound}, now))
                 gone.push_back(owners.Text(0));
     }
-    if (gone.empty()) return;
+    {
+        // Nothing to clear takes no write lock at open.
+        const std::string ask = "SELECT 1 FROM server_files WHERE " + Expired();
+        Statement any(db_, ask.c_str());
+        if (gone.empty() && !any.Step()) return;
+    }
     std::vector<std::pair<std::string, std::string>> rows;
     {
         Transaction transaction(db_);
+        rows = TakeExpiredRows();
         {
             Statement s(db_, "SELECT name, purpose FROM server_files WHERE owner = ?");
             for (const std::string& owner : gone) {
@@ -176,7 +207,7 @@ void CommandEngine::RecoverTempFiles() {
         }
         Statement drop(db_, "DELETE FROM server_files WHERE owner = ?");
         for (const std::string& owner : gone) drop.Reset().Bind(1, owner).Run();
-        if (!transaction.Commit()) return;
+        if (rows.empty() || !transaction.Commit()) return;
     }
     ClearTempFiles(rows);
 }

@@ -1,7 +1,9 @@
-// A connection's temporary files go with it, unless another live connection
-// of the user still uses them; a crashed server's go at the next start.
+// A connection's temporary files go an hour after it ended, unless another
+// live connection of the user still uses them; a crashed server's go at the
+// next start.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -40,6 +42,23 @@ bool StaysAfterWait(const std::string& sys, const std::string& name) {
     return false;
 }
 
+// Dates back the end of every ended connection's files past the hour they
+// wait for their viewer, once the server has stamped one.
+bool AgeEndedFiles(const std::string& sys) {
+    sqlite3* db = nullptr;
+    sqlite3_open((sys + "/system.db").c_str(), &db);
+    sqlite3_busy_timeout(db, 5000);
+    bool aged = false;
+    for (int i = 0; i < 400 && !aged; ++i) {
+        sqlite3_exec(db, "UPDATE server_files SET ended = '2000-01-01T00:00:00' WHERE ended <> ''",
+                     nullptr, nullptr, nullptr);
+        aged = sqlite3_changes(db) > 0;
+        if (!aged) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    sqlite3_close(db);
+    return aged;
+}
+
 std::string Scroll(testsupport::RawClient& client, const std::string& name) {
     const std::string s(1, '\x19');
     return client.Send("TALQQueryScroll," + kP + ",1" + s + s + s + name + s + "0" + s + "100" + s +
@@ -69,7 +88,14 @@ TEST(TempFiles, AClosedConnectionsFilesGoButNotThoseAnotherLiveConnectionUses) {
             reconnected = MakeList(gone);
             ASSERT_EQ(Scroll(live, reconnected).rfind("ERROR", 0), std::string::npos);
         }
-        // The closed connection's files went at once, in one clearing.
+        // The closed connection's files wait an hour for its viewer to come
+        // back, then go at a later connection's end.
+        EXPECT_TRUE(Exists(sys, closed));
+        ASSERT_TRUE(AgeEndedFiles(sys));
+        {
+            testsupport::RawClient other(server.Port());
+            ASSERT_TRUE(other.LogIn("ADMIN", "SECRET", "Demo Project"));
+        }
         EXPECT_FALSE(StaysAfterWait(sys, closed));
         EXPECT_TRUE(Exists(sys, reconnected));
         EXPECT_EQ(Scroll(live, reconnected).rfind("ERROR", 0), std::string::npos);
