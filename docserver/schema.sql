@@ -263,7 +263,10 @@ CREATE TABLE IF NOT EXISTS server_files (
     name    TEXT PRIMARY KEY,                  -- file name inside tmp/, no separators
     user_id TEXT NOT NULL DEFAULT '' COLLATE NOCASE,
     purpose TEXT NOT NULL DEFAULT '',          -- 'query', 'search', 'sort', 'concept', ...
-    created TEXT NOT NULL DEFAULT ''
+    created TEXT NOT NULL DEFAULT '',
+    session TEXT NOT NULL DEFAULT '',          -- the connection that made or last used it
+    owner   TEXT NOT NULL DEFAULT '',          -- that connection's process (lock_holders.h)
+    ended   TEXT NOT NULL DEFAULT ''           -- when that connection ended; '' while it lives
 );
 
 -- Batch printers of the system and the jobs issued for them.

@@ -425,13 +425,20 @@ std::string CommandEngine::Dispatch(ConnectionState& state, const CommandText& c
     return "ERROR: Unknown Command " + verb.substr(0, 64);
 }
 
-void CommandEngine::EndConnection(ConnectionState& state) {
+void CommandEngine::EndConnection(ConnectionState& state, bool peerMayReturn) {
     if (!state.session.empty()) {
         try {
             Statement drop(db_, "DELETE FROM page_locks WHERE session = ?");
             drop.Bind(1, state.session).Run();
         } catch (const DatabaseBusy&) {
             // Left to the clearing of dead owners' locks.
+        }
+        try {
+            if (!peerMayReturn) DropConnectionFiles(state.session);
+        } catch (const DatabaseBusy&) {
+            // Left to the clearing at open once this process is gone.
+        } catch (const DatabaseError&) {
+            // The same.
         }
     }
     state = ConnectionState{};

@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/wire_separators.h"
@@ -116,8 +117,13 @@ class CommandEngine {
         const ConnectionState* state = nullptr;
     };
 
-    // The connection ended: its locks go.
-    void EndConnection(ConnectionState& state);
+    // The connection ended: its locks go, and the temporary files it made or
+    // last used go an hour later, unless a connection of the user takes them
+    // up meanwhile (a viewer reconnecting after a time-out pages its list
+    // on) or its peer may come back for them (a connection closed for
+    // idling, a local session ended under a viewer that opens its handle
+    // again): those stay until its process is gone.
+    void EndConnection(ConnectionState& state, bool peerMayReturn = false);
     // A server shows in the rows of every lock and open batch job its
     // connections hold that it lives, idle connections' too: once it stops,
     // as a crash stops it, a process that cannot see its pid sees them go
@@ -326,7 +332,17 @@ class CommandEngine {
     // Who may read which file (file_access.cpp). A temporary file is its
     // owner's; a page image is read by those who may see one of the pages
     // that use it, an original by those who may see all of them.
+    // A connection of the owner asking takes the file up: it then stays
+    // while that connection lives (temp_files.cpp).
     std::string TempFileOwner(const std::string& name);
+    // The temporary files registered to a connection that ended; those of
+    // processes proven gone (a crash), at open; and their files.
+    void DropConnectionFiles(const std::string& session);
+    void RecoverTempFiles();
+    // Rows of connections that ended longer ago than a viewer comes back in,
+    // deleted; inside the caller's transaction.
+    std::vector<std::pair<std::string, std::string>> TakeExpiredRows();
+    void ClearTempFiles(const std::vector<std::pair<std::string, std::string>>& rows);
     bool MayReadFile(const std::string& user, const std::string& relative);
     bool MayReadOriginal(const std::string& user, const std::string& relative);
     // Projects an original no page names belongs to.

@@ -192,32 +192,6 @@ std::string CommandEngine::DeleteFile(const ConnectionState& state, const Comman
     return "OK";
 }
 
-std::string CommandEngine::IssueTempName(const std::string& user, const std::string& purpose,
-                                         const std::string& prefix, const std::string& suffix) {
-    ::mkdir((systemDir_ + "/tmp").c_str(), 0755);
-    // The folder itself may not lead elsewhere.
-    if (ResolvedInside(systemDir_, systemDir_ + "/tmp") != "tmp") return "";
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        std::int64_t number = 0;
-        {
-            // Ended before the insert (system_db.h).
-            Statement n(db_, "SELECT COUNT(*) FROM server_files");
-            number = (n.Row() ? n.Int(0) : 0) + 1 + attempt;
-        }
-        std::string digits = std::to_string(number % 1000000);
-        digits.insert(0, 6 - digits.size(), '0');
-        std::string name = prefix + digits + suffix;
-        Statement add(db_,
-                      "INSERT OR IGNORE INTO server_files (name, user_id, purpose, created) "
-                      "VALUES (?, ?, ?, ?)");
-        if (!add.Bind(1, name).Bind(2, user).Bind(3, purpose).Bind(4, NowText()).Run())
-            throw DatabaseError(add.Error());
-        if (sqlite3_changes(db_.Handle()) > 0 && !IsRegularFile(systemDir_ + "/tmp/" + name))
-            return name;
-    }
-    return "";
-}
-
 // "TALQStoreImageFile," P "," key "," type "," level "," value "," length
 // "," bytes: the page's image (or, for type 7, its original) is replaced.
 std::string CommandEngine::StoreImageFile(const CommandText& command) {

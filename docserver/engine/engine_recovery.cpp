@@ -1,7 +1,8 @@
 // What opening a system puts right: older tables brought up to date, plain
 // passwords hashed, and the page locks and batch jobs of owners that died
-// (a server or library killed mid-session) released, and their page image
-// stores cut off before the commit undone (image_stores.h).
+// (a server or library killed mid-session) released, their page image
+// stores cut off before the commit undone (image_stores.h) and their
+// temporary files cleared (temp_files.cpp).
 #include <unistd.h>
 
 #include <algorithm>
@@ -89,6 +90,13 @@ void CommandEngine::Recover() {
         RecoverStores();
     } catch (const DatabaseBusy&) {
         // Another process holds the system; it recovers.
+    }
+    try {
+        RecoverTempFiles();
+    } catch (const DatabaseBusy&) {
+        // Another process holds the system; it recovers.
+    } catch (const DatabaseError&) {
+        // Files left over refuse no system: the next opener tries again.
     }
     try {
         HashPlainPasswords(db_);

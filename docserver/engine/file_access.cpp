@@ -110,20 +110,6 @@ bool CommandEngine::MaySeeOriginal(const ProjectAccess& access, std::int64_t seq
     return HiddenRedactions(access, seq, p.Text(1)).empty();
 }
 
-std::string CommandEngine::TempFileOwner(const std::string& name) {
-    Statement s(db_, "SELECT user_id FROM server_files WHERE name = ?");
-    s.Bind(1, name);
-    if (s.Row()) return s.Text(0);
-    // The term and spelling files of a concept search ("D" and "S" before
-    // the stem) belong to the owner of its query file (the stem and "X").
-    if (name.size() > 1 && (name[0] == 'D' || name[0] == 'S')) {
-        Statement c(db_, "SELECT user_id FROM server_files WHERE name = ? AND purpose = 'concept'");
-        c.Bind(1, name.substr(1) + "X");
-        if (c.Row()) return c.Text(0);
-    }
-    return "";
-}
-
 bool CommandEngine::MayReadFile(const std::string& user, const std::string& relative) {
     if (user.empty()) return false;
     if (relative.rfind("tmp/", 0) == 0) {

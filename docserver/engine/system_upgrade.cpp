@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <utility>
 #include <vector>
 
 #include "engine_text.h"
@@ -253,6 +254,7 @@ struct Layout {
     bool sized = false;
     bool lockOwners = false;
     bool jobOwners = false;
+    bool fileOwners = false;
     bool notesQueued = false;
     bool tagNumbers = false;
     bool storeTokens = false;
@@ -268,6 +270,7 @@ Layout ReadLayout(SystemDb& db) {
     l.sized = HasColumn(db, "pages", "image_width");
     l.lockOwners = HasColumn(db, "page_locks", "owner");
     l.jobOwners = HasColumn(db, "batch_jobs", "owner");
+    l.fileOwners = HasColumn(db, "server_files", "ended");
     l.notesQueued =
         Exists(db, "table", "note_index_changes") && Exists(db, "trigger", "annotations_note_update");
     l.tagNumbers =
@@ -275,7 +278,7 @@ Layout ReadLayout(SystemDb& db) {
     l.storeTokens = HasColumn(db, "image_stores", "token");
     l.usersWhole = Exists(db, "trigger", "users_removed_whole");
     l.complete = l.utf8 && l.commas && l.indexed && l.sized && l.lockOwners && l.jobOwners &&
-                 l.notesQueued && l.tagNumbers && l.storeTokens && l.usersWhole &&
+                 l.fileOwners && l.notesQueued && l.tagNumbers && l.storeTokens && l.usersWhole &&
                  Exists(db, "trigger", "user_projects_range_changed") &&
                  Exists(db, "trigger", "user_projects_range_ordered_changed") &&
                  Exists(db, "table", "user_palette_tags") &&
@@ -307,6 +310,15 @@ bool Upgrade(SystemDb& db, const Layout& found, std::string& error) {
                                    "seen INTEGER NOT NULL DEFAULT 0",
                                    "silence INTEGER NOT NULL DEFAULT 0"})
             ok = ok && db.Exec(std::string("ALTER TABLE batch_jobs ADD COLUMN ") + column, error);
+    }
+    // Temporary files issued before they named the connection that made them.
+    if (ok && !found.fileOwners && Exists(db, "table", "server_files")) {
+        for (const auto& [name, column] :
+             {std::pair{"session", "session TEXT NOT NULL DEFAULT ''"},
+              std::pair{"owner", "owner TEXT NOT NULL DEFAULT ''"},
+              std::pair{"ended", "ended TEXT NOT NULL DEFAULT ''"}})
+            if (ok && !HasColumn(db, "server_files", name))
+                ok = db.Exec(std::string("ALTER TABLE server_files ADD COLUMN ") + column, error);
     }
     // Store records made before stores had files of their own.
     if (ok && !found.storeTokens && Exists(db, "table", "image_stores")) {

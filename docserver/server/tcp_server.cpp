@@ -49,6 +49,7 @@ struct TcpServer::Client {
     Clock::time_point resumeAt;  // its next request waits until then
     bool busy = false;           // queued for or held by a worker
     bool hangup = false;         // gone: a worker ends its session
+    bool mayReturn = false;      // closed for idling: its viewer comes back to its files
     bool ended = false;          // its session ended; the poll thread forgets it
     bool loggedIn = false;       // its session is logged in
     bool loginUnderway = false;  // the request queued or running is a login
@@ -423,7 +424,7 @@ void TcpServer::Work(CommandEngine& engine) {
         c->busy = false;
         if (c->hangup) {
             lock.unlock();
-            engine.EndConnection(c->state);
+            engine.EndConnection(c->state, c->mayReturn);
             lock.lock();
             c->ended = true;
         } else {
@@ -527,9 +528,10 @@ void TcpServer::CloseExpired() {
         // A login queued or running when the grace ends is let finish.
         else if (!c->loggedIn && now - c->admitted >= grace && !(c->busy && c->loginUnderway))
             HangUp(c, "not logged in in time, closed");
-        else if (!c->busy && !keepingPace && now - c->lastActive >= idle)
+        else if (!c->busy && !keepingPace && now - c->lastActive >= idle) {
+            c->mayReturn = true;
             HangUp(c, "idle, closed");
-        else if (now - c->lastTaken >= idle)
+        } else if (now - c->lastTaken >= idle)
             HangUp(c, "not reading its replies, closed");
         else if (inFrame && (now - c->frameProgress >= frame ||
                              (now - c->frameStart >= frame && !keepingPace)))

@@ -397,7 +397,8 @@ std::int32_t INET_ProcessCommand(std::int32_t handle, const char* command,
         // A login refused there cannot tell a user disabled or removed, so
         // those are told in the reply, which is then the last on the handle.
         const bool told = c->state.disabled || c->state.removed;
-        c->engine->EndConnection(c->state);
+        // The viewer opens the handle again and pages its lists on.
+        c->engine->EndConnection(c->state, !told);
         c->engine.reset();
         if (!told) return -1;
     }
