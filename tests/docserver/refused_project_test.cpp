@@ -68,8 +68,9 @@ TEST_F(RefusedProject, ALockIsReleasedAfterTheRightsOrTheRangeWentAndKeepsNobody
                 ASSERT_EQ(Run(bob, "TALQSetPageLock,BOB,pw" + lock), "OK");
                 EXPECT_EQ(Run(ann, "TALQSetPageLock,ANN,pw" + lock), "ERROR: Page Locked by BOB");
                 Sql(refusal);
-                if (then == kReleases)
+                if (then == kReleases) {
                     EXPECT_EQ(Run(bob, "TALQRemovePageLock,BOB,pw" + lock), "OK");
+                }
                 if (then == kAsksMore) {
                     EXPECT_EQ(Run(bob, "TALQFindKey," + kBob + ",K00003").rfind("ERROR: Inv", 0),
                               0u);
