@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 namespace docserver {
@@ -73,15 +74,10 @@ std::string CopyFile(const std::string& from, const std::string& to, const struc
     return error;
 }
 
-std::string CopyFolder(const std::string& from, const std::string& to, const struct stat& info,
-                       const std::string& shown, CopyTally& tally) {
-    DIR* dir = ::opendir(from.c_str());
-    if (dir == nullptr) return errno == ENOENT ? "" : Failed("reading", shown);
-    if (::mkdir(to.c_str(), 0700) != 0) {
-        const std::string error = Failed("making", shown);
-        ::closedir(dir);
-        return error;
-    }
+// Hands each entry of the open folder but "." and ".." to visit, until one
+// fails; closes the folder. The first failure, or the folder's own read's.
+std::string EachEntry(DIR* dir, const std::string& shown,
+                      const std::function<std::string(const std::string&)>& visit) {
     std::string error;
     for (;;) {
         errno = 0;
@@ -92,10 +88,25 @@ std::string CopyFolder(const std::string& from, const std::string& to, const str
         }
         const std::string name = entry->d_name;
         if (name == "." || name == "..") continue;
-        error = CopyEntry(from + "/" + name, to + "/" + name, shown + "/" + name, tally);
+        error = visit(name);
         if (!error.empty()) break;
     }
     ::closedir(dir);
+    return error;
+}
+
+std::string CopyFolder(const std::string& from, const std::string& to, const struct stat& info,
+                       const std::string& shown, CopyTally& tally) {
+    DIR* dir = ::opendir(from.c_str());
+    if (dir == nullptr) return errno == ENOENT ? "" : Failed("reading", shown);
+    if (::mkdir(to.c_str(), 0700) != 0) {
+        const std::string error = Failed("making", shown);
+        ::closedir(dir);
+        return error;
+    }
+    const std::string error = EachEntry(dir, shown, [&](const std::string& name) {
+        return CopyEntry(from + "/" + name, to + "/" + name, shown + "/" + name, tally);
+    });
     // After the content, whose copying changes the folder's time.
     return error.empty() ? CopyAttributes(-1, to, info, shown) : error;
 }
@@ -127,21 +138,9 @@ std::string TallyTree(const std::string& path, CopyTally& tally) {
     if (!S_ISDIR(info.st_mode)) return "";
     DIR* dir = ::opendir(path.c_str());
     if (dir == nullptr) return Failed("reading", path);
-    std::string error;
-    for (;;) {
-        errno = 0;
-        const dirent* entry = ::readdir(dir);
-        if (entry == nullptr) {
-            if (errno != 0) error = Failed("reading", path);
-            break;
-        }
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..") continue;
-        error = TallyTree(path + "/" + name, tally);
-        if (!error.empty()) break;
-    }
-    ::closedir(dir);
-    return error;
+    return EachEntry(dir, path, [&](const std::string& name) {
+        return TallyTree(path + "/" + name, tally);
+    });
 }
 
 std::string RemoveTree(const std::string& path) {

@@ -8,6 +8,8 @@
 #include <mutex>
 #include <string>
 
+#include "vfs_layer.h"
+
 namespace docserver {
 namespace {
 
@@ -72,55 +74,6 @@ int Open(sqlite3_vfs* vfs, const char* name, sqlite3_file* file, int flags, int*
     if (file->pMethods != nullptr) file->pMethods = WatchedMethods(file->pMethods);
     return code;
 }
-int Delete(sqlite3_vfs* vfs, const char* name, int syncDir) {
-    sqlite3_vfs* base = BaseOf(vfs);
-    return base->xDelete(base, name, syncDir);
-}
-int Access(sqlite3_vfs* vfs, const char* name, int flags, int* out) {
-    sqlite3_vfs* base = BaseOf(vfs);
-    return base->xAccess(base, name, flags, out);
-}
-int FullPathname(sqlite3_vfs* vfs, const char* name, int size, char* out) {
-    sqlite3_vfs* base = BaseOf(vfs);
-    return base->xFullPathname(base, name, size, out);
-}
-void* DlOpen(sqlite3_vfs* vfs, const char* name) {
-    sqlite3_vfs* base = BaseOf(vfs);
-    return base->xDlOpen(base, name);
-}
-void DlError(sqlite3_vfs* vfs, int size, char* out) {
-    sqlite3_vfs* base = BaseOf(vfs);
-    base->xDlError(base, size, out);
-}
-void (*DlSym(sqlite3_vfs* vfs, void* handle, const char* symbol))(void) {
-    sqlite3_vfs* base = BaseOf(vfs);
-    return base->xDlSym(base, handle, symbol);
-}
-void DlClose(sqlite3_vfs* vfs, void* handle) {
-    sqlite3_vfs* base = BaseOf(vfs);
-    base->xDlClose(base, handle);
-}
-int Randomness(sqlite3_vfs* vfs, int size, char* out) {
-    sqlite3_vfs* base = BaseOf(vfs);
-    return base->xRandomness(base, size, out);
-}
-int Sleep(sqlite3_vfs* vfs, int microseconds) {
-    sqlite3_vfs* base = BaseOf(vfs);
-    return base->xSleep(base, microseconds);
-}
-int CurrentTime(sqlite3_vfs* vfs, double* now) {
-    sqlite3_vfs* base = BaseOf(vfs);
-    return base->xCurrentTime(base, now);
-}
-int GetLastError(sqlite3_vfs* vfs, int size, char* out) {
-    sqlite3_vfs* base = BaseOf(vfs);
-    return base->xGetLastError != nullptr ? base->xGetLastError(base, size, out) : 0;
-}
-int CurrentTimeInt64(sqlite3_vfs* vfs, sqlite3_int64* now) {
-    sqlite3_vfs* base = BaseOf(vfs);
-    return base->xCurrentTimeInt64(base, now);
-}
-
 const char* Register(const char* baseName) {
     sqlite3_initialize();
     sqlite3_vfs* base = sqlite3_vfs_find(baseName);
@@ -136,18 +89,7 @@ const char* Register(const char* baseName) {
     vfs.zName = layer->name.c_str();
     vfs.pAppData = layer;
     vfs.xOpen = Open;
-    vfs.xDelete = Delete;
-    vfs.xAccess = Access;
-    vfs.xFullPathname = FullPathname;
-    vfs.xDlOpen = DlOpen;
-    vfs.xDlError = DlError;
-    vfs.xDlSym = DlSym;
-    vfs.xDlClose = DlClose;
-    vfs.xRandomness = Randomness;
-    vfs.xSleep = Sleep;
-    vfs.xCurrentTime = CurrentTime;
-    vfs.xGetLastError = GetLastError;
-    vfs.xCurrentTimeInt64 = CurrentTimeInt64;
+    PassCallsToBase<BaseOf>(vfs);
     return sqlite3_vfs_register(&vfs, 0) == SQLITE_OK ? vfs.zName : nullptr;
 }
 

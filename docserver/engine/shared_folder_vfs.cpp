@@ -6,6 +6,8 @@
 #include <memory>
 #include <mutex>
 
+#include "vfs_layer.h"
+
 namespace docserver {
 namespace {
 
@@ -41,42 +43,8 @@ int Open(sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int* out
     return rc;
 }
 
-// The base layer's other calls take the layer itself as their first argument.
-int Delete(sqlite3_vfs*, const char* name, int syncDir) {
-    return g_base->xDelete(g_base, name, syncDir);
-}
-int Access(sqlite3_vfs*, const char* name, int flags, int* out) {
-    return g_base->xAccess(g_base, name, flags, out);
-}
-int FullPathname(sqlite3_vfs*, const char* name, int size, char* out) {
-    return g_base->xFullPathname(g_base, name, size, out);
-}
-void* DlOpen(sqlite3_vfs*, const char* name) {
-    return g_base->xDlOpen(g_base, name);
-}
-void DlError(sqlite3_vfs*, int size, char* out) {
-    g_base->xDlError(g_base, size, out);
-}
-void (*DlSym(sqlite3_vfs*, void* handle, const char* symbol))(void) {
-    return g_base->xDlSym(g_base, handle, symbol);
-}
-void DlClose(sqlite3_vfs*, void* handle) {
-    g_base->xDlClose(g_base, handle);
-}
-int Randomness(sqlite3_vfs*, int size, char* out) {
-    return g_base->xRandomness(g_base, size, out);
-}
-int Sleep(sqlite3_vfs*, int microseconds) {
-    return g_base->xSleep(g_base, microseconds);
-}
-int CurrentTime(sqlite3_vfs*, double* now) {
-    return g_base->xCurrentTime(g_base, now);
-}
-int GetLastError(sqlite3_vfs*, int size, char* out) {
-    return g_base->xGetLastError != nullptr ? g_base->xGetLastError(g_base, size, out) : 0;
-}
-int CurrentTimeInt64(sqlite3_vfs*, sqlite3_int64* now) {
-    return g_base->xCurrentTimeInt64(g_base, now);
+sqlite3_vfs* Base(sqlite3_vfs*) {
+    return g_base;
 }
 
 }  // namespace
@@ -92,18 +60,7 @@ const char* SharedFolderVfs() {
         g_vfs.mxPathname = g_base->mxPathname;
         g_vfs.zName = "talq-shared-folder";
         g_vfs.xOpen = Open;
-        g_vfs.xDelete = Delete;
-        g_vfs.xAccess = Access;
-        g_vfs.xFullPathname = FullPathname;
-        g_vfs.xDlOpen = DlOpen;
-        g_vfs.xDlError = DlError;
-        g_vfs.xDlSym = DlSym;
-        g_vfs.xDlClose = DlClose;
-        g_vfs.xRandomness = Randomness;
-        g_vfs.xSleep = Sleep;
-        g_vfs.xCurrentTime = CurrentTime;
-        g_vfs.xGetLastError = GetLastError;
-        g_vfs.xCurrentTimeInt64 = CurrentTimeInt64;
+        PassCallsToBase<Base>(g_vfs);
         return sqlite3_vfs_register(&g_vfs, 0) == SQLITE_OK ? g_vfs.zName : nullptr;
     }();
     return name;
