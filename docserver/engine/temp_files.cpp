@@ -26,10 +26,23 @@ namespace {
 // a later connection's end or the next open after that.
 constexpr const char* kComeBackWithin = "-3600 seconds";
 
-// The rows whose connection ended longer ago than that.
+// This machine as the start of a ProcessIdentity: host name and machine id.
+std::string ThisMachine() {
+    const std::string& identity = ProcessIdentity();
+    const std::size_t host = identity.find(' ');
+    const std::size_t machine = host == std::string::npos ? host : identity.find(' ', host + 1);
+    return machine == std::string::npos ? identity : identity.substr(0, machine + 1);
+}
+
+// The rows whose connection ended longer ago than that. Only a connection of
+// this machine is judged: its end was stamped by this machine's clock.
 std::string Expired() {
+    const std::string machine = ThisMachine();
+    std::string quoted;
+    for (char c : machine) quoted += c == '\'' ? std::string("''") : std::string(1, c);
     return std::string("ended <> '' AND ended < strftime('%Y-%m-%dT%H:%M:%S', 'now', '") +
-           kComeBackWithin + "')";
+           kComeBackWithin + "') AND substr(CAST(owner AS BLOB), 1, " +
+           std::to_string(machine.size()) + ") = CAST('" + quoted + "' AS BLOB)";
 }
 
 // A take-up is a courtesy of the command: it never holds the command up.
